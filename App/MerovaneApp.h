@@ -1,0 +1,14 @@
+#pragma once
+
+class UserDefaults;
+
+// The application description: its initialiser migrates the legacy settings once; running it
+// hands control to the event loop. No window opens by itself.
+class MerovaneApp {
+public:
+    MerovaneApp();
+    // Copies, once, every key the legacy domain holds and the standard one lacks, then sets
+    // "migratedLegacyDefaults". Returns how many keys were copied.
+    static int migrateLegacyDefaults(UserDefaults& standard, UserDefaults& legacy);
+    int run();
+};

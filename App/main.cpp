@@ -1,0 +1,45 @@
+#include "App/MerovaneApp.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int g_signalFds[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_signalFds[0], &byte, 1);
+}
+
+// SIGINT and SIGTERM end the event loop normally, so quitting releases what the program holds.
+void installSignalHandlers(QApplication& app) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char byte;
+        [[maybe_unused]] ssize_t n = ::read(g_signalFds[1], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication::setApplicationName(QStringLiteral("Quorvin"));
+    QApplication::setOrganizationDomain(QStringLiteral("pelwick.com"));
+    QApplication::setDesktopFileName(QStringLiteral("com.pelwick.Quorvin"));
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    installSignalHandlers(app);
+    MerovaneApp merovane;
+    return merovane.run();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QMetaObject>
+#include <QRect>
+#include <QWidget>
+
+#include <vector>
+
+class StatusItem;
+
+// Our own menu-bar strip for desktops without a system tray: an unmanaged, unfocusable,
+// always-on-top window flush with the top-right corner of the primary screen that shows the
+// visible items side by side at their own widths, the first item rightmost.
+class BarStripWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int barHeight = 24;
+    static constexpr int itemSpacing = 6;
+    static constexpr int endPadding = 8;
+
+    struct Layout {
+        int width = 0;            // the strip's width
+        std::vector<QRect> rects; // one per given width, in window coordinates, first rightmost
+        bool operator==(const Layout&) const = default;
+    };
+    // Lays out items of the given logical widths right to left.
+    static Layout layout(const std::vector<int>& widths);
+    // An item's logical width: its image's device-independent width, rounded up.
+    static int itemWidth(const StatusItem* item);
+
+    BarStripWindow();
+    ~BarStripWindow() override;
+
+    void addItem(StatusItem* item);
+    void removeItem(StatusItem* item);
+    // Relayouts, resizes, re-places and shows or hides the strip after any item change.
+    void relayout();
+    // The item's rectangle in window coordinates; empty while hidden.
+    QRect itemRect(const StatusItem* item) const;
+    QRect itemScreenRect(const StatusItem* item) const;
+    StatusItem* itemAt(const QPoint& pos) const;
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void place();
+    void watchPrimaryScreen();
+    int indexOf(const StatusItem* item) const;
+
+    std::vector<StatusItem*> items_;
+    std::vector<QRect> rects_;  // parallel to items_; empty for hidden items
+    int stripWidth_ = 0;
+    QMetaObject::Connection screenConnection_;
+};

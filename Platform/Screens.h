@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QPointF>
+#include <QRectF>
+
+class QScreen;
+
+// Screen geometry in two spaces. Placement maths works in "upward" space: the origin at the
+// bottom-left of the primary screen, y growing upward. Qt's space has its origin at the top-left
+// of the primary screen with y growing downward. Only this file converts between them.
+namespace Screens {
+double primaryHeight();
+QRectF toQt(const QRectF& upward, double primaryHeight);
+QRectF fromQt(const QRectF& qt, double primaryHeight);
+QPointF toQt(const QPointF& upward, double primaryHeight);
+QPointF fromQt(const QPointF& qt, double primaryHeight);
+inline QRectF toQt(const QRectF& upward) { return toQt(upward, primaryHeight()); }
+inline QRectF fromQt(const QRectF& qt) { return fromQt(qt, primaryHeight()); }
+inline QPointF toQt(const QPointF& upward) { return toQt(upward, primaryHeight()); }
+inline QPointF fromQt(const QPointF& qt) { return fromQt(qt, primaryHeight()); }
+// The screen's full frame and its work area (without panels), in upward space.
+QRectF frame(const QScreen* screen);
+QRectF visibleFrame(const QScreen* screen);
+// The pointer position in upward space.
+QPointF mouseLocation();
+}  // namespace Screens

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <mutex>
+#include <optional>
+
+// A settings domain kept as one typed JSON file, written atomically on every change.
+// Values: bool, number, string, array, dictionary; data is kept as a base64 string.
+// A getter of the wrong type reads as absent. Safe to use from any thread; the change
+// signal is emitted on the thread that changed the value.
+class UserDefaults : public QObject {
+    Q_OBJECT
+public:
+    // "com.pelwick.Quorvin" under $XDG_CONFIG_HOME.
+    static UserDefaults& standard();
+    // The former domain "com.pelwick.Merovane", beside the standard one.
+    static UserDefaults& legacy();
+
+    static constexpr const char* standardDomain = "com.pelwick.Quorvin";
+    static constexpr const char* legacyDomain = "com.pelwick.Merovane";
+    // $XDG_CONFIG_HOME/<domain>.json
+    static QString pathForDomain(const QString& domain);
+
+    // An empty path keeps the values in memory only.
+    explicit UserDefaults(QString filePath, QObject* parent = nullptr);
+
+    QString filePath() const { return path_; }
+
+    bool contains(const QString& key) const;
+    QStringList keys() const;
+    QJsonValue value(const QString& key) const;  // Undefined when absent
+
+    std::optional<bool> boolValue(const QString& key) const;
+    std::optional<double> doubleValue(const QString& key) const;  // finite numbers only
+    std::optional<qint64> integerValue(const QString& key) const; // whole numbers only
+    std::optional<QString> string(const QString& key) const;
+    std::optional<QJsonArray> array(const QString& key) const;
+    std::optional<QStringList> stringArray(const QString& key) const; // every element a string
+    std::optional<QJsonObject> dictionary(const QString& key) const;
+    std::optional<QByteArray> data(const QString& key) const;
+
+    // Convenience readers with the default that sits where the key is read.
+    bool boolOr(const QString& key, bool fallback) const { return boolValue(key).value_or(fallback); }
+    double doubleOr(const QString& key, double fallback) const { return doubleValue(key).value_or(fallback); }
+    QString stringOr(const QString& key, const QString& fallback) const { return string(key).value_or(fallback); }
+
+    void set(const QString& key, const QJsonValue& value);  // Undefined or Null removes
+    void setBool(const QString& key, bool v) { set(key, QJsonValue(v)); }
+    void setDouble(const QString& key, double v) { set(key, QJsonValue(v)); }
+    void setInteger(const QString& key, qint64 v) { set(key, QJsonValue(v)); }
+    void setString(const QString& key, const QString& v) { set(key, QJsonValue(v)); }
+    void setStringArray(const QString& key, const QStringList& v);
+    void setData(const QString& key, const QByteArray& v);
+    void remove(const QString& key);
+
+    // Re-reads the file (used at start and by tests).
+    void reload();
+    // Whether the last write reached the disk.
+    bool lastWriteSucceeded() const;
+
+signals:
+    void valueChanged(const QString& key);
+
+private:
+    void load();
+    bool writeLocked();
+
+    QString path_;
+    mutable std::mutex mutex_;
+    QJsonObject values_;
+    bool lastWriteOk_ = true;
+};
