@@ -36,6 +36,7 @@ void WorkItem::schedule(QObject* owner, double seconds, std::function<void()> fn
     cancel();
     auto* timer = new QTimer(owner);
     timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(std::max(0, int(seconds * 1000.0 + 0.5)));
     QObject::connect(timer, &QTimer::timeout, timer, [timer, fn = std::move(fn)] {
         timer->deleteLater();

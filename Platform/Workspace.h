@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+#include <vector>
+
+// A running application as the desktop sees it: a process that owns top-level windows.
+struct RunningApplication {
+    qint64 pid = 0;
+    QString bundleIdentifier;  // the desktop id of its entry, or the executable name when none
+    QString localizedName;     // the entry's Name=, else the executable name
+    QString bundlePath;        // the .desktop file, or the executable
+    bool operator==(const RunningApplication&) const = default;
+};
+
+// The desktop's applications and files: the front application, activating and quitting
+// applications, icons and names, opening URLs, revealing and trashing files, launch at login.
+class Workspace : public QObject {
+    Q_OBJECT
+public:
+    static Workspace& shared();
+    // Replaces the shared workspace (tests); nullptr restores the X11 one.
+    static void setShared(Workspace* workspace);
+
+    virtual std::optional<RunningApplication> frontmostApplication() = 0;
+    virtual std::vector<RunningApplication> runningApplications() = 0;
+    // Raises and focuses the application's most recent window. False when it has none.
+    virtual bool activate(const RunningApplication& app) = 0;
+    // Asks the application to quit by closing its windows politely (never a signal).
+    virtual bool terminate(const RunningApplication& app) = 0;
+    virtual QIcon icon(const QString& bundleIdentifierOrPath) = 0;
+    virtual bool openUrl(const QUrl& url) = 0;
+    virtual void revealFile(const QString& path) = 0;
+
+signals:
+    void frontmostApplicationChanged();
+};

@@ -1,0 +1,344 @@
+#include "Source/Extensions/ClipboardItemCodable.h"
+
+#include "Platform/Clock.h"
+
+#include <QLocale>
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Dates further than this from the reference date are not dates (about ±3000 years).
+constexpr double kMaxDateSeconds = 1e11;
+
+bool isDate(double seconds) { return std::isfinite(seconds) && std::fabs(seconds) < kMaxDateSeconds; }
+
+void appendString(QByteArray& out, const QString& string) {
+    static const char hex[] = "0123456789abcdef";
+    const QByteArray utf8 = string.toUtf8();
+    out += '"';
+    const char* p = utf8.constData();
+    const char* end = p + utf8.size();
+    const char* run = p;
+    for (; p < end; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(run, p - run);
+        run = p + 1;
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        default:
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 0xf];
+        }
+    }
+    out.append(run, end - run);
+    out += '"';
+}
+
+void appendNumber(QByteArray& out, double value) {
+    if (!std::isfinite(value)) value = 0;  // JSON has no infinities
+    out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+// Reads the array of records as the parser goes, without building a document.
+class RecordReader final : public nlohmann::json_sax<nlohmann::json> {
+public:
+    explicit RecordReader(std::vector<ClipboardItemCodable>& out) : out_(out) {}
+    bool sawArray() const { return sawArray_; }
+
+    bool null() override {
+        if (inRecordValue()) assignNull();
+        return scalarAtTop();
+    }
+    bool boolean(bool v) override {
+        if (inRecordValue()) {
+            if (key_ == "isPinned") bools_.isPinned = v;
+            else wrongKindUnlessUnknown();
+        }
+        return scalarAtTop();
+    }
+    bool number_integer(number_integer_t v) override { return number(double(v), v, true); }
+    bool number_unsigned(number_unsigned_t v) override {
+        const bool fits = v <= uint64_t(std::numeric_limits<qint64>::max());
+        return number(double(v), fits ? qint64(v) : 0, fits);
+    }
+    bool number_float(number_float_t v, const string_t&) override {
+        const bool whole = std::isfinite(v) && std::trunc(v) == v && std::fabs(v) < 9.0e18;
+        return number(v, whole ? qint64(v) : 0, whole);
+    }
+    bool string(string_t& v) override {
+        if (inRecordValue()) {
+            const QString text = QString::fromUtf8(v.data(), qsizetype(v.size()));
+            if (key_ == "type") strings_.type = text;
+            else if (key_ == "value") strings_.value = text;
+            else if (key_ == "itemID") record_.itemID = text;
+            else if (key_ == "sourceApp") record_.sourceApp = text;
+            else if (key_ == "imageFingerprint") record_.imageFingerprint = text;
+            else wrongKindUnlessUnknown();
+        }
+        return scalarAtTop();
+    }
+    bool binary(binary_t&) override { return false; }
+    bool start_object(std::size_t) override {
+        if (++depth_ > ClipboardItemCodable::maxNestingDepth) return false;
+        if (depth_ == 1) return false;  // the file holds an array
+        if (depth_ == 2) beginRecord();
+        else if (depth_ == 3) wrongKindUnlessUnknown();
+        return true;
+    }
+    bool key(string_t& k) override {
+        if (depth_ == 2) key_ = k;
+        return true;
+    }
+    bool end_object() override {
+        if (depth_ == 2) finishRecord();
+        --depth_;
+        return true;
+    }
+    bool start_array(std::size_t) override {
+        if (++depth_ > ClipboardItemCodable::maxNestingDepth) return false;
+        if (depth_ == 1) sawArray_ = true;
+        else if (depth_ == 3) wrongKindUnlessUnknown();
+        return true;
+    }
+    bool end_array() override {
+        --depth_;
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+private:
+    struct Strings {
+        std::optional<QString> type, value;
+    };
+    struct Bools {
+        std::optional<bool> isPinned;
+    };
+
+    bool inRecordValue() const { return depth_ == 2; }
+    // A lone value at the top is not an array: the file cannot be read.
+    bool scalarAtTop() const { return depth_ > 0; }
+
+    void beginRecord() {
+        record_ = ClipboardItemCodable();
+        strings_ = Strings();
+        bools_ = Bools();
+        ok_ = true;
+        key_.clear();
+    }
+    void wrongKindUnlessUnknown() {
+        static const char* const known[] = {"type", "value", "copiedAt", "itemID", "firstCopiedAt", "sourceApp",
+                                            "copyCount", "isPinned", "imageWidth", "imageHeight", "imageFingerprint"};
+        for (const char* name : known)
+            if (key_ == name) ok_ = false;
+    }
+    void assignNull() {
+        if (key_ == "type") strings_.type.reset();
+        else if (key_ == "value") strings_.value.reset();
+        else if (key_ == "copiedAt") record_.copiedAt.reset();
+        else if (key_ == "itemID") record_.itemID.reset();
+        else if (key_ == "firstCopiedAt") record_.firstCopiedAt.reset();
+        else if (key_ == "sourceApp") record_.sourceApp.reset();
+        else if (key_ == "copyCount") record_.copyCount.reset();
+        else if (key_ == "isPinned") bools_.isPinned.reset();
+        else if (key_ == "imageWidth") record_.imageWidth.reset();
+        else if (key_ == "imageHeight") record_.imageHeight.reset();
+        else if (key_ == "imageFingerprint") record_.imageFingerprint.reset();
+    }
+    bool number(double value, qint64 integer, bool isInteger) {
+        if (inRecordValue()) {
+            if (key_ == "copiedAt" || key_ == "firstCopiedAt") {
+                if (!isDate(value)) ok_ = false;
+                else (key_ == "copiedAt" ? record_.copiedAt : record_.firstCopiedAt) = value;
+            } else if (key_ == "copyCount") {
+                if (isInteger) record_.copyCount = integer;
+                else ok_ = false;
+            } else if (key_ == "imageWidth") {
+                record_.imageWidth = value;
+            } else if (key_ == "imageHeight") {
+                record_.imageHeight = value;
+            } else {
+                wrongKindUnlessUnknown();
+            }
+        }
+        return scalarAtTop();
+    }
+    void finishRecord() {
+        if (!ok_ || !strings_.type || !strings_.value) return;
+        const auto type = ClipboardItemCodable::fromRawValue(*strings_.type);
+        if (!type) return;
+        record_.type = *type;
+        record_.value = *strings_.value;
+        record_.isPinned = bools_.isPinned;
+        // A file record names a file: without a path there is nothing to restore.
+        if (record_.type == ClipboardItemCodable::ItemType::file && record_.value.isEmpty()) return;
+        out_.push_back(std::move(record_));
+    }
+
+    std::vector<ClipboardItemCodable>& out_;
+    int depth_ = 0;
+    bool sawArray_ = false;
+    std::string key_;
+    ClipboardItemCodable record_;
+    Strings strings_;
+    Bools bools_;
+    bool ok_ = true;
+};
+
+}  // namespace
+
+QString ClipboardItemCodable::rawValue(ItemType type) {
+    switch (type) {
+    case ItemType::text: return QStringLiteral("text");
+    case ItemType::file: return QStringLiteral("file");
+    case ItemType::image: return QStringLiteral("image");
+    }
+    return {};
+}
+
+std::optional<ClipboardItemCodable::ItemType> ClipboardItemCodable::fromRawValue(const QString& raw) {
+    if (raw == QLatin1String("text")) return ItemType::text;
+    if (raw == QLatin1String("file")) return ItemType::file;
+    if (raw == QLatin1String("image")) return ItemType::image;
+    return std::nullopt;
+}
+
+ClipboardItemCodable ClipboardItemCodable::fromItem(const ClipboardItem& item) {
+    ClipboardItemCodable record;
+    switch (item.content.kind()) {
+    case ClipboardContent::Kind::text:
+        record.type = ItemType::text;
+        record.value = item.content.textValue();
+        break;
+    case ClipboardContent::Kind::files: {
+        record.type = ItemType::file;
+        const QList<QUrl> urls = item.content.fileURLs();
+        if (!urls.isEmpty()) record.value = urls.first().isLocalFile() ? urls.first().toLocalFile() : urls.first().path();
+        break;
+    }
+    case ClipboardContent::Kind::image: {
+        const ClipboardImageReference* ref = item.content.imageReference();
+        record.type = ItemType::image;
+        record.value = ref->path;
+        record.imageWidth = ref->pixelSize.width();
+        record.imageHeight = ref->pixelSize.height();
+        record.imageFingerprint = ref->fingerprint;
+        break;
+    }
+    }
+    record.copiedAt = ReferenceDate::seconds(item.copiedAt);
+    record.itemID = item.id.toString(QUuid::WithoutBraces).toUpper();
+    record.firstCopiedAt = ReferenceDate::seconds(item.firstCopiedAt);
+    record.sourceApp = item.sourceApp;
+    record.copyCount = item.copyCount;
+    record.isPinned = item.isPinned;
+    return record;
+}
+
+std::optional<ClipboardItem> ClipboardItemCodable::toClipboardItem() const { return toClipboardItem(Clock::shared().now()); }
+
+std::optional<ClipboardItem> ClipboardItemCodable::toClipboardItem(const QDateTime& now) const {
+    ClipboardItem item;
+    switch (type) {
+    case ItemType::text:
+        item.content = ClipboardContent::text(value);
+        break;
+    case ItemType::file:
+        item.content = ClipboardContent::files({QUrl::fromLocalFile(value)});
+        break;
+    case ItemType::image: {
+        std::optional<QSizeF> size;
+        if (imageWidth && imageHeight && *imageWidth > 0 && *imageHeight > 0) size = QSizeF(*imageWidth, *imageHeight);
+        auto ref = ClipboardImageReference::fromPersistedPath(value, size, imageFingerprint);
+        if (!ref) return std::nullopt;
+        item.content = ClipboardContent::image(*ref);
+        item.imagePath = value;
+        break;
+    }
+    }
+    item.copiedAt = copiedAt ? ReferenceDate::date(*copiedAt) : now;
+    item.firstCopiedAt = firstCopiedAt ? ReferenceDate::date(*firstCopiedAt) : item.copiedAt;
+    if (itemID) item.id = QUuid::fromString(*itemID);
+    if (item.id.isNull()) item.id = QUuid::createUuid();
+    item.sourceApp = sourceApp;
+    item.copyCount = copyCount.value_or(1);
+    item.isPinned = isPinned.value_or(false);
+    item.isConcealed = false;
+    return item;
+}
+
+void ClipboardItemCodable::encode(QByteArray& out) const {
+    out += "{\"type\":";
+    appendString(out, rawValue(type));
+    out += ",\"value\":";
+    appendString(out, value);
+    if (copiedAt) {
+        out += ",\"copiedAt\":";
+        appendNumber(out, *copiedAt);
+    }
+    if (itemID) {
+        out += ",\"itemID\":";
+        appendString(out, *itemID);
+    }
+    if (firstCopiedAt) {
+        out += ",\"firstCopiedAt\":";
+        appendNumber(out, *firstCopiedAt);
+    }
+    if (sourceApp) {
+        out += ",\"sourceApp\":";
+        appendString(out, *sourceApp);
+    }
+    if (copyCount) {
+        out += ",\"copyCount\":";
+        out += QByteArray::number(*copyCount);
+    }
+    if (isPinned) out += *isPinned ? ",\"isPinned\":true" : ",\"isPinned\":false";
+    if (imageWidth) {
+        out += ",\"imageWidth\":";
+        appendNumber(out, *imageWidth);
+    }
+    if (imageHeight) {
+        out += ",\"imageHeight\":";
+        appendNumber(out, *imageHeight);
+    }
+    if (imageFingerprint) {
+        out += ",\"imageFingerprint\":";
+        appendString(out, *imageFingerprint);
+    }
+    out += '}';
+}
+
+QByteArray ClipboardItemCodable::encodeFile(const std::vector<ClipboardItemCodable>& records) {
+    QByteArray out;
+    qsizetype estimate = 2;
+    for (const auto& record : records) estimate += record.value.size() + 256;
+    out.reserve(estimate);
+    out += '[';
+    bool first = true;
+    for (const auto& record : records) {
+        if (!first) out += ',';
+        first = false;
+        record.encode(out);
+    }
+    out += ']';
+    return out;
+}
+
+std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeFile(const QByteArray& bytes) {
+    std::vector<ClipboardItemCodable> records;
+    RecordReader reader(records);
+    const bool parsed = nlohmann::json::sax_parse(bytes.constBegin(), bytes.constEnd(), &reader);
+    if (!parsed || !reader.sawArray()) return std::nullopt;
+    return records;
+}

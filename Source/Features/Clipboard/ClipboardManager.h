@@ -1,0 +1,140 @@
+#pragma once
+
+#include "Platform/Dispatch.h"
+#include "Platform/SerialQueue.h"
+#include "Source/Features/Clipboard/ClipboardItem.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <QUuid>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class Pasteboard;
+struct PasteboardItem;
+class UserDefaults;
+
+// The clipboard history: polls the pasteboard, records copies of text, images and files, keeps
+// pins in front, bounds the history by the user's limit, stores it in
+// "ClipboardHistory/history.json" with images in "ClipboardHistory/Images", and pastes entries
+// into the application in front. GUI thread only; images are encoded, hashed and written, and
+// the history file is written, on the image queue.
+class ClipboardManager : public QObject {
+    Q_OBJECT
+public:
+    enum class PinToggleResult { pinned, unpinned, limitReached, notPinnable };
+
+    static constexpr int maxPinned = 5;
+    static constexpr int defaultHistoryLimit = 100;
+    static constexpr int minHistoryLimit = 1;
+    static constexpr int maxHistoryLimit = 200;
+    static constexpr double pollInterval = 0.4;
+    static constexpr double concealedLifetime = 60.0;
+    static constexpr double pasteRelease = 0.5;
+
+    // The three markers of copies that are kept in memory only.
+    static const QStringList concealedTypes;
+
+    // The shared store over the general pasteboard, the standard defaults and
+    // Application Support's "ClipboardHistory". Created on first use, never destroyed.
+    static ClipboardManager& shared();
+
+    // A store over the given pasteboard and defaults, keeping its file and images in
+    // `historyFolder` (its "history.json" and "Images"). Runs the start-up sequence.
+    ClipboardManager(Pasteboard& pasteboard, UserDefaults& defaults, const QString& historyFolder,
+                     QObject* parent = nullptr);
+    ~ClipboardManager() override;
+
+    // Pins first, then unpinned entries newest first; a concealed entry among the unpinned ones.
+    const std::vector<ClipboardItem>& history() const { return history_; }
+    int pinnedCount() const;
+
+    // Starts (or restarts) polling the pasteboard every 0.4 s.
+    void startMonitoring();
+    bool isMonitoring() const { return timer_ && timer_->isActive(); }
+
+    PinToggleResult togglePin(const QUuid& id);
+    void removeItem(const QUuid& id);
+    // Removes every entry, pins included, the history file and every stored image.
+    void clear();
+    // Stores the limit under "maxClipboardItems" and trims to it.
+    void applyHistoryLimit(int limit);
+
+    // Puts the entry on the pasteboard and posts the paste chord (Control+V) to the focused
+    // window. The pasteboard change this makes is not recorded.
+    void paste(const ClipboardItem& item);
+    // Pastes the pasteboard's text without formatting.
+    void pastePlainText();
+    void pastePlainText(const QString& text);
+    // The pasteboard's text: its plain text, else the characters of its RTF, else of its HTML.
+    static std::optional<QString> plainText(const Pasteboard& pasteboard);
+    // Posts Control+V (down, V down, V up, up).
+    void simulateCmdV();
+
+    bool isPasting() const { return isPasting_; }
+    const std::optional<ClipboardContent>& lastPastedContent() const { return lastPastedContent_; }
+    QString historyFileURL() const { return historyFileURL_; }
+    QString imagesDirectory() const { return imagesDirectory_; }
+    // True when the history file could not be read at start-up (it was moved aside).
+    bool historyFileWasDamaged() const { return historyFileDamaged_; }
+
+    // Steps of the store, also reached by tests and benchmarks.
+    void checkClipboard();
+    void loadHistory(int limit);
+    void saveHistory();
+    bool trimHistory(int limit);
+    void normalizePinnedLimit();
+    void cleanupOrphanedImages();
+    int insertionIndex(const QDateTime& date) const;
+    // "maxClipboardItems" clamped to 1...200 (100 when absent), written back when it changed.
+    static int normalizeConfiguredHistoryLimit(UserDefaults& defaults);
+    // Blocks until queued image writes and history-file writes have finished.
+    void waitForPendingWrites();
+    // The delay after which a concealed entry is dropped (tests shorten it).
+    void setConcealedLifetimeForTesting(double seconds) { concealedLifetime_ = seconds; }
+
+signals:
+    void historyChanged();
+
+private:
+    struct PasteboardImage {
+        QByteArray data;
+        QString type;
+    };
+
+    void publish();
+    void dropConcealedItems();
+    void addConcealed(const QString& text, const std::optional<QString>& sourceApp);
+    void addContent(const ClipboardContent& content, const std::optional<QString>& sourceApp,
+                    const QDateTime& copiedAt);
+    void persistImage(const PasteboardImage& image, const std::optional<QString>& sourceApp);
+    void deleteUncommittedImage(const ClipboardContent& content);
+    void deleteImageFiles(const std::vector<ClipboardItem>& removed);
+    bool isOwnImageFile(const QString& path) const;
+    std::optional<QList<QUrl>> readFileURLs() const;
+    std::optional<PasteboardImage> readImage() const;
+    void beginPaste(const ClipboardContent& content, const QList<PasteboardItem>& items);
+
+    Pasteboard& pasteboard_;
+    UserDefaults& defaults_;
+    std::vector<ClipboardItem> history_;
+    QPointer<QTimer> timer_;
+    qint64 lastChangeCount_ = 0;
+    bool isPasting_ = false;
+    std::optional<ClipboardContent> lastPastedContent_;
+    quint64 imageWriteGeneration_ = 0;
+    std::unique_ptr<SerialQueue> imageQueue_;
+    QString historyFolder_;
+    QString imagesDirectory_;
+    QString historyFileURL_;
+    WorkItem concealedExpiry_;
+    double concealedLifetime_ = concealedLifetime;
+    bool historyFileDamaged_ = false;
+    // Raised by every save and by clear(); a queued write older than the latest is skipped.
+    std::shared_ptr<std::atomic<quint64>> saveSequence_ = std::make_shared<std::atomic<quint64>>(0);
+};

@@ -1,0 +1,147 @@
+#include "Source/Features/Power/PowerManager.h"
+
+#include "Platform/Clock.h"
+#include "Platform/DBusSleepInhibitor.h"
+#include "Platform/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+
+namespace {
+const QString kReason = QStringLiteral("Keep awake is on");
+}
+
+QString PowerManager::rawValue(Mode mode) {
+    return mode == Mode::display ? QStringLiteral("display") : QStringLiteral("system");
+}
+
+std::optional<PowerManager::Mode> PowerManager::modeFromRawValue(const QString& raw) {
+    if (raw == QLatin1String("system")) return Mode::system;
+    if (raw == QLatin1String("display")) return Mode::display;
+    return std::nullopt;
+}
+
+const std::vector<int>& PowerManager::minuteChoices() {
+    static const std::vector<int> choices{0, 15, 30, 60, 120, 240, 480};
+    return choices;
+}
+
+PowerManager& PowerManager::shared() {
+    static PowerManager* manager =
+        new PowerManager(std::make_unique<DBusSleepInhibitor>(), UserDefaults::standard());
+    return *manager;
+}
+
+PowerManager::PowerManager(std::unique_ptr<SleepInhibitor> inhibitor, UserDefaults& defaults,
+                           double secondsPerMinute, QObject* parent)
+    : QObject(parent), inhibitor_(std::move(inhibitor)), defaults_(defaults),
+      secondsPerMinute_(secondsPerMinute) {
+    connect(&defaults_, &UserDefaults::valueChanged, this, &PowerManager::settingChanged);
+    if (auto* app = QCoreApplication::instance()) {
+        connect(app, &QCoreApplication::aboutToQuit, this, &PowerManager::prepareForQuit);
+    }
+}
+
+PowerManager::~PowerManager() { release(false); }
+
+PowerManager::Mode PowerManager::mode() const {
+    return modeFromRawValue(defaults_.stringOr(QString::fromLatin1(modeKey), QStringLiteral("system")))
+        .value_or(Mode::system);
+}
+
+int PowerManager::minutes() const {
+    const qint64 value = defaults_.integerValue(QString::fromLatin1(minutesKey)).value_or(0);
+    // At most a year: longer is "no limit" in all but name and would overflow the timer.
+    return value > 0 && value <= 525600 ? int(value) : 0;
+}
+
+void PowerManager::activate() {
+    if (active_ || pending_) return;
+    begin();
+}
+
+void PowerManager::begin() {
+    const quint64 generation = ++generation_;
+    pending_ = true;
+    unavailable_ = false;
+    emit stateChanged();
+    const auto kind = mode() == Mode::display ? SleepInhibitor::Kind::display : SleepInhibitor::Kind::system;
+    inhibitor_->inhibit(kind, kReason, this, [this, generation](std::optional<SleepInhibitor::Handle> handle) {
+        granted(generation, handle);
+    });
+}
+
+void PowerManager::granted(quint64 generation, std::optional<SleepInhibitor::Handle> handle) {
+    if (generation != generation_ || !pending_) {
+        // Switched off (or restarted) while the request was out.
+        if (handle) inhibitor_->release(*handle);
+        return;
+    }
+    pending_ = false;
+    if (!handle) {
+        qWarning("Keep awake is unavailable: no power service answered.");
+        unavailable_ = true;
+        emit stateChanged();
+        return;
+    }
+    handle_ = handle;
+    active_ = true;
+    const int limit = minutes();
+    if (limit > 0) {
+        expiresAt_ = Clock::shared().now().addSecs(qint64(limit) * 60);
+        expiry_.schedule(this, limit * secondsPerMinute_, [this] { deactivate(); });
+    } else {
+        expiresAt_.reset();
+        expiry_.cancel();
+    }
+    emit stateChanged();
+}
+
+void PowerManager::release(bool wait) {
+    expiry_.cancel();
+    expiresAt_.reset();
+    if (handle_) {
+        inhibitor_->release(*handle_, wait);
+        handle_.reset();
+    }
+}
+
+void PowerManager::deactivate() {
+    if (!active_ && !pending_) return;
+    ++generation_;
+    release(false);
+    active_ = false;
+    pending_ = false;
+    emit stateChanged();
+}
+
+void PowerManager::toggle() {
+    if (active_ || pending_) {
+        deactivate();
+    } else {
+        activate();
+    }
+}
+
+void PowerManager::prepareForQuit() {
+    ++generation_;
+    release(true);
+    if (active_ || pending_) {
+        active_ = false;
+        pending_ = false;
+        emit stateChanged();
+    }
+}
+
+void PowerManager::settingChanged(const QString& key) {
+    if (key != QLatin1String(modeKey) && key != QLatin1String(minutesKey)) return;
+    if (!active_ && !pending_) return;
+    // Start again with the new mode and limit.
+    const std::optional<SleepInhibitor::Handle> old = handle_;
+    handle_.reset();
+    expiry_.cancel();
+    expiresAt_.reset();
+    active_ = false;
+    begin();
+    if (old) inhibitor_->release(*old);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "Platform/SerialQueue.h"
+#include "Source/Features/System/MetricSample.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+// The 24-hour sample log "DaveRovaz/metrics.log": one line per sample, at most one every 30 s,
+// "unix-seconds<TAB>cpu<TAB>memory<TAB>disk<TAB>temperature or -" with C-locale numbers. All file
+// work runs in order on the archive's own queue.
+class MetricArchive {
+public:
+    static MetricArchive& shared();
+
+    // An empty path means "DaveRovaz/metrics.log" under the application support folder.
+    explicit MetricArchive(QString filePath = {});
+    ~MetricArchive();
+    MetricArchive(const MetricArchive&) = delete;
+    MetricArchive& operator=(const MetricArchive&) = delete;
+
+    static constexpr double spacing = 30;        // seconds between logged samples, at least
+    static constexpr double retention = 86400;   // seconds kept
+    static constexpr int linesBetweenTrims = 2880;
+
+    QString filePath();
+
+    // Rewrites the log atomically without the samples older than 24 h and the unreadable lines.
+    // Run at launch; a log kept open for days is trimmed again every linesBetweenTrims lines.
+    void trim();
+    // Logs the sample unless the last logged one is less than 30 s older.
+    void record(const MetricSample& sample);
+    // Reads the samples of the last 24 h, in file order, and hands them to completion on the
+    // GUI thread; a missing or unreadable log gives none.
+    void load(std::function<void(std::vector<MetricSample>)> completion);
+    // Blocks until the queued file work is done (tests, shutdown).
+    void waitUntilIdle();
+
+    static QByteArray formatLine(const MetricSample& sample);  // with the line feed
+    static std::optional<MetricSample> parseLine(QByteArrayView line);
+    static std::vector<MetricSample> parse(const QByteArray& contents);
+
+private:
+    void trimOnQueue();
+    void readTailOnQueue();
+
+    std::mutex pathMutex_;
+    QString path_;
+    // Queue-only state.
+    bool tailKnown_ = false;
+    bool endsWithNewline_ = true;
+    std::optional<QDateTime> lastWritten_;
+    int linesSinceTrim_ = 0;
+
+    SerialQueue queue_{"com.merovane.metricarchive", QueuePriority::utility};
+};

@@ -1,0 +1,181 @@
+#include "Source/Features/System/ProcessMonitor.h"
+
+#include "Platform/Clock.h"
+#include "Platform/DesktopEntries.h"
+#include "Platform/Dispatch.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/SerialQueue.h"
+#include "Platform/UserDefaults.h"
+#include "Source/Features/System/NetworkMonitor.h"
+#include "Source/Features/System/ProcessListBuilder.h"
+#include "Source/Features/System/SystemSampler.h"
+#include "Source/Features/System/UpdateInterval.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <cmath>
+
+namespace {
+
+int periodMilliseconds() {
+    return int(UpdateIntervals::processListPeriod(UpdateIntervals::current()) * 1000.0 + 0.5);
+}
+
+template <typename T>
+void appendCapped(std::vector<T>& history, T value) {
+    history.push_back(std::move(value));
+    if (history.size() > ProcessMonitor::historyLength)
+        history.erase(history.begin(), history.begin() + ptrdiff_t(history.size() - ProcessMonitor::historyLength));
+}
+
+}  // namespace
+
+ProcessMonitor& ProcessMonitor::shared() {
+    static ProcessMonitor* instance = new ProcessMonitor(QStringLiteral("/proc"), &DesktopEntries::shared());
+    return *instance;
+}
+
+ProcessMonitor::ProcessMonitor(const QString& procRoot, const DesktopEntries* entries, QObject* parent)
+    : QObject(parent),
+      builder_(std::make_unique<ProcessListBuilder>(ProcessReader(procRoot), entries)),
+      queue_(std::make_unique<SerialQueue>(queueLabel, QueuePriority::userInitiated)),
+      groupedProcesses_(std::make_shared<const std::vector<GroupedProcessInfo>>()) {
+    if (entries) {
+        ProcessListBuilder* builder = builder_.get();
+        connect(entries, &DesktopEntries::changed, this, [builder] { builder->invalidateOwners(); });
+    }
+    NotificationCenter::defaultCenter().observe(Notification::updateIntervalDidChange, this,
+                                                [this](const QVariant&) { restartProcessTimer(); });
+}
+
+ProcessMonitor::~ProcessMonitor() {
+    queue_.reset();  // runs what is queued, then joins; results find no monitor and are dropped
+    builder_.reset();
+}
+
+QMetaObject::Connection ProcessMonitor::observeGroupedProcesses(
+    QObject* context, std::function<void(const std::vector<GroupedProcessInfo>&)> handler) {
+    handler(groupedProcesses());
+    return connect(this, &ProcessMonitor::groupedProcessesChanged, context,
+                   [handler = std::move(handler)](const std::vector<GroupedProcessInfo>& groups) { handler(groups); });
+}
+
+void ProcessMonitor::startProcessList() {
+    if (processTimer_) return;
+    auto* timer = new QTimer(this);
+    timer->setInterval(periodMilliseconds());
+    connect(timer, &QTimer::timeout, this, &ProcessMonitor::scheduleProcessRefresh);
+    timer->start();
+    processTimer_ = timer;
+    emit processTimerChanged();
+    scheduleProcessRefresh();
+    // A second reading soon after the first gives the CPU shares a base to compare against.
+    Dispatch::mainAfter(1.0, timer, [this, timer] {
+        if (processTimer_ == timer) scheduleProcessRefresh();
+    });
+}
+
+void ProcessMonitor::stopProcessList() {
+    if (!processTimer_) return;
+    QTimer* timer = processTimer_;
+    processTimer_ = nullptr;
+    timer->stop();
+    timer->deleteLater();
+    emit processTimerChanged();
+}
+
+void ProcessMonitor::restartProcessTimer() {
+    if (processTimer_) processTimer_->start(periodMilliseconds());
+}
+
+void ProcessMonitor::scheduleProcessRefresh() {
+    // A refresh that has not started yet will read the table after this request: it serves both.
+    if (refreshPending_.exchange(true)) return;
+    deliveriesInFlight_.fetch_add(1);
+    QPointer<ProcessMonitor> self(this);
+    ProcessListBuilder* builder = builder_.get();
+    queue_->async([this, self, builder] {
+        refreshPending_.store(false);
+        const bool groupTerminal = UserDefaults::standard().boolOr(groupTerminalProcessesKey, false);
+        const double now = Clock::shared().monotonic();
+        const QDateTime at = Clock::shared().now();
+        ProcessListBuilder::Result result = builder->refresh(now, groupTerminal);
+        auto groups = std::make_shared<const std::vector<GroupedProcessInfo>>(std::move(result.groups));
+        const bool usable = result.hasUsableCPU;
+        Dispatch::main([self, groups = std::move(groups), usable, at]() mutable {
+            if (!self) return;
+            self->deliveriesInFlight_.fetch_sub(1);
+            self->publish(std::move(groups), usable, at);
+        });
+    });
+}
+
+void ProcessMonitor::publish(Groups groups, bool usableCPU, const QDateTime& at) {
+    groupedProcesses_ = groups;
+    snapshots_.push_back(Snapshot{at, std::move(groups)});
+    while (snapshots_.size() > historyLength) snapshots_.pop_front();
+    const bool becameUsable = usableCPU && !hasUsableCPU_;
+    if (becameUsable) hasUsableCPU_ = true;
+    if (becameUsable) emit hasUsableCPUChanged(true);
+    emit groupedProcessesChanged(*groupedProcesses_);
+}
+
+std::optional<std::vector<GroupedProcessInfo>> ProcessMonitor::processGroups(const QDateTime& closestTo) const {
+    const Snapshot* best = nullptr;
+    qint64 bestDistance = 0;
+    const qint64 target = closestTo.toMSecsSinceEpoch();
+    for (const Snapshot& s : snapshots_) {
+        const qint64 distance = std::abs(s.at.toMSecsSinceEpoch() - target);
+        if (!best || distance < bestDistance) {
+            best = &s;
+            bestDistance = distance;
+        }
+    }
+    if (!best) return std::nullopt;
+    return *best->groups;
+}
+
+void ProcessMonitor::startHistories() {
+    if (samplerConnection_) return;
+    SystemSampler& sampler = SystemSampler::shared();
+    samplerConnection_ = connect(&sampler, &SystemSampler::didSample, this, [this] {
+        const SystemSampler& s = SystemSampler::shared();
+        appendSample(s.cpu(), s.cpuSystem(), s.memory(), s.disk(), NetworkMonitor::shared().downloadRate(),
+                     Clock::shared().now());
+    });
+}
+
+void ProcessMonitor::stop() {
+    stopProcessList();
+    if (samplerConnection_) disconnect(samplerConnection_);
+    samplerConnection_ = {};
+}
+
+void ProcessMonitor::appendSample(double cpu, double cpuSystem, double memory, double disk, double downloadRate,
+                                  const QDateTime& at) {
+    bool recorded = false;
+    auto record = [&](std::vector<double>& history, double value, void (ProcessMonitor::*changed)()) {
+        if (!std::isfinite(value) || value < 0) return;
+        appendCapped(history, value);
+        recorded = true;
+        emit(this->*changed)();
+    };
+    record(cpuHistory_, cpu, &ProcessMonitor::cpuHistoryChanged);
+    record(cpuSystemHistory_, cpuSystem, &ProcessMonitor::cpuSystemHistoryChanged);
+    record(memoryHistory_, memory, &ProcessMonitor::memoryHistoryChanged);
+    record(diskHistory_, disk, &ProcessMonitor::diskHistoryChanged);
+    record(downloadHistory_, downloadRate, &ProcessMonitor::downloadHistoryChanged);
+    // The time of every tick that left a reading in the histories.
+    if (!recorded) return;
+    appendCapped(historyTimestamps_, at);
+    emit historyTimestampsChanged();
+}
+
+void ProcessMonitor::waitForRefreshes() {
+    queue_->waitUntilIdle();
+    while (deliveriesInFlight_.load() > 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::yieldCurrentThread();
+    }
+}

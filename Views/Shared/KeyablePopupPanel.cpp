@@ -1,0 +1,109 @@
+#include "Views/Shared/KeyablePopupPanel.h"
+
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+KeyablePopupPanel::KeyablePopupPanel(const QRect& contentRect, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
+    setGeometry(contentRect);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+KeyablePopupPanel::~KeyablePopupPanel() {
+    if (dragsFromAnywhere_ && qApp) qApp->removeEventFilter(this);
+}
+
+void KeyablePopupPanel::setDragsFromAnywhere(bool enabled) {
+    if (dragsFromAnywhere_ == enabled) return;
+    dragsFromAnywhere_ = enabled;
+    if (enabled) {
+        qApp->installEventFilter(this);
+    } else {
+        qApp->removeEventFilter(this);
+        pressed_ = false;
+        endDrag();
+    }
+}
+
+void KeyablePopupPanel::makeKeyAndOrderFront() {
+    show();
+    raise();
+    activateWindow();
+}
+
+bool KeyablePopupPanel::isKeyWindow() const { return isActiveWindow(); }
+
+bool KeyablePopupPanel::ownsWidget(QObject* object) const {
+    if (!object || !object->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(object);
+    return widget == this || widget->window() == this;
+}
+
+bool KeyablePopupPanel::keepsOwnDrag(QObject* object) {
+    for (QObject* o = object; o; o = o->parent()) {
+        if (qobject_cast<QAbstractSlider*>(o) || qobject_cast<QLineEdit*>(o) || qobject_cast<QAbstractSpinBox*>(o) ||
+            qobject_cast<QTextEdit*>(o) || qobject_cast<QPlainTextEdit*>(o))
+            return true;
+        if (o->isWidgetType() && static_cast<QWidget*>(o)->isWindow()) break;
+    }
+    return false;
+}
+
+void KeyablePopupPanel::endDrag() {
+    if (!dragging_) return;
+    dragging_ = false;
+    emit draggingWindowChanged(false);
+}
+
+bool KeyablePopupPanel::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return false;
+    if (cancelling_ || !ownsWidget(watched)) return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPoint global = mouse->globalPosition().toPoint();
+
+    switch (type) {
+    case QEvent::MouseButtonPress:
+        if (mouse->button() != Qt::LeftButton || keepsOwnDrag(watched)) return false;
+        pressed_ = true;
+        pressGlobal_ = global;
+        startPos_ = pos();
+        pressTarget_ = static_cast<QWidget*>(watched);
+        return false;
+    case QEvent::MouseMove:
+        if (!pressed_ || !(mouse->buttons() & Qt::LeftButton)) return false;
+        if (!dragging_) {
+            if ((global - pressGlobal_).manhattanLength() < QApplication::startDragDistance()) return false;
+            dragging_ = true;
+            emit draggingWindowChanged(true);
+            // The widget under the press lets go as if the pointer had left it, so the drag
+            // never ends in a click.
+            if (pressTarget_ && pressTarget_ != this) {
+                QMouseEvent cancel(QEvent::MouseButtonRelease, QPointF(-1e6, -1e6), QPointF(-1e6, -1e6),
+                                   Qt::LeftButton, Qt::NoButton, mouse->modifiers());
+                cancelling_ = true;
+                QCoreApplication::sendEvent(pressTarget_, &cancel);
+                cancelling_ = false;
+            }
+        }
+        move(startPos_ + (global - pressGlobal_));
+        return true;
+    case QEvent::MouseButtonRelease:
+        if (mouse->button() != Qt::LeftButton || !pressed_) return false;
+        pressed_ = false;
+        pressTarget_.clear();
+        if (dragging_) {
+            move(startPos_ + (global - pressGlobal_));
+            endDrag();
+            return true;
+        }
+        return false;
+    default: return false;
+    }
+}

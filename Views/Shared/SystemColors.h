@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QColor>
+#include <QPalette>
+
+// The interface's named colours. The named hues have a light and a dark variant; the window
+// background, the label styles and the accent follow the desktop's palette. Dark means the
+// palette's window colour is dark.
+namespace SystemColors {
+
+bool isDark(const QPalette& palette);
+bool isDark();  // the application palette
+
+QColor red(bool dark);
+QColor orange(bool dark);
+QColor yellow(bool dark);
+QColor green(bool dark);
+QColor mint(bool dark);
+QColor teal(bool dark);
+QColor cyan(bool dark);
+QColor blue(bool dark);
+QColor indigo(bool dark);
+QColor purple(bool dark);
+QColor pink(bool dark);
+QColor brown(bool dark);
+QColor gray(bool dark);
+
+// The same hues in the application palette's appearance.
+inline QColor red() { return red(isDark()); }
+inline QColor orange() { return orange(isDark()); }
+inline QColor yellow() { return yellow(isDark()); }
+inline QColor green() { return green(isDark()); }
+inline QColor mint() { return mint(isDark()); }
+inline QColor teal() { return teal(isDark()); }
+inline QColor cyan() { return cyan(isDark()); }
+inline QColor blue() { return blue(isDark()); }
+inline QColor indigo() { return indigo(isDark()); }
+inline QColor purple() { return purple(isDark()); }
+inline QColor pink() { return pink(isDark()); }
+inline QColor brown() { return brown(isDark()); }
+inline QColor gray() { return gray(isDark()); }
+
+QColor windowBackground(const QPalette& palette);
+QColor windowBackground();
+// The label styles: primary text and its secondary, tertiary and quaternary levels.
+QColor primary(const QPalette& palette);
+QColor secondary(const QPalette& palette);
+QColor tertiary(const QPalette& palette);
+QColor quaternary(const QPalette& palette);
+QColor primary();
+QColor secondary();
+QColor tertiary();
+QColor quaternary();
+QColor accent(const QPalette& palette);
+QColor accent();
+
+// c with its alpha multiplied by opacity.
+QColor withOpacity(QColor c, double opacity);
+// The colour a fraction t of the way from a to b (alpha included).
+QColor mix(const QColor& a, const QColor& b, double t);
+
+}  // namespace SystemColors

@@ -1,0 +1,291 @@
+// The clipboard store's hot paths: loading and saving a history file of 10,000 entries, one
+// capture with the history full, and the memory that 1,000 image entries hold.
+#include "Platform/Pasteboard.h"
+#include "Platform/UserDefaults.h"
+#include "Platform/Workspace.h"
+#include "Source/Extensions/ClipboardItemCodable.h"
+#include "Source/Features/Clipboard/ClipboardFullImageCache.h"
+#include "Source/Features/Clipboard/ClipboardManager.h"
+#include "Source/Features/Clipboard/ClipboardPreviewImageCache.h"
+#include "Source/Features/Clipboard/ClipboardThumbnailCache.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+class NoWorkspace final : public Workspace {
+public:
+    std::optional<RunningApplication> frontmostApplication() override {
+        return RunningApplication{42, "org.example.Editor", "Editor", "/usr/share/applications/editor.desktop"};
+    }
+    std::vector<RunningApplication> runningApplications() override { return {}; }
+    bool activate(const RunningApplication&) override { return false; }
+    bool terminate(const RunningApplication&) override { return false; }
+    QIcon icon(const QString&) override { return {}; }
+    bool openUrl(const QUrl&) override { return false; }
+    void revealFile(const QString&) override {}
+};
+
+QByteArray png(const QSize& size, int seed) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv(seed * 37 % 360, 120, 220));
+    QPainter p(&image);
+    for (int i = 0; i < 12; ++i)
+        p.fillRect((seed * 131 + i * 97) % size.width(), (seed * 71 + i * 53) % size.height(), size.width() / 5,
+                   size.height() / 7, QColor::fromHsv((seed + i) * 53 % 360, 200, 160));
+    p.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(bytes);
+        file.commit();
+    }
+}
+
+QString sampleText(int i) {
+    QString text = QString::asprintf("Entry %d: ", i);
+    for (int k = 0; k < 1 + i % 9; ++k) text += QStringLiteral("the quick brown fox jumps over the lazy dog ");
+    return text;
+}
+
+// A history file of `count` records: mostly texts, some files, some images that exist.
+void writeHistory(const QString& folder, int count, int pinned, int imageEvery) {
+    const QString images = folder + "/Images";
+    QDir().mkpath(images);
+    const QByteArray picture = png(QSize(64, 48), 1);
+    const QString fingerprint = QString::fromLatin1(QCryptographicHash::hash(picture, QCryptographicHash::Sha256).toHex());
+    std::vector<ClipboardItemCodable> records;
+    records.reserve(size_t(count));
+    const double now = 780000000.0;
+    for (int i = 0; i < count; ++i) {
+        ClipboardItemCodable r;
+        if (imageEvery > 0 && i % imageEvery == 1) {
+            r.type = ClipboardItemCodable::ItemType::image;
+            r.value = images + QString::asprintf("/%08X-0000-4000-8000-000000000000.png", i);
+            writeFile(r.value, picture);
+            r.imageWidth = 64;
+            r.imageHeight = 48;
+            r.imageFingerprint = fingerprint;
+        } else if (i % 10 == 7) {
+            r.type = ClipboardItemCodable::ItemType::file;
+            r.value = QString::asprintf("/home/user/Documents/report-%d.pdf", i);
+        } else {
+            r.type = ClipboardItemCodable::ItemType::text;
+            r.value = sampleText(i);
+        }
+        r.copiedAt = now - i;
+        r.firstCopiedAt = now - i - 3600;
+        r.itemID = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        r.sourceApp = QStringLiteral("Editor");
+        r.copyCount = 1 + i % 4;
+        r.isPinned = i < pinned;
+        records.push_back(r);
+    }
+    writeFile(folder + "/history.json", ClipboardItemCodable::encodeFile(records));
+}
+
+struct Store {
+    QTemporaryDir dir;
+    FakePasteboard pasteboard;
+    UserDefaults defaults{QString()};
+    NoWorkspace workspace;
+    std::unique_ptr<ClipboardManager> manager;
+    QString folder() const { return dir.path() + "/ClipboardHistory"; }
+    Store(int limit) {
+        Workspace::setShared(&workspace);
+        defaults.setInteger("maxClipboardItems", limit);
+        manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder());
+    }
+    ~Store() {
+        manager->waitForPendingWrites();
+        manager.reset();
+        Workspace::setShared(nullptr);
+    }
+};
+
+void BM_LoadHistory10k(benchmark::State& state) {
+    Store store(100);
+    writeHistory(store.folder(), 10000, 5, 10);
+    for (auto _ : state) {
+        store.manager->loadHistory(10000);
+        state.PauseTiming();
+        if (store.manager->history().size() != 10000) state.SkipWithError("not every record loaded");
+        store.manager->waitForPendingWrites();  // the rewrite after loading runs on the image queue
+        state.ResumeTiming();
+    }
+    state.counters["entries"] = double(store.manager->history().size());
+    state.counters["file_MiB"] = double(QFileInfo(store.folder() + "/history.json").size()) / 1048576.0;
+}
+BENCHMARK(BM_LoadHistory10k)->Unit(benchmark::kMillisecond);
+
+// The file format alone: parsing the bytes into records, and records into bytes.
+void BM_DecodeFile10k(benchmark::State& state) {
+    QTemporaryDir dir;
+    writeHistory(dir.path(), 10000, 5, 10);
+    QFile file(dir.path() + "/history.json");
+    file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = file.readAll();
+    for (auto _ : state) benchmark::DoNotOptimize(ClipboardItemCodable::decodeFile(bytes));
+}
+BENCHMARK(BM_DecodeFile10k)->Unit(benchmark::kMillisecond);
+
+void BM_EncodeFile10k(benchmark::State& state) {
+    QTemporaryDir dir;
+    writeHistory(dir.path(), 10000, 5, 10);
+    QFile file(dir.path() + "/history.json");
+    file.open(QIODevice::ReadOnly);
+    const auto records = *ClipboardItemCodable::decodeFile(file.readAll());
+    for (auto _ : state) benchmark::DoNotOptimize(ClipboardItemCodable::encodeFile(records));
+}
+BENCHMARK(BM_EncodeFile10k)->Unit(benchmark::kMillisecond);
+
+// Encoding on the GUI thread plus the atomic write (with its sync) on the image queue.
+void BM_SaveHistory10k(benchmark::State& state) {
+    Store store(100);
+    writeHistory(store.folder(), 10000, 5, 10);
+    store.manager->loadHistory(10000);
+    store.manager->waitForPendingWrites();
+    for (auto _ : state) {
+        store.manager->saveHistory();
+        store.manager->waitForPendingWrites();
+    }
+}
+BENCHMARK(BM_SaveHistory10k)->Unit(benchmark::kMillisecond);
+
+// The GUI thread's share of a save: what a capture waits for.
+void BM_SaveHistory10kGuiThread(benchmark::State& state) {
+    Store store(100);
+    writeHistory(store.folder(), 10000, 5, 10);
+    store.manager->loadHistory(10000);
+    store.manager->waitForPendingWrites();
+    for (auto _ : state) {
+        store.manager->saveHistory();
+        state.PauseTiming();
+        store.manager->waitForPendingWrites();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_SaveHistory10kGuiThread)->Unit(benchmark::kMillisecond);
+
+// One poll that finds a new text with 200 entries (5 pinned) in the history: the new entry goes
+// in, the oldest goes out, and the file is encoded and handed to the writer.
+void BM_CaptureNewTextHistoryFull(benchmark::State& state) {
+    Store store(200);
+    writeHistory(store.folder(), 200, 5, 0);
+    store.manager->loadHistory(200);
+    store.manager->waitForPendingWrites();
+    int n = 0;
+    for (auto _ : state) {
+        ++n;
+        store.pasteboard.simulateCopyText(QString::asprintf("fresh copy number %d ", n) + sampleText(n));
+        store.manager->checkClipboard();
+        state.PauseTiming();
+        if (n % 64 == 0) store.manager->waitForPendingWrites();
+        state.ResumeTiming();
+    }
+    store.manager->waitForPendingWrites();
+    if (store.manager->history().size() != 200) state.SkipWithError("history not at its limit");
+}
+BENCHMARK(BM_CaptureNewTextHistoryFull)->Unit(benchmark::kMicrosecond);
+
+// The same with a copy equal to an entry near the end: found, merged and moved to the top.
+void BM_CaptureRepeatedTextHistoryFull(benchmark::State& state) {
+    Store store(200);
+    writeHistory(store.folder(), 200, 5, 0);
+    store.manager->loadHistory(200);
+    store.manager->waitForPendingWrites();
+    int n = 0;
+    for (auto _ : state) {
+        // The oldest text entry.
+        const auto& history = store.manager->history();
+        auto last = std::find_if(history.rbegin(), history.rend(), [](const ClipboardItem& i) { return i.content.isText(); });
+        store.pasteboard.simulateCopyText(last->content.textValue());
+        store.manager->checkClipboard();
+        state.PauseTiming();
+        if (++n % 64 == 0) store.manager->waitForPendingWrites();
+        state.ResumeTiming();
+    }
+    store.manager->waitForPendingWrites();
+    if (store.manager->history()[5].copyCount < 2) state.SkipWithError("the copy was not merged");
+}
+BENCHMARK(BM_CaptureRepeatedTextHistoryFull)->Unit(benchmark::kMicrosecond);
+
+long residentKiB() {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+// 1,000 image entries of 1920 x 1200 pixels (8.8 MiB each when decoded), each looked up through
+// all three caches as rows, previews and pastes would: the memory held stays at the caches' limits.
+void BM_ImageEntries1000Memory(benchmark::State& state) {
+    Store store(100);
+    const QString images = store.folder() + "/Images";
+    const QByteArray picture = png(QSize(1920, 1200), 7);
+    std::vector<ClipboardItemCodable> records;
+    for (int i = 0; i < 1000; ++i) {
+        ClipboardItemCodable r;
+        r.type = ClipboardItemCodable::ItemType::image;
+        r.value = images + QString::asprintf("/%08X-0000-4000-8000-000000000000.png", i);
+        writeFile(r.value, picture);
+        r.imageWidth = 1920;
+        r.imageHeight = 1200;
+        r.imageFingerprint = QString::asprintf("%064x", i);
+        records.push_back(r);
+    }
+    writeFile(store.folder() + "/history.json", ClipboardItemCodable::encodeFile(records));
+    const long before = residentKiB();
+    for (auto _ : state) {
+        store.manager->loadHistory(1000);
+        for (const ClipboardItem& item : store.manager->history()) {
+            const ClipboardImageReference* ref = item.content.imageReference();
+            benchmark::DoNotOptimize(ClipboardThumbnailCache::image(item));
+            benchmark::DoNotOptimize(ClipboardPreviewImageCache::image(*ref));
+            benchmark::DoNotOptimize(ClipboardFullImageCache::image(*ref));
+        }
+    }
+    const long after = residentKiB();
+    state.counters["entries"] = double(store.manager->history().size());
+    state.counters["rss_growth_MiB"] = double(after - before) / 1024.0;
+    state.counters["decoded_if_unbounded_MiB"] = 1000.0 * 1920 * 1200 * 4 / 1048576.0;
+    state.counters["full_cache_MiB"] = double(ClipboardFullImageCache::cache().totalCost()) / 1048576.0;
+    state.counters["preview_cache_MiB"] = double(ClipboardPreviewImageCache::cache().totalCost()) / 1048576.0;
+    state.counters["thumb_cache_n"] = double(ClipboardThumbnailCache::cache().count());
+}
+BENCHMARK(BM_ImageEntries1000Memory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

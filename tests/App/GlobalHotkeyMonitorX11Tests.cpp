@@ -1,0 +1,246 @@
+// Global hot keys on a real X server: passive grabs, keys sent through XTest.
+#include "App/GlobalHotkeyMonitor.h"
+#include "Platform/KeyCodes.h"
+#include "Platform/NotificationCenter.h"
+#include "Source/Features/Preferences/ShortcutManager.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+QStringList g_log;
+QtMessageHandler g_previousHandler = nullptr;
+
+void captureMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    g_log << message;
+    if (g_previousHandler) g_previousHandler(type, context, message);
+}
+
+Display* display() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->display() : nullptr;
+}
+
+// Presses the modifiers, then the key, and lets go in reverse order.
+void press(std::vector<KeySym> modifiers, KeySym key) {
+    Display* d = display();
+    for (KeySym m : modifiers) XTestFakeKeyEvent(d, XKeysymToKeycode(d, m), True, CurrentTime);
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), True, CurrentTime);
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), False, CurrentTime);
+    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) {
+        XTestFakeKeyEvent(d, XKeysymToKeycode(d, *it), False, CurrentTime);
+    }
+    XFlush(d);
+}
+
+const std::vector<KeySym> kCommandShift{XK_Super_L, XK_Shift_L};
+const std::vector<KeySym> kCommandOptionShift{XK_Super_L, XK_Alt_L, XK_Shift_L};
+
+// A second X client, as another program that takes hot keys.
+class OtherClient {
+public:
+    OtherClient() : connection_(xcb_connect(nullptr, nullptr)) {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    }
+    ~OtherClient() { xcb_disconnect(connection_); }
+    // True when the server lets this client grab the combination.
+    bool grab(KeySym key, uint16_t modifiers) {
+        const xcb_keycode_t code = XKeysymToKeycode(display(), key);
+        xcb_void_cookie_t cookie = xcb_grab_key_checked(connection_, 0, root_, modifiers, code,
+                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        xcb_generic_error_t* error = xcb_request_check(connection_, cookie);
+        std::free(error);
+        return error == nullptr;
+    }
+
+private:
+    xcb_connection_t* connection_;
+    xcb_window_t root_;
+};
+
+class GlobalHotkeyMonitorX11Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(display(), nullptr) << "These tests need an X server (QT_QPA_PLATFORM=xcb).";
+        int event = 0, error = 0, major = 0, minor = 0;
+        ASSERT_TRUE(XTestQueryExtension(display(), &event, &error, &major, &minor)) << "No XTest extension.";
+        ASSERT_NE(XKeysymToKeycode(display(), XK_Super_L), 0) << "The keyboard map has no Super key.";
+        ShortcutManager::shared().setBindings(ShortcutManager::defaults());
+        ShortcutManager::shared().save();
+        GlobalHotkeyMonitor::setActionHandler("clipboardHistory", [this] { ++clipboardRuns; });
+        g_log.clear();
+        g_previousHandler = qInstallMessageHandler(captureMessage);
+    }
+    void TearDown() override {
+        qInstallMessageHandler(g_previousHandler);
+        GlobalHotkeyMonitor::stopMonitoring();
+        GlobalHotkeyMonitor::setInterceptor({});
+        GlobalHotkeyMonitor::setActionHandler("clipboardHistory", {});
+        GlobalHotkeyMonitor::setActionHandler("resetBrightness", {});
+    }
+    int clipboardRuns = 0;
+};
+
+}  // namespace
+
+TEST_F(GlobalHotkeyMonitorX11Test, TheClipboardHotKeyReachesItsAction) {
+    GlobalHotkeyMonitor::startMonitoring();
+    ASSERT_TRUE(GlobalHotkeyMonitor::isMonitoring());
+    EXPECT_TRUE(GlobalHotkeyMonitor::refusedBindings().isEmpty()) << g_log.join("\n").toStdString();
+    press(kCommandShift, XK_v);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return clipboardRuns == 1; }, 3000));
+    // Without Shift it is another combination.
+    press({XK_Super_L}, XK_v);
+    TestSupport::spin(200);
+    EXPECT_EQ(clipboardRuns, 1);
+    press(kCommandShift, XK_v);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return clipboardRuns == 2; }, 3000));
+}
+
+TEST_F(GlobalHotkeyMonitorX11Test, ResetBrightnessRunsTheDimmerReset) {
+    int resets = 0;
+    QObject context;
+    NotificationCenter::defaultCenter().observe(Notification::screenDimmerDidReset, &context,
+                                                [&](const QVariant&) { ++resets; });
+    GlobalHotkeyMonitor::startMonitoring();
+    press(kCommandOptionShift, XK_r);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return resets == 1; }, 3000));
+    EXPECT_EQ(clipboardRuns, 0);
+}
+
+TEST_F(GlobalHotkeyMonitorX11Test, HotKeysWorkWithNumLockOn) {
+    GlobalHotkeyMonitor::startMonitoring();
+    press({}, XK_Num_Lock);  // locks Num Lock on
+    press(kCommandShift, XK_v);
+    const bool ran = TestSupport::waitFor([&] { return clipboardRuns == 1; }, 3000);
+    press({}, XK_Num_Lock);
+    EXPECT_TRUE(ran);
+}
+
+TEST_F(GlobalHotkeyMonitorX11Test, ACombinationTakenByAnotherProgramIsReportedAndTheOthersWork) {
+    OtherClient other;
+    ASSERT_TRUE(other.grab(XK_v, Mod4Mask | ShiftMask));
+    GlobalHotkeyMonitor::startMonitoring();
+    EXPECT_TRUE(GlobalHotkeyMonitor::isMonitoring());
+    EXPECT_EQ(GlobalHotkeyMonitor::refusedBindings(), QStringList{"clipboardHistory"});
+    const QString log = g_log.join("\n");
+    EXPECT_TRUE(log.contains("clipboardHistory") && log.contains("already taken by another program"))
+        << log.toStdString();
+
+    int resets = 0;
+    GlobalHotkeyMonitor::setActionHandler("resetBrightness", [&] { ++resets; });
+    press(kCommandOptionShift, XK_r);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return resets == 1; }, 3000));
+    press(kCommandShift, XK_v);
+    TestSupport::spin(200);
+    EXPECT_EQ(clipboardRuns, 0);
+    // None of the clipboard key's variants was kept half-grabbed.
+    EXPECT_TRUE(other.grab(XK_v, Mod4Mask | ShiftMask | Mod2Mask));
+    EXPECT_TRUE(other.grab(XK_v, Mod4Mask | ShiftMask | LockMask));
+}
+
+TEST_F(GlobalHotkeyMonitorX11Test, ADisabledBindingGrabsNothingAndStopReleasesAll) {
+    GlobalHotkeyMonitor::startMonitoring();
+    {
+        OtherClient other;
+        EXPECT_FALSE(other.grab(XK_v, Mod4Mask | ShiftMask));  // ours while enabled
+    }
+    ShortcutManager::shared().disableBinding("clipboardHistory");
+    press(kCommandShift, XK_v);
+    TestSupport::spin(200);
+    EXPECT_EQ(clipboardRuns, 0);
+    {
+        OtherClient other;
+        EXPECT_TRUE(other.grab(XK_v, Mod4Mask | ShiftMask));
+        EXPECT_TRUE(other.grab(XK_v, Mod4Mask | ShiftMask | Mod2Mask));
+        EXPECT_FALSE(other.grab(XK_r, Mod4Mask | Mod1Mask | ShiftMask));  // still ours
+    }
+    GlobalHotkeyMonitor::stopMonitoring();
+    EXPECT_FALSE(GlobalHotkeyMonitor::isMonitoring());
+    {
+        OtherClient other;
+        EXPECT_TRUE(other.grab(XK_r, Mod4Mask | Mod1Mask | ShiftMask));
+        EXPECT_TRUE(other.grab(XK_r, Mod4Mask | Mod1Mask | ShiftMask | LockMask | Mod2Mask));
+    }
+    GlobalHotkeyMonitor::stopMonitoring();  // twice is harmless
+    // Re-recording the combination enables and grabs it again at once.
+    GlobalHotkeyMonitor::startMonitoring();
+    ShortcutManager::shared().updateBinding("clipboardHistory", KeyCodes::kVK_ANSI_B, KeyCodes::maskCommand | KeyCodes::maskShift);
+    press(kCommandShift, XK_b);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return clipboardRuns == 1; }, 3000));
+}
+
+TEST_F(GlobalHotkeyMonitorX11Test, ABindingWithoutModifiersIsNeverGrabbed) {
+    // A damaged or hand-edited value could bind a bare key, which would take it from every program.
+    auto bindings = ShortcutManager::defaults();
+    bindings[0].keyCode = KeyCodes::kVK_ANSI_B;
+    bindings[0].modifiers = KeyCodes::maskAlphaShift;  // no ⌘ ⌥ ⇧ ⌃
+    ShortcutManager::shared().setBindings(bindings);
+    GlobalHotkeyMonitor::startMonitoring();
+    EXPECT_EQ(GlobalHotkeyMonitor::refusedBindings(), QStringList{"clipboardHistory"});
+    OtherClient other;
+    EXPECT_TRUE(other.grab(XK_b, 0));
+    EXPECT_TRUE(other.grab(XK_b, LockMask));
+    EXPECT_FALSE(other.grab(XK_r, Mod4Mask | Mod1Mask | ShiftMask));
+}
+
+TEST_F(GlobalHotkeyMonitorX11Test, TheInterceptorSeesKeysFirstAndMaySwallowThem) {
+    struct Seen {
+        int keyCode;
+        uint64_t flags;
+        QString characters;
+    };
+    std::vector<Seen> seen;
+    bool swallow = true;
+    GlobalHotkeyMonitor::setInterceptor([&](int keyCode, uint64_t flags, const QString& characters) {
+        seen.push_back({keyCode, flags, characters});
+        return swallow;
+    });
+    GlobalHotkeyMonitor::startMonitoring();
+    press(kCommandShift, XK_v);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !seen.empty(); }, 3000));
+    EXPECT_EQ(seen[0].keyCode, KeyCodes::kVK_ANSI_V);
+    EXPECT_EQ(seen[0].flags & KeyCodes::maskDeviceIndependent, KeyCodes::maskCommand | KeyCodes::maskShift);
+    EXPECT_EQ(seen[0].characters, "V");
+    TestSupport::spin(100);
+    EXPECT_EQ(clipboardRuns, 0);
+
+    swallow = false;  // a key the popup leaves goes on to the hot keys
+    press(kCommandShift, XK_v);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return clipboardRuns == 1; }, 3000));
+}
+
+TEST_F(GlobalHotkeyMonitorX11Test, TheInterceptorAlsoSeesTypingInOurOwnWindows) {
+    QLineEdit field;
+    field.show();
+    field.activateWindow();
+    field.setFocus();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return field.hasFocus() && QApplication::focusWidget() == &field; }));
+    QStringList typed;
+    GlobalHotkeyMonitor::setInterceptor([&](int keyCode, uint64_t, const QString& characters) {
+        typed << characters;
+        return keyCode == KeyCodes::kVK_ANSI_A;  // takes "a", leaves the rest
+    });
+    press({}, XK_a);
+    press({}, XK_b);
+    press({XK_Shift_L}, XK_a);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return field.text() == "b"; }, 3000)) << field.text().toStdString();
+    EXPECT_EQ(typed, (QStringList{"a", "b", "A"}));
+    GlobalHotkeyMonitor::setInterceptor({});
+    press({}, XK_a);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return field.text() == "ba"; }, 3000));
+}

@@ -1,0 +1,292 @@
+#include "ClipboardTestSupport.h"
+
+#include "Source/Extensions/ClipboardItemCodable.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <sys/stat.h>
+
+using namespace ClipboardTest;
+
+namespace {
+
+QJsonArray readArray(const QString& path) {
+    return QJsonDocument::fromJson(readFile(path)).array();
+}
+
+QByteArray json(const QJsonArray& array) { return QJsonDocument(array).toJson(QJsonDocument::Compact); }
+
+QJsonObject textRecord(const QString& text, bool pinned = false) {
+    return QJsonObject{{"type", "text"}, {"value", text}, {"isPinned", pinned}};
+}
+
+int mode(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
+    return int(st.st_mode & 0777);
+}
+
+ino_t inode(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_ino;
+}
+
+}  // namespace
+
+using ClipboardHistoryFile = ClipboardStoreTest;
+
+TEST_F(ClipboardHistoryFile, FirstLaunchStartsEmptyAndWritesNothingUntilACopy) {
+    start();
+    manager->waitForPendingWrites();
+    EXPECT_TRUE(manager->history().empty());
+    EXPECT_FALSE(QFile::exists(historyFile()));
+    copyText("first");
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readArray(historyFile()).size(), 1);
+}
+
+TEST_F(ClipboardHistoryFile, WritesEveryKeyAndReadsItBack) {
+    start();
+    workspace.front = RunningApplication{1, "org.example.Editor", "Editor", "/x"};
+    copyText("hello");
+    workspace.front.reset();
+    copy({{PasteboardType::fileURLs, "file:///tmp/a.txt\r\nfile:///tmp/b.txt\r\nfile:///tmp/c.txt\r\n"}});
+    const QByteArray png = pngBytes(12, 7);
+    copyImage(png);
+    manager->waitForPendingWrites();
+
+    const QByteArray bytes = readFile(historyFile());
+    EXPECT_FALSE(bytes.contains('\n'));  // compact
+    const QJsonArray array = readArray(historyFile());
+    ASSERT_EQ(array.size(), 3);
+    const QJsonObject image = array[0].toObject(), files = array[1].toObject(), text = array[2].toObject();
+    EXPECT_EQ(image["type"], "image");
+    EXPECT_EQ(image["imageWidth"].toDouble(), 12);
+    EXPECT_EQ(image["imageHeight"].toDouble(), 7);
+    EXPECT_EQ(image["imageFingerprint"].toString(), sha256(png));
+    EXPECT_TRUE(image["value"].toString().startsWith(folder + "/Images/"));
+    EXPECT_EQ(files["type"], "file");
+    EXPECT_EQ(files["value"], "/tmp/a.txt");  // only the first file is kept
+    EXPECT_EQ(text["type"], "text");
+    EXPECT_EQ(text["value"], "hello");
+    EXPECT_EQ(text["sourceApp"], "Editor");
+    EXPECT_FALSE(files.contains("sourceApp"));
+    EXPECT_FALSE(text.contains("imageWidth"));
+    for (const char* key : {"copiedAt", "itemID", "firstCopiedAt", "copyCount", "isPinned"}) EXPECT_TRUE(text.contains(key)) << key;
+    // Dates count seconds since 2001.
+    EXPECT_NEAR(text["copiedAt"].toDouble(), ReferenceDate::seconds(manager->history()[2].copiedAt), 0.001);
+    EXPECT_EQ(text["itemID"].toString(), manager->history()[2].id.toString(QUuid::WithoutBraces).toUpper());
+
+    const auto before = manager->history();
+    start();
+    ASSERT_EQ(manager->history().size(), 3u);
+    EXPECT_EQ(manager->history()[0].content, before[0].content);
+    EXPECT_EQ(manager->history()[0].imagePath, before[0].imagePath);
+    EXPECT_EQ(manager->history()[1].content.fileURLs(), QList<QUrl>{QUrl::fromLocalFile("/tmp/a.txt")});
+    EXPECT_EQ(manager->history()[2].id, before[2].id);
+    EXPECT_EQ(manager->history()[2].sourceApp, QString("Editor"));
+    EXPECT_EQ(manager->history()[2].copiedAt, before[2].copiedAt);
+    EXPECT_EQ(manager->history()[2].firstCopiedAt, before[2].firstCopiedAt);
+}
+
+TEST_F(ClipboardHistoryFile, ARecordWithOnlyTypeAndValueGetsDefaultsAndIsRewrittenAtOnce) {
+    ASSERT_TRUE(writeFile(historyFile(), R"([{"type":"text","value":"bare"},{"type":"text","value":"nulls","copyCount":null,"isPinned":null}])"));
+    start();
+    manager->waitForPendingWrites();
+    ASSERT_EQ(manager->history().size(), 2u);
+    const ClipboardItem& item = manager->history()[0];
+    EXPECT_EQ(item.copyCount, 1);
+    EXPECT_FALSE(item.isPinned);
+    EXPECT_FALSE(item.id.isNull());
+    EXPECT_EQ(item.copiedAt, clock->now());
+    EXPECT_EQ(item.firstCopiedAt, clock->now());
+    const QJsonObject rewritten = readArray(historyFile())[0].toObject();
+    for (const char* key : {"copiedAt", "itemID", "firstCopiedAt", "copyCount", "isPinned"}) EXPECT_TRUE(rewritten.contains(key)) << key;
+    EXPECT_EQ(rewritten["itemID"].toString(), item.id.toString(QUuid::WithoutBraces).toUpper());
+}
+
+TEST_F(ClipboardHistoryFile, ARecordThatCannotBeDecodedIsSkippedNotTheWholeFile) {
+    ASSERT_TRUE(writeFile(historyFile(), R"([
+        {"type":"text","value":"kept one"},
+        {"type":"video","value":"unknown type"},
+        {"type":"text"},
+        {"type":"text","value":42},
+        {"type":"text","value":"bad count","copyCount":"many"},
+        {"type":"text","value":"bad pin","isPinned":1},
+        {"type":"text","value":"bad date","copiedAt":"yesterday"},
+        {"type":"text","value":"huge date","copiedAt":1e300},
+        {"type":"file","value":""},
+        "not an object",
+        {"type":"text","value":"kept two","copyCount":3.0,"itemID":"not-a-uuid"}
+    ])"));
+    start();
+    ASSERT_EQ(texts(), (std::vector<QString>{"kept one", "kept two"}));
+    EXPECT_EQ(manager->history()[1].copyCount, 3);
+    EXPECT_FALSE(manager->history()[1].id.isNull());
+    EXPECT_FALSE(manager->historyFileWasDamaged());
+}
+
+TEST_F(ClipboardHistoryFile, AnUnreadableFileIsKeptAsideAndNoImageIsSweptThatLaunch) {
+    const QString image = folder + "/Images/0A1B.png";
+    ASSERT_TRUE(writeFile(image, pngBytes(3, 3)));
+    const QByteArray damaged = R"([{"type":"image","value":")" + image.toUtf8() + R"("}, {"type": )";
+    ASSERT_TRUE(writeFile(historyFile(), damaged));
+    start();
+    EXPECT_TRUE(manager->history().empty());
+    EXPECT_TRUE(manager->historyFileWasDamaged());
+    EXPECT_TRUE(QFile::exists(image));  // named by the damaged file: not an orphan to us
+    const QStringList aside = QDir(folder).entryList({"history.json.damaged-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readFile(folder + "/" + aside[0]), damaged);
+
+    // The next capture starts a fresh file; the kept copy stays.
+    copyText("after");
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readArray(historyFile()).size(), 1);
+    EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}).size(), 1);
+}
+
+TEST_F(ClipboardHistoryFile, ATopLevelThatIsNotAnArrayOrNestsTooDeepIsUnreadable) {
+    for (const QByteArray& bytes : {QByteArray(R"({"type":"text","value":"x"})"), QByteArray(""),
+                                    QByteArray(20000, '[') + QByteArray(20000, ']')}) {
+        EXPECT_FALSE(ClipboardItemCodable::decodeFile(bytes).has_value());
+    }
+    EXPECT_TRUE(ClipboardItemCodable::decodeFile("[]").has_value());
+    EXPECT_EQ(ClipboardItemCodable::decodeFile(R"([{"type":"text","value":"[[[[[[[[[[[[[[[[[[[[[[[["}])")->size(), 1u);
+}
+
+TEST_F(ClipboardHistoryFile, PinsAreKeptAndTheLimitCountsTheOthersInFileOrder) {
+    defaults.setInteger("maxClipboardItems", 10);
+    QJsonArray array;
+    for (int i = 0; i < 20; ++i) {
+        array.append(textRecord(QString("other %1").arg(i)));
+        if (i % 7 == 3) array.append(textRecord(QString("pin %1").arg(i), true));
+    }
+    ASSERT_TRUE(writeFile(historyFile(), json(array)));
+    start();
+    EXPECT_EQ(texts(), (std::vector<QString>{"pin 3", "pin 10", "pin 17", "other 0", "other 1", "other 2", "other 3",
+                                             "other 4", "other 5", "other 6"}));
+}
+
+TEST_F(ClipboardHistoryFile, PinsBeyondFiveAreUnpinnedAndTrimmedAtStartUp) {
+    defaults.setInteger("maxClipboardItems", 5);
+    QJsonArray array;
+    for (int i = 0; i < 8; ++i) array.append(textRecord(QString("pin %1").arg(i), true));
+    ASSERT_TRUE(writeFile(historyFile(), json(array)));
+    start();
+    manager->waitForPendingWrites();
+    EXPECT_EQ(texts(), (std::vector<QString>{"pin 0", "pin 1", "pin 2", "pin 3", "pin 4"}));
+    EXPECT_EQ(manager->pinnedCount(), 5);
+    EXPECT_EQ(readArray(historyFile()).size(), 5);
+
+    // With room, the extra pins stay as the first unpinned entries.
+    defaults.setInteger("maxClipboardItems", 100);
+    ASSERT_TRUE(writeFile(historyFile(), json(array)));
+    start();
+    EXPECT_EQ(manager->history().size(), 8u);
+    EXPECT_EQ(manager->pinnedCount(), 5);
+    EXPECT_EQ(manager->history()[5].content.textValue(), "pin 5");
+}
+
+TEST_F(ClipboardHistoryFile, ImageRecordsNeedTheirFileAndFillInAMissingSize) {
+    const QByteArray png = pngBytes(9, 4);
+    const QString kept = folder + "/Images/KEPT.png";
+    ASSERT_TRUE(writeFile(kept, png));
+    QJsonArray array;
+    array.append(QJsonObject{{"type", "image"}, {"value", kept}, {"imageWidth", 0}, {"imageHeight", 4}});
+    array.append(QJsonObject{{"type", "image"}, {"value", folder + "/Images/GONE.png"}, {"imageWidth", 9},
+                             {"imageHeight", 4}, {"imageFingerprint", QString(64, 'f')}});
+    array.append(textRecord("text"));
+    ASSERT_TRUE(writeFile(historyFile(), json(array)));
+    start();
+    manager->waitForPendingWrites();
+    ASSERT_EQ(manager->history().size(), 2u);
+    const ClipboardImageReference* ref = manager->history()[0].content.imageReference();
+    ASSERT_TRUE(ref);
+    EXPECT_EQ(ref->pixelSize, QSizeF(9, 4));
+    EXPECT_EQ(ref->fingerprint, sha256(png));
+    EXPECT_EQ(manager->history()[0].imagePath, kept);
+    const QJsonArray rewritten = readArray(historyFile());
+    ASSERT_EQ(rewritten.size(), 2);  // the record of the missing file is gone
+    EXPECT_EQ(rewritten[0].toObject()["imageWidth"].toDouble(), 9);
+}
+
+TEST_F(ClipboardHistoryFile, TheFileIsReplacedAtomicallyAndKeptPrivate) {
+    start();
+    copyText("one");
+    manager->waitForPendingWrites();
+    const QByteArray first = readFile(historyFile());
+    // A second name for the old file: writing in place would change it too.
+    ASSERT_EQ(::link(QFile::encodeName(historyFile()).constData(), QFile::encodeName(folder + "/old-link").constData()), 0);
+    const ino_t before = inode(historyFile());
+    copyText("two");
+    manager->waitForPendingWrites();
+    EXPECT_NE(inode(historyFile()), before);
+    EXPECT_EQ(readFile(folder + "/old-link"), first);
+    EXPECT_EQ(readArray(historyFile()).size(), 2);
+    const QStringList leftovers = QDir(folder).entryList(QDir::Files);
+    EXPECT_EQ(leftovers, (QStringList{"history.json", "old-link"}));
+
+    copyImage(pngBytes(5, 5));
+    manager->waitForPendingWrites();
+    EXPECT_EQ(mode(folder), 0700);
+    EXPECT_EQ(mode(folder + "/Images"), 0700);
+    EXPECT_EQ(mode(historyFile()), 0600);
+    const QStringList images = imageFiles(folder);
+    ASSERT_EQ(images.size(), 1);
+    EXPECT_EQ(mode(folder + "/Images/" + images[0]), 0600);
+    // A name of the agreed form: an upper-case UUID plus ".png".
+    EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.png$")
+                    .match(images[0]).hasMatch());
+}
+
+TEST_F(ClipboardHistoryFile, ExistingFoldersAreMadePrivate) {
+    QDir().mkpath(folder + "/Images");
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    ::chmod(QFile::encodeName(folder + "/Images").constData(), 0777);
+    start();
+    EXPECT_EQ(mode(folder), 0700);
+    EXPECT_EQ(mode(folder + "/Images"), 0700);
+}
+
+TEST_F(ClipboardHistoryFile, ConcealedEntriesNeverReachTheFile) {
+    start();
+    copyText("visible");
+    copy({{PasteboardType::string, "s3cret-pass"}, {PasteboardType::concealed, {}}});
+    ASSERT_EQ(manager->history().size(), 2u);
+    // A save while the concealed entry exists (a pin toggle) leaves it out.
+    EXPECT_EQ(manager->togglePin(manager->history()[1].id), ClipboardManager::PinToggleResult::pinned);
+    manager->waitForPendingWrites();
+    EXPECT_FALSE(readFile(historyFile()).contains("s3cret-pass"));
+    EXPECT_EQ(readArray(historyFile()).size(), 1);
+}
+
+TEST_F(ClipboardHistoryFile, TextsOfEveryKindOfCharacterSurviveTheFile) {
+    const QString tricky = QString("quote \" backslash \\ slash / tab\t newline\n cr\r nul") + QChar(0) +
+                           QString(" bell\x07 del\x7f e\u0301 \u00e9 \u4e2d ") + QString::fromUtf8("\xF0\x9F\x98\x80") +
+                           QString(" \u2028 end");
+    start();
+    copyText(tricky);
+    workspace.front = RunningApplication{1, "id", "App \"quoted\"", "/x"};
+    copyText("second");
+    manager->waitForPendingWrites();
+    // Any JSON reader reads the file.
+    const QJsonArray array = readArray(historyFile());
+    ASSERT_EQ(array.size(), 2);
+    EXPECT_EQ(array[1].toObject()["value"].toString(), tricky);
+    EXPECT_EQ(array[0].toObject()["sourceApp"].toString(), "App \"quoted\"");
+    start();
+    ASSERT_EQ(manager->history().size(), 2u);
+    EXPECT_EQ(manager->history()[1].content.textValue(), tricky);
+    EXPECT_EQ(manager->history()[0].sourceApp, QString("App \"quoted\""));
+    // Numbers written by other writers read the same (exponents, whole floats).
+    manager->waitForPendingWrites();
+    ASSERT_TRUE(writeFile(historyFile(), R"([{"type":"text","value":"n","copiedAt":7.8e8,"copyCount":2.0,"unknownKey":[1,{"a":2}]}])"));
+    start();
+    ASSERT_EQ(manager->history().size(), 1u);
+    EXPECT_EQ(manager->history()[0].copiedAt, ReferenceDate::date(7.8e8));
+    EXPECT_EQ(manager->history()[0].copyCount, 2);
+}

@@ -1,0 +1,242 @@
+// The clipboard store on a real X server: copies made by other processes, our writes read by
+// other processes, and a paste typed into a window of our own through XTest.
+#include "ClipboardTestSupport.h"
+
+#include "Source/Features/Clipboard/ClipboardItem.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QWindow>
+
+#include <cstdio>
+
+#include <memory>
+
+// X11 headers last: their macros clash with Qt's names.
+#include <X11/Xlib.h>
+
+using namespace ClipboardTest;
+
+namespace {
+
+const char* kServeVariable = "QUORVIN_TEST_CLIPBOARD_SERVE";
+
+bool haveXclip() { return !QStandardPaths::findExecutable("xclip").isEmpty(); }
+
+// A child process of ours, killed by its id when the test ends.
+class Child {
+public:
+    ~Child() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(2000);
+        }
+    }
+    QProcess process;
+};
+
+// Another process takes the CLIPBOARD selection through xclip and serves it until it loses it.
+std::unique_ptr<Child> xclipCopy(const QStringList& arguments, const QByteArray& input = {}) {
+    auto child = std::make_unique<Child>();
+    child->process.start("xclip", QStringList{"-selection", "clipboard", "-quiet"} + arguments);
+    if (!child->process.waitForStarted(5000)) return nullptr;
+    if (!input.isNull()) child->process.write(input);
+    child->process.closeWriteChannel();
+    return child;
+}
+
+// Reads the selection from another process, serving its requests while we wait.
+std::optional<QByteArray> xclipRead(const QString& target) {
+    QProcess process;
+    process.start("xclip", {"-selection", "clipboard", "-o", "-t", target});
+    if (!process.waitForStarted(5000)) return std::nullopt;
+    if (!TestSupport::waitFor([&] { return process.state() == QProcess::NotRunning; }, 10000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) return std::nullopt;
+    return process.readAllStandardOutput();
+}
+
+class ClipboardX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!haveXclip()) GTEST_SKIP() << "xclip is not installed";
+        ASSERT_TRUE(dir.isValid());
+        folder = dir.path() + "/ClipboardHistory";
+    }
+    void TearDown() override {
+        if (manager) manager->waitForPendingWrites();
+        manager.reset();
+    }
+    ClipboardManager& start() {
+        manager = std::make_unique<ClipboardManager>(Pasteboard::general(), defaults, folder);
+        manager->startMonitoring();
+        return *manager;
+    }
+
+    QTemporaryDir dir;
+    QString folder;
+    UserDefaults defaults{QString()};
+    std::unique_ptr<ClipboardManager> manager;
+};
+
+}  // namespace
+
+// Not a test of its own: the concealed-copy test runs this program again with the variable set, so
+// that another process owns the selection with several formats at once.
+TEST(ClipboardX11Helper, ServeClipboard) {
+    const QByteArray spec = qgetenv(kServeVariable);
+    if (spec.isEmpty()) GTEST_SKIP() << "helper for ClipboardX11.ConcealedCopyFromAnotherProcessStaysInMemory";
+    auto* mime = new QMimeData();
+    for (const QByteArray& pair : spec.split(';')) {
+        const qsizetype eq = pair.indexOf('=');
+        if (eq > 0) mime->setData(QString::fromLatin1(pair.left(eq)), pair.mid(eq + 1));
+    }
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setMimeData(mime, QClipboard::Clipboard);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return clipboard->ownsClipboard(); }, 5000));
+    printf("ready\n");
+    fflush(stdout);
+    TestSupport::waitFor([&] { return !clipboard->ownsClipboard(); }, 60000);
+}
+
+TEST_F(ClipboardX11, TextImagesAndFilesCopiedByAnotherProcessAreRecorded) {
+    start();
+    auto text = xclipCopy({}, "copied by xclip");
+    ASSERT_TRUE(text);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 1; }, 5000));
+    EXPECT_EQ(manager->history()[0].content.textValue(), "copied by xclip");
+
+    const QByteArray png = pngBytes(33, 17);
+    const QString pngPath = dir.path() + "/copied.png";
+    ASSERT_TRUE(writeFile(pngPath, png));
+    auto image = xclipCopy({"-t", "image/png", "-i", pngPath});
+    ASSERT_TRUE(image);
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        manager->waitForPendingWrites();
+        return manager->history().size() == 2;
+    }, 8000));
+    const ClipboardImageReference* ref = manager->history()[0].content.imageReference();
+    ASSERT_TRUE(ref);
+    EXPECT_EQ(ref->pixelSize, QSizeF(33, 17));
+    EXPECT_EQ(ref->fingerprint, sha256(png));  // the copied PNG is kept byte for byte
+    EXPECT_EQ(readFile(ref->path), png);
+
+    auto files = xclipCopy({"-t", "text/uri-list"}, "file:///tmp/one.txt\r\nfile:///tmp/two%20words\r\n");
+    ASSERT_TRUE(files);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 3; }, 5000));
+    EXPECT_EQ(manager->history()[0].content.fileURLs(),
+              (QList<QUrl>{QUrl::fromLocalFile("/tmp/one.txt"), QUrl::fromLocalFile("/tmp/two words")}));
+
+    // The same text again merges into its entry.
+    auto again = xclipCopy({}, "copied by xclip");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history()[0].content.isText(); }, 5000));
+    EXPECT_EQ(manager->history()[0].copyCount, 2);
+    EXPECT_EQ(manager->history().size(), 3u);
+
+    // The history survives a restart.
+    manager->waitForPendingWrites();
+    manager.reset();
+    start();
+    ASSERT_EQ(manager->history().size(), 3u);
+    EXPECT_EQ(manager->history()[0].content.textValue(), "copied by xclip");
+    EXPECT_TRUE(manager->history()[2].content.isImage());
+}
+
+TEST_F(ClipboardX11, ConcealedCopyFromAnotherProcessStaysInMemory) {
+    start();
+    Child helper;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kServeVariable, "text/plain=hunter2-secret;x-kde-passwordManagerHint=secret");
+    helper.process.setProcessEnvironment(env);
+    helper.process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ClipboardX11Helper.ServeClipboard"});
+    ASSERT_TRUE(helper.process.waitForStarted(5000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return helper.process.readAllStandardOutput().contains("ready") ||
+                                                  manager->history().size() == 1; }, 10000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 1; }, 5000));
+    EXPECT_TRUE(manager->history()[0].isConcealed);
+    EXPECT_EQ(manager->history()[0].content.textValue(), "hunter2-secret");
+
+    auto text = xclipCopy({}, "an ordinary copy");
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        return manager->history().size() == 1 && !manager->history()[0].isConcealed;
+    }, 5000));
+    manager->waitForPendingWrites();
+    const QByteArray file = readFile(folder + "/history.json");
+    EXPECT_TRUE(file.contains("an ordinary copy"));
+    EXPECT_FALSE(file.contains("hunter2"));
+    helper.process.waitForFinished(5000);  // it exits once it has lost the selection
+}
+
+TEST_F(ClipboardX11, OurWritesAreReadByOtherProcesses) {
+    Pasteboard& board = Pasteboard::general();
+    const qint64 before = board.changeCount();
+
+    PasteboardItem text;
+    text.setString("written by us \u00e9");
+    board.clearContents();
+    board.writeObjects({text});
+    EXPECT_GT(board.changeCount(), before);
+    EXPECT_EQ(board.string(), QString("written by us \u00e9"));
+    EXPECT_EQ(xclipRead("UTF8_STRING"), QByteArray("written by us \u00e9"));
+
+    PasteboardItem secret;
+    secret.setString("pw");
+    secret.setData(PasteboardType::concealed, {});
+    board.writeObjects({secret});
+    const auto targets = xclipRead("TARGETS");
+    ASSERT_TRUE(targets);
+    EXPECT_TRUE(targets->contains("x-kde-passwordManagerHint"));
+    EXPECT_TRUE(targets->contains("org.nspasteboard.ConcealedType"));
+    EXPECT_EQ(xclipRead("x-kde-passwordManagerHint"), QByteArray("secret"));
+
+    const QByteArray png = pngBytes(5, 9);
+    PasteboardItem image;
+    image.setData(PasteboardType::png, png);
+    board.writeObjects({image});
+    EXPECT_EQ(xclipRead("image/png"), png);
+
+    PasteboardItem one, two;
+    one.setData(PasteboardType::fileURLs, Pasteboard::uriList({QUrl::fromLocalFile("/tmp/a")}));
+    two.setData(PasteboardType::fileURLs, Pasteboard::uriList({QUrl::fromLocalFile("/tmp/b c")}));
+    board.writeObjects({one, two});
+    const auto uris = xclipRead("text/uri-list");
+    ASSERT_TRUE(uris);
+    EXPECT_EQ(Pasteboard::urlsFromUriList(*uris), (QList<QUrl>{QUrl::fromLocalFile("/tmp/a"), QUrl::fromLocalFile("/tmp/b c")}));
+}
+
+TEST_F(ClipboardX11, APasteArrivesInTheFocusedWindowAndIsNotRecorded) {
+    QLineEdit edit;
+    edit.setWindowTitle("Paste target");
+    edit.resize(320, 40);
+    edit.show();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return edit.windowHandle() && edit.windowHandle()->isExposed(); }, 5000));
+    edit.activateWindow();
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_TRUE(x11 && x11->display());
+    XSetInputFocus(x11->display(), Window(edit.winId()), RevertToParent, CurrentTime);
+    XFlush(x11->display());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return edit.hasFocus() && QApplication::focusWidget() == &edit; }, 5000));
+
+    start();
+    auto previous = xclipCopy({}, "copied before");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 1; }, 5000));
+    const ClipboardItem item = ClipboardItem::make(ClipboardContent::text("typed by the paste"), QDateTime::currentDateTimeUtc());
+
+    manager->paste(item);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return edit.text() == "typed by the paste"; }, 5000)) << edit.text().toStdString();
+
+    // The change the paste made is its own echo: nothing new after the release and a few polls.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));
+    TestSupport::spin(1000);
+    ASSERT_EQ(manager->history().size(), 1u);
+    EXPECT_EQ(manager->history()[0].content.textValue(), "copied before");
+    EXPECT_EQ(xclipRead("UTF8_STRING"), QByteArray("typed by the paste"));
+}
