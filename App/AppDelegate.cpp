@@ -1,13 +1,31 @@
 #include "App/AppDelegate.h"
 
+#include "App/GlobalHotkeyMonitor.h"
+#include "App/MenuPanelController.h"
+#include "App/StatusIcon.h"
+#include "Platform/Dispatch.h"
+#include "Platform/GlobalMouseMonitor.h"
+#include "Platform/KeyCodes.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/StatusBar.h"
-#include "Platform/Symbols.h"
+#include "Platform/UserDefaults.h"
+#include "Source/Features/Clipboard/ClipboardManager.h"
+#include "Source/Features/Preferences/PreferencesRouter.h"
+#include "Source/Features/Preferences/PreferencesWindowController.h"
+#include "Views/Shared/ScrollPositionKeeper.h"
+#include "Source/Features/ScreenDimmer/ScreenDimmer.h"
+#include "Source/Features/System/MetricArchive.h"
+#include "Source/Features/System/NetworkMonitor.h"
+#include "Source/Features/System/ProcessMonitor.h"
+#include "Source/Features/System/SystemSampler.h"
+#include "Source/Features/Widgets/MenuBarWidgetController.h"
+#include "Source/Features/Zedi/ZediManager.h"
+#include "Views/Shared/KeyablePopupPanel.h"
 
 #include <QApplication>
-#include <QGuiApplication>
-#include <QMenu>
-#include <QPalette>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWindow>
 
 AppDelegate& AppDelegate::shared() {
     static auto* delegate = new AppDelegate;
@@ -15,32 +33,112 @@ AppDelegate& AppDelegate::shared() {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
+    if (launched_) return;
+    launched_ = true;
+
+    // 1. A menu-bar program: no window of its own keeps it running or ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // 2. The metric log, the screen dimmer.
+    MetricArchive::shared().trim();
+    ScreenDimmer::shared();
+
+    // 3. Clipboard history and the metrics engine.
+    ClipboardManager::shared().startMonitoring();
+    NetworkMonitor::shared().start();
+    SystemSampler::shared().start();
+    ProcessMonitor::shared().startHistories();
+
+    // 4. Global hot keys.
+    GlobalHotkeyMonitor::startMonitoring();
+
+    // 5. The status item.
     statusItem_ = StatusBar::system().addItem();
     statusItem_->setToolTip(QStringLiteral("Quorvin"));
     updateStatusIcon();
     connect(statusItem_, &StatusItem::clicked, this, &AppDelegate::statusItemClicked);
+
+    // 6. Icon changes, and the widget status items.
     NotificationCenter::defaultCenter().observe(Notification::statusIconDidChange, this,
                                                 [this](const QVariant&) { updateStatusIcon(); });
+    MenuBarWidgetController::shared().rebuild();
+
+    // 7. What closes the menu panel.
+    installEventMonitors();
+    ZediManager::setOpenSettingsHandler([] {
+        NotificationCenter::defaultCenter().post(Notification::dismissPopover);
+        PreferencesRouter::shared().setSelectedTab(PreferencesTab::zedi);
+        PreferencesWindowController::shared().show();
+    });
+
+    // 8. The menu panel ready for the first click; the settings window built ahead of use.
+    Dispatch::main([] { MenuPanelController::shared().prewarm(); });
+    PreferencesWindowController::shared().scheduleBuildAheadOfUse(
+        [] { return MenuPanelController::shared().isVisible(); });
 }
 
 void AppDelegate::updateStatusIcon() {
     if (!statusItem_) return;
     const double dpr = qApp->devicePixelRatio();
-    const QColor ink = StatusBar::system().kind() == StatusBar::Kind::strip ? QColor(Qt::white)
-                                                                             : qApp->palette().color(QPalette::WindowText);
-    statusItem_->setImage(Symbols::image(QStringLiteral("gauge.medium"), 16, ink, Symbols::Weight::medium, dpr));
+    const QImage icon = StatusIcon::statusItemImage(StatusIcon::storedID(UserDefaults::standard()), dpr);
+    statusItem_->setImage(StatusIcon::tinted(icon, MenuBarWidgetController::ink(StatusBar::system().kind())));
 }
 
 void AppDelegate::statusItemClicked(const QRect& rect, Qt::MouseButton button) {
-    if (button != Qt::RightButton) return;
-    if (!contextMenu_) {
-        contextMenu_ = new QMenu;
-        contextMenu_->addAction(QStringLiteral("Quit Quorvin"), qApp, &QCoreApplication::quit);
+    if (button != Qt::LeftButton && button != Qt::RightButton) return;
+    MenuPanelController::shared().toggle(rect);
+}
+
+void AppDelegate::installEventMonitors() {
+    if (monitorsInstalled_) return;
+    monitorsInstalled_ = true;
+    // Clicks in other programs' windows.
+    GlobalMouseMonitor::shared().start();
+    globalMouse_ = connect(&GlobalMouseMonitor::shared(), &GlobalMouseMonitor::mouseDown, this,
+                           [](const QPoint& pos, Qt::MouseButton) { MenuPanelController::shared().mouseDown(pos); });
+    dismissObserver_ = NotificationCenter::defaultCenter().observe(
+        Notification::dismissPopover, this, [](const QVariant&) { MenuPanelController::shared().close(); });
+    // Escape and clicks in the program's own windows.
+    qApp->installEventFilter(this);
+}
+
+void AppDelegate::removeEventMonitors() {
+    if (!monitorsInstalled_) return;
+    monitorsInstalled_ = false;
+    qApp->removeEventFilter(this);
+    disconnect(globalMouse_);
+    disconnect(dismissObserver_);
+    GlobalMouseMonitor::shared().stop();
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::MouseButtonPress) return false;
+    MenuPanelController& panel = MenuPanelController::shared();
+    if (!panel.isVisible()) return false;
+    if (type == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        std::optional<int> code;
+        if (key->nativeScanCode() != 0) code = KeyCodes::fromX11KeyCode(key->nativeScanCode());
+        if (!code) code = KeyCodes::fromQtKey(key->key());
+        if (code != KeyCodes::kVK_Escape) return false;
+        panel.close();
+        return true;
     }
-    contextMenu_->popup(rect.bottomLeft());
+    // A press reaches a window first, then its widgets: one look per press.
+    if (!watched->isWindowType()) return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton && mouse->button() != Qt::RightButton) return false;
+    panel.mouseDown(mouse->globalPosition().toPoint());
+    return false;
 }
 
 void AppDelegate::applicationWillTerminate() {
-    if (terminated_) return;
+    if (terminated_ || !launched_) return;
     terminated_ = true;
+    removeEventMonitors();
+    GlobalHotkeyMonitor::stopMonitoring();
+    ProcessMonitor::shared().stop();
+    NetworkMonitor::shared().stop();
+    SystemSampler::shared().stop();
 }

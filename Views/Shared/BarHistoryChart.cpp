@@ -19,7 +19,10 @@ public:
         exact_ = device_.type() <= QTransform::TxScale;
         painter_.save();
         if (exact_) {
-            painter_.resetTransform();
+            // Paint in device pixels: undo what the painter applies beyond its world transform too
+            // (the offset of a child widget painted by its window, the pixel ratio).
+            const QTransform beyondWorld = painter_.worldTransform().inverted() * device_;
+            painter_.setWorldTransform(beyondWorld.inverted());
             painter_.setRenderHint(QPainter::Antialiasing, false);
         } else {
             painter_.setRenderHint(QPainter::Antialiasing, true);

@@ -3,13 +3,14 @@
 #include <QObject>
 #include <QPointer>
 
+#include "Views/Shared/ScrollPositionKeeper.h"
+
 #include <functional>
 #include <memory>
 
 class PreferencesRouter;
 class PreferencesView;
 class QWidget;
-class ScrollPositionKeeper;
 
 // The settings window: built once (ahead of use or on the first show), then shown and hidden
 // any number of times; closing only hides it, so the next show brings back the same window on

@@ -1,0 +1,157 @@
+#include "App/MenuPanelController.h"
+
+#include "Platform/Compositing.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/Screens.h"
+#include "Platform/StatusBar.h"
+#include "Source/Features/Power/PowerManager.h"
+#include "Source/Features/Preferences/PreferencesWindowController.h"
+#include "Views/Shared/ScrollPositionKeeper.h"
+#include "Source/Features/System/NetworkMonitor.h"
+#include "Source/Features/System/SystemMonitorPopupController.h"
+#include "Source/Features/System/SystemSampler.h"
+#include "Source/Features/Zedi/ZediManager.h"
+#include "Views/Shared/KeyablePopupPanel.h"
+#include "Views/Shared/PopupEntrance.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QPixmap>
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr double kEntranceScale = 0.92;
+constexpr double kEntranceResponse = 0.32;
+constexpr double kEntranceDamping = 1.0;
+}  // namespace
+
+MenuPanelController& MenuPanelController::shared() {
+    static auto* controller = new MenuPanelController;
+    return *controller;
+}
+
+MenuPanelController::MenuPanelController(std::function<MonitorView*()> makeView, QObject* parent)
+    : QObject(parent), makeView_(std::move(makeView)) {
+    if (!makeView_) {
+        makeView_ = [] {
+            return new MonitorView(SystemSampler::shared(), NetworkMonitor::shared(), PowerManager::shared(),
+                                   ZediManager::shared(), defaultHooks());
+        };
+    }
+}
+
+MenuPanelController::~MenuPanelController() { delete panel_.data(); }
+
+MonitorView::Hooks MenuPanelController::defaultHooks() {
+    MonitorView::Hooks hooks;
+    hooks.showMonitor = [](MonitorTab tab) { SystemMonitorPopupController::shared().show(tab); };
+    hooks.showSettings = [] { PreferencesWindowController::shared().show(); };
+    hooks.quit = [] { QCoreApplication::quit(); };
+    return hooks;
+}
+
+void MenuPanelController::prewarm() {
+    if (panel_) return;
+    view_ = makeView_();
+    const QSize size(MonitorView::panelWidth, view_->height());
+    panel_ = new KeyablePopupPanel(QRect(QPoint(0, 0), size));
+    panel_->setObjectName(QStringLiteral("MenuPanel"));
+    panel_->setWindowTitle(QStringLiteral("Quorvin"));
+    panel_->setWindowFlag(Qt::WindowStaysOnTopHint);
+    const bool composed = Compositing::isActive();
+    if (composed) {
+        panel_->setAttribute(Qt::WA_TranslucentBackground);
+    } else {
+        panel_->setAutoFillBackground(false);
+        view_->setOpaqueBacking(true);
+    }
+    view_->setParent(panel_);
+    view_->move(0, 0);
+    panel_->setFixedSize(size);
+    if (QLayout* layout = view_->layout()) layout->activate();
+    if (!composed) panel_->setMask(view_->cardsRegion());
+    // Draw once off screen so that fonts, glyphs and layouts are ready for the first show.
+    QPixmap scratch(size);
+    scratch.fill(Qt::transparent);
+    view_->render(&scratch, QPoint(), QRegion(), QWidget::DrawChildren);
+    panel_->winId();
+}
+
+bool MenuPanelController::isVisible() const { return panel_ && panel_->isVisible(); }
+
+void MenuPanelController::toggle(const QRect& statusItemRect) {
+    if (isVisible()) {
+        close();
+        return;
+    }
+    if (outsideClose_.isValid() && outsideClose_.elapsed() < reopenGuardMs) return;
+    show(statusItemRect);
+}
+
+QRectF MenuPanelController::panelFrame(const QRectF& item, const QSizeF& size, const QRectF& visible) {
+    const double w = size.width(), h = size.height();
+    const double minX = visible.left() + screenMargin;
+    const double maxX = visible.right() - screenMargin - w;
+    double x = item.center().x() - w / 2;
+    x = maxX < minX ? minX : std::clamp(x, minX, maxX);
+
+    const double itemBottom = item.top();            // upward space: the lower edge has the smaller y
+    const double itemTop = item.top() + item.height();
+    const double lowest = visible.top() + screenMargin;
+    const double highest = visible.top() + visible.height() - screenMargin;  // upper limit of the panel's top
+    double y = itemBottom - gap - h;                 // under the item
+    if (y < lowest) {
+        const double above = itemTop + gap;
+        if (above + h <= highest) {
+            y = above;
+        } else {
+            y = std::max(lowest, std::min(y, highest - h));
+            y = std::max(y, visible.top());
+        }
+    }
+    return QRectF(x, y, w, h);
+}
+
+void MenuPanelController::show(const QRect& statusItemRect) {
+    prewarm();
+    if (isVisible()) return;
+    NotificationCenter::defaultCenter().post(Notification::menuPanelWillShow);
+
+    QRect itemRect = statusItemRect;
+    if (!itemRect.isValid()) itemRect = QRect(QCursor::pos(), QSize(1, 1));
+    QScreen* screen = QGuiApplication::screenAt(itemRect.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    const QSizeF size(panel_->size());
+    const QRectF upward = panelFrame(Screens::fromQt(QRectF(itemRect)), size,
+                                     screen ? Screens::visibleFrame(screen) : Screens::fromQt(QRectF(itemRect)));
+    const QRectF frame = Screens::toQt(upward);
+    panel_->move(QPoint(int(std::lround(frame.x())), int(std::lround(frame.y()))));
+
+    view_->refresh();
+    panel_->makeKeyAndOrderFront();
+    // The panel grows out of the point nearest the status item.
+    const double anchorX = (itemRect.center().x() - frame.x()) / std::max(1.0, frame.width());
+    const double anchorY = frame.y() >= itemRect.center().y() ? 0.0 : 1.0;
+    PopupEntrance::run(view_, QPointF(anchorX, anchorY), kEntranceScale, kEntranceResponse, kEntranceDamping);
+}
+
+void MenuPanelController::close() {
+    if (!isVisible()) return;
+    // An entrance still running ends here: the next show starts its own.
+    if (PopupEntrance::of(view_)) view_->setGraphicsEffect(nullptr);
+    panel_->hide();
+    NotificationCenter::defaultCenter().post(Notification::menuPanelDidHide);
+}
+
+void MenuPanelController::mouseDown(const QPoint& globalPos) {
+    if (!isVisible()) return;
+    if (panel_->frameGeometry().contains(globalPos)) return;
+    if (StatusBar::system().containsScreenPoint(globalPos)) return;
+    outsideClose_.start();
+    close();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Views/MonitorView.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QRectF>
+
+#include <functional>
+
+class KeyablePopupPanel;
+
+// The menu panel under the status item: built once (ahead of use by prewarm()), then shown and
+// hidden. Showing posts menuPanelWillShow, hiding posts menuPanelDidHide. GUI thread only.
+class MenuPanelController : public QObject {
+    Q_OBJECT
+public:
+    // The gap between the status item and the panel, and the panel's least distance from the
+    // screen's edges.
+    static constexpr double gap = 4;
+    static constexpr double screenMargin = 8;
+    // A status-item click this soon after an outside click closed the panel is that same click
+    // (a tray that reports no icon rectangle): it does not open the panel again.
+    static constexpr int reopenGuardMs = 300;
+
+    static MenuPanelController& shared();
+    // makeView builds the panel's content; the default is a MonitorView over the shared services.
+    explicit MenuPanelController(std::function<MonitorView*()> makeView = {}, QObject* parent = nullptr);
+    ~MenuPanelController() override;
+
+    // The hooks of the default MonitorView.
+    static MonitorView::Hooks defaultHooks();
+
+    // Builds the panel and its content, lays them out and creates the window, without showing it.
+    void prewarm();
+    // Shows the panel under the status item's rectangle (Qt's screen space), or closes it.
+    void toggle(const QRect& statusItemRect);
+    void show(const QRect& statusItemRect);
+    void close();
+    // A mouse-down somewhere: closes the panel unless the point lies on the panel or on a
+    // status-bar window (whose own click handling decides).
+    void mouseDown(const QPoint& globalPos);
+
+    bool isVisible() const;
+    KeyablePopupPanel* panel() const { return panel_; }
+    MonitorView* view() const { return view_; }
+
+    // The panel's frame in upward space: centred under the item, kept on the visible part of the
+    // screen; above the item when it does not fit under it.
+    static QRectF panelFrame(const QRectF& item, const QSizeF& size, const QRectF& visibleFrame);
+
+private:
+    std::function<MonitorView*()> makeView_;
+    QPointer<KeyablePopupPanel> panel_;
+    MonitorView* view_ = nullptr;
+    QElapsedTimer outsideClose_;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "Platform/Dispatch.h"
+#include "Platform/StatusBar.h"
+#include "Source/Features/Widgets/WidgetType.h"
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <map>
+
+class WidgetManager;
+
+// The menu-bar widgets' status items: one per type, in declaration order from left to right,
+// and one grouped strip. The items are created once, on the first rebuild, and afterwards only
+// shown or hidden. A configuration change rebuilds 100 ms after the last change; new readings
+// redraw the visible items, each only when its text changed. GUI thread only.
+class MenuBarWidgetController : public QObject {
+    Q_OBJECT
+public:
+    static constexpr double rebuildDelay = 0.1;
+
+    static MenuBarWidgetController& shared();
+    MenuBarWidgetController(WidgetManager& manager, StatusBar& bar, QObject* parent = nullptr);
+
+    // Shows, hides and redraws the items from the current configuration, at once.
+    void rebuild();
+    bool isRebuildPending() const { return pendingRebuild_.isPending(); }
+
+    // The items; null before the first rebuild.
+    StatusItem* item(WidgetType type) const;
+    StatusItem* groupedItem() const { return grouped_; }
+    // How many images the items have been given so far.
+    int drawCount() const { return drawCount_; }
+
+    // The colour of text and templates in a bar: white on our dark strip, the palette's text
+    // colour in a tray.
+    static QColor ink(StatusBar::Kind kind);
+
+private:
+    void createItems();
+    void redraw();
+    void draw(StatusItem* item, const QString& key, const std::function<QImage()>& render);
+
+    WidgetManager& manager_;
+    StatusBar& bar_;
+    std::map<WidgetType, StatusItem*> items_;
+    StatusItem* grouped_ = nullptr;
+    std::map<const StatusItem*, QString> drawn_;
+    int drawCount_ = 0;
+    WorkItem pendingRebuild_;
+};

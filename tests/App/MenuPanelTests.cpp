@@ -1,0 +1,406 @@
+// The menu panel: its content (MonitorView), its placement and showing, and what closes it.
+#include "App/AppDelegate.h"
+#include "App/MenuPanelController.h"
+#include "FakeWorkspace.h"
+#include "Platform/AccessibilityDisplayOptions.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/SleepInhibitor.h"
+#include "Platform/UserDefaults.h"
+#include "Source/Features/Power/PowerManager.h"
+#include "Source/Features/System/NetworkMonitor.h"
+#include "Source/Features/System/SystemSampler.h"
+#include "Source/Features/Zedi/ZediManager.h"
+#include "Views/MonitorView.h"
+#include "Views/Shared/CircularStatView.h"
+#include "Views/Shared/KeyablePopupPanel.h"
+#include "../System/SystemTestSupport.h"
+#include "TestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FakeInhibitor : public SleepInhibitor {
+public:
+    Handle next = 1;
+    std::vector<Handle> released;
+    void inhibit(Kind, const QString&, QObject* context, Completion done) override {
+        const Handle handle = next++;
+        QMetaObject::invokeMethod(context, [done, handle] { done(handle); }, Qt::QueuedConnection);
+    }
+    void release(Handle handle, bool) override { released.push_back(handle); }
+};
+
+// Counts the notifications of one name.
+struct NotificationCount {
+    explicit NotificationCount(const QString& name) {
+        NotificationCenter::defaultCenter().observe(name, &context, [this](const QVariant&) { ++count; });
+    }
+    QObject context;
+    int count = 0;
+};
+
+// A MonitorView over a fixture /proc and /sys, with in-memory settings and hooks that record.
+struct Services {
+    QTemporaryDir dir;
+    QString root = dir.path() + "/root";
+    bool copied = SystemFixtures::copyTree("linux-desktop", root);
+    UserDefaults defaults{QString{}};
+    SystemSampler sampler{root};
+    NetworkMonitor network{root};
+    FakeInhibitor* inhibitor = new FakeInhibitor;
+    PowerManager power{std::unique_ptr<SleepInhibitor>(inhibitor), defaults};
+    FakeWorkspace workspace;
+    ZediManager zedi{defaults, &workspace};
+    std::vector<MonitorTab> opened;
+    int settingsShown = 0;
+    int quits = 0;
+
+    MonitorView::Hooks hooks(bool withMonitor = true) {
+        MonitorView::Hooks h;
+        if (withMonitor) h.showMonitor = [this](MonitorTab tab) { opened.push_back(tab); };
+        h.showSettings = [this] { ++settingsShown; };
+        h.quit = [this] { ++quits; };
+        return h;
+    }
+    MonitorView* makeView(bool withMonitor = true) {
+        return new MonitorView(sampler, network, power, zedi, hooks(withMonitor));
+    }
+    void samplePass() {
+        const int before = sampler.passCount();
+        sampler.sample(true);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return sampler.passCount() > before; }));
+    }
+};
+
+void click(QWidget* widget) {
+    ASSERT_NE(widget, nullptr);
+    ASSERT_TRUE(widget->isVisibleTo(widget->window()));
+    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+}
+
+}  // namespace
+
+TEST(MenuPanelPlacement, UnderTheItemCentredAndKeptOnTheScreen) {
+    const QRectF screen(0, 0, 1280, 800);       // upward space: y = 800 is the top edge
+    const QSizeF size(264, 280);
+    // An item in the middle of the top bar: centred under it, 4 points below it.
+    QRectF frame = MenuPanelController::panelFrame(QRectF(600, 776, 24, 24), size, screen);
+    EXPECT_DOUBLE_EQ(frame.center().x(), 612);
+    EXPECT_DOUBLE_EQ(frame.top() + frame.height(), 776 - MenuPanelController::gap);
+    // At the right end: kept 8 points from the edge.
+    frame = MenuPanelController::panelFrame(QRectF(1256, 776, 24, 24), size, screen);
+    EXPECT_DOUBLE_EQ(frame.right(), 1280 - MenuPanelController::screenMargin);
+    // At the left end of a second screen to the left.
+    frame = MenuPanelController::panelFrame(QRectF(-1910, 776, 20, 24), size, QRectF(-1920, 0, 1920, 800));
+    EXPECT_DOUBLE_EQ(frame.left(), -1920 + MenuPanelController::screenMargin);
+    // An item in a bottom panel: the panel opens above it.
+    frame = MenuPanelController::panelFrame(QRectF(1200, 0, 24, 24), size, screen);
+    EXPECT_DOUBLE_EQ(frame.top(), 24 + MenuPanelController::gap);
+    // A screen too low for the panel either way: it stays on the screen.
+    frame = MenuPanelController::panelFrame(QRectF(100, 150, 24, 24), size, QRectF(0, 0, 800, 300));
+    EXPECT_GE(frame.top(), 0);
+    EXPECT_LE(frame.top() + frame.height(), 300);
+    // A screen narrower than the panel: its left edge stays visible.
+    frame = MenuPanelController::panelFrame(QRectF(100, 776, 24, 24), size, QRectF(0, 0, 200, 800));
+    EXPECT_DOUBLE_EQ(frame.left(), MenuPanelController::screenMargin);
+}
+
+TEST(MonitorView, GaugesAndRatesFollowTheMetricsEngine) {
+    Services s;
+    ASSERT_TRUE(s.copied);
+    std::unique_ptr<MonitorView> view(s.makeView());
+    EXPECT_EQ(view->width(), 264);
+    EXPECT_EQ(view->gauge(MonitorTab::memory)->value(), -1);
+    EXPECT_EQ(view->downloadText(), QStringLiteral("—"));
+    view->show();
+    s.samplePass();
+    EXPECT_DOUBLE_EQ(view->gauge(MonitorTab::memory)->value(), 75.0);
+    EXPECT_GE(view->gauge(MonitorTab::disk)->value(), 0);
+    EXPECT_EQ(view->gauge(MonitorTab::cpu)->value(), -1);  // a load needs two readings
+    EXPECT_EQ(view->gauge(MonitorTab::cpu)->label(), QStringLiteral("CPU"));
+    EXPECT_EQ(view->gauge(MonitorTab::memory)->label(), QStringLiteral("MEM"));
+    EXPECT_EQ(view->gauge(MonitorTab::disk)->label(), QStringLiteral("DISK"));
+
+    // Two readings of the interface counters give rates.
+    s.network.sample();
+    SystemFixtures::writeFile(s.root + "/proc/net/dev",
+                              "Inter-|   Receive                                                |  Transmit\n"
+                              " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets "
+                              "errs drop fifo colls carrier compressed\n"
+                              "    lo: 999999999 0 0 0 0 0 0 0 999999999 0 0 0 0 0 0 0\n"
+                              "enp5s0: 1900000000 0 0 0 0 0 0 0 950000000 0 0 0 0 0 0 0\n");
+    QTest::qWait(20);
+    s.network.sample();
+    EXPECT_GT(s.network.downloadRate(), 0);
+    EXPECT_NE(view->downloadText(), QStringLiteral("—"));
+    EXPECT_EQ(view->downloadText(), NetworkMonitor::formatRate(s.network.downloadRate()));
+    EXPECT_EQ(view->uploadText(), NetworkMonitor::formatRate(s.network.uploadRate()));
+
+    // A hidden view does no work on a sample; it catches up when shown again.
+    view->hide();
+    SystemFixtures::writeFile(s.root + "/proc/meminfo", "MemTotal: 1000 kB\nMemAvailable: 500 kB\n");
+    s.samplePass();
+    EXPECT_DOUBLE_EQ(view->gauge(MonitorTab::memory)->value(), 75.0);
+    view->show();
+    EXPECT_NE(view->gauge(MonitorTab::memory)->value(), 75.0);
+}
+
+TEST(MonitorView, GaugesAndTheNetworkRowOpenTheMonitorOnTheirTab) {
+    Services s;
+    std::unique_ptr<MonitorView> view(s.makeView());
+    view->show();
+    NotificationCount dismiss(Notification::dismissPopover);
+    click(view->gauge(MonitorTab::cpu));
+    EXPECT_EQ(dismiss.count, 1);
+    EXPECT_TRUE(s.opened.empty());  // the popup opens 0.1 s after the panel was asked to close
+    ASSERT_TRUE(TestSupport::waitFor([&] { return s.opened.size() == 1; }, 1000));
+    click(view->gauge(MonitorTab::memory));
+    click(view->gauge(MonitorTab::disk));
+    click(view->networkRow());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return s.opened.size() == 4; }, 1000));
+    EXPECT_EQ(s.opened,
+              (std::vector<MonitorTab>{MonitorTab::cpu, MonitorTab::memory, MonitorTab::disk, MonitorTab::network}));
+    EXPECT_EQ(dismiss.count, 4);
+
+    // Without a monitor to open, the gauges are readings only: no pointing hand, nothing posted.
+    Services bare;
+    std::unique_ptr<MonitorView> plain(bare.makeView(false));
+    plain->show();
+    EXPECT_EQ(plain->gauge(MonitorTab::cpu)->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(plain->networkRow()->cursor().shape(), Qt::ArrowCursor);
+    click(plain->gauge(MonitorTab::cpu));
+    click(plain->networkRow());
+    TestSupport::spin(150);
+    EXPECT_EQ(dismiss.count, 4);
+    EXPECT_TRUE(bare.opened.empty());
+}
+
+TEST(MonitorView, QuickActionsAndFooter) {
+    Services s;
+    std::unique_ptr<MonitorView> view(s.makeView());
+    view->show();
+
+    // Keep Awake switches the shared keep-awake on and off.
+    EXPECT_FALSE(view->keepAwakeRow()->isChecked());
+    click(view->keepAwakeRow());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return s.power.isActive(); }, 1000));
+    EXPECT_TRUE(view->keepAwakeRow()->isChecked());
+    click(view->keepAwakeRow());
+    EXPECT_FALSE(s.power.isActive());
+    EXPECT_FALSE(view->keepAwakeRow()->isChecked());
+    EXPECT_EQ(s.inhibitor->released.size(), 1u);
+    // Switched elsewhere (a hot key, the Power pane): the row follows.
+    s.power.activate();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return view->keepAwakeRow()->isChecked(); }, 1000));
+    s.power.deactivate();
+    EXPECT_FALSE(view->keepAwakeRow()->isChecked());
+
+    // Zedi with no apps opens its settings; with apps it quits them.
+    int settingsForZedi = 0;
+    ZediManager::setOpenSettingsHandler([&] { ++settingsForZedi; });
+    EXPECT_EQ(MonitorView::zediSummary(0), QStringLiteral("Choose Apps"));
+    click(view->zediRow());
+    EXPECT_EQ(settingsForZedi, 1);
+    s.workspace.running = {FakeWorkspace::app(41, "mail.desktop"), FakeWorkspace::app(42, "chat.desktop")};
+    s.zedi.setApps({"mail.desktop", "chat.desktop"});
+    click(view->zediRow());
+    EXPECT_EQ(s.workspace.terminated, (std::vector<qint64>{41, 42}));
+    EXPECT_EQ(settingsForZedi, 1);
+    EXPECT_EQ(MonitorView::zediSummary(2), QStringLiteral("Quit 2 Apps"));
+    EXPECT_EQ(MonitorView::zediSummary(1), QStringLiteral("Quit 1 App"));
+    ZediManager::setOpenSettingsHandler({});
+
+    // Settings closes the panel first; Quit quits.
+    NotificationCount dismiss(Notification::dismissPopover);
+    int dismissedBeforeSettings = -1;
+    Services* services = &s;
+    QObject order;
+    NotificationCenter::defaultCenter().observe(Notification::dismissPopover, &order, [&](const QVariant&) {
+        dismissedBeforeSettings = services->settingsShown;
+    });
+    click(view->settingsButton());
+    EXPECT_EQ(s.settingsShown, 1);
+    EXPECT_EQ(dismissedBeforeSettings, 0);
+    click(view->quitButton());
+    EXPECT_EQ(s.quits, 1);
+    EXPECT_EQ(view->settingsButton()->text(), QStringLiteral("Settings"));
+    EXPECT_EQ(view->quitButton()->text(), QStringLiteral("Quit"));
+
+    // Without a settings window there is no Settings button.
+    MonitorView::Hooks noSettings = s.hooks();
+    noSettings.showSettings = {};
+    MonitorView other(s.sampler, s.network, s.power, s.zedi, noSettings);
+    other.show();
+    EXPECT_FALSE(other.settingsButton()->isVisible());
+    EXPECT_TRUE(other.quitButton()->isVisible());
+}
+
+TEST(MonitorView, SavesPicturesOfThePanel) {
+    AccessibilityDisplayOptions::shared().setOverride(false, false);
+    Services s;
+    // Two readings apart by a busy stretch and some traffic, so every figure has a value.
+    SystemFixtures::writeFile(s.root + "/proc/stat", SystemFixtures::statText({}, {1000, 0, 500, 8000, 0}));
+    s.samplePass();
+    s.network.sample();
+    SystemFixtures::writeFile(s.root + "/proc/stat", SystemFixtures::statText({}, {1300, 0, 600, 8250, 0}));
+    SystemFixtures::writeFile(s.root + "/proc/net/dev",
+                              "Inter-|   Receive                                                |  Transmit\n"
+                              " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets "
+                              "errs drop fifo colls carrier compressed\n"
+                              "enp5s0: 1900000000 0 0 0 0 0 0 0 950000000 0 0 0 0 0 0 0\n");
+    QTest::qWait(250);
+    s.samplePass();
+    s.network.sample();
+    std::unique_ptr<MonitorView> view(s.makeView());
+    view->show();
+    view->refresh();
+    TestSupport::spin(700);  // the gauges' animation
+
+    auto shoot = [&](const QString& name, bool dark) {
+        QPalette palette = QApplication::palette();
+        if (dark) {
+            palette.setColor(QPalette::Window, QColor(40, 40, 44));
+            palette.setColor(QPalette::WindowText, Qt::white);
+            palette.setColor(QPalette::Text, Qt::white);
+        }
+        view->setPalette(palette);
+        QImage image(view->width() + 40, view->height() + 40, QImage::Format_ARGB32_Premultiplied);
+        QPainter p(&image);
+        QLinearGradient desk(0, 0, image.width(), image.height());
+        desk.setColorAt(0, QColor(88, 86, 214));
+        desk.setColorAt(1, QColor(0, 122, 255));
+        p.fillRect(image.rect(), desk);
+        view->render(&p, QPoint(20, 20), QRegion(), QWidget::DrawChildren);
+        p.end();
+        EXPECT_TRUE(image.save(QStringLiteral(QUORVIN_TEST_OUTPUT "/") + name));
+
+    };
+    shoot("menu-panel.png", false);
+    shoot("menu-panel-dark.png", true);
+    // Three separate glass surfaces: between them the desktop shows.
+    const QRegion cards = view->cardsRegion();
+    EXPECT_TRUE(cards.contains(QPoint(view->width() / 2, 30)));
+    EXPECT_TRUE(cards.contains(QPoint(view->width() / 2, view->height() - 4)));
+    EXPECT_FALSE(cards.contains(QPoint(1, 1)));  // a rounded corner
+    int gaps = 0;
+    for (int y = 0; y < view->height(); ++y) {
+        if (!cards.contains(QPoint(view->width() / 2, y))) ++gaps;
+    }
+    EXPECT_EQ(gaps, 2 * MonitorView::spacing);
+}
+
+TEST(MenuPanelController, ShowsUnderTheItemAndASecondClickCloses) {
+    Services s;
+    MenuPanelController controller([&] { return s.makeView(); });
+    NotificationCount willShow(Notification::menuPanelWillShow);
+    NotificationCount didHide(Notification::menuPanelDidHide);
+    controller.prewarm();
+    KeyablePopupPanel* panel = controller.panel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(willShow.count, 0);
+
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect item(screen.right() - 200, screen.top(), 20, 24);
+    controller.toggle(item);
+    EXPECT_TRUE(controller.isVisible());
+    EXPECT_EQ(willShow.count, 1);
+    EXPECT_EQ(panel->width(), 264);
+    EXPECT_EQ(panel->y(), item.bottom() + 1 + int(MenuPanelController::gap));
+    EXPECT_NEAR(panel->geometry().center().x(), item.center().x(), 1);
+    EXPECT_EQ(panel->height(), controller.view()->height());
+
+    controller.toggle(item);
+    EXPECT_FALSE(controller.isVisible());
+    EXPECT_EQ(didHide.count, 1);
+    controller.close();  // closing a closed panel posts nothing
+    EXPECT_EQ(didHide.count, 1);
+
+    controller.toggle(item);
+    EXPECT_EQ(controller.panel(), panel);  // built once
+    EXPECT_EQ(willShow.count, 2);
+    controller.close();
+}
+
+TEST(MenuPanelController, AClickElsewhereClosesAndIsNotTakenForAToggle) {
+    Services s;
+    MenuPanelController controller([&] { return s.makeView(); });
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect item(screen.right() - 200, screen.top(), 20, 24);
+    controller.show(item);
+    // A press on the panel itself keeps it.
+    controller.mouseDown(controller.panel()->geometry().center());
+    EXPECT_TRUE(controller.isVisible());
+    controller.mouseDown(QPoint(screen.left() + 10, screen.bottom() - 10));
+    EXPECT_FALSE(controller.isVisible());
+    // The same press reaching the status item (a tray that does not report where its icon is)
+    // does not open the panel again.
+    controller.toggle(item);
+    EXPECT_FALSE(controller.isVisible());
+    TestSupport::spin(MenuPanelController::reopenGuardMs + 50);
+    controller.toggle(item);
+    EXPECT_TRUE(controller.isVisible());
+    controller.close();
+}
+
+TEST(AppDelegateMonitors, DismissPopoverEscapeAndOutsideClicksCloseThePanel) {
+    MenuPanelController& controller = MenuPanelController::shared();
+    AppDelegate::shared().installEventMonitors();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect item(screen.right() - 100, screen.top(), 20, 24);
+
+    controller.show(item);
+    ASSERT_TRUE(controller.isVisible());
+    NotificationCenter::defaultCenter().post(Notification::dismissPopover);
+    EXPECT_FALSE(controller.isVisible());
+
+    // Escape is swallowed: the focused field of another window does not see it.
+    QWidget other;
+    other.setGeometry(screen.left() + 20, screen.bottom() - 220, 200, 200);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    int escapes = 0;
+    struct Counter : QObject {
+        int* n;
+        explicit Counter(int* c) : n(c) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::KeyPress) ++*n;
+            return false;
+        }
+    } counter(&escapes);
+    other.installEventFilter(&counter);
+    controller.show(item);
+    QTest::keyClick(&other, Qt::Key_Escape);
+    EXPECT_FALSE(controller.isVisible());
+    EXPECT_EQ(escapes, 0);
+    // With the panel closed, Escape goes where it was sent; other keys never close it.
+    QTest::keyClick(&other, Qt::Key_Escape);
+    EXPECT_EQ(escapes, 1);
+    controller.show(item);
+    QTest::keyClick(controller.panel(), Qt::Key_A);
+    EXPECT_TRUE(controller.isVisible());
+    QTest::keyClick(controller.panel(), Qt::Key_Escape);
+    EXPECT_FALSE(controller.isVisible());
+
+    // A click in one of the program's other windows closes it; one on the panel does not.
+    controller.show(item);
+    QTest::mouseClick(controller.panel()->windowHandle(), Qt::LeftButton, {}, QPoint(8, 60));  // beside the gauges
+    EXPECT_TRUE(controller.isVisible());
+    QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_FALSE(controller.isVisible());
+
+    AppDelegate::shared().removeEventMonitors();
+    controller.show(item);
+    NotificationCenter::defaultCenter().post(Notification::dismissPopover);
+    EXPECT_TRUE(controller.isVisible());
+    controller.close();
+}

@@ -1,0 +1,79 @@
+#include "App/StatusIcon.h"
+#include "Platform/Symbols.h"
+#include "Platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// Whether two images have the same pixels.
+bool samePixels(const QImage& a, const QImage& b) {
+    return a.size() == b.size() &&
+           a.convertToFormat(QImage::Format_ARGB32_Premultiplied) == b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+}  // namespace
+
+TEST(StatusIcon, ChoicesAndIds) {
+    const std::vector<StatusIcon>& all = StatusIcon::all();
+    ASSERT_EQ(StatusIcon::candidateSymbols().size(), 40);
+    ASSERT_EQ(all.size(), 41u);  // every candidate is in the symbol map, then the original icon
+    EXPECT_EQ(all.front().id(), QStringLiteral("symbol:gauge.with.dots.needle.67percent"));
+    EXPECT_EQ(all[12].id(), QStringLiteral("symbol:moon.stars.fill"));
+    EXPECT_EQ(all.back(), StatusIcon::original());
+    for (const StatusIcon& icon : all) {
+        EXPECT_EQ(StatusIcon::fromID(icon.id()), icon);
+        EXPECT_FALSE(icon.image().isNull()) << icon.id().toStdString();
+    }
+    EXPECT_EQ(StatusIcon::pet("cat").id(), QStringLiteral("pet:cat"));
+    EXPECT_EQ(StatusIcon::fromID("pet:cat"), StatusIcon::pet("cat"));
+    EXPECT_EQ(StatusIcon::fromID("original"), StatusIcon::original());
+    for (const char* bad : {"", "symbol:", "pet:", "Original", "cpu", "emoji:cat"})
+        EXPECT_FALSE(StatusIcon::fromID(bad).has_value()) << bad;
+
+    UserDefaults defaults{QString{}};
+    EXPECT_EQ(StatusIcon::storedID(defaults), QStringLiteral("original"));
+    defaults.setString("statusIcon", "symbol:cpu");
+    EXPECT_EQ(StatusIcon::storedID(defaults), QStringLiteral("symbol:cpu"));
+    defaults.setInteger("statusIcon", 3);  // not a text: the default
+    EXPECT_EQ(StatusIcon::storedID(defaults), QStringLiteral("original"));
+}
+
+TEST(StatusIcon, ImagesAreTemplatesAndMissingOnesFallBackToTheGauge) {
+    const QImage original = StatusIcon::original().image(2.0);
+    ASSERT_FALSE(original.isNull()) << "the MenuBarIcon asset is missing";
+    EXPECT_EQ(original.deviceIndependentSize(), QSizeF(18, 18));
+    // A template: black shapes on transparency.
+    bool opaque = false;
+    for (int y = 0; y < original.height(); ++y) {
+        for (int x = 0; x < original.width(); ++x) {
+            const QColor c = original.pixelColor(x, y);
+            if (c.alpha() > 128) {
+                opaque = true;
+                EXPECT_LT(c.value(), 40);
+            }
+        }
+    }
+    EXPECT_TRUE(opaque);
+
+    const QImage gauge = StatusIcon::symbol("gauge.medium").image(1.0);
+    ASSERT_FALSE(gauge.isNull());
+    EXPECT_TRUE(StatusIcon::pet("cat").image().isNull());
+    EXPECT_TRUE(StatusIcon::symbol("no.such.symbol").image().isNull());
+    for (const char* id : {"pet:cat", "symbol:no.such.symbol", "garbage", ""})
+        EXPECT_TRUE(samePixels(StatusIcon::statusItemImage(id, 1.0), gauge)) << id;
+    EXPECT_FALSE(samePixels(StatusIcon::statusItemImage("symbol:cpu", 1.0), gauge));
+    EXPECT_TRUE(samePixels(StatusIcon::statusItemImage("original", 2.0), original));
+
+    // Tinting keeps the shape and changes the colour.
+    const QImage white = StatusIcon::tinted(original, Qt::white);
+    ASSERT_EQ(white.size(), original.size());
+    EXPECT_EQ(white.devicePixelRatio(), 2.0);
+    for (int y = 0; y < white.height(); ++y) {
+        for (int x = 0; x < white.width(); ++x) {
+            const QColor o = original.pixelColor(x, y), w = white.pixelColor(x, y);
+            EXPECT_NEAR(w.alpha(), o.alpha(), 1);
+            if (w.alpha() > 128) {
+                EXPECT_GT(w.value(), 240);
+            }
+        }
+    }
+}

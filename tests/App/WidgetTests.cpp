@@ -1,0 +1,336 @@
+// Menu-bar widgets: the stored configuration, the texts, and the status items that show them.
+#include "Platform/StatusBar.h"
+#include "Platform/UserDefaults.h"
+#include "Source/Features/System/NetworkMonitor.h"
+#include "Source/Features/System/SystemSampler.h"
+#include "Source/Features/Widgets/MenuBarWidgetController.h"
+#include "Source/Features/Widgets/WidgetManager.h"
+#include "Views/GroupedWidgetStripView.h"
+#include "Views/SingleWidgetView.h"
+#include "../System/SystemTestSupport.h"
+#include "TestSupport.h"
+
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kKey = QString::fromLatin1(WidgetManager::storageKey);
+
+WidgetConfiguration defaultConfiguration() { return WidgetConfiguration{}; }
+
+// A manager whose readings the test sets.
+struct Fixture {
+    UserDefaults defaults{QString{}};
+    WidgetManager::Readings readings;
+    std::unique_ptr<WidgetManager> manager;
+    void make() {
+        manager = std::make_unique<WidgetManager>(defaults, [this] { return readings; });
+    }
+};
+
+}  // namespace
+
+TEST(WidgetConfiguration, DefaultsEncodingAndTheStoredForm) {
+    const WidgetConfiguration d;
+    EXPECT_EQ(d.enabledTypes(),
+              (std::vector<WidgetType>{WidgetType::cpu, WidgetType::memory, WidgetType::disk, WidgetType::network}));
+    EXPECT_TRUE(d.isGrouped);
+    EXPECT_FALSE(d.showLabels);
+    EXPECT_EQ(d.encode(),
+              QByteArray(R"({"enabledWidgets":["cpu","memory","disk","network"],"isGrouped":true,"showLabels":false})"));
+
+    WidgetConfiguration c;
+    c.enabledWidgets = {WidgetType::temperature, WidgetType::gpu};
+    c.isGrouped = false;
+    c.showLabels = true;
+    ASSERT_EQ(WidgetConfiguration::decode(c.encode()), c);
+    // Ids are written in declaration order, whatever order they were enabled in.
+    EXPECT_TRUE(c.encode().startsWith(R"({"enabledWidgets":["gpu","temperature"])"));
+    // An empty set is a configuration too.
+    c.enabledWidgets.clear();
+    EXPECT_EQ(WidgetConfiguration::decode(c.encode()), c);
+}
+
+TEST(WidgetConfiguration, DamagedValuesReadAsTheDefaults) {
+    const QList<QByteArray> damaged{
+        "",
+        "not json",
+        "[]",
+        R"({"enabledWidgets":["cpu"],"isGrouped":true})",                          // a key missing
+        R"({"enabledWidgets":"cpu","isGrouped":true,"showLabels":false})",        // not a list
+        R"({"enabledWidgets":["cpu","fans"],"isGrouped":true,"showLabels":false})",  // an unknown id
+        R"({"enabledWidgets":["cpu",3],"isGrouped":true,"showLabels":false})",
+        R"({"enabledWidgets":["cpu"],"isGrouped":1,"showLabels":false})",
+        R"({"enabledWidgets":["cpu"],"isGrouped":true,"showLabels":"no"})",
+        QByteArray(2000, '{'),
+    };
+    for (const QByteArray& data : damaged) {
+        EXPECT_FALSE(WidgetConfiguration::decode(data).has_value()) << data.left(80).toStdString();
+        Fixture f;
+        f.defaults.setData(kKey, data);
+        f.make();
+        EXPECT_EQ(f.manager->configuration(), defaultConfiguration()) << data.left(80).toStdString();
+    }
+    // A value that is not data at all.
+    for (const QJsonValue& value : {QJsonValue(42), QJsonValue(QJsonObject{{"enabledWidgets", QJsonArray{"cpu"}}}),
+                                    QJsonValue(QStringLiteral("%%%not base64"))}) {
+        Fixture f;
+        f.defaults.set(kKey, value);
+        f.make();
+        EXPECT_EQ(f.manager->configuration(), defaultConfiguration());
+    }
+}
+
+TEST(WidgetManager, ChangesAreSavedAndSignalledOnlyWhenTheyChangeSomething) {
+    Fixture f;
+    f.make();
+    QSignalSpy changed(f.manager.get(), &WidgetManager::configDidChange);
+    EXPECT_FALSE(f.defaults.contains(kKey));  // the defaults are not written until changed
+
+    f.manager->toggleWidget(WidgetType::temperature);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_TRUE(f.manager->configuration().enabledWidgets.count(WidgetType::temperature));
+    f.manager->toggleWidget(WidgetType::cpu);
+    EXPECT_FALSE(f.manager->configuration().enabledWidgets.count(WidgetType::cpu));
+    f.manager->setShowLabels(true);
+    f.manager->setShowLabels(true);  // the same value: nothing
+    f.manager->setGrouped(true);     // already grouped: nothing
+    EXPECT_EQ(changed.count(), 3);
+
+    // A new manager over the same settings reads what was saved.
+    WidgetManager again(f.defaults, [] { return WidgetManager::Readings{}; });
+    EXPECT_EQ(again.configuration(), f.manager->configuration());
+    EXPECT_EQ(again.configuration().enabledTypes(),
+              (std::vector<WidgetType>{WidgetType::memory, WidgetType::disk, WidgetType::network,
+                                       WidgetType::temperature}));
+
+    // Switching off the last widget leaves an empty set.
+    WidgetConfiguration one;
+    one.enabledWidgets = {WidgetType::gpu};
+    f.manager->setConfiguration(one);
+    f.manager->toggleWidget(WidgetType::gpu);
+    EXPECT_TRUE(f.manager->configuration().enabledWidgets.empty());
+}
+
+TEST(WidgetManager, TextsOfTheReadings) {
+    WidgetManager::Readings r;
+    for (WidgetType t : WidgetTypes::allCases) EXPECT_EQ(WidgetManager::valueText(t, r), QStringLiteral("—"));
+    r.cpu = 42.4;
+    r.gpu = 99.6;
+    r.memory = 0;
+    r.disk = std::nan("");
+    r.downloadRate = 1536;
+    r.temperature = 61.6;
+    EXPECT_EQ(WidgetManager::valueText(WidgetType::cpu, r), QStringLiteral("42%"));
+    EXPECT_EQ(WidgetManager::valueText(WidgetType::gpu, r), QStringLiteral("100%"));
+    EXPECT_EQ(WidgetManager::valueText(WidgetType::memory, r), QStringLiteral("0%"));
+    EXPECT_EQ(WidgetManager::valueText(WidgetType::disk, r), QStringLiteral("—"));
+    EXPECT_EQ(WidgetManager::valueText(WidgetType::network, r), QStringLiteral("2 KB/s"));
+    EXPECT_EQ(WidgetManager::valueText(WidgetType::temperature, r), QStringLiteral("62°"));
+    r.downloadRate = 0;
+    EXPECT_EQ(WidgetManager::valueText(WidgetType::network, r), QStringLiteral("0 B/s"));
+}
+
+TEST(WidgetManager, TextsFollowEverySampleOfTheSampler) {
+    QTemporaryDir dir;
+    const QString root = dir.path() + "/root";
+    ASSERT_TRUE(SystemFixtures::copyTree("linux-desktop", root));
+    UserDefaults defaults(QString{});
+    SystemSampler sampler(root);
+    NetworkMonitor network(root);
+    WidgetManager manager(defaults, sampler, network);
+    EXPECT_EQ(manager.value(WidgetType::memory), QStringLiteral("—"));
+    QSignalSpy values(&manager, &WidgetManager::valuesChanged);
+    sampler.sample(true);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return sampler.passCount() == 1; }));
+    EXPECT_EQ(values.count(), 1);
+    EXPECT_EQ(manager.value(WidgetType::memory), QStringLiteral("75%"));
+    EXPECT_EQ(manager.value(WidgetType::gpu), QStringLiteral("37%"));
+    EXPECT_EQ(manager.value(WidgetType::temperature), QStringLiteral("52°"));
+    // A sample that changes no text signals nothing.
+    sampler.sample(true);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return sampler.passCount() == 2; }));
+    const int after = values.count();
+    sampler.sample(true);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return sampler.passCount() == 3; }));
+    EXPECT_EQ(values.count(), after);
+}
+
+TEST(MenuBarWidgetController, ItemsAreMadeOnceThenShownOrHiddenInDeclarationOrder) {
+    Fixture f;
+    f.readings.cpu = 12;
+    f.readings.memory = 50;
+    f.readings.disk = 70;
+    f.readings.downloadRate = 2048;
+    f.make();
+    StatusBar bar(StatusBar::Kind::strip);
+    MenuBarWidgetController controller(*f.manager, bar);
+    EXPECT_EQ(controller.groupedItem(), nullptr);
+
+    controller.rebuild();
+    ASSERT_NE(controller.groupedItem(), nullptr);
+    EXPECT_EQ(bar.items().size(), 7u);
+    EXPECT_TRUE(controller.groupedItem()->isVisible());
+    for (WidgetType t : WidgetTypes::allCases) EXPECT_FALSE(controller.item(t)->isVisible());
+    const std::vector<StatusItem*> made = bar.items();
+
+    // Ungrouped: one item per enabled type, cpu leftmost.
+    f.manager->setGrouped(false);
+    EXPECT_TRUE(controller.isRebuildPending());
+    EXPECT_TRUE(controller.groupedItem()->isVisible());  // not before the delay
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !controller.groupedItem()->isVisible(); }, 2000));
+    std::vector<int> xs;
+    for (WidgetType t : {WidgetType::cpu, WidgetType::memory, WidgetType::disk, WidgetType::network}) {
+        ASSERT_TRUE(controller.item(t)->isVisible());
+        xs.push_back(controller.item(t)->screenRect().x());
+    }
+    EXPECT_TRUE(std::is_sorted(xs.begin(), xs.end()));
+    EXPECT_FALSE(controller.item(WidgetType::gpu)->isVisible());
+    EXPECT_FALSE(controller.item(WidgetType::temperature)->isVisible());
+
+    // Switching everything off hides everything; nothing is ever made again.
+    WidgetConfiguration none;
+    none.enabledWidgets.clear();
+    f.manager->setConfiguration(none);
+    controller.rebuild();
+    EXPECT_FALSE(controller.groupedItem()->isVisible());
+    for (WidgetType t : WidgetTypes::allCases) EXPECT_FALSE(controller.item(t)->isVisible());
+    EXPECT_EQ(bar.items(), made);
+}
+
+TEST(MenuBarWidgetController, ChangesInQuickSuccessionRebuildOnce100msAfterTheLast) {
+    Fixture f;
+    f.make();
+    StatusBar bar(StatusBar::Kind::strip);
+    MenuBarWidgetController controller(*f.manager, bar);
+    controller.rebuild();
+    int shows = 0;
+    QObject::connect(controller.item(WidgetType::gpu), &StatusItem::changed, [&] {
+        if (controller.item(WidgetType::gpu)->isVisible()) ++shows;
+    });
+    f.manager->setGrouped(false);
+    for (int i = 0; i < 4; ++i) {
+        TestSupport::spin(30);  // each change comes before the last one's 100 ms are up
+        f.manager->toggleWidget(WidgetType::gpu);
+        EXPECT_FALSE(controller.item(WidgetType::gpu)->isVisible());
+    }
+    EXPECT_TRUE(controller.isRebuildPending());
+    TestSupport::spin(60);
+    EXPECT_FALSE(controller.item(WidgetType::gpu)->isVisible());  // 60 ms after the last: not yet
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !controller.isRebuildPending(); }, 1000));
+    // gpu was toggled four times: off again, and no rebuild ran in between.
+    EXPECT_FALSE(controller.item(WidgetType::gpu)->isVisible());
+    EXPECT_EQ(shows, 0);
+    EXPECT_TRUE(controller.item(WidgetType::cpu)->isVisible());
+}
+
+TEST(MenuBarWidgetController, ItemsRedrawOnlyWhenTheirTextChanges) {
+    Fixture f;
+    f.readings.cpu = 10;
+    f.readings.memory = 20;
+    f.make();
+    StatusBar bar(StatusBar::Kind::strip);
+    MenuBarWidgetController controller(*f.manager, bar);
+    WidgetConfiguration two;
+    two.enabledWidgets = {WidgetType::cpu, WidgetType::memory};
+    two.isGrouped = false;
+    f.manager->setConfiguration(two);
+    controller.rebuild();
+    StatusItem* cpu = controller.item(WidgetType::cpu);
+    StatusItem* memory = controller.item(WidgetType::memory);
+    const int drawn = controller.drawCount();
+    EXPECT_EQ(drawn, 2);
+    const qint64 cpuImage = cpu->image().cacheKey();
+
+    // Same readings (and a change below the shown precision): no redraw.
+    f.readings.cpu = 10.3;
+    f.manager->recomputeValues();
+    controller.rebuild();
+    EXPECT_EQ(controller.drawCount(), drawn);
+    EXPECT_EQ(cpu->image().cacheKey(), cpuImage);
+
+    // One text changes: that item alone is drawn again.
+    const qint64 memoryImage = memory->image().cacheKey();
+    f.readings.cpu = 64;
+    f.manager->recomputeValues();
+    EXPECT_EQ(controller.drawCount(), drawn + 1);
+    EXPECT_NE(cpu->image().cacheKey(), cpuImage);
+    EXPECT_EQ(memory->image().cacheKey(), memoryImage);
+
+    // Labels change every item's look.
+    f.manager->setShowLabels(true);
+    controller.rebuild();
+    EXPECT_EQ(controller.drawCount(), drawn + 3);
+    EXPECT_GT(cpu->image().deviceIndependentSize().width(),
+              SingleWidgetView::widthFor(WidgetType::cpu, QStringLiteral("64%"), false));
+}
+
+TEST(WidgetViews, ImagesHaveStableWidthsAndDrawTheirParts) {
+    // The width holds the widest usual text, so "5%" and "100%" take the same room.
+    EXPECT_EQ(SingleWidgetView::widthFor(WidgetType::cpu, "5%", false),
+              SingleWidgetView::widthFor(WidgetType::cpu, "100%", false));
+    EXPECT_GT(SingleWidgetView::widthFor(WidgetType::cpu, "5%", true),
+              SingleWidgetView::widthFor(WidgetType::cpu, "5%", false));
+    // A longer text than usual widens the widget rather than being cut.
+    EXPECT_GT(SingleWidgetView::widthFor(WidgetType::network, "123.4 MB/s", false),
+              SingleWidgetView::widthFor(WidgetType::network, "1 KB/s", false));
+
+    const QImage single = SingleWidgetView::image(WidgetType::cpu, "42%", false, Qt::white, 2.0);
+    EXPECT_EQ(single.devicePixelRatio(), 2.0);
+    EXPECT_EQ(single.height(), int(SingleWidgetView::itemHeight * 2));
+    // The symbol is drawn in the type's green at the left, the text in white at the right.
+    bool green = false, white = false;
+    for (int y = 0; y < single.height(); ++y) {
+        for (int x = 0; x < single.width(); ++x) {
+            const QColor c = single.pixelColor(x, y);
+            if (c.alpha() < 200) continue;
+            if (x < 28 && c.green() > 150 && c.red() < 120) green = true;
+            if (x > single.width() / 2 && c.red() > 230 && c.green() > 230 && c.blue() > 230) white = true;
+        }
+    }
+    EXPECT_TRUE(green);
+    EXPECT_TRUE(white);
+
+    const std::vector<GroupedWidgetStripView::Entry> entries{{WidgetType::cpu, "42%"}, {WidgetType::memory, "61%"}};
+    const QImage strip = GroupedWidgetStripView::image(entries, true, Qt::white, 1.0);
+    EXPECT_EQ(strip.width(), int(GroupedWidgetStripView::widthFor(entries, true)));
+    // The shared background reaches the far ends, behind both widgets.
+    EXPECT_GT(strip.pixelColor(2, strip.height() / 2).alpha(), 0);
+    EXPECT_GT(strip.pixelColor(strip.width() - 3, strip.height() / 2).alpha(), 0);
+    EXPECT_TRUE(GroupedWidgetStripView::image({}, false, Qt::white, 1.0).isNull());
+}
+
+TEST(WidgetViews, SavesPicturesOfTheWidgets) {
+    Fixture f;
+    f.readings = {37, 12, 64, 81, 1.5 * 1024 * 1024, 58.0};
+    f.make();
+    QImage picture(560, 130, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(QColor(0x1e, 0x1e, 0x1e));
+    QPainter p(&picture);
+    std::vector<GroupedWidgetStripView::Entry> all;
+    double x = 10;
+    for (WidgetType t : WidgetTypes::allCases) {
+        SingleWidgetView::paint(p, QPointF(x, 8), t, f.manager->value(t), false, Qt::white);
+        x += SingleWidgetView::widthFor(t, f.manager->value(t), false) + 12;
+        all.push_back({t, f.manager->value(t)});
+    }
+    GroupedWidgetStripView::paint(p, QPointF(10, 38), all, false, Qt::white);
+    GroupedWidgetStripView::paint(p, QPointF(10, 68), all, true, Qt::white);
+    p.fillRect(QRectF(0, 96, 560, 34), QColor(0xec, 0xec, 0xec));
+    GroupedWidgetStripView::paint(p, QPointF(10, 102), all, true, QColor(0x1d, 0x1d, 0x1f));
+    p.end();
+    EXPECT_TRUE(picture.save(QStringLiteral(QUORVIN_TEST_OUTPUT "/menu-bar-widgets.png")));
+
+    // The live views follow the manager.
+    SingleWidgetView view(WidgetType::cpu, *f.manager);
+    const QSize before = view.sizeHint();
+    f.manager->setShowLabels(true);
+    EXPECT_GT(view.sizeHint().width(), before.width());
+    GroupedWidgetStripView strip(*f.manager);
+    EXPECT_EQ(strip.sizeHint().width(),
+              int(GroupedWidgetStripView::widthFor(GroupedWidgetStripView::entries(*f.manager), true)));
+}
