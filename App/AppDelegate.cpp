@@ -10,6 +10,7 @@
 #include "Platform/StatusBar.h"
 #include "Platform/UserDefaults.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
+#include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "Views/Shared/ScrollPositionKeeper.h"
@@ -51,6 +52,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     // 4. Global hot keys.
     GlobalHotkeyMonitor::startMonitoring();
+    ClipboardPopupController::install();
 
     // 5. The status item.
     statusItem_ = StatusBar::system().addItem();

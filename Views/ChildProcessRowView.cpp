@@ -56,7 +56,7 @@ void ChildProcessRowView::paintEvent(QPaintEvent*) {
     const QPalette& pal = palette();
     const QRectF r(rect());
     p.fillPath(ContinuousCorners::roundedRect(r, 6),
-               SystemColors::withOpacity(SystemColors::primary(pal), 0.02 + 0.04 * hoverProgress_));
+               SystemColors::withOpacity(SystemColors::primary(pal), 0.02 + 0.04 * hover_.value()));
 
     const Block b = block(r.width());
     double x = b.left + indent;
@@ -86,12 +86,7 @@ void ChildProcessRowView::paintEvent(QPaintEvent*) {
 void ChildProcessRowView::setHovering(bool hovering) {
     if (hovering == isHovering_) return;
     isHovering_ = hovering;
-    if (hoverAnimator_) hoverAnimator_->stop();
-    const double from = hoverProgress_, to = hovering ? 1.0 : 0.0;
-    hoverAnimator_ = Motion::animate(this, Motion::state(), [this, from, to](double p) {
-        hoverProgress_ = from + (to - from) * p;
-        update();
-    });
+    hover_.animateTo(hovering ? 1.0 : 0.0);
     if (onHoverChanged_) onHoverChanged_(hovering);
 }
 

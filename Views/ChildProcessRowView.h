@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Views/Shared/Motion.h"
 #include "Source/Features/System/AppProcessInfo.h"
 #include "Source/Features/System/MonitorTab.h"
 #include "Views/NumericTextCell.h"
@@ -9,9 +10,6 @@
 
 #include <functional>
 
-namespace Motion {
-class Animator;
-}
 
 // The indented row of one process inside an expanded group: its name (cut in the middle), its
 // PID and its figures, drawn as one block centred in the row when it is narrower than the row.
@@ -54,8 +52,7 @@ private:
     MonitorTab tab_;
     std::function<void(bool)> onHoverChanged_;
     bool isHovering_ = false;
-    double hoverProgress_ = 0;
+    Motion::AnimatedValue hover_{this, 0.0, [this] { update(); }};
     NumericTextCell cpuText_;
     NumericTextCell memoryText_;
-    QPointer<Motion::Animator> hoverAnimator_;
 };

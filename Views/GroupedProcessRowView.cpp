@@ -111,9 +111,9 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     const QPalette& pal = palette();
     const QRectF r(rect());
-    if (hoverProgress_ > 0)
+    if (hover_.value() > 0)
         p.fillPath(ContinuousCorners::roundedRect(r, 6),
-                   SystemColors::withOpacity(SystemColors::primary(pal), 0.07 * hoverProgress_));
+                   SystemColors::withOpacity(SystemColors::primary(pal), 0.07 * hover_.value()));
 
     double x = kPadH + expandColumn;
     const double cy = r.height() / 2;
@@ -153,8 +153,8 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
     memoryText_.paint(p, QRectF(memoryLeft, 0, memoryColumn, r.height()), Qt::AlignVCenter | Qt::AlignRight,
                       memColor(process_.totalMemory, tab_, pal));
 
-    if (hoverProgress_ > 0) {
-        p.setOpacity(hoverProgress_);
+    if (hover_.value() > 0) {
+        p.setOpacity(hover_.value());
         Symbols::draw(p, QRectF(right - trailingColumn, 0, trailingColumn, r.height()), QStringLiteral("chevron.right"),
                       SystemColors::tertiary(pal), 8 * 1.2, Symbols::Weight::semibold);
     }
@@ -163,12 +163,7 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
 void GroupedProcessRowView::setHovering(bool hovering) {
     if (hovering == isHovering_) return;
     isHovering_ = hovering;
-    if (hoverAnimator_) hoverAnimator_->stop();
-    const double from = hoverProgress_, to = hovering ? 1.0 : 0.0;
-    hoverAnimator_ = Motion::animate(this, Motion::state(), [this, from, to](double p) {
-        hoverProgress_ = from + (to - from) * p;
-        update();
-    });
+    hover_.animateTo(hovering ? 1.0 : 0.0);
     if (onHoverChanged_) onHoverChanged_(hovering);
 }
 

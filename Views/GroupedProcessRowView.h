@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Views/Shared/Motion.h"
 #include "Source/Features/System/GroupedProcessInfo.h"
 #include "Source/Features/System/MonitorTab.h"
 #include "Views/NumericTextCell.h"
@@ -12,9 +13,6 @@
 
 class SymbolButton;
 
-namespace Motion {
-class Animator;
-}
 
 // One row of the process well per process group: an expand button (groups of two or more), the
 // application's icon, the name with a "+N" badge of further processes, the CPU and memory
@@ -75,10 +73,9 @@ private:
     std::function<void(bool)> onHoverChanged_;
     bool isHovering_ = false;
     bool pressed_ = false;
-    double hoverProgress_ = 0;
+    Motion::AnimatedValue hover_{this, 0.0, [this] { update(); }};
     SymbolButton* expand_ = nullptr;
     NumericTextCell cpuText_;
     NumericTextCell memoryText_;
-    QPointer<Motion::Animator> hoverAnimator_;
     QPointer<Motion::Animator> turnAnimator_;
 };

@@ -2,6 +2,7 @@
 
 #include "Platform/UserDefaults.h"
 #include "Source/Features/Power/PowerManager.h"
+#include "Views/Preferences/SettingsForm.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -11,28 +12,6 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QVBoxLayout>
-
-namespace {
-
-QLabel* footerLabel(const QString& text) {
-    auto* label = new QLabel(text);
-    label->setWordWrap(true);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() * 0.9);
-    label->setFont(font);
-    label->setContentsMargins(4, 0, 4, 8);
-    return label;
-}
-
-QGroupBox* section(QVBoxLayout* page, const QString& header, const QString& footer) {
-    auto* box = new QGroupBox(header);
-    page->addWidget(box);
-    if (!footer.isEmpty()) page->addWidget(footerLabel(footer));
-    return box;
-}
-
-}  // namespace
 
 QString PowerSettingsView::durationTitle(int minutes) {
     if (minutes <= 0) return QStringLiteral("Never");
@@ -65,7 +44,7 @@ PowerSettingsView::PowerSettingsView(PowerManager& power, QWidget* parent)
     page->setSpacing(6);
 
     // Keep awake.
-    auto* keepBox = section(page, QStringLiteral("Keep Awake"),
+    auto* keepBox = SettingsForm::section(page, QStringLiteral("Keep Awake"),
                             QStringLiteral("Stops the computer from going to sleep while you are away from it."));
     auto* keepLayout = new QVBoxLayout(keepBox);
     keepAwake_ = new QCheckBox(QStringLiteral("Keep awake"));
@@ -77,7 +56,7 @@ PowerSettingsView::PowerSettingsView(PowerManager& power, QWidget* parent)
     connect(keepAwake_, &QCheckBox::clicked, this, [this] { power_.toggle(); });
 
     // Mode.
-    auto* modeBox = section(page, QStringLiteral("Mode"),
+    auto* modeBox = SettingsForm::section(page, QStringLiteral("Mode"),
                             QStringLiteral("A change takes effect at once while keep awake is on."));
     auto* modeLayout = new QVBoxLayout(modeBox);
     systemMode_ = new QRadioButton(QStringLiteral("Keep the system awake; the display may turn off"));
@@ -93,7 +72,7 @@ PowerSettingsView::PowerSettingsView(PowerManager& power, QWidget* parent)
     });
 
     // Duration.
-    auto* durationBox = section(page, QStringLiteral("Duration"),
+    auto* durationBox = SettingsForm::section(page, QStringLiteral("Duration"),
                                 QStringLiteral("Keep awake turns itself off after this time."));
     auto* durationLayout = new QFormLayout(durationBox);
     duration_ = new QComboBox;

@@ -3,6 +3,7 @@
 #include "Source/Features/Power/PowerManager.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Source/Features/Zedi/ZediManager.h"
+#include "Views/Preferences/ClipboardSettingsView.h"
 #include "Views/Preferences/PowerSettingsView.h"
 #include "Views/Preferences/ZediSettingsView.h"
 #include "Views/Shared/SidebarGlyph.h"
@@ -111,7 +112,7 @@ QWidget* PreferencesView::makePane(PreferencesTab tab) {
     case PreferencesTab::general: return placeholderPane();
     case PreferencesTab::appearance: return placeholderPane();
     case PreferencesTab::companion: return placeholderPane();
-    case PreferencesTab::clipboard: return placeholderPane();
+    case PreferencesTab::clipboard: return new ClipboardSettingsView;
     case PreferencesTab::shortcuts: return placeholderPane();
     case PreferencesTab::power: return new PowerSettingsView(PowerManager::shared());
     case PreferencesTab::zedi: return new ZediSettingsView(ZediManager::shared());

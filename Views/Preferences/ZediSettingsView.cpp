@@ -3,6 +3,7 @@
 #include "Platform/DesktopEntries.h"
 #include "Platform/Workspace.h"
 #include "Source/Features/Zedi/ZediManager.h"
+#include "Views/Preferences/SettingsForm.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -23,16 +24,6 @@ namespace {
 
 constexpr int kIdRole = Qt::UserRole;
 
-QLabel* footerLabel(const QString& text) {
-    auto* label = new QLabel(text);
-    label->setWordWrap(true);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() * 0.9);
-    label->setFont(font);
-    label->setContentsMargins(4, 0, 4, 8);
-    return label;
-}
 
 }  // namespace
 
@@ -43,7 +34,7 @@ ZediSettingsView::ZediSettingsView(ZediManager& zedi, QWidget* parent) : QWidget
 
     auto* box = new QGroupBox(QStringLiteral("Apps to Quit"));
     page->addWidget(box);
-    page->addWidget(footerLabel(QStringLiteral(
+    page->addWidget(SettingsForm::footerLabel(QStringLiteral(
         "Zedi asks each of these apps to quit, as if you had closed its windows. Apps that are not running are skipped.")));
 
     auto* layout = new QVBoxLayout(box);
@@ -139,46 +130,6 @@ void ZediSettingsView::rebuildAddMenu() {
 }
 
 void ZediSettingsView::chooseOtherApplication() {
-    QDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("Add an App"));
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* search = new QLineEdit;
-    search->setPlaceholderText(QStringLiteral("Search"));
-    search->setClearButtonEnabled(true);
-    auto* apps = new QListWidget;
-    apps->setIconSize(QSize(20, 20));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
-    QPushButton* addButton = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
-    addButton->setEnabled(false);
-    layout->addWidget(search);
-    layout->addWidget(apps);
-    layout->addWidget(buttons);
-    dialog.resize(360, 420);
-
-    const QStringList listed = zedi_.apps();
-    std::vector<DesktopEntry> entries = DesktopEntries::shared().all();
-    std::erase_if(entries, [&](const DesktopEntry& entry) { return entry.noDisplay || listed.contains(entry.id); });
-    std::sort(entries.begin(), entries.end(), [](const DesktopEntry& a, const DesktopEntry& b) {
-        return a.name.localeAwareCompare(b.name) < 0;
-    });
-    for (const DesktopEntry& entry : entries) {
-        auto* item = new QListWidgetItem(DesktopEntries::icon(entry), entry.name.isEmpty() ? entry.id : entry.name);
-        item->setData(kIdRole, entry.id);
-        apps->addItem(item);
-    }
-    connect(search, &QLineEdit::textChanged, &dialog, [apps](const QString& text) {
-        for (int i = 0; i < apps->count(); ++i) {
-            QListWidgetItem* item = apps->item(i);
-            item->setHidden(!item->text().contains(text, Qt::CaseInsensitive));
-        }
-    });
-    connect(apps, &QListWidget::currentItemChanged, &dialog,
-            [addButton](QListWidgetItem* current) { addButton->setEnabled(current != nullptr); });
-    connect(apps, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-
-    if (dialog.exec() == QDialog::Accepted && apps->currentItem()) {
-        zedi_.add(apps->currentItem()->data(kIdRole).toString());
-    }
+    ApplicationChooser dialog(DesktopEntries::shared().all(), zedi_.apps(), QStringLiteral("Add an App"), {}, this);
+    if (dialog.exec() == QDialog::Accepted && !dialog.chosenID().isEmpty()) zedi_.add(dialog.chosenID());
 }

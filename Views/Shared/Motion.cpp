@@ -188,4 +188,15 @@ Animator* animate(QObject* owner, const Animation& animation, std::function<void
     return animator;
 }
 
+void AnimatedValue::animateTo(double target, const Animation& animation) {
+    if (target == target_) return;
+    target_ = target;
+    if (animator_) animator_->stop();
+    const double from = value_;
+    animator_ = animate(owner_, animation, [this, from, target](double p) {
+        value_ = from + (target - from) * p;
+        if (onChange_) onChange_();
+    });
+}
+
 }  // namespace Motion

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QEasingCurve>
+#include <QPointer>
 #include <QVariantAnimation>
 
 #include <functional>
@@ -91,5 +92,23 @@ private:
 // finished at once.
 Animator* animate(QObject* owner, const Animation& animation, std::function<void(double)> step,
                   std::function<void()> done = {});
+
+// A number that moves to each new target with an animation (a hover fade, say), calling
+// onChange on every frame. Starting a new move stops the one under way, from where it stands.
+class AnimatedValue {
+public:
+    AnimatedValue(QObject* owner, double initial, std::function<void()> onChange)
+        : owner_(owner), value_(initial), target_(initial), onChange_(std::move(onChange)) {}
+    double value() const { return value_; }
+    double target() const { return target_; }
+    void animateTo(double target, const Animation& animation = state());
+
+private:
+    QObject* owner_;
+    double value_;
+    double target_;
+    std::function<void()> onChange_;
+    QPointer<Animator> animator_;
+};
 
 }  // namespace Motion

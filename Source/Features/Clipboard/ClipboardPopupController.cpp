@@ -1,0 +1,927 @@
+#include "Source/Features/Clipboard/ClipboardPopupController.h"
+
+#include "App/GlobalHotkeyMonitor.h"
+#include "Platform/Bundle.h"
+#include "Platform/Compositing.h"
+#include "Platform/GlobalMouseMonitor.h"
+#include "Platform/KeyCodes.h"
+#include "Platform/Screens.h"
+#include "Source/Features/Clipboard/ClipboardManager.h"
+#include "Source/Features/Clipboard/ClipboardPopupLayout.h"
+#include "Source/Features/Preferences/PreferencesWindowController.h"
+#include "Views/Clipboard/ClipboardCompositeRootView.h"
+#include "Views/Clipboard/ClipboardPopupHostingController.h"
+#include "Views/Clipboard/ClipboardPopupRootView.h"
+#include "Views/Shared/KeyablePopupPanel.h"
+#include "Views/Shared/Motion.h"
+#include "Views/Shared/PopupEntrance.h"
+
+#include <QApplication>
+#include <QGraphicsEffect>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTextBoundaryFinder>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <cmath>
+
+namespace L = ClipboardPopupLayout;
+
+namespace {
+
+constexpr uint64_t kModifierMask = 0x1E0000;
+
+bool isNavigationKey(int keyCode) {
+    using namespace KeyCodes;
+    switch (keyCode) {
+    case kVK_Return: case kVK_ANSI_KeypadEnter: case kVK_Tab: case kVK_Escape: case kVK_Delete:
+    case kVK_Home: case kVK_PageUp: case kVK_ForwardDelete: case kVK_End: case kVK_PageDown:
+    case kVK_LeftArrow: case kVK_RightArrow: case kVK_DownArrow: case kVK_UpArrow:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The digit of a main-row digit key, 1 … 9.
+std::optional<int> digitForKey(int keyCode) {
+    using namespace KeyCodes;
+    switch (keyCode) {
+    case kVK_ANSI_1: return 1;
+    case kVK_ANSI_2: return 2;
+    case kVK_ANSI_3: return 3;
+    case kVK_ANSI_4: return 4;
+    case kVK_ANSI_5: return 5;
+    case kVK_ANSI_6: return 6;
+    case kVK_ANSI_7: return 7;
+    case kVK_ANSI_8: return 8;
+    case kVK_ANSI_9: return 9;
+    default: return std::nullopt;
+    }
+}
+
+// Whether the text starts with a printable character (not a control character).
+bool startsPrintable(const QString& characters) {
+    if (characters.isEmpty()) return false;
+    char32_t first = characters.at(0).unicode();
+    if (characters.at(0).isHighSurrogate() && characters.size() > 1 && characters.at(1).isLowSurrogate())
+        first = QChar::surrogateToUcs4(characters.at(0), characters.at(1));
+    return QChar::category(first) != QChar::Other_Control;
+}
+
+// The text without its last user-perceived character.
+QString droppingLastCharacter(const QString& s) {
+    if (s.isEmpty()) return s;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, s);
+    finder.toEnd();
+    const qsizetype previous = finder.toPreviousBoundary();
+    return s.left(std::max<qsizetype>(0, previous));
+}
+
+// The popup's exit: the drawing shrinks about the entrance's anchor while the panel fades.
+class PopupExit final : public QGraphicsEffect {
+public:
+    PopupExit(QPointF anchor, QObject* parent) : QGraphicsEffect(parent), anchor_(anchor) {}
+    double scale = 1;
+    double opacity = 1;
+
+protected:
+    void draw(QPainter* painter) override {
+        QPoint offset;
+        const QPixmap pixmap = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
+        const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
+        const QPointF pivot(bounds.left() + anchor_.x() * bounds.width(), bounds.top() + anchor_.y() * bounds.height());
+        painter->save();
+        painter->setOpacity(painter->opacity() * std::clamp(opacity, 0.0, 1.0));
+        painter->setRenderHint(QPainter::SmoothPixmapTransform);
+        painter->translate(pivot);
+        painter->scale(scale, scale);
+        painter->translate(-pivot);
+        painter->drawPixmap(offset, pixmap);
+        painter->restore();
+    }
+
+private:
+    QPointF anchor_;
+};
+
+QPointF entranceAnchor(const QPointF& pointer, const QRectF& frame) {
+    auto fraction = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.5; };
+    if (frame.width() <= 0 || frame.height() <= 0) return QPointF(0.5, 0.5);
+    // From the top-left corner, as the drawing counts.
+    return QPointF(fraction((pointer.x() - frame.x()) / frame.width()),
+                   fraction((L::maxY(frame) - pointer.y()) / frame.height()));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+ClipboardPopupController& ClipboardPopupController::shared() {
+    static auto* controller = new ClipboardPopupController(ClipboardManager::shared());
+    return *controller;
+}
+
+void ClipboardPopupController::install() {
+    GlobalHotkeyMonitor::setActionHandler(QStringLiteral("clipboardHistory"), [] { shared().toggle(); });
+}
+
+ClipboardPopupController::ClipboardPopupController(ClipboardManager& store, QObject* parent)
+    : QObject(parent), store_(store) {}
+
+ClipboardPopupController::~ClipboardPopupController() {
+    removeMonitors();
+    delete panel_.data();
+    for (const QPointer<KeyablePopupPanel>& closing : std::as_const(closing_)) delete closing.data();
+}
+
+void ClipboardPopupController::toggle() {
+    if (!panel_ || !panel_->isVisible())
+        show();
+    else
+        dismiss(false);
+}
+
+// --- Opening ----------------------------------------------------------------------------------
+
+std::optional<ClipboardPopupController::ScreenInfo> ClipboardPopupController::screenAt(const QPointF& pointer) {
+    QScreen* target = nullptr;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (L::contains(Screens::frame(screen), pointer)) {
+            target = screen;
+            break;
+        }
+    }
+    if (!target) target = QGuiApplication::primaryScreen();
+    if (!target) return std::nullopt;
+    return ScreenInfo{Screens::frame(target), Screens::visibleFrame(target)};
+}
+
+QPointF ClipboardPopupController::pointerLocation() const {
+    return pointerSource_ ? pointerSource_() : Screens::mouseLocation();
+}
+
+double ClipboardPopupController::calculateOptimalWidth() const { return L::optimalWidth(store_.history()); }
+
+void ClipboardPopupController::show() {
+    // A popup still open would be left without its monitors: close it first.
+    if (panel_) dismiss(true);
+
+    searchQuery_.clear();
+    emit searchQueryChanged();
+    refreshHistorySnapshot();
+
+    disconnect(historyObserver_);
+    historyObserver_ = connect(
+        &store_, &ClipboardManager::historyChanged, this, [this] { refreshHistorySnapshot(); }, Qt::QueuedConnection);
+
+    setHighlightedRow(-1);
+    setKeyboardScrollTarget(std::nullopt);
+    setHoveredPinnedItemID(std::nullopt);
+    isUserScrolling_ = false;
+    pinLimitNoticeWorkItem_.cancel();
+    setPinLimitNoticeVisible(false);
+
+    // The application to paste into; never this program itself (its window that had the focus
+    // is remembered instead).
+    previousApp_ = Workspace::shared().frontmostApplication();
+    if (previousApp_ && previousApp_->pid == QCoreApplication::applicationPid()) previousApp_.reset();
+    previousWindow_ = QGuiApplication::focusWindow();
+
+    // Measure and place.
+    const double W = std::ceil(calculateOptimalWidth()) + 2 * L::sideInset;
+    const QPointF pointer = pointerLocation();
+    const auto screen = screenAt(pointer);
+    const QRectF vis = screen ? screen->visibleFrame : QRectF(0, 0, 1440, 900);
+    const int storeCount = int(store_.history().size());
+    const int pinned = storeCount - int(history_.size());
+    const L::Placement placement = L::place(W, L::listBlockHeight(history_), pinned, storeCount, pointer, vis);
+
+    contentColumnBudget_ = placement.contentColumnBudget;
+    stableListHeight_ = placement.listHeight;
+    footerBlockHeight_ = L::footerBlockHeight;
+    mainPanelSize_ = QSizeF(placement.width, placement.height);
+    compositeState_.withAnimation(std::nullopt, [&] {
+        compositeState_.setShelfHeight(placement.shelfHeight);
+        compositeState_.setListHeight(placement.listHeight);
+        compositeState_.setGrowsUpward(placement.growsUpward);
+    });
+
+    const L::PreviewColumn column = L::previewColumn(placement.mainFrame, vis);
+    ClipboardCompositeState::Snapshot snapshot = ClipboardCompositeState::Snapshot::empty();
+    snapshot.mainOffset = column.mainOffset;
+    compositeState_.withAnimation(std::nullopt, [&] { compositeState_.setSnapshot(snapshot); });
+    previewColumnRect_ = column.previewColumnRect;
+
+    // The panel: borderless, above other windows, sized to the main frame and the preview room.
+    const QRect qtFrame = Screens::toQt(column.unionFrame).toAlignedRect();
+    auto* panel = new KeyablePopupPanel(qtFrame);
+    panel->setObjectName(QStringLiteral("ClipboardPopupPanel"));
+    panel->setWindowTitle(QStringLiteral("Quorvin"));
+    panel->setWindowFlags(panel->windowFlags() | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
+    const bool composed = Compositing::isActive();
+    if (composed) panel->setAttribute(Qt::WA_TranslucentBackground);
+
+    auto* host = new ClipboardPopupHostingController(panel, !composed);
+    auto* root = new ClipboardCompositeRootView(*this, compositeState_, mainPanelSize_);
+    host->setRootView(root);
+    host->setGeometry(QRect(QPoint(0, 0), qtFrame.size()));
+    containerView_ = root;
+
+    listFrame_ = QRectF(L::sideInset, 0, W - 2 * L::sideInset, std::max(placement.listHeight - L::searchLineHeight, 0.0));
+    updateListFramePosition(placement.shelfHeight);
+
+    panel_ = panel;
+    animateIn(panel, root->mainColumn());
+    panel->makeKeyAndOrderFront();
+    QPointer<KeyablePopupPanel> weakPanel(panel);
+    QTimer::singleShot(0, panel, [weakPanel] {
+        if (weakPanel && weakPanel->isVisible()) weakPanel->makeKeyAndOrderFront();
+    });
+    installMonitors();
+    emit panelChanged();
+}
+
+void ClipboardPopupController::updateListFramePosition(double shelfHeight) {
+    listFrame_.moveTop(L::listFrameY(compositeState_.growsUpward(), contentColumnBudget_, shelfHeight,
+                                     stableListHeight_, footerBlockHeight_));
+}
+
+void ClipboardPopupController::animateIn(KeyablePopupPanel* panel, QWidget* container) {
+    panel->setWindowOpacity(1);
+    panel->show();
+    panel->raise();
+    if (!container) return;
+    // The entrance runs on the main column (the preview comes later and has its own); its anchor
+    // is the pointer's place in the column.
+    const QRectF frame = Screens::fromQt(QRectF(container->mapToGlobal(QPoint(0, 0)), QSizeF(container->size())));
+    PopupEntrance::run(container, entranceAnchor(pointerLocation(), frame), 0.92, 0.32, 1.0);
+}
+
+// --- Closing ----------------------------------------------------------------------------------
+
+void ClipboardPopupController::dismiss(bool immediate) {
+    if (!panel_ || !containerView_) return;
+    hidePreview(false);
+    disconnect(historyObserver_);
+    historyObserver_ = {};
+    removeMonitors();
+    KeyablePopupPanel* panel = panel_;
+    auto* root = qobject_cast<ClipboardCompositeRootView*>(containerView_.data());
+    QWidget* container = root ? static_cast<QWidget*>(root->mainColumn()) : containerView_.data();
+    panel_.clear();
+    containerView_.clear();
+    scrollViewportMinY_ = 0;
+    isUserScrolling_ = false;
+    setHighlightedRow(-1);
+    setKeyboardScrollTarget(std::nullopt);
+    setHoveredPinnedItemID(std::nullopt);
+    pinLimitNoticeWorkItem_.cancel();
+    setPinLimitNoticeVisible(false);
+    emit panelChanged();
+
+    closing_.removeAll(nullptr);
+    closing_ << panel;
+    if (immediate) {
+        panel->hide();
+        panel->deleteLater();
+        return;
+    }
+    animateOut(panel, container);
+}
+
+void ClipboardPopupController::animateOut(KeyablePopupPanel* panel, QWidget* container) {
+    // The panel no longer takes clicks or keys while it fades.
+    panel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    const QRectF frame = Screens::fromQt(QRectF(container->mapToGlobal(QPoint(0, 0)), QSizeF(container->size())));
+    QPointF anchor(0.5, 0.5);
+    if (PopupEntrance* entrance = PopupEntrance::of(container)) anchor = entrance->anchor();
+    else anchor = entranceAnchor(pointerLocation(), frame);
+    auto* exit = new PopupExit(anchor, container);
+    container->setGraphicsEffect(exit);  // ends an entrance still running
+
+    const bool reduce = Motion::reduceMotion();
+    if (!reduce) {
+        const Motion::Animation spring =
+            Motion::Animation::spring(0.22, 1.0).withTiming(Motion::Animation::Kind::easeOut);
+        Motion::animate(exit, spring, [exit](double p) {
+            exit->scale = 1.0 + (0.97 - 1.0) * p;
+            exit->update();
+        });
+    }
+    QPointer<KeyablePopupPanel> weak(panel);
+    Motion::animate(
+        panel, Motion::Animation::easeIn(0.12),
+        [weak, exit](double p) {
+            if (!weak) return;
+            weak->setWindowOpacity(1.0 - p);
+            exit->opacity = 1.0 - p;
+            exit->update();
+        },
+        [weak] {
+            if (!weak) return;
+            weak->hide();
+            weak->deleteLater();
+        });
+}
+
+void ClipboardPopupController::afterDismiss(double seconds, std::function<void()> work) {
+    Dispatch::mainAfter(seconds, this, std::move(work));
+}
+
+void ClipboardPopupController::clearHistory() {
+    dismiss(false);
+    afterDismiss(0.05, [this] { store_.clear(); });
+}
+
+void ClipboardPopupController::openSettings() {
+    dismiss(true);
+    afterDismiss(0.05, [] { PreferencesWindowController::shared().show(); });
+}
+
+void ClipboardPopupController::showAbout() {
+    dismiss(true);
+    afterDismiss(0.05, [] {
+        const Bundle& bundle = Bundle::main();
+        auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("About ") + bundle.name(),
+                                    bundle.name() + QStringLiteral("\nVersion ") + bundle.version() +
+                                        QStringLiteral(" (") + bundle.build() + QStringLiteral(")"),
+                                    QMessageBox::Ok);
+        box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->show();
+        box->raise();
+        box->activateWindow();
+    });
+}
+
+void ClipboardPopupController::quitApp() {
+    dismiss(false);
+    afterDismiss(0.1, [] { QCoreApplication::quit(); });
+}
+
+// --- Monitors ---------------------------------------------------------------------------------
+
+void ClipboardPopupController::installMonitors() {
+    if (monitorsInstalled_) return;
+    monitorsInstalled_ = true;
+    qApp->installEventFilter(this);
+    GlobalHotkeyMonitor::setInterceptor([this](int keyCode, uint64_t flags, const QString& characters) {
+        return handleTappedKey(keyCode, flags, characters);
+    });
+    // Presses in other programs' windows; the monitor is shared, so it is never stopped here.
+    if (GlobalMouseMonitor::shared().start())
+        globalMouse_ = connect(&GlobalMouseMonitor::shared(), &GlobalMouseMonitor::mouseDown, this,
+                               [this](const QPoint& pos, Qt::MouseButton) { globalMouseDown(pos); });
+}
+
+void ClipboardPopupController::removeMonitors() {
+    if (!monitorsInstalled_) return;
+    monitorsInstalled_ = false;
+    if (qApp) qApp->removeEventFilter(this);
+    GlobalHotkeyMonitor::setInterceptor({});
+    disconnect(globalMouse_);
+    globalMouse_ = {};
+}
+
+bool ClipboardPopupController::pointInDrawnParts(const QPointF& point) const {
+    if (const auto painted = paintedFrameOnScreen(); painted && L::contains(*painted, point)) return true;
+    if (const auto preview = previewFrameOnScreen(); preview && L::contains(*preview, point)) return true;
+    return false;
+}
+
+void ClipboardPopupController::globalMouseDown(const QPoint& globalPos) {
+    if (!panel_) return;
+    if (!pointInDrawnParts(Screens::fromQt(QPointF(globalPos)))) dismiss(false);
+}
+
+bool ClipboardPopupController::eventFilter(QObject* watched, QEvent* event) {
+    if (!watched->isWindowType()) return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        pointerMoved();
+        break;
+    case QEvent::Leave:
+        if (panel_ && watched == panel_->windowHandle()) pointerMoved();
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton && mouse->button() != Qt::RightButton) break;
+        if (!panel_) break;
+        if (pointInDrawnParts(Screens::fromQt(mouse->globalPosition()))) break;
+        dismiss(false);
+        return true;  // the click only closes the popup
+    }
+    default: break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// --- The list ---------------------------------------------------------------------------------
+
+void ClipboardPopupController::refreshHistorySnapshot() {
+    QString query = searchQuery_;
+    qsizetype start = 0, end = query.size();
+    while (start < end && (query[start] == u' ' || query[start] == u'\t')) ++start;
+    while (end > start && (query[end - 1] == u' ' || query[end - 1] == u'\t')) --end;
+    query = query.mid(start, end - start);
+
+    std::vector<ClipboardItem> rows;
+    rows.reserve(store_.history().size());
+    for (const ClipboardItem& item : store_.history()) {
+        if (item.isPinned) continue;
+        if (!query.isEmpty()) {
+            if (item.isConcealed) continue;
+            if (!item.content.searchText().contains(query, Qt::CaseInsensitive)) continue;
+        }
+        rows.push_back(item);
+    }
+    history_ = std::move(rows);
+    emit historySnapshotChanged();
+}
+
+void ClipboardPopupController::reloadAfterMutation() {
+    const int remembered = highlightedRow();
+    refreshHistorySnapshot();
+    if (highlightedRow() >= 0) return;
+    if (remembered < 0 || history_.empty())
+        setHighlightedRow(-1);
+    else
+        setHighlightedRow(std::min(remembered, int(history_.size()) - 1));
+}
+
+void ClipboardPopupController::setSearchQuery(const QString& query) {
+    if (query == searchQuery_) return;
+    searchQuery_ = query;
+    emit searchQueryChanged();
+    refreshHistorySnapshot();
+    clearHighlight();
+    hidePreview(true);
+}
+
+int ClipboardPopupController::highlightedRow() const {
+    if (!highlightedItemID_) return -1;
+    for (size_t i = 0; i < history_.size(); ++i)
+        if (history_[i].id == *highlightedItemID_) return int(i);
+    return -1;
+}
+
+void ClipboardPopupController::setHighlightedRow(int row) {
+    if (row >= 0 && row < int(history_.size()))
+        setHighlightedItemID(history_[size_t(row)].id);
+    else
+        setHighlightedItemID(std::nullopt);
+}
+
+void ClipboardPopupController::setHighlightedItemID(std::optional<QUuid> id) {
+    if (highlightedItemID_ == id) return;
+    highlightedItemID_ = id;
+    emit highlightedItemIDChanged();
+}
+
+void ClipboardPopupController::setKeyboardScrollTarget(std::optional<QUuid> id) {
+    if (keyboardScrollTarget_ == id) return;
+    keyboardScrollTarget_ = id;
+    emit keyboardScrollTargetChanged();
+}
+
+void ClipboardPopupController::setHoveredPinnedItemID(std::optional<QUuid> id) {
+    if (hoveredPinnedItemID_ == id) return;
+    hoveredPinnedItemID_ = id;
+    emit hoveredPinnedItemIDChanged();
+}
+
+void ClipboardPopupController::setPinLimitNoticeVisible(bool visible) {
+    if (pinLimitNoticeVisible_ == visible) return;
+    pinLimitNoticeVisible_ = visible;
+    emit pinLimitNoticeVisibleChanged();
+}
+
+std::vector<ClipboardItem> ClipboardPopupController::pinnedItems() const {
+    std::vector<ClipboardItem> pinned;
+    for (const ClipboardItem& item : store_.history())
+        if (item.isPinned) pinned.push_back(item);
+    return pinned;
+}
+
+// --- Geometry on screen -----------------------------------------------------------------------
+
+std::optional<QRectF> ClipboardPopupController::panelFrameOnScreen() const {
+    if (!panel_) return std::nullopt;
+    return Screens::fromQt(QRectF(panel_->geometry()));
+}
+
+std::optional<QRectF> ClipboardPopupController::mainFrameOnScreen() const {
+    const auto panel = panelFrameOnScreen();
+    if (!panel || !(mainPanelSize_.width() > 0) || !(mainPanelSize_.height() > 0)) return std::nullopt;
+    const QSizeF offset = compositeState_.snapshot().mainOffset;
+    return QRectF(panel->x() + offset.width(), L::maxY(*panel) - offset.height() - mainPanelSize_.height(),
+                  mainPanelSize_.width(), mainPanelSize_.height());
+}
+
+std::optional<QRectF> ClipboardPopupController::paintedFrameOnScreen() const {
+    const auto main = mainFrameOnScreen();
+    if (!main) return std::nullopt;
+    const double shelf = compositeState_.shelfHeight();
+    const double h = std::min(main->height(), shelf + L::shelfGap(shelf) + stableListHeight_ + L::footerGap +
+                                                  footerBlockHeight_ + 2 * L::sideInset);
+    const double y = compositeState_.growsUpward() ? main->y() : L::maxY(*main) - h;
+    return QRectF(main->x(), y, main->width(), h);
+}
+
+std::optional<QRectF> ClipboardPopupController::listRectOnScreen() const {
+    const auto main = mainFrameOnScreen();
+    if (!main) return std::nullopt;
+    return QRectF(main->x() + listFrame_.x(), main->y() + listFrame_.y(), listFrame_.width(), listFrame_.height());
+}
+
+std::optional<QRectF> ClipboardPopupController::shelfFrameOnScreen() const {
+    const double shelf = compositeState_.shelfHeight();
+    const auto main = mainFrameOnScreen();
+    if (shelf <= 0 || !main) return std::nullopt;
+    return QRectF(main->x() + listFrame_.x(),
+                  main->y() + listFrame_.y() + listFrame_.height() + L::searchLineHeight + L::pinnedGap,
+                  listFrame_.width(), shelf);
+}
+
+std::optional<QRectF> ClipboardPopupController::previewFrameOnScreen() const {
+    const auto panel = panelFrameOnScreen();
+    const auto& snapshot = compositeState_.snapshot();
+    if (!panel || !snapshot.preview) return std::nullopt;
+    const double h = snapshot.preview->totalHeight() + 32;
+    const double w = snapshot.preview->bodyWidth + 32;
+    return QRectF(panel->x() + snapshot.previewOffset.width(), L::maxY(*panel) - snapshot.previewOffset.height() - h,
+                  w, h);
+}
+
+std::optional<QRectF> ClipboardPopupController::previewColumnFrameOnScreen() const {
+    const auto panel = panelFrameOnScreen();
+    if (!panel || !(previewColumnRect_.width() > 0) || !(previewColumnRect_.height() > 0)) return std::nullopt;
+    return previewColumnRect_.translated(panel->x(), panel->y());
+}
+
+bool ClipboardPopupController::pointerIsOnListOrPreview() const {
+    const QPointF p = pointerLocation();
+    if (const auto list = listRectOnScreen(); list && L::contains(*list, p)) return true;
+    if (const auto preview = previewFrameOnScreen(); preview && L::contains(*preview, p)) return true;
+    return false;
+}
+
+// --- Keyboard ---------------------------------------------------------------------------------
+
+bool ClipboardPopupController::handleTappedKey(int keyCode, uint64_t flags, const QString& characters) {
+    using namespace KeyCodes;
+    if (!panel_ || !panel_->isVisible()) return false;
+    const uint64_t mods = flags & kModifierMask;
+    const int count = int(history_.size());
+    const int row = highlightedRow();
+    const bool rowInList = row >= 0 && row < count;
+
+    if (mods == 0 && keyCode == kVK_Delete && !searchQuery_.isEmpty()) {
+        setSearchQuery(droppingLastCharacter(searchQuery_));
+        return true;
+    }
+    if (mods == 0 && keyCode == kVK_Escape) {
+        if (!searchQuery_.isEmpty())
+            setSearchQuery(QString());
+        else
+            dismiss(false);
+        return true;
+    }
+    if ((mods == 0 || mods == maskShift) && !isNavigationKey(keyCode) && startsPrintable(characters)) {
+        setSearchQuery(searchQuery_ + characters);
+        return true;
+    }
+    if (mods == maskShift) return false;
+
+    if (mods == 0) {
+        switch (keyCode) {
+        case kVK_End: setHighlight(count - 1); return true;
+        case kVK_DownArrow: moveHighlight(1); return true;
+        case kVK_UpArrow: moveHighlight(-1); return true;
+        case kVK_Home: setHighlight(0); return true;
+        case kVK_Return:
+        case kVK_ANSI_KeypadEnter:
+            if (rowInList) pasteItem(row);
+            return true;
+        default: return false;
+        }
+    }
+    if (mods == maskCommand) {
+        switch (keyCode) {
+        case kVK_ANSI_Q: quitApp(); return true;
+        case kVK_ANSI_P:
+            if (rowInList) togglePinInPlace(history_[size_t(row)]);
+            return true;
+        case kVK_Return:
+        case kVK_ANSI_KeypadEnter:
+            if (rowInList) pastePlain(row);
+            return true;
+        case kVK_ANSI_Comma:
+        case kVK_ANSI_Period: openSettings(); return true;
+        case kVK_Delete:
+            if (rowInList) {
+                store_.removeItem(history_[size_t(row)].id);
+                reloadAfterMutation();
+            }
+            return true;
+        default:
+            if (const auto digit = digitForKey(keyCode)) {
+                if (*digit - 1 < count) pasteItem(*digit - 1);
+                return true;
+            }
+            return false;
+        }
+    }
+    if (mods == (maskCommand | maskAlternate) && keyCode == kVK_Delete) {
+        clearHistory();
+        return true;
+    }
+    return false;
+}
+
+void ClipboardPopupController::moveHighlight(int delta) {
+    const int count = int(history_.size());
+    if (count == 0) return;
+    const int r = highlightedRow();
+    const int next = r >= 0 ? std::max(std::min(r + delta, count - 1), 0) : (delta < 1 ? count - 1 : 0);
+    setHighlight(next);
+}
+
+void ClipboardPopupController::setHighlight(int row) {
+    if (row < 0 || row >= int(history_.size())) return;
+    applyHighlight(row);
+    setKeyboardScrollTarget(history_[size_t(row)].id);
+    schedulePreview(row);
+}
+
+void ClipboardPopupController::pasteItem(int row) {
+    if (row < 0 || row >= int(history_.size())) return;
+    const ClipboardItem item = history_[size_t(row)];
+    const std::optional<RunningApplication> app = previousApp_;
+    dismiss(true);
+    activateThenPaste(item, app, 0);
+}
+
+void ClipboardPopupController::pastePlain(int row) {
+    if (row < 0 || row >= int(history_.size())) return;
+    const ClipboardItem item = history_[size_t(row)];
+    if (!item.content.isText()) return;
+    const std::optional<RunningApplication> app = previousApp_;
+    dismiss(true);
+    activateThenPastePlain(item.content.textValue(), app, 0);
+}
+
+void ClipboardPopupController::activateThenPaste(const ClipboardItem& item, const std::optional<RunningApplication>& app,
+                                                 int attempt) {
+    activateThenRun([this, item] { store_.paste(item); }, app, attempt);
+}
+
+void ClipboardPopupController::activateThenPastePlain(const QString& text, const std::optional<RunningApplication>& app,
+                                                      int attempt) {
+    activateThenRun([this, text] { store_.pastePlainText(text); }, app, attempt);
+}
+
+void ClipboardPopupController::activateThenRun(std::function<void()> paste, const std::optional<RunningApplication>& app,
+                                               int attempt) {
+    auto again = [this, paste, app, attempt] {
+        Dispatch::mainAfter(activationPollInterval, this,
+                            [this, paste, app, attempt] { activateThenRun(paste, app, attempt + 1); });
+    };
+    auto nextTurn = [this, paste] { QTimer::singleShot(0, this, paste); };
+
+    if (!app) {
+        // Opened over a window of this program: give that window the keyboard back first.
+        QWindow* window = previousWindow_;
+        const bool back = !window || !window->isVisible() || QGuiApplication::focusWindow() == window;
+        if (back || attempt >= maxActivationAttempts) {
+            nextTurn();
+            return;
+        }
+        if (attempt == 0) window->requestActivate();
+        again();
+        return;
+    }
+    const auto front = Workspace::shared().frontmostApplication();
+    if ((front && front->pid == app->pid) || attempt >= maxActivationAttempts) {
+        nextTurn();
+        return;
+    }
+    if (attempt == 0) Workspace::shared().activate(*app);
+    again();
+}
+
+void ClipboardPopupController::pinHighlighted() {
+    const int row = highlightedRow();
+    if (row >= 0 && row < int(history_.size())) togglePinInPlace(history_[size_t(row)]);
+}
+
+void ClipboardPopupController::togglePinInPlace(const ClipboardItem& item) {
+    if (!panel_ || !panel_->isVisible()) {
+        store_.togglePin(item.id);
+        return;
+    }
+    // The store's own state of the item counts, not the row's copy of it.
+    bool pinned = item.isPinned;
+    for (const ClipboardItem& current : store_.history())
+        if (current.id == item.id) pinned = current.isPinned;
+    if (!pinned && store_.pinnedCount() >= pinLimit) {
+        showPinLimitNotice();
+        return;
+    }
+    hidePreview(false);
+    clearHighlight();
+    setHoveredPinnedItemID(std::nullopt);
+    setKeyboardScrollTarget(std::nullopt);
+    store_.togglePin(item.id);
+    refreshHistorySnapshot();
+    compositeState_.withAnimation(Motion::droplet(), [this] { relayoutColumnForPins(); });
+    selectRowUnderPointer();
+}
+
+void ClipboardPopupController::relayoutColumnForPins() {
+    const double shelf = L::shelfHeight(store_.pinnedCount());
+    compositeState_.setShelfHeight(shelf);
+    compositeState_.setListHeight(stableListHeight_);
+    listFrame_.setHeight(std::max(stableListHeight_ - L::searchLineHeight, 0.0));
+    updateListFramePosition(shelf);
+}
+
+void ClipboardPopupController::showPinLimitNotice() {
+    pinLimitNoticeWorkItem_.cancel();
+    setPinLimitNoticeVisible(true);
+    pinLimitNoticeWorkItem_.schedule(this, pinLimitNoticeDuration, [this] { setPinLimitNoticeVisible(false); });
+}
+
+// --- Pointer tracking and the preview ---------------------------------------------------------
+
+void ClipboardPopupController::pointerMoved() {
+    if (!panel_ || !panel_->isVisible()) return;
+    const QPointF p = pointerLocation();
+    if (const auto shelf = shelfFrameOnScreen(); shelf && L::contains(*shelf, p)) {
+        previewHideWorkItem_.cancel();
+        clearHighlight();
+        hidePreview(true);
+        const int row = int(std::floor((L::maxY(*shelf) - p.y() - 6) / L::pinnedRowHeight));
+        const std::vector<ClipboardItem> pinned = pinnedItems();
+        setHoveredPinnedItemID(row >= 0 && row < int(pinned.size()) ? std::optional<QUuid>(pinned[size_t(row)].id)
+                                                                     : std::nullopt);
+        return;
+    }
+    if (hoveredPinnedItemID_) setHoveredPinnedItemID(std::nullopt);
+    if (!pointerIsOnListOrPreview()) {
+        if (!previewHideWorkItem_.isPending()) {
+            previewHideWorkItem_.schedule(this, L::previewHideDelay, [this] {
+                if (!pointerIsOnListOrPreview()) pointerLeftList();
+            });
+        }
+    } else {
+        previewHideWorkItem_.cancel();
+    }
+}
+
+void ClipboardPopupController::mouseMovedToRow(int row) {
+    if (row < 0 || row >= int(history_.size())) {
+        pointerLeftList();
+        return;
+    }
+    previewHideWorkItem_.cancel();
+    if (row == highlightedRow()) {
+        if (!compositeState_.snapshot().preview && !previewWorkItem_.isPending()) schedulePreview(row);
+        return;
+    }
+    applyHighlight(row);
+    schedulePreview(row);
+}
+
+void ClipboardPopupController::mouseExitedItem(const QUuid& id) {
+    if (highlightedItemID_ == id) clearHighlight();
+}
+
+void ClipboardPopupController::pointerLeftList() {
+    clearHighlight();
+    hidePreview(true);
+    if (hoveredPinnedItemID_) setHoveredPinnedItemID(std::nullopt);
+}
+
+void ClipboardPopupController::selectRowUnderPointer() {
+    if (!mainFrameOnScreen()) return;
+    const auto list = listRectOnScreen();
+    const QPointF p = pointerLocation();
+    if (!list || !L::contains(*list, p)) {
+        clearHighlight();
+        return;
+    }
+    const double y = scrollViewportMinY_ + (L::maxY(*list) - p.y());
+    if (const auto row = L::rowAtContentY(history_, y))
+        mouseMovedToRow(*row);
+    else
+        clearHighlight();
+}
+
+void ClipboardPopupController::scrollPhaseChanged(bool isScrolling) {
+    if (isScrolling == isUserScrolling_) return;
+    if (isScrolling) {
+        isUserScrolling_ = true;
+        clearHighlight();
+        hidePreview(true);
+        return;
+    }
+    QTimer::singleShot(0, this, [this] { scrollingEnded(); });
+}
+
+void ClipboardPopupController::scrollingEnded() {
+    isUserScrolling_ = false;
+    if (!mainFrameOnScreen()) return;
+    const auto list = listRectOnScreen();
+    const QPointF p = pointerLocation();
+    if (!list || !L::contains(*list, p)) {
+        pointerLeftList();
+        return;
+    }
+    const double y = scrollViewportMinY_ + (L::maxY(*list) - p.y());
+    if (const auto row = L::rowAtContentY(history_, y))
+        mouseMovedToRow(*row);
+    else
+        clearHighlight();
+}
+
+void ClipboardPopupController::applyHighlight(int row) {
+    if (row < 0 || row >= int(history_.size())) {
+        clearHighlight();
+        return;
+    }
+    setHighlightedItemID(history_[size_t(row)].id);
+}
+
+void ClipboardPopupController::clearHighlight() {
+    if (highlightedItemID_) setHighlightedItemID(std::nullopt);
+}
+
+bool ClipboardPopupController::needsPreview(const ClipboardItem& item) const {
+    return L::needsPreview(item, mainPanelSize_.width());
+}
+
+void ClipboardPopupController::schedulePreview(int row) {
+    previewWorkItem_.cancel();
+    if (row >= 0 && row < int(history_.size()) && needsPreview(history_[size_t(row)])) {
+        if (currentPreviewRow_ == row && compositeState_.snapshot().preview) return;
+        previewWorkItem_.schedule(this, previewDelay, [this, row] { showPreview(row); });
+        return;
+    }
+    hidePreview(true);
+}
+
+void ClipboardPopupController::showPreview(int row) {
+    if (row < 0 || row >= int(history_.size()) || !panel_ || !panel_->isVisible()) return;
+    const auto column = previewColumnFrameOnScreen();
+    if (!column) return;
+    if (currentPreviewRow_ == row && compositeState_.snapshot().preview) return;
+    const auto list = listRectOnScreen();
+    const QPointF p = pointerLocation();
+    if (!mainFrameOnScreen() || !list || !L::contains(*list, p)) return;
+
+    hidePreview(false);
+    currentPreviewRow_ = row;
+    const ClipboardItem item = history_[size_t(row)];
+    const auto screen = screenAt(p);
+    if (!screen) return;
+    const double screenHeight = screen->visibleFrame.height();
+
+    const double bodyWidth = L::previewBodyWidth(item.content, column->width() - 2 * L::sideInset);
+    const QStringList lines = L::infoLines(item);
+    const double infoHeight = L::infoHeight(int(lines.size()));
+    const double head = infoHeight + 1;
+    const double measured = L::measureContentHeight(item.content, bodyWidth, std::max(column->height(), 800.0));
+    const double contentHeight = L::contentHeight(item.content.kind(), measured, screenHeight, head, column->height());
+
+    const QSizeF card(bodyWidth + 32, head + contentHeight + 32);
+    const QSizeF mainOffset = compositeState_.snapshot().mainOffset;
+    const L::PreviewCard placed = L::previewCard(card, p.y(), *column, *panelFrameOnScreen(), mainOffset);
+
+    ClipboardCompositeState::Snapshot snapshot = compositeState_.snapshot();
+    snapshot.preview = ClipboardPreviewPresentation{item, lines, bodyWidth, contentHeight, infoHeight};
+    snapshot.previewOffset = placed.previewOffset;
+    snapshot.previewBirth = placed.birth;
+    compositeState_.withAnimation(std::nullopt, [&] { compositeState_.setSnapshot(snapshot); });
+}
+
+void ClipboardPopupController::hidePreview(bool animated) {
+    previewWorkItem_.cancel();
+    previewHideWorkItem_.cancel();
+    currentPreviewRow_ = -1;
+    if (!compositeState_.snapshot().preview) return;
+    if (animated) {
+        const Motion::Animation fade =
+            Motion::reduceMotion() ? Motion::Animation::easeOut(0.1) : Motion::Animation::easeIn(0.12);
+        compositeState_.withAnimation(fade, [this] { compositeState_.clearPreview(); });
+    } else {
+        compositeState_.withAnimation(std::nullopt, [this] { compositeState_.clearPreview(); });
+    }
+}

@@ -1,0 +1,225 @@
+#pragma once
+
+#include "Platform/Dispatch.h"
+#include "Platform/Workspace.h"
+#include "Source/Features/Clipboard/ClipboardCompositeState.h"
+#include "Source/Features/Clipboard/ClipboardItem.h"
+#include "Views/Shared/KeyablePopupPanel.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+#include <QRectF>
+#include <QSizeF>
+#include <QUuid>
+#include <QWindow>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class ClipboardManager;
+class QWidget;
+
+// The clipboard popup: a borderless panel that opens at the pointer on the clipboard hot key,
+// shows the pinned items, the search line, the history list and the footer of commands, and
+// pastes the chosen item into the application that was in front. The controller owns the panel
+// and its view tree (built fresh at every opening), measures and places it under the pointer,
+// keeps room beside it for the hover preview, closes it on an outside click or Escape, animates
+// it in and out, keeps the filtered list, handles the keyboard while the popup is open and
+// tracks the pointer for highlights and previews. GUI thread only.
+//
+// Geometry on screen is in upward space (Platform/Screens): origin at the bottom-left of the
+// primary screen, y growing upward; panel-relative rectangles count from the panel's
+// bottom-left corner.
+class ClipboardPopupController : public QObject {
+    Q_OBJECT
+public:
+    static constexpr double previewDelay = 0.35;
+    static constexpr double previewMinWidth = 460;
+    static constexpr double previewMaxWidth = 720;
+    static constexpr double previewGap = 14;
+    static constexpr double pinLimitNoticeDuration = 2.2;
+    static constexpr int pinLimit = 5;
+    static constexpr int maxActivationAttempts = 20;
+    static constexpr double activationPollInterval = 0.01;
+
+    // The controller of the shared clipboard history. Created on first use, never destroyed.
+    static ClipboardPopupController& shared();
+    // Registers the clipboard hot key's action (open when closed, else close with animation).
+    static void install();
+
+    explicit ClipboardPopupController(ClipboardManager& store, QObject* parent = nullptr);
+    ~ClipboardPopupController() override;
+
+    ClipboardManager& store() const { return store_; }
+
+    // --- Opening and closing ---
+    // Opens the popup at the pointer. A popup still open is closed at once first.
+    void show();
+    // Closes the popup: at once, or with the exit animation. Nothing when closed.
+    void dismiss(bool immediate);
+    // show() when closed, else dismiss(false): the hot key's action.
+    void toggle();
+    bool isOpen() const { return !panel_.isNull(); }
+    KeyablePopupPanel* panel() const { return panel_; }
+    QWidget* containerView() const { return containerView_; }
+
+    // The footer's commands: each closes the popup and runs its work shortly after.
+    void clearHistory();
+    void openSettings();
+    void showAbout();
+    void quitApp();
+
+    // --- The list ---
+    // The rows: unpinned items (concealed ones included) whose search text holds the query.
+    const std::vector<ClipboardItem>& history() const { return history_; }
+    void refreshHistorySnapshot();
+    // Refreshes after an item was removed, keeping a sensible highlight.
+    void reloadAfterMutation();
+    QString searchQuery() const { return searchQuery_; }
+    // A different query refreshes the list, clears the highlight and hides the preview.
+    void setSearchQuery(const QString& query);
+
+    std::optional<QUuid> highlightedItemID() const { return highlightedItemID_; }
+    // The highlighted row's index in history(), -1 when none.
+    int highlightedRow() const;
+    void setHighlightedRow(int row);
+    std::optional<QUuid> keyboardScrollTarget() const { return keyboardScrollTarget_; }
+    std::optional<QUuid> hoveredPinnedItemID() const { return hoveredPinnedItemID_; }
+    bool pinLimitNoticeVisible() const { return pinLimitNoticeVisible_; }
+    // The store's pinned items, in order.
+    std::vector<ClipboardItem> pinnedItems() const;
+
+    ClipboardCompositeState& compositeState() { return compositeState_; }
+    double scrollViewportMinY() const { return scrollViewportMinY_; }
+    void setScrollViewportMinY(double y) { scrollViewportMinY_ = y; }
+    bool isUserScrolling() const { return isUserScrolling_; }
+    const std::optional<RunningApplication>& previousApp() const { return previousApp_; }
+
+    // --- Layout ---
+    // The main card's content width for the store's history (320 … 620).
+    double calculateOptimalWidth() const;
+    void updateListFramePosition(double shelfHeight);
+    // The list area in the main card, from its bottom-left corner.
+    QRectF listFrame() const { return listFrame_; }
+    QSizeF mainPanelSize() const { return mainPanelSize_; }
+    double contentColumnBudget() const { return contentColumnBudget_; }
+    double stableListHeight() const { return stableListHeight_; }
+    double footerBlockHeight() const { return footerBlockHeight_; }
+    QRectF previewColumnRect() const { return previewColumnRect_; }
+    int currentPreviewRow() const { return currentPreviewRow_; }
+    // The panel's frame on screen.
+    std::optional<QRectF> panelFrameOnScreen() const;
+    std::optional<QRectF> mainFrameOnScreen() const;
+    // The part of the main frame the cards are drawn in.
+    std::optional<QRectF> paintedFrameOnScreen() const;
+    std::optional<QRectF> listRectOnScreen() const;
+    std::optional<QRectF> shelfFrameOnScreen() const;
+    std::optional<QRectF> previewFrameOnScreen() const;
+    std::optional<QRectF> previewColumnFrameOnScreen() const;
+    bool pointerIsOnListOrPreview() const;
+
+    // --- Keyboard ---
+    // Every key while the popup is visible: true when it was consumed. flags are modifier
+    // flag masks (Platform/KeyCodes), characters the typed text.
+    bool handleTappedKey(int keyCode, uint64_t flags, const QString& characters);
+    void moveHighlight(int delta);
+    void setHighlight(int row);
+    void pasteItem(int row);
+    void pastePlain(int row);
+    // Brings the application back (polling every 0.01 s, at most 20 times), then pastes. Without
+    // an application, the window of this program that had the focus before the popup comes back.
+    void activateThenPaste(const ClipboardItem& item, const std::optional<RunningApplication>& app, int attempt);
+    void activateThenPastePlain(const QString& text, const std::optional<RunningApplication>& app, int attempt);
+    void pinHighlighted();
+    void togglePinInPlace(const ClipboardItem& item);
+    void showPinLimitNotice();
+
+    // --- Pointer tracking and the preview ---
+    void pointerMoved();
+    void mouseMovedToRow(int row);
+    void mouseExitedItem(const QUuid& id);
+    void pointerLeftList();
+    void selectRowUnderPointer();
+    void scrollPhaseChanged(bool isScrolling);
+    void applyHighlight(int row);
+    void clearHighlight();
+    void schedulePreview(int row);
+    void hidePreview(bool animated);
+    void showPreview(int row);
+    bool isPreviewPending() const { return previewWorkItem_.isPending(); }
+    bool isPreviewHidePending() const { return previewHideWorkItem_.isPending(); }
+
+    // The pointer in upward space (tests replace the source).
+    QPointF pointerLocation() const;
+    void setPointerSourceForTesting(std::function<QPointF()> source) { pointerSource_ = std::move(source); }
+
+signals:
+    void panelChanged();
+    void historySnapshotChanged();
+    void searchQueryChanged();
+    void highlightedItemIDChanged();
+    void keyboardScrollTargetChanged();
+    void hoveredPinnedItemIDChanged();
+    void pinLimitNoticeVisibleChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct ScreenInfo {
+        QRectF frame;
+        QRectF visibleFrame;
+    };
+    // The screen under the pointer (else the primary one).
+    static std::optional<ScreenInfo> screenAt(const QPointF& pointer);
+
+    void setHighlightedItemID(std::optional<QUuid> id);
+    void setKeyboardScrollTarget(std::optional<QUuid> id);
+    void setHoveredPinnedItemID(std::optional<QUuid> id);
+    void setPinLimitNoticeVisible(bool visible);
+    void installMonitors();
+    void removeMonitors();
+    void animateIn(KeyablePopupPanel* panel, QWidget* container);
+    void animateOut(KeyablePopupPanel* panel, QWidget* container);
+    void globalMouseDown(const QPoint& globalPos);
+    bool pointInDrawnParts(const QPointF& point) const;
+    void scrollingEnded();
+    bool needsPreview(const ClipboardItem& item) const;
+    void relayoutColumnForPins();
+    void activateThenRun(std::function<void()> paste, const std::optional<RunningApplication>& app, int attempt);
+    void afterDismiss(double seconds, std::function<void()> work);
+
+    ClipboardManager& store_;
+    QPointer<KeyablePopupPanel> panel_;
+    // Panels closed but not yet deleted (fading out); their views refer to this controller.
+    QList<QPointer<KeyablePopupPanel>> closing_;
+    ClipboardCompositeState compositeState_;
+    std::optional<QUuid> highlightedItemID_;
+    std::optional<QUuid> keyboardScrollTarget_;
+    std::vector<ClipboardItem> history_;
+    QString searchQuery_;
+    QMetaObject::Connection historyObserver_;
+    double scrollViewportMinY_ = 0;
+    bool isUserScrolling_ = false;
+    std::optional<QUuid> hoveredPinnedItemID_;
+    bool pinLimitNoticeVisible_ = false;
+    WorkItem pinLimitNoticeWorkItem_;
+    QPointer<QWidget> containerView_;
+    QRectF listFrame_;
+    std::optional<RunningApplication> previousApp_;
+    QPointer<QWindow> previousWindow_;
+    QSizeF mainPanelSize_;
+    double contentColumnBudget_ = 0;
+    double stableListHeight_ = 0;
+    double footerBlockHeight_ = 0;
+    QRectF previewColumnRect_;
+    WorkItem previewWorkItem_;
+    int currentPreviewRow_ = -1;
+    WorkItem previewHideWorkItem_;
+    bool monitorsInstalled_ = false;
+    QMetaObject::Connection globalMouse_;
+    std::function<QPointF()> pointerSource_;
+};

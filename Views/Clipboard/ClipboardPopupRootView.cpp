@@ -1,0 +1,438 @@
+#include "Views/Clipboard/ClipboardPopupRootView.h"
+
+#include "Platform/Symbols.h"
+#include "Source/Features/Clipboard/ClipboardCompositeState.h"
+#include "Source/Features/Clipboard/ClipboardManager.h"
+#include "Source/Features/Clipboard/ClipboardPopupController.h"
+#include "Source/Features/Clipboard/ClipboardPopupLayout.h"
+#include "Views/Clipboard/BlinkingCaret.h"
+#include "Views/Clipboard/ClipboardFooterRow.h"
+#include "Views/Clipboard/ClipboardHistoryList.h"
+#include "Views/Clipboard/PinnedMenuRow.h"
+#include "Views/Shared/ContinuousCorners.h"
+#include "Views/Shared/GlassCard.h"
+#include "Views/Shared/Motion.h"
+#include "Views/Shared/SystemColors.h"
+#include "Views/Shared/SystemFont.h"
+#include "Views/SymbolButton.h"
+
+#include <QFontMetricsF>
+#include <QGraphicsOpacityEffect>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace L = ClipboardPopupLayout;
+
+namespace {
+const QString kPlaceholder = QStringLiteral("Начните печатать");
+const QString kNoticeText = QStringLiteral("Можно закрепить не больше 5 элементов");
+
+QFont noticeFont() { return SystemFont::font(12, QFont::Medium); }
+}  // namespace
+
+// --- The search line --------------------------------------------------------------------------
+
+// The magnifying glass, the query (or the placeholder) with the caret after it, and while a
+// query is typed the number of matches and the clear button.
+class ClipboardPopupRootView::SearchLine : public QWidget {
+public:
+    SearchLine(ClipboardPopupController& controller, QWidget* parent) : QWidget(parent), controller_(controller) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        caret = new BlinkingCaret(this);
+        clear = new SymbolButton(QStringLiteral("xmark.circle.fill"), 11);
+        clear->setParent(this);
+        clear->setFixedSize(16, 16);
+        clear->setToolTip(QStringLiteral("Очистить поиск"));
+        clear->setAccessibleName(QStringLiteral("Очистить поиск"));
+        clear->setCursor(Qt::ArrowCursor);
+        QObject::connect(clear, &QAbstractButton::clicked, this, [this] { controller_.setSearchQuery(QString()); });
+        chrome = controller_.searchQuery().isEmpty() ? 0 : 1;
+        relayout();
+    }
+
+    BlinkingCaret* caret = nullptr;
+    SymbolButton* clear = nullptr;
+    double chrome = 0;  // 0: empty query, 1: count and clear button shown (animated)
+    QPointer<Motion::Animator> animator;
+
+    QString shownText() const {
+        return controller_.searchQuery().isEmpty() ? kPlaceholder : controller_.searchQuery();
+    }
+    QString countText() const {
+        if (controller_.searchQuery().isEmpty()) return {};
+        return QString::asprintf("%lld", (long long)controller_.history().size());
+    }
+
+    void queryChanged() {
+        const double target = controller_.searchQuery().isEmpty() ? 0 : 1;
+        if (target != targetChrome_) {
+            targetChrome_ = target;
+            if (animator) animator->stop();
+            const double from = chrome;
+            animator = Motion::animate(this, Motion::state(), [this, from, target](double p) {
+                chrome = from + (target - from) * p;
+                relayout();
+            });
+        }
+        relayout();
+    }
+
+    void relayout() {
+        const double shown = std::clamp(chrome, 0.0, 1.0);
+        const bool hasQuery = !controller_.searchQuery().isEmpty();
+        clear->setVisible(hasQuery || shown > 0.01);
+        clear->setContentOpacity(shown);
+        clear->move(int(width() - kMargin - clear->width()), (height() - clear->height()) / 2);
+        const QRectF text = textRect();
+        caret->move(int(std::lround(text.left() + textWidth() + 2)), int((height() - caret->height()) / 2.0));
+        update();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        relayout();
+    }
+
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPalette& pal = palette();
+        const double cy = height() / 2.0;
+        Symbols::draw(p, QRectF(kMargin, cy - 7, 14, 14), QStringLiteral("magnifyingglass"), SystemColors::secondary(pal),
+                      11 * 1.2, Symbols::Weight::medium);
+        const QRectF text = textRect();
+        p.setFont(SystemFont::font(12));
+        if (controller_.searchQuery().isEmpty()) {
+            p.setPen(SystemColors::tertiary(pal));
+            p.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, elided());
+        } else {
+            p.setPen(SystemColors::primary(pal));
+            p.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, elided());
+            const QString count = countText();
+            p.setFont(SystemFont::monospacedDigits(10, QFont::Medium));
+            p.setPen(SystemColors::withOpacity(SystemColors::tertiary(pal), std::clamp(chrome, 0.0, 1.0)));
+            const double countWidth = QFontMetricsF(p.font()).horizontalAdvance(count);
+            p.drawText(QRectF(clear->x() - kSpacing - countWidth - 1, 0, countWidth + 2, height()),
+                       Qt::AlignVCenter | Qt::AlignRight, count);
+        }
+    }
+
+private:
+    static constexpr double kMargin = 16;
+    static constexpr double kSpacing = 7;
+
+    // Room for the query: after the glass, before the caret, the spacer and the count.
+    QRectF textRect() const {
+        const double left = kMargin + 14 + kSpacing;
+        double right = width() - kMargin;
+        if (!controller_.searchQuery().isEmpty()) {
+            const double count = QFontMetricsF(SystemFont::monospacedDigits(10, QFont::Medium)).horizontalAdvance(countText());
+            right -= clear->width() + kSpacing + count + kSpacing;
+        }
+        right -= 6 + kSpacing + 2 + BlinkingCaret::barWidth;  // spacer, caret
+        return QRectF(left, 0, std::max(0.0, right - left), height());
+    }
+    QString elided() const {
+        const QFontMetricsF fm(SystemFont::font(12));
+        return fm.elidedText(shownText(), controller_.searchQuery().isEmpty() ? Qt::ElideRight : Qt::ElideLeft,
+                             textRect().width());
+    }
+    double textWidth() const { return QFontMetricsF(SystemFont::font(12)).horizontalAdvance(elided()); }
+
+    ClipboardPopupController& controller_;
+    double targetChrome_ = -1;
+};
+
+// --- The footer -------------------------------------------------------------------------------
+
+// The footer's rows; the pointer coming in counts as leaving the list.
+class ClipboardPopupRootView::FooterStack : public QWidget {
+public:
+    FooterStack(ClipboardPopupController& controller, QWidget* parent) : QWidget(parent), controller_(controller) {
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+
+protected:
+    void enterEvent(QEnterEvent* event) override {
+        QWidget::enterEvent(event);
+        controller_.pointerLeftList();
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        int y = 6;
+        for (QObject* child : children()) {
+            auto* row = qobject_cast<ClipboardFooterRow*>(child);
+            if (!row) continue;
+            row->setGeometry(0, y, width(), ClipboardFooterRow::rowHeight);
+            y += ClipboardFooterRow::rowHeight;
+        }
+    }
+
+private:
+    ClipboardPopupController& controller_;
+};
+
+// --- The pin-limit notice ---------------------------------------------------------------------
+
+class ClipboardPopupRootView::PinLimitNoticeView : public QWidget {
+public:
+    explicit PinLimitNoticeView(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_TranslucentBackground);
+        const QFontMetricsF fm(noticeFont());
+        const double width = 13 + 14 + 6 + fm.horizontalAdvance(kNoticeText) + 13;
+        setFixedSize(int(std::ceil(width)), int(noticeHeight));
+    }
+    QString text() const { return kNoticeText; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPalette& pal = palette();
+        const QPainterPath capsule = ContinuousCorners::capsule(QRectF(rect()));
+        p.fillPath(capsule, SystemColors::withOpacity(pal.color(QPalette::Base), 0.96));
+        p.strokePath(ContinuousCorners::capsule(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5)),
+                     QPen(SystemColors::withOpacity(SystemColors::primary(pal), 0.14), 1));
+        const double cy = height() / 2.0;
+        Symbols::draw(p, QRectF(13, cy - 7, 14, 14), QStringLiteral("pin.fill"), SystemColors::primary(pal), 12 * 1.2,
+                      Symbols::Weight::medium);
+        p.setFont(noticeFont());
+        p.setPen(SystemColors::primary(pal));
+        p.drawText(QRectF(13 + 14 + 6, 0, width() - 13 - 14 - 6 - 13, height()), Qt::AlignVCenter | Qt::AlignLeft,
+                   kNoticeText);
+    }
+};
+
+// --- The column -------------------------------------------------------------------------------
+
+ClipboardPopupRootView::ClipboardPopupRootView(ClipboardPopupController& controller, ClipboardManager& clipboard,
+                                               ClipboardCompositeState& layout, QWidget* parent)
+    : QWidget(parent), controller_(controller), clipboard_(clipboard), layout_(layout) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setFocusPolicy(Qt::NoFocus);
+
+    // Pinned card.
+    pinnedStack_ = new QWidget;
+    pinnedStack_->setAttribute(Qt::WA_TranslucentBackground);
+    pinnedCard_ = new GlassCard(cardCornerRadius, QStringLiteral("clipboard-pinned"), true, std::nullopt, this);
+    pinnedCard_->setContent(pinnedStack_);
+    pinnedOpacity_ = new QGraphicsOpacityEffect(pinnedCard_);
+    pinnedCard_->setGraphicsEffect(pinnedOpacity_);
+
+    // Main card: the search line over the list.
+    auto* mainContent = new QWidget;
+    mainContent->setAttribute(Qt::WA_TranslucentBackground);
+    search_ = new SearchLine(controller_, mainContent);
+    caret_ = search_->caret;
+    clearButton_ = search_->clear;
+    list_ = new ClipboardHistoryList(controller_, mainContent);
+    mainCard_ = new GlassCard(cardCornerRadius, QStringLiteral("clipboard-history"), true, std::nullopt, this);
+    mainCard_->setContent(mainContent);
+
+    // Footer card.
+    auto* footer = new FooterStack(controller_, nullptr);
+    struct Command {
+        QString title;
+        std::optional<QString> shortcut;
+        std::function<void()> action;
+    };
+    ClipboardPopupController* c = &controller_;
+    const Command commands[] = {
+        {QStringLiteral("Вставить как текст"), QStringLiteral("⌘↩"),
+         [c] {
+             const int row = c->highlightedRow();
+             if (row >= 0 && row < int(c->history().size())) c->pastePlain(row);
+         }},
+        {QStringLiteral("Закрепить выбранное"), QStringLiteral("⌘P"), [c] { c->pinHighlighted(); }},
+        {QStringLiteral("Очистить историю"), QStringLiteral("⌥⌘⌫"), [c] { c->clearHistory(); }},
+        {QStringLiteral("Настройки…"), QStringLiteral("⌘,"), [c] { c->openSettings(); }},
+        {QStringLiteral("О приложении"), std::nullopt, [c] { c->showAbout(); }},
+        {QStringLiteral("Завершить"), QStringLiteral("⌘Q"), [c] { c->quitApp(); }},
+    };
+    for (const Command& command : commands) footerRows_ << new ClipboardFooterRow(command.title, command.shortcut, command.action, footer);
+    footerCard_ = new GlassCard(cardCornerRadius, QStringLiteral("clipboard-footer"), true, std::nullopt, this);
+    footerCard_->setContent(footer);
+
+    // The notice floats above the cards.
+    notice_ = new PinLimitNoticeView(this);
+    noticeOpacity_ = new QGraphicsOpacityEffect(notice_);
+    notice_->setGraphicsEffect(noticeOpacity_);
+    noticeProgress_ = controller_.pinLimitNoticeVisible() ? 1 : 0;
+    notice_->setVisible(noticeProgress_ > 0);
+    notice_->raise();
+
+    shownShelf_ = layout_.shelfHeight();
+    shownGap_ = L::shelfGap(shownShelf_);
+    pinnedAlpha_ = shownShelf_ > 0 ? 1 : 0;
+    rebuildPinnedRows();
+
+    connect(&layout_, &ClipboardCompositeState::shelfHeightChanged, this, &ClipboardPopupRootView::shelfChanged);
+    connect(&layout_, &ClipboardCompositeState::listHeightChanged, this, &ClipboardPopupRootView::relayout);
+    connect(&layout_, &ClipboardCompositeState::growsUpwardChanged, this, &ClipboardPopupRootView::relayout);
+    connect(&clipboard_, &ClipboardManager::historyChanged, this, &ClipboardPopupRootView::rebuildPinnedRows);
+    connect(&controller_, &ClipboardPopupController::hoveredPinnedItemIDChanged, this,
+            &ClipboardPopupRootView::updatePinnedHover);
+    connect(&controller_, &ClipboardPopupController::pinLimitNoticeVisibleChanged, this,
+            &ClipboardPopupRootView::noticeChanged);
+    connect(&controller_, &ClipboardPopupController::searchQueryChanged, this, &ClipboardPopupRootView::searchChanged);
+    connect(&controller_, &ClipboardPopupController::historySnapshotChanged, search_, [this] { search_->update(); });
+    relayout();
+}
+
+QWidget* ClipboardPopupRootView::searchField() const { return search_; }
+
+QWidget* ClipboardPopupRootView::pinLimitNotice() const { return notice_; }
+
+bool ClipboardPopupRootView::isPinnedCardShown() const { return pinnedCard_->isVisible(); }
+
+QString ClipboardPopupRootView::searchText() const { return search_->shownText(); }
+
+QString ClipboardPopupRootView::matchCountText() const { return search_->countText(); }
+
+void ClipboardPopupRootView::searchChanged() { search_->queryChanged(); }
+
+void ClipboardPopupRootView::rebuildPinnedRows() {
+    std::vector<ClipboardItem> pinned;
+    for (const ClipboardItem& item : clipboard_.history())
+        if (item.isPinned) pinned.push_back(item);
+    // Rows are kept by identity, so a row's hover state survives a change elsewhere.
+    QList<PinnedMenuRow*> rows;
+    QList<PinnedMenuRow*> old = pinnedRows_;
+    for (const ClipboardItem& item : pinned) {
+        PinnedMenuRow* row = nullptr;
+        for (PinnedMenuRow* candidate : old) {
+            if (candidate->item().id == item.id) {
+                row = candidate;
+                break;
+            }
+        }
+        if (row) {
+            old.removeOne(row);
+            row->setItem(item);
+        } else {
+            ClipboardPopupController* c = &controller_;
+            const QUuid id = item.id;
+            ClipboardManager* store = &clipboard_;
+            // The callbacks read the store's current item: the row may outlive a change of it.
+            auto current = [store, id]() -> std::optional<ClipboardItem> {
+                for (const ClipboardItem& i : store->history())
+                    if (i.id == id) return i;
+                return std::nullopt;
+            };
+            row = new PinnedMenuRow(
+                item, controller_.hoveredPinnedItemID() == item.id,
+                [c, current] {
+                    const auto target = current();
+                    if (!target) return;
+                    const std::optional<RunningApplication> app = c->previousApp();
+                    c->dismiss(true);
+                    c->activateThenPaste(*target, app, 0);
+                },
+                [c, current] {
+                    if (const auto target = current()) c->togglePinInPlace(*target);
+                },
+                pinnedStack_);
+        }
+        rows << row;
+    }
+    for (PinnedMenuRow* gone : old) gone->deleteLater();
+    for (PinnedMenuRow* gone : old) gone->hide();
+    pinnedRows_ = rows;
+    int y = 6;
+    for (PinnedMenuRow* row : pinnedRows_) {
+        row->setGeometry(0, y, pinnedStack_->width(), PinnedMenuRow::rowHeight);
+        row->show();
+        y += PinnedMenuRow::rowHeight;
+    }
+    updatePinnedHover();
+}
+
+void ClipboardPopupRootView::updatePinnedHover() {
+    const auto hovered = controller_.hoveredPinnedItemID();
+    for (PinnedMenuRow* row : std::as_const(pinnedRows_)) row->setHovered(hovered == row->item().id);
+}
+
+void ClipboardPopupRootView::shelfChanged() {
+    const double target = layout_.shelfHeight();
+    const double targetGap = L::shelfGap(target);
+    const double targetAlpha = target > 0 ? 1 : 0;
+    if (shelfAnimator_) shelfAnimator_->stop();
+    const auto animation = layout_.transactionAnimation();
+    if (!animation) {
+        shownShelf_ = target;
+        shownGap_ = targetGap;
+        pinnedAlpha_ = targetAlpha;
+        relayout();
+        return;
+    }
+    const double fromShelf = shownShelf_, fromGap = shownGap_, fromAlpha = pinnedAlpha_;
+    shelfAnimator_ = Motion::animate(this, *animation, [=, this](double p) {
+        shownShelf_ = std::max(0.0, fromShelf + (target - fromShelf) * p);
+        shownGap_ = std::max(0.0, fromGap + (targetGap - fromGap) * p);
+        pinnedAlpha_ = std::clamp(fromAlpha + (targetAlpha - fromAlpha) * p, 0.0, 1.0);
+        relayout();
+    });
+}
+
+void ClipboardPopupRootView::noticeChanged() {
+    const double target = controller_.pinLimitNoticeVisible() ? 1 : 0;
+    if (noticeAnimator_) noticeAnimator_->stop();
+    const double from = noticeProgress_;
+    noticeAnimator_ = Motion::animate(this, Motion::state(), [this, from, target](double p) {
+        noticeProgress_ = from + (target - from) * p;
+        relayout();
+    });
+}
+
+void ClipboardPopupRootView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    relayout();
+}
+
+void ClipboardPopupRootView::relayout() {
+    const double w = width();
+    const double cardWidth = std::max(0.0, w - 2 * inset);
+    const double listHeight = layout_.listHeight();
+    const double stack = inset + shownShelf_ + shownGap_ + listHeight + cardSpacing + L::footerBlockHeight + inset;
+    const double top = layout_.growsUpward() ? height() - stack : 0;
+    double y = top + inset;
+
+    const bool pinnedShown = shownShelf_ > 0.5 || pinnedAlpha_ > 0.01;
+    pinnedCard_->setVisible(pinnedShown);
+    pinnedOpacity_->setOpacity(std::clamp(pinnedAlpha_, 0.0, 1.0));
+    pinnedOpacity_->setEnabled(pinnedAlpha_ < 0.999);
+    pinnedCard_->setGeometry(QRectF(inset, y, cardWidth, std::max(0.0, shownShelf_)).toRect());
+    for (PinnedMenuRow* row : std::as_const(pinnedRows_))
+        row->setGeometry(0, row->y(), int(cardWidth), PinnedMenuRow::rowHeight);
+    y += shownShelf_ + shownGap_;
+
+    mainCard_->setGeometry(QRectF(inset, y, cardWidth, listHeight).toRect());
+    search_->setGeometry(0, 0, int(cardWidth), int(L::searchLineHeight));
+    list_->setGeometry(0, int(L::searchLineHeight), int(cardWidth), int(std::max(0.0, listHeight - L::searchLineHeight)));
+    y += listHeight + cardSpacing;
+
+    footerCard_->setGeometry(QRectF(inset, y, cardWidth, L::footerBlockHeight).toRect());
+
+    // The notice drops in from above the column's cards.
+    const double progress = std::clamp(noticeProgress_, 0.0, 1.0);
+    notice_->setVisible(noticeProgress_ > 0.001);
+    noticeOpacity_->setOpacity(progress);
+    const double noticeY = top + noticeTopPadding - (1 - progress) * (noticeTopPadding + noticeHeight);
+    notice_->move(int(std::lround((w - notice_->width()) / 2)), int(std::lround(noticeY)));
+    notice_->raise();
+    emit drawnShapeChanged();
+}
+
+QPainterPath ClipboardPopupRootView::drawnShape() const {
+    QPainterPath shape;
+    for (GlassCard* card : {pinnedCard_, mainCard_, footerCard_}) {
+        if (!card->isVisibleTo(this) || card->height() <= 0) continue;
+        shape.addPath(GlassCard::shape(QRectF(card->geometry()), card->cornerRadius(), std::nullopt));
+    }
+    if (notice_->isVisibleTo(this)) shape.addPath(ContinuousCorners::capsule(QRectF(notice_->geometry())));
+    return shape;
+}

@@ -1,0 +1,88 @@
+#include "Views/Preferences/SettingsForm.h"
+
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+constexpr int kIdRole = Qt::UserRole;
+}
+
+namespace SettingsForm {
+
+QLabel* footerLabel(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.9);
+    label->setFont(font);
+    label->setContentsMargins(4, 0, 4, 8);
+    return label;
+}
+
+QGroupBox* section(QVBoxLayout* page, const QString& header, const QString& footer) {
+    auto* box = new QGroupBox(header);
+    page->addWidget(box);
+    if (!footer.isEmpty()) page->addWidget(footerLabel(footer));
+    return box;
+}
+
+}  // namespace SettingsForm
+
+ApplicationChooser::ApplicationChooser(std::vector<DesktopEntry> entries, const QStringList& excludedIds,
+                                       const QString& title, const QString& message, QWidget* parent)
+    : QDialog(parent), list_(new QListWidget) {
+    setWindowTitle(title);
+    auto* layout = new QVBoxLayout(this);
+    if (!message.isEmpty()) {
+        auto* label = new QLabel(message);
+        label->setWordWrap(true);
+        layout->addWidget(label);
+    }
+    auto* search = new QLineEdit;
+    search->setPlaceholderText(QStringLiteral("Search"));
+    search->setClearButtonEnabled(true);
+    list_->setObjectName(QStringLiteral("applications"));
+    list_->setIconSize(QSize(20, 20));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
+    QPushButton* add = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
+    add->setEnabled(false);
+    layout->addWidget(search);
+    layout->addWidget(list_);
+    layout->addWidget(buttons);
+    resize(360, 440);
+
+    std::erase_if(entries, [&](const DesktopEntry& e) { return e.noDisplay || excludedIds.contains(e.id); });
+    std::sort(entries.begin(), entries.end(),
+              [](const DesktopEntry& a, const DesktopEntry& b) { return a.name.localeAwareCompare(b.name) < 0; });
+    for (const DesktopEntry& entry : entries) {
+        auto* item = new QListWidgetItem(DesktopEntries::icon(entry), entry.name.isEmpty() ? entry.id : entry.name);
+        item->setData(kIdRole, entry.id);
+        list_->addItem(item);
+    }
+    connect(search, &QLineEdit::textChanged, this, [this](const QString& text) {
+        for (int i = 0; i < list_->count(); ++i)
+            list_->item(i)->setHidden(!list_->item(i)->text().contains(text, Qt::CaseInsensitive));
+    });
+    connect(list_, &QListWidget::currentItemChanged, this,
+            [add](QListWidgetItem* current) { add->setEnabled(current != nullptr); });
+    connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(this, &QDialog::accepted, this, [this] {
+        const QString id = chosenID();
+        if (!id.isEmpty()) emit chosen(id);
+    });
+}
+
+QString ApplicationChooser::chosenID() const {
+    QListWidgetItem* item = list_->currentItem();
+    return item ? item->data(kIdRole).toString() : QString();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Platform/DesktopEntries.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <vector>
+
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QVBoxLayout;
+
+// The grouped-form pieces every settings pane is made of.
+namespace SettingsForm {
+// Secondary explanation text under a section.
+QLabel* footerLabel(const QString& text);
+// A titled section added to the page, with its footer text under it when given.
+QGroupBox* section(QVBoxLayout* page, const QString& header, const QString& footer = {});
+}  // namespace SettingsForm
+
+// A searchable list of installed applications (desktop entries) to pick one from. Hidden entries
+// and the excluded ids are left out; the rest are sorted by name.
+class ApplicationChooser : public QDialog {
+    Q_OBJECT
+public:
+    ApplicationChooser(std::vector<DesktopEntry> entries, const QStringList& excludedIds, const QString& title,
+                       const QString& message, QWidget* parent = nullptr);
+
+    QString chosenID() const;
+    QListWidget* list() const { return list_; }
+
+signals:
+    void chosen(const QString& id);
+
+private:
+    QListWidget* list_;
+};
