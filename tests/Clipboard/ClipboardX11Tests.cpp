@@ -92,10 +92,10 @@ protected:
 // Not a test of its own: the concealed-copy test runs this program again with the variable set, so
 // that another process owns the selection with several formats at once.
 TEST(ClipboardX11Helper, ServeClipboard) {
-    const QByteArray spec = qgetenv(kServeVariable);
-    if (spec.isEmpty()) GTEST_SKIP() << "helper for ClipboardX11.ConcealedCopyFromAnotherProcessStaysInMemory";
+    const QByteArray request = qgetenv(kServeVariable);
+    if (request.isEmpty()) GTEST_SKIP() << "helper for ClipboardX11.ConcealedCopyFromAnotherProcessStaysInMemory";
     auto* mime = new QMimeData();
-    for (const QByteArray& pair : spec.split(';')) {
+    for (const QByteArray& pair : request.split(';')) {
         const qsizetype eq = pair.indexOf('=');
         if (eq > 0) mime->setData(QString::fromLatin1(pair.left(eq)), pair.mid(eq + 1));
     }
