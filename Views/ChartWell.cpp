@@ -3,8 +3,8 @@
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Views/MetricChartCard.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>

@@ -4,8 +4,8 @@
 #include "Views/ProcessIcon.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Views/SymbolButton.h"
 
 #include <QMouseEvent>

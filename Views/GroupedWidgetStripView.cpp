@@ -1,7 +1,7 @@
 #include "Views/GroupedWidgetStripView.h"
 
 #include "Source/Features/Widgets/WidgetManager.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 #include "Views/SingleWidgetView.h"
 
 #include <QPainter>

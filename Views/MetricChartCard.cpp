@@ -3,8 +3,8 @@
 #include "Views/Shared/BarHistoryChart.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QLocale>
 #include <QMouseEvent>

@@ -11,8 +11,8 @@
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/SidebarGlyph.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>

@@ -14,8 +14,8 @@
 #include "Views/Shared/DetailNavigationBar.h"
 #include "Views/Shared/GlassActionBar.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Views/SymbolButton.h"
 
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "Platform/DesktopEntries.h"
 #include "Platform/Symbols.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QFileInfo>
 #include <QHash>

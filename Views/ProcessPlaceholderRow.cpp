@@ -2,8 +2,8 @@
 
 #include "Views/GroupedProcessRowView.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QPainter>
 

@@ -6,8 +6,8 @@
 #include "Views/GroupedProcessRowView.h"
 #include "Views/ProcessPlaceholderRow.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Views/SymbolButton.h"
 #include "Views/SystemMonitorView.h"
 

@@ -2,8 +2,8 @@
 
 #include "Platform/Symbols.h"
 #include "Source/Features/Widgets/WidgetManager.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -3,8 +3,8 @@
 #include "Platform/Symbols.h"
 #include "Source/Features/System/CPUCores.h"
 #include "Source/Features/System/SystemSampler.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Views/StatsChartCard.h"
 
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #include "Views/SymbolButton.h"
 
 #include "Platform/Symbols.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QPainter>
 

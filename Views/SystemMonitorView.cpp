@@ -16,7 +16,7 @@
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/GlassCardContainer.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 #include "Views/StatsDashboard.h"
 
 #include <QGraphicsOpacityEffect>

@@ -2,7 +2,7 @@
 
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QPainter>
 #include <QVariantAnimation>

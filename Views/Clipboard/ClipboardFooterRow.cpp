@@ -2,8 +2,8 @@
 
 #include "Views/Clipboard/ClipboardMenuRow.h"
 #include "Views/Clipboard/ShortcutBadge.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -3,8 +3,8 @@
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Views/Clipboard/ClipboardMenuRow.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QPainter>
 #include <QTimer>

@@ -6,8 +6,8 @@
 #include "Views/Clipboard/RowIconButton.h"
 #include "Views/Clipboard/ShortcutBadge.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>

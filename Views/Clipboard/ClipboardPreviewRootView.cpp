@@ -5,8 +5,8 @@
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Source/Features/Clipboard/ClipboardPreviewImageCache.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QFileInfo>
 #include <QFontMetricsF>

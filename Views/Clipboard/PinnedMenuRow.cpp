@@ -5,8 +5,8 @@
 #include "Views/Clipboard/ClipboardRowThumbnails.h"
 #include "Views/Clipboard/RowIconButton.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>

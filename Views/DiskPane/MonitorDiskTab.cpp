@@ -2,8 +2,8 @@
 
 #include "Source/Features/System/SystemStats.h"
 #include "Views/Shared/CircularStatView.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -5,7 +5,7 @@
 #include "Platform/UserDefaults.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Views/Preferences/SettingsForm.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

@@ -7,8 +7,8 @@
 #include "Views/Preferences/PowerSettingsView.h"
 #include "Views/Preferences/ZediSettingsView.h"
 #include "Views/Shared/SidebarGlyph.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -3,7 +3,7 @@
 #include "Platform/Bundle.h"
 #include "Platform/Symbols.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QGuiApplication>
 #include <QIcon>

@@ -1,6 +1,6 @@
 #include "Views/Shared/BarHistoryChart.h"
 
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QPainter>
 

@@ -2,7 +2,7 @@
 
 #include "Platform/Symbols.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 #include "Views/Shared/DetailNavigationBar.h"
 
 #include "Platform/Symbols.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QPainter>
 #include <QShortcut>

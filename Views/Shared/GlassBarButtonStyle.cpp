@@ -1,8 +1,8 @@
 #include "Views/Shared/GlassBarButtonStyle.h"
 
 #include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 
 #include <QAbstractButton>
 #include <QEvent>

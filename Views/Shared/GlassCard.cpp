@@ -4,7 +4,7 @@
 #include "Platform/UserDefaults.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCardContainer.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QEvent>
 #include <QLayoutItem>

@@ -1,7 +1,7 @@
 #include "Views/Shared/Recessed.h"
 
 #include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QLayoutItem>
 #include <QPainter>

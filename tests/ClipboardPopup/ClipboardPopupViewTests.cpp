@@ -12,7 +12,7 @@
 #include "Views/Clipboard/RowIconButton.h"
 #include "Views/Clipboard/ShortcutBadge.h"
 #include "Views/Shared/GlassCard.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemFont.h"
 #include "Views/SymbolButton.h"
 #include "Views/Clipboard/ClipboardRowThumbnails.h"
 

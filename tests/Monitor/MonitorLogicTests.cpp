@@ -12,7 +12,7 @@
 #include "Views/ProcessWell.h"
 #include "Views/StatsDashboard.h"
 #include "Views/SystemMonitorView.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QPalette>
 

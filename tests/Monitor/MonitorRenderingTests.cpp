@@ -4,7 +4,7 @@
 
 #include "Views/MetricChartCard.h"
 #include "Views/ProcessIconCache.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QFile>
 #include <QPainter>

@@ -7,7 +7,7 @@
 #include "Views/Preferences/PreferencesView.h"
 #include "Views/Preferences/ZediSettingsView.h"
 #include "Views/Shared/ScrollPositionKeeper.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>

@@ -15,8 +15,8 @@
 #include "Views/Shared/Recessed.h"
 #include "Views/Shared/ShowAllButton.h"
 #include "Views/Shared/SidebarGlyph.h"
-#include "Views/Shared/SystemColors.h"
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "TestSupport.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/GlassCardContainer.h"
 #include "Views/Shared/PanelGlass.h"
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 #include "TestSupport.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemFont.h"
 
 #include <QFontMetricsF>
 #include <QRegularExpression>

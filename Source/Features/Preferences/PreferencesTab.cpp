@@ -1,6 +1,6 @@
 #include "Source/Features/Preferences/PreferencesTab.h"
 
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 namespace PreferencesTabs {
 

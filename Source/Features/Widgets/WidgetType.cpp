@@ -1,6 +1,6 @@
 #include "Source/Features/Widgets/WidgetType.h"
 
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 namespace WidgetTypes {
 

@@ -1,4 +1,4 @@
-#include "Views/Shared/SystemColors.h"
+#include "Platform/SystemColors.h"
 
 #include <QGuiApplication>
 

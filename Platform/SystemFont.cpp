@@ -1,4 +1,4 @@
-#include "Views/Shared/SystemFont.h"
+#include "Platform/SystemFont.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>
