@@ -116,7 +116,13 @@ void DBusSleepInhibitor::tryNext(Kind kind, std::vector<Api> remaining, QString 
     }
     const Api api = remaining.front();
     remaining.erase(remaining.begin());
-    QDBusPendingCall call = bus(api).asyncCall(inhibitMessage(api, kind, reason), kCallTimeoutMs);
+    QDBusConnection connection = bus(api);
+    if (!connection.isConnected()) {
+        // A call on a bus we could not reach never finishes: go straight to the next service.
+        tryNext(kind, std::move(remaining), std::move(reason), context, std::move(done));
+        return;
+    }
+    QDBusPendingCall call = connection.asyncCall(inhibitMessage(api, kind, reason), kCallTimeoutMs);
     auto* watcher = new QDBusPendingCallWatcher(call, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, kind, api, remaining, reason, context, done](QDBusPendingCallWatcher* w) {
@@ -155,6 +161,7 @@ void DBusSleepInhibitor::release(Handle handle, bool wait) {
     held_.erase(it);
     if (held.api == Api::login1) return;  // closing the descriptor ends the inhibitor
     QDBusConnection connection = bus(held.api);
+    if (!connection.isConnected()) return;
     const QDBusMessage message = releaseMessage(held.api, held.cookie);
     if (wait) {
         const QDBusMessage reply = connection.call(message, QDBus::Block, kQuitTimeoutMs);

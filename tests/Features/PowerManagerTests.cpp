@@ -167,8 +167,8 @@ protected:
         ASSERT_TRUE(client.isConnected()) << "Could not connect to the private D-Bus daemon.";
     }
     void TearDown() override { QDBusConnection::disconnectFromBus(client.name()); }
-    std::unique_ptr<PowerManager> make(double secondsPerMinute = 60.0) {
-        auto* inhibitor = new DBusSleepInhibitor(client, /*useSystemBus=*/false);
+    std::unique_ptr<PowerManager> make(double secondsPerMinute = 60.0, bool useSystemBus = false) {
+        auto* inhibitor = new DBusSleepInhibitor(client, useSystemBus);
         inhibitor_ = inhibitor;
         return std::make_unique<PowerManager>(std::unique_ptr<SleepInhibitor>(inhibitor), defaults,
                                               secondsPerMinute);
@@ -344,3 +344,20 @@ TEST_F(PowerManagerTest, StoredValuesOfTheWrongShapeReadAsDefaults) {
 }
 
 #include "PowerManagerTests.moc"
+
+TEST_F(PowerManagerTest, AnUnreachableSystemBusIsSkippedNotWaitedOnForever) {
+    // The system bus is asked last for a suspend inhibitor; where there is none, the switch-on
+    // must still come to an end and fall through to the session's screen saver.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/quorvin-test-system-bus");
+    auto power = make(60.0, /*useSystemBus=*/true);
+    power->activate();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !power->isPending(); }, 3000));
+    EXPECT_FALSE(power->isActive());
+    EXPECT_TRUE(power->isUnavailable());
+
+    ServiceHost host(bus, ServiceHost::screenSaver);
+    power->activate();
+    ASSERT_TRUE(waitActive(*power));
+    power->deactivate();
+    EXPECT_TRUE(TestSupport::waitFor([&] { return host.log.all().size() == 2; }));
+}
