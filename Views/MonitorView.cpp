@@ -122,6 +122,10 @@ protected:
         painter.drawText(QRectF(38, 0, r.width() - 120, r.height()), Qt::AlignLeft | Qt::AlignVCenter, text());
         if (hasSwitch_) {
             paintSwitch(painter, QRectF(r.width() - 8 - 30, (r.height() - 18) / 2, 30, 18), isChecked(), pal);
+            painter.setFont(SystemFont::font(12));
+            painter.setPen(SystemColors::secondary(pal));
+            painter.drawText(QRectF(r.width() - 130, 0, 130 - 8 - 30 - 8, r.height()), Qt::AlignRight | Qt::AlignVCenter,
+                             trailing_);
             return;
         }
         Symbols::draw(painter, QRectF(r.width() - 8 - 12, (r.height() - 12) / 2, 12, 12),
@@ -324,7 +328,12 @@ QString MonitorView::zediSummary(int appCount) {
 void MonitorView::refreshRows() {
     static_cast<PanelRow*>(zediRow_)->setTrailing(zediSummary(int(zedi_.apps().size())));
     keepAwakeRow_->setChecked(power_.isActive() || power_.isPending());
+    // A switch-on that found no service to keep the computer awake says so instead of just flipping back.
+    const bool unavailable = power_.isUnavailable() && !keepAwakeRow_->isChecked();
+    static_cast<PanelRow*>(keepAwakeRow_)->setTrailing(unavailable ? QStringLiteral("Unavailable") : QString());
 }
+
+QString MonitorView::keepAwakeStatus() const { return static_cast<PanelRow*>(keepAwakeRow_)->trailing(); }
 
 QString MonitorView::downloadText() const { return static_cast<NetworkRow*>(networkRow_)->download; }
 QString MonitorView::uploadText() const { return static_cast<NetworkRow*>(networkRow_)->upload; }

@@ -62,6 +62,8 @@ public:
     QString uploadText() const;
     // The Zedi row's trailing text: how many apps it quits, or an invitation to choose some.
     static QString zediSummary(int appCount);
+    // The note beside the Keep Awake switch ("Unavailable" after a switch-on no service granted).
+    QString keepAwakeStatus() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -31,9 +31,10 @@ namespace {
 class FakeInhibitor : public SleepInhibitor {
 public:
     Handle next = 1;
+    bool refuse = false;  // as on a desktop with no service that keeps it awake
     std::vector<Handle> released;
     void inhibit(Kind, const QString&, QObject* context, Completion done) override {
-        const Handle handle = next++;
+        const std::optional<Handle> handle = refuse ? std::nullopt : std::optional<Handle>(next++);
         QMetaObject::invokeMethod(context, [done, handle] { done(handle); }, Qt::QueuedConnection);
     }
     void release(Handle handle, bool) override { released.push_back(handle); }
@@ -203,6 +204,18 @@ TEST(MonitorView, QuickActionsAndFooter) {
     ASSERT_TRUE(TestSupport::waitFor([&] { return view->keepAwakeRow()->isChecked(); }, 1000));
     s.power.deactivate();
     EXPECT_FALSE(view->keepAwakeRow()->isChecked());
+    EXPECT_TRUE(view->keepAwakeStatus().isEmpty());
+    // Where no service keeps the computer awake the switch goes back off and says why.
+    s.inhibitor->refuse = true;
+    click(view->keepAwakeRow());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !s.power.isPending(); }, 1000));
+    EXPECT_FALSE(view->keepAwakeRow()->isChecked());
+    EXPECT_EQ(view->keepAwakeStatus(), QStringLiteral("Unavailable"));
+    s.inhibitor->refuse = false;
+    click(view->keepAwakeRow());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return s.power.isActive(); }, 1000));
+    EXPECT_TRUE(view->keepAwakeStatus().isEmpty());
+    s.power.deactivate();
 
     // Zedi with no apps opens its settings; with apps it quits them.
     int settingsForZedi = 0;
