@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QObject>
+#include <QTimer>
 #include <QtGui/private/qxkbcommon_p.h>
 
 #include <cstdlib>
@@ -82,6 +83,16 @@ public:
         grabAll();
     }
 
+    // Map changes come in bursts: re-grab once, after the burst.
+    void scheduleRegrab() {
+        if (regrabPending_) return;
+        regrabPending_ = true;
+        QTimer::singleShot(50, this, [this] {
+            regrabPending_ = false;
+            regrab();
+        });
+    }
+
     void ensureKeyFilter() {
         if (keyFilterInstalled_ || !QCoreApplication::instance()) return;
         QCoreApplication::instance()->installEventFilter(this);
@@ -92,6 +103,12 @@ public:
         if (!monitoring || eventType != "xcb_generic_event_t") return false;
         auto* event = static_cast<xcb_generic_event_t*>(message);
         const uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_MAPPING_NOTIFY) {
+            // The grabs name key codes: when the keyboard map changes they must follow the keys.
+            const auto* mapping = reinterpret_cast<xcb_mapping_notify_event_t*>(event);
+            if (mapping->request == XCB_MAPPING_KEYBOARD || mapping->request == XCB_MAPPING_MODIFIER) scheduleRegrab();
+            return false;  // Qt follows the new map too
+        }
         if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;
         auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
         // Grabbed keys are reported to the root window; keys of our own windows go on to Qt.
@@ -257,6 +274,7 @@ private:
     std::vector<Grab> grabs_;
     bool filterInstalled_ = false;
     bool keyFilterInstalled_ = false;
+    bool regrabPending_ = false;
 };
 
 }  // namespace

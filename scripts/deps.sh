@@ -12,7 +12,7 @@ packages=(
   xvfb xauth x11-utils dbus dbus-x11 elfutils
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(xclip xdotool)
+  packages+=(xclip xdotool locales)
 fi
 
 missing=()

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -243,4 +244,46 @@ TEST_F(GlobalHotkeyMonitorX11Test, TheInterceptorAlsoSeesTypingInOurOwnWindows) 
     GlobalHotkeyMonitor::setInterceptor({});
     press({}, XK_a);
     ASSERT_TRUE(TestSupport::waitFor([&] { return field.text() == "ba"; }, 3000));
+}
+
+TEST_F(GlobalHotkeyMonitorX11Test, AKeyboardMapChangeMovesTheGrabsWithTheKey) {
+    Display* d = display();
+    const KeyCode oldCode = XKeysymToKeycode(d, XK_v);
+    ASSERT_NE(oldCode, 0);
+    int minCode = 0, maxCode = 0, perCode = 0;
+    XDisplayKeycodes(d, &minCode, &maxCode);
+    // A key code with nothing on it, to move V to.
+    KeyCode newCode = 0;
+    for (int code = maxCode; code >= minCode && newCode == 0; --code) {
+        KeySym* syms = XGetKeyboardMapping(d, KeyCode(code), 1, &perCode);
+        bool empty = true;
+        for (int i = 0; i < perCode; ++i) empty = empty && syms[i] == NoSymbol;
+        XFree(syms);
+        if (empty) newCode = KeyCode(code);
+    }
+    ASSERT_NE(newCode, 0) << "No free key code to move V to.";
+    KeySym* saved = XGetKeyboardMapping(d, oldCode, 1, &perCode);
+    std::vector<KeySym> original(saved, saved + perCode);
+    XFree(saved);
+    auto restore = qScopeGuard([&] {
+        std::vector<KeySym> none(size_t(perCode), NoSymbol);
+        XChangeKeyboardMapping(d, newCode, perCode, none.data(), 1);
+        XChangeKeyboardMapping(d, oldCode, perCode, original.data(), 1);
+        XSync(d, False);
+    });
+
+    GlobalHotkeyMonitor::startMonitoring();
+    std::vector<KeySym> moved = original;
+    std::vector<KeySym> none(size_t(perCode), NoSymbol);
+    XChangeKeyboardMapping(d, newCode, perCode, moved.data(), 1);
+    XChangeKeyboardMapping(d, oldCode, perCode, none.data(), 1);
+    XSync(d, False);
+    TestSupport::spin(300);
+
+    const KeyCode super = XKeysymToKeycode(d, XK_Super_L), shift = XKeysymToKeycode(d, XK_Shift_L);
+    for (KeyCode code : {super, shift, newCode}) XTestFakeKeyEvent(d, code, True, CurrentTime);
+    for (KeyCode code : {newCode, shift, super}) XTestFakeKeyEvent(d, code, False, CurrentTime);
+    XFlush(d);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return clipboardRuns == 1; }, 3000))
+        << "the hot key still listens on the key code V had before";
 }
