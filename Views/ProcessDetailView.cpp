@@ -128,7 +128,7 @@ class HierarchyList : public QWidget {
 public:
     static constexpr int rowHeight = 34;
 
-    explicit HierarchyList(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TranslucentBackground); }
+    explicit HierarchyList(QWidget* parent) : QWidget(parent) {}
 
     void set(std::vector<AppProcessInfo> children, bool memory) {
         std::stable_sort(children.begin(), children.end(),
