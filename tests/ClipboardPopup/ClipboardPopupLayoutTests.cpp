@@ -154,6 +154,14 @@ TEST(ClipboardPopupPlacement, ThePreviewColumnTakesTheWiderSideAndStaysOnScreen)
     EXPECT_LE(cardRight, 1100);
     EXPECT_EQ(fitted.cardWidth, 1100 - 440 - 14);
 
+    // A wide popup in the middle of a small screen: less than 460 on either side. The card takes
+    // the wider side's room and stays on the screen.
+    const QRectF wide(400, 200, 620, 400);
+    const L::PreviewColumn squeezed = L::previewColumn(wide, QRectF(0, 0, 1280, 800));
+    EXPECT_FALSE(squeezed.onRight);
+    EXPECT_EQ(squeezed.cardWidth, 400 - 14);
+    EXPECT_GE(squeezed.column.x() + 16, 0);
+
     // The panel-relative column and union.
     EXPECT_EQ(fitted.unionFrame.x(), 40);
     EXPECT_EQ(fitted.previewColumnRect.x(), fitted.column.x() - 40);
@@ -181,7 +189,7 @@ TEST(ClipboardPopupPreview, WhichItemsGetAPreview) {
 
 TEST(ClipboardPopupPreview, BodyWidthAndContentHeight) {
     EXPECT_EQ(L::previewBodyWidth(ClipboardContent::files({QUrl::fromLocalFile("/a"), QUrl::fromLocalFile("/b")}), 700), 460);
-    EXPECT_EQ(L::previewBodyWidth(imageItem(10, 10).content, 300), 460);
+    EXPECT_EQ(L::previewBodyWidth(imageItem(10, 10).content, 300), 300);  // never wider than the room
     EXPECT_EQ(L::previewBodyWidth(ClipboardContent::text("short"), 720), 460);
     EXPECT_EQ(L::previewBodyWidth(ClipboardContent::text("short"), 400), 400);
     EXPECT_EQ(L::previewBodyWidth(ClipboardContent::text(QString(2000, u'm')), 600), 600);

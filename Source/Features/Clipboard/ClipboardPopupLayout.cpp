@@ -208,7 +208,10 @@ PreviewColumn previewColumn(const QRectF& F, const QRectF& vis) {
         right = false;
     } else {
         const double best = std::max(leftRoom, rightRoom);
-        w = best >= previewMaxWidth ? previewMaxWidth : std::max(best, previewMinWidth);
+        // At least 460 wide where the room allows, but never wider than the room: with a wide
+        // popup on a narrow screen the card shrinks rather than running off the screen.
+        w = best >= previewMaxWidth ? previewMaxWidth : std::max(best, std::min(previewMinWidth, best));
+        w = std::max(w, 0.0);
         right = leftRoom < rightRoom;
     }
     const double width = w + 2 * sideInset;
@@ -250,7 +253,7 @@ bool needsPreview(const ClipboardItem& item, double mainPanelWidth, const std::f
 }
 
 double previewBodyWidth(const ClipboardContent& content, double M) {
-    if (!content.isText()) return previewMinWidth;
+    if (!content.isText()) return std::min(previewMinWidth, M);  // never wider than the room
     const QString text = content.textValue();
     double widest = 0;
     int measured = 0;

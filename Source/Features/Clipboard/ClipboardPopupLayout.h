@@ -102,7 +102,8 @@ struct PreviewColumn {
     bool onRight = false;
 };
 // The room beside the placed main frame F for the preview: the wider side, at most 720 and at
-// least 460 wide, top-aligned with F and kept on the screen. The room on either side is counted
+// least 460 wide where that much room exists (never wider than the room), top-aligned with F and
+// kept on the screen. The room on either side is counted
 // from where the preview card itself would stand, 14 from the main card.
 PreviewColumn previewColumn(const QRectF& mainFrame, const QRectF& vis);
 
