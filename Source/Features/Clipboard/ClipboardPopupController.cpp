@@ -840,16 +840,11 @@ void ClipboardPopupController::scrollingEnded() {
     isUserScrolling_ = false;
     if (!mainFrameOnScreen()) return;
     const auto list = listRectOnScreen();
-    const QPointF p = pointerLocation();
-    if (!list || !L::contains(*list, p)) {
+    if (!list || !L::contains(*list, pointerLocation())) {
         pointerLeftList();
         return;
     }
-    const double y = scrollViewportMinY_ + (L::maxY(*list) - p.y());
-    if (const auto row = L::rowAtContentY(history_, y))
-        mouseMovedToRow(*row);
-    else
-        clearHighlight();
+    selectRowUnderPointer();
 }
 
 void ClipboardPopupController::applyHighlight(int row) {
