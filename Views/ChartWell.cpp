@@ -1,10 +1,10 @@
 #include "Views/ChartWell.h"
 
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Views/MetricChartCard.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
 #include "Views/ChildProcessRowView.h"
 
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Views/GroupedProcessRowView.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 
 #include <QPainter>
 

@@ -1,11 +1,11 @@
 #include "Views/GroupedProcessRowView.h"
 
 #include "Platform/Symbols.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Views/ProcessIcon.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 #include "Views/SymbolButton.h"
 
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #include "Views/GroupedWidgetStripView.h"
 
-#include "Source/Features/Widgets/WidgetManager.h"
 #include "Platform/SystemColors.h"
+#include "Source/Features/Widgets/WidgetManager.h"
 #include "Views/SingleWidgetView.h"
 
 #include <QPainter>

@@ -1,10 +1,10 @@
 #include "Views/MetricChartCard.h"
 
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Views/Shared/BarHistoryChart.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 
 #include <QLocale>
 #include <QMouseEvent>

@@ -3,6 +3,8 @@
 #include "Platform/Dispatch.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/Symbols.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Source/Features/Power/PowerManager.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/SystemSampler.h"
@@ -11,8 +13,6 @@
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/SidebarGlyph.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "Views/NumericTextCell.h"
 
-#include "Views/Shared/Motion.h"
 #include "Platform/SystemColors.h"
+#include "Views/Shared/Motion.h"
 
 #include <QPainter>
 #include <QWidget>

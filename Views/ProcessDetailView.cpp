@@ -4,6 +4,8 @@
 #include "Platform/Dispatch.h"
 #include "Platform/Pasteboard.h"
 #include "Platform/ProcessSignaller.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Platform/Workspace.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Source/Features/System/StackSampler.h"
@@ -14,8 +16,6 @@
 #include "Views/Shared/DetailNavigationBar.h"
 #include "Views/Shared/GlassActionBar.h"
 #include "Views/Shared/Motion.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 #include "Views/SymbolButton.h"
 
 #include <QFile>
@@ -29,6 +29,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+
+#include <cmath>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
@@ -133,9 +135,17 @@ public:
     void set(std::vector<AppProcessInfo> children, bool memory) {
         std::stable_sort(children.begin(), children.end(),
                          [](const AppProcessInfo& a, const AppProcessInfo& b) { return a.cpuUsage > b.cpuUsage; });
+        const bool countChanged = children.size() != children_.size();
         children_ = std::move(children);
         memory_ = memory;
-        setFixedHeight(int(children_.size()) * rowHeight);
+        const double target = double(children_.size()) * rowHeight;
+        // A change in the number of processes slides the list to its new length; the first
+        // filling shows it at once.
+        if (countChanged && filled_)
+            height_.animateTo(target, Motion::move());
+        else
+            height_.setValue(target);
+        filled_ = true;
         update();
     }
     const std::vector<AppProcessInfo>& children() const { return children_; }
@@ -183,6 +193,8 @@ protected:
 private:
     std::vector<AppProcessInfo> children_;
     bool memory_ = false;
+    bool filled_ = false;
+    Motion::AnimatedValue height_{this, 0.0, [this] { setFixedHeight(int(std::ceil(height_.value()))); }};
 };
 
 }  // namespace

@@ -1,9 +1,9 @@
 #include "Views/ProcessPlaceholderRow.h"
 
-#include "Views/GroupedProcessRowView.h"
-#include "Views/Shared/ContinuousCorners.h"
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
+#include "Views/GroupedProcessRowView.h"
+#include "Views/Shared/ContinuousCorners.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
 #include "Views/ProcessSearchRow.h"
 
-#include "Views/Shared/Motion.h"
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
+#include "Views/Shared/Motion.h"
 #include "Views/SymbolButton.h"
 #include "Views/SystemMonitorView.h"
 

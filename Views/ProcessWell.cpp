@@ -1,13 +1,13 @@
 #include "Views/ProcessWell.h"
 
 #include "Platform/Symbols.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Views/ChildProcessRowView.h"
 #include "Views/GroupedProcessRowView.h"
 #include "Views/ProcessPlaceholderRow.h"
 #include "Views/Shared/Motion.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 #include "Views/SymbolButton.h"
 #include "Views/SystemMonitorView.h"
 

@@ -1,9 +1,9 @@
 #include "Views/SingleWidgetView.h"
 
 #include "Platform/Symbols.h"
-#include "Source/Features/Widgets/WidgetManager.h"
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
+#include "Source/Features/Widgets/WidgetManager.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,9 +1,9 @@
 #include "Views/StatsChartCard.h"
 
 #include "Platform/Symbols.h"
-#include "Views/Shared/ContinuousCorners.h"
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
+#include "Views/Shared/ContinuousCorners.h"
 
 #include <QPainter>
 

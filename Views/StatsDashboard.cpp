@@ -1,10 +1,10 @@
 #include "Views/StatsDashboard.h"
 
 #include "Platform/Symbols.h"
-#include "Source/Features/System/CPUCores.h"
-#include "Source/Features/System/SystemSampler.h"
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
+#include "Source/Features/System/CPUCores.h"
+#include "Source/Features/System/SystemSampler.h"
 #include "Views/StatsChartCard.h"
 
 #include <QGridLayout>

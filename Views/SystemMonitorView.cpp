@@ -1,6 +1,7 @@
 #include "Views/SystemMonitorView.h"
 
 #include "Platform/Dispatch.h"
+#include "Platform/SystemColors.h"
 #include "Source/Features/System/MetricArchive.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/ProcessMonitor.h"
@@ -16,7 +17,6 @@
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/GlassCardContainer.h"
-#include "Platform/SystemColors.h"
 #include "Views/StatsDashboard.h"
 
 #include <QGraphicsOpacityEffect>

@@ -1,8 +1,8 @@
 #include "Views/Clipboard/BlinkingCaret.h"
 
+#include "Platform/SystemColors.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
-#include "Platform/SystemColors.h"
 
 #include <QPainter>
 #include <QVariantAnimation>

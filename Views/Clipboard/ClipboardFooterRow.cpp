@@ -1,9 +1,9 @@
 #include "Views/Clipboard/ClipboardFooterRow.h"
 
-#include "Views/Clipboard/ClipboardMenuRow.h"
-#include "Views/Clipboard/ShortcutBadge.h"
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
+#include "Views/Clipboard/ClipboardMenuRow.h"
+#include "Views/Clipboard/ShortcutBadge.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,10 +1,10 @@
 #include "Views/Clipboard/ClipboardHistoryList.h"
 
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Views/Clipboard/ClipboardMenuRow.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 
 #include <QPainter>
 #include <QTimer>

@@ -1,13 +1,13 @@
 #include "Views/Clipboard/ClipboardMenuRow.h"
 
 #include "Platform/Symbols.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Views/Clipboard/ClipboardRowThumbnails.h"
 #include "Views/Clipboard/RowIconButton.h"
 #include "Views/Clipboard/ShortcutBadge.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>

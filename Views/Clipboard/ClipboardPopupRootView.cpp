@@ -1,6 +1,8 @@
 #include "Views/Clipboard/ClipboardPopupRootView.h"
 
 #include "Platform/Symbols.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Source/Features/Clipboard/ClipboardCompositeState.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
@@ -12,8 +14,6 @@
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/Motion.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 #include "Views/SymbolButton.h"
 
 #include <QFontMetricsF>

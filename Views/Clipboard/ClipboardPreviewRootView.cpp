@@ -1,12 +1,12 @@
 #include "Views/Clipboard/ClipboardPreviewRootView.h"
 
 #include "Platform/Symbols.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Platform/Workspace.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Source/Features/Clipboard/ClipboardPreviewImageCache.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 
 #include <QFileInfo>
 #include <QFontMetricsF>

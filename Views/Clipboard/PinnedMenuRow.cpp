@@ -1,12 +1,12 @@
 #include "Views/Clipboard/PinnedMenuRow.h"
 
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Views/Clipboard/ClipboardMenuRow.h"
 #include "Views/Clipboard/ClipboardRowThumbnails.h"
 #include "Views/Clipboard/RowIconButton.h"
 #include "Views/Shared/Motion.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>

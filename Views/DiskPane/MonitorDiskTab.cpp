@@ -1,9 +1,9 @@
 #include "Views/DiskPane/MonitorDiskTab.h"
 
-#include "Source/Features/System/SystemStats.h"
-#include "Views/Shared/CircularStatView.h"
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
+#include "Source/Features/System/SystemStats.h"
+#include "Views/Shared/CircularStatView.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,9 +1,9 @@
 #include "Views/DiskPane/MonitorTabPicker.h"
 
-#include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/Motion.h"
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
+#include "Views/Shared/ContinuousCorners.h"
+#include "Views/Shared/Motion.h"
 
 #include <QAbstractButton>
 #include <QPainter>

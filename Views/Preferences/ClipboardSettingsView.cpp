@@ -2,10 +2,10 @@
 
 #include "Platform/DesktopEntries.h"
 #include "Platform/Symbols.h"
+#include "Platform/SystemColors.h"
 #include "Platform/UserDefaults.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Views/Preferences/SettingsForm.h"
-#include "Platform/SystemColors.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

@@ -1,5 +1,7 @@
 #include "Views/Preferences/PreferencesView.h"
 
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Source/Features/Power/PowerManager.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Source/Features/Zedi/ZediManager.h"
@@ -7,8 +9,6 @@
 #include "Views/Preferences/PowerSettingsView.h"
 #include "Views/Preferences/ZediSettingsView.h"
 #include "Views/Shared/SidebarGlyph.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -2,8 +2,8 @@
 
 #include "Platform/Bundle.h"
 #include "Platform/Symbols.h"
-#include "Views/Shared/ContinuousCorners.h"
 #include "Platform/SystemColors.h"
+#include "Views/Shared/ContinuousCorners.h"
 
 #include <QGuiApplication>
 #include <QIcon>

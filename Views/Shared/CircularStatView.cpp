@@ -1,8 +1,8 @@
 #include "Views/Shared/CircularStatView.h"
 
-#include "Views/Shared/Motion.h"
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
+#include "Views/Shared/Motion.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

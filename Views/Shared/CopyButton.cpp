@@ -1,8 +1,8 @@
 #include "Views/Shared/CopyButton.h"
 
 #include "Platform/Symbols.h"
-#include "Views/Shared/Motion.h"
 #include "Platform/SystemColors.h"
+#include "Views/Shared/Motion.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

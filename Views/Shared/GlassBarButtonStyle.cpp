@@ -1,8 +1,8 @@
 #include "Views/Shared/GlassBarButtonStyle.h"
 
-#include "Views/Shared/ContinuousCorners.h"
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
+#include "Views/Shared/ContinuousCorners.h"
 
 #include <QAbstractButton>
 #include <QEvent>

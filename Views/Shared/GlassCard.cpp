@@ -1,10 +1,10 @@
 #include "Views/Shared/GlassCard.h"
 
 #include "Platform/AccessibilityDisplayOptions.h"
+#include "Platform/SystemColors.h"
 #include "Platform/UserDefaults.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCardContainer.h"
-#include "Platform/SystemColors.h"
 
 #include <QEvent>
 #include <QLayoutItem>

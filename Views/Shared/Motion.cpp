@@ -188,6 +188,12 @@ Animator* animate(QObject* owner, const Animation& animation, std::function<void
     return animator;
 }
 
+void AnimatedValue::setValue(double v) {
+    if (animator_) animator_->stop();
+    value_ = target_ = v;
+    if (onChange_) onChange_();
+}
+
 void AnimatedValue::animateTo(double target, const Animation& animation) {
     if (target == target_) return;
     target_ = target;

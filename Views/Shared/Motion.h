@@ -102,6 +102,8 @@ public:
     double value() const { return value_; }
     double target() const { return target_; }
     void animateTo(double target, const Animation& animation = state());
+    // Stops any move and stands at v at once.
+    void setValue(double v);
 
 private:
     QObject* owner_;

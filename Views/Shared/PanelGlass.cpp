@@ -1,7 +1,7 @@
 #include "Views/Shared/PanelGlass.h"
 
-#include "Platform/UserDefaults.h"
 #include "Platform/SystemColors.h"
+#include "Platform/UserDefaults.h"
 
 #include <QGuiApplication>
 

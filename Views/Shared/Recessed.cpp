@@ -1,7 +1,7 @@
 #include "Views/Shared/Recessed.h"
 
-#include "Views/Shared/ContinuousCorners.h"
 #include "Platform/SystemColors.h"
+#include "Views/Shared/ContinuousCorners.h"
 
 #include <QLayoutItem>
 #include <QPainter>

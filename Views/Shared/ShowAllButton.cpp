@@ -1,9 +1,9 @@
 #include "Views/Shared/ShowAllButton.h"
 
 #include "Platform/Symbols.h"
-#include "Views/Shared/Motion.h"
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
+#include "Views/Shared/Motion.h"
 
 #include <QPainter>
 

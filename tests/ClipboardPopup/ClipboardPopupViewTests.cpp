@@ -1,5 +1,6 @@
 #include "ClipboardPopupTestSupport.h"
 
+#include "Platform/SystemFont.h"
 #include "Views/Clipboard/BlinkingCaret.h"
 #include "Views/Clipboard/ClipboardCompositeRootView.h"
 #include "Views/Clipboard/ClipboardFooterRow.h"
@@ -8,13 +9,12 @@
 #include "Views/Clipboard/ClipboardPopupRootView.h"
 #include "Views/Clipboard/ClipboardPreviewCompositeLayer.h"
 #include "Views/Clipboard/ClipboardPreviewRootView.h"
+#include "Views/Clipboard/ClipboardRowThumbnails.h"
 #include "Views/Clipboard/PinnedMenuRow.h"
 #include "Views/Clipboard/RowIconButton.h"
 #include "Views/Clipboard/ShortcutBadge.h"
 #include "Views/Shared/GlassCard.h"
-#include "Platform/SystemFont.h"
 #include "Views/SymbolButton.h"
-#include "Views/Clipboard/ClipboardRowThumbnails.h"
 
 #include <QApplication>
 #include <QFile>

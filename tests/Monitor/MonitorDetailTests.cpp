@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
 #include <QTimer>
 
@@ -280,4 +281,40 @@ TEST(StatsDashboardView, OneHoverShowsTheSameSlotInEveryReadout) {
     EXPECT_EQ(dashboard.hovered(), std::nullopt);
     EXPECT_EQ(p1->readoutText(), "50 %");
     AccessibilityDisplayOptions::shared().setOverride(std::nullopt, std::nullopt);
+}
+
+TEST_F(DetailFixture, TheHierarchySlidesToItsNewLengthWhenProcessesComeAndGo) {
+    AccessibilityDisplayOptions::shared().setOverride(false, false);
+    auto main = make("Browser", ProcessDetailView::Part::main);
+    main->resize(312, 492);
+    main->show();
+    QScrollArea* scroll = main->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    QWidget* rows = scroll->widget();
+    EXPECT_EQ(rows->height(), 3 * 34);  // shown at once on appearance
+
+    // Every height the list takes on the way.
+    std::vector<int> heights;
+    struct Recorder : QObject {
+        std::vector<int>* out;
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Resize) out->push_back(static_cast<QWidget*>(o)->height());
+            return false;
+        }
+    } recorder;
+    recorder.out = &heights;
+    rows->installEventFilter(&recorder);
+    rig.proc().add({103, 100, "browser", "/usr/bin/browser", 0, 10000});
+    rig.refresh();
+    EXPECT_TRUE(TestSupport::waitFor([&] { return rows->height() == 4 * 34; }, 2000));
+    rows->removeEventFilter(&recorder);
+    // It slid there rather than jumping.
+    EXPECT_TRUE(std::any_of(heights.begin(), heights.end(), [](int h) { return h > 3 * 34 && h < 4 * 34; }));
+
+    // Under Reduce Motion the move is a short ease, and it still ends at the new length.
+    AccessibilityDisplayOptions::shared().setOverride(true, false);
+    rig.proc().remove(103);
+    rig.proc().remove(102);
+    rig.refresh();
+    EXPECT_TRUE(TestSupport::waitFor([&] { return rows->height() == 2 * 34; }, 2000));
 }

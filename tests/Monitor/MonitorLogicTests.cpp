@@ -1,6 +1,7 @@
 // The popup's pure parts: tabs, formats, ceilings, slot maths, sorting and freezing, load
 // colours, texts and the stats readouts.
 #include "Platform/ProcessSignaller.h"
+#include "Platform/SystemColors.h"
 #include "Source/Features/System/MonitorTab.h"
 #include "Source/Features/System/StackSampler.h"
 #include "Source/Features/System/SystemMonitorPopupController.h"
@@ -12,7 +13,6 @@
 #include "Views/ProcessWell.h"
 #include "Views/StatsDashboard.h"
 #include "Views/SystemMonitorView.h"
-#include "Platform/SystemColors.h"
 
 #include <QPalette>
 

@@ -2,9 +2,9 @@
 // icon cache's images.
 #include "MonitorTestSupport.h"
 
+#include "Platform/SystemColors.h"
 #include "Views/MetricChartCard.h"
 #include "Views/ProcessIconCache.h"
-#include "Platform/SystemColors.h"
 
 #include <QFile>
 #include <QPainter>

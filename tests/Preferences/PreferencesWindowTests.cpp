@@ -1,3 +1,4 @@
+#include "Platform/SystemColors.h"
 #include "Platform/UserDefaults.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Source/Features/Preferences/PreferencesTab.h"
@@ -7,7 +8,6 @@
 #include "Views/Preferences/PreferencesView.h"
 #include "Views/Preferences/ZediSettingsView.h"
 #include "Views/Shared/ScrollPositionKeeper.h"
-#include "Platform/SystemColors.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>

@@ -1,7 +1,10 @@
 // Renders every shared component into one picture for a person to look at:
 // QUORVIN_TEST_OUTPUT/design-gallery.png.
 #include "Platform/AccessibilityDisplayOptions.h"
+#include "Platform/SystemColors.h"
+#include "Platform/SystemFont.h"
 #include "Platform/UserDefaults.h"
+#include "TestSupport.h"
 #include "Views/Shared/AppIconView.h"
 #include "Views/Shared/BarHistoryChart.h"
 #include "Views/Shared/CircularStatView.h"
@@ -15,9 +18,6 @@
 #include "Views/Shared/Recessed.h"
 #include "Views/Shared/ShowAllButton.h"
 #include "Views/Shared/SidebarGlyph.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
-#include "TestSupport.h"
 
 #include <QApplication>
 #include <QDir>

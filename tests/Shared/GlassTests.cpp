@@ -1,10 +1,10 @@
 #include "Platform/AccessibilityDisplayOptions.h"
+#include "Platform/SystemColors.h"
 #include "Platform/UserDefaults.h"
+#include "TestSupport.h"
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/GlassCardContainer.h"
 #include "Views/Shared/PanelGlass.h"
-#include "Platform/SystemColors.h"
-#include "TestSupport.h"
 
 #include <QApplication>
 #include <QImage>
