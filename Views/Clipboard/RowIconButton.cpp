@@ -96,5 +96,25 @@ void RowIconButton::paintEvent(QPaintEvent*) {
     p.translate(box.center());
     p.scale(scale, scale);
     p.translate(-box.center());
-    Symbols::draw(p, box, shownSymbol(), color, 10 * 1.2, Symbols::Weight::semibold);
+    if (!restingSymbol_ || *restingSymbol_ == symbol_ || h <= 0 || h >= 1) {
+        Symbols::draw(p, box, shownSymbol(), color, 10 * 1.2, Symbols::Weight::semibold);
+        return;
+    }
+    // The swap replaces one symbol by the other: the outgoing one shrinks and fades as the
+    // incoming one grows into place, following the hover animation.
+    const double outgoing = isHovered_ ? 1.0 - h : h;  // progress of the symbol being left
+    const QString from = isHovered_ ? *restingSymbol_ : symbol_;
+    const QString to = shownSymbol();
+    auto drawScaled = [&](const QString& name, double amount) {
+        p.save();
+        p.setOpacity(contentOpacity_ * amount);
+        const double s = 0.6 + 0.4 * amount;
+        p.translate(box.center());
+        p.scale(s, s);
+        p.translate(-box.center());
+        Symbols::draw(p, box, name, color, 10 * 1.2, Symbols::Weight::semibold);
+        p.restore();
+    };
+    drawScaled(from, outgoing);
+    drawScaled(to, 1.0 - outgoing);
 }
