@@ -1,5 +1,8 @@
 #include "Views/MetricChartCard.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+
 #include "Platform/SystemColors.h"
 #include "Platform/SystemFont.h"
 #include "Views/Shared/BarHistoryChart.h"
@@ -26,10 +29,30 @@ struct SlotModel {
         leading = barCount - n;
     }
 };
+// Screen readers read the card's value: the hovered or pinned sample.
+class MetricChartCardAccessible : public QAccessibleWidget {
+public:
+    explicit MetricChartCardAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Chart) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) return static_cast<MetricChartCard*>(widget())->accessibilityInspectionValue();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* chartCardAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("MetricChartCard") && object && object->isWidgetType())
+        return new MetricChartCardAccessible(static_cast<QWidget*>(object));
+    return nullptr;
+}
 }  // namespace
 
 MetricChartCard::MetricChartCard(Model model, std::optional<PinBinding> pinnedTimestamp, QWidget* parent)
     : QWidget(parent), model_(std::move(model)), pin_(std::move(pinnedTimestamp)) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(chartCardAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
     setAccessibleName(QStringLiteral("History chart"));
@@ -223,6 +246,10 @@ QString MetricChartCard::accessibilityInspectionValue() const {
 void MetricChartCard::setHovered(std::optional<int> slot) {
     if (hoveredSlot_ == slot) return;
     hoveredSlot_ = slot;
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, accessibilityInspectionValue());
+        QAccessible::updateAccessibility(&event);
+    }
     update();
 }
 

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QAccessible>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -202,6 +203,14 @@ TEST_F(ViewFixture, ClickingABarPinsTheListToThatMomentAndLiveReturns) {
     moveTo(card, QPoint(int(step * 10.5), 60));
     EXPECT_EQ(card->hoveredSlot(), 10);
     EXPECT_FALSE(card->accessibilityInspectionValue().isEmpty());
+    // Assistive technology reads the same value, with the card's label and hint.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(card);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Chart);
+    EXPECT_EQ(accessible->text(QAccessible::Value), card->accessibilityInspectionValue());
+    EXPECT_EQ(accessible->text(QAccessible::Name), "History chart");
+    EXPECT_EQ(accessible->text(QAccessible::Description),
+              "Move across the chart to preview a sample, or click to keep it selected");
     view->setPointerInList(true);
     view->setFrozenOrder({"shell"});
     click(card, QPoint(int(step * 59.5), 60));
