@@ -21,23 +21,20 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 
+#include "FakeWorkspace.h"
+
 #include <benchmark/benchmark.h>
 
 #include <memory>
 
 namespace {
 
-class QuietWorkspace final : public Workspace {
-public:
-    std::optional<RunningApplication> frontmostApplication() override {
-        return RunningApplication{42, "org.example.Editor.desktop", "Editor", "/usr/share/applications/editor.desktop"};
+// An editor in front, as when the user copies from it.
+struct EditorInFront : FakeWorkspace {
+    EditorInFront() {
+        running = {app(42, QStringLiteral("org.example.Editor.desktop"), QStringLiteral("Editor"))};
+        frontPid = 42;
     }
-    std::vector<RunningApplication> runningApplications() override { return {}; }
-    bool activate(const RunningApplication&) override { return true; }
-    bool terminate(const RunningApplication&) override { return false; }
-    QIcon icon(const QString&) override { return {}; }
-    bool openUrl(const QUrl&) override { return false; }
-    void revealFile(const QString&) override {}
 };
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -104,7 +101,7 @@ struct Popup {
     QTemporaryDir dir;
     FakePasteboard pasteboard;
     UserDefaults defaults{QString()};
-    QuietWorkspace workspace;
+    EditorInFront workspace;
     std::unique_ptr<ClipboardManager> manager;
     std::unique_ptr<ClipboardPopupController> controller;
 

@@ -19,6 +19,8 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 
+#include "FakeWorkspace.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -26,17 +28,12 @@
 
 namespace {
 
-class NoWorkspace final : public Workspace {
-public:
-    std::optional<RunningApplication> frontmostApplication() override {
-        return RunningApplication{42, "org.example.Editor", "Editor", "/usr/share/applications/editor.desktop"};
+// An editor in front, as when the user copies from it.
+struct EditorInFront : FakeWorkspace {
+    EditorInFront() {
+        running = {app(42, QStringLiteral("org.example.Editor.desktop"), QStringLiteral("Editor"))};
+        frontPid = 42;
     }
-    std::vector<RunningApplication> runningApplications() override { return {}; }
-    bool activate(const RunningApplication&) override { return false; }
-    bool terminate(const RunningApplication&) override { return false; }
-    QIcon icon(const QString&) override { return {}; }
-    bool openUrl(const QUrl&) override { return false; }
-    void revealFile(const QString&) override {}
 };
 
 QByteArray png(const QSize& size, int seed) {
@@ -108,7 +105,7 @@ struct Store {
     QTemporaryDir dir;
     FakePasteboard pasteboard;
     UserDefaults defaults{QString()};
-    NoWorkspace workspace;
+    EditorInFront workspace;
     std::unique_ptr<ClipboardManager> manager;
     QString folder() const { return dir.path() + "/ClipboardHistory"; }
     Store(int limit) {
