@@ -16,70 +16,60 @@ constexpr uint kGnomeInhibitIdle = 8;
 
 using Api = DBusSleepInhibitor::Api;
 
-QDBusMessage inhibitMessage(Api api, SleepInhibitor::Kind kind, const QString& reason) {
-    const QString app = QString::fromLatin1(DBusSleepInhibitor::applicationName);
-    QDBusMessage message;
+// Where each service answers, and the names of its two calls.
+struct Endpoint {
+    QString service, path, interface, inhibit, release;
+};
+
+Endpoint endpoint(Api api) {
     switch (api) {
     case Api::screenSaver:
     case Api::screenSaverShortPath:
-        message = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.ScreenSaver"),
-            api == Api::screenSaver ? QStringLiteral("/org/freedesktop/ScreenSaver") : QStringLiteral("/ScreenSaver"),
-            QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("Inhibit"));
+        return {QStringLiteral("org.freedesktop.ScreenSaver"),
+                api == Api::screenSaver ? QStringLiteral("/org/freedesktop/ScreenSaver") : QStringLiteral("/ScreenSaver"),
+                QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("Inhibit"), QStringLiteral("UnInhibit")};
+    case Api::gnomeSession:
+        return {QStringLiteral("org.gnome.SessionManager"), QStringLiteral("/org/gnome/SessionManager"),
+                QStringLiteral("org.gnome.SessionManager"), QStringLiteral("Inhibit"), QStringLiteral("Uninhibit")};
+    case Api::powerManagement:
+        return {QStringLiteral("org.freedesktop.PowerManagement"),
+                QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
+                QStringLiteral("org.freedesktop.PowerManagement.Inhibit"), QStringLiteral("Inhibit"),
+                QStringLiteral("UnInhibit")};
+    case Api::login1:
+        return {QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"), QString()};
+    }
+    return {};
+}
+
+QDBusMessage inhibitMessage(Api api, SleepInhibitor::Kind kind, const QString& reason) {
+    const QString app = QString::fromLatin1(DBusSleepInhibitor::applicationName);
+    const Endpoint e = endpoint(api);
+    QDBusMessage message = QDBusMessage::createMethodCall(e.service, e.path, e.interface, e.inhibit);
+    switch (api) {
+    case Api::screenSaver:
+    case Api::screenSaverShortPath:
+    case Api::powerManagement:
         message << app << reason;
         break;
     case Api::gnomeSession:
-        message = QDBusMessage::createMethodCall(QStringLiteral("org.gnome.SessionManager"),
-                                                 QStringLiteral("/org/gnome/SessionManager"),
-                                                 QStringLiteral("org.gnome.SessionManager"),
-                                                 QStringLiteral("Inhibit"));
         message << app << uint(0) << reason
                 << (kind == SleepInhibitor::Kind::display ? kGnomeInhibitIdle | kGnomeInhibitSuspend
                                                           : kGnomeInhibitSuspend);
         break;
-    case Api::powerManagement:
-        message = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.PowerManagement"),
-                                                 QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
-                                                 QStringLiteral("org.freedesktop.PowerManagement.Inhibit"),
-                                                 QStringLiteral("Inhibit"));
-        message << app << reason;
-        break;
     case Api::login1:
-        message = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.login1"),
-                                                 QStringLiteral("/org/freedesktop/login1"),
-                                                 QStringLiteral("org.freedesktop.login1.Manager"),
-                                                 QStringLiteral("Inhibit"));
         message << QStringLiteral("sleep") << app << reason << QStringLiteral("block");
         break;
     }
     return message;
 }
 
+// login1's inhibitor ends when its descriptor is closed: it has no release call.
 QDBusMessage releaseMessage(Api api, uint cookie) {
-    QDBusMessage message;
-    switch (api) {
-    case Api::screenSaver:
-    case Api::screenSaverShortPath:
-        message = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.ScreenSaver"),
-            api == Api::screenSaver ? QStringLiteral("/org/freedesktop/ScreenSaver") : QStringLiteral("/ScreenSaver"),
-            QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("UnInhibit"));
-        break;
-    case Api::gnomeSession:
-        message = QDBusMessage::createMethodCall(QStringLiteral("org.gnome.SessionManager"),
-                                                 QStringLiteral("/org/gnome/SessionManager"),
-                                                 QStringLiteral("org.gnome.SessionManager"),
-                                                 QStringLiteral("Uninhibit"));
-        break;
-    case Api::powerManagement:
-        message = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.PowerManagement"),
-                                                 QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
-                                                 QStringLiteral("org.freedesktop.PowerManagement.Inhibit"),
-                                                 QStringLiteral("UnInhibit"));
-        break;
-    case Api::login1:
-        return {};
-    }
+    const Endpoint e = endpoint(api);
+    if (e.release.isEmpty()) return {};
+    QDBusMessage message = QDBusMessage::createMethodCall(e.service, e.path, e.interface, e.release);
     message << cookie;
     return message;
 }

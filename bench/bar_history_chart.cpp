@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -48,11 +50,4 @@ void BM_BarHistoryChart60BarsHoveredWithLower(benchmark::State& state) { draw(st
 BENCHMARK(BM_BarHistoryChart60Bars)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BarHistoryChart60BarsHoveredWithLower)->Unit(benchmark::kMicrosecond);
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QGuiApplication>(argc, argv); }

@@ -23,6 +23,8 @@
 
 #include "FakeWorkspace.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -187,14 +189,4 @@ BENCHMARK(BM_FilterOnly10k)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }

@@ -21,6 +21,8 @@
 
 #include "FakeWorkspace.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -275,14 +277,4 @@ BENCHMARK(BM_ImageEntries1000Memory)->Unit(benchmark::kMillisecond)->Iterations(
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QGuiApplication>(argc, argv); }

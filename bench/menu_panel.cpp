@@ -8,6 +8,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -53,11 +55,4 @@ void BM_MenuPanelOpenCold(benchmark::State& state) {
 BENCHMARK(BM_MenuPanelOpenAfterPrewarm)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MenuPanelOpenCold)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }

@@ -17,6 +17,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -203,12 +205,4 @@ BENCHMARK(BM_ChartHover)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }

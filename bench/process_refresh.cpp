@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -150,11 +152,4 @@ BENCHMARK(BM_ProcessRefreshLiveProc)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QCoreApplication>(argc, argv); }

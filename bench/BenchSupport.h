@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+// Runs the benchmarks inside a Qt application of type App, with the settings and data folders
+// in a temporary folder and the offscreen platform unless another is asked for.
+template <typename App>
+int runBenchmarks(int argc, char** argv) {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    App app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
