@@ -1,9 +1,9 @@
 #include "App/MenuPanelController.h"
 
-#include "Platform/Compositing.h"
-#include "Platform/NotificationCenter.h"
-#include "Platform/Screens.h"
-#include "Platform/StatusBar.h"
+#include "Platform/X11/Compositing.h"
+#include "Platform/Core/NotificationCenter.h"
+#include "Platform/Gui/Screens.h"
+#include "Platform/Ui/StatusBar.h"
 #include "Source/Features/Power/PowerManager.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "Views/Shared/ScrollPositionKeeper.h"

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "Views/MonitorView.h"
+#include "Views/MenuPanel/MonitorView.h"
+#include "Views/Shared/KeyablePopupPanel.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -9,8 +10,6 @@
 #include <QRectF>
 
 #include <functional>
-
-class KeyablePopupPanel;
 
 // The menu panel under the status item: built once (ahead of use by prewarm()), then shown and
 // hidden. Showing posts menuPanelWillShow, hiding posts menuPanelDidHide. GUI thread only.

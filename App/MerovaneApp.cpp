@@ -1,7 +1,7 @@
 #include "App/MerovaneApp.h"
 
 #include "App/AppDelegate.h"
-#include "Platform/UserDefaults.h"
+#include "Platform/Core/UserDefaults.h"
 
 #include <QApplication>
 

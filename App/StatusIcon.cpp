@@ -1,7 +1,7 @@
 #include "App/StatusIcon.h"
 
-#include "Platform/Symbols.h"
-#include "Platform/UserDefaults.h"
+#include "Platform/Gui/Symbols.h"
+#include "Platform/Core/UserDefaults.h"
 
 #include <QPainter>
 

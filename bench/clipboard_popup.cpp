@@ -2,10 +2,10 @@
 // (measuring, placing, building the panel and its views, the entrance and the first paint) and
 // typing into its search (filtering, refreshing the list and repainting). The aims are 100 ms for
 // the opening and 16 ms a keystroke.
-#include "Platform/KeyCodes.h"
-#include "Platform/Pasteboard.h"
-#include "Platform/UserDefaults.h"
-#include "Platform/Workspace.h"
+#include "Platform/X11/KeyCodes.h"
+#include "Platform/Desktop/Pasteboard.h"
+#include "Platform/Core/UserDefaults.h"
+#include "Platform/Desktop/Workspace.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"

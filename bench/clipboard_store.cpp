@@ -1,8 +1,8 @@
 // The clipboard store's hot paths: loading and saving a history file of 10,000 entries, one
 // capture with the history full, and the memory that 1,000 image entries hold.
-#include "Platform/Pasteboard.h"
-#include "Platform/UserDefaults.h"
-#include "Platform/Workspace.h"
+#include "Platform/Desktop/Pasteboard.h"
+#include "Platform/Core/UserDefaults.h"
+#include "Platform/Desktop/Workspace.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Features/Clipboard/ClipboardFullImageCache.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"

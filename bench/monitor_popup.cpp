@@ -1,16 +1,16 @@
 // Opening the system monitor popup over a process list of 500 processes: building the view and
 // drawing its first frame; applying one refresh of the list; a hover over the chart.
-#include "Platform/Clock.h"
-#include "Platform/DesktopEntries.h"
+#include "Platform/Core/Clock.h"
+#include "Platform/Desktop/DesktopEntries.h"
 #include "Source/Features/System/MetricArchive.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Source/Features/System/SystemMonitorPopupController.h"
 #include "Source/Features/System/SystemSampler.h"
-#include "Views/ChartWell.h"
-#include "Views/MetricChartCard.h"
-#include "Views/ProcessWell.h"
+#include "Views/Monitor/ChartWell.h"
+#include "Views/Monitor/MetricChartCard.h"
+#include "Views/Monitor/ProcessWell.h"
 #include "Views/Shared/KeyablePopupPanel.h"
-#include "Views/SystemMonitorView.h"
+#include "Views/Monitor/SystemMonitorView.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // One refresh of the process list over a synthetic proc tree of 1,000 processes (plus kernel
 // threads) and an application index of 150 entries.
-#include "Platform/DesktopEntries.h"
-#include "Platform/ProcessReader.h"
+#include "Platform/Desktop/DesktopEntries.h"
+#include "Platform/System/ProcessReader.h"
 #include "Source/Features/System/ProcessListBuilder.h"
 #include "Source/Features/System/ProcessMonitor.h"
 

@@ -1,6 +1,6 @@
 #include "Source/Extensions/ClipboardItemCodable.h"
 
-#include "Platform/Clock.h"
+#include "Platform/Core/Clock.h"
 
 #include <QLocale>
 

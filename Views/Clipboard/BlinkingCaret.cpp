@@ -1,6 +1,6 @@
 #include "Views/Clipboard/BlinkingCaret.h"
 
-#include "Platform/SystemColors.h"
+#include "Platform/Gui/SystemColors.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
 

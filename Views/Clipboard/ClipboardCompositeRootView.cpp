@@ -1,6 +1,6 @@
 #include "Views/Clipboard/ClipboardCompositeRootView.h"
 
-#include "Source/Features/Clipboard/ClipboardCompositeState.h"
+#include "Views/Clipboard/ClipboardCompositeState.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Views/Clipboard/ClipboardPopupRootView.h"
 #include "Views/Clipboard/ClipboardPreviewCompositeLayer.h"

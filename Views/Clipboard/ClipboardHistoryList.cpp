@@ -1,7 +1,7 @@
 #include "Views/Clipboard/ClipboardHistoryList.h"
 
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Gui/SystemFont.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Views/Clipboard/ClipboardMenuRow.h"

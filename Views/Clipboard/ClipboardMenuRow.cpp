@@ -1,8 +1,8 @@
 #include "Views/Clipboard/ClipboardMenuRow.h"
 
-#include "Platform/Symbols.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
+#include "Platform/Gui/Symbols.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Gui/SystemFont.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Views/Clipboard/ClipboardRowThumbnails.h"
 #include "Views/Clipboard/RowIconButton.h"

@@ -1,9 +1,9 @@
 #include "Views/Clipboard/ClipboardPopupRootView.h"
 
-#include "Platform/Symbols.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
-#include "Source/Features/Clipboard/ClipboardCompositeState.h"
+#include "Platform/Gui/Symbols.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Gui/SystemFont.h"
+#include "Views/Clipboard/ClipboardCompositeState.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
@@ -14,7 +14,7 @@
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/Motion.h"
-#include "Views/SymbolButton.h"
+#include "Views/Shared/SymbolButton.h"
 
 #include <QFontMetricsF>
 #include <QGraphicsOpacityEffect>

@@ -1,9 +1,9 @@
 #include "Views/Clipboard/ClipboardPreviewRootView.h"
 
-#include "Platform/Symbols.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
-#include "Platform/Workspace.h"
+#include "Platform/Gui/Symbols.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Gui/SystemFont.h"
+#include "Platform/Desktop/Workspace.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Source/Features/Clipboard/ClipboardPreviewImageCache.h"
 #include "Views/Shared/ContinuousCorners.h"

@@ -1,6 +1,6 @@
 #include "Views/Clipboard/ClipboardRowThumbnails.h"
 
-#include "Platform/Dispatch.h"
+#include "Platform/Core/Dispatch.h"
 #include "Source/Features/Clipboard/ClipboardThumbnailCache.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "Views/Clipboard/RowIconButton.h"
 
-#include "Platform/Symbols.h"
-#include "Platform/SystemColors.h"
+#include "Platform/Gui/Symbols.h"
+#include "Platform/Gui/SystemColors.h"
 #include "Views/Shared/Motion.h"
 
 #include <QEnterEvent>

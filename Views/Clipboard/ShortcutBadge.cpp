@@ -1,7 +1,7 @@
 #include "Views/Clipboard/ShortcutBadge.h"
 
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Gui/SystemFont.h"
 #include "Views/Shared/ContinuousCorners.h"
 
 #include <QFontMetricsF>

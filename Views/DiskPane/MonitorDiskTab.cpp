@@ -1,7 +1,7 @@
 #include "Views/DiskPane/MonitorDiskTab.h"
 
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Gui/SystemFont.h"
 #include "Source/Features/System/SystemStats.h"
 #include "Views/Shared/CircularStatView.h"
 

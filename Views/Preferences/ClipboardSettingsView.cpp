@@ -1,9 +1,9 @@
 #include "Views/Preferences/ClipboardSettingsView.h"
 
-#include "Platform/DesktopEntries.h"
-#include "Platform/Symbols.h"
-#include "Platform/SystemColors.h"
-#include "Platform/UserDefaults.h"
+#include "Platform/Desktop/DesktopEntries.h"
+#include "Platform/Gui/Symbols.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Core/UserDefaults.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Views/Preferences/SettingsForm.h"
 

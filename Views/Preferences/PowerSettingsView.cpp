@@ -1,6 +1,6 @@
 #include "Views/Preferences/PowerSettingsView.h"
 
-#include "Platform/UserDefaults.h"
+#include "Platform/Core/UserDefaults.h"
 #include "Source/Features/Power/PowerManager.h"
 #include "Views/Preferences/SettingsForm.h"
 

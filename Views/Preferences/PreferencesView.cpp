@@ -1,7 +1,7 @@
 #include "Views/Preferences/PreferencesView.h"
 
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Gui/SystemFont.h"
 #include "Source/Features/Power/PowerManager.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Source/Features/Zedi/ZediManager.h"

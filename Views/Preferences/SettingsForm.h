@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/DesktopEntries.h"
+#include "Platform/Desktop/DesktopEntries.h"
 
 #include <QDialog>
 #include <QString>

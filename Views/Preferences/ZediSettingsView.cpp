@@ -1,7 +1,7 @@
 #include "Views/Preferences/ZediSettingsView.h"
 
-#include "Platform/DesktopEntries.h"
-#include "Platform/Workspace.h"
+#include "Platform/Desktop/DesktopEntries.h"
+#include "Platform/Desktop/Workspace.h"
 #include "Source/Features/Zedi/ZediManager.h"
 #include "Views/Preferences/SettingsForm.h"
 

@@ -1,8 +1,8 @@
 #include "Views/Shared/AppIconView.h"
 
-#include "Platform/Bundle.h"
-#include "Platform/Symbols.h"
-#include "Platform/SystemColors.h"
+#include "Platform/Core/Bundle.h"
+#include "Platform/Gui/Symbols.h"
+#include "Platform/Gui/SystemColors.h"
 #include "Views/Shared/ContinuousCorners.h"
 
 #include <QGuiApplication>

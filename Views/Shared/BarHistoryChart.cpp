@@ -1,6 +1,6 @@
 #include "Views/Shared/BarHistoryChart.h"
 
-#include "Platform/SystemColors.h"
+#include "Platform/Gui/SystemColors.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 #include "Views/Shared/CircularStatView.h"
 
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Gui/SystemFont.h"
 #include "Views/Shared/Motion.h"
 
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Dispatch.h"
+#include "Platform/Core/Dispatch.h"
 
 #include <QAbstractButton>
 #include <QPointer>

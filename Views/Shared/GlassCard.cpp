@@ -1,8 +1,8 @@
 #include "Views/Shared/GlassCard.h"
 
-#include "Platform/AccessibilityDisplayOptions.h"
-#include "Platform/SystemColors.h"
-#include "Platform/UserDefaults.h"
+#include "Platform/Desktop/AccessibilityDisplayOptions.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Core/UserDefaults.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCardContainer.h"
 

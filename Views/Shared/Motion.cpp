@@ -1,6 +1,6 @@
 #include "Views/Shared/Motion.h"
 
-#include "Platform/AccessibilityDisplayOptions.h"
+#include "Platform/Desktop/AccessibilityDisplayOptions.h"
 
 #include <QPointF>
 #include <QPointer>

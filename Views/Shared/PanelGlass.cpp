@@ -1,7 +1,7 @@
 #include "Views/Shared/PanelGlass.h"
 
-#include "Platform/SystemColors.h"
-#include "Platform/UserDefaults.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Core/UserDefaults.h"
 
 #include <QGuiApplication>
 

@@ -1,6 +1,6 @@
 #include "Views/Shared/Recessed.h"
 
-#include "Platform/SystemColors.h"
+#include "Platform/Gui/SystemColors.h"
 #include "Views/Shared/ContinuousCorners.h"
 
 #include <QLayoutItem>

@@ -1,6 +1,6 @@
 #include "Views/Shared/ScrollPositionKeeper.h"
 
-#include "Platform/Dispatch.h"
+#include "Platform/Core/Dispatch.h"
 
 #include <QAbstractScrollArea>
 #include <QEvent>

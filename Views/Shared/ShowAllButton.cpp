@@ -1,8 +1,8 @@
 #include "Views/Shared/ShowAllButton.h"
 
-#include "Platform/Symbols.h"
-#include "Platform/SystemColors.h"
-#include "Platform/SystemFont.h"
+#include "Platform/Gui/Symbols.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Gui/SystemFont.h"
 #include "Views/Shared/Motion.h"
 
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "Views/Shared/SidebarGlyph.h"
 
-#include "Platform/Symbols.h"
+#include "Platform/Gui/Symbols.h"
 #include "Views/Shared/ContinuousCorners.h"
 
 #include <QImage>

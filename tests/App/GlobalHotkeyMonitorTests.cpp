@@ -1,6 +1,6 @@
 // The key path without an X server: keys reaching our own windows and the binding match.
-#include "App/GlobalHotkeyMonitor.h"
-#include "Platform/KeyCodes.h"
+#include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
+#include "Platform/X11/KeyCodes.h"
 #include "Source/Features/Preferences/ShortcutManager.h"
 #include "TestSupport.h"
 

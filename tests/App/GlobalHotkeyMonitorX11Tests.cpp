@@ -1,7 +1,7 @@
 // Global hot keys on a real X server: passive grabs, keys sent through XTest.
-#include "App/GlobalHotkeyMonitor.h"
-#include "Platform/KeyCodes.h"
-#include "Platform/NotificationCenter.h"
+#include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
+#include "Platform/X11/KeyCodes.h"
+#include "Platform/Core/NotificationCenter.h"
 #include "Source/Features/Preferences/ShortcutManager.h"
 #include "TestSupport.h"
 

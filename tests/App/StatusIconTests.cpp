@@ -1,6 +1,6 @@
 #include "App/StatusIcon.h"
-#include "Platform/Symbols.h"
-#include "Platform/UserDefaults.h"
+#include "Platform/Gui/Symbols.h"
+#include "Platform/Core/UserDefaults.h"
 
 #include <gtest/gtest.h>
 

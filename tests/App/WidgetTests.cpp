@@ -1,13 +1,13 @@
 // Menu-bar widgets: the stored configuration, the texts, and the status items that show them.
-#include "Platform/StatusBar.h"
-#include "Platform/UserDefaults.h"
+#include "Platform/Ui/StatusBar.h"
+#include "Platform/Core/UserDefaults.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/SystemSampler.h"
 #include "Source/Features/Widgets/MenuBarWidgetController.h"
 #include "Source/Features/Widgets/WidgetManager.h"
-#include "Views/GroupedWidgetStripView.h"
-#include "Views/SingleWidgetView.h"
-#include "../System/SystemTestSupport.h"
+#include "Views/Widgets/GroupedWidgetStripView.h"
+#include "Views/Widgets/SingleWidgetView.h"
+#include "SystemTestSupport.h"
 #include "TestSupport.h"
 
 #include <QPainter>

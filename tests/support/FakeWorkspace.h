@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Workspace.h"
+#include "Platform/Desktop/Workspace.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/Dispatch.h"
-#include "Platform/SerialQueue.h"
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Core/SerialQueue.h"
 #include "Source/Features/Clipboard/ClipboardItem.h"
 
 #include <QObject>

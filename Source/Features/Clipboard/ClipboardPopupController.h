@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Platform/Dispatch.h"
-#include "Platform/Workspace.h"
-#include "Source/Features/Clipboard/ClipboardCompositeState.h"
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Desktop/Workspace.h"
+#include "Views/Clipboard/ClipboardCompositeState.h"
 #include "Source/Features/Clipboard/ClipboardItem.h"
 #include "Views/Shared/KeyablePopupPanel.h"
 

@@ -1,6 +1,6 @@
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 
-#include "Platform/SystemFont.h"
+#include "Platform/Gui/SystemFont.h"
 
 #include <QFontMetricsF>
 #include <QRegularExpression>

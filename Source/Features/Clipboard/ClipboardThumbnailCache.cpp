@@ -1,6 +1,6 @@
 #include "Source/Features/Clipboard/ClipboardThumbnailCache.h"
 
-#include "Platform/Workspace.h"
+#include "Platform/Desktop/Workspace.h"
 
 #include <QIcon>
 #include <QPixmap>

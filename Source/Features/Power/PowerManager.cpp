@@ -1,8 +1,8 @@
 #include "Source/Features/Power/PowerManager.h"
 
-#include "Platform/Clock.h"
-#include "Platform/DBusSleepInhibitor.h"
-#include "Platform/UserDefaults.h"
+#include "Platform/Core/Clock.h"
+#include "Platform/Desktop/DBusSleepInhibitor.h"
+#include "Platform/Core/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QDebug>

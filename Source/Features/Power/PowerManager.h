@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/Dispatch.h"
-#include "Platform/SleepInhibitor.h"
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Desktop/SleepInhibitor.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "Source/Features/Preferences/HotkeyBinding.h"
 
-#include "Platform/KeyCodes.h"
+#include "Platform/X11/KeyCodes.h"
 
 #include <QJsonValue>
 

@@ -1,6 +1,6 @@
 #include "Source/Features/Preferences/PreferencesTab.h"
 
-#include "Platform/SystemColors.h"
+#include "Platform/Gui/SystemColors.h"
 
 namespace PreferencesTabs {
 

@@ -1,6 +1,6 @@
 #include "Source/Features/Preferences/ShortcutManager.h"
 
-#include "Platform/UserDefaults.h"
+#include "Platform/Core/UserDefaults.h"
 
 #include <QHash>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 #include "Source/Features/ScreenDimmer/ScreenDimmer.h"
 
-#include "Platform/NotificationCenter.h"
-#include "Platform/X11DisplayGamma.h"
+#include "Platform/Core/NotificationCenter.h"
+#include "Platform/X11/X11DisplayGamma.h"
 
 #include <QCoreApplication>
 #include <QDebug>

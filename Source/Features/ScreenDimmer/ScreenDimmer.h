@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/DisplayGamma.h"
+#include "Platform/X11/DisplayGamma.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/CpuTopologyReader.h"
+#include "Platform/System/CpuTopologyReader.h"
 #include "Source/Features/System/CoreUsage.h"
 
 #include <QString>

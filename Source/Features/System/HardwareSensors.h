@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/HwmonReader.h"
+#include "Platform/System/HwmonReader.h"
 #include "Source/Features/System/SMC.h"
 
 #include <optional>

@@ -1,7 +1,7 @@
 #include "Source/Features/System/MetricArchive.h"
 
-#include "Platform/Clock.h"
-#include "Platform/Dispatch.h"
+#include "Platform/Core/Clock.h"
+#include "Platform/Core/Dispatch.h"
 #include "Source/Extensions/ApplicationSupport.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/SerialQueue.h"
+#include "Platform/Core/SerialQueue.h"
 #include "Source/Features/System/MetricSample.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #include "Source/Features/System/NetworkMonitor.h"
 
-#include "Platform/Clock.h"
-#include "Platform/NotificationCenter.h"
+#include "Platform/Core/Clock.h"
+#include "Platform/Core/NotificationCenter.h"
 #include "Source/Features/System/UpdateInterval.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/NetDevReader.h"
+#include "Platform/System/NetDevReader.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/DesktopEntries.h"
-#include "Platform/ProcessReader.h"
+#include "Platform/Desktop/DesktopEntries.h"
+#include "Platform/System/ProcessReader.h"
 #include "Source/Features/System/GroupedProcessInfo.h"
 
 #include <atomic>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Platform/CpuTopologyReader.h"
-#include "Platform/GpuLoadReader.h"
-#include "Platform/HwmonReader.h"
-#include "Platform/MemInfoReader.h"
-#include "Platform/ProcStatReader.h"
+#include "Platform/System/CpuTopologyReader.h"
+#include "Platform/System/GpuLoadReader.h"
+#include "Platform/System/HwmonReader.h"
+#include "Platform/System/MemInfoReader.h"
+#include "Platform/System/ProcStatReader.h"
 #include "Source/Features/System/CoreUsage.h"
 #include "Source/Features/System/HardwareSensors.h"
 #include "Source/Features/System/SMC.h"

@@ -1,11 +1,11 @@
 #include "Source/Features/System/SystemMonitorPopupController.h"
 
-#include "Platform/Screens.h"
+#include "Platform/Gui/Screens.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Views/DiskPane/MonitorDiskTab.h"
 #include "Views/Shared/KeyablePopupPanel.h"
 #include "Views/Shared/PopupEntrance.h"
-#include "Views/SystemMonitorView.h"
+#include "Views/Monitor/SystemMonitorView.h"
 
 #include <QApplication>
 #include <QCursor>

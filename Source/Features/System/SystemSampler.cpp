@@ -1,8 +1,8 @@
 #include "Source/Features/System/SystemSampler.h"
 
-#include "Platform/Clock.h"
-#include "Platform/Dispatch.h"
-#include "Platform/NotificationCenter.h"
+#include "Platform/Core/Clock.h"
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Core/NotificationCenter.h"
 #include "Source/Features/System/MetricArchive.h"
 #include "Source/Features/System/UpdateInterval.h"
 

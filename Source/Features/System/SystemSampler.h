@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/SerialQueue.h"
+#include "Platform/Core/SerialQueue.h"
 #include "Source/Features/System/CoreUsage.h"
 #include "Source/Features/System/SMC.h"
 #include "Source/Features/System/SamplingPass.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/MemInfoReader.h"
-#include "Platform/ProcStatReader.h"
+#include "Platform/System/MemInfoReader.h"
+#include "Platform/System/ProcStatReader.h"
 
 #include <QString>
 

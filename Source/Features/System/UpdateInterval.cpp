@@ -1,7 +1,7 @@
 #include "Source/Features/System/UpdateInterval.h"
 
-#include "Platform/NotificationCenter.h"
-#include "Platform/UserDefaults.h"
+#include "Platform/Core/NotificationCenter.h"
+#include "Platform/Core/UserDefaults.h"
 
 namespace UpdateIntervals {
 

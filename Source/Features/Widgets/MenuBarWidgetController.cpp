@@ -1,8 +1,8 @@
 #include "Source/Features/Widgets/MenuBarWidgetController.h"
 
 #include "Source/Features/Widgets/WidgetManager.h"
-#include "Views/GroupedWidgetStripView.h"
-#include "Views/SingleWidgetView.h"
+#include "Views/Widgets/GroupedWidgetStripView.h"
+#include "Views/Widgets/SingleWidgetView.h"
 
 #include <QGuiApplication>
 #include <QPalette>

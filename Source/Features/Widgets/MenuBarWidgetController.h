@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/Dispatch.h"
-#include "Platform/StatusBar.h"
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Ui/StatusBar.h"
 #include "Source/Features/Widgets/WidgetType.h"
 
 #include <QColor>

@@ -1,6 +1,6 @@
 #include "Source/Features/Widgets/WidgetManager.h"
 
-#include "Platform/UserDefaults.h"
+#include "Platform/Core/UserDefaults.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/SystemSampler.h"
 

@@ -1,6 +1,6 @@
 #include "Source/Features/Widgets/WidgetType.h"
 
-#include "Platform/SystemColors.h"
+#include "Platform/Gui/SystemColors.h"
 
 namespace WidgetTypes {
 

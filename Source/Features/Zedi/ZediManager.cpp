@@ -1,8 +1,8 @@
 #include "Source/Features/Zedi/ZediManager.h"
 
-#include "Platform/DesktopEntries.h"
-#include "Platform/UserDefaults.h"
-#include "Platform/Workspace.h"
+#include "Platform/Desktop/DesktopEntries.h"
+#include "Platform/Core/UserDefaults.h"
+#include "Platform/Desktop/Workspace.h"
 
 #include <QCoreApplication>
 #include <QDebug>

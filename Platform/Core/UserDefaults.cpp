@@ -1,0 +1,196 @@
+#include "Platform/Core/UserDefaults.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QtDebug>
+
+#include <cmath>
+
+namespace {
+
+QString configHome() {
+    QString dir = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (dir.isEmpty() || !QDir::isAbsolutePath(dir)) dir = QDir::homePath() + "/.config";
+    return dir;
+}
+
+}  // namespace
+
+UserDefaults& UserDefaults::standard() {
+    static auto* defaults = new UserDefaults(pathForDomain(standardDomain));
+    return *defaults;
+}
+
+UserDefaults& UserDefaults::legacy() {
+    static auto* defaults = new UserDefaults(pathForDomain(legacyDomain));
+    return *defaults;
+}
+
+QString UserDefaults::pathForDomain(const QString& domain) { return configHome() + "/" + domain + ".json"; }
+
+UserDefaults::UserDefaults(QString filePath, QObject* parent) : QObject(parent), path_(std::move(filePath)) {
+    load();
+}
+
+void UserDefaults::reload() {
+    {
+        std::lock_guard lock(mutex_);
+        values_ = {};
+    }
+    load();
+}
+
+void UserDefaults::load() {
+    if (path_.isEmpty()) return;
+    QFile file(path_);
+    if (!file.exists()) return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning("Settings file %s cannot be read: %s", qPrintable(path_), qPrintable(file.errorString()));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error == QJsonParseError::NoError && doc.isObject()) {
+        std::lock_guard lock(mutex_);
+        values_ = doc.object();
+        return;
+    }
+    // Keep the damaged file for the user and start empty; never overwrite it in place.
+    const QString aside = path_ + ".damaged-" + QDateTime::currentDateTimeUtc().toString("yyyyMMdd-HHmmss");
+    if (QFile::rename(path_, aside))
+        qWarning("Settings file %s is damaged; moved it to %s and started empty", qPrintable(path_), qPrintable(aside));
+    else
+        qWarning("Settings file %s is damaged and could not be moved aside; starting empty", qPrintable(path_));
+}
+
+bool UserDefaults::writeLocked() {
+    if (path_.isEmpty()) return true;
+    QDir().mkpath(QFileInfo(path_).absolutePath());
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(file.errorString()));
+        return false;
+    }
+    file.write(QJsonDocument(values_).toJson(QJsonDocument::Indented));
+    if (!file.commit()) {
+        qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+bool UserDefaults::contains(const QString& key) const {
+    std::lock_guard lock(mutex_);
+    return values_.contains(key);
+}
+
+QStringList UserDefaults::keys() const {
+    std::lock_guard lock(mutex_);
+    return values_.keys();
+}
+
+QJsonValue UserDefaults::value(const QString& key) const {
+    std::lock_guard lock(mutex_);
+    auto it = values_.constFind(key);
+    return it == values_.constEnd() ? QJsonValue(QJsonValue::Undefined) : *it;
+}
+
+std::optional<bool> UserDefaults::boolValue(const QString& key) const {
+    const QJsonValue v = value(key);
+    if (!v.isBool()) return std::nullopt;
+    return v.toBool();
+}
+
+std::optional<double> UserDefaults::doubleValue(const QString& key) const {
+    const QJsonValue v = value(key);
+    if (!v.isDouble() || !std::isfinite(v.toDouble())) return std::nullopt;
+    return v.toDouble();
+}
+
+std::optional<qint64> UserDefaults::integerValue(const QString& key) const {
+    const std::optional<double> d = doubleValue(key);
+    if (!d || std::trunc(*d) != *d || std::fabs(*d) > 9.0e15) return std::nullopt;
+    return qint64(*d);
+}
+
+std::optional<QString> UserDefaults::string(const QString& key) const {
+    const QJsonValue v = value(key);
+    if (!v.isString()) return std::nullopt;
+    return v.toString();
+}
+
+std::optional<QJsonArray> UserDefaults::array(const QString& key) const {
+    const QJsonValue v = value(key);
+    if (!v.isArray()) return std::nullopt;
+    return v.toArray();
+}
+
+std::optional<QStringList> UserDefaults::stringArray(const QString& key) const {
+    const std::optional<QJsonArray> a = array(key);
+    if (!a) return std::nullopt;
+    QStringList out;
+    for (const QJsonValue& item : *a) {
+        if (!item.isString()) return std::nullopt;
+        out << item.toString();
+    }
+    return out;
+}
+
+std::optional<QJsonObject> UserDefaults::dictionary(const QString& key) const {
+    const QJsonValue v = value(key);
+    if (!v.isObject()) return std::nullopt;
+    return v.toObject();
+}
+
+std::optional<QByteArray> UserDefaults::data(const QString& key) const {
+    const QJsonValue v = value(key);
+    if (!v.isString()) return std::nullopt;
+    auto decoded = QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded) return std::nullopt;
+    return *decoded;
+}
+
+void UserDefaults::set(const QString& key, const QJsonValue& newValue) {
+    if (newValue.isUndefined() || newValue.isNull()) {
+        remove(key);
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        auto it = values_.constFind(key);
+        if (it != values_.constEnd() && *it == newValue) return;
+        values_.insert(key, newValue);
+        lastWriteOk_ = writeLocked();
+    }
+    emit valueChanged(key);
+}
+
+void UserDefaults::setStringArray(const QString& key, const QStringList& v) {
+    set(key, QJsonArray::fromStringList(v));
+}
+
+void UserDefaults::setData(const QString& key, const QByteArray& v) {
+    set(key, QJsonValue(QString::fromLatin1(v.toBase64())));
+}
+
+void UserDefaults::remove(const QString& key) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!values_.contains(key)) return;
+        values_.remove(key);
+        lastWriteOk_ = writeLocked();
+    }
+    emit valueChanged(key);
+}
+
+bool UserDefaults::lastWriteSucceeded() const {
+    std::lock_guard lock(mutex_);
+    return lastWriteOk_;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Platform/Ui/StatusBarBackend.h"
+
+#include <QIcon>
+#include <QImage>
+
+#include <vector>
+
+class QSystemTrayIcon;
+
+// Status items as system tray icons, one per item, shown while the item is visible.
+class TrayStatusBackend : public StatusBarBackend {
+public:
+    TrayStatusBackend();
+    ~TrayStatusBackend() override;
+
+    void addItem(StatusItem* item) override;
+    void removeItem(StatusItem* item) override;
+    void updateItem(StatusItem* item) override;
+    QRect screenRect(const StatusItem* item) const override;
+    bool containsScreenPoint(const QPoint& globalPos) const override;
+
+    // Tray icons are square: the image centred on a transparent square of its longer side, so
+    // that the tray scales it down keeping its aspect. An empty image gives a transparent square.
+    static QImage squareImage(const QImage& image);
+    QSystemTrayIcon* trayIcon(const StatusItem* item) const;
+
+private:
+    struct Entry {
+        StatusItem* item;
+        QSystemTrayIcon* icon;
+        qint64 imageKey;
+    };
+    Entry* find(const StatusItem* item);
+    const Entry* find(const StatusItem* item) const;
+    std::vector<Entry> entries_;
+};

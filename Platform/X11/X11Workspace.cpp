@@ -1,0 +1,314 @@
+#include "Platform/X11/X11Workspace.h"
+
+#include "Platform/Desktop/DesktopEntries.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeDatabase>
+#include <QPointer>
+#include <QSet>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include <X11/Xlib.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+xcb_connection_t* qtConnection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+template <typename T>
+struct Reply {
+    T* p = nullptr;
+    explicit Reply(T* reply) : p(reply) {}
+    ~Reply() { std::free(p); }
+    Reply(const Reply&) = delete;
+    Reply& operator=(const Reply&) = delete;
+    T* operator->() const { return p; }
+    explicit operator bool() const { return p != nullptr; }
+};
+
+QString executableOf(qint64 pid) {
+    QString exe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
+    if (exe.endsWith(QLatin1String(" (deleted)"))) exe.chop(10);
+    return exe;
+}
+
+QString argv0Of(qint64 pid) {
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.read(4096);
+    return QString::fromLocal8Bit(bytes.left(bytes.indexOf('\0') >= 0 ? bytes.indexOf('\0') : bytes.size()));
+}
+
+}  // namespace
+
+X11Workspace::X11Workspace(QObject* parent) : Workspace() {
+    setParent(parent);
+    xcb_connection_t* c = qtConnection();
+    if (!c) return;
+    connection_ = c;
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        // Xlib's default screen is the one Qt uses.
+        if (Display* display = x11->display()) root_ = uint32_t(XDefaultRootWindow(display));
+    }
+    // Follow the active window: add property changes to what this client hears on the root.
+    Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root_), nullptr));
+    if (attributes) {
+        const uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(c, root_, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(c);
+    }
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+X11Workspace::~X11Workspace() {
+    if (auto* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
+}
+
+bool X11Workspace::connected() const { return connection_ != nullptr; }
+
+uint32_t X11Workspace::atom(const char* name) {
+    const QByteArray key(name);
+    auto it = atoms_.constFind(key);
+    if (it != atoms_.constEnd()) return *it;
+    auto* c = static_cast<xcb_connection_t*>(connection_);
+    xcb_generic_error_t* error = nullptr;
+    Reply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), &error));
+    std::free(error);
+    const uint32_t value = reply ? reply->atom : 0;
+    if (value) atoms_.insert(key, value);
+    return value;
+}
+
+std::vector<uint32_t> X11Workspace::cardinals(uint32_t window, const char* property, uint32_t type) {
+    std::vector<uint32_t> values;
+    if (!connected() || window == 0) return values;
+    auto* c = static_cast<xcb_connection_t*>(connection_);
+    // A window may vanish at any moment: its error is taken here, not left for the event loop.
+    xcb_generic_error_t* error = nullptr;
+    Reply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom(property), type, 0, 16384), &error));
+    std::free(error);
+    if (!reply || reply->format != 32 || reply->type != type) return values;
+    const int count = xcb_get_property_value_length(reply.p) / 4;
+    const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply.p));
+    values.assign(data, data + count);
+    return values;
+}
+
+std::optional<qint64> X11Workspace::pidOfWindow(uint32_t window) {
+    const auto values = cardinals(window, "_NET_WM_PID", XCB_ATOM_CARDINAL);
+    if (values.empty() || values.front() == 0) return std::nullopt;
+    return qint64(values.front());
+}
+
+std::vector<uint32_t> X11Workspace::clientWindows(bool stacking) {
+    if (stacking) {
+        auto windows = cardinals(root_, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW);
+        if (!windows.empty()) return windows;
+    }
+    return cardinals(root_, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW);
+}
+
+bool X11Workspace::hasWindowManager() {
+    const auto check = cardinals(root_, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW);
+    if (check.empty() || check.front() == 0) return false;
+    const auto self = cardinals(check.front(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW);
+    return !self.empty() && self.front() == check.front();
+}
+
+RunningApplication X11Workspace::applicationForPid(qint64 pid) {
+    RunningApplication app;
+    app.pid = pid;
+    const QString argv0 = argv0Of(pid);
+    QString exe = executableOf(pid);
+    if (exe.isEmpty()) exe = argv0;
+    const QString program = QFileInfo(exe).fileName();
+    if (auto entry = DesktopEntries::shared().entryForProgram(exe, argv0)) {
+        app.bundleIdentifier = entry->id;
+        app.localizedName = entry->name.isEmpty() ? program : entry->name;
+        app.bundlePath = entry->path;
+    } else {
+        app.bundleIdentifier = program;
+        app.localizedName = program;
+        app.bundlePath = exe;
+    }
+    return app;
+}
+
+std::optional<RunningApplication> X11Workspace::frontmostApplication() {
+    if (!connected()) return std::nullopt;
+    const auto active = cardinals(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
+    if (active.empty() || active.front() == 0) return std::nullopt;
+    const auto pid = pidOfWindow(active.front());
+    if (!pid) return std::nullopt;
+    return applicationForPid(*pid);
+}
+
+std::vector<RunningApplication> X11Workspace::runningApplications() {
+    std::vector<RunningApplication> apps;
+    if (!connected()) return apps;
+    QSet<qint64> seen;
+    for (uint32_t window : clientWindows(false)) {
+        const auto pid = pidOfWindow(window);
+        if (!pid || seen.contains(*pid)) continue;
+        seen.insert(*pid);
+        apps.push_back(applicationForPid(*pid));
+    }
+    return apps;
+}
+
+std::vector<uint32_t> X11Workspace::windowsOf(qint64 pid) {
+    std::vector<uint32_t> windows;
+    if (!connected() || pid <= 0) return windows;
+    for (uint32_t window : clientWindows(true)) {
+        if (pidOfWindow(window) == pid) windows.push_back(window);
+    }
+    return windows;
+}
+
+void X11Workspace::sendToRoot(uint32_t window, const char* messageType, const std::vector<uint32_t>& data) {
+    auto* c = static_cast<xcb_connection_t*>(connection_);
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom(messageType);
+    for (size_t i = 0; i < data.size() && i < 5; ++i) event.data.data32[i] = data[i];
+    xcb_send_event(c, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+}
+
+bool X11Workspace::activate(const RunningApplication& app) {
+    const auto windows = windowsOf(app.pid);
+    if (windows.empty()) return false;
+    const uint32_t window = windows.back();
+    auto* c = static_cast<xcb_connection_t*>(connection_);
+    if (hasWindowManager()) {
+        // Source 2: a pager acting for the user, which window managers obey.
+        sendToRoot(window, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});
+        xcb_flush(c);
+        return true;
+    }
+    // No window manager: raise and focus it ourselves.
+    const uint32_t above = XCB_STACK_MODE_ABOVE;
+    std::free(xcb_request_check(c, xcb_configure_window_checked(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above)));
+    xcb_void_cookie_t focus =
+        xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
+    if (xcb_generic_error_t* error = xcb_request_check(c, focus)) {
+        std::free(error);  // not viewable
+        return false;
+    }
+    return true;
+}
+
+bool X11Workspace::terminate(const RunningApplication& app) {
+    const auto windows = windowsOf(app.pid);
+    if (windows.empty()) return false;
+    auto* c = static_cast<xcb_connection_t*>(connection_);
+    const bool managed = hasWindowManager();
+    const uint32_t protocols = atom("WM_PROTOCOLS");
+    const uint32_t deleteWindow = atom("WM_DELETE_WINDOW");
+    int asked = 0;
+    for (uint32_t window : windows) {
+        if (managed) {
+            sendToRoot(window, "_NET_CLOSE_WINDOW", {XCB_CURRENT_TIME, 2});
+            ++asked;
+            continue;
+        }
+        // Without a window manager, ask the window itself, if it takes the request.
+        const auto supported = cardinals(window, "WM_PROTOCOLS", XCB_ATOM_ATOM);
+        if (std::find(supported.begin(), supported.end(), deleteWindow) == supported.end()) continue;
+        xcb_client_message_event_t event;
+        std::memset(&event, 0, sizeof event);
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = protocols;
+        event.data.data32[0] = deleteWindow;
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_void_cookie_t sent =
+            xcb_send_event_checked(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+        if (xcb_generic_error_t* error = xcb_request_check(c, sent)) {
+            std::free(error);  // the window is gone
+            continue;
+        }
+        ++asked;
+    }
+    xcb_flush(c);
+    return asked > 0;
+}
+
+QIcon X11Workspace::icon(const QString& bundleIdentifierOrPath) {
+    const QString key = bundleIdentifierOrPath;
+    if (key.isEmpty()) return {};
+    if (key.startsWith(QLatin1Char('/'))) {
+        if (key.endsWith(QLatin1String(".desktop"))) {
+            if (auto entry = DesktopEntries::parse(key, QFileInfo(key).fileName())) return DesktopEntries::icon(*entry);
+            return {};
+        }
+        const QFileInfo info(key);
+        if (info.isFile() && info.isExecutable()) {
+            if (auto entry = DesktopEntries::shared().entryForProgram(key)) return DesktopEntries::icon(*entry);
+        }
+        // Any other file: the icon of its type.
+        if (info.isDir()) return QIcon::fromTheme(QStringLiteral("folder"));
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(info);
+        QIcon icon = QIcon::fromTheme(type.iconName());
+        return icon.isNull() ? QIcon::fromTheme(type.genericIconName()) : icon;
+    }
+    if (auto entry = DesktopEntries::shared().entry(key)) return DesktopEntries::icon(*entry);
+    QString name = key;
+    if (name.endsWith(QLatin1String(".desktop"))) name.chop(8);
+    return QIcon::fromTheme(name);
+}
+
+bool X11Workspace::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+void X11Workspace::revealFile(const QString& path) {
+    const QFileInfo info(path);
+    const QUrl folder = QUrl::fromLocalFile(info.absolutePath());
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    message << QStringList{QUrl::fromLocalFile(info.absoluteFilePath()).toString()} << QString();
+    QDBusPendingCall call = QDBusConnection::sessionBus().asyncCall(message, 5000);
+    auto* watcher = new QDBusPendingCallWatcher(call, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [folder](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        // No file manager answered: open the folder instead.
+        if (w->isError()) QDesktopServices::openUrl(folder);
+    });
+}
+
+bool X11Workspace::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t") return false;
+    auto* event = static_cast<xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
+    auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
+    if (notify->window != root_ || notify->atom != atom("_NET_ACTIVE_WINDOW")) return false;
+    const auto active = cardinals(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
+    const qint64 pid = active.empty() ? 0 : pidOfWindow(active.front()).value_or(0);
+    if (pid != lastFrontPid_) {
+        lastFrontPid_ = pid;
+        emit frontmostApplicationChanged();
+    }
+    return false;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "Platform/Desktop/Workspace.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QHash>
+
+#include <cstdint>
+#include <vector>
+
+// The workspace on an X11 desktop: windows and the active window through EWMH on the
+// application's X connection, identities and icons from the desktop entries (a file that is
+// no application gets the icon of its type). GUI thread only.
+class X11Workspace final : public Workspace, public QAbstractNativeEventFilter {
+    Q_OBJECT
+public:
+    explicit X11Workspace(QObject* parent = nullptr);
+    ~X11Workspace() override;
+
+    std::optional<RunningApplication> frontmostApplication() override;
+    std::vector<RunningApplication> runningApplications() override;
+    bool activate(const RunningApplication& app) override;
+    bool terminate(const RunningApplication& app) override;
+    QIcon icon(const QString& bundleIdentifierOrPath) override;
+    bool openUrl(const QUrl& url) override;
+    void revealFile(const QString& path) override;
+
+    // The application a process is: its desktop entry, found through /proc/<pid>/exe.
+    static RunningApplication applicationForPid(qint64 pid);
+    // The client windows of a process, bottom to top.
+    std::vector<uint32_t> windowsOf(qint64 pid);
+    // Whether an EWMH window manager runs.
+    bool hasWindowManager();
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    bool connected() const;
+    uint32_t atom(const char* name);
+    std::vector<uint32_t> cardinals(uint32_t window, const char* property, uint32_t type);
+    std::optional<qint64> pidOfWindow(uint32_t window);
+    std::vector<uint32_t> clientWindows(bool stacking);
+    void sendToRoot(uint32_t window, const char* messageType, const std::vector<uint32_t>& data);
+
+    void* connection_ = nullptr;  // xcb_connection_t
+    uint32_t root_ = 0;
+    QHash<QByteArray, uint32_t> atoms_;
+    qint64 lastFrontPid_ = 0;
+};

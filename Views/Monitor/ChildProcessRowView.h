@@ -1,0 +1,58 @@
+#pragma once
+
+#include "Views/Shared/Motion.h"
+#include "Source/Features/System/AppProcessInfo.h"
+#include "Source/Features/System/MonitorTab.h"
+#include "Views/Monitor/NumericTextCell.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+
+// The indented row of one process inside an expanded group: its name (cut in the middle), its
+// PID and its figures, drawn as one block centred in the row when it is narrower than the row.
+// Not selectable.
+class ChildProcessRowView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int rowHeight = 18;
+    static constexpr double indent = 39;
+    static constexpr double pidSpacing = 6;
+
+    ChildProcessRowView(AppProcessInfo process, MonitorTab tab, std::function<void(bool)> onHoverChanged,
+                        QWidget* parent = nullptr);
+
+    const AppProcessInfo& process() const { return process_; }
+    bool isHovering() const { return isHovering_; }
+    void setProcess(const AppProcessInfo& process, MonitorTab tab);
+
+    // Where the block of name, PID and figures starts, and the width the name gets, in a row of
+    // the given width.
+    struct Block {
+        double left = 0;
+        double nameWidth = 0;
+        double pidWidth = 0;
+    };
+    Block block(double rowWidth) const;
+    static QString pidText(int32_t pid);
+
+    QSize sizeHint() const override { return QSize(324, rowHeight); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void setHovering(bool hovering);
+
+    AppProcessInfo process_;
+    MonitorTab tab_;
+    std::function<void(bool)> onHoverChanged_;
+    bool isHovering_ = false;
+    Motion::AnimatedValue hover_{this, 0.0, [this] { update(); }};
+    NumericTextCell cpuText_;
+    NumericTextCell memoryText_;
+};

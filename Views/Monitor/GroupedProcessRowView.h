@@ -1,0 +1,81 @@
+#pragma once
+
+#include "Views/Shared/Motion.h"
+#include "Source/Features/System/GroupedProcessInfo.h"
+#include "Source/Features/System/MonitorTab.h"
+#include "Views/Monitor/NumericTextCell.h"
+
+#include <QColor>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class SymbolButton;
+
+
+// One row of the process well per process group: an expand button (groups of two or more), the
+// application's icon, the name with a "+N" badge of further processes, the CPU and memory
+// figures coloured by load on their own tab, and a chevron while hovered. A click outside the
+// expand button opens the group.
+class GroupedProcessRowView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int rowHeight = 28;
+    static constexpr double expandColumn = 16;
+    static constexpr double iconSide = 16;
+    static constexpr double iconSpacing = 7;
+    static constexpr double cpuColumn = 62;
+    static constexpr double memoryColumn = 70;
+    static constexpr double trailingColumn = 14;
+
+    GroupedProcessRowView(GroupedProcessInfo process, MonitorTab tab, bool isExpanded, std::function<void()> onToggle,
+                          std::function<void()> onSelect, std::function<void(bool)> onHoverChanged,
+                          QWidget* parent = nullptr);
+
+    const GroupedProcessInfo& process() const { return process_; }
+    MonitorTab tab() const { return tab_; }
+    bool isExpanded() const { return isExpanded_; }
+    bool isHovering() const { return isHovering_; }
+    // New figures for the same group (the figures roll to their new values).
+    void setProcess(const GroupedProcessInfo& process, MonitorTab tab, bool isExpanded);
+    SymbolButton* expandButton() const { return expand_; }
+
+    // Load colours: each figure is coloured only on its own metric's tab.
+    static QColor cpuColor(double totalCPU, MonitorTab tab, const QPalette& palette);
+    static QColor memColor(uint64_t totalMemory, MonitorTab tab, const QPalette& palette);
+    enum class Load { high, raised, normal, muted };
+    static Load cpuLoad(double totalCPU, MonitorTab tab);
+    static Load memLoad(uint64_t totalMemory, MonitorTab tab);
+    static QColor color(Load load, const QPalette& palette);
+    // "+N" for N further processes; empty for a group of one.
+    static QString badgeText(int count);
+
+    QSize sizeHint() const override { return QSize(324, rowHeight); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void setHovering(bool hovering);
+    void turnChevron(bool animated);
+
+    GroupedProcessInfo process_;
+    MonitorTab tab_;
+    bool isExpanded_;
+    std::function<void()> onToggle_;
+    std::function<void()> onSelect_;
+    std::function<void(bool)> onHoverChanged_;
+    bool isHovering_ = false;
+    bool pressed_ = false;
+    Motion::AnimatedValue hover_{this, 0.0, [this] { update(); }};
+    SymbolButton* expand_ = nullptr;
+    NumericTextCell cpuText_;
+    NumericTextCell memoryText_;
+    QPointer<Motion::Animator> turnAnimator_;
+};

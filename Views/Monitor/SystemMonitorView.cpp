@@ -1,0 +1,723 @@
+#include "Views/Monitor/SystemMonitorView.h"
+
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Source/Features/System/MetricArchive.h"
+#include "Source/Features/System/NetworkMonitor.h"
+#include "Source/Features/System/ProcessMonitor.h"
+#include "Source/Features/System/SystemSampler.h"
+#include "Source/Features/System/SystemStats.h"
+#include "Views/Monitor/BlurFade.h"
+#include "Views/Monitor/ChartWell.h"
+#include "Views/DiskPane/MonitorDiskTab.h"
+#include "Views/Monitor/MonitorTabPicker.h"
+#include "Views/Monitor/ProcessDetailView.h"
+#include "Views/Monitor/ProcessSearchRow.h"
+#include "Views/Monitor/ProcessWell.h"
+#include "Views/Shared/ContinuousCorners.h"
+#include "Views/Shared/GlassCard.h"
+#include "Views/Shared/GlassCardContainer.h"
+#include "Views/Monitor/StatsDashboard.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QPainterPath>
+#include <QShortcut>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+constexpr double kHeaderTop = 52;
+constexpr double kHeaderHeight = 132;
+constexpr double kMidTop = 208;
+constexpr double kMidHeight = 38;
+constexpr double kBodyTop = 258;
+constexpr double kBodyHeight = 378;
+constexpr double kStatsHeight = 572;
+constexpr double kDropletWidth = 36;
+constexpr double kDropletHeight = 18;
+constexpr double kBarHeight = 48;
+
+QRectF lerp(const QRectF& a, const QRectF& b, double t) {
+    return QRectF(a.x() + (b.x() - a.x()) * t, a.y() + (b.y() - a.y()) * t, a.width() + (b.width() - a.width()) * t,
+                  a.height() + (b.height() - a.height()) * t);
+}
+double lerp(double a, double b, double t) { return a + (b - a) * t; }
+
+QGraphicsOpacityEffect* opacityEffect(QWidget* widget) {
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect());
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(widget);
+        effect->setOpacity(1);
+        widget->setGraphicsEffect(effect);
+    }
+    return effect;
+}
+}  // namespace
+
+// MARK: enumerations
+
+QString SystemMonitorView::rawValue(ChartRange range) {
+    return range == ChartRange::live ? QStringLiteral("live") : QStringLiteral("day");
+}
+
+std::optional<SystemMonitorView::ChartRange> SystemMonitorView::chartRangeFromRawValue(const QString& raw) {
+    for (ChartRange range : allRanges)
+        if (rawValue(range) == raw) return range;
+    return std::nullopt;
+}
+
+QString SystemMonitorView::label(ChartRange range) {
+    return range == ChartRange::live ? QStringLiteral("LIVE") : QStringLiteral("24H");
+}
+
+QString SystemMonitorView::rawValue(CardSlot slot) {
+    switch (slot) {
+    case CardSlot::header: return QStringLiteral("header");
+    case CardSlot::mid: return QStringLiteral("mid");
+    case CardSlot::body: return QStringLiteral("body");
+    }
+    return {};
+}
+
+SystemMonitorView::SlotGeometry SystemMonitorView::glassRect(CardSlot slot, bool fused, bool statsMode) {
+    if (statsMode) {
+        switch (slot) {
+        case CardSlot::header: return {0, 636, 0, 24};
+        case CardSlot::mid: return {158, 38, 40, 24};
+        case CardSlot::body: return {288, 170.1, 70, 24};
+        }
+    }
+    if (fused) return {60, 516, 0, 24};
+    switch (slot) {
+    case CardSlot::header: return {0, 196, 0, 24};
+    case CardSlot::mid: return {208, 38, 0, 19};
+    case CardSlot::body: return {258, 378, 0, 24};
+    }
+    return {};
+}
+
+const Motion::Animation& SystemMonitorView::statsMorph() {
+    static const Motion::Animation animation = Motion::Animation::spring(0.45, 1.0);
+    return animation;
+}
+
+SystemMonitorView::Sources SystemMonitorView::Sources::shared() {
+    static const double physical = [] {
+        const auto memory = SystemStats::getMemory();
+        return memory ? double(memory->total) : 0.0;
+    }();
+    Sources s;
+    s.monitor = &ProcessMonitor::shared();
+    s.network = &NetworkMonitor::shared();
+    s.sampler = &SystemSampler::shared();
+    s.archive = &MetricArchive::shared();
+    s.disk = &MonitorDiskTab::shared();
+    s.physicalMemory = physical;
+    return s;
+}
+
+// MARK: construction
+
+SystemMonitorView::SystemMonitorView(MonitorTab initialTab, std::function<void()> onDismiss, QWidget* parent)
+    : SystemMonitorView(initialTab, std::move(onDismiss), Sources::shared(), parent) {}
+
+SystemMonitorView::SystemMonitorView(MonitorTab initialTab, std::function<void()> onDismiss, Sources sources,
+                                     QWidget* parent)
+    : QWidget(parent), sources_(sources), onDismiss_(std::move(onDismiss)), selectedTab_(initialTab),
+      listTab_(initialTab == MonitorTab::stats ? MonitorTab::cpu : initialTab), shownHeaderTab_(listTab_) {
+    if (!sources_.monitor) sources_.monitor = &ProcessMonitor::shared();
+    if (!sources_.network) sources_.network = &NetworkMonitor::shared();
+    if (!sources_.sampler) sources_.sampler = &SystemSampler::shared();
+    if (!sources_.archive) sources_.archive = &MetricArchive::shared();
+    if (!sources_.disk) sources_.disk = &MonitorDiskTab::shared();
+    build();
+}
+
+SystemMonitorView::~SystemMonitorView() = default;
+
+void SystemMonitorView::build() {
+    setAttribute(Qt::WA_TranslucentBackground);
+    container_ = new GlassCardContainer(8, this);
+    area_ = new QWidget;
+    area_->setAttribute(Qt::WA_TranslucentBackground);
+    container_->setContent(area_);
+
+    // Glass, back to front: body, mid, header, navigation, action.
+    for (CardSlot slot : {CardSlot::body, CardSlot::mid, CardSlot::header}) {
+        auto* card = new GlassCard(24, std::nullopt, true, std::nullopt, area_);
+        card->setAttribute(Qt::WA_TransparentForMouseEvents);
+        cards_[size_t(slot)] = card;
+    }
+    navGlass_ = new GlassCard(24, std::nullopt, true, std::nullopt, area_);
+    actionGlass_ = new GlassCard(24, std::nullopt, true, std::nullopt, area_);
+    navGlass_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    actionGlass_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    picker_ = new MonitorTabPicker(selectedTab_, [this](MonitorTab tab) { selectTab(tab); }, area_);
+    picker_->setGeometry(12, 12, 312, MonitorTabPicker::stripHeight);
+
+    listCards_ = new QWidget(area_);
+    listCards_->setAttribute(Qt::WA_TranslucentBackground);
+    listCards_->setGeometry(0, 0, int(contentWidth), int(contentHeight));
+    headerHolder_ = new QWidget(listCards_);
+    headerHolder_->setGeometry(12, int(kHeaderTop) - 8, 312, int(kHeaderHeight) + 8);
+    midHolder_ = new QWidget(listCards_);
+    midHolder_->setGeometry(0, int(kMidTop), int(contentWidth), int(kMidHeight));
+    bodyHolder_ = new QWidget(listCards_);
+    bodyHolder_->setGeometry(0, int(kBodyTop), int(contentWidth), int(kBodyHeight));
+    bodyHolder_->setMask(QRegion(ContinuousCorners::roundedRect(QRectF(0, 0, contentWidth, kBodyHeight), 24)
+                                     .toFillPolygon()
+                                     .toPolygon()));
+    for (QWidget* holder : {headerHolder_, midHolder_, bodyHolder_}) holder->setAttribute(Qt::WA_TranslucentBackground);
+    picker_->raise();  // above the list cards' layer, which spans the whole area
+
+    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape_->setContext(Qt::WindowShortcut);
+    connect(escape_, &QShortcut::activated, this, [this] {
+        if (!isShowingDetail() && onDismiss_) onDismiss_();
+    });
+
+    connect(sources_.disk, &MonitorDiskTab::inspectedItemChanged, this, [this] { diskInspectionChanged(); });
+
+    rebuildListContent(Motion::Animation::linear(0), false);
+    lastStatsMode_ = isStatsMode();
+    lastShowingDetail_ = isShowingDetail();
+    applyMode(Motion::Animation::linear(0));
+}
+
+void SystemMonitorView::resizeEvent(QResizeEvent*) {
+    container_->setGeometry(int(padding), int(padding), std::max(0, width() - int(2 * padding)), int(contentHeight));
+}
+
+// MARK: derived
+
+bool SystemMonitorView::isShowingDetail() const {
+    return selectedProcess_.has_value() || sources_.disk->inspectedItemID().has_value();
+}
+
+QString SystemMonitorView::paneSource() const {
+    return listTab_ == MonitorTab::disk ? QStringLiteral("disk") : QStringLiteral("process");
+}
+
+bool SystemMonitorView::searchFocused() const { return searchFocused_; }
+
+bool SystemMonitorView::escapeClosesPopup() const { return escape_->isEnabled() && !isShowingDetail(); }
+
+GlassCard* SystemMonitorView::cardGlass(CardSlot slot) const { return cards_[size_t(slot)]; }
+
+QWidget* SystemMonitorView::detailPiece(int part) const {
+    return part >= 0 && part < 3 ? detail_[size_t(part)].data() : nullptr;
+}
+
+QString SystemMonitorView::detailIdentity() const {
+    if (selectedProcess_) return QStringLiteral("detail-") + selectedProcess_->name;
+    if (const auto id = sources_.disk->inspectedItemID()) return QStringLiteral("detail-") + *id;
+    return {};
+}
+
+// MARK: chart well
+
+bool SystemMonitorView::archiveHasRange(MonitorTab tab) {
+    return tab == MonitorTab::cpu || tab == MonitorTab::memory || tab == MonitorTab::disk;
+}
+
+QColor SystemMonitorView::tint(MonitorTab tab) {
+    switch (tab) {
+    case MonitorTab::cpu: return SystemColors::green();
+    case MonitorTab::memory: return SystemColors::orange();
+    case MonitorTab::network: return SystemColors::blue();
+    case MonitorTab::disk: return SystemColors::cyan();
+    case MonitorTab::stats: return SystemColors::indigo();
+    }
+    return SystemColors::green();
+}
+
+MetricChartKind SystemMonitorView::kind(MonitorTab tab) {
+    switch (tab) {
+    case MonitorTab::memory: return MetricChartKind::bytes;
+    case MonitorTab::network: return MetricChartKind::rate;
+    default: return MetricChartKind::percent;
+    }
+}
+
+std::vector<double> SystemMonitorView::chartData(MonitorTab tab, const ProcessMonitor& monitor, double physicalMemory) {
+    switch (tab) {
+    case MonitorTab::cpu: return monitor.cpuHistory();
+    case MonitorTab::memory: {
+        std::vector<double> bytes;
+        bytes.reserve(monitor.memoryHistory().size());
+        for (double percent : monitor.memoryHistory()) bytes.push_back(percent / 100.0 * physicalMemory);
+        return bytes;
+    }
+    case MonitorTab::network: return monitor.downloadHistory();
+    case MonitorTab::disk: return monitor.diskHistory();
+    case MonitorTab::stats: return {};
+    }
+    return {};
+}
+
+std::vector<double> SystemMonitorView::archivedSeries(MonitorTab tab, const std::vector<MetricSample>& archive,
+                                                      double physicalMemory) {
+    std::vector<double> series;
+    if (tab == MonitorTab::network || tab == MonitorTab::stats) return series;
+    series.reserve(archive.size());
+    for (const MetricSample& s : archive) {
+        switch (tab) {
+        case MonitorTab::cpu: series.push_back(s.cpu); break;
+        case MonitorTab::memory: series.push_back(s.memory / 100.0 * physicalMemory); break;
+        case MonitorTab::disk: series.push_back(s.disk); break;
+        default: break;
+        }
+    }
+    return series;
+}
+
+std::vector<double> SystemMonitorView::chartData() const {
+    return chartData(selectedTab_, *sources_.monitor, sources_.physicalMemory);
+}
+
+std::vector<double> SystemMonitorView::archivedSeries() const {
+    return archivedSeries(selectedTab_, archive_, sources_.physicalMemory);
+}
+
+std::vector<QDateTime> SystemMonitorView::archivedTimestamps() const {
+    std::vector<QDateTime> times;
+    times.reserve(archive_.size());
+    for (const MetricSample& s : archive_) times.push_back(s.at);
+    return times;
+}
+
+void SystemMonitorView::loadArchive() {
+    QPointer<SystemMonitorView> self(this);
+    sources_.archive->load([self](std::vector<MetricSample> samples) {
+        if (self) self->setArchive(std::move(samples));
+    });
+}
+
+// MARK: state changes
+
+void SystemMonitorView::selectTab(MonitorTab tab) {
+    if (tab == selectedTab_) return;
+    setChartHighlightValue(std::nullopt);
+    setSelectedHistoryTimestamp(std::nullopt);
+    const Motion::Animation animation =
+        tab == MonitorTab::stats || selectedTab_ == MonitorTab::stats ? statsMorph() : Motion::move();
+    if (tab == MonitorTab::stats) setSearchFocused(false);
+    if ((tab == MonitorTab::network || tab == MonitorTab::stats) && chartRange_ != ChartRange::live) {
+        chartRange_ = ChartRange::live;
+        emit chartRangeChanged();
+    }
+    selectedTab_ = tab;
+    const bool listChanged = tab != MonitorTab::stats && tab != listTab_;
+    if (listChanged) listTab_ = tab;
+    picker_->setSelection(tab);
+    if (listChanged) rebuildListContent(animation, false);
+    emit selectedTabChanged(tab);
+    if (listChanged) emit listTabChanged(listTab_);
+    applyMode(animation);
+}
+
+void SystemMonitorView::setSearchText(const QString& text) {
+    if (text == searchText_) return;
+    searchText_ = text;
+    emit searchTextChanged(text);
+}
+
+void SystemMonitorView::setSearchFocused(bool focused) {
+    if (focused == searchFocused_) return;
+    searchFocused_ = focused;
+    emit searchFocusRequested(focused);
+}
+
+void SystemMonitorView::toggleExpanded(const QString& groupName) {
+    if (!expandedGroups_.remove(groupName)) expandedGroups_.insert(groupName);
+    emit expandedGroupsChanged();
+}
+
+void SystemMonitorView::setChartHighlightValue(std::optional<double> value) {
+    if (value == chartHighlightValue_) return;
+    chartHighlightValue_ = value;
+    emit chartHighlightValueChanged();
+}
+
+void SystemMonitorView::setSelectedHistoryTimestamp(std::optional<QDateTime> at) {
+    if (at == selectedHistoryTimestamp_) return;
+    selectedHistoryTimestamp_ = at;
+    setFrozenOrder({});
+    setChartHighlightValue(std::nullopt);
+    emit selectedHistoryTimestampChanged();
+}
+
+void SystemMonitorView::chooseChartRange(ChartRange range) {
+    if (range != chartRange_) {
+        chartRange_ = range;
+        emit chartRangeChanged();
+    }
+    if (range == ChartRange::day) loadArchive();
+}
+
+void SystemMonitorView::setArchive(std::vector<MetricSample> samples) {
+    archive_ = std::move(samples);
+    emit archiveChanged();
+}
+
+void SystemMonitorView::setFrozenOrder(QStringList order) {
+    if (order == frozenOrder_) return;
+    frozenOrder_ = std::move(order);
+    emit frozenOrderChanged();
+}
+
+void SystemMonitorView::setPointerInList(bool inside) {
+    if (inside == isPointerInList_) return;
+    isPointerInList_ = inside;
+    if (!inside) setFrozenOrder({});
+    emit pointerInListChanged(inside);
+}
+
+void SystemMonitorView::selectProcess(std::optional<GroupedProcessInfo> group) {
+    reformNavigation([this, group = std::move(group)] {
+        selectedProcess_ = group;
+        emit selectedProcessChanged();
+    });
+}
+
+void SystemMonitorView::reformNavigation(const std::function<void()>& change) {
+    const Motion::Animation animation = isShowingDetail() ? Motion::morph() : Motion::droplet();
+    change();
+    applyMode(animation);
+}
+
+void SystemMonitorView::diskInspectionChanged() {
+    applyMode(lastShowingDetail_ ? Motion::morph() : Motion::droplet());
+}
+
+// MARK: content
+
+void SystemMonitorView::rebuildListContent(const Motion::Animation& animation, bool) {
+    const bool animated = !(animation.kind == Motion::Animation::Kind::linear && animation.duration <= 0);
+    // The header follows the list tab; the middle and body follow the pane source.
+    if (!header_ || shownHeaderTab_ != listTab_) {
+        if (header_) fadeOutAndDelete(header_, animation);
+        if (listTab_ == MonitorTab::disk) {
+            QWidget* disk = sources_.disk->makeHeader(headerHolder_);
+            disk->setGeometry(0, 8, 312, int(kHeaderHeight));
+            header_ = disk;
+        } else {
+            auto* well = new ChartWell(this, headerHolder_);
+            well->setGeometry(0, 0, 312, int(kHeaderHeight) + 8);
+            header_ = well;
+        }
+        header_->show();
+        shownHeaderTab_ = listTab_;
+        if (animated) fadeIn(header_, animation);
+    }
+    if (!mid_ || !body_ || shownPane_ != paneSource()) {
+        if (mid_) fadeOutAndDelete(mid_, animation);
+        if (body_) fadeOutAndDelete(body_, animation);
+        if (listTab_ == MonitorTab::disk) {
+            mid_ = sources_.disk->makeMiddle(midHolder_);
+            body_ = sources_.disk->makeBody(bodyHolder_);
+        } else {
+            mid_ = new ProcessSearchRow(this, midHolder_);
+            body_ = new ProcessWell(this, bodyHolder_);
+        }
+        mid_->setGeometry(0, 0, int(contentWidth), int(kMidHeight));
+        body_->setGeometry(0, 0, int(contentWidth), int(kBodyHeight));
+        mid_->show();
+        body_->show();
+        shownPane_ = paneSource();
+        if (animated) {
+            fadeIn(mid_, animation);
+            fadeIn(body_, animation);
+        }
+    }
+}
+
+void SystemMonitorView::fade(QWidget* widget, double to, const Motion::Animation& animation, double delay,
+                             std::function<void()> done) {
+    if (!widget) return;
+    // One fade per widget: a new one takes over from where the running one is.
+    if (QPointer<Motion::Animator> running = fadeAnimators_.take(widget)) running->stop();
+    if (QPointer<QTimer> pending = fadeDelays_.take(widget)) delete pending;
+    QPointer<QWidget> target(widget);
+    auto finish = [target, to, done] {
+        if (!target) return;
+        if (to >= 1) target->setGraphicsEffect(nullptr);
+        if (done) done();
+    };
+    const bool animated = !(animation.duration <= 0 && !animation.isSpring()) && isVisible();
+    if (!animated) {
+        if (to < 1) opacityEffect(widget)->setOpacity(std::clamp(to, 0.0, 1.0));
+        finish();
+        return;
+    }
+    const double from = qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect())
+                            ? static_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect())->opacity()
+                            : (to > 0 ? 0.0 : 1.0);
+    opacityEffect(widget)->setOpacity(from);
+    QPointer<SystemMonitorView> self(this);
+    auto run = [self, target, from, to, animation, finish] {
+        if (!target || !self) return;
+        Motion::Animator* a = Motion::animate(
+            target, animation,
+            [target, from, to](double p) {
+                if (!target) return;
+                if (auto* e = qobject_cast<QGraphicsOpacityEffect*>(target->graphicsEffect()))
+                    e->setOpacity(std::clamp(lerp(from, to, p), 0.0, 1.0));
+            },
+            finish);
+        if (a)
+            self->fadeAnimators_.insert(target.data(), a);
+        else
+            finish();
+    };
+    if (delay > 0) {
+        auto* timer = new QTimer(widget);
+        timer->setSingleShot(true);
+        fadeDelays_.insert(widget, timer);
+        connect(timer, &QTimer::timeout, widget, [run, timer] {
+            timer->deleteLater();
+            run();
+        });
+        timer->start(int(delay * 1000));
+    } else {
+        run();
+    }
+}
+
+void SystemMonitorView::blur(QWidget* widget, double radius, double opacity, const Motion::Animation& timing,
+                             std::function<void()> done) {
+    if (QPointer<Motion::Animator> running = blurAnimators_.take(widget)) running->stop();
+    auto* effect = qobject_cast<BlurFade*>(widget->graphicsEffect());
+    if (!effect) {
+        effect = new BlurFade(0, 1, widget);
+        widget->setGraphicsEffect(effect);
+    }
+    const double fromRadius = effect->radius(), fromOpacity = effect->opacity();
+    QPointer<QWidget> target(widget);
+    Motion::Animator* a = Motion::animate(
+        widget, timing,
+        [target, fromRadius, fromOpacity, radius, opacity](double p) {
+            if (!target) return;
+            if (auto* e = qobject_cast<BlurFade*>(target->graphicsEffect()))
+                e->set(lerp(fromRadius, radius, p), std::clamp(lerp(fromOpacity, opacity, p), 0.0, 1.0));
+        },
+        std::move(done));
+    if (a) blurAnimators_.insert(widget, a);
+}
+
+void SystemMonitorView::fadeIn(QWidget* widget, const Motion::Animation& animation, double delay) {
+    opacityEffect(widget)->setOpacity(0);
+    fade(widget, 1, animation, delay);
+}
+
+void SystemMonitorView::fadeOutAndDelete(QWidget* widget, const Motion::Animation& animation, double delay) {
+    if (!widget) return;
+    widget->setEnabled(false);
+    widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+    if (!qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect())) opacityEffect(widget)->setOpacity(1);
+    QPointer<QWidget> target(widget);
+    fade(widget, 0, animation, delay, [target] {
+        if (target) target->deleteLater();
+    });
+}
+
+// MARK: modes
+
+void SystemMonitorView::applyMode(const Motion::Animation& animation) {
+    const bool fused = isFused();
+    const bool stats = isStatsMode();
+    const bool detail = isShowingDetail();
+    const bool instant = animation.duration <= 0 && !animation.isSpring();
+
+    // Glass.
+    std::array<GlassFrame, 5> target{};
+    for (CardSlot slot : {CardSlot::header, CardSlot::mid, CardSlot::body}) {
+        const SlotGeometry g = glassRect(slot, fused, stats);
+        // In Stats mode the middle and body cards shrink into the header card; our card surface is
+        // translucent, so they fade as they go instead of showing through it.
+        const double opacity = stats && slot != CardSlot::header ? 0 : 1;
+        target[size_t(slot)] = GlassFrame{QRectF(g.inset, g.top, contentWidth - 2 * g.inset, g.height),
+                                          slot == CardSlot::mid && !fused ? 19.0 : 24.0, opacity};
+    }
+    const double dropletX = (contentWidth - kDropletWidth) / 2;
+    target[3] = detail ? GlassFrame{QRectF(0, 0, contentWidth, kBarHeight), 24, 1}
+                       : GlassFrame{QRectF(dropletX, 56, kDropletWidth, kDropletHeight), 24, 0};
+    target[4] = detail ? GlassFrame{QRectF(0, 588, contentWidth, kBarHeight), 24, 1}
+                       : GlassFrame{QRectF(dropletX, stats ? 156 : 572, kDropletWidth, kDropletHeight), 24, 0};
+    bool glassMoves = false;
+    for (size_t i = 0; i < target.size(); ++i)
+        glassMoves = glassMoves || target[i].rect != glassTo_[i].rect || target[i].radius != glassTo_[i].radius ||
+                     target[i].opacity != glassTo_[i].opacity;
+    if (glassMoves || instant) {
+        if (glassAnimator_) glassAnimator_->stop();
+        glassFrom_ = glassNow_;
+        glassTo_ = target;
+        if (instant || !isVisible()) {
+            placeGlass(1);
+        } else {
+            glassAnimator_ = Motion::animate(this, animation, [this](double p) { placeGlass(p); });
+            if (!glassAnimator_) placeGlass(1);
+        }
+    }
+
+    // The tab strip: hidden and inert while a detail is shown.
+    picker_->setAttribute(Qt::WA_TransparentForMouseEvents, detail);
+    const double pickerTarget = detail ? 0 : 1;
+    if (pickerTarget != pickerOpacity_ || instant) {
+        if (pickerAnimator_) pickerAnimator_->stop();
+        QGraphicsOpacityEffect* effect = opacityEffect(picker_);
+        const double from = pickerOpacity_;
+        pickerOpacity_ = pickerTarget;
+        auto finish = [this] {
+            if (pickerOpacity_ >= 1) picker_->setGraphicsEffect(nullptr);
+            picker_->setVisible(pickerOpacity_ > 0);
+        };
+        picker_->setVisible(true);
+        if (instant || !isVisible()) {
+            effect->setOpacity(pickerTarget);
+            finish();
+        } else {
+            pickerAnimator_ = Motion::animate(
+                picker_, animation, [effect, from, pickerTarget](double p) {
+                    effect->setOpacity(std::clamp(lerp(from, pickerTarget, p), 0.0, 1.0));
+                },
+                finish);
+            if (!pickerAnimator_) finish();
+        }
+    }
+
+    // The list cards: blurred and faded in Stats mode, faded under a detail; inert while fused.
+    listCards_->setAttribute(Qt::WA_TransparentForMouseEvents, fused);
+    {
+        const double radius = stats ? 10 : 0, opacity = fused ? 0 : 1;
+        const bool statsChanged = stats != lastStatsMode_;
+        const Motion::Animation timing = statsChanged ? Motion::Animation::easeOut(stats ? 0.12 : 0.4) : animation;
+        BlurFade* effect = qobject_cast<BlurFade*>(listCards_->graphicsEffect());
+        const double fromRadius = effect ? effect->radius() : (listCards_->isHidden() ? radius : 0);
+        const double fromOpacity = effect ? effect->opacity() : (listCards_->isHidden() ? 0 : 1);
+        if (fromRadius != radius || fromOpacity != opacity || instant) {
+            if (listAnimator_) listAnimator_->stop();
+            if (!effect) {
+                effect = new BlurFade(fromRadius, fromOpacity, listCards_);
+                listCards_->setGraphicsEffect(effect);
+            }
+            listEffect_ = effect;
+            listCards_->setVisible(true);
+            auto finish = [this, opacity] {
+                listCards_->setVisible(opacity > 0);
+                if (opacity >= 1) listCards_->setGraphicsEffect(nullptr);
+            };
+            if (instant || !isVisible() || (statsChanged && timing.duration <= 0)) {
+                effect->set(radius, opacity);
+                finish();
+            } else {
+                listAnimator_ = Motion::animate(
+                    listCards_, timing,
+                    [effect, fromRadius, fromOpacity, radius, opacity](double p) {
+                        effect->set(lerp(fromRadius, radius, p), std::clamp(lerp(fromOpacity, opacity, p), 0.0, 1.0));
+                    },
+                    finish);
+                if (!listAnimator_) finish();
+            }
+        }
+    }
+
+    // The stats dashboard: blurs in, blurs out.
+    if (stats && !stats_) {
+        auto* dashboard = new StatsDashboard(*sources_.sampler, area_);
+        dashboard->setGeometry(12, int(kHeaderTop), 312, int(kStatsHeight));
+        stats_ = dashboard;
+        dashboard->show();
+        if (!instant && isVisible()) {
+            dashboard->setGraphicsEffect(new BlurFade(12, 0, dashboard));
+            QPointer<QWidget> target(dashboard);
+            blur(dashboard, 0, 1, Motion::Animation::easeOut(0.42), [target] {
+                if (target) target->setGraphicsEffect(nullptr);
+            });
+        }
+    } else if (!stats && stats_) {
+        QWidget* leaving = stats_;
+        stats_ = nullptr;
+        leaving->setEnabled(false);
+        leaving->setAttribute(Qt::WA_TransparentForMouseEvents);
+        if (instant || !isVisible()) {
+            leaving->deleteLater();
+        } else {
+            QPointer<QWidget> target(leaving);
+            blur(leaving, 10, 0, Motion::Animation::easeOut(0.12), [target] {
+                if (target) target->deleteLater();
+            });
+        }
+    }
+
+    syncDetail(instant ? Motion::Animation::linear(0) : animation);
+    escape_->setEnabled(!detail);
+    lastStatsMode_ = stats;
+    lastShowingDetail_ = detail;
+}
+
+void SystemMonitorView::placeGlass(double progress) {
+    for (size_t i = 0; i < glassNow_.size(); ++i) {
+        GlassFrame& now = glassNow_[i];
+        now.rect = lerp(glassFrom_[i].rect, glassTo_[i].rect, progress);
+        now.radius = lerp(glassFrom_[i].radius, glassTo_[i].radius, progress);
+        now.opacity = std::clamp(lerp(glassFrom_[i].opacity, glassTo_[i].opacity, progress), 0.0, 1.0);
+        GlassCard* card = i < 3 ? cards_[i] : (i == 3 ? navGlass_ : actionGlass_);
+        QRectF r = now.rect;
+        if (r.width() < 0) r.setWidth(0);
+        if (r.height() < 0) r.setHeight(0);
+        card->setGeometry(r.toAlignedRect());
+        card->setCornerRadius(std::max(0.0, now.radius));
+        {
+            card->setVisible(now.opacity > 0.001);
+            if (now.opacity >= 1) {
+                card->setGraphicsEffect(nullptr);
+            } else if (now.opacity > 0.001) {
+                opacityEffect(card)->setOpacity(now.opacity);
+            }
+        }
+    }
+}
+
+void SystemMonitorView::syncDetail(const Motion::Animation& animation) {
+    const QString identity = detailIdentity();
+    if (identity == shownDetail_) return;
+    const bool instant = animation.duration <= 0 && !animation.isSpring();
+    for (size_t i = 0; i < detail_.size(); ++i) {
+        if (!detail_[i]) continue;
+        QWidget* old = detail_[i];
+        detail_[i] = nullptr;
+        if (instant)
+            old->deleteLater();
+        else
+            fadeOutAndDelete(old, i == 1 ? animation : Motion::Animation::easeOut(0.1));
+    }
+    shownDetail_ = identity;
+    if (identity.isEmpty()) return;
+
+    const QRect frames[3] = {QRect(0, 0, int(contentWidth), int(kBarHeight)), QRect(12, 72, 312, 492),
+                             QRect(0, 588, int(contentWidth), int(kBarHeight))};
+    for (int part = 0; part < 3; ++part) {
+        QWidget* piece = nullptr;
+        if (selectedProcess_) {
+            piece = new ProcessDetailView(*selectedProcess_, ProcessDetailView::Part(part),
+                                          [this] { selectProcess(std::nullopt); }, *sources_.monitor, area_);
+        } else {
+            MonitorDiskTab* disk = sources_.disk;
+            piece = disk->makeDetail(MonitorDiskTab::DetailPart(part),
+                                     [this, disk] { reformNavigation([disk] { disk->clearInspectedItem(); }); }, area_);
+        }
+        piece->setObjectName(identity);
+        piece->setGeometry(frames[part]);
+        piece->show();
+        detail_[size_t(part)] = piece;
+        if (!instant && isVisible()) {
+            if (part == 1)
+                fadeIn(piece, animation);
+            else
+                fadeIn(piece, Motion::Animation::easeOut(0.2), 0.16);
+        }
+    }
+}

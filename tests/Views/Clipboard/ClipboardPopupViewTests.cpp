@@ -1,0 +1,285 @@
+#include "ClipboardPopupTestSupport.h"
+
+#include "Platform/Gui/SystemFont.h"
+#include "Views/Clipboard/BlinkingCaret.h"
+#include "Views/Clipboard/ClipboardCompositeRootView.h"
+#include "Views/Clipboard/ClipboardFooterRow.h"
+#include "Views/Clipboard/ClipboardHistoryList.h"
+#include "Views/Clipboard/ClipboardMenuRow.h"
+#include "Views/Clipboard/ClipboardPopupRootView.h"
+#include "Views/Clipboard/ClipboardPreviewCompositeLayer.h"
+#include "Views/Clipboard/ClipboardPreviewRootView.h"
+#include "Views/Clipboard/ClipboardRowThumbnails.h"
+#include "Views/Clipboard/PinnedMenuRow.h"
+#include "Views/Clipboard/RowIconButton.h"
+#include "Views/Clipboard/ShortcutBadge.h"
+#include "Views/Shared/GlassCard.h"
+#include "Views/Shared/SymbolButton.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QStyle>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QTest>
+
+using ClipboardPopupViews = PopupTestBase;
+
+namespace {
+// The panel's picture over a desktop-like backdrop.
+QImage screenshot(QWidget* panel) {
+    const QPixmap grab = panel->grab();
+    QImage out(grab.size(), QImage::Format_ARGB32);
+    QPainter p(&out);
+    QLinearGradient backdrop(0, 0, out.width(), out.height());
+    backdrop.setColorAt(0, QColor(70, 96, 140));
+    backdrop.setColorAt(1, QColor(150, 110, 140));
+    p.fillRect(out.rect(), backdrop);
+    p.drawPixmap(0, 0, grab);
+    return out;
+}
+}  // namespace
+
+TEST_F(ClipboardPopupViews, ScreenshotWithTextImageAndFileEntries) {
+    workspace.fileIcon = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+    copyText("ssh deploy@build-01.internal");
+    copyText("Pinned: meeting notes for Thursday");
+    copyImage(1600, 900, QColor(60, 140, 90));
+    copyFiles({"/home/user/Documents/report.pdf"});
+    copyFiles({"/home/user/a.txt", "/home/user/b.txt", "/home/user/c.txt"});
+    copyText("A longer line of copied text that does not fit in the row and is cut at its end with an ellipsis");
+    copyText("func main() {\n    fmt.Println(\"hello\")\n}\n");
+    copyConcealed("hunter2");
+    pin("Pinned: meeting notes for Thursday");
+    ASSERT_EQ(manager->pinnedCount(), 1);
+
+    // Near the top of the screen the popup opens downward with room for the whole list.
+    const QRectF vis = Screens::visibleFrame(QGuiApplication::primaryScreen());
+    pointer = QPointF(vis.x() + vis.width() * 0.62, vis.y() + vis.height() - 40);
+    controller->show();
+    ASSERT_TRUE(controller->panel());
+    ASSERT_FALSE(controller->compositeState().growsUpward());
+    ClipboardRowThumbnails::shared().waitForPending();
+    TestSupport::spin(400);
+    // Hover the code snippet: it highlights and its preview opens beside the popup.
+    int codeRow = -1;
+    for (int i = 0; i < int(controller->history().size()); ++i)
+        if (controller->history()[size_t(i)].content.textValue().startsWith("func")) codeRow = i;
+    ASSERT_GE(codeRow, 0);
+    pointer = rowPoint(codeRow);
+    controller->mouseMovedToRow(codeRow);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return controller->compositeState().snapshot().preview.has_value(); }, 2000));
+    TestSupport::spin(900);
+    const QImage image = screenshot(controller->panel());
+    const QString path = QStringLiteral(QUORVIN_TEST_OUTPUT) + "/clipboard-popup.png";
+    ASSERT_TRUE(image.save(path));
+}
+
+namespace {
+ClipboardCompositeRootView* rootOf(ClipboardPopupController& controller) {
+    return qobject_cast<ClipboardCompositeRootView*>(controller.containerView());
+}
+}  // namespace
+
+TEST_F(ClipboardPopupViews, RowsShowLabelsPicturesAndBadges) {
+    for (int i = 0; i < 11; ++i) copyText(QString::asprintf("text %d", i));
+    copyImage(300, 200);
+    copyConcealed("hunter2");
+    controller->show();
+    ClipboardHistoryList* list = rootOf(*controller)->mainColumn()->historyList();
+    // Scroll through the whole list so that every row is built once.
+    QHash<QString, QPair<int, QString>> seen;  // label -> height, badge
+    for (double offset = 0; offset <= list->maximumScrollOffset() + 1; offset += 20) {
+        list->setScrollOffset(offset);
+        for (ClipboardMenuRow* row : list->visibleRows())
+            seen.insert(row->label(), {row->height(), row->badge()->isVisibleTo(row) ? row->badge()->keys() : QString()});
+    }
+    ASSERT_TRUE(seen.contains(QString(8, QChar(0x2022))));
+    EXPECT_EQ(seen.value(QString(8, QChar(0x2022))), qMakePair(28, QString()));  // concealed: no badge
+    // Badges count rows from the top, the concealed first row included.
+    EXPECT_EQ(seen.value("300 × 200"), qMakePair(52, QStringLiteral("⌘2")));  // an image row is 52 high
+    EXPECT_EQ(seen.value("text 10"), qMakePair(28, QStringLiteral("⌘3")));
+    EXPECT_EQ(seen.value("text 4"), qMakePair(28, QStringLiteral("⌘9")));
+    EXPECT_EQ(seen.value("text 3"), qMakePair(28, QString()));  // the tenth row has none
+    EXPECT_EQ(ClipboardMenuRow::badgeKeys(controller->history()[0], 0), QString());
+    // Only the rows in view exist as widgets.
+    EXPECT_LE(list->visibleRows().size(), 12);
+}
+
+TEST_F(ClipboardPopupViews, ThePlainPasteButtonFollowsTheHighlightOnTextRows) {
+    copyImage(30, 30);
+    copyText("some text");
+    controller->show();
+    ClipboardHistoryList* list = rootOf(*controller)->mainColumn()->historyList();
+    ClipboardMenuRow* text = list->rowFor(controller->history()[0].id);
+    ClipboardMenuRow* image = list->rowFor(controller->history()[1].id);
+    ASSERT_TRUE(text && image);
+    EXPECT_FALSE(text->plainPasteButton()->isVisibleTo(text));
+    controller->applyHighlight(0);
+    EXPECT_TRUE(text->isHighlighted());
+    EXPECT_TRUE(text->plainPasteButton()->isVisibleTo(text));
+    EXPECT_TRUE(text->plainPasteButton()->isOnAccent());
+    EXPECT_EQ(text->plainPasteButton()->toolTip(), "Вставить как обычный текст (⌘↩)");
+    controller->applyHighlight(1);
+    EXPECT_FALSE(text->plainPasteButton()->isVisibleTo(text));
+    EXPECT_FALSE(image->plainPasteButton()->isVisibleTo(image));  // images have no plain text
+
+    // Clicking the button pastes the row as plain text and closes the popup.
+    controller->applyHighlight(0);
+    QTest::mouseClick(text->plainPasteButton(), Qt::LeftButton);
+    EXPECT_FALSE(controller->isOpen());
+    EXPECT_TRUE(TestSupport::waitFor([&] { return pasteboard.writeCount() > 0; }, 1000));
+    EXPECT_EQ(pasteboard.string(), QString("some text"));
+}
+
+TEST_F(ClipboardPopupViews, EmptyStatesSearchLineAndFooter) {
+    controller->show();
+    ClipboardPopupRootView* column = rootOf(*controller)->mainColumn();
+    EXPECT_EQ(column->historyList()->emptyText(), "История пуста");
+    EXPECT_FALSE(column->isPinnedCardShown());
+    EXPECT_EQ(column->searchText(), "Начните печатать");
+    // The caret follows the placeholder.
+    EXPECT_TRUE(column->caret()->isVisible());
+    EXPECT_GT(column->caret()->x(), 16 + 14 + 7 + QFontMetrics(SystemFont::font(12)).horizontalAdvance("Начните печатать"));
+    EXPECT_LT(column->caret()->x(), column->mainCard()->width() - 16);
+    EXPECT_EQ(column->matchCountText(), "");
+    EXPECT_FALSE(column->clearSearchButton()->isVisible());
+    EXPECT_EQ(column->mainCard()->height(), 98);
+    controller->dismiss(true);
+
+    copyText("apple");
+    copyText("banana");
+    controller->show();
+    column = rootOf(*controller)->mainColumn();
+    controller->setSearchQuery("an");
+    EXPECT_EQ(column->searchText(), "an");
+    EXPECT_EQ(column->matchCountText(), "1");
+    EXPECT_TRUE(column->clearSearchButton()->isVisible());
+    EXPECT_EQ(column->clearSearchButton()->toolTip(), "Очистить поиск");
+    controller->setSearchQuery("zz");
+    EXPECT_EQ(column->historyList()->emptyText(), "Ничего не найдено");
+    QTest::mouseClick(column->clearSearchButton(), Qt::LeftButton);
+    EXPECT_EQ(controller->searchQuery(), "");
+    EXPECT_EQ(controller->history().size(), 2u);
+
+    QStringList titles, shortcuts;
+    for (ClipboardFooterRow* row : column->footerRows()) {
+        titles << row->title();
+        shortcuts << row->shortcut().value_or("none");
+        EXPECT_EQ(row->height(), 26);
+    }
+    EXPECT_EQ(titles, (QStringList{"Вставить как текст", "Закрепить выбранное", "Очистить историю", "Настройки…",
+                                   "О приложении", "Завершить"}));
+    EXPECT_EQ(shortcuts, (QStringList{"⌘↩", "⌘P", "⌥⌘⌫", "⌘,", "none", "⌘Q"}));
+    EXPECT_EQ(column->footerCard()->height(), 168);
+    // Pinning the highlighted row from the footer.
+    controller->setHighlightedRow(0);
+    QTest::mouseClick(column->footerRows()[1], Qt::LeftButton);
+    EXPECT_EQ(manager->pinnedCount(), 1);
+}
+
+TEST_F(ClipboardPopupViews, PinnedRowsPasteAndUnpin) {
+    copyText("first pin");
+    copyText("listed");
+    pin("first pin");
+    workspace.front = RunningApplication{31, "notes.desktop", "Notes", "/n"};
+    controller->show();
+    ClipboardPopupRootView* column = rootOf(*controller)->mainColumn();
+    ASSERT_EQ(column->pinnedRows().size(), 1);
+    PinnedMenuRow* row = column->pinnedRows()[0];
+    EXPECT_EQ(row->label(), "first pin");
+    EXPECT_EQ(row->height(), 28);
+    EXPECT_EQ(row->unpinButton()->shownSymbol(), "pin.fill");
+    EXPECT_DOUBLE_EQ(row->unpinButton()->contentOpacity(), 0.55);
+    EXPECT_EQ(row->unpinButton()->toolTip(), "Открепить");
+    EXPECT_EQ(column->pinnedCard()->height(), 40);
+
+    QTest::mouseClick(row->unpinButton(), Qt::LeftButton);
+    EXPECT_EQ(manager->pinnedCount(), 0);
+    EXPECT_TRUE(controller->isOpen());
+    EXPECT_EQ(controller->history().size(), 2u);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return !column->isPinnedCardShown(); }, 2000));
+    EXPECT_EQ(controller->compositeState().shelfHeight(), 0);
+
+    // A pinned row pastes into the application that was in front.
+    pin("listed");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return column->pinnedRows().size() == 1; }, 1000));
+    workspace.front.reset();
+    QTest::mouseClick(column->pinnedRows()[0], Qt::LeftButton, {}, QPoint(40, 14));
+    EXPECT_FALSE(controller->isOpen());
+    EXPECT_TRUE(TestSupport::waitFor([&] { return pasteboard.writeCount() > 0; }, 1000));
+    EXPECT_EQ(pasteboard.string(), QString("listed"));
+    EXPECT_EQ(workspace.activated, std::vector<qint64>{31});
+}
+
+TEST_F(ClipboardPopupViews, ThePinLimitNoticeLetsClicksThrough) {
+    for (int i = 0; i < 6; ++i) copyText(QString::asprintf("n%d", i));
+    for (int i = 0; i < 5; ++i) pin(QString::asprintf("n%d", i));
+    controller->show();
+    controller->setHighlightedRow(0);
+    controller->pinHighlighted();
+    ASSERT_TRUE(controller->pinLimitNoticeVisible());
+    ClipboardPopupRootView* column = rootOf(*controller)->mainColumn();
+    TestSupport::spin(400);
+    QWidget* notice = column->pinLimitNotice();
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_TRUE(notice->testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_EQ(notice->height(), 32);
+    const QRect noticeInColumn = notice->geometry();
+    EXPECT_EQ(noticeInColumn.top(), column->pinnedCard()->geometry().top() - 16 + 22);
+}
+
+TEST_F(ClipboardPopupViews, PreviewContentByKind) {
+    // Text: trimmed, in full.
+    ClipboardItem text = ClipboardItem::make(ClipboardContent::text("\n  body of text  \n"), QDateTime::currentDateTime());
+    ClipboardPreviewRootView textView(text, {"Копирований: 1", "", "⌘P — закрепить"}, 460, 120, 61);
+    EXPECT_EQ(textView.shownText(), "body of text");
+    EXPECT_EQ(textView.size(), QSize(460, 182));
+
+    // Files: at most 30 lines.
+    QList<QUrl> urls;
+    for (int i = 0; i < 31; ++i) urls << QUrl::fromLocalFile(QString::asprintf("/tmp/f%02d.txt", i));
+    ClipboardItem files = ClipboardItem::make(ClipboardContent::files(urls), QDateTime::currentDateTime());
+    ClipboardPreviewRootView filesView(files, {}, 460, 500, 31);
+    ASSERT_EQ(filesView.listedFiles().size(), 30);
+    EXPECT_EQ(filesView.listedFiles().last(), "f29.txt");
+
+    // A missing image file shows the placeholder.
+    ClipboardImageReference missing{dir.path() + "/gone.png", QSizeF(100, 80), QString(64, u'0')};
+    ClipboardItem image = ClipboardItem::make(ClipboardContent::image(missing), QDateTime::currentDateTime());
+    ClipboardPreviewRootView imageView(image, {}, 460, 120, 31);
+    EXPECT_FALSE(imageView.hasImage());
+}
+
+TEST_F(ClipboardPopupViews, ThePreviewGrowsFromADropletBesideTheRow) {
+    ClipboardPreviewPresentation presentation{
+        ClipboardItem::make(ClipboardContent::text("x\ny"), QDateTime::currentDateTime()), {"a"}, 460, 200, 31};
+    // Closed, a 26-point droplet 10 beyond the leading edge at the row's height.
+    const QRectF closed = ClipboardPreviewCompositeLayer::cardRect(presentation, QPointF(0, 0.5), 0, false);
+    EXPECT_EQ(closed.size(), QSizeF(26, 26));
+    EXPECT_EQ(closed.x(), 16 - 10);
+    EXPECT_EQ(closed.center().y(), 16 + presentation.totalHeight() / 2);
+    const QRectF top = ClipboardPreviewCompositeLayer::cardRect(presentation, QPointF(0, 0), 0, false);
+    EXPECT_EQ(top.center().y(), 16);  // the card's top edge
+    // Open, the body fills the area inside the padding and the tail reaches 8 beyond its side.
+    const QRectF open = ClipboardPreviewCompositeLayer::cardRect(presentation, QPointF(1, 0.5), 1, false);
+    EXPECT_EQ(open, QRectF(16, 16, 460 + 8, presentation.totalHeight()));
+    const CardTail tail = ClipboardPreviewCompositeLayer::tailFor(presentation, QPointF(1, 0.5), 1);
+    EXPECT_EQ(tail.edge, CardTail::Edge::trailing);
+    EXPECT_EQ(tail.length, 8);
+    EXPECT_EQ(tail.y, (presentation.totalHeight() + 32) * 0.5 - 16);
+    // Under Reduce Motion the card is whole from the start.
+    EXPECT_EQ(ClipboardPreviewCompositeLayer::cardRect(presentation, QPointF(0, 0.5), 0, true),
+              QRectF(8, 16, 468, presentation.totalHeight()));
+
+    // A layer grows and resolves after it appears; under Reduce Motion the caret stays lit.
+    AccessibilityDisplayOptions::shared().setOverride(true, false);
+    ClipboardPreviewCompositeLayer layer(presentation, QPointF(0, 0.5));
+    layer.show();
+    EXPECT_EQ(layer.card()->width(), 468);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return layer.isGrown() && layer.isContentResolved(); }, 1000));
+    BlinkingCaret caret;
+    caret.show();
+    EXPECT_FALSE(caret.isBlinking());
+    EXPECT_EQ(caret.opacity(), 1);
+}

@@ -1,0 +1,358 @@
+// The popup's pure parts: tabs, formats, ceilings, slot maths, sorting and freezing, load
+// colours, texts and the stats readouts.
+#include "Platform/System/ProcessSignaller.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Source/Features/System/MonitorTab.h"
+#include "Source/Features/System/StackSampler.h"
+#include "Source/Features/System/SystemMonitorPopupController.h"
+#include "Views/Monitor/MonitorTabPicker.h"
+#include "Views/Monitor/GroupedProcessRowView.h"
+#include "Views/Monitor/HoverableBars.h"
+#include "Views/Monitor/MetricChartCard.h"
+#include "Views/Monitor/ProcessDetailView.h"
+#include "Views/Monitor/ProcessWell.h"
+#include "Views/Monitor/StatsDashboard.h"
+#include "Views/Monitor/SystemMonitorView.h"
+
+#include <QPalette>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+GroupedProcessInfo group(const QString& name, double cpu, uint64_t memory, int count = 1) {
+    GroupedProcessInfo g;
+    g.name = name;
+    g.totalCPU = cpu;
+    g.totalMemory = memory;
+    g.count = count;
+    for (int i = 0; i < count; ++i) g.children.push_back(AppProcessInfo{1000 + i, name, name, cpu / count, memory / uint64_t(count), {}, {}, {}});
+    return g;
+}
+
+QStringList names(const std::vector<GroupedProcessInfo>& groups) {
+    QStringList list;
+    for (const auto& g : groups) list << g.name;
+    return list;
+}
+
+}  // namespace
+
+TEST(MonitorTabs, RawValuesAreTheLabelsAndMatchExactly) {
+    QStringList labels;
+    for (MonitorTab tab : MonitorTabs::allCases) labels << MonitorTabs::rawValue(tab);
+    EXPECT_EQ(labels, QStringList({"CPU", "Mem", "Net", "Disk", "Stats"}));
+    EXPECT_EQ(MonitorTabs::fromRawValue("Disk"), MonitorTab::disk);
+    EXPECT_EQ(MonitorTabs::fromRawValue("cpu"), std::nullopt);
+    EXPECT_EQ(MonitorTabs::fromRawValue("Memory"), std::nullopt);
+    EXPECT_EQ(SystemMonitorView::chartRangeFromRawValue("day"), SystemMonitorView::ChartRange::day);
+    EXPECT_EQ(SystemMonitorView::chartRangeFromRawValue("24H"), std::nullopt);
+    EXPECT_EQ(SystemMonitorView::label(SystemMonitorView::ChartRange::day), "24H");
+}
+
+TEST(MonitorTabPicker, SegmentsOfTheStripInThePopup) {
+    const double w = MonitorTabPicker::segmentWidth(312);
+    EXPECT_NEAR(w, 60.8, 1e-9);
+    EXPECT_NEAR(MonitorTabPicker::capsuleX(w, 3), 187.4, 1e-9);
+    EXPECT_EQ(MonitorTabPicker::segmentWidth(3), 0);
+}
+
+TEST(MonitorLayout, GlassSlotsPerMode) {
+    using S = SystemMonitorView::CardSlot;
+    EXPECT_EQ(SystemMonitorView::glassRect(S::mid, false, false), (SystemMonitorView::SlotGeometry{208, 38, 0, 19}));
+    EXPECT_EQ(SystemMonitorView::glassRect(S::body, true, true), (SystemMonitorView::SlotGeometry{288, 170.1, 70, 24}));
+    EXPECT_EQ(SystemMonitorView::glassRect(S::header, true, false), (SystemMonitorView::SlotGeometry{60, 516, 0, 24}));
+    EXPECT_EQ(SystemMonitorView::glassRect(S::mid, true, false), (SystemMonitorView::SlotGeometry{60, 516, 0, 24}));
+}
+
+TEST(MonitorPlacement, CentredALittleAboveTheMiddleAndAnchoredAtThePointer) {
+    const QRectF visible(0, 0, 1920, 1050);
+    const QRectF frame = SystemMonitorPopupController::centredFrame(QSizeF(360, 660), visible);
+    EXPECT_DOUBLE_EQ(frame.left(), 780);
+    EXPECT_DOUBLE_EQ(frame.top(), 260);  // upward: 260 below, 130 above
+    // A screen too short for the panel keeps its top on screen.
+    EXPECT_DOUBLE_EQ(SystemMonitorPopupController::centredFrame(QSizeF(360, 660), QRectF(0, 0, 800, 600)).top(), -60);
+    // A click in the menu bar above the panel: the top edge, at the pointer's x.
+    const QPointF a = SystemMonitorPopupController::entranceAnchor(QPointF(960, 1070), frame);
+    EXPECT_DOUBLE_EQ(a.x(), 0.5);
+    EXPECT_DOUBLE_EQ(a.y(), 1.0);
+    EXPECT_DOUBLE_EQ(SystemMonitorPopupController::entranceAnchor(QPointF(0, 0), frame).x(), 0.0);
+}
+
+TEST(MetricChartCard, PercentCeilings) {
+    for (auto [v, ceiling] : std::vector<std::pair<double, double>>{
+             {0, 1}, {0.5, 1}, {12, 12}, {12.01, 25}, {100, 100}, {100.1, 200}, {800, 800}, {801, 900}, {1234, 1300}})
+        EXPECT_EQ(MetricChartCard::nicePercentCeiling(v), ceiling) << v;
+}
+
+TEST(MetricChartCard, AxisMaximumByKind) {
+    using K = MetricChartKind;
+    EXPECT_EQ(MetricChartCard::axisMax({3'000'000}, std::nullopt, K::bytes), 4'194'304);
+    EXPECT_EQ(MetricChartCard::axisMax({1024}, std::nullopt, K::bytes), 1024);
+    EXPECT_EQ(MetricChartCard::axisMax({300}, std::nullopt, K::rate), 512);
+    EXPECT_EQ(MetricChartCard::axisMax({0, 0, 0}, std::nullopt, K::bytes), 1024);
+    EXPECT_EQ(MetricChartCard::axisMax({}, std::nullopt, K::rate), 1024);
+    EXPECT_EQ(MetricChartCard::axisMax({}, std::nullopt, K::percent), 1);
+    // A highlight above the series raises the ceiling.
+    EXPECT_EQ(MetricChartCard::axisMax({40}, 150, K::percent), 200);
+    EXPECT_EQ(MetricChartCard::axisMax({40}, 10, K::percent), 50);
+}
+
+TEST(MetricChartCard, ReadoutAndAxisFormatsDiffer) {
+    using K = MetricChartKind;
+    EXPECT_EQ(MetricChartCard::formatValue(50, K::percent, false), "50.00%");
+    EXPECT_EQ(MetricChartCard::formatValue(50, K::percent, true), "50.00 %");
+    const double gib = 1024.0 * 1024 * 1024;
+    EXPECT_EQ(MetricChartCard::formatValue(1.5 * gib, K::bytes, false), "1.50 GB");
+    EXPECT_EQ(MetricChartCard::formatValue(1.5 * gib, K::bytes, true), "1.5 GB");
+    EXPECT_EQ(MetricChartCard::formatValue(5 * 1024 * 1024, K::bytes, true), "5 MB");
+    EXPECT_EQ(MetricChartCard::formatValue(2048, K::bytes, false), "2 KB");
+    EXPECT_EQ(MetricChartCard::formatValue(500, K::rate, false), "500 B/s");
+    EXPECT_EQ(MetricChartCard::formatValue(500, K::rate, true), "500 B/s");
+    EXPECT_EQ(MetricChartCard::formatValue(3 * 1024, K::rate, true), "3 KB/s");
+    EXPECT_EQ(MetricChartCard::formatValue(2.5 * 1024 * 1024, K::rate, true), "2.5 MB/s");
+}
+
+TEST(MetricChartCard, SlotUnderThePointerIsTheNearestBarCentre) {
+    // 60 bars with 1-point gaps over 299 points: bars of 4 points, a step of 5, centres at 2 + 5i.
+    EXPECT_EQ(MetricChartCard::slot(2, 299, 60, 1), 0);
+    EXPECT_EQ(MetricChartCard::slot(7, 299, 60, 1), 1);
+    EXPECT_EQ(MetricChartCard::slot(4.5, 299, 60, 1), 1);  // halfway rounds to the right
+    EXPECT_EQ(MetricChartCard::slot(4.4, 299, 60, 1), 0);
+    EXPECT_EQ(MetricChartCard::slot(-50, 299, 60, 1), 0);
+    EXPECT_EQ(MetricChartCard::slot(5000, 299, 60, 1), 59);
+    // No room for bars: steps of the gap (at least 1) from 0.
+    EXPECT_EQ(MetricChartCard::slot(3.6, 10, 60, 1), 4);
+}
+
+TEST(MetricChartCard, SlotModelAlignsValuesAndTimesToTheRight) {
+    std::vector<double> series(40);
+    for (int i = 0; i < 40; ++i) series[size_t(i)] = i;
+    EXPECT_EQ(MetricChartCard::slotValue(series, 60, 19), std::nullopt);
+    EXPECT_EQ(MetricChartCard::slotValue(series, 60, 20), 0.0);
+    EXPECT_EQ(MetricChartCard::slotValue(series, 60, 59), 39.0);
+    EXPECT_EQ(MetricChartCard::slotValue(series, 60, 60), std::nullopt);
+    // 30 times for 40 values: the ten oldest value slots have none.
+    const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1'700'000'000);
+    std::vector<QDateTime> times;
+    for (int i = 0; i < 30; ++i) times.push_back(t0.addSecs(i));
+    EXPECT_EQ(MetricChartCard::slotTimestamp(40, times, 60, 29), std::nullopt);
+    EXPECT_EQ(MetricChartCard::slotTimestamp(40, times, 60, 30), t0);
+    EXPECT_EQ(MetricChartCard::slotTimestamp(40, times, 60, 59), t0.addSecs(29));
+    // A pin by time follows its sample; once the time leaves the window nothing is drawn.
+    const MetricChartCard::PinnedSample pin{t0.addSecs(29), 0};
+    EXPECT_EQ(MetricChartCard::resolveSlot(pin, 40, times, 60), 59);
+    times.push_back(t0.addSecs(30));
+    EXPECT_EQ(MetricChartCard::resolveSlot(pin, 41, times, 60), 58);
+    EXPECT_EQ(MetricChartCard::resolveSlot(MetricChartCard::PinnedSample{t0.addSecs(-5), 0}, 41, times, 60), std::nullopt);
+    EXPECT_EQ(MetricChartCard::resolveSlot(MetricChartCard::PinnedSample{std::nullopt, 33}, 41, times, 60), 33);
+}
+
+TEST(HoverableBars, SlotsAndValues) {
+    EXPECT_EQ(HoverableBars::slot(0, 200, 48), 0);
+    EXPECT_EQ(HoverableBars::slot(4.2, 200, 48), 1);
+    EXPECT_EQ(HoverableBars::slot(199.9, 200, 48), 47);
+    EXPECT_EQ(HoverableBars::slot(200, 200, 48), 47);
+    EXPECT_EQ(HoverableBars::slot(-3, 200, 48), 0);
+    std::vector<double> ten{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    EXPECT_EQ(HoverableBars::value(ten, 48, 37), std::nullopt);
+    EXPECT_EQ(HoverableBars::value(ten, 48, 38), 1.0);
+    EXPECT_EQ(HoverableBars::value(ten, 48, 47), 10.0);
+    EXPECT_EQ(HoverableBars::value(ten, 48, std::nullopt), std::nullopt);
+    EXPECT_EQ(HoverableBars::value({}, 48, 47), std::nullopt);
+    std::vector<double> long60(60);
+    for (int i = 0; i < 60; ++i) long60[size_t(i)] = i;
+    EXPECT_EQ(HoverableBars::value(long60, 48, 0), 12.0);
+}
+
+TEST(ProcessWellOrder, SortsByTheTabsMetricThenPlainName) {
+    const std::vector<GroupedProcessInfo> groups{group("alpha", 10, 500), group("Zulu", 10, 100), group("beta", 30, 100),
+                                                 group("Émile", 10, 100), group("Gamma", 5, 900)};
+    EXPECT_EQ(names(ProcessWell::sortedProcesses(groups, MonitorTab::cpu, {})),
+              QStringList({"beta", "Zulu", "alpha", "Émile", "Gamma"}));
+    EXPECT_EQ(names(ProcessWell::sortedProcesses(groups, MonitorTab::network, {})),
+              QStringList({"Gamma", "alpha", "Zulu", "beta", "Émile"}));
+    // A composed and a decomposed É are the same name for the order.
+    const std::vector<GroupedProcessInfo> accents{group(QString::fromUtf8("E\u0301b"), 1, 1), group("Éa", 1, 1)};
+    EXPECT_EQ(ProcessWell::sortedProcesses(accents, MonitorTab::cpu, {}).front().name, "Éa");
+}
+
+TEST(ProcessWellOrder, FiltersAsTyped) {
+    const std::vector<GroupedProcessInfo> groups{group("Web Content", 1, 1), group("WebKit", 2, 1), group("bash", 3, 1)};
+    EXPECT_EQ(ProcessWell::sortedProcesses(groups, MonitorTab::cpu, {}).size(), 3u);
+    EXPECT_EQ(names(ProcessWell::sortedProcesses(groups, MonitorTab::cpu, " ")), QStringList({"Web Content"}));
+    EXPECT_EQ(names(ProcessWell::sortedProcesses(groups, MonitorTab::cpu, "WEB")), QStringList({"WebKit", "Web Content"}));
+    EXPECT_TRUE(ProcessWell::sortedProcesses(groups, MonitorTab::cpu, "web kit").empty());
+}
+
+TEST(ProcessWellOrder, FrozenOrderKeepsPlacesAndCollectsNewcomersAtTheEnd) {
+    const std::vector<GroupedProcessInfo> sorted{group("new", 90, 1), group("b", 50, 1), group("a", 40, 1)};
+    const QStringList frozen{"a", "gone", "b"};
+    EXPECT_EQ(names(ProcessWell::displayedProcesses(sorted, true, frozen)), QStringList({"a", "b", "new"}));
+    EXPECT_EQ(names(ProcessWell::displayedProcesses(sorted, false, frozen)), QStringList({"new", "b", "a"}));
+    EXPECT_EQ(names(ProcessWell::displayedProcesses(sorted, true, {})), QStringList({"new", "b", "a"}));
+}
+
+TEST(ProcessWellOrder, ChildrenByTheTabsMetricKeepingTies) {
+    std::vector<AppProcessInfo> children{{1, "g", "one", 5, 100, {}, {}, {}}, {2, "g", "two", 9, 100, {}, {}, {}}, {3, "g", "three", 5, 300, {}, {}, {}}};
+    auto pids = [](const std::vector<AppProcessInfo>& v) {
+        std::vector<int32_t> out;
+        for (const auto& c : v) out.push_back(c.pid);
+        return out;
+    };
+    EXPECT_EQ(pids(ProcessWell::sortedChildren(children, MonitorTab::cpu)), (std::vector<int32_t>{2, 1, 3}));
+    EXPECT_EQ(pids(ProcessWell::sortedChildren(children, MonitorTab::memory)), (std::vector<int32_t>{3, 1, 2}));
+}
+
+TEST(ProcessWellOrder, HoverHighlightAndWhatAChoiceOpens) {
+    const GroupedProcessInfo g = group("Browser", 42, 2048);
+    EXPECT_EQ(ProcessWell::highlightValue(g, MonitorTab::cpu), 42.0);
+    EXPECT_EQ(ProcessWell::highlightValue(g, MonitorTab::memory), 2048.0);
+    EXPECT_EQ(ProcessWell::highlightValue(g, MonitorTab::network), std::nullopt);
+    const GroupedProcessInfo live = group("Browser", 7, 1);
+    EXPECT_EQ(ProcessWell::groupToOpen(g, false, {})->totalCPU, 42);
+    EXPECT_EQ(ProcessWell::groupToOpen(g, true, {live})->totalCPU, 7);
+    EXPECT_EQ(ProcessWell::groupToOpen(g, true, {group("Other", 1, 1)}), std::nullopt);
+}
+
+TEST(ProcessRows, LoadColoursBelongToTheLowerBoundAndTheirOwnTab) {
+    using L = GroupedProcessRowView::Load;
+    EXPECT_EQ(GroupedProcessRowView::cpuLoad(50.0, MonitorTab::cpu), L::raised);
+    EXPECT_EQ(GroupedProcessRowView::cpuLoad(50.1, MonitorTab::cpu), L::high);
+    EXPECT_EQ(GroupedProcessRowView::cpuLoad(20.0, MonitorTab::cpu), L::normal);
+    EXPECT_EQ(GroupedProcessRowView::cpuLoad(99, MonitorTab::memory), L::muted);
+    const uint64_t gib = 1073741824ULL;
+    EXPECT_EQ(GroupedProcessRowView::memLoad(2 * gib, MonitorTab::memory), L::raised);
+    EXPECT_EQ(GroupedProcessRowView::memLoad(2 * gib + 1, MonitorTab::memory), L::high);
+    EXPECT_EQ(GroupedProcessRowView::memLoad(gib, MonitorTab::memory), L::normal);
+    EXPECT_EQ(GroupedProcessRowView::memLoad(8 * gib, MonitorTab::cpu), L::muted);
+    EXPECT_EQ(GroupedProcessRowView::memLoad(8 * gib, MonitorTab::network), L::muted);
+    QPalette light;
+    light.setColor(QPalette::Window, Qt::white);
+    light.setColor(QPalette::WindowText, Qt::black);
+    EXPECT_EQ(GroupedProcessRowView::cpuColor(60, MonitorTab::cpu, light), SystemColors::red(false));
+    EXPECT_EQ(GroupedProcessRowView::cpuColor(30, MonitorTab::cpu, light), SystemColors::orange(false));
+    EXPECT_EQ(GroupedProcessRowView::badgeText(3), "+2");
+    EXPECT_EQ(GroupedProcessRowView::badgeText(1), "");
+}
+
+TEST(ProcessDetail, TextsOfTheAlertAndTheIdentity) {
+    using Q = ProcessDetailView::QuitStyle;
+    EXPECT_EQ(ProcessDetailView::quitMessage(Q::force, "Browser"), "Force Quit Browser?");
+    EXPECT_EQ(ProcessDetailView::quitInformative(Q::normal, 1),
+              "The process is asked to exit and can save its work first.");
+    EXPECT_EQ(ProcessDetailView::quitInformative(Q::force, 3),
+              "The process is killed immediately. Unsaved work is lost. All 3 processes in this group are affected.");
+    EXPECT_EQ(ProcessDetailView::runningText(5), "5 running");
+    EXPECT_EQ(ProcessDetailView::subtitle(std::nullopt), "Unix process");
+    AppProcessInfo p;
+    EXPECT_EQ(ProcessDetailView::subtitle(p), "Unix process");
+    p.bundleID = QStringLiteral("org.example.Browser.desktop");
+    EXPECT_EQ(ProcessDetailView::subtitle(p), "org.example.Browser.desktop");
+    EXPECT_EQ(ProcessDetailView::sampleMenuTitle(true), "Sample for 3s…");
+    EXPECT_NE(ProcessDetailView::sampleMenuTitle(false), "Sample for 3s…");
+}
+
+TEST(ProcessDetail, PrimaryIsTheLargestFirstOnATie) {
+    GroupedProcessInfo g;
+    g.children = {{10, "g", "a", 0, 300}, {11, "g", "b", 0, 500}, {12, "g", "c", 0, 500}};
+    EXPECT_EQ(ProcessDetailView::primary(g)->pid, 11);
+    EXPECT_EQ(ProcessDetailView::primary(GroupedProcessInfo{}), std::nullopt);
+}
+
+TEST(ProcessDetail, QuitSignalsOnlyTheLiveGroupAndNeverInitOrUs) {
+    EXPECT_TRUE(ProcessDetailView::quitTargets(std::nullopt).empty());
+    GroupedProcessInfo live;
+    live.children = {{0, "g", "a"}, {-4, "g", "b"}, {1, "g", "init"}, {int32_t(getpid()), "g", "us"}, {4242, "g", "ok"},
+                     {77, "g", "ok2"}};
+    EXPECT_EQ(ProcessDetailView::quitTargets(live), (std::vector<int64_t>{4242, 77}));
+    FakeProcessSignaller fake;
+    EXPECT_FALSE(fake.send(1, 9));
+    EXPECT_FALSE(fake.send(0, 15));
+    EXPECT_FALSE(fake.send(-1, 9));
+    EXPECT_FALSE(fake.send(getpid(), 9));
+    EXPECT_TRUE(fake.send(4242, 15));
+    EXPECT_EQ(fake.sent, (std::vector<std::pair<int64_t, int>>{{4242, 15}}));
+}
+
+TEST(StackSampler, FileNamesAreSafeAndShort) {
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(1'700'000'123);
+    EXPECT_EQ(StackSampler::fileName("Web/Content", at), "Web-Content-sample-1700000123.txt");
+    const QString longName(400, QChar(0x00E9));  // two bytes each
+    const QString shortened = StackSampler::fileName(longName, at);
+    EXPECT_LE(shortened.toUtf8().size(), 255);
+    EXPECT_TRUE(shortened.endsWith("-sample-1700000123.txt"));
+    EXPECT_TRUE(shortened.startsWith(QString(10, QChar(0x00E9))));
+    // Surrogate pairs are never split.
+    const QString emoji = QString::fromUtf8("\U0001F600").repeated(100);
+    const QString cut = StackSampler::fileName(emoji, at);
+    EXPECT_LE(cut.toUtf8().size(), 255);
+    EXPECT_FALSE(cut.toUtf8().contains("\xEF\xBF\xBD"));
+    EXPECT_FALSE(cut.front().isLowSurrogate());
+}
+
+TEST(StackSampler, ParsesAndAggregatesStacks) {
+    const QByteArray one = "PID 42 - process\nTID 42:\n#0  0x00007f8c75f40503 clock_nanosleep@GLIBC_2.2.5\n"
+                           "#1  0x00007f8c75f44e53 - 1 __nanosleep\n#2  0x000055cce65df4af\nTID 43:\n#0  0x1 poll\n";
+    const auto threads = StackSampler::parse(one);
+    ASSERT_EQ(threads.size(), 2u);
+    EXPECT_EQ(threads[0].tid, 42);
+    EXPECT_EQ(threads[0].frames, (std::vector<QString>{"clock_nanosleep@GLIBC_2.2.5", "__nanosleep", "??? 0x000055cce65df4af"}));
+    const QString report = StackSampler::report(42, "sleep", 3, {threads, threads, StackSampler::parse("TID 42:\n#0 0x1 read\n")},
+                                                QDateTime::fromSecsSinceEpoch(0));
+    EXPECT_TRUE(report.contains("Samples: 3"));
+    EXPECT_TRUE(report.contains("Thread 42: 3 samples"));
+    EXPECT_TRUE(report.contains("2 of 3 samples (67%)"));
+    EXPECT_TRUE(report.contains("Thread 43: 2 samples"));
+    // Outermost call first.
+    EXPECT_LT(report.indexOf("??? 0x000055cce65df4af"), report.indexOf("clock_nanosleep"));
+}
+
+TEST(StatsDashboardLogic, ScalesHeadingsAndTitles) {
+    EXPECT_EQ(StatsDashboard::heading("Apple M2 Pro"), "M2 Pro");
+    EXPECT_EQ(StatsDashboard::heading("CPU"), "CPU");
+    EXPECT_DOUBLE_EQ(StatsDashboard::temperatureScale({30}), 40);
+    EXPECT_DOUBLE_EQ(StatsDashboard::temperatureScale({20, 50}), 56);
+    EXPECT_DOUBLE_EQ(StatsDashboard::temperatureScale({80}), 89.6);
+    EXPECT_DOUBLE_EQ(StatsDashboard::fanScale(SMC::Fan{1000, 5000}), 5000);
+    EXPECT_DOUBLE_EQ(StatsDashboard::fanScale(SMC::Fan{1000, 0}), 6000);
+    EXPECT_DOUBLE_EQ(StatsDashboard::fanScale(SMC::Fan{1000, -3}), 6000);
+    EXPECT_EQ(StatsDashboard::fanTitle(0, 1), "Speed");
+    EXPECT_EQ(StatsDashboard::fanTitle(1, 2), "Fan 2");
+    EXPECT_EQ(StatsDashboard::coreTitle(CoreUsage{7, CoreKind::efficiency, 3, 0}), "E3");
+    EXPECT_EQ(StatsDashboard::coreTitle(CoreUsage{7, CoreKind::performance, 4, 0}), "P4");
+    const auto ordered = StatsDashboard::orderedCores({{0, CoreKind::performance, 1, 0}, {1, CoreKind::efficiency, 1, 0},
+                                                       {2, CoreKind::performance, 2, 0}, {3, CoreKind::efficiency, 2, 0}});
+    std::vector<int> order;
+    for (const auto& c : ordered) order.push_back(c.index);
+    EXPECT_EQ(order, (std::vector<int>{1, 3, 0, 2}));
+}
+
+TEST(StatsDashboardLogic, LegendAndReadouts) {
+    StatsDashboard::Snapshot s;
+    s.cores = {{0, CoreKind::performance, 1, 10}, {1, CoreKind::performance, 2, 20}};
+    EXPECT_EQ(StatsDashboard::legend(s), (std::vector<StatsDashboard::LegendItem>{{"Cores: 2", false}}));
+    s.efficiencyCount = 4;
+    s.performanceCount = 6;
+    EXPECT_EQ(StatsDashboard::legend(s),
+              (std::vector<StatsDashboard::LegendItem>{{"E-cores: 4", true}, {"P-cores: 6", false}}));
+
+    s.cpuHistory = std::vector<double>(10, 20);
+    s.cpuHistory.back() = 40;
+    s.cpuSystemHistory = std::vector<double>(10, 5);
+    s.cpuSystemHistory.back() = 55;
+    s.cpuSystem = 12.4;
+    s.cpuUser = 30.6;
+    EXPECT_EQ(StatsDashboard::cpuReadout(s, 47), "Sys: 55 %  |  Usr: 0 %");
+    EXPECT_EQ(StatsDashboard::cpuReadout(s, 40), "Sys: 5 %  |  Usr: 15 %");
+    EXPECT_EQ(StatsDashboard::cpuReadout(s, 37), "Sys: 12 %  |  Usr: 31 %");  // no value there: live
+    EXPECT_EQ(StatsDashboard::cpuReadout(s, std::nullopt), "Sys: 12 %  |  Usr: 31 %");
+    EXPECT_EQ(StatsDashboard::temperatureReadout({61.24}, std::nullopt, 70.0, 47), "61.2°C");
+    EXPECT_EQ(StatsDashboard::temperatureReadout({61.25}, std::nullopt, 70.0, std::nullopt), "Avg: 0.0°C  |  Max: 70.0°C");
+    EXPECT_EQ(StatsDashboard::coreReadout({}, 33.4, 47), "33 %");
+    EXPECT_EQ(StatsDashboard::fanReadout({1200, 1300}, 1250, 46), "1200 RPM");
+    s.gpu = -1;  // never read
+    EXPECT_EQ(StatsDashboard::gpuReadout(s, std::nullopt), "0 %");
+}

@@ -1,0 +1,144 @@
+#pragma once
+
+#include "Platform/Core/Clock.h"
+#include "Platform/Desktop/Pasteboard.h"
+#include "Platform/X11/SyntheticKeys.h"
+#include "Platform/Core/UserDefaults.h"
+#include "Platform/Desktop/Workspace.h"
+#include "Source/Features/Clipboard/ClipboardManager.h"
+#include "TestSupport.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// A workspace whose front application the test chooses.
+class FakeWorkspace final : public Workspace {
+public:
+    std::optional<RunningApplication> front;
+    QIcon fileIcon;
+
+    std::optional<RunningApplication> frontmostApplication() override { return front; }
+    std::vector<RunningApplication> runningApplications() override { return {}; }
+    bool activate(const RunningApplication&) override { return true; }
+    bool terminate(const RunningApplication&) override { return false; }
+    QIcon icon(const QString&) override { return fileIcon; }
+    bool openUrl(const QUrl&) override { return false; }
+    void revealFile(const QString&) override {}
+};
+
+namespace ClipboardTest {
+
+inline QImage patternImage(int width, int height, QColor color = QColor(40, 120, 200)) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(color);
+    QPainter p(&image);
+    p.setPen(Qt::white);
+    p.drawLine(0, 0, width - 1, height - 1);
+    return image;
+}
+
+inline QByteArray encoded(const QImage& image, const char* format = "PNG") {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+inline QByteArray pngBytes(int width, int height, QColor color = QColor(40, 120, 200)) {
+    return encoded(patternImage(width, height, color));
+}
+
+inline QString sha256(const QByteArray& bytes) {
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    return file.write(bytes) == bytes.size();
+}
+
+inline QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline QStringList imageFiles(const QString& folder) {
+    return QDir(folder + "/Images").entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+}  // namespace ClipboardTest
+
+// A store over a fake pasteboard, in-memory defaults and a fresh folder, with the front
+// application, the clock and the key poster replaced.
+class ClipboardStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        folder = dir.path() + "/ClipboardHistory";
+        clock = std::make_shared<FakeClock>();
+        Clock::setShared(clock);
+        Workspace::setShared(&workspace);
+        SyntheticKeys::setShared(&keys);
+    }
+    void TearDown() override {
+        if (manager) manager->waitForPendingWrites();
+        manager.reset();
+        Workspace::setShared(nullptr);
+        SyntheticKeys::setShared(nullptr);
+        Clock::setShared(nullptr);
+    }
+
+    ClipboardManager& start() {
+        if (manager) manager->waitForPendingWrites();
+        manager.reset();
+        manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
+        return *manager;
+    }
+    // Another application copies; the store polls once.
+    void copy(const PasteboardRepresentations& reps) {
+        clock->advance(1.0);
+        pasteboard.simulateCopy(reps);
+        manager->checkClipboard();
+    }
+    void copyText(const QString& text) { copy({{PasteboardType::string, text.toUtf8()}}); }
+    // Copies an image and waits until the store has handled it.
+    void copyImage(const QByteArray& bytes, const QString& type = PasteboardType::png) {
+        copy({{type, bytes}});
+        settle();
+    }
+    // Lets queued image work and its hand-back to the GUI thread finish.
+    void settle() {
+        manager->waitForPendingWrites();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    QString historyFile() const { return folder + "/history.json"; }
+    std::vector<QString> texts() const {
+        std::vector<QString> list;
+        for (const auto& item : manager->history()) list.push_back(item.content.textValue());
+        return list;
+    }
+
+    QTemporaryDir dir;
+    QString folder;
+    std::shared_ptr<FakeClock> clock;
+    FakeWorkspace workspace;
+    RecordingSyntheticKeys keys;
+    FakePasteboard pasteboard;
+    UserDefaults defaults{QString()};
+    std::unique_ptr<ClipboardManager> manager;
+};
