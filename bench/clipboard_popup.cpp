@@ -158,7 +158,7 @@ void BM_TypeIntoSearch10k(benchmark::State& state) {
         const int i = keystrokes % (word.size() + 1);
         if (i == word.size()) {
             state.PauseTiming();
-            popup.controller->setSearchQuery(QString());
+            popup.controller->model().setSearchQuery(QString());
             QCoreApplication::processEvents();
             state.ResumeTiming();
         } else {
@@ -168,7 +168,7 @@ void BM_TypeIntoSearch10k(benchmark::State& state) {
         popup.controller->panel()->repaint();
         ++keystrokes;
     }
-    state.counters["rows_after_last_key"] = double(popup.controller->history().size());
+    state.counters["rows_after_last_key"] = double(popup.controller->model().history().size());
 }
 BENCHMARK(BM_TypeIntoSearch10k)->Unit(benchmark::kMillisecond);
 
@@ -177,13 +177,13 @@ void BM_FilterOnly10k(benchmark::State& state) {
     Popup popup;
     const QString query = state.range(0) == 0 ? QStringLiteral("entry 99") : QStringLiteral("fox");
     for (auto _ : state) {
-        popup.controller->setSearchQuery(query);
+        popup.controller->model().setSearchQuery(query);
         state.PauseTiming();
-        popup.controller->setSearchQuery(QString());
+        popup.controller->model().setSearchQuery(QString());
         state.ResumeTiming();
     }
-    popup.controller->setSearchQuery(query);
-    state.counters["matches"] = double(popup.controller->history().size());
+    popup.controller->model().setSearchQuery(query);
+    state.counters["matches"] = double(popup.controller->model().history().size());
 }
 BENCHMARK(BM_FilterOnly10k)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

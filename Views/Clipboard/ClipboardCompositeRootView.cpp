@@ -1,17 +1,16 @@
 #include "Views/Clipboard/ClipboardCompositeRootView.h"
 
+#include "Source/Features/Clipboard/ClipboardPopupModel.h"
 #include "Views/Clipboard/ClipboardCompositeState.h"
-#include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Views/Clipboard/ClipboardPopupRootView.h"
 #include "Views/Clipboard/ClipboardPreviewCompositeLayer.h"
 #include "Views/Shared/GlassCardContainer.h"
 
 #include <cmath>
 
-ClipboardCompositeRootView::ClipboardCompositeRootView(ClipboardPopupController& controller,
-                                                       ClipboardCompositeState& layout, QSizeF mainSize,
-                                                       QWidget* parent)
-    : QWidget(parent), controller_(controller), layout_(layout), mainSize_(mainSize) {
+ClipboardCompositeRootView::ClipboardCompositeRootView(ClipboardPopupModel& model, ClipboardCompositeState& layout,
+                                                       QSizeF mainSize, QWidget* parent)
+    : QWidget(parent), model_(model), layout_(layout), mainSize_(mainSize) {
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::NoFocus);
     container_ = new GlassCardContainer(containerSpacing, this);
@@ -19,7 +18,7 @@ ClipboardCompositeRootView::ClipboardCompositeRootView(ClipboardPopupController&
     stage_->setAttribute(Qt::WA_TranslucentBackground);
     container_->setContent(stage_);
 
-    column_ = new ClipboardPopupRootView(controller_, controller_.store(), layout_, stage_);
+    column_ = new ClipboardPopupRootView(model_, layout_, stage_);
     column_->resize(QSizeF(mainSize_.width(), mainSize_.height()).toSize());
     connect(column_, &ClipboardPopupRootView::drawnShapeChanged, this, &ClipboardCompositeRootView::drawnShapeChanged);
     connect(&layout_, &ClipboardCompositeState::snapshotChanged, this, &ClipboardCompositeRootView::snapshotChanged);

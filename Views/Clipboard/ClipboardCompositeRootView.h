@@ -8,7 +8,7 @@
 #include <QWidget>
 
 class ClipboardCompositeState;
-class ClipboardPopupController;
+class ClipboardPopupModel;
 class ClipboardPopupRootView;
 class GlassCardContainer;
 
@@ -21,7 +21,7 @@ class ClipboardCompositeRootView : public QWidget {
 public:
     static constexpr double containerSpacing = 10;
 
-    ClipboardCompositeRootView(ClipboardPopupController& controller, ClipboardCompositeState& layout, QSizeF mainSize,
+    ClipboardCompositeRootView(ClipboardPopupModel& model, ClipboardCompositeState& layout, QSizeF mainSize,
                                QWidget* parent = nullptr);
 
     ClipboardPopupRootView* mainColumn() const { return column_; }
@@ -42,7 +42,7 @@ protected:
 private:
     void snapshotChanged();
 
-    ClipboardPopupController& controller_;
+    ClipboardPopupModel& model_;
     ClipboardCompositeState& layout_;
     QSizeF mainSize_;
     GlassCardContainer* container_ = nullptr;

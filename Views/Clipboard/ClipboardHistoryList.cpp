@@ -2,8 +2,8 @@
 
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
-#include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
+#include "Source/Features/Clipboard/ClipboardPopupModel.h"
 #include "Views/Clipboard/ClipboardMenuRow.h"
 
 #include <QPainter>
@@ -18,8 +18,8 @@ constexpr double kTopPadding = ClipboardPopupLayout::listPadding / 2;
 constexpr double kWheelStep = 48;  // points per notch of a wheel
 }  // namespace
 
-ClipboardHistoryList::ClipboardHistoryList(ClipboardPopupController& controller, QWidget* parent)
-    : QWidget(parent), controller_(controller) {
+ClipboardHistoryList::ClipboardHistoryList(ClipboardPopupModel& model, QWidget* parent)
+    : QWidget(parent), model_(model) {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TranslucentBackground);
     scrollEnd_ = new QTimer(this);
@@ -27,21 +27,13 @@ ClipboardHistoryList::ClipboardHistoryList(ClipboardPopupController& controller,
     scrollEnd_->setInterval(scrollEndDelayMs);
     connect(scrollEnd_, &QTimer::timeout, this, [this] {
         scrolling_ = false;
-        controller_.scrollPhaseChanged(false);
+        model_.reportScrollPhase(false);
     });
-    connect(&controller_, &ClipboardPopupController::historySnapshotChanged, this, &ClipboardHistoryList::reload);
-    connect(&controller_, &ClipboardPopupController::highlightedItemIDChanged, this,
+    connect(&model_, &ClipboardPopupModel::historySnapshotChanged, this, &ClipboardHistoryList::reload);
+    connect(&model_, &ClipboardPopupModel::highlightedItemIDChanged, this,
             &ClipboardHistoryList::updateHighlights);
-    connect(&controller_, &ClipboardPopupController::keyboardScrollTargetChanged, this, [this] {
-        const auto target = controller_.keyboardScrollTarget();
-        if (!target) return;
-        const auto& rows = controller_.history();
-        for (size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i].id == *target) {
-                scrollRowToCentre(int(i));
-                return;
-            }
-        }
+    connect(&model_, &ClipboardPopupModel::keyboardScrollTargetChanged, this, [this] {
+        if (const auto target = model_.keyboardScrollTarget()) scrollRowToCentre(model_.rowOf(*target));
     });
     reload();
 }
@@ -56,7 +48,7 @@ void ClipboardHistoryList::setScrollOffset(double offset) {
     offset = std::clamp(offset, 0.0, maximumScrollOffset());
     if (offset == offset_) return;
     offset_ = offset;
-    controller_.setScrollViewportMinY(offset_);
+    model_.setScrollViewportMinY(offset_);
     layoutRows();
 }
 
@@ -67,7 +59,7 @@ void ClipboardHistoryList::scrollRowToCentre(int row) {
 }
 
 void ClipboardHistoryList::reload() {
-    const auto& rows = controller_.history();
+    const auto& rows = model_.history();
     tops_.assign(1, kTopPadding);
     tops_.reserve(rows.size() + 1);
     double top = kTopPadding;
@@ -79,7 +71,7 @@ void ClipboardHistoryList::reload() {
     const double clamped = std::clamp(offset_, 0.0, maximumScrollOffset());
     if (clamped != offset_) {
         offset_ = clamped;
-        controller_.setScrollViewportMinY(offset_);
+        model_.setScrollViewportMinY(offset_);
     }
     layoutRows();
     update();
@@ -90,13 +82,13 @@ ClipboardMenuRow* ClipboardHistoryList::makeRow() {
     auto* row = new ClipboardMenuRow(ClipboardItem(), 0, false, false, nullptr, nullptr, nullptr, this);
     // The callbacks read the row's current item and index: rows are reused.
     row->setCallbacks([this, row](bool inside) { rowHovered(row, inside); },
-                      [this, row] { controller_.pasteItem(row->index()); },
-                      [this, row] { controller_.pastePlain(row->index()); });
+                      [this, row] { model_.requestPaste(row->index(), false); },
+                      [this, row] { model_.requestPaste(row->index(), true); });
     return row;
 }
 
 void ClipboardHistoryList::layoutRows() {
-    const auto& rows = controller_.history();
+    const auto& rows = model_.history();
     const int count = int(rows.size());
     QHash<QUuid, ClipboardMenuRow*> keep;
     if (count > 0 && height() > 0) {
@@ -110,7 +102,7 @@ void ClipboardHistoryList::layoutRows() {
             if (!row) row = keep.value(item.id, nullptr);
             if (!row) row = makeRow();
             row->setItem(item, i);
-            const bool lit = controller_.highlightedItemID() == item.id;
+            const bool lit = model_.highlightedItemID() == item.id;
             row->setHighlighted(lit);
             row->setHovered(lit);
             row->setGeometry(0, int(std::lround(tops_[size_t(i)] - offset_)), width(),
@@ -127,7 +119,7 @@ void ClipboardHistoryList::layoutRows() {
 }
 
 void ClipboardHistoryList::updateHighlights() {
-    const auto lit = controller_.highlightedItemID();
+    const auto lit = model_.highlightedItemID();
     for (auto it = shown_.cbegin(); it != shown_.cend(); ++it) {
         it.value()->setHighlighted(lit == it.key());
         it.value()->setHovered(lit == it.key());
@@ -135,20 +127,10 @@ void ClipboardHistoryList::updateHighlights() {
 }
 
 void ClipboardHistoryList::rowHovered(ClipboardMenuRow* row, bool inside) {
-    const QUuid id = row->item().id;
-    if (!inside) {
-        controller_.mouseExitedItem(id);
-        return;
-    }
-    if (controller_.isUserScrolling()) return;
-    const auto& rows = controller_.history();
-    int index = row->index();
-    if (index < 0 || index >= int(rows.size()) || rows[size_t(index)].id != id) {
-        index = -1;
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].id == id) index = int(i);
-    }
-    if (index >= 0) controller_.mouseMovedToRow(index);
+    if (inside)
+        model_.pointerOverItem(row->item().id, row->index());
+    else
+        model_.pointerLeftItem(row->item().id);
 }
 
 QList<ClipboardMenuRow*> ClipboardHistoryList::visibleRows() const {
@@ -158,8 +140,8 @@ QList<ClipboardMenuRow*> ClipboardHistoryList::visibleRows() const {
 }
 
 QString ClipboardHistoryList::emptyText() const {
-    if (!controller_.history().empty()) return {};
-    return controller_.searchQuery().isEmpty() ? QStringLiteral("История пуста") : QStringLiteral("Ничего не найдено");
+    if (!model_.history().empty()) return {};
+    return model_.searchQuery().isEmpty() ? QStringLiteral("История пуста") : QStringLiteral("Ничего не найдено");
 }
 
 void ClipboardHistoryList::wheelEvent(QWheelEvent* event) {
@@ -173,7 +155,7 @@ void ClipboardHistoryList::wheelEvent(QWheelEvent* event) {
     if (delta == 0) return;
     if (!scrolling_) {
         scrolling_ = true;
-        controller_.scrollPhaseChanged(true);
+        model_.reportScrollPhase(true);
     }
     scrollEnd_->start();
     setScrollOffset(offset_ - delta);
@@ -184,7 +166,7 @@ void ClipboardHistoryList::resizeEvent(QResizeEvent* event) {
     const double clamped = std::clamp(offset_, 0.0, maximumScrollOffset());
     if (clamped != offset_) {
         offset_ = clamped;
-        controller_.setScrollViewportMinY(offset_);
+        model_.setScrollViewportMinY(offset_);
     }
     layoutRows();
 }

@@ -8,21 +8,21 @@
 #include <vector>
 
 class ClipboardMenuRow;
-class ClipboardPopupController;
+class ClipboardPopupModel;
 class QTimer;
 
-// The clipboard popup's history list: the controller's rows in a scrolling area without
-// scroll bars. Only the rows in view exist as widgets (the history may hold thousands), and
-// they are reused as the list scrolls or changes. Rows change without animation. While the
-// wheel turns the list reports a scroll phase to the controller, and it keeps the controller's
-// scrollViewportMinY at its offset.
+// The clipboard popup's history list: the model's rows in a scrolling area without scroll
+// bars. Only the rows in view exist as widgets (the history may hold thousands), and they are
+// reused as the list scrolls or changes. Rows change without animation. While the wheel turns
+// the list reports a scroll phase to the model, and it keeps the model's scrollViewportMinY at
+// its offset.
 class ClipboardHistoryList : public QWidget {
     Q_OBJECT
 public:
     static constexpr int emptyLineHeight = 56;
     static constexpr int scrollEndDelayMs = 180;
 
-    explicit ClipboardHistoryList(ClipboardPopupController& controller, QWidget* parent = nullptr);
+    explicit ClipboardHistoryList(ClipboardPopupModel& model, QWidget* parent = nullptr);
 
     // The content's height: 6 above the rows, the rows, 6 below.
     double contentHeight() const;
@@ -50,7 +50,7 @@ private:
     ClipboardMenuRow* makeRow();
     void rowHovered(ClipboardMenuRow* row, bool inside);
 
-    ClipboardPopupController& controller_;
+    ClipboardPopupModel& model_;
     std::vector<double> tops_;  // row i's top in the content; one more entry for the end
     double offset_ = 0;
     QHash<QUuid, ClipboardMenuRow*> shown_;

@@ -3,11 +3,11 @@
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
-#include "Views/Clipboard/ClipboardCompositeState.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
-#include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
+#include "Source/Features/Clipboard/ClipboardPopupModel.h"
 #include "Views/Clipboard/BlinkingCaret.h"
+#include "Views/Clipboard/ClipboardCompositeState.h"
 #include "Views/Clipboard/ClipboardFooterRow.h"
 #include "Views/Clipboard/ClipboardHistoryList.h"
 #include "Views/Clipboard/PinnedMenuRow.h"
@@ -38,7 +38,7 @@ QFont noticeFont() { return SystemFont::font(12, QFont::Medium); }
 // query is typed the number of matches and the clear button.
 class ClipboardPopupRootView::SearchLine : public QWidget {
 public:
-    SearchLine(ClipboardPopupController& controller, QWidget* parent) : QWidget(parent), controller_(controller) {
+    SearchLine(ClipboardPopupModel& model, QWidget* parent) : QWidget(parent), model_(model) {
         setAttribute(Qt::WA_TranslucentBackground);
         caret = new BlinkingCaret(this);
         clear = new SymbolButton(QStringLiteral("xmark.circle.fill"), 11);
@@ -47,8 +47,8 @@ public:
         clear->setToolTip(QStringLiteral("Очистить поиск"));
         clear->setAccessibleName(QStringLiteral("Очистить поиск"));
         clear->setCursor(Qt::ArrowCursor);
-        QObject::connect(clear, &QAbstractButton::clicked, this, [this] { controller_.setSearchQuery(QString()); });
-        chrome = controller_.searchQuery().isEmpty() ? 0 : 1;
+        QObject::connect(clear, &QAbstractButton::clicked, this, [this] { model_.setSearchQuery(QString()); });
+        chrome = model_.searchQuery().isEmpty() ? 0 : 1;
         relayout();
     }
 
@@ -58,15 +58,15 @@ public:
     QPointer<Motion::Animator> animator;
 
     QString shownText() const {
-        return controller_.searchQuery().isEmpty() ? kPlaceholder : controller_.searchQuery();
+        return model_.searchQuery().isEmpty() ? kPlaceholder : model_.searchQuery();
     }
     QString countText() const {
-        if (controller_.searchQuery().isEmpty()) return {};
-        return QString::asprintf("%lld", (long long)controller_.history().size());
+        if (model_.searchQuery().isEmpty()) return {};
+        return QString::asprintf("%lld", (long long)model_.history().size());
     }
 
     void queryChanged() {
-        const double target = controller_.searchQuery().isEmpty() ? 0 : 1;
+        const double target = model_.searchQuery().isEmpty() ? 0 : 1;
         if (target != targetChrome_) {
             targetChrome_ = target;
             if (animator) animator->stop();
@@ -81,7 +81,7 @@ public:
 
     void relayout() {
         const double shown = std::clamp(chrome, 0.0, 1.0);
-        const bool hasQuery = !controller_.searchQuery().isEmpty();
+        const bool hasQuery = !model_.searchQuery().isEmpty();
         clear->setVisible(hasQuery || shown > 0.01);
         clear->setContentOpacity(shown);
         clear->move(int(width() - kMargin - clear->width()), (height() - clear->height()) / 2);
@@ -105,7 +105,7 @@ protected:
                       11 * 1.2, Symbols::Weight::medium);
         const QRectF text = textRect();
         p.setFont(SystemFont::font(12));
-        if (controller_.searchQuery().isEmpty()) {
+        if (model_.searchQuery().isEmpty()) {
             p.setPen(SystemColors::tertiary(pal));
             p.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, elided());
         } else {
@@ -128,7 +128,7 @@ private:
     QRectF textRect() const {
         const double left = kMargin + 14 + kSpacing;
         double right = width() - kMargin;
-        if (!controller_.searchQuery().isEmpty()) {
+        if (!model_.searchQuery().isEmpty()) {
             const double count = QFontMetricsF(SystemFont::monospacedDigits(10, QFont::Medium)).horizontalAdvance(countText());
             right -= clear->width() + kSpacing + count + kSpacing;
         }
@@ -137,12 +137,12 @@ private:
     }
     QString elided() const {
         const QFontMetricsF fm(SystemFont::font(12));
-        return fm.elidedText(shownText(), controller_.searchQuery().isEmpty() ? Qt::ElideRight : Qt::ElideLeft,
+        return fm.elidedText(shownText(), model_.searchQuery().isEmpty() ? Qt::ElideRight : Qt::ElideLeft,
                              textRect().width());
     }
     double textWidth() const { return QFontMetricsF(SystemFont::font(12)).horizontalAdvance(elided()); }
 
-    ClipboardPopupController& controller_;
+    ClipboardPopupModel& model_;
     double targetChrome_ = -1;
 };
 
@@ -151,14 +151,14 @@ private:
 // The footer's rows; the pointer coming in counts as leaving the list.
 class ClipboardPopupRootView::FooterStack : public QWidget {
 public:
-    FooterStack(ClipboardPopupController& controller, QWidget* parent) : QWidget(parent), controller_(controller) {
+    FooterStack(ClipboardPopupModel& model, QWidget* parent) : QWidget(parent), model_(model) {
         setAttribute(Qt::WA_TranslucentBackground);
     }
 
 protected:
     void enterEvent(QEnterEvent* event) override {
         QWidget::enterEvent(event);
-        controller_.pointerLeftList();
+        model_.pointerOffList();
     }
     void resizeEvent(QResizeEvent* event) override {
         QWidget::resizeEvent(event);
@@ -172,7 +172,7 @@ protected:
     }
 
 private:
-    ClipboardPopupController& controller_;
+    ClipboardPopupModel& model_;
 };
 
 // --- The pin-limit notice ---------------------------------------------------------------------
@@ -209,9 +209,9 @@ protected:
 
 // --- The column -------------------------------------------------------------------------------
 
-ClipboardPopupRootView::ClipboardPopupRootView(ClipboardPopupController& controller, ClipboardManager& clipboard,
-                                               ClipboardCompositeState& layout, QWidget* parent)
-    : QWidget(parent), controller_(controller), clipboard_(clipboard), layout_(layout) {
+ClipboardPopupRootView::ClipboardPopupRootView(ClipboardPopupModel& model, ClipboardCompositeState& layout,
+                                               QWidget* parent)
+    : QWidget(parent), model_(model), clipboard_(model.store()), layout_(layout) {
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::NoFocus);
 
@@ -226,32 +226,30 @@ ClipboardPopupRootView::ClipboardPopupRootView(ClipboardPopupController& control
     // Main card: the search line over the list.
     auto* mainContent = new QWidget;
     mainContent->setAttribute(Qt::WA_TranslucentBackground);
-    search_ = new SearchLine(controller_, mainContent);
+    search_ = new SearchLine(model_, mainContent);
     caret_ = search_->caret;
     clearButton_ = search_->clear;
-    list_ = new ClipboardHistoryList(controller_, mainContent);
+    list_ = new ClipboardHistoryList(model_, mainContent);
     mainCard_ = new GlassCard(cardCornerRadius, QStringLiteral("clipboard-history"), true, std::nullopt, this);
     mainCard_->setContent(mainContent);
 
     // Footer card.
-    auto* footer = new FooterStack(controller_, nullptr);
+    auto* footer = new FooterStack(model_, nullptr);
     struct Command {
         QString title;
         std::optional<QString> shortcut;
         std::function<void()> action;
     };
-    ClipboardPopupController* c = &controller_;
+    ClipboardPopupModel* m = &model_;
+    using C = ClipboardPopupModel::Command;
+    auto run = [m](C command) { return [m, command] { m->requestCommand(command); }; };
     const Command commands[] = {
-        {QStringLiteral("Вставить как текст"), QStringLiteral("⌘↩"),
-         [c] {
-             const int row = c->highlightedRow();
-             if (row >= 0 && row < int(c->history().size())) c->pastePlain(row);
-         }},
-        {QStringLiteral("Закрепить выбранное"), QStringLiteral("⌘P"), [c] { c->pinHighlighted(); }},
-        {QStringLiteral("Очистить историю"), QStringLiteral("⌥⌘⌫"), [c] { c->clearHistory(); }},
-        {QStringLiteral("Настройки…"), QStringLiteral("⌘,"), [c] { c->openSettings(); }},
-        {QStringLiteral("О приложении"), std::nullopt, [c] { c->showAbout(); }},
-        {QStringLiteral("Завершить"), QStringLiteral("⌘Q"), [c] { c->quitApp(); }},
+        {QStringLiteral("Вставить как текст"), QStringLiteral("⌘↩"), run(C::pastePlainHighlighted)},
+        {QStringLiteral("Закрепить выбранное"), QStringLiteral("⌘P"), run(C::pinHighlighted)},
+        {QStringLiteral("Очистить историю"), QStringLiteral("⌥⌘⌫"), run(C::clearHistory)},
+        {QStringLiteral("Настройки…"), QStringLiteral("⌘,"), run(C::openSettings)},
+        {QStringLiteral("О приложении"), std::nullopt, run(C::showAbout)},
+        {QStringLiteral("Завершить"), QStringLiteral("⌘Q"), run(C::quit)},
     };
     for (const Command& command : commands) footerRows_ << new ClipboardFooterRow(command.title, command.shortcut, command.action, footer);
     footerCard_ = new GlassCard(cardCornerRadius, QStringLiteral("clipboard-footer"), true, std::nullopt, this);
@@ -261,7 +259,7 @@ ClipboardPopupRootView::ClipboardPopupRootView(ClipboardPopupController& control
     notice_ = new PinLimitNoticeView(this);
     noticeOpacity_ = new QGraphicsOpacityEffect(notice_);
     notice_->setGraphicsEffect(noticeOpacity_);
-    noticeProgress_ = controller_.pinLimitNoticeVisible() ? 1 : 0;
+    noticeProgress_ = model_.pinLimitNoticeVisible() ? 1 : 0;
     notice_->setVisible(noticeProgress_ > 0);
     notice_->raise();
 
@@ -274,12 +272,12 @@ ClipboardPopupRootView::ClipboardPopupRootView(ClipboardPopupController& control
     connect(&layout_, &ClipboardCompositeState::listHeightChanged, this, &ClipboardPopupRootView::relayout);
     connect(&layout_, &ClipboardCompositeState::growsUpwardChanged, this, &ClipboardPopupRootView::relayout);
     connect(&clipboard_, &ClipboardManager::historyChanged, this, &ClipboardPopupRootView::rebuildPinnedRows);
-    connect(&controller_, &ClipboardPopupController::hoveredPinnedItemIDChanged, this,
+    connect(&model_, &ClipboardPopupModel::hoveredPinnedItemIDChanged, this,
             &ClipboardPopupRootView::updatePinnedHover);
-    connect(&controller_, &ClipboardPopupController::pinLimitNoticeVisibleChanged, this,
+    connect(&model_, &ClipboardPopupModel::pinLimitNoticeVisibleChanged, this,
             &ClipboardPopupRootView::noticeChanged);
-    connect(&controller_, &ClipboardPopupController::searchQueryChanged, this, &ClipboardPopupRootView::searchChanged);
-    connect(&controller_, &ClipboardPopupController::historySnapshotChanged, search_, [this] { search_->update(); });
+    connect(&model_, &ClipboardPopupModel::searchQueryChanged, this, &ClipboardPopupRootView::searchChanged);
+    connect(&model_, &ClipboardPopupModel::historySnapshotChanged, search_, [this] { search_->update(); });
     relayout();
 }
 
@@ -314,28 +312,11 @@ void ClipboardPopupRootView::rebuildPinnedRows() {
             old.removeOne(row);
             row->setItem(item);
         } else {
-            ClipboardPopupController* c = &controller_;
+            ClipboardPopupModel* m = &model_;
             const QUuid id = item.id;
-            ClipboardManager* store = &clipboard_;
-            // The callbacks read the store's current item: the row may outlive a change of it.
-            auto current = [store, id]() -> std::optional<ClipboardItem> {
-                for (const ClipboardItem& i : store->history())
-                    if (i.id == id) return i;
-                return std::nullopt;
-            };
             row = new PinnedMenuRow(
-                item, controller_.hoveredPinnedItemID() == item.id,
-                [c, current] {
-                    const auto target = current();
-                    if (!target) return;
-                    const std::optional<RunningApplication> app = c->previousApp();
-                    c->dismiss(true);
-                    c->activateThenPaste(*target, app, 0);
-                },
-                [c, current] {
-                    if (const auto target = current()) c->togglePinInPlace(*target);
-                },
-                pinnedStack_);
+                item, model_.hoveredPinnedItemID() == item.id, [m, id] { m->requestPastePinned(id); },
+                [m, id] { m->requestTogglePin(id); }, pinnedStack_);
         }
         rows << row;
     }
@@ -352,7 +333,7 @@ void ClipboardPopupRootView::rebuildPinnedRows() {
 }
 
 void ClipboardPopupRootView::updatePinnedHover() {
-    const auto hovered = controller_.hoveredPinnedItemID();
+    const auto hovered = model_.hoveredPinnedItemID();
     for (PinnedMenuRow* row : std::as_const(pinnedRows_)) row->setHovered(hovered == row->item().id);
 }
 
@@ -379,7 +360,7 @@ void ClipboardPopupRootView::shelfChanged() {
 }
 
 void ClipboardPopupRootView::noticeChanged() {
-    const double target = controller_.pinLimitNoticeVisible() ? 1 : 0;
+    const double target = model_.pinLimitNoticeVisible() ? 1 : 0;
     if (noticeAnimator_) noticeAnimator_->stop();
     const double from = noticeProgress_;
     noticeAnimator_ = Motion::animate(this, Motion::state(), [this, from, target](double p) {

@@ -10,7 +10,7 @@ class ClipboardCompositeState;
 class ClipboardFooterRow;
 class ClipboardHistoryList;
 class ClipboardManager;
-class ClipboardPopupController;
+class ClipboardPopupModel;
 class GlassCard;
 class PinnedMenuRow;
 class QGraphicsOpacityEffect;
@@ -22,8 +22,8 @@ class Animator;
 // The clipboard popup's main column: the pinned card (while there are pins), the main card with
 // the search line over the history list, and the footer of commands, 16 in from the edges and
 // 12 apart, standing at the bottom of the column when the popup opened upward and at its top
-// otherwise; the pin-limit notice floats over them. The views only draw what the controller,
-// its layout state and the store publish, and hand every click and hover to the controller.
+// otherwise; the pin-limit notice floats over them. The views only draw what the popup's model,
+// its layout state and the store publish, and hand every click and hover to the model.
 class ClipboardPopupRootView : public QWidget {
     Q_OBJECT
 public:
@@ -33,8 +33,7 @@ public:
     static constexpr double noticeTopPadding = 22;
     static constexpr double noticeHeight = 32;
 
-    ClipboardPopupRootView(ClipboardPopupController& controller, ClipboardManager& clipboard,
-                           ClipboardCompositeState& layout, QWidget* parent = nullptr);
+    ClipboardPopupRootView(ClipboardPopupModel& model, ClipboardCompositeState& layout, QWidget* parent = nullptr);
 
     GlassCard* pinnedCard() const { return pinnedCard_; }
     GlassCard* mainCard() const { return mainCard_; }
@@ -73,7 +72,7 @@ private:
     void noticeChanged();
     void searchChanged();
 
-    ClipboardPopupController& controller_;
+    ClipboardPopupModel& model_;
     ClipboardManager& clipboard_;
     ClipboardCompositeState& layout_;
 

@@ -123,14 +123,14 @@ protected:
     }
     QStringList rowTexts() const {
         QStringList texts;
-        for (const ClipboardItem& item : controller->history()) texts << item.content.textValue();
+        for (const ClipboardItem& item : controller->model().history()) texts << item.content.textValue();
         return texts;
     }
     // Where a history row's middle is on screen (upward space).
     QPointF rowPoint(int row) const {
         const QRectF list = *controller->listRectOnScreen();
-        const double top = ClipboardPopupLayout::rowTop(controller->history(), row) - controller->scrollViewportMinY();
-        const double h = ClipboardPopupLayout::rowHeight(controller->history()[size_t(row)]);
+        const double top = ClipboardPopupLayout::rowTop(controller->model().history(), row) - controller->model().scrollViewportMinY();
+        const double h = ClipboardPopupLayout::rowHeight(controller->model().history()[size_t(row)]);
         return QPointF(list.center().x(), list.y() + list.height() - top - h / 2);
     }
     bool key(int keyCode, uint64_t flags = 0, const QString& characters = {}) {

@@ -4,7 +4,6 @@
 #include "Platform/Core/Bundle.h"
 #include "Platform/X11/Compositing.h"
 #include "Platform/X11/GlobalMouseMonitor.h"
-#include "Platform/X11/KeyCodes.h"
 #include "Platform/Gui/Screens.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
@@ -23,7 +22,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QTextBoundaryFinder>
 #include <QTimer>
 #include <QWindow>
 
@@ -33,55 +31,6 @@
 namespace L = ClipboardPopupLayout;
 
 namespace {
-
-constexpr uint64_t kModifierMask = 0x1E0000;
-
-bool isNavigationKey(int keyCode) {
-    using namespace KeyCodes;
-    switch (keyCode) {
-    case kVK_Return: case kVK_ANSI_KeypadEnter: case kVK_Tab: case kVK_Escape: case kVK_Delete:
-    case kVK_Home: case kVK_PageUp: case kVK_ForwardDelete: case kVK_End: case kVK_PageDown:
-    case kVK_LeftArrow: case kVK_RightArrow: case kVK_DownArrow: case kVK_UpArrow:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The digit of a main-row digit key, 1 … 9.
-std::optional<int> digitForKey(int keyCode) {
-    using namespace KeyCodes;
-    switch (keyCode) {
-    case kVK_ANSI_1: return 1;
-    case kVK_ANSI_2: return 2;
-    case kVK_ANSI_3: return 3;
-    case kVK_ANSI_4: return 4;
-    case kVK_ANSI_5: return 5;
-    case kVK_ANSI_6: return 6;
-    case kVK_ANSI_7: return 7;
-    case kVK_ANSI_8: return 8;
-    case kVK_ANSI_9: return 9;
-    default: return std::nullopt;
-    }
-}
-
-// Whether the text starts with a printable character (not a control character).
-bool startsPrintable(const QString& characters) {
-    if (characters.isEmpty()) return false;
-    char32_t first = characters.at(0).unicode();
-    if (characters.at(0).isHighSurrogate() && characters.size() > 1 && characters.at(1).isLowSurrogate())
-        first = QChar::surrogateToUcs4(characters.at(0), characters.at(1));
-    return QChar::category(first) != QChar::Other_Control;
-}
-
-// The text without its last user-perceived character.
-QString droppingLastCharacter(const QString& s) {
-    if (s.isEmpty()) return s;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, s);
-    finder.toEnd();
-    const qsizetype previous = finder.toPreviousBoundary();
-    return s.left(std::max<qsizetype>(0, previous));
-}
 
 // The popup's exit: the drawing shrinks about the entrance's anchor while the panel fades.
 class PopupExit final : public QGraphicsEffect {
@@ -132,7 +81,51 @@ void ClipboardPopupController::install() {
 }
 
 ClipboardPopupController::ClipboardPopupController(ClipboardManager& store, QObject* parent)
-    : QObject(parent), store_(store) {}
+    : QObject(parent), store_(store), model_(store) {
+    connectModel();
+}
+
+void ClipboardPopupController::connectModel() {
+    using M = ClipboardPopupModel;
+    connect(&model_, &M::searchQueryChanged, this, [this] { hidePreview(true); });
+    connect(&model_, &M::pasteRequested, this, [this](int row, bool plain) { plain ? pastePlain(row) : pasteItem(row); });
+    connect(&model_, &M::pinnedPasteRequested, this, &ClipboardPopupController::pastePinned);
+    connect(&model_, &M::pinToggleRequested, this, [this](const QUuid& id) {
+        for (const ClipboardItem& item : store_.history())
+            if (item.id == id) return togglePinInPlace(item);
+    });
+    connect(&model_, &M::commandRequested, this, &ClipboardPopupController::runCommand);
+    connect(&model_, &M::rowHovered, this, &ClipboardPopupController::mouseMovedToRow);
+    connect(&model_, &M::pointerLeftList, this, &ClipboardPopupController::pointerLeftList);
+    connect(&model_, &M::scrollPhaseChanged, this, &ClipboardPopupController::scrollPhaseChanged);
+}
+
+void ClipboardPopupController::runCommand(ClipboardPopupModel::Command command) {
+    using C = ClipboardPopupModel::Command;
+    switch (command) {
+    case C::pastePlainHighlighted: {
+        const int row = model_.highlightedRow();
+        if (row >= 0 && row < int(model_.history().size())) pastePlain(row);
+        break;
+    }
+    case C::pinHighlighted: pinHighlighted(); break;
+    case C::clearHistory: clearHistory(); break;
+    case C::openSettings: openSettings(); break;
+    case C::showAbout: showAbout(); break;
+    case C::quit: quitApp(); break;
+    }
+}
+
+void ClipboardPopupController::pastePinned(const QUuid& id) {
+    for (const ClipboardItem& item : store_.history()) {
+        if (item.id != id) continue;
+        const ClipboardItem target = item;
+        const std::optional<RunningApplication> app = previousApp_;
+        dismiss(true);
+        activateThenPaste(target, app, 0);
+        return;
+    }
+}
 
 ClipboardPopupController::~ClipboardPopupController() {
     removeMonitors();
@@ -172,20 +165,7 @@ void ClipboardPopupController::show() {
     // A popup still open would be left without its monitors: close it first.
     if (panel_) dismiss(true);
 
-    searchQuery_.clear();
-    emit searchQueryChanged();
-    refreshHistorySnapshot();
-
-    disconnect(historyObserver_);
-    historyObserver_ = connect(
-        &store_, &ClipboardManager::historyChanged, this, [this] { refreshHistorySnapshot(); }, Qt::QueuedConnection);
-
-    setHighlightedRow(-1);
-    setKeyboardScrollTarget(std::nullopt);
-    setHoveredPinnedItemID(std::nullopt);
-    isUserScrolling_ = false;
-    pinLimitNoticeWorkItem_.cancel();
-    setPinLimitNoticeVisible(false);
+    model_.open();
 
     // The application to paste into; never this program itself (its window that had the focus
     // is remembered instead).
@@ -199,8 +179,9 @@ void ClipboardPopupController::show() {
     const auto screen = screenAt(pointer);
     const QRectF vis = screen ? screen->visibleFrame : QRectF(0, 0, 1440, 900);
     const int storeCount = int(store_.history().size());
-    const int pinned = storeCount - int(history_.size());
-    const L::Placement placement = L::place(W, L::listBlockHeight(history_), pinned, storeCount, pointer, vis);
+    const int pinned = storeCount - int(model_.history().size());
+    const L::Placement placement =
+        L::place(W, L::listBlockHeight(model_.history()), pinned, storeCount, pointer, vis);
 
     contentColumnBudget_ = placement.contentColumnBudget;
     stableListHeight_ = placement.listHeight;
@@ -228,7 +209,7 @@ void ClipboardPopupController::show() {
     if (composed) panel->setAttribute(Qt::WA_TranslucentBackground);
 
     auto* host = new ClipboardPopupHostingController(panel, !composed);
-    auto* root = new ClipboardCompositeRootView(*this, compositeState_, mainPanelSize_);
+    auto* root = new ClipboardCompositeRootView(model_, compositeState_, mainPanelSize_);
     host->setRootView(root);
     host->setGeometry(QRect(QPoint(0, 0), qtFrame.size()));
     containerView_ = root;
@@ -268,21 +249,13 @@ void ClipboardPopupController::animateIn(KeyablePopupPanel* panel, QWidget* cont
 void ClipboardPopupController::dismiss(bool immediate) {
     if (!panel_ || !containerView_) return;
     hidePreview(false);
-    disconnect(historyObserver_);
-    historyObserver_ = {};
     removeMonitors();
     KeyablePopupPanel* panel = panel_;
     auto* root = qobject_cast<ClipboardCompositeRootView*>(containerView_.data());
     QWidget* container = root ? static_cast<QWidget*>(root->mainColumn()) : containerView_.data();
     panel_.clear();
     containerView_.clear();
-    scrollViewportMinY_ = 0;
-    isUserScrolling_ = false;
-    setHighlightedRow(-1);
-    setKeyboardScrollTarget(std::nullopt);
-    setHoveredPinnedItemID(std::nullopt);
-    pinLimitNoticeWorkItem_.cancel();
-    setPinLimitNoticeVisible(false);
+    model_.close();
     emit panelChanged();
 
     closing_.removeAll(nullptr);
@@ -423,93 +396,6 @@ bool ClipboardPopupController::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-// --- The list ---------------------------------------------------------------------------------
-
-void ClipboardPopupController::refreshHistorySnapshot() {
-    QString query = searchQuery_;
-    qsizetype start = 0, end = query.size();
-    while (start < end && (query[start] == u' ' || query[start] == u'\t')) ++start;
-    while (end > start && (query[end - 1] == u' ' || query[end - 1] == u'\t')) --end;
-    query = query.mid(start, end - start);
-
-    std::vector<ClipboardItem> rows;
-    rows.reserve(store_.history().size());
-    for (const ClipboardItem& item : store_.history()) {
-        if (item.isPinned) continue;
-        if (!query.isEmpty()) {
-            if (item.isConcealed) continue;
-            if (!item.content.searchText().contains(query, Qt::CaseInsensitive)) continue;
-        }
-        rows.push_back(item);
-    }
-    history_ = std::move(rows);
-    emit historySnapshotChanged();
-}
-
-void ClipboardPopupController::reloadAfterMutation() {
-    const int remembered = highlightedRow();
-    refreshHistorySnapshot();
-    if (highlightedRow() >= 0) return;
-    if (remembered < 0 || history_.empty())
-        setHighlightedRow(-1);
-    else
-        setHighlightedRow(std::min(remembered, int(history_.size()) - 1));
-}
-
-void ClipboardPopupController::setSearchQuery(const QString& query) {
-    if (query == searchQuery_) return;
-    searchQuery_ = query;
-    emit searchQueryChanged();
-    refreshHistorySnapshot();
-    clearHighlight();
-    hidePreview(true);
-}
-
-int ClipboardPopupController::highlightedRow() const {
-    if (!highlightedItemID_) return -1;
-    for (size_t i = 0; i < history_.size(); ++i)
-        if (history_[i].id == *highlightedItemID_) return int(i);
-    return -1;
-}
-
-void ClipboardPopupController::setHighlightedRow(int row) {
-    if (row >= 0 && row < int(history_.size()))
-        setHighlightedItemID(history_[size_t(row)].id);
-    else
-        setHighlightedItemID(std::nullopt);
-}
-
-void ClipboardPopupController::setHighlightedItemID(std::optional<QUuid> id) {
-    if (highlightedItemID_ == id) return;
-    highlightedItemID_ = id;
-    emit highlightedItemIDChanged();
-}
-
-void ClipboardPopupController::setKeyboardScrollTarget(std::optional<QUuid> id) {
-    if (keyboardScrollTarget_ == id) return;
-    keyboardScrollTarget_ = id;
-    emit keyboardScrollTargetChanged();
-}
-
-void ClipboardPopupController::setHoveredPinnedItemID(std::optional<QUuid> id) {
-    if (hoveredPinnedItemID_ == id) return;
-    hoveredPinnedItemID_ = id;
-    emit hoveredPinnedItemIDChanged();
-}
-
-void ClipboardPopupController::setPinLimitNoticeVisible(bool visible) {
-    if (pinLimitNoticeVisible_ == visible) return;
-    pinLimitNoticeVisible_ = visible;
-    emit pinLimitNoticeVisibleChanged();
-}
-
-std::vector<ClipboardItem> ClipboardPopupController::pinnedItems() const {
-    std::vector<ClipboardItem> pinned;
-    for (const ClipboardItem& item : store_.history())
-        if (item.isPinned) pinned.push_back(item);
-    return pinned;
-}
-
 // --- Geometry on screen -----------------------------------------------------------------------
 
 std::optional<QRectF> ClipboardPopupController::panelFrameOnScreen() const {
@@ -576,102 +462,39 @@ bool ClipboardPopupController::pointerIsOnListOrPreview() const {
 // --- Keyboard ---------------------------------------------------------------------------------
 
 bool ClipboardPopupController::handleTappedKey(int keyCode, uint64_t flags, const QString& characters) {
-    using namespace KeyCodes;
+    using E = ClipboardPopupModel::KeyEffect;
     if (!panel_ || !panel_->isVisible()) return false;
-    const uint64_t mods = flags & kModifierMask;
-    const int count = int(history_.size());
-    const int row = highlightedRow();
-    const bool rowInList = row >= 0 && row < count;
-
-    if (mods == 0 && keyCode == kVK_Delete && !searchQuery_.isEmpty()) {
-        setSearchQuery(droppingLastCharacter(searchQuery_));
-        return true;
+    const ClipboardPopupModel::KeyResult result = model_.reduceKey(keyCode, flags, characters);
+    switch (result.effect) {
+    case E::none: break;
+    case E::dismiss: dismiss(false); break;
+    case E::paste: pasteItem(result.row); break;
+    case E::pastePlain: pastePlain(result.row); break;
+    case E::togglePin:
+        if (result.row >= 0 && result.row < int(model_.history().size()))
+            togglePinInPlace(model_.history()[size_t(result.row)]);
+        break;
+    case E::previewHighlight: schedulePreview(result.row); break;
+    case E::quit: quitApp(); break;
+    case E::openSettings: openSettings(); break;
+    case E::clearHistory: clearHistory(); break;
     }
-    if (mods == 0 && keyCode == kVK_Escape) {
-        if (!searchQuery_.isEmpty())
-            setSearchQuery(QString());
-        else
-            dismiss(false);
-        return true;
-    }
-    if ((mods == 0 || mods == maskShift) && !isNavigationKey(keyCode) && startsPrintable(characters)) {
-        setSearchQuery(searchQuery_ + characters);
-        return true;
-    }
-    if (mods == maskShift) return false;
-
-    if (mods == 0) {
-        switch (keyCode) {
-        case kVK_End: setHighlight(count - 1); return true;
-        case kVK_DownArrow: moveHighlight(1); return true;
-        case kVK_UpArrow: moveHighlight(-1); return true;
-        case kVK_Home: setHighlight(0); return true;
-        case kVK_Return:
-        case kVK_ANSI_KeypadEnter:
-            if (rowInList) pasteItem(row);
-            return true;
-        default: return false;
-        }
-    }
-    if (mods == maskCommand) {
-        switch (keyCode) {
-        case kVK_ANSI_Q: quitApp(); return true;
-        case kVK_ANSI_P:
-            if (rowInList) togglePinInPlace(history_[size_t(row)]);
-            return true;
-        case kVK_Return:
-        case kVK_ANSI_KeypadEnter:
-            if (rowInList) pastePlain(row);
-            return true;
-        case kVK_ANSI_Comma:
-        case kVK_ANSI_Period: openSettings(); return true;
-        case kVK_Delete:
-            if (rowInList) {
-                store_.removeItem(history_[size_t(row)].id);
-                reloadAfterMutation();
-            }
-            return true;
-        default:
-            if (const auto digit = digitForKey(keyCode)) {
-                if (*digit - 1 < count) pasteItem(*digit - 1);
-                return true;
-            }
-            return false;
-        }
-    }
-    if (mods == (maskCommand | maskAlternate) && keyCode == kVK_Delete) {
-        clearHistory();
-        return true;
-    }
-    return false;
-}
-
-void ClipboardPopupController::moveHighlight(int delta) {
-    const int count = int(history_.size());
-    if (count == 0) return;
-    const int r = highlightedRow();
-    const int next = r >= 0 ? std::max(std::min(r + delta, count - 1), 0) : (delta < 1 ? count - 1 : 0);
-    setHighlight(next);
-}
-
-void ClipboardPopupController::setHighlight(int row) {
-    if (row < 0 || row >= int(history_.size())) return;
-    applyHighlight(row);
-    setKeyboardScrollTarget(history_[size_t(row)].id);
-    schedulePreview(row);
+    return result.consumed;
 }
 
 void ClipboardPopupController::pasteItem(int row) {
-    if (row < 0 || row >= int(history_.size())) return;
-    const ClipboardItem item = history_[size_t(row)];
+    const auto& rows = model_.history();
+    if (row < 0 || row >= int(rows.size())) return;
+    const ClipboardItem item = rows[size_t(row)];
     const std::optional<RunningApplication> app = previousApp_;
     dismiss(true);
     activateThenPaste(item, app, 0);
 }
 
 void ClipboardPopupController::pastePlain(int row) {
-    if (row < 0 || row >= int(history_.size())) return;
-    const ClipboardItem item = history_[size_t(row)];
+    const auto& rows = model_.history();
+    if (row < 0 || row >= int(rows.size())) return;
+    const ClipboardItem item = rows[size_t(row)];
     if (!item.content.isText()) return;
     const std::optional<RunningApplication> app = previousApp_;
     dismiss(true);
@@ -718,8 +541,8 @@ void ClipboardPopupController::activateThenRun(std::function<void()> paste, cons
 }
 
 void ClipboardPopupController::pinHighlighted() {
-    const int row = highlightedRow();
-    if (row >= 0 && row < int(history_.size())) togglePinInPlace(history_[size_t(row)]);
+    const int row = model_.highlightedRow();
+    if (row >= 0 && row < int(model_.history().size())) togglePinInPlace(model_.history()[size_t(row)]);
 }
 
 void ClipboardPopupController::togglePinInPlace(const ClipboardItem& item) {
@@ -727,20 +550,12 @@ void ClipboardPopupController::togglePinInPlace(const ClipboardItem& item) {
         store_.togglePin(item.id);
         return;
     }
-    // The store's own state of the item counts, not the row's copy of it.
-    bool pinned = item.isPinned;
-    for (const ClipboardItem& current : store_.history())
-        if (current.id == item.id) pinned = current.isPinned;
-    if (!pinned && store_.pinnedCount() >= pinLimit) {
-        showPinLimitNotice();
+    if (model_.pinLimitReachedFor(item.id)) {
+        model_.showPinLimitNotice();
         return;
     }
     hidePreview(false);
-    clearHighlight();
-    setHoveredPinnedItemID(std::nullopt);
-    setKeyboardScrollTarget(std::nullopt);
-    store_.togglePin(item.id);
-    refreshHistorySnapshot();
+    model_.togglePinInPlace(item.id);
     compositeState_.withAnimation(Motion::droplet(), [this] { relayoutColumnForPins(); });
     selectRowUnderPointer();
 }
@@ -753,12 +568,6 @@ void ClipboardPopupController::relayoutColumnForPins() {
     updateListFramePosition(shelf);
 }
 
-void ClipboardPopupController::showPinLimitNotice() {
-    pinLimitNoticeWorkItem_.cancel();
-    setPinLimitNoticeVisible(true);
-    pinLimitNoticeWorkItem_.schedule(this, pinLimitNoticeDuration, [this] { setPinLimitNoticeVisible(false); });
-}
-
 // --- Pointer tracking and the preview ---------------------------------------------------------
 
 void ClipboardPopupController::pointerMoved() {
@@ -766,15 +575,16 @@ void ClipboardPopupController::pointerMoved() {
     const QPointF p = pointerLocation();
     if (const auto shelf = shelfFrameOnScreen(); shelf && L::contains(*shelf, p)) {
         previewHideWorkItem_.cancel();
-        clearHighlight();
+        model_.clearHighlight();
         hidePreview(true);
         const int row = int(std::floor((L::maxY(*shelf) - p.y() - 6) / L::pinnedRowHeight));
-        const std::vector<ClipboardItem> pinned = pinnedItems();
-        setHoveredPinnedItemID(row >= 0 && row < int(pinned.size()) ? std::optional<QUuid>(pinned[size_t(row)].id)
-                                                                     : std::nullopt);
+        const std::vector<ClipboardItem> pinned = model_.pinnedItems();
+        model_.setHoveredPinnedItemID(row >= 0 && row < int(pinned.size())
+                                          ? std::optional<QUuid>(pinned[size_t(row)].id)
+                                          : std::nullopt);
         return;
     }
-    if (hoveredPinnedItemID_) setHoveredPinnedItemID(std::nullopt);
+    model_.setHoveredPinnedItemID(std::nullopt);
     if (!pointerIsOnListOrPreview()) {
         if (!previewHideWorkItem_.isPending()) {
             previewHideWorkItem_.schedule(this, L::previewHideDelay, [this] {
@@ -787,27 +597,23 @@ void ClipboardPopupController::pointerMoved() {
 }
 
 void ClipboardPopupController::mouseMovedToRow(int row) {
-    if (row < 0 || row >= int(history_.size())) {
+    if (row < 0 || row >= int(model_.history().size())) {
         pointerLeftList();
         return;
     }
     previewHideWorkItem_.cancel();
-    if (row == highlightedRow()) {
+    if (row == model_.highlightedRow()) {
         if (!compositeState_.snapshot().preview && !previewWorkItem_.isPending()) schedulePreview(row);
         return;
     }
-    applyHighlight(row);
+    model_.applyHighlight(row);
     schedulePreview(row);
 }
 
-void ClipboardPopupController::mouseExitedItem(const QUuid& id) {
-    if (highlightedItemID_ == id) clearHighlight();
-}
-
 void ClipboardPopupController::pointerLeftList() {
-    clearHighlight();
+    model_.clearHighlight();
     hidePreview(true);
-    if (hoveredPinnedItemID_) setHoveredPinnedItemID(std::nullopt);
+    model_.setHoveredPinnedItemID(std::nullopt);
 }
 
 void ClipboardPopupController::selectRowUnderPointer() {
@@ -815,21 +621,18 @@ void ClipboardPopupController::selectRowUnderPointer() {
     const auto list = listRectOnScreen();
     const QPointF p = pointerLocation();
     if (!list || !L::contains(*list, p)) {
-        clearHighlight();
+        model_.clearHighlight();
         return;
     }
-    const double y = scrollViewportMinY_ + (L::maxY(*list) - p.y());
-    if (const auto row = L::rowAtContentY(history_, y))
+    const double y = model_.scrollViewportMinY() + (L::maxY(*list) - p.y());
+    if (const auto row = L::rowAtContentY(model_.history(), y))
         mouseMovedToRow(*row);
     else
-        clearHighlight();
+        model_.clearHighlight();
 }
 
 void ClipboardPopupController::scrollPhaseChanged(bool isScrolling) {
-    if (isScrolling == isUserScrolling_) return;
     if (isScrolling) {
-        isUserScrolling_ = true;
-        clearHighlight();
         hidePreview(true);
         return;
     }
@@ -837,7 +640,7 @@ void ClipboardPopupController::scrollPhaseChanged(bool isScrolling) {
 }
 
 void ClipboardPopupController::scrollingEnded() {
-    isUserScrolling_ = false;
+    model_.setUserScrolling(false);
     if (!mainFrameOnScreen()) return;
     const auto list = listRectOnScreen();
     if (!list || !L::contains(*list, pointerLocation())) {
@@ -847,25 +650,14 @@ void ClipboardPopupController::scrollingEnded() {
     selectRowUnderPointer();
 }
 
-void ClipboardPopupController::applyHighlight(int row) {
-    if (row < 0 || row >= int(history_.size())) {
-        clearHighlight();
-        return;
-    }
-    setHighlightedItemID(history_[size_t(row)].id);
-}
-
-void ClipboardPopupController::clearHighlight() {
-    if (highlightedItemID_) setHighlightedItemID(std::nullopt);
-}
-
 bool ClipboardPopupController::needsPreview(const ClipboardItem& item) const {
     return L::needsPreview(item, mainPanelSize_.width());
 }
 
 void ClipboardPopupController::schedulePreview(int row) {
     previewWorkItem_.cancel();
-    if (row >= 0 && row < int(history_.size()) && needsPreview(history_[size_t(row)])) {
+    const auto& rows = model_.history();
+    if (row >= 0 && row < int(rows.size()) && needsPreview(rows[size_t(row)])) {
         if (currentPreviewRow_ == row && compositeState_.snapshot().preview) return;
         previewWorkItem_.schedule(this, previewDelay, [this, row] { showPreview(row); });
         return;
@@ -874,7 +666,8 @@ void ClipboardPopupController::schedulePreview(int row) {
 }
 
 void ClipboardPopupController::showPreview(int row) {
-    if (row < 0 || row >= int(history_.size()) || !panel_ || !panel_->isVisible()) return;
+    const auto& rows = model_.history();
+    if (row < 0 || row >= int(rows.size()) || !panel_ || !panel_->isVisible()) return;
     const auto column = previewColumnFrameOnScreen();
     if (!column) return;
     if (currentPreviewRow_ == row && compositeState_.snapshot().preview) return;
@@ -884,7 +677,7 @@ void ClipboardPopupController::showPreview(int row) {
 
     hidePreview(false);
     currentPreviewRow_ = row;
-    const ClipboardItem item = history_[size_t(row)];
+    const ClipboardItem item = rows[size_t(row)];
     const auto screen = screenAt(p);
     if (!screen) return;
     const double screenHeight = screen->visibleFrame.height();

@@ -4,6 +4,7 @@
 #include "Platform/Desktop/Workspace.h"
 #include "Views/Clipboard/ClipboardCompositeState.h"
 #include "Source/Features/Clipboard/ClipboardItem.h"
+#include "Source/Features/Clipboard/ClipboardPopupModel.h"
 #include "Views/Shared/KeyablePopupPanel.h"
 
 #include <QObject>
@@ -24,11 +25,12 @@ class QWidget;
 
 // The clipboard popup: a borderless panel that opens at the pointer on the clipboard hot key,
 // shows the pinned items, the search line, the history list and the footer of commands, and
-// pastes the chosen item into the application that was in front. The controller owns the panel
-// and its view tree (built fresh at every opening), measures and places it under the pointer,
-// keeps room beside it for the hover preview, closes it on an outside click or Escape, animates
-// it in and out, keeps the filtered list, handles the keyboard while the popup is open and
-// tracks the pointer for highlights and previews. GUI thread only.
+// pastes the chosen item into the application that was in front. The list, query, highlight and
+// notice live in its model (ClipboardPopupModel), which the views draw. The controller owns the
+// panel and its view tree (built fresh at every opening), measures and places it under the
+// pointer, keeps room beside it for the hover preview, closes it on an outside click or Escape,
+// animates it in and out, takes the keys while the popup is open, carries out what the model's
+// keys and views ask for, and tracks the pointer for highlights and previews. GUI thread only.
 //
 // Geometry on screen is in upward space (Platform/Screens): origin at the bottom-left of the
 // primary screen, y growing upward; panel-relative rectangles count from the panel's
@@ -40,8 +42,6 @@ public:
     static constexpr double previewMinWidth = 460;
     static constexpr double previewMaxWidth = 720;
     static constexpr double previewGap = 14;
-    static constexpr double pinLimitNoticeDuration = 2.2;
-    static constexpr int pinLimit = 5;
     static constexpr int maxActivationAttempts = 20;
     static constexpr double activationPollInterval = 0.01;
 
@@ -54,6 +54,8 @@ public:
     ~ClipboardPopupController() override;
 
     ClipboardManager& store() const { return store_; }
+    ClipboardPopupModel& model() { return model_; }
+    const ClipboardPopupModel& model() const { return model_; }
 
     // --- Opening and closing ---
     // Opens the popup at the pointer. A popup still open is closed at once first.
@@ -72,30 +74,7 @@ public:
     void showAbout();
     void quitApp();
 
-    // --- The list ---
-    // The rows: unpinned items (concealed ones included) whose search text holds the query.
-    const std::vector<ClipboardItem>& history() const { return history_; }
-    void refreshHistorySnapshot();
-    // Refreshes after an item was removed, keeping a sensible highlight.
-    void reloadAfterMutation();
-    QString searchQuery() const { return searchQuery_; }
-    // A different query refreshes the list, clears the highlight and hides the preview.
-    void setSearchQuery(const QString& query);
-
-    std::optional<QUuid> highlightedItemID() const { return highlightedItemID_; }
-    // The highlighted row's index in history(), -1 when none.
-    int highlightedRow() const;
-    void setHighlightedRow(int row);
-    std::optional<QUuid> keyboardScrollTarget() const { return keyboardScrollTarget_; }
-    std::optional<QUuid> hoveredPinnedItemID() const { return hoveredPinnedItemID_; }
-    bool pinLimitNoticeVisible() const { return pinLimitNoticeVisible_; }
-    // The store's pinned items, in order.
-    std::vector<ClipboardItem> pinnedItems() const;
-
     ClipboardCompositeState& compositeState() { return compositeState_; }
-    double scrollViewportMinY() const { return scrollViewportMinY_; }
-    void setScrollViewportMinY(double y) { scrollViewportMinY_ = y; }
-    bool isUserScrolling() const { return isUserScrolling_; }
     const std::optional<RunningApplication>& previousApp() const { return previousApp_; }
 
     // --- Layout ---
@@ -121,12 +100,10 @@ public:
     std::optional<QRectF> previewColumnFrameOnScreen() const;
     bool pointerIsOnListOrPreview() const;
 
-    // --- Keyboard ---
+    // --- Keyboard and paste ---
     // Every key while the popup is visible: true when it was consumed. flags are modifier
-    // flag masks (Platform/KeyCodes), characters the typed text.
+    // flag masks (Platform/X11/KeyCodes), characters the typed text.
     bool handleTappedKey(int keyCode, uint64_t flags, const QString& characters);
-    void moveHighlight(int delta);
-    void setHighlight(int row);
     void pasteItem(int row);
     void pastePlain(int row);
     // Brings the application back (polling every 0.01 s, at most 20 times), then pastes. Without
@@ -135,17 +112,12 @@ public:
     void activateThenPastePlain(const QString& text, const std::optional<RunningApplication>& app, int attempt);
     void pinHighlighted();
     void togglePinInPlace(const ClipboardItem& item);
-    void showPinLimitNotice();
 
     // --- Pointer tracking and the preview ---
     void pointerMoved();
     void mouseMovedToRow(int row);
-    void mouseExitedItem(const QUuid& id);
     void pointerLeftList();
     void selectRowUnderPointer();
-    void scrollPhaseChanged(bool isScrolling);
-    void applyHighlight(int row);
-    void clearHighlight();
     void schedulePreview(int row);
     void hidePreview(bool animated);
     void showPreview(int row);
@@ -158,12 +130,6 @@ public:
 
 signals:
     void panelChanged();
-    void historySnapshotChanged();
-    void searchQueryChanged();
-    void highlightedItemIDChanged();
-    void keyboardScrollTargetChanged();
-    void hoveredPinnedItemIDChanged();
-    void pinLimitNoticeVisibleChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -176,16 +142,16 @@ private:
     // The screen under the pointer (else the primary one).
     static std::optional<ScreenInfo> screenAt(const QPointF& pointer);
 
-    void setHighlightedItemID(std::optional<QUuid> id);
-    void setKeyboardScrollTarget(std::optional<QUuid> id);
-    void setHoveredPinnedItemID(std::optional<QUuid> id);
-    void setPinLimitNoticeVisible(bool visible);
+    void connectModel();
+    void runCommand(ClipboardPopupModel::Command command);
+    void pastePinned(const QUuid& id);
     void installMonitors();
     void removeMonitors();
     void animateIn(KeyablePopupPanel* panel, QWidget* container);
     void animateOut(KeyablePopupPanel* panel, QWidget* container);
     void globalMouseDown(const QPoint& globalPos);
     bool pointInDrawnParts(const QPointF& point) const;
+    void scrollPhaseChanged(bool isScrolling);
     void scrollingEnded();
     bool needsPreview(const ClipboardItem& item) const;
     void relayoutColumnForPins();
@@ -193,20 +159,11 @@ private:
     void afterDismiss(double seconds, std::function<void()> work);
 
     ClipboardManager& store_;
+    ClipboardPopupModel model_;
     QPointer<KeyablePopupPanel> panel_;
-    // Panels closed but not yet deleted (fading out); their views refer to this controller.
+    // Panels closed but not yet deleted (fading out); their views refer to the model.
     QList<QPointer<KeyablePopupPanel>> closing_;
     ClipboardCompositeState compositeState_;
-    std::optional<QUuid> highlightedItemID_;
-    std::optional<QUuid> keyboardScrollTarget_;
-    std::vector<ClipboardItem> history_;
-    QString searchQuery_;
-    QMetaObject::Connection historyObserver_;
-    double scrollViewportMinY_ = 0;
-    bool isUserScrolling_ = false;
-    std::optional<QUuid> hoveredPinnedItemID_;
-    bool pinLimitNoticeVisible_ = false;
-    WorkItem pinLimitNoticeWorkItem_;
     QPointer<QWidget> containerView_;
     QRectF listFrame_;
     std::optional<RunningApplication> previousApp_;

@@ -92,45 +92,7 @@ TEST_F(ClipboardPopupOpening, OutsideClicksCloseAndInsideClicksKeep) {
     EXPECT_FALSE(controller->isOpen());
 }
 
-TEST_F(ClipboardPopupOpening, SearchFiltersUnpinnedItemsIgnoringCase) {
-    copyText("Hello World");
-    copyText("another");
-    copyText("hello again");
-    copyText("pinned hello");
-    pin("pinned hello");
-    copyConcealed("hello secret");
-    controller->show();
-    EXPECT_EQ(controller->history().size(), 4u);  // the concealed item is listed while no query is typed
-    controller->setSearchQuery(" HELLO\t");
-    EXPECT_EQ(rowTexts(), (QStringList{"hello again", "Hello World"}));
-    controller->setSearchQuery("zzz");
-    EXPECT_TRUE(controller->history().empty());
-}
-
 // MARK: Keyboard
-
-TEST_F(ClipboardPopupKeys, TypingEditsTheSearch) {
-    copyText("a");
-    controller->show();
-    EXPECT_TRUE(key(kVK_ANSI_A, 0, "a"));
-    EXPECT_TRUE(key(kVK_ANSI_B, maskShift, "B"));
-    EXPECT_EQ(controller->searchQuery(), "aB");
-    EXPECT_FALSE(key(kVK_ANSI_C, maskAlternate, "c"));
-    EXPECT_FALSE(key(kVK_ANSI_C, maskControl, "\x03"));
-    EXPECT_FALSE(key(kVK_LeftArrow, maskShift, QString()));
-    EXPECT_TRUE(key(kVK_ANSI_A, maskAlphaShift, "A"));  // Caps Lock is no modifier
-    EXPECT_EQ(controller->searchQuery(), "aBA");
-    EXPECT_TRUE(key(kVK_Delete, 0, "\b"));
-    EXPECT_EQ(controller->searchQuery(), "aB");
-    EXPECT_TRUE(key(kVK_Escape, 0, "\x1b"));
-    EXPECT_EQ(controller->searchQuery(), "");
-    EXPECT_FALSE(key(kVK_Delete, 0, "\b"));  // nothing to delete: not consumed
-    EXPECT_FALSE(key(kVK_Tab, 0, "\t"));
-    EXPECT_TRUE(controller->isOpen());
-    EXPECT_TRUE(key(kVK_Escape, 0, "\x1b"));
-    EXPECT_FALSE(controller->isOpen());
-    EXPECT_FALSE(key(kVK_ANSI_A, 0, "a"));
-}
 
 TEST_F(ClipboardPopupKeys, QtKeyEventsOnThePanelReachTheKeyHandling) {
     copyText("abc");
@@ -141,34 +103,13 @@ TEST_F(ClipboardPopupKeys, QtKeyEventsOnThePanelReachTheKeyHandling) {
     ASSERT_TRUE(window);
     QTest::keyClick(window, 'X', Qt::ShiftModifier);
     QTest::keyClick(window, 'y');
-    EXPECT_EQ(controller->searchQuery(), "Xy");
+    EXPECT_EQ(controller->model().searchQuery(), "Xy");
     EXPECT_EQ(rowTexts(), QStringList{"xyz"});
     QTest::keyClick(window, Qt::Key_Backspace);
-    EXPECT_EQ(controller->searchQuery(), "X");
+    EXPECT_EQ(controller->model().searchQuery(), "X");
     QTest::keyClick(window, Qt::Key_Escape);
     QTest::keyClick(window, Qt::Key_Down);
-    EXPECT_EQ(controller->highlightedRow(), 0);
-}
-
-TEST_F(ClipboardPopupKeys, ArrowsHomeAndEndMoveTheHighlight) {
-    for (const char* t : {"1", "2", "3", "4"}) copyText(t);
-    controller->show();
-    EXPECT_TRUE(key(kVK_UpArrow));
-    EXPECT_EQ(controller->highlightedRow(), 3);  // Up starts at the bottom
-    controller->setHighlightedRow(-1);
-    EXPECT_TRUE(key(kVK_DownArrow));
-    EXPECT_EQ(controller->highlightedRow(), 0);  // Down starts at the top
-    EXPECT_EQ(controller->keyboardScrollTarget(), controller->history()[0].id);
-    EXPECT_TRUE(key(kVK_End));
-    EXPECT_EQ(controller->highlightedRow(), 3);
-    EXPECT_TRUE(key(kVK_DownArrow));
-    EXPECT_EQ(controller->highlightedRow(), 3);  // stays on the last row
-    EXPECT_TRUE(key(kVK_Home));
-    EXPECT_EQ(controller->highlightedRow(), 0);
-    EXPECT_FALSE(key(kVK_PageDown));
-    // Typing clears the highlight.
-    key(kVK_ANSI_1, 0, "1");
-    EXPECT_EQ(controller->highlightedRow(), -1);
+    EXPECT_EQ(controller->model().highlightedRow(), 0);
 }
 
 TEST_F(ClipboardPopupKeys, PinningFromTheKeyboardAndItsLimit) {
@@ -184,44 +125,35 @@ TEST_F(ClipboardPopupKeys, PinningFromTheKeyboardAndItsLimit) {
     }
     EXPECT_EQ(manager->pinnedCount(), 5);
     EXPECT_EQ(controller->compositeState().shelfHeight(), 152);
-    EXPECT_EQ(controller->history().size(), 2u);
+    EXPECT_EQ(controller->model().history().size(), 2u);
     // The sixth shows the notice and leaves the store alone; asking again keeps it up longer.
     key(kVK_Home);
     EXPECT_TRUE(key(kVK_ANSI_P, maskCommand));
-    EXPECT_TRUE(controller->pinLimitNoticeVisible());
+    EXPECT_TRUE(controller->model().pinLimitNoticeVisible());
     EXPECT_EQ(manager->pinnedCount(), 5);
     TestSupport::spin(1200);
     key(kVK_ANSI_P, maskCommand);
     TestSupport::spin(1500);
-    EXPECT_TRUE(controller->pinLimitNoticeVisible());
-    EXPECT_TRUE(TestSupport::waitFor([&] { return !controller->pinLimitNoticeVisible(); }, 2000));
+    EXPECT_TRUE(controller->model().pinLimitNoticeVisible());
+    EXPECT_TRUE(TestSupport::waitFor([&] { return !controller->model().pinLimitNoticeVisible(); }, 2000));
 }
 
-TEST_F(ClipboardPopupKeys, CommandDeleteRemovesAndKeepsTheHighlightInPlace) {
-    for (const char* t : {"c", "b", "a"}) copyText(t);  // rows a, b, c
-    controller->show();
-    key(kVK_DownArrow);
-    key(kVK_DownArrow);
-    ASSERT_EQ(controller->highlightedRow(), 1);
-    EXPECT_TRUE(key(kVK_Delete, maskCommand));
-    EXPECT_EQ(rowTexts(), (QStringList{"a", "c"}));
-    EXPECT_EQ(controller->highlightedRow(), 1);
-    EXPECT_TRUE(key(kVK_Delete, maskCommand));
-    EXPECT_EQ(controller->highlightedRow(), 0);  // the last row went: the one above
-    EXPECT_TRUE(key(kVK_Delete, maskCommand));
-    EXPECT_EQ(controller->highlightedRow(), -1);
-    EXPECT_TRUE(key(kVK_Delete, maskCommand));  // nothing highlighted: consumed
-}
-
-TEST_F(ClipboardPopupKeys, OtherCombinationsAreLeftAlone) {
+TEST_F(ClipboardPopupKeys, KeyEffectsAreCarriedOutWhileOpenOnly) {
     copyText("x");
+    copyText("y");
     controller->show();
-    EXPECT_FALSE(key(kVK_ANSI_V, maskCommand | maskShift, "V"));  // the hot key itself
-    EXPECT_FALSE(key(kVK_ANSI_Z, maskCommand, "z"));
     EXPECT_TRUE(key(kVK_ANSI_5, maskCommand, "5"));  // no fifth row: consumed, nothing pasted
     EXPECT_TRUE(controller->isOpen());
-    EXPECT_TRUE(key(kVK_Return));  // nothing highlighted: consumed
+    key(kVK_DownArrow);
+    EXPECT_TRUE(key(kVK_Delete, maskCommand));  // removed through the model, the popup stays
     EXPECT_TRUE(controller->isOpen());
+    EXPECT_EQ(manager->history().size(), 1u);
+    EXPECT_TRUE(key(kVK_Escape, 0, "\x1b"));
+    EXPECT_FALSE(controller->isOpen());
+    EXPECT_FALSE(key(kVK_ANSI_A, 0, "a"));  // closed: keys pass
+    EXPECT_EQ(controller->model().searchQuery(), "");
+
+    controller->show();
     EXPECT_TRUE(key(kVK_Delete, maskCommand | maskAlternate));
     EXPECT_FALSE(controller->isOpen());
     EXPECT_TRUE(TestSupport::waitFor([&] { return manager->history().empty(); }, 1000));
@@ -282,7 +214,7 @@ TEST_F(ClipboardPopupPointer, HoverHighlightsAndALongTextGetsAPreviewAfterARest)
     controller->show();
     pointer = rowPoint(1);
     controller->mouseMovedToRow(1);
-    EXPECT_EQ(controller->highlightedRow(), 1);
+    EXPECT_EQ(controller->model().highlightedRow(), 1);
     EXPECT_TRUE(controller->isPreviewPending());
     EXPECT_FALSE(controller->compositeState().snapshot().preview);
     ASSERT_TRUE(TestSupport::waitFor([&] { return controller->compositeState().snapshot().preview.has_value(); }, 1000));
@@ -332,7 +264,7 @@ TEST_F(ClipboardPopupPointer, ThePreviewOutlastsAShortTripAcrossTheGap) {
     pointer = searchLine;
     controller->pointerMoved();
     EXPECT_TRUE(TestSupport::waitFor([&] { return !controller->compositeState().snapshot().preview; }, 1000));
-    EXPECT_EQ(controller->highlightedRow(), -1);
+    EXPECT_EQ(controller->model().highlightedRow(), -1);
 }
 
 TEST_F(ClipboardPopupPointer, KeyboardMovementWithThePointerOutsideShowsNoPreview) {
@@ -340,7 +272,7 @@ TEST_F(ClipboardPopupPointer, KeyboardMovementWithThePointerOutsideShowsNoPrevie
     controller->show();
     pointer = QPointF(0, 0);
     key(kVK_DownArrow);
-    EXPECT_EQ(controller->highlightedRow(), 0);
+    EXPECT_EQ(controller->model().highlightedRow(), 0);
     TestSupport::spin(500);
     EXPECT_FALSE(controller->compositeState().snapshot().preview);
 }
@@ -356,12 +288,12 @@ TEST_F(ClipboardPopupPointer, ThePinnedRowUnderThePointerIsMarked) {
     const QRectF shelf = *controller->shelfFrameOnScreen();
     pointer = QPointF(shelf.center().x(), shelf.y() + shelf.height() - 6 - 28 - 10);  // the second pinned row
     controller->pointerMoved();
-    ASSERT_TRUE(controller->hoveredPinnedItemID());
-    EXPECT_EQ(*controller->hoveredPinnedItemID(), controller->pinnedItems()[1].id);
-    EXPECT_EQ(controller->highlightedRow(), -1);
+    ASSERT_TRUE(controller->model().hoveredPinnedItemID());
+    EXPECT_EQ(*controller->model().hoveredPinnedItemID(), controller->model().pinnedItems()[1].id);
+    EXPECT_EQ(controller->model().highlightedRow(), -1);
     pointer = rowPoint(0);
     controller->pointerMoved();
-    EXPECT_FALSE(controller->hoveredPinnedItemID());
+    EXPECT_FALSE(controller->model().hoveredPinnedItemID());
 }
 
 TEST_F(ClipboardPopupPointer, ScrollingSuspendsHoverAndPicksTheRowUnderThePointerAfterwards) {
@@ -369,11 +301,11 @@ TEST_F(ClipboardPopupPointer, ScrollingSuspendsHoverAndPicksTheRowUnderThePointe
     controller->show();
     pointer = rowPoint(2);
     controller->mouseMovedToRow(2);
-    controller->scrollPhaseChanged(true);
-    EXPECT_TRUE(controller->isUserScrolling());
-    EXPECT_EQ(controller->highlightedRow(), -1);
-    controller->setScrollViewportMinY(28 * 5);
-    controller->scrollPhaseChanged(false);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return !controller->isUserScrolling(); }, 500));
-    EXPECT_EQ(controller->highlightedRow(), 7);
+    controller->model().reportScrollPhase(true);
+    EXPECT_TRUE(controller->model().isUserScrolling());
+    EXPECT_EQ(controller->model().highlightedRow(), -1);
+    controller->model().setScrollViewportMinY(28 * 5);
+    controller->model().reportScrollPhase(false);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return !controller->model().isUserScrolling(); }, 500));
+    EXPECT_EQ(controller->model().highlightedRow(), 7);
 }

@@ -63,8 +63,8 @@ TEST_F(ClipboardPopupViews, ScreenshotWithTextImageAndFileEntries) {
     TestSupport::spin(400);
     // Hover the code snippet: it highlights and its preview opens beside the popup.
     int codeRow = -1;
-    for (int i = 0; i < int(controller->history().size()); ++i)
-        if (controller->history()[size_t(i)].content.textValue().startsWith("func")) codeRow = i;
+    for (int i = 0; i < int(controller->model().history().size()); ++i)
+        if (controller->model().history()[size_t(i)].content.textValue().startsWith("func")) codeRow = i;
     ASSERT_GE(codeRow, 0);
     pointer = rowPoint(codeRow);
     controller->mouseMovedToRow(codeRow);
@@ -101,7 +101,7 @@ TEST_F(ClipboardPopupViews, RowsShowLabelsPicturesAndBadges) {
     EXPECT_EQ(seen.value("text 10"), qMakePair(28, QStringLiteral("⌘3")));
     EXPECT_EQ(seen.value("text 4"), qMakePair(28, QStringLiteral("⌘9")));
     EXPECT_EQ(seen.value("text 3"), qMakePair(28, QString()));  // the tenth row has none
-    EXPECT_EQ(ClipboardMenuRow::badgeKeys(controller->history()[0], 0), QString());
+    EXPECT_EQ(ClipboardMenuRow::badgeKeys(controller->model().history()[0], 0), QString());
     // Only the rows in view exist as widgets.
     EXPECT_LE(list->visibleRows().size(), 12);
 }
@@ -111,21 +111,21 @@ TEST_F(ClipboardPopupViews, ThePlainPasteButtonFollowsTheHighlightOnTextRows) {
     copyText("some text");
     controller->show();
     ClipboardHistoryList* list = rootOf(*controller)->mainColumn()->historyList();
-    ClipboardMenuRow* text = list->rowFor(controller->history()[0].id);
-    ClipboardMenuRow* image = list->rowFor(controller->history()[1].id);
+    ClipboardMenuRow* text = list->rowFor(controller->model().history()[0].id);
+    ClipboardMenuRow* image = list->rowFor(controller->model().history()[1].id);
     ASSERT_TRUE(text && image);
     EXPECT_FALSE(text->plainPasteButton()->isVisibleTo(text));
-    controller->applyHighlight(0);
+    controller->model().applyHighlight(0);
     EXPECT_TRUE(text->isHighlighted());
     EXPECT_TRUE(text->plainPasteButton()->isVisibleTo(text));
     EXPECT_TRUE(text->plainPasteButton()->isOnAccent());
     EXPECT_EQ(text->plainPasteButton()->toolTip(), "Вставить как обычный текст (⌘↩)");
-    controller->applyHighlight(1);
+    controller->model().applyHighlight(1);
     EXPECT_FALSE(text->plainPasteButton()->isVisibleTo(text));
     EXPECT_FALSE(image->plainPasteButton()->isVisibleTo(image));  // images have no plain text
 
     // Clicking the button pastes the row as plain text and closes the popup.
-    controller->applyHighlight(0);
+    controller->model().applyHighlight(0);
     QTest::mouseClick(text->plainPasteButton(), Qt::LeftButton);
     EXPECT_FALSE(controller->isOpen());
     EXPECT_TRUE(TestSupport::waitFor([&] { return pasteboard.writeCount() > 0; }, 1000));
@@ -151,16 +151,16 @@ TEST_F(ClipboardPopupViews, EmptyStatesSearchLineAndFooter) {
     copyText("banana");
     controller->show();
     column = rootOf(*controller)->mainColumn();
-    controller->setSearchQuery("an");
+    controller->model().setSearchQuery("an");
     EXPECT_EQ(column->searchText(), "an");
     EXPECT_EQ(column->matchCountText(), "1");
     EXPECT_TRUE(column->clearSearchButton()->isVisible());
     EXPECT_EQ(column->clearSearchButton()->toolTip(), "Очистить поиск");
-    controller->setSearchQuery("zz");
+    controller->model().setSearchQuery("zz");
     EXPECT_EQ(column->historyList()->emptyText(), "Ничего не найдено");
     QTest::mouseClick(column->clearSearchButton(), Qt::LeftButton);
-    EXPECT_EQ(controller->searchQuery(), "");
-    EXPECT_EQ(controller->history().size(), 2u);
+    EXPECT_EQ(controller->model().searchQuery(), "");
+    EXPECT_EQ(controller->model().history().size(), 2u);
 
     QStringList titles, shortcuts;
     for (ClipboardFooterRow* row : column->footerRows()) {
@@ -173,7 +173,7 @@ TEST_F(ClipboardPopupViews, EmptyStatesSearchLineAndFooter) {
     EXPECT_EQ(shortcuts, (QStringList{"⌘↩", "⌘P", "⌥⌘⌫", "⌘,", "none", "⌘Q"}));
     EXPECT_EQ(column->footerCard()->height(), 168);
     // Pinning the highlighted row from the footer.
-    controller->setHighlightedRow(0);
+    controller->model().setHighlightedRow(0);
     QTest::mouseClick(column->footerRows()[1], Qt::LeftButton);
     EXPECT_EQ(manager->pinnedCount(), 1);
 }
@@ -197,7 +197,7 @@ TEST_F(ClipboardPopupViews, PinnedRowsPasteAndUnpin) {
     QTest::mouseClick(row->unpinButton(), Qt::LeftButton);
     EXPECT_EQ(manager->pinnedCount(), 0);
     EXPECT_TRUE(controller->isOpen());
-    EXPECT_EQ(controller->history().size(), 2u);
+    EXPECT_EQ(controller->model().history().size(), 2u);
     EXPECT_TRUE(TestSupport::waitFor([&] { return !column->isPinnedCardShown(); }, 2000));
     EXPECT_EQ(controller->compositeState().shelfHeight(), 0);
 
@@ -216,9 +216,9 @@ TEST_F(ClipboardPopupViews, ThePinLimitNoticeLetsClicksThrough) {
     for (int i = 0; i < 6; ++i) copyText(QString::asprintf("n%d", i));
     for (int i = 0; i < 5; ++i) pin(QString::asprintf("n%d", i));
     controller->show();
-    controller->setHighlightedRow(0);
+    controller->model().setHighlightedRow(0);
     controller->pinHighlighted();
-    ASSERT_TRUE(controller->pinLimitNoticeVisible());
+    ASSERT_TRUE(controller->model().pinLimitNoticeVisible());
     ClipboardPopupRootView* column = rootOf(*controller)->mainColumn();
     TestSupport::spin(400);
     QWidget* notice = column->pinLimitNotice();

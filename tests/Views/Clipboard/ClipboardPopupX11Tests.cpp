@@ -90,13 +90,13 @@ TEST(ClipboardPopupX11, TheHotKeyOpensAtThePointerTypingFiltersAndReturnPastes) 
     EXPECT_EQ(main.x(), up.x() - 16);
     EXPECT_EQ(main.y() + main.height(), up.y());
     ASSERT_TRUE(TestSupport::waitFor([&] { return popup.panel()->isActiveWindow(); }, 3000));
-    EXPECT_EQ(popup.history().size(), 3u);
+    EXPECT_EQ(popup.model().history().size(), 3u);
 
     // Typing filters the list.
     for (KeySym key : {XK_b, XK_e, XK_t}) tap({}, key);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return popup.searchQuery() == "bet"; }, 3000));
-    ASSERT_EQ(popup.history().size(), 1u);
-    EXPECT_EQ(popup.history()[0].content.textValue(), "beta text");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return popup.model().searchQuery() == "bet"; }, 3000));
+    ASSERT_EQ(popup.model().history().size(), 1u);
+    EXPECT_EQ(popup.model().history()[0].content.textValue(), "beta text");
 
     // What the screen shows (no compositor here: the panel is cut to its cards).
     TestSupport::spin(300);
@@ -106,7 +106,7 @@ TEST(ClipboardPopupX11, TheHotKeyOpensAtThePointerTypingFiltersAndReturnPastes) 
 
     // Down and Return paste the row into the window that had the focus, and the popup closes.
     tap({}, XK_Down);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return popup.highlightedRow() == 0; }, 3000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return popup.model().highlightedRow() == 0; }, 3000));
     tap({}, XK_Return);
     ASSERT_TRUE(TestSupport::waitFor([&] { return !popup.isOpen(); }, 3000));
     EXPECT_TRUE(TestSupport::waitFor([&] { return editor.text() == "beta text"; }, 5000)) << editor.text().toStdString();
