@@ -41,6 +41,7 @@ void UserDefaults::reload() {
     {
         std::lock_guard lock(mutex_);
         values_ = {};
+        damaged_ = false;
     }
     load();
 }
@@ -63,6 +64,10 @@ void UserDefaults::load() {
         return;
     }
     // Keep the damaged file for the user and start empty; never overwrite it in place.
+    {
+        std::lock_guard lock(mutex_);
+        damaged_ = true;
+    }
     const QString aside = path_ + ".damaged-" + QDateTime::currentDateTimeUtc().toString("yyyyMMdd-HHmmss");
     if (QFile::rename(path_, aside))
         qWarning("Settings file %s is damaged; moved it to %s and started empty", qPrintable(path_), qPrintable(aside));
@@ -188,6 +193,11 @@ void UserDefaults::remove(const QString& key) {
         lastWriteOk_ = writeLocked();
     }
     emit valueChanged(key);
+}
+
+bool UserDefaults::startedFromDamagedFile() const {
+    std::lock_guard lock(mutex_);
+    return damaged_;
 }
 
 bool UserDefaults::lastWriteSucceeded() const {

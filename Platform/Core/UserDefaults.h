@@ -64,6 +64,9 @@ public:
     void reload();
     // Whether the last write reached the disk.
     bool lastWriteSucceeded() const;
+    // Whether the last load found the file damaged and started from defaults: values read now
+    // are not the user's choices.
+    bool startedFromDamagedFile() const;
 
 signals:
     void valueChanged(const QString& key);
@@ -76,4 +79,5 @@ private:
     mutable std::mutex mutex_;
     QJsonObject values_;
     bool lastWriteOk_ = true;
+    bool damaged_ = false;
 };

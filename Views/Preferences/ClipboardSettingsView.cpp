@@ -3,7 +3,6 @@
 #include "Platform/Desktop/DesktopEntries.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
-#include "Platform/Core/UserDefaults.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Views/Preferences/SettingsForm.h"
 
@@ -64,7 +63,6 @@ QWidget* symbolLabel(const QString& symbol, const QString& title, const QString&
 class HistorySizeBox final : public QSpinBox {
 public:
     explicit HistorySizeBox(QWidget* parent = nullptr) : QSpinBox(parent) {
-        setRange(ClipboardSettingsView::minItems, ClipboardSettingsView::maxItemsLimit);
         setSingleStep(1);
         setKeyboardTracking(false);
         setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
@@ -116,19 +114,14 @@ ClipboardSettingsView::IgnoredApp ClipboardSettingsView::IgnoredApp::make(const 
 }
 
 ClipboardSettingsView::ClipboardSettingsView(QWidget* parent)
-    : ClipboardSettingsView(ClipboardManager::shared(), UserDefaults::standard(), DesktopEntries::shared(), parent) {}
+    : ClipboardSettingsView(ClipboardManager::shared(), DesktopEntries::shared(), parent) {}
 
-ClipboardSettingsView::ClipboardSettingsView(ClipboardManager& clipboard, UserDefaults& defaults,
-                                             DesktopEntries& entries, QWidget* parent)
-    : QWidget(parent), clipboard_(clipboard), defaults_(defaults), entries_(entries) {
-    maxItems_ = int(defaults_.integerValue(QString::fromLatin1(maxItemsKey)).value_or(defaultMaxItems));
+ClipboardSettingsView::ClipboardSettingsView(ClipboardManager& clipboard, DesktopEntries& entries, QWidget* parent)
+    : QWidget(parent), clipboard_(clipboard), entries_(entries) {
     build();
-    connect(&defaults_, &UserDefaults::valueChanged, this, [this](const QString& key) {
-        if (key != QLatin1String(maxItemsKey)) return;
-        maxItems_ = int(defaults_.integerValue(key).value_or(defaultMaxItems));
-        refreshField();
-    });
 }
+
+int ClipboardSettingsView::maxItems() const { return clipboard_.settings().maxItems.value(); }
 
 void ClipboardSettingsView::build() {
     auto* page = new QVBoxLayout(this);
@@ -146,8 +139,7 @@ void ClipboardSettingsView::build() {
     itemsField_->setMinimumWidth(60 + 24);
     itemsField_->setAccessibleName(QStringLiteral("Items to keep"));
     historyRow->addWidget(itemsField_);
-    refreshField();
-    connect(itemsField_, &QSpinBox::valueChanged, this, [this](int value) { setMaxItems(value); });
+    SettingsForm::bind(itemsField_, clipboard_.settings().maxItems, [this](int value) { setMaxItems(value); });
 
     // Ignored apps.
     auto* appsBox = SettingsForm::section(page, QStringLiteral("Ignored Apps"),
@@ -236,27 +228,18 @@ void ClipboardSettingsView::showEvent(QShowEvent* event) {
     loadIgnoredApps();
 }
 
-void ClipboardSettingsView::refreshField() {
-    const QSignalBlocker blocker(itemsField_);
-    itemsField_->setValue(std::clamp(maxItems_, int(minItems), int(maxItemsLimit)));
-}
-
 void ClipboardSettingsView::setMaxItems(int value) {
-    const int clamped = std::clamp(value, int(minItems), int(maxItemsLimit));
-    if (clamped != value) {
-        setMaxItems(clamped);
-        return;
-    }
-    maxItems_ = value;
-    refreshField();
-    clipboard_.applyHistoryLimit(value);
+    Setting<int>& setting = clipboard_.settings().maxItems;
+    clipboard_.applyHistoryLimit(setting.held(value));
+    // The field shows the value held even when the stored one did not change.
+    const QSignalBlocker blocker(itemsField_);
+    itemsField_->setValue(setting.value());
 }
 
 void ClipboardSettingsView::loadIgnoredApps() {
-    const QJsonArray stored = defaults_.array(QString::fromLatin1(ignoredAppsKey)).value_or(QJsonArray());
     ignoredApps_.clear();
-    for (const QJsonValue& value : stored)
-        if (value.isString()) ignoredApps_.push_back(IgnoredApp::make(value.toString(), entries_));
+    for (const QString& id : clipboard_.settings().ignoredApps.value())
+        ignoredApps_.push_back(IgnoredApp::make(id, entries_));
     selection_.reset();
     refreshList();
 }
@@ -264,7 +247,7 @@ void ClipboardSettingsView::loadIgnoredApps() {
 void ClipboardSettingsView::saveIgnoredApps() {
     QStringList ids;
     for (const IgnoredApp& app : ignoredApps_) ids << app.bundleID;
-    defaults_.setStringArray(QString::fromLatin1(ignoredAppsKey), ids);
+    clipboard_.settings().ignoredApps.set(ids);
 }
 
 void ClipboardSettingsView::refreshList() {

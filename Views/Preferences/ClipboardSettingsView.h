@@ -16,12 +16,10 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
-class UserDefaults;
 
-// The Clipboard pane: how many items the history keeps ("maxClipboardItems", 1 … 200, pinned
-// items never trimmed), the applications whose copies are never recorded
-// ("ignoredClipboardApps", desktop ids in list order) and erasing the whole history after a
-// confirmation.
+// The Clipboard pane: how many items the history keeps (pinned items never trimmed), the
+// applications whose copies are never recorded (desktop ids in list order) and erasing the whole
+// history after a confirmation. It edits the clipboard manager's settings.
 //
 // The history size takes effect when its editing ends (Return, leaving the field, or a click of
 // the stepper), never on each keystroke, so typing a number over another never trims to its
@@ -29,12 +27,6 @@ class UserDefaults;
 class ClipboardSettingsView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr const char* maxItemsKey = "maxClipboardItems";
-    static constexpr const char* ignoredAppsKey = "ignoredClipboardApps";
-    static constexpr int defaultMaxItems = 100;
-    static constexpr int minItems = 1;
-    static constexpr int maxItemsLimit = 200;
-
     // One row of the ignored-apps list.
     struct IgnoredApp {
         QString bundleID;  // the desktop id stored in the setting
@@ -44,18 +36,16 @@ public:
         static IgnoredApp make(const QString& bundleID, const DesktopEntries& entries);
     };
 
-    // The pane over the shared clipboard history, the standard defaults and the installed
-    // applications.
+    // The pane over the shared clipboard history and the installed applications.
     explicit ClipboardSettingsView(QWidget* parent = nullptr);
-    ClipboardSettingsView(ClipboardManager& clipboard, UserDefaults& defaults, DesktopEntries& entries,
-                          QWidget* parent = nullptr);
+    ClipboardSettingsView(ClipboardManager& clipboard, DesktopEntries& entries, QWidget* parent = nullptr);
 
-    int maxItems() const { return maxItems_; }
+    int maxItems() const;
     const std::vector<IgnoredApp>& ignoredApps() const { return ignoredApps_; }
     std::optional<QString> selection() const { return selection_; }
     bool confirmingClear() const { return confirmingClear_; }
 
-    // The history size, as the field hands it over: clamped to 1 … 200 and then applied
+    // The history size, as the field hands it over: held to the setting's range and then applied
     // (stored, the history trimmed and saved when that removed anything).
     void setMaxItems(int value);
     void loadIgnoredApps();
@@ -84,12 +74,9 @@ protected:
 private:
     void build();
     void refreshList();
-    void refreshField();
 
     ClipboardManager& clipboard_;
-    UserDefaults& defaults_;
     DesktopEntries& entries_;
-    int maxItems_ = defaultMaxItems;
     std::vector<IgnoredApp> ignoredApps_;
     std::optional<QString> selection_;
     bool confirmingClear_ = false;

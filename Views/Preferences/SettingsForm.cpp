@@ -6,9 +6,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 constexpr int kIdRole = Qt::UserRole;
@@ -32,6 +35,19 @@ QGroupBox* section(QVBoxLayout* page, const QString& header, const QString& foot
     page->addWidget(box);
     if (!footer.isEmpty()) page->addWidget(footerLabel(footer));
     return box;
+}
+
+void bind(QSpinBox* box, Setting<int>& setting, std::function<void(int)> apply) {
+    box->setRange(setting.minimum().value_or(std::numeric_limits<int>::min()),
+                  setting.maximum().value_or(std::numeric_limits<int>::max()));
+    const auto show = [box, &setting] {
+        const QSignalBlocker blocker(box);
+        box->setValue(setting.value());
+    };
+    show();
+    QObject::connect(&setting, &SettingBase::changed, box, show);
+    if (!apply) apply = [&setting](int value) { setting.set(value); };
+    QObject::connect(box, &QSpinBox::valueChanged, box, std::move(apply));
 }
 
 }  // namespace SettingsForm

@@ -1,15 +1,18 @@
 #pragma once
 
+#include "Platform/Core/Setting.h"
 #include "Platform/Desktop/DesktopEntries.h"
 
 #include <QDialog>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class QGroupBox;
 class QLabel;
 class QListWidget;
+class QSpinBox;
 class QVBoxLayout;
 
 // The grouped-form pieces every settings pane is made of.
@@ -18,6 +21,9 @@ namespace SettingsForm {
 QLabel* footerLabel(const QString& text);
 // A titled section added to the page, with its footer text under it when given.
 QGroupBox* section(QVBoxLayout* page, const QString& header, const QString& footer = {});
+// Gives the box the setting's range and value and keeps it at the value whoever changes it. Each
+// value the box hands over goes to apply, or is stored when there is none.
+void bind(QSpinBox* box, Setting<int>& setting, std::function<void(int)> apply = {});
 }  // namespace SettingsForm
 
 // A searchable list of installed applications (desktop entries) to pick one from. Hidden entries

@@ -4,7 +4,6 @@
 #include "Platform/X11/KeyCodes.h"
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/X11/SyntheticKeys.h"
-#include "Platform/Core/UserDefaults.h"
 #include "Platform/Desktop/Workspace.h"
 #include "Source/Extensions/ApplicationSupport.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
@@ -33,9 +32,6 @@
 Q_LOGGING_CATEGORY(lcClipboard, "com.pelwick.Quorvin.Clipboard", QtInfoMsg)
 
 namespace {
-
-const QString kLimitKey = QStringLiteral("maxClipboardItems");
-const QString kIgnoredAppsKey = QStringLiteral("ignoredClipboardApps");
 
 // A folder only the user can enter, created with that mode when missing.
 void makePrivateFolder(const QString& path) {
@@ -78,7 +74,7 @@ ClipboardManager& ClipboardManager::shared() {
 
 ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& defaults, const QString& historyFolder,
                                    QObject* parent)
-    : QObject(parent), pasteboard_(pasteboard), defaults_(defaults), historyFolder_(QDir::cleanPath(historyFolder)) {
+    : QObject(parent), pasteboard_(pasteboard), settings_(defaults), historyFolder_(QDir::cleanPath(historyFolder)) {
     imagesDirectory_ = historyFolder_ + QStringLiteral("/Images");
     historyFileURL_ = historyFolder_ + QStringLiteral("/history.json");
     makePrivateFolder(historyFolder_);
@@ -87,13 +83,19 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
     lastChangeCount_ = pasteboard_.changeCount();  // what is on the pasteboard at launch is not recorded
     imageQueue_ = std::make_unique<SerialQueue>("com.merovane.clipboard-images", QueuePriority::utility);
 
-    const int limit = normalizeConfiguredHistoryLimit(defaults_);
+    // A limit that only stands because a damaged settings file was reset must not cut the history.
+    limitFromReset_ = defaults.startedFromDamagedFile() && !settings_.maxItems.isStored();
+    const int limit = historyLimit();
     loadHistory(limit);
     normalizePinnedLimit();
     if (trimHistory(limit)) saveHistory();
     // A file that could not be read may name images still wanted: keep them this time.
     if (!historyFileDamaged_) cleanupOrphanedImages();
 
+    connect(&settings_.maxItems, &SettingBase::changed, this, [this] {
+        limitFromReset_ = false;
+        if (trimHistory(historyLimit())) saveHistory();
+    });
     if (auto* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { waitForPendingWrites(); });
 }
@@ -142,9 +144,7 @@ void ClipboardManager::checkClipboard() {
     if (const auto app = Workspace::shared().frontmostApplication()) {
         if (!app->localizedName.isEmpty()) sourceApp = app->localizedName;
         if (!app->bundleIdentifier.isEmpty()) {
-            const QJsonArray ignored = defaults_.array(kIgnoredAppsKey).value_or(QJsonArray());
-            for (const QJsonValue& value : ignored)
-                if (value.isString() && value.toString() == app->bundleIdentifier) return;
+            if (settings_.ignoredApps.value().contains(app->bundleIdentifier)) return;
         }
     }
 
@@ -248,7 +248,7 @@ void ClipboardManager::addContent(const ClipboardContent& content, const std::op
     }
     ClipboardItem item = ClipboardItem::make(content, copiedAt, sourceApp);
     history_.insert(history_.begin() + insertionIndex(copiedAt), std::move(item));
-    trimHistory(normalizeConfiguredHistoryLimit(defaults_));
+    trimHistory(historyLimit());
     publish();
     saveHistory();
 }
@@ -377,21 +377,26 @@ void ClipboardManager::clear() {
 }
 
 int ClipboardManager::normalizeConfiguredHistoryLimit(UserDefaults& defaults) {
-    const auto stored = defaults.doubleValue(kLimitKey);
-    if (!stored) {
-        defaults.setInteger(kLimitKey, defaultHistoryLimit);
-        return defaultHistoryLimit;
-    }
-    const double whole = std::trunc(std::clamp(*stored, -1e9, 1e9));
-    const int clamped = int(std::clamp<double>(whole, minHistoryLimit, maxHistoryLimit));
-    if (double(clamped) != *stored) defaults.setInteger(kLimitKey, clamped);
-    return clamped;
+    ClipboardSettings settings(defaults);
+    return normalizeConfiguredHistoryLimit(settings.maxItems);
+}
+
+int ClipboardManager::normalizeConfiguredHistoryLimit(Setting<int>& limit) {
+    const int value = limit.value();
+    if (limit.store().doubleValue(limit.key()) != double(value)) limit.set(value);
+    return value;
+}
+
+int ClipboardManager::historyLimit() {
+    // The reset's default is not the user's choice: it is not written back either.
+    if (limitFromReset_) return *settings_.maxItems.maximum();
+    return normalizeConfiguredHistoryLimit(settings_.maxItems);
 }
 
 void ClipboardManager::applyHistoryLimit(int limit) {
-    limit = std::clamp(limit, minHistoryLimit, maxHistoryLimit);
-    defaults_.setInteger(kLimitKey, limit);
-    if (trimHistory(limit)) saveHistory();
+    limitFromReset_ = false;
+    settings_.maxItems.set(limit);
+    if (trimHistory(settings_.maxItems.held(limit))) saveHistory();
 }
 
 bool ClipboardManager::trimHistory(int limit) {

@@ -3,6 +3,7 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/SerialQueue.h"
 #include "Source/Features/Clipboard/ClipboardItem.h"
+#include "Source/Features/Clipboard/ClipboardSettings.h"
 
 #include <QObject>
 #include <QPointer>
@@ -17,7 +18,6 @@
 
 class Pasteboard;
 struct PasteboardItem;
-class UserDefaults;
 
 // The clipboard history: polls the pasteboard, records copies of text, images and files, keeps
 // pins in front, bounds the history by the user's limit, stores it in
@@ -30,9 +30,6 @@ public:
     enum class PinToggleResult { pinned, unpinned, limitReached, notPinnable };
 
     static constexpr int maxPinned = 5;
-    static constexpr int defaultHistoryLimit = 100;
-    static constexpr int minHistoryLimit = 1;
-    static constexpr int maxHistoryLimit = 200;
     static constexpr double pollInterval = 0.4;
     static constexpr double concealedLifetime = 60.0;
     static constexpr double pasteRelease = 0.5;
@@ -44,8 +41,9 @@ public:
     // Application Support's "ClipboardHistory". Created on first use, never destroyed.
     static ClipboardManager& shared();
 
-    // A store over the given pasteboard and defaults, keeping its file and images in
-    // `historyFolder` (its "history.json" and "Images"). Runs the start-up sequence.
+    // A store over the given pasteboard and the settings in `defaults`, keeping its file and images
+    // in `historyFolder` (its "history.json" and "Images"). Runs the start-up sequence. A change of
+    // the limit trims at once.
     ClipboardManager(Pasteboard& pasteboard, UserDefaults& defaults, const QString& historyFolder,
                      QObject* parent = nullptr);
     ~ClipboardManager() override;
@@ -62,8 +60,9 @@ public:
     void removeItem(const QUuid& id);
     // Removes every entry, pins included, the history file and every stored image.
     void clear();
-    // Stores the limit under "maxClipboardItems" and trims to it.
+    // Stores the limit and trims to it.
     void applyHistoryLimit(int limit);
+    ClipboardSettings& settings() { return settings_; }
 
     // Puts the entry on the pasteboard and posts the paste chord (Control+V) to the focused
     // window. The pasteboard change this makes is not recorded.
@@ -91,8 +90,14 @@ public:
     void normalizePinnedLimit();
     void cleanupOrphanedImages();
     int insertionIndex(const QDateTime& date) const;
-    // "maxClipboardItems" clamped to 1...200 (100 when absent), written back when it changed.
+    // The limit as read (held to its range, the default when absent), written back when the store
+    // held something else.
     static int normalizeConfiguredHistoryLimit(UserDefaults& defaults);
+    static int normalizeConfiguredHistoryLimit(Setting<int>& limit);
+    // The limit trims use: the setting's, except after a settings reset caused by a damaged file
+    // (until the limit is set again), when the user's limit is unknown and only the range's top
+    // is safe.
+    int historyLimit();
     // Blocks until queued image writes and history-file writes have finished.
     void waitForPendingWrites();
     // The delay after which a concealed entry is dropped (tests shorten it).
@@ -121,7 +126,8 @@ private:
     void beginPaste(const ClipboardContent& content, const QList<PasteboardItem>& items);
 
     Pasteboard& pasteboard_;
-    UserDefaults& defaults_;
+    ClipboardSettings settings_;
+    bool limitFromReset_ = false;
     std::vector<ClipboardItem> history_;
     QPointer<QTimer> timer_;
     qint64 lastChangeCount_ = 0;

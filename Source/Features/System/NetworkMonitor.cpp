@@ -1,8 +1,7 @@
 #include "Source/Features/System/NetworkMonitor.h"
 
 #include "Platform/Core/Clock.h"
-#include "Platform/Core/NotificationCenter.h"
-#include "Source/Features/System/UpdateInterval.h"
+#include "Source/Features/System/SystemSettings.h"
 
 #include <cmath>
 
@@ -14,21 +13,32 @@ NetworkMonitor& NetworkMonitor::shared() {
 NetworkMonitor::NetworkMonitor(const QString& root, QObject* parent) : QObject(parent), reader_(root) {
     timer_.setParent(this);
     connect(&timer_, &QTimer::timeout, this, &NetworkMonitor::sample);
-    NotificationCenter::defaultCenter().observe(Notification::updateIntervalDidChange, this,
-                                                [this](const QVariant&) { restartTimer(); });
+    setSettings(SystemSettings::shared());
 }
 
 void NetworkMonitor::start() {
     if (timer_.isActive()) return;
-    timer_.start(int(UpdateIntervals::rawValue(UpdateIntervals::current()) * 1000));
+    timer_.start(intervalMilliseconds());
     sample();
 }
 
 void NetworkMonitor::stop() { timer_.stop(); }
 
+void NetworkMonitor::setSettings(SystemSettings& settings) {
+    disconnect(settingsConnection_);
+    settings_ = &settings;
+    settingsConnection_ =
+        connect(&settings.updateInterval, &SettingBase::changed, this, &NetworkMonitor::restartTimer);
+    restartTimer();
+}
+
+int NetworkMonitor::intervalMilliseconds() const {
+    return int(UpdateIntervals::rawValue(settings_->updateInterval.value()) * 1000);
+}
+
 void NetworkMonitor::restartTimer() {
     if (!timer_.isActive()) return;
-    timer_.start(int(UpdateIntervals::rawValue(UpdateIntervals::current()) * 1000));
+    timer_.start(intervalMilliseconds());
 }
 
 NetworkMonitor::Counters NetworkMonitor::delta(const std::unordered_map<std::string, Counters>& previous,

@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+class SystemSettings;
+
 // The shared network monitor: download and upload rates in bytes per second over the physical
 // interfaces, measured on a timer set by the update interval.
 class NetworkMonitor : public QObject {
@@ -19,6 +21,9 @@ public:
     static NetworkMonitor& shared();
 
     explicit NetworkMonitor(const QString& root = QStringLiteral("/"), QObject* parent = nullptr);
+
+    // The settings whose update interval the timer follows (SystemSettings::shared() until given).
+    void setSettings(SystemSettings& settings);
 
     // Starts the timer at the current update interval and takes the first reading; nothing when running.
     void start();
@@ -51,9 +56,12 @@ signals:
 
 private:
     void restartTimer();
+    int intervalMilliseconds() const;
 
     NetDevReader reader_;
     QTimer timer_;
+    SystemSettings* settings_ = nullptr;
+    QMetaObject::Connection settingsConnection_;
     std::vector<NetDevReader::Interface> interfaces_;
     std::unordered_map<std::string, Counters> previous_;
     double previousTime_ = 0;

@@ -3,13 +3,11 @@
 #include "Platform/Core/Clock.h"
 #include "Platform/Desktop/DesktopEntries.h"
 #include "Platform/Core/Dispatch.h"
-#include "Platform/Core/NotificationCenter.h"
 #include "Platform/Core/SerialQueue.h"
-#include "Platform/Core/UserDefaults.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/ProcessListBuilder.h"
 #include "Source/Features/System/SystemSampler.h"
-#include "Source/Features/System/UpdateInterval.h"
+#include "Source/Features/System/SystemSettings.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -17,10 +15,6 @@
 #include <cmath>
 
 namespace {
-
-int periodMilliseconds() {
-    return int(UpdateIntervals::processListPeriod(UpdateIntervals::current()) * 1000.0 + 0.5);
-}
 
 template <typename T>
 void appendCapped(std::vector<T>& history, T value) {
@@ -45,8 +39,19 @@ ProcessMonitor::ProcessMonitor(const QString& procRoot, const DesktopEntries* en
         ProcessListBuilder* builder = builder_.get();
         connect(entries, &DesktopEntries::changed, this, [builder] { builder->invalidateOwners(); });
     }
-    NotificationCenter::defaultCenter().observe(Notification::updateIntervalDidChange, this,
-                                                [this](const QVariant&) { restartProcessTimer(); });
+    setSettings(SystemSettings::shared());
+}
+
+void ProcessMonitor::setSettings(SystemSettings& settings) {
+    disconnect(settingsConnection_);
+    settings_ = &settings;
+    settingsConnection_ =
+        connect(&settings.updateInterval, &SettingBase::changed, this, &ProcessMonitor::restartProcessTimer);
+    restartProcessTimer();
+}
+
+int ProcessMonitor::periodMilliseconds() const {
+    return int(UpdateIntervals::processListPeriod(settings_->updateInterval.value()) * 1000.0 + 0.5);
 }
 
 ProcessMonitor::~ProcessMonitor() {
@@ -95,9 +100,9 @@ void ProcessMonitor::scheduleProcessRefresh() {
     deliveriesInFlight_.fetch_add(1);
     QPointer<ProcessMonitor> self(this);
     ProcessListBuilder* builder = builder_.get();
-    queue_->async([this, self, builder] {
+    queue_->async([this, self, builder, &setting = settings_->groupTerminalProcesses] {
         refreshPending_.store(false);
-        const bool groupTerminal = UserDefaults::standard().boolOr(groupTerminalProcessesKey, false);
+        const bool groupTerminal = setting.value();
         const double now = Clock::shared().monotonic();
         const QDateTime at = Clock::shared().now();
         ProcessListBuilder::Result result = builder->refresh(now, groupTerminal);

@@ -17,6 +17,7 @@
 class DesktopEntries;
 class ProcessListBuilder;
 class SerialQueue;
+class SystemSettings;
 
 // The process list grouped by owning application, and short histories of the sampler's readings.
 // Lives on the GUI thread; the process table is read on its own queue.
@@ -25,7 +26,6 @@ class ProcessMonitor : public QObject {
 public:
     static constexpr size_t historyLength = 60;
     static constexpr const char* queueLabel = "com.merovane.processmonitor";
-    static inline const QString groupTerminalProcessesKey = QStringLiteral("groupTerminalProcesses");
 
     // Over /proc and the installed applications.
     static ProcessMonitor& shared();
@@ -46,6 +46,10 @@ public:
     QMetaObject::Connection observeGroupedProcesses(
         QObject* context, std::function<void(const std::vector<GroupedProcessInfo>&)> handler);
     bool hasUsableCPU() const { return hasUsableCPU_; }
+
+    // The settings the list follows: its period and the grouping of terminal commands
+    // (SystemSettings::shared() until given).
+    void setSettings(SystemSettings& settings);
 
     // The process-list refresh timer; null while the list is not refreshing.
     QTimer* processTimer() const { return processTimer_; }
@@ -93,6 +97,7 @@ private:
 
     void publish(Groups groups, bool usableCPU, const QDateTime& at);
     void restartProcessTimer();
+    int periodMilliseconds() const;
 
     std::unique_ptr<ProcessListBuilder> builder_;
     std::unique_ptr<SerialQueue> queue_;  // after the builder: its jobs use it
@@ -105,5 +110,7 @@ private:
     std::deque<Snapshot> snapshots_;
     bool hasUsableCPU_ = false;
     QPointer<QTimer> processTimer_;
+    SystemSettings* settings_ = nullptr;
+    QMetaObject::Connection settingsConnection_;
     QMetaObject::Connection samplerConnection_;
 };

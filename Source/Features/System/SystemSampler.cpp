@@ -2,9 +2,8 @@
 
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/Dispatch.h"
-#include "Platform/Core/NotificationCenter.h"
 #include "Source/Features/System/MetricArchive.h"
-#include "Source/Features/System/UpdateInterval.h"
+#include "Source/Features/System/SystemSettings.h"
 
 #include <QPointer>
 
@@ -20,8 +19,7 @@ SystemSampler::SystemSampler(const QString& root, MetricArchive* archive, QObjec
       scratch_(std::make_unique<SamplingPass::Readings>()) {
     timer_.setParent(this);
     connect(&timer_, &QTimer::timeout, this, [this] { sample(false); });
-    NotificationCenter::defaultCenter().observe(Notification::updateIntervalDidChange, this,
-                                                [this](const QVariant&) { restartTimer(); });
+    setSettings(SystemSettings::shared());
     for (auto* history : {&cpuHistory_, &cpuSystemHistory_, &gpuHistory_, &temperatureHistory_,
                           &gpuTemperatureHistory_})
         history->reserve(historyLength);
@@ -31,15 +29,26 @@ SystemSampler::~SystemSampler() { queue_.waitUntilIdle(); }
 
 void SystemSampler::start() {
     if (timer_.isActive()) return;
-    timer_.start(int(UpdateIntervals::rawValue(UpdateIntervals::current()) * 1000));
+    timer_.start(intervalMilliseconds());
     sample(true);
 }
 
 void SystemSampler::stop() { timer_.stop(); }
 
+void SystemSampler::setSettings(SystemSettings& settings) {
+    disconnect(settingsConnection_);
+    settings_ = &settings;
+    settingsConnection_ = connect(&settings.updateInterval, &SettingBase::changed, this, &SystemSampler::restartTimer);
+    restartTimer();
+}
+
+int SystemSampler::intervalMilliseconds() const {
+    return int(UpdateIntervals::rawValue(settings_->updateInterval.value()) * 1000);
+}
+
 void SystemSampler::restartTimer() {
     if (!timer_.isActive()) return;
-    timer_.start(int(UpdateIntervals::rawValue(UpdateIntervals::current()) * 1000));
+    timer_.start(intervalMilliseconds());
 }
 
 void SystemSampler::sample(bool force) {

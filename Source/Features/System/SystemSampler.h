@@ -15,6 +15,7 @@
 #include <vector>
 
 class MetricArchive;
+class SystemSettings;
 
 // The shared sampler: on each tick of its timer (the update interval) it reads CPU, per-core
 // load, memory, disk, GPU, temperatures and fans on its own queue, then publishes the readings
@@ -33,6 +34,9 @@ public:
     ~SystemSampler() override;
 
     static constexpr int historyLength = 48;
+
+    // The settings whose update interval the timer follows (SystemSettings::shared() until given).
+    void setSettings(SystemSettings& settings);
 
     // Starts the timer at the current update interval and samples at once; nothing when running.
     void start();
@@ -97,9 +101,12 @@ signals:
 private:
     void publish(const SamplingPass::Readings& readings);
     void restartTimer();
+    int intervalMilliseconds() const;
 
     MetricArchive* archive_;
     QTimer timer_;
+    SystemSettings* settings_ = nullptr;
+    QMetaObject::Connection settingsConnection_;
     bool inFlight_ = false;
     bool pendingForced_ = false;
     int passCount_ = 0;

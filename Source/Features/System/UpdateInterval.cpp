@@ -1,8 +1,5 @@
 #include "Source/Features/System/UpdateInterval.h"
 
-#include "Platform/Core/NotificationCenter.h"
-#include "Platform/Core/UserDefaults.h"
-
 namespace UpdateIntervals {
 
 double rawValue(UpdateInterval interval) {
@@ -25,20 +22,6 @@ std::optional<UpdateInterval> fromRawValue(double seconds) {
 QString label(UpdateInterval interval) { return QString::asprintf("%.0fs", rawValue(interval)); }
 
 QString id(UpdateInterval interval) { return QString::asprintf("%.0f", rawValue(interval)); }
-
-UpdateInterval current() {
-    const auto stored = UserDefaults::standard().doubleValue(settingsKey);
-    if (!stored) return UpdateInterval::normal;
-    return fromRawValue(*stored).value_or(UpdateInterval::normal);
-}
-
-void setCurrent(UpdateInterval interval) {
-    UserDefaults& defaults = UserDefaults::standard();
-    const auto stored = defaults.doubleValue(settingsKey);
-    if (stored && *stored == rawValue(interval)) return;
-    defaults.setDouble(settingsKey, rawValue(interval));
-    NotificationCenter::defaultCenter().post(Notification::updateIntervalDidChange);
-}
 
 double processListPeriod(UpdateInterval interval) {
     switch (interval) {

@@ -1,7 +1,7 @@
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Source/Features/System/NetworkMonitor.h"
-#include "Source/Features/System/UpdateInterval.h"
+#include "Source/Features/System/SystemSettings.h"
 #include "SystemTestSupport.h"
 
 #include <QSignalSpy>
@@ -61,14 +61,29 @@ TEST(NetworkMonitor, MachineWithoutPhysicalInterfacesReadsZero) {
 }
 
 TEST(NetworkMonitor, TimerFollowsTheUpdateInterval) {
-    UserDefaults::standard().remove(UpdateIntervals::settingsKey);
+    UserDefaults::standard().remove(SystemSettings::shared().updateInterval.key());
     NetworkMonitor monitor(SystemFixtures::path("linux-desktop"));
     monitor.start();
     EXPECT_TRUE(monitor.isRunning());
     EXPECT_EQ(monitor.timerInterval(), 2000);
-    UpdateIntervals::setCurrent(UpdateInterval::slow);
+    SystemSettings::shared().updateInterval.set(UpdateInterval::slow);
     EXPECT_EQ(monitor.timerInterval(), 10000);
     monitor.stop();
     EXPECT_FALSE(monitor.isRunning());
-    UserDefaults::standard().remove(UpdateIntervals::settingsKey);
+    UserDefaults::standard().remove(SystemSettings::shared().updateInterval.key());
+}
+
+TEST(NetworkMonitor, FollowsTheSettingsItIsGivenAndNoOthers) {
+    UserDefaults store{QString()};
+    SystemSettings settings{store};
+    NetworkMonitor monitor(SystemFixtures::path("linux-desktop"));
+    monitor.setSettings(settings);
+    monitor.start();
+    EXPECT_EQ(monitor.timerInterval(), 2000);
+    SystemSettings::shared().updateInterval.set(UpdateInterval::slow);
+    EXPECT_EQ(monitor.timerInterval(), 2000);
+    settings.updateInterval.set(UpdateInterval::fast);
+    EXPECT_EQ(monitor.timerInterval(), 1000);
+    monitor.stop();
+    UserDefaults::standard().remove(SystemSettings::shared().updateInterval.key());
 }

@@ -7,7 +7,7 @@
 #include "Platform/Core/UserDefaults.h"
 #include "Source/Features/System/ProcessListBuilder.h"
 #include "Source/Features/System/SystemSampler.h"
-#include "Source/Features/System/UpdateInterval.h"
+#include "Source/Features/System/SystemSettings.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -95,13 +95,13 @@ protected:
     void SetUp() override {
         clock = std::make_shared<FakeClock>();
         Clock::setShared(clock);
-        UserDefaults::standard().remove(ProcessMonitor::groupTerminalProcessesKey);
-        UserDefaults::standard().remove(UpdateIntervals::settingsKey);
+        UserDefaults::standard().remove(SystemSettings::shared().groupTerminalProcesses.key());
+        UserDefaults::standard().remove(SystemSettings::shared().updateInterval.key());
     }
     void TearDown() override {
         Clock::setShared(nullptr);
-        UserDefaults::standard().remove(ProcessMonitor::groupTerminalProcessesKey);
-        UserDefaults::standard().remove(UpdateIntervals::settingsKey);
+        UserDefaults::standard().remove(SystemSettings::shared().groupTerminalProcesses.key());
+        UserDefaults::standard().remove(SystemSettings::shared().updateInterval.key());
     }
 
     std::vector<GroupedProcessInfo> refresh(ProcessMonitor& monitor) {
@@ -162,7 +162,7 @@ TEST_F(ProcessMonitorTest, GroupsProcessesByOwningApplication) {
 }
 
 TEST_F(ProcessMonitorTest, GroupTerminalProcessesPutsCommandsUnderTheTerminal) {
-    UserDefaults::standard().setBool(ProcessMonitor::groupTerminalProcessesKey, true);
+    UserDefaults::standard().setBool(SystemSettings::shared().groupTerminalProcesses.key(), true);
     ProcessMonitor monitor(tree.root(), &entries);
     auto groups = byName(refresh(monitor));
     EXPECT_EQ(pids(groups.at("Terminal")), QList<int32_t>({1000, 1010, 1020, 1030}));
@@ -173,7 +173,7 @@ TEST_F(ProcessMonitorTest, GroupTerminalProcessesPutsCommandsUnderTheTerminal) {
     EXPECT_EQ(pids(groups.at("GNOME Shell")), QList<int32_t>({900}));
 
     // The setting is read at each refresh.
-    UserDefaults::standard().setBool(ProcessMonitor::groupTerminalProcessesKey, false);
+    UserDefaults::standard().setBool(SystemSettings::shared().groupTerminalProcesses.key(), false);
     groups = byName(refresh(monitor));
     EXPECT_EQ(pids(groups.at("Terminal")), QList<int32_t>({1000}));
     EXPECT_EQ(pids(groups.at("bash")), QList<int32_t>({1010}));
@@ -351,9 +351,9 @@ TEST_F(ProcessMonitorTest, ProcessTimerRunsOnlyWhileStarted) {
     ASSERT_TRUE(TestSupport::waitFor([&] { return lists.count() >= 1; }));
     ASSERT_TRUE(TestSupport::waitFor([&] { return lists.count() >= 2; }, 3000));
 
-    UpdateIntervals::setCurrent(UpdateInterval::fast);
+    SystemSettings::shared().updateInterval.set(UpdateInterval::fast);
     EXPECT_EQ(monitor.processTimer()->interval(), 3000);
-    UpdateIntervals::setCurrent(UpdateInterval::slow);
+    SystemSettings::shared().updateInterval.set(UpdateInterval::slow);
     EXPECT_EQ(monitor.processTimer()->interval(), 20000);
 
     monitor.stopProcessList();
@@ -363,7 +363,7 @@ TEST_F(ProcessMonitorTest, ProcessTimerRunsOnlyWhileStarted) {
     EXPECT_EQ(lists.count(), count);
 
     // Restarting after a stop makes a new timer; a change of interval while stopped starts nothing.
-    UpdateIntervals::setCurrent(UpdateInterval::relaxed);
+    SystemSettings::shared().updateInterval.set(UpdateInterval::relaxed);
     EXPECT_EQ(monitor.processTimer(), nullptr);
     monitor.startProcessList();
     ASSERT_NE(monitor.processTimer(), nullptr);
@@ -488,4 +488,21 @@ TEST(ProcessMonitorLive, RefreshesTheLiveProcessTable) {
     }
     EXPECT_TRUE(found);
     EXPECT_GE(processes, 1);
+}
+
+TEST_F(ProcessMonitorTest, FollowsTheSettingsItIsGivenAndNoOthers) {
+    UserDefaults store{QString()};
+    SystemSettings settings{store};
+    ProcessMonitor monitor(tree.root(), &entries);
+    monitor.setSettings(settings);
+    settings.groupTerminalProcesses.set(true);
+    UserDefaults::standard().setBool(SystemSettings::shared().groupTerminalProcesses.key(), false);
+    EXPECT_EQ(pids(byName(refresh(monitor)).at("Terminal")), QList<int32_t>({1000, 1010, 1020, 1030}));
+
+    monitor.startProcessList();
+    SystemSettings::shared().updateInterval.set(UpdateInterval::slow);  // another store: nothing
+    EXPECT_EQ(monitor.processTimer()->interval(), 4000);
+    settings.updateInterval.set(UpdateInterval::fast);
+    EXPECT_EQ(monitor.processTimer()->interval(), 3000);
+    monitor.stop();
 }

@@ -3,7 +3,7 @@
 #include "Platform/Core/UserDefaults.h"
 #include "Source/Features/System/MetricArchive.h"
 #include "Source/Features/System/SystemSampler.h"
-#include "Source/Features/System/UpdateInterval.h"
+#include "Source/Features/System/SystemSettings.h"
 #include "SystemTestSupport.h"
 #include "TestSupport.h"
 
@@ -17,11 +17,11 @@ namespace {
 class SamplerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        UserDefaults::standard().remove(UpdateIntervals::settingsKey);
+        UserDefaults::standard().remove(SystemSettings::shared().updateInterval.key());
         ASSERT_TRUE(dir.isValid());
         root = dir.path() + "/root";
     }
-    void TearDown() override { UserDefaults::standard().remove(UpdateIntervals::settingsKey); }
+    void TearDown() override { UserDefaults::standard().remove(SystemSettings::shared().updateInterval.key()); }
 
     // Runs one pass and waits for it to be published.
     static void pass(SystemSampler& sampler) {
@@ -210,7 +210,7 @@ TEST_F(SamplerTest, TimerFollowsTheUpdateInterval) {
     ASSERT_TRUE(SystemFixtures::copyTree("no-sensors", root));
     SystemSampler sampler(root);
     EXPECT_FALSE(sampler.isRunning());
-    UpdateIntervals::setCurrent(UpdateInterval::relaxed);  // not running: nothing to restart
+    SystemSettings::shared().updateInterval.set(UpdateInterval::relaxed);  // not running: nothing to restart
     EXPECT_FALSE(sampler.isRunning());
 
     sampler.start();
@@ -218,12 +218,12 @@ TEST_F(SamplerTest, TimerFollowsTheUpdateInterval) {
     EXPECT_EQ(sampler.timerInterval(), 5000);
     ASSERT_TRUE(TestSupport::waitFor([&] { return sampler.passCount() == 1; }));  // start samples at once
 
-    UpdateIntervals::setCurrent(UpdateInterval::fast);
+    SystemSettings::shared().updateInterval.set(UpdateInterval::fast);
     EXPECT_EQ(sampler.timerInterval(), 1000);
     EXPECT_TRUE(sampler.isRunning());
     ASSERT_TRUE(TestSupport::waitFor([&] { return sampler.passCount() >= 2; }, 3000));  // the timer ticks
 
-    UpdateIntervals::setCurrent(UpdateInterval::slow);
+    SystemSettings::shared().updateInterval.set(UpdateInterval::slow);
     EXPECT_EQ(sampler.timerInterval(), 10000);
     sampler.stop();
     EXPECT_FALSE(sampler.isRunning());
@@ -255,19 +255,38 @@ TEST_F(SamplerTest, SamplesReachTheLogAtMostEvery30Seconds) {
 }
 
 TEST_F(SamplerTest, StoredIntervalChoice) {
-    EXPECT_EQ(UpdateIntervals::current(), UpdateInterval::normal);  // absent
-    UserDefaults::standard().setDouble(UpdateIntervals::settingsKey, 3);
-    EXPECT_EQ(UpdateIntervals::current(), UpdateInterval::normal);  // not a choice
-    UserDefaults::standard().setString(UpdateIntervals::settingsKey, QStringLiteral("10"));
-    EXPECT_EQ(UpdateIntervals::current(), UpdateInterval::normal);  // wrong type
+    EXPECT_EQ(SystemSettings::shared().updateInterval.value(), UpdateInterval::normal);  // absent
+    UserDefaults::standard().setDouble(SystemSettings::shared().updateInterval.key(), 3);
+    EXPECT_EQ(SystemSettings::shared().updateInterval.value(), UpdateInterval::normal);  // not a choice
+    UserDefaults::standard().setString(SystemSettings::shared().updateInterval.key(), QStringLiteral("10"));
+    EXPECT_EQ(SystemSettings::shared().updateInterval.value(), UpdateInterval::normal);  // wrong type
 
     int posted = 0;
     QObject context;
     NotificationCenter::defaultCenter().observe(Notification::updateIntervalDidChange, &context,
                                                 [&](const QVariant&) { ++posted; });
-    UpdateIntervals::setCurrent(UpdateInterval::slow);
-    UpdateIntervals::setCurrent(UpdateInterval::slow);
+    SystemSettings::shared().updateInterval.set(UpdateInterval::slow);
+    SystemSettings::shared().updateInterval.set(UpdateInterval::slow);
     EXPECT_EQ(posted, 1);
-    EXPECT_EQ(UserDefaults::standard().doubleValue(UpdateIntervals::settingsKey), 10.0);
-    EXPECT_EQ(UpdateIntervals::current(), UpdateInterval::slow);
+    EXPECT_EQ(UserDefaults::standard().doubleValue(SystemSettings::shared().updateInterval.key()), 10.0);
+    EXPECT_EQ(SystemSettings::shared().updateInterval.value(), UpdateInterval::slow);
+}
+
+TEST_F(SamplerTest, FollowsTheSettingsItIsGivenAndNoOthers) {
+    ASSERT_TRUE(SystemFixtures::copyTree("no-sensors", root));
+    UserDefaults store{QString()};
+    SystemSettings settings{store};
+    settings.updateInterval.set(UpdateInterval::slow);
+    SystemSampler sampler(root);
+    sampler.setSettings(settings);
+    sampler.start();
+    EXPECT_EQ(sampler.timerInterval(), 10000);
+    SystemSettings::shared().updateInterval.set(UpdateInterval::fast);
+    EXPECT_EQ(sampler.timerInterval(), 10000);
+    settings.updateInterval.set(UpdateInterval::relaxed);
+    EXPECT_EQ(sampler.timerInterval(), 5000);
+    // A running sampler handed other settings takes their interval at once.
+    sampler.setSettings(SystemSettings::shared());
+    EXPECT_EQ(sampler.timerInterval(), 1000);
+    sampler.stop();
 }

@@ -83,6 +83,7 @@ TEST(UserDefaults, DamagedFileIsMovedAsideAndStoreStartsEmpty) {
     }
     UserDefaults d(path);
     EXPECT_TRUE(d.keys().isEmpty());
+    EXPECT_TRUE(d.startedFromDamagedFile());
     EXPECT_FALSE(QFile::exists(path));
     const QStringList aside = QFileInfo(path).absoluteDir().entryList({"domain.json.damaged-*"}, QDir::Files);
     ASSERT_EQ(aside.size(), 1);
@@ -90,10 +91,12 @@ TEST(UserDefaults, DamagedFileIsMovedAsideAndStoreStartsEmpty) {
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_TRUE(kept.readAll().contains("trailing garbage"));
 
-    // The store works on from empty and writes a fresh file.
+    // The store works on from empty and writes a fresh file, which reads as sound.
     d.setString("statusIcon", "symbol:cpu");
     UserDefaults reread(path);
     EXPECT_EQ(reread.string("statusIcon"), QString("symbol:cpu"));
+    EXPECT_FALSE(reread.startedFromDamagedFile());
+    EXPECT_FALSE(UserDefaults(freshPath("missing")).startedFromDamagedFile());
 }
 
 TEST(UserDefaults, NonObjectDocumentCountsAsDamaged) {

@@ -24,7 +24,7 @@ void writeEntry(const QString& folder, const QString& id, const QString& name) {
 
 }  // namespace
 
-class ClipboardSettings : public PopupTestBase {
+class ClipboardSettingsPane : public PopupTestBase {
 protected:
     void SetUp() override {
         PopupTestBase::SetUp();
@@ -40,7 +40,7 @@ protected:
         PopupTestBase::TearDown();
     }
     void open() {
-        view = std::make_unique<ClipboardSettingsView>(*manager, defaults, *entries);
+        view = std::make_unique<ClipboardSettingsView>(*manager, *entries);
         view->resize(560, 640);
         view->show();
         QCoreApplication::processEvents();
@@ -64,7 +64,7 @@ protected:
     std::unique_ptr<ClipboardSettingsView> view;
 };
 
-TEST_F(ClipboardSettings, TheHistorySizeAppliesWhenEditingEnds) {
+TEST_F(ClipboardSettingsPane, TheHistorySizeAppliesWhenEditingEnds) {
     for (int i = 0; i < 120; ++i) copyText(QString::asprintf("item %d", i));
     open();
     EXPECT_EQ(view->itemsField()->value(), 100);
@@ -85,7 +85,7 @@ TEST_F(ClipboardSettings, TheHistorySizeAppliesWhenEditingEnds) {
     EXPECT_EQ(manager->history().size(), 49u);
 }
 
-TEST_F(ClipboardSettings, OutOfRangeNumbersGoToTheNearestBound) {
+TEST_F(ClipboardSettingsPane, OutOfRangeNumbersGoToTheNearestBound) {
     copyText("pinned one");
     copyText("pinned two");
     copyText("loose");
@@ -120,7 +120,7 @@ TEST_F(ClipboardSettings, OutOfRangeNumbersGoToTheNearestBound) {
     EXPECT_EQ(view->itemsField()->value(), 200);
 }
 
-TEST_F(ClipboardSettings, IgnoredAppsAreListedAddedAndRemoved) {
+TEST_F(ClipboardSettingsPane, IgnoredAppsAreListedAddedAndRemoved) {
     defaults.setStringArray("ignoredClipboardApps", {"clip.desktop", "gone.desktop"});
     open();
     EXPECT_EQ(rows(), (QStringList{"Clip", "gone.desktop"}));  // an uninstalled id shows as itself
@@ -166,7 +166,7 @@ TEST_F(ClipboardSettings, IgnoredAppsAreListedAddedAndRemoved) {
     EXPECT_TRUE(manager->history().empty());
 }
 
-TEST_F(ClipboardSettings, AnEmptyListShowsItsEmptyState) {
+TEST_F(ClipboardSettingsPane, AnEmptyListShowsItsEmptyState) {
     open();
     EXPECT_TRUE(view->emptyState()->isVisible());
     EXPECT_TRUE(rows().isEmpty());
@@ -174,7 +174,7 @@ TEST_F(ClipboardSettings, AnEmptyListShowsItsEmptyState) {
     EXPECT_FALSE(view->emptyState()->isVisible());
 }
 
-TEST_F(ClipboardSettings, ClearingAsksFirst) {
+TEST_F(ClipboardSettingsPane, ClearingAsksFirst) {
     copyText("keep me");
     copyText("pinned");
     pin("pinned");
