@@ -1,7 +1,8 @@
 #pragma once
 
+#include "Views/Shared/HoverPressRow.h"
+
 #include <QString>
-#include <QWidget>
 
 #include <functional>
 #include <optional>
@@ -10,7 +11,7 @@ class ShortcutBadge;
 
 // A command of the clipboard popup's footer: its title and, when given, its key combination;
 // accent-coloured while the pointer is over it; a click runs the action.
-class ClipboardFooterRow : public QWidget {
+class ClipboardFooterRow : public HoverPressRow {
     Q_OBJECT
 public:
     static constexpr int rowHeight = 26;
@@ -20,7 +21,6 @@ public:
 
     QString title() const { return title_; }
     std::optional<QString> shortcut() const { return shortcut_; }
-    bool isHovering() const { return hovering_; }
     ShortcutBadge* badge() const { return badge_; }
 
     QSize sizeHint() const override;
@@ -28,18 +28,11 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    void hoverStateChanged(bool hovered) override;
 
 private:
-    void setHovering(bool hovering);
-
     QString title_;
     std::optional<QString> shortcut_;
     std::function<void()> action_;
-    bool hovering_ = false;
-    bool pressed_ = false;
     ShortcutBadge* badge_ = nullptr;
 };

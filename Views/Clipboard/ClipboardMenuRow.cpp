@@ -10,7 +10,6 @@
 #include "Views/Shared/ContinuousCorners.h"
 
 #include <QFontMetricsF>
-#include <QMouseEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -25,10 +24,11 @@ QFont noteFont() { return SystemFont::font(10, QFont::Medium); }
 ClipboardMenuRow::ClipboardMenuRow(const ClipboardItem& item, int index, bool isHighlighted, bool isHovered,
                                    std::function<void(bool)> onHover, std::function<void()> onPaste,
                                    std::function<void()> onPastePlain, QWidget* parent)
-    : QWidget(parent), item_(item), index_(index), isHighlighted_(isHighlighted), isHovered_(isHovered),
+    : HoverPressRow(Hover::setByOwner, Fade::none, parent), item_(item), index_(index), isHighlighted_(isHighlighted),
       onHover_(std::move(onHover)), onPaste_(std::move(onPaste)), onPastePlain_(std::move(onPastePlain)) {
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
+    resetHovered(isHovered);
     setFixedHeight(heightFor(item_));
     plainPaste_ = new RowIconButton(QStringLiteral("text.alignleft"), std::nullopt,
                                     QStringLiteral("Вставить как обычный текст (⌘↩)"), isHighlighted_,
@@ -42,6 +42,15 @@ ClipboardMenuRow::ClipboardMenuRow(const ClipboardItem& item, int index, bool is
     badge_ = new ShortcutBadge(QString(), isHighlighted_, this);
     connect(&ClipboardRowThumbnails::shared(), &ClipboardRowThumbnails::thumbnailReady, this, [this](const QUuid& id) {
         if (id == item_.id) update();
+    });
+    connect(this, &HoverPressRow::pointerOver, this, [this](bool inside) {
+        if (onHover_) onHover_(inside);
+    });
+    connect(this, &HoverPressRow::clicked, this, [this] {
+        if (onPaste_) {
+            auto paste = onPaste_;  // pasting closes the popup, which deletes this row
+            paste();
+        }
     });
     updatePieces();
 }
@@ -73,11 +82,7 @@ void ClipboardMenuRow::setHighlighted(bool highlighted) {
     update();
 }
 
-void ClipboardMenuRow::setHovered(bool hovered) {
-    if (isHovered_ == hovered) return;
-    isHovered_ = hovered;
-    updatePieces();
-}
+void ClipboardMenuRow::hoverStateChanged(bool) { updatePieces(); }
 
 void ClipboardMenuRow::setCallbacks(std::function<void(bool)> onHover, std::function<void()> onPaste,
                                     std::function<void()> onPastePlain) {
@@ -87,7 +92,7 @@ void ClipboardMenuRow::setCallbacks(std::function<void(bool)> onHover, std::func
 }
 
 void ClipboardMenuRow::updatePieces() {
-    const bool showPlain = isHovered_ && item_.content.isText() && !item_.isConcealed;
+    const bool showPlain = isHovered() && item_.content.isText() && !item_.isConcealed;
     plainPaste_->setOnAccent(isHighlighted_);
     plainPaste_->setVisible(showPlain);
     const QString keys = badgeKeys(item_, index_);
@@ -197,34 +202,4 @@ void ClipboardMenuRow::paintEvent(QPaintEvent*) {
 void ClipboardMenuRow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     updatePieces();
-}
-
-void ClipboardMenuRow::enterEvent(QEnterEvent* event) {
-    QWidget::enterEvent(event);
-    if (onHover_) onHover_(true);
-}
-
-void ClipboardMenuRow::mouseMoveEvent(QMouseEvent* event) {
-    QWidget::mouseMoveEvent(event);
-    if (onHover_ && rect().contains(event->position().toPoint())) onHover_(true);
-}
-
-void ClipboardMenuRow::leaveEvent(QEvent* event) {
-    QWidget::leaveEvent(event);
-    if (onHover_) onHover_(false);
-}
-
-void ClipboardMenuRow::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) pressed_ = true;
-    event->accept();
-}
-
-void ClipboardMenuRow::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    pressed_ = false;
-    event->accept();
-    if (click && onPaste_) {
-        auto paste = onPaste_;  // pasting closes the popup, which deletes this row
-        paste();
-    }
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "Source/Features/Clipboard/ClipboardItem.h"
+#include "Views/Shared/HoverPressRow.h"
 
 #include <QColor>
 #include <QImage>
-#include <QWidget>
 
 #include <functional>
 
@@ -16,7 +16,7 @@ class ShortcutBadge;
 // for a concealed item, the plain-paste button while hovered (text only) and the command-digit
 // badge of the first nine rows. 52 points high for an image, 28 for anything else; accent-
 // coloured while highlighted. A click pastes the item.
-class ClipboardMenuRow : public QWidget {
+class ClipboardMenuRow : public HoverPressRow {
     Q_OBJECT
 public:
     static constexpr int contentMargin = 16;
@@ -30,11 +30,9 @@ public:
     const ClipboardItem& item() const { return item_; }
     int index() const { return index_; }
     bool isHighlighted() const { return isHighlighted_; }
-    bool isHovered() const { return isHovered_; }
     // Reuses the row for another item or position.
     void setItem(const ClipboardItem& item, int index);
     void setHighlighted(bool highlighted);
-    void setHovered(bool hovered);
     void setCallbacks(std::function<void(bool)> onHover, std::function<void()> onPaste,
                       std::function<void()> onPastePlain);
 
@@ -55,11 +53,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    void hoverStateChanged(bool hovered) override;
 
 private:
     void updatePieces();
@@ -70,11 +64,9 @@ private:
     ClipboardItem item_;
     int index_;
     bool isHighlighted_;
-    bool isHovered_;
     std::function<void(bool)> onHover_;
     std::function<void()> onPaste_;
     std::function<void()> onPastePlain_;
     RowIconButton* plainPaste_ = nullptr;
     ShortcutBadge* badge_ = nullptr;
-    bool pressed_ = false;
 };

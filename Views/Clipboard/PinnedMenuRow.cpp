@@ -6,20 +6,14 @@
 #include "Views/Clipboard/ClipboardMenuRow.h"
 #include "Views/Clipboard/ClipboardRowThumbnails.h"
 #include "Views/Clipboard/RowIconButton.h"
-#include "Views/Shared/Motion.h"
 
 #include <QFontMetricsF>
-#include <QMouseEvent>
 #include <QPainter>
 
 PinnedMenuRow::PinnedMenuRow(const ClipboardItem& item, bool isHovered, std::function<void()> onPaste,
                              std::function<void()> onUnpin, QWidget* parent)
-    : QWidget(parent), item_(item), isHovered_(isHovered),
-      hover_(this, isHovered ? 1.0 : 0.0, [this] {
-          unpin_->setContentOpacity(0.55 + 0.45 * std::clamp(hover_.value(), 0.0, 1.0));
-          update();
-      }),
-      onPaste_(std::move(onPaste)), onUnpin_(std::move(onUnpin)) {
+    : HoverPressRow(Hover::setByOwner, Fade::animated, parent), item_(item), onPaste_(std::move(onPaste)),
+      onUnpin_(std::move(onUnpin)) {
     setFocusPolicy(Qt::NoFocus);
     setFixedHeight(rowHeight);
     unpin_ = new RowIconButton(QStringLiteral("pin.slash.fill"), QStringLiteral("pin.fill"), QStringLiteral("Открепить"),
@@ -31,9 +25,15 @@ PinnedMenuRow::PinnedMenuRow(const ClipboardItem& item, bool isHovered, std::fun
                                    }
                                },
                                this);
-    unpin_->setContentOpacity(isHovered_ ? 1.0 : 0.55);
+    resetHovered(isHovered);
     connect(&ClipboardRowThumbnails::shared(), &ClipboardRowThumbnails::thumbnailReady, this, [this](const QUuid& id) {
         if (id == item_.id) update();
+    });
+    connect(this, &HoverPressRow::clicked, this, [this] {
+        if (onPaste_) {
+            auto paste = onPaste_;
+            paste();
+        }
     });
 }
 
@@ -44,10 +44,9 @@ void PinnedMenuRow::setItem(const ClipboardItem& item) {
     update();
 }
 
-void PinnedMenuRow::setHovered(bool hovered) {
-    if (isHovered_ == hovered) return;
-    isHovered_ = hovered;
-    hover_.animateTo(hovered ? 1.0 : 0.0);
+void PinnedMenuRow::hoverAmountChanged() {
+    unpin_->setContentOpacity(0.55 + 0.45 * std::clamp(hoverAmount(), 0.0, 1.0));
+    update();
 }
 
 void PinnedMenuRow::resizeEvent(QResizeEvent* event) {
@@ -59,9 +58,9 @@ void PinnedMenuRow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QPalette& pal = palette();
-    if (hover_.value() > 0)
+    if (hoverAmount() > 0)
         ClipboardMenuRow::paintRowBackground(
-            p, QRectF(rect()), SystemColors::withOpacity(SystemColors::quaternary(pal), std::clamp(hover_.value(), 0.0, 1.0)));
+            p, QRectF(rect()), SystemColors::withOpacity(SystemColors::quaternary(pal), std::clamp(hoverAmount(), 0.0, 1.0)));
 
     double x = ClipboardMenuRow::contentMargin;
     const QImage image = ClipboardRowThumbnails::shared().thumbnail(item_);
@@ -78,19 +77,4 @@ void PinnedMenuRow::paintEvent(QPaintEvent*) {
     const double labelWidth = std::max(0.0, right - x);
     p.drawText(QRectF(x, 0, labelWidth, height()), Qt::AlignVCenter | Qt::AlignLeft,
                QFontMetricsF(font).elidedText(label(), Qt::ElideRight, labelWidth));
-}
-
-void PinnedMenuRow::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) pressed_ = true;
-    event->accept();
-}
-
-void PinnedMenuRow::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    pressed_ = false;
-    event->accept();
-    if (click && onPaste_) {
-        auto paste = onPaste_;
-        paste();
-    }
 }

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "Views/Shared/Motion.h"
 #include "Source/Features/Clipboard/ClipboardItem.h"
-
-#include <QPointer>
-#include <QWidget>
+#include "Views/Shared/HoverPressRow.h"
 
 #include <functional>
 
@@ -12,7 +9,7 @@ class RowIconButton;
 
 // A row of the clipboard popup's pinned block: the item's picture, its label and the unpin
 // button, 28 points high. A click pastes the item; the button unpins it.
-class PinnedMenuRow : public QWidget {
+class PinnedMenuRow : public HoverPressRow {
     Q_OBJECT
 public:
     static constexpr int rowHeight = 28;
@@ -21,8 +18,6 @@ public:
                   std::function<void()> onUnpin, QWidget* parent = nullptr);
 
     const ClipboardItem& item() const { return item_; }
-    bool isHovered() const { return isHovered_; }
-    void setHovered(bool hovered);
     void setItem(const ClipboardItem& item);
     QString label() const;
     RowIconButton* unpinButton() const { return unpin_; }
@@ -32,15 +27,11 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    void hoverAmountChanged() override;
 
 private:
     ClipboardItem item_;
-    bool isHovered_;
-    Motion::AnimatedValue hover_;
     std::function<void()> onPaste_;
     std::function<void()> onUnpin_;
     RowIconButton* unpin_ = nullptr;
-    bool pressed_ = false;
 };

@@ -17,16 +17,8 @@ RowIconButton::RowIconButton(QString symbol, std::optional<QString> restingSymbo
     setToolTip(help_);
     setAccessibleName(help_);
     setCursor(Qt::ArrowCursor);
-    auto pressTo = [this](double target) {
-        if (pressAnimator_) pressAnimator_->stop();
-        const double from = pressScale_;
-        pressAnimator_ = Motion::animate(this, Motion::state(), [this, from, target](double p) {
-            pressScale_ = from + (target - from) * p;
-            update();
-        });
-    };
-    connect(this, &QAbstractButton::pressed, this, [pressTo] { pressTo(0.88); });
-    connect(this, &QAbstractButton::released, this, [pressTo] { pressTo(1.0); });
+    connect(this, &QAbstractButton::pressed, this, [this] { pressScale_.animateTo(0.88); });
+    connect(this, &QAbstractButton::released, this, [this] { pressScale_.animateTo(1.0); });
     connect(this, &QAbstractButton::clicked, this, [this] {
         if (action_) action_();
     });
@@ -78,7 +70,7 @@ void RowIconButton::paintEvent(QPaintEvent*) {
     const double h = std::clamp(hover_.value(), 0.0, 1.0);
     const QRectF box(0, 0, side, side);
     p.translate(box.center());
-    p.scale(pressScale_, pressScale_);
+    p.scale(pressScale_.value(), pressScale_.value());
     p.translate(-box.center());
 
     const QColor circle = isOnAccent_ ? QColor(255, 255, 255, int(0.22 * 255)) : SystemColors::quaternary(pal);

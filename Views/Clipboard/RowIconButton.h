@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Views/Shared/Motion.h"
+
 #include <QAbstractButton>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -52,6 +52,5 @@ private:
     bool isHovered_ = false;
     Motion::AnimatedValue hover_{this, 0.0, [this] { update(); }};  // 0 resting, 1 hovered
     double contentOpacity_ = 1;
-    double pressScale_ = 1;
-    QPointer<Motion::Animator> pressAnimator_;
+    Motion::AnimatedValue pressScale_{this, 1.0, [this] { update(); }};
 };

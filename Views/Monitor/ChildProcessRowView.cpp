@@ -4,7 +4,6 @@
 #include "Platform/Gui/SystemFont.h"
 #include "Views/Monitor/GroupedProcessRowView.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/Motion.h"
 
 #include <QPainter>
 
@@ -19,13 +18,17 @@ QFont figureFont() { return SystemFont::monospaced(10); }
 
 ChildProcessRowView::ChildProcessRowView(AppProcessInfo process, MonitorTab tab, std::function<void(bool)> onHoverChanged,
                                          QWidget* parent)
-    : QWidget(parent), process_(std::move(process)), tab_(tab), onHoverChanged_(std::move(onHoverChanged)) {
+    : HoverPressRow(Hover::followsPointer, Fade::animated, parent), process_(std::move(process)), tab_(tab), onHoverChanged_(std::move(onHoverChanged)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_Hover);
     setFixedHeight(rowHeight);
     setAccessibleName(process_.processName);
     cpuText_.setText(this, process_.cpuString(), false);
     memoryText_.setText(this, process_.memoryString(), false);
+    setClickable(false);
+    connect(this, &HoverPressRow::hoveredChanged, this, [this](bool hovered) {
+        if (onHoverChanged_) onHoverChanged_(hovered);
+    });
 }
 
 void ChildProcessRowView::setProcess(const AppProcessInfo& process, MonitorTab tab) {
@@ -56,7 +59,7 @@ void ChildProcessRowView::paintEvent(QPaintEvent*) {
     const QPalette& pal = palette();
     const QRectF r(rect());
     p.fillPath(ContinuousCorners::roundedRect(r, 6),
-               SystemColors::withOpacity(SystemColors::primary(pal), 0.02 + 0.04 * hover_.value()));
+               SystemColors::withOpacity(SystemColors::primary(pal), 0.02 + 0.04 * hoverAmount()));
 
     const Block b = block(r.width());
     double x = b.left + indent;
@@ -81,21 +84,4 @@ void ChildProcessRowView::paintEvent(QPaintEvent*) {
     x += GroupedProcessRowView::cpuColumn;
     memoryText_.paint(p, QRectF(x, line.top(), GroupedProcessRowView::memoryColumn, line.height()),
                       Qt::AlignRight | Qt::AlignTop, figures);
-}
-
-void ChildProcessRowView::setHovering(bool hovering) {
-    if (hovering == isHovering_) return;
-    isHovering_ = hovering;
-    hover_.animateTo(hovering ? 1.0 : 0.0);
-    if (onHoverChanged_) onHoverChanged_(hovering);
-}
-
-void ChildProcessRowView::enterEvent(QEnterEvent* event) {
-    setHovering(true);
-    QWidget::enterEvent(event);
-}
-
-void ChildProcessRowView::leaveEvent(QEvent* event) {
-    setHovering(false);
-    QWidget::leaveEvent(event);
 }

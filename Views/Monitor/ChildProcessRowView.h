@@ -1,12 +1,9 @@
 #pragma once
 
-#include "Views/Shared/Motion.h"
 #include "Source/Features/System/AppProcessInfo.h"
 #include "Source/Features/System/MonitorTab.h"
 #include "Views/Monitor/NumericTextCell.h"
-
-#include <QPointer>
-#include <QWidget>
+#include "Views/Shared/HoverPressRow.h"
 
 #include <functional>
 
@@ -14,7 +11,7 @@
 // The indented row of one process inside an expanded group: its name (cut in the middle), its
 // PID and its figures, drawn as one block centred in the row when it is narrower than the row.
 // Not selectable.
-class ChildProcessRowView : public QWidget {
+class ChildProcessRowView : public HoverPressRow {
     Q_OBJECT
 public:
     static constexpr int rowHeight = 18;
@@ -25,7 +22,6 @@ public:
                         QWidget* parent = nullptr);
 
     const AppProcessInfo& process() const { return process_; }
-    bool isHovering() const { return isHovering_; }
     void setProcess(const AppProcessInfo& process, MonitorTab tab);
 
     // Where the block of name, PID and figures starts, and the width the name gets, in a row of
@@ -42,17 +38,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
-    void setHovering(bool hovering);
-
     AppProcessInfo process_;
     MonitorTab tab_;
     std::function<void(bool)> onHoverChanged_;
-    bool isHovering_ = false;
-    Motion::AnimatedValue hover_{this, 0.0, [this] { update(); }};
     NumericTextCell cpuText_;
     NumericTextCell memoryText_;
 };

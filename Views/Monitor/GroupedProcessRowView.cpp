@@ -8,7 +8,6 @@
 #include "Views/Shared/Motion.h"
 #include "Views/Shared/SymbolButton.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -21,8 +20,9 @@ constexpr uint64_t kGiB = 1073741824ULL;
 GroupedProcessRowView::GroupedProcessRowView(GroupedProcessInfo process, MonitorTab tab, bool isExpanded,
                                              std::function<void()> onToggle, std::function<void()> onSelect,
                                              std::function<void(bool)> onHoverChanged, QWidget* parent)
-    : QWidget(parent), process_(std::move(process)), tab_(tab), isExpanded_(isExpanded),
-      onToggle_(std::move(onToggle)), onSelect_(std::move(onSelect)), onHoverChanged_(std::move(onHoverChanged)) {
+    : HoverPressRow(Hover::followsPointer, Fade::animated, parent), process_(std::move(process)), tab_(tab), isExpanded_(isExpanded),
+      onToggle_(std::move(onToggle)), onSelect_(std::move(onSelect)), onHoverChanged_(std::move(onHoverChanged)),
+      chevronTurn_(this, 0.0, [this] { expand_->setRotation(chevronTurn_.value()); }) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_Hover);
     setFixedHeight(rowHeight);
@@ -37,6 +37,12 @@ GroupedProcessRowView::GroupedProcessRowView(GroupedProcessInfo process, Monitor
     turnChevron(false);
     cpuText_.setText(this, process_.cpuString(), false);
     memoryText_.setText(this, process_.memoryString(), false);
+    connect(this, &HoverPressRow::hoveredChanged, this, [this](bool hovered) {
+        if (onHoverChanged_) onHoverChanged_(hovered);
+    });
+    connect(this, &HoverPressRow::clicked, this, [this] {
+        if (onSelect_) onSelect_();
+    });
 }
 
 void GroupedProcessRowView::setProcess(const GroupedProcessInfo& process, MonitorTab tab, bool isExpanded) {
@@ -54,15 +60,10 @@ void GroupedProcessRowView::setProcess(const GroupedProcessInfo& process, Monito
 void GroupedProcessRowView::turnChevron(bool animated) {
     expand_->setAccessibleName(isExpanded_ ? QStringLiteral("Collapse children") : QStringLiteral("Expand children"));
     const double target = isExpanded_ ? 90 : 0;
-    if (turnAnimator_) turnAnimator_->stop();
-    if (!animated || !isVisible()) {
-        expand_->setRotation(target);
-        return;
-    }
-    const double from = expand_->rotation();
-    turnAnimator_ = Motion::animate(this, Motion::state(), [this, from, target](double p) {
-        expand_->setRotation(from + (target - from) * p);
-    });
+    if (animated && isVisible())
+        chevronTurn_.animateTo(target);
+    else
+        chevronTurn_.setValue(target);
 }
 
 GroupedProcessRowView::Load GroupedProcessRowView::cpuLoad(double totalCPU, MonitorTab tab) {
@@ -111,9 +112,9 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     const QPalette& pal = palette();
     const QRectF r(rect());
-    if (hover_.value() > 0)
+    if (hoverAmount() > 0)
         p.fillPath(ContinuousCorners::roundedRect(r, 6),
-                   SystemColors::withOpacity(SystemColors::primary(pal), 0.07 * hover_.value()));
+                   SystemColors::withOpacity(SystemColors::primary(pal), 0.07 * hoverAmount()));
 
     double x = kPadH + expandColumn;
     const double cy = r.height() / 2;
@@ -153,38 +154,9 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
     memoryText_.paint(p, QRectF(memoryLeft, 0, memoryColumn, r.height()), Qt::AlignVCenter | Qt::AlignRight,
                       memColor(process_.totalMemory, tab_, pal));
 
-    if (hover_.value() > 0) {
-        p.setOpacity(hover_.value());
+    if (hoverAmount() > 0) {
+        p.setOpacity(hoverAmount());
         Symbols::draw(p, QRectF(right - trailingColumn, 0, trailingColumn, r.height()), QStringLiteral("chevron.right"),
                       SystemColors::tertiary(pal), 8 * 1.2, Symbols::Weight::semibold);
     }
-}
-
-void GroupedProcessRowView::setHovering(bool hovering) {
-    if (hovering == isHovering_) return;
-    isHovering_ = hovering;
-    hover_.animateTo(hovering ? 1.0 : 0.0);
-    if (onHoverChanged_) onHoverChanged_(hovering);
-}
-
-void GroupedProcessRowView::enterEvent(QEnterEvent* event) {
-    setHovering(true);
-    QWidget::enterEvent(event);
-}
-
-void GroupedProcessRowView::leaveEvent(QEvent* event) {
-    setHovering(false);
-    QWidget::leaveEvent(event);
-}
-
-void GroupedProcessRowView::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton;
-    event->accept();
-}
-
-void GroupedProcessRowView::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    pressed_ = false;
-    event->accept();
-    if (click && onSelect_) onSelect_();
 }

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "Views/Shared/Motion.h"
 #include "Source/Features/System/GroupedProcessInfo.h"
 #include "Source/Features/System/MonitorTab.h"
 #include "Views/Monitor/NumericTextCell.h"
+#include "Views/Shared/HoverPressRow.h"
+#include "Views/Shared/Motion.h"
 
 #include <QColor>
-#include <QPointer>
-#include <QWidget>
 
 #include <functional>
 
@@ -18,7 +17,7 @@ class SymbolButton;
 // application's icon, the name with a "+N" badge of further processes, the CPU and memory
 // figures coloured by load on their own tab, and a chevron while hovered. A click outside the
 // expand button opens the group.
-class GroupedProcessRowView : public QWidget {
+class GroupedProcessRowView : public HoverPressRow {
     Q_OBJECT
 public:
     static constexpr int rowHeight = 28;
@@ -36,7 +35,6 @@ public:
     const GroupedProcessInfo& process() const { return process_; }
     MonitorTab tab() const { return tab_; }
     bool isExpanded() const { return isExpanded_; }
-    bool isHovering() const { return isHovering_; }
     // New figures for the same group (the figures roll to their new values).
     void setProcess(const GroupedProcessInfo& process, MonitorTab tab, bool isExpanded);
     SymbolButton* expandButton() const { return expand_; }
@@ -55,14 +53,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void setHovering(bool hovering);
     void turnChevron(bool animated);
 
     GroupedProcessInfo process_;
@@ -71,11 +64,8 @@ private:
     std::function<void()> onToggle_;
     std::function<void()> onSelect_;
     std::function<void(bool)> onHoverChanged_;
-    bool isHovering_ = false;
-    bool pressed_ = false;
-    Motion::AnimatedValue hover_{this, 0.0, [this] { update(); }};
     SymbolButton* expand_ = nullptr;
     NumericTextCell cpuText_;
     NumericTextCell memoryText_;
-    QPointer<Motion::Animator> turnAnimator_;
+    Motion::AnimatedValue chevronTurn_;  // the expand chevron's angle
 };
