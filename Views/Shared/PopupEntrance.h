@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QGraphicsEffect>
+#include "Views/Shared/PopupTransition.h"
+
 #include <QPointF>
 #include <QPointer>
 
@@ -9,7 +10,7 @@ class QWidget;
 // The entrance of a popup's content: it grows from a smaller scale to full size about an
 // anchor point with a spring, and fades in. Runs as a graphics effect on the content widget and
 // removes itself when done.
-class PopupEntrance : public QGraphicsEffect {
+class PopupEntrance : public PopupTransition {
     Q_OBJECT
 public:
     static constexpr double fadeDuration = 0.14;
@@ -25,21 +26,12 @@ public:
     // The entrance running on a widget, or nullptr.
     static PopupEntrance* of(const QWidget* container);
 
-    double scale() const { return scale_; }
-    double opacity() const { return opacity_; }
-    QPointF anchor() const { return anchor_; }
     bool isScaling() const { return scaling_; }
-
-protected:
-    void draw(QPainter* painter) override;
 
 private:
     explicit PopupEntrance(QPointF anchor);
     void finishPart();
 
-    QPointF anchor_;
-    double scale_ = 1;
-    double opacity_ = 1;
     bool scaling_ = false;
     int running_ = 0;
     QPointer<QWidget> container_;

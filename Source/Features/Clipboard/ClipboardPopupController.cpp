@@ -14,13 +14,12 @@
 #include "Views/Shared/KeyablePopupPanel.h"
 #include "Views/Shared/Motion.h"
 #include "Views/Shared/PopupEntrance.h"
+#include "Views/Shared/PopupTransition.h"
 
 #include <QApplication>
-#include <QGraphicsEffect>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -31,33 +30,6 @@
 namespace L = ClipboardPopupLayout;
 
 namespace {
-
-// The popup's exit: the drawing shrinks about the entrance's anchor while the panel fades.
-class PopupExit final : public QGraphicsEffect {
-public:
-    PopupExit(QPointF anchor, QObject* parent) : QGraphicsEffect(parent), anchor_(anchor) {}
-    double scale = 1;
-    double opacity = 1;
-
-protected:
-    void draw(QPainter* painter) override {
-        QPoint offset;
-        const QPixmap pixmap = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
-        const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
-        const QPointF pivot(bounds.left() + anchor_.x() * bounds.width(), bounds.top() + anchor_.y() * bounds.height());
-        painter->save();
-        painter->setOpacity(painter->opacity() * std::clamp(opacity, 0.0, 1.0));
-        painter->setRenderHint(QPainter::SmoothPixmapTransform);
-        painter->translate(pivot);
-        painter->scale(scale, scale);
-        painter->translate(-pivot);
-        painter->drawPixmap(offset, pixmap);
-        painter->restore();
-    }
-
-private:
-    QPointF anchor_;
-};
 
 QPointF entranceAnchor(const QPointF& pointer, const QRectF& frame) {
     auto fraction = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.5; };
@@ -275,17 +247,15 @@ void ClipboardPopupController::animateOut(KeyablePopupPanel* panel, QWidget* con
     QPointF anchor(0.5, 0.5);
     if (PopupEntrance* entrance = PopupEntrance::of(container)) anchor = entrance->anchor();
     else anchor = entranceAnchor(pointerLocation(), frame);
-    auto* exit = new PopupExit(anchor, container);
+    // The exit shrinks the drawing about the entrance's anchor while the panel fades.
+    auto* exit = new PopupTransition(anchor, container);
     container->setGraphicsEffect(exit);  // ends an entrance still running
 
     const bool reduce = Motion::reduceMotion();
     if (!reduce) {
         const Motion::Animation spring =
             Motion::Animation::spring(0.22, 1.0).withTiming(Motion::Animation::Kind::easeOut);
-        Motion::animate(exit, spring, [exit](double p) {
-            exit->scale = 1.0 + (0.97 - 1.0) * p;
-            exit->update();
-        });
+        Motion::animate(exit, spring, [exit](double p) { exit->setScale(1.0 + (0.97 - 1.0) * p); });
     }
     QPointer<KeyablePopupPanel> weak(panel);
     Motion::animate(
@@ -293,8 +263,7 @@ void ClipboardPopupController::animateOut(KeyablePopupPanel* panel, QWidget* con
         [weak, exit](double p) {
             if (!weak) return;
             weak->setWindowOpacity(1.0 - p);
-            exit->opacity = 1.0 - p;
-            exit->update();
+            exit->setOpacity(1.0 - p);
         },
         [weak] {
             if (!weak) return;

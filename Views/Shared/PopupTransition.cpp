@@ -1,0 +1,42 @@
+#include "Views/Shared/PopupTransition.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+double fraction(double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.5; }
+}  // namespace
+
+PopupTransition::PopupTransition(QPointF anchor, QObject* parent)
+    : QGraphicsEffect(parent), anchor_(fraction(anchor.x()), fraction(anchor.y())) {}
+
+void PopupTransition::setScale(double scale) {
+    scale_ = scale;
+    update();
+}
+
+void PopupTransition::setOpacity(double opacity) {
+    opacity_ = opacity;
+    update();
+}
+
+void PopupTransition::draw(QPainter* painter) {
+    if (std::abs(scale_ - 1.0) < 1e-6 && opacity_ >= 1.0) {
+        drawSource(painter);
+        return;
+    }
+    QPoint offset;
+    const QPixmap pixmap = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
+    const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
+    const QPointF pivot(bounds.left() + anchor_.x() * bounds.width(), bounds.top() + anchor_.y() * bounds.height());
+    painter->save();
+    painter->setOpacity(painter->opacity() * std::clamp(opacity_, 0.0, 1.0));
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->translate(pivot);
+    painter->scale(scale_, scale_);
+    painter->translate(-pivot);
+    painter->drawPixmap(offset, pixmap);
+    painter->restore();
+}

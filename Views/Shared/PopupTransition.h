@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QGraphicsEffect>
+#include <QPointF>
+
+// A popup's content drawn scaled about an anchor point and faded: the drawing of its entrance
+// and of its exit. The anchor is in fractions of the content's width and height from its
+// top-left corner (each clamped to 0 … 1; 0.5 where it is not a number).
+class PopupTransition : public QGraphicsEffect {
+    Q_OBJECT
+public:
+    explicit PopupTransition(QPointF anchor, QObject* parent = nullptr);
+
+    QPointF anchor() const { return anchor_; }
+    double scale() const { return scale_; }
+    double opacity() const { return opacity_; }
+    // Each repaints the content.
+    void setScale(double scale);
+    void setOpacity(double opacity);
+
+protected:
+    void draw(QPainter* painter) override;
+
+private:
+    QPointF anchor_;
+    double scale_ = 1;
+    double opacity_ = 1;
+};
