@@ -34,7 +34,7 @@ namespace {
 struct EditorInFront : FakeWorkspace {
     EditorInFront() {
         running = {app(42, QStringLiteral("org.example.Editor.desktop"), QStringLiteral("Editor"))};
-        frontPid = 42;
+        front = running.front();
     }
 };
 

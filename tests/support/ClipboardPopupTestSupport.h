@@ -6,10 +6,10 @@
 #include "Platform/Gui/Screens.h"
 #include "Platform/X11/SyntheticKeys.h"
 #include "Platform/Core/UserDefaults.h"
-#include "Platform/Desktop/Workspace.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
+#include "FakeWorkspace.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
@@ -23,28 +23,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-
-// A workspace whose front application the test sets; activating an application brings it to the
-// front unless it is stubborn.
-class PopupWorkspace final : public Workspace {
-public:
-    std::optional<RunningApplication> front;
-    std::vector<qint64> activated;
-    bool stubborn = false;
-    QIcon fileIcon;
-
-    std::optional<RunningApplication> frontmostApplication() override { return front; }
-    std::vector<RunningApplication> runningApplications() override { return {}; }
-    bool activate(const RunningApplication& app) override {
-        activated.push_back(app.pid);
-        if (!stubborn) front = app;
-        return true;
-    }
-    bool terminate(const RunningApplication&) override { return false; }
-    QIcon icon(const QString&) override { return fileIcon; }
-    bool openUrl(const QUrl&) override { return false; }
-    void revealFile(const QString&) override {}
-};
 
 namespace PopupTest {
 
@@ -139,7 +117,7 @@ protected:
 
     QTemporaryDir dir;
     std::shared_ptr<FakeClock> clock;
-    PopupWorkspace workspace;
+    FakeWorkspace workspace;
     RecordingSyntheticKeys keys;
     FakePasteboard pasteboard;
     UserDefaults defaults{QString()};

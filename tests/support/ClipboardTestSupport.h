@@ -4,8 +4,8 @@
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/X11/SyntheticKeys.h"
 #include "Platform/Core/UserDefaults.h"
-#include "Platform/Desktop/Workspace.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
+#include "FakeWorkspace.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
@@ -21,21 +21,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-
-// A workspace whose front application the test chooses.
-class FakeWorkspace final : public Workspace {
-public:
-    std::optional<RunningApplication> front;
-    QIcon fileIcon;
-
-    std::optional<RunningApplication> frontmostApplication() override { return front; }
-    std::vector<RunningApplication> runningApplications() override { return {}; }
-    bool activate(const RunningApplication&) override { return true; }
-    bool terminate(const RunningApplication&) override { return false; }
-    QIcon icon(const QString&) override { return fileIcon; }
-    bool openUrl(const QUrl&) override { return false; }
-    void revealFile(const QString&) override {}
-};
 
 namespace ClipboardTest {
 

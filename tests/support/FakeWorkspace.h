@@ -2,32 +2,32 @@
 
 #include "Platform/Desktop/Workspace.h"
 
+#include <QIcon>
 #include <QStringList>
 
 #include <vector>
 
-// An in-memory workspace: a list of running applications, a front one, and a record of what
-// was asked of it.
+// An in-memory workspace: running applications, a front one, the icon it gives every file, and
+// a record of what was asked of it. Activating an application brings it to the front unless the
+// workspace is stubborn.
 class FakeWorkspace : public Workspace {
 public:
     std::vector<RunningApplication> running;
-    std::optional<qint64> frontPid;
+    std::optional<RunningApplication> front;
+    QIcon fileIcon;
     std::vector<qint64> activated;
     std::vector<qint64> terminated;
     std::vector<QUrl> opened;
     QStringList revealed;
     bool terminateSucceeds = true;
+    bool stubborn = false;
 
-    std::optional<RunningApplication> frontmostApplication() override {
-        for (const auto& app : running) {
-            if (frontPid && app.pid == *frontPid) return app;
-        }
-        return std::nullopt;
-    }
+    std::optional<RunningApplication> frontmostApplication() override { return front; }
     std::vector<RunningApplication> runningApplications() override { return running; }
     bool activate(const RunningApplication& app) override {
         activated.push_back(app.pid);
-        frontPid = app.pid;
+        if (stubborn) return true;
+        front = app;
         emit frontmostApplicationChanged();
         return true;
     }
@@ -35,7 +35,7 @@ public:
         terminated.push_back(app.pid);
         return terminateSucceeds;
     }
-    QIcon icon(const QString&) override { return {}; }
+    QIcon icon(const QString&) override { return fileIcon; }
     bool openUrl(const QUrl& url) override {
         opened.push_back(url);
         return true;
