@@ -38,7 +38,7 @@ protected:
 };
 }  // namespace
 
-ChartWell::ChartWell(SystemMonitorView* view, QWidget* parent) : QWidget(parent), view_(view) {
+ChartWell::ChartWell(MonitorPopupModel& popupModel, QWidget* parent) : QWidget(parent), model_(popupModel) {
     setAttribute(Qt::WA_TranslucentBackground);
     MetricChartCard::Model model;
     model.height = chartHeight;
@@ -51,30 +51,49 @@ ChartWell::ChartWell(SystemMonitorView* view, QWidget* parent) : QWidget(parent)
     auto* row = new QHBoxLayout(rangePicker_);
     row->setContentsMargins(4, 4, 4, 4);
     row->setSpacing(2);
-    for (SystemMonitorView::ChartRange range : SystemMonitorView::allRanges) {
-        auto* button = new RangeButton(SystemMonitorView::label(range), rangePicker_);
-        connect(button, &QAbstractButton::clicked, this, [this, range] { view_->chooseChartRange(range); });
+    for (MonitorPopupModel::ChartRange range : MonitorPopupModel::allRanges) {
+        auto* button = new RangeButton(MonitorPopupModel::label(range), rangePicker_);
+        connect(button, &QAbstractButton::clicked, this, [this, range] { model_.chooseChartRange(range); });
         rangeButtons_[size_t(range)] = button;
         row->addWidget(button);
     }
 
-    ProcessMonitor& monitor = view_->monitor();
+    ProcessMonitor& monitor = model_.monitor();
     for (auto signal : {&ProcessMonitor::cpuHistoryChanged, &ProcessMonitor::cpuSystemHistoryChanged,
                         &ProcessMonitor::memoryHistoryChanged, &ProcessMonitor::diskHistoryChanged,
                         &ProcessMonitor::downloadHistoryChanged, &ProcessMonitor::historyTimestampsChanged})
         connect(&monitor, signal, this, [this] { scheduleRefresh(); });
-    connect(view_, &SystemMonitorView::selectedTabChanged, this, [this] { refresh(); });
-    connect(view_, &SystemMonitorView::chartRangeChanged, this, [this] { refresh(); });
-    connect(view_, &SystemMonitorView::archiveChanged, this, [this] { refresh(); });
-    connect(view_, &SystemMonitorView::selectedHistoryTimestampChanged, card_, [this] { card_->update(); });
-    connect(view_, &SystemMonitorView::chartHighlightValueChanged, this, [this] {
-        const bool live = view_->chartRange() == SystemMonitorView::ChartRange::live;
-        card_->setHighlightValue(live ? view_->chartHighlightValue() : std::nullopt);
+    connect(&model_, &MonitorPopupModel::selectedTabChanged, this, [this] { refresh(); });
+    connect(&model_, &MonitorPopupModel::chartRangeChanged, this, [this] { refresh(); });
+    connect(&model_, &MonitorPopupModel::archiveChanged, this, [this] { refresh(); });
+    connect(&model_, &MonitorPopupModel::selectedHistoryTimestampChanged, card_, [this] { card_->update(); });
+    connect(&model_, &MonitorPopupModel::chartHighlightValueChanged, this, [this] {
+        const bool live = model_.chartRange() == MonitorPopupModel::ChartRange::live;
+        card_->setHighlightValue(live ? model_.chartHighlightValue() : std::nullopt);
     });
     refresh();
 }
 
-QAbstractButton* ChartWell::rangeButton(SystemMonitorView::ChartRange range) const {
+QColor ChartWell::tint(MonitorTab tab) {
+    switch (tab) {
+    case MonitorTab::cpu: return SystemColors::green();
+    case MonitorTab::memory: return SystemColors::orange();
+    case MonitorTab::network: return SystemColors::blue();
+    case MonitorTab::disk: return SystemColors::cyan();
+    case MonitorTab::stats: return SystemColors::indigo();
+    }
+    return SystemColors::green();
+}
+
+MetricChartKind ChartWell::kind(MonitorTab tab) {
+    switch (tab) {
+    case MonitorTab::memory: return MetricChartKind::bytes;
+    case MonitorTab::network: return MetricChartKind::rate;
+    default: return MetricChartKind::percent;
+    }
+}
+
+QAbstractButton* ChartWell::rangeButton(MonitorPopupModel::ChartRange range) const {
     return rangeButtons_[size_t(range)];
 }
 
@@ -86,27 +105,27 @@ void ChartWell::scheduleRefresh() {
 
 void ChartWell::refresh() {
     refreshQueued_ = false;
-    const MonitorTab tab = view_->selectedTab();
-    const bool day = view_->chartRange() == SystemMonitorView::ChartRange::day;
+    const MonitorTab tab = model_.selectedTab();
+    const bool day = model_.chartRange() == MonitorPopupModel::ChartRange::day;
     MetricChartCard::Model model = card_->model();
-    model.series = day ? view_->archivedSeries() : view_->chartData();
-    model.timestamps = day ? view_->archivedTimestamps() : view_->monitor().historyTimestamps();
-    model.tint = SystemMonitorView::tint(tab);
-    model.kind = SystemMonitorView::kind(tab);
-    model.highlightValue = day ? std::nullopt : view_->chartHighlightValue();
-    model.lower = !day && tab == MonitorTab::cpu ? std::optional(view_->monitor().cpuSystemHistory()) : std::nullopt;
+    model.series = day ? model_.archivedSeries() : model_.chartData();
+    model.timestamps = day ? model_.archivedTimestamps() : model_.monitor().historyTimestamps();
+    model.tint = tint(tab);
+    model.kind = kind(tab);
+    model.highlightValue = day ? std::nullopt : model_.chartHighlightValue();
+    model.lower = !day && tab == MonitorTab::cpu ? std::optional(model_.monitor().cpuSystemHistory()) : std::nullopt;
     card_->setModel(std::move(model));
     if (day) {
         card_->setPinBinding(std::nullopt);
     } else {
-        SystemMonitorView* view = view_;
+        MonitorPopupModel* m = &model_;
         card_->setPinBinding(MetricChartCard::PinBinding{
-            [view] { return view->selectedHistoryTimestamp(); },
-            [view](std::optional<QDateTime> at) { view->setSelectedHistoryTimestamp(at); }});
+            [m] { return m->selectedHistoryTimestamp(); },
+            [m](std::optional<QDateTime> at) { m->setSelectedHistoryTimestamp(at); }});
     }
-    for (SystemMonitorView::ChartRange range : SystemMonitorView::allRanges)
-        rangeButtons_[size_t(range)]->setChecked(range == view_->chartRange());
-    rangePicker_->setVisible(view_->archiveHasRange());
+    for (MonitorPopupModel::ChartRange range : MonitorPopupModel::allRanges)
+        rangeButtons_[size_t(range)]->setChecked(range == model_.chartRange());
+    rangePicker_->setVisible(model_.archiveHasRange());
     placeRangePicker();
 }
 

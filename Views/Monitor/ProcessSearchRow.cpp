@@ -2,9 +2,9 @@
 
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
+#include "Source/Features/System/MonitorPopupModel.h"
 #include "Views/Shared/Motion.h"
 #include "Views/Shared/SymbolButton.h"
-#include "Views/Monitor/SystemMonitorView.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QLocale>
 
-ProcessSearchRow::ProcessSearchRow(SystemMonitorView* view, QWidget* parent) : QWidget(parent), view_(view) {
+ProcessSearchRow::ProcessSearchRow(MonitorPopupModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedHeight(rowHeight);
     auto* row = new QHBoxLayout(this);
@@ -34,7 +34,7 @@ ProcessSearchRow::ProcessSearchRow(SystemMonitorView* view, QWidget* parent) : Q
     fieldPalette.setColor(QPalette::Base, Qt::transparent);
     fieldPalette.setColor(QPalette::PlaceholderText, SystemColors::tertiary(palette()));
     field_->setPalette(fieldPalette);
-    field_->setText(view_->searchText());
+    field_->setText(model_.searchText());
     field_->installEventFilter(this);
     row->addWidget(field_, 1);
 
@@ -59,22 +59,22 @@ ProcessSearchRow::ProcessSearchRow(SystemMonitorView* view, QWidget* parent) : Q
     clear_->setCursor(Qt::PointingHandCursor);
     row->addWidget(clear_);
 
-    connect(field_, &QLineEdit::textEdited, view_, [this](const QString& text) { view_->setSearchText(text); });
-    connect(view_, &SystemMonitorView::searchTextChanged, this, [this](const QString& text) {
+    connect(field_, &QLineEdit::textEdited, &model_, [this](const QString& text) { model_.setSearchText(text); });
+    connect(&model_, &MonitorPopupModel::searchTextChanged, this, [this](const QString& text) {
         if (field_->text() != text) field_->setText(text);
         syncClear();
     });
-    connect(view_, &SystemMonitorView::searchFocusRequested, this, [this](bool focused) {
+    connect(&model_, &MonitorPopupModel::searchFocusRequested, this, [this](bool focused) {
         if (focused)
             field_->setFocus(Qt::OtherFocusReason);
         else if (field_->hasFocus())
             field_->clearFocus();
     });
-    connect(live_, &QAbstractButton::clicked, view_, [this] { view_->setSelectedHistoryTimestamp(std::nullopt); });
-    connect(clear_, &QAbstractButton::clicked, view_, [this] { view_->setSearchText(QString()); });
-    connect(view_, &SystemMonitorView::selectedHistoryTimestampChanged, this, [this] { syncPinned(); });
+    connect(live_, &QAbstractButton::clicked, &model_, [this] { model_.setSelectedHistoryTimestamp(std::nullopt); });
+    connect(clear_, &QAbstractButton::clicked, &model_, [this] { model_.setSearchText(QString()); });
+    connect(&model_, &MonitorPopupModel::selectedHistoryTimestampChanged, this, [this] { syncPinned(); });
     syncPinned();
-    clear_->setVisible(!view_->searchText().isEmpty());
+    clear_->setVisible(!model_.searchText().isEmpty());
 }
 
 QString ProcessSearchRow::pinnedTimeText(const QDateTime& at) {
@@ -85,14 +85,14 @@ QString ProcessSearchRow::pinnedTimeText(const QDateTime& at) {
 }
 
 void ProcessSearchRow::syncPinned() {
-    const std::optional<QDateTime> at = view_->selectedHistoryTimestamp();
+    const std::optional<QDateTime> at = model_.selectedHistoryTimestamp();
     pinnedTime_->setVisible(at.has_value());
     live_->setVisible(at.has_value());
     if (at) pinnedTime_->setText(pinnedTimeText(*at));
 }
 
 void ProcessSearchRow::syncClear() {
-    const bool show = !view_->searchText().isEmpty();
+    const bool show = !model_.searchText().isEmpty();
     if (show == (clear_->isVisible() && clear_->contentOpacity() > 0.5)) return;
     if (clearFade_) clearFade_->stop();
     const double from = clear_->isVisible() ? clear_->contentOpacity() : 0.0, to = show ? 1.0 : 0.0;
@@ -105,8 +105,8 @@ void ProcessSearchRow::syncClear() {
 
 bool ProcessSearchRow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == field_) {
-        if (event->type() == QEvent::FocusIn) view_->setSearchFocused(true);
-        if (event->type() == QEvent::FocusOut) view_->setSearchFocused(false);
+        if (event->type() == QEvent::FocusIn) model_.setSearchFocused(true);
+        if (event->type() == QEvent::FocusOut) model_.setSearchFocused(false);
     }
     return QWidget::eventFilter(watched, event);
 }

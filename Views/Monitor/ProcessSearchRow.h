@@ -5,8 +5,8 @@
 
 class QLabel;
 class QLineEdit;
+class MonitorPopupModel;
 class SymbolButton;
-class SystemMonitorView;
 
 namespace Motion {
 class Animator;
@@ -19,7 +19,7 @@ class ProcessSearchRow : public QWidget {
 public:
     static constexpr int rowHeight = 38;
 
-    explicit ProcessSearchRow(SystemMonitorView* view, QWidget* parent = nullptr);
+    explicit ProcessSearchRow(MonitorPopupModel& model, QWidget* parent = nullptr);
 
     QLineEdit* field() const { return field_; }
     QLabel* pinnedTime() const { return pinnedTime_; }
@@ -36,7 +36,7 @@ private:
     void syncPinned();
     void syncClear();
 
-    SystemMonitorView* view_;
+    MonitorPopupModel& model_;
     SymbolButton* glass_ = nullptr;
     QLineEdit* field_ = nullptr;
     QLabel* pinnedTime_ = nullptr;

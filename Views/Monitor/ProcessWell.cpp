@@ -3,13 +3,12 @@
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
+#include "Source/Features/System/MonitorPopupModel.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Views/Monitor/ChildProcessRowView.h"
 #include "Views/Monitor/GroupedProcessRowView.h"
 #include "Views/Monitor/ProcessPlaceholderRow.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/SymbolButton.h"
-#include "Views/Monitor/SystemMonitorView.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
@@ -21,19 +20,13 @@
 #include <QVariantAnimation>
 
 #include <algorithm>
-#include <numeric>
+#include <cmath>
 
 namespace {
 
 constexpr double kListPadding = 6;
 constexpr double kSpacing = 1;
 constexpr double kOverscan = 120;
-
-// The plain order of names: by Unicode scalar values of their composed forms.
-std::u32string scalarKey(const QString& name) {
-    const QList<uint> ucs = name.normalized(QString::NormalizationForm_C).toUcs4();
-    return std::u32string(ucs.begin(), ucs.end());
-}
 
 // "Measuring usage…" with a small spinner.
 class LoadingHeader : public QWidget {
@@ -108,7 +101,7 @@ protected:
 
 }  // namespace
 
-ProcessWell::ProcessWell(SystemMonitorView* view, QWidget* parent) : QWidget(parent), view_(view) {
+ProcessWell::ProcessWell(MonitorPopupModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_Hover);
 
@@ -123,7 +116,10 @@ ProcessWell::ProcessWell(SystemMonitorView* view, QWidget* parent) : QWidget(par
     content_->setAttribute(Qt::WA_TranslucentBackground);
     content_->setAutoFillBackground(false);
     scroll_->setWidget(content_);
-    connect(scroll_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { layoutRows(); });
+    connect(scroll_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (!restoringScroll_) model_.setProcessScrollOffset(value);
+        layoutRows();
+    });
 
     noMatches_ = new NoMatches(this);
     noMatches_->hide();
@@ -143,17 +139,17 @@ ProcessWell::ProcessWell(SystemMonitorView* view, QWidget* parent) : QWidget(par
     }
     column->addStretch(1);
 
-    ProcessMonitor& monitor = view_->monitor();
+    ProcessMonitor& monitor = model_.monitor();
     connect(&monitor, &ProcessMonitor::groupedProcessesChanged, this, [this] { scheduleRefresh(); });
     connect(&monitor, &ProcessMonitor::hasUsableCPUChanged, this, [this] { scheduleRefresh(); });
-    for (auto signal : {&SystemMonitorView::expandedGroupsChanged, &SystemMonitorView::frozenOrderChanged,
-                        &SystemMonitorView::selectedHistoryTimestampChanged})
-        connect(view_, signal, this, [this] { scheduleRefresh(); });
-    connect(view_, &SystemMonitorView::selectedTabChanged, this, [this] { scheduleRefresh(); });
-    connect(view_, &SystemMonitorView::searchTextChanged, this, [this] { scheduleRefresh(); });
-    connect(view_, &SystemMonitorView::pointerInListChanged, this, [this] { scheduleRefresh(); });
+    for (auto signal : {&MonitorPopupModel::expandedGroupsChanged, &MonitorPopupModel::frozenOrderChanged,
+                        &MonitorPopupModel::selectedHistoryTimestampChanged})
+        connect(&model_, signal, this, [this] { scheduleRefresh(); });
+    connect(&model_, &MonitorPopupModel::selectedTabChanged, this, [this] { scheduleRefresh(); });
+    connect(&model_, &MonitorPopupModel::searchTextChanged, this, [this] { scheduleRefresh(); });
+    connect(&model_, &MonitorPopupModel::pointerInListChanged, this, [this] { scheduleRefresh(); });
 
-    loadingState_ = isLoading();
+    loadingState_ = model_.isLoading();
     loadingOpacity_ = loadingState_ ? 1 : 0;
     loading_->setVisible(loadingState_);
     setSkeletonPulse(loadingState_);
@@ -162,107 +158,12 @@ ProcessWell::ProcessWell(SystemMonitorView* view, QWidget* parent) : QWidget(par
 
 ProcessWell::~ProcessWell() = default;
 
-// MARK: pure parts
-
-std::vector<GroupedProcessInfo> ProcessWell::sortedProcesses(const std::vector<GroupedProcessInfo>& groups,
-                                                             MonitorTab tab, const QString& searchText) {
-    std::vector<size_t> order(groups.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::vector<std::u32string> keys;
-    keys.reserve(groups.size());
-    for (const GroupedProcessInfo& g : groups) keys.push_back(scalarKey(g.name));
-    const bool byCPU = tab == MonitorTab::cpu;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const GroupedProcessInfo& x = groups[a];
-        const GroupedProcessInfo& y = groups[b];
-        if (byCPU) {
-            if (x.totalCPU != y.totalCPU) return x.totalCPU > y.totalCPU;
-        } else if (x.totalMemory != y.totalMemory) {
-            return x.totalMemory > y.totalMemory;
-        }
-        return keys[a] < keys[b];
-    });
-    std::vector<GroupedProcessInfo> result;
-    result.reserve(groups.size());
-    for (size_t i : order) {
-        if (!searchText.isEmpty() && !groups[i].name.contains(searchText, Qt::CaseInsensitive)) continue;
-        result.push_back(groups[i]);
-    }
-    return result;
-}
-
-std::vector<GroupedProcessInfo> ProcessWell::displayedProcesses(std::vector<GroupedProcessInfo> sorted,
-                                                                bool isPointerInList, const QStringList& frozenOrder) {
-    if (!isPointerInList || frozenOrder.isEmpty()) return sorted;
-    QHash<QString, size_t> byName;
-    for (size_t i = 0; i < sorted.size(); ++i) byName.insert(sorted[i].name, i);
-    std::vector<bool> used(sorted.size(), false);
-    std::vector<GroupedProcessInfo> result;
-    result.reserve(sorted.size());
-    for (const QString& name : frozenOrder) {
-        auto it = byName.constFind(name);
-        if (it == byName.constEnd() || used[*it]) continue;
-        used[*it] = true;
-        result.push_back(std::move(sorted[*it]));
-    }
-    const QSet<QString> frozen(frozenOrder.begin(), frozenOrder.end());
-    for (size_t i = 0; i < sorted.size(); ++i)
-        if (!used[i] && !frozen.contains(sorted[i].name)) result.push_back(std::move(sorted[i]));
-    return result;
-}
-
-std::vector<AppProcessInfo> ProcessWell::sortedChildren(const std::vector<AppProcessInfo>& children, MonitorTab tab) {
-    std::vector<AppProcessInfo> result = children;
-    if (tab == MonitorTab::cpu)
-        std::stable_sort(result.begin(), result.end(),
-                         [](const AppProcessInfo& a, const AppProcessInfo& b) { return a.cpuUsage > b.cpuUsage; });
-    else
-        std::stable_sort(result.begin(), result.end(),
-                         [](const AppProcessInfo& a, const AppProcessInfo& b) { return a.memoryBytes > b.memoryBytes; });
-    return result;
-}
-
-std::optional<double> ProcessWell::highlightValue(const GroupedProcessInfo& group, MonitorTab tab) {
-    if (tab == MonitorTab::cpu) return group.totalCPU;
-    if (tab == MonitorTab::memory) return double(group.totalMemory);
-    return std::nullopt;
-}
-
-std::optional<double> ProcessWell::highlightValue(const AppProcessInfo& process, MonitorTab tab) {
-    if (tab == MonitorTab::cpu) return process.cpuUsage;
-    if (tab == MonitorTab::memory) return double(process.memoryBytes);
-    return std::nullopt;
-}
-
 QStringList ProcessWell::placeholderNames() {
     return {QStringLiteral("Application name"), QStringLiteral("Helper"),        QStringLiteral("Background service"),
             QStringLiteral("Agent"),            QStringLiteral("Window server"), QStringLiteral("Renderer process")};
 }
 
-std::optional<GroupedProcessInfo> ProcessWell::groupToOpen(const GroupedProcessInfo& row, bool pinned,
-                                                           const std::vector<GroupedProcessInfo>& live) {
-    if (!pinned) return row;
-    for (const GroupedProcessInfo& g : live)
-        if (g.name == row.name) return g;
-    return std::nullopt;
-}
-
 // MARK: state
-
-std::vector<GroupedProcessInfo> ProcessWell::processSource() const {
-    if (const std::optional<QDateTime> pinned = view_->selectedHistoryTimestamp()) {
-        if (auto groups = view_->monitor().processGroups(*pinned)) return std::move(*groups);
-    }
-    return view_->monitor().groupedProcesses();
-}
-
-bool ProcessWell::isLoading() const {
-    if (!view_->monitor().hasUsableCPU()) return true;
-    if (const std::optional<QDateTime> pinned = view_->selectedHistoryTimestamp()) {
-        if (auto groups = view_->monitor().processGroups(*pinned)) return groups->empty();
-    }
-    return view_->monitor().groupedProcesses().empty();
-}
 
 QStringList ProcessWell::displayedNames() const {
     QStringList names;
@@ -289,7 +190,7 @@ void ProcessWell::scheduleRefresh() {
 
 void ProcessWell::refreshNow() {
     refreshQueued_ = false;
-    setLoading(isLoading());
+    setLoading(model_.isLoading());
     rebuildItems();
 }
 
@@ -363,10 +264,9 @@ void ProcessWell::setSkeletonPulse(bool pulse) {
 // MARK: list
 
 void ProcessWell::rebuildItems() {
-    const MonitorTab tab = view_->selectedTab();
-    displayed_ = displayedProcesses(sortedProcesses(processSource(), tab, view_->searchText()),
-                                    view_->isPointerInList(), view_->frozenOrder());
-    const QSet<QString>& expanded = view_->expandedGroups();
+    const MonitorTab tab = model_.selectedTab();
+    displayed_ = model_.displayedProcesses();
+    const QSet<QString>& expanded = model_.expandedGroups();
     children_.assign(displayed_.size(), {});
     items_.clear();
     double y = kListPadding;
@@ -377,7 +277,7 @@ void ProcessWell::rebuildItems() {
                               double(GroupedProcessRowView::rowHeight)});
         y += GroupedProcessRowView::rowHeight;
         if (group.count >= 2 && expanded.contains(group.name)) {
-            children_[g] = sortedChildren(group.children, tab);
+            children_[g] = MonitorPopupModel::sortedChildren(group.children, tab);
             for (size_t c = 0; c < children_[g].size(); ++c) {
                 y += kSpacing;
                 items_.push_back(Item{false, int(g), int(c),
@@ -393,15 +293,26 @@ void ProcessWell::rebuildItems() {
     noMatches_->setVisible(empty);
     scroll_->setVisible(!loading && !empty);
     content_->resize(std::max(1, width()), int(std::ceil(y)));
+    // The range now, not when the scroll area next hears of the resize: a new list restores its
+    // offset before it is first shown.
+    scroll_->verticalScrollBar()->setRange(0, std::max(0, content_->height() - height()));
+    restoreScroll();
     layoutRows();
 }
 
+void ProcessWell::restoreScroll() {
+    if (!restoringScroll_ || loadingState_ || displayed_.empty() || height() <= 0) return;
+    QScrollBar* bar = scroll_->verticalScrollBar();
+    bar->setValue(std::min(model_.processScrollOffset(), bar->maximum()));
+    restoringScroll_ = false;
+}
+
 void ProcessWell::layoutRows() {
-    const MonitorTab tab = view_->selectedTab();
+    const MonitorTab tab = model_.selectedTab();
     const int top = scroll_->verticalScrollBar()->value();
     const double from = top - kOverscan, to = top + height() + kOverscan;
     const double rowWidth = std::max(0.0, content_->width() - 2 * kListPadding);
-    const QSet<QString>& expanded = view_->expandedGroups();
+    const QSet<QString>& expanded = model_.expandedGroups();
     QHash<QString, QWidget*> keep;
     if (!loadingState_) {
         auto first = std::lower_bound(items_.begin(), items_.end(), from,
@@ -417,13 +328,11 @@ void ProcessWell::layoutRows() {
                 } else {
                     const QString name = group.name;
                     row = new GroupedProcessRowView(
-                        group, tab, isExpanded, [this, name] { view_->toggleExpanded(name); },
+                        group, tab, isExpanded, [this, name] { model_.toggleExpanded(name); },
                         [this, name] {
                             for (const GroupedProcessInfo& g : displayed_) {
                                 if (g.name != name) continue;
-                                const auto open = groupToOpen(g, view_->selectedHistoryTimestamp().has_value(),
-                                                              view_->monitor().groupedProcesses());
-                                if (open) view_->selectProcess(*open);
+                                model_.chooseGroup(g);
                                 return;
                             }
                         },
@@ -440,11 +349,10 @@ void ProcessWell::layoutRows() {
                         process, tab,
                         [this, pid](bool hovering) {
                             if (!hovering) {
-                                view_->setChartHighlightValue(std::nullopt);
+                                model_.childHoverChanged({}, false);
                                 return;
                             }
-                            if (ChildProcessRowView* r = childRow(pid))
-                                view_->setChartHighlightValue(highlightValue(r->process(), view_->selectedTab()));
+                            if (ChildProcessRowView* r = childRow(pid)) model_.childHoverChanged(r->process(), true);
                         },
                         content_);
                     row->show();
@@ -459,28 +367,24 @@ void ProcessWell::layoutRows() {
 }
 
 void ProcessWell::groupHoverChanged(const QString& name, bool hovering) {
-    if (!hovering) {
-        view_->setChartHighlightValue(std::nullopt);
-        return;
-    }
-    if (view_->frozenOrder().isEmpty()) view_->setFrozenOrder(displayedNames());
     for (const GroupedProcessInfo& g : displayed_) {
         if (g.name == name) {
-            view_->setChartHighlightValue(highlightValue(g, view_->selectedTab()));
+            model_.groupHoverChanged(g, hovering, displayedNames());
             return;
         }
     }
+    if (!hovering) model_.setChartHighlightValue(std::nullopt);
 }
 
 // MARK: events
 
 void ProcessWell::enterEvent(QEnterEvent* event) {
-    view_->setPointerInList(true);
+    model_.setPointerInList(true);
     QWidget::enterEvent(event);
 }
 
 void ProcessWell::leaveEvent(QEvent* event) {
-    view_->setPointerInList(false);
+    model_.setPointerInList(false);
     QWidget::leaveEvent(event);
 }
 
@@ -489,5 +393,7 @@ void ProcessWell::resizeEvent(QResizeEvent*) {
     noMatches_->setGeometry(rect());
     loading_->setGeometry(rect());
     content_->resize(std::max(1, width()), content_->height());
+    scroll_->verticalScrollBar()->setRange(0, std::max(0, content_->height() - height()));
+    restoreScroll();
     layoutRows();
 }

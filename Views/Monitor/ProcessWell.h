@@ -13,8 +13,8 @@
 
 class ChildProcessRowView;
 class GroupedProcessRowView;
+class MonitorPopupModel;
 class QScrollArea;
-class SystemMonitorView;
 
 namespace Motion {
 class Animator;
@@ -24,37 +24,20 @@ class Animator;
 // by name, expandable into their processes, fed by the live list or, while a chart sample is
 // pinned, by the list recorded closest to it. While the pointer works in the list its order is
 // frozen. A pulsing skeleton stands in while the first usable measurement is pending. Rows are
-// made only for the part of the list in view.
+// made only for the part of the list in view. The scroll offset is the model's, so a new list
+// (after a visit to the Disk tab) opens where the last one was.
 class ProcessWell : public QWidget {
     Q_OBJECT
 public:
     static constexpr int placeholderCount = 12;
 
-    explicit ProcessWell(SystemMonitorView* view, QWidget* parent = nullptr);
+    explicit ProcessWell(MonitorPopupModel& model, QWidget* parent = nullptr);
     ~ProcessWell() override;
 
-    // Stable sort by the tab's metric (CPU on the CPU tab, memory on any other), ties by name in
-    // plain code-point order; then, with search text, only names containing it (case-insensitive).
-    static std::vector<GroupedProcessInfo> sortedProcesses(const std::vector<GroupedProcessInfo>& groups,
-                                                           MonitorTab tab, const QString& searchText);
-    // The frozen order applied to sorted groups: frozen names first in their order (vanished ones
-    // skipped), then the others in sorted order. Without a freeze, the sorted groups.
-    static std::vector<GroupedProcessInfo> displayedProcesses(std::vector<GroupedProcessInfo> sorted,
-                                                              bool isPointerInList, const QStringList& frozenOrder);
-    // Stable sort by CPU on the CPU tab, by memory on any other; ties keep their order.
-    static std::vector<AppProcessInfo> sortedChildren(const std::vector<AppProcessInfo>& children, MonitorTab tab);
-    // What hovering a row marks on the chart: CPU on the CPU tab, bytes on the Mem tab, else none.
-    static std::optional<double> highlightValue(const GroupedProcessInfo& group, MonitorTab tab);
-    static std::optional<double> highlightValue(const AppProcessInfo& process, MonitorTab tab);
     static QStringList placeholderNames();
-    // The group to open for a chosen row: the row's own group when live; with a pinned sample the
-    // live group of that name, none when it no longer runs.
-    static std::optional<GroupedProcessInfo> groupToOpen(const GroupedProcessInfo& row, bool pinned,
-                                                         const std::vector<GroupedProcessInfo>& live);
 
-    // The groups the well draws from (live, or the pinned moment's).
-    std::vector<GroupedProcessInfo> processSource() const;
-    bool isLoading() const;
+    // Whether the skeleton stands in for the list (the first usable measurement is pending).
+    bool isLoading() const { return loadingState_; }
     const std::vector<GroupedProcessInfo>& displayed() const { return displayed_; }
     QStringList displayedNames() const;
     // Applies pending changes now (they are otherwise applied on the next turn of the loop).
@@ -92,8 +75,9 @@ private:
     void setLoading(bool loading);
     void setSkeletonPulse(bool pulse);
     void groupHoverChanged(const QString& name, bool hovering);
+    void restoreScroll();
 
-    SystemMonitorView* view_;
+    MonitorPopupModel& model_;
     QScrollArea* scroll_ = nullptr;
     QWidget* content_ = nullptr;
     QWidget* noMatches_ = nullptr;
@@ -104,6 +88,7 @@ private:
     std::vector<Item> items_;
     QHash<QString, QWidget*> rows_;
     bool refreshQueued_ = false;
+    bool restoringScroll_ = true;  // until the model's offset has been applied to a loaded list
     bool loadingState_ = true;
     double loadingOpacity_ = 1;
     bool skeletonPulse_ = false;

@@ -1,23 +1,21 @@
 #include "Views/Monitor/SystemMonitorView.h"
 
-#include "Platform/Core/Dispatch.h"
-#include "Platform/Gui/SystemColors.h"
 #include "Source/Features/System/MetricArchive.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Source/Features/System/SystemSampler.h"
 #include "Source/Features/System/SystemStats.h"
+#include "Views/DiskPane/MonitorDiskTab.h"
 #include "Views/Monitor/BlurFade.h"
 #include "Views/Monitor/ChartWell.h"
-#include "Views/DiskPane/MonitorDiskTab.h"
 #include "Views/Monitor/MonitorTabPicker.h"
 #include "Views/Monitor/ProcessDetailView.h"
 #include "Views/Monitor/ProcessSearchRow.h"
 #include "Views/Monitor/ProcessWell.h"
+#include "Views/Monitor/StatsDashboard.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/GlassCardContainer.h"
-#include "Views/Monitor/StatsDashboard.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QPainterPath>
@@ -56,20 +54,6 @@ QGraphicsOpacityEffect* opacityEffect(QWidget* widget) {
 }  // namespace
 
 // MARK: enumerations
-
-QString SystemMonitorView::rawValue(ChartRange range) {
-    return range == ChartRange::live ? QStringLiteral("live") : QStringLiteral("day");
-}
-
-std::optional<SystemMonitorView::ChartRange> SystemMonitorView::chartRangeFromRawValue(const QString& raw) {
-    for (ChartRange range : allRanges)
-        if (rawValue(range) == raw) return range;
-    return std::nullopt;
-}
-
-QString SystemMonitorView::label(ChartRange range) {
-    return range == ChartRange::live ? QStringLiteral("LIVE") : QStringLiteral("24H");
-}
 
 QString SystemMonitorView::rawValue(CardSlot slot) {
     switch (slot) {
@@ -124,13 +108,14 @@ SystemMonitorView::SystemMonitorView(MonitorTab initialTab, std::function<void()
 
 SystemMonitorView::SystemMonitorView(MonitorTab initialTab, std::function<void()> onDismiss, Sources sources,
                                      QWidget* parent)
-    : QWidget(parent), sources_(sources), onDismiss_(std::move(onDismiss)), selectedTab_(initialTab),
-      listTab_(initialTab == MonitorTab::stats ? MonitorTab::cpu : initialTab), shownHeaderTab_(listTab_) {
+    : QWidget(parent), sources_(sources), onDismiss_(std::move(onDismiss)) {
     if (!sources_.monitor) sources_.monitor = &ProcessMonitor::shared();
     if (!sources_.network) sources_.network = &NetworkMonitor::shared();
     if (!sources_.sampler) sources_.sampler = &SystemSampler::shared();
     if (!sources_.archive) sources_.archive = &MetricArchive::shared();
     if (!sources_.disk) sources_.disk = &MonitorDiskTab::shared();
+    model_ = new MonitorPopupModel(initialTab, *sources_.monitor, *sources_.archive, sources_.physicalMemory, this);
+    shownHeaderTab_ = model_->listTab();
     build();
 }
 
@@ -154,7 +139,7 @@ void SystemMonitorView::build() {
     navGlass_->setAttribute(Qt::WA_TransparentForMouseEvents);
     actionGlass_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    picker_ = new MonitorTabPicker(selectedTab_, [this](MonitorTab tab) { selectTab(tab); }, area_);
+    picker_ = new MonitorTabPicker(model_->selectedTab(), [this](MonitorTab tab) { model_->selectTab(tab); }, area_);
     picker_->setGeometry(12, 12, 312, MonitorTabPicker::stripHeight);
 
     listCards_ = new QWidget(area_);
@@ -178,9 +163,11 @@ void SystemMonitorView::build() {
         if (!isShowingDetail() && onDismiss_) onDismiss_();
     });
 
-    connect(sources_.disk, &MonitorDiskTab::inspectedItemChanged, this, [this] { diskInspectionChanged(); });
+    connect(sources_.disk, &MonitorDiskTab::inspectedItemChanged, this, [this] { navigationChanged(); });
+    connect(model_, &MonitorPopupModel::selectedProcessChanged, this, [this] { navigationChanged(); });
+    connect(model_, &MonitorPopupModel::selectedTabChanged, this, &SystemMonitorView::tabChanged);
 
-    rebuildListContent(Motion::Animation::linear(0), false);
+    rebuildListContent(Motion::Animation::linear(0));
     lastStatsMode_ = isStatsMode();
     lastShowingDetail_ = isShowingDetail();
     applyMode(Motion::Animation::linear(0));
@@ -193,14 +180,12 @@ void SystemMonitorView::resizeEvent(QResizeEvent*) {
 // MARK: derived
 
 bool SystemMonitorView::isShowingDetail() const {
-    return selectedProcess_.has_value() || sources_.disk->inspectedItemID().has_value();
+    return model_->selectedProcess().has_value() || sources_.disk->inspectedItemID().has_value();
 }
 
 QString SystemMonitorView::paneSource() const {
-    return listTab_ == MonitorTab::disk ? QStringLiteral("disk") : QStringLiteral("process");
+    return model_->listTab() == MonitorTab::disk ? QStringLiteral("disk") : QStringLiteral("process");
 }
-
-bool SystemMonitorView::searchFocused() const { return searchFocused_; }
 
 bool SystemMonitorView::escapeClosesPopup() const { return escape_->isEnabled() && !isShowingDetail(); }
 
@@ -211,216 +196,61 @@ QWidget* SystemMonitorView::detailPiece(int part) const {
 }
 
 QString SystemMonitorView::detailIdentity() const {
-    if (selectedProcess_) return QStringLiteral("detail-") + selectedProcess_->name;
+    if (const auto& group = model_->selectedProcess()) return QStringLiteral("detail-") + group->name;
     if (const auto id = sources_.disk->inspectedItemID()) return QStringLiteral("detail-") + *id;
     return {};
 }
 
-// MARK: chart well
-
-bool SystemMonitorView::archiveHasRange(MonitorTab tab) {
-    return tab == MonitorTab::cpu || tab == MonitorTab::memory || tab == MonitorTab::disk;
-}
-
-QColor SystemMonitorView::tint(MonitorTab tab) {
-    switch (tab) {
-    case MonitorTab::cpu: return SystemColors::green();
-    case MonitorTab::memory: return SystemColors::orange();
-    case MonitorTab::network: return SystemColors::blue();
-    case MonitorTab::disk: return SystemColors::cyan();
-    case MonitorTab::stats: return SystemColors::indigo();
-    }
-    return SystemColors::green();
-}
-
-MetricChartKind SystemMonitorView::kind(MonitorTab tab) {
-    switch (tab) {
-    case MonitorTab::memory: return MetricChartKind::bytes;
-    case MonitorTab::network: return MetricChartKind::rate;
-    default: return MetricChartKind::percent;
-    }
-}
-
-std::vector<double> SystemMonitorView::chartData(MonitorTab tab, const ProcessMonitor& monitor, double physicalMemory) {
-    switch (tab) {
-    case MonitorTab::cpu: return monitor.cpuHistory();
-    case MonitorTab::memory: {
-        std::vector<double> bytes;
-        bytes.reserve(monitor.memoryHistory().size());
-        for (double percent : monitor.memoryHistory()) bytes.push_back(percent / 100.0 * physicalMemory);
-        return bytes;
-    }
-    case MonitorTab::network: return monitor.downloadHistory();
-    case MonitorTab::disk: return monitor.diskHistory();
-    case MonitorTab::stats: return {};
-    }
-    return {};
-}
-
-std::vector<double> SystemMonitorView::archivedSeries(MonitorTab tab, const std::vector<MetricSample>& archive,
-                                                      double physicalMemory) {
-    std::vector<double> series;
-    if (tab == MonitorTab::network || tab == MonitorTab::stats) return series;
-    series.reserve(archive.size());
-    for (const MetricSample& s : archive) {
-        switch (tab) {
-        case MonitorTab::cpu: series.push_back(s.cpu); break;
-        case MonitorTab::memory: series.push_back(s.memory / 100.0 * physicalMemory); break;
-        case MonitorTab::disk: series.push_back(s.disk); break;
-        default: break;
-        }
-    }
-    return series;
-}
-
-std::vector<double> SystemMonitorView::chartData() const {
-    return chartData(selectedTab_, *sources_.monitor, sources_.physicalMemory);
-}
-
-std::vector<double> SystemMonitorView::archivedSeries() const {
-    return archivedSeries(selectedTab_, archive_, sources_.physicalMemory);
-}
-
-std::vector<QDateTime> SystemMonitorView::archivedTimestamps() const {
-    std::vector<QDateTime> times;
-    times.reserve(archive_.size());
-    for (const MetricSample& s : archive_) times.push_back(s.at);
-    return times;
-}
-
-void SystemMonitorView::loadArchive() {
-    QPointer<SystemMonitorView> self(this);
-    sources_.archive->load([self](std::vector<MetricSample> samples) {
-        if (self) self->setArchive(std::move(samples));
-    });
-}
-
-// MARK: state changes
-
-void SystemMonitorView::selectTab(MonitorTab tab) {
-    if (tab == selectedTab_) return;
-    setChartHighlightValue(std::nullopt);
-    setSelectedHistoryTimestamp(std::nullopt);
+void SystemMonitorView::tabChanged(MonitorTab tab, MonitorTab previous) {
     const Motion::Animation animation =
-        tab == MonitorTab::stats || selectedTab_ == MonitorTab::stats ? statsMorph() : Motion::move();
-    if (tab == MonitorTab::stats) setSearchFocused(false);
-    if ((tab == MonitorTab::network || tab == MonitorTab::stats) && chartRange_ != ChartRange::live) {
-        chartRange_ = ChartRange::live;
-        emit chartRangeChanged();
-    }
-    selectedTab_ = tab;
-    const bool listChanged = tab != MonitorTab::stats && tab != listTab_;
-    if (listChanged) listTab_ = tab;
+        tab == MonitorTab::stats || previous == MonitorTab::stats ? statsMorph() : Motion::move();
     picker_->setSelection(tab);
-    if (listChanged) rebuildListContent(animation, false);
-    emit selectedTabChanged(tab);
-    if (listChanged) emit listTabChanged(listTab_);
+    if (shownHeaderTab_ != model_->listTab()) rebuildListContent(animation);
     applyMode(animation);
-}
-
-void SystemMonitorView::setSearchText(const QString& text) {
-    if (text == searchText_) return;
-    searchText_ = text;
-    emit searchTextChanged(text);
-}
-
-void SystemMonitorView::setSearchFocused(bool focused) {
-    if (focused == searchFocused_) return;
-    searchFocused_ = focused;
-    emit searchFocusRequested(focused);
-}
-
-void SystemMonitorView::toggleExpanded(const QString& groupName) {
-    if (!expandedGroups_.remove(groupName)) expandedGroups_.insert(groupName);
-    emit expandedGroupsChanged();
-}
-
-void SystemMonitorView::setChartHighlightValue(std::optional<double> value) {
-    if (value == chartHighlightValue_) return;
-    chartHighlightValue_ = value;
-    emit chartHighlightValueChanged();
-}
-
-void SystemMonitorView::setSelectedHistoryTimestamp(std::optional<QDateTime> at) {
-    if (at == selectedHistoryTimestamp_) return;
-    selectedHistoryTimestamp_ = at;
-    setFrozenOrder({});
-    setChartHighlightValue(std::nullopt);
-    emit selectedHistoryTimestampChanged();
-}
-
-void SystemMonitorView::chooseChartRange(ChartRange range) {
-    if (range != chartRange_) {
-        chartRange_ = range;
-        emit chartRangeChanged();
-    }
-    if (range == ChartRange::day) loadArchive();
-}
-
-void SystemMonitorView::setArchive(std::vector<MetricSample> samples) {
-    archive_ = std::move(samples);
-    emit archiveChanged();
-}
-
-void SystemMonitorView::setFrozenOrder(QStringList order) {
-    if (order == frozenOrder_) return;
-    frozenOrder_ = std::move(order);
-    emit frozenOrderChanged();
-}
-
-void SystemMonitorView::setPointerInList(bool inside) {
-    if (inside == isPointerInList_) return;
-    isPointerInList_ = inside;
-    if (!inside) setFrozenOrder({});
-    emit pointerInListChanged(inside);
-}
-
-void SystemMonitorView::selectProcess(std::optional<GroupedProcessInfo> group) {
-    reformNavigation([this, group = std::move(group)] {
-        selectedProcess_ = group;
-        emit selectedProcessChanged();
-    });
 }
 
 void SystemMonitorView::reformNavigation(const std::function<void()>& change) {
-    const Motion::Animation animation = isShowingDetail() ? Motion::morph() : Motion::droplet();
+    // The change announces itself (a selected process, an inspected item), which reforms the view.
     change();
-    applyMode(animation);
+    navigationChanged();
 }
 
-void SystemMonitorView::diskInspectionChanged() {
+void SystemMonitorView::navigationChanged() {
+    // Opening a detail grows the droplets into bars; closing one morphs back.
+    if (isShowingDetail() == lastShowingDetail_ && detailIdentity() == shownDetail_) return;
     applyMode(lastShowingDetail_ ? Motion::morph() : Motion::droplet());
 }
 
 // MARK: content
 
-void SystemMonitorView::rebuildListContent(const Motion::Animation& animation, bool) {
+void SystemMonitorView::rebuildListContent(const Motion::Animation& animation) {
+    const MonitorTab listTab = model_->listTab();
     const bool animated = !(animation.kind == Motion::Animation::Kind::linear && animation.duration <= 0);
     // The header follows the list tab; the middle and body follow the pane source.
-    if (!header_ || shownHeaderTab_ != listTab_) {
+    if (!header_ || shownHeaderTab_ != listTab) {
         if (header_) fadeOutAndDelete(header_, animation);
-        if (listTab_ == MonitorTab::disk) {
+        if (listTab == MonitorTab::disk) {
             QWidget* disk = sources_.disk->makeHeader(headerHolder_);
             disk->setGeometry(0, 8, 312, int(kHeaderHeight));
             header_ = disk;
         } else {
-            auto* well = new ChartWell(this, headerHolder_);
+            auto* well = new ChartWell(*model_, headerHolder_);
             well->setGeometry(0, 0, 312, int(kHeaderHeight) + 8);
             header_ = well;
         }
         header_->show();
-        shownHeaderTab_ = listTab_;
+        shownHeaderTab_ = listTab;
         if (animated) fadeIn(header_, animation);
     }
     if (!mid_ || !body_ || shownPane_ != paneSource()) {
         if (mid_) fadeOutAndDelete(mid_, animation);
         if (body_) fadeOutAndDelete(body_, animation);
-        if (listTab_ == MonitorTab::disk) {
+        if (listTab == MonitorTab::disk) {
             mid_ = sources_.disk->makeMiddle(midHolder_);
             body_ = sources_.disk->makeBody(bodyHolder_);
         } else {
-            mid_ = new ProcessSearchRow(this, midHolder_);
-            body_ = new ProcessWell(this, bodyHolder_);
+            mid_ = new ProcessSearchRow(*model_, midHolder_);
+            body_ = new ProcessWell(*model_, bodyHolder_);
         }
         mid_->setGeometry(0, 0, int(contentWidth), int(kMidHeight));
         body_->setGeometry(0, 0, int(contentWidth), int(kBodyHeight));
@@ -701,9 +531,10 @@ void SystemMonitorView::syncDetail(const Motion::Animation& animation) {
                              QRect(0, 588, int(contentWidth), int(kBarHeight))};
     for (int part = 0; part < 3; ++part) {
         QWidget* piece = nullptr;
-        if (selectedProcess_) {
-            piece = new ProcessDetailView(*selectedProcess_, ProcessDetailView::Part(part),
-                                          [this] { selectProcess(std::nullopt); }, *sources_.monitor, area_);
+        if (const auto& group = model_->selectedProcess()) {
+            MonitorPopupModel* model = model_;
+            piece = new ProcessDetailView(*group, ProcessDetailView::Part(part),
+                                          [model] { model->selectProcess(std::nullopt); }, *sources_.monitor, area_);
         } else {
             MonitorDiskTab* disk = sources_.disk;
             piece = disk->makeDetail(MonitorDiskTab::DetailPart(part),

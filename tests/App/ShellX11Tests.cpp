@@ -176,7 +176,7 @@ TEST_F(ShellX11, AGaugeClosesThePanelAndOpensTheMonitorOnItsTab) {
     SystemMonitorPopupController& monitor = SystemMonitorPopupController::shared();
     ASSERT_TRUE(TestSupport::waitFor([&] { return monitor.panel() && monitor.panel()->isVisible(); }, 3000));
     ASSERT_NE(monitor.view(), nullptr);
-    EXPECT_EQ(monitor.view()->selectedTab(), MonitorTab::disk);
+    EXPECT_EQ(monitor.view()->model().selectedTab(), MonitorTab::disk);
     monitor.dismiss();
 }
 

@@ -131,14 +131,14 @@ TEST_F(Gallery, RendersEveryTabTheDetailAndTheSkeleton) {
         TestSupport::spin(700);
         save(host, MonitorTabs::rawValue(tab));
         if (tab == MonitorTab::cpu) {
-            view->toggleExpanded(QStringLiteral("Browser"));
-            view->selectTab(MonitorTab::memory);
-            view->selectTab(MonitorTab::cpu);
+            view->model().toggleExpanded(QStringLiteral("Browser"));
+            view->model().selectTab(MonitorTab::memory);
+            view->model().selectTab(MonitorTab::cpu);
             TestSupport::spin(1200);
             save(host, QStringLiteral("CPU-expanded"));
-            view->selectProcess(view->monitor().groupedProcesses().front());
-            for (const GroupedProcessInfo& g : view->monitor().groupedProcesses())
-                if (g.name == QLatin1String("Browser")) view->selectProcess(g);
+            view->model().selectProcess(view->model().monitor().groupedProcesses().front());
+            for (const GroupedProcessInfo& g : view->model().monitor().groupedProcesses())
+                if (g.name == QLatin1String("Browser")) view->model().selectProcess(g);
             TestSupport::spin(1200);
             save(host, QStringLiteral("detail"));
         }

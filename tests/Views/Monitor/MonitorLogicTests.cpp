@@ -1,5 +1,5 @@
-// The popup's pure parts: tabs, formats, ceilings, slot maths, sorting and freezing, load
-// colours, texts and the stats readouts.
+// The popup's pure parts: tabs, formats, ceilings, slot maths, load colours, texts and the
+// stats readouts.
 #include "Platform/System/ProcessSignaller.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Source/Features/System/MonitorTab.h"
@@ -10,7 +10,6 @@
 #include "Views/Monitor/HoverableBars.h"
 #include "Views/Monitor/MetricChartCard.h"
 #include "Views/Monitor/ProcessDetailView.h"
-#include "Views/Monitor/ProcessWell.h"
 #include "Views/Monitor/StatsDashboard.h"
 #include "Views/Monitor/SystemMonitorView.h"
 
@@ -20,26 +19,6 @@
 
 #include <unistd.h>
 
-namespace {
-
-GroupedProcessInfo group(const QString& name, double cpu, uint64_t memory, int count = 1) {
-    GroupedProcessInfo g;
-    g.name = name;
-    g.totalCPU = cpu;
-    g.totalMemory = memory;
-    g.count = count;
-    for (int i = 0; i < count; ++i) g.children.push_back(AppProcessInfo{1000 + i, name, name, cpu / count, memory / uint64_t(count), {}, {}, {}});
-    return g;
-}
-
-QStringList names(const std::vector<GroupedProcessInfo>& groups) {
-    QStringList list;
-    for (const auto& g : groups) list << g.name;
-    return list;
-}
-
-}  // namespace
-
 TEST(MonitorTabs, RawValuesAreTheLabelsAndMatchExactly) {
     QStringList labels;
     for (MonitorTab tab : MonitorTabs::allCases) labels << MonitorTabs::rawValue(tab);
@@ -47,9 +26,6 @@ TEST(MonitorTabs, RawValuesAreTheLabelsAndMatchExactly) {
     EXPECT_EQ(MonitorTabs::fromRawValue("Disk"), MonitorTab::disk);
     EXPECT_EQ(MonitorTabs::fromRawValue("cpu"), std::nullopt);
     EXPECT_EQ(MonitorTabs::fromRawValue("Memory"), std::nullopt);
-    EXPECT_EQ(SystemMonitorView::chartRangeFromRawValue("day"), SystemMonitorView::ChartRange::day);
-    EXPECT_EQ(SystemMonitorView::chartRangeFromRawValue("24H"), std::nullopt);
-    EXPECT_EQ(SystemMonitorView::label(SystemMonitorView::ChartRange::day), "24H");
 }
 
 TEST(MonitorTabPicker, SegmentsOfTheStripInThePopup) {
@@ -165,56 +141,6 @@ TEST(HoverableBars, SlotsAndValues) {
     std::vector<double> long60(60);
     for (int i = 0; i < 60; ++i) long60[size_t(i)] = i;
     EXPECT_EQ(HoverableBars::value(long60, 48, 0), 12.0);
-}
-
-TEST(ProcessWellOrder, SortsByTheTabsMetricThenPlainName) {
-    const std::vector<GroupedProcessInfo> groups{group("alpha", 10, 500), group("Zulu", 10, 100), group("beta", 30, 100),
-                                                 group("Émile", 10, 100), group("Gamma", 5, 900)};
-    EXPECT_EQ(names(ProcessWell::sortedProcesses(groups, MonitorTab::cpu, {})),
-              QStringList({"beta", "Zulu", "alpha", "Émile", "Gamma"}));
-    EXPECT_EQ(names(ProcessWell::sortedProcesses(groups, MonitorTab::network, {})),
-              QStringList({"Gamma", "alpha", "Zulu", "beta", "Émile"}));
-    // A composed and a decomposed É are the same name for the order.
-    const std::vector<GroupedProcessInfo> accents{group(QString::fromUtf8("E\u0301b"), 1, 1), group("Éa", 1, 1)};
-    EXPECT_EQ(ProcessWell::sortedProcesses(accents, MonitorTab::cpu, {}).front().name, "Éa");
-}
-
-TEST(ProcessWellOrder, FiltersAsTyped) {
-    const std::vector<GroupedProcessInfo> groups{group("Web Content", 1, 1), group("WebKit", 2, 1), group("bash", 3, 1)};
-    EXPECT_EQ(ProcessWell::sortedProcesses(groups, MonitorTab::cpu, {}).size(), 3u);
-    EXPECT_EQ(names(ProcessWell::sortedProcesses(groups, MonitorTab::cpu, " ")), QStringList({"Web Content"}));
-    EXPECT_EQ(names(ProcessWell::sortedProcesses(groups, MonitorTab::cpu, "WEB")), QStringList({"WebKit", "Web Content"}));
-    EXPECT_TRUE(ProcessWell::sortedProcesses(groups, MonitorTab::cpu, "web kit").empty());
-}
-
-TEST(ProcessWellOrder, FrozenOrderKeepsPlacesAndCollectsNewcomersAtTheEnd) {
-    const std::vector<GroupedProcessInfo> sorted{group("new", 90, 1), group("b", 50, 1), group("a", 40, 1)};
-    const QStringList frozen{"a", "gone", "b"};
-    EXPECT_EQ(names(ProcessWell::displayedProcesses(sorted, true, frozen)), QStringList({"a", "b", "new"}));
-    EXPECT_EQ(names(ProcessWell::displayedProcesses(sorted, false, frozen)), QStringList({"new", "b", "a"}));
-    EXPECT_EQ(names(ProcessWell::displayedProcesses(sorted, true, {})), QStringList({"new", "b", "a"}));
-}
-
-TEST(ProcessWellOrder, ChildrenByTheTabsMetricKeepingTies) {
-    std::vector<AppProcessInfo> children{{1, "g", "one", 5, 100, {}, {}, {}}, {2, "g", "two", 9, 100, {}, {}, {}}, {3, "g", "three", 5, 300, {}, {}, {}}};
-    auto pids = [](const std::vector<AppProcessInfo>& v) {
-        std::vector<int32_t> out;
-        for (const auto& c : v) out.push_back(c.pid);
-        return out;
-    };
-    EXPECT_EQ(pids(ProcessWell::sortedChildren(children, MonitorTab::cpu)), (std::vector<int32_t>{2, 1, 3}));
-    EXPECT_EQ(pids(ProcessWell::sortedChildren(children, MonitorTab::memory)), (std::vector<int32_t>{3, 1, 2}));
-}
-
-TEST(ProcessWellOrder, HoverHighlightAndWhatAChoiceOpens) {
-    const GroupedProcessInfo g = group("Browser", 42, 2048);
-    EXPECT_EQ(ProcessWell::highlightValue(g, MonitorTab::cpu), 42.0);
-    EXPECT_EQ(ProcessWell::highlightValue(g, MonitorTab::memory), 2048.0);
-    EXPECT_EQ(ProcessWell::highlightValue(g, MonitorTab::network), std::nullopt);
-    const GroupedProcessInfo live = group("Browser", 7, 1);
-    EXPECT_EQ(ProcessWell::groupToOpen(g, false, {})->totalCPU, 42);
-    EXPECT_EQ(ProcessWell::groupToOpen(g, true, {live})->totalCPU, 7);
-    EXPECT_EQ(ProcessWell::groupToOpen(g, true, {group("Other", 1, 1)}), std::nullopt);
 }
 
 TEST(ProcessRows, LoadColoursBelongToTheLowerBoundAndTheirOwnTab) {

@@ -73,7 +73,7 @@ TEST_F(PopupFixture, OpensOnEachTabWithTheProcessListRefreshing) {
         EXPECT_TRUE(panel->windowFlags() & Qt::WindowStaysOnTopHint);
         SystemMonitorView* view = controller.view();
         ASSERT_NE(view, nullptr);
-        EXPECT_EQ(view->selectedTab(), tab);
+        EXPECT_EQ(view->model().selectedTab(), tab);
         EXPECT_NE(ProcessMonitor::shared().processTimer(), nullptr);
         // Let the live list arrive (two refreshes, 1 s apart) before the picture.
         if (auto* well = qobject_cast<ProcessWell*>(view->bodyContent())) {
@@ -99,19 +99,19 @@ TEST_F(PopupFixture, ShowingAnOpenPopupOnlyBringsItForward) {
     KeyablePopupPanel* panel = controller.panel();
     controller.show(MonitorTab::disk);
     EXPECT_EQ(controller.panel(), panel);
-    EXPECT_EQ(controller.view()->selectedTab(), MonitorTab::cpu);
+    EXPECT_EQ(controller.view()->model().selectedTab(), MonitorTab::cpu);
 }
 
 TEST_F(PopupFixture, EveryOpeningStartsFresh) {
     openOn(MonitorTab::memory);
-    controller.view()->setSearchText("abc");
-    controller.view()->selectTab(MonitorTab::network);
+    controller.view()->model().setSearchText("abc");
+    controller.view()->model().selectTab(MonitorTab::network);
     QPointer<KeyablePopupPanel> first = controller.panel();
     controller.dismiss();
     openOn(MonitorTab::memory);
     EXPECT_NE(controller.panel(), first.data());
-    EXPECT_EQ(controller.view()->searchText(), "");
-    EXPECT_EQ(controller.view()->selectedTab(), MonitorTab::memory);
+    EXPECT_EQ(controller.view()->model().searchText(), "");
+    EXPECT_EQ(controller.view()->model().selectedTab(), MonitorTab::memory);
     TestSupport::spin(50);
     EXPECT_TRUE(first.isNull());  // released
 }

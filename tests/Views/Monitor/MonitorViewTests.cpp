@@ -2,6 +2,7 @@
 #include "MonitorTestSupport.h"
 
 #include "Platform/Desktop/AccessibilityDisplayOptions.h"
+#include "Source/Features/System/MonitorPopupModel.h"
 #include "Source/Features/System/MetricArchive.h"
 #include "Source/Features/System/SystemSampler.h"
 #include "Views/Monitor/ChartWell.h"
@@ -18,7 +19,10 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QWheelEvent>
 #include <QAccessible>
 #include <QTest>
 
@@ -109,11 +113,11 @@ QStringList names(const std::vector<GroupedProcessInfo>& groups) {
 
 TEST_F(ViewFixture, TabStripChangesTheTabAndTheListTabFollowsExceptForStats) {
     open(MonitorTab::disk);
-    EXPECT_EQ(view->listTab(), MonitorTab::disk);
+    EXPECT_EQ(view->model().listTab(), MonitorTab::disk);
     EXPECT_EQ(view->paneSource(), "disk");
     click(view->tabPicker()->segmentButton(MonitorTab::stats));
-    EXPECT_EQ(view->selectedTab(), MonitorTab::stats);
-    EXPECT_EQ(view->listTab(), MonitorTab::disk);
+    EXPECT_EQ(view->model().selectedTab(), MonitorTab::stats);
+    EXPECT_EQ(view->model().listTab(), MonitorTab::disk);
     EXPECT_TRUE(view->isStatsMode());
     EXPECT_TRUE(view->isFused());
     EXPECT_NE(view->statsContent(), nullptr);
@@ -121,7 +125,7 @@ TEST_F(ViewFixture, TabStripChangesTheTabAndTheListTabFollowsExceptForStats) {
     EXPECT_FALSE(view->listCards()->isVisible());
     click(view->tabPicker()->segmentButton(MonitorTab::cpu));
     settle();
-    EXPECT_EQ(view->listTab(), MonitorTab::cpu);
+    EXPECT_EQ(view->model().listTab(), MonitorTab::cpu);
     EXPECT_NE(chartWell(), nullptr);
     EXPECT_NE(processWell(), nullptr);
     EXPECT_EQ(view->statsContent(), nullptr);
@@ -130,21 +134,21 @@ TEST_F(ViewFixture, TabStripChangesTheTabAndTheListTabFollowsExceptForStats) {
 
 TEST_F(ViewFixture, OpeningOnStatsShowsTheCPUCardsBehindTheDashboard) {
     open(MonitorTab::stats);
-    EXPECT_EQ(view->selectedTab(), MonitorTab::stats);
-    EXPECT_EQ(view->listTab(), MonitorTab::cpu);
+    EXPECT_EQ(view->model().selectedTab(), MonitorTab::stats);
+    EXPECT_EQ(view->model().listTab(), MonitorTab::cpu);
     EXPECT_NE(chartWell(), nullptr);
 }
 
 TEST_F(ViewFixture, ATabChangeClearsThePinAndHighlightButKeepsSearchAndList) {
     open(MonitorTab::cpu);
     ProcessWell* well = processWell();
-    view->setSearchText("o");
-    view->setSelectedHistoryTimestamp(rig.clock().now());
-    view->setChartHighlightValue(12);
-    view->selectTab(MonitorTab::memory);
-    EXPECT_EQ(view->selectedHistoryTimestamp(), std::nullopt);
-    EXPECT_EQ(view->chartHighlightValue(), std::nullopt);
-    EXPECT_EQ(view->searchText(), "o");
+    view->model().setSearchText("o");
+    view->model().setSelectedHistoryTimestamp(rig.clock().now());
+    view->model().setChartHighlightValue(12);
+    view->model().selectTab(MonitorTab::memory);
+    EXPECT_EQ(view->model().selectedHistoryTimestamp(), std::nullopt);
+    EXPECT_EQ(view->model().chartHighlightValue(), std::nullopt);
+    EXPECT_EQ(view->model().searchText(), "o");
     EXPECT_EQ(processWell(), well);  // the same list, only re-sorted
     settle();
     EXPECT_EQ(names(well->displayed()), QStringList({"Browser", "editor"}));
@@ -157,26 +161,26 @@ TEST_F(ViewFixture, DayRangeSurvivesCPUMemAndDiskButNotNetOrStats) {
     for (const MetricSample& s : day) archive.record(s);
     archive.waitUntilIdle();
     open(MonitorTab::cpu);
-    click(chartWell()->rangeButton(SystemMonitorView::ChartRange::day));
-    EXPECT_EQ(view->chartRange(), SystemMonitorView::ChartRange::day);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return !view->archive().empty(); }));
-    EXPECT_GT(view->archive().size(), 2000u);
+    click(chartWell()->rangeButton(MonitorPopupModel::ChartRange::day));
+    EXPECT_EQ(view->model().chartRange(), MonitorPopupModel::ChartRange::day);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !view->model().archive().empty(); }));
+    EXPECT_GT(view->model().archive().size(), 2000u);
     const MetricChartCard::Model& cpu = chartWell()->card()->model();
-    EXPECT_EQ(cpu.series.size(), view->archive().size());
-    EXPECT_EQ(cpu.timestamps.back(), view->archive().back().at);
+    EXPECT_EQ(cpu.series.size(), view->model().archive().size());
+    EXPECT_EQ(cpu.timestamps.back(), view->model().archive().back().at);
     EXPECT_EQ(chartWell()->card()->leadingEmptySlots(), 0);
 
-    view->selectTab(MonitorTab::memory);
+    view->model().selectTab(MonitorTab::memory);
     settle();
-    EXPECT_EQ(view->chartRange(), SystemMonitorView::ChartRange::day);
+    EXPECT_EQ(view->model().chartRange(), MonitorPopupModel::ChartRange::day);
     EXPECT_DOUBLE_EQ(chartWell()->card()->model().series.back(), 8 * kGiB);
     // No highlight in the day range.
-    view->setChartHighlightValue(4 * kGiB);
+    view->model().setChartHighlightValue(4 * kGiB);
     EXPECT_EQ(chartWell()->card()->model().highlightValue, std::nullopt);
 
-    view->selectTab(MonitorTab::network);
+    view->model().selectTab(MonitorTab::network);
     settle();
-    EXPECT_EQ(view->chartRange(), SystemMonitorView::ChartRange::live);
+    EXPECT_EQ(view->model().chartRange(), MonitorPopupModel::ChartRange::live);
     EXPECT_FALSE(chartWell()->rangePicker()->isVisible());
 }
 
@@ -188,7 +192,7 @@ TEST_F(ViewFixture, MemoryIsChartedInBytesOfPhysicalMemory) {
     EXPECT_DOUBLE_EQ(model.series[0], 8'589'934'592.0);
     EXPECT_EQ(model.kind, MetricChartKind::bytes);
     EXPECT_EQ(model.lower, std::nullopt);
-    view->selectTab(MonitorTab::cpu);
+    view->model().selectTab(MonitorTab::cpu);
     settle();
     EXPECT_TRUE(chartWell()->card()->model().lower.has_value());
 }
@@ -211,26 +215,26 @@ TEST_F(ViewFixture, ClickingABarPinsTheListToThatMomentAndLiveReturns) {
     EXPECT_EQ(accessible->text(QAccessible::Name), "History chart");
     EXPECT_EQ(accessible->text(QAccessible::Description),
               "Move across the chart to preview a sample, or click to keep it selected");
-    view->setPointerInList(true);
-    view->setFrozenOrder({"shell"});
+    view->model().setPointerInList(true);
+    view->model().setFrozenOrder({"shell"});
     click(card, QPoint(int(step * 59.5), 60));
-    ASSERT_TRUE(view->selectedHistoryTimestamp().has_value());
-    EXPECT_EQ(*view->selectedHistoryTimestamp(), t0.addSecs(-1));
-    EXPECT_TRUE(view->frozenOrder().isEmpty());
+    ASSERT_TRUE(view->model().selectedHistoryTimestamp().has_value());
+    EXPECT_EQ(*view->model().selectedHistoryTimestamp(), t0.addSecs(-1));
+    EXPECT_TRUE(view->model().frozenOrder().isEmpty());
     EXPECT_EQ(card->resolvedPinnedSlot(), 59);
     auto* row = qobject_cast<ProcessSearchRow*>(view->midContent());
     ASSERT_NE(row, nullptr);
     EXPECT_TRUE(row->liveButton()->isVisible());
     EXPECT_TRUE(row->pinnedTime()->isVisible());
     // The list shows the groups of the snapshot nearest to the pinned time.
-    EXPECT_EQ(processWell()->processSource().size(), rig.monitor().processGroups(t0)->size());
+    EXPECT_EQ(view->model().processSource().size(), rig.monitor().processGroups(t0)->size());
     // A second click on the same bar unpins.
     click(card, QPoint(int(step * 59.5), 60));
-    EXPECT_EQ(view->selectedHistoryTimestamp(), std::nullopt);
+    EXPECT_EQ(view->model().selectedHistoryTimestamp(), std::nullopt);
     click(card, QPoint(int(step * 30.5), 60));
-    ASSERT_TRUE(view->selectedHistoryTimestamp().has_value());
+    ASSERT_TRUE(view->model().selectedHistoryTimestamp().has_value());
     click(row->liveButton());
-    EXPECT_EQ(view->selectedHistoryTimestamp(), std::nullopt);
+    EXPECT_EQ(view->model().selectedHistoryTimestamp(), std::nullopt);
     EXPECT_FALSE(row->liveButton()->isVisible());
 }
 
@@ -241,13 +245,13 @@ TEST_F(ViewFixture, HoveringARowFreezesTheOrderUntilThePointerLeaves) {
     EXPECT_EQ(names(well->displayed()), QStringList({"editor", "Browser", "shell", "systemd"}));
     // Entering the well alone does not freeze.
     moveTo(well, QPoint(well->width() / 2, well->height() - 20));
-    EXPECT_TRUE(view->isPointerInList());
-    EXPECT_TRUE(view->frozenOrder().isEmpty());
+    EXPECT_TRUE(view->model().isPointerInList());
+    EXPECT_TRUE(view->model().frozenOrder().isEmpty());
     GroupedProcessRowView* browser = well->groupRow("Browser");
     ASSERT_NE(browser, nullptr);
     moveTo(browser);
-    EXPECT_EQ(view->frozenOrder(), QStringList({"editor", "Browser", "shell", "systemd"}));
-    EXPECT_EQ(view->chartHighlightValue(), browser->process().totalCPU);
+    EXPECT_EQ(view->model().frozenOrder(), QStringList({"editor", "Browser", "shell", "systemd"}));
+    EXPECT_EQ(view->model().chartHighlightValue(), browser->process().totalCPU);
     // Fresh figures reorder nothing; a newcomer joins at the end; a departed group goes.
     rig.proc().burn(201, 190);
     rig.proc().remove(200);
@@ -256,33 +260,33 @@ TEST_F(ViewFixture, HoveringARowFreezesTheOrderUntilThePointerLeaves) {
     well->refreshNow();
     EXPECT_EQ(names(well->displayed()), QStringList({"Browser", "shell", "systemd", "newcomer"}));
     // Typing keeps the frozen order for what still matches.
-    view->setSearchText("e");
+    view->model().setSearchText("e");
     well->refreshNow();
     EXPECT_EQ(names(well->displayed()), QStringList({"Browser", "shell", "systemd", "newcomer"}));
-    view->setSearchText("");
+    view->model().setSearchText("");
     // Leaving the well sorts at once.
     QTest::mouseMove(host->windowHandle(), QPoint(180, 5));
     QCoreApplication::processEvents();
-    EXPECT_FALSE(view->isPointerInList());
-    EXPECT_TRUE(view->frozenOrder().isEmpty());
+    EXPECT_FALSE(view->model().isPointerInList());
+    EXPECT_TRUE(view->model().frozenOrder().isEmpty());
     well->refreshNow();
     EXPECT_EQ(names(well->displayed()), QStringList({"shell", "Browser", "newcomer", "systemd"}));
 }
 
 TEST_F(ViewFixture, NetTabHoverClearsTheHighlight) {
     open(MonitorTab::network);
-    view->setChartHighlightValue(5);
+    view->model().setChartHighlightValue(5);
     moveTo(processWell()->groupRow("Browser"));
-    EXPECT_EQ(view->chartHighlightValue(), std::nullopt);
+    EXPECT_EQ(view->model().chartHighlightValue(), std::nullopt);
 }
 
 TEST_F(ViewFixture, SearchFiltersAndShowsNoMatches) {
     open(MonitorTab::cpu);
     auto* row = qobject_cast<ProcessSearchRow*>(view->midContent());
     click(row->field());
-    EXPECT_TRUE(view->searchFocused());
+    EXPECT_TRUE(view->model().searchFocused());
     QTest::keyClicks(row->field(), "BROW");
-    EXPECT_EQ(view->searchText(), "BROW");
+    EXPECT_EQ(view->model().searchText(), "BROW");
     processWell()->refreshNow();
     EXPECT_EQ(names(processWell()->displayed()), QStringList({"Browser"}));
     EXPECT_TRUE(row->clearButton()->isVisible());
@@ -290,13 +294,13 @@ TEST_F(ViewFixture, SearchFiltersAndShowsNoMatches) {
     processWell()->refreshNow();
     EXPECT_TRUE(processWell()->noMatchesView()->isVisible());
     click(row->clearButton());
-    EXPECT_EQ(view->searchText(), "");
+    EXPECT_EQ(view->model().searchText(), "");
     EXPECT_EQ(row->field()->text(), "");
     processWell()->refreshNow();
     EXPECT_EQ(processWell()->displayed().size(), 4u);
     // Stats takes the focus away.
-    view->selectTab(MonitorTab::stats);
-    EXPECT_FALSE(view->searchFocused());
+    view->model().selectTab(MonitorTab::stats);
+    EXPECT_FALSE(view->model().searchFocused());
 }
 
 TEST_F(ViewFixture, ExpandingShowsChildrenOnlyForGroupsOfTwoOrMore) {
@@ -306,27 +310,27 @@ TEST_F(ViewFixture, ExpandingShowsChildrenOnlyForGroupsOfTwoOrMore) {
     ASSERT_TRUE(browser->expandButton()->isVisible());
     EXPECT_FALSE(well->groupRow("shell")->expandButton()->isVisible());
     click(browser->expandButton());
-    EXPECT_TRUE(view->expandedGroups().contains("Browser"));
-    EXPECT_EQ(view->selectedProcess(), std::nullopt);  // the expand button does not open the detail
+    EXPECT_TRUE(view->model().expandedGroups().contains("Browser"));
+    EXPECT_EQ(view->model().selectedProcess(), std::nullopt);  // the expand button does not open the detail
     well->refreshNow();
     ASSERT_NE(well->childRow(100), nullptr);
     ASSERT_NE(well->childRow(102), nullptr);
     // Memory order on the Mem tab: 100 (50000 pages) above 101 and 102.
     EXPECT_LT(well->childRow(100)->y(), well->childRow(101)->y());
     EXPECT_LT(well->childRow(101)->y(), well->childRow(102)->y());
-    view->toggleExpanded("shell");
+    view->model().toggleExpanded("shell");
     well->refreshNow();
     EXPECT_EQ(well->childRow(201), nullptr);
     // Hovering a child marks its memory.
     moveTo(well->childRow(101));
-    EXPECT_EQ(view->chartHighlightValue(), double(well->childRow(101)->process().memoryBytes));
+    EXPECT_EQ(view->model().chartHighlightValue(), double(well->childRow(101)->process().memoryBytes));
 }
 
 TEST_F(ViewFixture, ChoosingARowOpensTheDetailAndEscapeGoesBackNotAway) {
     open(MonitorTab::cpu);
     click(processWell()->groupRow("Browser"));
-    ASSERT_TRUE(view->selectedProcess().has_value());
-    EXPECT_EQ(view->selectedProcess()->name, "Browser");
+    ASSERT_TRUE(view->model().selectedProcess().has_value());
+    EXPECT_EQ(view->model().selectedProcess()->name, "Browser");
     EXPECT_TRUE(view->isShowingDetail());
     settle();
     for (int part = 0; part < 3; ++part) ASSERT_NE(view->detailPiece(part), nullptr) << part;
@@ -344,17 +348,17 @@ TEST_F(ViewFixture, ChoosingARowOpensTheDetailAndEscapeGoesBackNotAway) {
 
 TEST_F(ViewFixture, WithAPinnedSampleOnlyALiveGroupOpens) {
     open(MonitorTab::cpu);
-    view->setSelectedHistoryTimestamp(rig.clock().now().addSecs(-1000));  // the oldest snapshot
+    view->model().setSelectedHistoryTimestamp(rig.clock().now().addSecs(-1000));  // the oldest snapshot
     processWell()->refreshNow();
     rig.proc().remove(201);
     rig.refresh();
     processWell()->refreshNow();
     ASSERT_NE(processWell()->groupRow("shell"), nullptr);  // still in the old snapshot
     click(processWell()->groupRow("shell"));
-    EXPECT_EQ(view->selectedProcess(), std::nullopt);
+    EXPECT_EQ(view->model().selectedProcess(), std::nullopt);
     click(processWell()->groupRow("editor"));
-    ASSERT_TRUE(view->selectedProcess().has_value());
-    EXPECT_EQ(view->selectedProcess()->name, "editor");
+    ASSERT_TRUE(view->model().selectedProcess().has_value());
+    EXPECT_EQ(view->model().selectedProcess()->name, "editor");
 }
 
 TEST_F(ViewFixture, TheSkeletonWaitsForTheSecondRefresh) {
@@ -393,6 +397,34 @@ TEST_F(ViewFixture, RowsAreBuiltOnlyForThePartInView) {
     EXPECT_GE(well->displayed().size(), 400u);
     EXPECT_LT(well->builtRowCount(), 30);
     EXPECT_GT(well->contentHeight(), 400 * 28);
+}
+
+TEST_F(ViewFixture, TheListKeepsItsScrollPositionAcrossEveryTabChange) {
+    for (int i = 0; i < 200; ++i) rig.proc().add({1000 + i, 1, "task" + QByteArray::number(i), "", 0, quint64(10 + i)});
+    rig.refresh();
+    rig.refresh();
+    open(MonitorTab::cpu);
+    QScrollBar* bar = processWell()->scrollArea()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 3000);
+    // A wheel turn scrolls as the user would; then the offset is set further down.
+    const QPoint inList = centreIn(processWell());
+    QWheelEvent wheel(QPointF(processWell()->mapFromGlobal(processWell()->mapToGlobal(inList))), QPointF(inList),
+                      QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(processWell()->scrollArea()->viewport(), &wheel);
+    EXPECT_GT(bar->value(), 0);
+    bar->setValue(2400);
+    EXPECT_EQ(view->model().processScrollOffset(), 2400);
+    for (MonitorTab away : {MonitorTab::memory, MonitorTab::disk, MonitorTab::stats, MonitorTab::network}) {
+        view->model().selectTab(away);
+        settle();
+        view->model().selectTab(MonitorTab::cpu);
+        settle();
+        ProcessWell* well = processWell();
+        ASSERT_NE(well, nullptr);
+        EXPECT_EQ(well->scrollArea()->verticalScrollBar()->value(), 2400) << MonitorTabs::rawValue(away).toStdString();
+        // The rows in view are the ones at that offset, not the top of the list.
+        EXPECT_EQ(well->groupRow(well->displayed().front().name), nullptr);
+    }
 }
 
 // MARK: the Disk tab's seam
@@ -444,7 +476,7 @@ TEST_F(ViewFixture, TheDiskTabHostsTheDiskViewsAndTheirDetail) {
     EXPECT_FALSE(view->isShowingDetail());
     // A selected process wins over an inspected item.
     disk->inspect(QStringLiteral("item"));
-    view->selectProcess(rig.monitor().groupedProcesses().front());
+    view->model().selectProcess(rig.monitor().groupedProcesses().front());
     EXPECT_EQ(view->detailPiece(0)->objectName(), "detail-" + rig.monitor().groupedProcesses().front().name);
     host.reset();
     MonitorDiskTab::install(nullptr);

@@ -56,7 +56,7 @@ TEST(MonitorPopupX11, TheProcessDetailsHierarchyIsPaintedOnTheCard) {
     me.cpuUsage = 1.5;
     me.memoryBytes = group.totalMemory;
     group.children = {me};
-    controller.view()->selectProcess(group);
+    controller.view()->model().selectProcess(group);
     TestSupport::spin(1500);
 
     QScrollArea* hierarchy = nullptr;
