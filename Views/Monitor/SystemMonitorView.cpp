@@ -119,7 +119,10 @@ SystemMonitorView::SystemMonitorView(MonitorTab initialTab, std::function<void()
     build();
 }
 
-SystemMonitorView::~SystemMonitorView() = default;
+SystemMonitorView::~SystemMonitorView() {
+    // The content goes before the model it works on.
+    delete container_;
+}
 
 void SystemMonitorView::build() {
     setAttribute(Qt::WA_TranslucentBackground);

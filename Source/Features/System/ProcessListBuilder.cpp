@@ -27,7 +27,8 @@ bool isInterpreter(const QString& name) {
 }  // namespace
 
 bool ProcessListBuilder::isSessionProgram(const QString& name) {
-    static const QSet<QString> names = {
+    // Never destroyed: a refresh may still be running on its queue while the program exits.
+    static const QSet<QString>& names = *new QSet<QString>{
         // init and service managers, message buses, remote and console logins
         QStringLiteral("systemd"), QStringLiteral("init"), QStringLiteral("dbus-daemon"),
         QStringLiteral("dbus-broker"), QStringLiteral("dbus-broker-launch"), QStringLiteral("sshd"),
