@@ -1,9 +1,14 @@
 #include "Platform/Desktop/Pasteboard.h"
 
+#include "Platform/Core/Dispatch.h"
+#include "Platform/X11/X11SelectionReader.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
+
+#include <xcb/xcb.h>
 
 namespace {
 QPointer<Pasteboard> g_override;
@@ -33,6 +38,30 @@ QStringList PasteboardItem::types() const {
     return list;
 }
 
+// MARK: PasteboardContents
+
+std::optional<QByteArray> PasteboardContents::value(const QString& type) const {
+    for (const auto& rep : data)
+        if (rep.first == type) return rep.second;
+    return std::nullopt;
+}
+
+std::optional<QString> PasteboardContents::string() const {
+    auto bytes = value(PasteboardType::string);
+    if (!bytes) return std::nullopt;
+    if (isTruncated(PasteboardType::string)) {
+        // Cut where a character starts, dropping a sequence the cut left incomplete.
+        qsizetype start = bytes->size();
+        while (start > 0 && (uchar(bytes->at(start - 1)) & 0xC0) == 0x80) --start;
+        if (start > 0) {
+            const uchar lead = uchar(bytes->at(start - 1));
+            const qsizetype need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            if (bytes->size() - (start - 1) < need) bytes->truncate(start - 1);
+        }
+    }
+    return QString::fromUtf8(*bytes);
+}
+
 // MARK: Pasteboard
 
 Pasteboard& Pasteboard::general() {
@@ -58,6 +87,20 @@ std::optional<QByteArray> Pasteboard::data(const QString& type) const {
 }
 
 std::optional<QString> Pasteboard::string() const { return formatText(); }
+
+void Pasteboard::readContents(PasteboardReadPlan plan, QObject* context, std::function<void(PasteboardContents)> done) {
+    startReading(std::move(plan), context, std::move(done));
+}
+
+void Pasteboard::runReadPlan(PasteboardContents& contents, const PasteboardReadPlan& plan,
+                             const std::function<bool(const PasteboardFetch&)>& fetch) {
+    if (!plan) return;
+    while (const auto next = plan(contents)) {
+        if (contents.requested.contains(next->type)) return;
+        contents.requested.append(next->type);
+        if (!fetch(*next)) return;
+    }
+}
 
 std::optional<QString> Pasteboard::formatText() const {
     const QStringList list = formats();
@@ -125,35 +168,113 @@ QByteArray Pasteboard::uriList(const QList<QUrl>& urls) {
 
 // MARK: X11Pasteboard
 
+namespace {
+
+// Reads a source that answers at once (our own data, the fake) through `plan`.
+PasteboardContents readAtOnce(qint64 changeCount, const QStringList& types, const PasteboardReadPlan& plan,
+                              const std::function<std::optional<QByteArray>(const QString&)>& data) {
+    PasteboardContents contents;
+    contents.changeCount = changeCount;
+    contents.types = types;
+    Pasteboard::runReadPlan(contents, plan, [&](const PasteboardFetch& want) {
+        auto bytes = data(want.type);
+        if (!bytes) return true;
+        if (bytes->size() > want.maxBytes) {
+            bytes->truncate(want.maxBytes);
+            contents.truncated.append(want.type);
+        }
+        contents.data.append({want.type, *bytes});
+        return true;
+    });
+    return contents;
+}
+
+}  // namespace
+
 X11Pasteboard::X11Pasteboard() {
     clipboard_ = QGuiApplication::clipboard();
-    if (clipboard_) {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 && x11->connection()) {
+        QPointer<X11Pasteboard> self(this);
+        reader_ = std::make_unique<X11SelectionReader>([self] {
+            Dispatch::main([self] {
+                if (self) emit self->changed();
+            });
+        });
+        if (reader_->isRunning()) {
+            const xcb_setup_t* setup = xcb_get_setup(x11->connection());
+            reader_->setOwnClient(setup->resource_id_base, setup->resource_id_mask);
+        } else {
+            reader_.reset();
+        }
+    }
+    if (!reader_ && clipboard_) {
         connect(clipboard_, &QClipboard::dataChanged, this, [this] {
-            ++changeCount_;
+            ++localCount_;
             emit changed();
         });
     }
 }
 
+X11Pasteboard::~X11Pasteboard() = default;
+
+qint64 X11Pasteboard::changeCount() const { return reader_ ? reader_->changeCount() : localCount_; }
+
+const QMimeData* X11Pasteboard::ownData() const {
+    if (!clipboard_) return nullptr;
+    // Another program's data would be fetched from it, waiting: only readContents() does that.
+    if (reader_ && !clipboard_->ownsClipboard()) return nullptr;
+    return clipboard_->mimeData(QClipboard::Clipboard);
+}
+
 QStringList X11Pasteboard::formats() const {
-    const QMimeData* mime = clipboard_ ? clipboard_->mimeData(QClipboard::Clipboard) : nullptr;
+    const QMimeData* mime = ownData();
     return mime ? mime->formats() : QStringList();
 }
 
 std::optional<QByteArray> X11Pasteboard::formatData(const QString& format) const {
-    const QMimeData* mime = clipboard_ ? clipboard_->mimeData(QClipboard::Clipboard) : nullptr;
+    const QMimeData* mime = ownData();
     if (!mime || !mime->hasFormat(format)) return std::nullopt;
     return mime->data(format);
 }
 
 std::optional<QString> X11Pasteboard::formatText() const {
-    const QMimeData* mime = clipboard_ ? clipboard_->mimeData(QClipboard::Clipboard) : nullptr;
+    const QMimeData* mime = ownData();
     if (!mime || !mime->hasText()) return std::nullopt;
     return mime->text();
 }
 
+void X11Pasteboard::startReading(PasteboardReadPlan plan, QObject* context,
+                                 std::function<void(PasteboardContents)> done) {
+    if (!reader_) {
+        const PasteboardContents contents =
+            readAtOnce(changeCount(), types(), plan, [this](const QString& type) -> std::optional<QByteArray> {
+                if (type == PasteboardType::string) {
+                    if (const auto text = formatText()) return text->toUtf8();
+                    return std::nullopt;
+                }
+                return formatData(type);
+            });
+        done(contents);
+        return;
+    }
+    QPointer<QObject> guard(context);
+    reader_->read(std::move(plan), [guard, done = std::move(done)](PasteboardContents contents) {
+        Dispatch::main([guard, done, contents = std::move(contents)] {
+            if (guard) done(contents);
+        });
+    });
+}
+
+void X11Pasteboard::countOwnChange() {
+    if (!reader_) return;  // QClipboard reports it
+    reader_->countOwnChange();
+    emit changed();
+}
+
 void X11Pasteboard::clearAll() {
     if (clipboard_) clipboard_->clear(QClipboard::Clipboard);
+    countOwnChange();
 }
 
 void X11Pasteboard::setRepresentations(const QList<PasteboardItem>&,
@@ -162,6 +283,7 @@ void X11Pasteboard::setRepresentations(const QList<PasteboardItem>&,
     auto* mime = new QMimeData();
     for (const auto& [type, bytes] : representations) mime->setData(type, bytes);
     clipboard_->setMimeData(mime, QClipboard::Clipboard);  // the clipboard takes ownership
+    countOwnChange();
 }
 
 // MARK: FakePasteboard
@@ -183,6 +305,24 @@ std::optional<QByteArray> FakePasteboard::formatData(const QString& format) cons
     for (const auto& rep : representations_)
         if (rep.first == format) return rep.second;
     return std::nullopt;
+}
+
+void FakePasteboard::startReading(PasteboardReadPlan plan, QObject*, std::function<void(PasteboardContents)> done) {
+    ++readCount_;
+    if (!ownerAnswers_) {
+        PasteboardContents silent;
+        silent.status = PasteboardContents::Status::ownerSilent;
+        silent.changeCount = changeCount_;
+        done(silent);
+        return;
+    }
+    done(readAtOnce(changeCount_, types(), plan, [this](const QString& type) -> std::optional<QByteArray> {
+        if (type == PasteboardType::string) {
+            if (const auto text = formatText()) return text->toUtf8();
+            return std::nullopt;
+        }
+        return formatData(type);
+    }));
 }
 
 void FakePasteboard::clearAll() {

@@ -8,9 +8,13 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 class QClipboard;
+class QMimeData;
+class X11SelectionReader;
 
 // Pasteboard types are MIME formats on this platform.
 namespace PasteboardType {
@@ -42,7 +46,44 @@ struct PasteboardItem {
 
 using PasteboardRepresentations = QList<QPair<QString, QByteArray>>;
 
+// What the owner of the pasteboard offered at one change: the type list, read once, and the
+// contents of the types a read asked for.
+struct PasteboardContents {
+    enum class Status {
+        read,         // the owner answered (a type it refused is simply absent)
+        ownerSilent,  // the owner did not answer in time: nothing is known of this change
+        changed,      // the pasteboard changed again while it was read: these contents are stale
+    };
+    Status status = Status::read;
+    // The change these contents belong to.
+    qint64 changeCount = 0;
+    // The types on offer; a password manager's secret hint reads as the concealed marker.
+    QStringList types;
+    // The types asked for, in order, whether or not the owner gave them.
+    QStringList requested;
+    PasteboardRepresentations data;
+    // Types whose data was longer than asked: their data holds the first bytes only.
+    QStringList truncated;
+
+    std::optional<QByteArray> value(const QString& type) const;
+    bool isTruncated(const QString& type) const { return truncated.contains(type); }
+    // The plain text (UTF-8) when it was read.
+    std::optional<QString> string() const;
+};
+
+// One type to read and the most bytes wanted of it.
+struct PasteboardFetch {
+    QString type;
+    qsizetype maxBytes = 0;
+};
+
+// Names the next type to read, given the types on offer and what was read so far; nothing ends
+// the read. Runs on the reading thread: it must only look at its argument.
+using PasteboardReadPlan = std::function<std::optional<PasteboardFetch>(const PasteboardContents& sofar)>;
+
 // The general pasteboard: the CLIPBOARD selection. GUI thread only.
+// Other programs' contents are read with readContents(), which never waits on the owner; the
+// synchronous accessors answer only for what this program put there itself.
 class Pasteboard : public QObject {
     Q_OBJECT
 public:
@@ -50,8 +91,14 @@ public:
     // Replaces the general pasteboard (tests); nullptr restores the system one.
     static void setGeneral(Pasteboard* pasteboard);
 
-    // Rises by one (at least) at every change of the contents, our own writes included.
+    // Rises by one at every change of the contents, our own writes included. changed() is
+    // emitted right after.
     virtual qint64 changeCount() const = 0;
+
+    // Reads the current contents without waiting on their owner: the type list once, then each
+    // type `plan` names. `done` runs on the GUI thread unless `context` is gone by then: later,
+    // or at once where nothing has to be waited for. Reads are served in the order asked.
+    void readContents(PasteboardReadPlan plan, QObject* context, std::function<void(PasteboardContents)> done);
 
     // The formats on offer. A password manager's secret hint reads as the concealed marker.
     QStringList types() const;
@@ -71,6 +118,10 @@ public:
     // A text/uri-list body: one URL a line, comments and blank lines skipped.
     static QList<QUrl> urlsFromUriList(const QByteArray& body);
     static QByteArray uriList(const QList<QUrl>& urls);
+    // Asks `plan` for types until it names none or one it named before, handing each to `fetch`,
+    // which adds what it read to `contents` and returns false to end the read.
+    static void runReadPlan(PasteboardContents& contents, const PasteboardReadPlan& plan,
+                            const std::function<bool(const PasteboardFetch&)>& fetch);
 
 signals:
     void changed();
@@ -79,30 +130,41 @@ protected:
     virtual QStringList formats() const = 0;
     virtual std::optional<QByteArray> formatData(const QString& format) const = 0;
     virtual std::optional<QString> formatText() const;
+    virtual void startReading(PasteboardReadPlan plan, QObject* context,
+                              std::function<void(PasteboardContents)> done) = 0;
     virtual void clearAll() = 0;
     // items as given; representations as flatten() folds them.
     virtual void setRepresentations(const QList<PasteboardItem>& items,
                                     const PasteboardRepresentations& representations) = 0;
 };
 
-// The system pasteboard: QClipboard's CLIPBOARD mode (the X11 CLIPBOARD selection).
+// The system pasteboard, the X11 CLIPBOARD selection. Writes go through QClipboard; changes are
+// seen through XFixes and other programs' contents read by an X11SelectionReader on its own
+// thread and X connection. Without an X server only what this program wrote is read.
 class X11Pasteboard final : public Pasteboard {
     Q_OBJECT
 public:
     X11Pasteboard();
-    qint64 changeCount() const override { return changeCount_; }
+    ~X11Pasteboard() override;
+    qint64 changeCount() const override;
 
 protected:
     QStringList formats() const override;
     std::optional<QByteArray> formatData(const QString& format) const override;
     std::optional<QString> formatText() const override;
+    void startReading(PasteboardReadPlan plan, QObject* context,
+                      std::function<void(PasteboardContents)> done) override;
     void clearAll() override;
     void setRepresentations(const QList<PasteboardItem>& items,
                             const PasteboardRepresentations& representations) override;
 
 private:
+    const QMimeData* ownData() const;
+    void countOwnChange();
+
     QClipboard* clipboard_ = nullptr;
-    qint64 changeCount_ = 0;
+    std::unique_ptr<X11SelectionReader> reader_;
+    qint64 localCount_ = 0;  // used only without a reader
 };
 
 // An in-memory pasteboard for tests. Every clear and every write is one change.
@@ -117,10 +179,16 @@ public:
     const QList<PasteboardItem>& writtenItems() const { return writtenItems_; }
     const PasteboardRepresentations& representations() const { return representations_; }
     int writeCount() const { return writeCount_; }
+    // An owner that does not answer: reads end as ownerSilent until this is set back.
+    void setOwnerAnswers(bool answers) { ownerAnswers_ = answers; }
+    int readCount() const { return readCount_; }
 
 protected:
     QStringList formats() const override;
     std::optional<QByteArray> formatData(const QString& format) const override;
+    // Reads at once: `done` runs before this returns.
+    void startReading(PasteboardReadPlan plan, QObject* context,
+                      std::function<void(PasteboardContents)> done) override;
     void clearAll() override;
     void setRepresentations(const QList<PasteboardItem>& items,
                             const PasteboardRepresentations& representations) override;
@@ -130,4 +198,6 @@ private:
     QList<PasteboardItem> writtenItems_;
     qint64 changeCount_ = 0;
     int writeCount_ = 0;
+    int readCount_ = 0;
+    bool ownerAnswers_ = true;
 };

@@ -61,6 +61,14 @@ inline QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// What pastePlainText() reads of a pasteboard that answers at once.
+inline PasteboardContents plainTextOf(Pasteboard& pasteboard) {
+    PasteboardContents read;
+    pasteboard.readContents(&ClipboardManager::nextPlainTextFetch, nullptr,
+                            [&read](const PasteboardContents& contents) { read = contents; });
+    return read;
+}
+
 inline QStringList imageFiles(const QString& folder) {
     return QDir(folder + "/Images").entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }

@@ -126,19 +126,27 @@ void ClipboardManager::startMonitoring() {
     connect(timer, &QTimer::timeout, this, &ClipboardManager::checkClipboard);
     timer->start();
     timer_ = timer;
+    disconnect(changeNotices_);
+    changeNotices_ = connect(&pasteboard_, &Pasteboard::changed, this, &ClipboardManager::scheduleCheck);
+}
+
+// A clear and a write made together are one change to read.
+void ClipboardManager::scheduleCheck() {
+    if (checkScheduled_) return;
+    checkScheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        checkScheduled_ = false;
+        checkClipboard();
+    });
 }
 
 void ClipboardManager::checkClipboard() {
-    if (isPasting_) return;
+    if (isPasting_ || reading_) return;  // a read in progress looks again when it ends
     const qint64 count = pasteboard_.changeCount();
     if (count == lastChangeCount_) return;
     lastChangeCount_ = count;
 
     dropConcealedItems();
-
-    const QStringList types = pasteboard_.types();
-    const bool concealed = std::any_of(concealedTypes.begin(), concealedTypes.end(),
-                                       [&types](const QString& type) { return types.contains(type); });
 
     std::optional<QString> sourceApp;
     if (const auto app = Workspace::shared().frontmostApplication()) {
@@ -148,27 +156,79 @@ void ClipboardManager::checkClipboard() {
         }
     }
 
+    reading_ = true;
+    pasteboard_.readContents(&ClipboardManager::nextCaptureFetch, this,
+                             [this, sourceApp](const PasteboardContents& contents) {
+        reading_ = false;
+        lastChangeCount_ = std::max(lastChangeCount_, contents.changeCount);
+        switch (contents.status) {
+        case PasteboardContents::Status::read:
+            recordContents(contents, sourceApp);
+            break;
+        case PasteboardContents::Status::ownerSilent:
+            qCWarning(lcClipboard, "The clipboard's owner did not answer in time; this copy is not recorded");
+            break;
+        case PasteboardContents::Status::changed:
+            break;  // the newer change is read next
+        }
+        if (pasteboard_.changeCount() != lastChangeCount_) scheduleCheck();
+    });
+}
+
+std::optional<PasteboardFetch> ClipboardManager::nextCaptureFetch(const PasteboardContents& sofar) {
+    auto wanted = [&sofar](const QString& type) {
+        return sofar.types.contains(type) && !sofar.requested.contains(type);
+    };
+    const bool concealed = std::any_of(concealedTypes.begin(), concealedTypes.end(),
+                                       [&sofar](const QString& type) { return sofar.types.contains(type); });
     if (concealed) {
-        const auto text = pasteboard_.string();
+        if (wanted(PasteboardType::string)) return PasteboardFetch{PasteboardType::string, maxTextBytes};
+        return std::nullopt;
+    }
+    if (wanted(PasteboardType::fileURLs)) return PasteboardFetch{PasteboardType::fileURLs, maxFileListBytes};
+    if (readFileURLs(sofar)) return std::nullopt;
+    const QString image = imageType(sofar.types);
+    if (!image.isEmpty()) {
+        if (wanted(image)) return PasteboardFetch{image, maxImageBytes};
+        const auto data = sofar.value(image);
+        if (data && !data->isEmpty() && !sofar.isTruncated(image)) return std::nullopt;
+    }
+    if (wanted(PasteboardType::string)) return PasteboardFetch{PasteboardType::string, maxTextBytes};
+    return std::nullopt;
+}
+
+void ClipboardManager::recordContents(const PasteboardContents& contents, const std::optional<QString>& sourceApp) {
+    const bool concealed = std::any_of(concealedTypes.begin(), concealedTypes.end(),
+                                       [&contents](const QString& type) { return contents.types.contains(type); });
+    const auto text = contents.string();
+    if (text && contents.isTruncated(PasteboardType::string))
+        qCInfo(lcClipboard, "A copied text longer than %lld bytes is kept as its first %lld bytes",
+               qlonglong(maxTextBytes), qlonglong(maxTextBytes));
+    if (concealed) {
         if (text && !text->isEmpty()) addConcealed(*text, sourceApp);
         return;
     }
-    if (const auto urls = readFileURLs()) {
+    if (const auto urls = readFileURLs(contents)) {
         addContent(ClipboardContent::files(*urls), sourceApp, Clock::shared().now());
         return;
     }
-    if (const auto image = readImage()) {
-        persistImage(*image, sourceApp);
-        return;
+    const QString type = imageType(contents.types);
+    if (!type.isEmpty()) {
+        const auto data = contents.value(type);
+        if (data && contents.isTruncated(type)) {
+            qCInfo(lcClipboard, "A copied image of more than %lld bytes is not recorded", qlonglong(maxImageBytes));
+        } else if (data && !data->isEmpty()) {
+            persistImage(PasteboardImage{*data, type}, sourceApp);
+            return;
+        }
     }
-    const auto text = pasteboard_.string();
     if (text && !text->trimmed().isEmpty())
         addContent(ClipboardContent::text(*text), sourceApp, Clock::shared().now());
 }
 
-std::optional<QList<QUrl>> ClipboardManager::readFileURLs() const {
-    const auto body = pasteboard_.data(PasteboardType::fileURLs);
-    if (!body) return std::nullopt;
+std::optional<QList<QUrl>> ClipboardManager::readFileURLs(const PasteboardContents& contents) {
+    const auto body = contents.value(PasteboardType::fileURLs);
+    if (!body || contents.isTruncated(PasteboardType::fileURLs)) return std::nullopt;
     const QList<QUrl> urls = Pasteboard::urlsFromUriList(*body);
     if (urls.isEmpty()) return std::nullopt;
     // Only local files make a file entry: a copied web address is text.
@@ -177,24 +237,12 @@ std::optional<QList<QUrl>> ClipboardManager::readFileURLs() const {
     return urls;
 }
 
-std::optional<ClipboardManager::PasteboardImage> ClipboardManager::readImage() const {
-    const QStringList types = pasteboard_.types();
-    QString chosen;
-    if (types.contains(PasteboardType::png)) {
-        chosen = PasteboardType::png;
-    } else {
-        const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
-        for (const QString& type : types) {
-            if (type.startsWith(QLatin1String("image/")) && readable.contains(type.toLatin1())) {
-                chosen = type;
-                break;
-            }
-        }
-    }
-    if (chosen.isEmpty()) return std::nullopt;
-    const auto data = pasteboard_.data(chosen);
-    if (!data || data->isEmpty()) return std::nullopt;
-    return PasteboardImage{*data, chosen};
+QString ClipboardManager::imageType(const QStringList& types) {
+    if (types.contains(PasteboardType::png)) return PasteboardType::png;
+    static const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
+    for (const QString& type : types)
+        if (type.startsWith(QLatin1String("image/")) && readable.contains(type.toLatin1())) return type;
+    return {};
 }
 
 // MARK: Concealed copies
@@ -551,8 +599,11 @@ void ClipboardManager::pastePlainText(const QString& text) {
 }
 
 void ClipboardManager::pastePlainText() {
-    const auto text = plainText(pasteboard_);
-    if (text && !text->isEmpty()) pastePlainText(*text);
+    pasteboard_.readContents(&ClipboardManager::nextPlainTextFetch, this, [this](const PasteboardContents& contents) {
+        if (contents.status != PasteboardContents::Status::read) return;
+        const auto text = plainText(contents);
+        if (text && !text->isEmpty()) pastePlainText(*text);
+    });
 }
 
 void ClipboardManager::beginPaste(const ClipboardContent& content, const QList<PasteboardItem>& items) {
@@ -564,13 +615,23 @@ void ClipboardManager::beginPaste(const ClipboardContent& content, const QList<P
     Dispatch::mainAfter(pasteRelease, this, [this] { isPasting_ = false; });
 }
 
-std::optional<QString> ClipboardManager::plainText(const Pasteboard& pasteboard) {
-    if (const auto text = pasteboard.string(); text && !text->isEmpty()) return text;
+std::optional<PasteboardFetch> ClipboardManager::nextPlainTextFetch(const PasteboardContents& sofar) {
+    if (const auto text = sofar.value(PasteboardType::string); text && !text->isEmpty()) return std::nullopt;
+    for (const QString& type : {PasteboardType::string, PasteboardType::rtf, PasteboardType::rtfApplication,
+                                PasteboardType::html}) {
+        if (sofar.types.contains(type) && !sofar.requested.contains(type))
+            return PasteboardFetch{type, type == PasteboardType::string ? maxTextBytes : maxTextBytes * 8};
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> ClipboardManager::plainText(const PasteboardContents& contents) {
+    if (const auto text = contents.string(); text && !text->isEmpty()) return text;
     for (const QString& type : {PasteboardType::rtf, PasteboardType::rtfApplication}) {
-        if (const auto rtf = pasteboard.data(type))
+        if (const auto rtf = contents.value(type))
             if (auto characters = RichTextReader::charactersOfRtf(*rtf)) return characters;
     }
-    if (const auto html = pasteboard.data(PasteboardType::html)) return RichTextReader::charactersOfHtml(*html);
+    if (const auto html = contents.value(PasteboardType::html)) return RichTextReader::charactersOfHtml(*html);
     return std::nullopt;
 }
 

@@ -17,6 +17,8 @@
 #include <vector>
 
 class Pasteboard;
+struct PasteboardContents;
+struct PasteboardFetch;
 struct PasteboardItem;
 
 // The clipboard history: polls the pasteboard, records copies of text, images and files, keeps
@@ -33,6 +35,11 @@ public:
     static constexpr double pollInterval = 0.4;
     static constexpr double concealedLifetime = 60.0;
     static constexpr double pasteRelease = 0.5;
+    // A longer copied text is kept as its first bytes (cut between characters).
+    static constexpr qsizetype maxTextBytes = 1 << 20;
+    // Larger copied image data and file lists are not recorded.
+    static constexpr qsizetype maxImageBytes = qsizetype(64) << 20;
+    static constexpr qsizetype maxFileListBytes = 1 << 20;
 
     // The three markers of copies that are kept in memory only.
     static const QStringList concealedTypes;
@@ -52,7 +59,8 @@ public:
     const std::vector<ClipboardItem>& history() const { return history_; }
     int pinnedCount() const;
 
-    // Starts (or restarts) polling the pasteboard every 0.4 s.
+    // Starts (or restarts) watching the pasteboard: each change notice is acted on at once, and
+    // a poll every 0.4 s catches what a notice missed.
     void startMonitoring();
     bool isMonitoring() const { return timer_ && timer_->isActive(); }
 
@@ -71,7 +79,11 @@ public:
     void pastePlainText();
     void pastePlainText(const QString& text);
     // The pasteboard's text: its plain text, else the characters of its RTF, else of its HTML.
-    static std::optional<QString> plainText(const Pasteboard& pasteboard);
+    static std::optional<QString> plainText(const PasteboardContents& contents);
+    // What a capture reads of a change, and what pastePlainText() reads: the next type wanted,
+    // given what was read so far. Pure: they run on the pasteboard's reading thread.
+    static std::optional<PasteboardFetch> nextCaptureFetch(const PasteboardContents& sofar);
+    static std::optional<PasteboardFetch> nextPlainTextFetch(const PasteboardContents& sofar);
     // Posts Control+V (down, V down, V up, up).
     void simulateCmdV();
 
@@ -83,6 +95,8 @@ public:
     bool historyFileWasDamaged() const { return historyFileDamaged_; }
 
     // Steps of the store, also reached by tests and benchmarks.
+    // Reads the pasteboard when its change count moved; what was read is recorded when the read
+    // ends (at once for a pasteboard that answers at once).
     void checkClipboard();
     void loadHistory(int limit);
     void saveHistory();
@@ -113,6 +127,8 @@ private:
     };
 
     void publish();
+    void scheduleCheck();
+    void recordContents(const PasteboardContents& contents, const std::optional<QString>& sourceApp);
     void dropConcealedItems();
     void addConcealed(const QString& text, const std::optional<QString>& sourceApp);
     void addContent(const ClipboardContent& content, const std::optional<QString>& sourceApp,
@@ -121,8 +137,8 @@ private:
     void deleteUncommittedImage(const ClipboardContent& content);
     void deleteImageFiles(const std::vector<ClipboardItem>& removed);
     bool isOwnImageFile(const QString& path) const;
-    std::optional<QList<QUrl>> readFileURLs() const;
-    std::optional<PasteboardImage> readImage() const;
+    static std::optional<QList<QUrl>> readFileURLs(const PasteboardContents& contents);
+    static QString imageType(const QStringList& types);
     void beginPaste(const ClipboardContent& content, const QList<PasteboardItem>& items);
 
     Pasteboard& pasteboard_;
@@ -130,6 +146,9 @@ private:
     bool limitFromReset_ = false;
     std::vector<ClipboardItem> history_;
     QPointer<QTimer> timer_;
+    QMetaObject::Connection changeNotices_;
+    bool reading_ = false;
+    bool checkScheduled_ = false;
     qint64 lastChangeCount_ = 0;
     bool isPasting_ = false;
     std::optional<ClipboardContent> lastPastedContent_;

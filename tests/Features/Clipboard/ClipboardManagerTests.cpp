@@ -479,9 +479,9 @@ TEST_F(ClipboardPaste, PlainTextPastes) {
 
     // An empty string gives way to the RTF.
     pasteboard.simulateCopy({{PasteboardType::string, ""}, {PasteboardType::rtf, R"({\rtf1 from rtf})"}});
-    EXPECT_EQ(ClipboardManager::plainText(pasteboard), QString("from rtf"));
+    EXPECT_EQ(ClipboardManager::plainText(plainTextOf(pasteboard)), QString("from rtf"));
     pasteboard.simulateCopy({{PasteboardType::png, pngBytes(2, 2)}});
-    EXPECT_EQ(ClipboardManager::plainText(pasteboard), std::nullopt);
+    EXPECT_EQ(ClipboardManager::plainText(plainTextOf(pasteboard)), std::nullopt);
     keys.events.clear();
     manager->pastePlainText();
     EXPECT_TRUE(keys.events.isEmpty());
