@@ -192,6 +192,89 @@ TEST_F(ClipboardCapture, ConcealedCopiesLiveInMemoryUntilTheNextChangeOrTheirTim
     EXPECT_FALSE(readFile(historyFile()).contains("short-lived"));
 }
 
+TEST_F(ClipboardCapture, AnOwnerThatDoesNotAnswerIsSkippedOnceAndLoggedOnce) {
+    start();
+    static QMutex mutex;
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+        QMutexLocker lock(&mutex);
+        if (type == QtWarningMsg) warnings.append(msg);
+    });
+    pasteboard.setOwnerAnswers(false);
+    copyText("never given");
+    // Later looks at the same change do not ask the silent owner again.
+    manager->checkClipboard();
+    manager->checkClipboard();
+    EXPECT_EQ(pasteboard.readCount(), 1);
+    EXPECT_TRUE(manager->history().empty());
+
+    pasteboard.setOwnerAnswers(true);
+    copyText("given");
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(texts(), (std::vector<QString>{"given"}));
+    EXPECT_EQ(warnings.size(), 1) << warnings.join('\n').toStdString();
+}
+
+TEST_F(ClipboardCapture, ALongTextIsKeptAsItsFirstMegabyteCutBetweenCharacters) {
+    constexpr qsizetype cap = ClipboardManager::maxTextBytes;
+    start();
+    // Exactly at the cap: whole.
+    const QString whole = QString(cap - 2, QLatin1Char('w')) + QString::fromUtf8("\u00e9");
+    copyText(whole);
+    ASSERT_EQ(manager->history().size(), 1u);
+    EXPECT_EQ(manager->history()[0].content.textValue(), whole);
+
+    // The cut falls inside a two-byte character: the character goes, and the rest after it.
+    const QString longer = QString(cap - 1, QLatin1Char('a')) + QString::fromUtf8("\u00e9") + QString(3 * cap, QLatin1Char('z'));
+    copyText(longer);
+    ASSERT_EQ(manager->history().size(), 2u);
+    EXPECT_EQ(manager->history()[0].content.textValue(), QString(cap - 1, QLatin1Char('a')));
+
+    // A four-byte character cut after its second byte.
+    const QString emoji = QString(cap - 2, QLatin1Char('b')) + QString::fromUtf8("\U0001F600") + "tail";
+    copyText(emoji);
+    EXPECT_EQ(manager->history()[0].content.textValue(), QString(cap - 2, QLatin1Char('b')));
+
+    manager->waitForPendingWrites();
+    EXPECT_LT(QFileInfo(historyFile()).size(), 4 * cap);
+}
+
+TEST_F(ClipboardCapture, OnlyWhatACopyNeedsIsReadAndOversizedDataIsRefused) {
+    // The types a capture asks for, given what the owner offers and which of them come cut short.
+    auto asked = [](const PasteboardRepresentations& offered, const QStringList& cut = {}) {
+        PasteboardContents contents;
+        for (const auto& rep : offered) contents.types.append(rep.first);
+        Pasteboard::runReadPlan(contents, &ClipboardManager::nextCaptureFetch, [&](const PasteboardFetch& fetch) {
+            for (const auto& rep : offered)
+                if (rep.first == fetch.type) contents.data.append(rep);
+            if (cut.contains(fetch.type)) contents.truncated.append(fetch.type);
+            return true;
+        });
+        return contents.requested;
+    };
+    const QByteArray png = pngBytes(2, 2);
+    EXPECT_EQ(asked({{PasteboardType::fileURLs, "file:///a"}, {PasteboardType::png, png}, {PasteboardType::string, "/a"}}),
+              QStringList{PasteboardType::fileURLs});
+    EXPECT_EQ(asked({{PasteboardType::fileURLs, "https://x.org/"}, {PasteboardType::png, png}, {PasteboardType::string, "x"}}),
+              (QStringList{PasteboardType::fileURLs, PasteboardType::png}));
+    EXPECT_EQ(asked({{PasteboardType::png, png}, {PasteboardType::string, "x"}}, {PasteboardType::png}),
+              (QStringList{PasteboardType::png, PasteboardType::string}));
+    EXPECT_EQ(asked({{PasteboardType::png, png}, {PasteboardType::string, "pw"}, {PasteboardType::concealed, {}}}),
+              QStringList{PasteboardType::string});
+    EXPECT_EQ(asked({{"image/x-unknown-format", "?"}, {PasteboardType::html, "<b>x</b>"}}), QStringList());
+
+    // Image data over the limit is not recorded; the text beside it is.
+    start();
+    QByteArray huge = png;
+    huge.resize(ClipboardManager::maxImageBytes + 1, '\0');
+    copyImage(huge);
+    copy({{PasteboardType::png, huge}, {PasteboardType::string, "the caption"}});
+    settle();
+    EXPECT_EQ(texts(), (std::vector<QString>{"the caption"}));
+    EXPECT_TRUE(imageFiles(folder).isEmpty());
+}
+
 TEST_F(ClipboardCapture, HistoryLimitIsNormalisedInTheDefaults) {
     UserDefaults d{QString()};
     EXPECT_EQ(ClipboardManager::normalizeConfiguredHistoryLimit(d), 100);

@@ -6,16 +6,23 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
-
+#include <map>
 #include <memory>
+
+#include <unistd.h>
 
 // X11 headers last: their macros clash with Qt's names.
 #include <X11/Xlib.h>
@@ -25,6 +32,13 @@ using namespace ClipboardTest;
 namespace {
 
 const char* kServeVariable = "QUORVIN_TEST_CLIPBOARD_SERVE";
+const char* kSilentVariable = "QUORVIN_TEST_CLIPBOARD_SILENT";
+const char* kSequenceVariable = "QUORVIN_TEST_CLIPBOARD_SEQUENCE";
+
+qint64 microsecondsNow() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch()).count();
+}
 
 bool haveXclip() { return !QStandardPaths::findExecutable("xclip").isEmpty(); }
 
@@ -87,6 +101,14 @@ protected:
     std::unique_ptr<ClipboardManager> manager;
 };
 
+// Runs this program again as the helper test `name`, with `variable` set to `value`.
+void startHelper(Child& helper, const char* name, const char* variable, const QByteArray& value) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(variable, value);
+    helper.process.setProcessEnvironment(env);
+    helper.process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=ClipboardX11Helper.") + name});
+}
+
 }  // namespace
 
 // Not a test of its own: the concealed-copy test runs this program again with the variable set, so
@@ -97,7 +119,10 @@ TEST(ClipboardX11Helper, ServeClipboard) {
     auto* mime = new QMimeData();
     for (const QByteArray& pair : request.split(';')) {
         const qsizetype eq = pair.indexOf('=');
-        if (eq > 0) mime->setData(QString::fromLatin1(pair.left(eq)), pair.mid(eq + 1));
+        if (eq <= 0) continue;
+        QByteArray value = pair.mid(eq + 1);
+        if (value.startsWith('@')) value = readFile(QString::fromLocal8Bit(value.mid(1)));  // "@path": a file's bytes
+        mime->setData(QString::fromLatin1(pair.left(eq)), value);
     }
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setMimeData(mime, QClipboard::Clipboard);
@@ -105,6 +130,36 @@ TEST(ClipboardX11Helper, ServeClipboard) {
     printf("ready\n");
     fflush(stdout);
     TestSupport::waitFor([&] { return !clipboard->ownsClipboard(); }, 60000);
+}
+
+// Not a test of its own: owns CLIPBOARD and never answers a request for it.
+TEST(ClipboardX11Helper, HoldClipboardSilently) {
+    if (qgetenv(kSilentVariable).isEmpty()) GTEST_SKIP() << "helper for ClipboardX11.AnOwnerThatNeverAnswersDoesNotHoldUpTheGui";
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False), window, CurrentTime);
+    XSync(display, False);
+    printf("ready\n");
+    fflush(stdout);
+    for (int i = 0; i < 600; ++i) usleep(100000);  // events are never read
+}
+
+// Not a test of its own: copies "sequence N" for N = 1...count, 150 ms apart, printing when each
+// copy took the selection.
+TEST(ClipboardX11Helper, CopyInSequence) {
+    const int count = qgetenv(kSequenceVariable).toInt();
+    if (count <= 0) GTEST_SKIP() << "helper for ClipboardX11.CopiesMade150MsApartAreAllRecorded";
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    for (int i = 1; i <= count; ++i) {
+        auto* mime = new QMimeData();
+        mime->setText(QStringLiteral("sequence %1").arg(i));
+        clipboard->setMimeData(mime, QClipboard::Clipboard);
+        printf("copied %d %lld\n", i, microsecondsNow());
+        fflush(stdout);
+        TestSupport::spin(150);
+    }
+    TestSupport::waitFor([&] { return !clipboard->ownsClipboard(); }, 20000);
 }
 
 TEST_F(ClipboardX11, TextImagesAndFilesCopiedByAnotherProcessAreRecorded) {
@@ -239,4 +294,111 @@ TEST_F(ClipboardX11, APasteArrivesInTheFocusedWindowAndIsNotRecorded) {
     ASSERT_EQ(manager->history().size(), 1u);
     EXPECT_EQ(manager->history()[0].content.textValue(), "copied before");
     EXPECT_EQ(xclipRead("UTF8_STRING"), QByteArray("typed by the paste"));
+}
+
+TEST_F(ClipboardX11, AnOwnerThatNeverAnswersDoesNotHoldUpTheGui) {
+    start();
+    static QMutex mutex;
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+        QMutexLocker lock(&mutex);
+        if (type == QtWarningMsg) warnings.append(msg);
+    });
+
+    Child silent;
+    startHelper(silent, "HoldClipboardSilently", kSilentVariable, "1");
+    ASSERT_TRUE(silent.process.waitForStarted(5000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return silent.process.readAllStandardOutput().contains("ready"); }, 10000));
+
+    // While the read waits out the owner, the GUI thread keeps answering.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longestGap = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    ticker.start(10);
+    TestSupport::spin(2500);
+    ticker.stop();
+    EXPECT_LT(longestGap, 100);
+    EXPECT_TRUE(manager->history().empty());
+
+    // The next real copy is recorded.
+    auto text = xclipCopy({}, "after the silent owner");
+    ASSERT_TRUE(text);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 1; }, 5000));
+    EXPECT_EQ(manager->history()[0].content.textValue(), "after the silent owner");
+    qInstallMessageHandler(previous);
+    QMutexLocker lock(&mutex);
+    EXPECT_EQ(warnings.filter("did not answer").size(), 1) << warnings.join('\n').toStdString();
+}
+
+TEST_F(ClipboardX11, CopiesMade150MsApartAreAllRecorded) {
+    constexpr int count = 50;
+    start();
+    std::map<QString, qint64> seen;  // text -> when it reached the history
+    QObject::connect(manager.get(), &ClipboardManager::historyChanged, [&] {
+        if (!manager->history().empty()) seen.emplace(manager->history()[0].content.textValue(), microsecondsNow());
+    });
+    Child copier;
+    startHelper(copier, "CopyInSequence", kSequenceVariable, QByteArray::number(count));
+    ASSERT_TRUE(copier.process.waitForStarted(5000));
+    QByteArray output;
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        output += copier.process.readAllStandardOutput();
+        return output.contains(QStringLiteral("copied %1 ").arg(count).toLatin1());
+    }, 30000));
+    TestSupport::spin(500);
+
+    std::vector<qint64> latencies;
+    for (const QByteArray& line : output.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() != 3 || fields[0] != "copied") continue;
+        const auto found = seen.find(QStringLiteral("sequence %1").arg(QString::fromLatin1(fields[1])));
+        if (found != seen.end()) latencies.push_back(found->second - fields[2].toLongLong());
+    }
+    EXPECT_EQ(int(latencies.size()), count);
+    EXPECT_EQ(int(manager->history().size()), count);
+    if (!latencies.empty()) {
+        std::sort(latencies.begin(), latencies.end());
+        const double median = double(latencies[latencies.size() / 2]) / 1000.0;
+        printf("copy-to-history latency over %zu copies: median %.1f ms, max %.1f ms\n", latencies.size(), median,
+               double(latencies.back()) / 1000.0);
+        RecordProperty("median_latency_ms", QString::number(median, 'f', 1).toStdString());
+    }
+}
+
+TEST_F(ClipboardX11, LargeCopiesArriveInPiecesAndLongTextsAreCut) {
+    start();
+    // Text well over the limit, served in pieces: its first megabyte is kept.
+    QByteArray text;
+    for (int i = 0; text.size() < 3 * ClipboardManager::maxTextBytes; ++i) text += "line " + QByteArray::number(i) + "\n";
+    const QString textPath = dir.path() + "/long.txt";
+    ASSERT_TRUE(writeFile(textPath, text));
+    Child textOwner;
+    startHelper(textOwner, "ServeClipboard", kServeVariable, "text/plain=@" + textPath.toLocal8Bit());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 1; }, 10000));
+    EXPECT_EQ(manager->history()[0].content.textValue().toUtf8(), text.left(ClipboardManager::maxTextBytes));
+
+    // A large image comes whole.
+    QImage noise(900, 700, QImage::Format_RGB32);
+    quint32 seed = 7;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+    const QByteArray png = encoded(noise);
+    ASSERT_GT(png.size(), 1000000);
+    const QString pngPath = dir.path() + "/noise.png";
+    ASSERT_TRUE(writeFile(pngPath, png));
+    Child imageOwner;
+    startHelper(imageOwner, "ServeClipboard", kServeVariable, "image/png=@" + pngPath.toLocal8Bit());
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        manager->waitForPendingWrites();
+        return manager->history().size() == 2;
+    }, 10000));
+    const ClipboardImageReference* ref = manager->history()[0].content.imageReference();
+    ASSERT_TRUE(ref);
+    EXPECT_EQ(readFile(ref->path), png);
 }
