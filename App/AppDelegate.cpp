@@ -25,8 +25,11 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QWindow>
+
+Q_LOGGING_CATEGORY(lcApp, "com.pelwick.Quorvin.App", QtInfoMsg)
 
 AppDelegate& AppDelegate::shared() {
     static auto* delegate = new AppDelegate;
@@ -84,6 +87,13 @@ void AppDelegate::updateStatusIcon() {
     const double dpr = qApp->devicePixelRatio();
     const QImage icon = StatusIcon::statusItemImage(StatusIcon::storedID(UserDefaults::standard()), dpr);
     statusItem_->setImage(StatusIcon::tinted(icon, MenuBarWidgetController::ink(StatusBar::system().kind())));
+}
+
+void AppDelegate::openMenuPanel() {
+    if (!statusItem_) return;
+    MenuPanelController& panel = MenuPanelController::shared();
+    if (!panel.isVisible()) panel.show(statusItem_->screenRect());
+    if (panel.isVisible()) qCInfo(lcApp, "Opened the menu panel for another start");
 }
 
 void AppDelegate::statusItemClicked(const QRect& rect, Qt::MouseButton button) {

@@ -19,6 +19,8 @@ public:
     void applicationWillTerminate();
 
     StatusItem* statusItem() const { return statusItem_; }
+    // Opens the menu panel below the status item (another start of the program asks for it).
+    void openMenuPanel();
     // Redraws the status item's icon from "statusIcon".
     void updateStatusIcon();
 

@@ -1,9 +1,12 @@
+#include "App/AppDelegate.h"
 #include "App/MerovaneApp.h"
+#include "Platform/Desktop/SingleInstance.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -40,6 +43,21 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     installSignalHandlers(app);
+
+    // One instance per user and display: a second start opens the running one's menu panel.
+    SingleInstance instance(SingleInstance::defaultPath());
+    switch (instance.claim()) {
+    case SingleInstance::Claim::activatedRunning:
+        return 0;
+    case SingleInstance::Claim::runningButSilent:
+        fprintf(stderr, "Quorvin is already running\n");
+        return 1;
+    case SingleInstance::Claim::primary:
+    case SingleInstance::Claim::unavailable:
+        break;
+    }
+    QObject::connect(&instance, &SingleInstance::activationRequested, [] { AppDelegate::shared().openMenuPanel(); });
+
     MerovaneApp merovane;
     return merovane.run();
 }

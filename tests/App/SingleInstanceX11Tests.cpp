@@ -1,0 +1,75 @@
+// The program started twice on one display: the second start opens the first one's menu panel
+// and exits; with the first one frozen it says so and exits without waiting long.
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+// A started copy of the program, ended by its id when the test ends.
+struct Program {
+    ~Program() {
+        if (process.state() == QProcess::NotRunning) return;
+        ::kill(pid_t(process.processId()), SIGCONT);
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished(2000);
+        }
+    }
+    QProcess process;
+    QByteArray errors;
+    QByteArray readErrors() { return errors += process.readAllStandardError(); }
+};
+
+void start(Program& program, const QString& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"})
+        env.insert(name, home + "/" + QString::fromLatin1(name).toLower());
+    env.insert("HOME", home);
+    program.process.setProcessEnvironment(env);
+    program.process.start(QStringLiteral(QUORVIN_EXECUTABLE), {});
+}
+
+}  // namespace
+
+TEST(SingleInstanceX11, ASecondStartOpensTheMenuPanelOfTheFirst) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString instances = home.path() + "/xdg_runtime_dir/com.pelwick.Quorvin";
+
+    Program first;
+    start(first, home.path());
+    ASSERT_TRUE(first.process.waitForStarted(5000));
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        return !QDir(instances).entryList({"*.socket"}, QDir::System | QDir::Files).isEmpty();
+    }, 15000)) << first.readErrors().toStdString();
+    TestSupport::spin(500);  // its status item in place
+
+    Program second;
+    start(second, home.path());
+    ASSERT_TRUE(second.process.waitForFinished(10000));
+    EXPECT_EQ(second.process.exitCode(), 0) << second.readErrors().toStdString();
+    EXPECT_TRUE(TestSupport::waitFor([&] { return first.readErrors().contains("Opened the menu panel for another start"); },
+                                     5000)) << first.errors.toStdString();
+    EXPECT_EQ(first.process.state(), QProcess::Running);
+
+    // The first one frozen: the third start says so within a short time.
+    ::kill(pid_t(first.process.processId()), SIGSTOP);
+    Program third;
+    QElapsedTimer timer;
+    timer.start();
+    start(third, home.path());
+    ASSERT_TRUE(third.process.waitForFinished(10000));
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(third.process.exitCode(), 1);
+    EXPECT_TRUE(third.readErrors().contains("Quorvin is already running")) << third.errors.toStdString();
+    ::kill(pid_t(first.process.processId()), SIGCONT);
+}
