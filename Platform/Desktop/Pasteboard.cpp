@@ -208,12 +208,18 @@ X11Pasteboard::X11Pasteboard() {
             reader_.reset();
         }
     }
-    if (!reader_ && clipboard_) {
-        connect(clipboard_, &QClipboard::dataChanged, this, [this] {
+    if (!clipboard_) return;
+    connect(clipboard_, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+        if (mode != QClipboard::Clipboard || writing_) return;
+        if (!reader_) {
             ++localCount_;
             emit changed();
-        });
-    }
+        } else if (clipboard_->ownsClipboard()) {
+            // Written by Qt in this process but not through us (a text field's copy): the
+            // reader does not count our own ownership.
+            countOwnChange();
+        }
+    });
 }
 
 X11Pasteboard::~X11Pasteboard() = default;
@@ -267,13 +273,17 @@ void X11Pasteboard::startReading(PasteboardReadPlan plan, QObject* context,
 }
 
 void X11Pasteboard::countOwnChange() {
-    if (!reader_) return;  // QClipboard reports it
-    reader_->countOwnChange();
+    if (reader_)
+        reader_->countOwnChange();
+    else
+        ++localCount_;
     emit changed();
 }
 
 void X11Pasteboard::clearAll() {
+    writing_ = true;
     if (clipboard_) clipboard_->clear(QClipboard::Clipboard);
+    writing_ = false;
     countOwnChange();
 }
 
@@ -282,7 +292,9 @@ void X11Pasteboard::setRepresentations(const QList<PasteboardItem>&,
     if (!clipboard_) return;
     auto* mime = new QMimeData();
     for (const auto& [type, bytes] : representations) mime->setData(type, bytes);
+    writing_ = true;
     clipboard_->setMimeData(mime, QClipboard::Clipboard);  // the clipboard takes ownership
+    writing_ = false;
     countOwnChange();
 }
 

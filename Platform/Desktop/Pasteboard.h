@@ -165,6 +165,7 @@ private:
     QClipboard* clipboard_ = nullptr;
     std::unique_ptr<X11SelectionReader> reader_;
     qint64 localCount_ = 0;  // used only without a reader
+    bool writing_ = false;   // our own write, counted once by countOwnChange()
 };
 
 // An in-memory pasteboard for tests. Every clear and every write is one change.
