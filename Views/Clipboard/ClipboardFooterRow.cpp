@@ -9,8 +9,8 @@
 
 ClipboardFooterRow::ClipboardFooterRow(QString title, std::optional<QString> shortcut, std::function<void()> action,
                                        QWidget* parent)
-    : HoverPressRow(Hover::followsPointer, Fade::none, parent), title_(std::move(title)), shortcut_(std::move(shortcut)),
-      action_(std::move(action)) {
+    : HoverPressRow(Hover::followsPointer, Fade::none, parent), title_(std::move(title)),
+      shortcut_(std::move(shortcut)), action_(std::move(action)) {
     setFocusPolicy(Qt::NoFocus);
     setMinimumHeight(rowHeight);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

@@ -60,7 +60,8 @@ void PinnedMenuRow::paintEvent(QPaintEvent*) {
     const QPalette& pal = palette();
     if (hoverAmount() > 0)
         ClipboardMenuRow::paintRowBackground(
-            p, QRectF(rect()), SystemColors::withOpacity(SystemColors::quaternary(pal), std::clamp(hoverAmount(), 0.0, 1.0)));
+            p, QRectF(rect()),
+            SystemColors::withOpacity(SystemColors::quaternary(pal), std::clamp(hoverAmount(), 0.0, 1.0)));
 
     double x = ClipboardMenuRow::contentMargin;
     const QImage image = ClipboardRowThumbnails::shared().thumbnail(item_);

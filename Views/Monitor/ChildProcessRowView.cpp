@@ -16,9 +16,10 @@ QFont pidFont() { return SystemFont::monospaced(9); }
 QFont figureFont() { return SystemFont::monospaced(10); }
 }  // namespace
 
-ChildProcessRowView::ChildProcessRowView(AppProcessInfo process, MonitorTab tab, std::function<void(bool)> onHoverChanged,
-                                         QWidget* parent)
-    : HoverPressRow(Hover::followsPointer, Fade::animated, parent), process_(std::move(process)), tab_(tab), onHoverChanged_(std::move(onHoverChanged)) {
+ChildProcessRowView::ChildProcessRowView(AppProcessInfo process, MonitorTab tab,
+                                         std::function<void(bool)> onHoverChanged, QWidget* parent)
+    : HoverPressRow(Hover::followsPointer, Fade::animated, parent), process_(std::move(process)), tab_(tab),
+      onHoverChanged_(std::move(onHoverChanged)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_Hover);
     setFixedHeight(rowHeight);

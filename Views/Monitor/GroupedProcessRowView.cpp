@@ -20,8 +20,9 @@ constexpr uint64_t kGiB = 1073741824ULL;
 GroupedProcessRowView::GroupedProcessRowView(GroupedProcessInfo process, MonitorTab tab, bool isExpanded,
                                              std::function<void()> onToggle, std::function<void()> onSelect,
                                              std::function<void(bool)> onHoverChanged, QWidget* parent)
-    : HoverPressRow(Hover::followsPointer, Fade::animated, parent), process_(std::move(process)), tab_(tab), isExpanded_(isExpanded),
-      onToggle_(std::move(onToggle)), onSelect_(std::move(onSelect)), onHoverChanged_(std::move(onHoverChanged)),
+    : HoverPressRow(Hover::followsPointer, Fade::animated, parent), process_(std::move(process)), tab_(tab),
+      isExpanded_(isExpanded), onToggle_(std::move(onToggle)), onSelect_(std::move(onSelect)),
+      onHoverChanged_(std::move(onHoverChanged)),
       chevronTurn_(this, 0.0, [this] { expand_->setRotation(chevronTurn_.value()); }) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_Hover);

@@ -32,7 +32,8 @@ PopupEntrance* PopupEntrance::run(QWidget* container, QPointF anchor, double fro
         entrance->setScale(fromScale);
         ++entrance->running_;
         Motion::animate(
-            entrance, spring, [entrance, fromScale](double p) { entrance->setScale(fromScale + (1.0 - fromScale) * p); },
+            entrance, spring,
+            [entrance, fromScale](double p) { entrance->setScale(fromScale + (1.0 - fromScale) * p); },
             [entrance] {
                 entrance->scaling_ = false;
                 entrance->finishPart();
