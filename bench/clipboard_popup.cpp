@@ -6,24 +6,18 @@
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Desktop/Workspace.h"
-#include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Views/Clipboard/ClipboardRowThumbnails.h"
 
 #include <QApplication>
-#include <QBuffer>
-#include <QCryptographicHash>
-#include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
-#include "FakeWorkspace.h"
-
 #include "BenchSupport.h"
+#include "ClipboardBenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -31,21 +25,7 @@
 
 namespace {
 
-// An editor in front, as when the user copies from it.
-struct EditorInFront : FakeWorkspace {
-    EditorInFront() {
-        running = {app(42, QStringLiteral("org.example.Editor.desktop"), QStringLiteral("Editor"))};
-        front = running.front();
-    }
-};
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-        file.commit();
-    }
-}
+using namespace ClipboardBench;
 
 // A large screenshot-like PNG: what makes a row thumbnail slow to decode.
 QByteArray screenshotPng() {
@@ -55,48 +35,19 @@ QByteArray screenshotPng() {
     for (int i = 0; i < 200; ++i)
         p.fillRect((i * 137) % 2300, (i * 71) % 1450, 90, 40, QColor::fromHsv(i * 23 % 360, 120, 200));
     p.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return pngBytes(image);
 }
 
 // 10,000 entries: texts of many lengths, file lists, and large images near the top.
 void writeHistory(const QString& folder, int count) {
-    const QString images = folder + "/Images";
-    QDir().mkpath(images);
-    const QByteArray picture = screenshotPng();
-    const QString fingerprint = QString::fromLatin1(QCryptographicHash::hash(picture, QCryptographicHash::Sha256).toHex());
-    std::vector<ClipboardItemCodable> records;
-    const double now = 780000000.0;
-    for (int i = 0; i < count; ++i) {
-        ClipboardItemCodable r;
-        if (i < 40 && i % 4 == 1) {
-            r.type = ClipboardItemCodable::ItemType::image;
-            r.value = images + QString::asprintf("/%08X-0000-4000-8000-000000000000.png", i);
-            writeFile(r.value, picture);
-            r.imageWidth = 2400;
-            r.imageHeight = 1500;
-            r.imageFingerprint = fingerprint;
-        } else if (i % 10 == 7) {
-            r.type = ClipboardItemCodable::ItemType::file;
-            r.value = QString::asprintf("/home/user/Documents/report-%d.pdf", i);
-        } else {
-            r.type = ClipboardItemCodable::ItemType::text;
-            QString text = QString::asprintf("Entry %d: ", i);
-            for (int k = 0; k < 1 + i % 7; ++k) text += QStringLiteral("the quick brown fox jumps over the lazy dog ");
-            r.value = text;
-        }
-        r.copiedAt = now - i;
-        r.firstCopiedAt = now - i - 3600;
-        r.itemID = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-        r.sourceApp = QStringLiteral("Editor");
-        r.copyCount = 1;
-        r.isPinned = i < 3;
-        records.push_back(r);
-    }
-    writeFile(folder + "/history.json", ClipboardItemCodable::encodeFile(records));
+    HistoryShape shape;
+    shape.count = count;
+    shape.pinned = 3;
+    shape.isImage = [](int i) { return i < 40 && i % 4 == 1; };
+    shape.picture = screenshotPng();
+    shape.pictureSize = QSize(2400, 1500);
+    shape.textRepeats = 7;
+    ClipboardBench::writeHistory(folder, shape);
 }
 
 struct Popup {

@@ -9,19 +9,14 @@
 #include "Source/Features/Clipboard/ClipboardPreviewImageCache.h"
 #include "Source/Features/Clipboard/ClipboardThumbnailCache.h"
 
-#include <QBuffer>
-#include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
-#include "FakeWorkspace.h"
-
 #include "BenchSupport.h"
+#include "ClipboardBenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,13 +25,7 @@
 
 namespace {
 
-// An editor in front, as when the user copies from it.
-struct EditorInFront : FakeWorkspace {
-    EditorInFront() {
-        running = {app(42, QStringLiteral("org.example.Editor.desktop"), QStringLiteral("Editor"))};
-        front = running.front();
-    }
-};
+using namespace ClipboardBench;
 
 QByteArray png(const QSize& size, int seed) {
     QImage image(size, QImage::Format_RGB32);
@@ -46,61 +35,21 @@ QByteArray png(const QSize& size, int seed) {
         p.fillRect((seed * 131 + i * 97) % size.width(), (seed * 71 + i * 53) % size.height(), size.width() / 5,
                    size.height() / 7, QColor::fromHsv((seed + i) * 53 % 360, 200, 160));
     p.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return pngBytes(image);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-        file.commit();
-    }
-}
-
-QString sampleText(int i) {
-    QString text = QString::asprintf("Entry %d: ", i);
-    for (int k = 0; k < 1 + i % 9; ++k) text += QStringLiteral("the quick brown fox jumps over the lazy dog ");
-    return text;
-}
+QString sampleText(int i) { return ClipboardBench::sampleText(i, 9); }
 
 // A history file of `count` records: mostly texts, some files, some images that exist.
 void writeHistory(const QString& folder, int count, int pinned, int imageEvery) {
-    const QString images = folder + "/Images";
-    QDir().mkpath(images);
-    const QByteArray picture = png(QSize(64, 48), 1);
-    const QString fingerprint = QString::fromLatin1(QCryptographicHash::hash(picture, QCryptographicHash::Sha256).toHex());
-    std::vector<ClipboardItemCodable> records;
-    records.reserve(size_t(count));
-    const double now = 780000000.0;
-    for (int i = 0; i < count; ++i) {
-        ClipboardItemCodable r;
-        if (imageEvery > 0 && i % imageEvery == 1) {
-            r.type = ClipboardItemCodable::ItemType::image;
-            r.value = images + QString::asprintf("/%08X-0000-4000-8000-000000000000.png", i);
-            writeFile(r.value, picture);
-            r.imageWidth = 64;
-            r.imageHeight = 48;
-            r.imageFingerprint = fingerprint;
-        } else if (i % 10 == 7) {
-            r.type = ClipboardItemCodable::ItemType::file;
-            r.value = QString::asprintf("/home/user/Documents/report-%d.pdf", i);
-        } else {
-            r.type = ClipboardItemCodable::ItemType::text;
-            r.value = sampleText(i);
-        }
-        r.copiedAt = now - i;
-        r.firstCopiedAt = now - i - 3600;
-        r.itemID = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-        r.sourceApp = QStringLiteral("Editor");
-        r.copyCount = 1 + i % 4;
-        r.isPinned = i < pinned;
-        records.push_back(r);
-    }
-    writeFile(folder + "/history.json", ClipboardItemCodable::encodeFile(records));
+    HistoryShape shape;
+    shape.count = count;
+    shape.pinned = pinned;
+    shape.isImage = [imageEvery](int i) { return imageEvery > 0 && i % imageEvery == 1; };
+    shape.picture = png(QSize(64, 48), 1);
+    shape.pictureSize = QSize(64, 48);
+    shape.copyCounts = 4;
+    ClipboardBench::writeHistory(folder, shape);
 }
 
 struct Store {
@@ -119,6 +68,12 @@ struct Store {
         manager->waitForPendingWrites();
         manager.reset();
         Workspace::setShared(nullptr);
+    }
+    // Writes a history file and loads it, the rewrite after loading included.
+    void load(int count, int pinned, int imageEvery) {
+        writeHistory(folder(), count, pinned, imageEvery);
+        manager->loadHistory(count);
+        manager->waitForPendingWrites();
     }
 };
 
@@ -161,9 +116,7 @@ BENCHMARK(BM_EncodeFile10k)->Unit(benchmark::kMillisecond);
 // Encoding on the GUI thread plus the atomic write (with its sync) on the image queue.
 void BM_SaveHistory10k(benchmark::State& state) {
     Store store(100);
-    writeHistory(store.folder(), 10000, 5, 10);
-    store.manager->loadHistory(10000);
-    store.manager->waitForPendingWrites();
+    store.load(10000, 5, 10);
     for (auto _ : state) {
         store.manager->saveHistory();
         store.manager->waitForPendingWrites();
@@ -174,9 +127,7 @@ BENCHMARK(BM_SaveHistory10k)->Unit(benchmark::kMillisecond);
 // The GUI thread's share of a save: what a capture waits for.
 void BM_SaveHistory10kGuiThread(benchmark::State& state) {
     Store store(100);
-    writeHistory(store.folder(), 10000, 5, 10);
-    store.manager->loadHistory(10000);
-    store.manager->waitForPendingWrites();
+    store.load(10000, 5, 10);
     for (auto _ : state) {
         store.manager->saveHistory();
         state.PauseTiming();
@@ -190,9 +141,7 @@ BENCHMARK(BM_SaveHistory10kGuiThread)->Unit(benchmark::kMillisecond);
 // in, the oldest goes out, and the file is encoded and handed to the writer.
 void BM_CaptureNewTextHistoryFull(benchmark::State& state) {
     Store store(200);
-    writeHistory(store.folder(), 200, 5, 0);
-    store.manager->loadHistory(200);
-    store.manager->waitForPendingWrites();
+    store.load(200, 5, 0);
     int n = 0;
     for (auto _ : state) {
         ++n;
@@ -210,9 +159,7 @@ BENCHMARK(BM_CaptureNewTextHistoryFull)->Unit(benchmark::kMicrosecond);
 // The same with a copy equal to an entry near the end: found, merged and moved to the top.
 void BM_CaptureRepeatedTextHistoryFull(benchmark::State& state) {
     Store store(200);
-    writeHistory(store.folder(), 200, 5, 0);
-    store.manager->loadHistory(200);
-    store.manager->waitForPendingWrites();
+    store.load(200, 5, 0);
     int n = 0;
     for (auto _ : state) {
         // The oldest text entry.

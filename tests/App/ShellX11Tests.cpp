@@ -30,34 +30,13 @@
 #include <vector>
 
 // Xlib's macros clash with names in the headers above: include it last.
+#include "X11TestSupport.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 namespace {
-
-Display* display() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->display() : nullptr;
-}
-
-void fakeClick(const QPoint& at, unsigned button = 1) {
-    Display* d = display();
-    XTestFakeMotionEvent(d, -1, at.x(), at.y(), CurrentTime);
-    XTestFakeButtonEvent(d, button, True, CurrentTime);
-    XTestFakeButtonEvent(d, button, False, CurrentTime);
-    XFlush(d);
-}
-
-void fakeKeys(std::vector<KeySym> modifiers, KeySym key) {
-    Display* d = display();
-    for (KeySym m : modifiers) XTestFakeKeyEvent(d, XKeysymToKeycode(d, m), True, CurrentTime);
-    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), True, CurrentTime);
-    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), False, CurrentTime);
-    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
-        XTestFakeKeyEvent(d, XKeysymToKeycode(d, *it), False, CurrentTime);
-    XFlush(d);
-}
 
 bool samePixels(QImage a, QImage b) {
     return a.convertToFormat(QImage::Format_ARGB32_Premultiplied) == b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -66,7 +45,7 @@ bool samePixels(QImage a, QImage b) {
 class ShellX11 : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(display(), nullptr) << "These tests need an X server (QT_QPA_PLATFORM=xcb).";
+        ASSERT_NE(X11Test::display(), nullptr) << "These tests need an X server (QT_QPA_PLATFORM=xcb).";
         ShortcutManager::shared().setBindings(ShortcutManager::defaults());
         ShortcutManager::shared().save();
         AppDelegate::shared().applicationDidFinishLaunching();
@@ -120,7 +99,7 @@ TEST_F(ShellX11, TheStatusItemAndTheWidgetsAreInTheBar) {
 
 TEST_F(ShellX11, ClicksAndEscapeOpenAndCloseTheMenuPanel) {
     const QPoint onItem = item->screenRect().center();
-    fakeClick(onItem);
+    X11Test::click(onItem);
     ASSERT_TRUE(TestSupport::waitFor([&] { return panel.isVisible(); }, 3000));
     KeyablePopupPanel* window = panel.panel();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
@@ -138,40 +117,40 @@ TEST_F(ShellX11, ClicksAndEscapeOpenAndCloseTheMenuPanel) {
 
     // Escape closes it (the panel has the keyboard).
     ASSERT_TRUE(TestSupport::waitFor([&] { return window->isActiveWindow(); }, 3000));
-    fakeKeys({}, XK_Escape);
+    X11Test::pressKeys({}, XK_Escape);
     ASSERT_TRUE(TestSupport::waitFor([&] { return !panel.isVisible(); }, 3000));
 
     // A second click on the status item closes it.
-    fakeClick(onItem);
+    X11Test::click(onItem);
     ASSERT_TRUE(TestSupport::waitFor([&] { return panel.isVisible(); }, 3000));
-    fakeClick(onItem);
+    X11Test::click(onItem);
     ASSERT_TRUE(TestSupport::waitFor([&] { return !panel.isVisible(); }, 3000));
 
     // A click on the panel keeps it; a click on the bare desktop (no window of ours) closes it.
     ASSERT_TRUE(GlobalMouseMonitor::shared().isRunning());
-    fakeClick(onItem);
+    X11Test::click(onItem);
     ASSERT_TRUE(TestSupport::waitFor([&] { return panel.isVisible(); }, 3000));
-    fakeClick(window->geometry().topLeft() + QPoint(8, 60));  // the gauge card, beside the gauges
+    X11Test::click(window->geometry().topLeft() + QPoint(8, 60));  // the gauge card, beside the gauges
     TestSupport::spin(300);
     EXPECT_TRUE(panel.isVisible());
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    fakeClick(QPoint(screen.left() + 40, screen.bottom() - 40));
+    X11Test::click(QPoint(screen.left() + 40, screen.bottom() - 40));
     ASSERT_TRUE(TestSupport::waitFor([&] { return !panel.isVisible(); }, 3000));
     // After the guard time, the status item opens it again at once.
     TestSupport::spin(MenuPanelController::reopenGuardMs);
-    fakeClick(onItem);
+    X11Test::click(onItem);
     ASSERT_TRUE(TestSupport::waitFor([&] { return panel.isVisible(); }, 3000));
     NotificationCenter::defaultCenter().post(Notification::dismissPopover);
     EXPECT_FALSE(panel.isVisible());
 }
 
 TEST_F(ShellX11, AGaugeClosesThePanelAndOpensTheMonitorOnItsTab) {
-    fakeClick(item->screenRect().center());
+    X11Test::click(item->screenRect().center());
     ASSERT_TRUE(TestSupport::waitFor([&] { return panel.isVisible(); }, 3000));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.panel()));
     TestSupport::spin(400);  // the entrance
     CircularStatView* disk = panel.view()->gauge(MonitorTab::disk);
-    fakeClick(disk->mapToGlobal(disk->rect().center()));
+    X11Test::click(disk->mapToGlobal(disk->rect().center()));
     ASSERT_TRUE(TestSupport::waitFor([&] { return !panel.isVisible(); }, 3000));
     SystemMonitorPopupController& monitor = SystemMonitorPopupController::shared();
     ASSERT_TRUE(TestSupport::waitFor([&] { return monitor.panel() && monitor.panel()->isVisible(); }, 3000));
@@ -185,7 +164,7 @@ TEST_F(ShellX11, BoundHotKeysRunTheirActions) {
     EXPECT_TRUE(GlobalHotkeyMonitor::refusedBindings().isEmpty());
     int clipboardRuns = 0;
     GlobalHotkeyMonitor::setActionHandler("clipboardHistory", [&] { ++clipboardRuns; });
-    fakeKeys({XK_Super_L, XK_Shift_L}, XK_v);
+    X11Test::pressKeys({XK_Super_L, XK_Shift_L}, XK_v);
     ASSERT_TRUE(TestSupport::waitFor([&] { return clipboardRuns == 1; }, 3000));
     GlobalHotkeyMonitor::setActionHandler("clipboardHistory", {});
 
@@ -193,7 +172,7 @@ TEST_F(ShellX11, BoundHotKeysRunTheirActions) {
     QObject context;
     NotificationCenter::defaultCenter().observe(Notification::screenDimmerDidReset, &context,
                                                 [&](const QVariant&) { ++resets; });
-    fakeKeys({XK_Super_L, XK_Alt_L, XK_Shift_L}, XK_r);
+    X11Test::pressKeys({XK_Super_L, XK_Alt_L, XK_Shift_L}, XK_r);
     ASSERT_TRUE(TestSupport::waitFor([&] { return resets == 1; }, 3000));
 }
 

@@ -113,6 +113,20 @@ protected:
         copy({{type, bytes}});
         settle();
     }
+    void copyFiles(const QStringList& paths) {
+        QList<QUrl> urls;
+        for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+        copy({{PasteboardType::fileURLs, Pasteboard::uriList(urls)}});
+    }
+    // A copy that a password manager marks as secret.
+    void copyConcealed(const QString& text) {
+        copy({{PasteboardType::string, text.toUtf8()}, {PasteboardType::concealed, QByteArray()}});
+    }
+    // Pins the store's item with that text.
+    void pin(const QString& text) {
+        for (const ClipboardItem& item : manager->history())
+            if (item.content.textValue() == text) manager->togglePin(item.id);
+    }
     // Lets queued image work and its hand-back to the GUI thread finish.
     void settle() {
         manager->waitForPendingWrites();

@@ -21,13 +21,6 @@ protected:
         model.reset();
         ClipboardStoreTest::TearDown();
     }
-    void copyConcealed(const QString& text) {
-        copy({{PasteboardType::string, text.toUtf8()}, {PasteboardType::concealed, QByteArray()}});
-    }
-    void pin(const QString& text) {
-        for (const ClipboardItem& item : manager->history())
-            if (item.content.textValue() == text) manager->togglePin(item.id);
-    }
     QStringList rows() const {
         QStringList texts;
         for (const ClipboardItem& item : model->history()) texts << item.content.textValue();

@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "X11TestSupport.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -31,23 +33,6 @@ void captureMessage(QtMsgType type, const QMessageLogContext& context, const QSt
     if (g_previousHandler) g_previousHandler(type, context, message);
 }
 
-Display* display() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->display() : nullptr;
-}
-
-// Presses the modifiers, then the key, and lets go in reverse order.
-void press(std::vector<KeySym> modifiers, KeySym key) {
-    Display* d = display();
-    for (KeySym m : modifiers) XTestFakeKeyEvent(d, XKeysymToKeycode(d, m), True, CurrentTime);
-    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), True, CurrentTime);
-    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), False, CurrentTime);
-    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) {
-        XTestFakeKeyEvent(d, XKeysymToKeycode(d, *it), False, CurrentTime);
-    }
-    XFlush(d);
-}
-
 const std::vector<KeySym> kCommandShift{XK_Super_L, XK_Shift_L};
 const std::vector<KeySym> kCommandOptionShift{XK_Super_L, XK_Alt_L, XK_Shift_L};
 
@@ -60,7 +45,7 @@ public:
     ~OtherClient() { xcb_disconnect(connection_); }
     // True when the server lets this client grab the combination.
     bool grab(KeySym key, uint16_t modifiers) {
-        const xcb_keycode_t code = XKeysymToKeycode(display(), key);
+        const xcb_keycode_t code = XKeysymToKeycode(X11Test::display(), key);
         xcb_void_cookie_t cookie = xcb_grab_key_checked(connection_, 0, root_, modifiers, code,
                                                         XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
         xcb_generic_error_t* error = xcb_request_check(connection_, cookie);
@@ -76,10 +61,10 @@ private:
 class GlobalHotkeyMonitorX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(display(), nullptr) << "These tests need an X server (QT_QPA_PLATFORM=xcb).";
+        ASSERT_NE(X11Test::display(), nullptr) << "These tests need an X server (QT_QPA_PLATFORM=xcb).";
         int event = 0, error = 0, major = 0, minor = 0;
-        ASSERT_TRUE(XTestQueryExtension(display(), &event, &error, &major, &minor)) << "No XTest extension.";
-        ASSERT_NE(XKeysymToKeycode(display(), XK_Super_L), 0) << "The keyboard map has no Super key.";
+        ASSERT_TRUE(XTestQueryExtension(X11Test::display(), &event, &error, &major, &minor)) << "No XTest extension.";
+        ASSERT_NE(XKeysymToKeycode(X11Test::display(), XK_Super_L), 0) << "The keyboard map has no Super key.";
         ShortcutManager::shared().setBindings(ShortcutManager::defaults());
         ShortcutManager::shared().save();
         GlobalHotkeyMonitor::setActionHandler("clipboardHistory", [this] { ++clipboardRuns; });
@@ -102,13 +87,13 @@ TEST_F(GlobalHotkeyMonitorX11Test, TheClipboardHotKeyReachesItsAction) {
     GlobalHotkeyMonitor::startMonitoring();
     ASSERT_TRUE(GlobalHotkeyMonitor::isMonitoring());
     EXPECT_TRUE(GlobalHotkeyMonitor::refusedBindings().isEmpty()) << g_log.join("\n").toStdString();
-    press(kCommandShift, XK_v);
+    X11Test::pressKeys(kCommandShift, XK_v);
     ASSERT_TRUE(TestSupport::waitFor([&] { return clipboardRuns == 1; }, 3000));
     // Without Shift it is another combination.
-    press({XK_Super_L}, XK_v);
+    X11Test::pressKeys({XK_Super_L}, XK_v);
     TestSupport::spin(200);
     EXPECT_EQ(clipboardRuns, 1);
-    press(kCommandShift, XK_v);
+    X11Test::pressKeys(kCommandShift, XK_v);
     ASSERT_TRUE(TestSupport::waitFor([&] { return clipboardRuns == 2; }, 3000));
 }
 
@@ -118,17 +103,17 @@ TEST_F(GlobalHotkeyMonitorX11Test, ResetBrightnessRunsTheDimmerReset) {
     NotificationCenter::defaultCenter().observe(Notification::screenDimmerDidReset, &context,
                                                 [&](const QVariant&) { ++resets; });
     GlobalHotkeyMonitor::startMonitoring();
-    press(kCommandOptionShift, XK_r);
+    X11Test::pressKeys(kCommandOptionShift, XK_r);
     ASSERT_TRUE(TestSupport::waitFor([&] { return resets == 1; }, 3000));
     EXPECT_EQ(clipboardRuns, 0);
 }
 
 TEST_F(GlobalHotkeyMonitorX11Test, HotKeysWorkWithNumLockOn) {
     GlobalHotkeyMonitor::startMonitoring();
-    press({}, XK_Num_Lock);  // locks Num Lock on
-    press(kCommandShift, XK_v);
+    X11Test::pressKeys({}, XK_Num_Lock);  // locks Num Lock on
+    X11Test::pressKeys(kCommandShift, XK_v);
     const bool ran = TestSupport::waitFor([&] { return clipboardRuns == 1; }, 3000);
-    press({}, XK_Num_Lock);
+    X11Test::pressKeys({}, XK_Num_Lock);
     EXPECT_TRUE(ran);
 }
 
@@ -144,9 +129,9 @@ TEST_F(GlobalHotkeyMonitorX11Test, ACombinationTakenByAnotherProgramIsReportedAn
 
     int resets = 0;
     GlobalHotkeyMonitor::setActionHandler("resetBrightness", [&] { ++resets; });
-    press(kCommandOptionShift, XK_r);
+    X11Test::pressKeys(kCommandOptionShift, XK_r);
     ASSERT_TRUE(TestSupport::waitFor([&] { return resets == 1; }, 3000));
-    press(kCommandShift, XK_v);
+    X11Test::pressKeys(kCommandShift, XK_v);
     TestSupport::spin(200);
     EXPECT_EQ(clipboardRuns, 0);
     // None of the clipboard key's variants was kept half-grabbed.
@@ -161,7 +146,7 @@ TEST_F(GlobalHotkeyMonitorX11Test, ADisabledBindingGrabsNothingAndStopReleasesAl
         EXPECT_FALSE(other.grab(XK_v, Mod4Mask | ShiftMask));  // ours while enabled
     }
     ShortcutManager::shared().disableBinding("clipboardHistory");
-    press(kCommandShift, XK_v);
+    X11Test::pressKeys(kCommandShift, XK_v);
     TestSupport::spin(200);
     EXPECT_EQ(clipboardRuns, 0);
     {
@@ -181,7 +166,7 @@ TEST_F(GlobalHotkeyMonitorX11Test, ADisabledBindingGrabsNothingAndStopReleasesAl
     // Re-recording the combination enables and grabs it again at once.
     GlobalHotkeyMonitor::startMonitoring();
     ShortcutManager::shared().updateBinding("clipboardHistory", KeyCodes::kVK_ANSI_B, KeyCodes::maskCommand | KeyCodes::maskShift);
-    press(kCommandShift, XK_b);
+    X11Test::pressKeys(kCommandShift, XK_b);
     ASSERT_TRUE(TestSupport::waitFor([&] { return clipboardRuns == 1; }, 3000));
 }
 
@@ -212,7 +197,7 @@ TEST_F(GlobalHotkeyMonitorX11Test, TheInterceptorSeesKeysFirstAndMaySwallowThem)
         return swallow;
     });
     GlobalHotkeyMonitor::startMonitoring();
-    press(kCommandShift, XK_v);
+    X11Test::pressKeys(kCommandShift, XK_v);
     ASSERT_TRUE(TestSupport::waitFor([&] { return !seen.empty(); }, 3000));
     EXPECT_EQ(seen[0].keyCode, KeyCodes::kVK_ANSI_V);
     EXPECT_EQ(seen[0].flags & KeyCodes::maskDeviceIndependent, KeyCodes::maskCommand | KeyCodes::maskShift);
@@ -221,7 +206,7 @@ TEST_F(GlobalHotkeyMonitorX11Test, TheInterceptorSeesKeysFirstAndMaySwallowThem)
     EXPECT_EQ(clipboardRuns, 0);
 
     swallow = false;  // a key the popup leaves goes on to the hot keys
-    press(kCommandShift, XK_v);
+    X11Test::pressKeys(kCommandShift, XK_v);
     ASSERT_TRUE(TestSupport::waitFor([&] { return clipboardRuns == 1; }, 3000));
 }
 
@@ -236,18 +221,18 @@ TEST_F(GlobalHotkeyMonitorX11Test, TheInterceptorAlsoSeesTypingInOurOwnWindows) 
         typed << characters;
         return keyCode == KeyCodes::kVK_ANSI_A;  // takes "a", leaves the rest
     });
-    press({}, XK_a);
-    press({}, XK_b);
-    press({XK_Shift_L}, XK_a);
+    X11Test::pressKeys({}, XK_a);
+    X11Test::pressKeys({}, XK_b);
+    X11Test::pressKeys({XK_Shift_L}, XK_a);
     ASSERT_TRUE(TestSupport::waitFor([&] { return field.text() == "b"; }, 3000)) << field.text().toStdString();
     EXPECT_EQ(typed, (QStringList{"a", "b", "A"}));
     GlobalHotkeyMonitor::setInterceptor({});
-    press({}, XK_a);
+    X11Test::pressKeys({}, XK_a);
     ASSERT_TRUE(TestSupport::waitFor([&] { return field.text() == "ba"; }, 3000));
 }
 
 TEST_F(GlobalHotkeyMonitorX11Test, AKeyboardMapChangeMovesTheGrabsWithTheKey) {
-    Display* d = display();
+    Display* d = X11Test::display();
     const KeyCode oldCode = XKeysymToKeycode(d, XK_v);
     ASSERT_NE(oldCode, 0);
     int minCode = 0, maxCode = 0, perCode = 0;

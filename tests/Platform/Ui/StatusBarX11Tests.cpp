@@ -10,16 +10,12 @@
 #include <gtest/gtest.h>
 
 // Xlib's macros (None, Bool, Status...) clash with names in the headers above: include it last.
+#include "X11TestSupport.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
 namespace {
-
-Display* display()
-{
-    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->display() : nullptr;
-}
 
 QImage solid(int width, int height, QColor color)
 {
@@ -28,19 +24,11 @@ QImage solid(int width, int height, QColor color)
     return image;
 }
 
-void fakeClick(Display* dpy, const QPoint& at, unsigned button)
-{
-    XTestFakeMotionEvent(dpy, -1, at.x(), at.y(), CurrentTime);
-    XTestFakeButtonEvent(dpy, button, True, CurrentTime);
-    XTestFakeButtonEvent(dpy, button, False, CurrentTime);
-    XFlush(dpy);
-}
-
 }  // namespace
 
 TEST(StatusBarX11, StripIsAnOverrideRedirectWindowAtTheTopRightOfTheRoot)
 {
-    Display* dpy = display();
+    Display* dpy = X11Test::display();
     ASSERT_NE(dpy, nullptr);
 
     StatusBar bar;  // no tray under a bare X server
@@ -72,7 +60,7 @@ TEST(StatusBarX11, StripIsAnOverrideRedirectWindowAtTheTopRightOfTheRoot)
 
 TEST(StatusBarX11, SyntheticClicksReachTheItemUnderThePointer)
 {
-    Display* dpy = display();
+    Display* dpy = X11Test::display();
     ASSERT_NE(dpy, nullptr);
     int event = 0, error = 0, major = 0, minor = 0;
     ASSERT_TRUE(XTestQueryExtension(dpy, &event, &error, &major, &minor));
@@ -95,12 +83,12 @@ TEST(StatusBarX11, SyntheticClicksReachTheItemUnderThePointer)
 
     QSignalSpy firstSpy(first, &StatusItem::clicked);
     QSignalSpy secondSpy(second, &StatusItem::clicked);
-    fakeClick(dpy, second->screenRect().center(), 1);
+    X11Test::click(second->screenRect().center(), 1);
     ASSERT_TRUE(TestSupport::waitFor([&] { return secondSpy.count() == 1; }));
     EXPECT_EQ(secondSpy[0][0].toRect(), second->screenRect());
     EXPECT_EQ(secondSpy[0][1].value<Qt::MouseButton>(), Qt::LeftButton);
 
-    fakeClick(dpy, first->screenRect().center(), 3);
+    X11Test::click(first->screenRect().center(), 3);
     ASSERT_TRUE(TestSupport::waitFor([&] { return firstSpy.count() == 1; }));
     EXPECT_EQ(firstSpy[0][1].value<Qt::MouseButton>(), Qt::RightButton);
     EXPECT_EQ(secondSpy.count(), 1);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "X11TestSupport.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -26,11 +28,6 @@ const int kTableKeys[] = {
     49, 50, 51, 53, 122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111, 105, 107, 113, 123, 124, 125, 126,
     76, 115, 116, 117, 119, 121,
 };
-
-Display* display() {
-    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->display() : nullptr;
-}
 
 // Restores the server's core keyboard map when a test changes it.
 class KeyMapGuard {
@@ -81,7 +78,7 @@ class KeyCodesX11 : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(QGuiApplication::platformName().toStdString(), "xcb");
-        d = display();
+        d = X11Test::display();
         ASSERT_NE(d, nullptr);
     }
     Display* d = nullptr;

@@ -18,26 +18,13 @@
 
 #include <vector>
 
+#include "X11TestSupport.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 namespace {
-
-Display* display() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->display() : nullptr;
-}
-
-void tap(std::vector<KeySym> modifiers, KeySym key) {
-    Display* d = display();
-    for (KeySym m : modifiers) XTestFakeKeyEvent(d, XKeysymToKeycode(d, m), True, CurrentTime);
-    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), True, CurrentTime);
-    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), False, CurrentTime);
-    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
-        XTestFakeKeyEvent(d, XKeysymToKeycode(d, *it), False, CurrentTime);
-    XFlush(d);
-}
 
 // Copies a text the way another program would, and lets the store record it.
 void copyText(const QString& text) {
@@ -53,7 +40,7 @@ void copyText(const QString& text) {
 }  // namespace
 
 TEST(ClipboardPopupX11, TheHotKeyOpensAtThePointerTypingFiltersAndReturnPastes) {
-    ASSERT_NE(display(), nullptr) << "This test needs an X server (QT_QPA_PLATFORM=xcb).";
+    ASSERT_NE(X11Test::display(), nullptr) << "This test needs an X server (QT_QPA_PLATFORM=xcb).";
     ClipboardManager& store = ClipboardManager::shared();
     store.clear();
     copyText("alpha text");
@@ -82,7 +69,7 @@ TEST(ClipboardPopupX11, TheHotKeyOpensAtThePointerTypingFiltersAndReturnPastes) 
     QCursor::setPos(pointer);
     ASSERT_TRUE(TestSupport::waitFor([&] { return QCursor::pos() == pointer; }, 2000));
 
-    tap({XK_Super_L, XK_Shift_L}, XK_v);
+    X11Test::pressKeys({XK_Super_L, XK_Shift_L}, XK_v);
     ASSERT_TRUE(TestSupport::waitFor([&] { return popup.panel() && popup.panel()->isVisible(); }, 3000));
     // The main card opens under the pointer: its left edge 16 to the left, its top at it.
     const QRectF main = *popup.mainFrameOnScreen();
@@ -93,7 +80,7 @@ TEST(ClipboardPopupX11, TheHotKeyOpensAtThePointerTypingFiltersAndReturnPastes) 
     EXPECT_EQ(popup.model().history().size(), 3u);
 
     // Typing filters the list.
-    for (KeySym key : {XK_b, XK_e, XK_t}) tap({}, key);
+    for (KeySym key : {XK_b, XK_e, XK_t}) X11Test::pressKeys({}, key);
     ASSERT_TRUE(TestSupport::waitFor([&] { return popup.model().searchQuery() == "bet"; }, 3000));
     ASSERT_EQ(popup.model().history().size(), 1u);
     EXPECT_EQ(popup.model().history()[0].content.textValue(), "beta text");
@@ -105,29 +92,26 @@ TEST(ClipboardPopupX11, TheHotKeyOpensAtThePointerTypingFiltersAndReturnPastes) 
         .save(QStringLiteral(QUORVIN_TEST_OUTPUT) + "/clipboard-popup-x11.png");
 
     // Down and Return paste the row into the window that had the focus, and the popup closes.
-    tap({}, XK_Down);
+    X11Test::pressKeys({}, XK_Down);
     ASSERT_TRUE(TestSupport::waitFor([&] { return popup.model().highlightedRow() == 0; }, 3000));
-    tap({}, XK_Return);
+    X11Test::pressKeys({}, XK_Return);
     ASSERT_TRUE(TestSupport::waitFor([&] { return !popup.isOpen(); }, 3000));
     EXPECT_TRUE(TestSupport::waitFor([&] { return editor.text() == "beta text"; }, 5000)) << editor.text().toStdString();
     EXPECT_FALSE(GlobalHotkeyMonitor::hasInterceptor());
 
     // A click elsewhere on the screen closes it.
-    tap({XK_Super_L, XK_Shift_L}, XK_v);
+    X11Test::pressKeys({XK_Super_L, XK_Shift_L}, XK_v);
     ASSERT_TRUE(TestSupport::waitFor([&] { return popup.isOpen() && popup.panel()->isVisible(); }, 3000));
     TestSupport::spin(100);
     const QPoint away = screen->geometry().bottomRight() - QPoint(20, 20);
-    XTestFakeMotionEvent(display(), -1, away.x(), away.y(), CurrentTime);
-    XTestFakeButtonEvent(display(), 1, True, CurrentTime);
-    XTestFakeButtonEvent(display(), 1, False, CurrentTime);
-    XFlush(display());
+    X11Test::click(away);
     EXPECT_TRUE(TestSupport::waitFor([&] { return !popup.isOpen(); }, 3000));
     QCursor::setPos(pointer);
 
     // The hot key opens it again and closes it on the second press.
-    tap({XK_Super_L, XK_Shift_L}, XK_v);
+    X11Test::pressKeys({XK_Super_L, XK_Shift_L}, XK_v);
     ASSERT_TRUE(TestSupport::waitFor([&] { return popup.isOpen(); }, 3000));
-    tap({XK_Super_L, XK_Shift_L}, XK_v);
+    X11Test::pressKeys({XK_Super_L, XK_Shift_L}, XK_v);
     EXPECT_TRUE(TestSupport::waitFor([&] { return !popup.isOpen(); }, 3000));
     GlobalHotkeyMonitor::stopMonitoring();
 }

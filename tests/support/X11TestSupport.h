@@ -1,0 +1,42 @@
+#pragma once
+
+// Include after the Qt and GoogleTest headers: Xlib defines macros that clash with them.
+
+#include <QGuiApplication>
+#include <QPoint>
+
+#include <vector>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+// Synthetic input on the real X server the *X11Tests programs run on.
+namespace X11Test {
+
+// Qt's own connection to the X server, or nullptr when Qt runs on another platform.
+inline Display* display() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->display() : nullptr;
+}
+
+// Presses the modifiers, then the key, and lets go in reverse order.
+inline void pressKeys(const std::vector<KeySym>& modifiers, KeySym key) {
+    Display* d = display();
+    for (KeySym m : modifiers) XTestFakeKeyEvent(d, XKeysymToKeycode(d, m), True, CurrentTime);
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), True, CurrentTime);
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), False, CurrentTime);
+    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
+        XTestFakeKeyEvent(d, XKeysymToKeycode(d, *it), False, CurrentTime);
+    XFlush(d);
+}
+
+// Moves the pointer to a point of the root window and clicks there.
+inline void click(const QPoint& at, unsigned button = 1) {
+    Display* d = display();
+    XTestFakeMotionEvent(d, -1, at.x(), at.y(), CurrentTime);
+    XTestFakeButtonEvent(d, button, True, CurrentTime);
+    XTestFakeButtonEvent(d, button, False, CurrentTime);
+    XFlush(d);
+}
+
+}  // namespace X11Test
