@@ -4,47 +4,70 @@
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
 
+#include <QGuiApplication>
 #include <QPainter>
-#include <QVariantAnimation>
+#include <QStyleHints>
+#include <QTimer>
 
 #include <cmath>
 
 BlinkingCaret::BlinkingCaret(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFixedSize(int(std::ceil(barWidth)), int(barHeight));
+    blink_ = new QTimer(this);
+    connect(blink_, &QTimer::timeout, this, [this] {
+        lit_ = !lit_;
+        update();
+    });
 }
 
-bool BlinkingCaret::isBlinking() const { return blink_ && blink_->state() == QAbstractAnimation::Running; }
+int BlinkingCaret::halfPeriodMs() {
+    const int cycle = QGuiApplication::styleHints()->cursorFlashTime();
+    return cycle > 0 ? std::max(cycle / 2, 50) : 0;
+}
+
+bool BlinkingCaret::isBlinking() const { return blink_->isActive(); }
+
+void BlinkingCaret::restart() {
+    const int half = halfPeriodMs();
+    const bool wasLit = lit_;
+    lit_ = true;
+    if (!wasLit) update();
+    if (!isVisible() || half <= 0 || Motion::reduceMotion() || !isActiveWindow()) {
+        blink_->stop();
+        return;
+    }
+    blink_->start(half);
+}
+
+void BlinkingCaret::stop() {
+    blink_->stop();
+    if (!lit_) {
+        lit_ = true;
+        update();
+    }
+}
 
 void BlinkingCaret::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    opacity_ = 1;
-    if (Motion::reduceMotion()) return;
-    if (!blink_) {
-        // One cycle fades out over 0.55 s and back in over 0.55 s, each half eased in and out.
-        blink_ = new QVariantAnimation(this);
-        blink_->setStartValue(0.0);
-        blink_->setEndValue(1.0);
-        blink_->setDuration(1100);
-        blink_->setLoopCount(-1);
-        connect(blink_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-            const double t = value.toDouble();
-            const QEasingCurve ease = Motion::easingCurve(Motion::Animation::Kind::easeInOut);
-            opacity_ = t < 0.5 ? 1.0 - ease.valueForProgress(t * 2) : ease.valueForProgress((t - 0.5) * 2);
-            update();
-        });
-    }
-    blink_->start();
+    restart();
 }
 
 void BlinkingCaret::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    if (blink_) blink_->stop();
+    stop();
+}
+
+bool BlinkingCaret::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // The window's activation reaches its visible children as these two.
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) restart();
+    return handled;
 }
 
 void BlinkingCaret::paintEvent(QPaintEvent*) {
+    if (!lit_) return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setOpacity(std::clamp(opacity_, 0.0, 1.0));
     p.fillPath(ContinuousCorners::roundedRect(QRectF(0, 0, barWidth, barHeight), 1), SystemColors::accent(palette()));
 }

@@ -142,7 +142,8 @@ QWidget* ClipboardPreviewRootView::makeText() {
     pal.setColor(QPalette::Text, SystemColors::primary(palette()));
     text_->setPalette(pal);
     text_->document()->setDocumentMargin(kPadding);
-    text_->setPlainText(item_.content.textValue().trimmed());
+    // A long text shows its start; the information lines say how much of it that is.
+    text_->setPlainText(ClipboardPopupLayout::previewText(item_.content));
     return text_;
 }
 

@@ -96,11 +96,36 @@ QFont previewTextFont() { return SystemFont::monospaced(12); }
 
 double rowHeight(const ClipboardItem& item) { return item.content.isImage() ? imageRowHeight : textRowHeight; }
 
+QString textHead(const QString& text, qsizetype limit) {
+    qsizetype start = 0;
+    while (start < text.size() && text.at(start).isSpace()) ++start;
+    qsizetype end = std::min(text.size(), start + std::max<qsizetype>(limit, 0));
+    if (end < text.size() && end > start && text.at(end - 1).isHighSurrogate()) --end;
+    return text.mid(start, end - start);
+}
+
+QString previewText(const ClipboardContent& content) {
+    return textHead(content.textValue(), previewTextLimit).trimmed();
+}
+
+bool isPreviewTextCut(const ClipboardContent& content) {
+    if (!content.isText()) return false;
+    const QString text = content.textValue();
+    if (text.size() <= previewTextLimit) return false;
+    // Cut when anything but white space follows the head.
+    qsizetype start = 0;
+    while (start < text.size() && text.at(start).isSpace()) ++start;
+    const qsizetype after = start + textHead(text.mid(start, previewTextLimit + 1), previewTextLimit).size();
+    for (qsizetype i = after; i < text.size(); ++i)
+        if (!text.at(i).isSpace()) return true;
+    return false;
+}
+
 QString rowLabel(const ClipboardItem& item, bool historyRow) {
     if (historyRow && item.isConcealed) return QString(8, QChar(0x2022));
     switch (item.content.kind()) {
     case ClipboardContent::Kind::text: {
-        QString s = joinLines(item.content.textValue().trimmed());
+        QString s = joinLines(textHead(item.content.textValue(), labelTextLimit).trimmed());
         s.replace(QLatin1Char('\t'), QLatin1Char(' '));
         return s.isEmpty() ? QStringLiteral("[Пусто]") : s;
     }
@@ -122,7 +147,8 @@ QString measuredLabel(const ClipboardItem& item) {
     case ClipboardContent::Kind::image: return {};
     case ClipboardContent::Kind::files: return item.content.preview();
     case ClipboardContent::Kind::text:
-        return leftCharacters(joinLines(item.content.textValue().trimmed()), measuredLabelLength);
+        return leftCharacters(joinLines(textHead(item.content.textValue(), labelTextLimit).trimmed()),
+                              measuredLabelLength);
     }
     return {};
 }
@@ -242,7 +268,9 @@ bool needsPreview(const ClipboardItem& item, double mainPanelWidth, const std::f
     case ClipboardContent::Kind::image: return true;
     case ClipboardContent::Kind::files: return item.content.fileURLs().size() > 1;
     case ClipboardContent::Kind::text: {
-        const QString text = item.content.textValue().trimmed();
+        const QString head = textHead(item.content.textValue(), labelTextLimit);
+        if (head.size() >= labelTextLimit - 1) return true;  // far more than a row shows
+        const QString text = head.trimmed();
         if (hasAtLeastCharacters(text, 81) || hasLineBreak(text) || text.contains(QLatin1Char('\t'))) return true;
         const double room = mainPanelWidth > 0 ? mainPanelWidth - 2 * sideInset - labelRoom : leastLabelWidth;
         const double width = measure ? measure(text) : labelMetrics().horizontalAdvance(text);
@@ -254,7 +282,7 @@ bool needsPreview(const ClipboardItem& item, double mainPanelWidth, const std::f
 
 double previewBodyWidth(const ClipboardContent& content, double M) {
     if (!content.isText()) return std::min(previewMinWidth, M);  // never wider than the room
-    const QString text = content.textValue();
+    const QString text = previewText(content);
     double widest = 0;
     int measured = 0;
     qsizetype start = 0;
@@ -285,7 +313,7 @@ double measureContentHeight(const ClipboardContent& content, double B, double en
         return ph * scale + 24;
     }
     case ClipboardContent::Kind::text: {
-        const QString text = content.textValue().trimmed();
+        const QString text = previewText(content);
         const double width = std::max(1.0, B - 24);
         const QFont font = previewTextFont();
         const QFontMetricsF& fm = previewMetrics();
@@ -339,6 +367,11 @@ QStringList infoLines(const ClipboardItem& item) {
         std::llabs(item.copiedAt.msecsTo(item.firstCopiedAt)) > 1000)
         lines << QStringLiteral("Последний раз: ") + formatDate(item.copiedAt);
     lines << QStringLiteral("Копирований: ") + QString::asprintf("%lld", (long long)item.copyCount);
+    if (isPreviewTextCut(item.content)) {
+        lines << QStringLiteral("Показано ") +
+                     QString::asprintf("%lld", (long long)previewText(item.content).size()) + QStringLiteral(" из ") +
+                     QString::asprintf("%lld", (long long)item.content.textValue().size()) + QStringLiteral(" символов");
+    }
     lines << QString();
     lines << (item.isPinned ? QStringLiteral("⌘P — открепить") : QStringLiteral("⌘P — закрепить"));
     lines << QStringLiteral("⌘⌫ — удалить");

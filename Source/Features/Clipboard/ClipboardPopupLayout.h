@@ -46,6 +46,11 @@ constexpr double maxContentWidth = 620;
 constexpr double labelRoom = 76;          // what a row needs beside its label
 constexpr double leastLabelWidth = 244;
 constexpr int measuredLabelLength = 160;
+// How much of a text the popup ever lays out: a row's label is made from at most the first
+// labelTextLimit code units (after leading white space), the preview shows at most the first
+// previewTextLimit.
+constexpr qsizetype labelTextLimit = 1000;
+constexpr qsizetype previewTextLimit = 10000;
 
 inline double minY(const QRectF& r) { return r.y(); }
 inline double maxY(const QRectF& r) { return r.y() + r.height(); }
@@ -59,6 +64,14 @@ QFont previewTextFont();
 
 // A history row's height: 52 for an image, 28 for anything else.
 double rowHeight(const ClipboardItem& item);
+
+// The first `limit` UTF-16 code units of a text after its leading white space, never ending
+// inside a surrogate pair.
+QString textHead(const QString& text, qsizetype limit);
+// The text a preview shows: trimmed, at most previewTextLimit code units of it.
+QString previewText(const ClipboardContent& content);
+// Whether the preview shows only the start of the content's text.
+bool isPreviewTextCut(const ClipboardContent& content);
 
 // The one-line label a row shows. A history row masks a concealed item; a pinned row does not.
 QString rowLabel(const ClipboardItem& item, bool historyRow = true);
@@ -121,7 +134,8 @@ double previewBodyWidth(const ClipboardContent& content, double maxWidth);
 // The natural height of a content's preview in a content area bodyWidth wide. Text is measured
 // only as far as any preview can show (no further than `enough` points).
 double measureContentHeight(const ClipboardContent& content, double bodyWidth, double enough = 4000);
-// The preview's information lines for an item.
+// The preview's information lines for an item; for a text the preview cuts, a line after the
+// copy count says how much of how much is shown.
 QStringList infoLines(const ClipboardItem& item);
 // A date as the preview shows it: long date and short time in Russian.
 QString formatDate(const QDateTime& date);

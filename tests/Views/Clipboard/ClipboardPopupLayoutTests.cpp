@@ -293,3 +293,39 @@ TEST(ClipboardPopupRows, LabelsAndRowPositions) {
     EXPECT_FALSE(L::rowAtContentY({}, 10).has_value());
     EXPECT_EQ(L::rowTop(rows, 2), 86);
 }
+
+TEST(ClipboardPopupLongText, LabelsAndPreviewsWorkOnTheStartOfTheText) {
+    // The head skips leading white space and never splits a surrogate pair.
+    EXPECT_EQ(L::textHead("  \n abc", 2), "ab");
+    const QString emoji = QStringLiteral("a\U0001F600b");
+    EXPECT_EQ(L::textHead(emoji, 2), "a");
+    EXPECT_EQ(L::textHead(emoji, 3), emoji.left(3));
+
+    // A 5 MB text: the label is made from its start only, still trimmed and joined.
+    QString huge = QStringLiteral("\n\t first\tline\nsecond ");
+    huge += QString(5 * 1024 * 1024, u'x');
+    const QString label = L::rowLabel(textItem(huge));
+    EXPECT_TRUE(label.startsWith("first line second x"));
+    EXPECT_LE(label.size(), L::labelTextLimit);
+    EXPECT_EQ(L::measuredLabel(textItem(huge)).size(), L::measuredLabelLength);
+    EXPECT_TRUE(L::needsPreview(textItem(huge), 652));
+
+    // The preview shows the start and its information says how much of how much.
+    const ClipboardItem item = textItem(huge);
+    EXPECT_TRUE(L::isPreviewTextCut(item.content));
+    EXPECT_EQ(L::previewText(item.content).size(), L::previewTextLimit);
+    EXPECT_TRUE(L::previewText(item.content).startsWith("first\tline\nsecond x"));
+    const QStringList lines = L::infoLines(item);
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[1], "Копирований: 1");
+    EXPECT_EQ(lines[2], QString::asprintf("Показано %lld из %lld символов", (long long)L::previewTextLimit,
+                                          (long long)huge.size()));
+    EXPECT_EQ(lines[3], "");
+    EXPECT_GT(L::measureContentHeight(item.content, 460), 720);  // still more than any card shows
+
+    // Exactly at the limit, or followed by white space only, nothing is cut.
+    EXPECT_FALSE(L::isPreviewTextCut(ClipboardContent::text(QString(L::previewTextLimit, u'y'))));
+    EXPECT_FALSE(L::isPreviewTextCut(ClipboardContent::text(QString(L::previewTextLimit, u'y') + "\n\n  ")));
+    EXPECT_TRUE(L::isPreviewTextCut(ClipboardContent::text(QString(L::previewTextLimit, u'y') + "z")));
+    EXPECT_EQ(L::infoLines(textItem("short")).size(), 5);
+}

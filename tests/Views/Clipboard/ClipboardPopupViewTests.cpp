@@ -1,6 +1,7 @@
 #include "ClipboardPopupTestSupport.h"
 
 #include "Platform/Gui/SystemFont.h"
+#include "Platform/X11/KeyCodes.h"
 #include "Views/Clipboard/BlinkingCaret.h"
 #include "Views/Clipboard/ClipboardCompositeRootView.h"
 #include "Views/Clipboard/ClipboardFooterRow.h"
@@ -17,11 +18,13 @@
 #include "Views/Shared/SymbolButton.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStyle>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTest>
+#include <QTimer>
 
 using ClipboardPopupViews = PopupTestBase;
 
@@ -282,4 +285,135 @@ TEST_F(ClipboardPopupViews, ThePreviewGrowsFromADropletBesideTheRow) {
     caret.show();
     EXPECT_FALSE(caret.isBlinking());
     EXPECT_EQ(caret.opacity(), 1);
+}
+
+namespace {
+// Runs each step on its own turn of the event loop, `settleMs` apart, and returns the longest
+// time the GUI thread went without serving a 5 ms timer meanwhile.
+qint64 longestStallMs(const std::vector<std::function<void()>>& steps, int settleMs) {
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longest = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    tick.start(5);
+    for (const auto& step : steps) {
+        QTimer::singleShot(0, step);
+        TestSupport::spin(settleMs);
+    }
+    return std::max(longest, clock.elapsed() - last);
+}
+}  // namespace
+
+TEST_F(ClipboardPopupViews, AFiveMegabyteTextLeavesTheGuiAnswering) {
+    copyText("short one");
+    copyText("another");
+    // The first opening of a process loads fonts and themes: not what is measured here.
+    controller->show();
+    controller->panel()->repaint();
+    controller->dismiss(true);
+    QString huge = QStringLiteral("The start of a long text ");
+    for (int i = 0; huge.size() < 5 * 1024 * 1024; ++i) huge += QString::asprintf("line %d of a very long log\n", i);
+    copyText(huge);
+    pin("short one");
+    manager->waitForPendingWrites();
+    TestSupport::spin(50);
+
+    const qint64 stall = longestStallMs(
+        {[&] {
+             controller->show();
+             controller->panel()->repaint();
+         },
+         [&] {
+             // Rest on the long text's row until its preview is up.
+             pointer = rowPoint(0);
+             controller->mouseMovedToRow(0);
+         },
+         [&] { controller->panel()->repaint(); },
+         [&] { key(KeyCodes::kVK_ANSI_L, 0, "l"); },
+         [&] { key(KeyCodes::kVK_Delete, 0, "\b"); },
+         [&] { key(KeyCodes::kVK_DownArrow); }},
+        450);
+    ASSERT_TRUE(controller->isOpen());
+    EXPECT_EQ(controller->model().history()[0].content.textValue().size(), huge.size());
+    EXPECT_EQ(controller->model().highlightedRow(), 0);
+    auto* root = qobject_cast<ClipboardCompositeRootView*>(controller->containerView());
+    ASSERT_TRUE(root && root->previewLayer());
+    const ClipboardPreviewPresentation& preview = root->previewLayer()->preview();
+    EXPECT_TRUE(preview.infoLines.join('\n').contains(QString::asprintf(" из %lld символов", (long long)huge.size())));
+    EXPECT_LT(stall, 100) << "the GUI thread stalled for " << stall << " ms";
+}
+
+namespace {
+// Paint events of one window's widgets, each with the painted area in global coordinates.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
+    ~PaintRecorder() override { qApp->removeEventFilter(this); }
+    struct Paint {
+        QWidget* widget;
+        QRect area;
+    };
+    std::vector<Paint> paints;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched->isWidgetType()) {
+            auto* widget = static_cast<QWidget*>(watched);
+            if (widget->window() == window_) {
+                const QRect local = static_cast<QPaintEvent*>(event)->region().boundingRect();
+                paints.push_back({widget, QRect(widget->mapToGlobal(local.topLeft()), local.size())});
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+};
+}  // namespace
+
+TEST_F(ClipboardPopupViews, AnUntouchedPopupRepaintsOnlyItsCaretTwiceASecond) {
+    for (int i = 0; i < 12; ++i) copyText(QString::asprintf("entry %d", i));
+    pin("entry 3");
+    controller->show();
+    ClipboardPopupRootView* column = rootOf(*controller)->mainColumn();
+    BlinkingCaret* caret = column->caret();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return controller->panel()->isActiveWindow(); }, 1000));
+    TestSupport::spin(800);  // the entrance ends
+    const int half = BlinkingCaret::halfPeriodMs();
+    ASSERT_GT(half, 0);
+    EXPECT_TRUE(caret->isBlinking());
+
+    const QRect caretArea(caret->mapToGlobal(QPoint(0, 0)), caret->size());
+    {
+        PaintRecorder recorder(controller->panel());
+        TestSupport::spin(2000);
+        const int caretPaints = int(std::count_if(recorder.paints.begin(), recorder.paints.end(),
+                                                  [&](const auto& paint) { return paint.widget == caret; }));
+        EXPECT_GE(caretPaints, 2000 / half - 1);
+        EXPECT_LE(caretPaints, 2000 / half + 1);
+        // Whatever else paints does so only behind the caret, in its rectangle.
+        for (const auto& paint : recorder.paints) {
+            EXPECT_TRUE(paint.widget == caret || paint.widget->isAncestorOf(caret)) << paint.widget->metaObject()->className();
+            EXPECT_TRUE(caretArea.adjusted(-1, -1, 1, 1).contains(paint.area)) << paint.area.width() << "x" << paint.area.height();
+        }
+    }
+
+    // Another window takes the focus: the caret stays lit and nothing paints at all.
+    QWidget other;
+    other.resize(50, 50);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !controller->panel()->isActiveWindow(); }, 1000));
+    EXPECT_FALSE(caret->isBlinking());
+    EXPECT_EQ(caret->opacity(), 1);
+    TestSupport::spin(100);
+    PaintRecorder idle(controller->panel());
+    TestSupport::spin(1500);
+    EXPECT_EQ(idle.paints.size(), 0u);
 }
