@@ -8,9 +8,9 @@
 #include "Platform/X11/KeyCodes.h"
 #include "Platform/Core/NotificationCenter.h"
 #include "Platform/Ui/StatusBar.h"
-#include "Platform/Core/UserDefaults.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
+#include "Source/Features/Preferences/AppSettings.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "Views/Shared/ScrollPositionKeeper.h"
@@ -64,8 +64,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     connect(statusItem_, &StatusItem::clicked, this, &AppDelegate::statusItemClicked);
 
     // 6. Icon changes, and the widget status items.
-    NotificationCenter::defaultCenter().observe(Notification::statusIconDidChange, this,
-                                                [this](const QVariant&) { updateStatusIcon(); });
+    connect(&AppSettings::shared().statusIcon, &SettingBase::changed, this, &AppDelegate::updateStatusIcon);
     MenuBarWidgetController::shared().rebuild();
 
     // 7. What closes the menu panel.
@@ -85,7 +84,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::updateStatusIcon() {
     if (!statusItem_) return;
     const double dpr = qApp->devicePixelRatio();
-    const QImage icon = StatusIcon::statusItemImage(StatusIcon::storedID(UserDefaults::standard()), dpr);
+    const QImage icon = StatusIcon::statusItemImage(AppSettings::shared().statusIcon.value(), dpr);
     statusItem_->setImage(StatusIcon::tinted(icon, MenuBarWidgetController::ink(StatusBar::system().kind())));
 }
 

@@ -1,7 +1,7 @@
 #include "App/StatusIcon.h"
 
 #include "Platform/Gui/Symbols.h"
-#include "Platform/Core/UserDefaults.h"
+#include "Source/Features/Preferences/AppSettings.h"
 
 #include <QPainter>
 
@@ -22,11 +22,11 @@ QString StatusIcon::id() const {
     case Kind::original:
         break;
     }
-    return QString::fromLatin1(defaultID);
+    return QString::fromLatin1(originalID);
 }
 
 std::optional<StatusIcon> StatusIcon::fromID(const QString& id) {
-    if (id == QLatin1String(defaultID)) return original();
+    if (id == QLatin1String(originalID)) return original();
     if (id.startsWith(kSymbolPrefix) && id.size() > kSymbolPrefix.size()) return symbol(id.mid(kSymbolPrefix.size()));
     if (id.startsWith(kPetPrefix) && id.size() > kPetPrefix.size()) return pet(id.mid(kPetPrefix.size()));
     return std::nullopt;
@@ -79,9 +79,7 @@ QImage StatusIcon::image(double devicePixelRatio) const {
     return {};
 }
 
-QString StatusIcon::storedID(const UserDefaults& defaults) {
-    return defaults.stringOr(QString::fromLatin1(settingKey), QString::fromLatin1(defaultID));
-}
+QString StatusIcon::storedID(UserDefaults& defaults) { return AppSettings(defaults).statusIcon.value(); }
 
 QImage StatusIcon::statusItemImage(const QString& storedID, double devicePixelRatio) {
     if (std::optional<StatusIcon> icon = fromID(storedID)) {

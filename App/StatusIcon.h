@@ -10,15 +10,14 @@
 
 class UserDefaults;
 
-// The status item's icon choice, kept under "statusIcon" as its id: a symbol ("symbol:" + the
+// The status item's icon choice, kept in AppSettings as its id: a symbol ("symbol:" + the
 // symbol's name), a pet's silhouette ("pet:" + the species id) or the program's own icon
 // ("original", the default).
 class StatusIcon {
 public:
     enum class Kind { symbol, pet, original };
 
-    static constexpr const char* settingKey = "statusIcon";
-    static constexpr const char* defaultID = "original";
+    static constexpr const char* originalID = "original";
     // What the status item shows when the choice gives no image.
     static constexpr const char* fallbackSymbol = "gauge.medium";
     // The symbols' glyph size: a 16-pixel Material glyph matches a 14-point menu-bar symbol.
@@ -48,7 +47,7 @@ public:
     QImage image(double devicePixelRatio = 1.0) const;
 
     // The stored choice ("statusIcon", default "original").
-    static QString storedID(const UserDefaults& defaults);
+    static QString storedID(UserDefaults& defaults);
     // What the status item shows for a stored id: the choice's template, or the fallback symbol
     // when the id names no choice or the choice has no image.
     static QImage statusItemImage(const QString& storedID, double devicePixelRatio = 1.0);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <type_traits>
@@ -92,26 +93,26 @@ struct TextElementsCodec {
 // A raw value that names no choice reads as the default.
 template <typename E, auto toRaw, auto fromRaw>
 struct RawValueCodec {
-    using Raw = std::decay_t<decltype(toRaw(std::declval<E>()))>;
+    using Raw = std::decay_t<std::invoke_result_t<decltype(toRaw), const E&>>;
     static std::optional<E> decode(const QJsonValue& v) {
         const std::optional<Raw> raw = SettingCodec<Raw>::decode(v);
         if (!raw) return std::nullopt;
-        return fromRaw(*raw);
+        return std::invoke(fromRaw, *raw);
     }
-    static QJsonValue encode(const E& v) { return SettingCodec<Raw>::encode(toRaw(v)); }
+    static QJsonValue encode(const E& v) { return SettingCodec<Raw>::encode(std::invoke(toRaw, v)); }
 };
 
-// A structured value kept as JSON data (base64 text in the file): toData(T) gives the bytes,
-// fromData(bytes) the value or nothing when they are not a valid one.
+// A structured value kept as JSON data (base64 text in the file): toData(T) gives the bytes (a
+// function or a member function), fromData(bytes) the value or nothing when they are not a valid one.
 template <typename T, auto toData, auto fromData>
 struct JsonDataCodec {
     static std::optional<T> decode(const QJsonValue& v) {
         if (!v.isString()) return std::nullopt;
         auto bytes = QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (!bytes) return std::nullopt;
-        return fromData(*bytes);
+        return std::invoke(fromData, *bytes);
     }
-    static QJsonValue encode(const T& v) { return QString::fromLatin1(toData(v).toBase64()); }
+    static QJsonValue encode(const T& v) { return QString::fromLatin1(std::invoke(toData, v).toBase64()); }
 };
 
 // What every setting has whatever its type: its key in a store and one change signal.

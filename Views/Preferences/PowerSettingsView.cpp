@@ -1,7 +1,7 @@
 #include "Views/Preferences/PowerSettingsView.h"
 
-#include "Platform/Core/UserDefaults.h"
 #include "Source/Features/Power/PowerManager.h"
+#include "Source/Features/Power/PowerSettings.h"
 #include "Views/Preferences/SettingsForm.h"
 
 #include <QButtonGroup>
@@ -68,7 +68,7 @@ PowerSettingsView::PowerSettingsView(PowerManager& power, QWidget* parent)
     modeLayout->addWidget(displayMode_);
     connect(modes_, &QButtonGroup::buttonClicked, this, [this](QAbstractButton* button) {
         const auto mode = button == displayMode_ ? PowerManager::Mode::display : PowerManager::Mode::system;
-        power_.userDefaults().setString(QString::fromLatin1(PowerManager::modeKey), PowerManager::rawValue(mode));
+        power_.settings().mode.set(mode);
     });
 
     // Duration.
@@ -78,16 +78,14 @@ PowerSettingsView::PowerSettingsView(PowerManager& power, QWidget* parent)
     duration_ = new QComboBox;
     durationLayout->addRow(QStringLiteral("Turn off after"), duration_);
     connect(duration_, &QComboBox::activated, this, [this](int index) {
-        power_.userDefaults().setInteger(QString::fromLatin1(PowerManager::minutesKey),
-                                         duration_->itemData(index).toInt());
+        power_.settings().minutes.set(duration_->itemData(index).toInt());
     });
 
     page->addStretch(1);
 
     connect(&power_, &PowerManager::stateChanged, this, &PowerSettingsView::refresh);
-    connect(&power_.userDefaults(), &UserDefaults::valueChanged, this, [this](const QString& key) {
-        if (key == QLatin1String(PowerManager::modeKey) || key == QLatin1String(PowerManager::minutesKey)) refresh();
-    });
+    connect(&power_.settings().mode, &SettingBase::changed, this, &PowerSettingsView::refresh);
+    connect(&power_.settings().minutes, &SettingBase::changed, this, &PowerSettingsView::refresh);
     refresh();
 }
 

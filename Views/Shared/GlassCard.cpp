@@ -2,9 +2,9 @@
 
 #include "Platform/Desktop/AccessibilityDisplayOptions.h"
 #include "Platform/Gui/SystemColors.h"
-#include "Platform/Core/UserDefaults.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCardContainer.h"
+#include "Views/Shared/PanelGlassSettings.h"
 
 #include <QEvent>
 #include <QLayoutItem>
@@ -62,9 +62,8 @@ GlassCard::GlassCard(double cornerRadius, std::optional<QString> morphID, bool d
     layout->setSpacing(0);
     updateMargins();
     auto repaint = [this] { update(); };
-    connect(&UserDefaults::standard(), &UserDefaults::valueChanged, this, [this](const QString& key) {
-        if (key == QLatin1String(PanelGlass::tintKey) || key == QLatin1String(PanelGlass::toneKey)) update();
-    });
+    connect(&PanelGlassSettings::shared().tint, &SettingBase::changed, this, repaint);
+    connect(&PanelGlassSettings::shared().tone, &SettingBase::changed, this, repaint);
     connect(&AccessibilityDisplayOptions::shared(), &AccessibilityDisplayOptions::changed, this, repaint);
 }
 

@@ -2,6 +2,7 @@
 
 #include "Views/Shared/CardTail.h"
 #include "Views/Shared/PanelGlass.h"
+#include "Views/Shared/PanelGlassSettings.h"
 
 #include <QColor>
 #include <QPainterPath>
@@ -32,7 +33,7 @@ public:
     struct Appearance {
         QColor window;             // opaque window background
         QColor tint;               // the tone's tint colour
-        double tintOpacity = PanelGlass::defaultTint;
+        double tintOpacity = PanelGlassSettings::shared().tint.defaultValue();
         bool reduceTransparency = false;
         bool dark = false;
         QColor text;               // the palette's text colour (rim hairline)

@@ -1,12 +1,10 @@
 #include "Views/Shared/PanelGlass.h"
 
 #include "Platform/Gui/SystemColors.h"
-#include "Platform/Core/UserDefaults.h"
+#include "Views/Shared/PanelGlassSettings.h"
 
 #include <QGuiApplication>
 
-#include <algorithm>
-#include <cmath>
 
 namespace PanelGlass {
 namespace {
@@ -71,13 +69,8 @@ QColor tintColor(Tone tone, const QPalette& palette) {
 
 QColor tintColor(Tone tone) { return tintColor(tone, QGuiApplication::palette()); }
 
-double currentTint() {
-    const double tint = UserDefaults::standard().doubleValue(QString::fromLatin1(tintKey)).value_or(defaultTint);
-    return std::isfinite(tint) ? std::clamp(tint, 0.0, 1.0) : defaultTint;
-}
+double currentTint() { return PanelGlassSettings::shared().tint.value(); }
 
-Tone currentTone() {
-    return effectiveTone(UserDefaults::standard().stringOr(QString::fromLatin1(toneKey), QString::fromLatin1(defaultTone)));
-}
+Tone currentTone() { return effectiveTone(PanelGlassSettings::shared().tone.value()); }
 
 }  // namespace PanelGlass

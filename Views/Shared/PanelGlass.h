@@ -7,17 +7,11 @@
 #include <optional>
 #include <vector>
 
-// The tones that tint the glass of panels and cards, chosen in the Appearance pane and kept
-// under "panelGlassTone"; "panelGlassTint" holds the strength of the tint.
+// The tones that tint the glass of panels and cards, chosen in the Appearance pane and kept in
+// PanelGlassSettings with the strength of the tint.
 namespace PanelGlass {
 
 enum class Tone { system, graphite, blue, indigo, purple, pink, red, orange, green, teal };
-
-// The settings keys and their defaults.
-inline constexpr const char* toneKey = "panelGlassTone";
-inline constexpr const char* tintKey = "panelGlassTint";
-inline constexpr const char* defaultTone = "system";
-inline constexpr double defaultTint = 0.55;
 
 const std::vector<Tone>& allTones();  // in declaration order
 QString rawValue(Tone tone);          // the case name
@@ -35,8 +29,7 @@ QColor swatch(Tone tone);
 QColor tintColor(Tone tone, const QPalette& palette);
 QColor tintColor(Tone tone);
 
-// The stored settings as read at paint time. A tint that is not a finite number counts as the
-// default; the tint is limited to 0 … 1.
+// The shared settings as read at paint time.
 double currentTint();
 Tone currentTone();
 

@@ -18,7 +18,7 @@
 
 namespace {
 
-const QString kKey = QString::fromLatin1(WidgetManager::storageKey);
+const QString kKey = QStringLiteral("widgetConfiguration");
 
 WidgetConfiguration defaultConfiguration() { return WidgetConfiguration{}; }
 
@@ -114,6 +114,22 @@ TEST(WidgetManager, ChangesAreSavedAndSignalledOnlyWhenTheyChangeSomething) {
     f.manager->setConfiguration(one);
     f.manager->toggleWidget(WidgetType::gpu);
     EXPECT_TRUE(f.manager->configuration().enabledWidgets.empty());
+}
+
+TEST(WidgetManager, TakesAConfigurationStoredByAnotherWriter) {
+    Fixture f;
+    f.make();
+    QSignalSpy changed(f.manager.get(), &WidgetManager::configDidChange);
+    WidgetConfiguration labelled;
+    labelled.showLabels = true;
+    f.defaults.setData(kKey, labelled.encode());
+    EXPECT_EQ(f.manager->configuration(), labelled);
+    EXPECT_EQ(changed.count(), 1);
+    f.defaults.setData(kKey, "not json");  // reads as the defaults
+    EXPECT_EQ(f.manager->configuration(), defaultConfiguration());
+    EXPECT_EQ(changed.count(), 2);
+    f.manager->setShowLabels(true);  // its own write signals once
+    EXPECT_EQ(changed.count(), 3);
 }
 
 TEST(WidgetManager, TextsOfTheReadings) {

@@ -2,7 +2,7 @@
 
 #include "Platform/Core/Clock.h"
 #include "Platform/Desktop/DBusSleepInhibitor.h"
-#include "Platform/Core/UserDefaults.h"
+#include "Source/Features/Power/PowerSettings.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -34,9 +34,11 @@ PowerManager& PowerManager::shared() {
 
 PowerManager::PowerManager(std::unique_ptr<SleepInhibitor> inhibitor, UserDefaults& defaults,
                            double secondsPerMinute, QObject* parent)
-    : QObject(parent), inhibitor_(std::move(inhibitor)), defaults_(defaults),
+    : QObject(parent), inhibitor_(std::move(inhibitor)),
+      settings_(std::make_unique<PowerSettings>(defaults)),
       secondsPerMinute_(secondsPerMinute) {
-    connect(&defaults_, &UserDefaults::valueChanged, this, &PowerManager::settingChanged);
+    connect(&settings_->mode, &SettingBase::changed, this, &PowerManager::settingChanged);
+    connect(&settings_->minutes, &SettingBase::changed, this, &PowerManager::settingChanged);
     if (auto* app = QCoreApplication::instance()) {
         connect(app, &QCoreApplication::aboutToQuit, this, &PowerManager::prepareForQuit);
     }
@@ -45,15 +47,10 @@ PowerManager::PowerManager(std::unique_ptr<SleepInhibitor> inhibitor, UserDefaul
 PowerManager::~PowerManager() { release(false); }
 
 PowerManager::Mode PowerManager::mode() const {
-    return modeFromRawValue(defaults_.stringOr(QString::fromLatin1(modeKey), QStringLiteral("system")))
-        .value_or(Mode::system);
+    return settings_->mode.value();
 }
 
-int PowerManager::minutes() const {
-    const qint64 value = defaults_.integerValue(QString::fromLatin1(minutesKey)).value_or(0);
-    // At most a year: longer is "no limit" in all but name and would overflow the timer.
-    return value > 0 && value <= 525600 ? int(value) : 0;
-}
+int PowerManager::minutes() const { return settings_->minutes.value(); }
 
 void PowerManager::activate() {
     if (active_ || pending_) return;
@@ -133,8 +130,7 @@ void PowerManager::prepareForQuit() {
     }
 }
 
-void PowerManager::settingChanged(const QString& key) {
-    if (key != QLatin1String(modeKey) && key != QLatin1String(minutesKey)) return;
+void PowerManager::settingChanged() {
     if (!active_ && !pending_) return;
     // Start again with the new mode and limit.
     const std::optional<SleepInhibitor::Handle> old = handle_;

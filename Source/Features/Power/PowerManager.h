@@ -11,12 +11,13 @@
 #include <optional>
 #include <vector>
 
+class PowerSettings;
 class UserDefaults;
 
-// Keep-awake: while active, holds the desktop's sleep inhibitors chosen by "preventSleepMode"
+// Keep-awake: while active, holds the desktop's sleep inhibitors chosen by the mode setting
 // ("system": the computer stays awake, the display may sleep; "display": the display stays on
-// too) for "preventSleepMinutes" minutes (0: until switched off). Released on switch-off,
-// expiry and quit. GUI thread only.
+// too) for the minutes setting (0: until switched off). Released on switch-off, expiry and quit;
+// a change of either setting while active starts again with it. GUI thread only.
 class PowerManager : public QObject {
     Q_OBJECT
 public:
@@ -24,19 +25,17 @@ public:
     static QString rawValue(Mode mode);
     static std::optional<Mode> modeFromRawValue(const QString& raw);
 
-    static constexpr const char* modeKey = "preventSleepMode";
-    static constexpr const char* minutesKey = "preventSleepMinutes";
     // The durations offered, in minutes; 0 is no limit.
     static const std::vector<int>& minuteChoices();
 
     static PowerManager& shared();
-    // secondsPerMinute shortens the expiry in tests.
+    // Over the settings in `defaults`; secondsPerMinute shortens the expiry in tests.
     PowerManager(std::unique_ptr<SleepInhibitor> inhibitor, UserDefaults& defaults,
                  double secondsPerMinute = 60.0, QObject* parent = nullptr);
     ~PowerManager() override;
 
-    UserDefaults& userDefaults() const { return defaults_; }
-    Mode mode() const;  // the stored mode; an unknown value reads as "system"
+    PowerSettings& settings() const { return *settings_; }
+    Mode mode() const;   // the stored mode; an unknown value reads as "system"
     int minutes() const; // the stored minutes; negative or non-whole values read as 0
 
     bool isActive() const { return active_; }
@@ -60,10 +59,10 @@ private:
     void begin();
     void granted(quint64 generation, std::optional<SleepInhibitor::Handle> handle);
     void release(bool wait);
-    void settingChanged(const QString& key);
+    void settingChanged();
 
     std::unique_ptr<SleepInhibitor> inhibitor_;
-    UserDefaults& defaults_;
+    std::unique_ptr<PowerSettings> settings_;
     double secondsPerMinute_;
     bool active_ = false;
     bool pending_ = false;

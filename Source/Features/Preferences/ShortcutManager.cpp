@@ -1,6 +1,6 @@
 #include "Source/Features/Preferences/ShortcutManager.h"
 
-#include "Platform/Core/UserDefaults.h"
+#include "Source/Features/Preferences/ShortcutSettings.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -13,9 +13,11 @@ ShortcutManager& ShortcutManager::shared() {
 }
 
 ShortcutManager::ShortcutManager(UserDefaults& defaults, QObject* parent)
-    : QObject(parent), defaults_(defaults) {
-    load();
+    : QObject(parent), settings_(std::make_unique<ShortcutSettings>(defaults)), bindings_(settings_->bindings.value()) {
+    connect(&settings_->bindings, &SettingBase::changed, this, [this] { setBindings(settings_->bindings.value()); });
 }
+
+ShortcutManager::~ShortcutManager() = default;
 
 const std::vector<HotkeyBinding>& ShortcutManager::defaults() {
     static const std::vector<HotkeyBinding> list{
@@ -45,12 +47,6 @@ QByteArray ShortcutManager::encode(const std::vector<HotkeyBinding>& bindings) {
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
 }
 
-void ShortcutManager::load() {
-    std::optional<std::vector<HotkeyBinding>> stored;
-    if (auto data = defaults_.data(QString::fromLatin1(storageKey))) stored = decode(*data);
-    bindings_ = stored ? std::move(*stored) : defaults();
-}
-
 void ShortcutManager::setBindings(std::vector<HotkeyBinding> bindings) {
     if (bindings == bindings_) return;
     bindings_ = std::move(bindings);
@@ -58,7 +54,7 @@ void ShortcutManager::setBindings(std::vector<HotkeyBinding> bindings) {
 }
 
 void ShortcutManager::save() {
-    defaults_.setData(QString::fromLatin1(storageKey), encode(bindings_));
+    settings_->bindings.set(bindings_);
 }
 
 void ShortcutManager::updateBinding(const QString& id, int keyCode, uint64_t modifiers) {

@@ -5,20 +5,22 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
+class ShortcutSettings;
 class UserDefaults;
 
-// The hot-key bindings, in display order, kept as JSON data under "hotkeyBindings".
-// A missing or damaged value reads as the defaults. GUI thread only.
+// The hot-key bindings, in display order, kept as JSON data in their setting. A missing or
+// damaged value reads as the defaults; a value stored by anyone else is taken at once. GUI
+// thread only.
 class ShortcutManager : public QObject {
     Q_OBJECT
 public:
     static ShortcutManager& shared();
-    // A manager over the given defaults (tests); shared() uses UserDefaults::standard().
+    // A manager over the settings in `defaults` (tests); shared() uses UserDefaults::standard().
     explicit ShortcutManager(UserDefaults& defaults, QObject* parent = nullptr);
-
-    static constexpr const char* storageKey = "hotkeyBindings";
+    ~ShortcutManager() override;
 
     static const std::vector<HotkeyBinding>& defaults();
 
@@ -26,7 +28,7 @@ public:
     // Replaces the list (not saved: call save()).
     void setBindings(std::vector<HotkeyBinding> bindings);
 
-    // Writes the bindings as a JSON array under "hotkeyBindings".
+    // Writes the bindings to their setting.
     void save();
     // Sets the key and modifiers of the first binding with that id, enables it and saves.
     // An unknown id changes nothing.
@@ -41,12 +43,12 @@ public:
     static std::optional<std::vector<HotkeyBinding>> decode(const QByteArray& data);
     static QByteArray encode(const std::vector<HotkeyBinding>& bindings);
 
+    ShortcutSettings& settings() const { return *settings_; }
+
 signals:
     void bindingsChanged();
 
 private:
-    void load();
-
-    UserDefaults& defaults_;
+    std::unique_ptr<ShortcutSettings> settings_;
     std::vector<HotkeyBinding> bindings_;
 };

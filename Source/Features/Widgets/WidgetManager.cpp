@@ -1,6 +1,5 @@
 #include "Source/Features/Widgets/WidgetManager.h"
 
-#include "Platform/Core/UserDefaults.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/SystemSampler.h"
 
@@ -39,17 +38,22 @@ WidgetManager::WidgetManager(UserDefaults& defaults, SystemSampler& sampler, Net
 }
 
 WidgetManager::WidgetManager(UserDefaults& defaults, Reader reader, QObject* parent)
-    : QObject(parent), defaults_(defaults), reader_(std::move(reader)) {
-    if (std::optional<QByteArray> data = defaults_.data(QString::fromLatin1(storageKey))) {
-        if (std::optional<WidgetConfiguration> stored = WidgetConfiguration::decode(*data)) configuration_ = *stored;
-    }
+    : QObject(parent), settings_(defaults), reader_(std::move(reader)), configuration_(settings_.configuration.value()) {
+    connect(&settings_.configuration, &SettingBase::changed, this, &WidgetManager::settingChanged);
     recomputeValues();
+}
+
+void WidgetManager::settingChanged() {
+    WidgetConfiguration stored = settings_.configuration.value();
+    if (stored == configuration_) return;
+    configuration_ = std::move(stored);
+    emit configDidChange();
 }
 
 void WidgetManager::setConfiguration(const WidgetConfiguration& configuration) {
     if (configuration == configuration_) return;
     configuration_ = configuration;
-    save();
+    settings_.configuration.set(configuration);
     emit configDidChange();
 }
 
@@ -70,8 +74,6 @@ void WidgetManager::toggleWidget(WidgetType type) {
     if (!changed.enabledWidgets.erase(type)) changed.enabledWidgets.insert(type);
     setConfiguration(changed);
 }
-
-void WidgetManager::save() { defaults_.setData(QString::fromLatin1(storageKey), configuration_.encode()); }
 
 QString WidgetManager::value(WidgetType type) const {
     auto it = values_.find(type);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Source/Features/Widgets/WidgetConfiguration.h"
+#include "Source/Features/Widgets/WidgetSettings.h"
 #include "Source/Features/Widgets/WidgetType.h"
 
 #include <QObject>
@@ -12,16 +13,13 @@
 
 class NetworkMonitor;
 class SystemSampler;
-class UserDefaults;
 
-// The menu-bar widgets' configuration and their current texts. The configuration is read from
-// "widgetConfiguration" (a missing or damaged value reads as the defaults) and saved there on
-// every change; the texts are recomputed on every sample of the sampler. GUI thread only.
+// The menu-bar widgets' configuration and their current texts. The configuration follows its
+// setting (a missing or damaged value reads as the defaults) and is saved there on every change;
+// the texts are recomputed on every sample of the sampler. GUI thread only.
 class WidgetManager : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* storageKey = "widgetConfiguration";
-
     // The readings the texts are made of. Percentages are −1 and the rate negative when unread.
     struct Readings {
         double cpu = -1;
@@ -41,6 +39,7 @@ public:
 
     const WidgetConfiguration& configuration() const { return configuration_; }
     // A different value is saved and signalled with configDidChange; an equal one does nothing.
+    // A value written to the setting by anyone else is taken and signalled the same way.
     void setConfiguration(const WidgetConfiguration& configuration);
     void setShowLabels(bool showLabels);
     void setGrouped(bool isGrouped);
@@ -57,14 +56,16 @@ public:
     // "—" for a reading that is not there.
     static QString valueText(WidgetType type, const Readings& readings);
 
+    WidgetSettings& settings() { return settings_; }
+
 signals:
     void configDidChange();
     void valuesChanged();
 
 private:
-    void save();
+    void settingChanged();
 
-    UserDefaults& defaults_;
+    WidgetSettings settings_;
     Reader reader_;
     WidgetConfiguration configuration_;
     std::map<WidgetType, QString> values_;

@@ -1,7 +1,6 @@
 #include "Source/Features/Zedi/ZediManager.h"
 
 #include "Platform/Desktop/DesktopEntries.h"
-#include "Platform/Core/UserDefaults.h"
 #include "Platform/Desktop/Workspace.h"
 
 #include <QCoreApplication>
@@ -21,10 +20,8 @@ ZediManager& ZediManager::shared() {
 }
 
 ZediManager::ZediManager(UserDefaults& defaults, Workspace* workspace, QObject* parent)
-    : QObject(parent), defaults_(defaults), workspace_(workspace) {
-    connect(&defaults_, &UserDefaults::valueChanged, this, [this](const QString& key) {
-        if (key == QLatin1String(appsKey)) emit appsChanged();
-    });
+    : QObject(parent), settings_(defaults), workspace_(workspace) {
+    connect(&settings_.apps, &SettingBase::changed, this, &ZediManager::appsChanged);
 }
 
 void ZediManager::setOpenSettingsHandler(std::function<void()> handler) {
@@ -34,7 +31,7 @@ void ZediManager::setOpenSettingsHandler(std::function<void()> handler) {
 Workspace& ZediManager::workspace() const { return workspace_ ? *workspace_ : Workspace::shared(); }
 
 QStringList ZediManager::apps() const {
-    return defaults_.stringArray(QString::fromLatin1(appsKey)).value_or(QStringList());
+    return settings_.apps.value();
 }
 
 void ZediManager::setApps(const QStringList& list) {
@@ -42,8 +39,8 @@ void ZediManager::setApps(const QStringList& list) {
     for (const QString& id : list) {
         if (!id.isEmpty() && !unique.contains(id)) unique << id;
     }
-    if (unique == apps() && defaults_.contains(QString::fromLatin1(appsKey))) return;
-    defaults_.setStringArray(QString::fromLatin1(appsKey), unique);
+    if (unique == apps() && settings_.apps.isStored()) return;
+    settings_.apps.set(unique);
 }
 
 void ZediManager::add(const QString& bundleIdentifier) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Source/Features/Zedi/ZediSettings.h"
+
 #include <QIcon>
 #include <QObject>
 #include <QString>
@@ -7,18 +9,16 @@
 
 #include <functional>
 
-class UserDefaults;
 class Workspace;
 
-// Zedi: quits a chosen list of applications at once. The list ("zediApps") holds bundle
-// identifiers (desktop ids here). GUI thread only.
+// Zedi: quits a chosen list of applications at once. The list holds bundle identifiers (desktop
+// ids here). GUI thread only.
 class ZediManager : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* appsKey = "zediApps";
-
     static ZediManager& shared();
-    // A manager over the given defaults and workspace (tests); nullptr uses Workspace::shared().
+    // A manager over the settings in `defaults` and the workspace (tests); nullptr uses
+    // Workspace::shared().
     explicit ZediManager(UserDefaults& defaults, Workspace* workspace = nullptr, QObject* parent = nullptr);
 
     // Opens the settings window on the Zedi pane; run() calls it when the list is empty.
@@ -41,11 +41,13 @@ public:
     // The workspace the manager asks (the shared one unless given).
     Workspace& workspace() const;
 
+    ZediSettings& settings() { return settings_; }
+
 signals:
+    // The list read changed, whoever wrote it.
     void appsChanged();
 
 private:
-
-    UserDefaults& defaults_;
+    ZediSettings settings_;
     Workspace* workspace_;
 };

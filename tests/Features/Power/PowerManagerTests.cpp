@@ -326,6 +326,11 @@ TEST_F(PowerManagerTest, ChangingTheModeWhileOnSwapsTheInhibitor) {
     EXPECT_TRUE(calls.contains("Gnome.Uninhibit " + cookieOf(first)));
     EXPECT_TRUE(std::any_of(calls.begin(), calls.end(),
                             [](const QString& c) { return c.startsWith("ScreenSaver.Inhibit"); }));
+
+    // A write that reads as before (text is no number of minutes) starts nothing again.
+    defaults.setString("preventSleepMinutes", "30");
+    TestSupport::spin(100);
+    EXPECT_EQ(host.log.all().size(), 3);
     power->prepareForQuit();
 }
 

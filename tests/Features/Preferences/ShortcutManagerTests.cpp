@@ -140,6 +140,19 @@ TEST_F(ShortcutManagerTest, ResetToDefaultsIsSetAndSave) {
     EXPECT_EQ(reloaded.bindings(), ShortcutManager::defaults());
 }
 
+TEST_F(ShortcutManagerTest, BindingsStoredByAnotherWriterAreTakenAtOnce) {
+    UserDefaults defaults(QString{});
+    ShortcutManager manager(defaults);
+    ShortcutManager other(defaults);
+    QSignalSpy changed(&manager, &ShortcutManager::bindingsChanged);
+    other.disableBinding("resetBrightness");
+    EXPECT_FALSE(manager.bindings()[1].isEnabled);
+    EXPECT_EQ(changed.count(), 1);
+    defaults.setString("hotkeyBindings", "***");  // damaged: the defaults again
+    EXPECT_EQ(manager.bindings(), ShortcutManager::defaults());
+    EXPECT_EQ(changed.count(), 2);
+}
+
 TEST(ShortcutManagerKeyNames, TheTableHas71NamesAndOthersReadKeyN) {
     int named = 0;
     for (int code = -5; code < 300; ++code) {

@@ -75,3 +75,21 @@ TEST(ZediManager, AStoredValueOfAnotherShapeReadsAsEmpty) {
     zedi.add("a.desktop");
     EXPECT_EQ(zedi.apps(), QStringList{"a.desktop"});
 }
+
+TEST(ZediManager, FollowsItsSettingWhoeverWritesItAndOnlyItsOwnStore) {
+    UserDefaults defaults(QString{});
+    ZediManager zedi(defaults, nullptr);
+    QSignalSpy changed(&zedi, &ZediManager::appsChanged);
+    defaults.setStringArray("zediApps", {"a.desktop"});
+    EXPECT_EQ(zedi.apps(), QStringList{"a.desktop"});
+    EXPECT_EQ(changed.count(), 1);
+    defaults.set("zediApps", QJsonArray{1});  // reads as empty: a change
+    defaults.setString("zediApps", "a.desktop");  // still empty: none
+    EXPECT_EQ(changed.count(), 2);
+
+    UserDefaults other(QString{});
+    ZediManager elsewhere(other, nullptr);
+    elsewhere.add("b.desktop");
+    EXPECT_TRUE(zedi.apps().isEmpty());
+    EXPECT_EQ(changed.count(), 2);
+}

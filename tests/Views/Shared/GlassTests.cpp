@@ -23,8 +23,8 @@ struct Options {
 
 struct Settings {
     ~Settings() {
-        UserDefaults::standard().remove(PanelGlass::tintKey);
-        UserDefaults::standard().remove(PanelGlass::toneKey);
+        UserDefaults::standard().remove(PanelGlassSettings::shared().tint.key());
+        UserDefaults::standard().remove(PanelGlassSettings::shared().tone.key());
     }
 };
 
@@ -77,19 +77,19 @@ TEST(PanelGlass, StoredSettingsAreReadWithTheirDefaults) {
     auto& defaults = UserDefaults::standard();
     EXPECT_DOUBLE_EQ(PanelGlass::currentTint(), 0.55);
     EXPECT_EQ(PanelGlass::currentTone(), PanelGlass::Tone::system);
-    defaults.setDouble(PanelGlass::tintKey, 0.3);
-    defaults.setString(PanelGlass::toneKey, "indigo");
+    defaults.setDouble(PanelGlassSettings::shared().tint.key(), 0.3);
+    defaults.setString(PanelGlassSettings::shared().tone.key(), "indigo");
     EXPECT_DOUBLE_EQ(PanelGlass::currentTint(), 0.3);
     EXPECT_EQ(PanelGlass::currentTone(), PanelGlass::Tone::indigo);
-    defaults.setString(PanelGlass::tintKey, "0.3");
+    defaults.setString(PanelGlassSettings::shared().tint.key(), "0.3");
     EXPECT_DOUBLE_EQ(PanelGlass::currentTint(), 0.55);
-    defaults.setBool(PanelGlass::tintKey, true);
+    defaults.setBool(PanelGlassSettings::shared().tint.key(), true);
     EXPECT_DOUBLE_EQ(PanelGlass::currentTint(), 0.55);
-    defaults.setDouble(PanelGlass::tintKey, 7);
+    defaults.setDouble(PanelGlassSettings::shared().tint.key(), 7);
     EXPECT_DOUBLE_EQ(PanelGlass::currentTint(), 1.0);
-    defaults.setDouble(PanelGlass::tintKey, -1);
+    defaults.setDouble(PanelGlassSettings::shared().tint.key(), -1);
     EXPECT_DOUBLE_EQ(PanelGlass::currentTint(), 0.0);
-    defaults.setInteger(PanelGlass::toneKey, 3);
+    defaults.setInteger(PanelGlassSettings::shared().tone.key(), 3);
     EXPECT_EQ(PanelGlass::currentTone(), PanelGlass::Tone::system);
 }
 
@@ -152,23 +152,23 @@ TEST(GlassCard, SurfaceTakesTheToneAndTintAtPaintTime) {
     EXPECT_LT(system.alpha(), 255);  // translucent
     EXPECT_NEAR(system.red(), system.blue(), 2);
 
-    UserDefaults::standard().setString(PanelGlass::toneKey, "blue");
+    UserDefaults::standard().setString(PanelGlassSettings::shared().tone.key(), "blue");
     const QColor blue = centre();
     EXPECT_GT(blue.blue(), blue.red() + 20);
 
-    UserDefaults::standard().setDouble(PanelGlass::tintKey, 0.0);
+    UserDefaults::standard().setDouble(PanelGlassSettings::shared().tint.key(), 0.0);
     const QColor untinted = centre();
     EXPECT_LT(untinted.alpha(), blue.alpha());
     EXPECT_NEAR(untinted.red(), untinted.blue(), 2);
 
-    UserDefaults::standard().setString(PanelGlass::tintKey, "strong");  // not a number: the default
+    UserDefaults::standard().setString(PanelGlassSettings::shared().tint.key(), "strong");  // not a number: the default
     EXPECT_EQ(centre(), blue);
 }
 
 TEST(GlassCard, ReduceTransparencyPaintsTheOpaqueWindowColour) {
     Options options(false, true);
     Settings cleanup;
-    UserDefaults::standard().setString(PanelGlass::toneKey, "red");
+    UserDefaults::standard().setString(PanelGlassSettings::shared().tone.key(), "red");
     QPalette palette;
     palette.setColor(QPalette::Window, QColor(30, 32, 36));
     const QImage image = render({100, 60}, [&](QPainter& p) {
@@ -192,7 +192,7 @@ TEST(GlassCard, WidgetRepaintsWhenTheSettingsChangeAndLaysContentOnTheBody) {
     EXPECT_EQ(content->geometry(), QRect(0, 0, 208, 100));
 
     const QImage before = card.grab().toImage();
-    UserDefaults::standard().setString(PanelGlass::toneKey, "green");
+    UserDefaults::standard().setString(PanelGlassSettings::shared().tone.key(), "green");
     QApplication::processEvents();
     const QImage after = card.grab().toImage();
     EXPECT_NE(before.pixel(100, 50), after.pixel(100, 50));

@@ -1,0 +1,14 @@
+#include "Source/Features/Preferences/AppSettings.h"
+
+#include "Platform/Core/NotificationCenter.h"
+
+AppSettings& AppSettings::shared() {
+    static AppSettings* settings = [] {
+        auto* s = new AppSettings(UserDefaults::standard());
+        QObject::connect(&s->statusIcon, &SettingBase::changed, [] {
+            NotificationCenter::defaultCenter().post(Notification::statusIconDidChange);
+        });
+        return s;
+    }();
+    return *settings;
+}
