@@ -39,11 +39,39 @@ void ClipboardPopupHostingController::suppressScrollers(QWidget* root) {
     }
 }
 
+QRegion ClipboardPopupHostingController::regionOfPieces(const QPainterPath& path) {
+    // Each closed piece on its own: filling the path as a whole would cut out where two pieces
+    // overlap (a notice over a card).
+    QRegion region;
+    QPainterPath piece;
+    auto flush = [&] {
+        if (!piece.isEmpty()) region += QRegion(piece.toFillPolygon().toPolygon());
+        piece.clear();
+    };
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        switch (e.type) {
+        case QPainterPath::MoveToElement:
+            flush();
+            piece.moveTo(e);
+            break;
+        case QPainterPath::LineToElement: piece.lineTo(e); break;
+        case QPainterPath::CurveToElement:
+            if (i + 2 < path.elementCount()) {
+                piece.cubicTo(e, path.elementAt(i + 1), path.elementAt(i + 2));
+                i += 2;
+            }
+            break;
+        case QPainterPath::CurveToDataElement: break;
+        }
+    }
+    flush();
+    return region;
+}
+
 void ClipboardPopupHostingController::drawnShapeChanged() {
     suppressScrollers(this);
     if (!masks_ || !panel_ || !root_) return;
-    const QPainterPath shape = root_->drawnShape().translated(root_->pos() + pos());
-    QRegion region;
-    for (const QPolygonF& polygon : shape.toFillPolygons()) region += QRegion(polygon.toPolygon());
+    const QRegion region = regionOfPieces(root_->drawnShape().translated(root_->pos() + pos()));
     panel_->setMask(region.isEmpty() ? QRegion(0, 0, 1, 1) : region);
 }

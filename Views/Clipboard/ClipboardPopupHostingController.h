@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPainterPath>
 #include <QPointer>
+#include <QRegion>
 #include <QWidget>
 
 class ClipboardCompositeRootView;
@@ -19,6 +21,8 @@ public:
 
     // Turns off the scroll bars of every scroll area in the tree.
     static void suppressScrollers(QWidget* root);
+    // The area covered by any closed piece of the path; overlapping pieces add up.
+    static QRegion regionOfPieces(const QPainterPath& path);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

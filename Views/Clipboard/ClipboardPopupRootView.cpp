@@ -398,11 +398,12 @@ void ClipboardPopupRootView::relayout() {
 
     footerCard_->setGeometry(QRectF(inset, y, cardWidth, L::footerBlockHeight).toRect());
 
-    // The notice drops in from above the column's cards.
+    // The notice drops onto the search line, clear of the pinned rows it speaks of.
     const double progress = std::clamp(noticeProgress_, 0.0, 1.0);
     notice_->setVisible(noticeProgress_ > 0.001);
     noticeOpacity_->setOpacity(progress);
-    const double noticeY = top + noticeTopPadding - (1 - progress) * (noticeTopPadding + noticeHeight);
+    const double noticeRest = mainCard_->y() + (L::searchLineHeight - noticeHeight) / 2;
+    const double noticeY = noticeRest - (1 - progress) * noticeDrop;
     notice_->move(int(std::lround((w - notice_->width()) / 2)), int(std::lround(noticeY)));
     notice_->raise();
     emit drawnShapeChanged();

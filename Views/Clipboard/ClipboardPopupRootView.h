@@ -30,7 +30,7 @@ public:
     static constexpr double inset = 16;
     static constexpr double cardSpacing = 12;
     static constexpr double cardCornerRadius = 16;
-    static constexpr double noticeTopPadding = 22;
+    static constexpr double noticeDrop = 12;  // how far the notice falls as it fades in
     static constexpr double noticeHeight = 32;
 
     ClipboardPopupRootView(ClipboardPopupModel& model, ClipboardCompositeState& layout, QWidget* parent = nullptr);

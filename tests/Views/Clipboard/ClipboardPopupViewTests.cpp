@@ -6,6 +6,7 @@
 #include "Views/Clipboard/ClipboardCompositeRootView.h"
 #include "Views/Clipboard/ClipboardFooterRow.h"
 #include "Views/Clipboard/ClipboardHistoryList.h"
+#include "Views/Clipboard/ClipboardPopupHostingController.h"
 #include "Views/Clipboard/ClipboardMenuRow.h"
 #include "Views/Clipboard/ClipboardPopupRootView.h"
 #include "Views/Clipboard/ClipboardPreviewCompositeLayer.h"
@@ -228,8 +229,10 @@ TEST_F(ClipboardPopupViews, ThePinLimitNoticeLetsClicksThrough) {
     EXPECT_TRUE(notice->isVisible());
     EXPECT_TRUE(notice->testAttribute(Qt::WA_TransparentForMouseEvents));
     EXPECT_EQ(notice->height(), 32);
+    // It stands on the search line, clear of the pinned rows.
     const QRect noticeInColumn = notice->geometry();
-    EXPECT_EQ(noticeInColumn.top(), column->pinnedCard()->geometry().top() - 16 + 22);
+    EXPECT_EQ(noticeInColumn.top(), column->mainCard()->geometry().top() - 1);  // 32 high over a 30 line
+    EXPECT_FALSE(noticeInColumn.intersects(column->pinnedCard()->geometry()));
 }
 
 TEST_F(ClipboardPopupViews, PreviewContentByKind) {
@@ -418,4 +421,23 @@ TEST_F(ClipboardPopupViews, AnUntouchedPopupRepaintsOnlyItsCaretTwiceASecond) {
     PaintRecorder idle(controller->panel());
     TestSupport::spin(1500);
     EXPECT_EQ(idle.paints.size(), 0u);
+}
+
+TEST(ClipboardPopupMask, OverlappingPiecesAddUpInsteadOfCuttingHoles) {
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(0, 0, 100, 60), 16, 16);
+    QPainterPath capsule;  // drawn the other way round, over the card's top
+    capsule.moveTo(80, 10);
+    capsule.lineTo(20, 10);
+    capsule.lineTo(20, 30);
+    capsule.lineTo(80, 30);
+    capsule.closeSubpath();
+    shape.addPath(capsule);
+    shape.addEllipse(QRectF(200, 0, 20, 20));
+    const QRegion region = ClipboardPopupHostingController::regionOfPieces(shape);
+    EXPECT_TRUE(region.contains(QPoint(50, 20)));  // where the two overlap
+    EXPECT_TRUE(region.contains(QPoint(50, 50)));
+    EXPECT_TRUE(region.contains(QPoint(210, 10)));
+    EXPECT_FALSE(region.contains(QPoint(150, 10)));
+    EXPECT_FALSE(region.contains(QPoint(1, 1)));  // the card's rounded corner stays cut
 }

@@ -5,6 +5,10 @@
 #include "Platform/Gui/Screens.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
+#include "Views/Clipboard/ClipboardCompositeRootView.h"
+#include "Views/Clipboard/ClipboardPopupRootView.h"
+#include "Views/Clipboard/PinnedMenuRow.h"
+#include "ClipboardPopupTestSupport.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -12,7 +16,9 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScreen>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -114,4 +120,72 @@ TEST(ClipboardPopupX11, TheHotKeyOpensAtThePointerTypingFiltersAndReturnPastes) 
     X11Test::pressKeys({XK_Super_L, XK_Shift_L}, XK_v);
     EXPECT_TRUE(TestSupport::waitFor([&] { return !popup.isOpen(); }, 3000));
     GlobalHotkeyMonitor::stopMonitoring();
+}
+
+namespace {
+// A window of one loud colour behind the popup: any of it seen through the popup is a hole.
+class Backdrop : public QWidget {
+public:
+    static constexpr QRgb colour = 0xFF00FF;
+    Backdrop() {
+        setWindowFlags(Qt::FramelessWindowHint);
+        setGeometry(QGuiApplication::primaryScreen()->geometry());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(colour)); }
+};
+
+bool isBackdrop(QRgb pixel) {
+    return std::abs(qRed(pixel) - 255) < 40 && qGreen(pixel) < 60 && std::abs(qBlue(pixel) - 255) < 40;
+}
+}  // namespace
+
+using ClipboardPopupX11Look = PopupTestBase;
+
+TEST_F(ClipboardPopupX11Look, ThePinLimitNoticeIsDrawnWithoutACompositorBesideThePinnedRows) {
+    ASSERT_NE(X11Test::display(), nullptr) << "This test needs an X server (QT_QPA_PLATFORM=xcb).";
+    Backdrop backdrop;
+    backdrop.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
+    for (int i = 0; i < 7; ++i) copyText(QString::asprintf("pinnable entry number %d", i));
+    for (int i = 0; i < 5; ++i) pin(QString::asprintf("pinnable entry number %d", i));
+    const QRectF vis = Screens::visibleFrame(QGuiApplication::primaryScreen());
+    pointer = QPointF(vis.x() + 200, vis.y() + vis.height() - 60);
+    controller->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(controller->panel()));
+    controller->model().setHighlightedRow(0);
+    controller->pinHighlighted();
+    ASSERT_TRUE(controller->model().pinLimitNoticeVisible());
+    TestSupport::spin(600);
+
+    auto* root = qobject_cast<ClipboardCompositeRootView*>(controller->containerView());
+    ASSERT_TRUE(root);
+    ClipboardPopupRootView* column = root->mainColumn();
+    QWidget* notice = column->pinLimitNotice();
+    ASSERT_TRUE(notice->isVisible());
+    const QRect noticeArea(notice->mapToGlobal(QPoint(0, 0)), notice->size());
+    PinnedMenuRow* firstPin = column->pinnedRows().value(0);
+    ASSERT_TRUE(firstPin);
+    const QRect firstPinArea(firstPin->mapToGlobal(QPoint(0, 0)), firstPin->size());
+    EXPECT_FALSE(noticeArea.intersects(firstPinArea));
+
+    const QRect area = controller->panel()->geometry();
+    const QImage shot =
+        QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
+    shot.save(QStringLiteral(QUORVIN_TEST_OUTPUT) + "/clipboard-pin-limit-notice-x11.png");
+    // Inside the capsule (its round ends left out) nothing of the backdrop shows, and its text
+    // stands out from its fill.
+    const QRect inner = noticeArea.adjusted(noticeArea.height() / 2, 3, -noticeArea.height() / 2, -3).translated(-area.topLeft());
+    int holes = 0, ink = 0;
+    const QRgb fill = shot.pixel(inner.right() - 2, inner.top() + 1);
+    for (int y = inner.top(); y <= inner.bottom(); ++y) {
+        for (int x = inner.left(); x <= inner.right(); ++x) {
+            const QRgb pixel = shot.pixel(x, y);
+            if (isBackdrop(pixel)) ++holes;
+            if (std::abs(qGray(pixel) - qGray(fill)) > 80) ++ink;
+        }
+    }
+    EXPECT_EQ(holes, 0);
+    EXPECT_GT(ink, inner.width() * inner.height() / 40) << "no text in the notice";
 }
