@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 
 #include <atomic>
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -35,6 +36,7 @@ double SystemClock::monotonic() const {
 namespace ReferenceDate {
 double seconds(const QDateTime& date) { return double(date.toMSecsSinceEpoch()) / 1000.0 - double(unixOffset); }
 QDateTime date(double referenceSeconds) {
-    return QDateTime::fromMSecsSinceEpoch(qint64((referenceSeconds + double(unixOffset)) * 1000.0), QTimeZone::utc());
+    // To the nearest millisecond: truncating would turn x.123 into x.122 now and then.
+    return QDateTime::fromMSecsSinceEpoch(std::llround((referenceSeconds + double(unixOffset)) * 1000.0), QTimeZone::utc());
 }
 }  // namespace ReferenceDate

@@ -1,11 +1,12 @@
 #include "Platform/Core/UserDefaults.h"
 
+#include "Platform/Files/FileWriter.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QtDebug>
 
@@ -78,14 +79,9 @@ void UserDefaults::load() {
 bool UserDefaults::writeLocked() {
     if (path_.isEmpty()) return true;
     QDir().mkpath(QFileInfo(path_).absolutePath());
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(file.errorString()));
-        return false;
-    }
-    file.write(QJsonDocument(values_).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
-        qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(file.errorString()));
+    const QByteArray bytes = QJsonDocument(values_).toJson(QJsonDocument::Indented);
+    if (const auto error = FileWriter::shared().write(path_, bytes, 0644)) {
+        qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(error->reason));
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -46,6 +47,11 @@ void appendString(QByteArray& out, const QString& string) {
     out += '"';
 }
 
+// The seconds of a date: those read from the file while the date is still the one read.
+double storedSeconds(const QDateTime& date, const std::optional<double>& stored) {
+    return stored && ReferenceDate::date(*stored) == date ? *stored : ReferenceDate::seconds(date);
+}
+
 void appendNumber(QByteArray& out, double value) {
     if (!std::isfinite(value)) value = 0;  // JSON has no infinities
     out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
@@ -56,6 +62,7 @@ class RecordReader final : public nlohmann::json_sax<nlohmann::json> {
 public:
     explicit RecordReader(std::vector<ClipboardItemCodable>& out) : out_(out) {}
     bool sawArray() const { return sawArray_; }
+    int skipped() const { return skipped_; }
 
     bool null() override {
         if (inRecordValue()) assignNull();
@@ -70,12 +77,19 @@ public:
     }
     bool number_integer(number_integer_t v) override { return number(double(v), v, true); }
     bool number_unsigned(number_unsigned_t v) override {
-        const bool fits = v <= uint64_t(std::numeric_limits<qint64>::max());
-        return number(double(v), fits ? qint64(v) : 0, fits);
+        constexpr qint64 largest = std::numeric_limits<qint64>::max();
+        return number(double(v), v <= uint64_t(largest) ? qint64(v) : largest, true);
     }
     bool number_float(number_float_t v, const string_t&) override {
-        const bool whole = std::isfinite(v) && std::trunc(v) == v && std::fabs(v) < 9.0e18;
-        return number(v, whole ? qint64(v) : 0, whole);
+        const bool whole = std::isfinite(v) && std::trunc(v) == v;
+        qint64 integer = 0;
+        if (whole) {
+            // Whole numbers beyond 64 bits are the nearest 64-bit ones.
+            if (v >= 9.2e18) integer = std::numeric_limits<qint64>::max();
+            else if (v <= -9.2e18) integer = std::numeric_limits<qint64>::min();
+            else integer = qint64(v);
+        }
+        return number(v, integer, whole);
     }
     bool string(string_t& v) override {
         if (inRecordValue()) {
@@ -102,13 +116,14 @@ public:
         return true;
     }
     bool end_object() override {
-        if (depth_ == 2) finishRecord();
+        if (depth_ == 2 && !finishRecord()) ++skipped_;
         --depth_;
         return true;
     }
     bool start_array(std::size_t) override {
         if (++depth_ > ClipboardItemCodable::maxNestingDepth) return false;
         if (depth_ == 1) sawArray_ = true;
+        else if (depth_ == 2) ++skipped_;  // an element that is not a record
         else if (depth_ == 3) wrongKindUnlessUnknown();
         return true;
     }
@@ -127,8 +142,12 @@ private:
     };
 
     bool inRecordValue() const { return depth_ == 2; }
-    // A lone value at the top is not an array: the file cannot be read.
-    bool scalarAtTop() const { return depth_ > 0; }
+    // A lone value at the top is not an array: the file cannot be read. One inside the array is
+    // an element that is not a record.
+    bool scalarAtTop() {
+        if (depth_ == 1) ++skipped_;
+        return depth_ > 0;
+    }
 
     void beginRecord() {
         record_ = ClipboardItemCodable();
@@ -174,21 +193,23 @@ private:
         }
         return scalarAtTop();
     }
-    void finishRecord() {
-        if (!ok_ || !strings_.type || !strings_.value) return;
+    bool finishRecord() {
+        if (!ok_ || !strings_.type || !strings_.value) return false;
         const auto type = ClipboardItemCodable::fromRawValue(*strings_.type);
-        if (!type) return;
+        if (!type) return false;
         record_.type = *type;
         record_.value = *strings_.value;
         record_.isPinned = bools_.isPinned;
         // A file record names a file: without a path there is nothing to restore.
-        if (record_.type == ClipboardItemCodable::ItemType::file && record_.value.isEmpty()) return;
+        if (record_.type == ClipboardItemCodable::ItemType::file && record_.value.isEmpty()) return false;
         out_.push_back(std::move(record_));
+        return true;
     }
 
     std::vector<ClipboardItemCodable>& out_;
     int depth_ = 0;
     bool sawArray_ = false;
+    int skipped_ = 0;
     std::string key_;
     ClipboardItemCodable record_;
     Strings strings_;
@@ -237,18 +258,24 @@ ClipboardItemCodable ClipboardItemCodable::fromItem(const ClipboardItem& item) {
         break;
     }
     }
-    record.copiedAt = ReferenceDate::seconds(item.copiedAt);
+    record.copiedAt = storedSeconds(item.copiedAt, item.storedCopiedAt);
     record.itemID = item.id.toString(QUuid::WithoutBraces).toUpper();
-    record.firstCopiedAt = ReferenceDate::seconds(item.firstCopiedAt);
+    record.firstCopiedAt = storedSeconds(item.firstCopiedAt, item.storedFirstCopiedAt);
     record.sourceApp = item.sourceApp;
     record.copyCount = item.copyCount;
     record.isPinned = item.isPinned;
     return record;
 }
 
-std::optional<ClipboardItem> ClipboardItemCodable::toClipboardItem() const { return toClipboardItem(Clock::shared().now()); }
+std::optional<QString> ClipboardItemCodable::imagePathIn(const QString& imagesDirectory, const QString& value) {
+    const QString name = value.mid(value.lastIndexOf(QLatin1Char('/')) + 1);
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QChar(0)))
+        return std::nullopt;
+    return imagesDirectory + QLatin1Char('/') + name;
+}
 
-std::optional<ClipboardItem> ClipboardItemCodable::toClipboardItem(const QDateTime& now) const {
+std::optional<ClipboardItem> ClipboardItemCodable::toClipboardItem(const QDateTime& now,
+                                                                   const QString& imagesDirectory) const {
     ClipboardItem item;
     switch (type) {
     case ItemType::text:
@@ -260,19 +287,24 @@ std::optional<ClipboardItem> ClipboardItemCodable::toClipboardItem(const QDateTi
     case ItemType::image: {
         std::optional<QSizeF> size;
         if (imageWidth && imageHeight && *imageWidth > 0 && *imageHeight > 0) size = QSizeF(*imageWidth, *imageHeight);
-        auto ref = ClipboardImageReference::fromPersistedPath(value, size, imageFingerprint);
+        // Older files hold absolute paths, which break when the folder is reached another way.
+        const auto path = imagePathIn(imagesDirectory, value);
+        if (!path) return std::nullopt;
+        auto ref = ClipboardImageReference::fromPersistedPath(*path, size, imageFingerprint);
         if (!ref) return std::nullopt;
         item.content = ClipboardContent::image(*ref);
-        item.imagePath = value;
+        item.imagePath = *path;
         break;
     }
     }
     item.copiedAt = copiedAt ? ReferenceDate::date(*copiedAt) : now;
+    item.storedCopiedAt = copiedAt;
     item.firstCopiedAt = firstCopiedAt ? ReferenceDate::date(*firstCopiedAt) : item.copiedAt;
+    item.storedFirstCopiedAt = firstCopiedAt ? firstCopiedAt : copiedAt;
     if (itemID) item.id = QUuid::fromString(*itemID);
     if (item.id.isNull()) item.id = QUuid::createUuid();
     item.sourceApp = sourceApp;
-    item.copyCount = copyCount.value_or(1);
+    item.copyCount = std::max<qint64>(copyCount.value_or(1), 1);
     item.isPinned = isPinned.value_or(false);
     item.isConcealed = false;
     return item;
@@ -335,10 +367,11 @@ QByteArray ClipboardItemCodable::encodeFile(const std::vector<ClipboardItemCodab
     return out;
 }
 
-std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeFile(const QByteArray& bytes) {
+std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeFile(const QByteArray& bytes, int* skipped) {
     std::vector<ClipboardItemCodable> records;
     RecordReader reader(records);
     const bool parsed = nlohmann::json::sax_parse(bytes.constBegin(), bytes.constEnd(), &reader);
     if (!parsed || !reader.sawArray()) return std::nullopt;
+    if (skipped) *skipped = reader.skipped();
     return records;
 }

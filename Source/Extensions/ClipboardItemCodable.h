@@ -26,12 +26,17 @@ struct ClipboardItemCodable {
     std::optional<double> imageHeight;
     std::optional<QString> imageFingerprint;
 
-    // The record of an entry. A file list keeps only its first file.
+    // The record of an entry. A file list keeps only its first file. Dates read from a file are
+    // written back to the digit while the entry's date is unchanged.
     static ClipboardItemCodable fromItem(const ClipboardItem& item);
-    // The entry of a record; absent when an image record's file is unusable. Absent dates are
-    // `now`; an absent or malformed id is a new one.
-    std::optional<ClipboardItem> toClipboardItem(const QDateTime& now) const;
-    std::optional<ClipboardItem> toClipboardItem() const;
+    // The entry of a record; absent when an image record's file is unusable. An image is looked
+    // for by its file name in `imagesDirectory`, wherever the record says it is, and must be a
+    // regular file there. Absent dates are `now`; an absent or malformed id is a new one; the
+    // copy count is at least 1.
+    std::optional<ClipboardItem> toClipboardItem(const QDateTime& now, const QString& imagesDirectory) const;
+    // The path in `imagesDirectory` of the image a record names (by its file name); absent when
+    // the record names no file.
+    static std::optional<QString> imagePathIn(const QString& imagesDirectory, const QString& value);
 
     // Appends the record as one compact JSON object; absent optional keys are left out.
     void encode(QByteArray& out) const;
@@ -39,10 +44,11 @@ struct ClipboardItemCodable {
     // The history file: one compact JSON array of records.
     static QByteArray encodeFile(const std::vector<ClipboardItemCodable>& records);
     // Absent when the bytes are not a JSON array (or nest too deep). An element that is not a
-    // record is skipped and the others kept in order: not an object, no "type" or "value", an
-    // unknown type, or a known key holding the wrong kind of value. Null reads as absent;
-    // unknown keys are ignored.
-    static std::optional<std::vector<ClipboardItemCodable>> decodeFile(const QByteArray& bytes);
+    // record is skipped (and counted in `skipped`) and the others kept in order: not an object,
+    // no "type" or "value", an unknown type, or a known key holding the wrong kind of value.
+    // Null reads as absent; unknown keys are ignored; a whole copy count beyond 64 bits is the
+    // largest one.
+    static std::optional<std::vector<ClipboardItemCodable>> decodeFile(const QByteArray& bytes, int* skipped = nullptr);
 
     static constexpr int maxNestingDepth = 16;
 };

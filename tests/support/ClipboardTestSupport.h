@@ -99,6 +99,7 @@ protected:
         if (manager) manager->waitForPendingWrites();
         manager.reset();
         manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
+        manager->waitForPendingWrites();  // the history file is read on the image queue
         return *manager;
     }
     // Another application copies; the store polls once.

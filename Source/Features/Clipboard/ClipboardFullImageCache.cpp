@@ -1,8 +1,11 @@
 #include "Source/Features/Clipboard/ClipboardFullImageCache.h"
 
+#include "Platform/Files/SafeFile.h"
+
 #include <QImageReader>
 
 #include <algorithm>
+#include <memory>
 
 namespace ClipboardFullImageCache {
 
@@ -13,7 +16,9 @@ ImageCostCache<QString>& cache() {
 
 QImage image(const ClipboardImageReference& reference) {
     if (auto hit = cache().object(reference.path)) return *hit;
-    QImageReader reader(reference.path);
+    const std::unique_ptr<QFile> file = SafeFile::openRegular(reference.path);
+    if (!file) return {};
+    QImageReader reader(file.get());
     reader.setAutoTransform(true);
     const QImage loaded = reader.read();
     if (loaded.isNull()) return {};

@@ -1,34 +1,40 @@
 #include "Source/Features/Clipboard/ClipboardImageReference.h"
 
+#include "Platform/Files/SafeFile.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include <openssl/sha.h>
 
 std::optional<ClipboardImageReference> ClipboardImageReference::fromPersistedPath(const QString& persistedPath,
                                                                                   std::optional<QSizeF> pixelSize,
                                                                                   std::optional<QString> fingerprint) {
-    if (persistedPath.isEmpty() || !QFileInfo::exists(persistedPath)) return std::nullopt;
+    // Only a regular file: a link is not followed, and a FIFO or device is never opened.
+    if (persistedPath.isEmpty() || !SafeFile::isRegular(persistedPath)) return std::nullopt;
+    std::unique_ptr<QFile> file;
     if (!pixelSize) {
-        QImageReader reader(persistedPath);
+        file = SafeFile::openRegular(persistedPath);
+        if (!file) return std::nullopt;
+        QImageReader reader(file.get());
         pixelSize = pixelSizeFrom(reader);
         if (!pixelSize) return std::nullopt;
     }
     if (!(pixelSize->width() > 0) || !(pixelSize->height() > 0)) return std::nullopt;
     if (!fingerprint) {
-        QFile file(persistedPath);
-        if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-        const qint64 size = file.size();
-        if (uchar* mapped = size > 0 ? file.map(0, size) : nullptr) {
+        if (!file) file = SafeFile::openRegular(persistedPath);
+        if (!file || !file->seek(0)) return std::nullopt;
+        const qint64 size = file->size();
+        if (uchar* mapped = size > 0 ? file->map(0, size) : nullptr) {
             fingerprint = fingerprintFor(mapped, size);
-            file.unmap(mapped);
+            file->unmap(mapped);
         } else {
-            const QByteArray bytes = file.readAll();
-            if (file.error() != QFileDevice::NoError) return std::nullopt;
+            const QByteArray bytes = file->readAll();
+            if (file->error() != QFileDevice::NoError) return std::nullopt;
             fingerprint = fingerprintFor(bytes);
         }
     }
@@ -69,7 +75,9 @@ QSize ClipboardImageReference::fittedPixelSize(const QSize& size, int maxPixels)
 }
 
 QImage ClipboardImageReference::downsampledImage(const QString& path, int maxPixels) {
-    QImageReader reader(path);
+    const std::unique_ptr<QFile> file = SafeFile::openRegular(path);
+    if (!file) return {};
+    QImageReader reader(file.get());
     reader.setAutoTransform(true);
     const QSize size = reader.size();
     if (!size.isValid()) return {};

@@ -19,6 +19,10 @@ struct ClipboardItem {
     bool isPinned = false;
     std::optional<QString> imagePath;  // the image's file, for image content only
     bool isConcealed = false;          // kept in memory only, shown masked
+    // The dates as the history file gave them (seconds since 2001), finer than a millisecond;
+    // written back unchanged while the dates above still match them.
+    std::optional<double> storedCopiedAt;
+    std::optional<double> storedFirstCopiedAt;
 
     // A new entry of a fresh id, copied once at `at`.
     static ClipboardItem make(const ClipboardContent& content, const QDateTime& at,

@@ -1,10 +1,12 @@
 #include "Source/Features/Clipboard/ClipboardManager.h"
 
 #include "Platform/Core/Clock.h"
-#include "Platform/X11/KeyCodes.h"
 #include "Platform/Desktop/Pasteboard.h"
-#include "Platform/X11/SyntheticKeys.h"
 #include "Platform/Desktop/Workspace.h"
+#include "Platform/Files/FileWriter.h"
+#include "Platform/Files/SafeFile.h"
+#include "Platform/X11/KeyCodes.h"
+#include "Platform/X11/SyntheticKeys.h"
 #include "Source/Extensions/ApplicationSupport.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Extensions/PngData.h"
@@ -21,11 +23,13 @@
 #include <QImageReader>
 #include <QJsonArray>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QSet>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <mutex>
 
 #include <sys/stat.h>
 
@@ -33,31 +37,92 @@ Q_LOGGING_CATEGORY(lcClipboard, "com.pelwick.Quorvin.Clipboard", QtInfoMsg)
 
 namespace {
 
-// A folder only the user can enter, created with that mode when missing.
-void makePrivateFolder(const QString& path) {
-    if (!QFileInfo::exists(path)) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        ::mkdir(QFile::encodeName(path).constData(), 0700);
+const QString kAsideInfix = QStringLiteral(".damaged-");
+
+// A folder only the user can enter; a link or someone else's folder is refused. Any queue.
+bool makePrivateFolder(const QString& path) {
+    if (const auto error = FileWriter::shared().makePrivateFolder(path)) {
+        qCWarning(lcClipboard, "Cannot use the folder %s", qPrintable(error->message()));
+        return false;
     }
-    ::chmod(QFile::encodeName(path).constData(), 0700);
+    return true;
 }
 
 // Writes the file atomically, readable by the user only. Any queue.
 bool writePrivateFile(const QString& path, const QByteArray& bytes) {
-    makePrivateFolder(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    ::fchmod(file.handle(), 0600);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    if (!makePrivateFolder(QFileInfo(path).absolutePath())) return false;
+    if (const auto error = FileWriter::shared().write(path, bytes, 0600)) {
+        qCWarning(lcClipboard, "Cannot write %s", qPrintable(error->message()));
         return false;
     }
-    return file.commit();
+    return true;
+}
+
+// Removes one of our files; a missing one is no failure. Any queue.
+void removeFile(const QString& path) {
+    if (const auto error = SafeFile::removeRegular(path); error && !error->isMissing())
+        qCWarning(lcClipboard, "Cannot remove %s", qPrintable(error->message()));
+}
+
+// A free name beside the history file for a copy kept aside: "history.json.damaged-<time>".
+QString asidePath(const QString& file) {
+    const QString base =
+        file + kAsideInfix + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = base;
+    for (int n = 2; QFileInfo(path).exists() || QFileInfo(path).isSymLink(); ++n) path = base + QString::asprintf("-%d", n);
+    return path;
 }
 
 bool isPng(const QByteArray& bytes) { return bytes.startsWith("\x89PNG\r\n\x1a\n"); }
 
+bool isUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+// Whether the 40 bytes at `at` are a stored image name ("<UUID>.png").
+bool isStoredImageNameAt(const char* at) {
+    for (int i = 0; i < 36; ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? at[i] != '-' : !isUpperHex(at[i])) return false;
+    }
+    return std::memcmp(at + 36, ".png", 4) == 0;
+}
+
+// The stored image names that appear anywhere in the bytes (a damaged file need not parse).
+void collectImageNames(const QByteArray& bytes, QSet<QString>& names) {
+    for (qsizetype at = bytes.indexOf(".png", 36); at >= 0; at = bytes.indexOf(".png", at + 4)) {
+        const char* start = bytes.constData() + at - 36;
+        if (isStoredImageNameAt(start)) names.insert(QString::fromLatin1(start, 40));
+    }
+}
+
+// Removes the stored images that no entry names and no kept-aside copy of the history names:
+// only regular files of our own names inside the images folder. Runs on the image queue.
+void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory, bool readHistoryFile) {
+    const QString folder = QFileInfo(historyFile).absolutePath();
+    const QString asidePrefix = QFileInfo(historyFile).fileName() + kAsideInfix;
+    for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList())) {
+        const bool aside = name.startsWith(asidePrefix);
+        if (!aside && !(readHistoryFile && name == QFileInfo(historyFile).fileName())) continue;
+        if (const auto bytes = SafeFile::readRegular(folder + QLatin1Char('/') + name)) collectImageNames(*bytes, named);
+    }
+    const auto names = SafeFile::regularFileNames(imagesDirectory);
+    if (!names) return;
+    long removed = 0;
+    for (const QString& name : *names) {
+        const bool leftover = FileWriter::isTemporaryName(name);
+        if (!leftover && (!ClipboardManager::isStoredImageName(name) || named.contains(name))) continue;
+        if (!SafeFile::removeRegular(imagesDirectory + QLatin1Char('/') + name) && !leftover) ++removed;
+    }
+    if (removed > 0) qCInfo(lcClipboard, "Cleaned up %ld orphaned image files", removed);
+}
+
 }  // namespace
+
+// The start-up read of the history file, handed from the image queue to the GUI thread.
+struct ClipboardManager::PendingLoad {
+    std::mutex mutex;
+    std::optional<LoadedHistory> result;
+    bool discarded = false;
+};
 
 const QStringList ClipboardManager::concealedTypes = {PasteboardType::concealed, PasteboardType::transient,
                                                       PasteboardType::autoGenerated};
@@ -86,11 +151,29 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
     // A limit that only stands because a damaged settings file was reset must not cut the history.
     limitFromReset_ = defaults.startedFromDamagedFile() && !settings_.maxItems.isStored();
     const int limit = historyLimit();
-    loadHistory(limit);
-    normalizePinnedLimit();
-    if (trimHistory(limit)) saveHistory();
-    // A file that could not be read may name images still wanted: keep them this time.
-    if (!historyFileDamaged_) cleanupOrphanedImages();
+    struct stat st {};
+    if (::lstat(QFile::encodeName(historyFileURL_).constData(), &st) != 0 && errno == ENOENT) {
+        // First launch: nothing to read.
+        cleanupOrphanedImages();
+    } else {
+        // Read on the image queue: a large file must not hold up the GUI thread. Copies made
+        // meanwhile are taken once it is in.
+        loading_ = true;
+        pendingLoad_ = std::make_shared<PendingLoad>();
+        QPointer<ClipboardManager> self(this);
+        imageQueue_->async([self, pending = pendingLoad_, file = historyFileURL_, images = imagesDirectory_, limit,
+                            now = Clock::shared().now()] {
+            LoadedHistory loaded = readHistoryFile(file, images, limit, now);
+            {
+                std::lock_guard lock(pending->mutex);
+                if (pending->discarded) return;
+                pending->result = std::move(loaded);
+            }
+            Dispatch::main([self] {
+                if (self) self->finishLoading();
+            });
+        });
+    }
 
     connect(&settings_.maxItems, &SettingBase::changed, this, [this] {
         limitFromReset_ = false;
@@ -141,7 +224,7 @@ void ClipboardManager::scheduleCheck() {
 }
 
 void ClipboardManager::checkClipboard() {
-    if (isPasting_ || reading_) return;  // a read in progress looks again when it ends
+    if (isPasting_ || reading_ || loading_) return;  // a read in progress looks again when it ends
     const qint64 count = pasteboard_.changeCount();
     if (count == lastChangeCount_) return;
     lastChangeCount_ = count;
@@ -284,7 +367,7 @@ void ClipboardManager::addContent(const ClipboardContent& content, const std::op
         ClipboardItem entry = *found;
         history_.erase(found);
         deleteUncommittedImage(content);
-        entry.copyCount += 1;
+        if (entry.copyCount < std::numeric_limits<qint64>::max()) ++entry.copyCount;
         entry.copiedAt = copiedAt;
         if (sourceApp) entry.sourceApp = sourceApp;
         // A pin stays in the pinned block, at its end.
@@ -326,7 +409,7 @@ void ClipboardManager::persistImage(const PasteboardImage& image, const std::opt
         if (!writePrivateFile(path, png)) return;
         Dispatch::main([self, path, size = *size, fingerprint, sourceApp, copiedAt, generation] {
             if (!self || self->imageWriteGeneration_ != generation) {
-                QFile::remove(path);
+                removeFile(path);
                 return;
             }
             self->addContent(ClipboardContent::image(ClipboardImageReference{path, size, fingerprint}), sourceApp,
@@ -335,19 +418,24 @@ void ClipboardManager::persistImage(const PasteboardImage& image, const std::opt
     });
 }
 
+bool ClipboardManager::isStoredImageName(const QString& name) {
+    return name.size() == 40 && isStoredImageNameAt(name.toLatin1().constData()) && name.toLatin1() == name.toUtf8();
+}
+
+// Images are ours when they carry a name we give, inside our images folder; they are told apart
+// by that name alone, however the folder was reached.
 bool ClipboardManager::isOwnImageFile(const QString& path) const {
-    if (path.isEmpty()) return false;
-    const QString clean = QDir::cleanPath(path);
-    return QFileInfo(clean).absolutePath() == imagesDirectory_ && !QFileInfo(clean).fileName().isEmpty();
+    const QFileInfo info(QDir::cleanPath(path));
+    return !path.isEmpty() && info.absolutePath() == imagesDirectory_ && isStoredImageName(info.fileName());
 }
 
 void ClipboardManager::deleteUncommittedImage(const ClipboardContent& content) {
     const ClipboardImageReference* ref = content.imageReference();
     if (!ref) return;
-    const QString clean = QDir::cleanPath(ref->path);
+    const QString name = QFileInfo(ref->path).fileName();
     for (const ClipboardItem& item : history_)
-        if (item.imagePath && QDir::cleanPath(*item.imagePath) == clean) return;
-    if (isOwnImageFile(ref->path)) QFile::remove(ref->path);
+        if (item.imagePath && QFileInfo(*item.imagePath).fileName() == name) return;
+    if (isOwnImageFile(ref->path)) removeFile(ref->path);
 }
 
 void ClipboardManager::deleteImageFiles(const std::vector<ClipboardItem>& removed) {
@@ -359,12 +447,12 @@ void ClipboardManager::deleteImageFiles(const std::vector<ClipboardItem>& remove
         hadImage = true;
         if (!namedBuilt) {
             for (const ClipboardItem& kept : history_)
-                if (kept.imagePath) named.insert(QDir::cleanPath(*kept.imagePath));
+                if (kept.imagePath) named.insert(QFileInfo(*kept.imagePath).fileName());
             namedBuilt = true;
         }
         // Only our own files, and only when no remaining entry still names them.
-        if (isOwnImageFile(*item.imagePath) && !named.contains(QDir::cleanPath(*item.imagePath)))
-            QFile::remove(*item.imagePath);
+        if (isOwnImageFile(*item.imagePath) && !named.contains(QFileInfo(*item.imagePath).fileName()))
+            removeFile(*item.imagePath);
     }
     if (hadImage) {
         ClipboardFullImageCache::cache().removeAllObjects();
@@ -408,19 +496,23 @@ void ClipboardManager::removeItem(const QUuid& id) {
 
 void ClipboardManager::clear() {
     ++imageWriteGeneration_;
+    discardStartUpLoad();
     history_.clear();
     lastPastedContent_.reset();
     concealedExpiry_.cancel();
     ClipboardFullImageCache::cache().removeAllObjects();
     ClipboardPreviewImageCache::cache().removeAllObjects();
     publish();
-    // After the writes already queued: the file and every stored image go.
+    // After the writes already queued: the file, its kept-aside copies and every stored image go.
     ++*saveSequence_;
     imageQueue_->async([file = historyFileURL_, images = imagesDirectory_] {
-        QFile::remove(file);
-        const QDir dir(images);
-        for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-            QFile::remove(dir.filePath(name));
+        removeFile(file);
+        const QString folder = QFileInfo(file).absolutePath();
+        const QString asidePrefix = QFileInfo(file).fileName() + kAsideInfix;
+        for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList()))
+            if (name.startsWith(asidePrefix)) removeFile(folder + QLatin1Char('/') + name);
+        for (const QString& name : SafeFile::regularFileNames(images).value_or(QStringList()))
+            removeFile(images + QLatin1Char('/') + name);
     });
 }
 
@@ -483,49 +575,78 @@ void ClipboardManager::normalizePinnedLimit() {
 void ClipboardManager::cleanupOrphanedImages() {
     QSet<QString> named;
     for (const ClipboardItem& item : history_)
-        if (item.imagePath) named.insert(QDir::cleanPath(*item.imagePath));
-    const QDir dir(imagesDirectory_);
-    if (!dir.exists()) return;
-    long removed = 0;
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        const QString path = dir.filePath(name);
-        if (named.contains(QDir::cleanPath(path))) continue;
-        if (QFile::remove(path)) ++removed;
-    }
-    if (removed > 0) qCInfo(lcClipboard, "Cleaned up %ld orphaned image files", removed);
+        if (item.imagePath) named.insert(QFileInfo(*item.imagePath).fileName());
+    // On the image queue, after the file work already queued. A history file left in place
+    // because it could not be kept aside still names images that must stay.
+    imageQueue_->async([named = std::move(named), file = historyFileURL_, images = imagesDirectory_,
+                        readHistory = savesBlocked_] { sweepImages(named, file, images, readHistory); });
 }
 
 // MARK: The history file
 
 void ClipboardManager::saveHistory() {
-    std::vector<ClipboardItemCodable> records;
-    records.reserve(history_.size());
+    if (loading_) return;       // the history read at start-up is saved once it is in
+    if (savesBlocked_) return;  // said in the log when the file was read
+    std::vector<ClipboardItem> items;
+    items.reserve(history_.size());
     for (const ClipboardItem& item : history_)
-        if (!item.isConcealed) records.push_back(ClipboardItemCodable::fromItem(item));
-    const QByteArray bytes = ClipboardItemCodable::encodeFile(records);
+        if (!item.isConcealed) items.push_back(item);
     const quint64 sequence = ++*saveSequence_;
-    imageQueue_->async([bytes, sequence, latest = saveSequence_, path = historyFileURL_] {
+    // Encoded and written on the image queue, in order; a save overtaken by a newer one is skipped.
+    imageQueue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFileURL_] {
         if (latest->load() != sequence) return;  // a newer save or a clear follows
-        writePrivateFile(path, bytes);
+        std::vector<ClipboardItemCodable> records;
+        records.reserve(items.size());
+        for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
+        writePrivateFile(path, ClipboardItemCodable::encodeFile(records));
     });
 }
 
-void ClipboardManager::loadHistory(int limit) {
-    QFile file(historyFileURL_);
-    if (!file.exists()) return;  // first launch
-    std::optional<std::vector<ClipboardItemCodable>> records;
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.readAll();
-        if (file.error() == QFileDevice::NoError) records = ClipboardItemCodable::decodeFile(bytes);
-        file.close();
+ClipboardManager::LoadedHistory ClipboardManager::readHistoryFile(const QString& file, const QString& imagesDirectory,
+                                                                   int limit, const QDateTime& now) {
+    LoadedHistory loaded;
+    loaded.limit = limit;
+    FileError error;
+    const std::optional<QByteArray> bytes = SafeFile::readRegular(file, &error);
+    if (!bytes && error.isMissing()) return loaded;  // first launch
+    if (!bytes && error.code == 0) {
+        // A link or a device in the file's place is neither read nor replaced.
+        qCWarning(lcClipboard, "History file %s: it is neither read nor written, and the history is kept in memory only",
+                  qPrintable(error.message()));
+        loaded.savesBlocked = true;
+        return loaded;
     }
+    int skipped = 0;
+    const auto records = bytes ? ClipboardItemCodable::decodeFile(*bytes, &skipped) : std::nullopt;
     if (!records) {
-        // Keep what cannot be read for the user; the next save starts a new file.
-        historyFileDamaged_ = true;
-        const QString aside = historyFileURL_ + QStringLiteral(".damaged-") +
-                              QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        QFile::rename(historyFileURL_, aside);
-        return;
+        // Kept for the user; the next save starts a new file, but never over this one.
+        loaded.damaged = true;
+        const QString aside = asidePath(file);
+        if (const auto moveError = FileWriter::shared().moveAside(file, aside)) {
+            qCWarning(lcClipboard,
+                      "History file %s is damaged and cannot be moved aside (%s); it is left as it is and the history "
+                      "is kept in memory only",
+                      qPrintable(file), qPrintable(moveError->reason));
+            loaded.savesBlocked = true;
+        } else {
+            qCWarning(lcClipboard, "History file %s is damaged; moved it to %s and started empty", qPrintable(file),
+                      qPrintable(aside));
+        }
+        return loaded;
+    }
+    if (skipped > 0) {
+        // Records this version cannot read (a newer version's, say) are not lost by the rewrite.
+        const QString aside = asidePath(file);
+        if (const auto copyError = FileWriter::shared().write(aside, *bytes, 0600)) {
+            qCWarning(lcClipboard,
+                      "History file %s holds %d records that cannot be read and no copy of it can be kept (%s); it is "
+                      "left as it is and the history is kept in memory only",
+                      qPrintable(file), skipped, qPrintable(copyError->reason));
+            loaded.savesBlocked = true;
+        } else {
+            qCWarning(lcClipboard, "History file %s holds %d records that cannot be read; kept a copy as %s",
+                      qPrintable(file), skipped, qPrintable(aside));
+        }
     }
 
     std::vector<const ClipboardItemCodable*> pinned, others;
@@ -533,20 +654,69 @@ void ClipboardManager::loadHistory(int limit) {
     const size_t keepOthers = size_t(std::max(limit - int(pinned.size()), 0));
     if (others.size() > keepOthers) others.resize(keepOthers);
 
-    const QDateTime now = Clock::shared().now();
-    std::vector<ClipboardItem> loaded;
-    loaded.reserve(pinned.size() + others.size());
-    for (const auto* list : {&pinned, &others})
-        for (const ClipboardItemCodable* record : *list)
-            if (auto item = record->toClipboardItem(now)) loaded.push_back(std::move(*item));
+    QSet<QUuid> ids;
+    loaded.items.reserve(pinned.size() + others.size());
+    for (const auto* list : {&pinned, &others}) {
+        for (const ClipboardItemCodable* record : *list) {
+            auto item = record->toClipboardItem(now, imagesDirectory);
+            if (!item) continue;
+            // One id per entry: removing one must not remove another.
+            while (ids.contains(item->id)) item->id = QUuid::createUuid();
+            ids.insert(item->id);
+            loaded.items.push_back(std::move(*item));
+        }
+    }
+    return loaded;
+}
 
-    history_ = std::move(loaded);
+void ClipboardManager::installLoaded(LoadedHistory loaded) {
+    history_ = std::move(loaded.items);
+    historyFileDamaged_ = loaded.damaged;
+    savesBlocked_ = loaded.savesBlocked;
     publish();
     if (!history_.empty()) saveHistory();
 }
 
+void ClipboardManager::loadHistory(int limit) {
+    discardStartUpLoad();
+    installLoaded(readHistoryFile(historyFileURL_, imagesDirectory_, limit, Clock::shared().now()));
+}
+
+void ClipboardManager::finishLoading() {
+    if (!pendingLoad_) return;
+    std::optional<LoadedHistory> loaded;
+    {
+        std::lock_guard lock(pendingLoad_->mutex);
+        loaded.swap(pendingLoad_->result);
+    }
+    if (!loaded) return;
+    pendingLoad_.reset();
+    loading_ = false;
+    const int limit = loaded->limit;
+    installLoaded(std::move(*loaded));
+    normalizePinnedLimit();
+    if (trimHistory(limit)) saveHistory();
+    cleanupOrphanedImages();
+    if (isMonitoring()) checkClipboard();  // a copy made while the file was read
+}
+
+void ClipboardManager::discardStartUpLoad() {
+    if (pendingLoad_) {
+        std::lock_guard lock(pendingLoad_->mutex);
+        pendingLoad_->discarded = true;
+        pendingLoad_->result.reset();
+    }
+    pendingLoad_.reset();
+    loading_ = false;
+}
+
 void ClipboardManager::waitForPendingWrites() {
-    if (imageQueue_) imageQueue_->waitUntilIdle();
+    if (!imageQueue_) return;
+    imageQueue_->waitUntilIdle();
+    if (loading_) {
+        finishLoading();
+        imageQueue_->waitUntilIdle();
+    }
 }
 
 // MARK: Pasting
@@ -572,10 +742,10 @@ void ClipboardManager::paste(const ClipboardItem& item) {
         // Load first: a missing image leaves the user's pasteboard as it was.
         const ClipboardImageReference* ref = item.content.imageReference();
         QByteArray png;
-        if (!ClipboardFullImageCache::image(*ref).isNull()) {
-            QFile file(ref->path);
-            if (file.open(QIODevice::ReadOnly)) png = file.readAll();
-        }
+        // Only images stored by us are pasted, never a file a record names elsewhere.
+        if (QFileInfo(QDir::cleanPath(ref->path)).absolutePath() == imagesDirectory_ &&
+            !ClipboardFullImageCache::image(*ref).isNull())
+            png = SafeFile::readRegular(ref->path).value_or(QByteArray());
         if (png.isEmpty()) {
             isPasting_ = false;
             lastPastedContent_.reset();

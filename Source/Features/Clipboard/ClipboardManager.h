@@ -25,7 +25,7 @@ struct PasteboardItem;
 // pins in front, bounds the history by the user's limit, stores it in
 // "ClipboardHistory/history.json" with images in "ClipboardHistory/Images", and pastes entries
 // into the application in front. GUI thread only; images are encoded, hashed and written, and
-// the history file is written, on the image queue.
+// the history file is read at start-up, encoded and written, on the image queue.
 class ClipboardManager : public QObject {
     Q_OBJECT
 public:
@@ -66,7 +66,7 @@ public:
 
     PinToggleResult togglePin(const QUuid& id);
     void removeItem(const QUuid& id);
-    // Removes every entry, pins included, the history file and every stored image.
+    // Removes every entry, pins included, the history file, its kept-aside copies and every stored image.
     void clear();
     // Stores the limit and trims to it.
     void applyHistoryLimit(int limit);
@@ -93,11 +93,19 @@ public:
     QString imagesDirectory() const { return imagesDirectory_; }
     // True when the history file could not be read at start-up (it was moved aside).
     bool historyFileWasDamaged() const { return historyFileDamaged_; }
+    // True from start-up until the history file has been read; copies wait until then.
+    bool isLoading() const { return loading_; }
+    // True when saving would overwrite something that could not be kept aside (or is not ours):
+    // the history then lives in memory only for this session.
+    bool savesBlocked() const { return savesBlocked_; }
+    // Whether a file name is one this store gives its images: an upper-case UUID plus ".png".
+    static bool isStoredImageName(const QString& name);
 
     // Steps of the store, also reached by tests and benchmarks.
     // Reads the pasteboard when its change count moved; what was read is recorded when the read
     // ends (at once for a pasteboard that answers at once).
     void checkClipboard();
+    // Reads the history file on the calling thread (start-up reads it on the image queue).
     void loadHistory(int limit);
     void saveHistory();
     bool trimHistory(int limit);
@@ -112,7 +120,8 @@ public:
     // (until the limit is set again), when the user's limit is unknown and only the range's top
     // is safe.
     int historyLimit();
-    // Blocks until queued image writes and history-file writes have finished.
+    // Blocks until queued image writes and history-file writes have finished, and the history
+    // file read at start-up (if still being read) has been taken in.
     void waitForPendingWrites();
     // The delay after which a concealed entry is dropped (tests shorten it).
     void setConcealedLifetimeForTesting(double seconds) { concealedLifetime_ = seconds; }
@@ -126,6 +135,20 @@ private:
         QString type;
     };
 
+    // What start-up reading of the history file found.
+    struct LoadedHistory {
+        std::vector<ClipboardItem> items;
+        int limit = 0;
+        bool damaged = false;       // the file could not be read
+        bool savesBlocked = false;  // keep the file as it is: it could not be kept aside, or is not ours
+    };
+    struct PendingLoad;
+
+    static LoadedHistory readHistoryFile(const QString& file, const QString& imagesDirectory, int limit,
+                                         const QDateTime& now);
+    void installLoaded(LoadedHistory loaded);
+    void finishLoading();
+    void discardStartUpLoad();
     void publish();
     void scheduleCheck();
     void recordContents(const PasteboardContents& contents, const std::optional<QString>& sourceApp);
@@ -160,6 +183,9 @@ private:
     WorkItem concealedExpiry_;
     double concealedLifetime_ = concealedLifetime;
     bool historyFileDamaged_ = false;
+    bool loading_ = false;
+    bool savesBlocked_ = false;
+    std::shared_ptr<PendingLoad> pendingLoad_;
     // Raised by every save and by clear(); a queued write older than the latest is skipped.
     std::shared_ptr<std::atomic<quint64>> saveSequence_ = std::make_shared<std::atomic<quint64>>(0);
 };

@@ -2,17 +2,16 @@
 
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/Dispatch.h"
+#include "Platform/Files/FileWriter.h"
+#include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QLoggingCategory>
 
 #include <cmath>
 
-#include <fcntl.h>
-#include <unistd.h>
+Q_LOGGING_CATEGORY(lcMetrics, "com.pelwick.Quorvin.Metrics", QtInfoMsg)
 
 MetricArchive& MetricArchive::shared() {
     static auto* archive = new MetricArchive;
@@ -87,19 +86,28 @@ void MetricArchive::trim() {
     queue_.async([this] { trimOnQueue(); });
 }
 
+void MetricArchive::reportFailure(const FileError& error) {
+    const QString message = error.message();
+    if (message == lastFailure_) return;  // every 30 s would flood the log
+    lastFailure_ = message;
+    qCWarning(lcMetrics, "Metric log %s", qPrintable(message));
+}
+
 void MetricArchive::trimOnQueue() {
     const QString path = filePath();
     linesSinceTrim_ = 0;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    FileError error;
+    const std::optional<QByteArray> read = SafeFile::readRegular(path, &error);
+    if (!read) {
+        if (!error.isMissing()) reportFailure(error);
         tailKnown_ = true;
         endsWithNewline_ = true;
         lastWritten_.reset();
         return;
     }
-    const QByteArray contents = file.readAll();
-    file.close();
-    const QDateTime cutoff = Clock::shared().now().addMSecs(qint64(-retention * 1000));
+    const QByteArray& contents = *read;
+    const QDateTime now = Clock::shared().now();
+    const QDateTime cutoff = now.addMSecs(qint64(-retention * 1000));
     QByteArray kept;
     kept.reserve(contents.size());
     std::optional<QDateTime> last;
@@ -108,7 +116,8 @@ void MetricArchive::trimOnQueue() {
         qsizetype end = contents.indexOf('\n', start);
         if (end < 0) end = contents.size();
         const QByteArrayView line = QByteArrayView(contents).sliced(start, end - start);
-        if (const auto sample = parseLine(line); sample && sample->at >= cutoff) {
+        // A line from the future (a clock that was set ahead) would otherwise stay for good.
+        if (const auto sample = parseLine(line); sample && sample->at >= cutoff && sample->at <= now) {
             kept.append(line.data(), line.size());
             kept.append('\n');
             last = sample->at;
@@ -121,11 +130,11 @@ void MetricArchive::trimOnQueue() {
         endsWithNewline_ = contents.isEmpty() || contents.endsWith('\n');
         return;
     }
-    QSaveFile out(path);
-    if (out.open(QIODevice::WriteOnly) && out.write(kept) == kept.size() && out.commit()) {
-        endsWithNewline_ = true;
-    } else {
+    if (const auto failure = FileWriter::shared().write(path, kept, 0644)) {
+        reportFailure(*failure);
         endsWithNewline_ = contents.isEmpty() || contents.endsWith('\n');  // the old file is still in place
+    } else {
+        endsWithNewline_ = true;
     }
 }
 
@@ -133,11 +142,10 @@ void MetricArchive::readTailOnQueue() {
     tailKnown_ = true;
     lastWritten_.reset();
     endsWithNewline_ = true;
-    QFile file(filePath());
-    if (!file.open(QIODevice::ReadOnly)) return;
-    const QByteArray contents = file.readAll();
-    endsWithNewline_ = contents.isEmpty() || contents.endsWith('\n');
-    const std::vector<MetricSample> samples = parse(contents);
+    const std::optional<QByteArray> contents = SafeFile::readRegular(filePath());
+    if (!contents) return;
+    endsWithNewline_ = contents->isEmpty() || contents->endsWith('\n');
+    const std::vector<MetricSample> samples = parse(*contents);
     if (!samples.empty()) lastWritten_ = samples.back().at;
 }
 
@@ -150,15 +158,19 @@ void MetricArchive::record(const MetricSample& sample) {
         QByteArray line = formatLine(sample);
         if (!endsWithNewline_) line.prepend('\n');  // a line cut short by a crash stays on its own
         const QString path = filePath();
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) return;
-        const ssize_t written = ::write(fd, line.constData(), size_t(line.size()));  // one write: one whole line
-        ::close(fd);
-        if (written != ssize_t(line.size())) {
-            endsWithNewline_ = written <= 0 ? endsWithNewline_ : false;
+        if (!folderReady_) {
+            if (const auto failure = FileWriter::shared().makePrivateFolder(QFileInfo(path).absolutePath())) {
+                reportFailure(*failure);
+                return;
+            }
+            folderReady_ = true;
+        }
+        if (const auto failure = FileWriter::shared().append(path, line, 0644)) {
+            reportFailure(*failure);
+            endsWithNewline_ = false;  // part of the line may be there
             return;
         }
+        lastFailure_.clear();
         endsWithNewline_ = true;
         lastWritten_ = sample.at;
         if (++linesSinceTrim_ >= linesBetweenTrims) trimOnQueue();
@@ -168,11 +180,11 @@ void MetricArchive::record(const MetricSample& sample) {
 void MetricArchive::load(std::function<void(std::vector<MetricSample>)> completion) {
     queue_.async([this, completion = std::move(completion)]() mutable {
         std::vector<MetricSample> samples;
-        QFile file(filePath());
-        if (file.open(QIODevice::ReadOnly)) {
-            const QDateTime cutoff = Clock::shared().now().addMSecs(qint64(-retention * 1000));
-            for (MetricSample& sample : parse(file.readAll())) {
-                if (sample.at >= cutoff) samples.push_back(std::move(sample));
+        if (const std::optional<QByteArray> contents = SafeFile::readRegular(filePath())) {
+            const QDateTime now = Clock::shared().now();
+            const QDateTime cutoff = now.addMSecs(qint64(-retention * 1000));
+            for (MetricSample& sample : parse(*contents)) {
+                if (sample.at >= cutoff && sample.at <= now) samples.push_back(std::move(sample));
             }
         }
         Dispatch::main([completion = std::move(completion), samples = std::move(samples)]() mutable {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Core/SerialQueue.h"
+#include "Platform/Files/FileError.h"
 #include "Source/Features/System/MetricSample.h"
 
 #include <QByteArray>
@@ -14,7 +15,8 @@
 
 // The 24-hour sample log "DaveRovaz/metrics.log": one line per sample, at most one every 30 s,
 // "unix-seconds<TAB>cpu<TAB>memory<TAB>disk<TAB>temperature or -" with C-locale numbers. All file
-// work runs in order on the archive's own queue.
+// work runs in order on the archive's own queue. A log or folder that is a link is neither read
+// nor written; failures are logged (once until the log works again).
 class MetricArchive {
 public:
     static MetricArchive& shared();
@@ -31,13 +33,14 @@ public:
 
     QString filePath();
 
-    // Rewrites the log atomically without the samples older than 24 h and the unreadable lines.
+    // Rewrites the log atomically without the samples older than 24 h or dated in the future, and
+    // without the unreadable lines.
     // Run at launch; a log kept open for days is trimmed again every linesBetweenTrims lines.
     void trim();
     // Logs the sample unless the last logged one is less than 30 s older.
     void record(const MetricSample& sample);
-    // Reads the samples of the last 24 h, in file order, and hands them to completion on the
-    // GUI thread; a missing or unreadable log gives none.
+    // Reads the samples of the last 24 h (none from the future), in file order, and hands them to
+    // completion on the GUI thread; a missing or unreadable log gives none.
     void load(std::function<void(std::vector<MetricSample>)> completion);
     // Blocks until the queued file work is done (tests, shutdown).
     void waitUntilIdle();
@@ -49,6 +52,7 @@ public:
 private:
     void trimOnQueue();
     void readTailOnQueue();
+    void reportFailure(const FileError& error);
 
     std::mutex pathMutex_;
     QString path_;
@@ -57,6 +61,8 @@ private:
     bool endsWithNewline_ = true;
     std::optional<QDateTime> lastWritten_;
     int linesSinceTrim_ = 0;
+    bool folderReady_ = false;
+    QString lastFailure_;
 
     SerialQueue queue_{"com.merovane.metricarchive", QueuePriority::utility};
 };

@@ -1,19 +1,19 @@
 #include "Source/Features/System/StackSampler.h"
 
+#include "Platform/Files/FileWriter.h"
+
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QHash>
+#include <QLoggingCategory>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
 
 #include <algorithm>
 #include <map>
 
-#include <sys/stat.h>
-#include <unistd.h>
+Q_LOGGING_CATEGORY(lcSamples, "com.pelwick.Quorvin.Samples", QtInfoMsg)
 
 namespace StackSampler {
 
@@ -46,13 +46,12 @@ QString reportFolder() {
     if (cache.isEmpty() || !QDir::isAbsolutePath(cache)) cache = QDir::homePath() + QStringLiteral("/.cache");
     const QString base = cache + QStringLiteral("/Quorvin");
     const QString folder = base + QStringLiteral("/Samples");
-    QDir().mkpath(folder);
+    // Ours, real folders (not links), and private.
     for (const QString& dir : {base, folder}) {
-        struct stat st {};
-        const QByteArray path = QFile::encodeName(dir);
-        // Ours, a real folder (not a link), and private.
-        if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return {};
-        if ((st.st_mode & 0777) != 0700 && ::chmod(path.constData(), 0700) != 0) return {};
+        if (const auto error = FileWriter::shared().makePrivateFolder(dir)) {
+            qCWarning(lcSamples, "Cannot use the folder %s", qPrintable(error->message()));
+            return {};
+        }
     }
     return folder;
 }
@@ -151,10 +150,12 @@ bool sample(int64_t pid, const QString& processName, double seconds, const QStri
         QThread::msleep(kPauseMs);
     }
     if (passes.empty()) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(report(pid, processName, seconds, passes, started).toUtf8());
-    return file.commit();
+    const QByteArray text = report(pid, processName, seconds, passes, started).toUtf8();
+    if (const auto error = FileWriter::shared().write(path, text, 0600)) {
+        qCWarning(lcSamples, "Cannot write the sample report %s", qPrintable(error->message()));
+        return false;
+    }
+    return true;
 }
 
 }  // namespace StackSampler

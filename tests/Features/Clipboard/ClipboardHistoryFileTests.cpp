@@ -1,4 +1,6 @@
 #include "ClipboardTestSupport.h"
+#include "FailingFileWriter.h"
+#include "LogCapture.h"
 
 #include "Source/Extensions/ClipboardItemCodable.h"
 
@@ -289,4 +291,32 @@ TEST_F(ClipboardHistoryFile, TextsOfEveryKindOfCharacterSurviveTheFile) {
     ASSERT_EQ(manager->history().size(), 1u);
     EXPECT_EQ(manager->history()[0].copiedAt, ReferenceDate::date(7.8e8));
     EXPECT_EQ(manager->history()[0].copyCount, 2);
+}
+
+TEST_F(ClipboardHistoryFile, FailedWritesAreLoggedWithPathAndReasonAndTheHistoryKeptInMemory) {
+    start();
+    copyText("kept");
+    manager->waitForPendingWrites();
+    const QByteArray before = readFile(historyFile());
+    FailingFileWriter failing;
+    LogCapture log;
+    failing.failPathsContaining("history.json");
+    copyText("not saved yet");
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readFile(historyFile()), before);
+    EXPECT_EQ(texts(), (std::vector<QString>{"not saved yet", "kept"}));
+    EXPECT_EQ(log.matching({"warning com.pelwick.Quorvin.Clipboard", historyFile(), "No space left on device"}).size(), 1);
+
+    // An image that cannot be stored makes no entry and leaves no file.
+    failing.failPathsContaining("/Images/");
+    copyImage(pngBytes(5, 5));
+    EXPECT_EQ(manager->history().size(), 2u);
+    EXPECT_TRUE(imageFiles(folder).isEmpty());
+    EXPECT_EQ(log.matching({folder + "/Images/", ".png", "No space left on device"}).size(), 1);
+
+    // With room again, the next save writes all that was kept in memory.
+    failing.succeedAgain();
+    copyText("saved");
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readArray(historyFile()).size(), 3);
 }

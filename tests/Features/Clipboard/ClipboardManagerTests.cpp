@@ -386,34 +386,38 @@ TEST_F(ClipboardPins, RemovingAnEntryRemovesItsImageAndSavesEvenWhenNothingWasFo
 TEST_F(ClipboardPins, ImageFilesAreDeletedOnlyInsideTheImagesFolderAndWhenNoEntryNamesThem) {
     // A history file that names a file of the user's and names one stored image twice.
     const QString userFile = dir.path() + "/Pictures/holiday.png";
-    const QString shared = folder + "/Images/SHARED.png";
+    const QString shared = folder + "/Images/5A5A5A5A-0000-4000-8000-000000000001.png";
     ASSERT_TRUE(writeFile(userFile, pngBytes(6, 6)));
     ASSERT_TRUE(writeFile(shared, pngBytes(7, 7)));
     QJsonArray array;
     array.append(QJsonObject{{"type", "image"}, {"value", userFile}, {"itemID", "11111111-1111-1111-1111-111111111111"}});
     array.append(QJsonObject{{"type", "image"}, {"value", shared}, {"itemID", "22222222-2222-2222-2222-222222222222"}});
-    array.append(QJsonObject{{"type", "image"}, {"value", folder + "/Images/../Images/SHARED.png"},
+    array.append(QJsonObject{{"type", "image"}, {"value", folder + "/Images/../Images/5A5A5A5A-0000-4000-8000-000000000001.png"},
                              {"itemID", "33333333-3333-3333-3333-333333333333"}});
     ASSERT_TRUE(writeFile(historyFile(), QJsonDocument(array).toJson()));
     start();
-    ASSERT_EQ(manager->history().size(), 3u);
+    // The user's file is not in the images folder: its record gives no entry.
+    ASSERT_EQ(manager->history().size(), 2u);
     EXPECT_TRUE(QFile::exists(shared));  // named, under another spelling: not an orphan
 
-    manager->removeItem(QUuid("{11111111-1111-1111-1111-111111111111}"));
-    EXPECT_TRUE(QFile::exists(userFile));
     manager->removeItem(QUuid("{22222222-2222-2222-2222-222222222222}"));
     EXPECT_TRUE(QFile::exists(shared));  // still named by the third entry
     manager->removeItem(QUuid("{33333333-3333-3333-3333-333333333333}"));
     EXPECT_FALSE(QFile::exists(shared));
+    EXPECT_TRUE(QFile::exists(userFile));
 
-    // Trimming follows the same rule.
+    // A file put in the folder under a name we never give is shown but never deleted, by
+    // removal or by trimming.
+    const QString foreign = folder + "/Images/holiday.png";
+    ASSERT_TRUE(writeFile(foreign, pngBytes(6, 6)));
     manager->waitForPendingWrites();
-    ASSERT_TRUE(writeFile(historyFile(), QJsonDocument(QJsonArray{array[0]}).toJson()));
+    ASSERT_TRUE(writeFile(historyFile(), QJsonDocument(QJsonArray{QJsonObject{{"type", "image"}, {"value", foreign}}}).toJson()));
     start();
+    ASSERT_EQ(manager->history().size(), 1u);
     manager->applyHistoryLimit(1);
     copyText("pushes it out");
-    EXPECT_EQ(manager->history().size(), 1u);
-    EXPECT_TRUE(QFile::exists(userFile));
+    EXPECT_EQ(texts(), std::vector<QString>{"pushes it out"});
+    EXPECT_TRUE(QFile::exists(foreign));
 }
 
 TEST_F(ClipboardPins, OrphanedImagesAreSweptAtLaunchWithOneLogLine) {
@@ -421,8 +425,8 @@ TEST_F(ClipboardPins, OrphanedImagesAreSweptAtLaunchWithOneLogLine) {
     copyImage(pngBytes(3, 3));
     const QString named = *manager->history()[0].imagePath;
     manager->waitForPendingWrites();
-    ASSERT_TRUE(writeFile(folder + "/Images/ORPHAN-1.png", "x"));
-    ASSERT_TRUE(writeFile(folder + "/Images/ORPHAN-2.png", "y"));
+    ASSERT_TRUE(writeFile(folder + "/Images/0F0F0F0F-0000-4000-8000-000000000001.png", "x"));
+    ASSERT_TRUE(writeFile(folder + "/Images/0F0F0F0F-0000-4000-8000-000000000002.png", "y"));
 
     static QMutex mutex;
     static QStringList messages;

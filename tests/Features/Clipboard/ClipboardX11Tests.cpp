@@ -91,6 +91,7 @@ protected:
     }
     ClipboardManager& start() {
         manager = std::make_unique<ClipboardManager>(Pasteboard::general(), defaults, folder);
+        manager->waitForPendingWrites();  // the history file is read on the image queue
         manager->startMonitoring();
         return *manager;
     }

@@ -1,14 +1,25 @@
+#include "FailingFileWriter.h"
+#include "LogCapture.h"
 #include "Platform/Core/Clock.h"
 #include "Source/Features/System/MetricArchive.h"
 #include "SystemTestSupport.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 class MetricArchiveTest : public ::testing::Test {
 protected:
@@ -138,4 +149,79 @@ TEST_F(MetricArchiveTest, ALogKeptOpenForDaysIsTrimmedAsItGrows) {
     EXPECT_LT(samples.size(), size_t(lines));
     EXPECT_GE(samples.front().at, clock->now().addSecs(-86400));
     EXPECT_EQ(samples.back().at, clock->now());
+}
+
+TEST_F(MetricArchiveTest, FailedWritesAreLoggedAndLeaveTheLogAsItWas) {
+    MetricArchive archive(file);
+    archive.record(sampleAt(0));
+    archive.waitUntilIdle();
+    const QByteArray before = contents();
+    FailingFileWriter failing;
+    LogCapture log;
+    failing.failPathsContaining("metrics.log");
+    archive.record(sampleAt(30));
+    archive.record(sampleAt(60));
+    archive.waitUntilIdle();
+    EXPECT_EQ(contents(), before);
+    // Once for the two samples: a full disk must not flood the log every 30 s.
+    EXPECT_EQ(log.matching({"warning com.pelwick.Quorvin.Metrics", file, "No space left on device"}).size(), 1);
+
+    // The trim's rewrite fails the same way and keeps the old file.
+    clock->advance(2 * 86400);
+    archive.trim();
+    archive.waitUntilIdle();
+    EXPECT_EQ(contents(), before);
+    EXPECT_EQ(failing.failedPaths(), (QStringList{file, file, file}));
+
+    // Working again, the next sample is written; a later failure is logged afresh.
+    failing.succeedAgain();
+    archive.record(sampleAt(0));
+    archive.waitUntilIdle();
+    EXPECT_EQ(MetricArchive::parse(contents()).back().at, clock->now());
+    failing.failPathsContaining("metrics.log");
+    archive.record(sampleAt(40));
+    archive.waitUntilIdle();
+    EXPECT_EQ(log.matching({file, "No space left on device"}).size(), 2);
+}
+
+TEST_F(MetricArchiveTest, ALogOrFolderThatIsALinkIsNeitherReadNorWritten) {
+    const QString notes = dir.path() + "/notes.txt";
+    const QByteArray text = "1700000000\tmy own notes, not metrics\n";
+    ASSERT_TRUE(SystemFixtures::writeFile(notes, text));
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    ASSERT_EQ(::symlink(QFile::encodeName(notes).constData(), QFile::encodeName(file).constData()), 0);
+    LogCapture log;
+    MetricArchive archive(file);
+    archive.trim();
+    archive.record(sampleAt(0));
+    archive.waitUntilIdle();
+    EXPECT_TRUE(loadAll(archive).empty());
+    EXPECT_EQ(readAll(notes), text);
+    EXPECT_TRUE(QFileInfo(file).isSymLink());
+    EXPECT_FALSE(log.matching({file, "is a symbolic link"}).isEmpty());
+
+    // A linked folder: the notes folder keeps its mode and gains no log.
+    const QString elsewhere = dir.path() + "/Elsewhere";
+    QDir().mkpath(elsewhere);
+    ::chmod(QFile::encodeName(elsewhere).constData(), 0755);
+    ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(dir.path() + "/Linked").constData()), 0);
+    MetricArchive linked(dir.path() + "/Linked/metrics.log");
+    linked.record(sampleAt(0));
+    linked.waitUntilIdle();
+    EXPECT_FALSE(QFile::exists(elsewhere + "/metrics.log"));
+    EXPECT_EQ(QFileInfo(elsewhere).permissions() & QFileDevice::ReadOther, QFileDevice::ReadOther);
+}
+
+TEST_F(MetricArchiveTest, LinesDatedInTheFutureAreTrimmedAndNotLoaded) {
+    const qint64 now = 1'700'000'000;
+    ASSERT_TRUE(SystemFixtures::writeFile(file, line(now - 60) + line(now) + line(now + 3600) + line(now + 86400 * 365)));
+    MetricArchive archive(file);
+    EXPECT_EQ(loadAll(archive).size(), 2u);
+    archive.trim();
+    archive.waitUntilIdle();
+    EXPECT_EQ(contents(), line(now - 60) + line(now));
+    // The spacing is counted from the last line kept, not from the future one.
+    archive.record(sampleAt(30));
+    archive.waitUntilIdle();
+    EXPECT_EQ(MetricArchive::parse(contents()).size(), 3u);
 }

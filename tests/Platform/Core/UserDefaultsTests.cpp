@@ -1,8 +1,11 @@
+#include "FailingFileWriter.h"
+#include "LogCapture.h"
 #include "Platform/Core/UserDefaults.h"
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QSignalSpy>
 
@@ -130,4 +133,40 @@ TEST(UserDefaults, StandardDomainLivesUnderXdgConfigHome) {
               qEnvironmentVariable("XDG_CONFIG_HOME") + "/com.pelwick.Quorvin.json");
     EXPECT_EQ(UserDefaults::standard().filePath(), UserDefaults::pathForDomain("com.pelwick.Quorvin"));
     EXPECT_EQ(UserDefaults::legacy().filePath(), UserDefaults::pathForDomain("com.pelwick.Merovane"));
+}
+
+TEST(UserDefaults, AFailedWriteIsLoggedWithPathAndReasonAndTheValueKept) {
+    const QString path = freshPath("failing");
+    UserDefaults d(path);
+    d.setBool("flag", true);
+    ASSERT_TRUE(d.lastWriteSucceeded());
+    const QByteArray before = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    FailingFileWriter failing;
+    failing.failPathsContaining("defaults-failing");
+    LogCapture log;
+    d.setBool("flag", false);
+    EXPECT_FALSE(d.lastWriteSucceeded());
+    EXPECT_EQ(d.boolValue("flag"), false);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(log.matching({"Settings file", path, "No space left on device"}).size(), 1);
+}
+
+TEST(UserDefaults, ASettingsFileThatIsALinkIsNotWrittenThrough) {
+    const QString path = freshPath("linked");
+    const QString target = QFileInfo(path).absolutePath() + "/dotfiles-copy.json";
+    QFile t(target);
+    ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+    t.write("{\"kept\": true}");
+    t.close();
+    ASSERT_EQ(QFile::link(target, path), true);
+    UserDefaults d(path);
+    d.setBool("flag", true);
+    EXPECT_FALSE(d.lastWriteSucceeded());
+    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
+    EXPECT_EQ(t.readAll(), "{\"kept\": true}");
 }

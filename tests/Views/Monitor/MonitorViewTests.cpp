@@ -156,7 +156,7 @@ TEST_F(ViewFixture, ATabChangeClearsThePinAndHighlightButKeepsSearchAndList) {
 
 TEST_F(ViewFixture, DayRangeSurvivesCPUMemAndDiskButNotNetOrStats) {
     std::vector<MetricSample> day;
-    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime now = rig.clock().now();  // the archive's clock: later samples would be from the future
     for (int i = 0; i < 2880; ++i) day.push_back(MetricSample{now.addSecs(-86000 + i * 30), double(i % 100), 50, 70, {}});
     for (const MetricSample& s : day) archive.record(s);
     archive.waitUntilIdle();

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "Platform/Files/FileError.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+#include <sys/types.h>
+
+// Every file the program writes goes through here. Nothing is done through a link at the final
+// component of a path: a target, a file appended to or a folder made that is a symbolic link is
+// refused. Each operation gives no value on success and the path and reason on failure; the caller
+// logs it. Safe to use from any thread.
+class FileWriter {
+public:
+    using Result = std::optional<FileError>;
+
+    virtual ~FileWriter() = default;
+
+    static FileWriter& shared();
+    // Replaces the shared writer (tests); nullptr restores the Linux one.
+    static void setShared(FileWriter* writer);
+
+    // Replaces the file at `path` with `bytes` atomically: a new file beside it (created
+    // exclusively, given exactly `mode`, synced) is renamed over it, so a crash leaves the old
+    // file or the new one. Refused when the target is a link or anything but a regular file.
+    [[nodiscard]] virtual Result write(const QString& path, const QByteArray& bytes, mode_t mode) = 0;
+    // Appends `bytes` to a regular file in one write, creating it with `mode` when missing.
+    [[nodiscard]] virtual Result append(const QString& path, const QByteArray& bytes, mode_t mode) = 0;
+    // Makes `path` a folder only the user can enter: created with mode 0700 (its parents as
+    // needed) when missing; otherwise it must be a real folder (not a link) of the user's, and
+    // is set to 0700.
+    [[nodiscard]] virtual Result makePrivateFolder(const QString& path) = 0;
+    // Renames `from` to `to` in the same file system; never replaces anything at `to`.
+    [[nodiscard]] virtual Result moveAside(const QString& from, const QString& to) = 0;
+
+    // The name of a new temporary file, and whether a name is one (left behind by a crash).
+    static QString temporaryName();
+    static bool isTemporaryName(const QString& name);
+};

@@ -1,0 +1,162 @@
+#include "Platform/Files/LinuxFileWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    void assign(int fd) {
+        reset();
+        fd_ = fd;
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now; false when close reports an error (a write that did not reach the disk).
+    bool reset() {
+        if (fd_ < 0) return true;
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0;
+    }
+
+private:
+    int fd_;
+};
+
+QByteArray encoded(const QString& path) { return QFile::encodeName(path); }
+
+FileError linkRefusal(const QString& path) { return FileError::refused(path, QStringLiteral("is a symbolic link")); }
+
+// The reason a descriptor's file is refused as a target, or none for a regular file.
+std::optional<FileError> notRegular(const QString& path, const struct stat& st) {
+    if (S_ISLNK(st.st_mode)) return linkRefusal(path);
+    if (!S_ISREG(st.st_mode)) return FileError::refused(path, QStringLiteral("is not a regular file"));
+    return std::nullopt;
+}
+
+// Writes all bytes, resuming after interruptions and short writes.
+std::optional<FileError> writeAll(int fd, const QString& path, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return FileError::fromErrno(path, errno);
+        }
+        data += written;
+        left -= written;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+FileWriter::Result LinuxFileWriter::write(const QString& path, const QByteArray& bytes, mode_t mode) {
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    if (name.isEmpty()) return FileError::refused(path, QStringLiteral("names no file"));
+    // The folders above may be links (a linked home); only the last component is never followed.
+    const Descriptor folder(::open(encoded(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.valid()) return FileError::fromErrno(path, errno);
+    const QByteArray target = encoded(name);
+
+    struct stat st {};
+    if (::fstatat(folder.get(), target.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (auto refusal = notRegular(path, st)) return refusal;
+    } else if (errno != ENOENT) {
+        return FileError::fromErrno(path, errno);
+    }
+
+    QByteArray temporary;
+    Descriptor file;
+    for (int attempt = 0; attempt < 8 && !file.valid(); ++attempt) {
+        temporary = encoded(temporaryName());
+        file.assign(::openat(folder.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                             mode & 07777));
+        if (!file.valid() && errno != EEXIST) return FileError::fromErrno(path, errno);
+    }
+    if (!file.valid()) return FileError::fromErrno(path, EEXIST);
+
+    auto fail = [&](FileError error) {
+        file.reset();
+        ::unlinkat(folder.get(), temporary.constData(), 0);
+        return error;
+    };
+    // The umask must not loosen or tighten what the caller asked for.
+    if (::fchmod(file.get(), mode & 07777) != 0) return fail(FileError::fromErrno(path, errno));
+    if (auto error = writeAll(file.get(), path, bytes)) return fail(*error);
+    if (::fsync(file.get()) != 0) return fail(FileError::fromErrno(path, errno));
+    if (!file.reset()) return fail(FileError::fromErrno(path, errno));
+    if (::renameat(folder.get(), temporary.constData(), folder.get(), target.constData()) != 0)
+        return fail(FileError::fromErrno(path, errno));
+    ::fsync(folder.get());  // the new name survives a power cut; some file systems cannot sync folders
+    return std::nullopt;
+}
+
+FileWriter::Result LinuxFileWriter::append(const QString& path, const QByteArray& bytes, mode_t mode) {
+    // Non-blocking, so that a FIFO put in the file's place cannot stall the open.
+    Descriptor file(::open(encoded(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                           mode & 07777));
+    if (!file.valid()) return errno == ELOOP ? linkRefusal(path) : FileError::fromErrno(path, errno);
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0) return FileError::fromErrno(path, errno);
+    if (auto refusal = notRegular(path, st)) return refusal;
+    const ssize_t written = ::write(file.get(), bytes.constData(), size_t(bytes.size()));  // one write: one piece
+    if (written < 0) return FileError::fromErrno(path, errno);
+    if (written != ssize_t(bytes.size()))
+        return FileError::refused(path, QStringLiteral("wrote %1 of %2 bytes").arg(written).arg(bytes.size()));
+    if (!file.reset()) return FileError::fromErrno(path, errno);
+    return std::nullopt;
+}
+
+FileWriter::Result LinuxFileWriter::makePrivateFolder(const QString& path) {
+    const QByteArray native = encoded(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0) {
+        if (errno != ENOENT) return FileError::fromErrno(path, errno);
+        const QString parent = QFileInfo(path).absolutePath();
+        if (!QDir().mkpath(parent)) return FileError::refused(path, QStringLiteral("its parent folder cannot be made"));
+        if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) return FileError::fromErrno(path, errno);
+        if (::lstat(native.constData(), &st) != 0) return FileError::fromErrno(path, errno);
+    }
+    if (S_ISLNK(st.st_mode)) return linkRefusal(path);
+    if (!S_ISDIR(st.st_mode)) return FileError::refused(path, QStringLiteral("is not a folder"));
+    // Opened without following, so the mode is never changed through a link put there meanwhile.
+    const Descriptor folder(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid()) return errno == ELOOP ? linkRefusal(path) : FileError::fromErrno(path, errno);
+    if (::fstat(folder.get(), &st) != 0) return FileError::fromErrno(path, errno);
+    if (st.st_uid != ::geteuid()) return FileError::refused(path, QStringLiteral("belongs to another user"));
+    if ((st.st_mode & 07777) != 0700 && ::fchmod(folder.get(), 0700) != 0) return FileError::fromErrno(path, errno);
+    return std::nullopt;
+}
+
+FileWriter::Result LinuxFileWriter::moveAside(const QString& from, const QString& to) {
+    const QByteArray source = encoded(from), target = encoded(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return std::nullopt;
+    if (errno != EINVAL && errno != ENOSYS) return FileError::fromErrno(from, errno);
+    // A file system without the no-replace rename: a second name, then the first one goes.
+    if (::linkat(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), 0) != 0)
+        return FileError::fromErrno(from, errno);
+    if (::unlink(source.constData()) != 0) {
+        const int code = errno;
+        ::unlink(target.constData());
+        return FileError::fromErrno(from, code);
+    }
+    return std::nullopt;
+}

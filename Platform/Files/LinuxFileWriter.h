@@ -1,0 +1,12 @@
+#pragma once
+
+#include "Platform/Files/FileWriter.h"
+
+// The file writer over the Linux system calls (openat with O_EXCL and O_NOFOLLOW, fsync, renameat).
+class LinuxFileWriter final : public FileWriter {
+public:
+    Result write(const QString& path, const QByteArray& bytes, mode_t mode) override;
+    Result append(const QString& path, const QByteArray& bytes, mode_t mode) override;
+    Result makePrivateFolder(const QString& path) override;
+    Result moveAside(const QString& from, const QString& to) override;
+};

@@ -1,0 +1,113 @@
+#include "Platform/Files/SafeFile.h"
+
+#include <QFileInfo>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace SafeFile {
+
+namespace {
+
+QByteArray encoded(const QString& path) { return QFile::encodeName(path); }
+
+void report(FileError* out, FileError error) {
+    if (out) *out = std::move(error);
+}
+
+FileError refusalFor(const QString& path, mode_t mode) {
+    if (S_ISLNK(mode)) return FileError::refused(path, QStringLiteral("is a symbolic link"));
+    return FileError::refused(path, QStringLiteral("is not a regular file"));
+}
+
+}  // namespace
+
+bool isRegular(const QString& path) {
+    struct stat st {};
+    return ::lstat(encoded(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::unique_ptr<QFile> openRegular(const QString& path, FileError* error) {
+    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int code = errno;
+        report(error, code == ELOOP ? refusalFor(path, S_IFLNK) : FileError::fromErrno(path, code));
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        report(error, FileError::fromErrno(path, errno));
+        ::close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        report(error, refusalFor(path, st.st_mode));
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        report(error, FileError{path, file->errorString(), EIO});
+        ::close(fd);
+        return nullptr;
+    }
+    return file;
+}
+
+std::optional<QByteArray> readRegular(const QString& path, FileError* error) {
+    const std::unique_ptr<QFile> file = openRegular(path, error);
+    if (!file) return std::nullopt;
+    QByteArray bytes = file->readAll();
+    if (file->error() != QFileDevice::NoError) {
+        report(error, FileError{path, file->errorString(), EIO});
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::optional<QStringList> regularFileNames(const QString& folder, FileError* error) {
+    const int fd = ::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int code = errno;
+        struct stat st {};
+        const bool link = ::lstat(encoded(folder).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+        report(error, link ? refusalFor(folder, S_IFLNK) : FileError::fromErrno(folder, code));
+        return std::nullopt;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        report(error, FileError::fromErrno(folder, errno));
+        ::close(fd);
+        return std::nullopt;
+    }
+    QStringList names;
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st {};
+        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            names.append(QFile::decodeName(entry->d_name));
+    }
+    ::closedir(dir);
+    return names;
+}
+
+std::optional<FileError> removeRegular(const QString& path) {
+    const QFileInfo info(path);
+    const int folder = ::open(encoded(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return FileError::fromErrno(path, errno);
+    const QByteArray name = encoded(info.fileName());
+    std::optional<FileError> result;
+    struct stat st {};
+    if (::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        result = FileError::fromErrno(path, errno);
+    else if (!S_ISREG(st.st_mode))
+        result = refusalFor(path, st.st_mode);
+    else if (::unlinkat(folder, name.constData(), 0) != 0)
+        result = FileError::fromErrno(path, errno);
+    ::close(folder);
+    return result;
+}
+
+}  // namespace SafeFile
