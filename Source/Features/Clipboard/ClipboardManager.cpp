@@ -48,9 +48,11 @@ bool makePrivateFolder(const QString& path) {
     return true;
 }
 
-// Writes the file atomically, readable by the user only. Any queue.
-bool writePrivateFile(const QString& path, const QByteArray& bytes) {
-    if (!makePrivateFolder(QFileInfo(path).absolutePath())) return false;
+// Writes the file atomically, readable by the user only, into our folders (made private in
+// order, from the history folder down, so that a linked one is never written below). Any queue.
+bool writePrivateFile(const QString& path, const QByteArray& bytes, const QStringList& folders) {
+    for (const QString& folder : folders)
+        if (!makePrivateFolder(folder)) return false;
     if (const auto error = FileWriter::shared().write(path, bytes, 0600)) {
         qCWarning(lcClipboard, "Cannot write %s", qPrintable(error->message()));
         return false;
@@ -142,8 +144,7 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
     : QObject(parent), pasteboard_(pasteboard), settings_(defaults), historyFolder_(QDir::cleanPath(historyFolder)) {
     imagesDirectory_ = historyFolder_ + QStringLiteral("/Images");
     historyFileURL_ = historyFolder_ + QStringLiteral("/history.json");
-    makePrivateFolder(historyFolder_);
-    makePrivateFolder(imagesDirectory_);
+    if (makePrivateFolder(historyFolder_)) makePrivateFolder(imagesDirectory_);
 
     lastChangeCount_ = pasteboard_.changeCount();  // what is on the pasteboard at launch is not recorded
     imageQueue_ = std::make_unique<SerialQueue>("com.merovane.clipboard-images", QueuePriority::utility);
@@ -390,7 +391,7 @@ void ClipboardManager::persistImage(const PasteboardImage& image, const std::opt
     const quint64 generation = imageWriteGeneration_;
     const QDateTime copiedAt = Clock::shared().now();
     QPointer<ClipboardManager> self(this);
-    imageQueue_->async([self, image, path, generation, copiedAt, sourceApp] {
+    imageQueue_->async([self, image, path, images = imagesDirectory_, generation, copiedAt, sourceApp] {
         QImage decoded;
         if (!decoded.loadFromData(image.data) || decoded.isNull()) return;
         // A PNG is kept byte for byte, so that pasting it back is recognised as our own.
@@ -406,7 +407,7 @@ void ClipboardManager::persistImage(const PasteboardImage& image, const std::opt
         const auto size = ClipboardImageReference::pixelSizeFrom(reader);
         if (!size) return;
         const QString fingerprint = ClipboardImageReference::fingerprintFor(png);
-        if (!writePrivateFile(path, png)) return;
+        if (!writePrivateFile(path, png, {QFileInfo(images).absolutePath(), images})) return;
         Dispatch::main([self, path, size = *size, fingerprint, sourceApp, copiedAt, generation] {
             if (!self || self->imageWriteGeneration_ != generation) {
                 removeFile(path);
@@ -598,7 +599,7 @@ void ClipboardManager::saveHistory() {
         std::vector<ClipboardItemCodable> records;
         records.reserve(items.size());
         for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
-        writePrivateFile(path, ClipboardItemCodable::encodeFile(records));
+        writePrivateFile(path, ClipboardItemCodable::encodeFile(records), {QFileInfo(path).absolutePath()});
     });
 }
 

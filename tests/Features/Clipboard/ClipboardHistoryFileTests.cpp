@@ -4,9 +4,11 @@
 
 #include "Source/Extensions/ClipboardItemCodable.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -19,6 +21,13 @@ QJsonArray readArray(const QString& path) {
 }
 
 QByteArray json(const QJsonArray& array) { return QJsonDocument(array).toJson(QJsonDocument::Compact); }
+
+// The record whose value is the text.
+QJsonObject record(const QJsonArray& array, const QString& value) {
+    for (const QJsonValue& element : array)
+        if (element.toObject()["value"].toString() == value) return element.toObject();
+    return {};
+}
 
 QJsonObject textRecord(const QString& text, bool pinned = false) {
     return QJsonObject{{"type", "text"}, {"value", text}, {"isPinned", pinned}};
@@ -319,4 +328,194 @@ TEST_F(ClipboardHistoryFile, FailedWritesAreLoggedWithPathAndReasonAndTheHistory
     copyText("saved");
     manager->waitForPendingWrites();
     EXPECT_EQ(readArray(historyFile()).size(), 3);
+}
+
+TEST_F(ClipboardHistoryFile, ADamagedFileIsLoggedAndTheImagesItNamesStayUntilItsCopyIsCleared) {
+    start();
+    copyImage(pngBytes(4, 4));
+    copyText("text");
+    manager->waitForPendingWrites();
+    const QString image = *manager->history()[1].imagePath;
+    // Cut short, as by a full disk in another program's hands.
+    const QByteArray damaged = readFile(historyFile()).chopped(7);
+    manager.reset();
+    ASSERT_TRUE(writeFile(historyFile(), damaged));
+
+    LogCapture log;
+    start();
+    EXPECT_TRUE(manager->historyFileWasDamaged());
+    const QStringList aside = QDir(folder).entryList({"history.json.damaged-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(log.matching({"warning com.pelwick.Quorvin.Clipboard", historyFile(), "is damaged",
+                            folder + "/" + aside[0]}).size(), 1);
+    EXPECT_TRUE(QFile::exists(image));
+
+    // Later launches, with a sound file that no longer names the image, still keep it.
+    copyText("after");
+    start();
+    start();
+    EXPECT_FALSE(manager->historyFileWasDamaged());
+    EXPECT_TRUE(QFile::exists(image));
+    EXPECT_EQ(readFile(folder + "/" + aside[0]), damaged);
+
+    // Clear removes the kept copy with everything else, and the image with it.
+    manager->clear();
+    manager->waitForPendingWrites();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_TRUE(imageFiles(folder).isEmpty());
+}
+
+TEST_F(ClipboardHistoryFile, ADamagedFileThatCannotBeMovedAsideIsNeverOverwritten) {
+    const QByteArray damaged = R"([{"type":"text","value":"half a rec)";
+    ASSERT_TRUE(writeFile(historyFile(), damaged));
+    FailingFileWriter failing;
+    failing.failPathsContaining("history.json", FailingFileWriter::Operation::moveAside);
+    LogCapture log;
+    start();
+    EXPECT_TRUE(manager->savesBlocked());
+    EXPECT_EQ(log.matching({historyFile(), "cannot be moved aside", "No space left on device"}).size(), 1);
+    copyText("a new copy");
+    manager->togglePin(manager->history()[0].id);
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readFile(historyFile()), damaged);
+    EXPECT_EQ(texts(), std::vector<QString>{"a new copy"});
+
+    // The next launch tries again, and with room the file goes aside and saving resumes.
+    failing.succeedAgain();
+    start();
+    EXPECT_FALSE(manager->savesBlocked());
+    copyText("saved");
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readArray(historyFile()).size(), 1);
+    EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}).size(), 1);
+}
+
+TEST_F(ClipboardHistoryFile, RecordsThisVersionCannotReadAreKeptAsideBeforeTheRewrite) {
+    const QByteArray original = R"([{"type":"text","value":"known"},{"type":"video","value":"from a newer version"},)"
+                                R"({"type":"text"},7,{"type":"text","value":"known too"}])";
+    ASSERT_TRUE(writeFile(historyFile(), original));
+    LogCapture log;
+    start();
+    EXPECT_EQ(texts(), (std::vector<QString>{"known", "known too"}));
+    EXPECT_FALSE(manager->historyFileWasDamaged());
+    const QStringList aside = QDir(folder).entryList({"history.json.damaged-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readFile(folder + "/" + aside[0]), original);
+    EXPECT_EQ(log.matching({historyFile(), "holds 3 records that cannot be read", aside[0]}).size(), 1);
+    EXPECT_EQ(readArray(historyFile()).size(), 2);  // rewritten, now that a copy is safe
+
+    // A copy that cannot be kept means no rewrite at all.
+    manager.reset();
+    ASSERT_TRUE(writeFile(historyFile(), original));
+    FailingFileWriter failing;
+    failing.failPathsContaining(".damaged-");
+    start();
+    EXPECT_TRUE(manager->savesBlocked());
+    copyText("new");
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readFile(historyFile()), original);
+
+    // A file that reads whole is never copied.
+    manager.reset();
+    failing.succeedAgain();
+    ASSERT_TRUE(writeFile(historyFile(), R"([{"type":"text","value":"fine"}])"));
+    start();
+    EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}).size(), 1);
+}
+
+TEST_F(ClipboardHistoryFile, DuplicateIdsAreMadeUniqueSoThatRemovingOneRemovesOne) {
+    const char* id = "ABABABAB-0000-4000-8000-000000000001";
+    ASSERT_TRUE(writeFile(historyFile(), json({QJsonObject{{"type", "text"}, {"value", "one"}, {"itemID", id}},
+                                               QJsonObject{{"type", "text"}, {"value", "two"}, {"itemID", id}},
+                                               QJsonObject{{"type", "text"}, {"value", "three"}, {"itemID", id}}})));
+    start();
+    ASSERT_EQ(manager->history().size(), 3u);
+    EXPECT_EQ(manager->history()[0].id, QUuid(QString(id)));
+    EXPECT_NE(manager->history()[1].id, manager->history()[0].id);
+    EXPECT_NE(manager->history()[2].id, manager->history()[1].id);
+    manager->removeItem(QUuid(QString(id)));
+    EXPECT_EQ(texts(), (std::vector<QString>{"two", "three"}));
+}
+
+TEST_F(ClipboardHistoryFile, CopyCountsAreClampedOnReadingAndSaturateOnCopying) {
+    ASSERT_TRUE(writeFile(historyFile(), R"([{"type":"text","value":"max","copyCount":9223372036854775807},)"
+                                         R"({"type":"text","value":"beyond","copyCount":18446744073709551615},)"
+                                         R"({"type":"text","value":"float","copyCount":1e30},)"
+                                         R"({"type":"text","value":"negative","copyCount":-5},)"
+                                         R"({"type":"text","value":"zero","copyCount":0}])"));
+    start();
+    constexpr qint64 largest = std::numeric_limits<qint64>::max();
+    ASSERT_EQ(manager->history().size(), 5u);
+    EXPECT_EQ(manager->history()[0].copyCount, largest);
+    EXPECT_EQ(manager->history()[1].copyCount, largest);
+    EXPECT_EQ(manager->history()[2].copyCount, largest);
+    EXPECT_EQ(manager->history()[3].copyCount, 1);
+    EXPECT_EQ(manager->history()[4].copyCount, 1);
+
+    copyText("max");
+    EXPECT_EQ(manager->history()[0].content.textValue(), "max");
+    EXPECT_EQ(manager->history()[0].copyCount, largest);
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readFile(historyFile()).count("\"copyCount\":9223372036854775807"), 3);
+}
+
+TEST_F(ClipboardHistoryFile, CopyTimesKeepEveryDigitThroughLoadingAndSaving) {
+    const double copied = 780000000.123456789, first = 779999999.000001;
+    ASSERT_TRUE(writeFile(historyFile(), json({QJsonObject{{"type", "text"}, {"value", "precise"}, {"copiedAt", copied},
+                                                           {"firstCopiedAt", first}},
+                                               QJsonObject{{"type", "text"}, {"value", "other"}, {"copiedAt", 779999000.0009}}})));
+    for (int round = 0; round < 3; ++round) {
+        start();
+        manager->togglePin(manager->history()[1].id);  // a save
+        manager->waitForPendingWrites();
+        const QJsonObject precise = record(readArray(historyFile()), "precise");
+        EXPECT_EQ(precise["copiedAt"].toDouble(), copied) << round;
+        EXPECT_EQ(precise["firstCopiedAt"].toDouble(), first) << round;
+    }
+    // A new copy of the same text is a new time.
+    copyText("precise");
+    manager->waitForPendingWrites();
+    const QJsonObject recopied = record(readArray(historyFile()), "precise");
+    EXPECT_EQ(recopied["copiedAt"].toDouble(), ReferenceDate::seconds(clock->now()));
+    EXPECT_EQ(recopied["firstCopiedAt"].toDouble(), first);
+}
+
+TEST_F(ClipboardHistoryFile, TheGuiThreadAnswersWhileALargeHistoryIsReadAndSaved) {
+    // Thirty texts of a megabyte each: far more than a frame's worth of parsing and encoding.
+    QByteArray bytes = "[";
+    const QByteArray megabyte(1 << 20, 'x');
+    for (int i = 0; i < 30; ++i) bytes += R"({"type":"text","value":")" + QByteArray::number(i) + megabyte + R"("},)";
+    bytes.back() = ']';
+    ASSERT_TRUE(writeFile(historyFile(), bytes));
+
+    // A timer due every 10 ms: its longest gap is the longest the GUI thread was away.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longest = 0;
+    QTimer tick;
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    tick.start();
+    manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isLoading(); }, 60000));
+    EXPECT_EQ(manager->history().size(), 30u);
+    // A copy re-encodes the whole history.
+    copyText("one more");
+    TestSupport::spin(300);
+    tick.stop();
+    EXPECT_LT(longest, 100);
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readArray(historyFile()).size(), 31);
+}
+
+TEST_F(ClipboardHistoryFile, CopiesMadeWhileTheHistoryIsReadAreRecordedAfterIt) {
+    ASSERT_TRUE(writeFile(historyFile(), json({textRecord("from the file")})));
+    manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
+    copyText("during the read");
+    manager->waitForPendingWrites();
+    manager->checkClipboard();
+    EXPECT_EQ(texts(), (std::vector<QString>{"during the read", "from the file"}));
 }
