@@ -125,6 +125,9 @@ public:
     bool isStored() const { return store_.contains(key_); }
     // Removes the stored value: the setting reads as its default.
     void reset() { store_.remove(key_); }
+    // Also posts the named notification (no object) on every change, for code that observes the
+    // program's notification names rather than the setting.
+    void postOnChange(const QString& notificationName);
 
 signals:
     // The value read changed, whoever wrote it; once per change, never for a write that leaves

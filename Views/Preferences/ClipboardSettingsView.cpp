@@ -130,8 +130,10 @@ void ClipboardSettingsView::build() {
 
     // History.
     auto* historyBox = SettingsForm::section(page, QStringLiteral("History"),
-                               QStringLiteral("Between 1 and 200. Pinned items are never trimmed, no matter how low "
-                                              "this is set."));
+                               QString::asprintf("Between %d and %d. Pinned items are never trimmed, no matter "
+                                                 "how low this is set.",
+                                                 *clipboard_.settings().maxItems.minimum(),
+                                                 *clipboard_.settings().maxItems.maximum()));
     auto* historyRow = new QHBoxLayout(historyBox);
     historyRow->addWidget(symbolLabel(QStringLiteral("tray.full"), QStringLiteral("Items to keep")));
     historyRow->addStretch(1);

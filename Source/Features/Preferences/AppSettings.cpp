@@ -5,9 +5,7 @@
 AppSettings& AppSettings::shared() {
     static AppSettings* settings = [] {
         auto* s = new AppSettings(UserDefaults::standard());
-        QObject::connect(&s->statusIcon, &SettingBase::changed, [] {
-            NotificationCenter::defaultCenter().post(Notification::statusIconDidChange);
-        });
+        s->statusIcon.postOnChange(Notification::statusIconDidChange);
         return s;
     }();
     return *settings;

@@ -5,9 +5,7 @@
 SystemSettings& SystemSettings::shared() {
     static SystemSettings* settings = [] {
         auto* s = new SystemSettings(UserDefaults::standard());
-        QObject::connect(&s->updateInterval, &SettingBase::changed, [] {
-            NotificationCenter::defaultCenter().post(Notification::updateIntervalDidChange);
-        });
+        s->updateInterval.postOnChange(Notification::updateIntervalDidChange);
         return s;
     }();
     return *settings;
