@@ -10,6 +10,10 @@ MerovaneApp::MerovaneApp() { migrateLegacyDefaults(UserDefaults::standard(), Use
 int MerovaneApp::migrateLegacyDefaults(UserDefaults& standard, UserDefaults& legacy) {
     AppSettings settings(standard);
     if (settings.migratedLegacyDefaults.value()) return 0;
+    if (standard.startedFromDamagedFile()) {
+        settings.migratedLegacyDefaults.set(true);
+        return 0;
+    }
     int copied = 0;
     for (const QString& key : legacy.keys()) {
         if (key == settings.migratedLegacyDefaults.key() || standard.contains(key)) continue;

@@ -71,6 +71,21 @@ TEST(LegacyMigration, CopiesMissingKeysOnceAndKeepsCurrentValues) {
     EXPECT_FALSE(current.contains("updateInterval"));
 }
 
+TEST(LegacyMigration, ADamagedSettingsFileIsNotFilledWithTheLegacyValues) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("settings.json");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{\"maxClipboardItems\": 180, trailing");
+    }
+    UserDefaults current(path), legacy(QString{});
+    legacy.setInteger("maxClipboardItems", 20);
+    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, legacy), 0);
+    EXPECT_FALSE(current.contains("maxClipboardItems"));
+    EXPECT_EQ(current.boolValue("migratedLegacyDefaults"), true);
+}
+
 TEST(Bundle, ReadsInfoJsonInsideABundleAndFallsBackOutside) {
     QTemporaryDir dir;
     const QString app = dir.path() + "/Quorvin.app";
