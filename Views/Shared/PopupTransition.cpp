@@ -12,6 +12,15 @@ double fraction(double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 
 PopupTransition::PopupTransition(QPointF anchor, QObject* parent)
     : QGraphicsEffect(parent), anchor_(fraction(anchor.x()), fraction(anchor.y())) {}
 
+QPointF PopupTransition::anchorAt(const QPointF& pointer, const QRectF& frame) {
+    auto along = [](double v, double from, double length) {
+        return length > 0 ? fraction((v - from) / length) : 0.5;
+    };
+    // Upward space: the frame's top edge is its largest y.
+    return QPointF(along(pointer.x(), frame.left(), frame.width()),
+                   along(frame.bottom() - pointer.y(), 0, frame.height()));
+}
+
 void PopupTransition::setScale(double scale) {
     scale_ = scale;
     update();

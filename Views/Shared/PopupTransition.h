@@ -2,6 +2,7 @@
 
 #include <QGraphicsEffect>
 #include <QPointF>
+#include <QRectF>
 
 // A popup's content drawn scaled about an anchor point and faded: the drawing of its entrance
 // and of its exit. The anchor is in fractions of the content's width and height from its
@@ -10,6 +11,9 @@ class PopupTransition : public QGraphicsEffect {
     Q_OBJECT
 public:
     explicit PopupTransition(QPointF anchor, QObject* parent = nullptr);
+    // Where a popup grows from and shrinks to: the pointer's place in the popup's frame (both in
+    // upward screen space) as an anchor, measured from the top-left corner; 0.5 along an empty side.
+    static QPointF anchorAt(const QPointF& pointer, const QRectF& frame);
 
     QPointF anchor() const { return anchor_; }
     double scale() const { return scale_; }

@@ -110,6 +110,22 @@ public:
         monitor().waitForRefreshes();
     }
     void rebuildEntries() { entries_->rebuild(); }
+    // Browser (three processes, an application of its own), a busier editor and a quiet shell,
+    // measured over one refresh: by CPU editor, Browser, shell; by memory Browser, editor, shell.
+    void addBrowserEditorShell() {
+        proc_.addApplication("org.example.Browser", "Browser", "browser");
+        rebuildEntries();
+        proc_.add({100, 1, "browser", "/usr/bin/browser", 0, 50000});
+        proc_.add({101, 100, "browser", "/usr/bin/browser", 0, 20000});
+        proc_.add({102, 100, "browser", "/usr/bin/browser", 0, 10000});
+        proc_.add({200, 1, "editor", "", 0, 30000});
+        proc_.add({201, 1, "shell", "", 0, 1000});
+        refresh();
+        proc_.burn(100, 60);  // 30 % over 2 s
+        proc_.burn(200, 100);
+        proc_.burn(201, 10);
+        refresh();
+    }
 
 private:
     SyntheticProc proc_;

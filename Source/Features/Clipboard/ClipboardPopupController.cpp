@@ -29,18 +29,6 @@
 
 namespace L = ClipboardPopupLayout;
 
-namespace {
-
-QPointF entranceAnchor(const QPointF& pointer, const QRectF& frame) {
-    auto fraction = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.5; };
-    if (frame.width() <= 0 || frame.height() <= 0) return QPointF(0.5, 0.5);
-    // From the top-left corner, as the drawing counts.
-    return QPointF(fraction((pointer.x() - frame.x()) / frame.width()),
-                   fraction((L::maxY(frame) - pointer.y()) / frame.height()));
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------------------------------------
 
 ClipboardPopupController& ClipboardPopupController::shared() {
@@ -213,7 +201,7 @@ void ClipboardPopupController::animateIn(KeyablePopupPanel* panel, QWidget* cont
     // The entrance runs on the main column (the preview comes later and has its own); its anchor
     // is the pointer's place in the column.
     const QRectF frame = Screens::fromQt(QRectF(container->mapToGlobal(QPoint(0, 0)), QSizeF(container->size())));
-    PopupEntrance::run(container, entranceAnchor(pointerLocation(), frame), 0.92, 0.32, 1.0);
+    PopupEntrance::run(container, PopupEntrance::anchorAt(pointerLocation(), frame), 0.92, 0.32, 1.0);
 }
 
 // --- Closing ----------------------------------------------------------------------------------
@@ -246,7 +234,7 @@ void ClipboardPopupController::animateOut(KeyablePopupPanel* panel, QWidget* con
     const QRectF frame = Screens::fromQt(QRectF(container->mapToGlobal(QPoint(0, 0)), QSizeF(container->size())));
     QPointF anchor(0.5, 0.5);
     if (PopupEntrance* entrance = PopupEntrance::of(container)) anchor = entrance->anchor();
-    else anchor = entranceAnchor(pointerLocation(), frame);
+    else anchor = PopupTransition::anchorAt(pointerLocation(), frame);
     // The exit shrinks the drawing about the entrance's anchor while the panel fades.
     auto* exit = new PopupTransition(anchor, container);
     container->setGraphicsEffect(exit);  // ends an entrance still running

@@ -34,16 +34,6 @@ QRectF SystemMonitorPopupController::centredFrame(const QSizeF& size, const QRec
     return QRectF(QPointF(x, y), size);
 }
 
-QPointF SystemMonitorPopupController::entranceAnchor(const QPointF& pointer, const QRectF& frame) {
-    auto fraction = [](double v, double from, double length) {
-        if (!(length > 0)) return 0.5;
-        const double f = (v - from) / length;
-        return std::isfinite(f) ? std::clamp(f, 0.0, 1.0) : 0.5;
-    };
-    return QPointF(fraction(pointer.x(), frame.left(), frame.width()),
-                   fraction(pointer.y(), frame.top(), frame.height()));
-}
-
 void SystemMonitorPopupController::show(MonitorTab tab) {
     if (panel_ && panel_->isVisible()) {
         panel_->makeKeyAndOrderFront();
@@ -105,9 +95,7 @@ void SystemMonitorPopupController::animateIn(KeyablePopupPanel* panel, QWidget* 
     panel->setWindowOpacity(1);
     if (!container) return;
     const QRectF frame = Screens::fromQt(QRectF(panel->frameGeometry()));
-    const QPointF anchor = entranceAnchor(Screens::mouseLocation(), frame);
-    // The entrance measures its anchor from the top-left corner.
-    PopupEntrance::run(container, QPointF(anchor.x(), 1.0 - anchor.y()), 0.92, 0.32, 1.0);
+    PopupEntrance::run(container, PopupEntrance::anchorAt(Screens::mouseLocation(), frame), 0.92, 0.32, 1.0);
 }
 
 void SystemMonitorPopupController::dismiss() {

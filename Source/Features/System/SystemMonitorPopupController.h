@@ -38,9 +38,6 @@ public:
     // Placement in upward screen space: the panel centred horizontally on the visible frame and
     // a little above its middle (a third of the free height above it, two thirds below).
     static QRectF centredFrame(const QSizeF& size, const QRectF& visibleFrame);
-    // Where the popup grows from: the pointer's position as fractions of the frame (upward
-    // space), each limited to 0 … 1.
-    static QPointF entranceAnchor(const QPointF& pointer, const QRectF& frame);
 
 signals:
     void panelChanged();

@@ -38,21 +38,7 @@ struct ModelFixture : ::testing::Test {
                           QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
                           ".log"};
 
-    void SetUp() override {
-        SyntheticProc& proc = rig.proc();
-        proc.addApplication("org.example.Browser", "Browser", "browser");
-        rig.rebuildEntries();
-        proc.add({100, 1, "browser", "/usr/bin/browser", 0, 50000});
-        proc.add({101, 100, "browser", "/usr/bin/browser", 0, 20000});
-        proc.add({102, 100, "browser", "/usr/bin/browser", 0, 10000});
-        proc.add({200, 1, "editor", "", 0, 30000});
-        proc.add({201, 1, "shell", "", 0, 1000});
-        rig.refresh();
-        proc.burn(100, 60);
-        proc.burn(200, 100);
-        proc.burn(201, 10);
-        rig.refresh();
-    }
+    void SetUp() override { rig.addBrowserEditorShell(); }
 
     std::unique_ptr<MonitorPopupModel> make(MonitorTab tab) {
         return std::make_unique<MonitorPopupModel>(tab, rig.monitor(), archive, 16 * kGiB);

@@ -12,6 +12,7 @@
 #include "Views/Monitor/ProcessDetailView.h"
 #include "Views/Monitor/StatsDashboard.h"
 #include "Views/Monitor/SystemMonitorView.h"
+#include "Views/Shared/PopupEntrance.h"
 
 #include <QPalette>
 
@@ -51,10 +52,14 @@ TEST(MonitorPlacement, CentredALittleAboveTheMiddleAndAnchoredAtThePointer) {
     // A screen too short for the panel keeps its top on screen.
     EXPECT_DOUBLE_EQ(SystemMonitorPopupController::centredFrame(QSizeF(360, 660), QRectF(0, 0, 800, 600)).top(), -60);
     // A click in the menu bar above the panel: the top edge, at the pointer's x.
-    const QPointF a = SystemMonitorPopupController::entranceAnchor(QPointF(960, 1070), frame);
+    const QPointF a = PopupEntrance::anchorAt(QPointF(960, 1070), frame);
     EXPECT_DOUBLE_EQ(a.x(), 0.5);
-    EXPECT_DOUBLE_EQ(a.y(), 1.0);
-    EXPECT_DOUBLE_EQ(SystemMonitorPopupController::entranceAnchor(QPointF(0, 0), frame).x(), 0.0);
+    EXPECT_DOUBLE_EQ(a.y(), 0.0);
+    // Below and left of the panel: the bottom-left corner; a third of the way down.
+    EXPECT_EQ(PopupEntrance::anchorAt(QPointF(0, 0), frame), QPointF(0.0, 1.0));
+    EXPECT_DOUBLE_EQ(PopupEntrance::anchorAt(QPointF(960, 260 + 440), frame).y(), 1.0 / 3.0);
+    // A frame without height anchors in its middle along that side.
+    EXPECT_EQ(PopupEntrance::anchorAt(QPointF(780, 10), QRectF(780, 0, 360, 0)), QPointF(0.0, 0.5));
 }
 
 TEST(MetricChartCard, PercentCeilings) {

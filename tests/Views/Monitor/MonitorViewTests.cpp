@@ -46,19 +46,7 @@ struct ViewFixture : ::testing::Test {
 
     void SetUp() override {
         AccessibilityDisplayOptions::shared().setOverride(true, false);  // short transitions
-        SyntheticProc& proc = rig.proc();
-        proc.addApplication("org.example.Browser", "Browser", "browser");
-        rig.rebuildEntries();
-        proc.add({100, 1, "browser", "/usr/bin/browser", 0, 50000});
-        proc.add({101, 100, "browser", "/usr/bin/browser", 0, 20000});
-        proc.add({102, 100, "browser", "/usr/bin/browser", 0, 10000});
-        proc.add({200, 1, "editor", "", 0, 30000});
-        proc.add({201, 1, "shell", "", 0, 1000});
-        rig.refresh();
-        proc.burn(100, 60);  // 30 % over 2 s
-        proc.burn(200, 100);
-        proc.burn(201, 10);
-        rig.refresh();
+        rig.addBrowserEditorShell();
     }
     void TearDown() override {
         host.reset();
