@@ -20,7 +20,8 @@ namespace {
 // Programs that only launch or interpret another one: an entry whose Exec= runs one of these says
 // nothing about the processes named after it, so it is never matched by its Exec= program.
 const QSet<QString>& launcherPrograms() {
-    static const QSet<QString> names = {
+    // Never destroyed: an index may still be built on a worker while the program exits.
+    static const QSet<QString>& names = *new QSet<QString>{
         QStringLiteral("sh"),      QStringLiteral("bash"),    QStringLiteral("dash"),
         QStringLiteral("zsh"),     QStringLiteral("fish"),    QStringLiteral("env"),
         QStringLiteral("flatpak"), QStringLiteral("snap"),    QStringLiteral("python"),

@@ -15,9 +15,10 @@ QString baseName(const QString& path) {
 
 // Programs that run a script: the script, not the interpreter, names the application.
 bool isInterpreter(const QString& name) {
-    static const QSet<QString> exact = {QStringLiteral("sh"),   QStringLiteral("bash"), QStringLiteral("dash"),
-                                        QStringLiteral("zsh"),  QStringLiteral("gjs"),  QStringLiteral("node"),
-                                        QStringLiteral("java"), QStringLiteral("mono")};
+    // Never destroyed: a refresh may still be running on its queue while the program exits.
+    static const QSet<QString>& exact =
+        *new QSet<QString>{QStringLiteral("sh"),  QStringLiteral("bash"), QStringLiteral("dash"), QStringLiteral("zsh"),
+                           QStringLiteral("gjs"), QStringLiteral("node"), QStringLiteral("java"), QStringLiteral("mono")};
     if (exact.contains(name)) return true;
     for (const char* prefix : {"python", "perl", "ruby"})
         if (name.startsWith(QLatin1String(prefix))) return true;
