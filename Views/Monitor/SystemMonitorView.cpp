@@ -1,5 +1,6 @@
 #include "Views/Monitor/SystemMonitorView.h"
 
+#include "Platform/Gui/SystemColors.h"
 #include "Source/Features/System/MetricArchive.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/ProcessMonitor.h"
@@ -18,6 +19,7 @@
 #include "Views/Shared/GlassCardContainer.h"
 
 #include <QGraphicsOpacityEffect>
+#include <QPainter>
 #include <QPainterPath>
 #include <QShortcut>
 #include <QTimer>
@@ -178,6 +180,7 @@ void SystemMonitorView::build() {
 
 void SystemMonitorView::resizeEvent(QResizeEvent*) {
     container_->setGeometry(int(padding), int(padding), std::max(0, width() - int(2 * padding)), int(contentHeight));
+    setCardsShape({&glassTo_});
 }
 
 // MARK: derived
@@ -389,9 +392,15 @@ void SystemMonitorView::applyMode(const Motion::Animation& animation) {
         glassTo_ = target;
         if (instant || !isVisible()) {
             placeGlass(1);
+            setCardsShape({&glassTo_});
         } else {
-            glassAnimator_ = Motion::animate(this, animation, [this](double p) { placeGlass(p); });
-            if (!glassAnimator_) placeGlass(1);
+            setCardsShape({&glassFrom_, &glassTo_});
+            glassAnimator_ = Motion::animate(
+                this, animation, [this](double p) { placeGlass(p); }, [this] { setCardsShape({&glassTo_}); });
+            if (!glassAnimator_) {
+                placeGlass(1);
+                setCardsShape({&glassTo_});
+            }
         }
     }
 
@@ -489,6 +498,38 @@ void SystemMonitorView::applyMode(const Motion::Animation& animation) {
     escape_->setEnabled(!detail);
     lastStatsMode_ = stats;
     lastShowingDetail_ = detail;
+}
+
+void SystemMonitorView::setCardsShape(const std::vector<const std::array<GlassFrame, 5>*>& frames) {
+    QPainterPath shape;
+    shape.setFillRule(Qt::WindingFill);
+    const QPointF offset(padding, padding);  // where the content area sits in the view
+    for (const std::array<GlassFrame, 5>* set : frames) {
+        for (const GlassFrame& frame : *set) {
+            if (frame.opacity <= 0.001 || frame.rect.isEmpty()) continue;
+            shape.addPath(GlassCard::shape(frame.rect.translated(offset), std::max(0.0, frame.radius), std::nullopt));
+        }
+    }
+    QRegion region;
+    for (const QPolygonF& polygon : shape.toFillPolygons()) region += QRegion(polygon.toPolygon());
+    cardsShape_ = shape;
+    if (opaqueBacking_) update();
+    if (region == cardsRegion_) return;
+    cardsRegion_ = region;
+    emit cardsRegionChanged();
+}
+
+void SystemMonitorView::setOpaqueBacking(bool opaque) {
+    if (opaque == opaqueBacking_) return;
+    opaqueBacking_ = opaque;
+    update();
+}
+
+void SystemMonitorView::paintEvent(QPaintEvent*) {
+    if (!opaqueBacking_) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(cardsShape_, SystemColors::windowBackground(palette()));
 }
 
 void SystemMonitorView::placeGlass(double progress) {

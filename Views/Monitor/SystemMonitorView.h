@@ -5,14 +5,17 @@
 #include "Views/Shared/Motion.h"
 
 #include <QHash>
+#include <QPainterPath>
 #include <QTimer>
 #include <QPointer>
 #include <QRectF>
+#include <QRegion>
 #include <QWidget>
 
 #include <array>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class BlurFade;
 class GlassCard;
@@ -93,7 +96,18 @@ public:
     QWidget* listCards() const { return listCards_; }
     bool escapeClosesPopup() const;
 
+    // Without a compositor the window cannot show the desktop through its glass: the view then
+    // paints the window colour under its cards, and the window is cut to cardsRegion(). While
+    // the cards move, the region holds where they come from and where they go.
+    void setOpaqueBacking(bool opaque);
+    bool opaqueBacking() const { return opaqueBacking_; }
+    QRegion cardsRegion() const { return cardsRegion_; }
+
+signals:
+    void cardsRegionChanged();
+
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -142,6 +156,8 @@ private:
         double opacity = 1;
     };
     std::array<GlassFrame, 5> glassFrom_{}, glassTo_{}, glassNow_{};
+    // The cards' shapes in the given frames (those not fully transparent), in view coordinates.
+    void setCardsShape(const std::vector<const std::array<GlassFrame, 5>*>& frames);
     QPointer<Motion::Animator> glassAnimator_;
     QPointer<Motion::Animator> listAnimator_;
     QPointer<Motion::Animator> pickerAnimator_;
@@ -151,4 +167,7 @@ private:
     // The running fade and blur of each content widget, and fades waiting for their delay.
     QHash<const QWidget*, QPointer<Motion::Animator>> fadeAnimators_, blurAnimators_;
     QHash<const QWidget*, QPointer<QTimer>> fadeDelays_;
+    bool opaqueBacking_ = false;
+    QPainterPath cardsShape_;
+    QRegion cardsRegion_;
 };

@@ -1,6 +1,7 @@
 #include "Source/Features/System/SystemMonitorPopupController.h"
 
 #include "Platform/Gui/Screens.h"
+#include "Platform/X11/Compositing.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Views/DiskPane/MonitorDiskTab.h"
 #include "Views/Shared/KeyablePopupPanel.h"
@@ -41,7 +42,6 @@ void SystemMonitorPopupController::show(MonitorTab tab) {
     }
 
     auto* panel = new KeyablePopupPanel(QRect(0, 0, int(panelWidth), int(panelHeight)));
-    panel->setAttribute(Qt::WA_TranslucentBackground);  // not opaque, clear background
     panel->setWindowFlags(panel->windowFlags() | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
     panel->setDragsFromAnywhere(true);
     panel->setWindowTitle(QStringLiteral("Quorvin"));
@@ -55,6 +55,17 @@ void SystemMonitorPopupController::show(MonitorTab tab) {
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
+    // Not opaque with a clear background where a compositor draws transparency; elsewhere the
+    // window is cut to the cards, as the menu panel is.
+    if (Compositing::isActive()) {
+        panel->setAttribute(Qt::WA_TranslucentBackground);
+    } else {
+        panel->setAutoFillBackground(false);
+        view->setOpaqueBacking(true);
+        auto cut = [panel, view] { panel->setMask(view->cardsRegion()); };
+        connect(view, &SystemMonitorView::cardsRegionChanged, panel, cut);
+        cut();
+    }
 
     panel->setMinimumSize(int(panelWidth), int(minimumHeight));
     panel->setMaximumSize(int(panelWidth), int(panelHeight));
