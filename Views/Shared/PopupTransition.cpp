@@ -31,13 +31,21 @@ void PopupTransition::setOpacity(double opacity) {
     update();
 }
 
+void PopupTransition::sourceChanged(ChangeFlags flags) {
+    QGraphicsEffect::sourceChanged(flags);
+    picture_ = QPixmap();
+}
+
 void PopupTransition::draw(QPainter* painter) {
     if (std::abs(scale_ - 1.0) < 1e-6 && opacity_ >= 1.0) {
+        picture_ = QPixmap();
         drawSource(painter);
         return;
     }
-    QPoint offset;
-    const QPixmap pixmap = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
+    if (picture_.isNull())
+        picture_ = sourcePixmap(Qt::LogicalCoordinates, &pictureOffset_, QGraphicsEffect::NoPad);
+    const QPixmap& pixmap = picture_;
+    const QPoint offset = pictureOffset_;
     const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
     const QPointF pivot(bounds.left() + anchor_.x() * bounds.width(), bounds.top() + anchor_.y() * bounds.height());
     painter->save();

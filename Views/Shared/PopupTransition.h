@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QGraphicsEffect>
+#include <QPixmap>
+#include <QPoint>
 #include <QPointF>
 #include <QRectF>
 
 // A popup's content drawn scaled about an anchor point and faded: the drawing of its entrance
 // and of its exit. The anchor is in fractions of the content's width and height from its
-// top-left corner (each clamped to 0 … 1; 0.5 where it is not a number).
+// top-left corner (each clamped to 0 … 1; 0.5 where it is not a number). While it is scaled or
+// faded the content is drawn from one picture taken at the first such frame, so a frame costs a
+// scaled copy rather than drawing the whole content again; at full size and opacity the content
+// draws itself.
 class PopupTransition : public QGraphicsEffect {
     Q_OBJECT
 public:
@@ -24,9 +29,12 @@ public:
 
 protected:
     void draw(QPainter* painter) override;
+    void sourceChanged(ChangeFlags flags) override;
 
 private:
     QPointF anchor_;
+    QPixmap picture_;
+    QPoint pictureOffset_;
     double scale_ = 1;
     double opacity_ = 1;
 };

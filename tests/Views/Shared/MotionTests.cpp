@@ -1,9 +1,11 @@
 #include "Platform/Desktop/AccessibilityDisplayOptions.h"
 #include "Views/Shared/Motion.h"
 #include "Views/Shared/PopupEntrance.h"
+#include "Views/Shared/PopupTransition.h"
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -188,6 +190,51 @@ TEST(PopupEntrance, UnderReduceMotionOnlyFades) {
     EXPECT_DOUBLE_EQ(entrance->opacity(), 0.0);
     ASSERT_TRUE(TestSupport::waitFor([&] { return PopupEntrance::of(&container) == nullptr; }, 2000));
     EXPECT_GE(clock.elapsed(), qint64(PopupEntrance::reducedMotionFadeDuration * 1000) - 20);
+}
+
+// Content whose drawings are counted.
+class CountingContent : public QWidget {
+public:
+    using QWidget::QWidget;
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        ++paints;
+        QPainter(this).fillRect(rect(), Qt::blue);
+    }
+};
+
+TEST(PopupTransition, FramesReuseOnePictureOfTheContent) {
+    QWidget panel;
+    panel.resize(120, 120);
+    auto* content = new CountingContent(&panel);
+    content->setGeometry(10, 10, 100, 100);
+    auto* transition = new PopupTransition(QPointF(0.5, 0.5));
+    content->setGraphicsEffect(transition);
+    panel.show();
+    TestSupport::spin(30);
+    auto frame = [&](double scale, double opacity) {
+        transition->setScale(scale);
+        transition->setOpacity(opacity);
+        panel.repaint();
+    };
+    frame(0.9, 0.2);
+    const int first = content->paints;
+    EXPECT_GE(first, 1);
+    for (int i = 1; i <= 10; ++i) frame(0.9 + i * 0.009, 0.2 + i * 0.07);
+    EXPECT_EQ(content->paints, first);  // ten frames, no drawing of the content
+    QImage image(120, 120, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    panel.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    EXPECT_GT(image.pixelColor(60, 60).blue(), 100);
+
+    // After a frame at full size, a content that changed is pictured anew.
+    frame(1, 1);
+    const int whole = content->paints;
+    content->update();
+    frame(0.95, 0.5);
+    EXPECT_GT(content->paints, whole);
 }
 
 }  // namespace
