@@ -64,6 +64,7 @@ public:
     xcb_atom_t stringType = XCB_NONE;
     xcb_atom_t properties[4] = {};
     unsigned nextProperty = 0;
+    int propertySerial = 0;
     uint8_t xfixesFirstEvent = 0;
     xcb_window_t owner = XCB_NONE;
     QHash<QString, xcb_atom_t> atoms;
@@ -96,7 +97,7 @@ public:
         incr = atom(QStringLiteral("INCR"));
         atomType = XCB_ATOM_ATOM;
         stringType = XCB_ATOM_STRING;
-        for (int i = 0; i < 4; ++i) properties[i] = atom(QStringLiteral("_QUORVIN_SELECTION_%1").arg(i));
+        for (xcb_atom_t& property : properties) property = atom(QStringLiteral("_QUORVIN_SELECTION_%1").arg(propertySerial++));
         if (!clipboard || !targets || !incr || !properties[3]) return false;
 
         xcb_xfixes_select_selection_input(c, window, clipboard,
@@ -207,8 +208,22 @@ public:
 
     // Asks the owner for `target` and reads at most `maxBytes` of it.
     Fetched fetch(xcb_atom_t target, qsizetype maxBytes) {
+        const unsigned slot = nextProperty++ % 4;
+        Fetched result = fetchInto(properties[slot], target, maxBytes);
+        // An owner left behind may still write there (a late answer, the next piece of an
+        // abandoned transfer): later requests use another property.
+        if (result.outcome != Outcome::ok && result.outcome != Outcome::refused) retire(slot);
+        else if (result.truncated) retire(slot);
+        return result;
+    }
+
+    void retire(unsigned slot) {
+        if (const xcb_atom_t fresh = atom(QStringLiteral("_QUORVIN_SELECTION_%1").arg(propertySerial++)))
+            properties[slot] = fresh;
+    }
+
+    Fetched fetchInto(xcb_atom_t property, xcb_atom_t target, qsizetype maxBytes) {
         Fetched result;
-        const xcb_atom_t property = properties[nextProperty++ % 4];
         xcb_delete_property(c, window, property);
         xcb_convert_selection(c, window, clipboard, target, property, XCB_CURRENT_TIME);
         xcb_flush(c);
