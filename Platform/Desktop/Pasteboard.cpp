@@ -1,12 +1,13 @@
 #include "Platform/Desktop/Pasteboard.h"
 
-#include "Platform/Core/Dispatch.h"
 #include "Platform/X11/X11SelectionReader.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
+
+#include <vector>
 
 #include <xcb/xcb.h>
 
@@ -189,19 +190,30 @@ PasteboardContents readAtOnce(qint64 changeCount, const QStringList& types, cons
     return contents;
 }
 
+// Pasteboards whose reader thread must end before the application does.
+std::vector<X11Pasteboard*>& liveReaders() {
+    static std::vector<X11Pasteboard*> list;
+    return list;
+}
+
+void stopReaders() {
+    for (X11Pasteboard* pasteboard : liveReaders()) pasteboard->stopReading();
+    liveReaders().clear();
+}
+
 }  // namespace
 
 X11Pasteboard::X11Pasteboard() {
     clipboard_ = QGuiApplication::clipboard();
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (x11 && x11->connection()) {
-        QPointer<X11Pasteboard> self(this);
-        reader_ = std::make_unique<X11SelectionReader>([self] {
-            Dispatch::main([self] {
-                if (self) emit self->changed();
-            });
+        // The reader's thread posts to this object, which outlives the thread.
+        reader_ = std::make_unique<X11SelectionReader>([this] {
+            QMetaObject::invokeMethod(this, [this] { emit changed(); }, Qt::QueuedConnection);
         });
         if (reader_->isRunning()) {
+            if (liveReaders().empty()) qAddPostRoutine(stopReaders);
+            liveReaders().push_back(this);
             const xcb_setup_t* setup = xcb_get_setup(x11->connection());
             reader_->setOwnClient(setup->resource_id_base, setup->resource_id_mask);
         } else {
@@ -222,7 +234,12 @@ X11Pasteboard::X11Pasteboard() {
     });
 }
 
-X11Pasteboard::~X11Pasteboard() = default;
+X11Pasteboard::~X11Pasteboard() {
+    std::erase(liveReaders(), this);
+    stopReading();
+}
+
+void X11Pasteboard::stopReading() { reader_.reset(); }
 
 qint64 X11Pasteboard::changeCount() const { return reader_ ? reader_->changeCount() : localCount_; }
 
@@ -265,10 +282,12 @@ void X11Pasteboard::startReading(PasteboardReadPlan plan, QObject* context,
         return;
     }
     QPointer<QObject> guard(context);
-    reader_->read(std::move(plan), [guard, done = std::move(done)](PasteboardContents contents) {
-        Dispatch::main([guard, done, contents = std::move(contents)] {
-            if (guard) done(contents);
-        });
+    reader_->read(std::move(plan), [this, guard, done = std::move(done)](PasteboardContents contents) {
+        QMetaObject::invokeMethod(
+            this, [guard, done, contents = std::move(contents)] {
+                if (guard) done(contents);
+            },
+            Qt::QueuedConnection);
     });
 }
 

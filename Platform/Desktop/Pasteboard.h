@@ -147,6 +147,8 @@ public:
     X11Pasteboard();
     ~X11Pasteboard() override;
     qint64 changeCount() const override;
+    // Ends the reader's thread (the application is ending); changes are no longer seen.
+    void stopReading();
 
 protected:
     QStringList formats() const override;

@@ -144,9 +144,9 @@ public:
         if (notify->selection != clipboard) return false;
         const xcb_window_t previous = owner;
         owner = notify->owner;
-        // Our own writes were counted when they were made, our own clear too.
-        const bool own = isOwn(notify->owner) || (notify->owner == XCB_NONE && isOwn(previous) &&
-                                                  notify->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER);
+        // Our own writes were counted when they were made, our own clear too; our own window
+        // going away at exit is no copy.
+        const bool own = isOwn(notify->owner) || (notify->owner == XCB_NONE && isOwn(previous));
         if (own) return false;
         ++reader.changeCount_;
         if (reader.onChange_) reader.onChange_();
