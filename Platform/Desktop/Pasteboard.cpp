@@ -93,6 +93,8 @@ void Pasteboard::readContents(PasteboardReadPlan plan, QObject* context, std::fu
     startReading(std::move(plan), context, std::move(done));
 }
 
+bool Pasteboard::watchChanges(PasteboardReadPlan, QObject*, std::function<void(PasteboardContents)>) { return false; }
+
 void Pasteboard::runReadPlan(PasteboardContents& contents, const PasteboardReadPlan& plan,
                              const std::function<bool(const PasteboardFetch&)>& fetch) {
     if (!plan) return;
@@ -289,6 +291,20 @@ void X11Pasteboard::startReading(PasteboardReadPlan plan, QObject* context,
             },
             Qt::QueuedConnection);
     });
+}
+
+bool X11Pasteboard::watchChanges(PasteboardReadPlan plan, QObject* context,
+                                 std::function<void(PasteboardContents)> onContents) {
+    if (!reader_) return false;
+    QPointer<QObject> guard(context);
+    reader_->watch(std::move(plan), [this, guard, onContents = std::move(onContents)](PasteboardContents contents) {
+        QMetaObject::invokeMethod(
+            this, [guard, onContents, contents = std::move(contents)] {
+                if (guard) onContents(contents);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
 }
 
 void X11Pasteboard::countOwnChange() {

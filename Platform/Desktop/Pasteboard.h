@@ -99,6 +99,11 @@ public:
     // type `plan` names. `done` runs on the GUI thread unless `context` is gone by then: later,
     // or at once where nothing has to be waited for. Reads are served in the order asked.
     void readContents(PasteboardReadPlan plan, QObject* context, std::function<void(PasteboardContents)> done);
+    // Reads every change as soon as it is announced, with `plan`, and hands each one's contents
+    // to `onContents` on the GUI thread in order while `context` lives. False where changes are
+    // not read ahead: then readContents() is the way.
+    virtual bool watchChanges(PasteboardReadPlan plan, QObject* context,
+                              std::function<void(PasteboardContents)> onContents);
 
     // The formats on offer. A password manager's secret hint reads as the concealed marker.
     QStringList types() const;
@@ -147,6 +152,8 @@ public:
     X11Pasteboard();
     ~X11Pasteboard() override;
     qint64 changeCount() const override;
+    bool watchChanges(PasteboardReadPlan plan, QObject* context,
+                      std::function<void(PasteboardContents)> onContents) override;
     // Ends the reader's thread (the application is ending); changes are no longer seen.
     void stopReading();
 

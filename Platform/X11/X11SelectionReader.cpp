@@ -149,6 +149,7 @@ public:
         const bool own = isOwn(notify->owner) || (notify->owner == XCB_NONE && isOwn(previous));
         if (own) return false;
         ++reader.changeCount_;
+        reader.watchPending_ = true;
         if (reader.onChange_) reader.onChange_();
         return true;
     }
@@ -416,6 +417,21 @@ void X11SelectionReader::setOwnClient(uint32_t resourceBase, uint32_t resourceMa
     ownMask_ = resourceMask;
 }
 
+qint64 X11SelectionReader::countOwnChange() {
+    const qint64 count = ++changeCount_;
+    watchPending_ = true;
+    wake();
+    return count;
+}
+
+void X11SelectionReader::watch(PasteboardReadPlan plan, Done done) {
+    {
+        std::lock_guard lock(mutex_);
+        watch_ = {std::move(plan), std::move(done)};
+    }
+    wake();
+}
+
 void X11SelectionReader::read(PasteboardReadPlan plan, Done done) {
     {
         std::lock_guard lock(mutex_);
@@ -437,7 +453,9 @@ void X11SelectionReader::run() {
         {
             std::lock_guard lock(mutex_);
             if (stopping_) break;
-            if (!requests_.empty()) {
+            if (watch_.plan && watchPending_.exchange(false)) {
+                request = watch_;
+            } else if (!requests_.empty()) {
                 request = std::move(requests_.front());
                 requests_.pop_front();
             }

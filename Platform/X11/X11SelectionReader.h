@@ -3,7 +3,6 @@
 #include "Platform/Desktop/Pasteboard.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -33,10 +32,13 @@ public:
     // Our own writes count at once; the ownership they give is then not counted again.
     // `resourceBase`/`resourceMask` name the windows of the connection that writes.
     void setOwnClient(uint32_t resourceBase, uint32_t resourceMask);
-    qint64 countOwnChange() { return ++changeCount_; }
+    qint64 countOwnChange();
 
     // Queues a read; `done` runs on the reader's thread when it ends.
     void read(PasteboardReadPlan plan, Done done);
+    // From now on reads each change as soon as it is seen, before queued reads; `done` runs on
+    // the reader's thread for each (a read overtaken by the next change ends as changed).
+    void watch(PasteboardReadPlan plan, Done done);
 
 private:
     struct Request {
@@ -55,6 +57,8 @@ private:
     std::atomic<uint32_t> ownMask_{0};
     std::mutex mutex_;
     std::deque<Request> requests_;
+    Request watch_;
+    std::atomic<bool> watchPending_{false};
     bool stopping_ = false;
     int wakeFd_ = -1;
     bool running_ = false;

@@ -207,11 +207,19 @@ void ClipboardManager::startMonitoring() {
     auto* timer = new QTimer(this);
     timer->setInterval(int(pollInterval * 1000));
     timer->setTimerType(Qt::CoarseTimer);
-    connect(timer, &QTimer::timeout, this, &ClipboardManager::checkClipboard);
+    connect(timer, &QTimer::timeout, this, &ClipboardManager::poll);
     timer->start();
     timer_ = timer;
     disconnect(changeNotices_);
-    changeNotices_ = connect(&pasteboard_, &Pasteboard::changed, this, &ClipboardManager::scheduleCheck);
+    // Where the pasteboard reads each change as it comes, its contents arrive here; otherwise a
+    // change notice makes the store look at once.
+    watching_ = pasteboard_.watchChanges(&ClipboardManager::nextCaptureFetch, this,
+                                         [this](const PasteboardContents& contents) {
+        // A paste's own change is looked at after it, a change during start-up once it is done.
+        if (!isPasting_ && !loading_) handleContents(contents);
+    });
+    if (!watching_)
+        changeNotices_ = connect(&pasteboard_, &Pasteboard::changed, this, &ClipboardManager::scheduleCheck);
 }
 
 // A clear and a write made together are one change to read.
@@ -224,11 +232,32 @@ void ClipboardManager::scheduleCheck() {
     });
 }
 
+// The fallback poll. A change being read ahead gets one poll period before it is read here.
+void ClipboardManager::poll() {
+    const qint64 count = pasteboard_.changeCount();
+    if (watching_ && count != lastChangeCount_ && unhandledSincePoll_ != count) {
+        unhandledSincePoll_ = count;
+        return;
+    }
+    checkClipboard();
+}
+
 void ClipboardManager::checkClipboard() {
     if (isPasting_ || reading_ || loading_) return;  // a read in progress looks again when it ends
-    const qint64 count = pasteboard_.changeCount();
-    if (count == lastChangeCount_) return;
-    lastChangeCount_ = count;
+    if (pasteboard_.changeCount() == lastChangeCount_) return;
+    reading_ = true;
+    pasteboard_.readContents(&ClipboardManager::nextCaptureFetch, this, [this](const PasteboardContents& contents) {
+        reading_ = false;
+        handleContents(contents);
+        if (!watching_ && pasteboard_.changeCount() != lastChangeCount_) scheduleCheck();
+    });
+}
+
+// The contents of one change, read ahead or asked for; each change is handled once.
+void ClipboardManager::handleContents(const PasteboardContents& contents) {
+    if (contents.status == PasteboardContents::Status::changed) return;  // the newer change follows
+    if (contents.changeCount <= lastChangeCount_) return;
+    lastChangeCount_ = contents.changeCount;
 
     dropConcealedItems();
 
@@ -239,24 +268,11 @@ void ClipboardManager::checkClipboard() {
             if (settings_.ignoredApps.value().contains(app->bundleIdentifier)) return;
         }
     }
-
-    reading_ = true;
-    pasteboard_.readContents(&ClipboardManager::nextCaptureFetch, this,
-                             [this, sourceApp](const PasteboardContents& contents) {
-        reading_ = false;
-        lastChangeCount_ = std::max(lastChangeCount_, contents.changeCount);
-        switch (contents.status) {
-        case PasteboardContents::Status::read:
-            recordContents(contents, sourceApp);
-            break;
-        case PasteboardContents::Status::ownerSilent:
-            qCWarning(lcClipboard, "The clipboard's owner did not answer in time; this copy is not recorded");
-            break;
-        case PasteboardContents::Status::changed:
-            break;  // the newer change is read next
-        }
-        if (pasteboard_.changeCount() != lastChangeCount_) scheduleCheck();
-    });
+    if (contents.status == PasteboardContents::Status::ownerSilent) {
+        qCWarning(lcClipboard, "The clipboard's owner did not answer in time; this copy is not recorded");
+        return;
+    }
+    recordContents(contents, sourceApp);
 }
 
 std::optional<PasteboardFetch> ClipboardManager::nextCaptureFetch(const PasteboardContents& sofar) {

@@ -151,6 +151,8 @@ private:
     void discardStartUpLoad();
     void publish();
     void scheduleCheck();
+    void poll();
+    void handleContents(const PasteboardContents& contents);
     void recordContents(const PasteboardContents& contents, const std::optional<QString>& sourceApp);
     void dropConcealedItems();
     void addConcealed(const QString& text, const std::optional<QString>& sourceApp);
@@ -172,6 +174,8 @@ private:
     QMetaObject::Connection changeNotices_;
     bool reading_ = false;
     bool checkScheduled_ = false;
+    bool watching_ = false;
+    std::optional<qint64> unhandledSincePoll_;
     qint64 lastChangeCount_ = 0;
     bool isPasting_ = false;
     std::optional<ClipboardContent> lastPastedContent_;
