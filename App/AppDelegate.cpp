@@ -61,7 +61,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     statusItem_ = StatusBar::system().addItem();
     statusItem_->setToolTip(QStringLiteral("Quorvin"));
     updateStatusIcon();
-    connect(statusItem_, &StatusItem::clicked, this, &AppDelegate::statusItemClicked);
+    // Every item of ours opens the menu panel: the widgets too.
+    connect(&StatusBar::system(), &StatusBar::itemClicked, this,
+            [this](StatusItem*, const QRect& rect, Qt::MouseButton button) { statusItemClicked(rect, button); });
+    connect(&StatusBar::system(), &StatusBar::appearanceChanged, this, &AppDelegate::updateStatusIcon);
 
     // 6. Icon changes, and the widget status items.
     connect(&AppSettings::shared().statusIcon, &SettingBase::changed, this, &AppDelegate::updateStatusIcon);
@@ -85,7 +88,7 @@ void AppDelegate::updateStatusIcon() {
     if (!statusItem_) return;
     const double dpr = qApp->devicePixelRatio();
     const QImage icon = StatusIcon::statusItemImage(AppSettings::shared().statusIcon.value(), dpr);
-    statusItem_->setImage(StatusIcon::tinted(icon, MenuBarWidgetController::ink(StatusBar::system().kind())));
+    statusItem_->setImage(StatusIcon::tinted(icon, StatusBar::system().ink()));
 }
 
 void AppDelegate::openMenuPanel() {

@@ -1,9 +1,12 @@
 #include "App/MerovaneApp.h"
 
 #include "App/AppDelegate.h"
+#include "Platform/Core/UserDefaults.h"
+#include "Platform/Gui/AssetImages.h"
 #include "Source/Features/Preferences/AppSettings.h"
 
 #include <QApplication>
+#include <QIcon>
 
 MerovaneApp::MerovaneApp() { migrateLegacyDefaults(UserDefaults::standard(), UserDefaults::legacy()); }
 
@@ -22,6 +25,13 @@ int MerovaneApp::migrateLegacyDefaults(UserDefaults& standard, UserDefaults& leg
     }
     settings.migratedLegacyDefaults.set(true);
     return copied;
+}
+
+void MerovaneApp::setUpIcons() {
+    QApplication::setWindowIcon(AssetImages::applicationIcon());
+    // Used only for names the desktop's own theme lacks; hicolor alone has no mime icons.
+    if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
+        QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
 }
 
 int MerovaneApp::run() {

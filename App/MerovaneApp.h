@@ -12,5 +12,8 @@ public:
     // from a damaged file copies nothing: its lost values are not the legacy ones, and stale ones
     // (an old history limit) would cut the user's data.
     static int migrateLegacyDefaults(UserDefaults& standard, UserDefaults& legacy);
+    // The program's icon on its windows, and an icon theme to fall back on for file and mime
+    // icons where the desktop names none (a bare window manager). Needs the application object.
+    static void setUpIcons();
     int run();
 };

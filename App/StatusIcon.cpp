@@ -1,5 +1,6 @@
 #include "App/StatusIcon.h"
 
+#include "Platform/Gui/AssetImages.h"
 #include "Platform/Gui/Symbols.h"
 #include "Source/Features/Preferences/AppSettings.h"
 
@@ -67,13 +68,10 @@ QImage StatusIcon::image(double devicePixelRatio) const {
         // Pets cannot be drawn yet: the caller falls back to its symbol.
         return {};
     case Kind::original: {
-        static const QImage asset(QStringLiteral(":/MenuBarIcon.png"));
-        if (asset.isNull()) return {};
-        const int side = int(std::lround(originalSide * devicePixelRatio));
-        QImage scaled = asset.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                            .scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        scaled.setDevicePixelRatio(devicePixelRatio);
-        return scaled;
+        QImage drawn = AssetImages::render(QStringLiteral("MenuBarIcon"), int(std::lround(originalSide * devicePixelRatio)));
+        if (drawn.isNull()) return {};
+        drawn.setDevicePixelRatio(devicePixelRatio);
+        return drawn;
     }
     }
     return {};

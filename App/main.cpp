@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     }
     QObject::connect(&instance, &SingleInstance::activationRequested, [] { AppDelegate::shared().openMenuPanel(); });
 
+    MerovaneApp::setUpIcons();
     MerovaneApp merovane;
     return merovane.run();
 }

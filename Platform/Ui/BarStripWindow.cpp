@@ -108,27 +108,46 @@ void BarStripWindow::relayout()
     std::fill(rects_.begin(), rects_.end(), QRect());
     for (size_t k = 0; k < shown.size(); ++k)
         rects_[shown[k]] = l.rects[k];
-    stripWidth_ = l.width;
+    stripWidth_ = shown.empty() ? 0 : l.width;
+    update();
+    // Showing and hiding happen at once; a visible strip's size follows once per burst of
+    // changes (a dozen items arrive at start-up).
+    if (stripWidth_ <= 0 || !isVisible()) {
+        apply();
+        return;
+    }
+    if (!applyPending_) {
+        applyPending_ = true;
+        QMetaObject::invokeMethod(this, &BarStripWindow::apply, Qt::QueuedConnection);
+    }
+}
 
-    if (shown.empty()) {
+void BarStripWindow::apply()
+{
+    applyPending_ = false;
+    if (stripWidth_ <= 0) {
         hide();
         return;
     }
     place();
-    update();
     // Mapping an unmanaged window puts it on top of the stack.
     if (!isVisible())
         show();
 }
 
-void BarStripWindow::place()
+QRect BarStripWindow::targetGeometry() const
 {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen || stripWidth_ <= 0)
-        return;
+        return {};
     const QRect g = screen->geometry();
-    const QRect target(g.x() + g.width() - stripWidth_, g.y(), stripWidth_, barHeight);
-    if (geometry() != target)
+    return QRect(g.x() + g.width() - stripWidth_, g.y(), stripWidth_, barHeight);
+}
+
+void BarStripWindow::place()
+{
+    const QRect target = targetGeometry();
+    if (target.isValid() && geometry() != target)
         setGeometry(target);
 }
 
@@ -143,7 +162,7 @@ QRect BarStripWindow::itemScreenRect(const StatusItem* item) const
     const QRect r = itemRect(item);
     if (r.isNull())
         return {};
-    return r.translated(geometry().topLeft());
+    return r.translated(targetGeometry().topLeft());
 }
 
 StatusItem* BarStripWindow::itemAt(const QPoint& pos) const

@@ -33,8 +33,12 @@ public:
 
     void addItem(StatusItem* item);
     void removeItem(StatusItem* item);
-    // Relayouts, resizes, re-places and shows or hides the strip after any item change.
+    // Lays the items out again after any item change. The window is shown or hidden at once; a
+    // shown window is resized and placed once per burst, when control returns to the event loop.
     void relayout();
+    bool isApplyPending() const { return applyPending_; }
+    // Where the window goes for the current layout; empty while nothing is shown.
+    QRect targetGeometry() const;
     // The item's rectangle in window coordinates; empty while hidden.
     QRect itemRect(const StatusItem* item) const;
     QRect itemScreenRect(const StatusItem* item) const;
@@ -46,6 +50,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    void apply();
     void place();
     void watchPrimaryScreen();
     int indexOf(const StatusItem* item) const;
@@ -53,5 +58,6 @@ private:
     std::vector<StatusItem*> items_;
     std::vector<QRect> rects_;  // parallel to items_; empty for hidden items
     int stripWidth_ = 0;
+    bool applyPending_ = false;
     QMetaObject::Connection screenConnection_;
 };

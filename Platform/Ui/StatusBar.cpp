@@ -3,7 +3,11 @@
 #include "Platform/Ui/StatusBarBackend.h"
 #include "Platform/Ui/StripStatusBackend.h"
 #include "Platform/Ui/TrayStatusBackend.h"
+#include "Platform/X11/SelectionOwnerWatcher.h"
+#include "Platform/X11/SystemTrayColors.h"
 
+#include <QGuiApplication>
+#include <QPalette>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -31,6 +35,17 @@ void StatusItem::setImage(const QImage& image)
     if (image.cacheKey() == image_.cacheKey() && image.devicePixelRatio() == image_.devicePixelRatio())
         return;
     image_ = image;
+    update();
+}
+
+void StatusItem::setSquareDrawing(const QString& key, SquareDrawing drawing)
+{
+    if (!drawing && !squareDrawing_)
+        return;
+    if (drawing && squareDrawing_ && key == squareKey_)
+        return;
+    squareKey_ = drawing ? key : QString();
+    squareDrawing_ = std::move(drawing);
     update();
 }
 
@@ -65,12 +80,63 @@ StatusBar& StatusBar::system()
 
 StatusBar::StatusBar(Kind kind, QObject* parent) : QObject(parent), kind_(kind)
 {
-    if (kind_ == Kind::automatic)
-        kind_ = QSystemTrayIcon::isSystemTrayAvailable() ? Kind::tray : Kind::strip;
+    Kind start = kind;
+    if (kind == Kind::automatic) {
+        auto* watcher = new SelectionOwnerWatcher(SelectionOwnerWatcher::forDefaultScreen("_NET_SYSTEM_TRAY_S"), this);
+        // A tray without the XEmbed selection is a D-Bus one: it stays, nothing to follow.
+        if (watcher->isWatching() && (watcher->hasOwner() || !QSystemTrayIcon::isSystemTrayAvailable())) {
+            trayWatcher_ = watcher;
+            connect(watcher, &SelectionOwnerWatcher::ownerChanged, this, &StatusBar::trayOwnerChanged);
+            start = watcher->hasOwner() ? Kind::tray : Kind::strip;
+            if (std::optional<QColor> color = SystemTrayColors::foreground(watcher->owner()))
+                trayInk_ = *color;
+        } else {
+            delete watcher;
+            start = QSystemTrayIcon::isSystemTrayAvailable() ? Kind::tray : Kind::strip;
+        }
+    }
+    useBackend(start);
+}
+
+void StatusBar::useBackend(Kind kind)
+{
+    if (backend_ && kind == kind_)
+        return;
+    std::unique_ptr<StatusBarBackend> old = std::move(backend_);
+    if (old) {
+        for (StatusItem* item : items_)
+            old->removeItem(item);
+    }
+    kind_ = kind;
     if (kind_ == Kind::tray)
         backend_ = std::make_unique<TrayStatusBackend>();
     else
         backend_ = std::make_unique<StripStatusBackend>();
+    for (StatusItem* item : items_) {
+        item->backend_ = backend_.get();
+        backend_->addItem(item);
+    }
+}
+
+void StatusBar::trayOwnerChanged()
+{
+    const QColor oldInk = ink();
+    const Kind oldKind = kind_;
+    trayInk_ = QColor();
+    if (std::optional<QColor> color = SystemTrayColors::foreground(trayWatcher_->owner()))
+        trayInk_ = *color;
+    useBackend(trayWatcher_->hasOwner() ? Kind::tray : Kind::strip);
+    if (kind_ != oldKind || ink() != oldInk)
+        emit appearanceChanged();
+}
+
+QColor StatusBar::ink() const
+{
+    if (kind_ == Kind::strip)
+        return QColor(Qt::white);
+    if (trayInk_.isValid())
+        return trayInk_;
+    return QGuiApplication::palette().color(QPalette::WindowText);
 }
 
 StatusBar::~StatusBar()
@@ -89,6 +155,8 @@ StatusItem* StatusBar::addItem()
 {
     auto* item = new StatusItem(this, backend_.get());
     items_.push_back(item);
+    connect(item, &StatusItem::clicked, this,
+            [this, item](const QRect& rect, Qt::MouseButton button) { emit itemClicked(item, rect, button); });
     backend_->addItem(item);
     return item;
 }

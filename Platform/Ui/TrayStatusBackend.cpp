@@ -3,6 +3,7 @@
 #include "Platform/Ui/StatusBar.h"
 
 #include <QCursor>
+#include <QIconEngine>
 #include <QPainter>
 #include <QSystemTrayIcon>
 
@@ -11,6 +12,51 @@
 namespace {
 // Stands in for the icon's rectangle where the tray host does not tell it (StatusNotifierItem).
 constexpr int kFallbackSide = 24;
+
+// An icon drawn at whatever size the tray paints it, so that a reading stays sharp at 22 or 24 px.
+class SquareDrawingEngine : public QIconEngine {
+public:
+    explicit SquareDrawingEngine(StatusItem::SquareDrawing drawing) : drawing_(std::move(drawing)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::min(rect.width(), rect.height());
+        const QRect square(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side);
+        painter->save();
+        drawing_(*painter, square);
+        painter->restore();
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        scale = scale > 0 ? scale : 1.0;
+        QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        image.setDevicePixelRatio(scale);
+        QPainter painter(&image);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        painter.end();
+        return QPixmap::fromImage(image);
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        return {QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32), QSize(48, 48)};
+    }
+
+    QIconEngine* clone() const override { return new SquareDrawingEngine(drawing_); }
+    QString key() const override { return QStringLiteral("SquareDrawingEngine"); }
+
+private:
+    StatusItem::SquareDrawing drawing_;
+};
 
 void releaseIcon(QSystemTrayIcon* icon)
 {
@@ -96,7 +142,7 @@ void TrayStatusBackend::addItem(StatusItem* item)
                          QSize(kFallbackSide, kFallbackSide));
         emit item->clicked(rect, button);
     });
-    entries_.push_back({item, icon, 0});
+    entries_.push_back({item, icon, 0, {}, false, true});
     updateItem(item);
 }
 
@@ -114,10 +160,21 @@ void TrayStatusBackend::updateItem(StatusItem* item)
     Entry* e = find(item);
     if (!e)
         return;
-    const QImage image = item->image();
-    if (e->icon->icon().isNull() || e->imageKey != image.cacheKey()) {
-        e->icon->setIcon(QIcon(QPixmap::fromImage(squareImage(image))));
-        e->imageKey = image.cacheKey();
+    if (item->squareDrawing()) {
+        if (e->stale || !e->drawn || e->drawingKey != item->squareDrawingKey()) {
+            e->icon->setIcon(QIcon(new SquareDrawingEngine(item->squareDrawing())));
+            e->drawingKey = item->squareDrawingKey();
+            e->drawn = true;
+            e->stale = false;
+        }
+    } else {
+        const QImage image = item->image();
+        if (e->stale || e->drawn || e->imageKey != image.cacheKey()) {
+            e->icon->setIcon(QIcon(QPixmap::fromImage(squareImage(image))));
+            e->imageKey = image.cacheKey();
+            e->drawn = false;
+            e->stale = false;
+        }
     }
     if (e->icon->toolTip() != item->toolTip())
         e->icon->setToolTip(item->toolTip());

@@ -4,12 +4,14 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QString>
 
 #include <vector>
 
 class QSystemTrayIcon;
 
-// Status items as system tray icons, one per item, shown while the item is visible.
+// Status items as system tray icons, one per item, shown while the item is visible. An item with
+// a square drawing is drawn at the tray's own icon size; others show their image on a square.
 class TrayStatusBackend : public StatusBarBackend {
 public:
     TrayStatusBackend();
@@ -31,6 +33,9 @@ private:
         StatusItem* item;
         QSystemTrayIcon* icon;
         qint64 imageKey;
+        QString drawingKey;
+        bool drawn;  // the square drawing is shown, not the image
+        bool stale;  // nothing shown yet
     };
     Entry* find(const StatusItem* item);
     const Entry* find(const StatusItem* item) const;

@@ -1,6 +1,6 @@
 #include "Views/Shared/AppIconView.h"
 
-#include "Platform/Core/Bundle.h"
+#include "Platform/Gui/AssetImages.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Views/Shared/ContinuousCorners.h"
@@ -24,7 +24,7 @@ QSize AppIconView::sizeHint() const {
 
 QImage AppIconView::artwork() {
     static const QImage image = [] {
-        QImage bundled(Bundle::main().resourcePath(QStringLiteral("AppIcon.png")));
+        QImage bundled = AssetImages::render(QStringLiteral("AppIcon"), 512);
         if (!bundled.isNull()) return bundled;
         const QIcon icon = QGuiApplication::windowIcon();
         if (!icon.isNull()) return icon.pixmap(QSize(512, 512)).toImage();

@@ -7,6 +7,7 @@
 #include "Source/Features/Widgets/WidgetManager.h"
 #include "Views/Widgets/GroupedWidgetStripView.h"
 #include "Views/Widgets/SingleWidgetView.h"
+#include "Views/Widgets/TrayWidgetIcon.h"
 #include "SystemTestSupport.h"
 #include "TestSupport.h"
 
@@ -349,4 +350,142 @@ TEST(WidgetViews, SavesPicturesOfTheWidgets) {
     GroupedWidgetStripView strip(*f.manager);
     EXPECT_EQ(strip.sizeHint().width(),
               int(GroupedWidgetStripView::widthFor(GroupedWidgetStripView::entries(*f.manager), true)));
+}
+
+TEST(TrayWidgetIcon, ReadingsAreShortenedToFitASquare) {
+    EXPECT_EQ(TrayWidgetIcon::compactText(WidgetType::cpu, "42%"), "42");
+    EXPECT_EQ(TrayWidgetIcon::compactText(WidgetType::disk, "100%"), "100");
+    EXPECT_EQ(TrayWidgetIcon::compactText(WidgetType::memory, "—"), "—");
+    EXPECT_EQ(TrayWidgetIcon::compactText(WidgetType::network, "1.2 MB/s"), "1.2M");
+    EXPECT_EQ(TrayWidgetIcon::compactText(WidgetType::network, "340 KB/s"), "340K");
+    EXPECT_EQ(TrayWidgetIcon::compactText(WidgetType::network, "12 B/s"), "12B");
+    EXPECT_EQ(TrayWidgetIcon::compactText(WidgetType::network, "—"), "—");
+    EXPECT_EQ(TrayWidgetIcon::compactText(WidgetType::temperature, "54°"), "54°");
+}
+
+namespace {
+// The bounding box of the pixels near a colour.
+QRect inkBox(const QImage& image, const QColor& color) {
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() < 160) continue;
+            const QColor solid = QColor::fromRgbF(c.redF() / c.alphaF(), c.greenF() / c.alphaF(), c.blueF() / c.alphaF());
+            if (std::abs(solid.red() - color.red()) + std::abs(solid.green() - color.green()) +
+                    std::abs(solid.blue() - color.blue()) < 90)
+                box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+}  // namespace
+
+TEST(TrayWidgetIcon, TheReadingFillsTheSquareInTheWidgetsColourAtTraySizes) {
+    for (int side : {22, 24}) {
+        for (const auto& [type, text] : std::vector<std::pair<WidgetType, QString>>{
+                 {WidgetType::cpu, "100%"}, {WidgetType::network, "340 KB/s"}, {WidgetType::temperature, "54°"}}) {
+            SCOPED_TRACE(QString::asprintf("%d px, %s", side, qPrintable(text)).toStdString());
+            // Dark tray (light ink): the dark variant of the colour; nothing drawn outside the square.
+            const QImage plain = TrayWidgetIcon::image(side, type, text, false, Qt::white);
+            ASSERT_EQ(plain.size(), QSize(side, side));
+            const QRect value = inkBox(plain, WidgetTypes::color(type, true));
+            ASSERT_FALSE(value.isEmpty());
+            EXPECT_GE(value.width(), side * 0.6);   // large: most of the width
+            EXPECT_GE(value.height(), side * 0.35);  // and tall figures
+            EXPECT_GE(value.left(), 0);
+            EXPECT_LT(value.right(), side);
+            EXPECT_TRUE(inkBox(plain, Qt::white).isEmpty());  // no label
+
+            // With labels the short name sits above the value in the tray's ink.
+            const QImage labelled = TrayWidgetIcon::image(side, type, text, true, Qt::white);
+            const QRect label = inkBox(labelled, Qt::white);
+            const QRect lower = inkBox(labelled, WidgetTypes::color(type, true));
+            ASSERT_FALSE(label.isEmpty());
+            ASSERT_FALSE(lower.isEmpty());
+            EXPECT_LT(label.bottom(), lower.top() + 2);
+            EXPECT_GE(lower.height(), side * 0.25);
+        }
+    }
+    // A light tray (dark ink) gets the light variant of the colour.
+    const QImage light = TrayWidgetIcon::image(22, WidgetType::memory, "61%", false, Qt::black);
+    EXPECT_FALSE(inkBox(light, WidgetTypes::color(WidgetType::memory, false)).isEmpty());
+}
+
+TEST(MenuBarWidgetController, InATrayEveryWidgetIsItsOwnSquareIconWhateverTheGrouping) {
+    Fixture f;
+    f.readings = {37, 12, 64, 81, 1.5 * 1024 * 1024, 58.0};
+    f.make();
+    WidgetConfiguration all;
+    all.enabledWidgets = {WidgetTypes::allCases.begin(), WidgetTypes::allCases.end()};
+    all.isGrouped = true;
+    all.showLabels = true;
+    f.manager->setConfiguration(all);
+    StatusBar bar(StatusBar::Kind::tray);
+    MenuBarWidgetController controller(*f.manager, bar);
+    controller.rebuild();
+    EXPECT_FALSE(controller.groupedItem()->isVisible());
+    QSignalSpy clicks(&bar, &StatusBar::itemClicked);
+    for (WidgetType t : WidgetTypes::allCases) {
+        StatusItem* item = controller.item(t);
+        ASSERT_TRUE(item->isVisible());
+        ASSERT_TRUE(item->squareDrawing());
+        QImage drawn(24, 24, QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::transparent);
+        QPainter painter(&drawn);
+        item->squareDrawing()(painter, QRect(0, 0, 24, 24));
+        painter.end();
+        const QImage expected = TrayWidgetIcon::image(24, t, f.manager->value(t), true, bar.ink());
+        EXPECT_EQ(drawn, expected.convertToFormat(drawn.format()));
+        emit item->clicked(QRect(0, 0, 24, 24), Qt::LeftButton);
+    }
+    // Every widget's click reaches the bar's listeners (the shell opens the menu panel from there).
+    ASSERT_EQ(clicks.count(), 6);
+    EXPECT_EQ(clicks[0][0].value<StatusItem*>(), controller.item(WidgetType::cpu));
+    EXPECT_EQ(clicks[5][0].value<StatusItem*>(), controller.item(WidgetType::temperature));
+
+    // New readings redraw only the changed icon.
+    const int drawn = controller.drawCount();
+    f.readings.cpu = 90;
+    f.manager->recomputeValues();
+    EXPECT_EQ(controller.drawCount(), drawn + 1);
+}
+
+TEST(TrayWidgetIcon, SavesPicturesOfTheTrayIcons) {
+    Fixture f;
+    f.readings = {37, 100, 64, 81, 340 * 1024, 58.0};
+    f.make();
+    // Each row: a tray at 22 and 24 px, dark then light, without and with labels; then 4x.
+    QImage picture(6 * 100 + 20, 4 * 34 + 4 * 100, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(QColor(0x80, 0x80, 0x80));
+    QPainter p(&picture);
+    int row = 0;
+    for (const auto& [background, ink] : std::vector<std::pair<QColor, QColor>>{
+             {QColor(0x2b, 0x2b, 0x2b), Qt::white}, {QColor(0xe8, 0xe8, 0xe8), Qt::black}}) {
+        for (bool labels : {false, true}) {
+            const int y = row * 34;
+            p.fillRect(QRect(0, y, picture.width(), 34), background);
+            int x = 10;
+            int bigX = 10;
+            for (WidgetType t : WidgetTypes::allCases) {
+                p.drawImage(QPoint(x, y + 6), TrayWidgetIcon::image(22, t, f.manager->value(t), labels, ink));
+                p.drawImage(QPoint(x + 26, y + 5), TrayWidgetIcon::image(24, t, f.manager->value(t), labels, ink));
+                if (row % 2 == 0) {
+                    QImage big = TrayWidgetIcon::image(24, t, f.manager->value(t), labels, ink, 4.0);
+                    big.setDevicePixelRatio(1);
+                    p.fillRect(QRect(bigX - 2, 4 * 34 + (row / 2) * 200, 100, 100), background);
+                    p.drawImage(QRectF(bigX, 4 * 34 + (row / 2) * 200 + 2, 96, 96), big);
+                    QImage bigLabelled = TrayWidgetIcon::image(24, t, f.manager->value(t), true, ink, 4.0);
+                    bigLabelled.setDevicePixelRatio(1);
+                    p.fillRect(QRect(bigX - 2, 4 * 34 + (row / 2) * 200 + 100, 100, 100), background);
+                    p.drawImage(QRectF(bigX, 4 * 34 + (row / 2) * 200 + 102, 96, 96), bigLabelled);
+                }
+                x += 60;
+                bigX += 100;
+            }
+            ++row;
+        }
+    }
+    p.end();
+    EXPECT_TRUE(picture.save(QStringLiteral(QUORVIN_TEST_OUTPUT "/tray-widget-icons.png")));
 }

@@ -17,10 +17,12 @@
 #include "Views/Shared/PopupTransition.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QTimer>
 #include <QWindow>
 
@@ -283,6 +285,13 @@ void ClipboardPopupController::showAbout() {
                                         QStringLiteral(" (") + bundle.build() + QStringLiteral(")"),
                                     QMessageBox::Ok);
         box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+        // A message box is as narrow as its text: room for the title bar's text as well.
+        if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+            const int titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
+            grid->addItem(new QSpacerItem(std::max(260, titleWidth + 140), 0, QSizePolicy::Minimum,
+                                          QSizePolicy::Expanding),
+                          grid->rowCount(), 0, 1, grid->columnCount());
+        }
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->show();
         box->raise();

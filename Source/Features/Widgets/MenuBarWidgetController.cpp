@@ -3,9 +3,10 @@
 #include "Source/Features/Widgets/WidgetManager.h"
 #include "Views/Widgets/GroupedWidgetStripView.h"
 #include "Views/Widgets/SingleWidgetView.h"
+#include "Views/Widgets/TrayWidgetIcon.h"
 
 #include <QGuiApplication>
-#include <QPalette>
+#include <QPainter>
 
 MenuBarWidgetController& MenuBarWidgetController::shared() {
     static auto* controller = new MenuBarWidgetController(WidgetManager::shared(), StatusBar::system());
@@ -17,11 +18,10 @@ MenuBarWidgetController::MenuBarWidgetController(WidgetManager& manager, StatusB
     connect(&manager_, &WidgetManager::configDidChange, this,
             [this] { pendingRebuild_.schedule(this, rebuildDelay, [this] { rebuild(); }); });
     connect(&manager_, &WidgetManager::valuesChanged, this, &MenuBarWidgetController::redraw);
-}
-
-QColor MenuBarWidgetController::ink(StatusBar::Kind kind) {
-    if (kind == StatusBar::Kind::strip) return QColor(Qt::white);
-    return QGuiApplication::palette().color(QPalette::WindowText);
+    // Moved between tray and strip: grouping and drawings differ there.
+    connect(&bar_, &StatusBar::appearanceChanged, this, [this] {
+        if (grouped_) rebuild();
+    });
 }
 
 StatusItem* MenuBarWidgetController::item(WidgetType type) const {
@@ -48,36 +48,50 @@ void MenuBarWidgetController::rebuild() {
     pendingRebuild_.cancel();
     createItems();
     const WidgetConfiguration& configuration = manager_.configuration();
-    const bool grouped = configuration.isGrouped && !configuration.enabledWidgets.empty();
+    // A tray shows square icons only: one per widget there, whatever the grouping.
+    const bool grouped = configuration.isGrouped && !configuration.enabledWidgets.empty() && !inTray();
     for (auto& [type, single] : items_) single->setVisible(!grouped && configuration.enabledWidgets.count(type));
     grouped_->setVisible(grouped);
     redraw();
 }
 
-void MenuBarWidgetController::draw(StatusItem* target, const QString& key, const std::function<QImage()>& render) {
+bool MenuBarWidgetController::inTray() const { return bar_.kind() == StatusBar::Kind::tray; }
+
+void MenuBarWidgetController::draw(StatusItem* target, const QString& key, const std::function<void()>& render) {
     auto it = drawn_.find(target);
     if (it != drawn_.end() && it->second == key) return;
     drawn_[target] = key;
-    target->setImage(render());
+    render();
     ++drawCount_;
 }
 
 void MenuBarWidgetController::redraw() {
     if (!grouped_) return;
     const bool labels = manager_.configuration().showLabels;
-    const QColor color = ink(bar_.kind());
+    const QColor color = bar_.ink();
+    const bool tray = inTray();
     const double dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-    const QString style = QString::asprintf("%d|%s|%.2f|", int(labels), qPrintable(color.name(QColor::HexArgb)), dpr);
+    const QString style = QString::asprintf("%s|%d|%s|%.2f|", tray ? "tray" : "strip", int(labels),
+                                            qPrintable(color.name(QColor::HexArgb)), dpr);
     if (grouped_->isVisible()) {
         const std::vector<GroupedWidgetStripView::Entry> entries = GroupedWidgetStripView::entries(manager_);
         QString key = style;
         for (const auto& e : entries) key += WidgetTypes::id(e.type) + QLatin1Char('=') + e.text + QLatin1Char(';');
-        draw(grouped_, key, [&] { return GroupedWidgetStripView::image(entries, labels, color, dpr); });
+        draw(grouped_, key, [&] { grouped_->setImage(GroupedWidgetStripView::image(entries, labels, color, dpr)); });
     }
     for (auto& [type, single] : items_) {
         if (!single->isVisible()) continue;
         const WidgetType t = type;
         const QString text = manager_.value(t);
-        draw(single, style + text, [&] { return SingleWidgetView::image(t, text, labels, color, dpr); });
+        StatusItem* item = single;
+        if (tray) {
+            draw(item, style + text, [&] {
+                item->setSquareDrawing(style + text, [t, text, labels, color](QPainter& painter, const QRect& square) {
+                    TrayWidgetIcon::paint(painter, square, t, text, labels, color);
+                });
+            });
+        } else {
+            draw(item, style + text, [&] { item->setImage(SingleWidgetView::image(t, text, labels, color, dpr)); });
+        }
     }
 }

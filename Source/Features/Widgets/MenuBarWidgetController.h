@@ -14,7 +14,8 @@
 class WidgetManager;
 
 // The menu-bar widgets' status items: one per type, in declaration order from left to right,
-// and one grouped strip. The items are created once, on the first rebuild, and afterwards only
+// and one grouped strip. In a tray every widget is its own square icon (a strip squeezed into a
+// tray icon cannot be read), so the grouped item is used on our own bar strip only. The items are created once, on the first rebuild, and afterwards only
 // shown or hidden. A configuration change rebuilds 100 ms after the last change; new readings
 // redraw the visible items, each only when its text changed. GUI thread only.
 class MenuBarWidgetController : public QObject {
@@ -35,14 +36,11 @@ public:
     // How many images the items have been given so far.
     int drawCount() const { return drawCount_; }
 
-    // The colour of text and templates in a bar: white on our dark strip, the palette's text
-    // colour in a tray.
-    static QColor ink(StatusBar::Kind kind);
-
 private:
     void createItems();
     void redraw();
-    void draw(StatusItem* item, const QString& key, const std::function<QImage()>& render);
+    bool inTray() const;
+    void draw(StatusItem* item, const QString& key, const std::function<void()>& render);
 
     WidgetManager& manager_;
     StatusBar& bar_;

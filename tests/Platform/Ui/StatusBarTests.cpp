@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QHelpEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QScreen>
 #include <QSignalSpy>
@@ -27,6 +28,9 @@ QImage solid(int width, int height, QColor color, qreal scale = 1.0)
 }
 
 QRect screenGeometry() { return QGuiApplication::primaryScreen()->geometry(); }
+
+// The strip's window follows its layout once control is back in the event loop.
+void settle() { QCoreApplication::processEvents(); }
 
 }  // namespace
 
@@ -64,23 +68,60 @@ TEST(StatusBarStrip, LaysOutVisibleItemsAtTheTopRightAndRelayoutsOnChanges)
     EXPECT_TRUE(bar.containsScreenPoint(QPoint(screen.right(), screen.top())));
     EXPECT_FALSE(bar.containsScreenPoint(QPoint(screen.right(), screen.top() + 24)));
 
-    // Hiding the rightmost item moves the other one to the right edge at once.
+    // Hiding the rightmost item moves the other one to the right edge: its place at once, the
+    // window when the event loop runs.
     first->setVisible(false);
     EXPECT_TRUE(first->screenRect().isEmpty());
-    EXPECT_EQ(strip->geometry(), QRect(screen.right() + 1 - 34, screen.top(), 34, 24));
     EXPECT_EQ(second->screenRect(), QRect(screen.right() + 1 - 8 - 18, screen.top(), 18, 24));
+    settle();
+    EXPECT_EQ(strip->geometry(), QRect(screen.right() + 1 - 34, screen.top(), 34, 24));
 
-    // A wider image relayouts at once too.
+    // A wider image relayouts too.
     second->setImage(solid(60, 12, Qt::green));
-    EXPECT_EQ(strip->width(), 76);
     EXPECT_EQ(second->screenRect(), QRect(screen.right() + 1 - 8 - 60, screen.top(), 60, 24));
+    settle();
+    EXPECT_EQ(strip->width(), 76);
 
     second->setVisible(false);
+    settle();
     EXPECT_FALSE(strip->isVisible());
     EXPECT_FALSE(bar.containsScreenPoint(QPoint(screen.right(), screen.top())));
     first->setVisible(true);
+    settle();
     EXPECT_TRUE(strip->isVisible());
     EXPECT_EQ(strip->width(), 56);
+}
+
+TEST(StatusBarStrip, ABurstOfChangesResizesTheShownWindowOnce)
+{
+    StatusBar bar(StatusBar::Kind::strip);
+    StatusItem* first = bar.addItem();
+    first->setImage(solid(18, 18, Qt::red));
+    QWidget* strip = bar.stripWindow();
+    EXPECT_TRUE(strip->isVisible());  // shown at once
+    settle();
+
+    struct Counter : QObject {
+        int resizes = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Resize)
+                ++resizes;
+            return false;
+        }
+    } counter;
+    strip->installEventFilter(&counter);
+    // As at start-up: items added one by one, each given its image.
+    std::vector<StatusItem*> added;
+    for (int i = 0; i < 8; ++i) {
+        added.push_back(bar.addItem());
+        added.back()->setImage(solid(30, 16, Qt::blue));
+    }
+    EXPECT_EQ(counter.resizes, 0);
+    settle();
+    EXPECT_EQ(counter.resizes, 1);
+    EXPECT_EQ(strip->width(), 8 + 18 + 8 * (6 + 30) + 8);
+    EXPECT_EQ(added.back()->screenRect().left(), screenGeometry().right() + 1 - strip->width() + 8);
 }
 
 TEST(StatusBarStrip, ClicksReportTheItemRectAndButton)
@@ -118,6 +159,7 @@ TEST(StatusBarStrip, ClicksReportTheItemRectAndButton)
     QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() - 8 - 40 - 6 - 9, 12));
     EXPECT_TRUE(watched.isNull());
     EXPECT_EQ(bar.items(), std::vector<StatusItem*>{first});
+    settle();
     EXPECT_EQ(strip->width(), 56);
 }
 
@@ -214,10 +256,12 @@ TEST(StatusBar, RemovingOrDeletingAnItemTakesItOffTheBar)
     bar.removeItem(b);
     EXPECT_TRUE(watched.isNull());
     EXPECT_EQ(bar.items(), (std::vector<StatusItem*>{a, c}));
+    settle();
     EXPECT_EQ(bar.stripWindow()->width(), 8 + 20 + 6 + 40 + 8);
 
     delete a;
     EXPECT_EQ(bar.items(), std::vector<StatusItem*>{c});
+    settle();
     EXPECT_EQ(bar.stripWindow()->width(), 8 + 40 + 8);
     EXPECT_EQ(c->screenRect().right(), screenGeometry().right() - 8);
 
@@ -296,6 +340,65 @@ TEST(StatusBarTray, OneIconPerItemWithImageToolTipAndClicks)
     bar.removeItem(item);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(watched.isNull());
+}
+
+TEST(StatusBarTray, ASquareDrawingIsDrawnAtTheSizeTheTrayPaints)
+{
+    StatusBar bar(StatusBar::Kind::tray);
+    StatusItem* item = bar.addItem();
+    item->setImage(solid(40, 10, Qt::red));
+    std::vector<QRect> squares;
+    item->setSquareDrawing(QStringLiteral("a"), [&squares](QPainter& painter, const QRect& square) {
+        squares.push_back(square);
+        painter.fillRect(square.adjusted(1, 1, -1, -1), Qt::green);
+    });
+    auto* icon = item->findChild<QSystemTrayIcon*>();
+    ASSERT_NE(icon, nullptr);
+
+    for (int side : {22, 24}) {
+        const QImage shown = icon->icon().pixmap(QSize(side, side)).toImage();
+        ASSERT_EQ(shown.size(), QSize(side, side));
+        EXPECT_EQ(squares.back(), QRect(0, 0, side, side));
+        EXPECT_EQ(shown.pixelColor(side - 2, side - 2), QColor(Qt::green));  // drawn, not scaled
+        EXPECT_EQ(shown.pixelColor(side - 1, side - 1).alpha(), 0);
+    }
+    // A tray painting into a wider rectangle gets a centred square.
+    QImage wide(30, 22, QImage::Format_ARGB32_Premultiplied);
+    wide.fill(Qt::transparent);
+    QPainter painter(&wide);
+    icon->icon().paint(&painter, QRect(0, 0, 30, 22));
+    painter.end();
+    EXPECT_EQ(squares.back(), QRect(4, 0, 22, 22));
+
+    // The same key is no change; another one, or going back to the image, is.
+    QSignalSpy changes(item, &StatusItem::changed);
+    item->setSquareDrawing(QStringLiteral("a"), [](QPainter&, const QRect&) {});
+    EXPECT_EQ(changes.count(), 0);
+    item->setSquareDrawing({}, {});
+    EXPECT_EQ(changes.count(), 1);
+    const QImage image = icon->icon().pixmap(QSize(40, 40)).toImage();
+    EXPECT_EQ(image.pixelColor(20, 20), QColor(Qt::red));
+}
+
+TEST(StatusBar, EveryItemsClickReachesTheBar)
+{
+    StatusBar bar(StatusBar::Kind::strip);
+    StatusItem* first = bar.addItem();
+    first->setImage(solid(40, 16, Qt::red));
+    StatusItem* second = bar.addItem();
+    second->setImage(solid(18, 18, Qt::blue));
+    QWidget* strip = bar.stripWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(strip));
+    QSignalSpy spy(&bar, &StatusBar::itemClicked);
+    QTest::mouseClick(strip, Qt::LeftButton, {}, first->screenRect().center() - strip->pos());
+    QTest::mouseClick(strip, Qt::RightButton, {}, second->screenRect().center() - strip->pos());
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy[0][0].value<StatusItem*>(), first);
+    EXPECT_EQ(spy[0][1].toRect(), first->screenRect());
+    EXPECT_EQ(spy[1][0].value<StatusItem*>(), second);
+    EXPECT_EQ(spy[1][2].value<Qt::MouseButton>(), Qt::RightButton);
+    // The strip's ink is white whatever the palette.
+    EXPECT_EQ(bar.ink(), QColor(Qt::white));
 }
 
 TEST(TrayStatusBackend, WideImagesSitCentredOnASquare)
