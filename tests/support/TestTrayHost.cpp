@@ -141,6 +141,11 @@ void TestTrayHost::layout() {
 
 void TestTrayHost::dock(quint32 icon) {
     if (!panel_ || std::find(icons_.begin(), icons_.end(), icon) != icons_.end()) return;
+    // A client may have replaced the window since it asked.
+    xcb_get_window_attributes_reply_t* alive =
+        xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, icon), nullptr);
+    std::free(alive);
+    if (!alive) return;
     icons_.push_back(icon);
     const uint32_t mask[] = {XCB_EVENT_MASK_STRUCTURE_NOTIFY};
     xcb_change_window_attributes(connection_, icon, XCB_CW_EVENT_MASK, mask);

@@ -1,5 +1,6 @@
 #include "Platform/Ui/StatusBar.h"
 #include "TestSupport.h"
+#include "TestTrayHost.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -8,6 +9,8 @@
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 // Xlib's macros (None, Bool, Status...) clash with names in the headers above: include it last.
 #include "X11TestSupport.h"
@@ -101,4 +104,61 @@ TEST(StatusBarX11, SyntheticClicksReachTheItemUnderThePointer)
     int revert = 0;
     XGetInputFocus(dpy, &focus, &revert);
     EXPECT_NE(focus, static_cast<Window>(strip->winId()));
+}
+
+TEST(StatusBarX11, AnAutomaticBarMovesToTheTrayAndBackAsTheTrayComesAndGoes)
+{
+    Display* dpy = display();
+    ASSERT_NE(dpy, nullptr);
+    StatusBar bar;  // no tray yet
+    ASSERT_TRUE(bar.followsTray());
+    ASSERT_EQ(bar.kind(), StatusBar::Kind::strip);
+    StatusItem* first = bar.addItem();
+    first->setImage(solid(18, 18, Qt::red));
+    first->setToolTip(QStringLiteral("first"));
+    StatusItem* second = bar.addItem();
+    second->setImage(solid(30, 16, Qt::blue));
+    StatusItem* hidden = bar.addItem();
+    hidden->setImage(solid(30, 16, Qt::green));
+    hidden->setVisible(false);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(bar.stripWindow()));
+    QSignalSpy changes(&bar, &StatusBar::appearanceChanged);
+
+    TestTrayHost::Options options;
+    options.foreground = QColor(0xee, 0xee, 0xec);
+    TestTrayHost tray(options);
+    ASSERT_TRUE(tray.start());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return bar.kind() == StatusBar::Kind::tray; }, 3000));
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(bar.stripWindow(), nullptr);
+    EXPECT_EQ(bar.ink(), QColor(0xee, 0xee, 0xec));  // as the tray asks
+    // The visible items are docked, the hidden one is not; each knows where it is.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return tray.icons().size() == 2; }, 3000));
+    TestSupport::spin(200);
+    EXPECT_EQ(tray.icons().size(), 2u);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !first->screenRect().isEmpty(); }, 3000));
+    const std::vector<quint32> docked = tray.icons();
+    EXPECT_TRUE(std::any_of(docked.begin(), docked.end(),
+                            [&](quint32 w) { return tray.iconScreenRect(w) == first->screenRect(); }));
+
+    // A real click on a docked icon reaches its item.
+    QSignalSpy clicks(first, &StatusItem::clicked);
+    fakeClick(dpy, first->screenRect().center(), 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return clicks.count() == 1; }, 3000));
+    EXPECT_TRUE(bar.containsScreenPoint(first->screenRect().center()));
+
+    // The tray goes: the items are back on our strip at once.
+    tray.stop();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return bar.kind() == StatusBar::Kind::strip; }, 3000));
+    EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(bar.ink(), QColor(Qt::white));
+    ASSERT_NE(bar.stripWindow(), nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(bar.stripWindow()));
+    EXPECT_EQ(bar.stripWindow()->width(), 8 + 18 + 6 + 30 + 8);
+    EXPECT_EQ(first->toolTip(), QStringLiteral("first"));
+
+    // And into a new tray again.
+    ASSERT_TRUE(tray.start());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return tray.icons().size() == 2; }, 3000));
+    EXPECT_EQ(bar.kind(), StatusBar::Kind::tray);
 }
