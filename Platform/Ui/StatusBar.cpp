@@ -7,11 +7,15 @@
 #include "Platform/X11/SystemTrayColors.h"
 
 #include <QGuiApplication>
+#include <QImage>
 #include <QPalette>
+#include <QPixmap>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
 #include <algorithm>
+#include <optional>
 
 StatusItem::StatusItem(StatusBar* bar, StatusBarBackend* backend)
     : QObject(bar), bar_(bar), backend_(backend) {}
@@ -96,6 +100,8 @@ StatusBar::StatusBar(Kind kind, QObject* parent) : QObject(parent), kind_(kind)
         }
     }
     useBackend(start);
+    if (kind_ == Kind::tray && !trayInk_.isValid())
+        scheduleBackgroundLook(0);
 }
 
 void StatusBar::useBackend(Kind kind)
@@ -128,6 +134,71 @@ void StatusBar::trayOwnerChanged()
     useBackend(trayWatcher_->hasOwner() ? Kind::tray : Kind::strip);
     if (kind_ != oldKind || ink() != oldInk)
         emit appearanceChanged();
+    if (kind_ == Kind::tray && !trayInk_.isValid())
+        scheduleBackgroundLook(0);
+}
+
+void StatusBar::scheduleBackgroundLook(int attempt)
+{
+    // Docking takes a moment; a few looks at most, then the palette's colour stays.
+    constexpr int kAttempts = 5;
+    if (attempt >= kAttempts)
+        return;
+    backgroundLook_.schedule(this, 0.3, [this, attempt] {
+        if (kind_ != Kind::tray || trayInk_.isValid())
+            return;
+        std::optional<QColor> background;
+        for (StatusItem* item : items_) {
+            if ((background = backgroundBehind(item->screenRect())))
+                break;
+        }
+        if (!background) {
+            scheduleBackgroundLook(attempt + 1);
+            return;
+        }
+        const QColor old = ink();
+        trayInk_ = inkFor(*background);
+        if (ink() != old)
+            emit appearanceChanged();
+    });
+}
+
+std::optional<QColor> StatusBar::backgroundBehind(const QRect& screenRect)
+{
+    if (screenRect.isEmpty())
+        return std::nullopt;
+    QScreen* screen = QGuiApplication::screenAt(screenRect.center());
+    if (!screen)
+        return std::nullopt;
+    const QRect local = screenRect.translated(-screen->geometry().topLeft());
+    const QImage shot = screen->grabWindow(0, local.x(), local.y(), local.width(), local.height()).toImage();
+    if (shot.isNull())
+        return std::nullopt;
+    return dominantColor(shot);
+}
+
+QColor StatusBar::dominantColor(const QImage& image)
+{
+    // The icon's own drawing covers less than half of it: the median lightness is the tray's.
+    std::vector<std::pair<int, QRgb>> pixels;
+    pixels.reserve(size_t(image.width()) * size_t(image.height()));
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb rgb = image.pixel(x, y);
+            pixels.emplace_back(qGray(rgb), rgb);
+        }
+    }
+    if (pixels.empty())
+        return {};
+    auto middle = pixels.begin() + long(pixels.size() / 2);
+    std::nth_element(pixels.begin(), middle, pixels.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return QColor::fromRgb(middle->second);
+}
+
+QColor StatusBar::inkFor(const QColor& background)
+{
+    return background.lightnessF() < 0.5 ? QColor(Qt::white) : QColor(0x1d, 0x1d, 0x1f);
 }
 
 QColor StatusBar::ink() const

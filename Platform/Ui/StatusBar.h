@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Core/Dispatch.h"
+
 #include <QColor>
 #include <QImage>
 #include <QObject>
@@ -8,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -79,8 +82,12 @@ public:
     // Whether the bar moves between tray and strip as the tray comes and goes.
     bool followsTray() const { return trayWatcher_ != nullptr; }
     // The colour of text and templates on the bar: white on our dark strip; in a tray the colour
-    // the tray asks for (_NET_SYSTEM_TRAY_COLORS), else the palette's text colour.
+    // the tray asks for (_NET_SYSTEM_TRAY_COLORS), else one that stands out from the tray's
+    // background as seen behind our first docked icon, else (until then) the palette's text colour.
     QColor ink() const;
+    // The lightness-median colour of an image, and the ink that reads on it.
+    static QColor dominantColor(const QImage& image);
+    static QColor inkFor(const QColor& background);
     // The strip window (nullptr for the tray); tests look at its layout.
     class QWidget* stripWindow() const;
     // Whether a screen point lies on one of the bar's own windows (a status-bar window).
@@ -97,9 +104,12 @@ private:
     void forget(StatusItem* item);
     void useBackend(Kind kind);
     void trayOwnerChanged();
+    void scheduleBackgroundLook(int attempt);
+    static std::optional<QColor> backgroundBehind(const QRect& screenRect);
     Kind kind_;
     std::unique_ptr<StatusBarBackend> backend_;
     std::vector<StatusItem*> items_;
     SelectionOwnerWatcher* trayWatcher_ = nullptr;
     QColor trayInk_;
+    WorkItem backgroundLook_;
 };

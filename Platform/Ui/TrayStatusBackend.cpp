@@ -178,7 +178,23 @@ void TrayStatusBackend::updateItem(StatusItem* item)
     }
     if (e->icon->toolTip() != item->toolTip())
         e->icon->setToolTip(item->toolTip());
-    e->icon->setVisible(item->isVisible());
+    if (!item->isVisible()) {
+        e->icon->hide();
+    } else if (!e->icon->isVisible() && !showPending_) {
+        showPending_ = true;
+        QMetaObject::invokeMethod(&context_, [this] { showPending(); }, Qt::QueuedConnection);
+    }
+}
+
+void TrayStatusBackend::showPending()
+{
+    showPending_ = false;
+    // Trays add icons in the order they come; the first-made item goes last, so that it ends up
+    // rightmost as on a menu bar, after the items made with it in the same burst.
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+        if (it->item->isVisible() && !it->icon->isVisible())
+            it->icon->show();
+    }
 }
 
 QRect TrayStatusBackend::screenRect(const StatusItem* item) const

@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QObject>
 #include <QString>
 
 #include <vector>
@@ -12,6 +13,7 @@ class QSystemTrayIcon;
 
 // Status items as system tray icons, one per item, shown while the item is visible. An item with
 // a square drawing is drawn at the tray's own icon size; others show their image on a square.
+// Icons to show are shown together when control returns to the event loop, last-made first.
 class TrayStatusBackend : public StatusBarBackend {
 public:
     TrayStatusBackend();
@@ -37,7 +39,10 @@ private:
         bool drawn;  // the square drawing is shown, not the image
         bool stale;  // nothing shown yet
     };
+    void showPending();
     Entry* find(const StatusItem* item);
     const Entry* find(const StatusItem* item) const;
     std::vector<Entry> entries_;
+    bool showPending_ = false;
+    QObject context_;  // queued work dies with the backend
 };

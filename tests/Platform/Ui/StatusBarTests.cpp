@@ -311,6 +311,7 @@ TEST(StatusBarTray, OneIconPerItemWithImageToolTipAndClicks)
     auto* icon = item->findChild<QSystemTrayIcon*>();
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(icon->toolTip(), "Quorvin");
+    settle();
     EXPECT_TRUE(icon->isVisible());
     const QImage shown = icon->icon().pixmap(QSize(40, 40)).toImage();
     EXPECT_EQ(shown.size(), QSize(40, 40));  // square, the wide image centred on it
@@ -334,7 +335,18 @@ TEST(StatusBarTray, OneIconPerItemWithImageToolTipAndClicks)
     EXPECT_FALSE(icon->isVisible());
     EXPECT_TRUE(item->screenRect().isEmpty());
     item->setVisible(true);
+    settle();
     EXPECT_TRUE(icon->isVisible());
+
+    // Icons made in one burst are shown together once the event loop runs (last-made first, so
+    // that a tray appending them puts the first-made rightmost; the X11 tests look at the order).
+    StatusItem* second = bar.addItem();
+    StatusItem* third = bar.addItem();
+    EXPECT_FALSE(second->findChild<QSystemTrayIcon*>()->isVisible());
+    EXPECT_FALSE(third->findChild<QSystemTrayIcon*>()->isVisible());
+    settle();
+    EXPECT_TRUE(second->findChild<QSystemTrayIcon*>()->isVisible());
+    EXPECT_TRUE(third->findChild<QSystemTrayIcon*>()->isVisible());
 
     QPointer<QSystemTrayIcon> watched(icon);
     bar.removeItem(item);
