@@ -5,13 +5,15 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 constexpr double kSuffixScale = 0.62;  // a unit after the figures, smaller than they are
-constexpr double kNarrowest = 0.72;    // how far text may be squeezed sideways before it shrinks
+constexpr double kNarrowest = 0.68;
+constexpr double kTileOpacity = 0.14;    // how far text may be squeezed sideways before it shrinks
 
 // Text of one or two sizes fitted to a width: the figures, then a smaller unit.
 struct FittedText {
@@ -98,7 +100,12 @@ void TrayWidgetIcon::paint(QPainter& painter, const QRect& square, WidgetType ty
     painter.setRenderHint(QPainter::TextAntialiasing);
     const bool dark = ink.lightnessF() > 0.5;
     const QRectF box(square.x() + (square.width() - side) / 2, square.y() + (square.height() - side) / 2, side, side);
-    const double width = side - 1;
+    // A faint tile of its own, so that neighbouring readings do not run into one number.
+    const QRectF tile = box.adjusted(1, 1, -1, -1);
+    QPainterPath tilePath;
+    tilePath.addRoundedRect(tile, side * 0.2, side * 0.2);
+    painter.fillPath(tilePath, SystemColors::withOpacity(ink, kTileOpacity));
+    const double width = tile.width() - 1;
     QRectF valueBox = box;
     if (showLabels) {
         const QString label = WidgetTypes::shortLabel(type);

@@ -11,7 +11,8 @@ class QPainter;
 
 // One widget as a square tray icon, drawn for the tray's own icon size so that it reads at 22
 // and 24 px: the reading as large as the square allows, in the widget's colour, and above it
-// the short name in the tray's ink when labels are on. Nothing else fits a square that small.
+// the short name in the tray's ink when labels are on, on a faint tile that keeps neighbouring
+// icons apart. Nothing else fits a square that small.
 namespace TrayWidgetIcon {
 // The reading shortened for a square: "42%" -> "42", "1.2 MB/s" -> "1.2M", "340 KB/s" -> "340K";
 // temperatures keep their degree sign; anything else is kept.

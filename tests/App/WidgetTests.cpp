@@ -392,7 +392,7 @@ TEST(TrayWidgetIcon, TheReadingFillsTheSquareInTheWidgetsColourAtTraySizes) {
             const QRect value = inkBox(plain, WidgetTypes::color(type, true));
             ASSERT_FALSE(value.isEmpty());
             EXPECT_GE(value.width(), side * 0.6);   // large: most of the width
-            EXPECT_GE(value.height(), side * 0.35);  // and tall figures
+            EXPECT_GE(value.height(), side * 0.3);  // and tall figures
             EXPECT_GE(value.left(), 0);
             EXPECT_LT(value.right(), side);
             EXPECT_TRUE(inkBox(plain, Qt::white).isEmpty());  // no label
