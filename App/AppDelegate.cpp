@@ -27,6 +27,7 @@
 #include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QWindow>
 
 Q_LOGGING_CATEGORY(lcApp, "com.pelwick.Quorvin.App", QtInfoMsg)
@@ -87,8 +88,22 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::updateStatusIcon() {
     if (!statusItem_) return;
     const double dpr = qApp->devicePixelRatio();
-    const QImage icon = StatusIcon::statusItemImage(AppSettings::shared().statusIcon.value(), dpr);
-    statusItem_->setImage(StatusIcon::tinted(icon, StatusBar::system().ink()));
+    const QString id = AppSettings::shared().statusIcon.value();
+    const QColor ink = StatusBar::system().ink();
+    statusItem_->setImage(StatusIcon::tinted(StatusIcon::statusItemImage(id, dpr), ink));
+    // A tray paints its icons at its own size: the template is drawn for that size, not scaled.
+    statusItem_->setSquareDrawing(id + QLatin1Char('|') + ink.name(QColor::HexArgb),
+                                  [id, ink](QPainter& painter, const QRect& square) {
+        const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+        const double side = square.width() * 0.8;
+        QImage glyph = StatusIcon::tinted(StatusIcon::statusItemImage(id, scale * side / StatusIcon::originalSide), ink);
+        if (glyph.isNull()) return;
+        const QSizeF size = QSizeF(glyph.size()) / scale;
+        glyph.setDevicePixelRatio(1.0);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QPointF centre = QRectF(square).center();
+        painter.drawImage(QRectF(centre - QPointF(size.width() / 2, size.height() / 2), size), glyph);
+    });
 }
 
 void AppDelegate::openMenuPanel() {

@@ -13,7 +13,8 @@ public:
     // (an old history limit) would cut the user's data.
     static int migrateLegacyDefaults(UserDefaults& standard, UserDefaults& legacy);
     // The program's icon on its windows, and an icon theme to fall back on for file and mime
-    // icons where the desktop names none (a bare window manager). Needs the application object.
+    // icons where the desktop names none (a bare window manager). Needs the application object;
+    // call it before any icon is looked up (Qt keeps a theme's misses).
     static void setUpIcons();
     int run();
 };
