@@ -31,8 +31,7 @@
 #include <ostream>
 
 // Xlib's macros clash with names in the headers above: include it last.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
+#include "X11TestSupport.h"
 
 namespace {
 
@@ -49,21 +48,8 @@ struct Scene {
 
 void PrintTo(const Scene& s, std::ostream* os) { *os << s.name(); }
 
-Display* display() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->display() : nullptr;
-}
-
-void fakeClick(const QPoint& at) {
-    Display* d = display();
-    XTestFakeMotionEvent(d, -1, at.x(), at.y(), CurrentTime);
-    XTestFakeButtonEvent(d, 1, True, CurrentTime);
-    XTestFakeButtonEvent(d, 1, False, CurrentTime);
-    XFlush(d);
-}
-
 void paintDesk() {
-    Display* d = display();
+    Display* d = X11Test::display();
     XSetWindowBackground(d, DefaultRootWindow(d), (kDesk.red() << 16) | (kDesk.green() << 8) | kDesk.blue());
     XClearWindow(d, DefaultRootWindow(d));
     XFlush(d);
@@ -107,7 +93,7 @@ class GalleryX11 : public ::testing::TestWithParam<Scene> {
 protected:
     void SetUp() override {
         const Scene s = GetParam();
-        ASSERT_NE(display(), nullptr) << "These tests need an X server (QT_QPA_PLATFORM=xcb).";
+        ASSERT_NE(X11Test::display(), nullptr) << "These tests need an X server (QT_QPA_PLATFORM=xcb).";
         paintDesk();
         if (s.compositor) {
             const QString program = QStandardPaths::findExecutable(QStringLiteral("xcompmgr"));
@@ -183,7 +169,7 @@ TEST_P(GalleryX11, TheBarAndTheMenuPanel) {
     StatusItem* widget = s.tray ? MenuBarWidgetController::shared().item(WidgetType::cpu)
                                 : MenuBarWidgetController::shared().groupedItem();
     ASSERT_TRUE(widget->isVisible());
-    fakeClick(widget->screenRect().center());
+    X11Test::click(widget->screenRect().center());
     MenuPanelController& panel = MenuPanelController::shared();
     ASSERT_TRUE(TestSupport::waitFor([&] { return panel.isVisible(); }, 3000));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.panel()));

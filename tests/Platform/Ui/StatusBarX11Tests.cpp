@@ -108,8 +108,7 @@ TEST(StatusBarX11, SyntheticClicksReachTheItemUnderThePointer)
 
 TEST(StatusBarX11, AnAutomaticBarMovesToTheTrayAndBackAsTheTrayComesAndGoes)
 {
-    Display* dpy = display();
-    ASSERT_NE(dpy, nullptr);
+    ASSERT_NE(X11Test::display(), nullptr);
     StatusBar bar;  // no tray yet
     ASSERT_TRUE(bar.followsTray());
     ASSERT_EQ(bar.kind(), StatusBar::Kind::strip);
@@ -143,7 +142,7 @@ TEST(StatusBarX11, AnAutomaticBarMovesToTheTrayAndBackAsTheTrayComesAndGoes)
 
     // A real click on a docked icon reaches its item.
     QSignalSpy clicks(first, &StatusItem::clicked);
-    fakeClick(dpy, first->screenRect().center(), 1);
+    X11Test::click(first->screenRect().center());
     ASSERT_TRUE(TestSupport::waitFor([&] { return clicks.count() == 1; }, 3000));
     EXPECT_TRUE(bar.containsScreenPoint(first->screenRect().center()));
 
