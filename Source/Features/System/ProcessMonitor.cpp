@@ -1,9 +1,10 @@
 #include "Source/Features/System/ProcessMonitor.h"
 
 #include "Platform/Core/Clock.h"
-#include "Platform/Desktop/DesktopEntries.h"
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/SerialQueue.h"
+#include "Platform/Desktop/DesktopEntries.h"
+#include "Platform/System/OwnMemory.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/ProcessListBuilder.h"
 #include "Source/Features/System/SystemSampler.h"
@@ -87,6 +88,9 @@ void ProcessMonitor::stopProcessList() {
     processTimer_ = nullptr;
     timer->stop();
     timer->deleteLater();
+    ++listEpoch_;
+    history_.clear();
+    OwnMemory::returnFreePages();
     emit processTimerChanged();
 }
 
@@ -102,24 +106,24 @@ void ProcessMonitor::scheduleProcessRefresh() {
     ProcessListBuilder* builder = builder_.get();
     queue_->async([this, self, builder, &setting = settings_->groupTerminalProcesses] {
         refreshPending_.store(false);
+        const uint64_t epoch = listEpoch_.load();
         const bool groupTerminal = setting.value();
         const double now = Clock::shared().monotonic();
         const QDateTime at = Clock::shared().now();
         ProcessListBuilder::Result result = builder->refresh(now, groupTerminal);
         auto groups = std::make_shared<const std::vector<GroupedProcessInfo>>(std::move(result.groups));
         const bool usable = result.hasUsableCPU;
-        Dispatch::main([self, groups = std::move(groups), usable, at]() mutable {
+        Dispatch::main([self, groups = std::move(groups), usable, at, epoch]() mutable {
             if (!self) return;
             self->deliveriesInFlight_.fetch_sub(1);
-            self->publish(std::move(groups), usable, at);
+            self->publish(std::move(groups), usable, at, epoch);
         });
     });
 }
 
-void ProcessMonitor::publish(Groups groups, bool usableCPU, const QDateTime& at) {
-    groupedProcesses_ = groups;
-    snapshots_.push_back(Snapshot{at, std::move(groups)});
-    while (snapshots_.size() > historyLength) snapshots_.pop_front();
+void ProcessMonitor::publish(Groups groups, bool usableCPU, const QDateTime& at, uint64_t epoch) {
+    groupedProcesses_ = std::move(groups);
+    if (epoch == listEpoch_.load()) history_.append(at, *groupedProcesses_);
     const bool becameUsable = usableCPU && !hasUsableCPU_;
     if (becameUsable) hasUsableCPU_ = true;
     if (becameUsable) emit hasUsableCPUChanged(true);
@@ -127,18 +131,7 @@ void ProcessMonitor::publish(Groups groups, bool usableCPU, const QDateTime& at)
 }
 
 std::optional<std::vector<GroupedProcessInfo>> ProcessMonitor::processGroups(const QDateTime& closestTo) const {
-    const Snapshot* best = nullptr;
-    qint64 bestDistance = 0;
-    const qint64 target = closestTo.toMSecsSinceEpoch();
-    for (const Snapshot& s : snapshots_) {
-        const qint64 distance = std::abs(s.at.toMSecsSinceEpoch() - target);
-        if (!best || distance < bestDistance) {
-            best = &s;
-            bestDistance = distance;
-        }
-    }
-    if (!best) return std::nullopt;
-    return *best->groups;
+    return history_.groupsClosestTo(closestTo);
 }
 
 void ProcessMonitor::startHistories() {

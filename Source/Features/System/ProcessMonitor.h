@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Source/Features/System/GroupedProcessInfo.h"
+#include "Source/Features/System/ProcessHistory.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -8,7 +9,6 @@
 #include <QTimer>
 
 #include <atomic>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -56,7 +56,7 @@ public:
     // Refreshes now, again 1 s later and then on a timer at the update interval's list period;
     // does nothing while the timer exists.
     void startProcessList();
-    // Invalidates the timer; the histories go on.
+    // Invalidates the timer and lets go of the stored refreshes; the sampler's histories go on.
     void stopProcessList();
     // Queues one refresh of the process list; one already waiting to run serves this request too.
     void scheduleProcessRefresh();
@@ -64,6 +64,8 @@ public:
     // The groups of the stored refresh nearest in time to the date (the earlier one on a tie);
     // none before the first refresh.
     std::optional<std::vector<GroupedProcessInfo>> processGroups(const QDateTime& closestTo) const;
+    // The stored refreshes (the last historyLength since the list last stopped).
+    const ProcessHistory& processHistory() const { return history_; }
 
     // Follows the sampler: every sample appends its readings to the histories.
     void startHistories();
@@ -90,12 +92,9 @@ signals:
 
 private:
     using Groups = std::shared_ptr<const std::vector<GroupedProcessInfo>>;
-    struct Snapshot {
-        QDateTime at;
-        Groups groups;  // shared with groupedProcesses_ while it is the latest
-    };
 
-    void publish(Groups groups, bool usableCPU, const QDateTime& at);
+    // epoch: listEpoch_ when the refresh read the table; one read before the list stopped is not stored.
+    void publish(Groups groups, bool usableCPU, const QDateTime& at, uint64_t epoch);
     void restartProcessTimer();
     int periodMilliseconds() const;
 
@@ -107,7 +106,8 @@ private:
     std::vector<double> cpuHistory_, cpuSystemHistory_, memoryHistory_, diskHistory_, downloadHistory_;
     std::vector<QDateTime> historyTimestamps_;
     Groups groupedProcesses_;
-    std::deque<Snapshot> snapshots_;
+    ProcessHistory history_{historyLength};
+    std::atomic<uint64_t> listEpoch_{0};
     bool hasUsableCPU_ = false;
     QPointer<QTimer> processTimer_;
     SystemSettings* settings_ = nullptr;

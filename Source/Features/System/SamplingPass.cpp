@@ -62,5 +62,4 @@ void SamplingPass::run(Readings& out) {
     out.cpuTemperature = HardwareSensors::summarize(sensors_.cpuTemperatures);
     out.gpuTemperature = HardwareSensors::summarize(sensors_.gpuTemperatures);
     HardwareSensors::fans(sensors_.fans, out.fans);
-    out.fansRead = !out.fans.empty();
 }

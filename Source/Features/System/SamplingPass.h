@@ -27,8 +27,8 @@ public:
         double memory = -1;  // percent in use
         double disk = -1;    // percent of the start-up volume in use
         double gpu = -1;
+        // What the sensors gave this pass: nothing, or no fans, when none could be read.
         std::optional<HardwareSensors::Temperatures> cpuTemperature, gpuTemperature;
-        bool fansRead = false;
         std::vector<SMC::Fan> fans;
     };
 

@@ -115,24 +115,23 @@ void SystemSampler::publish(const SamplingPass::Readings& r) {
         append(gpuHistory_, r.gpu);
         emit gpuHistoryChanged();
     }
+    // Sensors are read on every pass: a reading this pass did not get is gone, not kept.
+    const auto hottest = [](const auto& t) { return t ? std::optional<double>(t->hottest) : std::nullopt; };
+    const auto average = [](const auto& t) { return t ? std::optional<double>(t->average) : std::nullopt; };
+    update(this, temperature_, hottest(r.cpuTemperature), &SystemSampler::temperatureChanged);
+    update(this, temperatureAverage_, average(r.cpuTemperature), &SystemSampler::temperatureAverageChanged);
     if (r.cpuTemperature) {
-        update(this, temperature_, std::optional<double>(r.cpuTemperature->hottest),
-               &SystemSampler::temperatureChanged);
-        update(this, temperatureAverage_, std::optional<double>(r.cpuTemperature->average),
-               &SystemSampler::temperatureAverageChanged);
         append(temperatureHistory_, r.cpuTemperature->hottest);
         emit temperatureHistoryChanged();
     }
+    update(this, gpuTemperature_, hottest(r.gpuTemperature), &SystemSampler::gpuTemperatureChanged);
+    update(this, gpuTemperatureAverage_, average(r.gpuTemperature), &SystemSampler::gpuTemperatureAverageChanged);
     if (r.gpuTemperature) {
-        update(this, gpuTemperature_, std::optional<double>(r.gpuTemperature->hottest),
-               &SystemSampler::gpuTemperatureChanged);
-        update(this, gpuTemperatureAverage_, std::optional<double>(r.gpuTemperature->average),
-               &SystemSampler::gpuTemperatureAverageChanged);
         append(gpuTemperatureHistory_, r.gpuTemperature->hottest);
         emit gpuTemperatureHistoryChanged();
     }
-    if (r.fansRead) {
-        update(this, fans_, r.fans, &SystemSampler::fansChanged);
+    update(this, fans_, r.fans, &SystemSampler::fansChanged);
+    if (!fans_.empty() || !fanHistory_.empty()) {
         fanHistory_.resize(fans_.size());
         for (size_t i = 0; i < fans_.size(); ++i) {
             if (fanHistory_[i].capacity() < size_t(historyLength)) fanHistory_[i].reserve(historyLength);

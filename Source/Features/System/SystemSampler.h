@@ -20,8 +20,9 @@ class SystemSettings;
 // The shared sampler: on each tick of its timer (the update interval) it reads CPU, per-core
 // load, memory, disk, GPU, temperatures and fans on its own queue, then publishes the readings
 // and 48-value histories on the GUI thread and hands a sample to the metric log. A pass never
-// overlaps the previous one. A value that a pass cannot read keeps its last reading; histories
-// only receive readings of 0 or more.
+// overlaps the previous one. A load or usage that a pass cannot read keeps its last reading;
+// temperatures and fans are those of the latest pass, gone when their sensors stop reporting.
+// Histories only receive readings taken.
 class SystemSampler : public QObject {
     Q_OBJECT
 public:
@@ -56,12 +57,13 @@ public:
     double memory() const { return memory_; }
     double disk() const { return disk_; }
     double gpu() const { return gpu_; }
-    // Degrees Celsius: hottest and average sensor; absent while no sensor has been read.
+    // Degrees Celsius: hottest and average sensor of the latest pass; absent when it read none.
     std::optional<double> temperature() const { return temperature_; }
     std::optional<double> temperatureAverage() const { return temperatureAverage_; }
     std::optional<double> gpuTemperature() const { return gpuTemperature_; }
     std::optional<double> gpuTemperatureAverage() const { return gpuTemperatureAverage_; }
     const std::vector<CoreUsage>& cores() const { return cores_; }
+    // The fans the latest pass could read.
     const std::vector<SMC::Fan>& fans() const { return fans_; }
 
     // Histories, oldest first, at most historyLength values each.

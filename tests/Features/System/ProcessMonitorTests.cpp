@@ -372,6 +372,34 @@ TEST_F(ProcessMonitorTest, ProcessTimerRunsOnlyWhileStarted) {
     EXPECT_EQ(monitor.processTimer(), nullptr);
 }
 
+TEST_F(ProcessMonitorTest, ClosingTheListLetsGoOfStoredRefreshesOnly) {
+    ProcessMonitor monitor(tree.root(), &entries);
+    monitor.startProcessList();
+    monitor.waitForRefreshes();
+    const std::vector<GroupedProcessInfo> first = monitor.groupedProcesses();
+    clock->advance(4);
+    tree.setCPUTicks(900, 9000 + ProcessReader::clockTicksPerSecond(), 3000);
+    const std::vector<GroupedProcessInfo> second = refresh(monitor);
+    monitor.appendSample(30, 5, 40, 50, 0, clock->now());
+    EXPECT_EQ(monitor.processGroups(clock->now().addSecs(-4)), first);  // children and all
+    EXPECT_EQ(monitor.processGroups(clock->now()), second);
+
+    monitor.stopProcessList();
+    EXPECT_FALSE(monitor.processGroups(clock->now()).has_value());
+    EXPECT_EQ(monitor.processHistory().processCount(), 0u);
+    EXPECT_EQ(monitor.groupedProcesses(), second);  // the latest list stays published
+    EXPECT_EQ(monitor.cpuHistory(), std::vector<double>{30});
+    EXPECT_TRUE(monitor.hasUsableCPU());
+
+    // Opened again: refreshes are stored from then on.
+    clock->advance(60);
+    monitor.startProcessList();
+    monitor.waitForRefreshes();
+    ASSERT_TRUE(monitor.processGroups(clock->now()).has_value());
+    EXPECT_EQ(*monitor.processGroups(clock->now().addSecs(-60)), monitor.groupedProcesses());
+    monitor.stop();
+}
+
 TEST(ProcessInfoFormats, CPUAndMemoryTexts) {
     EXPECT_EQ(AppProcessInfo::formatCPU(0), "0%");
     EXPECT_EQ(AppProcessInfo::formatCPU(0.0999), "0%");

@@ -2,8 +2,10 @@
 #include "Platform/Core/NotificationCenter.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Source/Features/System/MetricArchive.h"
+#include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/SystemSampler.h"
 #include "Source/Features/System/SystemSettings.h"
+#include "Source/Features/Widgets/WidgetManager.h"
 #include "SystemTestSupport.h"
 #include "TestSupport.h"
 
@@ -106,12 +108,77 @@ TEST_F(SamplerTest, UnreadableValuesKeepTheirLastReadingAndHistoriesStayClean) {
     EXPECT_DOUBLE_EQ(sampler.cpu(), 40.0);
     EXPECT_DOUBLE_EQ(sampler.memory(), 75.0);
     EXPECT_EQ(sampler.gpu(), 37);
-    EXPECT_EQ(sampler.temperature(), 52.375);
+    EXPECT_FALSE(sampler.temperature());  // its only CPU sensor chip is gone
     EXPECT_EQ(cpuChanged.count(), 0);
     EXPECT_EQ(sampler.cpuHistory().size(), 1u);
     EXPECT_EQ(sampler.gpuHistory().size(), 2u);
     EXPECT_EQ(sampler.temperatureHistory().size(), 2u);
     EXPECT_EQ(sampler.coreHistory().at(0).size(), 1u);
+}
+
+TEST_F(SamplerTest, SensorsThatStopReportingLeaveNoFrozenReading) {
+    ASSERT_TRUE(SystemFixtures::copyTree("linux-desktop", root));
+    auto clock = std::make_shared<FakeClock>();
+    Clock::setShared(clock);
+    MetricArchive archive(dir.path() + "/metrics.log");
+    SystemSampler sampler(root, &archive);
+    NetworkMonitor network(root);
+    WidgetManager widgets(UserDefaults::standard(), sampler, network);
+    writeStat(0);
+    pass(sampler);
+    writeStat(1);
+    pass(sampler);
+    ASSERT_EQ(sampler.temperature(), 52.375);
+    ASSERT_EQ(sampler.gpuTemperature(), 60.0);
+    ASSERT_EQ(sampler.fans().size(), 4u);
+    EXPECT_EQ(widgets.value(WidgetType::temperature), "52°");
+
+    // The GPU's driver puts it to sleep: its sensors are no longer read, the other chips still are.
+    ASSERT_TRUE(SystemFixtures::writeFile(root + "/sys/class/hwmon/hwmon1/device/power/runtime_status", "suspended"));
+    QSignalSpy gpuTemperatureChanged(&sampler, &SystemSampler::gpuTemperatureChanged);
+    QSignalSpy fansChanged(&sampler, &SystemSampler::fansChanged);
+    writeStat(2);
+    pass(sampler);
+    EXPECT_FALSE(sampler.gpuTemperature());
+    EXPECT_FALSE(sampler.gpuTemperatureAverage());
+    EXPECT_EQ(gpuTemperatureChanged.count(), 1);
+    EXPECT_EQ(sampler.gpuTemperatureHistory().size(), 2u);  // readings taken stay in the history
+    EXPECT_EQ(sampler.fans(), (std::vector<SMC::Fan>{{850, 6000}, {1200, 6000}, {0, 6000}, {640, 6000}}));
+    EXPECT_EQ(fansChanged.count(), 1);
+    ASSERT_EQ(sampler.fanHistory().size(), 4u);
+    EXPECT_EQ(sampler.fanHistory()[0], (std::vector<double>{1150, 1150, 850}));  // the first fan now reads chip 2
+    EXPECT_EQ(sampler.temperature(), 52.375);
+
+    // Every sensor chip and thermal zone goes away.
+    QDir(root + "/sys/class/hwmon").removeRecursively();
+    QDir(root + "/sys/class/thermal").removeRecursively();
+    clock->advance(30);
+    writeStat(3);
+    pass(sampler);
+    EXPECT_FALSE(sampler.temperature());
+    EXPECT_FALSE(sampler.temperatureAverage());
+    EXPECT_FALSE(sampler.gpuTemperature());
+    EXPECT_TRUE(sampler.fans().empty());
+    EXPECT_TRUE(sampler.fanHistory().empty());
+    EXPECT_EQ(sampler.temperatureHistory().size(), 3u);
+    EXPECT_EQ(widgets.value(WidgetType::temperature), "—");
+    EXPECT_EQ(sampler.gpu(), 37);  // the load keeps its last reading
+
+    // Nor does the next pass bring back the last readings.
+    writeStat(4);
+    pass(sampler);
+    EXPECT_FALSE(sampler.temperature());
+    EXPECT_TRUE(sampler.fans().empty());
+    EXPECT_EQ(sampler.temperatureHistory().size(), 3u);
+
+    archive.waitUntilIdle();
+    Clock::setShared(nullptr);
+    QFile file(dir.path() + "/metrics.log");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto samples = MetricArchive::parse(file.readAll());
+    ASSERT_EQ(samples.size(), 2u);
+    EXPECT_EQ(samples[0].temperature, 52.4);
+    EXPECT_FALSE(samples[1].temperature) << "a vanished sensor is not logged";
 }
 
 TEST_F(SamplerTest, MachineWithoutSensorsPublishesNoTemperaturesFansOrGpu) {
