@@ -189,11 +189,11 @@ void TrayStatusBackend::updateItem(StatusItem* item)
 void TrayStatusBackend::showPending()
 {
     showPending_ = false;
-    // Trays add icons in the order they come; the first-made item goes last, so that it ends up
-    // rightmost as on a menu bar, after the items made with it in the same burst.
-    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
-        if (it->item->isVisible() && !it->icon->isVisible())
-            it->icon->show();
+    // In the order the items were made: a tray that puts each new icon before the others (as
+    // trayer does) then shows the first-made rightmost, as on a menu bar.
+    for (Entry& e : entries_) {
+        if (e.item->isVisible() && !e.icon->isVisible())
+            e.icon->show();
     }
 }
 

@@ -13,7 +13,7 @@ class QSystemTrayIcon;
 
 // Status items as system tray icons, one per item, shown while the item is visible. An item with
 // a square drawing is drawn at the tray's own icon size; others show their image on a square.
-// Icons to show are shown together when control returns to the event loop, last-made first.
+// Icons to show are shown together when control returns to the event loop, in the order made.
 class TrayStatusBackend : public StatusBarBackend {
 public:
     TrayStatusBackend();

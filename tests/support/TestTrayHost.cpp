@@ -146,7 +146,7 @@ void TestTrayHost::dock(quint32 icon) {
         xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, icon), nullptr);
     std::free(alive);
     if (!alive) return;
-    icons_.push_back(icon);
+    icons_.insert(icons_.begin(), icon);
     const uint32_t mask[] = {XCB_EVENT_MASK_STRUCTURE_NOTIFY};
     xcb_change_window_attributes(connection_, icon, XCB_CW_EVENT_MASK, mask);
     // Should this host die, the server hands the icons back to the root window.

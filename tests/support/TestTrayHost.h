@@ -13,7 +13,8 @@ struct xcb_connection_t;
 
 // A minimal XEmbed system tray for tests on a real X server: on its own X connection it owns
 // _NET_SYSTEM_TRAY_S<screen>, announces itself (MANAGER), docks every icon that asks, side by
-// side in a panel window at the top right of the screen, and lets them go when it stops.
+// side in a panel window at the top right of the screen, each new one leftmost (as trayer does),
+// and lets them go when it stops.
 class TestTrayHost : public QObject {
     Q_OBJECT
 public:
@@ -34,7 +35,7 @@ public:
     bool isRunning() const { return panel_ != 0; }
 
     quint32 panelWindow() const { return panel_; }
-    // The docked icon windows in docking order, and where each is on screen.
+    // The docked icon windows from left to right, and where each is on screen.
     std::vector<quint32> icons() const;
     QRect iconScreenRect(quint32 icon) const;
     QRect panelScreenRect() const;

@@ -276,23 +276,27 @@ void ClipboardPopupController::openSettings() {
     afterDismiss(0.05, [] { PreferencesWindowController::shared().show(); });
 }
 
+QMessageBox* ClipboardPopupController::makeAboutBox() {
+    const Bundle& bundle = Bundle::main();
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("About ") + bundle.name(),
+                                bundle.name() + QStringLiteral("\nVersion ") + bundle.version() + QStringLiteral(" (") +
+                                    bundle.build() + QStringLiteral(")"),
+                                QMessageBox::Ok);
+    box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+    // A message box is as narrow as its text: room for the title bar's text as well.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        const int titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
+        grid->addItem(new QSpacerItem(std::max(260, titleWidth + 140), 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    return box;
+}
+
 void ClipboardPopupController::showAbout() {
     dismiss(true);
     afterDismiss(0.05, [] {
-        const Bundle& bundle = Bundle::main();
-        auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("About ") + bundle.name(),
-                                    bundle.name() + QStringLiteral("\nVersion ") + bundle.version() +
-                                        QStringLiteral(" (") + bundle.build() + QStringLiteral(")"),
-                                    QMessageBox::Ok);
-        box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
-        // A message box is as narrow as its text: room for the title bar's text as well.
-        if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
-            const int titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
-            grid->addItem(new QSpacerItem(std::max(260, titleWidth + 140), 0, QSizePolicy::Minimum,
-                                          QSizePolicy::Expanding),
-                          grid->rowCount(), 0, 1, grid->columnCount());
-        }
-        box->setAttribute(Qt::WA_DeleteOnClose);
+        QMessageBox* box = makeAboutBox();
         box->show();
         box->raise();
         box->activateWindow();

@@ -21,6 +21,7 @@
 #include <vector>
 
 class ClipboardManager;
+class QMessageBox;
 class QWidget;
 
 // The clipboard popup: a borderless panel that opens at the pointer on the clipboard hot key,
@@ -72,6 +73,8 @@ public:
     void clearHistory();
     void openSettings();
     void showAbout();
+    // The About box: the program's icon, name and version, wide enough for its title.
+    static QMessageBox* makeAboutBox();
     void quitApp();
 
     ClipboardCompositeState& compositeState() { return compositeState_; }

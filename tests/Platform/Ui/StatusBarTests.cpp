@@ -338,8 +338,8 @@ TEST(StatusBarTray, OneIconPerItemWithImageToolTipAndClicks)
     settle();
     EXPECT_TRUE(icon->isVisible());
 
-    // Icons made in one burst are shown together once the event loop runs (last-made first, so
-    // that a tray appending them puts the first-made rightmost; the X11 tests look at the order).
+    // Icons made in one burst are shown together once the event loop runs (in the order made;
+    // the X11 tests look at where a tray puts them).
     StatusItem* second = bar.addItem();
     StatusItem* third = bar.addItem();
     EXPECT_FALSE(second->findChild<QSystemTrayIcon*>()->isVisible());
