@@ -430,13 +430,6 @@ TEST(MenuBarWidgetController, InATrayEveryWidgetIsItsOwnSquareIconWhateverTheGro
         StatusItem* item = controller.item(t);
         ASSERT_TRUE(item->isVisible());
         ASSERT_TRUE(item->squareDrawing());
-        QImage drawn(24, 24, QImage::Format_ARGB32_Premultiplied);
-        drawn.fill(Qt::transparent);
-        QPainter painter(&drawn);
-        item->squareDrawing()(painter, QRect(0, 0, 24, 24));
-        painter.end();
-        const QImage expected = TrayWidgetIcon::image(24, t, f.manager->value(t), true, bar.ink());
-        EXPECT_EQ(drawn, expected.convertToFormat(drawn.format()));
         emit item->clicked(QRect(0, 0, 24, 24), Qt::LeftButton);
     }
     // Every widget's click reaches the bar's listeners (the shell opens the menu panel from there).
@@ -455,35 +448,21 @@ TEST(TrayWidgetIcon, SavesPicturesOfTheTrayIcons) {
     Fixture f;
     f.readings = {37, 100, 64, 81, 340 * 1024, 58.0};
     f.make();
-    // Each row: a tray at 22 and 24 px, dark then light, without and with labels; then 4x.
-    QImage picture(6 * 100 + 20, 4 * 34 + 4 * 100, QImage::Format_ARGB32_Premultiplied);
-    picture.fill(QColor(0x80, 0x80, 0x80));
+    // Rows: a dark then a light tray, without and with labels; each widget at 22 and 24 px.
+    QImage picture(6 * 60 + 20, 4 * 34, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&picture);
-    int row = 0;
+    int y = 0;
     for (const auto& [background, ink] : std::vector<std::pair<QColor, QColor>>{
              {QColor(0x2b, 0x2b, 0x2b), Qt::white}, {QColor(0xe8, 0xe8, 0xe8), Qt::black}}) {
         for (bool labels : {false, true}) {
-            const int y = row * 34;
             p.fillRect(QRect(0, y, picture.width(), 34), background);
             int x = 10;
-            int bigX = 10;
             for (WidgetType t : WidgetTypes::allCases) {
                 p.drawImage(QPoint(x, y + 6), TrayWidgetIcon::image(22, t, f.manager->value(t), labels, ink));
                 p.drawImage(QPoint(x + 26, y + 5), TrayWidgetIcon::image(24, t, f.manager->value(t), labels, ink));
-                if (row % 2 == 0) {
-                    QImage big = TrayWidgetIcon::image(24, t, f.manager->value(t), labels, ink, 4.0);
-                    big.setDevicePixelRatio(1);
-                    p.fillRect(QRect(bigX - 2, 4 * 34 + (row / 2) * 200, 100, 100), background);
-                    p.drawImage(QRectF(bigX, 4 * 34 + (row / 2) * 200 + 2, 96, 96), big);
-                    QImage bigLabelled = TrayWidgetIcon::image(24, t, f.manager->value(t), true, ink, 4.0);
-                    bigLabelled.setDevicePixelRatio(1);
-                    p.fillRect(QRect(bigX - 2, 4 * 34 + (row / 2) * 200 + 100, 100, 100), background);
-                    p.drawImage(QRectF(bigX, 4 * 34 + (row / 2) * 200 + 102, 96, 96), bigLabelled);
-                }
                 x += 60;
-                bigX += 100;
             }
-            ++row;
+            y += 34;
         }
     }
     p.end();
