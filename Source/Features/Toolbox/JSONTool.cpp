@@ -1,0 +1,247 @@
+#include "Source/Features/Toolbox/JSONTool.h"
+
+#include "Source/Features/Toolbox/UnicodeText.h"
+
+#include <unicode/uchar.h>
+
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace JSONTool {
+
+namespace {
+
+// Builds the value tree from the reader's events. Unlike the library's own builder it limits the
+// nesting (its writer recurses) and appends members without a linear search for their key.
+class TreeBuilder {
+public:
+    using number_integer_t = JSONValue::number_integer_t;
+    using number_unsigned_t = JSONValue::number_unsigned_t;
+    using number_float_t = JSONValue::number_float_t;
+    using string_t = JSONValue::string_t;
+    using binary_t = JSONValue::binary_t;
+
+    bool null() { return put(nullptr) != nullptr; }
+    bool boolean(bool value) { return put(value) != nullptr; }
+    bool number_integer(number_integer_t value) { return put(value) != nullptr; }
+    bool number_unsigned(number_unsigned_t value) { return put(value) != nullptr; }
+    bool number_float(number_float_t value, const string_t&) { return put(value) != nullptr; }
+    bool string(string_t& value) { return put(std::move(value)) != nullptr; }
+    bool binary(binary_t&) { return false; }
+
+    bool start_object(std::size_t) { return open(JSONValue::value_t::object); }
+    bool key(string_t& name) {
+        open_.back()->get_ref<JSONValue::object_t&>().emplace_back(std::move(name), nullptr);
+        return true;
+    }
+    bool end_object() {
+        keepLastOfEachKey(*open_.back());
+        open_.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t) { return open(JSONValue::value_t::array); }
+    bool end_array() {
+        open_.pop_back();
+        return true;
+    }
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& failure) {
+        error = describe(position > 0 ? position - 1 : 0, failure);
+        return false;
+    }
+
+    JSONValue root;
+    QString error;
+    bool tooDeep = false;
+
+private:
+    JSONValue* put(JSONValue&& value) {
+        if (open_.empty()) {
+            root = std::move(value);
+            return &root;
+        }
+        JSONValue* container = open_.back();
+        if (container->is_array()) {
+            auto& elements = container->get_ref<JSONValue::array_t&>();
+            elements.emplace_back(std::move(value));
+            return &elements.back();
+        }
+        JSONValue& member = container->get_ref<JSONValue::object_t&>().back().second;
+        member = std::move(value);
+        return &member;
+    }
+
+    bool open(JSONValue::value_t type) {
+        if (open_.size() >= std::size_t(maximumDepth)) {
+            tooDeep = true;
+            return false;
+        }
+        open_.push_back(put(JSONValue(type)));
+        return true;
+    }
+
+    static bool hasRepeatedKey(const JSONValue::object_t& members) {
+        if (members.size() <= 16) {
+            for (std::size_t i = 1; i < members.size(); ++i) {
+                for (std::size_t j = 0; j < i; ++j) {
+                    if (members.begin()[i].first == members.begin()[j].first) return true;
+                }
+            }
+            return false;
+        }
+        std::unordered_set<std::string_view> seen;
+        seen.reserve(members.size());
+        for (const auto& member : members) {
+            if (!seen.insert(member.first).second) return true;
+        }
+        return false;
+    }
+
+    // A repeated key keeps its first place and its last value.
+    static void keepLastOfEachKey(JSONValue& object) {
+        auto& members = object.get_ref<JSONValue::object_t&>();
+        if (members.size() < 2 || !hasRepeatedKey(members)) return;
+        std::unordered_map<std::string_view, std::size_t> firstIndex;
+        firstIndex.reserve(members.size());
+        const auto member = [&members](std::size_t i) -> auto& { return members.begin()[i]; };
+        for (std::size_t i = 0; i < members.size(); ++i) firstIndex.emplace(member(i).first, i);
+        std::vector<JSONValue*> values(members.size(), nullptr);
+        for (std::size_t i = 0; i < members.size(); ++i) values[firstIndex[member(i).first]] = &member(i).second;
+        JSONValue::object_t kept;
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            if (firstIndex[member(i).first] == i) kept.emplace_back(member(i).first, std::move(*values[i]));
+        }
+        object = JSONValue(std::move(kept));
+    }
+
+    static QString describe(std::size_t offset, const nlohmann::detail::exception& error) {
+        const QString at = QString::asprintf(" at character %zu", offset);
+        const std::string what = error.what();
+        if (error.id == 406) return "Number too large" + at;
+        static const std::string syntaxError = "syntax error ";
+        const std::size_t start = what.find(syntaxError);
+        if (start == std::string::npos) return "Syntax error" + at;
+        std::string rest = what.substr(start + syntaxError.size());
+        std::string context = "value";
+        static const std::string whileParsing = "while parsing ";
+        if (rest.starts_with(whileParsing)) {
+            const std::size_t dash = rest.find(" - ");
+            context = rest.substr(whileParsing.size(), dash - whileParsing.size());
+            rest = dash == std::string::npos ? std::string() : rest.substr(dash + 3);
+        } else if (rest.starts_with("- ")) {
+            rest = rest.substr(2);
+        }
+        // The token read last can be the whole rest of a long text; it is left out.
+        const std::size_t lastRead = rest.find("; last read: '");
+        if (lastRead != std::string::npos) {
+            const std::size_t expected = rest.rfind("'; expected ");
+            rest = rest.substr(0, lastRead) +
+                   (expected != std::string::npos && expected > lastRead ? rest.substr(expected + 1) : "");
+        }
+        return "Syntax error in " + QString::fromStdString(context) + at + ": " + QString::fromStdString(rest);
+    }
+
+    std::vector<JSONValue*> open_;
+};
+
+// The offset of the bracket that opens one level too many, in a text that is valid up to there.
+std::size_t tooDeepOffset(std::string_view text) {
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') ++i;
+            else if (c == '"') inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > maximumDepth) return i;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return text.size();
+}
+
+TransformResult<QString> write(const QString& text, int indent, const char* failureText) {
+    TransformResult<JSONValue> parsed = parse(text);
+    if (!parsed.ok()) return parsed.failure();
+    try {
+        return QString::fromStdString(parsed.value().dump(indent, ' ', false, JSONValue::error_handler_t::strict));
+    } catch (const std::exception&) {
+        return TransformFailure::notThatFormat(QString::fromUtf8(failureText));
+    }
+}
+
+}  // namespace
+
+std::variant<JSONValue, QString> read(std::string_view utf8) {
+    TreeBuilder builder;
+    bool ok = false;
+    try {
+        ok = JSONValue::sax_parse(utf8.begin(), utf8.end(), &builder, JSONValue::input_format_t::json, true, false);
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    if (ok) return std::move(builder.root);
+    if (builder.tooDeep) {
+        return QString::asprintf("Too deeply nested at character %zu: more than %d levels of arrays and objects",
+                                 tooDeepOffset(utf8), maximumDepth);
+    }
+    return builder.error;
+}
+
+TransformResult<JSONValue> parse(const QString& text) {
+    const QStringView trimmed = UnicodeText::trimmed(text);
+    if (trimmed.isEmpty()) return TransformFailure::notThatFormat(QStringLiteral("Пусто"));
+    if (UnicodeText::hasLoneSurrogate(trimmed)) return TransformFailure::notThatFormat(QStringLiteral("Не UTF-8"));
+    const QByteArray bytes = trimmed.toUtf8();
+    std::variant<JSONValue, QString> result = read(std::string_view(bytes.constData(), bytes.size()));
+    if (JSONValue* value = std::get_if<JSONValue>(&result)) return std::move(*value);
+    const QString& message = std::get<QString>(result);
+    return TransformFailure::syntax(readableMessage(message), line(message, bytes));
+}
+
+TransformResult<QString> prettify(const QString& text) { return write(text, 2, "Не удалось отформатировать"); }
+
+TransformResult<QString> minify(const QString& text) { return write(text, -1, "Не удалось сжать"); }
+
+QString readableMessage(const QString& readerMessage) {
+    QString message = readerMessage;
+    message.replace(QStringLiteral("JSON text did not start with array or object and option to allow fragments not set."),
+                    QStringLiteral("Не похоже на JSON"));
+    return UnicodeText::trimmed(message).toString();
+}
+
+std::optional<qint64> line(const QString& readerMessage, QByteArrayView text) {
+    static const QString marker = QStringLiteral("character ");
+    const qsizetype at = readerMessage.indexOf(marker);
+    if (at < 0) return std::nullopt;
+    // The run of numeric characters must be plain decimal digits that fit.
+    qint64 offset = 0;
+    bool anyDigit = false, fits = true;
+    for (qsizetype i = at + marker.size(); i < readerMessage.size();) {
+        const char32_t c = UnicodeText::codePointAt(readerMessage, i);
+        if (u_getNumericValue(UChar32(c)) == U_NO_NUMERIC_VALUE) break;
+        if (c < U'0' || c > U'9') return std::nullopt;
+        anyDigit = true;
+        if (offset > (std::numeric_limits<qint64>::max() - 9) / 10) fits = false;
+        else offset = offset * 10 + (c - U'0');
+        i += c > 0xFFFF ? 2 : 1;
+    }
+    if (!anyDigit || !fits) return std::nullopt;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const qsizetype limit = std::min<qint64>(offset, text.size());
+    qint64 lines = 1;
+    for (qsizetype i = 0; i < limit; ++i) {
+        const unsigned char b = bytes[i];
+        if (b >= 0x0A && b <= 0x0D) ++lines;
+        else if (b == 0xC2 && i + 1 < limit && bytes[i + 1] == 0x85) ++lines;  // U+0085
+        else if (b == 0xE2 && i + 2 < limit && bytes[i + 1] == 0x80 && (bytes[i + 2] & 0xFE) == 0xA8) ++lines;
+    }
+    return lines;
+}
+
+}  // namespace JSONTool

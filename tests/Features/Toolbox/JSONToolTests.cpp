@@ -1,0 +1,235 @@
+#include "Source/Features/Toolbox/JSONTool.h"
+#include "ToolboxTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = TransformFailure::Kind;
+
+QByteArray fixture(const QString& path) {
+    QFile file(QStringLiteral(QUORVIN_FIXTURES "/json/") + path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+QStringList corpus(const QString& folder) {
+    return QDir(QStringLiteral(QUORVIN_FIXTURES "/json/") + folder).entryList({"*.json"}, QDir::Files, QDir::Name);
+}
+
+// The byte offset a reader message names.
+qint64 namedOffset(const QString& message) {
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("character (\\d+)")).match(message);
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+}  // namespace
+
+TEST(JSONToolCorpus, AcceptsEveryConformingDocumentAndWritesItBackReadably) {
+    const QStringList names = corpus(QStringLiteral("accept"));
+    ASSERT_GE(names.size(), 15);
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QByteArray bytes = fixture("accept/" + name);
+        const auto read = JSONTool::read(std::string_view(bytes.constData(), bytes.size()));
+        ASSERT_TRUE(std::holds_alternative<JSONValue>(read)) << std::get<QString>(read).toStdString();
+        const JSONValue parsed = succeeded(JSONTool::parse(QString::fromUtf8(bytes)));
+        EXPECT_EQ(parsed, std::get<JSONValue>(read));
+        // Both written forms read back to the same value.
+        const QString pretty = succeeded(JSONTool::prettify(QString::fromUtf8(bytes)));
+        const QString minified = succeeded(JSONTool::minify(QString::fromUtf8(bytes)));
+        EXPECT_EQ(succeeded(JSONTool::parse(pretty)), parsed);
+        EXPECT_EQ(succeeded(JSONTool::parse(minified)), parsed);
+        EXPECT_FALSE(minified.contains(u'\n'));
+    }
+}
+
+TEST(JSONToolCorpus, RejectsEveryNonConformingDocumentWithAnOffsetInsideIt) {
+    const QStringList names = corpus(QStringLiteral("reject"));
+    ASSERT_GE(names.size(), 40);
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QByteArray bytes = fixture("reject/" + name);
+        const auto read = JSONTool::read(std::string_view(bytes.constData(), bytes.size()));
+        ASSERT_TRUE(std::holds_alternative<QString>(read)) << std::get<JSONValue>(read).dump();
+        const qint64 offset = namedOffset(std::get<QString>(read));
+        EXPECT_GE(offset, 0) << std::get<QString>(read).toStdString();
+        EXPECT_LE(offset, bytes.size());
+        // Through the text path too, where the bytes can be text at all.
+        if (QString::fromUtf8(bytes).toUtf8() != bytes) continue;
+        const TransformFailure failure = failed(JSONTool::parse(QString::fromUtf8(bytes)));
+        if (failure.kind == Kind::notThatFormat) {
+            EXPECT_EQ(failure.message, QStringLiteral("Пусто"));
+        } else {
+            EXPECT_TRUE(failure.line.has_value()) << failure.message.toStdString();
+        }
+    }
+}
+
+TEST(JSONToolRead, DecodesEscapesNumbersAndRepeatedKeys) {
+    const JSONValue escapes = succeeded(JSONTool::parse(QString::fromUtf8(fixture("accept/escapes.json"))));
+    EXPECT_EQ(escapes[0].get<std::string>(), "\"\\/\b\f\n\r\t");
+    const JSONValue unicode = succeeded(JSONTool::parse(QString::fromUtf8(fixture("accept/unicode-escapes.json"))));
+    EXPECT_EQ(unicode[0].get<std::string>(), "A\xC3\xA9\xE4\xB8\xAD");
+    EXPECT_EQ(unicode[1].get<std::string>(), std::string(1, '\0'));
+    const JSONValue pairs = succeeded(JSONTool::parse(QString::fromUtf8(fixture("accept/surrogate-pair.json"))));
+    EXPECT_EQ(pairs[0].get<std::string>(), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(pairs[1].get<std::string>(), "\xF0\x9D\x84\x9E");
+    const JSONValue limits = succeeded(JSONTool::parse(QString::fromUtf8(fixture("accept/number-limits.json"))));
+    EXPECT_EQ(limits[0].get<qint64>(), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(limits[1].get<qint64>(), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(limits[2].get<quint64>(), std::numeric_limits<quint64>::max());
+    EXPECT_DOUBLE_EQ(limits[3].get<double>(), 1.2345678901234568e29);
+    EXPECT_EQ(limits[4].get<double>(), 0.0);
+    // A repeated key keeps its first place and its last value, in small and in large objects.
+    EXPECT_EQ(succeeded(JSONTool::minify(QStringLiteral(R"({"a":1,"b":2,"a":3})"))), QStringLiteral(R"({"a":3,"b":2})"));
+    QString large = QStringLiteral("{");
+    for (int i = 0; i < 40; ++i) large += QString::asprintf("\"k%d\":%d,", i, i);
+    large += QStringLiteral("\"k5\":\"last\"}");
+    const JSONValue big = succeeded(JSONTool::parse(large));
+    EXPECT_EQ(big.size(), 40u);
+    EXPECT_EQ(big["k5"], "last");
+    EXPECT_EQ(std::next(big.begin(), 5).value(), "last");
+    EXPECT_EQ(std::next(big.items().begin(), 6).key(), "k6");
+}
+
+TEST(JSONToolRead, EmptyOrUnencodableTextIsNotJSON) {
+    struct Case {
+        QString text;
+        QString message;
+    };
+    const Case cases[] = {
+        {QString(), QStringLiteral("Пусто")},
+        {QStringLiteral(" \n\t\r\n \u2028\u00A0"), QStringLiteral("Пусто")},
+        {QStringLiteral("[\"") + QChar(0xD800) + QStringLiteral("\"]"), QStringLiteral("Не UTF-8")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(failed(JSONTool::parse(c.text)), TransformFailure::notThatFormat(c.message));
+        EXPECT_EQ(failed(JSONTool::prettify(c.text)), TransformFailure::notThatFormat(c.message));
+        EXPECT_EQ(failed(JSONTool::minify(c.text)), TransformFailure::notThatFormat(c.message));
+    }
+}
+
+TEST(JSONToolRead, SyntaxErrorsNameTheLineOfTheTrimmedText) {
+    struct Case {
+        QString text;
+        qint64 line;
+        qint64 offset;
+    };
+    const Case cases[] = {
+        {QStringLiteral("x"), 1, 0},
+        {QStringLiteral("[1,\n  tru\n]"), 2, 9},
+        {QStringLiteral("\n\n   {\"a\": 1,\n\"b\" 2}\n\n"), 2, 13},   // blank lines before are trimmed
+        {QStringLiteral("{\n  \"a\": 1,\n  \"b\": [1, 2,]\n}"), 3, 25},
+        {QStringLiteral("[1,\r\n2,\r\n x]"), 5, 10},                   // CR LF counts twice
+        {QStringLiteral("[\"a\u2028b\",\n\"ж\" x]"), 3, 15},            // U+2028 inside a string is a line end
+        {QStringLiteral("[1, 2"), 1, 5},                                // the end of the text
+        {QStringLiteral("[1e400]"), 1, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const TransformFailure failure = failed(JSONTool::parse(c.text));
+        EXPECT_EQ(failure.kind, Kind::syntax);
+        EXPECT_EQ(failure.line, c.line) << failure.message.toStdString();
+        EXPECT_EQ(namedOffset(failure.message), c.offset) << failure.message.toStdString();
+        EXPECT_TRUE(failure.displayText().startsWith(QString::asprintf("Строка %lld: ", c.line)));
+        // Formatting and minifying pass the reader's failure on unchanged.
+        EXPECT_EQ(failed(JSONTool::prettify(c.text)), failure);
+        EXPECT_EQ(failed(JSONTool::minify(c.text)), failure);
+    }
+}
+
+TEST(JSONToolRead, LineOfAnOffsetCountsEveryNewlineCharacterBeforeIt) {
+    struct Case {
+        QString message;
+        QByteArray text;
+        std::optional<qint64> line;
+    };
+    const QByteArray text = "abcd\nef\r\ngh\xC2\x85ij\xE2\x80\xA8kl";
+    const Case cases[] = {
+        {QStringLiteral("Bad value around character 0."), text, 1},
+        {QStringLiteral("character 4"), text, 1},
+        {QStringLiteral("character 5"), text, 2},
+        {QStringLiteral("character 12"), "abcd\nefghijklmnop", 2},
+        {QStringLiteral("character 9"), text, 4},                 // CR and LF
+        {QStringLiteral("character 12"), text, 4},                // inside U+0085
+        {QStringLiteral("character 13"), text, 5},
+        {QStringLiteral("character 17"), text, 5},                // inside U+2028
+        {QStringLiteral("character 18"), text, 6},
+        {QStringLiteral("character 999999"), text, 6},            // past the end: the whole text
+        {QStringLiteral("character 12abc, character 1"), text, 4},
+        {QStringLiteral("Character 5"), text, std::nullopt},
+        {QStringLiteral("no offset here"), text, std::nullopt},
+        {QStringLiteral("character U+000A"), text, std::nullopt},
+        {QStringLiteral("character \u0663"), text, std::nullopt},  // numeric but not a decimal digit
+        {QStringLiteral("character 99999999999999999999999"), text, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(JSONTool::line(c.message, c.text), c.line) << c.message.toStdString();
+    }
+    EXPECT_EQ(JSONTool::readableMessage(QStringLiteral(
+                  "  JSON text did not start with array or object and option to allow fragments not set. \n")),
+              QStringLiteral("Не похоже на JSON"));
+    EXPECT_EQ(JSONTool::readableMessage(QStringLiteral("Bad token around character 3.\n")),
+              QStringLiteral("Bad token around character 3."));
+}
+
+TEST(JSONToolRead, NestingDeeperThanTheLimitIsASyntaxErrorAtItsBracket) {
+    const QString limit = QString(JSONTool::maximumDepth, u'[') + QString(JSONTool::maximumDepth, u']');
+    EXPECT_TRUE(JSONTool::prettify(limit).ok());
+    struct Case {
+        QString text;
+        qint64 offset;
+        qint64 line;
+    };
+    const QString strings = QStringLiteral("[\"]]]]\\\"[[\", {\"[\": [\n");  // brackets inside strings do not count
+    const Case cases[] = {
+        {QString(513, u'[') + QString(513, u']'), 512, 1},
+        {QString(200000, u'['), 512, 1},
+        {QString(100000, u'{').replace(QStringLiteral("{"), QStringLiteral("{\"a\":")), 512 * 5, 1},
+        {strings + QString(600, u'['), strings.toUtf8().size() + 509, 2},
+    };
+    for (const Case& c : cases) {
+        const TransformFailure failure = failed(JSONTool::parse(c.text));
+        EXPECT_EQ(failure.kind, Kind::syntax);
+        EXPECT_EQ(namedOffset(failure.message), c.offset) << failure.message.toStdString();
+        EXPECT_EQ(failure.line, c.line);
+        EXPECT_EQ(failed(JSONTool::prettify(c.text)), failure);
+    }
+}
+
+TEST(JSONToolWrite, KeepsOrderSlashesAndTextAndAcceptsBareScalars) {
+    struct Case {
+        QString text;
+        QString minified;
+        QString pretty;
+    };
+    const Case cases[] = {
+        {QStringLiteral(R"( {"b": 1, "a": [1, 2.5, {}], "url": "http://x/y"} )"),
+         QStringLiteral(R"({"b":1,"a":[1,2.5,{}],"url":"http://x/y"})"),
+         QStringLiteral("{\n  \"b\": 1,\n  \"a\": [\n    1,\n    2.5,\n    {}\n  ],\n  \"url\": \"http://x/y\"\n}")},
+        {QStringLiteral(R"(["\/", "привет 😀", "\u0001", "\u2028"])"),
+         QStringLiteral("[\"/\",\"привет 😀\",\"\\u0001\",\"\u2028\"]"),
+         QStringLiteral("[\n  \"/\",\n  \"привет 😀\",\n  \"\\u0001\",\n  \"\u2028\"\n]")},
+        {QStringLiteral("42"), QStringLiteral("42"), QStringLiteral("42")},
+        {QStringLiteral("\"a/b\""), QStringLiteral("\"a/b\""), QStringLiteral("\"a/b\"")},
+        {QStringLiteral("null"), QStringLiteral("null"), QStringLiteral("null")},
+        {QStringLiteral("[]"), QStringLiteral("[]"), QStringLiteral("[]")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(succeeded(JSONTool::minify(c.text)), c.minified);
+        EXPECT_EQ(succeeded(JSONTool::prettify(c.text)), c.pretty);
+    }
+}
+
+TEST(JSONToolFailure, DisplayTextAndEquality) {
+    EXPECT_EQ(TransformFailure::syntax(QStringLiteral("m"), 3).displayText(), QStringLiteral("Строка 3: m"));
+    EXPECT_EQ(TransformFailure::syntax(QStringLiteral("m"), std::nullopt).displayText(), QStringLiteral("m"));
+    EXPECT_EQ(TransformFailure::notThatFormat(QStringLiteral("Пусто")).displayText(), QStringLiteral("Пусто"));
+    EXPECT_NE(TransformFailure::syntax(QStringLiteral("m"), 3), TransformFailure::syntax(QStringLiteral("m"), 4));
+    EXPECT_NE(TransformFailure::syntax(QStringLiteral("m"), std::nullopt), TransformFailure::notThatFormat("m"));
+}
