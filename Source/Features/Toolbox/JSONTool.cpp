@@ -152,8 +152,10 @@ std::size_t tooDeepOffset(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {
@@ -210,8 +212,9 @@ TransformResult<QString> minify(const QString& text) { return write(text, -1, "�
 
 QString readableMessage(const QString& readerMessage) {
     QString message = readerMessage;
-    message.replace(QStringLiteral("JSON text did not start with array or object and option to allow fragments not set."),
-                    QStringLiteral("Не похоже на JSON"));
+    message.replace(
+        QStringLiteral("JSON text did not start with array or object and option to allow fragments not set."),
+        QStringLiteral("Не похоже на JSON"));
     return UnicodeText::trimmed(message).toString();
 }
 
@@ -227,8 +230,10 @@ std::optional<qint64> line(const QString& readerMessage, QByteArrayView text) {
         if (u_getNumericValue(UChar32(c)) == U_NO_NUMERIC_VALUE) break;
         if (c < U'0' || c > U'9') return std::nullopt;
         anyDigit = true;
-        if (offset > (std::numeric_limits<qint64>::max() - 9) / 10) fits = false;
-        else offset = offset * 10 + (c - U'0');
+        if (offset > (std::numeric_limits<qint64>::max() - 9) / 10)
+            fits = false;
+        else
+            offset = offset * 10 + (c - U'0');
         i += c > 0xFFFF ? 2 : 1;
     }
     if (!anyDigit || !fits) return std::nullopt;
@@ -237,9 +242,12 @@ std::optional<qint64> line(const QString& readerMessage, QByteArrayView text) {
     qint64 lines = 1;
     for (qsizetype i = 0; i < limit; ++i) {
         const unsigned char b = bytes[i];
-        if (b >= 0x0A && b <= 0x0D) ++lines;
-        else if (b == 0xC2 && i + 1 < limit && bytes[i + 1] == 0x85) ++lines;  // U+0085
-        else if (b == 0xE2 && i + 2 < limit && bytes[i + 1] == 0x80 && (bytes[i + 2] & 0xFE) == 0xA8) ++lines;
+        if (b >= 0x0A && b <= 0x0D)
+            ++lines;
+        else if (b == 0xC2 && i + 1 < limit && bytes[i + 1] == 0x85)
+            ++lines;  // U+0085
+        else if (b == 0xE2 && i + 2 < limit && bytes[i + 1] == 0x80 && (bytes[i + 2] & 0xFE) == 0xA8)
+            ++lines;
     }
     return lines;
 }

@@ -1,14 +1,19 @@
 #include "Source/Features/Toolbox/UnicodeText.h"
 
+#include <QHash>
+
 #include <unicode/brkiter.h>
 #include <unicode/normalizer2.h>
 #include <unicode/translit.h>
+#include <unicode/ubrk.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/uscript.h>
 #include <unicode/ustring.h>
 #include <unicode/utext.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace UnicodeText {
 
@@ -20,7 +25,7 @@ QString fromUnicodeString(const icu::UnicodeString& s) {
     return QString(reinterpret_cast<const QChar*>(s.getBuffer()), s.length());
 }
 
-using CaseMapping = int32_t (*)(UChar*, int32_t, const UChar*, int32_t, const char*, UErrorCode*);
+using CaseMapping = std::function<int32_t(UChar*, int32_t, const UChar*, int32_t, const char*, UErrorCode*)>;
 
 QString mapCase(QStringView text, CaseMapping mapping) {
     if (text.isEmpty()) return QString();
@@ -31,12 +36,33 @@ QString mapCase(QStringView text, CaseMapping mapping) {
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         out.resize(length);
         status = U_ZERO_ERROR;
-        length = mapping(reinterpret_cast<UChar*>(out.data()), int32_t(out.size()), uchars(text),
-                         int32_t(text.size()), "", &status);
+        length = mapping(reinterpret_cast<UChar*>(out.data()), int32_t(out.size()), uchars(text), int32_t(text.size()),
+                         "", &status);
     }
     if (U_FAILURE(status)) return text.toString();
     out.resize(length);
     return out;
+}
+
+void appendMapped(QString& out, QStringView text, CaseMapping mapping) {
+    if (text.isEmpty()) return;
+    const qsizetype start = out.size();
+    out.resize(start + text.size() + 16);
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = mapping(reinterpret_cast<UChar*>(out.data() + start), int32_t(out.size() - start), uchars(text),
+                             int32_t(text.size()), "", &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+        out.resize(start + length);
+        status = U_ZERO_ERROR;
+        length = mapping(reinterpret_cast<UChar*>(out.data() + start), length, uchars(text), int32_t(text.size()), "",
+                         &status);
+    }
+    if (U_FAILURE(status)) {
+        out.resize(start);
+        out.append(text);
+        return;
+    }
+    out.resize(start + length);
 }
 
 int32_t titleMapping(UChar* dest, int32_t capacity, const UChar* src, int32_t length, const char* locale,
@@ -142,11 +168,11 @@ bool isValidUtf8(QByteArrayView bytes) {
             extra = 1;
         } else if (b >= 0xE0 && b <= 0xEF) {
             extra = 2;
-            if (b == 0xE0) low = 0xA0;   // overlong
+            if (b == 0xE0) low = 0xA0;  // overlong
             if (b == 0xED) high = 0x9F;  // surrogates
         } else if (b >= 0xF0 && b <= 0xF4) {
             extra = 3;
-            if (b == 0xF0) low = 0x90;   // overlong
+            if (b == 0xF0) low = 0x90;  // overlong
             if (b == 0xF4) high = 0x8F;  // above U+10FFFF
         } else {
             return false;
@@ -188,9 +214,58 @@ char32_t codePointAt(QStringView text, qsizetype index) {
 
 QString upper(QStringView text) { return mapCase(text, u_strToUpper); }
 
+void appendUpper(QString& out, QStringView text) { appendMapped(out, text, u_strToUpper); }
+
+void appendLower(QString& out, QStringView text) { appendMapped(out, text, u_strToLower); }
+
 QString lower(QStringView text) { return mapCase(text, u_strToLower); }
 
-QString title(QStringView text) { return mapCase(text, titleMapping); }
+QString title(QStringView text) {
+    // Scripts without case that ICU splits into words with a dictionary are passed over: the dictionary
+    // costs more than the rest of the work, and changes nothing there.
+    const auto uncased = [](char32_t c) {
+        if (c < 0x0E00) return false;
+        UErrorCode status = U_ZERO_ERROR;
+        switch (uscript_getScript(UChar32(c), &status)) {
+        case USCRIPT_HAN:
+        case USCRIPT_HIRAGANA:
+        case USCRIPT_KATAKANA:
+        case USCRIPT_THAI:
+        case USCRIPT_LAO:
+        case USCRIPT_KHMER:
+        case USCRIPT_MYANMAR: return true;
+        default: return false;
+        }
+    };
+    UErrorCode status = U_ZERO_ERROR;
+    UBreakIterator* words = ubrk_open(UBRK_WORD, "", nullptr, 0, &status);
+    if (U_FAILURE(status)) return mapCase(text, titleMapping);
+    const auto titleRun = [words](UChar* dest, int32_t capacity, const UChar* src, int32_t length, const char* locale,
+                                  UErrorCode* error) {
+        return u_strToTitle(dest, capacity, src, length, words, locale, error);
+    };
+    QString out;
+    out.reserve(text.size() + 16);
+    qsizetype i = 0;
+    while (i < text.size()) {
+        qsizetype end = i;
+        const bool skip = uncased(codePointAt(text, i));
+        while (end < text.size()) {
+            const char32_t c = codePointAt(text, end);
+            // Marks stay with the character before them.
+            const bool mark = U_GET_GC_MASK(UChar32(c)) & U_GC_M_MASK;
+            if (end > i && !mark && uncased(c) != skip) break;
+            end += c > 0xFFFF ? 2 : 1;
+        }
+        if (skip)
+            out += text.sliced(i, end - i);
+        else
+            appendMapped(out, text.sliced(i, end - i), titleRun);
+        i = end;
+    }
+    ubrk_close(words);
+    return out;
+}
 
 QString foldDiacritics(QStringView text) {
     if (isAsciiBelow(text, 0xC0)) return text.toString();
@@ -223,9 +298,31 @@ QString toLatin(QStringView text) {
         return made;
     }();
     if (!transliterator) return text.toString();
-    icu::UnicodeString buffer(uchars(text), int32_t(text.size()));
-    transliterator->transliterate(buffer);
-    return fromUnicodeString(buffer);
+    // The transliteration costs microseconds a character, so each distinct word between white space is
+    // transliterated once.
+    QHash<QStringView, QString> done;
+    QString out;
+    out.reserve(text.size() + text.size() / 4);
+    qsizetype i = 0;
+    while (i < text.size()) {
+        qsizetype end = i;
+        const bool space = isWhitespace(text[i].unicode());
+        while (end < text.size() && isWhitespace(text[end].unicode()) == space) ++end;
+        const QStringView piece = text.sliced(i, end - i);
+        if (space || isAsciiBelow(piece, 0x80)) {
+            out += piece;
+        } else {
+            auto found = done.constFind(piece);
+            if (found == done.constEnd()) {
+                icu::UnicodeString buffer(uchars(piece), int32_t(piece.size()));
+                transliterator->transliterate(buffer);
+                found = done.insert(piece, fromUnicodeString(buffer));
+            }
+            out += *found;
+        }
+        i = end;
+    }
+    return out;
 }
 
 QStringView nfc(QStringView text, QString& storage) {

@@ -38,6 +38,9 @@ char32_t codePointAt(QStringView text, qsizetype index);
 // Full case mappings of the root locale (no language-specific rules).
 QString upper(QStringView text);
 QString lower(QStringView text);
+// The same mappings, appended to `out`.
+void appendUpper(QString& out, QStringView text);
+void appendLower(QString& out, QStringView text);
 // Each word's first cased character title-cased, the rest lower-cased.
 QString title(QStringView text);
 // NFD, every non-spacing mark removed, NFC.

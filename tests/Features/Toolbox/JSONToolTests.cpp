@@ -86,7 +86,8 @@ TEST(JSONToolRead, DecodesEscapesNumbersAndRepeatedKeys) {
     EXPECT_DOUBLE_EQ(limits[3].get<double>(), 1.2345678901234568e29);
     EXPECT_EQ(limits[4].get<double>(), 0.0);
     // A repeated key keeps its first place and its last value, in small and in large objects.
-    EXPECT_EQ(succeeded(JSONTool::minify(QStringLiteral(R"({"a":1,"b":2,"a":3})"))), QStringLiteral(R"({"a":3,"b":2})"));
+    EXPECT_EQ(succeeded(JSONTool::minify(QStringLiteral(R"({"a":1,"b":2,"a":3})"))),
+              QStringLiteral(R"({"a":3,"b":2})"));
     QString large = QStringLiteral("{");
     for (int i = 0; i < 40; ++i) large += QString::asprintf("\"k%d\":%d,", i, i);
     large += QStringLiteral("\"k5\":\"last\"}");
@@ -123,11 +124,11 @@ TEST(JSONToolRead, SyntaxErrorsNameTheLineOfTheTrimmedText) {
     const Case cases[] = {
         {QStringLiteral("x"), 1, 0},
         {QStringLiteral("[1,\n  tru\n]"), 2, 9},
-        {QStringLiteral("\n\n   {\"a\": 1,\n\"b\" 2}\n\n"), 2, 13},   // blank lines before are trimmed
+        {QStringLiteral("\n\n   {\"a\": 1,\n\"b\" 2}\n\n"), 2, 13},  // blank lines before are trimmed
         {QStringLiteral("{\n  \"a\": 1,\n  \"b\": [1, 2,]\n}"), 3, 25},
-        {QStringLiteral("[1,\r\n2,\r\n x]"), 5, 10},                   // CR LF counts twice
-        {QStringLiteral("[\"a\u2028b\",\n\"ж\" x]"), 3, 15},            // U+2028 inside a string is a line end
-        {QStringLiteral("[1, 2"), 1, 5},                                // the end of the text
+        {QStringLiteral("[1,\r\n2,\r\n x]"), 5, 10},  // CR LF counts twice
+        {QStringLiteral("[\"a\u2028b\",\n\"ж\" x]"), 3, 15},  // U+2028 inside a string is a line end
+        {QStringLiteral("[1, 2"), 1, 5},  // the end of the text
         {QStringLiteral("[1e400]"), 1, 5},
     };
     for (const Case& c : cases) {
@@ -155,12 +156,12 @@ TEST(JSONToolRead, LineOfAnOffsetCountsEveryNewlineCharacterBeforeIt) {
         {QStringLiteral("character 4"), text, 1},
         {QStringLiteral("character 5"), text, 2},
         {QStringLiteral("character 12"), "abcd\nefghijklmnop", 2},
-        {QStringLiteral("character 9"), text, 4},                 // CR and LF
-        {QStringLiteral("character 12"), text, 4},                // inside U+0085
+        {QStringLiteral("character 9"), text, 4},  // CR and LF
+        {QStringLiteral("character 12"), text, 4},  // inside U+0085
         {QStringLiteral("character 13"), text, 5},
-        {QStringLiteral("character 17"), text, 5},                // inside U+2028
+        {QStringLiteral("character 17"), text, 5},  // inside U+2028
         {QStringLiteral("character 18"), text, 6},
-        {QStringLiteral("character 999999"), text, 6},            // past the end: the whole text
+        {QStringLiteral("character 999999"), text, 6},  // past the end: the whole text
         {QStringLiteral("character 12abc, character 1"), text, 4},
         {QStringLiteral("Character 5"), text, std::nullopt},
         {QStringLiteral("no offset here"), text, std::nullopt},
