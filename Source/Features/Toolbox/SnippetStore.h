@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Source/Features/Toolbox/Snippet.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+// The user's text snippets, newest additions first, kept in "Snippets/snippets.json" and
+// rewritten whole, atomically, on every change. Three starters stand in while there is nothing
+// to show. A file that cannot be read is kept aside before anything is written over it; a
+// record that cannot be read is skipped (the file is copied aside first). GUI thread only.
+class SnippetStore : public QObject {
+    Q_OBJECT
+public:
+    // The store over Application Support's "Snippets"; created on first use, never destroyed.
+    static SnippetStore& shared();
+
+    // A store keeping "snippets.json" in `folder`; loads it at once.
+    explicit SnippetStore(const QString& folder, QObject* parent = nullptr);
+
+    const QList<Snippet>& snippets() const { return snippets_; }
+    // The first snippet whose title equals `name` ignoring case (full case folding, with the
+    // user's locale's rule for i); the name is not trimmed, and letters that differ by more than
+    // case (е and ё) differ.
+    std::optional<Snippet> snippet(const QString& name) const;
+
+    // Inserts at the front and saves.
+    void add(const Snippet& snippet);
+    // Replaces the first entry with the same id and saves; does nothing when there is none.
+    void update(const Snippet& snippet);
+    // Removes every entry with the same id and saves, also when none was there.
+    void remove(const Snippet& snippet);
+
+    QString fileURL() const { return fileURL_; }
+
+    // The three starters, made once per process (fresh ids, dated when first asked for).
+    static const QList<Snippet>& starters();
+
+    // The file's bytes for a list: a compact JSON array.
+    static QByteArray encode(const QList<Snippet>& snippets);
+    struct Decoded {
+        QList<Snippet> snippets;
+        int skipped = 0;  // records that could not be read
+    };
+    // Absent when the bytes are no JSON array.
+    static std::optional<Decoded> decode(const QByteArray& bytes);
+
+signals:
+    void snippetsChanged();
+
+private:
+    void load();
+    void migrateStarterExamples();
+    // Keeps the file's present bytes beside it: moved when `move`, else copied. False when it failed.
+    bool keepAside(const QByteArray& bytes, bool move);
+    void save();
+
+    QString folder_;
+    QString fileURL_;
+    QList<Snippet> snippets_;
+    bool savesBlocked_ = false;  // the file's place holds something we must not write over
+    bool blockedReported_ = false;
+};

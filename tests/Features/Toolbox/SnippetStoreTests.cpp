@@ -1,0 +1,287 @@
+#include "FailingFileWriter.h"
+#include "LogCapture.h"
+#include "Platform/Core/Clock.h"
+#include "Source/Features/Toolbox/SnippetStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kIdA = QStringLiteral("0C8B2F4E-1D7A-4B3C-9E5F-6A7B8C9D0E1F");
+const QString kIdB = QStringLiteral("A1B2C3D4-E5F6-4789-8ABC-DEF012345678");
+
+class SnippetStoreTest : public ::testing::Test {
+protected:
+    QString file() const { return folder_.filePath(QStringLiteral("snippets.json")); }
+    void writeFile(const QByteArray& bytes) const {
+        QFile f(file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray readFile() const {
+        QFile f(file());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QStringList asideNames() const {
+        return QDir(folder_.path()).entryList({QStringLiteral("snippets.json.damaged-*")}, QDir::Files);
+    }
+    QStringList titles(const SnippetStore& store) const {
+        QStringList list;
+        for (const Snippet& s : store.snippets()) list.append(s.title);
+        return list;
+    }
+    static Snippet make(const QString& id, const QString& title, const QString& body = {}, double seconds = 0) {
+        return {QUuid::fromString(id), title, body, ReferenceDate::date(seconds)};
+    }
+
+    QTemporaryDir folder_;
+};
+
+const QStringList kStarterTitles = {QStringLiteral("Дата и время"), QStringLiteral("Ответ на письмо"),
+                                    QStringLiteral("Markdown-ссылка из буфера")};
+
+}  // namespace
+
+TEST_F(SnippetStoreTest, StartersStandInUntilTheFirstChange) {
+    {
+        SnippetStore store(folder_.path());
+        EXPECT_EQ(titles(store), kStarterTitles);
+        const QList<Snippet>& starters = store.snippets();
+        EXPECT_EQ(starters[0].body, QStringLiteral("{{datetime}}"));
+        EXPECT_EQ(starters[1].body, QStringLiteral("Здравствуйте, {{имя}}!\n\nСпасибо за сообщение. Отвечу по существу "
+                                                   "до {{date}}.\n\nС уважением,\n{{подпись}}"));
+        EXPECT_EQ(starters[2].body, QStringLiteral("[{{название ссылки}}]({{clipboard}})"));
+        EXPECT_NE(starters[0].id, starters[1].id);
+        EXPECT_FALSE(QFileInfo::exists(file()));  // the starters are not written by loading
+    }
+    // An empty list on disk brings them back.
+    writeFile("[]");
+    SnippetStore store(folder_.path());
+    EXPECT_EQ(titles(store), kStarterTitles);
+    EXPECT_TRUE(asideNames().isEmpty());
+
+    const Snippet added = make(kIdA, QStringLiteral("Без названия"));
+    store.add(added);
+    EXPECT_EQ(store.snippets().size(), 4);
+    EXPECT_EQ(store.snippets().first(), added);
+    EXPECT_EQ(SnippetStore(folder_.path()).snippets(), store.snippets());
+}
+
+TEST_F(SnippetStoreTest, WritesCompactRecordsInKeyOrder) {
+    SnippetStore store(folder_.path());
+    store.remove(store.snippets()[0]);
+    store.remove(store.snippets()[0]);
+    store.remove(store.snippets()[0]);
+    EXPECT_EQ(readFile(), QByteArray("[]"));
+    store.add(make(kIdB, QStringLiteral("Второй \"в кавычках\""), QStringLiteral("строка\nи\tтаб"), 800000000.25));
+    store.add(make(kIdA.toLower(), QStringLiteral("Первый"), QStringLiteral("{{date}}"), -100.5));
+    EXPECT_EQ(QString::fromUtf8(readFile()),
+              QStringLiteral("[{\"id\":\"%1\",\"title\":\"Первый\",\"body\":\"{{date}}\",\"createdAt\":-100.5},"
+                             "{\"id\":\"%2\",\"title\":\"Второй \\\"в кавычках\\\"\",\"body\":\"строка\\nи\\tтаб\","
+                             "\"createdAt\":800000000.25}]")
+                  .arg(kIdA, kIdB));
+    EXPECT_EQ(QFileInfo(file()).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    const SnippetStore again(folder_.path());
+    EXPECT_EQ(again.snippets(), store.snippets());
+    EXPECT_EQ(again.snippets()[1].createdAt, QDateTime(QDate(2026, 5, 9), QTime(6, 13, 20, 250), QTimeZone::utc()));
+}
+
+TEST_F(SnippetStoreTest, DamagedFilesAndRecords) {
+    const QByteArray good = "{\"id\":\"" + kIdA.toLatin1() + "\",\"title\":\"Хороший\",\"body\":\"b\",\"createdAt\":1}";
+    const QByteArray reordered =
+        "{\"createdAt\":2,\"body\":\"\",\"title\":\"Другой порядок\",\"id\":\"" + kIdB.toLatin1() + "\"}";
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+        QStringList titles;  // empty: the starters
+        bool movedAside;  // the file itself is moved away
+        bool copiedAside;  // a copy is kept and the file stays
+    };
+    const Row rows[] = {
+        {"not JSON", "[{\"id\":", {}, true, false},
+        {"not an array", "{\"id\":1}", {}, true, false},
+        {"binary", QByteArray("\x00\xff\xfe", 3), {}, true, false},
+        {"two good records", "[" + good + "," + reordered + "]", {"Хороший", "Другой порядок"}, false, false},
+        {"missing createdAt",
+         "[" + good + ",{\"id\":\"" + kIdB.toLatin1() + "\",\"title\":\"t\",\"body\":\"b\"}]",
+         {"Хороший"},
+         false,
+         true},
+        {"title of the wrong type",
+         "[{\"id\":\"" + kIdB.toLatin1() + "\",\"title\":5,\"body\":\"\",\"createdAt\":1}," + good + "]",
+         {"Хороший"},
+         false,
+         true},
+        {"date as text",
+         "[" + good + ",{\"id\":\"" + kIdB.toLatin1() +
+             "\",\"title\":\"t\",\"body\":\"\",\"createdAt\":\"2024-01-01T00:00:00Z\"}]",
+         {"Хороший"},
+         false,
+         true},
+        {"id that is no UUID",
+         "[{\"id\":\"12\",\"title\":\"t\",\"body\":\"\",\"createdAt\":1}," + good + "]",
+         {"Хороший"},
+         false,
+         true},
+        {"a record that is no object", "[" + good + ",\"text\",null]", {"Хороший"}, false, true},
+        {"every record unreadable", "[{\"title\":\"t\"}]", {}, false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const QString& name : QDir(folder_.path()).entryList(QDir::Files)) QFile::remove(folder_.filePath(name));
+        writeFile(row.bytes);
+        LogCapture log;
+        SnippetStore store(folder_.path());
+        EXPECT_EQ(titles(store), row.titles.isEmpty() ? kStarterTitles : row.titles);
+        const QStringList aside = asideNames();
+        ASSERT_EQ(aside.size(), row.movedAside || row.copiedAside ? 1 : 0);
+        if (!aside.isEmpty()) {
+            QFile kept(folder_.filePath(aside.first()));
+            ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+            EXPECT_EQ(kept.readAll(), row.bytes);
+            EXPECT_EQ(log.matching({"Snippets", aside.first()}).size(), 1) << qPrintable(log.all().join('\n'));
+        }
+        EXPECT_EQ(QFileInfo::exists(file()), !row.movedAside);
+        // The next save writes what is shown; the kept copy stays.
+        store.add(make(QUuid::createUuid().toString(QUuid::WithoutBraces), QStringLiteral("Новый")));
+        EXPECT_EQ(titles(SnippetStore(folder_.path())), titles(store));
+        EXPECT_EQ(asideNames(), aside);
+    }
+}
+
+TEST_F(SnippetStoreTest, OldStarterIsRenamedInPlace) {
+    const QByteArray old = "[{\"id\":\"" + kIdA.toLatin1() +
+                           "\",\"title\":\"Мой\",\"body\":\"x\",\"createdAt\":5},{\"id\":\"" + kIdB.toLatin1() +
+                           "\",\"title\":\"Ссылка из буфера в Markdown\",\"body\":\"[{{текст}}]({{clipboard}})\","
+                           "\"createdAt\":7}]";
+    writeFile(old);
+    {
+        SnippetStore store(folder_.path());
+        ASSERT_EQ(store.snippets().size(), 2);
+        const Snippet& moved = store.snippets()[1];
+        EXPECT_EQ(moved.id, QUuid::fromString(kIdB));
+        EXPECT_EQ(moved.title, QStringLiteral("Markdown-ссылка из буфера"));
+        EXPECT_EQ(moved.body, QStringLiteral("[{{название ссылки}}]({{clipboard}})"));
+        EXPECT_EQ(moved.createdAt, ReferenceDate::date(7));
+        EXPECT_EQ(SnippetStore(folder_.path()).snippets(), store.snippets());  // rewritten on disk
+    }
+    // The same title with an edited body is the user's: left alone, and nothing is written.
+    QByteArray edited = old;
+    edited.replace("{{текст}}", "{{мой текст}}");
+    writeFile(edited);
+    SnippetStore store(folder_.path());
+    EXPECT_EQ(store.snippets()[1].title, QStringLiteral("Ссылка из буфера в Markdown"));
+    EXPECT_EQ(readFile(), edited);
+}
+
+TEST_F(SnippetStoreTest, FindsByTitleIgnoringCaseOnly) {
+    SnippetStore store(folder_.path());
+    store.add(make(kIdA, QStringLiteral("ёлка")));
+    store.add(make(kIdB, QStringLiteral("ЁЛКА")));
+    struct Row {
+        const char* name;
+        const char* found;  // title, or null for none
+    };
+    const Row rows[] = {
+        {"ответ на письмо", "Ответ на письмо"},
+        {"ОТВЕТ НА ПИСЬМО", "Ответ на письмо"},
+        {" Ответ на письмо", nullptr},
+        {"Ответ на письмо ", nullptr},
+        {"Ответ на письм", nullptr},
+        {"Ёлка", "ЁЛКА"},  // the earlier of two
+        {"елка", nullptr},
+        {"markdown-ССЫЛКА из буфера", "Markdown-ссылка из буфера"},
+        {"", nullptr},
+        {"дата и время", "Дата и время"},
+        // Composed and decomposed forms of one letter are the same letter.
+        {"е\u0308лка", "ЁЛКА"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto found = store.snippet(QString::fromUtf8(row.name));
+        ASSERT_EQ(found.has_value(), row.found != nullptr);
+        if (found) {
+            EXPECT_EQ(found->title, QString::fromUtf8(row.found));
+        }
+    }
+}
+
+TEST_F(SnippetStoreTest, UpdateAndRemoveMatchById) {
+    SnippetStore store(folder_.path());
+    int changes = 0;
+    QObject::connect(&store, &SnippetStore::snippetsChanged, [&changes] { ++changes; });
+
+    // An unknown id changes nothing and writes nothing.
+    store.update(make(kIdA, QStringLiteral("нет такого")));
+    EXPECT_EQ(titles(store), kStarterTitles);
+    EXPECT_FALSE(QFileInfo::exists(file()));
+    EXPECT_EQ(changes, 0);
+
+    Snippet edited = store.snippets()[1];
+    edited.title = QStringLiteral("Ответ");
+    edited.body = QStringLiteral("{{x}}");
+    edited.createdAt = ReferenceDate::date(42);
+    store.update(edited);
+    EXPECT_EQ(store.snippets()[1], edited);
+    EXPECT_EQ(SnippetStore(folder_.path()).snippets()[1], edited);
+
+    store.add(make(kIdA, QStringLiteral("копия")));
+    store.add(make(kIdA, QStringLiteral("копия")));
+    store.remove(make(kIdA, QStringLiteral("другое имя")));  // by id: both go
+    EXPECT_EQ(titles(store), QStringList({"Дата и время", "Ответ", "Markdown-ссылка из буфера"}));
+
+    // Removing what is gone still rewrites the file.
+    QFile::remove(file());
+    store.remove(make(kIdB, QString()));
+    EXPECT_TRUE(QFileInfo::exists(file()));
+    EXPECT_EQ(changes, 4);  // removing what is gone is no change
+}
+
+TEST_F(SnippetStoreTest, FailuresAreLoggedAndNothingIsWrittenOverAKeptFile) {
+    {
+        FailingFileWriter writer;
+        writer.failPathsContaining(QStringLiteral("snippets.json"), FailingFileWriter::Operation::write);
+        LogCapture log;
+        SnippetStore store(folder_.path());
+        store.add(make(kIdA, QStringLiteral("в памяти")));
+        EXPECT_EQ(store.snippets().first().title, QStringLiteral("в памяти"));  // kept in memory
+        EXPECT_EQ(log.matching({"Snippets", file(), "No space left on device"}).size(), 1)
+            << qPrintable(log.all().join('\n'));
+    }
+    {
+        // A damaged file that cannot be moved aside is neither replaced nor written over.
+        writeFile("garbage");
+        FailingFileWriter writer;
+        writer.failPathsContaining(QStringLiteral("snippets.json"), FailingFileWriter::Operation::moveAside);
+        LogCapture log;
+        SnippetStore store(folder_.path());
+        EXPECT_EQ(titles(store), kStarterTitles);
+        store.add(make(kIdA, QStringLiteral("a")));
+        store.add(make(kIdB, QStringLiteral("b")));
+        EXPECT_EQ(readFile(), QByteArray("garbage"));
+        EXPECT_EQ(log.matching({"Snippets", "not written over"}).size(), 1) << qPrintable(log.all().join('\n'));
+        EXPECT_EQ(log.matching({"Snippets", "not written"}).size(), 2);  // reported once, not at every change
+    }
+    {
+        // A link in the file's place is not followed, read or replaced.
+        QFile::remove(file());
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath(QStringLiteral("target.json"));
+        QFile t(target);
+        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+        t.write("[{\"id\":\"" + kIdA.toLatin1() + "\",\"title\":\"чужой\",\"body\":\"\",\"createdAt\":1}]");
+        t.close();
+        ASSERT_TRUE(QFile::link(target, file()));
+        SnippetStore store(folder_.path());
+        EXPECT_EQ(titles(store), kStarterTitles);
+        store.add(make(kIdB, QStringLiteral("b")));
+        EXPECT_TRUE(QFileInfo(file()).isSymLink());
+        ASSERT_TRUE(t.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(t.readAll().contains("чужой"));
+    }
+}
