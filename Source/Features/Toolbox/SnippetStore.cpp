@@ -110,8 +110,11 @@ void SnippetStore::load() {
                       decoded->skipped);
             keepAside(*bytes, false);
         }
+    } else if (error.code != 0 && !error.isMissing()) {
+        qCWarning(lcSnippets, "Snippets file %s cannot be read (%s)", qPrintable(fileURL_), qPrintable(error.reason));
+        savesBlocked_ = !keepAside({}, true);
     } else if (!error.isMissing()) {
-        // A link, a device or an unreadable file in its place is neither read nor replaced.
+        // A link or a device in its place is neither read, moved nor replaced.
         qCWarning(lcSnippets, "Snippets file %s; the snippets are kept in memory only", qPrintable(error.message()));
         savesBlocked_ = true;
     }
