@@ -121,6 +121,9 @@ TEST(PasswordGenerator, DrawsAreUniformWithoutModuloBias) {
     ScriptedRandom scripted({UINT64_MAX, UINT64_MAX - 1, 1, 422, 423});
     EXPECT_EQ(PasswordGenerator::generate({Style::passphrase, 3}, scripted), QStringLiteral("акула-ячмень-актёр"));
     EXPECT_EQ(scripted.draws, 5);
+    ScriptedRandom characters({UINT64_MAX, 0, 1, 2, 55, 56, 57, 24, 47});
+    EXPECT_EQ(PasswordGenerator::generate({Style::random, 8}, characters), QStringLiteral("abc9abAZ"));
+    EXPECT_EQ(characters.draws, 9);
 
     // The system source: each digit of a numeric code turns up about equally often.
     QMap<QChar, int> counts;
