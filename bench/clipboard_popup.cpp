@@ -63,6 +63,7 @@ struct Popup {
         if (!realWorkspace) Workspace::setShared(&workspace);
         const QString folder = dir.path() + "/ClipboardHistory";
         manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
+        manager->waitForPendingWrites();  // the start-up sweep runs on the image queue
         writeHistory(folder, 10000);
         manager->loadHistory(10000);
         manager->waitForPendingWrites();

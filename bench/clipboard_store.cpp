@@ -9,6 +9,8 @@
 #include "Source/Features/Clipboard/ClipboardPreviewImageCache.h"
 #include "Source/Features/Clipboard/ClipboardThumbnailCache.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -63,6 +65,7 @@ struct Store {
         Workspace::setShared(&workspace);
         defaults.setInteger("maxClipboardItems", limit);
         manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder());
+        manager->waitForPendingWrites();  // the start-up sweep runs on the image queue
     }
     ~Store() {
         manager->waitForPendingWrites();
@@ -175,6 +178,62 @@ void BM_CaptureRepeatedTextHistoryFull(benchmark::State& state) {
     if (store.manager->history()[5].copyCount < 2) state.SkipWithError("the copy was not merged");
 }
 BENCHMARK(BM_CaptureRepeatedTextHistoryFull)->Unit(benchmark::kMicrosecond);
+
+// A history of `count` texts of a megabyte each (the most a copied text keeps).
+void writeLargeHistory(const QString& folder, int count) {
+    QDir().mkpath(folder);
+    QByteArray bytes = "[";
+    const QByteArray megabyte(1 << 20, 'x');
+    for (int i = 0; i < count; ++i)
+        bytes += R"({"type":"text","value":")" + QByteArray::number(i) + megabyte + R"(","copiedAt":780000000.5},)";
+    bytes.back() = ']';
+    ClipboardBench::writeFile(folder + "/history.json", bytes);
+}
+
+// Start-up over 100 texts of 1 MB: the GUI thread's share (the file is read on the image
+// queue), and the whole read as a counter.
+void BM_StartUpLargeHistoryGuiThread(benchmark::State& state) {
+    QTemporaryDir dir;
+    FakePasteboard pasteboard;
+    UserDefaults defaults{QString()};
+    const QString folder = dir.path() + "/ClipboardHistory";
+    writeLargeHistory(folder, 100);
+    double readMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer whole;
+        whole.start();
+        auto manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
+        state.PauseTiming();
+        manager->waitForPendingWrites();
+        readMs = double(whole.elapsed());
+        if (manager->history().size() != 100) state.SkipWithError("not every record loaded");
+        manager.reset();
+        state.ResumeTiming();
+    }
+    state.counters["read_and_rewrite_ms"] = readMs;
+}
+BENCHMARK(BM_StartUpLargeHistoryGuiThread)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A copy with 100 texts of 1 MB in the history: what the GUI thread spends (the file is
+// encoded and written on the image queue).
+void BM_CaptureLargeHistoryGuiThread(benchmark::State& state) {
+    QTemporaryDir dir;
+    FakePasteboard pasteboard;
+    UserDefaults defaults{QString()};
+    const QString folder = dir.path() + "/ClipboardHistory";
+    writeLargeHistory(folder, 100);
+    auto manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
+    manager->waitForPendingWrites();
+    int n = 0;
+    for (auto _ : state) {
+        pasteboard.simulateCopyText(QString::asprintf("copy %d", ++n));
+        manager->checkClipboard();
+        state.PauseTiming();
+        manager->waitForPendingWrites();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CaptureLargeHistoryGuiThread)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 long residentKiB() {
     QFile status("/proc/self/status");

@@ -102,6 +102,10 @@ void sweepImages(QSet<QString> named, const QString& historyFile, const QString&
     const QString folder = QFileInfo(historyFile).absolutePath();
     const QString asidePrefix = QFileInfo(historyFile).fileName() + kAsideInfix;
     for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList())) {
+        if (FileWriter::isTemporaryName(name)) {
+            SafeFile::removeRegular(folder + QLatin1Char('/') + name);  // a write cut short by a crash
+            continue;
+        }
         const bool aside = name.startsWith(asidePrefix);
         if (!aside && !(readHistoryFile && name == QFileInfo(historyFile).fileName())) continue;
         if (const auto bytes = SafeFile::readRegular(folder + QLatin1Char('/') + name)) collectImageNames(*bytes, named);

@@ -126,6 +126,7 @@ TEST_F(ClipboardDataFolder, TheSweepRemovesOnlyOrphanedRegularFilesOfOurNames) {
     ASSERT_TRUE(writeFile(images + "/notes.txt", "the user's"));
     ASSERT_TRUE(writeFile(images + "/0c0c0c0c-0000-4000-8000-00000000000c.png", "lower case: not a name we give"));
     ASSERT_TRUE(writeFile(images + "/.quorvin-write-0123456789abcdef", "left by a crash"));
+    ASSERT_TRUE(writeFile(folder + "/.quorvin-write-fedcba9876543210", "a history write cut short"));
     ASSERT_TRUE(QDir().mkpath(images + "/0D0D0D0D-0000-4000-8000-00000000000D.png"));
     ASSERT_TRUE(symlinkTo(outsideFile, images + "/0E0E0E0E-0000-4000-8000-00000000000E.png"));
     ASSERT_EQ(::mkfifo(native(images + "/0F0F0F0F-0000-4000-8000-00000000000F.png").constData(), 0600), 0);
@@ -143,6 +144,7 @@ TEST_F(ClipboardDataFolder, TheSweepRemovesOnlyOrphanedRegularFilesOfOurNames) {
     expected.sort();
     EXPECT_EQ(left, expected);
     EXPECT_EQ(readFile(outsideFile), "precious");
+    EXPECT_FALSE(QFile::exists(folder + "/.quorvin-write-fedcba9876543210"));
     EXPECT_EQ(log.matching({"Cleaned up 1 orphaned image files"}).size(), 1);  // the crash leftover is not counted
 }
 
