@@ -27,6 +27,9 @@ public:
     // exclusively, given exactly `mode`, synced) is renamed over it, so a crash leaves the old
     // file or the new one. Refused when the target is a link or anything but a regular file.
     [[nodiscard]] virtual Result write(const QString& path, const QByteArray& bytes, mode_t mode) = 0;
+    // Writes a new file at `path` as write() does, but never over anything already there: fails
+    // with EEXIST instead, so the name can serve as a claim.
+    [[nodiscard]] virtual Result create(const QString& path, const QByteArray& bytes, mode_t mode) = 0;
     // Appends `bytes` to a regular file in one write, creating it with `mode` when missing.
     [[nodiscard]] virtual Result append(const QString& path, const QByteArray& bytes, mode_t mode) = 0;
     // Makes `path` a folder only the user can enter: created with mode 0700 (its parents as

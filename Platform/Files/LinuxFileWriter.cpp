@@ -67,6 +67,14 @@ std::optional<FileError> writeAll(int fd, const QString& path, const QByteArray&
 }  // namespace
 
 FileWriter::Result LinuxFileWriter::write(const QString& path, const QByteArray& bytes, mode_t mode) {
+    return put(path, bytes, mode, true);
+}
+
+FileWriter::Result LinuxFileWriter::create(const QString& path, const QByteArray& bytes, mode_t mode) {
+    return put(path, bytes, mode, false);
+}
+
+FileWriter::Result LinuxFileWriter::put(const QString& path, const QByteArray& bytes, mode_t mode, bool replace) {
     const QFileInfo info(path);
     const QString name = info.fileName();
     if (name.isEmpty()) return FileError::refused(path, QStringLiteral("names no file"));
@@ -77,6 +85,7 @@ FileWriter::Result LinuxFileWriter::write(const QString& path, const QByteArray&
 
     struct stat st {};
     if (::fstatat(folder.get(), target.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!replace) return FileError::fromErrno(path, EEXIST);
         if (auto refusal = notRegular(path, st)) return refusal;
     } else if (errno != ENOENT) {
         return FileError::fromErrno(path, errno);
@@ -102,8 +111,16 @@ FileWriter::Result LinuxFileWriter::write(const QString& path, const QByteArray&
     if (auto error = writeAll(file.get(), path, bytes)) return fail(*error);
     if (::fsync(file.get()) != 0) return fail(FileError::fromErrno(path, errno));
     if (!file.reset()) return fail(FileError::fromErrno(path, errno));
-    if (::renameat(folder.get(), temporary.constData(), folder.get(), target.constData()) != 0)
-        return fail(FileError::fromErrno(path, errno));
+    if (replace) {
+        if (::renameat(folder.get(), temporary.constData(), folder.get(), target.constData()) != 0)
+            return fail(FileError::fromErrno(path, errno));
+    } else if (::renameat2(folder.get(), temporary.constData(), folder.get(), target.constData(), RENAME_NOREPLACE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS) return fail(FileError::fromErrno(path, errno));
+        // Without the no-replace rename, a hard link claims the name just as surely.
+        if (::linkat(folder.get(), temporary.constData(), folder.get(), target.constData(), 0) != 0)
+            return fail(FileError::fromErrno(path, errno));
+        ::unlinkat(folder.get(), temporary.constData(), 0);
+    }
     ::fsync(folder.get());  // the new name survives a power cut; some file systems cannot sync folders
     return std::nullopt;
 }

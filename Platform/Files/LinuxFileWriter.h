@@ -6,7 +6,11 @@
 class LinuxFileWriter final : public FileWriter {
 public:
     Result write(const QString& path, const QByteArray& bytes, mode_t mode) override;
+    Result create(const QString& path, const QByteArray& bytes, mode_t mode) override;
     Result append(const QString& path, const QByteArray& bytes, mode_t mode) override;
     Result makePrivateFolder(const QString& path) override;
     Result moveAside(const QString& from, const QString& to) override;
+
+private:
+    Result put(const QString& path, const QByteArray& bytes, mode_t mode, bool replace);
 };

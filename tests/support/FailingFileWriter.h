@@ -9,7 +9,7 @@
 // full disk would, and are counted. Installed as the shared writer for its lifetime.
 class FailingFileWriter final : public FileWriter {
 public:
-    enum class Operation { any, write, append, makePrivateFolder, moveAside };
+    enum class Operation { any, write, create, append, makePrivateFolder, moveAside };
 
     FailingFileWriter() { FileWriter::setShared(this); }
     ~FailingFileWriter() override { FileWriter::setShared(nullptr); }
@@ -32,6 +32,10 @@ public:
     Result write(const QString& path, const QByteArray& bytes, mode_t mode) override {
         if (auto error = injected(Operation::write, path)) return error;
         return real_.write(path, bytes, mode);
+    }
+    Result create(const QString& path, const QByteArray& bytes, mode_t mode) override {
+        if (auto error = injected(Operation::create, path)) return error;
+        return real_.create(path, bytes, mode);
     }
     Result append(const QString& path, const QByteArray& bytes, mode_t mode) override {
         if (auto error = injected(Operation::append, path)) return error;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -164,6 +165,22 @@ TEST_F(FileWriterTest, PrivateFoldersAreMadeOrTightenedButALinkIsRefusedAndLeftA
 
     ASSERT_TRUE(put(root + "/data/plain", "x"));
     EXPECT_TRUE(writer.makePrivateFolder(root + "/data/plain"));
+}
+
+TEST_F(FileWriterTest, CreateClaimsANewNameWholeAndNeverReplacesAnything) {
+    const QString path = root + "/claim";
+    ASSERT_FALSE(writer.create(path, "mine", 0600));
+    EXPECT_EQ(contents(path), "mine");
+    EXPECT_EQ(mode(path), 0600);
+    const auto taken = writer.create(path, "theirs", 0600);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->code, EEXIST);
+    EXPECT_EQ(contents(path), "mine");
+    // A dangling link in the way is not written through.
+    ASSERT_TRUE(symlinkTo(outside + "/new", root + "/dangling"));
+    EXPECT_TRUE(writer.create(root + "/dangling", "x", 0600));
+    EXPECT_FALSE(QFileInfo::exists(outside + "/new"));
+    EXPECT_EQ(QDir(root).entryList(QDir::Files | QDir::Hidden | QDir::System).filter(".quorvin-write-").size(), 0);
 }
 
 TEST_F(FileWriterTest, MoveAsideNeverReplacesWhatIsThere) {
