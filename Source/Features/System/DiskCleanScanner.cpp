@@ -1,0 +1,275 @@
+#include "Source/Features/System/DiskCleanScanner.h"
+
+#include "Platform/Core/Clock.h"
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Files/DirectoryWalker.h"
+#include "Platform/Files/FileWriter.h"
+#include "Platform/Files/SafeFile.h"
+#include "Platform/Files/Trash.h"
+#include "Source/Extensions/ApplicationSupport.h"
+#include "Source/Features/System/DiskCleanSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QSet>
+
+#include <algorithm>
+
+#include <sys/stat.h>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcDiskClean, "quorvin.diskclean")
+
+constexpr double catalogueFloor = 1048576.0;
+constexpr double perAppFloor = 50000000.0;
+
+bool exists(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+struct Measure {
+    double bytes = 0;
+    qint64 files = 0;
+};
+
+// Allocated bytes of the regular files below, on the folder's own file system.
+Measure measure(const QString& path) {
+    const auto totals = DirectoryWalker::walk(path, {.oneFileSystem = true});
+    return {double(totals.fileBytes), totals.files};
+}
+
+}  // namespace
+
+struct DiskCleanScanner::Job {
+    CleanupBases bases;
+    QList<CleanupCandidate> rows;
+    bool perApp = true;
+    QStringList custom;
+    HomeGuard guard;
+};
+
+DiskCleanScanner::Places DiskCleanScanner::Places::current() {
+    return {CleanupBases::current(), URL::applicationSupport("DaveRovaz") + "/lastScan.json", LinuxTrash().homeTrash()};
+}
+
+DiskCleanScanner& DiskCleanScanner::shared() {
+    static DiskCleanScanner* scanner = new DiskCleanScanner(DiskCleanSettings::shared(), Places::current(), Trash::shared());
+    return *scanner;
+}
+
+DiskCleanScanner::DiskCleanScanner(DiskCleanSettings& settings, Places places, Trash& trash, QObject* parent)
+    : QObject(parent), settings_(settings), places_(std::move(places)), trash_(trash),
+      guard_(places_.bases.home, {places_.homeTrash}),
+      queue_(std::make_unique<SerialQueue>("com.merovane.diskclean", QueuePriority::utility)),
+      trashQueue_(std::make_unique<SerialQueue>("com.merovane.diskclean.trash", QueuePriority::utility)) {
+    restore();
+}
+
+DiskCleanScanner::~DiskCleanScanner() {
+    trashQueue_.reset();
+    queue_.reset();
+}
+
+double DiskCleanScanner::reclaimable() const {
+    double sum = 0;
+    for (const CleanupGroup& group : groups_)
+        for (const CleanupItem& item : group.items) sum += item.bytes;
+    return sum;
+}
+
+QStringList DiskCleanScanner::customTargets() const {
+    QStringList out;
+    for (const QString& stored : settings_.customTargets.value()) {
+        const QString admitted = guard_.admit(stored);
+        if (!admitted.isEmpty()) out << admitted;
+    }
+    return out;
+}
+
+void DiskCleanScanner::scan() {
+    if (state_.phase == Phase::scanning) return;
+    state_ = {Phase::scanning, {}};
+    currentPath_.clear();
+    emit stateChanged();
+    emit currentPathChanged();
+
+    Job job{places_.bases, {}, settings_.isEnabled(CleanupCatalog::perAppCaches, true), customTargets(), guard_};
+    for (const CleanupCandidate& row : candidates())
+        if (settings_.isEnabled(row.name, row.defaultOn)) job.rows << row;
+    QPointer<DiskCleanScanner> self(this);
+    queue_->async([self, job = std::move(job)] {
+        auto report = [self](const QString& path) {
+            Dispatch::main([self, path] {
+                if (self) self->setCurrentPath(path);
+            });
+        };
+        QList<CleanupGroup> groups = run(job, report);
+        Dispatch::main([self, groups = std::move(groups)]() mutable {
+            if (self) self->finish(std::move(groups));
+        });
+    });
+}
+
+QList<CleanupGroup> DiskCleanScanner::run(const Job& job, const std::function<void(const QString&)>& report) {
+    QList<CleanupItem> items;
+    const QString home = job.bases.home;
+
+    for (const CleanupCandidate& row : job.rows) {
+        QStringList places;
+        for (const QString& relative : row.relativePaths) places << home + "/" + relative;
+        for (const QString& location : row.linuxPaths) places << job.bases.resolve(location);
+        QStringList found;
+        Measure total;
+        for (const QString& place : places) {
+            const QString path = job.guard.admit(place);
+            if (path.isEmpty() || found.contains(path) || !exists(path)) continue;
+            report(path);
+            const Measure m = measure(path);
+            total.bytes += m.bytes;
+            total.files += m.files;
+            found << path;
+        }
+        if (!found.isEmpty() && total.bytes >= catalogueFloor)
+            items << CleanupItem{QUuid::createUuid(), row.name, found, total.bytes, total.files, row.category,
+                                 row.consequence};
+    }
+
+    if (job.perApp) {
+        const QSet<QString> claimed = CleanupCatalog::claimedPaths();
+        const QSet<QString> claimedHere = CleanupCatalog::claimedLinuxPaths(job.bases);
+        const QString caches = job.bases.cacheHome;
+        QDir folder(caches);
+        // Listing order, as the file system gives it; hidden entries are left out.
+        const QStringList names = folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System,
+                                                   QDir::Unsorted);
+        for (const QString& name : names) {
+            if (name.startsWith('.')) continue;
+            if (claimed.contains("Library/Caches/" + name) || claimedHere.contains(caches + "/" + name)) continue;
+            const auto& prefixes = CleanupCatalog::protectedCachePrefixes();
+            if (std::any_of(prefixes.begin(), prefixes.end(), [&](const QString& p) { return name.startsWith(p); }))
+                continue;
+            const QString path = job.guard.admit(caches + "/" + name);
+            if (path.isEmpty()) continue;
+            report(path);
+            const Measure m = measure(path);
+            if (m.bytes >= perAppFloor)
+                items << CleanupItem{QUuid::createUuid(), name, {path}, m.bytes, m.files, CleanupCategory::applications,
+                                     CleanupCatalog::perAppConsequence};
+        }
+    }
+
+    for (const QString& path : job.custom) {
+        if (!exists(path)) continue;
+        report(path);
+        const Measure m = measure(path);
+        if (m.bytes > 0)
+            items << CleanupItem{QUuid::createUuid(), QFileInfo(path).fileName(), {path}, m.bytes, m.files,
+                                 CleanupCategory::custom, CleanupCatalog::customConsequence};
+    }
+
+    QList<CleanupGroup> groups;
+    for (CleanupCategory category : CleanupCategories::all) {
+        CleanupGroup group{category, {}};
+        for (const CleanupItem& item : items)
+            if (item.category == category) group.items << item;
+        std::stable_sort(group.items.begin(), group.items.end(),
+                         [](const CleanupItem& a, const CleanupItem& b) { return a.bytes > b.bytes; });
+        if (!group.items.isEmpty()) groups << group;
+    }
+    return groups;
+}
+
+void DiskCleanScanner::setCurrentPath(const QString& path) {
+    if (state_.phase != Phase::scanning || currentPath_ == path) return;
+    currentPath_ = path;
+    emit currentPathChanged();
+}
+
+void DiskCleanScanner::finish(QList<CleanupGroup> groups) {
+    const QDateTime now = Clock::shared().now();
+    groups_ = std::move(groups);
+    emit groupsChanged();
+    currentPath_.clear();
+    emit currentPathChanged();
+    state_ = {Phase::complete, now};
+    emit stateChanged();
+    persist(groups_, now);
+}
+
+void DiskCleanScanner::moveToTrash(const CleanupItem& item, std::function<void(const TrashReport&)> completion) {
+    TrashReport refusal;
+    refusal.attempted = int(item.paths.size());
+    QStringList admitted;
+    for (const QString& path : item.paths) {
+        const QString p = guard_.admit(path);
+        if (p.isEmpty()) refusal.failures << path + ": is not inside the home folder, or lies in a Trash";
+        admitted << p;
+    }
+    QPointer<DiskCleanScanner> self(this);
+    if (item.paths.isEmpty() || !refusal.failures.isEmpty()) {
+        qCWarning(lcDiskClean) << "Not moved to the Trash:" << refusal.failures;
+        Dispatch::main([completion = std::move(completion), refusal] {
+            if (completion) completion(refusal);
+        });
+        return;
+    }
+    Trash* trash = &trash_;
+    trashQueue_->async([self, trash, admitted, completion = std::move(completion)]() mutable {
+        TrashReport report;
+        report.attempted = int(admitted.size());
+        for (const QString& path : admitted) {
+            const auto outcome = trash->moveToTrash(path);
+            if (outcome.moved()) ++report.moved;
+            else report.failures << outcome.error->message();
+        }
+        for (const QString& failure : report.failures) qCWarning(lcDiskClean) << "Not moved to the Trash:" << failure;
+        Dispatch::main([self, report, completion = std::move(completion)] {
+            if (completion) completion(report);
+            if (self && report.moved > 0) self->scan();
+        });
+    });
+}
+
+void DiskCleanScanner::persist(const QList<CleanupGroup>& groups, const QDateTime& at) {
+    QJsonArray array;
+    for (const CleanupGroup& group : groups) array.append(group.toJson());
+    const QJsonObject stored{{"scannedAt", ReferenceDate::seconds(at)}, {"groups", array}};
+    if (auto error = FileWriter::shared().write(places_.storePath, QJsonDocument(stored).toJson(QJsonDocument::Compact), 0600))
+        qCWarning(lcDiskClean) << "Cannot save the scan:" << error->message();
+}
+
+void DiskCleanScanner::restore() {
+    const auto bytes = SafeFile::readRegular(places_.storePath);
+    if (!bytes) return;
+    const QJsonObject stored = QJsonDocument::fromJson(*bytes).object();
+    if (!stored.value("scannedAt").isDouble() || !stored.value("groups").isArray()) return;
+    QList<CleanupGroup> groups;
+    for (const QJsonValue& v : stored.value("groups").toArray()) {
+        auto group = CleanupGroup::fromJson(v.toObject());
+        if (!group) return;  // one bad group spoils the file
+        QList<CleanupItem> kept;
+        for (const CleanupItem& item : group->items) {
+            // Every path must pass the guard again; at least one must still be there.
+            const bool allowed = std::all_of(item.paths.begin(), item.paths.end(),
+                                             [&](const QString& p) { return !guard_.admit(p).isEmpty(); });
+            const bool present = std::any_of(item.paths.begin(), item.paths.end(), exists);
+            if (allowed && present) kept << item;
+        }
+        if (!kept.isEmpty()) groups << CleanupGroup{group->category, kept};
+    }
+    if (groups.isEmpty()) return;
+    groups_ = groups;
+    state_ = {Phase::complete, ReferenceDate::date(stored.value("scannedAt").toDouble())};
+}
+
+void DiskCleanScanner::waitUntilIdle() {
+    trashQueue_->waitUntilIdle();
+    queue_->waitUntilIdle();
+}

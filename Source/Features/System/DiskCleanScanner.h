@@ -1,0 +1,96 @@
+#pragma once
+
+#include "Platform/Core/SerialQueue.h"
+#include "Source/Features/System/CleanupCatalog.h"
+#include "Source/Features/System/CleanupItem.h"
+#include "Source/Features/System/HomeGuard.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class DiskCleanSettings;
+class Trash;
+
+// Measures the enabled cleanup targets under the home folder, publishes the result grouped by
+// category, keeps the last result in "lastScan.json", and moves chosen items to the Trash (never
+// deletes). Published values change on the GUI thread only; scans run on "com.merovane.diskclean".
+class DiskCleanScanner : public QObject {
+    Q_OBJECT
+public:
+    enum class Phase { idle, scanning, complete };
+    struct State {
+        Phase phase = Phase::idle;
+        QDateTime date;  // when the shown result was made (complete only)
+        bool operator==(const State&) const = default;
+    };
+
+    // Where a scanner looks and keeps its file.
+    struct Places {
+        CleanupBases bases;
+        QString storePath;  // lastScan.json
+        QString homeTrash;  // kept out of every move
+        static Places current();
+    };
+
+    // What a move to the Trash did: every path moved, some, or none (with the reasons).
+    struct TrashReport {
+        int moved = 0;
+        int attempted = 0;
+        QStringList failures;
+        bool succeeded() const { return attempted > 0 && moved == attempted; }
+        bool partial() const { return moved > 0 && moved < attempted; }
+    };
+
+    static DiskCleanScanner& shared();
+    DiskCleanScanner(DiskCleanSettings& settings, Places places, Trash& trash, QObject* parent = nullptr);
+    ~DiskCleanScanner() override;
+
+    static const QList<CleanupCandidate>& candidates() { return CleanupCatalog::candidates(); }
+
+    State state() const { return state_; }
+    const QList<CleanupGroup>& groups() const { return groups_; }
+    QString currentPath() const { return currentPath_; }
+    double reclaimable() const;
+
+    // Starts a scan unless one runs; the settings are read now.
+    void scan();
+    // Moves every path of the item to the Trash, one by one. A path outside the home folder (or in
+    // a Trash) refuses the whole item. The completion always runs, later, on the GUI thread; a rescan
+    // follows whenever anything moved.
+    void moveToTrash(const CleanupItem& item, std::function<void(const TrashReport&)> completion);
+
+    // The custom folders of the settings that may be touched, normalised, in stored order.
+    QStringList customTargets() const;
+    const HomeGuard& guard() const { return guard_; }
+
+    // Waits for queued scans and moves (tests).
+    void waitUntilIdle();
+
+signals:
+    void stateChanged();
+    void groupsChanged();
+    void currentPathChanged();
+
+private:
+    struct Job;
+    static QList<CleanupGroup> run(const Job& job, const std::function<void(const QString&)>& report);
+    void setCurrentPath(const QString& path);
+    void finish(QList<CleanupGroup> groups);
+    void persist(const QList<CleanupGroup>& groups, const QDateTime& at);
+    void restore();
+
+    DiskCleanSettings& settings_;
+    Places places_;
+    Trash& trash_;
+    HomeGuard guard_;
+    State state_;
+    QList<CleanupGroup> groups_;
+    QString currentPath_;
+    std::unique_ptr<SerialQueue> queue_;
+    std::unique_ptr<SerialQueue> trashQueue_;
+};
