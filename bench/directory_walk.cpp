@@ -14,6 +14,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,12 @@ struct Tree {
     }
 };
 
+long peakRssKb() {
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
 Tree& tree() {
     static Tree t;
     return t;
@@ -46,6 +53,7 @@ Tree& tree() {
 
 void Walk(benchmark::State& state) {
     const QString root = tree().dir.path();
+    const long idle = peakRssKb();
     DirectoryWalker::walk(root);  // warm the cache
     std::int64_t entries = 0;
     for (auto _ : state) {
@@ -54,6 +62,7 @@ void Walk(benchmark::State& state) {
         benchmark::DoNotOptimize(totals.fileBytes);
     }
     state.counters["entries/s"] = benchmark::Counter(double(entries), benchmark::Counter::kIsRate);
+    state.counters["peak RSS growth MB"] = double(peakRssKb() - idle) / 1024;
 }
 BENCHMARK(Walk)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
 

@@ -32,7 +32,6 @@ public:
 
     // Lists the open folder `fd` (taken over) whose path is in path_; gives the bytes of its files.
     std::int64_t folder(int fd, int depth) {
-        if (options_.visitor) options_.visitor->enter(path_, depth);
         DIR* dir = ::fdopendir(fd);
         if (!dir) {
             ::close(fd);
@@ -70,6 +69,7 @@ public:
                     (!options_.visitor || options_.visitor->shouldEnter(path_, depth + 1))) {
                     ++totals.folders;
                     totals.folderBytes += allocated;
+                    if (options_.visitor) options_.visitor->enter(path_, depth + 1);
                     const int child = ::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
                     bytes += child >= 0 ? folder(child, depth + 1) : unlisted(depth + 1);
                 }
@@ -115,19 +115,22 @@ DirectoryWalker::Totals DirectoryWalker::walk(const QString& path, const Options
     while (start.size() > 1 && start.back() == '/') start.pop_back();
     Walk walk(options, 0);
     walk.path_ = start;
+    if (options.visitor) options.visitor->enter(walk.path_, 0);
     const int fd = ::open(start.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat st {};
     if (fd < 0) {
         // A link or a file is no folder to walk; anything else is one we could not read.
-        if (errno == ELOOP || errno == ENOTDIR) return walk.totals;
-        if (options.visitor) options.visitor->enter(walk.path_, 0);
+        if (errno == ELOOP || errno == ENOTDIR) {
+            if (options.visitor) options.visitor->leave(walk.path_, 0, 0, false);
+            return walk.totals;
+        }
         walk.unlisted(0);
         if (::lstat(start.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) walk.totals.folderBytes = std::int64_t(st.st_blocks) * 512;
         return walk.totals;
     }
     if (::fstat(fd, &st) != 0) {
         ::close(fd);
-        return walk.totals;
+        return walk.unlisted(0), walk.totals;
     }
     Walk rooted(options, st.st_dev);
     rooted.path_ = start;

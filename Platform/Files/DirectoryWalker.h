@@ -36,7 +36,7 @@ public:
             (void)depth;
             return true;
         }
-        // A folder is about to be listed (the start folder too).
+        // A folder is about to be opened (the start folder too); every enter has its leave.
         virtual void enter(std::string_view path, int depth) {
             (void)path;
             (void)depth;
