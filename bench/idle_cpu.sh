@@ -6,7 +6,8 @@
 # A TARGET is a pid or a program name (its oldest process, as pgrep -xo finds it); the default
 # target is quorvin. Give several to measure them side by side, e.g. `bench/idle_cpu.sh -s 60
 # quorvin htop`. For each: CPU as percent of one core (utime+stime of all threads), wakeups per
-# second (voluntary context switches summed over its threads), involuntary switches per second,
+# second (voluntary context switches summed over the threads alive at both ends: a thread that
+# ends meanwhile takes its count with it), involuntary switches per second,
 # and the resident size at the start and the end.
 set -euo pipefail
 
@@ -14,7 +15,7 @@ seconds=30
 while getopts "s:h" opt; do
   case $opt in
     s) seconds=$OPTARG ;;
-    *) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))

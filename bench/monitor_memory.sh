@@ -46,7 +46,7 @@ cleanup() {
 trap cleanup EXIT
 
 rss() { awk '/^VmRSS/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
-processes() { find /proc -maxdepth 1 -name '[0-9]*' | wc -l; }
+processes() { find /proc -maxdepth 1 -name '[0-9]*' 2>/dev/null | wc -l; }
 
 # Window id, x, y, width and height of the viewable top-level windows named $1.
 windows() {
