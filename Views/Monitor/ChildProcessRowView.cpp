@@ -5,6 +5,7 @@
 #include "Views/Monitor/GroupedProcessRowView.h"
 #include "Views/Shared/ContinuousCorners.h"
 
+#include <QEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -24,8 +25,13 @@ ChildProcessRowView::ChildProcessRowView(AppProcessInfo process, MonitorTab tab,
     setAttribute(Qt::WA_Hover);
     setFixedHeight(rowHeight);
     setAccessibleName(process_.processName);
-    cpuText_.setText(this, process_.cpuString(), false);
-    memoryText_.setText(this, process_.memoryString(), false);
+    for (NumericTextCell** cell : {&cpuText_, &memoryText_}) {
+        *cell = new NumericTextCell(this);
+        (*cell)->setFont(figureFont());
+        (*cell)->setColor(SystemColors::withOpacity(SystemColors::secondary(palette()), 0.6));
+    }
+    cpuText_->setText(process_.cpuString(), false);
+    memoryText_->setText(process_.memoryString(), false);
     setClickable(false);
     connect(this, &HoverPressRow::hoveredChanged, this, [this](bool hovered) {
         if (onHoverChanged_) onHoverChanged_(hovered);
@@ -33,10 +39,48 @@ ChildProcessRowView::ChildProcessRowView(AppProcessInfo process, MonitorTab tab,
 }
 
 void ChildProcessRowView::setProcess(const AppProcessInfo& process, MonitorTab tab) {
+    const bool drawnChanged = process.processName != process_.processName || process.pid != process_.pid;
     process_ = process;
     tab_ = tab;
-    cpuText_.setText(this, process_.cpuString(), true);
-    memoryText_.setText(this, process_.memoryString(), true);
+    cpuText_->setText(process_.cpuString(), true);
+    memoryText_->setText(process_.memoryString(), true);
+    if (drawnChanged) {
+        placeFigures();
+        update();
+    }
+}
+
+void ChildProcessRowView::placeFigures() {
+    const Block b = block(width());
+    const double x = b.left + indent + b.nameWidth + pidSpacing + b.pidWidth;
+    const QFontMetricsF nm(nameFont()), fm(figureFont());
+    const double baseline = (height() + nm.ascent() - nm.descent()) / 2;
+    const QRectF line(0, baseline - fm.ascent(), 0, fm.height());
+    cpuText_->place(QRectF(x, line.top(), GroupedProcessRowView::cpuColumn, line.height()),
+                    Qt::AlignRight | Qt::AlignTop);
+    memoryText_->place(QRectF(x + GroupedProcessRowView::cpuColumn, line.top(), GroupedProcessRowView::memoryColumn,
+                              line.height()),
+                       Qt::AlignRight | Qt::AlignTop);
+}
+
+void ChildProcessRowView::resizeEvent(QResizeEvent*) { placeFigures(); }
+
+void ChildProcessRowView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        for (NumericTextCell* cell : {cpuText_, memoryText_})
+            cell->setColor(SystemColors::withOpacity(SystemColors::secondary(palette()), 0.6));
+    HoverPressRow::changeEvent(event);
+}
+
+void ChildProcessRowView::hoverStateChanged(bool) {
+    // The hover fill is about to change under the figures.
+    cpuText_->backgroundChanged();
+    memoryText_->backgroundChanged();
+}
+
+void ChildProcessRowView::hoverAmountChanged() {
+    cpuText_->backgroundChanged();
+    memoryText_->backgroundChanged();
     update();
 }
 
@@ -74,15 +118,5 @@ void ChildProcessRowView::paintEvent(QPaintEvent*) {
     p.setFont(pidFont());
     p.setPen(SystemColors::tertiary(pal));
     p.drawText(QPointF(x, baseline), pidText(process_.pid));
-    x += b.pidWidth;
-
-    p.setFont(figureFont());
-    const QColor figures = SystemColors::withOpacity(SystemColors::secondary(pal), 0.6);
-    const QFontMetricsF fm(figureFont());
-    const QRectF line(0, baseline - fm.ascent(), 0, fm.height());
-    cpuText_.paint(p, QRectF(x, line.top(), GroupedProcessRowView::cpuColumn, line.height()),
-                   Qt::AlignRight | Qt::AlignTop, figures);
-    x += GroupedProcessRowView::cpuColumn;
-    memoryText_.paint(p, QRectF(x, line.top(), GroupedProcessRowView::memoryColumn, line.height()),
-                      Qt::AlignRight | Qt::AlignTop, figures);
+    // The figures are cells of their own (placeFigures).
 }

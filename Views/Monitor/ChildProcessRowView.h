@@ -22,7 +22,11 @@ public:
                         QWidget* parent = nullptr);
 
     const AppProcessInfo& process() const { return process_; }
+    // New figures for the same process: those that changed roll; the row repaints only when its
+    // name or PID changed.
     void setProcess(const AppProcessInfo& process, MonitorTab tab);
+    NumericTextCell* cpuCell() const { return cpuText_; }
+    NumericTextCell* memoryCell() const { return memoryText_; }
 
     // Where the block of name, PID and figures starts, and the width the name gets, in a row of
     // the given width.
@@ -38,11 +42,17 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void hoverAmountChanged() override;
+    void hoverStateChanged(bool hovered) override;
 
 private:
+    void placeFigures();
+
     AppProcessInfo process_;
     MonitorTab tab_;
     std::function<void(bool)> onHoverChanged_;
-    NumericTextCell cpuText_;
-    NumericTextCell memoryText_;
+    NumericTextCell* cpuText_ = nullptr;
+    NumericTextCell* memoryText_ = nullptr;
 };

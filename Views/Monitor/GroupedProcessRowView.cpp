@@ -8,6 +8,7 @@
 #include "Views/Shared/Motion.h"
 #include "Views/Shared/SymbolButton.h"
 
+#include <QEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -36,8 +37,13 @@ GroupedProcessRowView::GroupedProcessRowView(GroupedProcessInfo process, Monitor
     });
     expand_->setVisible(process_.count >= 2);
     turnChevron(false);
-    cpuText_.setText(this, process_.cpuString(), false);
-    memoryText_.setText(this, process_.memoryString(), false);
+    for (NumericTextCell** cell : {&cpuText_, &memoryText_}) {
+        *cell = new NumericTextCell(this);
+        (*cell)->setFont(SystemFont::monospaced(11));
+    }
+    cpuText_->setText(process_.cpuString(), false);
+    memoryText_->setText(process_.memoryString(), false);
+    colourFigures();
     connect(this, &HoverPressRow::hoveredChanged, this, [this](bool hovered) {
         if (onHoverChanged_) onHoverChanged_(hovered);
     });
@@ -48,13 +54,38 @@ GroupedProcessRowView::GroupedProcessRowView(GroupedProcessInfo process, Monitor
 
 void GroupedProcessRowView::setProcess(const GroupedProcessInfo& process, MonitorTab tab, bool isExpanded) {
     const bool expandChanged = isExpanded != isExpanded_;
+    const bool drawnChanged =
+        process.name != process_.name || process.count != process_.count || process.bundlePath != process_.bundlePath;
     process_ = process;
     tab_ = tab;
     isExpanded_ = isExpanded;
     expand_->setVisible(process_.count >= 2);
     if (expandChanged) turnChevron(true);
-    cpuText_.setText(this, process_.cpuString(), true);
-    memoryText_.setText(this, process_.memoryString(), true);
+    cpuText_->setText(process_.cpuString(), true);
+    memoryText_->setText(process_.memoryString(), true);
+    colourFigures();
+    if (drawnChanged) update();
+}
+
+void GroupedProcessRowView::colourFigures() {
+    cpuText_->setColor(cpuColor(process_.totalCPU, tab_, palette()));
+    memoryText_->setColor(memColor(process_.totalMemory, tab_, palette()));
+}
+
+void GroupedProcessRowView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) colourFigures();
+    HoverPressRow::changeEvent(event);
+}
+
+void GroupedProcessRowView::hoverStateChanged(bool) {
+    // The hover fill is about to change under the figures.
+    cpuText_->backgroundChanged();
+    memoryText_->backgroundChanged();
+}
+
+void GroupedProcessRowView::hoverAmountChanged() {
+    cpuText_->backgroundChanged();
+    memoryText_->backgroundChanged();
     update();
 }
 
@@ -106,6 +137,10 @@ QString GroupedProcessRowView::badgeText(int count) {
 
 void GroupedProcessRowView::resizeEvent(QResizeEvent*) {
     expand_->setGeometry(int(kPadH), (rowHeight - 20) / 2, int(expandColumn), 20);
+    const double memoryLeft = width() - kPadH - trailingColumn - memoryColumn;
+    const double cpuLeft = memoryLeft - cpuColumn;
+    cpuText_->place(QRectF(cpuLeft, 0, cpuColumn, height()), Qt::AlignVCenter | Qt::AlignRight);
+    memoryText_->place(QRectF(memoryLeft, 0, memoryColumn, height()), Qt::AlignVCenter | Qt::AlignRight);
 }
 
 void GroupedProcessRowView::paintEvent(QPaintEvent*) {
@@ -148,12 +183,7 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
         p.drawText(capsule, Qt::AlignCenter, badge);
     }
 
-    const QFont figures = SystemFont::monospaced(11);
-    p.setFont(figures);
-    cpuText_.paint(p, QRectF(cpuLeft, 0, cpuColumn, r.height()), Qt::AlignVCenter | Qt::AlignRight,
-                   cpuColor(process_.totalCPU, tab_, pal));
-    memoryText_.paint(p, QRectF(memoryLeft, 0, memoryColumn, r.height()), Qt::AlignVCenter | Qt::AlignRight,
-                      memColor(process_.totalMemory, tab_, pal));
+    // The figures are cells of their own.
 
     if (hoverAmount() > 0) {
         p.setOpacity(hoverAmount());

@@ -35,9 +35,12 @@ public:
     const GroupedProcessInfo& process() const { return process_; }
     MonitorTab tab() const { return tab_; }
     bool isExpanded() const { return isExpanded_; }
-    // New figures for the same group (the figures roll to their new values).
+    // New figures for the same group: the figures that changed roll to their new values; the row
+    // itself repaints only when what it draws changed.
     void setProcess(const GroupedProcessInfo& process, MonitorTab tab, bool isExpanded);
     SymbolButton* expandButton() const { return expand_; }
+    NumericTextCell* cpuCell() const { return cpuText_; }
+    NumericTextCell* memoryCell() const { return memoryText_; }
 
     // Load colours: each figure is coloured only on its own metric's tab.
     static QColor cpuColor(double totalCPU, MonitorTab tab, const QPalette& palette);
@@ -54,9 +57,13 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void hoverAmountChanged() override;
+    void hoverStateChanged(bool hovered) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void turnChevron(bool animated);
+    void colourFigures();
 
     GroupedProcessInfo process_;
     MonitorTab tab_;
@@ -65,7 +72,7 @@ private:
     std::function<void()> onSelect_;
     std::function<void(bool)> onHoverChanged_;
     SymbolButton* expand_ = nullptr;
-    NumericTextCell cpuText_;
-    NumericTextCell memoryText_;
+    NumericTextCell* cpuText_ = nullptr;
+    NumericTextCell* memoryText_ = nullptr;
     Motion::AnimatedValue chevronTurn_;  // the expand chevron's angle
 };

@@ -4,9 +4,20 @@
 #include "Views/Shared/Motion.h"
 
 #include <QPainter>
-#include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr double kShare = 0.55;   // how far the texts roll, in text heights
+constexpr double kUnseen = 0.01;  // what is left of a roll below this: under a tenth of a pixel and 3/255
+}  // namespace
+
+NumericTextCell::NumericTextCell(QWidget* parent) : QWidget(parent), color_(SystemColors::secondary(palette())) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
 
 NumericTextCell::~NumericTextCell() {
     if (animator_) animator_->stop();
@@ -14,37 +25,123 @@ NumericTextCell::~NumericTextCell() {
 
 bool NumericTextCell::isAnimating() const { return animator_ && progress_ < 1; }
 
-void NumericTextCell::setText(QWidget* owner, const QString& text, bool animated) {
+void NumericTextCell::place(const QRectF& textRect, Qt::Alignment alignment) {
+    QRect frame = textRect.adjusted(0, -2, 0, 2).toAlignedRect();
+    if (parentWidget()) frame &= parentWidget()->rect();
+    alignment_ = alignment;
+    textRect_ = textRect.translated(-frame.topLeft());
+    if (frame != geometry()) {
+        dropPicture();
+        setGeometry(frame);
+    }
+    update();
+}
+
+void NumericTextCell::setColor(const QColor& color) {
+    if (color == color_) return;
+    color_ = color;
+    update();
+}
+
+void NumericTextCell::setText(const QString& text, bool animated) {
     if (text == text_) return;
     if (animator_) animator_->stop();
+    dropPicture();
+    pictureDue_ = false;
     previous_ = text_;
     text_ = text;
-    if (!animated || !owner || !owner->isVisible() || previous_.isEmpty()) {
+    const QWindow* handle = window()->windowHandle();
+    const bool seen = animated && !previous_.isEmpty() && isVisible() && handle && handle->isExposed() &&
+                      !visibleRegion().isEmpty();
+    if (!seen) {
         progress_ = 1;
-        if (owner) owner->update();
+        update();
         return;
     }
     progress_ = 0;
-    animator_ = Motion::animate(owner, Motion::value(), [this, owner](double p) {
-        progress_ = p;
-        owner->update();
-    });
+    lastFrameKey_ = frameKey(0);
+    pictureDue_ = true;
+    animator_ = Motion::animate(this, Motion::value(), [this](double p) { step(p); });
+    // The picture waits until the list has laid every row out (rows may still move over the cell
+    // in this turn of the loop); the first frame follows it.
+    QPointer<Motion::Animator> roll = animator_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, roll] {
+            if (!roll || roll != animator_ || !pictureDue_) return;
+            pictureDue_ = false;
+            takePictureOfWhatIsUnder();
+            update();
+        },
+        Qt::QueuedConnection);
 }
 
-void NumericTextCell::paint(QPainter& painter, const QRectF& rect, Qt::Alignment alignment,
-                            const QColor& color) const {
-    if (progress_ >= 1 || previous_.isEmpty()) {
-        painter.setPen(color);
-        painter.drawText(rect, int(alignment), text_);
-        return;
+void NumericTextCell::step(double progress) {
+    const bool ends = progress >= 1 || std::abs(1 - progress) < kUnseen;
+    progress_ = ends ? 1 : progress;
+    if (ends && animator_) animator_->stop();  // the animator goes; the last frame is drawn below
+    if (!under_.isNull() && !pictureStillFits()) dropPicture();
+    const int key = frameKey(progress_);
+    if (key == lastFrameKey_ && !ends) return;
+    lastFrameKey_ = key;
+    if (ends) pictureDue_ = false;
+    if (!pictureDue_) update();
+}
+
+int NumericTextCell::frameKey(double progress) const {
+    const double left = std::clamp(1 - progress, -1.0, 1.0);
+    const int shift = int(std::lround(textRect_.height() * kShare * left * 2));
+    const int fade = int(std::lround(left * 48));
+    return shift * 1024 + fade;
+}
+
+bool NumericTextCell::pictureStillFits() const {
+    for (const QWidget* w = parentWidget(); w && !w->isWindow(); w = w->parentWidget())
+        if (w->graphicsEffect()) return false;
+    return mapTo(window(), QPoint(0, 0)) == underAt_;
+}
+
+void NumericTextCell::takePictureOfWhatIsUnder() {
+    underAt_ = mapTo(window(), QPoint(0, 0));
+    if (!pictureStillFits() || size().isEmpty()) return;
+    takingPicture_ = true;
+    const QPixmap picture = window()->grab(QRect(underAt_, size()));
+    takingPicture_ = false;
+    if (picture.isNull()) return;
+    under_ = picture;
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
+}
+
+void NumericTextCell::dropPicture() {
+    if (under_.isNull()) return;
+    under_ = QPixmap();
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void NumericTextCell::backgroundChanged() { dropPicture(); }
+
+void NumericTextCell::paintEvent(QPaintEvent*) {
+    if (takingPicture_) return;
+    ++paintCount_;
+    QPainter painter(this);
+    if (!under_.isNull()) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawPixmap(0, 0, under_);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
-    const double p = std::clamp(progress_, 0.0, 1.0);
-    const double shift = rect.height() * 0.55;
-    painter.save();
-    painter.setClipRect(rect.adjusted(0, -2, 0, 2), Qt::IntersectClip);
-    painter.setPen(SystemColors::withOpacity(color, 1 - p));
-    painter.drawText(rect.translated(0, -shift * p), int(alignment), previous_);
-    painter.setPen(SystemColors::withOpacity(color, p));
-    painter.drawText(rect.translated(0, shift * (1 - p)), int(alignment), text_);
-    painter.restore();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setFont(font());
+    if (progress_ >= 1 || previous_.isEmpty()) {
+        painter.setPen(color_);
+        painter.drawText(textRect_, int(alignment_), text_);
+    } else {
+        const double p = std::clamp(progress_, 0.0, 1.0);
+        const double shift = textRect_.height() * kShare;
+        painter.setPen(SystemColors::withOpacity(color_, 1 - p));
+        painter.drawText(textRect_.translated(0, -shift * p), int(alignment_), previous_);
+        painter.setPen(SystemColors::withOpacity(color_, p));
+        painter.drawText(textRect_.translated(0, shift * (1 - p)), int(alignment_), text_);
+    }
+    // The last frame of a roll is drawn; from here on the parents paint under the cell again.
+    if (progress_ >= 1) dropPicture();
 }

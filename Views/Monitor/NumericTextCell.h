@@ -1,36 +1,69 @@
 #pragma once
 
 #include <QColor>
-#include <QFont>
+#include <QPixmap>
 #include <QPointer>
 #include <QRectF>
 #include <QString>
-
-class QPainter;
-class QWidget;
+#include <QWidget>
 
 namespace Motion {
 class Animator;
 }
 
-// A changing figure drawn by its owner widget. A new text rolls in from below while the old one
-// rolls out upward and fades (Motion.value; a 0.2 s ease-in-out under Reduce Motion).
-class NumericTextCell {
+// A changing figure in a small widget of its own. A new text rolls in from below while the old
+// one rolls out upward and fades (Motion.value; a 0.2 s ease-in-out under Reduce Motion), only
+// while the cell is on screen, and each frame repaints the cell alone: the roll starts by taking
+// a picture of what lies under the cell, and the cell paints that picture and its texts opaquely
+// until the roll ends. When what lies under it changes meanwhile (a hover, a move, an effect on
+// the way), the cell goes back to painting over its parents. Frames that would look the same
+// are not drawn, and the roll ends once what is left of it can no longer be seen.
+class NumericTextCell : public QWidget {
+    Q_OBJECT
 public:
-    NumericTextCell() = default;
-    ~NumericTextCell();
-    NumericTextCell(const NumericTextCell&) = delete;
-    NumericTextCell& operator=(const NumericTextCell&) = delete;
+    explicit NumericTextCell(QWidget* parent = nullptr);
+    ~NumericTextCell() override;
 
     const QString& text() const { return text_; }
-    // Changes the text; animated when `animated` and the owner is visible.
-    void setText(QWidget* owner, const QString& text, bool animated);
+    // Changes the text; rolls when asked and the cell can be seen.
+    void setText(const QString& text, bool animated);
+    // Where the text goes, in the parent's coordinates; the cell spans it and 2 pixels above and
+    // below (within the parent).
+    void place(const QRectF& textRect, Qt::Alignment alignment);
+    void setColor(const QColor& color);
+    QColor color() const { return color_; }
+
     bool isAnimating() const;
-    void paint(QPainter& painter, const QRectF& rect, Qt::Alignment alignment, const QColor& color) const;
+    // Whether the running roll paints opaquely over its picture of what lies under it.
+    bool paintsOpaquely() const { return !under_.isNull(); }
+    // What lies under the cell changed (its row's hover): the picture is dropped.
+    void backgroundChanged();
+    // Frames drawn (paint events) since the cell was made.
+    int paintCount() const { return paintCount_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void step(double progress);
+    void takePictureOfWhatIsUnder();
+    void dropPicture();
+    bool pictureStillFits() const;
+    // The look of a frame: the texts' shift in half pixels and their opacity in 48ths; a step
+    // that changes neither is not drawn.
+    int frameKey(double progress) const;
+
     QString text_;
     QString previous_;
+    QColor color_;
+    QRectF textRect_;  // in the cell's coordinates
+    Qt::Alignment alignment_ = Qt::AlignRight | Qt::AlignVCenter;
     double progress_ = 1;
+    int lastFrameKey_ = -1;
     QPointer<Motion::Animator> animator_;
+    QPixmap under_;
+    QPoint underAt_;  // the cell's place in its window when the picture was taken
+    bool takingPicture_ = false;
+    bool pictureDue_ = false;  // a roll waits for its picture before its first frame
+    int paintCount_ = 0;
 };

@@ -319,7 +319,10 @@ void ProcessWell::layoutRows() {
                                       [](const Item& item, double y) { return item.y + item.height < y; });
         for (auto it = first; it != items_.end() && it->y <= to; ++it) {
             const Item& item = *it;
+            const QRect frame = QRectF(kListPadding, item.y, rowWidth, item.height).toRect();
             QWidget* row = rows_.take(item.key);
+            // A row kept moves first: its figures roll only where they can be seen now.
+            if (row) row->setGeometry(frame);
             if (item.isGroup) {
                 const GroupedProcessInfo& group = displayed_[size_t(item.group)];
                 const bool isExpanded = expanded.contains(group.name);
@@ -337,6 +340,7 @@ void ProcessWell::layoutRows() {
                             }
                         },
                         [this, name](bool hovering) { groupHoverChanged(name, hovering); }, content_);
+                    row->setGeometry(frame);
                     row->show();
                 }
             } else {
@@ -355,10 +359,10 @@ void ProcessWell::layoutRows() {
                             if (ChildProcessRowView* r = childRow(pid)) model_.childHoverChanged(r->process(), true);
                         },
                         content_);
+                    row->setGeometry(frame);
                     row->show();
                 }
             }
-            row->setGeometry(QRectF(kListPadding, item.y, rowWidth, item.height).toRect());
             keep.insert(item.key, row);
         }
     }

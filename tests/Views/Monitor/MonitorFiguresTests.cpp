@@ -1,0 +1,244 @@
+// The rolling figures of the process rows: what rolls, what each frame repaints, when it ends,
+// and that the cell's own painting leaves the window as a full repaint would.
+#include "MonitorTestSupport.h"
+
+#include "Platform/Desktop/AccessibilityDisplayOptions.h"
+#include "Source/Features/System/MetricArchive.h"
+#include "Source/Features/System/SystemSampler.h"
+#include "Views/Monitor/ChildProcessRowView.h"
+#include "Views/Monitor/GroupedProcessRowView.h"
+#include "Views/Monitor/NumericTextCell.h"
+#include "Views/Monitor/ProcessWell.h"
+#include "Views/Monitor/SystemMonitorView.h"
+#include "Views/Shared/GlassCard.h"
+
+#include <QBackingStore>
+#include <QPaintEvent>
+#include <QScrollArea>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+// Paint events by receiver, from the moment it is made.
+class Paints : public QObject {
+public:
+    Paints() { qApp->installEventFilter(this); }
+    ~Paints() override { qApp->removeEventFilter(this); }
+    std::map<const QObject*, int> by;
+    int total = 0;
+    void clear() {
+        by.clear();
+        total = 0;
+    }
+    int of(const QObject* o) const { return by.count(o) ? by.at(o) : 0; }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++by[watched];
+            ++total;
+        }
+        return false;
+    }
+};
+
+GroupedProcessInfo group(const QString& name, double cpu, uint64_t memory) {
+    GroupedProcessInfo g;
+    g.name = name;
+    g.totalCPU = cpu;
+    g.totalMemory = memory;
+    g.count = 1;
+    g.children = {AppProcessInfo{1, name, name, cpu, memory, {}, {}, {}}};
+    return g;
+}
+
+// A window holding a glass card with one group row on it, as in the popup: translucent as where
+// a compositor runs, or opaque.
+struct RowOnGlass {
+    QWidget window;
+    GlassCard* card;
+    GroupedProcessRowView* row;
+    explicit RowOnGlass(const GroupedProcessInfo& g, bool translucent = true) {
+        window.setAttribute(Qt::WA_TranslucentBackground, translucent);
+        window.resize(360, 120);
+        card = new GlassCard(24, std::nullopt, true, std::nullopt, &window);
+        card->setGeometry(10, 10, 340, 100);
+        row = new GroupedProcessRowView(g, MonitorTab::cpu, false, {}, {}, {}, &window);
+        row->setGeometry(20, 40, 320, GroupedProcessRowView::rowHeight);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        TestSupport::spin(50);
+    }
+    // The window as its backing store holds it (without what other windows show beneath it).
+    QImage onScreen() const {
+        const auto* image = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
+        return image ? image->copy() : QImage();
+    }
+    QRect cellInWindow(NumericTextCell* cell) const { return QRect(cell->mapTo(&window, QPoint()), cell->size()); }
+};
+
+// Compared as premultiplied colour: a backing store without an alpha channel holds that.
+bool samePixels(const QImage& a, const QImage& b, const QRect& r, int tolerance = 2) {
+    const QImage p = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage q = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const bool alpha = a.hasAlphaChannel() && b.hasAlphaChannel();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QRgb u = p.pixel(x, y), v = q.pixel(x, y);
+            if (std::abs(qRed(u) - qRed(v)) > tolerance || std::abs(qGreen(u) - qGreen(v)) > tolerance ||
+                std::abs(qBlue(u) - qBlue(v)) > tolerance || (alpha && std::abs(qAlpha(u) - qAlpha(v)) > tolerance))
+                return false;
+        }
+    return true;
+}
+
+struct Figures : ::testing::Test {
+    void SetUp() override { AccessibilityDisplayOptions::shared().setOverride(false, false); }
+    void TearDown() override { AccessibilityDisplayOptions::shared().setOverride(std::nullopt, std::nullopt); }
+};
+
+}  // namespace
+
+TEST_F(Figures, AChangedFigureRollsRepaintingItsCellAloneAndThenNothingRepaints) {
+    for (bool translucent : {true, false}) {
+        SCOPED_TRACE(translucent ? "translucent window" : "opaque window");
+        RowOnGlass rig(group("Browser", 12.5, 400u << 20), translucent);
+        NumericTextCell* cpu = rig.row->cpuCell();
+        NumericTextCell* memory = rig.row->memoryCell();
+        // The scene as the widgets draw it afresh (the backing store of a translucent window on this
+        // platform keeps traces of earlier contents where the glass lets them through).
+        const QImage before = rig.window.grab().toImage();
+        Paints paints;
+        rig.row->setProcess(group("Browser", 37.5, 400u << 20), MonitorTab::cpu, false);
+        EXPECT_TRUE(cpu->isAnimating());
+        EXPECT_FALSE(memory->isAnimating());  // unchanged
+        TestSupport::spin(60);                // the picture of what is under the cell, then frames
+        EXPECT_TRUE(cpu->paintsOpaquely());
+        paints.clear();
+        TestSupport::spin(120);
+        // Mid-roll: frames reach the cell, never the row, the card or the window behind it.
+        EXPECT_GT(paints.of(cpu), 2);
+        EXPECT_EQ(paints.total, paints.of(cpu));
+        // The cell's picture is what lay under it: its empty left part looks as before the change.
+        const QRect cell = rig.cellInWindow(cpu);
+        EXPECT_TRUE(samePixels(before, rig.onScreen(), QRect(cell.left(), cell.top() + 2, 12, cell.height() - 4)));
+        // The roll ends well within a second, and after it the window is still.
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !cpu->isAnimating(); }, 900));
+        EXPECT_FALSE(cpu->paintsOpaquely());
+        EXPECT_EQ(cpu->text(), "37.5%");
+        TestSupport::spin(50);
+        paints.clear();
+        TestSupport::spin(300);
+        EXPECT_EQ(paints.total, 0);
+        if (translucent) continue;
+        // What the roll left is what a window showing the new figure from the start has.
+        const QImage settled = rig.onScreen();
+        rig.window.hide();
+        RowOnGlass fresh(group("Browser", 37.5, 400u << 20), false);
+        EXPECT_TRUE(samePixels(settled, fresh.onScreen(), cell.adjusted(-4, -4, 4, 4) & rig.window.rect()));
+    }
+}
+
+TEST_F(Figures, TheSameFiguresAndACellOutOfSightDoNotRoll) {
+    RowOnGlass rig(group("Browser", 12.5, 400u << 20));
+    Paints paints;
+    rig.row->setProcess(group("Browser", 12.5, 400u << 20), MonitorTab::cpu, false);
+    TestSupport::spin(100);
+    EXPECT_EQ(paints.total, 0) << "nothing changed, nothing repaints";
+
+    // Scrolled out of its window's sight, a row takes new figures at once.
+    rig.row->move(20, 400);
+    TestSupport::spin(20);
+    rig.row->setProcess(group("Browser", 50.5, 800u << 20), MonitorTab::cpu, false);
+    EXPECT_FALSE(rig.row->cpuCell()->isAnimating());
+    EXPECT_FALSE(rig.row->memoryCell()->isAnimating());
+    EXPECT_EQ(rig.row->cpuCell()->text(), "50.5%");
+    // A hidden window rolls nothing either.
+    rig.row->move(20, 40);
+    rig.window.hide();
+    rig.row->setProcess(group("Browser", 60.5, 800u << 20), MonitorTab::cpu, false);
+    EXPECT_FALSE(rig.row->cpuCell()->isAnimating());
+}
+
+TEST_F(Figures, AHoverDuringARollDropsThePictureAndShowsUnderTheCell) {
+    RowOnGlass rig(group("Browser", 12.5, 400u << 20));
+    NumericTextCell* cpu = rig.row->cpuCell();
+    rig.row->setProcess(group("Browser", 37.5, 400u << 20), MonitorTab::cpu, false);
+    TestSupport::spin(60);
+    ASSERT_TRUE(cpu->paintsOpaquely());
+    QTest::mouseMove(rig.window.windowHandle(), rig.row->mapTo(&rig.window, QPoint(40, 10)));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(rig.row->isHovered());
+    EXPECT_FALSE(cpu->paintsOpaquely());
+    // Once the hover fill has faded in, the cell's empty part shows it as the rest of the row does.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return rig.row->hoverAmount() >= 1 && !cpu->isAnimating(); }, 1500));
+    TestSupport::spin(30);
+    const QImage shot = rig.onScreen();
+    const QRect cell = rig.cellInWindow(cpu);
+    const QPoint inCell(cell.left() + 3, cell.center().y());
+    const QPoint besideCell(cell.left() - 3, cell.center().y());  // the row's fill, where no text is
+    EXPECT_LE(std::abs(shot.pixelColor(inCell).red() - shot.pixelColor(besideCell).red()), 2);
+    EXPECT_LE(std::abs(shot.pixelColor(inCell).alpha() - shot.pixelColor(besideCell).alpha()), 2);
+}
+
+TEST_F(Figures, AListRefreshRollsTheChangedFiguresOfRowsInViewAndRepaintsNoRow) {
+    MonitorRig rig;
+    SyntheticProc& proc = rig.proc();
+    for (int i = 0; i < 60; ++i) proc.add({100 + i, 1, "task" + QByteArray::number(i), "", 0, quint64(1000 + i * 10)});
+    rig.refresh();
+    for (int i = 0; i < 60; ++i) proc.burn(100 + i, quint64(2 * i));
+    rig.refresh();
+    SystemSampler sampler{QStringLiteral(QUORVIN_FIXTURES "/linux-desktop"), nullptr};
+    MetricArchive archive{TestSupport::tempRoot() + "/figures-metrics.log"};
+    SystemMonitorView::Sources sources;
+    sources.monitor = &rig.monitor();
+    sources.sampler = &sampler;
+    sources.archive = &archive;
+    sources.physicalMemory = 16.0 * 1024 * 1024 * 1024;
+    QWidget host;
+    host.resize(360, 660);
+    auto* view = new SystemMonitorView(MonitorTab::memory, [] {}, sources, &host);
+    view->setGeometry(0, 0, 360, 660);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    TestSupport::spin(600);
+    auto* well = qobject_cast<ProcessWell*>(view->bodyContent());
+    ASSERT_NE(well, nullptr);
+    well->refreshNow();
+    TestSupport::spin(100);
+    // The Mem tab keeps its order while CPU figures change: the same rows stay in view.
+    GroupedProcessRowView* top = well->groupRow(well->displayed().front().name);
+    const QString lastName = well->displayed().back().name;
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(well->groupRow(lastName), nullptr);  // far below the view, never built
+
+    Paints paints;
+    for (int i = 0; i < 60; ++i) proc.burn(100 + i, quint64(3 * i + 1));
+    rig.refresh();
+    well->refreshNow();
+    EXPECT_TRUE(top->cpuCell()->isAnimating());
+    EXPECT_FALSE(top->memoryCell()->isAnimating());
+    int rolling = 0;
+    std::map<const QObject*, int> rollingIn;
+    for (GroupedProcessRowView* row : well->findChildren<GroupedProcessRowView*>()) {
+        rollingIn[row] = int(row->cpuCell()->isAnimating()) + int(row->memoryCell()->isAnimating());
+        if (row->cpuCell()->isAnimating()) {
+            ++rolling;
+            // Only rows the viewport shows roll.
+            const QRect inViewport(row->mapTo(well->scrollArea()->viewport(), QPoint()), row->size());
+            EXPECT_TRUE(inViewport.intersects(well->scrollArea()->viewport()->rect())) << row->process().name.toStdString();
+        }
+    }
+    EXPECT_GT(rolling, 5);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !top->cpuCell()->isAnimating(); }, 1500));
+    // A row is drawn only into the pictures its rolling cells take, never frame by frame.
+    for (GroupedProcessRowView* row : well->findChildren<GroupedProcessRowView*>())
+        EXPECT_LE(paints.of(row), rollingIn[row]) << row->process().name.toStdString();
+    for (GlassCard* card : view->findChildren<GlassCard*>()) EXPECT_LE(paints.of(card), rolling);
+    TestSupport::spin(100);
+    paints.clear();
+    TestSupport::spin(300);
+    EXPECT_EQ(paints.total, 0);
+}
