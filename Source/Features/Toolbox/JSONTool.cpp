@@ -4,6 +4,7 @@
 
 #include <unicode/uchar.h>
 
+#include <limits>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
