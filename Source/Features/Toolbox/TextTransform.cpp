@@ -1,9 +1,9 @@
 #include "Source/Features/Toolbox/TextTransform.h"
 
+#include "Platform/Core/Random.h"
 #include "Source/Features/Toolbox/JSONTool.h"
 #include "Source/Features/Toolbox/UnicodeText.h"
 
-#include <QRandomGenerator>
 #include <QSet>
 
 #include <unicode/uchar.h>
@@ -12,7 +12,6 @@
 #include <sys/random.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <vector>
 
 namespace TextTransforms {
@@ -221,48 +220,33 @@ QString uniqueLines(QStringView text) {
     return UnicodeText::joined(kept, u'\n');
 }
 
-// Draws from the kernel's random source; bounded draws reject the values that would bias the result.
-class SystemRandom {
+// The kernel's generator, read a block at a time: a shuffle draws once per line.
+class BufferedSystemRandom final : public Random {
 public:
-    quint64 below(quint64 bound) {
-        const quint64 threshold = (0 - bound) % bound;  // 2^64 mod bound
-        for (;;) {
-            const quint64 value = next();
-            if (value >= threshold) return value % bound;
-        }
-    }
-
-private:
-    quint64 next() {
+    uint64_t next() override {
         if (used_ == buffer_.size()) refill();
         return buffer_[used_++];
     }
 
+private:
     void refill() {
         auto* bytes = reinterpret_cast<char*>(buffer_.data());
         std::size_t filled = 0;
         while (filled < sizeof(buffer_)) {
             const ssize_t got = getrandom(bytes + filled, sizeof(buffer_) - filled, 0);
-            if (got > 0)
-                filled += std::size_t(got);
-            else if (got < 0 && errno != EINTR)
-                break;
-        }
-        if (filled < sizeof(buffer_)) {
-            // Without getrandom (a kernel older than 3.17) Qt's system generator reads /dev/urandom.
-            QRandomGenerator::system()->fillRange(buffer_.data(), buffer_.size());
+            if (got > 0) filled += std::size_t(got);
         }
         used_ = 0;
     }
 
-    std::array<quint64, 64> buffer_{};
+    std::array<uint64_t, 64> buffer_{};
     std::size_t used_ = buffer_.size();
 };
 
 QString shuffleLines(QStringView text) {
     QList<QStringView> lines = UnicodeText::lines(text);
-    SystemRandom random;
-    for (qsizetype i = lines.size() - 1; i > 0; --i) std::swap(lines[i], lines[qsizetype(random.below(i + 1))]);
+    BufferedSystemRandom random;
+    for (qsizetype i = lines.size() - 1; i > 0; --i) std::swap(lines[i], lines[qsizetype(random.integer(0, i))]);
     return UnicodeText::joined(lines, u'\n');
 }
 
