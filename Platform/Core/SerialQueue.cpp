@@ -1,5 +1,7 @@
 #include "Platform/Core/SerialQueue.h"
 
+#include "Platform/Core/BackgroundThreads.h"
+
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -8,35 +10,51 @@
 SerialQueue::SerialQueue(std::string label, QueuePriority priority)
     : label_(std::move(label)), priority_(priority) {
     thread_ = std::thread([this] { run(); });
+    exitHook_ = BackgroundThreads::add([this] { close(); });
 }
 
 SerialQueue::~SerialQueue() {
+    BackgroundThreads::remove(exitHook_);
+    close();
+}
+
+void SerialQueue::close() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_all();
+    if (isCurrent()) return;
+    std::lock_guard lock(closeMutex_);
     if (thread_.joinable()) thread_.join();
 }
 
-void SerialQueue::async(std::function<void()> job) {
+bool SerialQueue::enqueue(std::function<void()>& job) {
     {
         std::lock_guard lock(mutex_);
+        if (ended_) return false;
         jobs_.push_back(std::move(job));
     }
     wake_.notify_one();
+    return true;
 }
+
+void SerialQueue::async(std::function<void()> job) { enqueue(job); }
 
 void SerialQueue::sync(const std::function<void()>& job) {
     std::mutex doneMutex;
     std::condition_variable doneCv;
     bool done = false;
-    async([&] {
+    std::function<void()> wrapped = [&] {
         job();
         std::lock_guard lock(doneMutex);
         done = true;
         doneCv.notify_all();
-    });
+    };
+    if (!enqueue(wrapped)) {
+        job();
+        return;
+    }
     std::unique_lock lock(doneMutex);
     doneCv.wait(lock, [&] { return done; });
 }
@@ -57,7 +75,10 @@ void SerialQueue::run() {
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
         if (jobs_.empty()) {
-            if (stopping_) break;
+            if (stopping_) {
+                ended_ = true;
+                break;
+            }
             continue;
         }
         auto job = std::move(jobs_.front());

@@ -9,11 +9,12 @@
 
 enum class QueuePriority { userInitiated, utility, background };
 
-// Runs jobs one after another, in the order given, on a thread of its own.
+// Runs jobs one after another, in the order given, on a thread of its own. The thread ends when
+// the queue goes or, at the latest, when the application does (see BackgroundThreads).
 class SerialQueue {
 public:
     SerialQueue(std::string label, QueuePriority priority = QueuePriority::utility);
-    ~SerialQueue();  // finishes the queued jobs, then joins
+    ~SerialQueue();  // close()
     SerialQueue(const SerialQueue&) = delete;
     SerialQueue& operator=(const SerialQueue&) = delete;
 
@@ -22,6 +23,9 @@ public:
     void sync(const std::function<void()>& job);
     // Blocks until every job queued so far has run.
     void waitUntilIdle();
+    // Finishes the queued jobs, then joins. Jobs given afterwards are dropped; sync() runs them
+    // on the caller's thread instead.
+    void close();
 
     const std::string& label() const { return label_; }
     QueuePriority priority() const { return priority_; }
@@ -29,14 +33,18 @@ public:
 
 private:
     void run();
+    bool enqueue(std::function<void()>& job);
 
     std::string label_;
     QueuePriority priority_;
     std::mutex mutex_;
+    std::mutex closeMutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::deque<std::function<void()>> jobs_;
     bool running_ = false;
     bool stopping_ = false;
+    bool ended_ = false;
+    int exitHook_ = 0;
     std::thread thread_;
 };

@@ -1,13 +1,12 @@
 #include "Platform/Desktop/Pasteboard.h"
 
+#include "Platform/Core/BackgroundThreads.h"
 #include "Platform/X11/X11SelectionReader.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
-
-#include <vector>
 
 #include <xcb/xcb.h>
 
@@ -192,17 +191,6 @@ PasteboardContents readAtOnce(qint64 changeCount, const QStringList& types, cons
     return contents;
 }
 
-// Pasteboards whose reader thread must end before the application does.
-std::vector<X11Pasteboard*>& liveReaders() {
-    static std::vector<X11Pasteboard*> list;
-    return list;
-}
-
-void stopReaders() {
-    for (X11Pasteboard* pasteboard : liveReaders()) pasteboard->stopReading();
-    liveReaders().clear();
-}
-
 }  // namespace
 
 X11Pasteboard::X11Pasteboard() {
@@ -214,8 +202,7 @@ X11Pasteboard::X11Pasteboard() {
             QMetaObject::invokeMethod(this, [this] { emit changed(); }, Qt::QueuedConnection);
         });
         if (reader_->isRunning()) {
-            if (liveReaders().empty()) qAddPostRoutine(stopReaders);
-            liveReaders().push_back(this);
+            exitHook_ = BackgroundThreads::add([this] { stopReading(); });
             const xcb_setup_t* setup = xcb_get_setup(x11->connection());
             reader_->setOwnClient(setup->resource_id_base, setup->resource_id_mask);
         } else {
@@ -237,7 +224,7 @@ X11Pasteboard::X11Pasteboard() {
 }
 
 X11Pasteboard::~X11Pasteboard() {
-    std::erase(liveReaders(), this);
+    BackgroundThreads::remove(exitHook_);
     stopReading();
 }
 

@@ -173,6 +173,7 @@ private:
 
     QClipboard* clipboard_ = nullptr;
     std::unique_ptr<X11SelectionReader> reader_;
+    int exitHook_ = 0;
     qint64 localCount_ = 0;  // used only without a reader
     bool writing_ = false;   // our own write, counted once by countOwnChange()
 };

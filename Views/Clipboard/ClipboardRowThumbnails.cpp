@@ -1,5 +1,6 @@
 #include "Views/Clipboard/ClipboardRowThumbnails.h"
 
+#include "Platform/Core/BackgroundThreads.h"
 #include "Platform/Core/Dispatch.h"
 #include "Source/Features/Clipboard/ClipboardThumbnailCache.h"
 
@@ -21,7 +22,10 @@ ClipboardRowThumbnails& ClipboardRowThumbnails::shared() {
 ClipboardRowThumbnails::ClipboardRowThumbnails() : pool_(new QThreadPool(this)) {
     pool_->setMaxThreadCount(2);
     pool_->setExpiryTimeout(5000);
+    exitHook_ = BackgroundThreads::add([this] { pool_->waitForDone(); });
 }
+
+ClipboardRowThumbnails::~ClipboardRowThumbnails() { BackgroundThreads::remove(exitHook_); }
 
 QImage ClipboardRowThumbnails::thumbnail(const ClipboardItem& item) {
     if (item.content.isText()) return {};

@@ -17,6 +17,7 @@ class ClipboardRowThumbnails : public QObject {
     Q_OBJECT
 public:
     static ClipboardRowThumbnails& shared();
+    ~ClipboardRowThumbnails() override;
 
     // The cached picture, or a null image while an image's thumbnail is being made (or for text).
     QImage thumbnail(const ClipboardItem& item);
@@ -30,6 +31,7 @@ signals:
 private:
     ClipboardRowThumbnails();
     QThreadPool* pool_;
+    int exitHook_ = 0;
     QSet<QUuid> loading_;
     QHash<QUuid, qint64> failedAt_;  // ms since epoch of the last failed attempt
 };

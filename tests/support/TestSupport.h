@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -13,4 +14,24 @@ QString tempRoot();
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 // Processes events for a while.
 void spin(int ms);
+
+// The calling thread's own time in ms: the wall clock less the time the thread was ready to run
+// but waited for a CPU. Work and waits inside a call count; other programs busy on the machine don't.
+double threadOwnMs();
+// The calling thread's CPU time in ms.
+double threadCpuMs();
+
+// Watches the GUI thread through a timer due every `intervalMs`: the longest time between two of
+// its turns, on the thread's own account (threadOwnMs), is the longest the thread was held up.
+class GuiStallMeter {
+public:
+    explicit GuiStallMeter(int intervalMs = 10);
+    // So far, the current turn included.
+    double longestMs() const;
+
+private:
+    QTimer timer_;
+    double last_ = 0;
+    double longest_ = 0;
+};
 }  // namespace TestSupport

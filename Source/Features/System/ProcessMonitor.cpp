@@ -27,13 +27,7 @@ void appendCapped(std::vector<T>& history, T value) {
 }  // namespace
 
 ProcessMonitor& ProcessMonitor::shared() {
-    static ProcessMonitor* instance = [] {
-        auto* monitor = new ProcessMonitor(QStringLiteral("/proc"), &DesktopEntries::shared());
-        // A refresh still running when the application goes would read tables that the exit
-        // handlers are destroying: let it finish first.
-        qAddPostRoutine([] { shared().queue_->waitUntilIdle(); });
-        return monitor;
-    }();
+    static ProcessMonitor* instance = new ProcessMonitor(QStringLiteral("/proc"), &DesktopEntries::shared());
     return *instance;
 }
 

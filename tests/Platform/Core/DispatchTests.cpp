@@ -1,12 +1,18 @@
+#include "Platform/Core/BackgroundThreads.h"
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/NotificationCenter.h"
 #include "Platform/Core/SerialQueue.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QThread>
 
 #include <atomic>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 TEST(SerialQueue, RunsJobsInOrderOneAtATimeOffTheGuiThread) {
@@ -42,6 +48,60 @@ TEST(SerialQueue, DestructionFinishesQueuedJobs) {
         for (int i = 0; i < 50; ++i) queue.async([&] { QThread::usleep(100); ++ran; });
     }
     EXPECT_EQ(ran.load(), 50);
+}
+
+TEST(SerialQueue, ClosingFinishesQueuedJobsAndLaterOnesNeverWaitForIt) {
+    SerialQueue queue("com.merovane.close");
+    std::atomic<int> ran{0};
+    for (int i = 0; i < 20; ++i) queue.async([&] { QThread::usleep(500); ++ran; });
+    queue.close();
+    EXPECT_EQ(ran.load(), 20);
+
+    // The thread is gone: async work is dropped, sync work runs on the caller, nothing hangs.
+    queue.async([&] { ran += 100; });
+    std::thread::id ranOn;
+    queue.sync([&] { ranOn = std::this_thread::get_id(); });
+    queue.waitUntilIdle();
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    EXPECT_EQ(ran.load(), 20);
+}
+
+namespace {
+const char* kExitVariable = "QUORVIN_TEST_QUEUE_AT_EXIT";
+
+// Writes straight to the descriptor: stdio may already be gone when this runs.
+void say(const char* line) { [[maybe_unused]] ssize_t n = ::write(STDOUT_FILENO, line, strlen(line)); }
+}  // namespace
+
+// Not a test of its own: leaves a never-deleted queue busy as the program ends.
+TEST(SerialQueueHelper, BusyAtExit) {
+    if (qgetenv(kExitVariable).isEmpty()) GTEST_SKIP() << "helper for BackgroundThreads.EndBeforeTheStaticsGo";
+    struct Static {
+        ~Static() { say("statics gone\n"); }
+    };
+    static Static lastingUntilExit;
+    auto* queue = new SerialQueue("com.merovane.leaked");
+    queue->async([] {
+        QThread::msleep(300);
+        say("job done\n");
+    });
+    QThread::msleep(20);
+}
+
+TEST(BackgroundThreads, EndBeforeTheStaticsGo) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kExitVariable, "1");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SerialQueueHelper.BusyAtExit"});
+    ASSERT_TRUE(child.waitForFinished(30000));
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0);
+    const QByteArray out = child.readAllStandardOutput();
+    const qsizetype job = out.indexOf("job done"), statics = out.indexOf("statics gone");
+    ASSERT_GE(statics, 0) << out.toStdString();
+    EXPECT_GE(job, 0) << out.toStdString();
+    EXPECT_LT(job, statics) << out.toStdString();
 }
 
 TEST(Dispatch, MainHopsBackToTheGuiThreadInOrder) {
