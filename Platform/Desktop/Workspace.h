@@ -5,6 +5,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -34,7 +35,9 @@ public:
     virtual bool terminate(const RunningApplication& app) = 0;
     virtual QIcon icon(const QString& bundleIdentifierOrPath) = 0;
     virtual bool openUrl(const QUrl& url) = 0;
-    virtual void revealFile(const QString& path) = 0;
+    // Shows the file in the desktop's file manager; where none answers, opens its folder instead.
+    // done (optional) learns on the GUI thread whether a file manager showed the file itself.
+    virtual void revealFile(const QString& path, std::function<void(bool shown)> done = {}) = 0;
 
 signals:
     void frontmostApplicationChanged();

@@ -282,7 +282,7 @@ QIcon X11Workspace::icon(const QString& bundleIdentifierOrPath) {
 
 bool X11Workspace::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
-void X11Workspace::revealFile(const QString& path) {
+void X11Workspace::revealFile(const QString& path, std::function<void(bool shown)> done) {
     const QFileInfo info(path);
     const QUrl folder = QUrl::fromLocalFile(info.absolutePath());
     QDBusMessage message = QDBusMessage::createMethodCall(
@@ -291,11 +291,14 @@ void X11Workspace::revealFile(const QString& path) {
     message << QStringList{QUrl::fromLocalFile(info.absoluteFilePath()).toString()} << QString();
     QDBusPendingCall call = QDBusConnection::sessionBus().asyncCall(message, 5000);
     auto* watcher = new QDBusPendingCallWatcher(call, this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [folder](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        // No file manager answered: open the folder instead.
-        if (w->isError()) QDesktopServices::openUrl(folder);
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [folder, done = std::move(done)](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const bool shown = !w->isError();
+                // No file manager answered: open the folder instead.
+                if (!shown) QDesktopServices::openUrl(folder);
+                if (done) done(shown);
+            });
 }
 
 bool X11Workspace::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {

@@ -23,7 +23,7 @@ public:
     bool terminate(const RunningApplication& app) override;
     QIcon icon(const QString& bundleIdentifierOrPath) override;
     bool openUrl(const QUrl& url) override;
-    void revealFile(const QString& path) override;
+    void revealFile(const QString& path, std::function<void(bool shown)> done = {}) override;
 
     // The application a process is: its desktop entry, found through /proc/<pid>/exe.
     static RunningApplication applicationForPid(qint64 pid);

@@ -561,6 +561,7 @@ void ProcessDetailView::sampleProcess() {
     const QString tool = StackSampler::toolPath();
     const QString folder = StackSampler::reportFolder();
     if (tool.isEmpty() || folder.isEmpty()) {
+        presentSampleResult(QString(), false, false);
         emit sampleFinished(QString(), false);
         return;
     }
@@ -573,11 +574,55 @@ void ProcessDetailView::sampleProcess() {
             const bool ok = StackSampler::sample(pid, processName, StackSampler::sampleSeconds, path, tool);
             Dispatch::main([self, path, ok] {
                 const bool exists = ok && QFile::exists(path);
-                if (exists) Workspace::shared().revealFile(path);
-                if (self) emit self->sampleFinished(path, exists);
+                if (self) {
+                    self->finishSample(path, exists);
+                } else if (exists) {
+                    Workspace::shared().revealFile(path);
+                }
             });
         },
         QThread::HighPriority);
+}
+
+void ProcessDetailView::finishSample(const QString& path, bool succeeded) {
+    if (succeeded) {
+        QPointer<ProcessDetailView> self(this);
+        Workspace::shared().revealFile(path, [self, path](bool shown) {
+            if (self) self->presentSampleResult(path, true, shown);
+        });
+    } else {
+        presentSampleResult(path, false, false);
+    }
+    emit sampleFinished(path, succeeded);
+}
+
+void ProcessDetailView::presentSampleResult(const QString& path, bool succeeded, bool shown) {
+    if (succeeded && shown) return;
+    if (sampleNotice_) sampleNotice_->close();
+    auto* notice = new QMessageBox(succeeded ? QMessageBox::Information : QMessageBox::Warning,
+                                   succeeded ? QStringLiteral("Sample Saved") : QStringLiteral("Sampling Failed"),
+                                   QString(), QMessageBox::NoButton, window());
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->setWindowModality(Qt::ApplicationModal);  // the popup stays open behind it
+    if (succeeded) {
+        notice->setText(QStringLiteral("The sample report was saved, but no file manager could show it."));
+        notice->setInformativeText(path);
+        notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        QPushButton* copy = notice->addButton(QStringLiteral("Copy Path"), QMessageBox::ActionRole);
+        copy->disconnect();  // copying leaves the note open
+        connect(copy, &QPushButton::clicked, notice, [path] {
+            PasteboardItem item;
+            item.setString(path);
+            Pasteboard::general().clearContents();
+            Pasteboard::general().writeObjects({item});
+        });
+    } else {
+        notice->setText(QStringLiteral("The process could not be sampled."));
+        notice->setInformativeText(QStringLiteral("It may have quit, or it belongs to another user."));
+    }
+    notice->setEscapeButton(notice->addButton(QMessageBox::Ok));  // Escape and the close box dismiss it
+    sampleNotice_ = notice;
+    notice->open();
 }
 
 void ProcessDetailView::presentQuitConfirmation(QuitStyle style) {

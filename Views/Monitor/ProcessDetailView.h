@@ -3,6 +3,7 @@
 #include "Source/Features/System/GroupedProcessInfo.h"
 
 #include <QDateTime>
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -70,6 +71,9 @@ public:
     void presentQuitConfirmation(QuitStyle style);
     void quit(QuitStyle style);
     void sampleProcess();
+    // After a sample: shows the report in the file manager, or a note with its path (and a way to
+    // copy it) where none can; a failed sample says so.
+    void finishSample(const QString& path, bool succeeded);
     void copyPID();
     void copyName();
     void revealInFileManager();
@@ -77,6 +81,8 @@ public:
     // What is on screen (tests).
     QMenu* moreMenu() const { return menu_; }
     MetricChartCard* chart() const { return chart_; }
+    // The note shown after a sample that no file manager could show, or that failed; null when none.
+    QMessageBox* sampleNotice() const { return sampleNotice_; }
     QWidget* hierarchy() const { return hierarchy_; }
     // Updates the menu entries' enabled states (done before it opens).
     void updateMenu();
@@ -94,10 +100,12 @@ private:
     void buildMain();
     void rebuildChart(bool animated);
     void refreshFigures();
+    void presentSampleResult(const QString& path, bool succeeded, bool shown);
 
     GroupedProcessInfo group_;
     Part part_;
     std::function<void()> onBack_;
+    QPointer<QMessageBox> sampleNotice_;
     QPointer<ProcessMonitor> monitor_;
     DetailMetric metric_ = DetailMetric::cpu;
     std::vector<double> cpuHistory_;

@@ -21,6 +21,7 @@ public:
     QStringList revealed;
     bool terminateSucceeds = true;
     bool stubborn = false;
+    bool revealShows = true;  // a file manager answers
 
     std::optional<RunningApplication> frontmostApplication() override { return front; }
     std::vector<RunningApplication> runningApplications() override { return running; }
@@ -40,7 +41,10 @@ public:
         opened.push_back(url);
         return true;
     }
-    void revealFile(const QString& path) override { revealed << path; }
+    void revealFile(const QString& path, std::function<void(bool)> done = {}) override {
+        revealed << path;
+        if (done) done(revealShows);
+    }
 
     static RunningApplication app(qint64 pid, const QString& id, const QString& name = {}) {
         return RunningApplication{pid, id, name.isEmpty() ? id : name, QStringLiteral("/usr/share/applications/") + id};

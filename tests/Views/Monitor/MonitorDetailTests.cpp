@@ -318,3 +318,37 @@ TEST_F(DetailFixture, TheHierarchySlidesToItsNewLengthWhenProcessesComeAndGo) {
     rig.refresh();
     EXPECT_TRUE(TestSupport::waitFor([&] { return rows->height() == 2 * 34; }, 2000));
 }
+
+TEST_F(DetailFixture, ASampleNoFileManagerCanShowLeavesANoteWithItsPath) {
+    auto nav = make("Browser", ProcessDetailView::Part::navigation);
+    const QString path = TestSupport::tempRoot() + "/Browser sample.txt";
+
+    nav->finishSample(path, true);  // a file manager shows it: nothing else to say
+    EXPECT_EQ(workspace.revealed, QStringList{path});
+    EXPECT_EQ(nav->sampleNotice(), nullptr);
+
+    workspace.revealShows = false;
+    nav->finishSample(path, true);
+    QMessageBox* note = nav->sampleNotice();
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->informativeText(), path);
+    QAbstractButton* copy = nullptr;
+    for (QAbstractButton* b : note->buttons())
+        if (b->text() == "Copy Path") copy = b;
+    ASSERT_NE(copy, nullptr);
+    copy->click();
+    EXPECT_EQ(pasteboard.string(), path);
+    EXPECT_TRUE(note->isVisible());  // copying leaves the note open
+    note->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(nav->sampleNotice(), nullptr);  // a closed note is gone, not kept hidden
+
+    // A sample that could not be taken says so instead of doing nothing.
+    const int reveals = int(workspace.revealed.size());
+    nav->finishSample(path, false);
+    ASSERT_NE(nav->sampleNotice(), nullptr);
+    EXPECT_EQ(nav->sampleNotice()->icon(), QMessageBox::Warning);
+    EXPECT_EQ(int(workspace.revealed.size()), reveals);
+    nav->sampleNotice()->close();
+}
