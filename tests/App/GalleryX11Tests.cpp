@@ -1,6 +1,7 @@
 // The program as a user first meets it on a real X server, in each set-up a desktop may give:
 // with and without a compositor (xcompmgr), with and without a system tray (the test tray host),
-// light and dark. Screenshots of the bar, the menu panel and the settings window go to
+// light and dark. Screenshots of the bar, the menu panel, the monitor popup on each tab, the
+// clipboard popup with its pin-limit notice and the settings window go to
 // QUORVIN_TEST_OUTPUT/gallery-*.png; the checks are what must hold everywhere: no window drawn
 // as a black box, the desktop seen around the rounded panel, every item readable in its bar.
 #include "App/AppDelegate.h"
@@ -9,9 +10,14 @@
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Ui/StatusBar.h"
 #include "Platform/X11/Compositing.h"
+#include "Source/Features/Clipboard/ClipboardPopupController.h"
+#include "Source/Features/Clipboard/ClipboardPopupModel.h"
+#include "Source/Features/System/MonitorPopupModel.h"
+#include "Source/Features/System/SystemMonitorPopupController.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "Source/Features/Widgets/MenuBarWidgetController.h"
+#include "Views/Monitor/SystemMonitorView.h"
 #include "Views/Shared/KeyablePopupPanel.h"
 #include "TestSupport.h"
 #include "TestTrayHost.h"
@@ -141,6 +147,20 @@ protected:
         return StatusBar::system().stripWindow()->geometry();
     }
 
+    // A rounded popup is never a black box, and its corners show what lies behind it: cut to
+    // shape, or drawn through by the compositor.
+    static void expectCutToShape(const QImage& window, const char* what) {
+        EXPECT_LT(blackShare(window), 0.2) << what << " is drawn as a black box";
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const QColor desk = grabScreen(QRect(screen.left() + 2, screen.bottom() - 2, 1, 1)).pixelColor(0, 0);
+        for (const QPoint corner : {QPoint(0, 0), QPoint(window.width() - 1, 0), QPoint(0, window.height() - 1),
+                                    QPoint(window.width() - 1, window.height() - 1)}) {
+            EXPECT_TRUE(near(window.pixelColor(corner), desk, 40))
+                << what << " corner " << corner.x() << "," << corner.y() << " is "
+                << window.pixelColor(corner).name().toStdString();
+        }
+    }
+
     std::unique_ptr<QProcess> compositor_;
     std::unique_ptr<TestTrayHost> tray_;
 };
@@ -188,6 +208,35 @@ TEST_P(GalleryX11, TheBarAndTheMenuPanel) {
     EXPECT_TRUE(near(window.pixelColor(window.width() - 1, window.height() - 1), desk, 40));
     EXPECT_FALSE(near(window.pixelColor(window.width() / 2, 40), desk, 40));
     panel.close();
+}
+
+TEST_P(GalleryX11, TheMonitorPopupOnEveryTab) {
+    SystemMonitorPopupController& monitor = SystemMonitorPopupController::shared();
+    monitor.show(MonitorTab::cpu);
+    ASSERT_NE(monitor.panel(), nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(monitor.panel()));
+    for (MonitorTab tab : MonitorTabs::allCases) {
+        monitor.view()->model().selectTab(tab);
+        TestSupport::spin(700);  // the entrance, then the tab's own animation
+        const QImage window = grabScreen(monitor.panel()->frameGeometry());
+        const QString name = QStringLiteral("monitor-") + MonitorTabs::rawValue(tab).toLower();
+        EXPECT_TRUE(window.save(file(name.toUtf8().constData())));
+        expectCutToShape(window, name.toUtf8().constData());
+    }
+    monitor.dismiss();
+}
+
+TEST_P(GalleryX11, TheClipboardPopupWithItsPinLimitNotice) {
+    ClipboardPopupController& popup = ClipboardPopupController::shared();
+    popup.show();
+    ASSERT_NE(popup.panel(), nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup.panel()));
+    popup.model().showPinLimitNotice();
+    TestSupport::spin(700);
+    const QImage window = grabScreen(popup.panel()->frameGeometry());
+    EXPECT_TRUE(window.save(file("clipboard-popup")));
+    EXPECT_LT(blackShare(window), 0.2) << "the clipboard popup is drawn as a black box";
+    popup.dismiss(true);
 }
 
 TEST_P(GalleryX11, TheSettingsWindow) {
