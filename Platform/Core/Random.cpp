@@ -1,6 +1,12 @@
 #include "Platform/Core/Random.h"
 
+#include <QtGlobal>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/random.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <mutex>
@@ -54,8 +60,25 @@ uint64_t SystemRandom::next() {
     char* p = reinterpret_cast<char*>(&v);
     size_t got = 0;
     while (got < sizeof v) {
-        ssize_t n = getrandom(p + got, sizeof v - got, 0);
-        if (n > 0) got += size_t(n);
+        const ssize_t n = getrandom(p + got, sizeof v - got, 0);
+        if (n > 0) {
+            got += size_t(n);
+        } else if (n < 0 && errno != EINTR) {
+            // No getrandom (an old kernel, a strict sandbox): the kernel's device instead. Never a
+            // weaker source: passwords are made from these numbers.
+            const int error = errno;
+            const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+            while (fd >= 0 && got < sizeof v) {
+                const ssize_t r = ::read(fd, p + got, sizeof v - got);
+                if (r > 0) {
+                    got += size_t(r);
+                } else if (r == 0 || errno != EINTR) {
+                    break;
+                }
+            }
+            if (fd >= 0) ::close(fd);
+            if (got < sizeof v) qFatal("No source of random numbers: getrandom failed (%s)", std::strerror(error));
+        }
     }
     return v;
 }
