@@ -35,17 +35,29 @@ cpu_ticks() {
   awk '{ print $12 + $13 }' <<<"$stat"
 }
 
-# Voluntary and involuntary switches summed over the threads alive now.
-switches() {
-  cat /proc/"$1"/task/*/status 2>/dev/null |
-    awk '/^voluntary_ctxt_switches/ { v += $2 } /^nonvoluntary_ctxt_switches/ { n += $2 } END { print v + 0, n + 0 }'
+# One line per thread alive now: its id, voluntary and involuntary switches.
+thread_switches() {
+  local task
+  for task in /proc/"$1"/task/*; do
+    awk -v tid="${task##*/}" '/^voluntary_ctxt_switches/ { v = $2 } /^nonvoluntary_ctxt_switches/ { n = $2 }
+      END { if (v != "") print tid, v, n }' "$task/status" 2>/dev/null || true
+  done
+}
+
+# Switches since the first snapshot, summed over the threads in both snapshots.
+switches_since() {
+  awk 'NR == FNR { v[$1] = $2; n[$1] = $3; next }
+       ($1 in v) { dv += $2 - v[$1]; dn += $3 - n[$1] }
+       END { print dv + 0, dn + 0 }' "$1" <(thread_switches "$2")
 }
 
 rss_mb() {
   awk '/^VmRSS/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status" 2>/dev/null
 }
 
-declare -a names pids ticks0 vol0 invol0 rss0
+snapshots=$(mktemp -d)
+trap 'rm -rf "$snapshots"' EXIT
+declare -a names pids ticks0 rss0
 for target in "$@"; do
   pid=$(resolve "$target")
   if [ -z "$pid" ] || [ ! -d "/proc/$pid" ]; then
@@ -59,7 +71,7 @@ done
 for i in "${!pids[@]}"; do
   p=${pids[$i]}
   ticks0[$i]=$(cpu_ticks "$p")
-  read -r vol0[$i] invol0[$i] < <(switches "$p")
+  thread_switches "$p" >"$snapshots/$i"
   rss0[$i]=$(rss_mb "$p")
 done
 start=$(date +%s.%N)
@@ -73,9 +85,9 @@ for i in "${!pids[@]}"; do
     echo "${names[$i]} ($p) ended during the measurement" >&2
     continue
   fi
-  read -r v1 n1 < <(switches "$p")
+  read -r dv dn < <(switches_since "$snapshots/$i" "$p")
   awk -v name="${names[$i]}" -v pid="$p" -v t0="${ticks0[$i]}" -v t1="$t1" -v hz="$ticks_per_second" \
-      -v v0="${vol0[$i]}" -v v1="$v1" -v n0="${invol0[$i]}" -v n1="$n1" -v s="$start" -v e="$end" \
+      -v v0=0 -v v1="$dv" -v n0=0 -v n1="$dn" -v s="$start" -v e="$end" \
       -v r0="${rss0[$i]}" -v r1="$(rss_mb "$p")" \
       'BEGIN { d = e - s; printf "%-12s %8d %10.3f %10.1f %12.1f %10s %10s\n",
                name, pid, 100 * (t1 - t0) / hz / d, (v1 - v0) / d, (n1 - n0) / d, r0, r1 }'
