@@ -2,6 +2,8 @@
 
 #include "Platform/Gui/AssetImages.h"
 #include "Platform/Gui/Symbols.h"
+#include "Source/Features/MenuBarPet/PetSpecies.h"
+#include "Source/Features/MenuBarPet/PetSprite.h"
 #include "Source/Features/Preferences/AppSettings.h"
 
 #include <QPainter>
@@ -64,9 +66,17 @@ QImage StatusIcon::image(double devicePixelRatio) const {
     case Kind::symbol:
         if (!Symbols::has(name_)) return {};
         return Symbols::image(name_, symbolPixelSize, Qt::black, Symbols::Weight::medium, devicePixelRatio);
-    case Kind::pet:
-        // Pets cannot be drawn yet: the caller falls back to its symbol.
-        return {};
+    case Kind::pet: {
+        // The silhouette is drawn at 2 pixels a point: other ratios take hard-edged pixels.
+        const QImage drawn = PetSprite::silhouette(PetSpecies::named(name_));
+        if (drawn.isNull()) return {};
+        const QSizeF points = drawn.deviceIndependentSize();
+        const QSize pixels(std::max(1, int(std::lround(points.width() * devicePixelRatio))),
+                           std::max(1, int(std::lround(points.height() * devicePixelRatio))));
+        QImage scaled = pixels == drawn.size() ? drawn : drawn.scaled(pixels, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        scaled.setDevicePixelRatio(devicePixelRatio);
+        return scaled;
+    }
     case Kind::original: {
         QImage drawn = AssetImages::render(QStringLiteral("MenuBarIcon"), int(std::lround(originalSide * devicePixelRatio)));
         if (drawn.isNull()) return {};

@@ -42,8 +42,8 @@ public:
     static const std::vector<StatusIcon>& all();
 
     // The icon as a template: black shapes on transparency, at the given device pixel ratio.
-    // Null when the choice has no image (a symbol the font lacks, the asset missing, any pet
-    // until pets can be drawn).
+    // A pet is its species' walking silhouette (an unknown id draws the default species). Null
+    // when the choice has no image (a symbol the font lacks, the asset missing).
     QImage image(double devicePixelRatio = 1.0) const;
 
     // The stored choice ("statusIcon", default "original").

@@ -82,13 +82,17 @@ TEST_F(ShellX11, TheStatusItemAndTheWidgetsAreInTheBar) {
     ASSERT_TRUE(TestSupport::waitFor([] { return SystemSampler::shared().passCount() >= 1; }, 5000));
     EXPECT_NE(WidgetManager::shared().value(WidgetType::memory), QStringLiteral("—"));
 
-    // A new icon choice is drawn when the Appearance pane says so; a choice without an image
-    // (a pet, for now) shows the gauge.
+    // A new icon choice is drawn when the Appearance pane says so: a symbol, a pet's silhouette
+    // (an unknown species draws the default one), and the gauge for a symbol the font lacks.
     UserDefaults::standard().setString("statusIcon", "symbol:cpu");
     NotificationCenter::defaultCenter().post(Notification::statusIconDidChange);
     EXPECT_TRUE(samePixels(item->image(),
                            StatusIcon::tinted(StatusIcon::symbol("cpu").image(qApp->devicePixelRatio()), Qt::white)));
     UserDefaults::standard().setString("statusIcon", "pet:cat");
+    NotificationCenter::defaultCenter().post(Notification::statusIconDidChange);
+    EXPECT_TRUE(samePixels(item->image(),
+                           StatusIcon::tinted(StatusIcon::pet("ginger").image(qApp->devicePixelRatio()), Qt::white)));
+    UserDefaults::standard().setString("statusIcon", "symbol:no.such.symbol");
     NotificationCenter::defaultCenter().post(Notification::statusIconDidChange);
     EXPECT_TRUE(samePixels(item->image(),
                            StatusIcon::tinted(StatusIcon::symbol("gauge.medium").image(qApp->devicePixelRatio()), Qt::white)));

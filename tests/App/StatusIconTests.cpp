@@ -1,6 +1,7 @@
 #include "App/StatusIcon.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Core/UserDefaults.h"
+#include "Source/Features/MenuBarPet/PetSprite.h"
 
 #include <gtest/gtest.h>
 
@@ -56,9 +57,8 @@ TEST(StatusIcon, ImagesAreTemplatesAndMissingOnesFallBackToTheGauge) {
 
     const QImage gauge = StatusIcon::symbol("gauge.medium").image(1.0);
     ASSERT_FALSE(gauge.isNull());
-    EXPECT_TRUE(StatusIcon::pet("cat").image().isNull());
     EXPECT_TRUE(StatusIcon::symbol("no.such.symbol").image().isNull());
-    for (const char* id : {"pet:cat", "symbol:no.such.symbol", "garbage", ""})
+    for (const char* id : {"symbol:no.such.symbol", "garbage", ""})
         EXPECT_TRUE(samePixels(StatusIcon::statusItemImage(id, 1.0), gauge)) << id;
     EXPECT_FALSE(samePixels(StatusIcon::statusItemImage("symbol:cpu", 1.0), gauge));
     EXPECT_TRUE(samePixels(StatusIcon::statusItemImage("original", 2.0), original));
@@ -76,4 +76,37 @@ TEST(StatusIcon, ImagesAreTemplatesAndMissingOnesFallBackToTheGauge) {
             }
         }
     }
+}
+
+TEST(StatusIcon, PetsAreTheSpeciesWalkingSilhouette) {
+    // The default species' first walk frame spans 24 by 17 sprite pixels with its outline.
+    for (double dpr : {1.0, 2.0, 1.5}) {
+        const QImage ginger = StatusIcon::pet("ginger").image(dpr);
+        ASSERT_FALSE(ginger.isNull()) << dpr;
+        EXPECT_NEAR(ginger.deviceIndependentSize().width(), 24, 0.5) << dpr;
+        EXPECT_NEAR(ginger.deviceIndependentSize().height(), 17, 0.5) << dpr;
+        EXPECT_EQ(ginger.devicePixelRatio(), dpr);
+        int opaque = 0;
+        for (int y = 0; y < ginger.height(); ++y) {
+            for (int x = 0; x < ginger.width(); ++x) {
+                const QColor c = ginger.pixelColor(x, y);
+                if (c.alpha() == 0) continue;
+                ++opaque;
+                EXPECT_EQ(c.alpha(), 255);  // hard-edged, never smoothed
+                EXPECT_EQ(c.value(), 0);
+            }
+        }
+        EXPECT_GT(opaque, ginger.width() * ginger.height() / 4);
+    }
+    // The bitmap at 2x is the silhouette pixel for pixel.
+    EXPECT_TRUE(samePixels(StatusIcon::pet("ginger").image(2.0), PetSprite::silhouette(PetSpecies::named("ginger"))));
+    // An id that names no species draws the default one; other species look different.
+    EXPECT_TRUE(samePixels(StatusIcon::pet("cat").image(2.0), StatusIcon::pet("ginger").image(2.0)));
+    const QImage mouse = StatusIcon::pet("mouse").image(1.0);
+    ASSERT_FALSE(mouse.isNull());
+    EXPECT_LT(mouse.width(), 24);
+    // The status item shows the pet rather than falling back to the gauge.
+    const QImage gauge = StatusIcon::symbol("gauge.medium").image(1.0);
+    EXPECT_TRUE(samePixels(StatusIcon::statusItemImage("pet:owl", 1.0), StatusIcon::pet("owl").image(1.0)));
+    EXPECT_FALSE(samePixels(StatusIcon::statusItemImage("pet:owl", 1.0), gauge));
 }
