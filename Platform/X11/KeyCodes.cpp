@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QHash>
+#include <QKeyEvent>
 
 #include <algorithm>
 #include <array>
@@ -396,6 +397,32 @@ int toQtModifiers(uint64_t flags) {
     if (flags & maskCommand) modifiers |= Qt::MetaModifier;
     if (flags & maskNumericPad) modifiers |= Qt::KeypadModifier;
     return modifiers;
+}
+
+Press fromKeyEvent(const QKeyEvent& event) {
+    Press press;
+    const bool x11 = qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>() != nullptr;
+    if (x11 && event.nativeScanCode() != 0) {
+        press.keyCode = fromX11KeyCode(event.nativeScanCode());
+        press.flags = fromX11State(event.nativeModifiers() & 0xff);
+        if (event.modifiers() & Qt::KeypadModifier) press.flags |= maskNumericPad;
+    } else {
+        press.keyCode = fromQtKey(event.key() | int(event.modifiers() & Qt::KeypadModifier));
+        press.flags = fromQtModifiers(int(event.modifiers()));
+    }
+    return press;
+}
+
+bool isModifierKey(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Shift: case Qt::Key_Control: case Qt::Key_Meta: case Qt::Key_Alt:
+    case Qt::Key_AltGr: case Qt::Key_CapsLock: case Qt::Key_NumLock: case Qt::Key_ScrollLock:
+    case Qt::Key_Super_L: case Qt::Key_Super_R: case Qt::Key_Hyper_L: case Qt::Key_Hyper_R:
+    case Qt::Key_Mode_switch:
+        return true;
+    default:
+        return false;
+    }
 }
 
 }  // namespace KeyCodes

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+class QKeyEvent;
+
 // The program's own key vocabulary: virtual key codes (stored in hot-key bindings, used by
 // the popups' keyboard handling) and modifier flag masks. Maps them to and from X11 key
 // codes (through the keyboard map of the running X server, or a key symbol) and Qt keys.
@@ -80,4 +82,14 @@ uint32_t toX11State(uint64_t flags);
 // numeric-pad flag).
 uint64_t fromQtModifiers(int qtModifiers);
 int toQtModifiers(uint64_t flags);
+
+// A key event in the program's vocabulary: on an X11 display from the event's native key code
+// and state, else from its Qt key and modifiers. keyCode is absent for a key without a code.
+struct Press {
+    std::optional<int> keyCode;
+    uint64_t flags = 0;
+};
+Press fromKeyEvent(const QKeyEvent& event);
+// Whether a Qt key is a modifier or lock key alone (no key-down of its own).
+bool isModifierKey(int qtKey);
 }  // namespace KeyCodes

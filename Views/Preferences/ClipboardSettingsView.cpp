@@ -26,36 +26,8 @@ namespace {
 
 constexpr int kIdRole = Qt::UserRole;
 
-
-
 QIcon symbolIcon(const QString& name, const QColor& color, double size = 16) {
     return QIcon(QPixmap::fromImage(Symbols::image(name, size, color, Symbols::Weight::regular, 2.0)));
-}
-
-// A label with a symbol before its title.
-QWidget* symbolLabel(const QString& symbol, const QString& title, const QString& note = {}) {
-    auto* box = new QWidget;
-    auto* row = new QHBoxLayout(box);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(8);
-    auto* icon = new QLabel;
-    icon->setPixmap(QPixmap::fromImage(Symbols::image(symbol, 16, SystemColors::accent(), Symbols::Weight::regular, 2.0)));
-    icon->setFixedSize(18, 18);
-    icon->setAlignment(Qt::AlignCenter);
-    row->addWidget(icon, 0, Qt::AlignTop);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(1);
-    texts->addWidget(new QLabel(title));
-    if (!note.isEmpty()) {
-        auto* sub = new QLabel(note);
-        sub->setForegroundRole(QPalette::PlaceholderText);
-        QFont font = sub->font();
-        font.setPointSizeF(font.pointSizeF() * 0.9);
-        sub->setFont(font);
-        texts->addWidget(sub);
-    }
-    row->addLayout(texts);
-    return box;
 }
 
 // The history-size field: digits only; a number out of range stays editable and is brought to
@@ -135,7 +107,7 @@ void ClipboardSettingsView::build() {
                                                  *clipboard_.settings().maxItems.minimum(),
                                                  *clipboard_.settings().maxItems.maximum()));
     auto* historyRow = new QHBoxLayout(historyBox);
-    historyRow->addWidget(symbolLabel(QStringLiteral("tray.full"), QStringLiteral("Items to keep")));
+    historyRow->addWidget(SettingsForm::symbolLabel(QStringLiteral("tray.full"), QStringLiteral("Items to keep")));
     historyRow->addStretch(1);
     itemsField_ = new HistorySizeBox;
     itemsField_->setMinimumWidth(60 + 24);
@@ -212,7 +184,7 @@ void ClipboardSettingsView::build() {
     page->addWidget(clearBox);
     auto* clearRow = new QHBoxLayout(clearBox);
     clearRow->addWidget(
-        symbolLabel(QStringLiteral("trash"), QStringLiteral("Clear all history"), QStringLiteral("This can't be undone.")));
+        SettingsForm::symbolLabel(QStringLiteral("trash"), QStringLiteral("Clear all history"), QStringLiteral("This can't be undone.")));
     clearRow->addStretch(1);
     clearButton_ = new QPushButton(QStringLiteral("Clear…"));
     QPalette destructive = clearButton_->palette();

@@ -4,8 +4,10 @@
 #include "Platform/Gui/SystemFont.h"
 #include "Source/Features/Power/PowerManager.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
+#include "Source/Features/Preferences/ShortcutManager.h"
 #include "Source/Features/Zedi/ZediManager.h"
 #include "Views/Preferences/ClipboardSettingsView.h"
+#include "Views/Preferences/KeyboardShortcutsView.h"
 #include "Views/Preferences/PowerSettingsView.h"
 #include "Views/Preferences/ZediSettingsView.h"
 #include "Views/Shared/SidebarGlyph.h"
@@ -113,7 +115,7 @@ QWidget* PreferencesView::makePane(PreferencesTab tab) {
     case PreferencesTab::appearance: return placeholderPane();
     case PreferencesTab::companion: return placeholderPane();
     case PreferencesTab::clipboard: return new ClipboardSettingsView;
-    case PreferencesTab::shortcuts: return placeholderPane();
+    case PreferencesTab::shortcuts: return new KeyboardShortcutsView(ShortcutManager::shared());
     case PreferencesTab::power: return new PowerSettingsView(PowerManager::shared());
     case PreferencesTab::zedi: return new ZediSettingsView(ZediManager::shared());
     case PreferencesTab::daveRovaz: return placeholderPane();

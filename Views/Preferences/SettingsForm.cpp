@@ -1,10 +1,15 @@
 #include "Views/Preferences/SettingsForm.h"
 
+#include "Platform/Gui/Symbols.h"
+#include "Platform/Gui/SystemColors.h"
+
 #include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -18,6 +23,50 @@ constexpr int kIdRole = Qt::UserRole;
 }
 
 namespace SettingsForm {
+
+QVBoxLayout* page(QWidget* pane) {
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setSpacing(6);
+    return layout;
+}
+
+QLabel* secondaryLabel(const QString& text, double scale) {
+    auto* label = new QLabel(text);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    if (scale != 1.0) {
+        QFont font = label->font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        label->setFont(font);
+    }
+    return label;
+}
+
+QWidget* symbolLabel(const QString& symbol, const QString& title, const QString& note) {
+    auto* box = new QWidget;
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    auto* icon = new QLabel;
+    icon->setObjectName(QStringLiteral("symbol"));
+    icon->setPixmap(QPixmap::fromImage(Symbols::image(symbol, 16, SystemColors::accent(), Symbols::Weight::regular, 2.0)));
+    icon->setFixedSize(18, 18);
+    icon->setAlignment(Qt::AlignCenter);
+    row->addWidget(icon, 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(1);
+    auto* titleLabel = new QLabel(title);
+    titleLabel->setObjectName(QStringLiteral("title"));
+    texts->addWidget(titleLabel);
+    if (!note.isEmpty()) {
+        QLabel* sub = secondaryLabel(note, 0.9);
+        sub->setObjectName(QStringLiteral("note"));
+        sub->setWordWrap(true);
+        texts->addWidget(sub);
+    }
+    row->addLayout(texts);
+    return box;
+}
 
 QLabel* footerLabel(const QString& text) {
     auto* label = new QLabel(text);

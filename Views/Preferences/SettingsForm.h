@@ -17,8 +17,14 @@ class QVBoxLayout;
 
 // The grouped-form pieces every settings pane is made of.
 namespace SettingsForm {
+// The pane's page: a vertical layout with the margins and spacing of every pane.
+QVBoxLayout* page(QWidget* pane);
 // Secondary explanation text under a section.
 QLabel* footerLabel(const QString& text);
+// Text in the secondary style, at the given scale of the normal size.
+QLabel* secondaryLabel(const QString& text, double scale = 1.0);
+// A row's label: the symbol (in the accent colour) before the title, the note under the title.
+QWidget* symbolLabel(const QString& symbol, const QString& title, const QString& note = {});
 // A titled section added to the page, with its footer text under it when given.
 QGroupBox* section(QVBoxLayout* page, const QString& header, const QString& footer = {});
 // Gives the box the setting's range and value and keeps it at the value whoever changes it. Each

@@ -1,5 +1,6 @@
 #include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
 
+#include "Platform/Core/NotificationCenter.h"
 #include "Platform/X11/HotkeyGrabber.h"
 #include "Platform/X11/KeyCodes.h"
 #include "Source/Features/Preferences/ShortcutManager.h"
@@ -28,6 +29,7 @@ public:
 
     bool monitoring = false;
     QStringList refused;
+    QHash<QString, GlobalHotkeyMonitor::Refusal> reasons;
     GlobalHotkeyMonitor::Interceptor interceptor;
     QHash<QString, GlobalHotkeyMonitor::ActionHandler> handlers;
 
@@ -52,28 +54,32 @@ public:
 
     void start() {
         if (monitoring) return;
-        refused.clear();
+        clearRefusals();
         if (!grabber_) setGrabber(HotkeyGrabber::makeDefault());
         if (!grabber_->isAvailable()) {
             qWarning("Global hot keys are unavailable: no X server connection.");
+            announce();
             return;
         }
         monitoring = true;
         grabAll();
+        announce();
     }
 
     void stop() {
         if (!monitoring) return;
         grabber_->ungrabAll();
         monitoring = false;
+        announce();
     }
 
     // Re-grabs after the bindings changed, when monitoring.
     void regrab() {
         if (!monitoring) return;
         grabber_->ungrabAll();
-        refused.clear();
+        clearRefusals();
         grabAll();
+        announce();
     }
 
     void ensureKeyFilter() {
@@ -87,18 +93,10 @@ protected:
         // Window-level key presses reach the program once each, before any widget.
         if (event->type() != QEvent::KeyPress || !interceptor || !watched->isWindowType()) return false;
         auto* key = static_cast<QKeyEvent*>(event);
-        if (isModifierKey(key->key())) return false;  // modifiers alone are no key-down
-        std::optional<int> code;
-        uint64_t flags = 0;
-        if (key->nativeScanCode() != 0 && onX11()) {
-            code = KeyCodes::fromX11KeyCode(key->nativeScanCode());
-            flags = KeyCodes::fromX11State(key->nativeModifiers() & 0xff);
-        } else {
-            code = KeyCodes::fromQtKey(key->key());
-            flags = KeyCodes::fromQtModifiers(int(key->modifiers()));
-        }
+        if (KeyCodes::isModifierKey(key->key())) return false;  // modifiers alone are no key-down
+        const KeyCodes::Press press = KeyCodes::fromKeyEvent(*key);
         auto handler = interceptor;  // may be replaced while it runs
-        return handler(code.value_or(-1), flags, key->text().left(4));
+        return handler(press.keyCode.value_or(-1), press.flags, key->text().left(4));
     }
 
 private:
@@ -107,20 +105,18 @@ private:
                          [this] { regrab(); });
     }
 
-    static bool onX11() {
-        return qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>() != nullptr;
+    void clearRefusals() {
+        refused.clear();
+        reasons.clear();
     }
 
-    static bool isModifierKey(int key) {
-        switch (key) {
-        case Qt::Key_Shift: case Qt::Key_Control: case Qt::Key_Meta: case Qt::Key_Alt:
-        case Qt::Key_AltGr: case Qt::Key_CapsLock: case Qt::Key_NumLock: case Qt::Key_ScrollLock:
-        case Qt::Key_Super_L: case Qt::Key_Super_R: case Qt::Key_Hyper_L: case Qt::Key_Hyper_R:
-        case Qt::Key_Mode_switch:
-            return true;
-        default:
-            return false;
-        }
+    void refuse(const QString& id, GlobalHotkeyMonitor::Refusal reason) {
+        refused << id;
+        reasons.insert(id, reason);
+    }
+
+    static void announce() {
+        NotificationCenter::defaultCenter().post(GlobalHotkeyMonitor::registrationDidChange);
     }
 
     void grabAll() {
@@ -131,7 +127,7 @@ private:
             if (flags == 0) {
                 // A bare key would be taken from every program.
                 qWarning().noquote() << "Hot key" << binding.id << "has no modifier key; not registered.";
-                refused << binding.id;
+                refuse(binding.id, GlobalHotkeyMonitor::Refusal::noModifier);
                 continue;
             }
             if (taken.count({binding.keyCode, flags})) continue;  // an earlier binding has it
@@ -141,17 +137,19 @@ private:
                 continue;
             case HotkeyGrabber::GrabResult::NoKey:
                 qWarning().noquote() << "Hot key" << binding.id << "has no key on this keyboard; not registered.";
-                break;
+                refuse(binding.id, GlobalHotkeyMonitor::Refusal::noKey);
+                continue;
             case HotkeyGrabber::GrabResult::Taken:
                 qWarning().noquote() << "Hot key" << binding.id << "(" + describe(binding) + ")"
                                      << "is already taken by another program; not registered.";
-                break;
+                refuse(binding.id, GlobalHotkeyMonitor::Refusal::taken);
+                continue;
             case HotkeyGrabber::GrabResult::Failed:
                 qWarning().noquote() << "Hot key" << binding.id << "(" + describe(binding) + ")"
                                      << "could not be registered.";
                 break;
             }
-            refused << binding.id;
+            refuse(binding.id, GlobalHotkeyMonitor::Refusal::failed);
         }
     }
 
@@ -182,6 +180,13 @@ void GlobalHotkeyMonitor::restartMonitoring() {
 bool GlobalHotkeyMonitor::isMonitoring() { return HotkeyEngine::instance().monitoring; }
 
 QStringList GlobalHotkeyMonitor::refusedBindings() { return HotkeyEngine::instance().refused; }
+
+std::optional<GlobalHotkeyMonitor::Refusal> GlobalHotkeyMonitor::refusal(const QString& id) {
+    const auto& reasons = HotkeyEngine::instance().reasons;
+    auto it = reasons.constFind(id);
+    if (it == reasons.constEnd()) return std::nullopt;
+    return *it;
+}
 
 void GlobalHotkeyMonitor::setInterceptor(Interceptor interceptor) {
     HotkeyEngine& engine = HotkeyEngine::instance();

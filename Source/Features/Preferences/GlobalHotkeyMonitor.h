@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class HotkeyGrabber;
 
@@ -31,6 +32,12 @@ public:
     static bool isMonitoring();
     // Ids of the enabled bindings that could not be grabbed at the last start.
     static QStringList refusedBindings();
+    // Why an enabled binding was left out at the last start; absent when it was grabbed (or
+    // not tried: disabled, or no X server).
+    enum class Refusal { noModifier, noKey, taken, failed };
+    static std::optional<Refusal> refusal(const QString& id);
+    // Posted on the default notification center each time the grabs were made or released.
+    static inline const QString registrationDidChange = QStringLiteral("GlobalHotkeyMonitorRegistrationDidChange");
 
     static void setInterceptor(Interceptor interceptor);  // an empty function removes it
     static bool hasInterceptor();
