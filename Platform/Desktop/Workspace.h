@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -38,6 +39,9 @@ public:
     // Shows the file in the desktop's file manager; where none answers, opens its folder instead.
     // done (optional) learns on the GUI thread whether a file manager showed the file itself.
     virtual void revealFile(const QString& path, std::function<void(bool shown)> done = {}) = 0;
+    // Shows the files selected together in one file-manager window; where none answers, opens the
+    // first one's folder. An empty list opens nothing.
+    virtual void revealFiles(const QStringList& paths, std::function<void(bool shown)> done = {}) = 0;
 
 signals:
     void frontmostApplicationChanged();

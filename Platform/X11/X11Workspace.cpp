@@ -283,12 +283,21 @@ QIcon X11Workspace::icon(const QString& bundleIdentifierOrPath) {
 bool X11Workspace::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 void X11Workspace::revealFile(const QString& path, std::function<void(bool shown)> done) {
-    const QFileInfo info(path);
-    const QUrl folder = QUrl::fromLocalFile(info.absolutePath());
+    revealFiles(QStringList{path}, std::move(done));
+}
+
+void X11Workspace::revealFiles(const QStringList& paths, std::function<void(bool shown)> done) {
+    if (paths.isEmpty()) {
+        if (done) done(false);
+        return;
+    }
+    QStringList uris;
+    for (const QString& path : paths) uris << QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString();
+    const QUrl folder = QUrl::fromLocalFile(QFileInfo(paths.first()).absolutePath());
     QDBusMessage message = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    message << QStringList{QUrl::fromLocalFile(info.absoluteFilePath()).toString()} << QString();
+    message << uris << QString();
     QDBusPendingCall call = QDBusConnection::sessionBus().asyncCall(message, 5000);
     auto* watcher = new QDBusPendingCallWatcher(call, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,

@@ -24,6 +24,7 @@ public:
     QIcon icon(const QString& bundleIdentifierOrPath) override;
     bool openUrl(const QUrl& url) override;
     void revealFile(const QString& path, std::function<void(bool shown)> done = {}) override;
+    void revealFiles(const QStringList& paths, std::function<void(bool shown)> done = {}) override;
 
     // The application a process is: its desktop entry, found through /proc/<pid>/exe.
     static RunningApplication applicationForPid(qint64 pid);

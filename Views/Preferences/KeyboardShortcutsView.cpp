@@ -28,7 +28,7 @@ KeyboardShortcutsView::KeyboardShortcutsView(ShortcutManager& manager, QWidget* 
                        "to cancel."));
     rows_ = new QGridLayout(shortcuts);
     rows_->setHorizontalSpacing(8);
-    rows_->setVerticalSpacing(2);
+    rows_->setVerticalSpacing(4);
     rows_->setColumnStretch(0, 1);
 
     auto* resetBox = SettingsForm::section(page, QString());

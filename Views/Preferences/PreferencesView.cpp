@@ -7,6 +7,8 @@
 #include "Source/Features/Preferences/ShortcutManager.h"
 #include "Source/Features/Zedi/ZediManager.h"
 #include "Views/Preferences/ClipboardSettingsView.h"
+#include "Views/Preferences/DeveloperSettingsView.h"
+#include "Views/Preferences/HelpSettingsView.h"
 #include "Views/Preferences/KeyboardShortcutsView.h"
 #include "Views/Preferences/PowerSettingsView.h"
 #include "Views/Preferences/ZediSettingsView.h"
@@ -119,8 +121,8 @@ QWidget* PreferencesView::makePane(PreferencesTab tab) {
     case PreferencesTab::power: return new PowerSettingsView(PowerManager::shared());
     case PreferencesTab::zedi: return new ZediSettingsView(ZediManager::shared());
     case PreferencesTab::daveRovaz: return placeholderPane();
-    case PreferencesTab::help: return placeholderPane();
-    case PreferencesTab::developer: return placeholderPane();
+    case PreferencesTab::help: return new HelpSettingsView;
+    case PreferencesTab::developer: return new DeveloperSettingsView;
     }
     return placeholderPane();
 }
@@ -192,7 +194,10 @@ PreferencesView::PreferencesView(PreferencesRouter& router, QWidget* parent) : Q
     split->setStretchFactor(1, 1);
     split->setSizes({sidebarIdealWidth, minimumContentWidth - sidebarIdealWidth});
 
-    connect(sidebar_, &QListWidget::currentRowChanged, this, [this](int row) {
+    // The selection chooses the tab (focus alone may make a row current without selecting it).
+    connect(sidebar_, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem*> selected = sidebar_->selectedItems();
+        const int row = selected.isEmpty() ? -1 : sidebar_->row(selected.first());
         if (row < 0 || row >= int(PreferencesTabs::visible.size())) {
             selectRow(router_.selectedTab());  // nothing left selected: show the router's tab again
             return;

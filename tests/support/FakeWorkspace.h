@@ -19,6 +19,7 @@ public:
     std::vector<qint64> terminated;
     std::vector<QUrl> opened;
     QStringList revealed;
+    std::vector<QStringList> revealedTogether;  // each revealFiles() call
     bool terminateSucceeds = true;
     bool stubborn = false;
     bool revealShows = true;  // a file manager answers
@@ -44,6 +45,10 @@ public:
     void revealFile(const QString& path, std::function<void(bool)> done = {}) override {
         revealed << path;
         if (done) done(revealShows);
+    }
+    void revealFiles(const QStringList& paths, std::function<void(bool)> done = {}) override {
+        revealedTogether.push_back(paths);
+        if (done) done(revealShows && !paths.isEmpty());
     }
 
     static RunningApplication app(qint64 pid, const QString& id, const QString& name = {}) {

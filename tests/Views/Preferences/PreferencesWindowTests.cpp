@@ -132,6 +132,21 @@ TEST(PreferencesView, TheSidebarListsNineRowsAndNeverDeveloper) {
     EXPECT_FALSE(sidebarTitles(view).contains("Developer"));
 }
 
+TEST(PreferencesView, FocusOnTheSidebarChoosesNoPane) {
+    PreferencesRouter router;
+    router.setSelectedTab(PreferencesTab::developer);
+    PreferencesView view(router);
+    view.resize(1020, 640);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.activateWindow();
+    view.sidebar()->setFocus(Qt::TabFocusReason);
+    TestSupport::spin(20);
+    EXPECT_EQ(router.selectedTab(), PreferencesTab::developer);
+    EXPECT_EQ(view.titleLabel()->text(), "Developer");
+    EXPECT_TRUE(view.sidebar()->selectedItems().isEmpty());
+}
+
 TEST(PreferencesView, SidebarAndRouterFollowEachOtherAtOnce) {
     PreferencesRouter router;
     PreferencesView view(router);
@@ -200,7 +215,8 @@ TEST(PreferencesView, PanesNotYetBuiltShowOnlyTheirTitle) {
         QWidget* pane = view.pane();
         ASSERT_NE(pane, nullptr);
         static const std::set<PreferencesTab> built{PreferencesTab::power, PreferencesTab::zedi,
-                                                    PreferencesTab::clipboard, PreferencesTab::shortcuts};
+                                                    PreferencesTab::clipboard, PreferencesTab::shortcuts,
+                                                    PreferencesTab::help, PreferencesTab::developer};
         if (built.count(tab)) {
             EXPECT_FALSE(PreferencesView::isPlaceholder(pane));
             continue;
