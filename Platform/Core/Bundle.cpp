@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
 
 const Bundle& Bundle::main() {
     static const Bundle bundle = forExecutable(QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
@@ -19,6 +20,7 @@ Bundle Bundle::forExecutable(const QString& executablePath) {
     b.version_ = QStringLiteral(QUORVIN_VERSION);
     b.build_ = QStringLiteral(QUORVIN_BUILD);
     b.name_ = QStringLiteral("Quorvin");
+    b.feedURL_ = defaultFeedURL();
     if (executablePath.isEmpty()) return b;
 
     const QDir binDir = QFileInfo(executablePath).absoluteDir();
@@ -35,10 +37,15 @@ Bundle Bundle::forExecutable(const QString& executablePath) {
     b.version_ = text("version", b.version_);
     b.build_ = text("build", b.build_);
     b.name_ = text("name", b.name_);
+    const QUrl feed(text("feedURL", QString()), QUrl::StrictMode);
+    if (feed.isValid() && feed.scheme() == QLatin1String("https") && !feed.host().isEmpty())
+        b.feedURL_ = feed.toString(QUrl::FullyEncoded);
     b.bundlePath_ = candidate;
     b.resourcesPath_ = candidate + "/Resources";
     return b;
 }
+
+QString Bundle::defaultFeedURL() { return QStringLiteral("https://quorvin.pelwick.com/appcast.json"); }
 
 QString Bundle::resourcePath(const QString& name) const {
     if (!resourcesPath_.isEmpty()) {

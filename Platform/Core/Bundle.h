@@ -15,6 +15,9 @@ public:
     QString version() const { return version_; }         // short version, e.g. "1.4.0"
     QString build() const { return build_; }             // build number
     QString name() const { return name_; }               // "Quorvin"
+    // The update feed: Info.json's "feedURL" when it is an https URL, else the maker's.
+    QString feedURL() const { return feedURL_; }
+    static QString defaultFeedURL();
     // The bundle folder (the parent of bin/), or empty when the program runs outside a bundle.
     QString bundlePath() const { return bundlePath_; }
     QString resourcesPath() const { return resourcesPath_; }
@@ -22,5 +25,5 @@ public:
     QString resourcePath(const QString& name) const;
 
 private:
-    QString identifier_, version_, build_, name_, bundlePath_, resourcesPath_;
+    QString identifier_, version_, build_, name_, feedURL_, bundlePath_, resourcesPath_;
 };
