@@ -10,6 +10,7 @@
 #include "Platform/Ui/StatusBar.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
+#include "Source/Features/MenuBarPet/MenuBarPetController.h"
 #include "Source/Features/Preferences/AppSettings.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
@@ -54,9 +55,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     SystemSampler::shared().start();
     ProcessMonitor::shared().startHistories();
 
-    // 4. Global hot keys.
+    // 4. Global hot keys, and the pet as its setting says.
     GlobalHotkeyMonitor::startMonitoring();
     ClipboardPopupController::install();
+    MenuBarPetController::shared().applySetting();
 
     // 5. The status item.
     statusItem_ = StatusBar::system().addItem();

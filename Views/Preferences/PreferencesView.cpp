@@ -7,6 +7,7 @@
 #include "Source/Features/Preferences/ShortcutManager.h"
 #include "Source/Features/Zedi/ZediManager.h"
 #include "Views/Preferences/ClipboardSettingsView.h"
+#include "Views/Preferences/CompanionSettingsView.h"
 #include "Views/Preferences/DeveloperSettingsView.h"
 #include "Views/Preferences/HelpSettingsView.h"
 #include "Views/Preferences/KeyboardShortcutsView.h"
@@ -115,7 +116,7 @@ QWidget* PreferencesView::makePane(PreferencesTab tab) {
     switch (tab) {
     case PreferencesTab::general: return placeholderPane();
     case PreferencesTab::appearance: return placeholderPane();
-    case PreferencesTab::companion: return placeholderPane();
+    case PreferencesTab::companion: return new CompanionSettingsView;
     case PreferencesTab::clipboard: return new ClipboardSettingsView;
     case PreferencesTab::shortcuts: return new KeyboardShortcutsView(ShortcutManager::shared());
     case PreferencesTab::power: return new PowerSettingsView(PowerManager::shared());

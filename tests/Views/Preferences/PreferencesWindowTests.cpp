@@ -216,7 +216,8 @@ TEST(PreferencesView, PanesNotYetBuiltShowOnlyTheirTitle) {
         ASSERT_NE(pane, nullptr);
         static const std::set<PreferencesTab> built{PreferencesTab::power, PreferencesTab::zedi,
                                                     PreferencesTab::clipboard, PreferencesTab::shortcuts,
-                                                    PreferencesTab::help, PreferencesTab::developer};
+                                                    PreferencesTab::help, PreferencesTab::developer,
+                                                    PreferencesTab::companion};
         if (built.count(tab)) {
             EXPECT_FALSE(PreferencesView::isPlaceholder(pane));
             continue;

@@ -1,0 +1,223 @@
+#include "PetTestSupport.h"
+
+#include "Platform/X11/X11FrontWindow.h"
+#include "Source/Features/MenuBarPet/MenuBarPetController.h"
+#include "TestSupport.h"
+#include "Views/Pet/PetWindow.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+
+#include "X11TestSupport.h"
+
+namespace {
+
+using Animation = PetSprite::Animation;
+
+xcb_connection_t* connection() {
+    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+}
+
+// A plain window under the band that counts the presses it gets.
+class Underneath : public QWidget {
+public:
+    int presses = 0;
+    Underneath() : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint) {}
+
+protected:
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
+};
+
+struct RealRig : PetRig {
+    QtDisplays realDisplays;
+    std::unique_ptr<MenuBarPetController> controller;
+    RealRig() {
+        pet.reset();
+        controller = std::make_unique<MenuBarPetController>(
+            MenuBarPet::Environment{clock, random, realDisplays, front, settings, [this] { return cpu; }, false},
+            [] {});
+        controller->applySetting();
+        p().setX(600);
+        p().setDirection(1);
+        p().setAnimation(Animation::sit, 1000);
+        tick();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(controller->window()));
+        settle();
+    }
+    // Waits until the window stands where the pet is (the X server answers moves later).
+    void settle() {
+        const QRect want = PetWindow::frameFor(p().look());
+        EXPECT_TRUE(TestSupport::waitFor([&] { return controller->window()->geometry() == want; }, 2000));
+    }
+    MenuBarPet& p() { return controller->pet(); }
+    void tick() {
+        clock.advance(MenuBarPet::tickInterval);
+        p().tick();
+        QApplication::processEvents();
+    }
+    QPoint petPoint(int dx) const { return controller->window()->geometry().topLeft() + QPoint(PetWindow::margin + dx, 12); }
+};
+
+std::vector<QRect> inputRects(WId window) {
+    xcb_connection_t* c = connection();
+    xcb_shape_get_rectangles_reply_t* reply = xcb_shape_get_rectangles_reply(
+        c, xcb_shape_get_rectangles(c, xcb_window_t(window), XCB_SHAPE_SK_INPUT), nullptr);
+    std::vector<QRect> rects;
+    if (!reply) return rects;
+    xcb_rectangle_t* r = xcb_shape_get_rectangles_rectangles(reply);
+    for (int i = 0; i < xcb_shape_get_rectangles_rectangles_length(reply); ++i)
+        rects.emplace_back(r[i].x, r[i].y, r[i].width, r[i].height);
+    std::free(reply);
+    return rects;
+}
+
+void setCardinals(xcb_window_t window, const char* property, xcb_atom_t type, const std::vector<uint32_t>& values) {
+    xcb_connection_t* c = connection();
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(property)), property), nullptr);
+    if (values.empty())
+        xcb_delete_property(c, window, atom->atom);
+    else
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom->atom, type, 32, uint32_t(values.size()), values.data());
+    std::free(atom);
+    xcb_flush(c);
+}
+
+uint32_t atomNamed(const char* name) {
+    xcb_connection_t* c = connection();
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
+    const uint32_t value = atom->atom;
+    std::free(atom);
+    return value;
+}
+
+xcb_window_t rootWindow() { return xcb_setup_roots_iterator(xcb_get_setup(connection())).data->root; }
+
+}  // namespace
+
+TEST(PetWindowX11, AnUnmanagedWindowOnTheBandThatNeverTakesFocus) {
+    RealRig rig;
+    PetWindow* w = rig.controller->window();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(rig.p().band(), QRect(screen.left(), screen.top(), screen.width(), 24));
+    EXPECT_EQ(w->geometry(), QRect(600 - PetWindow::margin, 0, PetWindow::windowWidth, 24));
+    xcb_connection_t* c = connection();
+    xcb_get_window_attributes_reply_t* attributes =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, xcb_window_t(w->winId())), nullptr);
+    ASSERT_NE(attributes, nullptr);
+    EXPECT_TRUE(attributes->override_redirect);
+    std::free(attributes);
+    // It takes the pointer over the pet widened by 2 points, the band's full height.
+    EXPECT_EQ(inputRects(w->winId()), (std::vector<QRect>{PetWindow::petArea(24)}));
+
+    // A click on the pet reaches it and takes no focus; a click in the window beside the pet
+    // goes to what lies below.
+    Underneath below;
+    below.setGeometry(500, 0, 300, 60);
+    below.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&below));
+    w->raise();
+    QApplication::processEvents();
+    X11Test::click(rig.petPoint(16));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return rig.p().animation() == Animation::love; }, 2000));
+    EXPECT_EQ(QGuiApplication::focusWindow(), nullptr);
+    EXPECT_EQ(below.presses, 0);
+    X11Test::click(rig.petPoint(-PetWindow::margin + 1));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return below.presses == 1; }, 2000));
+}
+
+TEST(PetWindowX11, HoveringShowsTheHeartAndADragCarriesThePet) {
+    RealRig rig;
+    Display* d = X11Test::display();
+    XTestFakeMotionEvent(d, -1, 5, 500, CurrentTime);
+    XFlush(d);
+    QTest::qWait(50);
+    rig.tick();
+    EXPECT_FALSE(rig.p().isHovered());
+    XTestFakeMotionEvent(d, -1, rig.petPoint(16).x(), rig.petPoint(16).y(), CurrentTime);
+    XFlush(d);
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        rig.tick();
+        return rig.p().isHovered();
+    }, 2000));
+    EXPECT_TRUE(rig.p().heart().isShown());
+    // The pet walks away from under a still pointer: the heart goes.
+    rig.p().setX(900);
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        rig.tick();
+        return !rig.p().isHovered();
+    }, 2000));
+
+    // A real drag: press over the pet, move, release.
+    rig.p().setX(600);
+    rig.tick();
+    const QPoint start = rig.petPoint(16);
+    XTestFakeMotionEvent(d, -1, start.x(), start.y(), CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XFlush(d);
+    QTest::qWait(50);
+    for (int dx = 10; dx <= 100; dx += 10) {
+        XTestFakeMotionEvent(d, -1, start.x() + dx, start.y(), CurrentTime);
+        XFlush(d);
+        QTest::qWait(10);
+    }
+    ASSERT_TRUE(TestSupport::waitFor([&] { return rig.p().isDragging() && rig.p().x() >= 699; }, 2000));
+    EXPECT_EQ(rig.p().animation(), Animation::dangle);
+    EXPECT_EQ(rig.controller->window()->x(), 700 - PetWindow::margin);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XFlush(d);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !rig.p().isDragging(); }, 2000));
+    EXPECT_EQ(rig.p().animation(), Animation::sit);
+    EXPECT_DOUBLE_EQ(rig.p().x(), 700);
+}
+
+TEST(PetWindowX11, TheScreensHaveStableIds) {
+    QtDisplays displays;
+    const std::vector<DisplayInfo> screens = displays.screens();
+    ASSERT_FALSE(screens.empty());
+    EXPECT_EQ(screens.front().frame, QGuiApplication::primaryScreen()->geometry());
+    EXPECT_EQ(screens.front().id, QGuiApplication::primaryScreen()->name());
+    EXPECT_FALSE(screens.front().notch.has_value());
+}
+
+TEST(X11FrontWindowTest, TheActiveWindowAndItsApplicationsTopWindow) {
+    X11FrontWindow front;
+    const xcb_window_t root = rootWindow();
+    setCardinals(root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {});
+    EXPECT_FALSE(front.frame().has_value());  // no window manager says which window is active
+
+    QWidget normal, dock;
+    normal.setGeometry(200, 150, 400, 300);
+    dock.setGeometry(0, 700, 300, 40);
+    normal.show();
+    dock.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&normal));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dock));
+    const uint32_t pid = uint32_t(QCoreApplication::applicationPid());
+    const auto n = xcb_window_t(normal.winId()), k = xcb_window_t(dock.winId());
+    for (xcb_window_t window : {n, k}) setCardinals(window, "_NET_WM_PID", XCB_ATOM_CARDINAL, {pid});
+    setCardinals(k, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {atomNamed("_NET_WM_WINDOW_TYPE_DOCK")});
+    setCardinals(n, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, {2, 2, 20, 2});
+
+    setCardinals(root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {n});
+    const QRect inner = normal.geometry();
+    EXPECT_EQ(front.frame(), inner.adjusted(-2, -20, 2, 2));
+    // A panel of the application is active: its topmost normal window counts.
+    setCardinals(root, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, {n, k});
+    setCardinals(root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {k});
+    EXPECT_EQ(front.frame(), inner.adjusted(-2, -20, 2, 2));
+    // Minimised: none.
+    setCardinals(n, "_NET_WM_STATE", XCB_ATOM_ATOM, {atomNamed("_NET_WM_STATE_HIDDEN")});
+    EXPECT_FALSE(front.frame().has_value());
+
+    setCardinals(root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {});
+    setCardinals(root, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, {});
+}
