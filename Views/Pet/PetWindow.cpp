@@ -50,15 +50,13 @@ void PetWindow::present(const MenuBarPet::Look& look) {
                          look.petTop != look_.petTop || (heartShown && look.heart != look_.heart);
     const bool resized = frame.size() != size();
     look_ = look;
-    if (moved) {
-        setGeometry(frame);
-        // Windows the desktop maps later would cover an unmanaged one.
-        if (isVisible()) raise();
-    }
+    if (moved) setGeometry(frame);
     if (picture || resized) {
         updateShape();
         update();
     }
+    // Windows mapped later cover an unmanaged one: back on top whenever it changes anyway.
+    if ((moved || picture) && keepsOnTop_ && isVisible()) raise();
     if (resized || inputArea_.isEmpty()) {
         inputArea_ = petArea(frame.height());
         if (windowHandle()) WindowShape::setInputRegion(windowHandle(), inputArea_);

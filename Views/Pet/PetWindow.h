@@ -24,6 +24,9 @@ public:
     // Transparency drawn by a compositor; without one the window shape is cut from the picture.
     void setComposited(bool composited);
     bool isComposited() const { return composited_; }
+    // Whether the window goes back on top of the windows mapped after it, at each move and new
+    // picture (off while a menu of ours opens over it).
+    void setKeepsOnTop(bool keeps) { keepsOnTop_ = keeps; }
 
     // Where the window goes for a look, in global coordinates.
     static QRect frameFor(const MenuBarPet::Look& look);
@@ -59,6 +62,7 @@ private:
 
     MenuBarPet::Look look_;
     bool composited_ = true;
+    bool keepsOnTop_ = true;
     bool pointerCandidate_ = false;
     int clicks_ = 1;
     int paintCount_ = 0;

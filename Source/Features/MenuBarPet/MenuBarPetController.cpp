@@ -69,6 +69,9 @@ void MenuBarPetController::runningChanged(bool running) {
             if (menu_) menu_->close();
             menu_ = makeMenu();
             menu_->setAttribute(Qt::WA_DeleteOnClose);
+            // The menu opens over the pet: the pet stays below it until it closes.
+            window_->setKeepsOnTop(false);
+            connect(menu_, &QMenu::aboutToHide, window_, [w = window_] { w->setKeepsOnTop(true); });
             menu_->popup(at);
         });
         pet_->setPointerProbe([w = QPointer<PetWindow>(w)] { return w && w->pointerOverPet(); });
