@@ -1,10 +1,52 @@
 #include "Source/Features/Updates/UpdateManager.h"
 
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Core/SerialQueue.h"
 #include "Source/Features/Updates/ReleaseNotes.h"
+#include "Source/Features/Updates/UpdateInstaller.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProcess>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcUpdates, "com.pelwick.Quorvin.Updates", QtInfoMsg)
+
+namespace {
+// A server that stops sending mid-way ends the check or download after this long.
+constexpr int transferTimeoutMs = 60000;
+constexpr qint64 downloadBuffer = 256 * 1024;
+
+bool isTransportError(QNetworkReply::NetworkError error) {
+    // HTTP answers (an error page too) arrive with codes from ContentAccessDenied on: their body counts.
+    return error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
+}
+}  // namespace
 
 UpdateManager::Environment UpdateManager::Environment::standard() {
     const Bundle& bundle = Bundle::main();
-    return {bundle, bundle.resourcePath(QStringLiteral("Changelog.json")), ReleaseNotes::defaultCachePath()};
+    Environment env;
+    env.bundle = bundle;
+    env.changelogPath = bundle.resourcePath(QStringLiteral("Changelog.json"));
+    env.cachePath = ReleaseNotes::defaultCachePath();
+    env.feedURL = bundle.feedURL();
+    env.defaults = &UserDefaults::standard();
+    env.updateKey = QString::fromLatin1(makerPublicKey);
+    env.codeSigningKey = QString::fromLatin1(makerPublicKey);
+    env.terminate = [] { QCoreApplication::quit(); };
+    return env;
 }
 
 UpdateManager& UpdateManager::shared() {
@@ -13,17 +55,232 @@ UpdateManager& UpdateManager::shared() {
 }
 
 UpdateManager::UpdateManager(Environment environment, QObject* parent)
-    : QObject(parent), env_(std::move(environment)) {
+    : QObject(parent), env_(std::move(environment)),
+      settings_(std::make_unique<UpdateSettings>(env_.defaults ? *env_.defaults : UserDefaults::standard())),
+      queue_(std::make_unique<SerialQueue>("com.merovane.updater", QueuePriority::utility)) {
     // Only the cached notes are used at start: the pending build comes from a live check.
     releases_ = merge(ReleaseNotes::readBuiltIn(env_.changelogPath), ReleaseNotes::readCachedReleases(env_.cachePath));
 }
 
+UpdateManager::~UpdateManager() {
+    queue_.reset();  // a verification under way finishes first; its answer finds no manager
+    dropDownload();
+}
+
+void UpdateManager::setNetworkAccessManager(QNetworkAccessManager* network) { network_ = network; }
+
+void UpdateManager::setSslConfiguration(const QSslConfiguration& configuration) { ssl_ = configuration; }
+
+QNetworkAccessManager* UpdateManager::network() {
+    if (!network_) network_ = new QNetworkAccessManager(this);
+    return network_;
+}
+
+QNetworkRequest UpdateManager::request(const QUrl& url) const {
+    QNetworkRequest request(url);
+    request.setTransferTimeout(transferTimeoutMs);
+    // Redirects are followed only to https.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    if (ssl_) request.setSslConfiguration(*ssl_);
+    return request;
+}
+
+QString UpdateManager::currentVersion(const Bundle& bundle) {
+    return bundle.version().isEmpty() ? QStringLiteral("0") : bundle.version();
+}
+
+qint64 UpdateManager::currentBuild(const Bundle& bundle) {
+    return UpdateInstaller::parseBuild(bundle.build()).value_or(0);
+}
+
+bool UpdateManager::autoInstall() const { return settings_->autoInstall.value(); }
+
 QList<Release> UpdateManager::merge(const QList<Release>& builtIn, const QList<Release>& fetched) {
     return ReleaseNotes::merge(builtIn, fetched);
+}
+
+void UpdateManager::setState(State state) {
+    if (state == state_) return;
+    state_ = std::move(state);
+    emit stateChanged();
 }
 
 void UpdateManager::setReleases(QList<Release> releases) {
     if (releases == releases_) return;
     releases_ = std::move(releases);
     emit releasesChanged();
+}
+
+void UpdateManager::start() {
+    if (timer_) return;
+    showToastIfJustUpdated();
+    check(autoInstall());
+    // The periodic check only tells; installing waits for the user or the next launch.
+    timer_ = new QTimer(this);
+    timer_->setInterval(checkInterval * 1000);
+    timer_->setTimerType(Qt::VeryCoarseTimer);
+    connect(timer_, &QTimer::timeout, this, [this] { check(false); });
+    timer_->start();
+}
+
+void UpdateManager::showToastIfJustUpdated() {
+    if (!settings_->updatedFromVersion.isStored()) return;
+    const QString before = settings_->updatedFromVersion.value();
+    settings_->updatedFromVersion.reset();
+    if (before == runningVersion()) return;
+    emit toastRequested(runningVersion());
+}
+
+void UpdateManager::check(bool install) {
+    if (state_.kind() == State::Kind::checking || state_.kind() == State::Kind::installing || installing_) return;
+    setState(State::checking());
+    QNetworkReply* reply = network()->get(request(QUrl(env_.feedURL)));
+    connect(reply, &QNetworkReply::readyRead, reply, [reply] {
+        if (reply->bytesAvailable() > largestFeed) reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, install] { feedArrived(reply, install); });
+}
+
+void UpdateManager::feedArrived(QNetworkReply* reply, bool install) {
+    reply->deleteLater();
+    if (isTransportError(reply->error())) {
+        qCInfo(lcUpdates, "Update check failed: %s", qPrintable(reply->errorString()));
+        setState(State::failed(unreachableMessage()));
+        return;
+    }
+    const QByteArray body = reply->read(largestFeed + 1);
+    const std::optional<UpdateFeed> feed = body.size() > largestFeed ? std::nullopt : UpdateFeed::decode(body);
+    if (!feed) {
+        qCInfo(lcUpdates, "Update check failed: the answer from %s is not an update feed", qPrintable(env_.feedURL));
+        setState(State::failed(unreachableMessage()));
+        return;
+    }
+    ReleaseNotes::writeCache(env_.cachePath, body);
+    setReleases(merge(ReleaseNotes::readBuiltIn(env_.changelogPath), feed->releases));
+    // A build already swapped in counts as running until the program starts again.
+    if (std::max(runningBuild(), replacedBuild_) >= feed->latest.build) {
+        setState(State::upToDate());
+        return;
+    }
+    pending_ = feed->latest;
+    setState(State::available(feed->latest.version));
+    if (install) installPending();
+}
+
+void UpdateManager::installPending() {
+    if (!pending_ || installing_) return;
+    installing_ = true;
+    setState(State::installing());
+    const UpdateFeed::Build build = *pending_;
+
+    const QString bundlePath = env_.bundle.bundlePath();
+    if (bundlePath.isEmpty())
+        return failInstall(QStringLiteral("This Quorvin doesn’t run from an installed Quorvin.app, so it can’t update "
+                                          "itself."));
+    const QString parent = QFileInfo(bundlePath).absolutePath();
+    if (::access(QFile::encodeName(parent).constData(), W_OK) != 0)
+        return failInstall(QStringLiteral("No permission to replace the app in ") + parent + QLatin1Char('.'));
+    if (build.url.scheme() != QLatin1String("https"))
+        return failInstall(QStringLiteral("The update isn’t offered over a secure connection."));
+    if (build.length <= 0 || build.length > largestArchive)
+        return failInstall(UpdateInstaller::signatureFailure(), QStringLiteral("announced length out of range"));
+
+    // A private file in a private folder.
+    QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/quorvin-update-XXXXXX"));
+    if (!::mkdtemp(pattern.data())) return failInstall(QString::fromLocal8Bit(std::strerror(errno)));
+    downloadFolder_ = QFile::decodeName(pattern);
+    const QByteArray filePath = pattern + "/update.zip";
+    const int fd = ::open(filePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return failInstall(QString::fromLocal8Bit(std::strerror(errno)));
+    download_ = std::make_unique<QFile>();
+    download_->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    received_ = 0;
+
+    QNetworkReply* reply = network()->get(request(build.url));
+    // Read as it comes: the network does not run ahead of the length check.
+    reply->setReadBufferSize(downloadBuffer);
+    auto tooLong = std::make_shared<bool>(false);
+    auto writeFailed = std::make_shared<QString>();
+    auto stop = [reply](bool& flag) {
+        flag = true;
+        reply->abort();
+    };
+    // The download stops as soon as it says or shows it is longer than announced.
+    connect(reply, &QNetworkReply::metaDataChanged, this, [reply, build, tooLong, stop] {
+        bool ok = false;
+        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
+        if (ok && announced > build.length && !*tooLong) stop(*tooLong);
+    });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply, build, tooLong, writeFailed, stop] {
+        if (*tooLong || !writeFailed->isEmpty()) return;
+        const QByteArray chunk = reply->read(build.length - received_ + 1);
+        received_ += chunk.size();
+        if (received_ > build.length) return stop(*tooLong);
+        if (download_->write(chunk) != chunk.size()) {
+            *writeFailed = download_->errorString();
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, build, tooLong, writeFailed] {
+        reply->deleteLater();
+        if (*tooLong) return failInstall(UpdateInstaller::signatureFailure(), QStringLiteral("longer than announced"));
+        if (!writeFailed->isEmpty()) return failInstall(*writeFailed);
+        if (isTransportError(reply->error())) return failInstall(reply->errorString());
+        if (!download_->flush()) return failInstall(download_->errorString());
+        download_->close();
+        downloadArrived(build);
+    });
+}
+
+void UpdateManager::downloadArrived(const UpdateFeed::Build& build) {
+    UpdateInstaller::Job job;
+    job.archivePath = downloadFolder_ + QStringLiteral("/update.zip");
+    job.length = build.length;
+    job.signature = build.signature;
+    job.updateKey = env_.updateKey;
+    job.codeSigningKey = env_.codeSigningKey;
+    job.bundlePath = env_.bundle.bundlePath();
+    job.identifier = env_.bundle.identifier();
+    job.feedBuild = build.build;
+    job.runningBuild = std::max(runningBuild(), replacedBuild_);
+    QPointer<UpdateManager> self(this);
+    queue_->async([job, self] {
+        const UpdateInstaller::Outcome outcome = UpdateInstaller::verifyAndReplace(job);
+        Dispatch::main([self, outcome, build = job.feedBuild] {
+            if (!self) return;
+            self->dropDownload();
+            if (!outcome.replaced) return self->failInstall(outcome.message, outcome.detail);
+            self->replacedBuild_ = build;
+            self->installed();
+        });
+    });
+}
+
+void UpdateManager::installed() {
+    qCInfo(lcUpdates, "Installed build %lld in %s", static_cast<long long>(replacedBuild_),
+           qPrintable(env_.bundle.bundlePath()));
+    settings_->updatedFromVersion.set(runningVersion());
+    // The shell waits for this process to end, then starts the new program; the pid and the path
+    // reach it as arguments, never inside the script's text.
+    const bool started = QProcess::startDetached(
+        env_.shell, {QStringLiteral("-c"), relaunchScript(), QStringLiteral("quorvin-relaunch"),
+                     QString::number(QCoreApplication::applicationPid()), env_.bundle.bundlePath() + "/bin/quorvin"});
+    if (!started)
+        return failInstall(QStringLiteral("Quorvin was updated but couldn’t restart. Quit Quorvin and open it again."),
+                           QStringLiteral("cannot start ") + env_.shell);
+    emit relaunching();
+    if (env_.terminate) env_.terminate();
+}
+
+void UpdateManager::failInstall(const QString& message, const QString& detail) {
+    if (!detail.isEmpty()) qCWarning(lcUpdates, "Update not installed: %s", qPrintable(detail));
+    dropDownload();
+    installing_ = false;
+    setState(State::failed(message));
+}
+
+void UpdateManager::dropDownload() {
+    download_.reset();
+    if (!downloadFolder_.isEmpty()) QDir(downloadFolder_).removeRecursively();
+    downloadFolder_.clear();
 }

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// The part of an installation that follows the download, run away from the GUI thread: the
+// archive's length and signature are checked on its exact bytes, those bytes are unpacked beside
+// the running bundle, the new bundle's identity, build and signed manifest are checked, and only
+// then is it swapped with the running bundle in one step; the old bundle is removed.
+namespace UpdateInstaller {
+
+struct Job {
+    QString archivePath;      // the downloaded archive
+    qint64 length = 0;        // the feed's announced length
+    QString signature;        // the feed's base64 signature of the archive
+    QString updateKey;        // base64 public key for archives
+    QString codeSigningKey;   // base64 public key for bundle manifests
+    QString bundlePath;       // the running bundle
+    QString identifier;       // the running bundle's identifier
+    qint64 feedBuild = 0;     // the build the feed announced
+    qint64 runningBuild = 0;  // the running build
+};
+
+struct Outcome {
+    bool replaced = false;
+    QString message;  // the text the user sees when not replaced
+    QString detail;   // what failed, for the log
+};
+
+Outcome verifyAndReplace(const Job& job);
+
+// The texts of the failures.
+QString signatureFailure();
+QString notQuorvinFailure();
+QString notSignedFailure();
+QString wrongBuildFailure();
+QString notNewerFailure();
+
+// A build number as text: an optional sign, then decimal digits only, within 64 bits.
+std::optional<qint64> parseBuild(const QString& text);
+
+}  // namespace UpdateInstaller

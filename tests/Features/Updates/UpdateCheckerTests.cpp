@@ -1,0 +1,247 @@
+#include "Source/Features/Updates/UpdateManager.h"
+
+#include "TestSupport.h"
+#include "UpdateTestSupport.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace UpdateTestSupport;
+using Kind = UpdateManager::State::Kind;
+
+namespace {
+
+QByteArray feedJson(qint64 build, const QString& version = QStringLiteral("2.0"),
+                    const QString& notes = QStringLiteral("Faster")) {
+    return QStringLiteral(R"({"latest":{"version":"%1","build":%2,"url":"https://127.0.0.1:1/x.zip","signature":"c2ln","length":10},
+"releases":[{"version":"%1","date":"May","notes":["%3"]}]})")
+        .arg(version)
+        .arg(build)
+        .arg(notes)
+        .toUtf8();
+}
+
+// A manager for a program of build 10, version 1.0, run from a build folder, whose feed is the
+// test server's.
+class UpdateChecker : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.isListening());
+        writeFile(dir.filePath("Changelog.json"), R"([{"version":"1.0","date":"Jan","notes":["First"]}])");
+        server.serve("/appcast.json", {feedJson(20)});
+    }
+
+    std::unique_ptr<UpdateManager> make(const QString& feedPath = QStringLiteral("/appcast.json")) {
+        writeBundle(dir.filePath("app/Quorvin.app"), {});
+        UpdateManager::Environment env;
+        env.bundle = Bundle::forExecutable(dir.filePath("app/Quorvin.app/bin/quorvin"));
+        env.changelogPath = dir.filePath("Changelog.json");
+        env.cachePath = dir.filePath("feed.json");
+        env.feedURL = server.url(feedPath).toString();
+        env.defaults = &defaults;
+        env.updateKey = env.codeSigningKey = keys.publicBase64();
+        env.terminate = [this] { ++terminated; };
+        auto manager = std::make_unique<UpdateManager>(env);
+        manager->setSslConfiguration(server.clientConfiguration());
+        return manager;
+    }
+
+    static bool settle(UpdateManager& m) {
+        return TestSupport::waitFor([&] {
+            const Kind k = m.state().kind();
+            return k != Kind::checking && k != Kind::installing;
+        }, 10000);
+    }
+
+    QTemporaryDir dir;
+    TestHttpsServer server;
+    UserDefaults defaults{QString()};
+    Keys keys;
+    int terminated = 0;
+};
+
+}  // namespace
+
+TEST_F(UpdateChecker, ANewerBuildIsAvailableAndItsNotesAreMergedAndCached) {
+    auto m = make();
+    EXPECT_EQ(m->state(), UpdateManager::State::idle());
+    QSignalSpy releases(m.get(), &UpdateManager::releasesChanged);
+    m->check(false);
+    EXPECT_EQ(m->state().kind(), Kind::checking);  // at once, before anything arrives
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::available("2.0"));
+    ASSERT_TRUE(m->pending());
+    EXPECT_EQ(m->pending()->build, 20);
+    EXPECT_EQ(releases.count(), 1);
+    ASSERT_EQ(m->releases().size(), 2);
+    EXPECT_EQ(m->releases()[0].version, "2.0");
+    EXPECT_EQ(readFile(dir.filePath("feed.json")), feedJson(20));
+    EXPECT_EQ(terminated, 0);
+}
+
+TEST_F(UpdateChecker, UpToDateWhenTheFeedsBuildIsNotNewerAndThePendingBuildStays) {
+    auto m = make();
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    ASSERT_EQ(m->state().kind(), Kind::available);
+
+    server.serve("/appcast.json", {feedJson(10, "1.0")});  // the running build
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::upToDate());
+    ASSERT_TRUE(m->pending());
+    EXPECT_EQ(m->pending()->build, 20);  // an up-to-date answer leaves the last build found
+
+    server.serve("/appcast.json", {feedJson(3, "0.3")});
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::upToDate());
+}
+
+TEST_F(UpdateChecker, AnErrorPageOrNoServerFailsAndKeepsTheLastGoodFeed) {
+    auto m = make();
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    const QList<Release> before = m->releases();
+
+    server.serve("/appcast.json", {"<html><body>Bad Gateway</body></html>", 502});
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::failed("Couldn’t reach the update server."));
+    EXPECT_EQ(readFile(dir.filePath("feed.json")), feedJson(20));
+    EXPECT_EQ(m->releases(), before);
+
+    // A feed that is too large to be one.
+    server.serve("/appcast.json", {QByteArray(UpdateManager::largestFeed + 10, ' ')});
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state().text(), "Couldn’t reach the update server.");
+
+    // A valid feed served with an error status still counts: the status is not inspected.
+    server.serve("/appcast.json", {feedJson(30, "3.0"), 404});
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::available("3.0"));
+
+    // Nothing listening.
+    auto gone = make();
+    UpdateManager::Environment env = gone->environment();
+    env.feedURL = QStringLiteral("https://127.0.0.1:1/appcast.json");
+    UpdateManager unreachable(env);
+    unreachable.check(false);
+    ASSERT_TRUE(settle(unreachable));
+    EXPECT_EQ(unreachable.state().text(), "Couldn’t reach the update server.");
+}
+
+TEST_F(UpdateChecker, AServerWhoseCertificateIsNotTrustedIsUnreachable) {
+    auto m = make();
+    m->setSslConfiguration(QSslConfiguration::defaultConfiguration());
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state().kind(), Kind::failed);
+    EXPECT_FALSE(QFile::exists(dir.filePath("feed.json")));
+}
+
+TEST_F(UpdateChecker, ACheckDuringACheckIsIgnoredAndAnyOtherStateLetsOneStart) {
+    server.serve("/slow.json", {feedJson(20), 200, true, 64});
+    auto m = make("/slow.json");
+    m->check(false);
+    m->check(false);
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(server.requests("/slow.json"), 1);
+    EXPECT_EQ(m->state().kind(), Kind::available);
+
+    m->check(false);  // from available
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(server.requests("/slow.json"), 2);
+
+    server.serve("/slow.json", {"junk"});
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    ASSERT_EQ(m->state().kind(), Kind::failed);
+    server.serve("/slow.json", {feedJson(10)});
+    m->check(false);  // from failed
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state().kind(), Kind::upToDate);
+    m->check(false);  // from upToDate
+    EXPECT_EQ(m->state().kind(), Kind::checking);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(server.requests("/slow.json"), 5);
+}
+
+TEST_F(UpdateChecker, TheLaunchCheckInstallsUnlessSwitchedOffAndTheTimerNeverDoes) {
+    // Run from a build folder: an installation starts and fails at once, which shows it was tried.
+    {
+        auto m = make();
+        UpdateManager::Environment env = m->environment();
+        env.bundle = Bundle::forExecutable(dir.filePath("build/quorvin"));
+        UpdateManager fromBuild(env);
+        fromBuild.setSslConfiguration(server.clientConfiguration());
+        QList<Kind> seen;
+        QObject::connect(&fromBuild, &UpdateManager::stateChanged, [&] { seen << fromBuild.state().kind(); });
+        fromBuild.start();
+        ASSERT_TRUE(settle(fromBuild));
+        EXPECT_EQ(seen, (QList<Kind>{Kind::checking, Kind::available, Kind::installing, Kind::failed}));
+        EXPECT_TRUE(fromBuild.state().text().contains("can’t update itself"));
+        ASSERT_TRUE(fromBuild.timer());
+        EXPECT_TRUE(fromBuild.timer()->isActive());
+        EXPECT_EQ(fromBuild.timer()->interval(), 21600 * 1000);
+
+        // The timer's check only tells.
+        seen.clear();
+        QMetaObject::invokeMethod(const_cast<QTimer*>(fromBuild.timer()), "timeout");
+        ASSERT_TRUE(settle(fromBuild));
+        EXPECT_EQ(seen, (QList<Kind>{Kind::checking, Kind::available}));
+
+        fromBuild.start();  // once only
+        EXPECT_EQ(server.requests("/appcast.json"), 2);
+    }
+    // Switched off: the launch check only tells. A stored value that is not a Boolean counts as on.
+    defaults.setBool("autoInstallUpdates", false);
+    auto off = make();
+    EXPECT_FALSE(off->autoInstall());
+    off->start();
+    ASSERT_TRUE(settle(*off));
+    EXPECT_EQ(off->state().kind(), Kind::available);
+    defaults.setString("autoInstallUpdates", "no");
+    EXPECT_TRUE(make()->autoInstall());
+}
+
+TEST_F(UpdateChecker, TheToastIsAskedForOnceAfterAnUpdateToAnotherVersion) {
+    auto m = make();
+    QSignalSpy toast(m.get(), &UpdateManager::toastRequested);
+    m->showToastIfJustUpdated();
+    EXPECT_EQ(toast.count(), 0);
+
+    defaults.setString("updatedFromVersion", "1.0");  // the running version: relaunched as it was
+    m->showToastIfJustUpdated();
+    EXPECT_EQ(toast.count(), 0);
+    EXPECT_FALSE(defaults.contains("updatedFromVersion"));
+
+    defaults.setString("updatedFromVersion", "0.9");
+    m->showToastIfJustUpdated();
+    ASSERT_EQ(toast.count(), 1);
+    EXPECT_EQ(toast.at(0).at(0).toString(), "1.0");
+    EXPECT_FALSE(defaults.contains("updatedFromVersion"));
+    m->showToastIfJustUpdated();
+    EXPECT_EQ(toast.count(), 1);
+}
+
+TEST(UpdateCheckerReadings, RunningVersionAndBuildFromTheBundle) {
+    QTemporaryDir dir;
+    auto bundleWith = [&](const QString& build) {
+        writeBundle(dir.filePath("Quorvin.app"), {QStringLiteral("com.pelwick.Quorvin"), "1.2", build});
+        return Bundle::forExecutable(dir.filePath("Quorvin.app/bin/quorvin"));
+    };
+    EXPECT_EQ(UpdateManager::currentBuild(bundleWith("42")), 42);
+    EXPECT_EQ(UpdateManager::currentBuild(bundleWith("+42")), 42);
+    EXPECT_EQ(UpdateManager::currentBuild(bundleWith("-3")), -3);
+    EXPECT_EQ(UpdateManager::currentBuild(bundleWith("4 2")), 0);
+    EXPECT_EQ(UpdateManager::currentBuild(bundleWith("0x10")), 0);
+    EXPECT_EQ(UpdateManager::currentBuild(bundleWith("99999999999999999999")), 0);
+    EXPECT_EQ(UpdateManager::currentVersion(bundleWith("1")), "1.2");
+    EXPECT_EQ(UpdateManager::currentBuild(Bundle::forExecutable({})), qint64(QStringLiteral(QUORVIN_BUILD).toLongLong()));
+}

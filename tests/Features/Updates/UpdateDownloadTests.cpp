@@ -1,0 +1,210 @@
+#include "Source/Features/Updates/UpdateInstaller.h"
+#include "Source/Features/Updates/UpdateManager.h"
+
+#include "TestSupport.h"
+#include "UpdateTestSupport.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace UpdateTestSupport;
+using Kind = UpdateManager::State::Kind;
+
+namespace {
+
+// A running bundle (build 10) in apps/, a signed build 20 on the test server, and a shell that
+// records how it was asked to relaunch.
+class UpdateDownload : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.isListening());
+        oldTmp = qgetenv("TMPDIR");
+        QDir().mkpath(dir.filePath("tmp"));
+        qputenv("TMPDIR", dir.filePath("tmp").toLocal8Bit());
+        running = dir.filePath("apps/Quorvin.app");
+        writeBundle(running, {});
+        const QString fresh = dir.filePath("new/Quorvin.app");
+        writeBundle(fresh, {"com.pelwick.Quorvin", "2.0", "20"});
+        ASSERT_TRUE(signBundle(fresh, keys));
+        zip = ZipBuilder().tree(fresh, "Quorvin.app").build();
+        writeFile(dir.filePath("record.sh"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + dir.filePath("args").toUtf8() + "\"\n",
+                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        serveFeed(zip.size(), keys.sign(zip));
+        server.serve("/q.zip", {zip});
+    }
+    void TearDown() override { qputenv("TMPDIR", oldTmp); }
+
+    void serveFeed(qint64 length, const QString& signature, const QString& path = "/q.zip") {
+        const QString url = path.startsWith("http") ? path : server.url(path).toString();
+        server.serve("/appcast.json",
+                     {QStringLiteral(R"({"latest":{"version":"2.0","build":20,"url":"%1","signature":"%2","length":%3},"releases":[]})")
+                          .arg(url, signature)
+                          .arg(length)
+                          .toUtf8()});
+    }
+
+    std::unique_ptr<UpdateManager> make(const QString& shell = {}) {
+        UpdateManager::Environment env;
+        env.bundle = Bundle::forExecutable(running + "/bin/quorvin");
+        env.changelogPath = dir.filePath("none");
+        env.cachePath = dir.filePath("feed.json");
+        env.feedURL = server.url("/appcast.json").toString();
+        env.defaults = &defaults;
+        env.updateKey = env.codeSigningKey = keys.publicBase64();
+        env.shell = shell.isEmpty() ? dir.filePath("record.sh") : shell;
+        env.terminate = [this] { ++terminated; };
+        auto m = std::make_unique<UpdateManager>(env);
+        m->setSslConfiguration(server.clientConfiguration());
+        return m;
+    }
+
+    static bool settle(UpdateManager& m) {
+        return TestSupport::waitFor([&] {
+            const Kind k = m.state().kind();
+            return k != Kind::checking && k != Kind::installing;
+        }, 20000);
+    }
+
+    QString runningBuild() const { return Bundle::forExecutable(running + "/bin/quorvin").build(); }
+    QStringList besideRunning() const {
+        return QDir(dir.filePath("apps")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+    QStringList leftInTmp() const {
+        return QDir(dir.filePath("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+
+    QTemporaryDir dir;
+    TestHttpsServer server;
+    UserDefaults defaults{QString()};
+    Keys keys;
+    QByteArray oldTmp;
+    QString running;
+    QByteArray zip;
+    int terminated = 0;
+};
+
+}  // namespace
+
+TEST_F(UpdateDownload, AnInstallReplacesTheBundleLeavesANoteAndRelaunchesThroughTheShell) {
+    auto m = make();
+    QSignalSpy relaunching(m.get(), &UpdateManager::relaunching);
+    m->check(true);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return terminated == 1 || m->state().kind() == Kind::failed; }, 20000));
+    ASSERT_EQ(terminated, 1) << qPrintable(m->state().text());
+    EXPECT_EQ(relaunching.count(), 1);
+    EXPECT_EQ(m->state().kind(), Kind::installing);
+    EXPECT_EQ(runningBuild(), "20");
+    EXPECT_EQ(besideRunning(), QStringList{"Quorvin.app"});
+    EXPECT_TRUE(leftInTmp().isEmpty()) << qPrintable(leftInTmp().join(", "));
+    EXPECT_EQ(defaults.string("updatedFromVersion"), "1.0");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return QFile::exists(dir.filePath("args")); }));
+    TestSupport::spin(100);
+    const QStringList args = QString::fromUtf8(readFile(dir.filePath("args"))).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(args, (QStringList{"-c", UpdateManager::relaunchScript(), "quorvin-relaunch",
+                                 QString::number(QCoreApplication::applicationPid()), running + "/bin/quorvin"}));
+    EXPECT_EQ(server.requests("/q.zip"), 1);
+    // Until the program ends, nothing else starts.
+    m->check(false);
+    m->installPending();
+    EXPECT_EQ(m->state().kind(), Kind::installing);
+    EXPECT_EQ(server.requests("/appcast.json"), 1);
+}
+
+TEST_F(UpdateDownload, TheDownloadIsPrivateAndASecondInstallWhileOneRunsReturnsAtOnce) {
+    server.serve("/q.zip", {zip, 200, true, 1024});
+    auto m = make();
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    ASSERT_EQ(m->state().kind(), Kind::available);
+    m->installPending();
+    ASSERT_EQ(m->state().kind(), Kind::installing);
+    m->installPending();
+    m->check(true);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !leftInTmp().isEmpty(); }));
+    const QString folder = dir.filePath("tmp/" + leftInTmp().first());
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat(QFile::encodeName(folder + "/update.zip").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return terminated == 1 || m->state().kind() == Kind::failed; }, 20000));
+    EXPECT_EQ(terminated, 1);
+    EXPECT_EQ(server.requests("/q.zip"), 1);
+    EXPECT_EQ(server.requests("/appcast.json"), 1);
+}
+
+TEST_F(UpdateDownload, ADownloadLongerThanAnnouncedStopsAssoonAsItPassesTheLength) {
+    // No length header: the body itself runs past the announced length.
+    const QByteArray huge = zip + QByteArray(64 << 20, 'z');
+    server.serve("/q.zip", {huge, 200, false, 64 * 1024});
+    auto m = make();
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::failed(UpdateInstaller::signatureFailure()));
+    EXPECT_LT(server.bodyBytesSent("/q.zip"), 16 << 20);
+    // Announced longer in the header: stopped before the body.
+    server.serve("/q.zip", {huge, 200, true, 64 * 1024});
+    m->installPending();
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state().text(), UpdateInstaller::signatureFailure());
+    EXPECT_LT(server.bodyBytesSent("/q.zip"), 32 << 20);
+    // Cut short.
+    server.serve("/q.zip", {zip.left(zip.size() / 2)});
+    m->installPending();
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state().text(), UpdateInstaller::signatureFailure());
+    EXPECT_EQ(runningBuild(), "10");
+    EXPECT_EQ(besideRunning(), QStringList{"Quorvin.app"});
+    EXPECT_TRUE(leftInTmp().isEmpty());
+    EXPECT_EQ(terminated, 0);
+    EXPECT_FALSE(defaults.contains("updatedFromVersion"));
+    ASSERT_TRUE(m->pending());  // a failed installation keeps the build found
+}
+
+TEST_F(UpdateDownload, AnArchiveNotOfferedOverHttpsOrTooLargeIsNotFetched) {
+    serveFeed(zip.size(), keys.sign(zip), "http://127.0.0.1:1/q.zip");
+    auto m = make();
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::failed("The update isn’t offered over a secure connection."));
+    serveFeed(UpdateManager::largestArchive + 1, keys.sign(zip));
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state().text(), UpdateInstaller::signatureFailure());
+    EXPECT_EQ(server.requests("/q.zip"), 0);
+}
+
+TEST_F(UpdateDownload, NothingPendingDoesNothingAndAShellThatCannotStartLeavesTheProgramRunning) {
+    auto m = make(dir.filePath("no/such/shell"));
+    m->installPending();
+    EXPECT_EQ(m->state(), UpdateManager::State::idle());
+
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(),
+              UpdateManager::State::failed("Quorvin was updated but couldn’t restart. Quit Quorvin and open it again."));
+    EXPECT_EQ(terminated, 0);
+    EXPECT_EQ(runningBuild(), "20");
+    EXPECT_EQ(defaults.string("updatedFromVersion"), "1.0");
+    // The build swapped in counts as running: it is not offered again.
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::upToDate());
+    EXPECT_EQ(server.requests("/q.zip"), 1);
+}
+
+TEST_F(UpdateDownload, AFolderThatCannotBeWrittenIsReportedBeforeAnythingIsFetched) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
+    QFile::setPermissions(dir.filePath("apps"), QFile::ReadOwner | QFile::ExeOwner);
+    auto m = make();
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    QFile::setPermissions(dir.filePath("apps"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(m->state().text(), "No permission to replace the app in " + dir.filePath("apps") + ".");
+    EXPECT_EQ(server.requests("/q.zip"), 0);
+}
