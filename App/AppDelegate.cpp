@@ -11,6 +11,8 @@
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Source/Features/MenuBarPet/MenuBarPetController.h"
+#include "Source/Features/Onboarding/OnboardingSettings.h"
+#include "Source/Features/Onboarding/WelcomeWindowController.h"
 #include "Source/Features/Preferences/AppSettings.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
@@ -81,7 +83,9 @@ void AppDelegate::applicationDidFinishLaunching() {
         PreferencesWindowController::shared().show();
     });
 
-    // 8. The menu panel ready for the first click; the settings window built ahead of use.
+    // 8. The welcome window at first start; the menu panel ready for the first click; the settings
+    // window built ahead of use.
+    WelcomeWindowController::shared().scheduleFirstLaunch(OnboardingSettings::shared());
     Dispatch::main([] { MenuPanelController::shared().prewarm(); });
     PreferencesWindowController::shared().scheduleBuildAheadOfUse(
         [] { return MenuPanelController::shared().isVisible(); });

@@ -48,6 +48,8 @@ protected:
         ASSERT_NE(X11Test::display(), nullptr) << "These tests need an X server (QT_QPA_PLATFORM=xcb).";
         ShortcutManager::shared().setBindings(ShortcutManager::defaults());
         ShortcutManager::shared().save();
+        // The first-start welcome window would take the keyboard from the panel.
+        UserDefaults::standard().setBool(QStringLiteral("welcomeShown"), true);
         AppDelegate::shared().applicationDidFinishLaunching();
         item = AppDelegate::shared().statusItem();
         ASSERT_NE(item, nullptr);

@@ -1,0 +1,117 @@
+// Renders the release banners of every theme and the welcome window, light and dark, for a person
+// to look at (QUORVIN_TEST_OUTPUT/onboarding-*.png). The checks are what must hold in any look:
+// nothing drawn as a black box, every text inside the window.
+#include "FakeInputAccess.h"
+#include "Platform/Desktop/AccessibilityDisplayOptions.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Source/Features/Onboarding/PixelScene.h"
+#include "Views/Onboarding/WelcomeView.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QPalette darkPalette() {
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
+    p.setColor(QPalette::WindowText, Qt::white);
+    p.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
+    p.setColor(QPalette::Text, Qt::white);
+    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+    p.setColor(QPalette::ButtonText, Qt::white);
+    p.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    return p;
+}
+
+// Keeps the application palette for one look and puts the old one back.
+struct Look {
+    explicit Look(bool dark) : saved(QApplication::palette()) {
+        if (dark) QApplication::setPalette(darkPalette());
+    }
+    ~Look() { QApplication::setPalette(saved); }
+    QPalette saved;
+};
+
+QString output(const QString& name) { return QStringLiteral(QUORVIN_TEST_OUTPUT "/onboarding-") + name + ".png"; }
+
+double blackShare(const QImage& image) {
+    int black = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 8 && qAlpha(image.pixel(x, y)) > 250) ++black;
+    return double(black) / std::max(1, image.width() * image.height());
+}
+
+QImage welcome(bool dark, bool granted) {
+    Look look(dark);
+    FakeInputAccess access;
+    access.granted = granted;
+    QWidget window;
+    window.setFixedSize(540, 650);
+    auto* view = new WelcomeView([] {}, access, &window);
+    view->setGeometry(window.rect());
+    window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // Every label lies inside the window and none is cut short.
+    for (QLabel* label : view->findChildren<QLabel*>()) {
+        if (!label->isVisible()) continue;
+        const QRect r(label->mapTo(&window, QPoint()), label->size());
+        EXPECT_TRUE(window.rect().contains(r)) << label->text().toStdString();
+        EXPECT_GE(label->height(), label->heightForWidth(label->width()) > 0 ? label->heightForWidth(label->width())
+                                                                           : label->sizeHint().height())
+            << label->text().toStdString();
+    }
+    const QRect button(view->mainButton()->mapTo(&window, QPoint()), view->mainButton()->size());
+    EXPECT_TRUE(window.rect().contains(button));
+    QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(SystemColors::windowBackground(QApplication::palette()));
+    QPainter p(&image);
+    window.render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+}  // namespace
+
+TEST(OnboardingGallery, EveryThemesBanner) {
+    const QList<PixelScene::Theme>& themes = PixelScene::Theme::sequence();
+    QImage sheet(920, 8 * 250, QImage::Format_ARGB32_Premultiplied);
+    sheet.fill(Qt::white);
+    QPainter p(&sheet);
+    for (int k = 0; k < themes.size(); ++k) {
+        const QImage frame = PixelScene::render(QSizeF(920, 240), 812345678.5 + 3 * k, themes[k]);
+        EXPECT_LT(blackShare(frame), 0.05) << "theme " << k;
+        p.drawImage(0, 250 * k, frame);
+    }
+    // The toast's strip (70 points high) of the dusk theme under the last one.
+    p.end();
+    EXPECT_TRUE(sheet.save(output("banners")));
+
+    QImage toast(360, 70 * 8, QImage::Format_ARGB32_Premultiplied);
+    QPainter t(&toast);
+    for (int k = 0; k < themes.size(); ++k) t.drawImage(0, 70 * k, PixelScene::render(QSizeF(360, 70), 1000, themes[k]));
+    t.end();
+    EXPECT_TRUE(toast.save(output("toast-strips")));
+}
+
+TEST(OnboardingGallery, WelcomeWindowLightAndDark) {
+    AccessibilityDisplayOptions::shared().setOverride(true, false);
+    QImage sheet(2 * 540 + 20, 2 * 650 + 20, QImage::Format_ARGB32_Premultiplied);
+    sheet.fill(QColor(0x3c, 0x6e, 0x71));
+    QPainter p(&sheet);
+    for (int dark = 0; dark < 2; ++dark)
+        for (int granted = 0; granted < 2; ++granted) {
+            const QImage image = welcome(dark, granted);
+            EXPECT_LT(blackShare(image), 0.02) << dark << granted;
+            p.drawImage(granted * 560, dark * 670, image);
+        }
+    p.end();
+    AccessibilityDisplayOptions::shared().setOverride(std::nullopt, std::nullopt);
+    EXPECT_TRUE(sheet.save(output("welcome")));
+}
