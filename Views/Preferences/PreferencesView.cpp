@@ -9,6 +9,7 @@
 #include "Views/Preferences/ClipboardSettingsView.h"
 #include "Views/Preferences/CompanionSettingsView.h"
 #include "Views/Preferences/DeveloperSettingsView.h"
+#include "Views/Preferences/GeneralSettingsView.h"
 #include "Views/Preferences/HelpSettingsView.h"
 #include "Views/Preferences/KeyboardShortcutsView.h"
 #include "Views/Preferences/PowerSettingsView.h"
@@ -114,7 +115,7 @@ QWidget* placeholderPane() {
 
 QWidget* PreferencesView::makePane(PreferencesTab tab) {
     switch (tab) {
-    case PreferencesTab::general: return placeholderPane();
+    case PreferencesTab::general: return new GeneralSettingsView;
     case PreferencesTab::appearance: return placeholderPane();
     case PreferencesTab::companion: return new CompanionSettingsView;
     case PreferencesTab::clipboard: return new ClipboardSettingsView;

@@ -3,6 +3,7 @@
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -66,6 +67,39 @@ QWidget* symbolLabel(const QString& symbol, const QString& title, const QString&
     }
     row->addLayout(texts);
     return box;
+}
+
+QWidget* labelledRow(QWidget* label, QWidget* content) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 2, 0, 2);
+    layout->setSpacing(8);
+    layout->addWidget(label, 1);
+    layout->addWidget(content, 0, Qt::AlignVCenter);
+    return row;
+}
+
+QWidget* toggleRow(const QString& symbol, const QString& title, const QString& note, QCheckBox** toggle) {
+    QWidget* label = symbol.isEmpty() ? nullptr : symbolLabel(symbol, title, note);
+    if (!label) {
+        label = new QWidget;
+        auto* texts = new QVBoxLayout(label);
+        texts->setContentsMargins(0, 0, 0, 0);
+        texts->setSpacing(1);
+        auto* titleLabel = new QLabel(title);
+        titleLabel->setObjectName(QStringLiteral("title"));
+        texts->addWidget(titleLabel);
+        if (!note.isEmpty()) {
+            QLabel* sub = secondaryLabel(note, 0.9);
+            sub->setObjectName(QStringLiteral("note"));
+            sub->setWordWrap(true);
+            texts->addWidget(sub);
+        }
+    }
+    auto* box = new QCheckBox;
+    box->setAccessibleName(title);
+    *toggle = box;
+    return labelledRow(label, box);
 }
 
 QLabel* footerLabel(const QString& text) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QListWidget;
@@ -25,6 +26,11 @@ QLabel* footerLabel(const QString& text);
 QLabel* secondaryLabel(const QString& text, double scale = 1.0);
 // A row's label: the symbol (in the accent colour) before the title, the note under the title.
 QWidget* symbolLabel(const QString& symbol, const QString& title, const QString& note = {});
+// A labelled row: the label on the leading side, the content on the trailing side.
+QWidget* labelledRow(QWidget* label, QWidget* content);
+// A switch row: the label (with its symbol when given) and the switch at the trailing edge. The
+// switch is returned through toggle; its accessible name is the title.
+QWidget* toggleRow(const QString& symbol, const QString& title, const QString& note, QCheckBox** toggle);
 // A titled section added to the page, with its footer text under it when given.
 QGroupBox* section(QVBoxLayout* page, const QString& header, const QString& footer = {});
 // Gives the box the setting's range and value and keeps it at the value whoever changes it. Each

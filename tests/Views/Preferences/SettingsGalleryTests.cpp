@@ -132,3 +132,5 @@ TEST_F(SettingsGallery, Shortcuts) {
 TEST_F(SettingsGallery, HelpAndFeedback) { shoot(PreferencesTab::help, "help"); }
 
 TEST_F(SettingsGallery, Developer) { shoot(PreferencesTab::developer, "developer"); }
+
+TEST_F(SettingsGallery, General) { shoot(PreferencesTab::general, "general"); }
