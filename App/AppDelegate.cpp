@@ -2,7 +2,7 @@
 
 #include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
 #include "App/MenuPanelController.h"
-#include "App/StatusIcon.h"
+#include "Source/Features/Preferences/StatusIcon.h"
 #include "Platform/Core/Dispatch.h"
 #include "Platform/X11/GlobalMouseMonitor.h"
 #include "Platform/X11/KeyCodes.h"

@@ -6,6 +6,7 @@
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Source/Features/Preferences/ShortcutManager.h"
 #include "Source/Features/Zedi/ZediManager.h"
+#include "Views/Preferences/AppearanceSettingsView.h"
 #include "Views/Preferences/ClipboardSettingsView.h"
 #include "Views/Preferences/CompanionSettingsView.h"
 #include "Views/Preferences/DeveloperSettingsView.h"
@@ -116,7 +117,7 @@ QWidget* placeholderPane() {
 QWidget* PreferencesView::makePane(PreferencesTab tab) {
     switch (tab) {
     case PreferencesTab::general: return new GeneralSettingsView;
-    case PreferencesTab::appearance: return placeholderPane();
+    case PreferencesTab::appearance: return new AppearanceSettingsView;
     case PreferencesTab::companion: return new CompanionSettingsView;
     case PreferencesTab::clipboard: return new ClipboardSettingsView;
     case PreferencesTab::shortcuts: return new KeyboardShortcutsView(ShortcutManager::shared());

@@ -43,14 +43,15 @@ QLabel* secondaryLabel(const QString& text, double scale) {
     return label;
 }
 
-QWidget* symbolLabel(const QString& symbol, const QString& title, const QString& note) {
+QWidget* symbolLabel(const QString& symbol, const QString& title, const QString& note, const QColor& color) {
     auto* box = new QWidget;
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
     auto* icon = new QLabel;
     icon->setObjectName(QStringLiteral("symbol"));
-    icon->setPixmap(QPixmap::fromImage(Symbols::image(symbol, 16, SystemColors::accent(), Symbols::Weight::regular, 2.0)));
+    icon->setPixmap(QPixmap::fromImage(Symbols::image(symbol, 16, color.isValid() ? color : SystemColors::accent(),
+                                                      Symbols::Weight::regular, 2.0)));
     icon->setFixedSize(18, 18);
     icon->setAlignment(Qt::AlignCenter);
     row->addWidget(icon, 0, Qt::AlignTop);
@@ -79,23 +80,25 @@ QWidget* labelledRow(QWidget* label, QWidget* content) {
     return row;
 }
 
-QWidget* toggleRow(const QString& symbol, const QString& title, const QString& note, QCheckBox** toggle) {
-    QWidget* label = symbol.isEmpty() ? nullptr : symbolLabel(symbol, title, note);
-    if (!label) {
-        label = new QWidget;
-        auto* texts = new QVBoxLayout(label);
-        texts->setContentsMargins(0, 0, 0, 0);
-        texts->setSpacing(1);
-        auto* titleLabel = new QLabel(title);
-        titleLabel->setObjectName(QStringLiteral("title"));
-        texts->addWidget(titleLabel);
-        if (!note.isEmpty()) {
-            QLabel* sub = secondaryLabel(note, 0.9);
-            sub->setObjectName(QStringLiteral("note"));
-            sub->setWordWrap(true);
-            texts->addWidget(sub);
-        }
+QWidget* titleLabel(const QString& title, const QString& note) {
+    auto* label = new QWidget;
+    auto* texts = new QVBoxLayout(label);
+    texts->setContentsMargins(0, 0, 0, 0);
+    texts->setSpacing(1);
+    auto* titleText = new QLabel(title);
+    titleText->setObjectName(QStringLiteral("title"));
+    texts->addWidget(titleText);
+    if (!note.isEmpty()) {
+        QLabel* sub = secondaryLabel(note, 0.9);
+        sub->setObjectName(QStringLiteral("note"));
+        sub->setWordWrap(true);
+        texts->addWidget(sub);
     }
+    return label;
+}
+
+QWidget* toggleRow(const QString& symbol, const QString& title, const QString& note, QCheckBox** toggle) {
+    QWidget* label = symbol.isEmpty() ? titleLabel(title, note) : symbolLabel(symbol, title, note);
     auto* box = new QCheckBox;
     box->setAccessibleName(title);
     *toggle = box;

@@ -3,6 +3,7 @@
 #include "Platform/Core/Setting.h"
 #include "Platform/Desktop/DesktopEntries.h"
 
+#include <QColor>
 #include <QDialog>
 #include <QString>
 
@@ -24,8 +25,11 @@ QVBoxLayout* page(QWidget* pane);
 QLabel* footerLabel(const QString& text);
 // Text in the secondary style, at the given scale of the normal size.
 QLabel* secondaryLabel(const QString& text, double scale = 1.0);
-// A row's label: the symbol (in the accent colour) before the title, the note under the title.
-QWidget* symbolLabel(const QString& symbol, const QString& title, const QString& note = {});
+// A row's label: the symbol (in the accent colour, or the colour given) before the title, the note
+// under the title.
+QWidget* symbolLabel(const QString& symbol, const QString& title, const QString& note = {}, const QColor& color = {});
+// A row's label without a symbol: the title, the note under it.
+QWidget* titleLabel(const QString& title, const QString& note = {});
 // A labelled row: the label on the leading side, the content on the trailing side.
 QWidget* labelledRow(QWidget* label, QWidget* content);
 // A switch row: the label (with its symbol when given) and the switch at the trailing edge. The

@@ -3,7 +3,7 @@
 #include "App/AppDelegate.h"
 #include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
 #include "App/MenuPanelController.h"
-#include "App/StatusIcon.h"
+#include "Source/Features/Preferences/StatusIcon.h"
 #include "Platform/X11/Compositing.h"
 #include "Platform/X11/GlobalMouseMonitor.h"
 #include "Platform/Core/NotificationCenter.h"

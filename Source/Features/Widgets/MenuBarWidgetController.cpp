@@ -18,6 +18,7 @@ MenuBarWidgetController::MenuBarWidgetController(WidgetManager& manager, StatusB
     connect(&manager_, &WidgetManager::configDidChange, this,
             [this] { pendingRebuild_.schedule(this, rebuildDelay, [this] { rebuild(); }); });
     connect(&manager_, &WidgetManager::valuesChanged, this, &MenuBarWidgetController::redraw);
+    connect(&manager_, &WidgetManager::rebuildRequested, this, &MenuBarWidgetController::rebuild);
     // Moved between tray and strip: grouping and drawings differ there.
     connect(&bar_, &StatusBar::appearanceChanged, this, [this] {
         if (grouped_) rebuild();

@@ -45,6 +45,8 @@ public:
     void setGrouped(bool isGrouped);
     // Removes the type from the enabled set when present, else inserts it.
     void toggleWidget(WidgetType type);
+    // Asks the widget status items to be rebuilt now rather than after the change's delay.
+    void requestRebuild() { emit rebuildRequested(); }
 
     // The current text of every type.
     const std::map<WidgetType, QString>& values() const { return values_; }
@@ -60,6 +62,7 @@ public:
 
 signals:
     void configDidChange();
+    void rebuildRequested();
     void valuesChanged();
 
 private:

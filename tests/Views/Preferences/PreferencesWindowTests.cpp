@@ -217,7 +217,8 @@ TEST(PreferencesView, PanesNotYetBuiltShowOnlyTheirTitle) {
         static const std::set<PreferencesTab> built{PreferencesTab::power, PreferencesTab::zedi,
                                                     PreferencesTab::clipboard, PreferencesTab::shortcuts,
                                                     PreferencesTab::help, PreferencesTab::developer,
-                                                    PreferencesTab::companion, PreferencesTab::general};
+                                                    PreferencesTab::companion, PreferencesTab::general,
+                                                    PreferencesTab::appearance};
         if (built.count(tab)) {
             EXPECT_FALSE(PreferencesView::isPlaceholder(pane));
             continue;

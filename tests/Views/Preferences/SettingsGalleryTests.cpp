@@ -90,6 +90,8 @@ protected:
                                          .arg(size.height());
                 QDir().mkpath(QUORVIN_TEST_OUTPUT);
                 EXPECT_TRUE(image.save(file));
+                // The whole pane, also what lies below the fold.
+                EXPECT_TRUE(view.pane()->grab().save(QString(file).replace(".png", "-pane.png")));
 
                 // The pane fits the detail column: nothing runs off to the right.
                 QScrollArea* scroll = view.detailScrollArea();
@@ -134,3 +136,5 @@ TEST_F(SettingsGallery, HelpAndFeedback) { shoot(PreferencesTab::help, "help"); 
 TEST_F(SettingsGallery, Developer) { shoot(PreferencesTab::developer, "developer"); }
 
 TEST_F(SettingsGallery, General) { shoot(PreferencesTab::general, "general"); }
+
+TEST_F(SettingsGallery, Appearance) { shoot(PreferencesTab::appearance, "appearance"); }

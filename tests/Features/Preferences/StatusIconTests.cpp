@@ -1,4 +1,4 @@
-#include "App/StatusIcon.h"
+#include "Source/Features/Preferences/StatusIcon.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Source/Features/MenuBarPet/PetSprite.h"
