@@ -76,6 +76,7 @@ AppearanceSettingsView::AppearanceSettingsView(WidgetManager& widgets, AppSettin
     QVBoxLayout* panel = flushSection(page, QStringLiteral("Menu Bar Panel"),
                                       QStringLiteral("How much of the desktop shows through the panel. Changes apply "
                                                      "right away."));
+    panel->setContentsMargins(0, 0, 0, 0);
     glassPreview_ = new GlassPreview(glass_.tint.value(), glass_.tone.value());
     auto* glassBox = new QVBoxLayout;
     glassBox->setContentsMargins(0, 0, 0, 0);

@@ -7,6 +7,7 @@
 #include "Platform/Gui/SystemFont.h"
 #include "Platform/System/SystemIdentity.h"
 #include "Source/Features/System/SystemSettings.h"
+#include "Source/Features/Updates/UpdateSettings.h"
 #include "Views/Preferences/SettingsForm.h"
 #include "Views/Shared/AppIconView.h"
 
@@ -17,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -46,11 +48,15 @@ QPixmap headerIcon(const QPalette& palette) {
 
 }  // namespace
 
-GeneralSettingsView::GeneralSettingsView(QWidget* parent)
-    : GeneralSettingsView(SystemSettings::shared(), LaunchAtLogin::shared(), parent) {}
+GeneralSettingsView::GeneralSettingsView(std::function<void()> showChangelog, QWidget* parent)
+    : GeneralSettingsView(SystemSettings::shared(), LaunchAtLogin::shared(), UpdateManager::shared(),
+                          UpdateSettings::shared(), std::move(showChangelog), parent) {}
 
-GeneralSettingsView::GeneralSettingsView(SystemSettings& system, LaunchAtLogin& launchAtLogin, QWidget* parent)
-    : QWidget(parent), systemSettings_(system), launch_(launchAtLogin) {
+GeneralSettingsView::GeneralSettingsView(SystemSettings& system, LaunchAtLogin& launchAtLogin, UpdateManager& updates,
+                                         UpdateSettings& updateSettings, std::function<void()> showChangelog,
+                                         QWidget* parent)
+    : QWidget(parent), systemSettings_(system), launch_(launchAtLogin), updates_(updates),
+      updateSettings_(updateSettings), showChangelog_(std::move(showChangelog)) {
     QVBoxLayout* page = SettingsForm::page(this);
 
     // Which version runs on which system.
@@ -78,6 +84,40 @@ GeneralSettingsView::GeneralSettingsView(SystemSettings& system, LaunchAtLogin& 
     texts->addWidget(system_);
     header->addLayout(texts);
     header->addStretch(1);
+
+    // Updates.
+    auto* updatesBox = new QVBoxLayout(SettingsForm::section(page, QStringLiteral("Updates")));
+    updatesBox->addWidget(SettingsForm::toggleRow(
+        QStringLiteral("arrow.down.circle"), QStringLiteral("Install updates automatically"),
+        QStringLiteral("Checked at every launch; a new version installs and the app restarts on its own"),
+        &autoInstall_));
+    connect(autoInstall_, &QCheckBox::toggled, this, [this](bool on) { updateSettings_.autoInstall.set(on); });
+    QWidget* statusLabel = SettingsForm::symbolLabel(QStringLiteral("sparkles"), updateStatus(updates_.state()));
+    status_ = statusLabel->findChild<QLabel*>(QStringLiteral("title"));
+    status_->setWordWrap(true);
+    auto* buttons = new QWidget;
+    auto* buttonsLayout = new QHBoxLayout(buttons);
+    buttonsLayout->setContentsMargins(0, 0, 0, 0);
+    buttonsLayout->setSpacing(8);
+    install_ = new QPushButton(QStringLiteral("Install and Restart"));
+    install_->setDefault(true);  // the prominent one
+    check_ = new QPushButton(QStringLiteral("Check Now"));
+    buttonsLayout->addWidget(install_);
+    buttonsLayout->addWidget(check_);
+    updatesBox->addWidget(SettingsForm::labelledRow(statusLabel, buttons));
+    // Both return at once: the check and the installation run on their own.
+    connect(install_, &QPushButton::clicked, this, [this] { updates_.installPending(); });
+    connect(check_, &QPushButton::clicked, this, [this] { updates_.check(false); });
+    whatsNew_ = new QPushButton(QStringLiteral("What’s New…"));
+    auto* whatsNewRow = new QHBoxLayout;
+    whatsNewRow->addWidget(whatsNew_);
+    whatsNewRow->addStretch(1);
+    updatesBox->addLayout(whatsNewRow);
+    connect(whatsNew_, &QPushButton::clicked, this, [this] {
+        if (showChangelog_) showChangelog_();
+    });
+    connect(&updates_, &UpdateManager::stateChanged, this, &GeneralSettingsView::showUpdates);
+    connect(&updateSettings_.autoInstall, &SettingBase::changed, this, &GeneralSettingsView::showUpdates);
 
     // Startup.
     auto* startup = new QVBoxLayout(SettingsForm::section(page, QStringLiteral("Startup")));
@@ -115,7 +155,31 @@ GeneralSettingsView::GeneralSettingsView(SystemSettings& system, LaunchAtLogin& 
     connect(&systemSettings_.updateInterval, &SettingBase::changed, this, &GeneralSettingsView::showSettings);
     connect(&systemSettings_.groupTerminalProcesses, &SettingBase::changed, this, &GeneralSettingsView::showSettings);
     showSettings();
+    showUpdates();
     showLaunchAtLogin();
+}
+
+QString GeneralSettingsView::updateStatus(const UpdateManager::State& state) {
+    using Kind = UpdateManager::State::Kind;
+    switch (state.kind()) {
+    case Kind::idle: return QStringLiteral("Updates");
+    case Kind::checking: return QStringLiteral("Checking…");
+    case Kind::upToDate: return QStringLiteral("You’re up to date");
+    case Kind::available: return QStringLiteral("Version ") + state.text() + QStringLiteral(" is available");
+    case Kind::installing: return QStringLiteral("Installing…");
+    case Kind::failed: return state.text();
+    }
+    return {};
+}
+
+void GeneralSettingsView::showUpdates() {
+    using Kind = UpdateManager::State::Kind;
+    const UpdateManager::State& state = updates_.state();
+    status_->setText(updateStatus(state));
+    install_->setVisible(state.kind() == Kind::available);
+    check_->setEnabled(state.kind() != Kind::checking && state.kind() != Kind::installing);
+    const QSignalBlocker block(autoInstall_);
+    autoInstall_->setChecked(updateSettings_.autoInstall.value());
 }
 
 QString GeneralSettingsView::versionText(const Bundle& bundle) {

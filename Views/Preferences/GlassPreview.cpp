@@ -2,6 +2,8 @@
 
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
+#include "Source/Features/Onboarding/PixelScene.h"
+#include "Views/Onboarding/PixelBanner.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCard.h"
 
@@ -64,6 +66,8 @@ GlassPreview::GlassPreview(double tint, const QString& tone, QWidget* parent)
     : QWidget(parent), tint_(tint), tone_(tone) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFixedHeight(previewHeight);
+    // The landscape at dusk, animating behind the glass while the pane is on screen.
+    backdrop_ = new PixelBanner(PixelScene::Theme::dusk(), this);
     glass_ = new GlassLayer(this);
 }
 
@@ -76,7 +80,7 @@ void GlassPreview::setGlass(double tint, const QString& tone) {
 
 void GlassPreview::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (backdrop_) backdrop_->setGeometry(rect());
+    backdrop_->setGeometry(rect());
     glass_->setGeometry(rect());
     glass_->raise();
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 
+class PixelBanner;
 class QPainter;
 
 // A glass card and a glass footer that imitate the menu panel (three ring gauges, a "Keyboard
@@ -31,7 +32,8 @@ public:
     // Paints the card and the footer (not the landscape) for a width, in a palette.
     static void paintGlass(QPainter& painter, double width, double tint, PanelGlass::Tone tone, const QPalette& palette);
 
-    QWidget* backdrop() const { return backdrop_; }
+    // The animated landscape behind the glass.
+    PixelBanner* backdrop() const { return backdrop_; }
     QSize sizeHint() const override { return QSize(stackWidth + 40, previewHeight); }
     QSize minimumSizeHint() const override { return QSize(stackWidth + 8, previewHeight); }
 
@@ -41,6 +43,6 @@ protected:
 private:
     double tint_;
     QString tone_;
-    QWidget* backdrop_ = nullptr;
+    PixelBanner* backdrop_ = nullptr;
     QWidget* glass_ = nullptr;
 };

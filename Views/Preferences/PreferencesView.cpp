@@ -114,9 +114,9 @@ QWidget* placeholderPane() {
 
 }  // namespace
 
-QWidget* PreferencesView::makePane(PreferencesTab tab) {
+QWidget* PreferencesView::makePane(PreferencesTab tab, const Actions& actions) {
     switch (tab) {
-    case PreferencesTab::general: return new GeneralSettingsView;
+    case PreferencesTab::general: return new GeneralSettingsView(actions.showChangelog);
     case PreferencesTab::appearance: return new AppearanceSettingsView;
     case PreferencesTab::companion: return new CompanionSettingsView;
     case PreferencesTab::clipboard: return new ClipboardSettingsView;
@@ -134,7 +134,8 @@ bool PreferencesView::isPlaceholder(const QWidget* pane) {
     return pane && pane->objectName() == QLatin1String(placeholderName);
 }
 
-PreferencesView::PreferencesView(PreferencesRouter& router, QWidget* parent) : QWidget(parent), router_(router) {
+PreferencesView::PreferencesView(PreferencesRouter& router, Actions actions, QWidget* parent)
+    : QWidget(parent), router_(router), actions_(std::move(actions)) {
     setMinimumSize(minimumContentWidth, minimumContentHeight);
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -245,6 +246,6 @@ void PreferencesView::present(PreferencesTab tab) {
         old->hide();
         old->deleteLater();
     }
-    pane_ = makePane(tab);
+    pane_ = makePane(tab, actions_);
     scroll_->setWidget(pane_);
 }

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class PreferencesRouter;
 class QLabel;
 class QListWidget;
@@ -25,7 +27,12 @@ public:
     static constexpr int sidebarRowHeight = 28;
     static constexpr int titleBarHeight = 52;
 
-    explicit PreferencesView(PreferencesRouter& router, QWidget* parent = nullptr);
+    // What panes ask of windows that views cannot reach themselves.
+    struct Actions {
+        std::function<void()> showChangelog;  // the changelog window on its newest release
+    };
+
+    explicit PreferencesView(PreferencesRouter& router, Actions actions = {}, QWidget* parent = nullptr);
 
     PreferencesRouter& router() const { return router_; }
     QListWidget* sidebar() const { return sidebar_; }
@@ -39,7 +46,7 @@ public:
     PreferencesTab shownTab() const { return shownTab_; }
 
     // A fresh pane for a tab: the one place where each feature's pane is plugged in.
-    static QWidget* makePane(PreferencesTab tab);
+    static QWidget* makePane(PreferencesTab tab, const Actions& actions = {});
     // Whether a pane is the stand-in of a tab whose pane does not exist yet.
     static bool isPlaceholder(const QWidget* pane);
 
@@ -52,6 +59,7 @@ private:
     void selectRow(PreferencesTab tab);
 
     PreferencesRouter& router_;
+    Actions actions_;
     QWidget* sidebarColumn_ = nullptr;
     QListWidget* sidebar_ = nullptr;
     QWidget* detailColumn_ = nullptr;

@@ -12,6 +12,8 @@
 #include "Views/Preferences/MenuBarPreview.h"
 #include "Views/Preferences/StatusIconTile.h"
 #include "Views/Preferences/ToneSwatch.h"
+#include "Source/Features/Onboarding/PixelScene.h"
+#include "Views/Onboarding/PixelBanner.h"
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/PanelGlassSettings.h"
 #include "Views/Shared/ShowAllButton.h"
@@ -128,6 +130,29 @@ TEST_F(AppearancePane, TheSliderWritesTheTintLiveAndTheMenuPanelPaintsWithIt) {
     PanelGlassSettings::shared().tint.set(0.556);
     EXPECT_EQ(pane->percentLabel()->text(), "56%");
     EXPECT_TRUE(pane->resetButton()->isEnabled());
+}
+
+TEST_F(AppearancePane, TheGlassSitsOverTheDuskLandscape) {
+    GlassPreview* preview = pane->glassPreview();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(pane.get()));
+    EXPECT_EQ(preview->height(), 200);
+    ASSERT_NE(preview->backdrop(), nullptr);
+    EXPECT_EQ(preview->backdrop()->scene(), PixelScene::Theme::dusk());
+    EXPECT_EQ(preview->backdrop()->geometry(), preview->rect());
+    EXPECT_TRUE(TestSupport::waitFor([&] { return preview->backdrop()->isTicking(); }, 2000));
+    // Beside the card the landscape shows; the card is 210 wide, centred.
+    const QImage image = preview->grab().toImage();
+    const double dpr = image.devicePixelRatio();
+    const QColor sky = image.pixelColor(int(6 * dpr), int(6 * dpr));
+    EXPECT_EQ(sky.rgb() & 0xFFFFFF, PixelScene::Theme::dusk().sky.first() & 0xFFFFFF) << sky.name().toStdString();
+    const QRectF card = GlassPreview::cardRect(preview->width());
+    EXPECT_DOUBLE_EQ(card.width(), 210);
+    EXPECT_DOUBLE_EQ(card.center().x(), preview->width() / 2.0);
+    EXPECT_GE(card.top(), 0);
+    EXPECT_LE(GlassPreview::footerRect(preview->width()).bottom(), 200);
+    // Off screen, the landscape stops.
+    pane->hide();
+    EXPECT_TRUE(TestSupport::waitFor([&] { return !preview->backdrop()->isTicking(); }, 2000));
 }
 
 TEST_F(AppearancePane, TonesAndResetToDefault) {

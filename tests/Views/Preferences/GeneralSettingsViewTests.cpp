@@ -5,13 +5,17 @@
 #include "Platform/Desktop/LaunchAtLogin.h"
 #include "Platform/System/SystemIdentity.h"
 #include "Source/Features/System/SystemSettings.h"
+#include "Source/Features/Updates/UpdateManager.h"
+#include "Source/Features/Updates/UpdateSettings.h"
 #include "TestSupport.h"
+#include "UpdateTestSupport.h"
 #include "Views/Preferences/GeneralSettingsView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,9 +23,33 @@
 
 namespace {
 
+using Kind = UpdateManager::State::Kind;
+
 struct GeneralPane : ::testing::Test {
     QTemporaryDir home;
     LaunchAtLogin launch{home.path() + "/autostart", "/usr/bin/quorvin", FileWriter::shared()};
+    UserDefaults updateDefaults{QString()};
+    UpdateSettings updateSettings{updateDefaults};
+    std::unique_ptr<UpdateManager> updates = updater("https://127.0.0.1:1/appcast.json");
+    int changelogs = 0;
+
+    // An updater of an installed build 10 whose feed is at url.
+    std::unique_ptr<UpdateManager> updater(const QString& url) {
+        UpdateTestSupport::writeBundle(home.filePath("app/Quorvin.app"), {});
+        UpdateManager::Environment env;
+        env.bundle = Bundle::forExecutable(home.filePath("app/Quorvin.app/bin/quorvin"));
+        env.changelogPath = home.filePath("Changelog.json");
+        env.cachePath = home.filePath("feed.json");
+        env.feedURL = url;
+        env.defaults = &updateDefaults;
+        env.terminate = [] {};
+        return std::make_unique<UpdateManager>(env);
+    }
+    std::unique_ptr<GeneralSettingsView> pane(LaunchAtLogin& launchAtLogin) {
+        return std::make_unique<GeneralSettingsView>(SystemSettings::shared(), launchAtLogin, *updates, updateSettings,
+                                                     [this] { ++changelogs; });
+    }
+    std::unique_ptr<GeneralSettingsView> pane() { return pane(launch); }
 
     void SetUp() override {
         UserDefaults::standard().remove("updateInterval");
@@ -40,7 +68,8 @@ void choose(QComboBox* picker, const QString& text) {
 }  // namespace
 
 TEST_F(GeneralPane, ShowsVersionSystemAndTheDefaults) {
-    GeneralSettingsView pane(SystemSettings::shared(), launch);
+    auto view = pane();
+    GeneralSettingsView& pane = *view;
     EXPECT_EQ(pane.versionLabel()->text(),
               "Version " + Bundle::main().version() + " (" + Bundle::main().build() + ")");
     EXPECT_EQ(pane.systemLabel()->text(), SystemIdentity::current().nameAndVersion());
@@ -52,10 +81,13 @@ TEST_F(GeneralPane, ShowsVersionSystemAndTheDefaults) {
     EXPECT_EQ(pane.intervalPicker()->currentText(), "2s");
     EXPECT_FALSE(pane.groupTerminalToggle()->isChecked());
     EXPECT_FALSE(pane.launchAtLoginToggle()->isChecked());
+    EXPECT_TRUE(pane.autoInstallToggle()->isChecked());
+    EXPECT_EQ(pane.updateStatusLabel()->text(), "Updates");
 }
 
 TEST_F(GeneralPane, TheUpdateFrequencyIsStoredBeforeItsNotification) {
-    GeneralSettingsView pane(SystemSettings::shared(), launch);
+    auto view = pane();
+    GeneralSettingsView& pane = *view;
     QObject context;
     std::vector<double> storedWhenPosted;
     NotificationCenter::defaultCenter().observe(Notification::updateIntervalDidChange, &context, [&](const QVariant&) {
@@ -79,7 +111,8 @@ TEST_F(GeneralPane, TheUpdateFrequencyIsStoredBeforeItsNotification) {
 
 TEST_F(GeneralPane, LaunchAtLoginFollowsTheAutostartEntry) {
     {
-        GeneralSettingsView pane(SystemSettings::shared(), launch);
+        auto view = pane();
+        GeneralSettingsView& pane = *view;
         pane.launchAtLoginToggle()->click();
         EXPECT_TRUE(pane.launchAtLoginToggle()->isChecked());
         EXPECT_TRUE(launch.isEnabled());
@@ -93,17 +126,83 @@ TEST_F(GeneralPane, LaunchAtLoginFollowsTheAutostartEntry) {
         FailingFileWriter writer;
         LaunchAtLogin failing(home.path() + "/autostart", "/usr/bin/quorvin", writer);
         writer.failPathsContaining("autostart");
-        GeneralSettingsView pane(SystemSettings::shared(), failing);
+        auto view = this->pane(failing);
+        GeneralSettingsView& pane = *view;
         pane.launchAtLoginToggle()->click();
         EXPECT_FALSE(pane.launchAtLoginToggle()->isChecked());
         EXPECT_FALSE(failing.isEnabled());
     }
     {
         // Changed behind the pane's back: read again each time the pane is shown.
-        GeneralSettingsView pane(SystemSettings::shared(), launch);
+        auto view = pane();
+        GeneralSettingsView& pane = *view;
         ASSERT_FALSE(launch.setEnabled(true).has_value());
         EXPECT_FALSE(pane.launchAtLoginToggle()->isChecked());
         pane.show();
         EXPECT_TRUE(pane.launchAtLoginToggle()->isChecked());
     }
+}
+
+TEST(GeneralSettingsView, UpdateStatusTexts) {
+    using State = UpdateManager::State;
+    EXPECT_EQ(GeneralSettingsView::updateStatus(State::idle()), "Updates");
+    EXPECT_EQ(GeneralSettingsView::updateStatus(State::checking()), "Checking…");
+    EXPECT_EQ(GeneralSettingsView::updateStatus(State::upToDate()), "You’re up to date");
+    EXPECT_EQ(GeneralSettingsView::updateStatus(State::available("2.1")), "Version 2.1 is available");
+    EXPECT_EQ(GeneralSettingsView::updateStatus(State::installing()), "Installing…");
+    EXPECT_EQ(GeneralSettingsView::updateStatus(State::failed("Couldn’t reach the update server.")),
+              "Couldn’t reach the update server.");
+}
+
+TEST_F(GeneralPane, TheUpdateRowFollowsTheUpdater) {
+    auto view = pane();
+    view->show();
+    EXPECT_TRUE(view->installButton()->isHidden());
+    ASSERT_TRUE(view->checkButton()->isEnabled());
+
+    // A check that cannot reach the server.
+    view->checkButton()->click();
+    EXPECT_EQ(view->updateStatusLabel()->text(), "Checking…");
+    EXPECT_FALSE(view->checkButton()->isEnabled());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return updates->state().kind() == Kind::failed; }, 10000));
+    EXPECT_EQ(view->updateStatusLabel()->text(), "Couldn’t reach the update server.");
+    EXPECT_TRUE(view->checkButton()->isEnabled());
+    EXPECT_TRUE(view->installButton()->isHidden());
+
+    // A newer build: "Install and Restart" comes first, and installing greys out the check.
+    UpdateTestSupport::TestHttpsServer server;
+    ASSERT_TRUE(server.isListening());
+    server.serve("/appcast.json",
+                 {R"({"latest":{"version":"2.1","build":20,"url":"https://127.0.0.1:1/x.zip","signature":"c2ln",)"
+                  R"("length":10},"releases":[{"version":"2.1","date":"May","notes":["New"]}]})"});
+    updates = updater(server.url("/appcast.json").toString());
+    updates->setSslConfiguration(server.clientConfiguration());
+    view = pane();
+    view->show();
+    view->checkButton()->click();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return updates->state().kind() == Kind::available; }, 10000));
+    EXPECT_EQ(view->updateStatusLabel()->text(), "Version 2.1 is available");
+    ASSERT_FALSE(view->installButton()->isHidden());
+    EXPECT_LT(view->installButton()->x(), view->checkButton()->x());
+    view->resize(560, 640);
+    TestSupport::spin(20);
+    view->grab().save(QStringLiteral(QUORVIN_TEST_OUTPUT "/settings-general-update-available.png"));
+    view->installButton()->click();
+    EXPECT_EQ(view->updateStatusLabel()->text(), "Installing…");
+    EXPECT_FALSE(view->checkButton()->isEnabled());
+    EXPECT_TRUE(view->installButton()->isHidden());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return updates->state().kind() == Kind::failed; }, 10000));
+    EXPECT_TRUE(view->checkButton()->isEnabled());
+}
+
+TEST_F(GeneralPane, AutomaticInstallsAndWhatsNew) {
+    auto view = pane();
+    view->autoInstallToggle()->click();
+    EXPECT_EQ(updateDefaults.boolValue("autoInstallUpdates"), false);
+    EXPECT_FALSE(updates->autoInstall());
+    updateSettings.autoInstall.set(true);
+    EXPECT_TRUE(view->autoInstallToggle()->isChecked());
+
+    view->whatsNewButton()->click();
+    EXPECT_EQ(changelogs, 1);
 }
