@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Platform/Files/FileError.h"
+#include "Source/Features/Toolbox/CopyConfirmation.h"
+#include "Source/Features/Toolbox/QRCodeGenerator.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class Pasteboard;
+
+// The QR tool's state: the level, the code of the current text and the copy confirmation. The
+// code is drawn at a device pixel ratio of at least 2, so that large symbols keep whole pixels
+// per module at the 260-point size. GUI thread only.
+class QRPaneModel : public QObject {
+    Q_OBJECT
+public:
+    static constexpr double pointSize = 260;
+    static inline const QString defaultFileName = QStringLiteral("qr.png");
+
+    explicit QRPaneModel(QObject* parent = nullptr);
+
+    QRCodeGenerator::Correction correction() const { return correction_; }
+    void setCorrection(QRCodeGenerator::Correction correction);
+    QString input() const { return input_; }
+    void setInput(const QString& input);
+    // The ratio of device pixels to points the code is drawn at; values below 2 count as 2.
+    double devicePixelRatio() const { return devicePixelRatio_; }
+    void setDevicePixelRatio(double ratio);
+
+    // The code of the current text and level: an image whose device pixel ratio is set, or a
+    // failure to show in its place.
+    const QRCodeGenerator::Result& code() const { return code_; }
+    QByteArray pngData() const;
+
+    // Puts the code on the pasteboard as a PNG picture and confirms the copy. False when there
+    // is no code.
+    bool copy(Pasteboard& pasteboard);
+    // Writes the code's PNG to `path` atomically; the error when that failed.
+    std::optional<FileError> save(const QString& path) const;
+    CopyConfirmation& copyConfirmation() { return copied_; }
+
+    // Asks the pasteboard for its text without waiting on its owner; textFromClipboard() follows
+    // when it holds some. With `onlyIntoEmpty` it follows only while the input is still empty.
+    void readClipboard(bool onlyIntoEmpty);
+
+    // The byte counter: the UTF-8 size of the text as typed, "N / 2900 байт".
+    static qint64 byteCount(const QString& text) { return text.toUtf8().size(); }
+    static QString counterText(const QString& text);
+    static bool isOverLimit(const QString& text) { return byteCount(text) > QRCodeGenerator::maxBytes; }
+    static QString segmentTitle(QRCodeGenerator::Correction correction);  // "15%"
+    static QString description(QRCodeGenerator::Correction correction);
+    static QString saveFailureText(const FileError& error);
+
+signals:
+    void codeChanged();
+    void correctionChanged();
+    void textFromClipboard(const QString& text);
+
+private:
+    void render();
+
+    QString input_;
+    QRCodeGenerator::Correction correction_ = QRCodeGenerator::Correction::medium;
+    double devicePixelRatio_ = 2;
+    QRCodeGenerator::Result code_;
+    quint64 clipboardRead_ = 0;
+    CopyConfirmation copied_;
+};

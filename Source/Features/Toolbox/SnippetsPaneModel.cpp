@@ -1,0 +1,227 @@
+#include "Source/Features/Toolbox/SnippetsPaneModel.h"
+
+#include "Platform/Core/Clock.h"
+#include "Platform/Desktop/Pasteboard.h"
+#include "Source/Features/Toolbox/SnippetStore.h"
+
+#include <QPointer>
+#include <QTextBoundaryFinder>
+
+using SnippetExpander::BuiltIn;
+
+namespace {
+
+// The most clipboard text taken for the preview.
+constexpr qsizetype kMaxClipboardBytes = qsizetype(1) << 20;
+
+bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+
+}  // namespace
+
+SnippetsPaneModel::SnippetsPaneModel(SnippetStore& store, QObject* parent) : QObject(parent), store_(store) {}
+
+void SnippetsPaneModel::appear() {
+    if (selection_) return;
+    const QList<Snippet>& list = store_.snippets();
+    select(list.isEmpty() ? std::nullopt : std::optional<Snippet>(list.first()));
+}
+
+void SnippetsPaneModel::select(const std::optional<Snippet>& snippet) {
+    draft_ = snippet;
+    selection_ = snippet ? std::optional<QUuid>(snippet->id) : std::nullopt;
+    values_.clear();
+    builtInValues_ = makeBuiltInValues();
+    readClipboard();
+    emit selectionChanged();
+}
+
+void SnippetsPaneModel::setSelection(const std::optional<QUuid>& id) {
+    if (id == selection_) return;
+    select(id ? stored(*id) : std::nullopt);
+}
+
+void SnippetsPaneModel::addSnippet() {
+    const Snippet snippet{QUuid::createUuid(), newSnippetTitle, QString(), Clock::shared().now()};
+    store_.add(snippet);
+    setSelection(snippet.id);
+}
+
+void SnippetsPaneModel::remove(const Snippet& snippet) {
+    store_.remove(snippet);
+    if (selection_ != snippet.id) return;
+    const QList<Snippet>& list = store_.snippets();
+    select(list.isEmpty() ? std::nullopt : std::optional<Snippet>(list.first()));
+}
+
+void SnippetsPaneModel::removeSelected() {
+    if (!selection_) return;
+    if (const auto snippet = stored(*selection_)) remove(*snippet);
+}
+
+void SnippetsPaneModel::setTitle(const QString& title) {
+    if (!draft_ || draft_->title == title) return;
+    Snippet copy = *draft_;
+    copy.title = title;
+    draft_ = copy;
+    store_.update(copy);
+    emit draftChanged();
+}
+
+void SnippetsPaneModel::setBody(const QString& body) {
+    if (!draft_ || draft_->body == body) return;
+    Snippet copy = *draft_;
+    copy.body = body;
+    draft_ = copy;
+    store_.update(copy);
+    emit draftChanged();
+}
+
+void SnippetsPaneModel::setValue(const QString& name, const QString& value) {
+    const auto it = values_.constFind(name);
+    if (it != values_.constEnd() && *it == value) return;
+    values_.insert(name, value);
+    emit valuesChanged();
+}
+
+void SnippetsPaneModel::refreshBuiltIns() {
+    builtInValues_ = makeBuiltInValues();
+    readClipboard();
+    emit valuesChanged();
+}
+
+void SnippetsPaneModel::refreshBuiltIn(BuiltIn builtIn) {
+    if (builtIn == BuiltIn::clipboard) {
+        readClipboard();
+        return;
+    }
+    builtInValues_[builtIn] = SnippetExpander::value(builtIn);
+    emit valuesChanged();
+}
+
+void SnippetsPaneModel::copyExpanded() {
+    if (!draft_ || !canCopy()) return;
+    // A clipboard value not read yet is read now, by the expansion itself.
+    const SnippetExpander::BuiltInValues builtIns = builtInValues_.empty() ? makeBuiltInValues() : builtInValues_;
+    QPointer<SnippetsPaneModel> self(this);
+    SnippetExpander::expandReadingClipboard(draft_->body, values_, builtIns, this, [self](QString text) {
+        if (!self) return;
+        PasteboardItem item;
+        item.setString(text);
+        Pasteboard::general().writeObjects({item});
+        self->copied_.confirm();
+    });
+}
+
+QString SnippetsPaneModel::result() const {
+    if (!draft_) return {};
+    SnippetExpander::BuiltInValues shown = builtInValues_;
+    // Until the clipboard has answered it shows as empty rather than being read here.
+    shown.try_emplace(BuiltIn::clipboard, QString());
+    return SnippetExpander::expand(draft_->body, values_, shown);
+}
+
+QStringList SnippetsPaneModel::missingNames() const {
+    return draft_ ? missingNames(draft_->body, values_) : QStringList();
+}
+
+bool SnippetsPaneModel::canCopy() const {
+    return draft_ && !draft_->body.isEmpty() && missingNames().isEmpty();
+}
+
+SnippetExpander::BuiltInValues SnippetsPaneModel::makeBuiltInValues() {
+    SnippetExpander::BuiltInValues made;
+    for (BuiltIn builtIn : SnippetExpander::allBuiltIns)
+        if (builtIn != BuiltIn::clipboard) made[builtIn] = SnippetExpander::value(builtIn);
+    return made;
+}
+
+void SnippetsPaneModel::readClipboard() {
+    const quint64 read = ++clipboardRead_;
+    const PasteboardReadPlan plan = [](const PasteboardContents& sofar) -> std::optional<PasteboardFetch> {
+        if (!sofar.types.contains(PasteboardType::string) || sofar.requested.contains(PasteboardType::string))
+            return std::nullopt;
+        return PasteboardFetch{PasteboardType::string, kMaxClipboardBytes};
+    };
+    Pasteboard::general().readContents(plan, this, [this, read](PasteboardContents contents) {
+        if (read != clipboardRead_) return;  // a newer read owns the value
+        const bool answered = contents.status == PasteboardContents::Status::read;
+        builtInValues_[BuiltIn::clipboard] = answered ? contents.string().value_or(QString()) : QString();
+        emit valuesChanged();
+    });
+}
+
+std::optional<Snippet> SnippetsPaneModel::stored(const QUuid& id) const {
+    for (const Snippet& snippet : store_.snippets())
+        if (snippet.id == id) return snippet;
+    return std::nullopt;
+}
+
+QString SnippetsPaneModel::summary(const QString& body) {
+    QString line = body;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    qsizetype start = 0, end = line.size();
+    while (start < end && isBlank(line.at(start))) ++start;
+    while (end > start && isBlank(line.at(end - 1))) --end;
+    return line.mid(start, end - start);
+}
+
+bool SnippetsPaneModel::isMarkdownLink(const QString& text) {
+    return text.contains(QStringLiteral("](")) && text.contains(QLatin1Char('[')) && text.contains(QLatin1Char(')'));
+}
+
+QStringList SnippetsPaneModel::missingNames(const QString& body, const QHash<QString, QString>& values) {
+    QStringList missing;
+    for (const QString& name : SnippetExpander::customPlaceholders(body)) {
+        const auto it = values.constFind(name);
+        if (it == values.constEnd() || it->trimmed().isEmpty()) missing.append(name);
+    }
+    return missing;
+}
+
+int SnippetsPaneModel::characterCount(const QString& text) {
+    if (text.isEmpty()) return 0;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    while (finder.toNextBoundary() > 0) ++count;
+    return count;
+}
+
+QString SnippetsPaneModel::characterCountText(const QString& text) {
+    return QString::number(characterCount(text)) + QStringLiteral(" символов");
+}
+
+QList<SnippetsPaneModel::ExplanationRow> SnippetsPaneModel::explanation(const QString& body) {
+    QList<ExplanationRow> rows;
+    for (const QString& name : SnippetExpander::customPlaceholders(body))
+        rows.append({QStringLiteral("character.cursor.ibeam"), name, QStringLiteral("{{") + name + QStringLiteral("}}"),
+                     QStringLiteral("Вы введёте значение ниже перед копированием.")});
+    for (BuiltIn builtIn : SnippetExpander::builtIns(body))
+        rows.append({symbol(builtIn), title(builtIn), SnippetExpander::token(builtIn),
+                     builtIn == BuiltIn::clipboard ? QStringLiteral("Приложение возьмёт текущий текст из буфера автоматически.")
+                                                   : QStringLiteral("Приложение подставит значение автоматически.")});
+    return rows;
+}
+
+QString SnippetsPaneModel::title(BuiltIn builtIn) {
+    switch (builtIn) {
+    case BuiltIn::date: return QStringLiteral("Дата");
+    case BuiltIn::time: return QStringLiteral("Время");
+    case BuiltIn::datetime: return QStringLiteral("Дата и время");
+    case BuiltIn::clipboard: return QStringLiteral("Буфер обмена");
+    case BuiltIn::uuid: return QStringLiteral("Новый UUID");
+    case BuiltIn::year: return QStringLiteral("Год");
+    }
+    return {};
+}
+
+QString SnippetsPaneModel::symbol(BuiltIn builtIn) {
+    switch (builtIn) {
+    case BuiltIn::date: return QStringLiteral("calendar");
+    case BuiltIn::time: return QStringLiteral("clock");
+    case BuiltIn::datetime: return QStringLiteral("calendar.badge.clock");
+    case BuiltIn::clipboard: return QStringLiteral("doc.on.clipboard");
+    case BuiltIn::uuid: return QStringLiteral("number");
+    case BuiltIn::year: return QStringLiteral("calendar.circle");
+    }
+    return {};
+}

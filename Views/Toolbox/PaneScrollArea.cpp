@@ -1,0 +1,13 @@
+#include "Views/Toolbox/PaneScrollArea.h"
+
+PaneScrollArea::PaneScrollArea(QWidget* content, Indicators indicators, QWidget* parent) : QScrollArea(parent) {
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(indicators == Indicators::shown ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    setBackgroundRole(QPalette::Window);
+    viewport()->setAutoFillBackground(false);
+    setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    setWidget(content);
+}
