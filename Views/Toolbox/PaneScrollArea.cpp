@@ -8,6 +8,6 @@ PaneScrollArea::PaneScrollArea(QWidget* content, Indicators indicators, QWidget*
     setBackgroundRole(QPalette::Window);
     viewport()->setAutoFillBackground(false);
     setAutoFillBackground(false);
-    content->setAutoFillBackground(false);
     setWidget(content);
+    content->setAutoFillBackground(false);  // setWidget() turned it on
 }

@@ -47,8 +47,9 @@ void SnippetsPaneModel::addSnippet() {
 }
 
 void SnippetsPaneModel::remove(const Snippet& snippet) {
+    const QUuid id = snippet.id;  // `snippet` may be an element of the list it is removed from
     store_.remove(snippet);
-    if (selection_ != snippet.id) return;
+    if (selection_ != id) return;
     const QList<Snippet>& list = store_.snippets();
     select(list.isEmpty() ? std::nullopt : std::optional<Snippet>(list.first()));
 }
