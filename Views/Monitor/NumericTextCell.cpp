@@ -31,7 +31,7 @@ void NumericTextCell::place(const QRectF& textRect, Qt::Alignment alignment) {
     alignment_ = alignment;
     textRect_ = textRect.translated(-frame.topLeft());
     if (frame != geometry()) {
-        dropPicture();
+        under_.drop();
         setGeometry(frame);
     }
     update();
@@ -46,7 +46,7 @@ void NumericTextCell::setColor(const QColor& color) {
 void NumericTextCell::setText(const QString& text, bool animated) {
     if (text == text_) return;
     if (animator_) animator_->stop();
-    dropPicture();
+    under_.drop();
     pictureDue_ = false;
     previous_ = text_;
     text_ = text;
@@ -70,7 +70,7 @@ void NumericTextCell::setText(const QString& text, bool animated) {
         [this, roll] {
             if (!roll || roll != animator_ || !pictureDue_) return;
             pictureDue_ = false;
-            takePictureOfWhatIsUnder();
+            under_.take();
             update();
         },
         Qt::QueuedConnection);
@@ -80,7 +80,7 @@ void NumericTextCell::step(double progress) {
     const bool ends = progress >= 1 || std::abs(1 - progress) < kUnseen;
     progress_ = ends ? 1 : progress;
     if (ends && animator_) animator_->stop();  // the animator goes; the last frame is drawn below
-    if (!under_.isNull() && !pictureStillFits()) dropPicture();
+    if (!under_.isNull() && !under_.fits()) under_.drop();
     const int key = frameKey(progress_);
     if (key == lastFrameKey_ && !ends) return;
     lastFrameKey_ = key;
@@ -95,40 +95,13 @@ int NumericTextCell::frameKey(double progress) const {
     return shift * 1024 + fade;
 }
 
-bool NumericTextCell::pictureStillFits() const {
-    for (const QWidget* w = parentWidget(); w && !w->isWindow(); w = w->parentWidget())
-        if (w->graphicsEffect()) return false;
-    return mapTo(window(), QPoint(0, 0)) == underAt_;
-}
-
-void NumericTextCell::takePictureOfWhatIsUnder() {
-    underAt_ = mapTo(window(), QPoint(0, 0));
-    if (!pictureStillFits() || size().isEmpty()) return;
-    takingPicture_ = true;
-    const QPixmap picture = window()->grab(QRect(underAt_, size()));
-    takingPicture_ = false;
-    if (picture.isNull()) return;
-    under_ = picture;
-    setAttribute(Qt::WA_OpaquePaintEvent, true);
-}
-
-void NumericTextCell::dropPicture() {
-    if (under_.isNull()) return;
-    under_ = QPixmap();
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
-}
-
-void NumericTextCell::backgroundChanged() { dropPicture(); }
+void NumericTextCell::backgroundChanged() { under_.drop(); }
 
 void NumericTextCell::paintEvent(QPaintEvent*) {
-    if (takingPicture_) return;
+    if (under_.isTaking()) return;
     ++paintCount_;
     QPainter painter(this);
-    if (!under_.isNull()) {
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawPixmap(0, 0, under_);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    }
+    under_.paint(painter);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setFont(font());
     if (progress_ >= 1 || previous_.isEmpty()) {
@@ -143,5 +116,5 @@ void NumericTextCell::paintEvent(QPaintEvent*) {
         painter.drawText(textRect_.translated(0, shift * (1 - p)), int(alignment_), text_);
     }
     // The last frame of a roll is drawn; from here on the parents paint under the cell again.
-    if (progress_ >= 1) dropPicture();
+    if (progress_ >= 1) under_.drop();
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "Views/Shared/UnderlayPicture.h"
+
 #include <QColor>
-#include <QPixmap>
 #include <QPointer>
 #include <QRectF>
 #include <QString>
@@ -46,9 +47,6 @@ protected:
 
 private:
     void step(double progress);
-    void takePictureOfWhatIsUnder();
-    void dropPicture();
-    bool pictureStillFits() const;
     // The look of a frame: the texts' shift in half pixels and their opacity in 48ths; a step
     // that changes neither is not drawn.
     int frameKey(double progress) const;
@@ -61,9 +59,7 @@ private:
     double progress_ = 1;
     int lastFrameKey_ = -1;
     QPointer<Motion::Animator> animator_;
-    QPixmap under_;
-    QPoint underAt_;  // the cell's place in its window when the picture was taken
-    bool takingPicture_ = false;
+    UnderlayPicture under_{this};
     bool pictureDue_ = false;  // a roll waits for its picture before its first frame
     int paintCount_ = 0;
 };

@@ -12,12 +12,15 @@
 #include "Source/Features/Zedi/ZediManager.h"
 #include "Views/MenuPanel/MonitorView.h"
 #include "Views/Shared/CircularStatView.h"
+#include "Views/Shared/GlassCard.h"
 #include "Views/Shared/KeyablePopupPanel.h"
+#include "Views/Shared/PopupEntrance.h"
 #include "SystemTestSupport.h"
 #include "TestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBackingStore>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -25,6 +28,8 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace {
 
@@ -79,6 +84,27 @@ struct Services {
         const int before = sampler.passCount();
         sampler.sample(true);
         ASSERT_TRUE(TestSupport::waitFor([&] { return sampler.passCount() > before; }));
+    }
+};
+
+// Paint events by receiver, from the moment it is made.
+class Paints : public QObject {
+public:
+    Paints() { qApp->installEventFilter(this); }
+    ~Paints() override { qApp->removeEventFilter(this); }
+    std::map<const QObject*, int> by;
+    int total = 0;
+    void clear() {
+        by.clear();
+        total = 0;
+    }
+    int of(const QObject* o) const { return by.count(o) ? by.at(o) : 0; }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++by[watched];
+            ++total;
+        }
+        return false;
     }
 };
 
@@ -416,4 +442,113 @@ TEST(AppDelegateMonitors, DismissPopoverEscapeAndOutsideClicksCloseThePanel) {
     NotificationCenter::defaultCenter().post(Notification::dismissPopover);
     EXPECT_TRUE(controller.isVisible());
     controller.close();
+}
+
+TEST(MenuPanelController, AnOpenPanelRepaintsOnlyWhatAReadingChangesAndThenNothing) {
+    AccessibilityDisplayOptions::shared().setOverride(false, std::nullopt);
+    Services s;
+    ASSERT_TRUE(s.copied);
+    MenuPanelController controller([&] { return s.makeView(); });
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    controller.show(QRect(screen.right() - 200, screen.top(), 20, 24));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(controller.panel()));
+    MonitorView* view = controller.view();
+    s.samplePass();
+    s.samplePass();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !PopupEntrance::of(view); }, 2000));
+    CircularStatView* memory = view->gauge(MonitorTab::memory);
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        for (MonitorTab tab : {MonitorTab::cpu, MonitorTab::memory, MonitorTab::disk})
+            if (view->gauge(tab)->isAnimating()) return false;
+        return true;
+    }, 2000));
+    TestSupport::spin(50);
+
+    // Samples that read the same leave the panel still: no timer, no animation, no frame.
+    Paints paints;
+    s.samplePass();
+    s.samplePass();
+    TestSupport::spin(400);
+    EXPECT_EQ(paints.total, 0);
+
+    // A change too small to see on the ring draws nothing either (75 % to 75.01 %).
+    SystemFixtures::writeFile(s.root + "/proc/meminfo", "MemTotal: 1000000 kB\nMemAvailable: 249900 kB\n");
+    s.samplePass();
+    EXPECT_NEAR(memory->value(), 75.01, 1e-9);
+    EXPECT_FALSE(memory->isAnimating());
+    TestSupport::spin(200);
+    EXPECT_EQ(paints.total, 0);
+
+    // A real change moves the memory ring: frames repaint that gauge alone (not the card, the
+    // view or the panel behind it), the move ends, and the panel is still again.
+    SystemFixtures::writeFile(s.root + "/proc/meminfo", "MemTotal: 1000000 kB\nMemAvailable: 600000 kB\n");
+    s.samplePass();
+    EXPECT_TRUE(memory->isAnimating());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !memory->isAnimating(); }, 1500));
+    EXPECT_DOUBLE_EQ(memory->displayedValue(), 40.0);
+    EXPECT_GT(paints.of(memory), 3);
+    EXPECT_LE(paints.of(memory), 50);
+    // Beside the gauge's frames, the one picture of what lies under it draws each widget there once.
+    EXPECT_LE(paints.of(view), 1);
+    EXPECT_LE(paints.of(controller.panel()), 1);
+    for (GlassCard* card : view->findChildren<GlassCard*>()) EXPECT_LE(paints.of(card), 1);
+    for (MonitorTab tab : {MonitorTab::cpu, MonitorTab::disk}) EXPECT_EQ(paints.of(view->gauge(tab)), 0);
+    EXPECT_LE(paints.total, paints.of(memory) + 4);
+    TestSupport::spin(50);
+    paints.clear();
+    TestSupport::spin(400);
+    EXPECT_EQ(paints.total, 0);
+    controller.close();
+    AccessibilityDisplayOptions::shared().setOverride(std::nullopt, std::nullopt);
+}
+
+TEST(MonitorView, TheRingAMoveLeavesIsTheRingAFreshViewDraws) {
+    AccessibilityDisplayOptions::shared().setOverride(false, std::nullopt);
+    Services s;
+    // In an opaque window, as without a compositor: what the window holds is then the same
+    // whatever was drawn there before.
+    struct Window {
+        QWidget window;
+        MonitorView* view;
+        explicit Window(Services& s) : view(s.makeView()) {
+            view->setParent(&window);
+            view->setOpaqueBacking(true);
+            window.resize(view->size());
+            window.show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        }
+        QImage ring() const {
+            const CircularStatView* memory = view->gauge(MonitorTab::memory);
+            const auto* store = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
+            return store ? store->copy(QRect(memory->mapTo(&window, QPoint()), memory->size())) : QImage();
+        }
+    };
+    Window moved(s);
+    s.samplePass();
+    CircularStatView* memory = moved.view->gauge(MonitorTab::memory);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !memory->isAnimating(); }, 2000));
+    SystemFixtures::writeFile(s.root + "/proc/meminfo", "MemTotal: 1000000 kB\nMemAvailable: 600000 kB\n");
+    s.samplePass();
+    ASSERT_TRUE(memory->isAnimating());
+    TestSupport::spin(100);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !memory->isAnimating(); }, 1500));
+    TestSupport::spin(50);
+    const QImage after = moved.ring();
+    moved.window.hide();
+
+    Window fresh(s);
+    TestSupport::spin(50);
+    EXPECT_DOUBLE_EQ(fresh.view->gauge(MonitorTab::memory)->displayedValue(), 40.0);
+    const QImage expected = fresh.ring();
+    ASSERT_EQ(after.size(), expected.size());
+    int differing = 0;
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x) {
+            const QRgb a = after.pixel(x, y), b = expected.pixel(x, y);
+            if (std::abs(qRed(a) - qRed(b)) > 2 || std::abs(qGreen(a) - qGreen(b)) > 2 ||
+                std::abs(qBlue(a) - qBlue(b)) > 2)
+                ++differing;
+        }
+    EXPECT_EQ(differing, 0);
+    AccessibilityDisplayOptions::shared().setOverride(std::nullopt, std::nullopt);
 }

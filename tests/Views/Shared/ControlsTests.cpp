@@ -242,20 +242,71 @@ TEST(CircularStatView, RingArcRunsClockwiseFromTwelve) {
     EXPECT_TRUE(redAt(full, 350));
 }
 
-TEST(CircularStatView, NewValuesMoveWithTheValueSpring) {
+TEST(CircularStatView, NewValuesMoveWithTheValueSpringWhereTheyCanBeSeen) {
     ReduceMotion off(false);
-    CircularStatView gauge("MEM", QColor(255, 149, 0));
-    gauge.setValue(20);
-    EXPECT_DOUBLE_EQ(gauge.displayedValue(), 20);  // nothing to move from
-    gauge.setValue(80);
-    EXPECT_DOUBLE_EQ(gauge.value(), 80);
-    EXPECT_LT(gauge.displayedValue(), 80);
+    QWidget window;
+    window.resize(100, 100);
+    auto* gauge = new CircularStatView("MEM", QColor(255, 149, 0), &window);
+    gauge->setGeometry(10, 8, 68, 84);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    gauge->setValue(20);
+    EXPECT_DOUBLE_EQ(gauge->displayedValue(), 20);  // nothing to move from
+    gauge->setValue(80);
+    EXPECT_DOUBLE_EQ(gauge->value(), 80);
+    EXPECT_LT(gauge->displayedValue(), 80);
     TestSupport::spin(150);
-    EXPECT_GT(gauge.displayedValue(), 20);
-    EXPECT_LT(gauge.displayedValue(), 80);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return gauge.displayedValue() == 80; }, 3000));
-    gauge.setValue(NAN);
-    EXPECT_DOUBLE_EQ(gauge.displayedValue(), -1);
+    EXPECT_GT(gauge->displayedValue(), 20);
+    EXPECT_LT(gauge->displayedValue(), 80);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return gauge->displayedValue() == 80; }, 3000));
+    EXPECT_FALSE(gauge->isAnimating());
+    gauge->setValue(NAN);
+    EXPECT_DOUBLE_EQ(gauge->displayedValue(), -1);
+
+    // A gauge nobody sees takes its value at once.
+    gauge->setValue(30);
+    window.hide();
+    gauge->setValue(60);
+    EXPECT_FALSE(gauge->isAnimating());
+    EXPECT_DOUBLE_EQ(gauge->displayedValue(), 60);
+}
+
+TEST(CircularStatView, TheGaugeDrawsWhatPaintDrawsAfterItsLabelOrPaletteChanges) {
+    QWidget window;
+    window.resize(100, 100);
+    auto* gauge = new CircularStatView("CPU", QColor(255, 0, 0), &window);
+    gauge->setGeometry(0, 0, 68, 84);
+    gauge->setValue(37);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto expected = [&](const QString& label, const QPalette& palette) {
+        QImage image(68, 84, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        CircularStatView::paint(painter, QRectF(0, 0, 68, 84), 37, label, QColor(255, 0, 0), palette);
+        return image;
+    };
+    auto differing = [](const QImage& a, const QImage& b) {
+        const QImage p = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        int n = 0;
+        for (int y = 0; y < p.height(); ++y)
+            for (int x = 0; x < p.width(); ++x) {
+                const QRgb u = p.pixel(x, y), v = b.pixel(x, y);
+                if (std::abs(qRed(u) - qRed(v)) > 2 || std::abs(qGreen(u) - qGreen(v)) > 2 ||
+                    std::abs(qBlue(u) - qBlue(v)) > 2 || std::abs(qAlpha(u) - qAlpha(v)) > 2)
+                    ++n;
+            }
+        return n;
+    };
+    EXPECT_EQ(differing(gauge->grab().toImage(), expected("CPU", gauge->palette())), 0);
+    gauge->setLabel("RAM");
+    EXPECT_EQ(differing(gauge->grab().toImage(), expected("RAM", gauge->palette())), 0);
+    QPalette dark = gauge->palette();
+    dark.setColor(QPalette::WindowText, QColor(240, 240, 240));
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    gauge->setPalette(dark);
+    EXPECT_EQ(differing(gauge->grab().toImage(), expected("RAM", dark)), 0);
+    EXPECT_GT(differing(gauge->grab().toImage(), expected("RAM", window.palette())), 20);
 }
 
 TEST(AppIconView, DrawsTheIconClippedToItsRoundedSquare) {
