@@ -37,6 +37,10 @@ void installSignalHandlers(QApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Our windows repaint small parts often (a blinking caret, a figure that changes). Through X
+    // shared memory each repaint of a part drawn before first waits for a round trip to the
+    // server; the few pixels sent over the connection need none. A setting of the user's stays.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication::setApplicationName(QStringLiteral("Quorvin"));
     QApplication::setOrganizationDomain(QStringLiteral("pelwick.com"));
     QApplication::setDesktopFileName(QStringLiteral("com.pelwick.Quorvin"));

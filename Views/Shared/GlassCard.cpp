@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QLayoutItem>
 #include <QLinearGradient>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -63,7 +64,10 @@ GlassCard::GlassCard(double cornerRadius, std::optional<QString> morphID, bool d
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(0);
     updateMargins();
-    auto repaint = [this] { update(); };
+    auto repaint = [this] {
+        dropSurface();
+        update();
+    };
     connect(&PanelGlassSettings::shared().tint, &SettingBase::changed, this, repaint);
     connect(&PanelGlassSettings::shared().tone, &SettingBase::changed, this, repaint);
     connect(&AccessibilityDisplayOptions::shared(), &AccessibilityDisplayOptions::changed, this, repaint);
@@ -76,6 +80,7 @@ GlassCard::~GlassCard() {
 
 void GlassCard::setCornerRadius(double radius) {
     cornerRadius_ = radius;
+    dropSurface();
     update();
 }
 
@@ -83,12 +88,14 @@ void GlassCard::setMorphID(std::optional<QString> id) { morphID_ = std::move(id)
 
 void GlassCard::setDrawsRim(bool drawsRim) {
     drawsRim_ = drawsRim;
+    dropSurface();
     update();
 }
 
 void GlassCard::setTail(std::optional<CardTail> tail) {
     tail_ = std::move(tail);
     updateMargins();
+    dropSurface();
     update();
 }
 
@@ -173,10 +180,31 @@ void GlassCard::paint(QPainter& painter, const QRectF& rect, double cornerRadius
     painter.restore();
 }
 
-void GlassCard::paintEvent(QPaintEvent*) {
+void GlassCard::dropSurface() { surface_ = QPixmap(); }
+
+void GlassCard::paintEvent(QPaintEvent* event) {
     if (surfaceHidden_) return;
+    const Appearance look = Appearance::current(palette());
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
     QPainter painter(this);
-    paint(painter, QRectF(rect()), cornerRadius_, drawsRim_, tail_, Appearance::current(palette()));
+    if (surface_.isNull() || surface_.size() != pixels || !(surfaceLook_ == look)) {
+        surface_ = QPixmap();
+        if (pixels != lastPaintedSize_) {
+            // A new size (a morph or a resize on the way): drawn directly until it holds.
+            lastPaintedSize_ = pixels;
+            paint(painter, QRectF(rect()), cornerRadius_, drawsRim_, tail_, look);
+            return;
+        }
+        surface_ = QPixmap(pixels);
+        surface_.setDevicePixelRatio(dpr);
+        surface_.fill(Qt::transparent);
+        QPainter surface(&surface_);
+        paint(surface, QRectF(rect()), cornerRadius_, drawsRim_, tail_, look);
+        surfaceLook_ = look;
+    }
+    const QRect r = event->rect();
+    painter.drawPixmap(QRectF(r), surface_, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
 }
 
 bool GlassCard::event(QEvent* event) {
@@ -195,6 +223,7 @@ bool GlassCard::event(QEvent* event) {
         if (isVisible()) attachToContainer();
         break;
     case QEvent::PaletteChange:
+        dropSurface();
         update();
         break;
     default: break;

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QPainterPath>
 #include <QPalette>
+#include <QPixmap>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -40,6 +41,7 @@ public:
 
         // The current settings and display options in the given palette.
         static Appearance current(const QPalette& palette);
+        bool operator==(const Appearance&) const = default;
     };
 
     explicit GlassCard(double cornerRadius, std::optional<QString> morphID = std::nullopt, bool drawsRim = true,
@@ -71,6 +73,8 @@ public:
 
     // While a container morphs this card in, the container paints its surface.
     bool isSurfaceHidden() const { return surfaceHidden_; }
+    // Whether the surface is kept as a picture (once the card has been drawn twice at one size).
+    bool keepsSurface() const { return !surface_.isNull(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -81,6 +85,7 @@ private:
     void setSurfaceHidden(bool hidden);
     void updateMargins();
     void attachToContainer();
+    void dropSurface();
 
     double cornerRadius_;
     std::optional<QString> morphID_;
@@ -89,6 +94,11 @@ private:
     QWidget* content_ = nullptr;
     QPointer<GlassCardContainer> container_;
     bool surfaceHidden_ = false;
+    // The surface as drawn at the card's size, copied where the card repaints (a figure changing
+    // on it, say) instead of filling its shapes again; drawn afresh while the size changes.
+    QPixmap surface_;
+    Appearance surfaceLook_;
+    QSize lastPaintedSize_;
 };
 
 // Puts content on a new glass card and returns the card (which takes the content's place as

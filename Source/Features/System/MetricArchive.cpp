@@ -102,7 +102,7 @@ void MetricArchive::trimOnQueue() {
         if (!error.isMissing()) reportFailure(error);
         tailKnown_ = true;
         endsWithNewline_ = true;
-        lastWritten_.reset();
+        setLastWritten(std::nullopt);
         return;
     }
     const QByteArray& contents = *read;
@@ -125,7 +125,7 @@ void MetricArchive::trimOnQueue() {
         start = end + 1;
     }
     tailKnown_ = true;
-    lastWritten_ = last;
+    setLastWritten(last);
     if (kept == contents) {
         endsWithNewline_ = contents.isEmpty() || contents.endsWith('\n');
         return;
@@ -140,16 +140,28 @@ void MetricArchive::trimOnQueue() {
 
 void MetricArchive::readTailOnQueue() {
     tailKnown_ = true;
-    lastWritten_.reset();
+    setLastWritten(std::nullopt);
     endsWithNewline_ = true;
     const std::optional<QByteArray> contents = SafeFile::readRegular(filePath());
     if (!contents) return;
     endsWithNewline_ = contents->isEmpty() || contents->endsWith('\n');
     const std::vector<MetricSample> samples = parse(*contents);
-    if (!samples.empty()) lastWritten_ = samples.back().at;
+    if (!samples.empty()) setLastWritten(samples.back().at);
+}
+
+void MetricArchive::setLastWritten(std::optional<QDateTime> at) {
+    lastWritten_ = std::move(at);
+    lastWrittenMs_.store(lastWritten_ && lastWritten_->isValid() ? lastWritten_->toMSecsSinceEpoch() : noTime);
 }
 
 void MetricArchive::record(const MetricSample& sample) {
+    // The same test as on the queue, against what it last told: a sample the log would not take
+    // leaves the queue's thread asleep.
+    const qint64 last = lastWrittenMs_.load();
+    if (last != noTime && sample.at.isValid()) {
+        const qint64 at = sample.at.toMSecsSinceEpoch();
+        if (at >= last && at - last < qint64(spacing * 1000)) return;
+    }
     queue_.async([this, sample] {
         if (!tailKnown_) readTailOnQueue();
         // A clock set back (sample older than the last line) starts the spacing afresh.
@@ -172,7 +184,7 @@ void MetricArchive::record(const MetricSample& sample) {
         }
         lastFailure_.clear();
         endsWithNewline_ = true;
-        lastWritten_ = sample.at;
+        setLastWritten(sample.at);
         if (++linesSinceTrim_ >= linesBetweenTrims) trimOnQueue();
     });
 }

@@ -8,7 +8,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -53,6 +55,7 @@ private:
     void trimOnQueue();
     void readTailOnQueue();
     void reportFailure(const FileError& error);
+    void setLastWritten(std::optional<QDateTime> at);
 
     std::mutex pathMutex_;
     QString path_;
@@ -63,6 +66,10 @@ private:
     int linesSinceTrim_ = 0;
     bool folderReady_ = false;
     QString lastFailure_;
+    // The last logged sample's time in ms since the epoch (noTime for none), read by record() so
+    // that samples the log would not take are never queued and the queue's thread sleeps.
+    static constexpr qint64 noTime = std::numeric_limits<qint64>::min();
+    std::atomic<qint64> lastWrittenMs_{noTime};
 
     SerialQueue queue_{"com.merovane.metricarchive", QueuePriority::utility};
 };

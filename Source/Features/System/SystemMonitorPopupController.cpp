@@ -1,6 +1,7 @@
 #include "Source/Features/System/SystemMonitorPopupController.h"
 
 #include "Platform/Gui/Screens.h"
+#include "Platform/System/OwnMemory.h"
 #include "Platform/X11/Compositing.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Views/DiskPane/MonitorDiskTab.h"
@@ -115,6 +116,8 @@ void SystemMonitorPopupController::dismiss() {
     panel_ = nullptr;
     panel->removeEventFilter(this);
     panel->close();
+    // What the popup drew with goes with it: its pages go back to the system then.
+    connect(panel, &QObject::destroyed, [] { OwnMemory::returnFreePages(); });
     panel->deleteLater();
     ProcessMonitor::shared().stopProcessList();
     MonitorDiskTab::shared().clearInspectedItem();

@@ -198,6 +198,63 @@ TEST(GlassCard, WidgetRepaintsWhenTheSettingsChangeAndLaysContentOnTheBody) {
     EXPECT_NE(before.pixel(100, 50), after.pixel(100, 50));
 }
 
+TEST(GlassCard, AKeptSurfaceDrawsWhatTheCardDrawsAndFollowsEveryChange) {
+    Settings cleanup;
+    GlassCard card(20, std::nullopt, true);
+    card.resize(200, 120);
+    card.show();
+    QApplication::processEvents();
+    // Compared with the surface painted directly, as premultiplied colour.
+    auto differing = [&](const QImage& shot, const QRect& part = QRect()) {
+        const QRect area = part.isNull() ? card.rect() : part;
+        const QImage expected = render(card.size(), [&](QPainter& p) {
+            GlassCard::paint(p, QRectF(card.rect()), card.cornerRadius(), card.drawsRim(), card.tail(),
+                             GlassCard::Appearance::current(card.palette()));
+        });
+        const QImage got = shot.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        int n = 0;
+        for (int y = 0; y < area.height(); ++y)
+            for (int x = 0; x < area.width(); ++x) {
+                const QRgb u = got.pixel(x, y), v = expected.pixel(area.left() + x, area.top() + y);
+                if (std::abs(qRed(u) - qRed(v)) > 2 || std::abs(qGreen(u) - qGreen(v)) > 2 ||
+                    std::abs(qBlue(u) - qBlue(v)) > 2 || std::abs(qAlpha(u) - qAlpha(v)) > 2)
+                    ++n;
+            }
+        return n;
+    };
+    card.grab();
+    EXPECT_EQ(differing(card.grab().toImage()), 0);
+    EXPECT_TRUE(card.keepsSurface());
+    // A part repainted alone is that part of the surface.
+    const QRect part(4, 90, 60, 30);  // a rounded corner and the rim
+    EXPECT_EQ(differing(card.grab(part).toImage(), part), 0);
+
+    card.setCornerRadius(6);
+    EXPECT_EQ(differing(card.grab().toImage()), 0);
+    card.setDrawsRim(false);
+    EXPECT_EQ(differing(card.grab().toImage()), 0);
+    card.setTail(CardTail{CardTail::Edge::trailing, 30, 10, 8});
+    QApplication::processEvents();
+    EXPECT_EQ(differing(card.grab().toImage()), 0);
+    UserDefaults::standard().setString(PanelGlassSettings::shared().tone.key(), "green");
+    QApplication::processEvents();
+    EXPECT_EQ(differing(card.grab().toImage()), 0);
+    QPalette dark = card.palette();
+    dark.setColor(QPalette::Window, QColor(40, 40, 44));
+    dark.setColor(QPalette::WindowText, QColor(235, 235, 235));
+    card.setPalette(dark);
+    EXPECT_EQ(differing(card.grab().toImage()), 0);
+    {
+        Options opaque(false, true);
+        EXPECT_EQ(differing(card.grab().toImage()), 0);
+    }
+    card.resize(240, 90);
+    QApplication::processEvents();
+    EXPECT_EQ(differing(card.grab().toImage()), 0);
+    EXPECT_EQ(differing(card.grab().toImage()), 0);
+    EXPECT_TRUE(card.keepsSurface());
+}
+
 TEST(GlassCardContainer, ACardReplacingOneWithItsMorphIdentifierGrowsOutOfIt) {
     Options options(false, false);
     GlassCardContainer container(10);
