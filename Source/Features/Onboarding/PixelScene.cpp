@@ -1,8 +1,8 @@
 #include "Source/Features/Onboarding/PixelScene.h"
 
-#include "Platform/Core/NumericCompare.h"
 #include "Source/Features/MenuBarPet/PetSpecies.h"
 #include "Source/Features/MenuBarPet/PetSprite.h"
+#include "Source/Features/Updates/ReleaseNotes.h"
 
 #include <QColor>
 #include <QPainter>
@@ -231,7 +231,7 @@ const QList<Theme>& Theme::sequence() {
 int Theme::indexForVersion(const QString& version, const QStringList& versions) {
     QStringList sorted = versions;
     std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const QString& a, const QString& b) { return NumericCompare::less(a, b); });
+                     [](const QString& a, const QString& b) { return ReleaseNotes::compareVersions(a, b) < 0; });
     qsizetype index = sorted.indexOf(version);
     if (index < 0) {
         index = 0;
@@ -242,6 +242,13 @@ int Theme::indexForVersion(const QString& version, const QStringList& versions) 
 
 const Theme& Theme::forVersion(const QString& version, const QStringList& versions) {
     return sequence()[indexForVersion(version, versions)];
+}
+
+const Theme& Theme::forVersion(const QString& version, const QList<Release>& releases) {
+    QStringList versions;
+    versions.reserve(releases.size());
+    for (const Release& release : releases) versions << release.version;
+    return forVersion(version, versions);
 }
 
 PixelScene::Grid PixelScene::Grid::forSize(QSizeF size) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Source/Features/Updates/Release.h"
+
 #include <QImage>
 #include <QList>
 #include <QRgb>
@@ -44,6 +46,8 @@ public:
         // The theme of a release: its place among the known versions sorted oldest first (digit runs
         // compare by value), or, for a version not among them, the sum of its characters; modulo 8.
         static const Theme& forVersion(const QString& version, const QStringList& versions);
+        // The same over the releases' versions.
+        static const Theme& forVersion(const QString& version, const QList<Release>& releases);
         static int indexForVersion(const QString& version, const QStringList& versions);
     };
 

@@ -4,10 +4,17 @@
 #include "FakeInputAccess.h"
 #include "Platform/Desktop/AccessibilityDisplayOptions.h"
 #include "Platform/Gui/SystemColors.h"
+#include "Platform/Core/Bundle.h"
+#include "Source/Features/Onboarding/ChangelogSelection.h"
 #include "Source/Features/Onboarding/PixelScene.h"
+#include "Source/Features/Updates/UpdateManager.h"
+#include "TestSupport.h"
+#include "Views/Onboarding/ChangelogView.h"
 #include "Views/Onboarding/WelcomeView.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -114,4 +121,47 @@ TEST(OnboardingGallery, WelcomeWindowLightAndDark) {
     p.end();
     AccessibilityDisplayOptions::shared().setOverride(std::nullopt, std::nullopt);
     EXPECT_TRUE(sheet.save(output("welcome")));
+}
+
+TEST(OnboardingGallery, ChangelogLightAndDark) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("Changelog.json"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"([
+      {"version": "1.0.0", "date": "December 2026", "notes": ["Quorvin comes to Linux."]},
+      {"version": "1.1.0", "date": "January 2027", "notes": ["Release notes with their own landscape.",
+        "A welcome window at first start, with what keyboard access allows in this session.",
+        "A longer note to show how the text wraps inside its column of at most 640 points, whatever the width of the window around it."]},
+      {"version": "1.2.0", "date": "February 2027", "notes": []}
+    ])");
+    file.close();
+    UpdateManager updates(UpdateManager::Environment{Bundle::main(), dir.filePath("Changelog.json"),
+                                                     dir.filePath("feed.json")});
+    UpdateManager empty(UpdateManager::Environment{Bundle::main(), dir.filePath("none.json"), dir.filePath("none")});
+
+    QImage sheet(2 * 920 + 20, 2 * 660 + 20, QImage::Format_ARGB32_Premultiplied);
+    sheet.fill(QColor(0x3c, 0x6e, 0x71));
+    QPainter p(&sheet);
+    for (int dark = 0; dark < 2; ++dark)
+        for (int placeholder = 0; placeholder < 2; ++placeholder) {
+            Look look(dark);
+            ChangelogSelection selection;
+            selection.setVersion(QStringLiteral("1.1.0"));
+            QWidget window;
+            window.resize(920, 660);
+            auto* view = new ChangelogView(selection, placeholder ? empty : updates, &window);
+            view->setGeometry(window.rect());
+            window.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+            TestSupport::spin(50);
+            QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(SystemColors::windowBackground(QApplication::palette()));
+            QPainter w(&image);
+            window.render(&w, QPoint(), QRegion(), QWidget::DrawChildren);
+            w.end();
+            EXPECT_LT(blackShare(image), 0.02) << dark << placeholder;
+            p.drawImage(placeholder * 940, dark * 680, image);
+        }
+    p.end();
+    EXPECT_TRUE(sheet.save(output("changelog")));
 }
