@@ -7,12 +7,15 @@
 #include <memory>
 #include <optional>
 
+class DiskCleanScanner;
+class DiskPaneModel;
 class QWidget;
+class VolumeUsageScanner;
 
-// What the monitor popup's Disk tab shows, and the disk pane's inspected cleanup item that puts
-// the popup into its detail mode. The disk-space views install their own provider (their
-// capacity, scan and cleanup views and the cleanup detail); until then the header card shows
-// the start-up volume's capacity and the middle and body cards stay empty.
+// What the monitor popup's Disk tab shows: the capacity ring in the header card, the scan button
+// in the middle card, the cleanup list or the volume browser in the body card, and the detail of
+// the disk pane's inspected cleanup item, which puts the popup into its detail mode. Tests
+// install providers of their own.
 class MonitorDiskTab : public QObject {
     Q_OBJECT
 public:
@@ -23,8 +26,15 @@ public:
     // restores the default one.
     static void install(std::unique_ptr<MonitorDiskTab> provider);
 
+    // Over the shared disk pane model and scanners.
     MonitorDiskTab() = default;
+    // Over the given ones (tests).
+    MonitorDiskTab(DiskPaneModel& model, DiskCleanScanner& scanner, VolumeUsageScanner& volume);
     ~MonitorDiskTab() override;
+
+    DiskPaneModel& model() const;
+    DiskCleanScanner& scanner() const;
+    VolumeUsageScanner& volume() const;
 
     // The header card's content (312 × 132).
     virtual QWidget* makeHeader(QWidget* parent);
@@ -36,9 +46,14 @@ public:
     virtual QWidget* makeDetail(DetailPart part, std::function<void()> onBack, QWidget* parent);
 
     // The inspected item's identifier in its text form; none while no item is inspected.
-    virtual std::optional<QString> inspectedItemID() const { return std::nullopt; }
-    virtual void clearInspectedItem() {}
+    virtual std::optional<QString> inspectedItemID() const;
+    virtual void clearInspectedItem();
 
 signals:
     void inspectedItemChanged();
+
+private:
+    DiskPaneModel* model_ = nullptr;
+    DiskCleanScanner* scanner_ = nullptr;
+    VolumeUsageScanner* volume_ = nullptr;
 };

@@ -1,0 +1,118 @@
+#include "Source/Features/System/DiskPaneModel.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+QString DiskPaneModel::rawValue(Mode mode) {
+    return mode == Mode::everything ? QStringLiteral("All Space") : QStringLiteral("Reclaimable");
+}
+
+std::optional<DiskPaneModel::Mode> DiskPaneModel::modeFromRawValue(const QString& raw) {
+    for (Mode mode : allModes)
+        if (rawValue(mode) == raw) return mode;
+    return std::nullopt;
+}
+
+DiskPaneModel& DiskPaneModel::shared() {
+    static DiskPaneModel* model = new DiskPaneModel;
+    return *model;
+}
+
+DiskPaneModel::DiskPaneModel(CapacityReader reader, QObject* parent) : QObject(parent), reader_(std::move(reader)) {
+    if (!reader_) reader_ = [] { return SystemStats::getDiskCapacity(); };
+}
+
+void DiskPaneModel::readCapacity(bool animated) {
+    const auto reading = reader_();
+    if (reading != capacity_) {
+        capacity_ = reading;
+        emit capacityChanged();
+    }
+    const double sweep = usedPercent(capacity_) / 100.0;
+    sweepMotion_ = animated ? SweepMotion::firstSweep : SweepMotion::value;
+    if (sweep == sweep_) return;
+    sweep_ = sweep;
+    emit sweepChanged();
+}
+
+double DiskPaneModel::usedPercent(const std::optional<SystemStats::DiskCapacity>& capacity) {
+    if (!capacity || !(capacity->total > 0)) return 0;
+    return capacity->used / capacity->total * 100.0;
+}
+
+DiskPaneModel::RingTint DiskPaneModel::ringTint(double percent) {
+    if (percent >= 90) return RingTint::red;
+    if (percent >= 80) return RingTint::orange;
+    return RingTint::green;
+}
+
+bool DiskPaneModel::isExpanded(CleanupCategory category) const {
+    return expanded_.contains(CleanupCategories::rawValue(category));
+}
+
+void DiskPaneModel::toggleExpanded(CleanupCategory category) {
+    const QString raw = CleanupCategories::rawValue(category);
+    if (!expanded_.remove(raw)) expanded_.insert(raw);
+    emit expandedChanged();
+}
+
+void DiskPaneModel::setInspecting(std::optional<CleanupItem> item) {
+    const bool same = (!item && !inspecting_) || (item && inspecting_ && item->id == inspecting_->id);
+    inspecting_ = std::move(item);
+    if (!same) emit inspectingChanged();
+}
+
+void DiskPaneModel::setMode(Mode mode) {
+    if (mode == mode_) return;
+    mode_ = mode;
+    emit modeChanged();
+}
+
+void DiskPaneModel::pushBrowse(const UsageNode& node) {
+    browseStack_.append(node);
+    emit browseStackChanged();
+}
+
+void DiskPaneModel::popBrowse() {
+    if (browseStack_.isEmpty()) return;
+    browseStack_.removeLast();
+    emit browseStackChanged();
+}
+
+QString DiskPaneModel::displayPath(const QString& path, const QString& home) {
+    if (path.isEmpty()) return QStringLiteral("--");
+    if (home.isEmpty()) return path;
+    QString shown = path;
+    return shown.replace(home, QStringLiteral("~"));
+}
+
+QString DiskPaneModel::homePath() { return QDir::homePath(); }
+
+bool DiskPaneModel::canOpen(const UsageNode& node) { return node.isDirectory && !node.children.isEmpty(); }
+
+double DiskPaneModel::barFraction(double bytes, double parentBytes) {
+    const double parent = std::max(parentBytes, 1.0);
+    return std::clamp(bytes / parent, 0.0, 1.0);
+}
+
+double DiskPaneModel::groupTotal(const CleanupGroup& group) {
+    double sum = 0;
+    for (const CleanupItem& item : group.items) sum += item.bytes;
+    return sum;
+}
+
+DiskPaneModel::FolderChoice DiskPaneModel::filterFolders(const QStringList& chosen, const QStringList& listed,
+                                                         const std::function<QString(const QString&)>& admit) {
+    FolderChoice choice;
+    for (const QString& folder : chosen) {
+        const QString admitted = admit(folder);
+        if (admitted.isEmpty()) {
+            choice.refused << folder;
+            continue;
+        }
+        if (listed.contains(admitted) || choice.added.contains(admitted)) continue;
+        choice.added << admitted;
+    }
+    return choice;
+}
