@@ -10,6 +10,7 @@
 #include "Views/Preferences/ClipboardSettingsView.h"
 #include "Views/Preferences/CompanionSettingsView.h"
 #include "Views/Preferences/DeveloperSettingsView.h"
+#include "Views/Preferences/DiskCleanSettingsView.h"
 #include "Views/Preferences/GeneralSettingsView.h"
 #include "Views/Preferences/HelpSettingsView.h"
 #include "Views/Preferences/KeyboardShortcutsView.h"
@@ -123,7 +124,7 @@ QWidget* PreferencesView::makePane(PreferencesTab tab, const Actions& actions) {
     case PreferencesTab::shortcuts: return new KeyboardShortcutsView(ShortcutManager::shared());
     case PreferencesTab::power: return new PowerSettingsView(PowerManager::shared());
     case PreferencesTab::zedi: return new ZediSettingsView(ZediManager::shared());
-    case PreferencesTab::daveRovaz: return placeholderPane();
+    case PreferencesTab::daveRovaz: return new DiskCleanSettingsView;
     case PreferencesTab::help: return new HelpSettingsView;
     case PreferencesTab::developer: return new DeveloperSettingsView;
     }

@@ -12,6 +12,7 @@
 #include "Views/DiskPane/DiskCleanupContent.h"
 #include "Views/DiskPane/MonitorDiskTab.h"
 #include "Views/Monitor/SystemMonitorView.h"
+#include "Views/Preferences/DiskCleanSettingsView.h"
 
 #include <QApplication>
 #include <QLinearGradient>
@@ -200,6 +201,24 @@ TEST_P(DiskGallery, VolumeBrowserTopLevelAndInsideAFolder) {
     rig.model().pushBrowse(rig.volume().root()->children.first());
     TestSupport::spin(800);
     save(*host, "volume-browsing");
+}
+
+TEST_P(DiskGallery, SettingsPane) {
+    const QString a = rig.folder("Projects/old-builds"), b = rig.folder("Downloads/installers");
+    rig.settings().customTargets.set({a, b});
+    rig.settings().setEnabled("Gradle Cache", false);
+    DiskCleanSettingsView pane(rig.cleaner(), rig.settings());
+    pane.resize(560, pane.sizeHint().height());
+    pane.show();
+    pane.addChosen({"/etc"});
+    TestSupport::spin(100);
+    QImage image(pane.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(pane.palette().color(QPalette::Window));
+    {
+        QPainter p(&image);
+        p.drawPixmap(0, 0, pane.grab());
+    }
+    EXPECT_TRUE(image.save(QStringLiteral(QUORVIN_TEST_OUTPUT "/disk-settings-") + (dark() ? "dark" : "light") + ".png"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Appearance, DiskGallery, ::testing::Values(false, true),

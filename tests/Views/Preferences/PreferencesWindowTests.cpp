@@ -214,11 +214,11 @@ TEST(PreferencesView, PanesNotYetBuiltShowOnlyTheirTitle) {
         EXPECT_EQ(view.titleLabel()->text(), PreferencesTabs::title(tab));
         QWidget* pane = view.pane();
         ASSERT_NE(pane, nullptr);
-        static const std::set<PreferencesTab> built{PreferencesTab::power, PreferencesTab::zedi,
+        static const std::set<PreferencesTab> built{PreferencesTab::power,     PreferencesTab::zedi,
                                                     PreferencesTab::clipboard, PreferencesTab::shortcuts,
                                                     PreferencesTab::help, PreferencesTab::developer,
                                                     PreferencesTab::companion, PreferencesTab::general,
-                                                    PreferencesTab::appearance};
+                                                    PreferencesTab::appearance, PreferencesTab::daveRovaz};
         if (built.count(tab)) {
             EXPECT_FALSE(PreferencesView::isPlaceholder(pane));
             continue;
