@@ -7,6 +7,9 @@
 #include "Source/Features/System/SystemSampler.h"
 #include "Views/Monitor/ChartWell.h"
 #include "Views/Monitor/ChildProcessRowView.h"
+#include "Views/DiskPane/DiskCapacityContent.h"
+#include "Views/DiskPane/DiskCleanupContent.h"
+#include "Views/DiskPane/DiskScanContent.h"
 #include "Views/DiskPane/MonitorDiskTab.h"
 #include "Views/Monitor/MonitorTabPicker.h"
 #include "Views/Monitor/GroupedProcessRowView.h"
@@ -473,9 +476,12 @@ TEST_F(ViewFixture, TheDiskTabHostsTheDiskViewsAndTheirDetail) {
 TEST_F(ViewFixture, TheDefaultDiskHeaderShowsTheStartUpVolume) {
     MonitorDiskTab::install(nullptr);
     open(MonitorTab::disk);
-    QStringList texts;
-    for (QLabel* label : view->headerContent()->findChildren<QLabel*>()) texts << label->text();
-    EXPECT_TRUE(texts.contains("Total"));
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const QString& t) { return t.endsWith(" GB") || t.endsWith(" TB"); }))
-        << texts.join(", ").toStdString();
+    auto* capacity = qobject_cast<DiskCapacityContent*>(view->headerContent());
+    ASSERT_TRUE(capacity);
+    for (int i = 0; i < 3; ++i) {
+        const QString figure = capacity->figureText(i);
+        EXPECT_TRUE(figure.endsWith(" GB") || figure.endsWith(" TB")) << figure.toStdString();
+    }
+    EXPECT_TRUE(qobject_cast<DiskScanContent*>(view->midContent()));
+    EXPECT_TRUE(qobject_cast<DiskCleanupContent*>(view->bodyContent()));
 }
