@@ -197,11 +197,14 @@ TEST_F(DiskViews, TrashRowArmsThenMovesTheItemForReal) {
     EXPECT_TRUE(yarn->isArmed());
     EXPECT_EQ(yarn->trashButton()->toolTip(), "Click again to move to Trash");
     EXPECT_EQ(rig.model().inspecting(), std::nullopt);  // the trash button opens no detail
+    QList<CleanPhase> phases;
+    QObject::connect(&rig.cleaner(), &DiskCleanScanner::stateChanged, &content,
+                     [&] { phases << rig.cleaner().state().phase; });
     QTest::mouseClick(yarn->trashButton(), Qt::LeftButton);
     EXPECT_FALSE(yarn->isArmed());  // at once; the row stays until the rescan
     EXPECT_EQ(row(content, "Yarn Cache"), yarn);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return rig.cleaner().state().phase == CleanPhase::scanning; }));
-    waitForScan();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return phases == QList<CleanPhase>{CleanPhase::scanning, CleanPhase::complete}; },
+                                     20000));
     EXPECT_EQ(row(content, "Yarn Cache"), nullptr);
     // Both of its folders are in the Trash, not deleted.
     EXPECT_FALSE(QFileInfo::exists(rig.home() + "/.cache/yarn"));
