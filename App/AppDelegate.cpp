@@ -22,6 +22,8 @@
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Source/Features/System/SystemSampler.h"
+#include "Source/Features/Updates/UpdateManager.h"
+#include "Source/Features/Updates/UpdateToastController.h"
 #include "Source/Features/Widgets/MenuBarWidgetController.h"
 #include "Source/Features/Zedi/ZediManager.h"
 #include "Views/Shared/KeyablePopupPanel.h"
@@ -57,10 +59,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     SystemSampler::shared().start();
     ProcessMonitor::shared().startHistories();
 
-    // 4. Global hot keys, and the pet as its setting says.
+    // 4. Global hot keys, the pet as its setting says, and the updater: the toast after an update,
+    // the launch check and the six-hour timer.
     GlobalHotkeyMonitor::startMonitoring();
     ClipboardPopupController::install();
     MenuBarPetController::shared().applySetting();
+    connect(&UpdateManager::shared(), &UpdateManager::toastRequested, this,
+            [](const QString& version) { UpdateToastController::shared().show(version); });
+    UpdateManager::shared().start();
 
     // 5. The status item.
     statusItem_ = StatusBar::system().addItem();

@@ -18,6 +18,7 @@ import os
 import stat
 import subprocess
 import sys
+import tempfile
 import zipfile
 
 MANIFEST = "_CodeSignature/manifest"
@@ -63,8 +64,12 @@ def write_manifest(bundle):
 
 
 def sign_bytes(data, key):
-    result = subprocess.run(["openssl", "pkeyutl", "-sign", "-rawin", "-inkey", key],
-                            input=data, capture_output=True)
+    # Ed25519 signs in one go: openssl needs a file it can size, not a pipe.
+    with tempfile.NamedTemporaryFile() as message:
+        message.write(data)
+        message.flush()
+        result = subprocess.run(["openssl", "pkeyutl", "-sign", "-rawin", "-inkey", key, "-in", message.name],
+                                capture_output=True)
     if result.returncode != 0 or len(result.stdout) != 64:
         fail("openssl could not sign with " + key + ": " + result.stderr.decode(errors="replace"))
     return base64.b64encode(result.stdout).decode()

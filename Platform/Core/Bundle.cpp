@@ -45,7 +45,7 @@ Bundle Bundle::forExecutable(const QString& executablePath) {
     return b;
 }
 
-QString Bundle::defaultFeedURL() { return QStringLiteral("https://quorvin.pelwick.com/appcast.json"); }
+QString Bundle::defaultFeedURL() { return QStringLiteral(QUORVIN_FEED_URL); }
 
 QString Bundle::resourcePath(const QString& name) const {
     if (!resourcesPath_.isEmpty()) {

@@ -103,6 +103,7 @@ public:
         config.addCaCertificate(certificate_);
         return config;
     }
+    QByteArray certificatePem() const { return certificate_.toPem(); }
     int requests(const QString& path) const { return requests_.value(path); }
     qint64 bodyBytesSent(const QString& path) const { return sent_.value(path); }
 

@@ -262,9 +262,12 @@ void UpdateManager::installed() {
     settings_->updatedFromVersion.set(runningVersion());
     // The shell waits for this process to end, then starts the new program; the pid and the path
     // reach it as arguments, never inside the script's text.
-    const bool started = QProcess::startDetached(
-        env_.shell, {QStringLiteral("-c"), relaunchScript(), QStringLiteral("quorvin-relaunch"),
-                     QString::number(QCoreApplication::applicationPid()), env_.bundle.bundlePath() + "/bin/quorvin"});
+    QProcess relaunch;
+    relaunch.setProgram(env_.shell);
+    relaunch.setArguments({QStringLiteral("-c"), relaunchScript(), QStringLiteral("quorvin-relaunch"),
+                           QString::number(QCoreApplication::applicationPid()), env_.bundle.bundlePath() + "/bin/quorvin"});
+    relaunch.setStandardInputFile(QProcess::nullDevice());
+    const bool started = relaunch.startDetached();
     if (!started)
         return failInstall(QStringLiteral("Quorvin was updated but couldn’t restart. Quit Quorvin and open it again."),
                            QStringLiteral("cannot start ") + env_.shell);
