@@ -6,6 +6,7 @@
 #include "Platform/Ui/StatusBar.h"
 #include "Source/Features/Power/PowerManager.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
+#include "Source/Features/Toolbox/ToolboxWindowController.h"
 #include "Views/Shared/ScrollPositionKeeper.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/SystemMonitorPopupController.h"
@@ -51,6 +52,7 @@ MonitorView::Hooks MenuPanelController::defaultHooks() {
     MonitorView::Hooks hooks;
     hooks.showMonitor = [](MonitorTab tab) { SystemMonitorPopupController::shared().show(tab); };
     hooks.showSettings = [] { PreferencesWindowController::shared().show(); };
+    hooks.showToolbox = [] { ToolboxWindowController::shared().show(); };
     hooks.quit = [] { QCoreApplication::quit(); };
     return hooks;
 }

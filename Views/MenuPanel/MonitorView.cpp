@@ -246,6 +246,16 @@ MonitorView::MonitorView(SystemSampler& sampler, NetworkMonitor& network, PowerM
                             rows);
     keepAwakeRow_ = new PanelRow(QStringLiteral("bolt.fill"), SystemColors::yellow(dark), QStringLiteral("Keep Awake"),
                                  true, rows);
+    if (hooks_.showToolbox) {
+        toolboxRow_ = new PanelRow(QStringLiteral("hammer"), SystemColors::indigo(dark), QStringLiteral("Toolbox"), false,
+                                   rows);
+        rowsLayout->addWidget(toolboxRow_);
+        // The panel closes first, then the toolbox window comes to the front.
+        connect(toolboxRow_, &QAbstractButton::clicked, this, [this] {
+            NotificationCenter::defaultCenter().post(Notification::dismissPopover);
+            hooks_.showToolbox();
+        });
+    }
     rowsLayout->addWidget(zediRow_);
     rowsLayout->addWidget(keepAwakeRow_);
     rowsCard_ = glassWell(rows, cardCornerRadius);

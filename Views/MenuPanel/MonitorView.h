@@ -15,7 +15,7 @@ class SystemSampler;
 class ZediManager;
 
 // The menu panel's content, 264 points wide: a card with the CPU, MEM and DISK ring gauges and
-// the network rates, a card of quick actions (Zedi, Keep Awake) and a footer with Settings and
+// the network rates, a card of quick actions (Toolbox, Zedi, Keep Awake) and a footer with Settings and
 // Quit. Gauges and rates follow the metrics engine while the view is shown. A gauge or the
 // network row opens the system monitor on its tab.
 class MonitorView : public QWidget {
@@ -34,6 +34,7 @@ public:
     struct Hooks {
         std::function<void(MonitorTab)> showMonitor;
         std::function<void()> showSettings;
+        std::function<void()> showToolbox;
         std::function<void()> quit;
     };
 
@@ -55,6 +56,8 @@ public:
     CircularStatView* gauge(MonitorTab tab) const;
     QAbstractButton* networkRow() const { return networkRow_; }
     QAbstractButton* zediRow() const { return zediRow_; }
+    // Absent without a showToolbox hook.
+    QAbstractButton* toolboxRow() const { return toolboxRow_; }
     QAbstractButton* keepAwakeRow() const { return keepAwakeRow_; }
     QAbstractButton* settingsButton() const { return settingsButton_; }
     QAbstractButton* quitButton() const { return quitButton_; }
@@ -89,6 +92,7 @@ private:
     CircularStatView* disk_ = nullptr;
     QAbstractButton* networkRow_ = nullptr;
     QAbstractButton* zediRow_ = nullptr;
+    QAbstractButton* toolboxRow_ = nullptr;
     QAbstractButton* keepAwakeRow_ = nullptr;
     QAbstractButton* settingsButton_ = nullptr;
     QAbstractButton* quitButton_ = nullptr;

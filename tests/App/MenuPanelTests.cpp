@@ -68,12 +68,14 @@ struct Services {
     ZediManager zedi{defaults, &workspace};
     std::vector<MonitorTab> opened;
     int settingsShown = 0;
+    int toolboxShown = 0;
     int quits = 0;
 
     MonitorView::Hooks hooks(bool withMonitor = true) {
         MonitorView::Hooks h;
         if (withMonitor) h.showMonitor = [this](MonitorTab tab) { opened.push_back(tab); };
         h.showSettings = [this] { ++settingsShown; };
+        h.showToolbox = [this] { ++toolboxShown; };
         h.quit = [this] { ++quits; };
         return h;
     }
@@ -269,17 +271,29 @@ TEST(MonitorView, QuickActionsAndFooter) {
     click(view->settingsButton());
     EXPECT_EQ(s.settingsShown, 1);
     EXPECT_EQ(dismissedBeforeSettings, 0);
+    // So does the toolbox row, before the toolbox window comes up.
+    int dismissedBeforeToolbox = -1;
+    NotificationCenter::defaultCenter().observe(Notification::dismissPopover, &order, [&](const QVariant&) {
+        dismissedBeforeToolbox = services->toolboxShown;
+    });
+    const int dismissals = dismiss.count;
+    click(view->toolboxRow());
+    EXPECT_EQ(s.toolboxShown, 1);
+    EXPECT_EQ(dismissedBeforeToolbox, 0);
+    EXPECT_EQ(dismiss.count, dismissals + 1);
     click(view->quitButton());
     EXPECT_EQ(s.quits, 1);
     EXPECT_EQ(view->settingsButton()->text(), QStringLiteral("Settings"));
     EXPECT_EQ(view->quitButton()->text(), QStringLiteral("Quit"));
 
-    // Without a settings window there is no Settings button.
+    // Without a settings window there is no Settings button, without a toolbox no toolbox row.
     MonitorView::Hooks noSettings = s.hooks();
     noSettings.showSettings = {};
+    noSettings.showToolbox = {};
     MonitorView other(s.sampler, s.network, s.power, s.zedi, noSettings);
     other.show();
     EXPECT_FALSE(other.settingsButton()->isVisible());
+    EXPECT_EQ(other.toolboxRow(), nullptr);
     EXPECT_TRUE(other.quitButton()->isVisible());
 }
 

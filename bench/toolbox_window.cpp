@@ -1,0 +1,218 @@
+// The toolbox window: opening it to its first frame, switching tools, a keystroke in a 1 MB input,
+// and opening every node of a 10 MB JSON document. Offscreen by default; for the real thing run
+//   QT_QPA_PLATFORM=xcb xvfb-run -a ./bench_toolbox_window
+#include "Platform/Core/UserDefaults.h"
+#include "Source/Features/Toolbox/JSONNode.h"
+#include "Source/Features/Toolbox/JSONTool.h"
+#include "Source/Features/Toolbox/ToolboxModel.h"
+#include "Source/Features/Toolbox/ToolboxWindowController.h"
+#include "Views/Toolbox/CodeTextView.h"
+#include "Views/Toolbox/JSONRow.h"
+#include "Views/Toolbox/JSONTreeRows.h"
+#include "Views/Toolbox/ToolboxView.h"
+#include "Views/Toolbox/TransformPane.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QListView>
+#include <QMainWindow>
+#include <QKeyEvent>
+#include <QThread>
+#include <QTimer>
+
+#include "BenchSupport.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+using Tool = ToolboxModel::Tool;
+
+void spin(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Counts the paints a widget gets.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// Processes events until the widget has painted, or a second has passed.
+void untilPainted(QWidget* widget, PaintCounter& counter) {
+    QElapsedTimer t;
+    t.start();
+    const int before = counter.paints;
+    widget->installEventFilter(&counter);
+    while (counter.paints == before && t.elapsed() < 1000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    widget->removeEventFilter(&counter);
+}
+
+// From show() to the first frame of a window built afresh.
+void BM_OpenToFirstFrame(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        UserDefaults defaults{QString()};
+        auto controller = std::make_unique<ToolboxWindowController>(defaults);
+        PaintCounter counter;
+        state.ResumeTiming();
+        controller->show();
+        untilPainted(controller->window(), counter);
+        state.PauseTiming();
+        controller.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(15);
+
+// One sidebar choice, through the new pane's first frame, round the kinds of tool.
+void BM_SwitchTool(benchmark::State& state) {
+    UserDefaults defaults{QString()};
+    ToolboxWindowController controller(defaults);
+    controller.show();
+    controller.model().setInput(QStringLiteral(R"({"a": [1, 2, 3], "b": {"c": "text"}, "d": null})"));
+    spin(100);
+    const std::vector<Tool> tools{Tool::forTransform(TextTransform::upper), Tool::jsonTree(),
+                                  Tool::forTransform(TextTransform::countStats), Tool::password(),
+                                  Tool::forTransform(TextTransform::slug), Tool::qr(), Tool::snippets()};
+    size_t i = 0;
+    PaintCounter counter;
+    double worst = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        controller.model().setSelection(tools[i++ % tools.size()]);
+        controller.window()->repaint();
+        worst = std::max(worst, t.nsecsElapsed() / 1e6);
+        state.PauseTiming();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["worst_ms"] = worst;
+}
+BENCHMARK(BM_SwitchTool)->Unit(benchmark::kMillisecond)->Iterations(70);
+
+QString megabyteOfText(bool han) {
+    QString text;
+    const QString line = han ? QStringLiteral("这是一个用于测试的中文句子，包含一些汉字和标点符号。") 
+                             : QStringLiteral("The quick brown fox jumps over the lazy dog, line after line.");
+    while (text.toUtf8().size() < 1024 * 1024) {
+        for (int i = 0; i < 1000; ++i) text += line + QString::number(i) + u'\n';
+    }
+    return text;
+}
+
+// A keystroke at the end of a 1 MB input with the slug transform selected: the time the GUI thread
+// spends on the key itself, and the longest time it is held while the result comes back and shows.
+void BM_KeystrokeInOneMegabyte(benchmark::State& state) {
+    const bool han = state.range(0);
+    UserDefaults defaults{QString()};
+    ToolboxWindowController controller(defaults);
+    controller.show();
+    controller.model().setSelection(Tool::forTransform(TextTransform::slug));
+    controller.model().setInput(megabyteOfText(han));
+    QCoreApplication::processEvents();
+    while (controller.model().isWorking()) spin(20);
+    auto* pane = qobject_cast<TransformPane*>(controller.view()->pane());
+    CodeTextView* input = pane->inputView();
+    input->setFocus();
+    input->moveCursor(QTextCursor::End);
+    double worstKey = 0, worstTurn = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(input, &press);
+        QApplication::sendEvent(input, &release);
+        QCoreApplication::processEvents();  // the repaint the key asks for
+        const double key = t.nsecsElapsed() / 1e6;
+        worstKey = std::max(worstKey, key);
+        state.SetIterationTime(key / 1e3);
+        state.PauseTiming();
+        // Until the result is in: every turn of the event loop in between is timed.
+        while (controller.model().isWorking()) {
+            QElapsedTimer turn;
+            turn.start();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+            worstTurn = std::max(worstTurn, turn.nsecsElapsed() / 1e6);
+            QThread::msleep(1);
+        }
+        state.ResumeTiming();
+    }
+    state.counters["worst_key_ms"] = worstKey;
+    state.counters["worst_turn_ms"] = worstTurn;
+}
+BENCHMARK(BM_KeystrokeInOneMegabyte)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// About 10 MB of records in an array.
+QString tenMegabytes() {
+    QString text = QStringLiteral("[");
+    for (int i = 0; text.size() < 10'000'000; ++i) {
+        if (i > 0) text += u',';
+        text += QString::asprintf(
+            R"({"id":%d,"name":"Запись %d","price":%d.%02d,"ok":%s,"tags":["alpha","beta/gamma","日本"],)"
+            R"("owner":{"first":"Anna","last":"Müller","age":%d,"note":null}})",
+            i, i, i % 1000, i % 100, i % 2 ? "true" : "false", 20 + i % 50);
+    }
+    return text + u']';
+}
+
+// Every node of the document opened: children built, the open set and the rows of a list view.
+void BM_ExpandEveryNode(benchmark::State& state) {
+    const JSONValue parsed = JSONTool::parse(tenMegabytes()).value();
+    qint64 rowsShown = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto rows = std::make_unique<JSONTreeRows>();
+        QListView list;
+        list.setModel(rows.get());
+        auto* delegate = new JSONRow(*rows, &list);
+        list.setItemDelegate(delegate);
+        list.setUniformItemSizes(false);
+        list.setLayoutMode(QListView::Batched);
+        list.setBatchSize(4000);
+        list.resize(700, 500);
+        list.show();
+        rows->setRoot(std::make_unique<JSONNode>(JSONValue(parsed)));
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        QSet<const JSONNode*> open;
+        std::vector<JSONNode*> stack{rows->root()};
+        while (!stack.empty()) {
+            JSONNode* node = stack.back();
+            stack.pop_back();
+            if (!node->isContainer()) continue;
+            node->loadChildrenIfNeeded();
+            open.insert(node);
+            for (JSONNode* child : *node->children()) stack.push_back(child);
+        }
+        rows->setExpanded(std::move(open));
+        list.doItemsLayout();
+        list.repaint();
+        rowsShown = rows->rowCount();
+        state.PauseTiming();
+        list.setModel(nullptr);
+        rows.reset();
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = double(rowsShown);
+}
+BENCHMARK(BM_ExpandEveryNode)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }

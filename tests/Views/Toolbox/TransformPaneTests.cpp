@@ -1,0 +1,221 @@
+#include "Platform/Desktop/Pasteboard.h"
+#include "Source/Features/Toolbox/ToolboxModel.h"
+#include "TestSupport.h"
+#include "Views/Toolbox/ActivitySpinner.h"
+#include "Views/Toolbox/CodeTextView.h"
+#include "Views/Toolbox/CodeTextViewController.h"
+#include "Views/Toolbox/TransformPane.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace {
+
+using Tool = ToolboxModel::Tool;
+using T = TextTransform;
+
+struct TransformPaneTest : ::testing::Test {
+    FakePasteboard pasteboard;
+    std::deque<std::function<void()>> jobs;
+    ToolboxModel model{[this](std::function<void()> job) { jobs.push_back(std::move(job)); }};
+    TransformPane pane{model};
+
+    void SetUp() override {
+        Pasteboard::setGeneral(&pasteboard);
+        model.setSelection(Tool::forTransform(T::upper));
+        pane.resize(700, 600);
+        pane.show();
+    }
+    void TearDown() override { Pasteboard::setGeneral(nullptr); }
+};
+
+}  // namespace
+
+TEST_F(TransformPaneTest, EmptyInputDisablesWhatHasNothingToWorkOn) {
+    EXPECT_FALSE(pane.clearButton()->isEnabled());
+    EXPECT_FALSE(pane.sizeLabel()->isVisible());
+    EXPECT_TRUE(pane.outputView()->text().isEmpty());
+    EXPECT_FALSE(pane.copyButton()->isEnabled());
+    EXPECT_FALSE(pane.useAsInputButton()->isEnabled());
+    EXPECT_FALSE(pane.spinner()->isVisible());
+    EXPECT_EQ(pane.useAsInputButton()->toolTip(),
+              "Подставить результат во ввод, чтобы применить следующее преобразование");
+
+    // Typing reaches the model, and the result follows each keystroke.
+    pane.inputView()->setFocus();
+    QTest::keyClicks(pane.inputView(), "abc");
+    EXPECT_EQ(model.input(), "abc");
+    EXPECT_EQ(pane.outputView()->toPlainText(), "ABC");
+    EXPECT_TRUE(pane.clearButton()->isEnabled());
+    EXPECT_TRUE(pane.copyButton()->isEnabled());
+    EXPECT_FALSE(pane.outputView()->isEditable());
+
+    // The size shows above 1 KiB.
+    model.setInput(QString(2048, QChar(u'x')));
+    EXPECT_TRUE(pane.sizeLabel()->isVisible());
+    EXPECT_EQ(pane.sizeLabel()->text(), "2 КБ");
+    QTest::mouseClick(pane.clearButton(), Qt::LeftButton);
+    EXPECT_TRUE(model.input().isEmpty());
+    EXPECT_TRUE(pane.inputView()->toPlainText().isEmpty());
+    EXPECT_FALSE(pane.sizeLabel()->isVisible());
+}
+
+TEST_F(TransformPaneTest, PasteTakesOnlyTextAndReplacesTheInput) {
+    model.setInput(QStringLiteral("old"));
+    pasteboard.simulateCopy({{PasteboardType::png, QByteArray("\x89PNG")}});
+    QTest::mouseClick(pane.pasteButton(), Qt::LeftButton);
+    EXPECT_EQ(model.input(), "old");
+    pasteboard.simulateCopy({});
+    QTest::mouseClick(pane.pasteButton(), Qt::LeftButton);
+    EXPECT_EQ(model.input(), "old");
+    pasteboard.simulateCopyText(QStringLiteral("new text"));
+    QTest::mouseClick(pane.pasteButton(), Qt::LeftButton);
+    EXPECT_EQ(model.input(), "new text");
+    EXPECT_EQ(pane.inputView()->toPlainText(), "new text");
+    EXPECT_EQ(pane.outputView()->toPlainText(), "NEW TEXT");
+}
+
+TEST_F(TransformPaneTest, AFailureTakesThePlaceOfTheResult) {
+    model.setSelection(Tool::forTransform(T::jsonPretty));
+    model.setInput(QStringLiteral("{\n\"a\": 1,\n\"b\": }"));
+    EXPECT_TRUE(pane.showsFailure());
+    EXPECT_TRUE(pane.failureCard()->isVisible());
+    EXPECT_FALSE(pane.copyButton()->isVisible());
+    EXPECT_TRUE(pane.failureLabel()->text().startsWith("Строка 3: ")) << pane.failureLabel()->text().toStdString();
+    model.setSelection(Tool::forTransform(T::base64Decode));
+    model.setInput(QStringLiteral("%%%"));
+    EXPECT_EQ(pane.failureLabel()->text(), "Это не Base64 или внутри не текст");
+    EXPECT_TRUE(pane.inputView()->isEditable());
+    // The next good result brings the result editor back.
+    model.setInput(QStringLiteral("aGk="));
+    EXPECT_FALSE(pane.showsFailure());
+    EXPECT_EQ(pane.outputView()->toPlainText(), "hi");
+    EXPECT_EQ(TransformPane::failureText(TransformFailure::syntax("bad", std::nullopt)), "bad");
+}
+
+TEST_F(TransformPaneTest, WhileALargeInputWorksThePreviousResultStaysBesideTheSpinner) {
+    model.setInput(QStringLiteral("first"));
+    model.setInput(QString(30000, QChar(u'q')));
+    EXPECT_TRUE(pane.spinner()->isVisible());
+    EXPECT_TRUE(pane.spinner()->isSpinning());
+    EXPECT_LT(pane.spinner()->geometry().x(), pane.copyButton()->geometry().x());
+    EXPECT_EQ(pane.outputView()->toPlainText(), "FIRST");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !jobs.empty(); }, 2000));
+    jobs.front()();
+    jobs.pop_front();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !model.isWorking(); }, 2000));
+    EXPECT_FALSE(pane.spinner()->isVisible());
+    EXPECT_EQ(pane.outputView()->toPlainText(), QString(30000, QChar(u'Q')));
+}
+
+TEST_F(TransformPaneTest, UseAsInputChainsAndCopyWritesTheResult) {
+    model.setSelection(Tool::forTransform(T::base64Encode));
+    model.setInput(QStringLiteral("hi"));
+    QTest::mouseClick(pane.useAsInputButton(), Qt::LeftButton);
+    EXPECT_EQ(pane.inputView()->toPlainText(), "aGk=");
+    EXPECT_EQ(pane.outputView()->toPlainText(), "YUdrPQ==");
+    QTest::mouseClick(pane.copyButton(), Qt::LeftButton);
+    EXPECT_EQ(pasteboard.string(), "YUdrPQ==");
+}
+
+TEST(CodeTextView, KeepsTheCaretAndClampsTheSelectionWhenTheHostChangesTheText) {
+    CodeTextView view(true, QStringLiteral("Вставьте JSON"));
+    view.resize(300, 200);
+    view.show();
+    QSignalSpy edits(&view, &CodeTextView::textEdited);
+    QTest::keyClicks(&view, "hello");
+    ASSERT_EQ(edits.count(), 5);
+    EXPECT_EQ(edits.last().first().toString(), "hello");
+    // The host writes back what was typed: nothing moves.
+    view.setText(QStringLiteral("hello"));
+    EXPECT_EQ(view.textCursor().position(), 5);
+    EXPECT_EQ(edits.count(), 5);
+
+    // A selection of "ell", then shorter text from the host: clamped to the new length.
+    QTextCursor cursor = view.textCursor();
+    cursor.setPosition(1);
+    cursor.setPosition(4, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    view.setText(QStringLiteral("hey"));
+    EXPECT_EQ(view.textCursor().selectionStart(), 1);
+    EXPECT_EQ(view.textCursor().selectionEnd(), 3);
+    view.setText(QString());
+    EXPECT_EQ(view.textCursor().position(), 0);
+    EXPECT_EQ(edits.count(), 5);  // the host's changes are not edits
+
+    // Line ends and no-break spaces come back as they went in.
+    QTest::keyClicks(&view, QStringLiteral("a\u00a0b"));
+    QTest::keyClick(&view, Qt::Key_Return);
+    EXPECT_EQ(view.text(), QStringLiteral("a\u00a0b\n"));
+}
+
+TEST(CodeTextView, PlaceholderShowsOnlyWhileEmpty) {
+    QWidget host;
+    host.resize(300, 120);
+    auto* view = new CodeTextView(true, QStringLiteral("Вставьте JSON"), nullptr, &host);
+    view->setGeometry(host.rect());
+    host.show();
+    auto darkPixels = [&] {
+        const QImage image = view->grab().toImage();
+        int n = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 150; ++x) n += qGray(image.pixel(x, y)) < 200 ? 1 : 0;
+        return n;
+    };
+    const int withPlaceholder = darkPixels();
+    EXPECT_GT(withPlaceholder, 20);
+    view->setPlaceholder(QString());
+    EXPECT_LT(darkPixels(), withPlaceholder / 4);
+    view->setPlaceholder(QStringLiteral("Вставьте JSON"));
+    QTest::keyClicks(view, "1");
+    EXPECT_LT(darkPixels(), withPlaceholder / 2);
+    QTest::keyClick(view, Qt::Key_Backspace);
+    EXPECT_GT(darkPixels(), withPlaceholder * 3 / 4);
+}
+
+TEST(CodeTextView, ReadOnlyStillSelectsAndCopiesAndIgnoresInserts) {
+    CodeTextView view(false);
+    CodeTextViewController controller;
+    view.setController(&controller);
+    view.setText(QStringLiteral("copy me"));
+    view.show();
+    view.selectAll();
+    view.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), "copy me");
+    QTest::keyClicks(&view, "x");
+    EXPECT_EQ(view.toPlainText(), "copy me");
+    controller.insert(QStringLiteral("{{x}}"));
+    EXPECT_EQ(view.toPlainText(), "copy me");
+}
+
+TEST(CodeTextView, InsertGoesThroughTheEditorAndCanBeUndone) {
+    CodeTextViewController controller;
+    {
+        CodeTextView view(true, QString(), &controller);
+        EXPECT_EQ(controller.textView(), &view);
+        view.show();
+        QSignalSpy edits(&view, &CodeTextView::textEdited);
+        view.setText(QStringLiteral("Hello !"));
+        QTextCursor cursor = view.textCursor();
+        cursor.setPosition(6);
+        view.setTextCursor(cursor);
+        controller.insert(QStringLiteral("{{название}}"));
+        EXPECT_EQ(view.text(), "Hello {{название}}!");
+        ASSERT_GE(edits.count(), 1);
+        EXPECT_EQ(edits.last().first().toString(), "Hello {{название}}!");
+        EXPECT_EQ(view.textCursor().position(), 6 + 12);
+        view.undo();
+        EXPECT_EQ(view.text(), "Hello !");
+    }
+    // The view is gone: the controller lets go of it.
+    EXPECT_EQ(controller.textView(), nullptr);
+    controller.insert(QStringLiteral("x"));
+}
