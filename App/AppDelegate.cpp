@@ -12,6 +12,7 @@
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "Source/Features/MenuBarPet/MenuBarPetController.h"
 #include "Source/Features/Onboarding/OnboardingSettings.h"
+#include "Source/Features/Onboarding/ChangelogWindowController.h"
 #include "Source/Features/Onboarding/WelcomeWindowController.h"
 #include "Source/Features/Preferences/AppSettings.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
@@ -64,6 +65,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     GlobalHotkeyMonitor::startMonitoring();
     ClipboardPopupController::install();
     MenuBarPetController::shared().applySetting();
+    UpdateToastController::shared().setWhatsNewHandler(
+        [](const QString& version) { ChangelogWindowController::shared().show(version); });
     connect(&UpdateManager::shared(), &UpdateManager::toastRequested, this,
             [](const QString& version) { UpdateToastController::shared().show(version); });
     UpdateManager::shared().start();

@@ -1,20 +1,9 @@
 #include "Views/Onboarding/ReleaseBanner.h"
 
+#include "Source/Features/Updates/ReleaseImageLoader.h"
 #include "Views/Onboarding/PixelBanner.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPainter>
-
-namespace {
-
-bool loadable(const QUrl& url) {
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == "https" || scheme == "http" || scheme == "file" || scheme == "qrc");
-}
-
-}  // namespace
 
 ReleaseBanner::ReleaseBanner(std::optional<QUrl> image, PixelScene::Theme scene, QWidget* parent)
     : QWidget(parent), pixelBanner_(new PixelBanner(std::move(scene), this)) {
@@ -22,9 +11,7 @@ ReleaseBanner::ReleaseBanner(std::optional<QUrl> image, PixelScene::Theme scene,
     if (image) load(*image);
 }
 
-ReleaseBanner::~ReleaseBanner() {
-    if (reply_) reply_->abort();
-}
+ReleaseBanner::~ReleaseBanner() = default;
 
 void ReleaseBanner::setPhase(Phase phase) {
     if (phase == phase_) return;
@@ -36,34 +23,21 @@ void ReleaseBanner::setPhase(Phase phase) {
 
 void ReleaseBanner::load(const QUrl& url) {
     setPhase(Phase::loading);
-    if (!loadable(url)) {
-        setPhase(Phase::failed);
+    ReleaseImageLoader& loader = ReleaseImageLoader::shared();
+    if (const std::optional<QImage> kept = loader.image(url)) {
+        image_ = *kept;
+        setPhase(Phase::loaded);
         return;
     }
-    network_ = new QNetworkAccessManager(this);
-    QNetworkRequest request(url);
-    request.setTransferTimeout(30000);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    reply_ = network_->get(request);
-    connect(reply_, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64 total) {
-        if ((received > maximumBytes || total > maximumBytes) && reply_) reply_->abort();
+    connect(&loader, &ReleaseImageLoader::loaded, this, [this, url](const QUrl& done, const QImage& image) {
+        if (done != url || phase_ != Phase::loading) return;
+        image_ = image;
+        setPhase(Phase::loaded);
     });
-    connect(reply_, &QNetworkReply::finished, this, [this, reply = reply_.data()] { finish(reply); });
-}
-
-void ReleaseBanner::finish(QNetworkReply* reply) {
-    reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
-        setPhase(Phase::failed);
-        return;
-    }
-    QImage decoded;
-    if (!decoded.loadFromData(reply->readAll()) || decoded.isNull()) {
-        setPhase(Phase::failed);
-        return;
-    }
-    image_ = std::move(decoded);
-    setPhase(Phase::loaded);
+    connect(&loader, &ReleaseImageLoader::failed, this, [this, url](const QUrl& done) {
+        if (done == url && phase_ == Phase::loading) setPhase(Phase::failed);
+    });
+    loader.load(url);
 }
 
 void ReleaseBanner::resizeEvent(QResizeEvent* event) {

@@ -10,18 +10,13 @@
 #include <optional>
 
 class PixelBanner;
-class QNetworkAccessManager;
-class QNetworkReply;
 
 // A release's banner: its picture when it has one and it loads, scaled to fill with hard pixel
 // edges and clipped; the pixel landscape of its theme while the picture loads, when it fails, and
-// when there is none.
+// when there is none. Pictures come through ReleaseImageLoader: https only, capped in size.
 class ReleaseBanner : public QWidget {
     Q_OBJECT
 public:
-    // Pictures larger than this are not loaded.
-    static constexpr qint64 maximumBytes = 32 * 1024 * 1024;
-
     ReleaseBanner(std::optional<QUrl> image, PixelScene::Theme scene, QWidget* parent = nullptr);
     ~ReleaseBanner() override;
 
@@ -39,12 +34,9 @@ protected:
 
 private:
     void load(const QUrl& url);
-    void finish(QNetworkReply* reply);
     void setPhase(Phase phase);
 
     PixelBanner* pixelBanner_;
-    QNetworkAccessManager* network_ = nullptr;
-    QPointer<QNetworkReply> reply_;
     QImage image_;
     Phase phase_ = Phase::none;
 };

@@ -1,12 +1,15 @@
 #include "Views/Updates/UpdateToastView.h"
 
 #include "Platform/Gui/SystemColors.h"
+#include "Source/Features/Updates/UpdateManager.h"
+#include "Views/Onboarding/PixelBanner.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Views/Shared/AppIconView.h"
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/Motion.h"
 #include "Views/Shared/PressableButtonStyle.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -64,6 +67,49 @@ QImage shadowImage(double size, double dpr) {
     return image;
 }
 
+// Over the banner: its shade, darkening to its lower edge, and the application's icon hanging
+// below it, scaled about its centre, with its shadow.
+class IconOverlay : public QWidget {
+public:
+    IconOverlay(const double* scale, QWidget* parent) : QWidget(parent), scale_(scale) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        const double r = UpdateToastView::cornerRadius;
+        QPainterPath top;
+        top.addRoundedRect(QRectF(0, 0, width(), UpdateToastView::bannerHeight + r), r, r);
+        p.save();
+        p.setClipPath(top);
+        const QRectF banner(0, 0, width(), UpdateToastView::bannerHeight);
+        QLinearGradient shade(banner.topLeft(), banner.bottomLeft());
+        shade.setColorAt(0, QColor(0, 0, 0, 0));
+        shade.setColorAt(1, QColor(0, 0, 0, int(255 * 0.35)));
+        p.fillRect(banner, shade);
+        p.restore();
+
+        const QRectF frame = UpdateToastView::iconFrame();
+        p.translate(frame.center());
+        p.scale(*scale_, *scale_);
+        p.translate(-frame.center());
+        const double dpr = devicePixelRatioF();
+        if (shadow_.isNull() || shadow_.devicePixelRatio() != dpr) shadow_ = shadowImage(UpdateToastView::iconSize, dpr);
+        const double pad = std::ceil(iconShadowRadius * 2);
+        p.drawImage(QPointF(frame.left() - pad, frame.top() - pad + iconShadowOffsetY), shadow_);
+        static const QImage artwork = AppIconView::artwork();
+        AppIconView::paint(p, frame, artwork);
+    }
+
+private:
+    const double* scale_;
+    QImage shadow_;
+};
+
 }  // namespace
 
 UpdateToastButton::UpdateToastButton(const QString& title, bool prominent, QWidget* parent)
@@ -117,6 +163,17 @@ UpdateToastView::UpdateToastView(const QString& version, std::function<void()> o
     setFixedSize(width, height);
     setAttribute(Qt::WA_Hover);
 
+    // The landscape of the running version, whatever version the toast names.
+    const UpdateManager& updates = UpdateManager::shared();
+    banner_ = new PixelBanner(PixelScene::Theme::forVersion(UpdateManager::currentVersion(), updates.releases()), this);
+    banner_->setGeometry(0, 0, width, int(bannerHeight));
+    QPainterPath top;
+    top.addRoundedRect(QRectF(0, 0, width, bannerHeight + cornerRadius), cornerRadius, cornerRadius);
+    banner_->setMask(QRegion(top.toFillPolygon().toPolygon()) & QRegion(0, 0, width, int(bannerHeight)));
+    overlay_ = new IconOverlay(&iconScale_, this);
+    overlay_->setGeometry(0, 0, width, int(iconFrame().bottom() + 2 * iconShadowRadius + iconShadowOffsetY));
+    overlay_->raise();
+
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, int(bannerHeight), 0, 0);
     stack->setSpacing(0);
@@ -133,9 +190,7 @@ UpdateToastView::UpdateToastView(const QString& version, std::function<void()> o
     message_->setFont(SystemFont::font(12));
     message_->setWordWrap(true);
     message_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    QPalette secondary = message_->palette();
-    secondary.setColor(QPalette::WindowText, SystemColors::secondary(palette()));
-    message_->setPalette(secondary);
+    changeEvent(nullptr);
     text->addWidget(headline_);
     text->addWidget(message_);
     stack->addLayout(text);
@@ -158,6 +213,15 @@ UpdateToastView::UpdateToastView(const QString& version, std::function<void()> o
     });
 }
 
+void UpdateToastView::changeEvent(QEvent* event) {
+    if (event) QWidget::changeEvent(event);
+    if (event && event->type() != QEvent::PaletteChange) return;
+    // The message in the secondary label colour of the palette in use, light or dark.
+    QPalette secondary = message_->palette();
+    secondary.setColor(QPalette::WindowText, SystemColors::secondary(palette()));
+    message_->setPalette(secondary);
+}
+
 QRectF UpdateToastView::iconFrame() {
     // Bottom-leading corner of the banner, moved 14 right and 26 down.
     return QRectF(14, bannerHeight + 26 - iconSize, iconSize, iconSize);
@@ -176,7 +240,7 @@ void UpdateToastView::popIconIn() {
     // Motion::droplet, or a 0.2 s ease-in-out under Reduce Motion.
     Motion::animate(this, Motion::droplet(), [this](double t) {
         iconScale_ = 0.6 + 0.4 * t;
-        update();
+        overlay_->update();
     });
 }
 
@@ -190,60 +254,8 @@ void UpdateToastView::leaveEvent(QEvent* event) {
     if (onHover_) onHover_(false);
 }
 
-void UpdateToastView::paintBanner(QPainter& p, const QRectF& rect) {
-    // A plain landscape strip: sky, a far and a near hill.
-    QLinearGradient sky(rect.topLeft(), rect.bottomLeft());
-    sky.setColorAt(0, QColor(0x4a, 0x7b, 0xd0));
-    sky.setColorAt(1, QColor(0xa8, 0xcc, 0xf2));
-    p.fillRect(rect, sky);
-    p.setPen(Qt::NoPen);
-    QPainterPath far;
-    far.moveTo(rect.left(), rect.bottom());
-    far.lineTo(rect.left(), rect.top() + rect.height() * 0.62);
-    far.cubicTo(rect.left() + rect.width() * 0.3, rect.top() + rect.height() * 0.38, rect.left() + rect.width() * 0.55,
-                rect.top() + rect.height() * 0.75, rect.right(), rect.top() + rect.height() * 0.5);
-    far.lineTo(rect.right(), rect.bottom());
-    p.setBrush(QColor(0x5d, 0x9c, 0x6a));
-    p.drawPath(far);
-    QPainterPath near;
-    near.moveTo(rect.left(), rect.bottom());
-    near.lineTo(rect.left(), rect.top() + rect.height() * 0.85);
-    near.cubicTo(rect.left() + rect.width() * 0.4, rect.top() + rect.height() * 0.7, rect.left() + rect.width() * 0.7,
-                 rect.top() + rect.height() * 0.95, rect.right(), rect.top() + rect.height() * 0.78);
-    near.lineTo(rect.right(), rect.bottom());
-    p.setBrush(QColor(0x3e, 0x7a, 0x4c));
-    p.drawPath(near);
-}
-
 void UpdateToastView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QRectF bounds = rect();
-    GlassCard::paint(p, bounds, cornerRadius, true, std::nullopt, GlassCard::Appearance::current(palette()));
-
-    QPainterPath clip;
-    clip.addRoundedRect(bounds, cornerRadius, cornerRadius);
-    p.setClipPath(clip);
-    const QRectF banner(0, 0, bounds.width(), bannerHeight);
-    p.save();
-    p.setClipRect(banner, Qt::IntersectClip);
-    paintBanner(p, banner);
-    QLinearGradient shade(banner.topLeft(), banner.bottomLeft());
-    shade.setColorAt(0, QColor(0, 0, 0, 0));
-    shade.setColorAt(1, QColor(0, 0, 0, int(255 * 0.35)));
-    p.fillRect(banner, shade);
-    p.restore();
-
-    // The icon, scaled about its centre, with its shadow.
-    const QRectF frame = iconFrame();
-    p.translate(frame.center());
-    p.scale(iconScale_, iconScale_);
-    p.translate(-frame.center());
-    const double dpr = devicePixelRatioF();
-    if (iconShadow_.isNull() || iconShadow_.devicePixelRatio() != dpr) iconShadow_ = shadowImage(iconSize, dpr);
-    const double pad = std::ceil(iconShadowRadius * 2);
-    p.drawImage(QPointF(frame.left() - pad, frame.top() - pad + iconShadowOffsetY), iconShadow_);
-    static const QImage artwork = AppIconView::artwork();
-    AppIconView::paint(p, frame, artwork);
+    GlassCard::paint(p, rect(), cornerRadius, true, std::nullopt, GlassCard::Appearance::current(palette()));
 }

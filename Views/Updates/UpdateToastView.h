@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class PixelBanner;
 class QLabel;
 
 // One of the toast's two buttons: a capsule as wide as offered, its title at 13 pt; the prominent
@@ -50,24 +51,26 @@ public:
     UpdateToastButton* closeButton() const { return close_; }
     UpdateToastButton* whatsNewButton() const { return whatsNew_; }
     QLabel* headline() const { return headline_; }
+    PixelBanner* banner() const { return banner_; }
     QLabel* message() const { return message_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
     void popIconIn();
-    void paintBanner(QPainter& painter, const QRectF& rect);
 
     QString version_;
     std::function<void(bool)> onHover_;
     bool iconIn_ = false;
     bool shownOnce_ = false;
     double iconScale_ = 0.6;
-    QImage iconShadow_;
+    PixelBanner* banner_;
+    QWidget* overlay_;
     QLabel* headline_;
     QLabel* message_;
     UpdateToastButton* close_;

@@ -4,10 +4,13 @@
 #include "TestSupport.h"
 #include "UpdateTestSupport.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,6 +139,29 @@ TEST_F(UpdateDownload, TheDownloadIsPrivateAndASecondInstallWhileOneRunsReturnsA
     EXPECT_EQ(terminated, 1);
     EXPECT_EQ(server.requests("/q.zip"), 1);
     EXPECT_EQ(server.requests("/appcast.json"), 1);
+}
+
+TEST_F(UpdateDownload, TheGuiThreadAnswersWhileALargeUpdateIsFetchedCheckedAndUnpacked) {
+    const QString fresh = dir.filePath("large/Quorvin.app");
+    writeBundle(fresh, {"com.pelwick.Quorvin", "2.0", "20"});
+    QByteArray noise(40 << 20, '\0');
+    for (qsizetype i = 0; i < noise.size(); i += 4) {
+        const quint32 r = QRandomGenerator::global()->generate();
+        memcpy(noise.data() + i, &r, 4);
+    }
+    writeFile(fresh + "/Resources/large.bin", noise);
+    ASSERT_TRUE(signBundle(fresh, keys));
+    zip = ZipBuilder().tree(fresh, "Quorvin.app").build();
+    ASSERT_GT(zip.size(), 40 << 20);
+    serveFeed(zip.size(), keys.sign(zip));
+    server.serve("/q.zip", {zip, 200, true, 256 * 1024});
+    auto m = make();
+    m->check(true);
+    TestSupport::GuiStallMeter meter;
+    ASSERT_TRUE(TestSupport::waitFor([&] { return terminated == 1 || m->state().kind() == Kind::failed; }, 60000));
+    EXPECT_EQ(terminated, 1) << qPrintable(m->state().text());
+    EXPECT_LT(meter.longestMs(), 100);
+    EXPECT_EQ(readFile(running + "/Resources/large.bin").size(), noise.size());
 }
 
 TEST_F(UpdateDownload, ADownloadLongerThanAnnouncedStopsAssoonAsItPassesTheLength) {

@@ -5,6 +5,7 @@
 #include "Source/Features/Onboarding/ChangelogSelection.h"
 #include "Source/Features/Onboarding/ChangelogWindowController.h"
 #include "Source/Features/Onboarding/PixelScene.h"
+#include "Source/Features/Updates/ReleaseImageLoader.h"
 #include "Source/Features/Updates/UpdateManager.h"
 #include "TestSupport.h"
 #include "UpdateTestSupport.h"
@@ -228,8 +229,12 @@ TEST(ChangelogWindow, TheBannerIsTheReleasePictureOrItsThemesLandscape) {
     QImage picture(64, 16, QImage::Format_ARGB32);
     picture.fill(QColor(200, 30, 40));
     ASSERT_TRUE(picture.save(dir.filePath("banner.png")));
-    const QString good = QUrl::fromLocalFile(dir.filePath("banner.png")).toString();
-    const QString bad = QUrl::fromLocalFile(dir.filePath("missing.png")).toString();
+    UpdateTestSupport::TestHttpsServer server;
+    ASSERT_TRUE(server.isListening());
+    server.serve("/banner.png", {UpdateTestSupport::readFile(dir.filePath("banner.png"))});
+    ReleaseImageLoader::shared().setSslConfiguration(server.clientConfiguration());
+    const QString good = server.url("/banner.png").toString();
+    const QString bad = server.url("/missing.png").toString();
     Notes notes(QStringLiteral(R"([
       {"version": "1.0", "date": "A", "notes": ["x"], "image": "%1"},
       {"version": "1.1", "date": "B", "notes": ["y"], "image": "%2"},
