@@ -6,7 +6,6 @@
 #include "Platform/Gui/SystemFont.h"
 #include "Source/Features/System/DiskPaneModel.h"
 #include "Views/DiskPane/ProgressSpinner.h"
-#include "Views/Shared/PressableButtonStyle.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -31,8 +30,12 @@ public:
         setFocusPolicy(Qt::NoFocus);
         spinner_ = new ProgressSpinner(kSpinnerSide, this);
         spinner_->hide();
-        PressableButtonStyle::apply(this, 0.96);
+        // Pressing shrinks the label (drawn here rather than by a graphics effect, which would nest
+        // inside the popup's own fades).
+        connect(this, &QAbstractButton::pressed, this, [this] { scale_.animateTo(0.96, Motion::state()); });
+        connect(this, &QAbstractButton::released, this, [this] { scale_.animateTo(1.0, Motion::state()); });
     }
+    double pressScale() const { return scale_.value(); }
 
     const Label& label() const { return label_; }
     void setLabel(const Label& label, bool animated) {
@@ -56,6 +59,10 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         p.setOpacity(opacity_.value() * (isEnabled() ? 1.0 : 0.6));
+        const QPointF centre = QRectF(rect()).center();
+        p.translate(centre);
+        p.scale(scale_.value(), scale_.value());
+        p.translate(-centre);
         const Layout layout = measure();
         const QPalette pal = palette();
         const bool dark = SystemColors::isDark(pal);
@@ -123,6 +130,7 @@ private:
     Label label_;
     ProgressSpinner* spinner_ = nullptr;
     Motion::AnimatedValue opacity_{this, 1.0, [this] { update(); }};
+    Motion::AnimatedValue scale_{this, 1.0, [this] { update(); }};
 };
 
 DiskScanContent::DiskScanContent(DiskCleanScanner& scanner, VolumeUsageScanner& volume, DiskPaneModel& model,

@@ -10,7 +10,6 @@
 #include "Views/DiskPane/UsageRow.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/PressableButtonStyle.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>
@@ -34,7 +33,9 @@ public:
     explicit UpButton(QWidget* parent) : QAbstractButton(parent) {
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::NoFocus);
-        PressableButtonStyle::apply(this, 0.96);
+        // Pressing shrinks the button, drawn here so that no graphics effect nests in the popup's fades.
+        connect(this, &QAbstractButton::pressed, this, [this] { scale_.animateTo(0.96, Motion::state()); });
+        connect(this, &QAbstractButton::released, this, [this] { scale_.animateTo(1.0, Motion::state()); });
     }
     QSize sizeHint() const override {
         const QFontMetricsF metrics(upFont());
@@ -46,6 +47,10 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
+        const QPointF centre = QRectF(rect()).center();
+        p.translate(centre);
+        p.scale(scale_.value(), scale_.value());
+        p.translate(-centre);
         p.setPen(Qt::NoPen);
         p.setBrush(SystemColors::quaternary(palette()));
         p.drawPath(ContinuousCorners::capsule(QRectF(rect())));
@@ -56,6 +61,9 @@ protected:
         p.setPen(color);
         p.drawText(QRectF(8 + 9 + 3, 0, width() - 20, height()), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Up"));
     }
+
+private:
+    Motion::AnimatedValue scale_{this, 1.0, [this] { update(); }};
 };
 }  // namespace
 

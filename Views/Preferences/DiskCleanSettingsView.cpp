@@ -1,5 +1,7 @@
 #include "Views/Preferences/DiskCleanSettingsView.h"
 
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Core/SerialQueue.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Ui/FileDialogs.h"
@@ -12,6 +14,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -47,7 +50,7 @@ DiskCleanSettingsView::DiskCleanSettingsView(QWidget* parent)
     : DiskCleanSettingsView(DiskCleanScanner::shared(), DiskCleanSettings::shared(), parent) {}
 
 DiskCleanSettingsView::DiskCleanSettingsView(DiskCleanScanner& scanner, DiskCleanSettings& settings, QWidget* parent)
-    : QWidget(parent), scanner_(scanner), settings_(settings), custom_(scanner.customTargets()) {
+    : QWidget(parent), scanner_(scanner), settings_(settings) {
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(20, 20, 20, 20);
     page->setSpacing(6);
@@ -139,6 +142,34 @@ DiskCleanSettingsView::DiskCleanSettingsView(DiskCleanScanner& scanner, DiskClea
     });
     page->addStretch(1);
     refreshList();
+
+    // The stored folders, those the scanner may touch, in stored order.
+    const QStringList stored = settings_.customTargets.value();
+    admitInBackground(stored, [this](const QStringList& admitted) {
+        for (const QString& path : admitted)
+            if (!path.isEmpty()) custom_ << path;
+        loaded_ = true;
+        refreshList();
+        emit customChanged();
+    });
+}
+
+void DiskCleanSettingsView::admitInBackground(const QStringList& paths,
+                                             std::function<void(const QStringList& admitted)> done) {
+    // One queue for every pane: a folder that answers slowly holds up no window.
+    static SerialQueue* queue = new SerialQueue("com.merovane.diskclean.settings", QueuePriority::userInitiated);
+    ++pending_;
+    QPointer<DiskCleanSettingsView> self(this);
+    const HomeGuard guard = scanner_.guard();
+    queue->async([self, guard, paths, done = std::move(done)]() mutable {
+        QStringList admitted;
+        for (const QString& path : paths) admitted << guard.admit(path);
+        Dispatch::main([self, admitted, done = std::move(done)] {
+            if (!self) return;
+            --self->pending_;
+            done(admitted);
+        });
+    });
 }
 
 void DiskCleanSettingsView::refreshSwitches() {
@@ -165,7 +196,8 @@ void DiskCleanSettingsView::refreshList() {
     selection_.clear();
     for (QListWidgetItem* item : list_->selectedItems()) selection_.insert(item->data(kPathRole).toString());
     remove_->setEnabled(!selection_.isEmpty());
-    empty_->setVisible(custom_.isEmpty());
+    add_->setEnabled(loaded_);
+    empty_->setVisible(loaded_ && custom_.isEmpty());
     empty_->setGeometry(list_->viewport()->rect());
 }
 
@@ -181,15 +213,19 @@ void DiskCleanSettingsView::addFolders() {
 }
 
 void DiskCleanSettingsView::addChosen(const QStringList& chosen) {
-    const HomeGuard& guard = scanner_.guard();
-    const auto choice =
-        DiskPaneModel::filterFolders(chosen, custom_, [&guard](const QString& path) { return guard.admit(path); });
-    custom_ << choice.added;
-    const QString note = refusalText(choice.refused, guard.home());
-    refusal_->setText(note);
-    refusal_->setVisible(!note.isEmpty());
-    store();
-    refreshList();
+    admitInBackground(chosen, [this, chosen](const QStringList& admitted) {
+        QHash<QString, QString> answers;
+        for (int i = 0; i < chosen.size(); ++i) answers.insert(chosen[i], admitted.value(i));
+        const auto choice = DiskPaneModel::filterFolders(chosen, custom_,
+                                                         [&answers](const QString& path) { return answers.value(path); });
+        custom_ << choice.added;
+        const QString note = refusalText(choice.refused, scanner_.guard().home());
+        refusal_->setText(note);
+        refusal_->setVisible(!note.isEmpty());
+        store();
+        refreshList();
+        emit customChanged();
+    });
 }
 
 QString DiskCleanSettingsView::refusalText(const QStringList& refused, const QString& home) {
@@ -209,6 +245,7 @@ void DiskCleanSettingsView::removeSelection() {
     refusal_->hide();
     store();
     refreshList();
+    emit customChanged();
 }
 
 bool DiskCleanSettingsView::eventFilter(QObject* watched, QEvent* event) {

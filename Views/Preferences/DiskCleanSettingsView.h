@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 class DiskCleanScanner;
 class DiskCleanSettings;
 class QAbstractButton;
@@ -22,13 +24,16 @@ public:
     explicit DiskCleanSettingsView(QWidget* parent = nullptr);
     DiskCleanSettingsView(DiskCleanScanner& scanner, DiskCleanSettings& settings, QWidget* parent = nullptr);
 
-    // The custom folders as listed, and the selected ones.
+    // The custom folders as listed (once loaded), and the selected ones.
     const QStringList& custom() const { return custom_; }
+    // Whether the stored folders are listed and no chosen folders are being checked.
+    bool isSettled() const { return loaded_ && pending_ == 0; }
     QSet<QString> selection() const { return selection_; }
 
     // Asks for folders to add (the folder dialog, several at once, "Add").
     void addFolders();
-    // Adds the chosen folders that lie inside the home folder and are not listed yet.
+    // Adds the chosen folders that lie inside the home folder and are not listed yet. The folders
+    // are looked at off the GUI thread; the list changes when that is done.
     void addChosen(const QStringList& chosen);
     void removeSelection();
     // The note on chosen folders that were left out, none when every one was added.
@@ -42,10 +47,17 @@ public:
     QAbstractButton* addButton() const { return add_; }
     QAbstractButton* removeButton() const { return remove_; }
 
+signals:
+    // The list of custom folders changed, or a check of chosen folders ended.
+    void customChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Normalises each path off the GUI thread (links in its parents resolved); an empty text for a
+    // path the scanner may not touch. The answer comes on the GUI thread unless the view is gone.
+    void admitInBackground(const QStringList& paths, std::function<void(const QStringList& admitted)> done);
     void store();
     void refreshList();
     void refreshSwitches();
@@ -53,6 +65,8 @@ private:
     DiskCleanScanner& scanner_;
     DiskCleanSettings& settings_;
     QStringList custom_;
+    bool loaded_ = false;
+    int pending_ = 0;
     QSet<QString> selection_;
     QList<QCheckBox*> switches_;
     QList<std::pair<QString, bool>> targets_;  // name, default; in switch order

@@ -18,6 +18,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTest>
+#include <QtMath>
 
 #include <gtest/gtest.h>
 
@@ -136,9 +137,29 @@ TEST_P(DiskGallery, EveryStateOfTheDiskTab) {
     {
         auto host = popup();
         const QImage image = save(*host, "never-scanned");
-        // The ring's arc (82 % used) is orange at twelve o'clock and its track shows at eleven.
-        const QPoint ringCentre(12 + 12 + 118 - 12, 12 + 52 + 66 - 12);
-        Q_UNUSED(ringCentre);
+        // The ring (82 % used) is orange from twelve o'clock round past nine, and only the track at half past ten.
+        auto* capacity = host->findChild<DiskCapacityContent*>();
+        ASSERT_TRUE(capacity);
+        const QRect ring(capacity->mapTo(host.get(), capacity->ringRect().topLeft()), capacity->ringRect().size());
+        const double r = ring.width() / 2.0 - DiskCapacityContent::lineWidth / 2;
+        const QPointF c = QRectF(ring).center();
+        auto onRing = [&](double degreesFromTwelve) {
+            const double a = qDegreesToRadians(degreesFromTwelve);
+            return image.pixelColor(QPointF(c.x() + r * std::sin(a), c.y() - r * std::cos(a)).toPoint());
+        };
+        const QColor orange = SystemColors::orange(dark());
+        for (double at : {2.0, 90.0, 180.0, 270.0}) {
+            EXPECT_NEAR(onRing(at).hsvHue(), orange.hsvHue(), 12) << at;
+            EXPECT_GT(onRing(at).hsvSaturationF(), 0.5) << at;
+        }
+        EXPECT_LT(onRing(315).hsvSaturationF(), 0.3);
+        // The body card takes the appearance's window colour.
+        const QColor body = image.pixelColor(180, 600);
+        if (dark()) {
+            EXPECT_LT(body.lightness(), 90);
+        } else {
+            EXPECT_GT(body.lightness(), 180);
+        }
         startHidden(*host, [&] { rig.cleaner().scan(); });
         save(*host, "scanning");
         TestSupport::waitFor([&] { return rig.cleaner().state().phase == DiskCleanScanner::Phase::complete; });
@@ -164,7 +185,23 @@ TEST_P(DiskGallery, ResultsDetailAndArmedRow) {
     QTest::mouseClick(yarnRow->trashButton(), Qt::LeftButton);
     EXPECT_TRUE(yarnRow->isArmed());
     TestSupport::spin(500);
-    save(*host, "armed");
+    const QImage armed = save(*host, "armed");
+    // The armed button is a red capsule; the other rows keep their grey icon.
+    auto redPixels = [&](CleanupItemRow* row) {
+        const QRect button(row->trashButton()->mapTo(host.get(), QPoint()), row->trashButton()->size());
+        int count = 0;
+        for (int y = button.top(); y <= button.bottom(); ++y)
+            for (int x = button.left(); x <= button.right(); ++x) {
+                const QColor px = armed.pixelColor(x, y);
+                if ((px.hsvHue() < 15 || px.hsvHue() > 345) && px.hsvSaturationF() > 0.5) ++count;
+            }
+        return count;
+    };
+    EXPECT_GT(redPixels(yarnRow), 40);
+    for (CleanupItemRow* row : rows) {
+        if (row == yarnRow || !row->isVisible()) continue;
+        EXPECT_EQ(redPixels(row), 0) << row->item().name.toStdString();
+    }
     // The detail of an item with two folders.
     CleanupItem yarn;
     for (const CleanupGroup& group : rig.cleaner().groups())
@@ -210,7 +247,9 @@ TEST_P(DiskGallery, SettingsPane) {
     DiskCleanSettingsView pane(rig.cleaner(), rig.settings());
     pane.resize(560, pane.sizeHint().height());
     pane.show();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return pane.isSettled(); }));
     pane.addChosen({"/etc"});
+    ASSERT_TRUE(TestSupport::waitFor([&] { return pane.isSettled(); }));
     TestSupport::spin(100);
     QImage image(pane.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(pane.palette().color(QPalette::Window));

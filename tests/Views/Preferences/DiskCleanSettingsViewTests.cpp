@@ -23,6 +23,9 @@ struct DiskCleanPane : ::testing::Test {
             if (box->text() == title) return box;
         return nullptr;
     }
+    static void settle(DiskCleanSettingsView& view) {
+        ASSERT_TRUE(TestSupport::waitFor([&] { return view.isSettled(); }));
+    }
     QStringList shownRows(DiskCleanSettingsView& view) {
         QStringList rows;
         for (int i = 0; i < view.list()->count(); ++i) rows << view.list()->item(i)->text();
@@ -51,11 +54,15 @@ TEST_F(DiskCleanPane, AddsChosenFoldersInsideHomeAndSaysWhichWereLeftOut) {
     const QString a = rig.folder("a"), b = rig.folder("b"), c = rig.folder("c");
     DiskCleanSettingsView view(rig.cleaner(), rig.settings());
     view.show();
+    EXPECT_FALSE(view.addButton()->isEnabled());  // until the stored folders are listed
+    settle(view);
+    EXPECT_TRUE(view.addButton()->isEnabled());
     EXPECT_TRUE(view.emptyLabel()->isVisible());
     EXPECT_EQ(view.emptyLabel()->text(), "No custom targets added yet.");
 
     dialogs.fake.nextFolders = {c, a, b};
     QTest::mouseClick(view.addButton(), Qt::LeftButton);
+    settle(view);
     ASSERT_EQ(dialogs.fake.requests.size(), 1u);
     EXPECT_EQ(dialogs.fake.requests[0].acceptLabel, "Add");
     EXPECT_EQ(dialogs.fake.requests[0].directory, rig.home());
@@ -67,6 +74,7 @@ TEST_F(DiskCleanPane, AddsChosenFoldersInsideHomeAndSaysWhichWereLeftOut) {
     // Again the same folder, the home folder and a folder elsewhere: nothing added, two named.
     dialogs.fake.nextFolders = {a, rig.home(), "/etc"};
     QTest::mouseClick(view.addButton(), Qt::LeftButton);
+    settle(view);
     EXPECT_EQ(view.custom(), (QStringList{c, a, b}));
     EXPECT_TRUE(view.refusalLabel()->isVisible());
     EXPECT_EQ(view.refusalLabel()->text(), "Not added, not inside your home folder: " +
@@ -83,6 +91,7 @@ TEST_F(DiskCleanPane, RemovesTheSelectedRows) {
     rig.settings().customTargets.set({a, b, c, "/etc/stored-outside"});
     DiskCleanSettingsView view(rig.cleaner(), rig.settings());
     view.show();
+    settle(view);
     EXPECT_EQ(view.custom(), (QStringList{a, b, c}));  // the stored folder outside home never shows
     EXPECT_FALSE(view.removeButton()->isEnabled());
     view.list()->item(0)->setSelected(true);
@@ -99,8 +108,10 @@ TEST_F(DiskCleanPane, TheNextScanHonoursThePane) {
     const QString builds = rig.folder("projects/builds", 1 << 20);
     rig.folder(".npm/_cacache", 2 << 20);
     DiskCleanSettingsView view(rig.cleaner(), rig.settings());
+    settle(view);
     dialogs.fake.nextFolders = {builds};
     view.addFolders();
+    settle(view);
     toggle(view, "npm Cache")->click();
     rig.cleaner().scan();
     ASSERT_TRUE(TestSupport::waitFor([&] { return rig.cleaner().state().phase == DiskCleanScanner::Phase::complete; },
