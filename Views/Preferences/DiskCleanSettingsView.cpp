@@ -156,7 +156,7 @@ DiskCleanSettingsView::DiskCleanSettingsView(DiskCleanScanner& scanner, DiskClea
 
 void DiskCleanSettingsView::admitInBackground(const QStringList& paths,
                                              std::function<void(const QStringList& admitted)> done) {
-    // One queue for every pane: a folder that answers slowly holds up no window.
+    // Off the GUI thread: a folder that answers slowly (a dead mount, say) holds up no window.
     static SerialQueue* queue = new SerialQueue("com.merovane.diskclean.settings", QueuePriority::userInitiated);
     ++pending_;
     QPointer<DiskCleanSettingsView> self(this);
