@@ -221,4 +221,7 @@ void CleanupDetailView::buildMain() {
     column->addWidget(note);
     column->addStretch(1);
     scroll->setWidget(content);
+    // The scroll area fills what it holds; filled, it would count as opaque, and what it hides
+    // would be left on a window without an alpha channel.
+    content->setAutoFillBackground(false);
 }

@@ -184,6 +184,9 @@ DiskCleanupContent::DiskCleanupContent(DiskPaneModel& model, DiskCleanScanner& s
     column_->setContentsMargins(8, 8, 8, 8);
     column_->setSpacing(0);
     scroll_->setWidget(listContent_);
+    // The scroll area fills what it holds; filled, it would count as opaque, and the rows a
+    // closing group hides would be left on a window without an alpha channel.
+    listContent_->setAutoFillBackground(false);
 
     empty_ = new EmptyState(this);
     browser_ = new VolumeUsageBrowser(volume_, model_, this);

@@ -266,6 +266,7 @@ void VolumeUsageBrowser::rebuild(bool animated) {
     column->addStretch(1);
     delete scroll_->takeWidget();
     scroll_->setWidget(list);
+    list->setAutoFillBackground(false);  // see DiskCleanupContent: a filled list counts as opaque
     list_ = list;
     scroll_->verticalScrollBar()->setValue(0);
     layoutContent();
