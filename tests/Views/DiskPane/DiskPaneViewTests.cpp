@@ -16,6 +16,7 @@
 #include <QAbstractButton>
 #include <QDirIterator>
 #include <QLabel>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -270,6 +271,13 @@ TEST_F(DiskViews, ListGroupsEmptyStatesAndDetails) {
     again.resize(336, 378);
     again.show();
     EXPECT_TRUE(row(again, "npm Cache")->isVisible());
+
+    // Nothing in the list paints as opaque: on a window without a compositor, a filled scroll area
+    // content would be repainted alone and leave the rows a closed group hides.
+    for (QScrollArea* area : again.findChildren<QScrollArea*>()) {
+        ASSERT_TRUE(area->widget());
+        EXPECT_FALSE(area->widget()->autoFillBackground());
+    }
 
     // A click on a row's name opens its detail.
     CleanupItemRow* npm = row(again, "npm Cache");
