@@ -274,10 +274,13 @@ TEST_F(DiskViews, ListGroupsEmptyStatesAndDetails) {
 
     // Nothing in the list paints as opaque: on a window without a compositor, a filled scroll area
     // content would be repainted alone and leave the rows a closed group hides.
+    int filledAreas = 0;
     for (QScrollArea* area : again.findChildren<QScrollArea*>()) {
-        ASSERT_TRUE(area->widget());
+        if (!area->widget()) continue;  // the browser before any walk
+        ++filledAreas;
         EXPECT_FALSE(area->widget()->autoFillBackground());
     }
+    EXPECT_GE(filledAreas, 1);
 
     // A click on a row's name opens its detail.
     CleanupItemRow* npm = row(again, "npm Cache");
