@@ -42,6 +42,7 @@ std::optional<qint64> parseBuild(const QString& text) {
 namespace {
 
 constexpr qint64 largestInfo = 1024 * 1024;
+const QString stagingPrefix = QStringLiteral(".quorvin-update-");
 
 Outcome fail(const QString& message, const QString& detail) { return {false, message, detail}; }
 
@@ -88,7 +89,7 @@ std::optional<QJsonObject> readInfo(const QString& bundle) {
 class Staging {
 public:
     explicit Staging(const QString& parent) {
-        QByteArray pattern = (parent + QStringLiteral("/.quorvin-update-XXXXXX")).toUtf8();
+        QByteArray pattern = (parent + QLatin1Char('/') + stagingPrefix + QStringLiteral("XXXXXX")).toUtf8();
         if (::mkdtemp(pattern.data())) path_ = QString::fromUtf8(pattern);
         else error_ = errno;
     }
@@ -104,6 +105,18 @@ private:
 };
 
 }  // namespace
+
+int sweepLeftovers(const QString& bundlePath) {
+    if (bundlePath.isEmpty()) return 0;
+    const QDir parent = QFileInfo(bundlePath).absoluteDir();
+    int removed = 0;
+    for (const QFileInfo& entry : parent.entryInfoList({stagingPrefix + QLatin1Char('*')},
+                                                       QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
+        if (entry.isSymLink() || entry.fileName().size() != stagingPrefix.size() + 6) continue;
+        if (QDir(entry.filePath()).removeRecursively()) ++removed;
+    }
+    return removed;
+}
 
 Outcome verifyAndReplace(const Job& job) {
     // 1. The exact bytes the maker signed.

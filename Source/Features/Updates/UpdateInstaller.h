@@ -30,6 +30,10 @@ struct Outcome {
 
 Outcome verifyAndReplace(const Job& job);
 
+// Removes what an installation cut short by a crash left beside the bundle: the unpacking folders
+// of our own name (real folders, not links). Returns how many were removed.
+int sweepLeftovers(const QString& bundlePath);
+
 // The texts of the failures.
 QString signatureFailure();
 QString notQuorvinFailure();

@@ -113,6 +113,11 @@ void UpdateManager::setReleases(QList<Release> releases) {
 
 void UpdateManager::start() {
     if (timer_) return;
+    // What a crash in the middle of an installation left beside the bundle.
+    queue_->async([bundle = env_.bundle.bundlePath()] {
+        if (const int n = UpdateInstaller::sweepLeftovers(bundle))
+            qCInfo(lcUpdates, "Removed %d unfinished update folders beside %s", n, qPrintable(bundle));
+    });
     showToastIfJustUpdated();
     check(autoInstall());
     // The periodic check only tells; installing waits for the user or the next launch.

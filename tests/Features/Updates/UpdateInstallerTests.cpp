@@ -215,6 +215,19 @@ TEST_F(UpdateInstall, TamperedArchivesAreRefusedWithNothingReplaced) {
     EXPECT_FALSE(QFileInfo::exists(absolute));
 }
 
+TEST_F(UpdateInstall, WhatACrashLeftBesideTheBundleIsSweptAndNothingElse) {
+    writeFile(dir.filePath("apps/.quorvin-update-Ab12Cd/Quorvin.app/Info.json"), "{}");
+    writeFile(dir.filePath("apps/.quorvin-update-notours/keep"), "x");   // not a name we make
+    writeFile(dir.filePath("apps/Other.app/Info.json"), "{}");
+    writeFile(dir.filePath("elsewhere/keep"), "x");
+    ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), dir.filePath("apps/.quorvin-update-Link01")));
+    EXPECT_EQ(UpdateInstaller::sweepLeftovers(running), 1);
+    EXPECT_EQ(QDir(dir.filePath("apps")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+              (QStringList{".quorvin-update-Link01", ".quorvin-update-notours", "Other.app", "Quorvin.app"}));
+    EXPECT_TRUE(QFile::exists(dir.filePath("elsewhere/keep")));
+    EXPECT_EQ(UpdateInstaller::sweepLeftovers(QString()), 0);  // no bundle: nothing to look at
+}
+
 TEST(BundleArchiveLimits, EntryCountAndUnpackedSizeAreCappedWhateverTheHeadersSay) {
     QTemporaryDir dir;
     ZipBuilder many;
