@@ -4,12 +4,16 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 TEST(X11WorkspaceIcons, ApplicationIconsComeFromTheirDesktopEntries) {
     const QString folder = QDir(TestSupport::tempRoot()).filePath("xdg_data_home/applications");
@@ -47,3 +51,48 @@ TEST(X11WorkspaceIcons, AProcessIsNamedByItsExecutableWhenNoEntryOwnsIt) {
     EXPECT_EQ(self.localizedName, executable);
     EXPECT_EQ(self.bundlePath, QCoreApplication::applicationFilePath());
 }
+
+namespace {
+
+// A file manager on the session bus that remembers what it was asked to show.
+class RecordingFileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QList<QStringList> shown;
+
+public slots:
+    void ShowItems(const QStringList& uris, const QString&) { shown << uris; }
+};
+
+}  // namespace
+
+TEST(X11WorkspaceReveal, FilesAreShownTogetherByTheFileManager) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) GTEST_SKIP() << "No session bus (./test runs these under dbus-run-session).";
+    RecordingFileManager manager;
+    ASSERT_TRUE(bus.registerObject("/org/freedesktop/FileManager1", &manager, QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(bus.registerService("org.freedesktop.FileManager1"));
+
+    X11Workspace workspace;
+    const QString a = QDir(TestSupport::tempRoot()).filePath("reveal a");
+    const QString b = QDir(TestSupport::tempRoot()).filePath("reveal-b");
+    std::optional<bool> answer;
+    workspace.revealFiles({a, b}, [&](bool shown) { answer = shown; });
+    ASSERT_TRUE(TestSupport::waitFor([&] { return answer.has_value(); }, 5000));
+    EXPECT_TRUE(*answer);
+    ASSERT_EQ(manager.shown.size(), 1);
+    EXPECT_EQ(manager.shown[0], (QStringList{QUrl::fromLocalFile(a).toString(), QUrl::fromLocalFile(b).toString()}));
+
+    // Nothing to show: nothing is asked.
+    answer.reset();
+    workspace.revealFiles({}, [&](bool shown) { answer = shown; });
+    EXPECT_EQ(answer, false);
+    TestSupport::spin(50);
+    EXPECT_EQ(manager.shown.size(), 1);
+
+    bus.unregisterService("org.freedesktop.FileManager1");
+    bus.unregisterObject("/org/freedesktop/FileManager1");
+}
+
+#include "X11WorkspaceTests.moc"

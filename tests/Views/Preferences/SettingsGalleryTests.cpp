@@ -138,3 +138,11 @@ TEST_F(SettingsGallery, Developer) { shoot(PreferencesTab::developer, "developer
 TEST_F(SettingsGallery, General) { shoot(PreferencesTab::general, "general"); }
 
 TEST_F(SettingsGallery, Appearance) { shoot(PreferencesTab::appearance, "appearance"); }
+
+// The panes of the other features, in the same window and looks.
+TEST_F(SettingsGallery, OtherFeaturesPanes) {
+    shoot(PreferencesTab::companion, "companion");
+    shoot(PreferencesTab::clipboard, "clipboard");
+    shoot(PreferencesTab::power, "power");
+    shoot(PreferencesTab::zedi, "zedi");
+}
