@@ -109,6 +109,13 @@ TEST_F(AppearancePane, TheSliderWritesTheTintLiveAndTheMenuPanelPaintsWithIt) {
     EXPECT_EQ(pane->percentLabel()->text(), "55%");
     EXPECT_FALSE(pane->resetButton()->isEnabled());
     const QPalette palette = pane->palette();
+    // A card of the menu panel, drawn twice so that it keeps its surface.
+    GlassCard card(20);
+    card.resize(200, 80);
+    card.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&card));
+    card.grab();
+    const QImage before = card.grab().toImage();
 
     dragSliderTo(0);
     EXPECT_EQ(PanelGlassSettings::shared().tint.value(), 0.0);
@@ -121,6 +128,7 @@ TEST_F(AppearancePane, TheSliderWritesTheTintLiveAndTheMenuPanelPaintsWithIt) {
     EXPECT_DOUBLE_EQ(GlassCard::Appearance::current(palette).tintOpacity, 0.9);
     EXPECT_DOUBLE_EQ(pane->glassPreview()->tint(), 0.9);
     EXPECT_NE(pane->glassPreview()->grab().toImage(), clear);
+    EXPECT_NE(card.grab().toImage(), before);
     EXPECT_TRUE(pane->resetButton()->isEnabled());
 
     // Set elsewhere: the slider and the text follow.
