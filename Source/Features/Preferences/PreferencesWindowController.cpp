@@ -1,5 +1,6 @@
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 
+#include "Source/Features/Onboarding/ChangelogWindowController.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Views/Preferences/PreferencesView.h"
 #include "Views/Shared/ScrollPositionKeeper.h"
@@ -44,7 +45,9 @@ void PreferencesWindowController::build() {
     auto* layout = new QVBoxLayout(window.get());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    view_ = new PreferencesView(router_);
+    PreferencesView::Actions actions;
+    actions.showChangelog = [] { ChangelogWindowController::shared().show(); };
+    view_ = new PreferencesView(router_, actions);
     layout->addWidget(view_);
     window->setMinimumSize(minimumWidth, minimumHeight);
 

@@ -43,7 +43,7 @@ protected:
         pane = std::make_unique<AppearanceSettingsView>(*manager, AppSettings::shared(), PanelGlassSettings::shared());
         pane->resize(700, 1400);
         pane->show();
-        QObject::connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted,
+        QObject::connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, &context,
                          [this](const QString& name, const QVariant&) {
                              if (name == Notification::statusIconDidChange) ++iconPosts;
                          });
@@ -73,6 +73,7 @@ protected:
         slider->setSliderDown(false);
     }
 
+    QObject context;  // ends the fixture's connections with it
     UserDefaults widgetDefaults{QString{}};
     std::unique_ptr<WidgetManager> manager;
     std::unique_ptr<AppearanceSettingsView> pane;

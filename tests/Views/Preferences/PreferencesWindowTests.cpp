@@ -4,6 +4,8 @@
 #include "Source/Features/Preferences/PreferencesTab.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "TestSupport.h"
+#include "Source/Features/Onboarding/ChangelogWindowController.h"
+#include "Views/Preferences/GeneralSettingsView.h"
 #include "Views/Preferences/PowerSettingsView.h"
 #include "Views/Preferences/PreferencesView.h"
 #include "Views/Preferences/ZediSettingsView.h"
@@ -19,6 +21,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QListWidget>
 #include <QScreen>
 #include <QScrollArea>
@@ -346,6 +349,18 @@ TEST(PreferencesWindowController, OpensAt1020By640CentredAndNeverSmallerThan720B
     window->resize(1600, 900);
     TestSupport::spin(20);
     EXPECT_LE(view->sidebarColumn()->width(), 220);
+}
+
+TEST(PreferencesWindowController, WhatsNewInTheGeneralPaneOpensTheChangelog) {
+    Settings settings;
+    settings.controller.show();
+    auto* general = qobject_cast<GeneralSettingsView*>(settings.controller.view()->pane());
+    ASSERT_NE(general, nullptr);
+    QTest::mouseClick(general->whatsNewButton(), Qt::LeftButton);
+    QWidget* changelog = ChangelogWindowController::shared().window();
+    ASSERT_NE(changelog, nullptr);
+    EXPECT_TRUE(changelog->isVisible());
+    changelog->hide();
 }
 
 TEST(PreferencesWindowController, ScreenshotWithThePowerPane) {

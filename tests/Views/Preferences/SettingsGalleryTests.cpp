@@ -145,4 +145,5 @@ TEST_F(SettingsGallery, OtherFeaturesPanes) {
     shoot(PreferencesTab::clipboard, "clipboard");
     shoot(PreferencesTab::power, "power");
     shoot(PreferencesTab::zedi, "zedi");
+    shoot(PreferencesTab::daveRovaz, "disk-clean");
 }
