@@ -105,12 +105,14 @@ void BM_SwitchTool(benchmark::State& state) {
 }
 BENCHMARK(BM_SwitchTool)->Unit(benchmark::kMillisecond)->Iterations(70);
 
-QString megabyteOfText(bool han) {
+// Lines of Latin (0) or Han (1) text, or one line of Latin text with no line break (2).
+QString megabyteOfText(int kind) {
+    const bool han = kind == 1;
     QString text;
-    const QString line = han ? QStringLiteral("这是一个用于测试的中文句子，包含一些汉字和标点符号。") 
+    const QString line = han ? QStringLiteral("这是一个用于测试的中文句子，包含一些汉字和标点符号。")
                              : QStringLiteral("The quick brown fox jumps over the lazy dog, line after line.");
     while (text.toUtf8().size() < 1024 * 1024) {
-        for (int i = 0; i < 1000; ++i) text += line + QString::number(i) + u'\n';
+        for (int i = 0; i < 1000; ++i) text += line + QString::number(i) + (kind == 2 ? u' ' : u'\n');
     }
     return text;
 }
@@ -118,12 +120,12 @@ QString megabyteOfText(bool han) {
 // A keystroke at the end of a 1 MB input with the slug transform selected: the time the GUI thread
 // spends on the key itself, and the longest time it is held while the result comes back and shows.
 void BM_KeystrokeInOneMegabyte(benchmark::State& state) {
-    const bool han = state.range(0);
+    const int kind = int(state.range(0));
     UserDefaults defaults{QString()};
     ToolboxWindowController controller(defaults);
     controller.show();
     controller.model().setSelection(Tool::forTransform(TextTransform::slug));
-    controller.model().setInput(megabyteOfText(han));
+    controller.model().setInput(megabyteOfText(kind));
     QCoreApplication::processEvents();
     while (controller.model().isWorking()) spin(20);
     auto* pane = qobject_cast<TransformPane*>(controller.view()->pane());
@@ -156,7 +158,7 @@ void BM_KeystrokeInOneMegabyte(benchmark::State& state) {
     state.counters["worst_key_ms"] = worstKey;
     state.counters["worst_turn_ms"] = worstTurn;
 }
-BENCHMARK(BM_KeystrokeInOneMegabyte)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_KeystrokeInOneMegabyte)->Arg(0)->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // About 10 MB of records in an array.
 QString tenMegabytes() {

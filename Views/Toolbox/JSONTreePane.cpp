@@ -6,6 +6,7 @@
 #include "Platform/Gui/Symbols.h"
 #include "Source/Features/Toolbox/JSONNode.h"
 #include "Source/Features/Toolbox/JSONTool.h"
+#include "Source/Features/Toolbox/PasteboardText.h"
 #include "Source/Features/Toolbox/ToolboxModel.h"
 #include "Views/Shared/Motion.h"
 #include "Views/Toolbox/ActivitySpinner.h"
@@ -215,8 +216,10 @@ JSONTreePane::JSONTreePane(ToolboxModel& model, Executor executor, QWidget* pare
         scheduleParse();
     });
     connect(paste_, &QAbstractButton::clicked, this, [this] {
-        if (std::optional<QString> text = Pasteboard::general().string()) model_.setInput(*text);
-        parse();
+        PasteboardText::read(this, [this](std::optional<QString> text) {
+            if (text) model_.setInput(*text);
+            parse();
+        });
     });
     connect(collapse_, &QAbstractButton::clicked, rows_, &JSONTreeRows::collapseAll);
     connect(rows_, &JSONTreeRows::expandedChanged, this, &JSONTreePane::refresh);

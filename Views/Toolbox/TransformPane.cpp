@@ -1,9 +1,9 @@
 #include "Views/Toolbox/TransformPane.h"
 
-#include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Platform/Gui/Symbols.h"
+#include "Source/Features/Toolbox/PasteboardText.h"
 #include "Source/Features/Toolbox/ToolboxModel.h"
 #include "Views/Toolbox/ActivitySpinner.h"
 #include "Views/Toolbox/CodeTextView.h"
@@ -113,7 +113,9 @@ TransformPane::TransformPane(ToolboxModel& model, QWidget* parent) : QWidget(par
 
     connect(input_, &CodeTextView::textEdited, &model_, &ToolboxModel::setInput);
     connect(paste_, &QAbstractButton::clicked, this, [this] {
-        if (std::optional<QString> text = Pasteboard::general().string()) model_.setInput(*text);
+        PasteboardText::read(this, [this](std::optional<QString> text) {
+            if (text) model_.setInput(*text);
+        });
     });
     connect(clear_, &QAbstractButton::clicked, this, [this] { model_.setInput(QString()); });
     connect(copy_, &QAbstractButton::clicked, &model_, &ToolboxModel::copyOutput);
