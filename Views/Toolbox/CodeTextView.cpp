@@ -6,10 +6,13 @@
 #include "Views/Toolbox/SlimScrollBars.h"
 
 #include <QEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+
+#include <algorithm>
 
 CodeTextView::CodeTextView(bool editable, const QString& placeholder, CodeTextViewController* controller,
                            QWidget* parent)
@@ -53,7 +56,7 @@ void CodeTextView::setText(const QString& text) {
     const int oldStart = old.selectionStart();
     const int oldLength = old.selectionEnd() - oldStart;
     settingText_ = true;
-    setPlainText(text);
+    setPlainText(displayText(text));
     settingText_ = false;
     if (isEditable()) {
         const int length = document()->characterCount() - 1;
@@ -67,10 +70,61 @@ void CodeTextView::setText(const QString& text) {
     viewport()->update();
 }
 
+QString CodeTextView::displayText(const QString& text) {
+    breaks_.clear();
+    if (isEditable() || text.size() <= displayPieceLength) return text;
+    QString shown;
+    bool splitting = false;
+    qsizetype run = 0;  // characters since the last line end
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator) {
+            run = 0;
+            if (splitting) shown += c;
+            continue;
+        }
+        if (run >= displayPieceLength && !c.isLowSurrogate()) {
+            if (!splitting) {
+                splitting = true;
+                shown.reserve(text.size() + text.size() / displayPieceLength + 1);
+                shown.append(QStringView(text).left(i));
+            }
+            breaks_.push_back(shown.size());
+            shown += u'\n';
+            run = 0;
+        }
+        if (splitting) shown += c;
+        ++run;
+    }
+    return splitting ? shown : text;
+}
+
+qsizetype CodeTextView::boundPosition(qsizetype shown) const {
+    const auto before = std::lower_bound(breaks_.begin(), breaks_.end(), shown) - breaks_.begin();
+    return shown - before;
+}
+
+QMimeData* CodeTextView::createMimeDataFromSelection() const {
+    if (breaks_.empty()) return QPlainTextEdit::createMimeDataFromSelection();
+    const QTextCursor cursor = textCursor();
+    const qsizetype start = boundPosition(cursor.selectionStart());
+    const qsizetype end = boundPosition(cursor.selectionEnd());
+    auto* data = new QMimeData;
+    data->setText(bound_.mid(start, end - start));
+    return data;
+}
+
 void CodeTextView::setEditable(bool editable) {
+    const bool wasSplit = !breaks_.empty();
     setReadOnly(!editable);
     setTextInteractionFlags(editable ? Qt::TextEditorInteraction
                                      : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // An editor shows the text as it is.
+    if (editable && wasSplit) {
+        settingText_ = true;
+        setPlainText(displayText(bound_));
+        settingText_ = false;
+    }
 }
 
 void CodeTextView::setController(CodeTextViewController* controller) {

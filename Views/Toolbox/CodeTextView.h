@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 #include <QString>
 
+#include <vector>
+
 class CodeTextViewController;
 
 // The toolbox's plain-text editor: monospaced 12 px, unstyled, wrapping at its width (no horizontal
@@ -31,17 +33,28 @@ public:
     void setPlaceholder(const QString& placeholder) { setPlaceholderText(placeholder); }
     void setController(CodeTextViewController* controller);
 
+    // A read-only view shows lines longer than this in pieces of this length, so that one huge line
+    // never has to be laid out at once; copying from the view gives the text without the extra breaks.
+    static constexpr qsizetype displayPieceLength = 4096;
+
 signals:
     // The whole text after an edit of the user's (typing, pasting, undo, an insert()).
     void textEdited(const QString& text);
 
 protected:
     void changeEvent(QEvent* event) override;
+    QMimeData* createMimeDataFromSelection() const override;
 
 private:
     void applyColors();
     QString documentText() const;
 
+    // The text as shown: long lines broken up while read-only. breaks_ holds the positions (in the shown
+    // text) of the line feeds that are not in the bound text.
+    QString displayText(const QString& text);
+    qsizetype boundPosition(qsizetype shown) const;
+
     QString bound_;
+    std::vector<qsizetype> breaks_;
     bool settingText_ = false;
 };

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -113,7 +114,7 @@ TEST_F(TransformPaneTest, WhileALargeInputWorksThePreviousResultStaysBesideTheSp
     jobs.pop_front();
     ASSERT_TRUE(TestSupport::waitFor([&] { return !model.isWorking(); }, 2000));
     EXPECT_FALSE(pane.spinner()->isVisible());
-    EXPECT_EQ(pane.outputView()->toPlainText(), QString(30000, QChar(u'Q')));
+    EXPECT_EQ(pane.outputView()->text(), QString(30000, QChar(u'Q')));
 }
 
 TEST_F(TransformPaneTest, UseAsInputChainsAndCopyWritesTheResult) {
@@ -218,4 +219,31 @@ TEST(CodeTextView, InsertGoesThroughTheEditorAndCanBeUndone) {
     // The view is gone: the controller lets go of it.
     EXPECT_EQ(controller.textView(), nullptr);
     controller.insert(QStringLiteral("x"));
+}
+
+TEST(CodeTextView, AHugeLineShowsInPiecesYetCopiesWhole) {
+    const qsizetype piece = CodeTextView::displayPieceLength;
+    QString text = QString(piece * 2 + 10, QChar(u'x')) + "\n" + "short" + "\n" + QString(piece + 1, QChar(u'y'));
+    text[piece - 1] = QChar(0xD83D);  // a surrogate pair across the first piece's end stays whole
+    text[piece] = QChar(0xDE00);
+    CodeTextView view(false);
+    view.setText(text);
+    view.show();
+    EXPECT_EQ(view.text(), text);
+    EXPECT_EQ(view.blockCount(), 6);  // 3 + 1 + 2 pieces
+    for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next())
+        EXPECT_LE(block.length() - 1, piece + 1);
+    view.selectAll();
+    view.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), text);
+    // A part of it: from inside the first line to just before the last character.
+    QTextCursor cursor(view.document());
+    cursor.setPosition(5);
+    cursor.setPosition(view.document()->characterCount() - 2, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    view.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), text.mid(5, text.size() - 6));
+    // Made editable, it shows the text as it is.
+    view.setEditable(true);
+    EXPECT_EQ(view.toPlainText(), text);
 }
