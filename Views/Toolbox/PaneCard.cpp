@@ -1,6 +1,6 @@
 #include "Views/Toolbox/PaneCard.h"
 
-#include "Views/Shared/Recessed.h"
+#include "Views/Toolbox/ContentCard.h"
 
 #include <QPainter>
 #include <QVBoxLayout>
@@ -14,5 +14,5 @@ PaneCard::PaneCard(int padding, QWidget* parent) : QWidget(parent), layout_(new 
 
 void PaneCard::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    Recessed::paint(painter, QRectF(rect()), cornerRadius, palette());
+    ContentCard::paint(painter, QRectF(rect()), cornerRadius, palette());
 }

@@ -4,9 +4,8 @@
 
 class QVBoxLayout;
 
-// The card every toolbox pane puts around its editors and controls: a rounded rectangle with
-// continuous corners filled with the quaternary style at half opacity, no border, no shadow.
-// The content sits 12 points inside it, plus its own padding.
+// The toolbox card look (as ContentCard draws it) around a layout of its own: the content sits
+// 12 points inside it, plus the padding of the part it holds.
 class PaneCard : public QWidget {
     Q_OBJECT
 public:

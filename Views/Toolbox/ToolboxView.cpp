@@ -5,7 +5,10 @@
 #include "Platform/Gui/Symbols.h"
 #include "Views/Shared/SidebarGlyph.h"
 #include "Views/Toolbox/JSONTreePane.h"
+#include "Views/Toolbox/PasswordPane.h"
+#include "Views/Toolbox/QRPane.h"
 #include "Views/Toolbox/SlimScrollBars.h"
+#include "Views/Toolbox/SnippetsPane.h"
 #include "Views/Toolbox/TransformPane.h"
 
 #include <QAction>
@@ -237,9 +240,9 @@ QWidget* ToolboxView::makePane(const Tool& tool, ToolboxModel& model) {
     switch (tool.kind) {
     case Tool::Kind::transform: return new TransformPane(model);
     case Tool::Kind::jsonTree: return new JSONTreePane(model);
-    case Tool::Kind::password: return new QWidget;
-    case Tool::Kind::qr: return new QWidget;
-    case Tool::Kind::snippets: return new QWidget;
+    case Tool::Kind::password: return new PasswordPane;
+    case Tool::Kind::qr: return new QRPane(model);
+    case Tool::Kind::snippets: return new SnippetsPane;
     }
     return new QWidget;
 }

@@ -66,10 +66,13 @@ bool QRPaneModel::copy(Pasteboard& pasteboard) {
     return true;
 }
 
-std::optional<FileError> QRPaneModel::save(const QString& path) const {
-    const QByteArray png = pngData();
+std::optional<FileError> QRPaneModel::save(const QString& path, const QByteArray& png) {
     if (png.isEmpty()) return FileError::refused(path, QStringLiteral("no image to save"));
     return FileWriter::shared().write(path, png, 0644);
+}
+
+QString QRPaneModel::withPngSuffix(const QString& path) {
+    return path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) ? path : path + QStringLiteral(".png");
 }
 
 void QRPaneModel::readClipboard(bool onlyIntoEmpty) {

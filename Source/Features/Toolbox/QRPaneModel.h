@@ -39,8 +39,10 @@ public:
     // Puts the code on the pasteboard as a PNG picture and confirms the copy. False when there
     // is no code.
     bool copy(Pasteboard& pasteboard);
-    // Writes the code's PNG to `path` atomically; the error when that failed.
-    std::optional<FileError> save(const QString& path) const;
+    // Writes PNG bytes to `path` atomically; the error when that failed.
+    static std::optional<FileError> save(const QString& path, const QByteArray& png);
+    // The path with ".png" added unless it already ends so (in any case).
+    static QString withPngSuffix(const QString& path);
     CopyConfirmation& copyConfirmation() { return copied_; }
 
     // Asks the pasteboard for its text without waiting on its owner; textFromClipboard() follows
