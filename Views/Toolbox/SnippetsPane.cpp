@@ -316,9 +316,8 @@ QWidget* SnippetsPane::makeTemplateEditor() {
     template_ = new CodeTextView(true, QStringLiteral("Напишите текст сниппета"), &editorController_);
     connect(template_, &CodeTextView::textEdited, &model_, &SnippetsPaneModel::setBody);
     Recessed* well = recessed(template_, 10);
-    well->setMinimumHeight(150);
-    well->setMaximumHeight(210);
-    well->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    // 150 to 210 points; the scrolling editor column always gives it its ideal 170.
+    well->setFixedHeight(170);
     stack->addWidget(well);
     return box;
 }
