@@ -23,7 +23,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
-#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -175,14 +174,16 @@ QWidget* SnippetsPane::makeList() {
         QListWidgetItem* item = list_->itemAt(at);
         if (!item) return;
         const QUuid id = item->data(kIdRole).toUuid();
-        QMenu menu(this);
-        QAction* remove = menu.addAction(QStringLiteral("Удалить"));
-        if (menu.exec(list_->viewport()->mapToGlobal(at)) != remove) return;
-        for (const Snippet& snippet : model_.store().snippets())
-            if (snippet.id == id) {
-                model_.remove(Snippet(snippet));
-                break;
-            }
+        auto* menu = new QMenu(this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        connect(menu->addAction(QStringLiteral("Удалить")), &QAction::triggered, this, [this, id] {
+            for (const Snippet& snippet : model_.store().snippets())
+                if (snippet.id == id) {
+                    model_.remove(Snippet(snippet));
+                    break;
+                }
+        });
+        menu->popup(list_->viewport()->mapToGlobal(at));
     });
     stack->addWidget(list_, 1);
 
@@ -521,7 +522,7 @@ void SnippetsPane::refreshPreview() {
 
 QStringList SnippetsPane::explanationLines() const {
     QStringList lines;
-    if (!explanation_->isVisibleTo(const_cast<SnippetsPane*>(this))) return lines;
+    if (explanation_->isHidden()) return lines;
     for (int i = 0; i < explanationRows_->count(); ++i) {
         QWidget* w = explanationRows_->itemAt(i)->widget();
         if (!w) continue;

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -89,7 +90,16 @@ TEST_F(SnippetsPaneTest, DeletingFromTheListKeepsOrMovesTheSelection) {
     pane.model().remove(store.snippets().at(2));  // not the selected one
     EXPECT_EQ(pane.titleField()->text(), QStringLiteral("Ответ на письмо"));
     EXPECT_EQ(pane.list()->currentRow(), 1);
-    pane.model().remove(store.snippets().at(1));
+    // The selected row's context menu: the first one left is selected.
+    QListWidget* list = pane.list();
+    emit list->customContextMenuRequested(list->visualItemRect(list->item(1)).center());
+    QMenu* menu = pane.findChild<QMenu*>();
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions()[0]->text(), QStringLiteral("Удалить"));
+    menu->actions()[0]->trigger();
+    menu->close();
+    EXPECT_EQ(store.snippets().size(), 1);
     EXPECT_EQ(pane.titleField()->text(), QStringLiteral("Дата и время"));
     EXPECT_EQ(pane.list()->currentRow(), 0);
 }
