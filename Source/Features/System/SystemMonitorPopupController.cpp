@@ -1,5 +1,6 @@
 #include "Source/Features/System/SystemMonitorPopupController.h"
 
+#include "Platform/Core/Dispatch.h"
 #include "Platform/Gui/Screens.h"
 #include "Platform/System/OwnMemory.h"
 #include "Platform/X11/Compositing.h"
@@ -116,11 +117,12 @@ void SystemMonitorPopupController::dismiss() {
     panel_ = nullptr;
     panel->removeEventFilter(this);
     panel->close();
-    // What the popup drew with goes with it: its pages go back to the system then.
-    connect(panel, &QObject::destroyed, [] { OwnMemory::returnFreePages(); });
     panel->deleteLater();
     ProcessMonitor::shared().stopProcessList();
     MonitorDiskTab::shared().clearInspectedItem();
+    // Once the popup's widgets are deleted and a list refresh under way has been dropped, the
+    // pages they held go back to the system.
+    Dispatch::mainAfter(releaseDelay, this, [] { OwnMemory::returnFreePages(); });
     // This platform has no activation policy to return to: a tray program never shows in a dock.
     emit panelChanged();
 }

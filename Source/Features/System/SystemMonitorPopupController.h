@@ -23,6 +23,8 @@ public:
     static constexpr double panelWidth = 360;
     static constexpr double panelHeight = 660;
     static constexpr double minimumHeight = 500;
+    // Seconds after closing at which the memory the popup used is given back.
+    static constexpr double releaseDelay = 2;
 
     static SystemMonitorPopupController& shared();
 
