@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The real program's memory and CPU with the monitor popup open over many processes, beside htop.
 #
-#   bench/monitor_memory.sh [-b BINARY] [-n SLEEPERS] [-m MINUTES] [-i IDLE_SECONDS]
+#   bench/monitor_memory.sh [-b BINARY] [-n SLEEPERS] [-m MINUTES] [-i IDLE_SECONDS] [-c SETTINGS]
 #
 # Starts BINARY (default build/release/quorvin) on a private Xvfb display with its own settings and
 # data folders and D-Bus session, measures it idle, starts SLEEPERS sleeping processes (default
 # 3000), opens the menu panel from the bar strip and the monitor popup from its CPU gauge (the
 # user's own path, by pointer clicks), keeps it open MINUTES (default 10) while printing the
 # resident size each minute, measures CPU and wakeups over the last minute beside htop (2 s
-# refresh) when it is installed, then closes the popup (Escape) and measures again.
+# refresh) when it is installed, then closes the popup (Escape) and measures again. SETTINGS is a
+# settings file the program starts with (to leave the companion out, say).
 # Needs Xvfb, xdotool and dbus-run-session.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,13 +18,15 @@ binary=$here/../build/release/quorvin
 sleepers=3000
 minutes=10
 idle=30
-while getopts "b:n:m:i:h" opt; do
+settings=""
+while getopts "b:n:m:i:c:h" opt; do
   case $opt in
     b) binary=$OPTARG ;;
     n) sleepers=$OPTARG ;;
     m) minutes=$OPTARG ;;
     i) idle=$OPTARG ;;
-    *) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    c) settings=$OPTARG ;;
+    *) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 for tool in Xvfb xdotool dbus-run-session; do
@@ -72,7 +75,8 @@ xvfb_pid=$!
 read -r -t 10 display <&3 || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$display
 
-mkdir -p "$work/home"
+mkdir -p "$work/home/.config"
+[ -z "$settings" ] || cp "$settings" "$work/home/.config/com.pelwick.Quorvin.json"
 HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share \
   XDG_CACHE_HOME=$work/home/.cache \
   dbus-run-session -- bash -c "echo \$\$ > '$work/pid'; exec '$binary'" >"$work/app.log" 2>&1 &

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What the program costs while one of its windows stays open and untouched, beside htop.
 #
-#   bench/open_windows.sh [-b BINARY]... [-s SECONDS] [-r RUNS]
+#   bench/open_windows.sh [-b BINARY]... [-s SECONDS] [-r RUNS] [-c SETTINGS]
 #
 # Starts each BINARY (default build/release/quorvin; give -b twice to compare two builds) on a
 # private Xvfb display with its own settings, data folders and D-Bus session, and htop (2 s
@@ -9,6 +9,7 @@
 # start opens it); the monitor popup open from its CPU gauge; the clipboard popup open from its
 # hot key. Each case is measured RUNS times (default 3) over SECONDS (default 20) with
 # bench/idle_cpu.sh, all programs and htop over the same seconds; the medians are printed.
+# SETTINGS is a settings file every program starts with (to leave the companion out, say).
 # Needs Xvfb, xdotool, dbus-run-session, tmux and htop.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,12 +17,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 binaries=()
 seconds=20
 runs=3
-while getopts "b:s:r:h" opt; do
+settings=""
+while getopts "b:s:r:c:h" opt; do
   case $opt in
     b) binaries+=("$OPTARG") ;;
     s) seconds=$OPTARG ;;
     r) runs=$OPTARG ;;
-    *) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    c) settings=$OPTARG ;;
+    *) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 [ ${#binaries[@]} -gt 0 ] || binaries=("$here/../build/release/quorvin")
@@ -64,7 +67,8 @@ wait_for() {  # name width display
 
 for i in "${!binaries[@]}"; do
   home=$work/home$i
-  mkdir -p "$home"
+  mkdir -p "$home/.config"
+  [ -z "$settings" ] || cp "$settings" "$home/.config/com.pelwick.Quorvin.json"
   exec 3<> >(:)
   Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp >"$work/xvfb$i.log" 2>&1 &
   xvfb_pids+=($!)
