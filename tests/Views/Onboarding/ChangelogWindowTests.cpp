@@ -5,6 +5,9 @@
 #include "Source/Features/Onboarding/ChangelogSelection.h"
 #include "Source/Features/Onboarding/ChangelogWindowController.h"
 #include "Source/Features/Onboarding/PixelScene.h"
+#include "Source/Features/Preferences/PreferencesRouter.h"
+#include "Source/Features/Preferences/PreferencesTab.h"
+#include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "Source/Features/Updates/ReleaseImageLoader.h"
 #include "Source/Features/Updates/UpdateManager.h"
 #include "TestSupport.h"
@@ -13,12 +16,15 @@
 #include "Views/Onboarding/PixelBanner.h"
 #include "Views/Onboarding/ReleaseBanner.h"
 #include "Views/Onboarding/ReleaseDetail.h"
+#include "Views/Preferences/GeneralSettingsView.h"
+#include "Views/Preferences/PreferencesView.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QPushButton>
 #include <QListWidget>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -313,4 +319,27 @@ TEST(ChangelogWindowLive, AFeedThatArrivesWhileOpenAddsItsReleasesAtOnce) {
     EXPECT_EQ(detailTitle(view), "Quorvin v2.0");
     EXPECT_EQ(view->detail()->scene(), PixelScene::Theme::sequence()[1]);
     controller.window()->close();
+}
+
+TEST(ChangelogWindowShared, TheGeneralPanesWhatsNewOpensItOnTheNewestRelease) {
+    const int before = changelogWindows();
+    PreferencesRouter::shared().setSelectedTab(PreferencesTab::general);
+    PreferencesWindowController::shared().show();
+    auto* pane = qobject_cast<GeneralSettingsView*>(PreferencesWindowController::shared().view()->pane());
+    ASSERT_NE(pane, nullptr);
+    pane->whatsNewButton()->click();
+    ChangelogWindowController& changelog = ChangelogWindowController::shared();
+    ASSERT_NE(changelog.window(), nullptr);
+    EXPECT_TRUE(changelog.window()->isVisible());
+    const QList<Release>& releases = UpdateManager::shared().releases();
+    ASSERT_FALSE(releases.isEmpty());  // the notes built into the program
+    EXPECT_EQ(changelog.selection().version(), releases.front().version);
+    EXPECT_EQ(detailTitle(changelog.view()), "Quorvin v" + releases.front().version);
+    // Again: the same window.
+    QWidget* window = changelog.window();
+    pane->whatsNewButton()->click();
+    EXPECT_EQ(changelog.window(), window);
+    EXPECT_EQ(changelogWindows(), before + 1);
+    window->close();
+    PreferencesWindowController::shared().window()->close();
 }
