@@ -6,6 +6,7 @@
 #include "Platform/Gui/SystemFont.h"
 #include "Source/Features/System/DiskCleanScanner.h"
 #include "Source/Features/System/DiskPaneModel.h"
+#include "Views/Shared/ClearScrollArea.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/DetailNavigationBar.h"
 #include "Views/Shared/GlassActionBar.h"
@@ -137,13 +138,8 @@ void CleanupDetailView::buildActions() {
 void CleanupDetailView::buildMain() {
     const QPalette pal = palette();
     const QString home = DiskPaneModel::homePath();
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* scroll = new ClearScrollArea(this);
     scroll->setWidgetResizable(true);
-    scroll->viewport()->setAutoFillBackground(false);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll);
@@ -220,8 +216,5 @@ void CleanupDetailView::buildMain() {
     noteRow->addLayout(noteText, 1);
     column->addWidget(note);
     column->addStretch(1);
-    scroll->setWidget(content);
-    // The scroll area fills what it holds; filled, it would count as opaque, and what it hides
-    // would be left on a window without an alpha channel.
-    content->setAutoFillBackground(false);
+    scroll->setContent(content);
 }

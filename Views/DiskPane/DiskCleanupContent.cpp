@@ -9,6 +9,7 @@
 #include "Views/DiskPane/ProgressSpinner.h"
 #include "Views/DiskPane/VolumeUsageBrowser.h"
 #include "Views/Monitor/NumericTextCell.h"
+#include "Views/Shared/ClearScrollArea.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
 
@@ -171,22 +172,14 @@ DiskCleanupContent::DiskCleanupContent(DiskPaneModel& model, DiskCleanScanner& s
     divider_ = new QWidget(this);
     divider_->setAutoFillBackground(true);
 
-    scroll_ = new QScrollArea(this);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_ = new ClearScrollArea(this);
     scroll_->setWidgetResizable(true);
-    scroll_->viewport()->setAutoFillBackground(false);
-    scroll_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     listContent_ = new QWidget;
     listContent_->setAttribute(Qt::WA_TranslucentBackground);
     column_ = new QVBoxLayout(listContent_);
     column_->setContentsMargins(8, 8, 8, 8);
     column_->setSpacing(0);
-    scroll_->setWidget(listContent_);
-    // The scroll area fills what it holds; filled, it would count as opaque, and the rows a
-    // closing group hides would be left on a window without an alpha channel.
-    listContent_->setAutoFillBackground(false);
+    scroll_->setContent(listContent_);
 
     empty_ = new EmptyState(this);
     browser_ = new VolumeUsageBrowser(volume_, model_, this);

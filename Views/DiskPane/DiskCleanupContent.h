@@ -15,7 +15,7 @@ class CleanupItemRow;
 class DiskCleanScanner;
 class ProgressSpinner;
 class QAbstractButton;
-class QScrollArea;
+class ClearScrollArea;
 class QVBoxLayout;
 class VolumeUsageBrowser;
 class VolumeUsageScanner;
@@ -67,7 +67,7 @@ private:
     Content content_ = Content::empty;
     ModePicker* picker_ = nullptr;
     QWidget* divider_ = nullptr;
-    QScrollArea* scroll_ = nullptr;
+    ClearScrollArea* scroll_ = nullptr;
     QWidget* listContent_ = nullptr;
     QVBoxLayout* column_ = nullptr;
     std::map<CleanupCategory, CategoryRow*> categoryRows_;

@@ -8,6 +8,7 @@
 #include "Source/Features/System/VolumeUsageScanner.h"
 #include "Views/DiskPane/ProgressSpinner.h"
 #include "Views/DiskPane/UsageRow.h"
+#include "Views/Shared/ClearScrollArea.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
 
@@ -171,13 +172,8 @@ VolumeUsageBrowser::VolumeUsageBrowser(VolumeUsageScanner& scanner, DiskPaneMode
     up_ = breadcrumb_->up;
     connect(up_, &QAbstractButton::clicked, this, [this] { model_.popBrowse(); });
 
-    scroll_ = new QScrollArea(this);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_ = new ClearScrollArea(this);
     scroll_->setWidgetResizable(true);
-    scroll_->viewport()->setAutoFillBackground(false);
-    scroll_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     message_ = new Message(this);
 
     connect(&model_, &DiskPaneModel::browseStackChanged, this, [this] { rebuild(true); });
@@ -265,8 +261,7 @@ void VolumeUsageBrowser::rebuild(bool animated) {
     }
     column->addStretch(1);
     delete scroll_->takeWidget();
-    scroll_->setWidget(list);
-    list->setAutoFillBackground(false);  // see DiskCleanupContent: a filled list counts as opaque
+    scroll_->setContent(list);
     list_ = list;
     scroll_->verticalScrollBar()->setValue(0);
     layoutContent();

@@ -11,7 +11,7 @@
 class DiskPaneModel;
 class QAbstractButton;
 class QLabel;
-class QScrollArea;
+class ClearScrollArea;
 class UsageRow;
 class VolumeUsageScanner;
 
@@ -53,7 +53,7 @@ private:
     Content content_ = Content::empty;
     Breadcrumb* breadcrumb_ = nullptr;
     QAbstractButton* up_ = nullptr;
-    QScrollArea* scroll_ = nullptr;
+    ClearScrollArea* scroll_ = nullptr;
     QPointer<QWidget> list_;
     QLabel* note_ = nullptr;
     Message* message_ = nullptr;

@@ -105,17 +105,11 @@ ProcessWell::ProcessWell(MonitorPopupModel& model, QWidget* parent) : QWidget(pa
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_Hover);
 
-    scroll_ = new QScrollArea(this);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_ = new ClearScrollArea(this);
     scroll_->setWidgetResizable(false);
-    scroll_->viewport()->setAutoFillBackground(false);
-    scroll_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     content_ = new QWidget;
     content_->setAttribute(Qt::WA_TranslucentBackground);
-    content_->setAutoFillBackground(false);
-    scroll_->setWidget(content_);
+    scroll_->setContent(content_);
     connect(scroll_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (!restoringScroll_) model_.setProcessScrollOffset(value);
         layoutRows();

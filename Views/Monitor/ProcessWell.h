@@ -2,6 +2,7 @@
 
 #include "Source/Features/System/GroupedProcessInfo.h"
 #include "Source/Features/System/MonitorTab.h"
+#include "Views/Shared/ClearScrollArea.h"
 
 #include <QHash>
 #include <QPointer>
@@ -14,7 +15,6 @@
 class ChildProcessRowView;
 class GroupedProcessRowView;
 class MonitorPopupModel;
-class QScrollArea;
 
 namespace Motion {
 class Animator;
@@ -78,7 +78,7 @@ private:
     void restoreScroll();
 
     MonitorPopupModel& model_;
-    QScrollArea* scroll_ = nullptr;
+    ClearScrollArea* scroll_ = nullptr;
     QWidget* content_ = nullptr;
     QWidget* noMatches_ = nullptr;
     QWidget* loading_ = nullptr;

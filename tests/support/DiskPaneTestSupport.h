@@ -10,6 +10,7 @@
 #include "Source/Features/System/VolumeUsageScanner.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,11 +52,15 @@ public:
     }
     // Made on first use: restores what the saved files hold at that moment.
     DiskCleanScanner& cleaner() {
-        if (!cleaner_)
+        if (!cleaner_) {
             cleaner_ = std::make_unique<DiskCleanScanner>(
                 settings_,
                 DiskCleanScanner::Places{{home(), home() + "/.cache", dataHome()}, scanStore(), trash_.homeTrash()},
                 trash_);
+            // The saved result arrives from the scanner's queue.
+            cleaner_->waitUntilIdle();
+            QCoreApplication::processEvents();
+        }
         return *cleaner_;
     }
     VolumeUsageScanner& volume() {

@@ -51,9 +51,15 @@ struct DiskCleanScanner::Job {
     CleanupBases bases;
     QList<CleanupCandidate> rows;
     bool perApp = true;
-    QStringList custom;
+    QStringList custom;  // as stored
     HomeGuard guard;
+    FileProbe probe;
 };
+
+DiskCleanScanner::FileProbe DiskCleanScanner::FileProbe::real() {
+    return {[](const HomeGuard& guard, const QString& path) { return guard.admit(path); }, ::exists,
+            [](const QString& path) { return SafeFile::readRegular(path); }};
+}
 
 DiskCleanScanner::Places DiskCleanScanner::Places::current() {
     return {CleanupBases::current(), URL::applicationSupport("DaveRovaz") + "/lastScan.json", LinuxTrash().homeTrash()};
@@ -64,12 +70,20 @@ DiskCleanScanner& DiskCleanScanner::shared() {
     return *scanner;
 }
 
-DiskCleanScanner::DiskCleanScanner(DiskCleanSettings& settings, Places places, Trash& trash, QObject* parent)
-    : QObject(parent), settings_(settings), places_(std::move(places)), trash_(trash),
+DiskCleanScanner::DiskCleanScanner(DiskCleanSettings& settings, Places places, Trash& trash, FileProbe probe,
+                                   QObject* parent)
+    : QObject(parent), settings_(settings), places_(std::move(places)), trash_(trash), probe_(std::move(probe)),
       guard_(places_.bases.home, {places_.homeTrash}),
       queue_(std::make_unique<SerialQueue>("com.merovane.diskclean", QueuePriority::utility)),
       trashQueue_(std::make_unique<SerialQueue>("com.merovane.diskclean.trash", QueuePriority::utility)) {
-    restore();
+    QPointer<DiskCleanScanner> self(this);
+    queue_->async([self, store = places_.storePath, guard = guard_, probe = probe_] {
+        auto restored = restore(store, guard, probe);
+        if (!restored) return;
+        Dispatch::main([self, restored = std::move(*restored)]() mutable {
+            if (self) self->showRestored(std::move(restored));
+        });
+    });
 }
 
 DiskCleanScanner::~DiskCleanScanner() {
@@ -85,9 +99,13 @@ double DiskCleanScanner::reclaimable() const {
 }
 
 QStringList DiskCleanScanner::customTargets() const {
+    return admitted(settings_.customTargets.value(), guard_, probe_);
+}
+
+QStringList DiskCleanScanner::admitted(const QStringList& stored, const HomeGuard& guard, const FileProbe& probe) {
     QStringList out;
-    for (const QString& stored : settings_.customTargets.value()) {
-        const QString admitted = guard_.admit(stored);
+    for (const QString& path : stored) {
+        const QString admitted = probe.admit(guard, path);
         if (!admitted.isEmpty()) out << admitted;
     }
     return out;
@@ -100,7 +118,8 @@ void DiskCleanScanner::scan() {
     emit stateChanged();
     emit currentPathChanged();
 
-    Job job{places_.bases, {}, settings_.isEnabled(CleanupCatalog::perAppCaches, true), customTargets(), guard_};
+    Job job{places_.bases, {}, settings_.isEnabled(CleanupCatalog::perAppCaches, true),
+            settings_.customTargets.value(), guard_, probe_};
     for (const CleanupCandidate& row : candidates())
         if (settings_.isEnabled(row.name, row.defaultOn)) job.rows << row;
     QPointer<DiskCleanScanner> self(this);
@@ -128,8 +147,8 @@ QList<CleanupGroup> DiskCleanScanner::run(const Job& job, const std::function<vo
         QStringList found;
         Measure total;
         for (const QString& place : places) {
-            const QString path = job.guard.admit(place);
-            if (path.isEmpty() || found.contains(path) || !exists(path)) continue;
+            const QString path = job.probe.admit(job.guard, place);
+            if (path.isEmpty() || found.contains(path) || !job.probe.exists(path)) continue;
             report(path);
             const Measure m = measure(path);
             total.bytes += m.bytes;
@@ -155,7 +174,7 @@ QList<CleanupGroup> DiskCleanScanner::run(const Job& job, const std::function<vo
             const auto& prefixes = CleanupCatalog::protectedCachePrefixes();
             if (std::any_of(prefixes.begin(), prefixes.end(), [&](const QString& p) { return name.startsWith(p); }))
                 continue;
-            const QString path = job.guard.admit(caches + "/" + name);
+            const QString path = job.probe.admit(job.guard, caches + "/" + name);
             if (path.isEmpty()) continue;
             report(path);
             const Measure m = measure(path);
@@ -165,8 +184,8 @@ QList<CleanupGroup> DiskCleanScanner::run(const Job& job, const std::function<vo
         }
     }
 
-    for (const QString& path : job.custom) {
-        if (!exists(path)) continue;
+    for (const QString& path : admitted(job.custom, job.guard, job.probe)) {
+        if (!job.probe.exists(path)) continue;
         report(path);
         const Measure m = measure(path);
         if (m.bytes > 0)
@@ -204,26 +223,25 @@ void DiskCleanScanner::finish(QList<CleanupGroup> groups) {
 }
 
 void DiskCleanScanner::moveToTrash(const CleanupItem& item, std::function<void(const TrashReport&)> completion) {
-    TrashReport refusal;
-    refusal.attempted = int(item.paths.size());
-    QStringList admitted;
-    for (const QString& path : item.paths) {
-        const QString p = guard_.admit(path);
-        if (p.isEmpty()) refusal.failures << path + ": is not inside the home folder, or lies in a Trash";
-        admitted << p;
-    }
     QPointer<DiskCleanScanner> self(this);
-    if (item.paths.isEmpty() || !refusal.failures.isEmpty()) {
-        qCWarning(lcDiskClean) << "Not moved to the Trash:" << refusal.failures;
-        Dispatch::main([completion = std::move(completion), refusal] {
-            if (completion) completion(refusal);
-        });
-        return;
-    }
     Trash* trash = &trash_;
-    trashQueue_->async([self, trash, admitted, completion = std::move(completion)]() mutable {
+    trashQueue_->async([self, trash, paths = item.paths, guard = guard_, probe = probe_,
+                        completion = std::move(completion)]() mutable {
         TrashReport report;
-        report.attempted = int(admitted.size());
+        report.attempted = int(paths.size());
+        QStringList admitted;
+        for (const QString& path : paths) {
+            const QString p = probe.admit(guard, path);
+            if (p.isEmpty()) report.failures << path + ": is not inside the home folder, or lies in a Trash";
+            admitted << p;
+        }
+        if (paths.isEmpty() || !report.failures.isEmpty()) {
+            qCWarning(lcDiskClean) << "Not moved to the Trash:" << report.failures;
+            Dispatch::main([report, completion = std::move(completion)] {
+                if (completion) completion(report);
+            });
+            return;
+        }
         for (const QString& path : admitted) {
             const auto outcome = trash->moveToTrash(path);
             if (outcome.moved()) ++report.moved;
@@ -241,32 +259,44 @@ void DiskCleanScanner::persist(const QList<CleanupGroup>& groups, const QDateTim
     QJsonArray array;
     for (const CleanupGroup& group : groups) array.append(group.toJson());
     const QJsonObject stored{{"scannedAt", ReferenceDate::seconds(at)}, {"groups", array}};
-    if (auto error = FileWriter::shared().write(places_.storePath, QJsonDocument(stored).toJson(QJsonDocument::Compact), 0600))
-        qCWarning(lcDiskClean) << "Cannot save the scan:" << error->message();
+    queue_->async([path = places_.storePath, bytes = QJsonDocument(stored).toJson(QJsonDocument::Compact)] {
+        if (auto error = FileWriter::shared().write(path, bytes, 0600))
+            qCWarning(lcDiskClean) << "Cannot save the scan:" << error->message();
+    });
 }
 
-void DiskCleanScanner::restore() {
-    const auto bytes = SafeFile::readRegular(places_.storePath);
-    if (!bytes) return;
+std::optional<DiskCleanScanner::Restored> DiskCleanScanner::restore(const QString& storePath, const HomeGuard& guard,
+                                                                   const FileProbe& probe) {
+    const auto bytes = probe.read(storePath);
+    if (!bytes) return std::nullopt;
     const QJsonObject stored = QJsonDocument::fromJson(*bytes).object();
-    if (!stored.value("scannedAt").isDouble() || !stored.value("groups").isArray()) return;
+    if (!stored.value("scannedAt").isDouble() || !stored.value("groups").isArray()) return std::nullopt;
     QList<CleanupGroup> groups;
     for (const QJsonValue& v : stored.value("groups").toArray()) {
         auto group = CleanupGroup::fromJson(v.toObject());
-        if (!group) return;  // one bad group spoils the file
+        if (!group) return std::nullopt;  // one bad group spoils the file
         QList<CleanupItem> kept;
         for (const CleanupItem& item : group->items) {
             // Every path must pass the guard again; at least one must still be there.
             const bool allowed = std::all_of(item.paths.begin(), item.paths.end(),
-                                             [&](const QString& p) { return !guard_.admit(p).isEmpty(); });
-            const bool present = std::any_of(item.paths.begin(), item.paths.end(), exists);
+                                             [&](const QString& p) { return !probe.admit(guard, p).isEmpty(); });
+            const bool present = std::any_of(item.paths.begin(), item.paths.end(), probe.exists);
             if (allowed && present) kept << item;
         }
         if (!kept.isEmpty()) groups << CleanupGroup{group->category, kept};
     }
-    if (groups.isEmpty()) return;
-    groups_ = groups;
-    state_ = {Phase::complete, ReferenceDate::date(stored.value("scannedAt").toDouble())};
+    if (groups.isEmpty()) return std::nullopt;
+    return Restored{groups, ReferenceDate::date(stored.value("scannedAt").toDouble())};
+}
+
+void DiskCleanScanner::showRestored(Restored restored) {
+    // A scan started meanwhile publishes its own result; one that finished already wins.
+    if (state_.phase == Phase::complete) return;
+    groups_ = std::move(restored.groups);
+    emit groupsChanged();
+    if (state_.phase == Phase::scanning) return;
+    state_ = {Phase::complete, restored.date};
+    emit stateChanged();
 }
 
 void DiskCleanScanner::waitUntilIdle() {

@@ -12,13 +12,15 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class DiskCleanSettings;
 class Trash;
 
 // Measures the enabled cleanup targets under the home folder, publishes the result grouped by
 // category, keeps the last result in "lastScan.json", and moves chosen items to the Trash (never
-// deletes). Published values change on the GUI thread only; scans run on "com.merovane.diskclean".
+// deletes). Published values change on the GUI thread only; every look at the file system (scans,
+// the saved result, path checks) runs on "com.merovane.diskclean" or the Trash queue.
 class DiskCleanScanner : public QObject {
     Q_OBJECT
 public:
@@ -46,8 +48,18 @@ public:
         bool partial() const { return moved > 0 && moved < attempted; }
     };
 
+    // How single paths are looked at: the guard's check, presence, reading the saved result.
+    struct FileProbe {
+        std::function<QString(const HomeGuard&, const QString&)> admit;
+        std::function<bool(const QString&)> exists;
+        std::function<std::optional<QByteArray>(const QString&)> read;
+        static FileProbe real();
+    };
+
     static DiskCleanScanner& shared();
-    DiskCleanScanner(DiskCleanSettings& settings, Places places, Trash& trash, QObject* parent = nullptr);
+    // The saved result is read on the queue; it shows once the GUI thread hears of it.
+    DiskCleanScanner(DiskCleanSettings& settings, Places places, Trash& trash, FileProbe probe = FileProbe::real(),
+                     QObject* parent = nullptr);
     ~DiskCleanScanner() override;
 
     static const QList<CleanupCandidate>& candidates() { return CleanupCatalog::candidates(); }
@@ -64,7 +76,8 @@ public:
     // follows whenever anything moved.
     void moveToTrash(const CleanupItem& item, std::function<void(const TrashReport&)> completion);
 
-    // The custom folders of the settings that may be touched, normalised, in stored order.
+    // The custom folders of the settings that may be touched, normalised, in stored order. Looks at
+    // the file system on the calling thread: never on the GUI thread.
     QStringList customTargets() const;
     const HomeGuard& guard() const { return guard_; }
 
@@ -79,14 +92,21 @@ signals:
 private:
     struct Job;
     static QList<CleanupGroup> run(const Job& job, const std::function<void(const QString&)>& report);
+    static QStringList admitted(const QStringList& stored, const HomeGuard& guard, const FileProbe& probe);
+    struct Restored {
+        QList<CleanupGroup> groups;
+        QDateTime date;
+    };
+    static std::optional<Restored> restore(const QString& storePath, const HomeGuard& guard, const FileProbe& probe);
     void setCurrentPath(const QString& path);
     void finish(QList<CleanupGroup> groups);
     void persist(const QList<CleanupGroup>& groups, const QDateTime& at);
-    void restore();
+    void showRestored(Restored restored);
 
     DiskCleanSettings& settings_;
     Places places_;
     Trash& trash_;
+    FileProbe probe_;
     HomeGuard guard_;
     State state_;
     QList<CleanupGroup> groups_;

@@ -1,10 +1,12 @@
 #include "FileTreeSupport.h"
+#include "Platform/Core/Dispatch.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Files/Trash.h"
 #include "Source/Features/System/DiskCleanScanner.h"
 #include "Source/Features/System/DiskCleanSettings.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +18,8 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <mutex>
 
 using FileTree::allocateFile;
 using Phase = DiskCleanScanner::Phase;
@@ -35,15 +39,21 @@ struct DiskCleanFixture : ::testing::Test {
 
     void SetUp() override { QDir().mkpath(home + "/.cache"); }
     QString storePath() const { return home + "/.local/share/DaveRovaz/lastScan.json"; }
-    DiskCleanScanner& make() {
+    DiskCleanScanner& make(DiskCleanScanner::FileProbe probe = DiskCleanScanner::FileProbe::real()) {
         QDir().mkpath(QFileInfo(storePath()).absolutePath());
         scanner.reset();
         scanner = std::make_unique<DiskCleanScanner>(
             settings,
             DiskCleanScanner::Places{{home, home + "/.cache", home + "/.local/share"}, storePath(),
                                      trash.homeTrash()},
-            trash);
+            trash, std::move(probe));
+        settle();
         return *scanner;
+    }
+    // The saved result arrives from the queue.
+    void settle() {
+        scanner->waitUntilIdle();
+        QCoreApplication::processEvents();
     }
     void scanAndWait() {
         scanner->scan();
@@ -343,6 +353,52 @@ TEST_F(DiskCleanFixture, TrashMovesEachPathReportsPartialMovesRescansAndRefusesW
     EXPECT_TRUE(report->succeeded());
     EXPECT_FALSE(QFileInfo::exists(home + "/.gradle/caches"));
     ASSERT_TRUE(TestSupport::waitFor([&] { return scanner->state().phase == Phase::complete && !item("Gradle Cache"); }, 20000));
+}
+
+// A home on a hung mount would freeze the program: the saved result, the custom folders and
+// every path check are looked at off the GUI thread, on launch, scan and move alike.
+TEST_F(DiskCleanFixture, NeverLooksAtTheFileSystemOnTheGuiThread) {
+    ASSERT_TRUE(allocateFile(home + "/.gradle/caches/x", 2 << 20));
+    ASSERT_TRUE(allocateFile(home + "/Saved Things/y", 4096));
+    settings.customTargets.set({home + "/Saved Things", home + "/x/../Saved Things"});
+    make();
+    scanAndWait();
+    scanner.reset();  // the result is written on the queue, before it ends
+
+    QMap<QString, int> onGui, off;
+    auto note = [&onGui, &off](const char* what) {
+        // Runs on either thread; the GUI thread reads the counts only after waitUntilIdle().
+        static std::mutex mutex;
+        const std::lock_guard lock(mutex);
+        (Dispatch::isMainThread() ? onGui : off)[what]++;
+    };
+    const auto real = DiskCleanScanner::FileProbe::real();
+    DiskCleanScanner::FileProbe watched{
+        [&note, real](const HomeGuard& guard, const QString& path) { note("admit"); return real.admit(guard, path); },
+        [&note, real](const QString& path) { note("exists"); return real.exists(path); },
+        [&note, real](const QString& path) { note("read"); return real.read(path); }};
+    make(watched);
+    EXPECT_EQ(scanner->state().phase, Phase::complete);
+    EXPECT_EQ(listed().keys(), (QStringList{"Gradle Cache", "Saved Things"}));
+
+    scanAndWait();
+    EXPECT_EQ(listed().value("Saved Things"), 4096);
+    std::optional<DiskCleanScanner::TrashReport> report;
+    CleanupItem outside = *item("Saved Things");
+    outside.paths = {dir.path() + "/elsewhere"};
+    scanner->moveToTrash(outside, [&](const DiskCleanScanner::TrashReport& r) { report = r; });
+    ASSERT_TRUE(TestSupport::waitFor([&] { return report.has_value(); }));
+    EXPECT_EQ(report->moved, 0);
+    report.reset();
+    scanner->moveToTrash(*item("Saved Things"), [&](const DiskCleanScanner::TrashReport& r) { report = r; });
+    ASSERT_TRUE(TestSupport::waitFor([&] { return report.has_value(); }));
+    EXPECT_TRUE(report->succeeded());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return scanner->state().phase == Phase::complete; }, 20000));
+    scanner->waitUntilIdle();
+
+    EXPECT_TRUE(onGui.isEmpty()) << qPrintable(QStringList(onGui.keys()).join(", "));
+    EXPECT_EQ(off.keys(), (QStringList{"admit", "exists", "read"}));
+    scanner.reset();  // before the counts go
 }
 
 }  // namespace

@@ -312,6 +312,10 @@ TEST_F(ViewFixture, ExpandingShowsChildrenOnlyForGroupsOfTwoOrMore) {
     view->model().toggleExpanded("shell");
     well->refreshNow();
     EXPECT_EQ(well->childRow(201), nullptr);
+    // The rows sit on unfilled content: filled, it would count as opaque, and without a compositor a
+    // collapsed group's rows would stay under the glass.
+    EXPECT_FALSE(well->scrollArea()->widget()->autoFillBackground());
+    EXPECT_FALSE(well->scrollArea()->viewport()->autoFillBackground());
     // Hovering a child marks its memory.
     moveTo(well->childRow(101));
     EXPECT_EQ(view->model().chartHighlightValue(), double(well->childRow(101)->process().memoryBytes));
