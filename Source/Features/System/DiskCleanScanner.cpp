@@ -62,7 +62,9 @@ DiskCleanScanner::FileProbe DiskCleanScanner::FileProbe::real() {
 }
 
 DiskCleanScanner::Places DiskCleanScanner::Places::current() {
-    return {CleanupBases::current(), URL::applicationSupport("DaveRovaz") + "/lastScan.json", LinuxTrash().homeTrash()};
+    // The folder is made when the result is first written.
+    return {CleanupBases::current(), URL::applicationSupportBase() + "/DaveRovaz/lastScan.json",
+            LinuxTrash().homeTrash()};
 }
 
 DiskCleanScanner& DiskCleanScanner::shared() {
@@ -260,6 +262,7 @@ void DiskCleanScanner::persist(const QList<CleanupGroup>& groups, const QDateTim
     for (const CleanupGroup& group : groups) array.append(group.toJson());
     const QJsonObject stored{{"scannedAt", ReferenceDate::seconds(at)}, {"groups", array}};
     queue_->async([path = places_.storePath, bytes = QJsonDocument(stored).toJson(QJsonDocument::Compact)] {
+        QDir().mkpath(QFileInfo(path).absolutePath());  // a failure shows in the write
         if (auto error = FileWriter::shared().write(path, bytes, 0600))
             qCWarning(lcDiskClean) << "Cannot save the scan:" << error->message();
     });

@@ -27,20 +27,24 @@ QString HomeGuard::normalised(const QString& path) {
     return parent == "/" ? "/" + info.fileName() : parent + "/" + info.fileName();
 }
 
-HomeGuard::HomeGuard(const QString& home, const QStringList& trashes) {
-    const QString real = realPath(home);
-    home_ = real.isEmpty() ? QDir::cleanPath(home) : real;
-    for (const QString& trash : trashes) {
-        const QString resolved = realPath(trash);
-        trashes_ << (resolved.isEmpty() ? QDir::cleanPath(trash) : resolved);
-    }
+HomeGuard::HomeGuard(const QString& home, const QStringList& trashes) : home_(QDir::cleanPath(home)) {
+    for (const QString& trash : trashes) trashes_ << QDir::cleanPath(trash);
+}
+
+QString HomeGuard::resolved(const QString& path) {
+    const QString real = realPath(path);
+    return real.isEmpty() ? path : real;
 }
 
 QString HomeGuard::admit(const QString& path) const {
+    if (home_.isEmpty()) return QString();
     const QString p = normalised(path);
-    if (p.isEmpty() || home_.isEmpty() || home_ == "/" || !p.startsWith(home_ + "/")) return QString();
-    for (const QString& trash : trashes_)
-        if (p == trash || p.startsWith(trash + "/")) return QString();
+    const QString home = resolved(home_);
+    if (p.isEmpty() || home == "/" || !p.startsWith(home + "/")) return QString();
+    for (const QString& trash : trashes_) {
+        const QString t = resolved(trash);
+        if (p == t || p.startsWith(t + "/")) return QString();
+    }
     for (const QString& part : p.split('/', Qt::SkipEmptyParts))
         if (part == ".Trash" || part.startsWith(".Trash-")) return QString();
     return p;
