@@ -256,7 +256,8 @@ TEST_F(DiskCleanFixture, ScanStartsOnceShowsProgressAndIsKeptAcrossLaunches) {
     EXPECT_TRUE(scanner->currentPath().isEmpty());
     const QDateTime date = scanner->state().date;
 
-    // The file: a compact object with file URLs; a new scanner shows it again.
+    // The file, written on the queue: a compact object with file URLs; a new scanner shows it again.
+    scanner->waitUntilIdle();
     QFile file(storePath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
