@@ -1,6 +1,6 @@
 #include "Views/Pet/PetWindow.h"
 
-#include "Platform/X11/WindowShape.h"
+#include "Platform/X11/UnmanagedWindow.h"
 
 #include <QBitmap>
 #include <QCursor>
@@ -44,30 +44,41 @@ void PetWindow::setComposited(bool composited) {
 
 void PetWindow::present(const MenuBarPet::Look& look) {
     const QRect frame = frameFor(look);
-    const bool moved = frame.topLeft() != geometry().topLeft() || frame.size() != size();
+    const bool resized = frame.size() != size();
+    const bool moved = resized || frame.topLeft() != placedAt_;
     const bool heartShown = look.heart.opacity > 0 || look_.heart.opacity > 0;
     const bool picture = look.frame.cacheKey() != look_.frame.cacheKey() || look.flipped != look_.flipped ||
                          look.petTop != look_.petTop || (heartShown && look.heart != look_.heart);
-    const bool resized = frame.size() != size();
     look_ = look;
-    if (moved) setGeometry(frame);
+    if (moved) {
+        // The size rarely changes (another band height); the position at each step of a walk.
+        if (resized || !windowHandle() || !UnmanagedWindow::move(windowHandle(), frame.topLeft())) setGeometry(frame);
+        placedAt_ = frame.topLeft();
+    }
     if (picture || resized) {
         updateShape();
         update();
     }
-    // Windows mapped later cover an unmanaged one: back on top whenever it changes anyway.
-    if ((moved || picture) && keepsOnTop_ && isVisible()) raise();
+    // Windows mapped later cover an unmanaged one: back on top now and then while it changes anyway.
+    const bool raiseDue = !raisedLately_.isValid() || raisedLately_.elapsed() >= raiseIntervalMs;
+    if ((moved || picture) && keepsOnTop_ && isVisible() && raiseDue) {
+        if (!UnmanagedWindow::raise(windowHandle())) raise();
+        raisedLately_.start();
+    }
     if (resized || inputArea_.isEmpty()) {
         inputArea_ = petArea(frame.height());
-        if (windowHandle()) WindowShape::setInputRegion(windowHandle(), inputArea_);
+        if (windowHandle()) UnmanagedWindow::setInputRegion(windowHandle(), inputArea_);
     }
 }
 
 void PetWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    placedAt_ = pos();
+    UnmanagedWindow::declareNoFrame(windowHandle());
     inputArea_ = petArea(height());
-    WindowShape::setInputRegion(windowHandle(), inputArea_);
+    UnmanagedWindow::setInputRegion(windowHandle(), inputArea_);
     raise();
+    raisedLately_.start();
 }
 
 QRectF PetWindow::heartRect() const {

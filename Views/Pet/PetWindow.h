@@ -2,6 +2,7 @@
 
 #include "Source/Features/MenuBarPet/MenuBarPet.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QRegion>
 #include <QWidget>
@@ -17,6 +18,8 @@ public:
     // Room beside the sprite for the heart, which shows on the side the pet faces away from.
     static constexpr int margin = 6;
     static constexpr int windowWidth = int(MenuBarPet::petWidth) + 2 * margin;
+    // How often, at most, the window goes back on top while it changes.
+    static constexpr int raiseIntervalMs = 1000;
 
     explicit PetWindow(QWidget* parent = nullptr);
 
@@ -24,8 +27,8 @@ public:
     // Transparency drawn by a compositor; without one the window shape is cut from the picture.
     void setComposited(bool composited);
     bool isComposited() const { return composited_; }
-    // Whether the window goes back on top of the windows mapped after it, at each move and new
-    // picture (off while a menu of ours opens over it).
+    // Whether the window goes back on top of the windows mapped after it, now and then while it
+    // moves or changes its picture (off while a menu of ours opens over it).
     void setKeepsOnTop(bool keeps) { keepsOnTop_ = keeps; }
 
     // Where the window goes for a look, in global coordinates.
@@ -63,6 +66,8 @@ private:
     MenuBarPet::Look look_;
     bool composited_ = true;
     bool keepsOnTop_ = true;
+    QPoint placedAt_;  // where the window was last sent; the server answers later
+    QElapsedTimer raisedLately_;
     bool pointerCandidate_ = false;
     int clicks_ = 1;
     int paintCount_ = 0;

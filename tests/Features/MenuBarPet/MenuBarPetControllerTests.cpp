@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QDir>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -191,4 +193,55 @@ TEST(MenuBarPetController, WithoutACompositorTheShapeIsThePicture) {
     EXPECT_FALSE(w->shape().contains(QPoint(PetWindow::margin + 34, top + 4)));
     w->setComposited(true);
     EXPECT_TRUE(w->shape().isEmpty());
+}
+
+TEST(MenuBarPetController, TheWindowShowsTheFrameAndNothingElse) {
+    ControllerRig rig;
+    rig.controller->applySetting();
+    PetWindow* w = rig.controller->window();
+    rig.p().setPointerProbe({});
+    rig.p().setX(600);
+    // A strip of pictures on a light and a dark band: walking both ways, asleep, hearted, dangling.
+    struct Shot {
+        Animation animation;
+        double direction;
+        bool hover;
+    };
+    const Shot shots[] = {{Animation::walk, 1, false}, {Animation::walk, -1, false}, {Animation::sleep, 1, false},
+                          {Animation::sit, 1, true}, {Animation::sit, -1, true}, {Animation::dangle, 1, false}};
+    for (const char* band : {"light", "dark"}) {
+        const QColor background = QString(band) == "light" ? QColor(0xEC, 0xEC, 0xEC) : QColor(0x1E, 0x1E, 0x1E);
+        QImage strip(int(std::size(shots)) * PetWindow::windowWidth * 4, 24 * 4, QImage::Format_ARGB32_Premultiplied);
+        strip.fill(background);
+        QPainter painter(&strip);
+        int i = 0;
+        for (const Shot& shot : shots) {
+            rig.p().setAnimation(shot.animation, 100);
+            rig.p().setDirection(shot.direction);
+            rig.p().setPointerOverPet(shot.hover);
+            rig.tick();
+            rig.tick(0.6);
+            const QImage picture = w->grab().toImage();
+            const MenuBarPet::Look look = rig.p().look();
+            // Only the sprite (and the heart) is drawn: the rest stays clear.
+            int drawn = 0;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x) {
+                    if (qAlpha(picture.pixel(x, y)) == 0) continue;
+                    ++drawn;
+                    const int sx = look.flipped ? PetWindow::margin + 31 - x : x - PetWindow::margin;
+                    const int sy = y - look.petTop;
+                    const bool inSprite = sx >= 0 && sx < 32 && sy >= 0 && sy < 20 && qAlpha(look.frame.pixel(sx, sy)) > 0;
+                    const bool inHeart = shot.hover && sy < 8 && (look.flipped ? x < PetWindow::margin + 2
+                                                                               : x >= PetWindow::margin + 30);
+                    EXPECT_TRUE(inSprite || inHeart) << i << ": " << x << "," << y;
+                }
+            EXPECT_GT(drawn, 60) << i;
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+            painter.drawImage(QRect(i * PetWindow::windowWidth * 4, 0, PetWindow::windowWidth * 4, 24 * 4), picture);
+            ++i;
+        }
+        painter.end();
+        ASSERT_TRUE(strip.save(QDir(QUORVIN_TEST_OUTPUT).filePath(QStringLiteral("PetWindow-%1.png").arg(band))));
+    }
 }

@@ -1,0 +1,73 @@
+#include "Platform/X11/UnmanagedWindow.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
+#include <cstdlib>
+#include <vector>
+
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+
+namespace {
+xcb_connection_t* connectionFor(QWindow* window) {
+    if (!window || !window->handle()) return nullptr;
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+}  // namespace
+
+bool UnmanagedWindow::setInputRegion(QWindow* window, const QRegion& region) {
+    xcb_connection_t* c = connectionFor(window);
+    if (!c || !xcb_get_extension_data(c, &xcb_shape_id)->present) return false;
+    const double ratio = window->devicePixelRatio();
+    std::vector<xcb_rectangle_t> rects;
+    for (const QRect& r : region) {
+        rects.push_back({int16_t(r.x() * ratio), int16_t(r.y() * ratio), uint16_t(r.width() * ratio),
+                         uint16_t(r.height() * ratio)});
+    }
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, xcb_window_t(window->winId()),
+                         0, 0, uint32_t(rects.size()), rects.data());
+    xcb_flush(c);
+    return true;
+}
+
+bool UnmanagedWindow::move(QWindow* window, const QPoint& topLeft) {
+    xcb_connection_t* c = connectionFor(window);
+    if (!c) return false;
+    // Native pixels: each screen keeps its origin and scales the rest by its ratio.
+    QPoint native = topLeft;
+    if (QScreen* screen = window->screen()) {
+        const QPoint origin = screen->geometry().topLeft();
+        native = origin + (topLeft - origin) * screen->devicePixelRatio();
+    }
+    const uint32_t values[] = {uint32_t(native.x()), uint32_t(native.y())};
+    xcb_configure_window(c, xcb_window_t(window->winId()), XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
+    xcb_flush(c);
+    return true;
+}
+
+bool UnmanagedWindow::raise(QWindow* window) {
+    xcb_connection_t* c = connectionFor(window);
+    if (!c) return false;
+    const uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(c, xcb_window_t(window->winId()), XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    xcb_flush(c);
+    return true;
+}
+
+bool UnmanagedWindow::declareNoFrame(QWindow* window) {
+    xcb_connection_t* c = connectionFor(window);
+    if (!c) return false;
+    static const char name[] = "_NET_FRAME_EXTENTS";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(sizeof(name) - 1), name), nullptr);
+    if (!atom) return false;
+    const uint32_t none[4] = {0, 0, 0, 0};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), atom->atom, XCB_ATOM_CARDINAL, 32, 4,
+                        none);
+    std::free(atom);
+    xcb_flush(c);
+    return true;
+}
