@@ -117,6 +117,18 @@ TEST(PetWindowX11, AnUnmanagedWindowOnTheBandThatNeverTakesFocus) {
     std::free(attributes);
     // It takes the pointer over the pet widened by 2 points, the band's full height.
     EXPECT_EQ(inputRects(w->winId()), (std::vector<QRect>{PetWindow::petArea(24)}));
+    // It says it has no frame, and a step along the band is one configure request.
+    xcb_get_property_reply_t* extents = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, xcb_window_t(w->winId()), atomNamed("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4),
+        nullptr);
+    ASSERT_NE(extents, nullptr);
+    ASSERT_EQ(xcb_get_property_value_length(extents), 16);
+    const auto* values = static_cast<const uint32_t*>(xcb_get_property_value(extents));
+    EXPECT_EQ(std::vector<uint32_t>(values, values + 4), (std::vector<uint32_t>{0, 0, 0, 0}));
+    std::free(extents);
+    rig.p().setX(650);
+    rig.tick();
+    rig.settle();
 
     // A click on the pet reaches it and takes no focus; a click in the window beside the pet
     // goes to what lies below.
