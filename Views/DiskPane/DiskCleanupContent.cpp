@@ -6,7 +6,7 @@
 #include "Source/Features/System/DiskCleanScanner.h"
 #include "Source/Features/System/VolumeUsageScanner.h"
 #include "Views/DiskPane/CleanupItemRow.h"
-#include "Views/DiskPane/ProgressSpinner.h"
+#include "Views/Shared/ActivitySpinner.h"
 #include "Views/DiskPane/VolumeUsageBrowser.h"
 #include "Views/Monitor/NumericTextCell.h"
 #include "Views/Shared/ClearScrollArea.h"
@@ -183,7 +183,7 @@ DiskCleanupContent::DiskCleanupContent(DiskPaneModel& model, DiskCleanScanner& s
 
     empty_ = new EmptyState(this);
     browser_ = new VolumeUsageBrowser(volume_, model_, this);
-    spinner_ = new ProgressSpinner(16, this);
+    spinner_ = new ActivitySpinner(16, this);
 
     connect(&model_, &DiskPaneModel::modeChanged, this, &DiskCleanupContent::refresh);
     connect(&model_, &DiskPaneModel::expandedChanged, this, [this] { applyExpansion(true); });

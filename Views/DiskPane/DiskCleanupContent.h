@@ -13,7 +13,7 @@
 
 class CleanupItemRow;
 class DiskCleanScanner;
-class ProgressSpinner;
+class ActivitySpinner;
 class QAbstractButton;
 class ClearScrollArea;
 class QVBoxLayout;
@@ -43,7 +43,7 @@ public:
     QWidget* picker() const;
     QAbstractButton* categoryRow(CleanupCategory category) const;
     QList<CleanupItemRow*> itemRows() const;
-    ProgressSpinner* spinner() const { return spinner_; }
+    ActivitySpinner* spinner() const { return spinner_; }
     VolumeUsageBrowser* browser() const { return browser_; }
     // The total a category row shows.
     QString categoryTotalText(CleanupCategory category) const;
@@ -74,5 +74,5 @@ private:
     QList<QPointer<CleanupItemRow>> itemRows_;
     EmptyState* empty_ = nullptr;
     VolumeUsageBrowser* browser_ = nullptr;
-    ProgressSpinner* spinner_ = nullptr;
+    ActivitySpinner* spinner_ = nullptr;
 };

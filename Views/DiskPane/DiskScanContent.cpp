@@ -5,7 +5,7 @@
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Source/Features/System/DiskPaneModel.h"
-#include "Views/DiskPane/ProgressSpinner.h"
+#include "Views/Shared/ActivitySpinner.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -28,7 +28,7 @@ public:
     explicit Button(QWidget* parent) : QAbstractButton(parent) {
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::NoFocus);
-        spinner_ = new ProgressSpinner(kSpinnerSide, this);
+        spinner_ = new ActivitySpinner(int(std::lround(kSpinnerSide)), this);
         spinner_->hide();
         // Pressing shrinks the label (drawn here rather than by a graphics effect, which would nest
         // inside the popup's own fades).
@@ -128,7 +128,7 @@ private:
     }
 
     Label label_;
-    ProgressSpinner* spinner_ = nullptr;
+    ActivitySpinner* spinner_ = nullptr;
     Motion::AnimatedValue opacity_{this, 1.0, [this] { update(); }};
     Motion::AnimatedValue scale_{this, 1.0, [this] { update(); }};
 };

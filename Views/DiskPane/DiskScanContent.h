@@ -11,7 +11,7 @@
 #include <QWidget>
 
 class DiskPaneModel;
-class ProgressSpinner;
+class ActivitySpinner;
 
 // The wide button under the Disk tab's header: starts the reclaimable-space scan, or starts and
 // stops the whole-volume walk, as the tab's mode chooses, and shows the running scan's progress

@@ -6,7 +6,7 @@
 #include "Source/Features/System/CleanupItem.h"
 #include "Source/Features/System/DiskPaneModel.h"
 #include "Source/Features/System/VolumeUsageScanner.h"
-#include "Views/DiskPane/ProgressSpinner.h"
+#include "Views/Shared/ActivitySpinner.h"
 #include "Views/DiskPane/UsageRow.h"
 #include "Views/Shared/ClearScrollArea.h"
 #include "Views/Shared/ContinuousCorners.h"
@@ -114,7 +114,7 @@ class VolumeUsageBrowser::Message : public QWidget {
 public:
     explicit Message(QWidget* parent) : QWidget(parent) {
         setAttribute(Qt::WA_TranslucentBackground);
-        spinner_ = new ProgressSpinner(16, this);
+        spinner_ = new ActivitySpinner(16, this);
     }
     void present(bool progress, const QString& text) {
         progress_ = progress;
@@ -160,7 +160,7 @@ private:
         spinner_->setGeometry(int(std::round(g.lead.center().x() - hint.width() / 2.0)),
                               int(std::round(g.lead.center().y() - hint.height() / 2.0)), hint.width(), hint.height());
     }
-    ProgressSpinner* spinner_ = nullptr;
+    ActivitySpinner* spinner_ = nullptr;
     bool progress_ = false;
     QString text_;
 };

@@ -9,7 +9,7 @@
 #include "Source/Features/Toolbox/PasteboardText.h"
 #include "Source/Features/Toolbox/ToolboxModel.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Toolbox/ActivitySpinner.h"
+#include "Views/Shared/ActivitySpinner.h"
 #include "Views/Toolbox/CodeTextView.h"
 #include "Views/Toolbox/ContentCard.h"
 #include "Views/Toolbox/JSONRow.h"

@@ -5,7 +5,7 @@
 #include "Platform/Gui/Symbols.h"
 #include "Source/Features/Toolbox/PasteboardText.h"
 #include "Source/Features/Toolbox/ToolboxModel.h"
-#include "Views/Toolbox/ActivitySpinner.h"
+#include "Views/Shared/ActivitySpinner.h"
 #include "Views/Toolbox/CodeTextView.h"
 #include "Views/Toolbox/ContentCard.h"
 #include "Views/Toolbox/SmallButton.h"

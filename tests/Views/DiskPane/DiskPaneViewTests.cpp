@@ -8,7 +8,7 @@
 #include "Views/DiskPane/DiskCleanupContent.h"
 #include "Views/DiskPane/DiskScanContent.h"
 #include "Views/DiskPane/MonitorDiskTab.h"
-#include "Views/DiskPane/ProgressSpinner.h"
+#include "Views/Shared/ActivitySpinner.h"
 #include "Views/DiskPane/UsageRow.h"
 #include "Views/DiskPane/VolumeUsageBrowser.h"
 #include "Views/Shared/SymbolButton.h"

@@ -1,7 +1,7 @@
 #include "Platform/Desktop/Pasteboard.h"
 #include "Source/Features/Toolbox/ToolboxModel.h"
 #include "TestSupport.h"
-#include "Views/Toolbox/ActivitySpinner.h"
+#include "Views/Shared/ActivitySpinner.h"
 #include "Views/Toolbox/CodeTextView.h"
 #include "Views/Toolbox/CodeTextViewController.h"
 #include "Views/Toolbox/TransformPane.h"

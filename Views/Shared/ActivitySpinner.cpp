@@ -1,4 +1,4 @@
-#include "Views/Toolbox/ActivitySpinner.h"
+#include "Views/Shared/ActivitySpinner.h"
 
 #include "Platform/Gui/SystemColors.h"
 
@@ -8,6 +8,7 @@
 
 ActivitySpinner::ActivitySpinner(int side, QWidget* parent) : QWidget(parent), side_(side) {
     setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_TransparentForMouseEvents);  // clicks go to whatever holds it
     setFixedSize(side, side);
     spin_.setStartValue(0);
     spin_.setEndValue(12);

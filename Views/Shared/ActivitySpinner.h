@@ -3,7 +3,8 @@
 #include <QVariantAnimation>
 #include <QWidget>
 
-// An indeterminate progress indicator: twelve spokes fading round, turning only while shown.
+// The indeterminate progress indicator of every pane: twelve spokes fading round, turning only while
+// shown. It never takes the pointer.
 class ActivitySpinner : public QWidget {
     Q_OBJECT
 public:
