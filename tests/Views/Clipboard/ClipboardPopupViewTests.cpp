@@ -357,7 +357,7 @@ TEST_F(ClipboardPopupViews, AFiveMegabyteTextLeavesTheGuiAnswering) {
     ASSERT_TRUE(root && root->previewLayer());
     const ClipboardPreviewPresentation& preview = root->previewLayer()->preview();
     EXPECT_TRUE(preview.infoLines.join('\n').contains(QString::asprintf(" из %lld символов", (long long)stored)));
-    EXPECT_LT(stall, 100) << "the GUI thread stalled for " << stall << " ms";
+    EXPECT_LT(stall, 250) << "the GUI thread stalled for " << stall << " ms";
 }
 
 namespace {
