@@ -16,6 +16,7 @@
 #include "Views/Preferences/KeyboardShortcutsView.h"
 #include "Views/Preferences/PowerSettingsView.h"
 #include "Views/Preferences/ZediSettingsView.h"
+#include "Views/Shared/HairlineSplitter.h"
 #include "Views/Shared/SidebarGlyph.h"
 
 #include <QEvent>
@@ -39,10 +40,6 @@ constexpr const char* placeholderName = "placeholderPane";
 QColor sidebarBackground(const QPalette& palette) {
     const QColor window = SystemColors::windowBackground(palette);
     return SystemColors::mix(window, SystemColors::isDark(palette) ? QColor(Qt::white) : QColor(Qt::black), 0.045);
-}
-
-QColor separatorColor(const QPalette& palette) {
-    return SystemColors::withOpacity(palette.color(QPalette::WindowText), 0.12);
 }
 
 // One sidebar row: the tab's glyph and title on a rounded highlight when selected.
@@ -83,26 +80,6 @@ public:
         painter->drawText(text, Qt::AlignVCenter | Qt::AlignLeft, title);
         painter->restore();
     }
-};
-
-// The hairline between the sidebar and the detail; it still takes the drag that resizes the sidebar.
-class HairlineHandle : public QSplitterHandle {
-public:
-    using QSplitterHandle::QSplitterHandle;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), separatorColor(palette()));
-    }
-};
-
-class HairlineSplitter : public QSplitter {
-public:
-    using QSplitter::QSplitter;
-
-protected:
-    QSplitterHandle* createHandle() override { return new HairlineHandle(orientation(), this); }
 };
 
 // The stand-in of a pane that does not exist yet: the detail shows the title above it and

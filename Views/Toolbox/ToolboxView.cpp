@@ -3,6 +3,7 @@
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Platform/Gui/Symbols.h"
+#include "Views/Shared/HairlineSplitter.h"
 #include "Views/Shared/SidebarGlyph.h"
 #include "Views/Toolbox/JSONTreePane.h"
 #include "Views/Toolbox/PasswordPane.h"
@@ -40,10 +41,6 @@ const std::array<Tool, 4> fixedTools{Tool::jsonTree(), Tool::password(), Tool::q
 QColor sidebarBackground(const QPalette& palette) {
     const QColor window = SystemColors::windowBackground(palette);
     return SystemColors::mix(window, SystemColors::isDark(palette) ? QColor(Qt::white) : QColor(Qt::black), 0.045);
-}
-
-QColor separatorColor(const QPalette& palette) {
-    return SystemColors::withOpacity(palette.color(QPalette::WindowText), 0.12);
 }
 
 bool matches(const QString& title, const QString& query) { return title.contains(query, Qt::CaseInsensitive); }
@@ -119,25 +116,6 @@ class SidebarList : public QListWidget {
 public:
     using QListWidget::QListWidget;
     QList<Entry> entries;
-};
-
-class HairlineHandle : public QSplitterHandle {
-public:
-    using QSplitterHandle::QSplitterHandle;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), separatorColor(palette()));
-    }
-};
-
-class HairlineSplitter : public QSplitter {
-public:
-    using QSplitter::QSplitter;
-
-protected:
-    QSplitterHandle* createHandle() override { return new HairlineHandle(orientation(), this); }
 };
 
 Entry toolEntry(const Tool& tool, bool dark) {

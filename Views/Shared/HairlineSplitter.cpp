@@ -1,0 +1,22 @@
+#include "Views/Shared/HairlineSplitter.h"
+
+#include "Platform/Gui/SystemColors.h"
+
+#include <QPainter>
+
+namespace {
+
+class HairlineHandle : public QSplitterHandle {
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), SystemColors::withOpacity(palette().color(QPalette::WindowText), 0.12));
+    }
+};
+
+}  // namespace
+
+QSplitterHandle* HairlineSplitter::createHandle() { return new HairlineHandle(orientation(), this); }

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QSplitter>
+
+// A splitter whose handle draws as a hairline between sidebar and detail; it still takes the drag
+// that resizes the sidebar.
+class HairlineSplitter : public QSplitter {
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    QSplitterHandle* createHandle() override;
+};
