@@ -9,6 +9,32 @@
 
 namespace TestSupport {
 
+QPalette darkPalette() {
+    QPalette p;
+    const QColor window(0x1E, 0x1E, 0x1E), base(0x2A, 0x2A, 0x2A), text(0xEE, 0xEE, 0xEE);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0x36, 0x36, 0x38));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(0x98, 0x98, 0x9D));
+    p.setColor(QPalette::Highlight, QColor(0x0A, 0x84, 0xFF));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::ToolTipBase, QColor(0x2A, 0x2A, 0x2A));
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::Light, QColor(0x50, 0x50, 0x50));
+    p.setColor(QPalette::Midlight, QColor(0x40, 0x40, 0x40));
+    p.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x30));
+    p.setColor(QPalette::Dark, QColor(0x10, 0x10, 0x10));
+    p.setColor(QPalette::Shadow, Qt::black);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x80));
+    return p;
+}
+
+
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {

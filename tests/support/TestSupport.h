@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QString>
+#include <QPalette>
 #include <QTimer>
 
 #include <functional>
@@ -17,6 +18,9 @@ void spin(int ms);
 
 // The calling thread's own time in ms: the wall clock less the time the thread was ready to run
 // but waited for a CPU. Work and waits inside a call count; other programs busy on the machine don't.
+// A full dark palette, as a dark desktop theme gives one.
+QPalette darkPalette();
+
 double threadOwnMs();
 // The calling thread's CPU time in ms.
 double threadCpuMs();

@@ -2,6 +2,8 @@
 
 #include "Platform/Desktop/Pasteboard.h"
 
+#include "TestSupport.h"
+
 #include <QApplication>
 #include <QColor>
 #include <QKeyEvent>
@@ -12,22 +14,7 @@
 
 namespace ToolboxPaneTest {
 
-// A full dark palette, as a dark desktop theme gives one.
-inline QPalette darkPalette() {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x1E, 0x1E, 0x1E));
-    p.setColor(QPalette::WindowText, Qt::white);
-    p.setColor(QPalette::Base, QColor(0x2A, 0x2A, 0x2A));
-    p.setColor(QPalette::AlternateBase, QColor(0x32, 0x32, 0x32));
-    p.setColor(QPalette::Text, Qt::white);
-    p.setColor(QPalette::Button, QColor(0x3A, 0x3A, 0x3A));
-    p.setColor(QPalette::ButtonText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, QColor(255, 255, 255, 100));
-    p.setColor(QPalette::Mid, QColor(0x50, 0x50, 0x50));
-    p.setColor(QPalette::Highlight, QColor(0x0A, 0x84, 0xFF));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    return p;
-}
+using TestSupport::darkPalette;
 
 // The widget drawn on its window background as the screen shows it (through its own paint
 // path: render() into a painter leaves out children that carry a graphics effect).

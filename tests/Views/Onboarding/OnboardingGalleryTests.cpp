@@ -24,18 +24,7 @@
 
 namespace {
 
-QPalette darkPalette() {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
-    p.setColor(QPalette::WindowText, Qt::white);
-    p.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
-    p.setColor(QPalette::Text, Qt::white);
-    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    p.setColor(QPalette::ButtonText, Qt::white);
-    p.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    return p;
-}
+using TestSupport::darkPalette;
 
 // Keeps the application palette for one look and puts the old one back.
 struct Look {

@@ -25,22 +25,7 @@ namespace {
 using Tool = ToolboxModel::Tool;
 using T = TextTransform;
 
-QPalette darkPalette() {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
-    p.setColor(QPalette::WindowText, Qt::white);
-    p.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
-    p.setColor(QPalette::AlternateBase, QColor(0x32, 0x32, 0x32));
-    p.setColor(QPalette::Text, Qt::white);
-    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    p.setColor(QPalette::ButtonText, Qt::white);
-    p.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    return p;
-}
+using TestSupport::darkPalette;
 
 const char* sampleJSON = R"({
   "name": "Quorvin",
