@@ -1,5 +1,7 @@
 #include "Platform/X11/X11FrontWindow.h"
 
+#include "Platform/X11/XcbReply.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -12,22 +14,6 @@
 namespace {
 
 FrontWindow* g_source = nullptr;
-
-template <typename T>
-struct Reply {
-    T* p = nullptr;
-    explicit Reply(T* reply) : p(reply) {}
-    ~Reply() { std::free(p); }
-    Reply(const Reply&) = delete;
-    Reply& operator=(const Reply&) = delete;
-    T* operator->() const { return p; }
-    explicit operator bool() const { return p != nullptr; }
-};
-
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 // Native pixels to Qt's logical coordinates: the screen holding the point keeps its origin and
 // divides the rest by its pixel ratio.
@@ -55,7 +41,7 @@ FrontWindow& FrontWindow::shared() {
 void FrontWindow::setShared(FrontWindow* source) { g_source = source; }
 
 X11FrontWindow::X11FrontWindow() {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtXcbConnection();
     if (!c) return;
     connection_ = c;
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
@@ -67,7 +53,8 @@ uint32_t X11FrontWindow::atom(const char* name) {
     const QByteArray key(name);
     if (auto it = atoms_.constFind(key); it != atoms_.constEnd()) return *it;
     auto* c = static_cast<xcb_connection_t*>(connection_);
-    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(key.size()), name), nullptr));
+    XcbReply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(key.size()), name), nullptr));
     const uint32_t value = reply ? reply->atom : 0;
     if (value) atoms_.insert(key, value);
     return value;
@@ -77,7 +64,7 @@ std::vector<uint32_t> X11FrontWindow::cardinals(uint32_t window, const char* pro
     auto* c = static_cast<xcb_connection_t*>(connection_);
     const uint32_t prop = atom(property);
     if (!prop) return {};
-    Reply<xcb_get_property_reply_t> reply(
+    XcbReply<xcb_get_property_reply_t> reply(
         xcb_get_property_reply(c, xcb_get_property(c, 0, window, prop, type, 0, count), nullptr));
     if (!reply || reply->format != 32 || reply->type != type) return {};
     const int n = xcb_get_property_value_length(reply.p) / 4;
@@ -100,9 +87,9 @@ bool X11FrontWindow::isNormalShown(uint32_t window) {
 
 std::optional<QRect> X11FrontWindow::frameOf(uint32_t window) {
     auto* c = static_cast<xcb_connection_t*>(connection_);
-    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
     if (!geometry) return std::nullopt;
-    Reply<xcb_translate_coordinates_reply_t> origin(
+    XcbReply<xcb_translate_coordinates_reply_t> origin(
         xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, root_, 0, 0), nullptr));
     if (!origin) return std::nullopt;
     QRect rect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);

@@ -1,5 +1,7 @@
 #include "Platform/X11/X11Workspace.h"
 
+#include "Platform/X11/XcbReply.h"
+
 #include "Platform/Desktop/DesktopEntries.h"
 
 #include <QCoreApplication>
@@ -24,22 +26,6 @@
 
 namespace {
 
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
-template <typename T>
-struct Reply {
-    T* p = nullptr;
-    explicit Reply(T* reply) : p(reply) {}
-    ~Reply() { std::free(p); }
-    Reply(const Reply&) = delete;
-    Reply& operator=(const Reply&) = delete;
-    T* operator->() const { return p; }
-    explicit operator bool() const { return p != nullptr; }
-};
-
 QString executableOf(qint64 pid) {
     QString exe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
     if (exe.endsWith(QLatin1String(" (deleted)"))) exe.chop(10);
@@ -57,7 +43,7 @@ QString argv0Of(qint64 pid) {
 
 X11Workspace::X11Workspace(QObject* parent) : Workspace() {
     setParent(parent);
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtXcbConnection();
     if (!c) return;
     connection_ = c;
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
@@ -66,7 +52,7 @@ X11Workspace::X11Workspace(QObject* parent) : Workspace() {
         if (Display* display = x11->display()) root_ = uint32_t(XDefaultRootWindow(display));
     }
     // Follow the active window: add property changes to what this client hears on the root.
-    Reply<xcb_get_window_attributes_reply_t> attributes(
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root_), nullptr));
     if (attributes) {
         const uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -88,7 +74,7 @@ uint32_t X11Workspace::atom(const char* name) {
     if (it != atoms_.constEnd()) return *it;
     auto* c = static_cast<xcb_connection_t*>(connection_);
     xcb_generic_error_t* error = nullptr;
-    Reply<xcb_intern_atom_reply_t> reply(
+    XcbReply<xcb_intern_atom_reply_t> reply(
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), &error));
     std::free(error);
     const uint32_t value = reply ? reply->atom : 0;
@@ -102,7 +88,7 @@ std::vector<uint32_t> X11Workspace::cardinals(uint32_t window, const char* prope
     auto* c = static_cast<xcb_connection_t*>(connection_);
     // A window may vanish at any moment: its error is taken here, not left for the event loop.
     xcb_generic_error_t* error = nullptr;
-    Reply<xcb_get_property_reply_t> reply(
+    XcbReply<xcb_get_property_reply_t> reply(
         xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom(property), type, 0, 16384), &error));
     std::free(error);
     if (!reply || reply->format != 32 || reply->type != type) return values;
