@@ -35,6 +35,10 @@ QColor windowBackground(const QPalette& palette) {
 }
 QColor windowBackground() { return windowBackground(appPalette()); }
 
+QColor sidebarBackground(const QPalette& palette) {
+    return mix(windowBackground(palette), isDark(palette) ? QColor(Qt::white) : QColor(Qt::black), 0.045);
+}
+
 QColor primary(const QPalette& palette) {
     QColor c = palette.color(QPalette::WindowText);
     c.setAlphaF(0.85);

@@ -42,6 +42,8 @@ inline QColor gray() { return gray(isDark()); }
 
 QColor windowBackground(const QPalette& palette);
 QColor windowBackground();
+// A source-list sidebar: the window background a shade towards the text.
+QColor sidebarBackground(const QPalette& palette);
 // The label styles: primary text and its secondary, tertiary and quaternary levels.
 QColor primary(const QPalette& palette);
 QColor secondary(const QPalette& palette);

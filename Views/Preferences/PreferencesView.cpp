@@ -37,11 +37,6 @@ constexpr int rowPadding = 6;      // between the highlight's edge and the glyph
 constexpr int glyphTextGap = 7;
 constexpr const char* placeholderName = "placeholderPane";
 
-QColor sidebarBackground(const QPalette& palette) {
-    const QColor window = SystemColors::windowBackground(palette);
-    return SystemColors::mix(window, SystemColors::isDark(palette) ? QColor(Qt::white) : QColor(Qt::black), 0.045);
-}
-
 // One sidebar row: the tab's glyph and title on a rounded highlight when selected.
 class SidebarRowDelegate : public QStyledItemDelegate {
 public:
@@ -120,8 +115,6 @@ PreferencesView::PreferencesView(PreferencesRouter& router, Actions actions, QWi
     root->setSpacing(0);
 
     auto* split = new HairlineSplitter(Qt::Horizontal);
-    split->setHandleWidth(1);
-    split->setChildrenCollapsible(false);
     root->addWidget(split);
 
     // Sidebar.
@@ -192,7 +185,7 @@ PreferencesView::PreferencesView(PreferencesRouter& router, Actions actions, QWi
 
 void PreferencesView::applySidebarBackground() {
     QPalette palette = sidebarColumn_->palette();
-    palette.setColor(QPalette::Window, sidebarBackground(this->palette()));
+    palette.setColor(QPalette::Window, SystemColors::sidebarBackground(this->palette()));
     sidebarColumn_->setPalette(palette);
 }
 

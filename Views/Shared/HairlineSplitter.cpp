@@ -19,4 +19,9 @@ protected:
 
 }  // namespace
 
+HairlineSplitter::HairlineSplitter(Qt::Orientation orientation, QWidget* parent) : QSplitter(orientation, parent) {
+    setHandleWidth(1);
+    setChildrenCollapsible(false);
+}
+
 QSplitterHandle* HairlineSplitter::createHandle() { return new HairlineHandle(orientation(), this); }

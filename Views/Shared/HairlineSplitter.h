@@ -6,7 +6,8 @@
 // that resizes the sidebar.
 class HairlineSplitter : public QSplitter {
 public:
-    using QSplitter::QSplitter;
+    // One pixel wide; neither side collapses.
+    explicit HairlineSplitter(Qt::Orientation orientation, QWidget* parent = nullptr);
 
 protected:
     QSplitterHandle* createHandle() override;

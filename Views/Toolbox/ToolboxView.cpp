@@ -38,11 +38,6 @@ constexpr int glyphTextGap = 6;
 
 const std::array<Tool, 4> fixedTools{Tool::jsonTree(), Tool::password(), Tool::qr(), Tool::snippets()};
 
-QColor sidebarBackground(const QPalette& palette) {
-    const QColor window = SystemColors::windowBackground(palette);
-    return SystemColors::mix(window, SystemColors::isDark(palette) ? QColor(Qt::white) : QColor(Qt::black), 0.045);
-}
-
 bool matches(const QString& title, const QString& query) { return title.contains(query, Qt::CaseInsensitive); }
 
 // Draws the sidebar's headers, rows and note from the entries the view keeps on each item.
@@ -233,8 +228,6 @@ ToolboxView::ToolboxView(ToolboxModel& model, QWidget* parent) : QWidget(parent)
     root->setSpacing(0);
 
     auto* split = new HairlineSplitter(Qt::Horizontal);
-    split->setHandleWidth(1);
-    split->setChildrenCollapsible(false);
     root->addWidget(split);
 
     // Sidebar: the search field above the list.
@@ -401,7 +394,7 @@ void ToolboxView::applyColors() {
     own.setColor(QPalette::Window, SystemColors::windowBackground(own));
     setPalette(own);
     QPalette side = sidebarColumn_->palette();
-    side.setColor(QPalette::Window, sidebarBackground(own));
+    side.setColor(QPalette::Window, SystemColors::sidebarBackground(own));
     sidebarColumn_->setPalette(side);
     QPalette listPalette = sidebar_->palette();
     listPalette.setColor(QPalette::Base, Qt::transparent);
