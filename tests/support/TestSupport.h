@@ -6,7 +6,10 @@
 #include <QPalette>
 #include <QTimer>
 
+#include <QEvent>
+
 #include <functional>
+#include <map>
 
 namespace TestSupport {
 // The temp folder that XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CACHE_HOME point into for this process.
@@ -18,6 +21,27 @@ void spin(int ms);
 
 // The calling thread's own time in ms: the wall clock less the time the thread was ready to run
 // but waited for a CPU. Work and waits inside a call count; other programs busy on the machine don't.
+// Paint events by receiver, from the moment it is made.
+class Paints : public QObject {
+public:
+    Paints() { qApp->installEventFilter(this); }
+    ~Paints() override { qApp->removeEventFilter(this); }
+    std::map<const QObject*, int> by;
+    int total = 0;
+    void clear() {
+        by.clear();
+        total = 0;
+    }
+    int of(const QObject* o) const { return by.count(o) ? by.at(o) : 0; }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++by[watched];
+            ++total;
+        }
+        return false;
+    }
+};
+
 // A full dark palette, as a dark desktop theme gives one.
 QPalette darkPalette();
 

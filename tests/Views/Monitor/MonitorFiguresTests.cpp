@@ -23,26 +23,7 @@
 
 namespace {
 
-// Paint events by receiver, from the moment it is made.
-class Paints : public QObject {
-public:
-    Paints() { qApp->installEventFilter(this); }
-    ~Paints() override { qApp->removeEventFilter(this); }
-    std::map<const QObject*, int> by;
-    int total = 0;
-    void clear() {
-        by.clear();
-        total = 0;
-    }
-    int of(const QObject* o) const { return by.count(o) ? by.at(o) : 0; }
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++by[watched];
-            ++total;
-        }
-        return false;
-    }
-};
+using TestSupport::Paints;
 
 GroupedProcessInfo group(const QString& name, double cpu, uint64_t memory) {
     GroupedProcessInfo g;
