@@ -503,15 +503,18 @@ void SystemMonitorView::applyMode(const Motion::Animation& animation) {
 void SystemMonitorView::setCardsShape(const std::vector<const std::array<GlassFrame, 5>*>& frames) {
     QPainterPath shape;
     shape.setFillRule(Qt::WindingFill);
+    QRegion region;
     const QPointF offset(padding, padding);  // where the content area sits in the view
     for (const std::array<GlassFrame, 5>* set : frames) {
         for (const GlassFrame& frame : *set) {
             if (frame.opacity <= 0.001 || frame.rect.isEmpty()) continue;
-            shape.addPath(GlassCard::shape(frame.rect.translated(offset), std::max(0.0, frame.radius), std::nullopt));
+            const QPainterPath card =
+                GlassCard::shape(frame.rect.translated(offset), std::max(0.0, frame.radius), std::nullopt);
+            shape.addPath(card);
+            // One region per card: overlapping cards joined into one polygon would cancel out.
+            region += QRegion(card.toFillPolygon().toPolygon());
         }
     }
-    QRegion region;
-    for (const QPolygonF& polygon : shape.toFillPolygons()) region += QRegion(polygon.toPolygon());
     cardsShape_ = shape;
     if (opaqueBacking_) update();
     if (region == cardsRegion_) return;

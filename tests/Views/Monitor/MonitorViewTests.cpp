@@ -489,3 +489,25 @@ TEST_F(ViewFixture, TheDefaultDiskHeaderShowsTheStartUpVolume) {
     EXPECT_TRUE(qobject_cast<DiskScanContent*>(view->midContent()));
     EXPECT_TRUE(qobject_cast<DiskCleanupContent*>(view->bodyContent()));
 }
+
+// Without a compositor the window is cut to the cards; while the cards move between the list and a
+// detail, the cut must cover every card, also where the old and new cards overlap.
+TEST_F(ViewFixture, TheWindowCutCoversOverlappingCardsWhileTheDetailComesAndGoes) {
+    open(MonitorTab::cpu);
+    view->setOpaqueBacking(true);
+    const QList<QPoint> inside{{180, 300}, {180, 500}, {60, 400}, {300, 400}};
+    auto checkDuring = [&](const char* step) {
+        for (int tick = 0; tick < 12; ++tick) {
+            for (const QPoint& p : inside)
+                ASSERT_TRUE(view->cardsRegion().contains(p))
+                    << step << " tick " << tick << " at " << p.x() << "," << p.y();
+            TestSupport::spin(25);
+        }
+    };
+    click(processWell()->groupRow("Browser"));
+    ASSERT_TRUE(view->isShowingDetail());
+    checkDuring("opening");
+    QTest::keyClick(host.get(), Qt::Key_Escape);
+    ASSERT_FALSE(view->isShowingDetail());
+    checkDuring("closing");
+}
