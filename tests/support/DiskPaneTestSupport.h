@@ -64,8 +64,12 @@ public:
         return *cleaner_;
     }
     VolumeUsageScanner& volume() {
-        if (!volume_)
+        if (!volume_) {
             volume_ = std::make_unique<VolumeUsageScanner>(VolumeUsageScanner::Places{volumeRoot(), {}, volumeStore()});
+            // The saved tree arrives from the scanner's queue.
+            volume_->waitUntilIdle();
+            QCoreApplication::processEvents();
+        }
         return *volume_;
     }
 

@@ -258,10 +258,11 @@ void DiskCleanScanner::moveToTrash(const CleanupItem& item, std::function<void(c
 }
 
 void DiskCleanScanner::persist(const QList<CleanupGroup>& groups, const QDateTime& at) {
-    QJsonArray array;
-    for (const CleanupGroup& group : groups) array.append(group.toJson());
-    const QJsonObject stored{{"scannedAt", ReferenceDate::seconds(at)}, {"groups", array}};
-    queue_->async([path = places_.storePath, bytes = QJsonDocument(stored).toJson(QJsonDocument::Compact)] {
+    queue_->async([path = places_.storePath, groups, at] {
+        QJsonArray array;
+        for (const CleanupGroup& group : groups) array.append(group.toJson());
+        const QJsonObject stored{{"scannedAt", ReferenceDate::seconds(at)}, {"groups", array}};
+        const QByteArray bytes = QJsonDocument(stored).toJson(QJsonDocument::Compact);
         QDir().mkpath(QFileInfo(path).absolutePath());  // a failure shows in the write
         if (auto error = FileWriter::shared().write(path, bytes, 0600))
             qCWarning(lcDiskClean) << "Cannot save the scan:" << error->message();

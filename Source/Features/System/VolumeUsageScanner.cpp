@@ -7,6 +7,7 @@
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -73,9 +74,18 @@ private:
 
 VolumeUsageScanner::Places VolumeUsageScanner::Places::current() {
     // The kernel's and the runtime's own trees, scratch space and other mounts; /home is walked.
+    // The folder of the file is made when a tree is first saved.
     return {QStringLiteral("/"),
             {"/proc", "/sys", "/dev", "/run", "/tmp", "/mnt", "/media", "/snap"},
-            URL::applicationSupport("DaveRovaz") + "/volumeUsage.json"};
+            URL::applicationSupportBase() + "/DaveRovaz/volumeUsage.json"};
+}
+
+VolumeUsageScanner::StoreAccess VolumeUsageScanner::StoreAccess::real() {
+    return {[](const QString& path) { return SafeFile::readRegular(path); },
+            [](const QString& path, const QByteArray& bytes) {
+                QDir().mkpath(QFileInfo(path).absolutePath());  // a failure shows in the write
+                return FileWriter::shared().write(path, bytes, 0600);
+            }};
 }
 
 VolumeUsageScanner& VolumeUsageScanner::shared() {
@@ -83,10 +93,18 @@ VolumeUsageScanner& VolumeUsageScanner::shared() {
     return *scanner;
 }
 
-VolumeUsageScanner::VolumeUsageScanner(Places places, QObject* parent)
-    : QObject(parent), places_(std::move(places)), cancel_(std::make_shared<std::atomic<bool>>(false)),
+VolumeUsageScanner::VolumeUsageScanner(Places places, StoreAccess store, QObject* parent)
+    : QObject(parent), places_(std::move(places)), store_(std::move(store)),
+      cancel_(std::make_shared<std::atomic<bool>>(false)),
       queue_(std::make_unique<SerialQueue>("com.merovane.volumeusage", QueuePriority::utility)) {
-    restore();
+    QPointer<VolumeUsageScanner> self(this);
+    queue_->async([self, path = places_.storePath, store = store_] {
+        auto stored = restore(path, store);
+        if (!stored) return;
+        Dispatch::main([self, stored = std::move(*stored)]() mutable {
+            if (self) self->showRestored(std::move(stored));
+        });
+    });
 }
 
 VolumeUsageScanner::~VolumeUsageScanner() {
@@ -129,6 +147,8 @@ void VolumeUsageScanner::scan() {
         Dispatch::main([self, flag, node = std::move(node), unreadable]() mutable {
             if (!self || flag->load()) return;  // a cancelled walk's tree is never shown or saved
             const QDateTime now = Clock::shared().now();
+            // Freeing a big tree takes a while: the queue drops the one replaced.
+            if (self->root_) self->queue_->async([old = std::move(*self->root_)] {});
             self->root_ = std::move(node);
             self->rootDate_ = now;
             emit self->rootChanged();
@@ -147,23 +167,35 @@ void VolumeUsageScanner::cancel() {
 }
 
 void VolumeUsageScanner::persist(const UsageNode& root, qint64 unreadable, const QDateTime& at) {
-    const QJsonObject stored{
-        {"scannedAt", ReferenceDate::seconds(at)}, {"root", root.toJson()}, {"unreadable", unreadable}};
-    if (auto error =
-            FileWriter::shared().write(places_.storePath, QJsonDocument(stored).toJson(QJsonDocument::Compact), 0600))
-        qCWarning(lcVolumeUsage) << "Cannot save the volume usage:" << error->message();
+    // The copy shares the tree's storage; nothing changes it in place, so the queue can encode it.
+    queue_->async([root, unreadable, at, path = places_.storePath, write = store_.write] {
+        const QJsonObject stored{
+            {"scannedAt", ReferenceDate::seconds(at)}, {"root", root.toJson()}, {"unreadable", unreadable}};
+        if (auto error = write(path, QJsonDocument(stored).toJson(QJsonDocument::Compact)))
+            qCWarning(lcVolumeUsage) << "Cannot save the volume usage:" << error->message();
+    });
 }
 
-void VolumeUsageScanner::restore() {
-    const auto bytes = SafeFile::readRegular(places_.storePath);
-    if (!bytes) return;
+std::optional<VolumeUsageScanner::Stored> VolumeUsageScanner::restore(const QString& storePath,
+                                                                     const StoreAccess& store) {
+    const auto bytes = store.read(storePath);
+    if (!bytes) return std::nullopt;
     const QJsonObject stored = QJsonDocument::fromJson(*bytes).object();
     const QJsonValue at = stored.value("scannedAt"), unreadable = stored.value("unreadable");
-    if (!at.isDouble() || !unreadable.isDouble() || !stored.value("root").isObject()) return;
+    if (!at.isDouble() || !unreadable.isDouble() || !stored.value("root").isObject()) return std::nullopt;
     auto root = UsageNode::fromJson(stored.value("root").toObject());
-    if (!root) return;
-    root_ = std::move(root);
-    unreadable_ = qint64(unreadable.toDouble());
-    rootDate_ = ReferenceDate::date(at.toDouble());
-    state_ = {Phase::complete, {}, rootDate_};
+    if (!root) return std::nullopt;
+    return Stored{std::move(*root), qint64(unreadable.toDouble()), ReferenceDate::date(at.toDouble())};
+}
+
+void VolumeUsageScanner::showRestored(Stored stored) {
+    // A walk that finished first made a newer tree; one still running keeps its state and
+    // replaces this tree when done, and a cancel falls back to it.
+    if (root_) return;
+    root_ = std::move(stored.root);
+    rootDate_ = stored.date;
+    emit rootChanged();
+    unreadable_ = stored.unreadable;
+    emit unreadableChanged();
+    if (state_.phase == Phase::idle) setState({Phase::complete, {}, rootDate_});
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Core/SerialQueue.h"
+#include "Platform/Files/FileWriter.h"
 #include "Source/Features/System/UsageNode.h"
 
 #include <QDateTime>
@@ -15,7 +16,8 @@
 
 // Walks the root file system (one device, links never followed) and keeps a shallow tree of the
 // items of at least 20,000,000 bytes, six levels deep, saved to "volumeUsage.json". Published
-// values change on the GUI thread only; walks run on "com.merovane.volumeusage".
+// values change on the GUI thread only; walks, reading and saving the file run on
+// "com.merovane.volumeusage".
 class VolumeUsageScanner : public QObject {
     Q_OBJECT
 public:
@@ -34,13 +36,22 @@ public:
         static Places current();
     };
 
+    // How the saved tree is read and written.
+    struct StoreAccess {
+        std::function<std::optional<QByteArray>(const QString&)> read;
+        std::function<FileWriter::Result(const QString&, const QByteArray&)> write;
+        static StoreAccess real();
+    };
+
     static constexpr double keepFloor = 20000000.0;
     static constexpr int keptDepth = 6;
     // The name of the root of a walk that could list it.
     static inline const QString rootName = QStringLiteral("Macintosh HD");
 
     static VolumeUsageScanner& shared();
-    explicit VolumeUsageScanner(Places places, QObject* parent = nullptr);
+    // The saved tree is read on the queue; it shows once the GUI thread hears of it, unless a walk
+    // finished first.
+    explicit VolumeUsageScanner(Places places, StoreAccess store = StoreAccess::real(), QObject* parent = nullptr);
     ~VolumeUsageScanner() override;
 
     State state() const { return state_; }
@@ -64,11 +75,18 @@ signals:
     void unreadableChanged();
 
 private:
+    struct Stored {
+        UsageNode root;
+        qint64 unreadable = 0;
+        QDateTime date;
+    };
+    static std::optional<Stored> restore(const QString& storePath, const StoreAccess& store);
+    void showRestored(Stored stored);
     void setState(State state);
     void persist(const UsageNode& root, qint64 unreadable, const QDateTime& at);
-    void restore();
 
     Places places_;
+    StoreAccess store_;
     State state_;
     std::optional<UsageNode> root_;
     qint64 unreadable_ = 0;

@@ -1,14 +1,20 @@
 #include "FileTreeSupport.h"
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Core/Clock.h"
 #include "Source/Features/System/VolumeUsageScanner.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <mutex>
 
 #include <sys/stat.h>
 
@@ -34,14 +40,34 @@ struct VolumeFixture : ::testing::Test {
     std::unique_ptr<VolumeUsageScanner> scanner;
 
     void SetUp() override { QDir().mkpath(dir.path() + "/data"); }
-    VolumeUsageScanner& make() {
+    VolumeUsageScanner& make(VolumeUsageScanner::StoreAccess access = VolumeUsageScanner::StoreAccess::real()) {
         scanner.reset();
-        scanner = std::make_unique<VolumeUsageScanner>(VolumeUsageScanner::Places{root, {root + "/proc"}, store});
+        scanner = std::make_unique<VolumeUsageScanner>(VolumeUsageScanner::Places{root, {root + "/proc"}, store},
+                                                       std::move(access));
         return *scanner;
+    }
+    // The saved tree arrives from the queue.
+    void settle() {
+        scanner->waitUntilIdle();
+        QCoreApplication::processEvents();
+    }
+    QJsonObject saved() const {
+        QFile file(store);
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        return QJsonDocument::fromJson(file.readAll()).object();
+    }
+    void save(const UsageNode& tree, qint64 unreadable, const QDateTime& at) {
+        QFile file(store);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QJsonDocument(QJsonObject{{"scannedAt", ReferenceDate::seconds(at)},
+                                             {"root", tree.toJson()},
+                                             {"unreadable", unreadable}})
+                       .toJson());
     }
     void scanAndWait() {
         scanner->scan();
         ASSERT_TRUE(TestSupport::waitFor([&] { return scanner->state().phase == Phase::complete; }, 20000));
+        scanner->waitUntilIdle();  // the tree is saved on the queue
     }
 };
 
@@ -135,6 +161,7 @@ TEST_F(VolumeFixture, TheTreeIsSavedAndShownAgainAfterARestart) {
     EXPECT_TRUE(saved.value("root").toObject().value("path").toString().startsWith("file:///"));
 
     make();
+    settle();
     ASSERT_EQ(scanner->state().phase, Phase::complete);
     EXPECT_LE(std::abs(scanner->state().date.msecsTo(date)), 1);
     ASSERT_TRUE(scanner->root());
@@ -148,6 +175,7 @@ TEST_F(VolumeFixture, TheTreeIsSavedAndShownAgainAfterARestart) {
     file.write(QJsonDocument(damaged).toJson());
     file.close();
     make();
+    settle();
     EXPECT_EQ(scanner->state().phase, Phase::idle);
     EXPECT_FALSE(scanner->root());
 }
@@ -194,7 +222,88 @@ TEST_F(VolumeFixture, ScanRunsOnceReportsTopFoldersAndACancelKeepsTheEarlierResu
     EXPECT_EQ(scanner->state(), before);
     EXPECT_EQ(scanner->root()->bytes, bytes);
     make();
+    settle();
+    ASSERT_TRUE(scanner->root());
     EXPECT_EQ(scanner->root()->bytes, bytes);
+}
+
+// A saved tree of a full disk runs to megabytes, and the file may sit on a slow mount: reading,
+// decoding, encoding and writing it never happen on the GUI thread.
+TEST_F(VolumeFixture, NeverTouchesTheSavedTreeOnTheGuiThread) {
+    ASSERT_TRUE(allocateFile(root + "/big/x", justAbove));
+    make();
+    scanAndWait();
+    scanner.reset();  // the tree is written on the queue, before it ends
+
+    QMap<QString, int> onGui, off;
+    auto note = [&onGui, &off](const char* what) {
+        // Runs on either thread; the GUI thread reads the counts only after waitUntilIdle().
+        static std::mutex mutex;
+        const std::lock_guard lock(mutex);
+        (Dispatch::isMainThread() ? onGui : off)[what]++;
+    };
+    const auto real = VolumeUsageScanner::StoreAccess::real();
+    make({[&note, real](const QString& path) { note("read"); return real.read(path); },
+          [&note, real](const QString& path, const QByteArray& bytes) { note("write"); return real.write(path, bytes); }});
+    settle();
+    ASSERT_TRUE(scanner->root());
+    EXPECT_TRUE(child(*scanner->root(), "big"));
+
+    ASSERT_TRUE(allocateFile(root + "/more/y", justAbove));
+    scanAndWait();
+    scanner->waitUntilIdle();
+    EXPECT_TRUE(onGui.isEmpty()) << qPrintable(QStringList(onGui.keys()).join(", "));
+    EXPECT_EQ(off, (QMap<QString, int>{{"read", 1}, {"write", 1}}));
+    EXPECT_TRUE(saved().value("root").toObject().value("children").toArray().size() == 2);
+    scanner.reset();  // before the counts go
+}
+
+// The saved tree lands on the GUI thread after a walk may have started: it shows while the walk
+// runs (and after a cancel), never ends the walk's state, and the walk's tree replaces it.
+TEST_F(VolumeFixture, AWalkStartedBeforeTheSavedTreeArrivesWins) {
+    const QDateTime stored = QDateTime::currentDateTimeUtc().addDays(-3);
+    const UsageNode old{VolumeUsageScanner::rootName, root, 9e10, true,
+                        {UsageNode{"old", root + "/old", 5e10, true, {}}}};
+    save(old, 7, stored);
+    ASSERT_TRUE(allocateFile(root + "/new/x", justAbove));
+
+    make();
+    QList<VolumeUsageScanner::State> states;
+    QList<std::pair<QString, VolumeUsageScanner::State>> trees;  // first child's name, state when shown
+    QObject::connect(scanner.get(), &VolumeUsageScanner::stateChanged, [&] { states << scanner->state(); });
+    QObject::connect(scanner.get(), &VolumeUsageScanner::rootChanged, [&] {
+        trees.append({scanner->root()->children.value(0).name, scanner->state()});
+    });
+    scanner->scan();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return scanner->state().phase == Phase::complete; }, 20000));
+    settle();
+    ASSERT_EQ(trees.size(), 2);
+    EXPECT_EQ(trees[0].first, "old");
+    EXPECT_EQ(trees[0].second, (VolumeUsageScanner::State{Phase::scanning, root, {}}));
+    EXPECT_EQ(trees[1].first, "new");
+    EXPECT_TRUE(child(*scanner->root(), "new"));
+    EXPECT_FALSE(child(*scanner->root(), "old"));
+    EXPECT_EQ(scanner->unreadable(), 0);
+    for (const auto& state : states) EXPECT_TRUE(state.phase == Phase::scanning || state.date != stored);
+    EXPECT_EQ(states.last().phase, Phase::complete);
+    EXPECT_GT(scanner->state().date, stored.addDays(1));
+    const QJsonArray kept = saved().value("root").toObject().value("children").toArray();
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(kept.first().toObject().value("name").toString(), "new");
+
+    // Cancelled before the saved tree came: idle at first, then the saved tree under its own date.
+    save(old, 7, stored);
+    make();
+    scanner->scan();
+    scanner->cancel();
+    EXPECT_EQ(scanner->state().phase, Phase::idle);
+    settle();
+    TestSupport::spin(50);
+    EXPECT_EQ(scanner->state().phase, Phase::complete);
+    EXPECT_LE(std::abs(scanner->state().date.msecsTo(stored)), 1);
+    ASSERT_TRUE(scanner->root());
+    EXPECT_TRUE(child(*scanner->root(), "old"));
+    EXPECT_EQ(saved().value("root").toObject().value("children").toArray().first().toObject().value("name"), "old");
 }
 
 }  // namespace
