@@ -2,6 +2,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 constexpr size_t truncatedCommLength = 15;  // TASK_COMM_LEN − 1
@@ -153,21 +155,32 @@ ProcessListBuilder::Result ProcessListBuilder::refresh(double now, bool groupTer
 
         const uint64_t ticks = stat.cpuTicks();
         double cpu = 0;
+        // A process first seen since the list was released still has its last reading to compare against.
+        bool measured = !fresh;
         if (fresh) {
             t.baseTicks = ticks;
             t.baseTime = now;
-        } else if (now - t.baseTime >= minimumCPUWindow) {
+            if (const KeptBase* kept = keptBase(pid, stat.startTicks)) {
+                t.baseTicks = kept->ticks;
+                t.baseTime = kept->time;
+                t.lastCPU = kept->lastCPU;
+                measured = true;
+            }
+        }
+        if (measured && now - t.baseTime >= minimumCPUWindow) {
             const uint64_t delta = ticks >= t.baseTicks ? ticks - t.baseTicks : 0;
             cpu = double(delta) / ticksPerSecond / (now - t.baseTime) * 100.0;
             t.baseTicks = ticks;
             t.baseTime = now;
             t.lastCPU = cpu;
             result.hasUsableCPU = true;
-        } else {
+        } else if (measured) {
             cpu = t.lastCPU;
         }
         live_.push_back(Live{pid, &t, cpu, stat.rssPages * pageSize});
     }
+
+    kept_ = {};
 
     // Forget processes that have ended.
     for (auto it = tracked_.begin(); it != tracked_.end();) {
@@ -206,6 +219,29 @@ ProcessListBuilder::Result ProcessListBuilder::refresh(double now, bool groupTer
     }
     result.groups = GroupedProcessInfo::group(processes);
     return result;
+}
+
+const ProcessListBuilder::KeptBase* ProcessListBuilder::keptBase(int32_t pid, uint64_t startTicks) const {
+    const auto it = std::lower_bound(kept_.begin(), kept_.end(), pid,
+                                     [](const KeptBase& k, int32_t p) { return k.pid < p; });
+    return it != kept_.end() && it->pid == pid && it->startTicks == startTicks ? &*it : nullptr;
+}
+
+void ProcessListBuilder::releaseIdentities() {
+    std::vector<KeptBase> kept;
+    kept.reserve(tracked_.size());
+    for (const auto& [pid, t] : tracked_)
+        if (!t.kernel) kept.push_back(KeptBase{pid, t.startTicks, t.baseTicks, t.baseTime, t.lastCPU});
+    std::sort(kept.begin(), kept.end(), [](const KeptBase& a, const KeptBase& b) { return a.pid < b.pid; });
+    // Swapped with empty ones: clear() would keep the tables' capacity.
+    tracked_ = {};
+    owners_ = {};
+    pids_ = {};
+    live_ = {};
+    liveIndex_ = {};
+    nearest_ = {};
+    path_ = {};
+    kept_ = std::move(kept);
 }
 
 // The owner of a process is the nearest process, itself included, that a desktop entry launches.

@@ -36,6 +36,11 @@ public:
     // Processes remembered from the last refresh (ended ones are forgotten).
     size_t trackedCount() const { return tracked_.size(); }
 
+    // For a list that stops: forgets all it learned of each process but its last CPU reading, so
+    // next to nothing stays in memory. Names and owners are read again at the next refresh, which
+    // still measures CPU shares against the kept readings.
+    void releaseIdentities();
+
     // Processes of the desktop session itself (init, the user's service manager, session
     // managers, desktop shells, display servers): never the owner of what they start.
     static bool isSessionProgram(const QString& name);
@@ -60,6 +65,14 @@ private:
         double baseTime = 0;
         double lastCPU = 0;
     };
+    // The CPU time a process had at its last reading, kept across releaseIdentities().
+    struct KeptBase {
+        int32_t pid;
+        uint64_t startTicks;
+        uint64_t ticks;
+        double time;
+        double lastCPU;
+    };
     struct Live {
         int32_t pid;
         Tracked* tracked;
@@ -68,6 +81,7 @@ private:
     };
 
     void identify(int32_t pid, const ProcessReader::Stat& stat, Tracked& t);
+    const KeptBase* keptBase(int32_t pid, uint64_t startTicks) const;
     std::shared_ptr<const Owner> lookUpOwner(const Tracked& t);
     void resolveOwners();
 
@@ -77,6 +91,7 @@ private:
     std::unordered_map<int32_t, Tracked> tracked_;
     QHash<QString, std::shared_ptr<const Owner>> owners_;  // by desktop id
     uint64_t generation_ = 0;
+    std::vector<KeptBase> kept_;  // by pid; emptied by the next refresh
     // Reused from refresh to refresh.
     std::vector<int32_t> pids_;
     std::vector<Live> live_;

@@ -90,8 +90,17 @@ void ProcessMonitor::stopProcessList() {
     timer->deleteLater();
     ++listEpoch_;
     history_.clear();
-    OwnMemory::returnFreePages();
+    // Nothing of the list stays behind: the next opening starts from an empty list (shown as
+    // loading) and the builder keeps only each process's last CPU reading.
+    ProcessListBuilder* builder = builder_.get();
+    queue_->async([builder] {
+        builder->releaseIdentities();
+        OwnMemory::returnFreePages();
+    });
+    const bool hadGroups = !groupedProcesses_->empty();
+    groupedProcesses_ = std::make_shared<const std::vector<GroupedProcessInfo>>();
     emit processTimerChanged();
+    if (hadGroups) emit groupedProcessesChanged(*groupedProcesses_);
 }
 
 void ProcessMonitor::restartProcessTimer() {
@@ -100,13 +109,14 @@ void ProcessMonitor::restartProcessTimer() {
 
 void ProcessMonitor::scheduleProcessRefresh() {
     // A refresh that has not started yet will read the table after this request: it serves both.
+    requestEpoch_.store(listEpoch_.load());
     if (refreshPending_.exchange(true)) return;
     deliveriesInFlight_.fetch_add(1);
     QPointer<ProcessMonitor> self(this);
     ProcessListBuilder* builder = builder_.get();
     queue_->async([this, self, builder, &setting = settings_->groupTerminalProcesses] {
         refreshPending_.store(false);
-        const uint64_t epoch = listEpoch_.load();
+        const uint64_t epoch = requestEpoch_.load();
         const bool groupTerminal = setting.value();
         const double now = Clock::shared().monotonic();
         const QDateTime at = Clock::shared().now();
@@ -122,8 +132,10 @@ void ProcessMonitor::scheduleProcessRefresh() {
 }
 
 void ProcessMonitor::publish(Groups groups, bool usableCPU, const QDateTime& at, uint64_t epoch) {
+    // A table read before the list stopped belongs to nobody now.
+    if (epoch != listEpoch_.load()) return;
     groupedProcesses_ = std::move(groups);
-    if (epoch == listEpoch_.load()) history_.append(at, *groupedProcesses_);
+    history_.append(at, *groupedProcesses_);
     const bool becameUsable = usableCPU && !hasUsableCPU_;
     if (becameUsable) hasUsableCPU_ = true;
     if (becameUsable) emit hasUsableCPUChanged(true);

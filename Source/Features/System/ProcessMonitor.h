@@ -93,7 +93,8 @@ signals:
 private:
     using Groups = std::shared_ptr<const std::vector<GroupedProcessInfo>>;
 
-    // epoch: listEpoch_ when the refresh read the table; one read before the list stopped is not stored.
+    // epoch: listEpoch_ when the refresh was last asked for; one asked for before the list
+    // stopped is dropped.
     void publish(Groups groups, bool usableCPU, const QDateTime& at, uint64_t epoch);
     void restartProcessTimer();
     int periodMilliseconds() const;
@@ -108,6 +109,7 @@ private:
     Groups groupedProcesses_;
     ProcessHistory history_{historyLength};
     std::atomic<uint64_t> listEpoch_{0};
+    std::atomic<uint64_t> requestEpoch_{0};  // listEpoch_ at the latest request
     bool hasUsableCPU_ = false;
     QPointer<QTimer> processTimer_;
     SystemSettings* settings_ = nullptr;

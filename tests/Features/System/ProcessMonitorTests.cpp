@@ -237,6 +237,20 @@ TEST_F(ProcessMonitorTest, CPUSharesComeFromTheChangeBetweenRefreshes) {
     tree.remove(1030);
     builder.refresh(109.0, false);
     EXPECT_EQ(builder.trackedCount(), before - 2);
+
+    // Released, the builder holds only the last readings: the next refresh names every process
+    // again and measures against those readings, but not for a pid that now has a new process.
+    builder.releaseIdentities();
+    EXPECT_EQ(builder.trackedCount(), 0u);
+    const qint64 lastRead = 5000 + qint64(hz) + 5 + 1000 + qint64(hz / 2);
+    tree.setCPUTicks(1100, lastRead - 1000 + qint64(hz), 1000);  // one second of CPU in ten
+    tree.setStartTicks(1110, 123456);
+    auto reopened = builder.refresh(119.0, false);
+    EXPECT_TRUE(reopened.hasUsableCPU);
+    EXPECT_EQ(builder.trackedCount(), before - 2);
+    EXPECT_NEAR(cpuOf(reopened, 1100), 10.0, 1e-9);
+    EXPECT_EQ(cpuOf(reopened, 1110), 0.0);
+    EXPECT_NEAR(groupCPU(reopened, "Firefox ESR"), 10.0, 1e-9);
 }
 
 TEST_F(ProcessMonitorTest, PublishesUsableCPUAfterTheSecondRefresh) {
@@ -372,7 +386,7 @@ TEST_F(ProcessMonitorTest, ProcessTimerRunsOnlyWhileStarted) {
     EXPECT_EQ(monitor.processTimer(), nullptr);
 }
 
-TEST_F(ProcessMonitorTest, ClosingTheListLetsGoOfStoredRefreshesOnly) {
+TEST_F(ProcessMonitorTest, ClosingTheListLetsGoOfItButNotOfTheHistories) {
     ProcessMonitor monitor(tree.root(), &entries);
     monitor.startProcessList();
     monitor.waitForRefreshes();
@@ -384,19 +398,38 @@ TEST_F(ProcessMonitorTest, ClosingTheListLetsGoOfStoredRefreshesOnly) {
     EXPECT_EQ(monitor.processGroups(clock->now().addSecs(-4)), first);  // children and all
     EXPECT_EQ(monitor.processGroups(clock->now()), second);
 
+    QSignalSpy lists(&monitor, &ProcessMonitor::groupedProcessesChanged);
     monitor.stopProcessList();
     EXPECT_FALSE(monitor.processGroups(clock->now()).has_value());
     EXPECT_EQ(monitor.processHistory().processCount(), 0u);
-    EXPECT_EQ(monitor.groupedProcesses(), second);  // the latest list stays published
+    EXPECT_TRUE(monitor.groupedProcesses().empty());
+    ASSERT_EQ(lists.count(), 1);
+    EXPECT_TRUE(lists.at(0).at(0).value<std::vector<GroupedProcessInfo>>().empty());
     EXPECT_EQ(monitor.cpuHistory(), std::vector<double>{30});
     EXPECT_TRUE(monitor.hasUsableCPU());
 
-    // Opened again: refreshes are stored from then on.
+    // Opened again: the first list already has CPU shares, measured from the last reading
+    // before the list closed, and refreshes are stored from then on.
     clock->advance(60);
+    tree.setCPUTicks(900, 9000 + 7 * ProcessReader::clockTicksPerSecond(), 3000);
     monitor.startProcessList();
     monitor.waitForRefreshes();
+    ASSERT_FALSE(monitor.groupedProcesses().empty());
+    EXPECT_NEAR(byName(monitor.groupedProcesses()).at("GNOME Shell").totalCPU, 10.0, 1e-6);
     ASSERT_TRUE(monitor.processGroups(clock->now()).has_value());
     EXPECT_EQ(*monitor.processGroups(clock->now().addSecs(-60)), monitor.groupedProcesses());
+    monitor.stop();
+}
+
+TEST_F(ProcessMonitorTest, ARefreshUnderWayWhenTheListClosesIsDropped) {
+    ProcessMonitor monitor(tree.root(), &entries);
+    monitor.startProcessList();
+    monitor.waitForRefreshes();
+    monitor.scheduleProcessRefresh();
+    monitor.stopProcessList();
+    monitor.waitForRefreshes();
+    EXPECT_TRUE(monitor.groupedProcesses().empty());
+    EXPECT_EQ(monitor.processHistory().processCount(), 0u);
     monitor.stop();
 }
 
