@@ -10,6 +10,7 @@
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/DetailNavigationBar.h"
 #include "Views/Shared/GlassActionBar.h"
+#include "Views/Shared/OneLine.h"
 #include "Views/Shared/Recessed.h"
 
 #include <QHBoxLayout>
@@ -114,7 +115,8 @@ void CleanupDetailView::moveToTrash() {
 }
 
 void CleanupDetailView::buildNavigation() {
-    auto* bar = new DetailNavigationBar(item_.name, QStringLiteral("Back to reclaimable items"), onBack_, nullptr, this);
+    auto* bar = new DetailNavigationBar(OneLine::of(item_.name), QStringLiteral("Back to reclaimable items"), onBack_,
+                                        nullptr, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(bar);
@@ -156,7 +158,7 @@ void CleanupDetailView::buildMain() {
     header->addWidget(new Glyph(QStringLiteral("folder.fill"), 22, SystemColors::accent(pal), QSize(28, 28)));
     auto* names = new QVBoxLayout;
     names->setSpacing(1);
-    auto* title = makeLabel(item_.name, SystemFont::font(13, QFont::DemiBold), SystemColors::primary(pal));
+    auto* title = makeLabel(OneLine::of(item_.name), SystemFont::font(13, QFont::DemiBold), SystemColors::primary(pal));
     names->addWidget(title);
     names->addWidget(makeLabel(CleanupCategories::rawValue(item_.category), SystemFont::font(10),
                                SystemColors::secondary(pal)));

@@ -6,6 +6,7 @@
 #include "Source/Features/System/DiskCleanScanner.h"
 #include "Views/Monitor/NumericTextCell.h"
 #include "Views/Shared/ContinuousCorners.h"
+#include "Views/Shared/OneLine.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -151,7 +152,8 @@ void CleanupItemRow::paintEvent(QPaintEvent*) {
     const double nameRight = size_->geometry().left() - 6;
     p.setFont(nameFont());
     p.setPen(SystemColors::primary(palette()));
-    const QString name = QFontMetricsF(nameFont()).elidedText(item_.name, Qt::ElideRight, std::max(0.0, nameRight - x));
+    const QString name =
+        QFontMetricsF(nameFont()).elidedText(OneLine::of(item_.name), Qt::ElideRight, std::max(0.0, nameRight - x));
     p.drawText(QRectF(x, inner.top(), std::max(0.0, nameRight - x), inner.height()), Qt::AlignLeft | Qt::AlignVCenter,
                name);
 }

@@ -7,6 +7,7 @@
 #include "Source/Features/System/CleanupItem.h"
 #include "Source/Features/System/DiskPaneModel.h"
 #include "Views/Shared/ContinuousCorners.h"
+#include "Views/Shared/OneLine.h"
 #include "Views/Shared/SymbolButton.h"
 
 #include <QFontMetricsF>
@@ -105,7 +106,7 @@ void UsageRow::paintEvent(QPaintEvent*) {
     p.setPen(SystemColors::primary(pal));
     const double nameWidth = std::max(0.0, nameRight - nameLeft);
     p.drawText(QRectF(nameLeft, line.top(), nameWidth, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
-               QFontMetricsF(nameFont()).elidedText(node_.name, Qt::ElideMiddle, nameWidth));
+               QFontMetricsF(nameFont()).elidedText(OneLine::of(node_.name), Qt::ElideMiddle, nameWidth));
     p.setFont(sizeFont());
     p.setPen(secondary);
     p.drawText(size.adjusted(0, 0, 1, 0), Qt::AlignRight | Qt::AlignVCenter, CleanupItem::format(node_.bytes));

@@ -6,11 +6,12 @@
 #include "Source/Features/System/CleanupItem.h"
 #include "Source/Features/System/DiskPaneModel.h"
 #include "Source/Features/System/VolumeUsageScanner.h"
-#include "Views/Shared/ActivitySpinner.h"
 #include "Views/DiskPane/UsageRow.h"
+#include "Views/Shared/ActivitySpinner.h"
 #include "Views/Shared/ClearScrollArea.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
+#include "Views/Shared/OneLine.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>
@@ -101,7 +102,7 @@ protected:
         p.setFont(nameFont);
         p.setPen(SystemColors::primary(palette()));
         p.drawText(QRectF(left, 0, w, height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   QFontMetricsF(nameFont).elidedText(name_, Qt::ElideMiddle, w));
+                   QFontMetricsF(nameFont).elidedText(OneLine::of(name_), Qt::ElideMiddle, w));
     }
 
 private:

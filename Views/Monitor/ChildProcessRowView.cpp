@@ -4,6 +4,7 @@
 #include "Platform/Gui/SystemFont.h"
 #include "Views/Monitor/GroupedProcessRowView.h"
 #include "Views/Shared/ContinuousCorners.h"
+#include "Views/Shared/OneLine.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -92,7 +93,7 @@ ChildProcessRowView::Block ChildProcessRowView::block(double rowWidth) const {
     b.pidWidth = QFontMetricsF(pidFont()).horizontalAdvance(pidText(process_.pid));
     const double fixed = indent + pidSpacing + b.pidWidth + GroupedProcessRowView::cpuColumn +
                          GroupedProcessRowView::memoryColumn + GroupedProcessRowView::trailingColumn;
-    const double natural = QFontMetricsF(nameFont()).horizontalAdvance(process_.processName);
+    const double natural = QFontMetricsF(nameFont()).horizontalAdvance(OneLine::of(process_.processName));
     b.nameWidth = std::clamp(inner - fixed, 0.0, natural);
     b.left = kPadH + std::max(0.0, (inner - fixed - b.nameWidth) / 2);
     return b;
@@ -113,7 +114,8 @@ void ChildProcessRowView::paintEvent(QPaintEvent*) {
     const double baseline = (r.height() + nm.ascent() - nm.descent()) / 2;
     p.setFont(nameFont());
     p.setPen(SystemColors::secondary(pal));
-    p.drawText(QPointF(x, baseline), nm.elidedText(process_.processName, Qt::ElideMiddle, b.nameWidth + 0.5));
+    const QString name = OneLine::of(process_.processName);
+    p.drawText(QPointF(x, baseline), nm.elidedText(name, Qt::ElideMiddle, b.nameWidth + 0.5));
     x += b.nameWidth + pidSpacing;
     p.setFont(pidFont());
     p.setPen(SystemColors::tertiary(pal));

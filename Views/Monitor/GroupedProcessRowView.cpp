@@ -6,6 +6,7 @@
 #include "Views/Monitor/ProcessIcon.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
+#include "Views/Shared/OneLine.h"
 #include "Views/Shared/SymbolButton.h"
 
 #include <QEvent>
@@ -169,7 +170,7 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
     const QFont nameFont = SystemFont::font(11.5);
     const QFontMetricsF nameMetrics(nameFont);
     const double nameRoom = std::max(0.0, cpuLeft - x - (badge.isEmpty() ? 0 : badgeWidth + 5));
-    const QString name = nameMetrics.elidedText(process_.name, Qt::ElideRight, nameRoom);
+    const QString name = nameMetrics.elidedText(OneLine::of(process_.name), Qt::ElideRight, nameRoom);
     p.setFont(nameFont);
     p.setPen(SystemColors::primary(pal));
     p.drawText(QRectF(x, 0, nameRoom, r.height()), Qt::AlignVCenter | Qt::AlignLeft, name);

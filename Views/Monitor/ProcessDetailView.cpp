@@ -3,10 +3,10 @@
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Desktop/Pasteboard.h"
-#include "Platform/System/ProcessSignaller.h"
+#include "Platform/Desktop/Workspace.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
-#include "Platform/Desktop/Workspace.h"
+#include "Platform/System/ProcessSignaller.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Source/Features/System/StackSampler.h"
 #include "Views/Monitor/MetricChartCard.h"
@@ -16,6 +16,7 @@
 #include "Views/Shared/DetailNavigationBar.h"
 #include "Views/Shared/GlassActionBar.h"
 #include "Views/Shared/Motion.h"
+#include "Views/Shared/OneLine.h"
 #include "Views/Shared/SymbolButton.h"
 
 #include <QFile>
@@ -176,9 +177,10 @@ protected:
             p.setPen(SystemColors::primary(pal));
             const double block = nm.height() + 1 + pm.height();
             const double y0 = cy - block / 2;
-            p.drawText(QRectF(textLeft, y0, std::max(0.0, textRight - textLeft), nm.height()),
-                       Qt::AlignLeft | Qt::AlignVCenter,
-                       nm.elidedText(child.processName, Qt::ElideMiddle, std::max(0.0, textRight - textLeft)));
+            p.drawText(
+                QRectF(textLeft, y0, std::max(0.0, textRight - textLeft), nm.height()),
+                Qt::AlignLeft | Qt::AlignVCenter,
+                nm.elidedText(OneLine::of(child.processName), Qt::ElideMiddle, std::max(0.0, textRight - textLeft)));
             p.setFont(pidFont);
             p.setPen(SystemColors::tertiary(pal));
             p.drawText(QRectF(textLeft, y0 + nm.height() + 1, std::max(0.0, textRight - textLeft), pm.height()),
@@ -318,7 +320,8 @@ void ProcessDetailView::buildNavigation() {
     });
     updateMenu();
 
-    auto* bar = new DetailNavigationBar(group_.name, QStringLiteral("Back to all processes"), onBack_, more, this);
+    auto* bar =
+        new DetailNavigationBar(OneLine::of(group_.name), QStringLiteral("Back to all processes"), onBack_, more, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(bar);
@@ -377,7 +380,8 @@ void ProcessDetailView::buildMain() {
     head->addWidget(new ProcessIcon(group_.bundlePath, group_.name, 38, identity), 0, Qt::AlignVCenter);
     auto* names = new QVBoxLayout;
     names->setSpacing(2);
-    auto* title = makeLabel(group_.name, SystemFont::font(13, QFont::DemiBold), SystemColors::primary(palette()), identity);
+    auto* title = makeLabel(OneLine::of(group_.name), SystemFont::font(13, QFont::DemiBold),
+                            SystemColors::primary(palette()), identity);
     title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     names->addWidget(title);
     subtitle_ = makeLabel(QString(), SystemFont::monospaced(10), SystemColors::secondary(palette()), identity);

@@ -422,3 +422,21 @@ TEST_F(DiskViews, ABrowsedFolderWithNothingBigSaysSo) {
 }
 
 }  // namespace
+
+// A folder's name may hold a line break or a tab: its usage row and its cleanup row (a custom
+// target is named after its folder) show it on one line.
+TEST(DiskRows, AFolderNameWithALineBreakStaysOnOneLine) {
+    auto usageRow = [](const QString& name) {
+        UsageRow row(UsageNode{name, "/data/" + name, 40'000'000, true, {}}, 80'000'000, [] {});
+        row.resize(312, row.sizeHint().height());
+        return row.grab().toImage();
+    };
+    EXPECT_EQ(usageRow("two\nlines\tdir"), usageRow("two lines dir"));
+    auto cleanupRow = [](const QString& name) {
+        CleanupItem item{QUuid(), name, {"/home/ann/" + name}, 5e6, 3, CleanupCategory::custom, "gone"};
+        CleanupItemRow row(item, [] {});
+        row.resize(312, row.sizeHint().height());
+        return row.grab().toImage();
+    };
+    EXPECT_EQ(cleanupRow("two\nlines\tdir"), cleanupRow("two lines dir"));
+}

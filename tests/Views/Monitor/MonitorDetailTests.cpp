@@ -7,16 +7,20 @@
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/System/ProcessSignaller.h"
 #include "Source/Features/System/StackSampler.h"
+#include "Views/Monitor/ChildProcessRowView.h"
+#include "Views/Monitor/GroupedProcessRowView.h"
 #include "Views/Monitor/HoverableBars.h"
 #include "Views/Monitor/MetricChartCard.h"
 #include "Views/Monitor/ProcessDetailView.h"
 #include "Views/Monitor/StatsChartCard.h"
 #include "Views/Monitor/StatsDashboard.h"
+#include "Views/Shared/DetailNavigationBar.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
@@ -351,4 +355,43 @@ TEST_F(DetailFixture, ASampleNoFileManagerCanShowLeavesANoteWithItsPath) {
     EXPECT_EQ(nav->sampleNotice()->icon(), QMessageBox::Warning);
     EXPECT_EQ(int(workspace.revealed.size()), reveals);
     nav->sampleNotice()->close();
+}
+
+// A program may put a line break in its name: rows and titles still show it on one line, as the
+// same name with a space would be.
+TEST_F(DetailFixture, ANameWithALineBreakStaysOnOneLine) {
+    rig.proc().add({300, 1, "two\nlines", "", 0, 1000});
+    rig.refresh();
+    rig.refresh();
+    std::optional<GroupedProcessInfo> odd;
+    for (const auto& g : rig.monitor().groupedProcesses())
+        for (const auto& child : g.children)
+            if (child.pid == 300) odd = g;
+    ASSERT_TRUE(odd.has_value());
+    ASSERT_TRUE(odd->name.contains('\n'));
+    GroupedProcessInfo plain = *odd;
+    plain.name.replace('\n', ' ');
+    for (auto& child : plain.children) child.processName.replace('\n', ' ');
+
+    auto groupRow = [](const GroupedProcessInfo& g) {
+        GroupedProcessRowView row(g, MonitorTab::cpu, false, {}, {}, {});
+        row.resize(320, GroupedProcessRowView::rowHeight);
+        return row.grab().toImage();
+    };
+    EXPECT_EQ(groupRow(*odd), groupRow(plain));
+    auto childRow = [](const AppProcessInfo& p) {
+        ChildProcessRowView row(p, MonitorTab::cpu, {});
+        row.resize(320, ChildProcessRowView::rowHeight);
+        return row.grab().toImage();
+    };
+    EXPECT_EQ(childRow(odd->children.front()), childRow(plain.children.front()));
+
+    for (auto part : {ProcessDetailView::Part::navigation, ProcessDetailView::Part::main}) {
+        ProcessDetailView detail(
+            *odd, part, [] {}, rig.monitor());
+        detail.resize(336, 500);
+        for (const QLabel* label : detail.findChildren<QLabel*>()) EXPECT_FALSE(label->text().contains('\n'));
+        for (const DetailNavigationBar* bar : detail.findChildren<DetailNavigationBar*>())
+            EXPECT_EQ(bar->title(), "two lines");
+    }
 }
