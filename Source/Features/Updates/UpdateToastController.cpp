@@ -2,6 +2,7 @@
 
 #include "Platform/Desktop/AccessibilityDisplayOptions.h"
 #include "Platform/Gui/Screens.h"
+#include "Platform/Ui/BarStripWindow.h"
 #include "Platform/X11/Compositing.h"
 #include "Views/Shared/Motion.h"
 #include "Views/Updates/UpdateToastView.h"
@@ -68,10 +69,12 @@ UpdateToastController& UpdateToastController::shared() {
     return *controller;
 }
 
-QRectF UpdateToastController::finalFrame(const QRectF& visibleFrame) {
+QRectF UpdateToastController::finalFrame(const QRectF& screenFrame, const QRectF& visibleFrame) {
     // Upward space: a rectangle's y is its lower edge, y + height its upper one.
-    return QRectF(visibleFrame.x() + visibleFrame.width() - width - margin,
-                  visibleFrame.y() + visibleFrame.height() - height - margin, width, height);
+    double top = visibleFrame.y() + visibleFrame.height();
+    if (top >= screenFrame.y() + screenFrame.height())
+        top = screenFrame.y() + screenFrame.height() - BarStripWindow::barHeight;
+    return QRectF(visibleFrame.x() + visibleFrame.width() - width - margin, top - height - margin, width, height);
 }
 
 void UpdateToastController::show(const QString& version) {
@@ -102,7 +105,7 @@ void UpdateToastController::show(const QString& version) {
         panel);
     view->move(0, 0);
 
-    const QRectF target = Screens::toQt(finalFrame(Screens::visibleFrame(screen)));
+    const QRectF target = Screens::toQt(finalFrame(Screens::frame(screen), Screens::visibleFrame(screen)));
     const QPointF to = target.topLeft();
     const QPointF from = to + QPointF(slide, 0);
     panel->move(from.toPoint());

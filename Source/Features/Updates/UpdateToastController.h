@@ -38,8 +38,10 @@ public:
     // What "What’s New" opens: the changelog at a version.
     void setWhatsNewHandler(std::function<void(const QString&)> handler) { whatsNew_ = std::move(handler); }
 
-    // The toast's resting frame in upward space, given the work area of the screen.
-    static QRectF finalFrame(const QRectF& visibleFrame);
+    // The toast's resting frame in upward space, given the screen's frame and work area. Where no
+    // panel reserves the top of the screen, the bar strip or the tray's dock sits there unreserved:
+    // the toast stays below that band.
+    static QRectF finalFrame(const QRectF& screenFrame, const QRectF& visibleFrame);
 
 signals:
     void panelChanged();

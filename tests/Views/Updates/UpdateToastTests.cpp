@@ -16,9 +16,11 @@
 
 namespace {
 
+// 12 below the top of the work area, or below the 24-pixel bar where no panel reserves the top.
 QRect expectedFrame() {
     const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
-    return QRect(work.x() + work.width() - 340 - 12, work.y() + 12, 340, 214);
+    const int top = work.top() > QGuiApplication::primaryScreen()->geometry().top() ? work.top() : work.top() + 24;
+    return QRect(work.x() + work.width() - 340 - 12, top + 12, 340, 214);
 }
 
 UpdateToastView* viewOf(QWidget* panel) { return panel ? panel->findChild<UpdateToastView*>() : nullptr; }
@@ -159,6 +161,21 @@ TEST_F(UpdateToast, TheIconPopsInWithASpring) {
     }, 900);
     EXPECT_GT(largest, 1.0);  // the droplet overshoots
     EXPECT_NEAR(view->iconScale(), 1.0, 0.02);
+}
+
+// Upward space: a 1000-high screen; its top edge is at y 1000.
+TEST(UpdateToastLayout, TheToastRestsBelowATopPanelOrBelowTheUnreservedBar) {
+    const QRectF screen(0, 0, 1600, 1000);
+    // A 30-pixel top panel and a 40-pixel bottom one: 12 below the panel, 12 from the right.
+    EXPECT_EQ(UpdateToastController::finalFrame(screen, QRectF(0, 40, 1600, 930)),
+              QRectF(1248, 1000 - 30 - 12 - 214, 340, 214));
+    // Nothing reserved at the top (the bar strip, or a tray dock without a strut): below its 24 pixels.
+    EXPECT_EQ(UpdateToastController::finalFrame(screen, screen), QRectF(1248, 1000 - 24 - 12 - 214, 340, 214));
+    EXPECT_EQ(UpdateToastController::finalFrame(screen, QRectF(0, 40, 1600, 960)),
+              QRectF(1248, 1000 - 24 - 12 - 214, 340, 214));
+    // A second screen to the right, taller, with nothing reserved.
+    EXPECT_EQ(UpdateToastController::finalFrame(QRectF(1600, -200, 800, 1200), QRectF(1600, -200, 800, 1200)),
+              QRectF(2048, 1000 - 24 - 12 - 214, 340, 214));
 }
 
 TEST(UpdateToastLayout, HeadlineMessageIconAndTwoEqualButtonsInPlace) {
