@@ -1,8 +1,12 @@
 #include "Source/Features/System/DiskPaneModel.h"
 
+#include "Platform/Core/Dispatch.h"
+
 #include <QDir>
+#include <QPointer>
 
 #include <algorithm>
+#include <utility>
 
 QString DiskPaneModel::rawValue(Mode mode) {
     return mode == Mode::everything ? QStringLiteral("All Space") : QStringLiteral("Reclaimable");
@@ -19,21 +23,43 @@ DiskPaneModel& DiskPaneModel::shared() {
     return *model;
 }
 
-DiskPaneModel::DiskPaneModel(CapacityReader reader, QObject* parent) : QObject(parent), reader_(std::move(reader)) {
+DiskPaneModel::DiskPaneModel(CapacityReader reader, QObject* parent)
+    : QObject(parent), reader_(std::move(reader)),
+      queue_(std::make_unique<SerialQueue>("com.merovane.diskpane", QueuePriority::userInitiated)) {
     if (!reader_) reader_ = [] { return SystemStats::getDiskCapacity(); };
 }
 
+DiskPaneModel::~DiskPaneModel() = default;
+
 void DiskPaneModel::readCapacity(bool animated) {
-    const auto reading = reader_();
+    // A volume that stops answering holds up the queue only, with one reading waiting at most.
+    if (reading_) {
+        again_ = again_.value_or(false) || animated;
+        return;
+    }
+    reading_ = true;
+    QPointer<DiskPaneModel> self(this);
+    queue_->async([self, reader = reader_, animated] {
+        const auto reading = reader();
+        Dispatch::main([self, reading, animated] {
+            if (self) self->showCapacity(reading, animated);
+        });
+    });
+}
+
+void DiskPaneModel::showCapacity(const std::optional<SystemStats::DiskCapacity>& reading, bool animated) {
+    reading_ = false;
     if (reading != capacity_) {
         capacity_ = reading;
         emit capacityChanged();
     }
     const double sweep = usedPercent(capacity_) / 100.0;
     sweepMotion_ = animated ? SweepMotion::firstSweep : SweepMotion::value;
-    if (sweep == sweep_) return;
-    sweep_ = sweep;
-    emit sweepChanged();
+    if (sweep != sweep_) {
+        sweep_ = sweep;
+        emit sweepChanged();
+    }
+    if (const auto again = std::exchange(again_, std::nullopt)) readCapacity(*again);
 }
 
 double DiskPaneModel::usedPercent(const std::optional<SystemStats::DiskCapacity>& capacity) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Core/SerialQueue.h"
 #include "Source/Features/System/CleanupItem.h"
 #include "Source/Features/System/SystemStats.h"
 #include "Source/Features/System/UsageNode.h"
@@ -12,6 +13,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The Disk tab's shared state: the last capacity reading and the ring's fill, the open cleanup
@@ -32,14 +34,18 @@ public:
     using CapacityReader = std::function<std::optional<SystemStats::DiskCapacity>()>;
 
     static DiskPaneModel& shared();
-    // reader: the start-up volume's capacity (SystemStats::getDiskCapacity when none).
+    // reader: the start-up volume's capacity (SystemStats::getDiskCapacity when none); called on a
+    // queue of the model's own, never on the GUI thread.
     explicit DiskPaneModel(CapacityReader reader = {}, QObject* parent = nullptr);
+    ~DiskPaneModel() override;
 
     const std::optional<SystemStats::DiskCapacity>& capacity() const { return capacity_; }
     double sweep() const { return sweep_; }
     SweepMotion sweepMotion() const { return sweepMotion_; }
-    // Takes a reading and sets the sweep to its used share (0 without one).
+    // Takes a reading and, once it is back, sets the sweep to its used share (0 without one).
+    // Calls made while a reading is out are answered by one more reading after it.
     void readCapacity(bool animated);
+    bool isReading() const { return reading_; }
 
     // Used share in percent, unrounded; 0 without a reading or with a total of 0.
     static double usedPercent(const std::optional<SystemStats::DiskCapacity>& capacity);
@@ -93,7 +99,12 @@ signals:
     void browseStackChanged();
 
 private:
+    void showCapacity(const std::optional<SystemStats::DiskCapacity>& reading, bool animated);
+
     CapacityReader reader_;
+    std::unique_ptr<SerialQueue> queue_;
+    bool reading_ = false;
+    std::optional<bool> again_;  // asked again while reading: animated or not
     std::optional<SystemStats::DiskCapacity> capacity_;
     double sweep_ = 0;
     SweepMotion sweepMotion_ = SweepMotion::value;

@@ -1,11 +1,18 @@
+#include "Platform/Core/Dispatch.h"
 #include "Source/Features/System/DiskPaneModel.h"
 #include "Source/Features/System/HomeGuard.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace {
 
@@ -29,27 +36,66 @@ TEST(DiskPaneModel, RingTintUsesTheUnroundedShare) {
 TEST(DiskPaneModel, ReadingsSetTheSweepAndSayHowItMoves) {
     std::optional<SystemStats::DiskCapacity> reading = usedShare(85);
     DiskPaneModel model([&] { return reading; });
+    auto read = [&model](bool animated) {
+        model.readCapacity(animated);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !model.isReading(); }));
+    };
     EXPECT_FALSE(model.capacity());
     EXPECT_EQ(model.sweep(), 0);
     QSignalSpy sweeps(&model, &DiskPaneModel::sweepChanged);
 
-    model.readCapacity(true);
+    read(true);
     EXPECT_DOUBLE_EQ(model.sweep(), 0.85);
     EXPECT_EQ(model.sweepMotion(), DiskPaneModel::SweepMotion::firstSweep);
     EXPECT_EQ(model.ringTint(), DiskPaneModel::RingTint::orange);
 
     reading = usedShare(91);
-    model.readCapacity(false);
+    read(false);
     EXPECT_DOUBLE_EQ(model.sweep(), 0.91);
     EXPECT_EQ(model.sweepMotion(), DiskPaneModel::SweepMotion::value);
     EXPECT_EQ(sweeps.count(), 2);
 
     // A failed reading empties the ring; the next one tries again.
     reading.reset();
-    model.readCapacity(false);
+    read(false);
     EXPECT_FALSE(model.capacity());
     EXPECT_EQ(model.sweep(), 0);
     EXPECT_EQ(model.ringTint(), DiskPaneModel::RingTint::green);
+}
+
+// The volume is asked off the GUI thread: one that stops answering (a stuck mount under "/")
+// leaves the GUI thread free and piles up no readings; the calls made meanwhile get one more.
+TEST(DiskPaneModel, AVolumeThatHangsHoldsUpNoGuiThread) {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool open = false;
+    std::atomic<int> reads{0}, onGui{0};
+    DiskPaneModel model([&]() -> std::optional<SystemStats::DiskCapacity> {
+        if (Dispatch::isMainThread()) ++onGui;
+        ++reads;
+        std::unique_lock lock(mutex);
+        released.wait_for(lock, std::chrono::seconds(5), [&] { return open; });  // no hang when it is wrong
+        return usedShare(50);
+    });
+    model.readCapacity(false);
+    model.readCapacity(true);
+    model.readCapacity(false);
+    TestSupport::spin(50);
+    EXPECT_TRUE(model.isReading());
+    EXPECT_FALSE(model.capacity());
+    EXPECT_EQ(reads.load(), 1);
+    {
+        const std::lock_guard lock(mutex);
+        open = true;
+    }
+    released.notify_all();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return reads == 2 && !model.isReading(); }));
+    TestSupport::spin(50);
+    EXPECT_EQ(reads.load(), 2);
+    EXPECT_EQ(onGui.load(), 0);
+    EXPECT_DOUBLE_EQ(model.sweep(), 0.5);
+    // One of the calls made meanwhile asked for the first sweep's motion.
+    EXPECT_EQ(model.sweepMotion(), DiskPaneModel::SweepMotion::firstSweep);
 }
 
 TEST(DiskPaneModel, OpenGroupsModeAndBrowsePath) {

@@ -168,7 +168,7 @@ TEST_F(DiskViews, CapacityShowsTheReadingOrDashes) {
     DiskCapacityContent content(rig.model());
     content.resize(312, 132);
     content.show();
-    ASSERT_TRUE(rig.model().capacity());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return rig.model().capacity().has_value(); }));
     EXPECT_EQ(DiskCapacityContent::percentText(79.6), "80%");
     EXPECT_EQ(rig.model().ringTint(), DiskPaneModel::RingTint::green);
     EXPECT_TRUE(content.isRefreshing());
@@ -178,6 +178,7 @@ TEST_F(DiskViews, CapacityShowsTheReadingOrDashes) {
 
     rig.capacity.reset();
     rig.model().readCapacity(false);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !rig.model().isReading(); }));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(content.figureText(i), "--");
     EXPECT_EQ(DiskCapacityContent::percentText(DiskPaneModel::usedPercent(std::nullopt)), "0%");
     content.hide();

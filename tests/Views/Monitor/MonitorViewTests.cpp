@@ -482,6 +482,7 @@ TEST_F(ViewFixture, TheDefaultDiskHeaderShowsTheStartUpVolume) {
     open(MonitorTab::disk);
     auto* capacity = qobject_cast<DiskCapacityContent*>(view->headerContent());
     ASSERT_TRUE(capacity);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return capacity->figureText(0) != "--"; }));
     for (int i = 0; i < 3; ++i) {
         const QString figure = capacity->figureText(i);
         EXPECT_TRUE(figure.endsWith(" GB") || figure.endsWith(" TB")) << figure.toStdString();
