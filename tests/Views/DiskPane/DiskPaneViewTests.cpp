@@ -412,6 +412,26 @@ TEST_F(DiskViews, BrowserWalksDownAndUpTheTree) {
     rig.volume().waitUntilIdle();
 }
 
+// The saved tree is read on the scanner's queue: views opened before it lands take it up when it does.
+TEST_F(DiskViews, ViewsOpenedBeforeTheSavedTreeArrivesShowIt) {
+    const QString r = rig.volumeRoot();
+    rig.saveVolume(DiskRig::node(r, 9e10, true,
+                                 {DiskRig::node(r + "/opt", 3e10, true), DiskRig::node(r + "/usr", 2e10, true),
+                                  DiskRig::node(r + "/swapfile", 4e9, false)}),
+                   2);
+    VolumeUsageScanner volume(VolumeUsageScanner::Places{r, {}, rig.volumeStore()});
+    rig.model().setMode(DiskPaneModel::Mode::everything);
+    DiskScanContent scan(rig.cleaner(), volume, rig.model());
+    VolumeUsageBrowser browser(volume, rig.model());
+    browser.resize(336, 337);
+    browser.show();
+    scan.show();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return browser.rows().size() == 3; }));
+    EXPECT_EQ(browser.content(), VolumeUsageBrowser::Content::list);
+    EXPECT_EQ(scan.label().texts[0].text, CleanupItem::format(9e10));
+    EXPECT_EQ(volume.unreadable(), 2);
+}
+
 TEST_F(DiskViews, ABrowsedFolderWithNothingBigSaysSo) {
     rig.saveVolume(DiskRig::node("/", 9e10, true, {DiskRig::node("/opt", 3e10, true, {})}), 0);
     rig.model().pushBrowse(DiskRig::node("/opt", 3e10, true, {}));
