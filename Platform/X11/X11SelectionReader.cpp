@@ -291,13 +291,37 @@ public:
             if (length == 0 && reply->bytes_after == 0) break;
             append(result, reply.p, maxBytes);
             if (reply->bytes_after > 0 || result.truncated) {
-                // Enough: the rest is left to the owner, who gives up on its own.
                 result.truncated = true;
+                drainIncr(property);
                 break;
             }
         }
         result.outcome = Outcome::ok;
         return result;
+    }
+
+    // Takes and drops the rest of a transfer we have read enough of: an owner whose transfer is
+    // left unfinished may wait for it for good and then serve nobody else (xclip does).
+    void drainIncr(xcb_atom_t property) {
+        qint64 dropped = 0;
+        while (dropped < maxDrainBytes) {
+            Outcome outcome = Outcome::silent;
+            xcb_generic_event_t* piece = waitFor(
+                [&](xcb_generic_event_t* e) {
+                    if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
+                    auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
+                    return n->window == window && n->atom == property && n->state == XCB_PROPERTY_NEW_VALUE;
+                },
+                outcome);
+            if (!piece) return;
+            std::free(piece);
+            Freed<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+                c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr));
+            xcb_delete_property(c, window, property);
+            xcb_flush(c);
+            if (!reply || reply->bytes_after == 0) return;  // the empty piece that ends it
+            dropped += reply->bytes_after;
+        }
     }
 
     static void append(Fetched& result, xcb_get_property_reply_t* reply, qsizetype maxBytes) {

@@ -13,10 +13,13 @@
 // own, so that an owner that is slow or never answers cannot hold up the GUI thread. Owner
 // changes arrive through XFixes; each read asks for TARGETS once, then for the types its plan
 // names, each request waiting at most requestTimeoutMs (large transfers come in INCR pieces, each
-// piece with the same limit).
+// piece with the same limit). A transfer read only in part is still taken to its end, so that its
+// owner is free to serve others.
 class X11SelectionReader {
 public:
     static constexpr int requestTimeoutMs = 1000;
+    // A transfer cut short is still taken to its end, and dropped, up to this much.
+    static constexpr qint64 maxDrainBytes = qint64(1) << 30;
 
     using Done = std::function<void(PasteboardContents)>;
 

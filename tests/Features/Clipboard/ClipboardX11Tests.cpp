@@ -377,6 +377,14 @@ TEST_F(ClipboardX11, LargeCopiesArriveInPiecesAndLongTextsAreCut) {
     ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 1; }, 10000));
     EXPECT_EQ(manager->history()[0].content.textValue().toUtf8(), text.left(ClipboardManager::maxTextBytes));
 
+    // An owner that serves one transfer at a time is not left waiting on the one we cut short:
+    // others still get the whole text from it.
+    manager->clear();
+    auto xclipOwner = xclipCopy({}, text);
+    ASSERT_TRUE(xclipOwner);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 1; }, 10000));
+    EXPECT_EQ(xclipRead("UTF8_STRING"), text);
+
     // A large image comes whole.
     QImage noise(900, 700, QImage::Format_RGB32);
     quint32 seed = 7;
