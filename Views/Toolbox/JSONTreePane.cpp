@@ -157,7 +157,12 @@ JSONTreePane::JSONTreePane(ToolboxModel& model, Executor executor, QWidget* pare
         failureDetail_->setWordWrap(true);
         failureDetail_->setMaximumWidth(420);
         failureDetail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        l->addWidget(failureDetail_, 0, Qt::AlignHCenter);
+        // No alignment flag: an aligned item gets its width hint, and a wrapped label would keep one line.
+        auto* detailRow = new QHBoxLayout;
+        detailRow->addStretch(1);
+        detailRow->addWidget(failureDetail_, 100);
+        detailRow->addStretch(1);
+        l->addLayout(detailRow);
         l->addStretch(1);
     }
     body_->addWidget(failureView_);

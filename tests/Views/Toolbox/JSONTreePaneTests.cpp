@@ -145,6 +145,13 @@ TEST_F(TreePaneTest, ShowsTheHintTheTreeOrTheFailure) {
     EXPECT_TRUE(pane.failureDetailLabel()->text().startsWith("Строка 3: "))
         << pane.failureDetailLabel()->text().toStdString();
     EXPECT_TRUE(pane.failureDetailLabel()->isVisible());
+    // The reader's whole message shows, wrapped onto the lines it needs, none cut off.
+    QCoreApplication::processEvents();
+    const QLabel* detail = pane.failureDetailLabel();
+    EXPECT_LE(detail->width(), 420);
+    EXPECT_GE(detail->height(), detail->heightForWidth(detail->width()));
+    EXPECT_GT(detail->heightForWidth(detail->width()), detail->fontMetrics().height() * 3 / 2)
+        << "the message fits one line: " << detail->text().toStdString();
 
     // White space alone is parsed, and is empty to the reader.
     showInput(QStringLiteral("   "));
