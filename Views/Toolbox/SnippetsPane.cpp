@@ -511,7 +511,13 @@ void SnippetsPane::refreshPreview() {
     for (int i = 0; i < fields_.size() && i < fieldNames_.size(); ++i)
         fields_[i]->setValue(model_.values().value(fieldNames_[i]));
     const QString result = model_.result();
-    output_->setText(result.isEmpty() ? QStringLiteral("—") : result);
+    QString shown = result.isEmpty() ? QStringLiteral("—") : result;
+    if (shown.size() > previewLimit) {
+        qsizetype cut = previewLimit;
+        if (shown.at(cut).isLowSurrogate()) --cut;
+        shown = shown.left(cut) + QStringLiteral("…");
+    }
+    output_->setText(shown);
     count_->setText(SnippetsPaneModel::characterCountText(result));
     refresh_->setVisible(!SnippetExpander::builtIns(draft->body).isEmpty());
     copy_->setEnabled(model_.canCopy());

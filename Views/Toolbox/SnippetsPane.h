@@ -28,6 +28,10 @@ class VariableButton;
 class SnippetsPane : public QWidget {
     Q_OBJECT
 public:
+    // The preview shows at most this many characters of the result (a label that lays out megabytes
+    // holds up the window); the copy takes the whole result.
+    static constexpr qsizetype previewLimit = 20000;
+
     // Over the shared store unless a test gives another.
     explicit SnippetsPane(SnippetStore* store = nullptr, QWidget* parent = nullptr);
 

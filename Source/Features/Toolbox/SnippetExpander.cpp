@@ -2,6 +2,7 @@
 
 #include "Platform/Core/Clock.h"
 #include "Platform/Desktop/Pasteboard.h"
+#include "Source/Features/Toolbox/PasteboardText.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -17,9 +18,6 @@
 namespace SnippetExpander {
 
 namespace {
-
-// The most clipboard text read for a placeholder.
-constexpr qsizetype kMaxClipboardBytes = qsizetype(1) << 20;
 
 const QRegularExpression& pattern() {
     static const QRegularExpression expression(QStringLiteral("\\{\\{([^{}]+)\\}\\}"));
@@ -165,19 +163,12 @@ void expandReadingClipboard(const QString& text, const QHash<QString, QString>& 
         done(expand(text, values, builtInValues));
         return;
     }
-    const PasteboardReadPlan plan = [](const PasteboardContents& sofar) -> std::optional<PasteboardFetch> {
-        if (!sofar.types.contains(PasteboardType::string)) return std::nullopt;
-        return PasteboardFetch{PasteboardType::string, kMaxClipboardBytes};
-    };
-    Pasteboard::general().readContents(plan, context,
-                                       [text, values, builtInValues = std::move(builtInValues),
-                                        done = std::move(done)](PasteboardContents contents) mutable {
-                                           // An owner that does not answer gives no text, as an empty clipboard does.
-                                           const bool read = contents.status == PasteboardContents::Status::read;
-                                           builtInValues[BuiltIn::clipboard] =
-                                               read ? contents.string().value_or(QString()) : QString();
-                                           done(expand(text, values, builtInValues));
-                                       });
+    // An owner that does not answer gives no text, as an empty clipboard does.
+    PasteboardText::read(context, [text, values, builtInValues = std::move(builtInValues),
+                                   done = std::move(done)](std::optional<QString> clipboard) mutable {
+        builtInValues[BuiltIn::clipboard] = clipboard.value_or(QString());
+        done(expand(text, values, builtInValues));
+    });
 }
 
 }  // namespace SnippetExpander

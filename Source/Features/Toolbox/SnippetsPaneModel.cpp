@@ -2,6 +2,7 @@
 
 #include "Platform/Core/Clock.h"
 #include "Platform/Desktop/Pasteboard.h"
+#include "Source/Features/Toolbox/PasteboardText.h"
 #include "Source/Features/Toolbox/SnippetStore.h"
 
 #include <QPointer>
@@ -10,9 +11,6 @@
 using SnippetExpander::BuiltIn;
 
 namespace {
-
-// The most clipboard text taken for the preview.
-constexpr qsizetype kMaxClipboardBytes = qsizetype(1) << 20;
 
 bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
 
@@ -138,15 +136,10 @@ SnippetExpander::BuiltInValues SnippetsPaneModel::makeBuiltInValues() {
 
 void SnippetsPaneModel::readClipboard() {
     const quint64 read = ++clipboardRead_;
-    const PasteboardReadPlan plan = [](const PasteboardContents& sofar) -> std::optional<PasteboardFetch> {
-        if (!sofar.types.contains(PasteboardType::string) || sofar.requested.contains(PasteboardType::string))
-            return std::nullopt;
-        return PasteboardFetch{PasteboardType::string, kMaxClipboardBytes};
-    };
-    Pasteboard::general().readContents(plan, this, [this, read](PasteboardContents contents) {
+    // The value is copied as it is, so it is read whole (or, past the limit, counts as no text).
+    PasteboardText::read(this, [this, read](std::optional<QString> text) {
         if (read != clipboardRead_) return;  // a newer read owns the value
-        const bool answered = contents.status == PasteboardContents::Status::read;
-        builtInValues_[BuiltIn::clipboard] = answered ? contents.string().value_or(QString()) : QString();
+        builtInValues_[BuiltIn::clipboard] = text.value_or(QString());
         emit valuesChanged();
     });
 }

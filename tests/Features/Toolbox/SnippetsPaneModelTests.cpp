@@ -161,6 +161,16 @@ TEST_F(SnippetsPaneModelTest, CopyPutsTheExpansionOnThePasteboardAsPlainText) {
     EXPECT_EQ(fake.pasteboard.types(), QStringList{PasteboardType::string});
     EXPECT_TRUE(model.copyConfirmation().didCopy());
 
+    // A long clipboard text goes into the copy whole, not cut at some length.
+    QString longText;
+    for (int i = 0; longText.size() < 3'000'000; ++i) longText += QStringLiteral("строка %1\n").arg(i);
+    fake.pasteboard.simulateCopyText(longText);
+    model.setBody(QStringLiteral("<{{clipboard}}>"));
+    model.refreshBuiltIns();
+    model.copyExpanded();
+    EXPECT_TRUE(fake.pasteboard.string() == QLatin1Char('<') + longText + QLatin1Char('>'))
+        << fake.pasteboard.string().value_or(QString()).size() << " characters copied";
+
     // A text that expands to nothing is still copied, as an empty string.
     model.setBody(QStringLiteral("{{clipboard}}"));
     fake.pasteboard.simulateCopy({});

@@ -195,6 +195,18 @@ TEST_F(SnippetsPaneTest, TheFillInFormEnablesTheCopy) {
     EXPECT_EQ(pane.placeholderFields()[0]->value(), QString());
 }
 
+TEST_F(SnippetsPaneTest, AHugeResultIsPreviewedInPartAndCopiedWhole) {
+    const QString huge(3'000'000, QLatin1Char('x'));
+    fake.pasteboard.simulateCopyText(huge);
+    setBody(QStringLiteral("{{clipboard}}"));
+    pane.model().refreshBuiltIns();
+    TestSupport::spin(20);
+    EXPECT_EQ(pane.model().result().size(), huge.size());
+    EXPECT_EQ(pane.outputLabel()->text(), huge.left(SnippetsPane::previewLimit) + QStringLiteral("…"));
+    pane.model().copyExpanded();
+    EXPECT_EQ(fake.pasteboard.string(), huge);
+}
+
 TEST_F(SnippetsPaneTest, RussianTextsFitAtTheSmallestWindow) {
     clickRow(2);  // the markdown starter: explanation, form and warning all shown
     TestSupport::spin(20);
