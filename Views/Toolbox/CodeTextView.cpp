@@ -38,6 +38,7 @@ CodeTextView::CodeTextView(bool editable, const QString& placeholder, CodeTextVi
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
         if (settingText_) return;
         bound_ = documentText();
+        chooseWrapMode(bound_);
         emit textEdited(bound_);
     });
 }
@@ -56,6 +57,7 @@ void CodeTextView::setText(const QString& text) {
     const int oldStart = old.selectionStart();
     const int oldLength = old.selectionEnd() - oldStart;
     settingText_ = true;
+    chooseWrapMode(text);
     setPlainText(displayText(text));
     settingText_ = false;
     if (isEditable()) {
@@ -68,6 +70,24 @@ void CodeTextView::setText(const QString& text) {
         setTextCursor(cursor);
     }
     viewport()->update();
+}
+
+bool CodeTextView::hasLongUnbrokenRun(QStringView text) {
+    qsizetype run = 0;
+    for (const QChar c : text) {
+        if (c.isSpace()) {
+            run = 0;
+        } else if (++run > longestWordWrapped) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CodeTextView::chooseWrapMode(QStringView text) {
+    const QTextOption::WrapMode mode =
+        hasLongUnbrokenRun(text) ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+    if (wordWrapMode() != mode) setWordWrapMode(mode);
 }
 
 QString CodeTextView::displayText(const QString& text) {

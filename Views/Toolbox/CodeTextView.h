@@ -37,6 +37,12 @@ public:
     // never has to be laid out at once; copying from the view gives the text without the extra breaks.
     static constexpr qsizetype displayPieceLength = 4096;
 
+    // Text with a run longer than this without white space (a hex or Base64 blob, minified JSON) wraps
+    // anywhere: wrapping at word boundaries searches the whole run for each line, and a few hundred
+    // kilobytes of it would hold up the window for seconds.
+    static constexpr qsizetype longestWordWrapped = 2000;
+    static bool hasLongUnbrokenRun(QStringView text);
+
 signals:
     // The whole text after an edit of the user's (typing, pasting, undo, an insert()).
     void textEdited(const QString& text);
@@ -48,6 +54,7 @@ protected:
 private:
     void applyColors();
     QString documentText() const;
+    void chooseWrapMode(QStringView text);
 
     // The text as shown: long lines broken up while read-only. breaks_ holds the positions (in the shown
     // text) of the line feeds that are not in the bound text.

@@ -9,7 +9,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -219,6 +221,30 @@ TEST(CodeTextView, InsertGoesThroughTheEditorAndCanBeUndone) {
     // The view is gone: the controller lets go of it.
     EXPECT_EQ(controller.textView(), nullptr);
     controller.insert(QStringLiteral("x"));
+}
+
+TEST(CodeTextView, ALongRunWithoutSpacesIsLaidOutWithoutHoldingUpTheWindow) {
+    // A hex dump of 200 KB: one run, no word boundary anywhere.
+    QString hex;
+    for (int i = 0; i < 400'000; ++i) hex += QLatin1Char("0123456789abcdef"[(i * 7) % 16]);
+    CodeTextView view(true);
+    view.resize(600, 300);
+    view.show();
+    QElapsedTimer timer;
+    timer.start();
+    view.setText(hex);
+    QCoreApplication::processEvents();
+    EXPECT_LT(timer.elapsed(), 2000) << "laying out the run took " << timer.elapsed() << " ms";
+    EXPECT_EQ(view.text(), hex);
+    EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0);  // still wrapped at the view's width
+
+    // Prose still wraps between words, also after the blob is replaced by typing.
+    view.selectAll();
+    QTest::keyClicks(&view, QStringLiteral("short words wrap between them"));
+    EXPECT_EQ(view.text(), QStringLiteral("short words wrap between them"));
+    EXPECT_EQ(view.wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+    EXPECT_TRUE(CodeTextView::hasLongUnbrokenRun(QString(2001, QLatin1Char('['))));
+    EXPECT_FALSE(CodeTextView::hasLongUnbrokenRun(QString(2000, QLatin1Char('[')) + "\n" + QString(2000, 'a')));
 }
 
 TEST(CodeTextView, AHugeLineShowsInPiecesYetCopiesWhole) {
