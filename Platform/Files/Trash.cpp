@@ -59,12 +59,28 @@ QString topDirectory(QString folder, dev_t device) {
     return folder;
 }
 
-// "name", "name 2", "name 3"...; a suffix goes before the extension of a file's name.
+// A name in the Trash leaves room for its record's ".trashinfo" in a file name's bytes.
+constexpr qsizetype kMaxTrashNameBytes = NAME_MAX - qsizetype(sizeof(".trashinfo") - 1);
+
+qsizetype nameBytes(const QString& name) { return native(name).size(); }
+
+// "name", "name 2", "name 3"...; a suffix goes before the extension of a file's name. A name too
+// long for the Trash is shortened before its suffix and extension (the record keeps the original).
 QString numberedName(const QString& name, int n, bool isFolder) {
-    if (n == 1) return name;
-    const int dot = isFolder ? -1 : name.lastIndexOf('.');
-    if (dot <= 0) return QString::asprintf("%s %d", qPrintable(name), n);
-    return name.left(dot) + QString::asprintf(" %d", n) + name.mid(dot);
+    const QString suffix = n == 1 ? QString() : QString::asprintf(" %d", n);
+    const int dot = isFolder ? -1 : int(name.lastIndexOf('.'));
+    QString stem = dot <= 0 ? name : name.left(dot);
+    QString extension = dot <= 0 ? QString() : name.mid(dot);
+    if (nameBytes(suffix + extension) > kMaxTrashNameBytes / 2) {
+        stem = name;
+        extension.clear();
+    }
+    while (!stem.isEmpty() && nameBytes(stem + suffix + extension) > kMaxTrashNameBytes) {
+        stem.chop(1);
+        // Never leave half a surrogate pair behind.
+        if (!stem.isEmpty() && stem.back().isHighSurrogate()) stem.chop(1);
+    }
+    return stem + suffix + extension;
 }
 
 // Makes `trash` with its "files" and "info" folders, private to the user, on `device`.

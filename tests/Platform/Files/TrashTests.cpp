@@ -77,6 +77,33 @@ TEST_F(TrashFixture, GivesEachItemOfTheSameNameItsOwnPlace) {
     EXPECT_EQ(QFileInfo(home() + "/files/notes 3.txt").size(), 12);
 }
 
+// A name may use all 255 bytes a file name has; its record needs ".trashinfo" more. The name in
+// the Trash is shortened (whole characters, suffix and extension kept); the record keeps the path.
+TEST_F(TrashFixture, TakesItemsWhoseNamesLeaveNoRoomForTheirRecord) {
+    const QString folder = QString(250, QLatin1Char('c'));
+    const QString file = QString(124, QChar(0xE9)) + ".txt";  // 252 bytes
+    QStringList trashed;
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(FileTree::writeFile(dir.path() + "/" + folder + "/x", 10));
+        ASSERT_TRUE(FileTree::writeFile(dir.path() + "/" + file, 10));
+        for (const QString& name : {folder, file}) {
+            const auto moved = trash.moveToTrash(dir.path() + "/" + name);
+            ASSERT_TRUE(moved.moved()) << qPrintable(moved.error->message());
+            EXPECT_FALSE(QFileInfo::exists(dir.path() + "/" + name));
+            const QString inTrash = QFileInfo(moved.trashedPath).fileName();
+            EXPECT_LE(QFile::encodeName(inTrash + ".trashinfo").size(), 255) << qPrintable(inTrash);
+            const QByteArray info = contents(home() + "/info/" + inTrash + ".trashinfo");
+            EXPECT_TRUE(info.contains("\nPath=" + QUrl::toPercentEncoding(dir.path() + "/" + name, "/") + "\n"));
+            trashed << inTrash;
+        }
+    }
+    EXPECT_EQ(trashed[0], QString(245, QLatin1Char('c')));
+    EXPECT_EQ(trashed[2], QString(243, QLatin1Char('c')) + " 2");
+    EXPECT_EQ(trashed[1], QString(120, QChar(0xE9)) + ".txt");  // 244 bytes: no half character
+    EXPECT_EQ(trashed[3], QString(119, QChar(0xE9)) + " 2.txt");
+    EXPECT_TRUE(QFileInfo::exists(home() + "/files/" + trashed[2] + "/x"));
+}
+
 TEST_F(TrashFixture, RefusesWhatNoTrashCanHoldAndLeavesItInPlace) {
     ASSERT_TRUE(FileTree::writeFile(dir.path() + "/keep", 10));
     EXPECT_FALSE(trash.moveToTrash("relative/keep").moved());
