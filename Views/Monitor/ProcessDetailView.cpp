@@ -633,7 +633,7 @@ void ProcessDetailView::presentQuitConfirmation(QuitStyle style) {
     const GroupedProcessInfo now = current();
     const QString title = quitTitle(style);
     QMessageBox alert(style == QuitStyle::force ? QMessageBox::Critical : QMessageBox::Warning, title,
-                      quitMessage(style, group_.name), QMessageBox::NoButton, window());
+                      quitMessage(style, OneLine::of(group_.name)), QMessageBox::NoButton, window());
     alert.setWindowModality(Qt::ApplicationModal);
     alert.setInformativeText(quitInformative(style, now.count));
     QPushButton* confirm = alert.addButton(title, QMessageBox::DestructiveRole);

@@ -394,4 +394,18 @@ TEST_F(DetailFixture, ANameWithALineBreakStaysOnOneLine) {
         for (const DetailNavigationBar* bar : detail.findChildren<DetailNavigationBar*>())
             EXPECT_EQ(bar->title(), "two lines");
     }
+    ProcessDetailView actions(*odd, ProcessDetailView::Part::actions, [] {}, rig.monitor());
+    actions.resize(336, 48);
+    actions.show();
+    int asked = 0;
+    for (QPushButton* button : actions.findChildren<QPushButton*>()) {
+        if (button->text() != "Quit") continue;
+        ++asked;
+        QString text;
+        answerAlert("Cancel", &text);
+        button->click();
+        EXPECT_EQ(text, "Quit two lines?");
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(signaller.sent.empty());
 }
