@@ -460,4 +460,14 @@ TEST(DiskRows, AFolderNameWithALineBreakStaysOnOneLine) {
         return row.grab().toImage();
     };
     EXPECT_EQ(cleanupRow("two\nlines\tdir"), cleanupRow("two lines dir"));
+    // The browser's trail names the folder it is in the same way.
+    auto trail = [](const QString& name) {
+        DiskRig rig;
+        rig.model().pushBrowse(DiskRig::node("/" + name, 3e10, true, {}));
+        VolumeUsageBrowser browser(rig.volume(), rig.model());
+        browser.resize(336, 337);
+        browser.show();
+        return browser.breadcrumb()->grab().toImage();
+    };
+    EXPECT_EQ(trail("two\nlines\tdir"), trail("two lines dir"));
 }
