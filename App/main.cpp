@@ -1,6 +1,7 @@
 #include "App/AppDelegate.h"
 #include "App/MerovaneApp.h"
 #include "Platform/Desktop/SingleInstance.h"
+#include "Platform/System/OwnMemory.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -37,6 +38,7 @@ void installSignalHandlers(QApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    OwnMemory::keepResidentSmall();
     // Our windows repaint small parts often (a blinking caret, a figure that changes). Through X
     // shared memory each repaint of a part drawn before first waits for a round trip to the
     // server; the few pixels sent over the connection need none. A setting of the user's stays.

@@ -24,4 +24,11 @@ uint64_t heapInUse() {
 
 void returnFreePages() { malloc_trim(0); }
 
+void keepResidentSmall() {
+    // Fixed values: the allocator's own adaptive thresholds only ever rise, and with them what it keeps.
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+    mallopt(M_ARENA_MAX, 2);
+}
+
 }  // namespace OwnMemory

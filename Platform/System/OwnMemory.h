@@ -12,5 +12,10 @@ std::optional<uint64_t> residentBytes();
 uint64_t heapInUse();
 // Gives the allocator's free pages back to the system, after a large release.
 void returnFreePages();
+// Tunes the allocator for a long-running program that is small most of the time: large blocks
+// (lists, images) are mapped on their own and given back when freed, free space at the top of
+// the heap goes back at once, and threads share two heaps instead of keeping one each. Call
+// before the first thread starts.
+void keepResidentSmall();
 
 }  // namespace OwnMemory

@@ -101,7 +101,8 @@ void ProcessHistory::append(const QDateTime& at, const std::vector<GroupedProces
             AppProcessInfo process = p;
             process.cpuUsage = 0;
             process.memoryBytes = 0;
-            snapshot.children.push_back(Child{processes_.retain(process, hashOf(process)), p.cpuUsage, p.memoryBytes});
+            snapshot.children.push_back(
+                Child{processes_.retain(process, hashOf(process)), float(p.cpuUsage), p.memoryBytes});
         }
     }
     snapshots_.push_back(std::move(snapshot));
@@ -128,7 +129,7 @@ std::vector<GroupedProcessInfo> ProcessHistory::expand(const Snapshot& snapshot)
         for (uint32_t i = 0; i < g.childCount; ++i, ++next) {
             const Child& c = snapshot.children[next];
             AppProcessInfo process = processes_[c.identity];
-            process.cpuUsage = c.cpuUsage;
+            process.cpuUsage = double(c.cpuUsage);
             process.memoryBytes = c.memoryBytes;
             group.children.push_back(std::move(process));
         }

@@ -71,11 +71,14 @@ private:
         double totalCPU;
         uint64_t totalMemory;
     };
+    // Sixteen bytes for each process of each refresh: the share as a float (seven digits, where
+    // the list shows three).
     struct Child {
         uint32_t identity;
-        double cpuUsage;
+        float cpuUsage;
         uint64_t memoryBytes;
     };
+    static_assert(sizeof(Child) == 16);
     struct Snapshot {
         QDateTime at;
         std::vector<Group> groups;
