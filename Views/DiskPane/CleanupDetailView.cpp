@@ -1,5 +1,6 @@
 #include "Views/DiskPane/CleanupDetailView.h"
 
+#include "Platform/Core/OneLine.h"
 #include "Platform/Desktop/Workspace.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
@@ -10,7 +11,6 @@
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/DetailNavigationBar.h"
 #include "Views/Shared/GlassActionBar.h"
-#include "Views/Shared/OneLine.h"
 #include "Views/Shared/Recessed.h"
 
 #include <QHBoxLayout>

@@ -1,12 +1,12 @@
 #include "Views/DiskPane/CleanupItemRow.h"
 
+#include "Platform/Core/OneLine.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Source/Features/System/DiskCleanScanner.h"
 #include "Views/Monitor/NumericTextCell.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/OneLine.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,5 +1,6 @@
 #include "Views/DiskPane/UsageRow.h"
 
+#include "Platform/Core/OneLine.h"
 #include "Platform/Desktop/Workspace.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
@@ -7,7 +8,6 @@
 #include "Source/Features/System/CleanupItem.h"
 #include "Source/Features/System/DiskPaneModel.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/OneLine.h"
 #include "Views/Shared/SymbolButton.h"
 
 #include <QFontMetricsF>

@@ -1,5 +1,6 @@
 #include "Views/DiskPane/VolumeUsageBrowser.h"
 
+#include "Platform/Core/OneLine.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
@@ -11,7 +12,6 @@
 #include "Views/Shared/ClearScrollArea.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/OneLine.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>

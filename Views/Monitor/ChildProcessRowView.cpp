@@ -1,10 +1,10 @@
 #include "Views/Monitor/ChildProcessRowView.h"
 
+#include "Platform/Core/OneLine.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Views/Monitor/GroupedProcessRowView.h"
 #include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/OneLine.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -1,12 +1,12 @@
 #include "Views/Monitor/GroupedProcessRowView.h"
 
+#include "Platform/Core/OneLine.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Views/Monitor/ProcessIcon.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/OneLine.h"
 #include "Views/Shared/SymbolButton.h"
 
 #include <QEvent>

@@ -2,6 +2,7 @@
 
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/Dispatch.h"
+#include "Platform/Core/OneLine.h"
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Desktop/Workspace.h"
 #include "Platform/Gui/SystemColors.h"
@@ -16,7 +17,6 @@
 #include "Views/Shared/DetailNavigationBar.h"
 #include "Views/Shared/GlassActionBar.h"
 #include "Views/Shared/Motion.h"
-#include "Views/Shared/OneLine.h"
 #include "Views/Shared/SymbolButton.h"
 
 #include <QFile>

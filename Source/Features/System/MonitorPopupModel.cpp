@@ -1,5 +1,6 @@
 #include "Source/Features/System/MonitorPopupModel.h"
 
+#include "Platform/Core/OneLine.h"
 #include "Source/Features/System/MetricArchive.h"
 #include "Source/Features/System/ProcessMonitor.h"
 
@@ -247,7 +248,8 @@ std::vector<GroupedProcessInfo> MonitorPopupModel::sortedProcesses(const std::ve
     std::vector<GroupedProcessInfo> result;
     result.reserve(groups.size());
     for (size_t i : order) {
-        if (!searchText.isEmpty() && !groups[i].name.contains(searchText, Qt::CaseInsensitive)) continue;
+        // Matched as the row shows the name: on one line.
+        if (!searchText.isEmpty() && !OneLine::of(groups[i].name).contains(searchText, Qt::CaseInsensitive)) continue;
         result.push_back(groups[i]);
     }
     return result;

@@ -80,6 +80,10 @@ TEST(MonitorPopupModelPure, FiltersAsTyped) {
     EXPECT_EQ(names(MonitorPopupModel::sortedProcesses(groups, MonitorTab::cpu, "WEB")),
               QStringList({"WebKit", "Web Content"}));
     EXPECT_TRUE(MonitorPopupModel::sortedProcesses(groups, MonitorTab::cpu, "web kit").empty());
+    // A name with a line break is found as its row shows it: on one line.
+    const std::vector<GroupedProcessInfo> odd{group("two\nlines", 1, 1), group("two", 2, 2)};
+    EXPECT_EQ(names(MonitorPopupModel::sortedProcesses(odd, MonitorTab::cpu, "TWO LINES")),
+              QStringList({"two\nlines"}));
 }
 
 TEST(MonitorPopupModelPure, FrozenOrderKeepsPlacesAndCollectsNewcomersAtTheEnd) {

@@ -1,4 +1,4 @@
-#include "Views/Shared/OneLine.h"
+#include "Platform/Core/OneLine.h"
 
 namespace OneLine {
 
