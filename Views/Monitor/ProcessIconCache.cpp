@@ -17,13 +17,21 @@ QHash<QString, QPixmap>& table() {
     return cache;
 }
 
+// One picture shared by every name without an icon of its own (there can be hundreds), drawn
+// again only when the colour it is drawn in changes.
 QPixmap gear() {
-    QImage image = Symbols::image(QStringLiteral("gearshape.fill"), storedSide, SystemColors::secondary());
+    static QColor drawnIn;
+    static QPixmap shared;
+    const QColor color = SystemColors::secondary();
+    if (!shared.isNull() && color == drawnIn) return shared;
+    QImage image = Symbols::image(QStringLiteral("gearshape.fill"), storedSide, color);
     if (image.isNull()) {
         image = QImage(storedSide, storedSide, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
     }
-    return QPixmap::fromImage(image);
+    drawnIn = color;
+    shared = QPixmap::fromImage(image);
+    return shared;
 }
 
 QPixmap entryIcon(const QString& bundlePath) {

@@ -76,4 +76,9 @@ TEST(MonitorRendering, IconsComeFromTheEntryOnceForEachName) {
     for (int y = 0; y < fallback.height(); ++y)
         for (int x = 0; x < fallback.width(); ++x) opaque += qAlpha(fallback.pixel(x, y)) > 0;
     EXPECT_GT(opaque, 50);
+
+    // Every name without an icon shares the one gear: hundreds of commands cost one picture.
+    const QPixmap other = ProcessIconCache::icon(std::nullopt, "render-test-another");
+    EXPECT_EQ(other.cacheKey(), gear.cacheKey());
+    EXPECT_EQ(ProcessIconCache::icon(blank, "render-test-blank").cacheKey(), gear.cacheKey());
 }
