@@ -266,13 +266,7 @@ public:
         xcb_delete_property(c, window, property);
         xcb_flush(c);
         for (;;) {
-            xcb_generic_event_t* piece = waitFor(
-                [&](xcb_generic_event_t* e) {
-                    if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
-                    auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
-                    return n->window == window && n->atom == property && n->state == XCB_PROPERTY_NEW_VALUE;
-                },
-                outcome);
+            xcb_generic_event_t* piece = waitForPiece(property, outcome);
             if (!piece) {
                 result.outcome = outcome;
                 result.bytes.clear();
@@ -300,19 +294,24 @@ public:
         return result;
     }
 
+    // The next piece of an INCR transfer: the owner has put it in the property.
+    xcb_generic_event_t* waitForPiece(xcb_atom_t property, Outcome& outcome) {
+        return waitFor(
+            [&](xcb_generic_event_t* e) {
+                if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
+                auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
+                return n->window == window && n->atom == property && n->state == XCB_PROPERTY_NEW_VALUE;
+            },
+            outcome);
+    }
+
     // Takes and drops the rest of a transfer we have read enough of: an owner whose transfer is
     // left unfinished may wait for it for good and then serve nobody else (xclip does).
     void drainIncr(xcb_atom_t property) {
         qint64 dropped = 0;
         while (dropped < maxDrainBytes) {
             Outcome outcome = Outcome::silent;
-            xcb_generic_event_t* piece = waitFor(
-                [&](xcb_generic_event_t* e) {
-                    if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
-                    auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
-                    return n->window == window && n->atom == property && n->state == XCB_PROPERTY_NEW_VALUE;
-                },
-                outcome);
+            xcb_generic_event_t* piece = waitForPiece(property, outcome);
             if (!piece) return;
             std::free(piece);
             Freed<xcb_get_property_reply_t> reply(xcb_get_property_reply(
