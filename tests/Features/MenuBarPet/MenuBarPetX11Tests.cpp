@@ -171,9 +171,17 @@ TEST(PetWindowX11, HoveringShowsTheHeartAndADragCarriesThePet) {
         return !rig.p().isHovered();
     }, 2000));
 
-    // A real drag: press over the pet, move, release.
+    // A real drag: press over the pet, move, release. The press goes through another connection,
+    // so the window must be in its new place on the server first.
     rig.p().setX(600);
     rig.tick();
+    const auto window = ::Window(rig.controller->window()->winId());
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        int x = 0, y = 0;
+        ::Window child = 0;
+        XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+        return x == 600 - PetWindow::margin;
+    }, 2000));
     const QPoint start = rig.petPoint(16);
     XTestFakeMotionEvent(d, -1, start.x(), start.y(), CurrentTime);
     XTestFakeButtonEvent(d, 1, True, CurrentTime);
