@@ -5,6 +5,7 @@
 #include "Platform/Gui/Symbols.h"
 #include "Source/Features/Toolbox/JSONNode.h"
 #include "Views/Shared/ContinuousCorners.h"
+#include "Views/Toolbox/CodeTextView.h"
 #include "Views/Toolbox/JSONTreeRows.h"
 
 #include <QAbstractItemView>
@@ -32,7 +33,14 @@ const QFontMetricsF& valueMetrics() {
     return metrics;
 }
 
-// The value's lines at a width: words kept whole where they fit, broken anywhere where they don't.
+// Words kept whole where they fit, broken anywhere where they don't; a long run without spaces is
+// broken anywhere at once, as searching it for a word boundary on every line takes seconds.
+QTextOption::WrapMode wrapMode(QStringView text) {
+    return CodeTextView::hasLongUnbrokenRun(text) ? QTextOption::WrapAnywhere
+                                                  : QTextOption::WrapAtWordBoundaryOrAnywhere;
+}
+
+// The value's lines at a width.
 int lineCount(const QString& text, double width) {
     const QFontMetricsF& fm = valueMetrics();
     // Most values are short: no glyph of the monospaced font or its fallbacks is wider than two cells.
@@ -42,7 +50,7 @@ int lineCount(const QString& text, double width) {
     for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
         QTextLayout layout(paragraph, valueFont());
         QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        option.setWrapMode(wrapMode(paragraph));
         layout.setTextOption(option);
         layout.beginLayout();
         int count = 0;
@@ -175,7 +183,8 @@ void JSONRow::paint(QPainter* painter, const QStyleOptionViewItem& option, const
     painter->setPen(valueColor(node->typeName(), palette));
     const QRectF value(x, baselineTop, row.right() - padding - x, row.bottom() - baselineTop);
     QTextOption wrap(Qt::AlignLeft | Qt::AlignTop);
-    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    painter->drawText(value, node->displayValue(), wrap);
+    const QString text = node->displayValue();
+    wrap.setWrapMode(wrapMode(text));
+    painter->drawText(value, text, wrap);
     painter->restore();
 }

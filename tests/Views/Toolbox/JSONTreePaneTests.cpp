@@ -9,6 +9,7 @@
 #include "Views/Toolbox/JSONTreeRows.h"
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListView>
 #include <QStackedWidget>
@@ -115,6 +116,16 @@ TEST(JSONRowLook, ColoursCopyTextAndHeights) {
     const int tall = JSONRow::rowHeight(*longString, 600);
     EXPECT_GT(tall, 3 * 13);
     EXPECT_GT(JSONRow::rowHeight(*longString, 300), tall);
+
+    // A value with a long run and no spaces (a hex blob) is measured without holding up the window.
+    std::string hex;
+    for (int i = 0; i < 400'000; ++i) hex += "0123456789abcdef"[(i * 7) % 16];
+    auto blob = std::make_unique<JSONNode>(JSONValue(hex));
+    QElapsedTimer timer;
+    timer.start();
+    const int blobHeight = JSONRow::rowHeight(*blob, 600);
+    EXPECT_LT(timer.elapsed(), 2000) << "measuring the row took " << timer.elapsed() << " ms";
+    EXPECT_GT(blobHeight, 400'000 / 100 * 13);  // wrapped at the width, not cut
 }
 
 TEST_F(TreePaneTest, ShowsTheHintTheTreeOrTheFailure) {
