@@ -244,5 +244,6 @@ std::vector<ProcessReader::Record> ProcessReader::readAll() const {
 std::optional<QDateTime> ProcessReader::startDate(uint64_t startTicks) const {
     if (!bootTime_) return std::nullopt;
     const qint64 ms = *bootTime_ * 1000 + qint64(startTicks * 1000 / uint64_t(clockTicksPerSecond()));
-    return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+    // Qt::UTC, not a QTimeZone: a date of that kind is kept inside the QDateTime, with no block of its own.
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
 }
