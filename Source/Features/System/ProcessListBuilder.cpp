@@ -120,8 +120,18 @@ void ProcessListBuilder::identify(int32_t pid, const ProcessReader::Stat& stat, 
         t.matchProgram = executable;
         t.matchArgv0 = argv0;
     }
+    t.processName = shared(t.processName);
+    t.matchProgram = shared(t.matchProgram);
+    t.matchArgv0 = shared(t.matchArgv0);
     t.entry = lookUpOwner(t);
     t.startDate = reader_.startDate(stat.startTicks);
+}
+
+QString ProcessListBuilder::shared(const QString& text) {
+    if (text.isEmpty()) return {};
+    auto it = texts_.constFind(text);
+    if (it == texts_.constEnd()) it = texts_.insert(text);
+    return *it;
 }
 
 ProcessListBuilder::Result ProcessListBuilder::refresh(double now, bool groupTerminalProcesses) {
@@ -182,12 +192,21 @@ ProcessListBuilder::Result ProcessListBuilder::refresh(double now, bool groupTer
 
     kept_ = {};
 
-    // Forget processes that have ended.
+    // Forget processes that have ended, and the names only they held.
+    const size_t before = tracked_.size();
     for (auto it = tracked_.begin(); it != tracked_.end();) {
         if (it->second.generation != generation_)
             it = tracked_.erase(it);
         else
             ++it;
+    }
+    if (tracked_.size() != before) {
+        for (auto it = texts_.begin(); it != texts_.end();) {
+            if (it->isDetached())
+                it = texts_.erase(it);
+            else
+                ++it;
+        }
     }
 
     resolveOwners();
@@ -235,6 +254,7 @@ void ProcessListBuilder::releaseIdentities() {
     std::sort(kept.begin(), kept.end(), [](const KeptBase& a, const KeptBase& b) { return a.pid < b.pid; });
     // Swapped with empty ones: clear() would keep the tables' capacity.
     tracked_ = {};
+    texts_ = {};
     owners_ = {};
     pids_ = {};
     live_ = {};

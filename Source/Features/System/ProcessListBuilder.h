@@ -4,6 +4,8 @@
 #include "Platform/System/ProcessReader.h"
 #include "Source/Features/System/GroupedProcessInfo.h"
 
+#include <QSet>
+
 #include <atomic>
 #include <memory>
 #include <string>
@@ -35,6 +37,8 @@ public:
     const ProcessReader& reader() const { return reader_; }
     // Processes remembered from the last refresh (ended ones are forgotten).
     size_t trackedCount() const { return tracked_.size(); }
+    // Distinct names and paths those processes hold.
+    size_t sharedTextCount() const { return size_t(texts_.size()); }
 
     // For a list that stops: forgets all it learned of each process but its last CPU reading, so
     // next to nothing stays in memory. Names and owners are read again at the next refresh, which
@@ -92,6 +96,10 @@ private:
     QHash<QString, std::shared_ptr<const Owner>> owners_;  // by desktop id
     uint64_t generation_ = 0;
     std::vector<KeptBase> kept_;  // by pid; emptied by the next refresh
+    // One copy of each name and path the tracked processes hold: thousands of processes often
+    // run a handful of programs. Names nobody holds any more are dropped after each refresh.
+    QSet<QString> texts_;
+    QString shared(const QString& text);
     // Reused from refresh to refresh.
     std::vector<int32_t> pids_;
     std::vector<Live> live_;

@@ -231,17 +231,22 @@ TEST_F(ProcessMonitorTest, CPUSharesComeFromTheChangeBetweenRefreshes) {
     tree.setCPUTicks(1110, 10 + qint64(hz), 0);
     EXPECT_NEAR(cpuOf(builder.refresh(107.0, false), 1110), 50.0, 1e-9);
 
-    // Ended processes are forgotten.
+    // Ended processes are forgotten, and so are the names only they held; the three Firefox
+    // processes hold one copy of their program's path.
     const size_t before = builder.trackedCount();
+    const size_t textsBefore = builder.sharedTextCount();
+    EXPECT_LT(textsBefore, 3 * before);
     tree.remove(1120);
     tree.remove(1030);
     builder.refresh(109.0, false);
     EXPECT_EQ(builder.trackedCount(), before - 2);
+    EXPECT_LT(builder.sharedTextCount(), textsBefore);
 
     // Released, the builder holds only the last readings: the next refresh names every process
     // again and measures against those readings, but not for a pid that now has a new process.
     builder.releaseIdentities();
     EXPECT_EQ(builder.trackedCount(), 0u);
+    EXPECT_EQ(builder.sharedTextCount(), 0u);
     const qint64 lastRead = 5000 + qint64(hz) + 5 + 1000 + qint64(hz / 2);
     tree.setCPUTicks(1100, lastRead - 1000 + qint64(hz), 1000);  // one second of CPU in ten
     tree.setStartTicks(1110, 123456);
