@@ -86,4 +86,9 @@ GuiStallMeter::GuiStallMeter(int intervalMs) : last_(threadOwnMs()) {
 
 double GuiStallMeter::longestMs() const { return std::max(longest_, threadOwnMs() - last_); }
 
+void ThreadLedger::note(const char* what) {
+    const std::lock_guard lock(mutex_);
+    (QThread::currentThread() == QCoreApplication::instance()->thread() ? onGui : off)[QString::fromLatin1(what)]++;
+}
+
 }  // namespace TestSupport

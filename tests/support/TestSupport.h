@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMap>
 #include <QString>
 #include <QPalette>
 #include <QTimer>
@@ -10,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 
 namespace TestSupport {
 // The temp folder that XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CACHE_HOME point into for this process.
@@ -19,8 +21,6 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 // Processes events for a while.
 void spin(int ms);
 
-// The calling thread's own time in ms: the wall clock less the time the thread was ready to run
-// but waited for a CPU. Work and waits inside a call count; other programs busy on the machine don't.
 // Paint events by receiver, from the moment it is made.
 class Paints : public QObject {
 public:
@@ -45,6 +45,8 @@ public:
 // A full dark palette, as a dark desktop theme gives one.
 QPalette darkPalette();
 
+// The calling thread's own time in ms: the wall clock less the time the thread was ready to run
+// but waited for a CPU. Work and waits inside a call count; other programs busy on the machine don't.
 double threadOwnMs();
 // The calling thread's CPU time in ms.
 double threadCpuMs();
@@ -61,5 +63,15 @@ private:
     QTimer timer_;
     double last_ = 0;
     double longest_ = 0;
+};
+// Counts calls by name, apart for the GUI thread and for the others; note() is safe from any
+// thread, the counts are read once the other threads are done.
+class ThreadLedger {
+public:
+    void note(const char* what);
+    QMap<QString, int> onGui, off;
+
+private:
+    std::mutex mutex_;
 };
 }  // namespace TestSupport

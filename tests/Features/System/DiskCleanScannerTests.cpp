@@ -366,13 +366,10 @@ TEST_F(DiskCleanFixture, NeverLooksAtTheFileSystemOnTheGuiThread) {
     scanAndWait();
     scanner.reset();  // the result is written on the queue, before it ends
 
-    QMap<QString, int> onGui, off;
-    auto note = [&onGui, &off](const char* what) {
-        // Runs on either thread; the GUI thread reads the counts only after waitUntilIdle().
-        static std::mutex mutex;
-        const std::lock_guard lock(mutex);
-        (Dispatch::isMainThread() ? onGui : off)[what]++;
-    };
+    TestSupport::ThreadLedger ledger;
+    auto note = [&ledger](const char* what) { ledger.note(what); };
+    const QMap<QString, int>& onGui = ledger.onGui;
+    const QMap<QString, int>& off = ledger.off;
     const auto real = DiskCleanScanner::FileProbe::real();
     DiskCleanScanner::FileProbe watched{
         [&note, real](const HomeGuard& guard, const QString& path) { note("admit"); return real.admit(guard, path); },

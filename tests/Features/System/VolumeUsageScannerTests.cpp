@@ -235,13 +235,10 @@ TEST_F(VolumeFixture, NeverTouchesTheSavedTreeOnTheGuiThread) {
     scanAndWait();
     scanner.reset();  // the tree is written on the queue, before it ends
 
-    QMap<QString, int> onGui, off;
-    auto note = [&onGui, &off](const char* what) {
-        // Runs on either thread; the GUI thread reads the counts only after waitUntilIdle().
-        static std::mutex mutex;
-        const std::lock_guard lock(mutex);
-        (Dispatch::isMainThread() ? onGui : off)[what]++;
-    };
+    TestSupport::ThreadLedger ledger;
+    auto note = [&ledger](const char* what) { ledger.note(what); };
+    const QMap<QString, int>& onGui = ledger.onGui;
+    const QMap<QString, int>& off = ledger.off;
     const auto real = VolumeUsageScanner::StoreAccess::real();
     make({[&note, real](const QString& path) { note("read"); return real.read(path); },
           [&note, real](const QString& path, const QByteArray& bytes) { note("write"); return real.write(path, bytes); }});
