@@ -120,6 +120,9 @@ void ProcessMonitor::scheduleProcessRefresh() {
         const bool groupTerminal = setting.value();
         const double now = Clock::shared().monotonic();
         const QDateTime at = Clock::shared().now();
+        // The last round's lists and their copies are free by now: their pages go back before
+        // this one is built, so an open list stays near the size of one round.
+        OwnMemory::returnFreePages();
         ProcessListBuilder::Result result = builder->refresh(now, groupTerminal);
         auto groups = std::make_shared<const std::vector<GroupedProcessInfo>>(std::move(result.groups));
         const bool usable = result.hasUsableCPU;
