@@ -74,17 +74,19 @@ double threadOwnMs() {
 
 double threadCpuMs() { return clockMs(CLOCK_THREAD_CPUTIME_ID); }
 
-GuiStallMeter::GuiStallMeter(int intervalMs) : last_(threadOwnMs()) {
+GuiStallMeter::GuiStallMeter(Measure measure, int intervalMs) : measure_(measure), last_(now()) {
     timer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
-        const double now = threadOwnMs();
-        longest_ = std::max(longest_, now - last_);
-        last_ = now;
+        const double turn = now();
+        longest_ = std::max(longest_, turn - last_);
+        last_ = turn;
     });
     timer_.start(intervalMs);
 }
 
-double GuiStallMeter::longestMs() const { return std::max(longest_, threadOwnMs() - last_); }
+double GuiStallMeter::now() const { return measure_ == Measure::held ? threadOwnMs() : threadCpuMs(); }
+
+double GuiStallMeter::longestMs() const { return std::max(longest_, now() - last_); }
 
 void ThreadLedger::note(const char* what) {
     const std::lock_guard lock(mutex_);

@@ -133,7 +133,7 @@ TEST(ClipboardX11Helper, ServeClipboard) {
 
 // Not a test of its own: owns CLIPBOARD and never answers a request for it.
 TEST(ClipboardX11Helper, HoldClipboardSilently) {
-    if (qgetenv(kSilentVariable).isEmpty()) GTEST_SKIP() << "helper for ClipboardX11.AnOwnerThatNeverAnswersDoesNotHoldUpTheGui";
+    if (qgetenv(kSilentVariable).isEmpty()) GTEST_SKIP() << "helper for ClipboardX11.TheGuiThreadAnswersWhileAnOwnerNeverAnswers";
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
@@ -295,7 +295,7 @@ TEST_F(ClipboardX11, APasteArrivesInTheFocusedWindowAndIsNotRecorded) {
     EXPECT_EQ(xclipRead("UTF8_STRING"), QByteArray("typed by the paste"));
 }
 
-TEST_F(ClipboardX11, AnOwnerThatNeverAnswersDoesNotHoldUpTheGui) {
+TEST_F(ClipboardX11, TheGuiThreadAnswersWhileAnOwnerNeverAnswers) {
     start();
     static QMutex mutex;
     static QStringList warnings;

@@ -292,30 +292,15 @@ TEST_F(ClipboardPopupViews, ThePreviewGrowsFromADropletBesideTheRow) {
 }
 
 namespace {
-double threadCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
 // Runs each step on its own turn of the event loop, `settleMs` apart, and returns the longest
-// time the GUI thread spent busy between two turns of a 5 ms timer meanwhile. Counted in the
-// thread's own CPU time, so that other programs sharing the machine don't add to it.
+// time the GUI thread spent busy between two turns of a 5 ms timer meanwhile.
 double longestStallMs(const std::vector<std::function<void()>>& steps, int settleMs) {
-    double last = threadCpuMs(), longest = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const double now = threadCpuMs();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    tick.start(5);
+    TestSupport::GuiStallMeter meter(TestSupport::GuiStallMeter::Measure::busy, 5);
     for (const auto& step : steps) {
         QTimer::singleShot(0, step);
         TestSupport::spin(settleMs);
     }
-    return std::max(longest, threadCpuMs() - last);
+    return meter.longestMs();
 }
 }  // namespace
 
