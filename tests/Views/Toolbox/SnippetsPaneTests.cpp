@@ -7,6 +7,7 @@
 #include "Views/Toolbox/PaneButton.h"
 #include "Views/Toolbox/PaneCard.h"
 #include "Views/Toolbox/PlaceholderField.h"
+#include "Views/Toolbox/PlaceholderForm.h"
 #include "Views/Toolbox/SnippetsPane.h"
 #include "Views/Toolbox/VariableButton.h"
 
@@ -15,6 +16,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -193,6 +195,39 @@ TEST_F(SnippetsPaneTest, TheFillInFormEnablesTheCopy) {
     clickRow(1);
     clickRow(0);
     EXPECT_EQ(pane.placeholderFields()[0]->value(), QString());
+}
+
+TEST_F(SnippetsPaneTest, AnEditKeepsTheFieldsOfThePlaceholdersThatStay) {
+    setBody(QStringLiteral("{{имя}} и {{друг}}"));
+    PlaceholderField* name = pane.placeholderFields().at(0);
+    name->lineEdit()->setFocus();
+    ToolboxPaneTest::typeText(name->lineEdit(), QStringLiteral("Аня"));
+    // One placeholder added before it, another renamed after it: its field stays, with what was typed.
+    setBody(QStringLiteral("{{город}}: {{имя}} и {{подруга}}"));
+    EXPECT_EQ(pane.fillFormNames(),
+              (QStringList{QStringLiteral("город"), QStringLiteral("имя"), QStringLiteral("подруга")}));
+    ASSERT_EQ(pane.placeholderFields().size(), 3);
+    EXPECT_EQ(pane.placeholderFields().at(1), name);
+    EXPECT_EQ(name->value(), QStringLiteral("Аня"));
+    EXPECT_EQ(pane.placeholderFields().at(0)->value(), QString());
+    EXPECT_EQ(pane.outputLabel()->text(), QStringLiteral("{{город}}: Аня и {{подруга}}"));
+
+    // Many placeholders: only the rows in view get fields, and Tab goes on down the rows in order.
+    QString body;
+    for (int i = 0; i < 100; ++i) body += QStringLiteral("{{поле %1}} ").arg(i);
+    setBody(body);
+    EXPECT_EQ(pane.fillFormNames().size(), 100);
+    EXPECT_LT(pane.placeholderFields().size(), 20);
+    EXPECT_EQ(pane.explanationLines().size(), 101);
+    EXPECT_EQ(pane.explanationLines().at(100),
+              QStringLiteral("поле 99 {{поле 99}} Вы введёте значение ниже перед копированием."));
+    pane.placeholderFields().at(0)->lineEdit()->setFocus();
+    for (int i = 0; i < 30; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    PlaceholderField* thirtieth = pane.fillFormRows()->field(QStringLiteral("поле 30"));
+    ASSERT_TRUE(thirtieth);
+    EXPECT_TRUE(thirtieth->lineEdit()->hasFocus());
+    EXPECT_TRUE(thirtieth->isVisible());
+    EXPECT_GT(pane.fillFormRows()->verticalScrollBar()->value(), 0);
 }
 
 TEST_F(SnippetsPaneTest, AHugeResultIsPreviewedInPartAndCopiedWhole) {
