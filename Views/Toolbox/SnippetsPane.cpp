@@ -28,6 +28,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 using SnippetExpander::BuiltIn;
@@ -377,14 +378,12 @@ QWidget* SnippetsPane::makePreview() {
     stack->addWidget(header);
 
     auto* card = new PaneCard(0);
-    output_ = new InkLabel(QString(), SystemFont::monospaced(12));
-    output_->setWordWrap(true);
-    output_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    output_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    output_->setContentsMargins(10, 10, 10, 10);
-    auto* outputScroll = new PaneScrollArea(output_, PaneScrollArea::Indicators::shown);
-    outputScroll->setFixedHeight(92);
-    card->contentLayout()->addWidget(outputScroll);
+    // A read-only text view rather than a label: it lays out only the lines in view, where a label lays out
+    // the whole result several times over at every change.
+    output_ = new CodeTextView(false);
+    output_->document()->setDocumentMargin(10);
+    output_->setFixedHeight(92);
+    card->contentLayout()->addWidget(output_);
     stack->addWidget(card);
 
     warning_ = new QWidget;

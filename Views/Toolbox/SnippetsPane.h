@@ -56,7 +56,7 @@ public:
     InkLabel* countLabel() const { return count_; }
     PaneButton* refreshButton() const { return refresh_; }
     PaneButton* copyButton() const { return copy_; }
-    InkLabel* outputLabel() const { return output_; }
+    CodeTextView* outputView() const { return output_; }
     QWidget* warningRow() const { return warning_; }
     InkLabel* warningLabel() const { return warningText_; }
 
@@ -99,7 +99,7 @@ private:
     InkLabel* count_ = nullptr;
     PaneButton* refresh_ = nullptr;
     PaneButton* copy_ = nullptr;
-    InkLabel* output_ = nullptr;
+    CodeTextView* output_ = nullptr;
     QWidget* warning_ = nullptr;
     InkLabel* warningText_ = nullptr;
 };

@@ -79,7 +79,7 @@ TEST_F(SnippetsPaneTest, DeletingEverythingThenAddingANewSnippet) {
     EXPECT_EQ(pane.templateEditor()->placeholderText(), QStringLiteral("Напишите текст сниппета"));
     EXPECT_TRUE(pane.removeButton()->isEnabled());
     // An empty template: nothing to copy.
-    EXPECT_EQ(pane.outputLabel()->text(), QStringLiteral("—"));
+    EXPECT_EQ(pane.outputView()->text(), QStringLiteral("—"));
     EXPECT_EQ(pane.countLabel()->text(), QStringLiteral("0 символов"));
     EXPECT_FALSE(pane.copyButton()->isEnabled());
     EXPECT_FALSE(pane.explanationCard()->isVisible());
@@ -157,7 +157,7 @@ TEST_F(SnippetsPaneTest, TheFillInFormEnablesTheCopy) {
     setBody(QStringLiteral("Привет, {{имя}} и {{друг}}! {{ имя }}"));
     EXPECT_EQ(pane.fillFormNames(), (QStringList{QStringLiteral("имя"), QStringLiteral("друг")}));
     ASSERT_EQ(pane.placeholderFields().size(), 2);
-    EXPECT_EQ(pane.outputLabel()->text(), QStringLiteral("Привет, {{имя}} и {{друг}}! {{ имя }}"));
+    EXPECT_EQ(pane.outputView()->text(), QStringLiteral("Привет, {{имя}} и {{друг}}! {{ имя }}"));
     EXPECT_EQ(pane.warningLabel()->text(), QStringLiteral("Заполните поля: имя, друг"));
     EXPECT_FALSE(pane.copyButton()->isEnabled());
 
@@ -174,7 +174,7 @@ TEST_F(SnippetsPaneTest, TheFillInFormEnablesTheCopy) {
     ToolboxPaneTest::typeText(second, QStringLiteral("Боря"));
     EXPECT_FALSE(pane.warningRow()->isVisible());
     EXPECT_TRUE(pane.copyButton()->isEnabled());
-    EXPECT_EQ(pane.outputLabel()->text(), QStringLiteral("Привет, Аня и Боря! Аня"));
+    EXPECT_EQ(pane.outputView()->text(), QStringLiteral("Привет, Аня и Боря! Аня"));
     EXPECT_EQ(pane.countLabel()->text(), QStringLiteral("23 символов"));
     // The form keeps its fields (and the caret) while the user types in them.
     EXPECT_EQ(pane.placeholderFields()[1]->lineEdit(), second);
@@ -187,7 +187,7 @@ TEST_F(SnippetsPaneTest, TheFillInFormEnablesTheCopy) {
     // Erasing a value stores it empty: the placeholder vanishes and the warning returns.
     second->selectAll();
     QTest::keyClick(second, Qt::Key_Backspace);
-    EXPECT_EQ(pane.outputLabel()->text(), QStringLiteral("Привет, Аня и ! Аня"));
+    EXPECT_EQ(pane.outputView()->text(), QStringLiteral("Привет, Аня и ! Аня"));
     EXPECT_TRUE(pane.warningRow()->isVisible());
     EXPECT_FALSE(pane.copyButton()->isEnabled());
 
@@ -210,7 +210,7 @@ TEST_F(SnippetsPaneTest, AnEditKeepsTheFieldsOfThePlaceholdersThatStay) {
     EXPECT_EQ(pane.placeholderFields().at(1), name);
     EXPECT_EQ(name->value(), QStringLiteral("Аня"));
     EXPECT_EQ(pane.placeholderFields().at(0)->value(), QString());
-    EXPECT_EQ(pane.outputLabel()->text(), QStringLiteral("{{город}}: Аня и {{подруга}}"));
+    EXPECT_EQ(pane.outputView()->text(), QStringLiteral("{{город}}: Аня и {{подруга}}"));
 
     // Many placeholders: only the rows in view get fields, and Tab goes on down the rows in order.
     QString body;
@@ -237,7 +237,7 @@ TEST_F(SnippetsPaneTest, AHugeResultIsPreviewedInPartAndCopiedWhole) {
     pane.model().refreshBuiltIns();
     TestSupport::spin(20);
     EXPECT_EQ(pane.model().result().size(), huge.size());
-    EXPECT_EQ(pane.outputLabel()->text(), huge.left(SnippetsPane::previewLimit) + QStringLiteral("…"));
+    EXPECT_EQ(pane.outputView()->text(), huge.left(SnippetsPane::previewLimit) + QStringLiteral("…"));
     pane.model().copyExpanded();
     EXPECT_EQ(fake.pasteboard.string(), huge);
 }
@@ -246,7 +246,7 @@ TEST_F(SnippetsPaneTest, RussianTextsFitAtTheSmallestWindow) {
     clickRow(2);  // the markdown starter: explanation, form and warning all shown
     TestSupport::spin(20);
     for (InkLabel* label : pane.findChildren<InkLabel*>()) {
-        if (!label->isVisible() || label->wordWrap() || label == pane.outputLabel()) continue;
+        if (!label->isVisible() || label->wordWrap()) continue;
         EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
     }
     for (PaneButton* button : pane.findChildren<PaneButton*>())
