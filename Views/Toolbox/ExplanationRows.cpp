@@ -65,10 +65,9 @@ QStringList ExplanationRows::lines() const {
 
 int ExplanationRows::headingHeight(const SnippetsPaneModel::ExplanationRow& row) const {
     // One line unless a name holds a line break.
-    static const int titleLine = QFontMetrics(titleFont()).height();
-    static const int tokenLine = QFontMetrics(tokenFont()).height();
-    if (!row.title.contains(QLatin1Char('\n')) && !row.token.contains(QLatin1Char('\n')))
-        return std::max(titleLine, tokenLine);
+    if (oneLineHeading_ < 0)
+        oneLineHeading_ = std::max(QFontMetrics(titleFont()).height(), QFontMetrics(tokenFont()).height());
+    if (!row.title.contains(QLatin1Char('\n')) && !row.token.contains(QLatin1Char('\n'))) return oneLineHeading_;
     return std::max(textSize(titleFont(), row.title).height(), textSize(tokenFont(), row.token).height());
 }
 
@@ -161,7 +160,7 @@ void ExplanationRows::paintEvent(QPaintEvent* event) {
 void ExplanationRows::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
-        topsWidth_ = detailWidth_ = -1;
+        topsWidth_ = detailWidth_ = oneLineHeading_ = -1;
         updateGeometry();
     }
 }

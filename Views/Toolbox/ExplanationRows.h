@@ -47,4 +47,5 @@ private:
     mutable int topsWidth_ = -1;
     mutable QHash<QString, int> detailHeights_;  // by detail, at detailWidth_
     mutable int detailWidth_ = -1;
+    mutable int oneLineHeading_ = -1;  // a heading without line breaks
 };

@@ -22,7 +22,7 @@ QFont nameFont() { return SystemFont::font(12); }
 }  // namespace
 
 PlaceholderForm::PlaceholderForm(QWidget* parent)
-    : PaneScrollArea(new QWidget, Indicators::shown, parent), canvas_(widget()) {
+    : PaneScrollArea(new QWidget, Indicators::shown, parent), canvas_(widget()), nameMetrics_(nameFont()) {
     canvas_->installEventFilter(this);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &PlaceholderForm::placeRows);
     measure();
@@ -103,12 +103,20 @@ bool PlaceholderForm::eventFilter(QObject* watched, QEvent* event) {
     return PaneScrollArea::eventFilter(watched, event);
 }
 
+void PlaceholderForm::changeEvent(QEvent* event) {
+    PaneScrollArea::changeEvent(event);
+    if (event->type() != QEvent::FontChange && event->type() != QEvent::StyleChange) return;
+    nameMetrics_ = QFontMetrics(nameFont());
+    nameSizes_.clear();
+    measure();
+    placeRows();
+}
+
 QSize PlaceholderForm::nameSize(const QString& name) {
     auto it = nameSizes_.constFind(name);
     if (it == nameSizes_.constEnd()) {
-        static const QFontMetrics metrics(nameFont());
         const QRect bounds(0, 0, 1 << 20, 1 << 20);
-        it = nameSizes_.insert(name, metrics.boundingRect(bounds, Qt::AlignRight | Qt::AlignVCenter, name).size());
+        it = nameSizes_.insert(name, nameMetrics_.boundingRect(bounds, Qt::AlignRight | Qt::AlignVCenter, name).size());
     }
     return *it;
 }

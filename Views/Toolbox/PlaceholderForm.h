@@ -2,6 +2,7 @@
 
 #include "Views/Toolbox/PaneScrollArea.h"
 
+#include <QFontMetrics>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -45,6 +46,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     struct Row {
@@ -64,6 +66,7 @@ private:
     QStringList names_;
     QHash<QString, QString> values_;
     QHash<QString, Row> rows_;  // made rows, by name
+    QFontMetrics nameMetrics_;
     QHash<QString, QSize> nameSizes_;  // the name labels' natural sizes
     std::vector<int> tops_;  // each row's top, then the height of them all
     int nameWidth_ = 0;
