@@ -13,11 +13,11 @@ PlaceholderField::PlaceholderField(QWidget* parent)
     : QWidget(parent), edit_(new QLineEdit(this)), focus_(this, 0, [this] { update(); }) {
     setAttribute(Qt::WA_TranslucentBackground);
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(8, 5, 8, 5);
+    layout->setContentsMargins(8, verticalPadding, 8, verticalPadding);
     edit_->setFrame(false);
     edit_->setFont(SystemFont::font(12));
     edit_->setPlaceholderText(QStringLiteral("чем заменить"));
-    edit_->setFixedHeight(18);
+    edit_->setFixedHeight(textHeight);
     edit_->setAttribute(Qt::WA_MacShowFocusRect, false);
     QPalette transparent = edit_->palette();
     transparent.setColor(QPalette::Base, Qt::transparent);

@@ -12,6 +12,11 @@ class QLineEdit;
 class PlaceholderField : public QWidget {
     Q_OBJECT
 public:
+    // The text field's height and the padding above and below it.
+    static constexpr int textHeight = 18;
+    static constexpr int verticalPadding = 5;
+    static constexpr int fieldHeight = textHeight + 2 * verticalPadding;
+
     explicit PlaceholderField(QWidget* parent = nullptr);
 
     QLineEdit* lineEdit() const { return edit_; }

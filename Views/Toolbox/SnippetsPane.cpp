@@ -6,18 +6,19 @@
 #include "Source/Features/Toolbox/SnippetStore.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Recessed.h"
-#include "Views/Toolbox/StretchGrid.h"
 #include "Views/Toolbox/CodeTextView.h"
+#include "Views/Toolbox/ExplanationRows.h"
 #include "Views/Toolbox/InkLabel.h"
 #include "Views/Toolbox/PaneButton.h"
 #include "Views/Toolbox/PaneCard.h"
 #include "Views/Toolbox/PaneScrollArea.h"
 #include "Views/Toolbox/PlaceholderField.h"
+#include "Views/Toolbox/PlaceholderForm.h"
+#include "Views/Toolbox/StretchGrid.h"
 #include "Views/Toolbox/SymbolLabel.h"
 #include "Views/Toolbox/VariableButton.h"
 
 #include <QFontMetricsF>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -27,6 +28,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 using SnippetExpander::BuiltIn;
@@ -100,20 +102,6 @@ QLabel* symbolImage(const QString& symbol, double size, const QColor& color, QSi
     label->setFixedSize(frame);
     label->setAlignment(Qt::AlignCenter);
     return label;
-}
-
-void clearLayout(QLayout* layout) {
-    while (QLayoutItem* item = layout->takeAt(0)) {
-        if (QWidget* w = item->widget()) {
-            w->hide();
-            w->deleteLater();
-        }
-        if (QLayout* inner = item->layout()) {
-            clearLayout(inner);
-            delete inner;
-        }
-        delete item;
-    }
 }
 
 }  // namespace
@@ -274,8 +262,20 @@ QWidget* SnippetsPane::makeEditor() {
     stack->addWidget(picker);
 
     explanation_ = new PaneCard(0);
-    explanationRows_ = explanation_->contentLayout();
-    explanationRows_->setSpacing(10);
+    QVBoxLayout* explained = explanation_->contentLayout();
+    explained->setSpacing(10);
+    explanationTitle_ =
+        new SymbolLabel(QStringLiteral("wand.and.stars"), QStringLiteral("Что произойдёт при копировании"),
+                        SystemFont::font(12, QFont::DemiBold));
+    explained->addWidget(explanationTitle_);
+    markdown_ = new InkLabel(
+        QStringLiteral("Это Markdown-ссылка: название стоит в [квадратных скобках], а адрес — в (круглых)."),
+        SystemFont::font(11), InkLabel::Ink::secondary);
+    markdown_->setWordWrap(true);
+    markdown_->setObjectName(QStringLiteral("markdown"));
+    explained->addWidget(markdown_);
+    explanationRows_ = new ExplanationRows;
+    explained->addWidget(explanationRows_);
     stack->addWidget(explanation_);
 
     fillForm_ = new PaneCard(0);
@@ -285,14 +285,9 @@ QWidget* SnippetsPane::makeEditor() {
                                     SystemFont::font(12, QFont::DemiBold)));
     form->addWidget(new InkLabel(QStringLiteral("Эти значения не сохраняются в шаблоне."), SystemFont::font(10),
                                  InkLabel::Ink::secondary));
-    auto* grid = new QWidget;
-    fillGrid_ = new QGridLayout(grid);
-    fillGrid_->setContentsMargins(0, 0, 0, 0);
-    fillGrid_->setHorizontalSpacing(10);
-    fillGrid_->setVerticalSpacing(8);
-    fillGrid_->setColumnStretch(1, 1);
-    fillScroll_ = new PaneScrollArea(grid, PaneScrollArea::Indicators::shown);
-    form->addWidget(fillScroll_);
+    fillRows_ = new PlaceholderForm;
+    connect(fillRows_, &PlaceholderForm::valueEdited, &model_, &SnippetsPaneModel::setValue);
+    form->addWidget(fillRows_);
     stack->addWidget(fillForm_);
 
     stack->addWidget(makePreview());
@@ -383,14 +378,12 @@ QWidget* SnippetsPane::makePreview() {
     stack->addWidget(header);
 
     auto* card = new PaneCard(0);
-    output_ = new InkLabel(QString(), SystemFont::monospaced(12));
-    output_->setWordWrap(true);
-    output_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    output_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    output_->setContentsMargins(10, 10, 10, 10);
-    auto* outputScroll = new PaneScrollArea(output_, PaneScrollArea::Indicators::shown);
-    outputScroll->setFixedHeight(92);
-    card->contentLayout()->addWidget(outputScroll);
+    // A read-only text view rather than a label: it lays out only the lines in view, where a label lays out
+    // the whole result several times over at every change.
+    output_ = new CodeTextView(false);
+    output_->document()->setDocumentMargin(10);
+    output_->setFixedHeight(92);
+    card->contentLayout()->addWidget(output_);
     stack->addWidget(card);
 
     warning_ = new QWidget;
@@ -423,93 +416,28 @@ void SnippetsPane::loadSelection() {
     if (!draft) return;
     if (title_->text() != draft->title) title_->setText(draft->title);
     template_->setText(draft->body);
-    fieldNames_.clear();  // the fill-in values start empty
-    rebuildFillForm();
+    fillRows_->clear();  // the fill-in values start empty
     refreshDerived();
 }
 
 void SnippetsPane::refreshDerived() {
-    rebuildExplanation();
-    if (SnippetExpander::customPlaceholders(model_.draft() ? model_.draft()->body : QString()) != fieldNames_)
-        rebuildFillForm();
-    refreshPreview();
-}
-
-void SnippetsPane::rebuildExplanation() {
-    const QString body = model_.draft() ? model_.draft()->body : QString();
-    const QList<SnippetsPaneModel::ExplanationRow> rows = SnippetsPaneModel::explanation(body);
-    clearLayout(explanationRows_);
-    explanation_->setVisible(!rows.isEmpty());
-    if (rows.isEmpty()) return;
-    explanationRows_->addWidget(new SymbolLabel(QStringLiteral("wand.and.stars"),
-                                                QStringLiteral("Что произойдёт при копировании"),
-                                                SystemFont::font(12, QFont::DemiBold)));
-    if (SnippetsPaneModel::isMarkdownLink(body)) {
-        auto* markdown = new InkLabel(
-            QStringLiteral("Это Markdown-ссылка: название стоит в [квадратных скобках], а адрес — в (круглых)."),
-            SystemFont::font(11), InkLabel::Ink::secondary);
-        markdown->setWordWrap(true);
-        markdown->setObjectName(QStringLiteral("markdown"));
-        explanationRows_->addWidget(markdown);
-    }
-    const QColor accent = SystemColors::accent(palette());
-    for (const SnippetsPaneModel::ExplanationRow& entry : rows) {
-        auto* line = new QWidget;
-        line->setObjectName(QStringLiteral("explanationRow"));
-        auto* layout = new QHBoxLayout(line);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(9);
-        layout->addWidget(symbolImage(entry.symbol, 11, accent, QSize(16, 17)), 0, Qt::AlignTop);
-        auto* texts = new QVBoxLayout;
-        texts->setSpacing(2);
-        auto* title = new InkLabel(entry.title, SystemFont::font(11, QFont::DemiBold));
-        auto* token = new InkLabel(entry.token, SystemFont::monospaced(9), InkLabel::Ink::tertiary);
-        auto* heading = new QHBoxLayout;
-        heading->setSpacing(6);
-        heading->addWidget(title);
-        heading->addWidget(token);
-        heading->addStretch(1);
-        texts->addLayout(heading);
-        auto* detail = new InkLabel(entry.detail, SystemFont::font(10), InkLabel::Ink::secondary);
-        detail->setWordWrap(true);
-        texts->addWidget(detail);
-        layout->addLayout(texts, 1);
-        explanationRows_->addWidget(line);
-    }
-}
-
-void SnippetsPane::rebuildFillForm() {
+    // Each edit comes here: only what the edit changed is laid out again.
     const QString body = model_.draft() ? model_.draft()->body : QString();
     const QStringList names = SnippetExpander::customPlaceholders(body);
-    fieldNames_ = names;
-    clearLayout(fillGrid_);
-    fields_.clear();
+    const QList<SnippetsPaneModel::ExplanationRow> rows =
+        SnippetsPaneModel::explanation(names, SnippetExpander::builtIns(body));
+    explanationRows_->setRows(rows);
+    markdown_->setVisible(SnippetsPaneModel::isMarkdownLink(body));
+    explanation_->setVisible(!rows.isEmpty());
+    fillRows_->setNames(names);
     fillForm_->setVisible(!names.isEmpty());
-    for (int i = 0; i < names.size(); ++i) {
-        const QString name = names.at(i);
-        auto* label = new InkLabel(name, SystemFont::font(12), InkLabel::Ink::secondary);
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        label->setMaximumWidth(220);
-        label->setToolTip(name);
-        auto* field = new PlaceholderField;
-        field->setValue(model_.values().value(name));
-        connect(field, &PlaceholderField::valueEdited, this, [this, name](const QString& v) { model_.setValue(name, v); });
-        fillGrid_->addWidget(label, i, 0, Qt::AlignRight | Qt::AlignVCenter);
-        fillGrid_->addWidget(field, i, 1);
-        fields_.append(field);
-    }
-    // Up to 116 points of rows; more scroll.
-    int wanted = 0;
-    for (PlaceholderField* field : fields_) wanted += field->sizeHint().height();
-    wanted += int(std::max<qsizetype>(0, fields_.size() - 1)) * fillGrid_->verticalSpacing();
-    fillScroll_->setFixedHeight(std::min(116, wanted));
+    refreshPreview();
 }
 
 void SnippetsPane::refreshPreview() {
     const std::optional<Snippet>& draft = model_.draft();
     if (!draft) return;
-    for (int i = 0; i < fields_.size() && i < fieldNames_.size(); ++i)
-        fields_[i]->setValue(model_.values().value(fieldNames_[i]));
+    fillRows_->setValues(model_.values());
     const QString result = model_.result();
     QString shown = result.isEmpty() ? QStringLiteral("—") : result;
     if (shown.size() > previewLimit) {
@@ -523,25 +451,24 @@ void SnippetsPane::refreshPreview() {
     copy_->setEnabled(model_.canCopy());
     const QStringList missing = model_.missingNames();
     warning_->setVisible(!missing.isEmpty());
-    warningText_->setText(QStringLiteral("Заполните поля: ") + missing.join(QStringLiteral(", ")));
+    QString warning = QStringLiteral("Заполните поля: ") + missing.join(QStringLiteral(", "));
+    if (warning.size() > warningLimit) {
+        qsizetype cut = warningLimit;
+        if (warning.at(cut).isLowSurrogate()) --cut;
+        warning = warning.left(cut) + QStringLiteral("…");
+    }
+    warningText_->setText(warning);
 }
+
+QList<PlaceholderField*> SnippetsPane::placeholderFields() const { return fillRows_->fields(); }
+
+QStringList SnippetsPane::fillFormNames() const { return fillRows_->names(); }
 
 QStringList SnippetsPane::explanationLines() const {
     QStringList lines;
     if (explanation_->isHidden()) return lines;
-    for (int i = 0; i < explanationRows_->count(); ++i) {
-        QWidget* w = explanationRows_->itemAt(i)->widget();
-        if (!w) continue;
-        if (auto* symbolLabel = qobject_cast<SymbolLabel*>(w)) {
-            lines.append(symbolLabel->text());
-        } else if (auto* label = qobject_cast<QLabel*>(w)) {
-            lines.append(label->text());
-        } else {
-            QStringList parts;
-            for (QLabel* label : w->findChildren<QLabel*>())
-                if (!label->text().isEmpty()) parts.append(label->text());
-            lines.append(parts.join(QLatin1Char(' ')));
-        }
-    }
+    lines.append(explanationTitle_->text());
+    if (!markdown_->isHidden()) lines.append(markdown_->text());
+    lines.append(explanationRows_->lines());
     return lines;
 }

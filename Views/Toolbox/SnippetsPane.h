@@ -6,15 +6,14 @@
 
 #include <QWidget>
 
-class StretchGrid;
+class ExplanationRows;
 class InkLabel;
 class PaneButton;
 class PaneCard;
 class PlaceholderField;
-class QGridLayout;
+class PlaceholderForm;
 class QLineEdit;
 class QListWidget;
-class QScrollArea;
 class QSplitter;
 class QStackedWidget;
 class QVBoxLayout;
@@ -31,6 +30,9 @@ public:
     // The preview shows at most this many characters of the result (a label that lays out megabytes
     // holds up the window); the copy takes the whole result.
     static constexpr qsizetype previewLimit = 20000;
+    // The warning shows at most two lines: past this many characters the missing names are cut (wrapping
+    // the names of a thousand placeholders at every edit holds up the window).
+    static constexpr qsizetype warningLimit = 1000;
 
     // Over the shared store unless a test gives another.
     explicit SnippetsPane(SnippetStore* store = nullptr, QWidget* parent = nullptr);
@@ -47,12 +49,14 @@ public:
     QList<VariableButton*> variableButtons() const { return variableButtons_; }
     PaneCard* explanationCard() const { return explanation_; }
     PaneCard* fillFormCard() const { return fillForm_; }
-    QList<PlaceholderField*> placeholderFields() const { return fields_; }
-    QStringList fillFormNames() const { return fieldNames_; }
+    PlaceholderForm* fillFormRows() const { return fillRows_; }
+    // The fields made so far (a row's field is made once it comes into view), in row order.
+    QList<PlaceholderField*> placeholderFields() const;
+    QStringList fillFormNames() const;
     InkLabel* countLabel() const { return count_; }
     PaneButton* refreshButton() const { return refresh_; }
     PaneButton* copyButton() const { return copy_; }
-    InkLabel* outputLabel() const { return output_; }
+    CodeTextView* outputView() const { return output_; }
     QWidget* warningRow() const { return warning_; }
     InkLabel* warningLabel() const { return warningText_; }
 
@@ -72,8 +76,6 @@ private:
     void syncListSelection();
     void loadSelection();
     void refreshDerived();
-    void rebuildExplanation();
-    void rebuildFillForm();
     void refreshPreview();
     void insertToken(const QString& token);
 
@@ -89,16 +91,15 @@ private:
     CodeTextView* template_ = nullptr;
     QList<VariableButton*> variableButtons_;
     PaneCard* explanation_ = nullptr;
-    QVBoxLayout* explanationRows_ = nullptr;
+    SymbolLabel* explanationTitle_ = nullptr;
+    InkLabel* markdown_ = nullptr;
+    ExplanationRows* explanationRows_ = nullptr;
     PaneCard* fillForm_ = nullptr;
-    QScrollArea* fillScroll_ = nullptr;
-    QGridLayout* fillGrid_ = nullptr;
-    QList<PlaceholderField*> fields_;
-    QStringList fieldNames_;
+    PlaceholderForm* fillRows_ = nullptr;
     InkLabel* count_ = nullptr;
     PaneButton* refresh_ = nullptr;
     PaneButton* copy_ = nullptr;
-    InkLabel* output_ = nullptr;
+    CodeTextView* output_ = nullptr;
     QWidget* warning_ = nullptr;
     InkLabel* warningText_ = nullptr;
 };

@@ -185,11 +185,17 @@ QString SnippetsPaneModel::characterCountText(const QString& text) {
 }
 
 QList<SnippetsPaneModel::ExplanationRow> SnippetsPaneModel::explanation(const QString& body) {
+    return explanation(SnippetExpander::customPlaceholders(body), SnippetExpander::builtIns(body));
+}
+
+QList<SnippetsPaneModel::ExplanationRow> SnippetsPaneModel::explanation(const QStringList& names,
+                                                                        const QList<BuiltIn>& builtIns) {
     QList<ExplanationRow> rows;
-    for (const QString& name : SnippetExpander::customPlaceholders(body))
+    rows.reserve(names.size() + builtIns.size());
+    for (const QString& name : names)
         rows.append({QStringLiteral("character.cursor.ibeam"), name, QStringLiteral("{{") + name + QStringLiteral("}}"),
                      QStringLiteral("Вы введёте значение ниже перед копированием.")});
-    for (BuiltIn builtIn : SnippetExpander::builtIns(body))
+    for (BuiltIn builtIn : builtIns)
         rows.append({symbol(builtIn), title(builtIn), SnippetExpander::token(builtIn),
                      builtIn == BuiltIn::clipboard ? QStringLiteral("Приложение возьмёт текущий текст из буфера автоматически.")
                                                    : QStringLiteral("Приложение подставит значение автоматически.")});

@@ -81,6 +81,8 @@ public:
     static QString characterCountText(const QString& text);  // "12 символов"
     // What copying will do: the user's placeholders first, then the built-ins.
     static QList<ExplanationRow> explanation(const QString& body);
+    // The same from the body's placeholders and built-ins, already found.
+    static QList<ExplanationRow> explanation(const QStringList& names, const QList<SnippetExpander::BuiltIn>& builtIns);
     static QString title(SnippetExpander::BuiltIn builtIn);
     static QString symbol(SnippetExpander::BuiltIn builtIn);
 

@@ -7,6 +7,7 @@
 #include "Views/Toolbox/PaneButton.h"
 #include "Views/Toolbox/PaneCard.h"
 #include "Views/Toolbox/PlaceholderField.h"
+#include "Views/Toolbox/PlaceholderForm.h"
 #include "Views/Toolbox/SnippetsPane.h"
 #include "Views/Toolbox/VariableButton.h"
 
@@ -15,6 +16,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,7 +79,7 @@ TEST_F(SnippetsPaneTest, DeletingEverythingThenAddingANewSnippet) {
     EXPECT_EQ(pane.templateEditor()->placeholderText(), QStringLiteral("Напишите текст сниппета"));
     EXPECT_TRUE(pane.removeButton()->isEnabled());
     // An empty template: nothing to copy.
-    EXPECT_EQ(pane.outputLabel()->text(), QStringLiteral("—"));
+    EXPECT_EQ(pane.outputView()->text(), QStringLiteral("—"));
     EXPECT_EQ(pane.countLabel()->text(), QStringLiteral("0 символов"));
     EXPECT_FALSE(pane.copyButton()->isEnabled());
     EXPECT_FALSE(pane.explanationCard()->isVisible());
@@ -155,7 +157,7 @@ TEST_F(SnippetsPaneTest, TheFillInFormEnablesTheCopy) {
     setBody(QStringLiteral("Привет, {{имя}} и {{друг}}! {{ имя }}"));
     EXPECT_EQ(pane.fillFormNames(), (QStringList{QStringLiteral("имя"), QStringLiteral("друг")}));
     ASSERT_EQ(pane.placeholderFields().size(), 2);
-    EXPECT_EQ(pane.outputLabel()->text(), QStringLiteral("Привет, {{имя}} и {{друг}}! {{ имя }}"));
+    EXPECT_EQ(pane.outputView()->text(), QStringLiteral("Привет, {{имя}} и {{друг}}! {{ имя }}"));
     EXPECT_EQ(pane.warningLabel()->text(), QStringLiteral("Заполните поля: имя, друг"));
     EXPECT_FALSE(pane.copyButton()->isEnabled());
 
@@ -172,7 +174,7 @@ TEST_F(SnippetsPaneTest, TheFillInFormEnablesTheCopy) {
     ToolboxPaneTest::typeText(second, QStringLiteral("Боря"));
     EXPECT_FALSE(pane.warningRow()->isVisible());
     EXPECT_TRUE(pane.copyButton()->isEnabled());
-    EXPECT_EQ(pane.outputLabel()->text(), QStringLiteral("Привет, Аня и Боря! Аня"));
+    EXPECT_EQ(pane.outputView()->text(), QStringLiteral("Привет, Аня и Боря! Аня"));
     EXPECT_EQ(pane.countLabel()->text(), QStringLiteral("23 символов"));
     // The form keeps its fields (and the caret) while the user types in them.
     EXPECT_EQ(pane.placeholderFields()[1]->lineEdit(), second);
@@ -185,7 +187,7 @@ TEST_F(SnippetsPaneTest, TheFillInFormEnablesTheCopy) {
     // Erasing a value stores it empty: the placeholder vanishes and the warning returns.
     second->selectAll();
     QTest::keyClick(second, Qt::Key_Backspace);
-    EXPECT_EQ(pane.outputLabel()->text(), QStringLiteral("Привет, Аня и ! Аня"));
+    EXPECT_EQ(pane.outputView()->text(), QStringLiteral("Привет, Аня и ! Аня"));
     EXPECT_TRUE(pane.warningRow()->isVisible());
     EXPECT_FALSE(pane.copyButton()->isEnabled());
 
@@ -195,6 +197,39 @@ TEST_F(SnippetsPaneTest, TheFillInFormEnablesTheCopy) {
     EXPECT_EQ(pane.placeholderFields()[0]->value(), QString());
 }
 
+TEST_F(SnippetsPaneTest, AnEditKeepsTheFieldsOfThePlaceholdersThatStay) {
+    setBody(QStringLiteral("{{имя}} и {{друг}}"));
+    PlaceholderField* name = pane.placeholderFields().at(0);
+    name->lineEdit()->setFocus();
+    ToolboxPaneTest::typeText(name->lineEdit(), QStringLiteral("Аня"));
+    // One placeholder added before it, another renamed after it: its field stays, with what was typed.
+    setBody(QStringLiteral("{{город}}: {{имя}} и {{подруга}}"));
+    EXPECT_EQ(pane.fillFormNames(),
+              (QStringList{QStringLiteral("город"), QStringLiteral("имя"), QStringLiteral("подруга")}));
+    ASSERT_EQ(pane.placeholderFields().size(), 3);
+    EXPECT_EQ(pane.placeholderFields().at(1), name);
+    EXPECT_EQ(name->value(), QStringLiteral("Аня"));
+    EXPECT_EQ(pane.placeholderFields().at(0)->value(), QString());
+    EXPECT_EQ(pane.outputView()->text(), QStringLiteral("{{город}}: Аня и {{подруга}}"));
+
+    // Many placeholders: only the rows in view get fields, and Tab goes on down the rows in order.
+    QString body;
+    for (int i = 0; i < 100; ++i) body += QStringLiteral("{{поле %1}} ").arg(i);
+    setBody(body);
+    EXPECT_EQ(pane.fillFormNames().size(), 100);
+    EXPECT_LT(pane.placeholderFields().size(), 20);
+    EXPECT_EQ(pane.explanationLines().size(), 101);
+    EXPECT_EQ(pane.explanationLines().at(100),
+              QStringLiteral("поле 99 {{поле 99}} Вы введёте значение ниже перед копированием."));
+    pane.placeholderFields().at(0)->lineEdit()->setFocus();
+    for (int i = 0; i < 30; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    PlaceholderField* thirtieth = pane.fillFormRows()->field(QStringLiteral("поле 30"));
+    ASSERT_TRUE(thirtieth);
+    EXPECT_TRUE(thirtieth->lineEdit()->hasFocus());
+    EXPECT_TRUE(thirtieth->isVisible());
+    EXPECT_GT(pane.fillFormRows()->verticalScrollBar()->value(), 0);
+}
+
 TEST_F(SnippetsPaneTest, AHugeResultIsPreviewedInPartAndCopiedWhole) {
     const QString huge(3'000'000, QLatin1Char('x'));
     fake.pasteboard.simulateCopyText(huge);
@@ -202,7 +237,7 @@ TEST_F(SnippetsPaneTest, AHugeResultIsPreviewedInPartAndCopiedWhole) {
     pane.model().refreshBuiltIns();
     TestSupport::spin(20);
     EXPECT_EQ(pane.model().result().size(), huge.size());
-    EXPECT_EQ(pane.outputLabel()->text(), huge.left(SnippetsPane::previewLimit) + QStringLiteral("…"));
+    EXPECT_EQ(pane.outputView()->text(), huge.left(SnippetsPane::previewLimit) + QStringLiteral("…"));
     pane.model().copyExpanded();
     EXPECT_EQ(fake.pasteboard.string(), huge);
 }
@@ -211,7 +246,7 @@ TEST_F(SnippetsPaneTest, RussianTextsFitAtTheSmallestWindow) {
     clickRow(2);  // the markdown starter: explanation, form and warning all shown
     TestSupport::spin(20);
     for (InkLabel* label : pane.findChildren<InkLabel*>()) {
-        if (!label->isVisible() || label->wordWrap() || label == pane.outputLabel()) continue;
+        if (!label->isVisible() || label->wordWrap()) continue;
         EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
     }
     for (PaneButton* button : pane.findChildren<PaneButton*>())
