@@ -1,9 +1,10 @@
 #include "Platform/Files/DirectoryWalker.h"
 
-#include <QFile>
+#include "Platform/Files/NativePath.h"
 
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -31,60 +32,9 @@ public:
     bool cancelled() const { return options_.cancel && options_.cancel->load(std::memory_order_relaxed); }
 
     // Lists the open folder `fd` (taken over) whose path is in path_; gives the bytes of its files.
-    std::int64_t folder(int fd, int depth) {
-        DIR* dir = ::fdopendir(fd);
-        if (!dir) {
-            ::close(fd);
-            return unlisted(depth);
-        }
-        std::int64_t bytes = 0;
-        const size_t length = path_.size();
-        const bool atRoot = length > 0 && path_.back() == '/';
-        for (;;) {
-            if (cancelled()) {
-                totals.cancelled = true;
-                break;
-            }
-            errno = 0;
-            const dirent* entry = ::readdir(dir);
-            if (!entry) {
-                // A listing that breaks off part way is a folder we could not read.
-                if (errno != 0) ++totals.unreadable;
-                break;
-            }
-            const char* name = entry->d_name;
-            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-            ++totals.entries;
-            struct stat st {};
-            if (::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
-            const std::int64_t allocated = std::int64_t(st.st_blocks) * 512;
-            if (S_ISLNK(st.st_mode)) {
-                totals.linkBytes += allocated;
-                continue;
-            }
-            if (!atRoot) path_ += '/';
-            path_ += name;
-            if (S_ISDIR(st.st_mode)) {
-                if ((!options_.oneFileSystem || st.st_dev == device_) &&
-                    (!options_.visitor || options_.visitor->shouldEnter(path_, depth + 1))) {
-                    ++totals.folders;
-                    totals.folderBytes += allocated;
-                    if (options_.visitor) options_.visitor->enter(path_, depth + 1);
-                    const int child = ::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                    bytes += child >= 0 ? folder(child, depth + 1) : unlisted(depth + 1);
-                }
-            } else {
-                const std::int64_t counted = firstSight(st) ? allocated : 0;
-                if (S_ISREG(st.st_mode)) ++totals.files;
-                totals.fileBytes += counted;
-                bytes += counted;
-                if (options_.visitor) options_.visitor->file(path_, depth + 1, counted);
-            }
-            path_.resize(length);
-        }
-        ::closedir(dir);
-        if (options_.visitor) options_.visitor->leave(path_, depth, bytes, true);
-        return bytes;
+    // `up` (deep folders only) gets the parent folder reopened, as the parent gave its own up.
+    std::int64_t folder(int fd, int depth, int* up = nullptr) {
+        return depth < kHeldLevels ? streamed(fd, depth) : readWhole(fd, depth, up);
     }
 
     std::int64_t unlisted(int depth) {
@@ -97,6 +47,145 @@ public:
     std::string path_;
 
 private:
+    // A folder above this depth stays open while the walk is below it; deeper ones are read whole
+    // and closed first, so a walk holds about this many folders open however deep the tree goes.
+    static constexpr int kHeldLevels = 24;
+
+    // Reads the folder entry by entry, keeping it open throughout.
+    std::int64_t streamed(int fd, int depth) {
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            return unlisted(depth);
+        }
+        std::int64_t bytes = 0;
+        for (;;) {
+            if (cancelled()) {
+                totals.cancelled = true;
+                break;
+            }
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (!entry) {
+                // A listing that breaks off part way is a folder we could not read.
+                if (errno != 0) ++totals.unreadable;
+                break;
+            }
+            if (isDots(entry->d_name)) continue;
+            int held = ::dirfd(dir);
+            bytes += visit(held, entry->d_name, depth, nullptr);
+        }
+        ::closedir(dir);
+        if (options_.visitor) options_.visitor->leave(path_, depth, bytes, true);
+        return bytes;
+    }
+
+    // Reads the folder's names first, then closes it while each sub-folder is walked; the
+    // sub-folder hands it back reopened through "..", checked to be the same folder.
+    std::int64_t readWhole(int fd, int depth, int* up) {
+        struct stat self {};
+        std::vector<std::string> names;
+        bool broken = false;
+        const int listing = ::fstat(fd, &self) == 0 ? ::dup(fd) : -1;
+        DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+        if (!dir) {
+            if (listing >= 0) ::close(listing);
+            handBack(fd, up);
+            ::close(fd);
+            return unlisted(depth);
+        }
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (!entry) {
+                broken = errno != 0;
+                break;
+            }
+            if (!isDots(entry->d_name)) names.emplace_back(entry->d_name);
+        }
+        ::closedir(dir);
+        std::int64_t bytes = 0;
+        for (const std::string& name : names) {
+            if (cancelled()) {
+                totals.cancelled = true;
+                break;
+            }
+            bytes += visit(fd, name.c_str(), depth, &self);
+            if (fd < 0) {
+                broken = true;  // moved away meanwhile: the rest is out of reach
+                break;
+            }
+        }
+        if (broken) ++totals.unreadable;
+        if (fd >= 0) {
+            handBack(fd, up);
+            ::close(fd);
+        } else if (up) {
+            *up = -1;
+        }
+        if (options_.visitor) options_.visitor->leave(path_, depth, bytes, true);
+        return bytes;
+    }
+
+    static void handBack(int fd, int* up) {
+        if (up) *up = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+
+    static bool isDots(const char* name) {
+        return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+    }
+
+    // One entry of the folder `fd` at `depth` (its path in path_); gives the bytes it holds. With
+    // `self` (a deep folder), `fd` is closed while a sub-folder is walked and comes back reopened,
+    // or -1 when the folder could not be found again.
+    std::int64_t visit(int& fd, const char* name, int depth, const struct stat* self) {
+        ++totals.entries;
+        struct stat st {};
+        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;  // gone meanwhile
+        const std::int64_t allocated = std::int64_t(st.st_blocks) * 512;
+        if (S_ISLNK(st.st_mode)) {
+            totals.linkBytes += allocated;
+            return 0;
+        }
+        const size_t length = path_.size();
+        if (length == 0 || path_.back() != '/') path_ += '/';
+        path_ += name;
+        std::int64_t bytes = 0;
+        if (S_ISDIR(st.st_mode)) {
+            if ((!options_.oneFileSystem || st.st_dev == device_) &&
+                (!options_.visitor || options_.visitor->shouldEnter(path_, depth + 1))) {
+                ++totals.folders;
+                totals.folderBytes += allocated;
+                if (options_.visitor) options_.visitor->enter(path_, depth + 1);
+                const int child = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (child < 0) {
+                    bytes = unlisted(depth + 1);
+                } else if (!self) {
+                    bytes = folder(child, depth + 1);
+                } else {
+                    ::close(fd);
+                    int back = -1;
+                    bytes = folder(child, depth + 1, &back);
+                    struct stat again {};
+                    if (back >= 0 &&
+                        (::fstat(back, &again) != 0 || again.st_dev != self->st_dev || again.st_ino != self->st_ino)) {
+                        ::close(back);
+                        back = -1;
+                    }
+                    fd = back;
+                }
+            }
+        } else {
+            const std::int64_t counted = firstSight(st) ? allocated : 0;
+            if (S_ISREG(st.st_mode)) ++totals.files;
+            totals.fileBytes += counted;
+            bytes += counted;
+            if (options_.visitor) options_.visitor->file(path_, depth + 1, counted);
+        }
+        path_.resize(length);
+        return bytes;
+    }
+
     // False for a further name of a hard-linked file already counted in this walk.
     bool firstSight(const struct stat& st) {
         if (st.st_nlink < 2) return true;
@@ -111,7 +200,7 @@ private:
 }  // namespace
 
 DirectoryWalker::Totals DirectoryWalker::walk(const QString& path, const Options& options) {
-    std::string start = QFile::encodeName(path).toStdString();
+    std::string start = NativePath::encode(path).toStdString();
     while (start.size() > 1 && start.back() == '/') start.pop_back();
     Walk walk(options, 0);
     walk.path_ = start;

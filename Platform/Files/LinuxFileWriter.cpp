@@ -1,5 +1,7 @@
 #include "Platform/Files/LinuxFileWriter.h"
 
+#include "Platform/Files/NativePath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,7 +39,7 @@ private:
     int fd_;
 };
 
-QByteArray encoded(const QString& path) { return QFile::encodeName(path); }
+QByteArray encoded(const QString& path) { return NativePath::encode(path); }
 
 FileError linkRefusal(const QString& path) { return FileError::refused(path, QStringLiteral("is a symbolic link")); }
 

@@ -1,5 +1,7 @@
 #include "Platform/Files/SafeFile.h"
 
+#include "Platform/Files/NativePath.h"
+
 #include <QFileInfo>
 
 #include <dirent.h>
@@ -11,7 +13,7 @@ namespace SafeFile {
 
 namespace {
 
-QByteArray encoded(const QString& path) { return QFile::encodeName(path); }
+QByteArray encoded(const QString& path) { return NativePath::encode(path); }
 
 void report(FileError* out, FileError error) {
     if (out) *out = std::move(error);

@@ -1,13 +1,13 @@
 #include "Platform/Files/Trash.h"
 
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
 
 #include <climits>
 #include <cstdlib>
@@ -19,7 +19,7 @@ namespace {
 
 Trash* sharedOverride = nullptr;
 
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
+QByteArray native(const QString& path) { return NativePath::encode(path); }
 
 std::optional<struct stat> linkStatus(const QString& path) {
     struct stat st {};
@@ -31,7 +31,7 @@ std::optional<struct stat> linkStatus(const QString& path) {
 QString resolved(const QString& path) {
     char buffer[PATH_MAX];
     if (!::realpath(native(path).constData(), buffer)) return QString();
-    return QFile::decodeName(buffer);
+    return NativePath::decode(buffer);
 }
 
 bool isInside(const QString& path, const QString& folder) {
@@ -83,8 +83,12 @@ QString numberedName(const QString& name, int n, bool isFolder) {
     return stem + suffix + extension;
 }
 
-// Makes `trash` with its "files" and "info" folders, private to the user, on `device`.
+// Makes `trash` with its "files" and "info" folders, private to the user, on `device`. Nothing is
+// made where the folders would land on another file system.
 std::optional<FileError> prepare(const QString& trash, dev_t device) {
+    const auto target = deviceOf(trash);
+    if (!target || *target != device)
+        return FileError::refused(trash, QStringLiteral("is on another file system than the item"));
     for (const QString& folder : {trash, trash + "/files", trash + "/info"}) {
         if (auto error = FileWriter::shared().makePrivateFolder(folder)) return error;
     }
@@ -128,6 +132,10 @@ Trash::Outcome LinuxTrash::moveToTrash(const QString& given) {
     const QString folder = resolved(info.absolutePath());
     if (folder.isEmpty()) return {FileError::fromErrno(path, errno), {}};
     const QString real = folder == "/" ? "/" + name : folder + "/" + name;
+    // A mounted file system's top folder cannot leave its mount point, and no trash can take it.
+    const auto parent = linkStatus(folder);
+    if (!parent) return {FileError::fromErrno(path, errno), {}};
+    if (parent->st_dev != item->st_dev) return refuse(QStringLiteral("is the top folder of a mounted file system"));
 
     QString trash;
     QString recorded = path;
@@ -158,7 +166,7 @@ Trash::Outcome LinuxTrash::moveToTrash(const QString& given) {
     if (isInside(trashReal, real) || isInside(real, trashReal))
         return refuse(QStringLiteral("holds the Trash or lies inside it"));
 
-    const QByteArray record = "[Trash Info]\nPath=" + QUrl::toPercentEncoding(recorded, "/") + "\nDeletionDate=" +
+    const QByteArray record = "[Trash Info]\nPath=" + native(recorded).toPercentEncoding("/") + "\nDeletionDate=" +
                               QDateTime::currentDateTime().toString("yyyy-MM-ddTHH:mm:ss").toLatin1() + "\n";
     // The info file claims the name; the item follows it.
     for (int n = 1; n < 10000; ++n) {

@@ -3,6 +3,7 @@
 #include "Platform/X11/XcbReply.h"
 
 #include "Platform/Desktop/DesktopEntries.h"
+#include "Platform/Files/NativePath.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -278,8 +279,9 @@ void X11Workspace::revealFiles(const QStringList& paths, std::function<void(bool
         return;
     }
     QStringList uris;
-    for (const QString& path : paths) uris << QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString();
-    const QUrl folder = QUrl::fromLocalFile(QFileInfo(paths.first()).absolutePath());
+    // URIs of the exact bytes: a name that is not UTF-8 still names its own file.
+    for (const QString& path : paths) uris << NativePath::fileUrl(QFileInfo(path).absoluteFilePath());
+    const QUrl folder(NativePath::fileUrl(QFileInfo(paths.first()).absolutePath()));
     QDBusMessage message = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));

@@ -87,7 +87,8 @@ public:
     // Saves a scan result for the cleaner to restore.
     void saveScan(const QList<CleanupGroup>& groups, const QDateTime& at = QDateTime::currentDateTimeUtc()) {
         QJsonArray array;
-        for (const CleanupGroup& group : groups) array.append(group.toJson());
+        for (const CleanupGroup& group : groups)
+            array.append(QJsonDocument::fromJson(QByteArray::fromStdString(group.toJson().dump())).object());
         writeJson(scanStore(), QJsonObject{{"scannedAt", ReferenceDate::seconds(at)}, {"groups", array}});
     }
     // Saves a volume tree for the volume scanner to restore.

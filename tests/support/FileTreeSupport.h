@@ -8,12 +8,16 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // Building file trees for the walker, the Trash and the disk scanners.
@@ -38,6 +42,32 @@ inline bool allocateFile(const QString& path, qint64 size) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     return size == 0 || ::posix_fallocate(file.handle(), 0, size) == 0;
+}
+
+// As allocateFile, for a path given as its exact bytes (a name need not be UTF-8).
+inline bool allocateBytes(const QByteArray& path, qint64 size) {
+    for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1))
+        if (::mkdir(path.left(slash).constData(), 0755) != 0 && errno != EEXIST) return false;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool ok = size == 0 || ::posix_fallocate(fd, 0, size) == 0;
+    ::close(fd);
+    return ok;
+}
+
+inline bool existsBytes(const QByteArray& path) {
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+inline QByteArray readBytes(const QByteArray& path) {
+    QByteArray out;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+    ::close(fd);
+    return out;
 }
 
 // A file `length` bytes long of which only `written` bytes at its start hold data.
@@ -87,6 +117,54 @@ inline qint64 duBytes(const QString& path) {
     bool ok = false;
     const qint64 bytes = out.left(out.indexOf('\t')).toLongLong(&ok);
     return ok ? bytes : -1;
+}
+
+// Runs `body` in a child process with a mount namespace of its own in which a fresh tmpfs covers
+// the empty folder `mountPoint`: another file system, unseen by the rest of the machine and gone
+// with the child. Gives what `body` reported (empty when all held), or nothing where this system
+// allows no private mount.
+inline std::optional<QString> inPrivateMount(const QString& mountPoint, const std::function<QString()>& body) {
+    int channel[2];
+    if (::pipe(channel) != 0) return std::nullopt;
+    const uid_t uid = ::getuid();
+    const gid_t gid = ::getgid();
+    const pid_t pid = ::fork();
+    if (pid < 0) return std::nullopt;
+    if (pid == 0) {
+        ::close(channel[0]);
+        auto put = [](const char* file, const QByteArray& text) {
+            const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
+            const bool ok = fd >= 0 && ::write(fd, text.constData(), size_t(text.size())) == text.size();
+            if (fd >= 0) ::close(fd);
+            return ok;
+        };
+        // Root makes a mount namespace directly; a user makes a user namespace with it.
+        bool ok = ::unshare(CLONE_NEWNS) == 0;
+        if (!ok && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0)
+            ok = put("/proc/self/setgroups", "deny") &&
+                 put("/proc/self/uid_map", "0 " + QByteArray::number(uid) + " 1") &&
+                 put("/proc/self/gid_map", "0 " + QByteArray::number(gid) + " 1");
+        if (!ok || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("quorvin-test", native(mountPoint).constData(), "tmpfs", 0, "size=16m") != 0)
+            ::_exit(77);
+        const QByteArray report = body().toUtf8();
+        const bool sent = ::write(channel[1], report.constData(), size_t(report.size())) == report.size();
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(channel[1]);
+    QByteArray report;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        report.append(buffer, n);
+    }
+    ::close(channel[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) return std::nullopt;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return QStringLiteral("the child process failed");
+    return QString::fromUtf8(report);
 }
 
 }  // namespace FileTree

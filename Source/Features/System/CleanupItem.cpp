@@ -1,7 +1,8 @@
 #include "Source/Features/System/CleanupItem.h"
 
+#include "Platform/Files/NativePath.h"
+
 #include <QJsonArray>
-#include <QUrl>
 
 QString CleanupItem::format(double bytes) {
     if (bytes >= 1073741824.0) return QString::asprintf("%.2f GB", bytes / 1073741824.0);
@@ -10,15 +11,17 @@ QString CleanupItem::format(double bytes) {
     return QString::asprintf("%.0f B", bytes);
 }
 
-QJsonObject CleanupItem::toJson() const {
-    QJsonArray urls;
-    for (const QString& path : paths) urls.append(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
-    return {{"name", name},
-            {"paths", urls},
-            {"bytes", bytes},
-            {"itemCount", itemCount},
-            {"category", CleanupCategories::rawValue(category)},
-            {"consequence", consequence}};
+nlohmann::ordered_json CleanupItem::toJson() const {
+    nlohmann::ordered_json urls = nlohmann::ordered_json::array();
+    for (const QString& path : paths) urls.push_back(NativePath::fileUrl(path).toStdString());
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    object["name"] = name.toStdString();
+    object["paths"] = std::move(urls);
+    object["bytes"] = bytes;
+    object["itemCount"] = itemCount;
+    object["category"] = CleanupCategories::rawValue(category).toStdString();
+    object["consequence"] = consequence.toStdString();
+    return object;
 }
 
 std::optional<CleanupItem> CleanupItem::fromJson(const QJsonObject& o) {
@@ -31,9 +34,9 @@ std::optional<CleanupItem> CleanupItem::fromJson(const QJsonObject& o) {
     if (!kind) return std::nullopt;
     CleanupItem item;
     for (const QJsonValue& v : paths.toArray()) {
-        const QUrl url(v.toString(), QUrl::StrictMode);
-        if (!v.isString() || !url.isLocalFile()) return std::nullopt;
-        item.paths << url.toLocalFile();
+        const auto path = v.isString() ? NativePath::fromFileUrl(v.toString()) : std::nullopt;
+        if (!path) return std::nullopt;
+        item.paths << *path;
     }
     if (item.paths.isEmpty()) return std::nullopt;
     item.name = name.toString();
@@ -44,10 +47,13 @@ std::optional<CleanupItem> CleanupItem::fromJson(const QJsonObject& o) {
     return item;
 }
 
-QJsonObject CleanupGroup::toJson() const {
-    QJsonArray array;
-    for (const CleanupItem& item : items) array.append(item.toJson());
-    return {{"category", CleanupCategories::rawValue(category)}, {"items", array}};
+nlohmann::ordered_json CleanupGroup::toJson() const {
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
+    for (const CleanupItem& item : items) array.push_back(item.toJson());
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    object["category"] = CleanupCategories::rawValue(category).toStdString();
+    object["items"] = std::move(array);
+    return object;
 }
 
 std::optional<CleanupGroup> CleanupGroup::fromJson(const QJsonObject& o) {

@@ -8,13 +8,15 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <nlohmann/json.hpp>
+
 #include <optional>
 
 // One reclaimable item: the folders of one target with their allocated size.
 struct CleanupItem {
     QUuid id = QUuid::createUuid();  // fresh for every item made or read; never stored
     QString name;
-    QStringList paths;  // absolute, at least one, in target order
+    QStringList paths;  // absolute, at least one, in target order; exact bytes (NativePath)
     double bytes = 0;
     qint64 itemCount = 0;  // regular files
     CleanupCategory category = CleanupCategory::custom;
@@ -23,8 +25,9 @@ struct CleanupItem {
     // "1.00 GB", "1.0 MB", "1 KB", "1023 B" (binary multiples).
     static QString format(double bytes);
 
-    // Paths as file URLs; every key is required when reading.
-    QJsonObject toJson() const;
+    // Paths as file URLs of their exact bytes; keys in their stored order. Every key is required
+    // when reading.
+    nlohmann::ordered_json toJson() const;
     static std::optional<CleanupItem> fromJson(const QJsonObject& object);
 };
 
@@ -34,6 +37,6 @@ struct CleanupGroup {
     QList<CleanupItem> items;
 
     QString id() const { return CleanupCategories::rawValue(category); }
-    QJsonObject toJson() const;
+    nlohmann::ordered_json toJson() const;
     static std::optional<CleanupGroup> fromJson(const QJsonObject& object);
 };

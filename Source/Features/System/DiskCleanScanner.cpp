@@ -4,6 +4,7 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Files/DirectoryWalker.h"
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Platform/Files/Trash.h"
 #include "Source/Extensions/ApplicationSupport.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace {
@@ -31,7 +33,18 @@ constexpr double perAppFloor = 50000000.0;
 
 bool exists(const QString& path) {
     struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::lstat(NativePath::encode(path).constData(), &st) == 0;
+}
+
+// The names in a folder but hidden ones, in listing order, each with its exact bytes.
+QStringList visibleNames(const QString& folder) {
+    QStringList names;
+    DIR* dir = ::opendir(NativePath::encode(folder).constData());
+    if (!dir) return names;
+    while (const dirent* entry = ::readdir(dir))
+        if (entry->d_name[0] != '.') names << NativePath::decode(entry->d_name);
+    ::closedir(dir);
+    return names;
 }
 
 struct Measure {
@@ -126,8 +139,8 @@ void DiskCleanScanner::scan() {
         if (settings_.isEnabled(row.name, row.defaultOn)) job.rows << row;
     QPointer<DiskCleanScanner> self(this);
     queue_->async([self, job = std::move(job)] {
-        auto report = [self](const QString& path) {
-            Dispatch::main([self, path] {
+        auto report = [self](const QString& found) {
+            Dispatch::main([self, path = NativePath::displayed(found)] {
                 if (self) self->setCurrentPath(path);
             });
         };
@@ -166,12 +179,7 @@ QList<CleanupGroup> DiskCleanScanner::run(const Job& job, const std::function<vo
         const QSet<QString> claimed = CleanupCatalog::claimedPaths();
         const QSet<QString> claimedHere = CleanupCatalog::claimedLinuxPaths(job.bases);
         const QString caches = job.bases.cacheHome;
-        QDir folder(caches);
-        // Listing order, as the file system gives it; hidden entries are left out.
-        const QStringList names = folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System,
-                                                   QDir::Unsorted);
-        for (const QString& name : names) {
-            if (name.startsWith('.')) continue;
+        for (const QString& name : visibleNames(caches)) {
             if (claimed.contains("Library/Caches/" + name) || claimedHere.contains(caches + "/" + name)) continue;
             const auto& prefixes = CleanupCatalog::protectedCachePrefixes();
             if (std::any_of(prefixes.begin(), prefixes.end(), [&](const QString& p) { return name.startsWith(p); }))
@@ -181,8 +189,8 @@ QList<CleanupGroup> DiskCleanScanner::run(const Job& job, const std::function<vo
             report(path);
             const Measure m = measure(path);
             if (m.bytes >= perAppFloor)
-                items << CleanupItem{QUuid::createUuid(), name, {path}, m.bytes, m.files, CleanupCategory::applications,
-                                     CleanupCatalog::perAppConsequence};
+                items << CleanupItem{QUuid::createUuid(), NativePath::displayed(name), {path}, m.bytes, m.files,
+                                     CleanupCategory::applications, CleanupCatalog::perAppConsequence};
         }
     }
 
@@ -190,9 +198,10 @@ QList<CleanupGroup> DiskCleanScanner::run(const Job& job, const std::function<vo
         if (!job.probe.exists(path)) continue;
         report(path);
         const Measure m = measure(path);
+        const QString name = NativePath::displayed(QFileInfo(path).fileName());
         if (m.bytes > 0)
-            items << CleanupItem{QUuid::createUuid(), QFileInfo(path).fileName(), {path}, m.bytes, m.files,
-                                 CleanupCategory::custom, CleanupCatalog::customConsequence};
+            items << CleanupItem{QUuid::createUuid(), name, {path}, m.bytes, m.files, CleanupCategory::custom,
+                                 CleanupCatalog::customConsequence};
     }
 
     QList<CleanupGroup> groups;
@@ -259,10 +268,13 @@ void DiskCleanScanner::moveToTrash(const CleanupItem& item, std::function<void(c
 
 void DiskCleanScanner::persist(const QList<CleanupGroup>& groups, const QDateTime& at) {
     queue_->async([path = places_.storePath, groups, at] {
-        QJsonArray array;
-        for (const CleanupGroup& group : groups) array.append(group.toJson());
-        const QJsonObject stored{{"scannedAt", ReferenceDate::seconds(at)}, {"groups", array}};
-        const QByteArray bytes = QJsonDocument(stored).toJson(QJsonDocument::Compact);
+        nlohmann::ordered_json array = nlohmann::ordered_json::array();
+        for (const CleanupGroup& group : groups) array.push_back(group.toJson());
+        nlohmann::ordered_json stored = nlohmann::ordered_json::object();
+        stored["scannedAt"] = ReferenceDate::seconds(at);
+        stored["groups"] = std::move(array);
+        const QByteArray bytes =
+            QByteArray::fromStdString(stored.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
         QDir().mkpath(QFileInfo(path).absolutePath());  // a failure shows in the write
         if (auto error = FileWriter::shared().write(path, bytes, 0600))
             qCWarning(lcDiskClean) << "Cannot save the scan:" << error->message();

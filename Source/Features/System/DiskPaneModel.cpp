@@ -1,6 +1,7 @@
 #include "Source/Features/System/DiskPaneModel.h"
 
 #include "Platform/Core/Dispatch.h"
+#include "Platform/Files/NativePath.h"
 
 #include <QDir>
 #include <QPointer>
@@ -108,8 +109,8 @@ void DiskPaneModel::popBrowse() {
 
 QString DiskPaneModel::displayPath(const QString& path, const QString& home) {
     if (path.isEmpty()) return QStringLiteral("--");
-    if (home.isEmpty()) return path;
-    QString shown = path;
+    QString shown = NativePath::displayed(path);
+    if (home.isEmpty()) return shown;
     return shown.replace(home, QStringLiteral("~"));
 }
 

@@ -1,7 +1,8 @@
 #include "Source/Features/System/HomeGuard.h"
 
+#include "Platform/Files/NativePath.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <climits>
@@ -11,8 +12,8 @@ namespace {
 
 QString realPath(const QString& path) {
     char buffer[PATH_MAX];
-    if (!::realpath(QFile::encodeName(path).constData(), buffer)) return QString();
-    return QFile::decodeName(buffer);
+    if (!::realpath(NativePath::encode(path).constData(), buffer)) return QString();
+    return NativePath::decode(buffer);
 }
 
 }  // namespace

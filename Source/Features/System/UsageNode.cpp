@@ -1,13 +1,14 @@
 #include "Source/Features/System/UsageNode.h"
 
+#include "Platform/Files/NativePath.h"
+
 #include <QJsonArray>
-#include <QUrl>
 
 QJsonObject UsageNode::toJson() const {
     QJsonArray array;
     for (const UsageNode& child : children) array.append(child.toJson());
     return {{"name", name},
-            {"path", QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)},
+            {"path", NativePath::fileUrl(path)},
             {"bytes", bytes},
             {"isDirectory", isDirectory},
             {"children", array}};
@@ -18,9 +19,9 @@ std::optional<UsageNode> UsageNode::fromJson(const QJsonObject& o) {
                      isDirectory = o.value("isDirectory"), children = o.value("children");
     if (!name.isString() || !path.isString() || !bytes.isDouble() || !isDirectory.isBool() || !children.isArray())
         return std::nullopt;
-    const QUrl url(path.toString(), QUrl::StrictMode);
-    if (!url.isLocalFile()) return std::nullopt;
-    UsageNode node{name.toString(), url.toLocalFile(), bytes.toDouble(), isDirectory.toBool(), {}};
+    const auto local = NativePath::fromFileUrl(path.toString());
+    if (!local) return std::nullopt;
+    UsageNode node{name.toString(), *local, bytes.toDouble(), isDirectory.toBool(), {}};
     for (const QJsonValue& v : children.toArray()) {
         auto child = v.isObject() ? fromJson(v.toObject()) : std::nullopt;
         if (!child) return std::nullopt;

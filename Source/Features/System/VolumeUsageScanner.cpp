@@ -4,6 +4,7 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Files/DirectoryWalker.h"
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 
@@ -33,15 +34,15 @@ public:
         : skipped_(skipped), report_(report) {}
 
     bool shouldEnter(std::string_view path, int) override {
-        return skipped_.isEmpty() || !skipped_.contains(QString::fromUtf8(path.data(), qsizetype(path.size())));
+        return skipped_.isEmpty() || !skipped_.contains(decode(path));
     }
     void enter(std::string_view path, int depth) override {
         frames_.push_back({});
-        if (depth <= 1 && report_) report_(decode(path));
+        if (depth <= 1 && report_) report_(NativePath::displayed(decode(path)));
     }
     void file(std::string_view path, int depth, std::int64_t bytes) override {
         if (depth - 1 < VolumeUsageScanner::keptDepth && double(bytes) >= VolumeUsageScanner::keepFloor)
-            frames_.back().push_back({lastComponent(decode(path)), decode(path), double(bytes), false, {}});
+            frames_.back().push_back({shownName(decode(path)), decode(path), double(bytes), false, {}});
     }
     void leave(std::string_view path, int depth, std::int64_t bytes, bool listed) override {
         QList<UsageNode> children = std::move(frames_.back());
@@ -49,7 +50,7 @@ public:
         std::stable_sort(children.begin(), children.end(),
                          [](const UsageNode& a, const UsageNode& b) { return a.bytes > b.bytes; });
         const QString p = decode(path);
-        UsageNode node{depth == 0 && listed ? VolumeUsageScanner::rootName : lastComponent(p), p, double(bytes), true,
+        UsageNode node{depth == 0 && listed ? VolumeUsageScanner::rootName : shownName(p), p, double(bytes), true,
                        std::move(children)};
         if (depth == 0) {
             result = std::move(node);
@@ -61,9 +62,11 @@ public:
     UsageNode result;
 
 private:
+    // Paths keep their exact bytes; names are for showing.
     static QString decode(std::string_view path) {
-        return QFile::decodeName(QByteArray(path.data(), qsizetype(path.size())));
+        return NativePath::decode(QByteArrayView(path.data(), path.size()));
     }
+    static QString shownName(const QString& path) { return NativePath::displayed(lastComponent(path)); }
 
     const QSet<QString>& skipped_;
     const std::function<void(const QString&)>& report_;
@@ -118,7 +121,7 @@ UsageNode VolumeUsageScanner::walk(const QString& root, const QSet<QString>& ski
     const auto totals =
         DirectoryWalker::walk(root, {.oneFileSystem = true, .cancel = &cancelled, .visitor = &builder});
     if (unreadable) *unreadable += totals.unreadable;
-    if (builder.result.path.isEmpty()) builder.result = {lastComponent(root), root, 0, true, {}};
+    if (builder.result.path.isEmpty()) builder.result = {NativePath::displayed(lastComponent(root)), root, 0, true, {}};
     return builder.result;
 }
 

@@ -1,6 +1,7 @@
 #include "FileTreeSupport.h"
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/UserDefaults.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/Files/Trash.h"
 #include "Source/Features/System/DiskCleanScanner.h"
 #include "Source/Features/System/DiskCleanSettings.h"
@@ -13,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QUrl>
@@ -262,6 +264,13 @@ TEST_F(DiskCleanFixture, ScanStartsOnceShowsProgressAndIsKeptAcrossLaunches) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     EXPECT_FALSE(bytes.contains('\n'));
+    // Keys in their stored order: the date first, then the groups, each item's six keys as listed.
+    EXPECT_TRUE(bytes.startsWith("{\"scannedAt\":")) << bytes.constData();
+    EXPECT_TRUE(QRegularExpression(R"(\{"category":"\w+","items":\[\{"name":"[^"]*","paths":\[[^\]]*\],)"
+                                   R"("bytes":[\d.e+]+,"itemCount":\d+,"category":"\w+","consequence":")")
+                    .match(QString::fromUtf8(bytes))
+                    .hasMatch())
+        << bytes.constData();
     EXPECT_TRUE(bytes.contains("file://" + QUrl::toPercentEncoding(home, "/") + "/Saved%20Things")) << bytes.constData();
     make();
     EXPECT_EQ(scanner->state().phase, Phase::complete);
@@ -354,6 +363,42 @@ TEST_F(DiskCleanFixture, TrashMovesEachPathReportsPartialMovesRescansAndRefusesW
     EXPECT_TRUE(report->succeeded());
     EXPECT_FALSE(QFileInfo::exists(home + "/.gradle/caches"));
     ASSERT_TRUE(TestSupport::waitFor([&] { return scanner->state().phase == Phase::complete && !item("Gradle Cache"); }, 20000));
+}
+
+// A cache folder whose name is not UTF-8 is measured, kept and moved as its own bytes, never as the
+// look-alike beside it whose name holds a real U+FFFD.
+TEST_F(DiskCleanFixture, ANameThatIsNotUtf8IsMeasuredKeptAndMovedAsItsOwnBytes) {
+    const QByteArray caches = FileTree::native(home + "/.cache");
+    const QByteArray notUtf8 = caches + "/app\xff";
+    const QByteArray lookAlike = caches + "/app\xef\xbf\xbd";
+    ASSERT_TRUE(FileTree::allocateBytes(notUtf8 + "/x", 60 << 20));
+    ASSERT_TRUE(FileTree::allocateBytes(lookAlike + "/x", block));
+    make();
+    scanAndWait();
+    const QString shown = "app" + QString(QChar::ReplacementCharacter);
+    ASSERT_EQ(listed().keys(), QStringList{shown});
+    ASSERT_EQ(item(shown)->paths.size(), 1);
+    EXPECT_EQ(NativePath::encode(item(shown)->paths.first()), notUtf8);
+    EXPECT_GE(item(shown)->bytes, 60 << 20);
+
+    scanner->waitUntilIdle();
+    QFile file(storePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("/app%FF\""));
+    make();
+    ASSERT_TRUE(item(shown));
+    EXPECT_EQ(NativePath::encode(item(shown)->paths.first()), notUtf8);
+
+    std::optional<DiskCleanScanner::TrashReport> report;
+    scanner->moveToTrash(*item(shown), [&](const DiskCleanScanner::TrashReport& r) { report = r; });
+    ASSERT_TRUE(TestSupport::waitFor([&] { return report.has_value(); }));
+    EXPECT_TRUE(report->succeeded()) << qPrintable(report->failures.join("; "));
+    EXPECT_FALSE(FileTree::existsBytes(notUtf8));
+    EXPECT_TRUE(FileTree::existsBytes(lookAlike + "/x"));
+    const QByteArray info = FileTree::readBytes(FileTree::native(trash.homeTrash()) + "/info/app\xff.trashinfo");
+    EXPECT_TRUE(info.contains("\nPath=" + notUtf8.toPercentEncoding("/") + "\n"));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return scanner->state().phase == Phase::complete; }, 20000));
+    scanner->waitUntilIdle();
 }
 
 // A home on a hung mount would freeze the program: the saved result, the custom folders and

@@ -1,6 +1,7 @@
 #include "FileTreeSupport.h"
-#include "Platform/Core/Dispatch.h"
 #include "Platform/Core/Clock.h"
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Files/NativePath.h"
 #include "Source/Features/System/VolumeUsageScanner.h"
 #include "TestSupport.h"
 
@@ -149,6 +150,18 @@ TEST_F(VolumeFixture, UnreadableFoldersAreCountedAndAddNothing) {
 
 TEST_F(VolumeFixture, TheTreeIsSavedAndShownAgainAfterARestart) {
     ASSERT_TRUE(allocateFile(root + "/with space/big", justAbove));
+    // A name that is not UTF-8 keeps its bytes beside a look-alike that holds a real U+FFFD.
+    const QByteArray notUtf8 = FileTree::native(root) + "/big\xff";
+    ASSERT_TRUE(FileTree::allocateBytes(notUtf8 + "/big", justAbove));
+    ASSERT_TRUE(FileTree::allocateBytes(FileTree::native(root) + "/big\xef\xbf\xbd/small", block));
+    const QString shown = "big" + QString(QChar::ReplacementCharacter);
+    auto checkNotUtf8 = [&](const UsageNode& top) {
+        const UsageNode* big = child(top, shown);
+        ASSERT_TRUE(big);
+        EXPECT_EQ(NativePath::encode(big->path), notUtf8);
+        ASSERT_EQ(big->children.size(), 1);
+        EXPECT_EQ(NativePath::encode(big->children.first().path), notUtf8 + "/big");
+    };
     make();
     EXPECT_EQ(scanner->state().phase, Phase::idle);
     scanAndWait();
@@ -159,6 +172,8 @@ TEST_F(VolumeFixture, TheTreeIsSavedAndShownAgainAfterARestart) {
     file.close();
     EXPECT_EQ(saved.value("unreadable").toInt(-1), 0);
     EXPECT_TRUE(saved.value("root").toObject().value("path").toString().startsWith("file:///"));
+    checkNotUtf8(*scanner->root());
+    EXPECT_TRUE(QJsonDocument(saved).toJson().contains("/big%FF\""));
 
     make();
     settle();
@@ -167,6 +182,7 @@ TEST_F(VolumeFixture, TheTreeIsSavedAndShownAgainAfterARestart) {
     ASSERT_TRUE(scanner->root());
     ASSERT_TRUE(child(*scanner->root(), "with space"));
     EXPECT_EQ(child(*scanner->root(), "with space")->path, root + "/with space");
+    checkNotUtf8(*scanner->root());
 
     // A file without its count is no saved tree at all.
     QJsonObject damaged = saved;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using FileTree::writeFile;
@@ -138,6 +139,37 @@ TEST(DirectoryWalker, StopsSoonAfterACancelAndCountsNoUnreadableFolderForIt) {
     const auto stopped = DirectoryWalker::walk(dir.path(), {.cancel = &cancel});
     EXPECT_TRUE(stopped.cancelled);
     EXPECT_EQ(stopped.entries, 0);
+}
+
+// A walk holds a bounded number of folders open: a tree deeper than the open-file limit is counted
+// to its bottom, and no folder in it is taken for unreadable.
+TEST(DirectoryWalker, CountsEveryLevelOfATreeDeeperThanTheOpenFileLimit) {
+    QTemporaryDir dir;
+    QString folder = dir.path() + "/deep";
+    std::vector<QString> levels;
+    for (int i = 0; i < 300; ++i) {
+        folder += "/d";
+        levels.push_back(folder);
+    }
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (int i : {0, 100, 150, 299}) ASSERT_TRUE(writeFile(levels[size_t(i)] + "/f", 4096));
+    ASSERT_TRUE(writeFile(levels[150] + "/e/f", 4096));  // a folder met after a deep one in the same listing
+
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = std::min<rlim_t>(64, saved.rlim_cur);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    Recorder recorder;
+    const auto totals = DirectoryWalker::walk(dir.path() + "/deep", {.visitor = &recorder});
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+
+    EXPECT_EQ(totals.unreadable, 0);
+    EXPECT_EQ(totals.files, 5);
+    EXPECT_EQ(totals.folders, 301);
+    ASSERT_EQ(recorder.files.size(), 5u);
+    EXPECT_EQ(recorder.left.back(), FileTree::native(dir.path() + "/deep").toStdString());
+    EXPECT_EQ(recorder.leftBytes.back(), totals.fileBytes);
 }
 
 TEST(DirectoryWalker, StaysOnOneFileSystemWhenAsked) {

@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray contents(const QString& path) {
@@ -129,6 +132,44 @@ TEST_F(TrashFixture, RefusesWhatNoTrashCanHoldAndLeavesItInPlace) {
     ASSERT_FALSE(refused.moved());
     EXPECT_TRUE(refused.error->reason.contains("Trash cannot be made")) << qPrintable(refused.error->message());
     EXPECT_EQ(QFileInfo(dir.path() + "/keep").size(), 10);
+}
+
+// Another file system: a trash at its top folder, whose records name paths relative to that
+// folder; its mount point no trash can take, and refusing it makes no trash anywhere.
+TEST_F(TrashFixture, UsesTheTopFolderOfAnotherFileSystemAndRefusesItsMountPoint) {
+    const QString top = dir.path() + "/home/mnt";
+    ASSERT_TRUE(QDir().mkpath(top));
+    const auto report = FileTree::inPrivateMount(top, [&]() -> QString {
+        QStringList failures;
+        auto check = [&](bool ok, const QString& what) {
+            if (!ok) failures << what;
+        };
+        const QString uid = QString::number(::getuid());
+        if (!FileTree::writeFile(top + "/sub dir/a file.txt", 10) || !FileTree::writeFile(top + "/b", 10))
+            return "cannot write on the mount";
+        const auto moved = trash.moveToTrash(top + "/sub dir/a file.txt");
+        check(moved.moved() && moved.trashedPath == top + "/.Trash-" + uid + "/files/a file.txt",
+              "not in the top folder's trash: " + moved.trashedPath + (moved.error ? moved.error->message() : ""));
+        check(contents(top + "/.Trash-" + uid + "/info/a file.txt.trashinfo")
+                  .startsWith("[Trash Info]\nPath=sub%20dir/a%20file.txt\n"),
+              "record: " + contents(top + "/.Trash-" + uid + "/info/a file.txt.trashinfo"));
+        // A shared sticky ".Trash" there takes the user's items in a folder of their own.
+        check(QDir().mkdir(top + "/.Trash") && ::chmod(FileTree::native(top + "/.Trash"), 01777) == 0, "no .Trash");
+        const auto shared = trash.moveToTrash(top + "/b");
+        check(shared.moved() && shared.trashedPath == top + "/.Trash/" + uid + "/files/b",
+              "not in the shared trash: " + shared.trashedPath);
+        check(contents(top + "/.Trash/" + uid + "/info/b.trashinfo").contains("\nPath=b\n"), "shared record");
+
+        const auto mountPoint = trash.moveToTrash(top);
+        check(!mountPoint.moved(), "the mount point moved");
+        const QStringList beside =
+            QDir(dir.path() + "/home").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        check(beside == QStringList{"mnt"}, "made beside the mount point: " + beside.join(","));
+        check(!QFileInfo::exists(home()), "made the home trash");
+        return failures.join("; ");
+    });
+    if (!report) GTEST_SKIP() << "no private mounts here";
+    EXPECT_EQ(*report, QString());
 }
 
 // The desktop's own tools read what we trash and put it back. gio asks a daemon of the session

@@ -1,5 +1,6 @@
 // The parts of the X11 workspace that need no X server.
 #include "Platform/Desktop/DesktopEntries.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/X11/X11Workspace.h"
 #include "TestSupport.h"
 
@@ -77,12 +78,17 @@ TEST(X11WorkspaceReveal, FilesAreShownTogetherByTheFileManager) {
     X11Workspace workspace;
     const QString a = QDir(TestSupport::tempRoot()).filePath("reveal a");
     const QString b = QDir(TestSupport::tempRoot()).filePath("reveal-b");
+    // A name that is not UTF-8 is named by its own bytes.
+    const QString c = NativePath::decode(NativePath::encode(TestSupport::tempRoot()) + "/reveal\xff");
     std::optional<bool> answer;
-    workspace.revealFiles({a, b}, [&](bool shown) { answer = shown; });
+    workspace.revealFiles({a, b, c}, [&](bool shown) { answer = shown; });
     ASSERT_TRUE(TestSupport::waitFor([&] { return answer.has_value(); }, 5000));
     EXPECT_TRUE(*answer);
     ASSERT_EQ(manager.shown.size(), 1);
-    EXPECT_EQ(manager.shown[0], (QStringList{QUrl::fromLocalFile(a).toString(), QUrl::fromLocalFile(b).toString()}));
+    EXPECT_EQ(manager.shown[0],
+              (QStringList{QUrl::fromLocalFile(a).toString(QUrl::FullyEncoded),
+                           QUrl::fromLocalFile(b).toString(QUrl::FullyEncoded),
+                           QUrl::fromLocalFile(TestSupport::tempRoot()).toString(QUrl::FullyEncoded) + "/reveal%FF"}));
 
     // Nothing to show: nothing is asked.
     answer.reset();

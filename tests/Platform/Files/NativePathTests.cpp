@@ -1,0 +1,54 @@
+#include "Platform/Files/NativePath.h"
+
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Any bytes come back as they were; only invalid UTF-8 is carried as escapes, and a real U+FFFD
+// stays a different name from a byte it stands in for.
+TEST(NativePath, CarriesAnyBytesAndShowsTheBadOnesAsReplacementCharacters) {
+    const QString fffd(QChar::ReplacementCharacter);
+    const struct {
+        QByteArray bytes;
+        QString shown;
+    } cases[] = {
+        {"/home/u/plain", "/home/u/plain"},
+        {"/caf\xc3\xa9/\xf0\x9f\x98\x80", QString::fromUtf8("/caf\xc3\xa9/\xf0\x9f\x98\x80")},
+        {"/app\xff", "/app" + fffd},
+        {"/app\xef\xbf\xbd", "/app" + fffd},
+        {"/\xc3", "/" + fffd},  // cut short
+        {"/\xc0\xaf", "/" + fffd + fffd},  // overlong "/"
+        {"/\xed\xa0\x80", "/" + fffd + fffd + fffd},  // an encoded surrogate
+        {"/\xf4\x90\x80\x80", "/" + fffd + fffd + fffd + fffd},  // beyond U+10FFFF
+        {"/\xf0\x9f\x98\x80\xff", QString::fromUtf8("/\xf0\x9f\x98\x80") + fffd},
+    };
+    for (const auto& c : cases) {
+        const QString path = NativePath::decode(c.bytes);
+        EXPECT_EQ(NativePath::encode(path), c.bytes) << c.bytes.toHex().constData();
+        EXPECT_EQ(NativePath::displayed(path), c.shown) << c.bytes.toHex().constData();
+        EXPECT_EQ(NativePath::fromFileUrl(NativePath::fileUrl(path)), path) << c.bytes.toHex().constData();
+    }
+    EXPECT_NE(NativePath::decode("/app\xff"), NativePath::decode("/app\xef\xbf\xbd"));
+    for (int byte = 0x80; byte <= 0xff; ++byte) {
+        const QByteArray bytes = "/a" + QByteArray(1, char(byte)) + "b";
+        EXPECT_EQ(NativePath::encode(NativePath::decode(bytes)), bytes) << byte;
+    }
+}
+
+// File URLs: what QUrl wrote before still reads, and a byte that is not UTF-8 is percent-encoded
+// so that a reader that knows nothing of it still gets a file URL.
+TEST(NativePath, FileUrlsOfExactBytes) {
+    const QString plain = QString::fromUtf8("/a b/caf\xc3\xa9/100%/#?");
+    EXPECT_EQ(NativePath::fileUrl(plain), QUrl::fromLocalFile(plain).toString(QUrl::FullyEncoded));
+    EXPECT_EQ(NativePath::fromFileUrl(QUrl::fromLocalFile(plain).toString(QUrl::FullyEncoded)), plain);
+
+    const QString odd = NativePath::decode("/x y/app\xff");
+    EXPECT_EQ(NativePath::fileUrl(odd), "file:///x%20y/app%FF");
+    EXPECT_TRUE(QUrl("file:///x%20y/app%FF", QUrl::StrictMode).isLocalFile());
+    EXPECT_FALSE(NativePath::fromFileUrl("https://example.com/a"));
+    EXPECT_FALSE(NativePath::fromFileUrl("/no/scheme"));
+}
+
+}  // namespace
