@@ -40,8 +40,10 @@ bool fixFolderModes(int fd, int depth) {
     while (const dirent* e = ::readdir(dir)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
         struct stat st {};
-        if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) ok = false;
-        else if (!S_ISDIR(st.st_mode)) continue;
+        if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            ok = false;
+        else if (!S_ISDIR(st.st_mode))
+            continue;
         const int child = ok ? ::openat(fd, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
         ok = child >= 0 && fixFolderModes(child, depth + 1);
         if (child >= 0) ::close(child);
@@ -130,8 +132,8 @@ Result unpack(const QByteArray& zip, const QString& folder, const Limits& limits
     }
     if (archive_write_close(out.get()) != ARCHIVE_OK) return refuse(QStringLiteral("cannot finish unpacking"));
     if (top.isEmpty()) return refuse(QStringLiteral("empty archive"));
-    const int topFd = ::open((folder + QLatin1Char('/') + top).toUtf8().constData(),
-                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int topFd =
+        ::open((folder + QLatin1Char('/') + top).toUtf8().constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const bool fixed = topFd >= 0 && fixFolderModes(topFd, 0);
     if (topFd >= 0) ::close(topFd);
     if (!fixed) return refuse(QStringLiteral("cannot set the folders' modes"));

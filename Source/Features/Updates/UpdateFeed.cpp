@@ -34,8 +34,10 @@ bool nestsAtMost(const QByteArray& bytes, int deepest) {
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
         if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {

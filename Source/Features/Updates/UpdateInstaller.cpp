@@ -30,8 +30,9 @@ QString wrongBuildFailure() { return QStringLiteral("The update archive is not t
 QString notNewerFailure() { return QStringLiteral("The update is not newer than the running version."); }
 
 QString insecureRedirectFailure() {
-    return QStringLiteral("The update server sent the download on to an address that isn’t secure, so Quorvin "
-                          "stopped it. Try again later.");
+    return QStringLiteral(
+        "The update server sent the download on to an address that isn’t secure, so Quorvin stopped it. "
+        "Try again later.");
 }
 QString downloadFailure() {
     return QStringLiteral("The update couldn’t be downloaded. Check your internet connection and try again.");
@@ -49,7 +50,8 @@ QString spaceFailure(const QString& folder) {
 QString saveFailure(int code, const QString& folder) {
     if (isPermission(code))
         return QStringLiteral("No permission to save the update in ") + folder +
-               QStringLiteral(". Make sure you can write to that folder (or set TMPDIR to one you can), then try again.");
+               QStringLiteral(
+                   ". Make sure you can write to that folder (or set TMPDIR to one you can), then try again.");
     if (isSpace(code)) return spaceFailure(folder);
     return QStringLiteral("The update couldn’t be saved in ") + folder + QStringLiteral(". Try again later.");
 }
@@ -222,7 +224,8 @@ int sweepDownloads(const QString& tempFolder) {
             return 0;
         }
         while (const dirent* e = ::readdir(dir))
-            if (std::strncmp(e->d_name, downloadPrefix, std::strlen(downloadPrefix)) == 0) names << QByteArray(e->d_name);
+            if (std::strncmp(e->d_name, downloadPrefix, std::strlen(downloadPrefix)) == 0)
+                names << QByteArray(e->d_name);
         ::closedir(dir);
     }
     int removed = 0;
@@ -304,7 +307,8 @@ Outcome verifyAndReplace(const Job& job) {
     if (::renameat2(AT_FDCWD, fresh.toUtf8().constData(), AT_FDCWD, job.bundlePath.toUtf8().constData(),
                     RENAME_EXCHANGE) != 0) {
         const int code = errno;
-        return fail(replaceFailure(code, parent), QStringLiteral("the bundles could not be swapped: ") + systemError(code));
+        return fail(replaceFailure(code, parent),
+                    QStringLiteral("the bundles could not be swapped: ") + systemError(code));
     }
     return {true, QString(), QString()};
 }

@@ -283,9 +283,9 @@ void UpdateManager::installPending() {
         if (*writeFailed) return failSaving(*writeFailed, temp);
         if (isTransportError(reply->error())) {
             const bool insecure = reply->error() == QNetworkReply::InsecureRedirectError;
-            return failInstall(insecure ? UpdateInstaller::insecureRedirectFailure() : UpdateInstaller::downloadFailure(),
-                               QStringLiteral("download of ") + build.url.toString() + QStringLiteral(": ") +
-                                   reply->errorString());
+            return failInstall(
+                insecure ? UpdateInstaller::insecureRedirectFailure() : UpdateInstaller::downloadFailure(),
+                QStringLiteral("download of ") + build.url.toString() + QStringLiteral(": ") + reply->errorString());
         }
         const int fd = std::exchange(download_, -1);
         if (::close(fd) != 0) return failSaving(errno, temp);
@@ -294,9 +294,9 @@ void UpdateManager::installPending() {
 }
 
 void UpdateManager::failSaving(int code, const QString& folder) {
+    const QString reason = QString::fromLocal8Bit(std::strerror(code));
     failInstall(UpdateInstaller::saveFailure(code, folder),
-                QStringLiteral("cannot save the download in ") + folder + QStringLiteral(": ") +
-                    QString::fromLocal8Bit(std::strerror(code)));
+                QStringLiteral("cannot save the download in %1: %2").arg(folder, reason));
 }
 
 void UpdateManager::downloadArrived(const UpdateFeed::Build& build) {

@@ -165,7 +165,8 @@ TEST(UpdateFeedTests, ALongFeedDecodesInOnePassAndNestingIsStillCapped) {
     QByteArray body = R"({"latest":{"version":"2.0","build":40,"url":"https://a.test/x.zip","signature":"s","length":1},
 "releases":[)";
     for (int i = 0; i < 60000; ++i)
-        body += (i ? "," : "") + QByteArray(R"({"version":"1.)") + QByteArray::number(i) + R"(","date":"d","notes":["n"]})";
+        body +=
+            (i ? "," : "") + QByteArray(R"({"version":"1.)") + QByteArray::number(i) + R"(","date":"d","notes":["n"]})";
     body += "]}";
     ASSERT_LT(body.size(), UpdateManager::largestFeed);
     const auto feed = UpdateFeed::decode(body);
@@ -177,7 +178,8 @@ TEST(UpdateFeedTests, ALongFeedDecodesInOnePassAndNestingIsStillCapped) {
     EXPECT_EQ(kept.back().version, QStringLiteral("1.%1").arg(60000 - UpdateManager::mostReleases));
 
     // Brackets and escaped quotes inside strings do not nest; eight levels do, a ninth is refused.
-    const QByteArray head = R"({"latest":{"version":"2","build":2,"url":"https://a.test/x.zip","signature":"s","length":1},
+    const QByteArray head =
+        R"({"latest":{"version":"2","build":2,"url":"https://a.test/x.zip","signature":"s","length":1},
 "releases":[{"version":"2","date":"d","notes":["[[[[[[[[[[{{{{{{{{{\"[[[[[["],"extra":)";
     EXPECT_TRUE(UpdateFeed::decode(head + "[[[[[1]]]]]}]}"));
     EXPECT_FALSE(UpdateFeed::decode(head + "[[[[[[1]]]]]]}]}"));

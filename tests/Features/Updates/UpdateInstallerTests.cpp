@@ -243,13 +243,16 @@ TEST_F(UpdateInstall, FoldersAreInstalled0755WhateverTheArchiveOrTheUmaskSays) {
         const QString fresh = dir.filePath(QStringLiteral("wide%1/Quorvin.app").arg(build));
         writeBundle(fresh, {"com.pelwick.Quorvin", "2.0", QString::number(build)});
         for (const char* file : {"/Info.json", "/Resources/Changelog.json"})
-            QFile::setPermissions(fresh + file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+            QFile::setPermissions(fresh + file,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
         ASSERT_TRUE(signBundle(fresh, keys));
         for (const char* file : {"/_CodeSignature/manifest", "/_CodeSignature/signature"})
-            QFile::setPermissions(fresh + file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+            QFile::setPermissions(fresh + file,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
         // No folder entries: the folders are made for the files, under the umask of the moment.
         const mode_t before = ::umask(folderMode ? 022 : 0);
-        const UpdateInstaller::Outcome outcome = install(ZipBuilder().tree(fresh, "Quorvin.app", folderMode).build(), build);
+        const UpdateInstaller::Outcome outcome =
+            install(ZipBuilder().tree(fresh, "Quorvin.app", folderMode).build(), build);
         ::umask(before);
         ASSERT_TRUE(outcome.replaced) << qPrintable(outcome.detail);
         EXPECT_EQ(modes(), expected) << (folderMode ? "folders 0777 in the archive" : "no folder entries");
@@ -270,11 +273,13 @@ TEST_F(UpdateInstall, ASignedFileReplacedByALinkToAnIdenticalCopyOutsideFailsThe
         {"program as a hard link",
          [&](const QString& p) {
              return QFile::copy(p + "/bin/quorvin", outside + "/b") && QFile::remove(p + "/bin/quorvin") &&
-                    ::link(QFile::encodeName(outside + "/b").constData(), QFile::encodeName(p + "/bin/quorvin").constData()) == 0;
+                    ::link(QFile::encodeName(outside + "/b").constData(),
+                           QFile::encodeName(p + "/bin/quorvin").constData()) == 0;
          }},
         {"folder as a link",
          [&](const QString& p) {
-             return QDir().rename(p + "/Resources", outside + "/Resources") && QFile::link(outside + "/Resources", p + "/Resources");
+             return QDir().rename(p + "/Resources", outside + "/Resources") &&
+                    QFile::link(outside + "/Resources", p + "/Resources");
          }},
         {"manifest as a link",
          [&](const QString& p) {
@@ -285,7 +290,8 @@ TEST_F(UpdateInstall, ASignedFileReplacedByALinkToAnIdenticalCopyOutsideFailsThe
          [&](const QString& p) {
              const QString m = p + "/" + CodeSignature::manifestPath;
              return QFile::copy(m, outside + "/manifest2") && QFile::remove(m) &&
-                    ::link(QFile::encodeName(outside + "/manifest2").constData(), QFile::encodeName(m).constData()) == 0;
+                    ::link(QFile::encodeName(outside + "/manifest2").constData(), QFile::encodeName(m).constData()) ==
+                        0;
          }},
     };
     int n = 0;
@@ -338,11 +344,12 @@ TEST(UpdateDownloadSweep, LeftoverDownloadsGoAndLiveOnesAndStrangersStay) {
     leftover("quorvin-update-notours");
     leftover("quorvin-update-1-2-3");
     writeFile(tmp + "/quorvin-update-Uv12Wx/sub/file", "x");  // holds a folder: no download of ours
-    writeFile(tmp + "/quorvin-update-Fi1e00", "x");           // a file
+    writeFile(tmp + "/quorvin-update-Fi1e00", "x");  // a file
     writeFile(dir.filePath("elsewhere/keep"), "x");
     ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), tmp + "/quorvin-update-Link01"));
     ASSERT_TRUE(QFile::link(dir.filePath("elsewhere/keep"), tmp + "/quorvin-update-Ab12Cd/link"));
-    const int lock = ::open(QFile::encodeName(tmp + "/quorvin-update-" + dead + "-Qr90St").constData(), O_RDONLY | O_DIRECTORY);
+    const int lock =
+        ::open(QFile::encodeName(tmp + "/quorvin-update-" + dead + "-Qr90St").constData(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
 
     EXPECT_EQ(UpdateInstaller::sweepDownloads(tmp), 2);
