@@ -212,6 +212,13 @@ QString downloadFolderTemplate(const QString& tempFolder) {
     return tempFolder + QLatin1Char('/') + downloadPrefix + QString::number(::getpid()) + QStringLiteral("-XXXXXX");
 }
 
+QString temporaryFolder() {
+    const QString resolved = QDir::tempPath();  // empty when the folder does not exist
+    if (!resolved.isEmpty()) return resolved;
+    const QString named = qEnvironmentVariable("TMPDIR");
+    return named.isEmpty() ? QStringLiteral("/tmp") : QDir::cleanPath(named);
+}
+
 int sweepDownloads(const QString& tempFolder) {
     Fd temp(::open(QFile::encodeName(tempFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (temp.get() < 0) return 0;

@@ -134,7 +134,7 @@ void UpdateManager::setReleases(QList<Release> releases) {
 void UpdateManager::start() {
     if (timer_) return;
     // What a crash in the middle of an installation left beside the bundle, and downloads cut short.
-    queue_->async([bundle = env_.bundle.bundlePath(), temp = QDir::tempPath()] {
+    queue_->async([bundle = env_.bundle.bundlePath(), temp = UpdateInstaller::temporaryFolder()] {
         if (const int n = UpdateInstaller::sweepLeftovers(bundle))
             qCInfo(lcUpdates, "Removed %d unfinished update folders beside %s", n, qPrintable(bundle));
         if (const int n = UpdateInstaller::sweepDownloads(temp))
@@ -236,7 +236,7 @@ void UpdateManager::installPending() {
         return failInstall(UpdateInstaller::signatureFailure(), QStringLiteral("announced length out of range"));
 
     // A private file in a private folder, locked while in use so that no start of ours sweeps it.
-    const QString temp = QDir::tempPath();
+    const QString temp = UpdateInstaller::temporaryFolder();
     QByteArray pattern = QFile::encodeName(UpdateInstaller::downloadFolderTemplate(temp));
     if (!::mkdtemp(pattern.data())) return failSaving(errno, temp);
     downloadFolder_ = QFile::decodeName(pattern);

@@ -250,16 +250,24 @@ TEST_F(UpdateDownload, FailuresSayWhatHappenedAndWhatTheUserCanDo) {
     ASSERT_TRUE(settle(*m));
     EXPECT_EQ(m->state().text(), UpdateInstaller::downloadFailure());
 
-    if (::geteuid() != 0) {
-        serveFeed(zip.size(), keys.sign(zip));
-        server.serve("/q.zip", {zip});
+    // A temporary folder the download cannot be saved in.
+    serveFeed(zip.size(), keys.sign(zip));
+    server.serve("/q.zip", {zip});
+    qputenv("TMPDIR", dir.filePath("gone").toLocal8Bit());
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    qputenv("TMPDIR", dir.filePath("tmp").toLocal8Bit());
+    EXPECT_EQ(m->state().text(), "The update couldn’t be saved in " + dir.filePath("gone") + ". Try again later.");
+    if (::geteuid() != 0) {  // root may write anywhere
         QFile::setPermissions(dir.filePath("tmp"), QFile::ReadOwner | QFile::ExeOwner);
         m->check(true);
         ASSERT_TRUE(settle(*m));
         QFile::setPermissions(dir.filePath("tmp"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         EXPECT_EQ(m->state().text(), UpdateInstaller::saveFailure(EACCES, dir.filePath("tmp")));
-        EXPECT_TRUE(m->state().text().startsWith("No permission to save the update in " + dir.filePath("tmp") + "."));
     }
+    EXPECT_TRUE(UpdateInstaller::saveFailure(EACCES, "/t").startsWith("No permission to save the update in /t. "));
+    EXPECT_TRUE(UpdateInstaller::saveFailure(ENOSPC, "/t").startsWith("There isn’t enough space in /t for the update."));
+    EXPECT_EQ(UpdateInstaller::replaceFailure(EPERM, "/opt"), "No permission to replace the app in /opt.");
     EXPECT_EQ(runningBuild(), "10");
     EXPECT_TRUE(leftInTmp().isEmpty());
     EXPECT_EQ(terminated, 0);
