@@ -27,7 +27,7 @@ class SerialQueue;
 // the newest build found and installs it: downloaded to a private file, checked (length,
 // signature, identity, build, signed manifest) away from the GUI thread, swapped in for the
 // running bundle, and the program started again from it. The GUI thread never waits on the
-// network or on unpacking.
+// network, on decoding a feed or on unpacking.
 class UpdateManager : public QObject {
     Q_OBJECT
 public:
