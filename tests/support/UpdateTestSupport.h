@@ -66,6 +66,7 @@ public:
         bool sendLength = true;  // without it the body ends when the connection closes
         // Sent in pieces of this size, each after the one before has gone out (0: all at once).
         qint64 piece = 0;
+        QByteArray location;  // a redirect's target
     };
 
     TestHttpsServer() {
@@ -130,6 +131,7 @@ private:
         const Response response = responses_.value(path, Response{"not here", 404});
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " X\r\nConnection: close\r\n";
         if (response.sendLength) head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+        if (!response.location.isEmpty()) head += "Location: " + response.location + "\r\n";
         socket->write(head + "\r\n");
         if (response.piece <= 0) {
             socket->write(response.body);
@@ -220,15 +222,15 @@ public:
         return *this;
     }
     // Every folder and file below `root` (which must hold plain files and folders only), named
-    // with `top` first.
-    ZipBuilder& tree(const QString& root, const QString& top) {
-        folder(top + "/");
+    // with `top` first; the folders with `folderMode`, or without entries of their own if none.
+    ZipBuilder& tree(const QString& root, const QString& top, std::optional<int> folderMode = 0755) {
+        if (folderMode) folder(top + "/", *folderMode);
         QDir dir(root);
         for (const QFileInfo& info : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
                                                        QDir::Name)) {
             const QString name = top + "/" + info.fileName();
             if (info.isDir()) {
-                tree(info.filePath(), name);
+                tree(info.filePath(), name, folderMode);
             } else {
                 struct stat st {};
                 ::lstat(QFile::encodeName(info.filePath()).constData(), &st);

@@ -5,9 +5,13 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <cstring>
 #include <memory>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 struct ReadFree {
@@ -18,6 +22,36 @@ struct WriteFree {
 };
 
 BundleArchive::Result refuse(const QString& why) { return {QString(), why}; }
+
+constexpr mode_t folderMode = 0755;
+constexpr int deepestFolder = 64;
+
+// Sets every folder at and below the open folder to 0755, links left alone. Folders the archive
+// names and those made for them alike: their modes are not part of what the maker signs.
+bool fixFolderModes(int fd, int depth) {
+    if (depth > deepestFolder || ::fchmod(fd, folderMode) != 0) return false;
+    const int listing = ::dup(fd);
+    DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!dir) {
+        if (listing >= 0) ::close(listing);
+        return false;
+    }
+    bool ok = true;
+    while (const dirent* e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        struct stat st {};
+        if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            ok = false;
+        else if (!S_ISDIR(st.st_mode))
+            continue;
+        const int child = ok ? ::openat(fd, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+        ok = child >= 0 && fixFolderModes(child, depth + 1);
+        if (child >= 0) ::close(child);
+        if (!ok) break;
+    }
+    ::closedir(dir);
+    return ok;
+}
 }  // namespace
 
 namespace BundleArchive {
@@ -73,7 +107,7 @@ Result unpack(const QByteArray& zip, const QString& folder, const Limits& limits
 
         const QByteArray target = (folder + QLatin1Char('/') + name).toUtf8();
         archive_entry_set_pathname(entry, target.constData());
-        archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777);
+        archive_entry_set_perm(entry, type == AE_IFDIR ? folderMode : archive_entry_perm(entry) & 0777);
         if (archive_write_header(out.get(), entry) != ARCHIVE_OK)
             return refuse(QStringLiteral("cannot unpack ") + name + QStringLiteral(": ") +
                           QString::fromUtf8(archive_error_string(out.get())));
@@ -98,6 +132,11 @@ Result unpack(const QByteArray& zip, const QString& folder, const Limits& limits
     }
     if (archive_write_close(out.get()) != ARCHIVE_OK) return refuse(QStringLiteral("cannot finish unpacking"));
     if (top.isEmpty()) return refuse(QStringLiteral("empty archive"));
+    const int topFd =
+        ::open((folder + QLatin1Char('/') + top).toUtf8().constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const bool fixed = topFd >= 0 && fixFolderModes(topFd, 0);
+    if (topFd >= 0) ::close(topFd);
+    if (!fixed) return refuse(QStringLiteral("cannot set the folders' modes"));
     return {top, QString()};
 }
 

@@ -8,7 +8,9 @@
 // Unpacks the zip archive of an update from bytes already in memory (the bytes whose signature
 // was checked), refusing anything that could reach outside the target folder: absolute names,
 // ".." components, links of any kind, devices, FIFOs and sockets. Every entry must lie inside one
-// top folder whose name ends in ".app". Size and entry count are capped.
+// top folder whose name ends in ".app". Size and entry count are capped. Files keep the mode the
+// archive gives them (the signed manifest checks it); every folder is made 0755, whatever the
+// archive or the umask says.
 namespace BundleArchive {
 
 struct Limits {

@@ -85,6 +85,11 @@ bool collect(int dirFd, const QString& prefix, int depth, QMap<QString, FileReco
             if (why) *why = QStringLiteral("not a plain file: ") + path;
             return false;
         }
+        // A second name elsewhere would let its owner change the file after the check.
+        if (st.st_nlink != 1) {
+            if (why) *why = QStringLiteral("a file with another name elsewhere: ") + path;
+            return false;
+        }
         if (out.size() >= mostFiles) {
             if (why) *why = QStringLiteral("too many files");
             return false;
@@ -116,7 +121,8 @@ std::optional<QMap<QString, FileRecord>> files(const QString& bundlePath, QStrin
 std::optional<QByteArray> readSmall(const QString& path) {
     Fd fd(::open(path.toUtf8().constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > largestManifest)
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
+        st.st_size > largestManifest)
         return std::nullopt;
     QByteArray bytes(qsizetype(st.st_size), '\0');
     qsizetype done = 0;

@@ -9,7 +9,8 @@
 // each, "<mode in octal> <SHA-256 in hex> <path inside the bundle>", and _CodeSignature/signature
 // holds the base64 Ed25519 signature of the manifest's bytes by the maker's key. A bundle is
 // intact when the signature holds, every listed file is there with its sum and mode, and nothing
-// else is: no unlisted file, no link, no device, FIFO or socket.
+// else is: no unlisted file, no link (a file with a second name counts as one), no device, FIFO or
+// socket.
 namespace CodeSignature {
 
 inline constexpr const char* manifestPath = "_CodeSignature/manifest";

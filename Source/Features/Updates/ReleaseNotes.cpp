@@ -41,10 +41,11 @@ QList<Release> readBuiltIn(const QString& path) {
     return Release::decodeList(*bytes).value_or(QList<Release>{});
 }
 
-QList<Release> readCachedReleases(const QString& cachePath) {
+QList<Release> readCachedReleases(const QString& cachePath,
+                                  const std::function<std::optional<UpdateFeed>(const QByteArray&)>& decode) {
     const auto bytes = readSmall(cachePath);
     if (!bytes) return {};
-    const auto feed = UpdateFeed::decode(*bytes);
+    const auto feed = decode(*bytes);
     return feed ? feed->releases : QList<Release>{};
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "Source/Features/Updates/Release.h"
+#include "Source/Features/Updates/UpdateFeed.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 // Where release notes come from: the notes shipped in the bundle and the last good feed kept on
 // disk. Every failure here is silent and gives no records from that source.
@@ -13,7 +17,9 @@ namespace ReleaseNotes {
 // The bundle's "Changelog.json": a JSON array of releases. Missing or unreadable: empty.
 QList<Release> readBuiltIn(const QString& path);
 // The releases of the cached feed. Missing or not a feed: empty.
-QList<Release> readCachedReleases(const QString& cachePath);
+QList<Release> readCachedReleases(
+    const QString& cachePath,
+    const std::function<std::optional<UpdateFeed>(const QByteArray&)>& decode = UpdateFeed::decode);
 // Writes the feed's body byte for byte, atomically; false when it could not (logged).
 bool writeCache(const QString& cachePath, const QByteArray& body);
 // Application Support/Updates/feed.json.

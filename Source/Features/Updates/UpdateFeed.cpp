@@ -24,18 +24,35 @@ std::optional<QString> text(const nlohmann::json& object, const char* key) {
     if (it == object.end() || !it->is_string()) return std::nullopt;
     return QString::fromStdString(it->get<std::string>());
 }
+
+// Whether no point of the text lies inside more than `deepest` arrays and objects. Brackets inside
+// strings do not count. One pass: the callback parser that could guard depth while parsing takes
+// time quadratic in the length of a long array.
+bool nestsAtMost(const QByteArray& bytes, int deepest) {
+    int depth = 0;
+    bool inString = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > deepest) return false;
+        } else if ((c == ']' || c == '}') && --depth < 0) {
+            return false;  // closes more than it opened: no JSON
+        }
+    }
+    return true;
+}
 }  // namespace
 
 nlohmann::json parseFeedJson(const QByteArray& bytes) {
-    bool tooDeep = false;
-    nlohmann::json::parser_callback_t guard = [&tooDeep](int depth, nlohmann::json::parse_event_t,
-                                                         nlohmann::json&) {
-        if (depth > deepestFeedLevel) tooDeep = true;
-        return !tooDeep;
-    };
-    nlohmann::json doc = nlohmann::json::parse(bytes.begin(), bytes.end(), guard, false);
-    if (tooDeep) return nlohmann::json(nlohmann::json::value_t::discarded);
-    return doc;
+    if (!nestsAtMost(bytes, deepestFeedLevel)) return nlohmann::json(nlohmann::json::value_t::discarded);
+    return nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, false);
 }
 
 std::optional<UpdateFeed::Build> UpdateFeed::Build::fromJson(const nlohmann::json& object) {

@@ -9,11 +9,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +28,39 @@ QString notQuorvinFailure() { return QStringLiteral("The update archive is not Q
 QString notSignedFailure() { return QStringLiteral("The update is not signed by the Quorvin developer."); }
 QString wrongBuildFailure() { return QStringLiteral("The update archive is not the build the update server announced."); }
 QString notNewerFailure() { return QStringLiteral("The update is not newer than the running version."); }
+
+QString insecureRedirectFailure() {
+    return QStringLiteral(
+        "The update server sent the download on to an address that isn’t secure, so Quorvin stopped it. "
+        "Try again later.");
+}
+QString downloadFailure() {
+    return QStringLiteral("The update couldn’t be downloaded. Check your internet connection and try again.");
+}
+
+namespace {
+bool isPermission(int code) { return code == EACCES || code == EPERM || code == EROFS; }
+bool isSpace(int code) { return code == ENOSPC || code == EDQUOT; }
+QString spaceFailure(const QString& folder) {
+    return QStringLiteral("There isn’t enough space in ") + folder +
+           QStringLiteral(" for the update. Free some space, then try again.");
+}
+}  // namespace
+
+QString saveFailure(int code, const QString& folder) {
+    if (isPermission(code))
+        return QStringLiteral("No permission to save the update in ") + folder +
+               QStringLiteral(
+                   ". Make sure you can write to that folder (or set TMPDIR to one you can), then try again.");
+    if (isSpace(code)) return spaceFailure(folder);
+    return QStringLiteral("The update couldn’t be saved in ") + folder + QStringLiteral(". Try again later.");
+}
+
+QString replaceFailure(int code, const QString& folder) {
+    if (isPermission(code)) return QStringLiteral("No permission to replace the app in ") + folder + QLatin1Char('.');
+    if (isSpace(code)) return spaceFailure(folder);
+    return QStringLiteral("The update couldn’t be put in place in ") + folder + QStringLiteral(". Try again later.");
+}
 
 std::optional<qint64> parseBuild(const QString& text) {
     QString digits = text;
@@ -43,6 +80,71 @@ namespace {
 
 constexpr qint64 largestInfo = 1024 * 1024;
 const QString stagingPrefix = QStringLiteral(".quorvin-update-");
+constexpr const char* downloadPrefix = "quorvin-update-";
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool isTemplateSuffix(const QByteArray& text) {
+    if (text.size() != 6) return false;
+    for (const char c : text)
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+// "quorvin-update-<pid>-XXXXXX", or the older "quorvin-update-XXXXXX" that names no process.
+bool isDownloadName(const QByteArray& name, std::optional<pid_t>* pid) {
+    const QByteArray rest = name.mid(qsizetype(std::strlen(downloadPrefix)));
+    if (isTemplateSuffix(rest)) {
+        *pid = std::nullopt;
+        return true;
+    }
+    const qsizetype dash = rest.indexOf('-');
+    if (dash <= 0 || !isTemplateSuffix(rest.mid(dash + 1))) return false;
+    const QByteArray digits = rest.left(dash);
+    for (const char c : digits)
+        if (c < '0' || c > '9') return false;
+    bool ok = false;
+    const int value = digits.toInt(&ok);
+    if (!ok || value <= 0) return false;
+    *pid = pid_t(value);
+    return true;
+}
+
+// Removes the entries of a download folder, all of them files (a link is removed, never followed);
+// false, with the folder left, when it holds a folder, which no download makes.
+bool emptyOfFiles(int folder) {
+    const int listing = ::dup(folder);
+    DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!dir) {
+        if (listing >= 0) ::close(listing);
+        return false;
+    }
+    QList<QByteArray> names;
+    bool onlyFiles = true;
+    while (const dirent* e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        struct stat st {};
+        if (::fstatat(folder, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode)) onlyFiles = false;
+        names << QByteArray(e->d_name);
+    }
+    ::closedir(dir);
+    if (!onlyFiles) return false;
+    for (const QByteArray& name : names)
+        if (::unlinkat(folder, name.constData(), 0) != 0) return false;
+    return true;
+}
 
 Outcome fail(const QString& message, const QString& detail) { return {false, message, detail}; }
 
@@ -106,6 +208,53 @@ private:
 
 }  // namespace
 
+QString downloadFolderTemplate(const QString& tempFolder) {
+    return tempFolder + QLatin1Char('/') + downloadPrefix + QString::number(::getpid()) + QStringLiteral("-XXXXXX");
+}
+
+QString temporaryFolder() {
+    const QString resolved = QDir::tempPath();  // empty when the folder does not exist
+    if (!resolved.isEmpty()) return resolved;
+    const QString named = qEnvironmentVariable("TMPDIR");
+    return named.isEmpty() ? QStringLiteral("/tmp") : QDir::cleanPath(named);
+}
+
+int sweepDownloads(const QString& tempFolder) {
+    Fd temp(::open(QFile::encodeName(tempFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (temp.get() < 0) return 0;
+    QList<QByteArray> names;
+    {
+        const int listing = ::dup(temp.get());
+        DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+        if (!dir) {
+            if (listing >= 0) ::close(listing);
+            return 0;
+        }
+        while (const dirent* e = ::readdir(dir))
+            if (std::strncmp(e->d_name, downloadPrefix, std::strlen(downloadPrefix)) == 0)
+                names << QByteArray(e->d_name);
+        ::closedir(dir);
+    }
+    int removed = 0;
+    for (const QByteArray& name : names) {
+        std::optional<pid_t> pid;
+        if (!isDownloadName(name, &pid)) continue;
+        // A process that is alive (or that we may not signal) may still be downloading.
+        if (pid && (*pid == ::getpid() || ::kill(*pid, 0) == 0 || errno == EPERM)) continue;
+        struct stat st {};
+        if (::fstatat(temp.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
+            st.st_uid != ::geteuid())
+            continue;
+        Fd folder(::openat(temp.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat opened {};
+        if (folder.get() < 0 || ::fstat(folder.get(), &opened) != 0 || opened.st_dev != st.st_dev ||
+            opened.st_ino != st.st_ino || ::flock(folder.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        if (emptyOfFiles(folder.get()) && ::unlinkat(temp.get(), name.constData(), AT_REMOVEDIR) == 0) ++removed;
+    }
+    return removed;
+}
+
 int sweepLeftovers(const QString& bundlePath) {
     if (bundlePath.isEmpty()) return 0;
     const QDir parent = QFileInfo(bundlePath).absoluteDir();
@@ -128,9 +277,13 @@ Outcome verifyAndReplace(const Job& job) {
 
     // 2. Those bytes unpacked beside the running bundle, on its file system.
     const QString parent = QFileInfo(QFileInfo(job.bundlePath).absolutePath()).canonicalFilePath();
-    if (parent.isEmpty()) return fail(systemError(ENOENT), QStringLiteral("the bundle's folder is gone"));
+    if (parent.isEmpty())
+        return fail(replaceFailure(ENOENT, QFileInfo(job.bundlePath).absolutePath()),
+                    QStringLiteral("the bundle's folder is gone"));
     Staging staging(parent);
-    if (staging.path().isEmpty()) return fail(systemError(staging.error()), QStringLiteral("no unpacking folder"));
+    if (staging.path().isEmpty())
+        return fail(replaceFailure(staging.error(), parent),
+                    QStringLiteral("no unpacking folder: ") + systemError(staging.error()));
     const BundleArchive::Result unpacked = BundleArchive::unpack(*zip, staging.path());
     if (!unpacked.error.isEmpty()) return fail(notQuorvinFailure(), unpacked.error);
     const QString fresh = staging.path() + QLatin1Char('/') + unpacked.topFolder;
@@ -161,7 +314,8 @@ Outcome verifyAndReplace(const Job& job) {
     if (::renameat2(AT_FDCWD, fresh.toUtf8().constData(), AT_FDCWD, job.bundlePath.toUtf8().constData(),
                     RENAME_EXCHANGE) != 0) {
         const int code = errno;
-        return fail(systemError(code), QStringLiteral("the bundles could not be swapped"));
+        return fail(replaceFailure(code, parent),
+                    QStringLiteral("the bundles could not be swapped: ") + systemError(code));
     }
     return {true, QString(), QString()};
 }

@@ -34,12 +34,32 @@ Outcome verifyAndReplace(const Job& job);
 // of our own name (real folders, not links). Returns how many were removed.
 int sweepLeftovers(const QString& bundlePath);
 
+// The downloads: each in a private folder "quorvin-update-<pid>-XXXXXX" in the temporary folder,
+// locked (flock) by the process that downloads into it for as long as it is in use.
+QString downloadFolderTemplate(const QString& tempFolder);
+// The temporary folder: $TMPDIR, else /tmp. One that does not exist is still named (a download
+// there fails and says where), never taken for the root folder.
+QString temporaryFolder();
+// Removes the download folders that a crash or kill left in the temporary folder: folders of our
+// naming (the older "quorvin-update-XXXXXX" too), owned by this user, not links, whose process is
+// gone and which no process holds locked. A folder holding anything but files is left alone.
+// Returns how many were removed.
+int sweepDownloads(const QString& tempFolder);
+
 // The texts of the failures.
 QString signatureFailure();
 QString notQuorvinFailure();
 QString notSignedFailure();
 QString wrongBuildFailure();
 QString notNewerFailure();
+// The download was sent on to an address that is not https.
+QString insecureRedirectFailure();
+// The download broke off or never started (no connection, time-out, untrusted server).
+QString downloadFailure();
+// The download could not be written in the temporary folder; by errno.
+QString saveFailure(int code, const QString& folder);
+// The new bundle could not be unpacked or put in place in the bundle's folder; by errno.
+QString replaceFailure(int code, const QString& folder);
 
 // A build number as text: an optional sign, then decimal digits only, within 64 bits.
 std::optional<qint64> parseBuild(const QString& text);

@@ -18,8 +18,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcUpdates, "com.pelwick.Quorvin.Updates", QtInfoMsg)
@@ -58,8 +60,20 @@ UpdateManager::UpdateManager(Environment environment, QObject* parent)
     : QObject(parent), env_(std::move(environment)),
       settings_(std::make_unique<UpdateSettings>(env_.defaults ? *env_.defaults : UserDefaults::standard())),
       queue_(std::make_unique<SerialQueue>("com.merovane.updater", QueuePriority::utility)) {
-    // Only the cached notes are used at start: the pending build comes from a live check.
-    releases_ = merge(ReleaseNotes::readBuiltIn(env_.changelogPath), ReleaseNotes::readCachedReleases(env_.cachePath));
+    // Only the cached notes are used at start: the pending build comes from a live check. The notes
+    // shipped in the bundle are there at once; the kept feed may be long and is decoded on the queue.
+    QList<Release> builtIn = ReleaseNotes::readBuiltIn(env_.changelogPath);
+    releases_ = mergeKept(builtIn, {});
+    queue_->async([self = QPointer<UpdateManager>(this), builtIn = std::move(builtIn), cache = env_.cachePath,
+                   decode = env_.decodeFeed] {
+        QList<Release> notes = mergeKept(builtIn, ReleaseNotes::readCachedReleases(cache, decode));
+        Dispatch::main([self, notes = std::move(notes)]() mutable {
+            if (!self) return;
+            self->notesLoaded_ = true;
+            if (!self->notesFetched_) self->setReleases(std::move(notes));
+            if (std::exchange(self->toastWaiting_, false)) emit self->toastRequested(self->runningVersion());
+        });
+    });
 }
 
 UpdateManager::~UpdateManager() {
@@ -99,6 +113,12 @@ QList<Release> UpdateManager::merge(const QList<Release>& builtIn, const QList<R
     return ReleaseNotes::merge(builtIn, fetched);
 }
 
+QList<Release> UpdateManager::mergeKept(const QList<Release>& builtIn, const QList<Release>& fetched) {
+    QList<Release> merged = merge(builtIn, fetched);
+    if (merged.size() > mostReleases) merged.resize(mostReleases);
+    return merged;
+}
+
 void UpdateManager::setState(State state) {
     if (state == state_) return;
     state_ = std::move(state);
@@ -113,10 +133,12 @@ void UpdateManager::setReleases(QList<Release> releases) {
 
 void UpdateManager::start() {
     if (timer_) return;
-    // What a crash in the middle of an installation left beside the bundle.
-    queue_->async([bundle = env_.bundle.bundlePath()] {
+    // What a crash in the middle of an installation left beside the bundle, and downloads cut short.
+    queue_->async([bundle = env_.bundle.bundlePath(), temp = UpdateInstaller::temporaryFolder()] {
         if (const int n = UpdateInstaller::sweepLeftovers(bundle))
             qCInfo(lcUpdates, "Removed %d unfinished update folders beside %s", n, qPrintable(bundle));
+        if (const int n = UpdateInstaller::sweepDownloads(temp))
+            qCInfo(lcUpdates, "Removed %d unfinished update downloads in %s", n, qPrintable(temp));
     });
     showToastIfJustUpdated();
     check(autoInstall());
@@ -133,6 +155,11 @@ void UpdateManager::showToastIfJustUpdated() {
     const QString before = settings_->updatedFromVersion.value();
     settings_->updatedFromVersion.reset();
     if (before == runningVersion()) return;
+    // The toast's landscape is chosen among the release notes: it waits until they are in.
+    if (!notesLoaded_) {
+        toastWaiting_ = true;
+        return;
+    }
     emit toastRequested(runningVersion());
 }
 
@@ -154,21 +181,39 @@ void UpdateManager::feedArrived(QNetworkReply* reply, bool install) {
         return;
     }
     const QByteArray body = reply->read(largestFeed + 1);
-    const std::optional<UpdateFeed> feed = body.size() > largestFeed ? std::nullopt : UpdateFeed::decode(body);
-    if (!feed) {
+    if (body.size() > largestFeed) return feedDecoded(std::nullopt, {}, install);
+    // A long feed takes a while to decode: on the queue, with the cache and the notes read there too.
+    queue_->async([self = QPointer<UpdateManager>(this), body, install, decode = env_.decodeFeed,
+                   cache = env_.cachePath, changelog = env_.changelogPath] {
+        const std::optional<UpdateFeed> feed = decode(body);
+        std::optional<UpdateFeed::Build> latest;
+        QList<Release> notes;
+        if (feed) {
+            ReleaseNotes::writeCache(cache, body);
+            latest = feed->latest;
+            notes = mergeKept(ReleaseNotes::readBuiltIn(changelog), feed->releases);
+        }
+        Dispatch::main([self, latest, notes = std::move(notes), install]() mutable {
+            if (self) self->feedDecoded(latest, std::move(notes), install);
+        });
+    });
+}
+
+void UpdateManager::feedDecoded(const std::optional<UpdateFeed::Build>& latest, QList<Release> releases, bool install) {
+    if (!latest) {
         qCInfo(lcUpdates, "Update check failed: the answer from %s is not an update feed", qPrintable(env_.feedURL));
         setState(State::failed(unreachableMessage()));
         return;
     }
-    ReleaseNotes::writeCache(env_.cachePath, body);
-    setReleases(merge(ReleaseNotes::readBuiltIn(env_.changelogPath), feed->releases));
+    notesFetched_ = true;
+    setReleases(std::move(releases));
     // A build already swapped in counts as running until the program starts again.
-    if (std::max(runningBuild(), replacedBuild_) >= feed->latest.build) {
+    if (std::max(runningBuild(), replacedBuild_) >= latest->build) {
         setState(State::upToDate());
         return;
     }
-    pending_ = feed->latest;
-    setState(State::available(feed->latest.version));
+    pending_ = latest;
+    setState(State::available(latest->version));
     if (install) installPending();
 }
 
@@ -190,22 +235,23 @@ void UpdateManager::installPending() {
     if (build.length <= 0 || build.length > largestArchive)
         return failInstall(UpdateInstaller::signatureFailure(), QStringLiteral("announced length out of range"));
 
-    // A private file in a private folder.
-    QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/quorvin-update-XXXXXX"));
-    if (!::mkdtemp(pattern.data())) return failInstall(QString::fromLocal8Bit(std::strerror(errno)));
+    // A private file in a private folder, locked while in use so that no start of ours sweeps it.
+    const QString temp = UpdateInstaller::temporaryFolder();
+    QByteArray pattern = QFile::encodeName(UpdateInstaller::downloadFolderTemplate(temp));
+    if (!::mkdtemp(pattern.data())) return failSaving(errno, temp);
     downloadFolder_ = QFile::decodeName(pattern);
+    downloadLock_ = ::open(pattern.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (downloadLock_ < 0 || ::flock(downloadLock_, LOCK_EX | LOCK_NB) != 0) return failSaving(errno, temp);
     const QByteArray filePath = pattern + "/update.zip";
-    const int fd = ::open(filePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return failInstall(QString::fromLocal8Bit(std::strerror(errno)));
-    download_ = std::make_unique<QFile>();
-    download_->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    download_ = ::open(filePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (download_ < 0) return failSaving(errno, temp);
     received_ = 0;
 
     QNetworkReply* reply = network()->get(request(build.url));
     // Read as it comes: the network does not run ahead of the length check.
     reply->setReadBufferSize(downloadBuffer);
     auto tooLong = std::make_shared<bool>(false);
-    auto writeFailed = std::make_shared<QString>();
+    auto writeFailed = std::make_shared<int>(0);  // errno
     auto stop = [reply](bool& flag) {
         flag = true;
         reply->abort();
@@ -217,24 +263,40 @@ void UpdateManager::installPending() {
         if (ok && announced > build.length && !*tooLong) stop(*tooLong);
     });
     connect(reply, &QNetworkReply::readyRead, this, [this, reply, build, tooLong, writeFailed, stop] {
-        if (*tooLong || !writeFailed->isEmpty()) return;
+        if (*tooLong || *writeFailed) return;
         const QByteArray chunk = reply->read(build.length - received_ + 1);
         received_ += chunk.size();
         if (received_ > build.length) return stop(*tooLong);
-        if (download_->write(chunk) != chunk.size()) {
-            *writeFailed = download_->errorString();
-            reply->abort();
+        for (qsizetype done = 0; done < chunk.size();) {
+            const ssize_t n = ::write(download_, chunk.constData() + done, size_t(chunk.size() - done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                *writeFailed = n < 0 ? errno : EIO;
+                return reply->abort();
+            }
+            done += n;
         }
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, build, tooLong, writeFailed] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, build, tooLong, writeFailed, temp] {
         reply->deleteLater();
         if (*tooLong) return failInstall(UpdateInstaller::signatureFailure(), QStringLiteral("longer than announced"));
-        if (!writeFailed->isEmpty()) return failInstall(*writeFailed);
-        if (isTransportError(reply->error())) return failInstall(reply->errorString());
-        if (!download_->flush()) return failInstall(download_->errorString());
-        download_->close();
+        if (*writeFailed) return failSaving(*writeFailed, temp);
+        if (isTransportError(reply->error())) {
+            const bool insecure = reply->error() == QNetworkReply::InsecureRedirectError;
+            return failInstall(
+                insecure ? UpdateInstaller::insecureRedirectFailure() : UpdateInstaller::downloadFailure(),
+                QStringLiteral("download of ") + build.url.toString() + QStringLiteral(": ") + reply->errorString());
+        }
+        const int fd = std::exchange(download_, -1);
+        if (::close(fd) != 0) return failSaving(errno, temp);
         downloadArrived(build);
     });
+}
+
+void UpdateManager::failSaving(int code, const QString& folder) {
+    const QString reason = QString::fromLocal8Bit(std::strerror(code));
+    failInstall(UpdateInstaller::saveFailure(code, folder),
+                QStringLiteral("cannot save the download in %1: %2").arg(folder, reason));
 }
 
 void UpdateManager::downloadArrived(const UpdateFeed::Build& build) {
@@ -288,7 +350,10 @@ void UpdateManager::failInstall(const QString& message, const QString& detail) {
 }
 
 void UpdateManager::dropDownload() {
-    download_.reset();
+    if (download_ >= 0) ::close(download_);
+    download_ = -1;
     if (!downloadFolder_.isEmpty()) QDir(downloadFolder_).removeRecursively();
     downloadFolder_.clear();
+    if (downloadLock_ >= 0) ::close(downloadLock_);
+    downloadLock_ = -1;
 }

@@ -16,7 +16,6 @@
 #include <memory>
 #include <optional>
 
-class QFile;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
@@ -28,7 +27,7 @@ class SerialQueue;
 // the newest build found and installs it: downloaded to a private file, checked (length,
 // signature, identity, build, signed manifest) away from the GUI thread, swapped in for the
 // running bundle, and the program started again from it. The GUI thread never waits on the
-// network or on unpacking.
+// network, on decoding a feed or on unpacking.
 class UpdateManager : public QObject {
     Q_OBJECT
 public:
@@ -67,6 +66,8 @@ public:
         // The relaunch: the shell that waits for this process to end, and how the program quits.
         QString shell = QStringLiteral("/bin/sh");
         std::function<void()> terminate;
+        // Decodes a feed, the kept one and each fetched one; called on the updater's queue only.
+        std::function<std::optional<UpdateFeed>(const QByteArray&)> decodeFeed = UpdateFeed::decode;
 
         // The running program's bundle, its "Changelog.json", Application Support/Updates/feed.json,
         // the standard defaults, the maker's keys, and an ordinary quit.
@@ -79,6 +80,8 @@ public:
     static constexpr int checkInterval = 21600;
     // The largest feed read; a bigger body is not a feed.
     static constexpr qint64 largestFeed = 4 * 1024 * 1024;
+    // The most release notes kept, the newest; a feed may list more.
+    static constexpr int mostReleases = 500;
     // The largest archive accepted, whatever the feed announces.
     static constexpr qint64 largestArchive = 512LL * 1024 * 1024;
     // The shell script of the relaunch: waits for the process $1 to end, then starts the program $2.
@@ -97,11 +100,14 @@ public:
     void setSslConfiguration(const QSslConfiguration& configuration);
 
     const State& state() const { return state_; }
-    // Merged release notes, newest first.
+    // Merged release notes, newest first. At creation the built-in ones only: those of the kept
+    // feed are decoded away from the GUI thread and join them later (releasesChanged).
     const QList<Release>& releases() const { return releases_; }
     // The newest build found by the last check that found one.
     const std::optional<UpdateFeed::Build>& pending() const { return pending_; }
     const QTimer* timer() const { return timer_; }
+    // Whether the kept feed's notes have been read.
+    bool notesLoaded() const { return notesLoaded_; }
 
     // The running version ("0" when it has none) and build (0 when missing or not a number).
     static QString currentVersion(const Bundle& bundle = Bundle::main());
@@ -122,6 +128,8 @@ public:
 
     // Built-in notes first, fetched second; see ReleaseNotes::merge.
     static QList<Release> merge(const QList<Release>& builtIn, const QList<Release>& fetched);
+    // The merge, with only the newest mostReleases kept.
+    static QList<Release> mergeKept(const QList<Release>& builtIn, const QList<Release>& fetched);
 
 signals:
     void stateChanged();
@@ -137,7 +145,9 @@ private:
     QNetworkAccessManager* network();
     QNetworkRequest request(const QUrl& url) const;
     void feedArrived(QNetworkReply* reply, bool install);
+    void feedDecoded(const std::optional<UpdateFeed::Build>& latest, QList<Release> releases, bool install);
     void failInstall(const QString& message, const QString& detail = {});
+    void failSaving(int code, const QString& folder);
     void downloadArrived(const UpdateFeed::Build& build);
     void installed();
     void dropDownload();
@@ -147,6 +157,10 @@ private:
     QList<Release> releases_;
     std::optional<UpdateFeed::Build> pending_;
     QTimer* timer_ = nullptr;
+    // The notes read at creation arrive later; a check's notes are newer and win.
+    bool notesLoaded_ = false;
+    bool notesFetched_ = false;
+    bool toastWaiting_ = false;
 
     QPointer<QNetworkAccessManager> network_;
     std::optional<QSslConfiguration> ssl_;
@@ -156,6 +170,7 @@ private:
     qint64 replacedBuild_ = 0;  // the build swapped in, until the program starts again
     // The download under way: its private folder and file.
     QString downloadFolder_;
-    std::unique_ptr<QFile> download_;
+    int downloadLock_ = -1;  // the folder, open and locked
+    int download_ = -1;  // the file, open for writing
     qint64 received_ = 0;
 };

@@ -43,8 +43,10 @@ protected:
         env.defaults = &defaults;
         env.updateKey = env.codeSigningKey = keys.publicBase64();
         env.terminate = [this] { ++terminated; };
+        if (decode) env.decodeFeed = decode;
         auto manager = std::make_unique<UpdateManager>(env);
         manager->setSslConfiguration(server.clientConfiguration());
+        EXPECT_TRUE(TestSupport::waitFor([&] { return manager->notesLoaded(); }));
         return manager;
     }
 
@@ -60,6 +62,7 @@ protected:
     UserDefaults defaults{QString()};
     Keys keys;
     int terminated = 0;
+    std::function<std::optional<UpdateFeed>(const QByteArray&)> decode;
 };
 
 }  // namespace
@@ -133,6 +136,36 @@ TEST_F(UpdateChecker, AnErrorPageOrNoServerFailsAndKeepsTheLastGoodFeed) {
     unreachable.check(false);
     ASSERT_TRUE(settle(unreachable));
     EXPECT_EQ(unreachable.state().text(), "Couldn’t reach the update server.");
+}
+
+// A long feed froze the GUI thread at every check and every start.
+TEST_F(UpdateChecker, ALongFeedIsDecodedOffTheGuiThreadAndOnlyTheNewestNotesAreKept) {
+    QByteArray body = feedJson(20).chopped(2);  // without "]}"
+    for (int i = 0; i < 2000; ++i)
+        body += R"(,{"version":"1.)" + QByteArray::number(i) + R"(","date":"d","notes":["n"]})";
+    body += "]}";
+    server.serve("/appcast.json", {body});
+    TestSupport::ThreadLedger ledger;
+    decode = [&ledger](const QByteArray& bytes) {
+        ledger.note("decode");
+        return UpdateFeed::decode(bytes);
+    };
+    {
+        auto m = make();
+        m->check(false);
+        ASSERT_TRUE(settle(*m));
+        EXPECT_EQ(m->state(), UpdateManager::State::available("2.0"));
+        ASSERT_EQ(m->releases().size(), UpdateManager::mostReleases);
+        EXPECT_EQ(m->releases().front().version, "2.0");
+        EXPECT_EQ(m->releases().back().version, QStringLiteral("1.%1").arg(2000 - UpdateManager::mostReleases + 1));
+        EXPECT_EQ(readFile(dir.filePath("feed.json")), body);
+    }
+    // The next start decodes the kept feed.
+    auto again = make();
+    EXPECT_EQ(again->releases().size(), UpdateManager::mostReleases);
+    again.reset();  // its queue is done before the counts are read
+    EXPECT_TRUE(ledger.onGui.isEmpty());
+    EXPECT_EQ(ledger.off.value("decode"), 2);
 }
 
 TEST_F(UpdateChecker, AServerWhoseCertificateIsNotTrustedIsUnreachable) {

@@ -234,3 +234,52 @@ TEST_F(UpdateDownload, AFolderThatCannotBeWrittenIsReportedBeforeAnythingIsFetch
     EXPECT_EQ(m->state().text(), "No permission to replace the app in " + dir.filePath("apps") + ".");
     EXPECT_EQ(server.requests("/q.zip"), 0);
 }
+
+// The reasons were the system's bare words ("Insecure redirect", "Permission denied").
+TEST_F(UpdateDownload, FailuresSayWhatHappenedAndWhatTheUserCanDo) {
+    TestHttpsServer::Response redirect{"", 302};
+    redirect.location = "http://127.0.0.1:1/q.zip";
+    server.serve("/q.zip", redirect);
+    auto m = make();
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::failed(UpdateInstaller::insecureRedirectFailure()));
+
+    serveFeed(zip.size(), keys.sign(zip), "https://127.0.0.1:1/q.zip");  // nothing answers
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state().text(), UpdateInstaller::downloadFailure());
+
+    // A temporary folder the download cannot be saved in.
+    serveFeed(zip.size(), keys.sign(zip));
+    server.serve("/q.zip", {zip});
+    qputenv("TMPDIR", dir.filePath("gone").toLocal8Bit());
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    qputenv("TMPDIR", dir.filePath("tmp").toLocal8Bit());
+    EXPECT_EQ(m->state().text(), "The update couldn’t be saved in " + dir.filePath("gone") + ". Try again later.");
+    if (::geteuid() != 0) {  // root may write anywhere
+        QFile::setPermissions(dir.filePath("tmp"), QFile::ReadOwner | QFile::ExeOwner);
+        m->check(true);
+        ASSERT_TRUE(settle(*m));
+        QFile::setPermissions(dir.filePath("tmp"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_EQ(m->state().text(), UpdateInstaller::saveFailure(EACCES, dir.filePath("tmp")));
+    }
+    EXPECT_TRUE(UpdateInstaller::saveFailure(EACCES, "/t").startsWith("No permission to save the update in /t. "));
+    EXPECT_TRUE(UpdateInstaller::saveFailure(ENOSPC, "/t").startsWith("There isn’t enough space in /t for the update."));
+    EXPECT_EQ(UpdateInstaller::replaceFailure(EPERM, "/opt"), "No permission to replace the app in /opt.");
+    EXPECT_EQ(runningBuild(), "10");
+    EXPECT_TRUE(leftInTmp().isEmpty());
+    EXPECT_EQ(terminated, 0);
+}
+
+// A download cut short by a crash or a kill stayed in the temporary folder for good.
+TEST_F(UpdateDownload, TheStartSweepsDownloadsThatACrashLeft) {
+    writeFile(dir.filePath("tmp/quorvin-update-Ab12Cd/update.zip"), "partial");
+    writeFile(dir.filePath("tmp/quorvin-update-999999999-Ef34Gh/update.zip"), "partial");
+    defaults.setBool("autoInstallUpdates", false);
+    auto m = make();
+    m->start();
+    ASSERT_TRUE(settle(*m));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return leftInTmp().isEmpty(); })) << qPrintable(leftInTmp().join(", "));
+}

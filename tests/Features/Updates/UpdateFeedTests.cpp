@@ -144,17 +144,46 @@ TEST(UpdateFeedTests, ManagerStartsFromBuiltInNotesAndTheCachedFeedOnly) {
     ASSERT_TRUE(writeFile(changelog, R"([{"version":"1.0","date":"d","notes":["a"]},{"version":"1.1","date":"d","notes":["b"]}])"));
     ASSERT_TRUE(writeFile(cache, validFeed));
     UpdateManager::Environment env{Bundle::forExecutable({}), changelog, cache};
-    {
-        UpdateManager manager(env);
-        EXPECT_EQ(versions(manager.releases()), (QStringList{"2.0", "1.9", "1.1", "1.0"}));
-    }
+    const auto loaded = [](const UpdateManager::Environment& e) {
+        auto manager = std::make_unique<UpdateManager>(e);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return manager->notesLoaded(); }));
+        return manager;
+    };
+    EXPECT_EQ(versions(loaded(env)->releases()), (QStringList{"2.0", "1.9", "1.1", "1.0"}));
     // A damaged cache gives no cached notes; a damaged built-in file no built-in ones.
     ASSERT_TRUE(writeFile(cache, "{\"latest\":"));
-    EXPECT_EQ(versions(UpdateManager(env).releases()), (QStringList{"1.1", "1.0"}));
+    EXPECT_EQ(versions(loaded(env)->releases()), (QStringList{"1.1", "1.0"}));
     ASSERT_TRUE(writeFile(changelog, "{}"));
-    EXPECT_TRUE(UpdateManager(env).releases().isEmpty());
+    EXPECT_TRUE(loaded(env)->releases().isEmpty());
     // Neither file: nothing.
-    EXPECT_TRUE(UpdateManager({Bundle::forExecutable({}), dir.filePath("none"), dir.filePath("none2")}).releases().isEmpty());
+    EXPECT_TRUE(loaded({Bundle::forExecutable({}), dir.filePath("none"), dir.filePath("none2")})->releases().isEmpty());
+}
+
+// The kept feed is decoded again at every start: a long one must not take the callback parser's
+// quadratic time, and only the newest notes are kept.
+TEST(UpdateFeedTests, ALongFeedDecodesInOnePassAndNestingIsStillCapped) {
+    QByteArray body = R"({"latest":{"version":"2.0","build":40,"url":"https://a.test/x.zip","signature":"s","length":1},
+"releases":[)";
+    for (int i = 0; i < 60000; ++i)
+        body +=
+            (i ? "," : "") + QByteArray(R"({"version":"1.)") + QByteArray::number(i) + R"(","date":"d","notes":["n"]})";
+    body += "]}";
+    ASSERT_LT(body.size(), UpdateManager::largestFeed);
+    const auto feed = UpdateFeed::decode(body);
+    ASSERT_TRUE(feed);
+    EXPECT_EQ(feed->releases.size(), 60000);
+    const QList<Release> kept = UpdateManager::mergeKept({release("0.9")}, feed->releases);
+    ASSERT_EQ(kept.size(), UpdateManager::mostReleases);
+    EXPECT_EQ(kept.front().version, "1.59999");
+    EXPECT_EQ(kept.back().version, QStringLiteral("1.%1").arg(60000 - UpdateManager::mostReleases));
+
+    // Brackets and escaped quotes inside strings do not nest; eight levels do, a ninth is refused.
+    const QByteArray head =
+        R"({"latest":{"version":"2","build":2,"url":"https://a.test/x.zip","signature":"s","length":1},
+"releases":[{"version":"2","date":"d","notes":["[[[[[[[[[[{{{{{{{{{\"[[[[[["],"extra":)";
+    EXPECT_TRUE(UpdateFeed::decode(head + "[[[[[1]]]]]}]}"));
+    EXPECT_FALSE(UpdateFeed::decode(head + "[[[[[[1]]]]]]}]}"));
+    EXPECT_FALSE(UpdateFeed::decode("]]]]]]]][[[[[[[[[[[[[[[[[1]]]]]]]]]]]]]]]]"));
 }
 
 TEST(UpdateFeedTests, CacheKeepsTheExactBytesOfTheBody) {

@@ -13,6 +13,8 @@
 
 #include <functional>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 using namespace UpdateTestSupport;
@@ -215,6 +217,96 @@ TEST_F(UpdateInstall, TamperedArchivesAreRefusedWithNothingReplaced) {
     EXPECT_FALSE(QFileInfo::exists(absolute));
 }
 
+// Folder modes are not signed: an archive made under umask 000 left bin/ writable by anyone.
+TEST_F(UpdateInstall, FoldersAreInstalled0755WhateverTheArchiveOrTheUmaskSays) {
+    const auto modes = [&] {
+        QMap<QString, int> out;
+        QDirIterator it(running, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+        for (QString path = running; !path.isEmpty(); path = it.hasNext() ? it.next() : QString()) {
+            struct stat st {};
+            ::lstat(QFile::encodeName(path).constData(), &st);
+            out.insert(QDir(running).relativeFilePath(path), int(st.st_mode & 07777));
+        }
+        return out;
+    };
+    const QMap<QString, int> expected = {{".", 0755},
+                                         {"Info.json", 0644},
+                                         {"Resources", 0755},
+                                         {"Resources/Changelog.json", 0644},
+                                         {"_CodeSignature", 0755},
+                                         {"_CodeSignature/manifest", 0644},
+                                         {"_CodeSignature/signature", 0644},
+                                         {"bin", 0755},
+                                         {"bin/quorvin", 0755}};
+    int build = 20;
+    for (const std::optional<int> folderMode : {std::optional<int>(0777), std::optional<int>()}) {
+        const QString fresh = dir.filePath(QStringLiteral("wide%1/Quorvin.app").arg(build));
+        writeBundle(fresh, {"com.pelwick.Quorvin", "2.0", QString::number(build)});
+        for (const char* file : {"/Info.json", "/Resources/Changelog.json"})
+            QFile::setPermissions(fresh + file,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        ASSERT_TRUE(signBundle(fresh, keys));
+        for (const char* file : {"/_CodeSignature/manifest", "/_CodeSignature/signature"})
+            QFile::setPermissions(fresh + file,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        // No folder entries: the folders are made for the files, under the umask of the moment.
+        const mode_t before = ::umask(folderMode ? 022 : 0);
+        const UpdateInstaller::Outcome outcome =
+            install(ZipBuilder().tree(fresh, "Quorvin.app", folderMode).build(), build);
+        ::umask(before);
+        ASSERT_TRUE(outcome.replaced) << qPrintable(outcome.detail);
+        EXPECT_EQ(modes(), expected) << (folderMode ? "folders 0777 in the archive" : "no folder entries");
+        ++build;
+    }
+}
+
+// A link inside the bundle lets whoever owns its target change the program after the check.
+TEST_F(UpdateInstall, ASignedFileReplacedByALinkToAnIdenticalCopyOutsideFailsTheCheck) {
+    const QString outside = dir.filePath("outside");
+    QDir().mkpath(outside);
+    const std::vector<std::pair<const char*, std::function<bool(const QString&)>>> cases = {
+        {"program as a link",
+         [&](const QString& p) {
+             return QFile::copy(p + "/bin/quorvin", outside + "/a") && QFile::remove(p + "/bin/quorvin") &&
+                    QFile::link(outside + "/a", p + "/bin/quorvin");
+         }},
+        {"program as a hard link",
+         [&](const QString& p) {
+             return QFile::copy(p + "/bin/quorvin", outside + "/b") && QFile::remove(p + "/bin/quorvin") &&
+                    ::link(QFile::encodeName(outside + "/b").constData(),
+                           QFile::encodeName(p + "/bin/quorvin").constData()) == 0;
+         }},
+        {"folder as a link",
+         [&](const QString& p) {
+             return QDir().rename(p + "/Resources", outside + "/Resources") &&
+                    QFile::link(outside + "/Resources", p + "/Resources");
+         }},
+        {"manifest as a link",
+         [&](const QString& p) {
+             const QString m = p + "/" + CodeSignature::manifestPath;
+             return QFile::copy(m, outside + "/manifest") && QFile::remove(m) && QFile::link(outside + "/manifest", m);
+         }},
+        {"manifest as a hard link",
+         [&](const QString& p) {
+             const QString m = p + "/" + CodeSignature::manifestPath;
+             return QFile::copy(m, outside + "/manifest2") && QFile::remove(m) &&
+                    ::link(QFile::encodeName(outside + "/manifest2").constData(), QFile::encodeName(m).constData()) ==
+                        0;
+         }},
+    };
+    int n = 0;
+    for (const auto& [name, tamper] : cases) {
+        const QString bundle = dir.filePath(QStringLiteral("linked%1/Quorvin.app").arg(++n));
+        writeBundle(bundle, {});
+        ASSERT_TRUE(signBundle(bundle, keys)) << name;
+        ASSERT_TRUE(CodeSignature::verify(bundle, keys.publicBase64())) << name;
+        ASSERT_TRUE(tamper(bundle)) << name;
+        QString why;
+        EXPECT_FALSE(CodeSignature::verify(bundle, keys.publicBase64(), &why)) << name;
+        EXPECT_FALSE(why.isEmpty()) << name;
+    }
+}
+
 TEST_F(UpdateInstall, WhatACrashLeftBesideTheBundleIsSweptAndNothingElse) {
     writeFile(dir.filePath("apps/.quorvin-update-Ab12Cd/Quorvin.app/Info.json"), "{}");
     writeFile(dir.filePath("apps/.quorvin-update-notours/keep"), "x");   // not a name we make
@@ -226,6 +318,56 @@ TEST_F(UpdateInstall, WhatACrashLeftBesideTheBundleIsSweptAndNothingElse) {
               (QStringList{".quorvin-update-Link01", ".quorvin-update-notours", "Other.app", "Quorvin.app"}));
     EXPECT_TRUE(QFile::exists(dir.filePath("elsewhere/keep")));
     EXPECT_EQ(UpdateInstaller::sweepLeftovers(QString()), 0);  // no bundle: nothing to look at
+}
+
+// Only our own downloads that no live process holds: by name, owner, link, process and lock.
+TEST(UpdateDownloadSweep, LeftoverDownloadsGoAndLiveOnesAndStrangersStay) {
+    QTemporaryDir dir;
+    const QString tmp = dir.filePath("tmp");
+    QProcess ended;
+    ended.start("true");
+    ASSERT_TRUE(ended.waitForStarted());
+    const QString dead = QString::number(ended.processId());
+    ASSERT_TRUE(ended.waitForFinished());
+    QProcess alive;
+    alive.start("sleep", {"60"});
+    ASSERT_TRUE(alive.waitForStarted());
+    const QString live = QString::number(alive.processId());
+    const QString self = QString::number(::getpid());
+    const auto leftover = [&](const QString& name) { writeFile(tmp + "/" + name + "/update.zip", "partial"); };
+
+    leftover("quorvin-update-Ab12Cd");  // the older naming
+    leftover("quorvin-update-" + dead + "-Ef34Gh");
+    leftover("quorvin-update-" + live + "-Ij56Kl");  // its process still runs
+    leftover("quorvin-update-" + self + "-Mn78Op");  // this process's own
+    leftover("quorvin-update-" + dead + "-Qr90St");  // held by a process of another pid namespace
+    leftover("quorvin-update-notours");
+    leftover("quorvin-update-1-2-3");
+    writeFile(tmp + "/quorvin-update-Uv12Wx/sub/file", "x");  // holds a folder: no download of ours
+    writeFile(tmp + "/quorvin-update-Fi1e00", "x");  // a file
+    writeFile(dir.filePath("elsewhere/keep"), "x");
+    ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), tmp + "/quorvin-update-Link01"));
+    ASSERT_TRUE(QFile::link(dir.filePath("elsewhere/keep"), tmp + "/quorvin-update-Ab12Cd/link"));
+    const int lock =
+        ::open(QFile::encodeName(tmp + "/quorvin-update-" + dead + "-Qr90St").constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+
+    EXPECT_EQ(UpdateInstaller::sweepDownloads(tmp), 2);
+    const auto sorted = [](QStringList list) {
+        list.sort();
+        return list;
+    };
+    EXPECT_EQ(sorted(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)),
+              sorted({"quorvin-update-" + dead + "-Qr90St", "quorvin-update-" + live + "-Ij56Kl",
+                      "quorvin-update-" + self + "-Mn78Op", "quorvin-update-1-2-3", "quorvin-update-Fi1e00",
+                      "quorvin-update-Link01", "quorvin-update-Uv12Wx", "quorvin-update-notours"}));
+    EXPECT_EQ(readFile(dir.filePath("elsewhere/keep")), "x");
+
+    ::close(lock);
+    alive.kill();
+    ASSERT_TRUE(alive.waitForFinished());
+    EXPECT_EQ(UpdateInstaller::sweepDownloads(tmp), 2);
+    EXPECT_EQ(UpdateInstaller::sweepDownloads(dir.filePath("none")), 0);
 }
 
 TEST(BundleArchiveLimits, EntryCountAndUnpackedSizeAreCappedWhateverTheHeadersSay) {
