@@ -56,6 +56,12 @@ SnippetStore& SnippetStore::shared() {
     return *store;
 }
 
+void SnippetStore::sweepUnfinishedWrites() {
+    const QString folder = URL::applicationSupportBase() + QStringLiteral("/Snippets");
+    if (const int swept = FileWriter::sweepUnfinishedWrites(folder))
+        qCInfo(lcSnippets, "Removed %d unfinished writes from %s", swept, qPrintable(folder));
+}
+
 SnippetStore::SnippetStore(const QString& folder, QObject* parent)
     : QObject(parent), folder_(QDir::cleanPath(folder)), fileURL_(folder_ + QStringLiteral("/snippets.json")) {
     load();
