@@ -8,15 +8,18 @@
 #include <QApplication>
 #include <QIcon>
 
-MerovaneApp::MerovaneApp() { migrateLegacyDefaults(UserDefaults::standard(), UserDefaults::legacy()); }
+MerovaneApp::MerovaneApp() {
+    migrateLegacyDefaults(UserDefaults::standard(), []() -> UserDefaults& { return UserDefaults::legacy(); });
+}
 
-int MerovaneApp::migrateLegacyDefaults(UserDefaults& standard, UserDefaults& legacy) {
+int MerovaneApp::migrateLegacyDefaults(UserDefaults& standard, const std::function<UserDefaults&()>& legacyDomain) {
     AppSettings settings(standard);
-    if (settings.migratedLegacyDefaults.value()) return 0;
+    if (settings.migratedLegacyDefaults.value() || standard.readFailure()) return 0;
     if (standard.startedFromDamagedFile()) {
         settings.migratedLegacyDefaults.set(true);
         return 0;
     }
+    UserDefaults& legacy = legacyDomain();
     int copied = 0;
     for (const QString& key : legacy.keys()) {
         if (key == settings.migratedLegacyDefaults.key() || standard.contains(key)) continue;

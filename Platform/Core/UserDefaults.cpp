@@ -1,6 +1,7 @@
 #include "Platform/Core/UserDefaults.h"
 
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/SafeFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -23,7 +24,12 @@ QString configHome() {
 }  // namespace
 
 UserDefaults& UserDefaults::standard() {
-    static auto* defaults = new UserDefaults(pathForDomain(standardDomain));
+    static auto* defaults = [] {
+        // Saves cut short by a crash or a kill left their temporary files beside the settings.
+        if (const int swept = FileWriter::sweepUnfinishedWrites(configHome()))
+            qInfo("Removed %d unfinished settings writes from %s", swept, qPrintable(configHome()));
+        return new UserDefaults(pathForDomain(standardDomain));
+    }();
     return *defaults;
 }
 
@@ -43,45 +49,68 @@ void UserDefaults::reload() {
         std::lock_guard lock(mutex_);
         values_ = {};
         damaged_ = false;
+        readFailure_.reset();
     }
     load();
 }
 
 void UserDefaults::load() {
     if (path_.isEmpty()) return;
-    QFile file(path_);
-    if (!file.exists()) return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning("Settings file %s cannot be read: %s", qPrintable(path_), qPrintable(file.errorString()));
+    FileError error;
+    std::optional<QByteArray> bytes;
+    const std::optional<QString> source = SafeFile::followUsersLink(path_, false, &error);
+    if (source) bytes = SafeFile::readRegular(*source, &error, maxFileSize);
+    if (!bytes) {
+        if (error.isMissing()) return;
+        // Whatever is there stays as it is: the defaults are used and nothing is written over it.
+        qWarning("Settings file %s cannot be read (%s); the settings are not saved until it is readable",
+                 qPrintable(path_), qPrintable(error.reason));
+        std::lock_guard lock(mutex_);
+        readFailure_ = error;
         return;
     }
-    const QByteArray bytes = file.readAll();
-    file.close();
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error == QJsonParseError::NoError && doc.isObject()) {
+    QJsonParseError parseError{};
+    const QJsonDocument doc = QJsonDocument::fromJson(*bytes, &parseError);
+    if (parseError.error == QJsonParseError::NoError && doc.isObject()) {
         std::lock_guard lock(mutex_);
         values_ = doc.object();
         return;
     }
-    // Keep the damaged file for the user and start empty; never overwrite it in place.
-    {
-        std::lock_guard lock(mutex_);
-        damaged_ = true;
-    }
+    // Keep the damaged file for the user and start empty; never overwrite it before it is kept.
+    const bool kept = keepDamagedAside(*bytes, *source != path_);
+    std::lock_guard lock(mutex_);
+    damaged_ = true;
+    if (!kept) readFailure_ = FileError::refused(path_, QStringLiteral("is damaged and could not be kept aside"));
+}
+
+bool UserDefaults::keepDamagedAside(const QByteArray& bytes, bool linked) {
     const QString aside = path_ + ".damaged-" + QDateTime::currentDateTimeUtc().toString("yyyyMMdd-HHmmss");
-    if (QFile::rename(path_, aside))
-        qWarning("Settings file %s is damaged; moved it to %s and started empty", qPrintable(path_), qPrintable(aside));
-    else
-        qWarning("Settings file %s is damaged and could not be moved aside; starting empty", qPrintable(path_));
+    // A link stays in place and its target is replaced by the next write; only a copy goes aside.
+    const auto error =
+        linked ? FileWriter::shared().create(aside, bytes, 0600) : FileWriter::shared().moveAside(path_, aside);
+    if (error) {
+        qWarning("Settings file %s is damaged and could not be kept aside (%s); starting empty and not saving",
+                 qPrintable(path_), qPrintable(error->reason));
+        return false;
+    }
+    qWarning("Settings file %s is damaged; kept it as %s and started empty", qPrintable(path_), qPrintable(aside));
+    return true;
 }
 
 bool UserDefaults::writeLocked() {
     if (path_.isEmpty()) return true;
-    QDir().mkpath(QFileInfo(path_).absolutePath());
+    if (readFailure_) return false;  // said once, when the file was read
+    FileError error;
+    // Followed again at every write: the user may have made or changed the link meanwhile.
+    const std::optional<QString> target = SafeFile::followUsersLink(path_, false, &error);
+    if (!target) {
+        qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(error.reason));
+        return false;
+    }
+    QDir().mkpath(QFileInfo(*target).absolutePath());
     const QByteArray bytes = QJsonDocument(values_).toJson(QJsonDocument::Indented);
-    if (const auto error = FileWriter::shared().write(path_, bytes, 0644)) {
-        qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(error->reason));
+    if (const auto failure = FileWriter::shared().write(*target, bytes, 0644)) {
+        qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(failure->reason));
         return false;
     }
     return true;
@@ -194,6 +223,11 @@ void UserDefaults::remove(const QString& key) {
 bool UserDefaults::startedFromDamagedFile() const {
     std::lock_guard lock(mutex_);
     return damaged_;
+}
+
+std::optional<FileError> UserDefaults::readFailure() const {
+    std::lock_guard lock(mutex_);
+    return readFailure_;
 }
 
 bool UserDefaults::lastWriteSucceeded() const {

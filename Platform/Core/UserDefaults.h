@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Files/FileError.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -13,6 +15,10 @@
 
 // A settings domain kept as one typed JSON file, written atomically on every change.
 // Values: bool, number, string, array, dictionary; data is kept as a base64 string.
+// Only a regular file is read (never a FIFO or a device, which could block the start); a link
+// the user made to a regular file of their own is read and written through, the new file taking
+// the target's place. A file that is there but cannot be read is never written over: the values
+// stay in memory until it is readable.
 // A getter of the wrong type reads as absent. Safe to use from any thread; the change
 // signal is emitted on the thread that changed the value.
 class UserDefaults : public QObject {
@@ -67,6 +73,13 @@ public:
     // Whether the last load found the file damaged and started from defaults: values read now
     // are not the user's choices.
     bool startedFromDamagedFile() const;
+    // Why the file could not be read, when it is there but unreadable (no permission, an I/O
+    // error, no regular file of the user's, too large): the values are then the defaults and
+    // nothing is written until a reload reads it.
+    std::optional<FileError> readFailure() const;
+
+    // Larger than any real settings file; a larger one is not read.
+    static constexpr qint64 maxFileSize = 32 * 1024 * 1024;
 
 signals:
     void valueChanged(const QString& key);
@@ -74,10 +87,13 @@ signals:
 private:
     void load();
     bool writeLocked();
+    // Keeps a damaged file's bytes beside the settings file; false when they could not be kept.
+    bool keepDamagedAside(const QByteArray& bytes, bool linked);
 
     QString path_;
     mutable std::mutex mutex_;
     QJsonObject values_;
     bool lastWriteOk_ = true;
     bool damaged_ = false;
+    std::optional<FileError> readFailure_;
 };

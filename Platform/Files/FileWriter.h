@@ -42,4 +42,16 @@ public:
     // The name of a new temporary file, and whether a name is one (left behind by a crash).
     static QString temporaryName();
     static bool isTemporaryName(const QString& name);
+
+    // Removes from `folder` the temporary files that writes cut short by a crash or a kill left
+    // behind: regular files of ours with a temporary name that no write of this process is
+    // still filling. A folder that is a link is left alone, and so is every link in it. Returns
+    // how many were removed.
+    static int sweepUnfinishedWrites(const QString& folder);
+
+protected:
+    // A write in progress holds its temporary name (in the folder with that device and inode)
+    // from before the file is created until it is renamed or removed, so a sweep spares it.
+    static void holdTemporary(dev_t device, ino_t folder, const QByteArray& name);
+    static void releaseTemporary(dev_t device, ino_t folder, const QByteArray& name);
 };

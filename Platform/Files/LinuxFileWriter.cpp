@@ -68,6 +68,8 @@ std::optional<FileError> writeAll(int fd, const QString& path, const QByteArray&
 
 }  // namespace
 
+int LinuxFileWriter::sync(int fd) { return ::fsync(fd); }
+
 FileWriter::Result LinuxFileWriter::write(const QString& path, const QByteArray& bytes, mode_t mode) {
     return put(path, bytes, mode, true);
 }
@@ -93,10 +95,24 @@ FileWriter::Result LinuxFileWriter::put(const QString& path, const QByteArray& b
         return FileError::fromErrno(path, errno);
     }
 
+    struct stat folderStat {};
+    if (::fstat(folder.get(), &folderStat) != 0) return FileError::fromErrno(path, errno);
+    // Named as ours until it is renamed or removed, so that a sweep of the folder spares it.
+    struct Held {
+        dev_t device;
+        ino_t inode;
+        QByteArray name;
+        ~Held() {
+            if (!name.isEmpty()) releaseTemporary(device, inode, name);
+        }
+    } held{folderStat.st_dev, folderStat.st_ino, {}};
     QByteArray temporary;
     Descriptor file;
     for (int attempt = 0; attempt < 8 && !file.valid(); ++attempt) {
+        if (!held.name.isEmpty()) releaseTemporary(held.device, held.inode, held.name);
         temporary = encoded(temporaryName());
+        held.name = temporary;
+        holdTemporary(held.device, held.inode, held.name);
         file.assign(::openat(folder.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                              mode & 07777));
         if (!file.valid() && errno != EEXIST) return FileError::fromErrno(path, errno);
@@ -111,7 +127,7 @@ FileWriter::Result LinuxFileWriter::put(const QString& path, const QByteArray& b
     // The umask must not loosen or tighten what the caller asked for.
     if (::fchmod(file.get(), mode & 07777) != 0) return fail(FileError::fromErrno(path, errno));
     if (auto error = writeAll(file.get(), path, bytes)) return fail(*error);
-    if (::fsync(file.get()) != 0) return fail(FileError::fromErrno(path, errno));
+    if (sync(file.get()) != 0) return fail(FileError::fromErrno(path, errno));
     if (!file.reset()) return fail(FileError::fromErrno(path, errno));
     if (replace) {
         if (::renameat(folder.get(), temporary.constData(), folder.get(), target.constData()) != 0)

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <cstdlib>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -59,15 +61,49 @@ std::unique_ptr<QFile> openRegular(const QString& path, FileError* error) {
     return file;
 }
 
-std::optional<QByteArray> readRegular(const QString& path, FileError* error) {
+std::optional<QByteArray> readRegular(const QString& path, FileError* error, qint64 maxBytes) {
     const std::unique_ptr<QFile> file = openRegular(path, error);
     if (!file) return std::nullopt;
-    QByteArray bytes = file->readAll();
+    auto tooLarge = [&] {
+        report(error, FileError::refused(path, QStringLiteral("is larger than %1 bytes").arg(maxBytes)));
+        return std::nullopt;
+    };
+    if (maxBytes >= 0 && file->size() > maxBytes) return tooLarge();
+    // The file may grow while it is read.
+    QByteArray bytes = maxBytes >= 0 ? file->read(maxBytes + 1) : file->readAll();
+    if (maxBytes >= 0 && bytes.size() > maxBytes) return tooLarge();
     if (file->error() != QFileDevice::NoError) {
         report(error, FileError{path, file->errorString(), EIO});
         return std::nullopt;
     }
     return bytes;
+}
+
+std::optional<QString> followUsersLink(const QString& path, bool folder, FileError* error) {
+    struct stat st {};
+    if (::lstat(encoded(path).constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* resolved = ::realpath(encoded(path).constData(), nullptr);
+    if (!resolved) {
+        const int code = errno;
+        report(error, code == ENOENT ? FileError::refused(path, QStringLiteral("is a link to nothing"))
+                                     : FileError::fromErrno(path, code));
+        return std::nullopt;
+    }
+    const QString target = QFile::decodeName(resolved);
+    ::free(resolved);
+    if (::stat(encoded(target).constData(), &st) != 0) {
+        report(error, FileError::fromErrno(path, errno));
+        return std::nullopt;
+    }
+    const bool kind = folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
+    if (!kind || st.st_uid != ::geteuid()) {
+        report(error,
+               FileError::refused(
+                   path, folder ? QStringLiteral("is a link to %1, which is no folder of yours").arg(target)
+                                : QStringLiteral("is a link to %1, which is no regular file of yours").arg(target)));
+        return std::nullopt;
+    }
+    return target;
 }
 
 std::optional<QStringList> regularFileNames(const QString& folder, FileError* error) {

@@ -20,8 +20,16 @@ bool isRegular(const QString& path);
 // The regular file at the path, open for reading; null with the reason when it is missing, a
 // link, or anything but a regular file. Opening never blocks.
 std::unique_ptr<QFile> openRegular(const QString& path, FileError* error = nullptr);
-// The contents of the regular file at the path, read as above.
-std::optional<QByteArray> readRegular(const QString& path, FileError* error = nullptr);
+// The contents of the regular file at the path, read as above. A file larger than `maxBytes`
+// (when given) is refused unread.
+std::optional<QByteArray> readRegular(const QString& path, FileError* error = nullptr, qint64 maxBytes = -1);
+
+// Where a file or folder the user may have linked elsewhere (a settings file kept with their
+// dotfiles, a synced folder) is read and written: the path itself when it is no link or is
+// missing, else the link's final target when that is a regular file (a folder, with `folder`)
+// of the user's own. Absent with the reason for any other link: one that leads nowhere, to
+// another user's file, a device or a FIFO.
+std::optional<QString> followUsersLink(const QString& path, bool folder = false, FileError* error = nullptr);
 
 // The names of the regular files in a folder, which must not itself be a link. Absent (with the
 // reason) when it cannot be listed.

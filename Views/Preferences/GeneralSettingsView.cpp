@@ -85,6 +85,18 @@ GeneralSettingsView::GeneralSettingsView(SystemSettings& system, LaunchAtLogin& 
     header->addLayout(texts);
     header->addStretch(1);
 
+    // Changes made now would be lost silently: say so where the settings are.
+    if (const auto failure = systemSettings_.updateInterval.store().readFailure()) {
+        unreadable_ = new QLabel(
+            QStringLiteral("The settings could not be read and will not be saved until the file is readable (%1).")
+                .arg(failure->message()));
+        unreadable_->setObjectName(QStringLiteral("unreadableSettings"));
+        unreadable_->setWordWrap(true);
+        unreadable_->setTextFormat(Qt::PlainText);
+        auto* notice = new QVBoxLayout(SettingsForm::section(page, QStringLiteral("Settings")));
+        notice->addWidget(unreadable_);
+    }
+
     // Updates.
     auto* updatesBox = new QVBoxLayout(SettingsForm::section(page, QStringLiteral("Updates")));
     updatesBox->addWidget(SettingsForm::toggleRow(

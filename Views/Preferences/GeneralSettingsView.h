@@ -18,7 +18,7 @@ class UpdateSettings;
 
 // The General pane: which version runs on which system, the updater's state and controls, launch
 // at login, and the system monitor's update frequency and terminal grouping. Every control writes
-// its setting at once.
+// its setting at once; a settings file that could not be read is said here, since nothing is saved.
 class GeneralSettingsView : public QWidget {
     Q_OBJECT
 public:
@@ -44,6 +44,8 @@ public:
     QCheckBox* launchAtLoginToggle() const { return launchAtLogin_; }
     QComboBox* intervalPicker() const { return interval_; }
     QCheckBox* groupTerminalToggle() const { return groupTerminal_; }
+    // The notice that the settings file could not be read and nothing is saved; null when it was read.
+    QLabel* unreadableSettingsLabel() const { return unreadable_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -69,4 +71,5 @@ private:
     QCheckBox* launchAtLogin_ = nullptr;
     QComboBox* interval_ = nullptr;
     QCheckBox* groupTerminal_ = nullptr;
+    QLabel* unreadable_ = nullptr;
 };

@@ -101,11 +101,11 @@ void collectImageNames(const QByteArray& bytes, QSet<QString>& names) {
 void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory, bool readHistoryFile) {
     const QString folder = QFileInfo(historyFile).absolutePath();
     const QString asidePrefix = QFileInfo(historyFile).fileName() + kAsideInfix;
+    // Writes cut short by a crash or a kill; a write still under way keeps its file.
+    FileWriter::sweepUnfinishedWrites(folder);
+    FileWriter::sweepUnfinishedWrites(imagesDirectory);
     for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList())) {
-        if (FileWriter::isTemporaryName(name)) {
-            SafeFile::removeRegular(folder + QLatin1Char('/') + name);  // a write cut short by a crash
-            continue;
-        }
+        if (FileWriter::isTemporaryName(name)) continue;
         const bool aside = name.startsWith(asidePrefix);
         if (!aside && !(readHistoryFile && name == QFileInfo(historyFile).fileName())) continue;
         if (const auto bytes = SafeFile::readRegular(folder + QLatin1Char('/') + name)) collectImageNames(*bytes, named);
@@ -114,9 +114,8 @@ void sweepImages(QSet<QString> named, const QString& historyFile, const QString&
     if (!names) return;
     long removed = 0;
     for (const QString& name : *names) {
-        const bool leftover = FileWriter::isTemporaryName(name);
-        if (!leftover && (!ClipboardManager::isStoredImageName(name) || named.contains(name))) continue;
-        if (!SafeFile::removeRegular(imagesDirectory + QLatin1Char('/') + name) && !leftover) ++removed;
+        if (!ClipboardManager::isStoredImageName(name) || named.contains(name)) continue;
+        if (!SafeFile::removeRegular(imagesDirectory + QLatin1Char('/') + name)) ++removed;
     }
     if (removed > 0) qCInfo(lcClipboard, "Cleaned up %ld orphaned image files", removed);
 }

@@ -14,7 +14,11 @@
 Q_LOGGING_CATEGORY(lcMetrics, "com.pelwick.Quorvin.Metrics", QtInfoMsg)
 
 MetricArchive& MetricArchive::shared() {
-    static auto* archive = new MetricArchive;
+    static auto* archive = [] {
+        // The folder the monitor's and the disk scanners' files share: saves cut short by a crash or a kill.
+        FileWriter::sweepUnfinishedWrites(URL::applicationSupportBase() + QStringLiteral("/DaveRovaz"));
+        return new MetricArchive;
+    }();
     return *archive;
 }
 

@@ -56,6 +56,12 @@ SnippetStore& SnippetStore::shared() {
     return *store;
 }
 
+void SnippetStore::sweepUnfinishedWrites() {
+    const QString folder = URL::applicationSupportBase() + QStringLiteral("/Snippets");
+    if (const int swept = FileWriter::sweepUnfinishedWrites(folder))
+        qCInfo(lcSnippets, "Removed %d unfinished writes from %s", swept, qPrintable(folder));
+}
+
 SnippetStore::SnippetStore(const QString& folder, QObject* parent)
     : QObject(parent), folder_(QDir::cleanPath(folder)), fileURL_(folder_ + QStringLiteral("/snippets.json")) {
     load();
@@ -96,25 +102,44 @@ std::optional<SnippetStore::Decoded> SnippetStore::decode(const QByteArray& byte
     return decoded;
 }
 
+std::optional<SnippetStore::Place> SnippetStore::place(FileError* error) const {
+    const std::optional<QString> folder = SafeFile::followUsersLink(folder_, true, error);
+    if (!folder) return std::nullopt;
+    const QString name = *folder + QStringLiteral("/snippets.json");
+    const std::optional<QString> file = SafeFile::followUsersLink(name, false, error);
+    if (!file) return std::nullopt;
+    return Place{*folder, *file, *folder != folder_, *file != name};
+}
+
 void SnippetStore::load() {
+    // Saves cut short by a crash or a kill; a linked folder is not swept.
+    if (const int swept = FileWriter::sweepUnfinishedWrites(folder_))
+        qCInfo(lcSnippets, "Removed %d unfinished writes from %s", swept, qPrintable(folder_));
     FileError error;
-    const std::optional<QByteArray> bytes = SafeFile::readRegular(fileURL_, &error);
+    const std::optional<Place> where = place(&error);
+    std::optional<QByteArray> bytes;
+    if (where) bytes = SafeFile::readRegular(where->file, &error);
     std::optional<Decoded> decoded;
-    if (bytes) {
+    if (!where) {
+        // A link to what is not the user's own is neither read nor written through.
+        qCWarning(lcSnippets, "Snippets file %s; the snippets are kept in memory only", qPrintable(error.message()));
+        savesBlocked_ = true;
+    } else if (bytes) {
         decoded = decode(*bytes);
         if (!decoded) {
             qCWarning(lcSnippets, "Snippets file %s cannot be read as snippets", qPrintable(fileURL_));
-            savesBlocked_ = !keepAside(*bytes, true);
+            // A linked file stays where the user keeps it; a copy goes aside and the next save replaces it.
+            savesBlocked_ = !keepAside(*where, *bytes, !where->fileLinked);
         } else if (decoded->skipped > 0) {
             qCWarning(lcSnippets, "Snippets file %s: skipped %d snippets that cannot be read", qPrintable(fileURL_),
                       decoded->skipped);
-            keepAside(*bytes, false);
+            keepAside(*where, *bytes, false);
         }
     } else if (error.code != 0 && !error.isMissing()) {
         qCWarning(lcSnippets, "Snippets file %s cannot be read (%s)", qPrintable(fileURL_), qPrintable(error.reason));
-        savesBlocked_ = !keepAside({}, true);
+        savesBlocked_ = where->fileLinked || !keepAside(*where, std::nullopt, true);
     } else if (!error.isMissing()) {
-        // A link or a device in its place is neither read, moved nor replaced.
+        // A device or a FIFO in its place is neither read, moved nor replaced.
         qCWarning(lcSnippets, "Snippets file %s; the snippets are kept in memory only", qPrintable(error.message()));
         savesBlocked_ = true;
     }
@@ -127,10 +152,29 @@ void SnippetStore::load() {
     migrateStarterExamples();
 }
 
-bool SnippetStore::keepAside(const QByteArray& bytes, bool move) {
-    const QString aside = asidePath(fileURL_);
-    const auto error =
-        move ? FileWriter::shared().moveAside(fileURL_, aside) : FileWriter::shared().write(aside, bytes, 0600);
+bool SnippetStore::keepAside(const Place& where, const std::optional<QByteArray>& bytes, bool move) {
+    const QString name = where.folder + QStringLiteral("/snippets.json");
+    // One copy per damaged content: a file that is still the same at the next start is kept already.
+    if (bytes) {
+        const QString prefix = QStringLiteral("snippets.json.damaged-");
+        for (const QString& kept : SafeFile::regularFileNames(where.folder).value_or(QStringList())) {
+            const QString path = where.folder + QLatin1Char('/') + kept;
+            if (!kept.startsWith(prefix) || QFileInfo(path).size() != bytes->size()) continue;
+            if (SafeFile::readRegular(path) != *bytes) continue;
+            if (move) {
+                if (const auto error = SafeFile::removeRegular(name)) {
+                    qCWarning(lcSnippets, "Cannot remove the snippets file kept as %s (%s); it is not written over",
+                              qPrintable(path), qPrintable(error->reason));
+                    return false;
+                }
+            }
+            qCInfo(lcSnippets, "The snippets file is kept as %s already", qPrintable(path));
+            return true;
+        }
+    }
+    const QString aside = asidePath(name);
+    const auto error = move ? FileWriter::shared().moveAside(name, aside)
+                            : FileWriter::shared().create(aside, bytes.value_or(QByteArray()), 0600);
     if (error) {
         qCWarning(lcSnippets, "Cannot keep the snippets file aside as %s (%s)%s", qPrintable(aside),
                   qPrintable(error->reason), move ? "; it is left as it is and not written over" : "");
@@ -186,10 +230,20 @@ void SnippetStore::save() {
         blockedReported_ = true;
         return;
     }
-    if (const auto error = FileWriter::shared().makePrivateFolder(folder_)) {
-        qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(error->message()));
+    FileError refusal;
+    // Found again at every save: the user may have linked the folder or the file meanwhile.
+    const std::optional<Place> where = place(&refusal);
+    if (!where) {
+        qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(refusal.message()));
         return;
     }
-    if (const auto error = FileWriter::shared().write(fileURL_, encode(snippets_), 0600))
+    // A folder the user linked is theirs: it is written in, never made private.
+    if (!where->folderLinked) {
+        if (const auto error = FileWriter::shared().makePrivateFolder(folder_)) {
+            qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(error->message()));
+            return;
+        }
+    }
+    if (const auto error = FileWriter::shared().write(where->file, encode(snippets_), 0600))
         qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(error->message()));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Files/FileError.h"
 #include "Source/Features/Toolbox/Snippet.h"
 
 #include <QList>
@@ -11,12 +12,18 @@
 // The user's text snippets, newest additions first, kept in "Snippets/snippets.json" and
 // rewritten whole, atomically, on every change. Three starters stand in while there is nothing
 // to show. A file that cannot be read is kept aside before anything is written over it; a
-// record that cannot be read is skipped (the file is copied aside first). GUI thread only.
+// record that cannot be read is skipped (the file is copied aside first); each damaged content
+// is kept once. A folder or file the user linked to their own is read and written through the
+// link. GUI thread only.
 class SnippetStore : public QObject {
     Q_OBJECT
 public:
     // The store over Application Support's "Snippets"; created on first use, never destroyed.
     static SnippetStore& shared();
+
+    // Removes what saves cut short by a crash or a kill left in the shared store's folder, at start:
+    // the store itself is made only when first used.
+    static void sweepUnfinishedWrites();
 
     // A store keeping "snippets.json" in `folder`; loads it at once.
     explicit SnippetStore(const QString& folder, QObject* parent = nullptr);
@@ -52,10 +59,19 @@ signals:
     void snippetsChanged();
 
 private:
+    // Where the file is read and written: through the links the user made to their own folder or file.
+    struct Place {
+        QString folder;  // holds "snippets.json" (perhaps a link)
+        QString file;
+        bool folderLinked = false;
+        bool fileLinked = false;
+    };
+    std::optional<Place> place(FileError* error) const;
     void load();
     void migrateStarterExamples();
-    // Keeps the file's present bytes beside it: moved when `move`, else copied. False when it failed.
-    bool keepAside(const QByteArray& bytes, bool move);
+    // Keeps the file's present bytes beside it: moved when `move`, else copied; nothing is done
+    // for bytes kept before. False when it failed.
+    bool keepAside(const Place& where, const std::optional<QByteArray>& bytes, bool move);
     void save();
 
     QString folder_;

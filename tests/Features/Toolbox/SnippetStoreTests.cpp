@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kIdA = QStringLiteral("0C8B2F4E-1D7A-4B3C-9E5F-6A7B8C9D0E1F");
@@ -147,6 +149,22 @@ TEST_F(SnippetStoreTest, DamagedFilesAndRecords) {
             EXPECT_EQ(log.matching({"Snippets", aside.first()}).size(), 1) << qPrintable(log.all().join('\n'));
         }
         EXPECT_EQ(QFileInfo::exists(file()), !row.movedAside);
+        // Started again before anything changed: the same damage is kept once; other damage once more.
+        SnippetStore(folder_.path());
+        SnippetStore(folder_.path());
+        EXPECT_EQ(asideNames(), aside);
+        if (row.copiedAside) {
+            writeFile(row.bytes + " ");
+            SnippetStore(folder_.path());
+            EXPECT_EQ(asideNames().size(), 2);
+            writeFile(row.bytes);
+            SnippetStore(folder_.path());
+            ASSERT_EQ(asideNames().size(), 2);
+            QStringList added = asideNames();
+            for (const QString& name : aside) added.removeAll(name);
+            ASSERT_EQ(added.size(), 1);
+            QFile::remove(folder_.filePath(added.first()));
+        }
         // The next save writes what is shown; the kept copy stays.
         store.add(make(QUuid::createUuid().toString(QUuid::WithoutBraces), QStringLiteral("Новый")));
         EXPECT_EQ(titles(SnippetStore(folder_.path())), titles(store));
@@ -268,20 +286,79 @@ TEST_F(SnippetStoreTest, FailuresAreLoggedAndNothingIsWrittenOverAKeptFile) {
         EXPECT_EQ(log.matching({"Snippets", "not written"}).size(), 2);  // reported once, not at every change
     }
     {
-        // A link in the file's place is not followed, read or replaced.
+        // A link in the file's place to what is not the user's regular file is neither read nor
+        // written through, and the user is told.
         QFile::remove(file());
-        QTemporaryDir elsewhere;
-        const QString target = elsewhere.filePath(QStringLiteral("target.json"));
-        QFile t(target);
-        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
-        t.write("[{\"id\":\"" + kIdA.toLatin1() + "\",\"title\":\"чужой\",\"body\":\"\",\"createdAt\":1}]");
-        t.close();
-        ASSERT_TRUE(QFile::link(target, file()));
+        ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), file()));
+        LogCapture log;
         SnippetStore store(folder_.path());
         EXPECT_EQ(titles(store), kStarterTitles);
         store.add(make(kIdB, QStringLiteral("b")));
-        EXPECT_TRUE(QFileInfo(file()).isSymLink());
-        ASSERT_TRUE(t.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(t.readAll().contains("чужой"));
+        EXPECT_EQ(QFileInfo(file()).symLinkTarget(), QStringLiteral("/dev/zero"));
+        EXPECT_EQ(log.matching({"Snippets", file(), "/dev/zero", "kept in memory only"}).size(), 1)
+            << qPrintable(log.all().join('\n'));
+        QFile::remove(file());
     }
+}
+
+TEST_F(SnippetStoreTest, LinksToTheUsersOwnFolderAndFileAreReadAndWrittenThrough) {
+    const QByteArray record =
+        "[{\"id\":\"" + kIdA.toLatin1() + "\",\"title\":\"синхронный\",\"body\":\"\",\"createdAt\":1}]";
+    QTemporaryDir synced;
+    ::chmod(QFile::encodeName(synced.path()).constData(), 0755);
+    const QString linkedFolder = folder_.filePath(QStringLiteral("Snippets"));
+    ASSERT_TRUE(QFile::link(synced.path(), linkedFolder));
+    {
+        QFile f(synced.filePath(QStringLiteral("snippets.json")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(record);
+    }
+    {
+        SnippetStore store(linkedFolder);
+        EXPECT_EQ(titles(store), QStringList{QStringLiteral("синхронный")});
+        store.add(make(kIdB, QStringLiteral("новый")));
+        EXPECT_EQ(titles(SnippetStore(linkedFolder)),
+                  (QStringList{QStringLiteral("новый"), QStringLiteral("синхронный")}));
+        EXPECT_TRUE(QFileInfo(linkedFolder).isSymLink());
+        EXPECT_EQ(QFileInfo(synced.path()).permissions() & QFile::ReadOther, QFile::ReadOther);  // no chmod through it
+        EXPECT_EQ(QDir(synced.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"snippets.json"});
+    }
+    {
+        // The file itself linked (into a dotfiles folder): the link stays, the target takes the change.
+        QTemporaryDir dotfiles;
+        const QString target = dotfiles.filePath(QStringLiteral("snippets.json"));
+        ASSERT_TRUE(QFile::rename(synced.filePath(QStringLiteral("snippets.json")), target));
+        ASSERT_TRUE(QFile::link(target, file()));
+        SnippetStore store(folder_.path());
+        EXPECT_EQ(titles(store).size(), 2);
+        store.remove(make(kIdB, QString()));
+        EXPECT_TRUE(QFileInfo(file()).isSymLink());
+        EXPECT_EQ(titles(SnippetStore(folder_.path())), QStringList{QStringLiteral("синхронный")});
+        QFile t(target);
+        ASSERT_TRUE(t.open(QIODevice::ReadOnly));
+        EXPECT_FALSE(t.readAll().contains("новый"));
+        // A damaged linked file is copied aside beside the link and mended by the next save.
+        t.close();
+        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+        t.write("[{\"id\":");
+        t.close();
+        SnippetStore damaged(folder_.path());
+        EXPECT_EQ(asideNames().size(), 1);
+        damaged.add(make(kIdB, QStringLiteral("после")));
+        EXPECT_TRUE(QFileInfo(file()).isSymLink());
+        EXPECT_EQ(titles(SnippetStore(folder_.path())).first(), QStringLiteral("после"));
+    }
+}
+
+TEST_F(SnippetStoreTest, WritesCutShortAreSweptAtStartButNeverThroughALinkedFolder) {
+    const QString leftover = folder_.filePath(QStringLiteral(".quorvin-write-0123456789abcdef"));
+    QFile(leftover).open(QIODevice::WriteOnly);
+    QTemporaryDir synced;
+    const QString theirs = synced.filePath(QStringLiteral(".quorvin-write-0123456789abcdef"));
+    QFile(theirs).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(synced.path(), folder_.filePath(QStringLiteral("Linked"))));
+    SnippetStore store(folder_.path());
+    SnippetStore linked(folder_.filePath(QStringLiteral("Linked")));
+    EXPECT_FALSE(QFileInfo::exists(leftover));
+    EXPECT_TRUE(QFileInfo::exists(theirs));
 }

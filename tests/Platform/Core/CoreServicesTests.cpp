@@ -18,6 +18,8 @@
 
 #include <map>
 
+#include <sys/stat.h>
+
 TEST(ApplicationSupport, CreatesNestedFoldersUnderXdgDataHomeWithNoAppLevel) {
     const QString base = qEnvironmentVariable("XDG_DATA_HOME");
     const QString path = URL::applicationSupport("ClipboardHistory/Images");
@@ -57,7 +59,13 @@ TEST(LegacyMigration, CopiesMissingKeysOnceAndKeepsCurrentValues) {
     legacy.setBool("menuBarPetEnabled", false);
     current.setString("statusIcon", "original");
 
-    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, legacy), 2);
+    int asked = 0;
+    auto legacyDomain = [&]() -> UserDefaults& {
+        ++asked;
+        return legacy;
+    };
+    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, legacyDomain), 2);
+    EXPECT_EQ(asked, 1);
     EXPECT_EQ(current.doubleValue("updateInterval"), 10.0);
     EXPECT_EQ(current.string("statusIcon"), QString("original"));
     EXPECT_EQ(current.boolValue("menuBarPetEnabled"), false);
@@ -66,7 +74,8 @@ TEST(LegacyMigration, CopiesMissingKeysOnceAndKeepsCurrentValues) {
     // Only once: later legacy values and removed keys are not copied again.
     legacy.setString("panelGlassTone", "blue");
     current.remove("updateInterval");
-    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, legacy), 0);
+    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, legacyDomain), 0);
+    EXPECT_EQ(asked, 1);  // the former file is not read again once migrated
     EXPECT_FALSE(current.contains("panelGlassTone"));
     EXPECT_FALSE(current.contains("updateInterval"));
 }
@@ -81,9 +90,20 @@ TEST(LegacyMigration, ADamagedSettingsFileIsNotFilledWithTheLegacyValues) {
     }
     UserDefaults current(path), legacy(QString{});
     legacy.setInteger("maxClipboardItems", 20);
-    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, legacy), 0);
+    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, [&]() -> UserDefaults& { return legacy; }), 0);
     EXPECT_FALSE(current.contains("maxClipboardItems"));
     EXPECT_EQ(current.boolValue("migratedLegacyDefaults"), true);
+}
+
+TEST(LegacyMigration, ASettingsFileThatCannotBeReadIsNotMigratedInto) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("settings.json");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    UserDefaults current(path), legacy(QString{});
+    legacy.setInteger("maxClipboardItems", 20);
+    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, [&]() -> UserDefaults& { return legacy; }), 0);
+    EXPECT_FALSE(current.contains("maxClipboardItems"));
+    EXPECT_FALSE(current.contains("migratedLegacyDefaults"));
 }
 
 TEST(Bundle, ReadsInfoJsonInsideABundleAndFallsBackOutside) {

@@ -11,6 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 QString freshPath(const char* name) {
     const QString dir = TestSupport::tempRoot() + "/defaults-" + name;
@@ -156,17 +161,115 @@ TEST(UserDefaults, AFailedWriteIsLoggedWithPathAndReasonAndTheValueKept) {
     EXPECT_EQ(log.matching({"Settings file", path, "No space left on device"}).size(), 1);
 }
 
-TEST(UserDefaults, ASettingsFileThatIsALinkIsNotWrittenThrough) {
-    const QString path = freshPath("linked");
-    const QString target = QFileInfo(path).absolutePath() + "/dotfiles-copy.json";
-    QFile t(target);
-    ASSERT_TRUE(t.open(QIODevice::WriteOnly));
-    t.write("{\"kept\": true}");
-    t.close();
-    ASSERT_EQ(QFile::link(target, path), true);
+TEST(UserDefaults, AFileThatCannotBeReadIsNeverWrittenOverAndSaidOnce) {
+    struct Row {
+        const char* name;
+        std::function<bool(const QString& path)> make;
+        QString reason;
+    };
+    const Row rows[] = {
+        {"FIFO", [](const QString& path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; },
+         "is not a regular file"},
+        {"link to /dev/zero", [](const QString& path) { return QFile::link("/dev/zero", path); },
+         "is a link to /dev/zero, which is no regular file of yours"},
+        {"link to nothing", [](const QString& path) { return QFile::link(path + ".gone", path); },
+         "is a link to nothing"},
+        {"too large",
+         [](const QString& path) {
+             QFile f(path);
+             return f.open(QIODevice::WriteOnly) && f.resize(UserDefaults::maxFileSize + 1);
+         },
+         QString("is larger than %1 bytes").arg(UserDefaults::maxFileSize)},
+        {"unreadable",
+         [](const QString& path) {
+             QFile f(path);
+             return f.open(QIODevice::WriteOnly) && f.write("{\"userIdentifier\": \"kept\"}") > 0 &&
+                    ::chmod(QFile::encodeName(path).constData(), 0200) == 0;
+         },
+         "Permission denied"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (QString(row.name) == "unreadable" && ::geteuid() == 0) continue;  // root reads it anyway
+        const QString path = freshPath("hostile");
+        ASSERT_TRUE(row.make(path));
+        struct stat before {};
+        ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &before), 0);
+        LogCapture log;
+        UserDefaults d(path);
+        ASSERT_TRUE(d.readFailure());
+        EXPECT_EQ(d.readFailure()->reason, row.reason);
+        EXPECT_FALSE(d.startedFromDamagedFile());
+        // Defaults in memory; nothing written over what is there.
+        d.setString("userIdentifier", "new");
+        d.setBool("flag", true);
+        EXPECT_EQ(d.string("userIdentifier"), QString("new"));
+        EXPECT_FALSE(d.lastWriteSucceeded());
+        struct stat after {};
+        ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_size, before.st_size);
+        EXPECT_EQ(QDir(QFileInfo(path).absolutePath())
+                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                  QStringList{"domain.json"});
+        EXPECT_EQ(log.all().size(), 1) << qPrintable(log.all().join('\n'));
+        EXPECT_EQ(log.matching({"Settings file", path, row.reason, "not saved until it is readable"}).size(), 1);
+    }
+    // Once the file is readable again its values are read, none lost.
+    const QString path = freshPath("hostile") + ".readable";
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("{\"userIdentifier\": \"kept\"}");
+    f.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0200), 0);
     UserDefaults d(path);
+    d.setString("userIdentifier", "new");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0600), 0);
+    d.reload();
+    EXPECT_FALSE(d.readFailure());
+    EXPECT_EQ(d.string("userIdentifier"), QString(::geteuid() == 0 ? "new" : "kept"));
+}
+
+TEST(UserDefaults, ALinkToTheUsersOwnFileIsReadAndWrittenThroughAndStays) {
+    const QString path = freshPath("linked");
+    const QString dotfiles = TestSupport::tempRoot() + "/defaults-dotfiles";
+    QDir(dotfiles).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(dotfiles));
+    const QString target = dotfiles + "/quorvin.json";
+    auto readTarget = [&] {
+        QFile t(target);
+        return t.open(QIODevice::ReadOnly) ? t.readAll() : QByteArray();
+    };
+    {
+        QFile t(target);
+        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+        t.write("{\"kept\": true}");
+    }
+    ASSERT_TRUE(QFile::link(target, path));
+    UserDefaults d(path);
+    EXPECT_FALSE(d.readFailure());
+    EXPECT_EQ(d.boolValue("kept"), true);
     d.setBool("flag", true);
-    EXPECT_FALSE(d.lastWriteSucceeded());
-    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
-    EXPECT_EQ(t.readAll(), "{\"kept\": true}");
+    EXPECT_TRUE(d.lastWriteSucceeded());
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(QFileInfo(path).symLinkTarget(), target);
+    EXPECT_EQ(UserDefaults(path).boolValue("flag"), true);
+    EXPECT_TRUE(readTarget().contains("\"flag\": true"));
+    EXPECT_EQ(QDir(dotfiles).entryList(QDir::Files | QDir::Hidden), QStringList{"quorvin.json"});
+
+    // A damaged target is copied aside beside the link; the link stays and the next write mends the target.
+    {
+        QFile t(target);
+        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+        t.write("{\"flag\": true, trailing");
+    }
+    UserDefaults damaged(path);
+    EXPECT_TRUE(damaged.startedFromDamagedFile());
+    EXPECT_FALSE(damaged.readFailure());
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    const QStringList aside = QFileInfo(path).absoluteDir().entryList({"domain.json.damaged-*"}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    damaged.setBool("flag", false);
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(UserDefaults(path).boolValue("flag"), false);
 }

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 using Kind = UpdateManager::State::Kind;
@@ -141,6 +143,20 @@ TEST_F(GeneralPane, LaunchAtLoginFollowsTheAutostartEntry) {
         pane.show();
         EXPECT_TRUE(pane.launchAtLoginToggle()->isChecked());
     }
+}
+
+TEST_F(GeneralPane, SaysWhenTheSettingsFileCouldNotBeRead) {
+    EXPECT_EQ(pane()->unreadableSettingsLabel(), nullptr);
+
+    const QString path = home.filePath("settings.json");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    UserDefaults unreadable(path);
+    SystemSettings settings(unreadable);
+    GeneralSettingsView view(settings, launch, *updates, updateSettings, [] {});
+    ASSERT_NE(view.unreadableSettingsLabel(), nullptr);
+    EXPECT_EQ(view.unreadableSettingsLabel()->text(),
+              "The settings could not be read and will not be saved until the file is readable (" + path +
+                  ": is not a regular file).");
 }
 
 TEST(GeneralSettingsView, UpdateStatusTexts) {
