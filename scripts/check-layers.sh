@@ -31,19 +31,31 @@ allowed() {  # allowed FROM_LAYER INCLUDED_LAYER
   return 1
 }
 
+# The path an include names, as the tree spells it: every spelling the compiler takes (<...> or
+# "...", spaces around or inside "# include"), a quoted path also relative to the file's folder.
+included_path() {  # included_path FILE WRITTEN
+  local path=$2
+  case "$path" in
+    Platform/* | Source/* | Views/* | App/*) ;;
+    *) path="${1%/*}/$2"; [ -e "$path" ] || return 0 ;;
+  esac
+  case "$path" in */./* | */../* | ./* | ../*) realpath -m --relative-to=. "$path" ;; *) echo "$path" ;; esac
+}
+
 status=0
 while IFS= read -r file; do
   from=$(layer_of "$file")
   [ "$from" = app ] && continue
   while IFS= read -r line; do
-    included=$(sed -E 's/^[0-9]+:#include "([^"]+)".*/\1/' <<<"$line")
+    [[ $line =~ ^[0-9]+:[[:space:]]*#[[:space:]]*include[[:space:]]*[\<\"]([^\>\"]+)[\>\"] ]] || continue
+    included=$(included_path "$file" "${BASH_REMATCH[1]}")
     case "$included" in Platform/* | Source/* | Views/* | App/*) ;; *) continue ;; esac
     to=$(layer_of "$included")
     if ! allowed "$from" "$to"; then
       echo "$file:${line%%:*}: a $from file includes $included ($to)"
       status=1
     fi
-  done < <(grep -n '^#include "' "$file" || true)
+  done < <(grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' "$file" || true)
 done < <(find Platform Source Views -name '*.h' -o -name '*.cpp' | sort)
 
 [ $status -eq 0 ] && echo "layers: every include points down"
