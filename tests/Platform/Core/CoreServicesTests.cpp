@@ -1,17 +1,13 @@
-#include "App/MerovaneApp.h"
 #include "Platform/Core/Bundle.h"
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/Random.h"
 #include "Platform/Gui/Screens.h"
 #include "Platform/Core/UserDefaults.h"
-#include "Source/Extensions/ApplicationSupport.h"
-#include "Source/Extensions/PngData.h"
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -19,92 +15,6 @@
 #include <map>
 
 #include <sys/stat.h>
-
-TEST(ApplicationSupport, CreatesNestedFoldersUnderXdgDataHomeWithNoAppLevel) {
-    const QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    const QString path = URL::applicationSupport("ClipboardHistory/Images");
-    EXPECT_EQ(path, base + "/ClipboardHistory/Images");
-    EXPECT_TRUE(QFileInfo(path).isDir());
-    // Asking again is harmless.
-    EXPECT_EQ(URL::applicationSupport("ClipboardHistory/Images"), path);
-}
-
-TEST(ApplicationSupport, ReturnsThePathEvenWhenItCannotBeCreated) {
-    const QString blocker = URL::applicationSupport("Blocked");
-    QDir(blocker).removeRecursively();
-    QFile f(blocker);  // a file where the folder should be
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
-    EXPECT_EQ(URL::applicationSupport("Blocked/Inner"), qEnvironmentVariable("XDG_DATA_HOME") + "/Blocked/Inner");
-    EXPECT_FALSE(QFileInfo(qEnvironmentVariable("XDG_DATA_HOME") + "/Blocked/Inner").exists());
-}
-
-TEST(PngData, EncodesAtTheImageSizeAndRefusesEmptyImages) {
-    QImage image(7, 3, QImage::Format_ARGB32);
-    image.fill(QColor(10, 200, 30, 128));
-    const auto png = pngData(image);
-    ASSERT_TRUE(png.has_value());
-    EXPECT_TRUE(png->startsWith("\x89PNG"));
-    QImage back;
-    ASSERT_TRUE(back.loadFromData(*png, "PNG"));
-    EXPECT_EQ(back.size(), QSize(7, 3));
-    EXPECT_EQ(back.pixelColor(3, 1).green(), 200);
-    EXPECT_FALSE(pngData(QImage()).has_value());
-}
-
-TEST(LegacyMigration, CopiesMissingKeysOnceAndKeepsCurrentValues) {
-    UserDefaults current(QString{}), legacy(QString{});
-    legacy.setDouble("updateInterval", 10);
-    legacy.setString("statusIcon", "symbol:cpu");
-    legacy.setBool("menuBarPetEnabled", false);
-    current.setString("statusIcon", "original");
-
-    int asked = 0;
-    auto legacyDomain = [&]() -> UserDefaults& {
-        ++asked;
-        return legacy;
-    };
-    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, legacyDomain), 2);
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(current.doubleValue("updateInterval"), 10.0);
-    EXPECT_EQ(current.string("statusIcon"), QString("original"));
-    EXPECT_EQ(current.boolValue("menuBarPetEnabled"), false);
-    EXPECT_EQ(current.boolValue("migratedLegacyDefaults"), true);
-
-    // Only once: later legacy values and removed keys are not copied again.
-    legacy.setString("panelGlassTone", "blue");
-    current.remove("updateInterval");
-    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, legacyDomain), 0);
-    EXPECT_EQ(asked, 1);  // the former file is not read again once migrated
-    EXPECT_FALSE(current.contains("panelGlassTone"));
-    EXPECT_FALSE(current.contains("updateInterval"));
-}
-
-TEST(LegacyMigration, ADamagedSettingsFileIsNotFilledWithTheLegacyValues) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("settings.json");
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("{\"maxClipboardItems\": 180, trailing");
-    }
-    UserDefaults current(path), legacy(QString{});
-    legacy.setInteger("maxClipboardItems", 20);
-    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, [&]() -> UserDefaults& { return legacy; }), 0);
-    EXPECT_FALSE(current.contains("maxClipboardItems"));
-    EXPECT_EQ(current.boolValue("migratedLegacyDefaults"), true);
-}
-
-TEST(LegacyMigration, ASettingsFileThatCannotBeReadIsNotMigratedInto) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("settings.json");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    UserDefaults current(path), legacy(QString{});
-    legacy.setInteger("maxClipboardItems", 20);
-    EXPECT_EQ(MerovaneApp::migrateLegacyDefaults(current, [&]() -> UserDefaults& { return legacy; }), 0);
-    EXPECT_FALSE(current.contains("maxClipboardItems"));
-    EXPECT_FALSE(current.contains("migratedLegacyDefaults"));
-}
 
 TEST(Bundle, ReadsInfoJsonInsideABundleAndFallsBackOutside) {
     QTemporaryDir dir;
