@@ -1,5 +1,6 @@
 #include "Platform/Ui/StatusBar.h"
 
+#include "Platform/Ui/BarStripWindow.h"
 #include "Platform/Ui/StatusBarBackend.h"
 #include "Platform/Ui/StripStatusBackend.h"
 #include "Platform/Ui/TrayStatusBackend.h"
@@ -129,6 +130,7 @@ void StatusBar::trayOwnerChanged()
     const QColor oldInk = ink();
     const Kind oldKind = kind_;
     trayInk_ = QColor();
+    trayBackground_ = QColor();
     if (std::optional<QColor> color = SystemTrayColors::foreground(trayWatcher_->owner()))
         trayInk_ = *color;
     useBackend(trayWatcher_->hasOwner() ? Kind::tray : Kind::strip);
@@ -156,10 +158,10 @@ void StatusBar::scheduleBackgroundLook(int attempt)
             scheduleBackgroundLook(attempt + 1);
             return;
         }
-        const QColor old = ink();
+        // The readings' colours follow the background, not only the ink: always redraw.
         trayInk_ = inkFor(*background);
-        if (ink() != old)
-            emit appearanceChanged();
+        trayBackground_ = *background;
+        emit appearanceChanged();
     });
 }
 
@@ -208,6 +210,13 @@ QColor StatusBar::ink() const
     if (trayInk_.isValid())
         return trayInk_;
     return QGuiApplication::palette().color(QPalette::WindowText);
+}
+
+QColor StatusBar::background() const
+{
+    if (kind_ == Kind::strip)
+        return BarStripWindow::background;
+    return trayBackground_;
 }
 
 StatusBar::~StatusBar()
