@@ -276,7 +276,7 @@ void X11Workspace::openUrl(const QUrl& url, std::function<void(bool opened)> don
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty()) {
         const bool opened = QDesktopServices::openUrl(url);
-        if (!opened) qWarning().noquote() << "Nothing opens" << url.toDisplayString();
+        if (!opened) qWarning().noquote() << "Nothing opens" << url.toDisplayString(QUrl::RemoveQuery);
         if (done) done(opened);
         return;
     }
@@ -287,7 +287,7 @@ void X11Workspace::openUrl(const QUrl& url, std::function<void(bool opened)> don
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
     auto pending = std::make_shared<std::function<void(bool)>>(std::move(done));
-    const QString shown = url.toDisplayString();
+    const QString shown = url.toDisplayString(QUrl::RemoveQuery);  // a mail's body is no log's business
     const auto answer = [pending, shown](bool opened) {
         if (!opened) qWarning().noquote() << "Nothing opened" << shown;
         if (!*pending) return;

@@ -46,7 +46,7 @@ HelpSettingsView::HelpSettingsView(Workspace& workspace, QWidget* parent) : QWid
         QPointer<HelpSettingsView> self(this);
         workspace_.openUrl(reportURL(), [self](bool opened) {
             if (self && !opened)
-                UnshownNote::show(self, QStringLiteral("Report a Bug…"),
+                UnshownNote::show(self, QStringLiteral("Report a Bug"),
                                   QStringLiteral("No mail program could open the report. Write to this address and "
                                                  "paste the system info from this pane into your mail:"),
                                   Support::email(), QStringLiteral("Copy Address"));
