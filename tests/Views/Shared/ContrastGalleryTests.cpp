@@ -16,6 +16,7 @@
 #include "Views/Toolbox/JSONTreePane.h"
 #include "Views/Toolbox/JSONTreeRows.h"
 #include "Views/Toolbox/PasswordPane.h"
+#include "Views/Toolbox/SymbolLabel.h"
 
 #include <QApplication>
 #include <QHash>
@@ -185,6 +186,14 @@ TEST_P(ContrastGallery, ColouredTextsOnSurfacesOfTheirOwnLightness) {
     const QRect row = tree.treeView()->visualRect(tree.rows().index(1));
     const QRect rowArea(tree.treeView()->viewport()->mapTo(&tree, row.topLeft()), row.size());
     expectAtLeast(measure(image, rowArea, hueNear(SystemColors::green(dark()))), 3.0, "JSON string value");
+    int verdicts = 0;
+    for (SymbolLabel* verdict : tree.findChildren<SymbolLabel*>()) {
+        if (verdict->text() != QStringLiteral("Корректный")) continue;
+        ++verdicts;
+        expectAtLeast(measure(image, areaIn(verdict, &tree), hueNear(SystemColors::green(dark()))), 3.0,
+                      "JSON verdict");
+    }
+    EXPECT_EQ(verdicts, 1);
 
     MetricChartCard::Model full;
     full.series.assign(60, 100.0);
