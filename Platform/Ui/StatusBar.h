@@ -114,6 +114,7 @@ private:
     std::vector<StatusItem*> items_;
     SelectionOwnerWatcher* trayWatcher_ = nullptr;
     QColor trayInk_;
+    bool announcedInk_ = false;  // trayInk_ is the one the tray asks for
     QColor trayBackground_;
     WorkItem backgroundLook_;
 };
