@@ -333,8 +333,8 @@ TEST_F(DiskViews, DetailShowsPathsRevealsAndMovesInOneClick) {
     QMessageBox* note = noteShowing(yarnA);
     ASSERT_NE(note, nullptr);
     EXPECT_EQ(note->windowTitle(), "Show in Finder");
-    EXPECT_TRUE(std::any_of(note->buttons().begin(), note->buttons().end(),
-                            [](QAbstractButton* b) { return b->text() == "Copy Path"; }));
+    const QList<QAbstractButton*> buttons = note->buttons();
+    EXPECT_TRUE(std::any_of(buttons.begin(), buttons.end(), [](QAbstractButton* b) { return b->text() == "Copy Path"; }));
     note->close();
     workspace.revealShows = true;
     workspace.revealed.removeLast();
