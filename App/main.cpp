@@ -1,6 +1,7 @@
 #include "App/AppDelegate.h"
 #include "App/MerovaneApp.h"
 #include "Platform/Desktop/SingleInstance.h"
+#include "Platform/Gui/SystemColors.h"
 #include "Platform/System/OwnMemory.h"
 
 #include <QApplication>
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("com.pelwick.Quorvin"));
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    SystemColors::followApplicationPalette();
     installSignalHandlers(app);
 
     // One instance per user and display: a second start opens the running one's menu panel.

@@ -35,9 +35,11 @@ public:
     // Asks the application to quit by closing its windows politely (never a signal).
     virtual bool terminate(const RunningApplication& app) = 0;
     virtual QIcon icon(const QString& bundleIdentifierOrPath) = 0;
-    virtual bool openUrl(const QUrl& url) = 0;
+    // Hands the URL to the program the desktop has for it. done (optional) learns on the GUI
+    // thread whether one took it: false where nothing is set up for it, so the caller can say so.
+    virtual void openUrl(const QUrl& url, std::function<void(bool opened)> done = {}) = 0;
     // Shows the file in the desktop's file manager; where none answers, opens its folder instead.
-    // done (optional) learns on the GUI thread whether a file manager showed the file itself.
+    // done (optional) learns on the GUI thread whether either came on screen.
     virtual void revealFile(const QString& path, std::function<void(bool shown)> done = {}) = 0;
     // Shows the files selected together in one file-manager window; where none answers, opens the
     // first one's folder. An empty list opens nothing.

@@ -1,9 +1,15 @@
 #include "Platform/Gui/SystemColors.h"
 
+#include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
+#include <optional>
+#include <vector>
 
 namespace SystemColors {
 namespace {
@@ -39,17 +45,61 @@ QColor sidebarBackground(const QPalette& palette) {
     return mix(windowBackground(palette), isDark(palette) ? QColor(Qt::white) : QColor(Qt::black), 0.045);
 }
 
+namespace {
+QColor opaque(QColor c) {
+    c.setAlphaF(1.0);
+    return c;
+}
+
+// The text colour at the least opacity from `least` up that keeps `ratio` on the surfaces labels
+// sit on: the window, the view, and a card (the text at a tenth) on either.
+QColor fadedUncached(const QColor& text, const QColor& window, const QColor& base, double least, double ratio) {
+    const std::array<QColor, 4> surfaces{window, base, mix(window, text, 0.1), mix(base, text, 0.1)};
+    const auto reaches = [&](double alpha) {
+        const QColor c = withOpacity(text, alpha);
+        return std::all_of(surfaces.begin(), surfaces.end(),
+                           [&](const QColor& surface) { return contrast(c, surface) >= ratio; });
+    };
+    if (reaches(least)) return withOpacity(text, least);
+    if (!reaches(1.0)) return text;
+    double low = least, high = 1.0;
+    for (int i = 0; i < 24; ++i) {
+        const double mid = (low + high) / 2;
+        (reaches(mid) ? high : low) = mid;
+    }
+    return withOpacity(text, high);
+}
+
+// Rows ask for the styles on every paint: the answer for a palette is kept.
+QColor faded(const QPalette& palette, double least, double ratio) {
+    const QColor text = opaque(palette.color(QPalette::WindowText));
+    const QColor window = windowBackground(palette), base = opaque(palette.color(QPalette::Base));
+    struct Entry {
+        QRgb text, window, base;
+        double least, ratio;
+        QColor result;
+    };
+    thread_local std::vector<Entry> cache;
+    for (const Entry& e : cache) {
+        if (e.text == text.rgb() && e.window == window.rgb() && e.base == base.rgb() && e.least == least &&
+            e.ratio == ratio)
+            return e.result;
+    }
+    if (cache.size() >= 32) cache.erase(cache.begin());
+    cache.push_back(
+        {text.rgb(), window.rgb(), base.rgb(), least, ratio, fadedUncached(text, window, base, least, ratio)});
+    return cache.back().result;
+}
+}  // namespace
+
 QColor primary(const QPalette& palette) {
     QColor c = palette.color(QPalette::WindowText);
     c.setAlphaF(0.85);
     return c;
 }
-QColor secondary(const QPalette& palette) {
-    return withOpacity(palette.color(QPalette::WindowText), isDark(palette) ? 0.55 : 0.5);
-}
-QColor tertiary(const QPalette& palette) {
-    return withOpacity(palette.color(QPalette::WindowText), isDark(palette) ? 0.25 : 0.26);
-}
+// A little above the thresholds, so that rounding to 8-bit pixels never falls below them.
+QColor secondary(const QPalette& palette) { return faded(palette, isDark(palette) ? 0.55 : 0.5, 4.6); }
+QColor tertiary(const QPalette& palette) { return faded(palette, isDark(palette) ? 0.25 : 0.26, 3.1); }
 QColor quaternary(const QPalette& palette) { return withOpacity(palette.color(QPalette::WindowText), 0.1); }
 QColor primary() { return primary(appPalette()); }
 QColor secondary() { return secondary(appPalette()); }
@@ -61,6 +111,114 @@ QColor accent(const QPalette& palette) {
     return c.isValid() ? c : blue(isDark(palette));
 }
 QColor accent() { return accent(appPalette()); }
+
+namespace {
+class PaletteFollower : public QObject {
+public:
+    using QObject::QObject;
+    static void apply() {
+        QPalette palette = QGuiApplication::palette();
+        bool changed = false;
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            QPalette inGroup = palette;
+            inGroup.setCurrentColorGroup(group);
+            const QColor wanted = secondary(inGroup);
+            if (palette.color(group, QPalette::PlaceholderText) == wanted) continue;
+            palette.setColor(group, QPalette::PlaceholderText, wanted);
+            changed = true;
+        }
+        // Setting it sends one more change, which finds nothing left to do.
+        if (changed) QGuiApplication::setPalette(palette);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ApplicationPaletteChange && watched == QCoreApplication::instance()) apply();
+        return false;
+    }
+};
+}  // namespace
+
+void followApplicationPalette() {
+    static QPointer<QObject> follower;
+    auto* app = QCoreApplication::instance();
+    if (!app || follower) return;
+    follower = new PaletteFollower(app);
+    app->installEventFilter(follower);
+    PaletteFollower::apply();
+}
+
+double luminance(const QColor& c) {
+    const QColor rgb = c.toRgb();
+    const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+}
+
+double contrast(const QColor& text, const QColor& background) {
+    const QColor bottom = opaque(background.toRgb());
+    const double a = luminance(over(text, bottom)), b = luminance(bottom);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+QColor over(const QColor& top, const QColor& bottom) {
+    const QColor t = top.toRgb(), b = bottom.toRgb();
+    const double ta = t.alphaF(), ba = b.alphaF() * (1 - ta), alpha = ta + ba;
+    if (alpha <= 0) return QColor(0, 0, 0, 0);
+    const auto channel = [&](double x, double y) { return float(std::clamp((x * ta + y * ba) / alpha, 0.0, 1.0)); };
+    return QColor::fromRgbF(channel(t.redF(), b.redF()), channel(t.greenF(), b.greenF()), channel(t.blueF(), b.blueF()),
+                            float(alpha));
+}
+
+QColor legible(const QColor& color, const QColor& background, double ratio) {
+    return legible(color, {background}, ratio);
+}
+
+QColor legible(const QColor& color, std::initializer_list<QColor> backgrounds, double ratio) {
+    if (backgrounds.size() == 0 || !color.isValid()) return color;
+    const QColor start = color.alphaF() < 1 ? over(color, opaque(*backgrounds.begin())) : color.toRgb();
+    const auto worst = [&](const QColor& c) {
+        double least = std::numeric_limits<double>::infinity();
+        for (const QColor& b : backgrounds) least = std::min(least, contrast(c, b));
+        return least;
+    };
+    if (worst(start) >= ratio) return color;
+
+    // Darker text needs a luminance at most darkest, lighter text at least lightest; along the
+    // lightness axis luminance only grows, so each bound is found by halving.
+    // A little beyond the ratio, so that rounding to 8-bit channels keeps it.
+    const double target = ratio + 0.05;
+    double darkest = 1, lightest = 0;
+    for (const QColor& b : backgrounds) {
+        const double l = luminance(opaque(b.toRgb()));
+        darkest = std::min(darkest, (l + 0.05) / target - 0.05);
+        lightest = std::max(lightest, target * (l + 0.05) - 0.05);
+    }
+    const QColor hsl = start.toHsl();
+    const float hue = std::max(0.0f, hsl.hslHueF()), saturation = hsl.hslSaturationF();
+    const double lightness = hsl.lightnessF();
+    const auto at = [&](double l) { return QColor::fromHslF(hue, saturation, float(std::clamp(l, 0.0, 1.0))).toRgb(); };
+    std::optional<double> down, up;
+    if (darkest >= 0) {
+        double low = 0, high = lightness;  // luminance(at(low)) <= darkest
+        for (int i = 0; i < 24; ++i) {
+            const double mid = (low + high) / 2;
+            (luminance(at(mid)) <= darkest ? low : high) = mid;
+        }
+        down = low;
+    }
+    if (lightest <= 1) {
+        double low = lightness, high = 1;  // luminance(at(high)) >= lightest
+        for (int i = 0; i < 24; ++i) {
+            const double mid = (low + high) / 2;
+            (luminance(at(mid)) >= lightest ? high : low) = mid;
+        }
+        up = high;
+    }
+    if (down && up) return at(lightness - *down <= *up - lightness ? *down : *up);
+    if (down) return at(*down);
+    if (up) return at(*up);
+    return worst(at(0)) >= worst(at(1)) ? at(0) : at(1);
+}
 
 QColor withOpacity(QColor c, double opacity) {
     if (!std::isfinite(opacity)) opacity = 1;

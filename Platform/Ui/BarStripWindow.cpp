@@ -12,11 +12,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-// #1e1e1e at 90 %: no compositor is assumed, so it is drawn opaque.
-const QColor kBackground(0x1e, 0x1e, 0x1e);
-}  // namespace
-
 BarStripWindow::Layout BarStripWindow::layout(const std::vector<int>& widths)
 {
     Layout result;
@@ -193,7 +188,7 @@ bool BarStripWindow::event(QEvent* event)
 void BarStripWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), kBackground);
+    painter.fillRect(rect(), background);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (size_t i = 0; i < items_.size(); ++i) {
         const QRect& r = rects_[i];

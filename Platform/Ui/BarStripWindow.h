@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QMetaObject>
 #include <QRect>
 #include <QWidget>
@@ -17,6 +18,8 @@ public:
     static constexpr int barHeight = 24;
     static constexpr int itemSpacing = 6;
     static constexpr int endPadding = 8;
+    // #1e1e1e at 90 %: no compositor is assumed, so it is drawn opaque.
+    static inline const QColor background{0x1e, 0x1e, 0x1e};
 
     struct Layout {
         int width = 0;            // the strip's width

@@ -1,5 +1,6 @@
 #include "Platform/Ui/StatusBar.h"
 
+#include "Platform/Ui/BarStripWindow.h"
 #include "Platform/Ui/StatusBarBackend.h"
 #include "Platform/Ui/StripStatusBackend.h"
 #include "Platform/Ui/TrayStatusBackend.h"
@@ -94,13 +95,14 @@ StatusBar::StatusBar(Kind kind, QObject* parent) : QObject(parent), kind_(kind)
             start = watcher->hasOwner() ? Kind::tray : Kind::strip;
             if (std::optional<QColor> color = SystemTrayColors::foreground(watcher->owner()))
                 trayInk_ = *color;
+            announcedInk_ = trayInk_.isValid();
         } else {
             delete watcher;
             start = QSystemTrayIcon::isSystemTrayAvailable() ? Kind::tray : Kind::strip;
         }
     }
     useBackend(start);
-    if (kind_ == Kind::tray && !trayInk_.isValid())
+    if (kind_ == Kind::tray)
         scheduleBackgroundLook(0);
 }
 
@@ -129,12 +131,14 @@ void StatusBar::trayOwnerChanged()
     const QColor oldInk = ink();
     const Kind oldKind = kind_;
     trayInk_ = QColor();
+    trayBackground_ = QColor();
     if (std::optional<QColor> color = SystemTrayColors::foreground(trayWatcher_->owner()))
         trayInk_ = *color;
+    announcedInk_ = trayInk_.isValid();
     useBackend(trayWatcher_->hasOwner() ? Kind::tray : Kind::strip);
     if (kind_ != oldKind || ink() != oldInk)
         emit appearanceChanged();
-    if (kind_ == Kind::tray && !trayInk_.isValid())
+    if (kind_ == Kind::tray)
         scheduleBackgroundLook(0);
 }
 
@@ -145,7 +149,7 @@ void StatusBar::scheduleBackgroundLook(int attempt)
     if (attempt >= kAttempts)
         return;
     backgroundLook_.schedule(this, 0.3, [this, attempt] {
-        if (kind_ != Kind::tray || trayInk_.isValid())
+        if (kind_ != Kind::tray || trayBackground_.isValid())
             return;
         std::optional<QColor> background;
         for (StatusItem* item : items_) {
@@ -156,10 +160,12 @@ void StatusBar::scheduleBackgroundLook(int attempt)
             scheduleBackgroundLook(attempt + 1);
             return;
         }
-        const QColor old = ink();
-        trayInk_ = inkFor(*background);
-        if (ink() != old)
-            emit appearanceChanged();
+        // The readings' colours follow the background, not only the ink: always redraw. An ink
+        // the tray announced stays.
+        if (!announcedInk_)
+            trayInk_ = inkFor(*background);
+        trayBackground_ = *background;
+        emit appearanceChanged();
     });
 }
 
@@ -174,7 +180,21 @@ std::optional<QColor> StatusBar::backgroundBehind(const QRect& screenRect)
     const QImage shot = screen->grabWindow(0, local.x(), local.y(), local.width(), local.height()).toImage();
     if (shot.isNull())
         return std::nullopt;
-    return dominantColor(shot);
+    // Our own drawing may fill most of the square (a tile in the ink of the moment): its outermost
+    // ring of pixels is the tray's.
+    if (shot.width() < 3 || shot.height() < 3)
+        return dominantColor(shot);
+    QImage ring(2 * (shot.width() + shot.height()) - 4, 1, QImage::Format_RGB32);
+    int n = 0;
+    for (int x = 0; x < shot.width(); ++x) {
+        ring.setPixel(n++, 0, shot.pixel(x, 0));
+        ring.setPixel(n++, 0, shot.pixel(x, shot.height() - 1));
+    }
+    for (int y = 1; y < shot.height() - 1; ++y) {
+        ring.setPixel(n++, 0, shot.pixel(0, y));
+        ring.setPixel(n++, 0, shot.pixel(shot.width() - 1, y));
+    }
+    return dominantColor(ring);
 }
 
 QColor StatusBar::dominantColor(const QImage& image)
@@ -208,6 +228,13 @@ QColor StatusBar::ink() const
     if (trayInk_.isValid())
         return trayInk_;
     return QGuiApplication::palette().color(QPalette::WindowText);
+}
+
+QColor StatusBar::background() const
+{
+    if (kind_ == Kind::strip)
+        return BarStripWindow::background;
+    return trayBackground_;
 }
 
 StatusBar::~StatusBar()

@@ -85,6 +85,9 @@ public:
     // the tray asks for (_NET_SYSTEM_TRAY_COLORS), else one that stands out from the tray's
     // background as seen behind our first docked icon, else (until then) the palette's text colour.
     QColor ink() const;
+    // What the items are drawn on: our strip's fill, or the tray's background where we looked at
+    // it; invalid while not known.
+    QColor background() const;
     // The lightness-median colour of an image, and the ink that reads on it.
     static QColor dominantColor(const QImage& image);
     static QColor inkFor(const QColor& background);
@@ -111,5 +114,7 @@ private:
     std::vector<StatusItem*> items_;
     SelectionOwnerWatcher* trayWatcher_ = nullptr;
     QColor trayInk_;
+    bool announcedInk_ = false;  // trayInk_ is the one the tray asks for
+    QColor trayBackground_;
     WorkItem backgroundLook_;
 };

@@ -9,18 +9,22 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDesktopServices>
 #include <QDebug>
+#include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeDatabase>
 #include <QPointer>
+#include <QProcess>
 #include <QSet>
+#include <QStandardPaths>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include <X11/Xlib.h>
 #include <xcb/xcb.h>
@@ -267,7 +271,43 @@ QIcon X11Workspace::icon(const QString& bundleIdentifierOrPath) {
     return QIcon::fromTheme(name);
 }
 
-bool X11Workspace::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+void X11Workspace::openUrl(const QUrl& url, std::function<void(bool opened)> done) {
+    // xdg-open says whether something took the URL: it ends with a failure where nothing is set
+    // up for it. Without it, Qt's own search for a browser is all there is.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        const bool opened = QDesktopServices::openUrl(url);
+        if (!opened) qWarning().noquote() << "Nothing opens" << url.toDisplayString(QUrl::RemoveQuery);
+        if (done) done(opened);
+        return;
+    }
+    auto* process = new QProcess(this);
+    process->setProgram(opener);
+    process->setArguments({url.toString(QUrl::FullyEncoded)});
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    auto pending = std::make_shared<std::function<void(bool)>>(std::move(done));
+    const QString shown = url.toDisplayString(QUrl::RemoveQuery);  // a mail's body is no log's business
+    const auto answer = [pending, shown](bool opened) {
+        if (!opened) qWarning().noquote() << "Nothing opened" << shown;
+        if (!*pending) return;
+        const auto once = std::move(*pending);
+        *pending = nullptr;
+        once(opened);
+    };
+    QTimer::singleShot(openerPatienceMs, process, [answer] { answer(true); });
+    connect(process, &QProcess::finished, this, [process, answer](int code, QProcess::ExitStatus status) {
+        answer(status == QProcess::NormalExit && code == 0);
+        process->deleteLater();
+    });
+    connect(process, &QProcess::errorOccurred, this, [process, answer](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart) return;
+        answer(false);
+        process->deleteLater();
+    });
+    process->start();
+}
 
 void X11Workspace::revealFile(const QString& path, std::function<void(bool shown)> done) {
     revealFiles(QStringList{path}, std::move(done));
@@ -282,19 +322,26 @@ void X11Workspace::revealFiles(const QStringList& paths, std::function<void(bool
     // URIs of the exact bytes: a name that is not UTF-8 still names its own file.
     for (const QString& path : paths) uris << NativePath::fileUrl(QFileInfo(path).absoluteFilePath());
     const QUrl folder(NativePath::fileUrl(QFileInfo(paths.first()).absolutePath()));
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {  // no session bus: no file manager to ask, and no answer would come
+        openUrl(folder, std::move(done));
+        return;
+    }
     QDBusMessage message = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     message << uris << QString();
-    QDBusPendingCall call = QDBusConnection::sessionBus().asyncCall(message, 5000);
+    QDBusPendingCall call = bus.asyncCall(message, 5000);
     auto* watcher = new QDBusPendingCallWatcher(call, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [folder, done = std::move(done)](QDBusPendingCallWatcher* w) {
+            [this, folder, done = std::move(done)](QDBusPendingCallWatcher* w) mutable {
                 w->deleteLater();
-                const bool shown = !w->isError();
+                if (!w->isError()) {
+                    if (done) done(true);
+                    return;
+                }
                 // No file manager answered: open the folder instead.
-                if (!shown) QDesktopServices::openUrl(folder);
-                if (done) done(shown);
+                openUrl(folder, std::move(done));
             });
 }
 

@@ -22,7 +22,7 @@ public:
     bool activate(const RunningApplication& app) override;
     bool terminate(const RunningApplication& app) override;
     QIcon icon(const QString& bundleIdentifierOrPath) override;
-    bool openUrl(const QUrl& url) override;
+    void openUrl(const QUrl& url, std::function<void(bool opened)> done = {}) override;
     void revealFile(const QString& path, std::function<void(bool shown)> done = {}) override;
     void revealFiles(const QStringList& paths, std::function<void(bool shown)> done = {}) override;
 
@@ -30,6 +30,9 @@ public:
     static RunningApplication applicationForPid(qint64 pid);
     // The client windows of a process, bottom to top.
     std::vector<uint32_t> windowsOf(qint64 pid);
+    // How long an opener that is still running counts as having taken the URL: some run the
+    // program they start in their own foreground.
+    static constexpr int openerPatienceMs = 3000;
     // Whether an EWMH window manager runs.
     bool hasWindowManager();
 

@@ -12,10 +12,12 @@
 #include "Views/Shared/DetailNavigationBar.h"
 #include "Views/Shared/GlassActionBar.h"
 #include "Views/Shared/Recessed.h"
+#include "Views/Shared/UnshownNote.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -106,7 +108,11 @@ QString CleanupDetailView::location(const CleanupItem& item, const QString& home
 
 void CleanupDetailView::showInFinder() {
     if (item_.paths.isEmpty()) return;
-    Workspace::shared().revealFile(item_.paths.first());
+    QPointer<QWidget> near = window();
+    const QString path = item_.paths.first();
+    Workspace::shared().revealFile(path, [near, path](bool shown) {
+        if (near && !shown) UnshownNote::showPath(near, QStringLiteral("Show in Finder"), path);
+    });
 }
 
 void CleanupDetailView::moveToTrash() {

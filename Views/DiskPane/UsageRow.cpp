@@ -9,10 +9,12 @@
 #include "Source/Features/System/DiskPaneModel.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/SymbolButton.h"
+#include "Views/Shared/UnshownNote.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPointer>
 
 #include <cmath>
 
@@ -41,7 +43,13 @@ UsageRow::UsageRow(UsageNode node, double parentBytes, std::function<void()> onO
     reveal_->setCursor(Qt::PointingHandCursor);
     reveal_->hide();
     const QString path = node_.path;
-    connect(reveal_, &QAbstractButton::clicked, this, [path] { Workspace::shared().revealFile(path); });
+    connect(reveal_, &QAbstractButton::clicked, this, [this, path] {
+        // The rows may be rebuilt before the answer comes; the window stays.
+        QPointer<QWidget> near = window();
+        Workspace::shared().revealFile(path, [near, path](bool shown) {
+            if (near && !shown) UnshownNote::showPath(near, QStringLiteral("Reveal in Finder"), path);
+        });
+    });
     connect(this, &HoverPressRow::clicked, this, [this] {
         if (canOpen() && onOpen_) onOpen_();
     });

@@ -346,7 +346,15 @@ void MetricChartCard::paintEvent(QPaintEvent*) {
     const QFont font = SystemFont::monospaced(9, QFont::Medium);
     const QFontMetricsF metrics(font);
     p.setFont(font);
-    const QColor labelColor = SystemColors::secondary(palette());
+    // Behind a label: its capsule over the card, or over a bar in full tint once bars reach it.
+    const QColor capsuleFill(0, 0, 0, int(std::lround(0.45 * 255)));
+    // The capsule is dark in either appearance: the secondary style as it is on dark surfaces.
+    const QColor secondary =
+        SystemColors::isDark(palette()) ? SystemColors::secondary(palette()) : QColor(235, 235, 245, 153);
+    const QColor labelColor = SystemColors::legible(
+        secondary,
+        {SystemColors::over(capsuleFill, SystemColors::windowBackground(palette())),
+         SystemColors::over(capsuleFill, SystemColors::over(model_.tint, SystemColors::windowBackground(palette())))});
     for (int i = 1; i <= 4; ++i) {
         const QString text = formatValue(top * i * 0.25, model_.kind, true);
         const double w = metrics.horizontalAdvance(text) + 12, h = metrics.height() + 4;
@@ -354,7 +362,7 @@ void MetricChartCard::paintEvent(QPaintEvent*) {
         const double cy = chart.top() + chart.height() * (1 - 0.25 * i);
         const QRectF capsule(cx - w / 2, cy - h / 2, w, h);
         p.setPen(Qt::NoPen);
-        p.fillPath(ContinuousCorners::capsule(capsule), QColor(0, 0, 0, int(std::lround(0.45 * 255))));
+        p.fillPath(ContinuousCorners::capsule(capsule), capsuleFill);
         p.setPen(labelColor);
         p.drawText(capsule, Qt::AlignCenter, text);
     }

@@ -18,6 +18,7 @@
 #include "Views/Shared/GlassActionBar.h"
 #include "Views/Shared/Motion.h"
 #include "Views/Shared/SymbolButton.h"
+#include "Views/Shared/UnshownNote.h"
 
 #include <QFile>
 #include <QGraphicsOpacityEffect>
@@ -555,7 +556,12 @@ void ProcessDetailView::copyName() {
 
 void ProcessDetailView::revealInFileManager() {
     const GroupedProcessInfo now = current();
-    if (now.bundlePath && !now.bundlePath->isEmpty()) Workspace::shared().revealFile(*now.bundlePath);
+    if (!now.bundlePath || now.bundlePath->isEmpty()) return;
+    QPointer<ProcessDetailView> self(this);
+    const QString path = *now.bundlePath;
+    Workspace::shared().revealFile(path, [self, path](bool shown) {
+        if (self && !shown) UnshownNote::showPath(self, QStringLiteral("Reveal in Finder"), path);
+    });
 }
 
 void ProcessDetailView::sampleProcess() {

@@ -1,9 +1,11 @@
 #include "Views/Onboarding/WelcomeView.h"
 
+#include "Platform/Core/NotificationCenter.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
+#include "Source/Features/Preferences/ShortcutManager.h"
 #include "Views/Shared/AppIconView.h"
 #include "Views/Shared/ContinuousCorners.h"
 
@@ -110,7 +112,11 @@ private:
         return granted ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle.dashed");
     }
     QColor colour(bool granted) const {
-        return granted ? SystemColors::green(SystemColors::isDark(palette())) : SystemColors::secondary(palette());
+        if (!granted) return SystemColors::secondary(palette());
+        // On the card: the fill of WelcomeView::Card over the window.
+        const QColor card = SystemColors::over(SystemColors::withOpacity(SystemColors::quaternary(palette()), 0.6),
+                                               SystemColors::windowBackground(palette()));
+        return SystemColors::legible(SystemColors::green(SystemColors::isDark(palette())), card);
     }
     void updateWidth() {
         const QFontMetricsF metrics(SystemFont::font(11, QFont::Medium));
@@ -123,12 +129,21 @@ private:
 
 // The rounded surface behind the access card.
 class WelcomeView::Card : public QWidget {
+public:
+    static QColor fill(const QPalette& palette) {
+        return SystemColors::withOpacity(SystemColors::quaternary(palette), 0.6);
+    }
+    // A colour made to read on the card as it shows over the window.
+    static QColor ink(const QColor& colour, const QPalette& palette) {
+        return SystemColors::legible(colour,
+                                     SystemColors::over(fill(palette), SystemColors::windowBackground(palette)));
+    }
+
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        p.fillPath(ContinuousCorners::roundedRect(QRectF(rect()), 14),
-                   SystemColors::withOpacity(SystemColors::quaternary(palette()), 0.6));
+        p.fillPath(ContinuousCorners::roundedRect(QRectF(rect()), 14), fill(palette()));
     }
 };
 
@@ -144,9 +159,14 @@ public:
     }
 
     QString text() const { return text_; }
-    void setText(const QString& text) {
-        if (text == text_) return;
+    QString symbol() const { return symbol_; }
+    QColor colour() const { return colour_; }
+    void setText(const QString& text) { setContent(symbol_, text, colour_); }
+    void setContent(const QString& symbol, const QString& text, const QColor& colour) {
+        if (symbol == symbol_ && text == text_ && colour == colour_) return;
+        symbol_ = symbol;
         text_ = text;
+        colour_ = colour;
         updateGeometry();
         update();
     }
@@ -241,9 +261,48 @@ WelcomeView::WelcomeView(std::function<void()> onDone, InputAccess& access, QWid
     column->addWidget(buildBottomBar());
 
     applyTrusted(false);
+    // A shortcut another program holds is named on the card, not hidden behind "All set".
+    NotificationCenter::defaultCenter().observe(GlobalHotkeyMonitor::registrationDidChange, this,
+                                                [this](const QVariant&) { applyShortcuts(); });
+    connect(&ShortcutManager::shared(), &ShortcutManager::bindingsChanged, this, &WelcomeView::applyShortcuts);
 }
 
 WelcomeView::~WelcomeView() = default;
+
+QString WelcomeView::shortcutProblem(const std::vector<HotkeyBinding>& bindings) {
+    QStringList refused;
+    for (const HotkeyBinding& binding : bindings) {
+        if (!binding.isEnabled) continue;
+        const auto refusal = GlobalHotkeyMonitor::refusal(binding.id);
+        if (!refusal) continue;
+        const QString keys = binding.modifierKeys().join(QString()) + ShortcutManager::keyName(binding.keyCode);
+        QString why;
+        switch (*refusal) {
+        case GlobalHotkeyMonitor::Refusal::taken: why = QStringLiteral("is taken by another program"); break;
+        case GlobalHotkeyMonitor::Refusal::noKey: why = QStringLiteral("uses a key this keyboard lacks"); break;
+        case GlobalHotkeyMonitor::Refusal::noModifier: why = QStringLiteral("needs a modifier key"); break;
+        case GlobalHotkeyMonitor::Refusal::failed: why = QStringLiteral("could not be turned on"); break;
+        }
+        const QString entry = keys + QStringLiteral(" (") + binding.name + QStringLiteral(") ") + why;
+        if (!refused.contains(entry)) refused << entry;
+    }
+    if (refused.isEmpty()) return {};
+    return refused.join(QStringLiteral("; ")) + (refused.size() == 1
+                                                     ? QStringLiteral(". Change it in Settings → Shortcuts.")
+                                                     : QStringLiteral(". Change them in Settings → Shortcuts."));
+}
+
+void WelcomeView::applyShortcuts() {
+    const QString problem = shortcutProblem(ShortcutManager::shared().bindings());
+    const bool dark = SystemColors::isDark(palette());
+    if (problem.isEmpty())
+        successLayer_->setContent(QStringLiteral("checkmark.seal.fill"),
+                                  QStringLiteral("All set — your shortcuts are on."),
+                                  Card::ink(SystemColors::green(dark), palette()));
+    else
+        successLayer_->setContent(QStringLiteral("exclamationmark.triangle.fill"), problem,
+                                  Card::ink(SystemColors::orange(dark), palette()));
+}
 
 QWidget* WelcomeView::buildFeatures() {
     struct Row {
@@ -314,8 +373,9 @@ QWidget* WelcomeView::buildCard() {
     requestLayer_ = new FadingText(QString(), accessHelp(access_.session()), SystemFont::font(11, QFont::Normal),
                                    SystemColors::tertiary(palette()));
     requestLayer_->setObjectName(QStringLiteral("RequestLayer"));
-    successLayer_ = new FadingText(QStringLiteral("checkmark.seal.fill"), QStringLiteral("All set — your shortcuts are on."),
-                                   SystemFont::font(12, QFont::Medium), SystemColors::green(dark));
+    successLayer_ =
+        new FadingText(QStringLiteral("checkmark.seal.fill"), QStringLiteral("All set — your shortcuts are on."),
+                       SystemFont::font(12, QFont::Medium), Card::ink(SystemColors::green(dark), palette()));
     successLayer_->setObjectName(QStringLiteral("SuccessLayer"));
     auto* successHolder = new QWidget;
     auto* successMargin = new QVBoxLayout(successHolder);
@@ -375,6 +435,7 @@ QWidget* WelcomeView::requestLayer() const { return requestLayer_; }
 QWidget* WelcomeView::successLayer() const { return successLayer_; }
 QString WelcomeView::requestText() const { return requestLayer_->text(); }
 QString WelcomeView::successText() const { return successLayer_->text(); }
+QString WelcomeView::successSymbol() const { return successLayer_->symbol(); }
 double WelcomeView::requestOpacity() const { return requestLayer_->opacity(); }
 double WelcomeView::successOpacity() const { return successLayer_->opacity(); }
 
@@ -390,6 +451,7 @@ void WelcomeView::applyTrusted(bool animated) {
     requestLayer_->setAttribute(Qt::WA_TransparentForMouseEvents, trusted_);
     requestLayer_->setEnabled(!trusted_);
     requestLayer_->setText(accessHelp(access_.session()));
+    applyShortcuts();
     mainButton_->setText(trusted_ ? QStringLiteral("Get Started") : QStringLiteral("Continue Without It"));
     if (animated) layers_->animateTo(trusted_ ? 1.0 : 0.0);
     else layers_->setValue(trusted_ ? 1.0 : 0.0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/X11/InputAccess.h"
+#include "Source/Features/Preferences/HotkeyBinding.h"
 #include "Views/Shared/Motion.h"
 
 #include <QTimer>
@@ -8,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -42,6 +44,11 @@ public:
 
     // What the request layer says for a session without access.
     static QString accessHelp(InputAccess::Session session);
+    // What the success layer says instead of "All set" when an enabled binding was not grabbed at
+    // the last start: which shortcut, why, and where to change it. Empty when all are on.
+    static QString shortcutProblem(const std::vector<HotkeyBinding>& bindings);
+    // The success layer's symbol name.
+    QString successSymbol() const;
 
     // One poll: reads access and, on a change, flips the look; a change to granted restarts the hot keys.
     void poll();
@@ -65,6 +72,7 @@ private:
     QWidget* buildBottomBar();
     void applyTrusted(bool animated);
     void applyLayerOpacity(double granted);
+    void applyShortcuts();
 
     std::function<void()> onDone_;
     InputAccess& access_;

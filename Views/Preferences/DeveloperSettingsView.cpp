@@ -11,6 +11,7 @@
 #include "Source/Features/Preferences/UserIdentity.h"
 #include "Views/Preferences/SettingsForm.h"
 #include "Views/Shared/CopyButton.h"
+#include "Views/Shared/UnshownNote.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -97,7 +98,15 @@ void DeveloperSettingsView::setStatus(const QString& text, bool problem) {
 void DeveloperSettingsView::showAppData() {
     const QStringList folders = appDataFolders();
     setStatus(folders.isEmpty() ? QStringLiteral("Quorvin has no data folders yet.") : QString());
-    if (!folders.isEmpty()) workspace_.revealFiles(folders);
+    if (folders.isEmpty()) return;
+    QPointer<DeveloperSettingsView> self(this);
+    workspace_.revealFiles(folders, [self, folders](bool shown) {
+        if (self && !shown)
+            UnshownNote::show(self, QStringLiteral("Show App Data in Finder"),
+                              QStringLiteral("No file manager could show the data folders. This is where they are:"),
+                              folders.join(QLatin1Char('\n')),
+                              folders.size() == 1 ? QStringLiteral("Copy Path") : QStringLiteral("Copy Paths"));
+    });
 }
 
 void DeveloperSettingsView::exportDiagnostics() {
@@ -122,6 +131,12 @@ void DeveloperSettingsView::exportDiagnostics() {
             return;
         }
         if (self) self->setStatus(QString());
-        workspace.revealFile(path);
+        workspace.revealFile(path, [self, path](bool shown) {
+            if (self && !shown)
+                UnshownNote::show(self, QStringLiteral("Export Diagnostics"),
+                                  QStringLiteral("The diagnostics were saved, but no file manager could show them. "
+                                                 "This is where they are:"),
+                                  path);
+        });
     });
 }

@@ -112,7 +112,8 @@ DiskCleanSettingsView::DiskCleanSettingsView(DiskCleanScanner& scanner, DiskClea
     refusal_ = new QLabel;
     refusal_->setWordWrap(true);
     QPalette warn = refusal_->palette();
-    warn.setColor(QPalette::WindowText, SystemColors::orange());
+    warn.setColor(QPalette::WindowText,
+                  SystemColors::legible(SystemColors::orange(), SystemColors::windowBackground()));
     refusal_->setPalette(warn);
     refusal_->hide();
     customLayout->addWidget(refusal_);

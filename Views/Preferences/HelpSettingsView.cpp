@@ -6,11 +6,13 @@
 #include "Source/Features/Preferences/Support.h"
 #include "Views/Preferences/SettingsForm.h"
 #include "Views/Shared/CopyButton.h"
+#include "Views/Shared/UnshownNote.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -40,7 +42,16 @@ HelpSettingsView::HelpSettingsView(Workspace& workspace, QWidget* parent) : QWid
     reportRow->addWidget(report_);
     reportRow->addStretch(1);
     reportBox->addLayout(reportRow);
-    connect(report_, &QPushButton::clicked, this, [this] { workspace_.openUrl(reportURL()); });
+    connect(report_, &QPushButton::clicked, this, [this] {
+        QPointer<HelpSettingsView> self(this);
+        workspace_.openUrl(reportURL(), [self](bool opened) {
+            if (self && !opened)
+                UnshownNote::show(self, QStringLiteral("Report a Bug"),
+                                  QStringLiteral("No mail program could open the report. Write to this address and "
+                                                 "paste the system info from this pane into your mail:"),
+                                  Support::email(), QStringLiteral("Copy Address"));
+        });
+    });
 
     auto* infoRow = new QHBoxLayout;
     infoRow->setSpacing(6);

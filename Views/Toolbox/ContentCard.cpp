@@ -24,6 +24,11 @@ void ContentCard::paint(QPainter& painter, const QRectF& rect, double cornerRadi
     painter.restore();
 }
 
+QColor ContentCard::surface(const QPalette& palette) {
+    return SystemColors::over(SystemColors::withOpacity(SystemColors::quaternary(palette), 0.5),
+                              SystemColors::windowBackground(palette));
+}
+
 void ContentCard::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     paint(painter, QRectF(rect()), cornerRadius_, palette());

@@ -20,6 +20,8 @@ public:
     QWidget* content() const { return content_; }
 
     static void paint(QPainter& painter, const QRectF& rect, double cornerRadius, const QPalette& palette);
+    // The card's fill as it shows on the palette's window background.
+    static QColor surface(const QPalette& palette);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,11 +1,12 @@
 #include "Views/Toolbox/JSONRow.h"
 
+#include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
-#include "Platform/Gui/Symbols.h"
 #include "Source/Features/Toolbox/JSONNode.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Toolbox/CodeTextView.h"
+#include "Views/Toolbox/ContentCard.h"
 #include "Views/Toolbox/JSONTreeRows.h"
 
 #include <QAbstractItemView>
@@ -78,9 +79,11 @@ JSONRow::JSONRow(const JSONTreeRows& rows, QObject* parent) : QStyledItemDelegat
 
 QColor JSONRow::valueColor(const QString& typeName, const QPalette& palette) {
     const bool dark = SystemColors::isDark(palette);
-    if (typeName == QLatin1String("string")) return SystemColors::green(dark);
-    if (typeName == QLatin1String("number")) return SystemColors::blue(dark);
-    if (typeName == QLatin1String("bool")) return SystemColors::purple(dark);
+    // The rows lie on the card surface, nearly as light as the green.
+    const QColor surface = ContentCard::surface(palette);
+    if (typeName == QLatin1String("string")) return SystemColors::legible(SystemColors::green(dark), surface);
+    if (typeName == QLatin1String("number")) return SystemColors::legible(SystemColors::blue(dark), surface);
+    if (typeName == QLatin1String("bool")) return SystemColors::legible(SystemColors::purple(dark), surface);
     if (typeName == QLatin1String("null")) return SystemColors::secondary(palette);
     return SystemColors::withOpacity(SystemColors::secondary(palette), 0.7);
 }

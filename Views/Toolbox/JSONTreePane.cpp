@@ -395,7 +395,9 @@ void JSONTreePane::applyColors() {
         l->setPalette(p);
     }
     const bool dark = SystemColors::isDark(own);
-    invalid_->setColor(SystemColors::orange(dark));
-    valid_->setColor(SystemColors::green(dark));
+    // The verdict sits on the window, nearly as light as the green.
+    const QColor window = SystemColors::windowBackground(own);
+    invalid_->setColor(SystemColors::legible(SystemColors::orange(dark), window));
+    valid_->setColor(SystemColors::legible(SystemColors::green(dark), window));
     setProperty("applyingColors", false);
 }

@@ -3,6 +3,7 @@
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
+#include "Views/Toolbox/ContentCard.h"
 #include "Views/Toolbox/InkLabel.h"
 #include "Views/Toolbox/PaneButton.h"
 #include "Views/Toolbox/PaneCard.h"
@@ -175,13 +176,15 @@ QWidget* PasswordPane::makeControlsCard() {
 
 QColor PasswordPane::strengthColor() const {
     const bool dark = SystemColors::isDark(palette());
+    QColor hue = SystemColors::primary(palette());
     switch (model_.strength()) {
-    case PasswordPaneModel::Strength::weak: return SystemColors::red(dark);
-    case PasswordPaneModel::Strength::acceptable: return SystemColors::orange(dark);
-    case PasswordPaneModel::Strength::good: return SystemColors::yellow(dark);
-    case PasswordPaneModel::Strength::veryStrong: return SystemColors::green(dark);
+    case PasswordPaneModel::Strength::weak: hue = SystemColors::red(dark); break;
+    case PasswordPaneModel::Strength::acceptable: hue = SystemColors::orange(dark); break;
+    case PasswordPaneModel::Strength::good: hue = SystemColors::yellow(dark); break;
+    case PasswordPaneModel::Strength::veryStrong: hue = SystemColors::green(dark); break;
     }
-    return SystemColors::primary(palette());
+    // The word sits on the result card, which is nearly as light as yellow.
+    return SystemColors::legible(hue, ContentCard::surface(palette()));
 }
 
 void PasswordPane::refresh() {

@@ -91,14 +91,21 @@ QString TrayWidgetIcon::compactText(WidgetType type, const QString& text) {
     return t;
 }
 
+QColor TrayWidgetIcon::valueColor(WidgetType type, const QColor& ink, const QColor& background) {
+    const bool dark = ink.lightnessF() > 0.5;
+    QColor behind = background.isValid() ? background : QColor(dark ? Qt::black : Qt::white);
+    behind.setAlphaF(1.0);
+    return SystemColors::legible(WidgetTypes::color(type, dark),
+                                 SystemColors::over(SystemColors::withOpacity(ink, kTileOpacity), behind));
+}
+
 void TrayWidgetIcon::paint(QPainter& painter, const QRect& square, WidgetType type, const QString& text,
-                           bool showLabels, const QColor& ink) {
+                           bool showLabels, const QColor& ink, const QColor& background) {
     const double side = std::min(square.width(), square.height());
     if (side <= 0) return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const bool dark = ink.lightnessF() > 0.5;
     const QRectF box(square.x() + (square.width() - side) / 2, square.y() + (square.height() - side) / 2, side, side);
     // A faint tile of its own, so that neighbouring readings do not run into one number.
     const QRectF tile = box.adjusted(1, 1, -1, -1);
@@ -116,13 +123,13 @@ void TrayWidgetIcon::paint(QPainter& painter, const QRect& square, WidgetType ty
     }
     const auto [main, suffix] = split(type, compactText(type, text));
     const double maxPixels = std::round(showLabels ? side * 0.54 : side * 0.66);
-    painter.setPen(WidgetTypes::color(type, dark));
+    painter.setPen(valueColor(type, ink, background));
     draw(painter, valueBox, main, suffix, fit(main, suffix, maxPixels, width, true));
     painter.restore();
 }
 
 QImage TrayWidgetIcon::image(int side, WidgetType type, const QString& text, bool showLabels, const QColor& ink,
-                             double devicePixelRatio) {
+                             double devicePixelRatio, const QColor& background) {
     if (side <= 0) return {};
     devicePixelRatio = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
     const int pixels = int(std::lround(side * devicePixelRatio));
@@ -130,7 +137,7 @@ QImage TrayWidgetIcon::image(int side, WidgetType type, const QString& text, boo
     result.fill(Qt::transparent);
     result.setDevicePixelRatio(devicePixelRatio);
     QPainter painter(&result);
-    paint(painter, QRect(0, 0, side, side), type, text, showLabels, ink);
+    paint(painter, QRect(0, 0, side, side), type, text, showLabels, ink, background);
     painter.end();
     return result;
 }

@@ -1,15 +1,16 @@
 // Menu-bar widgets: the stored configuration, the texts, and the status items that show them.
-#include "Platform/Ui/StatusBar.h"
 #include "Platform/Core/UserDefaults.h"
+#include "Platform/Gui/SystemColors.h"
+#include "Platform/Ui/StatusBar.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/SystemSampler.h"
 #include "Source/Features/Widgets/MenuBarWidgetController.h"
 #include "Source/Features/Widgets/WidgetManager.h"
+#include "SystemTestSupport.h"
+#include "TestSupport.h"
 #include "Views/Widgets/GroupedWidgetStripView.h"
 #include "Views/Widgets/SingleWidgetView.h"
 #include "Views/Widgets/TrayWidgetIcon.h"
-#include "SystemTestSupport.h"
-#include "TestSupport.h"
 
 #include <QPainter>
 #include <QSignalSpy>
@@ -407,9 +408,27 @@ TEST(TrayWidgetIcon, TheReadingFillsTheSquareInTheWidgetsColourAtTraySizes) {
             EXPECT_GE(lower.height(), side * 0.25);
         }
     }
-    // A light tray (dark ink) gets the light variant of the colour.
+    // A light tray (dark ink) gets the light variant of the colour, darkened until it reads there.
     const QImage light = TrayWidgetIcon::image(22, WidgetType::memory, "61%", false, Qt::black);
-    EXPECT_FALSE(inkBox(light, WidgetTypes::color(WidgetType::memory, false)).isEmpty());
+    EXPECT_FALSE(inkBox(light, TrayWidgetIcon::valueColor(WidgetType::memory, Qt::black)).isEmpty());
+
+    // Every reading keeps its hue and reads at 3:1 on its tile over the tray's real background:
+    // light, dark, and the grey trays where green measured 1.6:1.
+    for (const auto& [background, ink] : std::vector<std::pair<QColor, QColor>>{
+             {QColor(0xe8, 0xe8, 0xe8), StatusBar::inkFor(QColor(0xe8, 0xe8, 0xe8))},
+             {QColor(0x2b, 0x2b, 0x2b), StatusBar::inkFor(QColor(0x2b, 0x2b, 0x2b))},
+             {QColor(0x7a, 0x7a, 0x7a), StatusBar::inkFor(QColor(0x7a, 0x7a, 0x7a))},
+             {QColor(0x84, 0x84, 0x84), StatusBar::inkFor(QColor(0x84, 0x84, 0x84))}}) {
+        for (WidgetType type : WidgetTypes::allCases) {
+            SCOPED_TRACE((background.name() + QLatin1Char(' ') + WidgetTypes::id(type)).toStdString());
+            const QColor value = TrayWidgetIcon::valueColor(type, ink, background);
+            const QImage icon = TrayWidgetIcon::image(24, type, "37%", false, ink, 1.0, background);
+            ASSERT_FALSE(inkBox(icon, value).isEmpty());
+            const QColor tile = SystemColors::over(icon.pixelColor(12, 2), background);  // above the figures
+            EXPECT_GE(SystemColors::contrast(value, tile), 3.0);
+            EXPECT_NEAR(value.hslHueF(), WidgetTypes::color(type, ink.lightnessF() > 0.5).hslHueF(), 0.01);
+        }
+    }
 }
 
 TEST(MenuBarWidgetController, InATrayEveryWidgetIsItsOwnSquareIconWhateverTheGrouping) {
@@ -437,29 +456,38 @@ TEST(MenuBarWidgetController, InATrayEveryWidgetIsItsOwnSquareIconWhateverTheGro
     EXPECT_EQ(clicks[0][0].value<StatusItem*>(), controller.item(WidgetType::cpu));
     EXPECT_EQ(clicks[5][0].value<StatusItem*>(), controller.item(WidgetType::temperature));
 
-    // New readings redraw only the changed icon.
+    // Each icon's tooltip names its reading and value.
+    EXPECT_EQ(controller.item(WidgetType::cpu)->toolTip(), QStringLiteral("CPU 37%"));
+    EXPECT_EQ(controller.item(WidgetType::temperature)->toolTip(), QStringLiteral("Temperature 58°"));
+
+    // New readings redraw only the changed icon, and its tooltip follows.
     const int drawn = controller.drawCount();
     f.readings.cpu = 90;
     f.manager->recomputeValues();
     EXPECT_EQ(controller.drawCount(), drawn + 1);
+    EXPECT_EQ(controller.item(WidgetType::cpu)->toolTip(), QStringLiteral("CPU 90%"));
 }
 
 TEST(TrayWidgetIcon, SavesPicturesOfTheTrayIcons) {
     Fixture f;
     f.readings = {37, 100, 64, 81, 340 * 1024, 58.0};
     f.make();
-    // Rows: a dark then a light tray, without and with labels; each widget at 22 and 24 px.
-    QImage picture(6 * 60 + 20, 4 * 34, QImage::Format_ARGB32_Premultiplied);
+    // Rows: a dark, a grey and a light tray, without and with labels; each widget at 22 and 24 px.
+    QImage picture(6 * 60 + 20, 6 * 34, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&picture);
     int y = 0;
-    for (const auto& [background, ink] : std::vector<std::pair<QColor, QColor>>{
-             {QColor(0x2b, 0x2b, 0x2b), Qt::white}, {QColor(0xe8, 0xe8, 0xe8), Qt::black}}) {
+    for (const auto& [background, ink] :
+         std::vector<std::pair<QColor, QColor>>{{QColor(0x2b, 0x2b, 0x2b), Qt::white},
+                                                {QColor(0x7a, 0x7a, 0x7a), Qt::white},
+                                                {QColor(0xe8, 0xe8, 0xe8), Qt::black}}) {
         for (bool labels : {false, true}) {
             p.fillRect(QRect(0, y, picture.width(), 34), background);
             int x = 10;
             for (WidgetType t : WidgetTypes::allCases) {
-                p.drawImage(QPoint(x, y + 6), TrayWidgetIcon::image(22, t, f.manager->value(t), labels, ink));
-                p.drawImage(QPoint(x + 26, y + 5), TrayWidgetIcon::image(24, t, f.manager->value(t), labels, ink));
+                p.drawImage(QPoint(x, y + 6),
+                            TrayWidgetIcon::image(22, t, f.manager->value(t), labels, ink, 1.0, background));
+                p.drawImage(QPoint(x + 26, y + 5),
+                            TrayWidgetIcon::image(24, t, f.manager->value(t), labels, ink, 1.0, background));
                 x += 60;
             }
             y += 34;

@@ -2,11 +2,13 @@
 // is its own icon and can be read there, light or dark, and the widgets follow the tray away
 // and back. Pictures of the docked icons go to QUORVIN_TEST_OUTPUT/tray-widgets-*.png.
 #include "Platform/Core/UserDefaults.h"
+#include "Platform/Gui/SystemColors.h"
 #include "Platform/Ui/StatusBar.h"
 #include "Source/Features/Widgets/MenuBarWidgetController.h"
 #include "Source/Features/Widgets/WidgetManager.h"
 #include "TestSupport.h"
 #include "TestTrayHost.h"
+#include "Views/Widgets/TrayWidgetIcon.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -86,6 +88,8 @@ TEST_P(WidgetTrayX11, EachWidgetIsItsOwnReadableIcon) {
     ASSERT_TRUE(TestSupport::waitFor([&] { return tray.icons().size() == WidgetTypes::allCases.size(); }, 5000));
     // The ink: the one the tray announces, else one read from the tray's background.
     ASSERT_TRUE(TestSupport::waitFor([&] { return bar.ink() == c.expectedInk; }, 5000));
+    // And the tray's background, which the readings' colours follow.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return bar.background().isValid(); }, 5000));
     TestSupport::spin(400);  // the icons paint
 
     // In declaration order from the left, as on a menu bar.
@@ -104,8 +108,14 @@ TEST_P(WidgetTrayX11, EachWidgetIsItsOwnReadableIcon) {
         ASSERT_EQ(rect.size(), QSize(c.iconSize, c.iconSize));
         ASSERT_TRUE(panel.contains(rect));
         const QImage icon = grabScreen(rect);
-        // The reading in the widget's colour, large: most of the icon's width.
-        EXPECT_GE(pixelsNear(icon, WidgetTypes::color(type, dark)), c.iconSize);
+        // The reading in the widget's hue, made to read on the tray's background, large: most of
+        // the icon's width.
+        const QColor value = TrayWidgetIcon::valueColor(type, c.expectedInk, bar.background());
+        EXPECT_NEAR(value.hslHueF(), WidgetTypes::color(type, dark).hslHueF(), 0.01);
+        EXPECT_GE(pixelsNear(icon, value), c.iconSize);
+        // 3:1 against the tile as the screen shows it, above the figures.
+        const QColor tile = icon.pixelColor(c.iconSize / 2, 2);
+        EXPECT_GE(SystemColors::contrast(value, tile), 3.0) << qPrintable(value.name() + " on " + tile.name());
         const QRect drawn = drawnBox(icon, c.background);
         EXPECT_GE(drawn.width(), c.iconSize / 2);
         EXPECT_GE(drawn.height(), c.iconSize / 3);
@@ -140,7 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
     Trays, WidgetTrayX11,
     ::testing::Values(Case{"dark-22", 22, QColor(0x2b, 0x2b, 0x2b), QColor(0xee, 0xee, 0xee), QColor(0xee, 0xee, 0xee)},
                       Case{"dark-24-unannounced", 24, QColor(0x23, 0x26, 0x2e), std::nullopt, QColor(Qt::white)},
-                      Case{"light-24", 24, QColor(0xe8, 0xe8, 0xe7), std::nullopt, QColor(0x1d, 0x1d, 0x1f)}),
+                      Case{"light-24", 24, QColor(0xe8, 0xe8, 0xe7), std::nullopt, QColor(0x1d, 0x1d, 0x1f)},
+                      Case{"grey-24", 24, QColor(0x7a, 0x7a, 0x7a), std::nullopt, QColor(Qt::white)}),
     [](const ::testing::TestParamInfo<Case>& info) {
         std::string name = info.param.name;
         for (char& ch : name)

@@ -23,6 +23,7 @@ public:
     bool terminateSucceeds = true;
     bool stubborn = false;
     bool revealShows = true;  // a file manager answers
+    bool openSucceeds = true;  // a program takes the URLs
 
     std::optional<RunningApplication> frontmostApplication() override { return front; }
     std::vector<RunningApplication> runningApplications() override { return running; }
@@ -38,9 +39,9 @@ public:
         return terminateSucceeds;
     }
     QIcon icon(const QString&) override { return fileIcon; }
-    bool openUrl(const QUrl& url) override {
+    void openUrl(const QUrl& url, std::function<void(bool)> done = {}) override {
         opened.push_back(url);
-        return true;
+        if (done) done(openSucceeds);
     }
     void revealFile(const QString& path, std::function<void(bool)> done = {}) override {
         revealed << path;

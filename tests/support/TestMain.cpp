@@ -1,6 +1,8 @@
 // Test entry: isolates the XDG folders in a fresh temp dir and runs GoogleTest inside a QApplication.
 #include "TestSupport.h"
 
+#include "Platform/Gui/SystemColors.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -29,5 +31,6 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    SystemColors::followApplicationPalette();
     return RUN_ALL_TESTS();
 }

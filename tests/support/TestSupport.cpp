@@ -19,7 +19,6 @@ QPalette darkPalette() {
     p.setColor(QPalette::Text, text);
     p.setColor(QPalette::Button, QColor(0x36, 0x36, 0x38));
     p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0x98, 0x98, 0x9D));
     p.setColor(QPalette::Highlight, QColor(0x0A, 0x84, 0xFF));
     p.setColor(QPalette::HighlightedText, Qt::white);
     p.setColor(QPalette::ToolTipBase, QColor(0x2A, 0x2A, 0x2A));

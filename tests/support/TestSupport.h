@@ -42,7 +42,8 @@ public:
     }
 };
 
-// A full dark palette, as a dark desktop theme gives one.
+// A full dark palette, as a dark desktop theme gives one: the placeholder role is left at Qt's
+// default, as the desktop themes leave it.
 QPalette darkPalette();
 
 // The calling thread's own time in ms: the wall clock less the time the thread was ready to run

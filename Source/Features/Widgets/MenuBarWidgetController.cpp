@@ -66,16 +66,25 @@ void MenuBarWidgetController::draw(StatusItem* target, const QString& key, const
     ++drawCount_;
 }
 
+QString MenuBarWidgetController::toolTip(WidgetType type, const QString& value) {
+    return WidgetTypes::title(type) + QLatin1Char(' ') + value;
+}
+
 void MenuBarWidgetController::redraw() {
     if (!grouped_) return;
     const bool labels = manager_.configuration().showLabels;
     const QColor color = bar_.ink();
+    const QColor background = bar_.background();
     const bool tray = inTray();
     const double dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-    const QString style = QString::asprintf("%s|%d|%s|%.2f|", tray ? "tray" : "strip", int(labels),
-                                            qPrintable(color.name(QColor::HexArgb)), dpr);
+    const QString style = QString::asprintf("%s|%d|%s|%s|%.2f|", tray ? "tray" : "strip", int(labels),
+                                            qPrintable(color.name(QColor::HexArgb)),
+                                            qPrintable(background.isValid() ? background.name() : QString()), dpr);
     if (grouped_->isVisible()) {
         const std::vector<GroupedWidgetStripView::Entry> entries = GroupedWidgetStripView::entries(manager_);
+        QStringList readings;
+        for (const auto& e : entries) readings << toolTip(e.type, e.text);
+        grouped_->setToolTip(readings.join(QLatin1Char('\n')));
         QString key = style;
         for (const auto& e : entries) key += WidgetTypes::id(e.type) + QLatin1Char('=') + e.text + QLatin1Char(';');
         draw(grouped_, key, [&] { grouped_->setImage(GroupedWidgetStripView::image(entries, labels, color, dpr)); });
@@ -85,11 +94,13 @@ void MenuBarWidgetController::redraw() {
         const WidgetType t = type;
         const QString text = manager_.value(t);
         StatusItem* item = single;
+        item->setToolTip(toolTip(t, text));
         if (tray) {
             draw(item, style + text, [&] {
-                item->setSquareDrawing(style + text, [t, text, labels, color](QPainter& painter, const QRect& square) {
-                    TrayWidgetIcon::paint(painter, square, t, text, labels, color);
-                });
+                item->setSquareDrawing(style + text,
+                                       [t, text, labels, color, background](QPainter& painter, const QRect& square) {
+                                           TrayWidgetIcon::paint(painter, square, t, text, labels, color, background);
+                                       });
             });
         } else {
             draw(item, style + text, [&] { item->setImage(SingleWidgetView::image(t, text, labels, color, dpr)); });

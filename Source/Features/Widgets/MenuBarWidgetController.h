@@ -35,6 +35,8 @@ public:
     StatusItem* groupedItem() const { return grouped_; }
     // How many images the items have been given so far.
     int drawCount() const { return drawCount_; }
+    // An item's tooltip: the reading's name and its value ("CPU 34%").
+    static QString toolTip(WidgetType type, const QString& value);
 
 private:
     void createItems();

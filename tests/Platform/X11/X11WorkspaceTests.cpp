@@ -6,14 +6,18 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 TEST(X11WorkspaceIcons, ApplicationIconsComeFromTheirDesktopEntries) {
@@ -99,6 +103,76 @@ TEST(X11WorkspaceReveal, FilesAreShownTogetherByTheFileManager) {
 
     bus.unregisterService("org.freedesktop.FileManager1");
     bus.unregisterObject("/org/freedesktop/FileManager1");
+}
+
+namespace {
+// PATH narrowed to one folder that holds a stand-in for xdg-open, for one test.
+struct ScopedOpener {
+    QTemporaryDir bin;
+    QByteArray path = qgetenv("PATH"), browser = qgetenv("BROWSER"), defaultBrowser = qgetenv("DEFAULT_BROWSER");
+    ScopedOpener() {
+        qputenv("PATH", bin.path().toLocal8Bit());
+        qunsetenv("BROWSER");
+        qunsetenv("DEFAULT_BROWSER");
+    }
+    ~ScopedOpener() {
+        qputenv("PATH", path);
+        if (!browser.isNull()) qputenv("BROWSER", browser);
+        if (!defaultBrowser.isNull()) qputenv("DEFAULT_BROWSER", defaultBrowser);
+    }
+    // An opener that notes what it was given and ends with `code` (xdg-open ends with 3 or 4
+    // where nothing is set up for the URL); none at all for a negative code.
+    void install(int code) {
+        QFile::remove(bin.filePath("xdg-open"));
+        if (code < 0) return;
+        QFile script(bin.filePath("xdg-open"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\nexit %2\n")
+                         .arg(bin.filePath("asked"))
+                         .arg(code)
+                         .toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QStringList asked() const {
+        QFile file(bin.filePath("asked"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                              : QStringList();
+    }
+};
+
+std::optional<bool> waitForAnswer(const std::function<void(std::function<void(bool)>)>& ask) {
+    auto answer = std::make_shared<std::optional<bool>>();
+    ask([answer](bool done) { *answer = done; });
+    TestSupport::waitFor([&] { return answer->has_value(); }, 10000);
+    return *answer;
+}
+}  // namespace
+
+// Opening a URL says whether anything took it, so the views can say so where nothing did.
+TEST(X11WorkspaceOpen, TheCallerLearnsWhetherAnythingTookTheURL) {
+    ScopedOpener opener;
+    X11Workspace workspace;
+    const QUrl mail(QStringLiteral("mailto:support@example.org?subject=a%20b"));
+
+    opener.install(0);
+    EXPECT_EQ(waitForAnswer([&](auto done) { workspace.openUrl(mail, done); }), true);
+    EXPECT_EQ(opener.asked(), QStringList{mail.toString(QUrl::FullyEncoded)});
+
+    opener.install(3);  // nothing set up for mail
+    EXPECT_EQ(waitForAnswer([&](auto done) { workspace.openUrl(mail, done); }), false);
+    opener.install(-1);  // no opener, no browser
+    EXPECT_EQ(waitForAnswer([&](auto done) { workspace.openUrl(QUrl("https://example.org/"), done); }), false);
+
+    // A reveal no file manager answers opens the folder; where that fails too, the caller hears so.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.interface()->isServiceRegistered("org.freedesktop.FileManager1")) return;
+    const QString file = QDir(TestSupport::tempRoot()).filePath("shown.txt");
+    opener.install(4);
+    EXPECT_EQ(waitForAnswer([&](auto done) { workspace.revealFile(file, done); }), false);
+    EXPECT_EQ(opener.asked().last(), QUrl::fromLocalFile(TestSupport::tempRoot()).toString(QUrl::FullyEncoded));
+    opener.install(0);
+    EXPECT_EQ(waitForAnswer([&](auto done) { workspace.revealFile(file, done); }), true);
 }
 
 #include "X11WorkspaceTests.moc"

@@ -14,15 +14,27 @@
 #include "Views/Shared/SymbolButton.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDirIterator>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
+// The open note that shows value, if any.
+QMessageBox* noteShowing(const QString& value) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (box && box->isVisible() && box->informativeText() == value) return box;
+    }
+    return nullptr;
+}
 
 using Label = DiskScanContent::Label;
 using Tone = DiskScanContent::Label::Tone;
@@ -314,6 +326,18 @@ TEST_F(DiskViews, DetailShowsPathsRevealsAndMovesInOneClick) {
     CleanupDetailView actions(yarn, CleanupDetailView::Part::actions, [&] { ++backs; }, rig.cleaner());
     QTest::mouseClick(actions.showButton(), Qt::LeftButton);
     EXPECT_EQ(workspace.revealed, QStringList{yarnA});  // the first path only
+    EXPECT_EQ(noteShowing(yarnA), nullptr);
+    // No file manager answers: a note says so and offers the path to copy.
+    workspace.revealShows = false;
+    QTest::mouseClick(actions.showButton(), Qt::LeftButton);
+    QMessageBox* note = noteShowing(yarnA);
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(note->windowTitle(), "Show in Finder");
+    const QList<QAbstractButton*> buttons = note->buttons();
+    EXPECT_TRUE(std::any_of(buttons.begin(), buttons.end(), [](QAbstractButton* b) { return b->text() == "Copy Path"; }));
+    note->close();
+    workspace.revealShows = true;
+    workspace.revealed.removeLast();
     CleanupDetailView pathless(CleanupItem{}, CleanupDetailView::Part::actions, [] {}, rig.cleaner());
     QTest::mouseClick(pathless.showButton(), Qt::LeftButton);
     EXPECT_EQ(workspace.revealed.size(), 1);
@@ -399,6 +423,15 @@ TEST_F(DiskViews, BrowserWalksDownAndUpTheTree) {
     ASSERT_TRUE(TestSupport::waitFor([&] { return video->revealButton()->isVisible(); }, 2000));
     QTest::mouseClick(video->revealButton(), Qt::LeftButton);
     EXPECT_EQ(workspace.revealed, QStringList{video->node().path});
+    EXPECT_EQ(noteShowing(video->node().path), nullptr);
+    // No file manager answers: a note says so and offers the path.
+    workspace.revealShows = false;
+    QTest::mouseClick(video->revealButton(), Qt::LeftButton);
+    QMessageBox* note = noteShowing(video->node().path);
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(note->windowTitle(), "Reveal in Finder");
+    note->close();
+    workspace.revealShows = true;
 
     QTest::mouseClick(browser.upButton(), Qt::LeftButton);
     QTest::mouseClick(browser.upButton(), Qt::LeftButton);

@@ -409,3 +409,31 @@ TEST_F(DetailFixture, ANameWithALineBreakStaysOnOneLine) {
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(signaller.sent.empty());
 }
+
+// "Reveal in Finder" where no file manager answers: a note with the path and a way to copy it,
+// not a click that changes nothing on screen.
+TEST_F(DetailFixture, ARevealNoFileManagerAnswersLeavesANoteWithThePath) {
+    auto nav = make("Browser", ProcessDetailView::Part::navigation);
+    const std::optional<QString> bundle = live("Browser").bundlePath;
+    ASSERT_TRUE(bundle && !bundle->isEmpty());
+    const auto noteShowing = [&]() -> QMessageBox* {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (box && box->isVisible() && box->informativeText() == *bundle) return box;
+        }
+        return nullptr;
+    };
+    nav->revealInFileManager();
+    EXPECT_EQ(workspace.revealed, QStringList{*bundle});
+    EXPECT_EQ(noteShowing(), nullptr);
+
+    workspace.revealShows = false;
+    nav->revealInFileManager();
+    QMessageBox* note = noteShowing();
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(note->text(), "No file manager could show it. This is where it is:");
+    for (QAbstractButton* b : note->buttons())
+        if (b->text() == "Copy Path") b->click();
+    EXPECT_EQ(pasteboard.string(), *bundle);
+    note->close();
+}

@@ -102,6 +102,29 @@ TEST_F(WelcomeWindow, AlreadyGrantedShowsAllowedAtOnceAndTheRequestLayerTakesNoC
     EXPECT_FALSE(view.requestLayer()->isEnabled());
 }
 
+TEST_F(WelcomeWindow, AShortcutAnotherProgramHoldsIsNamedInsteadOfAllSet) {
+    access.granted = true;
+    grabber->taken.insert({9, 0x120000});  // ⌘⇧V
+    GlobalHotkeyMonitor::restartMonitoring();
+    WelcomeView view([] {}, access);
+    EXPECT_EQ(view.successText(), QString::fromUtf8("⇧⌘V (Clipboard History) is taken by another program. Change it in "
+                                                    "Settings → Shortcuts."));
+    EXPECT_EQ(view.successSymbol(), "exclamationmark.triangle.fill");
+    EXPECT_DOUBLE_EQ(view.successOpacity(), 1.0);
+
+    // Both taken: both named. Freed: the card says all is set again.
+    grabber->taken.insert({15, 0x1A0000});
+    GlobalHotkeyMonitor::restartMonitoring();
+    EXPECT_TRUE(view.successText().contains("(Clipboard History) is taken by another program; "));
+    EXPECT_TRUE(
+        view.successText().endsWith("(Reset Brightness) is taken by another program. Change them in "
+                                    "Settings → Shortcuts."));
+    grabber->taken.clear();
+    GlobalHotkeyMonitor::restartMonitoring();
+    EXPECT_EQ(view.successText(), QString::fromUtf8("All set — your shortcuts are on."));
+    EXPECT_EQ(view.successSymbol(), "checkmark.seal.fill");
+}
+
 TEST_F(WelcomeWindow, AccessArrivingFlipsTheLookAndRestartsTheHotKeysExactlyOnce) {
     access.granted = false;
     WelcomeView view([] {}, access);

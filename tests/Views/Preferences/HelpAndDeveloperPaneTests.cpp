@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -161,4 +162,71 @@ TEST(DeveloperSettingsView, AFileChosenAfterThePaneWentAwayIsStillSaved) {
     dialogs.answerPending();
     EXPECT_EQ(fileText(folder.path() + "/late.txt"), Support::systemInfo());
     EXPECT_EQ(workspace.revealed, QStringList{folder.path() + "/late.txt"});
+}
+
+namespace {
+// The open note that shows value, if any.
+QMessageBox* noteShowing(const QString& value) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (box && box->isVisible() && box->informativeText() == value) return box;
+    }
+    return nullptr;
+}
+
+// Clicks the note's copy button, checks what it copied, and closes the note.
+void copyAndClose(QMessageBox* note, const QString& label, const QString& value) {
+    QAbstractButton* copy = nullptr;
+    for (QAbstractButton* b : note->buttons())
+        if (b->text() == label) copy = b;
+    ASSERT_NE(copy, nullptr) << label.toStdString();
+    copy->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), value);
+    EXPECT_TRUE(note->isVisible());  // copying leaves it open
+    note->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+}  // namespace
+
+// Where no mail program or file manager answers, the pane says so and offers what to use instead.
+TEST(HelpAndDeveloperPanes, WhereNothingAnswersANoteSaysSoAndCopiesWhatToUseInstead) {
+    ScopedDataHome home;
+    QTemporaryDir folder;
+    FakeWorkspace workspace;
+    workspace.openSucceeds = false;
+    workspace.revealShows = false;
+
+    HelpSettingsView help(workspace);
+    help.show();
+    QTest::mouseClick(help.reportButton(), Qt::LeftButton);
+    QMessageBox* note = noteShowing(Support::email());
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->text().startsWith("No mail program could open the report."));
+    copyAndClose(note, "Copy Address", Support::email());
+
+    FakeFileDialogs dialogs;
+    DeveloperSettingsView developer(workspace, dialogs, FileWriter::shared());
+    developer.show();
+    const QString disk = home.make("DaveRovaz");
+    QTest::mouseClick(developer.showDataButton(), Qt::LeftButton);
+    note = noteShowing(disk);
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->text().startsWith("No file manager could show the data folders."));
+    copyAndClose(note, "Copy Path", disk);
+
+    const QString path = folder.path() + "/Quorvin Diagnostics.txt";
+    dialogs.nextSavePath = path;
+    QTest::mouseClick(developer.exportButton(), Qt::LeftButton);
+    note = noteShowing(path);
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->text().startsWith("The diagnostics were saved, but no file manager could show them."));
+    copyAndClose(note, "Copy Path", path);
+
+    // Where something answers, no note.
+    workspace.openSucceeds = true;
+    workspace.revealShows = true;
+    QTest::mouseClick(help.reportButton(), Qt::LeftButton);
+    QTest::mouseClick(developer.showDataButton(), Qt::LeftButton);
+    EXPECT_EQ(noteShowing(Support::email()), nullptr);
+    EXPECT_EQ(noteShowing(disk), nullptr);
 }

@@ -4,6 +4,7 @@
 #include "Source/Features/Toolbox/ToolboxModel.h"
 #include "TestSupport.h"
 #include "Views/Toolbox/CodeTextView.h"
+#include "Views/Toolbox/ContentCard.h"
 #include "Views/Toolbox/JSONRow.h"
 #include "Views/Toolbox/JSONTreePane.h"
 #include "Views/Toolbox/JSONTreeRows.h"
@@ -98,9 +99,15 @@ TEST(JSONTreeRows, OpenAndCloseInsertAndRemoveTheNodeRowsAndKeepInnerNodesOpen) 
 
 TEST(JSONRowLook, ColoursCopyTextAndHeights) {
     const QPalette palette;
-    EXPECT_EQ(JSONRow::valueColor("string", palette), SystemColors::green(SystemColors::isDark(palette)));
-    EXPECT_EQ(JSONRow::valueColor("number", palette), SystemColors::blue(SystemColors::isDark(palette)));
-    EXPECT_EQ(JSONRow::valueColor("bool", palette), SystemColors::purple(SystemColors::isDark(palette)));
+    // The value hues, made readable on the card they lie on.
+    const bool dark = SystemColors::isDark(palette);
+    for (auto [type, hue] :
+         {std::pair{"string", SystemColors::green(dark)}, std::pair{"number", SystemColors::blue(dark)},
+          std::pair{"bool", SystemColors::purple(dark)}}) {
+        const QColor value = JSONRow::valueColor(type, palette);
+        EXPECT_NEAR(value.hslHueF(), hue.hslHueF(), 0.01) << type;
+        EXPECT_GE(SystemColors::contrast(value, ContentCard::surface(palette)), 3.0) << type;
+    }
     EXPECT_EQ(JSONRow::valueColor("null", palette), SystemColors::secondary(palette));
     EXPECT_NEAR(JSONRow::valueColor("object", palette).alphaF(), SystemColors::secondary(palette).alphaF() * 0.7, 0.01);
     auto doc = tree(R"({"s": "say \"hi\"", "n": null, "o": {"k": 1}})");
