@@ -423,4 +423,14 @@ TEST(CodeTextView, AHugeLineUndoesSelectsCopiesAndFindsOnTheWholeText) {
     EXPECT_EQ(view.text(), text + "[dropped]");
     view.undo();
     EXPECT_EQ(view.text(), text);
+
+    // Cut from the middle of the line and pasted back: the same text again.
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    view.cut();
+    EXPECT_EQ(QApplication::clipboard()->text(), text.mid(from, to - from));
+    EXPECT_EQ(view.text(), QString(text).remove(from, to - from));
+    view.paste();
+    EXPECT_EQ(view.text(), text);
 }
