@@ -63,8 +63,11 @@ public:
     void setTextCursor(const QTextCursor& cursor);
     bool moveCursor(QTextCursor::MoveOperation operation, QTextCursor::MoveMode mode = QTextCursor::MoveAnchor);
     void ensureCursorVisible();
-    // The caret's rectangle in viewport coordinates.
+    // The caret's rectangle in viewport coordinates, or that of the given cursor's position.
     QRect cursorRect() const;
+    QRect cursorRect(const QTextCursor& cursor) const;
+    // A cursor at the text position nearest the viewport point.
+    QTextCursor cursorForPosition(const QPoint& point) const;
     // Selects the next match after the caret (before it, searching backward) and brings it into sight.
     bool find(const QString& text, QTextDocument::FindFlags options = QTextDocument::FindFlags());
     void insertPlainText(const QString& text);

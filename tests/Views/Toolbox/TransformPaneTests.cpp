@@ -7,6 +7,7 @@
 #include "Views/Toolbox/TransformPane.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -433,4 +434,29 @@ TEST(CodeTextView, AHugeLineUndoesSelectsCopiesAndFindsOnTheWholeText) {
     EXPECT_EQ(view.text(), QString(text).remove(from, to - from));
     view.paste();
     EXPECT_EQ(view.text(), text);
+}
+
+TEST(CodeTextView, AssistiveTechnologyReadsAndEditsTheText) {
+    CodeTextView view(true);
+    view.resize(300, 200);
+    view.show();
+    view.setText(QStringLiteral("first line\nsecond"));
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::EditableText);
+    EXPECT_EQ(accessible->text(QAccessible::Value), "first line\nsecond");
+    EXPECT_TRUE(accessible->state().editable);
+    QAccessibleTextInterface* text = accessible->textInterface();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->characterCount(), 17);
+    EXPECT_EQ(text->text(6, 10), "line");
+    text->setSelection(0, 11, 17);
+    EXPECT_EQ(view.textCursor().selectedText(), "second");
+    const QRect second = text->characterRect(11);
+    EXPECT_EQ(text->offsetAtPoint(second.topLeft() + QPoint(1, second.height() / 2)), 11);
+    accessible->editableTextInterface()->replaceText(0, 5, QStringLiteral("1st"));
+    EXPECT_EQ(view.text(), "1st line\nsecond");
+    view.setEditable(false);
+    EXPECT_EQ(accessible->editableTextInterface(), nullptr);
+    EXPECT_TRUE(accessible->state().readOnly);
 }
