@@ -1,5 +1,5 @@
-// The toolbox window: opening it to its first frame, switching tools, a keystroke in a 1 MB input,
-// and opening every node of a 10 MB JSON document. Offscreen by default; for the real thing run
+// The toolbox window: opening it to its first frame, switching tools, a keystroke in a 1 MB input or in
+// one long line, and opening every node of a 10 MB JSON document. Offscreen by default; for the real thing run
 //   QT_QPA_PLATFORM=xcb xvfb-run -a ./bench_toolbox_window
 #include "Platform/Core/UserDefaults.h"
 #include "Source/Features/Toolbox/JSONNode.h"
@@ -105,33 +105,41 @@ void BM_SwitchTool(benchmark::State& state) {
 }
 BENCHMARK(BM_SwitchTool)->Unit(benchmark::kMillisecond)->Iterations(70);
 
-// Lines of Latin (0) or Han (1) text, or one line of Latin text with no line break (2).
-QString megabyteOfText(int kind) {
+// Lines of Latin (0) or Han (1) text, or one line of Latin text with no line break (2), of at least the
+// given size in UTF-8.
+QString textOf(int kind, int megabytes) {
     const bool han = kind == 1;
     QString text;
     const QString line = han ? QStringLiteral("这是一个用于测试的中文句子，包含一些汉字和标点符号。")
                              : QStringLiteral("The quick brown fox jumps over the lazy dog, line after line.");
-    while (text.toUtf8().size() < 1024 * 1024) {
-        for (int i = 0; i < 1000; ++i) text += line + QString::number(i) + (kind == 2 ? u' ' : u'\n');
+    while (text.toUtf8().size() < megabytes * 1024 * 1024) {
+        for (int i = 0; i < 1000 * megabytes; ++i) text += line + QString::number(i) + (kind == 2 ? u' ' : u'\n');
     }
     return text;
 }
 
-// A keystroke at the end of a 1 MB input with the slug transform selected: the time the GUI thread
-// spends on the key itself, and the longest time it is held while the result comes back and shows.
-void BM_KeystrokeInOneMegabyte(benchmark::State& state) {
-    const int kind = int(state.range(0));
+// A keystroke in a large input with the slug transform selected: the time the GUI thread spends on the
+// key itself, and the longest time it is held while the result comes back and shows. The caret stands
+// at the end, or in the middle (where a fix in a pasted line is typed).
+void keystrokes(benchmark::State& state, const QString& text, bool middle) {
     UserDefaults defaults{QString()};
     ToolboxWindowController controller(defaults);
     controller.show();
     controller.model().setSelection(Tool::forTransform(TextTransform::slug));
-    controller.model().setInput(megabyteOfText(kind));
+    controller.model().setInput(text);
     QCoreApplication::processEvents();
     while (controller.model().isWorking()) spin(20);
     auto* pane = qobject_cast<TransformPane*>(controller.view()->pane());
     CodeTextView* input = pane->inputView();
     input->setFocus();
-    input->moveCursor(QTextCursor::End);
+    if (middle) {
+        QTextCursor cursor = input->textCursor();
+        cursor.setPosition(int(text.size() / 2));
+        input->setTextCursor(cursor);
+    } else {
+        input->moveCursor(QTextCursor::End);
+    }
+    QCoreApplication::processEvents();
     double worstKey = 0, worstTurn = 0;
     for (auto _ : state) {
         QElapsedTimer t;
@@ -158,7 +166,25 @@ void BM_KeystrokeInOneMegabyte(benchmark::State& state) {
     state.counters["worst_key_ms"] = worstKey;
     state.counters["worst_turn_ms"] = worstTurn;
 }
-BENCHMARK(BM_KeystrokeInOneMegabyte)->Arg(0)->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// At the end of 1 MB of lines: Latin (0) or Han (1).
+void BM_KeystrokeInOneMegabyte(benchmark::State& state) { keystrokes(state, textOf(int(state.range(0)), 1), false); }
+BENCHMARK(BM_KeystrokeInOneMegabyte)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// One line of the given number of megabytes without a line break (pasted minified JSON), the key at its
+// end (0) or in its middle (1).
+void BM_KeystrokeInSingleLine(benchmark::State& state) {
+    keystrokes(state, textOf(2, int(state.range(0))), state.range(1) == 1);
+}
+BENCHMARK(BM_KeystrokeInSingleLine)
+    ->ArgNames({"MB", "middle"})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({5, 0})
+    ->Args({5, 1})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 
 // About 10 MB of records in an array.
 QString tenMegabytes() {

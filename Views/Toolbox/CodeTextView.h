@@ -1,17 +1,34 @@
 #pragma once
 
-#include <QPlainTextEdit>
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QPointer>
 #include <QString>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
 
+#include <functional>
+#include <map>
+#include <memory>
+#include <utility>
 #include <vector>
 
 class CodeTextViewController;
+class QMimeData;
+class QTextLayout;
 
 // The toolbox's plain-text editor: monospaced 12 px, unstyled, wrapping at its width (no horizontal
 // scrolling), an 8 px inset, no background of its own, undo on. It shows its bound text (setText) and
 // reports each edit of the user's (textEdited); a read-only view still selects and copies. While empty
 // it shows its placeholder in the placeholder colour where the first character would stand.
-class CodeTextView : public QPlainTextEdit {
+//
+// The text lives in a QTextDocument (edits, undo, cursors, search), but the view lays it out itself:
+// each line in pieces of at most displayPieceLength characters, and only the pieces on screen. A
+// minified JSON document is one line of megabytes; laid out whole, as Qt's editors do after every
+// change, each keystroke in it would hold up the window for a fraction of a second or more.
+class CodeTextView : public QAbstractScrollArea {
     Q_OBJECT
 public:
     static constexpr double fontSize = 12;
@@ -19,6 +36,7 @@ public:
 
     explicit CodeTextView(bool editable = true, const QString& placeholder = QString(),
                           CodeTextViewController* controller = nullptr, QWidget* parent = nullptr);
+    ~CodeTextView() override;
 
     // Shows the bound text. Text equal to what the view last showed or reported changes nothing, so
     // a host that writes back what the user typed never moves the caret; other text replaces the
@@ -26,42 +44,174 @@ public:
     void setText(const QString& text);
     // The bound text as the view last showed or reported it.
     const QString& text() const { return bound_; }
+    QString toPlainText() const { return bound_; }
 
-    bool isEditable() const { return !isReadOnly(); }
+    bool isEditable() const { return !readOnly_; }
     void setEditable(bool editable);
-    QString placeholder() const { return placeholderText(); }
-    void setPlaceholder(const QString& placeholder) { setPlaceholderText(placeholder); }
+    bool isReadOnly() const { return readOnly_; }
+    void setReadOnly(bool readOnly) { setEditable(!readOnly); }
+    QString placeholder() const { return placeholder_; }
+    void setPlaceholder(const QString& placeholder);
+    QString placeholderText() const { return placeholder_; }
+    void setPlaceholderText(const QString& placeholder) { setPlaceholder(placeholder); }
     void setController(CodeTextViewController* controller);
 
-    // A read-only view shows lines longer than this in pieces of this length, so that one huge line
-    // never has to be laid out at once; copying from the view gives the text without the extra breaks.
-    static constexpr qsizetype displayPieceLength = 4096;
+    // The text and its undo history. Its own layout does nothing: the view lays out what it shows.
+    QTextDocument* document() const { return document_; }
+    int blockCount() const { return document_->blockCount(); }
+    QTextCursor textCursor() const { return cursor_; }
+    void setTextCursor(const QTextCursor& cursor);
+    bool moveCursor(QTextCursor::MoveOperation operation, QTextCursor::MoveMode mode = QTextCursor::MoveAnchor);
+    void ensureCursorVisible();
+    // The caret's rectangle in viewport coordinates, or that of the given cursor's position.
+    QRect cursorRect() const;
+    QRect cursorRect(const QTextCursor& cursor) const;
+    // A cursor at the text position nearest the viewport point.
+    QTextCursor cursorForPosition(const QPoint& point) const;
+    // Selects the next match after the caret (before it, searching backward) and brings it into sight.
+    bool find(const QString& text, QTextDocument::FindFlags options = QTextDocument::FindFlags());
+    void insertPlainText(const QString& text);
+
+    QTextOption::WrapMode wordWrapMode() const { return wrapMode_; }
+    void setWordWrapMode(QTextOption::WrapMode mode);
+
+    // Lines longer than this are laid out in pieces of this length (a piece never splits a surrogate
+    // pair), so that one huge line never has to be laid out at once. Each piece starts on a new row.
+    static constexpr int displayPieceLength = 4096;
+    // Where the pieces of a line of the given text start, the first at 0.
+    static std::vector<int> pieceStarts(QStringView line);
 
     // Text with a run longer than this without white space (a hex or Base64 blob, minified JSON) wraps
-    // anywhere: wrapping at word boundaries searches the whole run for each line, and a few hundred
-    // kilobytes of it would hold up the window for seconds.
+    // anywhere: wrapping at word boundaries searches the whole run for each line.
     static constexpr qsizetype longestWordWrapped = 2000;
     static bool hasLongUnbrokenRun(QStringView text);
+
+public slots:
+    void selectAll();
+    void copy();
+    void cut();
+    void paste();
+    void undo();
+    void redo();
+    void clear() { setText(QString()); }
 
 signals:
     // The whole text after an edit of the user's (typing, pasting, undo, an insert()).
     void textEdited(const QString& text);
+    void cursorPositionChanged();
+    void selectionChanged();
 
 protected:
+    bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
-    QMimeData* createMimeDataFromSelection() const override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    void timerEvent(QTimerEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    QMimeData* createMimeDataFromSelection() const;
 
 private:
+    // One piece of one line: the block, the piece's number in it, where it starts in the block and how
+    // long it is, and the row of the whole text its first row is.
+    struct Piece {
+        QTextBlock block;
+        int index = 0;
+        int start = 0;
+        int length = 0;
+        int firstRow = 0;
+        bool isValid() const { return block.isValid(); }
+        int position() const { return block.position() + start; }
+    };
+
     void applyColors();
     QString documentText() const;
     void chooseWrapMode(QStringView text);
+    void onContentsChange(int position, int removed, int added);
+    void onContentsChanged();
 
-    // The text as shown: long lines broken up while read-only. breaks_ holds the positions (in the shown
-    // text) of the line feeds that are not in the bound text.
-    QString displayText(const QString& text);
-    qsizetype boundPosition(qsizetype shown) const;
+    // Rows: each piece counts its rows; a piece not laid out at the current width counts an estimate.
+    qreal rowHeight() const;
+    qreal textWidth() const;
+    int estimatedRows(int length) const;
+    int rowsOf(const QTextBlock& block, int piece) const;
+    void setRows(const QTextBlock& block, int piece, int rows) const;
+    void estimateBlock(const QTextBlock& block, bool keep = false);
+    void estimateAll();
+    int rowCount() const;
+    int visibleRows() const;
+    Piece pieceAtRow(int row) const;
+    Piece pieceAt(int position) const;
+    Piece nextPiece(const Piece& piece) const;
+    QTextLayout* layoutOf(const Piece& piece) const;
+    void dropLayouts();
+    void updateScrollBar();
 
+    // Geometry of text positions: the row of the whole text and the x from the text's left edge.
+    std::pair<int, qreal> caretPoint(int position) const;
+    int positionAt(int row, qreal x) const;
+    int positionAt(const QPoint& viewportPoint) const;
+    int rowTop(int row) const;
+
+    int nextCharacter(int position) const;
+    int previousCharacter(int position) const;
+    int nextWord(int position, bool skipSpaces) const;
+    int previousWord(int position) const;
+    std::pair<int, int> wordAt(int position) const;
+    int lineEdge(int position, bool end) const;
+    int verticalTarget(int position, int rows);
+
+    QTextCursor cursorOver(int anchor, int position) const;
+    void moveTo(int position, QTextCursor::MoveMode mode, bool keepX = false);
+    void applyCursor(const QTextCursor& cursor, bool keepX = false);
+    void edit(const std::function<void(QTextCursor&)>& change);
+    void insertText(const QString& text);
+    void insertFromMimeData(const QMimeData* source);
+    void deleteTo(int position);
+    bool handleNavigation(QKeyEvent* event);
+    bool handleEditing(QKeyEvent* event);
+    void restartBlink();
+    void setPrimarySelection();
+    void autoScroll();
+
+    QTextDocument* document_ = nullptr;
+    QTextCursor cursor_;
     QString bound_;
-    std::vector<qsizetype> breaks_;
+    QString shown_;  // the document's text with line feeds, for layout and positions
+    QString placeholder_;
+    bool readOnly_ = false;
     bool settingText_ = false;
+    bool changed_ = false;
+    int lastChangeEnd_ = 0;
+    QTextOption::WrapMode wrapMode_ = QTextOption::WrapAtWordBoundaryOrAnywhere;
+    int lastBlockCount_ = 1;
+    qreal estimatedWidth_ = -1;
+    int perRow_ = 1;  // characters of the font's width a row holds, for estimates
+    mutable bool rowsChanged_ = false;
+    mutable std::map<std::pair<int, int>, std::unique_ptr<QTextLayout>> layouts_;
+
+    qreal preferredX_ = -1;
+    bool caretOn_ = false;
+    QBasicTimer blink_;
+    QBasicTimer scrollTimer_;
+    QPoint lastMouse_;
+    bool selecting_ = false;
+    QPoint dragStart_;
+    bool mayDrag_ = false;
+    qint64 lastDoubleClick_ = 0;
+    QPoint doubleClickPoint_;
+    int dropPosition_ = -1;
 };

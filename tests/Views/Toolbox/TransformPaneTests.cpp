@@ -7,9 +7,13 @@
 #include "Views/Toolbox/TransformPane.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -255,9 +259,10 @@ TEST(CodeTextView, AHugeLineShowsInPiecesYetCopiesWhole) {
     view.setText(text);
     view.show();
     EXPECT_EQ(view.text(), text);
-    EXPECT_EQ(view.blockCount(), 6);  // 3 + 1 + 2 pieces
-    for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next())
-        EXPECT_LE(block.length() - 1, piece + 1);
+    EXPECT_EQ(view.blockCount(), 3);
+    const std::vector<int> starts = CodeTextView::pieceStarts(QStringView(text).left(piece * 2 + 10));
+    EXPECT_EQ(starts, (std::vector<int>{0, int(piece) + 1, int(piece) * 2}));
+    EXPECT_EQ(CodeTextView::pieceStarts(u"short").size(), 1u);
     view.selectAll();
     view.copy();
     EXPECT_EQ(QApplication::clipboard()->text(), text);
@@ -271,4 +276,187 @@ TEST(CodeTextView, AHugeLineShowsInPiecesYetCopiesWhole) {
     // Made editable, it shows the text as it is.
     view.setEditable(true);
     EXPECT_EQ(view.toPlainText(), text);
+}
+
+namespace {
+
+// One line of about the given length without a line break (pasted minified JSON), with a character
+// outside the BMP and a no-break space here and there.
+QString hugeLine(qsizetype length) {
+    QString line;
+    line.reserve(length + 64);
+    for (int i = 0; line.size() < length; ++i) {
+        line += QStringLiteral("{\"key%1\":[true,null,\"значение\u00a0%1\"],\"e\":\"\U0001F600\"},").arg(i);
+    }
+    return line;
+}
+
+}  // namespace
+
+TEST(CodeTextView, AKeyInAHugeLineLaysOutOnlyWhatIsOnScreen) {
+    const QString line = hugeLine(4'000'000);
+    CodeTextView view(true);
+    view.resize(600, 300);
+    view.show();
+    view.setText(line);
+    view.setFocus();
+    QTextCursor cursor = view.textCursor();
+    cursor.setPosition(int(line.size() / 2));
+    view.setTextCursor(cursor);
+    QCoreApplication::processEvents();
+    // Laid out whole, each key in this line held the GUI thread for seconds.
+    const double start = TestSupport::threadCpuMs();
+    QTest::keyClicks(&view, "ab");
+    view.repaint();
+    const double took = TestSupport::threadCpuMs() - start;
+    EXPECT_LT(took, 1000) << "two keys took " << took << " ms";
+    EXPECT_EQ(view.text().size(), line.size() + 2);
+}
+
+TEST(CodeTextView, AHugeLineUndoesSelectsCopiesAndFindsOnTheWholeText) {
+    const QString line = hugeLine(300'000);
+    const QString text = line + "\nsecond line";
+    CodeTextView view(true);
+    view.resize(500, 300);
+    view.show();
+    view.setText(text);
+    view.setFocus();
+    QSignalSpy edits(&view, &CodeTextView::textEdited);
+
+    // Typing far into the line, and deleting: undo gives back the exact text, redo the edited one.
+    const int middle = int(text.indexOf(QStringLiteral("key"), line.size() / 2));
+    QTextCursor cursor = view.textCursor();
+    cursor.setPosition(middle);
+    view.setTextCursor(cursor);
+    QTest::keyClicks(&view, "x");
+    for (const QString& typed : {QStringLiteral("é"), QStringLiteral("😀")}) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, typed);
+        QApplication::sendEvent(&view, &key);
+    }
+    QTest::keyClick(&view, Qt::Key_Backspace);  // the whole surrogate pair
+    QTest::keyClick(&view, Qt::Key_Delete);
+    QString edited = text;
+    edited.replace(middle, 1, QStringLiteral("xé"));
+    ASSERT_EQ(view.text(), edited) << view.text().mid(middle - 5, 20).toStdString();
+    EXPECT_EQ(edits.last().first().toString(), edited);
+    EXPECT_EQ(view.textCursor().position(), middle + 2);
+    while (view.document()->isUndoAvailable()) view.undo();
+    EXPECT_EQ(view.text(), text);
+    EXPECT_EQ(edits.last().first().toString(), text);
+    while (view.document()->isRedoAvailable()) view.redo();
+    EXPECT_EQ(view.text(), edited);
+    view.undo();
+    view.undo();
+    view.undo();
+    view.undo();
+    view.undo();
+    ASSERT_EQ(view.text(), text);
+
+    // Selected from the keyboard, the whole line and the next copy exactly.
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(view.textCursor().selectionEnd() - view.textCursor().selectionStart(), text.size());
+    view.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), text);
+    // Down and up again, row by row through the pieces, come back to the same place.
+    view.moveCursor(QTextCursor::Start);
+    QTest::keyClick(&view, Qt::Key_Right);
+    for (int i = 0; i < 300; ++i) QTest::keyClick(&view, Qt::Key_Down);
+    EXPECT_GT(view.textCursor().position(), CodeTextView::displayPieceLength);
+    for (int i = 0; i < 300; ++i) QTest::keyClick(&view, Qt::Key_Up);
+    EXPECT_EQ(view.textCursor().position(), 1);
+
+    // Selected with the mouse: a click at the start, then a shift-click after the last character.
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(CodeTextView::inset, CodeTextView::inset + 2));
+    EXPECT_EQ(view.textCursor().position(), 0);
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      QPoint(view.viewport()->width() - 2, view.viewport()->height() - 2));
+    EXPECT_EQ(view.textCursor().anchor(), 0);
+    EXPECT_EQ(view.textCursor().position(), text.size());
+    view.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), text);
+    // A drag from one place in the line to another selects what lies between.
+    view.verticalScrollBar()->setValue(0);
+    const int from = 3 * CodeTextView::displayPieceLength + 11;
+    cursor.setPosition(from);
+    view.setTextCursor(cursor);
+    QTest::keyClick(&view, Qt::Key_Down);
+    QTest::keyClick(&view, Qt::Key_Down);
+    const int to = view.textCursor().position();
+    const QPoint end = view.cursorRect().center();
+    view.setTextCursor(cursor);
+    const QPoint start = view.cursorRect().center();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, end, view.viewport()->mapToGlobal(end), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, end);
+    EXPECT_EQ(view.textCursor().selectionStart(), from);
+    EXPECT_EQ(view.textCursor().selectionEnd(), to);
+
+    // Search finds a match far into the line, selects it and brings it into sight.
+    view.moveCursor(QTextCursor::Start);
+    const QString needle = QStringLiteral("key%1\"").arg(5000);
+    const qsizetype at = text.indexOf(needle);
+    ASSERT_GT(at, 200'000);
+    ASSERT_TRUE(view.find(needle));
+    EXPECT_EQ(view.textCursor().selectionStart(), at);
+    EXPECT_EQ(view.textCursor().selectionEnd(), at + needle.size());
+    EXPECT_TRUE(view.viewport()->rect().contains(view.cursorRect().center()));
+    EXPECT_FALSE(view.find(needle));
+    view.moveCursor(QTextCursor::End);
+    EXPECT_TRUE(view.find(needle, QTextDocument::FindBackward));
+    EXPECT_EQ(view.textCursor().selectionStart(), at);
+    EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0);
+
+    // Text dropped from elsewhere goes in where it lands, and undoes in one step.
+    view.moveCursor(QTextCursor::End);
+    const QPoint point = view.cursorRect().center();
+    QMimeData dropped;
+    dropped.setText(QStringLiteral("[dropped]"));
+    QDragEnterEvent enter(point, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(point, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &drop);
+    EXPECT_EQ(view.text(), text + "[dropped]");
+    view.undo();
+    EXPECT_EQ(view.text(), text);
+
+    // Cut from the middle of the line and pasted back: the same text again.
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    view.cut();
+    EXPECT_EQ(QApplication::clipboard()->text(), text.mid(from, to - from));
+    EXPECT_EQ(view.text(), QString(text).remove(from, to - from));
+    view.paste();
+    EXPECT_EQ(view.text(), text);
+}
+
+TEST(CodeTextView, AssistiveTechnologyReadsAndEditsTheText) {
+    CodeTextView view(true);
+    view.resize(300, 200);
+    view.show();
+    view.setText(QStringLiteral("first line\nsecond"));
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::EditableText);
+    EXPECT_EQ(accessible->text(QAccessible::Value), "first line\nsecond");
+    EXPECT_TRUE(accessible->state().editable);
+    QAccessibleTextInterface* text = accessible->textInterface();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->characterCount(), 17);
+    EXPECT_EQ(text->text(6, 10), "line");
+    text->setSelection(0, 11, 17);
+    EXPECT_EQ(view.textCursor().selectedText(), "second");
+    const QRect second = text->characterRect(11);
+    EXPECT_EQ(text->offsetAtPoint(second.topLeft() + QPoint(1, second.height() / 2)), 11);
+    accessible->editableTextInterface()->replaceText(0, 5, QStringLiteral("1st"));
+    EXPECT_EQ(view.text(), "1st line\nsecond");
+    view.setEditable(false);
+    EXPECT_EQ(accessible->editableTextInterface(), nullptr);
+    EXPECT_TRUE(accessible->state().readOnly);
 }
