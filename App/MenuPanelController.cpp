@@ -4,6 +4,7 @@
 #include "Platform/Core/NotificationCenter.h"
 #include "Platform/Gui/Screens.h"
 #include "Platform/Ui/StatusBar.h"
+#include "Platform/Ui/WindowFit.h"
 #include "Source/Features/Power/PowerManager.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "Source/Features/Toolbox/ToolboxWindowController.h"
@@ -133,6 +134,7 @@ void MenuPanelController::show(const QRect& statusItemRect) {
                                      screen ? Screens::visibleFrame(screen) : Screens::fromQt(QRectF(itemRect)));
     const QRectF frame = Screens::toQt(upward);
     panel_->move(QPoint(int(std::lround(frame.x())), int(std::lround(frame.y()))));
+    WindowFit::fitToWorkArea(panel_);
 
     view_->refresh();
     panel_->makeKeyAndOrderFront();

@@ -3,6 +3,7 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Gui/Screens.h"
 #include "Platform/System/OwnMemory.h"
+#include "Platform/Ui/WindowFit.h"
 #include "Platform/X11/Compositing.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Views/DiskPane/MonitorDiskTab.h"
@@ -74,6 +75,9 @@ void SystemMonitorPopupController::show(MonitorTab tab) {
     panel->resize(int(panelWidth), int(panelHeight));
 
     centreOnActiveScreen(panel);
+    // A screen lower than the popup gets it shorter than its usual minimum.
+    WindowFit::fitToWorkArea(panel);
+    view->setMinimumHeight(std::min(view->minimumHeight(), panel->height()));
     panel->installEventFilter(this);
     panel->makeKeyAndOrderFront();
     animateIn(panel, view);
