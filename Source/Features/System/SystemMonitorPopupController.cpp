@@ -156,12 +156,21 @@ void SystemMonitorPopupController::decideAfterResignKey() {
         return;
     }
     if (panel->isActiveWindow()) return;
-    // A sheet, dialog or menu of the panel's own, or any modal window of the application.
-    if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+    // A sheet, dialog or menu of the panel's own, or any modal window of the application: the
+    // panel stays, and takes the key back when it closes.
+    if (QWidget* holder =
+            QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::activeModalWidget()) {
+        panel->takeKeyBackAfter(holder);
+        return;
+    }
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top == panel || !top->isVisible()) continue;
-        for (QWidget* p = top->parentWidget(); p; p = p->parentWidget())
-            if (p == panel) return;
+        for (QWidget* p = top->parentWidget(); p; p = p->parentWidget()) {
+            if (p == panel) {
+                panel->takeKeyBackAfter(top);
+                return;
+            }
+        }
     }
     dismiss();
 }
