@@ -65,7 +65,7 @@ void MenuPanelController::prewarm() {
     panel_ = new KeyablePopupPanel(QRect(QPoint(0, 0), size));
     panel_->setObjectName(QStringLiteral("MenuPanel"));
     panel_->setWindowTitle(QStringLiteral("Quorvin"));
-    panel_->setWindowFlag(Qt::WindowStaysOnTopHint);
+    panel_->setWindowFlags(panel_->windowFlags() | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
     const bool composed = Compositing::isActive();
     if (composed) {
         panel_->setAttribute(Qt::WA_TranslucentBackground);
@@ -82,7 +82,6 @@ void MenuPanelController::prewarm() {
     QPixmap scratch(size);
     scratch.fill(Qt::transparent);
     view_->render(&scratch, QPoint(), QRegion(), QWidget::DrawChildren);
-    panel_->winId();
 }
 
 bool MenuPanelController::isVisible() const { return panel_ && panel_->isVisible(); }
@@ -137,6 +136,8 @@ void MenuPanelController::show(const QRect& statusItemRect) {
     WindowFit::fitToWorkArea(panel_);
 
     view_->refresh();
+    panel_->winId();
+    Compositing::leaveUnshadowed(panel_->windowHandle(), Compositing::WindowRole::dropdownMenu);
     panel_->makeKeyAndOrderFront();
     // The panel grows out of the point nearest the status item.
     const double anchorX = (itemRect.center().x() - frame.x()) / std::max(1.0, frame.width());

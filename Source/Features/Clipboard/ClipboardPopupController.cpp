@@ -170,6 +170,8 @@ void ClipboardPopupController::show() {
     panel->setWindowFlags(panel->windowFlags() | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
     const bool composed = Compositing::isActive();
     if (composed) panel->setAttribute(Qt::WA_TranslucentBackground);
+    panel->winId();
+    Compositing::leaveUnshadowed(panel->windowHandle(), Compositing::WindowRole::popupMenu);
     WindowFit::fitToWorkArea(panel);
 
     auto* host = new ClipboardPopupHostingController(panel, !composed);

@@ -77,6 +77,8 @@ void MenuBarPetController::runningChanged(bool running) {
         pet_->setPointerProbe([w = QPointer<PetWindow>(w)] { return w && w->pointerOverPet(); });
     }
     present();
+    window_->winId();
+    Compositing::leaveUnshadowed(window_->windowHandle(), Compositing::WindowRole::dock);
     window_->show();
 }
 

@@ -79,6 +79,8 @@ void SystemMonitorPopupController::show(MonitorTab tab) {
     WindowFit::fitToWorkArea(panel);
     view->setMinimumHeight(std::min(view->minimumHeight(), panel->height()));
     panel->installEventFilter(this);
+    panel->winId();
+    Compositing::leaveUnshadowed(panel->windowHandle(), Compositing::WindowRole::popupMenu);
     panel->makeKeyAndOrderFront();
     animateIn(panel, view);
 
