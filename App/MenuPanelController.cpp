@@ -4,6 +4,7 @@
 #include "Platform/Core/NotificationCenter.h"
 #include "Platform/Gui/Screens.h"
 #include "Platform/Ui/StatusBar.h"
+#include "Platform/Ui/WindowFit.h"
 #include "Source/Features/Power/PowerManager.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "Source/Features/Toolbox/ToolboxWindowController.h"
@@ -64,7 +65,7 @@ void MenuPanelController::prewarm() {
     panel_ = new KeyablePopupPanel(QRect(QPoint(0, 0), size));
     panel_->setObjectName(QStringLiteral("MenuPanel"));
     panel_->setWindowTitle(QStringLiteral("Quorvin"));
-    panel_->setWindowFlag(Qt::WindowStaysOnTopHint);
+    panel_->setWindowFlags(panel_->windowFlags() | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
     const bool composed = Compositing::isActive();
     if (composed) {
         panel_->setAttribute(Qt::WA_TranslucentBackground);
@@ -81,7 +82,6 @@ void MenuPanelController::prewarm() {
     QPixmap scratch(size);
     scratch.fill(Qt::transparent);
     view_->render(&scratch, QPoint(), QRegion(), QWidget::DrawChildren);
-    panel_->winId();
 }
 
 bool MenuPanelController::isVisible() const { return panel_ && panel_->isVisible(); }
@@ -133,8 +133,11 @@ void MenuPanelController::show(const QRect& statusItemRect) {
                                      screen ? Screens::visibleFrame(screen) : Screens::fromQt(QRectF(itemRect)));
     const QRectF frame = Screens::toQt(upward);
     panel_->move(QPoint(int(std::lround(frame.x())), int(std::lround(frame.y()))));
+    WindowFit::fitToWorkArea(panel_);
 
     view_->refresh();
+    panel_->winId();
+    Compositing::leaveUnshadowed(panel_->windowHandle(), Compositing::WindowRole::dropdownMenu);
     panel_->makeKeyAndOrderFront();
     // The panel grows out of the point nearest the status item.
     const double anchorX = (itemRect.center().x() - frame.x()) / std::max(1.0, frame.width());

@@ -125,6 +125,13 @@ bool Pasteboard::writeObjects(const QList<PasteboardItem>& items) {
     return true;
 }
 
+bool Pasteboard::writePrimarySelection(const QList<PasteboardItem>& items) {
+    const PasteboardRepresentations reps = flatten(items);
+    if (reps.isEmpty()) return false;
+    setPrimaryRepresentations(reps);
+    return true;
+}
+
 PasteboardRepresentations Pasteboard::flatten(const QList<PasteboardItem>& items) {
     PasteboardRepresentations reps;
     auto find = [&reps](const QString& type) -> QByteArray* {
@@ -318,6 +325,13 @@ void X11Pasteboard::setRepresentations(const QList<PasteboardItem>&,
     clipboard_->setMimeData(mime, QClipboard::Clipboard);  // the clipboard takes ownership
     writing_ = false;
     countOwnChange();
+}
+
+void X11Pasteboard::setPrimaryRepresentations(const PasteboardRepresentations& representations) {
+    if (!clipboard_ || !clipboard_->supportsSelection()) return;
+    auto* mime = new QMimeData();
+    for (const auto& [type, bytes] : representations) mime->setData(type, bytes);
+    clipboard_->setMimeData(mime, QClipboard::Selection);  // the clipboard takes ownership
 }
 
 // MARK: FakePasteboard

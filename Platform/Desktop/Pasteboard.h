@@ -115,6 +115,9 @@ public:
     qint64 clearContents();
     // Puts the items on the pasteboard in place of its contents. False when nothing was given.
     bool writeObjects(const QList<PasteboardItem>& items);
+    // Offers the items as the PRIMARY selection as well: terminals paste that one with Shift+Insert.
+    // The pasteboard's own contents and change count stay as they are.
+    bool writePrimarySelection(const QList<PasteboardItem>& items);
 
     // The CLIPBOARD selection holds one set of formats: items are folded into it. URI lists are
     // joined in item order; any other type takes the first item's data. A concealed item also
@@ -141,6 +144,7 @@ protected:
     // items as given; representations as flatten() folds them.
     virtual void setRepresentations(const QList<PasteboardItem>& items,
                                     const PasteboardRepresentations& representations) = 0;
+    virtual void setPrimaryRepresentations(const PasteboardRepresentations& representations) = 0;
 };
 
 // The system pasteboard, the X11 CLIPBOARD selection. Writes go through QClipboard; changes are
@@ -166,6 +170,7 @@ protected:
     void clearAll() override;
     void setRepresentations(const QList<PasteboardItem>& items,
                             const PasteboardRepresentations& representations) override;
+    void setPrimaryRepresentations(const PasteboardRepresentations& representations) override;
 
 private:
     const QMimeData* ownData() const;
@@ -190,6 +195,8 @@ public:
     const QList<PasteboardItem>& writtenItems() const { return writtenItems_; }
     const PasteboardRepresentations& representations() const { return representations_; }
     int writeCount() const { return writeCount_; }
+    // What the last write of the PRIMARY selection offered.
+    const PasteboardRepresentations& primaryRepresentations() const { return primary_; }
     // An owner that does not answer: reads end as ownerSilent until this is set back.
     void setOwnerAnswers(bool answers) { ownerAnswers_ = answers; }
     int readCount() const { return readCount_; }
@@ -203,9 +210,13 @@ protected:
     void clearAll() override;
     void setRepresentations(const QList<PasteboardItem>& items,
                             const PasteboardRepresentations& representations) override;
+    void setPrimaryRepresentations(const PasteboardRepresentations& representations) override {
+        primary_ = representations;
+    }
 
 private:
     PasteboardRepresentations representations_;
+    PasteboardRepresentations primary_;
     QList<PasteboardItem> writtenItems_;
     qint64 changeCount_ = 0;
     int writeCount_ = 0;

@@ -5,3 +5,15 @@
 namespace Compositing {
 bool isActive();
 }
+
+class QWindow;
+
+namespace Compositing {
+// What a borderless window of ours is, for compositors and window managers.
+enum class WindowRole { popupMenu, dropdownMenu, tooltip, notification, dock };
+// Names the window's type (_NET_WM_WINDOW_TYPE: compositors leave shadows off by type) and asks
+// for no shadow where a compositor reads a hint for it (_COMPTON_SHADOW = 0). A shadow around a
+// mostly transparent window darkens all of its empty part. Call once the native window exists
+// and its flags are set; false without an X server.
+bool leaveUnshadowed(QWindow* window, WindowRole role);
+}  // namespace Compositing

@@ -31,7 +31,7 @@ void NumericTextCell::place(const QRectF& textRect, Qt::Alignment alignment) {
     alignment_ = alignment;
     textRect_ = textRect.translated(-frame.topLeft());
     if (frame != geometry()) {
-        under_.drop();
+        dropPicture();
         setGeometry(frame);
     }
     update();
@@ -46,7 +46,7 @@ void NumericTextCell::setColor(const QColor& color) {
 void NumericTextCell::setText(const QString& text, bool animated) {
     if (text == text_) return;
     if (animator_) animator_->stop();
-    under_.drop();
+    dropPicture();
     pictureDue_ = false;
     previous_ = text_;
     text_ = text;
@@ -70,7 +70,7 @@ void NumericTextCell::setText(const QString& text, bool animated) {
         [this, roll] {
             if (!roll || roll != animator_ || !pictureDue_) return;
             pictureDue_ = false;
-            under_.take();
+            takePicture();
             update();
         },
         Qt::QueuedConnection);
@@ -80,7 +80,7 @@ void NumericTextCell::step(double progress) {
     const bool ends = progress >= 1 || std::abs(1 - progress) < kUnseen;
     progress_ = ends ? 1 : progress;
     if (ends && animator_) animator_->stop();  // the animator goes; the last frame is drawn below
-    if (!under_.isNull() && !under_.fits()) under_.drop();
+    if (!under_.isNull() && !under_.fits()) dropPicture();
     const int key = frameKey(progress_);
     if (key == lastFrameKey_ && !ends) return;
     lastFrameKey_ = key;
@@ -95,7 +95,26 @@ int NumericTextCell::frameKey(double progress) const {
     return shift * 1024 + fade;
 }
 
-void NumericTextCell::backgroundChanged() { under_.drop(); }
+void NumericTextCell::backgroundChanged() { dropPicture(); }
+
+// While the cell holds a picture, a move of its row or of the list under it drops the picture
+// before the move is painted: painted at its new place, the picture would show what lay under the
+// old one (another row's figures, say).
+void NumericTextCell::takePicture() {
+    if (!under_.take()) return;
+    for (QWidget* w = parentWidget(); w && !w->isWindow(); w = w->parentWidget()) w->installEventFilter(this);
+}
+
+void NumericTextCell::dropPicture() {
+    if (under_.isNull()) return;
+    under_.drop();
+    for (QWidget* w = parentWidget(); w && !w->isWindow(); w = w->parentWidget()) w->removeEventFilter(this);
+}
+
+bool NumericTextCell::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::Move) dropPicture();
+    return false;
+}
 
 void NumericTextCell::paintEvent(QPaintEvent*) {
     if (under_.isTaking()) return;
@@ -116,5 +135,5 @@ void NumericTextCell::paintEvent(QPaintEvent*) {
         painter.drawText(textRect_.translated(0, shift * (1 - p)), int(alignment_), text_);
     }
     // The last frame of a roll is drawn; from here on the parents paint under the cell again.
-    if (progress_ >= 1) under_.drop();
+    if (progress_ >= 1) dropPicture();
 }

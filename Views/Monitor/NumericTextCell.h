@@ -16,9 +16,9 @@ class Animator;
 // one rolls out upward and fades (Motion.value; a 0.2 s ease-in-out under Reduce Motion), only
 // while the cell is on screen, and each frame repaints the cell alone: the roll starts by taking
 // a picture of what lies under the cell, and the cell paints that picture and its texts opaquely
-// until the roll ends. When what lies under it changes meanwhile (a hover, a move, an effect on
-// the way), the cell goes back to painting over its parents. Frames that would look the same
-// are not drawn, and the roll ends once what is left of it can no longer be seen.
+// until the roll ends. When what lies under it changes meanwhile (a hover, a move of the cell or
+// of its row, a scroll, an effect on the way), the cell goes back to painting over its parents. Frames that would look
+// the same are not drawn, and the roll ends once what is left of it can no longer be seen.
 class NumericTextCell : public QWidget {
     Q_OBJECT
 public:
@@ -44,9 +44,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void step(double progress);
+    void takePicture();
+    void dropPicture();
     // The look of a frame: the texts' shift in half pixels and their opacity in 48ths; a step
     // that changes neither is not drawn.
     int frameKey(double progress) const;

@@ -193,6 +193,13 @@ void ProcessWell::setLoading(bool loading) {
     loadingState_ = loading;
     setSkeletonPulse(loading);
     if (loadingFade_) loadingFade_->stop();
+    if (!loading) {
+        // The rows take its place at once: fading out, it would lie over them.
+        loadingOpacity_ = 0;
+        loading_->setGraphicsEffect(nullptr);
+        loading_->setVisible(false);
+        return;
+    }
     const double from = loadingOpacity_, to = loading ? 1.0 : 0.0;
     auto* fade = qobject_cast<QGraphicsOpacityEffect*>(loading_->graphicsEffect());
     if (!fade) {
@@ -360,7 +367,11 @@ void ProcessWell::layoutRows() {
             keep.insert(item.key, row);
         }
     }
-    for (QWidget* stale : std::as_const(rows_)) stale->deleteLater();
+    // Hidden now: a figure rolling in a row that moved over one must not take it into its picture.
+    for (QWidget* stale : std::as_const(rows_)) {
+        stale->hide();
+        stale->deleteLater();
+    }
     rows_ = std::move(keep);
 }
 

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QTimer>
 
 KeyablePopupPanel::KeyablePopupPanel(const QRect& contentRect, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
@@ -38,6 +39,26 @@ void KeyablePopupPanel::makeKeyAndOrderFront() {
 
 bool KeyablePopupPanel::isKeyWindow() const { return isActiveWindow(); }
 
+void KeyablePopupPanel::takeKeyBackAfter(QWidget* window) {
+    if (!window || window == this || keyHolders_.contains(window)) return;
+    keyHolders_.append(window);
+    window->installEventFilter(this);
+    connect(window, &QObject::destroyed, this, [this] { takeKeyBack(); });
+}
+
+void KeyablePopupPanel::takeKeyBack() {
+    keyHolders_.removeAll(nullptr);
+    QPointer<KeyablePopupPanel> self(this);
+    // After the closing window has handed its focus on; not while another dialog is still up.
+    QTimer::singleShot(0, this, [self] {
+        if (!self || !self->isVisible() || self->isActiveWindow()) return;
+        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        for (const QPointer<QWidget>& holder : std::as_const(self->keyHolders_))
+            if (holder && holder->isVisible()) return;
+        self->makeKeyAndOrderFront();
+    });
+}
+
 bool KeyablePopupPanel::ownsWidget(QObject* object) const {
     if (!object || !object->isWidgetType()) return false;
     auto* widget = static_cast<QWidget*>(object);
@@ -62,6 +83,12 @@ void KeyablePopupPanel::endDrag() {
 
 bool KeyablePopupPanel::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::Hide && watched->isWidgetType() && keyHolders_.contains(static_cast<QWidget*>(watched))) {
+        watched->removeEventFilter(this);
+        keyHolders_.removeAll(static_cast<QWidget*>(watched));
+        takeKeyBack();
+        return false;
+    }
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
         return false;
     if (cancelling_ || !ownsWidget(watched)) return false;

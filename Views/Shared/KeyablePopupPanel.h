@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QPoint>
 #include <QPointer>
 #include <QWidget>
@@ -27,6 +28,9 @@ public:
     void makeKeyAndOrderFront();
     // Whether the panel is the application's active (key) window.
     bool isKeyWindow() const;
+    // A dialog or menu opened from the panel holds the key: once it closes the panel takes the key
+    // back, so that Escape and a click elsewhere reach it again.
+    void takeKeyBackAfter(QWidget* window);
 
 signals:
     void draggingWindowChanged(bool dragging);
@@ -38,6 +42,7 @@ private:
     bool ownsWidget(QObject* object) const;
     static bool keepsOwnDrag(QObject* object);
     void endDrag();
+    void takeKeyBack();
 
     bool dragsFromAnywhere_ = false;
     bool pressed_ = false;
@@ -46,4 +51,5 @@ private:
     QPoint pressGlobal_;
     QPoint startPos_;
     QPointer<QWidget> pressTarget_;
+    QList<QPointer<QWidget>> keyHolders_;
 };

@@ -69,12 +69,13 @@ struct PetRig {
     UserDefaults defaults{QString{}};
     PetSettings settings{defaults};
     double cpu = 20;
+    std::vector<QRect> ownWindows;
     std::unique_ptr<MenuBarPet> pet;
 
     PetRig() {
         displays.list = {FakeDisplays::screen("A", 0, 1440)};
-        pet = std::make_unique<MenuBarPet>(
-            MenuBarPet::Environment{clock, random, displays, front, settings, [this] { return cpu; }, false});
+        pet = std::make_unique<MenuBarPet>(MenuBarPet::Environment{
+            clock, random, displays, front, settings, [this] { return cpu; }, false, [this] { return ownWindows; }});
     }
     // Starts the pet with its first choice and placement made by the given numbers.
     void start() {

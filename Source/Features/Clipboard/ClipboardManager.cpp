@@ -801,6 +801,7 @@ void ClipboardManager::beginPaste(const ClipboardContent& content, const QList<P
     lastPastedContent_ = content;
     pasteboard_.clearContents();
     pasteboard_.writeObjects(items);
+    pasteboard_.writePrimarySelection(items);
     simulateCmdV();
     Dispatch::mainAfter(pasteRelease, this, [this] { isPasting_ = false; });
 }
@@ -828,9 +829,10 @@ std::optional<QString> ClipboardManager::plainText(const PasteboardContents& con
 void ClipboardManager::simulateCmdV() {
     SyntheticKeys& keys = SyntheticKeys::shared();
     if (!keys.isAvailable()) return;
-    // The paste chord here is Control+V; the V events carry the Control flag.
-    keys.post({KeyCodes::kVK_Control, true, 0});
-    keys.post({KeyCodes::kVK_ANSI_V, true, KeyCodes::maskControl});
-    keys.post({KeyCodes::kVK_ANSI_V, false, KeyCodes::maskControl});
-    keys.post({KeyCodes::kVK_Control, false, 0});
+    // Control+V types ^V in a terminal; Shift+Insert pastes in terminals and text fields alike.
+    // Insert is the Help key in the key vocabulary; its events carry the Shift flag.
+    keys.post({KeyCodes::kVK_Shift, true, 0});
+    keys.post({KeyCodes::kVK_Help, true, KeyCodes::maskShift});
+    keys.post({KeyCodes::kVK_Help, false, KeyCodes::maskShift});
+    keys.post({KeyCodes::kVK_Shift, false, 0});
 }

@@ -72,7 +72,7 @@ public:
     void applyHistoryLimit(int limit);
     ClipboardSettings& settings() { return settings_; }
 
-    // Puts the entry on the pasteboard and posts the paste chord (Control+V) to the focused
+    // Puts the entry on the pasteboard and posts the paste chord (Shift+Insert) to the focused
     // window. The pasteboard change this makes is not recorded.
     void paste(const ClipboardItem& item);
     // Pastes the pasteboard's text without formatting.
@@ -84,7 +84,8 @@ public:
     // given what was read so far. Pure: they run on the pasteboard's reading thread.
     static std::optional<PasteboardFetch> nextCaptureFetch(const PasteboardContents& sofar);
     static std::optional<PasteboardFetch> nextPlainTextFetch(const PasteboardContents& sofar);
-    // Posts Control+V (down, V down, V up, up).
+    // Posts Shift+Insert (down, Insert down, Insert up, up): text fields paste the CLIPBOARD with
+    // it and terminals the PRIMARY selection, which a paste fills with the same contents.
     void simulateCmdV();
 
     bool isPasting() const { return isPasting_; }

@@ -5,6 +5,7 @@
 #include "Platform/X11/Compositing.h"
 #include "Platform/X11/GlobalMouseMonitor.h"
 #include "Platform/Gui/Screens.h"
+#include "Platform/Ui/WindowFit.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
@@ -169,6 +170,9 @@ void ClipboardPopupController::show() {
     panel->setWindowFlags(panel->windowFlags() | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
     const bool composed = Compositing::isActive();
     if (composed) panel->setAttribute(Qt::WA_TranslucentBackground);
+    panel->winId();
+    Compositing::leaveUnshadowed(panel->windowHandle(), Compositing::WindowRole::popupMenu);
+    WindowFit::fitToWorkArea(panel);
 
     auto* host = new ClipboardPopupHostingController(panel, !composed);
     auto* root = new ClipboardCompositeRootView(model_, compositeState_, mainPanelSize_);

@@ -89,13 +89,23 @@ double MenuBarPet::speed(Animation animation, const PetSpecies& species, double 
 
 std::vector<MenuBarPet::Segment> MenuBarPet::split(Segment range, std::optional<std::pair<double, double>> notch,
                                                    double width) {
+    return split(range,
+                 notch ? std::vector<std::pair<double, double>>{*notch} : std::vector<std::pair<double, double>>{},
+                 width);
+}
+
+std::vector<MenuBarPet::Segment> MenuBarPet::split(Segment range, std::vector<std::pair<double, double>> obstacles,
+                                                   double width) {
     if (!(range.lo <= range.hi)) return {};
-    if (!notch) return {range};
+    std::sort(obstacles.begin(), obstacles.end());
     std::vector<Segment> pieces;
-    const double e = std::min(notch->first - kNotchGap - width, range.hi);
-    if (e - range.lo >= width) pieces.push_back({range.lo, e});
-    const double s = std::max(notch->second + kNotchGap, range.lo);
-    if (range.hi - s >= width) pieces.push_back({s, range.hi});
+    double from = range.lo;
+    for (const auto& [first, second] : obstacles) {
+        const double e = std::min(first - kNotchGap - width, range.hi);
+        if (e - from >= width) pieces.push_back({from, e});
+        from = std::max(from, second + kNotchGap);
+    }
+    if (range.hi - from >= width) pieces.push_back({from, range.hi});
     if (pieces.empty()) pieces.push_back(range);
     return pieces;
 }
@@ -172,6 +182,21 @@ std::optional<DisplayInfo> MenuBarPet::homeScreen() const {
     return screens.front();
 }
 
+std::vector<MenuBarPet::Segment> MenuBarPet::walkableSegments(const DisplayInfo& screen, const QRect& band) const {
+    const double w = screen.frame.width();
+    const double lo = kWalkFrom * w, hi = kWalkTo * w - petWidth;
+    // The notch and our own windows on the band are obstacles alike.
+    std::vector<std::pair<double, double>> obstacles;
+    if (screen.notch) obstacles.push_back(*screen.notch);
+    if (env_.ownWindows) {
+        for (const QRect& r : env_.ownWindows()) {
+            if (r.intersects(band))
+                obstacles.push_back({double(r.left() - band.left()), double(r.right() + 1 - band.left())});
+        }
+    }
+    return split({lo, hi}, obstacles, petWidth);
+}
+
 void MenuBarPet::layoutOnHomeScreen() {
     if (!running_) return;
     const std::optional<DisplayInfo> screen = homeScreen();
@@ -181,9 +206,8 @@ void MenuBarPet::layoutOnHomeScreen() {
     const int h = bandHeight(*screen);
     const double w = screen->frame.width();
     const QRect band(screen->frame.left(), screen->frame.top(), screen->frame.width(), h);
-    const double lo = kWalkFrom * w, hi = kWalkTo * w - petWidth;
     // A screen too narrow for the walking room leaves the pet standing where it is.
-    segments_ = split({lo, hi}, screen->notch, petWidth);
+    segments_ = walkableSegments(*screen, band);
     const bool placed = std::any_of(segments_.begin(), segments_.end(), [this](const Segment& s) { return s.contains(x_); });
     if (!placed) {
         if (!segments_.empty()) {
@@ -244,6 +268,9 @@ void MenuBarPet::tick() {
 }
 
 void MenuBarPet::pickNext() {
+    // Our own windows on the band may have grown or moved since (the bar strip takes new widgets).
+    if (const std::optional<DisplayInfo> screen = homeScreen(); screen && !band_.isEmpty())
+        segments_ = walkableSegments(*screen, band_);
     if (std::optional<QString> display = wantsToWander()) {
         pendingDisplay_ = display;
         focusDwell_ = 0;

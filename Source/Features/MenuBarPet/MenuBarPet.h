@@ -73,6 +73,9 @@ public:
         PetSettings& settings;
         std::function<double()> cpu;  // total CPU load in percent; negative when it could not be read
         bool driveTimer = true;       // tick every 50 ms by itself while running (off: the caller ticks)
+        // Our own windows that may lie on the band (the bar strip, our tray icons), in Qt's global
+        // coordinates: the pet walks around them.
+        std::function<std::vector<QRect>()> ownWindows = {};
     };
 
     explicit MenuBarPet(Environment environment, QObject* parent = nullptr);
@@ -84,6 +87,8 @@ public:
     static double speed(Animation animation, const PetSpecies& species, double cpu);
     // The walkable stretches of [lo, hi] that keep a 4-point gap from a notch; nothing when lo > hi.
     static std::vector<Segment> split(Segment range, std::optional<std::pair<double, double>> notch, double petWidth);
+    // The same around several obstacles ([from, to] along the band, in any order).
+    static std::vector<Segment> split(Segment range, std::vector<std::pair<double, double>> obstacles, double petWidth);
     // The band's height: the work area's distance from the screen's top, else the default.
     static int bandHeight(const DisplayInfo& screen);
     // Rounding to whole points, halves away from zero.
@@ -162,6 +167,7 @@ signals:
 
 private:
     std::optional<DisplayInfo> homeScreen() const;
+    std::vector<Segment> walkableSegments(const DisplayInfo& screen, const QRect& band) const;
     double now() const;
     double unit();
 

@@ -6,6 +6,7 @@
 #include "Platform/Gui/Displays.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
+#include "Platform/Ui/StatusBar.h"
 #include "Platform/X11/Compositing.h"
 #include "Platform/X11/SelectionOwnerWatcher.h"
 #include "Source/Features/MenuBarPet/PetSettings.h"
@@ -17,10 +18,28 @@
 #include <QGuiApplication>
 #include <QMenu>
 
+namespace {
+
+// Our bar strip, else our icons in the desktop's tray: the pet walks around them.
+std::vector<QRect> ownBarWindows() {
+    std::vector<QRect> rects;
+    StatusBar& bar = StatusBar::system();
+    if (QWidget* strip = bar.stripWindow(); strip && strip->isVisible()) {
+        rects.push_back(strip->frameGeometry());
+        return rects;
+    }
+    for (StatusItem* item : bar.items())
+        if (const QRect r = item->screenRect(); !r.isEmpty()) rects.push_back(r);
+    return rects;
+}
+
+}  // namespace
+
 MenuBarPetController& MenuBarPetController::shared() {
     static auto* controller = new MenuBarPetController(
         MenuBarPet::Environment{Clock::shared(), Random::shared(), Displays::shared(), FrontWindow::shared(),
-                                PetSettings::shared(), [] { return SystemSampler::shared().cpu(); }},
+                                PetSettings::shared(), [] { return SystemSampler::shared().cpu(); }, true,
+                                ownBarWindows},
         [] {
             PreferencesRouter::shared().setSelectedTab(PreferencesTab::companion);
             PreferencesWindowController::shared().show();
@@ -77,6 +96,8 @@ void MenuBarPetController::runningChanged(bool running) {
         pet_->setPointerProbe([w = QPointer<PetWindow>(w)] { return w && w->pointerOverPet(); });
     }
     present();
+    window_->winId();
+    Compositing::leaveUnshadowed(window_->windowHandle(), Compositing::WindowRole::dock);
     window_->show();
 }
 

@@ -1,5 +1,6 @@
 #include "Source/Features/Onboarding/ChangelogWindowController.h"
 
+#include "Platform/Ui/WindowFit.h"
 #include "Source/Features/Updates/UpdateManager.h"
 #include "Views/Onboarding/ChangelogView.h"
 #include "Views/Shared/ScrollPositionKeeper.h"
@@ -26,6 +27,7 @@ void ChangelogWindowController::show(const std::optional<QString>& version) {
     selection_.setVersion(chosen);
     if (!window_) build();
     if (window_->isMinimized()) window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    WindowFit::fitToWorkArea(window_.get());
     window_->show();
     window_->raise();
     window_->activateWindow();

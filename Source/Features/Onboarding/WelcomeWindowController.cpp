@@ -1,5 +1,6 @@
 #include "Source/Features/Onboarding/WelcomeWindowController.h"
 
+#include "Platform/Ui/WindowFit.h"
 #include "Source/Features/Onboarding/OnboardingSettings.h"
 #include "Views/Onboarding/WelcomeView.h"
 
@@ -25,6 +26,7 @@ void WelcomeWindowController::show() {
     if (!window_) build();
     // A tray program has no dock presence to switch on while the window is open.
     if (window_->isMinimized()) window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    WindowFit::fitToWorkArea(window_.get());
     window_->show();
     window_->raise();
     window_->activateWindow();

@@ -1,5 +1,6 @@
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 
+#include "Platform/Ui/WindowFit.h"
 #include "Source/Features/Onboarding/ChangelogWindowController.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Views/Preferences/PreferencesView.h"
@@ -27,6 +28,7 @@ void PreferencesWindowController::show() {
     if (!window_) build();
     if (!window_) return;
     if (window_->isMinimized()) window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    WindowFit::fitToWorkArea(window_.get());
     window_->show();
     window_->raise();
     window_->activateWindow();

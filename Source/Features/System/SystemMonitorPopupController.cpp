@@ -3,6 +3,7 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Gui/Screens.h"
 #include "Platform/System/OwnMemory.h"
+#include "Platform/Ui/WindowFit.h"
 #include "Platform/X11/Compositing.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Views/DiskPane/MonitorDiskTab.h"
@@ -74,7 +75,12 @@ void SystemMonitorPopupController::show(MonitorTab tab) {
     panel->resize(int(panelWidth), int(panelHeight));
 
     centreOnActiveScreen(panel);
+    // A screen lower than the popup gets it shorter than its usual minimum.
+    WindowFit::fitToWorkArea(panel);
+    view->setMinimumHeight(std::min(view->minimumHeight(), panel->height()));
     panel->installEventFilter(this);
+    panel->winId();
+    Compositing::leaveUnshadowed(panel->windowHandle(), Compositing::WindowRole::popupMenu);
     panel->makeKeyAndOrderFront();
     animateIn(panel, view);
 
@@ -152,12 +158,21 @@ void SystemMonitorPopupController::decideAfterResignKey() {
         return;
     }
     if (panel->isActiveWindow()) return;
-    // A sheet, dialog or menu of the panel's own, or any modal window of the application.
-    if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+    // A sheet, dialog or menu of the panel's own, or any modal window of the application: the
+    // panel stays, and takes the key back when it closes.
+    if (QWidget* holder =
+            QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::activeModalWidget()) {
+        panel->takeKeyBackAfter(holder);
+        return;
+    }
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top == panel || !top->isVisible()) continue;
-        for (QWidget* p = top->parentWidget(); p; p = p->parentWidget())
-            if (p == panel) return;
+        for (QWidget* p = top->parentWidget(); p; p = p->parentWidget()) {
+            if (p == panel) {
+                panel->takeKeyBackAfter(top);
+                return;
+            }
+        }
     }
     dismiss();
 }

@@ -5,6 +5,7 @@
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Platform/Gui/Symbols.h"
+#include "Platform/Ui/WindowFit.h"
 #include "Source/Features/Toolbox/ToolboxModel.h"
 #include "Views/Toolbox/ToolboxView.h"
 
@@ -107,6 +108,7 @@ void ToolboxWindowController::show() {
     if (!window_) return;
     model_->setSelection(ToolboxModel::Tool::jsonTree());
     if (window_->isMinimized()) window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    WindowFit::fitToWorkArea(window_.get());
     window_->show();
     window_->raise();
     window_->activateWindow();

@@ -110,6 +110,8 @@ void UpdateToastController::show(const QString& version) {
     const QPointF from = to + QPointF(slide, 0);
     panel->move(from.toPoint());
     panel->setWindowOpacity(0);
+    panel->winId();
+    Compositing::leaveUnshadowed(panel->windowHandle(), Compositing::WindowRole::notification);
     panel->show();
     panel->raise();
     QEasingCurve entrance(QEasingCurve::BezierSpline);

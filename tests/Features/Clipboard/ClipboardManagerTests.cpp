@@ -464,7 +464,7 @@ TEST_F(ClipboardPins, ClearRemovesEverythingAndDiscardsImagesInFlight) {
 
 // MARK: Pasting
 
-TEST_F(ClipboardPaste, PastingATextPutsOneStringAndPostsControlV) {
+TEST_F(ClipboardPaste, PastingATextPutsOneStringInBothSelectionsAndPostsShiftInsert) {
     start();
     copyText("paste me");
     copyText("newer");
@@ -473,11 +473,13 @@ TEST_F(ClipboardPaste, PastingATextPutsOneStringAndPostsControlV) {
     EXPECT_TRUE(manager->isPasting());
     ASSERT_EQ(pasteboard.writtenItems().size(), 1);
     EXPECT_EQ(pasteboard.representations(), (PasteboardRepresentations{{PasteboardType::string, "paste me"}}));
+    // Terminals paste the PRIMARY selection with Shift+Insert (Control+V types ^V there).
+    EXPECT_EQ(pasteboard.primaryRepresentations(), pasteboard.representations());
     using namespace KeyCodes;
-    EXPECT_EQ(keys.events, (QList<SyntheticKeyEvent>{{kVK_Control, true, 0},
-                                                      {kVK_ANSI_V, true, maskControl},
-                                                      {kVK_ANSI_V, false, maskControl},
-                                                      {kVK_Control, false, 0}}));
+    EXPECT_EQ(
+        keys.events,
+        (QList<SyntheticKeyEvent>{
+            {kVK_Shift, true, 0}, {kVK_Help, true, maskShift}, {kVK_Help, false, maskShift}, {kVK_Shift, false, 0}}));
 
     // While pasting, polls do not even look; after the release the echo changes nothing.
     manager->checkClipboard();

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMimeData>
@@ -23,7 +24,9 @@
 #include <unistd.h>
 
 // X11 headers last: their macros clash with Qt's names.
-#include <X11/Xlib.h>
+#include "X11TestSupport.h"
+
+#include <X11/keysym.h>
 
 using namespace ClipboardTest;
 
@@ -32,6 +35,7 @@ namespace {
 const char* kServeVariable = "QUORVIN_TEST_CLIPBOARD_SERVE";
 const char* kSilentVariable = "QUORVIN_TEST_CLIPBOARD_SILENT";
 const char* kSequenceVariable = "QUORVIN_TEST_CLIPBOARD_SEQUENCE";
+const char* kTextFieldVariable = "QUORVIN_TEST_CLIPBOARD_TEXT_FIELD";
 
 qint64 microsecondsNow() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -293,6 +297,99 @@ TEST_F(ClipboardX11, APasteArrivesInTheFocusedWindowAndIsNotRecorded) {
     ASSERT_EQ(manager->history().size(), 1u);
     EXPECT_EQ(manager->history()[0].content.textValue(), "copied before");
     EXPECT_EQ(xclipRead("UTF8_STRING"), QByteArray("typed by the paste"));
+}
+
+// Not a test of its own: the paste test runs this program again with the variable set to a window
+// title, so that a Qt text field of another process takes the paste. Its text goes to stdout.
+TEST(ClipboardX11Helper, QtTextField) {
+    const QString title = qEnvironmentVariable(kTextFieldVariable);
+    if (title.isEmpty()) GTEST_SKIP() << "helper for ClipboardX11.APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms";
+    QLineEdit edit;
+    edit.setWindowTitle(title);
+    edit.resize(320, 40);
+    QObject::connect(&edit, &QLineEdit::textChanged, [](const QString& text) {
+        std::printf("%s\n", text.toUtf8().constData());
+        std::fflush(stdout);
+    });
+    edit.show();
+    TestSupport::waitFor([] { return false; }, 30000);  // killed by the test
+}
+
+// Terminals paste the PRIMARY selection with Shift+Insert and type ^V for Control+V; text fields
+// paste the CLIPBOARD with either. Real programs of each kind take the paste.
+TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
+    const QString text = QStringLiteral("typed by the paste");
+    const QString pasted = dir.path() + "/pasted";
+    const QString script = QString("stty raw -echo; head -c %1 > '%2'").arg(text.toUtf8().size()).arg(pasted);
+    enum class Reads { file, stdoutOnReturn, stdout };  // where what was pasted shows
+    struct Target {
+        QString program;
+        QStringList arguments;  // %T stands for the window title
+        Reads reads;
+    };
+    const Target targets[] = {
+        {"xterm", {"-title", "%T", "-e", "sh", "-c", script}, Reads::file},
+        {"lxterminal", {"--no-remote", "-t", "%T", "-e", "sh -c \"" + script + "\""}, Reads::file},  // VTE
+        {"yad", {"--entry", "--title", "%T"}, Reads::stdoutOnReturn},  // GTK
+        {QCoreApplication::applicationFilePath(), {"--gtest_filter=ClipboardX11Helper.QtTextField"}, Reads::stdout},
+    };
+    ASSERT_FALSE(QStandardPaths::findExecutable("xdotool").isEmpty());
+    start();
+    int index = 0;
+    for (const Target& target : targets) {
+        const QString name = QFileInfo(target.program).fileName();
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_FALSE(QStandardPaths::findExecutable(target.program).isEmpty()) << "scripts/deps.sh --test installs it";
+        QFile::remove(pasted);
+        const QString title = QString("Paste target %1").arg(++index);
+        QStringList arguments = target.arguments;
+        arguments.replaceInStrings("%T", title);
+        Child child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("NO_AT_BRIDGE", "1");
+        env.insert(kTextFieldVariable, title);
+        child.process.setProcessEnvironment(env);
+        child.process.start(target.program, arguments);
+        ASSERT_TRUE(child.process.waitForStarted(5000));
+
+        QProcess search;
+        search.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^" + title});
+        ASSERT_TRUE(TestSupport::waitFor([&] { return search.state() == QProcess::NotRunning; }, 20000));
+        const QString window = QString::fromUtf8(search.readAllStandardOutput()).split('\n').value(0);
+        ASSERT_FALSE(window.isEmpty());
+        QProcess focus;
+        focus.start("xdotool", {"windowfocus", "--sync", window});
+        ASSERT_TRUE(TestSupport::waitFor([&] { return focus.state() == QProcess::NotRunning; }, 10000));
+        TestSupport::spin(300);  // the program sees its focus come in
+
+        manager->paste(ClipboardItem::make(ClipboardContent::text(text), QDateTime::currentDateTimeUtc()));
+        if (target.reads == Reads::file) {
+            const bool arrived = TestSupport::waitFor(
+                [&] {
+                    QFile file(pasted);
+                    return file.open(QIODevice::ReadOnly) && file.size() >= text.toUtf8().size();
+                },
+                10000);
+            QFile file(pasted);
+            file.open(QIODevice::ReadOnly);
+            EXPECT_TRUE(arrived) << "typed: " << file.readAll().toHex().toStdString();
+            EXPECT_EQ(file.readAll(), text.toUtf8());
+        } else {
+            QByteArray output;
+            if (target.reads == Reads::stdoutOnReturn) {
+                TestSupport::spin(1500);  // the field asks us for the selection and inserts it
+                X11Test::pressKeys({}, XK_Return);
+            }
+            EXPECT_TRUE(TestSupport::waitFor(
+                [&] {
+                    output += child.process.readAllStandardOutput();
+                    return output.contains(text.toUtf8() + "\n");
+                },
+                10000))
+                << output.toStdString();
+        }
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));
+    }
 }
 
 TEST_F(ClipboardX11, TheGuiThreadAnswersWhileAnOwnerNeverAnswers) {

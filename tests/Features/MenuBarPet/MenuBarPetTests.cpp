@@ -40,10 +40,23 @@ TEST(MenuBarPetLayout, WalkableStretchesOfTheBand) {
     EXPECT_TRUE(MenuBarPet::split({30, -1.2}, std::nullopt, 32).empty());
     EXPECT_TRUE(MenuBarPet::split({30, -1.2}, std::pair{10.0, 20.0}, 32).empty());
 
+    // Several obstacles, in any order, each with its gap.
+    EXPECT_EQ(MenuBarPet::split({432, 860.8}, std::vector<std::pair<double, double>>{{700, 1440}, {500, 524}}, 32),
+              (std::vector<Segment>{{432, 464}, {528, 664}}));
+
     PetRig rig;
     rig.start();
     EXPECT_EQ(rig.pet->segments(), (std::vector<Segment>{{432, 0.62 * 1440 - 32}}));
     EXPECT_EQ(rig.pet->band(), QRect(0, 0, 1440, 24));
+
+    // Our own bar strip on the band is an obstacle (a window below the band is not); one that
+    // grows is walked around from the next choice on.
+    rig.ownWindows = {QRect(800, 0, 640, 24), QRect(100, 300, 800, 24)};
+    rig.pet->layoutOnHomeScreen();
+    EXPECT_EQ(rig.pet->segments(), (std::vector<Segment>{{432, 764}}));
+    rig.ownWindows = {QRect(700, 0, 740, 24)};
+    rig.pet->pickNext();
+    EXPECT_EQ(rig.pet->segments(), (std::vector<Segment>{{432, 664}}));
 }
 
 TEST(MenuBarPetLayout, BandHeightAndVerticalPlace) {

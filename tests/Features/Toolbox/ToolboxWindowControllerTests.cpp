@@ -62,7 +62,14 @@ TEST(ToolboxWindow, ShowBuildsOnceOpensOnTheTreeAndClosingOnlyHides) {
     auto* toolbar = window->findChild<QToolBar*>("ToolboxToolbar");
     ASSERT_NE(toolbar, nullptr);
     EXPECT_EQ(toolbar->toolButtonStyle(), Qt::ToolButtonIconOnly);
-    EXPECT_EQ(controller.view()->size(), QSize(1020, 740));
+    // Its first size where the screen has room for it (the offscreen platform's 800-pixel-wide
+    // screen has not: there the window opens fitted into it).
+    const QRect area = window->screen()->availableGeometry();
+    const bool roomy = area.width() >= 1100 && area.height() >= 850;
+    if (roomy)
+        EXPECT_EQ(controller.view()->size(), QSize(1020, 740));
+    else
+        EXPECT_TRUE(area.contains(window->frameGeometry()));
     EXPECT_EQ(controller.view()->minimumSize(), QSize(900, 660));
     EXPECT_EQ(controller.titleLabel()->text(), "Дерево JSON");
     EXPECT_TRUE(qobject_cast<JSONTreePane*>(controller.view()->pane()));
@@ -79,7 +86,7 @@ TEST(ToolboxWindow, ShowBuildsOnceOpensOnTheTreeAndClosingOnlyHides) {
     EXPECT_EQ(controller.model().selection(), Tool::forTransform(TextTransform::upper));
 
     // Closing hides the same window, keeps the model and saves the frame.
-    window->move(40, 50);
+    if (roomy) window->move(40, 50);
     const QRect before = window->geometry();
     EXPECT_TRUE(window->close());
     EXPECT_FALSE(window->isVisible());

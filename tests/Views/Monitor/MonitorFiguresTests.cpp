@@ -143,9 +143,20 @@ TEST_F(Figures, TheSameFiguresAndACellOutOfSightDoNotRoll) {
     EXPECT_FALSE(rig.row->cpuCell()->isAnimating());
 }
 
-TEST_F(Figures, AHoverDuringARollDropsThePictureAndShowsUnderTheCell) {
+TEST_F(Figures, AHoverOrAMoveOfTheRowDuringARollDropsThePictureAndShowsUnderTheCell) {
     RowOnGlass rig(group("Browser", 12.5, 400u << 20));
     NumericTextCell* cpu = rig.row->cpuCell();
+    // A row that moves while its figure rolls (the list re-sorted) paints no picture of its old
+    // place: another row's figure would show beneath its own.
+    rig.row->setProcess(group("Browser", 25.5, 400u << 20), MonitorTab::cpu, false);
+    TestSupport::spin(60);
+    ASSERT_TRUE(cpu->paintsOpaquely());
+    rig.row->move(20, 70);
+    EXPECT_FALSE(cpu->paintsOpaquely());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !cpu->isAnimating(); }, 1500));
+    rig.row->move(20, 40);
+    TestSupport::spin(30);
+
     rig.row->setProcess(group("Browser", 37.5, 400u << 20), MonitorTab::cpu, false);
     TestSupport::spin(60);
     ASSERT_TRUE(cpu->paintsOpaquely());

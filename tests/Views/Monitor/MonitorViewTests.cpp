@@ -376,6 +376,10 @@ TEST_F(ViewFixture, TheSkeletonWaitsForTheSecondRefresh) {
     EXPECT_EQ(well->builtRowCount(), 0);
     fresh.proc().burn(500, 20);
     fresh.refresh();
+    // The rows take the loading rows' place at once: never both at the same time.
+    well->refreshNow();
+    EXPECT_FALSE(well->isLoading());
+    EXPECT_FALSE(well->loadingView()->isVisible());
     settle(600);
     EXPECT_FALSE(well->isLoading());
     EXPECT_FALSE(well->skeletonPulse());

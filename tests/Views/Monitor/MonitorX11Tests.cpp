@@ -12,10 +12,12 @@
 #include "Views/Shared/KeyablePopupPanel.h"
 #include "Views/Monitor/SystemMonitorView.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTest>
@@ -25,6 +27,10 @@
 #include <optional>
 
 #include <unistd.h>
+
+#include "X11TestSupport.h"
+
+#include <X11/keysym.h>
 
 namespace {
 
@@ -239,6 +245,57 @@ TEST(MonitorPopupX11, TheProcessDetailsHierarchyIsPaintedOnTheCard) {
     EXPECT_LT(blackShare(onScreen), 0.2) << "the process rows were left unpainted";
 
     controller.dismiss();
+    TestSupport::spin(50);
+    AccessibilityDisplayOptions::shared().setOverride(std::nullopt, std::nullopt);
+}
+
+// A note of the popup's own (the stack sample's) takes the key while it is open; once it closes,
+// Escape reaches the popup again and closes it.
+TEST(MonitorPopupX11, AfterANoteOfThePopupClosesEscapeClosesThePopup) {
+    AccessibilityDisplayOptions::shared().setOverride(true, false);  // short transitions
+    SystemMonitorPopupController& controller = SystemMonitorPopupController::shared();
+    controller.show(MonitorTab::cpu);
+    KeyablePopupPanel* panel = controller.panel();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return panel->isActiveWindow(); }, 5000));
+
+    GroupedProcessInfo group;
+    group.name = QStringLiteral("Quorvin Tests");
+    group.count = 1;
+    AppProcessInfo me;
+    me.pid = int32_t(::getpid());
+    me.name = group.name;
+    me.processName = QStringLiteral("test_monitor_x11");
+    group.children = {me};
+    controller.view()->model().selectProcess(group);
+    ProcessDetailView* detail = nullptr;
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] {
+            const auto found = panel->findChildren<ProcessDetailView*>();
+            detail = found.isEmpty() ? nullptr : found.first();
+            return detail != nullptr;
+        },
+        5000));
+    detail->finishSample(QStringLiteral("/nonexistent/sample.txt"), false);
+    QPointer<QWidget> note;
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] {
+            note = QApplication::activeModalWidget();
+            return note && note->isActiveWindow();
+        },
+        5000));
+    X11Test::pressKeys({}, XK_Escape);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !note || !note->isVisible(); }, 5000));
+
+    EXPECT_TRUE(TestSupport::waitFor([&] { return panel->isActiveWindow(); }, 5000));
+    EXPECT_EQ(controller.panel(), panel);
+    // Escape leaves the details, then closes the popup.
+    X11Test::pressKeys({}, XK_Escape);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return !controller.view()->model().selectedProcess(); }, 5000));
+    X11Test::pressKeys({}, XK_Escape);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return controller.panel() == nullptr; }, 5000));
+    if (controller.panel()) controller.dismiss();
     TestSupport::spin(50);
     AccessibilityDisplayOptions::shared().setOverride(std::nullopt, std::nullopt);
 }

@@ -1,0 +1,108 @@
+#include "Platform/Ui/WindowFit.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace {
+
+// A usual title bar and border until one of our windows has been framed.
+QMargins g_lastFrame(4, 32, 4, 4);
+
+bool isDecorated(const QWidget* window) {
+    const Qt::WindowFlags flags = window->windowFlags();
+    const Qt::WindowType type = window->windowType();
+    if (flags & (Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)) return false;
+    return type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen;
+}
+
+void fit(QWidget* window, const QMargins& frame) {
+    const QRect area = WindowFit::workArea(window->geometry());
+    if (area.isEmpty()) return;
+    const QRect client = WindowFit::fitted(window->geometry(), frame, area);
+    const QSize minimum = window->minimumSize();
+    if (minimum.width() > client.width() || minimum.height() > client.height())
+        window->setMinimumSize(std::min(minimum.width(), client.width()), std::min(minimum.height(), client.height()));
+    if (client != window->geometry()) window->setGeometry(client);
+}
+
+// Fits the window again once the window manager has put its frame around it: its first exposure
+// with a frame (a window placed where asked is never moved, so no move says it).
+class FramedRefit final : public QObject {
+public:
+    static constexpr const char* name = "WindowFitFramedRefit";
+
+    explicit FramedRefit(QWidget* window) : QObject(window), window_(window), handle_(window->windowHandle()) {
+        setObjectName(QString::fromLatin1(name));
+        if (handle_) handle_->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != handle_ || event->type() != QEvent::Expose || !window_ || !window_->isVisible()) return false;
+        const QMargins frame = handle_->frameMargins();
+        if (frame.isNull()) return false;  // not framed (yet)
+        g_lastFrame = frame;
+        handle_->removeEventFilter(this);
+        deleteLater();
+        fit(window_, frame);
+        return false;
+    }
+
+private:
+    QPointer<QWidget> window_;
+    QPointer<QWindow> handle_;
+};
+
+}  // namespace
+
+namespace WindowFit {
+
+QRect fitted(const QRect& client, const QMargins& frame, const QRect& area) {
+    const QRect inner = area.marginsRemoved(frame);
+    QRect r = client;
+    r.setWidth(std::max(1, std::min(r.width(), inner.width())));
+    r.setHeight(std::max(1, std::min(r.height(), inner.height())));
+    r.moveLeft(std::clamp(r.left(), inner.left(), std::max(inner.left(), inner.right() + 1 - r.width())));
+    r.moveTop(std::clamp(r.top(), inner.top(), std::max(inner.top(), inner.bottom() + 1 - r.height())));
+    return r;
+}
+
+QRect workArea(const QRect& client) {
+    QScreen* best = nullptr;
+    qint64 bestOverlap = -1;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect overlap = screen->geometry().intersected(client);
+        const qint64 area = overlap.isEmpty() ? 0 : qint64(overlap.width()) * overlap.height();
+        if (area > bestOverlap && (area > 0 || screen == QGuiApplication::primaryScreen())) {
+            best = screen;
+            bestOverlap = area;
+        }
+    }
+    if (!best) best = QGuiApplication::primaryScreen();
+    return best ? best->availableGeometry() : QRect();
+}
+
+void fitToWorkArea(QWidget* window) {
+    if (!window) return;
+    if (!isDecorated(window)) {
+        fit(window, QMargins());
+        return;
+    }
+    QWindow* handle = window->windowHandle();
+    const QMargins known = window->isVisible() && handle ? handle->frameMargins() : QMargins();
+    if (!known.isNull()) {
+        fit(window, known);
+        return;
+    }
+    fit(window, g_lastFrame);
+    window->winId();  // the native window, whose exposure the refit waits for
+    if (!window->findChild<QObject*>(QString::fromLatin1(FramedRefit::name), Qt::FindDirectChildrenOnly))
+        new FramedRefit(window);
+}
+
+}  // namespace WindowFit

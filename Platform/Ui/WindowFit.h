@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QMargins>
+#include <QRect>
+
+class QScreen;
+class QWidget;
+
+// Keeps windows and popups inside the work area of the screen they open on, the window manager's
+// frame included, so that no title bar ends up above the screen where it cannot be grabbed.
+namespace WindowFit {
+
+// The client rectangle moved inside `area` with `frame` around it, shrunk first where the area is
+// smaller than the window. Qt space.
+QRect fitted(const QRect& client, const QMargins& frame, const QRect& area);
+
+// The work area (Qt space) of the screen holding most of `client`, else of the primary screen.
+QRect workArea(const QRect& client);
+
+// Fits a top-level window into the work area of the screen it opens on, lowering its minimum size
+// where that screen is smaller. A decorated window not yet shown is fitted with the frame last seen
+// on one of ours (or a usual title bar), and once more with its own frame when the window manager
+// has framed it.
+void fitToWorkArea(QWidget* window);
+
+}  // namespace WindowFit

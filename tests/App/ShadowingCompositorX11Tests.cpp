@@ -1,0 +1,194 @@
+// Under a compositor that draws shadows (xcompmgr -c; picom with shadows where it is installed)
+// our borderless windows change the screen only where they draw, give or take a small margin: no
+// grey slab over a window's empty part, no ghost once it has gone. Screenshots before and after go
+// to QUORVIN_TEST_OUTPUT/shadows-*.png.
+#include "App/AppDelegate.h"
+#include "App/MenuPanelController.h"
+#include "Platform/Core/UserDefaults.h"
+#include "Platform/Ui/StatusBar.h"
+#include "Platform/X11/Compositing.h"
+#include "Source/Features/Clipboard/ClipboardPopupController.h"
+#include "Source/Features/MenuBarPet/MenuBarPetController.h"
+#include "Source/Features/System/SystemMonitorPopupController.h"
+#include "TestSupport.h"
+#include "Views/Clipboard/ClipboardCompositeRootView.h"
+#include "Views/Clipboard/ClipboardPopupRootView.h"
+#include "Views/MenuPanel/MonitorView.h"
+#include "Views/Monitor/SystemMonitorView.h"
+#include "Views/Pet/PetWindow.h"
+#include "Views/Shared/KeyablePopupPanel.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+// Xlib's macros clash with names in the headers above: include it last.
+#include "X11TestSupport.h"
+
+namespace {
+
+const QColor kDesk(0x3c, 0x6e, 0x71);
+
+QImage screenShot() {
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+struct Compositor {
+    const char* name;
+    QStringList command;
+    int margin;  // how far from a drawing the screen may change (anti-aliasing)
+};
+
+// The pixels that differ between two screenshots, outside `allowed`; their bounding box.
+QRect changedOutside(const QImage& before, const QImage& after, const QRegion& allowed) {
+    QRect box;
+    for (int y = 0; y < before.height(); ++y) {
+        const auto* a = reinterpret_cast<const QRgb*>(before.constScanLine(y));
+        const auto* b = reinterpret_cast<const QRgb*>(after.constScanLine(y));
+        for (int x = 0; x < before.width(); ++x) {
+            const int d = std::abs(qRed(a[x]) - qRed(b[x])) + std::abs(qGreen(a[x]) - qGreen(b[x])) +
+                          std::abs(qBlue(a[x]) - qBlue(b[x]));
+            if (d > 12 && !allowed.contains(QPoint(x, y))) box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+QString describe(const QRect& r) { return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
+
+class ShadowingCompositorX11 : public ::testing::TestWithParam<Compositor> {
+protected:
+    void SetUp() override {
+        ASSERT_NE(X11Test::display(), nullptr);
+        Display* d = X11Test::display();
+        XSetWindowBackground(d, DefaultRootWindow(d), (kDesk.red() << 16) | (kDesk.green() << 8) | kDesk.blue());
+        XClearWindow(d, DefaultRootWindow(d));
+        XFlush(d);
+        const Compositor c = GetParam();
+        const QString program = QStandardPaths::findExecutable(c.command.first());
+        if (program.isEmpty()) GTEST_SKIP() << c.name << " is not installed";
+        compositor_ = std::make_unique<QProcess>();
+        compositor_->start(program, c.command.mid(1));
+        ASSERT_TRUE(compositor_->waitForStarted(3000));
+        ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000));
+        UserDefaults::standard().setBool(QStringLiteral("welcomeShown"), true);
+        UserDefaults::standard().setBool(QStringLiteral("menuBarPetEnabled"), false);  // it walks: its own check
+        AppDelegate::shared().applicationDidFinishLaunching();
+        ASSERT_TRUE(TestSupport::waitFor([] { return MenuPanelController::shared().panel() != nullptr; }, 3000));
+        TestSupport::spin(800);
+    }
+    void TearDown() override {
+        if (compositor_) {
+            compositor_->terminate();
+            compositor_->waitForFinished(3000);
+        }
+    }
+
+    // Shows something, checks that only what it draws (in global coordinates) changed on screen,
+    // then hides it and checks that the screen is as before.
+    void check(const char* what, const std::function<void()>& show, const std::function<QRegion()>& drawn,
+               const std::function<void()>& hide, const QRegion& alsoMoving = {}) {
+        SCOPED_TRACE(what);
+        const QString base = QStringLiteral(QUORVIN_TEST_OUTPUT "/shadows-") + GetParam().name + "-" + what;
+        TestSupport::spin(300);
+        const QImage before = screenShot();
+        show();
+        TestSupport::spin(900);  // the entrance and the compositor's fade
+        const QImage shown = screenShot();
+        const QRegion region = drawn();
+        QRegion allowed = alsoMoving;
+        for (const QRect& r : region)
+            allowed |= r.adjusted(-GetParam().margin, -GetParam().margin, GetParam().margin, GetParam().margin);
+        shown.copy(region.boundingRect().adjusted(-60, -60, 60, 60)).save(base + ".png");
+        before.copy(region.boundingRect().adjusted(-60, -60, 60, 60)).save(base + "-before.png");
+        std::printf("screenshot: %s.png\n", qPrintable(base));
+        const QRect stray = changedOutside(before, shown, allowed);
+        EXPECT_TRUE(stray.isEmpty()) << what << " changed the screen at " << describe(stray).toStdString()
+                                     << ", away from what it draws (" << describe(region.boundingRect()).toStdString()
+                                     << ")";
+        hide();
+        TestSupport::spin(900);
+        const QImage after = screenShot();
+        after.copy(region.boundingRect().adjusted(-60, -60, 60, 60)).save(base + "-closed.png");
+        const QRect ghost = changedOutside(before, after, alsoMoving);
+        EXPECT_TRUE(ghost.isEmpty()) << what << " left a ghost at " << describe(ghost).toStdString();
+    }
+
+    std::unique_ptr<QProcess> compositor_;
+};
+
+// Where the bar strip is: it redraws its figures now and then, and may change.
+QRegion barRegion() {
+    if (QWidget* strip = StatusBar::system().stripWindow()) return QRegion(strip->geometry().adjusted(-2, -2, 2, 2));
+    return {};
+}
+
+QRegion globalRegion(QWidget* window, const QRegion& local) { return local.translated(window->mapToGlobal(QPoint())); }
+
+}  // namespace
+
+TEST_P(ShadowingCompositorX11, PopupsAndThePetChangeTheScreenOnlyWhereTheyDraw) {
+    SystemMonitorPopupController& monitor = SystemMonitorPopupController::shared();
+    check(
+        "monitor-popup", [&] { monitor.show(MonitorTab::memory); },
+        [&] { return globalRegion(monitor.panel(), monitor.view()->cardsRegion()); }, [&] { monitor.dismiss(); },
+        barRegion());
+
+    MenuPanelController& menu = MenuPanelController::shared();
+    check(
+        "menu-panel", [&] { menu.show(QRect(QPoint(600, 40), QSize(1, 1))); },
+        [&] { return globalRegion(menu.panel(), menu.view()->cardsRegion()); }, [&] { menu.close(); }, barRegion());
+    // Shown again, as it mostly is: built once, kept while hidden.
+    check(
+        "menu-panel-again", [&] { menu.show(QRect(QPoint(600, 40), QSize(1, 1))); },
+        [&] { return globalRegion(menu.panel(), menu.view()->cardsRegion()); }, [&] { menu.close(); }, barRegion());
+
+    ClipboardPopupController& clipboard = ClipboardPopupController::shared();
+    check(
+        "clipboard-popup", [&] { clipboard.show(); },
+        [&] {
+            QRegion cards;
+            if (auto* root = qobject_cast<ClipboardCompositeRootView*>(clipboard.containerView()))
+                if (QWidget* column = root->mainColumn())
+                    cards = QRegion(QRect(column->mapToGlobal(QPoint()), column->size()));
+            return cards;
+        },
+        [&] { clipboard.dismiss(true); }, barRegion());
+
+    // The pet walks on the top band: nothing changes below it.
+    MenuBarPetController& pet = MenuBarPetController::shared();
+    const int band = 24;
+    check(
+        "pet",
+        [&] {
+            UserDefaults::standard().setBool(QStringLiteral("menuBarPetEnabled"), true);
+            pet.applySetting();
+            TestSupport::spin(1500);  // a walk
+        },
+        [&] {
+            const QRect screen = QGuiApplication::primaryScreen()->geometry();
+            return QRegion(QRect(screen.left(), screen.top(), screen.width(), band));
+        },
+        [&] {
+            UserDefaults::standard().setBool(QStringLiteral("menuBarPetEnabled"), false);
+            pet.applySetting();
+        },
+        barRegion());
+}
+
+INSTANTIATE_TEST_SUITE_P(Compositors, ShadowingCompositorX11,
+                         ::testing::Values(Compositor{"xcompmgr", {"xcompmgr", "-c"}, 4},
+                                           Compositor{"picom",
+                                                      {"picom", "--backend", "xrender", "--shadow",
+                                                       "--no-fading-openclose", "--config", "/dev/null"},
+                                                      4}),
+                         [](const ::testing::TestParamInfo<Compositor>& info) { return std::string(info.param.name); });

@@ -1,0 +1,101 @@
+// Windows and popups on small screens: this program runs again on a private X server of each size.
+#include "Platform/Core/UserDefaults.h"
+#include "Source/Features/Preferences/PreferencesWindowController.h"
+#include "Source/Features/System/SystemMonitorPopupController.h"
+#include "Source/Features/Toolbox/ToolboxModel.h"
+#include "Source/Features/Toolbox/ToolboxWindowController.h"
+#include "TestSupport.h"
+#include "Views/Shared/KeyablePopupPanel.h"
+
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+const char* kHelperVariable = "QUORVIN_TEST_SMALL_SCREEN";
+
+QString describe(const QRect& r) { return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
+
+// Waits for the window to be on screen, then checks that it lies inside the work area, frame included.
+void expectFits(QWidget* window, const char* name) {
+    ASSERT_TRUE(window) << name;
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return window->isVisible() && window->windowHandle() && window->windowHandle()->isExposed(); }, 10000))
+        << name;
+    TestSupport::spin(300);  // a window manager frames and places it
+    const QRect area = window->screen()->availableGeometry();
+    const QString shot = QString(QUORVIN_TEST_OUTPUT "/small-screen-%1x%2-%3%4.png")
+                             .arg(area.width())
+                             .arg(area.height())
+                             .arg(QString::fromLatin1(name).replace(' ', '-'))
+                             .arg(qEnvironmentVariable(kHelperVariable) == "wm" ? "-framed" : "");
+    if (window->screen()->grabWindow(0).save(shot)) std::printf("screenshot: %s\n", qPrintable(shot));
+    EXPECT_TRUE(area.contains(window->frameGeometry()))
+        << name << ": " << describe(window->frameGeometry()).toStdString() << " on " << describe(area).toStdString();
+}
+
+}  // namespace
+
+// Not a test of its own: the small-screen test runs this program again on a small X server.
+TEST(SmallScreenX11Helper, EveryWindowAndPopupFits) {
+    if (qEnvironmentVariableIsEmpty(kHelperVariable)) GTEST_SKIP() << "helper for SmallScreenX11";
+    UserDefaults defaults{QString()};
+    ToolboxWindowController toolbox(defaults);
+    toolbox.show();
+    expectFits(toolbox.window(), "toolbox");
+    toolbox.window()->close();
+
+    PreferencesWindowController::shared().show();
+    expectFits(PreferencesWindowController::shared().window(), "settings");
+    PreferencesWindowController::shared().window()->close();
+
+    SystemMonitorPopupController::shared().show(MonitorTab::cpu);
+    expectFits(SystemMonitorPopupController::shared().panel(), "monitor popup");
+    SystemMonitorPopupController::shared().dismiss();
+}
+
+TEST(SmallScreenX11, WindowsAndPopupsFitTheWorkAreaOfSmallScreens) {
+    if (QStandardPaths::findExecutable("xvfb-run").isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
+    // With a window manager where one is installed: its frame has to fit too.
+    const bool haveWindowManager = !QStandardPaths::findExecutable("openbox").isEmpty();
+    struct Run {
+        const char* size;
+        bool framed;
+    };
+    for (const Run run : {Run{"1024x768", false}, Run{"800x600", false}, Run{"1024x768", true}}) {
+        if (run.framed && !haveWindowManager) continue;
+        SCOPED_TRACE(std::string(run.size) + (run.framed ? " with a window manager" : ""));
+        QProcess helper;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(kHelperVariable, run.framed ? "wm" : "1");
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        helper.setProcessEnvironment(env);
+        helper.setProcessChannelMode(QProcess::MergedChannels);
+        const QString self = QCoreApplication::applicationFilePath();
+        const QString filter = "--gtest_filter=SmallScreenX11Helper.EveryWindowAndPopupFits";
+        QStringList command{"-a", "-s", QString("-screen 0 %1x24 -nolisten tcp").arg(run.size)};
+        if (run.framed)
+            command << "sh"
+                    << "-c"
+                    << "openbox & sleep 1; \"$0\" \"$1\"; s=$?; kill $!; exit $s" << self << filter;
+        else
+            command << self << filter;
+        helper.start("xvfb-run", command);
+        ASSERT_TRUE(helper.waitForStarted(5000));
+        const bool ended = TestSupport::waitFor([&] { return helper.state() == QProcess::NotRunning; }, 120000);
+        if (!ended) helper.kill();
+        helper.waitForFinished(2000);
+        const QByteArray output = helper.readAll();
+        EXPECT_TRUE(ended && helper.exitStatus() == QProcess::NormalExit && helper.exitCode() == 0)
+            << output.toStdString();
+        EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    }
+}
