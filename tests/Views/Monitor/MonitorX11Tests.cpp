@@ -151,7 +151,9 @@ TEST(MonitorPopupX11, NoCornerIsBlackAndNoCardLetsTheWindowsBehindThrough) {
     const QList<QPoint> inside{{w / 2, 12 + 8}, {20, 12 + 226}, {w / 2, 12 + 300}, {30, h - 40}};
     auto check = [&](const QString& name, const QList<QPoint>& outside, const QList<QPoint>& covered) {
         const QImage shot = screenShot();
-        if (!composed) EXPECT_FALSE(panel->mask().isEmpty()) << name.toStdString();
+        if (!composed) {
+            EXPECT_FALSE(panel->mask().isEmpty()) << name.toStdString();
+        }
         save(shot, frame, name);
         for (const QPoint& p : outside) {
             EXPECT_TRUE(near(at(shot, p), backdropAt(p)))
@@ -181,13 +183,17 @@ TEST(MonitorPopupX11, NoCornerIsBlackAndNoCardLetsTheWindowsBehindThrough) {
     const double listLeak = seeThrough(backdrop, listPoint);
     EXPECT_LE(listLeak, menuLeak + 0.01) << "list " << listLeak << ", menu panel " << menuLeak;
     EXPECT_LE(listLeak, 0.06);
-    if (!composed) EXPECT_EQ(listLeak, 0);
+    if (!composed) {
+        EXPECT_EQ(listLeak, 0);
+    }
 
     // Stats fuses the cards into one: the gap is card now, the corners stay outside.
     controller.view()->model().selectTab(MonitorTab::stats);
     TestSupport::spin(900);
     check(QStringLiteral("stats"), around.mid(0, 4), {{w / 2, 12 + 202}, {w / 2, h - 60}});
-    if (!composed) EXPECT_TRUE(panel->mask().contains(QPoint(w / 2, 12 + 202)));
+    if (!composed) {
+        EXPECT_TRUE(panel->mask().contains(QPoint(w / 2, 12 + 202)));
+    }
 
     // A detail: navigation bar, one card and the action bar, with gaps between them.
     controller.view()->model().selectTab(MonitorTab::cpu);
