@@ -21,23 +21,26 @@ bool isDecorated(const QWidget* window) {
     return type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen;
 }
 
-void fit(QWidget* window, const QMargins& frame) {
-    const QRect area = WindowFit::workArea(window->geometry());
+// Fits `wanted` (the window's geometry unless given) with its minimum size `minimum`.
+void fit(QWidget* window, const QMargins& frame, QRect wanted = {}, QSize minimum = {}) {
+    if (wanted.isNull()) wanted = window->geometry();
+    if (!minimum.isValid()) minimum = window->minimumSize();
+    const QRect area = WindowFit::workArea(wanted);
     if (area.isEmpty()) return;
-    const QRect client = WindowFit::fitted(window->geometry(), frame, area);
-    const QSize minimum = window->minimumSize();
-    if (minimum.width() > client.width() || minimum.height() > client.height())
-        window->setMinimumSize(std::min(minimum.width(), client.width()), std::min(minimum.height(), client.height()));
+    const QRect client = WindowFit::fitted(wanted, frame, area);
+    window->setMinimumSize(std::min(minimum.width(), client.width()), std::min(minimum.height(), client.height()));
     if (client != window->geometry()) window->setGeometry(client);
 }
 
 // Fits the window again once the window manager has put its frame around it: its first exposure
-// with a frame (a window placed where asked is never moved, so no move says it).
+// with a frame (a window placed where asked is never moved, so no move says it). It fits what was
+// asked for, not what the guess left, so a frame smaller than guessed gives the room back.
 class FramedRefit final : public QObject {
 public:
     static constexpr const char* name = "WindowFitFramedRefit";
 
-    explicit FramedRefit(QWidget* window) : QObject(window), window_(window), handle_(window->windowHandle()) {
+    FramedRefit(QWidget* window, const QRect& wanted, const QSize& minimum)
+        : QObject(window), window_(window), handle_(window->windowHandle()), wanted_(wanted), minimum_(minimum) {
         setObjectName(QString::fromLatin1(name));
         if (handle_) handle_->installEventFilter(this);
     }
@@ -49,13 +52,15 @@ public:
         g_lastFrame = frame;
         handle_->removeEventFilter(this);
         deleteLater();
-        fit(window_, frame);
+        fit(window_, frame, wanted_, minimum_);
         return false;
     }
 
 private:
     QPointer<QWidget> window_;
     QPointer<QWindow> handle_;
+    QRect wanted_;
+    QSize minimum_;
 };
 
 }  // namespace
@@ -99,10 +104,12 @@ void fitToWorkArea(QWidget* window) {
         fit(window, known);
         return;
     }
+    const QRect wanted = window->geometry();
+    const QSize minimum = window->minimumSize();
     fit(window, g_lastFrame);
     window->winId();  // the native window, whose exposure the refit waits for
     if (!window->findChild<QObject*>(QString::fromLatin1(FramedRefit::name), Qt::FindDirectChildrenOnly))
-        new FramedRefit(window);
+        new FramedRefit(window, wanted, minimum);
 }
 
 }  // namespace WindowFit

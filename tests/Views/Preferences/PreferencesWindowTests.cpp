@@ -316,6 +316,8 @@ TEST(PreferencesWindowController, TheStartUpBuildNeverShowsTheWindow) {
         // Built ahead, then shown: the same window, at its first size.
         settings.controller.show();
         EXPECT_EQ(settings.controller.window(), window);
+        // Once framed: a screen too small for it fits it again with the real frame.
+        TestSupport::waitFor([&] { return window->size() == expectedFirstSize(window); }, 2000);
         EXPECT_EQ(window->size(), expectedFirstSize(window));
         window->close();
         EXPECT_FALSE(settings.controller.buildAheadOfUse(false));
