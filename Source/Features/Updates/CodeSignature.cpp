@@ -1,5 +1,6 @@
 #include "Source/Features/Updates/CodeSignature.h"
 
+#include "Platform/Files/UniqueFd.h"
 #include "Source/Features/Updates/Ed25519.h"
 
 #include <QMap>
@@ -21,24 +22,6 @@ struct FileRecord {
     QByteArray sha256;
 };
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
 
 // Every file below the folder fd, keyed by its path under `prefix`. Links and special files fail.
 bool collect(int dirFd, const QString& prefix, int depth, QMap<QString, FileRecord>& out, QString* why) {
@@ -46,7 +29,7 @@ bool collect(int dirFd, const QString& prefix, int depth, QMap<QString, FileReco
         if (why) *why = QStringLiteral("folders nested too deeply at ") + prefix;
         return false;
     }
-    Fd own(::dup(dirFd));
+    UniqueFd own(::dup(dirFd));
     DIR* dir = own.get() >= 0 ? ::fdopendir(own.get()) : nullptr;
     if (!dir) {
         if (why) *why = QStringLiteral("cannot list ") + prefix;
@@ -74,7 +57,7 @@ bool collect(int dirFd, const QString& prefix, int depth, QMap<QString, FileReco
             return false;
         }
         if (S_ISDIR(st.st_mode)) {
-            Fd child(::openat(dirFd, encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            UniqueFd child(::openat(dirFd, encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (child.get() < 0 || !collect(child.get(), path, depth + 1, out, why)) {
                 if (why && why->isEmpty()) *why = QStringLiteral("cannot open ") + path;
                 return false;
@@ -94,7 +77,7 @@ bool collect(int dirFd, const QString& prefix, int depth, QMap<QString, FileReco
             if (why) *why = QStringLiteral("too many files");
             return false;
         }
-        Fd file(::openat(dirFd, encoded.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        UniqueFd file(::openat(dirFd, encoded.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         const auto sum = file.get() >= 0 ? Sha256::ofFile(file.get()) : std::nullopt;
         if (!sum) {
             if (why) *why = QStringLiteral("cannot read ") + path;
@@ -106,7 +89,7 @@ bool collect(int dirFd, const QString& prefix, int depth, QMap<QString, FileReco
 }
 
 std::optional<QMap<QString, FileRecord>> files(const QString& bundlePath, QString* why) {
-    Fd root(::open(bundlePath.toUtf8().constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd root(::open(bundlePath.toUtf8().constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (root.get() < 0) {
         if (why) *why = QStringLiteral("no bundle folder at ") + bundlePath;
         return std::nullopt;
@@ -119,7 +102,7 @@ std::optional<QMap<QString, FileRecord>> files(const QString& bundlePath, QStrin
 }
 
 std::optional<QByteArray> readSmall(const QString& path) {
-    Fd fd(::open(path.toUtf8().constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd fd(::open(path.toUtf8().constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
         st.st_size > largestManifest)

@@ -1,5 +1,6 @@
 #include "Source/Features/Updates/UpdateInstaller.h"
 
+#include "Platform/Files/UniqueFd.h"
 #include "Source/Features/Updates/BundleArchive.h"
 #include "Source/Features/Updates/CodeSignature.h"
 #include "Source/Features/Updates/Ed25519.h"
@@ -82,19 +83,6 @@ constexpr qint64 largestInfo = 1024 * 1024;
 const QString stagingPrefix = QStringLiteral(".quorvin-update-");
 constexpr const char* downloadPrefix = "quorvin-update-";
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 bool isTemplateSuffix(const QByteArray& text) {
     if (text.size() != 6) return false;
@@ -220,7 +208,7 @@ QString temporaryFolder() {
 }
 
 int sweepDownloads(const QString& tempFolder) {
-    Fd temp(::open(QFile::encodeName(tempFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd temp(::open(QFile::encodeName(tempFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (temp.get() < 0) return 0;
     QList<QByteArray> names;
     {
@@ -245,7 +233,7 @@ int sweepDownloads(const QString& tempFolder) {
         if (::fstatat(temp.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
             st.st_uid != ::geteuid())
             continue;
-        Fd folder(::openat(temp.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        UniqueFd folder(::openat(temp.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat opened {};
         if (folder.get() < 0 || ::fstat(folder.get(), &opened) != 0 || opened.st_dev != st.st_dev ||
             opened.st_ino != st.st_ino || ::flock(folder.get(), LOCK_EX | LOCK_NB) != 0)
