@@ -1,5 +1,5 @@
 // The toolbox window: opening it to its first frame, switching tools, a keystroke in a 1 MB input,
-// and opening every node of a 10 MB JSON document. Offscreen by default; for the real thing run
+// opening every node of a 10 MB JSON document, and opening a node of a million children. Offscreen by default; for the real thing run
 //   QT_QPA_PLATFORM=xcb xvfb-run -a ./bench_toolbox_window
 #include "Platform/Core/UserDefaults.h"
 #include "Source/Features/Toolbox/JSONNode.h"
@@ -8,22 +8,27 @@
 #include "Source/Features/Toolbox/ToolboxWindowController.h"
 #include "Views/Toolbox/CodeTextView.h"
 #include "Views/Toolbox/JSONRow.h"
+#include "Views/Toolbox/JSONTreePane.h"
 #include "Views/Toolbox/JSONTreeRows.h"
 #include "Views/Toolbox/ToolboxView.h"
 #include "Views/Toolbox/TransformPane.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QEventLoop>
 #include <QListView>
 #include <QMainWindow>
 #include <QKeyEvent>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 
 #include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <functional>
@@ -214,6 +219,90 @@ void BM_ExpandEveryNode(benchmark::State& state) {
     state.counters["rows"] = double(rowsShown);
 }
 BENCHMARK(BM_ExpandEveryNode)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The process's resident memory, in MB.
+double residentMegabytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096 / 1e6 : 0;
+}
+
+// Turns of the event loop until `done`, the longest of them in ms.
+double longestTurnUntil(const std::function<bool()>& done) {
+    double longest = 0;
+    QElapsedTimer overall;
+    overall.start();
+    while (!done() && overall.elapsed() < 120'000) {
+        QElapsedTimer turn;
+        turn.start();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        longest = std::max(longest, turn.nsecsElapsed() / 1e6);
+        QThread::msleep(1);
+    }
+    return longest;
+}
+
+// The tree pane on a top-level array of a million numbers (0) or an object of a million keys (1):
+// the parsed root opening by itself, then closing and opening it again by a click's toggle. Counts the
+// longest hold of the GUI thread (one event-loop turn, the toggle itself included) and the memory the
+// open tree adds over the parsed document.
+void BM_OpenMillionChildren(benchmark::State& state) {
+    const bool keyed = state.range(0) == 1;
+    QString text = keyed ? QStringLiteral("{") : QStringLiteral("[");
+    for (int i = 0; i < 1'000'000; ++i) {
+        if (i > 0) text += u',';
+        if (keyed) text += QString::asprintf("\"k%07d\":", (i * 7919) % 1000003);
+        text += QString::number(i * 3);
+    }
+    text += keyed ? u'}' : u']';
+    // What the parsed document alone holds, for comparison.
+    double documentMB = 0;
+    {
+        malloc_trim(0);
+        const double before = residentMegabytes();
+        const JSONValue parsed = JSONTool::parse(text).value();
+        documentMB = residentMegabytes() - before;
+    }
+    double worstOpen = 0, worstReopen = 0, addedMB = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto model = std::make_unique<ToolboxModel>();
+        QThreadPool* pool = QThreadPool::globalInstance();
+        auto pane = std::make_unique<JSONTreePane>(*model, [pool](std::function<void()> job) {
+            pool->start(std::move(job));
+        });
+        pane->resize(800, 660);
+        pane->show();
+        QCoreApplication::processEvents();
+        malloc_trim(0);
+        const double before = residentMegabytes();
+        state.ResumeTiming();
+        model->setInput(text);
+        pane->parse();
+        worstOpen = std::max(worstOpen, longestTurnUntil([&] { return !pane->isParsing() && pane->rows().rowCount() > 1; }));
+        // The list lays its rows out over the next turns.
+        worstOpen = std::max(worstOpen, longestTurnUntil([n = 0]() mutable { return ++n > 200; }));
+        addedMB = residentMegabytes() - before;
+        pane->toggle(0);  // closes
+        QCoreApplication::processEvents();
+        QElapsedTimer toggle;
+        toggle.start();
+        pane->toggle(0);  // opens again
+        worstReopen = std::max(worstReopen, toggle.nsecsElapsed() / 1e6);
+        worstReopen = std::max(worstReopen, longestTurnUntil([n = 0]() mutable { return ++n > 200; }));
+        state.PauseTiming();
+        pane.reset();
+        model.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["worst_open_turn_ms"] = worstOpen;
+    state.counters["worst_reopen_turn_ms"] = worstReopen;
+    state.counters["rss_added_MB"] = addedMB;
+    state.counters["document_MB"] = documentMB;
+}
+BENCHMARK(BM_OpenMillionChildren)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
