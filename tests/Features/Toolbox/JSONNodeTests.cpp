@@ -77,6 +77,13 @@ TEST(JSONNode, DescribesEveryKindOfValue) {
     auto root = rootOf(large + u']');
     EXPECT_EQ(root->displayValue(), QStringLiteral("[ 12000 ]"));
     EXPECT_FALSE(root->children().has_value());
+    // Open, it makes a child node only when that child is asked for.
+    root->loadChildrenIfNeeded();
+    EXPECT_EQ(root->children()->size(), 12000);
+    EXPECT_EQ(root->children()->made(), 0);
+    EXPECT_EQ(root->children()->at(11999)->key(), QStringLiteral("11999"));
+    EXPECT_EQ(root->children()->at(11999), root->children()->at(11999));
+    EXPECT_EQ(root->children()->made(), 1);
 }
 
 TEST(JSONNode, ChildrenComeOneLevelAtATimeInDisplayOrder) {
@@ -90,6 +97,17 @@ TEST(JSONNode, ChildrenComeOneLevelAtATimeInDisplayOrder) {
     auto names = rootOf(QStringLiteral("{\"f\":0,\"e\u0301\":0,\"d\":0,\"\U0001F600\":0,\"\uFFFD\":0}"));
     names->loadChildrenIfNeeded();
     EXPECT_EQ(keysOf(*names), (QStringList{"d", "f", "e\u0301", "\uFFFD", "\U0001F600"}));
+    // A document put in order ahead (off the GUI thread) lists the same, at every level.
+    JSONValue document = succeeded(JSONTool::parse(
+        QStringLiteral("{\"f\":0,\"e\u0301\":0,\"d\":[{\"y\":1,\"x\":2}],\"\U0001F600\":0,\"\uFFFD\":0}")));
+    JSONNode::arrange(document);
+    JSONNode arranged(std::move(document), true);
+    arranged.loadChildrenIfNeeded();
+    EXPECT_EQ(keysOf(arranged), (QStringList{"d", "f", "e\u0301", "\uFFFD", "\U0001F600"}));
+    JSONNode* inner = arranged.children()->at(0);
+    inner->loadChildrenIfNeeded();
+    inner->children()->at(0)->loadChildrenIfNeeded();
+    EXPECT_EQ(keysOf(*inner->children()->at(0)), (QStringList{"x", "y"}));
 
     auto array = rootOf(QStringLiteral(R"([{"x":[true]},"s",null])"));
     array->loadChildrenIfNeeded();
