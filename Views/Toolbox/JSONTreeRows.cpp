@@ -1,7 +1,5 @@
 #include "Views/Toolbox/JSONTreeRows.h"
 
-#include <algorithm>
-
 JSONTreeRows::JSONTreeRows(QObject* parent) : QAbstractListModel(parent) {}
 
 JSONTreeRows::~JSONTreeRows() = default;
@@ -36,7 +34,6 @@ void JSONTreeRows::appendOpen(std::vector<Place>& out, JSONNode* node, const QSe
         for (JSONNode* child : parent->children()->madeNodes()) {
             if (child->children() && expanded.contains(child)) l.open.push_back(child);
         }
-        std::sort(l.open.begin(), l.open.end(), [](JSONNode* a, JSONNode* b) { return a->index() < b->index(); });
         return l;
     };
     if (!expanded.contains(node) || !node->children()) return;

@@ -204,23 +204,21 @@ QString JSONNode::Children::keyAt(qsizetype i) const {
 }
 
 JSONNode* JSONNode::Children::existing(qsizetype i) const {
-    const auto found = made_.find(i);
-    return found == made_.end() ? nullptr : found->second;
-}
-
-std::vector<JSONNode*> JSONNode::Children::madeNodes() const {
-    std::vector<JSONNode*> nodes;
-    nodes.reserve(made_.size());
-    for (const auto& [index, node] : made_) nodes.push_back(node);
-    return nodes;
+    const auto found = std::lower_bound(made_.begin(), made_.end(), i,
+                                        [](const JSONNode* node, qsizetype index) { return node->index_ < index; });
+    return found != made_.end() && (*found)->index_ == i ? *found : nullptr;
 }
 
 JSONNode* JSONNode::Children::at(qsizetype i) const {
     if (i < 0 || i >= count_) return nullptr;
-    JSONNode*& child = made_[i];
-    if (!child) {
-        child =
-            new JSONNode(keyAt(i), owner_->document_, owner_->arranged_, &valueAt(i), owner_->depth_ + 1, i, owner_);
-    }
+    const auto place = made_.empty() || made_.back()->index_ < i
+                           ? made_.end()
+                           : std::lower_bound(made_.begin(), made_.end(), i, [](const JSONNode* node, qsizetype index) {
+                                 return node->index_ < index;
+                             });
+    if (place != made_.end() && (*place)->index_ == i) return *place;
+    auto* child =
+        new JSONNode(keyAt(i), owner_->document_, owner_->arranged_, &valueAt(i), owner_->depth_ + 1, i, owner_);
+    made_.insert(place, child);
     return child;
 }

@@ -9,7 +9,6 @@
 #include <iterator>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 // One node of the JSON tree: a value of a parsed document, the key it stands under in its parent
@@ -31,9 +30,9 @@ public:
         JSONNode* first() const { return at(0); }
         // The child at i if it has been made, without making it.
         JSONNode* existing(qsizetype i) const;
-        // How many child nodes have been made, and those nodes in no order.
+        // How many child nodes have been made, and those nodes by index.
         qsizetype made() const { return qsizetype(made_.size()); }
-        std::vector<JSONNode*> madeNodes() const;
+        const std::vector<JSONNode*>& madeNodes() const { return made_; }
         // The child's key and value, without making it.
         QString keyAt(qsizetype i) const;
         const JSONValue& valueAt(qsizetype i) const;
@@ -65,7 +64,8 @@ public:
         JSONNode* owner_;
         qsizetype count_ = 0;
         std::vector<std::uint32_t> order_;  // an object's members by name, unless the document is arranged
-        mutable std::unordered_map<qsizetype, JSONNode*> made_;
+        // Rows are mostly drawn in order, so a new node mostly goes at the end.
+        mutable std::vector<JSONNode*> made_;
     };
 
     // The root of a tree: no key, depth 0. An arranged document (see arrange) has its members in display
