@@ -1,5 +1,6 @@
-// The toolbox window: opening it to its first frame, switching tools, a keystroke in a 1 MB input or in
-// one long line, and opening every node of a 10 MB JSON document. Offscreen by default; for the real thing run
+// The toolbox window: opening it to its first frame, switching tools, a keystroke in a 1 MB input or
+// in one long line, opening every node of a 10 MB JSON document, and opening a node of a million
+// children. Offscreen by default; for the real thing run
 //   QT_QPA_PLATFORM=xcb xvfb-run -a ./bench_toolbox_window
 #include "Platform/Core/UserDefaults.h"
 #include "Source/Features/Toolbox/JSONNode.h"
@@ -15,15 +16,18 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QKeyEvent>
 #include <QListView>
 #include <QMainWindow>
-#include <QKeyEvent>
 #include <QThread>
 #include <QTimer>
 
 #include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <functional>
@@ -240,6 +244,97 @@ void BM_ExpandEveryNode(benchmark::State& state) {
     state.counters["rows"] = double(rowsShown);
 }
 BENCHMARK(BM_ExpandEveryNode)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The process's resident memory, in MB.
+double residentMegabytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096 / 1e6 : 0;
+}
+
+// Turns of the event loop until `done`, the longest of them in ms.
+double longestTurnUntil(const std::function<bool()>& done) {
+    double longest = 0;
+    QElapsedTimer overall;
+    overall.start();
+    while (!done() && overall.elapsed() < 120'000) {
+        QElapsedTimer turn;
+        turn.start();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        longest = std::max(longest, turn.nsecsElapsed() / 1e6);
+        QThread::msleep(1);
+    }
+    return longest;
+}
+
+// The tree of a top-level array of a million numbers (0) or an object of a million keys (1), in the
+// pane's list: the parsed root opening, the list measuring its rows until the last one shows, then
+// closing and opening the root again. Counts the longest hold of the GUI thread (the opening itself or
+// one turn of the event loop after it) and the memory the open tree adds to the parsed document.
+void BM_OpenMillionChildren(benchmark::State& state) {
+    const bool keyed = state.range(0) == 1;
+    QString text = keyed ? QStringLiteral("{") : QStringLiteral("[");
+    for (int i = 0; i < 1'000'000; ++i) {
+        if (i > 0) text += u',';
+        if (keyed) text += QString::asprintf("\"k%07d\":", (i * 7919) % 1000003);
+        text += QString::number(i * 3);
+    }
+    text += keyed ? u'}' : u']';
+    JSONValue parsed = JSONTool::parse(text).value();
+    text.clear();
+    JSONNode::arrange(parsed);  // the pane's background work, after the parse
+    double worstOpen = 0, worstReopen = 0, addedMB = 0, openCall = 0, reopenCall = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto rows = std::make_unique<JSONTreeRows>();
+        auto list = std::make_unique<QListView>();
+        list->setModel(rows.get());
+        list->setItemDelegate(new JSONRow(*rows, list.get()));
+        list->setUniformItemSizes(false);
+        list->setLayoutMode(QListView::Batched);
+        list->setBatchSize(4000);
+        list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+        list->resize(700, 500);
+        list->show();
+        QCoreApplication::processEvents();
+        auto root = std::make_unique<JSONNode>(JSONValue(parsed), true);
+        malloc_trim(0);
+        const double before = residentMegabytes();
+        state.ResumeTiming();
+        QElapsedTimer open;
+        open.start();
+        rows->setRoot(std::move(root));
+        openCall = open.nsecsElapsed() / 1e6;
+        worstOpen = std::max(worstOpen, openCall);
+        const auto lastRowShows = [&] {
+            list->scrollToBottom();
+            list->viewport()->repaint();
+            return list->indexAt(QPoint(40, list->viewport()->height() - 4)).row() == rows->rowCount() - 1;
+        };
+        worstOpen = std::max(worstOpen, longestTurnUntil(lastRowShows));
+        addedMB = residentMegabytes() - before;
+        rows->toggle(0);  // closes
+        QCoreApplication::processEvents();
+        QElapsedTimer reopen;
+        reopen.start();
+        rows->toggle(0);
+        reopenCall = reopen.nsecsElapsed() / 1e6;
+        worstReopen = std::max(worstReopen, reopenCall);
+        worstReopen = std::max(worstReopen, longestTurnUntil(lastRowShows));
+        state.PauseTiming();
+        list.reset();
+        rows.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["worst_open_ms"] = worstOpen;
+    state.counters["worst_reopen_ms"] = worstReopen;
+    state.counters["open_call_ms"] = openCall;
+    state.counters["reopen_call_ms"] = reopenCall;
+    state.counters["rss_added_MB"] = addedMB;
+}
+BENCHMARK(BM_OpenMillionChildren)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

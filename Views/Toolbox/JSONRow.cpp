@@ -67,10 +67,18 @@ int lineCount(const QString& text, double width) {
     return std::max(1, lines);
 }
 
-double textLeft(const JSONNode& node, double left) {
-    return left + JSONRow::padding +
-           node.depth() * (JSONRow::guideWidth + JSONRow::guideTrailing + JSONRow::spacing) +
+double textLeft(qint64 depth, double left) {
+    return left + JSONRow::padding + depth * (JSONRow::guideWidth + JSONRow::guideTrailing + JSONRow::spacing) +
            JSONRow::disclosureSide + JSONRow::spacing;
+}
+
+double valueLeftOf(const std::optional<QString>& key, bool container, qint64 depth, double left) {
+    double x = textLeft(depth, left);
+    if (key) {
+        x += QFontMetricsF(keyFont(container)).horizontalAdvance(*key) + JSONRow::spacing;
+        x += QFontMetricsF(keyFont(false)).horizontalAdvance(QStringLiteral(":")) + JSONRow::spacing;
+    }
+    return x;
 }
 
 }  // namespace
@@ -94,18 +102,18 @@ QString JSONRow::copyText(const JSONNode& node) {
 }
 
 double JSONRow::valueLeft(const JSONNode& node, double left) {
-    double x = textLeft(node, left);
-    if (node.key()) {
-        x += QFontMetricsF(keyFont(node.isContainer())).horizontalAdvance(*node.key()) + spacing;
-        x += QFontMetricsF(keyFont(false)).horizontalAdvance(QStringLiteral(":")) + spacing;
-    }
-    return x;
+    return valueLeftOf(node.key(), node.isContainer(), node.depth(), left);
 }
 
 int JSONRow::rowHeight(const JSONNode& node, int listWidth) {
+    return rowHeight(node.key(), node.displayValue(), node.isContainer(), node.depth(), listWidth);
+}
+
+int JSONRow::rowHeight(const std::optional<QString>& key, const QString& displayValue, bool container, qint64 depth,
+                       int listWidth) {
     const double right = listWidth - listInset - padding;
-    const double width = right - valueLeft(node, listInset);
-    const int lines = lineCount(node.displayValue(), width);
+    const double width = right - valueLeftOf(key, container, depth, listInset);
+    const int lines = lineCount(displayValue, width);
     const double lineHeight = std::max(valueMetrics().lineSpacing(), valueMetrics().height());
     // The first line sits centred in the band of a one-line row; the others follow it.
     const double firstLine = minimumHeight - 2 * verticalPadding;
@@ -127,11 +135,13 @@ void JSONRow::setChevronAngle(const JSONNode* node, double degrees) { angles_.in
 void JSONRow::clearChevronAngle(const JSONNode* node) { angles_.remove(node); }
 
 QSize JSONRow::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    const JSONNode* node = rows_.node(index);
+    // Measured from the row's description: the list measures every row, and most are never drawn.
+    const std::optional<JSONTreeRows::Description> row = index.isValid() ? rows_.describe(index.row()) : std::nullopt;
     int width = option.rect.width();
     if (auto* view = qobject_cast<const QAbstractItemView*>(option.widget)) width = view->viewport()->width();
-    if (!node) return QSize(width, minimumHeight);
-    return QSize(width, rowHeight(*node, width));
+    if (!row) return QSize(width, minimumHeight);
+    return QSize(width, rowHeight(row->key, JSONNode::displayValue(*row->value), JSONNode::isContainer(*row->value),
+                                  row->depth, width));
 }
 
 void JSONRow::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {

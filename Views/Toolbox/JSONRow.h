@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QStyledItemDelegate>
 
+#include <optional>
+
 class JSONNode;
 class JSONTreeRows;
 
@@ -35,6 +37,8 @@ public:
     static double valueLeft(const JSONNode& node, double left);
     // The row's height at a list width.
     static int rowHeight(const JSONNode& node, int listWidth);
+    static int rowHeight(const std::optional<QString>& key, const QString& displayValue, bool container, qint64 depth,
+                         int listWidth);
     // The chevron's square in a row's rectangle (within the list's insets).
     static QRectF disclosureRect(const JSONNode& node, const QRect& itemRect);
 

@@ -282,13 +282,14 @@ void JSONTreePane::parse() {
     QPointer<JSONTreePane> self(this);
     executor_([self, text, token] {
         auto result = std::make_shared<TransformResult<JSONValue>>(JSONTool::parse(text));
+        if (result->ok()) JSONNode::arrange(result->value());
         Dispatch::main([self, result, token] {
             if (!self || self->parseToken_ != token) return;
             self->isParsing_ = false;
             if (result->ok()) {
                 self->failure_.reset();
                 self->delegate_->clearChevronAngles();
-                self->rows_->setRoot(std::make_unique<JSONNode>(std::move(result->value())));
+                self->rows_->setRoot(std::make_unique<JSONNode>(std::move(result->value()), true));
             } else {
                 self->rows_->clear();
                 self->failure_ = result->failure();

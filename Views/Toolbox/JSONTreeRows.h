@@ -6,12 +6,14 @@
 #include <QSet>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The rows of the JSON tree as a flat list: the root, then, depth first, the children of every open
 // node whose children are built. Opening and closing a node inserts or removes just its rows, so a
-// list view over it keeps up with large documents. The nodes a closed node had open stay open for
-// the next time. Owns the tree. GUI thread only.
+// list view over it keeps up with large documents. A row is a child's place in its parent: its node is
+// made only when the row is drawn or used, and the list view measures rows without one. The nodes a
+// closed node had open stay open for the next time. Owns the tree. GUI thread only.
 class JSONTreeRows : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -37,7 +39,16 @@ public:
     // The rows for a root and a set of open nodes, in order.
     static std::vector<JSONNode*> visibleRows(JSONNode* root, const QSet<const JSONNode*>& expanded);
 
-    JSONNode* node(int row) const { return row >= 0 && row < int(rows_.size()) ? rows_[size_t(row)] : nullptr; }
+    // What a row shows, without making its node.
+    struct Description {
+        std::optional<QString> key;
+        const JSONValue* value = nullptr;
+        qint64 depth = 0;
+    };
+    std::optional<Description> describe(int row) const;
+
+    // The node of a row, made if it was not yet.
+    JSONNode* node(int row) const;
     JSONNode* node(const QModelIndex& index) const { return index.isValid() ? node(index.row()) : nullptr; }
     int rowOf(const JSONNode* node) const;
 
@@ -50,9 +61,16 @@ signals:
     void expandedChanged();
 
 private:
-    static void appendOpen(std::vector<JSONNode*>& out, JSONNode* node, const QSet<const JSONNode*>& expanded);
+    // A row: the child at index of parent, or the root where parent is null.
+    struct Place {
+        JSONNode* parent;
+        qsizetype index;
+        qint64 depth() const { return parent ? parent->depth() + 1 : 0; }
+    };
+    static void appendOpen(std::vector<Place>& out, JSONNode* node, const QSet<const JSONNode*>& expanded);
+    static std::vector<Place> places(JSONNode* root, const QSet<const JSONNode*>& expanded);
 
     std::unique_ptr<JSONNode> root_;
     QSet<const JSONNode*> expanded_;
-    std::vector<JSONNode*> rows_;
+    std::vector<Place> rows_;
 };

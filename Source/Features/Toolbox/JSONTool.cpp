@@ -4,6 +4,7 @@
 
 #include <unicode/uchar.h>
 
+#include <charconv>
 #include <limits>
 #include <string>
 #include <unordered_map>
@@ -15,9 +16,12 @@ namespace JSONTool {
 namespace {
 
 // Builds the value tree from the reader's events. Unlike the library's own builder it limits the
-// nesting (its writer recurses) and appends members without a linear search for their key.
+// nesting (its writer recurses), appends members without a linear search for their key, and keeps
+// the text of a number whose value would be written back differently.
 class TreeBuilder {
 public:
+    explicit TreeBuilder(std::string_view text) : text_(text) {}
+
     using number_integer_t = JSONValue::number_integer_t;
     using number_unsigned_t = JSONValue::number_unsigned_t;
     using number_float_t = JSONValue::number_float_t;
@@ -26,9 +30,9 @@ public:
 
     bool null() { return put(nullptr) != nullptr; }
     bool boolean(bool value) { return put(value) != nullptr; }
-    bool number_integer(number_integer_t value) { return put(value) != nullptr; }
-    bool number_unsigned(number_unsigned_t value) { return put(value) != nullptr; }
-    bool number_float(number_float_t value, const string_t&) { return put(value) != nullptr; }
+    bool number_integer(number_integer_t value) { return putNumber(value); }
+    bool number_unsigned(number_unsigned_t value) { return putNumber(value); }
+    bool number_float(number_float_t value, const string_t&) { return putNumber(value); }
     bool string(string_t& value) { return put(std::move(value)) != nullptr; }
     bool binary(binary_t&) { return false; }
 
@@ -48,15 +52,57 @@ public:
         return true;
     }
     bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& failure) {
-        error = describe(position > 0 ? position - 1 : 0, failure);
+        errorOffset = position > 0 ? position - 1 : 0;
+        error = describe(errorOffset, failure);
         return false;
     }
 
     JSONValue root;
     QString error;
+    std::size_t errorOffset = 0;
     bool tooDeep = false;
 
 private:
+    template <typename Number>
+    bool putNumber(Number value) {
+        const std::string_view text = nextNumberText();
+        bool same = false;
+        if constexpr (std::is_floating_point_v<Number>) {
+            same = JSONValue(value).dump() == text;
+        } else {
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+            same = std::string_view(digits, std::size_t(end - digits)) == text;
+        }
+        if (same) return put(value) != nullptr;
+        return put(JSONValue::binary(JSONValue::binary_t::container_type(text.begin(), text.end()),
+                                     numberTextSubtype)) != nullptr;
+    }
+
+    // The reader hands numbers over in the order of the text: the next number token after the last one,
+    // strings skipped.
+    std::string_view nextNumberText() {
+        std::size_t i = numberCursor_;
+        while (i < text_.size()) {
+            const char c = text_[i];
+            if (c == '"') {
+                for (++i; i < text_.size() && text_[i] != '"'; ++i) {
+                    if (text_[i] == '\\') ++i;
+                }
+                ++i;
+            } else if (c == '-' || (c >= '0' && c <= '9')) {
+                break;
+            } else {
+                ++i;
+            }
+        }
+        const std::size_t start = std::min(i, text_.size());
+        i = start;
+        while (i < text_.size() && std::string_view("0123456789+-.eE").find(text_[i]) != std::string_view::npos) ++i;
+        numberCursor_ = i;
+        return text_.substr(start, i - start);
+    }
+
     JSONValue* put(JSONValue&& value) {
         if (open_.empty()) {
             root = std::move(value);
@@ -143,6 +189,8 @@ private:
         return "Syntax error in " + QString::fromStdString(context) + at + ": " + QString::fromStdString(rest);
     }
 
+    std::string_view text_;
+    std::size_t numberCursor_ = 0;
     std::vector<JSONValue*> open_;
 };
 
@@ -168,11 +216,71 @@ std::size_t tooDeepOffset(std::string_view text) {
     return text.size();
 }
 
+// Writes like the library's own writer, but numbers kept as text as they were written.
+class Writer {
+public:
+    Writer(std::string& out, int indent)
+        : out_(out), leaves_(nlohmann::detail::output_adapter<char>(out), ' ', JSONValue::error_handler_t::strict),
+          indent_(indent) {}
+
+    void write(const JSONValue& value, int level) {
+        if (const std::optional<std::string_view> number = numberText(value)) {
+            out_ += *number;
+        } else if (value.is_object()) {
+            const auto& members = value.get_ref<const JSONValue::object_t&>();
+            if (members.empty()) return void(out_ += "{}");
+            out_ += indent_ >= 0 ? "{\n" : "{";
+            bool first = true;
+            for (const auto& [name, member] : members) {
+                if (!first) out_ += indent_ >= 0 ? ",\n" : ",";
+                first = false;
+                pad(level + 1);
+                key_.get_ref<std::string&>() = name;
+                leaves_.dump(key_, false, false, 0);
+                out_ += indent_ >= 0 ? ": " : ":";
+                write(member, level + 1);
+            }
+            close(level, '}');
+        } else if (value.is_array()) {
+            const auto& elements = value.get_ref<const JSONValue::array_t&>();
+            if (elements.empty()) return void(out_ += "[]");
+            out_ += indent_ >= 0 ? "[\n" : "[";
+            bool first = true;
+            for (const JSONValue& element : elements) {
+                if (!first) out_ += indent_ >= 0 ? ",\n" : ",";
+                first = false;
+                pad(level + 1);
+                write(element, level + 1);
+            }
+            close(level, ']');
+        } else {
+            leaves_.dump(value, false, false, 0);
+        }
+    }
+
+private:
+    void pad(int level) {
+        if (indent_ > 0) out_.append(std::size_t(level * indent_), ' ');
+    }
+    void close(int level, char bracket) {
+        if (indent_ >= 0) out_ += '\n';
+        pad(level);
+        out_ += bracket;
+    }
+
+    std::string& out_;
+    nlohmann::detail::serializer<JSONValue> leaves_;
+    JSONValue key_ = std::string();
+    int indent_;
+};
+
 TransformResult<QString> write(const QString& text, int indent, const char* failureText) {
     TransformResult<JSONValue> parsed = parse(text);
     if (!parsed.ok()) return parsed.failure();
     try {
-        return QString::fromStdString(parsed.value().dump(indent, ' ', false, JSONValue::error_handler_t::strict));
+        std::string out;
+        Writer(out, indent).write(parsed.value(), 0);
+        return QString::fromStdString(out);
     } catch (const std::exception&) {
         return TransformFailure::notThatFormat(QString::fromUtf8(failureText));
     }
@@ -180,19 +288,33 @@ TransformResult<QString> write(const QString& text, int indent, const char* fail
 
 }  // namespace
 
+std::optional<std::string_view> numberText(const JSONValue& value) {
+    if (!value.is_binary()) return std::nullopt;
+    const JSONValue::binary_t& bytes = value.get_binary();
+    if (!bytes.has_subtype() || bytes.subtype() != numberTextSubtype) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+bool isNumber(const JSONValue& value) { return value.is_number() || numberText(value); }
+
 std::variant<JSONValue, QString> read(std::string_view utf8) {
-    TreeBuilder builder;
+    TreeBuilder builder(utf8);
     bool ok = false;
     try {
         ok = JSONValue::sax_parse(utf8.begin(), utf8.end(), &builder, JSONValue::input_format_t::json, true, false);
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     }
-    if (ok) return std::move(builder.root);
-    if (builder.tooDeep) {
+    if (!ok && builder.tooDeep) {
         return QString::asprintf("Too deeply nested at character %zu: more than %d levels of arrays and objects",
                                  tooDeepOffset(utf8), maximumDepth);
     }
+    // The reader takes a NUL byte for the end of the text and would drop the rest.
+    const std::size_t nul = utf8.find('\0');
+    if (nul != std::string_view::npos && (ok || builder.errorOffset >= nul)) {
+        return QString::asprintf("Syntax error at character %zu: a NUL byte", nul);
+    }
+    if (ok) return std::move(builder.root);
     return builder.error;
 }
 

@@ -83,8 +83,9 @@ TEST(JSONToolRead, DecodesEscapesNumbersAndRepeatedKeys) {
     EXPECT_EQ(limits[0].get<qint64>(), std::numeric_limits<qint64>::max());
     EXPECT_EQ(limits[1].get<qint64>(), std::numeric_limits<qint64>::min());
     EXPECT_EQ(limits[2].get<quint64>(), std::numeric_limits<quint64>::max());
-    EXPECT_DOUBLE_EQ(limits[3].get<double>(), 1.2345678901234568e29);
-    EXPECT_EQ(limits[4].get<double>(), 0.0);
+    // Beyond 64 bits or beyond a double's range: kept as written.
+    EXPECT_EQ(JSONTool::numberText(limits[3]), "123456789012345678901234567890");
+    EXPECT_EQ(JSONTool::numberText(limits[4]), "1e-400");
     // A repeated key keeps its first place and its last value, in small and in large objects.
     EXPECT_EQ(succeeded(JSONTool::minify(QStringLiteral(R"({"a":1,"b":2,"a":3})"))),
               QStringLiteral(R"({"a":3,"b":2})"));
@@ -130,6 +131,11 @@ TEST(JSONToolRead, SyntaxErrorsNameTheLineOfTheTrimmedText) {
         {QStringLiteral("[\"a\u2028b\",\n\"ж\" x]"), 3, 15},  // U+2028 inside a string is a line end
         {QStringLiteral("[1, 2"), 1, 5},  // the end of the text
         {QStringLiteral("[1e400]"), 1, 5},
+        // A NUL byte is no end of the text.
+        {QString::fromUtf8("{\"a\":1}\0{broken", 15), 1, 7},
+        {QString::fromUtf8("123\0", 4), 1, 3},
+        {QString::fromUtf8("[1,\n2]\0 ", 8), 2, 6},
+        {QString::fromUtf8("[1,\n\0 2]", 8), 2, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
@@ -220,6 +226,18 @@ TEST(JSONToolWrite, KeepsOrderSlashesAndTextAndAcceptsBareScalars) {
         {QStringLiteral("\"a/b\""), QStringLiteral("\"a/b\""), QStringLiteral("\"a/b\"")},
         {QStringLiteral("null"), QStringLiteral("null"), QStringLiteral("null")},
         {QStringLiteral("[]"), QStringLiteral("[]"), QStringLiteral("[]")},
+        // Numbers as written, whatever their value would be written as.
+        {QStringLiteral("[123456789012345678901234567890, 18446744073709551616, 0.1000000000000000055511151231257827,"
+                        " 1E-400, -0, 5.10, 1e5, -0.0, 1.0, 42, -7, 1.5]"),
+         QStringLiteral("[123456789012345678901234567890,18446744073709551616,0.1000000000000000055511151231257827,"
+                        "1E-400,-0,5.10,1e5,-0.0,1.0,42,-7,1.5]"),
+         QStringLiteral("[\n  123456789012345678901234567890,\n  18446744073709551616,\n"
+                        "  0.1000000000000000055511151231257827,\n  1E-400,\n  -0,\n  5.10,\n  1e5,\n  -0.0,\n  1.0,\n"
+                        "  42,\n  -7,\n  1.5\n]")},
+        {QStringLiteral(R"({"id": 18446744073709551616, "a": {"b": [1E+2]}})"),
+         QStringLiteral(R"({"id":18446744073709551616,"a":{"b":[1E+2]}})"),
+         QStringLiteral("{\n  \"id\": 18446744073709551616,\n  \"a\": {\n    \"b\": [\n      1E+2\n    ]\n  }\n}")},
+        {QStringLiteral("-0"), QStringLiteral("-0"), QStringLiteral("-0")},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(succeeded(JSONTool::minify(c.text)), c.minified);

@@ -113,7 +113,7 @@ TEST(JSONRowLook, ColoursCopyTextAndHeights) {
     EXPECT_NEAR(JSONRow::valueColor("object", palette).alphaF(), SystemColors::secondary(palette).alphaF() * 0.7, 0.01);
     auto doc = tree(R"({"s": "say \"hi\"", "n": null, "o": {"k": 1}})");
     doc->loadChildrenIfNeeded();
-    const QList<JSONNode*>& c = *doc->children();  // n, o, s
+    const JSONNode::Children& c = *doc->children();  // n, o, s
     EXPECT_EQ(JSONRow::copyText(*c[2]), "say \"hi\"");
     EXPECT_EQ(JSONRow::copyText(*c[0]), "null");
     EXPECT_EQ(JSONRow::copyText(*c[1]), "{ 1 }");
@@ -263,6 +263,38 @@ TEST_F(TreePaneTest, RowsToggleOnClickAndCopyFromTheirMenu) {
     EXPECT_EQ(pasteboard.string(), "text");
     pane.copyValue(0);
     EXPECT_EQ(pasteboard.string(), "{ 2 }");
+}
+
+TEST_F(TreePaneTest, AnOpenNodeOfManyChildrenMakesNodesOnlyForTheRowsDrawn) {
+    for (const bool keyed : {false, true}) {
+        SCOPED_TRACE(keyed ? "object" : "array");
+        QString text = keyed ? QStringLiteral("{") : QStringLiteral("[");
+        for (int i = 0; i < 100'000; ++i) {
+            if (i > 0) text += u',';
+            if (keyed) text += QString::asprintf("\"k%06d\":", 99'999 - i);
+            text += QString::number(i);
+        }
+        showInput(text + (keyed ? u'}' : u']'));
+        ASSERT_EQ(pane.rows().rowCount(), 100'001);
+        // Down to the last row, once the list has measured every row.
+        QListView* list = pane.treeView();
+        ASSERT_TRUE(TestSupport::waitFor(
+            [&] {
+                list->scrollToBottom();
+                list->viewport()->repaint();
+                const QModelIndex last = list->indexAt(QPoint(40, list->viewport()->height() - 4));
+                return last.row() == 100'000;
+            },
+            30'000));
+        EXPECT_EQ(pane.rows().data(pane.rows().index(100'000), Qt::DisplayRole).toString(),
+                  keyed ? QStringLiteral("k099999: 0") : QStringLiteral("99999: 99999"));
+        // Nodes for the first screen and the last, not for every child.
+        EXPECT_LT(pane.root()->findChildren<JSONNode*>().size(), 200);
+        pane.toggle(0);
+        pane.toggle(0);
+        EXPECT_EQ(pane.rows().rowCount(), 100'001);
+        EXPECT_LT(pane.root()->findChildren<JSONNode*>().size(), 200);
+    }
 }
 
 TEST(JSONTreePaneLife, ParsesWhenShownAndKeepsTheSharedInput) {

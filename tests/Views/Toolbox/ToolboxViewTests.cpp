@@ -41,9 +41,10 @@ struct ToolboxViewTest : ::testing::Test {
     // Clicks the sidebar row of a tool, as the user would.
     void click(const Tool& tool) {
         QListWidget* list = view.sidebar();
+        const QList<Entry> entries = ToolboxView::sidebarEntries(view.searchQuery(), false);
         for (int row = 0; row < list->count(); ++row) {
             const QModelIndex index = list->model()->index(row, 0);
-            const Entry& e = ToolboxView::sidebarEntries(view.searchQuery(), false)[row];
+            const Entry& e = entries[row];
             if (e.kind != Entry::Kind::tool || !(e.tool == tool)) continue;
             list->scrollTo(index);
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
