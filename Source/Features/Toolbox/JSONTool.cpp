@@ -1,5 +1,6 @@
 #include "Source/Features/Toolbox/JSONTool.h"
 
+#include "Platform/Core/JsonDepth.h"
 #include "Source/Features/Toolbox/UnicodeText.h"
 
 #include <unicode/uchar.h>
@@ -194,28 +195,6 @@ private:
     std::vector<JSONValue*> open_;
 };
 
-// The offset of the bracket that opens one level too many, in a text that is valid up to there.
-std::size_t tooDeepOffset(std::string_view text) {
-    int depth = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > maximumDepth) return i;
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return text.size();
-}
-
 // Writes like the library's own writer, but numbers kept as text as they were written.
 class Writer {
 public:
@@ -307,7 +286,7 @@ std::variant<JSONValue, QString> read(std::string_view utf8) {
     }
     if (!ok && builder.tooDeep) {
         return QString::asprintf("Too deeply nested at character %zu: more than %d levels of arrays and objects",
-                                 tooDeepOffset(utf8), maximumDepth);
+                                 JsonDepth::tooDeepOffset(utf8, maximumDepth), maximumDepth);
     }
     // The reader takes a NUL byte for the end of the text and would drop the rest.
     const std::size_t nul = utf8.find('\0');

@@ -1,5 +1,7 @@
 #include "Source/Features/Updates/UpdateFeed.h"
 
+#include "Platform/Core/JsonDepth.h"
+
 #include <nlohmann/json.hpp>
 
 #include <limits>
@@ -25,33 +27,12 @@ std::optional<QString> text(const nlohmann::json& object, const char* key) {
     return QString::fromStdString(it->get<std::string>());
 }
 
-// Whether no point of the text lies inside more than `deepest` arrays and objects. Brackets inside
-// strings do not count. One pass: the callback parser that could guard depth while parsing takes
-// time quadratic in the length of a long array.
-bool nestsAtMost(const QByteArray& bytes, int deepest) {
-    int depth = 0;
-    bool inString = false;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > deepest) return false;
-        } else if ((c == ']' || c == '}') && --depth < 0) {
-            return false;  // closes more than it opened: no JSON
-        }
-    }
-    return true;
-}
 }  // namespace
 
 nlohmann::json parseFeedJson(const QByteArray& bytes) {
-    if (!nestsAtMost(bytes, deepestFeedLevel)) return nlohmann::json(nlohmann::json::value_t::discarded);
+    if (JsonDepth::tooDeepOffset(std::string_view(bytes.constData(), std::size_t(bytes.size())), deepestFeedLevel) !=
+        std::string_view::npos)
+        return nlohmann::json(nlohmann::json::value_t::discarded);
     return nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, false);
 }
 
