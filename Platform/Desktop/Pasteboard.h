@@ -12,10 +12,6 @@
 #include <memory>
 #include <optional>
 
-class QClipboard;
-class QMimeData;
-class X11SelectionReader;
-
 // Pasteboard types are MIME formats on this platform.
 namespace PasteboardType {
 inline const QString string = QStringLiteral("text/plain");
@@ -88,6 +84,8 @@ class Pasteboard : public QObject {
     Q_OBJECT
 public:
     static Pasteboard& general();
+    // The system pasteboard; the platform's backend defines it.
+    static std::unique_ptr<Pasteboard> makeDefault();
     // Replaces the general pasteboard (tests); nullptr restores the system one.
     static void setGeneral(Pasteboard* pasteboard);
 
@@ -135,6 +133,10 @@ signals:
     void changed();
 
 protected:
+    // Reads a source that answers at once (our own data, the fake) through `plan`.
+    static PasteboardContents readAtOnce(qint64 changeCount, const QStringList& types, const PasteboardReadPlan& plan,
+                                         const std::function<std::optional<QByteArray>(const QString&)>& data);
+
     virtual QStringList formats() const = 0;
     virtual std::optional<QByteArray> formatData(const QString& format) const = 0;
     virtual std::optional<QString> formatText() const;
@@ -145,42 +147,6 @@ protected:
     virtual void setRepresentations(const QList<PasteboardItem>& items,
                                     const PasteboardRepresentations& representations) = 0;
     virtual void setPrimaryRepresentations(const PasteboardRepresentations& representations) = 0;
-};
-
-// The system pasteboard, the X11 CLIPBOARD selection. Writes go through QClipboard; changes are
-// seen through XFixes and other programs' contents read by an X11SelectionReader on its own
-// thread and X connection. Without an X server only what this program wrote is read.
-class X11Pasteboard final : public Pasteboard {
-    Q_OBJECT
-public:
-    X11Pasteboard();
-    ~X11Pasteboard() override;
-    qint64 changeCount() const override;
-    bool watchChanges(PasteboardReadPlan plan, QObject* context,
-                      std::function<void(PasteboardContents)> onContents) override;
-    // Ends the reader's thread (the application is ending); changes are no longer seen.
-    void stopReading();
-
-protected:
-    QStringList formats() const override;
-    std::optional<QByteArray> formatData(const QString& format) const override;
-    std::optional<QString> formatText() const override;
-    void startReading(PasteboardReadPlan plan, QObject* context,
-                      std::function<void(PasteboardContents)> done) override;
-    void clearAll() override;
-    void setRepresentations(const QList<PasteboardItem>& items,
-                            const PasteboardRepresentations& representations) override;
-    void setPrimaryRepresentations(const PasteboardRepresentations& representations) override;
-
-private:
-    const QMimeData* ownData() const;
-    void countOwnChange();
-
-    QClipboard* clipboard_ = nullptr;
-    std::unique_ptr<X11SelectionReader> reader_;
-    int exitHook_ = 0;
-    qint64 localCount_ = 0;  // used only without a reader
-    bool writing_ = false;   // our own write, counted once by countOwnChange()
 };
 
 // An in-memory pasteboard for tests. Every clear and every write is one change.

@@ -1,14 +1,12 @@
 #include "Platform/Desktop/Workspace.h"
 
-#include "Platform/X11/X11Workspace.h"
-
 namespace {
 Workspace* g_override = nullptr;
 }
 
 Workspace& Workspace::shared() {
     if (g_override) return *g_override;
-    static X11Workspace* workspace = new X11Workspace;
+    static Workspace* workspace = makeDefault().release();  // kept for the life of the process
     return *workspace;
 }
 

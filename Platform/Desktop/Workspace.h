@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -25,7 +26,9 @@ class Workspace : public QObject {
     Q_OBJECT
 public:
     static Workspace& shared();
-    // Replaces the shared workspace (tests); nullptr restores the X11 one.
+    // The desktop's own workspace; the platform's backend defines it.
+    static std::unique_ptr<Workspace> makeDefault();
+    // Replaces the shared workspace (tests); nullptr restores the desktop's own one.
     static void setShared(Workspace* workspace);
 
     virtual std::optional<RunningApplication> frontmostApplication() = 0;

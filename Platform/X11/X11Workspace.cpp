@@ -46,6 +46,8 @@ QString argv0Of(qint64 pid) {
 
 }  // namespace
 
+std::unique_ptr<Workspace> Workspace::makeDefault() { return std::make_unique<X11Workspace>(); }
+
 X11Workspace::X11Workspace(QObject* parent) : Workspace() {
     setParent(parent);
     xcb_connection_t* c = qtXcbConnection();
