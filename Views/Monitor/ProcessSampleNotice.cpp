@@ -8,8 +8,8 @@
 QMessageBox* ProcessSampleNotice::open(const QString& path, bool succeeded, QWidget* window) {
     if (succeeded)
         return UnshownNote::show(window, QStringLiteral("Sample Saved"),
-                                 QStringLiteral("The sample report was saved, but no file manager could show it."), path,
-                                 QStringLiteral("Copy Path"));
+                                 QStringLiteral("The sample report was saved, but no file manager could show it."),
+                                 path, QStringLiteral("Copy Path"));
     auto* notice = new QMessageBox(QMessageBox::Warning, QStringLiteral("Sampling Failed"),
                                    QStringLiteral("The process could not be sampled."), QMessageBox::NoButton, window);
     notice->setAttribute(Qt::WA_DeleteOnClose);

@@ -5,8 +5,8 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDateTime>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QDrag>
 #include <QMenu>
 #include <QMimeData>
@@ -153,7 +153,8 @@ void CodeTextMouse::contextMenu(QContextMenuEvent* event) {
         const QMimeData* data = QApplication::clipboard()->mimeData();
         menu.addAction(CodeTextView::tr("&Paste"), QKeySequence::Paste, &view_, &CodeTextView::paste)
             ->setEnabled(data && data->hasText());
-        menu.addAction(CodeTextView::tr("Delete"), &view_, [&view = view_] { view.deleteTo(view.cursor_.position()); })->setEnabled(selection);
+        menu.addAction(CodeTextView::tr("Delete"), &view_, [&view = view_] { view.deleteTo(view.cursor_.position()); })
+            ->setEnabled(selection);
     }
     menu.addSeparator();
     menu.addAction(CodeTextView::tr("Select All"), QKeySequence::SelectAll, &view_, &CodeTextView::selectAll)
