@@ -11,28 +11,26 @@
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Source/Features/System/StackSampler.h"
 #include "Views/Monitor/MetricChartCard.h"
+#include "Views/Monitor/ProcessHierarchyList.h"
 #include "Views/Monitor/ProcessIcon.h"
-#include "Views/Shared/ContinuousCorners.h"
-#include "Views/Shared/CopyButton.h"
+#include "Views/Monitor/ProcessInfoRow.h"
+#include "Views/Monitor/ProcessMetricPicker.h"
+#include "Views/Monitor/ProcessSampleNotice.h"
 #include "Views/Shared/DetailNavigationBar.h"
 #include "Views/Shared/GlassActionBar.h"
 #include "Views/Shared/Motion.h"
 #include "Views/Shared/SymbolButton.h"
 #include "Views/Shared/UnshownNote.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPaintEvent>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
-
-#include <cmath>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
@@ -49,156 +47,6 @@ QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, Q
     label->setPalette(pal);
     return label;
 }
-
-// The value of an info row: at most two lines, cut in the middle, selectable.
-QString twoLines(const QString& text, const QFont& font, int width) {
-    const QFontMetrics m(font);
-    if (width <= 0 || m.horizontalAdvance(text) <= width) return text;
-    const QString fitted = m.elidedText(text, Qt::ElideMiddle, width * 2 - m.averageCharWidth());
-    // Break where the first line is full.
-    int cut = 1;
-    while (cut < fitted.size() && m.horizontalAdvance(fitted.left(cut + 1)) <= width) ++cut;
-    return fitted.left(cut) + QLatin1Char('\n') + fitted.mid(cut);
-}
-
-class InfoValue : public QLabel {
-public:
-    InfoValue(QString value, QWidget* parent) : QLabel(parent), value_(std::move(value)) {
-        setFont(SystemFont::monospaced(10));
-        QPalette pal = palette();
-        pal.setColor(QPalette::WindowText, SystemColors::secondary(palette()));
-        setPalette(pal);
-        setTextInteractionFlags(Qt::TextSelectableByMouse);
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        setText(value_);
-    }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override {
-        QLabel::resizeEvent(event);
-        const QString shown = twoLines(value_, font(), width());
-        if (shown != text()) setText(shown);
-    }
-
-private:
-    QString value_;
-};
-
-// A two-segment control: "CPU" and "Memory".
-class MetricPicker : public QWidget {
-public:
-    MetricPicker(ProcessDetailView* owner, QWidget* parent) : QWidget(parent), owner_(owner) {
-        setAttribute(Qt::WA_TranslucentBackground);
-        setAccessibleName(QStringLiteral("Metric"));
-        setFixedHeight(24);
-        setMaximumWidth(220);
-        setCursor(Qt::PointingHandCursor);
-    }
-    QSize sizeHint() const override { return QSize(220, 24); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QPalette& pal = palette();
-        const QRectF r(rect());
-        p.fillPath(ContinuousCorners::roundedRect(r, 7), SystemColors::quaternary(pal));
-        const double w = r.width() / 2;
-        const int selected = owner_->metric() == ProcessDetailView::DetailMetric::cpu ? 0 : 1;
-        const QRectF knob(2 + selected * w, 2, w - 4, r.height() - 4);
-        p.fillPath(ContinuousCorners::roundedRect(knob, 5),
-                   SystemColors::isDark(pal) ? QColor(255, 255, 255, 60) : QColor(255, 255, 255, 235));
-        p.setFont(SystemFont::font(12, QFont::Medium));
-        for (int i = 0; i < 2; ++i) {
-            p.setPen(SystemColors::primary(pal));
-            p.drawText(QRectF(i * w, 0, w, r.height()), Qt::AlignCenter,
-                       ProcessDetailView::label(i == 0 ? ProcessDetailView::DetailMetric::cpu
-                                                       : ProcessDetailView::DetailMetric::memory));
-        }
-    }
-    void mouseReleaseEvent(QMouseEvent* event) override {
-        if (!rect().contains(event->position().toPoint())) return;
-        owner_->setMetric(event->position().x() < width() / 2.0 ? ProcessDetailView::DetailMetric::cpu
-                                                                 : ProcessDetailView::DetailMetric::memory);
-        update();
-    }
-
-private:
-    ProcessDetailView* owner_;
-};
-
-// The processes of the group, highest CPU share first, each with its icon, name, PID and figure.
-class HierarchyList : public QWidget {
-public:
-    static constexpr int rowHeight = 34;
-
-    explicit HierarchyList(QWidget* parent) : QWidget(parent) {}
-
-    void set(std::vector<AppProcessInfo> children, bool memory) {
-        std::stable_sort(children.begin(), children.end(),
-                         [](const AppProcessInfo& a, const AppProcessInfo& b) { return a.cpuUsage > b.cpuUsage; });
-        const bool countChanged = children.size() != children_.size();
-        children_ = std::move(children);
-        memory_ = memory;
-        const double target = double(children_.size()) * rowHeight;
-        // A change in the number of processes slides the list to its new length; the first
-        // filling shows it at once.
-        if (countChanged && filled_)
-            height_.animateTo(target, Motion::move());
-        else
-            height_.setValue(target);
-        filled_ = true;
-        update();
-    }
-    const std::vector<AppProcessInfo>& children() const { return children_; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QPalette& pal = palette();
-        const QFont nameFont = SystemFont::font(11), pidFont = SystemFont::monospaced(9),
-                    figureFont = SystemFont::monospaced(10);
-        const QFontMetricsF nm(nameFont), pm(pidFont), fm(figureFont);
-        const int first = std::max(0, event->rect().top() / rowHeight);
-        const int last = std::min(int(children_.size()) - 1, event->rect().bottom() / rowHeight);
-        for (int i = first; i <= last; ++i) {
-            const AppProcessInfo& child = children_[size_t(i)];
-            const double top = i * rowHeight;
-            if (i >= 1) {
-                p.setPen(QPen(SystemColors::withOpacity(SystemColors::tertiary(pal), 0.35), 1));
-                p.drawLine(QPointF(0, top + 0.5), QPointF(width(), top + 0.5));
-            }
-            const double cy = top + rowHeight / 2.0;
-            ProcessIcon::paint(p, QRectF(0, cy - 8, 16, 16), child.bundlePath, child.name);
-            const QString figure = memory_ ? child.memoryString() : child.cpuString();
-            const double figureWidth = fm.horizontalAdvance(figure);
-            const double textLeft = 16 + 8, textRight = width() - figureWidth - 6;
-            p.setFont(nameFont);
-            p.setPen(SystemColors::primary(pal));
-            const double block = nm.height() + 1 + pm.height();
-            const double y0 = cy - block / 2;
-            p.drawText(
-                QRectF(textLeft, y0, std::max(0.0, textRight - textLeft), nm.height()),
-                Qt::AlignLeft | Qt::AlignVCenter,
-                nm.elidedText(OneLine::of(child.processName), Qt::ElideMiddle, std::max(0.0, textRight - textLeft)));
-            p.setFont(pidFont);
-            p.setPen(SystemColors::tertiary(pal));
-            p.drawText(QRectF(textLeft, y0 + nm.height() + 1, std::max(0.0, textRight - textLeft), pm.height()),
-                       Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("PID ") + QString::number(child.pid));
-            p.setFont(figureFont);
-            p.setPen(SystemColors::secondary(pal));
-            p.drawText(QRectF(width() - figureWidth - 1, top, figureWidth + 1, rowHeight), Qt::AlignRight | Qt::AlignVCenter,
-                       figure);
-        }
-    }
-
-private:
-    std::vector<AppProcessInfo> children_;
-    bool memory_ = false;
-    bool filled_ = false;
-    Motion::AnimatedValue height_{this, 0.0, [this] { setFixedHeight(int(std::ceil(height_.value()))); }};
-};
 
 }  // namespace
 
@@ -361,7 +209,7 @@ void ProcessDetailView::buildMain() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
 
-    picker_ = new MetricPicker(this, this);
+    picker_ = new ProcessMetricPicker(this, this);
     column->addWidget(picker_, 0, Qt::AlignHCenter);
 
     chartHolder_ = new QWidget(this);
@@ -400,15 +248,7 @@ void ProcessDetailView::buildMain() {
     identityColumn->addLayout(head);
 
     auto infoRow = [&](const QString& label, const QString& value, bool copyable) {
-        auto* block = new QVBoxLayout;
-        block->setSpacing(2);
-        block->addWidget(makeLabel(label, SystemFont::font(9, QFont::Medium), SystemColors::tertiary(palette()), identity));
-        auto* row = new QHBoxLayout;
-        row->setSpacing(6);
-        row->addWidget(new InfoValue(value, identity), 1);
-        if (copyable) row->addWidget(new CopyButton(value, label.toLower(), identity), 0, Qt::AlignVCenter);
-        block->addLayout(row);
-        identityColumn->addLayout(block);
+        identityColumn->addLayout(ProcessInfoRow::make(label, value, copyable, identity));
     };
     const std::optional<AppProcessInfo> first = primary();
     if (first) {
@@ -434,7 +274,7 @@ void ProcessDetailView::buildMain() {
     scroll->setWidgetResizable(true);
     scroll->viewport()->setAutoFillBackground(false);
     scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
-    auto* list = new HierarchyList(scroll);
+    auto* list = new ProcessHierarchyList(scroll);
     scroll->setWidget(list);
     scroll->setContentsMargins(2, 0, 2, 0);
     hierarchy_ = list;
@@ -532,7 +372,7 @@ void ProcessDetailView::refreshFigures() {
     subtitle_->setText(subtitle(primary(now)));
     figure_->setText(metric_ == DetailMetric::memory ? now.memoryString() : now.cpuString());
     running_->setText(runningText(now.children.size()));
-    static_cast<HierarchyList*>(hierarchy_)->set(now.children, metric_ == DetailMetric::memory);
+    static_cast<ProcessHierarchyList*>(hierarchy_)->set(now.children, metric_ == DetailMetric::memory);
     if (chart_ && chartHolder_) chart_->setGeometry(0, 0, chartHolder_->width(), chartHolder_->height());
 }
 
@@ -609,30 +449,7 @@ void ProcessDetailView::finishSample(const QString& path, bool succeeded) {
 void ProcessDetailView::presentSampleResult(const QString& path, bool succeeded, bool shown) {
     if (succeeded && shown) return;
     if (sampleNotice_) sampleNotice_->close();
-    auto* notice = new QMessageBox(succeeded ? QMessageBox::Information : QMessageBox::Warning,
-                                   succeeded ? QStringLiteral("Sample Saved") : QStringLiteral("Sampling Failed"),
-                                   QString(), QMessageBox::NoButton, window());
-    notice->setAttribute(Qt::WA_DeleteOnClose);
-    notice->setWindowModality(Qt::ApplicationModal);  // the popup stays open behind it
-    if (succeeded) {
-        notice->setText(QStringLiteral("The sample report was saved, but no file manager could show it."));
-        notice->setInformativeText(path);
-        notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        QPushButton* copy = notice->addButton(QStringLiteral("Copy Path"), QMessageBox::ActionRole);
-        copy->disconnect();  // copying leaves the note open
-        connect(copy, &QPushButton::clicked, notice, [path] {
-            PasteboardItem item;
-            item.setString(path);
-            Pasteboard::general().clearContents();
-            Pasteboard::general().writeObjects({item});
-        });
-    } else {
-        notice->setText(QStringLiteral("The process could not be sampled."));
-        notice->setInformativeText(QStringLiteral("It may have quit, or it belongs to another user."));
-    }
-    notice->setEscapeButton(notice->addButton(QMessageBox::Ok));  // Escape and the close box dismiss it
-    sampleNotice_ = notice;
-    notice->open();
+    sampleNotice_ = ProcessSampleNotice::open(path, succeeded, window());
 }
 
 void ProcessDetailView::presentQuitConfirmation(QuitStyle style) {

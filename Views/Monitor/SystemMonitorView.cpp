@@ -8,11 +8,9 @@
 #include "Source/Features/System/SystemStats.h"
 #include "Views/DiskPane/MonitorDiskTab.h"
 #include "Views/Monitor/BlurFade.h"
-#include "Views/Monitor/ChartWell.h"
+#include "Views/Monitor/MonitorContentFader.h"
+#include "Views/Monitor/MonitorTabContent.h"
 #include "Views/Monitor/MonitorTabPicker.h"
-#include "Views/Monitor/ProcessDetailView.h"
-#include "Views/Monitor/ProcessSearchRow.h"
-#include "Views/Monitor/ProcessWell.h"
 #include "Views/Monitor/StatsDashboard.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCard.h"
@@ -44,15 +42,6 @@ QRectF lerp(const QRectF& a, const QRectF& b, double t) {
 }
 double lerp(double a, double b, double t) { return a + (b - a) * t; }
 
-QGraphicsOpacityEffect* opacityEffect(QWidget* widget) {
-    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect());
-    if (!effect) {
-        effect = new QGraphicsOpacityEffect(widget);
-        effect->setOpacity(1);
-        widget->setGraphicsEffect(effect);
-    }
-    return effect;
-}
 }  // namespace
 
 // MARK: enumerations
@@ -118,6 +107,8 @@ SystemMonitorView::SystemMonitorView(MonitorTab initialTab, std::function<void()
     if (!sources_.disk) sources_.disk = &MonitorDiskTab::shared();
     model_ = new MonitorPopupModel(initialTab, *sources_.monitor, *sources_.archive, sources_.physicalMemory, this);
     shownHeaderTab_ = model_->listTab();
+    fader_ = new MonitorContentFader(this);
+    content_ = std::make_unique<MonitorTabContent>(*model_, *sources_.monitor, *sources_.disk);
     build();
 }
 
@@ -234,129 +225,25 @@ void SystemMonitorView::rebuildListContent(const Motion::Animation& animation) {
     const bool animated = !(animation.kind == Motion::Animation::Kind::linear && animation.duration <= 0);
     // The header follows the list tab; the middle and body follow the pane source.
     if (!header_ || shownHeaderTab_ != listTab) {
-        if (header_) fadeOutAndDelete(header_, animation);
-        if (listTab == MonitorTab::disk) {
-            QWidget* disk = sources_.disk->makeHeader(headerHolder_);
-            disk->setGeometry(0, 8, 312, int(kHeaderHeight));
-            header_ = disk;
-        } else {
-            auto* well = new ChartWell(*model_, headerHolder_);
-            well->setGeometry(0, 0, 312, int(kHeaderHeight) + 8);
-            header_ = well;
-        }
+        if (header_) fader_->fadeOutAndDelete(header_, animation);
+        header_ = content_->makeHeader(listTab, headerHolder_);
         header_->show();
         shownHeaderTab_ = listTab;
-        if (animated) fadeIn(header_, animation);
+        if (animated) fader_->fadeIn(header_, animation);
     }
     if (!mid_ || !body_ || shownPane_ != paneSource()) {
-        if (mid_) fadeOutAndDelete(mid_, animation);
-        if (body_) fadeOutAndDelete(body_, animation);
-        if (listTab == MonitorTab::disk) {
-            mid_ = sources_.disk->makeMiddle(midHolder_);
-            body_ = sources_.disk->makeBody(bodyHolder_);
-        } else {
-            mid_ = new ProcessSearchRow(*model_, midHolder_);
-            body_ = new ProcessWell(*model_, bodyHolder_);
-        }
-        mid_->setGeometry(0, 0, int(contentWidth), int(kMidHeight));
-        body_->setGeometry(0, 0, int(contentWidth), int(kBodyHeight));
+        if (mid_) fader_->fadeOutAndDelete(mid_, animation);
+        if (body_) fader_->fadeOutAndDelete(body_, animation);
+        mid_ = content_->makeMiddle(listTab, midHolder_);
+        body_ = content_->makeBody(listTab, bodyHolder_);
         mid_->show();
         body_->show();
         shownPane_ = paneSource();
         if (animated) {
-            fadeIn(mid_, animation);
-            fadeIn(body_, animation);
+            fader_->fadeIn(mid_, animation);
+            fader_->fadeIn(body_, animation);
         }
     }
-}
-
-void SystemMonitorView::fade(QWidget* widget, double to, const Motion::Animation& animation, double delay,
-                             std::function<void()> done) {
-    if (!widget) return;
-    // One fade per widget: a new one takes over from where the running one is.
-    if (QPointer<Motion::Animator> running = fadeAnimators_.take(widget)) running->stop();
-    if (QPointer<QTimer> pending = fadeDelays_.take(widget)) delete pending;
-    QPointer<QWidget> target(widget);
-    auto finish = [target, to, done] {
-        if (!target) return;
-        if (to >= 1) target->setGraphicsEffect(nullptr);
-        if (done) done();
-    };
-    const bool animated = !(animation.duration <= 0 && !animation.isSpring()) && isVisible();
-    if (!animated) {
-        if (to < 1) opacityEffect(widget)->setOpacity(std::clamp(to, 0.0, 1.0));
-        finish();
-        return;
-    }
-    const double from = qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect())
-                            ? static_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect())->opacity()
-                            : (to > 0 ? 0.0 : 1.0);
-    opacityEffect(widget)->setOpacity(from);
-    QPointer<SystemMonitorView> self(this);
-    auto run = [self, target, from, to, animation, finish] {
-        if (!target || !self) return;
-        Motion::Animator* a = Motion::animate(
-            target, animation,
-            [target, from, to](double p) {
-                if (!target) return;
-                if (auto* e = qobject_cast<QGraphicsOpacityEffect*>(target->graphicsEffect()))
-                    e->setOpacity(std::clamp(lerp(from, to, p), 0.0, 1.0));
-            },
-            finish);
-        if (a)
-            self->fadeAnimators_.insert(target.data(), a);
-        else
-            finish();
-    };
-    if (delay > 0) {
-        auto* timer = new QTimer(widget);
-        timer->setSingleShot(true);
-        fadeDelays_.insert(widget, timer);
-        connect(timer, &QTimer::timeout, widget, [run, timer] {
-            timer->deleteLater();
-            run();
-        });
-        timer->start(int(delay * 1000));
-    } else {
-        run();
-    }
-}
-
-void SystemMonitorView::blur(QWidget* widget, double radius, double opacity, const Motion::Animation& timing,
-                             std::function<void()> done) {
-    if (QPointer<Motion::Animator> running = blurAnimators_.take(widget)) running->stop();
-    auto* effect = qobject_cast<BlurFade*>(widget->graphicsEffect());
-    if (!effect) {
-        effect = new BlurFade(0, 1, widget);
-        widget->setGraphicsEffect(effect);
-    }
-    const double fromRadius = effect->radius(), fromOpacity = effect->opacity();
-    QPointer<QWidget> target(widget);
-    Motion::Animator* a = Motion::animate(
-        widget, timing,
-        [target, fromRadius, fromOpacity, radius, opacity](double p) {
-            if (!target) return;
-            if (auto* e = qobject_cast<BlurFade*>(target->graphicsEffect()))
-                e->set(lerp(fromRadius, radius, p), std::clamp(lerp(fromOpacity, opacity, p), 0.0, 1.0));
-        },
-        std::move(done));
-    if (a) blurAnimators_.insert(widget, a);
-}
-
-void SystemMonitorView::fadeIn(QWidget* widget, const Motion::Animation& animation, double delay) {
-    opacityEffect(widget)->setOpacity(0);
-    fade(widget, 1, animation, delay);
-}
-
-void SystemMonitorView::fadeOutAndDelete(QWidget* widget, const Motion::Animation& animation, double delay) {
-    if (!widget) return;
-    widget->setEnabled(false);
-    widget->setAttribute(Qt::WA_TransparentForMouseEvents);
-    if (!qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect())) opacityEffect(widget)->setOpacity(1);
-    QPointer<QWidget> target(widget);
-    fade(widget, 0, animation, delay, [target] {
-        if (target) target->deleteLater();
-    });
 }
 
 // MARK: modes
@@ -409,7 +296,7 @@ void SystemMonitorView::applyMode(const Motion::Animation& animation) {
     const double pickerTarget = detail ? 0 : 1;
     if (pickerTarget != pickerOpacity_ || instant) {
         if (pickerAnimator_) pickerAnimator_->stop();
-        QGraphicsOpacityEffect* effect = opacityEffect(picker_);
+        QGraphicsOpacityEffect* effect = MonitorContentFader::opacityEffect(picker_);
         const double from = pickerOpacity_;
         pickerOpacity_ = pickerTarget;
         auto finish = [this] {
@@ -475,7 +362,7 @@ void SystemMonitorView::applyMode(const Motion::Animation& animation) {
         if (!instant && isVisible()) {
             dashboard->setGraphicsEffect(new BlurFade(12, 0, dashboard));
             QPointer<QWidget> target(dashboard);
-            blur(dashboard, 0, 1, Motion::Animation::easeOut(0.42), [target] {
+            fader_->blur(dashboard, 0, 1, Motion::Animation::easeOut(0.42), [target] {
                 if (target) target->setGraphicsEffect(nullptr);
             });
         }
@@ -488,7 +375,7 @@ void SystemMonitorView::applyMode(const Motion::Animation& animation) {
             leaving->deleteLater();
         } else {
             QPointer<QWidget> target(leaving);
-            blur(leaving, 10, 0, Motion::Animation::easeOut(0.12), [target] {
+            fader_->blur(leaving, 10, 0, Motion::Animation::easeOut(0.12), [target] {
                 if (target) target->deleteLater();
             });
         }
@@ -552,7 +439,7 @@ void SystemMonitorView::placeGlass(double progress) {
             if (now.opacity >= 1) {
                 card->setGraphicsEffect(nullptr);
             } else if (now.opacity > 0.001) {
-                opacityEffect(card)->setOpacity(now.opacity);
+                MonitorContentFader::opacityEffect(card)->setOpacity(now.opacity);
             }
         }
     }
@@ -569,7 +456,7 @@ void SystemMonitorView::syncDetail(const Motion::Animation& animation) {
         if (instant)
             old->deleteLater();
         else
-            fadeOutAndDelete(old, i == 1 ? animation : Motion::Animation::easeOut(0.1));
+            fader_->fadeOutAndDelete(old, i == 1 ? animation : Motion::Animation::easeOut(0.1));
     }
     shownDetail_ = identity;
     if (identity.isEmpty()) return;
@@ -577,25 +464,18 @@ void SystemMonitorView::syncDetail(const Motion::Animation& animation) {
     const QRect frames[3] = {QRect(0, 0, int(contentWidth), int(kBarHeight)), QRect(12, 72, 312, 492),
                              QRect(0, 588, int(contentWidth), int(kBarHeight))};
     for (int part = 0; part < 3; ++part) {
-        QWidget* piece = nullptr;
-        if (const auto& group = model_->selectedProcess()) {
-            MonitorPopupModel* model = model_;
-            piece = new ProcessDetailView(*group, ProcessDetailView::Part(part),
-                                          [model] { model->selectProcess(std::nullopt); }, *sources_.monitor, area_);
-        } else {
-            MonitorDiskTab* disk = sources_.disk;
-            piece = disk->makeDetail(MonitorDiskTab::DetailPart(part),
-                                     [this, disk] { reformNavigation([disk] { disk->clearInspectedItem(); }); }, area_);
-        }
+        MonitorDiskTab* disk = sources_.disk;
+        QWidget* piece = content_->makeDetail(
+            part, [this, disk] { reformNavigation([disk] { disk->clearInspectedItem(); }); }, area_);
         piece->setObjectName(identity);
         piece->setGeometry(frames[part]);
         piece->show();
         detail_[size_t(part)] = piece;
         if (!instant && isVisible()) {
             if (part == 1)
-                fadeIn(piece, animation);
+                fader_->fadeIn(piece, animation);
             else
-                fadeIn(piece, Motion::Animation::easeOut(0.2), 0.16);
+                fader_->fadeIn(piece, Motion::Animation::easeOut(0.2), 0.16);
         }
     }
 }

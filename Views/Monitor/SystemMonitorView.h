@@ -14,6 +14,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,7 +22,9 @@ class BlurFade;
 class GlassCard;
 class GlassCardContainer;
 class MetricArchive;
+class MonitorContentFader;
 class MonitorDiskTab;
+class MonitorTabContent;
 class MonitorTabPicker;
 class NetworkMonitor;
 class ProcessMonitor;
@@ -118,17 +121,13 @@ private:
     void placeGlass(double progress);
     void syncDetail(const Motion::Animation& animation);
     QString detailIdentity() const;
-    void fade(QWidget* widget, double to, const Motion::Animation& animation, double delay = 0,
-              std::function<void()> done = {});
-    void fadeOutAndDelete(QWidget* widget, const Motion::Animation& animation, double delay = 0);
-    void blur(QWidget* widget, double radius, double opacity, const Motion::Animation& timing,
-              std::function<void()> done);
-    void fadeIn(QWidget* widget, const Motion::Animation& animation, double delay = 0);
     void navigationChanged();
 
     Sources sources_;
     std::function<void()> onDismiss_;
     MonitorPopupModel* model_ = nullptr;
+    MonitorContentFader* fader_ = nullptr;
+    std::unique_ptr<MonitorTabContent> content_;
 
     // Widgets.
     GlassCardContainer* container_ = nullptr;
@@ -164,9 +163,6 @@ private:
     bool lastStatsMode_ = false;
     bool lastShowingDetail_ = false;
     double pickerOpacity_ = 1;
-    // The running fade and blur of each content widget, and fades waiting for their delay.
-    QHash<const QWidget*, QPointer<Motion::Animator>> fadeAnimators_, blurAnimators_;
-    QHash<const QWidget*, QPointer<QTimer>> fadeDelays_;
     bool opaqueBacking_ = false;
     QPainterPath cardsShape_;
     QRegion cardsRegion_;

@@ -2,187 +2,37 @@
 
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
+#include "Views/Toolbox/CodeTextBoundaries.h"
+#include "Views/Toolbox/CodeTextKeys.h"
+#include "Views/Toolbox/CodeTextLayout.h"
+#include "Views/Toolbox/CodeTextMouse.h"
+#include "Views/Toolbox/CodeTextViewAccessible.h"
 #include "Views/Toolbox/CodeTextViewController.h"
 #include "Views/Toolbox/SlimScrollBars.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
-#include <QDateTime>
-#include <QDrag>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyleHints>
 #include <QTextBlock>
-#include <QTextBoundaryFinder>
-#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// The document's own layout: the view lays out what it shows, so nothing is done here.
-class NoLayout : public QAbstractTextDocumentLayout {
-public:
-    using QAbstractTextDocumentLayout::QAbstractTextDocumentLayout;
-    void draw(QPainter*, const PaintContext&) override {}
-    int hitTest(const QPointF&, Qt::HitTestAccuracy) const override { return -1; }
-    int pageCount() const override { return 1; }
-    QSizeF documentSize() const override { return {}; }
-    QRectF frameBoundingRect(QTextFrame*) const override { return {}; }
-    QRectF blockBoundingRect(const QTextBlock&) const override { return {}; }
-
-protected:
-    void documentChanged(int, int, int) override {}
-};
-
-// The rows of each piece of a line that has more than one.
-struct PieceRows : QTextBlockUserData {
-    std::vector<int> rows;
-};
-
-constexpr int pieceLength = CodeTextView::displayPieceLength;
-
-int pieceStartIn(QStringView line, int index) {
-    int start = index * pieceLength;
-    if (start > 0 && start < line.size() && line[start].isLowSurrogate()) ++start;
-    return start;
-}
-
-int pieceCountOf(QStringView line) {
-    const int length = int(line.size());
-    if (length <= pieceLength) return 1;
-    int count = (length - 1) / pieceLength + 1;
-    if (pieceStartIn(line, count - 1) >= length) --count;
-    return count;
-}
-
-// Text a key types: printable characters (outside the BMP too), format characters and tabs.
-bool isTypedText(const QString& text) {
-    if (text.isEmpty()) return false;
-    const char32_t first = text.at(0).isHighSurrogate() && text.size() > 1
-                               ? QChar::surrogateToUcs4(text.at(0), text.at(1))
-                               : char32_t(text.at(0).unicode());
-    return QChar::isPrint(first) || QChar::category(first) == QChar::Other_Format || first == U'\t';
-}
-
-enum class CharClass { space, word, other };
-
-CharClass classOf(QChar c) {
-    if (c.isSpace()) return CharClass::space;
-    if (c.isLetterOrNumber() || c.isMark() || c == u'_' || c.isSurrogate()) return CharClass::word;
-    return CharClass::other;
-}
-
-// What assistive technology reads and edits: the whole text, the caret and the selection.
-class CodeTextViewAccessible : public QAccessibleWidget,
-                               public QAccessibleTextInterface,
-                               public QAccessibleEditableTextInterface {
-public:
-    explicit CodeTextViewAccessible(CodeTextView* view) : QAccessibleWidget(view, QAccessible::EditableText) {}
-
-    static QAccessibleInterface* factory(const QString& className, QObject* object) {
-        auto* view = qobject_cast<CodeTextView*>(object);
-        return view && className == QLatin1String("CodeTextView") ? new CodeTextViewAccessible(view) : nullptr;
-    }
-
-    void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
-        if (type == QAccessible::EditableTextInterface && view()->isEditable())
-            return static_cast<QAccessibleEditableTextInterface*>(this);
-        return QAccessibleWidget::interface_cast(type);
-    }
-    QString text(QAccessible::Text type) const override {
-        return type == QAccessible::Value ? view()->text() : QAccessibleWidget::text(type);
-    }
-    QAccessible::State state() const override {
-        QAccessible::State state = QAccessibleWidget::state();
-        state.editable = view()->isEditable();
-        state.readOnly = !view()->isEditable();
-        state.multiLine = true;
-        state.selectableText = true;
-        return state;
-    }
-
-    void selection(int index, int* start, int* end) const override {
-        const QTextCursor cursor = view()->textCursor();
-        const bool has = index == 0 && cursor.hasSelection();
-        *start = has ? cursor.selectionStart() : 0;
-        *end = has ? cursor.selectionEnd() : 0;
-    }
-    int selectionCount() const override { return view()->textCursor().hasSelection() ? 1 : 0; }
-    void addSelection(int start, int end) override { setSelection(0, start, end); }
-    void removeSelection(int index) override {
-        if (index == 0) setCursorPosition(view()->textCursor().position());
-    }
-    void setSelection(int, int start, int end) override {
-        QTextCursor cursor = view()->textCursor();
-        cursor.setPosition(clamped(start));
-        cursor.setPosition(clamped(end), QTextCursor::KeepAnchor);
-        view()->setTextCursor(cursor);
-    }
-    int cursorPosition() const override { return view()->textCursor().position(); }
-    void setCursorPosition(int position) override { setSelection(0, position, position); }
-    QString text(int start, int end) const override { return view()->text().mid(start, end - start); }
-    int characterCount() const override { return int(view()->text().size()); }
-    QRect characterRect(int offset) const override {
-        QTextCursor cursor = view()->textCursor();
-        cursor.setPosition(clamped(offset));
-        const QRect caret = view()->cursorRect(cursor);
-        const int width = view()->fontMetrics().horizontalAdvance(view()->text().mid(offset, 1));
-        return QRect(view()->viewport()->mapToGlobal(caret.topLeft()), QSize(width, caret.height()));
-    }
-    int offsetAtPoint(const QPoint& point) const override {
-        return view()->cursorForPosition(view()->viewport()->mapFromGlobal(point)).position();
-    }
-    void scrollToSubstring(int start, int) override {
-        QTextCursor cursor = view()->textCursor();
-        cursor.setPosition(clamped(start));
-        const QRect rect = view()->cursorRect(cursor);
-        QScrollBar* bar = view()->verticalScrollBar();
-        const int row = std::max(1, view()->fontMetrics().height());
-        if (rect.top() < 0)
-            bar->setValue(bar->value() + rect.top() / row - 1);
-        else if (rect.bottom() > view()->viewport()->height())
-            bar->setValue(bar->value() + (rect.bottom() - view()->viewport()->height()) / row + 1);
-    }
-    QString attributes(int offset, int* start, int* end) const override {
-        *start = 0;
-        *end = characterCount();
-        Q_UNUSED(offset);
-        return QString();
-    }
-
-    void deleteText(int start, int end) override { replaceText(start, end, QString()); }
-    void insertText(int offset, const QString& text) override { replaceText(offset, offset, text); }
-    void replaceText(int start, int end, const QString& text) override {
-        if (!view()->isEditable()) return;
-        setSelection(0, start, end);
-        view()->insertPlainText(text);
-    }
-
-private:
-    CodeTextView* view() const { return static_cast<CodeTextView*>(widget()); }
-    int clamped(int offset) const { return std::clamp(offset, 0, characterCount()); }
-};
-
-}  // namespace
-
 CodeTextView::CodeTextView(bool editable, const QString& placeholder, CodeTextViewController* controller,
                            QWidget* parent)
-    : QAbstractScrollArea(parent), document_(new QTextDocument(this)), placeholder_(placeholder) {
+    : QAbstractScrollArea(parent), document_(new QTextDocument(this)), placeholder_(placeholder),
+      layout_(std::make_unique<CodeTextLayout>(document_, shown_, *this)),
+      mouse_(std::make_unique<CodeTextMouse>(*this)) {
     static const bool accessible = (QAccessible::installFactory(&CodeTextViewAccessible::factory), true);
     Q_UNUSED(accessible);
-    document_->setDocumentLayout(new NoLayout(document_));
+    document_->setDocumentLayout(CodeTextLayout::documentLayout(document_));
     document_->setUndoRedoEnabled(true);
     cursor_ = QTextCursor(document_);
     setFrameShape(QFrame::NoFrame);
@@ -205,7 +55,7 @@ CodeTextView::CodeTextView(bool editable, const QString& placeholder, CodeTextVi
     estimateAll();
 }
 
-CodeTextView::~CodeTextView() { dropLayouts(); }
+CodeTextView::~CodeTextView() { layout_->dropLayouts(); }
 
 QString CodeTextView::documentText() const {
     // The raw text keeps no-break spaces; only block ends need turning back into line feeds.
@@ -246,16 +96,16 @@ void CodeTextView::onContentsChange(int position, int removed, int added) {
     }
     changed_ = true;
     lastChangeEnd_ = std::min(position + added, int(shown_.size()));
-    dropLayouts();
+    layout_->dropLayouts();
     const int blocks = document_->blockCount();
     const QTextBlock first = document_->findBlock(std::clamp(position, 0, int(shown_.size())));
     const QTextBlock last = document_->findBlock(std::min(position + added, int(shown_.size())));
     if (blocks == lastBlockCount_ && first == last && !settingText_ && first.isValid()) {
         // Within one line: its pieces keep the rows they had until they are laid out again.
-        estimateBlock(first, true);
+        layout_->estimateBlock(first, true);
     } else {
         for (QTextBlock b = first; b.isValid(); b = b.next()) {
-            estimateBlock(b);
+            layout_->estimateBlock(b);
             if (b == last) break;
         }
     }
@@ -291,212 +141,49 @@ void CodeTextView::chooseWrapMode(QStringView text) {
 }
 
 void CodeTextView::setWordWrapMode(QTextOption::WrapMode mode) {
-    if (wrapMode_ == mode) return;
-    wrapMode_ = mode;
+    if (layout_->wrapMode() == mode) return;
+    layout_->setWrapMode(mode);
     estimateAll();
     viewport()->update();
 }
 
 std::vector<int> CodeTextView::pieceStarts(QStringView line) {
     std::vector<int> starts;
-    const int count = pieceCountOf(line);
-    for (int i = 0; i < count; ++i) starts.push_back(pieceStartIn(line, i));
+    const int count = CodeTextLayout::pieceCountOf(line);
+    for (int i = 0; i < count; ++i) starts.push_back(CodeTextLayout::pieceStartIn(line, i));
     return starts;
 }
 
+QTextOption::WrapMode CodeTextView::wordWrapMode() const { return layout_->wrapMode(); }
+
 // Rows -------------------------------------------------------------------------------------------------
 
-qreal CodeTextView::rowHeight() const { return std::ceil(QFontMetricsF(font()).height()); }
-
-qreal CodeTextView::textWidth() const { return std::max<qreal>(1, viewport()->width() - 2 * inset); }
-
-int CodeTextView::estimatedRows(int length) const { return std::max(1, (length + perRow_ - 1) / perRow_); }
-
-int CodeTextView::rowsOf(const QTextBlock& block, int piece) const {
-    if (auto* data = static_cast<PieceRows*>(block.userData()); data && piece < int(data->rows.size()))
-        return data->rows[size_t(piece)];
-    return block.lineCount();
-}
-
-void CodeTextView::setRows(const QTextBlock& block, int piece, int rows) const {
-    QTextBlock b = block;
-    if (auto* data = static_cast<PieceRows*>(b.userData()); data && piece < int(data->rows.size())) {
-        int& slot = data->rows[size_t(piece)];
-        if (slot == rows) return;
-        const int total = b.lineCount() - slot + rows;
-        slot = rows;
-        b.setLineCount(total);
-    } else {
-        if (b.lineCount() == rows) return;
-        b.setLineCount(rows);
-    }
-    rowsChanged_ = true;
-}
-
-void CodeTextView::estimateBlock(const QTextBlock& block, bool keep) {
-    QTextBlock b = block;
-    const QStringView line = QStringView(shown_).mid(b.position(), b.length() - 1);
-    const int count = pieceCountOf(line);
-    if (count == 1) {
-        if (b.userData()) b.setUserData(nullptr);
-        if (!keep || b.lineCount() < 1) b.setLineCount(estimatedRows(int(line.size())));
-        return;
-    }
-    auto* data = static_cast<PieceRows*>(b.userData());
-    std::vector<int> old;
-    if (data) old = std::move(data->rows);
-    auto* fresh = new PieceRows;
-    fresh->rows.resize(size_t(count));
-    int total = 0;
-    for (int i = 0; i < count; ++i) {
-        const int start = pieceStartIn(line, i);
-        const int end = i + 1 < count ? pieceStartIn(line, i + 1) : int(line.size());
-        // Rows counted before an edit stay until the piece is laid out again: the text around the caret
-        // does not jump while the rows above it are counted afresh.
-        int rows = keep && i < int(old.size()) ? old[size_t(i)] : 0;
-        if (rows <= 0) rows = estimatedRows(end - start);
-        fresh->rows[size_t(i)] = rows;
-        total += rows;
-    }
-    b.setUserData(fresh);
-    b.setLineCount(total);
-}
-
 void CodeTextView::estimateAll() {
-    estimatedWidth_ = textWidth();
-    const qreal advance = std::max<qreal>(1, QFontMetricsF(font()).horizontalAdvance(QLatin1Char('x')));
-    perRow_ = std::max(1, int(estimatedWidth_ / advance));
-    dropLayouts();
-    for (QTextBlock b = document_->begin(); b.isValid(); b = b.next()) estimateBlock(b);
+    layout_->estimateAll();
     updateScrollBar();
 }
 
-int CodeTextView::rowCount() const { return std::max(1, document_->lineCount()); }
-
-int CodeTextView::visibleRows() const { return std::max(1, int((viewport()->height() - 2 * inset) / rowHeight())); }
-
-CodeTextView::Piece CodeTextView::pieceAtRow(int row) const {
-    row = std::clamp(row, 0, rowCount() - 1);
-    QTextBlock block = document_->findBlockByLineNumber(row);
-    if (!block.isValid()) block = document_->lastBlock();
-    Piece piece{block, 0, 0, 0, block.firstLineNumber()};
-    const QStringView line = QStringView(shown_).mid(block.position(), block.length() - 1);
-    const int count = pieceCountOf(line);
-    for (int i = 0; i < count; ++i) {
-        const int rows = rowsOf(block, i);
-        piece.index = i;
-        piece.start = pieceStartIn(line, i);
-        piece.length = (i + 1 < count ? pieceStartIn(line, i + 1) : int(line.size())) - piece.start;
-        if (row < piece.firstRow + rows || i + 1 == count) break;
-        piece.firstRow += rows;
-    }
-    return piece;
+int CodeTextView::visibleRows() const {
+    return std::max(1, int((viewport()->height() - 2 * inset) / layout_->rowHeight()));
 }
-
-CodeTextView::Piece CodeTextView::pieceAt(int position) const {
-    position = std::clamp(position, 0, int(shown_.size()));
-    const QTextBlock block = document_->findBlock(position);
-    const QStringView line = QStringView(shown_).mid(block.position(), block.length() - 1);
-    const int count = pieceCountOf(line);
-    const int relative = position - block.position();
-    int index = std::min(relative / pieceLength, count - 1);
-    if (relative < pieceStartIn(line, index)) --index;
-    Piece piece{block, index, pieceStartIn(line, index), 0, block.firstLineNumber()};
-    piece.length = (index + 1 < count ? pieceStartIn(line, index + 1) : int(line.size())) - piece.start;
-    for (int i = 0; i < index; ++i) piece.firstRow += rowsOf(block, i);
-    return piece;
-}
-
-CodeTextView::Piece CodeTextView::nextPiece(const Piece& piece) const {
-    const QStringView line = QStringView(shown_).mid(piece.block.position(), piece.block.length() - 1);
-    const int count = pieceCountOf(line);
-    const int firstRow = piece.firstRow + rowsOf(piece.block, piece.index);
-    if (piece.index + 1 < count) {
-        const int index = piece.index + 1;
-        const int start = pieceStartIn(line, index);
-        const int end = index + 1 < count ? pieceStartIn(line, index + 1) : int(line.size());
-        return Piece{piece.block, index, start, end - start, firstRow};
-    }
-    const QTextBlock next = piece.block.next();
-    if (!next.isValid()) return Piece{};
-    const QStringView nextLine = QStringView(shown_).mid(next.position(), next.length() - 1);
-    const int end = pieceCountOf(nextLine) > 1 ? pieceStartIn(nextLine, 1) : int(nextLine.size());
-    return Piece{next, 0, 0, end, firstRow};
-}
-
-QTextLayout* CodeTextView::layoutOf(const Piece& piece) const {
-    auto& slot = layouts_[{piece.block.blockNumber(), piece.index}];
-    if (slot) return slot.get();
-    if (layouts_.size() > 256) {
-        // Far more than a screenful: start again with only this one.
-        layouts_.clear();
-        return layoutOf(piece);
-    }
-    auto layout = std::make_unique<QTextLayout>(shown_.mid(piece.position(), piece.length), font());
-    QTextOption option;
-    option.setWrapMode(wrapMode_);
-    layout->setTextOption(option);
-    layout->setCacheEnabled(true);
-    const qreal width = textWidth();
-    const qreal height = rowHeight();
-    const qreal ascent = QFontMetricsF(font()).ascent();
-    layout->beginLayout();
-    for (int row = 0;; ++row) {
-        QTextLine line = layout->createLine();
-        if (!line.isValid()) break;
-        line.setLineWidth(width);
-        // Every row is as high as the font's: a fallback glyph never moves the rows below it.
-        line.setPosition(QPointF(0, row * height + ascent - line.ascent()));
-    }
-    layout->endLayout();
-    setRows(piece.block, piece.index, std::max(1, layout->lineCount()));
-    slot = std::move(layout);
-    return slot.get();
-}
-
-void CodeTextView::dropLayouts() { layouts_.clear(); }
 
 void CodeTextView::updateScrollBar() {
-    rowsChanged_ = false;
+    layout_->clearRowsChanged();
     QScrollBar* bar = verticalScrollBar();
     const int visible = visibleRows();
-    bar->setRange(0, std::max(0, rowCount() - visible));
+    bar->setRange(0, std::max(0, layout_->rowCount() - visible));
     bar->setPageStep(visible);
     bar->setSingleStep(1);
 }
 
-int CodeTextView::rowTop(int row) const { return inset + int((row - verticalScrollBar()->value()) * rowHeight()); }
-
-std::pair<int, qreal> CodeTextView::caretPoint(int position) const {
-    const Piece piece = pieceAt(position);
-    QTextLayout* layout = layoutOf(piece);
-    const int relative = position - piece.position();
-    const QTextLine line = layout->lineForTextPosition(relative);
-    if (!line.isValid()) return {piece.firstRow, 0};
-    return {piece.firstRow + line.lineNumber(), line.cursorToX(relative)};
-}
-
-int CodeTextView::positionAt(int row, qreal x) const {
-    if (row < 0) return 0;
-    if (row >= rowCount()) return int(shown_.size());
-    const Piece piece = pieceAtRow(row);
-    QTextLayout* layout = layoutOf(piece);
-    const int inPiece = std::clamp(row - piece.firstRow, 0, layout->lineCount() - 1);
-    const QTextLine line = layout->lineAt(inPiece);
-    if (!line.isValid()) return piece.position();
-    int relative = line.xToCursor(x);
-    // Past the end of a row wrapped at a space: before that space, not at the start of the next row.
-    const int end = line.textStart() + line.textLength();
-    if (inPiece + 1 < layout->lineCount() && relative >= end && end > line.textStart() &&
-        shown_[piece.position() + end - 1].isSpace())
-        relative = end - 1;
-    return piece.position() + relative;
+int CodeTextView::rowTop(int row) const {
+    return inset + int((row - verticalScrollBar()->value()) * layout_->rowHeight());
 }
 
 int CodeTextView::positionAt(const QPoint& point) const {
-    const int row = verticalScrollBar()->value() + int(std::floor((point.y() - inset) / rowHeight()));
-    if (row >= rowCount()) return int(shown_.size());
-    return positionAt(std::max(0, row), point.x() - inset);
+    const int row = verticalScrollBar()->value() + int(std::floor((point.y() - inset) / layout_->rowHeight()));
+    if (row >= layout_->rowCount()) return int(shown_.size());
+    return layout_->positionAt(std::max(0, row), point.x() - inset);
 }
 
 // Painting ---------------------------------------------------------------------------------------------
@@ -508,43 +195,22 @@ void CodeTextView::paintEvent(QPaintEvent* event) {
     painter.setFont(font());
     if (shown_.isEmpty() && !placeholder_.isEmpty()) {
         painter.setPen(palette().color(QPalette::PlaceholderText));
-        const QRect room(inset, inset, int(textWidth()), viewport()->height() - inset);
+        const QRect room(inset, inset, int(layout_->textWidth()), viewport()->height() - inset);
         painter.drawText(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, placeholder_);
     }
     painter.setPen(palette().color(QPalette::Text));
-    const qreal height = rowHeight();
-    const int first = verticalScrollBar()->value();
-    Piece piece = pieceAtRow(first);
-    const int selStart = cursor_.selectionStart();
-    const int selEnd = cursor_.selectionEnd();
-    const int caret = cursor_.position();
-    const bool drawCaret = caretOn_ && hasFocus();
     QTextCharFormat selected;
     selected.setBackground(palette().brush(QPalette::Highlight));
     selected.setForeground(palette().brush(QPalette::HighlightedText));
-    const Piece caretPiece = drawCaret ? pieceAt(caret) : Piece{};
-    while (piece.isValid()) {
-        QTextLayout* layout = layoutOf(piece);
-        const qreal top = inset + (piece.firstRow - first) * height;
-        if (top > viewport()->height()) break;
-        const QPointF origin(inset, top);
-        QList<QTextLayout::FormatRange> ranges;
-        const int start = piece.position();
-        const int from = std::max(selStart, start);
-        const int to = std::min(selEnd, start + piece.length);
-        if (to > from) ranges.append({from - start, to - from, selected});
-        layout->draw(&painter, origin, ranges, clip);
-        if (drawCaret && caretPiece.block == piece.block && caretPiece.index == piece.index)
-            layout->drawCursor(&painter, origin, caret - start, 1);
-        // Rows counted anew while laying out move what follows: go on from the counts as they now stand.
-        piece = nextPiece(piece);
-    }
-    if (rowsChanged_) QMetaObject::invokeMethod(this, &CodeTextView::updateScrollBar, Qt::QueuedConnection);
+    const int caret = caretOn_ && hasFocus() ? cursor_.position() : -1;
+    layout_->draw(painter, verticalScrollBar()->value(), viewport()->height(), clip,
+                  {cursor_.selectionStart(), cursor_.selectionEnd()}, selected, caret);
+    if (layout_->rowsChanged()) QMetaObject::invokeMethod(this, &CodeTextView::updateScrollBar, Qt::QueuedConnection);
 }
 
 void CodeTextView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
-    if (textWidth() != estimatedWidth_)
+    if (layout_->textWidth() != layout_->estimatedWidth())
         estimateAll();
     else
         updateScrollBar();
@@ -555,8 +221,8 @@ void CodeTextView::scrollContentsBy(int, int) { viewport()->update(); }
 QRect CodeTextView::cursorRect() const { return cursorRect(cursor_); }
 
 QRect CodeTextView::cursorRect(const QTextCursor& cursor) const {
-    const auto [row, x] = caretPoint(cursor.position());
-    return QRect(inset + int(x), rowTop(row), 1, int(rowHeight()));
+    const auto [row, x] = layout_->caretPoint(cursor.position());
+    return QRect(inset + int(x), rowTop(row), 1, int(layout_->rowHeight()));
 }
 
 QTextCursor CodeTextView::cursorForPosition(const QPoint& point) const {
@@ -565,9 +231,9 @@ QTextCursor CodeTextView::cursorForPosition(const QPoint& point) const {
 }
 
 void CodeTextView::ensureCursorVisible() {
-    if (rowsChanged_) updateScrollBar();
-    const int row = caretPoint(cursor_.position()).first;
-    if (rowsChanged_) updateScrollBar();
+    if (layout_->rowsChanged()) updateScrollBar();
+    const int row = layout_->caretPoint(cursor_.position()).first;
+    if (layout_->rowsChanged()) updateScrollBar();
     QScrollBar* bar = verticalScrollBar();
     const int visible = visibleRows();
     if (row < bar->value())
@@ -576,87 +242,13 @@ void CodeTextView::ensureCursorVisible() {
         bar->setValue(row - visible + 1);
 }
 
-// Positions --------------------------------------------------------------------------------------------
-
-int CodeTextView::nextCharacter(int position) const {
-    if (position >= shown_.size()) return int(shown_.size());
-    if (shown_[position] == u'\n') return position + 1;
-    const int from = position;
-    const int to = std::min(int(shown_.size()), position + 64);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, QStringView(shown_).mid(from, to - from).toString());
-    const qsizetype next = finder.toNextBoundary();
-    return next > 0 ? from + int(next) : position + 1;
-}
-
-int CodeTextView::previousCharacter(int position) const {
-    if (position <= 0) return 0;
-    if (shown_[position - 1] == u'\n') return position - 1;
-    const int from = std::max(0, position - 64);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme,
-                               QStringView(shown_).mid(from, position - from).toString());
-    finder.toEnd();
-    const qsizetype previous = finder.toPreviousBoundary();
-    return previous >= 0 ? from + int(previous) : position - 1;
-}
-
-int CodeTextView::nextWord(int position, bool skipSpaces) const {
-    const int length = int(shown_.size());
-    if (position >= length) return length;
-    if (shown_[position] == u'\n') return position + 1;
-    const CharClass kind = classOf(shown_[position]);
-    if (kind != CharClass::space)
-        while (position < length && shown_[position] != u'\n' && classOf(shown_[position]) == kind) ++position;
-    if (skipSpaces || kind == CharClass::space)
-        while (position < length && shown_[position] != u'\n' && classOf(shown_[position]) == CharClass::space)
-            ++position;
-    return position;
-}
-
-int CodeTextView::previousWord(int position) const {
-    if (position <= 0) return 0;
-    if (shown_[position - 1] == u'\n') return position - 1;
-    while (position > 0 && shown_[position - 1] != u'\n' && classOf(shown_[position - 1]) == CharClass::space)
-        --position;
-    if (position == 0 || shown_[position - 1] == u'\n') return position;
-    const CharClass kind = classOf(shown_[position - 1]);
-    while (position > 0 && shown_[position - 1] != u'\n' && classOf(shown_[position - 1]) == kind) --position;
-    return position;
-}
-
-std::pair<int, int> CodeTextView::wordAt(int position) const {
-    const int length = int(shown_.size());
-    if (length == 0) return {0, 0};
-    int at = std::min(position, length - 1);
-    if (shown_[at] == u'\n' && at > 0 && shown_[at - 1] != u'\n') --at;
-    if (shown_[at] == u'\n') return {position, position};
-    const CharClass kind = classOf(shown_[at]);
-    int start = at, end = at + 1;
-    while (start > 0 && shown_[start - 1] != u'\n' && classOf(shown_[start - 1]) == kind) --start;
-    while (end < length && shown_[end] != u'\n' && classOf(shown_[end]) == kind) ++end;
-    return {start, end};
-}
-
-int CodeTextView::lineEdge(int position, bool end) const {
-    const Piece piece = pieceAt(position);
-    QTextLayout* layout = layoutOf(piece);
-    const QTextLine line = layout->lineForTextPosition(position - piece.position());
-    if (!line.isValid()) return position;
-    if (!end) return piece.position() + line.textStart();
-    int edge = piece.position() + line.textStart() + line.textLength();
-    const bool lastOfPiece = line.lineNumber() + 1 == layout->lineCount();
-    const bool lastOfBlock = lastOfPiece && piece.start + piece.length >= piece.block.length() - 1;
-    // A wrapped row ends before the space that broke it, not at the start of the next row.
-    if (!lastOfBlock && !lastOfPiece && edge > 0 && shown_[edge - 1].isSpace()) --edge;
-    return edge;
-}
-
 int CodeTextView::verticalTarget(int position, int rows) {
-    const auto [row, x] = caretPoint(position);
+    const auto [row, x] = layout_->caretPoint(position);
     if (preferredX_ < 0) preferredX_ = x;
     const int target = row + rows;
     if (target < 0) return 0;
-    if (target >= rowCount()) return int(shown_.size());
-    return positionAt(target, preferredX_);
+    if (target >= layout_->rowCount()) return int(shown_.size());
+    return layout_->positionAt(target, preferredX_);
 }
 
 // Cursor and editing -----------------------------------------------------------------------------------
@@ -719,18 +311,22 @@ bool CodeTextView::moveCursor(QTextCursor::MoveOperation operation, QTextCursor:
     case QTextCursor::PreviousBlock:
         to = cursor_.block().previous().isValid() ? cursor_.block().previous().position() : at;
         break;
-    case QTextCursor::StartOfLine: to = lineEdge(at, false); break;
-    case QTextCursor::EndOfLine: to = lineEdge(at, true); break;
+    case QTextCursor::StartOfLine: to = layout_->lineEdge(at, false); break;
+    case QTextCursor::EndOfLine: to = layout_->lineEdge(at, true); break;
     case QTextCursor::NextCharacter:
-    case QTextCursor::Right: to = collapse ? cursor_.selectionEnd() : nextCharacter(at); break;
+    case QTextCursor::Right:
+        to = collapse ? cursor_.selectionEnd() : CodeTextBoundaries::nextCharacter(shown_, at);
+        break;
     case QTextCursor::PreviousCharacter:
-    case QTextCursor::Left: to = collapse ? cursor_.selectionStart() : previousCharacter(at); break;
+    case QTextCursor::Left:
+        to = collapse ? cursor_.selectionStart() : CodeTextBoundaries::previousCharacter(shown_, at);
+        break;
     case QTextCursor::NextWord:
-    case QTextCursor::WordRight: to = nextWord(at, true); break;
+    case QTextCursor::WordRight: to = CodeTextBoundaries::nextWord(shown_, at, true); break;
     case QTextCursor::PreviousWord:
     case QTextCursor::WordLeft:
-    case QTextCursor::StartOfWord: to = previousWord(at); break;
-    case QTextCursor::EndOfWord: to = nextWord(at, false); break;
+    case QTextCursor::StartOfWord: to = CodeTextBoundaries::previousWord(shown_, at); break;
+    case QTextCursor::EndOfWord: to = CodeTextBoundaries::nextWord(shown_, at, false); break;
     case QTextCursor::Up:
     case QTextCursor::Down:
         to = verticalTarget(at, operation == QTextCursor::Up ? -1 : 1);
@@ -826,7 +422,9 @@ bool CodeTextView::find(const QString& text, QTextDocument::FindFlags options) {
     const Qt::CaseSensitivity cs =
         options & QTextDocument::FindCaseSensitively ? Qt::CaseSensitive : Qt::CaseInsensitive;
     const bool backward = options & QTextDocument::FindBackward;
-    auto isWord = [&](qsizetype i) { return i >= 0 && i < shown_.size() && classOf(shown_[i]) == CharClass::word; };
+    auto isWord = [&](qsizetype i) {
+        return i >= 0 && i < shown_.size() && CodeTextBoundaries::isWordCharacter(shown_[i]);
+    };
     qsizetype at = backward ? cursor_.selectionStart() - 1 : cursor_.selectionEnd();
     while (at >= 0 && at <= shown_.size()) {
         at = backward ? shown_.lastIndexOf(text, at, cs) : shown_.indexOf(text, at, cs);
@@ -846,93 +444,6 @@ void CodeTextView::setPrimarySelection() {
         clipboard->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
 }
 
-// Keys -------------------------------------------------------------------------------------------------
-
-bool CodeTextView::handleNavigation(QKeyEvent* event) {
-    struct Move {
-        QKeySequence::StandardKey key;
-        QTextCursor::MoveOperation operation;
-        QTextCursor::MoveMode mode;
-    };
-    static const Move moves[] = {
-        {QKeySequence::MoveToNextChar, QTextCursor::NextCharacter, QTextCursor::MoveAnchor},
-        {QKeySequence::MoveToPreviousChar, QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor},
-        {QKeySequence::SelectNextChar, QTextCursor::NextCharacter, QTextCursor::KeepAnchor},
-        {QKeySequence::SelectPreviousChar, QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor},
-        {QKeySequence::MoveToNextWord, QTextCursor::NextWord, QTextCursor::MoveAnchor},
-        {QKeySequence::MoveToPreviousWord, QTextCursor::PreviousWord, QTextCursor::MoveAnchor},
-        {QKeySequence::SelectNextWord, QTextCursor::NextWord, QTextCursor::KeepAnchor},
-        {QKeySequence::SelectPreviousWord, QTextCursor::PreviousWord, QTextCursor::KeepAnchor},
-        {QKeySequence::MoveToNextLine, QTextCursor::Down, QTextCursor::MoveAnchor},
-        {QKeySequence::MoveToPreviousLine, QTextCursor::Up, QTextCursor::MoveAnchor},
-        {QKeySequence::SelectNextLine, QTextCursor::Down, QTextCursor::KeepAnchor},
-        {QKeySequence::SelectPreviousLine, QTextCursor::Up, QTextCursor::KeepAnchor},
-        {QKeySequence::MoveToStartOfLine, QTextCursor::StartOfLine, QTextCursor::MoveAnchor},
-        {QKeySequence::MoveToEndOfLine, QTextCursor::EndOfLine, QTextCursor::MoveAnchor},
-        {QKeySequence::SelectStartOfLine, QTextCursor::StartOfLine, QTextCursor::KeepAnchor},
-        {QKeySequence::SelectEndOfLine, QTextCursor::EndOfLine, QTextCursor::KeepAnchor},
-        {QKeySequence::MoveToStartOfBlock, QTextCursor::StartOfBlock, QTextCursor::MoveAnchor},
-        {QKeySequence::MoveToEndOfBlock, QTextCursor::EndOfBlock, QTextCursor::MoveAnchor},
-        {QKeySequence::SelectStartOfBlock, QTextCursor::StartOfBlock, QTextCursor::KeepAnchor},
-        {QKeySequence::SelectEndOfBlock, QTextCursor::EndOfBlock, QTextCursor::KeepAnchor},
-        {QKeySequence::MoveToStartOfDocument, QTextCursor::Start, QTextCursor::MoveAnchor},
-        {QKeySequence::MoveToEndOfDocument, QTextCursor::End, QTextCursor::MoveAnchor},
-        {QKeySequence::SelectStartOfDocument, QTextCursor::Start, QTextCursor::KeepAnchor},
-        {QKeySequence::SelectEndOfDocument, QTextCursor::End, QTextCursor::KeepAnchor},
-    };
-    for (const Move& move : moves) {
-        if (!event->matches(move.key)) continue;
-        moveCursor(move.operation, move.mode);
-        if (move.mode == QTextCursor::KeepAnchor) setPrimarySelection();
-        return true;
-    }
-    const bool pageDown = event->matches(QKeySequence::MoveToNextPage) || event->matches(QKeySequence::SelectNextPage);
-    const bool pageUp =
-        event->matches(QKeySequence::MoveToPreviousPage) || event->matches(QKeySequence::SelectPreviousPage);
-    if (pageDown || pageUp) {
-        const bool select =
-            event->matches(QKeySequence::SelectNextPage) || event->matches(QKeySequence::SelectPreviousPage);
-        const int rows = visibleRows() * (pageDown ? 1 : -1);
-        const int to = verticalTarget(cursor_.position(), rows);
-        verticalScrollBar()->setValue(verticalScrollBar()->value() + rows);
-        moveTo(to, select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor, true);
-        return true;
-    }
-    return false;
-}
-
-bool CodeTextView::handleEditing(QKeyEvent* event) {
-    if (event->matches(QKeySequence::Cut))
-        cut();
-    else if (event->matches(QKeySequence::Paste))
-        paste();
-    else if (event->matches(QKeySequence::Undo))
-        undo();
-    else if (event->matches(QKeySequence::Redo))
-        redo();
-    else if (event->matches(QKeySequence::DeleteStartOfWord))
-        deleteTo(previousWord(cursor_.position()));
-    else if (event->matches(QKeySequence::DeleteEndOfWord))
-        deleteTo(nextWord(cursor_.position(), false));
-    else if (event->matches(QKeySequence::DeleteEndOfLine))
-        deleteTo(lineEdge(cursor_.position(), true));
-    else if (event->matches(QKeySequence::Delete))
-        deleteTo(nextCharacter(cursor_.position()));
-    else if (event->matches(QKeySequence::Backspace) ||
-             (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)))
-        deleteTo(previousCharacter(cursor_.position()));
-    else if (event->matches(QKeySequence::InsertParagraphSeparator) ||
-             event->matches(QKeySequence::InsertLineSeparator))
-        insertText(QStringLiteral("\n"));
-    else {
-        const QString text = event->text();
-        const bool command = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
-        if (command || !isTypedText(text)) return false;
-        insertText(text);
-    }
-    return true;
-}
-
 void CodeTextView::keyPressEvent(QKeyEvent* event) {
     bool handled = true;
     if (event->matches(QKeySequence::SelectAll))
@@ -940,7 +451,7 @@ void CodeTextView::keyPressEvent(QKeyEvent* event) {
     else if (event->matches(QKeySequence::Copy))
         copy();
     else
-        handled = handleNavigation(event) || (!readOnly_ && handleEditing(event));
+        handled = CodeTextKeys::navigate(*this, event) || (!readOnly_ && CodeTextKeys::edit(*this, event));
     if (handled)
         event->accept();
     else
@@ -950,15 +461,7 @@ void CodeTextView::keyPressEvent(QKeyEvent* event) {
 bool CodeTextView::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {
         // Keys the editor handles itself are not taken by the window's shortcuts.
-        auto* key = static_cast<QKeyEvent*>(event);
-        const bool ours =
-            key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll) ||
-            (!readOnly_ &&
-             (key->matches(QKeySequence::Cut) || key->matches(QKeySequence::Paste) ||
-              key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
-              key->matches(QKeySequence::Delete) || key->matches(QKeySequence::DeleteStartOfWord) ||
-              key->matches(QKeySequence::DeleteEndOfWord) ||
-              (isTypedText(key->text()) && !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))));
+        const bool ours = CodeTextKeys::isOwnShortcut(static_cast<QKeyEvent*>(event), readOnly_);
         if (ours) {
             event->accept();
             return true;
@@ -975,169 +478,28 @@ bool CodeTextView::focusNextPrevChild(bool next) {
 
 // Mouse ------------------------------------------------------------------------------------------------
 
-void CodeTextView::mousePressEvent(QMouseEvent* event) {
-    const QPoint point = event->position().toPoint();
-    const int at = positionAt(point);
-    if (event->button() == Qt::LeftButton) {
-        const bool tripleClick = QDateTime::currentMSecsSinceEpoch() - lastDoubleClick_ <
-                                     QGuiApplication::styleHints()->mouseDoubleClickInterval() &&
-                                 (point - doubleClickPoint_).manhattanLength() < QApplication::startDragDistance();
-        if (tripleClick) {
-            const QTextBlock block = document_->findBlock(at);
-            applyCursor(cursorOver(block.position(), block.position() + block.length()));
-            setPrimarySelection();
-            lastDoubleClick_ = 0;
-            return;
-        }
-        mayDrag_ = cursor_.hasSelection() && at >= cursor_.selectionStart() && at < cursor_.selectionEnd() &&
-                   !(event->modifiers() & Qt::ShiftModifier);
-        dragStart_ = point;
-        if (mayDrag_) return;
-        selecting_ = true;
-        moveTo(at, event->modifiers() & Qt::ShiftModifier ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
-    } else if (event->button() == Qt::MiddleButton && !readOnly_ && QApplication::clipboard()->supportsSelection()) {
-        moveTo(at, QTextCursor::MoveAnchor);
-        insertFromMimeData(QApplication::clipboard()->mimeData(QClipboard::Selection));
-    }
-}
+void CodeTextView::mousePressEvent(QMouseEvent* event) { mouse_->press(event); }
 
-void CodeTextView::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint point = event->position().toPoint();
-    lastMouse_ = point;
-    if (mayDrag_ && (event->buttons() & Qt::LeftButton)) {
-        if ((point - dragStart_).manhattanLength() < QApplication::startDragDistance()) return;
-        mayDrag_ = false;
-        auto* drag = new QDrag(this);
-        drag->setMimeData(createMimeDataFromSelection());
-        const Qt::DropAction action = drag->exec(readOnly_ ? Qt::CopyAction : Qt::CopyAction | Qt::MoveAction);
-        if (action == Qt::MoveAction && drag->target() != viewport() && drag->target() != this && !readOnly_)
-            deleteTo(cursor_.position());
-        return;
-    }
-    if (!selecting_ || !(event->buttons() & Qt::LeftButton)) return;
-    moveTo(positionAt(point), QTextCursor::KeepAnchor);
-    if (point.y() < 0 || point.y() > viewport()->height()) {
-        if (!scrollTimer_.isActive()) scrollTimer_.start(50, this);
-    } else {
-        scrollTimer_.stop();
-    }
-}
+void CodeTextView::mouseMoveEvent(QMouseEvent* event) { mouse_->move(event); }
 
-void CodeTextView::autoScroll() {
-    QScrollBar* bar = verticalScrollBar();
-    if (lastMouse_.y() < 0)
-        bar->setValue(bar->value() - 1);
-    else if (lastMouse_.y() > viewport()->height())
-        bar->setValue(bar->value() + 1);
-    else
-        return scrollTimer_.stop();
-    const QPoint inside(lastMouse_.x(), std::clamp(lastMouse_.y(), 0, viewport()->height() - 1));
-    moveTo(positionAt(inside), QTextCursor::KeepAnchor);
-}
-
-void CodeTextView::mouseReleaseEvent(QMouseEvent* event) {
-    scrollTimer_.stop();
-    if (mayDrag_ && event->button() == Qt::LeftButton)
-        moveTo(positionAt(event->position().toPoint()), QTextCursor::MoveAnchor);
-    mayDrag_ = false;
-    if (selecting_) setPrimarySelection();
-    selecting_ = false;
-}
+void CodeTextView::mouseReleaseEvent(QMouseEvent* event) { mouse_->release(event); }
 
 void CodeTextView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mouseDoubleClickEvent(event);
-    const QPoint point = event->position().toPoint();
-    const auto [start, end] = wordAt(positionAt(point));
-    applyCursor(cursorOver(start, end));
-    setPrimarySelection();
-    lastDoubleClick_ = QDateTime::currentMSecsSinceEpoch();
-    doubleClickPoint_ = point;
-    selecting_ = false;
+    mouse_->doubleClick(event);
 }
 
-void CodeTextView::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    const bool selection = cursor_.hasSelection();
-    if (!readOnly_) {
-        menu.addAction(tr("&Undo"), QKeySequence::Undo, this, &CodeTextView::undo)
-            ->setEnabled(document_->isUndoAvailable());
-        menu.addAction(tr("&Redo"), QKeySequence::Redo, this, &CodeTextView::redo)
-            ->setEnabled(document_->isRedoAvailable());
-        menu.addSeparator();
-        menu.addAction(tr("Cu&t"), QKeySequence::Cut, this, &CodeTextView::cut)->setEnabled(selection);
-    }
-    menu.addAction(tr("&Copy"), QKeySequence::Copy, this, &CodeTextView::copy)->setEnabled(selection);
-    if (!readOnly_) {
-        const QMimeData* data = QApplication::clipboard()->mimeData();
-        menu.addAction(tr("&Paste"), QKeySequence::Paste, this, &CodeTextView::paste)
-            ->setEnabled(data && data->hasText());
-        menu.addAction(tr("Delete"), this, [this] { deleteTo(cursor_.position()); })->setEnabled(selection);
-    }
-    menu.addSeparator();
-    menu.addAction(tr("Select All"), QKeySequence::SelectAll, this, &CodeTextView::selectAll)
-        ->setEnabled(!shown_.isEmpty());
-    menu.exec(event->globalPos());
-}
+void CodeTextView::dragEnterEvent(QDragEnterEvent* event) { mouse_->dragEnter(event); }
 
-// Drops ------------------------------------------------------------------------------------------------
+void CodeTextView::dragMoveEvent(QDragMoveEvent* event) { mouse_->dragMove(event); }
 
-void CodeTextView::dragEnterEvent(QDragEnterEvent* event) {
-    if (readOnly_ || !event->mimeData()->hasText()) return event->ignore();
-    event->acceptProposedAction();
-}
+void CodeTextView::dropEvent(QDropEvent* event) { mouse_->drop(event); }
 
-void CodeTextView::dragMoveEvent(QDragMoveEvent* event) {
-    if (readOnly_ || !event->mimeData()->hasText()) return event->ignore();
-    dropPosition_ = positionAt(event->position().toPoint());
-    // A selection is not dropped into itself.
-    const bool own = event->source() == this || event->source() == viewport();
-    if (own && dropPosition_ > cursor_.selectionStart() && dropPosition_ < cursor_.selectionEnd())
-        return event->ignore();
-    event->acceptProposedAction();
-}
-
-void CodeTextView::dropEvent(QDropEvent* event) {
-    if (readOnly_ || !event->mimeData()->hasText()) return event->ignore();
-    const int at = positionAt(event->position().toPoint());
-    const bool own = event->source() == this || event->source() == viewport();
-    if (own && at > cursor_.selectionStart() && at < cursor_.selectionEnd()) return event->ignore();
-    QString text = event->mimeData()->text();
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    const bool move = own && event->dropAction() == Qt::MoveAction;
-    edit([&](QTextCursor& cursor) {
-        cursor.beginEditBlock();
-        QTextCursor moved = cursor;  // follows the insertion
-        cursor.setPosition(at);
-        cursor.insertText(text);
-        if (move) moved.removeSelectedText();
-        cursor.setPosition(cursor.position() - int(text.size()));
-        cursor.setPosition(cursor.position() + int(text.size()), QTextCursor::KeepAnchor);
-        cursor.endEditBlock();
-    });
-    // The move is done here: the drag's source must not remove the text again.
-    event->setDropAction(move ? Qt::CopyAction : event->dropAction());
-    event->accept();
-}
+void CodeTextView::contextMenuEvent(QContextMenuEvent* event) { mouse_->contextMenu(event); }
 
 // Input methods ----------------------------------------------------------------------------------------
 
-void CodeTextView::inputMethodEvent(QInputMethodEvent* event) {
-    if (readOnly_) return event->ignore();
-    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
-        edit([&](QTextCursor& cursor) {
-            cursor.beginEditBlock();
-            if (event->replacementLength() > 0) {
-                const int start = cursor.position() + event->replacementStart();
-                cursor.setPosition(std::clamp(start, 0, int(shown_.size())));
-                cursor.setPosition(std::clamp(start + event->replacementLength(), 0, int(shown_.size())),
-                                   QTextCursor::KeepAnchor);
-            }
-            cursor.insertText(event->commitString());
-            cursor.endEditBlock();
-        });
-    }
-    event->accept();
-}
+void CodeTextView::inputMethodEvent(QInputMethodEvent* event) { CodeTextKeys::inputMethod(*this, event); }
 
 QVariant CodeTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
     const int at = cursor_.position();
@@ -1174,8 +536,8 @@ void CodeTextView::timerEvent(QTimerEvent* event) {
     if (event->timerId() == blink_.timerId()) {
         caretOn_ = !caretOn_;
         viewport()->update(cursorRect().adjusted(-2, -2, 2, 2));
-    } else if (event->timerId() == scrollTimer_.timerId()) {
-        autoScroll();
+    } else if (mouse_->isScrollTimer(event->timerId())) {
+        mouse_->autoScroll();
     } else {
         QAbstractScrollArea::timerEvent(event);
     }

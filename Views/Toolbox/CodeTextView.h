@@ -15,9 +15,10 @@
 #include <utility>
 #include <vector>
 
+class CodeTextLayout;
+class CodeTextMouse;
 class CodeTextViewController;
 class QMimeData;
-class QTextLayout;
 
 // The toolbox's plain-text editor: monospaced 12 px, unstyled, wrapping at its width (no horizontal
 // scrolling), an 8 px inset, no background of its own, undo on. It shows its bound text (setText) and
@@ -72,7 +73,7 @@ public:
     bool find(const QString& text, QTextDocument::FindFlags options = QTextDocument::FindFlags());
     void insertPlainText(const QString& text);
 
-    QTextOption::WrapMode wordWrapMode() const { return wrapMode_; }
+    QTextOption::WrapMode wordWrapMode() const;
     void setWordWrapMode(QTextOption::WrapMode mode);
 
     // Lines longer than this are laid out in pieces of this length (a piece never splits a surrogate
@@ -125,17 +126,9 @@ protected:
     QMimeData* createMimeDataFromSelection() const;
 
 private:
-    // One piece of one line: the block, the piece's number in it, where it starts in the block and how
-    // long it is, and the row of the whole text its first row is.
-    struct Piece {
-        QTextBlock block;
-        int index = 0;
-        int start = 0;
-        int length = 0;
-        int firstRow = 0;
-        bool isValid() const { return block.isValid(); }
-        int position() const { return block.position() + start; }
-    };
+    // The keyboard and the mouse drive the editing below.
+    friend class CodeTextKeys;
+    friend class CodeTextMouse;
 
     void applyColors();
     QString documentText() const;
@@ -143,35 +136,12 @@ private:
     void onContentsChange(int position, int removed, int added);
     void onContentsChanged();
 
-    // Rows: each piece counts its rows; a piece not laid out at the current width counts an estimate.
-    qreal rowHeight() const;
-    qreal textWidth() const;
-    int estimatedRows(int length) const;
-    int rowsOf(const QTextBlock& block, int piece) const;
-    void setRows(const QTextBlock& block, int piece, int rows) const;
-    void estimateBlock(const QTextBlock& block, bool keep = false);
     void estimateAll();
-    int rowCount() const;
     int visibleRows() const;
-    Piece pieceAtRow(int row) const;
-    Piece pieceAt(int position) const;
-    Piece nextPiece(const Piece& piece) const;
-    QTextLayout* layoutOf(const Piece& piece) const;
-    void dropLayouts();
     void updateScrollBar();
-
-    // Geometry of text positions: the row of the whole text and the x from the text's left edge.
-    std::pair<int, qreal> caretPoint(int position) const;
-    int positionAt(int row, qreal x) const;
-    int positionAt(const QPoint& viewportPoint) const;
+    // The top of a row of the whole text in the viewport, and the text position at a viewport point.
     int rowTop(int row) const;
-
-    int nextCharacter(int position) const;
-    int previousCharacter(int position) const;
-    int nextWord(int position, bool skipSpaces) const;
-    int previousWord(int position) const;
-    std::pair<int, int> wordAt(int position) const;
-    int lineEdge(int position, bool end) const;
+    int positionAt(const QPoint& viewportPoint) const;
     int verticalTarget(int position, int rows);
 
     QTextCursor cursorOver(int anchor, int position) const;
@@ -181,11 +151,8 @@ private:
     void insertText(const QString& text);
     void insertFromMimeData(const QMimeData* source);
     void deleteTo(int position);
-    bool handleNavigation(QKeyEvent* event);
-    bool handleEditing(QKeyEvent* event);
     void restartBlink();
     void setPrimarySelection();
-    void autoScroll();
 
     QTextDocument* document_ = nullptr;
     QTextCursor cursor_;
@@ -196,22 +163,11 @@ private:
     bool settingText_ = false;
     bool changed_ = false;
     int lastChangeEnd_ = 0;
-    QTextOption::WrapMode wrapMode_ = QTextOption::WrapAtWordBoundaryOrAnywhere;
     int lastBlockCount_ = 1;
-    qreal estimatedWidth_ = -1;
-    int perRow_ = 1;  // characters of the font's width a row holds, for estimates
-    mutable bool rowsChanged_ = false;
-    mutable std::map<std::pair<int, int>, std::unique_ptr<QTextLayout>> layouts_;
+    std::unique_ptr<CodeTextLayout> layout_;  // after the text it lays out
+    std::unique_ptr<CodeTextMouse> mouse_;
 
     qreal preferredX_ = -1;
     bool caretOn_ = false;
     QBasicTimer blink_;
-    QBasicTimer scrollTimer_;
-    QPoint lastMouse_;
-    bool selecting_ = false;
-    QPoint dragStart_;
-    bool mayDrag_ = false;
-    qint64 lastDoubleClick_ = 0;
-    QPoint doubleClickPoint_;
-    int dropPosition_ = -1;
 };
