@@ -31,8 +31,7 @@ ClipboardManager& ClipboardManager::shared() {
 
 ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& defaults, const QString& historyFolder,
                                    QObject* parent)
-    : QObject(parent), pasteboard_(pasteboard), settings_(defaults),
-      files_(std::make_unique<ClipboardHistoryStore>(historyFolder)),
+    : QObject(parent), settings_(defaults), files_(std::make_unique<ClipboardHistoryStore>(historyFolder)),
       paster_(std::make_unique<ClipboardPaster>(pasteboard, files_->imagesDirectory())),
       watcher_(std::make_unique<ClipboardWatcher>(
           pasteboard, [this] { return paster_->isPasting() || loading_; },

@@ -146,7 +146,6 @@ private:
     void deleteUncommittedImage(const ClipboardContent& content);
     void deleteImageFiles(const std::vector<ClipboardItem>& removed);
 
-    Pasteboard& pasteboard_;
     ClipboardSettings settings_;
     bool limitFromReset_ = false;
     std::vector<ClipboardItem> history_;
