@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Platform/Core/Dispatch.h"
-#include "Platform/Core/SerialQueue.h"
+#include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 #include "Source/Features/Clipboard/ClipboardItem.h"
 #include "Source/Features/Clipboard/ClipboardSettings.h"
 
@@ -11,21 +11,22 @@
 #include <QTimer>
 #include <QUuid>
 
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
 
+class ClipboardPaster;
+class ClipboardWatcher;
 class Pasteboard;
 struct PasteboardContents;
 struct PasteboardFetch;
-struct PasteboardItem;
 
 // The clipboard history: polls the pasteboard, records copies of text, images and files, keeps
 // pins in front, bounds the history by the user's limit, stores it in
 // "ClipboardHistory/history.json" with images in "ClipboardHistory/Images", and pastes entries
 // into the application in front. GUI thread only; images are encoded, hashed and written, and
-// the history file is read at start-up, encoded and written, on the image queue.
+// the history file is read at start-up, encoded and written, on the image queue. Its parts: the
+// watcher (capture), the history store (files and images) and the paster.
 class ClipboardManager : public QObject {
     Q_OBJECT
 public:
@@ -62,7 +63,7 @@ public:
     // Starts (or restarts) watching the pasteboard: each change notice is acted on at once, and
     // a poll every 0.4 s catches what a notice missed.
     void startMonitoring();
-    bool isMonitoring() const { return timer_ && timer_->isActive(); }
+    bool isMonitoring() const;
 
     PinToggleResult togglePin(const QUuid& id);
     void removeItem(const QUuid& id);
@@ -88,10 +89,10 @@ public:
     // it and terminals the PRIMARY selection, which a paste fills with the same contents.
     void simulateCmdV();
 
-    bool isPasting() const { return isPasting_; }
-    const std::optional<ClipboardContent>& lastPastedContent() const { return lastPastedContent_; }
-    QString historyFileURL() const { return historyFileURL_; }
-    QString imagesDirectory() const { return imagesDirectory_; }
+    bool isPasting() const;
+    const std::optional<ClipboardContent>& lastPastedContent() const;
+    QString historyFileURL() const;
+    QString imagesDirectory() const;
     // True when the history file could not be read at start-up (it was moved aside).
     bool historyFileWasDamaged() const { return historyFileDamaged_; }
     // True from start-up until the history file has been read; copies wait until then.
@@ -131,66 +132,30 @@ signals:
     void historyChanged();
 
 private:
-    struct PasteboardImage {
-        QByteArray data;
-        QString type;
-    };
-
-    // What start-up reading of the history file found.
-    struct LoadedHistory {
-        std::vector<ClipboardItem> items;
-        int limit = 0;
-        bool damaged = false;       // the file could not be read
-        bool savesBlocked = false;  // keep the file as it is: it could not be kept aside, or is not ours
-    };
-    struct PendingLoad;
-
-    static LoadedHistory readHistoryFile(const QString& file, const QString& imagesDirectory, int limit,
-                                         const QDateTime& now);
-    void installLoaded(LoadedHistory loaded);
+    void installLoaded(ClipboardHistoryStore::Loaded loaded);
     void finishLoading();
     void discardStartUpLoad();
     void publish();
-    void scheduleCheck();
-    void poll();
-    void handleContents(const PasteboardContents& contents);
+    void handleChange(const PasteboardContents& contents);
     void recordContents(const PasteboardContents& contents, const std::optional<QString>& sourceApp);
     void dropConcealedItems();
     void addConcealed(const QString& text, const std::optional<QString>& sourceApp);
     void addContent(const ClipboardContent& content, const std::optional<QString>& sourceApp,
                     const QDateTime& copiedAt);
-    void persistImage(const PasteboardImage& image, const std::optional<QString>& sourceApp);
+    void persistImage(const QByteArray& data, const std::optional<QString>& sourceApp);
     void deleteUncommittedImage(const ClipboardContent& content);
     void deleteImageFiles(const std::vector<ClipboardItem>& removed);
-    bool isOwnImageFile(const QString& path) const;
-    static std::optional<QList<QUrl>> readFileURLs(const PasteboardContents& contents);
-    static QString imageType(const QStringList& types);
-    void beginPaste(const ClipboardContent& content, const QList<PasteboardItem>& items);
 
-    Pasteboard& pasteboard_;
     ClipboardSettings settings_;
     bool limitFromReset_ = false;
     std::vector<ClipboardItem> history_;
-    QPointer<QTimer> timer_;
-    QMetaObject::Connection changeNotices_;
-    bool reading_ = false;
-    bool checkScheduled_ = false;
-    bool watching_ = false;
-    std::optional<qint64> unhandledSincePoll_;
-    qint64 lastChangeCount_ = 0;
-    bool isPasting_ = false;
-    std::optional<ClipboardContent> lastPastedContent_;
     quint64 imageWriteGeneration_ = 0;
-    std::unique_ptr<SerialQueue> imageQueue_;
-    QString historyFolder_;
-    QString imagesDirectory_;
-    QString historyFileURL_;
+    std::unique_ptr<ClipboardHistoryStore> files_;
+    std::unique_ptr<ClipboardPaster> paster_;
+    std::unique_ptr<ClipboardWatcher> watcher_;
     WorkItem concealedExpiry_;
     double concealedLifetime_ = concealedLifetime;
     bool historyFileDamaged_ = false;
     bool loading_ = false;
     bool savesBlocked_ = false;
-    std::shared_ptr<PendingLoad> pendingLoad_;
-    // Raised by every save and by clear(); a queued write older than the latest is skipped.
-    std::shared_ptr<std::atomic<quint64>> saveSequence_ = std::make_shared<std::atomic<quint64>>(0);
 };

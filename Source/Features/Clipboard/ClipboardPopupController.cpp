@@ -3,11 +3,12 @@
 #include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
 #include "Platform/Core/Bundle.h"
 #include "Platform/X11/Compositing.h"
-#include "Platform/X11/GlobalMouseMonitor.h"
 #include "Platform/Gui/Screens.h"
 #include "Platform/Ui/WindowFit.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
+#include "Source/Features/Clipboard/ClipboardPopupInputController.h"
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
+#include "Source/Features/Clipboard/ClipboardPopupPreviewController.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "Views/Clipboard/ClipboardCompositeRootView.h"
 #include "Views/Clipboard/ClipboardPopupHostingController.h"
@@ -21,7 +22,6 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QScreen>
 #include <QSpacerItem>
 #include <QTimer>
@@ -44,7 +44,9 @@ void ClipboardPopupController::install() {
 }
 
 ClipboardPopupController::ClipboardPopupController(ClipboardManager& store, QObject* parent)
-    : QObject(parent), store_(store), model_(store) {
+    : QObject(parent), store_(store), model_(store),
+      preview_(std::make_unique<ClipboardPopupPreviewController>(*this)),
+      input_(std::make_unique<ClipboardPopupInputController>(*this)) {
     connectModel();
 }
 
@@ -60,7 +62,7 @@ void ClipboardPopupController::connectModel() {
     connect(&model_, &M::commandRequested, this, &ClipboardPopupController::runCommand);
     connect(&model_, &M::rowHovered, this, &ClipboardPopupController::mouseMovedToRow);
     connect(&model_, &M::pointerLeftList, this, &ClipboardPopupController::pointerLeftList);
-    connect(&model_, &M::scrollPhaseChanged, this, &ClipboardPopupController::scrollPhaseChanged);
+    connect(&model_, &M::scrollPhaseChanged, preview_.get(), &ClipboardPopupPreviewController::scrollPhaseChanged);
 }
 
 void ClipboardPopupController::runCommand(ClipboardPopupModel::Command command) {
@@ -91,7 +93,7 @@ void ClipboardPopupController::pastePinned(const QUuid& id) {
 }
 
 ClipboardPopupController::~ClipboardPopupController() {
-    removeMonitors();
+    input_->remove();
     delete panel_.data();
     for (const QPointer<KeyablePopupPanel>& closing : std::as_const(closing_)) delete closing.data();
 }
@@ -190,7 +192,7 @@ void ClipboardPopupController::show() {
     QTimer::singleShot(0, panel, [weakPanel] {
         if (weakPanel && weakPanel->isVisible()) weakPanel->makeKeyAndOrderFront();
     });
-    installMonitors();
+    input_->install();
     emit panelChanged();
 }
 
@@ -215,7 +217,7 @@ void ClipboardPopupController::animateIn(KeyablePopupPanel* panel, QWidget* cont
 void ClipboardPopupController::dismiss(bool immediate) {
     if (!panel_ || !containerView_) return;
     hidePreview(false);
-    removeMonitors();
+    input_->remove();
     KeyablePopupPanel* panel = panel_;
     auto* root = qobject_cast<ClipboardCompositeRootView*>(containerView_.data());
     QWidget* container = root ? static_cast<QWidget*>(root->mainColumn()) : containerView_.data();
@@ -310,64 +312,6 @@ void ClipboardPopupController::showAbout() {
 void ClipboardPopupController::quitApp() {
     dismiss(false);
     afterDismiss(0.1, [] { QCoreApplication::quit(); });
-}
-
-// --- Monitors ---------------------------------------------------------------------------------
-
-void ClipboardPopupController::installMonitors() {
-    if (monitorsInstalled_) return;
-    monitorsInstalled_ = true;
-    qApp->installEventFilter(this);
-    GlobalHotkeyMonitor::setInterceptor([this](int keyCode, uint64_t flags, const QString& characters) {
-        return handleTappedKey(keyCode, flags, characters);
-    });
-    // Presses in other programs' windows; the monitor is shared, so it is never stopped here.
-    if (GlobalMouseMonitor::shared().start())
-        globalMouse_ = connect(&GlobalMouseMonitor::shared(), &GlobalMouseMonitor::mouseDown, this,
-                               [this](const QPoint& pos, Qt::MouseButton) { globalMouseDown(pos); });
-}
-
-void ClipboardPopupController::removeMonitors() {
-    if (!monitorsInstalled_) return;
-    monitorsInstalled_ = false;
-    if (qApp) qApp->removeEventFilter(this);
-    GlobalHotkeyMonitor::setInterceptor({});
-    disconnect(globalMouse_);
-    globalMouse_ = {};
-}
-
-bool ClipboardPopupController::pointInDrawnParts(const QPointF& point) const {
-    if (const auto painted = paintedFrameOnScreen(); painted && L::contains(*painted, point)) return true;
-    if (const auto preview = previewFrameOnScreen(); preview && L::contains(*preview, point)) return true;
-    return false;
-}
-
-void ClipboardPopupController::globalMouseDown(const QPoint& globalPos) {
-    if (!panel_) return;
-    if (!pointInDrawnParts(Screens::fromQt(QPointF(globalPos)))) dismiss(false);
-}
-
-bool ClipboardPopupController::eventFilter(QObject* watched, QEvent* event) {
-    if (!watched->isWindowType()) return QObject::eventFilter(watched, event);
-    switch (event->type()) {
-    case QEvent::MouseMove:
-        pointerMoved();
-        break;
-    case QEvent::Leave:
-        if (panel_ && watched == panel_->windowHandle()) pointerMoved();
-        break;
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: {
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() != Qt::LeftButton && mouse->button() != Qt::RightButton) break;
-        if (!panel_) break;
-        if (pointInDrawnParts(Screens::fromQt(mouse->globalPosition()))) break;
-        dismiss(false);
-        return true;  // the click only closes the popup
-    }
-    default: break;
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 // --- Geometry on screen -----------------------------------------------------------------------
@@ -544,146 +488,22 @@ void ClipboardPopupController::relayoutColumnForPins() {
 
 // --- Pointer tracking and the preview ---------------------------------------------------------
 
-void ClipboardPopupController::pointerMoved() {
-    if (!panel_ || !panel_->isVisible()) return;
-    const QPointF p = pointerLocation();
-    if (const auto shelf = shelfFrameOnScreen(); shelf && L::contains(*shelf, p)) {
-        previewHideWorkItem_.cancel();
-        model_.clearHighlight();
-        hidePreview(true);
-        const int row = int(std::floor((L::maxY(*shelf) - p.y() - 6) / L::pinnedRowHeight));
-        const std::vector<ClipboardItem> pinned = model_.pinnedItems();
-        model_.setHoveredPinnedItemID(row >= 0 && row < int(pinned.size())
-                                          ? std::optional<QUuid>(pinned[size_t(row)].id)
-                                          : std::nullopt);
-        return;
-    }
-    model_.setHoveredPinnedItemID(std::nullopt);
-    if (!pointerIsOnListOrPreview()) {
-        if (!previewHideWorkItem_.isPending()) {
-            previewHideWorkItem_.schedule(this, L::previewHideDelay, [this] {
-                if (!pointerIsOnListOrPreview()) pointerLeftList();
-            });
-        }
-    } else {
-        previewHideWorkItem_.cancel();
-    }
-}
+void ClipboardPopupController::pointerMoved() { preview_->pointerMoved(); }
 
-void ClipboardPopupController::mouseMovedToRow(int row) {
-    if (row < 0 || row >= int(model_.history().size())) {
-        pointerLeftList();
-        return;
-    }
-    previewHideWorkItem_.cancel();
-    if (row == model_.highlightedRow()) {
-        if (!compositeState_.snapshot().preview && !previewWorkItem_.isPending()) schedulePreview(row);
-        return;
-    }
-    model_.applyHighlight(row);
-    schedulePreview(row);
-}
+void ClipboardPopupController::mouseMovedToRow(int row) { preview_->mouseMovedToRow(row); }
 
-void ClipboardPopupController::pointerLeftList() {
-    model_.clearHighlight();
-    hidePreview(true);
-    model_.setHoveredPinnedItemID(std::nullopt);
-}
+void ClipboardPopupController::pointerLeftList() { preview_->pointerLeftList(); }
 
-void ClipboardPopupController::selectRowUnderPointer() {
-    if (!mainFrameOnScreen()) return;
-    const auto list = listRectOnScreen();
-    const QPointF p = pointerLocation();
-    if (!list || !L::contains(*list, p)) {
-        model_.clearHighlight();
-        return;
-    }
-    const double y = model_.scrollViewportMinY() + (L::maxY(*list) - p.y());
-    if (const auto row = L::rowAtContentY(model_.history(), y))
-        mouseMovedToRow(*row);
-    else
-        model_.clearHighlight();
-}
+void ClipboardPopupController::selectRowUnderPointer() { preview_->selectRowUnderPointer(); }
 
-void ClipboardPopupController::scrollPhaseChanged(bool isScrolling) {
-    if (isScrolling) {
-        hidePreview(true);
-        return;
-    }
-    QTimer::singleShot(0, this, [this] { scrollingEnded(); });
-}
+void ClipboardPopupController::schedulePreview(int row) { preview_->schedulePreview(row); }
 
-void ClipboardPopupController::scrollingEnded() {
-    model_.setUserScrolling(false);
-    if (!mainFrameOnScreen()) return;
-    const auto list = listRectOnScreen();
-    if (!list || !L::contains(*list, pointerLocation())) {
-        pointerLeftList();
-        return;
-    }
-    selectRowUnderPointer();
-}
+void ClipboardPopupController::hidePreview(bool animated) { preview_->hidePreview(animated); }
 
-bool ClipboardPopupController::needsPreview(const ClipboardItem& item) const {
-    return L::needsPreview(item, mainPanelSize_.width());
-}
+void ClipboardPopupController::showPreview(int row) { preview_->showPreview(row); }
 
-void ClipboardPopupController::schedulePreview(int row) {
-    previewWorkItem_.cancel();
-    const auto& rows = model_.history();
-    if (row >= 0 && row < int(rows.size()) && needsPreview(rows[size_t(row)])) {
-        if (currentPreviewRow_ == row && compositeState_.snapshot().preview) return;
-        previewWorkItem_.schedule(this, previewDelay, [this, row] { showPreview(row); });
-        return;
-    }
-    hidePreview(true);
-}
+bool ClipboardPopupController::isPreviewPending() const { return preview_->isPreviewPending(); }
 
-void ClipboardPopupController::showPreview(int row) {
-    const auto& rows = model_.history();
-    if (row < 0 || row >= int(rows.size()) || !panel_ || !panel_->isVisible()) return;
-    const auto column = previewColumnFrameOnScreen();
-    if (!column) return;
-    if (currentPreviewRow_ == row && compositeState_.snapshot().preview) return;
-    const auto list = listRectOnScreen();
-    const QPointF p = pointerLocation();
-    if (!mainFrameOnScreen() || !list || !L::contains(*list, p)) return;
+bool ClipboardPopupController::isPreviewHidePending() const { return preview_->isPreviewHidePending(); }
 
-    hidePreview(false);
-    currentPreviewRow_ = row;
-    const ClipboardItem item = rows[size_t(row)];
-    const auto screen = screenAt(p);
-    if (!screen) return;
-    const double screenHeight = screen->visibleFrame.height();
-
-    const double bodyWidth = L::previewBodyWidth(item.content, column->width() - 2 * L::sideInset);
-    const QStringList lines = L::infoLines(item);
-    const double infoHeight = L::infoHeight(int(lines.size()));
-    const double head = infoHeight + 1;
-    const double measured = L::measureContentHeight(item.content, bodyWidth, std::max(column->height(), 800.0));
-    const double contentHeight = L::contentHeight(item.content.kind(), measured, screenHeight, head, column->height());
-
-    const QSizeF card(bodyWidth + 32, head + contentHeight + 32);
-    const QSizeF mainOffset = compositeState_.snapshot().mainOffset;
-    const L::PreviewCard placed = L::previewCard(card, p.y(), *column, *panelFrameOnScreen(), mainOffset);
-
-    ClipboardCompositeState::Snapshot snapshot = compositeState_.snapshot();
-    snapshot.preview = ClipboardPreviewPresentation{item, lines, bodyWidth, contentHeight, infoHeight};
-    snapshot.previewOffset = placed.previewOffset;
-    snapshot.previewBirth = placed.birth;
-    compositeState_.withAnimation(std::nullopt, [&] { compositeState_.setSnapshot(snapshot); });
-}
-
-void ClipboardPopupController::hidePreview(bool animated) {
-    previewWorkItem_.cancel();
-    previewHideWorkItem_.cancel();
-    currentPreviewRow_ = -1;
-    if (!compositeState_.snapshot().preview) return;
-    if (animated) {
-        const Motion::Animation fade =
-            Motion::reduceMotion() ? Motion::Animation::easeOut(0.1) : Motion::Animation::easeIn(0.12);
-        compositeState_.withAnimation(fade, [this] { compositeState_.clearPreview(); });
-    } else {
-        compositeState_.withAnimation(std::nullopt, [this] { compositeState_.clearPreview(); });
-    }
-}
+int ClipboardPopupController::currentPreviewRow() const { return preview_->currentPreviewRow(); }

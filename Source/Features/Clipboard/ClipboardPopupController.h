@@ -17,10 +17,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class ClipboardManager;
+class ClipboardPopupInputController;
+class ClipboardPopupPreviewController;
 class QMessageBox;
 class QWidget;
 
@@ -30,8 +33,9 @@ class QWidget;
 // notice live in its model (ClipboardPopupModel), which the views draw. The controller owns the
 // panel and its view tree (built fresh at every opening), measures and places it under the
 // pointer, keeps room beside it for the hover preview, closes it on an outside click or Escape,
-// animates it in and out, takes the keys while the popup is open, carries out what the model's
-// keys and views ask for, and tracks the pointer for highlights and previews. GUI thread only.
+// animates it in and out, and carries out what the model's keys and views ask for. While it is
+// open, its input controller routes the keys and outside clicks to it, and its preview controller
+// tracks the pointer for highlights and previews. GUI thread only.
 //
 // Geometry on screen is in upward space (Platform/Screens): origin at the bottom-left of the
 // primary screen, y growing upward; panel-relative rectangles count from the panel's
@@ -91,7 +95,7 @@ public:
     double stableListHeight() const { return stableListHeight_; }
     double footerBlockHeight() const { return footerBlockHeight_; }
     QRectF previewColumnRect() const { return previewColumnRect_; }
-    int currentPreviewRow() const { return currentPreviewRow_; }
+    int currentPreviewRow() const;
     // The panel's frame on screen.
     std::optional<QRectF> panelFrameOnScreen() const;
     std::optional<QRectF> mainFrameOnScreen() const;
@@ -124,9 +128,15 @@ public:
     void schedulePreview(int row);
     void hidePreview(bool animated);
     void showPreview(int row);
-    bool isPreviewPending() const { return previewWorkItem_.isPending(); }
-    bool isPreviewHidePending() const { return previewHideWorkItem_.isPending(); }
+    bool isPreviewPending() const;
+    bool isPreviewHidePending() const;
 
+    struct ScreenInfo {
+        QRectF frame;
+        QRectF visibleFrame;
+    };
+    // The screen under the pointer (else the primary one).
+    static std::optional<ScreenInfo> screenAt(const QPointF& pointer);
     // The pointer in upward space (tests replace the source).
     QPointF pointerLocation() const;
     void setPointerSourceForTesting(std::function<QPointF()> source) { pointerSource_ = std::move(source); }
@@ -134,29 +144,12 @@ public:
 signals:
     void panelChanged();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    struct ScreenInfo {
-        QRectF frame;
-        QRectF visibleFrame;
-    };
-    // The screen under the pointer (else the primary one).
-    static std::optional<ScreenInfo> screenAt(const QPointF& pointer);
-
     void connectModel();
     void runCommand(ClipboardPopupModel::Command command);
     void pastePinned(const QUuid& id);
-    void installMonitors();
-    void removeMonitors();
     void animateIn(KeyablePopupPanel* panel, QWidget* container);
     void animateOut(KeyablePopupPanel* panel, QWidget* container);
-    void globalMouseDown(const QPoint& globalPos);
-    bool pointInDrawnParts(const QPointF& point) const;
-    void scrollPhaseChanged(bool isScrolling);
-    void scrollingEnded();
-    bool needsPreview(const ClipboardItem& item) const;
     void relayoutColumnForPins();
     void activateThenRun(std::function<void()> paste, const std::optional<RunningApplication>& app, int attempt);
     void afterDismiss(double seconds, std::function<void()> work);
@@ -176,10 +169,7 @@ private:
     double stableListHeight_ = 0;
     double footerBlockHeight_ = 0;
     QRectF previewColumnRect_;
-    WorkItem previewWorkItem_;
-    int currentPreviewRow_ = -1;
-    WorkItem previewHideWorkItem_;
-    bool monitorsInstalled_ = false;
-    QMetaObject::Connection globalMouse_;
+    std::unique_ptr<ClipboardPopupPreviewController> preview_;
+    std::unique_ptr<ClipboardPopupInputController> input_;
     std::function<QPointF()> pointerSource_;
 };

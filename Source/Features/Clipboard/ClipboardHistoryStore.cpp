@@ -1,0 +1,314 @@
+#include "Source/Features/Clipboard/ClipboardHistoryStore.h"
+
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Core/SerialQueue.h"
+#include "Platform/Files/FileWriter.h"
+#include "Platform/Files/SafeFile.h"
+#include "Source/Extensions/ClipboardItemCodable.h"
+#include "Source/Extensions/PngData.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QUuid>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include <sys/stat.h>
+
+Q_LOGGING_CATEGORY(lcClipboard, "com.pelwick.Quorvin.Clipboard", QtInfoMsg)
+
+namespace {
+
+const QString kAsideInfix = QStringLiteral(".damaged-");
+
+// Writes the file atomically, readable by the user only, into our folders (made private in
+// order, from the history folder down, so that a linked one is never written below). Any queue.
+bool writePrivateFile(const QString& path, const QByteArray& bytes, const QStringList& folders) {
+    for (const QString& folder : folders)
+        if (!ClipboardHistoryStore::makePrivateFolder(folder)) return false;
+    if (const auto error = FileWriter::shared().write(path, bytes, 0600)) {
+        qCWarning(lcClipboard, "Cannot write %s", qPrintable(error->message()));
+        return false;
+    }
+    return true;
+}
+
+// A free name beside the history file for a copy kept aside: "history.json.damaged-<time>".
+QString asidePath(const QString& file) {
+    const QString base =
+        file + kAsideInfix + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = base;
+    for (int n = 2; QFileInfo(path).exists() || QFileInfo(path).isSymLink(); ++n)
+        path = base + QString::asprintf("-%d", n);
+    return path;
+}
+
+bool isPng(const QByteArray& bytes) { return bytes.startsWith("\x89PNG\r\n\x1a\n"); }
+
+bool isUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+// Whether the 40 bytes at `at` are a stored image name ("<UUID>.png").
+bool isStoredImageNameAt(const char* at) {
+    for (int i = 0; i < 36; ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? at[i] != '-' : !isUpperHex(at[i])) return false;
+    }
+    return std::memcmp(at + 36, ".png", 4) == 0;
+}
+
+// The stored image names that appear anywhere in the bytes (a damaged file need not parse).
+void collectImageNames(const QByteArray& bytes, QSet<QString>& names) {
+    for (qsizetype at = bytes.indexOf(".png", 36); at >= 0; at = bytes.indexOf(".png", at + 4)) {
+        const char* start = bytes.constData() + at - 36;
+        if (isStoredImageNameAt(start)) names.insert(QString::fromLatin1(start, 40));
+    }
+}
+
+// Removes the stored images that no entry names and no kept-aside copy of the history names:
+// only regular files of our own names inside the images folder. Runs on the image queue.
+void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory,
+                 bool readHistoryFile) {
+    const QString folder = QFileInfo(historyFile).absolutePath();
+    const QString asidePrefix = QFileInfo(historyFile).fileName() + kAsideInfix;
+    // Writes cut short by a crash or a kill; a write still under way keeps its file.
+    FileWriter::sweepUnfinishedWrites(folder);
+    FileWriter::sweepUnfinishedWrites(imagesDirectory);
+    for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList())) {
+        if (FileWriter::isTemporaryName(name)) continue;
+        const bool aside = name.startsWith(asidePrefix);
+        if (!aside && !(readHistoryFile && name == QFileInfo(historyFile).fileName())) continue;
+        if (const auto bytes = SafeFile::readRegular(folder + QLatin1Char('/') + name))
+            collectImageNames(*bytes, named);
+    }
+    const auto names = SafeFile::regularFileNames(imagesDirectory);
+    if (!names) return;
+    long removed = 0;
+    for (const QString& name : *names) {
+        if (!ClipboardHistoryStore::isStoredImageName(name) || named.contains(name)) continue;
+        if (!SafeFile::removeRegular(imagesDirectory + QLatin1Char('/') + name)) ++removed;
+    }
+    if (removed > 0) qCInfo(lcClipboard, "Cleaned up %ld orphaned image files", removed);
+}
+
+}  // namespace
+
+// The start-up read of the history file, handed from the image queue to the GUI thread.
+struct ClipboardHistoryStore::PendingLoad {
+    std::mutex mutex;
+    std::optional<Loaded> result;
+    bool discarded = false;
+};
+
+ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
+    const QString folder = QDir::cleanPath(historyFolder);
+    imagesDirectory_ = folder + QStringLiteral("/Images");
+    historyFile_ = folder + QStringLiteral("/history.json");
+    if (makePrivateFolder(folder)) makePrivateFolder(imagesDirectory_);
+    queue_ = std::make_unique<SerialQueue>("com.merovane.clipboard-images", QueuePriority::utility);
+}
+
+ClipboardHistoryStore::~ClipboardHistoryStore() { queue_.reset(); }
+
+bool ClipboardHistoryStore::historyFileIsAbsent() const {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(historyFile_).constData(), &st) != 0 && errno == ENOENT;
+}
+
+bool ClipboardHistoryStore::makePrivateFolder(const QString& path) {
+    if (const auto error = FileWriter::shared().makePrivateFolder(path)) {
+        qCWarning(lcClipboard, "Cannot use the folder %s", qPrintable(error->message()));
+        return false;
+    }
+    return true;
+}
+
+void ClipboardHistoryStore::removeFile(const QString& path) {
+    if (const auto error = SafeFile::removeRegular(path); error && !error->isMissing())
+        qCWarning(lcClipboard, "Cannot remove %s", qPrintable(error->message()));
+}
+
+bool ClipboardHistoryStore::isStoredImageName(const QString& name) {
+    return name.size() == 40 && isStoredImageNameAt(name.toLatin1().constData()) && name.toLatin1() == name.toUtf8();
+}
+
+// Images are ours when they carry a name we give, inside our images folder; they are told apart
+// by that name alone, however the folder was reached.
+bool ClipboardHistoryStore::isOwnImageFile(const QString& path) const {
+    const QFileInfo info(QDir::cleanPath(path));
+    return !path.isEmpty() && info.absolutePath() == imagesDirectory_ && isStoredImageName(info.fileName());
+}
+
+// MARK: Reading
+
+ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, const QString& imagesDirectory,
+                                                          int limit, const QDateTime& now) {
+    Loaded loaded;
+    loaded.limit = limit;
+    FileError error;
+    const std::optional<QByteArray> bytes = SafeFile::readRegular(file, &error);
+    if (!bytes && error.isMissing()) return loaded;  // first launch
+    if (!bytes && error.code == 0) {
+        // A link or a device in the file's place is neither read nor replaced.
+        qCWarning(lcClipboard,
+                  "History file %s: it is neither read nor written, and the history is kept in memory only",
+                  qPrintable(error.message()));
+        loaded.savesBlocked = true;
+        return loaded;
+    }
+    int skipped = 0;
+    const auto records = bytes ? ClipboardItemCodable::decodeFile(*bytes, &skipped) : std::nullopt;
+    if (!records) {
+        // Kept for the user; the next save starts a new file, but never over this one.
+        loaded.damaged = true;
+        const QString aside = asidePath(file);
+        if (const auto moveError = FileWriter::shared().moveAside(file, aside)) {
+            qCWarning(lcClipboard,
+                      "History file %s is damaged and cannot be moved aside (%s); it is left as it is and the history "
+                      "is kept in memory only",
+                      qPrintable(file), qPrintable(moveError->reason));
+            loaded.savesBlocked = true;
+        } else {
+            qCWarning(lcClipboard, "History file %s is damaged; moved it to %s and started empty", qPrintable(file),
+                      qPrintable(aside));
+        }
+        return loaded;
+    }
+    if (skipped > 0) {
+        // Records this version cannot read (a newer version's, say) are not lost by the rewrite.
+        const QString aside = asidePath(file);
+        if (const auto copyError = FileWriter::shared().write(aside, *bytes, 0600)) {
+            qCWarning(lcClipboard,
+                      "History file %s holds %d records that cannot be read and no copy of it can be kept (%s); it is "
+                      "left as it is and the history is kept in memory only",
+                      qPrintable(file), skipped, qPrintable(copyError->reason));
+            loaded.savesBlocked = true;
+        } else {
+            qCWarning(lcClipboard, "History file %s holds %d records that cannot be read; kept a copy as %s",
+                      qPrintable(file), skipped, qPrintable(aside));
+        }
+    }
+
+    std::vector<const ClipboardItemCodable*> pinned, others;
+    for (const ClipboardItemCodable& record : *records)
+        (record.isPinned.value_or(false) ? pinned : others).push_back(&record);
+    const size_t keepOthers = size_t(std::max(limit - int(pinned.size()), 0));
+    if (others.size() > keepOthers) others.resize(keepOthers);
+
+    QSet<QUuid> ids;
+    loaded.items.reserve(pinned.size() + others.size());
+    for (const auto* list : {&pinned, &others}) {
+        for (const ClipboardItemCodable* record : *list) {
+            auto item = record->toClipboardItem(now, imagesDirectory);
+            if (!item) continue;
+            // One id per entry: removing one must not remove another.
+            while (ids.contains(item->id)) item->id = QUuid::createUuid();
+            ids.insert(item->id);
+            loaded.items.push_back(std::move(*item));
+        }
+    }
+    return loaded;
+}
+
+ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(int limit, const QDateTime& now) const {
+    return read(historyFile_, imagesDirectory_, limit, now);
+}
+
+void ClipboardHistoryStore::startLoad(int limit, const QDateTime& now, std::function<void()> ready) {
+    pendingLoad_ = std::make_shared<PendingLoad>();
+    queue_->async(
+        [pending = pendingLoad_, file = historyFile_, images = imagesDirectory_, limit, now, ready = std::move(ready)] {
+            Loaded loaded = read(file, images, limit, now);
+            {
+                std::lock_guard lock(pending->mutex);
+                if (pending->discarded) return;
+                pending->result = std::move(loaded);
+            }
+            Dispatch::main(ready);
+        });
+}
+
+std::optional<ClipboardHistoryStore::Loaded> ClipboardHistoryStore::takeLoad() {
+    if (!pendingLoad_) return std::nullopt;
+    std::optional<Loaded> loaded;
+    {
+        std::lock_guard lock(pendingLoad_->mutex);
+        loaded.swap(pendingLoad_->result);
+    }
+    if (loaded) pendingLoad_.reset();
+    return loaded;
+}
+
+void ClipboardHistoryStore::discardLoad() {
+    if (pendingLoad_) {
+        std::lock_guard lock(pendingLoad_->mutex);
+        pendingLoad_->discarded = true;
+        pendingLoad_->result.reset();
+    }
+    pendingLoad_.reset();
+}
+
+// MARK: Writing
+
+void ClipboardHistoryStore::save(std::vector<ClipboardItem> items) {
+    const quint64 sequence = ++*saveSequence_;
+    // Encoded and written on the image queue, in order; a save overtaken by a newer one is skipped.
+    queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_] {
+        if (latest->load() != sequence) return;  // a newer save or a clear follows
+        std::vector<ClipboardItemCodable> records;
+        records.reserve(items.size());
+        for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
+        writePrivateFile(path, ClipboardItemCodable::encodeFile(records), {QFileInfo(path).absolutePath()});
+    });
+}
+
+void ClipboardHistoryStore::storeImage(const QByteArray& data,
+                                       std::function<void(const ClipboardImageReference&)> stored) {
+    const QString path = imagesDirectory_ + QLatin1Char('/') +
+                         QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".png");
+    queue_->async([data, path, images = imagesDirectory_, stored = std::move(stored)] {
+        QImage decoded;
+        if (!decoded.loadFromData(data) || decoded.isNull()) return;
+        // A PNG is kept byte for byte, so that pasting it back is recognised as our own.
+        QByteArray png = data;
+        if (!isPng(png)) {
+            const auto encoded = pngData(decoded);
+            if (!encoded) return;
+            png = *encoded;
+        }
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "png");
+        const auto size = ClipboardImageReference::pixelSizeFrom(reader);
+        if (!size) return;
+        const QString fingerprint = ClipboardImageReference::fingerprintFor(png);
+        if (!writePrivateFile(path, png, {QFileInfo(images).absolutePath(), images})) return;
+        Dispatch::main([stored, reference = ClipboardImageReference{path, *size, fingerprint}] { stored(reference); });
+    });
+}
+
+void ClipboardHistoryStore::sweep(QSet<QString> named, bool readHistoryFile) {
+    queue_->async([named = std::move(named), file = historyFile_, images = imagesDirectory_, readHistoryFile] {
+        sweepImages(named, file, images, readHistoryFile);
+    });
+}
+
+void ClipboardHistoryStore::removeAll() {
+    ++*saveSequence_;
+    queue_->async([file = historyFile_, images = imagesDirectory_] {
+        removeFile(file);
+        const QString folder = QFileInfo(file).absolutePath();
+        const QString asidePrefix = QFileInfo(file).fileName() + kAsideInfix;
+        for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList()))
+            if (name.startsWith(asidePrefix)) removeFile(folder + QLatin1Char('/') + name);
+        for (const QString& name : SafeFile::regularFileNames(images).value_or(QStringList()))
+            removeFile(images + QLatin1Char('/') + name);
+    });
+}
+
+void ClipboardHistoryStore::waitUntilIdle() { queue_->waitUntilIdle(); }

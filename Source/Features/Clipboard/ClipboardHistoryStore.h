@@ -1,0 +1,85 @@
+#pragma once
+
+#include "Source/Features/Clipboard/ClipboardItem.h"
+
+#include <QDateTime>
+#include <QLoggingCategory>
+#include <QSet>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class SerialQueue;
+
+Q_DECLARE_LOGGING_CATEGORY(lcClipboard)
+
+// The clipboard history's files: "history.json" and the images in "Images" beside it. Every read,
+// write and sweep after construction runs on one serial queue (the image queue), in the order it
+// was asked for; only regular files of our own are written or removed, never through a link.
+class ClipboardHistoryStore {
+public:
+    // What reading the history file found.
+    struct Loaded {
+        std::vector<ClipboardItem> items;
+        int limit = 0;
+        bool damaged = false;  // the file could not be read
+        bool savesBlocked = false;  // keep the file as it is: it could not be kept aside, or is not ours
+    };
+
+    // Makes the folder and its "Images" private (a linked folder is refused).
+    explicit ClipboardHistoryStore(const QString& historyFolder);
+    ~ClipboardHistoryStore();  // finishes the queued work
+
+    QString historyFile() const { return historyFile_; }
+    QString imagesDirectory() const { return imagesDirectory_; }
+    // True when nothing at all (not even a link) stands at the history file's place.
+    bool historyFileIsAbsent() const;
+
+    // A folder only the user can enter; a link or someone else's folder is refused. Any queue.
+    static bool makePrivateFolder(const QString& path);
+    // Removes one of our files; a missing one is no failure. Any queue.
+    static void removeFile(const QString& path);
+    // An upper-case UUID plus ".png".
+    static bool isStoredImageName(const QString& name);
+    // A stored image name inside our images folder, however the folder was reached.
+    bool isOwnImageFile(const QString& path) const;
+
+    // Reads the history file on the calling thread: pins first, then the others up to `limit`.
+    // A damaged file is moved aside, records that cannot be read are kept in a copy aside.
+    static Loaded read(const QString& file, const QString& imagesDirectory, int limit, const QDateTime& now);
+    Loaded read(int limit, const QDateTime& now) const;
+    // Reads the history file on the queue; `ready` runs on the GUI thread when takeLoad() has it.
+    void startLoad(int limit, const QDateTime& now, std::function<void()> ready);
+    // The read started by startLoad() once it is done (then it is no longer pending).
+    std::optional<Loaded> takeLoad();
+    // Drops the read started by startLoad(), done or not.
+    void discardLoad();
+
+    // Writes the entries as the history file; a save overtaken by a newer one (or by removeAll())
+    // is skipped.
+    void save(std::vector<ClipboardItem> items);
+    // Keeps a copied image as a PNG under a new name (a PNG byte for byte), then hands its
+    // reference to `stored` on the GUI thread. Data that is no image is dropped.
+    void storeImage(const QByteArray& data, std::function<void(const ClipboardImageReference&)> stored);
+    // Removes the stored images that `named` does not hold and no kept-aside copy of the history
+    // names (nor the history file itself, when `readHistoryFile`), and writes cut short.
+    void sweep(QSet<QString> named, bool readHistoryFile);
+    // Removes the history file, its kept-aside copies and every stored image.
+    void removeAll();
+    // Blocks until the queued work has finished.
+    void waitUntilIdle();
+
+private:
+    struct PendingLoad;
+
+    QString imagesDirectory_;
+    QString historyFile_;
+    std::unique_ptr<SerialQueue> queue_;
+    std::shared_ptr<PendingLoad> pendingLoad_;
+    // Raised by every save and by removeAll(); a queued write older than the latest is skipped.
+    std::shared_ptr<std::atomic<quint64>> saveSequence_ = std::make_shared<std::atomic<quint64>>(0);
+};

@@ -1,0 +1,112 @@
+#include "Source/Features/Clipboard/ClipboardPaster.h"
+
+#include "Platform/Core/Dispatch.h"
+#include "Platform/Desktop/Pasteboard.h"
+#include "Platform/Files/SafeFile.h"
+#include "Platform/X11/KeyCodes.h"
+#include "Platform/X11/SyntheticKeys.h"
+#include "Source/Features/Clipboard/ClipboardFullImageCache.h"
+#include "Source/Features/Clipboard/ClipboardManager.h"
+#include "Source/Features/Clipboard/RichTextReader.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+ClipboardPaster::ClipboardPaster(Pasteboard& pasteboard, const QString& imagesDirectory)
+    : pasteboard_(pasteboard), imagesDirectory_(imagesDirectory) {}
+
+void ClipboardPaster::paste(const ClipboardItem& item) {
+    QList<PasteboardItem> items;
+    switch (item.content.kind()) {
+    case ClipboardContent::Kind::text: {
+        PasteboardItem text;
+        text.setString(item.content.textValue());
+        items.append(text);
+        break;
+    }
+    case ClipboardContent::Kind::files:
+        for (const QUrl& url : item.content.fileURLs()) {
+            PasteboardItem file;
+            file.setData(PasteboardType::fileURLs, Pasteboard::uriList({url}));
+            file.setData(PasteboardType::gnomeCopiedFiles, "copy\n" + url.toEncoded());
+            items.append(file);
+        }
+        break;
+    case ClipboardContent::Kind::image: {
+        // Load first: a missing image leaves the user's pasteboard as it was.
+        const ClipboardImageReference* ref = item.content.imageReference();
+        QByteArray png;
+        // Only images stored by us are pasted, never a file a record names elsewhere.
+        if (QFileInfo(QDir::cleanPath(ref->path)).absolutePath() == imagesDirectory_ &&
+            !ClipboardFullImageCache::image(*ref).isNull())
+            png = SafeFile::readRegular(ref->path).value_or(QByteArray());
+        if (png.isEmpty()) {
+            isPasting_ = false;
+            lastPastedContent_.reset();
+            return;
+        }
+        PasteboardItem image;
+        image.setData(PasteboardType::png, png);
+        items.append(image);
+        break;
+    }
+    }
+    if (items.isEmpty()) return;
+    beginPaste(item.content, items);
+}
+
+void ClipboardPaster::pastePlainText(const QString& text) {
+    if (text.isEmpty()) return;
+    PasteboardItem item;
+    item.setString(text);
+    beginPaste(ClipboardContent::text(text), {item});
+}
+
+void ClipboardPaster::pastePlainText() {
+    pasteboard_.readContents(&ClipboardPaster::nextPlainTextFetch, this, [this](const PasteboardContents& contents) {
+        if (contents.status != PasteboardContents::Status::read) return;
+        const auto text = plainText(contents);
+        if (text && !text->isEmpty()) pastePlainText(*text);
+    });
+}
+
+void ClipboardPaster::beginPaste(const ClipboardContent& content, const QList<PasteboardItem>& items) {
+    isPasting_ = true;
+    lastPastedContent_ = content;
+    pasteboard_.clearContents();
+    pasteboard_.writeObjects(items);
+    pasteboard_.writePrimarySelection(items);
+    simulateCmdV();
+    Dispatch::mainAfter(ClipboardManager::pasteRelease, this, [this] { isPasting_ = false; });
+}
+
+std::optional<PasteboardFetch> ClipboardPaster::nextPlainTextFetch(const PasteboardContents& sofar) {
+    if (const auto text = sofar.value(PasteboardType::string); text && !text->isEmpty()) return std::nullopt;
+    for (const QString& type :
+         {PasteboardType::string, PasteboardType::rtf, PasteboardType::rtfApplication, PasteboardType::html}) {
+        if (sofar.types.contains(type) && !sofar.requested.contains(type))
+            return PasteboardFetch{type, ClipboardManager::maxTextBytes * (type == PasteboardType::string ? 1 : 8)};
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> ClipboardPaster::plainText(const PasteboardContents& contents) {
+    if (const auto text = contents.string(); text && !text->isEmpty()) return text;
+    for (const QString& type : {PasteboardType::rtf, PasteboardType::rtfApplication}) {
+        if (const auto rtf = contents.value(type))
+            if (auto characters = RichTextReader::charactersOfRtf(*rtf)) return characters;
+    }
+    if (const auto html = contents.value(PasteboardType::html)) return RichTextReader::charactersOfHtml(*html);
+    return std::nullopt;
+}
+
+void ClipboardPaster::simulateCmdV() {
+    SyntheticKeys& keys = SyntheticKeys::shared();
+    if (!keys.isAvailable()) return;
+    // Control+V types ^V in a terminal; Shift+Insert pastes in terminals and text fields alike.
+    // Insert is the Help key in the key vocabulary; its events carry the Shift flag.
+    keys.post({KeyCodes::kVK_Shift, true, 0});
+    keys.post({KeyCodes::kVK_Help, true, KeyCodes::maskShift});
+    keys.post({KeyCodes::kVK_Help, false, KeyCodes::maskShift});
+    keys.post({KeyCodes::kVK_Shift, false, 0});
+}
