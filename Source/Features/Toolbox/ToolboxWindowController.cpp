@@ -47,7 +47,7 @@ ToolboxWindowController& ToolboxWindowController::shared() {
 
 ToolboxWindowController::ToolboxWindowController(UserDefaults& defaults, std::unique_ptr<ToolboxModel> model,
                                                  QObject* parent)
-    : QObject(parent), defaults_(defaults), model_(model ? std::move(model) : std::make_unique<ToolboxModel>()) {
+    : QObject(parent), settings_(defaults), model_(model ? std::move(model) : std::make_unique<ToolboxModel>()) {
     // Quitting with the window open keeps where it was.
     if (QCoreApplication* app = QCoreApplication::instance()) {
         connect(app, &QCoreApplication::aboutToQuit, this, [this] {
@@ -157,16 +157,14 @@ void ToolboxWindowController::build() {
     window->setMinimumSize(minimum);
     window->setGeometry(
         QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(initialWidth, initialHeight + toolbarHeight), area));
-    if (const std::optional<QString> saved = defaults_.string(QString::fromLatin1(frameKey))) {
-        if (const std::optional<QRectF> frame = parseFrame(*saved)) {
-            QList<QRectF> screens;
-            if (QScreen* primary = QGuiApplication::primaryScreen()) screens.append(Screens::visibleFrame(primary));
-            for (QScreen* screen : QGuiApplication::screens()) {
-                if (screen != QGuiApplication::primaryScreen()) screens.append(Screens::visibleFrame(screen));
-            }
-            const QRectF restored = clampedFrame(*frame, QSizeF(minimum), screens);
-            window->setGeometry(Screens::toQt(restored).toAlignedRect());
+    if (const std::optional<QRectF> frame = parseFrame(settings_.windowFrame.value())) {
+        QList<QRectF> screens;
+        if (QScreen* primary = QGuiApplication::primaryScreen()) screens.append(Screens::visibleFrame(primary));
+        for (QScreen* screen : QGuiApplication::screens()) {
+            if (screen != QGuiApplication::primaryScreen()) screens.append(Screens::visibleFrame(screen));
         }
+        const QRectF restored = clampedFrame(*frame, QSizeF(minimum), screens);
+        window->setGeometry(Screens::toQt(restored).toAlignedRect());
     }
     window->installEventFilter(this);
 
@@ -178,7 +176,7 @@ void ToolboxWindowController::build() {
 
 void ToolboxWindowController::saveFrame() {
     if (!window_) return;
-    defaults_.setString(QString::fromLatin1(frameKey), frameString(Screens::fromQt(QRectF(window_->geometry()))));
+    settings_.windowFrame.set(frameString(Screens::fromQt(QRectF(window_->geometry()))));
 }
 
 bool ToolboxWindowController::eventFilter(QObject* watched, QEvent* event) {
