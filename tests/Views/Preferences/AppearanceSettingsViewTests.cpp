@@ -325,10 +325,12 @@ TEST(AdaptiveGrid, ColumnsFitTheWidth) {
 
     // Stretching: the columns share the whole width and each item fills its cell.
     AdaptiveGrid stretched(138, AdaptiveGrid::stretch, 8, 8);
-    for (int i = 0; i < 3; ++i) stretched.addWidget(new StatusIconTile(QString::number(i), QImage(), "t"));
+    for (int i = 0; i < 3; ++i) stretched.addWidget(new QLabel(QString::number(i)));
+    const int row = stretched.items()[0]->sizeHint().height();
     stretched.resize(300, stretched.heightForWidth(300));
-    EXPECT_EQ(stretched.heightForWidth(300), 2 * 44 + 8);
-    EXPECT_EQ(stretched.items()[0]->geometry(), QRect(0, 0, 146, 44));
-    EXPECT_EQ(stretched.items()[1]->geometry(), QRect(154, 0, 146, 44));
-    EXPECT_EQ(stretched.items()[2]->geometry(), QRect(0, 52, 146, 44));
+    stretched.show();
+    EXPECT_EQ(stretched.heightForWidth(300), 2 * row + 8);
+    EXPECT_EQ(stretched.items()[0]->geometry(), QRect(0, 0, 146, row));
+    EXPECT_EQ(stretched.items()[1]->geometry(), QRect(154, 0, 146, row));
+    EXPECT_EQ(stretched.items()[2]->geometry(), QRect(0, row + 8, 146, row));
 }
