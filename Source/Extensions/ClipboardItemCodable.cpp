@@ -1,6 +1,7 @@
 #include "Source/Extensions/ClipboardItemCodable.h"
 
 #include "Platform/Core/Clock.h"
+#include "Platform/Core/RawValues.h"
 
 #include <QLocale>
 
@@ -219,20 +220,18 @@ private:
 
 }  // namespace
 
-QString ClipboardItemCodable::rawValue(ItemType type) {
-    switch (type) {
-    case ItemType::text: return QStringLiteral("text");
-    case ItemType::file: return QStringLiteral("file");
-    case ItemType::image: return QStringLiteral("image");
-    }
-    return {};
-}
+namespace {
+constexpr RawValues::Entry<ClipboardItemCodable::ItemType> itemTypeRawValues[]{
+    {ClipboardItemCodable::ItemType::text, "text"},
+    {ClipboardItemCodable::ItemType::file, "file"},
+    {ClipboardItemCodable::ItemType::image, "image"},
+};
+}  // namespace
+
+QString ClipboardItemCodable::rawValue(ItemType type) { return RawValues::rawValue(itemTypeRawValues, type); }
 
 std::optional<ClipboardItemCodable::ItemType> ClipboardItemCodable::fromRawValue(const QString& raw) {
-    if (raw == QLatin1String("text")) return ItemType::text;
-    if (raw == QLatin1String("file")) return ItemType::file;
-    if (raw == QLatin1String("image")) return ItemType::image;
-    return std::nullopt;
+    return RawValues::fromRawValue(itemTypeRawValues, raw);
 }
 
 ClipboardItemCodable ClipboardItemCodable::fromItem(const ClipboardItem& item) {

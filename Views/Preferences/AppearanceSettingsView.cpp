@@ -7,13 +7,13 @@
 #include "Source/Features/Preferences/AppSettings.h"
 #include "Source/Features/Preferences/StatusIcon.h"
 #include "Source/Features/Widgets/WidgetManager.h"
-#include "Views/Preferences/AdaptiveGrid.h"
 #include "Views/Preferences/CollapsedChoices.h"
 #include "Views/Preferences/GlassPreview.h"
 #include "Views/Preferences/MenuBarPreview.h"
 #include "Views/Preferences/SettingsForm.h"
 #include "Views/Preferences/StatusIconTile.h"
 #include "Views/Preferences/ToneSwatch.h"
+#include "Views/Shared/AdaptiveGrid.h"
 #include "Views/Shared/PanelGlass.h"
 #include "Views/Shared/PanelGlassSettings.h"
 #include "Views/Shared/ShowAllButton.h"
@@ -140,7 +140,7 @@ AppearanceSettingsView::AppearanceSettingsView(WidgetManager& widgets, AppSettin
     // The status item's icon.
     auto* icons = new QVBoxLayout(SettingsForm::section(page, QString()));
     icons->addWidget(centredTitle(QStringLiteral("Menu bar icon")));
-    grid_ = new AdaptiveGrid(40, 48, 8);
+    grid_ = new AdaptiveGrid(40, 48, 8, 8);
     icons->addSpacing(4);
     icons->addWidget(grid_);
     icons->addSpacing(4);

@@ -1,5 +1,6 @@
 #include "Views/Shared/PanelGlass.h"
 
+#include "Platform/Core/RawValues.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Views/Shared/PanelGlassSettings.h"
 
@@ -18,27 +19,17 @@ const std::vector<Tone>& allTones() {
     return tones;
 }
 
-QString rawValue(Tone tone) {
-    switch (tone) {
-    case Tone::system: return QStringLiteral("system");
-    case Tone::graphite: return QStringLiteral("graphite");
-    case Tone::blue: return QStringLiteral("blue");
-    case Tone::indigo: return QStringLiteral("indigo");
-    case Tone::purple: return QStringLiteral("purple");
-    case Tone::pink: return QStringLiteral("pink");
-    case Tone::red: return QStringLiteral("red");
-    case Tone::orange: return QStringLiteral("orange");
-    case Tone::green: return QStringLiteral("green");
-    case Tone::teal: return QStringLiteral("teal");
-    }
-    return QStringLiteral("system");
-}
+namespace {
+constexpr RawValues::Entry<Tone> toneRawValues[]{
+    {Tone::system, "system"}, {Tone::graphite, "graphite"}, {Tone::blue, "blue"}, {Tone::indigo, "indigo"},
+    {Tone::purple, "purple"}, {Tone::pink, "pink"},         {Tone::red, "red"},   {Tone::orange, "orange"},
+    {Tone::green, "green"},   {Tone::teal, "teal"},
+};
+}  // namespace
 
-std::optional<Tone> fromRawValue(const QString& raw) {
-    for (Tone t : allTones())
-        if (rawValue(t) == raw) return t;
-    return std::nullopt;
-}
+QString rawValue(Tone tone) { return RawValues::rawValue(toneRawValues, tone); }
+
+std::optional<Tone> fromRawValue(const QString& raw) { return RawValues::fromRawValue(toneRawValues, raw); }
 
 Tone effectiveTone(const QString& stored) { return fromRawValue(stored).value_or(Tone::system); }
 

@@ -4,6 +4,7 @@
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Source/Features/Toolbox/SnippetStore.h"
+#include "Views/Shared/AdaptiveGrid.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Recessed.h"
 #include "Views/Toolbox/CodeTextView.h"
@@ -14,7 +15,6 @@
 #include "Views/Toolbox/PaneScrollArea.h"
 #include "Views/Toolbox/PlaceholderField.h"
 #include "Views/Toolbox/PlaceholderForm.h"
-#include "Views/Toolbox/StretchGrid.h"
 #include "Views/Toolbox/SymbolLabel.h"
 #include "Views/Toolbox/VariableButton.h"
 
@@ -333,7 +333,7 @@ QWidget* SnippetsPane::makeVariablePicker() {
     header->addWidget(hint);
     stack->addLayout(header);
 
-    auto* grid = new StretchGrid(138, 8, 8);
+    auto* grid = new AdaptiveGrid(138, AdaptiveGrid::stretch, 8, 8);
     for (BuiltIn builtIn : SnippetExpander::allBuiltIns) {
         auto* button = new VariableButton(SnippetsPaneModel::title(builtIn), SnippetExpander::token(builtIn),
                                           SnippetsPaneModel::symbol(builtIn));

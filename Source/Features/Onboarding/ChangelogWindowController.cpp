@@ -1,13 +1,10 @@
 #include "Source/Features/Onboarding/ChangelogWindowController.h"
 
-#include "Platform/Ui/WindowFit.h"
+#include "Platform/Ui/AppWindow.h"
 #include "Source/Features/Updates/UpdateManager.h"
 #include "Views/Onboarding/ChangelogView.h"
 #include "Views/Shared/ScrollPositionKeeper.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-#include <QStyle>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -26,20 +23,12 @@ void ChangelogWindowController::show(const std::optional<QString>& version) {
     if (!chosen && !updates_.releases().isEmpty()) chosen = updates_.releases().front().version;
     selection_.setVersion(chosen);
     if (!window_) build();
-    if (window_->isMinimized()) window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
-    WindowFit::fitToWorkArea(window_.get());
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    AppWindow::bringToFront(window_.get());
 }
 
 void ChangelogWindowController::build() {
     // Titled, closable and resizable; no minimise button.
-    auto window = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                                         Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
-    window->setObjectName(QStringLiteral("ChangelogWindow"));
-    window->setAttribute(Qt::WA_DeleteOnClose, false);
-    window->setAttribute(Qt::WA_QuitOnClose, false);
+    auto window = AppWindow::make(QStringLiteral("ChangelogWindow"), AppWindow::Frame::resizable);
 
     auto* layout = new QVBoxLayout(window.get());
     layout->setContentsMargins(0, 0, 0, 0);
@@ -48,9 +37,7 @@ void ChangelogWindowController::build() {
     window->setMinimumSize(ChangelogView::minimumWidth, ChangelogView::minimumHeight);
 
     // Centred only when built; afterwards it reopens where the user left it.
-    QRect area(0, 0, width, height);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
-    window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(width, height), area));
+    AppWindow::centre(window.get(), QSize(width, height));
 
     scrollKeeper_ = new ScrollPositionKeeper(window.get());
     window_ = std::move(window);

@@ -1,13 +1,10 @@
 #include "Source/Features/Onboarding/WelcomeWindowController.h"
 
-#include "Platform/Ui/WindowFit.h"
+#include "Platform/Ui/AppWindow.h"
 #include "Source/Features/Onboarding/OnboardingSettings.h"
 #include "Views/Onboarding/WelcomeView.h"
 
-#include <QGuiApplication>
 #include <QPointer>
-#include <QScreen>
-#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -25,21 +22,13 @@ WelcomeWindowController::~WelcomeWindowController() = default;
 void WelcomeWindowController::show() {
     if (!window_) build();
     // A tray program has no dock presence to switch on while the window is open.
-    if (window_->isMinimized()) window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
-    WindowFit::fitToWorkArea(window_.get());
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    AppWindow::bringToFront(window_.get());
     view_->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void WelcomeWindowController::build() {
     // Titled and closable; neither resizable nor minimisable. No title text.
-    auto window = std::make_unique<QWidget>(
-        nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    window->setObjectName(QStringLiteral("WelcomeWindow"));
-    window->setAttribute(Qt::WA_DeleteOnClose, false);
-    window->setAttribute(Qt::WA_QuitOnClose, false);
+    auto window = AppWindow::make(QStringLiteral("WelcomeWindow"), AppWindow::Frame::fixed);
     window->setFixedSize(width, height);
 
     auto* layout = new QVBoxLayout(window.get());
@@ -52,9 +41,7 @@ void WelcomeWindowController::build() {
         access_);
     layout->addWidget(view_);
 
-    QRect area(0, 0, width, height);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
-    window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(width, height), area));
+    AppWindow::centre(window.get(), QSize(width, height));
     window_ = std::move(window);
 }
 

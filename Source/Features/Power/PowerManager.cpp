@@ -1,6 +1,7 @@
 #include "Source/Features/Power/PowerManager.h"
 
 #include "Platform/Core/Clock.h"
+#include "Platform/Core/RawValues.h"
 #include "Platform/Desktop/DBusSleepInhibitor.h"
 #include "Source/Features/Power/PowerSettings.h"
 
@@ -11,14 +12,17 @@ namespace {
 const QString kReason = QStringLiteral("Keep awake is on");
 }
 
-QString PowerManager::rawValue(Mode mode) {
-    return mode == Mode::display ? QStringLiteral("display") : QStringLiteral("system");
-}
+namespace {
+constexpr RawValues::Entry<PowerManager::Mode> modeRawValues[]{
+    {PowerManager::Mode::system, "system"},
+    {PowerManager::Mode::display, "display"},
+};
+}  // namespace
+
+QString PowerManager::rawValue(Mode mode) { return RawValues::rawValue(modeRawValues, mode); }
 
 std::optional<PowerManager::Mode> PowerManager::modeFromRawValue(const QString& raw) {
-    if (raw == QLatin1String("system")) return Mode::system;
-    if (raw == QLatin1String("display")) return Mode::display;
-    return std::nullopt;
+    return RawValues::fromRawValue(modeRawValues, raw);
 }
 
 const std::vector<int>& PowerManager::minuteChoices() {

@@ -1,31 +1,28 @@
 #include "Source/Features/Preferences/PreferencesTab.h"
 
+#include "Platform/Core/RawValues.h"
 #include "Platform/Gui/SystemColors.h"
 
 namespace PreferencesTabs {
 
-QString rawValue(PreferencesTab tab) {
-    switch (tab) {
-    case PreferencesTab::general: return QStringLiteral("General");
-    case PreferencesTab::appearance: return QStringLiteral("Appearance");
-    case PreferencesTab::companion: return QStringLiteral("Companion");
-    case PreferencesTab::clipboard: return QStringLiteral("Clipboard");
-    case PreferencesTab::shortcuts: return QStringLiteral("Shortcuts");
-    case PreferencesTab::power: return QStringLiteral("Power");
-    case PreferencesTab::zedi: return QStringLiteral("Zedi");
-    case PreferencesTab::daveRovaz: return QStringLiteral("Disk Clean");
-    case PreferencesTab::help: return QStringLiteral("Help & Feedback");
-    case PreferencesTab::developer: return QStringLiteral("Developer");
-    }
-    return QStringLiteral("General");
-}
+namespace {
+constexpr RawValues::Entry<PreferencesTab> rawValues[]{
+    {PreferencesTab::general, "General"},
+    {PreferencesTab::appearance, "Appearance"},
+    {PreferencesTab::companion, "Companion"},
+    {PreferencesTab::clipboard, "Clipboard"},
+    {PreferencesTab::shortcuts, "Shortcuts"},
+    {PreferencesTab::power, "Power"},
+    {PreferencesTab::zedi, "Zedi"},
+    {PreferencesTab::daveRovaz, "Disk Clean"},
+    {PreferencesTab::help, "Help & Feedback"},
+    {PreferencesTab::developer, "Developer"},
+};
+}  // namespace
 
-std::optional<PreferencesTab> fromRawValue(const QString& raw) {
-    for (PreferencesTab tab : allCases) {
-        if (rawValue(tab) == raw) return tab;
-    }
-    return std::nullopt;
-}
+QString rawValue(PreferencesTab tab) { return RawValues::rawValue(rawValues, tab); }
+
+std::optional<PreferencesTab> fromRawValue(const QString& raw) { return RawValues::fromRawValue(rawValues, raw); }
 
 QString symbol(PreferencesTab tab) {
     switch (tab) {

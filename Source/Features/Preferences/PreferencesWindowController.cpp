@@ -1,15 +1,11 @@
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 
-#include "Platform/Ui/WindowFit.h"
+#include "Platform/Ui/AppWindow.h"
 #include "Source/Features/Onboarding/ChangelogWindowController.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Views/Preferences/PreferencesView.h"
 #include "Views/Shared/ScrollPositionKeeper.h"
 
-#include <QGuiApplication>
-#include <QLayout>
-#include <QScreen>
-#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -27,22 +23,14 @@ PreferencesWindowController::~PreferencesWindowController() = default;
 void PreferencesWindowController::show() {
     if (!window_) build();
     if (!window_) return;
-    if (window_->isMinimized()) window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
-    WindowFit::fitToWorkArea(window_.get());
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    AppWindow::bringToFront(window_.get());
 }
 
 void PreferencesWindowController::build() {
     if (window_) return;
     // Titled, closable and resizable; no minimise button.
-    auto window = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                                         Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
-    window->setObjectName(QStringLiteral("PreferencesWindow"));
+    auto window = AppWindow::make(QStringLiteral("PreferencesWindow"), AppWindow::Frame::resizable);
     window->setWindowTitle(QStringLiteral("Settings"));
-    window->setAttribute(Qt::WA_DeleteOnClose, false);
-    window->setAttribute(Qt::WA_QuitOnClose, false);
 
     auto* layout = new QVBoxLayout(window.get());
     layout->setContentsMargins(0, 0, 0, 0);
@@ -54,18 +42,12 @@ void PreferencesWindowController::build() {
     window->setMinimumSize(minimumWidth, minimumHeight);
 
     // Centred on the primary screen's work area.
-    QRect area(0, 0, initialWidth, initialHeight);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
-    window->setGeometry(
-        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(initialWidth, initialHeight), area));
+    AppWindow::centre(window.get(), QSize(initialWidth, initialHeight));
 
     scrollKeeper_ = new ScrollPositionKeeper(window.get());
 
     // Lay the whole tree out now so that the first show has nothing left to build.
-    window->ensurePolished();
-    for (QWidget* child : window->findChildren<QWidget*>()) child->ensurePolished();
-    layout->activate();
-    for (QLayout* inner : window->findChildren<QLayout*>()) inner->activate();
+    AppWindow::layOutAhead(window.get());
     window_ = std::move(window);
 }
 

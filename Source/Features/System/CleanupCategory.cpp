@@ -1,17 +1,18 @@
 #include "Source/Features/System/CleanupCategory.h"
 
-QString CleanupCategories::rawValue(CleanupCategory category) {
-    switch (category) {
-    case CleanupCategory::applications: return QStringLiteral("Applications");
-    case CleanupCategory::development: return QStringLiteral("Development");
-    case CleanupCategory::system: return QStringLiteral("System");
-    case CleanupCategory::custom: return QStringLiteral("Custom");
-    }
-    return QString();
-}
+#include "Platform/Core/RawValues.h"
+
+namespace {
+constexpr RawValues::Entry<CleanupCategory> rawValues[]{
+    {CleanupCategory::applications, "Applications"},
+    {CleanupCategory::development, "Development"},
+    {CleanupCategory::system, "System"},
+    {CleanupCategory::custom, "Custom"},
+};
+}  // namespace
+
+QString CleanupCategories::rawValue(CleanupCategory category) { return RawValues::rawValue(rawValues, category); }
 
 std::optional<CleanupCategory> CleanupCategories::fromRawValue(const QString& raw) {
-    for (CleanupCategory category : all)
-        if (rawValue(category) == raw) return category;
-    return std::nullopt;
+    return RawValues::fromRawValue(rawValues, raw);
 }

@@ -1,6 +1,7 @@
 #include "Source/Features/System/DiskPaneModel.h"
 
 #include "Platform/Core/Dispatch.h"
+#include "Platform/Core/RawValues.h"
 #include "Platform/Files/NativePath.h"
 
 #include <QDir>
@@ -9,14 +10,17 @@
 #include <algorithm>
 #include <utility>
 
-QString DiskPaneModel::rawValue(Mode mode) {
-    return mode == Mode::everything ? QStringLiteral("All Space") : QStringLiteral("Reclaimable");
-}
+namespace {
+constexpr RawValues::Entry<DiskPaneModel::Mode> modeRawValues[]{
+    {DiskPaneModel::Mode::reclaimable, "Reclaimable"},
+    {DiskPaneModel::Mode::everything, "All Space"},
+};
+}  // namespace
+
+QString DiskPaneModel::rawValue(Mode mode) { return RawValues::rawValue(modeRawValues, mode); }
 
 std::optional<DiskPaneModel::Mode> DiskPaneModel::modeFromRawValue(const QString& raw) {
-    for (Mode mode : allModes)
-        if (rawValue(mode) == raw) return mode;
-    return std::nullopt;
+    return RawValues::fromRawValue(modeRawValues, raw);
 }
 
 DiskPaneModel& DiskPaneModel::shared() {

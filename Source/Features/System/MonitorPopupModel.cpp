@@ -1,6 +1,7 @@
 #include "Source/Features/System/MonitorPopupModel.h"
 
 #include "Platform/Core/OneLine.h"
+#include "Platform/Core/RawValues.h"
 #include "Source/Features/System/MetricArchive.h"
 #include "Source/Features/System/ProcessMonitor.h"
 
@@ -20,14 +21,17 @@ std::u32string scalarKey(const QString& name) {
 
 // MARK: chart range
 
-QString MonitorPopupModel::rawValue(ChartRange range) {
-    return range == ChartRange::live ? QStringLiteral("live") : QStringLiteral("day");
-}
+namespace {
+constexpr RawValues::Entry<MonitorPopupModel::ChartRange> chartRangeRawValues[]{
+    {MonitorPopupModel::ChartRange::live, "live"},
+    {MonitorPopupModel::ChartRange::day, "day"},
+};
+}  // namespace
+
+QString MonitorPopupModel::rawValue(ChartRange range) { return RawValues::rawValue(chartRangeRawValues, range); }
 
 std::optional<MonitorPopupModel::ChartRange> MonitorPopupModel::chartRangeFromRawValue(const QString& raw) {
-    for (ChartRange range : allRanges)
-        if (rawValue(range) == raw) return range;
-    return std::nullopt;
+    return RawValues::fromRawValue(chartRangeRawValues, raw);
 }
 
 QString MonitorPopupModel::label(ChartRange range) {

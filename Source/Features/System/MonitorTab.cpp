@@ -1,23 +1,19 @@
 #include "Source/Features/System/MonitorTab.h"
 
+#include "Platform/Core/RawValues.h"
+
 namespace MonitorTabs {
 
-QString rawValue(MonitorTab tab) {
-    switch (tab) {
-    case MonitorTab::cpu: return QStringLiteral("CPU");
-    case MonitorTab::memory: return QStringLiteral("Mem");
-    case MonitorTab::network: return QStringLiteral("Net");
-    case MonitorTab::disk: return QStringLiteral("Disk");
-    case MonitorTab::stats: return QStringLiteral("Stats");
-    }
-    return {};
-}
+namespace {
+constexpr RawValues::Entry<MonitorTab> rawValues[]{
+    {MonitorTab::cpu, "CPU"},   {MonitorTab::memory, "Mem"},  {MonitorTab::network, "Net"},
+    {MonitorTab::disk, "Disk"}, {MonitorTab::stats, "Stats"},
+};
+}  // namespace
 
-std::optional<MonitorTab> fromRawValue(const QString& raw) {
-    for (MonitorTab tab : allCases)
-        if (rawValue(tab) == raw) return tab;
-    return std::nullopt;
-}
+QString rawValue(MonitorTab tab) { return RawValues::rawValue(rawValues, tab); }
+
+std::optional<MonitorTab> fromRawValue(const QString& raw) { return RawValues::fromRawValue(rawValues, raw); }
 
 int index(MonitorTab tab) {
     for (size_t i = 0; i < allCases.size(); ++i)

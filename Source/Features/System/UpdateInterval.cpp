@@ -1,23 +1,21 @@
 #include "Source/Features/System/UpdateInterval.h"
 
+#include "Platform/Core/RawValues.h"
+
 namespace UpdateIntervals {
 
-double rawValue(UpdateInterval interval) {
-    switch (interval) {
-    case UpdateInterval::fast: return 1;
-    case UpdateInterval::normal: return 2;
-    case UpdateInterval::relaxed: return 5;
-    case UpdateInterval::slow: return 10;
-    }
-    return 2;
-}
+namespace {
+constexpr RawValues::Entry<UpdateInterval, double> rawValues[]{
+    {UpdateInterval::fast, 1},
+    {UpdateInterval::normal, 2},
+    {UpdateInterval::relaxed, 5},
+    {UpdateInterval::slow, 10},
+};
+}  // namespace
 
-std::optional<UpdateInterval> fromRawValue(double seconds) {
-    for (UpdateInterval interval : allCases) {
-        if (rawValue(interval) == seconds) return interval;
-    }
-    return std::nullopt;
-}
+double rawValue(UpdateInterval interval) { return RawValues::rawValue(rawValues, interval); }
+
+std::optional<UpdateInterval> fromRawValue(double seconds) { return RawValues::fromRawValue(rawValues, seconds); }
 
 QString label(UpdateInterval interval) { return QString::asprintf("%.0fs", rawValue(interval)); }
 

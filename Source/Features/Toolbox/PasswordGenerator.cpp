@@ -1,5 +1,7 @@
 #include "Source/Features/Toolbox/PasswordGenerator.h"
 
+#include "Platform/Core/RawValues.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -8,6 +10,13 @@
 namespace PasswordGenerator {
 
 namespace {
+
+constexpr RawValues::Entry<Style> styleRawValues[]{
+    {Style::memorable, "memorable"},
+    {Style::random, "random"},
+    {Style::passphrase, "passphrase"},
+    {Style::numeric, "numeric"},
+};
 
 const QString kConsonants = QStringLiteral("bcdfghjkmnpqrstvwxyz");  // no "l"
 const QString kVowels = QStringLiteral("aeiou");
@@ -116,21 +125,9 @@ QString passphrase(const Options& options, Random& random) {
 
 }  // namespace
 
-QString rawValue(Style style) {
-    switch (style) {
-    case Style::memorable: return QStringLiteral("memorable");
-    case Style::random: return QStringLiteral("random");
-    case Style::passphrase: return QStringLiteral("passphrase");
-    case Style::numeric: return QStringLiteral("numeric");
-    }
-    return {};
-}
+QString rawValue(Style style) { return RawValues::rawValue(styleRawValues, style); }
 
-std::optional<Style> styleFromRawValue(const QString& raw) {
-    for (Style style : allStyles)
-        if (rawValue(style) == raw) return style;
-    return std::nullopt;
-}
+std::optional<Style> styleFromRawValue(const QString& raw) { return RawValues::fromRawValue(styleRawValues, raw); }
 
 LengthRange lengthRange(Style style) {
     switch (style) {

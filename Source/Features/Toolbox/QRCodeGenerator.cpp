@@ -1,5 +1,7 @@
 #include "Source/Features/Toolbox/QRCodeGenerator.h"
 
+#include "Platform/Core/RawValues.h"
+
 #include <qrencode.h>
 
 #include <algorithm>
@@ -11,6 +13,13 @@
 namespace QRCodeGenerator {
 
 namespace {
+
+constexpr RawValues::Entry<Correction> correctionRawValues[]{
+    {Correction::low, "L"},
+    {Correction::medium, "M"},
+    {Correction::quartile, "Q"},
+    {Correction::high, "H"},
+};
 
 QRecLevel level(Correction correction) {
     switch (correction) {
@@ -28,20 +37,10 @@ struct QRcodeFree {
 
 }  // namespace
 
-QString rawValue(Correction correction) {
-    switch (correction) {
-    case Correction::low: return QStringLiteral("L");
-    case Correction::medium: return QStringLiteral("M");
-    case Correction::quartile: return QStringLiteral("Q");
-    case Correction::high: return QStringLiteral("H");
-    }
-    return {};
-}
+QString rawValue(Correction correction) { return RawValues::rawValue(correctionRawValues, correction); }
 
 std::optional<Correction> correctionFromRawValue(const QString& raw) {
-    for (Correction correction : allCorrections)
-        if (rawValue(correction) == raw) return correction;
-    return std::nullopt;
+    return RawValues::fromRawValue(correctionRawValues, raw);
 }
 
 int recoveryPercent(Correction correction) {

@@ -1,6 +1,7 @@
 #include "Source/Features/Toolbox/SnippetExpander.h"
 
 #include "Platform/Core/Clock.h"
+#include "Platform/Core/RawValues.h"
 #include "Platform/Desktop/Pasteboard.h"
 #include "Source/Features/Toolbox/PasteboardText.h"
 
@@ -19,6 +20,11 @@ namespace SnippetExpander {
 
 namespace {
 
+constexpr RawValues::Entry<BuiltIn> builtInRawValues[]{
+    {BuiltIn::date, "date"},           {BuiltIn::time, "time"}, {BuiltIn::datetime, "datetime"},
+    {BuiltIn::clipboard, "clipboard"}, {BuiltIn::uuid, "uuid"}, {BuiltIn::year, "year"},
+};
+
 const QRegularExpression& pattern() {
     static const QRegularExpression expression(QStringLiteral("\\{\\{([^{}]+)\\}\\}"));
     return expression;
@@ -34,11 +40,7 @@ QString trimBlanks(QStringView name) {
     return name.mid(start, end - start).toString();
 }
 
-bool isBuiltInName(const QString& name) {
-    for (BuiltIn builtIn : allBuiltIns)
-        if (rawValue(builtIn) == name) return true;
-    return false;
-}
+bool isBuiltInName(const QString& name) { return RawValues::fromRawValue(builtInRawValues, name).has_value(); }
 
 icu::Locale icuLocale(const Environment& environment) {
     return environment.locale.isEmpty() ? icu::Locale::getDefault()
@@ -82,17 +84,7 @@ QString year(const Environment& environment) {
 
 }  // namespace
 
-QString rawValue(BuiltIn builtIn) {
-    switch (builtIn) {
-    case BuiltIn::date: return QStringLiteral("date");
-    case BuiltIn::time: return QStringLiteral("time");
-    case BuiltIn::datetime: return QStringLiteral("datetime");
-    case BuiltIn::clipboard: return QStringLiteral("clipboard");
-    case BuiltIn::uuid: return QStringLiteral("uuid");
-    case BuiltIn::year: return QStringLiteral("year");
-    }
-    return {};
-}
+QString rawValue(BuiltIn builtIn) { return RawValues::rawValue(builtInRawValues, builtIn); }
 
 QString token(BuiltIn builtIn) { return QStringLiteral("{{") + rawValue(builtIn) + QStringLiteral("}}"); }
 

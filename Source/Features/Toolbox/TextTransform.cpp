@@ -1,6 +1,7 @@
 #include "Source/Features/Toolbox/TextTransform.h"
 
 #include "Platform/Core/Random.h"
+#include "Platform/Core/RawValues.h"
 #include "Source/Features/Toolbox/JSONTool.h"
 #include "Source/Features/Toolbox/UnicodeText.h"
 
@@ -18,9 +19,10 @@ namespace TextTransforms {
 
 namespace {
 
+// A raw-value table with each transform's title and group beside its raw value.
 struct Entry {
-    TextTransform transform;
-    const char* rawValue;
+    TextTransform value;
+    const char* raw;
     const char* title;
     TextTransformGroup group;
 };
@@ -64,8 +66,11 @@ const std::array<Entry, 31> catalogue{{
 
 const Entry& entry(TextTransform transform) { return catalogue[std::size_t(transform)]; }
 
-const std::array<const char*, 7> groupTitles{"Регистр",     "Идентификаторы", "Пробелы", "Строки",
-                                             "Кодирование", "JSON",           "Разбор"};
+constexpr RawValues::Entry<TextTransformGroup> groupTitles[]{
+    {G::caseStyle, "Регистр"}, {G::identifiers, "Идентификаторы"}, {G::whitespace, "Пробелы"},
+    {G::lines, "Строки"},      {G::encoding, "Кодирование"},       {G::json, "JSON"},
+    {G::info, "Разбор"},
+};
 
 TransformResult<QString> notThatFormat(const char* message) {
     return TransformFailure::notThatFormat(QString::fromUtf8(message));
@@ -494,14 +499,9 @@ QString countStats(QStringView text) {
 
 }  // namespace
 
-QString rawValue(TextTransform transform) { return QString::fromUtf8(entry(transform).rawValue); }
+QString rawValue(TextTransform transform) { return RawValues::rawValue(catalogue, transform); }
 
-std::optional<TextTransform> fromRawValue(QStringView rawValue) {
-    for (const Entry& e : catalogue) {
-        if (rawValue == QLatin1StringView(e.rawValue)) return e.transform;
-    }
-    return std::nullopt;
-}
+std::optional<TextTransform> fromRawValue(QStringView rawValue) { return RawValues::fromRawValue(catalogue, rawValue); }
 
 QString title(TextTransform transform) { return QString::fromUtf8(entry(transform).title); }
 
@@ -510,18 +510,15 @@ TextTransformGroup group(TextTransform transform) { return entry(transform).grou
 QList<TextTransform> transforms(TextTransformGroup group) {
     QList<TextTransform> members;
     for (const Entry& e : catalogue) {
-        if (e.group == group) members.append(e.transform);
+        if (e.group == group) members.append(e.value);
     }
     return members;
 }
 
-QString rawValue(TextTransformGroup group) { return QString::fromUtf8(groupTitles[std::size_t(group)]); }
+QString rawValue(TextTransformGroup group) { return RawValues::rawValue(groupTitles, group); }
 
 std::optional<TextTransformGroup> groupFromRawValue(QStringView rawValue) {
-    for (TextTransformGroup group : allGroups) {
-        if (rawValue == TextTransforms::rawValue(group)) return group;
-    }
-    return std::nullopt;
+    return RawValues::fromRawValue(groupTitles, rawValue);
 }
 
 TransformResult<QString> apply(TextTransform transform, const QString& text) {

@@ -2,10 +2,10 @@
 
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Gui/Screens.h"
+#include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
-#include "Platform/Gui/Symbols.h"
-#include "Platform/Ui/WindowFit.h"
+#include "Platform/Ui/AppWindow.h"
 #include "Source/Features/Toolbox/ToolboxModel.h"
 #include "Views/Toolbox/ToolboxView.h"
 
@@ -14,10 +14,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLayout>
 #include <QMainWindow>
 #include <QScreen>
-#include <QStyle>
 #include <QToolBar>
 
 #include <algorithm>
@@ -47,7 +45,7 @@ ToolboxWindowController& ToolboxWindowController::shared() {
 
 ToolboxWindowController::ToolboxWindowController(UserDefaults& defaults, std::unique_ptr<ToolboxModel> model,
                                                  QObject* parent)
-    : QObject(parent), defaults_(defaults), model_(model ? std::move(model) : std::make_unique<ToolboxModel>()) {
+    : QObject(parent), settings_(defaults), model_(model ? std::move(model) : std::make_unique<ToolboxModel>()) {
     // Quitting with the window open keeps where it was.
     if (QCoreApplication* app = QCoreApplication::instance()) {
         connect(app, &QCoreApplication::aboutToQuit, this, [this] {
@@ -107,22 +105,14 @@ void ToolboxWindowController::show() {
     if (!window_) build();
     if (!window_) return;
     model_->setSelection(ToolboxModel::Tool::jsonTree());
-    if (window_->isMinimized()) window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
-    WindowFit::fitToWorkArea(window_.get());
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    AppWindow::bringToFront(window_.get());
 }
 
 void ToolboxWindowController::build() {
     if (window_) return;
     // Titled, closable and resizable; no minimise button.
-    auto window = std::make_unique<QMainWindow>(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                                             Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
-    window->setObjectName(QStringLiteral("ToolboxWindow"));
+    auto window = AppWindow::make<QMainWindow>(QStringLiteral("ToolboxWindow"), AppWindow::Frame::resizable);
     window->setWindowTitle(QStringLiteral("Инструменты"));
-    window->setAttribute(Qt::WA_DeleteOnClose, false);
-    window->setAttribute(Qt::WA_QuitOnClose, false);
 
     view_ = new ToolboxView(*model_);
     window->setCentralWidget(view_);
@@ -149,36 +139,30 @@ void ToolboxWindowController::build() {
     connect(view_, &ToolboxView::navigationTitleChanged, title_, &QLabel::setText);
 
     // Centred on the primary screen, then where it was last closed.
-    QRect area(0, 0, initialWidth, initialHeight);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
     // The toolbar sits above the content, inside the window's frame.
     const int toolbarHeight = toolbar->sizeHint().height();
     const QSize minimum(minimumWidth, minimumHeight + toolbarHeight);
     window->setMinimumSize(minimum);
-    window->setGeometry(
-        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(initialWidth, initialHeight + toolbarHeight), area));
-    if (const std::optional<QString> saved = defaults_.string(QString::fromLatin1(frameKey))) {
-        if (const std::optional<QRectF> frame = parseFrame(*saved)) {
-            QList<QRectF> screens;
-            if (QScreen* primary = QGuiApplication::primaryScreen()) screens.append(Screens::visibleFrame(primary));
-            for (QScreen* screen : QGuiApplication::screens()) {
-                if (screen != QGuiApplication::primaryScreen()) screens.append(Screens::visibleFrame(screen));
-            }
-            const QRectF restored = clampedFrame(*frame, QSizeF(minimum), screens);
-            window->setGeometry(Screens::toQt(restored).toAlignedRect());
+    AppWindow::centre(window.get(), QSize(initialWidth, initialHeight + toolbarHeight));
+    if (const std::optional<QRectF> frame = parseFrame(settings_.windowFrame.value())) {
+        QList<QRectF> screens;
+        if (QScreen* primary = QGuiApplication::primaryScreen()) screens.append(Screens::visibleFrame(primary));
+        for (QScreen* screen : QGuiApplication::screens()) {
+            if (screen != QGuiApplication::primaryScreen()) screens.append(Screens::visibleFrame(screen));
         }
+        const QRectF restored = clampedFrame(*frame, QSizeF(minimum), screens);
+        window->setGeometry(Screens::toQt(restored).toAlignedRect());
     }
     window->installEventFilter(this);
 
     // Lay the whole tree out now so that the first frame has nothing left to build.
-    for (QWidget* child : window->findChildren<QWidget*>()) child->ensurePolished();
-    for (QLayout* inner : window->findChildren<QLayout*>()) inner->activate();
+    AppWindow::layOutAhead(window.get());
     window_ = std::move(window);
 }
 
 void ToolboxWindowController::saveFrame() {
     if (!window_) return;
-    defaults_.setString(QString::fromLatin1(frameKey), frameString(Screens::fromQt(QRectF(window_->geometry()))));
+    settings_.windowFrame.set(frameString(Screens::fromQt(QRectF(window_->geometry()))));
 }
 
 bool ToolboxWindowController::eventFilter(QObject* watched, QEvent* event) {

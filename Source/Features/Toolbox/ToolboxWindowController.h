@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Source/Features/Toolbox/ToolboxSettings.h"
+
 #include <QList>
 #include <QObject>
 #include <QRectF>
@@ -17,8 +19,8 @@ class UserDefaults;
 
 // The toolbox window: built on the first show() with its content 1020 × 740 (never smaller than
 // 900 × 660), then reused; closing only hides it, keeping the model, input and output. Each show()
-// switches to the JSON tree and brings the window to the front. The frame is saved under
-// "ToolboxWindow" when the window closes (and at quit while it is open) and restored on the next
+// switches to the JSON tree and brings the window to the front. The frame is saved in the
+// toolbox's settings when the window closes (and at quit while it is open) and restored on the next
 // build, enlarged to the minimum and moved onto a screen. GUI thread only.
 class ToolboxWindowController : public QObject {
     Q_OBJECT
@@ -27,7 +29,6 @@ public:
     static constexpr int initialHeight = 740;
     static constexpr int minimumWidth = 900;
     static constexpr int minimumHeight = 660;
-    static constexpr const char* frameKey = "ToolboxWindow";
 
     static ToolboxWindowController& shared();
     // model: the window's model (a new one when none is given).
@@ -42,7 +43,7 @@ public:
     QLabel* titleLabel() const { return title_; }
 
     void show();
-    // Saves the window's content frame under "ToolboxWindow".
+    // Saves the window's content frame in the toolbox's settings.
     void saveFrame();
 
     // A saved frame as written: "x y width height" of the content area, in the screen space that
@@ -59,7 +60,7 @@ protected:
 private:
     void build();
 
-    UserDefaults& defaults_;
+    ToolboxSettings settings_;
     std::unique_ptr<ToolboxModel> model_;
     std::unique_ptr<QMainWindow> window_;
     ToolboxView* view_ = nullptr;

@@ -90,8 +90,8 @@ TEST(ToolboxWindow, ShowBuildsOnceOpensOnTheTreeAndClosingOnlyHides) {
     const QRect before = window->geometry();
     EXPECT_TRUE(window->close());
     EXPECT_FALSE(window->isVisible());
-    ASSERT_TRUE(defaults.string(C::frameKey));
-    EXPECT_EQ(C::parseFrame(*defaults.string(C::frameKey))->toRect(), Screens::fromQt(QRectF(before)).toRect());
+    ASSERT_TRUE(defaults.string("ToolboxWindow"));
+    EXPECT_EQ(C::parseFrame(*defaults.string("ToolboxWindow"))->toRect(), Screens::fromQt(QRectF(before)).toRect());
     controller.show();
     EXPECT_EQ(controller.window(), window);
     EXPECT_EQ(window->geometry(), before);

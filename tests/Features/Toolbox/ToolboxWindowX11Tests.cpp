@@ -36,7 +36,7 @@ TEST(ToolboxWindow, ANewWindowRestoresTheSavedFrameNoSmallerThanTheMinimum) {
             << second.window()->x() << "," << second.window()->y();
     }
     // A frame saved smaller than the minimum (by hand, or by an older version) is enlarged.
-    defaults.setString(C::frameKey, C::frameString(QRectF(screen.left() + 10, screen.top() + 10, 400, 300)));
+    defaults.setString("ToolboxWindow", C::frameString(QRectF(screen.left() + 10, screen.top() + 10, 400, 300)));
     ToolboxWindowController third(defaults);
     third.show();
     EXPECT_EQ(third.view()->width(), 900);

@@ -1,3 +1,4 @@
+#include "Platform/Core/RawValues.h"
 #include "Platform/Core/Setting.h"
 #include "TestSupport.h"
 
@@ -13,13 +14,12 @@
 
 namespace {
 
-enum class Speed { slow, fast };
-QString speedRaw(Speed s) { return s == Speed::fast ? QStringLiteral("fast") : QStringLiteral("slow"); }
-std::optional<Speed> speedFromRaw(const QString& raw) {
-    if (raw == QLatin1String("fast")) return Speed::fast;
-    if (raw == QLatin1String("slow")) return Speed::slow;
-    return std::nullopt;
-}
+enum class Speed { slow, fast, light };
+constexpr RawValues::Entry<Speed> speedRawValues[]{
+    {Speed::slow, "slow"}, {Speed::fast, "fast"}, {Speed::light, "свет"}};
+constexpr RawValues::Entry<Speed, double> speedSeconds[]{{Speed::slow, 10}, {Speed::fast, 0.5}};
+QString speedRaw(Speed s) { return RawValues::rawValue(speedRawValues, s); }
+std::optional<Speed> speedFromRaw(const QString& raw) { return RawValues::fromRawValue(speedRawValues, raw); }
 using SpeedCodec = RawValueCodec<Speed, speedRaw, speedFromRaw>;
 
 struct Point {
@@ -100,6 +100,13 @@ TEST(Setting, ListsChoicesAndDataReadAsTheDefaultWhenTheyDoNotDecode) {
     EXPECT_EQ(speed.value(), Speed::slow);
     speed.set(Speed::fast);
     EXPECT_EQ(store.string("speed"), QString("fast"));
+    // Raw values are UTF-8 texts or numbers, read both ways from one table.
+    speed.set(Speed::light);
+    EXPECT_EQ(store.string("speed"), QString("свет"));
+    EXPECT_EQ(speed.value(), Speed::light);
+    EXPECT_EQ(RawValues::rawValue(speedSeconds, Speed::fast), 0.5);
+    EXPECT_EQ(RawValues::fromRawValue(speedSeconds, 10.0), Speed::slow);
+    EXPECT_EQ(RawValues::fromRawValue(speedSeconds, 2.0), std::nullopt);
 
     Setting<Point, PointCodec> point{store, "point", Point{1, 2}};
     point.set(Point{5, 6});

@@ -1,19 +1,19 @@
 #include "Platform/Core/NotificationCenter.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Ui/StatusBar.h"
+#include "Source/Features/Onboarding/PixelScene.h"
 #include "Source/Features/Preferences/AppSettings.h"
 #include "Source/Features/Preferences/StatusIcon.h"
 #include "Source/Features/Widgets/MenuBarWidgetController.h"
 #include "Source/Features/Widgets/WidgetManager.h"
 #include "TestSupport.h"
-#include "Views/Preferences/AdaptiveGrid.h"
+#include "Views/Onboarding/PixelBanner.h"
 #include "Views/Preferences/AppearanceSettingsView.h"
 #include "Views/Preferences/GlassPreview.h"
 #include "Views/Preferences/MenuBarPreview.h"
 #include "Views/Preferences/StatusIconTile.h"
 #include "Views/Preferences/ToneSwatch.h"
-#include "Source/Features/Onboarding/PixelScene.h"
-#include "Views/Onboarding/PixelBanner.h"
+#include "Views/Shared/AdaptiveGrid.h"
 #include "Views/Shared/GlassCard.h"
 #include "Views/Shared/PanelGlassSettings.h"
 #include "Views/Shared/ShowAllButton.h"
@@ -310,7 +310,7 @@ TEST(AdaptiveGrid, ColumnsFitTheWidth) {
     EXPECT_DOUBLE_EQ(AdaptiveGrid::columnWidth(700, 14, 48, 8), (700.0 - 13 * 8) / 14);
     EXPECT_DOUBLE_EQ(AdaptiveGrid::columnWidth(87, 1, 48, 8), 48);
 
-    AdaptiveGrid grid(40, 48, 8);
+    AdaptiveGrid grid(40, 48, 8, 8);
     QList<QWidget*> items;
     for (int i = 0; i < 13; ++i) items << new StatusIconTile(QString::number(i), QImage(), "t");
     grid.setItems(items);
@@ -322,4 +322,15 @@ TEST(AdaptiveGrid, ColumnsFitTheWidth) {
         EXPECT_TRUE(grid.rect().contains(items[i]->geometry())) << i;
         EXPECT_FALSE(items[i]->geometry().intersects(items[i - 1]->geometry())) << i;
     }
+
+    // Stretching: the columns share the whole width and each item fills its cell.
+    AdaptiveGrid stretched(138, AdaptiveGrid::stretch, 8, 8);
+    for (int i = 0; i < 3; ++i) stretched.addWidget(new QLabel(QString::number(i)));
+    const int row = stretched.items()[0]->sizeHint().height();
+    stretched.resize(300, stretched.heightForWidth(300));
+    stretched.show();
+    EXPECT_EQ(stretched.heightForWidth(300), 2 * row + 8);
+    EXPECT_EQ(stretched.items()[0]->geometry(), QRect(0, 0, 146, row));
+    EXPECT_EQ(stretched.items()[1]->geometry(), QRect(154, 0, 146, row));
+    EXPECT_EQ(stretched.items()[2]->geometry(), QRect(0, row + 8, 146, row));
 }

@@ -1,0 +1,38 @@
+#include "Platform/Ui/AppWindow.h"
+
+#include "Platform/Ui/WindowFit.h"
+
+#include <QGuiApplication>
+#include <QLayout>
+#include <QScreen>
+#include <QStyle>
+
+namespace AppWindow {
+
+void prepare(QWidget* window, const QString& objectName) {
+    window->setObjectName(objectName);
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+void centre(QWidget* window, const QSize& size) {
+    QRect area(QPoint(0, 0), size);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
+    window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
+}
+
+void layOutAhead(QWidget* window) {
+    window->ensurePolished();
+    for (QWidget* child : window->findChildren<QWidget*>()) child->ensurePolished();
+    for (QLayout* inner : window->findChildren<QLayout*>()) inner->activate();
+}
+
+void bringToFront(QWidget* window) {
+    if (window->isMinimized()) window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    WindowFit::fitToWorkArea(window);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+}  // namespace AppWindow
