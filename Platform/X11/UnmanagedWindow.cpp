@@ -2,7 +2,9 @@
 
 #include <qpa/qplatformwindow.h>
 #include <qpa/qwindowsysteminterface.h>
+#include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
+#include <QHash>
 #include <QScreen>
 #include <QWindow>
 
@@ -18,6 +20,32 @@ xcb_connection_t* connectionFor(QWindow* window) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
 }
+
+// Drops the Expose events of a window that were caused before a request of ours marked in it: a
+// paint of the whole window follows that mark.
+class CoveredExposures : public QAbstractNativeEventFilter {
+public:
+    static CoveredExposures& shared() {
+        static auto* filter = [] {
+            auto* f = new CoveredExposures;
+            qGuiApp->installNativeEventFilter(f);
+            return f;
+        }();
+        return *filter;
+    }
+    void mark(xcb_window_t window, uint32_t sequence) { marks_.insert(window, sequence); }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & ~0x80) != XCB_EXPOSE) return false;
+        const auto it = marks_.constFind(reinterpret_cast<const xcb_expose_event_t*>(event)->window);
+        // Full sequence numbers: a reused window id never matches an old mark.
+        return it != marks_.constEnd() && event->full_sequence < *it;
+    }
+
+private:
+    QHash<xcb_window_t, uint32_t> marks_;
+};
 }  // namespace
 
 bool UnmanagedWindow::setInputRegion(QWindow* window, const QRegion& region) {
@@ -71,6 +99,13 @@ bool UnmanagedWindow::flush(QWindow* window) {
     xcb_connection_t* c = connectionFor(window);
     if (!c) return false;
     xcb_flush(c);
+    return true;
+}
+
+bool UnmanagedWindow::coverExposures(QWindow* window) {
+    xcb_connection_t* c = connectionFor(window);
+    if (!c) return false;
+    CoveredExposures::shared().mark(xcb_window_t(window->winId()), xcb_no_operation(c).sequence);
     return true;
 }
 

@@ -21,6 +21,9 @@ bool move(QWindow* window, const QPoint& topLeft);
 bool raise(QWindow* window);
 // Sends the requests queued so far.
 bool flush(QWindow* window);
+// Says that the whole window is about to be drawn again: the exposures the server reports for the
+// requests sent so far (the shape grown by a new mask, say) are left out rather than drawn twice.
+bool coverExposures(QWindow* window);
 // Whether the server reports the window's own changes (moves, restacking, map and unmap) back to
 // us. Qt answers each report of a move with a round trip asking where the window is; a window
 // whose moves all go through move() can go without them while it shows. Keep them while Qt maps,

@@ -77,10 +77,12 @@ void PetWindow::present(const MenuBarPet::Look& look) {
     if (picture || resized) {
         // Painted now, so that the picture goes to the server with the move and the shape in one
         // flush; a window not shown yet paints when it shows.
-        if (isVisible() && handle && handle->isExposed())
+        if (isVisible() && handle && handle->isExposed()) {
+            UnmanagedWindow::coverExposures(handle);
             repaint();
-        else
+        } else {
             update();
+        }
     }
     if (handle) UnmanagedWindow::flush(handle);
 }
