@@ -9,7 +9,9 @@
 # the pet on, once with it off. All run over the same SECONDS (default 60), sampled once a second
 # from /proc. The pet picks what it does by chance; the seconds in which its window moved count as
 # walking. For each program: context switches per second (voluntary, which are its wakeups, and
-# all), its CPU, and its X server's CPU and wakeups, over the walking seconds and over all of them.
+# all), its CPU, and its X server's CPU and wakeups, over the walking seconds and over all of them,
+# and what walking adds to the same program with the pet off (whose X server answers the same
+# once-a-second query that finds the pet's place).
 # Needs Xvfb, xdotool, xwininfo and dbus-run-session.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -20,7 +22,7 @@ while getopts "b:s:h" opt; do
   case $opt in
     b) binaries+=("$OPTARG") ;;
     s) seconds=$OPTARG ;;
-    *) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 [ ${#binaries[@]} -gt 0 ] || binaries=("$here/../build/release/quorvin")
@@ -105,8 +107,10 @@ switches_since() {
        END { print dv + 0, dn + 0 }' "$1" - <<<"$now"
   echo "$now" >"$1"
 }
+# The pet's x on display $1 (window $2); without a pet the same query on the root window, so that
+# both X servers answer the same queries.
 pet_x() {
-  [ -n "$2" ] || { echo -; return; }
+  if [ -z "$2" ]; then DISPLAY=$1 xwininfo -root >/dev/null 2>&1 || true; echo -; return; fi
   DISPLAY=$1 xwininfo -id "$2" 2>/dev/null | awk '/Absolute upper-left X/ { print $NF }'
 }
 
@@ -138,15 +142,25 @@ for _ in $(seq "$seconds"); do
 done
 
 hz=$(getconf CLK_TCK)
+# "count wakeups switches cpu xcpu xwakeups" per second over the walking seconds or all of them.
+summary() {  # samples which
+  awk -v which="$2" -v hz="$hz" '
+    which == "all" || $7 == 1 { d += $1; v += $2; s += $3; t += $4; x += $5; xv += $6; c++ }
+    END { if (d == 0) { print 0, 0, 0, 0, 0, 0; exit }
+          printf "%d %.1f %.1f %.3f %.3f %.1f\n", c, v / d, s / d, 100 * t / hz / d, 100 * x / hz / d, xv / d }' "$1"
+}
+row() { printf "%-44s %-8s %6s %10s %10s %8s %9s %11s\n" "$@"; }
 echo "== ${seconds} s; a second counts as walking when the pet's window moved in it"
-printf "%-44s %-8s %6s %10s %10s %8s %9s %11s\n" program seconds count wakeups/s switches/s "cpu %" "X cpu %" "X wakeups/s"
-for i in $(seq 0 $((n - 1))); do
-  for which in walking all; do
-    [ "${pets[$i]}" = false ] && [ "$which" = walking ] && continue
-    awk -v name="${labels[$i]}" -v which="$which" -v hz="$hz" '
-      which == "all" || $7 == 1 { d += $1; v += $2; s += $3; t += $4; x += $5; xv += $6; c++ }
-      END { if (d == 0) { printf "%-44s %-8s %6d (none)\n", name, which, 0; exit }
-            printf "%-44s %-8s %6d %10.1f %10.1f %8.3f %9.3f %11.1f\n", name, which, c, v / d, s / d,
-                   100 * t / hz / d, 100 * x / hz / d, xv / d }' "$work/samples$i"
-  done
+row program seconds count wakeups/s switches/s "cpu %" "X cpu %" "X wakeups/s"
+for i in $(seq 0 2 $((n - 1))); do
+  read -r -a walking < <(summary "$work/samples$i" walking)
+  read -r -a all < <(summary "$work/samples$i" all)
+  read -r -a off < <(summary "$work/samples$((i + 1))" all)
+  row "${labels[$i]}" walking "${walking[@]}"
+  row "${labels[$i]}" all "${all[@]}"
+  row "${labels[$((i + 1))]}" all "${off[@]}"
+  # What walking adds to the same program with the pet off.
+  row "${labels[$i]%% pet on}: walking over pet off" "" "" $(awk -v a="${walking[*]}" -v b="${off[*]}" 'BEGIN {
+    split(a, w, " "); split(b, o, " ")
+    printf "%.1f %.1f %.3f %.3f %.1f", w[2] - o[2], w[3] - o[3], w[4] - o[4], w[5] - o[5], w[6] - o[6] }')
 done
