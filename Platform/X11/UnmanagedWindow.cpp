@@ -1,6 +1,10 @@
 #include "Platform/X11/UnmanagedWindow.h"
 
+#include <qpa/qplatformwindow.h>
+#include <qpa/qwindowsysteminterface.h>
+#include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
+#include <QHash>
 #include <QScreen>
 #include <QWindow>
 
@@ -16,6 +20,32 @@ xcb_connection_t* connectionFor(QWindow* window) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
 }
+
+// Drops the Expose events of a window that were caused before a request of ours marked in it: a
+// paint of the whole window follows that mark.
+class CoveredExposures : public QAbstractNativeEventFilter {
+public:
+    static CoveredExposures& shared() {
+        static auto* filter = [] {
+            auto* f = new CoveredExposures;
+            qGuiApp->installNativeEventFilter(f);
+            return f;
+        }();
+        return *filter;
+    }
+    void mark(xcb_window_t window, uint32_t sequence) { marks_.insert(window, sequence); }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & ~0x80) != XCB_EXPOSE) return false;
+        const auto it = marks_.constFind(reinterpret_cast<const xcb_expose_event_t*>(event)->window);
+        // Full sequence numbers: a reused window id never matches an old mark.
+        return it != marks_.constEnd() && event->full_sequence < *it;
+    }
+
+private:
+    QHash<xcb_window_t, uint32_t> marks_;
+};
 }  // namespace
 
 bool UnmanagedWindow::setInputRegion(QWindow* window, const QRegion& region) {
@@ -36,15 +66,24 @@ bool UnmanagedWindow::setInputRegion(QWindow* window, const QRegion& region) {
 bool UnmanagedWindow::move(QWindow* window, const QPoint& topLeft) {
     xcb_connection_t* c = connectionFor(window);
     if (!c) return false;
+    QScreen* screen = window->screen();
+    if (QScreen* target = QGuiApplication::screenAt(topLeft); target && screen && target != screen) return false;
     // Native pixels: each screen keeps its origin and scales the rest by its ratio.
     QPoint native = topLeft;
-    if (QScreen* screen = window->screen()) {
+    if (screen) {
         const QPoint origin = screen->geometry().topLeft();
         native = origin + (topLeft - origin) * screen->devicePixelRatio();
     }
     const uint32_t values[] = {uint32_t(native.x()), uint32_t(native.y())};
     xcb_configure_window(c, xcb_window_t(window->winId()), XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
-    xcb_flush(c);
+    // Qt learns the new place from us rather than from the server's report: an unmanaged window
+    // is where it was sent.
+    QPlatformWindow* platform = window->handle();
+    const QRect placed(native, platform->geometry().size());
+    if (placed != platform->geometry()) {
+        platform->QPlatformWindow::setGeometry(placed);
+        QWindowSystemInterface::handleGeometryChange<QWindowSystemInterface::SynchronousDelivery>(window, placed);
+    }
     return true;
 }
 
@@ -53,6 +92,34 @@ bool UnmanagedWindow::raise(QWindow* window) {
     if (!c) return false;
     const uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(c, xcb_window_t(window->winId()), XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    return true;
+}
+
+bool UnmanagedWindow::flush(QWindow* window) {
+    xcb_connection_t* c = connectionFor(window);
+    if (!c) return false;
+    xcb_flush(c);
+    return true;
+}
+
+bool UnmanagedWindow::coverExposures(QWindow* window) {
+    xcb_connection_t* c = connectionFor(window);
+    if (!c) return false;
+    CoveredExposures::shared().mark(xcb_window_t(window->winId()), xcb_no_operation(c).sequence);
+    return true;
+}
+
+bool UnmanagedWindow::reportChanges(QWindow* window, bool report) {
+    xcb_connection_t* c = connectionFor(window);
+    if (!c) return false;
+    const auto id = xcb_window_t(window->winId());
+    xcb_get_window_attributes_reply_t* attributes =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, id), nullptr);
+    if (!attributes) return false;
+    uint32_t mask = attributes->your_event_mask;
+    std::free(attributes);
+    mask = report ? mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY : mask & ~uint32_t(XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+    xcb_change_window_attributes(c, id, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(c);
     return true;
 }

@@ -8,15 +8,27 @@ class QWindow;
 // Requests on an unmanaged (override-redirect) window straight to the X server. Moving through Qt
 // also rewrites the window's size hints and asks the server for the frame around it (round trips
 // that a window moved twenty times a second can do without). Each returns false without an X
-// server, and the caller falls back to Qt.
+// server, and the caller falls back to Qt. Moves and restacking are only queued: a window changed
+// at every tick sends all of a tick's requests at once with flush().
 namespace UnmanagedWindow {
 // The part that takes the pointer (the Shape extension's input region); elsewhere clicks and
 // motion go to what lies below.
 bool setInputRegion(QWindow* window, const QRegion& region);
-// Moves the window's top-left corner to a point in Qt's logical coordinates.
+// Moves the window's top-left corner to a point in Qt's logical coordinates, and tells Qt where it
+// now is. False (nothing done) for a point on another screen than the window's: Qt moves it there.
 bool move(QWindow* window, const QPoint& topLeft);
 // Puts the window above its siblings.
 bool raise(QWindow* window);
+// Sends the requests queued so far.
+bool flush(QWindow* window);
+// Says that the whole window is about to be drawn again: the exposures the server reports for the
+// requests sent so far (the shape grown by a new mask, say) are left out rather than drawn twice.
+bool coverExposures(QWindow* window);
+// Whether the server reports the window's own changes (moves, restacking, map and unmap) back to
+// us. Qt answers each report of a move with a round trip asking where the window is; a window
+// whose moves all go through move() can go without them while it shows. Keep them while Qt maps,
+// unmaps or resizes the window: it learns of those from the reports.
+bool reportChanges(QWindow* window, bool report);
 // Says the window has no frame (_NET_FRAME_EXTENTS of zeros), so that Qt, which looks for a frame
 // after every move, reads one property instead of walking the window tree.
 bool declareNoFrame(QWindow* window);

@@ -50,25 +50,47 @@ void PetWindow::present(const MenuBarPet::Look& look) {
     const bool picture = look.frame.cacheKey() != look_.frame.cacheKey() || look.flipped != look_.flipped ||
                          look.petTop != look_.petTop || (heartShown && look.heart != look_.heart);
     look_ = look;
+    QWindow* handle = windowHandle();
     if (moved) {
         // The size rarely changes (another band height); the position at each step of a walk.
-        if (resized || !windowHandle() || !UnmanagedWindow::move(windowHandle(), frame.topLeft())) setGeometry(frame);
+        if (resized || !handle || !UnmanagedWindow::move(handle, frame.topLeft())) {
+            // Qt follows what it asks of the server from the server's reports.
+            if (quiet_) quiet_ = !UnmanagedWindow::reportChanges(handle, true);
+            setGeometry(frame);
+        } else if (!quiet_ && handle->isExposed()) {
+            // Mapped, and its moves go by us: the server need not report each one back.
+            quiet_ = UnmanagedWindow::reportChanges(handle, false);
+        }
         placedAt_ = frame.topLeft();
     }
-    if (picture || resized) {
-        updateShape();
-        update();
-    }
+    if (picture || resized) updateShape();
     // Windows mapped later cover an unmanaged one: back on top now and then while it changes anyway.
     const bool raiseDue = !raisedLately_.isValid() || raisedLately_.elapsed() >= raiseIntervalMs;
     if ((moved || picture) && keepsOnTop_ && isVisible() && raiseDue) {
-        if (!UnmanagedWindow::raise(windowHandle())) raise();
+        if (!UnmanagedWindow::raise(handle)) raise();
         raisedLately_.start();
     }
     if (resized || inputArea_.isEmpty()) {
         inputArea_ = petArea(frame.height());
-        if (windowHandle()) UnmanagedWindow::setInputRegion(windowHandle(), inputArea_);
+        if (handle) UnmanagedWindow::setInputRegion(handle, inputArea_);
     }
+    if (picture || resized) {
+        // Painted now, so that the picture goes to the server with the move and the shape in one
+        // flush; a window not shown yet paints when it shows.
+        if (isVisible() && handle && handle->isExposed()) {
+            UnmanagedWindow::coverExposures(handle);
+            repaint();
+        } else {
+            update();
+        }
+    }
+    if (handle) UnmanagedWindow::flush(handle);
+}
+
+void PetWindow::setVisible(bool visible) {
+    // Qt learns that the window is unmapped from the server's report.
+    if (!visible && quiet_) quiet_ = !UnmanagedWindow::reportChanges(windowHandle(), true);
+    QWidget::setVisible(visible);
 }
 
 void PetWindow::showEvent(QShowEvent* event) {

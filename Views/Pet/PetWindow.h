@@ -24,6 +24,7 @@ public:
     explicit PetWindow(QWidget* parent = nullptr);
 
     void present(const MenuBarPet::Look& look);
+    void setVisible(bool visible) override;
     // Transparency drawn by a compositor; without one the window shape is cut from the picture.
     void setComposited(bool composited);
     bool isComposited() const { return composited_; }
@@ -67,6 +68,7 @@ private:
     bool composited_ = true;
     bool keepsOnTop_ = true;
     QPoint placedAt_;  // where the window was last sent; the server answers later
+    bool quiet_ = false;  // the server does not report the window's changes back
     QElapsedTimer raisedLately_;
     bool pointerCandidate_ = false;
     int clicks_ = 1;

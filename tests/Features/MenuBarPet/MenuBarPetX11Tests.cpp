@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "Views/Pet/PetWindow.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -38,6 +39,30 @@ public:
 protected:
     void mousePressEvent(QMouseEvent*) override { ++presses; }
 };
+
+// Counts the server's reports of changes to one window (ConfigureNotify) that reach Qt.
+struct ConfigureReports : QAbstractNativeEventFilter {
+    xcb_window_t window;
+    int count = 0;
+    explicit ConfigureReports(WId id) : window(xcb_window_t(id)) { qApp->installNativeEventFilter(this); }
+    ~ConfigureReports() override { qApp->removeNativeEventFilter(this); }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if (type == "xcb_generic_event_t" && (event->response_type & ~0x80) == XCB_CONFIGURE_NOTIFY &&
+            reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window == window)
+            ++count;
+        return false;
+    }
+};
+
+// The window's top-left corner as the X server has it, asked through another connection.
+QPoint serverPlace(WId window) {
+    Display* d = X11Test::display();
+    int x = 0, y = 0;
+    ::Window child = 0;
+    XTranslateCoordinates(d, ::Window(window), DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    return QPoint(x, y);
+}
 
 struct RealRig : PetRig {
     QtDisplays realDisplays;
@@ -132,6 +157,29 @@ TEST(PetWindowX11, AnUnmanagedWindowOnTheBandThatNeverTakesFocus) {
     rig.p().setX(650);
     rig.tick();
     rig.settle();
+    // Steps of a walk go without the server's reports of them, each of which Qt would answer with a
+    // round trip: Qt has the new place at once, the server a moment later.
+    {
+        ConfigureReports reports(w->winId());
+        for (int x = 660; x <= 700; x += 10) {
+            rig.p().setX(x);
+            rig.tick();
+            EXPECT_EQ(w->geometry().topLeft(), QPoint(x - PetWindow::margin, 0));
+        }
+        ASSERT_TRUE(TestSupport::waitFor([&] { return serverPlace(w->winId()) == w->geometry().topLeft(); }, 2000));
+        QTest::qWait(50);
+        EXPECT_EQ(reports.count, 0);
+    }
+    // Hidden and shown again, it maps, and goes on moving where it is sent.
+    w->hide();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !w->windowHandle()->isExposed(); }, 2000));
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    rig.p().setX(650);
+    rig.tick();
+    rig.settle();
+    EXPECT_TRUE(
+        TestSupport::waitFor([&] { return serverPlace(w->winId()) == QPoint(650 - PetWindow::margin, 0); }, 2000));
 
     // A click on the pet reaches it and takes no focus; a click in the window beside the pet
     // goes to what lies below.
