@@ -27,29 +27,7 @@ resolve() {
   if [[ $1 =~ ^[0-9]+$ ]]; then echo "$1"; else pgrep -xo "$1" || true; fi
 }
 
-# utime+stime of the whole process, in clock ticks (fields 14 and 15 after the name).
-cpu_ticks() {
-  local stat
-  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
-  stat=${stat##*) }
-  awk '{ print $12 + $13 }' <<<"$stat"
-}
-
-# One line per thread alive now: its id, voluntary and involuntary switches.
-thread_switches() {
-  local task
-  for task in /proc/"$1"/task/*; do
-    awk -v tid="${task##*/}" '/^voluntary_ctxt_switches/ { v = $2 } /^nonvoluntary_ctxt_switches/ { n = $2 }
-      END { if (v != "") print tid, v, n }' "$task/status" 2>/dev/null || true
-  done
-}
-
-# Switches since the first snapshot, summed over the threads in both snapshots.
-switches_since() {
-  awk 'NR == FNR { v[$1] = $2; n[$1] = $3; next }
-       ($1 in v) { dv += $2 - v[$1]; dn += $3 - n[$1] }
-       END { print dv + 0, dn + 0 }' "$1" <(thread_switches "$2")
-}
+. "$(dirname "$0")/proc_stats.sh"
 
 rss_mb() {
   awk '/^VmRSS/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status" 2>/dev/null

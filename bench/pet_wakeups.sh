@@ -85,28 +85,7 @@ for i in $(seq 0 $((n - 1))); do
   pet_windows+=("$id")
 done
 
-cpu_ticks() {
-  local stat
-  stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
-  stat=${stat##*) }
-  awk '{ print $12 + $13 }' <<<"$stat"
-}
-thread_switches() {
-  local task
-  for task in /proc/"$1"/task/*; do
-    awk -v tid="${task##*/}" '/^voluntary_ctxt_switches/ { v = $2 } /^nonvoluntary_ctxt_switches/ { n = $2 }
-      END { if (v != "") print tid, v, n }' "$task/status" 2>/dev/null || true
-  done
-}
-# "voluntary involuntary" since the snapshot in $1 over the threads in both; then takes a new one.
-switches_since() {
-  local now
-  now=$(thread_switches "$2")
-  awk 'NR == FNR { v[$1] = $2; n[$1] = $3; next }
-       ($1 in v) { dv += $2 - v[$1]; dn += $3 - n[$1] }
-       END { print dv + 0, dn + 0 }' "$1" - <<<"$now"
-  echo "$now" >"$1"
-}
+. "$(dirname "$0")/proc_stats.sh"
 # The pet's x on display $1 (window $2); without a pet the same query on the root window, so that
 # both X servers answer the same queries.
 pet_x() {

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QEventLoop>
+#include <QMessageBox>
 #include <QFile>
 #include <QThread>
 
@@ -33,6 +35,14 @@ QPalette darkPalette() {
     return p;
 }
 
+
+QMessageBox* noteShowing(const QString& value) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (box && box->isVisible() && box->informativeText() == value) return box;
+    }
+    return nullptr;
+}
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);

@@ -13,6 +13,8 @@
 #include <map>
 #include <mutex>
 
+class QMessageBox;
+
 namespace TestSupport {
 // The temp folder that XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CACHE_HOME point into for this process.
 QString tempRoot();
@@ -20,6 +22,8 @@ QString tempRoot();
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 // Processes events for a while.
 void spin(int ms);
+// The open note (a message box) whose informative text is `value`, if any.
+QMessageBox* noteShowing(const QString& value);
 
 // Paint events by receiver, from the moment it is made.
 class Paints : public QObject {

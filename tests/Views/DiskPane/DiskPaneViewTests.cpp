@@ -27,14 +27,7 @@
 #include <algorithm>
 
 namespace {
-// The open note that shows value, if any.
-QMessageBox* noteShowing(const QString& value) {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        if (box && box->isVisible() && box->informativeText() == value) return box;
-    }
-    return nullptr;
-}
+using TestSupport::noteShowing;
 
 using Label = DiskScanContent::Label;
 using Tone = DiskScanContent::Label::Tone;

@@ -416,13 +416,7 @@ TEST_F(DetailFixture, ARevealNoFileManagerAnswersLeavesANoteWithThePath) {
     auto nav = make("Browser", ProcessDetailView::Part::navigation);
     const std::optional<QString> bundle = live("Browser").bundlePath;
     ASSERT_TRUE(bundle && !bundle->isEmpty());
-    const auto noteShowing = [&]() -> QMessageBox* {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(w);
-            if (box && box->isVisible() && box->informativeText() == *bundle) return box;
-        }
-        return nullptr;
-    };
+    const auto noteShowing = [&] { return TestSupport::noteShowing(*bundle); };
     nav->revealInFileManager();
     EXPECT_EQ(workspace.revealed, QStringList{*bundle});
     EXPECT_EQ(noteShowing(), nullptr);

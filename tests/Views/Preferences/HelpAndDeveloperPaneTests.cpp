@@ -165,14 +165,7 @@ TEST(DeveloperSettingsView, AFileChosenAfterThePaneWentAwayIsStillSaved) {
 }
 
 namespace {
-// The open note that shows value, if any.
-QMessageBox* noteShowing(const QString& value) {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        if (box && box->isVisible() && box->informativeText() == value) return box;
-    }
-    return nullptr;
-}
+using TestSupport::noteShowing;
 
 // Clicks the note's copy button, checks what it copied, and closes the note.
 void copyAndClose(QMessageBox* note, const QString& label, const QString& value) {
