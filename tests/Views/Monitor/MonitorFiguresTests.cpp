@@ -7,10 +7,10 @@
 #include "Source/Features/System/SystemSampler.h"
 #include "Views/Monitor/ChildProcessRowView.h"
 #include "Views/Monitor/GroupedProcessRowView.h"
-#include "Views/Monitor/NumericTextCell.h"
 #include "Views/Monitor/ProcessWell.h"
 #include "Views/Monitor/SystemMonitorView.h"
 #include "Views/Shared/GlassCard.h"
+#include "Views/Shared/NumericTextCell.h"
 
 #include <QBackingStore>
 #include <QPaintEvent>

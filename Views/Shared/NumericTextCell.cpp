@@ -1,4 +1,4 @@
-#include "Views/Monitor/NumericTextCell.h"
+#include "Views/Shared/NumericTextCell.h"
 
 #include "Platform/Gui/SystemColors.h"
 #include "Views/Shared/Motion.h"
