@@ -3,6 +3,7 @@
 #include "Views/Shared/UnderlayPicture.h"
 
 #include <QColor>
+#include <QFont>
 #include <QPointer>
 #include <QRectF>
 #include <QStaticText>
@@ -59,11 +60,22 @@ private:
     // The look of a frame: the texts' shift in half pixels and their opacity in 48ths; a step
     // that changes neither is not drawn.
     int frameKey(double progress) const;
-    // Draws text laid out once, placed in textRect_ as the alignment asks.
-    void drawText(QPainter& painter, const QString& text, double shift);
+    // A text laid out in a font once, with the size it takes.
+    struct LaidOutText {
+        QString text;
+        QFont font;
+        QStaticText glyphs;
+        double width = 0;
+        double height = 0;
+    };
+    static const LaidOutText& laidOut(const QString& text, const QFont& font);
+    // Draws text (kept in `kept` for the frames to come) placed in textRect_ as the alignment asks.
+    void drawText(QPainter& painter, const QString& text, LaidOutText& kept, double shift);
 
     QString text_;
     QString previous_;
+    LaidOutText keptText_;
+    LaidOutText keptPrevious_;
     QColor color_;
     QRectF textRect_;  // in the cell's coordinates
     Qt::Alignment alignment_ = Qt::AlignRight | Qt::AlignVCenter;
