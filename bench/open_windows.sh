@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What the program costs while one of its windows stays open and untouched, beside htop.
 #
-#   bench/open_windows.sh [-b BINARY]... [-s SECONDS] [-r RUNS] [-c SETTINGS]
+#   bench/open_windows.sh [-b BINARY]... [-s SECONDS] [-r RUNS] [-c SETTINGS] [-e NAME=VALUE]...
 #
 # Starts each BINARY (default build/release/quorvin; give -b twice to compare two builds) on a
 # private Xvfb display with its own settings, data folders and D-Bus session, and htop (2 s
@@ -10,6 +10,8 @@
 # hot key. Each case is measured RUNS times (default 3) over SECONDS (default 20) with
 # bench/idle_cpu.sh, all programs and htop over the same seconds; the medians are printed.
 # SETTINGS is a settings file every program starts with (to leave the companion out, say).
+# Each program's X server is measured too (its share of drawing), and btop beside htop when it
+# is installed. -e sets a variable in the environment of every program (QT_XCB_NO_MITSHM=1, say).
 # Needs Xvfb, xdotool, dbus-run-session, tmux and htop.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,13 +20,15 @@ binaries=()
 seconds=20
 runs=3
 settings=""
-while getopts "b:s:r:c:h" opt; do
+environment=()
+while getopts "b:s:r:c:e:h" opt; do
   case $opt in
     b) binaries+=("$OPTARG") ;;
     s) seconds=$OPTARG ;;
     r) runs=$OPTARG ;;
     c) settings=$OPTARG ;;
-    *) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    e) environment+=("$OPTARG") ;;
+    *) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 [ ${#binaries[@]} -gt 0 ] || binaries=("$here/../build/release/quorvin")
@@ -75,7 +79,7 @@ for i in "${!binaries[@]}"; do
   read -r -t 10 display <&3 || { echo "Xvfb did not start" >&2; exit 1; }
   exec 3<&-
   displays+=(":$display")
-  env DISPLAY=":$display" HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+  env "${environment[@]}" DISPLAY=":$display" HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
     XDG_CACHE_HOME="$home/.cache" dbus-run-session -- bash -c \
     "echo \$DBUS_SESSION_BUS_ADDRESS > '$work/bus$i'; echo \$\$ > '$work/pid$i'; exec '${binaries[$i]}'" \
     >"$work/app$i.log" 2>&1 &
@@ -85,13 +89,24 @@ done
 sleep 5
 tmux -L "$htop_socket" new-session -d -x 200 -y 50 "htop -d 20"
 htop_pid=$(tmux -L "$htop_socket" list-panes -F '#{pane_pid}')
+peers=("$htop_pid")
+names=()
+for i in "${!binaries[@]}"; do names+=("quorvin#$((i + 1))"); done
+for i in "${!binaries[@]}"; do names+=("xserver#$((i + 1))"); done
+names+=(htop)
+if command -v btop >/dev/null; then
+  tmux -L "$htop_socket" new-window -d "btop"
+  sleep 1
+  peers+=("$(tmux -L "$htop_socket" list-panes -a -F '#{pane_pid}' | grep -v "^$htop_pid\$" | head -1)")
+  names+=(btop)
+fi
 
 # Prints "name cpu wakeups" medians over the runs for every program and htop.
 measure() {
   local r
   for r in $(seq "$runs"); do
-    "$here/idle_cpu.sh" -s "$seconds" "${app_pids[@]}" "$htop_pid" | tail -n +2
-  done | awk -v n=${#binaries[@]} '{ key = $2; cpu[key] = cpu[key] " " $3; wake[key] = wake[key] " " $4
+    "$here/idle_cpu.sh" -s "$seconds" "${app_pids[@]}" "${xvfb_pids[@]}" "${peers[@]}" | tail -n +2
+  done | awk -v names="${names[*]}" 'BEGIN { split(names, label, " ") } { key = $2; cpu[key] = cpu[key] " " $3; wake[key] = wake[key] " " $4
       if (!(key in order)) { order[key] = ++count; keys[count] = key } }
     function median(list,   a, m, i, j, t) {
       m = split(list, a, " ")
@@ -99,7 +114,7 @@ measure() {
       return m % 2 ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2
     }
     END { for (i = 1; i <= count; ++i) {
-        k = keys[i]; name = i <= n ? "quorvin#" i : "htop"
+        k = keys[i]; name = label[i]
         printf "   %-10s cpu %6.3f %%  wakeups %7.1f /s   (cpu:%s)\n", name, median(cpu[k]), median(wake[k]), cpu[k] } }'
 }
 

@@ -5,8 +5,8 @@
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Source/Features/System/DiskCleanScanner.h"
-#include "Views/Monitor/NumericTextCell.h"
 #include "Views/Shared/ContinuousCorners.h"
+#include "Views/Shared/NumericTextCell.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

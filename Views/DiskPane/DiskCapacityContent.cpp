@@ -3,7 +3,7 @@
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Source/Features/System/DiskPaneModel.h"
-#include "Views/Monitor/NumericTextCell.h"
+#include "Views/Shared/NumericTextCell.h"
 
 #include <QEvent>
 #include <QFontMetricsF>

@@ -8,10 +8,10 @@
 #include "Views/DiskPane/CleanupItemRow.h"
 #include "Views/Shared/ActivitySpinner.h"
 #include "Views/DiskPane/VolumeUsageBrowser.h"
-#include "Views/Monitor/NumericTextCell.h"
 #include "Views/Shared/ClearScrollArea.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/Motion.h"
+#include "Views/Shared/NumericTextCell.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>

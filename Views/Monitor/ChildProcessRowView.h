@@ -2,8 +2,8 @@
 
 #include "Source/Features/System/AppProcessInfo.h"
 #include "Source/Features/System/MonitorTab.h"
-#include "Views/Monitor/NumericTextCell.h"
 #include "Views/Shared/HoverPressRow.h"
+#include "Views/Shared/NumericTextCell.h"
 
 #include <functional>
 

@@ -2,9 +2,9 @@
 
 #include "Source/Features/System/GroupedProcessInfo.h"
 #include "Source/Features/System/MonitorTab.h"
-#include "Views/Monitor/NumericTextCell.h"
 #include "Views/Shared/HoverPressRow.h"
 #include "Views/Shared/Motion.h"
+#include "Views/Shared/NumericTextCell.h"
 
 #include <QColor>
 

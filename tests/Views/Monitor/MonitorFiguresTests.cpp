@@ -7,13 +7,14 @@
 #include "Source/Features/System/SystemSampler.h"
 #include "Views/Monitor/ChildProcessRowView.h"
 #include "Views/Monitor/GroupedProcessRowView.h"
-#include "Views/Monitor/NumericTextCell.h"
 #include "Views/Monitor/ProcessWell.h"
 #include "Views/Monitor/SystemMonitorView.h"
 #include "Views/Shared/GlassCard.h"
+#include "Views/Shared/NumericTextCell.h"
 
 #include <QBackingStore>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScrollArea>
 #include <QTest>
 
@@ -233,4 +234,54 @@ TEST_F(Figures, AListRefreshRollsTheChangedFiguresOfRowsInViewAndRepaintsNoRow) 
     paints.clear();
     TestSupport::spin(300);
     EXPECT_EQ(paints.total, 0);
+}
+
+// Each frame of a roll draws texts laid out once: the cell draws them where and as
+// QPainter::drawText would, and rolling between figures already drawn lays nothing out again.
+TEST_F(Figures, TheCellDrawsItsTextAsDrawTextWouldAndLaysEachTextOutOnce) {
+    QWidget window;
+    window.resize(200, 60);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* cell = new NumericTextCell(&window);
+    cell->setColor(QColor(30, 60, 200));
+    cell->show();
+    const QRectF rects[] = {{10, 10, 80, 17}, {10.3, 10.6, 80.4, 16.5}, {11.7, 12.25, 61.1, 18.8}};
+    const Qt::Alignment alignments[] = {Qt::AlignRight | Qt::AlignVCenter, Qt::AlignLeft | Qt::AlignVCenter,
+                                        Qt::AlignHCenter | Qt::AlignBottom, Qt::AlignLeft | Qt::AlignTop};
+    for (const QString& text : {QStringLiteral("37.5%"), QStringLiteral("1.2 GB"), QStringLiteral("0.0%")})
+        for (const QRectF& rect : rects)
+            for (Qt::Alignment alignment : alignments) {
+                SCOPED_TRACE((text + " " + QString::number(rect.x()) + " " + QString::number(int(alignment))).toStdString());
+                cell->setText(text, false);
+                cell->place(rect, alignment);
+                QImage drawn(cell->size(), QImage::Format_ARGB32_Premultiplied);
+                drawn.fill(Qt::transparent);
+                cell->render(&drawn, QPoint(), QRegion(), QWidget::DrawChildren);
+                QImage expected(cell->size(), QImage::Format_ARGB32_Premultiplied);
+                expected.fill(Qt::transparent);
+                QPainter painter(&expected);
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.setFont(cell->font());
+                painter.setPen(cell->color());
+                painter.drawText(rect.translated(-cell->pos()), int(alignment), text);
+                painter.end();
+                QImage blank(drawn.size(), drawn.format());
+                blank.fill(Qt::transparent);
+                ASSERT_NE(expected, blank);
+                EXPECT_TRUE(samePixels(drawn, expected, drawn.rect(), 0));
+            }
+
+    // Rolls back and forth between two figures: each is laid out once, however many frames.
+    cell->place(rects[0], alignments[0]);
+    const int before = NumericTextCell::textsLaidOut();
+    const int paintsBefore = cell->paintCount();
+    for (const QString& text : {QStringLiteral("81.5%"), QStringLiteral("82.5%"), QStringLiteral("81.5%")}) {
+        cell->setText(text, true);
+        ASSERT_TRUE(cell->isAnimating());
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !cell->isAnimating(); }, 1500));
+    }
+    TestSupport::spin(30);
+    EXPECT_GT(cell->paintCount() - paintsBefore, 6);
+    EXPECT_EQ(NumericTextCell::textsLaidOut() - before, 2);
 }

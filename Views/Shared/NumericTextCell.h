@@ -3,8 +3,10 @@
 #include "Views/Shared/UnderlayPicture.h"
 
 #include <QColor>
+#include <QFont>
 #include <QPointer>
 #include <QRectF>
+#include <QStaticText>
 #include <QString>
 #include <QWidget>
 
@@ -19,6 +21,8 @@ class Animator;
 // until the roll ends. When what lies under it changes meanwhile (a hover, a move of the cell or
 // of its row, a scroll, an effect on the way), the cell goes back to painting over its parents. Frames that would look
 // the same are not drawn, and the roll ends once what is left of it can no longer be seen.
+class QPainter;
+
 class NumericTextCell : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +45,9 @@ public:
     void backgroundChanged();
     // Frames drawn (paint events) since the cell was made.
     int paintCount() const { return paintCount_; }
+    // Texts laid out by all cells so far: each distinct text and font is laid out once while
+    // it is among the recently drawn ones.
+    static int textsLaidOut();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -53,9 +60,22 @@ private:
     // The look of a frame: the texts' shift in half pixels and their opacity in 48ths; a step
     // that changes neither is not drawn.
     int frameKey(double progress) const;
+    // A text laid out in a font once, with the size it takes.
+    struct LaidOutText {
+        QString text;
+        QFont font;
+        QStaticText glyphs;
+        double width = 0;
+        double height = 0;
+    };
+    static const LaidOutText& laidOut(const QString& text, const QFont& font);
+    // Draws text (kept in `kept` for the frames to come) placed in textRect_ as the alignment asks.
+    void drawText(QPainter& painter, const QString& text, LaidOutText& kept, double shift);
 
     QString text_;
     QString previous_;
+    LaidOutText keptText_;
+    LaidOutText keptPrevious_;
     QColor color_;
     QRectF textRect_;  // in the cell's coordinates
     Qt::Alignment alignment_ = Qt::AlignRight | Qt::AlignVCenter;

@@ -1,8 +1,10 @@
-#include "Views/Monitor/NumericTextCell.h"
+#include "Views/Shared/NumericTextCell.h"
 
 #include "Platform/Gui/SystemColors.h"
 #include "Views/Shared/Motion.h"
 
+#include <QCache>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QWindow>
 
@@ -12,7 +14,30 @@
 namespace {
 constexpr double kShare = 0.55;   // how far the texts roll, in text heights
 constexpr double kUnseen = 0.01;  // what is left of a roll below this: under a tenth of a pixel and 3/255
+
+// A list of a few hundred rows shows many figures at once, often the same ones ("0.0 %"), and
+// each roll draws two of them in every frame: laying a text out and shaping it costs far more
+// than drawing its glyphs, so each is laid out once and kept while it is drawn.
+constexpr int kKeptTexts = 1024;
+int g_textsLaidOut = 0;
 }  // namespace
+
+int NumericTextCell::textsLaidOut() { return g_textsLaidOut; }
+
+const NumericTextCell::LaidOutText& NumericTextCell::laidOut(const QString& text, const QFont& font) {
+    static QCache<QString, LaidOutText> cache(kKeptTexts);
+    const QString key = font.key() + QChar(0x1f) + text;
+    if (const LaidOutText* kept = cache.object(key)) return *kept;
+    ++g_textsLaidOut;
+    auto* entry = new LaidOutText{text, font, QStaticText(text), 0, 0};
+    entry->glyphs.setTextFormat(Qt::PlainText);
+    entry->glyphs.prepare(QTransform(), font);
+    const QFontMetricsF metrics(font);
+    entry->width = metrics.horizontalAdvance(text);
+    entry->height = metrics.ascent() + metrics.descent();
+    cache.insert(key, entry);
+    return *entry;
+}
 
 NumericTextCell::NumericTextCell(QWidget* parent) : QWidget(parent), color_(SystemColors::secondary(palette())) {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -49,6 +74,7 @@ void NumericTextCell::setText(const QString& text, bool animated) {
     dropPicture();
     pictureDue_ = false;
     previous_ = text_;
+    keptPrevious_ = keptText_;
     text_ = text;
     const QWindow* handle = window()->windowHandle();
     const bool seen = animated && !previous_.isEmpty() && isVisible() && handle && handle->isExposed() &&
@@ -116,6 +142,25 @@ bool NumericTextCell::eventFilter(QObject*, QEvent* event) {
     return false;
 }
 
+void NumericTextCell::drawText(QPainter& painter, const QString& text, LaidOutText& kept, double shift) {
+    if (text.isEmpty()) return;
+    if (kept.text != text || kept.font != painter.font()) kept = laidOut(text, painter.font());
+    const LaidOutText& laid = kept;
+    // Placed as QPainter::drawText(rect, alignment, text) places one line.
+    const QRectF& r = textRect_;
+    double x = r.left();
+    if (alignment_ & Qt::AlignRight)
+        x = r.right() - laid.width;
+    else if (alignment_ & Qt::AlignHCenter)
+        x = r.left() + (r.width() - laid.width) / 2;
+    double y = r.top();
+    if (alignment_ & Qt::AlignBottom)
+        y = r.bottom() - laid.height;
+    else if (alignment_ & Qt::AlignVCenter)
+        y = r.top() + (r.height() - laid.height) / 2;
+    painter.drawStaticText(QPointF(x, y + shift), laid.glyphs);
+}
+
 void NumericTextCell::paintEvent(QPaintEvent*) {
     if (under_.isTaking()) return;
     ++paintCount_;
@@ -125,14 +170,14 @@ void NumericTextCell::paintEvent(QPaintEvent*) {
     painter.setFont(font());
     if (progress_ >= 1 || previous_.isEmpty()) {
         painter.setPen(color_);
-        painter.drawText(textRect_, int(alignment_), text_);
+        drawText(painter, text_, keptText_, 0);
     } else {
         const double p = std::clamp(progress_, 0.0, 1.0);
         const double shift = textRect_.height() * kShare;
         painter.setPen(SystemColors::withOpacity(color_, 1 - p));
-        painter.drawText(textRect_.translated(0, -shift * p), int(alignment_), previous_);
+        drawText(painter, previous_, keptPrevious_, -shift * p);
         painter.setPen(SystemColors::withOpacity(color_, p));
-        painter.drawText(textRect_.translated(0, shift * (1 - p)), int(alignment_), text_);
+        drawText(painter, text_, keptText_, shift * (1 - p));
     }
     // The last frame of a roll is drawn; from here on the parents paint under the cell again.
     if (progress_ >= 1) dropPicture();
