@@ -324,13 +324,13 @@ public:
 
     bool null() { return putValue(u"null", 4); }
     bool boolean(bool value) { return value ? putValue(u"true", 4) : putValue(u"false", 5); }
-    // "-0" is the one integer that reads as a signed zero.
+    // A signed integer zero can only have been written "-0".
     bool number_integer(number_integer_t value) { return value == 0 ? putValue(u"-0", 2) : putInteger(value); }
     bool number_unsigned(number_unsigned_t value) { return putInteger(value); }
     bool number_float(number_float_t, const string_t& text) {
         beforeValue();
         ensure(qsizetype(text.size()));
-        // The reader keeps the number's text with the decimal point of the C locale.
+        // The reader's copy of the text has the C library locale's decimal point in it.
         for (const char c : text)
             *at_++ = (c >= '0' && c <= '9') || c == '-' || c == '+' || c == 'e' || c == 'E' ? c : '.';
         return true;
