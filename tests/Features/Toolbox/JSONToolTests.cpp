@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using Kind = TransformFailure::Kind;
@@ -242,6 +247,53 @@ TEST(JSONToolWrite, KeepsOrderSlashesAndTextAndAcceptsBareScalars) {
     for (const Case& c : cases) {
         EXPECT_EQ(succeeded(JSONTool::minify(c.text)), c.minified);
         EXPECT_EQ(succeeded(JSONTool::prettify(c.text)), c.pretty);
+    }
+}
+
+// Formatting a large document adds little more than its result to the resident size: no value tree, no
+// second copy of the text or of the result. Measured in a child process, whose peak starts afresh.
+TEST(JSONToolWrite, FormattingALargeDocumentHoldsLittleMoreThanItsResult) {
+    QString text = QStringLiteral("[");
+    for (int i = 0; text.size() < 3'000'000; ++i) {
+        text += QString::asprintf(R"(%s{"id":%d,"name":"Запись %d","price":%d.%02d,"tags":["a","b/c"],)"
+                                  R"("owner":{"first":"Anna","age":%d,"note":null}})",
+                                  i > 0 ? "," : "", i, i, i % 1000, i % 100, 20 + i % 50);
+    }
+    text += u']';
+    const auto residentKb = [](const char* field) {
+        long kb = -1;
+        if (FILE* status = std::fopen("/proc/self/status", "r")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, status)) std::sscanf(line, field, &kb);
+            std::fclose(status);
+        }
+        return kb;
+    };
+    for (const bool minify : {false, true}) {
+        SCOPED_TRACE(minify ? "minify" : "prettify");
+        int pipe[2];
+        ASSERT_EQ(::pipe(pipe), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
+                std::fputs("5", clear);
+                std::fclose(clear);
+            }
+            const long before = residentKb("VmRSS: %ld");
+            const TransformResult<QString> result = minify ? JSONTool::minify(text) : JSONTool::prettify(text);
+            const long report[] = {residentKb("VmHWM: %ld") - before, result.ok() ? long(result.value().size()) : -1};
+            (void)::write(pipe[1], report, sizeof report);
+            ::_exit(0);
+        }
+        ::close(pipe[1]);
+        long report[2] = {-1, -1};
+        ASSERT_EQ(::read(pipe[0], report, sizeof report), ssize_t(sizeof report));
+        ::close(pipe[0]);
+        ::waitpid(child, nullptr, 0);
+        ASSERT_GT(report[1], text.size() / 2);
+        const long resultKb = report[1] * 2 / 1024;
+        EXPECT_LE(report[0], resultKb * 3 / 2 + 4096) << "result " << resultKb << " kB";
     }
 }
 
