@@ -1,5 +1,6 @@
 #include "Views/Monitor/SystemMonitorView.h"
 
+#include "Platform/Core/RawValues.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Source/Features/System/MetricArchive.h"
 #include "Source/Features/System/NetworkMonitor.h"
@@ -46,14 +47,15 @@ double lerp(double a, double b, double t) { return a + (b - a) * t; }
 
 // MARK: enumerations
 
-QString SystemMonitorView::rawValue(CardSlot slot) {
-    switch (slot) {
-    case CardSlot::header: return QStringLiteral("header");
-    case CardSlot::mid: return QStringLiteral("mid");
-    case CardSlot::body: return QStringLiteral("body");
-    }
-    return {};
-}
+namespace {
+constexpr RawValues::Entry<SystemMonitorView::CardSlot> cardSlots[]{
+    {SystemMonitorView::CardSlot::header, "header"},
+    {SystemMonitorView::CardSlot::mid, "mid"},
+    {SystemMonitorView::CardSlot::body, "body"},
+};
+}  // namespace
+
+QString SystemMonitorView::rawValue(CardSlot slot) { return RawValues::rawValue(cardSlots, slot); }
 
 SystemMonitorView::SlotGeometry SystemMonitorView::glassRect(CardSlot slot, bool fused, bool statsMode) {
     if (statsMode) {
