@@ -113,6 +113,19 @@ void save(const QImage& shot, const QRect& around, const QString& name) {
         .save(QStringLiteral(QUORVIN_TEST_OUTPUT "/monitor-x11-%1-%2.png").arg(setUp, name));
 }
 
+// This test program as the one process of a group, for a detail to show.
+GroupedProcessInfo thisProcess() {
+    GroupedProcessInfo group;
+    group.name = QStringLiteral("Quorvin Tests");
+    group.count = 1;
+    AppProcessInfo me;
+    me.pid = int32_t(::getpid());
+    me.name = group.name;
+    me.processName = QStringLiteral("test_monitor_x11");
+    group.children = {me};
+    return group;
+}
+
 }  // namespace
 
 TEST(MonitorPopupX11, NoCornerIsBlackAndNoCardLetsTheWindowsBehindThrough) {
@@ -198,15 +211,7 @@ TEST(MonitorPopupX11, NoCornerIsBlackAndNoCardLetsTheWindowsBehindThrough) {
     // A detail: navigation bar, one card and the action bar, with gaps between them.
     controller.view()->model().selectTab(MonitorTab::cpu);
     TestSupport::spin(600);
-    GroupedProcessInfo group;
-    group.name = QStringLiteral("Quorvin Tests");
-    group.count = 1;
-    AppProcessInfo me;
-    me.pid = int32_t(::getpid());
-    me.name = group.name;
-    me.processName = QStringLiteral("test_monitor_x11");
-    group.children = {me};
-    controller.view()->model().selectProcess(group);
+    controller.view()->model().selectProcess(thisProcess());
     TestSupport::spin(900);
     check(QStringLiteral("detail"), {{1, 1}, {w / 2, 12 + 54}, {w / 2, 12 + 582}}, {{w / 2, 12 + 24}, {w / 2, 12 + 300}});
 
@@ -223,18 +228,11 @@ TEST(MonitorPopupX11, TheProcessDetailsHierarchyIsPaintedOnTheCard) {
     ASSERT_NE(controller.panel(), nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(controller.panel()));
 
-    GroupedProcessInfo group;
-    group.name = QStringLiteral("Quorvin Tests");
-    group.count = 1;
+    GroupedProcessInfo group = thisProcess();
     group.totalCPU = 1.5;
     group.totalMemory = 40u << 20;
-    AppProcessInfo me;
-    me.pid = int32_t(::getpid());
-    me.name = group.name;
-    me.processName = QStringLiteral("test_monitor_x11");
-    me.cpuUsage = 1.5;
-    me.memoryBytes = group.totalMemory;
-    group.children = {me};
+    group.children[0].cpuUsage = 1.5;
+    group.children[0].memoryBytes = group.totalMemory;
     controller.view()->model().selectProcess(group);
     TestSupport::spin(1500);
 
@@ -266,15 +264,7 @@ TEST(MonitorPopupX11, AfterANoteOfThePopupClosesEscapeClosesThePopup) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
     ASSERT_TRUE(TestSupport::waitFor([&] { return panel->isActiveWindow(); }, 5000));
 
-    GroupedProcessInfo group;
-    group.name = QStringLiteral("Quorvin Tests");
-    group.count = 1;
-    AppProcessInfo me;
-    me.pid = int32_t(::getpid());
-    me.name = group.name;
-    me.processName = QStringLiteral("test_monitor_x11");
-    group.children = {me};
-    controller.view()->model().selectProcess(group);
+    controller.view()->model().selectProcess(thisProcess());
     ProcessDetailView* detail = nullptr;
     ASSERT_TRUE(TestSupport::waitFor(
         [&] {
