@@ -1,11 +1,64 @@
 #include "Platform/System/OwnMemory.h"
 
 #include <malloc.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 namespace OwnMemory {
+
+namespace {
+
+struct CodeMapping {
+    uintptr_t start = 0;
+    uintptr_t end = 0;
+    uint64_t resident = 0;  // bytes
+    uint64_t changed = 0;  // bytes of pages of its own (written after loading)
+};
+
+bool nameMatches(const char* path, const std::vector<std::string>& names) {
+    const char* slash = std::strrchr(path, '/');
+    const char* base = slash ? slash + 1 : path;
+    for (const std::string& name : names) {
+        if (!name.empty() && std::strncmp(base, name.c_str(), name.size()) == 0) return true;
+    }
+    return false;
+}
+
+// The private, unwritable file mappings (code, read-only data) of the named files, from /proc/self/smaps.
+std::vector<CodeMapping> codeMappings(const std::vector<std::string>& names) {
+    std::vector<CodeMapping> found;
+    std::FILE* file = std::fopen("/proc/self/smaps", "re");
+    if (!file) return found;
+    char line[4096];
+    bool inCode = false;
+    while (std::fgets(line, sizeof line, file)) {
+        uintptr_t start = 0, end = 0;
+        char perms[8] = {};
+        int pathAt = 0;
+        if (std::sscanf(line, "%" SCNxPTR "-%" SCNxPTR " %7s %*s %*s %*s %n", &start, &end, perms, &pathAt) == 3 &&
+            pathAt > 0) {
+            line[std::strcspn(line, "\n")] = '\0';
+            inCode = (std::strcmp(perms, "r-xp") == 0 || std::strcmp(perms, "r--p") == 0) && line[pathAt] == '/' &&
+                     nameMatches(line + pathAt, names);
+            if (inCode) found.push_back({start, end, 0, 0});
+            continue;
+        }
+        if (!inCode) continue;
+        unsigned long long kb = 0;
+        if (std::sscanf(line, "Rss: %llu kB", &kb) == 1)
+            found.back().resident = kb * 1024;
+        else if (std::sscanf(line, "Anonymous: %llu kB", &kb) == 1)
+            found.back().changed = kb * 1024;
+    }
+    std::fclose(file);
+    return found;
+}
+
+}  // namespace
 
 std::optional<uint64_t> residentBytes() {
     std::FILE* file = std::fopen("/proc/self/statm", "re");
@@ -29,6 +82,23 @@ void keepResidentSmall() {
     mallopt(M_MMAP_THRESHOLD, 64 * 1024);
     mallopt(M_TRIM_THRESHOLD, 128 * 1024);
     mallopt(M_ARENA_MAX, 2);
+}
+
+uint64_t residentCode(const std::vector<std::string>& names) {
+    uint64_t total = 0;
+    for (const CodeMapping& mapping : codeMappings(names)) total += mapping.resident;
+    return total;
+}
+
+uint64_t returnCode(const std::vector<std::string>& names) {
+    uint64_t returned = 0;
+    for (const CodeMapping& mapping : codeMappings(names)) {
+        // A changed page has no copy in the file to come back from.
+        if (mapping.changed > 0 || mapping.resident == 0) continue;
+        if (::madvise(reinterpret_cast<void*>(mapping.start), mapping.end - mapping.start, MADV_DONTNEED) == 0)
+            returned += mapping.resident;
+    }
+    return returned;
 }
 
 }  // namespace OwnMemory

@@ -2,6 +2,7 @@
 
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/SerialQueue.h"
+#include "Platform/System/OwnMemory.h"
 #include "Source/Features/Updates/ReleaseNotes.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
 
@@ -30,6 +31,11 @@ namespace {
 // A server that stops sending mid-way ends the check or download after this long.
 constexpr int transferTimeoutMs = 60000;
 constexpr qint64 downloadBuffer = 256 * 1024;
+// The network stack's code that a check runs: the next one is hours away.
+const std::vector<std::string> networkCode = {"libQt6Network.so", "libssl.so", "libcrypto.so", "libqopensslbackend.so",
+                                              "libqcertonlybackend.so"};
+// How long after a check its connection's last work (closing it, say) has surely run.
+constexpr double networkCodeReturnDelay = 2.0;
 
 bool isTransportError(QNetworkReply::NetworkError error) {
     // HTTP answers (an error page too) arrive with codes from ContentAccessDenied on: their body counts.
@@ -175,6 +181,10 @@ void UpdateManager::check(bool install) {
 
 void UpdateManager::feedArrived(QNetworkReply* reply, bool install) {
     reply->deleteLater();
+    // Loading TLS alone makes about 3 MB of library code resident, kept for nothing until the next check.
+    Dispatch::mainAfter(networkCodeReturnDelay, this, [this] {
+        if (!installing_) OwnMemory::returnCode(networkCode);
+    });
     if (isTransportError(reply->error())) {
         qCInfo(lcUpdates, "Update check failed: %s", qPrintable(reply->errorString()));
         setState(State::failed(unreachableMessage()));
