@@ -9,18 +9,26 @@
 #include "Platform/Core/NotificationCenter.h"
 #include "Platform/Ui/StatusBar.h"
 #include "Platform/Core/UserDefaults.h"
+#include "Source/Features/Preferences/PreferencesRouter.h"
+#include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "Source/Features/Preferences/ShortcutManager.h"
 #include "Source/Features/System/SystemMonitorPopupController.h"
 #include "Source/Features/System/SystemSampler.h"
 #include "Source/Features/Widgets/MenuBarWidgetController.h"
 #include "Source/Features/Widgets/WidgetManager.h"
+#include "Source/Features/Zedi/ZediManager.h"
 #include "Views/MenuPanel/MonitorView.h"
 #include "Views/Shared/CircularStatView.h"
 #include "Views/Shared/KeyablePopupPanel.h"
 #include "Views/Monitor/SystemMonitorView.h"
+#include "Views/Preferences/PowerSettingsView.h"
+#include "Views/Preferences/PreferencesView.h"
+#include "Views/Preferences/ZediSettingsView.h"
 #include "TestSupport.h"
 
 #include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
@@ -163,6 +171,32 @@ TEST_F(ShellX11, AGaugeClosesThePanelAndOpensTheMonitorOnItsTab) {
     ASSERT_NE(monitor.view(), nullptr);
     EXPECT_EQ(monitor.view()->model().selectedTab(), MonitorTab::disk);
     monitor.dismiss();
+}
+
+TEST_F(ShellX11, TheSettingsWindowOpensCompleteFromThePanelOnTheChosenPane) {
+    // The window is built when first opened: the panel's Zedi row with an empty list opens it on
+    // the Zedi pane, the footer on the pane chosen last.
+    ZediManager::shared().setApps({});
+    X11Test::click(item->screenRect().center());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return panel.isVisible(); }, 3000));
+    EXPECT_EQ(ZediManager::shared().run(), 0);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !panel.isVisible(); }, 3000));
+    PreferencesWindowController& settings = PreferencesWindowController::shared();
+    ASSERT_NE(settings.window(), nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(settings.window()));
+    EXPECT_EQ(settings.view()->sidebar()->count(), 9);
+    EXPECT_EQ(settings.view()->titleLabel()->text(), "Zedi");
+    EXPECT_NE(qobject_cast<ZediSettingsView*>(settings.view()->pane()), nullptr);
+    QWidget* window = settings.window();
+    window->close();
+
+    PreferencesRouter::shared().setSelectedTab(PreferencesTab::power);
+    MenuPanelController::defaultHooks().showSettings();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(settings.window(), window);
+    EXPECT_NE(qobject_cast<PowerSettingsView*>(settings.view()->pane()), nullptr);
+    window->close();
+    PreferencesRouter::shared().setSelectedTab(PreferencesTab::general);
 }
 
 TEST_F(ShellX11, BoundHotKeysRunTheirActions) {
