@@ -36,7 +36,7 @@ QPixmap headerIcon(const QPalette& palette) {
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QImage artwork = AppIconView::artwork();
+    const QImage artwork = AppIconView::artwork(int(kIconSide * dpr));
     const QRectF frame(0, 0, kIconSide, kIconSide);
     if (!artwork.isNull()) {
         p.drawImage(frame, artwork);

@@ -23,14 +23,16 @@ QSize AppIconView::sizeHint() const {
 }
 
 QImage AppIconView::artwork() {
-    static const QImage image = [] {
-        QImage bundled = AssetImages::render(QStringLiteral("AppIcon"), 512);
-        if (!bundled.isNull()) return bundled;
-        const QIcon icon = QGuiApplication::windowIcon();
-        if (!icon.isNull()) return icon.pixmap(QSize(512, 512)).toImage();
-        return QImage();
-    }();
+    static const QImage image = artwork(512);
     return image;
+}
+
+QImage AppIconView::artwork(int side) {
+    QImage bundled = AssetImages::render(QStringLiteral("AppIcon"), side);
+    if (!bundled.isNull()) return bundled;
+    const QIcon icon = QGuiApplication::windowIcon();
+    if (!icon.isNull()) return icon.pixmap(QSize(side, side)).toImage();
+    return QImage();
 }
 
 void AppIconView::paint(QPainter& painter, const QRectF& frame, const QImage& art) {

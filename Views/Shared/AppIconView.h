@@ -21,7 +21,10 @@ public:
     static double cornerRadius(double size) { return size * 0.2237; }
 
     // The icon artwork: the bundle's "AppIcon" image or the window icon; null when neither exists.
+    // Kept once made, at 512 pixels.
     static QImage artwork();
+    // The same artwork made afresh at `side` pixels, for a picture drawn once: the kept one holds 1 MB.
+    static QImage artwork(int side);
     static void paint(QPainter& painter, const QRectF& frame, const QImage& artwork);
 
     QSize sizeHint() const override;
