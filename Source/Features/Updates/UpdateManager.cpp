@@ -31,9 +31,6 @@ namespace {
 // A server that stops sending mid-way ends the check or download after this long.
 constexpr int transferTimeoutMs = 60000;
 constexpr qint64 downloadBuffer = 256 * 1024;
-// The network stack's code that a check runs: the next one is hours away.
-const std::vector<std::string> networkCode = {"libQt6Network.so", "libssl.so", "libcrypto.so", "libqopensslbackend.so",
-                                              "libqcertonlybackend.so"};
 // How long after a check its connection's last work (closing it, say) has surely run.
 constexpr double networkCodeReturnDelay = 2.0;
 
@@ -55,6 +52,12 @@ UpdateManager::Environment UpdateManager::Environment::standard() {
     env.codeSigningKey = QString::fromLatin1(makerPublicKey);
     env.terminate = [] { QCoreApplication::quit(); };
     return env;
+}
+
+const std::vector<std::string>& UpdateManager::networkLibraries() {
+    static const std::vector<std::string> names = {"libQt6Network.so", "libssl.so", "libcrypto.so",
+                                                   "libqopensslbackend.so", "libqcertonlybackend.so"};
+    return names;
 }
 
 UpdateManager& UpdateManager::shared() {
@@ -183,7 +186,7 @@ void UpdateManager::feedArrived(QNetworkReply* reply, bool install) {
     reply->deleteLater();
     // Loading TLS alone makes about 3 MB of library code resident, kept for nothing until the next check.
     Dispatch::mainAfter(networkCodeReturnDelay, this, [this] {
-        if (!installing_) OwnMemory::returnCode(networkCode);
+        if (!installing_) OwnMemory::returnCode(networkLibraries());
     });
     if (isTransportError(reply->error())) {
         qCInfo(lcUpdates, "Update check failed: %s", qPrintable(reply->errorString()));
