@@ -16,7 +16,7 @@ struct CodeMapping {
     uintptr_t start = 0;
     uintptr_t end = 0;
     uint64_t resident = 0;  // bytes
-    uint64_t changed = 0;  // bytes of pages of its own (written after loading)
+    uint64_t changed = 0;  // bytes of pages of its own (written after loading), resident or swapped out
 };
 
 bool nameMatches(const char* path, const std::vector<std::string>& names) {
@@ -51,8 +51,8 @@ std::vector<CodeMapping> codeMappings(const std::vector<std::string>& names) {
         unsigned long long kb = 0;
         if (std::sscanf(line, "Rss: %llu kB", &kb) == 1)
             found.back().resident = kb * 1024;
-        else if (std::sscanf(line, "Anonymous: %llu kB", &kb) == 1)
-            found.back().changed = kb * 1024;
+        else if (std::sscanf(line, "Anonymous: %llu kB", &kb) == 1 || std::sscanf(line, "Swap: %llu kB", &kb) == 1)
+            found.back().changed += kb * 1024;  // a changed page may be out in swap
     }
     std::fclose(file);
     return found;
