@@ -94,11 +94,12 @@ void AppDelegate::applicationDidFinishLaunching() {
         PreferencesWindowController::shared().show();
     });
 
-    // 8. The welcome window at first start; the menu panel ready for the first click. The settings
-    // window is built when first opened: built ahead, it kept about 3 MB resident that most
-    // sessions never use.
+    // 8. The welcome window at first start; the menu panel ready for the first click; the settings
+    // window built ahead of use.
     WelcomeWindowController::shared().scheduleFirstLaunch(OnboardingSettings::shared());
     Dispatch::main([] { MenuPanelController::shared().prewarm(); });
+    PreferencesWindowController::shared().scheduleBuildAheadOfUse(
+        [] { return MenuPanelController::shared().isVisible(); });
 }
 
 void AppDelegate::updateStatusIcon() {

@@ -174,8 +174,8 @@ TEST_F(ShellX11, AGaugeClosesThePanelAndOpensTheMonitorOnItsTab) {
 }
 
 TEST_F(ShellX11, TheSettingsWindowOpensCompleteFromThePanelOnTheChosenPane) {
-    // The window is built when first opened: the panel's Zedi row with an empty list opens it on
-    // the Zedi pane, the footer on the pane chosen last.
+    // Opened before the build ahead of use (or after it): the panel's Zedi row with an empty list
+    // opens it on the Zedi pane, the footer on the pane chosen last.
     ZediManager::shared().setApps({});
     X11Test::click(item->screenRect().center());
     ASSERT_TRUE(TestSupport::waitFor([&] { return panel.isVisible(); }, 3000));

@@ -6,6 +6,7 @@
 #include "Views/Preferences/PreferencesView.h"
 #include "Views/Shared/ScrollPositionKeeper.h"
 
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -48,4 +49,16 @@ void PreferencesWindowController::build() {
     // Lay the whole tree out now so that the first show has nothing left to build.
     AppWindow::layOutAhead(window.get());
     window_ = std::move(window);
+}
+
+bool PreferencesWindowController::buildAheadOfUse(bool menuPanelVisible) {
+    if (menuPanelVisible || window_) return false;
+    build();
+    return window_ != nullptr;
+}
+
+void PreferencesWindowController::scheduleBuildAheadOfUse(std::function<bool()> menuPanelVisible, int delayMs) {
+    QTimer::singleShot(delayMs, this, [this, menuPanelVisible = std::move(menuPanelVisible)] {
+        buildAheadOfUse(menuPanelVisible && menuPanelVisible());
+    });
 }

@@ -5,13 +5,14 @@
 
 #include "Views/Shared/ScrollPositionKeeper.h"
 
+#include <functional>
 #include <memory>
 
 class PreferencesRouter;
 class PreferencesView;
 class QWidget;
 
-// The settings window: built once (on the first show), then shown and hidden
+// The settings window: built once (ahead of use or on the first show), then shown and hidden
 // any number of times; closing only hides it, so the next show brings back the same window on
 // the same pane with its state. GUI thread only.
 class PreferencesWindowController : public QObject {
@@ -21,6 +22,8 @@ public:
     static constexpr int initialHeight = 640;
     static constexpr int minimumWidth = 720;
     static constexpr int minimumHeight = 560;
+    // How long after launch the window is built ahead of use.
+    static constexpr int buildAheadDelayMs = 8000;
 
     static PreferencesWindowController& shared();
     // A controller whose window follows the given router (the shared one for the shared controller).
@@ -39,6 +42,11 @@ public:
     // Builds the window (1020 × 640 centred on the primary screen, never smaller than 720 × 560)
     // and lays it out without showing it.
     void build();
+    // The start-up step: builds the window only when the menu panel is not visible and the window
+    // does not exist yet; never shows it. Returns whether it built.
+    bool buildAheadOfUse(bool menuPanelVisible);
+    // Runs buildAheadOfUse after the delay, asking menuPanelVisible at that moment.
+    void scheduleBuildAheadOfUse(std::function<bool()> menuPanelVisible, int delayMs = buildAheadDelayMs);
 
 private:
     PreferencesRouter& router_;

@@ -294,30 +294,50 @@ TEST(PreferencesWindowController, ACallerChoosesThePaneBeforeShowing) {
     EXPECT_NE(qobject_cast<ZediSettingsView*>(settings.controller.view()->pane()), nullptr);
 }
 
-TEST(PreferencesWindowController, BuildingNeverShowsTheWindow) {
-    Settings settings;
-    EXPECT_EQ(settings.controller.window(), nullptr);
-    settings.controller.build();
-    QWidget* window = settings.controller.window();
-    ASSERT_NE(window, nullptr);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_NE(settings.controller.scrollKeeper(), nullptr);
-    // Laid out: the sidebar already has its rows.
-    EXPECT_EQ(settings.controller.view()->sidebar()->count(), 9);
+TEST(PreferencesWindowController, TheStartUpBuildNeverShowsTheWindow) {
+    {
+        Settings settings;
+        EXPECT_FALSE(settings.controller.buildAheadOfUse(true));  // the menu panel is up
+        EXPECT_EQ(settings.controller.window(), nullptr);
 
-    settings.controller.build();  // never a second window
-    EXPECT_EQ(settings.controller.window(), window);
-    EXPECT_FALSE(window->isVisible());
+        EXPECT_TRUE(settings.controller.buildAheadOfUse(false));
+        QWidget* window = settings.controller.window();
+        ASSERT_NE(window, nullptr);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_NE(settings.controller.scrollKeeper(), nullptr);
+        // Laid out ahead: the sidebar already has its rows at their height.
+        EXPECT_EQ(settings.controller.view()->sidebar()->count(), 9);
 
-    // Built, then shown: the same window, at its first size.
-    settings.controller.show();
-    EXPECT_EQ(settings.controller.window(), window);
-    // Once framed: a screen too small for it fits it again with the real frame.
-    TestSupport::waitFor([&] { return window->size() == expectedFirstSize(window); }, 2000);
-    EXPECT_EQ(window->size(), expectedFirstSize(window));
-    window->close();
-    settings.controller.build();
-    EXPECT_FALSE(window->isVisible());
+        EXPECT_FALSE(settings.controller.buildAheadOfUse(false));  // already built
+        settings.controller.build();                                 // never a second window
+        EXPECT_EQ(settings.controller.window(), window);
+        EXPECT_FALSE(window->isVisible());
+
+        // Built ahead, then shown: the same window, at its first size.
+        settings.controller.show();
+        EXPECT_EQ(settings.controller.window(), window);
+        // Once framed: a screen too small for it fits it again with the real frame.
+        TestSupport::waitFor([&] { return window->size() == expectedFirstSize(window); }, 2000);
+        EXPECT_EQ(window->size(), expectedFirstSize(window));
+        window->close();
+        EXPECT_FALSE(settings.controller.buildAheadOfUse(false));
+        EXPECT_FALSE(window->isVisible());
+    }
+    {
+        // The delayed step asks whether the panel is visible when it fires, not when it is scheduled.
+        Settings settings;
+        bool panelVisible = false;
+        settings.controller.scheduleBuildAheadOfUse([&] { return panelVisible; }, 30);
+        panelVisible = true;
+        TestSupport::spin(100);
+        EXPECT_EQ(settings.controller.window(), nullptr);
+
+        panelVisible = false;
+        settings.controller.scheduleBuildAheadOfUse([&] { return panelVisible; }, 0);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return settings.controller.window() != nullptr; }, 2000));
+        EXPECT_FALSE(settings.controller.window()->isVisible());
+        EXPECT_EQ(visibleSettingsWindows(), 0);
+    }
 }
 
 TEST(PreferencesWindowController, OpensAt1020By640CentredAndNeverSmallerThan720By560) {
