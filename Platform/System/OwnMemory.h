@@ -28,4 +28,10 @@ uint64_t residentCode(const std::vector<std::string>& names);
 // mapping whose pages were changed after loading is left alone. Returns the bytes given back.
 uint64_t returnCode(const std::vector<std::string>& names);
 
+// Gives back the pages of the loaded files' (the program's and its libraries') tables for the
+// dynamic linker: headers, symbol tables, relocations. They are read to link the program at start,
+// later only to load a plugin or look a symbol up, and come back from the file then. Call once
+// start-up is over. Returns the bytes given back.
+uint64_t returnLinkTables();
+
 }  // namespace OwnMemory

@@ -1,15 +1,22 @@
 #include "Platform/System/OwnMemory.h"
 
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -93,6 +100,29 @@ TEST(OwnMemory, GivesBackCodePagesButNeverPagesChangedSinceLoading) {
     ASSERT_TRUE(data.intact());
     EXPECT_EQ(OwnMemory::residentCode({"quorvin-data"}), 0u);
     EXPECT_EQ(OwnMemory::returnCode({"quorvin-data"}), 0u);
+}
+
+TEST(OwnMemory, GivesBackTheLinkersTablesAndEverythingStillRuns) {
+    const uint64_t before = OwnMemory::residentBytes().value_or(0);
+    const uint64_t returned = OwnMemory::returnLinkTables();
+    const uint64_t after = OwnMemory::residentBytes().value_or(0);
+    EXPECT_GT(returned, uint64_t(1 << 20));  // Qt's tables alone are several MB
+    EXPECT_LT(after + returned / 2, before);
+
+    // Relocated data (virtual tables, addresses of functions in other libraries) is kept: calls
+    // through it, unwinding and loading a plugin afterwards all work.
+    QBuffer buffer;
+    ASSERT_TRUE(buffer.open(QIODevice::ReadWrite));
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(QImageWriter(&buffer, "jpeg").write(image));
+    buffer.seek(0);
+    const QImage read = QImageReader(&buffer, "jpeg").read();
+    ASSERT_EQ(read.size(), image.size());
+    EXPECT_GT(qRed(read.pixel(4, 4)), 200);
+    EXPECT_EQ(dlsym(RTLD_DEFAULT, "malloc_trim"), reinterpret_cast<void*>(&malloc_trim));
+    EXPECT_THROW(throw std::runtime_error("unwound"), std::runtime_error);
+    EXPECT_STREQ(buffer.metaObject()->className(), "QBuffer");
 }
 
 TEST(OwnMemory, ReadsItsOwnSizes) {
