@@ -37,10 +37,10 @@ TEST_F(ClipboardPopupOpening, OpensAtThePointerWithTheUnpinnedItems) {
     EXPECT_EQ(main.x(), pointer.x() - 16);
     EXPECT_EQ(main.y() + main.height(), pointer.y());
     EXPECT_EQ(main.width(), std::ceil(controller->calculateOptimalWidth()) + 32);
-    // The panel holds the main frame and the preview column beside it.
-    const QRectF panel = *controller->panelFrameOnScreen();
-    EXPECT_TRUE(panel.contains(main));
-    EXPECT_TRUE(panel.contains(*controller->previewColumnFrameOnScreen()));
+    // The layout holds the main frame and the preview column beside it.
+    const QRectF layout = *controller->layoutFrameOnScreen();
+    EXPECT_TRUE(layout.contains(main));
+    EXPECT_TRUE(layout.contains(*controller->previewColumnFrameOnScreen()));
     // The list and the pinned block stand where the cards are drawn.
     const QRectF list = *controller->listRectOnScreen();
     const QRectF shelf = *controller->shelfFrameOnScreen();
