@@ -179,7 +179,8 @@ void ClipboardPopupController::show() {
 
     // The cards stand inside the painted frame, an inset from its edges.
     auto* host = new ClipboardPopupHostingController(panel, !composed);
-    const QRectF cards = paintedFrameOnScreen()->adjusted(L::sideInset, L::sideInset, -L::sideInset, -L::sideInset);
+    const QRectF painted = paintedFrameOnScreen().value_or(Screens::fromQt(QRectF(layoutFrame_)));
+    const QRectF cards = painted.adjusted(L::sideInset, L::sideInset, -L::sideInset, -L::sideInset);
     host->setLayoutFrame(layoutFrame_, Screens::toQt(cards).toAlignedRect());
     auto* root = new ClipboardCompositeRootView(model_, compositeState_, mainPanelSize_);
     host->setRootView(root);

@@ -1,7 +1,9 @@
 #include "ClipboardPopupTestSupport.h"
 
-#include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
 #include "Platform/X11/KeyCodes.h"
+#include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
+#include "Views/Clipboard/ClipboardCompositeRootView.h"
+#include "Views/Clipboard/ClipboardPopupRootView.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -212,6 +214,12 @@ TEST_F(ClipboardPopupPointer, HoverHighlightsAndALongTextGetsAPreviewAfterARest)
     copyText("line one\nline two");
     copyText("short");
     controller->show();
+    // The panel covers the cards only; the column stays where it is while the panel changes.
+    auto* root = qobject_cast<ClipboardCompositeRootView*>(controller->containerView());
+    ASSERT_TRUE(root);
+    const QRect cardsOnly = controller->panel()->geometry();
+    const QPoint column = root->mainColumn()->mapToGlobal(QPoint());
+    EXPECT_LT(cardsOnly.height(), controller->layoutFrameOnScreen()->height() / 2);
     pointer = rowPoint(1);
     controller->mouseMovedToRow(1);
     EXPECT_EQ(controller->model().highlightedRow(), 1);
@@ -229,12 +237,19 @@ TEST_F(ClipboardPopupPointer, HoverHighlightsAndALongTextGetsAPreviewAfterARest)
     const QRectF card = *controller->previewFrameOnScreen();
     EXPECT_TRUE(controller->previewColumnFrameOnScreen()->contains(card));
     EXPECT_TRUE(Screens::visibleFrame(QGuiApplication::primaryScreen()).contains(card));
+    EXPECT_TRUE(controller->panel()->geometry().contains(Screens::toQt(card).toAlignedRect()));
+    EXPECT_EQ(root->mainColumn()->mapToGlobal(QPoint()), column);
 
-    // A short text that fits gets no preview: moving to it hides the open one.
+    // A short text that fits gets no preview: moving to it hides the open one, and the panel
+    // goes back to the cards once the card has faded.
     pointer = rowPoint(0);
     controller->mouseMovedToRow(0);
     EXPECT_FALSE(controller->compositeState().snapshot().preview);
     EXPECT_FALSE(controller->isPreviewPending());
+    EXPECT_TRUE(TestSupport::waitFor([&] { return controller->panel()->geometry() == cardsOnly; }, 2000))
+        << "the panel stays at " << controller->panel()->geometry().width() << "x"
+        << controller->panel()->geometry().height();
+    EXPECT_EQ(root->mainColumn()->mapToGlobal(QPoint()), column);
 }
 
 TEST_F(ClipboardPopupPointer, ThePreviewOutlastsAShortTripAcrossTheGap) {
