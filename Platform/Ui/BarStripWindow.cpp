@@ -1,6 +1,7 @@
 #include "Platform/Ui/BarStripWindow.h"
 
 #include "Platform/Ui/StatusBar.h"
+#include "Platform/X11/Compositing.h"
 
 #include <QGuiApplication>
 #include <QHelpEvent>
@@ -47,6 +48,12 @@ BarStripWindow::BarStripWindow()
     setAttribute(Qt::WA_AlwaysShowToolTips);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
+    // A bar casts no shadow: the window says it is a dock and asks for none, and it is made with an
+    // alpha channel, which compositors that shadow every opaque window leave alone. It is filled
+    // opaque all the same, so it looks the same without a compositor.
+    setAttribute(Qt::WA_TranslucentBackground);
+    winId();
+    Compositing::leaveUnshadowed(windowHandle(), Compositing::WindowRole::dock);
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this] {
         watchPrimaryScreen();
         place();

@@ -1,15 +1,33 @@
 #include "Views/Clipboard/ClipboardPopupHostingController.h"
 
 #include "Views/Clipboard/ClipboardCompositeRootView.h"
+#include "Views/Clipboard/ClipboardPopupRootView.h"
 
 #include <QAbstractScrollArea>
 #include <QPainterPath>
 #include <QRegion>
+#include <QTimer>
+#include <QWindow>
 
 ClipboardPopupHostingController::ClipboardPopupHostingController(QWidget* panel, bool masksToDrawnParts)
     : QWidget(panel), panel_(panel), masks_(masksToDrawnParts) {
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::NoFocus);
+    settle_ = new QTimer(this);
+    settle_->setSingleShot(true);
+    settle_->setInterval(settleMs);
+    connect(settle_, &QTimer::timeout, this, &ClipboardPopupHostingController::shrinkToDrawing);
+}
+
+void ClipboardPopupHostingController::setLayoutFrame(const QRect& frame, const QRect& drawn) {
+    layoutFrame_ = frame;
+    covered_ = QRect(QPoint(0, 0), frame.size());
+    setGeometry(covered_);
+    if (panel_) panel_->setGeometry(frame);
+    const QRect first = drawn.adjusted(-drawnMargin, -drawnMargin, drawnMargin, drawnMargin)
+                            .translated(-frame.topLeft())
+                            .intersected(covered_);
+    cover(first);
 }
 
 void ClipboardPopupHostingController::setRootView(ClipboardCompositeRootView* root) {
@@ -69,9 +87,64 @@ QRegion ClipboardPopupHostingController::regionOfPieces(const QPainterPath& path
     return region;
 }
 
+QRect ClipboardPopupHostingController::neededRect() const {
+    if (!root_) return {};
+    const QRect drawn = root_->drawnShape().boundingRect().toAlignedRect().translated(root_->pos());
+    if (drawn.isEmpty()) return {};
+    return drawn.adjusted(-drawnMargin, -drawnMargin, drawnMargin, drawnMargin).intersected(rect());
+}
+
+QRect ClipboardPopupHostingController::roomRect() const {
+    if (!root_) return {};
+    QRect room = neededRect();
+    if (QWidget* column = root_->mainColumn()) room |= column->geometry().translated(root_->pos());
+    // The preview layer reaches beyond its card as far as the card's spring may overshoot.
+    if (QWidget* preview = root_->previewLayer()) room |= preview->geometry().translated(root_->pos());
+    return room.intersected(rect());
+}
+
+bool ClipboardPopupHostingController::isPanelMapped() const {
+    return panel_ && panel_->windowHandle() && panel_->windowHandle()->isVisible();
+}
+
+void ClipboardPopupHostingController::cover(const QRect& area) {
+    if (area.isEmpty() || area == covered_ || !panel_) return;
+    covered_ = area;
+    // The tree stays where it is on screen: it moves inside the panel as much as the panel moves.
+    move(-area.topLeft());
+    panel_->setGeometry(QRect(layoutFrame_.topLeft() + area.topLeft(), area.size()));
+    // Painted now, together with the new geometry: the server keeps the old picture at the old
+    // corner until then.
+    if (isPanelMapped()) panel_->repaint();
+}
+
+void ClipboardPopupHostingController::shrinkToDrawing() {
+    const QRect needed = neededRect();
+    if (needed.isEmpty() || !covered_.contains(needed)) return;
+    cover(needed);
+    if (masks_ && panel_ && root_) drawnShapeChanged();
+}
+
 void ClipboardPopupHostingController::drawnShapeChanged() {
     suppressScrollers(this);
-    if (!masks_ || !panel_ || !root_) return;
+    if (!panel_ || !root_) return;
+    if (!layoutFrame_.isEmpty()) {
+        const QRect needed = neededRect();
+        if (!needed.isEmpty() && !covered_.contains(needed) && !isPanelMapped()) {
+            cover(covered_ | needed);
+        } else if (!needed.isEmpty() && !covered_.contains(needed)) {
+            // Growing waits for nothing, so no drawing shows cut off; it takes the whole room of
+            // what moves at once rather than a little at every frame.
+            cover(covered_ | roomRect());
+        }
+        // Only a change restarts the wait: the tree also reports drawings that stayed as they were.
+        if (covered_ == needed || needed.isEmpty())
+            settle_->stop();
+        else if (needed != lastNeeded_ || !settle_->isActive())
+            settle_->start();
+        lastNeeded_ = needed;
+    }
+    if (!masks_) return;
     const QRegion region = regionOfPieces(root_->drawnShape().translated(root_->pos() + pos()));
     panel_->setMask(region.isEmpty() ? QRegion(0, 0, 1, 1) : region);
 }

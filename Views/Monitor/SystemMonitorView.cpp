@@ -57,21 +57,27 @@ constexpr RawValues::Entry<SystemMonitorView::CardSlot> cardSlots[]{
 
 QString SystemMonitorView::rawValue(CardSlot slot) { return RawValues::rawValue(cardSlots, slot); }
 
-SystemMonitorView::SlotGeometry SystemMonitorView::glassRect(CardSlot slot, bool fused, bool statsMode) {
+SystemMonitorView::SlotGeometry SystemMonitorView::glassRect(CardSlot slot, bool fused, bool statsMode,
+                                                             double areaHeight) {
+    const double lack = std::max(0.0, contentHeight - areaHeight);
     if (statsMode) {
         switch (slot) {
-        case CardSlot::header: return {0, 636, 0, 24};
+        case CardSlot::header: return {0, 636 - lack, 0, 24};
         case CardSlot::mid: return {158, 38, 40, 24};
         case CardSlot::body: return {288, 170.1, 70, 24};
         }
     }
-    if (fused) return {60, 516, 0, 24};
+    if (fused) return {60, 516 - lack, 0, 24};
     switch (slot) {
     case CardSlot::header: return {0, 196, 0, 24};
     case CardSlot::mid: return {208, 38, 0, 19};
-    case CardSlot::body: return {258, 378, 0, 24};
+    case CardSlot::body: return {258, 378 - lack, 0, 24};
     }
     return {};
+}
+
+double SystemMonitorView::areaHeightFor(double viewHeight) {
+    return std::clamp(viewHeight - 2 * padding, leastContentHeight, contentHeight);
 }
 
 const Motion::Animation& SystemMonitorView::statsMorph() {
@@ -142,16 +148,12 @@ void SystemMonitorView::build() {
 
     listCards_ = new QWidget(area_);
     listCards_->setAttribute(Qt::WA_TranslucentBackground);
-    listCards_->setGeometry(0, 0, int(contentWidth), int(contentHeight));
     headerHolder_ = new QWidget(listCards_);
     headerHolder_->setGeometry(12, int(kHeaderTop) - 8, 312, int(kHeaderHeight) + 8);
     midHolder_ = new QWidget(listCards_);
     midHolder_->setGeometry(0, int(kMidTop), int(contentWidth), int(kMidHeight));
     bodyHolder_ = new QWidget(listCards_);
-    bodyHolder_->setGeometry(0, int(kBodyTop), int(contentWidth), int(kBodyHeight));
-    bodyHolder_->setMask(QRegion(ContinuousCorners::roundedRect(QRectF(0, 0, contentWidth, kBodyHeight), 24)
-                                     .toFillPolygon()
-                                     .toPolygon()));
+    placeForAreaHeight();
     for (QWidget* holder : {headerHolder_, midHolder_, bodyHolder_}) holder->setAttribute(Qt::WA_TranslucentBackground);
     picker_->raise();  // above the list cards' layer, which spans the whole area
 
@@ -172,8 +174,36 @@ void SystemMonitorView::build() {
 }
 
 void SystemMonitorView::resizeEvent(QResizeEvent*) {
-    container_->setGeometry(int(padding), int(padding), std::max(0, width() - int(2 * padding)), int(contentHeight));
+    const double area = areaHeightFor(height());
+    container_->setGeometry(int(padding), int(padding), std::max(0, width() - int(2 * padding)), int(area));
+    if (area != areaHeight_) {
+        areaHeight_ = area;
+        placeForAreaHeight();
+        applyMode(Motion::Animation::linear(0));
+    }
     setCardsShape({&glassTo_});
+}
+
+void SystemMonitorView::placeForAreaHeight() {
+    const double lack = contentHeight - areaHeight_;
+    listCards_->setGeometry(0, 0, int(contentWidth), int(areaHeight_));
+    const double bodyHeight = kBodyHeight - lack;
+    bodyHolder_->setGeometry(0, int(kBodyTop), int(contentWidth), int(bodyHeight));
+    bodyHolder_->setMask(QRegion(
+        ContinuousCorners::roundedRect(QRectF(0, 0, contentWidth, bodyHeight), 24).toFillPolygon().toPolygon()));
+    if (body_) body_->setGeometry(0, 0, bodyHolder_->width(), bodyHolder_->height());
+    if (stats_) stats_->setGeometry(12, int(kHeaderTop), 312, int(kStatsHeight - lack));
+    const std::array<QRect, 3> frames = detailFrames();
+    for (size_t part = 0; part < detail_.size(); ++part)
+        if (detail_[part]) detail_[part]->setGeometry(frames[part]);
+}
+
+std::array<QRect, 3> SystemMonitorView::detailFrames() const {
+    // The navigation bar, the content card and the action bar; the content gives up what the
+    // area lacks.
+    const int lack = int(contentHeight - areaHeight_);
+    return {QRect(0, 0, int(contentWidth), int(kBarHeight)), QRect(12, 72, 312, 492 - lack),
+            QRect(0, 588 - lack, int(contentWidth), int(kBarHeight))};
 }
 
 // MARK: derived
@@ -258,8 +288,9 @@ void SystemMonitorView::applyMode(const Motion::Animation& animation) {
 
     // Glass.
     std::array<GlassFrame, 5> target{};
+    const double lack = contentHeight - areaHeight_;
     for (CardSlot slot : {CardSlot::header, CardSlot::mid, CardSlot::body}) {
-        const SlotGeometry g = glassRect(slot, fused, stats);
+        const SlotGeometry g = glassRect(slot, fused, stats, areaHeight_);
         // In Stats mode the middle and body cards shrink into the header card; our card surface is
         // translucent, so they fade as they go instead of showing through it.
         const double opacity = stats && slot != CardSlot::header ? 0 : 1;
@@ -269,8 +300,8 @@ void SystemMonitorView::applyMode(const Motion::Animation& animation) {
     const double dropletX = (contentWidth - kDropletWidth) / 2;
     target[3] = detail ? GlassFrame{QRectF(0, 0, contentWidth, kBarHeight), 24, 1}
                        : GlassFrame{QRectF(dropletX, 56, kDropletWidth, kDropletHeight), 24, 0};
-    target[4] = detail ? GlassFrame{QRectF(0, 588, contentWidth, kBarHeight), 24, 1}
-                       : GlassFrame{QRectF(dropletX, stats ? 156 : 572, kDropletWidth, kDropletHeight), 24, 0};
+    target[4] = detail ? GlassFrame{QRectF(0, 588 - lack, contentWidth, kBarHeight), 24, 1}
+                       : GlassFrame{QRectF(dropletX, stats ? 156 : 572 - lack, kDropletWidth, kDropletHeight), 24, 0};
     bool glassMoves = false;
     for (size_t i = 0; i < target.size(); ++i)
         glassMoves = glassMoves || target[i].rect != glassTo_[i].rect || target[i].radius != glassTo_[i].radius ||
@@ -358,7 +389,7 @@ void SystemMonitorView::applyMode(const Motion::Animation& animation) {
     // The stats dashboard: blurs in, blurs out.
     if (stats && !stats_) {
         auto* dashboard = new StatsDashboard(*sources_.sampler, area_);
-        dashboard->setGeometry(12, int(kHeaderTop), 312, int(kStatsHeight));
+        dashboard->setGeometry(12, int(kHeaderTop), 312, int(kStatsHeight - lack));
         stats_ = dashboard;
         dashboard->show();
         if (!instant && isVisible()) {
@@ -463,14 +494,13 @@ void SystemMonitorView::syncDetail(const Motion::Animation& animation) {
     shownDetail_ = identity;
     if (identity.isEmpty()) return;
 
-    const QRect frames[3] = {QRect(0, 0, int(contentWidth), int(kBarHeight)), QRect(12, 72, 312, 492),
-                             QRect(0, 588, int(contentWidth), int(kBarHeight))};
+    const std::array<QRect, 3> frames = detailFrames();
     for (int part = 0; part < 3; ++part) {
         MonitorDiskTab* disk = sources_.disk;
         QWidget* piece = content_->makeDetail(
             part, [this, disk] { reformNavigation([disk] { disk->clearInspectedItem(); }); }, area_);
         piece->setObjectName(identity);
-        piece->setGeometry(frames[part]);
+        piece->setGeometry(frames[size_t(part)]);
         piece->show();
         detail_[size_t(part)] = piece;
         if (!instant && isVisible()) {

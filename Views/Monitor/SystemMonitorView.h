@@ -6,10 +6,11 @@
 
 #include <QHash>
 #include <QPainterPath>
-#include <QTimer>
 #include <QPointer>
+#include <QRect>
 #include <QRectF>
 #include <QRegion>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -49,12 +50,19 @@ public:
         double cornerRadius = 24;
         bool operator==(const SlotGeometry&) const = default;
     };
-    // A slot's place inside the 636-point-high content area for a mode.
-    static SlotGeometry glassRect(CardSlot slot, bool fused, bool statsMode);
-
     static constexpr double contentWidth = 336;
     static constexpr double contentHeight = 636;
     static constexpr double padding = 12;
+    // The least content height: the header and middle cards whole and a few rows of the body.
+    static constexpr double leastContentHeight = 380;
+
+    // A slot's place inside the content area for a mode, the area 636 points high. A lower area
+    // (a screen too low for the popup) keeps every card whole: the cards that scroll (the body,
+    // the fused card, the Stats card) give up the height it lacks.
+    static SlotGeometry glassRect(CardSlot slot, bool fused, bool statsMode, double areaHeight = contentHeight);
+    // The content height of a view `viewHeight` high: 636 where it fits, never below the least.
+    static double areaHeightFor(double viewHeight);
+    double areaHeight() const { return areaHeight_; }
 
     // Where the view's data comes from.
     struct Sources {
@@ -157,6 +165,10 @@ private:
     std::array<GlassFrame, 5> glassFrom_{}, glassTo_{}, glassNow_{};
     // The cards' shapes in the given frames (those not fully transparent), in view coordinates.
     void setCardsShape(const std::vector<const std::array<GlassFrame, 5>*>& frames);
+    // Places the holders and pieces whose height follows the content height.
+    void placeForAreaHeight();
+    std::array<QRect, 3> detailFrames() const;
+    double areaHeight_ = contentHeight;
     QPointer<Motion::Animator> glassAnimator_;
     QPointer<Motion::Animator> listAnimator_;
     QPointer<Motion::Animator> pickerAnimator_;

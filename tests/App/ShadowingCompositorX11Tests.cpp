@@ -5,20 +5,26 @@
 #include "App/AppDelegate.h"
 #include "App/MenuPanelController.h"
 #include "Platform/Core/UserDefaults.h"
+#include "Platform/Gui/Screens.h"
 #include "Platform/Ui/StatusBar.h"
 #include "Platform/X11/Compositing.h"
+#include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
+#include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Source/Features/MenuBarPet/MenuBarPetController.h"
 #include "Source/Features/System/SystemMonitorPopupController.h"
 #include "TestSupport.h"
 #include "Views/Clipboard/ClipboardCompositeRootView.h"
+#include "Views/Clipboard/ClipboardPopupHostingController.h"
 #include "Views/Clipboard/ClipboardPopupRootView.h"
+#include "Views/Clipboard/ClipboardPreviewCompositeLayer.h"
 #include "Views/MenuPanel/MonitorView.h"
 #include "Views/Monitor/SystemMonitorView.h"
 #include "Views/Pet/PetWindow.h"
 #include "Views/Shared/KeyablePopupPanel.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
@@ -37,6 +43,8 @@
 namespace {
 
 const QColor kDesk(0x3c, 0x6e, 0x71);
+// How far a window may reach beyond what it draws: the padding around a popup's cards.
+constexpr int kWindowSlack = 16;
 
 QImage screenShot() {
     return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
@@ -93,16 +101,26 @@ protected:
         }
     }
 
-    // Shows something, checks that only what it draws (in global coordinates) changed on screen,
-    // then hides it and checks that the screen is as before.
+    // Shows something, checks that only what it draws (in global coordinates) changed on screen
+    // and that its window reaches no farther than a small margin beyond it (a compositor that
+    // shadows every window darkens the rest), then hides it and checks that the screen is as before.
     void check(const char* what, const std::function<void()>& show, const std::function<QRegion()>& drawn,
-               const std::function<void()>& hide, const QRegion& alsoMoving = {}) {
+               const std::function<QWidget*()>& window, const std::function<void()>& hide,
+               const QRegion& alsoMoving = {}) {
         SCOPED_TRACE(what);
         const QString base = QStringLiteral(QUORVIN_TEST_OUTPUT "/shadows-") + GetParam().name + "-" + what;
         TestSupport::spin(300);
         const QImage before = screenShot();
         show();
         TestSupport::spin(900);  // the entrance and the compositor's fade
+        // A window may grow for an animation: it is back to its drawing once that has settled.
+        auto reach = [&] {
+            const int slack = kWindowSlack;
+            return drawn().boundingRect().adjusted(-slack, -slack, slack, slack);
+        };
+        QWidget* shownWindow = window ? window() : nullptr;
+        if (shownWindow) TestSupport::waitFor([&] { return reach().contains(shownWindow->frameGeometry()); }, 3000);
+        TestSupport::spin(100);
         const QImage shown = screenShot();
         const QRegion region = drawn();
         QRegion allowed = alsoMoving;
@@ -115,6 +133,11 @@ protected:
         EXPECT_TRUE(stray.isEmpty()) << what << " changed the screen at " << describe(stray).toStdString()
                                      << ", away from what it draws (" << describe(region.boundingRect()).toStdString()
                                      << ")";
+        if (shownWindow) {
+            EXPECT_TRUE(reach().contains(shownWindow->frameGeometry()))
+                << what << "'s window " << describe(shownWindow->frameGeometry()).toStdString()
+                << " reaches beyond what it draws (" << describe(region.boundingRect()).toStdString() << ")";
+        }
         hide();
         TestSupport::spin(900);
         const QImage after = screenShot();
@@ -137,32 +160,89 @@ QRegion globalRegion(QWidget* window, const QRegion& local) { return local.trans
 }  // namespace
 
 TEST_P(ShadowingCompositorX11, PopupsAndThePetChangeTheScreenOnlyWhereTheyDraw) {
+    // Our own bar strip, up since the start: around it the desk shows as it is farther away (a
+    // compositor paints the desk its own way).
+    QWidget* strip = StatusBar::system().stripWindow();
+    ASSERT_TRUE(strip);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return strip->isVisible(); }, 3000));
+    {
+        const QImage shot = screenShot();
+        const QRect bar = strip->geometry();
+        const QRect around = bar.adjusted(-40, 0, 0, 40).intersected(shot.rect());
+        shot.copy(around.adjusted(-20, 0, 0, 20))
+            .save(QStringLiteral(QUORVIN_TEST_OUTPUT "/shadows-") + GetParam().name + "-bar-strip.png");
+        const QColor desk = shot.pixelColor(bar.left() - 80, bar.bottom() + 80);
+        QRect stray;
+        const QRegion allowed(
+            bar.adjusted(-GetParam().margin, -GetParam().margin, GetParam().margin, GetParam().margin));
+        for (int y = around.top(); y <= around.bottom(); ++y)
+            for (int x = around.left(); x <= around.right(); ++x)
+                if (!allowed.contains(QPoint(x, y)) && shot.pixelColor(x, y) != desk) stray |= QRect(x, y, 1, 1);
+        EXPECT_TRUE(stray.isEmpty()) << "the bar strip (" << describe(bar).toStdString() << ") darkens the desk at "
+                                     << describe(stray).toStdString();
+    }
+
     SystemMonitorPopupController& monitor = SystemMonitorPopupController::shared();
     check(
         "monitor-popup", [&] { monitor.show(MonitorTab::memory); },
-        [&] { return globalRegion(monitor.panel(), monitor.view()->cardsRegion()); }, [&] { monitor.dismiss(); },
-        barRegion());
+        [&] { return globalRegion(monitor.panel(), monitor.view()->cardsRegion()); }, [&] { return monitor.panel(); },
+        [&] { monitor.dismiss(); }, barRegion());
 
     MenuPanelController& menu = MenuPanelController::shared();
+    auto menuCards = [&] { return globalRegion(menu.panel(), menu.view()->cardsRegion()); };
     check(
-        "menu-panel", [&] { menu.show(QRect(QPoint(600, 40), QSize(1, 1))); },
-        [&] { return globalRegion(menu.panel(), menu.view()->cardsRegion()); }, [&] { menu.close(); }, barRegion());
+        "menu-panel", [&] { menu.show(QRect(QPoint(600, 40), QSize(1, 1))); }, menuCards,
+        [&]() -> QWidget* { return menu.panel(); }, [&] { menu.close(); }, barRegion());
     // Shown again, as it mostly is: built once, kept while hidden.
     check(
-        "menu-panel-again", [&] { menu.show(QRect(QPoint(600, 40), QSize(1, 1))); },
-        [&] { return globalRegion(menu.panel(), menu.view()->cardsRegion()); }, [&] { menu.close(); }, barRegion());
+        "menu-panel-again", [&] { menu.show(QRect(QPoint(600, 40), QSize(1, 1))); }, menuCards,
+        [&]() -> QWidget* { return menu.panel(); }, [&] { menu.close(); }, barRegion());
 
+    // The clipboard popup with entries, a long one among them, opened at a place of the test's
+    // choosing: without a preview, then with the long entry's preview beside it.
     ClipboardPopupController& clipboard = ClipboardPopupController::shared();
+    QString longText;
+    for (int i = 0; i < 30; ++i)
+        longText += QString::asprintf("line %d of an entry long enough to want a preview\n", i);
+    for (const QString& text : {QStringLiteral("a short entry"), longText}) {
+        QGuiApplication::clipboard()->setText(text);
+        ASSERT_TRUE(TestSupport::waitFor(
+            [&] {
+                const auto& history = ClipboardManager::shared().history();
+                return !history.empty() && history.front().content.textValue() == text;
+            },
+            5000));
+    }
+    QPointF pointer = Screens::fromQt(QPointF(300, 200));
+    clipboard.setPointerSourceForTesting([&] { return pointer; });
+    auto clipboardDrawn = [&] {
+        auto* root = qobject_cast<ClipboardCompositeRootView*>(clipboard.containerView());
+        if (!root) return QRegion();
+        return globalRegion(root, ClipboardPopupHostingController::regionOfPieces(root->drawnShape()));
+    };
+    auto clipboardWindow = [&]() -> QWidget* { return clipboard.panel(); };
     check(
-        "clipboard-popup", [&] { clipboard.show(); },
+        "clipboard-popup", [&] { clipboard.show(); }, clipboardDrawn, clipboardWindow, [&] { clipboard.dismiss(true); },
+        barRegion());
+    check(
+        "clipboard-preview",
         [&] {
-            QRegion cards;
-            if (auto* root = qobject_cast<ClipboardCompositeRootView*>(clipboard.containerView()))
-                if (QWidget* column = root->mainColumn())
-                    cards = QRegion(QRect(column->mapToGlobal(QPoint()), column->size()));
-            return cards;
+            clipboard.show();
+            const QRectF list = *clipboard.listRectOnScreen();
+            const auto& rows = clipboard.model().history();
+            pointer = QPointF(list.center().x(), list.y() + list.height() - ClipboardPopupLayout::rowTop(rows, 0) -
+                                                     ClipboardPopupLayout::rowHeight(rows.front()) / 2);
+            clipboard.mouseMovedToRow(0);
+            ASSERT_TRUE(TestSupport::waitFor(
+                [&] {
+                    auto* root = qobject_cast<ClipboardCompositeRootView*>(clipboard.containerView());
+                    ClipboardPreviewCompositeLayer* preview = root ? root->previewLayer() : nullptr;
+                    return preview && preview->isGrown() && preview->isContentResolved();
+                },
+                5000));
         },
-        [&] { clipboard.dismiss(true); }, barRegion());
+        clipboardDrawn, clipboardWindow, [&] { clipboard.dismiss(true); }, barRegion());
+    clipboard.setPointerSourceForTesting({});
 
     // The pet walks on the top band: nothing changes below it.
     MenuBarPetController& pet = MenuBarPetController::shared();
@@ -178,6 +258,7 @@ TEST_P(ShadowingCompositorX11, PopupsAndThePetChangeTheScreenOnlyWhereTheyDraw) 
             const QRect screen = QGuiApplication::primaryScreen()->geometry();
             return QRegion(QRect(screen.left(), screen.top(), screen.width(), band));
         },
+        [&]() -> QWidget* { return pet.window(); },
         [&] {
             UserDefaults::standard().setBool(QStringLiteral("menuBarPetEnabled"), false);
             pet.applySetting();

@@ -5,6 +5,8 @@
 #include "Source/Features/Toolbox/ToolboxModel.h"
 #include "Source/Features/Toolbox/ToolboxWindowController.h"
 #include "TestSupport.h"
+#include "Views/Monitor/SystemMonitorView.h"
+#include "Views/Shared/GlassCard.h"
 #include "Views/Shared/KeyablePopupPanel.h"
 
 #include <QGuiApplication>
@@ -57,9 +59,26 @@ TEST(SmallScreenX11Helper, EveryWindowAndPopupFits) {
     expectFits(PreferencesWindowController::shared().window(), "settings");
     PreferencesWindowController::shared().window()->close();
 
-    SystemMonitorPopupController::shared().show(MonitorTab::cpu);
-    expectFits(SystemMonitorPopupController::shared().panel(), "monitor popup");
-    SystemMonitorPopupController::shared().dismiss();
+    SystemMonitorPopupController& monitor = SystemMonitorPopupController::shared();
+    monitor.show(MonitorTab::cpu);
+    expectFits(monitor.panel(), "monitor popup");
+    // Every card shows whole in the fitted popup, in the list and in Stats: the body card gives
+    // up the height the screen lacks (and keeps its full height where the screen has it).
+    SystemMonitorView* view = monitor.view();
+    ASSERT_TRUE(view);
+    for (MonitorTab tab : {MonitorTab::cpu, MonitorTab::stats}) {
+        view->model().selectTab(tab);
+        TestSupport::spin(700);  // the change of mode
+        const QRect cards = view->cardsRegion().boundingRect();
+        EXPECT_TRUE(view->rect().contains(cards))
+            << MonitorTabs::rawValue(tab).toStdString() << ": cards " << describe(cards).toStdString()
+            << " in a view of " << describe(view->rect()).toStdString();
+        const int body = view->cardGlass(SystemMonitorView::CardSlot::body)->height();
+        if (tab == MonitorTab::cpu && monitor.panel()->height() >= int(SystemMonitorPopupController::panelHeight)) {
+            EXPECT_EQ(body, 378);
+        }
+    }
+    monitor.dismiss();
 }
 
 TEST(SmallScreenX11, WindowsAndPopupsFitTheWorkAreaOfSmallScreens) {

@@ -164,7 +164,8 @@ void ClipboardPopupController::show() {
     compositeState_.withAnimation(std::nullopt, [&] { compositeState_.setSnapshot(snapshot); });
     previewColumnRect_ = column.previewColumnRect;
 
-    // The panel: borderless, above other windows, sized to the main frame and the preview room.
+    // The panel: borderless, above other windows, laid out over the main frame and the preview
+    // room but covering only what it draws.
     const QRect qtFrame = Screens::toQt(column.unionFrame).toAlignedRect();
     auto* panel = new KeyablePopupPanel(qtFrame);
     panel->setObjectName(QStringLiteral("ClipboardPopupPanel"));
@@ -172,20 +173,26 @@ void ClipboardPopupController::show() {
     panel->setWindowFlags(panel->windowFlags() | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
     const bool composed = Compositing::isActive();
     if (composed) panel->setAttribute(Qt::WA_TranslucentBackground);
-    panel->winId();
-    Compositing::leaveUnshadowed(panel->windowHandle(), Compositing::WindowRole::popupMenu);
     WindowFit::fitToWorkArea(panel);
+    layoutFrame_ = panel->geometry();
+    panel_ = panel;
 
+    // The cards stand inside the painted frame, an inset from its edges.
     auto* host = new ClipboardPopupHostingController(panel, !composed);
+    const QRectF painted = paintedFrameOnScreen().value_or(Screens::fromQt(QRectF(layoutFrame_)));
+    const QRectF cards = painted.adjusted(L::sideInset, L::sideInset, -L::sideInset, -L::sideInset);
+    host->setLayoutFrame(layoutFrame_, Screens::toQt(cards).toAlignedRect());
     auto* root = new ClipboardCompositeRootView(model_, compositeState_, mainPanelSize_);
     host->setRootView(root);
-    host->setGeometry(QRect(QPoint(0, 0), qtFrame.size()));
     containerView_ = root;
+    // The native window is made at the size it is first shown at: xcompmgr shadows a window whose
+    // size changed between being made and being mapped, even a translucent one.
+    panel->winId();
+    Compositing::leaveUnshadowed(panel->windowHandle(), Compositing::WindowRole::popupMenu);
 
     listFrame_ = QRectF(L::sideInset, 0, W - 2 * L::sideInset, std::max(placement.listHeight - L::searchLineHeight, 0.0));
     updateListFramePosition(placement.shelfHeight);
 
-    panel_ = panel;
     animateIn(panel, root->mainColumn());
     panel->makeKeyAndOrderFront();
     QPointer<KeyablePopupPanel> weakPanel(panel);
@@ -316,13 +323,13 @@ void ClipboardPopupController::quitApp() {
 
 // --- Geometry on screen -----------------------------------------------------------------------
 
-std::optional<QRectF> ClipboardPopupController::panelFrameOnScreen() const {
+std::optional<QRectF> ClipboardPopupController::layoutFrameOnScreen() const {
     if (!panel_) return std::nullopt;
-    return Screens::fromQt(QRectF(panel_->geometry()));
+    return Screens::fromQt(QRectF(layoutFrame_));
 }
 
 std::optional<QRectF> ClipboardPopupController::mainFrameOnScreen() const {
-    const auto panel = panelFrameOnScreen();
+    const auto panel = layoutFrameOnScreen();
     if (!panel || !(mainPanelSize_.width() > 0) || !(mainPanelSize_.height() > 0)) return std::nullopt;
     const QSizeF offset = compositeState_.snapshot().mainOffset;
     return QRectF(panel->x() + offset.width(), L::maxY(*panel) - offset.height() - mainPanelSize_.height(),
@@ -355,7 +362,7 @@ std::optional<QRectF> ClipboardPopupController::shelfFrameOnScreen() const {
 }
 
 std::optional<QRectF> ClipboardPopupController::previewFrameOnScreen() const {
-    const auto panel = panelFrameOnScreen();
+    const auto panel = layoutFrameOnScreen();
     const auto& snapshot = compositeState_.snapshot();
     if (!panel || !snapshot.preview) return std::nullopt;
     const double h = snapshot.preview->totalHeight() + 32;
@@ -365,7 +372,7 @@ std::optional<QRectF> ClipboardPopupController::previewFrameOnScreen() const {
 }
 
 std::optional<QRectF> ClipboardPopupController::previewColumnFrameOnScreen() const {
-    const auto panel = panelFrameOnScreen();
+    const auto panel = layoutFrameOnScreen();
     if (!panel || !(previewColumnRect_.width() > 0) || !(previewColumnRect_.height() > 0)) return std::nullopt;
     return previewColumnRect_.translated(panel->x(), panel->y());
 }

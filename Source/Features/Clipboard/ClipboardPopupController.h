@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
+#include <QRect>
 #include <QRectF>
 #include <QSizeF>
 #include <QUuid>
@@ -96,8 +97,9 @@ public:
     double footerBlockHeight() const { return footerBlockHeight_; }
     QRectF previewColumnRect() const { return previewColumnRect_; }
     int currentPreviewRow() const;
-    // The panel's frame on screen.
-    std::optional<QRectF> panelFrameOnScreen() const;
+    // The frame the popup is laid out in: the main frame and the preview's room beside it. The
+    // panel covers only the part of it that is drawn.
+    std::optional<QRectF> layoutFrameOnScreen() const;
     std::optional<QRectF> mainFrameOnScreen() const;
     // The part of the main frame the cards are drawn in.
     std::optional<QRectF> paintedFrameOnScreen() const;
@@ -157,6 +159,7 @@ private:
     ClipboardManager& store_;
     ClipboardPopupModel model_;
     QPointer<KeyablePopupPanel> panel_;
+    QRect layoutFrame_;  // Qt space
     // Panels closed but not yet deleted (fading out); their views refer to the model.
     QList<QPointer<KeyablePopupPanel>> closing_;
     ClipboardCompositeState compositeState_;

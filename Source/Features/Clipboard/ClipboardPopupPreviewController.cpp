@@ -134,7 +134,7 @@ void ClipboardPopupPreviewController::showPreview(int row) {
 
     const QSizeF card(bodyWidth + 32, head + contentHeight + 32);
     const QSizeF mainOffset = state_.snapshot().mainOffset;
-    const L::PreviewCard placed = L::previewCard(card, p.y(), *column, *popup_.panelFrameOnScreen(), mainOffset);
+    const L::PreviewCard placed = L::previewCard(card, p.y(), *column, *popup_.layoutFrameOnScreen(), mainOffset);
 
     ClipboardCompositeState::Snapshot snapshot = state_.snapshot();
     snapshot.preview = ClipboardPreviewPresentation{item, lines, bodyWidth, contentHeight, infoHeight};

@@ -1,7 +1,9 @@
 #include "ClipboardPopupTestSupport.h"
 
-#include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
 #include "Platform/X11/KeyCodes.h"
+#include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
+#include "Views/Clipboard/ClipboardCompositeRootView.h"
+#include "Views/Clipboard/ClipboardPopupRootView.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -37,10 +39,10 @@ TEST_F(ClipboardPopupOpening, OpensAtThePointerWithTheUnpinnedItems) {
     EXPECT_EQ(main.x(), pointer.x() - 16);
     EXPECT_EQ(main.y() + main.height(), pointer.y());
     EXPECT_EQ(main.width(), std::ceil(controller->calculateOptimalWidth()) + 32);
-    // The panel holds the main frame and the preview column beside it.
-    const QRectF panel = *controller->panelFrameOnScreen();
-    EXPECT_TRUE(panel.contains(main));
-    EXPECT_TRUE(panel.contains(*controller->previewColumnFrameOnScreen()));
+    // The layout holds the main frame and the preview column beside it.
+    const QRectF layout = *controller->layoutFrameOnScreen();
+    EXPECT_TRUE(layout.contains(main));
+    EXPECT_TRUE(layout.contains(*controller->previewColumnFrameOnScreen()));
     // The list and the pinned block stand where the cards are drawn.
     const QRectF list = *controller->listRectOnScreen();
     const QRectF shelf = *controller->shelfFrameOnScreen();
@@ -212,6 +214,12 @@ TEST_F(ClipboardPopupPointer, HoverHighlightsAndALongTextGetsAPreviewAfterARest)
     copyText("line one\nline two");
     copyText("short");
     controller->show();
+    // The panel covers the cards only; the column stays where it is while the panel changes.
+    auto* root = qobject_cast<ClipboardCompositeRootView*>(controller->containerView());
+    ASSERT_TRUE(root);
+    const QRect cardsOnly = controller->panel()->geometry();
+    const QPoint column = root->mainColumn()->mapToGlobal(QPoint());
+    EXPECT_LT(cardsOnly.height(), controller->layoutFrameOnScreen()->height() / 2);
     pointer = rowPoint(1);
     controller->mouseMovedToRow(1);
     EXPECT_EQ(controller->model().highlightedRow(), 1);
@@ -229,12 +237,19 @@ TEST_F(ClipboardPopupPointer, HoverHighlightsAndALongTextGetsAPreviewAfterARest)
     const QRectF card = *controller->previewFrameOnScreen();
     EXPECT_TRUE(controller->previewColumnFrameOnScreen()->contains(card));
     EXPECT_TRUE(Screens::visibleFrame(QGuiApplication::primaryScreen()).contains(card));
+    EXPECT_TRUE(controller->panel()->geometry().contains(Screens::toQt(card).toAlignedRect()));
+    EXPECT_EQ(root->mainColumn()->mapToGlobal(QPoint()), column);
 
-    // A short text that fits gets no preview: moving to it hides the open one.
+    // A short text that fits gets no preview: moving to it hides the open one, and the panel
+    // goes back to the cards once the card has faded.
     pointer = rowPoint(0);
     controller->mouseMovedToRow(0);
     EXPECT_FALSE(controller->compositeState().snapshot().preview);
     EXPECT_FALSE(controller->isPreviewPending());
+    EXPECT_TRUE(TestSupport::waitFor([&] { return controller->panel()->geometry() == cardsOnly; }, 2000))
+        << "the panel stays at " << controller->panel()->geometry().width() << "x"
+        << controller->panel()->geometry().height();
+    EXPECT_EQ(root->mainColumn()->mapToGlobal(QPoint()), column);
 }
 
 TEST_F(ClipboardPopupPointer, ThePreviewOutlastsAShortTripAcrossTheGap) {

@@ -42,6 +42,22 @@ TEST(MonitorLayout, GlassSlotsPerMode) {
     EXPECT_EQ(SystemMonitorView::glassRect(S::body, true, true), (SystemMonitorView::SlotGeometry{288, 170.1, 70, 24}));
     EXPECT_EQ(SystemMonitorView::glassRect(S::header, true, false), (SystemMonitorView::SlotGeometry{60, 516, 0, 24}));
     EXPECT_EQ(SystemMonitorView::glassRect(S::mid, true, false), (SystemMonitorView::SlotGeometry{60, 516, 0, 24}));
+    // A content area 60 lower (an 800 × 600 screen): only the cards that scroll give up the height.
+    EXPECT_EQ(SystemMonitorView::glassRect(S::header, false, false, 576),
+              (SystemMonitorView::SlotGeometry{0, 196, 0, 24}));
+    EXPECT_EQ(SystemMonitorView::glassRect(S::mid, false, false, 576),
+              (SystemMonitorView::SlotGeometry{208, 38, 0, 19}));
+    EXPECT_EQ(SystemMonitorView::glassRect(S::body, false, false, 576),
+              (SystemMonitorView::SlotGeometry{258, 318, 0, 24}));
+    EXPECT_EQ(SystemMonitorView::glassRect(S::header, true, false, 576),
+              (SystemMonitorView::SlotGeometry{60, 456, 0, 24}));
+    EXPECT_EQ(SystemMonitorView::glassRect(S::header, true, true, 576),
+              (SystemMonitorView::SlotGeometry{0, 576, 0, 24}));
+    // The content height of a view: 636 where the view has room, never below the least.
+    EXPECT_EQ(SystemMonitorView::areaHeightFor(660), 636);
+    EXPECT_EQ(SystemMonitorView::areaHeightFor(900), 636);
+    EXPECT_EQ(SystemMonitorView::areaHeightFor(600), 576);
+    EXPECT_EQ(SystemMonitorView::areaHeightFor(200), SystemMonitorView::leastContentHeight);
 }
 
 TEST(MonitorPlacement, CentredALittleAboveTheMiddleAndAnchoredAtThePointer) {
