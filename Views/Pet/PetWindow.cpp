@@ -15,8 +15,11 @@ namespace {
 constexpr double kSolidHeart = 0.5;
 }  // namespace
 
+// Not a tool window: Qt raises an unmanaged tool window just before it maps it, and that restack
+// is then the only change a compositor sees before it knows the window is translucent (see
+// showEvent).
 PetWindow::PetWindow(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
                           Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint) {
     setObjectName(QStringLiteral("PetWindow"));
     setWindowTitle(QStringLiteral("Quorvin Pet"));
@@ -99,7 +102,9 @@ void PetWindow::showEvent(QShowEvent* event) {
     UnmanagedWindow::declareNoFrame(windowHandle());
     inputArea_ = petArea(height());
     UnmanagedWindow::setInputRegion(windowHandle(), inputArea_);
-    raise();
+    // Mapping puts the window on top. Restacking it before its first map would be its only change
+    // a compositor sees before it knows the window is translucent: some then keep a shadow for it
+    // that darkens the band behind the pet and along its walk.
     raisedLately_.start();
 }
 
