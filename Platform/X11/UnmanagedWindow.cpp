@@ -63,6 +63,26 @@ bool UnmanagedWindow::setInputRegion(QWindow* window, const QRegion& region) {
     return true;
 }
 
+bool UnmanagedWindow::setShape(QWindow* window, const QRegion& region) {
+    xcb_connection_t* c = connectionFor(window);
+    if (!c || !xcb_get_extension_data(c, &xcb_shape_id)->present) return false;
+    const auto id = xcb_window_t(window->winId());
+    if (region.isEmpty()) {
+        xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, id, 0, 0, XCB_NONE);
+        return true;
+    }
+    const double ratio = window->devicePixelRatio();
+    std::vector<xcb_rectangle_t> rects;
+    for (const QRect& r : region) {
+        rects.push_back({int16_t(r.x() * ratio), int16_t(r.y() * ratio), uint16_t(r.width() * ratio),
+                         uint16_t(r.height() * ratio)});
+    }
+    // QRegion's rectangles are y-x banded, which spares the server sorting them.
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_YX_BANDED, id, 0, 0,
+                         uint32_t(rects.size()), rects.data());
+    return true;
+}
+
 bool UnmanagedWindow::move(QWindow* window, const QPoint& topLeft) {
     xcb_connection_t* c = connectionFor(window);
     if (!c) return false;
@@ -118,7 +138,9 @@ bool UnmanagedWindow::reportChanges(QWindow* window, bool report) {
     if (!attributes) return false;
     uint32_t mask = attributes->your_event_mask;
     std::free(attributes);
-    mask = report ? mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY : mask & ~uint32_t(XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+    uint32_t reports = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    if (window->format().hasAlpha()) reports |= XCB_EVENT_MASK_EXPOSURE;
+    mask = report ? mask | reports : mask & ~reports;
     xcb_change_window_attributes(c, id, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(c);
     return true;

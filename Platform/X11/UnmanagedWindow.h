@@ -14,6 +14,10 @@ namespace UnmanagedWindow {
 // The part that takes the pointer (the Shape extension's input region); elsewhere clicks and
 // motion go to what lies below.
 bool setInputRegion(QWindow* window, const QRegion& region);
+// The part of the window that shows (the Shape extension's bounding region); an empty region shows
+// all of it. Unlike a widget mask, it leaves Qt's painting alone: a repaint of the whole window
+// goes to the server as one image rather than one per row of the shape.
+bool setShape(QWindow* window, const QRegion& region);
 // Moves the window's top-left corner to a point in Qt's logical coordinates, and tells Qt where it
 // now is. False (nothing done) for a point on another screen than the window's: Qt moves it there.
 bool move(QWindow* window, const QPoint& topLeft);
@@ -28,6 +32,9 @@ bool coverExposures(QWindow* window);
 // us. Qt answers each report of a move with a round trip asking where the window is; a window
 // whose moves all go through move() can go without them while it shows. Keep them while Qt maps,
 // unmaps or resizes the window: it learns of those from the reports.
+// A window with an alpha channel also goes without exposures while they are off: the server keeps
+// its pixels (it is always redirected), and a new shape exposes only what the next repaint, sent
+// with it, covers anyway.
 bool reportChanges(QWindow* window, bool report);
 // Says the window has no frame (_NET_FRAME_EXTENTS of zeros), so that Qt, which looks for a frame
 // after every move, reads one property instead of walking the window tree.

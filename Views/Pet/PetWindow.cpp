@@ -15,8 +15,11 @@ namespace {
 constexpr double kSolidHeart = 0.5;
 }  // namespace
 
+// Not a tool window: Qt raises an unmanaged tool window just before it maps it, and that restack
+// is then the only change a compositor sees before it knows the window is translucent (see
+// showEvent).
 PetWindow::PetWindow(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
                           Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint) {
     setObjectName(QStringLiteral("PetWindow"));
     setWindowTitle(QStringLiteral("Quorvin Pet"));
@@ -97,10 +100,27 @@ void PetWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     placedAt_ = pos();
     UnmanagedWindow::declareNoFrame(windowHandle());
+    // A shape cut before the native window existed went to the widget.
+    if (!shape_.isEmpty()) applyShape();
     inputArea_ = petArea(height());
     UnmanagedWindow::setInputRegion(windowHandle(), inputArea_);
-    raise();
+    // Mapping puts the window on top. Restacking it before its first map would be its only change
+    // a compositor sees before it knows the window is translucent: some then keep a shadow for it
+    // that darkens the band behind the pet and along its walk.
     raisedLately_.start();
+}
+
+void PetWindow::applyShape() {
+    // Straight to the server where there is one: a widget mask would clip each repaint to the shape
+    // and send it as a piece per row.
+    if (QWindow* handle = windowHandle(); handle && handle->handle()) {
+        if (!mask().isEmpty()) clearMask();  // first: it resets the server's shape
+        if (UnmanagedWindow::setShape(handle, shape_)) return;
+    }
+    if (shape_.isEmpty())
+        clearMask();
+    else
+        setMask(shape_);
 }
 
 QRectF PetWindow::heartRect() const {
@@ -124,7 +144,7 @@ void PetWindow::updateShape() {
     if (composited_) {
         if (!shape_.isEmpty()) {
             shape_ = QRegion();
-            clearMask();
+            applyShape();
         }
         return;
     }
@@ -145,7 +165,7 @@ void PetWindow::updateShape() {
     if (shape.isEmpty()) shape = QRegion(0, 0, 1, 1);
     if (shape != shape_) {
         shape_ = shape;
-        setMask(shape_);
+        applyShape();
     }
 }
 

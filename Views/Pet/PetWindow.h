@@ -62,6 +62,7 @@ protected:
 private:
     QRectF heartRect() const;
     void updateShape();
+    void applyShape();
     const QRegion& frameRegion();
 
     MenuBarPet::Look look_;

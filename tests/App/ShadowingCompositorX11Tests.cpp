@@ -34,6 +34,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -56,19 +57,28 @@ struct Compositor {
     int margin;  // how far from a drawing the screen may change (anti-aliasing)
 };
 
+bool differs(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) > 12;
+}
+
 // The pixels that differ between two screenshots, outside `allowed`; their bounding box.
 QRect changedOutside(const QImage& before, const QImage& after, const QRegion& allowed) {
     QRect box;
     for (int y = 0; y < before.height(); ++y) {
         const auto* a = reinterpret_cast<const QRgb*>(before.constScanLine(y));
         const auto* b = reinterpret_cast<const QRgb*>(after.constScanLine(y));
-        for (int x = 0; x < before.width(); ++x) {
-            const int d = std::abs(qRed(a[x]) - qRed(b[x])) + std::abs(qGreen(a[x]) - qGreen(b[x])) +
-                          std::abs(qBlue(a[x]) - qBlue(b[x]));
-            if (d > 12 && !allowed.contains(QPoint(x, y))) box |= QRect(x, y, 1, 1);
-        }
+        for (int x = 0; x < before.width(); ++x)
+            if (differs(a[x], b[x]) && !allowed.contains(QPoint(x, y))) box |= QRect(x, y, 1, 1);
     }
     return box;
+}
+
+// The screen as it would be with nothing on the top band: its rows copied from a plain row below.
+QImage withoutBand(const QImage& shot, int bandHeight) {
+    QImage desk = shot.copy();
+    for (int y = 0; y < bandHeight + 16; ++y)
+        std::memcpy(desk.scanLine(y), shot.constScanLine(bandHeight + 40), size_t(desk.bytesPerLine()));
+    return desk;
 }
 
 QString describe(const QRect& r) { return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
@@ -89,7 +99,8 @@ protected:
         ASSERT_TRUE(compositor_->waitForStarted(3000));
         ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000));
         UserDefaults::standard().setBool(QStringLiteral("welcomeShown"), true);
-        UserDefaults::standard().setBool(QStringLiteral("menuBarPetEnabled"), false);  // it walks: its own check
+        // It walks: its own check, unless it is there from the start.
+        UserDefaults::standard().setBool(QStringLiteral("menuBarPetEnabled"), petAtLaunch_);
         AppDelegate::shared().applicationDidFinishLaunching();
         ASSERT_TRUE(TestSupport::waitFor([] { return MenuPanelController::shared().panel() != nullptr; }, 3000));
         TestSupport::spin(800);
@@ -146,7 +157,37 @@ protected:
         EXPECT_TRUE(ghost.isEmpty()) << what << " left a ghost at " << describe(ghost).toStdString();
     }
 
+    // Puts the pet to sleep, so that it stays put, and checks that inside its window only the pet's
+    // own pixels differ from the desk.
+    void checkPetAsleep(const QImage& desk) {
+        MenuBarPetController& pet = MenuBarPetController::shared();
+        ASSERT_NE(pet.window(), nullptr);
+        pet.pet().perform(MenuBarPet::MenuAction::nap);
+        TestSupport::spin(900);
+        const QImage asleep = screenShot();
+        const QImage drawn = pet.window()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QRect frame = pet.window()->geometry();
+        asleep.copy(frame.adjusted(-60, -60, 60, 60))
+            .save(QStringLiteral(QUORVIN_TEST_OUTPUT "/shadows-") + GetParam().name + "-pet-asleep.png");
+        // Changed pixels away from what the pet draws (give or take a frame of its zzz).
+        int stray = 0;
+        for (int y = 0; y < frame.height(); ++y) {
+            for (int x = 0; x < frame.width(); ++x) {
+                bool near = false;
+                for (int dy = -2; dy <= 2 && !near; ++dy)
+                    for (int dx = -2; dx <= 2 && !near; ++dx)
+                        near = drawn.rect().contains(x + dx, y + dy) && qAlpha(drawn.pixel(x + dx, y + dy)) > 0;
+                const QPoint at = frame.topLeft() + QPoint(x, y);
+                if (!near && differs(desk.pixel(at), asleep.pixel(at))) ++stray;
+            }
+        }
+        EXPECT_LE(stray, frame.width() * frame.height() / 20)
+            << "the pet's window darkens the desk where the pet does not draw (" << stray << " of "
+            << frame.width() * frame.height() << " pixels)";
+    }
+
     std::unique_ptr<QProcess> compositor_;
+    bool petAtLaunch_ = false;
 };
 
 // Where the bar strip is: it redraws its figures now and then, and may change.
@@ -244,9 +285,10 @@ TEST_P(ShadowingCompositorX11, PopupsAndThePetChangeTheScreenOnlyWhereTheyDraw) 
         clipboardDrawn, clipboardWindow, [&] { clipboard.dismiss(true); }, barRegion());
     clipboard.setPointerSourceForTesting({});
 
-    // The pet walks on the top band: nothing changes below it.
+    // The pet walks on the top band: nothing changes beyond its window, which moves a little between
+    // the screenshot and the look at where it is.
     MenuBarPetController& pet = MenuBarPetController::shared();
-    const int band = 24;
+    const int walked = 24;
     check(
         "pet",
         [&] {
@@ -254,10 +296,7 @@ TEST_P(ShadowingCompositorX11, PopupsAndThePetChangeTheScreenOnlyWhereTheyDraw) 
             pet.applySetting();
             TestSupport::spin(1500);  // a walk
         },
-        [&] {
-            const QRect screen = QGuiApplication::primaryScreen()->geometry();
-            return QRegion(QRect(screen.left(), screen.top(), screen.width(), band));
-        },
+        [&] { return pet.window() ? QRegion(pet.window()->geometry().adjusted(-walked, 0, walked, 0)) : QRegion(); },
         [&]() -> QWidget* { return pet.window(); },
         [&] {
             UserDefaults::standard().setBool(QStringLiteral("menuBarPetEnabled"), false);
@@ -266,10 +305,40 @@ TEST_P(ShadowingCompositorX11, PopupsAndThePetChangeTheScreenOnlyWhereTheyDraw) 
         barRegion());
 }
 
-INSTANTIATE_TEST_SUITE_P(Compositors, ShadowingCompositorX11,
-                         ::testing::Values(Compositor{"xcompmgr", {"xcompmgr", "-c"}, 4},
-                                           Compositor{"picom",
-                                                      {"picom", "--backend", "xrender", "--shadow",
-                                                       "--no-fading-openclose", "--config", "/dev/null"},
-                                                      4}),
-                         [](const ::testing::TestParamInfo<Compositor>& info) { return std::string(info.param.name); });
+class ShadowingCompositorPetAtLaunchX11 : public ShadowingCompositorX11 {
+protected:
+    void SetUp() override {
+        petAtLaunch_ = true;
+        ShadowingCompositorX11::SetUp();
+    }
+};
+
+// The pet there from the start, its window made while the compositor runs: as it walks, nothing
+// changes beyond its window, and asleep nothing inside it but the pet.
+TEST_P(ShadowingCompositorPetAtLaunchX11, ThePetDarkensNothingAroundIt) {
+    MenuBarPetController& pet = MenuBarPetController::shared();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return pet.window() && pet.window()->isVisible(); }, 3000));
+    TestSupport::spin(3000);  // a walk
+    const QImage walking = screenShot();
+    const QRect frame = pet.window()->geometry();
+    // The desk's own colour, from below the band; the bar strip and its shadow are left out.
+    const QImage desk = withoutBand(walking, frame.height());
+    const QRegion strip =
+        barRegion().isEmpty() ? QRegion() : QRegion(barRegion().boundingRect().adjusted(-40, 0, 40, 40));
+    walking.copy(0, 0, walking.width(), 60)
+        .save(QStringLiteral(QUORVIN_TEST_OUTPUT "/shadows-") + GetParam().name + "-pet-at-launch.png");
+    const QRect stray = changedOutside(desk, walking, QRegion(frame.adjusted(-24, 0, 24, 0)) | strip);
+    EXPECT_TRUE(stray.isEmpty()) << "the walking pet changed the screen at " << describe(stray).toStdString();
+    checkPetAsleep(desk);
+}
+
+namespace {
+const auto kCompositors = ::testing::Values(
+    Compositor{"xcompmgr", {"xcompmgr", "-c"}, 4},
+    Compositor{
+        "picom", {"picom", "--backend", "xrender", "--shadow", "--no-fading-openclose", "--config", "/dev/null"}, 4});
+std::string compositorName(const ::testing::TestParamInfo<Compositor>& info) { return info.param.name; }
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Compositors, ShadowingCompositorX11, kCompositors, compositorName);
+INSTANTIATE_TEST_SUITE_P(Compositors, ShadowingCompositorPetAtLaunchX11, kCompositors, compositorName);
