@@ -4,12 +4,15 @@
 #include "Views/Shared/Motion.h"
 
 #include <QCache>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 constexpr double kShare = 0.55;   // how far the texts roll, in text heights
@@ -23,6 +26,42 @@ int g_textsLaidOut = 0;
 }  // namespace
 
 int NumericTextCell::textsLaidOut() { return g_textsLaidOut; }
+
+// Steps every rolling cell from one timer; it runs only while some cell rolls.
+struct NumericTextCell::RollClock {
+    static RollClock& shared() {
+        static RollClock* clock = new RollClock;  // kept until the process ends
+        return *clock;
+    }
+    double now() const { return double(since.nsecsElapsed()) / 1e9; }
+    void add(NumericTextCell* cell) {
+        if (std::find(cells.begin(), cells.end(), cell) == cells.end()) cells.push_back(cell);
+        if (!timer.isActive()) timer.start();
+    }
+    void remove(NumericTextCell* cell) {
+        cells.erase(std::remove(cells.begin(), cells.end(), cell), cells.end());
+        if (cells.empty()) timer.stop();
+    }
+    void tick() {
+        const double t = now();
+        // A step may end a roll (and so leave the list); none makes or deletes a cell.
+        const std::vector<NumericTextCell*> rolling = cells;
+        for (NumericTextCell* cell : rolling)
+            if (cell->rolling_) cell->step(cell->roll_.value(t - cell->rollStart_));
+    }
+
+    QTimer timer;
+    QElapsedTimer since;
+    std::vector<NumericTextCell*> cells;
+
+private:
+    RollClock() {
+        since.start();
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setInterval(1000 / framesPerSecond);
+        QObject::connect(&timer, &QTimer::timeout, [this] { tick(); });
+    }
+};
 
 const NumericTextCell::LaidOutText& NumericTextCell::laidOut(const QString& text, const QFont& font) {
     static QCache<QString, LaidOutText> cache(kKeptTexts);
@@ -44,11 +83,13 @@ NumericTextCell::NumericTextCell(QWidget* parent) : QWidget(parent), color_(Syst
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-NumericTextCell::~NumericTextCell() {
-    if (animator_) animator_->stop();
-}
+NumericTextCell::~NumericTextCell() { stopRolling(); }
 
-bool NumericTextCell::isAnimating() const { return animator_ && progress_ < 1; }
+void NumericTextCell::stopRolling() {
+    if (!rolling_) return;
+    rolling_ = false;
+    RollClock::shared().remove(this);
+}
 
 void NumericTextCell::place(const QRectF& textRect, Qt::Alignment alignment) {
     QRect frame = textRect.adjusted(0, -2, 0, 2).toAlignedRect();
@@ -70,7 +111,7 @@ void NumericTextCell::setColor(const QColor& color) {
 
 void NumericTextCell::setText(const QString& text, bool animated) {
     if (text == text_) return;
-    if (animator_) animator_->stop();
+    stopRolling();
     dropPicture();
     pictureDue_ = false;
     previous_ = text_;
@@ -87,14 +128,18 @@ void NumericTextCell::setText(const QString& text, bool animated) {
     progress_ = 0;
     lastFrameKey_ = frameKey(0);
     pictureDue_ = true;
-    animator_ = Motion::animate(this, Motion::value(), [this](double p) { step(p); });
+    roll_ = Motion::resolved(Motion::value());
+    RollClock& clock = RollClock::shared();
+    rollStart_ = clock.now();
+    rolling_ = true;
+    clock.add(this);
     // The picture waits until the list has laid every row out (rows may still move over the cell
     // in this turn of the loop); the first frame follows it.
-    QPointer<Motion::Animator> roll = animator_;
+    const uint64_t roll = ++rollNumber_;
     QMetaObject::invokeMethod(
         this,
         [this, roll] {
-            if (!roll || roll != animator_ || !pictureDue_) return;
+            if (!rolling_ || roll != rollNumber_ || !pictureDue_) return;
             pictureDue_ = false;
             takePicture();
             update();
@@ -105,7 +150,7 @@ void NumericTextCell::setText(const QString& text, bool animated) {
 void NumericTextCell::step(double progress) {
     const bool ends = progress >= 1 || std::abs(1 - progress) < kUnseen;
     progress_ = ends ? 1 : progress;
-    if (ends && animator_) animator_->stop();  // the animator goes; the last frame is drawn below
+    if (ends) stopRolling();  // the last frame is drawn below
     if (!under_.isNull() && !under_.fits()) dropPicture();
     const int key = frameKey(progress_);
     if (key == lastFrameKey_ && !ends) return;

@@ -10,6 +10,7 @@
 #include "Views/Monitor/ProcessWell.h"
 #include "Views/Monitor/SystemMonitorView.h"
 #include "Views/Shared/GlassCard.h"
+#include "Views/Shared/Motion.h"
 #include "Views/Shared/NumericTextCell.h"
 
 #include <QBackingStore>
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 
 namespace {
@@ -92,7 +94,7 @@ TEST_F(Figures, AChangedFigureRollsRepaintingItsCellAloneAndThenNothingRepaints)
         // The scene as the widgets draw it afresh (the backing store of a translucent window on this
         // platform keeps traces of earlier contents where the glass lets them through).
         const QImage before = rig.window.grab().toImage();
-        Paints paints;
+        Paints paints, wholeRoll;
         rig.row->setProcess(group("Browser", 37.5, 400u << 20), MonitorTab::cpu, false);
         EXPECT_TRUE(cpu->isAnimating());
         EXPECT_FALSE(memory->isAnimating());  // unchanged
@@ -108,6 +110,10 @@ TEST_F(Figures, AChangedFigureRollsRepaintingItsCellAloneAndThenNothingRepaints)
         EXPECT_TRUE(samePixels(before, rig.onScreen(), QRect(cell.left(), cell.top() + 2, 12, cell.height() - 4)));
         // The roll ends well within a second, and after it the window is still.
         ASSERT_TRUE(TestSupport::waitFor([&] { return !cpu->isAnimating(); }, 900));
+        // Each frame paints and flushes every rolling cell: a roll draws at the clock's rate, not
+        // at every turn of the animation timer.
+        const double rollSeconds = Motion::value().settlingDuration();
+        EXPECT_LE(wholeRoll.of(cpu), int(std::ceil(rollSeconds * NumericTextCell::framesPerSecond)) + 2);
         EXPECT_FALSE(cpu->paintsOpaquely());
         EXPECT_EQ(cpu->text(), "37.5%");
         TestSupport::spin(50);
