@@ -10,6 +10,7 @@
 #include "Views/Shared/SymbolButton.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -144,7 +145,7 @@ void GroupedProcessRowView::resizeEvent(QResizeEvent*) {
     memoryText_->place(QRectF(memoryLeft, 0, memoryColumn, height()), Qt::AlignVCenter | Qt::AlignRight);
 }
 
-void GroupedProcessRowView::paintEvent(QPaintEvent*) {
+void GroupedProcessRowView::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QPalette& pal = palette();
@@ -153,14 +154,29 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
         p.fillPath(ContinuousCorners::roundedRect(r, 6),
                    SystemColors::withOpacity(SystemColors::primary(pal), 0.07 * hoverAmount()));
 
-    double x = kPadH + expandColumn;
-    const double cy = r.height() / 2;
-    ProcessIcon::paint(p, QRectF(x, cy - iconSide / 2, iconSide, iconSide), process_.bundlePath, process_.name);
-    x += iconSide + iconSpacing;
-
+    const double x = kPadH + expandColumn;
     const double right = r.width() - kPadH;
     const double memoryLeft = right - trailingColumn - memoryColumn;
     const double cpuLeft = memoryLeft - cpuColumn;
+    // A rolling figure takes its picture of the row beside the name: the name is then neither laid
+    // out nor drawn.
+    if (event->region().intersects(QRectF(x, 0, cpuLeft - x, r.height()).toAlignedRect())) paintName(p, x, cpuLeft);
+
+    // The figures are cells of their own.
+
+    if (hoverAmount() > 0) {
+        p.setOpacity(hoverAmount());
+        Symbols::draw(p, QRectF(right - trailingColumn, 0, trailingColumn, r.height()), QStringLiteral("chevron.right"),
+                      SystemColors::tertiary(pal), 8 * 1.2, Symbols::Weight::semibold);
+    }
+}
+
+void GroupedProcessRowView::paintName(QPainter& p, double x, double cpuLeft) const {
+    const QPalette& pal = palette();
+    const double height = this->height();
+    const double cy = height / 2;
+    ProcessIcon::paint(p, QRectF(x, cy - iconSide / 2, iconSide, iconSide), process_.bundlePath, process_.name);
+    x += iconSide + iconSpacing;
 
     // The name, and the badge of further processes.
     const QString badge = badgeText(process_.count);
@@ -173,7 +189,7 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
     const QString name = nameMetrics.elidedText(OneLine::of(process_.name), Qt::ElideRight, nameRoom);
     p.setFont(nameFont);
     p.setPen(SystemColors::primary(pal));
-    p.drawText(QRectF(x, 0, nameRoom, r.height()), Qt::AlignVCenter | Qt::AlignLeft, name);
+    p.drawText(QRectF(x, 0, nameRoom, height), Qt::AlignVCenter | Qt::AlignLeft, name);
     if (!badge.isEmpty()) {
         const double bx = x + nameMetrics.horizontalAdvance(name) + 5;
         const double bh = QFontMetricsF(badgeFont).height() + 2;
@@ -182,13 +198,5 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
         p.setFont(badgeFont);
         p.setPen(SystemColors::secondary(pal));
         p.drawText(capsule, Qt::AlignCenter, badge);
-    }
-
-    // The figures are cells of their own.
-
-    if (hoverAmount() > 0) {
-        p.setOpacity(hoverAmount());
-        Symbols::draw(p, QRectF(right - trailingColumn, 0, trailingColumn, r.height()), QStringLiteral("chevron.right"),
-                      SystemColors::tertiary(pal), 8 * 1.2, Symbols::Weight::semibold);
     }
 }

@@ -63,6 +63,8 @@ protected:
 
 private:
     void turnChevron(bool animated);
+    // The icon, the name and its badge, from x to the CPU figure's column.
+    void paintName(QPainter& p, double x, double cpuLeft) const;
     void colourFigures();
 
     GroupedProcessInfo process_;

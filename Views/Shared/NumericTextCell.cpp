@@ -100,6 +100,7 @@ void NumericTextCell::place(const QRectF& textRect, Qt::Alignment alignment) {
         dropPicture();
         setGeometry(frame);
     }
+    drawnBoxes_ = QRect();  // the next frame repaints the whole cell
     update();
 }
 
@@ -128,6 +129,10 @@ void NumericTextCell::setText(const QString& text, bool animated) {
     progress_ = 0;
     lastFrameKey_ = frameKey(0);
     pictureDue_ = true;
+    // Laid out now, so that each frame knows where the texts go.
+    if (keptText_.text != text_ || keptText_.font != font()) keptText_ = laidOut(text_, font());
+    if (keptPrevious_.text != previous_ || keptPrevious_.font != font()) keptPrevious_ = laidOut(previous_, font());
+    drawnBoxes_ = QRect();
     roll_ = Motion::resolved(Motion::value());
     RollClock& clock = RollClock::shared();
     rollStart_ = clock.now();
@@ -143,6 +148,7 @@ void NumericTextCell::setText(const QString& text, bool animated) {
             pictureDue_ = false;
             takePicture();
             update();
+            drawnBoxes_ = textBoxes(progress_);
         },
         Qt::QueuedConnection);
 }
@@ -156,7 +162,30 @@ void NumericTextCell::step(double progress) {
     if (key == lastFrameKey_ && !ends) return;
     lastFrameKey_ = key;
     if (ends) pictureDue_ = false;
-    if (!pictureDue_) update();
+    if (pictureDue_) return;
+    // Only where the texts were and are now: the rest of the cell looks as it did.
+    const QRect boxes = textBoxes(progress_);
+    update(boxes.isNull() || drawnBoxes_.isNull() ? rect() : boxes | drawnBoxes_);
+    drawnBoxes_ = boxes;
+}
+
+// Where a text drawn with its top-left at `at` may leave ink, with a margin for antialiasing.
+static QRect inkBox(QPointF at, double width, double height) {
+    return QRectF(at.x() - 2, at.y() - 2, width + 4, height + 4).toAlignedRect();
+}
+
+QRect NumericTextCell::textBoxes(double progress) const {
+    const QFont& f = font();
+    if (keptText_.text != text_ || keptText_.font != f) return {};
+    const double shift = textRect_.height() * kShare;
+    const double p = std::clamp(progress, 0.0, 1.0);
+    QRect boxes =
+        inkBox(textOrigin(keptText_) + QPointF(0, p >= 1 ? 0 : shift * (1 - p)), keptText_.width, keptText_.height);
+    if (p < 1 && !previous_.isEmpty()) {
+        if (keptPrevious_.text != previous_ || keptPrevious_.font != f) return {};
+        boxes |= inkBox(textOrigin(keptPrevious_) + QPointF(0, -shift * p), keptPrevious_.width, keptPrevious_.height);
+    }
+    return boxes & rect();
 }
 
 int NumericTextCell::frameKey(double progress) const {
@@ -190,8 +219,11 @@ bool NumericTextCell::eventFilter(QObject*, QEvent* event) {
 void NumericTextCell::drawText(QPainter& painter, const QString& text, LaidOutText& kept, double shift) {
     if (text.isEmpty()) return;
     if (kept.text != text || kept.font != painter.font()) kept = laidOut(text, painter.font());
-    const LaidOutText& laid = kept;
-    // Placed as QPainter::drawText(rect, alignment, text) places one line.
+    painter.drawStaticText(textOrigin(kept) + QPointF(0, shift), kept.glyphs);
+}
+
+// Placed as QPainter::drawText(rect, alignment, text) places one line.
+QPointF NumericTextCell::textOrigin(const LaidOutText& laid) const {
     const QRectF& r = textRect_;
     double x = r.left();
     if (alignment_ & Qt::AlignRight)
@@ -203,7 +235,7 @@ void NumericTextCell::drawText(QPainter& painter, const QString& text, LaidOutTe
         y = r.bottom() - laid.height;
     else if (alignment_ & Qt::AlignVCenter)
         y = r.top() + (r.height() - laid.height) / 2;
-    painter.drawStaticText(QPointF(x, y + shift), laid.glyphs);
+    return QPointF(x, y);
 }
 
 void NumericTextCell::paintEvent(QPaintEvent*) {

@@ -73,6 +73,9 @@ private:
     static const LaidOutText& laidOut(const QString& text, const QFont& font);
     // Draws text (kept in `kept` for the frames to come) placed in textRect_ as the alignment asks.
     void drawText(QPainter& painter, const QString& text, LaidOutText& kept, double shift);
+    QPointF textOrigin(const LaidOutText& laid) const;
+    // Where the frame at this progress draws its texts; null when they are not laid out yet.
+    QRect textBoxes(double progress) const;
 
     QString text_;
     QString previous_;
@@ -80,6 +83,7 @@ private:
     LaidOutText keptPrevious_;
     QColor color_;
     QRectF textRect_;  // in the cell's coordinates
+    QRect drawnBoxes_;  // where the last frame asked for drew its texts
     Qt::Alignment alignment_ = Qt::AlignRight | Qt::AlignVCenter;
     double progress_ = 1;
     int lastFrameKey_ = -1;

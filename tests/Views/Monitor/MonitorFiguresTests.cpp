@@ -129,6 +129,26 @@ TEST_F(Figures, AChangedFigureRollsRepaintingItsCellAloneAndThenNothingRepaints)
     }
 }
 
+// A frame repaints only where the texts were and are: what it leaves must be what a repaint of the
+// whole cell draws, from texts of one width to another, in both columns.
+TEST_F(Figures, EachFrameOfARollLeavesWhatARepaintOfTheWholeCellDraws) {
+    RowOnGlass rig(group("Browser", 9.5, 40u << 20), false);
+    rig.row->setProcess(group("Browser", 37.5, 1200u << 20), MonitorTab::cpu, false);
+    NumericTextCell* cells[] = {rig.row->cpuCell(), rig.row->memoryCell()};
+    int frames = 0;
+    while (cells[0]->isAnimating() || cells[1]->isAnimating()) {
+        TestSupport::spin(20);
+        QCoreApplication::sendPostedEvents(&rig.window, QEvent::UpdateRequest);
+        const QImage left = rig.onScreen();
+        for (NumericTextCell* cell : cells) cell->repaint();
+        const QImage whole = rig.onScreen();
+        for (NumericTextCell* cell : cells)
+            EXPECT_TRUE(samePixels(left, whole, rig.cellInWindow(cell), 16)) << "frame " << frames;
+        ++frames;
+    }
+    EXPECT_GT(frames, 3);
+}
+
 TEST_F(Figures, TheSameFiguresAndACellOutOfSightDoNotRoll) {
     RowOnGlass rig(group("Browser", 12.5, 400u << 20));
     Paints paints;
