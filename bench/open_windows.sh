@@ -78,7 +78,8 @@ wait_for() {  # name width display
 
 # Sleepers under names of their own, so the process list shows them as groups of three.
 mkdir -p "$work/sleepers"
-missing=$((processes - $(find /proc -maxdepth 1 -name '[0-9]*' | wc -l)))
+running() { local all=(/proc/[0-9]*); echo ${#all[@]}; }
+missing=$((processes - $(running)))
 for n in $(seq 0 $((missing - 1))); do
   name=$work/sleepers/sleeper$((n / 3))
   [ -e "$name" ] || ln -s "$(command -v sleep)" "$name"
@@ -137,7 +138,7 @@ measure() {
         printf "   %-10s cpu %6.3f %%  wakeups %7.1f /s   (cpu:%s)\n", name, median(cpu[k]), median(wake[k]), cpu[k] } }'
 }
 
-echo "== $(find /proc -maxdepth 1 -name '[0-9]*' | wc -l) processes; ${runs} runs of ${seconds} s, medians"
+echo "== $(running) processes; ${runs} runs of ${seconds} s, medians"
 for i in "${!binaries[@]}"; do echo "   quorvin#$((i + 1)) = ${binaries[$i]}"; done
 if wanted idle; then echo "== idle"; measure; fi
 

@@ -69,6 +69,25 @@ void GroupedProcessRowView::setProcess(const GroupedProcessInfo& process, Monito
     if (drawnChanged) update();
 }
 
+void GroupedProcessRowView::showGroup(GroupedProcessInfo process, MonitorTab tab, bool isExpanded,
+                                      std::function<void()> onToggle, std::function<void()> onSelect,
+                                      std::function<void(bool)> onHoverChanged) {
+    process_ = std::move(process);
+    tab_ = tab;
+    isExpanded_ = isExpanded;
+    onToggle_ = std::move(onToggle);
+    onSelect_ = std::move(onSelect);
+    onHoverChanged_ = std::move(onHoverChanged);
+    setAccessibleName(process_.name);
+    resetHovered(false);
+    expand_->setVisible(process_.count >= 2);
+    turnChevron(false);
+    cpuText_->setText(process_.cpuString(), false);
+    memoryText_->setText(process_.memoryString(), false);
+    colourFigures();
+    update();
+}
+
 void GroupedProcessRowView::colourFigures() {
     cpuText_->setColor(cpuColor(process_.totalCPU, tab_, palette()));
     memoryText_->setColor(memColor(process_.totalMemory, tab_, palette()));

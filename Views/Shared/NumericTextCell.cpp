@@ -197,6 +197,18 @@ int NumericTextCell::frameKey(double progress) const {
 
 void NumericTextCell::backgroundChanged() { dropPicture(); }
 
+// Out of sight (its row gone from view, kept for another group) a roll ends at once, on the new
+// figure.
+void NumericTextCell::hideEvent(QHideEvent* event) {
+    if (rolling_) {
+        stopRolling();
+        progress_ = 1;
+        pictureDue_ = false;
+    }
+    dropPicture();
+    QWidget::hideEvent(event);
+}
+
 // While the cell holds a picture, a move of its row or of the list under it drops the picture
 // before the move is painted: painted at its new place, the picture would show what lay under the
 // old one (another row's figures, say).

@@ -17,6 +17,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -260,6 +261,43 @@ TEST_F(Figures, AListRefreshRollsTheChangedFiguresOfRowsInViewAndRepaintsNoRow) 
     paints.clear();
     TestSupport::spin(300);
     EXPECT_EQ(paints.total, 0);
+
+    // Scrolled away while figures roll, and back: rows out of view roll nothing, and every row in
+    // view (a new one, or one that showed another group before) shows its group's figures at rest.
+    auto rowsShowTheirGroups = [&] {
+        int shown = 0;
+        for (const GroupedProcessInfo& g : well->displayed()) {
+            GroupedProcessRowView* row = well->groupRow(g.name);
+            if (!row) continue;
+            ++shown;
+            EXPECT_TRUE(row->isVisible()) << g.name.toStdString();
+            EXPECT_EQ(row->process().name, g.name);
+            EXPECT_EQ(row->accessibleName(), g.name);
+            EXPECT_EQ(row->cpuCell()->text(), g.cpuString()) << g.name.toStdString();
+            EXPECT_EQ(row->memoryCell()->text(), g.memoryString()) << g.name.toStdString();
+            EXPECT_FALSE(row->cpuCell()->isAnimating()) << g.name.toStdString();
+            EXPECT_FALSE(row->isHovered());
+        }
+        return shown;
+    };
+    for (int i = 0; i < 60; ++i) proc.burn(100 + i, quint64(i + 5));
+    rig.refresh();
+    well->refreshNow();
+    ASSERT_TRUE(top->cpuCell()->isAnimating());
+    QScrollBar* bar = well->scrollArea()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    for (GroupedProcessRowView* row : well->findChildren<GroupedProcessRowView*>()) {
+        if (row->isVisible()) continue;
+        EXPECT_FALSE(row->cpuCell()->isAnimating() || row->memoryCell()->isAnimating());
+    }
+    EXPECT_GT(rowsShowTheirGroups(), 5);
+    EXPECT_NE(well->groupRow(lastName), nullptr);
+    for (int i = 0; i < 60; ++i) proc.burn(100 + i, quint64(2 * i + 3));
+    rig.refresh();
+    well->refreshNow();
+    bar->setValue(0);
+    EXPECT_GT(rowsShowTheirGroups(), 5);
+    EXPECT_EQ(well->groupRow(lastName), nullptr);
 }
 
 // Each frame of a roll draws texts laid out once: the cell draws them where and as
