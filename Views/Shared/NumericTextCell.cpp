@@ -147,8 +147,10 @@ void NumericTextCell::setText(const QString& text, bool animated) {
             if (!rolling_ || roll != rollNumber_ || !pictureDue_) return;
             pictureDue_ = false;
             takePicture();
-            update();
-            drawnBoxes_ = textBoxes(progress_);
+            // The cell already shows the roll's first frame (the old figure where it stood): the
+            // next step draws from there.
+            lastFrameKey_ = frameKey(0);
+            drawnBoxes_ = textBoxes(0);
         },
         Qt::QueuedConnection);
 }
