@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What the program costs while one of its windows stays open and untouched, beside htop.
 #
-#   bench/open_windows.sh [-b BINARY]... [-s SECONDS] [-r RUNS] [-c SETTINGS] [-e NAME=VALUE]...
+#   bench/open_windows.sh [-b BINARY]... [-s SECONDS] [-r RUNS] [-c SETTINGS] [-e NAME=VALUE]... [-o CASE]... [-n PROCESSES]
 #
 # Starts each BINARY (default build/release/quorvin; give -b twice to compare two builds) on a
 # private Xvfb display with its own settings, data folders and D-Bus session, and htop (2 s
@@ -12,6 +12,8 @@
 # SETTINGS is a settings file every program starts with (to leave the companion out, say).
 # Each program's X server is measured too (its share of drawing), and btop beside htop when it
 # is installed. -e sets a variable in the environment of every program (QT_XCB_NO_MITSHM=1, say).
+# -o measures only the cases named (idle, menu, monitor, clipboard); the windows still open in turn.
+# -n starts sleeping processes, three to a name, until the machine runs PROCESSES in all.
 # Needs Xvfb, xdotool, dbus-run-session, tmux and htop.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,14 +23,18 @@ seconds=20
 runs=3
 settings=""
 environment=()
-while getopts "b:s:r:c:e:h" opt; do
+only=()
+processes=0
+while getopts "b:s:r:c:e:o:n:h" opt; do
   case $opt in
     b) binaries+=("$OPTARG") ;;
     s) seconds=$OPTARG ;;
     r) runs=$OPTARG ;;
     c) settings=$OPTARG ;;
     e) environment+=("$OPTARG") ;;
-    *) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    o) only+=("$OPTARG") ;;
+    n) processes=$OPTARG ;;
+    *) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 [ ${#binaries[@]} -gt 0 ] || binaries=("$here/../build/release/quorvin")
@@ -39,9 +45,10 @@ for b in "${binaries[@]}"; do [ -x "$b" ] || { echo "no program at $b" >&2; exit
 
 work=$(mktemp -d)
 htop_socket="quorvin-windows-$$"
-declare -a xvfb_pids=() app_pids=() displays=()
+declare -a xvfb_pids=() app_pids=() displays=() sleeper_pids=()
 cleanup() {
   set +e
+  [ ${#sleeper_pids[@]} -eq 0 ] || kill "${sleeper_pids[@]}" 2>/dev/null
   [ ${#app_pids[@]} -eq 0 ] || kill "${app_pids[@]}" 2>/dev/null
   tmux -L "$htop_socket" kill-server 2>/dev/null
   sleep 1
@@ -68,6 +75,17 @@ wait_for() {  # name width display
   done
   return 1
 }
+
+# Sleepers under names of their own, so the process list shows them as groups of three.
+mkdir -p "$work/sleepers"
+running() { local all=(/proc/[0-9]*); echo ${#all[@]}; }
+missing=$((processes - $(running)))
+for n in $(seq 0 $((missing - 1))); do
+  name=$work/sleepers/sleeper$((n / 3))
+  [ -e "$name" ] || ln -s "$(command -v sleep)" "$name"
+  "$name" 100000 &
+  sleeper_pids+=($!)
+done
 
 for i in "${!binaries[@]}"; do
   home=$work/home$i
@@ -101,6 +119,8 @@ if command -v btop >/dev/null; then
   names+=(btop)
 fi
 
+wanted() { [ ${#only[@]} -eq 0 ] || [[ " ${only[*]} " == *" $1 "* ]]; }
+
 # Prints "name cpu wakeups" medians over the runs for every program and htop.
 measure() {
   local r
@@ -118,10 +138,9 @@ measure() {
         printf "   %-10s cpu %6.3f %%  wakeups %7.1f /s   (cpu:%s)\n", name, median(cpu[k]), median(wake[k]), cpu[k] } }'
 }
 
-echo "== $(find /proc -maxdepth 1 -name '[0-9]*' | wc -l) processes; ${runs} runs of ${seconds} s, medians"
+echo "== $(running) processes; ${runs} runs of ${seconds} s, medians"
 for i in "${!binaries[@]}"; do echo "   quorvin#$((i + 1)) = ${binaries[$i]}"; done
-echo "== idle"
-measure
+if wanted idle; then echo "== idle"; measure; fi
 
 for i in "${!binaries[@]}"; do
   DISPLAY=${displays[$i]} DBUS_SESSION_BUS_ADDRESS=$(cat "$work/bus$i") HOME=$work/home$i \
@@ -130,8 +149,7 @@ for i in "${!binaries[@]}"; do
   DISPLAY=${displays[$i]} xdotool mousemove 5 1000
 done
 sleep 3
-echo "== menu panel open"
-measure
+if wanted menu; then echo "== menu panel open"; measure; fi
 
 for i in "${!binaries[@]}"; do
   read -r px py < <(window_at Quorvin 264 "${displays[$i]}")
@@ -140,8 +158,7 @@ for i in "${!binaries[@]}"; do
   DISPLAY=${displays[$i]} xdotool mousemove 5 1000
 done
 sleep 3
-echo "== monitor popup open"
-measure
+if wanted monitor; then echo "== monitor popup open"; measure; fi
 
 for i in "${!binaries[@]}"; do
   DISPLAY=${displays[$i]} xdotool key Escape
@@ -149,5 +166,4 @@ for i in "${!binaries[@]}"; do
   DISPLAY=${displays[$i]} xdotool key super+shift+v
 done
 sleep 3
-echo "== clipboard popup open"
-measure
+if wanted clipboard; then echo "== clipboard popup open"; measure; fi

@@ -95,8 +95,9 @@ long ProcessReader::pageSize() {
     return size;
 }
 
-bool ProcessReader::listPids(std::vector<int32_t>& out) const {
+bool ProcessReader::listPids(std::vector<int32_t>& out, std::vector<uint64_t>* folders) const {
     out.clear();
+    if (folders) folders->clear();
     if (rootFd_ < 0) return false;
     const int fd = ::openat(rootFd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -111,10 +112,27 @@ bool ProcessReader::listPids(std::vector<int32_t>& out) const {
         int32_t pid = 0;
         const size_t len = std::strlen(name);
         const auto [end, ec] = std::from_chars(name, name + len, pid);
-        if (ec == std::errc() && end == name + len && pid > 0) out.push_back(pid);
+        if (ec == std::errc() && end == name + len && pid > 0) {
+            out.push_back(pid);
+            if (folders) folders->push_back(uint64_t(entry->d_ino));
+        }
     }
     ::closedir(dir);
-    std::sort(out.begin(), out.end());
+    if (!folders) {
+        std::sort(out.begin(), out.end());
+        return true;
+    }
+    std::vector<size_t> order(out.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return out[a] < out[b]; });
+    std::vector<int32_t> pids(out.size());
+    std::vector<uint64_t> inodes(out.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        pids[i] = out[order[i]];
+        inodes[i] = (*folders)[order[i]];
+    }
+    out = std::move(pids);
+    *folders = std::move(inodes);
     return true;
 }
 

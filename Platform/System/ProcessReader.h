@@ -49,7 +49,9 @@ public:
     const QString& root() const { return root_; }
 
     // The numeric entries of the root folder, ascending; false when the folder cannot be read.
-    bool listPids(std::vector<int32_t>& out) const;
+    // With folders, each entry's inode number beside its pid: a pid taken by a new process comes
+    // with a new folder.
+    bool listPids(std::vector<int32_t>& out, std::vector<uint64_t>* folders = nullptr) const;
     bool readStat(int32_t pid, Stat& out) const;
     QStringList readArguments(int32_t pid) const;
     // The target of <pid>/exe without a trailing " (deleted)"; empty when unreadable.

@@ -10,6 +10,7 @@
 #include "Views/Shared/SymbolButton.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -66,6 +67,25 @@ void GroupedProcessRowView::setProcess(const GroupedProcessInfo& process, Monito
     memoryText_->setText(process_.memoryString(), true);
     colourFigures();
     if (drawnChanged) update();
+}
+
+void GroupedProcessRowView::showGroup(GroupedProcessInfo process, MonitorTab tab, bool isExpanded,
+                                      std::function<void()> onToggle, std::function<void()> onSelect,
+                                      std::function<void(bool)> onHoverChanged) {
+    process_ = std::move(process);
+    tab_ = tab;
+    isExpanded_ = isExpanded;
+    onToggle_ = std::move(onToggle);
+    onSelect_ = std::move(onSelect);
+    onHoverChanged_ = std::move(onHoverChanged);
+    setAccessibleName(process_.name);
+    resetHovered(false);
+    expand_->setVisible(process_.count >= 2);
+    turnChevron(false);
+    cpuText_->setText(process_.cpuString(), false);
+    memoryText_->setText(process_.memoryString(), false);
+    colourFigures();
+    update();
 }
 
 void GroupedProcessRowView::colourFigures() {
@@ -144,7 +164,7 @@ void GroupedProcessRowView::resizeEvent(QResizeEvent*) {
     memoryText_->place(QRectF(memoryLeft, 0, memoryColumn, height()), Qt::AlignVCenter | Qt::AlignRight);
 }
 
-void GroupedProcessRowView::paintEvent(QPaintEvent*) {
+void GroupedProcessRowView::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QPalette& pal = palette();
@@ -153,14 +173,29 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
         p.fillPath(ContinuousCorners::roundedRect(r, 6),
                    SystemColors::withOpacity(SystemColors::primary(pal), 0.07 * hoverAmount()));
 
-    double x = kPadH + expandColumn;
-    const double cy = r.height() / 2;
-    ProcessIcon::paint(p, QRectF(x, cy - iconSide / 2, iconSide, iconSide), process_.bundlePath, process_.name);
-    x += iconSide + iconSpacing;
-
+    const double x = kPadH + expandColumn;
     const double right = r.width() - kPadH;
     const double memoryLeft = right - trailingColumn - memoryColumn;
     const double cpuLeft = memoryLeft - cpuColumn;
+    // A rolling figure takes its picture of the row beside the name: the name is then neither laid
+    // out nor drawn.
+    if (event->region().intersects(QRectF(x, 0, cpuLeft - x, r.height()).toAlignedRect())) paintName(p, x, cpuLeft);
+
+    // The figures are cells of their own.
+
+    if (hoverAmount() > 0) {
+        p.setOpacity(hoverAmount());
+        Symbols::draw(p, QRectF(right - trailingColumn, 0, trailingColumn, r.height()), QStringLiteral("chevron.right"),
+                      SystemColors::tertiary(pal), 8 * 1.2, Symbols::Weight::semibold);
+    }
+}
+
+void GroupedProcessRowView::paintName(QPainter& p, double x, double cpuLeft) const {
+    const QPalette& pal = palette();
+    const double height = this->height();
+    const double cy = height / 2;
+    ProcessIcon::paint(p, QRectF(x, cy - iconSide / 2, iconSide, iconSide), process_.bundlePath, process_.name);
+    x += iconSide + iconSpacing;
 
     // The name, and the badge of further processes.
     const QString badge = badgeText(process_.count);
@@ -173,7 +208,7 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
     const QString name = nameMetrics.elidedText(OneLine::of(process_.name), Qt::ElideRight, nameRoom);
     p.setFont(nameFont);
     p.setPen(SystemColors::primary(pal));
-    p.drawText(QRectF(x, 0, nameRoom, r.height()), Qt::AlignVCenter | Qt::AlignLeft, name);
+    p.drawText(QRectF(x, 0, nameRoom, height), Qt::AlignVCenter | Qt::AlignLeft, name);
     if (!badge.isEmpty()) {
         const double bx = x + nameMetrics.horizontalAdvance(name) + 5;
         const double bh = QFontMetricsF(badgeFont).height() + 2;
@@ -182,13 +217,5 @@ void GroupedProcessRowView::paintEvent(QPaintEvent*) {
         p.setFont(badgeFont);
         p.setPen(SystemColors::secondary(pal));
         p.drawText(capsule, Qt::AlignCenter, badge);
-    }
-
-    // The figures are cells of their own.
-
-    if (hoverAmount() > 0) {
-        p.setOpacity(hoverAmount());
-        Symbols::draw(p, QRectF(right - trailingColumn, 0, trailingColumn, r.height()), QStringLiteral("chevron.right"),
-                      SystemColors::tertiary(pal), 8 * 1.2, Symbols::Weight::semibold);
     }
 }

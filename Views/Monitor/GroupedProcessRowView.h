@@ -38,6 +38,10 @@ public:
     // New figures for the same group: the figures that changed roll to their new values; the row
     // itself repaints only when what it draws changed.
     void setProcess(const GroupedProcessInfo& process, MonitorTab tab, bool isExpanded);
+    // Another group in this row (a hidden one, kept for reuse): shown at rest, as a new row would
+    // show it, with nothing rolling or turning.
+    void showGroup(GroupedProcessInfo process, MonitorTab tab, bool isExpanded, std::function<void()> onToggle,
+                   std::function<void()> onSelect, std::function<void(bool)> onHoverChanged);
     SymbolButton* expandButton() const { return expand_; }
     NumericTextCell* cpuCell() const { return cpuText_; }
     NumericTextCell* memoryCell() const { return memoryText_; }
@@ -63,6 +67,8 @@ protected:
 
 private:
     void turnChevron(bool animated);
+    // The icon, the name and its badge, from x to the CPU figure's column.
+    void paintName(QPainter& p, double x, double cpuLeft) const;
     void colourFigures();
 
     GroupedProcessInfo process_;

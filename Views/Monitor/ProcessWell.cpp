@@ -27,6 +27,7 @@ namespace {
 constexpr double kListPadding = 6;
 constexpr double kSpacing = 1;
 constexpr double kOverscan = 120;
+constexpr size_t kSpareRows = 24;
 
 // "Measuring usage…" with a small spinner.
 class LoadingHeader : public QWidget {
@@ -331,16 +332,23 @@ void ProcessWell::layoutRows() {
                     static_cast<GroupedProcessRowView*>(row)->setProcess(group, tab, isExpanded);
                 } else {
                     const QString name = group.name;
-                    row = new GroupedProcessRowView(
-                        group, tab, isExpanded, [this, name] { model_.toggleExpanded(name); },
-                        [this, name] {
-                            for (const GroupedProcessInfo& g : displayed_) {
-                                if (g.name != name) continue;
-                                model_.chooseGroup(g);
-                                return;
-                            }
-                        },
-                        [this, name](bool hovering) { groupHoverChanged(name, hovering); }, content_);
+                    auto onToggle = [this, name] { model_.toggleExpanded(name); };
+                    auto onSelect = [this, name] {
+                        for (const GroupedProcessInfo& g : displayed_) {
+                            if (g.name != name) continue;
+                            model_.chooseGroup(g);
+                            return;
+                        }
+                    };
+                    auto onHover = [this, name](bool hovering) { groupHoverChanged(name, hovering); };
+                    if (!spareRows_.empty()) {
+                        auto* spare = spareRows_.back();
+                        spareRows_.pop_back();
+                        spare->showGroup(group, tab, isExpanded, onToggle, onSelect, onHover);
+                        row = spare;
+                    } else {
+                        row = new GroupedProcessRowView(group, tab, isExpanded, onToggle, onSelect, onHover, content_);
+                    }
                     row->setGeometry(frame);
                     row->show();
                 }
@@ -368,9 +376,13 @@ void ProcessWell::layoutRows() {
         }
     }
     // Hidden now: a figure rolling in a row that moved over one must not take it into its picture.
-    for (QWidget* stale : std::as_const(rows_)) {
+    for (auto it = rows_.cbegin(); it != rows_.cend(); ++it) {
+        QWidget* stale = it.value();
         stale->hide();
-        stale->deleteLater();
+        if (it.key().startsWith(QLatin1String("g:")) && spareRows_.size() < kSpareRows)
+            spareRows_.push_back(static_cast<GroupedProcessRowView*>(stale));
+        else
+            stale->deleteLater();
     }
     rows_ = std::move(keep);
 }

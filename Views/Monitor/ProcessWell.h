@@ -87,6 +87,9 @@ private:
     std::vector<std::vector<AppProcessInfo>> children_;
     std::vector<Item> items_;
     QHash<QString, QWidget*> rows_;
+    // Group rows gone out of view, hidden, for the next groups that come into view: making a row
+    // costs more than showing another group in one.
+    std::vector<GroupedProcessRowView*> spareRows_;
     bool refreshQueued_ = false;
     bool restoringScroll_ = true;  // until the model's offset has been applied to a loaded list
     bool loadingState_ = true;

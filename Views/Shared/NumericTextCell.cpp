@@ -4,12 +4,15 @@
 #include "Views/Shared/Motion.h"
 
 #include <QCache>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 constexpr double kShare = 0.55;   // how far the texts roll, in text heights
@@ -23,6 +26,42 @@ int g_textsLaidOut = 0;
 }  // namespace
 
 int NumericTextCell::textsLaidOut() { return g_textsLaidOut; }
+
+// Steps every rolling cell from one timer; it runs only while some cell rolls.
+struct NumericTextCell::RollClock {
+    static RollClock& shared() {
+        static RollClock* clock = new RollClock;  // kept until the process ends
+        return *clock;
+    }
+    double now() const { return double(since.nsecsElapsed()) / 1e9; }
+    void add(NumericTextCell* cell) {
+        if (std::find(cells.begin(), cells.end(), cell) == cells.end()) cells.push_back(cell);
+        if (!timer.isActive()) timer.start();
+    }
+    void remove(NumericTextCell* cell) {
+        cells.erase(std::remove(cells.begin(), cells.end(), cell), cells.end());
+        if (cells.empty()) timer.stop();
+    }
+    void tick() {
+        const double t = now();
+        // A step may end a roll (and so leave the list); none makes or deletes a cell.
+        const std::vector<NumericTextCell*> rolling = cells;
+        for (NumericTextCell* cell : rolling)
+            if (cell->rolling_) cell->step(cell->roll_.value(t - cell->rollStart_));
+    }
+
+    QTimer timer;
+    QElapsedTimer since;
+    std::vector<NumericTextCell*> cells;
+
+private:
+    RollClock() {
+        since.start();
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setInterval(1000 / framesPerSecond);
+        QObject::connect(&timer, &QTimer::timeout, [this] { tick(); });
+    }
+};
 
 const NumericTextCell::LaidOutText& NumericTextCell::laidOut(const QString& text, const QFont& font) {
     static QCache<QString, LaidOutText> cache(kKeptTexts);
@@ -44,11 +83,13 @@ NumericTextCell::NumericTextCell(QWidget* parent) : QWidget(parent), color_(Syst
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-NumericTextCell::~NumericTextCell() {
-    if (animator_) animator_->stop();
-}
+NumericTextCell::~NumericTextCell() { stopRolling(); }
 
-bool NumericTextCell::isAnimating() const { return animator_ && progress_ < 1; }
+void NumericTextCell::stopRolling() {
+    if (!rolling_) return;
+    rolling_ = false;
+    RollClock::shared().remove(this);
+}
 
 void NumericTextCell::place(const QRectF& textRect, Qt::Alignment alignment) {
     QRect frame = textRect.adjusted(0, -2, 0, 2).toAlignedRect();
@@ -59,6 +100,7 @@ void NumericTextCell::place(const QRectF& textRect, Qt::Alignment alignment) {
         dropPicture();
         setGeometry(frame);
     }
+    drawnBoxes_ = QRect();  // the next frame repaints the whole cell
     update();
 }
 
@@ -70,7 +112,7 @@ void NumericTextCell::setColor(const QColor& color) {
 
 void NumericTextCell::setText(const QString& text, bool animated) {
     if (text == text_) return;
-    if (animator_) animator_->stop();
+    stopRolling();
     dropPicture();
     pictureDue_ = false;
     previous_ = text_;
@@ -87,17 +129,28 @@ void NumericTextCell::setText(const QString& text, bool animated) {
     progress_ = 0;
     lastFrameKey_ = frameKey(0);
     pictureDue_ = true;
-    animator_ = Motion::animate(this, Motion::value(), [this](double p) { step(p); });
+    // Laid out now, so that each frame knows where the texts go.
+    if (keptText_.text != text_ || keptText_.font != font()) keptText_ = laidOut(text_, font());
+    if (keptPrevious_.text != previous_ || keptPrevious_.font != font()) keptPrevious_ = laidOut(previous_, font());
+    drawnBoxes_ = QRect();
+    roll_ = Motion::resolved(Motion::value());
+    RollClock& clock = RollClock::shared();
+    rollStart_ = clock.now();
+    rolling_ = true;
+    clock.add(this);
     // The picture waits until the list has laid every row out (rows may still move over the cell
     // in this turn of the loop); the first frame follows it.
-    QPointer<Motion::Animator> roll = animator_;
+    const uint64_t roll = ++rollNumber_;
     QMetaObject::invokeMethod(
         this,
         [this, roll] {
-            if (!roll || roll != animator_ || !pictureDue_) return;
+            if (!rolling_ || roll != rollNumber_ || !pictureDue_) return;
             pictureDue_ = false;
             takePicture();
-            update();
+            // The cell already shows the roll's first frame (the old figure where it stood): the
+            // next step draws from there.
+            lastFrameKey_ = frameKey(0);
+            drawnBoxes_ = textBoxes(0);
         },
         Qt::QueuedConnection);
 }
@@ -105,13 +158,36 @@ void NumericTextCell::setText(const QString& text, bool animated) {
 void NumericTextCell::step(double progress) {
     const bool ends = progress >= 1 || std::abs(1 - progress) < kUnseen;
     progress_ = ends ? 1 : progress;
-    if (ends && animator_) animator_->stop();  // the animator goes; the last frame is drawn below
+    if (ends) stopRolling();  // the last frame is drawn below
     if (!under_.isNull() && !under_.fits()) dropPicture();
     const int key = frameKey(progress_);
     if (key == lastFrameKey_ && !ends) return;
     lastFrameKey_ = key;
     if (ends) pictureDue_ = false;
-    if (!pictureDue_) update();
+    if (pictureDue_) return;
+    // Only where the texts were and are now: the rest of the cell looks as it did.
+    const QRect boxes = textBoxes(progress_);
+    update(boxes.isNull() || drawnBoxes_.isNull() ? rect() : boxes | drawnBoxes_);
+    drawnBoxes_ = boxes;
+}
+
+// Where a text drawn with its top-left at `at` may leave ink, with a margin for antialiasing.
+static QRect inkBox(QPointF at, double width, double height) {
+    return QRectF(at.x() - 2, at.y() - 2, width + 4, height + 4).toAlignedRect();
+}
+
+QRect NumericTextCell::textBoxes(double progress) const {
+    const QFont& f = font();
+    if (keptText_.text != text_ || keptText_.font != f) return {};
+    const double shift = textRect_.height() * kShare;
+    const double p = std::clamp(progress, 0.0, 1.0);
+    QRect boxes =
+        inkBox(textOrigin(keptText_) + QPointF(0, p >= 1 ? 0 : shift * (1 - p)), keptText_.width, keptText_.height);
+    if (p < 1 && !previous_.isEmpty()) {
+        if (keptPrevious_.text != previous_ || keptPrevious_.font != f) return {};
+        boxes |= inkBox(textOrigin(keptPrevious_) + QPointF(0, -shift * p), keptPrevious_.width, keptPrevious_.height);
+    }
+    return boxes & rect();
 }
 
 int NumericTextCell::frameKey(double progress) const {
@@ -122,6 +198,18 @@ int NumericTextCell::frameKey(double progress) const {
 }
 
 void NumericTextCell::backgroundChanged() { dropPicture(); }
+
+// Out of sight (its row gone from view, kept for another group) a roll ends at once, on the new
+// figure.
+void NumericTextCell::hideEvent(QHideEvent* event) {
+    if (rolling_) {
+        stopRolling();
+        progress_ = 1;
+        pictureDue_ = false;
+    }
+    dropPicture();
+    QWidget::hideEvent(event);
+}
 
 // While the cell holds a picture, a move of its row or of the list under it drops the picture
 // before the move is painted: painted at its new place, the picture would show what lay under the
@@ -145,8 +233,11 @@ bool NumericTextCell::eventFilter(QObject*, QEvent* event) {
 void NumericTextCell::drawText(QPainter& painter, const QString& text, LaidOutText& kept, double shift) {
     if (text.isEmpty()) return;
     if (kept.text != text || kept.font != painter.font()) kept = laidOut(text, painter.font());
-    const LaidOutText& laid = kept;
-    // Placed as QPainter::drawText(rect, alignment, text) places one line.
+    painter.drawStaticText(textOrigin(kept) + QPointF(0, shift), kept.glyphs);
+}
+
+// Placed as QPainter::drawText(rect, alignment, text) places one line.
+QPointF NumericTextCell::textOrigin(const LaidOutText& laid) const {
     const QRectF& r = textRect_;
     double x = r.left();
     if (alignment_ & Qt::AlignRight)
@@ -158,7 +249,7 @@ void NumericTextCell::drawText(QPainter& painter, const QString& text, LaidOutTe
         y = r.bottom() - laid.height;
     else if (alignment_ & Qt::AlignVCenter)
         y = r.top() + (r.height() - laid.height) / 2;
-    painter.drawStaticText(QPointF(x, y + shift), laid.glyphs);
+    return QPointF(x, y);
 }
 
 void NumericTextCell::paintEvent(QPaintEvent*) {

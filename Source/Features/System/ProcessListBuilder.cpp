@@ -144,13 +144,21 @@ ProcessListBuilder::Result ProcessListBuilder::refresh(double now, bool groupTer
     }
 
     live_.clear();
-    reader_.listPids(pids_);
+    reader_.listPids(pids_, &pidFolders_);
     const double ticksPerSecond = double(ProcessReader::clockTicksPerSecond());
     // The resident size comes from stat's rss field, the same counter as statm's: one file per
     // process and refresh instead of two.
     const uint64_t pageSize = uint64_t(ProcessReader::pageSize());
     ProcessReader::Stat stat;
-    for (int32_t pid : pids_) {
+    for (size_t i = 0; i < pids_.size(); ++i) {
+        const int32_t pid = pids_[i];
+        // A kernel thread is left out of the list: while its pid keeps the same folder (a pid taken
+        // again comes with a new one), there is nothing to read.
+        if (const auto kept = tracked_.find(pid);
+            kept != tracked_.end() && kept->second.kernel && kept->second.folder == pidFolders_[i]) {
+            kept->second.generation = generation_;
+            continue;
+        }
         if (!reader_.readStat(pid, stat)) continue;
         // Zombies hold no memory and cannot be ended; dead entries are on their way out.
         if (stat.state == 'Z' || stat.state == 'X' || stat.state == 'x') continue;
@@ -161,6 +169,7 @@ ProcessListBuilder::Result ProcessListBuilder::refresh(double now, bool groupTer
         if (fresh) identify(pid, stat, t);
         t.generation = generation_;
         t.ppid = stat.ppid;
+        t.folder = pidFolders_[i];
         if (t.kernel) continue;
 
         const uint64_t ticks = stat.cpuTicks();

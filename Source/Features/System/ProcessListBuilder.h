@@ -60,6 +60,7 @@ private:
         int32_t ppid = 0;
         uint64_t generation = 0;
         bool kernel = false;
+        uint64_t folder = 0;  // the inode number of the process's folder when last read
         bool session = false;
         QString processName;
         QString matchProgram, matchArgv0;
@@ -102,6 +103,7 @@ private:
     QString shared(const QString& text);
     // Reused from refresh to refresh.
     std::vector<int32_t> pids_;
+    std::vector<uint64_t> pidFolders_;  // the inode number of each pid's folder
     std::vector<Live> live_;
     std::unordered_map<int32_t, int> liveIndex_;
     std::vector<int> nearest_;

@@ -258,6 +258,36 @@ TEST_F(ProcessMonitorTest, CPUSharesComeFromTheChangeBetweenRefreshes) {
     EXPECT_NEAR(groupCPU(reopened, "Firefox ESR"), 10.0, 1e-9);
 }
 
+// Kernel threads are left out of the list: one is read when its pid first shows, and again only
+// when the pid's folder is another one (a new process under that pid).
+TEST_F(ProcessMonitorTest, AKernelThreadIsReadOnceWhileItsPidKeepsItsFolder) {
+    ProcessListBuilder builder(ProcessReader(tree.root()), &entries);
+    builder.refresh(100.0, false);
+    const size_t tracked = builder.trackedCount();
+    auto overwrite = [&](const QString& path, const QByteArray& data) {
+        QFile f(tree.root() + "/" + path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(data);
+    };
+    for (const char* pid : {"2", "15", "40"}) overwrite(QString(pid) + "/stat", "");
+    builder.refresh(102.0, false);
+    EXPECT_EQ(builder.trackedCount(), tracked);
+
+    // The kworker's pid taken by a new program (its folder made beside the old one, which a file
+    // system could otherwise hand its inode number).
+    ASSERT_TRUE(QDir().mkpath(tree.root() + "/new15"));
+    overwrite("new15/stat",
+              "15 (newtool) S 1 15 15 0 -1 4194304 100 0 0 0 30 10 0 0 20 0 1 0 777 200000000 500 "
+              "18446744073709551615 1 1 0 0 0 0 0 0 0 0 0 0 0 0 17 1 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
+    overwrite("new15/cmdline", QByteArray("/usr/bin/newtool\0", 17));
+    tree.remove(15);
+    ASSERT_TRUE(QDir(tree.root()).rename("new15", "15"));
+    bool listed = false;
+    for (const auto& g : builder.refresh(104.0, false).groups)
+        for (const auto& c : g.children) listed = listed || (c.pid == 15 && c.processName == "newtool");
+    EXPECT_TRUE(listed);
+}
+
 TEST_F(ProcessMonitorTest, PublishesUsableCPUAfterTheSecondRefresh) {
     ProcessMonitor monitor(tree.root(), &entries);
     QSignalSpy usable(&monitor, &ProcessMonitor::hasUsableCPUChanged);

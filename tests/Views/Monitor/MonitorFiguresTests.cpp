@@ -10,16 +10,19 @@
 #include "Views/Monitor/ProcessWell.h"
 #include "Views/Monitor/SystemMonitorView.h"
 #include "Views/Shared/GlassCard.h"
+#include "Views/Shared/Motion.h"
 #include "Views/Shared/NumericTextCell.h"
 
 #include <QBackingStore>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 
 namespace {
@@ -92,7 +95,7 @@ TEST_F(Figures, AChangedFigureRollsRepaintingItsCellAloneAndThenNothingRepaints)
         // The scene as the widgets draw it afresh (the backing store of a translucent window on this
         // platform keeps traces of earlier contents where the glass lets them through).
         const QImage before = rig.window.grab().toImage();
-        Paints paints;
+        Paints paints, wholeRoll;
         rig.row->setProcess(group("Browser", 37.5, 400u << 20), MonitorTab::cpu, false);
         EXPECT_TRUE(cpu->isAnimating());
         EXPECT_FALSE(memory->isAnimating());  // unchanged
@@ -108,6 +111,10 @@ TEST_F(Figures, AChangedFigureRollsRepaintingItsCellAloneAndThenNothingRepaints)
         EXPECT_TRUE(samePixels(before, rig.onScreen(), QRect(cell.left(), cell.top() + 2, 12, cell.height() - 4)));
         // The roll ends well within a second, and after it the window is still.
         ASSERT_TRUE(TestSupport::waitFor([&] { return !cpu->isAnimating(); }, 900));
+        // Each frame paints and flushes every rolling cell: a roll draws at the clock's rate, not
+        // at every turn of the animation timer.
+        const double rollSeconds = Motion::value().settlingDuration();
+        EXPECT_LE(wholeRoll.of(cpu), int(std::ceil(rollSeconds * NumericTextCell::framesPerSecond)) + 2);
         EXPECT_FALSE(cpu->paintsOpaquely());
         EXPECT_EQ(cpu->text(), "37.5%");
         TestSupport::spin(50);
@@ -121,6 +128,26 @@ TEST_F(Figures, AChangedFigureRollsRepaintingItsCellAloneAndThenNothingRepaints)
         RowOnGlass fresh(group("Browser", 37.5, 400u << 20), false);
         EXPECT_TRUE(samePixels(settled, fresh.onScreen(), cell.adjusted(-4, -4, 4, 4) & rig.window.rect()));
     }
+}
+
+// A frame repaints only where the texts were and are: what it leaves must be what a repaint of the
+// whole cell draws, from texts of one width to another, in both columns.
+TEST_F(Figures, EachFrameOfARollLeavesWhatARepaintOfTheWholeCellDraws) {
+    RowOnGlass rig(group("Browser", 9.5, 40u << 20), false);
+    rig.row->setProcess(group("Browser", 37.5, 1200u << 20), MonitorTab::cpu, false);
+    NumericTextCell* cells[] = {rig.row->cpuCell(), rig.row->memoryCell()};
+    int frames = 0;
+    while (cells[0]->isAnimating() || cells[1]->isAnimating()) {
+        TestSupport::spin(20);
+        QCoreApplication::sendPostedEvents(&rig.window, QEvent::UpdateRequest);
+        const QImage left = rig.onScreen();
+        for (NumericTextCell* cell : cells) cell->repaint();
+        const QImage whole = rig.onScreen();
+        for (NumericTextCell* cell : cells)
+            EXPECT_TRUE(samePixels(left, whole, rig.cellInWindow(cell), 16)) << "frame " << frames;
+        ++frames;
+    }
+    EXPECT_GT(frames, 3);
 }
 
 TEST_F(Figures, TheSameFiguresAndACellOutOfSightDoNotRoll) {
@@ -234,6 +261,43 @@ TEST_F(Figures, AListRefreshRollsTheChangedFiguresOfRowsInViewAndRepaintsNoRow) 
     paints.clear();
     TestSupport::spin(300);
     EXPECT_EQ(paints.total, 0);
+
+    // Scrolled away while figures roll, and back: rows out of view roll nothing, and every row in
+    // view (a new one, or one that showed another group before) shows its group's figures at rest.
+    auto rowsShowTheirGroups = [&] {
+        int shown = 0;
+        for (const GroupedProcessInfo& g : well->displayed()) {
+            GroupedProcessRowView* row = well->groupRow(g.name);
+            if (!row) continue;
+            ++shown;
+            EXPECT_TRUE(row->isVisible()) << g.name.toStdString();
+            EXPECT_EQ(row->process().name, g.name);
+            EXPECT_EQ(row->accessibleName(), g.name);
+            EXPECT_EQ(row->cpuCell()->text(), g.cpuString()) << g.name.toStdString();
+            EXPECT_EQ(row->memoryCell()->text(), g.memoryString()) << g.name.toStdString();
+            EXPECT_FALSE(row->cpuCell()->isAnimating()) << g.name.toStdString();
+            EXPECT_FALSE(row->isHovered());
+        }
+        return shown;
+    };
+    for (int i = 0; i < 60; ++i) proc.burn(100 + i, quint64(i + 5));
+    rig.refresh();
+    well->refreshNow();
+    ASSERT_TRUE(top->cpuCell()->isAnimating());
+    QScrollBar* bar = well->scrollArea()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    for (GroupedProcessRowView* row : well->findChildren<GroupedProcessRowView*>()) {
+        if (row->isVisible()) continue;
+        EXPECT_FALSE(row->cpuCell()->isAnimating() || row->memoryCell()->isAnimating());
+    }
+    EXPECT_GT(rowsShowTheirGroups(), 5);
+    EXPECT_NE(well->groupRow(lastName), nullptr);
+    for (int i = 0; i < 60; ++i) proc.burn(100 + i, quint64(2 * i + 3));
+    rig.refresh();
+    well->refreshNow();
+    bar->setValue(0);
+    EXPECT_GT(rowsShowTheirGroups(), 5);
+    EXPECT_EQ(well->groupRow(lastName), nullptr);
 }
 
 // Each frame of a roll draws texts laid out once: the cell draws them where and as
