@@ -1,13 +1,19 @@
 #include "Platform/X11/Compositing.h"
 
 #include <QByteArray>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
+#include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include <X11/Xlib.h>
+// Xlib names an event Expose, as Qt does.
+#undef Expose
 #include <xcb/xcb.h>
 
 bool Compositing::isActive() {
@@ -34,6 +40,91 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
     std::free(reply);
     return atom;
 }
+// A window manager that frames our window shows the compositor its frame, and xcompmgr settles a
+// frame's shadow when the frame is first placed, before it is mapped and seen to be translucent;
+// the shadow stays until the frame's size changes. So once the frame is on screen, the window's
+// height changes by a pixel and back, and the compositor looks again.
+class FrameRefresh : public QObject {
+public:
+    explicit FrameRefresh(QWindow* window) : QObject(window), window_(window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != window_ || event->type() != QEvent::Expose || !window_ || !window_->isExposed()) return false;
+        window_->removeEventFilter(this);
+        refreshOnceOnScreen(40);
+        return false;
+    }
+
+private:
+    enum class Frame { none, hidden, shown };
+
+    // Whether the window sits in a frame, and whether that frame is mapped yet: our window is
+    // mapped (and exposed, for Qt) inside the frame before the frame itself is.
+    Frame frameOf(xcb_connection_t* connection, xcb_window_t id, xcb_window_t* frame) {
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(connection, xcb_query_tree(connection, id), nullptr);
+        const xcb_window_t parent = tree && tree->parent != tree->root ? tree->parent : xcb_window_t(XCB_NONE);
+        *frame = parent;
+        std::free(tree);
+        if (parent == XCB_NONE) return Frame::none;
+        xcb_get_window_attributes_reply_t* attributes =
+            xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, parent), nullptr);
+        const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(attributes);
+        return shown ? Frame::shown : Frame::hidden;
+    }
+
+    void refreshOnceOnScreen(int triesLeft) {
+        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        if (!window_ || !window_->isVisible() || !x11 || !x11->connection()) return deleteLater();
+        xcb_connection_t* connection = x11->connection();
+        const auto id = xcb_window_t(window_->winId());
+        xcb_window_t frameId = XCB_NONE;
+        const Frame frame = frameOf(connection, id, &frameId);
+        if (frame == Frame::hidden && triesLeft > 0) {
+            QTimer::singleShot(25, this, [this, triesLeft] { refreshOnceOnScreen(triesLeft - 1); });
+            return;
+        }
+        if (frame != Frame::shown) return deleteLater();
+        // picom reads its shadow hint on the window it draws: the frame.
+        const xcb_atom_t shadow = internAtom(connection, "_COMPTON_SHADOW");
+        const uint32_t none = 0;
+        if (shadow != XCB_ATOM_NONE)
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, frameId, shadow, XCB_ATOM_CARDINAL, 32, 1, &none);
+        xcb_get_geometry_reply_t* geometry =
+            xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr);
+        if (!geometry) return deleteLater();
+        const uint32_t width = geometry->width, height = geometry->height;
+        std::free(geometry);
+        // A pixel less; a window of fixed height may be a pixel less for a moment (a window manager
+        // keeps a window within the sizes it allows).
+        const int minimum = window_->minimumHeight();
+        const uint32_t nudged = height > 1 ? height - 1 : height + 1;
+        if (minimum > int(nudged)) window_->setMinimumHeight(int(nudged));
+        resize(connection, id, width, nudged);
+        // A window manager may fold requests that come together into one: the size goes back a
+        // little later.
+        QTimer::singleShot(60, this, [this, id, width, height, nudged, minimum] {
+            // Unless the window has been given another size meanwhile.
+            auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+            xcb_connection_t* connection = window_ && x11 ? x11->connection() : nullptr;
+            xcb_get_geometry_reply_t* now =
+                connection ? xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr) : nullptr;
+            if (now && now->width == width && now->height == nudged) resize(connection, id, width, height);
+            std::free(now);
+            if (window_ && window_->minimumHeight() != minimum) window_->setMinimumHeight(minimum);
+            deleteLater();
+        });
+    }
+
+    static void resize(xcb_connection_t* connection, xcb_window_t id, uint32_t width, uint32_t height) {
+        const uint32_t size[] = {width, height};
+        xcb_configure_window(connection, id, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+        xcb_flush(connection);
+    }
+
+    QPointer<QWindow> window_;
+};
 }  // namespace
 
 bool Compositing::leaveUnshadowed(QWindow* window, WindowRole role) {
@@ -57,5 +148,8 @@ bool Compositing::leaveUnshadowed(QWindow* window, WindowRole role) {
     const uint32_t none = 0;
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, shadow, XCB_ATOM_CARDINAL, 32, 1, &none);
     xcb_flush(connection);
+    // One look per showing: a window manager makes a new frame each time the window is mapped.
+    if (!window->findChild<FrameRefresh*>(QString(), Qt::FindDirectChildrenOnly) && isActive())
+        new FrameRefresh(window);
     return true;
 }

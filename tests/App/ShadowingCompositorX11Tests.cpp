@@ -40,6 +40,7 @@
 
 // Xlib's macros clash with names in the headers above: include it last.
 #include "X11TestSupport.h"
+#include <X11/Xatom.h>
 
 namespace {
 
@@ -55,7 +56,22 @@ struct Compositor {
     const char* name;
     QStringList command;
     int margin;  // how far from a drawing the screen may change (anti-aliasing)
+    bool framed = false;  // with a window manager that frames our windows (openbox)
 };
+
+// Whether a window manager has said it is there (_NET_SUPPORTING_WM_CHECK on the root).
+bool windowManagerRuns(Display* d) {
+    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const bool found = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, XA_WINDOW, &type, &format,
+                                          &count, &after, &data) == Success &&
+                       count == 1;
+    if (data) XFree(data);
+    return found;
+}
 
 bool differs(QRgb a, QRgb b) {
     return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) > 12;
@@ -94,6 +110,14 @@ protected:
         const Compositor c = GetParam();
         const QString program = QStandardPaths::findExecutable(c.command.first());
         if (program.isEmpty()) GTEST_SKIP() << c.name << " is not installed";
+        if (c.framed) {
+            const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+            if (openbox.isEmpty()) GTEST_SKIP() << "openbox is not installed";
+            windowManager_ = std::make_unique<QProcess>();
+            windowManager_->start(openbox, {});
+            ASSERT_TRUE(windowManager_->waitForStarted(3000));
+            ASSERT_TRUE(TestSupport::waitFor([d] { return windowManagerRuns(d); }, 5000));
+        }
         compositor_ = std::make_unique<QProcess>();
         compositor_->start(program, c.command.mid(1));
         ASSERT_TRUE(compositor_->waitForStarted(3000));
@@ -106,9 +130,10 @@ protected:
         TestSupport::spin(800);
     }
     void TearDown() override {
-        if (compositor_) {
-            compositor_->terminate();
-            compositor_->waitForFinished(3000);
+        for (QProcess* process : {compositor_.get(), windowManager_.get()}) {
+            if (!process) continue;
+            process->terminate();
+            process->waitForFinished(3000);
         }
     }
 
@@ -187,6 +212,7 @@ protected:
     }
 
     std::unique_ptr<QProcess> compositor_;
+    std::unique_ptr<QProcess> windowManager_;
     bool petAtLaunch_ = false;
 };
 
@@ -337,8 +363,16 @@ const auto kCompositors = ::testing::Values(
     Compositor{"xcompmgr", {"xcompmgr", "-c"}, 4},
     Compositor{
         "picom", {"picom", "--backend", "xrender", "--shadow", "--no-fading-openclose", "--config", "/dev/null"}, 4});
+// The same under a window manager that frames every window it manages, the popups too.
+const auto kFramedCompositors = ::testing::Values(
+    Compositor{"openbox_xcompmgr", {"xcompmgr", "-c"}, 4, true},
+    Compositor{"openbox_picom",
+               {"picom", "--backend", "xrender", "--shadow", "--no-fading-openclose", "--config", "/dev/null"},
+               4,
+               true});
 std::string compositorName(const ::testing::TestParamInfo<Compositor>& info) { return info.param.name; }
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Compositors, ShadowingCompositorX11, kCompositors, compositorName);
+INSTANTIATE_TEST_SUITE_P(Framed, ShadowingCompositorX11, kFramedCompositors, compositorName);
 INSTANTIATE_TEST_SUITE_P(Compositors, ShadowingCompositorPetAtLaunchX11, kCompositors, compositorName);
