@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QEvent>
+#include <QObject>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -19,3 +21,15 @@ int runBenchmarks(int argc, char** argv) {
     benchmark::Shutdown();
     return 0;
 }
+
+// Counts the paints a widget gets (installed as its event filter).
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};

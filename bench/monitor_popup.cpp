@@ -226,10 +226,10 @@ BENCHMARK(BM_ChartHover)->Unit(benchmark::kMicrosecond);
 
 // Paint events and window frames, counted as they are delivered; with QUORVIN_PAINTS_BY_CLASS set,
 // the paint events of each widget class are printed at the end.
-class PaintCounter : public QObject {
+class AppPaintCounter : public QObject {
 public:
-    PaintCounter() { qApp->installEventFilter(this); }
-    ~PaintCounter() override {
+    AppPaintCounter() { qApp->installEventFilter(this); }
+    ~AppPaintCounter() override {
         qApp->removeEventFilter(this);
         for (const auto& [type, n] : byClass) fprintf(stderr, "%s %d\n", type.constData(), n);
     }
@@ -279,7 +279,7 @@ double cpuSeconds() {
 
 // Runs the event loop until nothing has been painted for quietMs (or limitMs have passed);
 // returns the milliseconds from the start until the last paint.
-double runUntilStill(PaintCounter& counter, int quietMs = 150, int limitMs = 3000) {
+double runUntilStill(AppPaintCounter& counter, int quietMs = 150, int limitMs = 3000) {
     QElapsedTimer clock;
     clock.start();
     QEventLoop loop;
@@ -313,9 +313,9 @@ struct OpenPopup {
 void BM_ListRefreshWithChangingFigures(benchmark::State& state) {
     Rig& r = rig();
     OpenPopup popup(r);
-    PaintCounter counter;
+    AppPaintCounter counter;
     runUntilStill(counter);
-    PaintCounter::Counts total;
+    AppPaintCounter::Counts total;
     double settle = 0, cpu = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -353,7 +353,7 @@ void BM_PopupOpenFor(benchmark::State& state) {
     const bool changing = state.range(1) != 0;
     for (auto _ : state) {
         OpenPopup popup(r);
-        PaintCounter counter;
+        AppPaintCounter counter;
         runUntilStill(counter);
         counter.reset();
         double refreshing = 0;

@@ -22,18 +22,6 @@
 
 namespace {
 
-// Counts the paints a widget gets.
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
-
 // Processes events until the window has painted, or a second has passed.
 void untilPainted(QWidget* window) {
     PaintCounter counter;

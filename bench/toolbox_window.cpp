@@ -42,18 +42,6 @@ void spin(int ms) {
     loop.exec();
 }
 
-// Counts the paints a widget gets.
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
-
 // Processes events until the widget has painted, or a second has passed.
 void untilPainted(QWidget* widget, PaintCounter& counter) {
     QElapsedTimer t;
