@@ -102,16 +102,24 @@ private:
         const uint32_t nudged = height > 1 ? height - 1 : height + 1;
         if (minimum > int(nudged)) window_->setMinimumHeight(int(nudged));
         resize(connection, id, width, nudged);
-        // A window manager may fold requests that come together into one: the size goes back a
-        // little later.
-        QTimer::singleShot(60, this, [this, id, width, height, nudged, minimum] {
-            // Unless the window has been given another size meanwhile.
+        restoreOnceApplied(id, width, height, nudged, minimum, 25);
+    }
+
+    // The size goes back once the window manager has applied the nudge (requests it finds
+    // together may be folded into one, or the size put back before it looked), unless the window
+    // has been given another size meanwhile.
+    void restoreOnceApplied(xcb_window_t id, uint32_t width, uint32_t height, uint32_t nudged, int minimum,
+                            int triesLeft) {
+        QTimer::singleShot(20, this, [=, this] {
             auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
             xcb_connection_t* connection = window_ && x11 ? x11->connection() : nullptr;
             xcb_get_geometry_reply_t* now =
                 connection ? xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr) : nullptr;
-            if (now && now->width == width && now->height == nudged) resize(connection, id, width, height);
+            const bool applied = now && now->width == width && now->height == nudged;
+            const bool waiting = now && now->width == width && now->height == height && triesLeft > 0;
             std::free(now);
+            if (waiting) return restoreOnceApplied(id, width, height, nudged, minimum, triesLeft - 1);
+            if (applied) resize(connection, id, width, height);
             if (window_ && window_->minimumHeight() != minimum) window_->setMinimumHeight(minimum);
             deleteLater();
         });
