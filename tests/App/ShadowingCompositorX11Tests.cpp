@@ -99,6 +99,12 @@ QImage withoutBand(const QImage& shot, int bandHeight) {
 
 QString describe(const QRect& r) { return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
 
+// Where the bar strip is: it redraws its figures now and then, and may change.
+QRegion barRegion() {
+    if (QWidget* strip = StatusBar::system().stripWindow()) return QRegion(strip->geometry().adjusted(-2, -2, 2, 2));
+    return {};
+}
+
 class ShadowingCompositorX11 : public ::testing::TestWithParam<Compositor> {
 protected:
     void SetUp() override {
@@ -118,16 +124,20 @@ protected:
             ASSERT_TRUE(windowManager_->waitForStarted(3000));
             ASSERT_TRUE(TestSupport::waitFor([d] { return windowManagerRuns(d); }, 5000));
         }
-        compositor_ = std::make_unique<QProcess>();
-        compositor_->start(program, c.command.mid(1));
-        ASSERT_TRUE(compositor_->waitForStarted(3000));
-        ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000));
+        if (!compositorLater_) startCompositor();
         UserDefaults::standard().setBool(QStringLiteral("welcomeShown"), true);
         // It walks: its own check, unless it is there from the start.
         UserDefaults::standard().setBool(QStringLiteral("menuBarPetEnabled"), petAtLaunch_);
         AppDelegate::shared().applicationDidFinishLaunching();
         ASSERT_TRUE(TestSupport::waitFor([] { return MenuPanelController::shared().panel() != nullptr; }, 3000));
         TestSupport::spin(800);
+    }
+    void startCompositor() {
+        const Compositor c = GetParam();
+        compositor_ = std::make_unique<QProcess>();
+        compositor_->start(QStandardPaths::findExecutable(c.command.first()), c.command.mid(1));
+        ASSERT_TRUE(compositor_->waitForStarted(3000));
+        ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000));
     }
     void TearDown() override {
         for (QProcess* process : {compositor_.get(), windowManager_.get()}) {
@@ -211,16 +221,31 @@ protected:
             << frame.width() * frame.height() << " pixels)";
     }
 
+    // The pet walks on the band: nothing changes beyond its window; then asleep, nothing inside it
+    // but the pet.
+    void checkPetWalkingAndAsleep(const char* name) {
+        MenuBarPetController& pet = MenuBarPetController::shared();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return pet.window() && pet.window()->isVisible(); }, 3000));
+        pet.pet().setAnimation(MenuBarPet::Animation::walk, 100);
+        TestSupport::spin(3000);  // a walk
+        const QImage walking = screenShot();
+        const QRect frame = pet.window()->geometry();
+        // The desk's own colour, from below the band; the bar strip and its shadow are left out.
+        const QImage desk = withoutBand(walking, frame.height());
+        const QRegion strip =
+            barRegion().isEmpty() ? QRegion() : QRegion(barRegion().boundingRect().adjusted(-40, 0, 40, 40));
+        walking.copy(0, 0, walking.width(), 60)
+            .save(QStringLiteral(QUORVIN_TEST_OUTPUT "/shadows-") + GetParam().name + "-" + name + ".png");
+        const QRect stray = changedOutside(desk, walking, QRegion(frame.adjusted(-24, 0, 24, 0)) | strip);
+        EXPECT_TRUE(stray.isEmpty()) << "the walking pet changed the screen at " << describe(stray).toStdString();
+        checkPetAsleep(desk);
+    }
+
     std::unique_ptr<QProcess> compositor_;
     std::unique_ptr<QProcess> windowManager_;
     bool petAtLaunch_ = false;
+    bool compositorLater_ = false;
 };
-
-// Where the bar strip is: it redraws its figures now and then, and may change.
-QRegion barRegion() {
-    if (QWidget* strip = StatusBar::system().stripWindow()) return QRegion(strip->geometry().adjusted(-2, -2, 2, 2));
-    return {};
-}
 
 QRegion globalRegion(QWidget* window, const QRegion& local) { return local.translated(window->mapToGlobal(QPoint())); }
 
@@ -341,21 +366,29 @@ protected:
 
 // The pet there from the start, its window made while the compositor runs: as it walks, nothing
 // changes beyond its window, and asleep nothing inside it but the pet.
-TEST_P(ShadowingCompositorPetAtLaunchX11, ThePetDarkensNothingAroundIt) {
+TEST_P(ShadowingCompositorPetAtLaunchX11, ThePetDarkensNothingAroundIt) { checkPetWalkingAndAsleep("pet-at-launch"); }
+
+class ShadowingCompositorLaterX11 : public ShadowingCompositorX11 {
+protected:
+    // The pet there from the start; the compositor started by the test.
+    void SetUp() override {
+        petAtLaunch_ = true;
+        compositorLater_ = true;
+        ShadowingCompositorX11::SetUp();
+    }
+};
+
+// A compositor started after the program (one that the session starts later than us): the pet's
+// window, cut to its shape until then, darkens nothing once the compositor draws it.
+TEST_P(ShadowingCompositorLaterX11, ACompositorStartedWhileThePetShows) {
     MenuBarPetController& pet = MenuBarPetController::shared();
     ASSERT_TRUE(TestSupport::waitFor([&] { return pet.window() && pet.window()->isVisible(); }, 3000));
-    TestSupport::spin(3000);  // a walk
-    const QImage walking = screenShot();
-    const QRect frame = pet.window()->geometry();
-    // The desk's own colour, from below the band; the bar strip and its shadow are left out.
-    const QImage desk = withoutBand(walking, frame.height());
-    const QRegion strip =
-        barRegion().isEmpty() ? QRegion() : QRegion(barRegion().boundingRect().adjusted(-40, 0, 40, 40));
-    walking.copy(0, 0, walking.width(), 60)
-        .save(QStringLiteral(QUORVIN_TEST_OUTPUT "/shadows-") + GetParam().name + "-pet-at-launch.png");
-    const QRect stray = changedOutside(desk, walking, QRegion(frame.adjusted(-24, 0, 24, 0)) | strip);
-    EXPECT_TRUE(stray.isEmpty()) << "the walking pet changed the screen at " << describe(stray).toStdString();
-    checkPetAsleep(desk);
+    TestSupport::spin(1000);
+    ASSERT_FALSE(pet.window()->isComposited());
+    startCompositor();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return pet.window()->isComposited(); }, 3000));
+    TestSupport::spin(1000);
+    checkPetWalkingAndAsleep("pet-compositor-later");
 }
 
 namespace {
@@ -376,3 +409,4 @@ std::string compositorName(const ::testing::TestParamInfo<Compositor>& info) { r
 INSTANTIATE_TEST_SUITE_P(Compositors, ShadowingCompositorX11, kCompositors, compositorName);
 INSTANTIATE_TEST_SUITE_P(Framed, ShadowingCompositorX11, kFramedCompositors, compositorName);
 INSTANTIATE_TEST_SUITE_P(Compositors, ShadowingCompositorPetAtLaunchX11, kCompositors, compositorName);
+INSTANTIATE_TEST_SUITE_P(Compositors, ShadowingCompositorLaterX11, kCompositors, compositorName);
