@@ -8,13 +8,11 @@
 // all, so that all see the same machine. Counters are percent of one core over nothing at all
 // (server_pet, server_bare_move, server_noop) and the server's wakeups a second; and this
 // program's own share and wakeups a second while the pet walks (own_pet), over its idle slices.
-#include "PetTestSupport.h"
+#include "PetBenchSupport.h"
 
-#include "Source/Features/MenuBarPet/MenuBarPetController.h"
 #include "Views/Pet/PetWindow.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QTimer>
@@ -136,23 +134,8 @@ void BM_PetServerShare(benchmark::State& state) {
                                 : 60.0;
     constexpr double slice = 5;
 
-    PetRig rig;
-    rig.pet.reset();
-    MenuBarPetController controller(
-        MenuBarPet::Environment{rig.clock, rig.random, rig.displays, rig.front, rig.settings, [&rig] { return rig.cpu; },
-                                false},
-        [] {});
-    MenuBarPet& pet = controller.pet();
-    controller.applySetting();
-    for (PetSprite::Animation a : PetSprite::allAnimations()) PetSprite::frames(a, pet.species());
-    const auto walk = [&] {
-        if (pet.animation() != PetSprite::Animation::walk || pet.x() < 450 || pet.x() > 840) {
-            pet.setX(600);
-            pet.setAnimation(PetSprite::Animation::walk, 1e9);
-        }
-        rig.clock.advance(MenuBarPet::tickInterval);
-        pet.tick();
-    };
+    BenchPet bench(true);
+    const auto walk = [&] { bench.step(PetSprite::Animation::walk); };
     BareWindow bare(c);
     every50ms(1, walk);  // settled: frames drawn, the window quiet
 
@@ -170,7 +153,7 @@ void BM_PetServerShare(benchmark::State& state) {
     for (auto _ : state) {
         while (measured < seconds) {
             measure(petTotal, walk);
-            controller.window()->hide();
+            bench.controller->window()->hide();
             bare.show(true);
             measure(bareTotal, [&] { bare.step(); });
             bare.show(false);
@@ -179,7 +162,7 @@ void BM_PetServerShare(benchmark::State& state) {
                 xcb_flush(c);
             });
             measure(idleTotal, {});
-            controller.window()->show();
+            bench.controller->window()->show();
             every50ms(0.5, walk);
             measured += slice;
         }
@@ -194,7 +177,7 @@ void BM_PetServerShare(benchmark::State& state) {
     // Ours while the pet walks, over our own idle slices: the timer's wakeups are in it.
     state.counters["own_pet_%"] = percent(petTotal.own, idleTotal.own);
     state.counters["own_pet_wakeups/s"] = (petTotal.own.wakeups - idleTotal.own.wakeups) / measured;
-    state.counters["pet_paints"] = controller.window()->paintCount();
+    state.counters["pet_paints"] = bench.controller->window()->paintCount();
 }
 
 }  // namespace
