@@ -89,10 +89,8 @@ protected:
         if (s.compositor) {
             const QString program = QStandardPaths::findExecutable(QStringLiteral("xcompmgr"));
             if (program.isEmpty()) GTEST_SKIP() << "xcompmgr is not installed";
-            compositor_ = std::make_unique<QProcess>();
-            compositor_->start(program, {});
-            ASSERT_TRUE(compositor_->waitForStarted(3000));
-            ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000));
+            compositor_ = X11Test::startCompositor(program);
+            ASSERT_TRUE(compositor_);
         } else {
             ASSERT_FALSE(Compositing::isActive());
         }

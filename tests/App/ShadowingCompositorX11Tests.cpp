@@ -134,10 +134,8 @@ protected:
     }
     void startCompositor() {
         const Compositor c = GetParam();
-        compositor_ = std::make_unique<QProcess>();
-        compositor_->start(QStandardPaths::findExecutable(c.command.first()), c.command.mid(1));
-        ASSERT_TRUE(compositor_->waitForStarted(3000));
-        ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000));
+        compositor_ = X11Test::startCompositor(QStandardPaths::findExecutable(c.command.first()), c.command.mid(1));
+        ASSERT_TRUE(compositor_);
     }
     void TearDown() override {
         for (QProcess* process : {compositor_.get(), windowManager_.get()}) {

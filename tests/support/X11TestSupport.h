@@ -2,9 +2,14 @@
 
 // Include after the Qt and GoogleTest headers: Xlib defines macros that clash with them.
 
+#include "Platform/X11/Compositing.h"
+#include "TestSupport.h"
+
 #include <QGuiApplication>
 #include <QPoint>
+#include <QProcess>
 
+#include <memory>
 #include <vector>
 
 #include <X11/Xlib.h>
@@ -37,6 +42,15 @@ inline void click(const QPoint& at, unsigned button = 1) {
     XTestFakeButtonEvent(d, button, True, CurrentTime);
     XTestFakeButtonEvent(d, button, False, CurrentTime);
     XFlush(d);
+}
+
+// Starts a compositor and waits until it has claimed the screen; null when it has not.
+inline std::unique_ptr<QProcess> startCompositor(const QString& program, const QStringList& arguments = {}) {
+    auto compositor = std::make_unique<QProcess>();
+    compositor->start(program, arguments);
+    if (!compositor->waitForStarted(3000) || !TestSupport::waitFor([] { return Compositing::isActive(); }, 5000))
+        return nullptr;
+    return compositor;
 }
 
 }  // namespace X11Test
