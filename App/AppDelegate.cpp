@@ -24,7 +24,6 @@
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Source/Features/System/SystemSampler.h"
-#include "Source/Features/Toolbox/SnippetStore.h"
 #include "Source/Features/Updates/UpdateManager.h"
 #include "Source/Features/Updates/UpdateToastController.h"
 #include "Source/Features/Widgets/MenuBarWidgetController.h"
@@ -60,7 +59,6 @@ void AppDelegate::applicationDidFinishLaunching() {
     // 2. The metric log, the screen dimmer.
     MetricArchive::shared().trim();
     ScreenDimmer::shared();
-    SnippetStore::sweepUnfinishedWrites();
 
     // 3. Clipboard history and the metrics engine.
     ClipboardManager::shared().startMonitoring();

@@ -34,13 +34,14 @@ UserDefaults& UserDefaults::standard() {
 }
 
 UserDefaults& UserDefaults::legacy() {
-    static auto* defaults = new UserDefaults(pathForDomain(legacyDomain));
+    static auto* defaults = new UserDefaults(pathForDomain(legacyDomain), Access::readOnly);
     return *defaults;
 }
 
 QString UserDefaults::pathForDomain(const QString& domain) { return configHome() + "/" + domain + ".json"; }
 
-UserDefaults::UserDefaults(QString filePath, QObject* parent) : QObject(parent), path_(std::move(filePath)) {
+UserDefaults::UserDefaults(QString filePath, Access access, QObject* parent)
+    : QObject(parent), path_(std::move(filePath)), access_(access) {
     load();
 }
 
@@ -77,7 +78,7 @@ void UserDefaults::load() {
         return;
     }
     // Keep the damaged file for the user and start empty; never overwrite it before it is kept.
-    const bool kept = keepDamagedAside(*bytes, *source != path_);
+    const bool kept = access_ == Access::readOnly || keepDamagedAside(*bytes, *source != path_);
     std::lock_guard lock(mutex_);
     damaged_ = true;
     if (!kept) readFailure_ = FileError::refused(path_, QStringLiteral("is damaged and could not be kept aside"));
@@ -97,9 +98,17 @@ bool UserDefaults::keepDamagedAside(const QByteArray& bytes, bool linked) {
     return true;
 }
 
+QByteArray UserDefaults::fileBytes(const QJsonObject& values) {
+    const QJsonDocument document(values);
+    QByteArray bytes = document.toJson(QJsonDocument::Indented);
+    // What was read must read again: a large file is written without the indentation.
+    if (bytes.size() > maxFileSize) bytes = document.toJson(QJsonDocument::Compact);
+    return bytes;
+}
+
 bool UserDefaults::writeLocked() {
     if (path_.isEmpty()) return true;
-    if (readFailure_) return false;  // said once, when the file was read
+    if (readFailure_ || access_ == Access::readOnly) return false;  // a read failure is said once, when read
     FileError error;
     // Followed again at every write: the user may have made or changed the link meanwhile.
     const std::optional<QString> target = SafeFile::followUsersLink(path_, false, &error);
@@ -107,8 +116,15 @@ bool UserDefaults::writeLocked() {
         qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(error.reason));
         return false;
     }
-    QDir().mkpath(QFileInfo(*target).absolutePath());
-    const QByteArray bytes = QJsonDocument(values_).toJson(QJsonDocument::Indented);
+    // A missing folder is made; a linked file's folder is there already. A failure shows in the write.
+    if (*target == path_) (void)FileWriter::shared().makeFolder(QFileInfo(path_).absolutePath(), 0777);
+    const QByteArray bytes = fileBytes(values_);
+    if (bytes.size() > maxFileSize) {
+        // Written, it would not be read at the next start: the file there is kept instead.
+        qWarning("Settings file %s cannot be written: it would be larger than %lld bytes", qPrintable(path_),
+                 maxFileSize);
+        return false;
+    }
     if (const auto failure = FileWriter::shared().write(*target, bytes, 0644)) {
         qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(failure->reason));
         return false;

@@ -34,8 +34,11 @@ public:
     // $XDG_CONFIG_HOME/<domain>.json
     static QString pathForDomain(const QString& domain);
 
+    // A domain only read (the former one) is never written, moved or kept aside, even when damaged.
+    enum class Access { readWrite, readOnly };
+
     // An empty path keeps the values in memory only.
-    explicit UserDefaults(QString filePath, QObject* parent = nullptr);
+    explicit UserDefaults(QString filePath, Access access = Access::readWrite, QObject* parent = nullptr);
 
     QString filePath() const { return path_; }
 
@@ -78,8 +81,10 @@ public:
     // nothing is written until a reload reads it.
     std::optional<FileError> readFailure() const;
 
-    // Larger than any real settings file; a larger one is not read.
+    // Larger than any real settings file; a larger one is not read, and none is written.
     static constexpr qint64 maxFileSize = 32 * 1024 * 1024;
+    // The file's text: indented, or compact where indented would pass maxFileSize.
+    static QByteArray fileBytes(const QJsonObject& values);
 
 signals:
     void valueChanged(const QString& key);
@@ -91,6 +96,7 @@ private:
     bool keepDamagedAside(const QByteArray& bytes, bool linked);
 
     QString path_;
+    Access access_;
     mutable std::mutex mutex_;
     QJsonObject values_;
     bool lastWriteOk_ = true;

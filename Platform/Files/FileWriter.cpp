@@ -1,8 +1,8 @@
 #include "Platform/Files/FileWriter.h"
 
 #include "Platform/Files/LinuxFileWriter.h"
+#include "Platform/Files/NativePath.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
@@ -61,7 +61,7 @@ void FileWriter::releaseTemporary(dev_t device, ino_t folder, const QByteArray& 
 }
 
 int FileWriter::sweepUnfinishedWrites(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(NativePath::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return 0;
     struct stat folderStat {};
     DIR* dir = ::fstat(fd, &folderStat) == 0 ? ::fdopendir(fd) : nullptr;
@@ -71,7 +71,7 @@ int FileWriter::sweepUnfinishedWrites(const QString& folder) {
     }
     int removed = 0;
     while (const dirent* entry = ::readdir(dir)) {
-        if (!isTemporaryName(QFile::decodeName(entry->d_name))) continue;
+        if (!isTemporaryName(NativePath::decode(entry->d_name))) continue;
         struct stat st {};
         if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
             st.st_uid != ::geteuid())

@@ -2,7 +2,6 @@
 
 #include "Platform/Files/NativePath.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -66,19 +65,58 @@ std::optional<FileError> writeAll(int fd, const QString& path, const QByteArray&
     return std::nullopt;
 }
 
+// Makes the missing folders above `path` as mkdir -p does (0777 less the umask). A failure shows
+// in what the caller does next.
+void makeParents(const QByteArray& path) {
+    struct stat st {};
+    for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1)) {
+        const QByteArray folder = path.left(slash);
+        if (::stat(folder.constData(), &st) != 0 && errno == ENOENT) ::mkdir(folder.constData(), 0777);
+    }
+}
+
+// The folder at `path`, made with `mode` less the umask when missing, open without following a
+// link there; `st` is its status and `made` whether this call made it.
+std::optional<FileError> openFolder(const QString& path, mode_t mode, Descriptor& folder, struct stat& st, bool& made) {
+    const QByteArray native = encoded(path);
+    made = false;
+    if (::lstat(native.constData(), &st) != 0) {
+        if (errno != ENOENT) return FileError::fromErrno(path, errno);
+        makeParents(native);
+        if (::mkdir(native.constData(), mode & 07777) == 0)
+            made = true;
+        else if (errno != EEXIST)
+            return FileError::fromErrno(path, errno);
+        if (::lstat(native.constData(), &st) != 0) return FileError::fromErrno(path, errno);
+    }
+    if (S_ISLNK(st.st_mode)) return linkRefusal(path);
+    if (!S_ISDIR(st.st_mode)) return FileError::refused(path, QStringLiteral("is not a folder"));
+    // Opened without following, so nothing is done through a link put there meanwhile.
+    folder.assign(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid()) return errno == ELOOP ? linkRefusal(path) : FileError::fromErrno(path, errno);
+    if (::fstat(folder.get(), &st) != 0) return FileError::fromErrno(path, errno);
+    if (st.st_uid != ::geteuid()) return FileError::refused(path, QStringLiteral("belongs to another user"));
+    return std::nullopt;
+}
+
 }  // namespace
 
 int LinuxFileWriter::sync(int fd) { return ::fsync(fd); }
 
 FileWriter::Result LinuxFileWriter::write(const QString& path, const QByteArray& bytes, mode_t mode) {
-    return put(path, bytes, mode, true);
+    return put(path, bytes, mode, Put::replaceKeepingMode);
+}
+
+FileWriter::Result LinuxFileWriter::writePrivate(const QString& path, const QByteArray& bytes) {
+    return put(path, bytes, 0600, Put::replace);
 }
 
 FileWriter::Result LinuxFileWriter::create(const QString& path, const QByteArray& bytes, mode_t mode) {
-    return put(path, bytes, mode, false);
+    return put(path, bytes, mode, Put::create);
 }
 
-FileWriter::Result LinuxFileWriter::put(const QString& path, const QByteArray& bytes, mode_t mode, bool replace) {
+FileWriter::Result LinuxFileWriter::put(const QString& path, const QByteArray& bytes, mode_t mode, Put how) {
+    const bool replace = how != Put::create;
     const QFileInfo info(path);
     const QString name = info.fileName();
     if (name.isEmpty()) return FileError::refused(path, QStringLiteral("names no file"));
@@ -91,6 +129,7 @@ FileWriter::Result LinuxFileWriter::put(const QString& path, const QByteArray& b
     if (::fstatat(folder.get(), target.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!replace) return FileError::fromErrno(path, EEXIST);
         if (auto refusal = notRegular(path, st)) return refusal;
+        if (how == Put::replaceKeepingMode) mode = st.st_mode & 0777;
     } else if (errno != ENOENT) {
         return FileError::fromErrno(path, errno);
     }
@@ -159,24 +198,21 @@ FileWriter::Result LinuxFileWriter::append(const QString& path, const QByteArray
     return std::nullopt;
 }
 
-FileWriter::Result LinuxFileWriter::makePrivateFolder(const QString& path) {
-    const QByteArray native = encoded(path);
+FileWriter::Result LinuxFileWriter::makeFolder(const QString& path, mode_t mode) {
+    Descriptor folder;
     struct stat st {};
-    if (::lstat(native.constData(), &st) != 0) {
-        if (errno != ENOENT) return FileError::fromErrno(path, errno);
-        const QString parent = QFileInfo(path).absolutePath();
-        if (!QDir().mkpath(parent)) return FileError::refused(path, QStringLiteral("its parent folder cannot be made"));
-        if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) return FileError::fromErrno(path, errno);
-        if (::lstat(native.constData(), &st) != 0) return FileError::fromErrno(path, errno);
-    }
-    if (S_ISLNK(st.st_mode)) return linkRefusal(path);
-    if (!S_ISDIR(st.st_mode)) return FileError::refused(path, QStringLiteral("is not a folder"));
-    // Opened without following, so the mode is never changed through a link put there meanwhile.
-    const Descriptor folder(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder.valid()) return errno == ELOOP ? linkRefusal(path) : FileError::fromErrno(path, errno);
-    if (::fstat(folder.get(), &st) != 0) return FileError::fromErrno(path, errno);
-    if (st.st_uid != ::geteuid()) return FileError::refused(path, QStringLiteral("belongs to another user"));
-    if ((st.st_mode & 07777) != 0700 && ::fchmod(folder.get(), 0700) != 0) return FileError::fromErrno(path, errno);
+    bool made = false;
+    return openFolder(path, mode, folder, st, made);
+}
+
+FileWriter::Result LinuxFileWriter::makePrivateFolder(const QString& path) {
+    Descriptor folder;
+    struct stat st {};
+    bool made = false;
+    if (auto error = openFolder(path, 0700, folder, st, made)) return error;
+    // Made exactly 0700 whatever the umask; one that was there only loses what others may do.
+    const mode_t wanted = made ? 0700 : st.st_mode & 0700;
+    if ((st.st_mode & 07777) != wanted && ::fchmod(folder.get(), wanted) != 0) return FileError::fromErrno(path, errno);
     return std::nullopt;
 }
 

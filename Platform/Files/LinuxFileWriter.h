@@ -6,8 +6,10 @@
 class LinuxFileWriter : public FileWriter {
 public:
     Result write(const QString& path, const QByteArray& bytes, mode_t mode) override;
+    Result writePrivate(const QString& path, const QByteArray& bytes) override;
     Result create(const QString& path, const QByteArray& bytes, mode_t mode) override;
     Result append(const QString& path, const QByteArray& bytes, mode_t mode) override;
+    Result makeFolder(const QString& path, mode_t mode) override;
     Result makePrivateFolder(const QString& path) override;
     Result moveAside(const QString& from, const QString& to) override;
 
@@ -16,5 +18,6 @@ protected:
     virtual int sync(int fd);
 
 private:
-    Result put(const QString& path, const QByteArray& bytes, mode_t mode, bool replace);
+    enum class Put { replaceKeepingMode, replace, create };
+    Result put(const QString& path, const QByteArray& bytes, mode_t mode, Put how);
 };

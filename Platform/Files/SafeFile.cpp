@@ -28,6 +28,11 @@ FileError refusalFor(const QString& path, mode_t mode) {
 
 }  // namespace
 
+bool exists(const QString& path) {
+    struct stat st {};
+    return ::lstat(encoded(path).constData(), &st) == 0;
+}
+
 bool isRegular(const QString& path) {
     struct stat st {};
     return ::lstat(encoded(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
@@ -89,7 +94,7 @@ std::optional<QString> followUsersLink(const QString& path, bool folder, FileErr
                                      : FileError::fromErrno(path, code));
         return std::nullopt;
     }
-    const QString target = QFile::decodeName(resolved);
+    const QString target = NativePath::decode(resolved);
     ::free(resolved);
     if (::stat(encoded(target).constData(), &st) != 0) {
         report(error, FileError::fromErrno(path, errno));
@@ -98,9 +103,9 @@ std::optional<QString> followUsersLink(const QString& path, bool folder, FileErr
     const bool kind = folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
     if (!kind || st.st_uid != ::geteuid()) {
         report(error,
-               FileError::refused(
-                   path, folder ? QStringLiteral("is a link to %1, which is no folder of yours").arg(target)
-                                : QStringLiteral("is a link to %1, which is no regular file of yours").arg(target)));
+               FileError::refused(path, (folder ? QStringLiteral("is a link to %1, which is no folder of yours")
+                                                : QStringLiteral("is a link to %1, which is no regular file of yours"))
+                                            .arg(NativePath::displayed(target))));
         return std::nullopt;
     }
     return target;
@@ -125,7 +130,7 @@ std::optional<QStringList> regularFileNames(const QString& folder, FileError* er
     while (const dirent* entry = ::readdir(dir)) {
         struct stat st {};
         if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-            names.append(QFile::decodeName(entry->d_name));
+            names.append(NativePath::decode(entry->d_name));
     }
     ::closedir(dir);
     return names;

@@ -14,6 +14,8 @@
 // component and without ever opening a FIFO or a device (which could block or never end).
 namespace SafeFile {
 
+// Whether anything is at the path: a link counts, whatever it leads to.
+bool exists(const QString& path);
 // Whether a regular file (not a link to one) is at the path.
 bool isRegular(const QString& path);
 

@@ -9,7 +9,7 @@
 // full disk would, and are counted. Installed as the shared writer for its lifetime.
 class FailingFileWriter final : public FileWriter {
 public:
-    enum class Operation { any, write, create, append, makePrivateFolder, moveAside };
+    enum class Operation { any, write, create, append, makeFolder, makePrivateFolder, moveAside };
 
     FailingFileWriter() { FileWriter::setShared(this); }
     ~FailingFileWriter() override { FileWriter::setShared(nullptr); }
@@ -33,6 +33,10 @@ public:
         if (auto error = injected(Operation::write, path)) return error;
         return real_.write(path, bytes, mode);
     }
+    Result writePrivate(const QString& path, const QByteArray& bytes) override {
+        if (auto error = injected(Operation::write, path)) return error;
+        return real_.writePrivate(path, bytes);
+    }
     Result create(const QString& path, const QByteArray& bytes, mode_t mode) override {
         if (auto error = injected(Operation::create, path)) return error;
         return real_.create(path, bytes, mode);
@@ -40,6 +44,10 @@ public:
     Result append(const QString& path, const QByteArray& bytes, mode_t mode) override {
         if (auto error = injected(Operation::append, path)) return error;
         return real_.append(path, bytes, mode);
+    }
+    Result makeFolder(const QString& path, mode_t mode) override {
+        if (auto error = injected(Operation::makeFolder, path)) return error;
+        return real_.makeFolder(path, mode);
     }
     Result makePrivateFolder(const QString& path) override {
         if (auto error = injected(Operation::makePrivateFolder, path)) return error;

@@ -32,7 +32,7 @@ const QString kAsideInfix = QStringLiteral(".damaged-");
 bool writePrivateFile(const QString& path, const QByteArray& bytes, const QStringList& folders) {
     for (const QString& folder : folders)
         if (!ClipboardHistoryStore::makePrivateFolder(folder)) return false;
-    if (const auto error = FileWriter::shared().write(path, bytes, 0600)) {
+    if (const auto error = FileWriter::shared().writePrivate(path, bytes)) {
         qCWarning(lcClipboard, "Cannot write %s", qPrintable(error->message()));
         return false;
     }
@@ -182,7 +182,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
     if (skipped > 0) {
         // Records this version cannot read (a newer version's, say) are not lost by the rewrite.
         const QString aside = asidePath(file);
-        if (const auto copyError = FileWriter::shared().write(aside, *bytes, 0600)) {
+        if (const auto copyError = FileWriter::shared().writePrivate(aside, *bytes)) {
             qCWarning(lcClipboard,
                       "History file %s holds %d records that cannot be read and no copy of it can be kept (%s); it is "
                       "left as it is and the history is kept in memory only",

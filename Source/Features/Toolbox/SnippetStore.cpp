@@ -6,7 +6,6 @@
 #include "Source/Extensions/ApplicationSupport.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <unicode/locid.h>
@@ -29,8 +28,7 @@ QString asidePath(const QString& file) {
     const QString base =
         file + QStringLiteral(".damaged-") + Clock::shared().now().toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString path = base;
-    for (int n = 2; QFileInfo(path).exists() || QFileInfo(path).isSymLink(); ++n)
-        path = base + QString::asprintf("-%d", n);
+    for (int n = 2; SafeFile::exists(path); ++n) path = base + QString::asprintf("-%d", n);
     return path;
 }
 
@@ -52,14 +50,9 @@ QString caseFolded(const QString& text) {
 }  // namespace
 
 SnippetStore& SnippetStore::shared() {
-    static SnippetStore* store = new SnippetStore(URL::applicationSupport(QStringLiteral("Snippets")));
+    // The folder is made by the first save.
+    static SnippetStore* store = new SnippetStore(URL::applicationSupportBase() + QStringLiteral("/Snippets"));
     return *store;
-}
-
-void SnippetStore::sweepUnfinishedWrites() {
-    const QString folder = URL::applicationSupportBase() + QStringLiteral("/Snippets");
-    if (const int swept = FileWriter::sweepUnfinishedWrites(folder))
-        qCInfo(lcSnippets, "Removed %d unfinished writes from %s", swept, qPrintable(folder));
 }
 
 SnippetStore::SnippetStore(const QString& folder, QObject* parent)
@@ -159,8 +152,8 @@ bool SnippetStore::keepAside(const Place& where, const std::optional<QByteArray>
         const QString prefix = QStringLiteral("snippets.json.damaged-");
         for (const QString& kept : SafeFile::regularFileNames(where.folder).value_or(QStringList())) {
             const QString path = where.folder + QLatin1Char('/') + kept;
-            if (!kept.startsWith(prefix) || QFileInfo(path).size() != bytes->size()) continue;
-            if (SafeFile::readRegular(path) != *bytes) continue;
+            // A larger file is refused unread.
+            if (!kept.startsWith(prefix) || SafeFile::readRegular(path, nullptr, bytes->size()) != *bytes) continue;
             if (move) {
                 if (const auto error = SafeFile::removeRegular(name)) {
                     qCWarning(lcSnippets, "Cannot remove the snippets file kept as %s (%s); it is not written over",
@@ -237,9 +230,9 @@ void SnippetStore::save() {
         qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(refusal.message()));
         return;
     }
-    // A folder the user linked is theirs: it is written in, never made private.
+    // Made private when missing; a folder that is there, or linked, is the user's and keeps its mode.
     if (!where->folderLinked) {
-        if (const auto error = FileWriter::shared().makePrivateFolder(folder_)) {
+        if (const auto error = FileWriter::shared().makeFolder(folder_, 0700)) {
             qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(error->message()));
             return;
         }

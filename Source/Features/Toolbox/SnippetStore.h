@@ -21,11 +21,8 @@ public:
     // The store over Application Support's "Snippets"; created on first use, never destroyed.
     static SnippetStore& shared();
 
-    // Removes what saves cut short by a crash or a kill left in the shared store's folder, at start:
-    // the store itself is made only when first used.
-    static void sweepUnfinishedWrites();
-
-    // A store keeping "snippets.json" in `folder`; loads it at once.
+    // A store keeping "snippets.json" in `folder`; loads it at once, first removing what saves cut
+    // short by a crash or a kill left there.
     explicit SnippetStore(const QString& folder, QObject* parent = nullptr);
 
     const QList<Snippet>& snippets() const { return snippets_; }

@@ -1,5 +1,6 @@
 #include "Source/Features/Updates/UpdateInstaller.h"
 
+#include "Platform/Files/NativePath.h"
 #include "Platform/Files/UniqueFd.h"
 #include "Source/Features/Updates/BundleArchive.h"
 #include "Source/Features/Updates/CodeSignature.h"
@@ -13,6 +14,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <dirent.h>
@@ -140,7 +142,7 @@ QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code
 
 // The archive's bytes when the file has exactly `length` of them.
 std::optional<QByteArray> readExactly(const QString& path, qint64 length, QString* why) {
-    const int fd = ::open(path.toUtf8().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(NativePath::encode(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         *why = QStringLiteral("cannot open the download: ") + systemError(errno);
         return std::nullopt;
@@ -201,14 +203,19 @@ QString downloadFolderTemplate(const QString& tempFolder) {
 }
 
 QString temporaryFolder() {
-    const QString resolved = QDir::tempPath();  // empty when the folder does not exist
-    if (!resolved.isEmpty()) return resolved;
-    const QString named = qEnvironmentVariable("TMPDIR");
-    return named.isEmpty() ? QStringLiteral("/tmp") : QDir::cleanPath(named);
+    // As QDir::tempPath(), but with the name's exact bytes, which need not be UTF-8.
+    QByteArray named = qgetenv("TMPDIR");
+    if (named.isEmpty()) named = "/tmp";
+    if (char* resolved = ::realpath(named.constData(), nullptr)) {
+        const QString path = NativePath::decode(resolved);
+        ::free(resolved);
+        return path;
+    }
+    return QDir::cleanPath(NativePath::decode(named));
 }
 
 int sweepDownloads(const QString& tempFolder) {
-    UniqueFd temp(::open(QFile::encodeName(tempFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd temp(::open(NativePath::encode(tempFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (temp.get() < 0) return 0;
     QList<QByteArray> names;
     {

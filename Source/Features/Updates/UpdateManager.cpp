@@ -2,13 +2,12 @@
 
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/SerialQueue.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/System/OwnMemory.h"
 #include "Source/Features/Updates/ReleaseNotes.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
@@ -241,7 +240,7 @@ void UpdateManager::installPending() {
         return failInstall(QStringLiteral("This Quorvin doesn’t run from an installed Quorvin.app, so it can’t update "
                                           "itself."));
     const QString parent = QFileInfo(bundlePath).absolutePath();
-    if (::access(QFile::encodeName(parent).constData(), W_OK) != 0)
+    if (::access(NativePath::encode(parent).constData(), W_OK) != 0)
         return failInstall(QStringLiteral("No permission to replace the app in ") + parent + QLatin1Char('.'));
     if (build.url.scheme() != QLatin1String("https"))
         return failInstall(QStringLiteral("The update isn’t offered over a secure connection."));
@@ -250,9 +249,9 @@ void UpdateManager::installPending() {
 
     // A private file in a private folder, locked while in use so that no start of ours sweeps it.
     const QString temp = UpdateInstaller::temporaryFolder();
-    QByteArray pattern = QFile::encodeName(UpdateInstaller::downloadFolderTemplate(temp));
+    QByteArray pattern = NativePath::encode(UpdateInstaller::downloadFolderTemplate(temp));
     if (!::mkdtemp(pattern.data())) return failSaving(errno, temp);
-    downloadFolder_ = QFile::decodeName(pattern);
+    downloadFolder_ = NativePath::decode(pattern);
     downloadLock_ = ::open(pattern.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (downloadLock_ < 0 || ::flock(downloadLock_, LOCK_EX | LOCK_NB) != 0) return failSaving(errno, temp);
     const QByteArray filePath = pattern + "/update.zip";
@@ -365,7 +364,9 @@ void UpdateManager::failInstall(const QString& message, const QString& detail) {
 void UpdateManager::dropDownload() {
     if (download_ >= 0) ::close(download_);
     download_ = -1;
-    if (!downloadFolder_.isEmpty()) QDir(downloadFolder_).removeRecursively();
+    // Through the open folder and the name's exact bytes: it holds the download alone.
+    if (downloadLock_ >= 0) ::unlinkat(downloadLock_, "update.zip", 0);
+    if (!downloadFolder_.isEmpty()) ::rmdir(NativePath::encode(downloadFolder_).constData());
     downloadFolder_.clear();
     if (downloadLock_ >= 0) ::close(downloadLock_);
     downloadLock_ = -1;

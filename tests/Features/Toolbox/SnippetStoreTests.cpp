@@ -1,6 +1,8 @@
 #include "FailingFileWriter.h"
 #include "LogCapture.h"
 #include "Platform/Core/Clock.h"
+#include "Platform/Files/NativePath.h"
+#include "Platform/Files/SafeFile.h"
 #include "Source/Features/Toolbox/SnippetStore.h"
 
 #include <QDir>
@@ -9,6 +11,11 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
 
 #include <sys/stat.h>
 
@@ -43,6 +50,20 @@ protected:
 
     QTemporaryDir folder_;
 };
+
+std::string native(const QString& path) { return NativePath::encode(path).toStdString(); }
+
+int mode(const QString& path) {
+    struct stat st {};
+    return ::lstat(native(path).c_str(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+std::set<std::string> entries(const QString& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(native(folder)))
+        names.insert(entry.path().filename().string());
+    return names;
+}
 
 const QStringList kStarterTitles = {QStringLiteral("Дата и время"), QStringLiteral("Ответ на письмо"),
                                     QStringLiteral("Markdown-ссылка из буфера")};
@@ -304,15 +325,21 @@ TEST_F(SnippetStoreTest, FailuresAreLoggedAndNothingIsWrittenOverAKeptFile) {
 TEST_F(SnippetStoreTest, LinksToTheUsersOwnFolderAndFileAreReadAndWrittenThrough) {
     const QByteArray record =
         "[{\"id\":\"" + kIdA.toLatin1() + "\",\"title\":\"синхронный\",\"body\":\"\",\"createdAt\":1}]";
-    QTemporaryDir synced;
-    ::chmod(QFile::encodeName(synced.path()).constData(), 0755);
-    const QString linkedFolder = folder_.filePath(QStringLiteral("Snippets"));
-    ASSERT_TRUE(QFile::link(synced.path(), linkedFolder));
-    {
-        QFile f(synced.filePath(QStringLiteral("snippets.json")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(record);
+    const QByteArray other =
+        "[{\"id\":\"" + kIdB.toLatin1() + "\",\"title\":\"подделка\",\"body\":\"\",\"createdAt\":1}]";
+    // The linked folder's name is not UTF-8, and a look-alike lies beside it.
+    QTemporaryDir home;
+    const QString synced = NativePath::decode(NativePath::encode(home.path()) + "/d\xff");
+    const QString lookAlike = NativePath::decode(NativePath::encode(home.path()) + "/d\xef\xbf\xbd");
+    for (const QString& folder : {synced, lookAlike}) {
+        ASSERT_TRUE(std::filesystem::create_directory(native(folder)));
+        ::chmod(native(folder).c_str(), 0755);
+        std::ofstream(native(folder + "/snippets.json"), std::ios::binary)
+            << (folder == synced ? record : other).constData();
+        ::chmod(native(folder + "/snippets.json").c_str(), 0644);
     }
+    const QString linkedFolder = folder_.filePath(QStringLiteral("Snippets"));
+    ASSERT_EQ(::symlink(native(synced).c_str(), native(linkedFolder).c_str()), 0);
     {
         SnippetStore store(linkedFolder);
         EXPECT_EQ(titles(store), QStringList{QStringLiteral("синхронный")});
@@ -320,19 +347,22 @@ TEST_F(SnippetStoreTest, LinksToTheUsersOwnFolderAndFileAreReadAndWrittenThrough
         EXPECT_EQ(titles(SnippetStore(linkedFolder)),
                   (QStringList{QStringLiteral("новый"), QStringLiteral("синхронный")}));
         EXPECT_TRUE(QFileInfo(linkedFolder).isSymLink());
-        EXPECT_EQ(QFileInfo(synced.path()).permissions() & QFile::ReadOther, QFile::ReadOther);  // no chmod through it
-        EXPECT_EQ(QDir(synced.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"snippets.json"});
+        EXPECT_EQ(mode(synced), 0755);  // no chmod through it
+        EXPECT_EQ(mode(synced + "/snippets.json"), 0644);  // the user's choice stays
+        EXPECT_EQ(entries(synced), std::set<std::string>{"snippets.json"});
+        EXPECT_EQ(SafeFile::readRegular(lookAlike + "/snippets.json"), other);
     }
     {
         // The file itself linked (into a dotfiles folder): the link stays, the target takes the change.
         QTemporaryDir dotfiles;
         const QString target = dotfiles.filePath(QStringLiteral("snippets.json"));
-        ASSERT_TRUE(QFile::rename(synced.filePath(QStringLiteral("snippets.json")), target));
+        std::filesystem::rename(native(synced + "/snippets.json"), native(target));
         ASSERT_TRUE(QFile::link(target, file()));
         SnippetStore store(folder_.path());
         EXPECT_EQ(titles(store).size(), 2);
         store.remove(make(kIdB, QString()));
         EXPECT_TRUE(QFileInfo(file()).isSymLink());
+        EXPECT_EQ(mode(target), 0644);
         EXPECT_EQ(titles(SnippetStore(folder_.path())), QStringList{QStringLiteral("синхронный")});
         QFile t(target);
         ASSERT_TRUE(t.open(QIODevice::ReadOnly));
@@ -348,6 +378,33 @@ TEST_F(SnippetStoreTest, LinksToTheUsersOwnFolderAndFileAreReadAndWrittenThrough
         EXPECT_TRUE(QFileInfo(file()).isSymLink());
         EXPECT_EQ(titles(SnippetStore(folder_.path())).first(), QStringLiteral("после"));
     }
+    std::filesystem::remove_all(native(home.path()));
+}
+
+// A folder and file we make are private to the user; once there, their modes are the user's.
+TEST_F(SnippetStoreTest, TheFolderAndFileKeepTheModesTheUserChose) {
+    const QString folder = folder_.filePath(QStringLiteral("Snippets"));
+    const QString path = folder + QStringLiteral("/snippets.json");
+    SnippetStore store(folder);
+    store.add(make(kIdA, QStringLiteral("первый")));
+    EXPECT_EQ(mode(folder), 0700);
+    EXPECT_EQ(mode(path), 0600);
+
+    ASSERT_EQ(::chmod(native(path).c_str(), 0644), 0);
+    store.add(make(kIdB, QStringLiteral("второй")));
+    EXPECT_EQ(mode(path), 0644);
+    EXPECT_EQ(titles(SnippetStore(folder)), titles(store));
+
+    // A folder the user made read-only stays so; the save that cannot be made says why.
+    ASSERT_EQ(::chmod(native(folder).c_str(), 0500), 0);
+    LogCapture log;
+    store.remove(make(kIdB, QString()));
+    EXPECT_EQ(mode(folder), 0500);
+    EXPECT_EQ(mode(path), 0644);
+    if (::geteuid() != 0) {
+        EXPECT_EQ(log.matching({"Cannot save the snippets", "Permission denied"}).size(), 1);
+    }
+    ::chmod(native(folder).c_str(), 0700);
 }
 
 TEST_F(SnippetStoreTest, WritesCutShortAreSweptAtStartButNeverThroughALinkedFolder) {

@@ -1,3 +1,4 @@
+#include "Platform/Files/NativePath.h"
 #include "Source/Features/Updates/BundleArchive.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
 #include "Source/Features/Updates/UpdateManager.h"
@@ -11,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include <fcntl.h>
@@ -412,4 +415,24 @@ TEST(UpdateRelaunch, TheShellWaitsForTheProcessAndStartsThePathAsOneArgument) {
     ASSERT_TRUE(shell.waitForFinished(5000));
     EXPECT_EQ(readFile(dir.filePath("ran")), "started\n");
     EXPECT_FALSE(QFile::exists(dir.filePath("pwned")));
+}
+
+// $TMPDIR named in bytes that are not UTF-8: the sweep works there, not in the look-alike beside it.
+TEST(UpdateDownloadSweep, ATemporaryFolderNamedInBytesThatAreNotUTF8IsSweptByItsBytes) {
+    QTemporaryDir dir;
+    const QByteArray base = NativePath::encode(dir.path());
+    const QByteArray real = base + "/caf\xff", lookAlike = base + "/caf\xef\xbf\xbd";
+    for (const QByteArray& folder : {real, lookAlike}) {
+        ASSERT_TRUE(std::filesystem::create_directories((folder + "/quorvin-update-Ab12Cd").toStdString()));
+        std::ofstream((folder + "/quorvin-update-Ab12Cd/update.zip").toStdString()) << "partial";
+    }
+    const QByteArray saved = qgetenv("TMPDIR");
+    qputenv("TMPDIR", real);
+    const QString temp = UpdateInstaller::temporaryFolder();
+    qputenv("TMPDIR", saved);
+    EXPECT_EQ(NativePath::encode(temp), real);
+    EXPECT_EQ(UpdateInstaller::sweepDownloads(temp), 1);
+    EXPECT_FALSE(std::filesystem::exists((real + "/quorvin-update-Ab12Cd").toStdString()));
+    EXPECT_TRUE(std::filesystem::exists((lookAlike + "/quorvin-update-Ab12Cd/update.zip").toStdString()));
+    std::filesystem::remove_all(base.toStdString());
 }

@@ -1,6 +1,8 @@
 #include "FailingFileWriter.h"
 #include "LogCapture.h"
 #include "Platform/Core/UserDefaults.h"
+#include "Platform/Files/NativePath.h"
+#include "Platform/Files/SafeFile.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -11,12 +13,37 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <set>
+#include <string>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+std::string native(const QString& path) { return NativePath::encode(path).toStdString(); }
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    std::ofstream out(native(path), std::ios::binary | std::ios::trunc);
+    return bool(out.write(bytes.constData(), bytes.size()).flush());
+}
+
+QByteArray readBytes(const QString& path) { return SafeFile::readRegular(path).value_or(QByteArray()); }
+
+int mode(const QString& path) {
+    struct stat st {};
+    return ::lstat(native(path).c_str(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+std::set<std::string> entries(const QString& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(native(folder)))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
 QString freshPath(const char* name) {
     const QString dir = TestSupport::tempRoot() + "/defaults-" + name;
     QDir(dir).removeRecursively();
@@ -72,6 +99,13 @@ TEST(UserDefaults, PersistsAtomicallyAndSignalsPerKey) {
         EXPECT_EQ(spy.at(0).at(0).toString(), "updateInterval");
         EXPECT_EQ(spy.at(2).at(0).toString(), "welcomeShown");
         EXPECT_TRUE(d.lastWriteSucceeded());
+        EXPECT_EQ(mode(path), 0644);
+
+        // A mode the user chose stays through every save.
+        ASSERT_EQ(::chmod(native(path).c_str(), 0600), 0);
+        d.setBool("welcomeShown", true);
+        d.remove("welcomeShown");
+        EXPECT_EQ(mode(path), 0600);
     }
     // No temporary files left beside the domain file.
     const QStringList files = QFileInfo(path).absoluteDir().entryList(QDir::Files);
@@ -137,7 +171,56 @@ TEST(UserDefaults, StandardDomainLivesUnderXdgConfigHome) {
     EXPECT_EQ(UserDefaults::pathForDomain("com.pelwick.Quorvin"),
               qEnvironmentVariable("XDG_CONFIG_HOME") + "/com.pelwick.Quorvin.json");
     EXPECT_EQ(UserDefaults::standard().filePath(), UserDefaults::pathForDomain("com.pelwick.Quorvin"));
-    EXPECT_EQ(UserDefaults::legacy().filePath(), UserDefaults::pathForDomain("com.pelwick.Merovane"));
+
+    // The former domain is only read: a damaged file of it stays where it is, as it is.
+    const QString legacy = UserDefaults::pathForDomain("com.pelwick.Merovane");
+    const QByteArray damaged = "{\"statusIcon\": \"former\", trailing";
+    ASSERT_TRUE(writeBytes(legacy, damaged));
+    EXPECT_EQ(UserDefaults::legacy().filePath(), legacy);
+    EXPECT_TRUE(UserDefaults::legacy().keys().isEmpty());
+    EXPECT_TRUE(UserDefaults::legacy().startedFromDamagedFile());
+    EXPECT_EQ(readBytes(legacy), damaged);
+    EXPECT_EQ(QDir(QFileInfo(legacy).absolutePath()).entryList({"com.pelwick.Merovane.json*"}, QDir::AllEntries),
+              QStringList{"com.pelwick.Merovane.json"});
+}
+
+// A file read is never written back larger than a file that is read: a large one is written
+// compactly, and one that would pass the limit even so is not written at all.
+TEST(UserDefaults, WhatWasReadReadsAgainAfterASave) {
+    const qint64 cap = UserDefaults::maxFileSize;
+    const QByteArray wrapper = "{\"k\":\"\"}";
+    const struct {
+        const char* name;
+        qint64 size;  // of the compact file read
+        bool grow;  // the save adds a key rather than changing the one there
+        bool written;
+    } rows[] = {
+        {"small", 100, false, true},
+        {"just under the limit", cap - 4, false, true},
+        {"at the limit", cap, false, true},
+        {"at the limit and growing", cap, true, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = freshPath("large");
+        const qint64 length = row.size - wrapper.size();
+        const QByteArray before = "{\"k\":\"" + QByteArray(length, 'a') + "\"}";
+        ASSERT_TRUE(writeBytes(path, before));
+        UserDefaults d(path);
+        ASSERT_FALSE(d.readFailure());
+        ASSERT_EQ(d.string("k")->size(), length);
+        if (row.grow)
+            d.setBool("flag", true);
+        else
+            d.setString("k", QString(length, 'b'));
+        EXPECT_EQ(d.lastWriteSucceeded(), row.written);
+        UserDefaults reread(path);
+        ASSERT_FALSE(reread.readFailure()) << qPrintable(reread.readFailure()->reason);
+        EXPECT_EQ(reread.string("k"), QString(length, row.written ? 'b' : 'a'));
+        EXPECT_EQ(reread.contains("flag"), false);
+        EXPECT_LE(QFileInfo(path).size(), cap);
+        EXPECT_EQ(readBytes(path).contains("\n"), row.size < cap - 64);  // indented where room allows
+    }
 }
 
 TEST(UserDefaults, AFailedWriteIsLoggedWithPathAndReasonAndTheValueKept) {
@@ -231,45 +314,50 @@ TEST(UserDefaults, AFileThatCannotBeReadIsNeverWrittenOverAndSaidOnce) {
 }
 
 TEST(UserDefaults, ALinkToTheUsersOwnFileIsReadAndWrittenThroughAndStays) {
-    const QString path = freshPath("linked");
-    const QString dotfiles = TestSupport::tempRoot() + "/defaults-dotfiles";
-    QDir(dotfiles).removeRecursively();
-    ASSERT_TRUE(QDir().mkpath(dotfiles));
-    const QString target = dotfiles + "/quorvin.json";
-    auto readTarget = [&] {
-        QFile t(target);
-        return t.open(QIODevice::ReadOnly) ? t.readAll() : QByteArray();
-    };
-    {
-        QFile t(target);
-        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
-        t.write("{\"kept\": true}");
-    }
-    ASSERT_TRUE(QFile::link(target, path));
-    UserDefaults d(path);
-    EXPECT_FALSE(d.readFailure());
-    EXPECT_EQ(d.boolValue("kept"), true);
-    d.setBool("flag", true);
-    EXPECT_TRUE(d.lastWriteSucceeded());
-    EXPECT_TRUE(QFileInfo(path).isSymLink());
-    EXPECT_EQ(QFileInfo(path).symLinkTarget(), target);
-    EXPECT_EQ(UserDefaults(path).boolValue("flag"), true);
-    EXPECT_TRUE(readTarget().contains("\"flag\": true"));
-    EXPECT_EQ(QDir(dotfiles).entryList(QDir::Files | QDir::Hidden), QStringList{"quorvin.json"});
+    // The target's folder may be named in bytes that are not UTF-8, with a look-alike beside it.
+    for (const QByteArray& folderName : {QByteArray("dotfiles"), QByteArray("caf\xff")}) {
+        SCOPED_TRACE(folderName.toHex().constData());
+        const QString path = freshPath("linked");
+        const QString dot = TestSupport::tempRoot() + "/defaults-dot";
+        std::filesystem::remove_all(native(dot));
+        const QString dotfiles = NativePath::decode(NativePath::encode(dot) + "/" + folderName);
+        const QString lookAlike = NativePath::decode(NativePath::encode(dot) + "/caf\xef\xbf\xbd");
+        ASSERT_TRUE(std::filesystem::create_directories(native(dotfiles)));
+        ASSERT_TRUE(std::filesystem::create_directories(native(lookAlike)));
+        ASSERT_TRUE(writeBytes(lookAlike + "/quorvin.json", "{\"lookAlike\": true}"));
+        const QString target = dotfiles + "/quorvin.json";
+        ASSERT_TRUE(writeBytes(target, "{\"kept\": true}"));
+        ASSERT_EQ(::chmod(native(target).c_str(), 0600), 0);
+        ASSERT_EQ(::symlink(native(target).c_str(), native(path).c_str()), 0);
 
-    // A damaged target is copied aside beside the link; the link stays and the next write mends the target.
-    {
-        QFile t(target);
-        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
-        t.write("{\"flag\": true, trailing");
+        UserDefaults d(path);
+        EXPECT_FALSE(d.readFailure());
+        EXPECT_EQ(d.boolValue("kept"), true);
+        EXPECT_FALSE(d.contains("lookAlike"));
+        d.setBool("flag", true);
+        EXPECT_TRUE(d.lastWriteSucceeded());
+        EXPECT_TRUE(QFileInfo(path).isSymLink());
+        EXPECT_EQ(std::filesystem::read_symlink(native(path)).string(), native(target));
+        EXPECT_EQ(UserDefaults(path).boolValue("flag"), true);
+        EXPECT_TRUE(readBytes(target).contains("\"flag\": true"));
+        EXPECT_EQ(mode(target), 0600);  // the user's choice, through the link
+        EXPECT_EQ(entries(dotfiles), std::set<std::string>{"quorvin.json"});
+        EXPECT_EQ(readBytes(lookAlike + "/quorvin.json"), "{\"lookAlike\": true}");
+        EXPECT_EQ(entries(lookAlike), std::set<std::string>{"quorvin.json"});
+
+        // A damaged target is copied aside beside the link; the link stays and the next write mends the target.
+        ASSERT_TRUE(writeBytes(target, "{\"flag\": true, trailing"));
+        UserDefaults damaged(path);
+        EXPECT_TRUE(damaged.startedFromDamagedFile());
+        EXPECT_FALSE(damaged.readFailure());
+        EXPECT_TRUE(QFileInfo(path).isSymLink());
+        const QStringList aside = QFileInfo(path).absoluteDir().entryList({"domain.json.damaged-*"}, QDir::Files);
+        ASSERT_EQ(aside.size(), 1);
+        damaged.setBool("flag", false);
+        EXPECT_TRUE(QFileInfo(path).isSymLink());
+        EXPECT_EQ(UserDefaults(path).boolValue("flag"), false);
+        EXPECT_EQ(mode(target), 0600);
+        EXPECT_EQ(readBytes(lookAlike + "/quorvin.json"), "{\"lookAlike\": true}");
+        std::filesystem::remove_all(native(dot));
     }
-    UserDefaults damaged(path);
-    EXPECT_TRUE(damaged.startedFromDamagedFile());
-    EXPECT_FALSE(damaged.readFailure());
-    EXPECT_TRUE(QFileInfo(path).isSymLink());
-    const QStringList aside = QFileInfo(path).absoluteDir().entryList({"domain.json.damaged-*"}, QDir::Files);
-    ASSERT_EQ(aside.size(), 1);
-    damaged.setBool("flag", false);
-    EXPECT_TRUE(QFileInfo(path).isSymLink());
-    EXPECT_EQ(UserDefaults(path).boolValue("flag"), false);
 }

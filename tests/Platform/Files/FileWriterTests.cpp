@@ -1,6 +1,7 @@
 #include "FailingFileWriter.h"
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/LinuxFileWriter.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "TestSupport.h"
 
@@ -14,7 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
+#include <set>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,7 +27,7 @@
 
 namespace {
 
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
+QByteArray native(const QString& path) { return NativePath::encode(path); }
 
 int mode(const QString& path) {
     struct stat st {};
@@ -76,6 +80,8 @@ protected:
         ASSERT_TRUE(put(outside + "/notes.txt", "the user's notes\n"));
         ::chmod(native(outside).constData(), 0755);
     }
+    // Names that are not UTF-8 are beyond QDir's removal.
+    void TearDown() override { std::filesystem::remove_all(native(root).toStdString()); }
     QTemporaryDir dir;
     QString root;
     QString outside;
@@ -86,27 +92,107 @@ protected:
 
 TEST_F(FileWriterTest, WriteReplacesAtomicallyWithExactlyTheModeAndLeavesNothingBehind) {
     const QString path = root + "/data.json";
-    ASSERT_FALSE(writer.write(path, "first", 0600));
+    const mode_t umask = ::umask(0077);
+    ASSERT_FALSE(writer.write(path, "first", 0644));
+    ::umask(umask);
     EXPECT_EQ(contents(path), "first");
-    EXPECT_EQ(mode(path), 0600);
+    EXPECT_EQ(mode(path), 0644);  // whatever the umask
 
     // Another name for the old file keeps the old bytes: the file was replaced, not rewritten.
     ASSERT_EQ(::link(native(path).constData(), native(root + "/old").constData()), 0);
     const ino_t before = inode(path);
-    const mode_t umask = ::umask(0077);
-    const auto error = writer.write(path, "second", 0644);
-    ::umask(umask);
+    const auto error = writer.write(path, "second", 0600);
     ASSERT_FALSE(error) << qPrintable(error->message());
     EXPECT_NE(inode(path), before);
     EXPECT_EQ(contents(path), "second");
     EXPECT_EQ(contents(root + "/old"), "first");
-    EXPECT_EQ(mode(path), 0644);  // whatever the umask
+    EXPECT_EQ(mode(path), 0644);  // the replaced file's
     EXPECT_EQ(QDir(root).entryList(QDir::Files | QDir::Hidden), (QStringList{"data.json", "old"}));
 
     // An empty file is a file too.
     ASSERT_FALSE(writer.write(path, QByteArray(), 0600));
     EXPECT_TRUE(QFile::exists(path));
     EXPECT_EQ(QFileInfo(path).size(), 0);
+}
+
+// A new file gets the mode asked for; a rewrite keeps what the user chose for the file it
+// replaces, except for data that stays private whatever was there.
+TEST_F(FileWriterTest, ARewriteKeepsTheModeOfTheFileItReplacesButPrivateDataStaysPrivate) {
+    const struct {
+        int before;  // -1: no file there
+        bool privately;
+        mode_t asked;
+        int after;
+    } rows[] = {
+        {-1, false, 0644, 0644},   {-1, false, 0600, 0600},   {-1, true, 0600, 0600},    {0600, false, 0644, 0600},
+        {0644, false, 0600, 0644}, {0640, false, 0600, 0640}, {0444, false, 0644, 0444}, {04755, false, 0644, 0755},
+        {0644, true, 0600, 0600},  {0400, true, 0600, 0600},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        const QString path = root + QString::asprintf("/file-%d", n++);
+        if (row.before >= 0) {
+            ASSERT_TRUE(put(path, "old"));
+            ASSERT_EQ(::chmod(native(path).constData(), mode_t(row.before)), 0);
+        }
+        const auto error = row.privately ? writer.writePrivate(path, "new") : writer.write(path, "new", row.asked);
+        ASSERT_FALSE(error) << qPrintable(error->message());
+        EXPECT_EQ(contents(path), "new");
+        EXPECT_EQ(mode(path), row.after) << qPrintable(path) << " was " << std::oct << row.before;
+    }
+    EXPECT_EQ(temporaryFiles(root), QStringList());
+}
+
+// A name need not be UTF-8: a link into "caf\xff" leads there, never to the "caf\uFFFD" beside it.
+TEST_F(FileWriterTest, NamesThatAreNotUTF8AreFollowedWrittenListedAndSweptByTheirBytes) {
+    const QString real = NativePath::decode(native(root) + "/dot/caf\xff");
+    const QString lookAlike = NativePath::decode(native(root) + "/dot/caf\xef\xbf\xbd");
+    for (const QString& folder : {real, lookAlike}) {
+        ASSERT_TRUE(QDir().mkpath(root + "/dot"));
+        ASSERT_EQ(::mkdir(native(folder).constData(), 0755), 0);
+        ASSERT_FALSE(writer.create(folder + "/q.json", folder == real ? "real" : "look-alike", 0600));
+        ASSERT_FALSE(writer.create(folder + "/.quorvin-write-00000000000000a1", "cut short", 0600));
+    }
+    ASSERT_EQ(::symlink("dot/caf\xff/q.json", native(root + "/settings.json").constData()), 0);
+    ASSERT_EQ(::symlink("dot/caf\xff", native(root + "/Snippets").constData()), 0);
+
+    FileError error;
+    const auto target = SafeFile::followUsersLink(root + "/settings.json", false, &error);
+    ASSERT_TRUE(target) << qPrintable(error.message());
+    EXPECT_EQ(native(*target), native(real + "/q.json"));
+    EXPECT_EQ(SafeFile::readRegular(*target), QByteArray("real"));
+    const auto folder = SafeFile::followUsersLink(root + "/Snippets", true, &error);
+    ASSERT_TRUE(folder) << qPrintable(error.message());
+    EXPECT_EQ(native(*folder), native(real));
+
+    ASSERT_FALSE(writer.write(*target, "saved", 0644));
+    EXPECT_EQ(SafeFile::readRegular(real + "/q.json"), QByteArray("saved"));
+    EXPECT_EQ(contents(lookAlike + "/q.json"), "look-alike");
+    EXPECT_EQ(mode(real + "/q.json"), 0600);
+
+    EXPECT_EQ(FileWriter::sweepUnfinishedWrites(real), 1);
+    EXPECT_FALSE(SafeFile::exists(real + "/.quorvin-write-00000000000000a1"));
+    EXPECT_TRUE(SafeFile::exists(lookAlike + "/.quorvin-write-00000000000000a1"));
+
+    ASSERT_FALSE(writer.create(real + "/" + NativePath::decode("n\xff.png"), "x", 0600));
+    QStringList names = SafeFile::regularFileNames(real).value_or(QStringList());
+    names.sort();
+    EXPECT_EQ(names, (QStringList{NativePath::decode("n\xff.png"), "q.json"}));
+    EXPECT_FALSE(SafeFile::removeRegular(real + "/" + NativePath::decode("n\xff.png")));
+
+    // Folders made below such a name are made there, their parents too.
+    ASSERT_FALSE(writer.makePrivateFolder(real + "/History/Images"));
+    ASSERT_FALSE(writer.makeFolder(real + "/Other/Deeper", 0700));
+    EXPECT_EQ(mode(real + "/History/Images"), 0700);
+    EXPECT_EQ(mode(real + "/Other/Deeper"), 0700);
+    const auto entries = [](const QString& folder) {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(native(folder).toStdString()))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    EXPECT_EQ(entries(lookAlike), (std::set<std::string>{".quorvin-write-00000000000000a1", "q.json"}));
+    EXPECT_EQ(entries(root + "/dot"), (std::set<std::string>{"caf\xff", "caf\xef\xbf\xbd"}));
 }
 
 TEST_F(FileWriterTest, WriteRefusesLinksAndOddTargetsAndSaysWhy) {
@@ -172,22 +258,40 @@ TEST_F(FileWriterTest, AppendCreatesAndAppendsButNeverThroughALinkOrIntoAFifo) {
 
 TEST_F(FileWriterTest, PrivateFoldersAreMadeOrTightenedButALinkIsRefusedAndLeftAlone) {
     const QString nested = root + "/data/ClipboardHistory/Images";
+    const mode_t umask = ::umask(0);
     ASSERT_FALSE(writer.makePrivateFolder(nested));
+    ::umask(umask);
     EXPECT_EQ(mode(nested), 0700);
 
-    ::chmod(native(nested).constData(), 0777);
-    ASSERT_FALSE(writer.makePrivateFolder(nested));
-    EXPECT_EQ(mode(nested), 0700);
+    // Others lose what they could do; the owner's own bits are the user's choice.
+    for (const auto& [before, after] : {std::pair{0777, 0700}, {0755, 0700}, {0500, 0500}, {0700, 0700}}) {
+        ::chmod(native(nested).constData(), mode_t(before));
+        ASSERT_FALSE(writer.makePrivateFolder(nested));
+        EXPECT_EQ(mode(nested), after) << std::oct << before;
+    }
+
+    // A folder of ours that is not private is made 0700 less the umask and, once there, left as it is.
+    ::umask(0077);
+    ASSERT_FALSE(writer.makeFolder(root + "/data/Snippets", 0700));
+    ::umask(umask);
+    EXPECT_EQ(mode(root + "/data/Snippets"), 0700);
+    for (const int chosen : {0500, 0755, 0777}) {
+        ::chmod(native(root + "/data/Snippets").constData(), mode_t(chosen));
+        ASSERT_FALSE(writer.makeFolder(root + "/data/Snippets", 0700));
+        EXPECT_EQ(mode(root + "/data/Snippets"), chosen);
+    }
 
     const QString linked = root + "/data/Linked";
     ASSERT_TRUE(symlinkTo(outside, linked));
-    const auto error = writer.makePrivateFolder(linked);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->message(), linked + ": is a symbolic link");
+    for (const auto& error : {writer.makePrivateFolder(linked), writer.makeFolder(linked, 0700)}) {
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->message(), linked + ": is a symbolic link");
+    }
     EXPECT_EQ(mode(outside), 0755);  // no chmod through the link
 
     ASSERT_TRUE(put(root + "/data/plain", "x"));
     EXPECT_TRUE(writer.makePrivateFolder(root + "/data/plain"));
+    EXPECT_TRUE(writer.makeFolder(root + "/data/plain", 0700));
 }
 
 TEST_F(FileWriterTest, CreateClaimsANewNameWholeAndNeverReplacesAnything) {
@@ -369,6 +473,13 @@ TEST_F(FileWriterTest, SafeReadsTakeOnlyRegularFilesAndNeverBlock) {
     FileError missing;
     EXPECT_FALSE(SafeFile::readRegular(root + "/none", &missing));
     EXPECT_TRUE(missing.isMissing());
+
+    // A file of exactly the limit is read; one byte more is refused unread.
+    ASSERT_TRUE(put(root + "/sized", QByteArray(4096, 'x')));
+    EXPECT_EQ(SafeFile::readRegular(root + "/sized", nullptr, 4096), QByteArray(4096, 'x'));
+    FileError tooLarge;
+    EXPECT_FALSE(SafeFile::readRegular(root + "/sized", &tooLarge, 4095));
+    EXPECT_EQ(tooLarge.message(), root + "/sized: is larger than 4095 bytes");
 }
 
 TEST_F(FileWriterTest, ListingAndRemovingTouchOnlyRegularFilesInAFolderThatIsNoLink) {

@@ -23,6 +23,11 @@ TEST(NativePath, CarriesAnyBytesAndShowsTheBadOnesAsReplacementCharacters) {
         {"/\xed\xa0\x80", "/" + fffd + fffd + fffd},  // an encoded surrogate
         {"/\xf4\x90\x80\x80", "/" + fffd + fffd + fffd + fffd},  // beyond U+10FFFF
         {"/\xf0\x9f\x98\x80\xff", QString::fromUtf8("/\xf0\x9f\x98\x80") + fffd},
+        // U+1F0A1: its second half, U+DCA1, is in the range that carries a lone byte.
+        {"/cards/\xf0\x9f\x82\xa1.txt", QString::fromUtf8("/cards/\xf0\x9f\x82\xa1.txt")},
+        {"/cards/\xff\xf0\x9f\x82\xa1", "/cards/" + fffd + QString::fromUtf8("\xf0\x9f\x82\xa1")},
+        {"/cards/\xf0\x9f\x82\xa1\xff\xf0\x9f\x83\xbf",
+         QString::fromUtf8("/cards/\xf0\x9f\x82\xa1") + fffd + QString::fromUtf8("\xf0\x9f\x83\xbf")},
     };
     for (const auto& c : cases) {
         const QString path = NativePath::decode(c.bytes);
@@ -46,6 +51,8 @@ TEST(NativePath, FileUrlsOfExactBytes) {
 
     const QString odd = NativePath::decode("/x y/app\xff");
     EXPECT_EQ(NativePath::fileUrl(odd), "file:///x%20y/app%FF");
+    EXPECT_EQ(NativePath::fileUrl(QString::fromUtf8("/cards/\xf0\x9f\x82\xa1.txt")), "file:///cards/%F0%9F%82%A1.txt");
+    EXPECT_EQ(NativePath::fileUrl(NativePath::decode("/cards/\xf0\x9f\x82\xa1\xff")), "file:///cards/%F0%9F%82%A1%FF");
     EXPECT_TRUE(QUrl("file:///x%20y/app%FF", QUrl::StrictMode).isLocalFile());
     EXPECT_FALSE(NativePath::fromFileUrl("https://example.com/a"));
     EXPECT_FALSE(NativePath::fromFileUrl("/no/scheme"));
