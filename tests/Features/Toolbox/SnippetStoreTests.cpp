@@ -391,8 +391,10 @@ TEST_F(SnippetStoreTest, TheFolderAndFileKeepTheModesTheUserChose) {
     EXPECT_EQ(mode(path), 0600);
 
     ASSERT_EQ(::chmod(native(path).c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(native(folder).c_str(), 0755), 0);
     store.add(make(kIdB, QStringLiteral("второй")));
     EXPECT_EQ(mode(path), 0644);
+    EXPECT_EQ(mode(folder), 0755);
     EXPECT_EQ(titles(SnippetStore(folder)), titles(store));
 
     // A folder the user made read-only stays so; the save that cannot be made says why.
