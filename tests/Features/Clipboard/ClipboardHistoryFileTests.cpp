@@ -256,9 +256,16 @@ TEST_F(ClipboardHistoryFile, ExistingFoldersAreMadePrivate) {
     QDir().mkpath(folder + "/Images");
     ::chmod(QFile::encodeName(folder).constData(), 0755);
     ::chmod(QFile::encodeName(folder + "/Images").constData(), 0777);
+    // The history stays private whatever mode a file of it had.
+    ASSERT_TRUE(writeFile(historyFile(), "[]"));
+    ::chmod(QFile::encodeName(historyFile()).constData(), 0644);
     start();
     EXPECT_EQ(mode(folder), 0700);
     EXPECT_EQ(mode(folder + "/Images"), 0700);
+    copyText("one");
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readArray(historyFile()).size(), 1);
+    EXPECT_EQ(mode(historyFile()), 0600);
 }
 
 TEST_F(ClipboardHistoryFile, ConcealedEntriesNeverReachTheFile) {
