@@ -21,6 +21,15 @@ QString configHome() {
     return dir;
 }
 
+// The file's text: indented, or compact where indented would pass the size that is read, so that
+// what was read reads again.
+QByteArray fileBytes(const QJsonObject& values) {
+    const QJsonDocument document(values);
+    QByteArray bytes = document.toJson(QJsonDocument::Indented);
+    if (bytes.size() > UserDefaults::maxFileSize) bytes = document.toJson(QJsonDocument::Compact);
+    return bytes;
+}
+
 }  // namespace
 
 UserDefaults& UserDefaults::standard() {
@@ -96,14 +105,6 @@ bool UserDefaults::keepDamagedAside(const QByteArray& bytes, bool linked) {
     }
     qWarning("Settings file %s is damaged; kept it as %s and started empty", qPrintable(path_), qPrintable(aside));
     return true;
-}
-
-QByteArray UserDefaults::fileBytes(const QJsonObject& values) {
-    const QJsonDocument document(values);
-    QByteArray bytes = document.toJson(QJsonDocument::Indented);
-    // What was read must read again: a large file is written without the indentation.
-    if (bytes.size() > maxFileSize) bytes = document.toJson(QJsonDocument::Compact);
-    return bytes;
 }
 
 bool UserDefaults::writeLocked() {

@@ -83,8 +83,6 @@ public:
 
     // Larger than any real settings file; a larger one is not read, and none is written.
     static constexpr qint64 maxFileSize = 32 * 1024 * 1024;
-    // The file's text: indented, or compact where indented would pass maxFileSize.
-    static QByteArray fileBytes(const QJsonObject& values);
 
 signals:
     void valueChanged(const QString& key);
