@@ -70,6 +70,23 @@ inline QByteArray readBytes(const QByteArray& path) {
     return out;
 }
 
+// A chain of `levels` folders each named `name` below the folder at `path`, with a file "leaf" at its
+// bottom; made through open folders, so it may go deeper than PATH_MAX.
+inline bool makeDeepChain(const QString& path, int levels, const char* name = "deep") {
+    int fd = ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; fd >= 0 && i < levels; ++i) {
+        const int next = ::mkdirat(fd, name, 0755) == 0 ? ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+        ::close(fd);
+        fd = next;
+    }
+    if (fd < 0) return false;
+    const int leaf = ::openat(fd, "leaf", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const bool ok = leaf >= 0 && ::write(leaf, "x", 1) == 1;
+    if (leaf >= 0) ::close(leaf);
+    ::close(fd);
+    return ok;
+}
+
 // A file `length` bytes long of which only `written` bytes at its start hold data.
 inline bool writeSparse(const QString& path, qint64 length, qint64 written) {
     if (!writeFile(path, written)) return false;

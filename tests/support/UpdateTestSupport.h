@@ -67,6 +67,7 @@ public:
         // Sent in pieces of this size, each after the one before has gone out (0: all at once).
         qint64 piece = 0;
         QByteArray location;  // a redirect's target
+        QByteArray headers;  // more header lines, each ending in CR LF
     };
 
     TestHttpsServer() {
@@ -132,6 +133,7 @@ private:
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " X\r\nConnection: close\r\n";
         if (response.sendLength) head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
         if (!response.location.isEmpty()) head += "Location: " + response.location + "\r\n";
+        head += response.headers;
         socket->write(head + "\r\n");
         if (response.piece <= 0) {
             socket->write(response.body);
@@ -204,6 +206,35 @@ inline bool signBundle(const QString& path, const Keys& keys) {
     if (!manifest) return false;
     return writeFile(path + "/" + CodeSignature::manifestPath, *manifest) &&
            writeFile(path + "/" + CodeSignature::signaturePath, keys.sign(*manifest).toLatin1() + "\n");
+}
+
+// A gzip stream that inflates to `size` zero bytes.
+inline QByteArray gzipOfZeros(qint64 size) {
+    QByteArray out;
+    archive* a = archive_write_new();
+    archive_write_set_format_raw(a);
+    archive_write_add_filter_gzip(a);
+    archive_write_set_filter_option(a, nullptr, "compression-level", "1");
+    archive_write_set_bytes_in_last_block(a, 1);
+    archive_write_open(
+        a, &out, nullptr,
+        [](archive*, void* sink, const void* bytes, size_t length) -> la_ssize_t {
+            static_cast<QByteArray*>(sink)->append(static_cast<const char*>(bytes), qsizetype(length));
+            return la_ssize_t(length);
+        },
+        nullptr);
+    archive_entry* entry = archive_entry_new();
+    archive_entry_set_pathname(entry, "zeros");
+    archive_entry_set_filetype(entry, AE_IFREG);
+    archive_entry_set_size(entry, size);
+    archive_write_header(a, entry);
+    archive_entry_free(entry);
+    const QByteArray zeros(1 << 20, '\0');
+    for (qint64 left = size; left > 0; left -= zeros.size())
+        archive_write_data(a, zeros.constData(), size_t(std::min<qint64>(left, zeros.size())));
+    archive_write_close(a);
+    archive_write_free(a);
+    return out;
 }
 
 // A zip archive written entry by entry.

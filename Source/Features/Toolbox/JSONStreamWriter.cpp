@@ -1,5 +1,6 @@
 #include "Source/Features/Toolbox/JSONStreamWriter.h"
 
+#include "Source/Features/Toolbox/JSONReader.h"
 #include "Source/Features/Toolbox/JSONTool.h"
 
 #include <QStringEncoder>
@@ -275,8 +276,7 @@ std::optional<QString> JSONStreamWriter::format(QStringView text, int indent) {
     try {
         // Written out, minifying never lengthens the text; indenting about doubles a compact one.
         StreamWriter writer(indent, indent < 0 ? text.size() : 2 * text.size());
-        nlohmann::detail::parser<JSONValue, Utf8Pieces> reader(Utf8Pieces(text), nullptr, true, false);
-        if (reader.sax_parse(&writer, true)) return writer.take();
+        if (JSONReader::read(Utf8Pieces(text), &writer)) return writer.take();
     } catch (const std::exception&) {
     }
     return std::nullopt;

@@ -1,6 +1,7 @@
 #include "Source/Features/Toolbox/JSONTool.h"
 
 #include "Platform/Core/JsonDepth.h"
+#include "Source/Features/Toolbox/JSONReader.h"
 #include "Source/Features/Toolbox/JSONStreamWriter.h"
 #include "Source/Features/Toolbox/UnicodeText.h"
 
@@ -168,7 +169,6 @@ private:
     static QString describe(std::size_t offset, const nlohmann::detail::exception& error) {
         const QString at = QString::asprintf(" at character %zu", offset);
         const std::string what = error.what();
-        if (error.id == 406) return "Number too large" + at;
         static const std::string syntaxError = "syntax error ";
         const std::size_t start = what.find(syntaxError);
         if (start == std::string::npos) return "Syntax error" + at;
@@ -292,7 +292,7 @@ std::variant<JSONValue, QString> read(std::string_view utf8) {
     TreeBuilder builder(utf8);
     bool ok = false;
     try {
-        ok = JSONValue::sax_parse(utf8.begin(), utf8.end(), &builder, JSONValue::input_format_t::json, true, false);
+        ok = JSONReader::read(nlohmann::detail::input_adapter(utf8.begin(), utf8.end()), &builder);
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     }

@@ -22,7 +22,7 @@ namespace JSONTool {
 inline constexpr int maximumDepth = 512;
 
 // A number whose value written back would read differently from its text (5.10, 1E2, -0, more digits
-// than a double holds, beyond 64 bits, 1E-400) is kept as its text: binary data of this subtype, which
+// than a double holds, beyond 64 bits, 1E-400, 1E400) is kept as its text: binary data of this subtype, which
 // the reader makes for nothing else. Other numbers are plain numbers.
 inline constexpr std::uint8_t numberTextSubtype = 'N';
 // The number's text as written, for a number kept as text.

@@ -1,5 +1,6 @@
 #include "Source/Features/Updates/UpdateInstaller.h"
 
+#include "Platform/Files/FolderTree.h"
 #include "Platform/Files/NativePath.h"
 #include "Platform/Files/UniqueFd.h"
 #include "Source/Features/Updates/BundleArchive.h"
@@ -82,7 +83,7 @@ std::optional<qint64> parseBuild(const QString& text) {
 namespace {
 
 constexpr qint64 largestInfo = 1024 * 1024;
-const QString stagingPrefix = QStringLiteral(".quorvin-update-");
+constexpr const char* stagingPrefix = ".quorvin-update-";
 constexpr const char* downloadPrefix = "quorvin-update-";
 
 
@@ -93,9 +94,10 @@ bool isTemplateSuffix(const QByteArray& text) {
     return true;
 }
 
-// "quorvin-update-<pid>-XXXXXX", or the older "quorvin-update-XXXXXX" that names no process.
-bool isDownloadName(const QByteArray& name, std::optional<pid_t>* pid) {
-    const QByteArray rest = name.mid(qsizetype(std::strlen(downloadPrefix)));
+// "<prefix><pid>-XXXXXX", or the older "<prefix>XXXXXX" that names no process.
+bool isLeftoverName(const QByteArray& name, const char* prefix, std::optional<pid_t>* pid) {
+    if (!name.startsWith(prefix)) return false;
+    const QByteArray rest = name.mid(qsizetype(std::strlen(prefix)));
     if (isTemplateSuffix(rest)) {
         *pid = std::nullopt;
         return true;
@@ -110,6 +112,41 @@ bool isDownloadName(const QByteArray& name, std::optional<pid_t>* pid) {
     if (!ok || value <= 0) return false;
     *pid = pid_t(value);
     return true;
+}
+
+// The names in the open folder that begin with `prefix`.
+QList<QByteArray> namesStartingWith(int folder, const char* prefix) {
+    QList<QByteArray> names;
+    const int listing = ::dup(folder);
+    DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!dir) {
+        if (listing >= 0) ::close(listing);
+        return names;
+    }
+    while (const dirent* e = ::readdir(dir))
+        if (std::strncmp(e->d_name, prefix, std::strlen(prefix)) == 0) names << QByteArray(e->d_name);
+    ::closedir(dir);
+    return names;
+}
+
+// A folder a crash or kill left in `parent`, opened and locked: one of our naming, a real folder (not
+// a link) of this user's, whose process (where the name says which) has ended and which no process
+// holds locked. -1 for anything else. The lock holds while the descriptor is open.
+int claimLeftover(int parent, const QByteArray& name, const char* prefix) {
+    std::optional<pid_t> pid;
+    if (!isLeftoverName(name, prefix, &pid)) return -1;
+    // A process that is alive (or that we may not signal) may still be using it.
+    if (pid && (*pid == ::getpid() || ::kill(*pid, 0) == 0 || errno == EPERM)) return -1;
+    struct stat st {};
+    if (::fstatat(parent, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
+        st.st_uid != ::geteuid())
+        return -1;
+    UniqueFd folder(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat opened {};
+    if (folder.get() < 0 || ::fstat(folder.get(), &opened) != 0 || opened.st_dev != st.st_dev ||
+        opened.st_ino != st.st_ino || ::flock(folder.get(), LOCK_EX | LOCK_NB) != 0)
+        return -1;
+    return folder.release();
 }
 
 // Removes the entries of a download folder, all of them files (a link is removed, never followed);
@@ -178,20 +215,38 @@ std::optional<QJsonObject> readInfo(const QString& bundle) {
     return doc.object();
 }
 
+// The unpacking folder ".quorvin-update-<pid>-XXXXXX" beside the bundle, locked while it lives so that
+// no start of ours sweeps it, and removed with all it holds when it goes.
 class Staging {
 public:
-    explicit Staging(const QString& parent) {
-        QByteArray pattern = (parent + QLatin1Char('/') + stagingPrefix + QStringLiteral("XXXXXX")).toUtf8();
-        if (::mkdtemp(pattern.data())) path_ = QString::fromUtf8(pattern);
-        else error_ = errno;
+    explicit Staging(const QString& parent) : parent_(::open(NativePath::encode(parent).constData(), folderFlags)) {
+        QByteArray pattern =
+            NativePath::encode(parent) + '/' + stagingPrefix + QByteArray::number(::getpid()) + "-XXXXXX";
+        if (parent_.get() < 0 || !::mkdtemp(pattern.data())) {
+            error_ = errno;
+            return;
+        }
+        name_ = pattern.mid(pattern.lastIndexOf('/') + 1);
+        lock_ = ::openat(parent_.get(), name_.constData(), folderFlags | O_NOFOLLOW);
+        if (lock_ < 0 || ::flock(lock_, LOCK_EX | LOCK_NB) != 0) {
+            error_ = errno;
+            return;
+        }
+        path_ = parent + QLatin1Char('/') + NativePath::decode(name_);
     }
     ~Staging() {
-        if (!path_.isEmpty()) QDir(path_).removeRecursively();
+        if (!name_.isEmpty()) FolderTree::remove(parent_.get(), name_);
+        if (lock_ >= 0) ::close(lock_);
     }
+    // Empty when it could not be made.
     const QString& path() const { return path_; }
     int error() const { return error_; }
 
 private:
+    static constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    UniqueFd parent_;
+    QByteArray name_;
+    int lock_ = -1;
     QString path_;
     int error_ = 0;
 };
@@ -217,34 +272,10 @@ QString temporaryFolder() {
 int sweepDownloads(const QString& tempFolder) {
     UniqueFd temp(::open(NativePath::encode(tempFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (temp.get() < 0) return 0;
-    QList<QByteArray> names;
-    {
-        const int listing = ::dup(temp.get());
-        DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
-        if (!dir) {
-            if (listing >= 0) ::close(listing);
-            return 0;
-        }
-        while (const dirent* e = ::readdir(dir))
-            if (std::strncmp(e->d_name, downloadPrefix, std::strlen(downloadPrefix)) == 0)
-                names << QByteArray(e->d_name);
-        ::closedir(dir);
-    }
     int removed = 0;
-    for (const QByteArray& name : names) {
-        std::optional<pid_t> pid;
-        if (!isDownloadName(name, &pid)) continue;
-        // A process that is alive (or that we may not signal) may still be downloading.
-        if (pid && (*pid == ::getpid() || ::kill(*pid, 0) == 0 || errno == EPERM)) continue;
-        struct stat st {};
-        if (::fstatat(temp.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
-            st.st_uid != ::geteuid())
-            continue;
-        UniqueFd folder(::openat(temp.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        struct stat opened {};
-        if (folder.get() < 0 || ::fstat(folder.get(), &opened) != 0 || opened.st_dev != st.st_dev ||
-            opened.st_ino != st.st_ino || ::flock(folder.get(), LOCK_EX | LOCK_NB) != 0)
-            continue;
+    for (const QByteArray& name : namesStartingWith(temp.get(), downloadPrefix)) {
+        UniqueFd folder(claimLeftover(temp.get(), name, downloadPrefix));
+        if (folder.get() < 0) continue;
         if (emptyOfFiles(folder.get()) && ::unlinkat(temp.get(), name.constData(), AT_REMOVEDIR) == 0) ++removed;
     }
     return removed;
@@ -252,12 +283,13 @@ int sweepDownloads(const QString& tempFolder) {
 
 int sweepLeftovers(const QString& bundlePath) {
     if (bundlePath.isEmpty()) return 0;
-    const QDir parent = QFileInfo(bundlePath).absoluteDir();
+    UniqueFd parent(::open(NativePath::encode(QFileInfo(bundlePath).absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (parent.get() < 0) return 0;
     int removed = 0;
-    for (const QFileInfo& entry : parent.entryInfoList({stagingPrefix + QLatin1Char('*')},
-                                                       QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
-        if (entry.isSymLink() || entry.fileName().size() != stagingPrefix.size() + 6) continue;
-        if (QDir(entry.filePath()).removeRecursively()) ++removed;
+    for (const QByteArray& name : namesStartingWith(parent.get(), stagingPrefix)) {
+        UniqueFd folder(claimLeftover(parent.get(), name, stagingPrefix));
+        if (folder.get() >= 0 && !FolderTree::remove(parent.get(), name)) ++removed;
     }
     return removed;
 }

@@ -31,7 +31,8 @@ struct Outcome {
 Outcome verifyAndReplace(const Job& job);
 
 // Removes what an installation cut short by a crash left beside the bundle: the unpacking folders
-// of our own name (real folders, not links). Returns how many were removed.
+// of our naming (".quorvin-update-<pid>-XXXXXX", the older ".quorvin-update-XXXXXX" too), by the
+// rules of sweepDownloads, with everything in them however deep. Returns how many were removed.
 int sweepLeftovers(const QString& bundlePath);
 
 // The downloads: each in a private folder "quorvin-update-<pid>-XXXXXX" in the temporary folder,

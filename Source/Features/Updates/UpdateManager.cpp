@@ -103,6 +103,9 @@ QNetworkRequest UpdateManager::request(const QUrl& url) const {
     request.setTransferTimeout(transferTimeoutMs);
     // Redirects are followed only to https.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // A compressed answer is measured by what it inflates to, as it is read, and stopped by our own
+    // limits; Qt's ratio check would instead hold the reply until the transfer timed out.
+    request.setDecompressedSafetyCheckThreshold(-1);
     if (ssl_) request.setSslConfiguration(*ssl_);
     return request;
 }
@@ -291,7 +294,16 @@ void UpdateManager::installPending() {
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply, build, tooLong, writeFailed, temp] {
         reply->deleteLater();
-        if (*tooLong) return failInstall(UpdateInstaller::signatureFailure(), QStringLiteral("longer than announced"));
+        if (*tooLong) {
+            // A compressed download is measured by what it inflates to.
+            const QByteArray encoding = reply->rawHeader("Content-Encoding");
+            return failInstall(
+                UpdateInstaller::signatureFailure(),
+                QStringLiteral("the download runs past the announced %1 bytes").arg(build.length) +
+                    (encoding.isEmpty()
+                         ? QString()
+                         : QStringLiteral(" once decoded from its %1 encoding").arg(QString::fromLatin1(encoding))));
+        }
         if (*writeFailed) return failSaving(*writeFailed, temp);
         if (isTransportError(reply->error())) {
             const bool insecure = reply->error() == QNetworkReply::InsecureRedirectError;

@@ -135,7 +135,13 @@ TEST(JSONToolRead, SyntaxErrorsNameTheLineOfTheTrimmedText) {
         {QStringLiteral("[1,\r\n2,\r\n x]"), 5, 10},  // CR LF counts twice
         {QStringLiteral("[\"a\u2028b\",\n\"ж\" x]"), 3, 15},  // U+2028 inside a string is a line end
         {QStringLiteral("[1, 2"), 1, 5},  // the end of the text
-        {QStringLiteral("[1e400]"), 1, 5},
+        // A malformed number stays an error, whatever its size.
+        {QStringLiteral("[1e]"), 1, 3},
+        {QStringLiteral("[01]"), 1, 2},
+        {QStringLiteral("[1.]"), 1, 3},
+        {QStringLiteral("[-]"), 1, 2},
+        {QStringLiteral("[1e400x]"), 1, 6},
+        {QStringLiteral("[1E400 1]"), 1, 7},
         // A NUL byte is no end of the text.
         {QString::fromUtf8("{\"a\":1}\0{broken", 15), 1, 7},
         {QString::fromUtf8("123\0", 4), 1, 3},
@@ -243,6 +249,14 @@ TEST(JSONToolWrite, KeepsOrderSlashesAndTextAndAcceptsBareScalars) {
          QStringLiteral(R"({"id":18446744073709551616,"a":{"b":[1E+2]}})"),
          QStringLiteral("{\n  \"id\": 18446744073709551616,\n  \"a\": {\n    \"b\": [\n      1E+2\n    ]\n  }\n}")},
         {QStringLiteral("-0"), QStringLiteral("-0"), QStringLiteral("-0")},
+        // Beyond a double's range: valid JSON, kept as written.
+        {QStringLiteral("[1E400, 1e309, -1E400, 1") + QString(309, u'0') + QStringLiteral(", 1.5e+99999]"),
+         QStringLiteral("[1E400,1e309,-1E400,1") + QString(309, u'0') + QStringLiteral(",1.5e+99999]"),
+         QStringLiteral("[\n  1E400,\n  1e309,\n  -1E400,\n  1") + QString(309, u'0') +
+             QStringLiteral(",\n  1.5e+99999\n]")},
+        {QStringLiteral(R"({"big": -1E400})"), QStringLiteral(R"({"big":-1E400})"),
+         QStringLiteral("{\n  \"big\": -1E400\n}")},
+        {QStringLiteral("1e309"), QStringLiteral("1e309"), QStringLiteral("1e309")},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(succeeded(JSONTool::minify(c.text)), c.minified);

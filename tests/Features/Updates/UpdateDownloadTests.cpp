@@ -1,6 +1,7 @@
 #include "Source/Features/Updates/UpdateInstaller.h"
 #include "Source/Features/Updates/UpdateManager.h"
 
+#include "LogCapture.h"
 #include "TestSupport.h"
 #include "UpdateTestSupport.h"
 
@@ -184,6 +185,19 @@ TEST_F(UpdateDownload, ADownloadLongerThanAnnouncedStopsAssoonAsItPassesTheLengt
     m->installPending();
     ASSERT_TRUE(settle(*m));
     EXPECT_EQ(m->state().text(), UpdateInstaller::signatureFailure());
+    // Sent compressed: what it inflates to counts, and it stops as soon as that passes the length.
+    const QByteArray bomb = gzipOfZeros(qint64(512) << 20);
+    serveFeed(zip.size(), keys.sign(zip), "/bomb.zip");
+    TestHttpsServer::Response compressed{bomb, 200, true, 16 * 1024};
+    compressed.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/bomb.zip", compressed);
+    const LogCapture log;
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state().text(), UpdateInstaller::signatureFailure());
+    EXPECT_LT(server.bodyBytesSent("/bomb.zip"), bomb.size() / 2);
+    EXPECT_EQ(log.matching({"runs past the announced", "decoded from its gzip encoding"}).size(), 1)
+        << qPrintable(log.all().join('\n'));
     EXPECT_EQ(runningBuild(), "10");
     EXPECT_EQ(besideRunning(), QStringList{"Quorvin.app"});
     EXPECT_TRUE(leftInTmp().isEmpty());

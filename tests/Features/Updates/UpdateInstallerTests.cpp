@@ -3,6 +3,7 @@
 #include "Source/Features/Updates/UpdateInstaller.h"
 #include "Source/Features/Updates/UpdateManager.h"
 
+#include "FileTreeSupport.h"
 #include "TestSupport.h"
 #include "UpdateTestSupport.h"
 
@@ -205,6 +206,14 @@ TEST_F(UpdateInstall, TamperedArchivesAreRefusedWithNothingReplaced) {
              }));
          },
          notSignedFailure()},
+        // Refused, and what was unpacked goes however deep it is.
+        {"a path deeper than PATH_MAX",
+         [&] {
+             QString deep = QStringLiteral("Quorvin.app");
+             for (int i = 0; i < 2100; ++i) deep += QStringLiteral("/deep");
+             return install(ZipBuilder(base).file(deep + "/leaf", "x").build());
+         },
+         notQuorvinFailure()},
         {"file of the manifest missing",
          [&] { return install(archive(newer, {}, [](const QString& p) { QFile::remove(p + "/Resources/Changelog.json"); })); },
          notSignedFailure()},
@@ -310,16 +319,53 @@ TEST_F(UpdateInstall, ASignedFileReplacedByALinkToAnIdenticalCopyOutsideFailsThe
     }
 }
 
+// Only our own unpacking folders that no live process holds, however deep: by name, owner, link,
+// process and lock, as in the temporary folder.
 TEST_F(UpdateInstall, WhatACrashLeftBesideTheBundleIsSweptAndNothingElse) {
-    writeFile(dir.filePath("apps/.quorvin-update-Ab12Cd/Quorvin.app/Info.json"), "{}");
-    writeFile(dir.filePath("apps/.quorvin-update-notours/keep"), "x");   // not a name we make
-    writeFile(dir.filePath("apps/Other.app/Info.json"), "{}");
+    QProcess ended;
+    ended.start("true");
+    ASSERT_TRUE(ended.waitForStarted());
+    const QString dead = QString::number(ended.processId());
+    ASSERT_TRUE(ended.waitForFinished());
+    QProcess alive;
+    alive.start("sleep", {"60"});
+    ASSERT_TRUE(alive.waitForStarted());
+    const QString live = QString::number(alive.processId());
+    const QString self = QString::number(::getpid());
+    const QString apps = dir.filePath("apps");
+    const auto leftover = [&](const QString& name) { writeFile(apps + "/" + name + "/Quorvin.app/Info.json", "{}"); };
+
+    leftover(".quorvin-update-Ab12Cd");  // the older naming
+    leftover(".quorvin-update-" + dead + "-Ef34Gh");
+    ASSERT_TRUE(FileTree::makeDeepChain(apps + "/.quorvin-update-" + dead + "-Ef34Gh", 2100));  // past PATH_MAX
+    leftover(".quorvin-update-" + live + "-Ij56Kl");  // its process still runs
+    leftover(".quorvin-update-" + self + "-Mn78Op");  // this process's own
+    leftover(".quorvin-update-" + dead + "-Qr90St");  // held by a process of another pid namespace
+    leftover(".quorvin-update-notours");   // not a name we make
+    writeFile(apps + "/.quorvin-update-Fi1e00", "x");  // a file
+    writeFile(apps + "/Other.app/Info.json", "{}");
     writeFile(dir.filePath("elsewhere/keep"), "x");
-    ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), dir.filePath("apps/.quorvin-update-Link01")));
-    EXPECT_EQ(UpdateInstaller::sweepLeftovers(running), 1);
-    EXPECT_EQ(QDir(dir.filePath("apps")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
-              (QStringList{".quorvin-update-Link01", ".quorvin-update-notours", "Other.app", "Quorvin.app"}));
-    EXPECT_TRUE(QFile::exists(dir.filePath("elsewhere/keep")));
+    ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), apps + "/.quorvin-update-Link01"));
+    ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), apps + "/.quorvin-update-Ab12Cd/link"));
+    const int lock =
+        ::open(QFile::encodeName(apps + "/.quorvin-update-" + dead + "-Qr90St").constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+
+    EXPECT_EQ(UpdateInstaller::sweepLeftovers(running), 2);
+    const auto sorted = [](QStringList list) {
+        list.sort();
+        return list;
+    };
+    EXPECT_EQ(sorted(QDir(apps).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)),
+              sorted({".quorvin-update-" + dead + "-Qr90St", ".quorvin-update-" + live + "-Ij56Kl",
+                      ".quorvin-update-" + self + "-Mn78Op", ".quorvin-update-Fi1e00", ".quorvin-update-Link01",
+                      ".quorvin-update-notours", "Other.app", "Quorvin.app"}));
+    EXPECT_EQ(readFile(dir.filePath("elsewhere/keep")), "x");
+
+    ::close(lock);
+    alive.kill();
+    ASSERT_TRUE(alive.waitForFinished());
+    EXPECT_EQ(UpdateInstaller::sweepLeftovers(running), 2);
     EXPECT_EQ(UpdateInstaller::sweepLeftovers(QString()), 0);  // no bundle: nothing to look at
 }
 
