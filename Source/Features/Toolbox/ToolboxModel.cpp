@@ -154,9 +154,10 @@ void ToolboxModel::recompute(const QString& text, qsizetype utf8Bytes, const Too
     // recomputation cancels it before it starts, or drops its result afterwards. It takes the text when
     // it starts (any change before cancels it): held while keys come, the text would be copied at each.
     work_.schedule(this, debounceSeconds, [this, self, cancelled, transform, number] {
-        executor_([self, cancelled, transform, text = input_, number] {
+        executor_([self, cancelled, transform, text = input_, number]() mutable {
             if (cancelled->load()) return;
             auto result = std::make_shared<TransformResult<QString>>(TextTransforms::apply(transform, text));
+            text = QString();  // let go before the result lands, or the next key copies the input
             Dispatch::main([self, result, number] {
                 if (!self || self->generation_ != number) return;
                 self->pendingCancelled_.reset();
