@@ -73,7 +73,10 @@ private:
             }
             if (isDots(entry->d_name)) continue;
             int held = ::dirfd(dir);
+            const int outer = anchor_;
+            anchor_ = held;
             bytes += visit(held, entry->d_name, depth, nullptr);
+            anchor_ = outer;
         }
         ::closedir(dir);
         if (options_.visitor) options_.visitor->leave(path_, depth, bytes, true);
@@ -81,7 +84,8 @@ private:
     }
 
     // Reads the folder's names first, then closes it while each sub-folder is walked; the
-    // sub-folder hands it back reopened through "..", checked to be the same folder.
+    // sub-folder hands it back reopened through "..", checked to be the same folder (a sub-folder
+    // moved elsewhere hands back its new parent: then this one is found again by name).
     std::int64_t readWhole(int fd, int depth, int* up) {
         struct stat self {};
         std::vector<std::string> names;
@@ -94,6 +98,7 @@ private:
             ::close(fd);
             return unlisted(depth);
         }
+        deep_.push_back(Level{path_.rfind('/') + 1, FileId{self.st_dev, self.st_ino}});
         for (;;) {
             errno = 0;
             const dirent* entry = ::readdir(dir);
@@ -123,8 +128,28 @@ private:
         } else if (up) {
             *up = -1;
         }
+        deep_.pop_back();
         if (options_.visitor) options_.visitor->leave(path_, depth, bytes, true);
         return bytes;
+    }
+
+    // Opens the deep folders again by name from the innermost folder held open, down to the
+    // innermost one; each must be the folder it was. -1 when one of them is no longer there.
+    int reopenDeepest() const {
+        int fd = ::dup(anchor_);
+        for (const Level& level : deep_) {
+            if (fd < 0) break;
+            const std::string name = path_.substr(level.nameStart, path_.find('/', level.nameStart) - level.nameStart);
+            const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            ::close(fd);
+            struct stat st {};
+            fd = next;
+            if (fd >= 0 && (::fstat(fd, &st) != 0 || !(FileId{st.st_dev, st.st_ino} == level.id))) {
+                ::close(fd);
+                fd = -1;
+            }
+        }
+        return fd;
     }
 
     static void handBack(int fd, int* up) {
@@ -169,10 +194,13 @@ private:
                     struct stat again {};
                     if (back >= 0 &&
                         (::fstat(back, &again) != 0 || again.st_dev != self->st_dev || again.st_ino != self->st_ino)) {
+                        // The sub-folder was moved elsewhere while it was walked: it is the one lost.
+                        ++totals.unreadable;
                         ::close(back);
                         back = -1;
                     }
-                    fd = back;
+                    // Else this folder is found again by name from the folders above, if it is still there.
+                    fd = back >= 0 ? back : reopenDeepest();
                 }
             }
         } else {
@@ -192,9 +220,17 @@ private:
         return seen_.insert(FileId{st.st_dev, st.st_ino}).second;
     }
 
+    // A folder being read whole: where its name starts in path_, and which folder it is.
+    struct Level {
+        size_t nameStart;
+        FileId id;
+    };
+
     const DirectoryWalker::Options& options_;
     dev_t device_;
     std::unordered_set<FileId, FileIdHash> seen_;
+    int anchor_ = -1;  // the innermost folder held open, above the deep ones
+    std::vector<Level> deep_;  // the folders being read whole, outermost first
 };
 
 }  // namespace

@@ -19,7 +19,8 @@ public:
         std::int64_t files = 0;  // regular files
         std::int64_t folders = 0;
         std::int64_t entries = 0;     // every entry looked at
-        std::int64_t unreadable = 0;  // folders that could not be listed, the start folder's included
+        std::int64_t unreadable = 0;  // folders that could not be listed (or were moved away while walked),
+                                      // the start folder's included
         bool cancelled = false;
 
         std::int64_t allocatedBytes() const { return fileBytes + folderBytes + linkBytes; }

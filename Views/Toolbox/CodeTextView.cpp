@@ -25,6 +25,28 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// The runs longer than CodeTextView::longestWordWrapped without white space that hold a character of
+// [from - 1, to] (those beside the range too), looked at no further than that length past it.
+qsizetype longRunsAround(QStringView text, qsizetype from, qsizetype to) {
+    const qsizetype limit = CodeTextView::longestWordWrapped;
+    const qsizetype first = std::max<qsizetype>(0, from - 1), end = std::min(text.size(), to + 1);
+    const qsizetype lo = std::max<qsizetype>(0, first - limit), hi = std::min(text.size(), end + limit);
+    qsizetype count = 0, run = 0;
+    for (qsizetype i = lo; i <= hi; ++i) {
+        if (i < hi && !text[i].isSpace()) {
+            ++run;
+            continue;
+        }
+        if (run > limit && i - run < end && i > first) ++count;
+        run = 0;
+    }
+    return count;
+}
+
+}  // namespace
+
 CodeTextView::CodeTextView(bool editable, const QString& placeholder, CodeTextViewController* controller,
                            QWidget* parent)
     : QAbstractScrollArea(parent), document_(new QTextDocument(this)), placeholder_(placeholder),
@@ -64,16 +86,34 @@ QString CodeTextView::documentText() const {
     return text;
 }
 
+QString CodeTextView::documentText(int position, int length) const {
+    // Called while the document reports a change, the cursor works out no x (no layout).
+    QTextCursor range(document_);
+    range.setPosition(position);
+    range.setPosition(position + length, QTextCursor::KeepAnchor);
+    QString text = range.selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
 void CodeTextView::setText(const QString& text) {
-    if (text == bound_) return;
-    bound_ = text;
+    if (text == this->text()) return;
     const int oldStart = cursor_.selectionStart();
     const int oldLength = cursor_.selectionEnd() - oldStart;
     settingText_ = true;
-    chooseWrapMode(text);
     document_->setPlainText(text);
     settingText_ = false;
-    if (shown_ == text) shown_ = text;  // one copy of the text, not two
+    edits_.clear();
+    wholeEdit_ = false;
+    // One copy of the text, not two; the host's own is kept only where the document's differs.
+    boundIsShown_ = shown_ == text;
+    if (boundIsShown_) {
+        shown_ = text;
+        bound_ = QString();
+    } else {
+        bound_ = text;
+    }
+    chooseWrapMode();
     QTextCursor cursor = cursorOver(0, 0);
     if (isEditable()) {
         const int length = document_->characterCount() - 1;
@@ -87,11 +127,34 @@ void CodeTextView::setText(const QString& text) {
 }
 
 void CodeTextView::onContentsChange(int position, int removed, int added) {
-    const QString before = shown_;
-    shown_ = documentText();
-    if (QAccessible::isActive()) {
-        const int from = std::clamp(position, 0, int(std::min(before.size(), shown_.size())));
-        QAccessibleTextUpdateEvent update(this, from, before.mid(from, removed), shown_.mid(from, added));
+    if (!settingText_ && edits_.empty() && !wholeEdit_) reportedLength_ = int(text().size());
+    const int length = int(shown_.size());
+    const bool inPlace = !settingText_ && position >= 0 && removed >= 0 && added >= 0 && position + removed <= length &&
+                         length - removed + added == document_->characterCount() - 1;
+    const bool accessible = QAccessible::isActive();
+    QString before, after;
+    if (inPlace) {
+        // Only the edit is read from the document, and only the runs beside it are counted again.
+        after = documentText(position, added);
+        if (accessible) before = shown_.mid(position, removed);
+        longRuns_ -= longRunsAround(shown_, position, position + removed);
+        shown_.replace(position, removed, after);
+        longRuns_ += longRunsAround(shown_, position, position + added);
+        if (!wholeEdit_) edits_.push_back({position, removed, after});
+    } else {
+        if (accessible) before = shown_;
+        shown_ = documentText();
+        longRuns_ = longRunsAround(shown_, 0, shown_.size());
+        edits_.clear();
+        wholeEdit_ = !settingText_;
+        if (accessible) {
+            position = std::clamp(position, 0, int(std::min(before.size(), shown_.size())));
+            before = before.mid(position, removed);
+            after = shown_.mid(position, added);
+        }
+    }
+    if (accessible) {
+        QAccessibleTextUpdateEvent update(this, position, before, after);
         QAccessible::updateAccessibility(&update);
     }
     changed_ = true;
@@ -118,10 +181,21 @@ void CodeTextView::onContentsChanged() {
     if (!changed_) return;
     changed_ = false;
     if (settingText_) return;
-    bound_ = shown_;
-    chooseWrapMode(bound_);
+    // The host's text where it differed from the document's (its line ends, say) is replaced whole.
+    const bool whole = wholeEdit_ || !boundIsShown_;
+    const std::vector<Edit> edits = std::move(edits_);
+    edits_.clear();
+    wholeEdit_ = false;
+    boundIsShown_ = true;
+    bound_ = QString();
+    chooseWrapMode();
     viewport()->update();
-    emit textEdited(bound_);
+    if (whole) {
+        emit edited(0, reportedLength_, shown_);
+    } else {
+        for (const Edit& edit : edits) emit edited(edit.position, edit.removed, edit.added);
+    }
+    emit textEdited(shown_);
 }
 
 bool CodeTextView::hasLongUnbrokenRun(QStringView text) {
@@ -136,8 +210,8 @@ bool CodeTextView::hasLongUnbrokenRun(QStringView text) {
     return false;
 }
 
-void CodeTextView::chooseWrapMode(QStringView text) {
-    setWordWrapMode(hasLongUnbrokenRun(text) ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+void CodeTextView::chooseWrapMode() {
+    setWordWrapMode(longRuns_ > 0 ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
 }
 
 void CodeTextView::setWordWrapMode(QTextOption::WrapMode mode) {

@@ -22,7 +22,7 @@ class QMimeData;
 
 // The toolbox's plain-text editor: monospaced 12 px, unstyled, wrapping at its width (no horizontal
 // scrolling), an 8 px inset, no background of its own, undo on. It shows its bound text (setText) and
-// reports each edit of the user's (textEdited); a read-only view still selects and copies. While empty
+// reports each edit of the user's (edited, textEdited); a read-only view still selects and copies. While empty
 // it shows its placeholder in the placeholder colour where the first character would stand.
 //
 // The text lives in a QTextDocument (edits, undo, cursors, search), but the view lays it out itself:
@@ -44,8 +44,8 @@ public:
     // contents and, while editable, keeps the selection clamped to the new length.
     void setText(const QString& text);
     // The bound text as the view last showed or reported it.
-    const QString& text() const { return bound_; }
-    QString toPlainText() const { return bound_; }
+    const QString& text() const { return boundIsShown_ ? shown_ : bound_; }
+    QString toPlainText() const { return text(); }
 
     bool isEditable() const { return !readOnly_; }
     void setEditable(bool editable);
@@ -97,7 +97,12 @@ public slots:
     void clear() { setText(QString()); }
 
 signals:
-    // The whole text after an edit of the user's (typing, pasting, undo, an insert()).
+    // An edit of the user's (typing, pasting, undo, an insert()) as what it changed: `removed`
+    // characters of text() at `position` became `added`. One edit may come in several, in order, and
+    // all come before textEdited. A host that keeps its own copy of a large text applies these, so
+    // that a key typed into megabytes copies nothing whole.
+    void edited(int position, int removed, const QString& added);
+    // The whole text after an edit of the user's.
     void textEdited(const QString& text);
     void cursorPositionChanged();
     void selectionChanged();
@@ -132,7 +137,8 @@ private:
 
     void applyColors();
     QString documentText() const;
-    void chooseWrapMode(QStringView text);
+    QString documentText(int position, int length) const;
+    void chooseWrapMode();
     void onContentsChange(int position, int removed, int added);
     void onContentsChanged();
 
@@ -156,8 +162,19 @@ private:
 
     QTextDocument* document_ = nullptr;
     QTextCursor cursor_;
-    QString bound_;
+    QString bound_;  // the host's text where it differs from shown_ (its line ends, say)
+    bool boundIsShown_ = true;
     QString shown_;  // the document's text with line feeds, for layout and positions
+    qsizetype longRuns_ = 0;  // runs in shown_ that make it wrap anywhere, kept up to date edit by edit
+    // The edits not yet reported, or a whole new text (wholeEdit_) replacing the reported one's length.
+    struct Edit {
+        int position;
+        int removed;
+        QString added;
+    };
+    std::vector<Edit> edits_;
+    bool wholeEdit_ = false;
+    int reportedLength_ = 0;
     QString placeholder_;
     bool readOnly_ = false;
     bool settingText_ = false;

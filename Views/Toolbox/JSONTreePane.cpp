@@ -24,6 +24,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QThreadPool>
@@ -214,9 +215,12 @@ JSONTreePane::JSONTreePane(ToolboxModel& model, Executor executor, QWidget* pare
 
     applyColors();
 
-    connect(editor_, &CodeTextView::textEdited, &model_, &ToolboxModel::setInput);
+    connect(editor_, &CodeTextView::edited, this, [this](int position, int removed, const QString& added) {
+        const QScopedValueRollback typing(typing_, true);
+        model_.editInput(position, removed, added);
+    });
     connect(&model_, &ToolboxModel::inputChanged, this, [this] {
-        editor_->setText(model_.input());
+        if (!typing_) editor_->setText(model_.input());  // else it shows the edit already
         refresh();
         scheduleParse();
     });

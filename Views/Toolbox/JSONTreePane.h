@@ -94,6 +94,7 @@ private:
     std::optional<QString> lastParsed_;
     qint64 parseToken_ = 0;
     int parsesStarted_ = 0;
+    bool typing_ = false;  // the editor's own edit is reaching the model
 
     CodeTextView* editor_ = nullptr;
     QAbstractButton* paste_ = nullptr;

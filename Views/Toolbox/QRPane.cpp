@@ -19,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 using QRCodeGenerator::Correction;
@@ -52,11 +53,14 @@ QRPane::QRPane(ToolboxModel& model, QWidget* parent) : QWidget(parent), model_(m
     qr_.setInput(model_.input());
     editor_->setText(model_.input());
     connect(&model_, &ToolboxModel::inputChanged, this, [this](const QString& input) {
-        editor_->setText(input);
+        if (!typing_) editor_->setText(input);  // else it shows the edit already
         qr_.setInput(input);
         showCounter();
     });
-    connect(editor_, &CodeTextView::textEdited, &model_, &ToolboxModel::setInput);
+    connect(editor_, &CodeTextView::edited, this, [this](int position, int removed, const QString& added) {
+        const QScopedValueRollback typing(typing_, true);
+        model_.editInput(position, removed, added);
+    });
     connect(&qr_, &QRPaneModel::textFromClipboard, &model_, &ToolboxModel::setInput);
     connect(&qr_, &QRPaneModel::codeChanged, this, &QRPane::showCode);
     connect(&qr_.copyConfirmation(), &CopyConfirmation::didCopyChanged, this, [this](bool copied) {

@@ -51,6 +51,7 @@ private:
     ToolboxModel& model_;
     QRPaneModel qr_;
     bool appeared_ = false;
+    bool typing_ = false;  // the editor's own edit is reaching the model
     QWidget* codeBox_ = nullptr;
     QRImageView* image_ = nullptr;
     QWidget* failureBox_ = nullptr;

@@ -12,6 +12,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScopedValueRollback>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -111,7 +112,10 @@ TransformPane::TransformPane(ToolboxModel& model, QWidget* parent) : QWidget(par
     tertiary.setColor(QPalette::WindowText, SystemColors::tertiary(p));
     sizeLabel_->setPalette(tertiary);
 
-    connect(input_, &CodeTextView::textEdited, &model_, &ToolboxModel::setInput);
+    connect(input_, &CodeTextView::edited, this, [this](int position, int removed, const QString& added) {
+        const QScopedValueRollback typing(typing_, true);
+        model_.editInput(position, removed, added);
+    });
     connect(paste_, &QAbstractButton::clicked, this, [this] {
         PasteboardText::read(this, [this](std::optional<QString> text) {
             if (text) model_.setInput(*text);
@@ -131,7 +135,7 @@ TransformPane::TransformPane(ToolboxModel& model, QWidget* parent) : QWidget(par
 bool TransformPane::showsFailure() const { return result_->currentWidget() == failureCard_; }
 
 void TransformPane::refreshInput() {
-    input_->setText(model_.input());
+    if (!typing_) input_->setText(model_.input());  // else it shows the edit already
     const std::optional<QString> size = model_.inputSizeLabel();
     sizeLabel_->setText(size.value_or(QString()));
     sizeLabel_->setVisible(size.has_value());

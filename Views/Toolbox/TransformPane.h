@@ -54,4 +54,5 @@ private:
     QWidget* resultEditor_ = nullptr;
     QWidget* failureCard_ = nullptr;
     QLabel* failureLabel_ = nullptr;
+    bool typing_ = false;  // the input editor's own edit is reaching the model
 };

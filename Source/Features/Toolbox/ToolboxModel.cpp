@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QThreadPool>
 
+#include <algorithm>
+
 namespace {
 
 void runOnGlobalPool(std::function<void()> job) {
@@ -52,7 +54,7 @@ ToolboxModel::ToolboxModel(QObject* parent) : ToolboxModel(Executor(runOnGlobalP
 
 ToolboxModel::ToolboxModel(Executor executor, QObject* parent)
     : QObject(parent), executor_(executor ? std::move(executor) : Executor(runOnGlobalPool)) {
-    recompute(input_, selection_);
+    recompute(input_, inputBytes_, selection_);
 }
 
 ToolboxModel::~ToolboxModel() {
@@ -64,15 +66,35 @@ void ToolboxModel::setSelection(const Tool& tool) {
     const Tool old = selection_;
     selection_ = tool;
     emit selectionChanged(old, selection_);
-    recompute(input_, selection_);
+    recompute(input_, inputBytes_, selection_);
 }
 
 void ToolboxModel::setInput(const QString& text) {
     if (text == input_) return;
     input_ = text;
     inputBytes_ = UnicodeText::utf8Length(input_);
+    inputDidChange();
+}
+
+void ToolboxModel::editInput(qsizetype position, qsizetype removed, const QString& added) {
+    position = std::clamp<qsizetype>(position, 0, input_.size());
+    removed = std::clamp<qsizetype>(removed, 0, input_.size() - position);
+    if (QStringView(input_).mid(position, removed) == added) return;
+    // The UTF-8 size changes by what the edited characters weigh, with a surrogate pair beside the edit
+    // weighed whole before and after.
+    const qsizetype from = position > 0 && input_[position - 1].isHighSurrogate() ? position - 1 : position;
+    qsizetype to = position + removed;
+    if (to < input_.size() && input_[to].isLowSurrogate()) ++to;
+    inputBytes_ -= UnicodeText::utf8Length(QStringView(input_).mid(from, to - from));
+    input_.replace(position, removed, added);
+    to += added.size() - removed;
+    inputBytes_ += UnicodeText::utf8Length(QStringView(input_).mid(from, to - from));
+    inputDidChange();
+}
+
+void ToolboxModel::inputDidChange() {
     emit inputChanged(input_);
-    recompute(input_, selection_);
+    recompute(input_, inputBytes_, selection_);
 }
 
 std::optional<QString> ToolboxModel::inputSizeLabel(qsizetype n) {
@@ -95,7 +117,7 @@ void ToolboxModel::useOutputAsInput() {
     setInput(output_);
 }
 
-void ToolboxModel::recompute(const QString& text, const Tool& tool) {
+void ToolboxModel::recompute(const QString& text, qsizetype utf8Bytes, const Tool& tool) {
     work_.cancel();
     if (pendingCancelled_) {
         pendingCancelled_->store(true);
@@ -116,7 +138,7 @@ void ToolboxModel::recompute(const QString& text, const Tool& tool) {
         return;
     }
 
-    if (UnicodeText::utf8Length(text) <= synchronousLimit) {
+    if (utf8Bytes <= synchronousLimit) {
         TransformResult<QString> result = TextTransforms::apply(tool.transform, text);
         if (generation_ == number) commit(std::move(result));
         setWorking(false);
@@ -129,11 +151,13 @@ void ToolboxModel::recompute(const QString& text, const Tool& tool) {
     const TextTransform transform = tool.transform;
     QPointer<ToolboxModel> self(this);
     // The job waits on the GUI thread for the input to stand still, then runs on the executor; a newer
-    // recomputation cancels it before it starts, or drops its result afterwards.
-    work_.schedule(this, debounceSeconds, [this, self, cancelled, transform, text, number] {
-        executor_([self, cancelled, transform, text, number] {
+    // recomputation cancels it before it starts, or drops its result afterwards. It takes the text when
+    // it starts (any change before cancels it): held while keys come, the text would be copied at each.
+    work_.schedule(this, debounceSeconds, [this, self, cancelled, transform, number] {
+        executor_([self, cancelled, transform, text = input_, number]() mutable {
             if (cancelled->load()) return;
             auto result = std::make_shared<TransformResult<QString>>(TextTransforms::apply(transform, text));
+            text = QString();  // let go before the result lands, or the next key copies the input
             Dispatch::main([self, result, number] {
                 if (!self || self->generation_ != number) return;
                 self->pendingCancelled_.reset();

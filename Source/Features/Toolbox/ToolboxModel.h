@@ -62,6 +62,9 @@ public:
     void setSelection(const Tool& tool);
     const QString& input() const { return input_; }
     void setInput(const QString& text);
+    // Changes the input in place: `removed` characters at `position` become `added`. Costs what the
+    // edit is long, so an editor reports each key with it rather than send the whole text.
+    void editInput(qsizetype position, qsizetype removed, const QString& added);
     const QString& output() const { return output_; }
     const std::optional<TransformFailure>& failure() const { return failure_; }
     bool isWorking() const { return isWorking_; }
@@ -85,7 +88,8 @@ signals:
     void isWorkingChanged(bool working);
 
 private:
-    void recompute(const QString& text, const Tool& tool);
+    void inputDidChange();
+    void recompute(const QString& text, qsizetype utf8Bytes, const Tool& tool);
     void commit(TransformResult<QString> result);
     void setWorking(bool working);
 

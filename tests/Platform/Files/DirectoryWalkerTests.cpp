@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -170,6 +172,57 @@ TEST(DirectoryWalker, CountsEveryLevelOfATreeDeeperThanTheOpenFileLimit) {
     ASSERT_EQ(recorder.files.size(), 5u);
     EXPECT_EQ(recorder.left.back(), FileTree::native(dir.path() + "/deep").toStdString());
     EXPECT_EQ(recorder.leftBytes.back(), totals.fileBytes);
+}
+
+// Moves the folder above the first folder entered at `depth` to `to`, once, in the middle of its walk.
+struct MoverMidWalk : Recorder {
+    int depth = 0;
+    QByteArray to;
+    std::string moved;
+    void enter(std::string_view path, int at) override {
+        Recorder::enter(path, at);
+        if (at != depth || !moved.empty()) return;
+        moved = std::string(path.substr(0, path.rfind('/')));
+        if (::rename(moved.c_str(), to.constData()) != 0) moved.clear();
+    }
+};
+
+// Below the depth where folders are closed and found again through "..", a folder moved elsewhere
+// while it is walked is the one folder lost: the walk never lists its new parent in place of the old,
+// and every other entry of its ancestors is still counted.
+TEST(DirectoryWalker, AFolderMovedDuringADeepWalkIsTheOnlyOneLost) {
+    QTemporaryDir dir;
+    const QString root = dir.path() + "/deep";
+    QString parent = root;
+    for (int depth = 1; depth <= 29; ++depth) {
+        parent += "/d";
+        // Ancestors have more to list after the way down.
+        if (depth >= 24)
+            for (int i = 0; i < 6; ++i) ASSERT_TRUE(writeFile(parent + QString::asprintf("/x%d", i), 10));
+    }
+    // Folders at depth 30, each with a file and a sub-folder; the first one walked into moves away.
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(writeFile(parent + QString::asprintf("/s%d/sub/f", i), 10));
+    // Its new parent holds entries of the same names as the folders left behind.
+    const QString elsewhere = dir.path() + "/elsewhere";
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(writeFile(elsewhere + QString::asprintf("/s%d/stray", i), 10));
+
+    Recorder unmoved;
+    const auto whole = DirectoryWalker::walk(root, {.visitor = &unmoved});
+    ASSERT_EQ(whole.unreadable, 0);
+    MoverMidWalk mover;
+    mover.depth = 31;
+    mover.to = FileTree::native(elsewhere + "/moved");
+    const auto totals = DirectoryWalker::walk(root, {.visitor = &mover});
+    ASSERT_FALSE(mover.moved.empty());
+
+    EXPECT_EQ(totals.unreadable, 1);
+    const auto outside = [&](std::vector<std::string> files) {
+        std::erase_if(files, [&](const std::string& f) { return f.rfind(mover.moved + "/", 0) == 0; });
+        std::sort(files.begin(), files.end());
+        return files;
+    };
+    EXPECT_EQ(outside(mover.files), outside(unmoved.files));
+    for (const std::string& file : mover.files) EXPECT_EQ(file.find("stray"), std::string::npos) << file;
 }
 
 TEST(DirectoryWalker, StaysOnOneFileSystemWhenAsked) {

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <random>
 
 namespace {
 
@@ -122,6 +123,60 @@ TEST_F(TransformPaneTest, WhileALargeInputWorksThePreviousResultStaysBesideTheSp
     EXPECT_EQ(pane.outputView()->text(), QString(30000, QChar(u'Q')));
 }
 
+TEST_F(TransformPaneTest, TypingUndoAndPastingInTheEditorReachTheModel) {
+    CodeTextView* input = pane.inputView();
+    input->setFocus();
+    QTest::keyClicks(input, "ab c");
+    QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(model.input(), input->text());
+    EXPECT_EQ(pane.outputView()->text(), input->text().toUpper());
+    QApplication::clipboard()->setText(QStringLiteral("x\r\nyé"));
+    QTest::keyClick(input, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(model.input(), input->text());
+    EXPECT_TRUE(model.input().endsWith(QStringLiteral("x\nyé"))) << model.input().toStdString();
+    EXPECT_EQ(pane.outputView()->text(), input->text().toUpper());
+
+    // Text whose line ends the editor writes otherwise: the first key gives the model the editor's text.
+    model.setInput(QStringLiteral("a\r\nb\rc"));
+    input->moveCursor(QTextCursor::End);
+    QTest::keyClicks(input, "d");
+    EXPECT_EQ(model.input(), "a\nb\ncd");
+    EXPECT_EQ(pane.outputView()->text(), "A\nB\nCD");
+}
+
+// A key in a large input changes the editor's text and the model's input in place: neither is copied
+// whole (a copy of megabytes at every key held up the window), and both stay the same text.
+TEST_F(TransformPaneTest, AKeyInALargeInputCopiesNeitherTheEditorsTextNorTheModelsInput) {
+    QString text;
+    for (int i = 0; text.size() < 1'000'000; ++i) text += QStringLiteral("слово%1 ").arg(i);
+    model.setInput(text);
+    CodeTextView* input = pane.inputView();
+    input->setFocus();
+    QTextCursor cursor = input->textCursor();
+    cursor.setPosition(int(text.size() / 2));
+    input->setTextCursor(cursor);
+    QTest::keyClicks(input, "a");  // the first key gives each its own room to grow
+    const QChar* shown = input->text().constData();
+    const QChar* kept = model.input().constData();
+    QTest::keyClicks(input, "bcd");
+    for (const QString& typed : {QStringLiteral("é"), QStringLiteral("😀"), QStringLiteral(" f")}) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, typed);
+        QApplication::sendEvent(input, &key);
+    }
+    QTest::keyClick(input, Qt::Key_Backspace);
+    QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(input->text().constData(), shown);
+    EXPECT_EQ(model.input().constData(), kept);
+    ASSERT_EQ(model.input(), input->text());
+    EXPECT_EQ(model.inputBytes(), input->text().toUtf8().size());
+    EXPECT_EQ(pane.sizeLabel()->text(), ToolboxModel::inputSizeLabel(input->text().toUtf8().size()));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !jobs.empty(); }, 2000));
+    jobs.front()();
+    jobs.pop_front();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !model.isWorking(); }, 2000));
+    EXPECT_EQ(pane.outputView()->text(), input->text().toUpper());
+}
+
 TEST_F(TransformPaneTest, UseAsInputChainsAndCopyWritesTheResult) {
     model.setSelection(Tool::forTransform(T::base64Encode));
     model.setInput(QStringLiteral("hi"));
@@ -161,6 +216,83 @@ TEST(CodeTextView, KeepsTheCaretAndClampsTheSelectionWhenTheHostChangesTheText) 
     QTest::keyClicks(&view, QStringLiteral("a\u00a0b"));
     QTest::keyClick(&view, Qt::Key_Return);
     EXPECT_EQ(view.text(), QStringLiteral("a\u00a0b\n"));
+}
+
+// Whatever the user does, the edits reported one by one make the text the view shows, and the wrap
+// mode (kept up to date edit by edit) is the one a look at the whole text chooses.
+TEST(CodeTextView, ItsReportedEditsMakeItsTextAndItsWrapModeFollowsThem) {
+    CodeTextView view(true);
+    view.resize(400, 300);
+    view.show();
+    view.setFocus();
+    QString host;
+    QObject::connect(&view, &CodeTextView::edited, [&](int position, int removed, const QString& added) {
+        ASSERT_LE(position + removed, host.size());
+        host.replace(position, removed, added);
+    });
+    QString reported;
+    QObject::connect(&view, &CodeTextView::textEdited, [&](const QString& text) { reported = text; });
+    const auto check = [&](const std::string& step) {
+        // The host's own line ends stand until the first edit.
+        QString document = view.document()->toRawText();
+        document.replace(QChar::ParagraphSeparator, u'\n');
+        QString shown = view.text();
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        ASSERT_EQ(shown, document) << step;
+        ASSERT_EQ(host, view.text()) << step;
+        ASSERT_EQ(reported, view.text()) << step;
+        ASSERT_EQ(view.wordWrapMode(), CodeTextView::hasLongUnbrokenRun(view.text())
+                                           ? QTextOption::WrapAnywhere
+                                           : QTextOption::WrapAtWordBoundaryOrAnywhere)
+            << step;
+    };
+    std::mt19937 random(42);
+    const auto below = [&](int n) { return n > 0 ? int(random() % unsigned(n)) : 0; };
+    const QString run(1500, u'x');
+    for (int step = 0; step < 400; ++step) {
+        const int length = int(view.text().size());
+        QTextCursor cursor = view.textCursor();
+        const int choice = below(12);
+        std::string name = std::to_string(step) + ": " + std::to_string(choice);
+        if (choice == 0 && step % 40 == 0) {
+            host = QStringLiteral("host\r\ntext ") + run + QStringLiteral("\rend \U0001F600");
+            view.setText(host);
+            reported = view.text();
+            continue;
+        }
+        if (choice <= 2) {
+            cursor.setPosition(below(length + 1));
+            view.setTextCursor(cursor);
+            QTest::keyClicks(&view, QString(below(3) == 0 ? u' ' : u'y'));
+        } else if (choice == 3) {
+            cursor.setPosition(below(length + 1));
+            view.setTextCursor(cursor);
+            view.insertPlainText(below(2) ? run : QStringLiteral("a b\r\nc\U0001F600"));
+        } else if (choice == 4 || choice == 5) {
+            cursor.setPosition(below(length + 1));
+            view.setTextCursor(cursor);
+            QTest::keyClick(&view, choice == 4 ? Qt::Key_Backspace : Qt::Key_Delete);
+        } else if (choice == 6) {
+            const int from = below(length + 1);
+            cursor.setPosition(from);
+            cursor.setPosition(std::min(length, from + below(3000)), QTextCursor::KeepAnchor);
+            view.setTextCursor(cursor);
+            QTest::keyClicks(&view, below(2) ? QStringLiteral(" ") : QStringLiteral("z"));
+        } else if (choice == 7) {
+            QTest::keyClick(&view, Qt::Key_Return);
+        } else if (choice == 8 || choice == 9) {
+            view.undo();
+        } else if (choice == 10) {
+            view.redo();
+        } else {
+            cursor.setPosition(below(length + 1));
+            view.setTextCursor(cursor);
+            QApplication::clipboard()->setText(QStringLiteral("p\r\nq ") + run.left(below(900)));
+            view.paste();
+        }
+        check(name);
+        if (::testing::Test::HasFatalFailure()) return;
+    }
 }
 
 TEST(CodeTextView, PlaceholderShowsOnlyWhileEmpty) {
