@@ -227,7 +227,8 @@ QImage legibleIcon(const QImage& icon, const QColor& background, double ratio) {
     source.setDevicePixelRatio(1);  // worked on in pixels
     const int w = source.width(), h = source.height();
     const auto alpha = [&](int x, int y) {
-        return x < 0 || y < 0 || x >= w || y >= h ? 0 : qAlpha(reinterpret_cast<const QRgb*>(source.constScanLine(y))[x]);
+        return x < 0 || y < 0 || x >= w || y >= h ? 0
+                                                  : qAlpha(reinterpret_cast<const QRgb*>(source.constScanLine(y))[x]);
     };
     // The outline: opaque pixels beside a transparent one. It reads when most of it does.
     int outline = 0, reads = 0;

@@ -174,8 +174,8 @@ void ClipboardMenuRow::paintEvent(QPaintEvent*) {
             if (item_.content.isImage())
                 drawFilled(p, image, picture, 4);
             else  // a file's icon, edged where it would fade into the row
-                p.drawImage(picture, SystemColors::legibleIcon(image, isHighlighted_ ? SystemColors::accent(pal)
-                                                                                     : GlassCard::surface(pal)));
+                p.drawImage(picture, SystemColors::legibleIcon(
+                                         image, isHighlighted_ ? SystemColors::accent(pal) : GlassCard::surface(pal)));
             x = picture.right() + spacing;
         }
     }

@@ -84,7 +84,9 @@ protected:
             case Label::Tone::secondary: color = SystemColors::secondary(pal); break;
             case Label::Tone::tertiary: color = SystemColors::tertiary(pal); break;
             // The green word on the card, as light or dark as it must be to read there.
-            case Label::Tone::green: color = SystemColors::legible(SystemColors::green(dark), GlassCard::surface(pal)); break;
+            case Label::Tone::green:
+                color = SystemColors::legible(SystemColors::green(dark), GlassCard::surface(pal));
+                break;
             }
             const double w = layout.widths[i];
             const QString shown = text.elides ? metrics.elidedText(text.text, Qt::ElideMiddle, w) : text.text;

@@ -149,8 +149,8 @@ QColor GlassCard::surface(const Appearance& a, const QColor& behind) {
     if (a.reduceTransparency) return a.window;
     const QColor base =
         SystemColors::over(SystemColors::withOpacity(a.window, a.dark ? kBaseOpacityDark : kBaseOpacityLight), behind);
-    return SystemColors::over(
-        SystemColors::withOpacity(a.tint, std::clamp(finiteOr(a.tintOpacity, 0), 0.0, 1.0)), base);
+    return SystemColors::over(SystemColors::withOpacity(a.tint, std::clamp(finiteOr(a.tintOpacity, 0), 0.0, 1.0)),
+                              base);
 }
 
 QColor GlassCard::surface(const QPalette& palette) {

@@ -278,10 +278,12 @@ TEST_F(ClipboardX11, OnlyATextPasteTakesThePrimarySelection) {
     ASSERT_TRUE(writeFile(pngPath, pngBytes(12, 8)));
     auto image = xclipCopy({"-t", "image/png", "-i", pngPath});
     ASSERT_TRUE(image);
-    ASSERT_TRUE(TestSupport::waitFor([&] {
-        manager->waitForPendingWrites();
-        return manager->history().size() == 1;
-    }, 8000));
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] {
+            manager->waitForPendingWrites();
+            return manager->history().size() == 1;
+        },
+        8000));
     auto files = xclipCopy({"-t", "text/uri-list"}, "file:///tmp/one.txt\r\n");
     ASSERT_TRUE(files);
     ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 2; }, 5000));

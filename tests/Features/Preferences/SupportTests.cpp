@@ -61,7 +61,9 @@ TEST(Support, SystemInfoHasFourLinesAndQuestionMarksForWhatIsUnknown) {
     EXPECT_EQ(here[0], "Quorvin " + Bundle::main().version() + " (" + Bundle::main().build() + ")");
     EXPECT_EQ(here[1], SystemIdentity::current().versionLine());
     EXPECT_FALSE(here[1].startsWith("macOS"));
-    if (hasModel) EXPECT_EQ(here[2], "Model: " + SystemIdentity::current().model);
+    if (hasModel) {
+        EXPECT_EQ(here[2], "Model: " + SystemIdentity::current().model);
+    }
     EXPECT_EQ(here.last(), "Install: " + UserIdentity::id());
     EXPECT_EQ(UserDefaults::standard().string("userIdentifier"), UserIdentity::id());
 }
