@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPointer>
 
 #include <algorithm>
@@ -218,6 +219,49 @@ QColor legible(const QColor& color, std::initializer_list<QColor> backgrounds, d
     if (down) return at(*down);
     if (up) return at(*up);
     return worst(at(0)) >= worst(at(1)) ? at(0) : at(1);
+}
+
+QImage legibleIcon(const QImage& icon, const QColor& background, double ratio) {
+    if (icon.isNull() || !background.isValid()) return icon;
+    QImage source = icon.convertToFormat(QImage::Format_ARGB32);
+    source.setDevicePixelRatio(1);  // worked on in pixels
+    const int w = source.width(), h = source.height();
+    const auto alpha = [&](int x, int y) {
+        return x < 0 || y < 0 || x >= w || y >= h ? 0
+                                                  : qAlpha(reinterpret_cast<const QRgb*>(source.constScanLine(y))[x]);
+    };
+    // The outline: opaque pixels beside a transparent one. It reads when most of it does.
+    int outline = 0, reads = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (alpha(x, y) < 128) continue;
+            if (alpha(x - 1, y) >= 128 && alpha(x + 1, y) >= 128 && alpha(x, y - 1) >= 128 && alpha(x, y + 1) >= 128)
+                continue;
+            ++outline;
+            const QColor c = QColor::fromRgba(reinterpret_cast<const QRgb*>(source.constScanLine(y))[x]);
+            if (contrast(c, background) >= ratio) ++reads;
+        }
+    if (outline == 0 || reads * 2 >= outline) return icon;
+
+    // The shape in the edge colour, spread by a point each way, under the icon.
+    const QColor edge = legible(opaque(background.toRgb()), background, ratio);
+    QImage shape = source;
+    shape.fill(Qt::transparent);
+    {
+        // Solid wherever the icon shows at all: a scaled icon's outline is half transparent.
+        QImage silhouette(w, h, QImage::Format_ARGB32);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                reinterpret_cast<QRgb*>(silhouette.scanLine(y))[x] = alpha(x, y) >= 64 ? edge.rgb() : 0;
+        const int step = std::max(1, int(std::lround(icon.devicePixelRatio())));
+        QPainter spread(&shape);
+        for (int dy = -step; dy <= step; dy += step)
+            for (int dx = -step; dx <= step; dx += step)
+                if (dx || dy) spread.drawImage(dx, dy, silhouette);
+        spread.drawImage(0, 0, source);
+    }
+    shape.setDevicePixelRatio(icon.devicePixelRatio());
+    return shape;
 }
 
 QColor withOpacity(QColor c, double opacity) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QPalette>
 
 #include <initializer_list>
@@ -76,6 +77,11 @@ QColor over(const QColor& top, const QColor& bottom);
 // first composited over the first background; the result is opaque then.
 QColor legible(const QColor& color, const QColor& background, double ratio = 3.0);
 QColor legible(const QColor& color, std::initializer_list<QColor> backgrounds, double ratio = 3.0);
+
+// An icon whose outline reads below `ratio` on background (a white page on light grey) with an
+// edge one point wide around its shape, in the background's hue made dark or light enough to read
+// there; an icon whose outline already reads is returned as it is.
+QImage legibleIcon(const QImage& icon, const QColor& background, double ratio = 3.0);
 
 // c with its alpha multiplied by opacity.
 QColor withOpacity(QColor c, double opacity);

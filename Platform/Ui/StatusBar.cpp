@@ -7,12 +7,15 @@
 #include "Platform/X11/SelectionOwnerWatcher.h"
 #include "Platform/X11/SystemTrayColors.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPalette>
 #include <QPixmap>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QToolTip>
 #include <QWidget>
 
 #include <algorithm>
@@ -58,8 +61,20 @@ void StatusItem::setToolTip(const QString& text)
 {
     if (text == toolTip_)
         return;
+    const QString shown = toolTip_;
     toolTip_ = text;
     update();
+    // A tooltip up over this item was read when the pointer came to rest: it follows the reading
+    // so that it says what the icon under it shows.
+    if (shown.isEmpty() || !QToolTip::isVisible() || QToolTip::text() != shown)
+        return;
+    const QPoint pointer = QCursor::pos();
+    QWidget* under = QApplication::widgetAt(pointer);
+    const QRect area = screenRect();
+    if (under && !area.isEmpty())
+        QToolTip::showText(pointer, text, under, QRect(under->mapFromGlobal(area.topLeft()), area.size()));
+    else
+        QToolTip::showText(pointer, text);
 }
 
 void StatusItem::setVisible(bool visible)

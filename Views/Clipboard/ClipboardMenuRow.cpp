@@ -8,6 +8,7 @@
 #include "Views/Clipboard/RowIconButton.h"
 #include "Views/Clipboard/ShortcutBadge.h"
 #include "Views/Shared/ContinuousCorners.h"
+#include "Views/Shared/GlassCard.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -172,8 +173,9 @@ void ClipboardMenuRow::paintEvent(QPaintEvent*) {
         if (!image.isNull()) {
             if (item_.content.isImage())
                 drawFilled(p, image, picture, 4);
-            else
-                p.drawImage(picture, image);
+            else  // a file's icon, edged where it would fade into the row
+                p.drawImage(picture, SystemColors::legibleIcon(
+                                         image, isHighlighted_ ? SystemColors::accent(pal) : GlassCard::surface(pal)));
             x = picture.right() + spacing;
         }
     }

@@ -7,6 +7,7 @@
 #include "Source/Features/Clipboard/ClipboardPopupLayout.h"
 #include "Source/Features/Clipboard/ClipboardPreviewImageCache.h"
 #include "Views/Shared/ContinuousCorners.h"
+#include "Views/Shared/GlassCard.h"
 
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -76,7 +77,11 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        if (!icon_.isNull()) icon_.paint(&p, QRect(0, 0, 18, 18));
+        if (!icon_.isNull()) {
+            // Edged where it would fade into the card (a white page on light grey).
+            const QImage icon = icon_.pixmap(QSize(18, 18), devicePixelRatioF()).toImage();
+            p.drawImage(QRectF(0, 0, 18, 18), SystemColors::legibleIcon(icon, GlassCard::surface(palette())));
+        }
         p.setFont(SystemFont::font(12));
         p.setPen(SystemColors::primary(palette()));
         const QRectF text(18 + 8, 0, std::max(0, width() - 26), height());

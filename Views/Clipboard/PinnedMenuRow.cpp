@@ -6,6 +6,7 @@
 #include "Views/Clipboard/ClipboardMenuRow.h"
 #include "Views/Clipboard/ClipboardRowThumbnails.h"
 #include "Views/Clipboard/RowIconButton.h"
+#include "Views/Shared/GlassCard.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -67,7 +68,8 @@ void PinnedMenuRow::paintEvent(QPaintEvent*) {
     const QImage image = ClipboardRowThumbnails::shared().thumbnail(item_);
     if (!image.isNull()) {
         const QRectF frame(x, (height() - 18) / 2.0, 32, 18);
-        ClipboardMenuRow::drawFilled(p, image, frame, 3);
+        ClipboardMenuRow::drawFilled(
+            p, item_.content.isFiles() ? SystemColors::legibleIcon(image, GlassCard::surface(pal)) : image, frame, 3);
         x = frame.right() + ClipboardMenuRow::spacing;
     }
     const double right = width() - ClipboardMenuRow::contentMargin - RowIconButton::side - ClipboardMenuRow::spacing * 2 -

@@ -6,6 +6,7 @@
 #include "Platform/Gui/SystemFont.h"
 #include "Source/Features/System/DiskPaneModel.h"
 #include "Views/Shared/ActivitySpinner.h"
+#include "Views/Shared/GlassCard.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -82,7 +83,10 @@ protected:
             case Label::Tone::primary: break;
             case Label::Tone::secondary: color = SystemColors::secondary(pal); break;
             case Label::Tone::tertiary: color = SystemColors::tertiary(pal); break;
-            case Label::Tone::green: color = SystemColors::green(dark); break;
+            // The green word on the card, as light or dark as it must be to read there.
+            case Label::Tone::green:
+                color = SystemColors::legible(SystemColors::green(dark), GlassCard::surface(pal));
+                break;
             }
             const double w = layout.widths[i];
             const QString shown = text.elides ? metrics.elidedText(text.text, Qt::ElideMiddle, w) : text.text;

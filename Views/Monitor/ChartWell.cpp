@@ -5,6 +5,7 @@
 #include "Source/Features/System/ProcessMonitor.h"
 #include "Views/Monitor/MetricChartCard.h"
 #include "Views/Shared/ContinuousCorners.h"
+#include "Views/Shared/GlassCard.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
@@ -32,8 +33,23 @@ protected:
         p.setRenderHint(QPainter::Antialiasing);
         const QPalette& pal = palette();
         if (isChecked()) p.fillPath(ContinuousCorners::capsule(QRectF(rect())), SystemColors::quaternary(pal));
-        p.setPen(isChecked() ? SystemColors::primary(pal) : SystemColors::tertiary(pal));
+        p.setPen(isChecked() ? SystemColors::primary(pal)
+                             : SystemColors::legible(SystemColors::tertiary(pal), GlassCard::surface(pal)));
         p.drawText(rect(), Qt::AlignCenter, text());
+    }
+};
+
+// The switch's own ground: a capsule of the card's colour, so that its labels read over bars that
+// reach its corner (where no bar does, it is the card itself).
+class RangePicker : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.fillPath(ContinuousCorners::capsule(QRectF(rect()).adjusted(2, 2, -2, -2)), GlassCard::surface(palette()));
     }
 };
 }  // namespace
@@ -46,7 +62,7 @@ ChartWell::ChartWell(MonitorPopupModel& popupModel, QWidget* parent) : QWidget(p
     model.barGap = 1;
     card_ = new MetricChartCard(model, std::nullopt, this);
 
-    rangePicker_ = new QWidget(this);
+    rangePicker_ = new RangePicker(this);
     rangePicker_->setAttribute(Qt::WA_TranslucentBackground);
     auto* row = new QHBoxLayout(rangePicker_);
     row->setContentsMargins(4, 4, 4, 4);

@@ -9,11 +9,13 @@
 #include "Views/Shared/AppIconView.h"
 #include "Views/Shared/ContinuousCorners.h"
 
+#include <QApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -485,11 +487,35 @@ void WelcomeView::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+// The window moves by dragging its background: the move starts once the pointer has gone a few
+// pixels with the button held, so that a tap leaves the window where it is (a window manager that
+// is handed a move on the press keeps moving the window after the release).
 void WelcomeView::mousePressEvent(QMouseEvent* event) {
-    // The window moves by dragging its background.
-    if (event->button() == Qt::LeftButton && window()->windowHandle()) {
-        window()->windowHandle()->startSystemMove();
+    if (event->button() == Qt::LeftButton) {
+        dragFrom_ = event->globalPosition().toPoint();
+        event->accept();
         return;
     }
     QWidget::mousePressEvent(event);
+}
+
+void WelcomeView::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragFrom_ || !(event->buttons() & Qt::LeftButton)) {
+        dragFrom_.reset();
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    if ((event->globalPosition().toPoint() - *dragFrom_).manhattanLength() < QApplication::startDragDistance()) return;
+    dragFrom_.reset();
+    startWindowMove();
+}
+
+void WelcomeView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) dragFrom_.reset();
+    QWidget::mouseReleaseEvent(event);
+}
+
+bool WelcomeView::startWindowMove() {
+    QWindow* handle = window()->windowHandle();
+    return handle && handle->startSystemMove();
 }

@@ -4,11 +4,13 @@
 #include "Source/Features/Preferences/HotkeyBinding.h"
 #include "Views/Shared/Motion.h"
 
+#include <QPoint>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLabel;
@@ -61,6 +63,10 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    // Hands the window to the window manager to move with the pointer.
+    virtual bool startWindowMove();
 
 private:
     class StatusLabel;
@@ -84,4 +90,6 @@ private:
     QPushButton* mainButton_ = nullptr;
     // 0 shows the request layer, 1 the success layer.
     std::unique_ptr<Motion::AnimatedValue> layers_;
+    // Where a press on the background went down, until it becomes a move or is released.
+    std::optional<QPoint> dragFrom_;
 };

@@ -15,6 +15,7 @@
 #include "Views/Preferences/HelpSettingsView.h"
 #include "Views/Preferences/KeyboardShortcutsView.h"
 #include "Views/Preferences/PowerSettingsView.h"
+#include "Views/Preferences/SettingsForm.h"
 #include "Views/Preferences/ZediSettingsView.h"
 #include "Views/Shared/HairlineSplitter.h"
 #include "Views/Shared/SidebarGlyph.h"
@@ -218,5 +219,6 @@ void PreferencesView::present(PreferencesTab tab) {
         old->deleteLater();
     }
     pane_ = makePane(tab, actions_);
+    SettingsForm::makeCheckBoxesLegible(pane_);
     scroll_->setWidget(pane_);
 }

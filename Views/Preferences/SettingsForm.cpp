@@ -3,6 +3,7 @@
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -10,10 +11,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPixmap>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStyleOption>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -21,7 +26,30 @@
 
 namespace {
 constexpr int kIdRole = Qt::UserRole;
-}
+// A check box's edge against the window: a little above 3:1, for a section's shade over it.
+constexpr double kEdgeContrast = 3.3;
+
+class LegibleCheckBoxStyle : public QProxyStyle {
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element != PE_IndicatorCheckBox) return;
+        // The edge a style draws is the window colour darkened (Fusion's by 140 %): kept where it
+        // reads, otherwise moved only as far as it must.
+        const QColor window = option->palette.window().color();
+        const QColor drawn = window.darker(140);
+        if (SystemColors::contrast(drawn, window) >= kEdgeContrast) return;
+        const QColor edge = SystemColors::legible(drawn, window, kEdgeContrast);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(QPen(edge, 1));
+        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+        painter->restore();
+    }
+};
+}  // namespace
 
 namespace SettingsForm {
 
@@ -116,6 +144,15 @@ QLabel* footerLabel(const QString& text) {
     return label;
 }
 
+void makeCheckBoxesLegible(QWidget* root) {
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new LegibleCheckBoxStyle;
+        style->setParent(qApp);
+    }
+    for (QCheckBox* box : root->findChildren<QCheckBox*>()) box->setStyle(style);
+}
+
 QGroupBox* section(QVBoxLayout* page, const QString& header, const QString& footer) {
     auto* box = new QGroupBox(header);
     page->addWidget(box);
@@ -164,8 +201,13 @@ ApplicationChooser::ApplicationChooser(std::vector<DesktopEntry> entries, const 
     std::erase_if(entries, [&](const DesktopEntry& e) { return e.noDisplay || excludedIds.contains(e.id); });
     std::sort(entries.begin(), entries.end(),
               [](const DesktopEntry& a, const DesktopEntry& b) { return a.name.localeAwareCompare(b.name) < 0; });
+    // An application without an icon keeps the icon's place, so that every name starts in one column.
+    QPixmap noIcon(list_->iconSize());
+    noIcon.fill(Qt::transparent);
     for (const DesktopEntry& entry : entries) {
-        auto* item = new QListWidgetItem(DesktopEntries::icon(entry), entry.name.isEmpty() ? entry.id : entry.name);
+        QIcon icon = DesktopEntries::icon(entry);
+        if (icon.isNull()) icon = QIcon(noIcon);
+        auto* item = new QListWidgetItem(icon, entry.name.isEmpty() ? entry.id : entry.name);
         item->setData(kIdRole, entry.id);
         list_->addItem(item);
     }

@@ -35,6 +35,10 @@ QWidget* labelledRow(QWidget* label, QWidget* content);
 // A switch row: the label (with its symbol when given) and the switch at the trailing edge. The
 // switch is returned through toggle; its accessible name is the title.
 QWidget* toggleRow(const QString& symbol, const QString& title, const QString& note, QCheckBox** toggle);
+// Gives every check box under root a square whose edge reads at 3:1 on the window: the desktop's
+// style draws it, and where its edge would fade (a near-black square on a dark card, a pale grey
+// one on a light card) the edge is drawn again in a colour that reads.
+void makeCheckBoxesLegible(QWidget* root);
 // A titled section added to the page, with its footer text under it when given.
 QGroupBox* section(QVBoxLayout* page, const QString& header, const QString& footer = {});
 // Gives the box the setting's range and value and keeps it at the value whoever changes it. Each

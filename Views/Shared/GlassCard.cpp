@@ -145,6 +145,18 @@ QPainterPath GlassCard::shape(const QRectF& rect, double cornerRadius, const std
     return path;
 }
 
+QColor GlassCard::surface(const Appearance& a, const QColor& behind) {
+    if (a.reduceTransparency) return a.window;
+    const QColor base =
+        SystemColors::over(SystemColors::withOpacity(a.window, a.dark ? kBaseOpacityDark : kBaseOpacityLight), behind);
+    return SystemColors::over(SystemColors::withOpacity(a.tint, std::clamp(finiteOr(a.tintOpacity, 0), 0.0, 1.0)),
+                              base);
+}
+
+QColor GlassCard::surface(const QPalette& palette) {
+    return surface(Appearance::current(palette), SystemColors::windowBackground(palette));
+}
+
 void GlassCard::paint(QPainter& painter, const QRectF& rect, double cornerRadius, bool drawsRim,
                       const std::optional<CardTail>& tail, const Appearance& a) {
     if (rect.isEmpty()) return;

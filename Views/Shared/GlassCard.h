@@ -67,6 +67,11 @@ public:
     static double tailCentre(const QRectF& body, double cornerRadius, const CardTail& tail);
     // The card's outline: the rounded body joined with the tail.
     static QPainterPath shape(const QRectF& rect, double cornerRadius, const std::optional<CardTail>& tail);
+    // The colour of the surface's body over `behind` (the sheen and the rim left out): what a
+    // text or an icon on the card is read against.
+    static QColor surface(const Appearance& appearance, const QColor& behind);
+    // The surface in the palette over its own window colour.
+    static QColor surface(const QPalette& palette);
     // Paints a card surface into rect.
     static void paint(QPainter& painter, const QRectF& rect, double cornerRadius, bool drawsRim,
                       const std::optional<CardTail>& tail, const Appearance& appearance);

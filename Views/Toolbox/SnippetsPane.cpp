@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -194,7 +195,13 @@ QWidget* SnippetsPane::makeList() {
                              PaneButton::ControlSize::regular);
     remove_->setToolTip(QStringLiteral("Удалить"));
     remove_->setAccessibleName(QStringLiteral("Удалить"));
-    connect(add_, &QAbstractButton::clicked, &model_, &SnippetsPaneModel::addSnippet);
+    connect(add_, &QAbstractButton::clicked, this, [this] {
+        model_.addSnippet();
+        // A new snippet shows from its top, with the keyboard in its title.
+        editorScroll_->verticalScrollBar()->setValue(0);
+        title_->setFocus(Qt::OtherFocusReason);
+        title_->selectAll();
+    });
     connect(remove_, &QAbstractButton::clicked, &model_, &SnippetsPaneModel::removeSelected);
     buttons->addWidget(add_);
     buttons->addWidget(remove_);
@@ -293,7 +300,8 @@ QWidget* SnippetsPane::makeEditor() {
     stack->addWidget(makePreview());
     stack->addStretch(1);
 
-    editorStack_->addWidget(new PaneScrollArea(content, PaneScrollArea::Indicators::never));
+    editorScroll_ = new PaneScrollArea(content, PaneScrollArea::Indicators::never);
+    editorStack_->addWidget(editorScroll_);
     return editorStack_;
 }
 

@@ -10,6 +10,7 @@ class ExplanationRows;
 class InkLabel;
 class PaneButton;
 class PaneCard;
+class PaneScrollArea;
 class PlaceholderField;
 class PlaceholderForm;
 class QLineEdit;
@@ -85,6 +86,7 @@ private:
     PaneButton* add_ = nullptr;
     PaneButton* remove_ = nullptr;
     QStackedWidget* editorStack_ = nullptr;
+    PaneScrollArea* editorScroll_ = nullptr;
     InkLabel* emptyEditor_ = nullptr;
     QLineEdit* title_ = nullptr;
     CodeTextViewController editorController_;

@@ -12,9 +12,14 @@
 #include "Views/Widgets/SingleWidgetView.h"
 #include "Views/Widgets/TrayWidgetIcon.h"
 
+#include <QApplication>
+#include <QCursor>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -285,6 +290,47 @@ TEST(MenuBarWidgetController, ItemsRedrawOnlyWhenTheirTextChanges) {
     EXPECT_EQ(controller.drawCount(), drawn + 3);
     EXPECT_GT(cpu->image().deviceIndependentSize().width(),
               SingleWidgetView::widthFor(WidgetType::cpu, QStringLiteral("64%"), false));
+}
+
+// A tooltip up over a reading says what the icon under it shows: it follows each new sample
+// rather than keeping the one read when the pointer came to rest.
+TEST(MenuBarWidgetController, AShownTooltipFollowsTheReadingItsIconShows) {
+    Fixture f;
+    f.readings.cpu = 8;
+    f.make();
+    StatusBar bar(StatusBar::Kind::strip);
+    MenuBarWidgetController controller(*f.manager, bar);
+    WidgetConfiguration one;
+    one.enabledWidgets = {WidgetType::cpu};
+    one.isGrouped = false;
+    f.manager->setConfiguration(one);
+    controller.rebuild();
+    StatusItem* cpu = controller.item(WidgetType::cpu);
+    QWidget* strip = bar.stripWindow();
+    ASSERT_TRUE(strip);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(strip));
+    const QRect area = cpu->screenRect();
+    ASSERT_FALSE(area.isEmpty());
+    const auto icon = [&](const QString& text) {
+        return SingleWidgetView::image(WidgetType::cpu, text, false, bar.ink(), qGuiApp->devicePixelRatio());
+    };
+
+    QCursor::setPos(area.center());
+    QHelpEvent rest(QEvent::ToolTip, strip->mapFromGlobal(area.center()), area.center());
+    QApplication::sendEvent(strip, &rest);
+    ASSERT_TRUE(TestSupport::waitFor([] { return QToolTip::isVisible(); }));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("CPU 8%"));
+    EXPECT_EQ(cpu->image(), icon(QStringLiteral("8%")));
+
+    for (double reading : {1.0, 23.0}) {
+        f.readings.cpu = reading;
+        f.manager->recomputeValues();
+        const QString text = QString::asprintf("%.0f%%", reading);
+        EXPECT_EQ(cpu->image(), icon(text));
+        EXPECT_TRUE(QToolTip::isVisible());
+        EXPECT_EQ(QToolTip::text(), QStringLiteral("CPU ") + text);
+    }
+    QToolTip::hideText();
 }
 
 TEST(WidgetViews, ImagesHaveStableWidthsAndDrawTheirParts) {

@@ -75,7 +75,9 @@ void ClipboardPaster::beginPaste(const ClipboardContent& content, const QList<Pa
     lastPastedContent_ = content;
     pasteboard_.clearContents();
     pasteboard_.writeObjects(items);
-    pasteboard_.writePrimarySelection(items);
+    // Terminals paste PRIMARY with Shift+Insert, and only text: a picture or a file list there
+    // would only wipe out what the user last highlighted.
+    if (content.isText()) pasteboard_.writePrimarySelection(items);
     simulateCmdV();
     Dispatch::mainAfter(ClipboardManager::pasteRelease, this, [this] { isPasting_ = false; });
 }

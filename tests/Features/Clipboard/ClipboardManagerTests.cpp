@@ -508,6 +508,8 @@ TEST_F(ClipboardPaste, PastingFilesWritesOneItemPerUrl) {
     const QList<QUrl> urls = Pasteboard::urlsFromUriList(*pasteboard.data(PasteboardType::fileURLs));
     EXPECT_EQ(urls, (QList<QUrl>{QUrl::fromLocalFile("/a/one.txt"), QUrl::fromLocalFile("/b/two")}));
     EXPECT_EQ(*pasteboard.data(PasteboardType::gnomeCopiedFiles), QByteArray("copy\nfile:///a/one.txt\nfile:///b/two"));
+    // PRIMARY is what the user last highlighted: a file list there serves no paste.
+    EXPECT_TRUE(pasteboard.primaryRepresentations().isEmpty());
     ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 2000));
     manager->checkClipboard();
     EXPECT_EQ(manager->history().size(), 1u);
@@ -521,6 +523,7 @@ TEST_F(ClipboardPaste, PastingAnImageWritesItsPngAndItsEchoIsRecognised) {
     copyText("on top");
     manager->paste(manager->history()[1]);
     EXPECT_EQ(pasteboard.data(PasteboardType::png), png);
+    EXPECT_TRUE(pasteboard.primaryRepresentations().isEmpty());
     EXPECT_EQ(keys.events.size(), 4);
     ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 2000));
     manager->checkClipboard();

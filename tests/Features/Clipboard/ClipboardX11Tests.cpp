@@ -67,9 +67,9 @@ std::unique_ptr<Child> xclipCopy(const QStringList& arguments, const QByteArray&
 }
 
 // Reads the selection from another process, serving its requests while we wait.
-std::optional<QByteArray> xclipRead(const QString& target) {
+std::optional<QByteArray> xclipRead(const QString& target, const QString& selection = "clipboard") {
     QProcess process;
-    process.start("xclip", {"-selection", "clipboard", "-o", "-t", target});
+    process.start("xclip", {"-selection", selection, "-o", "-t", target});
     if (!process.waitForStarted(5000)) return std::nullopt;
     if (!TestSupport::waitFor([&] { return process.state() == QProcess::NotRunning; }, 10000)) {
         process.kill();
@@ -268,6 +268,46 @@ TEST_F(ClipboardX11, OurWritesAreReadByOtherProcesses) {
     const auto uris = xclipRead("text/uri-list");
     ASSERT_TRUE(uris);
     EXPECT_EQ(Pasteboard::urlsFromUriList(*uris), (QList<QUrl>{QUrl::fromLocalFile("/tmp/a"), QUrl::fromLocalFile("/tmp/b c")}));
+}
+
+// PRIMARY holds what the user last highlighted, and terminals paste it with Shift+Insert: a text
+// paste takes it, a picture or a file list (nothing a terminal pastes) leaves the highlight alone.
+TEST_F(ClipboardX11, OnlyATextPasteTakesThePrimarySelection) {
+    start();
+    const QString pngPath = dir.path() + "/pasted.png";
+    ASSERT_TRUE(writeFile(pngPath, pngBytes(12, 8)));
+    auto image = xclipCopy({"-t", "image/png", "-i", pngPath});
+    ASSERT_TRUE(image);
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] {
+            manager->waitForPendingWrites();
+            return manager->history().size() == 1;
+        },
+        8000));
+    auto files = xclipCopy({"-t", "text/uri-list"}, "file:///tmp/one.txt\r\n");
+    ASSERT_TRUE(files);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 2; }, 5000));
+    const ClipboardItem filesItem = manager->history()[0], imageItem = manager->history()[1];
+    ASSERT_TRUE(filesItem.content.isFiles() && imageItem.content.isImage());
+
+    const QByteArray highlight = "highlighted in a terminal";
+    Child terminal;
+    terminal.process.start("xclip", {"-selection", "primary", "-quiet"});
+    ASSERT_TRUE(terminal.process.waitForStarted(5000));
+    terminal.process.write(highlight);
+    terminal.process.closeWriteChannel();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return xclipRead("UTF8_STRING", "primary") == highlight; }, 5000));
+
+    for (const ClipboardItem& item : {imageItem, filesItem}) {
+        manager->paste(item);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));
+        EXPECT_EQ(xclipRead("UTF8_STRING", "primary"), highlight) << item.content.isImage();
+    }
+    EXPECT_EQ(terminal.process.state(), QProcess::Running);  // it still owns PRIMARY
+
+    manager->paste(ClipboardItem::make(ClipboardContent::text("pasted text"), QDateTime::currentDateTimeUtc()));
+    EXPECT_EQ(xclipRead("UTF8_STRING", "primary"), QByteArray("pasted text"));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));
 }
 
 TEST_F(ClipboardX11, APasteArrivesInTheFocusedWindowAndIsNotRecorded) {

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QDialog>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,12 +15,27 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <cstdlib>
+
 namespace {
 
-void writeEntry(const QString& folder, const QString& id, const QString& name) {
+void writeEntry(const QString& folder, const QString& id, const QString& name, const QString& icon = {}) {
     QFile file(folder + "/" + id);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n").arg(name, id).toUtf8());
+    if (!icon.isEmpty()) file.write(QStringLiteral("Icon=%1\n").arg(icon).toUtf8());
+}
+
+// Where the row's text starts in a picture of the list: its leftmost dark, grey pixel.
+int textStart(QListWidget* list, int row) {
+    const QImage image = list->viewport()->grab().toImage();
+    const QRect rect = list->visualItemRect(list->item(row)) & image.rect();
+    for (int x = rect.left(); x <= rect.right(); ++x)
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.lightnessF() < 0.5 && c.hslSaturationF() < 0.2) return x;
+        }
+    return -1;
 }
 
 }  // namespace
@@ -31,7 +47,11 @@ protected:
         ASSERT_TRUE(apps.isValid());
         writeEntry(apps.path(), "clip.desktop", "Clip.app");
         writeEntry(apps.path(), "sync.desktop", "Sync.app Companion");
-        writeEntry(apps.path(), "vault.desktop", "Vault");
+        // A red square for an icon.
+        QImage icon(32, 32, QImage::Format_ARGB32);
+        icon.fill(Qt::red);
+        ASSERT_TRUE(icon.save(apps.path() + "/vault.png"));
+        writeEntry(apps.path(), "vault.desktop", "Vault", apps.path() + "/vault.png");
         entries = std::make_unique<DesktopEntries>(QStringList{apps.path()});
     }
     void TearDown() override {
@@ -154,6 +174,12 @@ TEST_F(ClipboardSettingsPane, IgnoredAppsAreListedAddedAndRemoved) {
     QStringList offered;
     for (int i = 0; i < list->count(); ++i) offered << list->item(i)->text();
     EXPECT_EQ(offered, (QStringList{"Clip.app", "Sync.app Companion", "Vault"}));
+    // Names start in one column, whether or not their application has an icon.
+    EXPECT_FALSE(list->item(2)->icon().isNull());
+    const int iconless = textStart(list, 0), withIcon = textStart(list, 2);
+    ASSERT_GT(iconless, 0);
+    EXPECT_LE(std::abs(iconless - withIcon), 2) << iconless << " " << withIcon;
+    EXPECT_TRUE(chooser->grab().save(QStringLiteral(QUORVIN_TEST_OUTPUT) + "/add-app-chooser.png"));
     list->setCurrentRow(2);
     chooser->accept();
     EXPECT_EQ(stored(), (QStringList{"clip.desktop", "sync.desktop", "vault.desktop"}));

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,53 @@ TEST_F(WelcomeWindow, ShowsTheGreetingTheFeaturesAndTheAccessCard) {
     // One button only, and it is the default.
     EXPECT_EQ(view.findChildren<QPushButton*>().size(), 1);
     EXPECT_TRUE(view.mainButton()->isDefault());
+}
+
+// The background moves the window, but only a drag does: a tap leaves it where it is (a window
+// manager handed a move on the press keeps it stuck to the pointer after the release).
+TEST_F(WelcomeWindow, OnlyADragOnTheBackgroundMovesTheWindow) {
+    struct Moving : WelcomeView {
+        using WelcomeView::WelcomeView;
+        int moves = 0;
+        bool startWindowMove() override { return ++moves, true; }
+    };
+    Moving view([] {}, access);
+    view.resize(540, 650);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QWindow* window = view.windowHandle();
+    const int step = QApplication::startDragDistance();
+    // A point of the background, and one on a text (texts are background too).
+    QPoint background(-1, -1), onText(-1, -1);
+    for (int y = 4; y < view.height() && (background.x() < 0 || onText.x() < 0); y += 6)
+        for (int x = 4; x < view.width() - 2 * step; x += 6) {
+            QWidget* child = view.childAt(x, y);
+            if (!child && background.x() < 0) background = QPoint(x, y);
+            if (qobject_cast<QLabel*>(child) && onText.x() < 0) onText = QPoint(x, y);
+        }
+    ASSERT_GE(background.x(), 0);
+    ASSERT_GE(onText.x(), 0);
+
+    for (const QPoint& at : {background, onText}) {
+        view.moves = 0;
+        QTest::mousePress(window, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+        EXPECT_EQ(view.moves, 0) << "a tap";
+
+        QTest::mousePress(window, Qt::LeftButton, {}, at);
+        QTest::mouseMove(window, at + QPoint(step / 2, 0));
+        EXPECT_EQ(view.moves, 0) << "a tremble under the drag distance";
+        QTest::mouseMove(window, at + QPoint(step + 1, 1));
+        EXPECT_EQ(view.moves, 1) << "a drag";
+        QTest::mouseMove(window, at + QPoint(2 * step, 2));
+        QTest::mouseRelease(window, Qt::LeftButton, {}, at + QPoint(2 * step, 2));
+        EXPECT_EQ(view.moves, 1) << "one move per drag";
+
+        // Moving after the release, with no button held, starts nothing.
+        QTest::mouseMove(window, at);
+        QTest::mouseMove(window, at + QPoint(2 * step, 0));
+        EXPECT_EQ(view.moves, 1);
+    }
 }
 
 TEST_F(WelcomeWindow, AlreadyGrantedShowsAllowedAtOnceAndTheRequestLayerTakesNoClicks) {

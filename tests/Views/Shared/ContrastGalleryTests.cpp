@@ -2,15 +2,28 @@
 // texts that sit on surfaces of nearly their own lightness, measured in pictures of the views in
 // the light palette and in a dark one that leaves the placeholder role at Qt's default, as dark
 // desktop themes do. The pictures go to QUORVIN_TEST_OUTPUT/contrast-*.png.
+#include "DiskPaneTestSupport.h"
 #include "FakeInputAccess.h"
 #include "FakeWorkspace.h"
 #include "Platform/Desktop/AccessibilityDisplayOptions.h"
+#include "Platform/Desktop/Workspace.h"
 #include "Platform/Gui/SystemColors.h"
+#include "Source/Features/Clipboard/ClipboardItem.h"
+#include "Source/Features/Preferences/PreferencesRouter.h"
+#include "Source/Features/System/MetricArchive.h"
+#include "Source/Features/System/MonitorPopupModel.h"
+#include "Source/Features/System/ProcessMonitor.h"
 #include "Source/Features/Toolbox/ToolboxModel.h"
 #include "TestSupport.h"
+#include "Views/Clipboard/ClipboardMenuRow.h"
+#include "Views/Clipboard/ClipboardPreviewRootView.h"
+#include "Views/DiskPane/DiskScanContent.h"
+#include "Views/Monitor/ChartWell.h"
 #include "Views/Monitor/MetricChartCard.h"
 #include "Views/Onboarding/WelcomeView.h"
 #include "Views/Preferences/HelpSettingsView.h"
+#include "Views/Preferences/PreferencesView.h"
+#include "Views/Shared/GlassCard.h"
 #include "Views/Toolbox/InkLabel.h"
 #include "Views/Toolbox/JSONRow.h"
 #include "Views/Toolbox/JSONTreePane.h"
@@ -18,12 +31,17 @@
 #include "Views/Toolbox/PasswordPane.h"
 #include "Views/Toolbox/SymbolLabel.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
+#include <QScrollArea>
+#include <QStyleOptionButton>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -208,6 +226,116 @@ TEST_P(ContrastGallery, ColouredTextsOnSurfacesOfTheirOwnLightness) {
     // The 50 % label's capsule, all of it over bars.
     const double y = MetricChartCard::overhang + full.height * 0.5;
     expectAtLeast(measure(image, QRect(6, int(y) - 4, 36, 8)), 3.0, "axis label over bars");
+}
+
+// States and controls reach 3:1 on what is really behind them, and keep their look where they do:
+// the green "Scan Complete" on the Disk tab's card, the unchosen "24H" of the chart's range switch
+// over full bars, an unchecked check box in Settings on its section, and a file's icon (a white
+// page, as icon themes draw one) in a clipboard row and in its preview.
+TEST_P(ContrastGallery, StatesAndControlsOnWhatIsBehindThem) {
+    {
+        SCOPED_TRACE("Scan Complete");
+        DiskRig rig;
+        const QString npm = rig.folder(".npm/_cacache", 2 << 20);
+        rig.saveScan({{CleanupCategory::development,
+                       {DiskRig::item("npm Cache", {npm}, 2 << 20, CleanupCategory::development)}}});
+        GlassCard card(19);
+        auto* content = new DiskScanContent(rig.cleaner(), rig.volume(), rig.model());
+        card.setContent(content);
+        card.resize(340, 40);
+        card.show();
+        ASSERT_EQ(content->label().texts.value(0).text, QStringLiteral("Scan Complete"));
+        TestSupport::spin(300);
+        const QImage image = shot(card);
+        save(image, "disk-scan-complete");
+        expectAtLeast(measure(image, areaIn(content, &card), hueNear(SystemColors::green(dark()))), 3.0,
+                      "Scan Complete");
+    }
+    {
+        SCOPED_TRACE("range switch");
+        QTemporaryDir proc;
+        ProcessMonitor monitor(proc.path(), nullptr);
+        MetricArchive archive;
+        MonitorPopupModel popup(MonitorTab::cpu, monitor, archive, 16.0 * 1024 * 1024 * 1024);
+        GlassCard card(24);
+        auto* well = new ChartWell(popup);
+        card.setContent(well);
+        card.resize(340, int(ChartWell::chartHeight) + MetricChartCard::overhang + 4);
+        card.show();
+        MetricChartCard::Model full = well->card()->model();
+        full.series.assign(ChartWell::barCount, 100.0);
+        full.barGap = 0;  // bars wall to wall: the labels have nothing else to read on
+        well->card()->setModel(full);
+        TestSupport::spin(400);
+        ASSERT_TRUE(well->rangePicker()->isVisible());
+        const QImage image = shot(card);
+        save(image, "chart-range-switch");
+        for (auto range : MonitorPopupModel::allRanges) {
+            QAbstractButton* button = well->rangeButton(range);
+            expectAtLeast(measure(image, areaIn(button, &card).adjusted(2, 1, -2, -1)), 3.0,
+                          qPrintable(MonitorPopupModel::label(range)));
+        }
+    }
+    {
+        SCOPED_TRACE("check box");
+        PreferencesRouter router;
+        router.setSelectedTab(PreferencesTab::general);
+        PreferencesView view(router);
+        view.resize(720, 560);
+        view.show();
+        TestSupport::spin(350);
+        QCheckBox* unchecked = nullptr;
+        for (QCheckBox* box : view.pane()->findChildren<QCheckBox*>())
+            if (!box->isChecked() && box->isVisible() && !unchecked) unchecked = box;
+        ASSERT_TRUE(unchecked);
+        const QImage image = shot(view);
+        save(image, "settings-check-box");
+        QStyleOptionButton option;
+        option.initFrom(unchecked);
+        const QRect square = unchecked->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, unchecked);
+        // The square and a ring of what is around it, which is the commonest colour there.
+        const QRect area(unchecked->mapTo(&view, square.topLeft()), square.size());
+        expectAtLeast(measure(image, area.adjusted(-4, -4, 4, 4)), 3.0, "unchecked check box");
+    }
+    {
+        SCOPED_TRACE("file icon");
+        FakeWorkspace workspace;
+        QImage page(32, 32, QImage::Format_ARGB32_Premultiplied);
+        page.fill(Qt::transparent);
+        {
+            QPainter p(&page);
+            p.setPen(QColor(222, 222, 222));
+            p.setBrush(Qt::white);
+            p.drawRect(QRect(6, 3, 19, 25));
+        }
+        workspace.fileIcon = QIcon(QPixmap::fromImage(page));
+        Workspace::setShared(&workspace);
+        const ClipboardItem item = ClipboardItem::make(
+            ClipboardContent::files({QUrl::fromLocalFile("/home/ann/notes.txt")}), QDateTime::currentDateTimeUtc());
+        GlassCard card(14);
+        auto* row = new ClipboardMenuRow(item, 0, false, false, nullptr, nullptr, nullptr);
+        card.setContent(row);
+        card.resize(360, ClipboardMenuRow::heightFor(item));
+        card.show();
+        GlassCard previewCard(14);
+        auto* preview = new ClipboardPreviewRootView(item, {}, 300, 60, 0);
+        previewCard.setContent(preview);
+        previewCard.resize(300, 60);
+        previewCard.show();
+        TestSupport::spin(50);
+        QImage image = shot(card);
+        save(image, "clipboard-file-row");
+        expectAtLeast(measure(image, QRect(ClipboardMenuRow::contentMargin - 2, 4, 20, 20)), 3.0, "file icon in a row");
+        image = shot(previewCard);
+        save(image, "clipboard-file-preview");
+        auto* scroll = qobject_cast<QScrollArea*>(preview->previewContent());
+        ASSERT_TRUE(scroll && scroll->widget());
+        const QList<QWidget*> lines = scroll->widget()->findChildren<QWidget*>();
+        ASSERT_FALSE(lines.isEmpty());
+        const QRect iconArea(lines.first()->mapTo(&previewCard, QPoint(0, 0)), QSize(18, 18));
+        expectAtLeast(measure(image, iconArea.adjusted(-3, -3, 3, 3)), 3.0, "file icon in the preview");
+        Workspace::setShared(nullptr);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Looks, ContrastGallery, ::testing::Values(false, true),

@@ -11,11 +11,13 @@
 #include "Views/Toolbox/SnippetsPane.h"
 #include "Views/Toolbox/VariableButton.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -84,6 +86,32 @@ TEST_F(SnippetsPaneTest, DeletingEverythingThenAddingANewSnippet) {
     EXPECT_FALSE(pane.copyButton()->isEnabled());
     EXPECT_FALSE(pane.explanationCard()->isVisible());
     EXPECT_FALSE(pane.fillFormCard()->isVisible());
+}
+
+// "+" after working far down another snippet: the new one shows from its top, and typing goes to
+// its title (not wherever the keyboard was).
+TEST_F(SnippetsPaneTest, ANewSnippetShowsFromTheTopWithTheKeyboardInItsTitle) {
+    pane.resize(630, 380);
+    pane.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&pane));
+    auto* scroll = qobject_cast<QScrollArea*>(pane.editorStack()->currentWidget());
+    ASSERT_TRUE(scroll);
+    QScrollBar* bar = scroll->verticalScrollBar();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return bar->maximum() > 100; }));
+    bar->setValue(bar->maximum());
+    pane.list()->setFocus();
+    TestSupport::spin(20);
+
+    QTest::mouseClick(pane.addButton(), Qt::LeftButton);
+    ASSERT_EQ(pane.titleField()->text(), QStringLiteral("Без названия"));
+    TestSupport::spin(20);
+    EXPECT_EQ(bar->value(), 0);
+    const QRect title(pane.titleField()->mapTo(scroll->viewport(), QPoint(0, 0)), pane.titleField()->size());
+    EXPECT_TRUE(scroll->viewport()->rect().contains(title));
+    EXPECT_EQ(QApplication::focusWidget(), pane.titleField());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Signature"));
+    EXPECT_EQ(pane.titleField()->text(), QStringLiteral("Signature"));
+    EXPECT_EQ(pane.list()->item(0)->text(), QStringLiteral("Signature"));
 }
 
 TEST_F(SnippetsPaneTest, DeletingFromTheListKeepsOrMovesTheSelection) {
