@@ -26,13 +26,11 @@ Support::Facts Support::currentFacts() {
 
 QString Support::systemInfo(const Facts& facts) {
     const auto known = [](const QString& value) { return value.isEmpty() ? QStringLiteral("?") : value; };
-    QStringList lines{QStringLiteral("Quorvin ") + known(facts.version) + QStringLiteral(" (") + known(facts.build) +
-                          QLatin1Char(')'),
-                      facts.system};
-    // A machine without DMI tables or a device tree names no model: no empty line for it.
-    if (!facts.model.trimmed().isEmpty()) lines << QStringLiteral("Model: ") + facts.model;
-    lines << QStringLiteral("Install: ") + facts.installID;
-    return lines.join(QLatin1Char('\n'));
+    return QStringList{QStringLiteral("Quorvin ") + known(facts.version) + QStringLiteral(" (") + known(facts.build) +
+                           QLatin1Char(')'),
+                       facts.system, QStringLiteral("Model: ") + facts.model,
+                       QStringLiteral("Install: ") + facts.installID}
+        .join(QLatin1Char('\n'));
 }
 
 QString Support::systemInfo() { return systemInfo(currentFacts()); }

@@ -20,8 +20,8 @@ struct Facts {
 // This program on this computer (reading the install identifier makes it when missing).
 Facts currentFacts();
 
-// Lines without a line feed at the end: "Quorvin <version> (<build>)" ("?" for what is unknown),
-// the system, "Model: <model>" where the model is known, and "Install: <id>".
+// Four lines without a line feed at the end: "Quorvin <version> (<build>)" ("?" for what is
+// unknown), the system, "Model: <model>" and "Install: <id>".
 QString systemInfo(const Facts& facts);
 QString systemInfo();
 
