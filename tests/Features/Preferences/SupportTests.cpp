@@ -59,15 +59,8 @@ TEST(Support, SystemInfoHasFourLinesAndQuestionMarksForWhatIsUnknown) {
     EXPECT_EQ(here[0], "Quorvin " + Bundle::main().version() + " (" + Bundle::main().build() + ")");
     EXPECT_EQ(here[1], SystemIdentity::current().versionLine());
     EXPECT_FALSE(here[1].startsWith("macOS"));
-<<<<<<< HEAD
-    if (hasModel) {
-        EXPECT_EQ(here[2], "Model: " + SystemIdentity::current().model);
-    }
-    EXPECT_EQ(here.last(), "Install: " + UserIdentity::id());
-=======
     EXPECT_EQ(here[2], "Model: " + SystemIdentity::current().model);
     EXPECT_EQ(here[3], "Install: " + UserIdentity::id());
->>>>>>> parent of eae81e2 (Support: the system info leaves out the model where the machine names none, instead of an empty Model line)
     EXPECT_EQ(UserDefaults::standard().string("userIdentifier"), UserIdentity::id());
 }
 
