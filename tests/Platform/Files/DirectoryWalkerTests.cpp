@@ -197,8 +197,9 @@ TEST(DirectoryWalker, AFolderMovedDuringADeepWalkIsTheOnlyOneLost) {
     for (int depth = 1; depth <= 29; ++depth) {
         parent += "/d";
         // Ancestors have more to list after the way down.
-        if (depth >= 24)
+        if (depth >= 24) {
             for (int i = 0; i < 6; ++i) ASSERT_TRUE(writeFile(parent + QString::asprintf("/x%d", i), 10));
+        }
     }
     // Folders at depth 30, each with a file and a sub-folder; the first one walked into moves away.
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(writeFile(parent + QString::asprintf("/s%d/sub/f", i), 10));
