@@ -3,8 +3,8 @@
 #include <QAbstractAnimation>
 #include <QApplication>
 #include <QEventLoop>
-#include <QMessageBox>
 #include <QFile>
+#include <QMessageBox>
 #include <QThread>
 
 #include <algorithm>

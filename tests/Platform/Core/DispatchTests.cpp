@@ -193,8 +193,7 @@ TEST(GuiStallMeter, AGuiThreadStarvedByOurOwnThreadsIsHeld) {
     for (int i = 0; i < 8; ++i)
         workers.emplace_back([&] {
             pthread_setaffinity_np(pthread_self(), sizeof one, &one);
-            while (!stop) {
-            }
+            while (!stop) {}
         });
 
     TestSupport::GuiStallMeter held;
@@ -202,8 +201,7 @@ TEST(GuiStallMeter, AGuiThreadStarvedByOurOwnThreadsIsHeld) {
     bool done = false;
     QTimer::singleShot(20, [&] {
         const double start = TestSupport::threadCpuMs();
-        while (TestSupport::threadCpuMs() - start < 60) {
-        }
+        while (TestSupport::threadCpuMs() - start < 60) {}
         done = true;
     });
     const bool finished = TestSupport::waitFor([&] { return done; }, 20000);

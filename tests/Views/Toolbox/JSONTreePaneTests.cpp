@@ -3,7 +3,6 @@
 #include "Source/Features/Toolbox/JSONNode.h"
 #include "Source/Features/Toolbox/ToolboxModel.h"
 #include "TestSupport.h"
-#include "Views/Shared/Motion.h"
 #include "Views/Toolbox/CodeTextView.h"
 #include "Views/Toolbox/ContentCard.h"
 #include "Views/Toolbox/JSONRow.h"
@@ -241,8 +240,7 @@ TEST_F(TreePaneTest, RowsToggleOnClickAndCopyFromTheirMenu) {
         const QRect item = pane.treeView()->visualRect(pane.rows().index(1));
         QTest::mouseMove(pane.treeView()->viewport(), QPoint(item.right() - 20, item.center().y()));
         // Until the turn has run its course, however long a busy machine makes it take.
-        EXPECT_TRUE(TestSupport::waitFor([&] { return pane.findChildren<Motion::Animator*>().isEmpty(); }, 5000));
-        TestSupport::spin(50);
+        EXPECT_TRUE(TestSupport::waitForAnimations(&pane));
         const QRect square = JSONRow::disclosureRect(*pane.rows().node(1), item).toAlignedRect();
         return pane.treeView()->viewport()->grab(square).toImage();
     };
