@@ -115,8 +115,8 @@ inline bool waitUntilPlaced(QWidget* window, int timeoutMs = 10000) {
         timeoutMs);
 }
 
-// Waits until the X server has sent every event that this program's requests so far caused: a
-// property change of `id` asked after them comes back after those events.
+// Waits until the X server has sent every event that the requests made so far on Qt's connection
+// caused: a property change of `id` asked after them comes back after those events.
 inline bool waitForServerEvents(WId id, int timeoutMs = 5000) {
     struct Marker : QAbstractNativeEventFilter {
         Atom atom = None;
