@@ -7,7 +7,6 @@
 #include "Platform/X11/GlobalMouseMonitor.h"
 #include "Platform/X11/KeyCodes.h"
 #include "Platform/Core/NotificationCenter.h"
-#include "Platform/System/OwnMemory.h"
 #include "Platform/Ui/StatusBar.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
@@ -38,11 +37,6 @@
 #include <QWindow>
 
 Q_LOGGING_CATEGORY(lcApp, "com.pelwick.Quorvin.App", QtInfoMsg)
-
-namespace {
-// Start-up is over once the settings window has been built ahead of use.
-constexpr double startUpOverDelay = PreferencesWindowController::buildAheadDelayMs / 1000.0 + 2;
-}  // namespace
 
 AppDelegate& AppDelegate::shared() {
     static auto* delegate = new AppDelegate;
@@ -104,12 +98,6 @@ void AppDelegate::applicationDidFinishLaunching() {
     Dispatch::main([] { MenuPanelController::shared().prewarm(); });
     PreferencesWindowController::shared().scheduleBuildAheadOfUse(
         [] { return MenuPanelController::shared().isVisible(); });
-    // Linking the program at start read several MB of the libraries' symbol tables that an idle
-    // program never reads again.
-    Dispatch::mainAfter(startUpOverDelay, this, [] {
-        const uint64_t returned = OwnMemory::returnLinkTables();
-        qCDebug(lcApp, "Gave back %llu kB of link tables", static_cast<unsigned long long>(returned / 1024));
-    });
 }
 
 void AppDelegate::updateStatusIcon() {

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# The program's resident memory while it sits idle with the pet on and no window open.
+# The program's memory while it sits idle with the pet on and no window open.
 #
 #   bench/idle_memory.sh [-b BINARY]... [-r RUNS] [-s SECONDS] [-m MAPPINGS] [-c SETTINGS]
 #
 # Starts each BINARY (default build/release/quorvin; give -b twice to compare two builds, the
 # build before first) RUNS times (default 5). In each run all programs start together, each on a
 # private Xvfb display with openbox, its own settings (the pet on, the welcome window already
-# seen), data folders and D-Bus session; SECONDS (default 20) after the start VmRSS, RssAnon,
-# RssFile and RssShmem are read from /proc/PID/status and the programs are ended. Prints every
-# run's figures and the medians in MB. With MAPPINGS > 0, also the largest mappings by resident
-# size (from /proc/PID/smaps, anonymous ones summed per kind) of each program in the last run.
+# seen), data folders and D-Bus session; SECONDS (default 20) after the start its resident size
+# (rss), proportional set size (pss: each shared page divided among the processes that map it),
+# anonymous memory (anon: what no file backs) and resident file pages (file) are read from
+# /proc/PID/smaps_rollup and /proc/PID/status and the programs are ended. Prints every run's
+# figures and the medians in MB. With MAPPINGS > 0, also the largest mappings by resident size
+# (from /proc/PID/smaps, anonymous ones summed per kind) of each program in the last run.
 # SETTINGS is a settings file every program starts with instead of the default one.
 # Needs Xvfb, openbox and dbus-run-session.
 set -euo pipefail
@@ -27,7 +29,7 @@ while getopts "b:r:s:m:c:h" opt; do
     s) seconds=$OPTARG ;;
     m) mappings=$OPTARG ;;
     c) settings=$OPTARG ;;
-    *) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 [ ${#binaries[@]} -gt 0 ] || binaries=("$here/../build/release/quorvin")
@@ -78,10 +80,12 @@ start() {  # index binary
   app_pids+=("$(cat "$work/pid$i")")
 }
 
-# "VmRSS RssAnon RssFile RssShmem" in kB.
-status_kb() {
-  awk '/^VmRSS/ { r = $2 } /^RssAnon/ { a = $2 } /^RssFile/ { f = $2 } /^RssShmem/ { s = $2 }
-    END { print r, a, f, s }' "/proc/$1/status"
+# "rss pss anon file" in kB: file is what of rss the mapped files' pages make up.
+memory_kb() {
+  local file
+  file=$(awk '/^RssFile:/ { print $2 }' "/proc/$1/status")
+  awk -v f="$file" '/^Rss:/ { r = $2 } /^Pss:/ { p = $2 } /^Anonymous:/ { a = $2 } END { print r, p, a, f }' \
+    "/proc/$1/smaps_rollup"
 }
 
 # The largest mappings of process $1 by resident size: files by path, anonymous ones by kind.
@@ -101,9 +105,10 @@ for r in $(seq "$runs"); do
   for i in "${!binaries[@]}"; do
     pid=${app_pids[$i]}
     [ -d "/proc/$pid" ] || { echo "program #$((i + 1)) ended early:" >&2; cat "$work/app$i.log" >&2; exit 1; }
-    echo "$i $(status_kb "$pid")" >>"$work/figures"
-    printf "   run %d #%d  rss %6.1f  anon %6.1f  file %6.1f  shmem %5.1f\n" "$r" $((i + 1)) \
-      $(status_kb "$pid" | awk '{ print $1 / 1024, $2 / 1024, $3 / 1024, $4 / 1024 }')
+    kb=$(memory_kb "$pid")
+    echo "$i $kb" >>"$work/figures"
+    printf "   run %d #%d  rss %6.1f  pss %6.1f  anon %6.1f  file %6.1f\n" "$r" $((i + 1)) \
+      $(echo "$kb" | awk '{ print $1 / 1024, $2 / 1024, $3 / 1024, $4 / 1024 }')
     if [ "$r" -eq "$runs" ] && [ "$mappings" -gt 0 ]; then
       largest_mappings "$pid" >"$work/mappings$i"
     fi
@@ -113,13 +118,13 @@ done
 
 echo "== medians"
 for i in "${!binaries[@]}"; do
-  awk -v which="$i" '$1 == which { r[++n] = $2; a[n] = $3; f[n] = $4; s[n] = $5 }
+  awk -v which="$i" '$1 == which { r[++n] = $2; p[n] = $3; a[n] = $4; f[n] = $5 }
     function median(v, n,   i, j, t) {
       for (i = 1; i <= n; ++i) for (j = i + 1; j <= n; ++j) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
       return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
     }
-    END { printf "   #%d  rss %6.1f  anon %6.1f  file %6.1f  shmem %5.1f\n", which + 1,
-      median(r, n) / 1024, median(a, n) / 1024, median(f, n) / 1024, median(s, n) / 1024 }' "$work/figures"
+    END { printf "   #%d  rss %6.1f  pss %6.1f  anon %6.1f  file %6.1f\n", which + 1,
+      median(r, n) / 1024, median(p, n) / 1024, median(a, n) / 1024, median(f, n) / 1024 }' "$work/figures"
 done
 if [ "$mappings" -gt 0 ]; then
   for i in "${!binaries[@]}"; do

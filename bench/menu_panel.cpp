@@ -3,7 +3,6 @@
 // The aim is well under 50 ms for the warm open. Then the panel left open over this machine's
 // readings, sampled every 2 s: what it costs while nobody touches it.
 #include "App/MenuPanelController.h"
-#include "Platform/System/OwnMemory.h"
 #include "Source/Features/System/NetworkMonitor.h"
 #include "Source/Features/System/SystemSampler.h"
 #include "Views/Shared/KeyablePopupPanel.h"
@@ -35,17 +34,10 @@ void open(MenuPanelController& controller) {
     controller.panel()->repaint();
 }
 
-// With `giveBack`, every open follows the program's give-back of the linker's tables (as the
-// first open after start-up does).
-void openAfterPrewarm(benchmark::State& state, bool giveBack) {
+void BM_MenuPanelOpenAfterPrewarm(benchmark::State& state) {
     MenuPanelController controller;
     controller.prewarm();
     for (auto _ : state) {
-        if (giveBack) {
-            state.PauseTiming();
-            OwnMemory::returnLinkTables();
-            state.ResumeTiming();
-        }
         open(controller);
         state.PauseTiming();
         controller.close();
@@ -54,8 +46,6 @@ void openAfterPrewarm(benchmark::State& state, bool giveBack) {
     }
 }
 
-void BM_MenuPanelOpenAfterPrewarm(benchmark::State& state) { openAfterPrewarm(state, false); }
-void BM_MenuPanelOpenAfterPrewarmAndLinkTablesGivenBack(benchmark::State& state) { openAfterPrewarm(state, true); }
 
 void BM_MenuPanelOpenCold(benchmark::State& state) {
     for (auto _ : state) {
@@ -131,7 +121,6 @@ void BM_MenuPanelOpenFor(benchmark::State& state) {
 
 BENCHMARK(BM_MenuPanelOpenFor)->Arg(10)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MenuPanelOpenAfterPrewarm)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MenuPanelOpenAfterPrewarmAndLinkTablesGivenBack)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MenuPanelOpenCold)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }

@@ -5,7 +5,6 @@
 // (--benchmark_filter=FirstOfProcessBuiltAtOpen). Offscreen by default; for the real thing run
 //   QT_QPA_PLATFORM=xcb xvfb-run -a ./bench_settings_window
 #include "App/MenuPanelController.h"
-#include "Platform/System/OwnMemory.h"
 #include "Source/Features/Preferences/PreferencesRouter.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 
@@ -32,9 +31,8 @@ void untilPainted(QWidget* window) {
     window->removeEventFilter(&counter);
 }
 
-// From show() to the first frame, with the window built before show() or by it; with `giveBack`,
-// after the program's give-back of the linker's tables that follows the build at start.
-void openToFirstFrame(benchmark::State& state, bool builtBefore, bool giveBack = false) {
+// From show() to the first frame, with the window built before show() or by it.
+void openToFirstFrame(benchmark::State& state, bool builtBefore) {
     static MenuPanelController* panel = [] {
         auto* controller = new MenuPanelController;
         controller->prewarm();
@@ -46,7 +44,6 @@ void openToFirstFrame(benchmark::State& state, bool builtBefore, bool giveBack =
         PreferencesRouter router;
         auto controller = std::make_unique<PreferencesWindowController>(router);
         if (builtBefore) controller->build();
-        if (giveBack) OwnMemory::returnLinkTables();
         state.ResumeTiming();
         controller->show();
         untilPainted(controller->window());
@@ -61,9 +58,6 @@ void BM_SettingsWindowFirstOfProcessBuiltBeforeOpen(benchmark::State& state) { o
 void BM_SettingsWindowFirstOfProcessBuiltAtOpen(benchmark::State& state) { openToFirstFrame(state, false); }
 void BM_SettingsWindowBuiltBeforeOpen(benchmark::State& state) { openToFirstFrame(state, true); }
 void BM_SettingsWindowBuiltAtOpen(benchmark::State& state) { openToFirstFrame(state, false); }
-void BM_SettingsWindowBuiltBeforeOpenAndLinkTablesGivenBack(benchmark::State& state) {
-    openToFirstFrame(state, true, true);
-}
 
 }  // namespace
 
@@ -71,6 +65,5 @@ BENCHMARK(BM_SettingsWindowFirstOfProcessBuiltBeforeOpen)->Iterations(1)->Unit(b
 BENCHMARK(BM_SettingsWindowFirstOfProcessBuiltAtOpen)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SettingsWindowBuiltBeforeOpen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SettingsWindowBuiltAtOpen)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SettingsWindowBuiltBeforeOpenAndLinkTablesGivenBack)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }

@@ -1,9 +1,10 @@
 #include "TestSupport.h"
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QEventLoop>
-#include <QMessageBox>
 #include <QFile>
+#include <QMessageBox>
 #include <QThread>
 
 #include <algorithm>
@@ -54,6 +55,17 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
     return true;
 }
 
+bool waitForAnimations(const QObject* root, int timeoutMs) {
+    QCoreApplication::processEvents();  // a change may start its animation from a posted event
+    return waitFor(
+        [root] {
+            const QList<QAbstractAnimation*> animations = root->findChildren<QAbstractAnimation*>();
+            return std::none_of(animations.begin(), animations.end(),
+                                [](const QAbstractAnimation* a) { return a->state() == QAbstractAnimation::Running; });
+        },
+        timeoutMs);
+}
+
 void spin(int ms) {
     QDeadlineTimer deadline(ms);
     while (!deadline.hasExpired()) {
@@ -93,7 +105,7 @@ GuiStallMeter::GuiStallMeter(Measure measure, int intervalMs) : measure_(measure
     timer_.start(intervalMs);
 }
 
-double GuiStallMeter::now() const { return measure_ == Measure::held ? threadOwnMs() : threadCpuMs(); }
+double GuiStallMeter::now() const { return measure_ == Measure::held ? clockMs(CLOCK_MONOTONIC) : threadCpuMs(); }
 
 double GuiStallMeter::longestMs() const { return std::max(longest_, now() - last_); }
 

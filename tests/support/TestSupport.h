@@ -22,6 +22,9 @@ QString tempRoot();
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 // Processes events for a while.
 void spin(int ms);
+// Processes events until no animation under `root` runs (a change of layout, a fade, a turn has run
+// its course); whether that came within the timeout.
+bool waitForAnimations(const QObject* root, int timeoutMs = 5000);
 // The open note (a message box) whose informative text is `value`, if any.
 QMessageBox* noteShowing(const QString& value);
 
@@ -57,10 +60,11 @@ double threadOwnMs();
 double threadCpuMs();
 
 // Watches the GUI thread through a timer due every `intervalMs`: the longest time between two of
-// its turns is the longest the thread was held up. `held` counts the thread's own time (threadOwnMs),
-// so that a wait inside a call shows; `busy` counts only its CPU time, for work the thread does itself.
-// Checks on `held` are named "...GuiThreadAnswers..." and run alone in ctest: tests running beside
-// them still stretch the waits they share (the disk, the X server), which no clock can tell apart.
+// its turns is the longest the thread was held up. `held` counts by the wall clock, so that a wait
+// inside a call shows, and so does a wait for a core behind this program's own threads; `busy`
+// counts only its CPU time, for work the thread does itself. Checks on `held` are named
+// "...GuiThreadAnswers..." and run alone in ctest: tests running beside them would stretch the
+// time they measure.
 class GuiStallMeter {
 public:
     enum class Measure { held, busy };

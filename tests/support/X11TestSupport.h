@@ -5,15 +5,22 @@
 #include "Platform/X11/Compositing.h"
 #include "TestSupport.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPoint>
 #include <QProcess>
+#include <QRect>
+#include <QWidget>
+#include <QWindow>
 
 #include <memory>
 #include <vector>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <xcb/xcb.h>
 
 // Synthetic input on the real X server the *X11Tests programs run on.
 namespace X11Test {
@@ -51,6 +58,89 @@ inline std::unique_ptr<QProcess> startCompositor(const QString& program, const Q
     if (!compositor->waitForStarted(3000) || !TestSupport::waitFor([] { return Compositing::isActive(); }, 5000))
         return nullptr;
     return compositor;
+}
+
+// The CARDINAL or WINDOW values of a window's property; empty where it is not set.
+inline std::vector<unsigned long> propertyValues(::Window window, const char* name, Atom type = XA_CARDINAL) {
+    Display* d = display();
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> values;
+    if (XGetWindowProperty(d, window, XInternAtom(d, name, False), 0, 16, False, type, &actual, &format, &count, &after,
+                           &data) == Success &&
+        data && format == 32)
+        values.assign(reinterpret_cast<unsigned long*>(data), reinterpret_cast<unsigned long*>(data) + count);
+    if (data) XFree(data);
+    return values;
+}
+
+// Whether a window manager has said it is there (_NET_SUPPORTING_WM_CHECK on the root).
+inline bool windowManagerRuns() {
+    return !propertyValues(DefaultRootWindow(display()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
+}
+
+// The window's place and size as the X server has them, in root coordinates.
+inline QRect serverGeometry(WId id) {
+    Display* d = display();
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(d, ::Window(id), &attributes)) return {};
+    int x = 0, y = 0;
+    ::Window child = 0;
+    XTranslateCoordinates(d, ::Window(id), DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    return QRect(x, y, attributes.width, attributes.height);
+}
+
+// Waits until a top-level window is on screen where Qt has it: exposed; where a window manager
+// runs and manages it, framed, with Qt knowing the frame; and at Qt's place and size on the server.
+inline bool waitUntilPlaced(QWidget* window, int timeoutMs = 10000) {
+    return TestSupport::waitFor(
+        [&] {
+            if (!window->isVisible() || !window->windowHandle() || !window->windowHandle()->isExposed()) return false;
+            XWindowAttributes attributes{};
+            if (!XGetWindowAttributes(display(), ::Window(window->winId()), &attributes)) return false;
+            if (windowManagerRuns() && !attributes.override_redirect) {
+                const std::vector<unsigned long> extents =
+                    propertyValues(::Window(window->winId()), "_NET_FRAME_EXTENTS");
+                if (extents.size() != 4) return false;
+                const QRect frame = window->frameGeometry(), inside = window->geometry();
+                if (QMargins(inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
+                             frame.bottom() - inside.bottom()) !=
+                    QMargins(int(extents[0]), int(extents[2]), int(extents[1]), int(extents[3])))
+                    return false;
+            }
+            return serverGeometry(window->winId()) == window->geometry();
+        },
+        timeoutMs);
+}
+
+// Waits until the X server has sent every event that the requests made so far on Qt's connection
+// caused: a property change of `id` asked after them comes back after those events.
+inline bool waitForServerEvents(WId id, int timeoutMs = 5000) {
+    struct Marker : QAbstractNativeEventFilter {
+        Atom atom = None;
+        ::Window window = 0;
+        bool seen = false;
+        bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+            if (type != "xcb_generic_event_t") return false;
+            const auto* event = static_cast<const xcb_property_notify_event_t*>(message);
+            if ((event->response_type & ~0x80) == XCB_PROPERTY_NOTIFY && event->window == window && event->atom == atom)
+                seen = true;
+            return false;
+        }
+    } marker;
+    Display* d = display();
+    marker.atom = XInternAtom(d, "_QUORVIN_TEST_MARK", False);
+    marker.window = ::Window(id);
+    qApp->installNativeEventFilter(&marker);
+    const unsigned char byte = 1;
+    XChangeProperty(d, ::Window(id), marker.atom, XA_INTEGER, 8, PropModeReplace, &byte, 1);
+    XDeleteProperty(d, ::Window(id), marker.atom);
+    XFlush(d);
+    const bool seen = TestSupport::waitFor([&] { return marker.seen; }, timeoutMs);
+    qApp->removeNativeEventFilter(&marker);
+    return seen;
 }
 
 }  // namespace X11Test

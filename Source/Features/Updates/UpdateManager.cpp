@@ -3,7 +3,6 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/SerialQueue.h"
 #include "Platform/Files/NativePath.h"
-#include "Platform/System/OwnMemory.h"
 #include "Source/Features/Updates/ReleaseNotes.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
 
@@ -30,8 +29,6 @@ namespace {
 // A server that stops sending mid-way ends the check or download after this long.
 constexpr int transferTimeoutMs = 60000;
 constexpr qint64 downloadBuffer = 256 * 1024;
-// How long after a check its connection's last work (closing it, say) has surely run.
-constexpr double networkCodeReturnDelay = 2.0;
 
 bool isTransportError(QNetworkReply::NetworkError error) {
     // HTTP answers (an error page too) arrive with codes from ContentAccessDenied on: their body counts.
@@ -51,12 +48,6 @@ UpdateManager::Environment UpdateManager::Environment::standard() {
     env.codeSigningKey = QString::fromLatin1(makerPublicKey);
     env.terminate = [] { QCoreApplication::quit(); };
     return env;
-}
-
-const std::vector<std::string>& UpdateManager::networkLibraries() {
-    static const std::vector<std::string> names = {"libQt6Network.so", "libssl.so", "libcrypto.so",
-                                                   "libqopensslbackend.so", "libqcertonlybackend.so"};
-    return names;
 }
 
 UpdateManager& UpdateManager::shared() {
@@ -186,10 +177,6 @@ void UpdateManager::check(bool install) {
 
 void UpdateManager::feedArrived(QNetworkReply* reply, bool install) {
     reply->deleteLater();
-    // Loading TLS alone makes about 3 MB of library code resident, kept for nothing until the next check.
-    Dispatch::mainAfter(networkCodeReturnDelay, this, [this] {
-        if (!installing_) OwnMemory::returnCode(networkLibraries());
-    });
     if (isTransportError(reply->error())) {
         qCInfo(lcUpdates, "Update check failed: %s", qPrintable(reply->errorString()));
         setState(State::failed(unreachableMessage()));

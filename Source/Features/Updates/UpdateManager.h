@@ -15,8 +15,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -91,9 +89,6 @@ public:
         return QStringLiteral("while kill -0 \"$1\" 2>/dev/null; do sleep 0.2; done; exec \"$2\"");
     }
     static QString unreachableMessage() { return QStringLiteral("Couldn’t reach the update server."); }
-    // The network stack's libraries, whose code a check runs: given back a little after each
-    // check, as the next one is hours away.
-    static const std::vector<std::string>& networkLibraries();
 
     static UpdateManager& shared();
     explicit UpdateManager(Environment environment, QObject* parent = nullptr);

@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QMutex>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QWindow>
 
@@ -43,6 +44,38 @@ qint64 microsecondsNow() {
 }
 
 bool haveXclip() { return !QStandardPaths::findExecutable("xclip").isEmpty(); }
+
+// Counts the requests the program that made `window` makes for the content of the selections this
+// program owns (not for their list of types or their time), from the moment it is made. A program's
+// windows share the top bits of their ids, which the server gives each connection.
+struct SelectionRequests : QAbstractNativeEventFilter {
+    int forData = 0;
+    const uint32_t client;
+    const uint32_t clientBits =
+        ~xcb_get_setup(qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection())->resource_id_mask;
+    const Atom targets = XInternAtom(X11Test::display(), "TARGETS", False);
+    const Atom timestamp = XInternAtom(X11Test::display(), "TIMESTAMP", False);
+    explicit SelectionRequests(uint32_t window) : client(window & clientBits) { qApp->installNativeEventFilter(this); }
+    ~SelectionRequests() override { qApp->removeNativeEventFilter(this); }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & ~0x80) != XCB_SELECTION_REQUEST) return false;
+        const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
+        if ((request->requestor & clientBits) == client && request->target != targets && request->target != timestamp)
+            ++forData;
+        return false;
+    }
+};
+
+// How many pixels two pictures of the same size differ in.
+int pixelsDiffering(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return a.width() * a.height();
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) count += a.pixel(x, y) != b.pixel(x, y);
+    return count;
+}
 
 // A child process of ours, killed by its id when the test ends.
 class Child {
@@ -351,6 +384,11 @@ TEST(ClipboardX11Helper, QtTextField) {
         std::printf("%s\n", text.toUtf8().constData());
         std::fflush(stdout);
     });
+    QObject::connect(qApp, &QApplication::focusChanged, [&edit](QWidget*, QWidget* now) {
+        if (now != &edit) return;
+        std::printf("focused\n");
+        std::fflush(stdout);
+    });
     edit.show();
     TestSupport::waitFor([] { return false; }, 30000);  // killed by the test
 }
@@ -360,7 +398,9 @@ TEST(ClipboardX11Helper, QtTextField) {
 TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
     const QString text = QStringLiteral("typed by the paste");
     const QString pasted = dir.path() + "/pasted";
-    const QString script = QString("stty raw -echo; head -c %1 > '%2'").arg(text.toUtf8().size()).arg(pasted);
+    const QString ready = dir.path() + "/ready";
+    const QString script =
+        QString("stty raw -echo; : > '%1'; head -c %2 > '%3'").arg(ready).arg(text.toUtf8().size()).arg(pasted);
     enum class Reads { file, stdoutOnReturn, stdout };  // where what was pasted shows
     struct Target {
         QString program;
@@ -381,6 +421,7 @@ TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
         SCOPED_TRACE(name.toStdString());
         ASSERT_FALSE(QStandardPaths::findExecutable(target.program).isEmpty()) << "scripts/deps.sh --test installs it";
         QFile::remove(pasted);
+        QFile::remove(ready);
         const QString title = QString("Paste target %1").arg(++index);
         QStringList arguments = target.arguments;
         arguments.replaceInStrings("%T", title);
@@ -400,8 +441,19 @@ TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
         QProcess focus;
         focus.start("xdotool", {"windowfocus", "--sync", window});
         ASSERT_TRUE(TestSupport::waitFor([&] { return focus.state() == QProcess::NotRunning; }, 10000));
-        TestSupport::spin(300);  // the program sees its focus come in
+        // Ready for the keys: the terminal's shell has made its line raw; our field has its focus.
+        QByteArray output;
+        if (target.reads == Reads::file)
+            ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo::exists(ready); }, 10000));
+        if (target.reads == Reads::stdout)
+            ASSERT_TRUE(TestSupport::waitFor(
+                [&] {
+                    output += child.process.readAllStandardOutput();
+                    return output.contains("focused\n");
+                },
+                10000));
 
+        SelectionRequests requests(window.toUInt());
         manager->paste(ClipboardItem::make(ClipboardContent::text(text), QDateTime::currentDateTimeUtc()));
         if (target.reads == Reads::file) {
             const bool arrived = TestSupport::waitFor(
@@ -415,9 +467,15 @@ TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
             EXPECT_TRUE(arrived) << "typed: " << file.readAll().toHex().toStdString();
             EXPECT_EQ(file.readAll(), text.toUtf8());
         } else {
-            QByteArray output;
             if (target.reads == Reads::stdoutOnReturn) {
-                TestSupport::spin(1500);  // the field asks us for the selection and inserts it
+                // Return once the field has asked us for the text and shows it: far more of its
+                // window changed than a blinking cursor does.
+                auto shot = [&] {
+                    return QGuiApplication::primaryScreen()->grabWindow(window.toULongLong()).toImage();
+                };
+                ASSERT_TRUE(TestSupport::waitFor([&] { return requests.forData > 0; }, 10000));
+                const QImage asked = shot();
+                ASSERT_TRUE(TestSupport::waitFor([&] { return pixelsDiffering(asked, shot()) > 200; }, 10000));
                 X11Test::pressKeys({}, XK_Return);
             }
             EXPECT_TRUE(TestSupport::waitFor(

@@ -180,7 +180,7 @@ TEST(PetWindowX11, AnUnmanagedWindowOnTheBandThatNeverTakesFocus) {
             EXPECT_EQ(w->geometry().topLeft(), QPoint(x - PetWindow::margin, 0));
         }
         ASSERT_TRUE(TestSupport::waitFor([&] { return serverPlace(w->winId()) == w->geometry().topLeft(); }, 2000));
-        QTest::qWait(50);
+        ASSERT_TRUE(X11Test::waitForServerEvents(w->winId()));
         EXPECT_EQ(reports.configures, 0);
     }
     // Without a compositor a walk cuts the window to each new silhouette. The server keeps the
@@ -199,7 +199,7 @@ TEST(PetWindowX11, AnUnmanagedWindowOnTheBandThatNeverTakesFocus) {
         }
         EXPECT_GE(shapes, 3);
         EXPECT_TRUE(TestSupport::waitFor([&] { return boundingShape(w->winId()) == w->shape(); }, 2000));
-        QTest::qWait(50);
+        ASSERT_TRUE(X11Test::waitForServerEvents(w->winId()));
         EXPECT_EQ(reports.exposures, 0);
         EXPECT_TRUE(w->mask().isEmpty());  // Qt's mask would send each repaint as a piece per row
         rig.p().setAnimation(Animation::sit, 1000);

@@ -1,7 +1,5 @@
 #include "Source/Features/Updates/UpdateManager.h"
 
-#include "Platform/System/OwnMemory.h"
-
 #include "TestSupport.h"
 #include "UpdateTestSupport.h"
 
@@ -100,20 +98,6 @@ TEST_F(UpdateChecker, UpToDateWhenTheFeedsBuildIsNotNewerAndThePendingBuildStays
     EXPECT_EQ(m->pending()->build, 20);  // an up-to-date answer leaves the last build found
 
     server.serve("/appcast.json", {feedJson(3, "0.3")});
-    m->check(false);
-    ASSERT_TRUE(settle(*m));
-    EXPECT_EQ(m->state(), UpdateManager::State::upToDate());
-}
-
-TEST_F(UpdateChecker, ACheckWorksAgainAfterTheNetworkCodeWasGivenBack) {
-    auto m = make();
-    m->check(false);
-    ASSERT_TRUE(settle(*m));
-    ASSERT_EQ(m->state().kind(), Kind::available);
-    // The names find the libraries a check over TLS ran.
-    EXPECT_GT(OwnMemory::returnCode(UpdateManager::networkLibraries()), uint64_t(256 * 1024));
-
-    server.serve("/appcast.json", {feedJson(10, "1.0")});
     m->check(false);
     ASSERT_TRUE(settle(*m));
     EXPECT_EQ(m->state(), UpdateManager::State::upToDate());

@@ -7,10 +7,13 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -172,4 +175,42 @@ TEST(NotificationCenter, DeliversOnTheGuiThreadToObserversOfThatName) {
     ASSERT_TRUE(TestSupport::waitFor([&] { return dismiss == 2; }));
     EXPECT_TRUE(onMain);
     EXPECT_EQ(other, 0);
+}
+
+// Workers of our own that keep the GUI thread from a core hold it up as surely as a wait inside a
+// call: the meter counts that time, not only what the thread ran.
+TEST(GuiStallMeter, AGuiThreadStarvedByOurOwnThreadsIsHeld) {
+    cpu_set_t before;
+    ASSERT_EQ(pthread_getaffinity_np(pthread_self(), sizeof before, &before), 0);
+    int core = 0;
+    while (!CPU_ISSET(core, &before)) ++core;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(core, &one);
+    ASSERT_EQ(pthread_setaffinity_np(pthread_self(), sizeof one, &one), 0);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> workers;
+    for (int i = 0; i < 8; ++i)
+        workers.emplace_back([&] {
+            pthread_setaffinity_np(pthread_self(), sizeof one, &one);
+            while (!stop) {}
+        });
+
+    TestSupport::GuiStallMeter held;
+    TestSupport::GuiStallMeter ran(TestSupport::GuiStallMeter::Measure::busy);
+    bool done = false;
+    QTimer::singleShot(20, [&] {
+        const double start = TestSupport::threadCpuMs();
+        while (TestSupport::threadCpuMs() - start < 60) {}
+        done = true;
+    });
+    const bool finished = TestSupport::waitFor([&] { return done; }, 20000);
+    const double heldMs = held.longestMs(), ranMs = ran.longestMs();
+    stop = true;
+    for (std::thread& worker : workers) worker.join();
+    pthread_setaffinity_np(pthread_self(), sizeof before, &before);
+    ASSERT_TRUE(finished);
+    // Nine threads on one core: the turn lasts several times what it ran.
+    EXPECT_GE(ranMs, 60);
+    EXPECT_GT(heldMs, 3 * ranMs) << "held " << heldMs << " ms for a turn that ran " << ranMs << " ms";
 }

@@ -62,6 +62,8 @@ struct RowOnGlass {
         return image ? image->copy() : QImage();
     }
     QRect cellInWindow(NumericTextCell* cell) const { return QRect(cell->mapTo(&window, QPoint()), cell->size()); }
+    // Paints what is due in the window now, as its next frame would.
+    void paintDue() { QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest); }
 };
 
 // Compared as premultiplied colour: a backing store without an alpha channel holds that.
@@ -137,9 +139,15 @@ TEST_F(Figures, EachFrameOfARollLeavesWhatARepaintOfTheWholeCellDraws) {
     rig.row->setProcess(group("Browser", 37.5, 1200u << 20), MonitorTab::cpu, false);
     NumericTextCell* cells[] = {rig.row->cpuCell(), rig.row->memoryCell()};
     int frames = 0;
+    auto painted = [&] { return cells[0]->paintCount() + cells[1]->paintCount(); };
     while (cells[0]->isAnimating() || cells[1]->isAnimating()) {
-        TestSupport::spin(20);
-        QCoreApplication::sendPostedEvents(&rig.window, QEvent::UpdateRequest);
+        // The roll's next frame, or its end.
+        const int before = painted();
+        ASSERT_TRUE(TestSupport::waitFor([&] {
+            rig.paintDue();
+            return painted() > before || !(cells[0]->isAnimating() || cells[1]->isAnimating());
+        }));
+        rig.paintDue();
         const QImage left = rig.onScreen();
         for (NumericTextCell* cell : cells) cell->repaint();
         const QImage whole = rig.onScreen();
@@ -177,24 +185,22 @@ TEST_F(Figures, AHoverOrAMoveOfTheRowDuringARollDropsThePictureAndShowsUnderTheC
     // A row that moves while its figure rolls (the list re-sorted) paints no picture of its old
     // place: another row's figure would show beneath its own.
     rig.row->setProcess(group("Browser", 25.5, 400u << 20), MonitorTab::cpu, false);
-    TestSupport::spin(60);
-    ASSERT_TRUE(cpu->paintsOpaquely());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return cpu->paintsOpaquely(); }));
     rig.row->move(20, 70);
     EXPECT_FALSE(cpu->paintsOpaquely());
     ASSERT_TRUE(TestSupport::waitFor([&] { return !cpu->isAnimating(); }, 1500));
     rig.row->move(20, 40);
-    TestSupport::spin(30);
+    rig.paintDue();
 
     rig.row->setProcess(group("Browser", 37.5, 400u << 20), MonitorTab::cpu, false);
-    TestSupport::spin(60);
-    ASSERT_TRUE(cpu->paintsOpaquely());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return cpu->paintsOpaquely(); }));
     QTest::mouseMove(rig.window.windowHandle(), rig.row->mapTo(&rig.window, QPoint(40, 10)));
     QCoreApplication::processEvents();
     ASSERT_TRUE(rig.row->isHovered());
     EXPECT_FALSE(cpu->paintsOpaquely());
     // Once the hover fill has faded in, the cell's empty part shows it as the rest of the row does.
     ASSERT_TRUE(TestSupport::waitFor([&] { return rig.row->hoverAmount() >= 1 && !cpu->isAnimating(); }, 1500));
-    TestSupport::spin(30);
+    rig.paintDue();
     const QImage shot = rig.onScreen();
     const QRect cell = rig.cellInWindow(cpu);
     const QPoint inCell(cell.left() + 3, cell.center().y());
@@ -345,7 +351,7 @@ TEST_F(Figures, TheCellDrawsItsTextAsDrawTextWouldAndLaysEachTextOutOnce) {
         ASSERT_TRUE(cell->isAnimating());
         ASSERT_TRUE(TestSupport::waitFor([&] { return !cell->isAnimating(); }, 1500));
     }
-    TestSupport::spin(30);
+    QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);  // the last frame
     EXPECT_GT(cell->paintCount() - paintsBefore, 6);
     EXPECT_EQ(NumericTextCell::textsLaidOut() - before, 2);
 }

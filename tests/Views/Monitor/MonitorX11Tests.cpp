@@ -289,9 +289,10 @@ TEST(MonitorPopupX11, AfterANoteOfThePopupClosesEscapeClosesThePopup) {
     // Escape leaves the details, then closes the popup.
     X11Test::pressKeys({}, XK_Escape);
     EXPECT_TRUE(TestSupport::waitFor([&] { return !controller.view()->model().selectedProcess(); }, 5000));
+    QPointer<KeyablePopupPanel> closing(panel);
     X11Test::pressKeys({}, XK_Escape);
     EXPECT_TRUE(TestSupport::waitFor([&] { return controller.panel() == nullptr; }, 5000));
     if (controller.panel()) controller.dismiss();
-    TestSupport::spin(50);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return closing.isNull(); }));
     AccessibilityDisplayOptions::shared().setOverride(std::nullopt, std::nullopt);
 }

@@ -136,7 +136,7 @@ TEST_P(ContrastGallery, SecondaryCaptionsInSettingsAndTheSearchField) {
     column->addWidget(search);
     page.resize(560, 520);
     page.show();
-    TestSupport::spin(50);
+    ASSERT_TRUE(TestSupport::waitForAnimations(&page));
     const QImage image = shot(page);
     save(image, "settings-help");
 
@@ -161,7 +161,7 @@ TEST_P(ContrastGallery, WelcomeCaptionsAndTheAllSetLine) {
         WelcomeView view([] {}, access);
         view.resize(540, 650);
         view.show();
-        TestSupport::spin(50);
+        ASSERT_TRUE(TestSupport::waitForAnimations(&view));
         const QImage image = shot(view);
         save(image, granted ? "welcome-granted" : "welcome");
         QLabel* subtitle = labelWith(view, "Your Mac at a glance, right from the menu bar.");
@@ -186,7 +186,7 @@ TEST_P(ContrastGallery, ColouredTextsOnSurfacesOfTheirOwnLightness) {
     for (int length = 4; length < 200 && pane.model().strength() != PasswordPaneModel::Strength::good; ++length)
         pane.model().setLength(length);
     ASSERT_EQ(pane.model().strength(), PasswordPaneModel::Strength::good);
-    TestSupport::spin(50);
+    ASSERT_TRUE(TestSupport::waitForAnimations(&pane));
     QImage image = shot(pane);
     save(image, "password-good");
     expectAtLeast(measure(image, areaIn(pane.strengthLabel(), &pane), hueNear(SystemColors::yellow(dark()))), 3.0,
@@ -198,7 +198,7 @@ TEST_P(ContrastGallery, ColouredTextsOnSurfacesOfTheirOwnLightness) {
     tree.resize(700, 400);
     tree.show();
     ASSERT_TRUE(TestSupport::waitFor([&] { return tree.state() == JSONTreePane::State::tree; }));
-    TestSupport::spin(50);
+    ASSERT_TRUE(TestSupport::waitForAnimations(&tree));
     image = shot(tree);
     save(image, "json-tree");
     const QRect row = tree.treeView()->visualRect(tree.rows().index(1));
@@ -220,7 +220,7 @@ TEST_P(ContrastGallery, ColouredTextsOnSurfacesOfTheirOwnLightness) {
     MetricChartCard chart(full);
     chart.resize(320, int(full.height) + MetricChartCard::overhang);
     chart.show();
-    TestSupport::spin(50);
+    ASSERT_TRUE(TestSupport::waitForAnimations(&chart));
     image = shot(chart);
     save(image, "chart-full");
     // The 50 % label's capsule, all of it over bars.

@@ -369,7 +369,7 @@ TEST(CodeTextView, ALongRunWithoutSpacesIsLaidOutWithoutHoldingUpTheWindow) {
     view.setText(hex);
     QCoreApplication::processEvents();
     const double took = TestSupport::threadCpuMs() - start;
-    EXPECT_LT(took, 2000) << "laying out the run took " << took << " ms";
+    EXPECT_LT(took, 50) << "laying out the run took " << took << " ms";  // about 5 ms in a Debug build
     EXPECT_EQ(view.text(), hex);
     EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0);  // still wrapped at the view's width
 
@@ -441,7 +441,7 @@ TEST(CodeTextView, AKeyInAHugeLineLaysOutOnlyWhatIsOnScreen) {
     QTest::keyClicks(&view, "ab");
     view.repaint();
     const double took = TestSupport::threadCpuMs() - start;
-    EXPECT_LT(took, 1000) << "two keys took " << took << " ms";
+    EXPECT_LT(took, 400) << "two keys took " << took << " ms";  // about 50 ms in a Debug build
     EXPECT_EQ(view.text().size(), line.size() + 2);
 }
 
