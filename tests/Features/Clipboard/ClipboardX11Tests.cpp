@@ -50,9 +50,9 @@ bool haveXclip() { return !QStandardPaths::findExecutable("xclip").isEmpty(); }
 // windows share the top bits of their ids, which the server gives each connection.
 struct SelectionRequests : QAbstractNativeEventFilter {
     int forData = 0;
-    const uint32_t client;
     const uint32_t clientBits =
         ~xcb_get_setup(qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection())->resource_id_mask;
+    const uint32_t client;
     const Atom targets = XInternAtom(X11Test::display(), "TARGETS", False);
     const Atom timestamp = XInternAtom(X11Test::display(), "TIMESTAMP", False);
     explicit SelectionRequests(uint32_t window) : client(window & clientBits) { qApp->installNativeEventFilter(this); }
@@ -443,15 +443,17 @@ TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
         ASSERT_TRUE(TestSupport::waitFor([&] { return focus.state() == QProcess::NotRunning; }, 10000));
         // Ready for the keys: the terminal's shell has made its line raw; our field has its focus.
         QByteArray output;
-        if (target.reads == Reads::file)
+        if (target.reads == Reads::file) {
             ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo::exists(ready); }, 10000));
-        if (target.reads == Reads::stdout)
+        }
+        if (target.reads == Reads::stdout) {
             ASSERT_TRUE(TestSupport::waitFor(
                 [&] {
                     output += child.process.readAllStandardOutput();
                     return output.contains("focused\n");
                 },
                 10000));
+        }
 
         SelectionRequests requests(window.toUInt());
         manager->paste(ClipboardItem::make(ClipboardContent::text(text), QDateTime::currentDateTimeUtc()));
