@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Files/NativePath.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -7,8 +9,11 @@
 #include <QProcess>
 #include <QString>
 
+#include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
+#include <string>
 #include <thread>
 
 #include <fcntl.h>
@@ -24,6 +29,20 @@
 namespace FileTree {
 
 inline QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+// The permission bits of what stands at `path` (a link's own), or -1.
+inline int mode(const QString& path) {
+    struct stat st {};
+    return ::lstat(NativePath::encode(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+// The names in a folder, as their bytes.
+inline std::set<std::string> entries(const QString& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(NativePath::encode(folder).toStdString()))
+        names.insert(entry.path().filename().string());
+    return names;
+}
 
 // A file of `size` bytes of data (so every byte is allocated), its folders made as needed.
 inline bool writeFile(const QString& path, qint64 size, char fill = 'x') {

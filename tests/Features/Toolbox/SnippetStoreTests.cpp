@@ -1,4 +1,5 @@
 #include "FailingFileWriter.h"
+#include "FileTreeSupport.h"
 #include "LogCapture.h"
 #include "Platform/Core/Clock.h"
 #include "Platform/Files/NativePath.h"
@@ -53,17 +54,8 @@ protected:
 
 std::string native(const QString& path) { return NativePath::encode(path).toStdString(); }
 
-int mode(const QString& path) {
-    struct stat st {};
-    return ::lstat(native(path).c_str(), &st) == 0 ? int(st.st_mode & 07777) : -1;
-}
-
-std::set<std::string> entries(const QString& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(native(folder)))
-        names.insert(entry.path().filename().string());
-    return names;
-}
+using FileTree::entries;
+using FileTree::mode;
 
 const QStringList kStarterTitles = {QStringLiteral("Дата и время"), QStringLiteral("Ответ на письмо"),
                                     QStringLiteral("Markdown-ссылка из буфера")};

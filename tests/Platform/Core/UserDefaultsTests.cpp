@@ -1,4 +1,5 @@
 #include "FailingFileWriter.h"
+#include "FileTreeSupport.h"
 #include "LogCapture.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Files/NativePath.h"
@@ -32,17 +33,8 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
 
 QByteArray readBytes(const QString& path) { return SafeFile::readRegular(path).value_or(QByteArray()); }
 
-int mode(const QString& path) {
-    struct stat st {};
-    return ::lstat(native(path).c_str(), &st) == 0 ? int(st.st_mode & 07777) : -1;
-}
-
-std::set<std::string> entries(const QString& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(native(folder)))
-        names.insert(entry.path().filename().string());
-    return names;
-}
+using FileTree::entries;
+using FileTree::mode;
 
 QString freshPath(const char* name) {
     const QString dir = TestSupport::tempRoot() + "/defaults-" + name;
