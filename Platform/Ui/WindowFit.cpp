@@ -1,9 +1,12 @@
 #include "Platform/Ui/WindowFit.h"
 
+#include "Platform/Gui/Screens.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QVariant>
 #include <QWidget>
 #include <QWindow>
 
@@ -21,10 +24,23 @@ bool isDecorated(const QWidget* window) {
     return type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen;
 }
 
-// Fits `wanted` (the window's geometry unless given) with its minimum size `minimum`.
-void fit(QWidget* window, const QMargins& frame, QRect wanted = {}, QSize minimum = {}) {
+// The minimum size the window was made with, kept at its first fit: a fit on a small screen lowers
+// the window's minimum, and one on a larger screen gives the rest of it back.
+QSize designedMinimum(QWidget* window) {
+    static constexpr const char* kept = "WindowFitDesignedMinimum";
+    const QVariant known = window->property(kept);
+    if (known.isValid()) return known.toSize();
+    const QSize minimum = window->minimumSize();
+    window->setProperty(kept, minimum);
+    return minimum;
+}
+
+// Fits `wanted` (the window's geometry unless given), at least its designed minimum where the
+// screen has room for it.
+void fit(QWidget* window, const QMargins& frame, QRect wanted = {}) {
     if (wanted.isNull()) wanted = window->geometry();
-    if (!minimum.isValid()) minimum = window->minimumSize();
+    const QSize minimum = designedMinimum(window);
+    wanted.setSize(wanted.size().expandedTo(minimum));
     const QRect area = WindowFit::workArea(wanted);
     if (area.isEmpty()) return;
     const QRect client = WindowFit::fitted(wanted, frame, area);
@@ -39,8 +55,8 @@ class FramedRefit final : public QObject {
 public:
     static constexpr const char* name = "WindowFitFramedRefit";
 
-    FramedRefit(QWidget* window, const QRect& wanted, const QSize& minimum)
-        : QObject(window), window_(window), handle_(window->windowHandle()), wanted_(wanted), minimum_(minimum) {
+    FramedRefit(QWidget* window, const QRect& wanted)
+        : QObject(window), window_(window), handle_(window->windowHandle()), wanted_(wanted) {
         setObjectName(QString::fromLatin1(name));
         if (handle_) handle_->installEventFilter(this);
     }
@@ -52,7 +68,7 @@ public:
         g_lastFrame = frame;
         handle_->removeEventFilter(this);
         deleteLater();
-        fit(window_, frame, wanted_, minimum_);
+        fit(window_, frame, wanted_);
         return false;
     }
 
@@ -60,7 +76,6 @@ private:
     QPointer<QWidget> window_;
     QPointer<QWindow> handle_;
     QRect wanted_;
-    QSize minimum_;
 };
 
 }  // namespace
@@ -89,7 +104,7 @@ QRect workArea(const QRect& client) {
         }
     }
     if (!best) best = QGuiApplication::primaryScreen();
-    return best ? best->availableGeometry() : QRect();
+    return Screens::workArea(best);
 }
 
 void fitToWorkArea(QWidget* window) {
@@ -105,11 +120,10 @@ void fitToWorkArea(QWidget* window) {
         return;
     }
     const QRect wanted = window->geometry();
-    const QSize minimum = window->minimumSize();
     fit(window, g_lastFrame);
     window->winId();  // the native window, whose exposure the refit waits for
     if (!window->findChild<QObject*>(QString::fromLatin1(FramedRefit::name), Qt::FindDirectChildrenOnly))
-        new FramedRefit(window, wanted, minimum);
+        new FramedRefit(window, wanted);
 }
 
 }  // namespace WindowFit
