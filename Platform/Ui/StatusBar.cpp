@@ -118,7 +118,7 @@ void StatusBar::useBackend(Kind kind)
     }
     kind_ = kind;
     if (kind_ == Kind::tray)
-        backend_ = std::make_unique<TrayStatusBackend>();
+        backend_ = std::make_unique<TrayStatusBackend>([this] { emit placeChanged(); });
     else
         backend_ = std::make_unique<StripStatusBackend>();
     if (QWidget* window = backend_->window())

@@ -110,7 +110,9 @@ TEST(StatusBarX11, StripIsADockAtTheTopRightOfTheRootThatKeepsItsHeight)
     // It follows the strip's width.
     second->setVisible(false);
     ASSERT_TRUE(TestSupport::waitFor([&] { return strip->width() == 8 + 40 + 8; }, 3000));
-    EXPECT_EQ(cardinals(dpy, window, "_NET_WM_STRUT_PARTIAL")[8], static_cast<unsigned long>(root.width - 56));
+    const std::vector<unsigned long> narrower = cardinals(dpy, window, "_NET_WM_STRUT_PARTIAL");
+    ASSERT_EQ(narrower.size(), 12u);
+    EXPECT_EQ(narrower[8], static_cast<unsigned long>(root.width - 56));
     // Hidden, it gives the space back.
     first->setVisible(false);
     ASSERT_TRUE(TestSupport::waitFor([&] { return !strip->isVisible(); }, 3000));
