@@ -52,6 +52,7 @@ QRect workArea(const QScreen* screen) {
     }
     return area;
 }
+
 QPointF mouseLocation() { return fromQt(QPointF(QCursor::pos())); }
 
 }  // namespace Screens

@@ -87,9 +87,7 @@ StaysOnTop::~StaysOnTop() {
     hearRootAsNeeded();
 }
 
-bool StaysOnTop::drives() const {
-    return watch_ == Watch::ownChanges && enabled_ && window_ && window_->isVisible();
-}
+bool StaysOnTop::drives() const { return watch_ == Watch::ownChanges && enabled_ && window_ && window_->isVisible(); }
 
 void StaysOnTop::hearRootAsNeeded() {
     xcb_connection_t* c = qtXcbConnection();
@@ -176,7 +174,8 @@ StaysOnTop::Outcome StaysOnTop::restack() {
     auto attributesCookie = xcb_get_window_attributes(c, id);
     auto geometryCookie = xcb_get_geometry(c, id);
     auto treeCookie = xcb_query_tree(c, root);
-    XcbReply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
     XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
     XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, treeCookie, nullptr));
     if (!attributes || !geometry || !tree) return Outcome::leftAlone;
@@ -217,7 +216,8 @@ StaysOnTop::Outcome StaysOnTop::restack() {
         error = nullptr;
         XcbReply<xcb_get_geometry_reply_t> place(xcb_get_geometry_reply(c, a.geometry, &error));
         std::free(error);
-        if (!shown || !place || shown->map_state != XCB_MAP_STATE_VIEWABLE || shown->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
+        if (!shown || !place || shown->map_state != XCB_MAP_STATE_VIEWABLE ||
+            shown->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
             continue;
         const QRect r(place->x, place->y, place->width + 2 * place->border_width,
                       place->height + 2 * place->border_width);

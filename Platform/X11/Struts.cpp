@@ -15,9 +15,7 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-xcb_connection_t* connectionFor(QWindow* window) {
-    return window && window->handle() ? qtXcbConnection() : nullptr;
-}
+xcb_connection_t* connectionFor(QWindow* window) { return window && window->handle() ? qtXcbConnection() : nullptr; }
 }  // namespace
 
 bool Struts::reserveTop(QWindow* window, const QRect& band) {

@@ -4,8 +4,8 @@
 #include "Source/Features/MenuBarPet/MenuBarPet.h"
 
 #include <QHash>
-#include <QRegion>
 #include <QPointer>
+#include <QRegion>
 #include <QWidget>
 
 // The pet's window: a small unmanaged, unfocusable, always-on-top window on the top band of the

@@ -69,7 +69,8 @@ TEST(SmallScreenX11Helper, EveryWindowAndPopupFits) {
     QScreen* screen = QGuiApplication::primaryScreen();
     // A window manager leaves it out of the work area itself.
     if (qEnvironmentVariable(kHelperVariable) == "wm")
-        EXPECT_TRUE(TestSupport::waitFor([&] { return screen->availableGeometry().top() == g_strip.bottom() + 1; }, 5000))
+        EXPECT_TRUE(
+            TestSupport::waitFor([&] { return screen->availableGeometry().top() == g_strip.bottom() + 1; }, 5000))
             << describe(screen->availableGeometry()).toStdString();
     EXPECT_EQ(Screens::workArea(screen).top(), g_strip.bottom() + 1);
     UserDefaults defaults{QString()};
@@ -112,7 +113,8 @@ TEST(SmallScreenX11, WindowsAndPopupsFitTheWorkAreaOfSmallScreens) {
         const char* size;
         bool framed;
     };
-    for (const Run run : {Run{"1024x768", false}, Run{"800x600", false}, Run{"1024x768", true}, Run{"1366x768", true}}) {
+    for (const Run run :
+         {Run{"1024x768", false}, Run{"800x600", false}, Run{"1024x768", true}, Run{"1366x768", true}}) {
         if (run.framed && !haveWindowManager) continue;
         SCOPED_TRACE(std::string(run.size) + (run.framed ? " with a window manager" : ""));
         QProcess helper;

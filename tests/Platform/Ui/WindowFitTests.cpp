@@ -38,7 +38,8 @@ TEST(WindowFit, AFitOnASmallWorkAreaThenALargeOneFindsTheDesignedMinimumBack) {
     EXPECT_EQ(window.minimumHeight(), screen.height() - kept);
 
     Screens::reserveTop(&owner, {});
-    EXPECT_EQ(Screens::workArea(QGuiApplication::primaryScreen()), QGuiApplication::primaryScreen()->availableGeometry());
+    EXPECT_EQ(Screens::workArea(QGuiApplication::primaryScreen()),
+              QGuiApplication::primaryScreen()->availableGeometry());
     WindowFit::fitToWorkArea(&window);
     EXPECT_EQ(window.minimumSize(), designed);
     EXPECT_EQ(window.size(), designed);
@@ -68,5 +69,6 @@ TEST(WindowFit, WindowsFitBelowOurStripWhileItShows) {
     item->setVisible(false);
     QCoreApplication::processEvents();
     EXPECT_FALSE(bar.stripWindow()->isVisible());
-    EXPECT_EQ(Screens::workArea(QGuiApplication::primaryScreen()), QGuiApplication::primaryScreen()->availableGeometry());
+    EXPECT_EQ(Screens::workArea(QGuiApplication::primaryScreen()),
+              QGuiApplication::primaryScreen()->availableGeometry());
 }
