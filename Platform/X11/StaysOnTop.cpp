@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include <X11/Xlib.h>
+
 namespace {
 // The shortest time between two looks, so that two programs that both keep a window on top take
 // turns rather than spin.
@@ -56,6 +58,15 @@ void hear(xcb_connection_t* c, xcb_window_t window, uint32_t events, bool on) {
     xcb_flush(c);
 }
 
+// The root window of the screen Qt shows its windows on.
+xcb_window_t rootWindow(xcb_connection_t* c) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int n = x11 && x11->display() ? DefaultScreen(x11->display()) : 0; n > 0 && it.rem > 1; --n)
+        xcb_screen_next(&it);
+    return it.data->root;
+}
+
 QSet<xcb_window_t> ourWindows() {
     QSet<xcb_window_t> ids;
     for (QWindow* w : QGuiApplication::allWindows()) {
@@ -98,7 +109,7 @@ void StaysOnTop::hearRootAsNeeded() {
     const bool wanted = !driven && std::any_of(keepers().begin(), keepers().end(), [](StaysOnTop* k) {
         return k->watch_ == Watch::covering && k->enabled_ && !k->managed_ && k->window_ && k->window_->isVisible();
     });
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_window_t root = rootWindow(c);
     if (wanted == (g_heardRoot != XCB_NONE)) return;
     hear(c, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, wanted);
     g_heardRoot = wanted ? root : XCB_NONE;
@@ -113,8 +124,12 @@ void StaysOnTop::setEnabled(bool enabled) {
 void StaysOnTop::changed() {
     if (!enabled_ || (lookedLately_.isValid() && lookedLately_.elapsed() < intervalMs)) return;
     lookedLately_.start();
+    xcb_connection_t* c = qtXcbConnection();
+    if (!c) return;
+    // One look at the stack for all of them.
+    XcbReply<xcb_query_tree_reply_t> stack(xcb_query_tree_reply(c, xcb_query_tree(c, rootWindow(c)), nullptr));
     for (StaysOnTop* keeper : keepers()) {
-        if (keeper->enabled_) keeper->restack();
+        if (keeper->enabled_ && stack) keeper->restack(stack.p);
     }
 }
 
@@ -164,51 +179,59 @@ bool StaysOnTop::nativeEventFilter(const QByteArray& eventType, void* message, q
 
 bool StaysOnTop::raise() { return restack() == Outcome::restacked; }
 
-StaysOnTop::Outcome StaysOnTop::restack() {
+StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
     xcb_connection_t* c = qtXcbConnection();
     if (!c || managed_ || !window_ || !window_->handle() || !window_->isVisible()) return Outcome::leftAlone;
     const auto id = xcb_window_t(window_->winId());
-    XcbReply<xcb_query_tree_reply_t> own(xcb_query_tree_reply(c, xcb_query_tree(c, id), nullptr));
-    if (!own) return Outcome::leftAlone;
-    const xcb_window_t root = own->root;
-    auto attributesCookie = xcb_get_window_attributes(c, id);
-    auto geometryCookie = xcb_get_geometry(c, id);
-    auto treeCookie = xcb_query_tree(c, root);
-    XcbReply<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
-    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
-    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, treeCookie, nullptr));
-    if (!attributes || !geometry || !tree) return Outcome::leftAlone;
-    // A window manager that framed the window, or manages it, keeps it in its layer.
-    if (own->parent != root || (!attributes->override_redirect && windowManagerRuns(c, root))) {
+    const xcb_window_t root = rootWindow(c);
+    XcbReply<xcb_query_tree_reply_t> asked(stack ? nullptr : xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+    if (!stack) stack = asked.p;
+    if (!stack) return Outcome::leftAlone;
+    const xcb_window_t* children = xcb_query_tree_children(stack);
+    const int count = xcb_query_tree_children_length(stack);
+    const auto at = std::find(children, children + count, id);
+    // A window manager that framed the window keeps it in its layer.
+    if (at == children + count) {
         managed_ = true;
         hearRootAsNeeded();
         return Outcome::leftAlone;
     }
-    const QRect area(geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
-                     geometry->height + 2 * geometry->border_width);
-
-    // The windows above ours, bottom to top, but our own.
-    const xcb_window_t* children = xcb_query_tree_children(tree.p);
-    const int count = xcb_query_tree_children_length(tree.p);
-    const auto at = std::find(children, children + count, id);
-    if (at == children + count) return Outcome::leftAlone;
     const QSet<xcb_window_t> ours = ourWindows();
-    struct Above {
+    struct Other {
         xcb_window_t window;
         xcb_get_window_attributes_cookie_t attributes;
         xcb_get_geometry_cookie_t geometry;
     };
-    std::vector<Above> above;
-    std::vector<xcb_window_t> oursAbove;
-    for (const xcb_window_t* w = at + 1; w != children + count; ++w) {
-        if (ours.contains(*w))
-            oursAbove.push_back(*w);
-        else
-            above.push_back({*w, xcb_get_window_attributes(c, *w), xcb_get_geometry(c, *w)});
+    std::vector<xcb_window_t> oursAbove, othersAbove;
+    for (const xcb_window_t* w = at + 1; w != children + count; ++w)
+        (ours.contains(*w) ? oursAbove : othersAbove).push_back(*w);
+    // Mostly nothing but ours is above it: no more questions to the server.
+    if (othersAbove.empty()) return Outcome::clear;
+    auto attributesCookie = xcb_get_window_attributes(c, id);
+    auto geometryCookie = xcb_get_geometry(c, id);
+    std::vector<Other> above;
+    for (const xcb_window_t w : othersAbove)
+        above.push_back({w, xcb_get_window_attributes(c, w), xcb_get_geometry(c, w)});
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
+    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+    // A window manager that manages the window keeps it in its layer.
+    const bool managed = attributes && !attributes->override_redirect && windowManagerRuns(c, root);
+    if (!attributes || !geometry || managed) {
+        for (const Other& a : above) {
+            xcb_discard_reply(c, a.attributes.sequence);
+            xcb_discard_reply(c, a.geometry.sequence);
+        }
+        if (managed) {
+            managed_ = true;
+            hearRootAsNeeded();
+        }
+        return Outcome::leftAlone;
     }
+    const QRect area(geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
+                     geometry->height + 2 * geometry->border_width);
     xcb_window_t topmost = XCB_NONE;
-    for (const Above& a : above) {
+    for (const Other& a : above) {
         // A window may vanish at any moment: its error is taken here, not left for the event loop.
         xcb_generic_error_t* error = nullptr;
         XcbReply<xcb_get_window_attributes_reply_t> shown(xcb_get_window_attributes_reply(c, a.attributes, &error));

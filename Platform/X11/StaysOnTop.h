@@ -48,7 +48,8 @@ private:
     // clear: no other program's window covers it; leftAlone: not ours to restack (framed, managed,
     // hidden) or the server did not answer.
     enum class Outcome { restacked, clear, leftAlone };
-    Outcome restack();
+    // Looks at the stack given (the root's children, bottom to top), else at the server's.
+    Outcome restack(struct xcb_query_tree_reply_t* stack = nullptr);
     bool drives() const;
     static void hearRootAsNeeded();
     void lookSoon();

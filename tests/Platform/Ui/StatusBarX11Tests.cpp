@@ -1,4 +1,5 @@
 #include "Platform/Ui/StatusBar.h"
+#include "Platform/X11/StaysOnTop.h"
 #include "TestSupport.h"
 #include "TestTrayHost.h"
 
@@ -162,6 +163,30 @@ TEST(StatusBarX11, WithoutAWindowManagerTheStripGoesBackAboveAWindowThatCoversIt
     XFlush(other);
     EXPECT_TRUE(TestSupport::waitFor([&] { return below(dpy, second, stripWindow); }, 5000));
     EXPECT_TRUE(below(dpy, stripWindow, popupWindow));
+    XWindowAttributes heard{};
+    XGetWindowAttributes(dpy, DefaultRootWindow(dpy), &heard);
+    EXPECT_TRUE(heard.your_event_mask & SubstructureNotifyMask);
+
+    // A window of ours that moves all the time (the pet) looks for all of them as it changes: the
+    // root's reports, a wake-up for each of its moves, are no longer asked for.
+    QWidget mover(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+    mover.setGeometry(100, 0, 40, 24);
+    mover.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&mover));
+    StaysOnTop driver(mover.windowHandle(), StaysOnTop::Watch::ownChanges);
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        XGetWindowAttributes(dpy, DefaultRootWindow(dpy), &heard);
+        return !(heard.your_event_mask & SubstructureNotifyMask);
+    }));
+    const Window third = XCreateSimpleWindow(other, DefaultRootWindow(other), root.width - 300, 0, 200, 50, 0, 0,
+                                             0x33cc66);
+    XMapRaised(other, third);
+    XFlush(other);
+    EXPECT_TRUE(TestSupport::waitFor([&] {
+        driver.changed();
+        return below(dpy, third, stripWindow);
+    }, 5000));
+    XDestroyWindow(other, third);
     XDestroyWindow(other, second);
     XDestroyWindow(other, cover);
     XCloseDisplay(other);
