@@ -281,6 +281,14 @@ TEST(StatusBarX11, AnAutomaticBarMovesToTheTrayAndBackAsTheTrayComesAndGoes)
     ASSERT_TRUE(TestSupport::waitFor([&] { return bar.background().isValid(); }, 5000));
     EXPECT_EQ(changes.count(), 2);
 
+    // An icon the tray places says so (the pet walks around our icons on the band).
+    QSignalSpy places(&bar, &StatusBar::placeChanged);
+    hidden->setVisible(true);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return tray.icons().size() == 3; }, 3000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return places.count() > 0; }, 3000));
+    hidden->setVisible(false);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return tray.icons().size() == 2; }, 3000));
+
     // The tray goes: the items are back on our strip at once.
     tray.stop();
     ASSERT_TRUE(TestSupport::waitFor([&] { return bar.kind() == StatusBar::Kind::strip; }, 3000));
