@@ -39,10 +39,11 @@ QSize designedMinimum(QWidget* window) {
 // screen has room for it.
 void fit(QWidget* window, const QMargins& frame, QRect wanted = {}) {
     if (wanted.isNull()) wanted = window->geometry();
-    const QSize minimum = designedMinimum(window);
-    wanted.setSize(wanted.size().expandedTo(minimum));
     const QRect area = WindowFit::workArea(wanted);
     if (area.isEmpty()) return;
+    const QSize minimum = designedMinimum(window);
+    // Grown back towards that minimum where a smaller screen shrank it before.
+    wanted.setSize(wanted.size().expandedTo(minimum.boundedTo(area.marginsRemoved(frame).size())));
     const QRect client = WindowFit::fitted(wanted, frame, area);
     window->setMinimumSize(std::min(minimum.width(), client.width()), std::min(minimum.height(), client.height()));
     if (client != window->geometry()) window->setGeometry(client);
@@ -116,6 +117,7 @@ void fitToWorkArea(QWidget* window) {
     QWindow* handle = window->windowHandle();
     const QMargins known = window->isVisible() && handle ? handle->frameMargins() : QMargins();
     if (!known.isNull()) {
+        g_lastFrame = known;
         fit(window, known);
         return;
     }
