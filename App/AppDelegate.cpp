@@ -79,6 +79,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     connect(&StatusBar::system(), &StatusBar::itemClicked, this,
             [this](StatusItem*, const QRect& rect, Qt::MouseButton button) { statusItemClicked(rect, button); });
     connect(&StatusBar::system(), &StatusBar::appearanceChanged, this, &AppDelegate::updateStatusIcon);
+    // The pet walks around the strip, which grows and shrinks with the widgets.
+    MenuBarPetController::shared().followBar(StatusBar::system());
 
     // 6. Icon changes, and the widget status items.
     connect(&AppSettings::shared().statusIcon, &SettingBase::changed, this, &AppDelegate::updateStatusIcon);

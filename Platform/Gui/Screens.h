@@ -3,6 +3,8 @@
 #include <QPointF>
 #include <QRectF>
 
+class QObject;
+class QRect;
 class QScreen;
 
 // Screen geometry in two spaces. Placement maths works in "upward" space: the origin at the
@@ -21,6 +23,12 @@ inline QPointF fromQt(const QPointF& qt) { return fromQt(qt, primaryHeight()); }
 // The screen's full frame and its work area (without panels), in upward space.
 QRectF frame(const QScreen* screen);
 QRectF visibleFrame(const QScreen* screen);
+// A band one of our own windows keeps at the top of its screen (Qt space; empty gives it back).
+// The window manager leaves it out of the work area where it reads the window's struts; without
+// one, workArea() does.
+void reserveTop(const QObject* owner, const QRect& band);
+// The screen's work area in Qt space: what the window manager leaves, less our own bands.
+QRect workArea(const QScreen* screen);
 // The pointer position in upward space.
 QPointF mouseLocation();
 }  // namespace Screens

@@ -1,5 +1,6 @@
 #include "Platform/Ui/AppWindow.h"
 
+#include "Platform/Gui/Screens.h"
 #include "Platform/Ui/WindowFit.h"
 
 #include <QGuiApplication>
@@ -17,7 +18,7 @@ void prepare(QWidget* window, const QString& objectName) {
 
 void centre(QWidget* window, const QSize& size) {
     QRect area(QPoint(0, 0), size);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) area = Screens::workArea(screen);
     window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
 }
 

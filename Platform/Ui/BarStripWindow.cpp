@@ -1,7 +1,10 @@
 #include "Platform/Ui/BarStripWindow.h"
 
+#include "Platform/Gui/Screens.h"
 #include "Platform/Ui/StatusBar.h"
 #include "Platform/X11/Compositing.h"
+#include "Platform/X11/StaysOnTop.h"
+#include "Platform/X11/Struts.h"
 
 #include <QGuiApplication>
 #include <QHelpEvent>
@@ -38,8 +41,7 @@ int BarStripWindow::itemWidth(const StatusItem* item)
 }
 
 BarStripWindow::BarStripWindow()
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                           | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
 {
     setObjectName(QStringLiteral("StatusBarWindow"));
     setWindowTitle(QStringLiteral("StatusBarWindow"));
@@ -53,7 +55,10 @@ BarStripWindow::BarStripWindow()
     // opaque all the same, so it looks the same without a compositor.
     setAttribute(Qt::WA_TranslucentBackground);
     winId();
+    // A dock the window manager keeps above other windows, and whose height it leaves out of the
+    // work area; where none runs, the strip goes back on top itself when covered.
     Compositing::leaveUnshadowed(windowHandle(), Compositing::WindowRole::dock);
+    new StaysOnTop(windowHandle(), StaysOnTop::Watch::covering);
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this] {
         watchPrimaryScreen();
         place();
@@ -62,7 +67,7 @@ BarStripWindow::BarStripWindow()
     relayout();
 }
 
-BarStripWindow::~BarStripWindow() = default;
+BarStripWindow::~BarStripWindow() { Screens::reserveTop(this, {}); }
 
 void BarStripWindow::watchPrimaryScreen()
 {
@@ -151,6 +156,32 @@ void BarStripWindow::place()
     const QRect target = targetGeometry();
     if (target.isValid() && geometry() != target)
         setGeometry(target);
+    reserve(target);
+}
+
+void BarStripWindow::reserve(const QRect& band)
+{
+    if (band == reserved_)
+        return;
+    reserved_ = band;
+    Screens::reserveTop(this, band);
+    if (band.isEmpty())
+        Struts::release(windowHandle());
+    else
+        Struts::reserveTop(windowHandle(), band);
+}
+
+void BarStripWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    reserve(targetGeometry());
+}
+
+void BarStripWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // Hidden, or gone into a tray: the space goes back.
+    reserve({});
 }
 
 QRect BarStripWindow::itemRect(const StatusItem* item) const

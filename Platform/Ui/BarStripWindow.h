@@ -9,9 +9,11 @@
 
 class StatusItem;
 
-// Our own menu-bar strip for desktops without a system tray: an unmanaged, unfocusable,
-// always-on-top window flush with the top-right corner of the primary screen that shows the
-// visible items side by side at their own widths, the first item rightmost.
+// Our own menu-bar strip for desktops without a system tray: an unfocusable, always-on-top dock
+// window flush with the top-right corner of the primary screen that shows the visible items side
+// by side at their own widths, the first item rightmost. It keeps its height at the top of the
+// screen while it shows: the window manager leaves it out of the work area (struts), and so do
+// our own placements where none runs (Screens::workArea).
 class BarStripWindow : public QWidget {
     Q_OBJECT
 public:
@@ -51,10 +53,13 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void apply();
     void place();
+    void reserve(const QRect& band);
     void watchPrimaryScreen();
     int indexOf(const StatusItem* item) const;
 
@@ -62,5 +67,6 @@ private:
     std::vector<QRect> rects_;  // parallel to items_; empty for hidden items
     int stripWidth_ = 0;
     bool applyPending_ = false;
+    QRect reserved_;  // the band kept at the top of the screen; empty while hidden
     QMetaObject::Connection screenConnection_;
 };

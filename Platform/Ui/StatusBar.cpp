@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPalette>
@@ -132,13 +133,34 @@ void StatusBar::useBackend(Kind kind)
     }
     kind_ = kind;
     if (kind_ == Kind::tray)
-        backend_ = std::make_unique<TrayStatusBackend>();
+        backend_ = std::make_unique<TrayStatusBackend>([this] { emit placeChanged(); });
     else
         backend_ = std::make_unique<StripStatusBackend>();
+    if (QWidget* window = backend_->window())
+        window->installEventFilter(this);
     for (StatusItem* item : items_) {
         item->backend_ = backend_.get();
         backend_->addItem(item);
     }
+    if (old)
+        emit placeChanged();
+}
+
+bool StatusBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (backend_ && watched == backend_->window()) {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::Hide:
+            emit placeChanged();
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void StatusBar::trayOwnerChanged()
@@ -254,6 +276,8 @@ QColor StatusBar::background() const
 
 StatusBar::~StatusBar()
 {
+    if (QWidget* window = backend_ ? backend_->window() : nullptr)
+        window->removeEventFilter(this);
     const std::vector<StatusItem*> items = std::move(items_);
     items_.clear();
     for (StatusItem* item : items) {

@@ -101,6 +101,12 @@ signals:
     void itemClicked(StatusItem* item, const QRect& screenRect, Qt::MouseButton button);
     // The items moved between tray and strip, or the tray asked for another ink: redraw them.
     void appearanceChanged();
+    // Our strip or our tray icons moved, changed size, showed or hid, or the items moved between
+    // strip and tray: what lies on the screen's top band changed.
+    void placeChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class StatusItem;

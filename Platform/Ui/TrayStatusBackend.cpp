@@ -2,10 +2,13 @@
 
 #include "Platform/Ui/StatusBar.h"
 
+#include <QApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QIconEngine>
 #include <QPainter>
 #include <QSystemTrayIcon>
+#include <QWidget>
 
 #include <algorithm>
 
@@ -68,10 +71,41 @@ void releaseIcon(QSystemTrayIcon* icon)
 }
 }  // namespace
 
-TrayStatusBackend::TrayStatusBackend() = default;
+namespace {
+// Reports the moves and resizes of the windows Qt docks in the tray for our icons.
+class IconWindowWatcher : public QObject {
+public:
+    explicit IconWindowWatcher(std::function<void()> moved) : moved_(std::move(moved)) {}
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::Hide:
+            if (moved_)
+                moved_();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> moved_;
+};
+}  // namespace
+
+TrayStatusBackend::TrayStatusBackend(std::function<void()> moved)
+    : iconWatcher_(std::make_unique<IconWindowWatcher>(std::move(moved)))
+{
+}
 
 TrayStatusBackend::~TrayStatusBackend()
 {
+    iconWatcher_.reset();
     for (Entry& e : entries_)
         releaseIcon(e.icon);
 }
@@ -194,6 +228,19 @@ void TrayStatusBackend::showPending()
     for (Entry& e : entries_) {
         if (e.item->isVisible() && !e.icon->isVisible())
             e.icon->show();
+    }
+    watchIconWindows();
+}
+
+void TrayStatusBackend::watchIconWindows()
+{
+    // Qt docks each icon as a window of its own, which QSystemTrayIcon does not expose.
+    static const char* const watched = "QuorvinTrayIconWatched";
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("QSystemTrayIconSys") && !widget->property(watched).toBool()) {
+            widget->setProperty(watched, true);
+            widget->installEventFilter(iconWatcher_.get());
+        }
     }
 }
 

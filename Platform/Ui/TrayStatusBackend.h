@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 class QSystemTrayIcon;
@@ -16,7 +18,8 @@ class QSystemTrayIcon;
 // Icons to show are shown together when control returns to the event loop, in the order made.
 class TrayStatusBackend : public StatusBarBackend {
 public:
-    TrayStatusBackend();
+    // `moved` runs when the tray moves or resizes one of our icons.
+    explicit TrayStatusBackend(std::function<void()> moved = {});
     ~TrayStatusBackend() override;
 
     void addItem(StatusItem* item) override;
@@ -40,9 +43,11 @@ private:
         bool stale;  // nothing shown yet
     };
     void showPending();
+    void watchIconWindows();
     Entry* find(const StatusItem* item);
     const Entry* find(const StatusItem* item) const;
     std::vector<Entry> entries_;
     bool showPending_ = false;
     QObject context_;  // queued work dies with the backend
+    std::unique_ptr<QObject> iconWatcher_;
 };

@@ -1,9 +1,12 @@
 #include "Platform/Ui/WindowFit.h"
 
+#include "Platform/Gui/Screens.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QVariant>
 #include <QWidget>
 #include <QWindow>
 
@@ -21,12 +24,26 @@ bool isDecorated(const QWidget* window) {
     return type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen;
 }
 
-// Fits `wanted` (the window's geometry unless given) with its minimum size `minimum`.
-void fit(QWidget* window, const QMargins& frame, QRect wanted = {}, QSize minimum = {}) {
+// The minimum size the window was made with, kept at its first fit: a fit on a small screen lowers
+// the window's minimum, and one on a larger screen gives the rest of it back.
+QSize designedMinimum(QWidget* window) {
+    static constexpr const char* kept = "WindowFitDesignedMinimum";
+    const QVariant known = window->property(kept);
+    if (known.isValid()) return known.toSize();
+    const QSize minimum = window->minimumSize();
+    window->setProperty(kept, minimum);
+    return minimum;
+}
+
+// Fits `wanted` (the window's geometry unless given), at least its designed minimum where the
+// screen has room for it.
+void fit(QWidget* window, const QMargins& frame, QRect wanted = {}) {
     if (wanted.isNull()) wanted = window->geometry();
-    if (!minimum.isValid()) minimum = window->minimumSize();
     const QRect area = WindowFit::workArea(wanted);
     if (area.isEmpty()) return;
+    const QSize minimum = designedMinimum(window);
+    // Grown back towards that minimum where a smaller screen shrank it before.
+    wanted.setSize(wanted.size().expandedTo(minimum.boundedTo(area.marginsRemoved(frame).size())));
     const QRect client = WindowFit::fitted(wanted, frame, area);
     window->setMinimumSize(std::min(minimum.width(), client.width()), std::min(minimum.height(), client.height()));
     if (client != window->geometry()) window->setGeometry(client);
@@ -39,8 +56,8 @@ class FramedRefit final : public QObject {
 public:
     static constexpr const char* name = "WindowFitFramedRefit";
 
-    FramedRefit(QWidget* window, const QRect& wanted, const QSize& minimum)
-        : QObject(window), window_(window), handle_(window->windowHandle()), wanted_(wanted), minimum_(minimum) {
+    FramedRefit(QWidget* window, const QRect& wanted)
+        : QObject(window), window_(window), handle_(window->windowHandle()), wanted_(wanted) {
         setObjectName(QString::fromLatin1(name));
         if (handle_) handle_->installEventFilter(this);
     }
@@ -52,7 +69,7 @@ public:
         g_lastFrame = frame;
         handle_->removeEventFilter(this);
         deleteLater();
-        fit(window_, frame, wanted_, minimum_);
+        fit(window_, frame, wanted_);
         return false;
     }
 
@@ -60,7 +77,6 @@ private:
     QPointer<QWidget> window_;
     QPointer<QWindow> handle_;
     QRect wanted_;
-    QSize minimum_;
 };
 
 }  // namespace
@@ -89,7 +105,7 @@ QRect workArea(const QRect& client) {
         }
     }
     if (!best) best = QGuiApplication::primaryScreen();
-    return best ? best->availableGeometry() : QRect();
+    return Screens::workArea(best);
 }
 
 void fitToWorkArea(QWidget* window) {
@@ -101,15 +117,15 @@ void fitToWorkArea(QWidget* window) {
     QWindow* handle = window->windowHandle();
     const QMargins known = window->isVisible() && handle ? handle->frameMargins() : QMargins();
     if (!known.isNull()) {
+        g_lastFrame = known;
         fit(window, known);
         return;
     }
     const QRect wanted = window->geometry();
-    const QSize minimum = window->minimumSize();
     fit(window, g_lastFrame);
     window->winId();  // the native window, whose exposure the refit waits for
     if (!window->findChild<QObject*>(QString::fromLatin1(FramedRefit::name), Qt::FindDirectChildrenOnly))
-        new FramedRefit(window, wanted, minimum);
+        new FramedRefit(window, wanted);
 }
 
 }  // namespace WindowFit

@@ -107,14 +107,6 @@ bool UnmanagedWindow::move(QWindow* window, const QPoint& topLeft) {
     return true;
 }
 
-bool UnmanagedWindow::raise(QWindow* window) {
-    xcb_connection_t* c = connectionFor(window);
-    if (!c) return false;
-    const uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(c, xcb_window_t(window->winId()), XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    return true;
-}
-
 bool UnmanagedWindow::flush(QWindow* window) {
     xcb_connection_t* c = connectionFor(window);
     if (!c) return false;

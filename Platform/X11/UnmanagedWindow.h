@@ -8,7 +8,7 @@ class QWindow;
 // Requests on an unmanaged (override-redirect) window straight to the X server. Moving through Qt
 // also rewrites the window's size hints and asks the server for the frame around it (round trips
 // that a window moved twenty times a second can do without). Each returns false without an X
-// server, and the caller falls back to Qt. Moves and restacking are only queued: a window changed
+// server, and the caller falls back to Qt. Moves are only queued: a window changed
 // at every tick sends all of a tick's requests at once with flush().
 namespace UnmanagedWindow {
 // The part that takes the pointer (the Shape extension's input region); elsewhere clicks and
@@ -21,8 +21,6 @@ bool setShape(QWindow* window, const QRegion& region);
 // Moves the window's top-left corner to a point in Qt's logical coordinates, and tells Qt where it
 // now is. False (nothing done) for a point on another screen than the window's: Qt moves it there.
 bool move(QWindow* window, const QPoint& topLeft);
-// Puts the window above its siblings.
-bool raise(QWindow* window);
 // Sends the requests queued so far.
 bool flush(QWindow* window);
 // Says that the whole window is about to be drawn again: the exposures the server reports for the

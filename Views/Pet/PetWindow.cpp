@@ -1,5 +1,6 @@
 #include "Views/Pet/PetWindow.h"
 
+#include "Platform/X11/StaysOnTop.h"
 #include "Platform/X11/UnmanagedWindow.h"
 
 #include <QBitmap>
@@ -68,11 +69,7 @@ void PetWindow::present(const MenuBarPet::Look& look) {
     }
     if (picture || resized) updateShape();
     // Windows mapped later cover an unmanaged one: back on top now and then while it changes anyway.
-    const bool raiseDue = !raisedLately_.isValid() || raisedLately_.elapsed() >= raiseIntervalMs;
-    if ((moved || picture) && keepsOnTop_ && isVisible() && raiseDue) {
-        if (!UnmanagedWindow::raise(handle)) raise();
-        raisedLately_.start();
-    }
+    if ((moved || picture) && stayOnTop_ && isVisible()) stayOnTop_->changed();
     if (resized || inputArea_.isEmpty()) {
         inputArea_ = petArea(frame.height());
         if (handle) UnmanagedWindow::setInputRegion(handle, inputArea_);
@@ -96,18 +93,27 @@ void PetWindow::setVisible(bool visible) {
     QWidget::setVisible(visible);
 }
 
+void PetWindow::setKeepsOnTop(bool keeps) {
+    keepsOnTop_ = keeps;
+    if (stayOnTop_) stayOnTop_->setEnabled(keeps);
+}
+
 void PetWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (!stayOnTop_ && windowHandle()) {
+        stayOnTop_ = new StaysOnTop(windowHandle(), StaysOnTop::Watch::ownChanges);
+        stayOnTop_->setEnabled(keepsOnTop_);
+    }
     placedAt_ = pos();
     UnmanagedWindow::declareNoFrame(windowHandle());
     // A shape cut before the native window existed went to the widget.
     if (!shape_.isEmpty()) applyShape();
     inputArea_ = petArea(height());
     UnmanagedWindow::setInputRegion(windowHandle(), inputArea_);
-    // Mapping puts the window on top. Restacking it before its first map would be its only change
-    // a compositor sees before it knows the window is translucent: some then keep a shadow for it
-    // that darkens the band behind the pet and along its walk.
-    raisedLately_.start();
+    // Mapping puts the window on top, and StaysOnTop restacks it only a while after each map.
+    // Restacking it before its first map would be its only change a compositor sees before it
+    // knows the window is translucent: some then keep a shadow for it that darkens the band behind
+    // the pet and along its walk.
 }
 
 void PetWindow::applyShape() {

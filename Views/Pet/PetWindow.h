@@ -1,9 +1,10 @@
 #pragma once
 
+#include "Platform/X11/StaysOnTop.h"
 #include "Source/Features/MenuBarPet/MenuBarPet.h"
 
-#include <QElapsedTimer>
 #include <QHash>
+#include <QPointer>
 #include <QRegion>
 #include <QWidget>
 
@@ -18,8 +19,6 @@ public:
     // Room beside the sprite for the heart, which shows on the side the pet faces away from.
     static constexpr int margin = 6;
     static constexpr int windowWidth = int(MenuBarPet::petWidth) + 2 * margin;
-    // How often, at most, the window goes back on top while it changes.
-    static constexpr int raiseIntervalMs = 1000;
 
     explicit PetWindow(QWidget* parent = nullptr);
 
@@ -28,9 +27,9 @@ public:
     // Transparency drawn by a compositor; without one the window shape is cut from the picture.
     void setComposited(bool composited);
     bool isComposited() const { return composited_; }
-    // Whether the window goes back on top of the windows mapped after it, now and then while it
-    // moves or changes its picture (off while a menu of ours opens over it).
-    void setKeepsOnTop(bool keeps) { keepsOnTop_ = keeps; }
+    // Whether the window goes back on top of the windows mapped after it, at most once a second
+    // while it moves or changes its picture (StaysOnTop; off while a menu of ours opens over it).
+    void setKeepsOnTop(bool keeps);
 
     // Where the window goes for a look, in global coordinates.
     static QRect frameFor(const MenuBarPet::Look& look);
@@ -70,7 +69,7 @@ private:
     bool keepsOnTop_ = true;
     QPoint placedAt_;  // where the window was last sent; the server answers later
     bool quiet_ = false;  // the server does not report the window's changes back
-    QElapsedTimer raisedLately_;
+    QPointer<StaysOnTop> stayOnTop_;  // made with the native window, owned by it
     bool pointerCandidate_ = false;
     int clicks_ = 1;
     int paintCount_ = 0;

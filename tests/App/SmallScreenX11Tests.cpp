@@ -1,5 +1,7 @@
 // Windows and popups on small screens: this program runs again on a private X server of each size.
 #include "Platform/Core/UserDefaults.h"
+#include "Platform/Gui/Screens.h"
+#include "Platform/Ui/StatusBar.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "Source/Features/System/SystemMonitorPopupController.h"
 #include "Source/Features/Toolbox/ToolboxModel.h"
@@ -10,6 +12,7 @@
 #include "Views/Shared/KeyablePopupPanel.h"
 
 #include <QGuiApplication>
+#include <QImage>
 #include <QMainWindow>
 #include <QProcess>
 #include <QScreen>
@@ -28,19 +31,26 @@ const char* kHelperVariable = "QUORVIN_TEST_SMALL_SCREEN";
 
 QString describe(const QRect& r) { return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
 
-// Waits for the window to be on screen, then checks that it lies inside the work area, frame included.
+// Our bar strip, as at start without a tray: windows fit below it.
+QRect g_strip;
+
+// Waits for the window to be on screen, then checks that it lies inside the work area, frame
+// included, clear of our strip.
 void expectFits(QWidget* window, const char* name) {
     ASSERT_TRUE(window) << name;
     ASSERT_TRUE(X11Test::waitUntilPlaced(window)) << name;
-    const QRect area = window->screen()->availableGeometry();
+    const QRect area = Screens::workArea(window->screen());
     const QString shot = QString(QUORVIN_TEST_OUTPUT "/small-screen-%1x%2-%3%4.png")
-                             .arg(area.width())
-                             .arg(area.height())
+                             .arg(window->screen()->geometry().width())
+                             .arg(window->screen()->geometry().height())
                              .arg(QString::fromLatin1(name).replace(' ', '-'))
                              .arg(qEnvironmentVariable(kHelperVariable) == "wm" ? "-framed" : "");
     if (window->screen()->grabWindow(0).save(shot)) std::printf("screenshot: %s\n", qPrintable(shot));
     EXPECT_TRUE(area.contains(window->frameGeometry()))
         << name << ": " << describe(window->frameGeometry()).toStdString() << " on " << describe(area).toStdString();
+    EXPECT_FALSE(window->frameGeometry().intersects(g_strip))
+        << name << ": " << describe(window->frameGeometry()).toStdString() << " under the strip at "
+        << describe(g_strip).toStdString();
 }
 
 }  // namespace
@@ -51,6 +61,21 @@ TEST(SmallScreenX11Helper, EveryWindowAndPopupFits) {
     if (qEnvironmentVariable(kHelperVariable) == "wm") {
         ASSERT_TRUE(TestSupport::waitFor([] { return X11Test::windowManagerRuns(); }, 10000));
     }
+    // A strip as wide as every widget with its label makes it.
+    StatusBar bar(StatusBar::Kind::strip);
+    QImage widgets(560, 16, QImage::Format_ARGB32_Premultiplied);
+    widgets.fill(Qt::gray);
+    bar.addItem()->setImage(widgets);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return bar.stripWindow()->isVisible(); }, 5000));
+    g_strip = bar.stripWindow()->geometry();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    // A window manager leaves it out of the work area itself.
+    if (qEnvironmentVariable(kHelperVariable) == "wm") {
+        EXPECT_TRUE(
+            TestSupport::waitFor([&] { return screen->availableGeometry().top() == g_strip.bottom() + 1; }, 5000))
+            << describe(screen->availableGeometry()).toStdString();
+    }
+    EXPECT_EQ(Screens::workArea(screen).top(), g_strip.bottom() + 1);
     UserDefaults defaults{QString()};
     ToolboxWindowController toolbox(defaults);
     toolbox.show();
@@ -91,7 +116,8 @@ TEST(SmallScreenX11, WindowsAndPopupsFitTheWorkAreaOfSmallScreens) {
         const char* size;
         bool framed;
     };
-    for (const Run run : {Run{"1024x768", false}, Run{"800x600", false}, Run{"1024x768", true}}) {
+    for (const Run run :
+         {Run{"1024x768", false}, Run{"800x600", false}, Run{"1024x768", true}, Run{"1366x768", true}}) {
         if (run.framed && !haveWindowManager) continue;
         SCOPED_TRACE(std::string(run.size) + (run.framed ? " with a window manager" : ""));
         QProcess helper;

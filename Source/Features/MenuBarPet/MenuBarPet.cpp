@@ -223,6 +223,10 @@ void MenuBarPet::layoutOnHomeScreen() {
     }
 }
 
+void MenuBarPet::ownWindowsChanged() {
+    if (!isDragging_) layoutOnHomeScreen();
+}
+
 // Behaviour
 
 void MenuBarPet::tick() {

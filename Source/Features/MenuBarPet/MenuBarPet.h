@@ -108,6 +108,9 @@ public:
     void finishOneShot();
     void keepOnSegment();
     void layoutOnHomeScreen();
+    // Our own windows on the band moved or changed size: the walking room is planned again, and a
+    // pet that now stands over one of them moves into the room (unless the user is dragging it).
+    void ownWindowsChanged();
 
     // Pointer: positions are pointer x from the band's left edge. Whether the pointer is over the
     // pet comes from the probe at each tick when one is set.

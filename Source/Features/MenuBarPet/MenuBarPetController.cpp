@@ -61,6 +61,10 @@ MenuBarPetController::MenuBarPetController(MenuBarPet::Environment environment, 
     connect(&settings.species, &SettingBase::changed, this, &MenuBarPetController::applySetting);
 }
 
+void MenuBarPetController::followBar(StatusBar& bar) {
+    connect(&bar, &StatusBar::placeChanged, pet_.get(), &MenuBarPet::ownWindowsChanged);
+}
+
 MenuBarPetController::~MenuBarPetController() { delete window_; }
 
 void MenuBarPetController::applySetting() { pet_->applySetting(); }

@@ -11,6 +11,7 @@
 #include <memory>
 
 class SelectionOwnerWatcher;
+class StatusBar;
 
 // The menu-bar pet: its behaviour (MenuBarPet) shown in a PetWindow, the pointer and the context
 // menu wired between them, and the companion settings followed as they change. One shared
@@ -26,6 +27,8 @@ public:
 
     // Re-reads the settings: the species, and whether the pet shows.
     void applySetting();
+    // The pet walks around the bar's strip or tray icons: it plans its room again when they move.
+    void followBar(StatusBar& bar);
 
     MenuBarPet& pet() { return *pet_; }
     // The window while the pet runs; absent when stopped.

@@ -57,6 +57,29 @@ TEST(MenuBarPetLayout, WalkableStretchesOfTheBand) {
     rig.ownWindows = {QRect(700, 0, 740, 24)};
     rig.pet->pickNext();
     EXPECT_EQ(rig.pet->segments(), (std::vector<Segment>{{432, 664}}));
+
+    // At 1024 with every widget labelled the strip reaches 442: a pet sitting where the strip now
+    // lies moves into the room as soon as the strip says it changed, not at its next choice.
+    rig.displays.set({FakeDisplays::screen("A", 0, 1024)});
+    rig.pet->setAnimation(Animation::sit, 100);
+    rig.pet->setX(580);
+    rig.ownWindows = {QRect(442, 0, 582, 24)};
+    rig.pet->ownWindowsChanged();
+    EXPECT_EQ(rig.pet->segments(), (std::vector<Segment>{{0.3 * 1024, 406}}));
+    EXPECT_TRUE(rig.pet->segments().front().contains(rig.pet->x())) << rig.pet->x();
+    for (int i = 0; i < 40; ++i) {
+        rig.tick();
+        EXPECT_LE(rig.pet->x() + MenuBarPet::petWidth, 442) << i;
+    }
+    // Not while the user drags it: the drop finds the room.
+    rig.pet->mouseDown(rig.pet->x() + 10);
+    rig.pet->mouseDragged(rig.pet->x() + 10 + 60);
+    ASSERT_TRUE(rig.pet->isDragging());
+    const double dragged = rig.pet->x();
+    rig.ownWindows = {QRect(300, 0, 724, 24)};
+    rig.pet->ownWindowsChanged();
+    EXPECT_DOUBLE_EQ(rig.pet->x(), dragged);
+    rig.pet->mouseUp(1);
 }
 
 TEST(MenuBarPetLayout, BandHeightAndVerticalPlace) {

@@ -1,9 +1,11 @@
 #include "Platform/Ui/StatusBar.h"
+#include "Platform/X11/StaysOnTop.h"
 #include "TestSupport.h"
 #include "TestTrayHost.h"
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -15,8 +17,11 @@
 // Xlib's macros (None, Bool, Status...) clash with names in the headers above: include it last.
 #include "X11TestSupport.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -27,9 +32,46 @@ QImage solid(int width, int height, QColor color)
     return image;
 }
 
+std::vector<unsigned long> cardinals(Display* dpy, Window window, const char* name)
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> values;
+    if (XGetWindowProperty(dpy, window, XInternAtom(dpy, name, False), 0, 64, False, XA_CARDINAL, &type, &format,
+                           &count, &after, &data) == Success && data && format == 32) {
+        const auto* longs = reinterpret_cast<const unsigned long*>(data);
+        values.assign(longs, longs + count);
+    }
+    if (data)
+        XFree(data);
+    return values;
+}
+
+// The root's children from the bottom of the stack to its top.
+std::vector<Window> stack(Display* dpy)
+{
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    std::vector<Window> order;
+    if (XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count) && children)
+        order.assign(children, children + count);
+    if (children)
+        XFree(children);
+    return order;
+}
+
+bool below(Display* dpy, Window lower, Window upper)
+{
+    const std::vector<Window> order = stack(dpy);
+    const auto l = std::find(order.begin(), order.end(), lower), u = std::find(order.begin(), order.end(), upper);
+    return l != order.end() && u != order.end() && l < u;
+}
+
 }  // namespace
 
-TEST(StatusBarX11, StripIsAnOverrideRedirectWindowAtTheTopRightOfTheRoot)
+TEST(StatusBarX11, StripIsADockAtTheTopRightOfTheRootThatKeepsItsHeight)
 {
     Display* dpy = X11Test::display();
     ASSERT_NE(dpy, nullptr);
@@ -46,7 +88,8 @@ TEST(StatusBarX11, StripIsAnOverrideRedirectWindowAtTheTopRightOfTheRoot)
     const Window window = static_cast<Window>(strip->winId());
     XWindowAttributes attributes{};
     ASSERT_TRUE(XGetWindowAttributes(dpy, window, &attributes));
-    EXPECT_TRUE(attributes.override_redirect);
+    // Managed where a window manager runs: only then does it leave the struts out of the work area.
+    EXPECT_FALSE(attributes.override_redirect);
     EXPECT_EQ(attributes.map_state, IsViewable);
     EXPECT_EQ(attributes.width, 8 + 40 + 6 + 18 + 8);
     EXPECT_EQ(attributes.height, 24);
@@ -59,6 +102,94 @@ TEST(StatusBarX11, StripIsAnOverrideRedirectWindowAtTheTopRightOfTheRoot)
     EXPECT_EQ(x + attributes.width, root.width);
     EXPECT_EQ(y, 0);
     EXPECT_EQ(strip->geometry(), QRect(root.width - attributes.width, 0, attributes.width, 24));
+
+    // Its height at the top of the screen, over its own width; the older property too.
+    const unsigned long left = root.width - attributes.width, right = root.width - 1;
+    EXPECT_EQ(cardinals(dpy, window, "_NET_WM_STRUT_PARTIAL"),
+              (std::vector<unsigned long>{0, 0, 24, 0, 0, 0, 0, 0, left, right, 0, 0}));
+    EXPECT_EQ(cardinals(dpy, window, "_NET_WM_STRUT"), (std::vector<unsigned long>{0, 0, 24, 0}));
+    // It follows the strip's width.
+    second->setVisible(false);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return strip->width() == 8 + 40 + 8; }, 3000));
+    const std::vector<unsigned long> narrower = cardinals(dpy, window, "_NET_WM_STRUT_PARTIAL");
+    ASSERT_EQ(narrower.size(), 12u);
+    EXPECT_EQ(narrower[8], static_cast<unsigned long>(root.width - 56));
+    // Hidden, it gives the space back.
+    first->setVisible(false);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !strip->isVisible(); }, 3000));
+    EXPECT_TRUE(cardinals(dpy, window, "_NET_WM_STRUT_PARTIAL").empty());
+    EXPECT_TRUE(cardinals(dpy, window, "_NET_WM_STRUT").empty());
+}
+
+// Without a window manager nothing keeps the strip above a window mapped after it: it goes back on
+// top itself, but stays below our own popups over it.
+TEST(StatusBarX11, WithoutAWindowManagerTheStripGoesBackAboveAWindowThatCoversIt)
+{
+    Display* dpy = X11Test::display();
+    ASSERT_NE(dpy, nullptr);
+    StatusBar bar(StatusBar::Kind::strip);
+    StatusItem* item = bar.addItem();
+    item->setImage(solid(300, 16, Qt::red));
+    QWidget* strip = bar.stripWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(strip));
+    const auto stripWindow = static_cast<Window>(strip->winId());
+
+    // Another program's window opens over it.
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    XWindowAttributes root{};
+    XGetWindowAttributes(dpy, DefaultRootWindow(dpy), &root);
+    const Window cover = XCreateSimpleWindow(other, DefaultRootWindow(other), root.width - 400, 0, 300, 120, 0, 0,
+                                             0x3366cc);
+    XMapRaised(other, cover);
+    XFlush(other);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return below(dpy, stripWindow, cover) || below(dpy, cover, stripWindow); }));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return below(dpy, cover, stripWindow); }, 5000));
+    const QString shot = QStringLiteral(QUORVIN_TEST_OUTPUT "/strip-back-on-top-without-a-window-manager.png");
+    if (strip->screen()->grabWindow(0).save(shot))
+        std::printf("screenshot: %s\n", qPrintable(shot));
+
+    // Our own popup over the strip stays above it, and the strip still goes above the next window
+    // of another program, below our popup.
+    QWidget popup(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+    popup.setGeometry(root.width - 200, 10, 150, 80);
+    popup.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&popup));
+    const auto popupWindow = static_cast<Window>(popup.winId());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return below(dpy, stripWindow, popupWindow); }));
+    const Window second = XCreateSimpleWindow(other, DefaultRootWindow(other), root.width - 250, 0, 240, 60, 0, 0,
+                                              0xcc6633);
+    XMapRaised(other, second);
+    XFlush(other);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return below(dpy, second, stripWindow); }, 5000));
+    EXPECT_TRUE(below(dpy, stripWindow, popupWindow));
+    XWindowAttributes heard{};
+    XGetWindowAttributes(dpy, DefaultRootWindow(dpy), &heard);
+    EXPECT_TRUE(heard.your_event_mask & SubstructureNotifyMask);
+
+    // A window of ours that moves all the time (the pet) looks for all of them as it changes: the
+    // root's reports, a wake-up for each of its moves, are no longer asked for.
+    QWidget mover(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+    mover.setGeometry(100, 0, 40, 24);
+    mover.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&mover));
+    StaysOnTop driver(mover.windowHandle(), StaysOnTop::Watch::ownChanges);
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        XGetWindowAttributes(dpy, DefaultRootWindow(dpy), &heard);
+        return !(heard.your_event_mask & SubstructureNotifyMask);
+    }));
+    const Window third = XCreateSimpleWindow(other, DefaultRootWindow(other), root.width - 300, 0, 200, 50, 0, 0,
+                                             0x33cc66);
+    XMapRaised(other, third);
+    XFlush(other);
+    EXPECT_TRUE(TestSupport::waitFor([&] {
+        driver.changed();
+        return below(dpy, third, stripWindow);
+    }, 5000));
+    XDestroyWindow(other, third);
+    XDestroyWindow(other, second);
+    XDestroyWindow(other, cover);
+    XCloseDisplay(other);
 }
 
 TEST(StatusBarX11, SyntheticClicksReachTheItemUnderThePointer)
@@ -149,6 +280,14 @@ TEST(StatusBarX11, AnAutomaticBarMovesToTheTrayAndBackAsTheTrayComesAndGoes)
     // Docked, the bar looks at the tray's background once and redraws for it.
     ASSERT_TRUE(TestSupport::waitFor([&] { return bar.background().isValid(); }, 5000));
     EXPECT_EQ(changes.count(), 2);
+
+    // An icon the tray places says so (the pet walks around our icons on the band).
+    QSignalSpy places(&bar, &StatusBar::placeChanged);
+    hidden->setVisible(true);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return tray.icons().size() == 3; }, 3000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return places.count() > 0; }, 3000));
+    hidden->setVisible(false);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return tray.icons().size() == 2; }, 3000));
 
     // The tray goes: the items are back on our strip at once.
     tray.stop();

@@ -1,0 +1,74 @@
+#include "Platform/Gui/Screens.h"
+#include "Platform/Ui/StatusBar.h"
+#include "Platform/Ui/WindowFit.h"
+#include "TestSupport.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+QRect screenGeometry() { return QGuiApplication::primaryScreen()->geometry(); }
+}  // namespace
+
+// A work area made small (here by a band kept at the top of the screen) lowers a window's minimum
+// for the fit; a fit on a larger one gives back the minimum it was made with.
+TEST(WindowFit, AFitOnASmallWorkAreaThenALargeOneFindsTheDesignedMinimumBack) {
+    const QRect screen = screenGeometry();
+    const QSize designed(screen.width() - 100, screen.height() - 100);
+    QWidget window(nullptr, Qt::FramelessWindowHint);
+    window.setMinimumSize(designed);
+    window.setGeometry(QRect(screen.topLeft() + QPoint(20, 20), designed));
+
+    QObject owner;
+    const int kept = screen.height() / 2;
+    Screens::reserveTop(&owner, QRect(screen.x(), screen.y(), screen.width(), kept));
+    EXPECT_EQ(Screens::workArea(QGuiApplication::primaryScreen()).top(), screen.y() + kept);
+    WindowFit::fitToWorkArea(&window);
+    EXPECT_LE(window.minimumHeight(), screen.height() - kept);
+    EXPECT_LE(window.height(), screen.height() - kept);
+    EXPECT_GE(window.y(), screen.y() + kept);
+    EXPECT_EQ(window.minimumWidth(), designed.width());
+
+    // Twice on the small area: still what the area allows, not less.
+    WindowFit::fitToWorkArea(&window);
+    EXPECT_EQ(window.minimumHeight(), screen.height() - kept);
+
+    Screens::reserveTop(&owner, {});
+    EXPECT_EQ(Screens::workArea(QGuiApplication::primaryScreen()),
+              QGuiApplication::primaryScreen()->availableGeometry());
+    WindowFit::fitToWorkArea(&window);
+    EXPECT_EQ(window.minimumSize(), designed);
+    EXPECT_EQ(window.size(), designed);
+}
+
+// Without a window manager nothing leaves our strip out of the work area: our own fitting does,
+// while the strip shows.
+TEST(WindowFit, WindowsFitBelowOurStripWhileItShows) {
+    const QRect screen = screenGeometry();
+    StatusBar bar(StatusBar::Kind::strip);
+    StatusItem* item = bar.addItem();
+    QImage image(300, 16, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::red);
+    item->setImage(image);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(bar.stripWindow()->isVisible());
+    EXPECT_EQ(Screens::workArea(QGuiApplication::primaryScreen()).top(), screen.y() + 24);
+    EXPECT_EQ(Screens::visibleFrame(QGuiApplication::primaryScreen()).height(), screen.height() - 24);
+
+    QWidget window(nullptr, Qt::FramelessWindowHint);
+    window.setGeometry(screen.right() - 400, screen.y(), 300, 200);
+    WindowFit::fitToWorkArea(&window);
+    EXPECT_EQ(window.geometry(), QRect(screen.right() - 400, screen.y() + 24, 300, 200));
+    EXPECT_FALSE(window.geometry().intersects(bar.stripWindow()->geometry()));
+
+    // Hidden (or gone into a tray), it gives the space back.
+    item->setVisible(false);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(bar.stripWindow()->isVisible());
+    EXPECT_EQ(Screens::workArea(QGuiApplication::primaryScreen()),
+              QGuiApplication::primaryScreen()->availableGeometry());
+}
