@@ -53,4 +53,43 @@ inline std::unique_ptr<QProcess> startCompositor(const QString& program, const Q
     return compositor;
 }
 
+// Starts a window manager and waits until it says it runs (_NET_SUPPORTING_WM_CHECK on the root);
+// null when it does not.
+inline std::unique_ptr<QProcess> startWindowManager(const QString& program) {
+    Display* d = display();
+    auto runs = [d] {
+        const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        const bool found = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, AnyPropertyType, &type,
+                                              &format, &count, &after, &data) == Success &&
+                           count == 1;
+        if (data) XFree(data);
+        return found;
+    };
+    auto manager = std::make_unique<QProcess>();
+    manager->start(program, {});
+    if (!manager->waitForStarted(3000) || !TestSupport::waitFor(runs, 5000)) return nullptr;
+    // It says so before it is done starting, and openbox leaves alone a window mapped meanwhile:
+    // a probe window is mapped again until the window manager has put it in a frame.
+    const Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
+    const bool framed = TestSupport::waitFor(
+        [&] {
+            Window root = None, parent = None, *children = nullptr;
+            unsigned count = 0;
+            XQueryTree(d, probe, &root, &parent, &children, &count);
+            if (children) XFree(children);
+            if (parent != root) return true;
+            XMapWindow(d, probe);
+            XFlush(d);
+            return false;
+        },
+        5000);
+    XDestroyWindow(d, probe);
+    XFlush(d);
+    return framed ? std::move(manager) : nullptr;
+}
+
 }  // namespace X11Test
