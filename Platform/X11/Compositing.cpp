@@ -1,143 +1,210 @@
 #include "Platform/X11/Compositing.h"
 
+#include "Platform/X11/XcbReply.h"
+
+#include <qpa/qplatformwindow.h>
+#include <QAbstractNativeEventFilter>
 #include <QByteArray>
-#include <QEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPointer>
-#include <QTimer>
+#include <QSize>
 #include <QWindow>
 
-#include <algorithm>
-#include <cstdlib>
+#include <cmath>
 #include <cstring>
+#include <initializer_list>
+#include <vector>
 
 #include <X11/Xlib.h>
 // Xlib names an event Expose, as Qt does.
 #undef Expose
 #include <xcb/xcb.h>
 
+namespace {
+// Asks for all the atoms first and then reads the answers: one round trip.
+std::vector<xcb_atom_t> internAtoms(xcb_connection_t* connection, std::initializer_list<const char*> names) {
+    std::vector<xcb_intern_atom_cookie_t> cookies;
+    for (const char* name : names) cookies.push_back(xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name));
+    std::vector<xcb_atom_t> atoms;
+    for (const xcb_intern_atom_cookie_t& cookie : cookies) {
+        XcbReply reply(xcb_intern_atom_reply(connection, cookie, nullptr));
+        atoms.push_back(reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE));
+    }
+    return atoms;
+}
+
+// The name of the selection a compositing manager holds for the default screen.
+QByteArray compositorSelection(Display* display) { return "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display)); }
+
+// The window of the compositing manager: the selection's owner; none without one.
+xcb_window_t compositorWindow(xcb_connection_t* connection, xcb_atom_t selection) {
+    if (selection == XCB_ATOM_NONE) return XCB_NONE;
+    XcbReply owner(xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr));
+    return owner ? owner->owner : xcb_window_t(XCB_NONE);
+}
+
+// xcompmgr settles a window's shadow when the window is first placed, before it is mapped and
+// seen to be translucent, and keeps it until the window's size changes; a frame is always placed
+// before it is mapped. Its descendants (compton, picom) read the no-shadow hint instead and say
+// their version (COMPTON_VERSION) on the window that holds the selection; xcompmgr only names it.
+bool keepsEarlyShadows(xcb_connection_t* connection, xcb_window_t compositor, xcb_atom_t versionAtom) {
+    const auto nameCookie = xcb_get_property(connection, 0, compositor, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 0, 16);
+    const auto versionCookie =
+        xcb_get_property(connection, 0, compositor, versionAtom, XCB_GET_PROPERTY_TYPE_ANY, 0, 1);
+    XcbReply name(xcb_get_property_reply(connection, nameCookie, nullptr));
+    XcbReply version(xcb_get_property_reply(connection, versionCookie, nullptr));
+    const QByteArray named = name ? QByteArray(static_cast<const char*>(xcb_get_property_value(name.p)),
+                                               xcb_get_property_value_length(name.p))
+                                  : QByteArray();
+    return named == "xcompmgr" && !(version && version->type != XCB_ATOM_NONE);
+}
+}  // namespace
+
 bool Compositing::isActive() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->connection() || !x11->display()) return true;
-    xcb_connection_t* connection = x11->connection();
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(x11->display()));
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.constData()), nullptr);
-    if (!atom) return false;
-    xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
-    const bool active = owner && owner->owner != XCB_NONE;
-    std::free(owner);
-    std::free(atom);
-    return active;
+    const QByteArray selection = compositorSelection(x11->display());
+    return compositorWindow(x11->connection(), internAtoms(x11->connection(), {selection.constData()}).front()) !=
+           XCB_NONE;
 }
 
 namespace {
-xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
-}
-// A window manager that frames our window shows the compositor its frame, and xcompmgr settles a
-// frame's shadow when the frame is first placed, before it is mapped and seen to be translucent;
-// the shadow stays until the frame's size changes. So once the frame is on screen, the window's
-// height changes by a pixel and back, and the compositor looks again.
-class FrameRefresh : public QObject {
+// A window manager that frames our window shows the compositor its frame, not our window. The
+// frame gets the no-shadow hint as soon as our window is put in it, before it is mapped (picom
+// reads it there). Under a compositor that keeps a frame's early shadow (xcompmgr), once the frame
+// shows, our window's height changes by a pixel and, once the window manager has applied that,
+// back to the size the program wants by then; the compositor looks again at the first change.
+// It all follows the X server's events: nothing waits or polls. Qt never sees the pixel: nothing
+// is laid out or repainted for it, and a size the program asks for meanwhile stands.
+class FrameShadowMend final : public QObject, public QAbstractNativeEventFilter {
 public:
-    explicit FrameRefresh(QWindow* window) : QObject(window), window_(window) { window->installEventFilter(this); }
+    explicit FrameShadowMend(QWindow* window) : QObject(window), window_(window) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != window_ || event->type() != QEvent::Expose || !window_ || !window_->isExposed()) return false;
-        window_->removeEventFilter(this);
-        refreshOnceOnScreen(40);
-        return false;
+    // Before each showing: the hint's atom, the root window, and whether to nudge the frame.
+    void prepare(xcb_connection_t* connection, xcb_window_t root, xcb_atom_t shadowHint, bool nudge) {
+        connection_ = connection;
+        root_ = root;
+        shadowHint_ = shadowHint;
+        nudge_ = nudge;
+    }
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t" || !window_ || !window_->handle()) return false;
+        const auto id = xcb_window_t(window_->handle()->winId());
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        switch (event->response_type & 0x7f) {
+        case XCB_REPARENT_NOTIFY: {
+            auto* reparent = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
+            if (reparent->window == id) putIn(reparent->parent);
+            return false;
+        }
+        case XCB_MAP_NOTIFY:
+            if (reinterpret_cast<xcb_map_notify_event_t*>(event)->window == id) shown();
+            return false;
+        case XCB_UNMAP_NOTIFY:
+            if (reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == id) settle();
+            return false;
+        case XCB_CONFIGURE_NOTIFY: {
+            auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(event);
+            return configure->window == id && configured(QSize(configure->width, configure->height));
+        }
+        default: return false;
+        }
     }
 
 private:
-    enum class Frame { none, hidden, shown };
+    enum class Nudge { none, sent, undone };
 
-    // Whether the window sits in a frame, and whether that frame is mapped yet: our window is
-    // mapped (and exposed, for Qt) inside the frame before the frame itself is.
-    Frame frameOf(xcb_connection_t* connection, xcb_window_t id, xcb_window_t* frame) {
-        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(connection, xcb_query_tree(connection, id), nullptr);
-        const xcb_window_t parent = tree && tree->parent != tree->root ? tree->parent : xcb_window_t(XCB_NONE);
-        *frame = parent;
-        std::free(tree);
-        if (parent == XCB_NONE) return Frame::none;
-        xcb_get_window_attributes_reply_t* attributes =
-            xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, parent), nullptr);
-        const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-        std::free(attributes);
-        return shown ? Frame::shown : Frame::hidden;
-    }
-
-    void refreshOnceOnScreen(int triesLeft) {
-        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-        if (!window_ || !window_->isVisible() || !x11 || !x11->connection()) return deleteLater();
-        xcb_connection_t* connection = x11->connection();
-        const auto id = xcb_window_t(window_->winId());
-        xcb_window_t frameId = XCB_NONE;
-        const Frame frame = frameOf(connection, id, &frameId);
-        if (frame == Frame::hidden && triesLeft > 0) {
-            QTimer::singleShot(25, this, [this, triesLeft] { refreshOnceOnScreen(triesLeft - 1); });
-            return;
-        }
-        if (frame != Frame::shown) return deleteLater();
-        // picom reads its shadow hint on the window it draws: the frame.
-        const xcb_atom_t shadow = internAtom(connection, "_COMPTON_SHADOW");
+    void putIn(xcb_window_t parent) {
+        settle();
+        frame_ = parent == root_ ? xcb_window_t(XCB_NONE) : parent;
+        if (frame_ == XCB_NONE || shadowHint_ == XCB_ATOM_NONE) return;
         const uint32_t none = 0;
-        if (shadow != XCB_ATOM_NONE)
-            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, frameId, shadow, XCB_ATOM_CARDINAL, 32, 1, &none);
-        xcb_get_geometry_reply_t* geometry =
-            xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr);
-        if (!geometry) return deleteLater();
-        const uint32_t width = geometry->width, height = geometry->height;
-        std::free(geometry);
-        // A pixel less; a window of fixed height may be a pixel less for a moment (a window manager
-        // keeps a window within the sizes it allows).
-        const int minimum = window_->minimumHeight();
-        const uint32_t nudged = height > 1 ? height - 1 : height + 1;
-        if (minimum > int(nudged)) window_->setMinimumHeight(int(nudged));
-        resize(connection, id, width, nudged);
-        restoreOnceApplied(id, width, height, nudged, minimum, 25);
+        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, frame_, shadowHint_, XCB_ATOM_CARDINAL, 32, 1, &none);
+        xcb_flush(connection_);
     }
 
-    // The size goes back once the window manager has applied the nudge (requests it finds
-    // together may be folded into one, or the size put back before it looked), unless the window
-    // has been given another size meanwhile.
-    void restoreOnceApplied(xcb_window_t id, uint32_t width, uint32_t height, uint32_t nudged, int minimum,
-                            int triesLeft) {
-        QTimer::singleShot(20, this, [=, this] {
-            auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-            xcb_connection_t* connection = window_ && x11 ? x11->connection() : nullptr;
-            xcb_get_geometry_reply_t* now =
-                connection ? xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr) : nullptr;
-            const bool applied = now && now->width == width && now->height == nudged;
-            const bool waiting = now && now->width == width && now->height == height && triesLeft > 0;
-            std::free(now);
-            if (waiting) return restoreOnceApplied(id, width, height, nudged, minimum, triesLeft - 1);
-            if (applied) resize(connection, id, width, height);
-            if (window_ && window_->minimumHeight() != minimum) window_->setMinimumHeight(minimum);
-            deleteLater();
-        });
+    // A window manager maps its frame together with our window (openbox holds the server meanwhile):
+    // a request of ours made now reaches it after the frame is mapped.
+    void shown() {
+        if (frame_ == XCB_NONE || !nudge_ || state_ != Nudge::none) return;
+        const QSize size = wanted();
+        if (size.height() < 2) return;
+        before_ = size;
+        nudged_ = QSize(size.width(), size.height() - 1);
+        // A window manager keeps a window within the sizes it allows: a fixed height lets go of a
+        // pixel meanwhile.
+        const int lowest = int(std::floor(nudged_.height() / window_->devicePixelRatio()));
+        if (window_->minimumHeight() > lowest) {
+            minimumBefore_ = window_->minimumHeight();
+            loweredTo_ = lowest;
+            window_->setMinimumHeight(lowest);
+        }
+        resize(nudged_);
+        state_ = Nudge::sent;
     }
 
-    static void resize(xcb_connection_t* connection, xcb_window_t id, uint32_t width, uint32_t height) {
-        const uint32_t size[] = {width, height};
-        xcb_configure_window(connection, id, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-        xcb_flush(connection);
+    // Whether Qt is to miss this change of size.
+    bool configured(const QSize& size) {
+        if (state_ == Nudge::none) return false;
+        const QSize now = wanted();
+        if (size == nudged_ && now != nudged_) {
+            // The window manager has applied the pixel's change: back to what the program wants
+            // now. Later notices of the same pixel are the window manager's copies.
+            if (state_ == Nudge::sent) {
+                liftMinimum();
+                resize(now);
+                state_ = Nudge::undone;
+            }
+            return true;
+        }
+        // Done once the size the program wants is back, or once a size it asked for since is
+        // applied (the window manager may have folded the pixel's change into it).
+        if (size == now && (state_ == Nudge::undone || now != before_)) settle();
+        return false;
+    }
+
+    void settle() {
+        liftMinimum();
+        state_ = Nudge::none;
+    }
+
+    void liftMinimum() {
+        // Unless the program has set a minimum of its own since.
+        if (loweredTo_ >= 0 && window_ && window_->minimumHeight() == loweredTo_)
+            window_->setMinimumHeight(minimumBefore_);
+        loweredTo_ = -1;
+    }
+
+    // The size Qt last asked for or was told of, in the X server's pixels.
+    QSize wanted() const { return window_->handle()->geometry().size(); }
+
+    void resize(const QSize& size) {
+        const uint32_t values[] = {uint32_t(size.width()), uint32_t(size.height())};
+        xcb_configure_window(connection_, xcb_window_t(window_->handle()->winId()),
+                             XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+        xcb_flush(connection_);
     }
 
     QPointer<QWindow> window_;
+    xcb_connection_t* connection_ = nullptr;
+    xcb_window_t root_ = XCB_NONE;
+    xcb_atom_t shadowHint_ = XCB_ATOM_NONE;
+    bool nudge_ = false;
+    xcb_window_t frame_ = XCB_NONE;
+    Nudge state_ = Nudge::none;
+    QSize before_, nudged_;
+    int minimumBefore_ = 0;
+    int loweredTo_ = -1;
 };
 }  // namespace
 
 bool Compositing::leaveUnshadowed(QWindow* window, WindowRole role) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!window || !window->handle() || !x11 || !x11->connection()) return false;
+    if (!window || !window->handle() || !x11 || !x11->connection() || !x11->display()) return false;
     xcb_connection_t* connection = x11->connection();
     const auto id = xcb_window_t(window->winId());
     const char* typeName = "_NET_WM_WINDOW_TYPE_POPUP_MENU";
@@ -148,16 +215,22 @@ bool Compositing::leaveUnshadowed(QWindow* window, WindowRole role) {
     case WindowRole::notification: typeName = "_NET_WM_WINDOW_TYPE_NOTIFICATION"; break;
     case WindowRole::dock: typeName = "_NET_WM_WINDOW_TYPE_DOCK"; break;
     }
-    const xcb_atom_t windowType = internAtom(connection, "_NET_WM_WINDOW_TYPE");
-    const xcb_atom_t type = internAtom(connection, typeName);
-    const xcb_atom_t shadow = internAtom(connection, "_COMPTON_SHADOW");
+    const QByteArray selection = compositorSelection(x11->display());
+    const std::vector<xcb_atom_t> atoms = internAtoms(
+        connection, {"_NET_WM_WINDOW_TYPE", typeName, "_COMPTON_SHADOW", selection.constData(), "COMPTON_VERSION"});
+    const xcb_atom_t windowType = atoms[0], type = atoms[1], shadow = atoms[2];
     if (windowType == XCB_ATOM_NONE || type == XCB_ATOM_NONE || shadow == XCB_ATOM_NONE) return false;
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, windowType, XCB_ATOM_ATOM, 32, 1, &type);
     const uint32_t none = 0;
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, shadow, XCB_ATOM_CARDINAL, 32, 1, &none);
     xcb_flush(connection);
-    // One look per showing: a window manager makes a new frame each time the window is mapped.
-    if (!window->findChild<FrameRefresh*>(QString(), Qt::FindDirectChildrenOnly) && isActive())
-        new FrameRefresh(window);
+    // No window manager frames a window it is told to leave alone.
+    if (window->flags().testFlag(Qt::BypassWindowManagerHint)) return true;
+    const xcb_window_t compositor = compositorWindow(connection, atoms[3]);
+    auto* mend = window->findChild<FrameShadowMend*>(QString(), Qt::FindDirectChildrenOnly);
+    if (compositor == XCB_NONE && !mend) return true;
+    if (!mend) mend = new FrameShadowMend(window);
+    mend->prepare(connection, xcb_window_t(DefaultRootWindow(x11->display())), shadow,
+                  compositor != XCB_NONE && keepsEarlyShadows(connection, compositor, atoms[4]));
     return true;
 }

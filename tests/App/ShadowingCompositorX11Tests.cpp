@@ -40,7 +40,6 @@
 
 // Xlib's macros clash with names in the headers above: include it last.
 #include "X11TestSupport.h"
-#include <X11/Xatom.h>
 
 namespace {
 
@@ -58,20 +57,6 @@ struct Compositor {
     int margin;  // how far from a drawing the screen may change (anti-aliasing)
     bool framed = false;  // with a window manager that frames our windows (openbox)
 };
-
-// Whether a window manager has said it is there (_NET_SUPPORTING_WM_CHECK on the root).
-bool windowManagerRuns(Display* d) {
-    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    const bool found = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, XA_WINDOW, &type, &format,
-                                          &count, &after, &data) == Success &&
-                       count == 1;
-    if (data) XFree(data);
-    return found;
-}
 
 bool differs(QRgb a, QRgb b) {
     return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) > 12;
@@ -119,10 +104,8 @@ protected:
         if (c.framed) {
             const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
             if (openbox.isEmpty()) GTEST_SKIP() << "openbox is not installed";
-            windowManager_ = std::make_unique<QProcess>();
-            windowManager_->start(openbox, {});
-            ASSERT_TRUE(windowManager_->waitForStarted(3000));
-            ASSERT_TRUE(TestSupport::waitFor([d] { return windowManagerRuns(d); }, 5000));
+            windowManager_ = X11Test::startWindowManager(openbox);
+            ASSERT_TRUE(windowManager_);
         }
         if (!compositorLater_) startCompositor();
         UserDefaults::standard().setBool(QStringLiteral("welcomeShown"), true);

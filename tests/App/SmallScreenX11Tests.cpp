@@ -59,7 +59,7 @@ void expectFits(QWidget* window, const char* name) {
 TEST(SmallScreenX11Helper, EveryWindowAndPopupFits) {
     if (qEnvironmentVariableIsEmpty(kHelperVariable)) GTEST_SKIP() << "helper for SmallScreenX11";
     if (qEnvironmentVariable(kHelperVariable) == "wm") {
-        ASSERT_TRUE(TestSupport::waitFor([] { return X11Test::windowManagerRuns(); }, 10000));
+        ASSERT_TRUE(X11Test::waitUntilWindowManagerReady(10000));
     }
     // A strip as wide as every widget with its label makes it.
     StatusBar bar(StatusBar::Kind::strip);

@@ -143,4 +143,36 @@ inline bool waitForServerEvents(WId id, int timeoutMs = 5000) {
     return seen;
 }
 
+// Waits until a window manager says it runs (_NET_SUPPORTING_WM_CHECK on the root) and manages
+// windows: it says so before it is done starting, and openbox leaves alone a window mapped
+// meanwhile, so a probe window is mapped again until the window manager has put it in a frame.
+inline bool waitUntilWindowManagerReady(int timeoutMs = 5000) {
+    if (!TestSupport::waitFor([] { return windowManagerRuns(); }, timeoutMs)) return false;
+    Display* d = display();
+    const Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
+    const bool framed = TestSupport::waitFor(
+        [&] {
+            Window root = None, parent = None, *children = nullptr;
+            unsigned count = 0;
+            XQueryTree(d, probe, &root, &parent, &children, &count);
+            if (children) XFree(children);
+            if (parent != root) return true;
+            XMapWindow(d, probe);
+            XFlush(d);
+            return false;
+        },
+        timeoutMs);
+    XDestroyWindow(d, probe);
+    XFlush(d);
+    return framed;
+}
+
+// Starts a window manager and waits until it manages windows; null when it does not.
+inline std::unique_ptr<QProcess> startWindowManager(const QString& program) {
+    auto manager = std::make_unique<QProcess>();
+    manager->start(program, {});
+    if (!manager->waitForStarted(3000) || !waitUntilWindowManagerReady()) return nullptr;
+    return manager;
+}
+
 }  // namespace X11Test
