@@ -24,6 +24,7 @@
 #include "Views/Shared/KeyablePopupPanel.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QClipboard>
 #include <QPainter>
 #include <QProcess>
@@ -49,6 +50,34 @@ constexpr int kWindowSlack = 16;
 
 QImage screenShot() {
     return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+bool sameOutside(const QImage& a, const QImage& b, const QRegion& ignored) {
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        if (std::memcmp(p, q, size_t(a.bytesPerLine())) == 0) continue;
+        for (int x = 0; x < a.width(); ++x)
+            if (p[x] != q[x] && !ignored.contains(QPoint(x, y))) return false;
+    }
+    return true;
+}
+
+// The screen once the compositor has finished drawing a change (an entrance, a fade, a shadow):
+// nothing outside `ignored` has changed for a third of a second. After 5 s, the screen as it is.
+QImage settledScreenShot(const QRegion& ignored = {}) {
+    QImage last = screenShot();
+    QElapsedTimer still;
+    still.start();
+    QElapsedTimer total;
+    total.start();
+    while (still.elapsed() < 330 && total.elapsed() < 5000) {
+        TestSupport::spin(40);
+        QImage now = screenShot();
+        if (!sameOutside(last, now, ignored)) still.restart();
+        last = std::move(now);
+    }
+    return last;
 }
 
 struct Compositor {
@@ -84,6 +113,12 @@ QImage withoutBand(const QImage& shot, int bandHeight) {
 
 QString describe(const QRect& r) { return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
 
+// Where the pet's window is, if it shows; it walks.
+QRegion petRegion() {
+    const QWidget* window = MenuBarPetController::shared().window();
+    return window && window->isVisible() ? QRegion(0, 0, 1 << 15, window->geometry().bottom() + 1) : QRegion();
+}
+
 // Where the bar strip is: it redraws its figures now and then, and may change.
 QRegion barRegion() {
     if (QWidget* strip = StatusBar::system().stripWindow()) return QRegion(strip->geometry().adjusted(-2, -2, 2, 2));
@@ -113,7 +148,7 @@ protected:
         UserDefaults::standard().setBool(QStringLiteral("menuBarPetEnabled"), petAtLaunch_);
         AppDelegate::shared().applicationDidFinishLaunching();
         ASSERT_TRUE(TestSupport::waitFor([] { return MenuPanelController::shared().panel() != nullptr; }, 3000));
-        TestSupport::spin(800);
+        settledScreenShot(petRegion() | barRegion());
     }
     void startCompositor() {
         const Compositor c = GetParam();
@@ -136,10 +171,9 @@ protected:
                const QRegion& alsoMoving = {}) {
         SCOPED_TRACE(what);
         const QString base = QStringLiteral(QUORVIN_TEST_OUTPUT "/shadows-") + GetParam().name + "-" + what;
-        TestSupport::spin(300);
-        const QImage before = screenShot();
+        const QImage before = settledScreenShot(alsoMoving | petRegion());
         show();
-        TestSupport::spin(900);  // the entrance and the compositor's fade
+        settledScreenShot(drawn() | alsoMoving);  // the entrance and the compositor's fade
         // A window may grow for an animation: it is back to its drawing once that has settled.
         auto reach = [&] {
             const int slack = kWindowSlack;
@@ -147,8 +181,7 @@ protected:
         };
         QWidget* shownWindow = window ? window() : nullptr;
         if (shownWindow) TestSupport::waitFor([&] { return reach().contains(shownWindow->frameGeometry()); }, 3000);
-        TestSupport::spin(100);
-        const QImage shown = screenShot();
+        const QImage shown = settledScreenShot(drawn() | alsoMoving);
         const QRegion region = drawn();
         QRegion allowed = alsoMoving;
         for (const QRect& r : region)
@@ -166,8 +199,7 @@ protected:
                 << " reaches beyond what it draws (" << describe(region.boundingRect()).toStdString() << ")";
         }
         hide();
-        TestSupport::spin(900);
-        const QImage after = screenShot();
+        const QImage after = settledScreenShot(alsoMoving);
         after.copy(region.boundingRect().adjusted(-60, -60, 60, 60)).save(base + "-closed.png");
         const QRect ghost = changedOutside(before, after, alsoMoving);
         EXPECT_TRUE(ghost.isEmpty()) << what << " left a ghost at " << describe(ghost).toStdString();
@@ -179,8 +211,7 @@ protected:
         MenuBarPetController& pet = MenuBarPetController::shared();
         ASSERT_NE(pet.window(), nullptr);
         pet.pet().perform(MenuBarPet::MenuAction::nap);
-        TestSupport::spin(900);
-        const QImage asleep = screenShot();
+        const QImage asleep = settledScreenShot(barRegion());
         const QImage drawn = pet.window()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
         const QRect frame = pet.window()->geometry();
         asleep.copy(frame.adjusted(-60, -60, 60, 60))
@@ -364,11 +395,11 @@ protected:
 TEST_P(ShadowingCompositorLaterX11, ACompositorStartedWhileThePetShows) {
     MenuBarPetController& pet = MenuBarPetController::shared();
     ASSERT_TRUE(TestSupport::waitFor([&] { return pet.window() && pet.window()->isVisible(); }, 3000));
-    TestSupport::spin(1000);
+    settledScreenShot(petRegion() | barRegion());
     ASSERT_FALSE(pet.window()->isComposited());
     startCompositor();
     ASSERT_TRUE(TestSupport::waitFor([&] { return pet.window()->isComposited(); }, 3000));
-    TestSupport::spin(1000);
+    settledScreenShot(petRegion() | barRegion());
     checkPetWalkingAndAsleep("pet-compositor-later");
 }
 
