@@ -67,10 +67,15 @@ xcb_window_t rootWindow(xcb_connection_t* c) {
     return it.data->root;
 }
 
+// Our windows that float over others (popups, the pet, the strip): they keep their place above
+// the window kept on top. An ordinary window of ours is another window to it.
 QSet<xcb_window_t> ourWindows() {
     QSet<xcb_window_t> ids;
     for (QWindow* w : QGuiApplication::allWindows()) {
-        if (w->handle()) ids.insert(xcb_window_t(w->winId()));
+        const Qt::WindowFlags flags = w->flags();
+        const bool floats = flags.testAnyFlags(Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint) ||
+                            w->type() == Qt::Popup || w->type() == Qt::ToolTip;
+        if (w->handle() && floats) ids.insert(xcb_window_t(w->winId()));
     }
     return ids;
 }

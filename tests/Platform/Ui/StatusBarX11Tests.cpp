@@ -151,18 +151,26 @@ TEST(StatusBarX11, WithoutAWindowManagerTheStripGoesBackAboveAWindowThatCoversIt
 
     // Our own popup over the strip stays above it, and the strip still goes above the next window
     // of another program, below our popup.
+    // An ordinary window of ours (the welcome, the toolbox) is no popup: it stays below the window
+    // the user opened after it.
     QWidget popup(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
     popup.setGeometry(root.width - 200, 10, 150, 80);
+    QWidget ordinary;
+    ordinary.setGeometry(root.width - 380, 30, 120, 120);
+    ordinary.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&ordinary));
     popup.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&popup));
     const auto popupWindow = static_cast<Window>(popup.winId());
+    const auto ordinaryWindow = static_cast<Window>(ordinary.winId());
     ASSERT_TRUE(TestSupport::waitFor([&] { return below(dpy, stripWindow, popupWindow); }));
-    const Window second = XCreateSimpleWindow(other, DefaultRootWindow(other), root.width - 250, 0, 240, 60, 0, 0,
+    const Window second = XCreateSimpleWindow(other, DefaultRootWindow(other), root.width - 400, 0, 390, 200, 0, 0,
                                               0xcc6633);
     XMapRaised(other, second);
     XFlush(other);
     EXPECT_TRUE(TestSupport::waitFor([&] { return below(dpy, second, stripWindow); }, 5000));
     EXPECT_TRUE(below(dpy, stripWindow, popupWindow));
+    EXPECT_TRUE(below(dpy, ordinaryWindow, second));
     XWindowAttributes heard{};
     XGetWindowAttributes(dpy, DefaultRootWindow(dpy), &heard);
     EXPECT_TRUE(heard.your_event_mask & SubstructureNotifyMask);
