@@ -2,24 +2,18 @@
 
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/SafeFile.h"
+#include "Platform/Files/UserFolders.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QStandardPaths>
 #include <QtDebug>
 
 #include <cmath>
 
 namespace {
-
-QString configHome() {
-    QString dir = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (dir.isEmpty() || !QDir::isAbsolutePath(dir)) dir = QDir::homePath() + "/.config";
-    return dir;
-}
 
 // The file's text: indented, or compact where indented would pass the size that is read, so that
 // what was read reads again.
@@ -35,8 +29,8 @@ QByteArray fileBytes(const QJsonObject& values) {
 UserDefaults& UserDefaults::standard() {
     static auto* defaults = [] {
         // Saves cut short by a crash or a kill left their temporary files beside the settings.
-        if (const int swept = FileWriter::sweepUnfinishedWrites(configHome()))
-            qInfo("Removed %d unfinished settings writes from %s", swept, qPrintable(configHome()));
+        if (const int swept = FileWriter::sweepUnfinishedWrites(UserFolders::configHome()))
+            qInfo("Removed %d unfinished settings writes from %s", swept, qPrintable(UserFolders::configHome()));
         return new UserDefaults(pathForDomain(standardDomain));
     }();
     return *defaults;
@@ -47,7 +41,9 @@ UserDefaults& UserDefaults::legacy() {
     return *defaults;
 }
 
-QString UserDefaults::pathForDomain(const QString& domain) { return configHome() + "/" + domain + ".json"; }
+QString UserDefaults::pathForDomain(const QString& domain) {
+    return UserFolders::configHome() + "/" + domain + ".json";
+}
 
 UserDefaults::UserDefaults(QString filePath, Access access, QObject* parent)
     : QObject(parent), path_(std::move(filePath)), access_(access) {

@@ -1,5 +1,7 @@
 #include "Platform/Desktop/DesktopEntries.h"
 
+#include "Platform/Files/UserFolders.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -359,9 +361,7 @@ DesktopEntries::~DesktopEntries() = default;
 
 QStringList DesktopEntries::defaultFolders() {
     QStringList folders;
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome)) dataHome = QDir::homePath() + "/.local/share";
-    folders << dataHome + "/applications";
+    folders << UserFolders::dataHome() + "/applications";
     QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
     if (dataDirs.isEmpty()) dataDirs = QStringLiteral("/usr/local/share:/usr/share");
     for (const QString& dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {

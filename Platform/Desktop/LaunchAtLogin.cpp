@@ -1,9 +1,13 @@
 #include "Platform/Desktop/LaunchAtLogin.h"
 
+#include "Platform/Files/NativePath.h"
+#include "Platform/Files/SafeFile.h"
+#include "Platform/Files/UserFolders.h"
+
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -36,11 +40,7 @@ LaunchAtLogin& LaunchAtLogin::shared() {
     return *launch;
 }
 
-QString LaunchAtLogin::defaultFolder() {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + QStringLiteral("/.config");
-    return QDir::cleanPath(base + QStringLiteral("/autostart"));
-}
+QString LaunchAtLogin::defaultFolder() { return UserFolders::configHome() + QStringLiteral("/autostart"); }
 
 LaunchAtLogin::LaunchAtLogin(QString folder, QString executable, FileWriter& writer)
     : folder_(std::move(folder)), executable_(std::move(executable)), writer_(writer) {}
@@ -107,23 +107,17 @@ QByteArray LaunchAtLogin::entryText(const QString& executable, bool enabled) {
 }
 
 bool LaunchAtLogin::isEnabled() const {
-    const QFileInfo info(entryPath());
-    if (info.isSymLink() || !info.isFile()) return false;  // never read through a link we did not make
-    QFile file(entryPath());
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const std::optional<Entry> entry = parse(file.read(64 * 1024));
+    const auto file = SafeFile::openRegular(entryPath());  // never read through a link we did not make
+    if (!file) return false;
+    const std::optional<Entry> entry = parse(file->read(64 * 1024));
     return entry && entry->ours && !entry->hidden && !entry->switchedOff;
 }
 
 FileWriter::Result LaunchAtLogin::setEnabled(bool enabled) {
     const QString path = entryPath();
-    const QFileInfo info(path);
-    if (info.exists() || info.isSymLink()) {
+    if (SafeFile::exists(path)) {
         std::optional<Entry> entry;
-        if (!info.isSymLink() && info.isFile()) {
-            QFile file(path);
-            if (file.open(QIODevice::ReadOnly)) entry = parse(file.read(64 * 1024));
-        }
+        if (const auto file = SafeFile::openRegular(path)) entry = parse(file->read(64 * 1024));
         if (!entry || !entry->ours) {
             // Someone else's entry: turning off has nothing of ours to do, turning on may not replace it.
             if (!enabled) return std::nullopt;
@@ -132,7 +126,10 @@ FileWriter::Result LaunchAtLogin::setEnabled(bool enabled) {
     } else if (!enabled) {
         return std::nullopt;
     }
-    if (!QFileInfo(folder_).isDir() && !QDir().mkpath(folder_))
-        return FileError::refused(folder_, QStringLiteral("the autostart folder cannot be made"));
+    struct stat folder {};
+    const bool isFolder = ::stat(NativePath::encode(folder_).constData(), &folder) == 0 && S_ISDIR(folder.st_mode);
+    if (!isFolder) {
+        if (auto failure = writer_.makeFolder(folder_, 0777)) return failure;
+    }
     return writer_.write(path, entryText(executable_, enabled), 0644);
 }

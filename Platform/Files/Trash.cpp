@@ -3,6 +3,7 @@
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
+#include "Platform/Files/UserFolders.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -112,8 +113,7 @@ LinuxTrash::LinuxTrash(QString dataHome) : dataHome_(std::move(dataHome)) {}
 
 QString LinuxTrash::homeTrash() const {
     QString base = dataHome_;
-    if (base.isEmpty()) base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + "/.local/share";
+    if (base.isEmpty()) base = UserFolders::dataHome();
     return QDir::cleanPath(base) + "/Trash";
 }
 

@@ -5,6 +5,7 @@
 #include "Platform/Core/OneLine.h"
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Desktop/Workspace.h"
+#include "Platform/Files/SafeFile.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
 #include "Platform/System/ProcessSignaller.h"
@@ -23,7 +24,6 @@
 #include "Views/Shared/UnshownNote.h"
 
 #include <QEvent>
-#include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -423,7 +423,7 @@ void ProcessDetailView::sampleProcess() {
         [pid, processName, path, tool, self] {
             const bool ok = StackSampler::sample(pid, processName, StackSampler::sampleSeconds, path, tool);
             Dispatch::main([self, path, ok] {
-                const bool exists = ok && QFile::exists(path);
+                const bool exists = ok && SafeFile::isRegular(path);
                 if (self) {
                     self->finishSample(path, exists);
                 } else if (exists) {

@@ -2,6 +2,7 @@
 
 #include "Platform/Desktop/Workspace.h"
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/SafeFile.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/Gui/SystemFont.h"
@@ -14,7 +15,6 @@
 #include "Views/Shared/UnshownNote.h"
 
 #include <QDebug>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -80,8 +80,7 @@ QStringList DeveloperSettingsView::appDataFolders() {
     QStringList folders;
     for (const char* name : {"ClipboardHistory", "DaveRovaz", "Updates"}) {
         const QString path = base + QLatin1Char('/') + QLatin1String(name);
-        const QFileInfo info(path);
-        if (info.exists() || info.isSymLink()) folders << path;
+        if (SafeFile::exists(path)) folders << path;
     }
     return folders;
 }

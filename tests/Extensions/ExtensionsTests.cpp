@@ -1,3 +1,4 @@
+#include "Platform/Files/NativePath.h"
 #include "Source/Extensions/ApplicationSupport.h"
 #include "Source/Extensions/PngData.h"
 #include "TestSupport.h"
@@ -10,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 TEST(ApplicationSupport, CreatesNestedFoldersUnderXdgDataHomeWithNoAppLevel) {
     const QString base = qEnvironmentVariable("XDG_DATA_HOME");
     const QString path = URL::applicationSupport("ClipboardHistory/Images");
@@ -17,6 +20,16 @@ TEST(ApplicationSupport, CreatesNestedFoldersUnderXdgDataHomeWithNoAppLevel) {
     EXPECT_TRUE(QFileInfo(path).isDir());
     // Asking again is harmless.
     EXPECT_EQ(URL::applicationSupport("ClipboardHistory/Images"), path);
+
+    // A data folder named in bytes that are not UTF-8 is the one used, never the look-alike beside it.
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    const QByteArray bytes = NativePath::encode(TestSupport::tempRoot()) + "/data-bytes";
+    qputenv("XDG_DATA_HOME", bytes + "/caf\xff");
+    const QString made = URL::applicationSupport("Snippets/Deeper");
+    qputenv("XDG_DATA_HOME", saved);
+    EXPECT_EQ(NativePath::encode(made), bytes + "/caf\xff/Snippets/Deeper");
+    EXPECT_TRUE(std::filesystem::is_directory((bytes + "/caf\xff/Snippets/Deeper").toStdString()));
+    EXPECT_FALSE(std::filesystem::exists((bytes + "/caf\xef\xbf\xbd").toStdString()));
 }
 
 TEST(ApplicationSupport, ReturnsThePathEvenWhenItCannotBeCreated) {

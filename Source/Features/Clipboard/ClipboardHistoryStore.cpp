@@ -3,6 +3,7 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/SerialQueue.h"
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Extensions/PngData.h"
@@ -44,8 +45,7 @@ QString asidePath(const QString& file) {
     const QString base =
         file + kAsideInfix + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString path = base;
-    for (int n = 2; QFileInfo(path).exists() || QFileInfo(path).isSymLink(); ++n)
-        path = base + QString::asprintf("-%d", n);
+    for (int n = 2; SafeFile::exists(path); ++n) path = base + QString::asprintf("-%d", n);
     return path;
 }
 
@@ -117,7 +117,7 @@ ClipboardHistoryStore::~ClipboardHistoryStore() { queue_.reset(); }
 
 bool ClipboardHistoryStore::historyFileIsAbsent() const {
     struct stat st {};
-    return ::lstat(QFile::encodeName(historyFile_).constData(), &st) != 0 && errno == ENOENT;
+    return ::lstat(NativePath::encode(historyFile_).constData(), &st) != 0 && errno == ENOENT;
 }
 
 bool ClipboardHistoryStore::makePrivateFolder(const QString& path) {

@@ -1,5 +1,7 @@
 #include "Source/Features/System/CleanupCatalog.h"
 
+#include "Platform/Files/UserFolders.h"
+
 #include <QDir>
 
 namespace {
@@ -7,17 +9,10 @@ namespace {
 constexpr CleanupCategory development = CleanupCategory::development;
 constexpr CleanupCategory systemCategory = CleanupCategory::system;
 
-QString fromEnvironment(const char* variable, const QString& fallback) {
-    const QString value = qEnvironmentVariable(variable);
-    return QDir::cleanPath(value.isEmpty() || !QDir::isAbsolutePath(value) ? fallback : value);
-}
-
 }  // namespace
 
 CleanupBases CleanupBases::current() {
-    const QString home = QDir::homePath();
-    return {home, fromEnvironment("XDG_CACHE_HOME", home + "/.cache"),
-            fromEnvironment("XDG_DATA_HOME", home + "/.local/share")};
+    return {UserFolders::home(), UserFolders::cacheHome(), UserFolders::dataHome()};
 }
 
 QString CleanupBases::resolve(const QString& location) const {

@@ -275,7 +275,7 @@ void DiskCleanScanner::persist(const QList<CleanupGroup>& groups, const QDateTim
         stored["groups"] = std::move(array);
         const QByteArray bytes =
             QByteArray::fromStdString(stored.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
-        QDir().mkpath(QFileInfo(path).absolutePath());  // a failure shows in the write
+        (void)FileWriter::shared().makeFolder(QFileInfo(path).absolutePath(), 0777);  // a failure shows in the write
         if (auto error = FileWriter::shared().write(path, bytes, 0600))
             qCWarning(lcDiskClean) << "Cannot save the scan:" << error->message();
     });

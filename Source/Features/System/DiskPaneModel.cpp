@@ -3,8 +3,8 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/RawValues.h"
 #include "Platform/Files/NativePath.h"
+#include "Platform/Files/UserFolders.h"
 
-#include <QDir>
 #include <QPointer>
 
 #include <algorithm>
@@ -118,7 +118,7 @@ QString DiskPaneModel::displayPath(const QString& path, const QString& home) {
     return shown.replace(home, QStringLiteral("~"));
 }
 
-QString DiskPaneModel::homePath() { return QDir::homePath(); }
+QString DiskPaneModel::homePath() { return NativePath::displayed(UserFolders::home()); }
 
 bool DiskPaneModel::canOpen(const UsageNode& node) { return node.isDirectory && !node.children.isEmpty(); }
 

@@ -71,6 +71,7 @@ public:
 
     // A path for display: every occurrence of the home folder's path replaced by "~"; "--" when empty.
     static QString displayPath(const QString& path, const QString& home);
+    // The home folder as displayed.
     static QString homePath();
 
     // A folder with at least one kept child can be opened in the browser.

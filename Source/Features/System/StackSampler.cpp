@@ -1,6 +1,7 @@
 #include "Source/Features/System/StackSampler.h"
 
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/UserFolders.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -42,9 +43,7 @@ QString fileName(const QString& groupName, const QDateTime& now) {
 }
 
 QString reportFolder() {
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (cache.isEmpty() || !QDir::isAbsolutePath(cache)) cache = QDir::homePath() + QStringLiteral("/.cache");
-    const QString base = cache + QStringLiteral("/Quorvin");
+    const QString base = UserFolders::cacheHome() + QStringLiteral("/Quorvin");
     const QString folder = base + QStringLiteral("/Samples");
     // Ours, real folders (not links), and private.
     for (const QString& dir : {base, folder}) {

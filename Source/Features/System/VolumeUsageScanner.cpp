@@ -86,7 +86,8 @@ VolumeUsageScanner::Places VolumeUsageScanner::Places::current() {
 VolumeUsageScanner::StoreAccess VolumeUsageScanner::StoreAccess::real() {
     return {[](const QString& path) { return SafeFile::readRegular(path); },
             [](const QString& path, const QByteArray& bytes) {
-                QDir().mkpath(QFileInfo(path).absolutePath());  // a failure shows in the write
+                // A failure shows in the write.
+                (void)FileWriter::shared().makeFolder(QFileInfo(path).absolutePath(), 0777);
                 return FileWriter::shared().write(path, bytes, 0600);
             }};
 }

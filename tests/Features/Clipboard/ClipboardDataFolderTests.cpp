@@ -2,6 +2,9 @@
 #include "FailingFileWriter.h"
 #include "LogCapture.h"
 
+#include "Platform/Files/NativePath.h"
+#include "Platform/Files/SafeFile.h"
+#include "Source/Extensions/ApplicationSupport.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Features/Clipboard/ClipboardFullImageCache.h"
 #include "Source/Features/Clipboard/ClipboardPreviewImageCache.h"
@@ -9,6 +12,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,6 +107,50 @@ TEST_F(ClipboardDataFolder, AHistoryFileLinkedToAnotherFileIsNeitherReadNorOverw
     start();
     EXPECT_TRUE(manager->savesBlocked());
     EXPECT_EQ(log.matching({historyFile(), "is not a regular file"}).size(), 1);
+}
+
+// A data folder named in bytes that are not UTF-8 holds the history, never the look-alike beside it.
+TEST_F(ClipboardDataFolder, ADataFolderNamedInBytesThatAreNotUTF8HoldsTheHistory) {
+    const QByteArray base = NativePath::encode(dir.path());
+    const QString real = NativePath::decode(base + "/caf\xff"),
+                  lookAlike = NativePath::decode(base + "/caf\xef\xbf\xbd");
+    ASSERT_TRUE(std::filesystem::create_directories(NativePath::encode(lookAlike + "/ClipboardHistory").toStdString()));
+    const QByteArray theirs = "a file of the look-alike's";
+    ASSERT_TRUE(writeFile(lookAlike + "/ClipboardHistory/notes.txt", theirs));
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", base + "/caf\xff");
+    folder = URL::applicationSupport("ClipboardHistory");
+    qputenv("XDG_DATA_HOME", saved);
+    EXPECT_EQ(folder, real + "/ClipboardHistory");
+    const auto names = [](const QString& path) {
+        std::set<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(NativePath::encode(path).toStdString()))
+            found.insert(entry.path().filename().string());
+        return found;
+    };
+
+    start();
+    EXPECT_TRUE(manager->history().empty());
+    copyText("kept");
+    copyImage(pngBytes(5, 5));
+    manager->waitForPendingWrites();
+    start();
+    ASSERT_EQ(texts(), (std::vector<QString>{QString(), "kept"}));
+    ASSERT_TRUE(manager->history()[0].imagePath);
+    EXPECT_TRUE(SafeFile::isRegular(*manager->history()[0].imagePath));
+
+    // A damaged file is kept aside there too.
+    manager.reset();
+    std::ofstream(NativePath::encode(historyFile()).toStdString(), std::ios::trunc) << "[{\"type\":";
+    start();
+    EXPECT_TRUE(manager->historyFileWasDamaged());
+    const std::set<std::string> kept = names(folder);
+    EXPECT_EQ(std::count_if(kept.begin(), kept.end(),
+                            [](const std::string& name) { return name.starts_with("history.json.damaged-"); }),
+              1);
+    EXPECT_EQ(readFile(lookAlike + "/ClipboardHistory/notes.txt"), theirs);
+    EXPECT_EQ(names(lookAlike + "/ClipboardHistory"), std::set<std::string>{"notes.txt"});
+    EXPECT_EQ(names(dir.path()), (std::set<std::string>{"caf\xff", "caf\xef\xbf\xbd"}));
 }
 
 TEST_F(ClipboardDataFolder, AHistoryFolderThatIsALinkIsRefused) {

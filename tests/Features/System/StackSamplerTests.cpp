@@ -1,5 +1,7 @@
 #include "FailingFileWriter.h"
 #include "LogCapture.h"
+#include "Platform/Files/NativePath.h"
+#include "Platform/Files/SafeFile.h"
 #include "Source/Features/System/StackSampler.h"
 
 #include <QDir>
@@ -66,6 +68,19 @@ TEST_F(StackSamplerFiles, ReportsArePrivateAndAFailedWriteIsLoggedAndLeavesNoFil
     EXPECT_FALSE(StackSampler::sample(::getpid(), "sleeper", 0.1, second, tool));
     EXPECT_FALSE(QFile::exists(second));
     EXPECT_EQ(log.matching({"warning com.pelwick.Quorvin.Samples", second, "No space left on device"}).size(), 1);
+
+    // A cache folder named in bytes that are not UTF-8 is the one used, never the look-alike beside it.
+    const QByteArray base = NativePath::encode(dir.path());
+    ASSERT_EQ(::mkdir(base + "/caf\xef\xbf\xbd", 0755), 0);
+    qputenv("XDG_CACHE_HOME", base + "/caf\xff");
+    const QString odd = StackSampler::reportFolder();
+    EXPECT_EQ(NativePath::encode(odd), base + "/caf\xff/Quorvin/Samples");
+    struct stat st {};
+    EXPECT_EQ(::lstat(base + "/caf\xff/Quorvin/Samples", &st) == 0 ? st.st_mode & 07777 : 0, 0700u);
+    ASSERT_TRUE(StackSampler::sample(::getpid(), "sleeper", 0.1, odd + "/sleeper-sample-3.txt", tool));
+    EXPECT_TRUE(SafeFile::readRegular(odd + "/sleeper-sample-3.txt").value_or("").contains("nanosleep"));
+    EXPECT_EQ(QDir(QString::fromUtf8(base + "/caf\xef\xbf\xbd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList());
 }
 
 TEST_F(StackSamplerFiles, AReportFolderThatIsALinkOrCannotBeMadeIsRefused) {

@@ -174,6 +174,26 @@ TEST(UserDefaults, StandardDomainLivesUnderXdgConfigHome) {
     EXPECT_EQ(readBytes(legacy), damaged);
     EXPECT_EQ(QDir(QFileInfo(legacy).absolutePath()).entryList({"com.pelwick.Merovane.json*"}, QDir::AllEntries),
               QStringList{"com.pelwick.Merovane.json"});
+
+    // A config folder named in bytes that are not UTF-8 is the one used, never the look-alike beside it.
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray base = NativePath::encode(TestSupport::tempRoot()) + "/config-bytes";
+    const QString real = NativePath::decode(base + "/caf\xff"),
+                  lookAlike = NativePath::decode(base + "/caf\xef\xbf\xbd");
+    ASSERT_TRUE(std::filesystem::create_directories(native(real)));
+    ASSERT_TRUE(std::filesystem::create_directories(native(lookAlike)));
+    ASSERT_TRUE(writeBytes(lookAlike + "/com.pelwick.Quorvin.json", "{\"lookAlike\": true}"));
+    qputenv("XDG_CONFIG_HOME", base + "/caf\xff");
+    const QString path = UserDefaults::pathForDomain("com.pelwick.Quorvin");
+    qputenv("XDG_CONFIG_HOME", saved);
+    EXPECT_EQ(path, real + "/com.pelwick.Quorvin.json");
+    UserDefaults(path).setBool("flag", true);
+    UserDefaults back(path);
+    EXPECT_EQ(back.boolValue("flag"), true);
+    EXPECT_FALSE(back.contains("lookAlike"));
+    EXPECT_EQ(entries(real), std::set<std::string>{"com.pelwick.Quorvin.json"});
+    EXPECT_EQ(readBytes(lookAlike + "/com.pelwick.Quorvin.json"), "{\"lookAlike\": true}");
+    EXPECT_EQ(entries(lookAlike), std::set<std::string>{"com.pelwick.Quorvin.json"});
 }
 
 // A file read is never written back larger than a file that is read: a large one is written

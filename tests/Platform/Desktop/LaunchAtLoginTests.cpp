@@ -1,11 +1,16 @@
 #include "FailingFileWriter.h"
 #include "Platform/Desktop/LaunchAtLogin.h"
+#include "Platform/Files/NativePath.h"
+#include "Platform/Files/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -56,6 +61,31 @@ TEST(LaunchAtLogin, OnWritesOurEntryAndOffHidesIt) {
     EXPECT_TRUE(autostart.launch.isEnabled());
     // Nothing else is left in the folder (no temporary files).
     EXPECT_EQ(QDir(autostart.folder).entryList(QDir::Files | QDir::Hidden), QStringList{"com.pelwick.Quorvin.desktop"});
+}
+
+// A config folder named in bytes that are not UTF-8 is the one used, never the look-alike beside it.
+TEST(LaunchAtLogin, TheDefaultFolderIsTakenByItsBytes) {
+    QTemporaryDir home;
+    const QByteArray base = NativePath::encode(home.path());
+    const std::string lookAlike = (base + "/caf\xef\xbf\xbd/autostart").toStdString();
+    ASSERT_TRUE(std::filesystem::create_directories(lookAlike));
+    const QByteArray theirs = LaunchAtLogin::entryText("/opt/Other/quorvin", true);
+    std::ofstream(lookAlike + "/com.pelwick.Quorvin.desktop") << theirs.toStdString();
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", base + "/caf\xff");
+    const QString folder = LaunchAtLogin::defaultFolder();
+    qputenv("XDG_CONFIG_HOME", saved);
+    EXPECT_EQ(NativePath::encode(folder), base + "/caf\xff/autostart");
+
+    LaunchAtLogin launch{folder, "/opt/Quorvin.app/bin/quorvin", FileWriter::shared()};
+    EXPECT_FALSE(launch.isEnabled());
+    ASSERT_FALSE(launch.setEnabled(true).has_value());
+    EXPECT_TRUE(launch.isEnabled());
+    const auto entry = LaunchAtLogin::parse(SafeFile::readRegular(launch.entryPath()).value_or(QByteArray()));
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(entry->exec, "/opt/Quorvin.app/bin/quorvin");
+    std::ifstream in(lookAlike + "/com.pelwick.Quorvin.desktop");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), theirs.toStdString());
 }
 
 TEST(LaunchAtLogin, OnlyOurVisibleEntryCounts) {

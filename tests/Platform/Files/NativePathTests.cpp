@@ -1,4 +1,5 @@
 #include "Platform/Files/NativePath.h"
+#include "Platform/Files/UserFolders.h"
 
 #include <QUrl>
 
@@ -56,6 +57,45 @@ TEST(NativePath, FileUrlsOfExactBytes) {
     EXPECT_TRUE(QUrl("file:///x%20y/app%FF", QUrl::StrictMode).isLocalFile());
     EXPECT_FALSE(NativePath::fromFileUrl("https://example.com/a"));
     EXPECT_FALSE(NativePath::fromFileUrl("/no/scheme"));
+}
+
+// The home and XDG folders are taken by their bytes; an XDG value that is empty or relative is
+// passed over for the one under the home folder.
+TEST(UserFolders, ReadTheEnvironmentByItsBytesAndPassOverRelativeOrEmptyValues) {
+    const char* const names[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"};
+    QByteArray saved[4];
+    bool wasSet[4];
+    for (int i = 0; i < 4; ++i) {
+        wasSet[i] = qEnvironmentVariableIsSet(names[i]);
+        saved[i] = qgetenv(names[i]);
+    }
+    const struct {
+        QByteArray home, config, data, cache;
+        QByteArray wantHome, wantConfig, wantData, wantCache;
+    } rows[] = {
+        {"/home/caf\xff", "/x/caf\xff/", "/y/caf\xef\xbf\xbd", "/z//cache",  //
+         "/home/caf\xff", "/x/caf\xff", "/y/caf\xef\xbf\xbd", "/z/cache"},
+        {"/home/caf\xff/", "", "relative/data", "./cache",  //
+         "/home/caf\xff", "/home/caf\xff/.config", "/home/caf\xff/.local/share", "/home/caf\xff/.cache"},
+        {"", "", "", "", "/", "/.config", "/.local/share", "/.cache"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.home.toHex().constData());
+        qputenv("HOME", row.home);
+        qputenv("XDG_CONFIG_HOME", row.config);
+        qputenv("XDG_DATA_HOME", row.data);
+        qputenv("XDG_CACHE_HOME", row.cache);
+        EXPECT_EQ(NativePath::encode(UserFolders::home()), row.wantHome);
+        EXPECT_EQ(NativePath::encode(UserFolders::configHome()), row.wantConfig);
+        EXPECT_EQ(NativePath::encode(UserFolders::dataHome()), row.wantData);
+        EXPECT_EQ(NativePath::encode(UserFolders::cacheHome()), row.wantCache);
+    }
+    for (int i = 0; i < 4; ++i) {
+        if (wasSet[i])
+            qputenv(names[i], saved[i]);
+        else
+            qunsetenv(names[i]);
+    }
 }
 
 }  // namespace
