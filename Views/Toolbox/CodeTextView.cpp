@@ -109,6 +109,9 @@ void CodeTextView::setText(const QString& text) {
     boundIsShown_ = shown_ == text;
     if (boundIsShown_) {
         shown_ = text;
+        // An editor's text changes in place at each key: it takes its own copy here, beside the
+        // document's, rather than hold up the first key with it.
+        if (isEditable()) shown_.detach();
         bound_ = QString();
     } else {
         bound_ = text;
