@@ -208,6 +208,13 @@ QTextLayout* CodeTextLayout::layoutOf(const Piece& piece) const {
 
 void CodeTextLayout::dropLayouts() { layouts_.clear(); }
 
+void CodeTextLayout::dropLayoutsFrom(const QTextBlock& block, int position) {
+    // Piece i ends where piece i + 1 starts, at (i + 1) * pieceLength or one later (a surrogate pair's
+    // second half stays with its first): it is untouched while that character stands before the edit.
+    const int relative = std::max(0, position - block.position() - 1);
+    layouts_.erase(layouts_.lower_bound({block.blockNumber(), relative / pieceLength}), layouts_.end());
+}
+
 
 std::pair<int, qreal> CodeTextLayout::caretPoint(int position) const {
     const Piece piece = pieceAt(position);
@@ -257,9 +264,10 @@ void CodeTextLayout::draw(QPainter& painter, int firstRow, int bottom, const QRe
     const int inset = CodeTextView::inset;
     const Piece caretPiece = caret >= 0 ? pieceAt(caret) : Piece{};
     for (Piece piece = pieceAtRow(firstRow); piece.isValid();) {
-        QTextLayout* layout = layoutOf(piece);
+        // A piece below the viewport is not laid out.
         const qreal top = inset + (piece.firstRow - firstRow) * height;
         if (top > bottom) break;
+        QTextLayout* layout = layoutOf(piece);
         const QPointF origin(inset, top);
         QList<QTextLayout::FormatRange> ranges;
         const int start = piece.position();

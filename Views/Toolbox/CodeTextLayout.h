@@ -63,6 +63,9 @@ public:
     Piece nextPiece(const Piece& piece) const;
     QTextLayout* layoutOf(const Piece& piece) const;
     void dropLayouts();
+    // Drops the layouts an edit at `position` of the given block can change: that block's pieces from
+    // the one holding the character before `position` on, and every later block's.
+    void dropLayoutsFrom(const QTextBlock& block, int position);
 
     std::pair<int, qreal> caretPoint(int position) const;
     int positionAt(int row, qreal x) const;

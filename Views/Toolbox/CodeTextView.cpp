@@ -109,6 +109,9 @@ void CodeTextView::setText(const QString& text) {
     boundIsShown_ = shown_ == text;
     if (boundIsShown_) {
         shown_ = text;
+        // An editor's text changes in place at each key: it takes its own copy here, beside the
+        // document's, rather than hold up the first key with it.
+        if (isEditable()) shown_.detach();
         bound_ = QString();
     } else {
         bound_ = text;
@@ -159,9 +162,14 @@ void CodeTextView::onContentsChange(int position, int removed, int added) {
     }
     changed_ = true;
     lastChangeEnd_ = std::min(position + added, int(shown_.size()));
-    layout_->dropLayouts();
     const int blocks = document_->blockCount();
     const QTextBlock first = document_->findBlock(std::clamp(position, 0, int(shown_.size())));
+    // What stands before the edit keeps its layout: typing into a long line lays out again only the
+    // pieces from the caret's on.
+    if (inPlace && first.isValid())
+        layout_->dropLayoutsFrom(first, position);
+    else
+        layout_->dropLayouts();
     const QTextBlock last = document_->findBlock(std::min(position + added, int(shown_.size())));
     if (blocks == lastBlockCount_ && first == last && !settingText_ && first.isValid()) {
         // Within one line: its pieces keep the rows they had until they are laid out again.

@@ -50,11 +50,11 @@ QRPane::QRPane(ToolboxModel& model, QWidget* parent) : QWidget(parent), model_(m
     root->setContentsMargins(0, 0, 0, 0);
     root->addWidget(new PaneScrollArea(content, PaneScrollArea::Indicators::shown));
 
-    qr_.setInput(model_.input());
+    qr_.setInput(model_.input(), model_.inputBytes());
     editor_->setText(model_.input());
     connect(&model_, &ToolboxModel::inputChanged, this, [this](const QString& input) {
         if (!typing_) editor_->setText(input);  // else it shows the edit already
-        qr_.setInput(input);
+        qr_.setInput(input, model_.inputBytes());
         showCounter();
     });
     connect(editor_, &CodeTextView::edited, this, [this](int position, int removed, const QString& added) {
@@ -196,9 +196,8 @@ void QRPane::showCode() {
 }
 
 void QRPane::showCounter() {
-    const QString input = model_.input();
-    counter_->setText(QRPaneModel::counterText(input));
-    if (QRPaneModel::isOverLimit(input)) counter_->setColor(SystemColors::orange(SystemColors::isDark(palette())));
+    counter_->setText(QRPaneModel::counterText(model_.inputBytes()));
+    if (QRPaneModel::isOverLimit(model_.inputBytes())) counter_->setColor(SystemColors::orange(SystemColors::isDark(palette())));
     else counter_->setColor(std::nullopt);
 }
 

@@ -2,6 +2,7 @@
 
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Files/FileWriter.h"
+#include "Source/Features/Toolbox/UnicodeText.h"
 
 #include <QBuffer>
 
@@ -26,9 +27,25 @@ void QRPaneModel::setCorrection(Correction correction) {
     emit correctionChanged();
 }
 
-void QRPaneModel::setInput(const QString& input) {
-    if (input_ == input) return;
+void QRPaneModel::setInput(const QString& input) { setInput(input, UnicodeText::utf8Length(input)); }
+
+void QRPaneModel::setInput(const QString& input, qsizetype utf8Bytes) {
+    // What trimming takes off the ends is weighed alone: the middle of a large text is never read.
+    qsizetype from = 0, to = input.size();
+    while (from < to && input[from].isSpace()) ++from;
+    while (to > from && input[to - 1].isSpace()) --to;
+    const QStringView view(input);
+    const qint64 trimmed = utf8Bytes - UnicodeText::utf8Length(view.first(from)) - UnicodeText::utf8Length(view.sliced(to));
+    if (trimmed > QRCodeGenerator::maxBytes) {
+        if (tooLargeBytes_ == trimmed) return;
+        input_ = QString();
+        tooLargeBytes_ = trimmed;
+        render();
+        return;
+    }
+    if (tooLargeBytes_ == 0 && input_ == input) return;
     input_ = input;
+    tooLargeBytes_ = 0;
     render();
 }
 
@@ -40,6 +57,11 @@ void QRPaneModel::setDevicePixelRatio(double ratio) {
 }
 
 void QRPaneModel::render() {
+    if (tooLargeBytes_ > 0) {
+        code_ = {{}, QRCodeGenerator::Failure{QRCodeGenerator::Failure::Kind::tooLarge, tooLargeBytes_}};
+        emit codeChanged();
+        return;
+    }
     code_ = QRCodeGenerator::image(input_, correction_, pointSize * devicePixelRatio_);
     if (!code_.image.isNull()) code_.image.setDevicePixelRatio(devicePixelRatio_);
     emit codeChanged();
@@ -85,13 +107,13 @@ void QRPaneModel::readClipboard(bool onlyIntoEmpty) {
     Pasteboard::general().readContents(plan, this, [this, read, onlyIntoEmpty](PasteboardContents contents) {
         if (read != clipboardRead_ || contents.status != PasteboardContents::Status::read) return;
         const auto text = contents.string();
-        if (!text || (onlyIntoEmpty && !input_.isEmpty())) return;
+        if (!text || (onlyIntoEmpty && (!input_.isEmpty() || tooLargeBytes_ > 0))) return;
         emit textFromClipboard(*text);
     });
 }
 
-QString QRPaneModel::counterText(const QString& text) {
-    return QString::number(byteCount(text)) + QStringLiteral(" / 2900 байт");
+QString QRPaneModel::counterText(qint64 utf8Bytes) {
+    return QString::number(utf8Bytes) + QStringLiteral(" / 2900 байт");
 }
 
 QString QRPaneModel::segmentTitle(Correction correction) {

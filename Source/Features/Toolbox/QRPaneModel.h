@@ -25,8 +25,12 @@ public:
 
     QRCodeGenerator::Correction correction() const { return correction_; }
     void setCorrection(QRCodeGenerator::Correction correction);
+    // The text the code is made of; empty while it is too large to encode.
     QString input() const { return input_; }
     void setInput(const QString& input);
+    // The same, given the text's UTF-8 size: a text too large to encode costs only its ends to look
+    // at and is not kept, so its owner can go on changing it in place.
+    void setInput(const QString& input, qsizetype utf8Bytes);
     // The ratio of device pixels to points the code is drawn at; values below 2 count as 2.
     double devicePixelRatio() const { return devicePixelRatio_; }
     void setDevicePixelRatio(double ratio);
@@ -51,8 +55,10 @@ public:
 
     // The byte counter: the UTF-8 size of the text as typed, "N / 2900 байт".
     static qint64 byteCount(const QString& text) { return text.toUtf8().size(); }
-    static QString counterText(const QString& text);
-    static bool isOverLimit(const QString& text) { return byteCount(text) > QRCodeGenerator::maxBytes; }
+    static QString counterText(const QString& text) { return counterText(byteCount(text)); }
+    static QString counterText(qint64 utf8Bytes);
+    static bool isOverLimit(const QString& text) { return isOverLimit(byteCount(text)); }
+    static bool isOverLimit(qint64 utf8Bytes) { return utf8Bytes > QRCodeGenerator::maxBytes; }
     static QString segmentTitle(QRCodeGenerator::Correction correction);  // "15%"
     static QString description(QRCodeGenerator::Correction correction);
     static QString saveFailureText(const FileError& error);
@@ -66,6 +72,7 @@ private:
     void render();
 
     QString input_;
+    qint64 tooLargeBytes_ = 0;  // the trimmed text's UTF-8 size while it is too large to keep, else 0
     QRCodeGenerator::Correction correction_ = QRCodeGenerator::Correction::medium;
     double devicePixelRatio_ = 2;
     QRCodeGenerator::Result code_;

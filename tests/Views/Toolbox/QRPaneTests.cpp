@@ -13,7 +13,9 @@
 #include "Views/Toolbox/QRPane.h"
 #include "Views/Toolbox/SegmentedPicker.h"
 
+#include <QApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -106,6 +108,36 @@ TEST_F(QRPaneTest, TypingAndTheLevelRedrawTheCode) {
     open();
     EXPECT_EQ(pane->qrModel().correction(), QRCodeGenerator::Correction::medium);
     EXPECT_EQ(pane->levelPicker()->currentIndex(), 1);
+}
+
+TEST_F(QRPaneTest, AKeyInALargeInputLeavesTheModelsInputInPlaceAndCountsItsBytes) {
+    // Blanks and a two-byte letter at the ends: the counter weighs all of it, the failure only the
+    // trimmed text.
+    const QString text = QStringLiteral(" \n") + QString(600'000, QLatin1Char('a')) + QStringLiteral("é ");
+    model.setInput(text);
+    QRPane& p = open();
+    p.editor()->setFocus();
+    QTextCursor cursor = p.editor()->textCursor();
+    cursor.setPosition(int(text.size() / 2));
+    p.editor()->setTextCursor(cursor);
+    QTest::keyClicks(p.editor(), "a");  // the first key gives each its own room to grow
+    const QChar* kept = model.input().constData();
+    QTest::keyClicks(p.editor(), "bc");
+    QKeyEvent letter(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("д"));
+    QApplication::sendEvent(p.editor(), &letter);
+    QTest::keyClick(p.editor(), Qt::Key_Backspace);
+    // Holding the text, the code's model made the input copy itself at each key.
+    EXPECT_EQ(model.input().constData(), kept);
+    ASSERT_EQ(model.input(), p.editor()->text());
+    const qint64 bytes = model.input().toUtf8().size();
+    EXPECT_EQ(p.counterLabel()->text(), QString::number(bytes) + QStringLiteral(" / 2900 байт"));
+    EXPECT_EQ(p.counterLabel()->color(), SystemColors::orange(false));
+    EXPECT_EQ(p.failureLabel()->text(), QStringLiteral("Слишком много данных для QR: %1 байт. Предел около 2 900.")
+                                            .arg(model.input().trimmed().toUtf8().size()));
+    // Back within the limit, the code shows again.
+    model.setInput(QStringLiteral("ok"));
+    EXPECT_TRUE(p.codeView()->isVisible());
+    EXPECT_EQ(p.counterLabel()->text(), QStringLiteral("2 / 2900 байт"));
 }
 
 TEST_F(QRPaneTest, CopyAndSave) {

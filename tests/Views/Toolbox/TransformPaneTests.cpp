@@ -2,11 +2,13 @@
 #include "Source/Features/Toolbox/ToolboxModel.h"
 #include "TestSupport.h"
 #include "Views/Shared/ActivitySpinner.h"
+#include "Views/Toolbox/CodeTextLayout.h"
 #include "Views/Toolbox/CodeTextView.h"
 #include "Views/Toolbox/CodeTextViewController.h"
 #include "Views/Toolbox/TransformPane.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -18,6 +20,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -151,6 +155,8 @@ TEST_F(TransformPaneTest, AKeyInALargeInputCopiesNeitherTheEditorsTextNorTheMode
     for (int i = 0; text.size() < 1'000'000; ++i) text += QStringLiteral("слово%1 ").arg(i);
     model.setInput(text);
     CodeTextView* input = pane.inputView();
+    // The editor takes its own copy with the text, not at the first key; the result view needs none.
+    EXPECT_NE(input->text().constData(), model.input().constData());
     input->setFocus();
     QTextCursor cursor = input->textCursor();
     cursor.setPosition(int(text.size() / 2));
@@ -175,6 +181,7 @@ TEST_F(TransformPaneTest, AKeyInALargeInputCopiesNeitherTheEditorsTextNorTheMode
     jobs.pop_front();
     ASSERT_TRUE(TestSupport::waitFor([&] { return !model.isWorking(); }, 2000));
     EXPECT_EQ(pane.outputView()->text(), input->text().toUpper());
+    EXPECT_EQ(pane.outputView()->text().constData(), model.output().constData());
 }
 
 TEST_F(TransformPaneTest, UseAsInputChainsAndCopyWritesTheResult) {
@@ -443,6 +450,59 @@ TEST(CodeTextView, AKeyInAHugeLineLaysOutOnlyWhatIsOnScreen) {
     const double took = TestSupport::threadCpuMs() - start;
     EXPECT_LT(took, 400) << "two keys took " << took << " ms";  // about 50 ms in a Debug build
     EXPECT_EQ(view.text().size(), line.size() + 2);
+}
+
+TEST(CodeTextView, AnEditInALongLineLaysOutAgainOnlyThePiecesFromItsOwnOn) {
+    constexpr int piece = CodeTextView::displayPieceLength;
+    // Five pieces; a surrogate pair across the second boundary puts the third piece's start one later.
+    QString base;
+    for (int i = 0; base.size() < 5 * piece; ++i) base += QStringLiteral("word%1 ").arg(i);
+    base.truncate(5 * piece);
+    base[2 * piece - 1] = QChar(0xD83D);
+    base[2 * piece] = QChar(0xDE00);
+    struct Case {
+        int position, removed;
+        QString added;
+        int firstLaidOutAgain;
+    };
+    const Case cases[] = {
+        {3 * piece + 10, 0, QStringLiteral("x"), 3},
+        {3 * piece + 1, 0, QStringLiteral("x"), 3},
+        {3 * piece, 0, QStringLiteral("x"), 2},       // the fourth piece's first character changes
+        {2 * piece + 1, 1, QString(), 2},              // just after the pair: the second piece stays
+        {2 * piece, 0, QStringLiteral("x"), 1},       // inside the pair: the second piece's end moves
+        {piece + 5, 3, QStringLiteral("\n"), 1},      // a new line: all that follows
+        {0, 0, QStringLiteral("x"), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.position);
+        QString text = base;
+        QTextDocument document;
+        document.setDocumentLayout(CodeTextLayout::documentLayout(&document));
+        document.setPlainText(text);
+        QAbstractScrollArea view;
+        view.resize(600, 300);
+        CodeTextLayout layout(&document, text, view);
+        layout.estimateAll();
+        std::vector<QTextLayout*> before;
+        for (int i = 0; i < 5; ++i) before.push_back(layout.layoutOf(layout.pieceAt(std::max(0, i * piece + 1))));
+
+        QTextCursor edit(&document);
+        edit.setPosition(c.position);
+        edit.setPosition(c.position + c.removed, QTextCursor::KeepAnchor);
+        edit.insertText(c.added);
+        text.replace(c.position, c.removed, c.added);
+        const QTextBlock block = document.findBlock(c.position);
+        for (QTextBlock b = block; b.isValid(); b = b.next()) layout.estimateBlock(b);
+        layout.dropLayoutsFrom(block, c.position);
+
+        for (int i = 0; i < 5; ++i) {
+            const CodeTextLayout::Piece p = layout.pieceAt(std::max(0, i * piece + 1));
+            QTextLayout* now = layout.layoutOf(p);
+            if (i < c.firstLaidOutAgain) EXPECT_EQ(now, before[size_t(i)]) << "piece " << i;
+            EXPECT_EQ(now->text(), text.mid(p.position(), p.length)) << "piece " << i;
+        }
+    }
 }
 
 TEST(CodeTextView, AHugeLineUndoesSelectsCopiesAndFindsOnTheWholeText) {
