@@ -499,7 +499,9 @@ TEST(CodeTextView, AnEditInALongLineLaysOutAgainOnlyThePiecesFromItsOwnOn) {
         for (int i = 0; i < 5; ++i) {
             const CodeTextLayout::Piece p = layout.pieceAt(std::max(0, i * piece + 1));
             QTextLayout* now = layout.layoutOf(p);
-            if (i < c.firstLaidOutAgain) EXPECT_EQ(now, before[size_t(i)]) << "piece " << i;
+            if (i < c.firstLaidOutAgain) {
+                EXPECT_EQ(now, before[size_t(i)]) << "piece " << i;
+            }
             EXPECT_EQ(now->text(), text.mid(p.position(), p.length)) << "piece " << i;
         }
     }
