@@ -319,19 +319,43 @@ TEST_F(UpdateInstall, ASignedFileReplacedByALinkToAnIdenticalCopyOutsideFailsThe
     }
 }
 
+namespace {
+
+// Pids for the sweeps' rows: one whose process has ended, one that still runs, and our own.
+struct LeftoverOwners {
+    QString dead, live, self = QString::number(::getpid());
+    QProcess alive;
+    bool start() {
+        QProcess ended;
+        ended.start("true");
+        if (!ended.waitForStarted()) return false;
+        dead = QString::number(ended.processId());
+        if (!ended.waitForFinished()) return false;
+        alive.start("sleep", {"60"});
+        if (!alive.waitForStarted()) return false;
+        live = QString::number(alive.processId());
+        return true;
+    }
+};
+
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+QStringList sortedEntries(const QString& folder) {
+    return sorted(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System));
+}
+
+}  // namespace
+
 // Only our own unpacking folders that no live process holds, however deep: by name, owner, link,
 // process and lock, as in the temporary folder.
 TEST_F(UpdateInstall, WhatACrashLeftBesideTheBundleIsSweptAndNothingElse) {
-    QProcess ended;
-    ended.start("true");
-    ASSERT_TRUE(ended.waitForStarted());
-    const QString dead = QString::number(ended.processId());
-    ASSERT_TRUE(ended.waitForFinished());
-    QProcess alive;
-    alive.start("sleep", {"60"});
-    ASSERT_TRUE(alive.waitForStarted());
-    const QString live = QString::number(alive.processId());
-    const QString self = QString::number(::getpid());
+    LeftoverOwners owners;
+    ASSERT_TRUE(owners.start());
+    const QString dead = owners.dead, live = owners.live, self = owners.self;
+    QProcess& alive = owners.alive;
     const QString apps = dir.filePath("apps");
     const auto leftover = [&](const QString& name) { writeFile(apps + "/" + name + "/Quorvin.app/Info.json", "{}"); };
 
@@ -352,11 +376,7 @@ TEST_F(UpdateInstall, WhatACrashLeftBesideTheBundleIsSweptAndNothingElse) {
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
 
     EXPECT_EQ(UpdateInstaller::sweepLeftovers(running), 2);
-    const auto sorted = [](QStringList list) {
-        list.sort();
-        return list;
-    };
-    EXPECT_EQ(sorted(QDir(apps).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)),
+    EXPECT_EQ(sortedEntries(apps),
               sorted({".quorvin-update-" + dead + "-Qr90St", ".quorvin-update-" + live + "-Ij56Kl",
                       ".quorvin-update-" + self + "-Mn78Op", ".quorvin-update-Fi1e00", ".quorvin-update-Link01",
                       ".quorvin-update-notours", "Other.app", "Quorvin.app"}));
@@ -373,16 +393,10 @@ TEST_F(UpdateInstall, WhatACrashLeftBesideTheBundleIsSweptAndNothingElse) {
 TEST(UpdateDownloadSweep, LeftoverDownloadsGoAndLiveOnesAndStrangersStay) {
     QTemporaryDir dir;
     const QString tmp = dir.filePath("tmp");
-    QProcess ended;
-    ended.start("true");
-    ASSERT_TRUE(ended.waitForStarted());
-    const QString dead = QString::number(ended.processId());
-    ASSERT_TRUE(ended.waitForFinished());
-    QProcess alive;
-    alive.start("sleep", {"60"});
-    ASSERT_TRUE(alive.waitForStarted());
-    const QString live = QString::number(alive.processId());
-    const QString self = QString::number(::getpid());
+    LeftoverOwners owners;
+    ASSERT_TRUE(owners.start());
+    const QString dead = owners.dead, live = owners.live, self = owners.self;
+    QProcess& alive = owners.alive;
     const auto leftover = [&](const QString& name) { writeFile(tmp + "/" + name + "/update.zip", "partial"); };
 
     leftover("quorvin-update-Ab12Cd");  // the older naming
@@ -402,11 +416,7 @@ TEST(UpdateDownloadSweep, LeftoverDownloadsGoAndLiveOnesAndStrangersStay) {
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
 
     EXPECT_EQ(UpdateInstaller::sweepDownloads(tmp), 2);
-    const auto sorted = [](QStringList list) {
-        list.sort();
-        return list;
-    };
-    EXPECT_EQ(sorted(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)),
+    EXPECT_EQ(sortedEntries(tmp),
               sorted({"quorvin-update-" + dead + "-Qr90St", "quorvin-update-" + live + "-Ij56Kl",
                       "quorvin-update-" + self + "-Mn78Op", "quorvin-update-1-2-3", "quorvin-update-Fi1e00",
                       "quorvin-update-Link01", "quorvin-update-Uv12Wx", "quorvin-update-notours"}));
