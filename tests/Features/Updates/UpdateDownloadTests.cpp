@@ -195,7 +195,8 @@ TEST_F(UpdateDownload, ADownloadLongerThanAnnouncedStopsAssoonAsItPassesTheLengt
     m->check(true);
     ASSERT_TRUE(settle(*m));
     EXPECT_EQ(m->state().text(), UpdateInstaller::signatureFailure());
-    EXPECT_LT(server.bodyBytesSent("/bomb.zip"), bomb.size() / 2);
+    // The whole compressed body (a few MB) fits in the loopback's socket buffers, so what the server
+    // sent says nothing; the reason logged says the decoded length stopped it, not a time-out.
     EXPECT_EQ(log.matching({"runs past the announced", "decoded from its gzip encoding"}).size(), 1)
         << qPrintable(log.all().join('\n'));
     EXPECT_EQ(runningBuild(), "10");
