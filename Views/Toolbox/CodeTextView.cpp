@@ -27,20 +27,33 @@
 
 namespace {
 
+// QChar::isSpace, with printable ASCII and everything above U+3000 (no space there) answered at once.
+bool isBlank(char16_t c) {
+    if ((c > 0x20 && c < 0x7f) || c > 0x3000) return false;
+    return QChar::isSpace(char32_t(c));
+}
+
 // The runs longer than CodeTextView::longestWordWrapped without white space that hold a character of
 // [from - 1, to] (those beside the range too), looked at no further than that length past it.
 qsizetype longRunsAround(QStringView text, qsizetype from, qsizetype to) {
     const qsizetype limit = CodeTextView::longestWordWrapped;
     const qsizetype first = std::max<qsizetype>(0, from - 1), end = std::min(text.size(), to + 1);
     const qsizetype lo = std::max<qsizetype>(0, first - limit), hi = std::min(text.size(), end + limit);
-    qsizetype count = 0, run = 0;
-    for (qsizetype i = lo; i <= hi; ++i) {
-        if (i < hi && !text[i].isSpace()) {
-            ++run;
+    const char16_t* s = text.utf16();
+    qsizetype count = 0;
+    // A run longer than the limit from `start` has no blank up to start + limit: looking back from there
+    // for the last blank passes over every shorter run at once, so ordinary text is hardly read.
+    for (qsizetype start = lo; start + limit < hi;) {
+        qsizetype blank = start + limit;
+        while (blank >= start && !isBlank(s[blank])) --blank;
+        if (blank >= start) {
+            start = blank + 1;
             continue;
         }
-        if (run > limit && i - run < end && i > first) ++count;
-        run = 0;
+        qsizetype stop = start + limit + 1;
+        while (stop < hi && !isBlank(s[stop])) ++stop;
+        ++count;  // the window is too narrow for a long run that misses [first, end)
+        start = stop + 1;
     }
     return count;
 }

@@ -266,9 +266,9 @@ void JSONTreePane::showEvent(QShowEvent* event) {
 
 void JSONTreePane::parse() {
     parseWork_.cancel();
+    if (lastParsed_ == model_.inputRevision()) return;
+    lastParsed_ = model_.inputRevision();
     const QString text = model_.input();
-    if (lastParsed_ && *lastParsed_ == text) return;
-    lastParsed_ = text;
     if (text.isEmpty()) {
         rows_->clear();
         failure_.reset();

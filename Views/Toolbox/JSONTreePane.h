@@ -52,7 +52,7 @@ public:
     // The detail text below "Не удалось разобрать JSON".
     static QString failureDetail(const TransformFailure& failure);
 
-    // Parses the input now, unless it is the text parsed last.
+    // Parses the input now, unless it has not changed since the last parse.
     void parse();
     // Parses the input 0.35 s from now, replacing a parse already waiting.
     void scheduleParse();
@@ -91,7 +91,7 @@ private:
     std::optional<TransformFailure> failure_;
     bool isParsing_ = false;
     WorkItem parseWork_;
-    std::optional<QString> lastParsed_;
+    std::optional<qint64> lastParsed_;  // the input's revision
     qint64 parseToken_ = 0;
     int parsesStarted_ = 0;
     bool typing_ = false;  // the editor's own edit is reaching the model

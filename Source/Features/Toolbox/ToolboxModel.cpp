@@ -93,6 +93,7 @@ void ToolboxModel::editInput(qsizetype position, qsizetype removed, const QStrin
 }
 
 void ToolboxModel::inputDidChange() {
+    ++inputRevision_;
     emit inputChanged(input_);
     recompute(input_, inputBytes_, selection_);
 }

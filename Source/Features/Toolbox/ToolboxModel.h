@@ -69,6 +69,9 @@ public:
     const std::optional<TransformFailure>& failure() const { return failure_; }
     bool isWorking() const { return isWorking_; }
     qint64 generation() const { return generation_; }
+    // Goes up at each change of the input: a view that must know whether the input changed keeps this
+    // rather than a copy, which would make the next key copy the input whole.
+    qint64 inputRevision() const { return inputRevision_; }
 
     // The input's size beside its editor: absent up to 1 KiB, else "12 КБ" or "1.5 МБ".
     std::optional<QString> inputSizeLabel() const { return inputSizeLabel(inputBytes_); }
@@ -97,6 +100,7 @@ private:
     Tool selection_;
     QString input_;
     qsizetype inputBytes_ = 0;
+    qint64 inputRevision_ = 0;
     QString output_;
     std::optional<TransformFailure> failure_;
     bool isWorking_ = false;

@@ -210,6 +210,23 @@ TEST_F(TreePaneTest, EditsParseOnceAfterTheLastOneAndIdenticalTextNeverAgain) {
     EXPECT_EQ(model.input(), "{\"k\": [true]}");
 }
 
+TEST_F(TreePaneTest, AKeyAfterAParseLeavesTheModelsInputInPlace) {
+    showInput(QStringLiteral("[\"") + QString(600'000, QLatin1Char('a')) + QStringLiteral("\"]"));
+    ASSERT_EQ(pane.state(), JSONTreePane::State::tree);
+    pane.editor()->setFocus();
+    QTextCursor cursor = pane.editor()->textCursor();
+    cursor.setPosition(300'000);
+    pane.editor()->setTextCursor(cursor);
+    QTest::keyClicks(pane.editor(), "b");  // the first key gives each its own room to grow
+    const int parses = pane.parsesStarted();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return pane.parsesStarted() > parses && !pane.isParsing(); }, 3000));
+    const QChar* kept = model.input().constData();
+    QTest::keyClicks(pane.editor(), "c");
+    // Holding the text it parsed last, the pane made the input copy itself at the first key after each parse.
+    EXPECT_EQ(model.input().constData(), kept);
+    EXPECT_EQ(model.input(), pane.editor()->text());
+}
+
 TEST_F(TreePaneTest, AStaleParseIsDroppedAndThePreviousTreeWaitsClosed) {
     showInput(QStringLiteral(R"({"a": [1]})"));
     holdJobs = true;

@@ -270,7 +270,10 @@ TEST(CodeTextView, ItsReportedEditsMakeItsTextAndItsWrapModeFollowsThem) {
         if (choice <= 2) {
             cursor.setPosition(below(length + 1));
             view.setTextCursor(cursor);
-            QTest::keyClicks(&view, QString(below(3) == 0 ? u' ' : u'y'));
+            // Spaces beyond ASCII part runs as a space does.
+            const char16_t spaces[] = {u' ', u'\u3000', u'\u00a0'};
+            const QChar typed = below(3) == 0 ? spaces[below(3)] : below(4) == 0 ? u'中' : u'y';
+            QTest::sendKeyEvent(QTest::Click, &view, Qt::Key_unknown, QString(typed), Qt::NoModifier);
         } else if (choice == 3) {
             cursor.setPosition(below(length + 1));
             view.setTextCursor(cursor);
