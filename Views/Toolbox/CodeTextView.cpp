@@ -27,12 +27,6 @@
 
 namespace {
 
-// QChar::isSpace, with printable ASCII and everything above U+3000 (no space there) answered at once.
-bool isBlank(char16_t c) {
-    if ((c > 0x20 && c < 0x7f) || c > 0x3000) return false;
-    return QChar::isSpace(char32_t(c));
-}
-
 // The runs longer than CodeTextView::longestWordWrapped without white space that hold a character of
 // [from - 1, to] (those beside the range too), looked at no further than that length past it.
 qsizetype longRunsAround(QStringView text, qsizetype from, qsizetype to) {
@@ -45,13 +39,13 @@ qsizetype longRunsAround(QStringView text, qsizetype from, qsizetype to) {
     // for the last blank passes over every shorter run at once, so ordinary text is hardly read.
     for (qsizetype start = lo; start + limit < hi;) {
         qsizetype blank = start + limit;
-        while (blank >= start && !isBlank(s[blank])) --blank;
+        while (blank >= start && !CodeTextView::isBlank(s[blank])) --blank;
         if (blank >= start) {
             start = blank + 1;
             continue;
         }
         qsizetype stop = start + limit + 1;
-        while (stop < hi && !isBlank(s[stop])) ++stop;
+        while (stop < hi && !CodeTextView::isBlank(s[stop])) ++stop;
         ++count;  // the window is too narrow for a long run that misses [first, end)
         start = stop + 1;
     }

@@ -86,6 +86,11 @@ public:
     // anywhere: wrapping at word boundaries searches the whole run for each line.
     static constexpr qsizetype longestWordWrapped = 2000;
     static bool hasLongUnbrokenRun(QStringView text);
+    // QChar::isSpace, with printable ASCII and everything above U+3000 (no space there) answered at once.
+    static bool isBlank(char16_t c) {
+        if ((c > 0x20 && c < 0x7f) || c > 0x3000) return false;
+        return QChar::isSpace(char32_t(c));
+    }
 
 public slots:
     void selectAll();

@@ -390,6 +390,9 @@ TEST(CodeTextView, ALongRunWithoutSpacesIsLaidOutWithoutHoldingUpTheWindow) {
     EXPECT_EQ(view.wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
     EXPECT_TRUE(CodeTextView::hasLongUnbrokenRun(QString(2001, QLatin1Char('['))));
     EXPECT_FALSE(CodeTextView::hasLongUnbrokenRun(QString(2000, QLatin1Char('[')) + "\n" + QString(2000, 'a')));
+    // The quick answers for runs agree with Qt's tables on every UTF-16 unit.
+    for (char32_t c = 0; c <= 0xffff; ++c)
+        ASSERT_EQ(CodeTextView::isBlank(char16_t(c)), QChar::isSpace(c)) << std::hex << uint32_t(c);
 }
 
 TEST(CodeTextView, AHugeLineShowsInPiecesYetCopiesWhole) {
