@@ -74,7 +74,8 @@ namespace {
 // frame gets the no-shadow hint as soon as our window is put in it, before it is mapped (picom
 // reads it there). Under a compositor that keeps a frame's early shadow (xcompmgr), once the frame
 // shows, our window's height changes by a pixel and, once the window manager has applied that,
-// back to the size the program wants by then; the compositor looks again at the first change.
+// back to the size the program wants by then; the compositor looks again at the first change, and
+// is then asked to repaint what lies around the frame, where it may have drawn that shadow already.
 // It all follows the X server's events: nothing waits or polls. Qt never sees the pixel: nothing
 // is laid out or repainted for it, and a size the program asks for meanwhile stands.
 class FrameShadowMend final : public QObject, public QAbstractNativeEventFilter {
@@ -158,6 +159,7 @@ private:
                 liftMinimum();
                 resize(now);
                 state_ = Nudge::undone;
+                repaintRoot();
             }
             return true;
         }
@@ -165,6 +167,25 @@ private:
         // applied (the window manager may have folded the pixel's change into it).
         if (size == now && (state_ == Nudge::undone || now != before_)) settle();
         return false;
+    }
+
+    // xcompmgr may have drawn the early shadow beside the frame before the pixel's change dropped it,
+    // and then repaints only the frame's own area, leaving a band of shadow behind. An exposure of
+    // the root, sent rather than made (nothing on the screen is cleared), has it repaint the screen
+    // once. Where the window is on the root is not known for sure while the window manager is busy.
+    // A window manager shrinks the frame before the window (openbox does), so by the time the window
+    // has the pixel less, the compositor has been told of the frame's change before this.
+    void repaintRoot() {
+        xcb_expose_event_t expose{};
+        expose.response_type = XCB_EXPOSE;
+        expose.window = root_;
+        expose.width = 0xffff;
+        expose.height = 0xffff;
+        // The server copies 32 bytes of the event, more than an exposure holds.
+        char event[32] = {};
+        std::memcpy(event, &expose, sizeof expose);
+        xcb_send_event(connection_, 0, root_, XCB_EVENT_MASK_EXPOSURE, event);
+        xcb_flush(connection_);
     }
 
     void settle() {
