@@ -9,6 +9,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QRegion>
 #include <QStandardPaths>
 #include <QTimer>
@@ -17,12 +18,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include <xcb/xcb.h>
 
@@ -179,7 +183,11 @@ TEST_P(FramedPopupX11, EndsAtTheLastSizeAsked) {
 
     RootExposures rootExposures;
     QSize asked(300, 200);
-    bool shown = false, stopped = false, resumed = false, lessAPixel = false;
+    bool shown = false, stopped = false, lessAPixel = false;
+    std::atomic_bool resumed = false;
+    // The window manager may be stopped while it holds the server, and then Qt's GUI thread may wait
+    // on it: it is woken from a thread of its own.
+    std::thread waking;
     auto stop = [&] {
         stopped = true;
         ::kill(windowManager, SIGSTOP);
@@ -190,11 +198,15 @@ TEST_P(FramedPopupX11, EndsAtTheLastSizeAsked) {
             else
                 QTimer::singleShot(0, &popup, [&] { popup.resize(asked); });
         }
-        QTimer::singleShot(stall.ms, &popup, [&] {
+        waking = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(stall.ms));
             ::kill(windowManager, SIGCONT);
             resumed = true;
         });
     };
+    const auto joinWaking = qScopeGuard([&] {
+        if (waking.joinable()) waking.join();
+    });
     EventWatch watch([&](const xcb_generic_event_t* event) {
         const int type = event->response_type & 0x7f;
         if (type == XCB_CONFIGURE_NOTIFY) {
@@ -212,7 +224,7 @@ TEST_P(FramedPopupX11, EndsAtTheLastSizeAsked) {
         }
     });
     popup.show();
-    ASSERT_TRUE(TestSupport::waitFor([&] { return resumed; }, 5000)) << "the window manager was never stopped";
+    ASSERT_TRUE(TestSupport::waitFor([&] { return resumed.load(); }, 5000)) << "the window manager was never stopped";
 
     windowManagerCaughtUp(id);
     auto atAsked = [&] {
