@@ -109,8 +109,7 @@ public:
             else if (key_ == "itemID") record_.itemID = text;
             else if (key_ == "sourceApp") record_.sourceApp = text;
             else if (key_ == "imageFingerprint") record_.imageFingerprint = text;
-            else if (key_ == "fileURL")
-                record_.fileURL = text;
+            else if (key_ == "fileURL") record_.fileURL = text;
             else wrongKindUnlessUnknown();
         }
         return scalarAtTop();
@@ -169,9 +168,9 @@ private:
         key_.clear();
     }
     void wrongKindUnlessUnknown() {
-        static const char* const known[] = {"type",          "value",       "copiedAt",         "itemID",
-                                            "firstCopiedAt", "sourceApp",   "copyCount",        "isPinned",
-                                            "imageWidth",    "imageHeight", "imageFingerprint", "fileURL"};
+        static const char* const known[] = {"type", "value", "copiedAt", "itemID", "firstCopiedAt", "sourceApp",
+                                            "copyCount", "isPinned", "imageWidth", "imageHeight", "imageFingerprint",
+                                            "fileURL"};
         for (const char* name : known)
             if (key_ == name) ok_ = false;
     }
@@ -187,8 +186,7 @@ private:
         else if (key_ == "imageWidth") record_.imageWidth.reset();
         else if (key_ == "imageHeight") record_.imageHeight.reset();
         else if (key_ == "imageFingerprint") record_.imageFingerprint.reset();
-        else if (key_ == "fileURL")
-            record_.fileURL.reset();
+        else if (key_ == "fileURL") record_.fileURL.reset();
     }
     bool number(double value, qint64 integer, bool isInteger) {
         if (inRecordValue()) {
@@ -298,7 +296,9 @@ std::optional<ClipboardItem> ClipboardItemCodable::toClipboardItem(const QDateTi
     case ItemType::text:
         item.content = ClipboardContent::text(value);
         break;
-    case ItemType::file: item.content = ClipboardContent::files({fileNamed(value, fileURL)}); break;
+    case ItemType::file:
+        item.content = ClipboardContent::files({fileNamed(value, fileURL)});
+        break;
     case ItemType::image: {
         std::optional<QSizeF> size;
         if (imageWidth && imageHeight && *imageWidth > 0 && *imageHeight > 0) size = QSizeF(*imageWidth, *imageHeight);
