@@ -53,6 +53,15 @@ double storedSeconds(const QDateTime& date, const std::optional<double>& stored)
     return stored && ReferenceDate::date(*stored) == date ? *stored : ReferenceDate::seconds(date);
 }
 
+// The file a record names: its exact URL while that agrees with the path, else the path's.
+QUrl fileNamed(const QString& path, const std::optional<QString>& exact) {
+    if (exact) {
+        const QUrl url(*exact, QUrl::StrictMode);
+        if (url.isValid() && url.isLocalFile() && url.toLocalFile() == path) return url;
+    }
+    return QUrl::fromLocalFile(path);
+}
+
 void appendNumber(QByteArray& out, double value) {
     if (!std::isfinite(value)) value = 0;  // JSON has no infinities
     out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
@@ -100,6 +109,7 @@ public:
             else if (key_ == "itemID") record_.itemID = text;
             else if (key_ == "sourceApp") record_.sourceApp = text;
             else if (key_ == "imageFingerprint") record_.imageFingerprint = text;
+            else if (key_ == "fileURL") record_.fileURL = text;
             else wrongKindUnlessUnknown();
         }
         return scalarAtTop();
@@ -159,7 +169,8 @@ private:
     }
     void wrongKindUnlessUnknown() {
         static const char* const known[] = {"type", "value", "copiedAt", "itemID", "firstCopiedAt", "sourceApp",
-                                            "copyCount", "isPinned", "imageWidth", "imageHeight", "imageFingerprint"};
+                                            "copyCount", "isPinned", "imageWidth", "imageHeight", "imageFingerprint",
+                                            "fileURL"};
         for (const char* name : known)
             if (key_ == name) ok_ = false;
     }
@@ -175,6 +186,7 @@ private:
         else if (key_ == "imageWidth") record_.imageWidth.reset();
         else if (key_ == "imageHeight") record_.imageHeight.reset();
         else if (key_ == "imageFingerprint") record_.imageFingerprint.reset();
+        else if (key_ == "fileURL") record_.fileURL.reset();
     }
     bool number(double value, qint64 integer, bool isInteger) {
         if (inRecordValue()) {
@@ -244,7 +256,11 @@ ClipboardItemCodable ClipboardItemCodable::fromItem(const ClipboardItem& item) {
     case ClipboardContent::Kind::files: {
         record.type = ItemType::file;
         const QList<QUrl> urls = item.content.fileURLs();
-        if (!urls.isEmpty()) record.value = urls.first().isLocalFile() ? urls.first().toLocalFile() : urls.first().path();
+        if (urls.isEmpty()) break;
+        const QUrl& first = urls.first();
+        record.value = first.isLocalFile() ? first.toLocalFile() : first.path();
+        if (first.isLocalFile() && QUrl::fromLocalFile(record.value) != first)
+            record.fileURL = QString::fromLatin1(first.toEncoded());
         break;
     }
     case ClipboardContent::Kind::image: {
@@ -281,7 +297,7 @@ std::optional<ClipboardItem> ClipboardItemCodable::toClipboardItem(const QDateTi
         item.content = ClipboardContent::text(value);
         break;
     case ItemType::file:
-        item.content = ClipboardContent::files({QUrl::fromLocalFile(value)});
+        item.content = ClipboardContent::files({fileNamed(value, fileURL)});
         break;
     case ItemType::image: {
         std::optional<QSizeF> size;
@@ -346,6 +362,10 @@ void ClipboardItemCodable::encode(QByteArray& out) const {
     if (imageFingerprint) {
         out += ",\"imageFingerprint\":";
         appendString(out, *imageFingerprint);
+    }
+    if (fileURL) {
+        out += ",\"fileURL\":";
+        appendString(out, *fileURL);
     }
     out += '}';
 }

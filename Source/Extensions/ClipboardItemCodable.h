@@ -25,6 +25,9 @@ struct ClipboardItemCodable {
     std::optional<double> imageWidth;
     std::optional<double> imageHeight;
     std::optional<QString> imageFingerprint;
+    // The first file's URL, percent-encoded, where its path alone would name another file (a name
+    // that is not UTF-8 reads back as its look-alike). Used only while it agrees with `value`.
+    std::optional<QString> fileURL;
 
     // The record of an entry. A file list keeps only its first file. Dates read from a file are
     // written back to the digit while the entry's date is unchanged.

@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 ClipboardPaster::ClipboardPaster(Pasteboard& pasteboard, const QString& imagesDirectory)
     : pasteboard_(pasteboard), imagesDirectory_(imagesDirectory) {}
 
@@ -24,14 +26,18 @@ void ClipboardPaster::paste(const ClipboardItem& item) {
         items.append(text);
         break;
     }
-    case ClipboardContent::Kind::files:
-        for (const QUrl& url : item.content.fileURLs()) {
+    case ClipboardContent::Kind::files: {
+        const QList<QUrl> urls = item.content.fileURLs();
+        for (const QUrl& url : urls) {
             PasteboardItem file;
             file.setData(PasteboardType::fileURLs, Pasteboard::uriList({url}));
             file.setData(PasteboardType::gnomeCopiedFiles, "copy\n" + url.toEncoded());
             items.append(file);
         }
+        // The selection takes the first item's text: it carries the whole list's.
+        if (!items.isEmpty()) items.first().setString(filesText(urls));
         break;
+    }
     case ClipboardContent::Kind::image: {
         // Load first: a missing image leaves the user's pasteboard as it was.
         const ClipboardImageReference* ref = item.content.imageReference();
@@ -75,11 +81,28 @@ void ClipboardPaster::beginPaste(const ClipboardContent& content, const QList<Pa
     lastPastedContent_ = content;
     pasteboard_.clearContents();
     pasteboard_.writeObjects(items);
-    // Terminals paste PRIMARY with Shift+Insert, and only text: a picture or a file list there
-    // would only wipe out what the user last highlighted.
-    if (content.isText()) pasteboard_.writePrimarySelection(items);
+    // Terminals paste PRIMARY with Shift+Insert, and only text: it gets the entry's text (the
+    // selection's, the first item's), and a picture, which has none, leaves what the user last
+    // highlighted.
+    if (const auto text = items.first().data(PasteboardType::string)) {
+        PasteboardItem only;
+        only.setData(PasteboardType::string, *text);
+        pasteboard_.writePrimarySelection({only});
+    }
     simulateCmdV();
     Dispatch::mainAfter(ClipboardManager::pasteRelease, this, [this] { isPasting_ = false; });
+}
+
+QString ClipboardPaster::filesText(const QList<QUrl>& urls) {
+    QStringList lines;
+    for (const QUrl& url : urls) {
+        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+        const bool plain =
+            !path.isEmpty() && QUrl::fromLocalFile(path) == url &&
+            std::none_of(path.begin(), path.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+        lines.append(plain ? path : QString::fromLatin1(url.toEncoded()));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 std::optional<PasteboardFetch> ClipboardPaster::nextPlainTextFetch(const PasteboardContents& sofar) {

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QUrl>
 
 #include <optional>
 
@@ -13,8 +14,8 @@ struct PasteboardContents;
 struct PasteboardFetch;
 struct PasteboardItem;
 
-// Pastes into the application in front: puts an entry (or plain text) on the pasteboard and the
-// PRIMARY selection, then posts Shift+Insert to the focused window. For a short while after, and
+// Pastes into the application in front: puts an entry (or plain text) on the pasteboard and its
+// text on the PRIMARY selection, then posts Shift+Insert to the focused window. For a short while after, and
 // for as long as the same content comes back, the change this makes is known as our own. GUI
 // thread only.
 class ClipboardPaster : public QObject {
@@ -30,6 +31,11 @@ public:
     static std::optional<QString> plainText(const PasteboardContents& contents);
     // What pastePlainText() reads: the next type wanted, given what was read so far. Pure.
     static std::optional<PasteboardFetch> nextPlainTextFetch(const PasteboardContents& sofar);
+    // A file list as text, as file managers give it: the paths, one a line. A file whose path text
+    // would not name it exactly (a name that is not UTF-8 would read as its look-alike) or that
+    // holds a control character (a line break would end the line early, and in a terminal run
+    // what follows) is given as its percent-encoded URL, as is any URL of another scheme.
+    static QString filesText(const QList<QUrl>& urls);
     // Posts Shift+Insert (down, Insert down, Insert up, up).
     static void simulateCmdV();
 

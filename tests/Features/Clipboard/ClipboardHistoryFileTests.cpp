@@ -307,6 +307,45 @@ TEST_F(ClipboardHistoryFile, TextsOfEveryKindOfCharacterSurviveTheFile) {
     EXPECT_EQ(manager->history()[0].copyCount, 2);
 }
 
+// A name that is not UTF-8 has no path text of its own: read back from a path, "junk-\xE9" would
+// be its look-alike "junk-\uFFFD", another file.
+TEST_F(ClipboardHistoryFile, FilesAreNamedExactlyAfterARestartWhateverBytesTheirNamesHold) {
+    const QList<QByteArray> copied = {"file:///tmp/plain.txt", "file:///tmp/t%C3%A9%20x%25", "file:///tmp/junk-%E9",
+                                      "file:///tmp/junk-%EF%BF%BD", "file:///tmp/%FF%FE/in%20a%20folder"};
+    start();
+    for (const QByteArray& url : copied) copy({{PasteboardType::fileURLs, url + "\r\n"}});
+    manager->waitForPendingWrites();
+    const QJsonArray array = readArray(historyFile());
+    ASSERT_EQ(array.size(), copied.size());
+    const bool notUtf8[] = {false, false, true, false, true};
+    for (qsizetype i = 0; i < copied.size(); ++i) {
+        // Every reader still finds the path where it always was; the URL only where it must.
+        const QJsonObject file = array[copied.size() - 1 - i].toObject();
+        EXPECT_EQ(file["value"].toString(), QUrl::fromEncoded(copied[i]).toLocalFile());
+        EXPECT_EQ(file.contains("fileURL"), notUtf8[i]) << copied[i].toStdString();
+    }
+    start();
+    ASSERT_EQ(manager->history().size(), copied.size());
+    for (qsizetype i = 0; i < copied.size(); ++i) {
+        const QList<QUrl> urls = manager->history()[copied.size() - 1 - i].content.fileURLs();
+        ASSERT_EQ(urls.size(), 1);
+        EXPECT_EQ(urls[0].toEncoded(), copied[i]);
+    }
+
+    // Files written before read as they did: a path alone, and a URL only where it names that path.
+    manager->waitForPendingWrites();
+    ASSERT_TRUE(writeFile(historyFile(),
+                          json({QJsonObject{{"type", "file"}, {"value", "/tmp/old \uFFFD"}},
+                                QJsonObject{{"type", "file"}, {"value", "/tmp/x"}, {"fileURL", "file:///tmp/y"}},
+                                QJsonObject{{"type", "file"}, {"value", "/tmp/z"}, {"fileURL", "https://x.org/tmp/z"}},
+                                QJsonObject{{"type", "file"}, {"value", "/tmp/n"}, {"fileURL", QJsonValue()}}})));
+    start();
+    ASSERT_EQ(manager->history().size(), 4u);
+    const QStringList expected = {"/tmp/old \uFFFD", "/tmp/x", "/tmp/z", "/tmp/n"};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(manager->history()[i].content.fileURLs(), QList<QUrl>{QUrl::fromLocalFile(expected[i])}) << i;
+}
+
 TEST_F(ClipboardHistoryFile, FailedWritesAreLoggedWithPathAndReasonAndTheHistoryKeptInMemory) {
     start();
     copyText("kept");

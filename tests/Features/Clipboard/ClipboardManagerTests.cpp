@@ -499,7 +499,7 @@ TEST_F(ClipboardPaste, PastingATextPutsOneStringInBothSelectionsAndPostsShiftIns
     EXPECT_EQ(manager->history()[0].copyCount, 2);
 }
 
-TEST_F(ClipboardPaste, PastingFilesWritesOneItemPerUrl) {
+TEST_F(ClipboardPaste, PastingFilesWritesOneItemPerUrlAndTheirPathsAsText) {
     start();
     copy({{PasteboardType::fileURLs, "file:///a/one.txt\r\nfile:///b/two\r\n"}});
     manager->paste(manager->history()[0]);
@@ -508,12 +508,20 @@ TEST_F(ClipboardPaste, PastingFilesWritesOneItemPerUrl) {
     const QList<QUrl> urls = Pasteboard::urlsFromUriList(*pasteboard.data(PasteboardType::fileURLs));
     EXPECT_EQ(urls, (QList<QUrl>{QUrl::fromLocalFile("/a/one.txt"), QUrl::fromLocalFile("/b/two")}));
     EXPECT_EQ(*pasteboard.data(PasteboardType::gnomeCopiedFiles), QByteArray("copy\nfile:///a/one.txt\nfile:///b/two"));
-    // PRIMARY is what the user last highlighted: a file list there serves no paste.
-    EXPECT_TRUE(pasteboard.primaryRepresentations().isEmpty());
+    // Terminals (PRIMARY) and text fields get the paths, one a line, as file managers give them.
+    EXPECT_EQ(pasteboard.data(PasteboardType::string), QByteArray("/a/one.txt\n/b/two"));
+    EXPECT_EQ(pasteboard.primaryRepresentations(),
+              (PasteboardRepresentations{{PasteboardType::string, "/a/one.txt\n/b/two"}}));
     ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 2000));
     manager->checkClipboard();
     EXPECT_EQ(manager->history().size(), 1u);
     EXPECT_EQ(manager->history()[0].copyCount, 1);
+
+    // A path text would not name exactly (not UTF-8, or a line break a terminal runs) is its URL.
+    copy({{PasteboardType::fileURLs, "file:///t/%C3%A9%20%25\r\nfile:///t/junk-%E9\r\nfile:///t/a%0Arm%20x\r\n"}});
+    manager->paste(manager->history()[0]);
+    EXPECT_EQ(pasteboard.data(PasteboardType::string),
+              QByteArray("/t/\xC3\xA9 %\nfile:///t/junk-%E9\nfile:///t/a%0Arm%20x"));
 }
 
 TEST_F(ClipboardPaste, PastingAnImageWritesItsPngAndItsEchoIsRecognised) {

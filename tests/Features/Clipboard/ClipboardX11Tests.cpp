@@ -304,8 +304,8 @@ TEST_F(ClipboardX11, OurWritesAreReadByOtherProcesses) {
 }
 
 // PRIMARY holds what the user last highlighted, and terminals paste it with Shift+Insert: a text
-// paste takes it, a picture or a file list (nothing a terminal pastes) leaves the highlight alone.
-TEST_F(ClipboardX11, OnlyATextPasteTakesThePrimarySelection) {
+// or a file list (its paths) takes it, a picture (nothing a terminal pastes) leaves it alone.
+TEST_F(ClipboardX11, TextsAndFileListsTakeThePrimarySelectionAndPicturesLeaveIt) {
     start();
     const QString pngPath = dir.path() + "/pasted.png";
     ASSERT_TRUE(writeFile(pngPath, pngBytes(12, 8)));
@@ -317,7 +317,7 @@ TEST_F(ClipboardX11, OnlyATextPasteTakesThePrimarySelection) {
             return manager->history().size() == 1;
         },
         8000));
-    auto files = xclipCopy({"-t", "text/uri-list"}, "file:///tmp/one.txt\r\n");
+    auto files = xclipCopy({"-t", "text/uri-list"}, "file:///tmp/one.txt\r\nfile:///tmp/junk-%E9\r\n");
     ASSERT_TRUE(files);
     ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 2; }, 5000));
     const ClipboardItem filesItem = manager->history()[0], imageItem = manager->history()[1];
@@ -331,12 +331,19 @@ TEST_F(ClipboardX11, OnlyATextPasteTakesThePrimarySelection) {
     terminal.process.closeWriteChannel();
     ASSERT_TRUE(TestSupport::waitFor([&] { return xclipRead("UTF8_STRING", "primary") == highlight; }, 5000));
 
-    for (const ClipboardItem& item : {imageItem, filesItem}) {
-        manager->paste(item);
-        ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));
-        EXPECT_EQ(xclipRead("UTF8_STRING", "primary"), highlight) << item.content.isImage();
-    }
+    manager->paste(imageItem);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));
+    EXPECT_EQ(xclipRead("UTF8_STRING", "primary"), highlight);
     EXPECT_EQ(terminal.process.state(), QProcess::Running);  // it still owns PRIMARY
+
+    // Both selections offer the paths as text, under the types terminals and text fields ask for.
+    manager->paste(filesItem);
+    const QByteArray paths = "/tmp/one.txt\nfile:///tmp/junk-%E9";
+    for (const char* selection : {"primary", "clipboard"}) {
+        for (const char* target : {"UTF8_STRING", "STRING", "text/plain"})
+            EXPECT_EQ(xclipRead(target, selection), paths) << selection << " " << target;
+    }
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));
 
     manager->paste(ClipboardItem::make(ClipboardContent::text("pasted text"), QDateTime::currentDateTimeUtc()));
     EXPECT_EQ(xclipRead("UTF8_STRING", "primary"), QByteArray("pasted text"));
