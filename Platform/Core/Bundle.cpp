@@ -46,14 +46,14 @@ Bundle Bundle::forExecutable(const QString& executablePath) {
     if (executablePath.isEmpty()) return b;
 
     // By the text alone: Qt's file functions would name a folder that is not UTF-8 by its look-alike.
-    const QString executable = QDir::cleanPath(QDir::isAbsolutePath(executablePath)
-                                                   ? executablePath
-                                                   : QDir::currentPath() + QLatin1Char('/') + executablePath);
+    const QString executable =
+        QDir::cleanPath(QDir::isAbsolutePath(executablePath) ? executablePath
+                                                             : QDir::currentPath() + QLatin1Char('/') + executablePath);
     const QString binDir = executable.left(executable.lastIndexOf(QLatin1Char('/')));
     if (binDir.section(QLatin1Char('/'), -1) != QLatin1String("bin")) return b;
     const QString candidate = QDir::cleanPath(binDir + QStringLiteral("/.."));
-    const std::optional<QByteArray> info = SafeFile::readRegular(candidate + QStringLiteral("/Info.json"), nullptr,
-                                                                 largestInfo);
+    const std::optional<QByteArray> info =
+        SafeFile::readRegular(candidate + QStringLiteral("/Info.json"), nullptr, largestInfo);
     if (!info) return b;
 
     const QJsonObject o = QJsonDocument::fromJson(*info).object();

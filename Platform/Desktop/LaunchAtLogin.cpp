@@ -38,10 +38,11 @@ QString escaped(QString value) {
 }
 
 QByteArray entryWithExec(const QString& exec, bool enabled) {
-    QString text = QStringLiteral("[Desktop Entry]\n"
-                                  "Type=Application\n"
-                                  "Name=Quorvin\n"
-                                  "Comment=Start Quorvin automatically when you log in\n");
+    QString text = QStringLiteral(
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=Quorvin\n"
+        "Comment=Start Quorvin automatically when you log in\n");
     text += QStringLiteral("Exec=") + exec + QLatin1Char('\n');
     text += QStringLiteral("Terminal=false\n");
     text += QStringLiteral("X-GNOME-Autostart-enabled=") + (enabled ? "true" : "false") + QLatin1Char('\n');
@@ -56,8 +57,7 @@ bool isFalse(const QString& value) { return value.trimmed() == QLatin1String("fa
 }  // namespace
 
 LaunchAtLogin& LaunchAtLogin::shared() {
-    static LaunchAtLogin* launch =
-        new LaunchAtLogin(defaultFolder(), Bundle::executablePath(), FileWriter::shared());
+    static LaunchAtLogin* launch = new LaunchAtLogin(defaultFolder(), Bundle::executablePath(), FileWriter::shared());
     return *launch;
 }
 

@@ -101,8 +101,8 @@ SingleInstance::Claim SingleInstance::claim(int timeoutMs) {
     if (lockFd_ >= 0) return Claim::primary;
     const QString folder = QFileInfo(path_).absolutePath();
     if (const auto failure = FileWriter::shared().makePrivateFolder(folder)) {
-        qCWarning(lcInstance, "Cannot use %s for the single-instance lock: %s", qPrintable(NativePath::displayed(folder)),
-                  qPrintable(failure->reason));
+        qCWarning(lcInstance, "Cannot use %s for the single-instance lock: %s",
+                  qPrintable(NativePath::displayed(folder)), qPrintable(failure->reason));
         return Claim::unavailable;
     }
     const QByteArray lockPath = NativePath::encode(path_ + QStringLiteral(".lock"));

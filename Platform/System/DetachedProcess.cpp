@@ -57,8 +57,7 @@ bool start(const QString& program, const QStringList& arguments) {
         ::_exit(127);
     }
     ::close(report[1]);
-    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {}
     int code = 0;
     ssize_t n;
     do {

@@ -134,8 +134,8 @@ Result unpack(const QByteArray& zip, const QString& folder, const Limits& limits
     }
     if (archive_write_close(out.get()) != ARCHIVE_OK) return refuse(QStringLiteral("cannot finish unpacking"));
     if (top.isEmpty()) return refuse(QStringLiteral("empty archive"));
-    const int topFd =
-        ::open((NativePath::encode(folder) + '/' + top.toUtf8()).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int topFd = ::open((NativePath::encode(folder) + '/' + top.toUtf8()).constData(),
+                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const bool fixed = topFd >= 0 && fixFolderModes(topFd, 0);
     if (topFd >= 0) ::close(topFd);
     if (!fixed) return refuse(QStringLiteral("cannot set the folders' modes"));

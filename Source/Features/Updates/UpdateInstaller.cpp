@@ -209,7 +209,8 @@ std::optional<QByteArray> readExactly(const QString& path, qint64 length, QStrin
 }
 
 std::optional<QJsonObject> readInfo(const QString& bundle) {
-    const std::optional<QByteArray> bytes = SafeFile::readRegular(bundle + QStringLiteral("/Info.json"), nullptr, largestInfo);
+    const std::optional<QByteArray> bytes =
+        SafeFile::readRegular(bundle + QStringLiteral("/Info.json"), nullptr, largestInfo);
     if (!bytes) return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(*bytes);
     if (!doc.isObject()) return std::nullopt;

@@ -171,7 +171,8 @@ TEST(UpdateEndToEnd, ABundleInAFolderNotNamedInUTF8UpdatesAndRelaunchesItselfThe
     ASSERT_EQ(e.failure(), "");
     const QByteArray base = NativePath::encode(home.path());
     const QByteArray real = base + "/x-\xe9", lookAlike = base + "/x-\xef\xbf\xbd";
-    for (const QByteArray& folder : {real, lookAlike}) ASSERT_TRUE(std::filesystem::create_directories(folder.toStdString()));
+    for (const QByteArray& folder : {real, lookAlike})
+        ASSERT_TRUE(std::filesystem::create_directories(folder.toStdString()));
     std::filesystem::copy(made.toStdString(), (lookAlike + "/Quorvin.app").toStdString(),
                           std::filesystem::copy_options::recursive);
     std::filesystem::rename(made.toStdString(), (real + "/Quorvin.app").toStdString());

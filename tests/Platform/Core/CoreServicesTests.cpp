@@ -1,9 +1,9 @@
 #include "Platform/Core/Bundle.h"
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/Random.h"
-#include "Platform/Gui/Screens.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Files/NativePath.h"
+#include "Platform/Gui/Screens.h"
 #include "TestSupport.h"
 
 #include <QDir>
