@@ -5,7 +5,6 @@
 #include "Platform/Files/SafeFile.h"
 #include "Platform/Files/UserFolders.h"
 
-
 #include <sys/stat.h>
 
 namespace {
