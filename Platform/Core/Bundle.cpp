@@ -1,17 +1,39 @@
 #include "Platform/Core/Bundle.h"
 
-#include <QCoreApplication>
+#include "Platform/Files/NativePath.h"
+#include "Platform/Files/SafeFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
 
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 largestInfo = 1024 * 1024;
+
+}  // namespace
+
 const Bundle& Bundle::main() {
-    static const Bundle bundle = forExecutable(QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
-                                                                             : QString());
+    static const Bundle bundle = forExecutable(executablePath());
     return bundle;
+}
+
+QString Bundle::executablePath() {
+    // Read once: after an update has taken the bundle's place the link names a removed file.
+    static const QString path = [] {
+        QByteArray target(256, '\0');
+        for (;;) {
+            const ssize_t n = ::readlink("/proc/self/exe", target.data(), size_t(target.size()));
+            if (n < 0) return QString();
+            if (n < target.size()) return NativePath::decode(QByteArrayView(target.constData(), n));
+            target.resize(target.size() * 2);
+        }
+    }();
+    return path;
 }
 
 Bundle Bundle::forExecutable(const QString& executablePath) {
@@ -23,12 +45,18 @@ Bundle Bundle::forExecutable(const QString& executablePath) {
     b.feedURL_ = defaultFeedURL();
     if (executablePath.isEmpty()) return b;
 
-    const QDir binDir = QFileInfo(executablePath).absoluteDir();
-    const QString candidate = QDir::cleanPath(binDir.absolutePath() + "/..");
-    QFile info(candidate + "/Info.json");
-    if (binDir.dirName() != QLatin1String("bin") || !info.open(QIODevice::ReadOnly)) return b;
+    // By the text alone: Qt's file functions would name a folder that is not UTF-8 by its look-alike.
+    const QString executable =
+        QDir::cleanPath(QDir::isAbsolutePath(executablePath) ? executablePath
+                                                             : QDir::currentPath() + QLatin1Char('/') + executablePath);
+    const QString binDir = executable.left(executable.lastIndexOf(QLatin1Char('/')));
+    if (binDir.section(QLatin1Char('/'), -1) != QLatin1String("bin")) return b;
+    const QString candidate = QDir::cleanPath(binDir + QStringLiteral("/.."));
+    const std::optional<QByteArray> info =
+        SafeFile::readRegular(candidate + QStringLiteral("/Info.json"), nullptr, largestInfo);
+    if (!info) return b;
 
-    const QJsonObject o = QJsonDocument::fromJson(info.readAll()).object();
+    const QJsonObject o = QJsonDocument::fromJson(*info).object();
     auto text = [&](const char* key, const QString& fallback) {
         const QJsonValue v = o.value(QLatin1String(key));
         return v.isString() && !v.toString().isEmpty() ? v.toString() : fallback;
@@ -48,7 +76,7 @@ Bundle Bundle::forExecutable(const QString& executablePath) {
 QString Bundle::defaultFeedURL() { return QStringLiteral(QUORVIN_FEED_URL); }
 
 QString Bundle::resourcePath(const QString& name) const {
-    if (!resourcesPath_.isEmpty()) {
+    if (!resourcesPath_.isEmpty() && NativePath::isUtf8(resourcesPath_)) {
         const QString onDisk = resourcesPath_ + "/" + name;
         if (QFileInfo::exists(onDisk)) return onDisk;
     }

@@ -10,6 +10,9 @@ public:
     static const Bundle& main();
     // Reads the bundle whose executable lives at executablePath (tests, the updater).
     static Bundle forExecutable(const QString& executablePath);
+    // This program's own file, as /proc/self/exe names it (NativePath: its exact bytes, which need
+    // not be UTF-8).
+    static QString executablePath();
 
     QString identifier() const { return identifier_; }   // "com.pelwick.Quorvin"
     QString version() const { return version_; }         // short version, e.g. "1.4.0"
@@ -21,7 +24,8 @@ public:
     // The bundle folder (the parent of bin/), or empty when the program runs outside a bundle.
     QString bundlePath() const { return bundlePath_; }
     QString resourcesPath() const { return resourcesPath_; }
-    // A resource: from Resources/ when the bundle has it, else the compiled-in ":/name".
+    // A resource: from Resources/ when the bundle has it and Qt can name it there (a UTF-8 path),
+    // else the compiled-in ":/name".
     QString resourcePath(const QString& name) const;
 
 private:

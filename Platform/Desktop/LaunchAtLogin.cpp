@@ -1,11 +1,9 @@
 #include "Platform/Desktop/LaunchAtLogin.h"
 
+#include "Platform/Core/Bundle.h"
 #include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Platform/Files/UserFolders.h"
-
-#include <QCoreApplication>
-#include <QFile>
 
 #include <sys/stat.h>
 
@@ -29,14 +27,36 @@ QString unescape(const QString& value) {
     return out;
 }
 
+// A desktop file's string value with its escapes.
+QString escaped(QString value) {
+    value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    value.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    value.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
+    value.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+    return value;
+}
+
+QByteArray entryWithExec(const QString& exec, bool enabled) {
+    QString text = QStringLiteral(
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=Quorvin\n"
+        "Comment=Start Quorvin automatically when you log in\n");
+    text += QStringLiteral("Exec=") + exec + QLatin1Char('\n');
+    text += QStringLiteral("Terminal=false\n");
+    text += QStringLiteral("X-GNOME-Autostart-enabled=") + (enabled ? "true" : "false") + QLatin1Char('\n');
+    text += QStringLiteral("Hidden=") + (enabled ? "false" : "true") + QLatin1Char('\n');
+    text += QLatin1String(LaunchAtLogin::markerKey) + QStringLiteral("=true\n");
+    return text.toUtf8();
+}
+
 bool isTrue(const QString& value) { return value.trimmed() == QLatin1String("true"); }
 bool isFalse(const QString& value) { return value.trimmed() == QLatin1String("false"); }
 
 }  // namespace
 
 LaunchAtLogin& LaunchAtLogin::shared() {
-    static LaunchAtLogin* launch =
-        new LaunchAtLogin(defaultFolder(), QCoreApplication::applicationFilePath(), FileWriter::shared());
+    static LaunchAtLogin* launch = new LaunchAtLogin(defaultFolder(), Bundle::executablePath(), FileWriter::shared());
     return *launch;
 }
 
@@ -89,21 +109,11 @@ QString LaunchAtLogin::execValue(const QString& executable) {
     }
     if (quote) arg = QLatin1Char('"') + arg + QLatin1Char('"');
     // The key's value is a string in its own right: its backslashes are escaped once more.
-    arg.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    return arg;
+    return escaped(arg);
 }
 
 QByteArray LaunchAtLogin::entryText(const QString& executable, bool enabled) {
-    QString text = QStringLiteral("[Desktop Entry]\n"
-                                  "Type=Application\n"
-                                  "Name=Quorvin\n"
-                                  "Comment=Start Quorvin automatically when you log in\n");
-    text += QStringLiteral("Exec=") + execValue(executable) + QLatin1Char('\n');
-    text += QStringLiteral("Terminal=false\n");
-    text += QStringLiteral("X-GNOME-Autostart-enabled=") + (enabled ? "true" : "false") + QLatin1Char('\n');
-    text += QStringLiteral("Hidden=") + (enabled ? "false" : "true") + QLatin1Char('\n');
-    text += QLatin1String(markerKey) + QStringLiteral("=true\n");
-    return text.toUtf8();
+    return entryWithExec(execValue(executable), enabled);
 }
 
 bool LaunchAtLogin::isEnabled() const {
@@ -113,10 +123,20 @@ bool LaunchAtLogin::isEnabled() const {
     return entry && entry->ours && !entry->hidden && !entry->switchedOff;
 }
 
+bool LaunchAtLogin::canNameExecutable() const {
+    if (executable_.isEmpty() || !NativePath::isUtf8(executable_)) return false;
+    for (const QChar c : executable_)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
+    return true;
+}
+
 FileWriter::Result LaunchAtLogin::setEnabled(bool enabled) {
     const QString path = entryPath();
+    if (enabled && !canNameExecutable())
+        return FileError::refused(NativePath::displayed(executable_),
+                                  QStringLiteral("an autostart entry cannot name this path"));
+    std::optional<Entry> entry;
     if (SafeFile::exists(path)) {
-        std::optional<Entry> entry;
         if (const auto file = SafeFile::openRegular(path)) entry = parse(file->read(64 * 1024));
         if (!entry || !entry->ours) {
             // Someone else's entry: turning off has nothing of ours to do, turning on may not replace it.
@@ -131,5 +151,7 @@ FileWriter::Result LaunchAtLogin::setEnabled(bool enabled) {
     if (!isFolder) {
         if (auto failure = writer_.makeFolder(folder_, 0777)) return failure;
     }
-    return writer_.write(path, entryText(executable_, enabled), 0644);
+    // Turned off by a program no entry can name, the entry keeps the path it had: never another one.
+    const QString exec = canNameExecutable() ? execValue(executable_) : escaped(entry->exec);
+    return writer_.write(path, entryWithExec(exec, enabled), 0644);
 }

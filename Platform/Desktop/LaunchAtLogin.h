@@ -10,13 +10,16 @@
 // Launch at login as an XDG autostart entry, "<autostart folder>/com.pelwick.Quorvin.desktop".
 // It is on only while that entry is ours (it carries our marker), a regular file, and neither
 // hidden nor switched off by the desktop's session settings. Turning it off marks our entry
-// hidden; an entry of that name that is not ours is never changed. Written atomically.
+// hidden; an entry of that name that is not ours is never changed. Written atomically. A program
+// whose path a desktop entry cannot hold (bytes that are not UTF-8, a control character) is never
+// turned on: no entry names another path in its place.
 class LaunchAtLogin {
 public:
     static constexpr const char* entryName = "com.pelwick.Quorvin.desktop";
     static constexpr const char* markerKey = "X-Quorvin-Autostart";
 
-    // This program in $XDG_CONFIG_HOME/autostart (~/.config/autostart), through the shared writer.
+    // This program (Bundle::executablePath) in $XDG_CONFIG_HOME/autostart (~/.config/autostart),
+    // through the shared writer.
     static LaunchAtLogin& shared();
     static QString defaultFolder();
 
@@ -26,6 +29,8 @@ public:
     bool isEnabled() const;
     // Writes the entry on or off; the error says why when it could not be.
     FileWriter::Result setEnabled(bool enabled);
+    // Whether an entry can name the executable; turning on is refused when it cannot.
+    bool canNameExecutable() const;
 
     // What an autostart entry says, as far as launching at login goes.
     struct Entry {

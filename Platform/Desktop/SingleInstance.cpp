@@ -1,21 +1,28 @@
 #include "Platform/Desktop/SingleInstance.h"
 
+#include "Platform/Files/FileWriter.h"
+#include "Platform/Files/NativePath.h"
+#include "Platform/Files/UniqueFd.h"
+#include "Platform/Files/UserFolders.h"
+
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QThread>
 
 #include <cerrno>
+#include <cstring>
+#include <optional>
 
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcInstance, "com.pelwick.Quorvin.Instance", QtInfoMsg)
@@ -25,20 +32,36 @@ namespace {
 const QByteArray kActivate = "activate\n";
 const QByteArray kAnswer = "ok\n";
 
-// The folder exists as a real directory of ours, mode 0700; never through a link.
-bool makePrivateFolder(const QString& folder) {
-    const QByteArray path = QFile::encodeName(folder);
-    if (::mkdir(path.constData(), 0700) != 0 && errno == ENOENT) {
-        QDir().mkpath(QFileInfo(folder).absolutePath());
-        ::mkdir(path.constData(), 0700);
-    }
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    const bool ours = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-                      ((st.st_mode & 07777) == 0700 || ::fchmod(fd, 0700) == 0);
-    ::close(fd);
-    return ours;
+// The socket's address by the path's exact bytes (Qt's own would name a folder that is not UTF-8
+// by its look-alike); absent when the path is too long for one.
+std::optional<sockaddr_un> socketAddress(const QString& path) {
+    const QByteArray bytes = NativePath::encode(path);
+    sockaddr_un address{};
+    if (bytes.isEmpty() || size_t(bytes.size()) >= sizeof address.sun_path) return std::nullopt;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
+    return address;
+}
+
+// A socket listening at the path, or -1.
+int listeningSocket(const QString& path) {
+    const auto address = socketAddress(path);
+    if (!address) return -1;
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (fd.get() < 0 || ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) return -1;
+    ::chmod(address->sun_path, 0600);
+    if (::listen(fd.get(), 16) != 0) return -1;
+    return fd.release();
+}
+
+// A socket connected to the one listening at the path, or -1. Never blocks, even on a full backlog.
+int connectedSocket(const QString& path) {
+    const auto address = socketAddress(path);
+    if (!address) return -1;
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (fd.get() < 0 || ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0)
+        return -1;
+    return fd.release();
 }
 
 QString cleaned(QString part) {
@@ -49,8 +72,8 @@ QString cleaned(QString part) {
 }  // namespace
 
 QString SingleInstance::defaultPath() {
-    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty()) runtime = QDir::tempPath() + QStringLiteral("/quorvin-%1").arg(::geteuid());
+    QString runtime = UserFolders::runtimeHome();
+    if (runtime.isEmpty()) runtime = UserFolders::temporary() + QStringLiteral("/quorvin-%1").arg(::geteuid());
     QString user = qEnvironmentVariable("USER");
     if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name) user = QString::fromLocal8Bit(entry->pw_name);
     // "host:display.screen": the screen is the same display.
@@ -66,17 +89,23 @@ QString SingleInstance::defaultPath() {
 SingleInstance::SingleInstance(const QString& path, QObject* parent) : QObject(parent), path_(path) {}
 
 SingleInstance::~SingleInstance() {
-    if (server_) server_->close();
+    delete notifier_;
+    if (listenFd_ >= 0) {
+        ::close(listenFd_);
+        ::unlink(NativePath::encode(path_ + QStringLiteral(".socket")).constData());
+    }
     if (lockFd_ >= 0) ::close(lockFd_);
 }
 
 SingleInstance::Claim SingleInstance::claim(int timeoutMs) {
     if (lockFd_ >= 0) return Claim::primary;
-    if (!makePrivateFolder(QFileInfo(path_).absolutePath())) {
-        qCWarning(lcInstance, "Cannot use %s for the single-instance lock", qPrintable(QFileInfo(path_).absolutePath()));
+    const QString folder = QFileInfo(path_).absolutePath();
+    if (const auto failure = FileWriter::shared().makePrivateFolder(folder)) {
+        qCWarning(lcInstance, "Cannot use %s for the single-instance lock: %s",
+                  qPrintable(NativePath::displayed(folder)), qPrintable(failure->reason));
         return Claim::unavailable;
     }
-    const QByteArray lockPath = QFile::encodeName(path_ + QStringLiteral(".lock"));
+    const QByteArray lockPath = NativePath::encode(path_ + QStringLiteral(".lock"));
     const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return Claim::unavailable;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -90,8 +119,9 @@ SingleInstance::Claim SingleInstance::claim(int timeoutMs) {
     const QString socketPath = path_ + QStringLiteral(".socket");
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
-        socket.connectToServer(socketPath);
-        if (!socket.waitForConnected(int(std::max<qint64>(deadline.remainingTime(), 1)))) {
+        const int connected = connectedSocket(socketPath);
+        if (connected < 0 || !socket.setSocketDescriptor(connected)) {
+            if (connected >= 0) ::close(connected);
             QThread::msleep(20);
             continue;
         }
@@ -109,19 +139,26 @@ SingleInstance::Claim SingleInstance::claim(int timeoutMs) {
 bool SingleInstance::listen() {
     const QString socketPath = path_ + QStringLiteral(".socket");
     // Holding the lock, a socket left there is a dead instance's.
-    QFile::remove(socketPath);
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(socketPath)) {
-        qCWarning(lcInstance, "Cannot listen on %s: %s", qPrintable(socketPath), qPrintable(server_->errorString()));
+    ::unlink(NativePath::encode(socketPath).constData());
+    listenFd_ = listeningSocket(socketPath);
+    if (listenFd_ < 0) {
+        qCWarning(lcInstance, "Cannot listen on %s: %s", qPrintable(NativePath::displayed(socketPath)),
+                  std::strerror(errno));
         return false;
     }
-    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::serve);
+    notifier_ = new QSocketNotifier(listenFd_, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &SingleInstance::serve);
     return true;
 }
 
 void SingleInstance::serve() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    for (int fd; (fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+        auto* socket = new QLocalSocket(this);
+        if (!socket->setSocketDescriptor(fd)) {
+            ::close(fd);
+            delete socket;
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (!socket->canReadLine()) {

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+class QSocketNotifier;
 
 // One running program per user and display. The first start holds a lock file and listens on a
 // local socket beside it, in a folder only the user can enter; a later start asks it to show
@@ -38,5 +38,6 @@ private:
 
     QString path_;
     int lockFd_ = -1;
-    QLocalServer* server_ = nullptr;
+    int listenFd_ = -1;
+    QSocketNotifier* notifier_ = nullptr;
 };

@@ -89,6 +89,8 @@ QString displayed(const QString& path) {
     return out;
 }
 
+bool isUtf8(const QString& path) { return !carriesEscapes(path); }
+
 QString fileUrl(const QString& path) {
     if (!carriesEscapes(path)) return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
     return QStringLiteral("file://") + QString::fromLatin1(encode(path).toPercentEncoding("/"));

@@ -16,6 +16,9 @@ QByteArray encode(const QString& path);
 QString decode(QByteArrayView bytes);
 // Lone surrogates become U+FFFD: for labels and stored names, never for acting on the file.
 QString displayed(const QString& path);
+// Whether the path's bytes are valid UTF-8: then Qt's own file functions and any text that must be
+// UTF-8 (a desktop entry) name it exactly.
+bool isUtf8(const QString& path);
 
 // "file://" and the path's exact bytes, percent-encoded; a valid UTF-8 path reads as QUrl writes it.
 QString fileUrl(const QString& path);

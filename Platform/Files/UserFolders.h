@@ -11,5 +11,9 @@ QString home();  // $HOME, else "/"
 QString configHome();  // $XDG_CONFIG_HOME, else ~/.config
 QString dataHome();  // $XDG_DATA_HOME, else ~/.local/share
 QString cacheHome();  // $XDG_CACHE_HOME, else ~/.cache
+QString runtimeHome();  // $XDG_RUNTIME_DIR, else empty
+// $TMPDIR, else /tmp, links resolved. One that does not exist is still named (what is done there
+// fails and says where), never taken for the root folder.
+QString temporary();
 
 }  // namespace UserFolders

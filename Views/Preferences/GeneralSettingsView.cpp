@@ -137,6 +137,14 @@ GeneralSettingsView::GeneralSettingsView(SystemSettings& system, LaunchAtLogin& 
                                                QStringLiteral("Start Quorvin automatically when you log in"),
                                                &launchAtLogin_));
     connect(launchAtLogin_, &QCheckBox::toggled, this, &GeneralSettingsView::setLaunchAtLogin);
+    // Said once it is tried: every other refusal is silent, the switch showing what the entry says.
+    launchNotice_ = SettingsForm::secondaryLabel(
+        QStringLiteral("Quorvin can’t start at login from this folder: a login entry can’t hold its name, which "
+                       "isn’t plain UTF-8 text. Move Quorvin.app to another folder, then turn this on."));
+    launchNotice_->setObjectName(QStringLiteral("launchAtLoginNotice"));
+    launchNotice_->setWordWrap(true);
+    launchNotice_->hide();
+    startup->addWidget(launchNotice_);
 
     // System monitoring.
     auto* monitoring = new QVBoxLayout(SettingsForm::section(
@@ -213,8 +221,10 @@ void GeneralSettingsView::showLaunchAtLogin() {
 }
 
 void GeneralSettingsView::setLaunchAtLogin(bool enabled) {
-    if (const FileWriter::Result failed = launch_.setEnabled(enabled))
+    if (const FileWriter::Result failed = launch_.setEnabled(enabled)) {
         qWarning().noquote() << "Launch at login not changed:" << failed->message();
+        if (enabled && !launch_.canNameExecutable()) launchNotice_->show();
+    }
     showLaunchAtLogin();  // the switch shows what the entry really says
 }
 

@@ -18,7 +18,8 @@ class UpdateSettings;
 
 // The General pane: which version runs on which system, the updater's state and controls, launch
 // at login, and the system monitor's update frequency and terminal grouping. Every control writes
-// its setting at once; a settings file that could not be read is said here, since nothing is saved.
+// its setting at once; a settings file that could not be read is said here, since nothing is saved,
+// and so is a program that no login entry can name.
 class GeneralSettingsView : public QWidget {
     Q_OBJECT
 public:
@@ -42,6 +43,8 @@ public:
     QPushButton* checkButton() const { return check_; }
     QPushButton* whatsNewButton() const { return whatsNew_; }
     QCheckBox* launchAtLoginToggle() const { return launchAtLogin_; }
+    // Shown once turning launch at login on is refused because no login entry can name this program.
+    QLabel* launchAtLoginNotice() const { return launchNotice_; }
     QComboBox* intervalPicker() const { return interval_; }
     QCheckBox* groupTerminalToggle() const { return groupTerminal_; }
     // The notice that the settings file could not be read and nothing is saved; null when it was read.
@@ -69,6 +72,7 @@ private:
     QPushButton* check_ = nullptr;
     QPushButton* whatsNew_ = nullptr;
     QCheckBox* launchAtLogin_ = nullptr;
+    QLabel* launchNotice_ = nullptr;
     QComboBox* interval_ = nullptr;
     QCheckBox* groupTerminal_ = nullptr;
     QLabel* unreadable_ = nullptr;

@@ -26,9 +26,12 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -174,6 +177,14 @@ inline bool writeFile(const QString& path, const QByteArray& bytes, QFile::Permi
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) return false;
     f.close();
     return perms == QFile::Permissions{} || f.setPermissions(perms);
+}
+
+// The names in a folder named by its bytes, which need not be UTF-8.
+inline std::vector<std::string> namesIn(const QByteArray& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.toStdString()))
+        names.push_back(entry.path().filename().string());
+    return names;
 }
 
 inline QByteArray readFile(const QString& path) {

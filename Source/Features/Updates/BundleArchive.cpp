@@ -1,5 +1,7 @@
 #include "Source/Features/Updates/BundleArchive.h"
 
+#include "Platform/Files/NativePath.h"
+
 #include <QStringList>
 
 #include <archive.h>
@@ -105,7 +107,7 @@ Result unpack(const QByteArray& zip, const QString& folder, const Limits& limits
         const qint64 announced = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
         if (announced < 0 || announced > limits.totalBytes - total) return refuse(QStringLiteral("archive too large"));
 
-        const QByteArray target = (folder + QLatin1Char('/') + name).toUtf8();
+        const QByteArray target = NativePath::encode(folder) + '/' + name.toUtf8();
         archive_entry_set_pathname(entry, target.constData());
         archive_entry_set_perm(entry, type == AE_IFDIR ? folderMode : archive_entry_perm(entry) & 0777);
         if (archive_write_header(out.get(), entry) != ARCHIVE_OK)
@@ -132,8 +134,8 @@ Result unpack(const QByteArray& zip, const QString& folder, const Limits& limits
     }
     if (archive_write_close(out.get()) != ARCHIVE_OK) return refuse(QStringLiteral("cannot finish unpacking"));
     if (top.isEmpty()) return refuse(QStringLiteral("empty archive"));
-    const int topFd =
-        ::open((folder + QLatin1Char('/') + top).toUtf8().constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int topFd = ::open((NativePath::encode(folder) + '/' + top.toUtf8()).constData(),
+                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const bool fixed = topFd >= 0 && fixFolderModes(topFd, 0);
     if (topFd >= 0) ::close(topFd);
     if (!fixed) return refuse(QStringLiteral("cannot set the folders' modes"));

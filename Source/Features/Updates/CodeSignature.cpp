@@ -1,5 +1,6 @@
 #include "Source/Features/Updates/CodeSignature.h"
 
+#include "Platform/Files/NativePath.h"
 #include "Platform/Files/UniqueFd.h"
 #include "Source/Features/Updates/Ed25519.h"
 
@@ -89,7 +90,7 @@ bool collect(int dirFd, const QString& prefix, int depth, QMap<QString, FileReco
 }
 
 std::optional<QMap<QString, FileRecord>> files(const QString& bundlePath, QString* why) {
-    UniqueFd root(::open(bundlePath.toUtf8().constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd root(::open(NativePath::encode(bundlePath).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (root.get() < 0) {
         if (why) *why = QStringLiteral("no bundle folder at ") + bundlePath;
         return std::nullopt;
@@ -102,7 +103,7 @@ std::optional<QMap<QString, FileRecord>> files(const QString& bundlePath, QStrin
 }
 
 std::optional<QByteArray> readSmall(const QString& path) {
-    UniqueFd fd(::open(path.toUtf8().constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd fd(::open(NativePath::encode(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
         st.st_size > largestManifest)

@@ -2,7 +2,9 @@
 
 #include "Platform/Files/FolderTree.h"
 #include "Platform/Files/NativePath.h"
+#include "Platform/Files/SafeFile.h"
 #include "Platform/Files/UniqueFd.h"
+#include "Platform/Files/UserFolders.h"
 #include "Source/Features/Updates/BundleArchive.h"
 #include "Source/Features/Updates/CodeSignature.h"
 #include "Source/Features/Updates/Ed25519.h"
@@ -207,12 +209,28 @@ std::optional<QByteArray> readExactly(const QString& path, qint64 length, QStrin
 }
 
 std::optional<QJsonObject> readInfo(const QString& bundle) {
-    QFile file(bundle + QStringLiteral("/Info.json"));
-    if (QFileInfo(file.fileName()).isSymLink() || !file.open(QIODevice::ReadOnly) || file.size() > largestInfo)
-        return std::nullopt;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.read(largestInfo));
+    const std::optional<QByteArray> bytes =
+        SafeFile::readRegular(bundle + QStringLiteral("/Info.json"), nullptr, largestInfo);
+    if (!bytes) return std::nullopt;
+    const QJsonDocument doc = QJsonDocument::fromJson(*bytes);
     if (!doc.isObject()) return std::nullopt;
     return doc.object();
+}
+
+// A regular file (not a link) that we may run.
+bool isProgram(const QString& path) {
+    const QByteArray native = NativePath::encode(path);
+    struct stat st {};
+    return ::lstat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) && ::access(native.constData(), X_OK) == 0;
+}
+
+// The folder the bundle is in, links resolved, by its exact bytes; empty when it is gone.
+QString bundleFolder(const QString& bundlePath) {
+    char* resolved = ::realpath(NativePath::encode(QFileInfo(bundlePath).absolutePath()).constData(), nullptr);
+    if (!resolved) return QString();
+    const QString folder = NativePath::decode(resolved);
+    ::free(resolved);
+    return folder;
 }
 
 // The unpacking folder ".quorvin-update-<pid>-XXXXXX" beside the bundle, locked while it lives so that
@@ -257,17 +275,7 @@ QString downloadFolderTemplate(const QString& tempFolder) {
     return tempFolder + QLatin1Char('/') + downloadPrefix + QString::number(::getpid()) + QStringLiteral("-XXXXXX");
 }
 
-QString temporaryFolder() {
-    // As QDir::tempPath(), but with the name's exact bytes, which need not be UTF-8.
-    QByteArray named = qgetenv("TMPDIR");
-    if (named.isEmpty()) named = "/tmp";
-    if (char* resolved = ::realpath(named.constData(), nullptr)) {
-        const QString path = NativePath::decode(resolved);
-        ::free(resolved);
-        return path;
-    }
-    return QDir::cleanPath(NativePath::decode(named));
-}
+QString temporaryFolder() { return UserFolders::temporary(); }
 
 int sweepDownloads(const QString& tempFolder) {
     UniqueFd temp(::open(NativePath::encode(tempFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -303,13 +311,13 @@ Outcome verifyAndReplace(const Job& job) {
         return fail(signatureFailure(), QStringLiteral("the archive's signature does not hold"));
 
     // 2. Those bytes unpacked beside the running bundle, on its file system.
-    const QString parent = QFileInfo(QFileInfo(job.bundlePath).absolutePath()).canonicalFilePath();
+    const QString parent = bundleFolder(job.bundlePath);
     if (parent.isEmpty())
-        return fail(replaceFailure(ENOENT, QFileInfo(job.bundlePath).absolutePath()),
+        return fail(replaceFailure(ENOENT, NativePath::displayed(QFileInfo(job.bundlePath).absolutePath())),
                     QStringLiteral("the bundle's folder is gone"));
     Staging staging(parent);
     if (staging.path().isEmpty())
-        return fail(replaceFailure(staging.error(), parent),
+        return fail(replaceFailure(staging.error(), NativePath::displayed(parent)),
                     QStringLiteral("no unpacking folder: ") + systemError(staging.error()));
     const BundleArchive::Result unpacked = BundleArchive::unpack(*zip, staging.path());
     if (!unpacked.error.isEmpty()) return fail(notQuorvinFailure(), unpacked.error);
@@ -320,8 +328,7 @@ Outcome verifyAndReplace(const Job& job) {
     if (!info) return fail(notQuorvinFailure(), QStringLiteral("the update has no readable Info.json"));
     if (info->value(QLatin1String("identifier")).toString() != job.identifier)
         return fail(notQuorvinFailure(), QStringLiteral("the update's identifier is another program's"));
-    const QFileInfo executable(fresh + QStringLiteral("/bin/quorvin"));
-    if (executable.isSymLink() || !executable.isFile() || !executable.isExecutable())
+    if (!isProgram(fresh + QStringLiteral("/bin/quorvin")))
         return fail(notQuorvinFailure(), QStringLiteral("the update has no program"));
     const std::optional<qint64> build = parseBuild(info->value(QLatin1String("build")).toString());
     if (!build || *build != job.feedBuild)
@@ -335,13 +342,13 @@ Outcome verifyAndReplace(const Job& job) {
     if (!CodeSignature::verify(fresh, job.codeSigningKey, &why)) return fail(notSignedFailure(), why);
 
     // 5. One step: the new bundle takes the old one's place; the old one goes.
-    if (::access(parent.toUtf8().constData(), W_OK) != 0)
-        return fail(QStringLiteral("No permission to replace the app in ") + parent + QLatin1Char('.'),
+    if (::access(NativePath::encode(parent).constData(), W_OK) != 0)
+        return fail(replaceFailure(EACCES, NativePath::displayed(parent)),
                     QStringLiteral("the bundle's folder is not writable"));
-    if (::renameat2(AT_FDCWD, fresh.toUtf8().constData(), AT_FDCWD, job.bundlePath.toUtf8().constData(),
-                    RENAME_EXCHANGE) != 0) {
+    if (::renameat2(AT_FDCWD, NativePath::encode(fresh).constData(), AT_FDCWD,
+                    NativePath::encode(job.bundlePath).constData(), RENAME_EXCHANGE) != 0) {
         const int code = errno;
-        return fail(replaceFailure(code, parent),
+        return fail(replaceFailure(code, NativePath::displayed(parent)),
                     QStringLiteral("the bundles could not be swapped: ") + systemError(code));
     }
     return {true, QString(), QString()};

@@ -38,8 +38,7 @@ int sweepLeftovers(const QString& bundlePath);
 // The downloads: each in a private folder "quorvin-update-<pid>-XXXXXX" in the temporary folder,
 // locked (flock) by the process that downloads into it for as long as it is in use.
 QString downloadFolderTemplate(const QString& tempFolder);
-// The temporary folder: $TMPDIR, else /tmp. One that does not exist is still named (a download
-// there fails and says where), never taken for the root folder.
+// The temporary folder (UserFolders::temporary).
 QString temporaryFolder();
 // Removes the download folders that a crash or kill left in the temporary folder: folders of our
 // naming (the older "quorvin-update-XXXXXX" too), owned by this user, not links, whose process is

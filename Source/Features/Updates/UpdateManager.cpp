@@ -3,6 +3,7 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/SerialQueue.h"
 #include "Platform/Files/NativePath.h"
+#include "Platform/System/DetachedProcess.h"
 #include "Source/Features/Updates/ReleaseNotes.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
 
@@ -12,7 +13,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QProcess>
 
 #include <algorithm>
 #include <cerrno>
@@ -340,12 +340,9 @@ void UpdateManager::installed() {
     settings_->updatedFromVersion.set(runningVersion());
     // The shell waits for this process to end, then starts the new program; the pid and the path
     // reach it as arguments, never inside the script's text.
-    QProcess relaunch;
-    relaunch.setProgram(env_.shell);
-    relaunch.setArguments({QStringLiteral("-c"), relaunchScript(), QStringLiteral("quorvin-relaunch"),
-                           QString::number(QCoreApplication::applicationPid()), env_.bundle.bundlePath() + "/bin/quorvin"});
-    relaunch.setStandardInputFile(QProcess::nullDevice());
-    const bool started = relaunch.startDetached();
+    const bool started = DetachedProcess::start(
+        env_.shell, {QStringLiteral("-c"), relaunchScript(), QStringLiteral("quorvin-relaunch"),
+                     QString::number(QCoreApplication::applicationPid()), env_.bundle.bundlePath() + "/bin/quorvin"});
     if (!started)
         return failInstall(QStringLiteral("Quorvin was updated but couldn’t restart. Quit Quorvin and open it again."),
                            QStringLiteral("cannot start ") + env_.shell);

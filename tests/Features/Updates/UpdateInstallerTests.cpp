@@ -229,6 +229,29 @@ TEST_F(UpdateInstall, TamperedArchivesAreRefusedWithNothingReplaced) {
     EXPECT_FALSE(QFileInfo::exists(absolute));
 }
 
+// A folder named in bytes that are not UTF-8, its look-alike beside it: the update goes into the
+// real folder, and the look-alike's bundle stays as it was.
+TEST_F(UpdateInstall, ABundleInAFolderNotNamedInUTF8IsUpdatedThereAndNotInItsLookAlike) {
+    const QByteArray base = NativePath::encode(dir.path());
+    const QByteArray real = base + "/x-\xe9", lookAlike = base + "/x-\xef\xbf\xbd";
+    for (const QByteArray& folder : {real, lookAlike}) {
+        ASSERT_TRUE(std::filesystem::create_directories(folder.toStdString()));
+        std::filesystem::copy(running.toStdString(), (folder + "/Quorvin.app").toStdString(),
+                              std::filesystem::copy_options::recursive);
+    }
+    running = NativePath::decode(real + "/Quorvin.app");
+    const UpdateInstaller::Outcome outcome = install(archive());
+    ASSERT_TRUE(outcome.replaced) << qPrintable(outcome.detail);
+    const QString other = NativePath::decode(lookAlike + "/Quorvin.app");
+    EXPECT_EQ(Bundle::forExecutable(running + "/bin/quorvin").build(), "20");
+    EXPECT_EQ(Bundle::forExecutable(other + "/bin/quorvin").build(), "10");
+    for (const QString& bundle : {running, other}) EXPECT_TRUE(CodeSignature::verify(bundle, keys.publicBase64()));
+    for (const QByteArray& folder : {real, lookAlike})
+        EXPECT_EQ(namesIn(folder), std::vector<std::string>{"Quorvin.app"}) << folder.toStdString();
+    std::filesystem::remove_all(real.toStdString());
+    std::filesystem::remove_all(lookAlike.toStdString());
+}
+
 // Folder modes are not signed: an archive made under umask 000 left bin/ writable by anyone.
 TEST_F(UpdateInstall, FoldersAreInstalled0755WhateverTheArchiveOrTheUmaskSays) {
     const auto modes = [&] {

@@ -1,8 +1,9 @@
 #include "Platform/Core/Bundle.h"
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/Random.h"
-#include "Platform/Gui/Screens.h"
 #include "Platform/Core/UserDefaults.h"
+#include "Platform/Files/NativePath.h"
+#include "Platform/Gui/Screens.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 
 #include <sys/stat.h>
@@ -40,6 +43,23 @@ TEST(Bundle, ReadsInfoJsonInsideABundleAndFallsBackOutside) {
     EXPECT_EQ(outside.identifier(), "com.pelwick.Quorvin");
     EXPECT_EQ(outside.version(), QUORVIN_VERSION);
     EXPECT_TRUE(outside.bundlePath().isEmpty());
+
+    // A folder named in bytes that are not UTF-8, its look-alike beside it: the bundle is the real
+    // one, and its resources come from inside the program, where Qt cannot be led to the look-alike.
+    const QByteArray base = NativePath::encode(dir.path());
+    for (const auto& [folder, build] : {std::pair{QByteArray("/x-\xe9"), "7"}, {"/x-\xef\xbf\xbd", "9"}}) {
+        const std::string app = (base + folder + "/Quorvin.app").toStdString();
+        std::filesystem::create_directories(app + "/bin");
+        std::filesystem::create_directories(app + "/Resources");
+        std::ofstream(app + "/Info.json") << R"({"version":"1.)" << build << R"(","build":")" << build << "\"}";
+        std::ofstream(app + "/Resources/Changelog.json") << "[]";
+    }
+    const QString real = NativePath::decode(base + "/x-\xe9/Quorvin.app");
+    const Bundle named = Bundle::forExecutable(real + "/bin/quorvin");
+    EXPECT_EQ(named.build(), "7");
+    EXPECT_EQ(NativePath::encode(named.bundlePath()), base + "/x-\xe9/Quorvin.app");
+    EXPECT_EQ(named.resourcePath("Changelog.json"), ":/Changelog.json");
+    std::filesystem::remove_all(base.toStdString());
 }
 
 TEST(Screens, UpwardAndQtSpacesConvertBothWays) {

@@ -152,3 +152,26 @@ TEST(LaunchAtLogin, TheExecKeyQuotesAndEscapesThePath) {
     ASSERT_TRUE(entry.has_value());
     EXPECT_EQ(entry->exec, "\"/a\\$b\\\\c d\"");
 }
+
+// A path a desktop entry cannot hold is never written, nor any other in its place: turning on is
+// refused, and turning off an entry already there keeps the path it names.
+TEST(LaunchAtLogin, AProgramNoEntryCanNameIsNeverTurnedOn) {
+    const QString earlier = "/opt/Quorvin.app/bin/quorvin";
+    for (const QString& executable : {NativePath::decode("/home/me/x-\xe9/Quorvin.app/bin/quorvin"),
+                                      QString("/home/me/two\nlines/quorvin"), QString()}) {
+        Autostart autostart;
+        LaunchAtLogin launch(autostart.folder, executable, FileWriter::shared());
+        EXPECT_FALSE(launch.canNameExecutable());
+        const auto refused = launch.setEnabled(true);
+        ASSERT_TRUE(refused.has_value());
+        EXPECT_EQ(refused->path, NativePath::displayed(executable));
+        EXPECT_FALSE(QDir(autostart.folder).exists());
+        EXPECT_FALSE(launch.isEnabled());
+
+        autostart.put(LaunchAtLogin::entryText(earlier, true));
+        EXPECT_TRUE(launch.setEnabled(true).has_value());
+        ASSERT_FALSE(launch.setEnabled(false).has_value());
+        EXPECT_FALSE(launch.isEnabled());
+        EXPECT_EQ(autostart.entry(), LaunchAtLogin::entryText(earlier, false));
+    }
+}

@@ -1,6 +1,7 @@
 // One instance per user and display, between real processes: this program run again as the
 // instance that holds the lock.
 #include "Platform/Desktop/SingleInstance.h"
+#include "Platform/Files/NativePath.h"
 
 #include "TestSupport.h"
 
@@ -14,6 +15,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include <sys/stat.h>
@@ -36,7 +38,8 @@ struct Child {
 
 bool startPrimary(Child& child, const QString& path) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(kPathVariable, path);
+    // Percent-encoded: the environment would pass a name that is not UTF-8 as its look-alike.
+    env.insert(kPathVariable, QString::fromLatin1(NativePath::encode(path).toPercentEncoding("/")));
     child.process.setProcessEnvironment(env);
     child.process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SingleInstanceHelper.RunAsPrimary"});
     return child.process.waitForStarted(5000) &&
@@ -52,7 +55,7 @@ mode_t modeOf(const QString& path) {
 
 // Not a test of its own: the instance that holds the lock, printing each request to show itself.
 TEST(SingleInstanceHelper, RunAsPrimary) {
-    const QString path = qEnvironmentVariable(kPathVariable);
+    const QString path = NativePath::decode(QByteArray::fromPercentEncoding(qgetenv(kPathVariable)));
     if (path.isEmpty()) GTEST_SKIP() << "helper for SingleInstance.ASecondStartAsksTheRunningOne";
     SingleInstance instance(path);
     ASSERT_EQ(instance.claim(), SingleInstance::Claim::primary);
@@ -114,6 +117,29 @@ TEST(SingleInstance, AFolderThatIsALinkIsNotUsedAndOursIsMadePrivate) {
     SingleInstance own(elsewhere + "/instance");
     EXPECT_EQ(own.claim(), SingleInstance::Claim::primary);
     EXPECT_EQ(modeOf(elsewhere), mode_t(0700));
+}
+
+// $XDG_RUNTIME_DIR named in bytes that are not UTF-8, its look-alike beside it: the lock and the
+// socket are made in the real folder, and a second start reaches the first through it.
+TEST(SingleInstance, ARuntimeFolderNamedInBytesThatAreNotUTF8IsUsedByItsBytes) {
+    QTemporaryDir dir;
+    const QByteArray base = NativePath::encode(dir.path());
+    const QByteArray real = base + "/run-\xe9", lookAlike = base + "/run-\xef\xbf\xbd";
+    for (const QByteArray& folder : {real, lookAlike}) ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", real);
+    const QString path = SingleInstance::defaultPath();
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    ASSERT_TRUE(NativePath::encode(path).startsWith(real + "/com.pelwick.Quorvin/instance-")) << path.toStdString();
+
+    Child primary;
+    ASSERT_TRUE(startPrimary(primary, path));
+    SingleInstance second(path);
+    EXPECT_EQ(second.claim(), SingleInstance::Claim::activatedRunning);
+    for (const char* suffix : {".lock", ".socket"})
+        EXPECT_TRUE(std::filesystem::exists((NativePath::encode(path) + suffix).toStdString())) << suffix;
+    EXPECT_TRUE(std::filesystem::is_empty(lookAlike.toStdString()));
+    std::filesystem::remove_all(base.toStdString());
 }
 
 TEST(SingleInstance, TheNameSaysUserAndDisplay) {

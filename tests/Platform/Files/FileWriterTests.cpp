@@ -19,6 +19,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -270,11 +271,17 @@ TEST_F(FileWriterTest, PrivateFoldersAreMadeOrTightenedButALinkIsRefusedAndLeftA
         EXPECT_EQ(mode(nested), after) << std::oct << before;
     }
 
-    // A folder of ours that is not private is made 0700 less the umask and, once there, left as it is.
-    ::umask(0077);
-    ASSERT_FALSE(writer.makeFolder(root + "/data/Snippets", 0700));
-    ::umask(umask);
-    EXPECT_EQ(mode(root + "/data/Snippets"), 0700);
+    // A folder of ours that is not private is made with the mode asked less the umask and, once
+    // there, left as it is.
+    for (const auto& [name, asked, mask, made] : {std::tuple{"Snippets", 0700, 0077, 0700},
+                                                  {"Shared", 0755, 0022, 0755},
+                                                  {"Masked", 0755, 0077, 0700},
+                                                  {"Open", 0777, 0, 0777}}) {
+        ::umask(mode_t(mask));
+        ASSERT_FALSE(writer.makeFolder(root + "/data/" + name, mode_t(asked)));
+        ::umask(umask);
+        EXPECT_EQ(mode(root + "/data/" + name), made) << name << std::oct << ", expected 0" << made;
+    }
     for (const int chosen : {0500, 0755, 0777}) {
         ::chmod(native(root + "/data/Snippets").constData(), mode_t(chosen));
         ASSERT_FALSE(writer.makeFolder(root + "/data/Snippets", 0700));

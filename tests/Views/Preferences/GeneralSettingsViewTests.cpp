@@ -3,6 +3,7 @@
 #include "Platform/Core/NotificationCenter.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Desktop/LaunchAtLogin.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/System/SystemIdentity.h"
 #include "Source/Features/System/SystemSettings.h"
 #include "Source/Features/Updates/UpdateManager.h"
@@ -133,6 +134,20 @@ TEST_F(GeneralPane, LaunchAtLoginFollowsTheAutostartEntry) {
         pane.launchAtLoginToggle()->click();
         EXPECT_FALSE(pane.launchAtLoginToggle()->isChecked());
         EXPECT_FALSE(failing.isEnabled());
+        EXPECT_TRUE(pane.launchAtLoginNotice()->isHidden());
+    }
+    {
+        // A folder no login entry can name: refused, and said, since moving the app is what helps.
+        LaunchAtLogin unnamable(home.path() + "/autostart", NativePath::decode("/opt/x-\xe9/bin/quorvin"),
+                                FileWriter::shared());
+        auto view = this->pane(unnamable);
+        GeneralSettingsView& pane = *view;
+        EXPECT_TRUE(pane.launchAtLoginNotice()->isHidden());
+        pane.launchAtLoginToggle()->click();
+        EXPECT_FALSE(pane.launchAtLoginToggle()->isChecked());
+        EXPECT_FALSE(unnamable.isEnabled());
+        EXPECT_FALSE(pane.launchAtLoginNotice()->isHidden());
+        EXPECT_TRUE(pane.launchAtLoginNotice()->text().startsWith("Quorvin can’t start at login from this folder"));
     }
     {
         // Changed behind the pane's back: read again each time the pane is shown.
