@@ -318,7 +318,8 @@ void UpdateManager::installPending() {
                 QStringLiteral("the download runs past the announced %1 bytes").arg(build.length) +
                     (encoding.isEmpty()
                          ? QString()
-                         : QStringLiteral(" once decoded from its %1 encoding").arg(QString::fromLatin1(encoding))));
+                         : QStringLiteral(" once decoded from its %1 encoding").arg(QString::fromLatin1(encoding))) +
+                    QStringLiteral("; stopped with %1 bytes decoded").arg(*inflater ? (*inflater)->decoded() : 0));
         }
         if (*writeFailed) return failSaving(*writeFailed, temp);
         const bool cut = isTransportError(reply->error());
