@@ -198,7 +198,7 @@ TEST_F(UpdateChecker, TheGuiThreadAnswersWhileAFeedThatInflatesWithoutEndIsRefus
 }
 
 // What a server's encodings decode to, and where they stop.
-TEST(BodyInflaterTest, DecodesWhatServersSendAndStopsJustPastTheLimit) {
+TEST(BodyInflater, DecodesWhatServersSendAndStopsJustPastTheLimit) {
     const QByteArray text = QByteArray("{\"latest\":1}").repeated(50);
     const QByteArray zlibbed = qCompress(text).mid(4);  // Qt's own length prefix dropped
     const QByteArray gz = gzip(text);
