@@ -45,6 +45,6 @@ private:
     bool tooLong_ = false;
     bool ended_ = false;  // the encoded stream reached its end
     QString problem_;
-    QByteArray head_;  // the first bytes of a deflate body, until its wrapping is known
+    QByteArray head_;  // the first bytes, held until there are enough to start the stream on
     std::unique_ptr<Stream> stream_;
 };
