@@ -25,6 +25,7 @@
 #include <archive_entry.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <functional>
@@ -219,32 +220,53 @@ inline bool signBundle(const QString& path, const Keys& keys) {
            writeFile(path + "/" + CodeSignature::signaturePath, keys.sign(*manifest).toLatin1() + "\n");
 }
 
-// A gzip stream that inflates to `size` zero bytes.
+// A gzip stream of `bytes`.
+inline QByteArray gzip(const QByteArray& bytes) {
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+    QByteArray out(qsizetype(deflateBound(&z, uLong(bytes.size()))), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    z.avail_in = uInt(bytes.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(qsizetype(z.total_out));
+    deflateEnd(&z);
+    return out;
+}
+
+// A gzip stream that inflates to `size` zero bytes, made at once whatever the size: one
+// megabyte's block, flushed so that it stands alone, repeated.
 inline QByteArray gzipOfZeros(qint64 size) {
-    QByteArray out;
-    archive* a = archive_write_new();
-    archive_write_set_format_raw(a);
-    archive_write_add_filter_gzip(a);
-    archive_write_set_filter_option(a, nullptr, "compression-level", "1");
-    archive_write_set_bytes_in_last_block(a, 1);
-    archive_write_open(
-        a, &out, nullptr,
-        [](archive*, void* sink, const void* bytes, size_t length) -> la_ssize_t {
-            static_cast<QByteArray*>(sink)->append(static_cast<const char*>(bytes), qsizetype(length));
-            return la_ssize_t(length);
-        },
-        nullptr);
-    archive_entry* entry = archive_entry_new();
-    archive_entry_set_pathname(entry, "zeros");
-    archive_entry_set_filetype(entry, AE_IFREG);
-    archive_entry_set_size(entry, size);
-    archive_write_header(a, entry);
-    archive_entry_free(entry);
-    const QByteArray zeros(1 << 20, '\0');
-    for (qint64 left = size; left > 0; left -= zeros.size())
-        archive_write_data(a, zeros.constData(), size_t(std::min<qint64>(left, zeros.size())));
-    archive_write_close(a);
-    archive_write_free(a);
+    constexpr qint64 mega = 1 << 20;
+    const QByteArray zeros(mega, '\0');
+    auto rawDeflate = [&](qint64 length, int flush) {
+        z_stream z{};
+        deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+        QByteArray out(qsizetype(deflateBound(&z, uLong(length)) + 16), '\0');
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.constData()));
+        z.avail_in = uInt(length);
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = uInt(out.size());
+        deflate(&z, flush);
+        out.resize(out.size() - qsizetype(z.avail_out));
+        deflateEnd(&z);
+        return out;
+    };
+    const QByteArray block = rawDeflate(mega, Z_FULL_FLUSH);
+    const uLong blockCrc = crc32(0, reinterpret_cast<const Bytef*>(zeros.constData()), uInt(mega));
+    QByteArray out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10);
+    out.reserve(qsizetype(size / mega + 1) * block.size() + 64);
+    uLong crc = crc32(0, nullptr, 0);
+    for (qint64 i = 0; i < size / mega; ++i) {
+        out += block;
+        crc = crc32_combine(crc, blockCrc, mega);
+    }
+    const qint64 rest = size % mega;
+    out += rawDeflate(rest, Z_FINISH);
+    crc = crc32_combine(crc, crc32(0, reinterpret_cast<const Bytef*>(zeros.constData()), uInt(rest)), rest);
+    for (const quint32 word : {quint32(crc), quint32(size)})
+        for (int i = 0; i < 4; ++i) out += char((word >> (8 * i)) & 0xFF);
     return out;
 }
 

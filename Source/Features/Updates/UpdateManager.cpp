@@ -4,6 +4,7 @@
 #include "Platform/Core/SerialQueue.h"
 #include "Platform/Files/NativePath.h"
 #include "Platform/System/DetachedProcess.h"
+#include "Source/Features/Updates/BodyInflater.h"
 #include "Source/Features/Updates/ReleaseNotes.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
 
@@ -29,6 +30,7 @@ namespace {
 // A server that stops sending mid-way ends the check or download after this long.
 constexpr int transferTimeoutMs = 60000;
 constexpr qint64 downloadBuffer = 256 * 1024;
+constexpr qint64 feedPiece = 64 * 1024;
 
 bool isTransportError(QNetworkReply::NetworkError error) {
     // HTTP answers (an error page too) arrive with codes from ContentAccessDenied on: their body counts.
@@ -94,9 +96,9 @@ QNetworkRequest UpdateManager::request(const QUrl& url) const {
     request.setTransferTimeout(transferTimeoutMs);
     // Redirects are followed only to https.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    // A compressed answer is measured by what it inflates to, as it is read, and stopped by our own
-    // limits; Qt's ratio check would instead hold the reply until the transfer timed out.
-    request.setDecompressedSafetyCheckThreshold(-1);
+    // Naming the encodings ourselves keeps Qt from inflating the answer on the GUI thread, whole, before
+    // anyone can look at its length: a BodyInflater does it as it is read, within our own limits.
+    request.setRawHeader("Accept-Encoding", BodyInflater::acceptedEncodings());
     if (ssl_) request.setSslConfiguration(*ssl_);
     return request;
 }
@@ -169,21 +171,38 @@ void UpdateManager::check(bool install) {
     if (state_.kind() == State::Kind::checking || state_.kind() == State::Kind::installing || installing_) return;
     setState(State::checking());
     QNetworkReply* reply = network()->get(request(QUrl(env_.feedURL)));
-    connect(reply, &QNetworkReply::readyRead, reply, [reply] {
-        if (reply->bytesAvailable() > largestFeed) reply->abort();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, install] { feedArrived(reply, install); });
+    // Read as it comes, a piece at a time, and stopped as soon as it is longer than a feed can be.
+    reply->setReadBufferSize(feedPiece);
+    auto feed = std::make_shared<FeedBody>();
+    connect(reply, &QNetworkReply::readyRead, reply, [reply, feed] { readFeed(reply, *feed); });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, install, feed] { feedArrived(reply, *feed, install); });
 }
 
-void UpdateManager::feedArrived(QNetworkReply* reply, bool install) {
+void UpdateManager::readFeed(QNetworkReply* reply, FeedBody& feed) {
+    if (!feed.inflater)
+        feed.inflater = std::make_unique<BodyInflater>(reply->rawHeader("Content-Encoding"), largestFeed);
+    if (feed.sent > largestFeed || !feed.inflater->problem().isEmpty()) return;
+    const QByteArray raw = reply->readAll();
+    feed.sent += raw.size();
+    if (feed.sent > largestFeed || !feed.inflater->add(raw, feed.body)) reply->abort();
+}
+
+void UpdateManager::feedArrived(QNetworkReply* reply, FeedBody& feed, bool install) {
     reply->deleteLater();
+    readFeed(reply, feed);
+    QString problem = feed.inflater->problem();  // refused as it was read
+    if (feed.sent > largestFeed)
+        problem = QStringLiteral("it is longer than %1 bytes").arg(largestFeed);
+    else if (problem.isEmpty() && !isTransportError(reply->error()) && !feed.inflater->finish())
+        problem = feed.inflater->problem();  // cut short
+    if (!problem.isEmpty()) return feedRefused(problem);
     if (isTransportError(reply->error())) {
         qCInfo(lcUpdates, "Update check failed: %s", qPrintable(reply->errorString()));
         setState(State::failed(unreachableMessage()));
         return;
     }
-    const QByteArray body = reply->read(largestFeed + 1);
-    if (body.size() > largestFeed) return feedDecoded(std::nullopt, {}, install);
+    const QByteArray body = std::move(feed.body);
     // A long feed takes a while to decode: on the queue, with the cache and the notes read there too.
     queue_->async([self = QPointer<UpdateManager>(this), body, install, decode = env_.decodeFeed,
                    cache = env_.cachePath, changelog = env_.changelogPath] {
@@ -202,11 +221,7 @@ void UpdateManager::feedArrived(QNetworkReply* reply, bool install) {
 }
 
 void UpdateManager::feedDecoded(const std::optional<UpdateFeed::Build>& latest, QList<Release> releases, bool install) {
-    if (!latest) {
-        qCInfo(lcUpdates, "Update check failed: the answer from %s is not an update feed", qPrintable(env_.feedURL));
-        setState(State::failed(unreachableMessage()));
-        return;
-    }
+    if (!latest) return feedRefused(QStringLiteral("it is not an update feed"));
     notesFetched_ = true;
     setReleases(std::move(releases));
     // A build already swapped in counts as running until the program starts again.
@@ -217,6 +232,13 @@ void UpdateManager::feedDecoded(const std::optional<UpdateFeed::Build>& latest, 
     pending_ = latest;
     setState(State::available(latest->version));
     if (install) installPending();
+}
+
+void UpdateManager::feedRefused(const QString& problem) {
+    // The text the user sees is the one for any answer that is not a feed; the log says why.
+    qCInfo(lcUpdates, "Update check failed: the server at %s sent something Quorvin can't read: %s",
+           qPrintable(env_.feedURL), qPrintable(problem));
+    setState(State::failed(unreachableMessage()));
 }
 
 void UpdateManager::installPending() {
@@ -247,7 +269,7 @@ void UpdateManager::installPending() {
     const QByteArray filePath = pattern + "/update.zip";
     download_ = ::open(filePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (download_ < 0) return failSaving(errno, temp);
-    received_ = 0;
+    sent_ = 0;
 
     QNetworkReply* reply = network()->get(request(build.url));
     // Read as it comes: the network does not run ahead of the length check.
@@ -264,11 +286,18 @@ void UpdateManager::installPending() {
         const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
         if (ok && announced > build.length && !*tooLong) stop(*tooLong);
     });
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply, build, tooLong, writeFailed, stop] {
-        if (*tooLong || *writeFailed) return;
-        const QByteArray chunk = reply->read(build.length - received_ + 1);
-        received_ += chunk.size();
-        if (received_ > build.length) return stop(*tooLong);
+    // What the body decodes to is measured, and no more than one byte past the length is ever made.
+    auto inflater = std::make_shared<std::unique_ptr<BodyInflater>>();
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply, build, tooLong, writeFailed, stop, inflater] {
+        if (*tooLong || *writeFailed || (*inflater && !(*inflater)->problem().isEmpty())) return;
+        if (!*inflater) *inflater = std::make_unique<BodyInflater>(reply->rawHeader("Content-Encoding"), build.length);
+        const QByteArray raw = reply->readAll();
+        sent_ += raw.size();
+        QByteArray chunk;
+        const bool read = (*inflater)->add(raw, chunk);
+        // An encoding adds a little to what it wraps; far more is padding that decodes to nothing.
+        if ((*inflater)->isTooLong() || sent_ > build.length + downloadBuffer) return stop(*tooLong);
+        if (!read) return reply->abort();
         for (qsizetype done = 0; done < chunk.size();) {
             const ssize_t n = ::write(download_, chunk.constData() + done, size_t(chunk.size() - done));
             if (n < 0 && errno == EINTR) continue;
@@ -279,7 +308,7 @@ void UpdateManager::installPending() {
             done += n;
         }
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, build, tooLong, writeFailed, temp] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, build, tooLong, writeFailed, temp, inflater] {
         reply->deleteLater();
         if (*tooLong) {
             // A compressed download is measured by what it inflates to.
@@ -289,10 +318,16 @@ void UpdateManager::installPending() {
                 QStringLiteral("the download runs past the announced %1 bytes").arg(build.length) +
                     (encoding.isEmpty()
                          ? QString()
-                         : QStringLiteral(" once decoded from its %1 encoding").arg(QString::fromLatin1(encoding))));
+                         : QStringLiteral(" once decoded from its %1 encoding").arg(QString::fromLatin1(encoding))) +
+                    QStringLiteral("; stopped with %1 bytes decoded").arg(*inflater ? (*inflater)->decoded() : 0));
         }
         if (*writeFailed) return failSaving(*writeFailed, temp);
-        if (isTransportError(reply->error())) {
+        const bool cut = isTransportError(reply->error());
+        if (*inflater && (!(*inflater)->problem().isEmpty() || (!cut && !(*inflater)->finish())))
+            return failInstall(UpdateInstaller::signatureFailure(),
+                               QStringLiteral("the download of %1 can't be read: %2")
+                                   .arg(build.url.toString(), (*inflater)->problem()));
+        if (cut) {
             const bool insecure = reply->error() == QNetworkReply::InsecureRedirectError;
             return failInstall(
                 insecure ? UpdateInstaller::insecureRedirectFailure() : UpdateInstaller::downloadFailure(),

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+class BodyInflater;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
@@ -144,7 +145,15 @@ private:
     void setReleases(QList<Release> releases);
     QNetworkAccessManager* network();
     QNetworkRequest request(const QUrl& url) const;
-    void feedArrived(QNetworkReply* reply, bool install);
+    // A feed as it arrives: how much the server sent, and what that decodes to.
+    struct FeedBody {
+        qint64 sent = 0;
+        QByteArray body;
+        std::unique_ptr<BodyInflater> inflater;
+    };
+    static void readFeed(QNetworkReply* reply, FeedBody& feed);
+    void feedArrived(QNetworkReply* reply, FeedBody& feed, bool install);
+    void feedRefused(const QString& problem);
     void feedDecoded(const std::optional<UpdateFeed::Build>& latest, QList<Release> releases, bool install);
     void failInstall(const QString& message, const QString& detail = {});
     void failSaving(int code, const QString& folder);
@@ -172,5 +181,5 @@ private:
     QString downloadFolder_;
     int downloadLock_ = -1;  // the folder, open and locked
     int download_ = -1;  // the file, open for writing
-    qint64 received_ = 0;
+    qint64 sent_ = 0;  // the download's bytes as the server sent them
 };

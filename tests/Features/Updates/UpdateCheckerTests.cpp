@@ -1,5 +1,7 @@
+#include "Source/Features/Updates/BodyInflater.h"
 #include "Source/Features/Updates/UpdateManager.h"
 
+#include "LogCapture.h"
 #include "TestSupport.h"
 #include "UpdateTestSupport.h"
 
@@ -166,6 +168,75 @@ TEST_F(UpdateChecker, ALongFeedIsDecodedOffTheGuiThreadAndOnlyTheNewestNotesAreK
     again.reset();  // its queue is done before the counts are read
     EXPECT_TRUE(ledger.onGui.isEmpty());
     EXPECT_EQ(ledger.off.value("decode"), 2);
+}
+
+// A feed of 10 MB that inflated to 10 GB held the GUI thread for 23 s: Qt inflated it whole before
+// its length was looked at.
+TEST_F(UpdateChecker, TheGuiThreadAnswersWhileAFeedThatInflatesWithoutEndIsRefused) {
+    TestHttpsServer::Response bomb{gzipOfZeros(qint64(10) << 30), 200, true, 64 * 1024};
+    bomb.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/bomb.json", bomb);
+    auto m = make("/bomb.json");
+    const LogCapture log;
+    TestSupport::GuiStallMeter meter;
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_LT(meter.longestMs(), 100);
+    EXPECT_EQ(m->state(), UpdateManager::State::failed("Couldn’t reach the update server."));
+    EXPECT_EQ(log.matching({"can't read", "decodes to more than 4194304 bytes"}).size(), 1)
+        << qPrintable(log.all().join('\n'));
+    EXPECT_FALSE(QFile::exists(dir.filePath("feed.json")));
+
+    // A feed sent compressed, as servers do, reads as it did.
+    TestHttpsServer::Response packed{gzip(feedJson(20))};
+    packed.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/bomb.json", packed);
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::available("2.0"));
+    EXPECT_EQ(readFile(dir.filePath("feed.json")), feedJson(20));
+}
+
+// What a server's encodings decode to, and where they stop.
+TEST(BodyInflater, DecodesWhatServersSendAndStopsJustPastTheLimit) {
+    const QByteArray text = QByteArray("{\"latest\":1}").repeated(50);
+    const QByteArray zlibbed = qCompress(text).mid(4);  // Qt's own length prefix dropped
+    const QByteArray gz = gzip(text);
+    struct Case {
+        const char* name;
+        QByteArray encoding, body;
+        qint64 limit;
+        bool ok;
+        bool tooLong;
+        QByteArray decoded;
+    };
+    const Case cases[] = {
+        {"none", "", text, 1000, true, false, text},
+        {"none, past the limit", "identity", text, 10, false, true, text.left(11)},
+        {"gzip", "GZip", gz, 1000, true, false, text},
+        {"two gzip members", "x-gzip", gz + gz, 2000, true, false, text + text},
+        {"gzip past the limit", "gzip", gzipOfZeros(1 << 20), 4096, false, true, QByteArray(4097, '\0')},
+        {"gzip cut short", "gzip", gz.chopped(5), 1000, false, false, text},
+        {"gzip junk after", "gzip", gz + "junk", 1000, false, false, text},
+        {"deflate, wrapped", "deflate", zlibbed, 1000, true, false, text},
+        {"deflate, bare", "deflate", zlibbed.mid(2).chopped(4), 1000, true, false, text},
+        {"deflate junk after", "deflate", zlibbed + "x", 1000, false, false, text},
+        {"not gzip", "gzip", text, 1000, false, false, ""},
+        {"unknown", "br", text, 1000, false, false, ""},
+    };
+    for (const Case& c : cases) {
+        for (const int piece : {1, 7, 100000}) {  // as it arrives, in pieces of any size
+            BodyInflater inflater(c.encoding, c.limit);
+            QByteArray out;
+            bool ok = true;
+            for (qsizetype at = 0; at < c.body.size(); at += piece) ok = inflater.add(c.body.mid(at, piece), out) && ok;
+            ok = inflater.finish() && ok;
+            EXPECT_EQ(ok, c.ok) << c.name << " " << piece;
+            EXPECT_EQ(inflater.isTooLong(), c.tooLong) << c.name;
+            EXPECT_EQ(out, c.decoded) << c.name << " " << piece;
+            EXPECT_EQ(inflater.problem().isEmpty(), c.ok) << c.name;
+        }
+    }
 }
 
 TEST_F(UpdateChecker, AServerWhoseCertificateIsNotTrustedIsUnreachable) {
