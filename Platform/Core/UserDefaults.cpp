@@ -1,5 +1,6 @@
 #include "Platform/Core/UserDefaults.h"
 
+#include "Platform/Core/JsonText.h"
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/SafeFile.h"
 #include "Platform/Files/UserFolders.h"
@@ -65,7 +66,7 @@ void UserDefaults::load() {
     FileError error;
     std::optional<QByteArray> bytes;
     const std::optional<QString> source = SafeFile::followUsersLink(path_, false, &error);
-    if (source) bytes = SafeFile::readRegular(*source, &error, maxFileSize);
+    if (source) bytes = SafeFile::readRegular(*source, maxFileSize, &error);
     if (!bytes) {
         if (error.isMissing()) return;
         // Whatever is there stays as it is: the defaults are used and nothing is written over it.
@@ -77,7 +78,7 @@ void UserDefaults::load() {
     }
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(*bytes, &parseError);
-    if (parseError.error == QJsonParseError::NoError && doc.isObject()) {
+    if (parseError.error == QJsonParseError::NoError && doc.isObject() && JsonText::isOneValue(*bytes)) {
         std::lock_guard lock(mutex_);
         values_ = doc.object();
         return;

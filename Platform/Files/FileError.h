@@ -14,6 +14,8 @@ struct FileError {
     static FileError refused(const QString& path, const QString& reason);
 
     bool isMissing() const { return code == ENOENT; }
+    // Refused unread for its size.
+    bool isTooLarge() const { return code == EFBIG; }
     // "<path>: <reason>"
     QString message() const;
 };

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <dirent.h>
@@ -66,17 +67,23 @@ std::unique_ptr<QFile> openRegular(const QString& path, FileError* error) {
     return file;
 }
 
-std::optional<QByteArray> readRegular(const QString& path, FileError* error, qint64 maxBytes) {
+std::optional<QByteArray> readRegular(const QString& path, qint64 maxBytes, FileError* error) {
     const std::unique_ptr<QFile> file = openRegular(path, error);
     if (!file) return std::nullopt;
     auto tooLarge = [&] {
-        report(error, FileError::refused(path, QStringLiteral("is larger than %1 bytes").arg(maxBytes)));
+        report(error, FileError{path, QStringLiteral("is larger than %1 bytes").arg(maxBytes), EFBIG});
         return std::nullopt;
     };
-    if (maxBytes >= 0 && file->size() > maxBytes) return tooLarge();
-    // The file may grow while it is read.
-    QByteArray bytes = maxBytes >= 0 ? file->read(maxBytes + 1) : file->readAll();
-    if (maxBytes >= 0 && bytes.size() > maxBytes) return tooLarge();
+    const qint64 size = file->size();
+    if (size > maxBytes) return tooLarge();
+    // Room for what the file holds, not for the cap; it may grow while it is read.
+    QByteArray bytes = file->read(size);
+    for (;;) {
+        const QByteArray more = file->read(std::min<qint64>(maxBytes + 1 - bytes.size(), 64 << 10));
+        if (more.isEmpty()) break;
+        bytes += more;
+        if (bytes.size() > maxBytes) return tooLarge();
+    }
     if (file->error() != QFileDevice::NoError) {
         report(error, FileError{path, file->errorString(), EIO});
         return std::nullopt;

@@ -22,9 +22,9 @@ bool isRegular(const QString& path);
 // The regular file at the path, open for reading; null with the reason when it is missing, a
 // link, or anything but a regular file. Opening never blocks.
 std::unique_ptr<QFile> openRegular(const QString& path, FileError* error = nullptr);
-// The contents of the regular file at the path, read as above. A file larger than `maxBytes`
-// (when given) is refused unread.
-std::optional<QByteArray> readRegular(const QString& path, FileError* error = nullptr, qint64 maxBytes = -1);
+// The contents of the regular file at the path, read as above. A file larger than `maxBytes` is
+// refused unread (its error tells so with isTooLarge()): every caller names the most its file holds.
+std::optional<QByteArray> readRegular(const QString& path, qint64 maxBytes, FileError* error = nullptr);
 
 // Where a file or folder the user may have linked elsewhere (a settings file kept with their
 // dotfiles, a synced folder) is read and written: the path itself when it is no link or is

@@ -1,6 +1,7 @@
 #include "Source/Extensions/ClipboardItemCodable.h"
 
 #include "Platform/Core/Clock.h"
+#include "Platform/Core/JsonText.h"
 #include "Platform/Core/RawValues.h"
 
 #include <QLocale>
@@ -387,6 +388,7 @@ QByteArray ClipboardItemCodable::encodeFile(const std::vector<ClipboardItemCodab
 }
 
 std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeFile(const QByteArray& bytes, int* skipped) {
+    if (!JsonText::isOneValue(bytes)) return std::nullopt;
     std::vector<ClipboardItemCodable> records;
     RecordReader reader(records);
     const bool parsed = nlohmann::json::sax_parse(bytes.constBegin(), bytes.constEnd(), &reader);

@@ -7,6 +7,7 @@
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Extensions/PngData.h"
+#include "Source/Features/Clipboard/ClipboardManager.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -27,6 +28,11 @@ Q_LOGGING_CATEGORY(lcClipboard, "com.pelwick.Quorvin.Clipboard", QtInfoMsg)
 namespace {
 
 const QString kAsideInfix = QStringLiteral(".damaged-");
+
+// The largest history file read: the most entries kept, each the longest text kept with every byte
+// written as an escape ("\u0001"), and room for the rest of its record.
+constexpr qint64 largestHistoryFile =
+    qint64(ClipboardSettings::mostItems + ClipboardManager::maxPinned) * (6 * ClipboardManager::maxTextBytes + 4096);
 
 // Writes the file atomically, readable by the user only, into our folders (made private in
 // order, from the history folder down, so that a linked one is never written below). Any queue.
@@ -83,8 +89,14 @@ void sweepImages(QSet<QString> named, const QString& historyFile, const QString&
         if (FileWriter::isTemporaryName(name)) continue;
         const bool aside = name.startsWith(asidePrefix);
         if (!aside && !(readHistoryFile && name == QFileInfo(historyFile).fileName())) continue;
-        if (const auto bytes = SafeFile::readRegular(folder + QLatin1Char('/') + name))
+        FileError error;
+        if (const auto bytes = SafeFile::readRegular(folder + QLatin1Char('/') + name, largestHistoryFile, &error)) {
             collectImageNames(*bytes, named);
+        } else if (!error.isMissing()) {
+            // The images it may name are not known: all stay.
+            qCWarning(lcClipboard, "History file %s; no stored image is removed", qPrintable(error.message()));
+            return;
+        }
     }
     const auto names = SafeFile::regularFileNames(imagesDirectory);
     if (!names) return;
@@ -151,7 +163,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
     Loaded loaded;
     loaded.limit = limit;
     FileError error;
-    const std::optional<QByteArray> bytes = SafeFile::readRegular(file, &error);
+    const std::optional<QByteArray> bytes = SafeFile::readRegular(file, largestHistoryFile, &error);
     if (!bytes && error.isMissing()) return loaded;  // first launch
     if (!bytes && error.code == 0) {
         // A link or a device in the file's place is neither read nor replaced.
@@ -174,8 +186,8 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
                       qPrintable(file), qPrintable(moveError->reason));
             loaded.savesBlocked = true;
         } else {
-            qCWarning(lcClipboard, "History file %s is damaged; moved it to %s and started empty", qPrintable(file),
-                      qPrintable(aside));
+            qCWarning(lcClipboard, "History file %s %s; moved it to %s and started empty", qPrintable(file),
+                      bytes ? "is damaged" : qPrintable(error.reason), qPrintable(aside));
         }
         return loaded;
     }
@@ -286,6 +298,7 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
         QImageReader reader(&buffer, "png");
         const auto size = ClipboardImageReference::pixelSizeFrom(reader);
         if (!size) return;
+        if (png.size() > ClipboardImageReference::largestFile) return;  // it would not be read back
         const QString fingerprint = ClipboardImageReference::fingerprintFor(png);
         if (!writePrivateFile(path, png, {QFileInfo(images).absolutePath(), images})) return;
         Dispatch::main([stored, reference = ClipboardImageReference{path, *size, fingerprint}] { stored(reference); });

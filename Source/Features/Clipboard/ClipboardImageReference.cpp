@@ -29,6 +29,7 @@ std::optional<ClipboardImageReference> ClipboardImageReference::fromPersistedPat
         if (!file) file = SafeFile::openRegular(persistedPath);
         if (!file || !file->seek(0)) return std::nullopt;
         const qint64 size = file->size();
+        if (size > largestFile) return std::nullopt;
         if (uchar* mapped = size > 0 ? file->map(0, size) : nullptr) {
             fingerprint = fingerprintFor(mapped, size);
             file->unmap(mapped);

@@ -15,6 +15,10 @@ struct ClipboardImageReference {
     QSizeF pixelSize;    // both sides greater than 0
     QString fingerprint; // SHA-256 of the file's bytes, 64 lower-case hexadecimal digits
 
+    // The largest stored file read: the PNG of the largest image Qt decodes (256 MB of pixels),
+    // uncompressed, with room to spare. None larger is stored.
+    static constexpr qint64 largestFile = qint64(320) << 20;
+
     // The same picture stored twice under different names is one content: the path takes no part.
     bool operator==(const ClipboardImageReference& other) const {
         return pixelSize.width() == other.pixelSize.width() && pixelSize.height() == other.pixelSize.height() &&
@@ -23,7 +27,8 @@ struct ClipboardImageReference {
 
     // A reference to a stored file, for reading the history file. Fails when no file exists at the
     // path, when the size is absent and cannot be read from the file or is not positive, or when
-    // the fingerprint is absent and the file cannot be read. Given values are used unchanged.
+    // the fingerprint is absent and the file cannot be read or is larger than largestFile. Given
+    // values are used unchanged.
     static std::optional<ClipboardImageReference> fromPersistedPath(const QString& persistedPath,
                                                                     std::optional<QSizeF> pixelSize,
                                                                     std::optional<QString> fingerprint);

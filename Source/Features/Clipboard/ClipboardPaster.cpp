@@ -45,7 +45,7 @@ void ClipboardPaster::paste(const ClipboardItem& item) {
         // Only images stored by us are pasted, never a file a record names elsewhere.
         if (QFileInfo(QDir::cleanPath(ref->path)).absolutePath() == imagesDirectory_ &&
             !ClipboardFullImageCache::image(*ref).isNull())
-            png = SafeFile::readRegular(ref->path).value_or(QByteArray());
+            png = SafeFile::readRegular(ref->path, ClipboardImageReference::largestFile).value_or(QByteArray());
         if (png.isEmpty()) {
             isPasting_ = false;
             lastPastedContent_.reset();

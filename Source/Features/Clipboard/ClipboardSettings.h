@@ -6,8 +6,9 @@
 class ClipboardSettings {
 public:
     explicit ClipboardSettings(UserDefaults& store)
-        : maxItems(store, "maxClipboardItems", 100, 1, 200), ignoredApps(store, "ignoredClipboardApps", {}) {}
+        : maxItems(store, "maxClipboardItems", 100, 1, mostItems), ignoredApps(store, "ignoredClipboardApps", {}) {}
 
+    static constexpr int mostItems = 200;
     // How many entries the history keeps; pins are never trimmed.
     Setting<int> maxItems;
     // Desktop ids of the applications whose copies are not recorded, in list order. Elements that

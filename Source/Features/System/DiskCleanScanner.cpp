@@ -2,6 +2,7 @@
 
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/Dispatch.h"
+#include "Platform/Core/JsonText.h"
 #include "Platform/Files/DirectoryWalker.h"
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/NativePath.h"
@@ -71,7 +72,12 @@ struct DiskCleanScanner::Job {
 
 DiskCleanScanner::FileProbe DiskCleanScanner::FileProbe::real() {
     return {[](const HomeGuard& guard, const QString& path) { return guard.admit(path); }, ::exists,
-            [](const QString& path) { return SafeFile::readRegular(path); }};
+            [](const QString& path) {
+                FileError error;
+                auto bytes = SafeFile::readRegular(path, Places::largestStore, &error);
+                if (!bytes && !error.isMissing()) qCWarning(lcDiskClean) << "Cannot read the last scan:" << error.message();
+                return bytes;
+            }};
 }
 
 DiskCleanScanner::Places DiskCleanScanner::Places::current() {
@@ -284,7 +290,7 @@ void DiskCleanScanner::persist(const QList<CleanupGroup>& groups, const QDateTim
 std::optional<DiskCleanScanner::Restored> DiskCleanScanner::restore(const QString& storePath, const HomeGuard& guard,
                                                                    const FileProbe& probe) {
     const auto bytes = probe.read(storePath);
-    if (!bytes) return std::nullopt;
+    if (!bytes || !JsonText::isOneValue(*bytes)) return std::nullopt;
     const QJsonObject stored = QJsonDocument::fromJson(*bytes).object();
     if (!stored.value("scannedAt").isDouble() || !stored.value("groups").isArray()) return std::nullopt;
     QList<CleanupGroup> groups;

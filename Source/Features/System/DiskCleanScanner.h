@@ -35,6 +35,8 @@ public:
     struct Places {
         CleanupBases bases;
         QString storePath;  // lastScan.json
+        // The most a saved result is read of: rows and the paths they name; anything larger is not one.
+        static constexpr qint64 largestStore = qint64(64) << 20;
         QString homeTrash;  // kept out of every move
         static Places current();
     };

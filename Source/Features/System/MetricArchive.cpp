@@ -101,7 +101,8 @@ void MetricArchive::trimOnQueue() {
     const QString path = filePath();
     linesSinceTrim_ = 0;
     FileError error;
-    const std::optional<QByteArray> read = SafeFile::readRegular(path, &error);
+    const std::optional<QByteArray> read = SafeFile::readRegular(path, largestFile, &error);
+    tooLarge_ = error.isTooLarge();
     if (!read) {
         if (!error.isMissing()) reportFailure(error);
         tailKnown_ = true;
@@ -146,7 +147,10 @@ void MetricArchive::readTailOnQueue() {
     tailKnown_ = true;
     setLastWritten(std::nullopt);
     endsWithNewline_ = true;
-    const std::optional<QByteArray> contents = SafeFile::readRegular(filePath());
+    FileError error;
+    const std::optional<QByteArray> contents = SafeFile::readRegular(filePath(), largestFile, &error);
+    tooLarge_ = error.isTooLarge();
+    if (tooLarge_) reportFailure(error);
     if (!contents) return;
     endsWithNewline_ = contents->isEmpty() || contents->endsWith('\n');
     const std::vector<MetricSample> samples = parse(*contents);
@@ -168,6 +172,7 @@ void MetricArchive::record(const MetricSample& sample) {
     }
     queue_.async([this, sample] {
         if (!tailKnown_) readTailOnQueue();
+        if (tooLarge_) return;
         // A clock set back (sample older than the last line) starts the spacing afresh.
         if (lastWritten_ && sample.at >= *lastWritten_ && lastWritten_->msecsTo(sample.at) < qint64(spacing * 1000))
             return;
@@ -196,7 +201,7 @@ void MetricArchive::record(const MetricSample& sample) {
 void MetricArchive::load(std::function<void(std::vector<MetricSample>)> completion) {
     queue_.async([this, completion = std::move(completion)]() mutable {
         std::vector<MetricSample> samples;
-        if (const std::optional<QByteArray> contents = SafeFile::readRegular(filePath())) {
+        if (const std::optional<QByteArray> contents = SafeFile::readRegular(filePath(), largestFile)) {
             const QDateTime now = Clock::shared().now();
             const QDateTime cutoff = now.addMSecs(qint64(-retention * 1000));
             for (MetricSample& sample : parse(*contents)) {

@@ -32,6 +32,9 @@ public:
     static constexpr double spacing = 30;        // seconds between logged samples, at least
     static constexpr double retention = 86400;   // seconds kept
     static constexpr int linesBetweenTrims = 2880;
+    // The largest log read: a day of lines and as many more before a trim, at their longest, many
+    // times over. A larger one is left as it is: neither read nor written.
+    static constexpr qint64 largestFile = qint64(16) << 20;
 
     QString filePath();
 
@@ -65,6 +68,7 @@ private:
     std::optional<QDateTime> lastWritten_;
     int linesSinceTrim_ = 0;
     bool folderReady_ = false;
+    bool tooLarge_ = false;
     QString lastFailure_;
     // The last logged sample's time in ms since the epoch (noTime for none), read by record() so
     // that samples the log would not take are never queued and the queue's thread sleeps.

@@ -2,6 +2,7 @@
 
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/Dispatch.h"
+#include "Platform/Core/JsonText.h"
 #include "Platform/Files/DirectoryWalker.h"
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/NativePath.h"
@@ -84,7 +85,13 @@ VolumeUsageScanner::Places VolumeUsageScanner::Places::current() {
 }
 
 VolumeUsageScanner::StoreAccess VolumeUsageScanner::StoreAccess::real() {
-    return {[](const QString& path) { return SafeFile::readRegular(path); },
+    return {[](const QString& path) {
+                FileError error;
+                auto bytes = SafeFile::readRegular(path, Places::largestStore, &error);
+                if (!bytes && !error.isMissing())
+                    qCWarning(lcVolumeUsage) << "Cannot read the last volume walk:" << error.message();
+                return bytes;
+            },
             [](const QString& path, const QByteArray& bytes) {
                 // A failure shows in the write.
                 (void)FileWriter::shared().makeFolder(QFileInfo(path).absolutePath(), 0777);
@@ -183,7 +190,7 @@ void VolumeUsageScanner::persist(const UsageNode& root, qint64 unreadable, const
 std::optional<VolumeUsageScanner::Stored> VolumeUsageScanner::restore(const QString& storePath,
                                                                      const StoreAccess& store) {
     const auto bytes = store.read(storePath);
-    if (!bytes) return std::nullopt;
+    if (!bytes || !JsonText::isOneValue(*bytes)) return std::nullopt;
     const QJsonObject stored = QJsonDocument::fromJson(*bytes).object();
     const QJsonValue at = stored.value("scannedAt"), unreadable = stored.value("unreadable");
     if (!at.isDouble() || !unreadable.isDouble() || !stored.value("root").isObject()) return std::nullopt;

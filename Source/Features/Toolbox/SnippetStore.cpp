@@ -1,6 +1,7 @@
 #include "Source/Features/Toolbox/SnippetStore.h"
 
 #include "Platform/Core/Clock.h"
+#include "Platform/Core/JsonText.h"
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
@@ -83,6 +84,7 @@ QByteArray SnippetStore::encode(const QList<Snippet>& snippets) {
 }
 
 std::optional<SnippetStore::Decoded> SnippetStore::decode(const QByteArray& bytes) {
+    if (!JsonText::isOneValue(bytes)) return std::nullopt;
     const nlohmann::json array = nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, false);
     if (array.is_discarded() || !array.is_array()) return std::nullopt;
     Decoded decoded;
@@ -111,7 +113,7 @@ void SnippetStore::load() {
     FileError error;
     const std::optional<Place> where = place(&error);
     std::optional<QByteArray> bytes;
-    if (where) bytes = SafeFile::readRegular(where->file, &error);
+    if (where) bytes = SafeFile::readRegular(where->file, largestFile, &error);
     std::optional<Decoded> decoded;
     if (!where) {
         // A link to what is not the user's own is neither read nor written through.
@@ -153,7 +155,7 @@ bool SnippetStore::keepAside(const Place& where, const std::optional<QByteArray>
         for (const QString& kept : SafeFile::regularFileNames(where.folder).value_or(QStringList())) {
             const QString path = where.folder + QLatin1Char('/') + kept;
             // A larger file is refused unread.
-            if (!kept.startsWith(prefix) || SafeFile::readRegular(path, nullptr, bytes->size()) != *bytes) continue;
+            if (!kept.startsWith(prefix) || SafeFile::readRegular(path, bytes->size()) != *bytes) continue;
             if (move) {
                 if (const auto error = SafeFile::removeRegular(name)) {
                     qCWarning(lcSnippets, "Cannot remove the snippets file kept as %s (%s); it is not written over",
@@ -237,6 +239,12 @@ void SnippetStore::save() {
             return;
         }
     }
-    if (const auto error = FileWriter::shared().write(where->file, encode(snippets_), 0600))
+    const QByteArray bytes = encode(snippets_);
+    if (bytes.size() > largestFile) {
+        qCWarning(lcSnippets, "Cannot save the snippets: they would be larger than %lld bytes; the file keeps what it had",
+                  largestFile);
+        return;
+    }
+    if (const auto error = FileWriter::shared().write(where->file, bytes, 0600))
         qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(error->message()));
 }

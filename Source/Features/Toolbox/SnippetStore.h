@@ -43,6 +43,8 @@ public:
     // The three starters, made once per process (fresh ids, dated when first asked for).
     static const QList<Snippet>& starters();
 
+    // The largest file read, and written: anything larger is not read back.
+    static constexpr qint64 largestFile = qint64(32) << 20;
     // The file's bytes for a list: a compact JSON array.
     static QByteArray encode(const QList<Snippet>& snippets);
     struct Decoded {

@@ -18,14 +18,6 @@ namespace {
 // Release notes are small; anything bigger is not ours.
 constexpr qint64 largestNotesFile = 8 * 1024 * 1024;
 
-std::optional<QByteArray> readSmall(const QString& path) {
-    auto file = SafeFile::openRegular(path);
-    if (!file || file->size() > largestNotesFile) return std::nullopt;
-    QByteArray bytes = file->read(largestNotesFile + 1);
-    if (bytes.size() > largestNotesFile) return std::nullopt;
-    return bytes;
-}
-
 bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 }  // namespace
 
@@ -35,7 +27,7 @@ QList<Release> readBuiltIn(const QString& path) {
         QFile resource(path);
         if (resource.open(QIODevice::ReadOnly)) bytes = resource.readAll();
     } else {
-        bytes = readSmall(path);
+        bytes = SafeFile::readRegular(path, largestNotesFile);
     }
     if (!bytes) return {};
     return Release::decodeList(*bytes).value_or(QList<Release>{});
@@ -43,7 +35,7 @@ QList<Release> readBuiltIn(const QString& path) {
 
 QList<Release> readCachedReleases(const QString& cachePath,
                                   const std::function<std::optional<UpdateFeed>(const QByteArray&)>& decode) {
-    const auto bytes = readSmall(cachePath);
+    const auto bytes = SafeFile::readRegular(cachePath, largestNotesFile);
     if (!bytes) return {};
     const auto feed = decode(*bytes);
     return feed ? feed->releases : QList<Release>{};

@@ -1,6 +1,7 @@
 #include "Source/Features/Updates/UpdateFeed.h"
 
 #include "Platform/Core/JsonDepth.h"
+#include "Platform/Core/JsonText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -30,8 +31,9 @@ std::optional<QString> text(const nlohmann::json& object, const char* key) {
 }  // namespace
 
 nlohmann::json parseFeedJson(const QByteArray& bytes) {
-    if (JsonDepth::tooDeepOffset(std::string_view(bytes.constData(), std::size_t(bytes.size())), deepestFeedLevel) !=
-        std::string_view::npos)
+    if (!JsonText::isOneValue(bytes) ||
+        JsonDepth::tooDeepOffset(std::string_view(bytes.constData(), std::size_t(bytes.size())), deepestFeedLevel) !=
+            std::string_view::npos)
         return nlohmann::json(nlohmann::json::value_t::discarded);
     return nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, false);
 }

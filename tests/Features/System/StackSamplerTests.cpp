@@ -78,7 +78,7 @@ TEST_F(StackSamplerFiles, ReportsArePrivateAndAFailedWriteIsLoggedAndLeavesNoFil
     struct stat st {};
     EXPECT_EQ(::lstat(base + "/caf\xff/Quorvin/Samples", &st) == 0 ? st.st_mode & 07777 : 0, 0700u);
     ASSERT_TRUE(StackSampler::sample(::getpid(), "sleeper", 0.1, odd + "/sleeper-sample-3.txt", tool));
-    EXPECT_TRUE(SafeFile::readRegular(odd + "/sleeper-sample-3.txt").value_or("").contains("nanosleep"));
+    EXPECT_TRUE(SafeFile::readRegular(odd + "/sleeper-sample-3.txt", 1 << 20).value_or("").contains("nanosleep"));
     EXPECT_EQ(QDir(QString::fromUtf8(base + "/caf\xef\xbf\xbd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList());
 }

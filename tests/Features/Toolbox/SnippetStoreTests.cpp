@@ -342,7 +342,7 @@ TEST_F(SnippetStoreTest, LinksToTheUsersOwnFolderAndFileAreReadAndWrittenThrough
         EXPECT_EQ(mode(synced), 0755);  // no chmod through it
         EXPECT_EQ(mode(synced + "/snippets.json"), 0644);  // the user's choice stays
         EXPECT_EQ(entries(synced), std::set<std::string>{"snippets.json"});
-        EXPECT_EQ(SafeFile::readRegular(lookAlike + "/snippets.json"), other);
+        EXPECT_EQ(SafeFile::readRegular(lookAlike + "/snippets.json", 1 << 20), other);
     }
     {
         // The file itself linked (into a dotfiles folder): the link stays, the target takes the change.

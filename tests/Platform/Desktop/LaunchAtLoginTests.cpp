@@ -81,7 +81,7 @@ TEST(LaunchAtLogin, TheDefaultFolderIsTakenByItsBytes) {
     EXPECT_FALSE(launch.isEnabled());
     ASSERT_FALSE(launch.setEnabled(true).has_value());
     EXPECT_TRUE(launch.isEnabled());
-    const auto entry = LaunchAtLogin::parse(SafeFile::readRegular(launch.entryPath()).value_or(QByteArray()));
+    const auto entry = LaunchAtLogin::parse(SafeFile::readRegular(launch.entryPath(), 1 << 20).value_or(QByteArray()));
     ASSERT_TRUE(entry.has_value());
     EXPECT_EQ(entry->exec, "/opt/Quorvin.app/bin/quorvin");
     std::ifstream in(lookAlike + "/com.pelwick.Quorvin.desktop");

@@ -161,13 +161,13 @@ TEST_F(FileWriterTest, NamesThatAreNotUTF8AreFollowedWrittenListedAndSweptByThei
     const auto target = SafeFile::followUsersLink(root + "/settings.json", false, &error);
     ASSERT_TRUE(target) << qPrintable(error.message());
     EXPECT_EQ(native(*target), native(real + "/q.json"));
-    EXPECT_EQ(SafeFile::readRegular(*target), QByteArray("real"));
+    EXPECT_EQ(SafeFile::readRegular(*target, 64), QByteArray("real"));
     const auto folder = SafeFile::followUsersLink(root + "/Snippets", true, &error);
     ASSERT_TRUE(folder) << qPrintable(error.message());
     EXPECT_EQ(native(*folder), native(real));
 
     ASSERT_FALSE(writer.write(*target, "saved", 0644));
-    EXPECT_EQ(SafeFile::readRegular(real + "/q.json"), QByteArray("saved"));
+    EXPECT_EQ(SafeFile::readRegular(real + "/q.json", 64), QByteArray("saved"));
     EXPECT_EQ(contents(lookAlike + "/q.json"), "look-alike");
     EXPECT_EQ(mode(real + "/q.json"), 0600);
 
@@ -464,29 +464,30 @@ TEST_F(FileWriterTest, TheFakeFailsOnlyTheNamedPathsAndStandsInWhileItLives) {
 
 TEST_F(FileWriterTest, SafeReadsTakeOnlyRegularFilesAndNeverBlock) {
     ASSERT_TRUE(put(root + "/plain", "bytes"));
-    EXPECT_EQ(SafeFile::readRegular(root + "/plain"), QByteArray("bytes"));
+    EXPECT_EQ(SafeFile::readRegular(root + "/plain", 64), QByteArray("bytes"));
     EXPECT_TRUE(SafeFile::isRegular(root + "/plain"));
 
     ASSERT_TRUE(symlinkTo(outside + "/notes.txt", root + "/link"));
     ASSERT_EQ(::mkfifo(native(root + "/fifo").constData(), 0600), 0);
     for (const QString& path : {root + "/link", root + "/fifo", QString("/dev/zero"), root}) {
         FileError error;
-        EXPECT_FALSE(SafeFile::readRegular(path, &error)) << qPrintable(path);
+        EXPECT_FALSE(SafeFile::readRegular(path, 64, &error)) << qPrintable(path);
         EXPECT_FALSE(SafeFile::openRegular(path)) << qPrintable(path);
         EXPECT_FALSE(SafeFile::isRegular(path)) << qPrintable(path);
         EXPECT_EQ(error.path, path);
         EXPECT_FALSE(error.reason.isEmpty());
     }
     FileError missing;
-    EXPECT_FALSE(SafeFile::readRegular(root + "/none", &missing));
+    EXPECT_FALSE(SafeFile::readRegular(root + "/none", 64, &missing));
     EXPECT_TRUE(missing.isMissing());
 
     // A file of exactly the limit is read; one byte more is refused unread.
     ASSERT_TRUE(put(root + "/sized", QByteArray(4096, 'x')));
-    EXPECT_EQ(SafeFile::readRegular(root + "/sized", nullptr, 4096), QByteArray(4096, 'x'));
+    EXPECT_EQ(SafeFile::readRegular(root + "/sized", 4096), QByteArray(4096, 'x'));
     FileError tooLarge;
-    EXPECT_FALSE(SafeFile::readRegular(root + "/sized", &tooLarge, 4095));
+    EXPECT_FALSE(SafeFile::readRegular(root + "/sized", 4095, &tooLarge));
     EXPECT_EQ(tooLarge.message(), root + "/sized: is larger than 4095 bytes");
+    EXPECT_TRUE(tooLarge.isTooLarge());
 }
 
 TEST_F(FileWriterTest, ListingAndRemovingTouchOnlyRegularFilesInAFolderThatIsNoLink) {
