@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Core/JsonText.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -9,23 +11,8 @@ namespace JsonDepth {
 // Brackets inside strings do not count. One pass, for a guard ahead of the parser: the library's
 // callback parser could guard depth too, but takes time quadratic in the length of a long array.
 inline std::size_t tooDeepOffset(std::string_view text, int deepest) {
-    int depth = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > deepest) return i;
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return std::string_view::npos;
+    const std::size_t at =
+        JsonText::walkBrackets(text, 0, [deepest](std::size_t, int depth) { return depth <= deepest; });
+    return at < text.size() ? at : std::string_view::npos;
 }
 }  // namespace JsonDepth
