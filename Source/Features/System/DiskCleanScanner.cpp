@@ -75,7 +75,8 @@ DiskCleanScanner::FileProbe DiskCleanScanner::FileProbe::real() {
             [](const QString& path) {
                 FileError error;
                 auto bytes = SafeFile::readRegular(path, Places::largestStore, &error);
-                if (!bytes && !error.isMissing()) qCWarning(lcDiskClean) << "Cannot read the last scan:" << error.message();
+                if (!bytes && !error.isMissing())
+                    qCWarning(lcDiskClean) << "Cannot read the last scan:" << error.message();
                 return bytes;
             }};
 }

@@ -241,7 +241,8 @@ void SnippetStore::save() {
     }
     const QByteArray bytes = encode(snippets_);
     if (bytes.size() > largestFile) {
-        qCWarning(lcSnippets, "Cannot save the snippets: they would be larger than %lld bytes; the file keeps what it had",
+        qCWarning(lcSnippets,
+                  "Cannot save the snippets: they would be larger than %lld bytes; the file keeps what it had",
                   largestFile);
         return;
     }

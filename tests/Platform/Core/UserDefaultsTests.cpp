@@ -31,7 +31,9 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
     return bool(out.write(bytes.constData(), bytes.size()).flush());
 }
 
-QByteArray readBytes(const QString& path) { return SafeFile::readRegular(path, UserDefaults::maxFileSize).value_or(QByteArray()); }
+QByteArray readBytes(const QString& path) {
+    return SafeFile::readRegular(path, UserDefaults::maxFileSize).value_or(QByteArray());
+}
 
 using FileTree::entries;
 using FileTree::mode;
