@@ -9,6 +9,7 @@
 #include <QJsonObject>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ClipboardTest;
 
@@ -156,6 +157,31 @@ TEST_F(ClipboardHistoryFile, AnUnreadableFileIsKeptAsideAndNoImageIsSweptThatLau
     manager->waitForPendingWrites();
     EXPECT_EQ(readArray(historyFile()).size(), 1);
     EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}).size(), 1);
+}
+
+TEST_F(ClipboardHistoryFile, AHugeKeptCopyOrImageIsNeverReadWhole) {
+    const qint64 huge = qint64(64) << 30;
+    auto grow = [huge](const QString& path) { return ::truncate(QFile::encodeName(path).constData(), huge) == 0; };
+    // A kept copy too large to read may name any image: none is swept.
+    const QString unnamed = folder + "/Images/" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + ".png";
+    ASSERT_TRUE(writeFile(unnamed, pngBytes(3, 3)));
+    ASSERT_TRUE(writeFile(historyFile() + ".damaged-20250101-000000", "[") &&
+                grow(historyFile() + ".damaged-20250101-000000"));
+    start();
+    settle();
+    manager->waitForPendingWrites();
+    EXPECT_TRUE(QFile::exists(unnamed));
+
+    // A stored image grown past any image stored (a sparse tail after the picture) is not pasted.
+    copyImage(pngBytes(10, 10));
+    const ClipboardItem item = manager->history()[0];
+    ASSERT_TRUE(grow(*item.imagePath));
+    pasteboard.simulateCopyText("the user's clipboard");
+    const qint64 changes = pasteboard.changeCount();
+    manager->paste(item);
+    EXPECT_EQ(pasteboard.changeCount(), changes);
+    EXPECT_TRUE(keys.events.isEmpty());
+    EXPECT_EQ(QFileInfo(*item.imagePath).size(), huge);
 }
 
 TEST_F(ClipboardHistoryFile, ATopLevelThatIsNotAnArrayOrNestsTooDeepIsUnreadable) {
