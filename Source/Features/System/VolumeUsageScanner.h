@@ -33,8 +33,8 @@ public:
         QString root = QStringLiteral("/");
         QSet<QString> skipped;  // folders never entered, as whole paths
         QString storePath;      // volumeUsage.json
-        // The most a saved tree is read of: some 600,000 kept items, each 20 MB or more; anything
-        // larger is not one.
+        // The most a saved tree is read of, room for hundreds of thousands of kept items (each
+        // 20 MB or more); anything larger is not one.
         static constexpr qint64 largestStore = qint64(256) << 20;
         static Places current();
     };
