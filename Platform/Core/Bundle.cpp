@@ -1,5 +1,6 @@
 #include "Platform/Core/Bundle.h"
 
+#include "Platform/Core/JsonText.h"
 #include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 
@@ -52,9 +53,8 @@ Bundle Bundle::forExecutable(const QString& executablePath) {
     const QString binDir = executable.left(executable.lastIndexOf(QLatin1Char('/')));
     if (binDir.section(QLatin1Char('/'), -1) != QLatin1String("bin")) return b;
     const QString candidate = QDir::cleanPath(binDir + QStringLiteral("/.."));
-    const std::optional<QByteArray> info =
-        SafeFile::readRegular(candidate + QStringLiteral("/Info.json"), nullptr, largestInfo);
-    if (!info) return b;
+    const std::optional<QByteArray> info = SafeFile::readRegular(candidate + QStringLiteral("/Info.json"), largestInfo);
+    if (!info || !JsonText::isOneValue(*info)) return b;
 
     const QJsonObject o = QJsonDocument::fromJson(*info).object();
     auto text = [&](const char* key, const QString& fallback) {

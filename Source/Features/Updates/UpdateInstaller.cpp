@@ -1,5 +1,6 @@
 #include "Source/Features/Updates/UpdateInstaller.h"
 
+#include "Platform/Core/JsonText.h"
 #include "Platform/Files/FolderTree.h"
 #include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
@@ -209,9 +210,8 @@ std::optional<QByteArray> readExactly(const QString& path, qint64 length, QStrin
 }
 
 std::optional<QJsonObject> readInfo(const QString& bundle) {
-    const std::optional<QByteArray> bytes =
-        SafeFile::readRegular(bundle + QStringLiteral("/Info.json"), nullptr, largestInfo);
-    if (!bytes) return std::nullopt;
+    const std::optional<QByteArray> bytes = SafeFile::readRegular(bundle + QStringLiteral("/Info.json"), largestInfo);
+    if (!bytes || !JsonText::isOneValue(*bytes)) return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(*bytes);
     if (!doc.isObject()) return std::nullopt;
     return doc.object();
