@@ -3,10 +3,12 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/SerialQueue.h"
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/FolderLock.h"
 #include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Extensions/PngData.h"
+#include "Source/Features/Clipboard/ClipboardHistoryMerge.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -27,6 +29,47 @@ Q_LOGGING_CATEGORY(lcClipboard, "com.pelwick.Quorvin.Clipboard", QtInfoMsg)
 namespace {
 
 const QString kAsideInfix = QStringLiteral(".damaged-");
+// The longest the image queue waits for another instance's save to end before going on unlocked.
+constexpr int kLockWaitMs = 2000;
+
+// The history folder, locked against another instance's saves; a lock not had is said once.
+struct HistoryLock {
+    explicit HistoryLock(const QString& historyFile) : lock(QFileInfo(historyFile).absolutePath(), kLockWaitMs) {
+        static std::atomic<bool> said{false};
+        if (!lock.held() && !said.exchange(true))
+            qCWarning(lcClipboard, "The history folder is used without a lock: %s",
+                      qPrintable(lock.failure()->message()));
+    }
+    FolderLock lock;
+};
+
+// What tells one version of the file from another: its device, inode, size and modification
+// time (each write makes a new inode); empty when there is none.
+QByteArray fileStamp(const QString& file) {
+    struct stat st {};
+    if (::lstat(NativePath::encode(file).constData(), &st) != 0) return {};
+    return QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino)) + ':' +
+           QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
+           QByteArray::number(qint64(st.st_mtim.tv_nsec));
+}
+
+// The entries the history file holds now that carry their ids, for a merge; none when it is
+// missing (cleared by another instance), absent when it cannot be read.
+std::optional<std::vector<ClipboardItem>> itemsOnDisk(const QString& file, const QString& imagesDirectory,
+                                                      const QDateTime& now) {
+    FileError error;
+    const std::optional<QByteArray> bytes = SafeFile::readRegular(file, &error);
+    if (!bytes) return error.isMissing() ? std::make_optional(std::vector<ClipboardItem>()) : std::nullopt;
+    const auto records = ClipboardItemCodable::decodeFile(*bytes);
+    if (!records) return std::nullopt;
+    std::vector<ClipboardItem> items;
+    for (const ClipboardItemCodable& record : *records) {
+        // A record without an id would be a new entry at every read: only a file of an older version has one.
+        if (!record.itemID || QUuid(*record.itemID).isNull()) continue;
+        if (auto item = record.toClipboardItem(now, imagesDirectory)) items.push_back(std::move(*item));
+    }
+    return items;
+}
 
 // Writes the file atomically, readable by the user only, into our folders (made private in
 // order, from the history folder down, so that a linked one is never written below). Any queue.
@@ -70,10 +113,10 @@ void collectImageNames(const QByteArray& bytes, QSet<QString>& names) {
     }
 }
 
-// Removes the stored images that no entry names and no kept-aside copy of the history names:
-// only regular files of our own names inside the images folder. Runs on the image queue.
-void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory,
-                 bool readHistoryFile) {
+// Removes the stored images that no entry names, nor the history file (as another instance may
+// have saved it) or a kept-aside copy of it: only regular files of our own names inside the images
+// folder. Runs on the image queue.
+void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory) {
     const QString folder = QFileInfo(historyFile).absolutePath();
     const QString asidePrefix = QFileInfo(historyFile).fileName() + kAsideInfix;
     // Writes cut short by a crash or a kill; a write still under way keeps its file.
@@ -82,7 +125,7 @@ void sweepImages(QSet<QString> named, const QString& historyFile, const QString&
     for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList())) {
         if (FileWriter::isTemporaryName(name)) continue;
         const bool aside = name.startsWith(asidePrefix);
-        if (!aside && !(readHistoryFile && name == QFileInfo(historyFile).fileName())) continue;
+        if (!aside && name != QFileInfo(historyFile).fileName()) continue;
         if (const auto bytes = SafeFile::readRegular(folder + QLatin1Char('/') + name))
             collectImageNames(*bytes, named);
     }
@@ -111,6 +154,7 @@ ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
     historyFile_ = folder + QStringLiteral("/history.json");
     if (makePrivateFolder(folder)) makePrivateFolder(imagesDirectory_);
     queue_ = std::make_unique<SerialQueue>("com.merovane.clipboard-images", QueuePriority::utility);
+    merge_ = std::make_shared<ClipboardHistoryMerge>();
 }
 
 ClipboardHistoryStore::~ClipboardHistoryStore() { queue_.reset(); }
@@ -198,6 +242,9 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
     for (const ClipboardItemCodable& record : *records)
         (record.isPinned.value_or(false) ? pinned : others).push_back(&record);
     const size_t keepOthers = size_t(std::max(limit - int(pinned.size()), 0));
+    for (size_t i = keepOthers; i < others.size(); ++i)
+        if (others[i]->itemID && !QUuid(*others[i]->itemID).isNull())
+            loaded.leftOut.push_back(QUuid(*others[i]->itemID));
     if (others.size() > keepOthers) others.resize(keepOthers);
 
     QSet<QUuid> ids;
@@ -207,8 +254,10 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
             auto item = record->toClipboardItem(now, imagesDirectory);
             if (!item) continue;
             // One id per entry: removing one must not remove another.
+            const bool fromFile = record->itemID && QUuid(*record->itemID) == item->id && !ids.contains(item->id);
             while (ids.contains(item->id)) item->id = QUuid::createUuid();
             ids.insert(item->id);
+            if (fromFile) loaded.idsInFile.insert(item->id);
             loaded.items.push_back(std::move(*item));
         }
     }
@@ -216,7 +265,9 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
 }
 
 ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(int limit, const QDateTime& now) const {
-    return read(historyFile_, imagesDirectory_, limit, now);
+    Loaded loaded = read(historyFile_, imagesDirectory_, limit, now);
+    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut);
+    return loaded;
 }
 
 void ClipboardHistoryStore::startLoad(int limit, const QDateTime& now, std::function<void()> ready) {
@@ -240,7 +291,9 @@ std::optional<ClipboardHistoryStore::Loaded> ClipboardHistoryStore::takeLoad() {
         std::lock_guard lock(pendingLoad_->mutex);
         loaded.swap(pendingLoad_->result);
     }
-    if (loaded) pendingLoad_.reset();
+    if (!loaded) return loaded;
+    pendingLoad_.reset();
+    merge_->loaded(loaded->items, loaded->idsInFile, loaded->leftOut);
     return loaded;
 }
 
@@ -255,17 +308,36 @@ void ClipboardHistoryStore::discardLoad() {
 
 // MARK: Writing
 
-void ClipboardHistoryStore::save(std::vector<ClipboardItem> items) {
+void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
+                                 std::function<void(std::vector<ClipboardItem>)> merged) {
     const quint64 sequence = ++*saveSequence_;
     // Encoded and written on the image queue, in order; a save overtaken by a newer one is skipped.
-    queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_] {
+    queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
+                   images = imagesDirectory_, merge = merge_, limit, now = QDateTime::currentDateTimeUtc(),
+                   merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a newer save or a clear follows
+        // What another instance saved meanwhile is read back under the lock and merged in.
+        const HistoryLock lock(path);
+        bool changed = false;
+        // A file as this instance wrote it last holds nothing new: it need not be read.
+        if (!merge->isAsWritten(fileStamp(path)))
+            if (const auto onDisk = itemsOnDisk(path, images, now))
+                items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
         std::vector<ClipboardItemCodable> records;
         records.reserve(items.size());
         for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
-        writePrivateFile(path, ClipboardItemCodable::encodeFile(records), {QFileInfo(path).absolutePath()});
+        if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), {QFileInfo(path).absolutePath()}))
+            return;
+        // Unlocked, another instance may have written since: the file is read at the next save.
+        merge->written(items, lock.lock.held() ? fileStamp(path) : QByteArray());
+        if (!changed || !merged) return;
+        Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
+            if (latest->load() == sequence) merged(std::move(items));
+        });
     });
 }
+
+void ClipboardHistoryStore::noteRemoved(const std::vector<QUuid>& ids) { merge_->removed(ids); }
 
 void ClipboardHistoryStore::storeImage(const QByteArray& data,
                                        std::function<void(const ClipboardImageReference&)> stored) {
@@ -292,15 +364,19 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
     });
 }
 
-void ClipboardHistoryStore::sweep(QSet<QString> named, bool readHistoryFile) {
-    queue_->async([named = std::move(named), file = historyFile_, images = imagesDirectory_, readHistoryFile] {
-        sweepImages(named, file, images, readHistoryFile);
+void ClipboardHistoryStore::sweep(QSet<QString> named) {
+    queue_->async([named = std::move(named), file = historyFile_, images = imagesDirectory_] {
+        // Another instance's images are named in the file it saved, perhaps since this one read it.
+        const HistoryLock lock(file);
+        sweepImages(named, file, images);
     });
 }
 
 void ClipboardHistoryStore::removeAll() {
     ++*saveSequence_;
-    queue_->async([file = historyFile_, images = imagesDirectory_] {
+    queue_->async([file = historyFile_, images = imagesDirectory_, merge = merge_] {
+        const HistoryLock lock(file);
+        merge->cleared();
         removeFile(file);
         const QString folder = QFileInfo(file).absolutePath();
         const QString asidePrefix = QFileInfo(file).fileName() + kAsideInfix;

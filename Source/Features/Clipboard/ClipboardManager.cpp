@@ -273,6 +273,7 @@ void ClipboardManager::removeItem(const QUuid& id) {
     if (!removed.empty()) {
         publish();
         deleteImageFiles(removed);
+        noteRemoved(removed);
     }
     saveHistory();
 }
@@ -326,6 +327,7 @@ bool ClipboardManager::trimHistory(int limit) {
     history_ = std::move(pinned);
     history_.insert(history_.end(), std::make_move_iterator(unpinned.begin()), std::make_move_iterator(unpinned.end()));
     deleteImageFiles(dropped);
+    noteRemoved(dropped);
     publish();
     return true;
 }
@@ -351,8 +353,8 @@ void ClipboardManager::cleanupOrphanedImages() {
     for (const ClipboardItem& item : history_)
         if (item.imagePath) named.insert(QFileInfo(*item.imagePath).fileName());
     // On the image queue, after the file work already queued. A history file left in place
-    // because it could not be kept aside still names images that must stay.
-    files_->sweep(std::move(named), savesBlocked_);
+    // because it could not be kept aside, or saved by another instance, names images that stay.
+    files_->sweep(std::move(named));
 }
 
 // MARK: The history file
@@ -364,7 +366,29 @@ void ClipboardManager::saveHistory() {
     items.reserve(history_.size());
     for (const ClipboardItem& item : history_)
         if (!item.isConcealed) items.push_back(item);
-    files_->save(std::move(items));
+    QPointer<ClipboardManager> self(this);
+    files_->save(std::move(items), historyLimit(), [self](std::vector<ClipboardItem> merged) {
+        if (self) self->adoptMerged(std::move(merged));
+    });
+}
+
+// What another instance (the same user on another display) saved, merged in by a save.
+void ClipboardManager::adoptMerged(std::vector<ClipboardItem> merged) {
+    if (loading_) return;
+    const auto concealed =
+        std::find_if(history_.begin(), history_.end(), [](const ClipboardItem& item) { return item.isConcealed; });
+    std::optional<ClipboardItem> kept;
+    if (concealed != history_.end()) kept = std::move(*concealed);
+    history_ = std::move(merged);
+    if (kept) history_.insert(history_.begin() + pinnedCount(), std::move(*kept));
+    publish();
+}
+
+void ClipboardManager::noteRemoved(const std::vector<ClipboardItem>& removed) {
+    std::vector<QUuid> ids;
+    for (const ClipboardItem& item : removed)
+        if (!item.isConcealed) ids.push_back(item.id);
+    if (!ids.empty()) files_->noteRemoved(ids);
 }
 
 void ClipboardManager::installLoaded(ClipboardHistoryStore::Loaded loaded) {
