@@ -42,7 +42,9 @@ std::optional<QJsonObject> valuesOnDisk(const QString& file) {
 
 UserDefaults& UserDefaults::standard() {
     static auto* defaults = [] {
-        // Saves cut short by a crash or a kill left their temporary files beside the settings.
+        // Saves cut short by a crash or a kill left their temporary files beside the settings; a
+        // save of another instance still under way holds the lock and keeps its file.
+        const FolderLock lock(UserFolders::configHome(), lockWaitMs);
         if (const int swept = FileWriter::sweepUnfinishedWrites(UserFolders::configHome()))
             qInfo("Removed %d unfinished settings writes from %s", swept, qPrintable(UserFolders::configHome()));
         return new UserDefaults(pathForDomain(standardDomain));

@@ -150,9 +150,19 @@ struct ClipboardHistoryStore::PendingLoad {
 
 ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
     const QString folder = QDir::cleanPath(historyFolder);
-    imagesDirectory_ = folder + QStringLiteral("/Images");
-    historyFile_ = folder + QStringLiteral("/history.json");
-    if (makePrivateFolder(folder)) makePrivateFolder(imagesDirectory_);
+    // A link the user made to a folder of their own is followed, as for the settings and snippets;
+    // the folder it leads to keeps its mode. A link to anything else is refused, and said once.
+    FileError error;
+    const std::optional<QString> place = SafeFile::followUsersLink(folder, true, &error);
+    imagesDirectory_ = place.value_or(folder) + QStringLiteral("/Images");
+    historyFile_ = place.value_or(folder) + QStringLiteral("/history.json");
+    if (!place) {
+        qCWarning(lcClipboard, "History folder %s; the history is kept in memory only", qPrintable(error.message()));
+        refused_ = true;
+    } else if (*place != folder || makePrivateFolder(folder)) {
+        if (*place == folder) privateFolders_ << folder;
+        makePrivateFolder(imagesDirectory_);
+    }
     queue_ = std::make_unique<SerialQueue>("com.merovane.clipboard-images", QueuePriority::utility);
     merge_ = std::make_shared<ClipboardHistoryMerge>();
 }
@@ -313,8 +323,8 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
     const quint64 sequence = ++*saveSequence_;
     // Encoded and written on the image queue, in order; a save overtaken by a newer one is skipped.
     queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
-                   images = imagesDirectory_, merge = merge_, limit, now = QDateTime::currentDateTimeUtc(),
-                   merged = std::move(merged)]() mutable {
+                   images = imagesDirectory_, folders = privateFolders_, merge = merge_, limit,
+                   now = QDateTime::currentDateTimeUtc(), merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a newer save or a clear follows
         // What another instance saved meanwhile is read back under the lock and merged in.
         const HistoryLock lock(path);
@@ -326,8 +336,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         std::vector<ClipboardItemCodable> records;
         records.reserve(items.size());
         for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
-        if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), {QFileInfo(path).absolutePath()}))
-            return;
+        if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), folders)) return;
         // Unlocked, another instance may have written since: the file is read at the next save.
         merge->written(items, lock.lock.held() ? fileStamp(path) : QByteArray());
         if (!changed || !merged) return;
@@ -343,7 +352,9 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
                                        std::function<void(const ClipboardImageReference&)> stored) {
     const QString path = imagesDirectory_ + QLatin1Char('/') +
                          QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".png");
-    queue_->async([data, path, images = imagesDirectory_, stored = std::move(stored)] {
+    if (refused_) return;  // said once
+    queue_->async([data, path, images = imagesDirectory_, folders = privateFolders_ + QStringList{imagesDirectory_},
+                   stored = std::move(stored)] {
         QImage decoded;
         if (!decoded.loadFromData(data) || decoded.isNull()) return;
         // A PNG is kept byte for byte, so that pasting it back is recognised as our own.
@@ -359,12 +370,17 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
         const auto size = ClipboardImageReference::pixelSizeFrom(reader);
         if (!size) return;
         const QString fingerprint = ClipboardImageReference::fingerprintFor(png);
-        if (!writePrivateFile(path, png, {QFileInfo(images).absolutePath(), images})) return;
+        {
+            // Held while the file is written, so another instance's sweep spares it.
+            const HistoryLock lock(QFileInfo(images).absolutePath() + QStringLiteral("/history.json"));
+            if (!writePrivateFile(path, png, folders)) return;
+        }
         Dispatch::main([stored, reference = ClipboardImageReference{path, *size, fingerprint}] { stored(reference); });
     });
 }
 
 void ClipboardHistoryStore::sweep(QSet<QString> named) {
+    if (refused_) return;
     queue_->async([named = std::move(named), file = historyFile_, images = imagesDirectory_] {
         // Another instance's images are named in the file it saved, perhaps since this one read it.
         const HistoryLock lock(file);
@@ -374,6 +390,7 @@ void ClipboardHistoryStore::sweep(QSet<QString> named) {
 
 void ClipboardHistoryStore::removeAll() {
     ++*saveSequence_;
+    if (refused_) return;
     queue_->async([file = historyFile_, images = imagesDirectory_, merge = merge_] {
         const HistoryLock lock(file);
         merge->cleared();

@@ -6,6 +6,7 @@
 #include <QLoggingCategory>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <atomic>
@@ -40,14 +41,19 @@ public:
         std::vector<QUuid> leftOut;  // ids of the records left out by the limit
     };
 
-    // Makes the folder and its "Images" private (a linked folder is refused).
+    // Makes the folder and its "Images" private. A link the user made to a folder of their own is
+    // followed (and that folder keeps its mode); a link to anything else is refused: nothing is
+    // then read, written or removed there.
     explicit ClipboardHistoryStore(const QString& historyFolder);
     ~ClipboardHistoryStore();  // finishes the queued work
 
+    // Where the files are: in the folder a link leads to, when it was followed.
     QString historyFile() const { return historyFile_; }
     QString imagesDirectory() const { return imagesDirectory_; }
     // True when nothing at all (not even a link) stands at the history file's place.
     bool historyFileIsAbsent() const;
+    // True when the folder is a link that is not followed.
+    bool folderRefused() const { return refused_; }
 
     // A folder only the user can enter; a link or someone else's folder is refused. Any queue.
     static bool makePrivateFolder(const QString& path);
@@ -96,6 +102,8 @@ private:
     std::unique_ptr<SerialQueue> queue_;
     std::shared_ptr<PendingLoad> pendingLoad_;
     std::shared_ptr<ClipboardHistoryMerge> merge_;
+    QStringList privateFolders_;  // made private before a write: the history folder, unless linked
+    bool refused_ = false;
     // Raised by every save and by removeAll(); a queued write older than the latest is skipped.
     std::shared_ptr<std::atomic<quint64>> saveSequence_ = std::make_shared<std::atomic<quint64>>(0);
 };

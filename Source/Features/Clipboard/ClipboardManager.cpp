@@ -3,6 +3,7 @@
 #include "Platform/Core/Clock.h"
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Desktop/Workspace.h"
+#include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 #include "Source/Features/Clipboard/ClipboardFullImageCache.h"
 #include "Source/Features/Clipboard/ClipboardPaster.h"
@@ -21,8 +22,9 @@ const QStringList ClipboardManager::concealedTypes = {PasteboardType::concealed,
 
 ClipboardManager& ClipboardManager::shared() {
     static ClipboardManager* manager = [] {
-        // Create the folder private before anything is put in it.
-        ClipboardHistoryStore::makePrivateFolder(URL::applicationSupportBase() + QStringLiteral("/ClipboardHistory"));
+        // Create the folder private before anything is put in it; one that is there (or a link) is the store's.
+        const QString folder = URL::applicationSupportBase() + QStringLiteral("/ClipboardHistory");
+        if (!SafeFile::exists(folder)) ClipboardHistoryStore::makePrivateFolder(folder);
         return new ClipboardManager(Pasteboard::general(), UserDefaults::standard(),
                                     URL::applicationSupport(QStringLiteral("ClipboardHistory")));
     }();
@@ -39,8 +41,9 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
     // A limit that only stands because a damaged settings file was reset must not cut the history.
     limitFromReset_ = defaults.startedFromDamagedFile() && !settings_.maxItems.isStored();
     const int limit = historyLimit();
-    if (files_->historyFileIsAbsent()) {
-        // First launch: nothing to read.
+    savesBlocked_ = files_->folderRefused();
+    if (savesBlocked_ || files_->historyFileIsAbsent()) {
+        // First launch, or a folder that is not ours: nothing to read.
         cleanupOrphanedImages();
     } else {
         // Read on the image queue: a large file must not hold up the GUI thread. Copies made
@@ -394,7 +397,7 @@ void ClipboardManager::noteRemoved(const std::vector<ClipboardItem>& removed) {
 void ClipboardManager::installLoaded(ClipboardHistoryStore::Loaded loaded) {
     history_ = std::move(loaded.items);
     historyFileDamaged_ = loaded.damaged;
-    savesBlocked_ = loaded.savesBlocked;
+    savesBlocked_ = loaded.savesBlocked || files_->folderRefused();
     publish();
     if (!history_.empty()) saveHistory();
 }
