@@ -116,11 +116,12 @@ void collectImageNames(const QByteArray& bytes, QSet<QString>& names) {
 // Removes the stored images that no entry names, nor the history file (as another instance may
 // have saved it) or a kept-aside copy of it: only regular files of our own names inside the images
 // folder. Runs on the image queue.
-void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory) {
+void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory, bool linked) {
     const QString folder = QFileInfo(historyFile).absolutePath();
     const QString asidePrefix = QFileInfo(historyFile).fileName() + kAsideInfix;
-    // Writes cut short by a crash or a kill; a write still under way keeps its file.
-    FileWriter::sweepUnfinishedWrites(folder);
+    // Writes cut short by a crash or a kill; a write still under way keeps its file. A folder
+    // reached through a link is not swept.
+    if (!linked) FileWriter::sweepUnfinishedWrites(folder);
     FileWriter::sweepUnfinishedWrites(imagesDirectory);
     for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList())) {
         if (FileWriter::isTemporaryName(name)) continue;
@@ -159,9 +160,9 @@ ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
     if (!place) {
         qCWarning(lcClipboard, "History folder %s; the history is kept in memory only", qPrintable(error.message()));
         refused_ = true;
-    } else if (*place != folder || makePrivateFolder(folder)) {
+    } else {
         if (*place == folder) privateFolders_ << folder;
-        makePrivateFolder(imagesDirectory_);
+        if (*place != folder || makePrivateFolder(folder)) makePrivateFolder(imagesDirectory_);
     }
     queue_ = std::make_unique<SerialQueue>("com.merovane.clipboard-images", QueuePriority::utility);
     merge_ = std::make_shared<ClipboardHistoryMerge>();
@@ -381,11 +382,12 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
 
 void ClipboardHistoryStore::sweep(QSet<QString> named) {
     if (refused_) return;
-    queue_->async([named = std::move(named), file = historyFile_, images = imagesDirectory_] {
-        // Another instance's images are named in the file it saved, perhaps since this one read it.
-        const HistoryLock lock(file);
-        sweepImages(named, file, images);
-    });
+    queue_->async(
+        [named = std::move(named), file = historyFile_, images = imagesDirectory_, linked = privateFolders_.isEmpty()] {
+            // Another instance's images are named in the file it saved, perhaps since this one read it.
+            const HistoryLock lock(file);
+            sweepImages(named, file, images, linked);
+        });
 }
 
 void ClipboardHistoryStore::removeAll() {
