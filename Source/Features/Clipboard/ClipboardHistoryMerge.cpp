@@ -23,6 +23,7 @@ void ClipboardHistoryMerge::removed(const std::vector<QUuid>& ids) {
 void ClipboardHistoryMerge::cleared() {
     std::lock_guard lock(mutex_);
     writtenStamp_.clear();
+    seenStamp_.clear();
     base_.clear();
     removed_.clear();
 }
@@ -97,7 +98,19 @@ void ClipboardHistoryMerge::written(const std::vector<ClipboardItem>& items, con
     removed_.intersect(ids);
 }
 
+void ClipboardHistoryMerge::seen(const std::vector<ClipboardItem>& onDisk, const QByteArray& stamp) {
+    std::lock_guard lock(mutex_);
+    seenStamp_ = stamp;
+    base_.clear();
+    for (const ClipboardItem& item : onDisk) base_.insert(item.id, Version::of(item));
+}
+
 bool ClipboardHistoryMerge::isAsWritten(const QByteArray& stamp) {
     std::lock_guard lock(mutex_);
     return !stamp.isEmpty() && stamp == writtenStamp_;
+}
+
+bool ClipboardHistoryMerge::isKnown(const QByteArray& stamp) {
+    std::lock_guard lock(mutex_);
+    return !stamp.isEmpty() && (stamp == writtenStamp_ || stamp == seenStamp_);
 }

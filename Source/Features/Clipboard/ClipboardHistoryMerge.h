@@ -38,14 +38,19 @@ public:
     // others to `limit`. `changed` tells whether it differs from `ours`.
     std::vector<ClipboardItem> merge(std::vector<ClipboardItem> ours, const std::vector<ClipboardItem>& onDisk,
                                      int limit, int maxPinned, bool& changed);
-    // The file now holds `items`; `stamp` tells that version of the file (empty when unknown).
+    // The file now holds `items`; `stamp` tells that version of the file, given when it holds
+    // nothing this instance's entries lack (empty otherwise).
     void written(const std::vector<ClipboardItem>& items, const QByteArray& stamp);
-    // Whether the file is still the version this instance wrote last.
+    // The file, read at `stamp`, holds `onDisk` (nothing was written).
+    void seen(const std::vector<ClipboardItem>& onDisk, const QByteArray& stamp);
+    // Whether the file is still the version this instance wrote last, holding nothing new.
     bool isAsWritten(const QByteArray& stamp);
+    // Whether this instance wrote or read that version of the file last.
+    bool isKnown(const QByteArray& stamp);
 
 private:
     std::mutex mutex_;
     QHash<QUuid, Version> base_;  // the file's entries at this instance's last read or write
     QSet<QUuid> removed_;  // removed here, perhaps still in the file
-    QByteArray writtenStamp_;
+    QByteArray writtenStamp_, seenStamp_;
 };

@@ -338,9 +338,32 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         records.reserve(items.size());
         for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
         if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), folders)) return;
-        // Unlocked, another instance may have written since: the file is read at the next save.
-        merge->written(items, lock.lock.held() ? fileStamp(path) : QByteArray());
+        // Read again at the next save when another instance may have written since (unlocked), or
+        // when the entries here lack what was merged in (until they take it in).
+        merge->written(items, lock.lock.held() && !changed ? fileStamp(path) : QByteArray());
         if (!changed || !merged) return;
+        Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
+            if (latest->load() == sequence) merged(std::move(items));
+        });
+    });
+}
+
+void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
+                                    std::function<void(std::vector<ClipboardItem>)> merged) {
+    if (refused_) return;
+    const quint64 sequence = saveSequence_->load();
+    queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
+                   images = imagesDirectory_, merge = merge_, limit, now = QDateTime::currentDateTimeUtc(),
+                   merged = std::move(merged)]() mutable {
+        if (latest->load() != sequence) return;  // a save follows, and merges
+        const QByteArray stamp = fileStamp(path);
+        if (stamp.isEmpty() || merge->isKnown(stamp)) return;
+        const auto onDisk = itemsOnDisk(path, images, now);
+        if (!onDisk) return;
+        bool changed = false;
+        items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
+        merge->seen(*onDisk, stamp);
+        if (!changed) return;
         Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
             if (latest->load() == sequence) merged(std::move(items));
         });

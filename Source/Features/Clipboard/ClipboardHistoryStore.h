@@ -81,6 +81,10 @@ public:
     // on the GUI thread.
     void save(std::vector<ClipboardItem> items, int limit = std::numeric_limits<int>::max(),
               std::function<void(std::vector<ClipboardItem>)> merged = {});
+    // Reads the history file when another instance has written it since this one last read or
+    // wrote it, and hands `merged` what the entries become with its changes merged in (as save()
+    // does, but writing nothing), unless a save is asked for meanwhile.
+    void refresh(std::vector<ClipboardItem> items, int limit, std::function<void(std::vector<ClipboardItem>)> merged);
     // Entries removed here, which a save must not take in again from another instance's file.
     void noteRemoved(const std::vector<QUuid>& ids);
     // Keeps a copied image as a PNG under a new name (a PNG byte for byte), then hands its

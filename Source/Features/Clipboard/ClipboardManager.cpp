@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QSet>
 
 #include <algorithm>
@@ -53,6 +54,17 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
         files_->startLoad(limit, Clock::shared().now(), [self] {
             if (self) self->finishLoading();
         });
+    }
+
+    // Another instance (the same user on another display) may save the same history: what it saved
+    // is taken in soon after, not only at this one's next save.
+    if (!files_->folderRefused()) {
+        auto* watcher = new QFileSystemWatcher({QFileInfo(files_->historyFile()).absolutePath()}, this);
+        auto* settle = new QTimer(this);  // a save is a few changes of the folder
+        settle->setSingleShot(true);
+        settle->setInterval(250);
+        connect(watcher, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
+        connect(settle, &QTimer::timeout, this, [this] { refreshFromDisk(); });
     }
 
     connect(&settings_.maxItems, &SettingBase::changed, this, [this] {
@@ -362,15 +374,27 @@ void ClipboardManager::cleanupOrphanedImages() {
 
 // MARK: The history file
 
-void ClipboardManager::saveHistory() {
-    if (loading_) return;       // the history read at start-up is saved once it is in
-    if (savesBlocked_) return;  // said in the log when the file was read
+std::vector<ClipboardItem> ClipboardManager::savedItems() const {
     std::vector<ClipboardItem> items;
     items.reserve(history_.size());
     for (const ClipboardItem& item : history_)
         if (!item.isConcealed) items.push_back(item);
+    return items;
+}
+
+void ClipboardManager::saveHistory() {
+    if (loading_) return;  // the history read at start-up is saved once it is in
+    if (savesBlocked_) return;  // said in the log when the file was read
     QPointer<ClipboardManager> self(this);
-    files_->save(std::move(items), historyLimit(), [self](std::vector<ClipboardItem> merged) {
+    files_->save(savedItems(), historyLimit(), [self](std::vector<ClipboardItem> merged) {
+        if (self) self->adoptMerged(std::move(merged));
+    });
+}
+
+void ClipboardManager::refreshFromDisk() {
+    if (loading_ || savesBlocked_) return;
+    QPointer<ClipboardManager> self(this);
+    files_->refresh(savedItems(), historyLimit(), [self](std::vector<ClipboardItem> merged) {
         if (self) self->adoptMerged(std::move(merged));
     });
 }

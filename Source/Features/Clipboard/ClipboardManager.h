@@ -146,6 +146,10 @@ private:
     void deleteUncommittedImage(const ClipboardContent& content);
     void deleteImageFiles(const std::vector<ClipboardItem>& removed);
     void noteRemoved(const std::vector<ClipboardItem>& removed);
+    // The entries a save writes: all but a concealed one.
+    std::vector<ClipboardItem> savedItems() const;
+    // Takes in what another instance saved in the history file, when it has.
+    void refreshFromDisk();
     void adoptMerged(std::vector<ClipboardItem> merged);
 
     ClipboardSettings settings_;

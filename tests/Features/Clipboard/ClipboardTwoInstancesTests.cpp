@@ -16,6 +16,12 @@ std::vector<QString> fileTexts(const QString& path) {
     return list;
 }
 
+QUuid idOf(const ClipboardManager& store, const QString& text) {
+    for (const ClipboardItem& item : store.history())
+        if (item.content.textValue() == text) return item.id;
+    return {};
+}
+
 }  // namespace
 
 // The same user on two displays: two stores over one folder, each with its own clipboard, saving
@@ -68,8 +74,7 @@ TEST_F(ClipboardTwoInstances, NeitherLosesNorUndoesWhatTheOtherSaved) {
     EXPECT_EQ(texts(), (std::vector<QString>{"c", "b", "a"}));
 
     // A removal on one stays removed through the other's save.
-    for (const ClipboardItem& item : second->history())
-        if (item.content.textValue() == "a") second->removeItem(item.id);
+    second->removeItem(idOf(*second, "a"));
     settleBoth();
     copyOnFirst("d");
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"d", "c", "b"}));
@@ -97,4 +102,16 @@ TEST_F(ClipboardTwoInstances, NeitherLosesNorUndoesWhatTheOtherSaved) {
     EXPECT_EQ(secondTexts(), (std::vector<QString>{"g"}));
     copyOnFirst("h");
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"h", "g"}));
+
+    // The other display shows what one saved soon after, with no save of its own.
+    copyOnFirst("i");
+    EXPECT_TRUE(TestSupport::waitFor(
+        [&] {
+            return secondTexts() == std::vector<QString>{"i", "h", "g"};
+        },
+        30000))
+        << qPrintable(QStringList(secondTexts().begin(), secondTexts().end()).join(','));
+    manager->removeItem(idOf(*manager, "h"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return secondTexts() == std::vector<QString>{"i", "g"}; }, 30000));
+    EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"i", "g"}));
 }
