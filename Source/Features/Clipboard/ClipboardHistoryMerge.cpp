@@ -8,29 +8,39 @@ ClipboardHistoryMerge::Version ClipboardHistoryMerge::Version::of(const Clipboar
 
 void ClipboardHistoryMerge::loaded(const std::vector<ClipboardItem>& items, const QSet<QUuid>& inFile,
                                    const std::vector<QUuid>& leftOut) {
-    std::lock_guard lock(mutex_);
-    base_.clear();
-    for (const ClipboardItem& item : items)
-        if (inFile.contains(item.id)) base_.insert(item.id, Version::of(item));
-    for (const QUuid& id : leftOut) removed_.insert(id);
+    {
+        std::lock_guard lock(mutex_);
+        base_.clear();
+        for (const ClipboardItem& item : items)
+            if (inFile.contains(item.id)) base_.insert(item.id, Version::of(item));
+    }
+    removed(leftOut);
 }
 
 void ClipboardHistoryMerge::removed(const std::vector<QUuid>& ids) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(removedMutex_);
     for (const QUuid& id : ids) removed_.insert(id);
 }
 
 void ClipboardHistoryMerge::cleared() {
-    std::lock_guard lock(mutex_);
-    writtenStamp_.clear();
-    seenStamp_.clear();
-    base_.clear();
+    {
+        std::lock_guard lock(mutex_);
+        writtenStamp_.clear();
+        seenStamp_.clear();
+        base_.clear();
+    }
+    std::lock_guard lock(removedMutex_);
     removed_.clear();
 }
 
 std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardItem> ours,
                                                         const std::vector<ClipboardItem>& onDisk, int limit,
                                                         int maxPinned, bool& changed) {
+    QSet<QUuid> removedHere;
+    {
+        std::lock_guard lock(removedMutex_);
+        removedHere = removed_;
+    }
     std::lock_guard lock(mutex_);
     changed = false;
     QHash<QUuid, const ClipboardItem*> disk;
@@ -58,7 +68,7 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
         result.push_back(std::move(item));
     }
     for (const ClipboardItem& item : onDisk) {
-        if (ourIds.contains(item.id) || removed_.contains(item.id)) continue;
+        if (ourIds.contains(item.id) || removedHere.contains(item.id)) continue;
         const auto same = [&item](const ClipboardItem& other) { return other.content == item.content; };
         // The same content copied on both displays is kept once.
         if (std::any_of(result.begin(), result.end(), same) || std::any_of(theirs.begin(), theirs.end(), same))
@@ -95,6 +105,7 @@ void ClipboardHistoryMerge::written(const std::vector<ClipboardItem>& items, con
         ids.insert(item.id);
     }
     // What is gone from the file needs no more removing; what a save not yet run still held stays.
+    std::lock_guard removedLock(removedMutex_);
     removed_.intersect(ids);
 }
 

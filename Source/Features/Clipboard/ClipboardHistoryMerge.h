@@ -51,6 +51,7 @@ public:
 private:
     std::mutex mutex_;
     QHash<QUuid, Version> base_;  // the file's entries at this instance's last read or write
+    std::mutex removedMutex_;  // apart, so that noting a removal never waits for a merge
     QSet<QUuid> removed_;  // removed here, perhaps still in the file
     QByteArray writtenStamp_, seenStamp_;
 };

@@ -32,9 +32,10 @@ const QString kAsideInfix = QStringLiteral(".damaged-");
 // The longest the image queue waits for another instance's save to end before going on unlocked.
 constexpr int kLockWaitMs = 2000;
 
-// The history folder, locked against another instance's saves; a lock not had is said once.
+// The folder of the history file (or of a file beside it), locked against another instance's
+// saves; a lock not had is said once.
 struct HistoryLock {
-    explicit HistoryLock(const QString& historyFile) : lock(QFileInfo(historyFile).absolutePath(), kLockWaitMs) {
+    explicit HistoryLock(const QString& fileInFolder) : lock(QFileInfo(fileInFolder).absolutePath(), kLockWaitMs) {
         static std::atomic<bool> said{false};
         if (!lock.held() && !said.exchange(true))
             qCWarning(lcClipboard, "The history folder is used without a lock: %s",
@@ -396,7 +397,7 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
         const QString fingerprint = ClipboardImageReference::fingerprintFor(png);
         {
             // Held while the file is written, so another instance's sweep spares it.
-            const HistoryLock lock(QFileInfo(images).absolutePath() + QStringLiteral("/history.json"));
+            const HistoryLock lock(images);
             if (!writePrivateFile(path, png, folders)) return;
         }
         Dispatch::main([stored, reference = ClipboardImageReference{path, *size, fingerprint}] { stored(reference); });
