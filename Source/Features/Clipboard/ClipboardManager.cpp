@@ -383,7 +383,7 @@ std::vector<ClipboardItem> ClipboardManager::savedItems() const {
 }
 
 void ClipboardManager::saveHistory() {
-    if (loading_) return;  // the history read at start-up is saved once it is in
+    if (loading_) return;       // the history read at start-up is saved once it is in
     if (savesBlocked_) return;  // said in the log when the file was read
     QPointer<ClipboardManager> self(this);
     files_->save(savedItems(), historyLimit(), [self](std::vector<ClipboardItem> merged) {
