@@ -2,6 +2,8 @@
 
 #include "Platform/Core/JsonText.h"
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/FolderLock.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Platform/Files/UserFolders.h"
 
@@ -14,6 +16,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The file's text: indented, or compact where indented would pass the size that is read, so that
@@ -25,11 +29,23 @@ QByteArray fileBytes(const QJsonObject& values) {
     return bytes;
 }
 
+// The values in the file as it is now; absent when it is missing, unreadable or damaged.
+std::optional<QJsonObject> valuesOnDisk(const QString& file) {
+    const std::optional<QByteArray> bytes = SafeFile::readRegular(file, UserDefaults::maxFileSize);
+    if (!bytes || !JsonText::isOneValue(*bytes)) return std::nullopt;
+    QJsonParseError parseError{};
+    const QJsonDocument doc = QJsonDocument::fromJson(*bytes, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
+    return doc.object();
+}
+
 }  // namespace
 
 UserDefaults& UserDefaults::standard() {
     static auto* defaults = [] {
-        // Saves cut short by a crash or a kill left their temporary files beside the settings.
+        // Saves cut short by a crash or a kill left their temporary files beside the settings; a
+        // save of another instance still under way holds the lock and keeps its file.
+        const FolderLock lock(UserFolders::configHome(), lockWaitMs);
         if (const int swept = FileWriter::sweepUnfinishedWrites(UserFolders::configHome()))
             qInfo("Removed %d unfinished settings writes from %s", swept, qPrintable(UserFolders::configHome()));
         return new UserDefaults(pathForDomain(standardDomain));
@@ -55,6 +71,7 @@ void UserDefaults::reload() {
     {
         std::lock_guard lock(mutex_);
         values_ = {};
+        changed_.clear();
         damaged_ = false;
         readFailure_.reset();
     }
@@ -101,10 +118,16 @@ bool UserDefaults::keepDamagedAside(const QByteArray& bytes, bool linked) {
         return false;
     }
     qWarning("Settings file %s is damaged; kept it as %s and started empty", qPrintable(path_), qPrintable(aside));
+    // The file that replaces it is made with the mode the user gave it.
+    struct stat st {};
+    if (!linked && ::lstat(NativePath::encode(aside).constData(), &st) == 0) {
+        std::lock_guard lock(mutex_);
+        newFileMode_ = st.st_mode & 0777;
+    }
     return true;
 }
 
-bool UserDefaults::writeLocked() {
+bool UserDefaults::writeLocked(QStringList& adopted) {
     if (path_.isEmpty()) return true;
     if (readFailure_ || access_ == Access::readOnly) return false;  // a read failure is said once, when read
     FileError error;
@@ -116,17 +139,41 @@ bool UserDefaults::writeLocked() {
     }
     // A missing folder is made; a linked file's folder is there already. A failure shows in the write.
     if (*target == path_) (void)FileWriter::shared().makeFolder(QFileInfo(path_).absolutePath(), 0777);
-    const QByteArray bytes = fileBytes(values_);
+    // What another instance saved meanwhile is read back under the lock; only the keys changed
+    // here are laid over it. A file that is gone or damaged is written from the values here.
+    const FolderLock folderLock(QFileInfo(path_).absolutePath(), lockWaitMs);
+    if (!folderLock.held() && !lockFailureSaid_) {
+        qWarning("Settings file %s is written without a lock: %s", qPrintable(path_),
+                 qPrintable(folderLock.failure()->message()));
+        lockFailureSaid_ = true;
+    }
+    QJsonObject merged = values_;
+    if (std::optional<QJsonObject> onDisk = valuesOnDisk(*target)) {
+        merged = std::move(*onDisk);
+        for (const QString& key : std::as_const(changed_)) {
+            if (const auto it = values_.constFind(key); it != values_.constEnd())
+                merged.insert(key, *it);
+            else
+                merged.remove(key);
+        }
+    }
+    const QByteArray bytes = fileBytes(merged);
     if (bytes.size() > maxFileSize) {
         // Written, it would not be read at the next start: the file there is kept instead.
         qWarning("Settings file %s cannot be written: it would be larger than %lld bytes", qPrintable(path_),
                  maxFileSize);
         return false;
     }
-    if (const auto failure = FileWriter::shared().write(*target, bytes, 0644)) {
+    if (const auto failure = FileWriter::shared().write(*target, bytes, newFileMode_)) {
         qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(failure->reason));
         return false;
     }
+    changed_.clear();
+    QStringList keys = values_.keys() + merged.keys();
+    keys.removeDuplicates();
+    for (const QString& key : std::as_const(keys))
+        if (values_.value(key) != merged.value(key)) adopted << key;
+    values_ = std::move(merged);
     return true;
 }
 
@@ -206,14 +253,17 @@ void UserDefaults::set(const QString& key, const QJsonValue& newValue) {
         remove(key);
         return;
     }
+    QStringList adopted;
     {
         std::lock_guard lock(mutex_);
         auto it = values_.constFind(key);
         if (it != values_.constEnd() && *it == newValue) return;
         values_.insert(key, newValue);
-        lastWriteOk_ = writeLocked();
+        changed_.insert(key);
+        lastWriteOk_ = writeLocked(adopted);
     }
     emit valueChanged(key);
+    for (const QString& other : std::as_const(adopted)) emit valueChanged(other);
 }
 
 void UserDefaults::setStringArray(const QString& key, const QStringList& v) {
@@ -225,13 +275,16 @@ void UserDefaults::setData(const QString& key, const QByteArray& v) {
 }
 
 void UserDefaults::remove(const QString& key) {
+    QStringList adopted;
     {
         std::lock_guard lock(mutex_);
         if (!values_.contains(key)) return;
         values_.remove(key);
-        lastWriteOk_ = writeLocked();
+        changed_.insert(key);
+        lastWriteOk_ = writeLocked(adopted);
     }
     emit valueChanged(key);
+    for (const QString& other : std::as_const(adopted)) emit valueChanged(other);
 }
 
 bool UserDefaults::startedFromDamagedFile() const {

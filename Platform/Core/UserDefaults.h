@@ -7,11 +7,14 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <mutex>
 #include <optional>
+
+#include <sys/types.h>
 
 // A settings domain kept as one typed JSON file, written atomically on every change.
 // Values: bool, number, string, array, dictionary; data is kept as a base64 string.
@@ -19,6 +22,9 @@
 // the user made to a regular file of their own is read and written through, the new file taking
 // the target's place. A file that is there but cannot be read is never written over: the values
 // stay in memory until it is readable.
+// Another instance of the program (the same user on another display) may write the same file:
+// each write re-reads it under the folder's lock and lays only the keys changed here over it, so
+// neither sets back what the other changed; what the other changed is taken in (and signalled).
 // A getter of the wrong type reads as absent. Safe to use from any thread; the change
 // signal is emitted on the thread that changed the value.
 class UserDefaults : public QObject {
@@ -83,13 +89,16 @@ public:
 
     // Larger than any real settings file; a larger one is not read, and none is written.
     static constexpr qint64 maxFileSize = 32 * 1024 * 1024;
+    // The longest a write waits for another instance's write to end before going on unlocked.
+    static constexpr int lockWaitMs = 200;
 
 signals:
     void valueChanged(const QString& key);
 
 private:
     void load();
-    bool writeLocked();
+    // Writes the file; `adopted` gets the keys another instance changed, now taken in.
+    bool writeLocked(QStringList& adopted);
     // Keeps a damaged file's bytes beside the settings file; false when they could not be kept.
     bool keepDamagedAside(const QByteArray& bytes, bool linked);
 
@@ -97,6 +106,9 @@ private:
     Access access_;
     mutable std::mutex mutex_;
     QJsonObject values_;
+    QSet<QString> changed_;  // set or removed here since the last write that reached the disk
+    mode_t newFileMode_ = 0644;  // that of a damaged file moved aside, for the one replacing it
+    bool lockFailureSaid_ = false;
     bool lastWriteOk_ = true;
     bool damaged_ = false;
     std::optional<FileError> readFailure_;

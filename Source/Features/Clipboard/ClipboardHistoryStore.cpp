@@ -3,10 +3,12 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/SerialQueue.h"
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/FolderLock.h"
 #include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Extensions/PngData.h"
+#include "Source/Features/Clipboard/ClipboardHistoryMerge.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 
 #include <QBuffer>
@@ -28,11 +30,53 @@ Q_LOGGING_CATEGORY(lcClipboard, "com.pelwick.Quorvin.Clipboard", QtInfoMsg)
 namespace {
 
 const QString kAsideInfix = QStringLiteral(".damaged-");
+// The longest the image queue waits for another instance's save to end before going on unlocked.
+constexpr int kLockWaitMs = 2000;
+
+// The folder of the history file (or of a file beside it), locked against another instance's
+// saves; a lock not had is said once.
+struct HistoryLock {
+    explicit HistoryLock(const QString& fileInFolder) : lock(QFileInfo(fileInFolder).absolutePath(), kLockWaitMs) {
+        static std::atomic<bool> said{false};
+        if (!lock.held() && !said.exchange(true))
+            qCWarning(lcClipboard, "The history folder is used without a lock: %s",
+                      qPrintable(lock.failure()->message()));
+    }
+    FolderLock lock;
+};
+
+// What tells one version of the file from another: its device, inode, size and modification
+// time (each write makes a new inode); empty when there is none.
+QByteArray fileStamp(const QString& file) {
+    struct stat st {};
+    if (::lstat(NativePath::encode(file).constData(), &st) != 0) return {};
+    return QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino)) + ':' +
+           QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
+           QByteArray::number(qint64(st.st_mtim.tv_nsec));
+}
 
 // The largest history file read: the most entries kept, each the longest text kept with every byte
 // written as an escape ("\u0001"), and room for the rest of its record.
 constexpr qint64 largestHistoryFile =
     qint64(ClipboardSettings::mostItems + ClipboardManager::maxPinned) * (6 * ClipboardManager::maxTextBytes + 4096);
+
+// The entries the history file holds now that carry their ids, for a merge; none when it is
+// missing (cleared by another instance), absent when it cannot be read.
+std::optional<std::vector<ClipboardItem>> itemsOnDisk(const QString& file, const QString& imagesDirectory,
+                                                      const QDateTime& now) {
+    FileError error;
+    const std::optional<QByteArray> bytes = SafeFile::readRegular(file, largestHistoryFile, &error);
+    if (!bytes) return error.isMissing() ? std::make_optional(std::vector<ClipboardItem>()) : std::nullopt;
+    const auto records = ClipboardItemCodable::decodeFile(*bytes);
+    if (!records) return std::nullopt;
+    std::vector<ClipboardItem> items;
+    for (const ClipboardItemCodable& record : *records) {
+        // A record without an id would be a new entry at every read: only a file of an older version has one.
+        if (!record.itemID || QUuid(*record.itemID).isNull()) continue;
+        if (auto item = record.toClipboardItem(now, imagesDirectory)) items.push_back(std::move(*item));
+    }
+    return items;
+}
 
 // Writes the file atomically, readable by the user only, into our folders (made private in
 // order, from the history folder down, so that a linked one is never written below). Any queue.
@@ -76,19 +120,20 @@ void collectImageNames(const QByteArray& bytes, QSet<QString>& names) {
     }
 }
 
-// Removes the stored images that no entry names and no kept-aside copy of the history names:
-// only regular files of our own names inside the images folder. Runs on the image queue.
-void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory,
-                 bool readHistoryFile) {
+// Removes the stored images that no entry names, nor the history file (as another instance may
+// have saved it) or a kept-aside copy of it: only regular files of our own names inside the images
+// folder. Runs on the image queue.
+void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory, bool linked) {
     const QString folder = QFileInfo(historyFile).absolutePath();
     const QString asidePrefix = QFileInfo(historyFile).fileName() + kAsideInfix;
-    // Writes cut short by a crash or a kill; a write still under way keeps its file.
-    FileWriter::sweepUnfinishedWrites(folder);
+    // Writes cut short by a crash or a kill; a write still under way keeps its file. A folder
+    // reached through a link is not swept.
+    if (!linked) FileWriter::sweepUnfinishedWrites(folder);
     FileWriter::sweepUnfinishedWrites(imagesDirectory);
     for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList())) {
         if (FileWriter::isTemporaryName(name)) continue;
         const bool aside = name.startsWith(asidePrefix);
-        if (!aside && !(readHistoryFile && name == QFileInfo(historyFile).fileName())) continue;
+        if (!aside && name != QFileInfo(historyFile).fileName()) continue;
         FileError error;
         if (const auto bytes = SafeFile::readRegular(folder + QLatin1Char('/') + name, largestHistoryFile, &error)) {
             collectImageNames(*bytes, named);
@@ -119,10 +164,21 @@ struct ClipboardHistoryStore::PendingLoad {
 
 ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
     const QString folder = QDir::cleanPath(historyFolder);
-    imagesDirectory_ = folder + QStringLiteral("/Images");
-    historyFile_ = folder + QStringLiteral("/history.json");
-    if (makePrivateFolder(folder)) makePrivateFolder(imagesDirectory_);
+    // A link the user made to a folder of their own is followed, as for the settings and snippets;
+    // the folder it leads to keeps its mode. A link to anything else is refused, and said once.
+    FileError error;
+    const std::optional<QString> place = SafeFile::followUsersLink(folder, true, &error);
+    imagesDirectory_ = place.value_or(folder) + QStringLiteral("/Images");
+    historyFile_ = place.value_or(folder) + QStringLiteral("/history.json");
+    if (!place) {
+        qCWarning(lcClipboard, "History folder %s; the history is kept in memory only", qPrintable(error.message()));
+        refused_ = true;
+    } else {
+        if (*place == folder) privateFolders_ << folder;
+        if (*place != folder || makePrivateFolder(folder)) makePrivateFolder(imagesDirectory_);
+    }
     queue_ = std::make_unique<SerialQueue>("com.merovane.clipboard-images", QueuePriority::utility);
+    merge_ = std::make_shared<ClipboardHistoryMerge>();
 }
 
 ClipboardHistoryStore::~ClipboardHistoryStore() { queue_.reset(); }
@@ -210,6 +266,9 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
     for (const ClipboardItemCodable& record : *records)
         (record.isPinned.value_or(false) ? pinned : others).push_back(&record);
     const size_t keepOthers = size_t(std::max(limit - int(pinned.size()), 0));
+    for (size_t i = keepOthers; i < others.size(); ++i)
+        if (others[i]->itemID && !QUuid(*others[i]->itemID).isNull())
+            loaded.leftOut.push_back(QUuid(*others[i]->itemID));
     if (others.size() > keepOthers) others.resize(keepOthers);
 
     QSet<QUuid> ids;
@@ -219,8 +278,10 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
             auto item = record->toClipboardItem(now, imagesDirectory);
             if (!item) continue;
             // One id per entry: removing one must not remove another.
+            const bool fromFile = record->itemID && QUuid(*record->itemID) == item->id && !ids.contains(item->id);
             while (ids.contains(item->id)) item->id = QUuid::createUuid();
             ids.insert(item->id);
+            if (fromFile) loaded.idsInFile.insert(item->id);
             loaded.items.push_back(std::move(*item));
         }
     }
@@ -228,7 +289,9 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
 }
 
 ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(int limit, const QDateTime& now) const {
-    return read(historyFile_, imagesDirectory_, limit, now);
+    Loaded loaded = read(historyFile_, imagesDirectory_, limit, now);
+    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut);
+    return loaded;
 }
 
 void ClipboardHistoryStore::startLoad(int limit, const QDateTime& now, std::function<void()> ready) {
@@ -252,7 +315,9 @@ std::optional<ClipboardHistoryStore::Loaded> ClipboardHistoryStore::takeLoad() {
         std::lock_guard lock(pendingLoad_->mutex);
         loaded.swap(pendingLoad_->result);
     }
-    if (loaded) pendingLoad_.reset();
+    if (!loaded) return loaded;
+    pendingLoad_.reset();
+    merge_->loaded(loaded->items, loaded->idsInFile, loaded->leftOut);
     return loaded;
 }
 
@@ -267,23 +332,66 @@ void ClipboardHistoryStore::discardLoad() {
 
 // MARK: Writing
 
-void ClipboardHistoryStore::save(std::vector<ClipboardItem> items) {
+void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
+                                 std::function<void(std::vector<ClipboardItem>)> merged) {
     const quint64 sequence = ++*saveSequence_;
     // Encoded and written on the image queue, in order; a save overtaken by a newer one is skipped.
-    queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_] {
+    queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
+                   images = imagesDirectory_, folders = privateFolders_, merge = merge_, limit,
+                   now = QDateTime::currentDateTimeUtc(), merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a newer save or a clear follows
+        // What another instance saved meanwhile is read back under the lock and merged in.
+        const HistoryLock lock(path);
+        bool changed = false;
+        // A file as this instance wrote it last holds nothing new: it need not be read.
+        if (!merge->isAsWritten(fileStamp(path)))
+            if (const auto onDisk = itemsOnDisk(path, images, now))
+                items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
         std::vector<ClipboardItemCodable> records;
         records.reserve(items.size());
         for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
-        writePrivateFile(path, ClipboardItemCodable::encodeFile(records), {QFileInfo(path).absolutePath()});
+        if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), folders)) return;
+        // Read again at the next save when another instance may have written since (unlocked), or
+        // when the entries here lack what was merged in (until they take it in).
+        merge->written(items, lock.lock.held() && !changed ? fileStamp(path) : QByteArray());
+        if (!changed || !merged) return;
+        Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
+            if (latest->load() == sequence) merged(std::move(items));
+        });
     });
 }
+
+void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
+                                    std::function<void(std::vector<ClipboardItem>)> merged) {
+    if (refused_) return;
+    const quint64 sequence = saveSequence_->load();
+    queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
+                   images = imagesDirectory_, merge = merge_, limit, now = QDateTime::currentDateTimeUtc(),
+                   merged = std::move(merged)]() mutable {
+        if (latest->load() != sequence) return;  // a save follows, and merges
+        const QByteArray stamp = fileStamp(path);
+        if (stamp.isEmpty() || merge->isKnown(stamp)) return;
+        const auto onDisk = itemsOnDisk(path, images, now);
+        if (!onDisk) return;
+        bool changed = false;
+        items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
+        merge->seen(*onDisk, stamp);
+        if (!changed) return;
+        Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
+            if (latest->load() == sequence) merged(std::move(items));
+        });
+    });
+}
+
+void ClipboardHistoryStore::noteRemoved(const std::vector<QUuid>& ids) { merge_->removed(ids); }
 
 void ClipboardHistoryStore::storeImage(const QByteArray& data,
                                        std::function<void(const ClipboardImageReference&)> stored) {
     const QString path = imagesDirectory_ + QLatin1Char('/') +
                          QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".png");
-    queue_->async([data, path, images = imagesDirectory_, stored = std::move(stored)] {
+    if (refused_) return;  // said once
+    queue_->async([data, path, images = imagesDirectory_, folders = privateFolders_ + QStringList{imagesDirectory_},
+                   stored = std::move(stored)] {
         QImage decoded;
         if (!decoded.loadFromData(data) || decoded.isNull()) return;
         // A PNG is kept byte for byte, so that pasting it back is recognised as our own.
@@ -300,20 +408,31 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
         if (!size) return;
         if (png.size() > ClipboardImageReference::largestFile) return;  // it would not be read back
         const QString fingerprint = ClipboardImageReference::fingerprintFor(png);
-        if (!writePrivateFile(path, png, {QFileInfo(images).absolutePath(), images})) return;
+        {
+            // Held while the file is written, so another instance's sweep spares it.
+            const HistoryLock lock(images);
+            if (!writePrivateFile(path, png, folders)) return;
+        }
         Dispatch::main([stored, reference = ClipboardImageReference{path, *size, fingerprint}] { stored(reference); });
     });
 }
 
-void ClipboardHistoryStore::sweep(QSet<QString> named, bool readHistoryFile) {
-    queue_->async([named = std::move(named), file = historyFile_, images = imagesDirectory_, readHistoryFile] {
-        sweepImages(named, file, images, readHistoryFile);
-    });
+void ClipboardHistoryStore::sweep(QSet<QString> named) {
+    if (refused_) return;
+    queue_->async(
+        [named = std::move(named), file = historyFile_, images = imagesDirectory_, linked = privateFolders_.isEmpty()] {
+            // Another instance's images are named in the file it saved, perhaps since this one read it.
+            const HistoryLock lock(file);
+            sweepImages(named, file, images, linked);
+        });
 }
 
 void ClipboardHistoryStore::removeAll() {
     ++*saveSequence_;
-    queue_->async([file = historyFile_, images = imagesDirectory_] {
+    if (refused_) return;
+    queue_->async([file = historyFile_, images = imagesDirectory_, merge = merge_] {
+        const HistoryLock lock(file);
+        merge->cleared();
         removeFile(file);
         const QString folder = QFileInfo(file).absolutePath();
         const QString asidePrefix = QFileInfo(file).fileName() + kAsideInfix;

@@ -6,13 +6,17 @@
 #include <QLoggingCategory>
 #include <QSet>
 #include <QString>
+#include <QStringList>
+#include <QUuid>
 
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
 
+class ClipboardHistoryMerge;
 class SerialQueue;
 
 Q_DECLARE_LOGGING_CATEGORY(lcClipboard)
@@ -20,24 +24,36 @@ Q_DECLARE_LOGGING_CATEGORY(lcClipboard)
 // The clipboard history's files: "history.json" and the images in "Images" beside it. Every read,
 // write and sweep after construction runs on one serial queue (the image queue), in the order it
 // was asked for; only regular files of our own are written or removed, never through a link.
+// Another instance of the program (the same user on another display) may keep the same files: each
+// save, clear and sweep holds the folder's lock, and a save merges what the other saved meanwhile.
 class ClipboardHistoryStore {
 public:
+    // More pins than this are unpinned.
+    static constexpr int maxPinned = 5;
+
     // What reading the history file found.
     struct Loaded {
         std::vector<ClipboardItem> items;
         int limit = 0;
         bool damaged = false;  // the file could not be read
         bool savesBlocked = false;  // keep the file as it is: it could not be kept aside, or is not ours
+        QSet<QUuid> idsInFile;  // the entries whose ids the file gave
+        std::vector<QUuid> leftOut;  // ids of the records left out by the limit
     };
 
-    // Makes the folder and its "Images" private (a linked folder is refused).
+    // Makes the folder and its "Images" private. A link the user made to a folder of their own is
+    // followed (and that folder keeps its mode); a link to anything else is refused: nothing is
+    // then read, written or removed there.
     explicit ClipboardHistoryStore(const QString& historyFolder);
     ~ClipboardHistoryStore();  // finishes the queued work
 
+    // Where the files are: in the folder a link leads to, when it was followed.
     QString historyFile() const { return historyFile_; }
     QString imagesDirectory() const { return imagesDirectory_; }
     // True when nothing at all (not even a link) stands at the history file's place.
     bool historyFileIsAbsent() const;
+    // True when the folder is a link that is not followed.
+    bool folderRefused() const { return refused_; }
 
     // A folder only the user can enter; a link or someone else's folder is refused. Any queue.
     static bool makePrivateFolder(const QString& path);
@@ -59,15 +75,24 @@ public:
     // Drops the read started by startLoad(), done or not.
     void discardLoad();
 
-    // Writes the entries as the history file; a save overtaken by a newer one (or by removeAll())
-    // is skipped.
-    void save(std::vector<ClipboardItem> items);
+    // Writes the entries as the history file, with what another instance saved meanwhile merged in
+    // (the others held to `limit`); a save overtaken by a newer one (or by removeAll()) is skipped.
+    // When the merge changed the entries and no newer save follows, `merged` gets what was written,
+    // on the GUI thread.
+    void save(std::vector<ClipboardItem> items, int limit = std::numeric_limits<int>::max(),
+              std::function<void(std::vector<ClipboardItem>)> merged = {});
+    // Reads the history file when another instance has written it since this one last read or
+    // wrote it, and hands `merged` what the entries become with its changes merged in (as save()
+    // does, but writing nothing), unless a save is asked for meanwhile.
+    void refresh(std::vector<ClipboardItem> items, int limit, std::function<void(std::vector<ClipboardItem>)> merged);
+    // Entries removed here, which a save must not take in again from another instance's file.
+    void noteRemoved(const std::vector<QUuid>& ids);
     // Keeps a copied image as a PNG under a new name (a PNG byte for byte), then hands its
     // reference to `stored` on the GUI thread. Data that is no image is dropped.
     void storeImage(const QByteArray& data, std::function<void(const ClipboardImageReference&)> stored);
-    // Removes the stored images that `named` does not hold and no kept-aside copy of the history
-    // names (nor the history file itself, when `readHistoryFile`), and writes cut short.
-    void sweep(QSet<QString> named, bool readHistoryFile);
+    // Removes the stored images that neither `named`, the history file nor a kept-aside copy of it
+    // names, and writes cut short.
+    void sweep(QSet<QString> named);
     // Removes the history file, its kept-aside copies and every stored image.
     void removeAll();
     // Blocks until the queued work has finished.
@@ -80,6 +105,9 @@ private:
     QString historyFile_;
     std::unique_ptr<SerialQueue> queue_;
     std::shared_ptr<PendingLoad> pendingLoad_;
+    std::shared_ptr<ClipboardHistoryMerge> merge_;
+    QStringList privateFolders_;  // made private before a write: the history folder, unless linked
+    bool refused_ = false;
     // Raised by every save and by removeAll(); a queued write older than the latest is skipped.
     std::shared_ptr<std::atomic<quint64>> saveSequence_ = std::make_shared<std::atomic<quint64>>(0);
 };

@@ -3,6 +3,7 @@
 #include "Platform/Core/Clock.h"
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Desktop/Workspace.h"
+#include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 #include "Source/Features/Clipboard/ClipboardFullImageCache.h"
 #include "Source/Features/Clipboard/ClipboardPaster.h"
@@ -11,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QSet>
 
 #include <algorithm>
@@ -21,8 +23,9 @@ const QStringList ClipboardManager::concealedTypes = {PasteboardType::concealed,
 
 ClipboardManager& ClipboardManager::shared() {
     static ClipboardManager* manager = [] {
-        // Create the folder private before anything is put in it.
-        ClipboardHistoryStore::makePrivateFolder(URL::applicationSupportBase() + QStringLiteral("/ClipboardHistory"));
+        // Create the folder private before anything is put in it; one that is there (or a link) is the store's.
+        const QString folder = URL::applicationSupportBase() + QStringLiteral("/ClipboardHistory");
+        if (!SafeFile::exists(folder)) ClipboardHistoryStore::makePrivateFolder(folder);
         return new ClipboardManager(Pasteboard::general(), UserDefaults::standard(),
                                     URL::applicationSupport(QStringLiteral("ClipboardHistory")));
     }();
@@ -39,8 +42,9 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
     // A limit that only stands because a damaged settings file was reset must not cut the history.
     limitFromReset_ = defaults.startedFromDamagedFile() && !settings_.maxItems.isStored();
     const int limit = historyLimit();
-    if (files_->historyFileIsAbsent()) {
-        // First launch: nothing to read.
+    savesBlocked_ = files_->folderRefused();
+    if (savesBlocked_ || files_->historyFileIsAbsent()) {
+        // First launch, or a folder that is not ours: nothing to read.
         cleanupOrphanedImages();
     } else {
         // Read on the image queue: a large file must not hold up the GUI thread. Copies made
@@ -50,6 +54,17 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
         files_->startLoad(limit, Clock::shared().now(), [self] {
             if (self) self->finishLoading();
         });
+    }
+
+    // Another instance (the same user on another display) may save the same history: what it saved
+    // is taken in soon after, not only at this one's next save.
+    if (!files_->folderRefused()) {
+        auto* watcher = new QFileSystemWatcher({QFileInfo(files_->historyFile()).absolutePath()}, this);
+        auto* settle = new QTimer(this);  // a save is a few changes of the folder
+        settle->setSingleShot(true);
+        settle->setInterval(250);
+        connect(watcher, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
+        connect(settle, &QTimer::timeout, this, [this] { refreshFromDisk(); });
     }
 
     connect(&settings_.maxItems, &SettingBase::changed, this, [this] {
@@ -273,6 +288,7 @@ void ClipboardManager::removeItem(const QUuid& id) {
     if (!removed.empty()) {
         publish();
         deleteImageFiles(removed);
+        noteRemoved(removed);
     }
     saveHistory();
 }
@@ -326,6 +342,7 @@ bool ClipboardManager::trimHistory(int limit) {
     history_ = std::move(pinned);
     history_.insert(history_.end(), std::make_move_iterator(unpinned.begin()), std::make_move_iterator(unpinned.end()));
     deleteImageFiles(dropped);
+    noteRemoved(dropped);
     publish();
     return true;
 }
@@ -351,26 +368,60 @@ void ClipboardManager::cleanupOrphanedImages() {
     for (const ClipboardItem& item : history_)
         if (item.imagePath) named.insert(QFileInfo(*item.imagePath).fileName());
     // On the image queue, after the file work already queued. A history file left in place
-    // because it could not be kept aside still names images that must stay.
-    files_->sweep(std::move(named), savesBlocked_);
+    // because it could not be kept aside, or saved by another instance, names images that stay.
+    files_->sweep(std::move(named));
 }
 
 // MARK: The history file
 
-void ClipboardManager::saveHistory() {
-    if (loading_) return;       // the history read at start-up is saved once it is in
-    if (savesBlocked_) return;  // said in the log when the file was read
+std::vector<ClipboardItem> ClipboardManager::savedItems() const {
     std::vector<ClipboardItem> items;
     items.reserve(history_.size());
     for (const ClipboardItem& item : history_)
         if (!item.isConcealed) items.push_back(item);
-    files_->save(std::move(items));
+    return items;
+}
+
+void ClipboardManager::saveHistory() {
+    if (loading_) return;       // the history read at start-up is saved once it is in
+    if (savesBlocked_) return;  // said in the log when the file was read
+    QPointer<ClipboardManager> self(this);
+    files_->save(savedItems(), historyLimit(), [self](std::vector<ClipboardItem> merged) {
+        if (self) self->adoptMerged(std::move(merged));
+    });
+}
+
+void ClipboardManager::refreshFromDisk() {
+    if (loading_ || savesBlocked_) return;
+    QPointer<ClipboardManager> self(this);
+    files_->refresh(savedItems(), historyLimit(), [self](std::vector<ClipboardItem> merged) {
+        if (self) self->adoptMerged(std::move(merged));
+    });
+}
+
+// What another instance (the same user on another display) saved, merged in by a save.
+void ClipboardManager::adoptMerged(std::vector<ClipboardItem> merged) {
+    if (loading_) return;
+    const auto concealed =
+        std::find_if(history_.begin(), history_.end(), [](const ClipboardItem& item) { return item.isConcealed; });
+    std::optional<ClipboardItem> kept;
+    if (concealed != history_.end()) kept = std::move(*concealed);
+    history_ = std::move(merged);
+    if (kept) history_.insert(history_.begin() + pinnedCount(), std::move(*kept));
+    publish();
+}
+
+void ClipboardManager::noteRemoved(const std::vector<ClipboardItem>& removed) {
+    std::vector<QUuid> ids;
+    for (const ClipboardItem& item : removed)
+        if (!item.isConcealed) ids.push_back(item.id);
+    if (!ids.empty()) files_->noteRemoved(ids);
 }
 
 void ClipboardManager::installLoaded(ClipboardHistoryStore::Loaded loaded) {
     history_ = std::move(loaded.items);
     historyFileDamaged_ = loaded.damaged;
-    savesBlocked_ = loaded.savesBlocked;
+    savesBlocked_ = loaded.savesBlocked || files_->folderRefused();
     publish();
     if (!history_.empty()) saveHistory();
 }

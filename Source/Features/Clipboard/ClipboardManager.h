@@ -32,7 +32,7 @@ class ClipboardManager : public QObject {
 public:
     enum class PinToggleResult { pinned, unpinned, limitReached, notPinnable };
 
-    static constexpr int maxPinned = 5;
+    static constexpr int maxPinned = ClipboardHistoryStore::maxPinned;
     static constexpr double pollInterval = 0.4;
     static constexpr double concealedLifetime = 60.0;
     static constexpr double pasteRelease = 0.5;
@@ -145,6 +145,12 @@ private:
     void persistImage(const QByteArray& data, const std::optional<QString>& sourceApp);
     void deleteUncommittedImage(const ClipboardContent& content);
     void deleteImageFiles(const std::vector<ClipboardItem>& removed);
+    void noteRemoved(const std::vector<ClipboardItem>& removed);
+    // The entries a save writes: all but a concealed one.
+    std::vector<ClipboardItem> savedItems() const;
+    // Takes in what another instance saved in the history file, when it has.
+    void refreshFromDisk();
+    void adoptMerged(std::vector<ClipboardItem> merged);
 
     ClipboardSettings settings_;
     bool limitFromReset_ = false;

@@ -153,17 +153,71 @@ TEST_F(ClipboardDataFolder, ADataFolderNamedInBytesThatAreNotUTF8HoldsTheHistory
     EXPECT_EQ(names(dir.path()), (std::set<std::string>{"caf\xff", "caf\xef\xbf\xbd"}));
 }
 
-TEST_F(ClipboardDataFolder, AHistoryFolderThatIsALinkIsRefused) {
+TEST_F(ClipboardDataFolder, AHistoryFolderLinkedToAFolderOfTheUsersOwnIsFollowedAndAnyOtherLinkRefusedOnce) {
+    // The user's own folder: the history lives there, and the folder keeps its mode.
     const QString elsewhere = dir.path() + "/Elsewhere";
     QDir().mkpath(elsewhere);
     ::chmod(native(elsewhere).constData(), 0755);
     ASSERT_TRUE(symlinkTo(elsewhere, folder));
+    const QString unfinished = elsewhere + "/.quorvin-write-00000000000000a1";
+    ASSERT_TRUE(writeFile(unfinished, "not swept through the link"));
+    LogCapture log;
     start();
     copyText("text");
     copyImage(pngBytes(3, 3));
-    manager->waitForPendingWrites();
-    EXPECT_EQ(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    start();
+    EXPECT_EQ(texts(), (std::vector<QString>{QString(), "text"}));
+    EXPECT_TRUE(QFileInfo(folder).isSymLink());
     EXPECT_EQ(mode(elsewhere), 0755);
+    EXPECT_EQ(mode(elsewhere + "/Images"), 0700);
+    EXPECT_EQ(mode(elsewhere + "/history.json"), 0600);
+    EXPECT_EQ(imageFiles(elsewhere).size(), 1);
+    EXPECT_TRUE(log.matching({"warning"}).isEmpty()) << qPrintable(log.all().join('\n'));
+    manager->clear();
+    manager->waitForPendingWrites();
+    EXPECT_EQ(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"Images"});
+    EXPECT_TRUE(SafeFile::isRegular(unfinished));
+    EXPECT_TRUE(imageFiles(elsewhere).isEmpty());
+
+    // A link to nothing, or to another user's folder: nothing is read, written or removed there,
+    // and the log says so once.
+    const QString theirs = dir.path() + "/Theirs";
+    const QByteArray theirHistory =
+        R"([{"type":"text","value":"theirs","itemID":"0A0A0A0A-0000-4000-8000-00000000000B"}])";
+    for (const bool anotherUser : {false, true}) {
+        SCOPED_TRACE(anotherUser ? "another user's folder" : "nothing");
+        if (anotherUser && ::geteuid() != 0) continue;  // only root can give a folder away
+        manager.reset();
+        ASSERT_TRUE(QFile::remove(folder));
+        if (anotherUser) {
+            ASSERT_TRUE(writeFile(theirs + "/history.json", theirHistory));
+            ASSERT_TRUE(writeFile(theirs + "/Images/" + kStoredName, pngBytes(4, 4)));
+            for (const QString& path :
+                 {theirs, theirs + "/history.json", theirs + "/Images", theirs + "/Images/" + kStoredName})
+                ASSERT_EQ(::chown(native(path).constData(), 4242, 4242), 0);
+        }
+        ASSERT_TRUE(symlinkTo(theirs, folder));
+        LogCapture refusals;
+        start();
+        EXPECT_TRUE(manager->savesBlocked());
+        EXPECT_TRUE(manager->history().empty());
+        copyText("a");
+        copyImage(pngBytes(3, 3));
+        copyText("b");
+        manager->clear();
+        copyText("c");
+        manager->waitForPendingWrites();
+        EXPECT_EQ(texts(), std::vector<QString>{"c"});  // the history still works, in memory
+        EXPECT_EQ(refusals.all().size(), 1) << qPrintable(refusals.all().join('\n'));
+        EXPECT_EQ(refusals.matching({folder, "kept in memory only"}).size(), 1);
+        if (anotherUser) {
+            EXPECT_EQ(readFile(theirs + "/history.json"), theirHistory);
+            EXPECT_EQ(QDir(theirs + "/Images").entryList(QDir::Files), QStringList{kStoredName});
+            EXPECT_EQ(QDir(theirs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 2);
+        } else {
+            EXPECT_FALSE(SafeFile::exists(theirs));
+        }
+    }
 }
 
 TEST_F(ClipboardDataFolder, TheSweepRemovesOnlyOrphanedRegularFilesOfOurNames) {

@@ -2,6 +2,7 @@
 #include "FileTreeSupport.h"
 #include "LogCapture.h"
 #include "Platform/Core/UserDefaults.h"
+#include "Platform/Files/FolderLock.h"
 #include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "TestSupport.h"
@@ -111,27 +112,29 @@ TEST(UserDefaults, PersistsAtomicallyAndSignalsPerKey) {
 }
 
 TEST(UserDefaults, DamagedFileIsMovedAsideAndStoreStartsEmpty) {
-    const QString path = freshPath("damaged");
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("{\"statusIcon\": \"original\", trailing garbage");
-    }
-    UserDefaults d(path);
-    EXPECT_TRUE(d.keys().isEmpty());
-    EXPECT_TRUE(d.startedFromDamagedFile());
-    EXPECT_FALSE(QFile::exists(path));
-    const QStringList aside = QFileInfo(path).absoluteDir().entryList({"domain.json.damaged-*"}, QDir::Files);
-    ASSERT_EQ(aside.size(), 1);
-    QFile kept(QFileInfo(path).absolutePath() + "/" + aside.first());
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(kept.readAll().contains("trailing garbage"));
+    // The file that replaces the damaged one has its mode.
+    for (const mode_t fileMode : {mode_t(0644), mode_t(0600), mode_t(0640)}) {
+        SCOPED_TRACE(fileMode);
+        const QString path = freshPath("damaged");
+        ASSERT_TRUE(writeBytes(path, "{\"statusIcon\": \"original\", trailing garbage"));
+        ASSERT_EQ(::chmod(native(path).c_str(), fileMode), 0);
+        UserDefaults d(path);
+        EXPECT_TRUE(d.keys().isEmpty());
+        EXPECT_TRUE(d.startedFromDamagedFile());
+        EXPECT_FALSE(QFile::exists(path));
+        const QStringList aside = QFileInfo(path).absoluteDir().entryList({"domain.json.damaged-*"}, QDir::Files);
+        ASSERT_EQ(aside.size(), 1);
+        const QString kept = QFileInfo(path).absolutePath() + "/" + aside.first();
+        EXPECT_TRUE(readBytes(kept).contains("trailing garbage"));
+        EXPECT_EQ(mode(kept), fileMode);
 
-    // The store works on from empty and writes a fresh file, which reads as sound.
-    d.setString("statusIcon", "symbol:cpu");
-    UserDefaults reread(path);
-    EXPECT_EQ(reread.string("statusIcon"), QString("symbol:cpu"));
-    EXPECT_FALSE(reread.startedFromDamagedFile());
+        // The store works on from empty and writes a fresh file, which reads as sound.
+        d.setString("statusIcon", "symbol:cpu");
+        EXPECT_EQ(mode(path), fileMode);
+        UserDefaults reread(path);
+        EXPECT_EQ(reread.string("statusIcon"), QString("symbol:cpu"));
+        EXPECT_FALSE(reread.startedFromDamagedFile());
+    }
     EXPECT_FALSE(UserDefaults(freshPath("missing")).startedFromDamagedFile());
 }
 
@@ -374,4 +377,50 @@ TEST(UserDefaults, ALinkToTheUsersOwnFileIsReadAndWrittenThroughAndStays) {
         EXPECT_EQ(readBytes(lookAlike + "/quorvin.json"), "{\"lookAlike\": true}");
         std::filesystem::remove_all(native(dot));
     }
+}
+
+// Two instances of the program (one user on two displays) write one file: neither sets back or
+// loses what the other saved, and each takes in the other's changes at its next write.
+TEST(UserDefaults, TwoInstancesOverOneFileKeepEachOthersChanges) {
+    const QString path = freshPath("instances");
+    ASSERT_TRUE(writeBytes(path, "{\"maxClipboardItems\": 100, \"welcomeShown\": true, \"tone\": \"blue\"}"));
+    UserDefaults first(path), second(path);
+    QSignalSpy secondChanges(&second, &UserDefaults::valueChanged);
+
+    first.setInteger("maxClipboardItems", 20);
+    first.remove("welcomeShown");
+    second.setString("tone", "green");  // another key, written after the first's changes
+    first.setBool("flag", true);
+    second.setDouble("tint", 0.5);
+    for (const UserDefaults* store : {&first, &second}) ASSERT_TRUE(store->lastWriteSucceeded());
+
+    const UserDefaults disk(path);
+    EXPECT_EQ(disk.integerValue("maxClipboardItems"), 20);
+    EXPECT_FALSE(disk.contains("welcomeShown"));
+    EXPECT_EQ(disk.string("tone"), QString("green"));
+    EXPECT_EQ(disk.boolValue("flag"), true);
+    EXPECT_EQ(disk.doubleValue("tint"), 0.5);
+    // The second took in what the first changed, with a signal for each key.
+    EXPECT_EQ(second.integerValue("maxClipboardItems"), 20);
+    EXPECT_FALSE(second.contains("welcomeShown"));
+    EXPECT_EQ(second.boolValue("flag"), true);
+    QStringList signalled;
+    for (const QList<QVariant>& call : secondChanges) signalled << call.at(0).toString();
+    signalled.sort();
+    EXPECT_EQ(signalled, QStringList({"flag", "maxClipboardItems", "tint", "tone", "welcomeShown"}));
+
+    // A file removed meanwhile is written whole again from what this instance holds.
+    ASSERT_TRUE(QFile::remove(path));
+    second.setString("tone", "red");
+    EXPECT_EQ(UserDefaults(path).keys(), QStringList({"flag", "maxClipboardItems", "tint", "tone"}));
+
+    // An instance that holds the lock and never lets go (stopped, say) holds no write up for good.
+    const FolderLock stuck(QFileInfo(path).absolutePath(), 0);
+    ASSERT_TRUE(stuck.held());
+    LogCapture log;
+    first.setString("tone", "black");
+    first.setString("tone", "white");
+    EXPECT_TRUE(first.lastWriteSucceeded());
+    EXPECT_EQ(UserDefaults(path).string("tone"), QString("white"));
+    EXPECT_EQ(log.matching({"Settings file", path, "without a lock"}).size(), 1);
 }

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Source/Features/Clipboard/ClipboardItem.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QUuid>
+
+#include <mutex>
+#include <vector>
+
+// Two instances of the program (one user on two displays) keep one history file. Before each
+// write the file is read again, and what the other instance saved since this one last read or
+// wrote it is taken in: entries it added, its re-copies and pin changes, its removals and clears.
+// Entries removed here stay removed. Safe to use from any thread.
+class ClipboardHistoryMerge {
+public:
+    // What an entry was when this instance last read or wrote the file.
+    struct Version {
+        qint64 copiedAt = 0;  // milliseconds since the epoch, as the file keeps them
+        qint64 copyCount = 0;
+        bool isPinned = false;
+        bool operator==(const Version&) const = default;
+        static Version of(const ClipboardItem& item);
+    };
+
+    // The entries the file held when read (`inFile`: those whose ids it gave), and the ids of
+    // records left out by the limit, which are removed from the file here.
+    void loaded(const std::vector<ClipboardItem>& items, const QSet<QUuid>& inFile, const std::vector<QUuid>& leftOut);
+    // Entries removed here: the other instance's copy of them is not taken in again.
+    void removed(const std::vector<QUuid>& ids);
+    // The file was removed here (a clear): nothing is known of it any more.
+    void cleared();
+
+    // What to write: `ours` (this instance's entries, pins first) with what another instance
+    // changed in `onDisk` (the file's entries now) laid in, pins held to `maxPinned` and the
+    // others to `limit`. `changed` tells whether it differs from `ours`.
+    std::vector<ClipboardItem> merge(std::vector<ClipboardItem> ours, const std::vector<ClipboardItem>& onDisk,
+                                     int limit, int maxPinned, bool& changed);
+    // The file now holds `items`; `stamp` tells that version of the file, given when it holds
+    // nothing this instance's entries lack (empty otherwise).
+    void written(const std::vector<ClipboardItem>& items, const QByteArray& stamp);
+    // The file, read at `stamp`, holds `onDisk` (nothing was written).
+    void seen(const std::vector<ClipboardItem>& onDisk, const QByteArray& stamp);
+    // Whether the file is still the version this instance wrote last, holding nothing new.
+    bool isAsWritten(const QByteArray& stamp);
+    // Whether this instance wrote or read that version of the file last.
+    bool isKnown(const QByteArray& stamp);
+
+private:
+    std::mutex mutex_;
+    QHash<QUuid, Version> base_;  // the file's entries at this instance's last read or write
+    std::mutex removedMutex_;  // apart, so that noting a removal never waits for a merge
+    QSet<QUuid> removed_;  // removed here, perhaps still in the file
+    QByteArray writtenStamp_, seenStamp_;
+};
