@@ -245,7 +245,7 @@ TEST_P(ContrastGallery, StatesAndControlsOnWhatIsBehindThem) {
         card.resize(340, 40);
         card.show();
         ASSERT_EQ(content->label().texts.value(0).text, QStringLiteral("Scan Complete"));
-        TestSupport::spin(300);
+        ASSERT_TRUE(TestSupport::waitForAnimations(&card));
         const QImage image = shot(card);
         save(image, "disk-scan-complete");
         expectAtLeast(measure(image, areaIn(content, &card), hueNear(SystemColors::green(dark()))), 3.0,
@@ -266,8 +266,8 @@ TEST_P(ContrastGallery, StatesAndControlsOnWhatIsBehindThem) {
         full.series.assign(ChartWell::barCount, 100.0);
         full.barGap = 0;  // bars wall to wall: the labels have nothing else to read on
         well->card()->setModel(full);
-        TestSupport::spin(400);
-        ASSERT_TRUE(well->rangePicker()->isVisible());
+        ASSERT_TRUE(TestSupport::waitFor([&] { return well->rangePicker()->isVisible(); }));
+        ASSERT_TRUE(TestSupport::waitForAnimations(&card));
         const QImage image = shot(card);
         save(image, "chart-range-switch");
         for (auto range : MonitorPopupModel::allRanges) {
@@ -283,11 +283,13 @@ TEST_P(ContrastGallery, StatesAndControlsOnWhatIsBehindThem) {
         PreferencesView view(router);
         view.resize(720, 560);
         view.show();
-        TestSupport::spin(350);
         QCheckBox* unchecked = nullptr;
-        for (QCheckBox* box : view.pane()->findChildren<QCheckBox*>())
-            if (!box->isChecked() && box->isVisible() && !unchecked) unchecked = box;
-        ASSERT_TRUE(unchecked);
+        ASSERT_TRUE(TestSupport::waitFor([&] {
+            for (QCheckBox* box : view.pane()->findChildren<QCheckBox*>())
+                if (!box->isChecked() && box->isVisible() && !unchecked) unchecked = box;
+            return unchecked != nullptr;
+        }));
+        ASSERT_TRUE(TestSupport::waitForAnimations(&view));
         const QImage image = shot(view);
         save(image, "settings-check-box");
         QStyleOptionButton option;
@@ -322,7 +324,8 @@ TEST_P(ContrastGallery, StatesAndControlsOnWhatIsBehindThem) {
         previewCard.setContent(preview);
         previewCard.resize(300, 60);
         previewCard.show();
-        TestSupport::spin(50);
+        ASSERT_TRUE(TestSupport::waitForAnimations(&card));
+        ASSERT_TRUE(TestSupport::waitForAnimations(&previewCard));
         QImage image = shot(card);
         save(image, "clipboard-file-row");
         expectAtLeast(measure(image, QRect(ClipboardMenuRow::contentMargin - 2, 4, 20, 20)), 3.0, "file icon in a row");
