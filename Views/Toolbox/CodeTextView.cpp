@@ -498,10 +498,13 @@ void CodeTextView::changeEvent(QEvent* event) {
 void CodeTextView::applyColors() {
     setProperty("applyingColors", true);
     QPalette p = palette();
+    // The view draws no background of its own: its hint is faded against the window behind it, not
+    // against the transparent base (faded against black, a black text stays black, as dark as typing).
+    QPalette behind = p;
+    behind.setColor(QPalette::Base, SystemColors::windowBackground(p));
     p.setColor(QPalette::Base, Qt::transparent);
     p.setColor(QPalette::Text, SystemColors::primary(p));
-    QColor placeholder = SystemColors::tertiary(p);
-    p.setColor(QPalette::PlaceholderText, placeholder);
+    p.setColor(QPalette::PlaceholderText, SystemColors::tertiary(behind));
     setPalette(p);
     setProperty("applyingColors", false);
 }

@@ -20,15 +20,18 @@
 #include "Views/DiskPane/DiskScanContent.h"
 #include "Views/Monitor/ChartWell.h"
 #include "Views/Monitor/MetricChartCard.h"
+#include "Views/Monitor/ProcessSearchRow.h"
 #include "Views/Onboarding/WelcomeView.h"
 #include "Views/Preferences/HelpSettingsView.h"
 #include "Views/Preferences/PreferencesView.h"
 #include "Views/Shared/GlassCard.h"
+#include "Views/Toolbox/CodeTextView.h"
 #include "Views/Toolbox/InkLabel.h"
 #include "Views/Toolbox/JSONRow.h"
 #include "Views/Toolbox/JSONTreePane.h"
 #include "Views/Toolbox/JSONTreeRows.h"
 #include "Views/Toolbox/PasswordPane.h"
+#include "Views/Toolbox/PlaceholderField.h"
 #include "Views/Toolbox/SymbolLabel.h"
 
 #include <QAbstractButton>
@@ -150,6 +153,56 @@ TEST_P(ContrastGallery, SecondaryCaptionsInSettingsAndTheSearchField) {
     for (QLabel* value : help->findChildren<QLabel*>(QStringLiteral("value")))
         expectAtLeast(measure(image, areaIn(value, &page)), 4.5, qPrintable(value->text()));
     expectAtLeast(measure(image, areaIn(search, &page).adjusted(5, 5, -5, -5)), 4.5, "search placeholder");
+}
+
+// An empty field's hint reads (3:1) and is clearly dimmer than the same words typed into it, in the
+// code editor (whose hint was once as black as its text in the light palette) and in line fields.
+TEST_P(ContrastGallery, HintsAreDimmerThanTypedText) {
+    QTemporaryDir proc;
+    ProcessMonitor monitor(proc.path(), nullptr);
+    MetricArchive archive;
+    MonitorPopupModel popup(MonitorTab::cpu, monitor, archive, 16.0 * 1024 * 1024 * 1024);
+    struct Editor {
+        const char* name;
+        QWidget* widget;
+        QWidget* textArea;
+        QString hint;
+        std::function<void(const QString&)> type;
+    };
+    auto* json = new CodeTextView(true, QStringLiteral("Вставьте JSON"));
+    auto* replacement = new PlaceholderField;
+    auto* search = new ProcessSearchRow(popup);
+    auto* plain = new QLineEdit;
+    plain->setPlaceholderText(QStringLiteral("Поиск"));
+    const std::vector<Editor> editors{
+        {"JSON input", json, json->viewport(), json->placeholder(), [json](const QString& t) { json->setText(t); }},
+        {"replacement field", replacement, replacement->lineEdit(), replacement->lineEdit()->placeholderText(),
+         [replacement](const QString& t) { replacement->lineEdit()->setText(t); }},
+        {"process search", search, search->field(), search->field()->placeholderText(),
+         [search](const QString& t) { search->field()->setText(t); }},
+        {"line field", plain, plain, plain->placeholderText(), [plain](const QString& t) { plain->setText(t); }},
+    };
+    QWidget page;
+    auto* column = new QVBoxLayout(&page);
+    for (const Editor& e : editors) column->addWidget(e.widget);
+    json->setFixedHeight(60);
+    page.resize(420, 260);
+    page.setFocusPolicy(Qt::StrongFocus);  // no caret in the pictures
+    page.show();
+    page.setFocus();
+    ASSERT_TRUE(TestSupport::waitForAnimations(&page));
+    const QImage empty = shot(page);
+    save(empty, "hints");
+    for (const Editor& e : editors) e.type(e.hint);
+    const QImage typed = shot(page);
+    save(typed, "hints-typed");
+    for (const Editor& e : editors) {
+        const QRect area = areaIn(e.textArea, &page).adjusted(2, 2, -2, -2);
+        const Reading h = measure(empty, area), t = measure(typed, area);
+        expectAtLeast(h, 3.0, e.name);
+        EXPECT_LE(h.ratio * 1.5, t.ratio) << e.name << " in " << look().toStdString() << ": hint "
+                                          << h.ink.name().toStdString() << ", typed " << t.ink.name().toStdString();
+    }
 }
 
 // The welcome window: the secondary subtitle, the tertiary footer and access line (3:1), and the
