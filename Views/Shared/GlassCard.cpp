@@ -17,13 +17,15 @@
 #include <cmath>
 
 namespace {
-// Opacity of the window colour under the tint, light and dark: with the default tint a card lets
-// through under a twentieth of what lies behind it, so small grey text on it stays readable
-// over busy windows.
-constexpr double kBaseOpacityLight = 0.90;
-constexpr double kBaseOpacityDark = 0.92;
+// Opacity of the window colour under the tint. Nothing blurs what is behind a card, so at the
+// default tint it lets through under a fiftieth: black and white behind it then come out at most
+// about 1.08:1 apart whatever the colour on top (the sheen and the rim included), and the text of a
+// window behind never reads through.
+constexpr double kBaseOpacity = 0.96;
 
 double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
+
+double tintOpacity(const GlassCard::Appearance& a) { return std::clamp(finiteOr(a.tintOpacity, 0), 0.0, 1.0); }
 
 QPainterPath tailPath(const QRectF& body, double cornerRadius, const CardTail& tail) {
     QPainterPath path;
@@ -147,10 +149,8 @@ QPainterPath GlassCard::shape(const QRectF& rect, double cornerRadius, const std
 
 QColor GlassCard::surface(const Appearance& a, const QColor& behind) {
     if (a.reduceTransparency) return a.window;
-    const QColor base =
-        SystemColors::over(SystemColors::withOpacity(a.window, a.dark ? kBaseOpacityDark : kBaseOpacityLight), behind);
-    return SystemColors::over(SystemColors::withOpacity(a.tint, std::clamp(finiteOr(a.tintOpacity, 0), 0.0, 1.0)),
-                              base);
+    const QColor base = SystemColors::over(SystemColors::withOpacity(a.window, kBaseOpacity), behind);
+    return SystemColors::over(SystemColors::withOpacity(a.tint, tintOpacity(a)), base);
 }
 
 QColor GlassCard::surface(const QPalette& palette) {
@@ -167,8 +167,8 @@ void GlassCard::paint(QPainter& painter, const QRectF& rect, double cornerRadius
     if (a.reduceTransparency) {
         painter.fillPath(outline, a.window);
     } else {
-        painter.fillPath(outline, SystemColors::withOpacity(a.window, a.dark ? kBaseOpacityDark : kBaseOpacityLight));
-        painter.fillPath(outline, SystemColors::withOpacity(a.tint, std::clamp(finiteOr(a.tintOpacity, 0), 0.0, 1.0)));
+        painter.fillPath(outline, SystemColors::withOpacity(a.window, kBaseOpacity));
+        painter.fillPath(outline, SystemColors::withOpacity(a.tint, tintOpacity(a)));
         // A faint sheen toward the top.
         const QRectF body = bodyRect(rect, tail);
         QLinearGradient sheen(body.topLeft(), body.bottomLeft());
