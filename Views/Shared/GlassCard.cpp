@@ -2,6 +2,7 @@
 
 #include "Platform/Desktop/AccessibilityDisplayOptions.h"
 #include "Platform/Gui/SystemColors.h"
+#include "Platform/X11/BlurBehind.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCardContainer.h"
 #include "Views/Shared/PanelGlassSettings.h"
@@ -11,7 +12,11 @@
 #include <QLinearGradient>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QTimer>
+#include <QTransform>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -44,6 +49,37 @@ QPainterPath tailPath(const QRectF& body, double cornerRadius, const CardTail& t
     path.cubicTo(X(0.5), y + 0.34 * h, X(0.0), y + 0.55 * h, x0, y + h);
     path.closeSubpath();
     return path;
+}
+
+// Where the compositor blurs behind windows, a translucent window's cards ask for it under their
+// shapes (in device pixels), once the cards have settled in this turn of the event loop: afresh
+// when a card shows (the compositor may have changed meanwhile), and after a card hides or paints
+// (a card that moves, or whose ancestor moves, paints) only when the shapes have changed.
+void blurUnderCards(QWidget* top, bool afresh = false) {
+    if (!top) return;
+    if (afresh) top->setProperty("glassBlurRegion", QVariant());
+    if (top->property("glassBlurPending").toBool()) return;
+    top->setProperty("glassBlurPending", true);
+    QTimer::singleShot(0, top, [top = QPointer<QWidget>(top)] {
+        if (!top) return;
+        top->setProperty("glassBlurPending", false);
+        if (!top->isVisible() || !top->windowHandle() || !top->testAttribute(Qt::WA_TranslucentBackground)) return;
+        QRegion region;
+        if (!AccessibilityDisplayOptions::reduceTransparency()) {
+            const qreal scale = top->devicePixelRatioF();
+            for (const GlassCard* card : top->findChildren<GlassCard*>()) {
+                if (!card->isVisible()) continue;
+                const QPointF at = card->mapTo(top, QPoint(0, 0));
+                const QPainterPath shape = GlassCard::shape(QRectF(card->rect()), card->cornerRadius(), card->tail());
+                const QTransform toDevice = QTransform::fromScale(scale, scale).translate(at.x(), at.y());
+                region += QRegion(toDevice.map(shape).toFillPolygon().toPolygon());
+            }
+        }
+        const QVariant asked = top->property("glassBlurRegion");
+        if (asked.isValid() && asked.value<QRegion>() == region) return;
+        top->setProperty("glassBlurRegion", QVariant::fromValue(region));
+        BlurBehind::request(top->windowHandle(), region);
+    });
 }
 }  // namespace
 
@@ -195,6 +231,7 @@ void GlassCard::paint(QPainter& painter, const QRectF& rect, double cornerRadius
 void GlassCard::dropSurface() { surface_ = QPixmap(); }
 
 void GlassCard::paintEvent(QPaintEvent* event) {
+    blurUnderCards(window());
     if (surfaceHidden_) return;
     const Appearance look = Appearance::current(palette());
     const qreal dpr = devicePixelRatioF();
@@ -224,10 +261,12 @@ bool GlassCard::event(QEvent* event) {
     case QEvent::Show:
         attachToContainer();
         if (container_) container_->cardAppeared(this);
+        blurUnderCards(window(), true);
         break;
     case QEvent::Hide:
         if (container_ && morphID_) container_->cardDeparted(this, *morphID_, container_->rectOf(this), cornerRadius_);
         setSurfaceHidden(false);
+        blurUnderCards(window());
         break;
     case QEvent::ParentChange:
         if (container_) container_->cardForgotten(this);
