@@ -22,11 +22,11 @@
 #include <cmath>
 
 namespace {
-// Opacity of the window colour under the tint. Nothing blurs what is behind a card, so at the
-// default tint it lets through under a fiftieth: black and white behind it then come out at most
-// about 1.08:1 apart whatever the colour on top (the sheen and the rim included), and the text of a
-// window behind never reads through.
-constexpr double kBaseOpacity = 0.96;
+// Opacity of the window colour under the tint. Blur behind a card is not to be had everywhere, so
+// at the default tint a card lets through about a seventieth of what lies behind it: black and white
+// there then come out at most about 1.06:1 apart whatever the colour on top (the sheen and the rim
+// included; a compositor's rounding may add a step), and the text of a window behind never reads.
+constexpr double kBaseOpacity = 0.97;
 
 double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
 

@@ -166,8 +166,9 @@ TEST(GlassCard, SurfaceTakesTheToneAndTintAtPaintTime) {
 }
 
 // At the default tint a window behind a card never reads through it: black and white behind any
-// pixel of the card's body, rim and sheen included, come out at most 1.1:1 apart, in light, dark
-// and grey palettes and in every tone.
+// pixel of the card's body, rim and sheen included, come out at most 1.1:1 apart on screen, in
+// light, dark and grey palettes and in every tone. A compositor rounds the window's alpha and the
+// blend once more (a step darker or lighter under picom): the painting keeps that step to spare.
 TEST(GlassCard, TextBehindTheCardDoesNotReadThroughIt) {
     Options options(false, false);
     Settings cleanup;
@@ -195,7 +196,7 @@ TEST(GlassCard, TextBehindTheCardDoesNotReadThroughIt) {
                 for (int x = 0; x < black.width(); ++x)
                     if (inside.contains(QPointF(x + 0.5, y + 0.5)))
                         worst = std::max(worst, SystemColors::contrast(white.pixelColor(x, y), black.pixelColor(x, y)));
-            EXPECT_LE(worst, 1.1) << window.name().toStdString() << " " << PanelGlass::rawValue(tone).toStdString();
+            EXPECT_LE(worst, 1.075) << window.name().toStdString() << " " << PanelGlass::rawValue(tone).toStdString();
         }
     }
 }
