@@ -1,26 +1,14 @@
 #include "Platform/Gui/SystemColors.h"
-
-#include <QPainter>
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// A white page with a pale outline, as icon themes draw a file: it fades into light grey.
-QImage page() {
-    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setPen(QColor(222, 222, 222));
-    p.setBrush(Qt::white);
-    p.drawRect(QRect(6, 3, 19, 25));
-    return image;
-}
-
 // The edged icon is kept per icon and background: asked again it is the same picture, and it is
 // what working it out afresh gives; another background, or the icon changed, gives another.
 TEST(SystemColors, LegibleIconsAreKeptPerIconAndBackground) {
-    QImage icon = page();
+    QImage icon = TestSupport::palePageIcon();
     const QColor grey(236, 236, 236), blue(0, 90, 200);
     const QImage first = SystemColors::legibleIcon(icon, grey);
     ASSERT_NE(first, icon);  // edged

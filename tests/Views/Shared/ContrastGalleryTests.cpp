@@ -355,15 +355,7 @@ TEST_P(ContrastGallery, StatesAndControlsOnWhatIsBehindThem) {
     {
         SCOPED_TRACE("file icon");
         FakeWorkspace workspace;
-        QImage page(32, 32, QImage::Format_ARGB32_Premultiplied);
-        page.fill(Qt::transparent);
-        {
-            QPainter p(&page);
-            p.setPen(QColor(222, 222, 222));
-            p.setBrush(Qt::white);
-            p.drawRect(QRect(6, 3, 19, 25));
-        }
-        workspace.fileIcon = QIcon(QPixmap::fromImage(page));
+        workspace.fileIcon = QIcon(QPixmap::fromImage(TestSupport::palePageIcon()));
         Workspace::setShared(&workspace);
         const ClipboardItem item = ClipboardItem::make(
             ClipboardContent::files({QUrl::fromLocalFile("/home/ann/notes.txt")}), QDateTime::currentDateTimeUtc());
