@@ -22,15 +22,23 @@
 #include <cmath>
 
 namespace {
-// Opacity of the window colour under the tint. Blur behind a card is not to be had everywhere, so
-// at the default tint a card lets through about a seventieth of what lies behind it: black and white
-// there then come out at most about 1.06:1 apart whatever the colour on top (the sheen and the rim
-// included; a compositor's rounding may add a step), and the text of a window behind never reads.
-constexpr double kBaseOpacity = 0.97;
+// Opacity of the window colour under the tint at the default tint. Blur behind a card is not to be
+// had everywhere, so there a card lets through about a seventieth of what lies behind it: black and
+// white there then come out at most about 1.06:1 apart whatever the colour on top (the sheen and the
+// rim included; a compositor's rounding may add a step), and the text of a window behind never reads.
+constexpr double kBaseOpacityAtDefault = 0.97;
 
 double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
 
 double tintOpacity(const GlassCard::Appearance& a) { return std::clamp(finiteOr(a.tintOpacity, 0), 0.0, 1.0); }
+
+// The window colour's opacity: what lies behind shows through by the cube of (1 - tint), so the
+// glass still goes from see-through (some 15 % at no tint) to solid while the default keeps the
+// share above.
+double baseOpacity(const GlassCard::Appearance& a) {
+    const double clear = 1 - tintOpacity(a), clearAtDefault = 1 - PanelGlassSettings::shared().tint.defaultValue();
+    return std::clamp(1 - (1 - kBaseOpacityAtDefault) * (clear * clear) / (clearAtDefault * clearAtDefault), 0.0, 1.0);
+}
 
 QPainterPath tailPath(const QRectF& body, double cornerRadius, const CardTail& tail) {
     QPainterPath path;
@@ -185,7 +193,7 @@ QPainterPath GlassCard::shape(const QRectF& rect, double cornerRadius, const std
 
 QColor GlassCard::surface(const Appearance& a, const QColor& behind) {
     if (a.reduceTransparency) return a.window;
-    const QColor base = SystemColors::over(SystemColors::withOpacity(a.window, kBaseOpacity), behind);
+    const QColor base = SystemColors::over(SystemColors::withOpacity(a.window, baseOpacity(a)), behind);
     return SystemColors::over(SystemColors::withOpacity(a.tint, tintOpacity(a)), base);
 }
 
@@ -203,7 +211,7 @@ void GlassCard::paint(QPainter& painter, const QRectF& rect, double cornerRadius
     if (a.reduceTransparency) {
         painter.fillPath(outline, a.window);
     } else {
-        painter.fillPath(outline, SystemColors::withOpacity(a.window, kBaseOpacity));
+        painter.fillPath(outline, SystemColors::withOpacity(a.window, baseOpacity(a)));
         painter.fillPath(outline, SystemColors::withOpacity(a.tint, tintOpacity(a)));
         // A faint sheen toward the top.
         const QRectF body = bodyRect(rect, tail);
