@@ -221,8 +221,8 @@ QColor legible(const QColor& color, std::initializer_list<QColor> backgrounds, d
     return worst(at(0)) >= worst(at(1)) ? at(0) : at(1);
 }
 
-QImage legibleIcon(const QImage& icon, const QColor& background, double ratio) {
-    if (icon.isNull() || !background.isValid()) return icon;
+namespace {
+QImage legibleIconUncached(const QImage& icon, const QColor& background, double ratio) {
     QImage source = icon.convertToFormat(QImage::Format_ARGB32);
     source.setDevicePixelRatio(1);  // worked on in pixels
     const int w = source.width(), h = source.height();
@@ -262,6 +262,33 @@ QImage legibleIcon(const QImage& icon, const QColor& background, double ratio) {
     }
     shape.setDevicePixelRatio(icon.devicePixelRatio());
     return shape;
+}
+}  // namespace
+
+QImage legibleIcon(const QImage& icon, const QColor& background, double ratio) {
+    if (icon.isNull() || !background.isValid()) return icon;
+    // Rows and previews ask on every paint, with the same few icons: the answer is kept per icon
+    // (its pixels: an image changed in place has a new key) and background.
+    struct Entry {
+        qint64 icon;
+        qreal scale;
+        QRgb background;
+        double ratio;
+        QImage result;
+    };
+    thread_local std::vector<Entry> kept;
+    const QRgb behind = background.rgba();
+    for (auto it = kept.begin(); it != kept.end(); ++it) {
+        if (it->icon != icon.cacheKey() || it->scale != icon.devicePixelRatio() || it->background != behind ||
+            it->ratio != ratio)
+            continue;
+        std::rotate(it, it + 1, kept.end());  // the last used stays longest
+        return kept.back().result;
+    }
+    if (kept.size() >= 64) kept.erase(kept.begin());
+    kept.push_back(
+        {icon.cacheKey(), icon.devicePixelRatio(), behind, ratio, legibleIconUncached(icon, background, ratio)});
+    return kept.back().result;
 }
 
 QColor withOpacity(QColor c, double opacity) {

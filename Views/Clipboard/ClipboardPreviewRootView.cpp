@@ -79,8 +79,12 @@ protected:
         QPainter p(this);
         if (!icon_.isNull()) {
             // Edged where it would fade into the card (a white page on light grey).
-            const QImage icon = icon_.pixmap(QSize(18, 18), devicePixelRatioF()).toImage();
-            p.drawImage(QRectF(0, 0, 18, 18), SystemColors::legibleIcon(icon, GlassCard::surface(palette())));
+            // One picture of the icon per scale, so that the edged one is kept between paints.
+            if (iconImage_.isNull() || iconScale_ != devicePixelRatioF()) {
+                iconScale_ = devicePixelRatioF();
+                iconImage_ = icon_.pixmap(QSize(18, 18), iconScale_).toImage();
+            }
+            p.drawImage(QRectF(0, 0, 18, 18), SystemColors::legibleIcon(iconImage_, GlassCard::surface(palette())));
         }
         p.setFont(SystemFont::font(12));
         p.setPen(SystemColors::primary(palette()));
@@ -92,6 +96,8 @@ protected:
 private:
     QString path_, name_;
     QIcon icon_;
+    QImage iconImage_;
+    qreal iconScale_ = 0;
 };
 
 QScrollArea* bareScrollArea(QWidget* parent) {

@@ -2,6 +2,7 @@
 
 #include "Platform/Desktop/AccessibilityDisplayOptions.h"
 #include "Platform/Gui/SystemColors.h"
+#include "Platform/X11/BlurBehind.h"
 #include "Views/Shared/ContinuousCorners.h"
 #include "Views/Shared/GlassCardContainer.h"
 #include "Views/Shared/PanelGlassSettings.h"
@@ -11,19 +12,33 @@
 #include <QLinearGradient>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QTimer>
+#include <QTransform>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-// Opacity of the window colour under the tint, light and dark: with the default tint a card lets
-// through under a twentieth of what lies behind it, so small grey text on it stays readable
-// over busy windows.
-constexpr double kBaseOpacityLight = 0.90;
-constexpr double kBaseOpacityDark = 0.92;
+// Opacity of the window colour under the tint at the default tint. Blur behind a card is not to be
+// had everywhere, so there a card lets through about a seventieth of what lies behind it: black and
+// white there then come out at most about 1.06:1 apart whatever the colour on top (the sheen and the
+// rim included; a compositor's rounding may add a step), and the text of a window behind never reads.
+constexpr double kBaseOpacityAtDefault = 0.97;
 
 double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
+
+double tintOpacity(const GlassCard::Appearance& a) { return std::clamp(finiteOr(a.tintOpacity, 0), 0.0, 1.0); }
+
+// The window colour's opacity: what lies behind shows through by the cube of (1 - tint), so the
+// glass still goes from see-through (some 15 % at no tint) to solid while the default keeps the
+// share above.
+double baseOpacity(const GlassCard::Appearance& a) {
+    const double clear = 1 - tintOpacity(a), clearAtDefault = 1 - PanelGlassSettings::shared().tint.defaultValue();
+    return std::clamp(1 - (1 - kBaseOpacityAtDefault) * (clear * clear) / (clearAtDefault * clearAtDefault), 0.0, 1.0);
+}
 
 QPainterPath tailPath(const QRectF& body, double cornerRadius, const CardTail& tail) {
     QPainterPath path;
@@ -42,6 +57,37 @@ QPainterPath tailPath(const QRectF& body, double cornerRadius, const CardTail& t
     path.cubicTo(X(0.5), y + 0.34 * h, X(0.0), y + 0.55 * h, x0, y + h);
     path.closeSubpath();
     return path;
+}
+
+// Where the compositor blurs behind windows, a translucent window's cards ask for it under their
+// shapes (in device pixels), once the cards have settled in this turn of the event loop: afresh
+// when a card shows (the compositor may have changed meanwhile), and after a card hides or paints
+// (a card that moves, or whose ancestor moves, paints) only when the shapes have changed.
+void blurUnderCards(QWidget* top, bool afresh = false) {
+    if (!top) return;
+    if (afresh) top->setProperty("glassBlurRegion", QVariant());
+    if (top->property("glassBlurPending").toBool()) return;
+    top->setProperty("glassBlurPending", true);
+    QTimer::singleShot(0, top, [top = QPointer<QWidget>(top)] {
+        if (!top) return;
+        top->setProperty("glassBlurPending", false);
+        if (!top->isVisible() || !top->windowHandle() || !top->testAttribute(Qt::WA_TranslucentBackground)) return;
+        QRegion region;
+        if (!AccessibilityDisplayOptions::reduceTransparency()) {
+            const qreal scale = top->devicePixelRatioF();
+            for (const GlassCard* card : top->findChildren<GlassCard*>()) {
+                if (!card->isVisible()) continue;
+                const QPointF at = card->mapTo(top, QPoint(0, 0));
+                const QPainterPath shape = GlassCard::shape(QRectF(card->rect()), card->cornerRadius(), card->tail());
+                const QTransform toDevice = QTransform::fromScale(scale, scale).translate(at.x(), at.y());
+                region += QRegion(toDevice.map(shape).toFillPolygon().toPolygon());
+            }
+        }
+        const QVariant asked = top->property("glassBlurRegion");
+        if (asked.isValid() && asked.value<QRegion>() == region) return;
+        top->setProperty("glassBlurRegion", QVariant::fromValue(region));
+        BlurBehind::request(top->windowHandle(), region);
+    });
 }
 }  // namespace
 
@@ -147,10 +193,8 @@ QPainterPath GlassCard::shape(const QRectF& rect, double cornerRadius, const std
 
 QColor GlassCard::surface(const Appearance& a, const QColor& behind) {
     if (a.reduceTransparency) return a.window;
-    const QColor base =
-        SystemColors::over(SystemColors::withOpacity(a.window, a.dark ? kBaseOpacityDark : kBaseOpacityLight), behind);
-    return SystemColors::over(SystemColors::withOpacity(a.tint, std::clamp(finiteOr(a.tintOpacity, 0), 0.0, 1.0)),
-                              base);
+    const QColor base = SystemColors::over(SystemColors::withOpacity(a.window, baseOpacity(a)), behind);
+    return SystemColors::over(SystemColors::withOpacity(a.tint, tintOpacity(a)), base);
 }
 
 QColor GlassCard::surface(const QPalette& palette) {
@@ -167,8 +211,8 @@ void GlassCard::paint(QPainter& painter, const QRectF& rect, double cornerRadius
     if (a.reduceTransparency) {
         painter.fillPath(outline, a.window);
     } else {
-        painter.fillPath(outline, SystemColors::withOpacity(a.window, a.dark ? kBaseOpacityDark : kBaseOpacityLight));
-        painter.fillPath(outline, SystemColors::withOpacity(a.tint, std::clamp(finiteOr(a.tintOpacity, 0), 0.0, 1.0)));
+        painter.fillPath(outline, SystemColors::withOpacity(a.window, baseOpacity(a)));
+        painter.fillPath(outline, SystemColors::withOpacity(a.tint, tintOpacity(a)));
         // A faint sheen toward the top.
         const QRectF body = bodyRect(rect, tail);
         QLinearGradient sheen(body.topLeft(), body.bottomLeft());
@@ -195,6 +239,7 @@ void GlassCard::paint(QPainter& painter, const QRectF& rect, double cornerRadius
 void GlassCard::dropSurface() { surface_ = QPixmap(); }
 
 void GlassCard::paintEvent(QPaintEvent* event) {
+    blurUnderCards(window());
     if (surfaceHidden_) return;
     const Appearance look = Appearance::current(palette());
     const qreal dpr = devicePixelRatioF();
@@ -224,10 +269,12 @@ bool GlassCard::event(QEvent* event) {
     case QEvent::Show:
         attachToContainer();
         if (container_) container_->cardAppeared(this);
+        blurUnderCards(window(), true);
         break;
     case QEvent::Hide:
         if (container_ && morphID_) container_->cardDeparted(this, *morphID_, container_->rectOf(this), cornerRadius_);
         setSurfaceHidden(false);
+        blurUnderCards(window());
         break;
     case QEvent::ParentChange:
         if (container_) container_->cardForgotten(this);

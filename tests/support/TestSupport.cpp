@@ -5,12 +5,23 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMessageBox>
+#include <QPainter>
 #include <QThread>
 
 #include <algorithm>
 #include <ctime>
 
 namespace TestSupport {
+
+QImage palePageIcon() {
+    QImage page(32, 32, QImage::Format_ARGB32_Premultiplied);
+    page.fill(Qt::transparent);
+    QPainter p(&page);
+    p.setPen(QColor(222, 222, 222));
+    p.setBrush(Qt::white);
+    p.drawRect(QRect(6, 3, 19, 25));
+    return page;
+}
 
 QPalette darkPalette() {
     QPalette p;

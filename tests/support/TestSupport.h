@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QImage>
 #include <QMap>
 #include <QString>
 #include <QPalette>
@@ -52,6 +53,10 @@ public:
 // A full dark palette, as a dark desktop theme gives one: the placeholder role is left at Qt's
 // default, as the desktop themes leave it.
 QPalette darkPalette();
+
+// A file's icon as icon themes draw one, a white page with a pale outline (32 px): it fades into a
+// light grey card.
+QImage palePageIcon();
 
 // The calling thread's own time in ms: the wall clock less the time the thread was ready to run
 // but waited for a CPU. Work and waits inside a call count; other programs busy on the machine don't.

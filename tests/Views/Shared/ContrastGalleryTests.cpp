@@ -20,15 +20,18 @@
 #include "Views/DiskPane/DiskScanContent.h"
 #include "Views/Monitor/ChartWell.h"
 #include "Views/Monitor/MetricChartCard.h"
+#include "Views/Monitor/ProcessSearchRow.h"
 #include "Views/Onboarding/WelcomeView.h"
 #include "Views/Preferences/HelpSettingsView.h"
 #include "Views/Preferences/PreferencesView.h"
 #include "Views/Shared/GlassCard.h"
+#include "Views/Toolbox/CodeTextView.h"
 #include "Views/Toolbox/InkLabel.h"
 #include "Views/Toolbox/JSONRow.h"
 #include "Views/Toolbox/JSONTreePane.h"
 #include "Views/Toolbox/JSONTreeRows.h"
 #include "Views/Toolbox/PasswordPane.h"
+#include "Views/Toolbox/PlaceholderField.h"
 #include "Views/Toolbox/SymbolLabel.h"
 
 #include <QAbstractButton>
@@ -152,6 +155,56 @@ TEST_P(ContrastGallery, SecondaryCaptionsInSettingsAndTheSearchField) {
     expectAtLeast(measure(image, areaIn(search, &page).adjusted(5, 5, -5, -5)), 4.5, "search placeholder");
 }
 
+// An empty field's hint reads (3:1) and is clearly dimmer than the same words typed into it, in the
+// code editor (whose hint was once as black as its text in the light palette) and in line fields.
+TEST_P(ContrastGallery, HintsAreDimmerThanTypedText) {
+    QTemporaryDir proc;
+    ProcessMonitor monitor(proc.path(), nullptr);
+    MetricArchive archive;
+    MonitorPopupModel popup(MonitorTab::cpu, monitor, archive, 16.0 * 1024 * 1024 * 1024);
+    struct Editor {
+        const char* name;
+        QWidget* widget;
+        QWidget* textArea;
+        QString hint;
+        std::function<void(const QString&)> type;
+    };
+    auto* json = new CodeTextView(true, QStringLiteral("Вставьте JSON"));
+    auto* replacement = new PlaceholderField;
+    auto* search = new ProcessSearchRow(popup);
+    auto* plain = new QLineEdit;
+    plain->setPlaceholderText(QStringLiteral("Поиск"));
+    const std::vector<Editor> editors{
+        {"JSON input", json, json->viewport(), json->placeholder(), [json](const QString& t) { json->setText(t); }},
+        {"replacement field", replacement, replacement->lineEdit(), replacement->lineEdit()->placeholderText(),
+         [replacement](const QString& t) { replacement->lineEdit()->setText(t); }},
+        {"process search", search, search->field(), search->field()->placeholderText(),
+         [search](const QString& t) { search->field()->setText(t); }},
+        {"line field", plain, plain, plain->placeholderText(), [plain](const QString& t) { plain->setText(t); }},
+    };
+    QWidget page;
+    auto* column = new QVBoxLayout(&page);
+    for (const Editor& e : editors) column->addWidget(e.widget);
+    json->setFixedHeight(60);
+    page.resize(420, 260);
+    page.setFocusPolicy(Qt::StrongFocus);  // no caret in the pictures
+    page.show();
+    page.setFocus();
+    ASSERT_TRUE(TestSupport::waitForAnimations(&page));
+    const QImage empty = shot(page);
+    save(empty, "hints");
+    for (const Editor& e : editors) e.type(e.hint);
+    const QImage typed = shot(page);
+    save(typed, "hints-typed");
+    for (const Editor& e : editors) {
+        const QRect area = areaIn(e.textArea, &page).adjusted(2, 2, -2, -2);
+        const Reading h = measure(empty, area), t = measure(typed, area);
+        expectAtLeast(h, 3.0, e.name);
+        EXPECT_LE(h.ratio * 1.5, t.ratio) << e.name << " in " << look().toStdString() << ": hint "
+                                          << h.ink.name().toStdString() << ", typed " << t.ink.name().toStdString();
+    }
+}
+
 // The welcome window: the secondary subtitle, the tertiary footer and access line (3:1), and the
 // green all-set line on its card.
 TEST_P(ContrastGallery, WelcomeCaptionsAndTheAllSetLine) {
@@ -245,7 +298,7 @@ TEST_P(ContrastGallery, StatesAndControlsOnWhatIsBehindThem) {
         card.resize(340, 40);
         card.show();
         ASSERT_EQ(content->label().texts.value(0).text, QStringLiteral("Scan Complete"));
-        TestSupport::spin(300);
+        ASSERT_TRUE(TestSupport::waitForAnimations(&card));
         const QImage image = shot(card);
         save(image, "disk-scan-complete");
         expectAtLeast(measure(image, areaIn(content, &card), hueNear(SystemColors::green(dark()))), 3.0,
@@ -266,8 +319,8 @@ TEST_P(ContrastGallery, StatesAndControlsOnWhatIsBehindThem) {
         full.series.assign(ChartWell::barCount, 100.0);
         full.barGap = 0;  // bars wall to wall: the labels have nothing else to read on
         well->card()->setModel(full);
-        TestSupport::spin(400);
-        ASSERT_TRUE(well->rangePicker()->isVisible());
+        ASSERT_TRUE(TestSupport::waitFor([&] { return well->rangePicker()->isVisible(); }));
+        ASSERT_TRUE(TestSupport::waitForAnimations(&card));
         const QImage image = shot(card);
         save(image, "chart-range-switch");
         for (auto range : MonitorPopupModel::allRanges) {
@@ -283,11 +336,13 @@ TEST_P(ContrastGallery, StatesAndControlsOnWhatIsBehindThem) {
         PreferencesView view(router);
         view.resize(720, 560);
         view.show();
-        TestSupport::spin(350);
         QCheckBox* unchecked = nullptr;
-        for (QCheckBox* box : view.pane()->findChildren<QCheckBox*>())
-            if (!box->isChecked() && box->isVisible() && !unchecked) unchecked = box;
-        ASSERT_TRUE(unchecked);
+        ASSERT_TRUE(TestSupport::waitFor([&] {
+            for (QCheckBox* box : view.pane()->findChildren<QCheckBox*>())
+                if (!box->isChecked() && box->isVisible() && !unchecked) unchecked = box;
+            return unchecked != nullptr;
+        }));
+        ASSERT_TRUE(TestSupport::waitForAnimations(&view));
         const QImage image = shot(view);
         save(image, "settings-check-box");
         QStyleOptionButton option;
@@ -300,15 +355,7 @@ TEST_P(ContrastGallery, StatesAndControlsOnWhatIsBehindThem) {
     {
         SCOPED_TRACE("file icon");
         FakeWorkspace workspace;
-        QImage page(32, 32, QImage::Format_ARGB32_Premultiplied);
-        page.fill(Qt::transparent);
-        {
-            QPainter p(&page);
-            p.setPen(QColor(222, 222, 222));
-            p.setBrush(Qt::white);
-            p.drawRect(QRect(6, 3, 19, 25));
-        }
-        workspace.fileIcon = QIcon(QPixmap::fromImage(page));
+        workspace.fileIcon = QIcon(QPixmap::fromImage(TestSupport::palePageIcon()));
         Workspace::setShared(&workspace);
         const ClipboardItem item = ClipboardItem::make(
             ClipboardContent::files({QUrl::fromLocalFile("/home/ann/notes.txt")}), QDateTime::currentDateTimeUtc());
@@ -322,7 +369,8 @@ TEST_P(ContrastGallery, StatesAndControlsOnWhatIsBehindThem) {
         previewCard.setContent(preview);
         previewCard.resize(300, 60);
         previewCard.show();
-        TestSupport::spin(50);
+        ASSERT_TRUE(TestSupport::waitForAnimations(&card));
+        ASSERT_TRUE(TestSupport::waitForAnimations(&previewCard));
         QImage image = shot(card);
         save(image, "clipboard-file-row");
         expectAtLeast(measure(image, QRect(ClipboardMenuRow::contentMargin - 2, 4, 20, 20)), 3.0, "file icon in a row");

@@ -159,10 +159,47 @@ TEST(GlassCard, SurfaceTakesTheToneAndTintAtPaintTime) {
     UserDefaults::standard().setDouble(PanelGlassSettings::shared().tint.key(), 0.0);
     const QColor untinted = centre();
     EXPECT_LT(untinted.alpha(), blue.alpha());
+    EXPECT_LE(untinted.alpha(), 230);  // see-through with no tint: a tenth or more shows
     EXPECT_NEAR(untinted.red(), untinted.blue(), 2);
 
     UserDefaults::standard().setString(PanelGlassSettings::shared().tint.key(), "strong");  // not a number: the default
     EXPECT_EQ(centre(), blue);
+}
+
+// At the default tint a window behind a card never reads through it: black and white behind any
+// pixel of the card's body, rim and sheen included, come out at most 1.1:1 apart on screen, in
+// light, dark and grey palettes and in every tone. A compositor rounds the window's alpha and the
+// blend once more (a step darker or lighter under picom): the painting keeps that step to spare.
+TEST(GlassCard, TextBehindTheCardDoesNotReadThroughIt) {
+    Options options(false, false);
+    Settings cleanup;
+    const QRectF rect(0, 0, 120, 80);
+    const QPainterPath inside = GlassCard::shape(rect.adjusted(1, 1, -1, -1), 15, std::nullopt);
+    for (const QColor window : {QColor(239, 239, 239), QColor(255, 255, 255), QColor(128, 128, 128), QColor(40, 40, 44),
+                                QColor(32, 35, 38), QColor(0, 0, 0)}) {
+        QPalette palette;
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::WindowText, window.lightness() < 128 ? Qt::white : Qt::black);
+        for (PanelGlass::Tone tone : PanelGlass::allTones()) {
+            UserDefaults::standard().setString(PanelGlassSettings::shared().tone.key(), PanelGlass::rawValue(tone));
+            const GlassCard::Appearance look = GlassCard::Appearance::current(palette);
+            ASSERT_DOUBLE_EQ(look.tintOpacity, 0.55);
+            auto over = [&](const QColor& behind) {
+                QImage image(rect.size().toSize(), QImage::Format_RGB32);
+                image.fill(behind);
+                QPainter p(&image);
+                GlassCard::paint(p, rect, 15, true, std::nullopt, look);
+                return image;
+            };
+            const QImage black = over(Qt::black), white = over(Qt::white);
+            double worst = 1;
+            for (int y = 0; y < black.height(); ++y)
+                for (int x = 0; x < black.width(); ++x)
+                    if (inside.contains(QPointF(x + 0.5, y + 0.5)))
+                        worst = std::max(worst, SystemColors::contrast(white.pixelColor(x, y), black.pixelColor(x, y)));
+            EXPECT_LE(worst, 1.075) << window.name().toStdString() << " " << PanelGlass::rawValue(tone).toStdString();
+        }
+    }
 }
 
 TEST(GlassCard, ReduceTransparencyPaintsTheOpaqueWindowColour) {
