@@ -7,7 +7,8 @@
 #   App/, tests/, bench/           may include anything
 # It fails as well when sibling folders under Platform/, Views/ or Source/Features/ include each
 # other, directly or round a longer loop; a feature's window and popup controllers count as a
-# folder of their own beside its engine.
+# folder of their own beside its engine. And it fails when a source file of the program passes
+# 600 lines: such a file does more than one job.
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 
@@ -112,5 +113,14 @@ if [ ${#edges[@]} -gt 0 ] && ! printf '%s\n' "${edges[@]}" | awk -F'|' '
   status=1
 fi
 
-[ $status -eq 0 ] && echo "layers: every include points down, and no sibling folders include each other"
+max_lines=600
+while IFS= read -r file; do
+  lines=$(wc -l <"$file")
+  if [ "$lines" -gt $max_lines ]; then
+    echo "$file: $lines lines, more than $max_lines: split it by job"
+    status=1
+  fi
+done < <(find App Platform Source Views -name '*.h' -o -name '*.cpp' 2>/dev/null | sort)
+
+[ $status -eq 0 ] && echo "layers: every include points down, no sibling folders include each other, no file is too long"
 exit $status

@@ -79,5 +79,10 @@ run pass "the same names in different layers" '' \
   Source/Features/Alarm/Alarm.cpp '#include "Source/Features/Clock/Clock.h"' \
   Source/Features/Clock/ClockWindowController.cpp '#include "Views/Clock/ClockView.h"'
 
+# A program source past 600 lines.
+lines600=$(printf "// line\n%.0s" $(seq 600))
+run pass "a file of 600 lines" '' Platform/Core/Queue.cpp "$lines600"
+run fail "a file of 601 lines" '' Platform/Core/Queue.cpp "$lines600"$'\n// one more'
+
 echo "$((total - failures)) passed, $failures failed"
 [ $failures -eq 0 ]
