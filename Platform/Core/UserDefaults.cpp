@@ -108,7 +108,7 @@ void UserDefaults::load() {
 }
 
 bool UserDefaults::keepDamagedAside(const QByteArray& bytes, bool linked) {
-    const QString aside = path_ + ".damaged-" + QDateTime::currentDateTimeUtc().toString("yyyyMMdd-HHmmss");
+    const QString aside = SafeFile::asidePath(path_, QDateTime::currentDateTimeUtc());
     // A link stays in place and its target is replaced by the next write; only a copy goes aside.
     const auto error =
         linked ? FileWriter::shared().create(aside, bytes, 0600) : FileWriter::shared().moveAside(path_, aside);

@@ -39,6 +39,13 @@ bool isRegular(const QString& path) {
     return ::lstat(encoded(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+QString asidePath(const QString& file, const QDateTime& now) {
+    const QString base = file + QStringLiteral(".damaged-") + now.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = base;
+    for (int n = 2; exists(path); ++n) path = base + QString::asprintf("-%d", n);
+    return path;
+}
+
 std::unique_ptr<QFile> openRegular(const QString& path, FileError* error) {
     const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {

@@ -3,6 +3,7 @@
 #include "Platform/Files/FileError.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,9 @@ namespace SafeFile {
 bool exists(const QString& path);
 // Whether a regular file (not a link to one) is at the path.
 bool isRegular(const QString& path);
+// A free name beside a damaged file to keep it under: "<file>.damaged-<UTC time>", with "-2", "-3"...
+// after it when a file was kept in the same second.
+QString asidePath(const QString& file, const QDateTime& now);
 
 // The regular file at the path, open for reading; null with the reason when it is missing, a
 // link, or anything but a regular file. Opening never blocks.

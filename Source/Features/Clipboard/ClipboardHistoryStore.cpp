@@ -90,15 +90,6 @@ bool writePrivateFile(const QString& path, const QByteArray& bytes, const QStrin
     return true;
 }
 
-// A free name beside the history file for a copy kept aside: "history.json.damaged-<time>".
-QString asidePath(const QString& file) {
-    const QString base =
-        file + kAsideInfix + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString path = base;
-    for (int n = 2; SafeFile::exists(path); ++n) path = base + QString::asprintf("-%d", n);
-    return path;
-}
-
 bool isPng(const QByteArray& bytes) { return bytes.startsWith("\x89PNG\r\n\x1a\n"); }
 
 bool isUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
@@ -234,7 +225,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
     if (!records) {
         // Kept for the user; the next save starts a new file, but never over this one.
         loaded.damaged = true;
-        const QString aside = asidePath(file);
+        const QString aside = SafeFile::asidePath(file, QDateTime::currentDateTimeUtc());
         if (const auto moveError = FileWriter::shared().moveAside(file, aside)) {
             qCWarning(lcClipboard,
                       "History file %s is damaged and cannot be moved aside (%s); it is left as it is and the history "
@@ -249,7 +240,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
     }
     if (skipped > 0) {
         // Records this version cannot read (a newer version's, say) are not lost by the rewrite.
-        const QString aside = asidePath(file);
+        const QString aside = SafeFile::asidePath(file, QDateTime::currentDateTimeUtc());
         if (const auto copyError = FileWriter::shared().writePrivate(aside, *bytes)) {
             qCWarning(lcClipboard,
                       "History file %s holds %d records that cannot be read and no copy of it can be kept (%s); it is "

@@ -24,15 +24,6 @@ const QString kOldStarterBody = QStringLiteral("[{{текст}}]({{clipboard}})"
 const QString kLinkStarterTitle = QStringLiteral("Markdown-ссылка из буфера");
 const QString kLinkStarterBody = QStringLiteral("[{{название ссылки}}]({{clipboard}})");
 
-// A free name beside the file: "snippets.json.damaged-<time>".
-QString asidePath(const QString& file) {
-    const QString base =
-        file + QStringLiteral(".damaged-") + Clock::shared().now().toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString path = base;
-    for (int n = 2; SafeFile::exists(path); ++n) path = base + QString::asprintf("-%d", n);
-    return path;
-}
-
 // Full case folding of the NFC form; Turkic locales keep their dotted and dotless i apart.
 QString caseFolded(const QString& text) {
     const char* language = icu::Locale::getDefault().getLanguage();
@@ -167,7 +158,7 @@ bool SnippetStore::keepAside(const Place& where, const std::optional<QByteArray>
             return true;
         }
     }
-    const QString aside = asidePath(name);
+    const QString aside = SafeFile::asidePath(name, Clock::shared().now());
     const auto error = move ? FileWriter::shared().moveAside(name, aside)
                             : FileWriter::shared().create(aside, bytes.value_or(QByteArray()), 0600);
     if (error) {

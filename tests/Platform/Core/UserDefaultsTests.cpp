@@ -136,6 +136,22 @@ TEST(UserDefaults, DamagedFileIsMovedAsideAndStoreStartsEmpty) {
         EXPECT_FALSE(reread.startedFromDamagedFile());
     }
     EXPECT_FALSE(UserDefaults(freshPath("missing")).startedFromDamagedFile());
+
+    // Damaged again within the same second: the second copy goes beside the first, and the store
+    // still saves.
+    const QString path = freshPath("damaged");
+    for (const char* tail : {"first", "second"}) {
+        ASSERT_TRUE(writeBytes(path, QByteArray("{\"statusIcon\": ") + tail));
+        UserDefaults d(path);
+        ASSERT_TRUE(d.startedFromDamagedFile());
+        d.setString("statusIcon", "symbol:cpu");
+        EXPECT_EQ(UserDefaults(path).string("statusIcon"), QString("symbol:cpu")) << tail;
+    }
+    const QDir folder = QFileInfo(path).absoluteDir();
+    QByteArray kept;
+    for (const QString& name : folder.entryList({"domain.json.damaged-*"}, QDir::Files))
+        kept += readBytes(folder.filePath(name));
+    EXPECT_TRUE(kept.contains("first") && kept.contains("second")) << kept.constData();
 }
 
 TEST(UserDefaults, NonObjectDocumentCountsAsDamaged) {
