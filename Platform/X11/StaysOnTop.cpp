@@ -2,13 +2,16 @@
 
 #include "Platform/X11/XcbReply.h"
 
+#include <qpa/qplatformscreen.h>
 #include <QEvent>
 #include <QList>
+#include <QScreen>
 #include <QSet>
 #include <QWindow>
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include <X11/Xlib.h>
@@ -90,6 +93,7 @@ StaysOnTop::StaysOnTop(QWindow* window, Watch watch) : QObject(window), window_(
     keepers().append(this);
     if (keepers().size() == 1) qGuiApp->installNativeEventFilter(this);
     if (window) window->installEventFilter(this);
+    if (window && window->isVisible()) lookOnceMapped();
     hearRootAsNeeded();
 }
 
@@ -144,12 +148,23 @@ void StaysOnTop::lookSoon() {
     look_.start(int(std::max<qint64>(0, gap)));
 }
 
+void StaysOnTop::lookOnceMapped() {
+    lookedLately_.start();
+    // Once Qt has asked for the map.
+    look_.start(0);
+}
+
+QRect StaysOnTop::nativeScreen() const {
+    QScreen* screen = window_ ? window_->screen() : nullptr;
+    return screen && screen->handle() ? screen->handle()->geometry() : QRect();
+}
+
 bool StaysOnTop::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
-        // Mapping puts the window on top.
-        if (event->type() == QEvent::Show) lookedLately_.start();
         managed_ = false;
         look_.stop();
+        // Mapping puts the window on top.
+        if (event->type() == QEvent::Show) lookOnceMapped();
         // After Qt's own handling, once the window is (un)mapped.
         QMetaObject::invokeMethod(this, &StaysOnTop::hearRootAsNeeded, Qt::QueuedConnection);
     }
@@ -184,6 +199,100 @@ bool StaysOnTop::nativeEventFilter(const QByteArray& eventType, void* message, q
 
 bool StaysOnTop::raise() { return restack() == Outcome::restacked; }
 
+namespace {
+// Where another program's window stands to one of ours, for keeping ours above it.
+enum class Neighbour {
+    apart,  // not shown, or clear of our window
+    ordinary,  // a managed window (or a window manager's frame): ours goes above it
+    overrides,  // override-redirect (a screen locker, a menu, a tooltip): ours stays below it
+    fullScreen,  // full-screen on our window's screen: ours stays below it, wherever it is
+};
+
+struct Other {
+    xcb_window_t window;
+    xcb_get_window_attributes_cookie_t attributes;
+    xcb_get_geometry_cookie_t geometry;
+    Neighbour neighbour = Neighbour::apart;
+};
+
+// A restack of our window: next to `sibling`; ours that were above it, up to `ceiling`, follow.
+struct Move {
+    xcb_window_t sibling = XCB_NONE;
+    uint32_t mode = XCB_STACK_MODE_ABOVE;
+    xcb_window_t ceiling = XCB_NONE;
+};
+
+// Where our window goes among the others (bottom to top; `self` of them are under it); none
+// where it stays.
+std::optional<Move> placeAmong(const std::vector<Other>& others, size_t self) {
+    // Below the lowest window full-screen on its screen, whatever is above that.
+    size_t ceiling = others.size();
+    for (size_t i = 0; i < others.size() && ceiling == others.size(); ++i) {
+        if (others[i].neighbour == Neighbour::fullScreen) ceiling = i;
+    }
+    // Over a barrier (mapped after it, or the other put under it): below it, and below the barriers
+    // right under it.
+    auto underRunBelow = [&](size_t top, xcb_window_t under) {
+        for (size_t i = top; i-- > 0;) {
+            if (others[i].neighbour == Neighbour::apart) continue;
+            if (others[i].neighbour == Neighbour::ordinary) break;
+            under = others[i].window;
+        }
+        return under;
+    };
+    if (self > ceiling) return Move{underRunBelow(ceiling, others[ceiling].window), XCB_STACK_MODE_BELOW};
+    // Up to the first barrier above it, over the topmost ordinary window that covers it.
+    xcb_window_t topmost = XCB_NONE;
+    size_t stop = ceiling;
+    for (size_t i = self; i < ceiling && stop == ceiling; ++i) {
+        if (others[i].neighbour == Neighbour::ordinary) topmost = others[i].window;
+        if (others[i].neighbour == Neighbour::overrides) stop = i;
+    }
+    if (topmost != XCB_NONE)
+        return Move{topmost, XCB_STACK_MODE_ABOVE, stop < others.size() ? others[stop].window : XCB_NONE};
+    if (const xcb_window_t under = underRunBelow(self, XCB_NONE); under != XCB_NONE)
+        return Move{under, XCB_STACK_MODE_BELOW};
+    return std::nullopt;
+}
+
+// The window of the program inside a window manager's frame (the one with WM_STATE); the window
+// itself where none frames it.
+xcb_window_t clientIn(xcb_connection_t* c, xcb_window_t window, int depth = 2) {
+    const xcb_atom_t wmState = atom(c, "WM_STATE");
+    std::vector<xcb_window_t> level{window};
+    for (int d = 0; d <= depth && !level.empty(); ++d) {
+        std::vector<xcb_get_property_cookie_t> cookies;
+        for (const xcb_window_t w : level) cookies.push_back(xcb_get_property(c, 0, w, wmState, wmState, 0, 0));
+        xcb_window_t found = XCB_NONE;
+        for (size_t i = 0; i < cookies.size(); ++i) {
+            XcbReply<xcb_get_property_reply_t> state(xcb_get_property_reply(c, cookies[i], nullptr));
+            if (found == XCB_NONE && state && state->type == wmState) found = level[i];
+        }
+        if (found != XCB_NONE) return found;
+        std::vector<xcb_window_t> next;
+        for (const xcb_window_t w : level) {
+            XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr));
+            if (!tree) continue;
+            const xcb_window_t* kids = xcb_query_tree_children(tree.p);
+            next.insert(next.end(), kids, kids + xcb_query_tree_children_length(tree.p));
+        }
+        level = std::move(next);
+    }
+    return window;
+}
+
+// Whether the program asked for its window full-screen (EWMH).
+bool askedFullScreen(xcb_connection_t* c, xcb_window_t window) {
+    const xcb_atom_t state = atom(c, "_NET_WM_STATE"), full = atom(c, "_NET_WM_STATE_FULLSCREEN");
+    XcbReply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, clientIn(c, window), state, XCB_ATOM_ATOM, 0, 32), nullptr));
+    if (!reply || reply->format != 32) return false;
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.p));
+    const int count = xcb_get_property_value_length(reply.p) / 4;
+    return std::find(atoms, atoms + count, full) != atoms + count;
+}
+}  // namespace
+
 StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
     xcb_connection_t* c = qtXcbConnection();
     if (!c || managed_ || !window_ || !window_->handle() || !window_->isVisible()) return Outcome::leftAlone;
@@ -201,31 +310,36 @@ StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
         hearRootAsNeeded();
         return Outcome::leftAlone;
     }
+    // Other programs' windows, those under it too: it may be over one it must stay below.
     const QSet<xcb_window_t> ours = ourWindows();
-    struct Other {
-        xcb_window_t window;
-        xcb_get_window_attributes_cookie_t attributes;
-        xcb_get_geometry_cookie_t geometry;
-    };
-    std::vector<xcb_window_t> oursAbove, othersAbove;
-    for (const xcb_window_t* w = at + 1; w != children + count; ++w)
-        (ours.contains(*w) ? oursAbove : othersAbove).push_back(*w);
-    // Mostly nothing but ours is above it: no more questions to the server.
-    if (othersAbove.empty()) return Outcome::clear;
+    std::vector<Other> others;
+    size_t self = 0;
+    std::vector<xcb_window_t> oursAbove;
+    for (const xcb_window_t* w = children; w != children + count; ++w) {
+        if (w == at) {
+            self = others.size();
+        } else if (!ours.contains(*w)) {
+            others.push_back({*w, {}, {}});
+        } else if (w > at) {
+            oursAbove.push_back(*w);
+        }
+    }
+    if (others.empty()) return Outcome::clear;
     auto attributesCookie = xcb_get_window_attributes(c, id);
     auto geometryCookie = xcb_get_geometry(c, id);
-    std::vector<Other> above;
-    for (const xcb_window_t w : othersAbove)
-        above.push_back({w, xcb_get_window_attributes(c, w), xcb_get_geometry(c, w)});
+    for (Other& o : others) {
+        o.attributes = xcb_get_window_attributes(c, o.window);
+        o.geometry = xcb_get_geometry(c, o.window);
+    }
     XcbReply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
     XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
     // A window manager that manages the window keeps it in its layer.
     const bool managed = attributes && !attributes->override_redirect && windowManagerRuns(c, root);
     if (!attributes || !geometry || managed) {
-        for (const Other& a : above) {
-            xcb_discard_reply(c, a.attributes.sequence);
-            xcb_discard_reply(c, a.geometry.sequence);
+        for (const Other& o : others) {
+            xcb_discard_reply(c, o.attributes.sequence);
+            xcb_discard_reply(c, o.geometry.sequence);
         }
         if (managed) {
             managed_ = true;
@@ -235,31 +349,42 @@ StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
     }
     const QRect area(geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
                      geometry->height + 2 * geometry->border_width);
-    xcb_window_t topmost = XCB_NONE;
-    for (const Other& a : above) {
+    const QRect screen = nativeScreen();
+    for (Other& o : others) {
         // A window may vanish at any moment: its error is taken here, not left for the event loop.
         xcb_generic_error_t* error = nullptr;
-        XcbReply<xcb_get_window_attributes_reply_t> shown(xcb_get_window_attributes_reply(c, a.attributes, &error));
+        XcbReply<xcb_get_window_attributes_reply_t> shown(xcb_get_window_attributes_reply(c, o.attributes, &error));
         std::free(error);
         error = nullptr;
-        XcbReply<xcb_get_geometry_reply_t> place(xcb_get_geometry_reply(c, a.geometry, &error));
+        XcbReply<xcb_get_geometry_reply_t> place(xcb_get_geometry_reply(c, o.geometry, &error));
         std::free(error);
         if (!shown || !place || shown->map_state != XCB_MAP_STATE_VIEWABLE ||
             shown->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
             continue;
         const QRect r(place->x, place->y, place->width + 2 * place->border_width,
                       place->height + 2 * place->border_width);
-        if (r.intersects(area)) topmost = a.window;
+        if (!r.intersects(area)) continue;
+        if (shown->override_redirect)
+            o.neighbour = Neighbour::overrides;
+        else if (r.contains(screen) && askedFullScreen(c, o.window))
+            o.neighbour = Neighbour::fullScreen;
+        else
+            o.neighbour = Neighbour::ordinary;
     }
-    if (topmost == XCB_NONE) return Outcome::clear;
-    const uint32_t values[] = {topmost, XCB_STACK_MODE_ABOVE};
+    const std::optional<Move> move = placeAmong(others, self);
+    if (!move) return Outcome::clear;
+    const uint32_t values[] = {move->sibling, move->mode};
     xcb_configure_window(c, id, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
-    // Our own windows that were above it stay above it, in their order.
-    xcb_window_t below = id;
-    for (const xcb_window_t w : oursAbove) {
-        const uint32_t next[] = {below, XCB_STACK_MODE_ABOVE};
-        xcb_configure_window(c, w, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, next);
-        below = w;
+    // Our own windows that were above it, short of a barrier, stay above it in their order.
+    if (move->mode == XCB_STACK_MODE_ABOVE) {
+        const xcb_window_t* ceiling = std::find(at, children + count, move->ceiling);
+        xcb_window_t below = id;
+        for (const xcb_window_t w : oursAbove) {
+            if (std::find(at, ceiling, w) == ceiling) break;
+            const uint32_t next[] = {below, XCB_STACK_MODE_ABOVE};
+            xcb_configure_window(c, w, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, next);
+            below = w;
+        }
     }
     xcb_flush(c);
     return Outcome::restacked;

@@ -4,17 +4,20 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QTimer>
 
 #include <cstdint>
 
 class QWindow;
 
-// Keeps our windows above other programs' windows where no window manager does: an unmanaged
-// window, or any window while no window manager runs, stays covered by a window mapped after it
-// until it is restacked. A window goes just above the topmost window of another program that
-// covers it, so that our own popups and menus over it stay above it. Where a window manager frames
-// the window, or runs and manages it, it is left to the window manager.
+// Keeps our windows above other programs' ordinary windows where no window manager does: an
+// unmanaged window, or any window while no window manager runs, stays covered by a window mapped
+// after it until it is restacked. A window goes just above the topmost window of another program
+// that covers it, so that our own popups and menus over it stay above it; but never above another
+// program's override-redirect window (a screen locker, a menu, a tooltip) or a window full-screen
+// on its screen: found over one (mapped after it, or the other put under it), it goes below it. Where a window manager
+// frames the window, or runs and manages it, it is left to the window manager.
 class StaysOnTop : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
@@ -53,6 +56,9 @@ private:
     bool drives() const;
     static void hearRootAsNeeded();
     void lookSoon();
+    void lookOnceMapped();
+    // The window's screen in the X server's pixels.
+    QRect nativeScreen() const;
 
     QPointer<QWindow> window_;
     Watch watch_;

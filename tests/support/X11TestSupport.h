@@ -14,6 +14,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -113,6 +114,38 @@ inline bool waitUntilPlaced(QWidget* window, int timeoutMs = 10000) {
             return serverGeometry(window->winId()) == window->geometry();
         },
         timeoutMs);
+}
+
+// The root's children from the bottom of the stack to its top.
+inline std::vector<::Window> rootStack() {
+    Display* d = display();
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    std::vector<::Window> order;
+    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count) && children)
+        order.assign(children, children + count);
+    if (children) XFree(children);
+    return order;
+}
+
+// Whether both are children of the root, `lower` below `upper`.
+inline bool stackedBelow(::Window lower, ::Window upper) {
+    const std::vector<::Window> order = rootStack();
+    const auto l = std::find(order.begin(), order.end(), lower), u = std::find(order.begin(), order.end(), upper);
+    return l != order.end() && u != order.end() && l < u;
+}
+
+// The root's child that holds the window: a window manager's frame, or the window itself.
+inline ::Window topLevel(::Window window) {
+    Display* d = display();
+    for (;;) {
+        ::Window root = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(d, window, &root, &parent, &children, &count)) return window;
+        if (children) XFree(children);
+        if (parent == root || parent == 0) return window;
+        window = parent;
+    }
 }
 
 // Waits until the X server has sent every event that the requests made so far on Qt's connection
