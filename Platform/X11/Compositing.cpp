@@ -106,7 +106,7 @@ public:
             if (reinterpret_cast<xcb_map_notify_event_t*>(event)->window == id) shown();
             return false;
         case XCB_UNMAP_NOTIFY:
-            if (reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == id) settle();
+            if (reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == id) hidden();
             return false;
         case XCB_CONFIGURE_NOTIFY: {
             auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(event);
@@ -186,6 +186,13 @@ private:
         std::memcpy(event, &expose, sizeof expose);
         xcb_send_event(connection_, 0, root_, XCB_EVENT_MASK_EXPOSURE, event);
         xcb_flush(connection_);
+    }
+
+    // A pixel's change the window manager has yet to apply still comes after the window is hidden:
+    // it is undone then, and Qt never sees it.
+    void hidden() {
+        liftMinimum();
+        if (state_ != Nudge::sent) state_ = Nudge::none;
     }
 
     void settle() {
