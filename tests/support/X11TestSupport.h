@@ -15,6 +15,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -94,24 +95,30 @@ inline QRect serverGeometry(WId id) {
 }
 
 // Waits until a top-level window is on screen where Qt has it: exposed; where a window manager
-// runs and manages it, framed, with Qt knowing the frame; and at Qt's place and size on the server.
+// runs and manages it, framed, with Qt knowing the frame; and at Qt's place and size on the server
+// (in the server's pixels: Qt's scaled by the device pixel ratio, one screen at the origin).
 inline bool waitUntilPlaced(QWidget* window, int timeoutMs = 10000) {
     return TestSupport::waitFor(
         [&] {
             if (!window->isVisible() || !window->windowHandle() || !window->windowHandle()->isExposed()) return false;
             XWindowAttributes attributes{};
             if (!XGetWindowAttributes(display(), ::Window(window->winId()), &attributes)) return false;
+            const int ratio = qRound(window->devicePixelRatio());
+            const QRect frame = window->frameGeometry(), inside = window->geometry();
             if (windowManagerRuns() && !attributes.override_redirect) {
                 const std::vector<unsigned long> extents =
                     propertyValues(::Window(window->winId()), "_NET_FRAME_EXTENTS");
                 if (extents.size() != 4) return false;
-                const QRect frame = window->frameGeometry(), inside = window->geometry();
-                if (QMargins(inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
-                             frame.bottom() - inside.bottom()) !=
-                    QMargins(int(extents[0]), int(extents[2]), int(extents[1]), int(extents[3])))
+                // Qt rounds a frame of an odd number of pixels.
+                auto near = [&](unsigned long native, int margin) {
+                    return std::abs(int(native) - margin * ratio) < ratio;
+                };
+                if (!near(extents[0], inside.left() - frame.left()) || !near(extents[2], inside.top() - frame.top()) ||
+                    !near(extents[1], frame.right() - inside.right()) ||
+                    !near(extents[3], frame.bottom() - inside.bottom()))
                     return false;
             }
-            return serverGeometry(window->winId()) == window->geometry();
+            return serverGeometry(window->winId()) == QRect(inside.topLeft() * ratio, inside.size() * ratio);
         },
         timeoutMs);
 }
