@@ -1,5 +1,6 @@
 #include "Platform/X11/StaysOnTop.h"
 
+#include "Platform/X11/XServer.h"
 #include "Platform/X11/XcbReply.h"
 
 #include <qpa/qplatformscreen.h>
@@ -10,11 +11,9 @@
 #include <QWindow>
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <vector>
 
-#include <X11/Xlib.h>
 
 namespace {
 // The shortest time between two looks, so that two programs that both keep a window on top take
@@ -28,12 +27,6 @@ QList<StaysOnTop*>& keepers() {
 
 xcb_window_t g_heardRoot = XCB_NONE;  // the root whose children's changes we hear about
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    XcbReply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
-
 xcb_window_t windowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
     xcb_generic_error_t* error = nullptr;
     XcbReply<xcb_get_property_reply_t> reply(
@@ -45,29 +38,10 @@ xcb_window_t windowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t
 
 // Whether an EWMH window manager runs (its check window names itself).
 bool windowManagerRuns(xcb_connection_t* c, xcb_window_t root) {
-    const xcb_atom_t check = atom(c, "_NET_SUPPORTING_WM_CHECK");
+    const xcb_atom_t check = XServer::atom("_NET_SUPPORTING_WM_CHECK");
     if (check == XCB_ATOM_NONE) return false;
     const xcb_window_t wm = windowProperty(c, root, check);
     return wm != XCB_NONE && windowProperty(c, wm, check) == wm;
-}
-
-// Adds to (or takes from) what this client hears about a window.
-void hear(xcb_connection_t* c, xcb_window_t window, uint32_t events, bool on) {
-    XcbReply<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
-    if (!attributes || ((attributes->your_event_mask & events) == events) == on) return;
-    const uint32_t mask = on ? attributes->your_event_mask | events : attributes->your_event_mask & ~events;
-    xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(c);
-}
-
-// The root window of the screen Qt shows its windows on.
-xcb_window_t rootWindow(xcb_connection_t* c) {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int n = x11 && x11->display() ? DefaultScreen(x11->display()) : 0; n > 0 && it.rem > 1; --n)
-        xcb_screen_next(&it);
-    return it.data->root;
 }
 
 // Our windows that float over others (popups, the pet, the strip): they keep their place above
@@ -91,26 +65,25 @@ StaysOnTop::StaysOnTop(QWindow* window, Watch watch) : QObject(window), window_(
         if (enabled_) restack();
     });
     keepers().append(this);
-    if (keepers().size() == 1) qGuiApp->installNativeEventFilter(this);
+    XServer::subscribe(this, [this](const xcb_generic_event_t* event) {
+        // The first field after the sequence is the window reported to, the second the child.
+        const auto* notify = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+        return heard(event->response_type & ~0x80, notify->event, notify->window);
+    });
     if (window) window->installEventFilter(this);
     if (window && window->isVisible()) lookOnceMapped();
     hearRootAsNeeded();
 }
 
 StaysOnTop::~StaysOnTop() {
-    const bool filtered = keepers().front() == this;
     keepers().removeAll(this);
-    if (filtered && qGuiApp) {
-        qGuiApp->removeNativeEventFilter(this);
-        if (!keepers().isEmpty()) qGuiApp->installNativeEventFilter(keepers().front());
-    }
     hearRootAsNeeded();
 }
 
 bool StaysOnTop::drives() const { return watch_ == Watch::ownChanges && enabled_ && window_ && window_->isVisible(); }
 
 void StaysOnTop::hearRootAsNeeded() {
-    xcb_connection_t* c = qtXcbConnection();
+    xcb_connection_t* c = XServer::connection();
     if (!c) return;
     // A window that calls changed() looks at all of them now and then: the root's reports would
     // cost a wake-up for each of its moves.
@@ -118,9 +91,9 @@ void StaysOnTop::hearRootAsNeeded() {
     const bool wanted = !driven && std::any_of(keepers().begin(), keepers().end(), [](StaysOnTop* k) {
         return k->watch_ == Watch::covering && k->enabled_ && !k->managed_ && k->window_ && k->window_->isVisible();
     });
-    const xcb_window_t root = rootWindow(c);
+    const xcb_window_t root = XServer::root();
     if (wanted == (g_heardRoot != XCB_NONE)) return;
-    hear(c, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, wanted);
+    XServer::hear(root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, wanted);
     g_heardRoot = wanted ? root : XCB_NONE;
 }
 
@@ -133,10 +106,10 @@ void StaysOnTop::setEnabled(bool enabled) {
 void StaysOnTop::changed() {
     if (!enabled_ || (lookedLately_.isValid() && lookedLately_.elapsed() < intervalMs)) return;
     lookedLately_.start();
-    xcb_connection_t* c = qtXcbConnection();
+    xcb_connection_t* c = XServer::connection();
     if (!c) return;
     // One look at the stack for all of them.
-    XcbReply<xcb_query_tree_reply_t> stack(xcb_query_tree_reply(c, xcb_query_tree(c, rootWindow(c)), nullptr));
+    XcbReply<xcb_query_tree_reply_t> stack(xcb_query_tree_reply(c, xcb_query_tree(c, XServer::root()), nullptr));
     for (StaysOnTop* keeper : keepers()) {
         if (keeper->enabled_ && stack) keeper->restack(stack.p);
     }
@@ -171,27 +144,19 @@ bool StaysOnTop::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-bool StaysOnTop::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-    if (eventType != "xcb_generic_event_t" || g_heardRoot == XCB_NONE) return false;
-    const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    const uint8_t type = event->response_type & ~0x80;
+bool StaysOnTop::heard(uint8_t type, uint32_t reportedTo, uint32_t window) {
+    if (g_heardRoot == XCB_NONE) return false;
     if (type < XCB_CREATE_NOTIFY || type > XCB_CIRCULATE_NOTIFY || type == XCB_MAP_REQUEST ||
         type == XCB_CONFIGURE_REQUEST || type == XCB_RESIZE_REQUEST)
         return false;
-    // The first field after the sequence is the window reported to, the second the child.
-    const auto* notify = reinterpret_cast<const xcb_map_notify_event_t*>(event);
-    if (notify->event != g_heardRoot || notify->window == g_heardRoot) return false;
+    if (reportedTo != g_heardRoot || window == g_heardRoot) return false;
     // A window mapped or restacked over ours: look. Our own windows' changes are no cover.
-    if (type == XCB_MAP_NOTIFY || type == XCB_CONFIGURE_NOTIFY || type == XCB_CIRCULATE_NOTIFY) {
-        const QList<StaysOnTop*> list = keepers();
-        const bool ours = std::any_of(list.begin(), list.end(), [&](StaysOnTop* k) {
-            return k->window_ && k->window_->handle() && xcb_window_t(k->window_->winId()) == notify->window;
+    if (watch_ == Watch::covering &&
+        (type == XCB_MAP_NOTIFY || type == XCB_CONFIGURE_NOTIFY || type == XCB_CIRCULATE_NOTIFY)) {
+        const bool ours = std::any_of(keepers().begin(), keepers().end(), [&](StaysOnTop* k) {
+            return k->window_ && k->window_->handle() && xcb_window_t(k->window_->winId()) == window;
         });
-        if (!ours) {
-            for (StaysOnTop* keeper : list) {
-                if (keeper->watch_ == Watch::covering) keeper->lookSoon();
-            }
-        }
+        if (!ours) lookSoon();
     }
     // Only we asked for the root's reports of its children: Qt has no use for them.
     return true;
@@ -258,7 +223,7 @@ std::optional<Move> placeAmong(const std::vector<Other>& others, size_t self) {
 // The window of the program inside a window manager's frame (the one with WM_STATE); the window
 // itself where none frames it.
 xcb_window_t clientIn(xcb_connection_t* c, xcb_window_t window, int depth = 2) {
-    const xcb_atom_t wmState = atom(c, "WM_STATE");
+    const xcb_atom_t wmState = XServer::atom("WM_STATE");
     std::vector<xcb_window_t> level{window};
     for (int d = 0; d <= depth && !level.empty(); ++d) {
         std::vector<xcb_get_property_cookie_t> cookies;
@@ -283,7 +248,8 @@ xcb_window_t clientIn(xcb_connection_t* c, xcb_window_t window, int depth = 2) {
 
 // Whether the program asked for its window full-screen (EWMH).
 bool askedFullScreen(xcb_connection_t* c, xcb_window_t window) {
-    const xcb_atom_t state = atom(c, "_NET_WM_STATE"), full = atom(c, "_NET_WM_STATE_FULLSCREEN");
+    const std::vector<xcb_atom_t> names = XServer::atoms({"_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"});
+    const xcb_atom_t state = names[0], full = names[1];
     XcbReply<xcb_get_property_reply_t> reply(
         xcb_get_property_reply(c, xcb_get_property(c, 0, clientIn(c, window), state, XCB_ATOM_ATOM, 0, 32), nullptr));
     if (!reply || reply->format != 32) return false;
@@ -294,10 +260,10 @@ bool askedFullScreen(xcb_connection_t* c, xcb_window_t window) {
 }  // namespace
 
 StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
-    xcb_connection_t* c = qtXcbConnection();
+    xcb_connection_t* c = XServer::connection();
     if (!c || managed_ || !window_ || !window_->handle() || !window_->isVisible()) return Outcome::leftAlone;
     const auto id = xcb_window_t(window_->winId());
-    const xcb_window_t root = rootWindow(c);
+    const xcb_window_t root = XServer::root();
     XcbReply<xcb_query_tree_reply_t> asked(stack ? nullptr : xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
     if (!stack) stack = asked.p;
     if (!stack) return Outcome::leftAlone;

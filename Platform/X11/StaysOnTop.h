@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QAbstractNativeEventFilter>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -18,7 +17,7 @@ class QWindow;
 // program's override-redirect window (a screen locker, a menu, a tooltip) or a window full-screen
 // on its screen: found over one (mapped after it, or the other put under it), it goes below it. Where a window manager
 // frames the window, or runs and manages it, it is left to the window manager.
-class StaysOnTop : public QObject, public QAbstractNativeEventFilter {
+class StaysOnTop : public QObject {
     Q_OBJECT
 public:
     // How often at most a window that keeps changing is looked at (and restacked) again.
@@ -42,8 +41,6 @@ public:
     // Restacks the window now if another program's window covers it; true when it did.
     bool raise();
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -55,6 +52,9 @@ private:
     Outcome restack(struct xcb_query_tree_reply_t* stack = nullptr);
     bool drives() const;
     static void hearRootAsNeeded();
+    // A report of the root's children (the X event's type, the window reported to and the child
+    // it is about): true when it is ours to take from Qt.
+    bool heard(uint8_t type, uint32_t reportedTo, uint32_t window);
     void lookSoon();
     void lookOnceMapped();
     // The window's screen in the X server's pixels.
