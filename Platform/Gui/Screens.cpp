@@ -2,7 +2,6 @@
 
 #include <QCursor>
 #include <QGuiApplication>
-#include <QHash>
 #include <QScreen>
 
 #include <algorithm>
@@ -28,24 +27,10 @@ QPointF fromQt(const QPointF& qt, double h) { return QPointF(qt.x(), h - qt.y())
 QRectF frame(const QScreen* screen) { return screen ? fromQt(QRectF(screen->geometry())) : QRectF(); }
 QRectF visibleFrame(const QScreen* screen) { return screen ? fromQt(QRectF(workArea(screen))) : QRectF(); }
 
-namespace {
-QHash<const QObject*, QRect>& reservedBands() {
-    static QHash<const QObject*, QRect> bands;
-    return bands;
-}
-}  // namespace
-
-void reserveTop(const QObject* owner, const QRect& band) {
-    if (band.isEmpty())
-        reservedBands().remove(owner);
-    else
-        reservedBands().insert(owner, band);
-}
-
 QRect workArea(const QScreen* screen) {
     if (!screen) return {};
     QRect area = screen->availableGeometry();
-    for (const QRect& band : std::as_const(reservedBands())) {
+    for (const QRect& band : reservedBands()) {
         // A band the window manager already left out no longer overlaps the area.
         if (band.top() <= screen->geometry().top() && band.intersects(area))
             area.setTop(std::min(area.bottom(), band.bottom() + 1));

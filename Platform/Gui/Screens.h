@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QPointF>
 #include <QRectF>
 
-class QObject;
 class QRect;
 class QScreen;
 
@@ -23,10 +23,10 @@ inline QPointF fromQt(const QPointF& qt) { return fromQt(qt, primaryHeight()); }
 // The screen's full frame and its work area (without panels), in upward space.
 QRectF frame(const QScreen* screen);
 QRectF visibleFrame(const QScreen* screen);
-// A band one of our own windows keeps at the top of its screen (Qt space; empty gives it back).
-// The window manager leaves it out of the work area where it reads the window's struts; without
-// one, workArea() does.
-void reserveTop(const QObject* owner, const QRect& band);
+// The bands our own windows keep at the top of their screens (Qt space). They are kept as struts
+// (Platform/X11/Struts), which define this: the window manager leaves them out of the work area
+// where it reads them; without one, workArea() does.
+QList<QRect> reservedBands();
 // The screen's work area in Qt space: what the window manager leaves, less our own bands.
 QRect workArea(const QScreen* screen);
 // The pointer position in upward space.

@@ -1,6 +1,5 @@
 #include "Platform/Ui/BarStripWindow.h"
 
-#include "Platform/Gui/Screens.h"
 #include "Platform/Ui/StatusBar.h"
 #include "Platform/X11/Compositing.h"
 #include "Platform/X11/StaysOnTop.h"
@@ -67,7 +66,7 @@ BarStripWindow::BarStripWindow()
     relayout();
 }
 
-BarStripWindow::~BarStripWindow() { Screens::reserveTop(this, {}); }
+BarStripWindow::~BarStripWindow() { Struts::release(windowHandle()); }
 
 void BarStripWindow::watchPrimaryScreen()
 {
@@ -164,11 +163,7 @@ void BarStripWindow::reserve(const QRect& band)
     if (band == reserved_)
         return;
     reserved_ = band;
-    Screens::reserveTop(this, band);
-    if (band.isEmpty())
-        Struts::release(windowHandle());
-    else
-        Struts::reserveTop(windowHandle(), band);
+    Struts::reserveTop(windowHandle(), band);
 }
 
 void BarStripWindow::showEvent(QShowEvent* event)

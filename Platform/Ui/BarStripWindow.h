@@ -12,8 +12,8 @@ class StatusItem;
 // Our own menu-bar strip for desktops without a system tray: an unfocusable, always-on-top dock
 // window flush with the top-right corner of the primary screen that shows the visible items side
 // by side at their own widths, the first item rightmost. It keeps its height at the top of the
-// screen while it shows: the window manager leaves it out of the work area (struts), and so do
-// our own placements where none runs (Screens::workArea).
+// screen while it shows (Struts): the window manager leaves it out of the work area, and so do our
+// own placements where none runs (Screens::workArea).
 class BarStripWindow : public QWidget {
     Q_OBJECT
 public:

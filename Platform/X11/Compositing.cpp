@@ -1,11 +1,10 @@
 #include "Platform/X11/Compositing.h"
 
+#include "Platform/X11/XServer.h"
 #include "Platform/X11/XcbReply.h"
 
 #include <qpa/qplatformwindow.h>
-#include <QAbstractNativeEventFilter>
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QSize>
@@ -13,7 +12,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
 #include <vector>
 
 #include <X11/Xlib.h>
@@ -22,18 +20,6 @@
 #include <xcb/xcb.h>
 
 namespace {
-// Asks for all the atoms first and then reads the answers: one round trip.
-std::vector<xcb_atom_t> internAtoms(xcb_connection_t* connection, std::initializer_list<const char*> names) {
-    std::vector<xcb_intern_atom_cookie_t> cookies;
-    for (const char* name : names) cookies.push_back(xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name));
-    std::vector<xcb_atom_t> atoms;
-    for (const xcb_intern_atom_cookie_t& cookie : cookies) {
-        XcbReply reply(xcb_intern_atom_reply(connection, cookie, nullptr));
-        atoms.push_back(reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE));
-    }
-    return atoms;
-}
-
 // The name of the selection a compositing manager holds for the default screen.
 QByteArray compositorSelection(Display* display) { return "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display)); }
 
@@ -65,8 +51,7 @@ bool Compositing::isActive() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->connection() || !x11->display()) return true;
     const QByteArray selection = compositorSelection(x11->display());
-    return compositorWindow(x11->connection(), internAtoms(x11->connection(), {selection.constData()}).front()) !=
-           XCB_NONE;
+    return compositorWindow(x11->connection(), XServer::atom(selection)) != XCB_NONE;
 }
 
 namespace {
@@ -78,10 +63,10 @@ namespace {
 // is then asked to repaint what lies around the frame, where it may have drawn that shadow already.
 // It all follows the X server's events: nothing waits or polls. Qt never sees the pixel: nothing
 // is laid out or repainted for it, and a size the program asks for meanwhile stands.
-class FrameShadowMend final : public QObject, public QAbstractNativeEventFilter {
+class FrameShadowMend final : public QObject {
 public:
     explicit FrameShadowMend(QWindow* window) : QObject(window), window_(window) {
-        QCoreApplication::instance()->installNativeEventFilter(this);
+        XServer::subscribe(this, [this](const xcb_generic_event_t* event) { return seen(event); });
     }
 
     // Before each showing: the hint's atom, the root window, and whether to nudge the frame.
@@ -92,31 +77,31 @@ public:
         nudge_ = nudge;
     }
 
-    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-        if (type != "xcb_generic_event_t" || !window_ || !window_->handle()) return false;
+private:
+    // Whether Qt is to miss the event.
+    bool seen(const xcb_generic_event_t* event) {
+        if (!window_ || !window_->handle()) return false;
         const auto id = xcb_window_t(window_->handle()->winId());
-        auto* event = static_cast<xcb_generic_event_t*>(message);
         switch (event->response_type & 0x7f) {
         case XCB_REPARENT_NOTIFY: {
-            auto* reparent = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
+            auto* reparent = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
             if (reparent->window == id) putIn(reparent->parent);
             return false;
         }
         case XCB_MAP_NOTIFY:
-            if (reinterpret_cast<xcb_map_notify_event_t*>(event)->window == id) shown();
+            if (reinterpret_cast<const xcb_map_notify_event_t*>(event)->window == id) shown();
             return false;
         case XCB_UNMAP_NOTIFY:
-            if (reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == id) settle();
+            if (reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window == id) hidden();
             return false;
         case XCB_CONFIGURE_NOTIFY: {
-            auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(event);
+            auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
             return configure->window == id && configured(QSize(configure->width, configure->height));
         }
         default: return false;
         }
     }
 
-private:
     enum class Nudge { none, sent, undone };
 
     void putIn(xcb_window_t parent) {
@@ -188,6 +173,13 @@ private:
         xcb_flush(connection_);
     }
 
+    // A pixel's change the window manager has yet to apply still comes after the window is hidden:
+    // it is undone then, and Qt never sees it.
+    void hidden() {
+        liftMinimum();
+        if (state_ != Nudge::sent) state_ = Nudge::none;
+    }
+
     void settle() {
         liftMinimum();
         state_ = Nudge::none;
@@ -237,8 +229,8 @@ bool Compositing::leaveUnshadowed(QWindow* window, WindowRole role) {
     case WindowRole::dock: typeName = "_NET_WM_WINDOW_TYPE_DOCK"; break;
     }
     const QByteArray selection = compositorSelection(x11->display());
-    const std::vector<xcb_atom_t> atoms = internAtoms(
-        connection, {"_NET_WM_WINDOW_TYPE", typeName, "_COMPTON_SHADOW", selection.constData(), "COMPTON_VERSION"});
+    const std::vector<xcb_atom_t> atoms =
+        XServer::atoms({"_NET_WM_WINDOW_TYPE", typeName, "_COMPTON_SHADOW", selection, "COMPTON_VERSION"});
     const xcb_atom_t windowType = atoms[0], type = atoms[1], shadow = atoms[2];
     if (windowType == XCB_ATOM_NONE || type == XCB_ATOM_NONE || shadow == XCB_ATOM_NONE) return false;
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, windowType, XCB_ATOM_ATOM, 32, 1, &type);
@@ -251,7 +243,7 @@ bool Compositing::leaveUnshadowed(QWindow* window, WindowRole role) {
     auto* mend = window->findChild<FrameShadowMend*>(QString(), Qt::FindDirectChildrenOnly);
     if (compositor == XCB_NONE && !mend) return true;
     if (!mend) mend = new FrameShadowMend(window);
-    mend->prepare(connection, xcb_window_t(DefaultRootWindow(x11->display())), shadow,
+    mend->prepare(connection, XServer::root(), shadow,
                   compositor != XCB_NONE && keepsEarlyShadows(connection, compositor, atoms[4]));
     return true;
 }

@@ -1,17 +1,19 @@
 #include "Platform/X11/StaysOnTop.h"
 
+#include "Platform/X11/XServer.h"
 #include "Platform/X11/XcbReply.h"
 
+#include <qpa/qplatformscreen.h>
 #include <QEvent>
 #include <QList>
+#include <QScreen>
 #include <QSet>
 #include <QWindow>
 
 #include <algorithm>
-#include <cstring>
+#include <optional>
 #include <vector>
 
-#include <X11/Xlib.h>
 
 namespace {
 // The shortest time between two looks, so that two programs that both keep a window on top take
@@ -25,12 +27,6 @@ QList<StaysOnTop*>& keepers() {
 
 xcb_window_t g_heardRoot = XCB_NONE;  // the root whose children's changes we hear about
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    XcbReply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
-
 xcb_window_t windowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
     xcb_generic_error_t* error = nullptr;
     XcbReply<xcb_get_property_reply_t> reply(
@@ -42,29 +38,10 @@ xcb_window_t windowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t
 
 // Whether an EWMH window manager runs (its check window names itself).
 bool windowManagerRuns(xcb_connection_t* c, xcb_window_t root) {
-    const xcb_atom_t check = atom(c, "_NET_SUPPORTING_WM_CHECK");
+    const xcb_atom_t check = XServer::atom("_NET_SUPPORTING_WM_CHECK");
     if (check == XCB_ATOM_NONE) return false;
     const xcb_window_t wm = windowProperty(c, root, check);
     return wm != XCB_NONE && windowProperty(c, wm, check) == wm;
-}
-
-// Adds to (or takes from) what this client hears about a window.
-void hear(xcb_connection_t* c, xcb_window_t window, uint32_t events, bool on) {
-    XcbReply<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
-    if (!attributes || ((attributes->your_event_mask & events) == events) == on) return;
-    const uint32_t mask = on ? attributes->your_event_mask | events : attributes->your_event_mask & ~events;
-    xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(c);
-}
-
-// The root window of the screen Qt shows its windows on.
-xcb_window_t rootWindow(xcb_connection_t* c) {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int n = x11 && x11->display() ? DefaultScreen(x11->display()) : 0; n > 0 && it.rem > 1; --n)
-        xcb_screen_next(&it);
-    return it.data->root;
 }
 
 // Our windows that float over others (popups, the pet, the strip): they keep their place above
@@ -88,25 +65,25 @@ StaysOnTop::StaysOnTop(QWindow* window, Watch watch) : QObject(window), window_(
         if (enabled_) restack();
     });
     keepers().append(this);
-    if (keepers().size() == 1) qGuiApp->installNativeEventFilter(this);
+    XServer::subscribe(this, [this](const xcb_generic_event_t* event) {
+        // The first field after the sequence is the window reported to, the second the child.
+        const auto* notify = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+        return heard(event->response_type & ~0x80, notify->event, notify->window);
+    });
     if (window) window->installEventFilter(this);
+    if (window && window->isVisible()) lookOnceMapped();
     hearRootAsNeeded();
 }
 
 StaysOnTop::~StaysOnTop() {
-    const bool filtered = keepers().front() == this;
     keepers().removeAll(this);
-    if (filtered && qGuiApp) {
-        qGuiApp->removeNativeEventFilter(this);
-        if (!keepers().isEmpty()) qGuiApp->installNativeEventFilter(keepers().front());
-    }
     hearRootAsNeeded();
 }
 
 bool StaysOnTop::drives() const { return watch_ == Watch::ownChanges && enabled_ && window_ && window_->isVisible(); }
 
 void StaysOnTop::hearRootAsNeeded() {
-    xcb_connection_t* c = qtXcbConnection();
+    xcb_connection_t* c = XServer::connection();
     if (!c) return;
     // A window that calls changed() looks at all of them now and then: the root's reports would
     // cost a wake-up for each of its moves.
@@ -114,9 +91,9 @@ void StaysOnTop::hearRootAsNeeded() {
     const bool wanted = !driven && std::any_of(keepers().begin(), keepers().end(), [](StaysOnTop* k) {
         return k->watch_ == Watch::covering && k->enabled_ && !k->managed_ && k->window_ && k->window_->isVisible();
     });
-    const xcb_window_t root = rootWindow(c);
+    const xcb_window_t root = XServer::root();
     if (wanted == (g_heardRoot != XCB_NONE)) return;
-    hear(c, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, wanted);
+    XServer::hear(root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, wanted);
     g_heardRoot = wanted ? root : XCB_NONE;
 }
 
@@ -129,10 +106,10 @@ void StaysOnTop::setEnabled(bool enabled) {
 void StaysOnTop::changed() {
     if (!enabled_ || (lookedLately_.isValid() && lookedLately_.elapsed() < intervalMs)) return;
     lookedLately_.start();
-    xcb_connection_t* c = qtXcbConnection();
+    xcb_connection_t* c = XServer::connection();
     if (!c) return;
     // One look at the stack for all of them.
-    XcbReply<xcb_query_tree_reply_t> stack(xcb_query_tree_reply(c, xcb_query_tree(c, rootWindow(c)), nullptr));
+    XcbReply<xcb_query_tree_reply_t> stack(xcb_query_tree_reply(c, xcb_query_tree(c, XServer::root()), nullptr));
     for (StaysOnTop* keeper : keepers()) {
         if (keeper->enabled_ && stack) keeper->restack(stack.p);
     }
@@ -144,39 +121,42 @@ void StaysOnTop::lookSoon() {
     look_.start(int(std::max<qint64>(0, gap)));
 }
 
+void StaysOnTop::lookOnceMapped() {
+    lookedLately_.start();
+    // Once Qt has asked for the map.
+    look_.start(0);
+}
+
+QRect StaysOnTop::nativeScreen() const {
+    QScreen* screen = window_ ? window_->screen() : nullptr;
+    return screen && screen->handle() ? screen->handle()->geometry() : QRect();
+}
+
 bool StaysOnTop::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
-        // Mapping puts the window on top.
-        if (event->type() == QEvent::Show) lookedLately_.start();
         managed_ = false;
         look_.stop();
+        // Mapping puts the window on top.
+        if (event->type() == QEvent::Show) lookOnceMapped();
         // After Qt's own handling, once the window is (un)mapped.
         QMetaObject::invokeMethod(this, &StaysOnTop::hearRootAsNeeded, Qt::QueuedConnection);
     }
     return false;
 }
 
-bool StaysOnTop::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-    if (eventType != "xcb_generic_event_t" || g_heardRoot == XCB_NONE) return false;
-    const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    const uint8_t type = event->response_type & ~0x80;
+bool StaysOnTop::heard(uint8_t type, uint32_t reportedTo, uint32_t window) {
+    if (g_heardRoot == XCB_NONE) return false;
     if (type < XCB_CREATE_NOTIFY || type > XCB_CIRCULATE_NOTIFY || type == XCB_MAP_REQUEST ||
         type == XCB_CONFIGURE_REQUEST || type == XCB_RESIZE_REQUEST)
         return false;
-    // The first field after the sequence is the window reported to, the second the child.
-    const auto* notify = reinterpret_cast<const xcb_map_notify_event_t*>(event);
-    if (notify->event != g_heardRoot || notify->window == g_heardRoot) return false;
+    if (reportedTo != g_heardRoot || window == g_heardRoot) return false;
     // A window mapped or restacked over ours: look. Our own windows' changes are no cover.
-    if (type == XCB_MAP_NOTIFY || type == XCB_CONFIGURE_NOTIFY || type == XCB_CIRCULATE_NOTIFY) {
-        const QList<StaysOnTop*> list = keepers();
-        const bool ours = std::any_of(list.begin(), list.end(), [&](StaysOnTop* k) {
-            return k->window_ && k->window_->handle() && xcb_window_t(k->window_->winId()) == notify->window;
+    if (watch_ == Watch::covering &&
+        (type == XCB_MAP_NOTIFY || type == XCB_CONFIGURE_NOTIFY || type == XCB_CIRCULATE_NOTIFY)) {
+        const bool ours = std::any_of(keepers().begin(), keepers().end(), [&](StaysOnTop* k) {
+            return k->window_ && k->window_->handle() && xcb_window_t(k->window_->winId()) == window;
         });
-        if (!ours) {
-            for (StaysOnTop* keeper : list) {
-                if (keeper->watch_ == Watch::covering) keeper->lookSoon();
-            }
-        }
+        if (!ours) lookSoon();
     }
     // Only we asked for the root's reports of its children: Qt has no use for them.
     return true;
@@ -184,11 +164,106 @@ bool StaysOnTop::nativeEventFilter(const QByteArray& eventType, void* message, q
 
 bool StaysOnTop::raise() { return restack() == Outcome::restacked; }
 
+namespace {
+// Where another program's window stands to one of ours, for keeping ours above it.
+enum class Neighbour {
+    apart,  // not shown, or clear of our window
+    ordinary,  // a managed window (or a window manager's frame): ours goes above it
+    overrides,  // override-redirect (a screen locker, a menu, a tooltip): ours stays below it
+    fullScreen,  // full-screen on our window's screen: ours stays below it, wherever it is
+};
+
+struct Other {
+    xcb_window_t window;
+    xcb_get_window_attributes_cookie_t attributes;
+    xcb_get_geometry_cookie_t geometry;
+    Neighbour neighbour = Neighbour::apart;
+};
+
+// A restack of our window: next to `sibling`; ours that were above it, up to `ceiling`, follow.
+struct Move {
+    xcb_window_t sibling = XCB_NONE;
+    uint32_t mode = XCB_STACK_MODE_ABOVE;
+    xcb_window_t ceiling = XCB_NONE;
+};
+
+// Where our window goes among the others (bottom to top; `self` of them are under it); none
+// where it stays.
+std::optional<Move> placeAmong(const std::vector<Other>& others, size_t self) {
+    // Below the lowest window full-screen on its screen, whatever is above that.
+    size_t ceiling = others.size();
+    for (size_t i = 0; i < others.size() && ceiling == others.size(); ++i) {
+        if (others[i].neighbour == Neighbour::fullScreen) ceiling = i;
+    }
+    // Over a barrier (mapped after it, or the other put under it): below it, and below the barriers
+    // right under it.
+    auto underRunBelow = [&](size_t top, xcb_window_t under) {
+        for (size_t i = top; i-- > 0;) {
+            if (others[i].neighbour == Neighbour::apart) continue;
+            if (others[i].neighbour == Neighbour::ordinary) break;
+            under = others[i].window;
+        }
+        return under;
+    };
+    if (self > ceiling) return Move{underRunBelow(ceiling, others[ceiling].window), XCB_STACK_MODE_BELOW};
+    // Up to the first barrier above it, over the topmost ordinary window that covers it.
+    xcb_window_t topmost = XCB_NONE;
+    size_t stop = ceiling;
+    for (size_t i = self; i < ceiling && stop == ceiling; ++i) {
+        if (others[i].neighbour == Neighbour::ordinary) topmost = others[i].window;
+        if (others[i].neighbour == Neighbour::overrides) stop = i;
+    }
+    if (topmost != XCB_NONE)
+        return Move{topmost, XCB_STACK_MODE_ABOVE, stop < others.size() ? others[stop].window : XCB_NONE};
+    if (const xcb_window_t under = underRunBelow(self, XCB_NONE); under != XCB_NONE)
+        return Move{under, XCB_STACK_MODE_BELOW};
+    return std::nullopt;
+}
+
+// The window of the program inside a window manager's frame (the one with WM_STATE); the window
+// itself where none frames it.
+xcb_window_t clientIn(xcb_connection_t* c, xcb_window_t window, int depth = 2) {
+    const xcb_atom_t wmState = XServer::atom("WM_STATE");
+    std::vector<xcb_window_t> level{window};
+    for (int d = 0; d <= depth && !level.empty(); ++d) {
+        std::vector<xcb_get_property_cookie_t> cookies;
+        for (const xcb_window_t w : level) cookies.push_back(xcb_get_property(c, 0, w, wmState, wmState, 0, 0));
+        xcb_window_t found = XCB_NONE;
+        for (size_t i = 0; i < cookies.size(); ++i) {
+            XcbReply<xcb_get_property_reply_t> state(xcb_get_property_reply(c, cookies[i], nullptr));
+            if (found == XCB_NONE && state && state->type == wmState) found = level[i];
+        }
+        if (found != XCB_NONE) return found;
+        std::vector<xcb_window_t> next;
+        for (const xcb_window_t w : level) {
+            XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr));
+            if (!tree) continue;
+            const xcb_window_t* kids = xcb_query_tree_children(tree.p);
+            next.insert(next.end(), kids, kids + xcb_query_tree_children_length(tree.p));
+        }
+        level = std::move(next);
+    }
+    return window;
+}
+
+// Whether the program asked for its window full-screen (EWMH).
+bool askedFullScreen(xcb_connection_t* c, xcb_window_t window) {
+    const std::vector<xcb_atom_t> names = XServer::atoms({"_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"});
+    const xcb_atom_t state = names[0], full = names[1];
+    XcbReply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, clientIn(c, window), state, XCB_ATOM_ATOM, 0, 32), nullptr));
+    if (!reply || reply->format != 32) return false;
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.p));
+    const int count = xcb_get_property_value_length(reply.p) / 4;
+    return std::find(atoms, atoms + count, full) != atoms + count;
+}
+}  // namespace
+
 StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
-    xcb_connection_t* c = qtXcbConnection();
+    xcb_connection_t* c = XServer::connection();
     if (!c || managed_ || !window_ || !window_->handle() || !window_->isVisible()) return Outcome::leftAlone;
     const auto id = xcb_window_t(window_->winId());
-    const xcb_window_t root = rootWindow(c);
+    const xcb_window_t root = XServer::root();
     XcbReply<xcb_query_tree_reply_t> asked(stack ? nullptr : xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
     if (!stack) stack = asked.p;
     if (!stack) return Outcome::leftAlone;
@@ -201,31 +276,36 @@ StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
         hearRootAsNeeded();
         return Outcome::leftAlone;
     }
+    // Other programs' windows, those under it too: it may be over one it must stay below.
     const QSet<xcb_window_t> ours = ourWindows();
-    struct Other {
-        xcb_window_t window;
-        xcb_get_window_attributes_cookie_t attributes;
-        xcb_get_geometry_cookie_t geometry;
-    };
-    std::vector<xcb_window_t> oursAbove, othersAbove;
-    for (const xcb_window_t* w = at + 1; w != children + count; ++w)
-        (ours.contains(*w) ? oursAbove : othersAbove).push_back(*w);
-    // Mostly nothing but ours is above it: no more questions to the server.
-    if (othersAbove.empty()) return Outcome::clear;
+    std::vector<Other> others;
+    size_t self = 0;
+    std::vector<xcb_window_t> oursAbove;
+    for (const xcb_window_t* w = children; w != children + count; ++w) {
+        if (w == at) {
+            self = others.size();
+        } else if (!ours.contains(*w)) {
+            others.push_back({*w, {}, {}});
+        } else if (w > at) {
+            oursAbove.push_back(*w);
+        }
+    }
+    if (others.empty()) return Outcome::clear;
     auto attributesCookie = xcb_get_window_attributes(c, id);
     auto geometryCookie = xcb_get_geometry(c, id);
-    std::vector<Other> above;
-    for (const xcb_window_t w : othersAbove)
-        above.push_back({w, xcb_get_window_attributes(c, w), xcb_get_geometry(c, w)});
+    for (Other& o : others) {
+        o.attributes = xcb_get_window_attributes(c, o.window);
+        o.geometry = xcb_get_geometry(c, o.window);
+    }
     XcbReply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
     XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
     // A window manager that manages the window keeps it in its layer.
     const bool managed = attributes && !attributes->override_redirect && windowManagerRuns(c, root);
     if (!attributes || !geometry || managed) {
-        for (const Other& a : above) {
-            xcb_discard_reply(c, a.attributes.sequence);
-            xcb_discard_reply(c, a.geometry.sequence);
+        for (const Other& o : others) {
+            xcb_discard_reply(c, o.attributes.sequence);
+            xcb_discard_reply(c, o.geometry.sequence);
         }
         if (managed) {
             managed_ = true;
@@ -235,31 +315,42 @@ StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
     }
     const QRect area(geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
                      geometry->height + 2 * geometry->border_width);
-    xcb_window_t topmost = XCB_NONE;
-    for (const Other& a : above) {
+    const QRect screen = nativeScreen();
+    for (Other& o : others) {
         // A window may vanish at any moment: its error is taken here, not left for the event loop.
         xcb_generic_error_t* error = nullptr;
-        XcbReply<xcb_get_window_attributes_reply_t> shown(xcb_get_window_attributes_reply(c, a.attributes, &error));
+        XcbReply<xcb_get_window_attributes_reply_t> shown(xcb_get_window_attributes_reply(c, o.attributes, &error));
         std::free(error);
         error = nullptr;
-        XcbReply<xcb_get_geometry_reply_t> place(xcb_get_geometry_reply(c, a.geometry, &error));
+        XcbReply<xcb_get_geometry_reply_t> place(xcb_get_geometry_reply(c, o.geometry, &error));
         std::free(error);
         if (!shown || !place || shown->map_state != XCB_MAP_STATE_VIEWABLE ||
             shown->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
             continue;
         const QRect r(place->x, place->y, place->width + 2 * place->border_width,
                       place->height + 2 * place->border_width);
-        if (r.intersects(area)) topmost = a.window;
+        if (!r.intersects(area)) continue;
+        if (shown->override_redirect)
+            o.neighbour = Neighbour::overrides;
+        else if (r.contains(screen) && askedFullScreen(c, o.window))
+            o.neighbour = Neighbour::fullScreen;
+        else
+            o.neighbour = Neighbour::ordinary;
     }
-    if (topmost == XCB_NONE) return Outcome::clear;
-    const uint32_t values[] = {topmost, XCB_STACK_MODE_ABOVE};
+    const std::optional<Move> move = placeAmong(others, self);
+    if (!move) return Outcome::clear;
+    const uint32_t values[] = {move->sibling, move->mode};
     xcb_configure_window(c, id, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
-    // Our own windows that were above it stay above it, in their order.
-    xcb_window_t below = id;
-    for (const xcb_window_t w : oursAbove) {
-        const uint32_t next[] = {below, XCB_STACK_MODE_ABOVE};
-        xcb_configure_window(c, w, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, next);
-        below = w;
+    // Our own windows that were above it, short of a barrier, stay above it in their order.
+    if (move->mode == XCB_STACK_MODE_ABOVE) {
+        const xcb_window_t* ceiling = std::find(at, children + count, move->ceiling);
+        xcb_window_t below = id;
+        for (const xcb_window_t w : oursAbove) {
+            if (std::find(at, ceiling, w) == ceiling) break;
+            const uint32_t next[] = {below, XCB_STACK_MODE_ABOVE};
+            xcb_configure_window(c, w, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, next);
+            below = w;
+        }
     }
     xcb_flush(c);
     return Outcome::restacked;

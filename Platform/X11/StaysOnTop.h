@@ -1,21 +1,24 @@
 #pragma once
 
-#include <QAbstractNativeEventFilter>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QTimer>
 
 #include <cstdint>
 
 class QWindow;
 
-// Keeps our windows above other programs' windows where no window manager does: an unmanaged
-// window, or any window while no window manager runs, stays covered by a window mapped after it
-// until it is restacked. A window goes just above the topmost window of another program that
-// covers it, so that our own popups and menus over it stay above it. Where a window manager frames
-// the window, or runs and manages it, it is left to the window manager.
-class StaysOnTop : public QObject, public QAbstractNativeEventFilter {
+// Keeps our windows above other programs' ordinary windows where no window manager does: an
+// unmanaged window, or any window while no window manager runs, stays covered by a window mapped
+// after it until it is restacked. A window goes just above the topmost window of another program
+// that covers it, so that our own popups and menus over it stay above it; but never above another
+// program's override-redirect window (a screen locker, a menu, a tooltip) or a window full-screen
+// on its screen: found over one (mapped after it, or the other put under it), it goes below it.
+// Where a window manager frames the window, or runs and manages it, it is left to the window
+// manager.
+class StaysOnTop : public QObject {
     Q_OBJECT
 public:
     // How often at most a window that keeps changing is looked at (and restacked) again.
@@ -39,8 +42,6 @@ public:
     // Restacks the window now if another program's window covers it; true when it did.
     bool raise();
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -52,7 +53,13 @@ private:
     Outcome restack(struct xcb_query_tree_reply_t* stack = nullptr);
     bool drives() const;
     static void hearRootAsNeeded();
+    // A report of the root's children (the X event's type, the window reported to and the child
+    // it is about): true when it is ours to take from Qt.
+    bool heard(uint8_t type, uint32_t reportedTo, uint32_t window);
     void lookSoon();
+    void lookOnceMapped();
+    // The window's screen in the X server's pixels.
+    QRect nativeScreen() const;
 
     QPointer<QWindow> window_;
     Watch watch_;

@@ -1,5 +1,7 @@
 #include "Platform/X11/UnmanagedWindow.h"
 
+#include "Platform/X11/XServer.h"
+
 #include <qpa/qplatformwindow.h>
 #include <qpa/qwindowsysteminterface.h>
 #include <QAbstractNativeEventFilter>
@@ -141,14 +143,11 @@ bool UnmanagedWindow::reportChanges(QWindow* window, bool report) {
 bool UnmanagedWindow::declareNoFrame(QWindow* window) {
     xcb_connection_t* c = connectionFor(window);
     if (!c) return false;
-    static const char name[] = "_NET_FRAME_EXTENTS";
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(sizeof(name) - 1), name), nullptr);
-    if (!atom) return false;
+    const xcb_atom_t extents = XServer::atom("_NET_FRAME_EXTENTS");
+    if (extents == XCB_ATOM_NONE) return false;
     const uint32_t none[4] = {0, 0, 0, 0};
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), atom->atom, XCB_ATOM_CARDINAL, 32, 4,
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), extents, XCB_ATOM_CARDINAL, 32, 4,
                         none);
-    std::free(atom);
     xcb_flush(c);
     return true;
 }

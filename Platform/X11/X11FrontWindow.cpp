@@ -1,5 +1,6 @@
 #include "Platform/X11/X11FrontWindow.h"
 
+#include "Platform/X11/XServer.h"
 #include "Platform/X11/XcbReply.h"
 
 #include <QGuiApplication>
@@ -49,20 +50,9 @@ X11FrontWindow::X11FrontWindow() {
         if (Display* display = x11->display()) root_ = uint32_t(XDefaultRootWindow(display));
 }
 
-uint32_t X11FrontWindow::atom(const char* name) {
-    const QByteArray key(name);
-    if (auto it = atoms_.constFind(key); it != atoms_.constEnd()) return *it;
-    auto* c = static_cast<xcb_connection_t*>(connection_);
-    XcbReply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(key.size()), name), nullptr));
-    const uint32_t value = reply ? reply->atom : 0;
-    if (value) atoms_.insert(key, value);
-    return value;
-}
-
 std::vector<uint32_t> X11FrontWindow::cardinals(uint32_t window, const char* property, uint32_t type, uint32_t count) {
     auto* c = static_cast<xcb_connection_t*>(connection_);
-    const uint32_t prop = atom(property);
+    const uint32_t prop = XServer::atom(property);
     if (!prop) return {};
     XcbReply<xcb_get_property_reply_t> reply(
         xcb_get_property_reply(c, xcb_get_property(c, 0, window, prop, type, 0, count), nullptr));
@@ -76,10 +66,11 @@ bool X11FrontWindow::isNormalShown(uint32_t window) {
     const std::vector<uint32_t> types = cardinals(window, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32);
     // Untyped windows count as normal; desktops, docks, menus and the like do not.
     if (!types.empty()) {
-        const uint32_t normal = atom("_NET_WM_WINDOW_TYPE_NORMAL"), dialog = atom("_NET_WM_WINDOW_TYPE_DIALOG");
+        const uint32_t normal = XServer::atom("_NET_WM_WINDOW_TYPE_NORMAL"),
+                       dialog = XServer::atom("_NET_WM_WINDOW_TYPE_DIALOG");
         if (types.front() != normal && types.front() != dialog) return false;
     }
-    const uint32_t hidden = atom("_NET_WM_STATE_HIDDEN");
+    const uint32_t hidden = XServer::atom("_NET_WM_STATE_HIDDEN");
     for (uint32_t state : cardinals(window, "_NET_WM_STATE", XCB_ATOM_ATOM, 32))
         if (state == hidden) return false;
     return true;

@@ -2,9 +2,6 @@
 
 #include "Platform/Desktop/FrontWindow.h"
 
-#include <QByteArray>
-#include <QHash>
-
 #include <cstdint>
 #include <vector>
 
@@ -18,12 +15,10 @@ public:
     std::optional<QRect> frame() override;
 
 private:
-    uint32_t atom(const char* name);
     std::vector<uint32_t> cardinals(uint32_t window, const char* property, uint32_t type, uint32_t count);
     bool isNormalShown(uint32_t window);
     std::optional<QRect> frameOf(uint32_t window);
 
     void* connection_ = nullptr;  // xcb_connection_t
     uint32_t root_ = 0;
-    QHash<QByteArray, uint32_t> atoms_;
 };

@@ -40,11 +40,12 @@ void expectFits(QWidget* window, const char* name) {
     ASSERT_TRUE(window) << name;
     ASSERT_TRUE(X11Test::waitUntilPlaced(window)) << name;
     const QRect area = Screens::workArea(window->screen());
-    const QString shot = QString(QUORVIN_TEST_OUTPUT "/small-screen-%1x%2-%3%4.png")
+    const QString shot = QString(QUORVIN_TEST_OUTPUT "/small-screen-%1x%2-%3%4%5.png")
                              .arg(window->screen()->geometry().width())
                              .arg(window->screen()->geometry().height())
                              .arg(QString::fromLatin1(name).replace(' ', '-'))
-                             .arg(qEnvironmentVariable(kHelperVariable) == "wm" ? "-framed" : "");
+                             .arg(qEnvironmentVariable(kHelperVariable) == "wm" ? "-framed" : "")
+                             .arg(window->devicePixelRatio() != 1 ? "@2x" : "");
     if (window->screen()->grabWindow(0).save(shot)) std::printf("screenshot: %s\n", qPrintable(shot));
     EXPECT_TRUE(area.contains(window->frameGeometry()))
         << name << ": " << describe(window->frameGeometry()).toStdString() << " on " << describe(area).toStdString();
@@ -115,15 +116,18 @@ TEST(SmallScreenX11, WindowsAndPopupsFitTheWorkAreaOfSmallScreens) {
     struct Run {
         const char* size;
         bool framed;
+        int scale = 1;  // a screen of twice the pixels that Qt scales to the same size
     };
-    for (const Run run :
-         {Run{"1024x768", false}, Run{"800x600", false}, Run{"1024x768", true}, Run{"1366x768", true}}) {
+    for (const Run run : {Run{"1024x768", false}, Run{"800x600", false}, Run{"1024x768", true}, Run{"1366x768", true},
+                          Run{"2732x1536", true, 2}}) {
         if (run.framed && !haveWindowManager) continue;
-        SCOPED_TRACE(std::string(run.size) + (run.framed ? " with a window manager" : ""));
+        SCOPED_TRACE(std::string(run.size) + (run.framed ? " with a window manager" : "") +
+                     (run.scale != 1 ? " at twice the scale" : ""));
         QProcess helper;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(kHelperVariable, run.framed ? "wm" : "1");
         env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("QT_SCALE_FACTOR", QString::number(run.scale));
         helper.setProcessEnvironment(env);
         helper.setProcessChannelMode(QProcess::MergedChannels);
         const QString self = QCoreApplication::applicationFilePath();

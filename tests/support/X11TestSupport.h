@@ -14,6 +14,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -93,26 +95,64 @@ inline QRect serverGeometry(WId id) {
 }
 
 // Waits until a top-level window is on screen where Qt has it: exposed; where a window manager
-// runs and manages it, framed, with Qt knowing the frame; and at Qt's place and size on the server.
+// runs and manages it, framed, with Qt knowing the frame; and at Qt's place and size on the server
+// (in the server's pixels: Qt's scaled by the device pixel ratio, one screen at the origin).
 inline bool waitUntilPlaced(QWidget* window, int timeoutMs = 10000) {
     return TestSupport::waitFor(
         [&] {
             if (!window->isVisible() || !window->windowHandle() || !window->windowHandle()->isExposed()) return false;
             XWindowAttributes attributes{};
             if (!XGetWindowAttributes(display(), ::Window(window->winId()), &attributes)) return false;
+            const int ratio = qRound(window->devicePixelRatio());
+            const QRect frame = window->frameGeometry(), inside = window->geometry();
             if (windowManagerRuns() && !attributes.override_redirect) {
                 const std::vector<unsigned long> extents =
                     propertyValues(::Window(window->winId()), "_NET_FRAME_EXTENTS");
                 if (extents.size() != 4) return false;
-                const QRect frame = window->frameGeometry(), inside = window->geometry();
-                if (QMargins(inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
-                             frame.bottom() - inside.bottom()) !=
-                    QMargins(int(extents[0]), int(extents[2]), int(extents[1]), int(extents[3])))
+                // Qt rounds a frame of an odd number of pixels.
+                auto near = [&](unsigned long native, int margin) {
+                    return std::abs(int(native) - margin * ratio) < ratio;
+                };
+                if (!near(extents[0], inside.left() - frame.left()) || !near(extents[2], inside.top() - frame.top()) ||
+                    !near(extents[1], frame.right() - inside.right()) ||
+                    !near(extents[3], frame.bottom() - inside.bottom()))
                     return false;
             }
-            return serverGeometry(window->winId()) == window->geometry();
+            return serverGeometry(window->winId()) == QRect(inside.topLeft() * ratio, inside.size() * ratio);
         },
         timeoutMs);
+}
+
+// The root's children from the bottom of the stack to its top.
+inline std::vector<::Window> rootStack() {
+    Display* d = display();
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    std::vector<::Window> order;
+    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count) && children)
+        order.assign(children, children + count);
+    if (children) XFree(children);
+    return order;
+}
+
+// Whether both are children of the root, `lower` below `upper`.
+inline bool stackedBelow(::Window lower, ::Window upper) {
+    const std::vector<::Window> order = rootStack();
+    const auto l = std::find(order.begin(), order.end(), lower), u = std::find(order.begin(), order.end(), upper);
+    return l != order.end() && u != order.end() && l < u;
+}
+
+// The root's child that holds the window: a window manager's frame, or the window itself.
+inline ::Window topLevel(::Window window) {
+    Display* d = display();
+    for (;;) {
+        ::Window root = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(d, window, &root, &parent, &children, &count)) return window;
+        if (children) XFree(children);
+        if (parent == root || parent == 0) return window;
+        window = parent;
+    }
 }
 
 // Waits until the X server has sent every event that the requests made so far on Qt's connection

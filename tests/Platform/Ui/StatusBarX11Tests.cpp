@@ -49,26 +49,6 @@ std::vector<unsigned long> cardinals(Display* dpy, Window window, const char* na
     return values;
 }
 
-// The root's children from the bottom of the stack to its top.
-std::vector<Window> stack(Display* dpy)
-{
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    std::vector<Window> order;
-    if (XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count) && children)
-        order.assign(children, children + count);
-    if (children)
-        XFree(children);
-    return order;
-}
-
-bool below(Display* dpy, Window lower, Window upper)
-{
-    const std::vector<Window> order = stack(dpy);
-    const auto l = std::find(order.begin(), order.end(), lower), u = std::find(order.begin(), order.end(), upper);
-    return l != order.end() && u != order.end() && l < u;
-}
-
 }  // namespace
 
 TEST(StatusBarX11, StripIsADockAtTheTopRightOfTheRootThatKeepsItsHeight)
@@ -143,8 +123,9 @@ TEST(StatusBarX11, WithoutAWindowManagerTheStripGoesBackAboveAWindowThatCoversIt
                                              0x3366cc);
     XMapRaised(other, cover);
     XFlush(other);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return below(dpy, stripWindow, cover) || below(dpy, cover, stripWindow); }));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return below(dpy, cover, stripWindow); }, 5000));
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return X11Test::stackedBelow(stripWindow, cover) || X11Test::stackedBelow(cover, stripWindow); }));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return X11Test::stackedBelow(cover, stripWindow); }, 5000));
     const QString shot = QStringLiteral(QUORVIN_TEST_OUTPUT "/strip-back-on-top-without-a-window-manager.png");
     if (strip->screen()->grabWindow(0).save(shot))
         std::printf("screenshot: %s\n", qPrintable(shot));
@@ -163,14 +144,14 @@ TEST(StatusBarX11, WithoutAWindowManagerTheStripGoesBackAboveAWindowThatCoversIt
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&popup));
     const auto popupWindow = static_cast<Window>(popup.winId());
     const auto ordinaryWindow = static_cast<Window>(ordinary.winId());
-    ASSERT_TRUE(TestSupport::waitFor([&] { return below(dpy, stripWindow, popupWindow); }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return X11Test::stackedBelow(stripWindow, popupWindow); }));
     const Window second = XCreateSimpleWindow(other, DefaultRootWindow(other), root.width - 400, 0, 390, 200, 0, 0,
                                               0xcc6633);
     XMapRaised(other, second);
     XFlush(other);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return below(dpy, second, stripWindow); }, 5000));
-    EXPECT_TRUE(below(dpy, stripWindow, popupWindow));
-    EXPECT_TRUE(below(dpy, ordinaryWindow, second));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return X11Test::stackedBelow(second, stripWindow); }, 5000));
+    EXPECT_TRUE(X11Test::stackedBelow(stripWindow, popupWindow));
+    EXPECT_TRUE(X11Test::stackedBelow(ordinaryWindow, second));
     XWindowAttributes heard{};
     XGetWindowAttributes(dpy, DefaultRootWindow(dpy), &heard);
     EXPECT_TRUE(heard.your_event_mask & SubstructureNotifyMask);
@@ -192,7 +173,7 @@ TEST(StatusBarX11, WithoutAWindowManagerTheStripGoesBackAboveAWindowThatCoversIt
     XFlush(other);
     EXPECT_TRUE(TestSupport::waitFor([&] {
         driver.changed();
-        return below(dpy, third, stripWindow);
+        return X11Test::stackedBelow(third, stripWindow);
     }, 5000));
     XDestroyWindow(other, third);
     XDestroyWindow(other, second);

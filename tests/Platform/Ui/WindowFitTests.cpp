@@ -1,12 +1,14 @@
 #include "Platform/Gui/Screens.h"
 #include "Platform/Ui/StatusBar.h"
 #include "Platform/Ui/WindowFit.h"
+#include "Platform/X11/Struts.h"
 #include "TestSupport.h"
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -23,9 +25,9 @@ TEST(WindowFit, AFitOnASmallWorkAreaThenALargeOneFindsTheDesignedMinimumBack) {
     window.setMinimumSize(designed);
     window.setGeometry(QRect(screen.topLeft() + QPoint(20, 20), designed));
 
-    QObject owner;
+    QWindow owner;
     const int kept = screen.height() / 2;
-    Screens::reserveTop(&owner, QRect(screen.x(), screen.y(), screen.width(), kept));
+    Struts::reserveTop(&owner, QRect(screen.x(), screen.y(), screen.width(), kept));
     EXPECT_EQ(Screens::workArea(QGuiApplication::primaryScreen()).top(), screen.y() + kept);
     WindowFit::fitToWorkArea(&window);
     EXPECT_LE(window.minimumHeight(), screen.height() - kept);
@@ -37,7 +39,7 @@ TEST(WindowFit, AFitOnASmallWorkAreaThenALargeOneFindsTheDesignedMinimumBack) {
     WindowFit::fitToWorkArea(&window);
     EXPECT_EQ(window.minimumHeight(), screen.height() - kept);
 
-    Screens::reserveTop(&owner, {});
+    Struts::release(&owner);
     EXPECT_EQ(Screens::workArea(QGuiApplication::primaryScreen()),
               QGuiApplication::primaryScreen()->availableGeometry());
     WindowFit::fitToWorkArea(&window);

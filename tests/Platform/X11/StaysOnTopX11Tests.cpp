@@ -1,0 +1,233 @@
+// Our floating windows go back above another program's ordinary window that covers them, but
+// never above its override-redirect windows (a screen locker, a menu) or a window full-screen on
+// their screen, with and without a window manager.
+#include "Platform/X11/StaysOnTop.h"
+#include "TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+// Xlib's macros clash with names in the headers above: include it last.
+#include "X11TestSupport.h"
+
+#include <X11/Xutil.h>
+
+namespace {
+
+enum class Barrier { none, menu, fullScreenOverride, fullScreenManaged };
+
+struct Neighbourhood {
+    const char* name;
+    bool windowManager;
+    Barrier barrier;
+};
+
+// Another program's windows, on a connection of its own.
+class OtherProgram {
+public:
+    OtherProgram() : display_(XOpenDisplay(nullptr)) {}
+    ~OtherProgram() {
+        if (display_) XCloseDisplay(display_);
+    }
+    Display* display() const { return display_; }
+
+    Window map(const QRect& r, bool overrideRedirect, bool fullScreen = false) {
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = overrideRedirect;
+        attributes.background_pixel = 0x3366cc;
+        const Window w =
+            XCreateWindow(display_, DefaultRootWindow(display_), r.x(), r.y(), r.width(), r.height(), 0, CopyFromParent,
+                          InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+        // Where it asks to be: a window manager keeps the place.
+        XSizeHints hints{};
+        hints.flags = USPosition | USSize;
+        hints.x = r.x();
+        hints.y = r.y();
+        hints.width = r.width();
+        hints.height = r.height();
+        XSetWMNormalHints(display_, w, &hints);
+        if (fullScreen) {
+            const Atom state = XInternAtom(display_, "_NET_WM_STATE_FULLSCREEN", False);
+            XChangeProperty(display_, w, XInternAtom(display_, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&state), 1);
+        }
+        XMapRaised(display_, w);
+        XSync(display_, False);
+        return w;
+    }
+
+    // Moved a little and raised, as a window already shown is.
+    void raise(Window w, const QPoint& to) {
+        XWindowChanges changes{};
+        changes.x = to.x();
+        changes.y = to.y();
+        changes.stack_mode = Above;
+        XConfigureWindow(display_, w, CWX | CWY | CWStackMode, &changes);
+        XSync(display_, False);
+    }
+
+private:
+    Display* display_;
+};
+
+// Shown where the window manager (if any) wants it: framed unless override-redirect, and viewable.
+bool shown(Window w, bool windowManager) {
+    Display* d = X11Test::display();
+    XWindowAttributes own{}, top{};
+    const Window frame = X11Test::topLevel(w);
+    return XGetWindowAttributes(d, w, &own) && (!windowManager || own.override_redirect || frame != w) &&
+           XGetWindowAttributes(d, frame, &top) && top.map_state == IsViewable;
+}
+
+class StaysOnTopX11 : public ::testing::TestWithParam<Neighbourhood> {
+protected:
+    void SetUp() override {
+        ASSERT_NE(X11Test::display(), nullptr);
+        if (!GetParam().windowManager) return;
+        const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+        if (openbox.isEmpty()) GTEST_SKIP() << "openbox is not installed";
+        windowManager_ = X11Test::startWindowManager(openbox);
+        ASSERT_TRUE(windowManager_);
+    }
+    void TearDown() override {
+        if (!windowManager_) return;
+        windowManager_->terminate();
+        windowManager_->waitForFinished(3000);
+    }
+
+    std::unique_ptr<QProcess> windowManager_;
+};
+
+}  // namespace
+
+TEST_P(StaysOnTopX11, RisesOnlyAboveOrdinaryWindows) {
+    const Neighbourhood hood = GetParam();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    // Like the bar strip: managed, at the top right, brought back by the root's reports.
+    QWidget strip(nullptr,
+                  Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+    strip.setGeometry(screen.right() - 300, 0, 300, 24);
+    strip.winId();
+    auto* stripKeeper = new StaysOnTop(strip.windowHandle(), StaysOnTop::Watch::covering);
+    // Like the pet: unmanaged, brought back as it moves.
+    QWidget pet(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                             Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint);
+    pet.setGeometry(screen.right() - 400, 0, 44, 24);
+    strip.show();
+    pet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pet));
+    auto* petKeeper = new StaysOnTop(pet.windowHandle(), StaysOnTop::Watch::ownChanges);
+    // A window manager keeps the strip in its layer: only the pet is ours to keep then.
+    std::vector<std::pair<QWidget*, StaysOnTop*>> kept{{&pet, petKeeper}};
+    if (!hood.windowManager) kept.emplace_back(&strip, stripKeeper);
+    auto id = [](QWidget* w) { return Window(w->winId()); };
+    auto allOver = [&](Window other) {
+        return std::all_of(kept.begin(), kept.end(),
+                           [&](const auto& k) { return X11Test::stackedBelow(X11Test::topLevel(other), id(k.first)); });
+    };
+
+    OtherProgram program;
+    ASSERT_NE(program.display(), nullptr);
+    const Window ordinary = program.map(QRect(screen.right() - 500, 0, 500, 200), false);
+    Window barrier = None;
+    switch (hood.barrier) {
+    case Barrier::none: break;
+    case Barrier::menu: barrier = program.map(QRect(screen.right() - 420, 10, 200, 150), true); break;
+    case Barrier::fullScreenOverride: barrier = program.map(screen, true); break;
+    case Barrier::fullScreenManaged: barrier = program.map(screen, false, true); break;
+    }
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        return shown(ordinary, hood.windowManager) && (barrier == None || shown(barrier, hood.windowManager));
+    }));
+    if (hood.barrier == Barrier::fullScreenManaged && hood.windowManager) {
+        ASSERT_TRUE(TestSupport::waitFor([&] { return X11Test::serverGeometry(X11Test::topLevel(barrier)) == screen; }))
+            << "the window manager did not make the window full-screen";
+    }
+
+    // Each looks at the stack: below the barrier, and above the ordinary window where that is below
+    // the barrier (a window manager may stack a full-screen window that has no focus under others).
+    auto placed = [&](QWidget* window) {
+        const Window other = X11Test::topLevel(ordinary);
+        if (barrier == None) return X11Test::stackedBelow(other, id(window));
+        const Window top = X11Test::topLevel(barrier);
+        return X11Test::stackedBelow(id(window), top) &&
+               (X11Test::stackedBelow(id(window), other) == X11Test::stackedBelow(top, other));
+    };
+    auto where = [&](QWidget* window) {
+        const std::vector<Window> order = X11Test::rootStack();
+        auto at = [&](Window w) { return int(std::find(order.begin(), order.end(), w) - order.begin()); };
+        return QString::asprintf("%s at %d, ordinary at %d, barrier at %d", window == &pet ? "pet" : "strip",
+                                 at(id(window)), at(X11Test::topLevel(ordinary)),
+                                 barrier == None ? -1 : at(X11Test::topLevel(barrier)))
+            .toStdString();
+    };
+    // (A window manager may restack its windows as the focus moves: the pet looks again as it walks.)
+    auto settled = [&](QWidget* window) {
+        return TestSupport::waitFor([&] {
+            petKeeper->changed();
+            return placed(window);
+        });
+    };
+    for (const auto& [window, keeper] : kept) keeper->raise();
+    for (const auto& [window, keeper] : kept) EXPECT_TRUE(settled(window)) << where(window);
+
+    if (barrier != None) {
+        // Mapped again, on top of all: back below the barrier, still above the ordinary window.
+        for (const auto& [window, keeper] : kept) {
+            window->hide();
+            window->show();
+        }
+        for (const auto& [window, keeper] : kept) EXPECT_TRUE(settled(window)) << where(window);
+        return;
+    }
+
+    // A window manager stacks the windows it manages among themselves, under an unmanaged one mapped
+    // before them.
+    if (hood.windowManager) return;
+    // The strip: the ordinary window moved and raised over it again, with no new map. (A shown pet
+    // looks for it.)
+    pet.hide();
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        XWindowAttributes root{};
+        XGetWindowAttributes(X11Test::display(), DefaultRootWindow(X11Test::display()), &root);
+        return (root.your_event_mask & SubstructureNotifyMask) != 0;
+    }));
+    program.raise(ordinary, QPoint(screen.right() - 510, 0));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return X11Test::stackedBelow(ordinary, id(&strip)); }, 5000));
+    // The pet, still for more than the interval since it was shown, looks again at its next change.
+    pet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pet));
+    QElapsedTimer still;
+    still.start();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return still.elapsed() > StaysOnTop::intervalMs; }));
+    const Window later = program.map(QRect(screen.right() - 420, 0, 100, 100), false);
+    EXPECT_TRUE(TestSupport::waitFor(
+        [&] {
+            petKeeper->changed();
+            return X11Test::stackedBelow(later, id(&pet));
+        },
+        5000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Neighbours, StaysOnTopX11,
+    ::testing::Values(Neighbourhood{"Ordinary", false, Barrier::none}, Neighbourhood{"Menu", false, Barrier::menu},
+                      Neighbourhood{"FullScreenOverride", false, Barrier::fullScreenOverride},
+                      Neighbourhood{"FullScreenManaged", false, Barrier::fullScreenManaged},
+                      Neighbourhood{"OrdinaryUnderOpenbox", true, Barrier::none},
+                      Neighbourhood{"MenuUnderOpenbox", true, Barrier::menu},
+                      Neighbourhood{"FullScreenOverrideUnderOpenbox", true, Barrier::fullScreenOverride},
+                      Neighbourhood{"FullScreenManagedUnderOpenbox", true, Barrier::fullScreenManaged}),
+    [](const ::testing::TestParamInfo<Neighbourhood>& info) { return std::string(info.param.name); });
