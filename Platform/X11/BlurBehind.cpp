@@ -1,38 +1,27 @@
 #include "Platform/X11/BlurBehind.h"
 
+#include "Platform/X11/XServer.h"
 #include "Platform/X11/XcbReply.h"
 
 #include <QWindow>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include <xcb/xcb.h>
 
 namespace {
-constexpr char kBlurAtom[] = "_KDE_NET_WM_BLUR_BEHIND_REGION";
-
 struct Atoms {
     xcb_atom_t blur = XCB_ATOM_NONE, supported = XCB_ATOM_NONE;
 };
 
-Atoms atoms(xcb_connection_t* connection) {
-    const auto blur = xcb_intern_atom(connection, 0, uint16_t(std::strlen(kBlurAtom)), kBlurAtom);
-    const auto supported = xcb_intern_atom(connection, 0, uint16_t(std::strlen("_NET_SUPPORTED")), "_NET_SUPPORTED");
-    Atoms a;
-    if (XcbReply reply(xcb_intern_atom_reply(connection, blur, nullptr)); reply) a.blur = reply->atom;
-    if (XcbReply reply(xcb_intern_atom_reply(connection, supported, nullptr)); reply) a.supported = reply->atom;
-    return a;
-}
-
-xcb_window_t rootOf(xcb_connection_t* connection) {
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    return screen ? screen->root : XCB_WINDOW_NONE;
+Atoms atoms() {
+    const auto both = XServer::atoms({"_KDE_NET_WM_BLUR_BEHIND_REGION", "_NET_SUPPORTED"});
+    return {both[0], both[1]};
 }
 
 bool offered(xcb_connection_t* connection, const Atoms& a) {
-    const xcb_window_t root = rootOf(connection);
+    const xcb_window_t root = XServer::root();
     if (a.blur == XCB_ATOM_NONE || root == XCB_WINDOW_NONE) return false;
     const auto supportedCookie = xcb_get_property(connection, 0, root, a.supported, XCB_ATOM_ATOM, 0, 4096);
     const auto listCookie = xcb_list_properties(connection, root);
@@ -53,14 +42,14 @@ bool offered(xcb_connection_t* connection, const Atoms& a) {
 }  // namespace
 
 bool BlurBehind::isOffered() {
-    xcb_connection_t* connection = qtXcbConnection();
-    return connection && offered(connection, atoms(connection));
+    xcb_connection_t* connection = XServer::connection();
+    return connection && offered(connection, atoms());
 }
 
 bool BlurBehind::request(QWindow* window, const QRegion& region) {
-    xcb_connection_t* connection = qtXcbConnection();
+    xcb_connection_t* connection = XServer::connection();
     if (!connection || !window || !window->handle()) return false;
-    const Atoms a = atoms(connection);
+    const Atoms a = atoms();
     if (a.blur == XCB_ATOM_NONE) return false;
     const auto id = xcb_window_t(window->winId());
     if (region.isEmpty() || !offered(connection, a)) {
