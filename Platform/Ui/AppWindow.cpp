@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 
 namespace AppWindow {
@@ -14,6 +15,8 @@ void prepare(QWidget* window, const QString& objectName) {
     window->setObjectName(objectName);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->setAttribute(Qt::WA_QuitOnClose, false);
+    // Without a window manager there is no title bar to close it with.
+    new QShortcut(QKeySequence::Close, window, window, &QWidget::close, Qt::WindowShortcut);
 }
 
 void centre(QWidget* window, const QSize& size) {
