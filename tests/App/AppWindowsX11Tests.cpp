@@ -1,5 +1,5 @@
-// The program's own windows on the offscreen platform, as without a window manager: no title bar,
-// so the standard close keys close each of them, wherever the focus is inside.
+// The program's own windows on an X server without a window manager: no title bar, so the standard
+// close keys, pressed on the keyboard, close each of them, wherever the focus is inside.
 #include "Source/Features/Onboarding/ChangelogWindowController.h"
 #include "Source/Features/Onboarding/WelcomeWindowController.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
@@ -7,42 +7,40 @@
 #include "TestSupport.h"
 #include "Views/Toolbox/CodeTextView.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QTest>
-#include <QWindow>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 
-TEST(AppWindows, TheStandardCloseKeysCloseEachWindow) {
+// Xlib's macros clash with names in the headers above: include it last.
+#include "X11TestSupport.h"
+
+#include <X11/keysym.h>
+
+namespace {
+template <typename Controller>
+QWidget* shown(Controller& controller) {
+    controller.show();
+    return controller.window();
+}
+}  // namespace
+
+TEST(AppWindowsX11, TheStandardCloseKeysCloseEachWindow) {
+    ASSERT_NE(X11Test::display(), nullptr);
+    ASSERT_FALSE(X11Test::windowManagerRuns());
     const std::pair<const char*, std::function<QWidget*()>> windows[] = {
-        {"toolbox",
-         [] {
-             ToolboxWindowController::shared().show();
-             return ToolboxWindowController::shared().window();
-         }},
-        {"settings",
-         [] {
-             PreferencesWindowController::shared().show();
-             return PreferencesWindowController::shared().window();
-         }},
-        {"release notes",
-         [] {
-             ChangelogWindowController::shared().show();
-             return ChangelogWindowController::shared().window();
-         }},
-        {"welcome",
-         [] {
-             WelcomeWindowController::shared().show();
-             return WelcomeWindowController::shared().window();
-         }},
+        {"toolbox", [] { return shown(ToolboxWindowController::shared()); }},
+        {"settings", [] { return shown(PreferencesWindowController::shared()); }},
+        {"release notes", [] { return shown(ChangelogWindowController::shared()); }},
+        {"welcome", [] { return shown(WelcomeWindowController::shared()); }},
     };
     for (const auto& [what, show] : windows) {
-        for (const Qt::Key key : {Qt::Key_W, Qt::Key_F4}) {
-            SCOPED_TRACE(std::string(what) + (key == Qt::Key_W ? " Ctrl+W" : " Ctrl+F4"));
+        for (const KeySym key : {XK_w, XK_F4}) {
+            SCOPED_TRACE(std::string(what) + (key == XK_w ? " Ctrl+W" : " Ctrl+F4"));
             QWidget* window = show();
             ASSERT_NE(window, nullptr);
             ASSERT_TRUE(QTest::qWaitForWindowActive(window));
@@ -55,7 +53,7 @@ TEST(AppWindows, TheStandardCloseKeysCloseEachWindow) {
                 field->setFocus(Qt::OtherFocusReason);
                 ASSERT_TRUE(TestSupport::waitFor([&] { return field->hasFocus(); }));
             }
-            QTest::keyClick(window->windowHandle(), key, Qt::ControlModifier);
+            X11Test::pressKeys({XK_Control_L}, key);
             EXPECT_TRUE(TestSupport::waitFor([&] { return !window->isVisible(); }));
             window->hide();
         }
