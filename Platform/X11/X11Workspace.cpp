@@ -1,5 +1,6 @@
 #include "Platform/X11/X11Workspace.h"
 
+#include "Platform/X11/WindowManagerCheck.h"
 #include "Platform/X11/XcbReply.h"
 
 #include "Platform/Desktop/DesktopEntries.h"
@@ -111,18 +112,15 @@ std::optional<qint64> X11Workspace::pidOfWindow(uint32_t window) {
     return qint64(values.front());
 }
 
-bool X11Workspace::rootListsCurrent() {
-    // A window manager that has gone leaves its lists, its active window and its check behind; the
-    // window ids in them may name other clients' windows by now.
-    const auto check = cardinals(root_, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW);
-    return check.empty() || check.front() == 0 || hasWindowManager();
-}
-
 std::optional<uint32_t> X11Workspace::activeWindow() {
     if (!rootListsCurrent()) return std::nullopt;
     const auto active = cardinals(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
     if (active.empty() || active.front() == 0) return std::nullopt;
     return active.front();
+}
+
+bool X11Workspace::rootListsCurrent() {
+    return WindowManagerCheck::rootListsCurrent(static_cast<xcb_connection_t*>(connection_), root_);
 }
 
 std::vector<uint32_t> X11Workspace::clientWindows(bool stacking) {
@@ -135,10 +133,7 @@ std::vector<uint32_t> X11Workspace::clientWindows(bool stacking) {
 }
 
 bool X11Workspace::hasWindowManager() {
-    const auto check = cardinals(root_, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW);
-    if (check.empty() || check.front() == 0) return false;
-    const auto self = cardinals(check.front(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW);
-    return !self.empty() && self.front() == check.front();
+    return WindowManagerCheck::runs(static_cast<xcb_connection_t*>(connection_), root_);
 }
 
 RunningApplication X11Workspace::applicationForPid(qint64 pid) {

@@ -43,7 +43,6 @@ private:
     uint32_t atom(const char* name);
     std::vector<uint32_t> cardinals(uint32_t window, const char* property, uint32_t type);
     std::optional<qint64> pidOfWindow(uint32_t window);
-    // Whether the root's EWMH lists come from a window manager that runs, or from none at all.
     bool rootListsCurrent();
     std::optional<uint32_t> activeWindow();
     std::vector<uint32_t> clientWindows(bool stacking);
