@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 
 namespace AppWindow {
@@ -14,6 +15,14 @@ void prepare(QWidget* window, const QString& objectName) {
     window->setObjectName(objectName);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->setAttribute(Qt::WA_QuitOnClose, false);
+    // Without a window manager there is no title bar to close it with. The desktop's own close keys,
+    // and Ctrl+W and Ctrl+F4 wherever its key scheme leaves one out (X11's has no Ctrl+F4).
+    auto* close = new QShortcut(window);
+    QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Close);
+    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::CTRL | Qt::Key_F4)})
+        if (!keys.contains(key)) keys << key;
+    close->setKeys(keys);
+    QObject::connect(close, &QShortcut::activated, window, &QWidget::close);
 }
 
 void centre(QWidget* window, const QSize& size) {

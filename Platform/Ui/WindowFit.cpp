@@ -6,11 +6,11 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
-#include <QVariant>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -24,60 +24,75 @@ bool isDecorated(const QWidget* window) {
     return type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen;
 }
 
-// The minimum size the window was made with, kept at its first fit: a fit on a small screen lowers
-// the window's minimum, and one on a larger screen gives the rest of it back.
-QSize designedMinimum(QWidget* window) {
-    static constexpr const char* kept = "WindowFitDesignedMinimum";
-    const QVariant known = window->property(kept);
-    if (known.isValid()) return known.toSize();
-    const QSize minimum = window->minimumSize();
-    window->setProperty(kept, minimum);
-    return minimum;
-}
+void fit(QWidget* window, const QMargins& frame, QRect wanted = {});
 
-// Fits `wanted` (the window's geometry unless given), at least its designed minimum where the
-// screen has room for it.
-void fit(QWidget* window, const QMargins& frame, QRect wanted = {}) {
-    if (wanted.isNull()) wanted = window->geometry();
-    const QRect area = WindowFit::workArea(wanted);
-    if (area.isEmpty()) return;
-    const QSize minimum = designedMinimum(window);
-    // Grown back towards that minimum where a smaller screen shrank it before.
-    wanted.setSize(wanted.size().expandedTo(minimum.boundedTo(area.marginsRemoved(frame).size())));
-    const QRect client = WindowFit::fitted(wanted, frame, area);
-    window->setMinimumSize(std::min(minimum.width(), client.width()), std::min(minimum.height(), client.height()));
-    if (client != window->geometry()) window->setGeometry(client);
-}
-
-// Fits the window again once the window manager has put its frame around it: its first exposure
-// with a frame (a window placed where asked is never moved, so no move says it). It fits what was
-// asked for, not what the guess left, so a frame smaller than guessed gives the room back.
-class FramedRefit final : public QObject {
+// What fitting keeps for a window, owned by the window: the minimum its owner gave it, and the
+// refit that waits for the window manager's frame. A fit on a small screen lowers the window's
+// minimum and one on a larger screen gives the rest of it back; a minimum other than the one the
+// last fit set is the owner's new one.
+class Fitting final : public QObject {
 public:
-    static constexpr const char* name = "WindowFitFramedRefit";
+    static Fitting& of(QWidget* window) {
+        for (QObject* child : window->children())
+            if (auto* fitting = dynamic_cast<Fitting*>(child)) return *fitting;
+        return *new Fitting(window);
+    }
 
-    FramedRefit(QWidget* window, const QRect& wanted)
-        : QObject(window), window_(window), handle_(window->windowHandle()), wanted_(wanted) {
-        setObjectName(QString::fromLatin1(name));
+    QSize designedMinimum() {
+        const QSize minimum = window_->minimumSize();
+        if (!set_ || minimum != *set_) designed_ = minimum;
+        return designed_;
+    }
+    void setMinimum(const QSize& minimum) {
+        set_ = minimum;
+        window_->setMinimumSize(minimum);
+    }
+
+    // Fits the window again once the window manager has put its frame around it: its first
+    // exposure with a frame (a window placed where asked is never moved, so no move says it). It
+    // fits what was asked for, not what the guess left, so a frame smaller than guessed gives the
+    // room back.
+    void refitWhenFramed(const QRect& wanted) {
+        if (handle_) return;
+        handle_ = window_->windowHandle();
+        wanted_ = wanted;
         if (handle_) handle_->installEventFilter(this);
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != handle_ || event->type() != QEvent::Expose || !window_ || !window_->isVisible()) return false;
+        if (watched != handle_ || event->type() != QEvent::Expose || !window_->isVisible()) return false;
         const QMargins frame = handle_->frameMargins();
         if (frame.isNull()) return false;  // not framed (yet)
         g_lastFrame = frame;
         handle_->removeEventFilter(this);
-        deleteLater();
+        handle_ = nullptr;
         fit(window_, frame, wanted_);
         return false;
     }
 
 private:
-    QPointer<QWidget> window_;
+    explicit Fitting(QWidget* window) : QObject(window), window_(window) {}
+    QWidget* window_;  // owns this
+    QSize designed_;
+    std::optional<QSize> set_;
     QPointer<QWindow> handle_;
     QRect wanted_;
 };
+
+// Fits `wanted` (the window's geometry unless given), at least its designed minimum where the
+// screen has room for it.
+void fit(QWidget* window, const QMargins& frame, QRect wanted) {
+    if (wanted.isNull()) wanted = window->geometry();
+    const QRect area = WindowFit::workArea(wanted);
+    if (area.isEmpty()) return;
+    Fitting& fitting = Fitting::of(window);
+    const QSize minimum = fitting.designedMinimum();
+    // Grown back towards that minimum where a smaller screen shrank it before.
+    wanted.setSize(wanted.size().expandedTo(minimum.boundedTo(area.marginsRemoved(frame).size())));
+    const QRect client = WindowFit::fitted(wanted, frame, area);
+    fitting.setMinimum(minimum.boundedTo(client.size()));
+    if (client != window->geometry()) window->setGeometry(client);
+}
 
 }  // namespace
 
@@ -124,8 +139,7 @@ void fitToWorkArea(QWidget* window) {
     const QRect wanted = window->geometry();
     fit(window, g_lastFrame);
     window->winId();  // the native window, whose exposure the refit waits for
-    if (!window->findChild<QObject*>(QString::fromLatin1(FramedRefit::name), Qt::FindDirectChildrenOnly))
-        new FramedRefit(window, wanted);
+    Fitting::of(window).refitWhenFramed(wanted);
 }
 
 }  // namespace WindowFit

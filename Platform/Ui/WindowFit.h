@@ -19,7 +19,8 @@ QRect fitted(const QRect& client, const QMargins& frame, const QRect& area);
 QRect workArea(const QRect& client);
 
 // Fits a top-level window into the work area of the screen it opens on, lowering its minimum size
-// where that screen is smaller (a later fit on a larger screen gives back the minimum it was made with). A decorated window not yet shown is fitted with the frame last seen
+// where that screen is smaller (a later fit on a larger screen gives back the minimum its owner gave
+// it last, at any time). A decorated window not yet shown is fitted with the frame last seen
 // on one of ours (or a usual title bar), and once more with its own frame when the window manager
 // has framed it.
 void fitToWorkArea(QWidget* window);

@@ -1,5 +1,6 @@
 #include "Platform/X11/StaysOnTop.h"
 
+#include "Platform/X11/WindowManagerCheck.h"
 #include "Platform/X11/XServer.h"
 #include "Platform/X11/XcbReply.h"
 
@@ -26,23 +27,6 @@ QList<StaysOnTop*>& keepers() {
 }
 
 xcb_window_t g_heardRoot = XCB_NONE;  // the root whose children's changes we hear about
-
-xcb_window_t windowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
-    xcb_generic_error_t* error = nullptr;
-    XcbReply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_ATOM_WINDOW, 0, 1), &error));
-    std::free(error);
-    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.p) < 4) return XCB_NONE;
-    return *static_cast<const xcb_window_t*>(xcb_get_property_value(reply.p));
-}
-
-// Whether an EWMH window manager runs (its check window names itself).
-bool windowManagerRuns(xcb_connection_t* c, xcb_window_t root) {
-    const xcb_atom_t check = XServer::atom("_NET_SUPPORTING_WM_CHECK");
-    if (check == XCB_ATOM_NONE) return false;
-    const xcb_window_t wm = windowProperty(c, root, check);
-    return wm != XCB_NONE && windowProperty(c, wm, check) == wm;
-}
 
 // Our windows that float over others (popups, the pet, the strip): they keep their place above
 // the window kept on top. An ordinary window of ours is another window to it.
@@ -301,7 +285,7 @@ StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
         xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
     XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
     // A window manager that manages the window keeps it in its layer.
-    const bool managed = attributes && !attributes->override_redirect && windowManagerRuns(c, root);
+    const bool managed = attributes && !attributes->override_redirect && WindowManagerCheck::runs(c, root);
     if (!attributes || !geometry || managed) {
         for (const Other& o : others) {
             xcb_discard_reply(c, o.attributes.sequence);

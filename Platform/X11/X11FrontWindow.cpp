@@ -1,5 +1,6 @@
 #include "Platform/X11/X11FrontWindow.h"
 
+#include "Platform/X11/WindowManagerCheck.h"
 #include "Platform/X11/XServer.h"
 #include "Platform/X11/XcbReply.h"
 
@@ -94,6 +95,7 @@ std::optional<QRect> X11FrontWindow::frameOf(uint32_t window) {
 
 std::optional<QRect> X11FrontWindow::frame() {
     if (!connection_) return std::nullopt;
+    if (!WindowManagerCheck::rootListsCurrent(static_cast<xcb_connection_t*>(connection_), root_)) return std::nullopt;
     const std::vector<uint32_t> active = cardinals(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, 1);
     if (active.empty() || active.front() == 0) return std::nullopt;
     const uint32_t activeWindow = active.front();

@@ -7,8 +7,9 @@
 
 // The front window through EWMH on Qt's X connection: the _NET_ACTIVE_WINDOW when it is a normal
 // window; otherwise (a utility window or panel is active) the topmost normal, shown window of the
-// same _NET_WM_PID in _NET_CLIENT_LIST_STACKING. Its geometry with _NET_FRAME_EXTENTS is the frame. Without a window manager
-// there is no front window. GUI thread only; a few round trips per call.
+// same _NET_WM_PID in _NET_CLIENT_LIST_STACKING. Its geometry with _NET_FRAME_EXTENTS is the frame.
+// Without a window manager there is no front window, nor after one has gone (what it left on the
+// root is not read). GUI thread only; a few round trips per call.
 class X11FrontWindow final : public FrontWindow {
 public:
     X11FrontWindow();

@@ -1,5 +1,6 @@
 #include "Platform/X11/X11Workspace.h"
 
+#include "Platform/X11/WindowManagerCheck.h"
 #include "Platform/X11/XcbReply.h"
 
 #include "Platform/Desktop/DesktopEntries.h"
@@ -111,7 +112,19 @@ std::optional<qint64> X11Workspace::pidOfWindow(uint32_t window) {
     return qint64(values.front());
 }
 
+std::optional<uint32_t> X11Workspace::activeWindow() {
+    if (!rootListsCurrent()) return std::nullopt;
+    const auto active = cardinals(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
+    if (active.empty() || active.front() == 0) return std::nullopt;
+    return active.front();
+}
+
+bool X11Workspace::rootListsCurrent() {
+    return WindowManagerCheck::rootListsCurrent(static_cast<xcb_connection_t*>(connection_), root_);
+}
+
 std::vector<uint32_t> X11Workspace::clientWindows(bool stacking) {
+    if (!rootListsCurrent()) return {};
     if (stacking) {
         auto windows = cardinals(root_, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW);
         if (!windows.empty()) return windows;
@@ -120,10 +133,7 @@ std::vector<uint32_t> X11Workspace::clientWindows(bool stacking) {
 }
 
 bool X11Workspace::hasWindowManager() {
-    const auto check = cardinals(root_, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW);
-    if (check.empty() || check.front() == 0) return false;
-    const auto self = cardinals(check.front(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW);
-    return !self.empty() && self.front() == check.front();
+    return WindowManagerCheck::runs(static_cast<xcb_connection_t*>(connection_), root_);
 }
 
 RunningApplication X11Workspace::applicationForPid(qint64 pid) {
@@ -147,9 +157,9 @@ RunningApplication X11Workspace::applicationForPid(qint64 pid) {
 
 std::optional<RunningApplication> X11Workspace::frontmostApplication() {
     if (!connected()) return std::nullopt;
-    const auto active = cardinals(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
-    if (active.empty() || active.front() == 0) return std::nullopt;
-    const auto pid = pidOfWindow(active.front());
+    const auto active = activeWindow();
+    if (!active) return std::nullopt;
+    const auto pid = pidOfWindow(*active);
     if (!pid) return std::nullopt;
     return applicationForPid(*pid);
 }
@@ -353,8 +363,8 @@ bool X11Workspace::nativeEventFilter(const QByteArray& eventType, void* message,
     if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
     auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
     if (notify->window != root_ || notify->atom != atom("_NET_ACTIVE_WINDOW")) return false;
-    const auto active = cardinals(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
-    const qint64 pid = active.empty() ? 0 : pidOfWindow(active.front()).value_or(0);
+    const auto active = activeWindow();
+    const qint64 pid = active ? pidOfWindow(*active).value_or(0) : 0;
     if (pid != lastFrontPid_) {
         lastFrontPid_ = pid;
         emit frontmostApplicationChanged();

@@ -43,6 +43,8 @@ private:
     uint32_t atom(const char* name);
     std::vector<uint32_t> cardinals(uint32_t window, const char* property, uint32_t type);
     std::optional<qint64> pidOfWindow(uint32_t window);
+    bool rootListsCurrent();
+    std::optional<uint32_t> activeWindow();
     std::vector<uint32_t> clientWindows(bool stacking);
     void sendToRoot(uint32_t window, const char* messageType, const std::vector<uint32_t>& data);
 

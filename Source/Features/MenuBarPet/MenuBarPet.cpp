@@ -224,7 +224,17 @@ void MenuBarPet::layoutOnHomeScreen() {
 }
 
 void MenuBarPet::ownWindowsChanged() {
-    if (!isDragging_) layoutOnHomeScreen();
+    if (!isDragging_) {
+        layoutOnHomeScreen();
+        return;
+    }
+    // The pet stays under the pointer; the drop finds the new room.
+    planRoom();
+}
+
+void MenuBarPet::planRoom() {
+    if (const std::optional<DisplayInfo> screen = homeScreen(); screen && !band_.isEmpty())
+        segments_ = walkableSegments(*screen, band_);
 }
 
 // Behaviour
@@ -237,8 +247,12 @@ void MenuBarPet::tick() {
 
     trackPointer();
 
-    stateTimeLeft_ -= dt;
-    if (stateTimeLeft_ <= 0) pickNext();
+    if (menuOpen_) {
+        standStill();
+    } else {
+        stateTimeLeft_ -= dt;
+        if (stateTimeLeft_ <= 0) pickNext();
+    }
 
     focusCheckClock_ += dt;
     if (focusCheckClock_ + kFrameSlack >= 1.0) {
@@ -246,8 +260,10 @@ void MenuBarPet::tick() {
         focusCheckClock_ = 0;
     }
 
-    if (!segments_.empty() || isDragging_) x_ += dt * speed(animation_, *species_, env_.cpu()) * direction_;
-    keepOnSegment();
+    if (!menuOpen_) {
+        if (!segments_.empty() || isDragging_) x_ += dt * speed(animation_, *species_, env_.cpu()) * direction_;
+        keepOnSegment();
+    }
 
     frameClock_ += dt;
     const QList<QImage>& frames = PetSprite::frames(animation_, *species_);
@@ -260,6 +276,7 @@ void MenuBarPet::tick() {
             ++frameIndex_;
         } else {
             finishOneShot();
+            if (menuOpen_) standStill();
             emit changed();
             return;
         }
@@ -273,8 +290,7 @@ void MenuBarPet::tick() {
 
 void MenuBarPet::pickNext() {
     // Our own windows on the band may have grown or moved since (the bar strip takes new widgets).
-    if (const std::optional<DisplayInfo> screen = homeScreen(); screen && !band_.isEmpty())
-        segments_ = walkableSegments(*screen, band_);
+    planRoom();
     if (std::optional<QString> display = wantsToWander()) {
         pendingDisplay_ = display;
         focusDwell_ = 0;
@@ -454,6 +470,27 @@ void MenuBarPet::perform(MenuAction action) {
     case MenuAction::hop: setAnimation(Animation::jump, infinity); break;
     case MenuAction::nap: setAnimation(Animation::sleep, 12); break;
     case MenuAction::settings: break;
+    }
+}
+
+void MenuBarPet::setMenuOpen(bool open) {
+    menuOpen_ = open;
+    if (open) standStill();
+}
+
+void MenuBarPet::standStill() {
+    switch (animation_) {
+    case Animation::vanish:  // back where it was, on this screen
+        pendingDisplay_.reset();
+        setAnimation(Animation::appear, infinity);
+        break;
+    case Animation::teleportOut:
+        teleportTarget_.reset();
+        setAnimation(Animation::teleportIn, infinity);
+        break;
+    default:
+        if (speed(animation_, *species_, 0) > 0) setAnimation(Animation::sit, 3);
+        break;
     }
 }
 

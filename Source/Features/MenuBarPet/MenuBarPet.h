@@ -122,6 +122,9 @@ public:
     void mouseUp(int clicks);
     // A menu item's action on the pet; settings is the owner's business and does nothing here.
     void perform(MenuAction action);
+    // While its menu is open the pet stays under it: no steps, no teleport, no wandering off, and
+    // what it does now lasts until the menu closes.
+    void setMenuOpen(bool open);
 
     // Wandering.
     std::vector<QString> otherDisplays() const;
@@ -171,6 +174,11 @@ signals:
 private:
     std::optional<DisplayInfo> homeScreen() const;
     std::vector<Segment> walkableSegments(const DisplayInfo& screen, const QRect& band) const;
+    // The walking room on the band as it is now, the pet left where it is.
+    void planRoom();
+    // A pet on its way somewhere stops: walking, running or playing it sits; one vanishing or
+    // teleporting comes back where it is.
+    void standStill();
     double now() const;
     double unit();
 
@@ -203,6 +211,7 @@ private:
     std::function<bool()> pointerProbe_;
     bool isHovered_ = false;
     HoverHeart heart_;
+    bool menuOpen_ = false;
     bool isDragging_ = false;
     bool didDrag_ = false;
     double grabOffset_ = 0;

@@ -92,9 +92,11 @@ void MenuBarPetController::runningChanged(bool running) {
             if (menu_) menu_->close();
             menu_ = makeMenu();
             menu_->setAttribute(Qt::WA_DeleteOnClose);
-            // The menu opens over the pet: the pet stays below it until it closes.
+            // The menu opens over the pet: the pet stays below it, and where it is, until it closes.
             window_->setKeepsOnTop(false);
+            pet_->setMenuOpen(true);
             connect(menu_, &QMenu::aboutToHide, window_, [w = window_] { w->setKeepsOnTop(true); });
+            connect(menu_, &QMenu::aboutToHide, pet_.get(), [pet = pet_.get()] { pet->setMenuOpen(false); });
             menu_->popup(at);
         });
         pet_->setPointerProbe([w = QPointer<PetWindow>(w)] { return w && w->pointerOverPet(); });

@@ -1,16 +1,22 @@
 #include "PetTestSupport.h"
 
+#include "Platform/Ui/StatusBar.h"
 #include "Source/Features/MenuBarPet/MenuBarPetController.h"
+#include "TestSupport.h"
 #include "Views/Pet/PetWindow.h"
 
 #include <QApplication>
-#include <QMenu>
 #include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -19,10 +25,13 @@ using Animation = PetSprite::Animation;
 struct ControllerRig : PetRig {
     int settingsOpened = 0;
     std::unique_ptr<MenuBarPetController> controller;
+    // Our windows on the band, asked whenever the pet plans its walk.
+    std::function<std::vector<QRect>()> barWindows = [] { return std::vector<QRect>{}; };
     ControllerRig() {
         pet.reset();
         controller = std::make_unique<MenuBarPetController>(
-            MenuBarPet::Environment{clock, random, displays, front, settings, [this] { return cpu; }, false},
+            MenuBarPet::Environment{clock, random, displays, front, settings, [this] { return cpu; }, false,
+                                    [this] { return barWindows(); }},
             [this] { ++settingsOpened; });
     }
     MenuBarPet& p() { return controller->pet(); }
@@ -153,12 +162,49 @@ TEST(MenuBarPetController, TheContextMenu) {
     actions[6]->trigger();
     EXPECT_EQ(rig.settingsOpened, 2);
 
-    // A right click on the pet opens a fresh menu.
+    // A right click on the pet opens a fresh menu, and the walking pet stays under it until it closes.
     rig.settings.enabled.set(true);
+    rig.p().setX(600);
+    rig.p().setAnimation(Animation::walk, 100);
     rig.mouse(QEvent::MouseButtonPress, rig.p().x() + 10, Qt::RightButton, Qt::RightButton);
     ASSERT_NE(rig.controller->openMenu(), nullptr);
     EXPECT_TRUE(rig.controller->openMenu()->isVisible());
+    for (int i = 0; i < 40; ++i) rig.tick();
+    EXPECT_DOUBLE_EQ(rig.p().x(), 600);
     rig.controller->openMenu()->close();
+    rig.p().setAnimation(Animation::walk, 100);
+    rig.tick();
+    EXPECT_NE(rig.p().x(), 600);
+}
+
+// Our bar strip grows under the pet: the pet moves into the room left as soon as the strip has its
+// new size, not at its next choice.
+TEST(MenuBarPetController, ThePetMakesWayForOurGrowingStrip) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    StatusBar bar(StatusBar::Kind::strip);
+    QImage icon(18, 18, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::red);
+    bar.addItem()->setImage(icon);
+    QWidget* strip = bar.stripWindow();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return strip->isVisible(); }));
+
+    ControllerRig rig;
+    rig.displays.list = {FakeDisplays::screen("A", screen.x(), screen.width(), screen.height())};
+    rig.barWindows = [strip] { return std::vector<QRect>{strip->frameGeometry()}; };
+    rig.controller->followBar(bar);
+    rig.controller->applySetting();
+    const double hi = rig.p().segments().back().hi;
+    rig.p().setX(hi - 10);
+    rig.p().setAnimation(Animation::sit, 100);
+    ASSERT_GE(strip->x() - screen.x(), hi - 10 + MenuBarPet::petWidth) << "the strip covers the pet already";
+
+    // A wide item: the strip now reaches to the middle of the screen.
+    QImage wide(screen.width() / 2 - 40, 16, QImage::Format_ARGB32_Premultiplied);
+    wide.fill(Qt::blue);
+    bar.addItem()->setImage(wide);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return strip->x() - screen.x() < hi - 10; }));
+    const double stripLeft = strip->x() - screen.x();
+    EXPECT_LE(rig.p().x() + MenuBarPet::petWidth, stripLeft) << rig.p().x();
 }
 
 TEST(MenuBarPetController, WithoutACompositorTheShapeIsThePicture) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 using Animation = PetSprite::Animation;
@@ -76,10 +78,12 @@ TEST(MenuBarPetLayout, WalkableStretchesOfTheBand) {
     rig.pet->mouseDragged(rig.pet->x() + 10 + 60);
     ASSERT_TRUE(rig.pet->isDragging());
     const double dragged = rig.pet->x();
-    rig.ownWindows = {QRect(300, 0, 724, 24)};
+    rig.ownWindows = {QRect(420, 0, 604, 24)};
     rig.pet->ownWindowsChanged();
+    ASSERT_FALSE(rig.pet->segments().front().contains(dragged));
     EXPECT_DOUBLE_EQ(rig.pet->x(), dragged);
     rig.pet->mouseUp(1);
+    EXPECT_DOUBLE_EQ(rig.pet->x(), 420 - 4 - MenuBarPet::petWidth);
 }
 
 TEST(MenuBarPetLayout, BandHeightAndVerticalPlace) {
@@ -537,6 +541,72 @@ TEST(MenuBarPetPointer, MenuItemsAndTheirEffects) {
     rig.pet->setAnimation(Animation::walk, 3);
     rig.pet->perform(MenuBarPet::MenuAction::settings);
     EXPECT_EQ(rig.pet->animation(), Animation::walk);
+}
+
+// While its menu is open the pet stays under it, whatever it was about to do; it goes on once the
+// menu closes.
+TEST(MenuBarPetPointer, AnOpenMenuHoldsThePetWhereItIs) {
+    const auto wantsScreenB = [](PetRig& r) {
+        r.pet->setInterestDisplay(QStringLiteral("B"));
+        r.pet->setFocusDwell(40);
+        r.random.unit(0);
+    };
+    const std::pair<const char*, std::function<void(PetRig&)>> rows[] = {
+        {"walking", [](PetRig& r) { r.pet->setAnimation(Animation::walk, 100); }},
+        {"running",
+         [](PetRig& r) {
+             r.cpu = 90;
+             r.pet->setAnimation(Animation::run, 100);
+         }},
+        {"at the end of its stretch",
+         [](PetRig& r) {
+             r.pet->setAnimation(Animation::walk, 100);
+             r.pet->setX(r.pet->segments().back().hi);
+         }},
+        {"teleporting",
+         [](PetRig& r) {
+             r.pet->setSegments({{500, 600}, {700, 800}});
+             r.pet->setAnimation(Animation::walk, 100);
+             r.pet->setX(601);
+             r.random.unit(0);
+             r.pet->keepOnSegment();
+             ASSERT_EQ(r.pet->animation(), Animation::teleportOut);
+         }},
+        {"its time up, another screen in view",
+         [&](PetRig& r) {
+             r.pet->setAnimation(Animation::sit, 0.01);
+             wantsScreenB(r);
+         }},
+        {"vanishing to another screen",
+         [&](PetRig& r) {
+             wantsScreenB(r);
+             r.pet->pickNext();
+             ASSERT_EQ(r.pet->animation(), Animation::vanish);
+         }},
+    };
+    for (const auto& [what, set] : rows) {
+        SCOPED_TRACE(what);
+        PetRig rig;
+        rig.displays.list = {FakeDisplays::screen("A", 0, 1440), FakeDisplays::screen("B", 1440, 1920)};
+        rig.start();
+        rig.pet->setX(600);
+        rig.pet->setDirection(1);
+        set(rig);
+        const double x = rig.pet->x();
+        rig.pet->setMenuOpen(true);
+        for (int i = 0; i < 60; ++i) {
+            rig.tick();
+            ASSERT_DOUBLE_EQ(rig.pet->x(), x) << i;
+            ASSERT_EQ(MenuBarPet::speed(rig.pet->animation(), rig.pet->species(), rig.cpu), 0) << i;
+        }
+        EXPECT_NE(rig.pet->animation(), Animation::vanish);
+        EXPECT_NE(rig.pet->animation(), Animation::teleportOut);
+        EXPECT_EQ(rig.pet->look().display, QStringLiteral("A"));
+        const double timeLeft = rig.pet->stateTimeLeft();
+        rig.pet->setMenuOpen(false);
+        rig.tick();
+        EXPECT_NE(rig.pet->stateTimeLeft(), timeLeft);
+    }
 }
 
 TEST(MenuBarPetWandering, NoOtherDisplayOrWanderingOffMeansNoMove) {

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
@@ -297,6 +299,8 @@ TEST(PetWindowX11, TheScreensHaveStableIds) {
 TEST(X11FrontWindowTest, TheActiveWindowAndItsApplicationsTopWindow) {
     X11FrontWindow front;
     const xcb_window_t root = rootWindow();
+    // No window manager, whatever one that ran before left on the root.
+    setCardinals(root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {});
     setCardinals(root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {});
     EXPECT_FALSE(front.frame().has_value());  // no window manager says which window is active
 
@@ -324,6 +328,18 @@ TEST(X11FrontWindowTest, TheActiveWindowAndItsApplicationsTopWindow) {
     setCardinals(n, "_NET_WM_STATE", XCB_ATOM_ATOM, {atomNamed("_NET_WM_STATE_HIDDEN")});
     EXPECT_FALSE(front.frame().has_value());
 
+    // A window manager runs, then goes and leaves its lists and its check behind.
+    setCardinals(n, "_NET_WM_STATE", XCB_ATOM_ATOM, {});
+    setCardinals(root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {n});
+    auto check = std::make_unique<QWidget>();
+    const auto c = xcb_window_t(check->winId());
+    setCardinals(c, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {c});
+    setCardinals(root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {c});
+    EXPECT_EQ(front.frame(), inner.adjusted(-2, -20, 2, 2));
+    check.reset();
+    EXPECT_FALSE(front.frame().has_value());
+
+    setCardinals(root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {});
     setCardinals(root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {});
     setCardinals(root, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, {});
 }

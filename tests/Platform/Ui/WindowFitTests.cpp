@@ -45,6 +45,22 @@ TEST(WindowFit, AFitOnASmallWorkAreaThenALargeOneFindsTheDesignedMinimumBack) {
     WindowFit::fitToWorkArea(&window);
     EXPECT_EQ(window.minimumSize(), designed);
     EXPECT_EQ(window.size(), designed);
+
+    // A minimum its owner changes later is the one fits keep from then on: made smaller on the
+    // large area, then larger while the small one had lowered it.
+    const QSize smaller = designed - QSize(200, 200);
+    window.setMinimumSize(smaller);
+    window.resize(smaller);
+    WindowFit::fitToWorkArea(&window);
+    EXPECT_EQ(window.minimumSize(), smaller);
+    EXPECT_EQ(window.size(), smaller);
+    Screens::reserveTop(&owner, QRect(screen.x(), screen.y(), screen.width(), kept));
+    WindowFit::fitToWorkArea(&window);
+    const QSize larger = designed + QSize(40, 40);
+    window.setMinimumSize(larger);
+    Screens::reserveTop(&owner, {});
+    WindowFit::fitToWorkArea(&window);
+    EXPECT_EQ(window.minimumSize(), larger.boundedTo(Screens::workArea(QGuiApplication::primaryScreen()).size()));
 }
 
 // Without a window manager nothing leaves our strip out of the work area: our own fitting does,

@@ -26,14 +26,21 @@ namespace {
 // A second client: owns the "other program's" windows and writes the root properties.
 class Desk {
 public:
-    Desk() : c(xcb_connect(nullptr, nullptr)) { root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root; }
+    // Starts from a root without a window manager, whatever one that ran before left on it.
+    Desk() : c(xcb_connect(nullptr, nullptr)) {
+        root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        clearRoot();
+    }
     ~Desk() {
+        clearRoot();
+        xcb_disconnect(c);
+    }
+    void clearRoot() {
         for (const char* name : {"_NET_CLIENT_LIST", "_NET_CLIENT_LIST_STACKING", "_NET_ACTIVE_WINDOW",
                                  "_NET_SUPPORTING_WM_CHECK"}) {
             xcb_delete_property(c, root, atom(name));
         }
         syncServer();
-        xcb_disconnect(c);
     }
     xcb_atom_t atom(const char* name) {
         auto* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
@@ -141,6 +148,17 @@ TEST_F(X11WorkspaceTest, FrontAndRunningApplicationsComeFromTheRootProperties) {
     // The stacking list, when there is one, gives the order of the windows.
     desk.set(desk.root, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, {b, ownWindow, a});
     EXPECT_EQ(workspace.windowsOf(sleeperPid), (std::vector<uint32_t>{b, a}));
+
+    // A window manager that has gone leaves its lists behind, and its check names a window no more.
+    const xcb_window_t wm = desk.window(0, false);
+    desk.set(wm, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {wm});
+    desk.set(desk.root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {wm});
+    ASSERT_TRUE(workspace.frontmostApplication().has_value());
+    xcb_destroy_window(desk.c, wm);
+    desk.syncServer();
+    EXPECT_FALSE(workspace.frontmostApplication().has_value());
+    EXPECT_TRUE(workspace.runningApplications().empty());
+    EXPECT_TRUE(workspace.windowsOf(sleeperPid).empty());
 }
 
 TEST_F(X11WorkspaceTest, FrontApplicationChangesAreSignalledOncePerApplication) {
