@@ -54,11 +54,11 @@ TEST(WindowFit, AFitOnASmallWorkAreaThenALargeOneFindsTheDesignedMinimumBack) {
     WindowFit::fitToWorkArea(&window);
     EXPECT_EQ(window.minimumSize(), smaller);
     EXPECT_EQ(window.size(), smaller);
-    Screens::reserveTop(&owner, QRect(screen.x(), screen.y(), screen.width(), kept));
+    Struts::reserveTop(&owner, QRect(screen.x(), screen.y(), screen.width(), kept));
     WindowFit::fitToWorkArea(&window);
     const QSize larger = designed + QSize(40, 40);
     window.setMinimumSize(larger);
-    Screens::reserveTop(&owner, {});
+    Struts::release(&owner);
     WindowFit::fitToWorkArea(&window);
     EXPECT_EQ(window.minimumSize(), larger.boundedTo(Screens::workArea(QGuiApplication::primaryScreen()).size()));
 }
