@@ -6,6 +6,7 @@
 #include "Platform/System/DetachedProcess.h"
 #include "Source/Features/Updates/BodyInflater.h"
 #include "Source/Features/Updates/ReleaseNotes.h"
+#include "Source/Features/Updates/ReplyBody.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
 
 #include <QCoreApplication>
@@ -173,36 +174,22 @@ void UpdateManager::check(bool install) {
     QNetworkReply* reply = network()->get(request(QUrl(env_.feedURL)));
     // Read as it comes, a piece at a time, and stopped as soon as it is longer than a feed can be.
     reply->setReadBufferSize(feedPiece);
-    auto feed = std::make_shared<FeedBody>();
-    connect(reply, &QNetworkReply::readyRead, reply, [reply, feed] { readFeed(reply, *feed); });
+    auto feed = std::make_shared<ReplyBody>(largestFeed);
+    connect(reply, &QNetworkReply::readyRead, reply, [reply, feed] { feed->read(reply); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, install, feed] { feedArrived(reply, *feed, install); });
 }
 
-void UpdateManager::readFeed(QNetworkReply* reply, FeedBody& feed) {
-    if (!feed.inflater)
-        feed.inflater = std::make_unique<BodyInflater>(reply->rawHeader("Content-Encoding"), largestFeed);
-    if (feed.sent > largestFeed || !feed.inflater->problem().isEmpty()) return;
-    const QByteArray raw = reply->readAll();
-    feed.sent += raw.size();
-    if (feed.sent > largestFeed || !feed.inflater->add(raw, feed.body)) reply->abort();
-}
-
-void UpdateManager::feedArrived(QNetworkReply* reply, FeedBody& feed, bool install) {
+void UpdateManager::feedArrived(QNetworkReply* reply, ReplyBody& feed, bool install) {
     reply->deleteLater();
-    readFeed(reply, feed);
-    QString problem = feed.inflater->problem();  // refused as it was read
-    if (feed.sent > largestFeed)
-        problem = QStringLiteral("it is longer than %1 bytes").arg(largestFeed);
-    else if (problem.isEmpty() && !isTransportError(reply->error()) && !feed.inflater->finish())
-        problem = feed.inflater->problem();  // cut short
+    const QString problem = feed.end(reply, !isTransportError(reply->error()));
     if (!problem.isEmpty()) return feedRefused(problem);
     if (isTransportError(reply->error())) {
         qCInfo(lcUpdates, "Update check failed: %s", qPrintable(reply->errorString()));
         setState(State::failed(unreachableMessage()));
         return;
     }
-    const QByteArray body = std::move(feed.body);
+    const QByteArray body = feed.take();
     // A long feed takes a while to decode: on the queue, with the cache and the notes read there too.
     queue_->async([self = QPointer<UpdateManager>(this), body, install, decode = env_.decodeFeed,
                    cache = env_.cachePath, changelog = env_.changelogPath] {

@@ -16,11 +16,11 @@
 #include <memory>
 #include <optional>
 
-class BodyInflater;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
 class QUrl;
+class ReplyBody;
 class SerialQueue;
 
 // The program's single updater. It checks the update feed at launch and every six hours,
@@ -145,14 +145,7 @@ private:
     void setReleases(QList<Release> releases);
     QNetworkAccessManager* network();
     QNetworkRequest request(const QUrl& url) const;
-    // A feed as it arrives: how much the server sent, and what that decodes to.
-    struct FeedBody {
-        qint64 sent = 0;
-        QByteArray body;
-        std::unique_ptr<BodyInflater> inflater;
-    };
-    static void readFeed(QNetworkReply* reply, FeedBody& feed);
-    void feedArrived(QNetworkReply* reply, FeedBody& feed, bool install);
+    void feedArrived(QNetworkReply* reply, ReplyBody& feed, bool install);
     void feedRefused(const QString& problem);
     void feedDecoded(const std::optional<UpdateFeed::Build>& latest, QList<Release> releases, bool install);
     void failInstall(const QString& message, const QString& detail = {});
