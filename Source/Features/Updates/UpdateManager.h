@@ -150,6 +150,10 @@ private:
     void feedDecoded(const std::optional<UpdateFeed::Build>& latest, QList<Release> releases, bool install);
     void failInstall(const QString& message, const QString& detail = {});
     void failSaving(int code, const QString& folder);
+    struct Download;
+    void readDownloadSoon(QNetworkReply* reply, const std::shared_ptr<Download>& download);
+    void readDownload(QNetworkReply* reply, const std::shared_ptr<Download>& download);
+    void downloadEnded(QNetworkReply* reply, Download& download);
     void downloadArrived(const UpdateFeed::Build& build);
     void installed();
     void dropDownload();
@@ -174,5 +178,4 @@ private:
     QString downloadFolder_;
     int downloadLock_ = -1;  // the folder, open and locked
     int download_ = -1;  // the file, open for writing
-    qint64 sent_ = 0;  // the download's bytes as the server sent them
 };

@@ -166,6 +166,28 @@ TEST_F(UpdateDownload, TheGuiThreadAnswersWhileALargeUpdateIsFetchedCheckedAndUn
     EXPECT_EQ(readFile(running + "/Resources/large.bin").size(), noise.size());
 }
 
+// Each read of a compressed download (up to 256 KB as sent) was inflated whole on the GUI thread:
+// hundreds of megabytes in one go.
+TEST_F(UpdateDownload, TheGuiThreadAnswersWhileADownloadInflatesToItsAnnouncedLength) {
+    const qint64 length = qint64(256) << 20;
+    TestHttpsServer::Response compressed{gzipOfZeros(length)};
+    compressed.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/q.zip", compressed);
+    serveFeed(length, keys.sign(zip));
+    auto m = make();
+    const LogCapture log;
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    TestSupport::GuiStallMeter meter;
+    m->installPending();
+    ASSERT_TRUE(settle(*m));
+    EXPECT_LT(meter.longestMs(), 100);
+    // All of it arrived, inflated, and only then failed its signature.
+    EXPECT_EQ(m->state().text(), UpdateInstaller::signatureFailure());
+    EXPECT_EQ(log.matching({"signature does not hold"}).size(), 1) << qPrintable(log.all().join('\n'));
+    EXPECT_TRUE(leftInTmp().isEmpty());
+}
+
 TEST_F(UpdateDownload, ADownloadLongerThanAnnouncedStopsAssoonAsItPassesTheLength) {
     // No length header: the body itself runs past the announced length.
     const QByteArray huge = zip + QByteArray(64 << 20, 'z');
