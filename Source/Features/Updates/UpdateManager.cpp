@@ -261,7 +261,7 @@ void UpdateManager::installPending() {
                                           "itself."));
     const QString parent = QFileInfo(bundlePath).absolutePath();
     if (::access(NativePath::encode(parent).constData(), W_OK) != 0)
-        return failInstall(QStringLiteral("No permission to replace the app in ") + parent + QLatin1Char('.'));
+        return failInstall(UpdateInstaller::replaceFailure(EACCES, NativePath::displayed(parent)));
     if (build.url.scheme() != QLatin1String("https"))
         return failInstall(QStringLiteral("The update isn’t offered over a secure connection."));
     if (build.length <= 0 || build.length > largestArchive)

@@ -1,3 +1,4 @@
+#include "Platform/Files/NativePath.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
 #include "Source/Features/Updates/UpdateManager.h"
 
@@ -276,7 +277,20 @@ TEST_F(UpdateDownload, AFolderThatCannotBeWrittenIsReportedBeforeAnythingIsFetch
     ASSERT_TRUE(settle(*m));
     QFile::setPermissions(dir.filePath("apps"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(m->state().text(), "No permission to replace the app in " + dir.filePath("apps") + ".");
+    // A folder named in bytes that are not UTF-8 is shown with U+FFFD in their place.
+    const QByteArray odd = NativePath::encode(dir.path()) + "/x-\xe9";
+    ASSERT_TRUE(std::filesystem::create_directories(odd.toStdString()));
+    std::filesystem::copy(running.toStdString(), (odd + "/Quorvin.app").toStdString(),
+                          std::filesystem::copy_options::recursive);
+    running = NativePath::decode(odd + "/Quorvin.app");
+    ::chmod(odd.constData(), 0500);
+    auto there = make();
+    there->check(true);
+    ASSERT_TRUE(settle(*there));
+    ::chmod(odd.constData(), 0700);
+    EXPECT_EQ(there->state().text(), "No permission to replace the app in " + dir.path() + "/x-\uFFFD.");
     EXPECT_EQ(server.requests("/q.zip"), 0);
+    std::filesystem::remove_all(odd.toStdString());
 }
 
 // The reasons were the system's bare words ("Insecure redirect", "Permission denied").
