@@ -66,6 +66,8 @@ QNetworkAccessManager* ReleaseImageLoader::network() {
 void ReleaseImageLoader::load(const QUrl& url) {
     if (images_.contains(url) || loading_.contains(url)) return;
     if (!isAllowed(url)) {
+        qCInfo(lcReleaseImages, "Release picture %s not shown: it is not offered over https",
+               qPrintable(url.toString()));
         QPointer<ReleaseImageLoader> self(this);
         Dispatch::main([self, url] {
             if (self) emit self->failed(url);
