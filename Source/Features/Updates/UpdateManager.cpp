@@ -325,7 +325,7 @@ void UpdateManager::readDownload(QNetworkReply* reply, const std::shared_ptr<Dow
         else if (!read)
             reply->abort();
     }
-    for (qsizetype done = 0; !download.tooLong && done < chunk.size();) {
+    for (qsizetype done = 0; !download.failed() && done < chunk.size();) {
         const ssize_t n = ::write(download_, chunk.constData() + done, size_t(chunk.size() - done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
@@ -352,16 +352,15 @@ void UpdateManager::downloadEnded(QNetworkReply* reply, Download& download) {
                 (encoding.isEmpty()
                      ? QString()
                      : QStringLiteral(" once decoded from its %1 encoding").arg(QString::fromLatin1(encoding))) +
-                QStringLiteral("; stopped with %1 bytes decoded")
-                    .arg(download.inflater ? download.inflater->decoded() : 0));
+                QStringLiteral("; stopped with %1 bytes decoded").arg(download.inflater->decoded()));
     }
     if (download.writeFailed) return failSaving(download.writeFailed, download.temp);
     const bool cut = isTransportError(reply->error());
-    BodyInflater* inflater = download.inflater.get();
-    if (inflater && (!inflater->problem().isEmpty() || (!cut && !inflater->finish())))
+    BodyInflater& inflater = *download.inflater;  // made by the first turn
+    if (!inflater.problem().isEmpty() || (!cut && !inflater.finish()))
         return failInstall(
             UpdateInstaller::signatureFailure(),
-            QStringLiteral("the download of %1 can't be read: %2").arg(build.url.toString(), inflater->problem()));
+            QStringLiteral("the download of %1 can't be read: %2").arg(build.url.toString(), inflater.problem()));
     if (cut) {
         const bool insecure = reply->error() == QNetworkReply::InsecureRedirectError;
         return failInstall(
