@@ -14,9 +14,10 @@
 
 class SerialQueue;
 
-// Fetches the pictures that release notes name: only over https, at most `largestImage` bytes (a
-// download stops as soon as it says or shows it is larger), decoded away from the GUI thread and
-// only when no side is larger than `largestSide`. Pictures are kept once loaded.
+// Fetches the pictures that release notes name: only over https, at most `largestImage` bytes as sent
+// and once inflated (a download stops as soon as it says or shows it is larger), decoded away from
+// the GUI thread and only when no side is larger than `largestSide`. Pictures are kept once loaded;
+// why one is not is logged.
 class ReleaseImageLoader : public QObject {
     Q_OBJECT
 public:
@@ -44,7 +45,8 @@ signals:
 
 private:
     QNetworkAccessManager* network();
-    void decoded(const QUrl& url, const QImage& image);
+    void decoded(const QUrl& url, const QImage& image, const QString& problem);
+    void refused(const QUrl& url, const QString& problem);
 
     QPointer<QNetworkAccessManager> network_;
     std::optional<QSslConfiguration> ssl_;

@@ -6,6 +6,7 @@
 #include "Platform/System/DetachedProcess.h"
 #include "Source/Features/Updates/BodyInflater.h"
 #include "Source/Features/Updates/ReleaseNotes.h"
+#include "Source/Features/Updates/ReplyBody.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
 
 #include <QCoreApplication>
@@ -31,12 +32,33 @@ namespace {
 constexpr int transferTimeoutMs = 60000;
 constexpr qint64 downloadBuffer = 256 * 1024;
 constexpr qint64 feedPiece = 64 * 1024;
+// A compressed download is inflated this much at a time, and a turn of the event loop stops reading
+// once it has made this much (each piece makes at most about a thousand times its size).
+constexpr qint64 inflatePiece = 2 * 1024;
+constexpr qint64 turnOutput = 2 * 1024 * 1024;
 
 bool isTransportError(QNetworkReply::NetworkError error) {
     // HTTP answers (an error page too) arrive with codes from ContentAccessDenied on: their body counts.
     return error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
 }
 }  // namespace
+
+// A download under way, read a turn at a time.
+struct UpdateManager::Download {
+    UpdateFeed::Build build;
+    QString temp;  // the temporary folder, for the messages
+    std::unique_ptr<BodyInflater> inflater;
+    qint64 sent = 0;  // the body's bytes as the server sent them
+    bool tooLong = false;
+    int writeFailed = 0;  // errno
+    bool scheduled = false;  // a turn is due
+    bool ended = false;
+    bool failed() const { return tooLong || writeFailed || (inflater && !inflater->problem().isEmpty()); }
+    void stop(QNetworkReply* reply) {
+        tooLong = true;
+        reply->abort();
+    }
+};
 
 UpdateManager::Environment UpdateManager::Environment::standard() {
     const Bundle& bundle = Bundle::main();
@@ -173,36 +195,22 @@ void UpdateManager::check(bool install) {
     QNetworkReply* reply = network()->get(request(QUrl(env_.feedURL)));
     // Read as it comes, a piece at a time, and stopped as soon as it is longer than a feed can be.
     reply->setReadBufferSize(feedPiece);
-    auto feed = std::make_shared<FeedBody>();
-    connect(reply, &QNetworkReply::readyRead, reply, [reply, feed] { readFeed(reply, *feed); });
+    auto feed = std::make_shared<ReplyBody>(largestFeed);
+    connect(reply, &QNetworkReply::readyRead, reply, [reply, feed] { feed->read(reply); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, install, feed] { feedArrived(reply, *feed, install); });
 }
 
-void UpdateManager::readFeed(QNetworkReply* reply, FeedBody& feed) {
-    if (!feed.inflater)
-        feed.inflater = std::make_unique<BodyInflater>(reply->rawHeader("Content-Encoding"), largestFeed);
-    if (feed.sent > largestFeed || !feed.inflater->problem().isEmpty()) return;
-    const QByteArray raw = reply->readAll();
-    feed.sent += raw.size();
-    if (feed.sent > largestFeed || !feed.inflater->add(raw, feed.body)) reply->abort();
-}
-
-void UpdateManager::feedArrived(QNetworkReply* reply, FeedBody& feed, bool install) {
+void UpdateManager::feedArrived(QNetworkReply* reply, ReplyBody& feed, bool install) {
     reply->deleteLater();
-    readFeed(reply, feed);
-    QString problem = feed.inflater->problem();  // refused as it was read
-    if (feed.sent > largestFeed)
-        problem = QStringLiteral("it is longer than %1 bytes").arg(largestFeed);
-    else if (problem.isEmpty() && !isTransportError(reply->error()) && !feed.inflater->finish())
-        problem = feed.inflater->problem();  // cut short
+    const QString problem = feed.end(reply, !isTransportError(reply->error()));
     if (!problem.isEmpty()) return feedRefused(problem);
     if (isTransportError(reply->error())) {
         qCInfo(lcUpdates, "Update check failed: %s", qPrintable(reply->errorString()));
         setState(State::failed(unreachableMessage()));
         return;
     }
-    const QByteArray body = std::move(feed.body);
+    const QByteArray body = feed.take();
     // A long feed takes a while to decode: on the queue, with the cache and the notes read there too.
     queue_->async([self = QPointer<UpdateManager>(this), body, install, decode = env_.decodeFeed,
                    cache = env_.cachePath, changelog = env_.changelogPath] {
@@ -253,7 +261,7 @@ void UpdateManager::installPending() {
                                           "itself."));
     const QString parent = QFileInfo(bundlePath).absolutePath();
     if (::access(NativePath::encode(parent).constData(), W_OK) != 0)
-        return failInstall(QStringLiteral("No permission to replace the app in ") + parent + QLatin1Char('.'));
+        return failInstall(UpdateInstaller::replaceFailure(EACCES, NativePath::displayed(parent)));
     if (build.url.scheme() != QLatin1String("https"))
         return failInstall(QStringLiteral("The update isn’t offered over a secure connection."));
     if (build.length <= 0 || build.length > largestArchive)
@@ -269,74 +277,99 @@ void UpdateManager::installPending() {
     const QByteArray filePath = pattern + "/update.zip";
     download_ = ::open(filePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (download_ < 0) return failSaving(errno, temp);
-    sent_ = 0;
 
     QNetworkReply* reply = network()->get(request(build.url));
     // Read as it comes: the network does not run ahead of the length check.
     reply->setReadBufferSize(downloadBuffer);
-    auto tooLong = std::make_shared<bool>(false);
-    auto writeFailed = std::make_shared<int>(0);  // errno
-    auto stop = [reply](bool& flag) {
-        flag = true;
-        reply->abort();
-    };
+    auto download = std::make_shared<Download>(Download{build, temp});
     // The download stops as soon as it says or shows it is longer than announced.
-    connect(reply, &QNetworkReply::metaDataChanged, this, [reply, build, tooLong, stop] {
+    connect(reply, &QNetworkReply::metaDataChanged, this, [reply, download] {
         bool ok = false;
         const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
-        if (ok && announced > build.length && !*tooLong) stop(*tooLong);
+        if (ok && announced > download->build.length && !download->tooLong) download->stop(reply);
     });
+    // What arrives, and the end, are taken on a later turn of the event loop, a bounded amount each.
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply, download] { readDownloadSoon(reply, download); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, download] { readDownloadSoon(reply, download); });
+}
+
+void UpdateManager::readDownloadSoon(QNetworkReply* reply, const std::shared_ptr<Download>& download) {
+    if (std::exchange(download->scheduled, true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, reply = QPointer<QNetworkReply>(reply), download] {
+            download->scheduled = false;
+            if (reply) readDownload(reply, download);
+        },
+        Qt::QueuedConnection);
+}
+
+void UpdateManager::readDownload(QNetworkReply* reply, const std::shared_ptr<Download>& shared) {
+    Download& download = *shared;
+    if (download.ended) return;
+    if (!download.inflater)
+        download.inflater = std::make_unique<BodyInflater>(reply->rawHeader("Content-Encoding"), download.build.length);
+    BodyInflater& inflater = *download.inflater;
     // What the body decodes to is measured, and no more than one byte past the length is ever made.
-    auto inflater = std::make_shared<std::unique_ptr<BodyInflater>>();
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply, build, tooLong, writeFailed, stop, inflater] {
-        if (*tooLong || *writeFailed || (*inflater && !(*inflater)->problem().isEmpty())) return;
-        if (!*inflater) *inflater = std::make_unique<BodyInflater>(reply->rawHeader("Content-Encoding"), build.length);
-        const QByteArray raw = reply->readAll();
-        sent_ += raw.size();
-        QByteArray chunk;
-        const bool read = (*inflater)->add(raw, chunk);
+    // Deflate makes up to some thousand bytes of each byte it reads: a compressed body is fed in small
+    // pieces, and the turn ends once it has made a few megabytes.
+    const qint64 piece = inflater.encoding().isEmpty() ? downloadBuffer : inflatePiece;
+    QByteArray chunk;
+    while (!download.failed() && chunk.size() < turnOutput && reply->bytesAvailable() > 0) {
+        const QByteArray raw = reply->read(piece);
+        download.sent += raw.size();
+        const bool read = inflater.add(raw, chunk);
         // An encoding adds a little to what it wraps; far more is padding that decodes to nothing.
-        if ((*inflater)->isTooLong() || sent_ > build.length + downloadBuffer) return stop(*tooLong);
-        if (!read) return reply->abort();
-        for (qsizetype done = 0; done < chunk.size();) {
-            const ssize_t n = ::write(download_, chunk.constData() + done, size_t(chunk.size() - done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                *writeFailed = n < 0 ? errno : EIO;
-                return reply->abort();
-            }
-            done += n;
+        if (inflater.isTooLong() || download.sent > download.build.length + downloadBuffer)
+            download.stop(reply);
+        else if (!read)
+            reply->abort();
+    }
+    for (qsizetype done = 0; !download.failed() && done < chunk.size();) {
+        const ssize_t n = ::write(download_, chunk.constData() + done, size_t(chunk.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            download.writeFailed = n < 0 ? errno : EIO;
+            reply->abort();
+            break;
         }
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, build, tooLong, writeFailed, temp, inflater] {
-        reply->deleteLater();
-        if (*tooLong) {
-            // A compressed download is measured by what it inflates to.
-            const QByteArray encoding = reply->rawHeader("Content-Encoding");
-            return failInstall(
-                UpdateInstaller::signatureFailure(),
-                QStringLiteral("the download runs past the announced %1 bytes").arg(build.length) +
-                    (encoding.isEmpty()
-                         ? QString()
-                         : QStringLiteral(" once decoded from its %1 encoding").arg(QString::fromLatin1(encoding))) +
-                    QStringLiteral("; stopped with %1 bytes decoded").arg(*inflater ? (*inflater)->decoded() : 0));
-        }
-        if (*writeFailed) return failSaving(*writeFailed, temp);
-        const bool cut = isTransportError(reply->error());
-        if (*inflater && (!(*inflater)->problem().isEmpty() || (!cut && !(*inflater)->finish())))
-            return failInstall(UpdateInstaller::signatureFailure(),
-                               QStringLiteral("the download of %1 can't be read: %2")
-                                   .arg(build.url.toString(), (*inflater)->problem()));
-        if (cut) {
-            const bool insecure = reply->error() == QNetworkReply::InsecureRedirectError;
-            return failInstall(
-                insecure ? UpdateInstaller::insecureRedirectFailure() : UpdateInstaller::downloadFailure(),
-                QStringLiteral("download of ") + build.url.toString() + QStringLiteral(": ") + reply->errorString());
-        }
-        const int fd = std::exchange(download_, -1);
-        if (::close(fd) != 0) return failSaving(errno, temp);
-        downloadArrived(build);
-    });
+        done += n;
+    }
+    if (!download.failed() && reply->bytesAvailable() > 0) return readDownloadSoon(reply, shared);
+    if (reply->isFinished()) downloadEnded(reply, download);
+}
+
+void UpdateManager::downloadEnded(QNetworkReply* reply, Download& download) {
+    download.ended = true;
+    reply->deleteLater();
+    const UpdateFeed::Build& build = download.build;
+    if (download.tooLong) {
+        // A compressed download is measured by what it inflates to.
+        const QByteArray encoding = reply->rawHeader("Content-Encoding");
+        return failInstall(
+            UpdateInstaller::signatureFailure(),
+            QStringLiteral("the download runs past the announced %1 bytes").arg(build.length) +
+                (encoding.isEmpty()
+                     ? QString()
+                     : QStringLiteral(" once decoded from its %1 encoding").arg(QString::fromLatin1(encoding))) +
+                QStringLiteral("; stopped with %1 bytes decoded").arg(download.inflater->decoded()));
+    }
+    if (download.writeFailed) return failSaving(download.writeFailed, download.temp);
+    const bool cut = isTransportError(reply->error());
+    BodyInflater& inflater = *download.inflater;  // made by the first turn
+    if (!inflater.problem().isEmpty() || (!cut && !inflater.finish()))
+        return failInstall(
+            UpdateInstaller::signatureFailure(),
+            QStringLiteral("the download of %1 can't be read: %2").arg(build.url.toString(), inflater.problem()));
+    if (cut) {
+        const bool insecure = reply->error() == QNetworkReply::InsecureRedirectError;
+        return failInstall(
+            insecure ? UpdateInstaller::insecureRedirectFailure() : UpdateInstaller::downloadFailure(),
+            QStringLiteral("download of ") + build.url.toString() + QStringLiteral(": ") + reply->errorString());
+    }
+    const int fd = std::exchange(download_, -1);
+    if (::close(fd) != 0) return failSaving(errno, download.temp);
+    downloadArrived(build);
 }
 
 void UpdateManager::failSaving(int code, const QString& folder) {

@@ -16,11 +16,11 @@
 #include <memory>
 #include <optional>
 
-class BodyInflater;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
 class QUrl;
+class ReplyBody;
 class SerialQueue;
 
 // The program's single updater. It checks the update feed at launch and every six hours,
@@ -145,18 +145,15 @@ private:
     void setReleases(QList<Release> releases);
     QNetworkAccessManager* network();
     QNetworkRequest request(const QUrl& url) const;
-    // A feed as it arrives: how much the server sent, and what that decodes to.
-    struct FeedBody {
-        qint64 sent = 0;
-        QByteArray body;
-        std::unique_ptr<BodyInflater> inflater;
-    };
-    static void readFeed(QNetworkReply* reply, FeedBody& feed);
-    void feedArrived(QNetworkReply* reply, FeedBody& feed, bool install);
+    void feedArrived(QNetworkReply* reply, ReplyBody& feed, bool install);
     void feedRefused(const QString& problem);
     void feedDecoded(const std::optional<UpdateFeed::Build>& latest, QList<Release> releases, bool install);
     void failInstall(const QString& message, const QString& detail = {});
     void failSaving(int code, const QString& folder);
+    struct Download;
+    void readDownloadSoon(QNetworkReply* reply, const std::shared_ptr<Download>& download);
+    void readDownload(QNetworkReply* reply, const std::shared_ptr<Download>& download);
+    void downloadEnded(QNetworkReply* reply, Download& download);
     void downloadArrived(const UpdateFeed::Build& build);
     void installed();
     void dropDownload();
@@ -181,5 +178,4 @@ private:
     QString downloadFolder_;
     int downloadLock_ = -1;  // the folder, open and locked
     int download_ = -1;  // the file, open for writing
-    qint64 sent_ = 0;  // the download's bytes as the server sent them
 };

@@ -1,5 +1,6 @@
 #include "Source/Features/Updates/ReleaseImageLoader.h"
 
+#include "LogCapture.h"
 #include "TestSupport.h"
 #include "UpdateTestSupport.h"
 
@@ -94,4 +95,27 @@ TEST_F(ReleaseImages, PicturesNotOverHttpsOrTooLargeOrNotPicturesAreRefused) {
     server.serve("/text.png", {"<html>not a picture</html>"});
     EXPECT_EQ(outcome(server.url("/text.png")), false);
     EXPECT_FALSE(loader.image(server.url("/text.png")));
+}
+
+// Qt inflated a compressed picture itself: one that inflates without end held its request until the
+// transfer timed out, a minute later, with nothing in the log.
+TEST_F(ReleaseImages, TheGuiThreadAnswersWhileAPictureThatInflatesWithoutEndIsRefused) {
+    // A megabyte, well within the cap as sent.
+    TestHttpsServer::Response bomb{gzipOfZeros(qint64(1) << 30), 200, true, 64 * 1024};
+    bomb.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/bomb.png", bomb);
+    const LogCapture log;
+    TestSupport::GuiStallMeter meter;
+    EXPECT_EQ(outcome(server.url("/bomb.png")), false);
+    EXPECT_LT(meter.longestMs(), 100);
+    EXPECT_EQ(log.matching({"/bomb.png not shown", "decodes to more than 8388608 bytes"}).size(), 1)
+        << qPrintable(log.all().join('\n'));
+
+    // A picture sent compressed, as servers may, is shown.
+    TestHttpsServer::Response packed{gzip(png(64, 32))};
+    packed.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/packed.png", packed);
+    EXPECT_EQ(outcome(server.url("/packed.png")), true);
+    ASSERT_TRUE(loader.image(server.url("/packed.png")));
+    EXPECT_EQ(loader.image(server.url("/packed.png"))->size(), QSize(64, 32));
 }

@@ -1,3 +1,4 @@
+#include "Platform/Files/NativePath.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
 #include "Source/Features/Updates/UpdateManager.h"
 
@@ -166,6 +167,28 @@ TEST_F(UpdateDownload, TheGuiThreadAnswersWhileALargeUpdateIsFetchedCheckedAndUn
     EXPECT_EQ(readFile(running + "/Resources/large.bin").size(), noise.size());
 }
 
+// Each read of a compressed download (up to 256 KB as sent) was inflated whole on the GUI thread:
+// hundreds of megabytes in one go.
+TEST_F(UpdateDownload, TheGuiThreadAnswersWhileADownloadInflatesToItsAnnouncedLength) {
+    const qint64 length = qint64(256) << 20;
+    TestHttpsServer::Response compressed{gzipOfZeros(length)};
+    compressed.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/q.zip", compressed);
+    serveFeed(length, keys.sign(zip));
+    auto m = make();
+    const LogCapture log;
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    TestSupport::GuiStallMeter meter;
+    m->installPending();
+    ASSERT_TRUE(settle(*m));
+    EXPECT_LT(meter.longestMs(), 100);
+    // All of it arrived, inflated, and only then failed its signature.
+    EXPECT_EQ(m->state().text(), UpdateInstaller::signatureFailure());
+    EXPECT_EQ(log.matching({"signature does not hold"}).size(), 1) << qPrintable(log.all().join('\n'));
+    EXPECT_TRUE(leftInTmp().isEmpty());
+}
+
 TEST_F(UpdateDownload, ADownloadLongerThanAnnouncedStopsAssoonAsItPassesTheLength) {
     // No length header: the body itself runs past the announced length.
     const QByteArray huge = zip + QByteArray(64 << 20, 'z');
@@ -254,7 +277,20 @@ TEST_F(UpdateDownload, AFolderThatCannotBeWrittenIsReportedBeforeAnythingIsFetch
     ASSERT_TRUE(settle(*m));
     QFile::setPermissions(dir.filePath("apps"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(m->state().text(), "No permission to replace the app in " + dir.filePath("apps") + ".");
+    // A folder named in bytes that are not UTF-8 is shown with U+FFFD in their place.
+    const QByteArray odd = NativePath::encode(dir.path()) + "/x-\xe9";
+    ASSERT_TRUE(std::filesystem::create_directories(odd.toStdString()));
+    std::filesystem::copy(running.toStdString(), (odd + "/Quorvin.app").toStdString(),
+                          std::filesystem::copy_options::recursive);
+    running = NativePath::decode(odd + "/Quorvin.app");
+    ::chmod(odd.constData(), 0500);
+    auto there = make();
+    there->check(true);
+    ASSERT_TRUE(settle(*there));
+    ::chmod(odd.constData(), 0700);
+    EXPECT_EQ(there->state().text(), "No permission to replace the app in " + dir.path() + "/x-\uFFFD.");
     EXPECT_EQ(server.requests("/q.zip"), 0);
+    std::filesystem::remove_all(odd.toStdString());
 }
 
 // The reasons were the system's bare words ("Insecure redirect", "Permission denied").

@@ -1,0 +1,18 @@
+#include "Source/Features/Updates/ReplyBody.h"
+
+#include <QNetworkReply>
+
+void ReplyBody::read(QNetworkReply* reply) {
+    if (!inflater_) inflater_ = std::make_unique<BodyInflater>(reply->rawHeader("Content-Encoding"), limit_);
+    if (sent_ > limit_ || !inflater_->problem().isEmpty()) return;
+    const QByteArray raw = reply->readAll();
+    sent_ += raw.size();
+    if (sent_ > limit_ || !inflater_->add(raw, body_)) reply->abort();
+}
+
+QString ReplyBody::end(QNetworkReply* reply, bool whole) {
+    read(reply);
+    if (sent_ > limit_) return QStringLiteral("it is longer than %1 bytes").arg(limit_);
+    if (inflater_->problem().isEmpty() && whole) inflater_->finish();
+    return inflater_->problem();
+}
