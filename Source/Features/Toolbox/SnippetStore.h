@@ -3,6 +3,7 @@
 #include "Platform/Files/FileError.h"
 #include "Source/Features/Toolbox/Snippet.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -14,7 +15,9 @@
 // to show. A file that cannot be read is kept aside before anything is written over it; a
 // record that cannot be read is skipped (the file is copied aside first); each damaged content
 // is kept once. A folder or file the user linked to their own is read and written through the
-// link. GUI thread only.
+// link. Another instance of the program (the same user on another display) may keep the same
+// file: each save takes the folder's lock, reads the file again and keeps what the other saved
+// since this one last read or wrote it. GUI thread only.
 class SnippetStore : public QObject {
     Q_OBJECT
 public:
@@ -66,6 +69,8 @@ private:
         bool fileLinked = false;
     };
     std::optional<Place> place(FileError* error) const;
+    // The file's snippets; absent when it is missing or damaged (kept aside, or saves blocked).
+    std::optional<Decoded> read(const Place& where);
     void load();
     void migrateStarterExamples();
     // Keeps the file's present bytes beside it: moved when `move`, else copied; nothing is done
@@ -76,6 +81,9 @@ private:
     QString folder_;
     QString fileURL_;
     QList<Snippet> snippets_;
+    QHash<QUuid, Snippet> base_;  // the file's snippets at this instance's last read or write
+    bool startersStandIn_ = false;  // the starters are shown for a file that held none
+    bool lockFailureSaid_ = false;
     bool savesBlocked_ = false;  // the file's place holds something we must not write over
     bool blockedReported_ = false;
 };
