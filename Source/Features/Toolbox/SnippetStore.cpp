@@ -8,8 +8,8 @@
 #include "Source/Extensions/ApplicationSupport.h"
 
 #include <QDir>
-#include <QSet>
 #include <QLoggingCategory>
+#include <QSet>
 
 #include <unicode/locid.h>
 #include <unicode/normalizer2.h>
@@ -71,27 +71,33 @@ QList<Snippet> merged(const QList<Snippet>& ours, const QHash<QUuid, Snippet>& b
         if (known == base.constEnd() || *known != snippet)
             result.append(snippet);
         else if (there != disk.constEnd())
-            result.append(**there);  // perhaps edited there; else removed there
+            result.append(**there);  // perhaps edited there
+        else
+            continue;  // removed there
         kept.insert(snippet.id);
     }
-    // The other's additions go before the snippet that follows them in the file.
-    QHash<QUuid, QList<Snippet>> before;
-    QList<Snippet> after;
-    std::optional<QUuid> next;
-    for (qsizetype i = onDisk.size() - 1; i >= 0; --i) {
-        const Snippet& snippet = onDisk[i];
-        if (kept.contains(snippet.id)) next = snippet.id;
+    // The other's additions go after the snippet they follow in the file; those at its top go
+    // after the additions made here, newest first as well.
+    QHash<QUuid, QList<Snippet>> after;
+    QList<Snippet> first;
+    std::optional<QUuid> previous;
+    for (const Snippet& snippet : onDisk) {
+        if (kept.contains(snippet.id)) previous = snippet.id;
         if (ourIds.contains(snippet.id) || base.contains(snippet.id) || skipped.contains(snippet.id) ||
             disk.value(snippet.id) != &snippet)
             continue;
-        (next ? before[*next] : after).prepend(snippet);
+        (previous ? after[*previous] : first).append(snippet);
     }
     QList<Snippet> laidIn;
     for (const Snippet& snippet : result) {
-        laidIn.append(before.value(snippet.id));
+        if (!first.isEmpty() && (base.contains(snippet.id) || disk.contains(snippet.id))) {
+            laidIn.append(first);
+            first.clear();
+        }
         laidIn.append(snippet);
+        laidIn.append(after.value(snippet.id));
     }
-    laidIn.append(after);
+    laidIn.append(first);
     return laidIn;
 }
 
