@@ -16,7 +16,13 @@ bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); 
 
 }  // namespace
 
-SnippetsPaneModel::SnippetsPaneModel(SnippetStore& store, QObject* parent) : QObject(parent), store_(store) {}
+SnippetsPaneModel::SnippetsPaneModel(SnippetStore& store, QObject* parent) : QObject(parent), store_(store) {
+    // A save may take in another instance's edit of the selected snippet: later edits build on it.
+    connect(&store_, &SnippetStore::snippetsChanged, this, [this] {
+        if (!selection_) return;
+        if (const std::optional<Snippet> now = stored(*selection_); now && now != draft_) select(now);
+    });
+}
 
 void SnippetsPaneModel::appear() {
     if (selection_) return;

@@ -87,6 +87,19 @@ TEST_F(SnippetsPaneModelTest, EditsAreStoredAtOnce) {
     EXPECT_EQ(stored(0).body, QStringLiteral("{{date}} и {{time}}"));
     EXPECT_EQ(model.draft()->body, stored(0).body);
 
+    // Another instance's edit of the selected snippet, taken in by a save here, is what the next
+    // edit builds on.
+    {
+        SnippetStore other(folder.path());
+        Snippet edited = other.snippets()[0];
+        edited.title = QStringLiteral("Дата и час");
+        other.update(edited);
+    }
+    model.remove(stored(2));
+    EXPECT_EQ(model.draft()->title, QStringLiteral("Дата и час"));
+    model.setBody(QStringLiteral("{{date}}"));
+    EXPECT_EQ(stored(0).title, QStringLiteral("Дата и час"));
+
     // A snippet deleted behind the editor's back: edits change the working copy only.
     const Snippet gone = stored(0);
     store.remove(gone);
