@@ -8,8 +8,11 @@
 #include "Source/Extensions/ApplicationSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLoggingCategory>
 #include <QSet>
+#include <QTimer>
 
 #include <unicode/locid.h>
 #include <unicode/normalizer2.h>
@@ -112,6 +115,39 @@ SnippetStore& SnippetStore::shared() {
 SnippetStore::SnippetStore(const QString& folder, QObject* parent)
     : QObject(parent), folder_(QDir::cleanPath(folder)), fileURL_(folder_ + QStringLiteral("/snippets.json")) {
     load();
+    // Another instance's saves are taken in soon after, not only at this one's next save.
+    watcher_ = new QFileSystemWatcher(this);
+    auto* settle = new QTimer(this);  // a save is a few changes of the folder
+    settle->setSingleShot(true);
+    settle->setInterval(250);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
+    connect(settle, &QTimer::timeout, this, &SnippetStore::takeInOthersSave);
+    FileError error;
+    if (const std::optional<Place> where = place(&error)) watch(*where);
+}
+
+void SnippetStore::watch(const Place& where) {
+    if (watcher_ && watcher_->directories().isEmpty() && QFileInfo(where.folder).isDir())
+        watcher_->addPath(where.folder);
+}
+
+void SnippetStore::takeInOthersSave() {
+    FileError error;
+    const std::optional<Place> where = savesBlocked_ ? std::nullopt : place(&error);
+    const std::optional<QByteArray> bytes =
+        where ? SafeFile::readRegular(where->file, largestFile) : std::optional<QByteArray>();
+    const std::optional<Decoded> onDisk = bytes ? decode(*bytes) : std::nullopt;
+    // A file gone or damaged is left to the next save.
+    if (!onDisk || onDisk->skipped > 0) return;
+    QHash<QUuid, Snippet> now;
+    for (const Snippet& snippet : onDisk->snippets) now.insert(snippet.id, snippet);
+    if (now == base_) return;  // this instance's own save
+    QList<Snippet> list = merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>());
+    base_ = std::move(now);
+    if (!onDisk->snippets.isEmpty()) startersStandIn_ = false;
+    if (list == snippets_) return;
+    snippets_ = std::move(list);
+    emit snippetsChanged();
 }
 
 const QList<Snippet>& SnippetStore::starters() {
@@ -343,4 +379,5 @@ void SnippetStore::save() {
     base_.clear();
     for (const Snippet& snippet : std::as_const(snippets_)) base_.insert(snippet.id, snippet);
     startersStandIn_ = false;
+    watch(*where);
 }

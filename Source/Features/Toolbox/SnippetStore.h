@@ -10,6 +10,8 @@
 
 #include <optional>
 
+class QFileSystemWatcher;
+
 // The user's text snippets, newest additions first, kept in "Snippets/snippets.json" and
 // rewritten whole, atomically, on every change. Three starters stand in while there is nothing
 // to show. A file that cannot be read is kept aside before anything is written over it; a
@@ -17,7 +19,8 @@
 // is kept once. A folder or file the user linked to their own is read and written through the
 // link. Another instance of the program (the same user on another display) may keep the same
 // file: each save takes the folder's lock, reads the file again and keeps what the other saved
-// since this one last read or wrote it. GUI thread only.
+// since this one last read or wrote it, and the other's saves are taken in a moment after they
+// are made (the folder is watched). GUI thread only.
 class SnippetStore : public QObject {
     Q_OBJECT
 public:
@@ -72,6 +75,10 @@ private:
     // The file's snippets; absent when it is missing or damaged (kept aside, or saves blocked).
     std::optional<Decoded> read(const Place& where);
     void load();
+    // Watches the folder once it is there.
+    void watch(const Place& where);
+    // Takes in what another instance saved, without writing.
+    void takeInOthersSave();
     void migrateStarterExamples();
     // Keeps the file's present bytes beside it: moved when `move`, else copied; nothing is done
     // for bytes kept before. False when it failed.
@@ -84,6 +91,7 @@ private:
     QHash<QUuid, Snippet> base_;  // the file's snippets at this instance's last read or write
     bool startersStandIn_ = false;  // the starters are shown for a file that held none
     bool lockFailureSaid_ = false;
+    QFileSystemWatcher* watcher_ = nullptr;
     bool savesBlocked_ = false;  // the file's place holds something we must not write over
     bool blockedReported_ = false;
 };

@@ -6,6 +6,7 @@
 #include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Features/Toolbox/SnippetStore.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -444,13 +445,20 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
     EXPECT_EQ(titles(second), onDisk());
     EXPECT_EQ(onDisk(), QStringList({"Y", "X1", "R1"}));
 
+    // Each shows the other's saves a moment after, without saving itself.
+    first.remove(make(kIdB, "Y"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == QStringList({"X1", "R1"}); }, 30000));
+    second.update(make(kIdA, "X2"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first) == QStringList({"X2", "R1"}); }, 30000));
+    EXPECT_EQ(onDisk(), QStringList({"X2", "R1"}));
+
     // An instance that holds the lock and never lets go (stopped, say) holds no save up for good.
     const FolderLock stuck(folder_.path(), 0);
     ASSERT_TRUE(stuck.held());
     LogCapture log;
     first.add(make(kIdQ, "Q2"));
     first.remove(make(kIdQ, "Q2"));
-    EXPECT_EQ(onDisk(), QStringList({"Y", "X1", "R1"}));
+    EXPECT_EQ(onDisk(), QStringList({"X2", "R1"}));
     EXPECT_EQ(log.matching({"Snippets", "without a lock"}).size(), 1) << qPrintable(log.all().join('\n'));
 }
 
