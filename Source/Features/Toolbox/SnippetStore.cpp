@@ -345,39 +345,43 @@ void SnippetStore::save() {
             return;
         }
     }
+    if (writeMerged(*where)) emit snippetsChanged();  // after the lock is let go
+    watch(*where);
+}
+
+bool SnippetStore::writeMerged(const Place& where) {
     // Another instance's save in the same folder ends before this one reads the file again.
-    const FolderLock lock(where->folder, kLockWaitMs);
+    const FolderLock lock(where.folder, kLockWaitMs);
     if (!lock.held() && !lockFailureSaid_) {
         qCWarning(lcSnippets, "Snippets are saved without a lock: %s", qPrintable(lock.failure()->message()));
         lockFailureSaid_ = true;
     }
+    bool takenIn = false;
     // A file gone or damaged meanwhile takes this instance's list as it is.
-    if (const std::optional<Decoded> onDisk = read(*where)) {
+    if (const std::optional<Decoded> onDisk = read(where)) {
         QList<Snippet> list =
             merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>());
-        if (list != snippets_) {
-            snippets_ = std::move(list);
-            emit snippetsChanged();
-        }
+        takenIn = list != snippets_;
+        snippets_ = std::move(list);
     }
     if (savesBlocked_) {
         qCWarning(lcSnippets, "Snippets are not written: %s is left as it is", qPrintable(fileURL_));
         blockedReported_ = true;
-        return;
+        return takenIn;
     }
     const QByteArray bytes = encode(snippets_);
     if (bytes.size() > largestFile) {
         qCWarning(lcSnippets,
                   "Cannot save the snippets: they would be larger than %lld bytes; the file keeps what it had",
                   largestFile);
-        return;
+        return takenIn;
     }
-    if (const auto error = FileWriter::shared().write(where->file, bytes, 0600)) {
+    if (const auto error = FileWriter::shared().write(where.file, bytes, 0600)) {
         qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(error->message()));
-        return;
+        return takenIn;
     }
     base_.clear();
     for (const Snippet& snippet : std::as_const(snippets_)) base_.insert(snippet.id, snippet);
     startersStandIn_ = false;
-    watch(*where);
+    return takenIn;
 }

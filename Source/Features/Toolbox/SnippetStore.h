@@ -84,6 +84,9 @@ private:
     // for bytes kept before. False when it failed.
     bool keepAside(const Place& where, const std::optional<QByteArray>& bytes, bool move);
     void save();
+    // Under the folder's lock: reads the file again, merges and writes; true when another
+    // instance's changes came in.
+    bool writeMerged(const Place& where);
 
     QString folder_;
     QString fileURL_;

@@ -38,9 +38,21 @@ TEST_F(SnippetsPaneModelTest, SelectionFollowsAddsAndDeletes) {
     EXPECT_EQ(model.draft()->title, QStringLiteral("Дата и время"));
     EXPECT_EQ(model.selection(), stored(0).id);
 
+    // Another instance saved its own starters meanwhile: the one selected here gives way to its
+    // copy, which stays selected (and so takes the edits).
+    QList<Snippet> theirs;
+    for (const Snippet& s : SnippetStore::starters())
+        theirs.append({QUuid::createUuid(), s.title, s.body, s.createdAt});
+    QFile other(store.fileURL());
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write(SnippetStore::encode(theirs));
+    other.close();
+
     // Deleting another snippet keeps the selection; deleting the selected one selects the first left.
     model.remove(stored(2));
+    EXPECT_EQ(stored(0).id, theirs[0].id);
     EXPECT_EQ(model.selection(), stored(0).id);
+    EXPECT_EQ(model.draft(), stored(0));
     model.setSelection(stored(1).id);
     model.setValue(QStringLiteral("имя"), QStringLiteral("Анна"));
     model.removeSelected();
