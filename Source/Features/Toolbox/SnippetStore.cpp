@@ -67,8 +67,8 @@ QList<Snippet> merged(const QList<Snippet>& ours, const QHash<QUuid, Snippet>& b
     QList<Snippet> result;
     QSet<QUuid> ourIds, kept;
     for (const Snippet& snippet : ours) {
-        ourIds.insert(snippet.id);
         if (!onDisk.isEmpty() && standIns.contains(snippet)) continue;
+        ourIds.insert(snippet.id);
         const auto known = base.constFind(snippet.id);
         const auto there = disk.constFind(snippet.id);
         if (known == base.constEnd() || *known != snippet)
@@ -127,13 +127,19 @@ SnippetStore::SnippetStore(const QString& folder, QObject* parent)
 }
 
 void SnippetStore::watch(const Place& where) {
-    if (watcher_ && watcher_->directories().isEmpty() && QFileInfo(where.folder).isDir())
-        watcher_->addPath(where.folder);
+    if (!watcher_ || watcher_->directories().contains(where.folder)) return;
+    // Until the folder is made (by either instance's first save) the folder it goes in is watched.
+    const QString parent = QFileInfo(folder_).absolutePath();
+    const QString watched = QFileInfo(where.folder).isDir() ? where.folder : parent;
+    if (watcher_->directories().contains(watched) || !QFileInfo(watched).isDir()) return;
+    if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
+    watcher_->addPath(watched);
 }
 
 void SnippetStore::takeInOthersSave() {
     FileError error;
     const std::optional<Place> where = savesBlocked_ ? std::nullopt : place(&error);
+    if (where) watch(*where);
     const std::optional<QByteArray> bytes =
         where ? SafeFile::readRegular(where->file, largestFile) : std::optional<QByteArray>();
     const std::optional<Decoded> onDisk = bytes ? decode(*bytes) : std::nullopt;

@@ -75,7 +75,7 @@ private:
     // The file's snippets; absent when it is missing or damaged (kept aside, or saves blocked).
     std::optional<Decoded> read(const Place& where);
     void load();
-    // Watches the folder once it is there.
+    // Watches the folder, or the one it goes in while it is missing.
     void watch(const Place& where);
     // Takes in what another instance saved, without writing.
     void takeInOthersSave();

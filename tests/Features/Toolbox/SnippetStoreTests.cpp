@@ -503,4 +503,12 @@ TEST_F(SnippetStoreTest, StartersStandingInGiveWayToTheOthersSave) {
         EXPECT_EQ(titles(here), row.expected);
         EXPECT_EQ(SnippetStore(folder.path()).snippets(), here.snippets());
     }
+
+    // The folder made by the other's first save shows its list here a moment after, unsaved.
+    QTemporaryDir parent;
+    const QString folder = parent.filePath("Snippets");
+    SnippetStore here(folder), there(folder);
+    there.add(make(kIdA, "X"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(here) == QStringList({"X"}) + kStarterTitles; }, 30000))
+        << qPrintable(titles(here).join(", "));
 }
