@@ -3,11 +3,16 @@
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/JsonText.h"
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/FolderLock.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLoggingCategory>
+#include <QSet>
+#include <QTimer>
 
 #include <unicode/locid.h>
 #include <unicode/normalizer2.h>
@@ -23,6 +28,8 @@ const QString kOldStarterTitle = QStringLiteral("Ссылка из буфера 
 const QString kOldStarterBody = QStringLiteral("[{{текст}}]({{clipboard}})");
 const QString kLinkStarterTitle = QStringLiteral("Markdown-ссылка из буфера");
 const QString kLinkStarterBody = QStringLiteral("[{{название ссылки}}]({{clipboard}})");
+// The longest the GUI thread waits for another instance's save to end before going on unlocked.
+constexpr int kLockWaitMs = 200;
 
 // Full case folding of the NFC form; Turkic locales keep their dotted and dotless i apart.
 QString caseFolded(const QString& text) {
@@ -39,6 +46,64 @@ QString caseFolded(const QString& text) {
     return QString(reinterpret_cast<const QChar*>(folded.getBuffer()), folded.length());
 }
 
+// What a save writes: `ours` with what another instance changed in the file since it held `base`
+// (as this instance last read or wrote it) laid in: its additions and edits, and its removals of
+// snippets unchanged here. Where both changed a snippet, or one removed it, ours win. `standIns`:
+// starters shown here for a file that held none; unchanged, they give way to a file that holds
+// snippets now, and one changed or removed here replaces the file's untouched copy of it.
+QList<Snippet> merged(const QList<Snippet>& ours, const QHash<QUuid, Snippet>& base, const QList<Snippet>& onDisk,
+                      const QList<Snippet>& standIns) {
+    QHash<QUuid, const Snippet*> disk;
+    for (const Snippet& snippet : onDisk)
+        if (!disk.contains(snippet.id)) disk.insert(snippet.id, &snippet);
+    QSet<QUuid> skipped;  // the file's untouched copies of starters changed or removed here
+    for (const Snippet& starter : standIns) {
+        if (onDisk.isEmpty() || ours.contains(starter)) continue;
+        for (const Snippet& snippet : onDisk)
+            if (!base.contains(snippet.id) && snippet.title == starter.title && snippet.body == starter.body)
+                skipped.insert(snippet.id);
+    }
+
+    QList<Snippet> result;
+    QSet<QUuid> ourIds, kept;
+    for (const Snippet& snippet : ours) {
+        if (!onDisk.isEmpty() && standIns.contains(snippet)) continue;
+        ourIds.insert(snippet.id);
+        const auto known = base.constFind(snippet.id);
+        const auto there = disk.constFind(snippet.id);
+        if (known == base.constEnd() || *known != snippet)
+            result.append(snippet);
+        else if (there != disk.constEnd())
+            result.append(**there);  // perhaps edited there
+        else
+            continue;  // removed there
+        kept.insert(snippet.id);
+    }
+    // The other's additions go after the snippet they follow in the file; those at its top go
+    // after the additions made here, newest first as well.
+    QHash<QUuid, QList<Snippet>> after;
+    QList<Snippet> first;
+    std::optional<QUuid> previous;
+    for (const Snippet& snippet : onDisk) {
+        if (kept.contains(snippet.id)) previous = snippet.id;
+        if (ourIds.contains(snippet.id) || base.contains(snippet.id) || skipped.contains(snippet.id) ||
+            disk.value(snippet.id) != &snippet)
+            continue;
+        (previous ? after[*previous] : first).append(snippet);
+    }
+    QList<Snippet> laidIn;
+    for (const Snippet& snippet : result) {
+        if (!first.isEmpty() && (base.contains(snippet.id) || disk.contains(snippet.id))) {
+            laidIn.append(first);
+            first.clear();
+        }
+        laidIn.append(snippet);
+        laidIn.append(after.value(snippet.id));
+    }
+    laidIn.append(first);
+    return laidIn;
+}
+
 }  // namespace
 
 SnippetStore& SnippetStore::shared() {
@@ -50,6 +115,45 @@ SnippetStore& SnippetStore::shared() {
 SnippetStore::SnippetStore(const QString& folder, QObject* parent)
     : QObject(parent), folder_(QDir::cleanPath(folder)), fileURL_(folder_ + QStringLiteral("/snippets.json")) {
     load();
+    // Another instance's saves are taken in soon after, not only at this one's next save.
+    watcher_ = new QFileSystemWatcher(this);
+    auto* settle = new QTimer(this);  // a save is a few changes of the folder
+    settle->setSingleShot(true);
+    settle->setInterval(250);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
+    connect(settle, &QTimer::timeout, this, &SnippetStore::takeInOthersSave);
+    FileError error;
+    if (const std::optional<Place> where = place(&error)) watch(*where);
+}
+
+void SnippetStore::watch(const Place& where) {
+    if (!watcher_ || watcher_->directories().contains(where.folder)) return;
+    // Until the folder is made (by either instance's first save) the folder it goes in is watched.
+    const QString parent = QFileInfo(folder_).absolutePath();
+    const QString watched = QFileInfo(where.folder).isDir() ? where.folder : parent;
+    if (watcher_->directories().contains(watched) || !QFileInfo(watched).isDir()) return;
+    if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
+    watcher_->addPath(watched);
+}
+
+void SnippetStore::takeInOthersSave() {
+    FileError error;
+    const std::optional<Place> where = savesBlocked_ ? std::nullopt : place(&error);
+    if (where) watch(*where);
+    const std::optional<QByteArray> bytes =
+        where ? SafeFile::readRegular(where->file, largestFile) : std::optional<QByteArray>();
+    const std::optional<Decoded> onDisk = bytes ? decode(*bytes) : std::nullopt;
+    // A file gone or damaged is left to the next save.
+    if (!onDisk || onDisk->skipped > 0) return;
+    QHash<QUuid, Snippet> now;
+    for (const Snippet& snippet : onDisk->snippets) now.insert(snippet.id, snippet);
+    if (now == base_) return;  // this instance's own save
+    QList<Snippet> list = merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>());
+    base_ = std::move(now);
+    if (!onDisk->snippets.isEmpty()) startersStandIn_ = false;
+    if (list == snippets_) return;
+    snippets_ = std::move(list);
+    emit snippetsChanged();
 }
 
 const QList<Snippet>& SnippetStore::starters() {
@@ -97,41 +201,58 @@ std::optional<SnippetStore::Place> SnippetStore::place(FileError* error) const {
     return Place{*folder, *file, *folder != folder_, *file != name};
 }
 
-void SnippetStore::load() {
-    // Saves cut short by a crash or a kill; a linked folder is not swept.
-    if (const int swept = FileWriter::sweepUnfinishedWrites(folder_))
-        qCInfo(lcSnippets, "Removed %d unfinished writes from %s", swept, qPrintable(folder_));
+std::optional<SnippetStore::Decoded> SnippetStore::read(const Place& where) {
     FileError error;
-    const std::optional<Place> where = place(&error);
-    std::optional<QByteArray> bytes;
-    if (where) bytes = SafeFile::readRegular(where->file, largestFile, &error);
-    std::optional<Decoded> decoded;
-    if (!where) {
-        // A link to what is not the user's own is neither read nor written through.
-        qCWarning(lcSnippets, "Snippets file %s; the snippets are kept in memory only", qPrintable(error.message()));
-        savesBlocked_ = true;
-    } else if (bytes) {
-        decoded = decode(*bytes);
+    const std::optional<QByteArray> bytes = SafeFile::readRegular(where.file, largestFile, &error);
+    if (bytes) {
+        std::optional<Decoded> decoded = decode(*bytes);
         if (!decoded) {
             qCWarning(lcSnippets, "Snippets file %s cannot be read as snippets", qPrintable(fileURL_));
             // A linked file stays where the user keeps it; a copy goes aside and the next save replaces it.
-            savesBlocked_ = !keepAside(*where, *bytes, !where->fileLinked);
+            if (!keepAside(where, *bytes, !where.fileLinked)) savesBlocked_ = true;
         } else if (decoded->skipped > 0) {
             qCWarning(lcSnippets, "Snippets file %s: skipped %d snippets that cannot be read", qPrintable(fileURL_),
                       decoded->skipped);
-            keepAside(*where, *bytes, false);
+            keepAside(where, *bytes, false);
         }
-    } else if (error.code != 0 && !error.isMissing()) {
+        return decoded;
+    }
+    if (error.code != 0 && !error.isMissing()) {
         qCWarning(lcSnippets, "Snippets file %s cannot be read (%s)", qPrintable(fileURL_), qPrintable(error.reason));
-        savesBlocked_ = where->fileLinked || !keepAside(*where, std::nullopt, true);
+        if (where.fileLinked || !keepAside(where, std::nullopt, true)) savesBlocked_ = true;
     } else if (!error.isMissing()) {
         // A device or a FIFO in its place is neither read, moved nor replaced.
         qCWarning(lcSnippets, "Snippets file %s; the snippets are kept in memory only", qPrintable(error.message()));
         savesBlocked_ = true;
     }
+    return std::nullopt;
+}
 
+void SnippetStore::load() {
+    FileError error;
+    const std::optional<Place> where = place(&error);
+    {
+        // Saves cut short by a crash or a kill; another instance's save under way holds the lock
+        // and keeps its file. A linked folder is not swept.
+        std::optional<FolderLock> lock;
+        if (where) lock.emplace(where->folder, kLockWaitMs);
+        if (const int swept = FileWriter::sweepUnfinishedWrites(folder_))
+            qCInfo(lcSnippets, "Removed %d unfinished writes from %s", swept, qPrintable(folder_));
+    }
+    std::optional<Decoded> decoded;
+    if (!where) {
+        // A link to what is not the user's own is neither read nor written through.
+        qCWarning(lcSnippets, "Snippets file %s; the snippets are kept in memory only", qPrintable(error.message()));
+        savesBlocked_ = true;
+    } else {
+        decoded = read(*where);
+    }
+
+    if (decoded)
+        for (const Snippet& snippet : decoded->snippets) base_.insert(snippet.id, snippet);
     if (!decoded || decoded->snippets.isEmpty()) {
         snippets_ = starters();  // written by the first save, not now
+        startersStandIn_ = true;
         return;
     }
     snippets_ = decoded->snippets;
@@ -230,13 +351,43 @@ void SnippetStore::save() {
             return;
         }
     }
+    if (writeMerged(*where)) emit snippetsChanged();  // after the lock is let go
+    watch(*where);
+}
+
+bool SnippetStore::writeMerged(const Place& where) {
+    // Another instance's save in the same folder ends before this one reads the file again.
+    const FolderLock lock(where.folder, kLockWaitMs);
+    if (!lock.held() && !lockFailureSaid_) {
+        qCWarning(lcSnippets, "Snippets are saved without a lock: %s", qPrintable(lock.failure()->message()));
+        lockFailureSaid_ = true;
+    }
+    bool takenIn = false;
+    // A file gone or damaged meanwhile takes this instance's list as it is.
+    if (const std::optional<Decoded> onDisk = read(where)) {
+        QList<Snippet> list =
+            merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>());
+        takenIn = list != snippets_;
+        snippets_ = std::move(list);
+    }
+    if (savesBlocked_) {
+        qCWarning(lcSnippets, "Snippets are not written: %s is left as it is", qPrintable(fileURL_));
+        blockedReported_ = true;
+        return takenIn;
+    }
     const QByteArray bytes = encode(snippets_);
     if (bytes.size() > largestFile) {
         qCWarning(lcSnippets,
                   "Cannot save the snippets: they would be larger than %lld bytes; the file keeps what it had",
                   largestFile);
-        return;
+        return takenIn;
     }
-    if (const auto error = FileWriter::shared().write(where->file, bytes, 0600))
+    if (const auto error = FileWriter::shared().write(where.file, bytes, 0600)) {
         qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(error->message()));
+        return takenIn;
+    }
+    base_.clear();
+    for (const Snippet& snippet : std::as_const(snippets_)) base_.insert(snippet.id, snippet);
+    startersStandIn_ = false;
+    return takenIn;
 }

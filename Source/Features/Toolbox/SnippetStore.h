@@ -3,18 +3,24 @@
 #include "Platform/Files/FileError.h"
 #include "Source/Features/Toolbox/Snippet.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 
 #include <optional>
 
+class QFileSystemWatcher;
+
 // The user's text snippets, newest additions first, kept in "Snippets/snippets.json" and
 // rewritten whole, atomically, on every change. Three starters stand in while there is nothing
 // to show. A file that cannot be read is kept aside before anything is written over it; a
 // record that cannot be read is skipped (the file is copied aside first); each damaged content
 // is kept once. A folder or file the user linked to their own is read and written through the
-// link. GUI thread only.
+// link. Another instance of the program (the same user on another display) may keep the same
+// file: each save takes the folder's lock, reads the file again and keeps what the other saved
+// since this one last read or wrote it, and the other's saves are taken in a moment after they
+// are made (the folder is watched). GUI thread only.
 class SnippetStore : public QObject {
     Q_OBJECT
 public:
@@ -66,16 +72,29 @@ private:
         bool fileLinked = false;
     };
     std::optional<Place> place(FileError* error) const;
+    // The file's snippets; absent when it is missing or damaged (kept aside, or saves blocked).
+    std::optional<Decoded> read(const Place& where);
     void load();
+    // Watches the folder, or the one it goes in while it is missing.
+    void watch(const Place& where);
+    // Takes in what another instance saved, without writing.
+    void takeInOthersSave();
     void migrateStarterExamples();
     // Keeps the file's present bytes beside it: moved when `move`, else copied; nothing is done
     // for bytes kept before. False when it failed.
     bool keepAside(const Place& where, const std::optional<QByteArray>& bytes, bool move);
     void save();
+    // Under the folder's lock: reads the file again, merges and writes; true when another
+    // instance's changes came in.
+    bool writeMerged(const Place& where);
 
     QString folder_;
     QString fileURL_;
     QList<Snippet> snippets_;
+    QHash<QUuid, Snippet> base_;  // the file's snippets at this instance's last read or write
+    bool startersStandIn_ = false;  // the starters are shown for a file that held none
+    bool lockFailureSaid_ = false;
+    QFileSystemWatcher* watcher_ = nullptr;
     bool savesBlocked_ = false;  // the file's place holds something we must not write over
     bool blockedReported_ = false;
 };

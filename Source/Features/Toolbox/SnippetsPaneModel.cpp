@@ -16,7 +16,23 @@ bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); 
 
 }  // namespace
 
-SnippetsPaneModel::SnippetsPaneModel(SnippetStore& store, QObject* parent) : QObject(parent), store_(store) {}
+SnippetsPaneModel::SnippetsPaneModel(SnippetStore& store, QObject* parent) : QObject(parent), store_(store) {
+    // Another instance's saves, taken in: later edits build on its edit of the selected snippet, and
+    // a starter shown here that gave way to its identical copy goes on as that copy.
+    connect(&store_, &SnippetStore::snippetsChanged, this, [this] {
+        if (!selection_ || !draft_) return;
+        if (const std::optional<Snippet> now = stored(*selection_)) {
+            if (now != draft_) select(now);
+            return;
+        }
+        for (const Snippet& snippet : store_.snippets()) {
+            if (snippet.title != draft_->title || snippet.body != draft_->body) continue;
+            selection_ = snippet.id;
+            draft_ = snippet;
+            return;
+        }
+    });
+}
 
 void SnippetsPaneModel::appear() {
     if (selection_) return;

@@ -18,7 +18,8 @@ class SnippetStore;
 // The snippets tool's state over a snippet store: the selected snippet and its working copy,
 // the fill-in values of its placeholders (never stored) and the built-in values its preview
 // shows, frozen from the moment it was selected. Edits of the title and the text go to the
-// store at once. The clipboard is read without waiting on its owner. GUI thread only.
+// store at once; another instance's edit of the selected snippet, once taken in, is loaded into
+// the editor. The clipboard is read without waiting on its owner. GUI thread only.
 class SnippetsPaneModel : public QObject {
     Q_OBJECT
 public:

@@ -2,9 +2,11 @@
 #include "FileTreeSupport.h"
 #include "LogCapture.h"
 #include "Platform/Core/Clock.h"
+#include "Platform/Files/FolderLock.h"
 #include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Features/Toolbox/SnippetStore.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -412,4 +415,100 @@ TEST_F(SnippetStoreTest, WritesCutShortAreSweptAtStartButNeverThroughALinkedFold
     SnippetStore linked(folder_.filePath(QStringLiteral("Linked")));
     EXPECT_FALSE(QFileInfo::exists(leftover));
     EXPECT_TRUE(QFileInfo::exists(theirs));
+}
+
+// Two instances of the program (one user on two displays) over one folder, editing in turn.
+TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
+    const QString kIdP = QStringLiteral("11111111-2222-4333-8444-555555555555");
+    const QString kIdQ = QStringLiteral("22222222-3333-4444-8555-666666666666");
+    const QString kIdR = QStringLiteral("33333333-4444-4555-8666-777777777777");
+    writeFile(SnippetStore::encode({make(kIdP, "P"), make(kIdQ, "Q"), make(kIdR, "R")}));
+    SnippetStore first(folder_.path()), second(folder_.path());
+    const auto onDisk = [this] { return titles(SnippetStore(folder_.path())); };
+
+    first.add(make(kIdA, "X"));
+    second.update(make(kIdP, "P1"));
+    EXPECT_EQ(titles(second), QStringList({"X", "P1", "Q", "R"}));  // the other's addition is taken in
+    first.remove(make(kIdQ, "Q"));
+    EXPECT_EQ(titles(first), QStringList({"X", "P1", "R"}));  // and its edit
+    second.add(make(kIdB, "Y"));
+    EXPECT_EQ(onDisk(), QStringList({"Y", "X", "P1", "R"}));  // the other's removal stays
+
+    // Where one removes what the other changes, the one saving wins.
+    second.remove(make(kIdA, "X"));
+    first.update(make(kIdA, "X1"));
+    EXPECT_EQ(onDisk(), QStringList({"Y", "X1", "P1", "R"}));
+    second.update(make(kIdP, "P2"));
+    first.remove(make(kIdP, "P1"));
+    EXPECT_EQ(onDisk(), QStringList({"Y", "X1", "R"}));
+    second.update(make(kIdR, "R1"));
+    EXPECT_EQ(titles(second), onDisk());
+    EXPECT_EQ(onDisk(), QStringList({"Y", "X1", "R1"}));
+
+    // Each shows the other's saves a moment after, without saving itself.
+    first.remove(make(kIdB, "Y"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == QStringList({"X1", "R1"}); }, 30000));
+    second.update(make(kIdA, "X2"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first) == QStringList({"X2", "R1"}); }, 30000));
+    EXPECT_EQ(onDisk(), QStringList({"X2", "R1"}));
+
+    // An instance that holds the lock and never lets go (stopped, say) holds no save up for good.
+    const FolderLock stuck(folder_.path(), 0);
+    ASSERT_TRUE(stuck.held());
+    LogCapture log;
+    first.add(make(kIdQ, "Q2"));
+    first.remove(make(kIdQ, "Q2"));
+    EXPECT_EQ(onDisk(), QStringList({"X2", "R1"}));
+    EXPECT_EQ(log.matching({"Snippets", "without a lock"}).size(), 1) << qPrintable(log.all().join('\n'));
+}
+
+// The starters shown for a missing file, while another instance saved its own list meanwhile:
+// they are neither doubled nor written over what the other kept, and a change here to one of
+// them holds.
+TEST_F(SnippetStoreTest, StartersStandingInGiveWayToTheOthersSave) {
+    struct Row {
+        const char* name;
+        std::function<void(SnippetStore&)> change;
+        QStringList expected;
+    };
+    const QString answer = kStarterTitles[1];
+    const std::vector<Row> rows = {
+        {"add", [](SnippetStore& s) { s.add(make(kIdB, "Y")); }, {"Y", "X", kStarterTitles[0], answer}},
+        {"edit the one the other removed",
+         [](SnippetStore& s) {
+             Snippet edited = s.snippets()[2];
+             edited.body = "[{{x}}]";
+             s.update(edited);
+         },
+         {kStarterTitles[2], "X", kStarterTitles[0], answer}},
+        {"edit",
+         [](SnippetStore& s) { s.update(make(s.snippets()[1].id.toString(), "Ответ коротко")); },
+         {"Ответ коротко", "X", kStarterTitles[0]}},
+        {"remove", [](SnippetStore& s) { s.remove(s.snippets()[0]); }, {"X", answer}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir folder;
+        SnippetStore here(folder.path());
+        // The other instance's starters have ids of their own; it removed one and added X.
+        QList<Snippet> theirs = {make(kIdA, "X")};
+        for (const Snippet& starter : SnippetStore::starters().mid(0, 2))
+            theirs.append({QUuid::createUuid(), starter.title, starter.body, starter.createdAt});
+        QFile f(folder.filePath("snippets.json"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(SnippetStore::encode(theirs));
+        f.close();
+
+        row.change(here);
+        EXPECT_EQ(titles(here), row.expected);
+        EXPECT_EQ(SnippetStore(folder.path()).snippets(), here.snippets());
+    }
+
+    // The folder made by the other's first save shows its list here a moment after, unsaved.
+    QTemporaryDir parent;
+    const QString folder = parent.filePath("Snippets");
+    SnippetStore here(folder), there(folder);
+    there.add(make(kIdA, "X"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(here) == QStringList({"X"}) + kStarterTitles; }, 30000))
+        << qPrintable(titles(here).join(", "));
 }

@@ -38,9 +38,21 @@ TEST_F(SnippetsPaneModelTest, SelectionFollowsAddsAndDeletes) {
     EXPECT_EQ(model.draft()->title, QStringLiteral("Дата и время"));
     EXPECT_EQ(model.selection(), stored(0).id);
 
+    // Another instance saved its own starters meanwhile: the one selected here gives way to its
+    // copy, which stays selected (and so takes the edits).
+    QList<Snippet> theirs;
+    for (const Snippet& s : SnippetStore::starters())
+        theirs.append({QUuid::createUuid(), s.title, s.body, s.createdAt});
+    QFile other(store.fileURL());
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write(SnippetStore::encode(theirs));
+    other.close();
+
     // Deleting another snippet keeps the selection; deleting the selected one selects the first left.
     model.remove(stored(2));
+    EXPECT_EQ(stored(0).id, theirs[0].id);
     EXPECT_EQ(model.selection(), stored(0).id);
+    EXPECT_EQ(model.draft(), stored(0));
     model.setSelection(stored(1).id);
     model.setValue(QStringLiteral("имя"), QStringLiteral("Анна"));
     model.removeSelected();
@@ -86,6 +98,19 @@ TEST_F(SnippetsPaneModelTest, EditsAreStoredAtOnce) {
     model.setBody(QStringLiteral("{{date}} и {{time}}"));
     EXPECT_EQ(stored(0).body, QStringLiteral("{{date}} и {{time}}"));
     EXPECT_EQ(model.draft()->body, stored(0).body);
+
+    // Another instance's edit of the selected snippet, taken in by a save here, is what the next
+    // edit builds on.
+    {
+        SnippetStore other(folder.path());
+        Snippet edited = other.snippets()[0];
+        edited.title = QStringLiteral("Дата и час");
+        other.update(edited);
+    }
+    model.remove(stored(2));
+    EXPECT_EQ(model.draft()->title, QStringLiteral("Дата и час"));
+    model.setBody(QStringLiteral("{{date}}"));
+    EXPECT_EQ(stored(0).title, QStringLiteral("Дата и час"));
 
     // A snippet deleted behind the editor's back: edits change the working copy only.
     const Snippet gone = stored(0);
