@@ -198,7 +198,7 @@ std::optional<Move> placeAmong(const std::vector<Other>& others, size_t self) {
         if (others[i].neighbour == Neighbour::overrides) stop = i;
     }
     if (topmost != XCB_NONE)
-        return Move{topmost, XCB_STACK_MODE_ABOVE, stop < others.size() ? others[stop].window : XCB_NONE};
+        return Move{topmost, XCB_STACK_MODE_ABOVE, stop < others.size() ? others[stop].window : xcb_window_t(XCB_NONE)};
     if (const xcb_window_t under = underRunBelow(self, XCB_NONE); under != XCB_NONE)
         return Move{under, XCB_STACK_MODE_BELOW};
     return std::nullopt;

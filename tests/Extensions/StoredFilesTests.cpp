@@ -150,7 +150,9 @@ TEST(StoredFiles, AHugeFileIsRefusedUnreadKeptAsItIsAndLoggedOnce) {
         EXPECT_FALSE(store.accepts(path));
         const QString kept = keptAs(path);
         EXPECT_EQ(QFileInfo(kept).size(), huge);
-        if (store.logs) EXPECT_EQ(log.matching({path, "is larger than"}).size(), 1) << qPrintable(log.all().join('\n'));
+        if (store.logs) {
+            EXPECT_EQ(log.matching({path, "is larger than"}).size(), 1) << qPrintable(log.all().join('\n'));
+        }
     }
 
     // A stored image is hashed or pasted whole: one larger than any image stored is not read.
@@ -198,7 +200,7 @@ TEST(StoredFiles, AJsonFileHoldsOneValueAndNothingAfterIt) {
             ASSERT_TRUE(writeBytes(path, " \r\n" + value + "\t\n"));
             ASSERT_TRUE(store.accepts(path));
         }
-        for (const QByteArray tail : {QByteArray("\0[\"mine\"]", 9), QByteArray(" garbage"), QByteArray("\0", 1)}) {
+        for (const QByteArray& tail : {QByteArray("\0[\"mine\"]", 9), QByteArray(" garbage"), QByteArray("\0", 1)}) {
             SCOPED_TRACE(std::string(store.name) + " followed by " +
                          QByteArray(tail).replace('\0', "\\0").toStdString());
             ASSERT_TRUE(writeBytes(path, value + tail));

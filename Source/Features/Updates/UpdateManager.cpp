@@ -281,7 +281,7 @@ void UpdateManager::installPending() {
     QNetworkReply* reply = network()->get(request(build.url));
     // Read as it comes: the network does not run ahead of the length check.
     reply->setReadBufferSize(downloadBuffer);
-    auto download = std::make_shared<Download>(Download{build, temp});
+    auto download = std::make_shared<Download>(Download{build, temp, nullptr});
     // The download stops as soon as it says or shows it is longer than announced.
     connect(reply, &QNetworkReply::metaDataChanged, this, [reply, download] {
         bool ok = false;
