@@ -154,7 +154,7 @@ enum class Neighbour {
     apart,  // not shown, or clear of our window
     ordinary,  // a managed window (or a window manager's frame): ours goes above it
     overrides,  // override-redirect (a screen locker, a menu, a tooltip): ours stays below it
-    fullScreen,  // full-screen on our window's screen: ours stays below it, wherever it is
+    fullScreen,  // full-screen on our window's screen: ours stays below it unless an ordinary window is over it
 };
 
 struct Other {
@@ -174,9 +174,10 @@ struct Move {
 // Where our window goes among the others (bottom to top; `self` of them are under it); none
 // where it stays.
 std::optional<Move> placeAmong(const std::vector<Other>& others, size_t self) {
-    // Below the lowest window full-screen on its screen, whatever is above that.
+    // Below the lowest window full-screen on its screen above the topmost ordinary window: one
+    // switched away from stays lower, under the ordinary windows ours goes over.
     size_t ceiling = others.size();
-    for (size_t i = 0; i < others.size() && ceiling == others.size(); ++i) {
+    for (size_t i = others.size(); i-- > 0 && others[i].neighbour != Neighbour::ordinary;) {
         if (others[i].neighbour == Neighbour::fullScreen) ceiling = i;
     }
     // Over a barrier (mapped after it, or the other put under it): below it, and below the barriers

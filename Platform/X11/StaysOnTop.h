@@ -15,7 +15,8 @@ class QWindow;
 // after it until it is restacked. A window goes just above the topmost window of another program
 // that covers it, so that our own popups and menus over it stay above it; but never above another
 // program's override-redirect window (a screen locker, a menu, a tooltip) or a window full-screen
-// on its screen: found over one (mapped after it, or the other put under it), it goes below it.
+// on its screen that no ordinary window is over: found over one (mapped after it, or the other put
+// under it), it goes below it.
 // Where a window manager frames the window, or runs and manages it, it is left to the window
 // manager.
 class StaysOnTop : public QObject {

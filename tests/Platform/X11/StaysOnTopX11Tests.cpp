@@ -25,7 +25,9 @@
 
 namespace {
 
-enum class Barrier { none, menu, fullScreenOverride, fullScreenManaged };
+// fullScreenBehind: a full-screen window with an ordinary window mapped over it (one switched away
+// from), no barrier then.
+enum class Barrier { none, menu, fullScreenOverride, fullScreenManaged, fullScreenBehind };
 
 struct Neighbourhood {
     const char* name;
@@ -140,17 +142,26 @@ TEST_P(StaysOnTopX11, RisesOnlyAboveOrdinaryWindows) {
 
     OtherProgram program;
     ASSERT_NE(program.display(), nullptr);
+    const Window behind = hood.barrier == Barrier::fullScreenBehind ? program.map(screen, false, true) : None;
     const Window ordinary = program.map(QRect(screen.right() - 500, 0, 500, 200), false);
     Window barrier = None;
     switch (hood.barrier) {
-    case Barrier::none: break;
+    case Barrier::none:
+    case Barrier::fullScreenBehind: break;
     case Barrier::menu: barrier = program.map(QRect(screen.right() - 420, 10, 200, 150), true); break;
     case Barrier::fullScreenOverride: barrier = program.map(screen, true); break;
     case Barrier::fullScreenManaged: barrier = program.map(screen, false, true); break;
     }
     ASSERT_TRUE(TestSupport::waitFor([&] {
-        return shown(ordinary, hood.windowManager) && (barrier == None || shown(barrier, hood.windowManager));
+        return shown(ordinary, hood.windowManager) && (barrier == None || shown(barrier, hood.windowManager)) &&
+               (behind == None || shown(behind, hood.windowManager));
     }));
+    if (behind != None) {
+        ASSERT_TRUE(TestSupport::waitFor([&] {
+            return X11Test::serverGeometry(X11Test::topLevel(behind)) == screen &&
+                   X11Test::stackedBelow(X11Test::topLevel(behind), X11Test::topLevel(ordinary));
+        })) << "the ordinary window is not over the full-screen one";
+    }
     if (hood.barrier == Barrier::fullScreenManaged && hood.windowManager) {
         ASSERT_TRUE(TestSupport::waitFor([&] { return X11Test::serverGeometry(X11Test::topLevel(barrier)) == screen; }))
             << "the window manager did not make the window full-screen";
@@ -183,7 +194,7 @@ TEST_P(StaysOnTopX11, RisesOnlyAboveOrdinaryWindows) {
     for (const auto& [window, keeper] : kept) keeper->raise();
     for (const auto& [window, keeper] : kept) EXPECT_TRUE(settled(window)) << where(window);
 
-    if (barrier != None) {
+    if (barrier != None || behind != None) {
         // Mapped again, on top of all: back below the barrier, still above the ordinary window.
         for (const auto& [window, keeper] : kept) {
             window->hide();
@@ -226,8 +237,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Neighbourhood{"Ordinary", false, Barrier::none}, Neighbourhood{"Menu", false, Barrier::menu},
                       Neighbourhood{"FullScreenOverride", false, Barrier::fullScreenOverride},
                       Neighbourhood{"FullScreenManaged", false, Barrier::fullScreenManaged},
+                      Neighbourhood{"FullScreenBehindOrdinary", false, Barrier::fullScreenBehind},
                       Neighbourhood{"OrdinaryUnderOpenbox", true, Barrier::none},
                       Neighbourhood{"MenuUnderOpenbox", true, Barrier::menu},
                       Neighbourhood{"FullScreenOverrideUnderOpenbox", true, Barrier::fullScreenOverride},
-                      Neighbourhood{"FullScreenManagedUnderOpenbox", true, Barrier::fullScreenManaged}),
+                      Neighbourhood{"FullScreenManagedUnderOpenbox", true, Barrier::fullScreenManaged},
+                      Neighbourhood{"FullScreenBehindOrdinaryUnderOpenbox", true, Barrier::fullScreenBehind}),
     [](const ::testing::TestParamInfo<Neighbourhood>& info) { return std::string(info.param.name); });
