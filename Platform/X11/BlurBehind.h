@@ -11,8 +11,8 @@ namespace BlurBehind {
 
 // Whether the running compositor announces blur behind windows.
 bool isOffered();
-// Asks for blur behind `region` (in the window's device pixels) where it is offered, and takes the
-// request back where it is not or the region is empty; false without an X server or native window.
+// Asks for blur behind `region` (in the window's device pixels), or takes the request back where the
+// region is empty; false without an X server or native window. Asked only where isOffered() holds.
 bool request(QWindow* window, const QRegion& region);
 
 }  // namespace BlurBehind

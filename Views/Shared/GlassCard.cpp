@@ -61,19 +61,24 @@ QPainterPath tailPath(const QRectF& body, double cornerRadius, const CardTail& t
 
 // Where the compositor blurs behind windows, a translucent window's cards ask for it under their
 // shapes (in device pixels), once the cards have settled in this turn of the event loop: afresh
-// when a card shows (the compositor may have changed meanwhile), and after a card hides or paints
-// (a card that moves, or whose ancestor moves, paints) only when the shapes have changed.
+// when a card shows (the compositor may have changed meanwhile: whether it offers blur is asked
+// again then, and only then), and after a card hides or paints (a card that moves, or whose
+// ancestor moves, paints) only when the shapes have changed.
 void blurUnderCards(QWidget* top, bool afresh = false) {
     if (!top) return;
-    if (afresh) top->setProperty("glassBlurRegion", QVariant());
+    if (afresh) {
+        top->setProperty("glassBlurRegion", QVariant());
+        top->setProperty("glassBlurOffered", QVariant());
+    }
     if (top->property("glassBlurPending").toBool()) return;
     top->setProperty("glassBlurPending", true);
     QTimer::singleShot(0, top, [top = QPointer<QWidget>(top)] {
         if (!top) return;
         top->setProperty("glassBlurPending", false);
         if (!top->isVisible() || !top->windowHandle() || !top->testAttribute(Qt::WA_TranslucentBackground)) return;
+        if (!top->property("glassBlurOffered").isValid()) top->setProperty("glassBlurOffered", BlurBehind::isOffered());
         QRegion region;
-        if (!AccessibilityDisplayOptions::reduceTransparency()) {
+        if (top->property("glassBlurOffered").toBool() && !AccessibilityDisplayOptions::reduceTransparency()) {
             const qreal scale = top->devicePixelRatioF();
             for (const GlassCard* card : top->findChildren<GlassCard*>()) {
                 if (!card->isVisible()) continue;

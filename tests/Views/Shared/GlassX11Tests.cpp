@@ -53,7 +53,8 @@ TEST(GlassX11, AsksForBlurUnderItsCardsWhereTheCompositorOffersIt) {
     auto show = [&] {
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        TestSupport::spin(50);  // asked once the cards have painted
+        // Asked once the cards have settled: the window then keeps the region it asked for.
+        ASSERT_TRUE(TestSupport::waitFor([&] { return window.property("glassBlurRegion").isValid(); }));
         XSync(X11Test::display(), False);
     };
 
