@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QObject>
+#include <QVarLengthArray>
 
 #include <algorithm>
 
@@ -46,12 +47,16 @@ public:
         if (type != "xcb_generic_event_t") return false;
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
         bool taken = false;
-        // A handler may subscribe or unsubscribe.
-        const std::vector<Subscriber> now = subscribers_;
-        for (const Subscriber& s : now) {
-            if (std::any_of(subscribers_.begin(), subscribers_.end(),
-                            [&](const Subscriber& t) { return t.owner == s.owner; }))
-                taken |= s.handler(event);
+        // A handler may subscribe or unsubscribe: those subscribed now are called while they still are.
+        QVarLengthArray<QObject*, 8> owners;
+        for (const Subscriber& s : subscribers_) owners.append(s.owner);
+        for (QObject* owner : owners) {
+            const auto at = std::find_if(subscribers_.begin(), subscribers_.end(),
+                                         [&](const Subscriber& s) { return s.owner == owner; });
+            if (at == subscribers_.end()) continue;
+            // Kept alive while it runs, should it unsubscribe itself.
+            const XServer::Handler handler = at->handler;
+            taken |= handler(event);
         }
         return taken;
     }
