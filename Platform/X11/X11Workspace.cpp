@@ -1,6 +1,7 @@
 #include "Platform/X11/X11Workspace.h"
 
 #include "Platform/X11/WindowManagerCheck.h"
+#include "Platform/X11/XServer.h"
 #include "Platform/X11/XcbReply.h"
 
 #include "Platform/Desktop/DesktopEntries.h"
@@ -60,13 +61,7 @@ X11Workspace::X11Workspace(QObject* parent) : Workspace() {
         if (Display* display = x11->display()) root_ = uint32_t(XDefaultRootWindow(display));
     }
     // Follow the active window: add property changes to what this client hears on the root.
-    XcbReply<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root_), nullptr));
-    if (attributes) {
-        const uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_change_window_attributes(c, root_, XCB_CW_EVENT_MASK, &mask);
-        xcb_flush(c);
-    }
+    XServer::hear(root_, XCB_EVENT_MASK_PROPERTY_CHANGE, true);
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -76,20 +71,6 @@ X11Workspace::~X11Workspace() {
 
 bool X11Workspace::connected() const { return connection_ != nullptr; }
 
-uint32_t X11Workspace::atom(const char* name) {
-    const QByteArray key(name);
-    auto it = atoms_.constFind(key);
-    if (it != atoms_.constEnd()) return *it;
-    auto* c = static_cast<xcb_connection_t*>(connection_);
-    xcb_generic_error_t* error = nullptr;
-    XcbReply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), &error));
-    std::free(error);
-    const uint32_t value = reply ? reply->atom : 0;
-    if (value) atoms_.insert(key, value);
-    return value;
-}
-
 std::vector<uint32_t> X11Workspace::cardinals(uint32_t window, const char* property, uint32_t type) {
     std::vector<uint32_t> values;
     if (!connected() || window == 0) return values;
@@ -97,7 +78,7 @@ std::vector<uint32_t> X11Workspace::cardinals(uint32_t window, const char* prope
     // A window may vanish at any moment: its error is taken here, not left for the event loop.
     xcb_generic_error_t* error = nullptr;
     XcbReply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom(property), type, 0, 16384), &error));
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, XServer::atom(property), type, 0, 16384), &error));
     std::free(error);
     if (!reply || reply->format != 32 || reply->type != type) return values;
     const int count = xcb_get_property_value_length(reply.p) / 4;
@@ -193,7 +174,7 @@ void X11Workspace::sendToRoot(uint32_t window, const char* messageType, const st
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = window;
-    event.type = atom(messageType);
+    event.type = XServer::atom(messageType);
     for (size_t i = 0; i < data.size() && i < 5; ++i) event.data.data32[i] = data[i];
     xcb_send_event(c, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&event));
@@ -227,8 +208,8 @@ bool X11Workspace::terminate(const RunningApplication& app) {
     if (windows.empty()) return false;
     auto* c = static_cast<xcb_connection_t*>(connection_);
     const bool managed = hasWindowManager();
-    const uint32_t protocols = atom("WM_PROTOCOLS");
-    const uint32_t deleteWindow = atom("WM_DELETE_WINDOW");
+    const uint32_t protocols = XServer::atom("WM_PROTOCOLS");
+    const uint32_t deleteWindow = XServer::atom("WM_DELETE_WINDOW");
     int asked = 0;
     for (uint32_t window : windows) {
         if (managed) {
@@ -362,7 +343,7 @@ bool X11Workspace::nativeEventFilter(const QByteArray& eventType, void* message,
     auto* event = static_cast<xcb_generic_event_t*>(message);
     if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
     auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
-    if (notify->window != root_ || notify->atom != atom("_NET_ACTIVE_WINDOW")) return false;
+    if (notify->window != root_ || notify->atom != XServer::atom("_NET_ACTIVE_WINDOW")) return false;
     const auto active = activeWindow();
     const qint64 pid = active ? pidOfWindow(*active).value_or(0) : 0;
     if (pid != lastFrontPid_) {

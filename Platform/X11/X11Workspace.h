@@ -3,7 +3,6 @@
 #include "Platform/Desktop/Workspace.h"
 
 #include <QAbstractNativeEventFilter>
-#include <QHash>
 
 #include <cstdint>
 #include <vector>
@@ -40,7 +39,6 @@ public:
 
 private:
     bool connected() const;
-    uint32_t atom(const char* name);
     std::vector<uint32_t> cardinals(uint32_t window, const char* property, uint32_t type);
     std::optional<qint64> pidOfWindow(uint32_t window);
     bool rootListsCurrent();
@@ -50,6 +48,5 @@ private:
 
     void* connection_ = nullptr;  // xcb_connection_t
     uint32_t root_ = 0;
-    QHash<QByteArray, uint32_t> atoms_;
     qint64 lastFrontPid_ = 0;
 };
