@@ -45,16 +45,6 @@ struct HistoryLock {
     FolderLock lock;
 };
 
-// What tells one version of the file from another: its device, inode, size and modification
-// time (each write makes a new inode); empty when there is none.
-QByteArray fileStamp(const QString& file) {
-    struct stat st {};
-    if (::lstat(NativePath::encode(file).constData(), &st) != 0) return {};
-    return QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino)) + ':' +
-           QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
-           QByteArray::number(qint64(st.st_mtim.tv_nsec));
-}
-
 // The largest history file read: the most entries kept, each the longest text kept with every byte
 // written as an escape ("\u0001"), and room for the rest of its record.
 constexpr qint64 largestHistoryFile =
@@ -335,7 +325,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         const HistoryLock lock(path);
         bool changed = false;
         // A file as this instance wrote it last holds nothing new: it need not be read.
-        if (!merge->isAsWritten(fileStamp(path)))
+        if (!merge->isAsWritten(SafeFile::stamp(path)))
             if (const auto onDisk = itemsOnDisk(path, images, now))
                 items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
         std::vector<ClipboardItemCodable> records;
@@ -344,7 +334,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), folders)) return;
         // Read again at the next save when another instance may have written since (unlocked), or
         // when the entries here lack what was merged in (until they take it in).
-        merge->written(items, lock.lock.held() && !changed ? fileStamp(path) : QByteArray());
+        merge->written(items, lock.lock.held() && !changed ? SafeFile::stamp(path) : QByteArray());
         if (!changed || !merged) return;
         Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
             if (latest->load() == sequence) merged(std::move(items));
@@ -360,7 +350,7 @@ void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
                    images = imagesDirectory_, merge = merge_, limit, now = QDateTime::currentDateTimeUtc(),
                    merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a save follows, and merges
-        const QByteArray stamp = fileStamp(path);
+        const QByteArray stamp = SafeFile::stamp(path);
         if (stamp.isEmpty() || merge->isKnown(stamp)) return;
         const auto onDisk = itemsOnDisk(path, images, now);
         if (!onDisk) return;

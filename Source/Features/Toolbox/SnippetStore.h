@@ -92,6 +92,7 @@ private:
     QString fileURL_;
     QList<Snippet> snippets_;
     QHash<QUuid, Snippet> base_;  // the file's snippets at this instance's last read or write
+    QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     bool startersStandIn_ = false;  // the starters are shown for a file that held none
     bool lockFailureSaid_ = false;
     QFileSystemWatcher* watcher_ = nullptr;
