@@ -101,9 +101,17 @@ void collectImageNames(const QByteArray& bytes, QSet<QString>& names) {
     }
 }
 
+// Whether the file was changed less than a minute ago: an image another instance stored then
+// may not be named in the history file yet.
+bool isRecent(const QString& path) {
+    struct stat st {};
+    if (::lstat(NativePath::encode(path).constData(), &st) != 0) return false;
+    return std::abs(QDateTime::currentSecsSinceEpoch() - qint64(st.st_mtim.tv_sec)) < 60;
+}
+
 // Removes the stored images that no entry names, nor the history file (as another instance may
-// have saved it) or a kept-aside copy of it: only regular files of our own names inside the images
-// folder. Runs on the image queue.
+// have saved it) or a kept-aside copy of it, nor any stored in the last minute: only regular files of our own names
+// inside the images folder. Runs on the image queue.
 void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory, bool linked) {
     const QString folder = QFileInfo(historyFile).absolutePath();
     const QString asidePrefix = QFileInfo(historyFile).fileName() + kAsideInfix;
@@ -129,7 +137,9 @@ void sweepImages(QSet<QString> named, const QString& historyFile, const QString&
     long removed = 0;
     for (const QString& name : *names) {
         if (!ClipboardHistoryStore::isStoredImageName(name) || named.contains(name)) continue;
-        if (!SafeFile::removeRegular(imagesDirectory + QLatin1Char('/') + name)) ++removed;
+        const QString path = imagesDirectory + QLatin1Char('/') + name;
+        if (isRecent(path)) continue;
+        if (!SafeFile::removeRegular(path)) ++removed;
     }
     if (removed > 0) qCInfo(lcClipboard, "Cleaned up %ld orphaned image files", removed);
 }
