@@ -154,6 +154,7 @@ void SnippetStore::takeInOthersSave() {
     if (list == snippets_) return;
     snippets_ = std::move(list);
     emit snippetsChanged();
+    emit othersSaveTakenIn();
 }
 
 const QList<Snippet>& SnippetStore::starters() {
@@ -351,8 +352,11 @@ void SnippetStore::save() {
             return;
         }
     }
-    if (writeMerged(*where)) emit snippetsChanged();  // after the lock is let go
+    const bool takenIn = writeMerged(*where);
     watch(*where);
+    if (!takenIn) return;
+    emit snippetsChanged();  // after the lock is let go
+    emit othersSaveTakenIn();
 }
 
 bool SnippetStore::writeMerged(const Place& where) {

@@ -62,6 +62,8 @@ public:
 
 signals:
     void snippetsChanged();
+    // Right after the snippetsChanged of a list that took in another instance's save.
+    void othersSaveTakenIn();
 
 private:
     // Where the file is read and written: through the links the user made to their own folder or file.
