@@ -72,6 +72,7 @@ void UserDefaults::reload() {
         std::lock_guard lock(mutex_);
         values_ = {};
         changed_.clear();
+        writtenStamp_.clear();
         damaged_ = false;
         readFailure_.reset();
     }
@@ -148,7 +149,9 @@ bool UserDefaults::writeLocked(QStringList& adopted) {
         lockFailureSaid_ = true;
     }
     QJsonObject merged = values_;
-    if (std::optional<QJsonObject> onDisk = valuesOnDisk(*target)) {
+    // A file as this instance wrote it last holds nothing new: it need not be read.
+    const bool asWritten = !writtenStamp_.isEmpty() && SafeFile::stamp(*target) == writtenStamp_;
+    if (std::optional<QJsonObject> onDisk = asWritten ? std::nullopt : valuesOnDisk(*target)) {
         merged = std::move(*onDisk);
         for (const QString& key : std::as_const(changed_)) {
             if (const auto it = values_.constFind(key); it != values_.constEnd())
@@ -168,6 +171,8 @@ bool UserDefaults::writeLocked(QStringList& adopted) {
         qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(failure->reason));
         return false;
     }
+    // Another instance may write unlocked meanwhile: without the lock the file is read again.
+    writtenStamp_ = folderLock.held() ? SafeFile::stamp(*target) : QByteArray();
     changed_.clear();
     QStringList keys = values_.keys() + merged.keys();
     keys.removeDuplicates();

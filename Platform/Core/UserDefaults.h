@@ -109,6 +109,7 @@ private:
     QSet<QString> changed_;  // set or removed here since the last write that reached the disk
     mode_t newFileMode_ = 0644;  // that of a damaged file moved aside, for the one replacing it
     bool lockFailureSaid_ = false;
+    QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     bool lastWriteOk_ = true;
     bool damaged_ = false;
     std::optional<FileError> readFailure_;

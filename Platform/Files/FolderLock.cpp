@@ -2,14 +2,30 @@
 
 #include "Platform/Files/NativePath.h"
 
+#include <QSet>
+
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
+namespace {
+
+// Folders whose last wait ran out: held by an instance that may be stopped, they are not waited
+// for again until the lock is had once more.
+std::mutex stuckMutex;
+QSet<QString> stuckFolders;
+
+}  // namespace
+
 FolderLock::FolderLock(const QString& folder, int waitMs) {
+    {
+        std::lock_guard lock(stuckMutex);
+        if (stuckFolders.contains(folder)) waitMs = 0;
+    }
     const int fd = ::open(NativePath::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         failure_ = FileError::fromErrno(folder, errno);
@@ -24,11 +40,17 @@ FolderLock::FolderLock(const QString& folder, int waitMs) {
                            ? FileError::refused(folder, QStringLiteral("is locked by another instance for too long"))
                            : FileError::fromErrno(folder, code);
             ::close(fd);
+            if (code == EWOULDBLOCK && waitMs > 0) {
+                std::lock_guard lock(stuckMutex);
+                stuckFolders.insert(folder);
+            }
             return;
         }
         if (code != EINTR) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     fd_ = fd;
+    std::lock_guard lock(stuckMutex);
+    stuckFolders.remove(folder);
 }
 
 FolderLock::~FolderLock() {

@@ -10,7 +10,8 @@
 // each running instance of the program around a read and rewrite of a file in that folder: two
 // instances of one user (two displays) then take turns instead of writing over each other's
 // changes. Waits at most `waitMs` for the other instance; without the lock by then (or on a
-// file system without locks) the caller goes on unlocked. Released when it goes.
+// file system without locks) the caller goes on unlocked, and later locks of that folder do not
+// wait until one is had again. Released when it goes.
 class FolderLock {
 public:
     FolderLock(const QString& folder, int waitMs);

@@ -39,6 +39,14 @@ bool isRegular(const QString& path) {
     return ::lstat(encoded(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+QByteArray stamp(const QString& path) {
+    struct stat st {};
+    if (::lstat(encoded(path).constData(), &st) != 0) return {};
+    return QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino)) + ':' +
+           QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
+           QByteArray::number(qint64(st.st_mtim.tv_nsec));
+}
+
 QString asidePath(const QString& file, const QDateTime& now) {
     const QString base = file + QStringLiteral(".damaged-") + now.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString path = base;

@@ -19,6 +19,9 @@ namespace SafeFile {
 bool exists(const QString& path);
 // Whether a regular file (not a link to one) is at the path.
 bool isRegular(const QString& path);
+// What tells one version of a file from another: its device, inode, size and modification time
+// (each atomic write makes a new inode); empty when there is none.
+QByteArray stamp(const QString& path);
 // A free name beside a damaged file to keep it under: "<file>.damaged-<UTC time>", with "-2", "-3"...
 // after it when a file was kept in the same second.
 QString asidePath(const QString& file, const QDateTime& now);

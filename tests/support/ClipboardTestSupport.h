@@ -69,6 +69,13 @@ inline PasteboardContents plainTextOf(Pasteboard& pasteboard) {
     return read;
 }
 
+// An image file left long ago: the start-up sweep spares those stored a moment ago.
+inline bool writeOldFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() &&
+           file.setFileTime(QDateTime::currentDateTime().addSecs(-120), QFileDevice::FileModificationTime);
+}
+
 inline QStringList imageFiles(const QString& folder) {
     return QDir(folder + "/Images").entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }

@@ -11,6 +11,7 @@ void ClipboardHistoryMerge::loaded(const std::vector<ClipboardItem>& items, cons
     {
         std::lock_guard lock(mutex_);
         base_.clear();
+        oursBefore_.clear();
         for (const ClipboardItem& item : items)
             if (inFile.contains(item.id)) base_.insert(item.id, Version::of(item));
     }
@@ -28,6 +29,7 @@ void ClipboardHistoryMerge::cleared() {
         writtenStamp_.clear();
         seenStamp_.clear();
         base_.clear();
+        oursBefore_.clear();
     }
     std::lock_guard lock(removedMutex_);
     removed_.clear();
@@ -51,22 +53,31 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
     QSet<QUuid> ourIds;
     for (ClipboardItem& item : ours) {
         ourIds.insert(item.id);
+        const Version version = Version::of(item);
         const auto known = base_.constFind(item.id);
-        const bool unchangedHere = known != base_.constEnd() && *known == Version::of(item);
+        const bool atBase = known != base_.constEnd() && *known == version;
+        // This list may still be one from before a merge the entries here have not taken in yet.
+        const auto before = oursBefore_.constFind(item.id);
+        const bool unchangedHere = atBase || (before != oursBefore_.constEnd() && *before == version);
+        if (atBase) oursBefore_.remove(item.id);
         const auto there = disk.constFind(item.id);
         if (there == disk.constEnd()) {
             // Saved once and gone from the file: removed or cleared there, unless copied again here.
             if (unchangedHere) {
+                oursBefore_.insert(item.id, version);
                 changed = true;
                 continue;
             }
-        } else if (unchangedHere && Version::of(**there) != *known) {
+        } else if (unchangedHere && Version::of(**there) != version) {
+            oursBefore_.insert(item.id, version);
             theirs.push_back(**there);  // copied again or pinned there
             changed = true;
             continue;
         }
         result.push_back(std::move(item));
     }
+    // An entry the list here no longer holds is not given back by a later one.
+    oursBefore_.removeIf([&ourIds](QHash<QUuid, Version>::iterator it) { return !ourIds.contains(it.key()); });
     for (const ClipboardItem& item : onDisk) {
         if (ourIds.contains(item.id) || removedHere.contains(item.id)) continue;
         const auto same = [&item](const ClipboardItem& other) { return other.content == item.content; };

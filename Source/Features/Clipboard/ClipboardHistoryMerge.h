@@ -51,6 +51,9 @@ public:
 private:
     std::mutex mutex_;
     QHash<QUuid, Version> base_;  // the file's entries at this instance's last read or write
+    // What the entries here were before a merge replaced or dropped them: a save of a list not
+    // yet updated still holds them, unchanged here.
+    QHash<QUuid, Version> oursBefore_;
     std::mutex removedMutex_;  // apart, so that noting a removal never waits for a merge
     QSet<QUuid> removed_;  // removed here, perhaps still in the file
     QByteArray writtenStamp_, seenStamp_;

@@ -45,16 +45,6 @@ struct HistoryLock {
     FolderLock lock;
 };
 
-// What tells one version of the file from another: its device, inode, size and modification
-// time (each write makes a new inode); empty when there is none.
-QByteArray fileStamp(const QString& file) {
-    struct stat st {};
-    if (::lstat(NativePath::encode(file).constData(), &st) != 0) return {};
-    return QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino)) + ':' +
-           QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
-           QByteArray::number(qint64(st.st_mtim.tv_nsec));
-}
-
 // The largest history file read: the most entries kept, each the longest text kept with every byte
 // written as an escape ("\u0001"), and room for the rest of its record.
 constexpr qint64 largestHistoryFile =
@@ -111,9 +101,17 @@ void collectImageNames(const QByteArray& bytes, QSet<QString>& names) {
     }
 }
 
+// Whether the file was changed less than a minute ago: an image another instance stored then
+// may not be named in the history file yet.
+bool isRecent(const QString& path) {
+    struct stat st {};
+    if (::lstat(NativePath::encode(path).constData(), &st) != 0) return false;
+    return std::abs(QDateTime::currentSecsSinceEpoch() - qint64(st.st_mtim.tv_sec)) < 60;
+}
+
 // Removes the stored images that no entry names, nor the history file (as another instance may
-// have saved it) or a kept-aside copy of it: only regular files of our own names inside the images
-// folder. Runs on the image queue.
+// have saved it) or a kept-aside copy of it, nor any stored in the last minute: only regular files of our own names
+// inside the images folder. Runs on the image queue.
 void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory, bool linked) {
     const QString folder = QFileInfo(historyFile).absolutePath();
     const QString asidePrefix = QFileInfo(historyFile).fileName() + kAsideInfix;
@@ -139,7 +137,9 @@ void sweepImages(QSet<QString> named, const QString& historyFile, const QString&
     long removed = 0;
     for (const QString& name : *names) {
         if (!ClipboardHistoryStore::isStoredImageName(name) || named.contains(name)) continue;
-        if (!SafeFile::removeRegular(imagesDirectory + QLatin1Char('/') + name)) ++removed;
+        const QString path = imagesDirectory + QLatin1Char('/') + name;
+        if (isRecent(path)) continue;
+        if (!SafeFile::removeRegular(path)) ++removed;
     }
     if (removed > 0) qCInfo(lcClipboard, "Cleaned up %ld orphaned image files", removed);
 }
@@ -335,7 +335,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         const HistoryLock lock(path);
         bool changed = false;
         // A file as this instance wrote it last holds nothing new: it need not be read.
-        if (!merge->isAsWritten(fileStamp(path)))
+        if (!merge->isAsWritten(SafeFile::stamp(path)))
             if (const auto onDisk = itemsOnDisk(path, images, now))
                 items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
         std::vector<ClipboardItemCodable> records;
@@ -344,7 +344,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), folders)) return;
         // Read again at the next save when another instance may have written since (unlocked), or
         // when the entries here lack what was merged in (until they take it in).
-        merge->written(items, lock.lock.held() && !changed ? fileStamp(path) : QByteArray());
+        merge->written(items, lock.lock.held() && !changed ? SafeFile::stamp(path) : QByteArray());
         if (!changed || !merged) return;
         Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
             if (latest->load() == sequence) merged(std::move(items));
@@ -360,7 +360,7 @@ void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
                    images = imagesDirectory_, merge = merge_, limit, now = QDateTime::currentDateTimeUtc(),
                    merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a save follows, and merges
-        const QByteArray stamp = fileStamp(path);
+        const QByteArray stamp = SafeFile::stamp(path);
         if (stamp.isEmpty() || merge->isKnown(stamp)) return;
         const auto onDisk = itemsOnDisk(path, images, now);
         if (!onDisk) return;

@@ -140,20 +140,21 @@ void SnippetStore::takeInOthersSave() {
     FileError error;
     const std::optional<Place> where = savesBlocked_ ? std::nullopt : place(&error);
     if (where) watch(*where);
-    const std::optional<QByteArray> bytes =
-        where ? SafeFile::readRegular(where->file, largestFile) : std::optional<QByteArray>();
+    // This instance's own save is not read back.
+    if (!where || (!writtenStamp_.isEmpty() && SafeFile::stamp(where->file) == writtenStamp_)) return;
+    const std::optional<QByteArray> bytes = SafeFile::readRegular(where->file, largestFile);
     const std::optional<Decoded> onDisk = bytes ? decode(*bytes) : std::nullopt;
     // A file gone or damaged is left to the next save.
     if (!onDisk || onDisk->skipped > 0) return;
     QHash<QUuid, Snippet> now;
     for (const Snippet& snippet : onDisk->snippets) now.insert(snippet.id, snippet);
-    if (now == base_) return;  // this instance's own save
     QList<Snippet> list = merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>());
     base_ = std::move(now);
     if (!onDisk->snippets.isEmpty()) startersStandIn_ = false;
     if (list == snippets_) return;
     snippets_ = std::move(list);
     emit snippetsChanged();
+    emit othersSaveTakenIn();
 }
 
 const QList<Snippet>& SnippetStore::starters() {
@@ -351,8 +352,11 @@ void SnippetStore::save() {
             return;
         }
     }
-    if (writeMerged(*where)) emit snippetsChanged();  // after the lock is let go
+    const bool takenIn = writeMerged(*where);
     watch(*where);
+    if (!takenIn) return;
+    emit snippetsChanged();  // after the lock is let go
+    emit othersSaveTakenIn();
 }
 
 bool SnippetStore::writeMerged(const Place& where) {
@@ -363,8 +367,10 @@ bool SnippetStore::writeMerged(const Place& where) {
         lockFailureSaid_ = true;
     }
     bool takenIn = false;
-    // A file gone or damaged meanwhile takes this instance's list as it is.
-    if (const std::optional<Decoded> onDisk = read(where)) {
+    // A file as this instance wrote it last holds nothing new: it need not be read. One gone or
+    // damaged meanwhile takes this instance's list as it is.
+    const bool asWritten = !writtenStamp_.isEmpty() && SafeFile::stamp(where.file) == writtenStamp_;
+    if (const std::optional<Decoded> onDisk = asWritten ? std::nullopt : read(where)) {
         QList<Snippet> list =
             merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>());
         takenIn = list != snippets_;
@@ -386,6 +392,8 @@ bool SnippetStore::writeMerged(const Place& where) {
         qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(error->message()));
         return takenIn;
     }
+    // Another instance may write unlocked meanwhile: without the lock the file is read again.
+    writtenStamp_ = lock.held() ? SafeFile::stamp(where.file) : QByteArray();
     base_.clear();
     for (const Snippet& snippet : std::as_const(snippets_)) base_.insert(snippet.id, snippet);
     startersStandIn_ = false;

@@ -62,6 +62,8 @@ public:
 
 signals:
     void snippetsChanged();
+    // Right after the snippetsChanged of a list that took in another instance's save.
+    void othersSaveTakenIn();
 
 private:
     // Where the file is read and written: through the links the user made to their own folder or file.
@@ -92,6 +94,7 @@ private:
     QString fileURL_;
     QList<Snippet> snippets_;
     QHash<QUuid, Snippet> base_;  // the file's snippets at this instance's last read or write
+    QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     bool startersStandIn_ = false;  // the starters are shown for a file that held none
     bool lockFailureSaid_ = false;
     QFileSystemWatcher* watcher_ = nullptr;

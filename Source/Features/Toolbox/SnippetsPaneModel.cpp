@@ -32,10 +32,18 @@ SnippetsPaneModel::SnippetsPaneModel(SnippetStore& store, QObject* parent) : QOb
             return;
         }
     });
+    // A snippet the other removed while it was selected here: as for a removal here, the first
+    // one left is selected, so that edits are not made to what is no longer stored.
+    connect(&store_, &SnippetStore::othersSaveTakenIn, this, [this] {
+        if (selection_ && !stored(*selection_)) selectFirst();
+    });
 }
 
 void SnippetsPaneModel::appear() {
-    if (selection_) return;
+    if (!selection_) selectFirst();
+}
+
+void SnippetsPaneModel::selectFirst() {
     const QList<Snippet>& list = store_.snippets();
     select(list.isEmpty() ? std::nullopt : std::optional<Snippet>(list.first()));
 }
@@ -63,9 +71,7 @@ void SnippetsPaneModel::addSnippet() {
 void SnippetsPaneModel::remove(const Snippet& snippet) {
     const QUuid id = snippet.id;  // `snippet` may be an element of the list it is removed from
     store_.remove(snippet);
-    if (selection_ != id) return;
-    const QList<Snippet>& list = store_.snippets();
-    select(list.isEmpty() ? std::nullopt : std::optional<Snippet>(list.first()));
+    if (selection_ == id) selectFirst();
 }
 
 void SnippetsPaneModel::removeSelected() {

@@ -100,6 +100,7 @@ signals:
 
 private:
     std::optional<Snippet> stored(const QUuid& id) const;
+    void selectFirst();
     void readClipboard();
 
     SnippetStore& store_;

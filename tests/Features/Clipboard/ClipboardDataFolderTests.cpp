@@ -228,7 +228,9 @@ TEST_F(ClipboardDataFolder, TheSweepRemovesOnlyOrphanedRegularFilesOfOurNames) {
     const QString images = folder + "/Images";
     const QString outsideFile = dir.path() + "/precious.png";
     ASSERT_TRUE(writeFile(outsideFile, "precious"));
-    ASSERT_TRUE(writeFile(images + "/0B0B0B0B-0000-4000-8000-00000000000B.png", "orphan"));
+    ASSERT_TRUE(writeOldFile(images + "/0B0B0B0B-0000-4000-8000-00000000000B.png", "orphan"));
+    // Stored a moment ago by another instance, which has not named it in the file yet.
+    ASSERT_TRUE(writeFile(images + "/0A0A0A0A-0000-4000-8000-00000000000A.png", "just stored"));
     ASSERT_TRUE(writeFile(images + "/notes.txt", "the user's"));
     ASSERT_TRUE(writeFile(images + "/0c0c0c0c-0000-4000-8000-00000000000c.png", "lower case: not a name we give"));
     ASSERT_TRUE(writeFile(images + "/.quorvin-write-0123456789abcdef", "left by a crash"));
@@ -242,6 +244,7 @@ TEST_F(ClipboardDataFolder, TheSweepRemovesOnlyOrphanedRegularFilesOfOurNames) {
     QStringList left = QDir(images).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     left.sort();
     QStringList expected{named,
+                         "0A0A0A0A-0000-4000-8000-00000000000A.png",
                          "0D0D0D0D-0000-4000-8000-00000000000D.png",
                          "0E0E0E0E-0000-4000-8000-00000000000E.png",
                          "0F0F0F0F-0000-4000-8000-00000000000F.png",

@@ -425,8 +425,8 @@ TEST_F(ClipboardPins, OrphanedImagesAreSweptAtLaunchWithOneLogLine) {
     copyImage(pngBytes(3, 3));
     const QString named = *manager->history()[0].imagePath;
     manager->waitForPendingWrites();
-    ASSERT_TRUE(writeFile(folder + "/Images/0F0F0F0F-0000-4000-8000-000000000001.png", "x"));
-    ASSERT_TRUE(writeFile(folder + "/Images/0F0F0F0F-0000-4000-8000-000000000002.png", "y"));
+    ASSERT_TRUE(writeOldFile(folder + "/Images/0F0F0F0F-0000-4000-8000-000000000001.png", "x"));
+    ASSERT_TRUE(writeOldFile(folder + "/Images/0F0F0F0F-0000-4000-8000-000000000002.png", "y"));
 
     static QMutex mutex;
     static QStringList messages;

@@ -1,4 +1,5 @@
 #include "ClipboardTestSupport.h"
+#include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -114,4 +115,27 @@ TEST_F(ClipboardTwoInstances, NeitherLosesNorUndoesWhatTheOtherSaved) {
     manager->removeItem(idOf(*manager, "h"));
     EXPECT_TRUE(TestSupport::waitFor([&] { return secondTexts() == std::vector<QString>{"i", "g"}; }, 30000));
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"i", "g"}));
+}
+
+// A save of a list made before the entries here took in a merge does not give back what the
+// other display removed.
+TEST_F(ClipboardTwoInstances, AnOlderListSavedAfterAMergeGivesNothingBack) {
+    ClipboardHistoryStore here(folder), there(folder);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    auto item = [&](const char* text, int seconds) {
+        return ClipboardItem::make(ClipboardContent::text(text), now.addSecs(seconds));
+    };
+    const ClipboardItem x = item("x", 1), y = item("y", 0), z = item("z", 2), w = item("w", 3);
+    here.read(200, now);
+    here.save({x, y}, 200, {});
+    here.waitUntilIdle();
+    there.read(200, now);
+    there.noteRemoved({x.id});
+    there.save({y}, 200, {});
+    there.waitUntilIdle();
+    here.save({z, x, y}, 200, {});
+    here.waitUntilIdle();
+    here.save({w, z, x, y}, 200, {});
+    here.waitUntilIdle();
+    EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"w", "z", "y"}));
 }

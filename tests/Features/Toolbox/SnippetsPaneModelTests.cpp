@@ -12,6 +12,8 @@ using SnippetExpander::BuiltIn;
 
 namespace {
 
+const QString kStarterAnswer = QStringLiteral("Ответ на письмо");
+
 struct SnippetsPaneModelTest : ::testing::Test {
     ToolboxPaneTest::ScopedFakePasteboard fake;
     QTemporaryDir folder;
@@ -111,6 +113,14 @@ TEST_F(SnippetsPaneModelTest, EditsAreStoredAtOnce) {
     EXPECT_EQ(model.draft()->title, QStringLiteral("Дата и час"));
     model.setBody(QStringLiteral("{{date}}"));
     EXPECT_EQ(stored(0).title, QStringLiteral("Дата и час"));
+
+    // Its removal of the selected snippet, taken in: the first one left is selected, as for a
+    // removal here, and takes the next edit.
+    SnippetStore(folder.path()).remove(stored(0));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return titles() == QStringList{kStarterAnswer}; }, 30000));
+    EXPECT_EQ(model.selection(), stored(0).id);
+    model.setBody(QStringLiteral("{{time}}"));
+    EXPECT_EQ(stored(0).body, QStringLiteral("{{time}}"));
 
     // A snippet deleted behind the editor's back: edits change the working copy only.
     const Snippet gone = stored(0);
