@@ -135,10 +135,6 @@ TEST_P(StaysOnTopX11, RisesOnlyAboveOrdinaryWindows) {
     std::vector<std::pair<QWidget*, StaysOnTop*>> kept{{&pet, petKeeper}};
     if (!hood.windowManager) kept.emplace_back(&strip, stripKeeper);
     auto id = [](QWidget* w) { return Window(w->winId()); };
-    auto allOver = [&](Window other) {
-        return std::all_of(kept.begin(), kept.end(),
-                           [&](const auto& k) { return X11Test::stackedBelow(X11Test::topLevel(other), id(k.first)); });
-    };
 
     OtherProgram program;
     ASSERT_NE(program.display(), nullptr);
