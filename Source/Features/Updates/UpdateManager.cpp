@@ -41,6 +41,15 @@ bool isTransportError(QNetworkReply::NetworkError error) {
     // HTTP answers (an error page too) arrive with codes from ContentAccessDenied on: their body counts.
     return error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
 }
+
+// Closes and removes a download (up to hundreds of megabytes: never on the GUI thread). Through the
+// open folder and the name's exact bytes: it holds the download alone.
+void removeDownload(int file, int lock, const QByteArray& folder) {
+    if (file >= 0) ::close(file);
+    if (lock >= 0) ::unlinkat(lock, "update.zip", 0);
+    if (!folder.isEmpty()) ::rmdir(folder.constData());
+    if (lock >= 0) ::close(lock);
+}
 }  // namespace
 
 // A download under way, read a turn at a time.
@@ -101,7 +110,7 @@ UpdateManager::UpdateManager(Environment environment, QObject* parent)
 
 UpdateManager::~UpdateManager() {
     queue_.reset();  // a verification under way finishes first; its answer finds no manager
-    dropDownload();
+    removeDownload(download_, downloadLock_, NativePath::encode(downloadFolder_));
 }
 
 void UpdateManager::setNetworkAccessManager(QNetworkAccessManager* network) { network_ = network; }
@@ -390,11 +399,14 @@ void UpdateManager::downloadArrived(const UpdateFeed::Build& build) {
     job.feedBuild = build.build;
     job.runningBuild = std::max(runningBuild(), replacedBuild_);
     QPointer<UpdateManager> self(this);
-    queue_->async([job, self] {
+    // The folder stays locked until the queue has removed it.
+    const int lock = std::exchange(downloadLock_, -1);
+    const QByteArray folder = NativePath::encode(std::exchange(downloadFolder_, {}));
+    queue_->async([job, self, lock, folder] {
         const UpdateInstaller::Outcome outcome = UpdateInstaller::verifyAndReplace(job);
+        removeDownload(-1, lock, folder);
         Dispatch::main([self, outcome, build = job.feedBuild] {
             if (!self) return;
-            self->dropDownload();
             if (!outcome.replaced) return self->failInstall(outcome.message, outcome.detail);
             self->replacedBuild_ = build;
             self->installed();
@@ -420,18 +432,23 @@ void UpdateManager::installed() {
 
 void UpdateManager::failInstall(const QString& message, const QString& detail) {
     if (!detail.isEmpty()) qCWarning(lcUpdates, "Update not installed: %s", qPrintable(detail));
-    dropDownload();
-    installing_ = false;
-    setState(State::failed(message));
+    // The failure is told once the download is gone; until then no other installation starts.
+    dropDownload([this, message] {
+        installing_ = false;
+        setState(State::failed(message));
+    });
 }
 
-void UpdateManager::dropDownload() {
-    if (download_ >= 0) ::close(download_);
-    download_ = -1;
-    // Through the open folder and the name's exact bytes: it holds the download alone.
-    if (downloadLock_ >= 0) ::unlinkat(downloadLock_, "update.zip", 0);
-    if (!downloadFolder_.isEmpty()) ::rmdir(NativePath::encode(downloadFolder_).constData());
-    downloadFolder_.clear();
-    if (downloadLock_ >= 0) ::close(downloadLock_);
-    downloadLock_ = -1;
+void UpdateManager::dropDownload(std::function<void()> then) {
+    const int file = std::exchange(download_, -1);
+    const int lock = std::exchange(downloadLock_, -1);
+    const QByteArray folder = NativePath::encode(std::exchange(downloadFolder_, {}));
+    if (file < 0 && lock < 0 && folder.isEmpty()) return then();
+    // The folder stays locked until the queue has removed it.
+    queue_->async([file, lock, folder, self = QPointer<UpdateManager>(this), then = std::move(then)] {
+        removeDownload(file, lock, folder);
+        Dispatch::main([self, then] {
+            if (self) then();
+        });
+    });
 }

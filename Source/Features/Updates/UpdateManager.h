@@ -156,7 +156,8 @@ private:
     void downloadEnded(QNetworkReply* reply, Download& download);
     void downloadArrived(const UpdateFeed::Build& build);
     void installed();
-    void dropDownload();
+    // Closes and removes the download on the queue, then runs `then` on the GUI thread.
+    void dropDownload(std::function<void()> then);
 
     Environment env_;
     State state_ = State::idle();
