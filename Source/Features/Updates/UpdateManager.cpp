@@ -32,9 +32,10 @@ namespace {
 constexpr int transferTimeoutMs = 60000;
 constexpr qint64 downloadBuffer = 256 * 1024;
 constexpr qint64 feedPiece = 64 * 1024;
-// A compressed download is inflated this much at a time, and a turn of the event loop stops reading
-// once it has made this much (each piece makes at most about a thousand times its size).
-constexpr qint64 inflatePiece = 2 * 1024;
+// A compressed download is inflated this much at a time, and a turn of the event loop reads no piece
+// that could take what it has made past this much (deflate makes at most 1032 bytes of each byte).
+constexpr qint64 inflatePiece = 1024;
+constexpr qint64 deflateMost = 1032;
 constexpr qint64 turnOutput = 2 * 1024 * 1024;
 
 bool isTransportError(QNetworkReply::NetworkError error) {
@@ -321,10 +322,11 @@ void UpdateManager::readDownload(QNetworkReply* reply, const std::shared_ptr<Dow
     BodyInflater& inflater = *download.inflater;
     // What the body decodes to is measured, and no more than one byte past the length is ever made.
     // Deflate makes up to some thousand bytes of each byte it reads: a compressed body is fed in small
-    // pieces, and the turn ends once it has made a few megabytes.
+    // pieces, and no turn makes more than turnOutput.
     const qint64 piece = inflater.encoding().isEmpty() ? downloadBuffer : inflatePiece;
+    const qint64 most = inflater.encoding().isEmpty() ? piece : piece * deflateMost;
     QByteArray chunk;
-    while (!download.failed() && chunk.size() < turnOutput && reply->bytesAvailable() > 0) {
+    while (!download.failed() && chunk.size() + most <= turnOutput && reply->bytesAvailable() > 0) {
         const QByteArray raw = reply->read(piece);
         download.sent += raw.size();
         const bool read = inflater.add(raw, chunk);
