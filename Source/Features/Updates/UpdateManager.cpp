@@ -37,6 +37,8 @@ constexpr qint64 feedPiece = 64 * 1024;
 constexpr qint64 inflatePiece = 1024;
 constexpr qint64 deflateMost = 1032;
 constexpr qint64 turnOutput = 2 * 1024 * 1024;
+// Writing is done on the queue, in order; no turn reads while this much waits to be written.
+constexpr qint64 writeAhead = 8 * 1024 * 1024;
 
 bool isTransportError(QNetworkReply::NetworkError error) {
     // HTTP answers (an error page too) arrive with codes from ContentAccessDenied on: their body counts.
@@ -61,6 +63,7 @@ struct UpdateManager::Download {
     qint64 sent = 0;  // the body's bytes as the server sent them
     bool tooLong = false;
     int writeFailed = 0;  // errno
+    qint64 unwritten = 0;  // handed to the queue, not yet written
     bool scheduled = false;  // a turn is due
     bool ended = false;
     bool failed() const { return tooLong || writeFailed || (inflater && !inflater->problem().isEmpty()); }
@@ -316,7 +319,7 @@ void UpdateManager::readDownloadSoon(QNetworkReply* reply, const std::shared_ptr
 
 void UpdateManager::readDownload(QNetworkReply* reply, const std::shared_ptr<Download>& shared) {
     Download& download = *shared;
-    if (download.ended) return;
+    if (download.ended || download.unwritten > writeAhead) return;
     if (!download.inflater)
         download.inflater = std::make_unique<BodyInflater>(reply->rawHeader("Content-Encoding"), download.build.length);
     BodyInflater& inflater = *download.inflater;
@@ -336,18 +339,39 @@ void UpdateManager::readDownload(QNetworkReply* reply, const std::shared_ptr<Dow
         else if (!read)
             reply->abort();
     }
-    for (qsizetype done = 0; !download.failed() && done < chunk.size();) {
-        const ssize_t n = ::write(download_, chunk.constData() + done, size_t(chunk.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            download.writeFailed = n < 0 ? errno : EIO;
-            reply->abort();
-            break;
-        }
-        done += n;
+    if (!download.failed() && !chunk.isEmpty()) writeDownload(reply, shared, std::move(chunk));
+    if (!download.failed() && reply->bytesAvailable() > 0) {
+        // Past the bound, the next turn is due when a write is done.
+        if (download.unwritten <= writeAhead) readDownloadSoon(reply, shared);
+        return;
     }
-    if (!download.failed() && reply->bytesAvailable() > 0) return readDownloadSoon(reply, shared);
-    if (reply->isFinished()) downloadEnded(reply, download);
+    if (reply->isFinished() && download.unwritten == 0) downloadEnded(reply, download);
+}
+
+void UpdateManager::writeDownload(QNetworkReply* reply, const std::shared_ptr<Download>& download, QByteArray chunk) {
+    download->unwritten += chunk.size();
+    queue_->async([fd = download_, chunk = std::move(chunk), self = QPointer<UpdateManager>(this),
+                   reply = QPointer<QNetworkReply>(reply), download] {
+        int error = 0;
+        for (qsizetype done = 0; done < chunk.size();) {
+            const ssize_t n = ::write(fd, chunk.constData() + done, size_t(chunk.size() - done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error = n < 0 ? errno : EIO;
+                break;
+            }
+            done += n;
+        }
+        Dispatch::main([self, reply, download, error, size = chunk.size()] {
+            download->unwritten -= size;
+            if (!self || !reply) return;
+            if (error && !download->writeFailed) {
+                download->writeFailed = error;
+                reply->abort();
+            }
+            self->readDownloadSoon(reply, download);
+        });
+    });
 }
 
 void UpdateManager::downloadEnded(QNetworkReply* reply, Download& download) {
@@ -378,9 +402,7 @@ void UpdateManager::downloadEnded(QNetworkReply* reply, Download& download) {
             insecure ? UpdateInstaller::insecureRedirectFailure() : UpdateInstaller::downloadFailure(),
             QStringLiteral("download of ") + build.url.toString() + QStringLiteral(": ") + reply->errorString());
     }
-    const int fd = std::exchange(download_, -1);
-    if (::close(fd) != 0) return failSaving(errno, download.temp);
-    downloadArrived(build);
+    downloadArrived(build, download.temp);
 }
 
 void UpdateManager::failSaving(int code, const QString& folder) {
@@ -389,7 +411,7 @@ void UpdateManager::failSaving(int code, const QString& folder) {
                 QStringLiteral("cannot save the download in %1: %2").arg(folder, reason));
 }
 
-void UpdateManager::downloadArrived(const UpdateFeed::Build& build) {
+void UpdateManager::downloadArrived(const UpdateFeed::Build& build, const QString& temp) {
     UpdateInstaller::Job job;
     job.archivePath = downloadFolder_ + QStringLiteral("/update.zip");
     job.length = build.length;
@@ -401,10 +423,18 @@ void UpdateManager::downloadArrived(const UpdateFeed::Build& build) {
     job.feedBuild = build.build;
     job.runningBuild = std::max(runningBuild(), replacedBuild_);
     QPointer<UpdateManager> self(this);
-    // The folder stays locked until the queue has removed it.
+    // The file is closed, and the folder stays locked until it is removed, on the queue.
+    const int file = std::exchange(download_, -1);
     const int lock = std::exchange(downloadLock_, -1);
     const QByteArray folder = NativePath::encode(std::exchange(downloadFolder_, {}));
-    queue_->async([job, self, lock, folder] {
+    queue_->async([job, self, file, lock, folder, temp] {
+        if (::close(file) != 0) {
+            const int error = errno;
+            removeDownload(-1, lock, folder);
+            return Dispatch::main([self, error, temp] {
+                if (self) self->failSaving(error, temp);
+            });
+        }
         const UpdateInstaller::Outcome outcome = UpdateInstaller::verifyAndReplace(job);
         removeDownload(-1, lock, folder);
         Dispatch::main([self, outcome, build = job.feedBuild] {

@@ -154,7 +154,8 @@ private:
     void readDownloadSoon(QNetworkReply* reply, const std::shared_ptr<Download>& download);
     void readDownload(QNetworkReply* reply, const std::shared_ptr<Download>& download);
     void downloadEnded(QNetworkReply* reply, Download& download);
-    void downloadArrived(const UpdateFeed::Build& build);
+    void writeDownload(QNetworkReply* reply, const std::shared_ptr<Download>& download, QByteArray chunk);
+    void downloadArrived(const UpdateFeed::Build& build, const QString& temp);
     void installed();
     // Closes and removes the download on the queue, then runs `then` on the GUI thread.
     void dropDownload(std::function<void()> then);
