@@ -8,10 +8,10 @@
 #include "Source/Features/Updates/ReleaseNotes.h"
 #include "Source/Features/Updates/ReplyBody.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
+#include "Source/Features/Updates/UpdateLog.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
