@@ -70,7 +70,8 @@ bool BodyInflater::add(QByteArrayView raw, QByteArray& out) {
     z_stream& z = stream_->z;
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
     z.avail_in = uInt(raw.size());
-    while (z.avail_in > 0) {
+    // A full output step may leave zlib holding more even once the input is used up.
+    for (bool full = false; z.avail_in > 0 || full;) {
         if (ended_) {
             // gzip allows one member after another; anything else after the end is damage.
             if (encoding_ != "gzip") return fail(QStringLiteral("bytes follow the end of its deflate stream"));
@@ -87,6 +88,8 @@ bool BodyInflater::add(QByteArrayView raw, QByteArray& out) {
         out.resize(at + qsizetype(made));
         decoded_ += made;
         if (decoded_ > limit_) return failTooLong();
+        full = rc == Z_OK && z.avail_out == 0;
+        if (rc == Z_BUF_ERROR && z.avail_in == 0) break;  // nothing was held after all
         if (rc == Z_STREAM_END)
             ended_ = true;
         else if (rc != Z_OK)

@@ -3,15 +3,13 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Core/SerialQueue.h"
 #include "Source/Features/Updates/ReplyBody.h"
+#include "Source/Features/Updates/UpdateLog.h"
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-
-Q_LOGGING_CATEGORY(lcReleaseImages, "com.pelwick.Quorvin.Updates", QtInfoMsg)
 
 namespace {
 constexpr int transferTimeoutMs = 60000;
@@ -66,8 +64,7 @@ QNetworkAccessManager* ReleaseImageLoader::network() {
 void ReleaseImageLoader::load(const QUrl& url) {
     if (images_.contains(url) || loading_.contains(url)) return;
     if (!isAllowed(url)) {
-        qCInfo(lcReleaseImages, "Release picture %s not shown: it is not offered over https",
-               qPrintable(url.toString()));
+        qCInfo(lcUpdates, "Release picture %s not shown: it is not offered over https", qPrintable(url.toString()));
         QPointer<ReleaseImageLoader> self(this);
         Dispatch::main([self, url] {
             if (self) emit self->failed(url);
@@ -112,7 +109,7 @@ void ReleaseImageLoader::load(const QUrl& url) {
 }
 
 void ReleaseImageLoader::refused(const QUrl& url, const QString& problem) {
-    qCInfo(lcReleaseImages, "Release picture %s not shown: %s", qPrintable(url.toString()), qPrintable(problem));
+    qCInfo(lcUpdates, "Release picture %s not shown: %s", qPrintable(url.toString()), qPrintable(problem));
     loading_.remove(url);
     emit failed(url);
 }

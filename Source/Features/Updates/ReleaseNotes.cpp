@@ -4,13 +4,11 @@
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 #include "Source/Features/Updates/UpdateFeed.h"
+#include "Source/Features/Updates/UpdateLog.h"
 
 #include <QHash>
-#include <QLoggingCategory>
 
 #include <algorithm>
-
-Q_LOGGING_CATEGORY(lcReleaseNotes, "com.pelwick.Quorvin.Updates", QtInfoMsg)
 
 namespace ReleaseNotes {
 
@@ -43,7 +41,7 @@ QList<Release> readCachedReleases(const QString& cachePath,
 
 bool writeCache(const QString& cachePath, const QByteArray& body) {
     if (const auto error = FileWriter::shared().write(cachePath, body, 0644)) {
-        qCWarning(lcReleaseNotes, "Could not keep the update feed: %s", qPrintable(error->message()));
+        qCWarning(lcUpdates, "Could not keep the update feed: %s", qPrintable(error->message()));
         return false;
     }
     return true;

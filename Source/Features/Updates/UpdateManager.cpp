@@ -8,10 +8,10 @@
 #include "Source/Features/Updates/ReleaseNotes.h"
 #include "Source/Features/Updates/ReplyBody.h"
 #include "Source/Features/Updates/UpdateInstaller.h"
+#include "Source/Features/Updates/UpdateLog.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -32,14 +32,26 @@ namespace {
 constexpr int transferTimeoutMs = 60000;
 constexpr qint64 downloadBuffer = 256 * 1024;
 constexpr qint64 feedPiece = 64 * 1024;
-// A compressed download is inflated this much at a time, and a turn of the event loop stops reading
-// once it has made this much (each piece makes at most about a thousand times its size).
-constexpr qint64 inflatePiece = 2 * 1024;
+// A compressed download is inflated this much at a time, and a turn of the event loop reads no piece
+// that could take what it has made past this much (deflate makes at most 1032 bytes of each byte).
+constexpr qint64 inflatePiece = 1024;
+constexpr qint64 deflateMost = 1032;
 constexpr qint64 turnOutput = 2 * 1024 * 1024;
+// Writing is done on the queue, in order; no turn reads while this much waits to be written.
+constexpr qint64 writeAhead = 8 * 1024 * 1024;
 
 bool isTransportError(QNetworkReply::NetworkError error) {
     // HTTP answers (an error page too) arrive with codes from ContentAccessDenied on: their body counts.
     return error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
+}
+
+// Closes and removes a download (up to hundreds of megabytes: never on the GUI thread). Through the
+// open folder and the name's exact bytes: it holds the download alone.
+void removeDownload(int file, int lock, const QByteArray& folder) {
+    if (file >= 0) ::close(file);
+    if (lock >= 0) ::unlinkat(lock, "update.zip", 0);
+    if (!folder.isEmpty()) ::rmdir(folder.constData());
+    if (lock >= 0) ::close(lock);
 }
 }  // namespace
 
@@ -51,6 +63,7 @@ struct UpdateManager::Download {
     qint64 sent = 0;  // the body's bytes as the server sent them
     bool tooLong = false;
     int writeFailed = 0;  // errno
+    qint64 unwritten = 0;  // handed to the queue, not yet written
     bool scheduled = false;  // a turn is due
     bool ended = false;
     bool failed() const { return tooLong || writeFailed || (inflater && !inflater->problem().isEmpty()); }
@@ -101,7 +114,7 @@ UpdateManager::UpdateManager(Environment environment, QObject* parent)
 
 UpdateManager::~UpdateManager() {
     queue_.reset();  // a verification under way finishes first; its answer finds no manager
-    dropDownload();
+    removeDownload(download_, downloadLock_, NativePath::encode(downloadFolder_));
 }
 
 void UpdateManager::setNetworkAccessManager(QNetworkAccessManager* network) { network_ = network; }
@@ -306,16 +319,17 @@ void UpdateManager::readDownloadSoon(QNetworkReply* reply, const std::shared_ptr
 
 void UpdateManager::readDownload(QNetworkReply* reply, const std::shared_ptr<Download>& shared) {
     Download& download = *shared;
-    if (download.ended) return;
+    if (download.ended || download.unwritten > writeAhead) return;
     if (!download.inflater)
         download.inflater = std::make_unique<BodyInflater>(reply->rawHeader("Content-Encoding"), download.build.length);
     BodyInflater& inflater = *download.inflater;
     // What the body decodes to is measured, and no more than one byte past the length is ever made.
     // Deflate makes up to some thousand bytes of each byte it reads: a compressed body is fed in small
-    // pieces, and the turn ends once it has made a few megabytes.
+    // pieces, and no turn makes more than turnOutput.
     const qint64 piece = inflater.encoding().isEmpty() ? downloadBuffer : inflatePiece;
+    const qint64 most = inflater.encoding().isEmpty() ? piece : piece * deflateMost;
     QByteArray chunk;
-    while (!download.failed() && chunk.size() < turnOutput && reply->bytesAvailable() > 0) {
+    while (!download.failed() && chunk.size() + most <= turnOutput && reply->bytesAvailable() > 0) {
         const QByteArray raw = reply->read(piece);
         download.sent += raw.size();
         const bool read = inflater.add(raw, chunk);
@@ -325,18 +339,39 @@ void UpdateManager::readDownload(QNetworkReply* reply, const std::shared_ptr<Dow
         else if (!read)
             reply->abort();
     }
-    for (qsizetype done = 0; !download.failed() && done < chunk.size();) {
-        const ssize_t n = ::write(download_, chunk.constData() + done, size_t(chunk.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            download.writeFailed = n < 0 ? errno : EIO;
-            reply->abort();
-            break;
-        }
-        done += n;
+    if (!download.failed() && !chunk.isEmpty()) writeDownload(reply, shared, std::move(chunk));
+    if (!download.failed() && reply->bytesAvailable() > 0) {
+        // Past the bound, the next turn is due when a write is done.
+        if (download.unwritten <= writeAhead) readDownloadSoon(reply, shared);
+        return;
     }
-    if (!download.failed() && reply->bytesAvailable() > 0) return readDownloadSoon(reply, shared);
-    if (reply->isFinished()) downloadEnded(reply, download);
+    if (reply->isFinished() && download.unwritten == 0) downloadEnded(reply, download);
+}
+
+void UpdateManager::writeDownload(QNetworkReply* reply, const std::shared_ptr<Download>& download, QByteArray chunk) {
+    download->unwritten += chunk.size();
+    queue_->async([fd = download_, chunk = std::move(chunk), self = QPointer<UpdateManager>(this),
+                   reply = QPointer<QNetworkReply>(reply), download] {
+        int error = 0;
+        for (qsizetype done = 0; done < chunk.size();) {
+            const ssize_t n = ::write(fd, chunk.constData() + done, size_t(chunk.size() - done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error = n < 0 ? errno : EIO;
+                break;
+            }
+            done += n;
+        }
+        Dispatch::main([self, reply, download, error, size = chunk.size()] {
+            download->unwritten -= size;
+            if (!self || !reply) return;
+            if (error && !download->writeFailed) {
+                download->writeFailed = error;
+                reply->abort();
+            }
+            self->readDownloadSoon(reply, download);
+        });
+    });
 }
 
 void UpdateManager::downloadEnded(QNetworkReply* reply, Download& download) {
@@ -367,9 +402,7 @@ void UpdateManager::downloadEnded(QNetworkReply* reply, Download& download) {
             insecure ? UpdateInstaller::insecureRedirectFailure() : UpdateInstaller::downloadFailure(),
             QStringLiteral("download of ") + build.url.toString() + QStringLiteral(": ") + reply->errorString());
     }
-    const int fd = std::exchange(download_, -1);
-    if (::close(fd) != 0) return failSaving(errno, download.temp);
-    downloadArrived(build);
+    downloadArrived(build, download.temp);
 }
 
 void UpdateManager::failSaving(int code, const QString& folder) {
@@ -378,7 +411,7 @@ void UpdateManager::failSaving(int code, const QString& folder) {
                 QStringLiteral("cannot save the download in %1: %2").arg(folder, reason));
 }
 
-void UpdateManager::downloadArrived(const UpdateFeed::Build& build) {
+void UpdateManager::downloadArrived(const UpdateFeed::Build& build, const QString& temp) {
     UpdateInstaller::Job job;
     job.archivePath = downloadFolder_ + QStringLiteral("/update.zip");
     job.length = build.length;
@@ -390,11 +423,22 @@ void UpdateManager::downloadArrived(const UpdateFeed::Build& build) {
     job.feedBuild = build.build;
     job.runningBuild = std::max(runningBuild(), replacedBuild_);
     QPointer<UpdateManager> self(this);
-    queue_->async([job, self] {
+    // The file is closed, and the folder stays locked until it is removed, on the queue.
+    const int file = std::exchange(download_, -1);
+    const int lock = std::exchange(downloadLock_, -1);
+    const QByteArray folder = NativePath::encode(std::exchange(downloadFolder_, {}));
+    queue_->async([job, self, file, lock, folder, temp] {
+        if (::close(file) != 0) {
+            const int error = errno;
+            removeDownload(-1, lock, folder);
+            return Dispatch::main([self, error, temp] {
+                if (self) self->failSaving(error, temp);
+            });
+        }
         const UpdateInstaller::Outcome outcome = UpdateInstaller::verifyAndReplace(job);
+        removeDownload(-1, lock, folder);
         Dispatch::main([self, outcome, build = job.feedBuild] {
             if (!self) return;
-            self->dropDownload();
             if (!outcome.replaced) return self->failInstall(outcome.message, outcome.detail);
             self->replacedBuild_ = build;
             self->installed();
@@ -420,18 +464,23 @@ void UpdateManager::installed() {
 
 void UpdateManager::failInstall(const QString& message, const QString& detail) {
     if (!detail.isEmpty()) qCWarning(lcUpdates, "Update not installed: %s", qPrintable(detail));
-    dropDownload();
-    installing_ = false;
-    setState(State::failed(message));
+    // The failure is told once the download is gone; until then no other installation starts.
+    dropDownload([this, message] {
+        installing_ = false;
+        setState(State::failed(message));
+    });
 }
 
-void UpdateManager::dropDownload() {
-    if (download_ >= 0) ::close(download_);
-    download_ = -1;
-    // Through the open folder and the name's exact bytes: it holds the download alone.
-    if (downloadLock_ >= 0) ::unlinkat(downloadLock_, "update.zip", 0);
-    if (!downloadFolder_.isEmpty()) ::rmdir(NativePath::encode(downloadFolder_).constData());
-    downloadFolder_.clear();
-    if (downloadLock_ >= 0) ::close(downloadLock_);
-    downloadLock_ = -1;
+void UpdateManager::dropDownload(std::function<void()> then) {
+    const int file = std::exchange(download_, -1);
+    const int lock = std::exchange(downloadLock_, -1);
+    const QByteArray folder = NativePath::encode(std::exchange(downloadFolder_, {}));
+    if (file < 0 && lock < 0 && folder.isEmpty()) return then();
+    // The folder stays locked until the queue has removed it.
+    queue_->async([file, lock, folder, self = QPointer<UpdateManager>(this), then = std::move(then)] {
+        removeDownload(file, lock, folder);
+        Dispatch::main([self, then] {
+            if (self) then();
+        });
+    });
 }

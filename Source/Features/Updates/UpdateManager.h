@@ -154,9 +154,11 @@ private:
     void readDownloadSoon(QNetworkReply* reply, const std::shared_ptr<Download>& download);
     void readDownload(QNetworkReply* reply, const std::shared_ptr<Download>& download);
     void downloadEnded(QNetworkReply* reply, Download& download);
-    void downloadArrived(const UpdateFeed::Build& build);
+    void writeDownload(QNetworkReply* reply, const std::shared_ptr<Download>& download, QByteArray chunk);
+    void downloadArrived(const UpdateFeed::Build& build, const QString& temp);
     void installed();
-    void dropDownload();
+    // Closes and removes the download on the queue, then runs `then` on the GUI thread.
+    void dropDownload(std::function<void()> then);
 
     Environment env_;
     State state_ = State::idle();

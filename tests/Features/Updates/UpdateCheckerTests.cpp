@@ -220,6 +220,8 @@ TEST(BodyInflater, DecodesWhatServersSendAndStopsJustPastTheLimit) {
         {"gzip junk after", "gzip", gz + "junk", 1000, false, false, text},
         {"deflate, wrapped", "deflate", zlibbed, 1000, true, false, text},
         {"deflate, bare", "deflate", zlibbed.mid(2).chopped(4), 1000, true, false, text},
+        {"deflate, bare, a byte past a full step", "deflate", qCompress(QByteArray(65537, '\0')).mid(6).chopped(4),
+         100000, true, false, QByteArray(65537, '\0')},
         {"deflate junk after", "deflate", zlibbed + "x", 1000, false, false, text},
         {"not gzip", "gzip", text, 1000, false, false, ""},
         {"unknown", "br", text, 1000, false, false, ""},
