@@ -251,7 +251,9 @@ TEST_P(FramedPopupX11, EndsAtTheLastSizeAsked) {
     // The frame has its pixel less (a window manager may fold it into a size asked while it was
     // stopped), and then the compositor is asked to repaint beside it, where the shadow it dropped
     // may still show.
-    if (!stall.resizeTo || stall.atTheFirstStraySize) EXPECT_TRUE(lessAPixel) << "the frame never had its pixel less";
+    if (!stall.resizeTo || stall.atTheFirstStraySize) {
+        EXPECT_TRUE(lessAPixel) << "the frame never had its pixel less";
+    }
     const QRect shadowed = serverRect(id).adjusted(-24, -24, 24, 24) & QRect(0, 0, 1 << 15, 1 << 15);
     if (lessAPixel) {
         EXPECT_TRUE(TestSupport::waitFor([&] { return rootExposures.covered(shadowed); }, 3000))
