@@ -7,9 +7,11 @@ ClipboardHistoryMerge::Version ClipboardHistoryMerge::Version::of(const Clipboar
 }
 
 void ClipboardHistoryMerge::loaded(const std::vector<ClipboardItem>& items, const QSet<QUuid>& inFile,
-                                   const std::vector<QUuid>& leftOut) {
+                                   const std::vector<QUuid>& leftOut, const QByteArray& stamp) {
     {
         std::lock_guard lock(mutex_);
+        writtenStamp_ = stamp;
+        seenStamp_.clear();
         base_.clear();
         oursBefore_.clear();
         for (const ClipboardItem& item : items)

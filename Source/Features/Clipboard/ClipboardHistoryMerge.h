@@ -26,8 +26,10 @@ public:
     };
 
     // The entries the file held when read (`inFile`: those whose ids it gave), and the ids of
-    // records left out by the limit, which are removed from the file here.
-    void loaded(const std::vector<ClipboardItem>& items, const QSet<QUuid>& inFile, const std::vector<QUuid>& leftOut);
+    // records left out by the limit, which are removed from the file here; `stamp` tells the version
+    // read (empty where unknown), so that a save need not read it again while it is unchanged.
+    void loaded(const std::vector<ClipboardItem>& items, const QSet<QUuid>& inFile, const std::vector<QUuid>& leftOut,
+                const QByteArray& stamp = {});
     // Entries removed here: the other instance's copy of them is not taken in again.
     void removed(const std::vector<QUuid>& ids);
     // The file was removed here (a clear): nothing is known of it any more.

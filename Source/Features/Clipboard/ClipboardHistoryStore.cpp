@@ -112,7 +112,8 @@ bool isRecent(const QString& path) {
 // Removes the stored images that no entry names, nor the history file (as another instance may
 // have saved it) or a kept-aside copy of it, nor any stored in the last minute: only regular files of our own names
 // inside the images folder. Runs on the image queue.
-void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory, bool linked) {
+void sweepImages(QSet<QString> named, const QString& historyFile, const QString& imagesDirectory, bool linked,
+                 bool readHistoryFile) {
     const QString folder = QFileInfo(historyFile).absolutePath();
     const QString asidePrefix = QFileInfo(historyFile).fileName() + kAsideInfix;
     // Writes cut short by a crash or a kill; a write still under way keeps its file. A folder
@@ -122,7 +123,7 @@ void sweepImages(QSet<QString> named, const QString& historyFile, const QString&
     for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList())) {
         if (FileWriter::isTemporaryName(name)) continue;
         const bool aside = name.startsWith(asidePrefix);
-        if (!aside && name != QFileInfo(historyFile).fileName()) continue;
+        if (!aside && !(readHistoryFile && name == QFileInfo(historyFile).fileName())) continue;
         FileError error;
         if (const auto bytes = SafeFile::readRegular(folder + QLatin1Char('/') + name, largestHistoryFile, &error)) {
             collectImageNames(*bytes, named);
@@ -209,6 +210,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
                                                           int limit, const QDateTime& now) {
     Loaded loaded;
     loaded.limit = limit;
+    loaded.stamp = SafeFile::stamp(file);
     FileError error;
     const std::optional<QByteArray> bytes = SafeFile::readRegular(file, largestHistoryFile, &error);
     if (!bytes && error.isMissing()) return loaded;  // first launch
@@ -281,7 +283,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
 
 ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(int limit, const QDateTime& now) const {
     Loaded loaded = read(historyFile_, imagesDirectory_, limit, now);
-    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut);
+    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut, loaded.damaged ? QByteArray() : loaded.stamp);
     return loaded;
 }
 
@@ -308,7 +310,7 @@ std::optional<ClipboardHistoryStore::Loaded> ClipboardHistoryStore::takeLoad() {
     }
     if (!loaded) return loaded;
     pendingLoad_.reset();
-    merge_->loaded(loaded->items, loaded->idsInFile, loaded->leftOut);
+    merge_->loaded(loaded->items, loaded->idsInFile, loaded->leftOut, loaded->damaged ? QByteArray() : loaded->stamp);
     return loaded;
 }
 
@@ -411,10 +413,12 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
 void ClipboardHistoryStore::sweep(QSet<QString> named) {
     if (refused_) return;
     queue_->async(
-        [named = std::move(named), file = historyFile_, images = imagesDirectory_, linked = privateFolders_.isEmpty()] {
-            // Another instance's images are named in the file it saved, perhaps since this one read it.
+        [named = std::move(named), file = historyFile_, images = imagesDirectory_, linked = privateFolders_.isEmpty(),
+         merge = merge_] {
+            // Another instance's images are named in the file it saved, perhaps since this one read it;
+            // a file as this one read or wrote it names none that `named` lacks.
             const HistoryLock lock(file);
-            sweepImages(named, file, images, linked);
+            sweepImages(named, file, images, linked, !merge->isAsWritten(SafeFile::stamp(file)));
         });
 }
 

@@ -39,6 +39,7 @@ public:
         bool savesBlocked = false;  // keep the file as it is: it could not be kept aside, or is not ours
         QSet<QUuid> idsInFile;  // the entries whose ids the file gave
         std::vector<QUuid> leftOut;  // ids of the records left out by the limit
+        QByteArray stamp;  // the file's version, taken before it was read
     };
 
     // Makes the folder and its "Images" private. A link the user made to a folder of their own is
