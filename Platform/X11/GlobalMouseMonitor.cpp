@@ -1,7 +1,7 @@
 #include "Platform/X11/GlobalMouseMonitor.h"
 
-#include <QAbstractNativeEventFilter>
-#include <QCoreApplication>
+#include "Platform/X11/XServer.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 
@@ -76,28 +76,6 @@ bool selectRawButtonPress(xcb_connection_t* connection, uint8_t opcode, xcb_wind
 
 }  // namespace
 
-class GlobalMouseMonitor::Filter : public QAbstractNativeEventFilter {
-public:
-    explicit Filter(GlobalMouseMonitor* owner) : owner_(owner) {}
-    uint8_t opcode = 0;
-
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
-        if (!owner_->running_ || eventType != "xcb_generic_event_t") return false;
-        auto* event = static_cast<xcb_generic_event_t*>(message);
-        if ((event->response_type & 0x7f) != XCB_GE_GENERIC) return false;
-        auto* generic = reinterpret_cast<xcb_ge_generic_event_t*>(event);
-        if (generic->extension != opcode || generic->event_type != XI_RawButtonPress) return false;
-        uint32_t detail = 0;  // the button, at byte 16 of the raw event
-        std::memcpy(&detail, reinterpret_cast<const uint8_t*>(event) + 16, sizeof detail);
-        Qt::MouseButton button = detail == 1 ? Qt::LeftButton : detail == 3 ? Qt::RightButton : Qt::NoButton;
-        if (button != Qt::NoButton) emit owner_->mouseDown(QCursor::pos(), button);
-        return true;  // selected by us alone
-    }
-
-private:
-    GlobalMouseMonitor* owner_;
-};
-
 GlobalMouseMonitor& GlobalMouseMonitor::shared() {
     static auto* monitor = new GlobalMouseMonitor;
     return *monitor;
@@ -108,13 +86,22 @@ GlobalMouseMonitor::GlobalMouseMonitor() = default;
 bool GlobalMouseMonitor::select(bool on) {
     const XConnection x = xConnection();
     if (!x.connection) return false;
-    if (!filter_) {
-        filter_ = new Filter(this);
-        filter_->opcode = xinputOpcode(x.connection);
-        QCoreApplication::instance()->installNativeEventFilter(filter_);
+    if (!subscribed_) {
+        subscribed_ = true;
+        opcode_ = xinputOpcode(x.connection);
+        XServer::subscribe(this, [this](const xcb_generic_event_t* event) {
+            if (!running_ || (event->response_type & 0x7f) != XCB_GE_GENERIC) return false;
+            const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
+            if (generic->extension != opcode_ || generic->event_type != XI_RawButtonPress) return false;
+            uint32_t detail = 0;  // the button, at byte 16 of the raw event
+            std::memcpy(&detail, reinterpret_cast<const uint8_t*>(event) + 16, sizeof detail);
+            const Qt::MouseButton button = detail == 1 ? Qt::LeftButton : detail == 3 ? Qt::RightButton : Qt::NoButton;
+            if (button != Qt::NoButton) emit mouseDown(QCursor::pos(), button);
+            return true;  // selected by us alone
+        });
     }
-    if (filter_->opcode == 0) return false;
-    return selectRawButtonPress(x.connection, filter_->opcode, x.root, on);
+    if (opcode_ == 0) return false;
+    return selectRawButtonPress(x.connection, opcode_, x.root, on);
 }
 
 bool GlobalMouseMonitor::start() {

@@ -24,6 +24,6 @@ private:
     GlobalMouseMonitor();
     bool select(bool on);
     bool running_ = false;
-    class Filter;
-    Filter* filter_ = nullptr;
+    bool subscribed_ = false;
+    quint8 opcode_ = 0;  // the XInput extension's; 0 where the server lacks it
 };

@@ -1,7 +1,7 @@
 #include "Platform/X11/SelectionOwnerWatcher.h"
 
-#include <QAbstractNativeEventFilter>
-#include <QCoreApplication>
+#include "Platform/X11/XServer.h"
+
 #include <QGuiApplication>
 
 #include <cstdlib>
@@ -9,30 +9,6 @@
 #include <X11/Xlib.h>
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
-
-class SelectionOwnerWatcher::Filter : public QAbstractNativeEventFilter {
-public:
-    explicit Filter(SelectionOwnerWatcher* owner) : owner_(owner) {}
-    xcb_atom_t atom = XCB_NONE;
-    uint8_t notifyType = 0;
-
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
-        if (eventType != "xcb_generic_event_t") return false;
-        auto* event = static_cast<xcb_generic_event_t*>(message);
-        if ((event->response_type & 0x7f) != notifyType) return false;
-        auto* notify = reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(event);
-        if (notify->selection != atom) return false;
-        const quint32 newOwner = notify->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER ? notify->owner : 0;
-        if (newOwner != owner_->owner_) {
-            owner_->owner_ = newOwner;
-            emit owner_->ownerChanged(newOwner);
-        }
-        return false;  // others may watch the same selection
-    }
-
-private:
-    SelectionOwnerWatcher* owner_;
-};
 
 namespace {
 struct XConnection {
@@ -63,18 +39,27 @@ SelectionOwnerWatcher::SelectionOwnerWatcher(const QByteArray& selection, QObjec
     xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
         x.connection, xcb_intern_atom(x.connection, 0, uint16_t(selection.size()), selection.constData()), nullptr);
     if (!atom) return;
-    filter_ = std::make_unique<Filter>(this);
-    filter_->atom = atom->atom;
-    filter_->notifyType = uint8_t(xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY);
+    atom_ = atom->atom;
+    notifyType_ = uint8_t(xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY);
     std::free(atom);
-    QCoreApplication::instance()->installNativeEventFilter(filter_.get());
-    xcb_xfixes_select_selection_input(x.connection, x.root, filter_->atom,
+    XServer::subscribe(this, [this](const xcb_generic_event_t* event) {
+        if ((event->response_type & 0x7f) != notifyType_) return false;
+        const auto* notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t*>(event);
+        if (notify->selection != atom_) return false;
+        const quint32 owner = notify->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER ? notify->owner : 0;
+        if (owner != owner_) {
+            owner_ = owner;
+            emit ownerChanged(owner);
+        }
+        return false;  // others may watch the same selection
+    });
+    xcb_xfixes_select_selection_input(x.connection, x.root, atom_,
                                       XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
                                           XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
                                           XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
     // Asked after selecting, so that no change falls between the answer and the first event.
     xcb_get_selection_owner_reply_t* current =
-        xcb_get_selection_owner_reply(x.connection, xcb_get_selection_owner(x.connection, filter_->atom), nullptr);
+        xcb_get_selection_owner_reply(x.connection, xcb_get_selection_owner(x.connection, atom_), nullptr);
     owner_ = current ? current->owner : 0;
     std::free(current);
 }
@@ -82,7 +67,7 @@ SelectionOwnerWatcher::SelectionOwnerWatcher(const QByteArray& selection, QObjec
 SelectionOwnerWatcher::~SelectionOwnerWatcher() {
     // The selection stays selected: another watcher of the same selection may still need it, and
     // unclaimed notifications cost nothing.
-    if (filter_ && QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(filter_.get());
+    XServer::unsubscribe(this);
 }
 
-bool SelectionOwnerWatcher::isWatching() const { return filter_ != nullptr; }
+bool SelectionOwnerWatcher::isWatching() const { return notifyType_ != 0; }

@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QObject>
 
-#include <memory>
-
 // Follows who owns an X selection (a system tray's _NET_SYSTEM_TRAY_S0, a compositor's
 // _NET_WM_CM_S0) through XFixes selection notifications on Qt's own connection: no polling.
 // Without an X server or its XFixes extension isWatching() is false and nothing is reported.
@@ -28,8 +26,8 @@ signals:
     void ownerChanged(quint32 owner);
 
 private:
-    class Filter;
     QByteArray selection_;
     quint32 owner_ = 0;
-    std::unique_ptr<Filter> filter_;
+    quint32 atom_ = 0;
+    quint8 notifyType_ = 0;  // XFixes' selection notification; 0 while not watching
 };

@@ -4,7 +4,6 @@
 
 #include <qpa/qplatformwindow.h>
 #include <qpa/qwindowsysteminterface.h>
-#include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <QHash>
 #include <QScreen>
@@ -25,27 +24,25 @@ xcb_connection_t* connectionFor(QWindow* window) {
 
 // Drops the Expose events of a window that were caused before a request of ours marked in it: a
 // paint of the whole window follows that mark.
-class CoveredExposures : public QAbstractNativeEventFilter {
+class CoveredExposures : public QObject {
 public:
     static CoveredExposures& shared() {
-        static auto* filter = [] {
-            auto* f = new CoveredExposures;
-            qGuiApp->installNativeEventFilter(f);
-            return f;
-        }();
+        static auto* filter = new CoveredExposures;
         return *filter;
     }
     void mark(xcb_window_t window, uint32_t sequence) { marks_.insert(window, sequence); }
-    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-        if (type != "xcb_generic_event_t") return false;
-        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+
+private:
+    CoveredExposures() {
+        XServer::subscribe(this, [this](const xcb_generic_event_t* event) { return covered(event); });
+    }
+    bool covered(const xcb_generic_event_t* event) const {
         if ((event->response_type & ~0x80) != XCB_EXPOSE) return false;
         const auto it = marks_.constFind(reinterpret_cast<const xcb_expose_event_t*>(event)->window);
         // Full sequence numbers: a reused window id never matches an old mark.
         return it != marks_.constEnd() && event->full_sequence < *it;
     }
 
-private:
     QHash<xcb_window_t, uint32_t> marks_;
 };
 }  // namespace

@@ -1,8 +1,8 @@
 #include "Platform/X11/X11HotkeyGrabber.h"
 
 #include "Platform/X11/KeyCodes.h"
+#include "Platform/X11/XServer.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QtGui/private/qxkbcommon_p.h>
 
@@ -26,13 +26,13 @@ X11HotkeyGrabber::X11HotkeyGrabber() {
     connection_ = x11->connection();
     display_ = x11->display();
     root_ = uint32_t(DefaultRootWindow(display_));
-    QCoreApplication::instance()->installNativeEventFilter(this);
+    XServer::subscribe(this, [this](const xcb_generic_event_t* event) { return heard(event); });
 }
 
 X11HotkeyGrabber::~X11HotkeyGrabber() {
     if (!connection_) return;
+    XServer::unsubscribe(this);
     ungrabAll();
-    if (QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(this);
 }
 
 bool X11HotkeyGrabber::isAvailable() const { return connection_ != nullptr; }
@@ -114,19 +114,17 @@ QString X11HotkeyGrabber::characters(uint8_t keyCode, uint16_t state, uint32_t w
     return QXkbCommon::lookupStringNoKeysymTransformations(xkb_keysym_t(keysym)).left(4);
 }
 
-bool X11HotkeyGrabber::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-    if (eventType != "xcb_generic_event_t") return false;
-    auto* event = static_cast<xcb_generic_event_t*>(message);
+bool X11HotkeyGrabber::heard(const xcb_generic_event_t* event) {
     const uint8_t type = event->response_type & 0x7f;
     if (type == XCB_MAPPING_NOTIFY) {
-        const auto* mapping = reinterpret_cast<xcb_mapping_notify_event_t*>(event);
+        const auto* mapping = reinterpret_cast<const xcb_mapping_notify_event_t*>(event);
         if (mapping->request == XCB_MAPPING_KEYBOARD || mapping->request == XCB_MAPPING_MODIFIER) {
             emit keyboardMapChanged();
         }
         return false;  // Qt follows the new map too
     }
     if (grabs_.empty() || (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)) return false;
-    auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+    const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
     // Grabbed keys are reported to the root window; keys of our own windows go on to Qt.
     if (key->event != root_) return false;
     if (type == XCB_KEY_PRESS) {

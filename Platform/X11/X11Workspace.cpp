@@ -7,7 +7,6 @@
 #include "Platform/Desktop/DesktopEntries.h"
 #include "Platform/Files/NativePath.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -62,12 +61,15 @@ X11Workspace::X11Workspace(QObject* parent) : Workspace() {
     }
     // Follow the active window: add property changes to what this client hears on the root.
     XServer::hear(root_, XCB_EVENT_MASK_PROPERTY_CHANGE, true);
-    QCoreApplication::instance()->installNativeEventFilter(this);
+    XServer::subscribe(this, [this](const xcb_generic_event_t* event) {
+        if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
+        const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (notify->window == root_ && notify->atom == XServer::atom("_NET_ACTIVE_WINDOW")) activeWindowChanged();
+        return false;
+    });
 }
 
-X11Workspace::~X11Workspace() {
-    if (auto* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
-}
+X11Workspace::~X11Workspace() { XServer::unsubscribe(this); }
 
 bool X11Workspace::connected() const { return connection_ != nullptr; }
 
@@ -338,17 +340,11 @@ void X11Workspace::revealFiles(const QStringList& paths, std::function<void(bool
             });
 }
 
-bool X11Workspace::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-    if (eventType != "xcb_generic_event_t") return false;
-    auto* event = static_cast<xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
-    auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
-    if (notify->window != root_ || notify->atom != XServer::atom("_NET_ACTIVE_WINDOW")) return false;
+void X11Workspace::activeWindowChanged() {
     const auto active = activeWindow();
     const qint64 pid = active ? pidOfWindow(*active).value_or(0) : 0;
     if (pid != lastFrontPid_) {
         lastFrontPid_ = pid;
         emit frontmostApplicationChanged();
     }
-    return false;
 }

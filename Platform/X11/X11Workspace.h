@@ -2,15 +2,13 @@
 
 #include "Platform/Desktop/Workspace.h"
 
-#include <QAbstractNativeEventFilter>
-
 #include <cstdint>
 #include <vector>
 
 // The workspace on an X11 desktop: windows and the active window through EWMH on the
 // application's X connection, identities and icons from the desktop entries (a file that is
 // no application gets the icon of its type). GUI thread only.
-class X11Workspace final : public Workspace, public QAbstractNativeEventFilter {
+class X11Workspace final : public Workspace {
     Q_OBJECT
 public:
     explicit X11Workspace(QObject* parent = nullptr);
@@ -35,9 +33,9 @@ public:
     // Whether an EWMH window manager runs.
     bool hasWindowManager();
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
-
 private:
+    // The root's active window changed: reports a new front application.
+    void activeWindowChanged();
     bool connected() const;
     std::vector<uint32_t> cardinals(uint32_t window, const char* property, uint32_t type);
     std::optional<qint64> pidOfWindow(uint32_t window);

@@ -29,7 +29,7 @@ std::vector<xcb_atom_t> atoms(std::initializer_list<QByteArray> names);
 void hear(xcb_window_t window, uint32_t events, bool on);
 
 // Hands each event from the X server to `handler`, before Qt sees it, until `owner` is destroyed
-// or unsubscribes; Qt misses an event a handler returns true for.
+// or unsubscribes; Qt misses an event a handler returns true for, the other handlers still get it.
 using Handler = std::function<bool(const xcb_generic_event_t* event)>;
 void subscribe(QObject* owner, Handler handler);
 void unsubscribe(QObject* owner);
