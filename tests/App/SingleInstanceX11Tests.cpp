@@ -36,6 +36,7 @@ void start(Program& program, const QString& home, const QString& runtime = QStri
         env.insert(name, home + "/" + QString::fromLatin1(name).toLower());
     if (!runtime.isEmpty()) env.insert("XDG_RUNTIME_DIR", runtime);
     env.insert("TMPDIR", home + "/tmp");
+    QDir().mkpath(home + "/tmp");
     env.insert("HOME", home);
     program.process.setProcessEnvironment(env);
     program.process.setWorkingDirectory(home);
@@ -81,7 +82,7 @@ TEST(SingleInstanceX11, ASecondStartOpensTheMenuPanelOfTheFirst) {
 TEST(SingleInstanceX11, ARuntimeFolderThatCannotBeUsedStillLetsOneRun) {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
-    ASSERT_TRUE(QDir().mkpath(home.path() + "/run") && QDir().mkpath(home.path() + "/tmp"));
+    ASSERT_TRUE(QDir().mkpath(home.path() + "/run"));
     QFile blocking(home.path() + "/run/com.pelwick.Quorvin");
     ASSERT_TRUE(blocking.open(QIODevice::WriteOnly));
     blocking.close();
