@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     installSignalHandlers(app);
 
     // One instance per user and display: a second start opens the running one's menu panel.
-    SingleInstance instance(SingleInstance::defaultPath());
+    SingleInstance instance(SingleInstance::defaultPath(), SingleInstance::fallbackFolder());
     switch (instance.claim()) {
     case SingleInstance::Claim::activatedRunning:
         return 0;

@@ -6,16 +6,16 @@
 #include "Platform/Files/UserFolders.h"
 
 #include <QDeadlineTimer>
-#include <QFileInfo>
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
+#include <utility>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -32,37 +32,38 @@ namespace {
 const QByteArray kActivate = "activate\n";
 const QByteArray kAnswer = "ok\n";
 
-// The socket's address by the path's exact bytes (Qt's own would name a folder that is not UTF-8
-// by its look-alike); absent when the path is too long for one.
-std::optional<sockaddr_un> socketAddress(const QString& path) {
-    const QByteArray bytes = NativePath::encode(path);
+constexpr const char* kFolderName = "com.pelwick.Quorvin";
+
+// The socket's address in a folder held open, by its descriptor: short whatever the folder's path,
+// and nothing put in the folder's place meanwhile is used.
+sockaddr_un socketAddress(int folder, const QByteArray& name) {
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(folder) + '/' + name + ".socket";
     sockaddr_un address{};
-    if (bytes.isEmpty() || size_t(bytes.size()) >= sizeof address.sun_path) return std::nullopt;
     address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
+    std::memcpy(address.sun_path, path.constData(), std::min(size_t(path.size()), sizeof address.sun_path - 1));
     return address;
 }
 
-// A socket listening at the path, or -1.
-int listeningSocket(const QString& path) {
-    const auto address = socketAddress(path);
-    if (!address) return -1;
+// A socket listening in the folder, or -1.
+int listeningSocket(int folder, const QByteArray& name) {
+    const sockaddr_un address = socketAddress(folder, name);
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (fd.get() < 0 || ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) return -1;
-    ::chmod(address->sun_path, 0600);
+    if (fd.get() < 0 || ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return -1;
+    ::chmod(address.sun_path, 0600);
     if (::listen(fd.get(), 16) != 0) return -1;
     return fd.release();
 }
 
-// A socket connected to the one listening at the path, or -1. Never blocks, even on a full backlog.
-int connectedSocket(const QString& path) {
-    const auto address = socketAddress(path);
-    if (!address) return -1;
+// A socket connected to the one listening in the folder, or -1. Never blocks, even on a full backlog.
+int connectedSocket(int folder, const QByteArray& name) {
+    const sockaddr_un address = socketAddress(folder, name);
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (fd.get() < 0 || ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0)
+    if (fd.get() < 0 || ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         return -1;
     return fd.release();
 }
+
+QString folderOf(const QString& path) { return path.left(path.lastIndexOf(QLatin1Char('/'))); }
 
 QString cleaned(QString part) {
     static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._-]"));
@@ -71,9 +72,13 @@ QString cleaned(QString part) {
 
 }  // namespace
 
+QString SingleInstance::fallbackFolder() {
+    return UserFolders::temporary() + QStringLiteral("/quorvin-%1").arg(::geteuid());
+}
+
 QString SingleInstance::defaultPath() {
     QString runtime = UserFolders::runtimeHome();
-    if (runtime.isEmpty()) runtime = UserFolders::temporary() + QStringLiteral("/quorvin-%1").arg(::geteuid());
+    if (runtime.isEmpty()) runtime = fallbackFolder();
     QString user = qEnvironmentVariable("USER");
     if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name) user = QString::fromLocal8Bit(entry->pw_name);
     // "host:display.screen": the screen is the same display.
@@ -83,31 +88,84 @@ QString SingleInstance::defaultPath() {
         if (dot > colon) display.truncate(dot);
     }
     if (display.isEmpty()) display = QStringLiteral("none");
-    return runtime + QStringLiteral("/com.pelwick.Quorvin/instance-") + cleaned(user) + QLatin1Char('-') + cleaned(display);
+    return runtime + QLatin1Char('/') + QLatin1String(kFolderName) + QStringLiteral("/instance-") + cleaned(user) +
+           QLatin1Char('-') + cleaned(display);
 }
 
-SingleInstance::SingleInstance(const QString& path, QObject* parent) : QObject(parent), path_(path) {}
+SingleInstance::SingleInstance(const QString& path, const QString& fallback, QObject* parent)
+    : QObject(parent), path_(path), fallback_(fallback), name_(NativePath::encode(path.section(u'/', -1))) {}
 
 SingleInstance::~SingleInstance() {
     delete notifier_;
     if (listenFd_ >= 0) {
         ::close(listenFd_);
-        ::unlink(NativePath::encode(path_ + QStringLiteral(".socket")).constData());
+        ::unlinkat(folderFd_, (name_ + ".socket").constData(), 0);
     }
     if (lockFd_ >= 0) ::close(lockFd_);
+    if (folderFd_ >= 0) ::close(folderFd_);
+}
+
+bool SingleInstance::openFolder(const QString& folder, const QString& top, QString& reason) {
+    QStringList chain{folder};
+    while (chain.front() != top && chain.front().startsWith(top + QLatin1Char('/')))
+        chain.prepend(folderOf(chain.front()));
+    UniqueFd held;
+    for (const QString& each : std::as_const(chain)) {
+        if (const auto failure = FileWriter::shared().makePrivateFolder(each)) {
+            reason = NativePath::displayed(failure->path) + QStringLiteral(": ") + failure->reason;
+            return false;
+        }
+        // Opened through the one above, never through a link: what was checked is what is used.
+        const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        UniqueFd next(
+            held.get() < 0
+                ? ::open(NativePath::encode(each).constData(), flags)
+                : ::openat(held.get(), NativePath::encode(each.section(QLatin1Char('/'), -1)).constData(), flags));
+        struct stat st {};
+        if (next.get() < 0 || ::fstat(next.get(), &st) != 0) {
+            reason = NativePath::displayed(each) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        if (st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+            reason = NativePath::displayed(each) + QStringLiteral(": changed while it was made private");
+            return false;
+        }
+        held.reset(next.release());
+    }
+    folderFd_ = held.release();
+    return true;
+}
+
+bool SingleInstance::openPlace() {
+    const QString folder = folderOf(path_);
+    // A path in the fallback folder is made private from that folder down.
+    const bool inFallback = !fallback_.isEmpty() && folder.startsWith(fallback_ + QLatin1Char('/'));
+    QString reason;
+    if (openFolder(folder, inFallback ? fallback_ : folder, reason)) return true;
+    if (!fallback_.isEmpty() && !inFallback) {
+        const QString instead = fallback_ + QLatin1Char('/') + QLatin1String(kFolderName);
+        qCWarning(lcInstance, "Cannot use %s for the single-instance lock (%s); using %s instead",
+                  qPrintable(NativePath::displayed(folder)), qPrintable(reason),
+                  qPrintable(NativePath::displayed(instead)));
+        path_ = instead + QLatin1Char('/') + path_.section(QLatin1Char('/'), -1);
+        if (openFolder(instead, fallback_, reason)) return true;
+    }
+    qCWarning(lcInstance,
+              "Cannot make the single-instance lock (%s): another start on this display is not noticed and runs "
+              "beside this one",
+              qPrintable(reason));
+    return false;
 }
 
 SingleInstance::Claim SingleInstance::claim(int timeoutMs) {
     if (lockFd_ >= 0) return Claim::primary;
-    const QString folder = QFileInfo(path_).absolutePath();
-    if (const auto failure = FileWriter::shared().makePrivateFolder(folder)) {
-        qCWarning(lcInstance, "Cannot use %s for the single-instance lock: %s",
-                  qPrintable(NativePath::displayed(folder)), qPrintable(failure->reason));
+    if (folderFd_ < 0 && !openPlace()) return Claim::unavailable;
+    const int fd = ::openat(folderFd_, (name_ + ".lock").constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        qCWarning(lcInstance, "Cannot make the single-instance lock in %s: %s",
+                  qPrintable(NativePath::displayed(folderOf(path_))), std::strerror(errno));
         return Claim::unavailable;
     }
-    const QByteArray lockPath = NativePath::encode(path_ + QStringLiteral(".lock"));
-    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return Claim::unavailable;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
         lockFd_ = fd;
         return listen() ? Claim::primary : Claim::unavailable;
@@ -116,10 +174,9 @@ SingleInstance::Claim SingleInstance::claim(int timeoutMs) {
 
     // Another instance holds the lock; it may still be starting to listen.
     const QDeadlineTimer deadline(timeoutMs);
-    const QString socketPath = path_ + QStringLiteral(".socket");
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
-        const int connected = connectedSocket(socketPath);
+        const int connected = connectedSocket(folderFd_, name_);
         if (connected < 0 || !socket.setSocketDescriptor(connected)) {
             if (connected >= 0) ::close(connected);
             QThread::msleep(20);
@@ -137,13 +194,12 @@ SingleInstance::Claim SingleInstance::claim(int timeoutMs) {
 }
 
 bool SingleInstance::listen() {
-    const QString socketPath = path_ + QStringLiteral(".socket");
     // Holding the lock, a socket left there is a dead instance's.
-    ::unlink(NativePath::encode(socketPath).constData());
-    listenFd_ = listeningSocket(socketPath);
+    ::unlinkat(folderFd_, (name_ + ".socket").constData(), 0);
+    listenFd_ = listeningSocket(folderFd_, name_);
     if (listenFd_ < 0) {
-        qCWarning(lcInstance, "Cannot listen on %s: %s", qPrintable(NativePath::displayed(socketPath)),
-                  std::strerror(errno));
+        qCWarning(lcInstance, "Cannot listen on %s: %s",
+                  qPrintable(NativePath::displayed(path_ + QStringLiteral(".socket"))), std::strerror(errno));
         return false;
     }
     notifier_ = new QSocketNotifier(listenFd_, QSocketNotifier::Read, this);

@@ -13,6 +13,11 @@ public:
     UniqueFd& operator=(const UniqueFd&) = delete;
 
     int get() const { return fd_; }
+    // Closes the one held and holds `fd`.
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
     // Hands the descriptor over without closing it.
     int release() {
         const int fd = fd_;

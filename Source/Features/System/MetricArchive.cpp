@@ -3,6 +3,7 @@
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Files/FileWriter.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 
@@ -10,6 +11,8 @@
 #include <QLoggingCategory>
 
 #include <cmath>
+
+#include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcMetrics, "com.pelwick.Quorvin.Metrics", QtInfoMsg)
 
@@ -116,13 +119,16 @@ void MetricArchive::trimOnQueue() {
     QByteArray kept;
     kept.reserve(contents.size());
     std::optional<QDateTime> last;
+    bool damaged = false;  // a line that is no sample: NULs, garbage, a line cut short
     qsizetype start = 0;
     while (start < contents.size()) {
         qsizetype end = contents.indexOf('\n', start);
         if (end < 0) end = contents.size();
         const QByteArrayView line = QByteArrayView(contents).sliced(start, end - start);
+        const auto sample = parseLine(line);
+        damaged = damaged || !sample;
         // A line from the future (a clock that was set ahead) would otherwise stay for good.
-        if (const auto sample = parseLine(line); sample && sample->at >= cutoff && sample->at <= now) {
+        if (sample && sample->at >= cutoff && sample->at <= now) {
             kept.append(line.data(), line.size());
             kept.append('\n');
             last = sample->at;
@@ -135,9 +141,26 @@ void MetricArchive::trimOnQueue() {
         endsWithNewline_ = contents.isEmpty() || contents.endsWith('\n');
         return;
     }
-    if (const auto failure = FileWriter::shared().write(path, kept, 0644)) {
+    mode_t mode = 0644;
+    if (damaged) {
+        // Kept for the user as the other stores keep a damaged file; the new one gets its mode.
+        const QString aside = SafeFile::asidePath(path, now);
+        if (const auto failure = FileWriter::shared().moveAside(path, aside)) {
+            reportFailure(FileError::refused(
+                path,
+                QStringLiteral("is damaged and cannot be kept aside (%1); it is left as it is").arg(failure->reason)));
+            endsWithNewline_ = contents.endsWith('\n');
+            return;
+        }
+        qCWarning(lcMetrics, "Metric log %s is damaged; kept it as %s and kept the lines that can be read",
+                  qPrintable(path), qPrintable(aside));
+        struct stat st {};
+        if (::lstat(NativePath::encode(aside).constData(), &st) == 0) mode = st.st_mode & 0777;
+    }
+    if (const auto failure = FileWriter::shared().write(path, kept, mode)) {
         reportFailure(*failure);
-        endsWithNewline_ = contents.isEmpty() || contents.endsWith('\n');  // the old file is still in place
+        // The old file is still in place, unless it was kept aside.
+        endsWithNewline_ = damaged || contents.isEmpty() || contents.endsWith('\n');
     } else {
         endsWithNewline_ = true;
     }

@@ -4,6 +4,7 @@
 #include "Platform/Core/JsonText.h"
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/FolderLock.h"
+#include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 
@@ -19,6 +20,8 @@
 #include <unicode/unistr.h>
 
 #include <cstring>
+
+#include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcSnippets, "com.pelwick.Quorvin.Snippets", QtInfoMsg)
 
@@ -262,6 +265,10 @@ void SnippetStore::load() {
 
 bool SnippetStore::keepAside(const Place& where, const std::optional<QByteArray>& bytes, bool move) {
     const QString name = where.folder + QStringLiteral("/snippets.json");
+    // The file that takes a moved one's place is made with the mode the user gave it.
+    struct stat st {};
+    if (move && ::lstat(NativePath::encode(name).constData(), &st) == 0 && S_ISREG(st.st_mode))
+        newFileMode_ = st.st_mode & 0777;
     // One copy per damaged content: a file that is still the same at the next start is kept already.
     if (bytes) {
         const QString prefix = QStringLiteral("snippets.json.damaged-");
@@ -388,7 +395,7 @@ bool SnippetStore::writeMerged(const Place& where) {
                   largestFile);
         return takenIn;
     }
-    if (const auto error = FileWriter::shared().write(where.file, bytes, 0600)) {
+    if (const auto error = FileWriter::shared().write(where.file, bytes, newFileMode_)) {
         qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(error->message()));
         return takenIn;
     }

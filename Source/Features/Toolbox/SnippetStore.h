@@ -99,5 +99,6 @@ private:
     bool lockFailureSaid_ = false;
     QFileSystemWatcher* watcher_ = nullptr;
     bool savesBlocked_ = false;  // the file's place holds something we must not write over
+    unsigned newFileMode_ = 0600;  // a new file's: a damaged one's it replaces, kept aside
     bool blockedReported_ = false;
 };

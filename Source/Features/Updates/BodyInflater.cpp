@@ -73,8 +73,15 @@ bool BodyInflater::add(QByteArrayView raw, QByteArray& out) {
     // A full output step may leave zlib holding more even once the input is used up.
     for (bool full = false; z.avail_in > 0 || full;) {
         if (ended_) {
-            // gzip allows one member after another; anything else after the end is damage.
+            // gzip allows one member after another, and zeros to the end as gzip(1) does; anything
+            // else after the end is damage.
             if (encoding_ != "gzip") return fail(QStringLiteral("bytes follow the end of its deflate stream"));
+            if (padding_ || *z.next_in == 0) {
+                if (!std::all_of(z.next_in, z.next_in + z.avail_in, [](Bytef b) { return b == 0; }))
+                    return fail(QStringLiteral("bytes follow the end of its gzip stream"));
+                padding_ = true;
+                break;
+            }
             inflateReset(&z);
             ended_ = false;
         }
@@ -106,7 +113,7 @@ bool BodyInflater::failTooLong() {
 
 bool BodyInflater::finish() {
     if (!problem_.isEmpty()) return false;
-    if (!encoding_.isEmpty() && !ended_)
+    if (!encoding_.isEmpty() && !ended_ && (stream_ || !head_.isEmpty()))
         return fail(QStringLiteral("it ends before its %1 stream does").arg(QString::fromLatin1(encoding_)));
     return true;
 }

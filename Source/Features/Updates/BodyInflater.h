@@ -24,6 +24,7 @@ public:
     // False once the body has run past the limit or cannot be read, and from then on.
     bool add(QByteArrayView raw, QByteArray& out);
     // At the body's end: false when it cannot be read or an encoded body stopped short of its end.
+    // An empty body is an empty one, whatever its encoding says.
     bool finish();
 
     // The encoding, lower case ("gzip"); empty for none.
@@ -44,6 +45,7 @@ private:
     qint64 decoded_ = 0;
     bool tooLong_ = false;
     bool ended_ = false;  // the encoded stream reached its end
+    bool padding_ = false;  // zero bytes after a gzip member, which gzip(1) passes over
     QString problem_;
     QByteArray head_;  // the first bytes, held until there are enough to start the stream on
     std::unique_ptr<Stream> stream_;

@@ -86,16 +86,44 @@ TEST_F(MetricArchiveTest, TrimKeepsTheLastDayAndDropsUnreadableLines) {
                      line(now - 60, "\t4.5\t5\t6\t61.2\n") + //
                      line(now - 30).left(8);              // cut short by a crash
     ASSERT_TRUE(SystemFixtures::writeFile(file, log));
+    ::chmod(QFile::encodeName(file).constData(), 0640);
+    auto kept = [&] { return QDir(dir.path() + "/DaveRovaz").entryList({"metrics.log.damaged-*"}, QDir::Files); };
+    const LogCapture capture;
     MetricArchive archive(file);
     archive.trim();
     archive.waitUntilIdle();
     EXPECT_EQ(contents(), line(now - 86400) + line(now - 60, "\t4.5\t5\t6\t61.2\n"));
+    // The damaged log is kept aside as it was, as the other stores keep theirs, and the log says so.
+    ASSERT_EQ(kept().size(), 1);
+    EXPECT_EQ(readAll(dir.path() + "/DaveRovaz/" + kept()[0]), log);
+    EXPECT_EQ(capture.matching({"Metric log", "is damaged", kept()[0]}).size(), 1)
+        << qPrintable(capture.all().join('\n'));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
 
     // Spacing continues from the last kept line.
     archive.record(sampleAt(-40));
     archive.record(sampleAt(0));
     archive.waitUntilIdle();
     EXPECT_EQ(MetricArchive::parse(contents()).size(), 3u);
+
+    // Lines only too old, or from the future, are no damage: nothing more is kept aside.
+    ASSERT_TRUE(SystemFixtures::writeFile(file, line(now - 90000) + line(now - 30) + line(now + 600)));
+    archive.trim();
+    archive.waitUntilIdle();
+    EXPECT_EQ(contents(), line(now - 30));
+    EXPECT_EQ(kept().size(), 1);
+
+    // A log of NULs (what a power cut can leave) with one sample after them.
+    clock->advance(1);
+    const QByteArray nuls = QByteArray(4096, '\0') + "\n" + line(now - 10);
+    ASSERT_TRUE(SystemFixtures::writeFile(file, nuls));
+    archive.trim();
+    archive.waitUntilIdle();
+    EXPECT_EQ(contents(), line(now - 10));
+    ASSERT_EQ(kept().size(), 2);
+    EXPECT_EQ(readAll(dir.path() + "/DaveRovaz/" + kept()[1]), nuls);
 }
 
 TEST_F(MetricArchiveTest, LoadGivesTheLastDayInFileOrderOnTheGuiThread) {

@@ -402,6 +402,21 @@ TEST_F(SnippetStoreTest, TheFolderAndFileKeepTheModesTheUserChose) {
         EXPECT_EQ(log.matching({"Cannot save the snippets", "Permission denied"}).size(), 1);
     }
     ::chmod(native(folder).c_str(), 0700);
+
+    // A damaged file is kept aside, and the one that takes its place gets its mode.
+    {
+        QFile damaged(path);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write("[{\"id\":");
+    }
+    ASSERT_EQ(::chmod(native(path).c_str(), 0640), 0);
+    SnippetStore mended(folder);
+    mended.add(make(kIdB, QStringLiteral("третий")));
+    EXPECT_EQ(mode(path), 0640);
+    const QStringList kept = QDir(folder).entryList({QStringLiteral("snippets.json.damaged-*")}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(mode(folder + "/" + kept[0]), 0640);
+    EXPECT_EQ(titles(SnippetStore(folder)), titles(mended));
 }
 
 TEST_F(SnippetStoreTest, WritesCutShortAreSweptAtStartButNeverThroughALinkedFolder) {

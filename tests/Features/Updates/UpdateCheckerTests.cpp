@@ -197,6 +197,30 @@ TEST_F(UpdateChecker, TheGuiThreadAnswersWhileAFeedThatInflatesWithoutEndIsRefus
     EXPECT_EQ(readFile(dir.filePath("feed.json")), feedJson(20));
 }
 
+// gzip(1) reads zeros after a member and takes an empty body for an empty one; a stream that stops
+// short is refused even when all of the feed came before its end.
+TEST_F(UpdateChecker, AFeedSentCompressedIsReadAsGzipReadsItAndOneThatStopsShortIsNot) {
+    auto m = make("/packed.json");
+    const LogCapture log;
+    TestHttpsServer::Response shortOfItsEnd{gzip(feedJson(20)).chopped(4)};
+    shortOfItsEnd.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/packed.json", shortOfItsEnd);
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::failed("Couldn’t reach the update server."));
+    EXPECT_EQ(log.matching({"can't read", "ends before its gzip stream does"}).size(), 1)
+        << qPrintable(log.all().join('\n'));
+    EXPECT_FALSE(QFile::exists(dir.filePath("feed.json")));
+
+    TestHttpsServer::Response padded{gzip(feedJson(20)) + QByteArray(4096, '\0')};
+    padded.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/packed.json", padded);
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state(), UpdateManager::State::available("2.0"));
+    EXPECT_EQ(readFile(dir.filePath("feed.json")), feedJson(20));
+}
+
 // What a server's encodings decode to, and where they stop.
 TEST(BodyInflater, DecodesWhatServersSendAndStopsJustPastTheLimit) {
     const QByteArray text = QByteArray("{\"latest\":1}").repeated(50);
@@ -218,6 +242,15 @@ TEST(BodyInflater, DecodesWhatServersSendAndStopsJustPastTheLimit) {
         {"gzip past the limit", "gzip", gzipOfZeros(1 << 20), 4096, false, true, QByteArray(4097, '\0')},
         {"gzip cut short", "gzip", gz.chopped(5), 1000, false, false, text},
         {"gzip junk after", "gzip", gz + "junk", 1000, false, false, text},
+        {"gzip, zeros after", "gzip", gz + QByteArray(700, '\0'), 1000, true, false, text},
+        {"gzip, one zero after", "gzip", gz + QByteArray(1, '\0'), 1000, true, false, text},
+        {"gzip, zeros then junk", "gzip", gz + QByteArray(300, '\0') + "x", 1000, false, false, text},
+        {"gzip, zeros then a member", "gzip", gz + QByteArray(3, '\0') + gz, 2000, false, false, text},
+        {"gzip, second member cut short", "gzip", gz + gz.chopped(5), 2000, false, false, text + text},
+        {"gzip, a byte of a second member", "gzip", gz + gz.left(1), 2000, false, false, text},
+        {"gzip, empty", "gzip", "", 1000, true, false, ""},
+        {"gzip, one byte", "gzip", gz.left(1), 1000, false, false, ""},
+        {"deflate, empty", "deflate", "", 1000, true, false, ""},
         {"deflate, wrapped", "deflate", zlibbed, 1000, true, false, text},
         {"deflate, bare", "deflate", zlibbed.mid(2).chopped(4), 1000, true, false, text},
         {"deflate, bare, a byte past a full step", "deflate", qCompress(QByteArray(65537, '\0')).mid(6).chopped(4),

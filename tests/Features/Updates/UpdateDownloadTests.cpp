@@ -237,6 +237,31 @@ TEST_F(UpdateDownload, ADownloadLongerThanAnnouncedStopsAssoonAsItPassesTheLengt
     ASSERT_TRUE(m->pending());  // a failed installation keeps the build found
 }
 
+// A compressed download whose stream stops short is refused, even with all of the archive there;
+// zeros after it, which gzip(1) passes over, are read as it does.
+TEST_F(UpdateDownload, ACompressedDownloadThatStopsShortIsRefusedAndOnePaddedWithZerosInstalls) {
+    TestHttpsServer::Response shortOfItsEnd{gzip(zip).chopped(4)};
+    shortOfItsEnd.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/q.zip", shortOfItsEnd);
+    auto m = make();
+    const LogCapture log;
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state().text(), UpdateInstaller::signatureFailure());
+    EXPECT_EQ(log.matching({"can't be read", "ends before its gzip stream does"}).size(), 1)
+        << qPrintable(log.all().join('\n'));
+    EXPECT_EQ(runningBuild(), "10");
+    EXPECT_EQ(terminated, 0);
+
+    TestHttpsServer::Response padded{gzip(zip) + QByteArray(1000, '\0')};
+    padded.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/q.zip", padded);
+    m->installPending();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return terminated == 1 || m->state().kind() == Kind::failed; }, 20000));
+    EXPECT_EQ(terminated, 1) << qPrintable(m->state().text());
+    EXPECT_EQ(runningBuild(), "20");
+}
+
 TEST_F(UpdateDownload, AnArchiveNotOfferedOverHttpsOrTooLargeIsNotFetched) {
     serveFeed(zip.size(), keys.sign(zip), "http://127.0.0.1:1/q.zip");
     auto m = make();

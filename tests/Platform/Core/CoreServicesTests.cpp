@@ -1,5 +1,6 @@
 #include "Platform/Core/Bundle.h"
 #include "Platform/Core/Clock.h"
+#include "Platform/Core/JsonText.h"
 #include "Platform/Core/Random.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Files/NativePath.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -17,7 +19,10 @@
 #include <fstream>
 #include <map>
 
+#include <cstdio>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 TEST(Bundle, ReadsInfoJsonInsideABundleAndFallsBackOutside) {
     QTemporaryDir dir;
@@ -60,6 +65,79 @@ TEST(Bundle, ReadsInfoJsonInsideABundleAndFallsBackOutside) {
     EXPECT_EQ(NativePath::encode(named.bundlePath()), base + "/x-\xe9/Quorvin.app");
     EXPECT_EQ(named.resourcePath("Changelog.json"), ":/Changelog.json");
     std::filesystem::remove_all(base.toStdString());
+}
+
+// Not a test of its own: prints this program's own path as the bundle reads it.
+TEST(BundleHelper, PrintExecutablePath) {
+    if (!qEnvironmentVariableIsSet("QUORVIN_TEST_PRINT_EXECUTABLE"))
+        GTEST_SKIP() << "helper for Bundle.AProgramInADeepFolderReadsItsWholePath";
+    printf("path: %s\n", NativePath::encode(Bundle::executablePath()).toPercentEncoding("/").constData());
+    fflush(stdout);
+}
+
+// The program's own path is read into a buffer of some size first: one as long as that or longer is
+// still read whole. This program, linked (or copied) into folders that make its path that long, says it.
+TEST(Bundle, AProgramInADeepFolderReadsItsWholePath) {
+    QTemporaryDir dir(QStringLiteral(QUORVIN_TEST_OUTPUT "/deep-XXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    const QString base = QFileInfo(dir.path()).canonicalFilePath();
+    const QString self = QCoreApplication::applicationFilePath();
+    for (const int length : {255, 256, 257, 700}) {
+        SCOPED_TRACE(length);
+        const QString name = QStringLiteral("/program-%1").arg(length);
+        QString fill;
+        for (qsizetype i = 0; fill.size() < length - base.size() - 1 - name.size(); ++i)
+            fill += i % 201 == 200 ? QLatin1Char('/') : QLatin1Char('d');
+        if (fill.endsWith(QLatin1Char('/'))) fill.back() = QLatin1Char('d');
+        const QString folder = base + "/" + fill, path = folder + name;
+        ASSERT_EQ(NativePath::encode(path).size(), length);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        if (::link(QFile::encodeName(self).constData(), QFile::encodeName(path).constData()) != 0) {
+            ASSERT_TRUE(QFile::copy(self, path));
+            ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUORVIN_TEST_PRINT_EXECUTABLE", "1");
+        program.setProcessEnvironment(env);
+        program.start(path, {"--gtest_filter=BundleHelper.PrintExecutablePath"});
+        ASSERT_TRUE(program.waitForFinished(30000));
+        const QByteArray said = program.readAllStandardOutput();
+        EXPECT_TRUE(said.contains("path: " + NativePath::encode(path).toPercentEncoding("/") + "\n"))
+            << said.toStdString() << program.readAllStandardError().toStdString();
+    }
+}
+
+// What parsers let through is no one JSON value: anything after the value, a NUL anywhere.
+TEST(JsonText, OneValueIsOneValueWithNothingButWhitespaceAfterIt) {
+    const struct {
+        QByteArray text;
+        bool one;
+    } rows[] = {
+        {R"({"a":[1,{"b":"]}"}]})", true},
+        {" \n[1, 2]\r\n\t ", true},
+        {R"("x\"y")", true},
+        {"12.5", true},
+        {"null  ", true},
+        {"", false},
+        {"  \n", false},
+        {"{} x", false},
+        {"[1]]", false},
+        {R"({"a":1}})", false},
+        {R"("s" "t")", false},
+        {"1 2", false},
+        {"true false", false},
+        {"{}{}", false},
+        {"[]x", false},
+        {R"("a"b)", false},
+        {QByteArray("{\"a\":\"b\0c\"}", 11), false},  // a NUL in a string
+        {QByteArray("[1,\0 2]", 7), false},
+        {QByteArray("{\"a\":1}\0", 8), false},  // a NUL after the value
+        {QByteArray("\0{}", 3), false},
+        {QByteArray("12\0", 3), false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(JsonText::isOneValue(row.text), row.one) << row.text.toPercentEncoding().constData();
 }
 
 TEST(Screens, UpwardAndQtSpacesConvertBothWays) {

@@ -3,6 +3,7 @@
 #include "Platform/Desktop/SingleInstance.h"
 #include "Platform/Files/NativePath.h"
 
+#include "LogCapture.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -16,13 +17,19 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 const char* kPathVariable = "QUORVIN_TEST_INSTANCE_PATH";
+// Set instead of a path: the helper takes the default place and its fallback, as the program does.
+const char* kDefaultVariable = "QUORVIN_TEST_INSTANCE_DEFAULT";
 
 // A child process of ours, killed by its id when the test ends.
 struct Child {
@@ -51,20 +58,50 @@ mode_t modeOf(const QString& path) {
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
+uid_t ownerOf(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_uid : uid_t(-1);
+}
+
+// This program run as the helper with the default place, as another user when `user` is given, in an
+// environment whose runtime and temporary folders are those given.
+void startAs(Child& child, const passwd* user, const QString& runtime, const QString& temporary) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kDefaultVariable, "1");
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("TMPDIR", temporary);
+    env.insert("DISPLAY", ":77");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    child.process.setProcessEnvironment(env);
+    if (user) {
+        const uid_t uid = user->pw_uid;
+        const gid_t gid = user->pw_gid;
+        child.process.setChildProcessModifier([uid, gid] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(127);
+        });
+    }
+    child.process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SingleInstanceHelper.RunAsPrimary"});
+}
+
 }  // namespace
 
-// Not a test of its own: the instance that holds the lock, printing each request to show itself.
+// Not a test of its own: a start that prints what its claim gave and, holding the lock, each
+// request to show itself.
 TEST(SingleInstanceHelper, RunAsPrimary) {
     const QString path = NativePath::decode(QByteArray::fromPercentEncoding(qgetenv(kPathVariable)));
-    if (path.isEmpty()) GTEST_SKIP() << "helper for SingleInstance.ASecondStartAsksTheRunningOne";
-    SingleInstance instance(path);
-    ASSERT_EQ(instance.claim(), SingleInstance::Claim::primary);
+    const bool byDefault = qEnvironmentVariableIsSet(kDefaultVariable);
+    if (path.isEmpty() && !byDefault) GTEST_SKIP() << "helper for SingleInstance.ASecondStartAsksTheRunningOne";
+    SingleInstance instance(byDefault ? SingleInstance::defaultPath() : path,
+                            byDefault ? SingleInstance::fallbackFolder() : QString());
+    const SingleInstance::Claim claim = instance.claim();
+    const char* said[] = {"primary", "activated running", "running but silent", "unavailable"};
+    printf("claim: %s\n", said[int(claim)]);
+    fflush(stdout);
+    if (claim != SingleInstance::Claim::primary) return;
     QObject::connect(&instance, &SingleInstance::activationRequested, [] {
         printf("activated\n");
         fflush(stdout);
     });
-    printf("primary\n");
-    fflush(stdout);
     TestSupport::spin(30000);
 }
 
@@ -142,6 +179,162 @@ TEST(SingleInstance, ARuntimeFolderNamedInBytesThatAreNotUTF8IsUsedByItsBytes) {
     std::filesystem::remove_all(base.toStdString());
 }
 
+// Where the runtime folder's own cannot be used the user's folder in the temporary one takes its
+// place; that one is used only when it is the user's own, not a link, and it is made private.
+TEST(SingleInstance, AFolderThatCannotBeUsedFallsBackAndTheFallbackIsNeverAnotherUsersOrALink) {
+    const bool root = ::geteuid() == 0;
+    const passwd* nobody = ::getpwnam("nobody");
+    enum class Then { runtime, fallback, unavailable };
+    const struct Row {
+        const char* name;
+        std::function<void(const QString& runtimeFolder, const QString& fallback, const QString& elsewhere)> setUp;
+        Then then;
+        bool onlyAsRoot = false;
+    } rows[] = {
+        {"both usable", [](auto&, auto&, auto&) {}, Then::runtime},
+        {"runtime's folder a file",
+         [](const QString& ours, auto&, auto&) { ASSERT_TRUE(QFile(ours).open(QIODevice::WriteOnly)); },
+         Then::fallback},
+        {"runtime's folder a link",
+         [](const QString& ours, auto&, const QString& elsewhere) { ASSERT_TRUE(QFile::link(elsewhere, ours)); },
+         Then::fallback},
+        {"runtime's folder another user's",
+         [&](const QString& ours, auto&, auto&) {
+             ASSERT_TRUE(QDir().mkpath(ours));
+             ASSERT_EQ(::chown(QFile::encodeName(ours).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+         },
+         Then::fallback, true},
+        {"fallback loose",
+         [](const QString& ours, const QString& fallback, auto&) {
+             ASSERT_TRUE(QFile(ours).open(QIODevice::WriteOnly));
+             ASSERT_TRUE(QDir().mkpath(fallback + "/com.pelwick.Quorvin"));
+             ::chmod(QFile::encodeName(fallback).constData(), 0777);
+             ::chmod(QFile::encodeName(fallback + "/com.pelwick.Quorvin").constData(), 0755);
+         },
+         Then::fallback},
+        {"fallback a link",
+         [](const QString& ours, const QString& fallback, const QString& elsewhere) {
+             ASSERT_TRUE(QFile(ours).open(QIODevice::WriteOnly));
+             ASSERT_TRUE(QFile::link(elsewhere, fallback));
+         },
+         Then::unavailable},
+        {"fallback's inner folder a link",
+         [](const QString& ours, const QString& fallback, const QString& elsewhere) {
+             ASSERT_TRUE(QFile(ours).open(QIODevice::WriteOnly));
+             ASSERT_TRUE(QDir().mkpath(fallback));
+             ASSERT_TRUE(QFile::link(elsewhere, fallback + "/com.pelwick.Quorvin"));
+         },
+         Then::unavailable},
+        {"fallback another user's",
+         [&](const QString& ours, const QString& fallback, auto&) {
+             ASSERT_TRUE(QFile(ours).open(QIODevice::WriteOnly));
+             ASSERT_TRUE(QDir().mkpath(fallback));
+             ::chmod(QFile::encodeName(fallback).constData(), 0777);
+             ASSERT_EQ(::chown(QFile::encodeName(fallback).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+         },
+         Then::unavailable, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.onlyAsRoot && (!root || !nobody)) continue;
+        QTemporaryDir dir;
+        const QString runtime = dir.path() + "/run", fallback = dir.path() + "/tmp/quorvin-me";
+        const QString elsewhere = dir.path() + "/elsewhere";
+        ASSERT_TRUE(QDir().mkpath(runtime) && QDir().mkpath(dir.path() + "/tmp") && QDir().mkpath(elsewhere));
+        ::chmod(QFile::encodeName(elsewhere).constData(), 0755);
+        row.setUp(runtime + "/com.pelwick.Quorvin", fallback, elsewhere);
+        const LogCapture log;
+        SingleInstance first(runtime + "/com.pelwick.Quorvin/instance-me-_0", fallback);
+        const SingleInstance::Claim claim = first.claim();
+        const QString used = (row.then == Then::runtime ? runtime : fallback) + "/com.pelwick.Quorvin";
+        EXPECT_TRUE(QDir(elsewhere).isEmpty());
+        EXPECT_EQ(modeOf(elsewhere), mode_t(0755));
+        if (row.then == Then::unavailable) {
+            EXPECT_EQ(claim, SingleInstance::Claim::unavailable);
+            EXPECT_EQ(log.matching({"Cannot make the single-instance lock", "runs beside this one"}).size(), 1)
+                << qPrintable(log.all().join('\n'));
+            EXPECT_FALSE(QFileInfo::exists(fallback + "/com.pelwick.Quorvin/instance-me-_0.lock"));
+            continue;
+        }
+        ASSERT_EQ(claim, SingleInstance::Claim::primary);
+        EXPECT_TRUE(QFileInfo::exists(used + "/instance-me-_0.lock"));
+        EXPECT_EQ(modeOf(used), mode_t(0700));
+        if (row.then == Then::fallback) {
+            EXPECT_EQ(modeOf(fallback), mode_t(0700));
+            EXPECT_EQ(log.matching({"Cannot use", "using " + fallback + "/com.pelwick.Quorvin instead"}).size(), 1)
+                << qPrintable(log.all().join('\n'));
+        } else {
+            EXPECT_FALSE(QFileInfo::exists(fallback));
+        }
+        // A second start finds the lock taken (within one process no answer comes).
+        SingleInstance second(runtime + "/com.pelwick.Quorvin/instance-me-_0", fallback);
+        EXPECT_EQ(second.claim(50), SingleInstance::Claim::runningButSilent);
+    }
+}
+
+// Two users on one display, each started twice: the second start of each reaches its own first
+// one, whether the runtime folder is another user's that they cannot write into or one they share.
+TEST(SingleInstance, TwoUsersEachRunOnceWhateverTheRuntimeFolder) {
+    const passwd* found = ::getpwnam("nobody");
+    if (::geteuid() != 0 || !found) GTEST_SKIP() << "runs a start as another user: needs root and a user nobody";
+    const passwd other = *found;
+    QTemporaryDir dir;
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    const QString shared = dir.path() + "/tmp", rootsRuntime = dir.path() + "/run-root";
+    const QString sharedRuntime = dir.path() + "/run-shared";
+    for (const QString& folder : {shared, rootsRuntime, sharedRuntime}) ASSERT_TRUE(QDir().mkpath(folder));
+    ::chmod(QFile::encodeName(shared).constData(), 01777);
+    ::chmod(QFile::encodeName(rootsRuntime).constData(), 0755);
+    ::chmod(QFile::encodeName(sharedRuntime).constData(), 01777);
+    const QString othersFolder = shared + QStringLiteral("/quorvin-%1/com.pelwick.Quorvin").arg(other.pw_uid);
+
+    // Root's runtime folder, which the other user cannot write into.
+    {
+        Child first, second;
+        startAs(first, &other, rootsRuntime, shared);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("claim: "); }, 10000));
+        ASSERT_TRUE(first.process.peek(4096).contains("claim: primary\n"))
+            << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString();
+        startAs(second, &other, rootsRuntime, shared);
+        ASSERT_TRUE(second.process.waitForFinished(10000));
+        EXPECT_TRUE(second.process.readAllStandardOutput().contains("claim: activated running\n"));
+        EXPECT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("activated\n"); }, 5000));
+        EXPECT_EQ(ownerOf(othersFolder), other.pw_uid);
+        EXPECT_EQ(modeOf(othersFolder), mode_t(0700));
+        EXPECT_EQ(modeOf(QFileInfo(othersFolder).path()), mode_t(0700));
+        EXPECT_TRUE(QDir(rootsRuntime).isEmpty());
+    }
+
+    // One runtime folder for both: root's first start makes its folder there, which keeps the other
+    // user out, and the other user's starts meet in their own folder.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), display = qgetenv("DISPLAY");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(sharedRuntime));
+    qputenv("DISPLAY", ":77");
+    const QString rootsPath = SingleInstance::defaultPath();
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("DISPLAY", display);
+    SingleInstance roots(rootsPath, dir.path() + "/roots-fallback");
+    ASSERT_EQ(roots.claim(), SingleInstance::Claim::primary);
+    ASSERT_TRUE(rootsPath.startsWith(sharedRuntime + "/com.pelwick.Quorvin/"));
+    {
+        Child first, second;
+        startAs(first, &other, sharedRuntime, shared);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("claim: "); }, 10000));
+        ASSERT_TRUE(first.process.peek(4096).contains("claim: primary\n"))
+            << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString();
+        startAs(second, &other, sharedRuntime, shared);
+        ASSERT_TRUE(second.process.waitForFinished(10000));
+        EXPECT_TRUE(second.process.readAllStandardOutput().contains("claim: activated running\n"));
+        EXPECT_TRUE(QDir(othersFolder).exists());
+    }
+    EXPECT_EQ(QDir(sharedRuntime + "/com.pelwick.Quorvin")
+                  .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                  .size(),
+              2);
+    EXPECT_EQ(ownerOf(sharedRuntime + "/com.pelwick.Quorvin"), uid_t(0));
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/roots-fallback"));
+}
+
 TEST(SingleInstance, TheNameSaysUserAndDisplay) {
     const QByteArray display = qgetenv("DISPLAY");
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
@@ -152,10 +345,17 @@ TEST(SingleInstance, TheNameSaysUserAndDisplay) {
     EXPECT_EQ(SingleInstance::defaultPath(), a);
     qputenv("DISPLAY", ":13");
     const QString b = SingleInstance::defaultPath();
+    // A relative runtime folder is none: the fallback, named after the user's id, takes its place.
+    qputenv("XDG_RUNTIME_DIR", "run/user/1000");
+    const QString relative = SingleInstance::defaultPath();
     qputenv("DISPLAY", display);
     qputenv("XDG_RUNTIME_DIR", runtime);
     EXPECT_TRUE(a.startsWith("/run/user/1000/com.pelwick.Quorvin/instance-")) << a.toStdString();
     EXPECT_TRUE(a.endsWith("-host_12")) << a.toStdString();
     EXPECT_NE(a, b);
     EXPECT_FALSE(QFileInfo(a).fileName().contains('/'));
+    EXPECT_TRUE(relative.startsWith(SingleInstance::fallbackFolder() + "/com.pelwick.Quorvin/instance-"))
+        << relative.toStdString();
+    EXPECT_TRUE(SingleInstance::fallbackFolder().endsWith(QStringLiteral("/quorvin-%1").arg(::geteuid())));
+    EXPECT_TRUE(QDir::isAbsolutePath(SingleInstance::fallbackFolder()));
 }
