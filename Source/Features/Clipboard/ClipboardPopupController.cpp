@@ -494,8 +494,8 @@ void ClipboardPopupController::togglePinInPlace(const ClipboardItem& item) {
 void ClipboardPopupController::relayoutColumn() {
     const auto& history = store_.history();
     const double shelf = L::shelfHeight(store_.pinnedCount());
-    const double list = std::min(openingListHeight_,
-                                 L::listBlockHeight(std::span(history).subspan(size_t(store_.pinnedCount()))));
+    const double list =
+        std::min(openingListHeight_, L::listBlockHeight(std::span(history).subspan(size_t(store_.pinnedCount()))));
     compositeState_.setShelfHeight(shelf);
     compositeState_.setListHeight(list);
     listFrame_.setHeight(std::max(list - L::searchLineHeight, 0.0));

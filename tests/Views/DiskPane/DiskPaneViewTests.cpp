@@ -442,11 +442,10 @@ TEST_F(DiskViews, BrowserWalksDownAndUpTheTree) {
 // clear of the rows however the browser came on screen, and a click where Up is drawn goes up.
 TEST_F(DiskViews, ABrowserOpenedInsideAFolderKeepsItsBarClearOfTheRows) {
     const QString r = rig.volumeRoot();
-    const UsageNode lib = DiskRig::node(r + "/usr/lib", 6e9, true,
-                                        {DiskRig::node(r + "/usr/lib/x86_64", 5e9, true,
-                                                       {DiskRig::node(r + "/usr/lib/x86_64/libc.so", 4e9, false)})});
-    const UsageNode usr =
-        DiskRig::node(r + "/usr", 9.16e9, true, {lib, DiskRig::node(r + "/usr/bin", 3e9, false)});
+    const UsageNode lib = DiskRig::node(
+        r + "/usr/lib", 6e9, true,
+        {DiskRig::node(r + "/usr/lib/x86_64", 5e9, true, {DiskRig::node(r + "/usr/lib/x86_64/libc.so", 4e9, false)})});
+    const UsageNode usr = DiskRig::node(r + "/usr", 9.16e9, true, {lib, DiskRig::node(r + "/usr/bin", 3e9, false)});
     rig.saveVolume(DiskRig::node(r, 2e10, true, {usr, DiskRig::node(r + "/opt", 5e9, false)}), 0);
     ASSERT_TRUE(rig.volume().root().has_value());
     rig.model().setMode(DiskPaneModel::Mode::everything);
