@@ -265,11 +265,12 @@ ClipboardPopupRootView::ClipboardPopupRootView(ClipboardPopupModel& model, Clipb
 
     shownShelf_ = layout_.shelfHeight();
     shownGap_ = L::shelfGap(shownShelf_);
+    shownList_ = layout_.listHeight();
     pinnedAlpha_ = shownShelf_ > 0 ? 1 : 0;
     rebuildPinnedRows();
 
-    connect(&layout_, &ClipboardCompositeState::shelfHeightChanged, this, &ClipboardPopupRootView::shelfChanged);
-    connect(&layout_, &ClipboardCompositeState::listHeightChanged, this, &ClipboardPopupRootView::relayout);
+    connect(&layout_, &ClipboardCompositeState::shelfHeightChanged, this, &ClipboardPopupRootView::columnChanged);
+    connect(&layout_, &ClipboardCompositeState::listHeightChanged, this, &ClipboardPopupRootView::columnChanged);
     connect(&layout_, &ClipboardCompositeState::growsUpwardChanged, this, &ClipboardPopupRootView::relayout);
     connect(&clipboard_, &ClipboardManager::historyChanged, this, &ClipboardPopupRootView::rebuildPinnedRows);
     connect(&model_, &ClipboardPopupModel::hoveredPinnedItemIDChanged, this,
@@ -337,24 +338,27 @@ void ClipboardPopupRootView::updatePinnedHover() {
     for (PinnedMenuRow* row : std::as_const(pinnedRows_)) row->setHovered(hovered == row->item().id);
 }
 
-void ClipboardPopupRootView::shelfChanged() {
+void ClipboardPopupRootView::columnChanged() {
     const double target = layout_.shelfHeight();
     const double targetGap = L::shelfGap(target);
     const double targetAlpha = target > 0 ? 1 : 0;
-    if (shelfAnimator_) shelfAnimator_->stop();
+    const double targetList = layout_.listHeight();
+    if (columnAnimator_) columnAnimator_->stop();
     const auto animation = layout_.transactionAnimation();
     if (!animation) {
         shownShelf_ = target;
         shownGap_ = targetGap;
         pinnedAlpha_ = targetAlpha;
+        shownList_ = targetList;
         relayout();
         return;
     }
-    const double fromShelf = shownShelf_, fromGap = shownGap_, fromAlpha = pinnedAlpha_;
-    shelfAnimator_ = Motion::animate(this, *animation, [=, this](double p) {
+    const double fromShelf = shownShelf_, fromGap = shownGap_, fromAlpha = pinnedAlpha_, fromList = shownList_;
+    columnAnimator_ = Motion::animate(this, *animation, [=, this](double p) {
         shownShelf_ = std::max(0.0, fromShelf + (target - fromShelf) * p);
         shownGap_ = std::max(0.0, fromGap + (targetGap - fromGap) * p);
         pinnedAlpha_ = std::clamp(fromAlpha + (targetAlpha - fromAlpha) * p, 0.0, 1.0);
+        shownList_ = std::max(0.0, fromList + (targetList - fromList) * p);
         relayout();
     });
 }
@@ -377,7 +381,7 @@ void ClipboardPopupRootView::resizeEvent(QResizeEvent* event) {
 void ClipboardPopupRootView::relayout() {
     const double w = width();
     const double cardWidth = std::max(0.0, w - 2 * inset);
-    const double listHeight = layout_.listHeight();
+    const double listHeight = shownList_;
     const double stack = inset + shownShelf_ + shownGap_ + listHeight + cardSpacing + L::footerBlockHeight + inset;
     const double top = layout_.growsUpward() ? height() - stack : 0;
     double y = top + inset;
@@ -393,7 +397,8 @@ void ClipboardPopupRootView::relayout() {
 
     mainCard_->setGeometry(QRectF(inset, y, cardWidth, listHeight).toRect());
     search_->setGeometry(0, 0, int(cardWidth), int(L::searchLineHeight));
-    list_->setGeometry(0, int(L::searchLineHeight), int(cardWidth), int(std::max(0.0, listHeight - L::searchLineHeight)));
+    list_->setGeometry(0, int(L::searchLineHeight), int(cardWidth),
+                       int(std::lround(std::max(0.0, listHeight - L::searchLineHeight))));
     y += listHeight + cardSpacing;
 
     footerCard_->setGeometry(QRectF(inset, y, cardWidth, L::footerBlockHeight).toRect());

@@ -68,7 +68,7 @@ private:
     void relayout();
     void rebuildPinnedRows();
     void updatePinnedHover();
-    void shelfChanged();
+    void columnChanged();
     void noticeChanged();
     void searchChanged();
 
@@ -94,8 +94,9 @@ private:
     // animation.
     double shownShelf_ = 0;
     double shownGap_ = 0;
+    double shownList_ = 0;
     double pinnedAlpha_ = 0;
     double noticeProgress_ = 0;
-    QPointer<Motion::Animator> shelfAnimator_;
+    QPointer<Motion::Animator> columnAnimator_;
     QPointer<Motion::Animator> noticeAnimator_;
 };

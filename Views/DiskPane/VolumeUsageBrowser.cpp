@@ -287,7 +287,8 @@ void VolumeUsageBrowser::rebuild(bool animated) {
 void VolumeUsageBrowser::resizeEvent(QResizeEvent*) { layoutContent(); }
 
 void VolumeUsageBrowser::layoutContent() {
-    const int top = breadcrumb_->isVisible() ? kBarHeight : 0;
+    // Asked of the bar itself: a browser built inside a folder is laid out before it is on screen.
+    const int top = breadcrumb_->isVisibleTo(this) ? kBarHeight : 0;
     breadcrumb_->setGeometry(0, 0, width(), kBarHeight);
     scroll_->setGeometry(0, top, width(), height() - top);
     message_->setGeometry(0, top, width(), height() - top);

@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace L = ClipboardPopupLayout;
 
@@ -63,6 +64,9 @@ void ClipboardPopupController::connectModel() {
     connect(&model_, &M::rowHovered, this, &ClipboardPopupController::mouseMovedToRow);
     connect(&model_, &M::pointerLeftList, this, &ClipboardPopupController::pointerLeftList);
     connect(&model_, &M::scrollPhaseChanged, preview_.get(), &ClipboardPopupPreviewController::scrollPhaseChanged);
+    connect(&store_, &ClipboardManager::historyChanged, this, [this] {
+        if (panel_) compositeState_.withAnimation(Motion::droplet(), [this] { relayoutColumn(); });
+    });
 }
 
 void ClipboardPopupController::runCommand(ClipboardPopupModel::Command command) {
@@ -149,7 +153,7 @@ void ClipboardPopupController::show() {
         L::place(W, L::listBlockHeight(model_.history()), pinned, storeCount, pointer, vis);
 
     contentColumnBudget_ = placement.contentColumnBudget;
-    stableListHeight_ = placement.listHeight;
+    openingListHeight_ = placement.listHeight;
     footerBlockHeight_ = L::footerBlockHeight;
     mainPanelSize_ = QSizeF(placement.width, placement.height);
     compositeState_.withAnimation(std::nullopt, [&] {
@@ -205,7 +209,7 @@ void ClipboardPopupController::show() {
 
 void ClipboardPopupController::updateListFramePosition(double shelfHeight) {
     listFrame_.moveTop(L::listFrameY(compositeState_.growsUpward(), contentColumnBudget_, shelfHeight,
-                                     stableListHeight_, footerBlockHeight_));
+                                     compositeState_.listHeight(), footerBlockHeight_));
 }
 
 void ClipboardPopupController::animateIn(KeyablePopupPanel* panel, QWidget* container) {
@@ -340,7 +344,7 @@ std::optional<QRectF> ClipboardPopupController::paintedFrameOnScreen() const {
     const auto main = mainFrameOnScreen();
     if (!main) return std::nullopt;
     const double shelf = compositeState_.shelfHeight();
-    const double h = std::min(main->height(), shelf + L::shelfGap(shelf) + stableListHeight_ + L::footerGap +
+    const double h = std::min(main->height(), shelf + L::shelfGap(shelf) + compositeState_.listHeight() + L::footerGap +
                                                   footerBlockHeight_ + 2 * L::sideInset);
     const double y = compositeState_.growsUpward() ? main->y() : L::maxY(*main) - h;
     return QRectF(main->x(), y, main->width(), h);
@@ -480,16 +484,21 @@ void ClipboardPopupController::togglePinInPlace(const ClipboardItem& item) {
         return;
     }
     hidePreview(false);
-    model_.togglePinInPlace(item.id);
-    compositeState_.withAnimation(Motion::droplet(), [this] { relayoutColumnForPins(); });
+    model_.togglePinInPlace(item.id);  // the column follows the store's change
     selectRowUnderPointer();
 }
 
-void ClipboardPopupController::relayoutColumnForPins() {
+// The pinned block holds the store's pins and the list block its unpinned entries, never taller
+// than at opening (the panel was measured for that): an entry pinned or removed while the popup is
+// open takes its row's room with it. A search keeps the block's height.
+void ClipboardPopupController::relayoutColumn() {
+    const auto& history = store_.history();
     const double shelf = L::shelfHeight(store_.pinnedCount());
+    const double list =
+        std::min(openingListHeight_, L::listBlockHeight(std::span(history).subspan(size_t(store_.pinnedCount()))));
     compositeState_.setShelfHeight(shelf);
-    compositeState_.setListHeight(stableListHeight_);
-    listFrame_.setHeight(std::max(stableListHeight_ - L::searchLineHeight, 0.0));
+    compositeState_.setListHeight(list);
+    listFrame_.setHeight(std::max(list - L::searchLineHeight, 0.0));
     updateListFramePosition(shelf);
 }
 

@@ -93,7 +93,8 @@ public:
     QRectF listFrame() const { return listFrame_; }
     QSizeF mainPanelSize() const { return mainPanelSize_; }
     double contentColumnBudget() const { return contentColumnBudget_; }
-    double stableListHeight() const { return stableListHeight_; }
+    // The list block's height at opening: the most it takes while open.
+    double openingListHeight() const { return openingListHeight_; }
     double footerBlockHeight() const { return footerBlockHeight_; }
     QRectF previewColumnRect() const { return previewColumnRect_; }
     int currentPreviewRow() const;
@@ -152,7 +153,7 @@ private:
     void pastePinned(const QUuid& id);
     void animateIn(KeyablePopupPanel* panel, QWidget* container);
     void animateOut(KeyablePopupPanel* panel, QWidget* container);
-    void relayoutColumnForPins();
+    void relayoutColumn();
     void activateThenRun(std::function<void()> paste, const std::optional<RunningApplication>& app, int attempt);
     void afterDismiss(double seconds, std::function<void()> work);
 
@@ -169,7 +170,7 @@ private:
     QPointer<QWindow> previousWindow_;
     QSizeF mainPanelSize_;
     double contentColumnBudget_ = 0;
-    double stableListHeight_ = 0;
+    double openingListHeight_ = 0;
     double footerBlockHeight_ = 0;
     QRectF previewColumnRect_;
     std::unique_ptr<ClipboardPopupPreviewController> preview_;

@@ -170,7 +170,7 @@ double optimalWidth(const std::vector<ClipboardItem>& items) {
     return optimalWidth(items, [&fm](const QString& s) { return fm.horizontalAdvance(s); });
 }
 
-double listBlockHeight(const std::vector<ClipboardItem>& rows) {
+double listBlockHeight(std::span<const ClipboardItem> rows) {
     if (rows.empty()) return emptyListBlock;
     double sum = 0;
     for (const ClipboardItem& item : rows) {
@@ -256,9 +256,9 @@ PreviewColumn previewColumn(const QRectF& F, const QRectF& vis) {
     return c;
 }
 
-double listFrameY(bool growsUpward, double budget, double shelf, double stableListHeight, double footerBlock) {
+double listFrameY(bool growsUpward, double budget, double shelf, double listHeight, double footerBlock) {
     const double G = shelfGap(shelf);
-    const double spare = std::max(budget - (G + shelf + stableListHeight), 0.0);
+    const double spare = std::max(budget - (G + shelf + listHeight), 0.0);
     return (growsUpward ? sideInset : spare + sideInset) + footerBlock + footerGap;
 }
 

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 // The clipboard popup's measurements and placement as pure functions. Geometry is in upward
@@ -85,7 +86,7 @@ double optimalWidth(const std::vector<ClipboardItem>& items, const std::function
 double optimalWidth(const std::vector<ClipboardItem>& items);
 
 // The list block: 98 when empty, else the rows and padding (at most 292) plus the search line.
-double listBlockHeight(const std::vector<ClipboardItem>& rows);
+double listBlockHeight(std::span<const ClipboardItem> rows);
 // The pinned block for a number of pins: 0 without, else 12 + 28 × min(pins, 5).
 double shelfHeight(int pinnedCount);
 // The gap under the pinned block: 12 when there is one, else 0.
@@ -122,7 +123,7 @@ PreviewColumn previewColumn(const QRectF& mainFrame, const QRectF& vis);
 
 // The list's distance from the bottom of the main frame: the spare reserve lies between list
 // and footer when the popup opens downward, above the pinned block when it opens upward.
-double listFrameY(bool growsUpward, double contentColumnBudget, double shelf, double stableListHeight,
+double listFrameY(bool growsUpward, double contentColumnBudget, double shelf, double listHeight,
                   double footerBlock = footerBlockHeight);
 
 // Whether a row's item gets a hover preview. mainPanelWidth is the main card area's width

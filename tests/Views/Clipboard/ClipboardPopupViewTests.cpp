@@ -217,6 +217,68 @@ TEST_F(ClipboardPopupViews, PinnedRowsPasteAndUnpin) {
     EXPECT_EQ(workspace.activated, std::vector<qint64>{31});
 }
 
+// An entry leaving the list while the popup is open (removed here or on the other display, or
+// pinned) takes its row's room with it; the pinned block follows the pins.
+TEST_F(ClipboardPopupViews, TheCardsFollowRemovalsAndPinsWhileOpen) {
+    for (const char* text : {"a", "b", "c", "d", "e"}) copyText(text);
+    controller->show();
+    ClipboardPopupRootView* column = rootOf(*controller)->mainColumn();
+    ClipboardHistoryList* list = column->historyList();
+    // The search line, 6 above and below the rows, the rows.
+    auto expectFitted = [&](const QStringList& rows, int pins, const char* where) {
+        SCOPED_TRACE(where);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return rowTexts() == rows; }, 2000)) << qPrintable(rowTexts().join(','));
+        const int block = 30 + 12 + 28 * int(rows.size());
+        const int shelf = pins > 0 ? 12 + 28 * pins : 0;
+        EXPECT_TRUE(TestSupport::waitFor(
+            [&] {
+                return column->mainCard()->height() == block && list->height() == block - 30 &&
+                       column->pinnedCard()->height() == shelf;
+            },
+            3000))
+            << column->mainCard()->height() << " " << list->height() << " " << column->pinnedCard()->height();
+        EXPECT_EQ(list->height(), int(list->contentHeight()));
+        EXPECT_EQ(controller->listFrame().height(), block - 30);
+        EXPECT_EQ(column->isPinnedCardShown(), pins > 0);
+        // The footer follows the list card, and the panel covers what is drawn.
+        EXPECT_EQ(column->footerCard()->y() - column->mainCard()->geometry().bottom() - 1, 12);
+        EXPECT_TRUE(TestSupport::waitFor(
+            [&] { return controller->panel()->height() <= column->drawnShape().boundingRect().height() + 8; }, 3000));
+    };
+    auto removeRow = [&](int row) {
+        controller->model().setHighlightedRow(row);
+        EXPECT_TRUE(key(KeyCodes::kVK_Delete, KeyCodes::maskCommand));
+    };
+    expectFitted({"e", "d", "c", "b", "a"}, 0, "opened");
+    removeRow(2);
+    expectFitted({"e", "d", "b", "a"}, 0, "a middle row removed");
+    removeRow(0);
+    expectFitted({"d", "b", "a"}, 0, "the first row removed");
+    removeRow(2);
+    expectFitted({"d", "b"}, 0, "the last row removed");
+
+    controller->model().setHighlightedRow(0);
+    EXPECT_TRUE(key(KeyCodes::kVK_ANSI_P, KeyCodes::maskCommand));
+    expectFitted({"b"}, 1, "pinned from the list");
+    ASSERT_EQ(column->pinnedRows().size(), 1);
+    QTest::mouseClick(column->pinnedRows()[0]->unpinButton(), Qt::LeftButton);
+    expectFitted({"d", "b"}, 0, "unpinned");
+
+    // The same user's other display removes an entry: the watched history file brings it here.
+    manager->waitForPendingWrites();
+    FakePasteboard otherPasteboard;
+    ClipboardManager other(otherPasteboard, defaults, folder);
+    other.waitForPendingWrites();
+    QUuid b;
+    for (const ClipboardItem& item : other.history())
+        if (item.content.textValue() == "b") b = item.id;
+    ASSERT_FALSE(b.isNull());
+    other.removeItem(b);
+    other.waitForPendingWrites();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return texts() == std::vector<QString>{"d"}; }, 30000));
+    expectFitted({"d"}, 0, "removed on the other display");
+}
+
 TEST_F(ClipboardPopupViews, ThePinLimitNoticeLetsClicksThrough) {
     for (int i = 0; i < 6; ++i) copyText(QString::asprintf("n%d", i));
     for (int i = 0; i < 5; ++i) pin(QString::asprintf("n%d", i));

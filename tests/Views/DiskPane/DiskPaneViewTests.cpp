@@ -438,6 +438,99 @@ TEST_F(DiskViews, BrowserWalksDownAndUpTheTree) {
     rig.volume().waitUntilIdle();
 }
 
+// The popup builds its views afresh at every opening, over the model's browse path: the bar stands
+// clear of the rows however the browser came on screen, and a click where Up is drawn goes up.
+TEST_F(DiskViews, ABrowserOpenedInsideAFolderKeepsItsBarClearOfTheRows) {
+    const QString r = rig.volumeRoot();
+    const UsageNode lib = DiskRig::node(
+        r + "/usr/lib", 6e9, true,
+        {DiskRig::node(r + "/usr/lib/x86_64", 5e9, true, {DiskRig::node(r + "/usr/lib/x86_64/libc.so", 4e9, false)})});
+    const UsageNode usr = DiskRig::node(r + "/usr", 9.16e9, true, {lib, DiskRig::node(r + "/usr/bin", 3e9, false)});
+    rig.saveVolume(DiskRig::node(r, 2e10, true, {usr, DiskRig::node(r + "/opt", 5e9, false)}), 0);
+    ASSERT_TRUE(rig.volume().root().has_value());
+    rig.model().setMode(DiskPaneModel::Mode::everything);
+
+    std::unique_ptr<DiskCleanupContent> content;
+    auto reopen = [&] {
+        content.reset();
+        content = std::make_unique<DiskCleanupContent>(rig.model(), rig.cleaner(), rig.volume());
+        content->resize(336, 378);
+        content->show();
+        return QTest::qWaitForWindowExposed(content.get());
+    };
+    // A click at a point of the browser, through the window as the pointer gives it.
+    auto clickAt = [&](QPoint inBrowser) {
+        VolumeUsageBrowser* browser = content->browser();
+        QTest::mouseClick(content->windowHandle(), Qt::LeftButton, {}, browser->mapTo(content.get(), inBrowser));
+    };
+    auto upCentre = [&] {
+        QAbstractButton* up = content->browser()->upButton();
+        return up->mapTo(content->browser(), up->rect().center());
+    };
+    auto path = [&] {
+        QStringList names;
+        for (const UsageNode& node : rig.model().browseStack()) names << node.name;
+        return names.join('/').toStdString();
+    };
+    // The first row starts below the bar (at the top without one); Up is what lies under its middle.
+    auto expectLaidOut = [&](const QString& where) {
+        SCOPED_TRACE(where.toStdString());
+        VolumeUsageBrowser* browser = content->browser();
+        const bool inside = !rig.model().browseStack().isEmpty();
+        ASSERT_EQ(browser->breadcrumb()->isVisible(), inside);
+        ASSERT_FALSE(browser->rows().isEmpty());
+        const int firstTop = browser->rows().first()->mapTo(browser, QPoint(0, 0)).y();
+        if (inside) {
+            EXPECT_GE(firstTop, browser->breadcrumb()->geometry().bottom() + 1);
+            EXPECT_EQ(browser->childAt(upCentre()), browser->upButton());
+        } else {
+            EXPECT_LT(firstTop, browser->breadcrumb()->height());
+        }
+    };
+
+    // The first visit opens usr with a click on its row.
+    ASSERT_TRUE(reopen());
+    expectLaidOut("first visit");
+    clickAt(content->browser()->rows().first()->mapTo(content->browser(), QPoint(40, 10)));
+    ASSERT_EQ(path(), "usr");
+    expectLaidOut("opened usr");
+
+    // Escape, then the gauge again: the same layout, and Up goes up.
+    ASSERT_TRUE(reopen());
+    EXPECT_EQ(content->browser()->rows().first()->node().name, "lib");
+    expectLaidOut("reopened in usr");
+    clickAt(upCentre());
+    ASSERT_EQ(path(), "");
+    expectLaidOut("up from usr");
+
+    // Two levels deep.
+    rig.model().pushBrowse(usr);
+    rig.model().pushBrowse(lib);
+    ASSERT_TRUE(reopen());
+    expectLaidOut("reopened in lib");
+    clickAt(upCentre());
+    ASSERT_EQ(path(), "usr");
+    expectLaidOut("up from lib");
+
+    // Up, then Escape and the gauge again: the top level, no bar.
+    clickAt(upCentre());
+    ASSERT_TRUE(reopen());
+    ASSERT_EQ(path(), "");
+    expectLaidOut("reopened at the top");
+
+    // Opened on the other tab, then switched to the browser.
+    rig.model().pushBrowse(usr);
+    rig.model().setMode(DiskPaneModel::Mode::reclaimable);
+    ASSERT_TRUE(reopen());
+    QWidget* picker = content->picker();
+    QTest::mouseClick(content->windowHandle(), Qt::LeftButton, {},
+                      picker->mapTo(content.get(), QPoint(picker->width() * 3 / 4, picker->height() / 2)));
+    ASSERT_EQ(rig.model().mode(), DiskPaneModel::Mode::everything);
+    expectLaidOut("switched to the browser");
+    clickAt(upCentre());
+    EXPECT_EQ(path(), "");
+}
+
 // The saved tree is read on the scanner's queue: views opened before it lands take it up when it does.
 TEST_F(DiskViews, ViewsOpenedBeforeTheSavedTreeArrivesShowIt) {
     const QString r = rig.volumeRoot();
