@@ -198,7 +198,9 @@ TEST_F(ClipboardTwoInstances, AMissingFileIsAnEmptyListOnlyWhenItWasCleared) {
         }
         QCoreApplication::processEvents();
         EXPECT_EQ(merged.has_value(), row.emptied);
-        if (merged) EXPECT_TRUE(merged->empty());
+        if (merged) {
+            EXPECT_TRUE(merged->empty());
+        }
     }
 }
 
