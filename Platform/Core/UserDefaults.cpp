@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QJsonDocument>
+#include <QTimer>
 #include <QtDebug>
 
 #include <cmath>
@@ -37,6 +39,14 @@ std::optional<QJsonObject> valuesOnDisk(const QString& file) {
     const QJsonDocument doc = QJsonDocument::fromJson(*bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
     return doc.object();
+}
+
+// The keys whose values differ between the two.
+QStringList keysThatDiffer(const QJsonObject& before, const QJsonObject& after) {
+    QStringList keys = before.keys() + after.keys();
+    keys.removeDuplicates();
+    keys.removeIf([&](const QString& key) { return before.value(key) == after.value(key); });
+    return keys;
 }
 
 }  // namespace
@@ -65,6 +75,59 @@ QString UserDefaults::pathForDomain(const QString& domain) {
 UserDefaults::UserDefaults(QString filePath, Access access, QObject* parent)
     : QObject(parent), path_(std::move(filePath)), access_(access) {
     load();
+    if (path_.isEmpty() || access_ == Access::readOnly) return;
+    // Another instance's writes are taken in soon after, not only at this one's next write.
+    watcher_ = new QFileSystemWatcher(this);
+    auto* settle = new QTimer(this);  // a write is a few changes of the folder, which other programs share
+    settle->setSingleShot(true);
+    settle->setInterval(250);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, settle, [settle] {
+        if (!settle->isActive()) settle->start();
+    });
+    connect(settle, &QTimer::timeout, this, &UserDefaults::takeInOthersSave);
+    watch();
+}
+
+void UserDefaults::watch() {
+    // Written by renaming a new file into place: the folder shows it, a watch on the file would not.
+    QStringList folders{QFileInfo(path_).absolutePath()};
+    if (const std::optional<QString> target = SafeFile::followUsersLink(path_, false))
+        folders << QFileInfo(*target).absolutePath();
+    for (QString& folder : folders)
+        if (!QFileInfo(folder).isDir()) folder = QFileInfo(folder).absolutePath();  // made by the first write
+    folders.removeIf([](const QString& folder) { return !QFileInfo(folder).isDir(); });
+    folders.removeDuplicates();
+    for (const QString& watched : watcher_->directories())
+        if (!folders.contains(watched)) watcher_->removePath(watched);
+    for (const QString& folder : std::as_const(folders))
+        if (!watcher_->directories().contains(folder)) watcher_->addPath(folder);
+}
+
+void UserDefaults::takeInOthersSave() {
+    if (path_.isEmpty() || access_ == Access::readOnly) return;
+    if (watcher_) watch();  // the user may have made or changed the link meanwhile
+    QStringList adopted;
+    {
+        std::lock_guard lock(mutex_);
+        if (readFailure_) return;  // values not read from the file are not mixed with it
+        const std::optional<QString> target = SafeFile::followUsersLink(path_, false);
+        const QByteArray stamp = target ? SafeFile::stamp(*target) : QByteArray();
+        // This instance's own write is not read back; a file gone is written whole by the next write.
+        if (stamp.isEmpty() || stamp == writtenStamp_ || stamp == seenStamp_) return;
+        std::optional<QJsonObject> merged = valuesOnDisk(*target);
+        if (!merged) return;  // damaged or unreadable: what is here stays
+        seenStamp_ = stamp;
+        // A change made here and not written yet stays as it is here.
+        for (const QString& key : std::as_const(changed_)) {
+            if (const auto it = values_.constFind(key); it != values_.constEnd())
+                merged->insert(key, *it);
+            else
+                merged->remove(key);
+        }
+        adopted = keysThatDiffer(values_, *merged);
+        values_ = std::move(*merged);
+    }
+    for (const QString& key : std::as_const(adopted)) emit valueChanged(key);
 }
 
 void UserDefaults::reload() {
@@ -73,6 +136,7 @@ void UserDefaults::reload() {
         values_ = {};
         changed_.clear();
         writtenStamp_.clear();
+        seenStamp_.clear();
         damaged_ = false;
         readFailure_.reset();
     }
@@ -83,7 +147,9 @@ void UserDefaults::load() {
     if (path_.isEmpty()) return;
     FileError error;
     std::optional<QByteArray> bytes;
+    QByteArray stamp;  // taken first: a write meanwhile is read again when the folder shows it
     const std::optional<QString> source = SafeFile::followUsersLink(path_, false, &error);
+    if (source) stamp = SafeFile::stamp(*source);
     if (source) bytes = SafeFile::readRegular(*source, maxFileSize, &error);
     if (!bytes) {
         if (error.isMissing()) return;
@@ -99,6 +165,7 @@ void UserDefaults::load() {
     if (parseError.error == QJsonParseError::NoError && doc.isObject() && JsonText::isOneValue(*bytes)) {
         std::lock_guard lock(mutex_);
         values_ = doc.object();
+        seenStamp_ = stamp;
         return;
     }
     // Keep the damaged file for the user and start empty; never overwrite it before it is kept.

@@ -16,6 +16,8 @@
 
 #include <sys/types.h>
 
+class QFileSystemWatcher;
+
 // A settings domain kept as one typed JSON file, written atomically on every change.
 // Values: bool, number, string, array, dictionary; data is kept as a base64 string.
 // Only a regular file is read (never a FIFO or a device, which could block the start); a link
@@ -24,9 +26,11 @@
 // stay in memory until it is readable.
 // Another instance of the program (the same user on another display) may write the same file:
 // each write re-reads it under the folder's lock and lays only the keys changed here over it, so
-// neither sets back what the other changed; what the other changed is taken in (and signalled).
+// neither sets back what the other changed; what the other changed is taken in (and signalled),
+// and a moment after the other saves (the file's folder is watched), changes made here and not
+// yet written laid over it.
 // A getter of the wrong type reads as absent. Safe to use from any thread; the change
-// signal is emitted on the thread that changed the value.
+// signal is emitted on the thread that changed the value (the store's own for another instance's).
 class UserDefaults : public QObject {
     Q_OBJECT
 public:
@@ -77,6 +81,10 @@ public:
 
     // Re-reads the file (used at start and by tests).
     void reload();
+    // Takes in what another instance saved since this one last read or wrote the file, a signal
+    // per key that changed; a file gone, damaged or unreadable leaves the values as they are.
+    // Runs a moment after the watched folder changes.
+    void takeInOthersSave();
     // Whether the last write reached the disk.
     bool lastWriteSucceeded() const;
     // Whether the last load found the file damaged and started from defaults: values read now
@@ -97,6 +105,8 @@ signals:
 
 private:
     void load();
+    // Watches the file's folder, and the folder of the file a link leads to.
+    void watch();
     // Writes the file; `adopted` gets the keys another instance changed, now taken in.
     bool writeLocked(QStringList& adopted);
     // Keeps a damaged file's bytes beside the settings file; false when they could not be kept.
@@ -110,6 +120,8 @@ private:
     mode_t newFileMode_ = 0644;  // that of a damaged file moved aside, for the one replacing it
     bool lockFailureSaid_ = false;
     QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
+    QByteArray seenStamp_;  // the file as read last
+    QFileSystemWatcher* watcher_ = nullptr;
     bool lastWriteOk_ = true;
     bool damaged_ = false;
     std::optional<FileError> readFailure_;

@@ -20,6 +20,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 
@@ -66,6 +67,16 @@ std::optional<std::vector<ClipboardItem>> itemsOnDisk(const QString& file, const
         if (auto item = record.toClipboardItem(now, imagesDirectory)) items.push_back(std::move(*item));
     }
     return items;
+}
+
+// No entries when the file is missing from its folder (cleared by another instance); absent when
+// the folder is gone or not ours (a link), or the file cannot be looked at.
+std::optional<std::vector<ClipboardItem>> clearedFile(const QString& file) {
+    struct stat st {};
+    if (::lstat(NativePath::encode(QFileInfo(file).absolutePath()).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return std::nullopt;
+    if (::lstat(NativePath::encode(file).constData(), &st) == 0 || errno != ENOENT) return std::nullopt;
+    return std::vector<ClipboardItem>();
 }
 
 // Writes the file atomically, readable by the user only, into our folders (made private in
@@ -363,8 +374,10 @@ void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
                    merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a save follows, and merges
         const QByteArray stamp = SafeFile::stamp(path);
-        if (stamp.isEmpty() || merge->isKnown(stamp)) return;
-        const auto onDisk = itemsOnDisk(path, images, now);
+        if (merge->isKnown(stamp)) return;
+        // A file gone from a folder that is there was cleared there: it holds nothing. One that
+        // cannot be looked at leaves the entries here as they are.
+        const auto onDisk = stamp.isEmpty() ? clearedFile(path) : itemsOnDisk(path, images, now);
         if (!onDisk) return;
         bool changed = false;
         items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);

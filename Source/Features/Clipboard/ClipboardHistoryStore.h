@@ -84,7 +84,8 @@ public:
               std::function<void(std::vector<ClipboardItem>)> merged = {});
     // Reads the history file when another instance has written it since this one last read or
     // wrote it, and hands `merged` what the entries become with its changes merged in (as save()
-    // does, but writing nothing), unless a save is asked for meanwhile.
+    // does, but writing nothing), unless a save is asked for meanwhile. A file gone from its folder
+    // was cleared there and holds nothing; one that cannot be read leaves the entries as they are.
     void refresh(std::vector<ClipboardItem> items, int limit, std::function<void(std::vector<ClipboardItem>)> merged);
     // Entries removed here, which a save must not take in again from another instance's file.
     void noteRemoved(const std::vector<QUuid>& ids);

@@ -154,6 +154,10 @@ void SnippetStore::takeInOthersSave() {
     QList<Snippet> list = merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>());
     base_ = std::move(now);
     if (!onDisk->snippets.isEmpty()) startersStandIn_ = false;
+    if (list.isEmpty()) {
+        list = starters();  // as a start shows a file that holds none
+        startersStandIn_ = true;
+    }
     if (list == snippets_) return;
     snippets_ = std::move(list);
     emit snippetsChanged();

@@ -1,5 +1,8 @@
 #include "ClipboardTestSupport.h"
 #include "Source/Features/Clipboard/ClipboardHistoryStore.h"
+#include "Source/Features/Clipboard/ClipboardSettings.h"
+
+#include <QFile>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -30,8 +33,8 @@ QUuid idOf(const ClipboardManager& store, const QString& text) {
 // by the other's next save, and each takes in the other's entries when it saves.
 class ClipboardTwoInstances : public ClipboardStoreTest {
 protected:
-    void startSecond() {
-        second = std::make_unique<ClipboardManager>(secondPasteboard, defaults, folder);
+    void startSecond(UserDefaults* store = nullptr) {
+        second = std::make_unique<ClipboardManager>(secondPasteboard, store ? *store : defaults, folder);
         second->waitForPendingWrites();
     }
     void copyOnSecond(const QString& text) {
@@ -62,6 +65,8 @@ protected:
     }
 
     FakePasteboard secondPasteboard;
+    // Each display's settings, over one file, where the test gives them.
+    std::unique_ptr<UserDefaults> firstSettings, secondSettings;
     std::unique_ptr<ClipboardManager> second;
 };
 
@@ -138,4 +143,106 @@ TEST_F(ClipboardTwoInstances, AnOlderListSavedAfterAMergeGivesNothingBack) {
     here.save({w, z, x, y}, 200, {});
     here.waitUntilIdle();
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"w", "z", "y"}));
+}
+
+// A clear on one display empties the other's list a moment after, and nothing cleared comes back
+// through the other's next save.
+TEST_F(ClipboardTwoInstances, AClearOnOneEmptiesTheOthersList) {
+    start();
+    copyOnFirst("a");
+    copyOnFirst("b");
+    startSecond();
+    ASSERT_EQ(secondTexts(), (std::vector<QString>{"b", "a"}));
+    manager->clear();
+    EXPECT_TRUE(TestSupport::waitFor([&] { return second->history().empty(); }, 30000));
+    copyOnSecond("c");
+    EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"c"}));
+}
+
+// What a look at the history file finds when it is not there: a file cleared there holds nothing;
+// one never saved, one that cannot be read or a folder gone or linked away leaves the entries here.
+TEST_F(ClipboardTwoInstances, AMissingFileIsAnEmptyListOnlyWhenItWasCleared) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const ClipboardItem x = ClipboardItem::make(ClipboardContent::text("x"), now);
+    struct Row {
+        const char* name;
+        bool saved;
+        std::function<void(const QString& folder)> change;
+        bool emptied;
+    };
+    const std::vector<Row> rows = {
+        {"cleared", true, [](const QString& f) { QFile::remove(f + "/history.json"); }, true},
+        {"never saved", false, [](const QString&) {}, false},
+        {"unreadable", true, [](const QString& f) { QFile::setPermissions(f + "/history.json", {}); }, false},
+        {"folder gone", true, [](const QString& f) { QDir().rename(f, f + "-moved"); }, false},
+        {"folder linked to nowhere", true,
+         [](const QString& f) {
+             QDir().rename(f, f + "-moved");
+             QFile::link(f + "-nowhere", f);
+         },
+         false},
+    };
+    for (const Row& row : rows) {
+        if (row.name == std::string("unreadable") && ::geteuid() == 0) continue;
+        SCOPED_TRACE(row.name);
+        const QString rowFolder = dir.path() + "/" + row.name;
+        std::optional<std::vector<ClipboardItem>> merged;
+        {
+            ClipboardHistoryStore here(rowFolder);
+            here.read(200, now);
+            if (row.saved) here.save({x}, 200, {});
+            here.waitUntilIdle();
+            row.change(rowFolder);
+            here.refresh({x}, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); });
+            here.waitUntilIdle();
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(merged.has_value(), row.emptied);
+        if (merged) {
+            EXPECT_TRUE(merged->empty());
+        }
+    }
+}
+
+// A limit raised on one display is the one the other keeps its history to at its next copy.
+TEST_F(ClipboardTwoInstances, ALimitRaisedOnOneHoldsOnTheOther) {
+    const QString settingsFile = dir.path() + "/settings.json";
+    firstSettings = std::make_unique<UserDefaults>(settingsFile);
+    secondSettings = std::make_unique<UserDefaults>(settingsFile);
+    ClipboardSettings(*firstSettings).maxItems.set(5);
+    manager = std::make_unique<ClipboardManager>(pasteboard, *firstSettings, folder);
+    startSecond(secondSettings.get());
+    second->applyHistoryLimit(10);
+    for (const char* text : {"a", "b", "c", "d", "e", "f", "g", "h"}) copyOnSecond(text);
+    ASSERT_EQ(second->history().size(), 8u);
+
+    const ClipboardSettings firstLimit(*firstSettings);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return firstLimit.maxItems.value() == 10 && texts().size() >= 5; }, 30000));
+    copyOnFirst("i");
+    EXPECT_TRUE(TestSupport::waitFor([&] { return second->history().size() == 9; }, 30000)) << second->history().size();
+    EXPECT_EQ(texts().size(), 9u);
+    EXPECT_EQ(fileTexts(historyFile()).size(), 9u);
+    EXPECT_EQ(UserDefaults(settingsFile).integerValue("maxClipboardItems"), 10);
+}
+
+// A pin taken in from the other display while five are pinned here is unpinned: five at most.
+TEST_F(ClipboardTwoInstances, APinTakenInBeyondFiveIsUnpinned) {
+    ClipboardHistoryStore here(folder), there(folder);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    std::vector<ClipboardItem> items;
+    for (int i = 0; i < 6; ++i)
+        items.push_back(ClipboardItem::make(ClipboardContent::text(QString(QChar('a' + i))), now.addSecs(-i)));
+    here.read(200, now);
+    here.save(items, 200, {});
+    here.waitUntilIdle();
+    there.read(200, now);
+    std::vector<ClipboardItem> theirs = items;
+    theirs[5].isPinned = true;
+    std::rotate(theirs.begin(), theirs.begin() + 5, theirs.end());
+    there.save(theirs, 200, {});
+    there.waitUntilIdle();
+    for (int i = 0; i < 5; ++i) items[size_t(i)].isPinned = true;
+    here.save(items, 200, {});
+    here.waitUntilIdle();
+    EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"a*", "b*", "c*", "d*", "e*", "f"}));
 }

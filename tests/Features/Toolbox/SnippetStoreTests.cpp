@@ -466,6 +466,20 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
     second.update(make(kIdA, "X2"));
     EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first) == QStringList({"X2", "R1"}); }, 30000));
     EXPECT_EQ(onDisk(), QStringList({"X2", "R1"}));
+    // What the other added and then edited shows here, and a save here keeps the edit.
+    first.add(make(kIdB, "Z"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == QStringList({"Z", "X2", "R1"}); }, 30000));
+    first.update(make(kIdB, "Z1"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == QStringList({"Z1", "X2", "R1"}); }, 30000))
+        << qPrintable(titles(second).join(", "));
+    second.remove(make(kIdA, "X2"));
+    EXPECT_EQ(onDisk(), QStringList({"Z1", "R1"}));
+    // Every snippet removed on one: the other shows what a start shows, the starters.
+    first.remove(make(kIdB, "Z1"));
+    first.remove(make(kIdR, "R1"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == kStarterTitles; }, 30000))
+        << qPrintable(titles(second).join(", "));
+    EXPECT_EQ(onDisk(), kStarterTitles);
 
     // An instance that holds the lock and never lets go (stopped, say) holds no save up for good.
     const FolderLock stuck(folder_.path(), 0);
@@ -476,7 +490,7 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
     const double start = TestSupport::threadOwnMs();
     first.remove(make(kIdQ, "Q2"));
     EXPECT_LT(TestSupport::threadOwnMs() - start, 200);
-    EXPECT_EQ(onDisk(), QStringList({"X2", "R1"}));
+    EXPECT_EQ(onDisk(), kStarterTitles);
     EXPECT_EQ(log.matching({"Snippets", "without a lock"}).size(), 1) << qPrintable(log.all().join('\n'));
 }
 

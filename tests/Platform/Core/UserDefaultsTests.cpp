@@ -1,6 +1,7 @@
 #include "FailingFileWriter.h"
 #include "FileTreeSupport.h"
 #include "LogCapture.h"
+#include "Platform/Core/Setting.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Files/FolderLock.h"
 #include "Platform/Files/NativePath.h"
@@ -442,4 +443,93 @@ TEST(UserDefaults, TwoInstancesOverOneFileKeepEachOthersChanges) {
     EXPECT_TRUE(first.lastWriteSucceeded());
     EXPECT_EQ(UserDefaults(path).string("tone"), QString("white"));
     EXPECT_EQ(log.matching({"Settings file", path, "without a lock"}).size(), 1);
+}
+
+// What one instance writes shows in the other a moment later, with its change signals, without a
+// write of its own there; what the other holds and has not written yet stays.
+TEST(UserDefaults, TwoInstancesTakeInEachOthersWritesAMomentAfter) {
+    const QString path = freshPath("watched");
+    ASSERT_TRUE(writeBytes(path, "{\"species\": \"corgi\", \"welcomeShown\": true, \"tone\": \"blue\"}"));
+    UserDefaults first(path), second(path);
+    Setting<QString> species(second, "species", "corgi");
+    QSignalSpy speciesChanges(&species, &SettingBase::changed);
+    QSignalSpy secondChanges(&second, &UserDefaults::valueChanged);
+    const auto signalled = [&secondChanges] {
+        QStringList keys;
+        for (const QList<QVariant>& call : secondChanges) keys << call.at(0).toString();
+        secondChanges.clear();
+        keys.sort();
+        return keys;
+    };
+
+    first.setString("species", "bunny");
+    first.remove("welcomeShown");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !second.contains("welcomeShown"); }, 30000));
+    EXPECT_EQ(species.value(), QString("bunny"));
+    EXPECT_EQ(speciesChanges.size(), 1);
+    EXPECT_EQ(signalled(), QStringList({"species", "welcomeShown"}));
+
+    // A value changed here is written once: a later write here does not set back the other's change.
+    second.setString("tone", "green");
+    signalled();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return first.string("tone") == QString("green"); }, 30000));
+    first.setBool("flag", true);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return second.boolValue("flag") == true; }, 30000));
+    EXPECT_EQ(second.string("tone"), QString("green"));
+    EXPECT_EQ(UserDefaults(path).string("tone"), QString("green"));
+    EXPECT_EQ(signalled(), QStringList({"flag"}));
+    // Nor does a key removed here come back with the other's next write.
+    second.remove("flag");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !first.contains("flag"); }, 30000));
+    first.setString("species", "cat");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return species.value() == QString("cat"); }, 30000));
+    EXPECT_FALSE(second.contains("flag"));
+    EXPECT_FALSE(UserDefaults(path).contains("flag"));
+
+    // A change made here that is not written yet is neither set back by the other's write nor lost.
+    {
+        FailingFileWriter failing;
+        failing.failPathsContaining("defaults-watched");
+        first.setString("tone", "red");
+        EXPECT_FALSE(first.lastWriteSucceeded());
+    }
+    second.setDouble("tint", 0.5);
+    second.setString("tone", "black");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return first.doubleValue("tint") == 0.5; }, 30000));
+    EXPECT_EQ(first.string("tone"), QString("red"));
+    first.setInteger("size", 2);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return second.string("tone") == QString("red"); }, 30000));
+    EXPECT_EQ(UserDefaults(path).string("tone"), QString("red"));
+
+    // A file damaged or unreadable meanwhile leaves the values as they are.
+    signalled();
+    const QStringList keys = second.keys();
+    ASSERT_TRUE(writeBytes(path, "{\"tone\": \"white\", trailing"));
+    second.takeInOthersSave();
+    if (::geteuid() != 0) {
+        ASSERT_TRUE(writeBytes(path, "{\"tone\": \"white\"}"));
+        ASSERT_EQ(::chmod(native(path).c_str(), 0200), 0);
+        second.takeInOthersSave();
+        ASSERT_EQ(::chmod(native(path).c_str(), 0600), 0);
+    }
+    ASSERT_TRUE(QFile::remove(path));
+    second.takeInOthersSave();
+    EXPECT_EQ(second.keys(), keys);
+    EXPECT_EQ(second.string("tone"), QString("red"));
+    EXPECT_EQ(signalled(), QStringList());
+}
+
+// A settings file linked to the user's own, elsewhere: writes through the link show in the other.
+TEST(UserDefaults, AnInstanceTakesInWritesThroughALinkToTheUsersFile) {
+    const QString path = freshPath("watched-link");
+    const QString dotfiles = TestSupport::tempRoot() + "/defaults-watched-dotfiles";
+    QDir(dotfiles).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(dotfiles));
+    ASSERT_TRUE(writeBytes(dotfiles + "/quorvin.json", "{\"species\": \"corgi\"}"));
+    ASSERT_EQ(::symlink(native(dotfiles + "/quorvin.json").c_str(), native(path).c_str()), 0);
+    UserDefaults first(path), second(path);
+    first.setString("species", "bunny");
+    EXPECT_TRUE(TestSupport::waitFor([&] { return second.string("species") == QString("bunny"); }, 30000));
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    QDir(dotfiles).removeRecursively();
 }
