@@ -70,7 +70,8 @@ UserDefaults::UserDefaults(QString filePath, Access access, QObject* parent)
     load();
     // A write waiting for another instance's lock waits a bounded time more.
     if (QCoreApplication* app = QCoreApplication::instance(); app && !path_.isEmpty())
-        connect(app, &QCoreApplication::aboutToQuit, this, [this] { finishPendingWrite(FolderLock::quitWaitMs); });
+        connect(app, &QCoreApplication::aboutToQuit, this,
+                [this] { finishPendingWrite(FolderLock::quitWaitLeftMs()); });
 }
 
 UserDefaults::~UserDefaults() { finishPendingWrite(0); }

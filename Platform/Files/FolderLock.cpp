@@ -72,6 +72,12 @@ FolderLock::~FolderLock() {
     if (fd_ >= 0) ::close(fd_);  // closing the only descriptor releases the lock
 }
 
+int FolderLock::quitWaitLeftMs() {
+    using namespace std::chrono;
+    static const steady_clock::time_point end = steady_clock::now() + milliseconds(quitWaitMs);
+    return int(std::max<qint64>(duration_cast<milliseconds>(end - steady_clock::now()).count(), 0));
+}
+
 int FolderLock::retryDelayMs(int attempt) { return std::min(5 << std::min(attempt, 6), 250); }
 
 void FolderLock::simulateNoLocks(const QString& folder, bool on) {

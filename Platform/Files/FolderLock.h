@@ -17,9 +17,9 @@ class FolderLock {
 public:
     enum class State {
         held,
-        busy,     // another instance holds it
+        busy,  // another instance holds it
         noLocks,  // the file system keeps no locks (ENOLCK, EOPNOTSUPP): write without one
-        failed,   // the folder cannot be opened
+        failed,  // the folder cannot be opened
     };
 
     // Tries once, at once.
@@ -41,6 +41,8 @@ public:
 
     // The longest quitting waits for another instance to let go of a lock a pending save wants.
     static constexpr int quitWaitMs = 3000;
+    // What is left of that wait, counted from the first ask, so that the stores share it.
+    static int quitWaitLeftMs();
     // How long to wait before trying a busy lock again: short at first, at most a quarter second.
     static int retryDelayMs(int attempt);
 

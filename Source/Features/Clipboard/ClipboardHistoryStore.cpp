@@ -432,7 +432,8 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
             const HistoryLock lock(images, [&] { return steadyMs() >= giveUpAt->load(); });
             if (!lock.mayWrite()) {
                 if (lock.lock.busy())
-                    qCWarning(lcClipboard, "A copied image is not kept: %s", qPrintable(lock.lock.failure()->message()));
+                    qCWarning(lcClipboard, "A copied image is not kept: %s",
+                              qPrintable(lock.lock.failure()->message()));
                 return;
             }
             if (!writePrivateFile(path, png, folders)) return;

@@ -75,7 +75,7 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
     if (auto* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [this] {
             // A save waiting for another instance's lock waits a bounded time more.
-            if (files_) files_->stopWaitingAfter(FolderLock::quitWaitMs);
+            if (files_) files_->stopWaitingAfter(FolderLock::quitWaitLeftMs());
             waitForPendingWrites();
         });
 }

@@ -126,8 +126,10 @@ SnippetStore::SnippetStore(const QString& folder, QObject* parent)
     if (const std::optional<Place> where = place(&error)) watch(*where);
     // A save waiting for another instance's lock waits a bounded time more.
     if (QCoreApplication* app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, [this] { finishPendingSave(FolderLock::quitWaitMs); });
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { finishPendingSave(FolderLock::quitWaitLeftMs()); });
 }
+
+SnippetStore::~SnippetStore() { finishPendingSave(0); }
 
 void SnippetStore::finishPendingSave(int waitMs) {
     if (!savePending()) return;

@@ -33,6 +33,7 @@ public:
     // A store keeping "snippets.json" in `folder`; loads it at once, first removing what saves cut
     // short by a crash or a kill left there.
     explicit SnippetStore(const QString& folder, QObject* parent = nullptr);
+    ~SnippetStore() override;  // a pending save is made only when the lock is free now
 
     const QList<Snippet>& snippets() const { return snippets_; }
     // The first snippet whose title equals `name` ignoring case (full case folding, with the

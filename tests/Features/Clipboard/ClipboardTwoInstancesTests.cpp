@@ -1,4 +1,5 @@
 #include "ClipboardTestSupport.h"
+#include "LogCapture.h"
 #include "Platform/Files/FolderLock.h"
 #include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 #include "Source/Features/Toolbox/SnippetStore.h"
@@ -194,6 +195,18 @@ TEST_F(ClipboardTwoInstances, SavesAndAClearWaitForTheOthersLock) {
     copyOnFirst("h");
     FolderLock::simulateNoLocks(folder, false);
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"h", "g", "f", "e"}));
+
+    // Quitting while another instance holds on waits a bounded time and says what was not saved.
+    LogCapture log;
+    {
+        ClipboardHistoryStore quitting(folder);
+        const FolderLock other(folder);
+        quitting.save({ClipboardItem::make(ClipboardContent::text("late"), QDateTime::currentDateTimeUtc())});
+        quitting.stopWaitingAfter(50);
+        quitting.waitUntilIdle();
+    }
+    EXPECT_EQ(log.matching({"history is not saved", "1 entries"}).size(), 1) << qPrintable(log.all().join('\n'));
+    EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"h", "g", "f", "e"}));
 }
 
 namespace {
@@ -307,7 +320,7 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         holding.start();
         copyOn("A", pasteboard, *a, "a1");
         copyOn("B", secondPasteboard, *b, "b1");
-        did << "A ticks tickedOnA" << "B ticks tickedOnB" << "A adds SA" << "B adds SB" << "A removes b0";
+        did << "A ticks tickedOnA, B tickedOnB; A adds SA, B SB; A removes b0";
         settingsA.setBool("tickedOnA", true);
         settingsB.setBool("tickedOnB", true);
         snippetsA.add({QUuid::createUuid(), "SA", "", clock->now()});
@@ -343,7 +356,9 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         TestSupport::GuiStallMeter meter;
         QElapsedTimer holding;
         holding.start();
-        did << "A clears" << "B removes tickedOnA" << "A removes old";
+        did << "A clears"
+            << "B removes tickedOnA"
+            << "A removes old";
         a->clear();
         settingsB.remove("tickedOnA");
         for (const Snippet& snippet : snippetsA.snippets())
@@ -362,7 +377,11 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
     copyOn("A", pasteboard, *a, "a3");
     settle();
     EXPECT_EQ(fileList().join(",").toStdString(), "a3,b3") << qPrintable(did.join('\n'));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return historyTexts(*b) == QStringList({"a3", "b3"}); }, 30000))
+    EXPECT_TRUE(TestSupport::waitFor(
+        [&] {
+            return historyTexts(*b) == QStringList({"a3", "b3"});
+        },
+        30000))
         << qPrintable(historyTexts(*b).join(','));
     const UserDefaults settingsAfter(settingsPath);
     EXPECT_FALSE(settingsAfter.contains("tickedOnA"));
