@@ -143,6 +143,7 @@ void SnippetStore::finishPendingSave(int waitMs) {
     if (lock.busy()) {
         qCWarning(lcSnippets, "The snippets are not saved (%lld snippets): %s", qlonglong(snippets_.size()),
                   qPrintable(lock.failure()->message()));
+        scheduleRetry();
         return;
     }
     saveWith(&lock);
@@ -355,6 +356,13 @@ void SnippetStore::remove(const Snippet& snippet) {
 
 void SnippetStore::save() { saveWith(nullptr); }
 
+void SnippetStore::scheduleRetry() {
+    pending_ = true;
+    retry_.schedule(this, FolderLock::retryDelayMs(retryAttempt_++) / 1000.0, [this] {
+        if (pending_) save();
+    });
+}
+
 void SnippetStore::saveWith(const FolderLock* waited) {
     pending_ = false;
     if (savesBlocked_) {
@@ -390,10 +398,7 @@ bool SnippetStore::writeMerged(const Place& where, const FolderLock* waited) {
     std::optional<FolderLock> tried;
     const FolderLock& lock = waited ? *waited : tried.emplace(where.folder);
     if (lock.busy()) {
-        pending_ = true;
-        retry_.schedule(this, FolderLock::retryDelayMs(retryAttempt_++) / 1000.0, [this] {
-            if (pending_) save();
-        });
+        scheduleRetry();
         return false;
     }
     retryAttempt_ = 0;

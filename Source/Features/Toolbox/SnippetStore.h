@@ -97,6 +97,8 @@ private:
     void save();
     // With the folder's lock `waited` for, or tried now.
     void saveWith(const FolderLock* waited);
+    // Tries the pending save again a moment later.
+    void scheduleRetry();
     // Under the folder's lock: reads the file again, merges and writes; true when another
     // instance's changes came in. Left pending while another instance holds the lock.
     bool writeMerged(const Place& where, const FolderLock* waited);
