@@ -96,8 +96,8 @@ void UserDefaults::finishPendingWrite(int waitMs) {
         if (folderLock.busy()) {
             QStringList keys = changed_.values();
             keys.sort();
-            qWarning("Settings file %s is not saved: %s; not saved: %s", qPrintable(path_),
-                     qPrintable(folderLock.failure()->message()), qPrintable(keys.join(QStringLiteral(", "))));
+            qWarning("Settings file %s is not saved (%s): %s", qPrintable(path_),
+                     qPrintable(keys.join(QStringLiteral(", "))), qPrintable(folderLock.failure()->message()));
             return;
         }
         pending_ = false;
