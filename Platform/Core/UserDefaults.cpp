@@ -7,6 +7,7 @@
 #include "Platform/Files/SafeFile.h"
 #include "Platform/Files/UserFolders.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QtDebug>
 
+#include <chrono>
 #include <cmath>
 
 #include <sys/stat.h>
@@ -55,8 +57,8 @@ UserDefaults& UserDefaults::standard() {
     static auto* defaults = [] {
         // Saves cut short by a crash or a kill left their temporary files beside the settings; a
         // save of another instance still under way holds the lock and keeps its file.
-        const FolderLock lock(UserFolders::configHome(), lockWaitMs);
-        if (const int swept = FileWriter::sweepUnfinishedWrites(UserFolders::configHome()))
+        const FolderLock lock(UserFolders::configHome());
+        if (const int swept = lock.busy() ? 0 : FileWriter::sweepUnfinishedWrites(UserFolders::configHome()))
             qInfo("Removed %d unfinished settings writes from %s", swept, qPrintable(UserFolders::configHome()));
         return new UserDefaults(pathForDomain(standardDomain));
     }();
@@ -75,6 +77,10 @@ QString UserDefaults::pathForDomain(const QString& domain) {
 UserDefaults::UserDefaults(QString filePath, Access access, QObject* parent)
     : QObject(parent), path_(std::move(filePath)), access_(access) {
     load();
+    // A write waiting for another instance's lock waits a bounded time more.
+    if (QCoreApplication* app = QCoreApplication::instance(); app && !path_.isEmpty())
+        connect(app, &QCoreApplication::aboutToQuit, this,
+                [this] { finishPendingWrite(FolderLock::quitWaitLeftMs()); });
     if (path_.isEmpty() || access_ == Access::readOnly) return;
     // Another instance's writes are taken in soon after, not only at this one's next write.
     watcher_ = new QFileSystemWatcher(this);
@@ -128,6 +134,61 @@ void UserDefaults::takeInOthersSave() {
         values_ = std::move(*merged);
     }
     for (const QString& key : std::as_const(adopted)) emit valueChanged(key);
+}
+
+UserDefaults::~UserDefaults() { finishPendingWrite(0); }
+
+bool UserDefaults::writePending() const {
+    std::lock_guard lock(mutex_);
+    return pending_;
+}
+
+void UserDefaults::finishPendingWrite(int waitMs) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!pending_) return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    FolderLock folderLock = FolderLock::waitFor(QFileInfo(path_).absolutePath(),
+                                                [&] { return std::chrono::steady_clock::now() >= deadline; });
+    QStringList adopted;
+    {
+        std::lock_guard lock(mutex_);
+        if (!pending_) return;
+        if (folderLock.busy()) {
+            QStringList keys = changed_.values();
+            keys.sort();
+            qWarning("Settings file %s is not saved (%s): %s", qPrintable(path_),
+                     qPrintable(keys.join(QStringLiteral(", "))), qPrintable(folderLock.failure()->message()));
+            return;
+        }
+        pending_ = false;
+        lastWriteOk_ = writeLocked(adopted, &folderLock);
+    }
+    for (const QString& key : std::as_const(adopted)) emit valueChanged(key);
+}
+
+void UserDefaults::retryPendingWrite() {
+    QStringList adopted;
+    {
+        std::lock_guard lock(mutex_);
+        retryScheduled_ = false;
+        if (!pending_) return;
+        pending_ = false;
+        lastWriteOk_ = writeLocked(adopted);
+    }
+    for (const QString& key : std::as_const(adopted)) emit valueChanged(key);
+}
+
+void UserDefaults::scheduleRetry() {
+    pending_ = true;
+    if (retryScheduled_) return;
+    retryScheduled_ = true;
+    const int delay = FolderLock::retryDelayMs(retryAttempt_++);
+    // On this object's thread, which never waits for the lock.
+    QMetaObject::invokeMethod(
+        this, [this, delay] { QTimer::singleShot(delay, this, [this] { retryPendingWrite(); }); },
+        Qt::QueuedConnection);
 }
 
 void UserDefaults::reload() {
@@ -195,7 +256,7 @@ bool UserDefaults::keepDamagedAside(const QByteArray& bytes, bool linked) {
     return true;
 }
 
-bool UserDefaults::writeLocked(QStringList& adopted) {
+bool UserDefaults::writeLocked(QStringList& adopted, const FolderLock* waited) {
     if (path_.isEmpty()) return true;
     if (readFailure_ || access_ == Access::readOnly) return false;  // a read failure is said once, when read
     FileError error;
@@ -209,12 +270,25 @@ bool UserDefaults::writeLocked(QStringList& adopted) {
     if (*target == path_) (void)FileWriter::shared().makeFolder(QFileInfo(path_).absolutePath(), 0777);
     // What another instance saved meanwhile is read back under the lock; only the keys changed
     // here are laid over it. A file that is gone or damaged is written from the values here.
-    const FolderLock folderLock(QFileInfo(path_).absolutePath(), lockWaitMs);
+    // While the other holds the lock the write stays pending and is tried again.
+    std::optional<FolderLock> tried;
+    const FolderLock& folderLock = waited ? *waited : tried.emplace(QFileInfo(path_).absolutePath());
+    if (folderLock.busy()) {
+        scheduleRetry();
+        return false;
+    }
+    if (folderLock.state() == FolderLock::State::failed) {
+        qWarning("Settings file %s cannot be written: %s", qPrintable(path_),
+                 qPrintable(folderLock.failure()->message()));
+        return false;
+    }
     if (!folderLock.held() && !lockFailureSaid_) {
         qWarning("Settings file %s is written without a lock: %s", qPrintable(path_),
                  qPrintable(folderLock.failure()->message()));
         lockFailureSaid_ = true;
     }
+    pending_ = false;
+    retryAttempt_ = 0;
     QJsonObject merged = values_;
     // A file as this instance wrote it last holds nothing new: it need not be read.
     const bool asWritten = !writtenStamp_.isEmpty() && SafeFile::stamp(*target) == writtenStamp_;
@@ -238,7 +312,7 @@ bool UserDefaults::writeLocked(QStringList& adopted) {
         qWarning("Settings file %s cannot be written: %s", qPrintable(path_), qPrintable(failure->reason));
         return false;
     }
-    // Another instance may write unlocked meanwhile: without the lock the file is read again.
+    // Without locks another instance may write meanwhile: the file is then read again.
     writtenStamp_ = folderLock.held() ? SafeFile::stamp(*target) : QByteArray();
     changed_.clear();
     QStringList keys = values_.keys() + merged.keys();

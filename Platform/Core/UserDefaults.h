@@ -17,6 +17,7 @@
 #include <sys/types.h>
 
 class QFileSystemWatcher;
+class FolderLock;
 
 // A settings domain kept as one typed JSON file, written atomically on every change.
 // Values: bool, number, string, array, dictionary; data is kept as a base64 string.
@@ -28,7 +29,9 @@ class QFileSystemWatcher;
 // each write re-reads it under the folder's lock and lays only the keys changed here over it, so
 // neither sets back what the other changed; what the other changed is taken in (and signalled),
 // and a moment after the other saves (the file's folder is watched), changes made here and not
-// yet written laid over it.
+// yet written laid over it. While the other holds the lock a write stays pending and is made,
+// never waited for, on this object's thread as soon as the lock is free; quitting waits for it a
+// bounded time.
 // A getter of the wrong type reads as absent. Safe to use from any thread; the change
 // signal is emitted on the thread that changed the value (the store's own for another instance's).
 class UserDefaults : public QObject {
@@ -49,6 +52,7 @@ public:
 
     // An empty path keeps the values in memory only.
     explicit UserDefaults(QString filePath, Access access = Access::readWrite, QObject* parent = nullptr);
+    ~UserDefaults() override;  // a pending write is made only when the lock is free now
 
     QString filePath() const { return path_; }
 
@@ -87,6 +91,11 @@ public:
     void takeInOthersSave();
     // Whether the last write reached the disk.
     bool lastWriteSucceeded() const;
+    // Whether a write waits for another instance to let go of the folder's lock.
+    bool writePending() const;
+    // Makes a pending write, waiting at most `waitMs` for the lock (at quit); says in the log
+    // which changes were not saved.
+    void finishPendingWrite(int waitMs);
     // Whether the last load found the file damaged and started from defaults: values read now
     // are not the user's choices.
     bool startedFromDamagedFile() const;
@@ -97,8 +106,6 @@ public:
 
     // Larger than any real settings file; a larger one is not read, and none is written.
     static constexpr qint64 maxFileSize = 32 * 1024 * 1024;
-    // The longest a write waits for another instance's write to end before going on unlocked.
-    static constexpr int lockWaitMs = 200;
 
 signals:
     void valueChanged(const QString& key);
@@ -107,8 +114,11 @@ private:
     void load();
     // Watches the file's folder, and the folder of the file a link leads to.
     void watch();
-    // Writes the file; `adopted` gets the keys another instance changed, now taken in.
-    bool writeLocked(QStringList& adopted);
+    // Writes the file under the folder's lock (`waited`, else tried now); `adopted` gets the keys
+    // another instance changed, now taken in. False also when the write is left pending.
+    bool writeLocked(QStringList& adopted, const FolderLock* waited = nullptr);
+    void scheduleRetry();
+    void retryPendingWrite();
     // Keeps a damaged file's bytes beside the settings file; false when they could not be kept.
     bool keepDamagedAside(const QByteArray& bytes, bool linked);
 
@@ -119,6 +129,9 @@ private:
     QSet<QString> changed_;  // set or removed here since the last write that reached the disk
     mode_t newFileMode_ = 0644;  // that of a damaged file moved aside, for the one replacing it
     bool lockFailureSaid_ = false;
+    bool pending_ = false;  // a write waits for the lock
+    bool retryScheduled_ = false;
+    int retryAttempt_ = 0;
     QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     QByteArray seenStamp_;  // the file as read last
     QFileSystemWatcher* watcher_ = nullptr;

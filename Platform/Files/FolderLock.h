@@ -4,26 +4,53 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // An advisory lock on a folder (flock on the folder itself, so no file is made for it), taken by
 // each running instance of the program around a read and rewrite of a file in that folder: two
 // instances of one user (two displays) then take turns instead of writing over each other's
-// changes. Waits at most `waitMs` for the other instance; without the lock by then (or on a
-// file system without locks) the caller goes on unlocked, and later locks of that folder do not
-// wait until one is had again. Released when it goes.
+// changes. Taking it never waits: a writer that finds it busy keeps its write pending and tries
+// again later (`retryDelayMs`). Only on a file system that keeps no locks at all is a file
+// written without it. Released when it goes.
 class FolderLock {
 public:
-    FolderLock(const QString& folder, int waitMs);
+    enum class State {
+        held,
+        busy,  // another instance holds it
+        noLocks,  // the file system keeps no locks (ENOLCK, EOPNOTSUPP): write without one
+        failed,  // the folder cannot be opened
+    };
+
+    // Tries once, at once.
+    explicit FolderLock(const QString& folder);
+    // Tries until the lock is not busy, or until `giveUp` says so (then it is busy). Off the GUI
+    // thread only, or for a bounded time at quit.
+    static FolderLock waitFor(const QString& folder, const std::function<bool()>& giveUp);
     ~FolderLock();
+    FolderLock(FolderLock&& other) noexcept;
+    FolderLock& operator=(FolderLock&&) = delete;
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-    bool held() const { return fd_ >= 0; }
+    State state() const { return state_; }
+    bool held() const { return state_ == State::held; }
+    bool busy() const { return state_ == State::busy; }
     // Why it is not held.
     const std::optional<FileError>& failure() const { return failure_; }
 
+    // The longest quitting waits for another instance to let go of a lock a pending save wants.
+    static constexpr int quitWaitMs = 3000;
+    // What is left of that wait, counted from the first ask, so that the stores share it.
+    static int quitWaitLeftMs();
+    // How long to wait before trying a busy lock again: short at first, at most a quarter second.
+    static int retryDelayMs(int attempt);
+
+    // Tests: the folder behaves as one on a file system that keeps no locks.
+    static void simulateNoLocks(const QString& folder, bool on);
+
 private:
     int fd_ = -1;
+    State state_ = State::failed;
     std::optional<FileError> failure_;
 };

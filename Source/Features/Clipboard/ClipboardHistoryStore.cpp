@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -31,18 +32,20 @@ Q_LOGGING_CATEGORY(lcClipboard, "com.pelwick.Quorvin.Clipboard", QtInfoMsg)
 namespace {
 
 const QString kAsideInfix = QStringLiteral(".damaged-");
-// The longest the image queue waits for another instance's save to end before going on unlocked.
-constexpr int kLockWaitMs = 2000;
 
-// The folder of the history file (or of a file beside it), locked against another instance's
-// saves; a lock not had is said once.
+// The history folder's lock, waited for on the image queue while another instance holds it, until
+// `giveUp` says so. Written without it only where the file system keeps no locks, said once.
 struct HistoryLock {
-    explicit HistoryLock(const QString& fileInFolder) : lock(QFileInfo(fileInFolder).absolutePath(), kLockWaitMs) {
+    HistoryLock(const QString& fileInFolder, const std::function<bool()>& giveUp)
+        : lock(FolderLock::waitFor(QFileInfo(fileInFolder).absolutePath(), giveUp)) {
         static std::atomic<bool> said{false};
-        if (!lock.held() && !said.exchange(true))
-            qCWarning(lcClipboard, "The history folder is used without a lock: %s",
+        if (lock.state() == FolderLock::State::noLocks && !said.exchange(true))
+            qCWarning(lcClipboard, "The history folder is written without a lock: %s",
                       qPrintable(lock.failure()->message()));
+        else if (lock.state() == FolderLock::State::failed)
+            qCWarning(lcClipboard, "Cannot lock the history folder: %s", qPrintable(lock.failure()->message()));
     }
+    bool mayWrite() const { return lock.held() || lock.state() == FolderLock::State::noLocks; }
     FolderLock lock;
 };
 
@@ -89,6 +92,11 @@ bool writePrivateFile(const QString& path, const QByteArray& bytes, const QStrin
         return false;
     }
     return true;
+}
+
+qint64 steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 bool isPng(const QByteArray& bytes) { return bytes.startsWith("\x89PNG\r\n\x1a\n"); }
@@ -184,7 +192,15 @@ ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
     merge_ = std::make_shared<ClipboardHistoryMerge>();
 }
 
-ClipboardHistoryStore::~ClipboardHistoryStore() { queue_.reset(); }
+ClipboardHistoryStore::~ClipboardHistoryStore() {
+    stopWaitingAfter(FolderLock::quitWaitMs);
+    queue_.reset();
+}
+
+void ClipboardHistoryStore::stopWaitingAfter(int ms) {
+    const qint64 at = steadyMs() + ms;
+    if (at < giveUpAt_->load()) giveUpAt_->store(at);
+}
 
 bool ClipboardHistoryStore::historyFileIsAbsent() const {
     struct stat st {};
@@ -341,11 +357,21 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
     const quint64 sequence = ++*saveSequence_;
     // Encoded and written on the image queue, in order; a save overtaken by a newer one is skipped.
     queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
-                   images = imagesDirectory_, folders = privateFolders_, merge = merge_, limit,
+                   images = imagesDirectory_, folders = privateFolders_, merge = merge_, limit, giveUpAt = giveUpAt_,
                    now = QDateTime::currentDateTimeUtc(), merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a newer save or a clear follows
-        // What another instance saved meanwhile is read back under the lock and merged in.
-        const HistoryLock lock(path);
+        for (const QString& folder : folders)
+            if (!ClipboardHistoryStore::makePrivateFolder(folder)) return;
+        // Pending while another instance holds the lock; what it saved meanwhile is read back
+        // under the lock and merged in.
+        const HistoryLock lock(path, [&] { return latest->load() != sequence || steadyMs() >= giveUpAt->load(); });
+        if (latest->load() != sequence) return;  // the newer save writes what this one held
+        if (!lock.mayWrite()) {
+            if (lock.lock.busy())
+                qCWarning(lcClipboard, "The history is not saved (%zu entries): %s", items.size(),
+                          qPrintable(lock.lock.failure()->message()));
+            return;
+        }
         bool changed = false;
         // A file as this instance wrote it last holds nothing new: it need not be read.
         if (!merge->isAsWritten(SafeFile::stamp(path)))
@@ -355,9 +381,9 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         records.reserve(items.size());
         for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
         if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), folders)) return;
-        // Read again at the next save when another instance may have written since (unlocked), or
-        // when the entries here lack what was merged in (until they take it in).
-        merge->written(items, lock.lock.held() && !changed ? SafeFile::stamp(path) : QByteArray());
+        // Only a file written under the lock is what both last agreed on. It is read again at the
+        // next save when the entries here lack what was merged in (until they take it in).
+        if (lock.lock.held()) merge->written(items, changed ? QByteArray() : SafeFile::stamp(path));
         if (!changed || !merged) return;
         Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
             if (latest->load() == sequence) merged(std::move(items));
@@ -397,7 +423,7 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
                          QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".png");
     if (refused_) return;  // said once
     queue_->async([data, path, images = imagesDirectory_, folders = privateFolders_ + QStringList{imagesDirectory_},
-                   stored = std::move(stored)] {
+                   giveUpAt = giveUpAt_, stored = std::move(stored)] {
         QImage decoded;
         if (!decoded.loadFromData(data) || decoded.isNull()) return;
         // A PNG is kept byte for byte, so that pasting it back is recognised as our own.
@@ -416,7 +442,13 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
         const QString fingerprint = ClipboardImageReference::fingerprintFor(png);
         {
             // Held while the file is written, so another instance's sweep spares it.
-            const HistoryLock lock(images);
+            const HistoryLock lock(images, [&] { return steadyMs() >= giveUpAt->load(); });
+            if (!lock.mayWrite()) {
+                if (lock.lock.busy())
+                    qCWarning(lcClipboard, "A copied image is not kept: %s",
+                              qPrintable(lock.lock.failure()->message()));
+                return;
+            }
             if (!writePrivateFile(path, png, folders)) return;
         }
         Dispatch::main([stored, reference = ClipboardImageReference{path, *size, fingerprint}] { stored(reference); });
@@ -427,10 +459,11 @@ void ClipboardHistoryStore::sweep(QSet<QString> named) {
     if (refused_) return;
     queue_->async(
         [named = std::move(named), file = historyFile_, images = imagesDirectory_, linked = privateFolders_.isEmpty(),
-         merge = merge_] {
+         merge = merge_, giveUpAt = giveUpAt_] {
             // Another instance's images are named in the file it saved, perhaps since this one read it;
             // a file as this one read or wrote it names none that `named` lacks.
-            const HistoryLock lock(file);
+            const HistoryLock lock(file, [&] { return steadyMs() >= giveUpAt->load(); });
+            if (!lock.mayWrite()) return;  // left to the next sweep
             sweepImages(named, file, images, linked, !merge->isAsWritten(SafeFile::stamp(file)));
         });
 }
@@ -438,8 +471,13 @@ void ClipboardHistoryStore::sweep(QSet<QString> named) {
 void ClipboardHistoryStore::removeAll() {
     ++*saveSequence_;
     if (refused_) return;
-    queue_->async([file = historyFile_, images = imagesDirectory_, merge = merge_] {
-        const HistoryLock lock(file);
+    queue_->async([file = historyFile_, images = imagesDirectory_, merge = merge_, giveUpAt = giveUpAt_] {
+        const HistoryLock lock(file, [&] { return steadyMs() >= giveUpAt->load(); });
+        if (!lock.mayWrite()) {
+            if (lock.lock.busy())
+                qCWarning(lcClipboard, "The history is not cleared: %s", qPrintable(lock.lock.failure()->message()));
+            return;
+        }
         merge->cleared();
         removeFile(file);
         const QString folder = QFileInfo(file).absolutePath();

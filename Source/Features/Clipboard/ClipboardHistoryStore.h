@@ -25,7 +25,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcClipboard)
 // write and sweep after construction runs on one serial queue (the image queue), in the order it
 // was asked for; only regular files of our own are written or removed, never through a link.
 // Another instance of the program (the same user on another display) may keep the same files: each
-// save, clear and sweep holds the folder's lock, and a save merges what the other saved meanwhile.
+// save, clear, sweep and stored image holds the folder's lock, and a save merges what the other
+// saved meanwhile. While the other holds the lock the work waits on the queue, the newest save
+// pending, and is done as soon as the lock is free.
 class ClipboardHistoryStore {
 public:
     // More pins than this are unpinned.
@@ -46,7 +48,11 @@ public:
     // followed (and that folder keeps its mode); a link to anything else is refused: nothing is
     // then read, written or removed there.
     explicit ClipboardHistoryStore(const QString& historyFolder);
-    ~ClipboardHistoryStore();  // finishes the queued work
+    ~ClipboardHistoryStore();  // finishes the queued work, waiting a bounded time for a lock
+
+    // From now on, work waiting for another instance's lock gives up `ms` from now, and says in
+    // the log what it did not do: at quit.
+    void stopWaitingAfter(int ms);
 
     // Where the files are: in the folder a link leads to, when it was followed.
     QString historyFile() const { return historyFile_; }
@@ -112,4 +118,7 @@ private:
     bool refused_ = false;
     // Raised by every save and by removeAll(); a queued write older than the latest is skipped.
     std::shared_ptr<std::atomic<quint64>> saveSequence_ = std::make_shared<std::atomic<quint64>>(0);
+    // When work waiting for the folder's lock gives up (steady clock, ms): never, until quit.
+    std::shared_ptr<std::atomic<qint64>> giveUpAt_ =
+        std::make_shared<std::atomic<qint64>>(std::numeric_limits<qint64>::max());
 };

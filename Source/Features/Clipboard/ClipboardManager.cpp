@@ -3,6 +3,7 @@
 #include "Platform/Core/Clock.h"
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Desktop/Workspace.h"
+#include "Platform/Files/FolderLock.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 #include "Source/Features/Clipboard/ClipboardFullImageCache.h"
@@ -72,7 +73,11 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
         if (trimHistory(historyLimit())) saveHistory();
     });
     if (auto* app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, [this] { waitForPendingWrites(); });
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            // A save waiting for another instance's lock waits a bounded time more.
+            if (files_) files_->stopWaitingAfter(FolderLock::quitWaitLeftMs());
+            waitForPendingWrites();
+        });
 }
 
 ClipboardManager::~ClipboardManager() {

@@ -8,6 +8,7 @@
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -19,6 +20,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
+#include <chrono>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -31,8 +33,6 @@ const QString kOldStarterTitle = QStringLiteral("Ссылка из буфера 
 const QString kOldStarterBody = QStringLiteral("[{{текст}}]({{clipboard}})");
 const QString kLinkStarterTitle = QStringLiteral("Markdown-ссылка из буфера");
 const QString kLinkStarterBody = QStringLiteral("[{{название ссылки}}]({{clipboard}})");
-// The longest the GUI thread waits for another instance's save to end before going on unlocked.
-constexpr int kLockWaitMs = 200;
 
 // Full case folding of the NFC form; Turkic locales keep their dotted and dotless i apart.
 QString caseFolded(const QString& text) {
@@ -127,6 +127,29 @@ SnippetStore::SnippetStore(const QString& folder, QObject* parent)
     connect(settle, &QTimer::timeout, this, &SnippetStore::takeInOthersSave);
     FileError error;
     if (const std::optional<Place> where = place(&error)) watch(*where);
+    // A save waiting for another instance's lock waits a bounded time more.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { finishPendingSave(FolderLock::quitWaitLeftMs()); });
+}
+
+SnippetStore::~SnippetStore() { finishPendingSave(0); }
+
+void SnippetStore::finishPendingSave(int waitMs) {
+    if (!savePending()) return;
+    retry_.cancel();
+    FileError refusal;
+    const std::optional<Place> where = place(&refusal);
+    if (!where) return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    const FolderLock lock =
+        FolderLock::waitFor(where->folder, [&] { return std::chrono::steady_clock::now() >= deadline; });
+    if (lock.busy()) {
+        qCWarning(lcSnippets, "The snippets are not saved (%lld snippets): %s", qlonglong(snippets_.size()),
+                  qPrintable(lock.failure()->message()));
+        scheduleRetry();
+        return;
+    }
+    saveWith(&lock);
 }
 
 void SnippetStore::watch(const Place& where) {
@@ -243,8 +266,8 @@ void SnippetStore::load() {
         // Saves cut short by a crash or a kill; another instance's save under way holds the lock
         // and keeps its file. A linked folder is not swept.
         std::optional<FolderLock> lock;
-        if (where) lock.emplace(where->folder, kLockWaitMs);
-        if (const int swept = FileWriter::sweepUnfinishedWrites(folder_))
+        if (where) lock.emplace(where->folder);
+        if (const int swept = lock && lock->busy() ? 0 : FileWriter::sweepUnfinishedWrites(folder_))
             qCInfo(lcSnippets, "Removed %d unfinished writes from %s", swept, qPrintable(folder_));
     }
     std::optional<Decoded> decoded;
@@ -342,7 +365,17 @@ void SnippetStore::remove(const Snippet& snippet) {
     save();
 }
 
-void SnippetStore::save() {
+void SnippetStore::save() { saveWith(nullptr); }
+
+void SnippetStore::scheduleRetry() {
+    pending_ = true;
+    retry_.schedule(this, FolderLock::retryDelayMs(retryAttempt_++) / 1000.0, [this] {
+        if (pending_) save();
+    });
+}
+
+void SnippetStore::saveWith(const FolderLock* waited) {
+    pending_ = false;
     if (savesBlocked_) {
         if (!blockedReported_)
             qCWarning(lcSnippets, "Snippets are not written: %s is left as it is", qPrintable(fileURL_));
@@ -363,16 +396,27 @@ void SnippetStore::save() {
             return;
         }
     }
-    const bool takenIn = writeMerged(*where);
+    const bool takenIn = writeMerged(*where, waited);
     watch(*where);
     if (!takenIn) return;
     emit snippetsChanged();  // after the lock is let go
     emit othersSaveTakenIn();
 }
 
-bool SnippetStore::writeMerged(const Place& where) {
-    // Another instance's save in the same folder ends before this one reads the file again.
-    const FolderLock lock(where.folder, kLockWaitMs);
+bool SnippetStore::writeMerged(const Place& where, const FolderLock* waited) {
+    // Another instance's save in the same folder ends before this one reads the file again; while
+    // it holds the lock this save is pending, tried again on a timer (the GUI thread never waits).
+    std::optional<FolderLock> tried;
+    const FolderLock& lock = waited ? *waited : tried.emplace(where.folder);
+    if (lock.busy()) {
+        scheduleRetry();
+        return false;
+    }
+    retryAttempt_ = 0;
+    if (lock.state() == FolderLock::State::failed) {
+        qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(lock.failure()->message()));
+        return false;
+    }
     if (!lock.held() && !lockFailureSaid_) {
         qCWarning(lcSnippets, "Snippets are saved without a lock: %s", qPrintable(lock.failure()->message()));
         lockFailureSaid_ = true;
@@ -403,10 +447,12 @@ bool SnippetStore::writeMerged(const Place& where) {
         qCWarning(lcSnippets, "Cannot save the snippets: %s", qPrintable(error->message()));
         return takenIn;
     }
-    // Another instance may write unlocked meanwhile: without the lock the file is read again.
+    startersStandIn_ = false;
+    // Only a file written under the lock is what both last agreed on; without locks another
+    // instance may write meanwhile, and the file is read again.
     writtenStamp_ = lock.held() ? SafeFile::stamp(where.file) : QByteArray();
+    if (!lock.held()) return takenIn;
     base_.clear();
     for (const Snippet& snippet : std::as_const(snippets_)) base_.insert(snippet.id, snippet);
-    startersStandIn_ = false;
     return takenIn;
 }

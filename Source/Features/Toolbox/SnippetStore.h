@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Core/Dispatch.h"
 #include "Platform/Files/FileError.h"
 #include "Source/Features/Toolbox/Snippet.h"
 
@@ -10,6 +11,7 @@
 
 #include <optional>
 
+class FolderLock;
 class QFileSystemWatcher;
 
 // The user's text snippets, newest additions first, kept in "Snippets/snippets.json" and
@@ -20,7 +22,8 @@ class QFileSystemWatcher;
 // link. Another instance of the program (the same user on another display) may keep the same
 // file: each save takes the folder's lock, reads the file again and keeps what the other saved
 // since this one last read or wrote it, and the other's saves are taken in a moment after they
-// are made (the folder is watched). GUI thread only.
+// are made (the folder is watched). While the other holds the lock a save stays pending and is
+// made as soon as it is free; quitting waits for it a bounded time. GUI thread only.
 class SnippetStore : public QObject {
     Q_OBJECT
 public:
@@ -30,6 +33,7 @@ public:
     // A store keeping "snippets.json" in `folder`; loads it at once, first removing what saves cut
     // short by a crash or a kill left there.
     explicit SnippetStore(const QString& folder, QObject* parent = nullptr);
+    ~SnippetStore() override;  // a pending save is made only when the lock is free now
 
     const QList<Snippet>& snippets() const { return snippets_; }
     // The first snippet whose title equals `name` ignoring case (full case folding, with the
@@ -45,6 +49,11 @@ public:
     void remove(const Snippet& snippet);
 
     QString fileURL() const { return fileURL_; }
+    // Whether a save waits for another instance to let go of the folder's lock.
+    bool savePending() const { return pending_; }
+    // Makes a pending save, waiting at most `waitMs` for the lock (at quit); says in the log when
+    // it could not.
+    void finishPendingSave(int waitMs);
 
     // The three starters, made once per process (fresh ids, dated when first asked for).
     static const QList<Snippet>& starters();
@@ -86,9 +95,13 @@ private:
     // for bytes kept before. False when it failed.
     bool keepAside(const Place& where, const std::optional<QByteArray>& bytes, bool move);
     void save();
+    // With the folder's lock `waited` for, or tried now.
+    void saveWith(const FolderLock* waited);
+    // Tries the pending save again a moment later.
+    void scheduleRetry();
     // Under the folder's lock: reads the file again, merges and writes; true when another
-    // instance's changes came in.
-    bool writeMerged(const Place& where);
+    // instance's changes came in. Left pending while another instance holds the lock.
+    bool writeMerged(const Place& where, const FolderLock* waited);
 
     QString folder_;
     QString fileURL_;
@@ -97,6 +110,9 @@ private:
     QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     bool startersStandIn_ = false;  // the starters are shown for a file that held none
     bool lockFailureSaid_ = false;
+    bool pending_ = false;  // a save waits for the lock
+    int retryAttempt_ = 0;
+    WorkItem retry_;
     QFileSystemWatcher* watcher_ = nullptr;
     bool savesBlocked_ = false;  // the file's place holds something we must not write over
     unsigned newFileMode_ = 0600;  // a new file's: a damaged one's it replaces, kept aside

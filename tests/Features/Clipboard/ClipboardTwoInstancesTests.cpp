@@ -1,12 +1,17 @@
 #include "ClipboardTestSupport.h"
+#include "LogCapture.h"
+#include "Platform/Files/FolderLock.h"
 #include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 #include "Source/Features/Clipboard/ClipboardSettings.h"
 
-#include <QFile>
+#include "Source/Features/Toolbox/SnippetStore.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 
 using namespace ClipboardTest;
 
@@ -245,4 +250,250 @@ TEST_F(ClipboardTwoInstances, APinTakenInBeyondFiveIsUnpinned) {
     here.save(items, 200, {});
     here.waitUntilIdle();
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"a*", "b*", "c*", "d*", "e*", "f"}));
+}
+
+// While another instance holds the folder's lock (stopped, or on a slow disk), saves and a clear
+// wait for it, the newest save pending, and are made, merged, once it lets go: nothing either
+// saved is lost, and what it wrote back meanwhile does not undo the clear.
+TEST_F(ClipboardTwoInstances, SavesAndAClearWaitForTheOthersLock) {
+    start();
+    copyOnFirst("a");
+    startSecond();
+    copyOnSecond("b");
+    ASSERT_EQ(fileTexts(historyFile()), (std::vector<QString>{"b", "a"}));
+    const QByteArray before = readFile(historyFile());
+    {
+        const FolderLock other(folder);
+        ASSERT_TRUE(other.held());
+        copyText("c");
+        clock->advance(1.0);
+        secondPasteboard.simulateCopy({{PasteboardType::string, QByteArray("d")}});
+        second->checkClipboard();
+        second->removeItem(idOf(*second, "a"));
+        // Tried again meanwhile, and still nothing written.
+        EXPECT_FALSE(TestSupport::waitFor([&] { return readFile(historyFile()) != before; }, 600));
+    }
+    settleBoth();
+    EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"d", "c", "b"}));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return texts() == std::vector<QString>{"d", "c", "b"}; }, 30000));
+
+    const QByteArray beforeClear = readFile(historyFile());
+    {
+        const FolderLock other(folder);
+        manager->clear();
+        EXPECT_FALSE(TestSupport::waitFor([&] { return !QFile::exists(historyFile()); }, 600));
+        // The other's save, slow to end, writes back the list it read before the clear.
+        ASSERT_TRUE(writeFile(historyFile(), beforeClear));
+    }
+    settleBoth();
+    EXPECT_FALSE(QFile::exists(historyFile()));
+    copyOnSecond("e");
+    copyOnFirst("f");
+    EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"f", "e"}));
+
+    // Only where the file system keeps no locks is the file written without one; what was written
+    // so is not taken for what both agreed on, so a save of the other's that did not see it takes
+    // nothing away.
+    FolderLock::simulateNoLocks(folder, true);
+    const QByteArray seenByOther = readFile(historyFile());
+    copyOnFirst("g");
+    ASSERT_EQ(fileTexts(historyFile()), (std::vector<QString>{"g", "f", "e"}));
+    ASSERT_TRUE(writeFile(historyFile(), seenByOther));
+    copyOnFirst("h");
+    FolderLock::simulateNoLocks(folder, false);
+    EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"h", "g", "f", "e"}));
+
+    // Quitting while another instance holds on waits a bounded time and says what was not saved.
+    LogCapture log;
+    {
+        ClipboardHistoryStore quitting(folder);
+        const FolderLock other(folder);
+        quitting.save({ClipboardItem::make(ClipboardContent::text("late"), QDateTime::currentDateTimeUtc())});
+        quitting.stopWaitingAfter(50);
+        quitting.waitUntilIdle();
+    }
+    EXPECT_EQ(log.matching({"history is not saved", "1 entries"}).size(), 1) << qPrintable(log.all().join('\n'));
+    EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"h", "g", "f", "e"}));
+}
+
+namespace {
+
+// A third process (a stopped instance, a slow disk) that takes the folder's lock, copies the
+// shared files aside, and when told writes back what it read and lets go. It tells which files
+// changed while it held the lock.
+class LockHolder {
+public:
+    LockHolder(const QString& folder, const QStringList& files) {
+        const QString script = QStringLiteral(
+            "cd \"$1\" || exit 1; shift; held=\"$1\"; shift\n"
+            "for f; do if [ -e \"$f\" ]; then cp -p \"$f\" \"$held/$f\"; fi; done\n"
+            "echo held; read go\n"
+            "for f; do\n"
+            "  if [ -e \"$held/$f\" ]; then\n"
+            "    cmp -s \"$f\" \"$held/$f\" || echo \"written meanwhile: $f\"\n"
+            "    cp -p \"$held/$f\" \"$f.back\" && mv -f \"$f.back\" \"$f\"\n"
+            "  elif [ -e \"$f\" ]; then echo \"written meanwhile: $f\"; fi\n"
+            "done\n");
+        process_.start("flock", QStringList{folder, "sh", "-c", script, "sh", folder, held_.path()} + files);
+    }
+    ~LockHolder() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+    bool waitUntilHeld() {
+        return TestSupport::waitFor([&] { return output().contains("held\n"); }, 30000);
+    }
+    // Writes back what it read and lets go; what it saw is in output().
+    bool writeBackAndLetGo() {
+        process_.write("go\n");
+        return TestSupport::waitFor([&] { return process_.state() == QProcess::NotRunning; }, 30000) &&
+               process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
+    }
+    QString output() {
+        output_ += QString::fromUtf8(process_.readAllStandardOutput() + process_.readAllStandardError());
+        return output_;
+    }
+
+private:
+    QTemporaryDir held_;
+    QProcess process_;
+    QString output_;
+};
+
+QStringList snippetTitles(const QString& folder) {
+    QStringList titles;
+    for (const Snippet& snippet : SnippetStore(folder).snippets()) titles << snippet.title;
+    titles.sort();
+    return titles;
+}
+
+}  // namespace
+
+// Two instances' history, settings and snippets in one folder, beside a third process that holds
+// the folder's lock for seconds and then writes back what it read: neither instance writes while it
+// holds the lock, the GUI thread never waits for it, nothing either saved meanwhile is lost, and
+// nothing removed or cleared comes back.
+TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingIsLost) {
+    const QString settingsName = QStringLiteral("com.pelwick.Quorvin.json");
+    const QString settingsPath = folder + "/" + settingsName;
+    const QStringList shared = {settingsName, "history.json", "snippets.json"};
+    ASSERT_TRUE(writeFile(folder + "/snippets.json", SnippetStore::encode({{QUuid::createUuid(), "old", "", {}}})));
+    UserDefaults settingsA(settingsPath), settingsB(settingsPath);
+    SnippetStore snippetsA(folder), snippetsB(folder);
+    auto a = std::make_unique<ClipboardManager>(pasteboard, settingsA, folder);
+    auto b = std::make_unique<ClipboardManager>(secondPasteboard, settingsB, folder);
+    QStringList did;  // what each side did, in order
+    const auto copyOn = [&](const char* side, FakePasteboard& board, ClipboardManager& store, const QString& text) {
+        did << QStringLiteral("%1 copies %2").arg(side, text);
+        clock->advance(1.0);
+        board.simulateCopy({{PasteboardType::string, text.toUtf8()}});
+        store.checkClipboard();
+    };
+    const auto historyTexts = [&](const ClipboardManager& store) {
+        QStringList list;
+        for (const auto& item : store.history()) list << item.content.textValue();
+        return list;
+    };
+    const auto fileList = [&] {
+        QStringList list;
+        for (const QString& text : fileTexts(historyFile())) list << text;
+        return list;
+    };
+    const auto allWritten = [&] {
+        return !settingsA.writePending() && !settingsB.writePending() && !snippetsA.savePending() &&
+               !snippetsB.savePending();
+    };
+    const auto settle = [&] {
+        for (ClipboardManager* store : {a.get(), b.get()}) store->waitForPendingWrites();
+        QCoreApplication::processEvents();
+    };
+    copyOn("A", pasteboard, *a, "a0");
+    settle();
+    copyOn("B", secondPasteboard, *b, "b0");
+    settingsA.setBool("fromA", true);
+    settle();
+    ASSERT_EQ(fileList(), QStringList({"b0", "a0"}));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return historyTexts(*a) == fileList(); }, 30000));
+    double longestStall = 0;
+
+    // The third holds the lock while both go on copying, ticking and adding.
+    {
+        LockHolder third(folder, shared);
+        ASSERT_TRUE(third.waitUntilHeld()) << qPrintable(third.output());
+        TestSupport::GuiStallMeter meter;
+        QElapsedTimer holding;
+        holding.start();
+        copyOn("A", pasteboard, *a, "a1");
+        copyOn("B", secondPasteboard, *b, "b1");
+        did << "A ticks tickedOnA, B tickedOnB; A adds SA, B SB; A removes b0";
+        settingsA.setBool("tickedOnA", true);
+        settingsB.setBool("tickedOnB", true);
+        snippetsA.add({QUuid::createUuid(), "SA", "", clock->now()});
+        snippetsB.add({QUuid::createUuid(), "SB", "", clock->now()});
+        a->removeItem(idOf(*a, "b0"));
+        copyOn("B", secondPasteboard, *b, "b2");
+        copyOn("A", pasteboard, *a, "a2");
+        // Held for seconds, longer than any wait a save once had before going on without the lock.
+        EXPECT_TRUE(TestSupport::waitFor([&] { return holding.elapsed() > 2500; }, 30000));
+        EXPECT_TRUE(settingsA.writePending() && settingsB.writePending() && snippetsA.savePending() &&
+                    snippetsB.savePending());
+        longestStall = meter.longestMs();
+        ASSERT_TRUE(third.writeBackAndLetGo()) << qPrintable(third.output());
+        EXPECT_FALSE(third.output().contains("written meanwhile")) << qPrintable(third.output());
+    }
+    EXPECT_LT(longestStall, 100);
+    ASSERT_TRUE(TestSupport::waitFor(allWritten, 30000));
+    settle();
+    EXPECT_EQ(fileList().join(",").toStdString(), "a2,b2,b1,a1,a0")
+        << qPrintable(did.join('\n') + "\nA: " + historyTexts(*a).join(',') + "\nB: " + historyTexts(*b).join(','));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return historyTexts(*b) == fileList(); }, 30000))
+        << qPrintable(historyTexts(*b).join(','));
+    const UserDefaults settingsOnDisk(settingsPath);
+    for (const char* key : {"fromA", "tickedOnA", "tickedOnB"})
+        EXPECT_EQ(settingsOnDisk.boolValue(key), true) << key << qPrintable(did.join('\n'));
+    EXPECT_EQ(snippetTitles(folder), QStringList({"SA", "SB", "old"})) << qPrintable(did.join('\n'));
+
+    // Again, while one clears the history, removes a setting and a snippet: what the third writes
+    // back does not bring any of them back.
+    {
+        LockHolder third(folder, shared);
+        ASSERT_TRUE(third.waitUntilHeld()) << qPrintable(third.output());
+        TestSupport::GuiStallMeter meter;
+        QElapsedTimer holding;
+        holding.start();
+        did << "A clears"
+            << "B removes tickedOnA"
+            << "A removes old";
+        a->clear();
+        settingsB.remove("tickedOnA");
+        for (const Snippet& snippet : snippetsA.snippets())
+            if (snippet.title == "old") snippetsA.remove(snippet);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return holding.elapsed() > 2500; }, 30000));
+        longestStall = meter.longestMs();
+        ASSERT_TRUE(third.writeBackAndLetGo()) << qPrintable(third.output());
+        EXPECT_FALSE(third.output().contains("written meanwhile")) << qPrintable(third.output());
+    }
+    EXPECT_LT(longestStall, 100);
+    ASSERT_TRUE(TestSupport::waitFor(allWritten, 30000));
+    settle();
+    EXPECT_FALSE(QFile::exists(historyFile()));
+    copyOn("B", secondPasteboard, *b, "b3");
+    settle();
+    copyOn("A", pasteboard, *a, "a3");
+    settle();
+    EXPECT_EQ(fileList().join(",").toStdString(), "a3,b3") << qPrintable(did.join('\n'));
+    EXPECT_TRUE(TestSupport::waitFor(
+        [&] {
+            return historyTexts(*b) == QStringList({"a3", "b3"});
+        },
+        30000))
+        << qPrintable(historyTexts(*b).join(','));
+    const UserDefaults settingsAfter(settingsPath);
+    EXPECT_FALSE(settingsAfter.contains("tickedOnA"));
+    EXPECT_EQ(settingsAfter.boolValue("tickedOnB"), true);
+    EXPECT_EQ(snippetTitles(folder), QStringList({"SA", "SB"}));
+    b.reset();
+    a.reset();
 }
