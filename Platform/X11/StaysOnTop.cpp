@@ -273,6 +273,11 @@ bool askedFullScreen(xcb_connection_t* c, xcb_window_t window) {
     return std::find(atoms, atoms + count, full) != atoms + count;
 }
 
+// A window's place with its border.
+QRect outline(const xcb_get_geometry_reply_t* g) {
+    return QRect(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
+}
+
 // Sorts the others shown into neighbours of our window over `area` on `screen`.
 void classify(xcb_connection_t* c, std::vector<Other>& others, const QRect& area, const QRect& screen) {
     for (Other& o : others) {
@@ -310,10 +315,7 @@ void carryUp(xcb_connection_t* c, std::vector<Other>& others, xcb_window_t id, s
         XcbReply<xcb_get_geometry_reply_t> place(xcb_get_geometry_reply(c, cookie, &error));
         std::free(error);
         if (!place) continue;
-        classify(c, others,
-                 QRect(place->x, place->y, place->width + 2 * place->border_width,
-                       place->height + 2 * place->border_width),
-                 nativeScreenOf(ours.value(w.window)));
+        classify(c, others, outline(place.p), nativeScreenOf(ours.value(w.window)));
         if (ceilingAbove(others, w.self) <= above) continue;
         const uint32_t next[] = {below, XCB_STACK_MODE_ABOVE};
         xcb_configure_window(c, w.window, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, next);
@@ -376,8 +378,7 @@ StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
         }
         return Outcome::leftAlone;
     }
-    const QRect area(geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
-                     geometry->height + 2 * geometry->border_width);
+    const QRect area = outline(geometry.p);
     const xcb_atom_t windowType = XServer::atom("_NET_WM_WINDOW_TYPE");
     for (Other& o : others) {
         // A window may vanish at any moment: its error is taken here, not left for the event loop.
@@ -390,8 +391,7 @@ StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
         if (!shown || !place || shown->map_state != XCB_MAP_STATE_VIEWABLE ||
             shown->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
             continue;
-        o.place = QRect(place->x, place->y, place->width + 2 * place->border_width,
-                        place->height + 2 * place->border_width);
+        o.place = outline(place.p);
         o.overrides = shown->override_redirect;
         if (!o.overrides) o.type = xcb_get_property(c, 0, o.window, windowType, XCB_ATOM_ATOM, 0, 16);
     }

@@ -138,8 +138,9 @@ protected:
         if (GetParam().windowManagerGone) X11Test::leaveGoneWindowManagerCheck();
     }
     void TearDown() override {
-        if (GetParam().windowManagerGone) XDeleteProperty(X11Test::display(), DefaultRootWindow(X11Test::display()),
-                                                          XInternAtom(X11Test::display(), "_NET_SUPPORTING_WM_CHECK", False));
+        if (GetParam().windowManagerGone)
+            XDeleteProperty(X11Test::display(), DefaultRootWindow(X11Test::display()),
+                            XInternAtom(X11Test::display(), "_NET_SUPPORTING_WM_CHECK", False));
         WithWindowManager::TearDown();
     }
 };
@@ -188,8 +189,8 @@ TEST_P(StaysOnTopX11, RisesOnlyAboveOrdinaryWindows) {
     OtherProgram program;
     ASSERT_NE(program.display(), nullptr);
     const Window behind = hood.barrier == Barrier::fullScreenBehind ? program.map(screen, false, true) : None;
-    const Window ordinary = program.map(QRect(screen.right() - 500, 0, 500, 200), false,
-                                        hood.barrier == Barrier::fullScreenAskedOnly);
+    const Window ordinary =
+        program.map(QRect(screen.right() - 500, 0, 500, 200), false, hood.barrier == Barrier::fullScreenAskedOnly);
     Window barrier = None;
     switch (hood.barrier) {
     case Barrier::none:
@@ -368,12 +369,13 @@ TEST_P(StaysOnTopCeilingX11, EachKeepsItsOwnCeiling) {
         return X11Test::stackedBelow(id(w), top) &&
                (!ordinaryOver(w) || X11Test::stackedBelow(id(w), other) == X11Test::stackedBelow(top, other));
     };
+    auto name = [&](QWidget* w) { return std::string(w == &pet ? "the pet" : "the strip"); };
     std::string lifted;
     auto checkCeilings = [&](const char* after) {
         for (QWidget* w : {&pet, &strip}) {
             if (lifted.empty() && std::any_of(kept.begin(), kept.end(), [&](auto& k) { return k.first == w; }) &&
                 underCeiling(w) && !X11Test::stackedBelow(id(w), top))
-                lifted = std::string(w == &pet ? "the pet" : "the strip") + " is over its ceiling after " + after;
+                lifted = name(w) + " is over its ceiling after " + after;
         }
     };
     for (const auto& [window, keeper] : kept) {
@@ -381,11 +383,12 @@ TEST_P(StaysOnTopCeilingX11, EachKeepsItsOwnCeiling) {
         checkCeilings(window == &pet ? "the pet's restack" : "the strip's restack");
     }
     for (const auto& [window, keeper] : kept) {
+        const std::string misplaced = name(window) + " is misplaced";
         EXPECT_TRUE(TestSupport::waitFor([&] {
             petKeeper->changed();
             checkCeilings("a look");
             return placed(window);
-        })) << (window == &pet ? "the pet" : "the strip") << " is misplaced";
+        })) << misplaced;
     }
     EXPECT_EQ(lifted, "");
 }
