@@ -6,9 +6,9 @@
 
 #include <qpa/qplatformscreen.h>
 #include <QEvent>
+#include <QHash>
 #include <QList>
 #include <QScreen>
-#include <QSet>
 #include <QWindow>
 
 #include <algorithm>
@@ -30,15 +30,21 @@ xcb_window_t g_heardRoot = XCB_NONE;  // the root whose children's changes we he
 
 // Our windows that float over others (popups, the pet, the strip): they keep their place above
 // the window kept on top. An ordinary window of ours is another window to it.
-QSet<xcb_window_t> ourWindows() {
-    QSet<xcb_window_t> ids;
+QHash<xcb_window_t, QWindow*> ourWindows() {
+    QHash<xcb_window_t, QWindow*> ids;
     for (QWindow* w : QGuiApplication::allWindows()) {
         const Qt::WindowFlags flags = w->flags();
         const bool floats = flags.testAnyFlags(Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint) ||
                             w->type() == Qt::Popup || w->type() == Qt::ToolTip;
-        if (w->handle() && floats) ids.insert(xcb_window_t(w->winId()));
+        if (w->handle() && floats) ids.insert(xcb_window_t(w->winId()), w);
     }
     return ids;
+}
+
+// The window's screen in the X server's pixels.
+QRect nativeScreenOf(const QWindow* window) {
+    QScreen* screen = window ? window->screen() : nullptr;
+    return screen && screen->handle() ? screen->handle()->geometry() : QRect();
 }
 }  // namespace
 
@@ -111,10 +117,7 @@ void StaysOnTop::lookOnceMapped() {
     look_.start(0);
 }
 
-QRect StaysOnTop::nativeScreen() const {
-    QScreen* screen = window_ ? window_->screen() : nullptr;
-    return screen && screen->handle() ? screen->handle()->geometry() : QRect();
-}
+QRect StaysOnTop::nativeScreen() const { return nativeScreenOf(window_); }
 
 bool StaysOnTop::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
@@ -153,33 +156,52 @@ namespace {
 enum class Neighbour {
     apart,  // not shown, or clear of our window
     ordinary,  // a managed window (or a window manager's frame): ours goes above it
-    overrides,  // override-redirect (a screen locker, a menu, a tooltip): ours stays below it
+    overrides,  // a screen locker, a menu, a tooltip: ours stays below it
     fullScreen,  // full-screen on our window's screen: ours stays below it unless an ordinary window is over it
 };
 
 struct Other {
-    xcb_window_t window;
-    xcb_get_window_attributes_cookie_t attributes;
-    xcb_get_geometry_cookie_t geometry;
+    xcb_window_t window = XCB_NONE;
+    xcb_get_window_attributes_cookie_t attributes{};
+    xcb_get_geometry_cookie_t geometry{};
+    xcb_get_property_cookie_t type{};
+    QRect place;  // empty where not shown
+    // Override-redirect, or of a kind that is as a rule: a window manager's own menu is not.
+    bool overrides = false;
+    std::optional<bool> askedFullScreen;
     Neighbour neighbour = Neighbour::apart;
 };
 
-// A restack of our window: next to `sibling`; ours that were above it, up to `ceiling`, follow.
+// A restack of our window: next to `sibling`, which is others[above] when ours goes above it.
 struct Move {
     xcb_window_t sibling = XCB_NONE;
     uint32_t mode = XCB_STACK_MODE_ABOVE;
-    xcb_window_t ceiling = XCB_NONE;
+    size_t above = 0;
 };
 
-// Where our window goes among the others (bottom to top; `self` of them are under it); none
-// where it stays.
-std::optional<Move> placeAmong(const std::vector<Other>& others, size_t self) {
-    // Below the lowest window full-screen on its screen above the topmost ordinary window: one
-    // switched away from stays lower, under the ordinary windows ours goes over.
+// The lowest window full-screen on its screen above the topmost ordinary window (one switched away
+// from stays lower, under the ordinary windows ours goes over); others.size() where none.
+size_t fullScreenCeiling(const std::vector<Other>& others) {
     size_t ceiling = others.size();
     for (size_t i = others.size(); i-- > 0 && others[i].neighbour != Neighbour::ordinary;) {
         if (others[i].neighbour == Neighbour::fullScreen) ceiling = i;
     }
+    return ceiling;
+}
+
+// The lowest window from others[self] up that ours must stay below; others.size() where none.
+size_t ceilingAbove(const std::vector<Other>& others, size_t self) {
+    const size_t ceiling = fullScreenCeiling(others);
+    for (size_t i = self; i < ceiling; ++i) {
+        if (others[i].neighbour == Neighbour::overrides) return i;
+    }
+    return ceiling;
+}
+
+// Where our window goes among the others (bottom to top; `self` of them are under it); none
+// where it stays.
+std::optional<Move> placeAmong(const std::vector<Other>& others, size_t self) {
+    const size_t ceiling = fullScreenCeiling(others);
     // Over a barrier (mapped after it, or the other put under it): below it, and below the barriers
     // right under it.
     auto underRunBelow = [&](size_t top, xcb_window_t under) {
@@ -192,17 +214,25 @@ std::optional<Move> placeAmong(const std::vector<Other>& others, size_t self) {
     };
     if (self > ceiling) return Move{underRunBelow(ceiling, others[ceiling].window), XCB_STACK_MODE_BELOW};
     // Up to the first barrier above it, over the topmost ordinary window that covers it.
-    xcb_window_t topmost = XCB_NONE;
-    size_t stop = ceiling;
-    for (size_t i = self; i < ceiling && stop == ceiling; ++i) {
-        if (others[i].neighbour == Neighbour::ordinary) topmost = others[i].window;
-        if (others[i].neighbour == Neighbour::overrides) stop = i;
+    for (size_t i = ceilingAbove(others, self); i-- > self;) {
+        if (others[i].neighbour == Neighbour::ordinary) return Move{others[i].window, XCB_STACK_MODE_ABOVE, i};
     }
-    if (topmost != XCB_NONE)
-        return Move{topmost, XCB_STACK_MODE_ABOVE, stop < others.size() ? others[stop].window : xcb_window_t(XCB_NONE)};
     if (const xcb_window_t under = underRunBelow(self, XCB_NONE); under != XCB_NONE)
         return Move{under, XCB_STACK_MODE_BELOW};
     return std::nullopt;
+}
+
+// Whether the window's _NET_WM_WINDOW_TYPE names a kind that is override-redirect as a rule.
+bool typedAsOverriding(const xcb_get_property_reply_t* reply) {
+    if (!reply || reply->format != 32) return false;
+    const std::vector<xcb_atom_t> kinds = XServer::atoms(
+        {"_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_WINDOW_TYPE_TOOLTIP",
+         "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_WINDOW_TYPE_COMBO", "_NET_WM_WINDOW_TYPE_DND"});
+    const auto* types = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+    const int count = xcb_get_property_value_length(reply) / 4;
+    return std::any_of(types, types + count, [&](xcb_atom_t t) {
+        return t != XCB_ATOM_NONE && std::find(kinds.begin(), kinds.end(), t) != kinds.end();
+    });
 }
 
 // The window of the program inside a window manager's frame (the one with WM_STATE); the window
@@ -242,6 +272,56 @@ bool askedFullScreen(xcb_connection_t* c, xcb_window_t window) {
     const int count = xcb_get_property_value_length(reply.p) / 4;
     return std::find(atoms, atoms + count, full) != atoms + count;
 }
+
+// A window's place with its border.
+QRect outline(const xcb_get_geometry_reply_t* g) {
+    return QRect(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
+}
+
+// Sorts the others shown into neighbours of our window over `area` on `screen`.
+void classify(xcb_connection_t* c, std::vector<Other>& others, const QRect& area, const QRect& screen) {
+    for (Other& o : others) {
+        if (!o.place.intersects(area)) {
+            o.neighbour = Neighbour::apart;
+        } else if (o.overrides) {
+            o.neighbour = Neighbour::overrides;
+        } else if (o.place.contains(screen)) {
+            if (!o.askedFullScreen) o.askedFullScreen = askedFullScreen(c, o.window);
+            o.neighbour = *o.askedFullScreen ? Neighbour::fullScreen : Neighbour::ordinary;
+        } else {
+            o.neighbour = Neighbour::ordinary;
+        }
+    }
+}
+
+// A window of ours above the one restacked, with how many of the others are under it.
+struct OursAbove {
+    xcb_window_t window;
+    size_t self;
+};
+
+// Our windows between `id` and others[above], which `id` went just above, follow it in their order,
+// each unless that would lift it over a window it must stay below.
+void carryUp(xcb_connection_t* c, std::vector<Other>& others, xcb_window_t id, size_t above,
+             const std::vector<OursAbove>& oursAbove, const QHash<xcb_window_t, QWindow*>& ours) {
+    std::vector<std::pair<OursAbove, xcb_get_geometry_cookie_t>> asked;
+    for (const OursAbove& w : oursAbove) {
+        if (w.self > above) break;
+        asked.emplace_back(w, xcb_get_geometry(c, w.window));
+    }
+    xcb_window_t below = id;
+    for (const auto& [w, cookie] : asked) {
+        xcb_generic_error_t* error = nullptr;
+        XcbReply<xcb_get_geometry_reply_t> place(xcb_get_geometry_reply(c, cookie, &error));
+        std::free(error);
+        if (!place) continue;
+        classify(c, others, outline(place.p), nativeScreenOf(ours.value(w.window)));
+        if (ceilingAbove(others, w.self) <= above) continue;
+        const uint32_t next[] = {below, XCB_STACK_MODE_ABOVE};
+        xcb_configure_window(c, w.window, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, next);
+        below = w.window;
+    }
+}
 }  // namespace
 
 StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
@@ -262,17 +342,17 @@ StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
         return Outcome::leftAlone;
     }
     // Other programs' windows, those under it too: it may be over one it must stay below.
-    const QSet<xcb_window_t> ours = ourWindows();
+    const QHash<xcb_window_t, QWindow*> ours = ourWindows();
     std::vector<Other> others;
     size_t self = 0;
-    std::vector<xcb_window_t> oursAbove;
+    std::vector<OursAbove> oursAbove;
     for (const xcb_window_t* w = children; w != children + count; ++w) {
         if (w == at) {
             self = others.size();
         } else if (!ours.contains(*w)) {
-            others.push_back({*w, {}, {}});
+            others.emplace_back().window = *w;
         } else if (w > at) {
-            oursAbove.push_back(*w);
+            oursAbove.push_back({*w, others.size()});
         }
     }
     if (others.empty()) return Outcome::clear;
@@ -298,9 +378,8 @@ StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
         }
         return Outcome::leftAlone;
     }
-    const QRect area(geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
-                     geometry->height + 2 * geometry->border_width);
-    const QRect screen = nativeScreen();
+    const QRect area = outline(geometry.p);
+    const xcb_atom_t windowType = XServer::atom("_NET_WM_WINDOW_TYPE");
     for (Other& o : others) {
         // A window may vanish at any moment: its error is taken here, not left for the event loop.
         xcb_generic_error_t* error = nullptr;
@@ -312,31 +391,23 @@ StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
         if (!shown || !place || shown->map_state != XCB_MAP_STATE_VIEWABLE ||
             shown->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
             continue;
-        const QRect r(place->x, place->y, place->width + 2 * place->border_width,
-                      place->height + 2 * place->border_width);
-        if (!r.intersects(area)) continue;
-        if (shown->override_redirect)
-            o.neighbour = Neighbour::overrides;
-        else if (r.contains(screen) && askedFullScreen(c, o.window))
-            o.neighbour = Neighbour::fullScreen;
-        else
-            o.neighbour = Neighbour::ordinary;
+        o.place = outline(place.p);
+        o.overrides = shown->override_redirect;
+        if (!o.overrides) o.type = xcb_get_property(c, 0, o.window, windowType, XCB_ATOM_ATOM, 0, 16);
     }
+    for (Other& o : others) {
+        if (o.place.isEmpty() || o.overrides) continue;
+        xcb_generic_error_t* error = nullptr;
+        XcbReply<xcb_get_property_reply_t> type(xcb_get_property_reply(c, o.type, &error));
+        std::free(error);
+        o.overrides = typedAsOverriding(type.p);
+    }
+    classify(c, others, area, nativeScreen());
     const std::optional<Move> move = placeAmong(others, self);
     if (!move) return Outcome::clear;
     const uint32_t values[] = {move->sibling, move->mode};
     xcb_configure_window(c, id, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
-    // Our own windows that were above it, short of a barrier, stay above it in their order.
-    if (move->mode == XCB_STACK_MODE_ABOVE) {
-        const xcb_window_t* ceiling = std::find(at, children + count, move->ceiling);
-        xcb_window_t below = id;
-        for (const xcb_window_t w : oursAbove) {
-            if (std::find(at, ceiling, w) == ceiling) break;
-            const uint32_t next[] = {below, XCB_STACK_MODE_ABOVE};
-            xcb_configure_window(c, w, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, next);
-            below = w;
-        }
-    }
+    if (move->mode == XCB_STACK_MODE_ABOVE) carryUp(c, others, id, move->above, oursAbove, ours);
     xcb_flush(c);
     return Outcome::restacked;
 }

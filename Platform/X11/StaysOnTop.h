@@ -13,10 +13,11 @@ class QWindow;
 // Keeps our windows above other programs' ordinary windows where no window manager does: an
 // unmanaged window, or any window while no window manager runs, stays covered by a window mapped
 // after it until it is restacked. A window goes just above the topmost window of another program
-// that covers it, so that our own popups and menus over it stay above it; but never above another
-// program's override-redirect window (a screen locker, a menu, a tooltip) or a window full-screen
-// on its screen that no ordinary window is over: found over one (mapped after it, or the other put
-// under it), it goes below it.
+// that covers it, and our own popups and menus over it go with it, each unless that lifts it over a
+// window it must stay below itself; and never above another program's override-redirect window (a
+// screen locker, a menu, a tooltip, or a window of such a kind, as a window manager's own menu is)
+// or a window full-screen on its screen that no ordinary window is over: found over one (mapped
+// after it, or the other put under it), it goes below it.
 // Where a window manager frames the window, or runs and manages it, it is left to the window
 // manager.
 class StaysOnTop : public QObject {

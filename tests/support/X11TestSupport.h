@@ -83,6 +83,19 @@ inline bool windowManagerRuns() {
     return !propertyValues(DefaultRootWindow(display()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
 }
 
+// Leaves the root as a window manager that has gone does: naming, in its _NET_SUPPORTING_WM_CHECK,
+// a check window that is no more.
+inline void leaveGoneWindowManagerCheck() {
+    Display* d = display();
+    const ::Window check = XCreateSimpleWindow(d, DefaultRootWindow(d), -10, -10, 1, 1, 0, 0, 0);
+    const Atom atom = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    XChangeProperty(d, check, atom, XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&check), 1);
+    XChangeProperty(d, DefaultRootWindow(d), atom, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&check), 1);
+    XDestroyWindow(d, check);
+    XSync(d, False);
+}
+
 // The window's place and size as the X server has them, in root coordinates.
 inline QRect serverGeometry(WId id) {
     Display* d = display();
