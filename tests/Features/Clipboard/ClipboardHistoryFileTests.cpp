@@ -8,6 +8,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +47,60 @@ ino_t inode(const QString& path) {
     ::stat(QFile::encodeName(path).constData(), &st);
     return st.st_ino;
 }
+
+// Holds the start-up read where it first looks at its stop flag with at least `from` bytes read,
+// until released or told to stop (or, so that a failing test ends, half a minute has passed).
+class LoadGate {
+public:
+    explicit LoadGate(qint64 from = 0) : state_(std::make_shared<State>()) {
+        state_->from = from;
+        ClipboardHistoryStore::setLoadCheckpointForTesting(
+            [state = state_](qint64 bytesRead, const std::atomic<bool>& stop) { state->look(bytesRead, stop); });
+    }
+    ~LoadGate() {
+        release();
+        ClipboardHistoryStore::setLoadCheckpointForTesting({});
+    }
+    bool waitUntilHeld() {
+        return TestSupport::waitFor([this] { return read(&State::held); }, 10000);
+    }
+    void release() {
+        std::lock_guard lock(state_->mutex);
+        state_->released = true;
+        state_->wake.notify_all();
+    }
+    // Where the read was held, whether it was told to stop there, and how far it read in all.
+    qint64 heldAt() const { return read(&State::heldAt); }
+    bool stoppedWhileHeld() const { return read(&State::stoppedWhileHeld); }
+    qint64 lastBytesRead() const { return read(&State::lastBytesRead); }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable wake;
+        qint64 from = 0, heldAt = -1, lastBytesRead = -1;
+        bool held = false, used = false, released = false, stoppedWhileHeld = false;
+
+        void look(qint64 bytesRead, const std::atomic<bool>& stop) {
+            std::unique_lock lock(mutex);
+            lastBytesRead = bytesRead;
+            if (used || bytesRead < from) return;
+            used = held = true;
+            heldAt = bytesRead;
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (!released && !stop && std::chrono::steady_clock::now() < giveUp)
+                wake.wait_for(lock, std::chrono::milliseconds(5));
+            stoppedWhileHeld = stop;
+            held = false;
+        }
+    };
+    template <typename T>
+    T read(T State::*field) const {
+        std::lock_guard lock(state_->mutex);
+        return (*state_).*field;
+    }
+    std::shared_ptr<State> state_;
+};
 
 }  // namespace
 
@@ -572,11 +630,65 @@ TEST_F(ClipboardHistoryFile, TheGuiThreadAnswersWhileALargeHistoryIsReadAndSaved
     EXPECT_EQ(readArray(historyFile()).size(), 31);
 }
 
-TEST_F(ClipboardHistoryFile, CopiesMadeWhileTheHistoryIsReadAreRecordedAfterIt) {
-    ASSERT_TRUE(writeFile(historyFile(), json({textRecord("from the file")})));
+TEST_F(ClipboardHistoryFile, CopiesMadeWhileTheHistoryIsReadAreTakenInAfterItInTheirOrder) {
+    defaults.setInteger("maxClipboardItems", 8);  // the concealed entry counts
+    defaults.setStringArray("ignoredClipboardApps", {"org.example.Vault"});
+    ASSERT_TRUE(writeFile(historyFile(), json({textRecord("pinned", true), textRecord("again"),
+                                               textRecord("from the file"), textRecord("oldest")})));
+    LoadGate gate;
     manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
-    copyText("during the read");
+    ASSERT_TRUE(gate.waitUntilHeld());
+    copyText("first");
+    copyText("again");  // an entry of the file
+    copyConcealed("dropped by the next copy");
+    copyText("second");
+    copy({{PasteboardType::png, pngBytes(8, 6)}});  // stored on the queue the read holds
+    workspace.front = RunningApplication{11, "org.example.Vault", "Vault", "/v"};
+    copyText("from the vault");
+    workspace.front.reset();
+    copyText("first");
+    copyText("third");
+    copyConcealed("secret");
+    EXPECT_TRUE(manager->isLoading());
+    EXPECT_TRUE(manager->history().empty());
+
+    gate.release();
+    settle();
+    // Newest on top, after the pins; repeats merged, the concealed copy in memory only, the oldest
+    // entry past the limit.
+    EXPECT_EQ(texts(), (std::vector<QString>{"pinned", "secret", "third", "first", "", "second", "again",
+                                             "from the file"}));
+    ASSERT_EQ(manager->history().size(), 8u);
+    EXPECT_TRUE(manager->history()[1].isConcealed);
+    EXPECT_TRUE(manager->history()[4].content.isImage());
+    EXPECT_EQ(manager->history()[3].copyCount, 2);
+    EXPECT_EQ(manager->history()[6].copyCount, 2);
     manager->waitForPendingWrites();
-    manager->checkClipboard();
-    EXPECT_EQ(texts(), (std::vector<QString>{"during the read", "from the file"}));
+    const QJsonArray saved = readArray(historyFile());
+    EXPECT_EQ(saved.size(), 7);
+    EXPECT_EQ(saved[1].toObject()["value"].toString(), "third");
+    for (const char* gone : {"secret", "dropped by the next copy", "from the vault", "oldest"})
+        EXPECT_TRUE(record(saved, gone).isEmpty()) << gone;
+}
+
+TEST_F(ClipboardHistoryFile, AQuitWhileTheHistoryIsReadStopsTheReadInsideARecordAndKeepsTheFile) {
+    // One text of 8 MB: the read looks at its stop flag while it is inside it.
+    const QByteArray bytes = R"([{"type":"text","value":")" + QByteArray(8 << 20, 'x') + R"("}])";
+    ASSERT_TRUE(writeFile(historyFile(), bytes));
+    LoadGate gate(1);
+    manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
+    ASSERT_TRUE(gate.waitUntilHeld());
+    copyText("made during the read");
+    ASSERT_GT(gate.heldAt(), 0);
+    ASSERT_LT(gate.heldAt(), bytes.size());
+
+    manager->prepareForQuit();
+    // The quit told the held read to stop, and the read went no further.
+    EXPECT_TRUE(gate.stoppedWhileHeld());
+    EXPECT_EQ(gate.lastBytesRead(), gate.heldAt());
+    EXPECT_FALSE(manager->isLoading());
+    EXPECT_TRUE(manager->history().empty());
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readFile(historyFile()), bytes);
+    EXPECT_TRUE(QDir(folder).entryList({"history.json.damaged-*"}).isEmpty());
 }
