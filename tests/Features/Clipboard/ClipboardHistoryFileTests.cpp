@@ -8,7 +8,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <condition_variable>
 #include <mutex>
 
@@ -242,13 +244,35 @@ TEST_F(ClipboardHistoryFile, AHugeKeptCopyOrImageIsNeverReadWhole) {
     EXPECT_EQ(QFileInfo(*item.imagePath).size(), huge);
 }
 
-TEST_F(ClipboardHistoryFile, ATopLevelThatIsNotAnArrayOrNestsTooDeepIsUnreadable) {
-    for (const QByteArray& bytes : {QByteArray(R"({"type":"text","value":"x"})"), QByteArray(""),
-                                    QByteArray(20000, '[') + QByteArray(20000, ']')}) {
-        EXPECT_FALSE(ClipboardItemCodable::decodeFile(bytes).has_value());
+TEST_F(ClipboardHistoryFile, ATextThatIsNotOneArrayOrNestsTooDeepIsUnreadableWholeOrReadInChunks) {
+    // The start-up read parses the file as it reads it; chunks of 3 bytes split every token.
+    auto inChunks = [](const QByteArray& bytes, qint64 failAt = -1) {
+        qint64 at = 0;
+        return ClipboardItemCodable::decodeStream([&](char* buffer, qint64 capacity) -> qint64 {
+            if (failAt >= 0 && at >= failAt) return -1;
+            const qint64 count = std::min({capacity, qint64(3), qint64(bytes.size()) - at});
+            std::memcpy(buffer, bytes.constData() + at, size_t(count));
+            at += count;
+            return count;
+        });
+    };
+    const QByteArray one = R"([{"type":"text","value":"a \u0001 \ud83d\ude00 \u00e9"}])";
+    for (const QByteArray& bytes :
+         {QByteArray(R"({"type":"text","value":"x"})"), QByteArray(""), QByteArray(20000, '[') + QByteArray(20000, ']'),
+          one + " x", one + QByteArray("\0", 1), one.left(10) + QByteArray("\0", 1) + one.mid(10), one.chopped(1)}) {
+        EXPECT_FALSE(ClipboardItemCodable::decodeFile(bytes).has_value()) << bytes.left(40).toStdString();
+        EXPECT_FALSE(inChunks(bytes).has_value()) << bytes.left(40).toStdString();
     }
-    EXPECT_TRUE(ClipboardItemCodable::decodeFile("[]").has_value());
-    EXPECT_EQ(ClipboardItemCodable::decodeFile(R"([{"type":"text","value":"[[[[[[[[[[[[[[[[[[[[[[[["}])")->size(), 1u);
+    EXPECT_FALSE(inChunks(one, 12).has_value());  // a source that fails
+    for (const QByteArray& bytes : {QByteArray("[]"), one + " \n",
+                                    QByteArray(R"([{"type":"text","value":"[[[[[[[[[[[[[[[[[[[[[[[["}])")}) {
+        const auto whole = ClipboardItemCodable::decodeFile(bytes);
+        const auto chunked = inChunks(bytes);
+        ASSERT_TRUE(whole.has_value() && chunked.has_value()) << bytes.toStdString();
+        ASSERT_EQ(whole->size(), chunked->size());
+        for (size_t i = 0; i < whole->size(); ++i) EXPECT_EQ((*whole)[i].value, (*chunked)[i].value);
+    }
+    EXPECT_EQ(inChunks(one)->front().value, QString::fromUtf8("a \x01 \xF0\x9F\x98\x80 \xC3\xA9"));
 }
 
 TEST_F(ClipboardHistoryFile, PinsAreKeptAndTheLimitCountsTheOthersInFileOrder) {
@@ -366,7 +390,7 @@ TEST_F(ClipboardHistoryFile, ConcealedEntriesNeverReachTheFile) {
 
 TEST_F(ClipboardHistoryFile, TextsOfEveryKindOfCharacterSurviveTheFile) {
     const QString tricky = QString("quote \" backslash \\ slash / tab\t newline\n cr\r nul") + QChar(0) +
-                           QString(" bell\x07 del\x7f e\u0301 \u00e9 \u4e2d ") + QString::fromUtf8("\xF0\x9F\x98\x80") +
+                           QString(" bell\x07 bs\b ff\f del\x7f e\u0301 \u00e9 \u4e2d ") + QString::fromUtf8("\xF0\x9F\x98\x80") +
                            QString(" \u2028 end");
     start();
     copyText(tricky);
