@@ -449,7 +449,7 @@ std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeFil
 }
 
 std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeStream(const ByteSource& source,
-                                                                                   int* skipped) {
+                                                                                    int* skipped) {
     ChunkBuffer buffer(source);
     std::istream stream(&buffer);
     std::vector<ClipboardItemCodable> records;

@@ -86,7 +86,8 @@ struct HistorySource {
         }
         bytesRead += count;
         if (bytesRead > largestHistoryFile) {
-            failure = FileError{file.fileName(), QStringLiteral("is larger than %1 bytes").arg(largestHistoryFile), EFBIG};
+            failure =
+                FileError{file.fileName(), QStringLiteral("is larger than %1 bytes").arg(largestHistoryFile), EFBIG};
             return -1;
         }
         return count;

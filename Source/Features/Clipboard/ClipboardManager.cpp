@@ -462,8 +462,10 @@ void ClipboardManager::takeInCopiesDuringLoad() {
     std::vector<CopyDuringLoad> copies;
     copies.swap(copiesDuringLoad_);
     for (CopyDuringLoad& copy : copies) {
-        if (copy.concealed) addConcealed(copy.content.textValue(), copy.sourceApp, copy.copiedAt);
-        else addContent(copy.content, copy.sourceApp, copy.copiedAt);
+        if (copy.concealed)
+            addConcealed(copy.content.textValue(), copy.sourceApp, copy.copiedAt);
+        else
+            addContent(copy.content, copy.sourceApp, copy.copiedAt);
     }
 }
 

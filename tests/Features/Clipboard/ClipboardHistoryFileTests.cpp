@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 
 #include <sys/stat.h>
@@ -264,8 +264,8 @@ TEST_F(ClipboardHistoryFile, ATextThatIsNotOneArrayOrNestsTooDeepIsUnreadableWho
         EXPECT_FALSE(inChunks(bytes).has_value()) << bytes.left(40).toStdString();
     }
     EXPECT_FALSE(inChunks(one, 12).has_value());  // a source that fails
-    for (const QByteArray& bytes : {QByteArray("[]"), one + " \n",
-                                    QByteArray(R"([{"type":"text","value":"[[[[[[[[[[[[[[[[[[[[[[[["}])")}) {
+    for (const QByteArray& bytes :
+         {QByteArray("[]"), one + " \n", QByteArray(R"([{"type":"text","value":"[[[[[[[[[[[[[[[[[[[[[[[["}])")}) {
         const auto whole = ClipboardItemCodable::decodeFile(bytes);
         const auto chunked = inChunks(bytes);
         ASSERT_TRUE(whole.has_value() && chunked.has_value()) << bytes.toStdString();
@@ -390,8 +390,8 @@ TEST_F(ClipboardHistoryFile, ConcealedEntriesNeverReachTheFile) {
 
 TEST_F(ClipboardHistoryFile, TextsOfEveryKindOfCharacterSurviveTheFile) {
     const QString tricky = QString("quote \" backslash \\ slash / tab\t newline\n cr\r nul") + QChar(0) +
-                           QString(" bell\x07 bs\b ff\f del\x7f e\u0301 \u00e9 \u4e2d ") + QString::fromUtf8("\xF0\x9F\x98\x80") +
-                           QString(" \u2028 end");
+                           QString(" bell\x07 bs\b ff\f del\x7f e\u0301 \u00e9 \u4e2d ") +
+                           QString::fromUtf8("\xF0\x9F\x98\x80") + QString(" \u2028 end");
     start();
     copyText(tricky);
     workspace.front = RunningApplication{1, "id", "App \"quoted\"", "/x"};
@@ -680,8 +680,8 @@ TEST_F(ClipboardHistoryFile, CopiesMadeWhileTheHistoryIsReadAreTakenInAfterItInT
     settle();
     // Newest on top, after the pins; repeats merged, the concealed copy in memory only, the oldest
     // entry past the limit.
-    EXPECT_EQ(texts(), (std::vector<QString>{"pinned", "secret", "third", "first", "", "second", "again",
-                                             "from the file"}));
+    EXPECT_EQ(texts(),
+              (std::vector<QString>{"pinned", "secret", "third", "first", "", "second", "again", "from the file"}));
     ASSERT_EQ(manager->history().size(), 8u);
     EXPECT_TRUE(manager->history()[1].isConcealed);
     EXPECT_TRUE(manager->history()[4].content.isImage());
