@@ -443,6 +443,7 @@ void ClipboardManager::installLoaded(ClipboardHistoryStore::Loaded loaded) {
 void ClipboardManager::loadHistory(int limit) {
     discardStartUpLoad();
     installLoaded(files_->read(limit, Clock::shared().now()));
+    takeInCopiesDuringLoad();
 }
 
 void ClipboardManager::finishLoading() {
