@@ -123,17 +123,20 @@ void UserDefaults::takeInOthersSave() {
         std::optional<QJsonObject> merged = valuesOnDisk(*target);
         if (!merged) return;  // damaged or unreadable: what is here stays
         seenStamp_ = stamp;
-        // A change made here and not written yet stays as it is here.
-        for (const QString& key : std::as_const(changed_)) {
-            if (const auto it = values_.constFind(key); it != values_.constEnd())
-                merged->insert(key, *it);
-            else
-                merged->remove(key);
-        }
+        layChangesOver(*merged);  // a change made here and not written yet stays as it is here
         adopted = keysThatDiffer(values_, *merged);
         values_ = std::move(*merged);
     }
     for (const QString& key : std::as_const(adopted)) emit valueChanged(key);
+}
+
+void UserDefaults::layChangesOver(QJsonObject& values) const {
+    for (const QString& key : std::as_const(changed_)) {
+        if (const auto it = values_.constFind(key); it != values_.constEnd())
+            values.insert(key, *it);
+        else
+            values.remove(key);
+    }
 }
 
 UserDefaults::~UserDefaults() { finishPendingWrite(0); }
@@ -294,12 +297,7 @@ bool UserDefaults::writeLocked(QStringList& adopted, const FolderLock* waited) {
     const bool asWritten = !writtenStamp_.isEmpty() && SafeFile::stamp(*target) == writtenStamp_;
     if (std::optional<QJsonObject> onDisk = asWritten ? std::nullopt : valuesOnDisk(*target)) {
         merged = std::move(*onDisk);
-        for (const QString& key : std::as_const(changed_)) {
-            if (const auto it = values_.constFind(key); it != values_.constEnd())
-                merged.insert(key, *it);
-            else
-                merged.remove(key);
-        }
+        layChangesOver(merged);
     }
     const QByteArray bytes = fileBytes(merged);
     if (bytes.size() > maxFileSize) {
@@ -315,10 +313,7 @@ bool UserDefaults::writeLocked(QStringList& adopted, const FolderLock* waited) {
     // Without locks another instance may write meanwhile: the file is then read again.
     writtenStamp_ = folderLock.held() ? SafeFile::stamp(*target) : QByteArray();
     changed_.clear();
-    QStringList keys = values_.keys() + merged.keys();
-    keys.removeDuplicates();
-    for (const QString& key : std::as_const(keys))
-        if (values_.value(key) != merged.value(key)) adopted << key;
+    adopted = keysThatDiffer(values_, merged);
     values_ = std::move(merged);
     return true;
 }

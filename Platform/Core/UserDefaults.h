@@ -117,6 +117,8 @@ private:
     // Writes the file under the folder's lock (`waited`, else tried now); `adopted` gets the keys
     // another instance changed, now taken in. False also when the write is left pending.
     bool writeLocked(QStringList& adopted, const FolderLock* waited = nullptr);
+    // Lays the keys set or removed here and not yet written over `values`.
+    void layChangesOver(QJsonObject& values) const;
     void scheduleRetry();
     void retryPendingWrite();
     // Keeps a damaged file's bytes beside the settings file; false when they could not be kept.

@@ -10,7 +10,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <istream>
 #include <limits>
+#include <streambuf>
 
 namespace {
 
@@ -19,34 +22,49 @@ constexpr double kMaxDateSeconds = 1e11;
 
 bool isDate(double seconds) { return std::isfinite(seconds) && std::fabs(seconds) < kMaxDateSeconds; }
 
+// How many bytes a UTF-8 byte takes in a JSON string.
+int escapedSize(unsigned char c) {
+    if (c >= 0x20 && c != '"' && c != '\\') return 1;
+    return c == '"' || c == '\\' || c == '\n' || c == '\r' || c == '\t' || c == '\b' || c == '\f' ? 2 : 6;
+}
+
+// The text as a JSON string, measured first and then written in place: a text of control
+// characters grows sixfold, and appending each escape on its own made saving it slow.
 void appendString(QByteArray& out, const QString& string) {
     static const char hex[] = "0123456789abcdef";
     const QByteArray utf8 = string.toUtf8();
-    out += '"';
-    const char* p = utf8.constData();
-    const char* end = p + utf8.size();
-    const char* run = p;
-    for (; p < end; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
-        out.append(run, p - run);
-        run = p + 1;
+    const auto* begin = reinterpret_cast<const unsigned char*>(utf8.constData());
+    const auto* end = begin + utf8.size();
+    qsizetype length = 2;
+    for (const unsigned char* p = begin; p < end; ++p) length += escapedSize(*p);
+    const qsizetype at = out.size();
+    out.resize(at + length);
+    char* o = out.data() + at;
+    *o++ = '"';
+    for (const unsigned char* p = begin; p < end; ++p) {
+        const unsigned char c = *p;
+        if (escapedSize(c) == 1) {
+            *o++ = char(c);
+            continue;
+        }
+        *o++ = '\\';
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
+        case '"': *o++ = '"'; break;
+        case '\\': *o++ = '\\'; break;
+        case '\n': *o++ = 'n'; break;
+        case '\r': *o++ = 'r'; break;
+        case '\t': *o++ = 't'; break;
+        case '\b': *o++ = 'b'; break;
+        case '\f': *o++ = 'f'; break;
         default:
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 0xf];
+            *o++ = 'u';
+            *o++ = '0';
+            *o++ = '0';
+            *o++ = hex[c >> 4];
+            *o++ = hex[c & 0xf];
         }
     }
-    out.append(run, end - run);
-    out += '"';
+    *o = '"';
 }
 
 // The seconds of a date: those read from the file while the date is still the one read.
@@ -231,6 +249,39 @@ private:
     bool ok_ = true;
 };
 
+// The parser's input, taken from a byte source a chunk at a time. A NUL byte, which the parser
+// would take for the end of the text, ends the input and makes the text unreadable.
+class ChunkBuffer final : public std::streambuf {
+public:
+    explicit ChunkBuffer(const ClipboardItemCodable::ByteSource& source) : source_(source), chunk_(1 << 20) {}
+    bool failed() const { return failed_; }
+
+protected:
+    int_type underflow() override {
+        if (done_) return traits_type::eof();
+        const qint64 count = source_(chunk_.data(), qint64(chunk_.size()));
+        if (count <= 0) {
+            done_ = true;
+            failed_ = count < 0;
+            return traits_type::eof();
+        }
+        char* end = chunk_.data() + count;
+        if (char* nul = static_cast<char*>(std::memchr(chunk_.data(), 0, size_t(count)))) {
+            end = nul;
+            done_ = failed_ = true;
+            if (end == chunk_.data()) return traits_type::eof();
+        }
+        setg(chunk_.data(), chunk_.data(), end);
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    const ClipboardItemCodable::ByteSource& source_;
+    std::vector<char> chunk_;
+    bool done_ = false;
+    bool failed_ = false;
+};
+
 }  // namespace
 
 namespace {
@@ -393,6 +444,19 @@ std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeFil
     RecordReader reader(records);
     const bool parsed = nlohmann::json::sax_parse(bytes.constBegin(), bytes.constEnd(), &reader);
     if (!parsed || !reader.sawArray()) return std::nullopt;
+    if (skipped) *skipped = reader.skipped();
+    return records;
+}
+
+std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeStream(const ByteSource& source,
+                                                                                    int* skipped) {
+    ChunkBuffer buffer(source);
+    std::istream stream(&buffer);
+    std::vector<ClipboardItemCodable> records;
+    RecordReader reader(records);
+    // Strict: anything but whitespace after the array makes the text unreadable.
+    const bool parsed = nlohmann::json::sax_parse(stream, &reader);
+    if (!parsed || buffer.failed() || !reader.sawArray()) return std::nullopt;
     if (skipped) *skipped = reader.skipped();
     return records;
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -52,6 +53,13 @@ struct ClipboardItemCodable {
     // Null reads as absent; unknown keys are ignored; a whole copy count beyond 64 bits is the
     // largest one.
     static std::optional<std::vector<ClipboardItemCodable>> decodeFile(const QByteArray& bytes, int* skipped = nullptr);
+    // Where decodeStream() takes the file's bytes from: fills `buffer` with up to `capacity` bytes
+    // and gives how many, 0 at the end, -1 when reading must stop (a failure, or a stop asked for).
+    using ByteSource = std::function<qint64(char* buffer, qint64 capacity)>;
+    // As decodeFile(), reading the bytes a chunk at a time as the parser goes: the file is never
+    // held whole. Absent also when the source stops.
+    static std::optional<std::vector<ClipboardItemCodable>> decodeStream(const ByteSource& source,
+                                                                         int* skipped = nullptr);
 
     static constexpr int maxNestingDepth = 16;
 };

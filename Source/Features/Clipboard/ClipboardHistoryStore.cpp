@@ -54,6 +54,50 @@ struct HistoryLock {
 constexpr qint64 largestHistoryFile =
     qint64(ClipboardSettings::mostItems + ClipboardManager::maxPinned) * (6 * ClipboardManager::maxTextBytes + 4096);
 
+std::mutex checkpointMutex;
+ClipboardHistoryStore::LoadCheckpoint loadCheckpoint;
+
+// Whether the start-up read is to end now.
+bool stopRequested(const std::atomic<bool>* stop, qint64 bytesRead) {
+    if (!stop) return false;
+    ClipboardHistoryStore::LoadCheckpoint checkpoint;
+    {
+        std::lock_guard lock(checkpointMutex);
+        checkpoint = loadCheckpoint;
+    }
+    if (checkpoint) checkpoint(bytesRead, *stop);
+    return stop->load();
+}
+
+// The history file's bytes for the decoder, a chunk at a time, held to the largest history file.
+struct HistorySource {
+    HistorySource(QFile& file, const std::atomic<bool>* stop) : file(file), stop(stop) {}
+    QFile& file;
+    const std::atomic<bool>* stop;
+    qint64 bytesRead = 0;
+    bool stopped = false;
+    std::optional<FileError> failure;
+
+    qint64 operator()(char* buffer, qint64 capacity) {
+        if (stopRequested(stop, bytesRead)) {
+            stopped = true;
+            return -1;
+        }
+        const qint64 count = file.read(buffer, std::min(capacity, largestHistoryFile + 1 - bytesRead));
+        if (count < 0) {
+            failure = FileError{file.fileName(), file.errorString(), EIO};
+            return -1;
+        }
+        bytesRead += count;
+        if (bytesRead > largestHistoryFile) {
+            failure =
+                FileError{file.fileName(), QStringLiteral("is larger than %1 bytes").arg(largestHistoryFile), EFBIG};
+            return -1;
+        }
+        return count;
+    }
+};
+
 // The entries the history file holds now that carry their ids, for a merge; none when it is
 // missing (cleared by another instance), absent when it cannot be read.
 std::optional<std::vector<ClipboardItem>> itemsOnDisk(const QString& file, const QString& imagesDirectory,
@@ -171,6 +215,7 @@ struct ClipboardHistoryStore::PendingLoad {
     std::mutex mutex;
     std::optional<Loaded> result;
     bool discarded = false;
+    std::atomic<bool> stop{false};
 };
 
 ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
@@ -193,6 +238,7 @@ ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
 }
 
 ClipboardHistoryStore::~ClipboardHistoryStore() {
+<<<<<<< HEAD
     stopWaitingAfter(FolderLock::quitWaitMs);
     queue_.reset();
 }
@@ -201,6 +247,11 @@ void ClipboardHistoryStore::stopWaitingAfter(int ms) {
     const qint64 at = steadyMs() + ms;
     if (at < giveUpAt_->load()) giveUpAt_->store(at);
 }
+=======
+    discardLoad();
+    queue_.reset();
+}
+>>>>>>> load
 
 bool ClipboardHistoryStore::historyFileIsAbsent() const {
     struct stat st {};
@@ -234,14 +285,15 @@ bool ClipboardHistoryStore::isOwnImageFile(const QString& path) const {
 // MARK: Reading
 
 ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, const QString& imagesDirectory,
-                                                          int limit, const QDateTime& now) {
+                                                          int limit, const QDateTime& now,
+                                                          const std::atomic<bool>* stop) {
     Loaded loaded;
     loaded.limit = limit;
     loaded.stamp = SafeFile::stamp(file);
     FileError error;
-    const std::optional<QByteArray> bytes = SafeFile::readRegular(file, largestHistoryFile, &error);
-    if (!bytes && error.isMissing()) return loaded;  // first launch
-    if (!bytes && error.code == 0) {
+    const std::unique_ptr<QFile> in = SafeFile::openRegular(file, &error);
+    if (!in && error.isMissing()) return loaded;  // first launch
+    if (!in && error.code == 0) {
         // A link or a device in the file's place is neither read nor replaced.
         qCWarning(lcClipboard,
                   "History file %s: it is neither read nor written, and the history is kept in memory only",
@@ -249,8 +301,20 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
         loaded.savesBlocked = true;
         return loaded;
     }
+    // Parsed as it is read: the file is never held whole beside the entries it makes.
+    std::optional<HistorySource> source;
+    if (in && in->size() > largestHistoryFile)
+        error = FileError{file, QStringLiteral("is larger than %1 bytes").arg(largestHistoryFile), EFBIG};
+    else if (in)
+        source.emplace(*in, stop);
     int skipped = 0;
-    const auto records = bytes ? ClipboardItemCodable::decodeFile(*bytes, &skipped) : std::nullopt;
+    const auto records = source ? ClipboardItemCodable::decodeStream(std::ref(*source), &skipped) : std::nullopt;
+    if (source && source->stopped) {
+        loaded.stopped = true;
+        return loaded;
+    }
+    if (source && source->failure) error = *source->failure;
+    const bool unreadable = !source || source->failure;
     if (!records) {
         // Kept for the user; the next save starts a new file, but never over this one.
         loaded.damaged = true;
@@ -263,14 +327,17 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
             loaded.savesBlocked = true;
         } else {
             qCWarning(lcClipboard, "History file %s %s; moved it to %s and started empty", qPrintable(file),
-                      bytes ? "is damaged" : qPrintable(error.reason), qPrintable(aside));
+                      unreadable ? qPrintable(error.reason) : "is damaged", qPrintable(aside));
         }
         return loaded;
     }
     if (skipped > 0) {
         // Records this version cannot read (a newer version's, say) are not lost by the rewrite.
         const QString aside = SafeFile::asidePath(file, QDateTime::currentDateTimeUtc());
-        if (const auto copyError = FileWriter::shared().writePrivate(aside, *bytes)) {
+        FileError readError;
+        const std::optional<QByteArray> bytes = SafeFile::readRegular(file, largestHistoryFile, &readError);
+        const auto copyError = bytes ? FileWriter::shared().writePrivate(aside, *bytes) : std::make_optional(readError);
+        if (copyError) {
             qCWarning(lcClipboard,
                       "History file %s holds %d records that cannot be read and no copy of it can be kept (%s); it is "
                       "left as it is and the history is kept in memory only",
@@ -295,6 +362,11 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
     loaded.items.reserve(pinned.size() + others.size());
     for (const auto* list : {&pinned, &others}) {
         for (const ClipboardItemCodable* record : *list) {
+            if (stopRequested(stop, source->bytesRead)) {
+                loaded = Loaded();
+                loaded.stopped = true;
+                return loaded;
+            }
             auto item = record->toClipboardItem(now, imagesDirectory);
             if (!item) continue;
             // One id per entry: removing one must not remove another.
@@ -318,10 +390,10 @@ void ClipboardHistoryStore::startLoad(int limit, const QDateTime& now, std::func
     pendingLoad_ = std::make_shared<PendingLoad>();
     queue_->async(
         [pending = pendingLoad_, file = historyFile_, images = imagesDirectory_, limit, now, ready = std::move(ready)] {
-            Loaded loaded = read(file, images, limit, now);
+            Loaded loaded = read(file, images, limit, now, &pending->stop);
             {
                 std::lock_guard lock(pending->mutex);
-                if (pending->discarded) return;
+                if (pending->discarded || loaded.stopped) return;
                 pending->result = std::move(loaded);
             }
             Dispatch::main(ready);
@@ -343,11 +415,17 @@ std::optional<ClipboardHistoryStore::Loaded> ClipboardHistoryStore::takeLoad() {
 
 void ClipboardHistoryStore::discardLoad() {
     if (pendingLoad_) {
+        pendingLoad_->stop = true;
         std::lock_guard lock(pendingLoad_->mutex);
         pendingLoad_->discarded = true;
         pendingLoad_->result.reset();
     }
     pendingLoad_.reset();
+}
+
+void ClipboardHistoryStore::setLoadCheckpointForTesting(LoadCheckpoint checkpoint) {
+    std::lock_guard lock(checkpointMutex);
+    loadCheckpoint = std::move(checkpoint);
 }
 
 // MARK: Writing

@@ -42,6 +42,7 @@ public:
         QSet<QUuid> idsInFile;  // the entries whose ids the file gave
         std::vector<QUuid> leftOut;  // ids of the records left out by the limit
         QByteArray stamp;  // the file's version, taken before it was read
+        bool stopped = false;  // the read was stopped before its end: nothing is known of the file
     };
 
     // Makes the folder and its "Images" private. A link the user made to a folder of their own is
@@ -72,15 +73,22 @@ public:
     bool isOwnImageFile(const QString& path) const;
 
     // Reads the history file on the calling thread: pins first, then the others up to `limit`.
-    // A damaged file is moved aside, records that cannot be read are kept in a copy aside.
-    static Loaded read(const QString& file, const QString& imagesDirectory, int limit, const QDateTime& now);
+    // A damaged file is moved aside, records that cannot be read are kept in a copy aside. The
+    // file is parsed as it is read, a chunk at a time; with `stop`, the read looks at it before
+    // each chunk and each entry, and once it is raised ends at once, changing nothing.
+    static Loaded read(const QString& file, const QString& imagesDirectory, int limit, const QDateTime& now,
+                       const std::atomic<bool>* stop = nullptr);
     Loaded read(int limit, const QDateTime& now) const;
     // Reads the history file on the queue; `ready` runs on the GUI thread when takeLoad() has it.
     void startLoad(int limit, const QDateTime& now, std::function<void()> ready);
     // The read started by startLoad() once it is done (then it is no longer pending).
     std::optional<Loaded> takeLoad();
-    // Drops the read started by startLoad(), done or not.
+    // Drops the read started by startLoad(), done or not: one under way stops at its next look.
     void discardLoad();
+    // Tests only: runs on the image queue each time the start-up read looks at its stop flag, with
+    // how many bytes of the file it has read, so that a test can hold the read there.
+    using LoadCheckpoint = std::function<void(qint64 bytesRead, const std::atomic<bool>& stop)>;
+    static void setLoadCheckpointForTesting(LoadCheckpoint checkpoint);
 
     // Writes the entries as the history file, with what another instance saved meanwhile merged in
     // (the others held to `limit`); a save overtaken by a newer one (or by removeAll()) is skipped.

@@ -38,7 +38,7 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
     : QObject(parent), settings_(defaults), files_(std::make_unique<ClipboardHistoryStore>(historyFolder)),
       paster_(std::make_unique<ClipboardPaster>(pasteboard, files_->imagesDirectory())),
       watcher_(std::make_unique<ClipboardWatcher>(
-          pasteboard, [this] { return paster_->isPasting() || loading_; },
+          pasteboard, [this] { return paster_->isPasting(); },
           [this](const PasteboardContents& contents) { handleChange(contents); })) {
     // A limit that only stands because a damaged settings file was reset must not cut the history.
     limitFromReset_ = defaults.startedFromDamagedFile() && !settings_.maxItems.isStored();
@@ -49,7 +49,7 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
         cleanupOrphanedImages();
     } else {
         // Read on the image queue: a large file must not hold up the GUI thread. Copies made
-        // meanwhile are taken once it is in.
+        // meanwhile are recorded as they come and taken in once it is in.
         loading_ = true;
         QPointer<ClipboardManager> self(this);
         files_->startLoad(limit, Clock::shared().now(), [self] {
@@ -73,11 +73,7 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
         if (trimHistory(historyLimit())) saveHistory();
     });
     if (auto* app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
-            // A save waiting for another instance's lock waits a bounded time more.
-            if (files_) files_->stopWaitingAfter(FolderLock::quitWaitLeftMs());
-            waitForPendingWrites();
-        });
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { prepareForQuit(); });
 }
 
 ClipboardManager::~ClipboardManager() {
@@ -142,7 +138,7 @@ void ClipboardManager::recordContents(const PasteboardContents& contents, const 
         qCInfo(lcClipboard, "A copied text longer than %lld bytes is kept as its first %lld bytes",
                qlonglong(maxTextBytes), qlonglong(maxTextBytes));
     if (concealed) {
-        if (text && !text->isEmpty()) addConcealed(*text, sourceApp);
+        if (text && !text->isEmpty()) addConcealed(*text, sourceApp, Clock::shared().now());
         return;
     }
     if (const auto urls = ClipboardWatcher::fileURLs(contents)) {
@@ -167,17 +163,26 @@ void ClipboardManager::recordContents(const PasteboardContents& contents, const 
 
 void ClipboardManager::dropConcealedItems() {
     concealedExpiry_.cancel();
+    std::erase_if(copiesDuringLoad_, [](const CopyDuringLoad& copy) { return copy.concealed; });
     const auto before = history_.size();
     std::erase_if(history_, [](const ClipboardItem& item) { return item.isConcealed; });
     if (history_.size() != before) publish();
 }
 
-void ClipboardManager::addConcealed(const QString& text, const std::optional<QString>& sourceApp) {
-    ClipboardItem item = ClipboardItem::make(ClipboardContent::text(text), Clock::shared().now(), sourceApp);
+void ClipboardManager::addConcealed(const QString& text, const std::optional<QString>& sourceApp,
+                                    const QDateTime& copiedAt) {
+    if (loading_) {
+        copiesDuringLoad_.push_back({ClipboardContent::text(text), sourceApp, copiedAt, true});
+        return;
+    }
+    // Its lifetime counts from the copy, which a start-up read may have held back.
+    const double left = concealedLifetime_ - double(copiedAt.msecsTo(Clock::shared().now())) / 1000.0;
+    if (left <= 0) return;
+    ClipboardItem item = ClipboardItem::make(ClipboardContent::text(text), copiedAt, sourceApp);
     item.isConcealed = true;
     history_.insert(history_.begin() + pinnedCount(), std::move(item));
     publish();
-    concealedExpiry_.schedule(this, concealedLifetime_, [this] { dropConcealedItems(); });
+    concealedExpiry_.schedule(this, left, [this] { dropConcealedItems(); });
 }
 
 // MARK: Recording
@@ -190,6 +195,10 @@ int ClipboardManager::insertionIndex(const QDateTime& date) const {
 
 void ClipboardManager::addContent(const ClipboardContent& content, const std::optional<QString>& sourceApp,
                                   const QDateTime& copiedAt) {
+    if (loading_) {
+        copiesDuringLoad_.push_back({content, sourceApp, copiedAt, false});
+        return;
+    }
     // The echo of our own paste, or a later copy of the same content.
     if (const auto& pasted = paster_->lastPastedContent(); pasted && *pasted == content) {
         deleteUncommittedImage(content);
@@ -301,6 +310,7 @@ void ClipboardManager::removeItem(const QUuid& id) {
 void ClipboardManager::clear() {
     ++imageWriteGeneration_;
     discardStartUpLoad();
+    copiesDuringLoad_.clear();
     history_.clear();
     paster_->forgetLastPasted();
     concealedExpiry_.cancel();
@@ -434,6 +444,7 @@ void ClipboardManager::installLoaded(ClipboardHistoryStore::Loaded loaded) {
 void ClipboardManager::loadHistory(int limit) {
     discardStartUpLoad();
     installLoaded(files_->read(limit, Clock::shared().now()));
+    takeInCopiesDuringLoad();
 }
 
 void ClipboardManager::finishLoading() {
@@ -444,13 +455,36 @@ void ClipboardManager::finishLoading() {
     installLoaded(std::move(*loaded));
     normalizePinnedLimit();
     if (trimHistory(limit)) saveHistory();
+    takeInCopiesDuringLoad();
     cleanupOrphanedImages();
-    if (isMonitoring()) checkClipboard();  // a copy made while the file was read
+}
+
+// Oldest first, each as it would have been taken had the history been in: the newest ends on top.
+void ClipboardManager::takeInCopiesDuringLoad() {
+    std::vector<CopyDuringLoad> copies;
+    copies.swap(copiesDuringLoad_);
+    for (CopyDuringLoad& copy : copies) {
+        if (copy.concealed)
+            addConcealed(copy.content.textValue(), copy.sourceApp, copy.copiedAt);
+        else
+            addContent(copy.content, copy.sourceApp, copy.copiedAt);
+    }
 }
 
 void ClipboardManager::discardStartUpLoad() {
     files_->discardLoad();
     loading_ = false;
+}
+
+void ClipboardManager::prepareForQuit() {
+    if (!files_) return;
+    if (loading_) {
+        discardStartUpLoad();
+        copiesDuringLoad_.clear();
+    }
+    // A save waiting for another instance's lock waits a bounded time more.
+    files_->stopWaitingAfter(FolderLock::quitWaitLeftMs());
+    files_->waitUntilIdle();
 }
 
 void ClipboardManager::waitForPendingWrites() {

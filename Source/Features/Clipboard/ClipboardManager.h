@@ -95,7 +95,8 @@ public:
     QString imagesDirectory() const;
     // True when the history file could not be read at start-up (it was moved aside).
     bool historyFileWasDamaged() const { return historyFileDamaged_; }
-    // True from start-up until the history file has been read; copies wait until then.
+    // True from start-up until the history file has been read; copies made meanwhile are taken in
+    // then, in the order they were made.
     bool isLoading() const { return loading_; }
     // True when saving would overwrite something that could not be kept aside (or is not ours):
     // the history then lives in memory only for this session.
@@ -125,6 +126,10 @@ public:
     // Blocks until queued image writes and history-file writes have finished, and the history
     // file read at start-up (if still being read) has been taken in.
     void waitForPendingWrites();
+    // On quitting: a start-up read still under way is stopped and dropped with the copies made
+    // meanwhile (the file stays as it is), then the queued writes finish, a save waiting for
+    // another instance's lock only a bounded time.
+    void prepareForQuit();
     // The delay after which a concealed entry is dropped (tests shorten it).
     void setConcealedLifetimeForTesting(double seconds) { concealedLifetime_ = seconds; }
 
@@ -136,10 +141,19 @@ private:
     void finishLoading();
     void discardStartUpLoad();
     void publish();
+    // A copy made while the history file is read at start-up, taken in once it is.
+    struct CopyDuringLoad {
+        ClipboardContent content;
+        std::optional<QString> sourceApp;
+        QDateTime copiedAt;
+        bool concealed = false;
+    };
+
+    void takeInCopiesDuringLoad();
     void handleChange(const PasteboardContents& contents);
     void recordContents(const PasteboardContents& contents, const std::optional<QString>& sourceApp);
     void dropConcealedItems();
-    void addConcealed(const QString& text, const std::optional<QString>& sourceApp);
+    void addConcealed(const QString& text, const std::optional<QString>& sourceApp, const QDateTime& copiedAt);
     void addContent(const ClipboardContent& content, const std::optional<QString>& sourceApp,
                     const QDateTime& copiedAt);
     void persistImage(const QByteArray& data, const std::optional<QString>& sourceApp);
@@ -163,5 +177,6 @@ private:
     double concealedLifetime_ = concealedLifetime;
     bool historyFileDamaged_ = false;
     bool loading_ = false;
+    std::vector<CopyDuringLoad> copiesDuringLoad_;
     bool savesBlocked_ = false;
 };

@@ -33,7 +33,7 @@ void ClipboardWatcher::start() {
     // change notice makes the watcher look at once.
     watching_ =
         pasteboard_.watchChanges(&ClipboardWatcher::nextFetch, this, [this](const PasteboardContents& contents) {
-            // A paste's own change is looked at after it, a change during start-up once it is done.
+            // A paste's own change is looked at after it.
             if (!paused_()) handle(contents);
         });
     if (!watching_)

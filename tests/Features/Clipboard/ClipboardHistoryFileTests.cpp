@@ -8,6 +8,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +49,60 @@ ino_t inode(const QString& path) {
     ::stat(QFile::encodeName(path).constData(), &st);
     return st.st_ino;
 }
+
+// Holds the start-up read where it first looks at its stop flag with at least `from` bytes read,
+// until released or told to stop (or, so that a failing test ends, half a minute has passed).
+class LoadGate {
+public:
+    explicit LoadGate(qint64 from = 0) : state_(std::make_shared<State>()) {
+        state_->from = from;
+        ClipboardHistoryStore::setLoadCheckpointForTesting(
+            [state = state_](qint64 bytesRead, const std::atomic<bool>& stop) { state->look(bytesRead, stop); });
+    }
+    ~LoadGate() {
+        release();
+        ClipboardHistoryStore::setLoadCheckpointForTesting({});
+    }
+    bool waitUntilHeld() {
+        return TestSupport::waitFor([this] { return read(&State::held); }, 10000);
+    }
+    void release() {
+        std::lock_guard lock(state_->mutex);
+        state_->released = true;
+        state_->wake.notify_all();
+    }
+    // Where the read was held, whether it was told to stop there, and how far it read in all.
+    qint64 heldAt() const { return read(&State::heldAt); }
+    bool stoppedWhileHeld() const { return read(&State::stoppedWhileHeld); }
+    qint64 lastBytesRead() const { return read(&State::lastBytesRead); }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable wake;
+        qint64 from = 0, heldAt = -1, lastBytesRead = -1;
+        bool held = false, used = false, released = false, stoppedWhileHeld = false;
+
+        void look(qint64 bytesRead, const std::atomic<bool>& stop) {
+            std::unique_lock lock(mutex);
+            lastBytesRead = bytesRead;
+            if (used || bytesRead < from) return;
+            used = held = true;
+            heldAt = bytesRead;
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (!released && !stop && std::chrono::steady_clock::now() < giveUp)
+                wake.wait_for(lock, std::chrono::milliseconds(5));
+            stoppedWhileHeld = stop;
+            held = false;
+        }
+    };
+    template <typename T>
+    T read(T State::*field) const {
+        std::lock_guard lock(state_->mutex);
+        return (*state_).*field;
+    }
+    std::shared_ptr<State> state_;
+};
 
 }  // namespace
 
@@ -184,13 +244,35 @@ TEST_F(ClipboardHistoryFile, AHugeKeptCopyOrImageIsNeverReadWhole) {
     EXPECT_EQ(QFileInfo(*item.imagePath).size(), huge);
 }
 
-TEST_F(ClipboardHistoryFile, ATopLevelThatIsNotAnArrayOrNestsTooDeepIsUnreadable) {
-    for (const QByteArray& bytes : {QByteArray(R"({"type":"text","value":"x"})"), QByteArray(""),
-                                    QByteArray(20000, '[') + QByteArray(20000, ']')}) {
-        EXPECT_FALSE(ClipboardItemCodable::decodeFile(bytes).has_value());
+TEST_F(ClipboardHistoryFile, ATextThatIsNotOneArrayOrNestsTooDeepIsUnreadableWholeOrReadInChunks) {
+    // The start-up read parses the file as it reads it; chunks of 3 bytes split every token.
+    auto inChunks = [](const QByteArray& bytes, qint64 failAt = -1) {
+        qint64 at = 0;
+        return ClipboardItemCodable::decodeStream([&](char* buffer, qint64 capacity) -> qint64 {
+            if (failAt >= 0 && at >= failAt) return -1;
+            const qint64 count = std::min({capacity, qint64(3), qint64(bytes.size()) - at});
+            std::memcpy(buffer, bytes.constData() + at, size_t(count));
+            at += count;
+            return count;
+        });
+    };
+    const QByteArray one = R"([{"type":"text","value":"a \u0001 \ud83d\ude00 \u00e9"}])";
+    for (const QByteArray& bytes :
+         {QByteArray(R"({"type":"text","value":"x"})"), QByteArray(""), QByteArray(20000, '[') + QByteArray(20000, ']'),
+          one + " x", one + QByteArray("\0", 1), one.left(10) + QByteArray("\0", 1) + one.mid(10), one.chopped(1)}) {
+        EXPECT_FALSE(ClipboardItemCodable::decodeFile(bytes).has_value()) << bytes.left(40).toStdString();
+        EXPECT_FALSE(inChunks(bytes).has_value()) << bytes.left(40).toStdString();
     }
-    EXPECT_TRUE(ClipboardItemCodable::decodeFile("[]").has_value());
-    EXPECT_EQ(ClipboardItemCodable::decodeFile(R"([{"type":"text","value":"[[[[[[[[[[[[[[[[[[[[[[[["}])")->size(), 1u);
+    EXPECT_FALSE(inChunks(one, 12).has_value());  // a source that fails
+    for (const QByteArray& bytes :
+         {QByteArray("[]"), one + " \n", QByteArray(R"([{"type":"text","value":"[[[[[[[[[[[[[[[[[[[[[[[["}])")}) {
+        const auto whole = ClipboardItemCodable::decodeFile(bytes);
+        const auto chunked = inChunks(bytes);
+        ASSERT_TRUE(whole.has_value() && chunked.has_value()) << bytes.toStdString();
+        ASSERT_EQ(whole->size(), chunked->size());
+        for (size_t i = 0; i < whole->size(); ++i) EXPECT_EQ((*whole)[i].value, (*chunked)[i].value);
+    }
+    EXPECT_EQ(inChunks(one)->front().value, QString::fromUtf8("a \x01 \xF0\x9F\x98\x80 \xC3\xA9"));
 }
 
 TEST_F(ClipboardHistoryFile, PinsAreKeptAndTheLimitCountsTheOthersInFileOrder) {
@@ -308,8 +390,8 @@ TEST_F(ClipboardHistoryFile, ConcealedEntriesNeverReachTheFile) {
 
 TEST_F(ClipboardHistoryFile, TextsOfEveryKindOfCharacterSurviveTheFile) {
     const QString tricky = QString("quote \" backslash \\ slash / tab\t newline\n cr\r nul") + QChar(0) +
-                           QString(" bell\x07 del\x7f e\u0301 \u00e9 \u4e2d ") + QString::fromUtf8("\xF0\x9F\x98\x80") +
-                           QString(" \u2028 end");
+                           QString(" bell\x07 bs\b ff\f del\x7f e\u0301 \u00e9 \u4e2d ") +
+                           QString::fromUtf8("\xF0\x9F\x98\x80") + QString(" \u2028 end");
     start();
     copyText(tricky);
     workspace.front = RunningApplication{1, "id", "App \"quoted\"", "/x"};
@@ -572,11 +654,65 @@ TEST_F(ClipboardHistoryFile, TheGuiThreadAnswersWhileALargeHistoryIsReadAndSaved
     EXPECT_EQ(readArray(historyFile()).size(), 31);
 }
 
-TEST_F(ClipboardHistoryFile, CopiesMadeWhileTheHistoryIsReadAreRecordedAfterIt) {
-    ASSERT_TRUE(writeFile(historyFile(), json({textRecord("from the file")})));
+TEST_F(ClipboardHistoryFile, CopiesMadeWhileTheHistoryIsReadAreTakenInAfterItInTheirOrder) {
+    defaults.setInteger("maxClipboardItems", 8);  // the concealed entry counts
+    defaults.setStringArray("ignoredClipboardApps", {"org.example.Vault"});
+    ASSERT_TRUE(writeFile(historyFile(), json({textRecord("pinned", true), textRecord("again"),
+                                               textRecord("from the file"), textRecord("oldest")})));
+    LoadGate gate;
     manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
-    copyText("during the read");
+    ASSERT_TRUE(gate.waitUntilHeld());
+    copyText("first");
+    copyText("again");  // an entry of the file
+    copyConcealed("dropped by the next copy");
+    copyText("second");
+    copy({{PasteboardType::png, pngBytes(8, 6)}});  // stored on the queue the read holds
+    workspace.front = RunningApplication{11, "org.example.Vault", "Vault", "/v"};
+    copyText("from the vault");
+    workspace.front.reset();
+    copyText("first");
+    copyText("third");
+    copyConcealed("secret");
+    EXPECT_TRUE(manager->isLoading());
+    EXPECT_TRUE(manager->history().empty());
+
+    gate.release();
+    settle();
+    // Newest on top, after the pins; repeats merged, the concealed copy in memory only, the oldest
+    // entry past the limit.
+    EXPECT_EQ(texts(),
+              (std::vector<QString>{"pinned", "secret", "third", "first", "", "second", "again", "from the file"}));
+    ASSERT_EQ(manager->history().size(), 8u);
+    EXPECT_TRUE(manager->history()[1].isConcealed);
+    EXPECT_TRUE(manager->history()[4].content.isImage());
+    EXPECT_EQ(manager->history()[3].copyCount, 2);
+    EXPECT_EQ(manager->history()[6].copyCount, 2);
     manager->waitForPendingWrites();
-    manager->checkClipboard();
-    EXPECT_EQ(texts(), (std::vector<QString>{"during the read", "from the file"}));
+    const QJsonArray saved = readArray(historyFile());
+    EXPECT_EQ(saved.size(), 7);
+    EXPECT_EQ(saved[1].toObject()["value"].toString(), "third");
+    for (const char* gone : {"secret", "dropped by the next copy", "from the vault", "oldest"})
+        EXPECT_TRUE(record(saved, gone).isEmpty()) << gone;
+}
+
+TEST_F(ClipboardHistoryFile, AQuitWhileTheHistoryIsReadStopsTheReadInsideARecordAndKeepsTheFile) {
+    // One text of 8 MB: the read looks at its stop flag while it is inside it.
+    const QByteArray bytes = R"([{"type":"text","value":")" + QByteArray(8 << 20, 'x') + R"("}])";
+    ASSERT_TRUE(writeFile(historyFile(), bytes));
+    LoadGate gate(1);
+    manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
+    ASSERT_TRUE(gate.waitUntilHeld());
+    copyText("made during the read");
+    ASSERT_GT(gate.heldAt(), 0);
+    ASSERT_LT(gate.heldAt(), bytes.size());
+
+    manager->prepareForQuit();
+    // The quit told the held read to stop, and the read went no further.
+    EXPECT_TRUE(gate.stoppedWhileHeld());
+    EXPECT_EQ(gate.lastBytesRead(), gate.heldAt());
+    EXPECT_FALSE(manager->isLoading());
+    EXPECT_TRUE(manager->history().empty());
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readFile(historyFile()), bytes);
+    EXPECT_TRUE(QDir(folder).entryList({"history.json.damaged-*"}).isEmpty());
 }
