@@ -238,7 +238,7 @@ ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
 }
 
 ClipboardHistoryStore::~ClipboardHistoryStore() {
-<<<<<<< HEAD
+    discardLoad();
     stopWaitingAfter(FolderLock::quitWaitMs);
     queue_.reset();
 }
@@ -247,11 +247,6 @@ void ClipboardHistoryStore::stopWaitingAfter(int ms) {
     const qint64 at = steadyMs() + ms;
     if (at < giveUpAt_->load()) giveUpAt_->store(at);
 }
-=======
-    discardLoad();
-    queue_.reset();
-}
->>>>>>> load
 
 bool ClipboardHistoryStore::historyFileIsAbsent() const {
     struct stat st {};
