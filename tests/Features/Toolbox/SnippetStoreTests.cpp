@@ -492,6 +492,7 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
     EXPECT_EQ(saved, QStringList({"Q2", "R1", "Y2", "Z1"}));
 
     // Every snippet removed on one: the other shows what a start shows, the starters.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return titles(first).size() == 4; }, 30000));
     for (const Snippet& snippet : QList<Snippet>(first.snippets())) first.remove(snippet);
     EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == kStarterTitles; }, 30000))
         << qPrintable(titles(second).join(", "));
