@@ -18,16 +18,13 @@ namespace {
 
 class Watcher : public QObject {
 public:
-    Watcher() : QObject(qGuiApp)
-    {
+    Watcher() : QObject(qGuiApp) {
         connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &Watcher::focusChanged);
         focusChanged(QGuiApplication::focusWindow());
     }
 
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Hide && watched == focus_)
-            handBack(focus_);
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Hide && watched == focus_) handBack(focus_);
         return false;
     }
 
@@ -37,8 +34,7 @@ private:
         QPointer<QWindow> before;  // ours, and it had the focus just before `window` took it
     };
 
-    void focusChanged(QWindow* now)
-    {
+    void focusChanged(QWindow* now) {
         links_.erase(std::remove_if(links_.begin(), links_.end(), [](const Link& l) { return !l.window; }),
                      links_.end());
         if (now && now != focus_) {
@@ -55,32 +51,27 @@ private:
         focus_ = now;
     }
 
-    Link* find(const QWindow* window)
-    {
+    Link* find(const QWindow* window) {
         auto it = std::find_if(links_.begin(), links_.end(), [window](const Link& l) { return l.window == window; });
         return it == links_.end() ? nullptr : &*it;
     }
 
-    void handBack(QWindow* closed)
-    {
+    void handBack(QWindow* closed) {
         xcb_connection_t* c = XServer::connection();
-        if (!c || WindowManagerCheck::runs(c, XServer::root()))
-            return;
+        if (!c || WindowManagerCheck::runs(c, XServer::root())) return;
         // Our window that had the focus before, or the one before that where it has closed too.
         QWindow* next = nullptr;
         std::vector<const QWindow*> seen{closed};
         for (Link* link = find(closed); link && link->before; link = find(link->before)) {
             QWindow* candidate = link->before;
-            if (std::find(seen.begin(), seen.end(), candidate) != seen.end())
-                break;
+            if (std::find(seen.begin(), seen.end(), candidate) != seen.end()) break;
             seen.push_back(candidate);
             if (candidate->isVisible() && !(candidate->flags() & Qt::WindowDoesNotAcceptFocus)) {
                 next = candidate;
                 break;
             }
         }
-        if (!next)
-            return;
+        if (!next) return;
         // The window is unmapped by now: the server has let the focus fall back, unless another
         // program has just taken it.
         XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
@@ -98,11 +89,9 @@ private:
 
 namespace FocusHandBack {
 
-void install()
-{
+void install() {
     static Watcher* watcher = nullptr;
-    if (watcher || !qGuiApp || !XServer::connection())
-        return;
+    if (watcher || !qGuiApp || !XServer::connection()) return;
     watcher = new Watcher;
 }
 
