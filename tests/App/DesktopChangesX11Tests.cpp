@@ -49,10 +49,9 @@ bool drawnIn(const QRect& rect, const QColor& color) {
     for (int y = 0; y < shot.height(); ++y)
         for (int x = 0; x < shot.width(); ++x) {
             const QColor c = shot.pixelColor(x, y);
-            if (std::abs(c.red() - color.red()) + std::abs(c.green() - color.green()) +
-                    std::abs(c.blue() - color.blue()) <
-                30)
-                ++near;
+            const int distance = std::abs(c.red() - color.red()) + std::abs(c.green() - color.green()) +
+                                 std::abs(c.blue() - color.blue());
+            if (distance < 30) ++near;
         }
     return near * 5 > shot.width() * shot.height();
 }
