@@ -2,6 +2,7 @@
 
 #include "Platform/Gui/Screens.h"
 #include "Platform/Ui/WindowFit.h"
+#include "Platform/X11/FocusHandBack.h"
 
 #include <QGuiApplication>
 #include <QLayout>
@@ -23,6 +24,8 @@ void prepare(QWidget* window, const QString& objectName) {
         if (!keys.contains(key)) keys << key;
     close->setKeys(keys);
     QObject::connect(close, &QShortcut::activated, window, &QWidget::close);
+    // Nor a window manager to give the keyboard on once it has closed.
+    FocusHandBack::install();
 }
 
 void centre(QWidget* window, const QSize& size) {

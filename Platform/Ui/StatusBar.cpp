@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 StatusItem::StatusItem(StatusBar* bar, StatusBarBackend* backend)
     : QObject(bar), bar_(bar), backend_(backend) {}
@@ -126,23 +127,37 @@ void StatusBar::useBackend(Kind kind)
 {
     if (backend_ && kind == kind_)
         return;
-    std::unique_ptr<StatusBarBackend> old = std::move(backend_);
-    if (old) {
-        for (StatusItem* item : items_)
-            old->removeItem(item);
-    }
-    kind_ = kind;
-    if (kind_ == Kind::tray)
-        backend_ = std::make_unique<TrayStatusBackend>([this] { emit placeChanged(); });
+    // The items leave the old backend while it is still the bar's, and come to the new one once it
+    // is: whoever reads the bar meanwhile finds it whole. The moves and hides the switch causes are
+    // reported once, when it is done.
+    switching_ = true;
+    std::unique_ptr<StatusBarBackend> next;
+    if (kind == Kind::tray)
+        next = std::make_unique<TrayStatusBackend>([this] { reportPlace(); });
     else
-        backend_ = std::make_unique<StripStatusBackend>();
+        next = std::make_unique<StripStatusBackend>();
+    if (backend_) {
+        for (StatusItem* item : items_)
+            backend_->removeItem(item);
+    }
+    std::unique_ptr<StatusBarBackend> old = std::exchange(backend_, std::move(next));
+    kind_ = kind;
     if (QWidget* window = backend_->window())
         window->installEventFilter(this);
     for (StatusItem* item : items_) {
         item->backend_ = backend_.get();
         backend_->addItem(item);
     }
-    if (old)
+    const bool switched = old != nullptr;
+    old.reset();
+    switching_ = false;
+    if (switched)
+        emit placeChanged();
+}
+
+void StatusBar::reportPlace()
+{
+    if (!switching_)
         emit placeChanged();
 }
 
@@ -154,7 +169,7 @@ bool StatusBar::eventFilter(QObject* watched, QEvent* event)
         case QEvent::Resize:
         case QEvent::Show:
         case QEvent::Hide:
-            emit placeChanged();
+            reportPlace();
             break;
         default:
             break;

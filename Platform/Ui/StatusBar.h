@@ -112,11 +112,14 @@ private:
     friend class StatusItem;
     void forget(StatusItem* item);
     void useBackend(Kind kind);
+    // placeChanged, held while the items move between backends.
+    void reportPlace();
     void trayOwnerChanged();
     void scheduleBackgroundLook(int attempt);
     static std::optional<QColor> backgroundBehind(const QRect& screenRect);
     Kind kind_;
-    std::unique_ptr<StatusBarBackend> backend_;
+    std::unique_ptr<StatusBarBackend> backend_;  // never null once constructed
+    bool switching_ = false;
     std::vector<StatusItem*> items_;
     SelectionOwnerWatcher* trayWatcher_ = nullptr;
     QColor trayInk_;

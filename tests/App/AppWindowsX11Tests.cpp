@@ -59,3 +59,22 @@ TEST(AppWindowsX11, TheStandardCloseKeysCloseEachWindow) {
         }
     }
 }
+
+TEST(AppWindowsX11, TheKeyboardGoesBackToTheWindowThatHadItBefore) {
+    // Nobody else gives it on: the keys the user presses next reach our window that had it before,
+    // closing the windows one after the other.
+    ASSERT_NE(X11Test::display(), nullptr);
+    ASSERT_FALSE(X11Test::windowManagerRuns());
+    QWidget* settings = shown(PreferencesWindowController::shared());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(settings));
+    QWidget* notes = shown(ChangelogWindowController::shared());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(notes));
+    ASSERT_TRUE(settings->isVisible());
+
+    X11Test::pressKeys({XK_Control_L}, XK_w);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !notes->isVisible(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(settings));
+    X11Test::pressKeys({XK_Control_L}, XK_w);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return !settings->isVisible(); }));
+    settings->hide();
+}

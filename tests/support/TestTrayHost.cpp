@@ -104,6 +104,16 @@ void TestTrayHost::stop() {
     xcb_flush(connection_);
 }
 
+void TestTrayHost::quit() {
+    if (!connection_) return;
+    delete notifier_;
+    notifier_ = nullptr;
+    xcb_disconnect(connection_);
+    connection_ = nullptr;
+    panel_ = 0;
+    icons_.clear();
+}
+
 std::vector<quint32> TestTrayHost::icons() const { return icons_; }
 
 QRect TestTrayHost::panelScreenRect() const {

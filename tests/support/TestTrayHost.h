@@ -32,6 +32,9 @@ public:
     bool start();
     // Gives the icons back to the root window and gives up the selection.
     void stop();
+    // Ends as a tray program that is killed: its connection closes, and the server destroys its
+    // windows and maps the docked icons back on the root (its save set).
+    void quit();
     bool isRunning() const { return panel_ != 0; }
 
     quint32 panelWindow() const { return panel_; }

@@ -17,11 +17,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 #include <xcb/xcb.h>
 
 // Synthetic input on the real X server the *X11Tests programs run on.
@@ -221,11 +223,76 @@ inline bool waitUntilWindowManagerReady(int timeoutMs = 5000) {
 }
 
 // Starts a window manager and waits until it manages windows; null when it does not.
-inline std::unique_ptr<QProcess> startWindowManager(const QString& program) {
+inline std::unique_ptr<QProcess> startWindowManager(const QString& program, const QStringList& arguments = {}) {
     auto manager = std::make_unique<QProcess>();
-    manager->start(program, {});
+    manager->start(program, arguments);
     if (!manager->waitForStarted(3000) || !waitUntilWindowManagerReady()) return nullptr;
     return manager;
+}
+
+// Ends a program as a desktop session does (SIGTERM) and waits until it has gone.
+inline bool endProcess(QProcess& process, int timeoutMs = 10000) {
+    process.terminate();
+    return TestSupport::waitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+}
+
+// Whether a system tray holds the screen's tray selection (_NET_SYSTEM_TRAY_S<screen>).
+inline bool trayRuns() {
+    Display* d = display();
+    const std::string name = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(d));
+    return XGetSelectionOwner(d, XInternAtom(d, name.c_str(), False)) != None;
+}
+
+// Starts trayer along the top of the screen, at its right, and waits until it holds the tray's
+// selection; null when it does not.
+inline std::unique_ptr<QProcess> startTrayer() {
+    auto tray = std::make_unique<QProcess>();
+    tray->start(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"});
+    if (!tray->waitForStarted(3000) || !TestSupport::waitFor([] { return trayRuns(); }, 10000)) return nullptr;
+    return tray;
+}
+
+// Gives the screen another size as a change of display does (RandR), on a connection of its own:
+// its output goes off, the screen takes the size, and the output comes back in a mode of that
+// size. No larger than the size the server started with. False when the server refuses.
+inline bool resizeScreen(int width, int height) {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return false;
+    const Window root = DefaultRootWindow(d);
+    XRRScreenResources* resources = XRRGetScreenResources(d, root);
+    bool done = false;
+    if (resources && resources->ncrtc > 0 && resources->noutput > 0) {
+        const RRCrtc crtc = resources->crtcs[0];
+        RROutput output = resources->outputs[0];
+        RRMode mode = None;
+        for (int i = 0; i < resources->nmode; ++i)
+            if (int(resources->modes[i].width) == width && int(resources->modes[i].height) == height)
+                mode = resources->modes[i].id;
+        if (mode == None) {
+            std::string name = std::to_string(width) + "x" + std::to_string(height);
+            XRRModeInfo info{};
+            info.width = unsigned(width);
+            info.height = unsigned(height);
+            info.hTotal = unsigned(width);
+            info.vTotal = unsigned(height);
+            info.dotClock = 60ul * unsigned(width) * unsigned(height);
+            info.name = name.data();
+            info.nameLength = unsigned(name.size());
+            mode = XRRCreateMode(d, root, &info);
+            XRRAddOutputMode(d, output, mode);
+        }
+        XRRSetCrtcConfig(d, resources, crtc, CurrentTime, 0, 0, None, RR_Rotate_0, nullptr, 0);
+        // 96 dots per inch.
+        XRRSetScreenSize(d, root, width, height, width * 254 / 960, height * 254 / 960);
+        XRRFreeScreenResources(resources);
+        resources = XRRGetScreenResources(d, root);
+        done = resources &&
+               XRRSetCrtcConfig(d, resources, crtc, CurrentTime, 0, 0, mode, RR_Rotate_0, &output, 1) == Success;
+    }
+    if (resources) XRRFreeScreenResources(resources);
+    XSync(d, False);
+    XCloseDisplay(d);
+    return done;
 }
 
 }  // namespace X11Test

@@ -242,6 +242,22 @@ TEST(StatusBarX11, AnAutomaticBarMovesToTheTrayAndBackAsTheTrayComesAndGoes)
     hidden->setVisible(false);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(bar.stripWindow()));
     QSignalSpy changes(&bar, &StatusBar::appearanceChanged);
+    // Whoever follows the bar's place reads it as the pet does, during each move too, and finds it
+    // whole: the strip while the items are on it, their places in the tray while they are there.
+    int inconsistent = 0;
+    QObject reader;
+    QObject::connect(&bar, &StatusBar::placeChanged, &reader, [&] {
+        const bool onStrip = bar.kind() == StatusBar::Kind::strip;
+        if (onStrip != (bar.stripWindow() != nullptr))
+            ++inconsistent;
+        for (StatusItem* item : bar.items()) {
+            const QRect place = item->screenRect();
+            if (onStrip && item->isVisible() && place.isEmpty())
+                ++inconsistent;  // not on the strip yet
+            if (!onStrip && !place.isEmpty() && !bar.containsScreenPoint(place.center()))
+                ++inconsistent;
+        }
+    });
 
     TestTrayHost::Options options;
     options.foreground = QColor(0xee, 0xee, 0xec);
@@ -290,8 +306,13 @@ TEST(StatusBarX11, AnAutomaticBarMovesToTheTrayAndBackAsTheTrayComesAndGoes)
         << bar.stripWindow()->width();
     EXPECT_EQ(first->toolTip(), QStringLiteral("first"));
 
-    // And into a new tray again.
+    // And into a new tray again, and out of it as the tray program is killed.
     ASSERT_TRUE(tray.start());
     ASSERT_TRUE(TestSupport::waitFor([&] { return tray.icons().size() == 2; }, 3000));
     EXPECT_EQ(bar.kind(), StatusBar::Kind::tray);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !first->screenRect().isEmpty(); }, 3000));
+    tray.quit();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return bar.kind() == StatusBar::Kind::strip; }, 3000));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(bar.stripWindow()));
+    EXPECT_EQ(inconsistent, 0);
 }

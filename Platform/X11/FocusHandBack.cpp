@@ -1,0 +1,98 @@
+#include "Platform/X11/FocusHandBack.h"
+
+#include "Platform/X11/WindowManagerCheck.h"
+#include "Platform/X11/XServer.h"
+#include "Platform/X11/XcbReply.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QWindow>
+
+#include <algorithm>
+#include <vector>
+
+#include <xcb/xcb.h>
+
+namespace {
+
+class Watcher : public QObject {
+public:
+    Watcher() : QObject(qGuiApp) {
+        connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &Watcher::focusChanged);
+        focusChanged(QGuiApplication::focusWindow());
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Hide && watched == focus_) handBack(focus_);
+        return false;
+    }
+
+private:
+    struct Link {
+        QPointer<QWindow> window;
+        QPointer<QWindow> before;  // ours, and it had the focus just before `window` took it
+    };
+
+    void focusChanged(QWindow* now) {
+        links_.erase(std::remove_if(links_.begin(), links_.end(), [](const Link& l) { return !l.window; }),
+                     links_.end());
+        if (now && now != focus_) {
+            // Focus that went by way of nobody (Qt says so only once no window of ours takes it
+            // at once) came from another program's window: nothing of ours to go back to.
+            Link* link = find(now);
+            if (!link) {
+                links_.push_back({now, nullptr});
+                link = &links_.back();
+                now->installEventFilter(this);
+            }
+            link->before = focus_;
+        }
+        focus_ = now;
+    }
+
+    Link* find(const QWindow* window) {
+        auto it = std::find_if(links_.begin(), links_.end(), [window](const Link& l) { return l.window == window; });
+        return it == links_.end() ? nullptr : &*it;
+    }
+
+    void handBack(QWindow* closed) {
+        xcb_connection_t* c = XServer::connection();
+        if (!c || WindowManagerCheck::runs(c, XServer::root())) return;
+        // Our window that had the focus before, or the one before that where it has closed too.
+        QWindow* next = nullptr;
+        std::vector<const QWindow*> seen{closed};
+        for (Link* link = find(closed); link && link->before; link = find(link->before)) {
+            QWindow* candidate = link->before;
+            if (std::find(seen.begin(), seen.end(), candidate) != seen.end()) break;
+            seen.push_back(candidate);
+            if (candidate->isVisible() && !(candidate->flags() & Qt::WindowDoesNotAcceptFocus)) {
+                next = candidate;
+                break;
+            }
+        }
+        if (!next) return;
+        // The window is unmapped by now: the server has let the focus fall back, unless another
+        // program has just taken it.
+        XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        if (!focus || (focus->focus != XCB_NONE && focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT &&
+                       focus->focus != XServer::root() && focus->focus != xcb_window_t(closed->winId())))
+            return;
+        next->requestActivate();
+    }
+
+    std::vector<Link> links_;
+    QPointer<QWindow> focus_;
+};
+
+}  // namespace
+
+namespace FocusHandBack {
+
+void install() {
+    static Watcher* watcher = nullptr;
+    if (watcher || !qGuiApp || !XServer::connection()) return;
+    watcher = new Watcher;
+}
+
+}  // namespace FocusHandBack
