@@ -333,6 +333,8 @@ int ClipboardManager::normalizeConfiguredHistoryLimit(Setting<int>& limit) {
 }
 
 int ClipboardManager::historyLimit() {
+    // A limit the other display saved a moment ago holds here before its folder's change shows.
+    settings_.maxItems.store().takeInOthersSave();
     // The reset's default is not the user's choice: it is not written back either.
     if (limitFromReset_) return *settings_.maxItems.maximum();
     return normalizeConfiguredHistoryLimit(settings_.maxItems);

@@ -228,6 +228,15 @@ TEST_F(ClipboardTwoInstances, ALimitRaisedOnOneHoldsOnTheOther) {
     EXPECT_EQ(texts().size(), 9u);
     EXPECT_EQ(fileTexts(historyFile()).size(), 9u);
     EXPECT_EQ(UserDefaults(settingsFile).integerValue("maxClipboardItems"), 10);
+
+    // Raised again and copied past the old limit there: a copy here before the folder's change
+    // shows keeps them all.
+    second->applyHistoryLimit(15);
+    for (const char* text : {"j", "k", "l", "m"}) copyOnSecond(text);
+    ASSERT_EQ(second->history().size(), 13u);
+    copyOnFirst("n");
+    EXPECT_EQ(fileTexts(historyFile()).size(), 14u);
+    EXPECT_EQ(firstLimit.maxItems.value(), 15);
 }
 
 // A pin taken in from the other display while five are pinned here is unpinned: five at most.
