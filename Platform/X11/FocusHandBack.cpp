@@ -42,12 +42,14 @@ private:
             // at once) came from another program's window: nothing of ours to go back to.
             Link* link = find(now);
             if (!link) {
-                links_.push_back({now, nullptr});
-                link = &links_.back();
+                links_.push_back({now, focus_});
                 now->installEventFilter(this);
+            } else if (now != handedBack_) {
+                // Given back by a window that closed, it still goes back where it came from.
+                link->before = focus_;
             }
-            link->before = focus_;
         }
+        if (now) handedBack_ = nullptr;
         focus_ = now;
     }
 
@@ -78,11 +80,13 @@ private:
         if (!focus || (focus->focus != XCB_NONE && focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT &&
                        focus->focus != XServer::root() && focus->focus != xcb_window_t(closed->winId())))
             return;
+        handedBack_ = next;
         next->requestActivate();
     }
 
     std::vector<Link> links_;
     QPointer<QWindow> focus_;
+    QPointer<QWindow> handedBack_;  // the focus asked back for it, not yet come
 };
 
 }  // namespace

@@ -62,19 +62,25 @@ TEST(AppWindowsX11, TheStandardCloseKeysCloseEachWindow) {
 
 TEST(AppWindowsX11, TheKeyboardGoesBackToTheWindowThatHadItBefore) {
     // Nobody else gives it on: the keys the user presses next reach our window that had it before,
-    // closing the windows one after the other.
+    // closing the windows one after the other, back along all of them.
     ASSERT_NE(X11Test::display(), nullptr);
     ASSERT_FALSE(X11Test::windowManagerRuns());
+    QWidget* toolbox = shown(ToolboxWindowController::shared());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(toolbox));
     QWidget* settings = shown(PreferencesWindowController::shared());
     ASSERT_TRUE(QTest::qWaitForWindowActive(settings));
     QWidget* notes = shown(ChangelogWindowController::shared());
     ASSERT_TRUE(QTest::qWaitForWindowActive(notes));
-    ASSERT_TRUE(settings->isVisible());
+    ASSERT_TRUE(settings->isVisible() && toolbox->isVisible());
 
     X11Test::pressKeys({XK_Control_L}, XK_w);
     ASSERT_TRUE(TestSupport::waitFor([&] { return !notes->isVisible(); }));
     ASSERT_TRUE(QTest::qWaitForWindowActive(settings));
     X11Test::pressKeys({XK_Control_L}, XK_w);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return !settings->isVisible(); }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !settings->isVisible(); }));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(toolbox));
+    X11Test::pressKeys({XK_Control_L}, XK_w);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return !toolbox->isVisible(); }));
     settings->hide();
+    toolbox->hide();
 }
