@@ -1,6 +1,7 @@
 #include "App/AppDelegate.h"
 #include "App/MerovaneApp.h"
 #include "Platform/Desktop/SingleInstance.h"
+#include "Platform/Files/UserFolders.h"
 #include "Platform/Gui/SystemColors.h"
 #include "Platform/System/OwnMemory.h"
 
@@ -47,6 +48,9 @@ int main(int argc, char** argv) {
     // and its X server together and woke the program half as often again or more, so no window
     // gains by it; Qt decides it for the connection, not per window. A setting of the user's stays.
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+    // A relative runtime folder is none; left set, Qt would make it in the folder we were started in.
+    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR") && UserFolders::runtimeHome().isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
     QApplication::setApplicationName(QStringLiteral("Quorvin"));
     QApplication::setOrganizationDomain(QStringLiteral("pelwick.com"));
     QApplication::setDesktopFileName(QStringLiteral("com.pelwick.Quorvin"));

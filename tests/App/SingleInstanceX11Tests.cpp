@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -79,6 +80,7 @@ TEST(SingleInstanceX11, ASecondStartOpensTheMenuPanelOfTheFirst) {
 
 // A runtime folder the program cannot use (its own folder there is a file, or is relative): the lock
 // goes in the user's folder in the temporary one, and a second start still opens the first's panel.
+// A relative one is no folder at all: nothing is made in the folder the program was started in.
 TEST(SingleInstanceX11, ARuntimeFolderThatCannotBeUsedStillLetsOneRun) {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
@@ -88,7 +90,7 @@ TEST(SingleInstanceX11, ARuntimeFolderThatCannotBeUsedStillLetsOneRun) {
     blocking.close();
     const QString instances = home.path() + QStringLiteral("/tmp/quorvin-%1/com.pelwick.Quorvin").arg(::geteuid());
 
-    for (const QString& runtime : {home.path() + "/run", QStringLiteral("relative/run")}) {
+    for (const QString& runtime : {home.path() + "/run", QStringLiteral("relative")}) {
         SCOPED_TRACE(runtime.toStdString());
         Program first;
         start(first, home.path(), runtime);
@@ -107,5 +109,6 @@ TEST(SingleInstanceX11, ARuntimeFolderThatCannotBeUsedStillLetsOneRun) {
         EXPECT_EQ(first.process.state(), QProcess::Running);
         first.process.terminate();
         ASSERT_TRUE(first.process.waitForFinished(10000));
+        EXPECT_FALSE(QFileInfo::exists(home.path() + "/relative"));
     }
 }
