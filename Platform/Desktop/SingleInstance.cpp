@@ -141,7 +141,14 @@ bool SingleInstance::openPlace() {
     // A path in the fallback folder is made private from that folder down.
     const bool inFallback = !fallback_.isEmpty() && folder.startsWith(fallback_ + QLatin1Char('/'));
     QString reason;
-    if (openFolder(folder, inFallback ? fallback_ : folder, reason)) return true;
+    // Nothing is made in a runtime folder that is not ours (another user's, kept through sudo -E, say).
+    struct stat runtime {};
+    const QString runtimeFolder = folderOf(folder);
+    if (!inFallback && ::stat(NativePath::encode(runtimeFolder).constData(), &runtime) == 0 &&
+        runtime.st_uid != ::geteuid())
+        reason = NativePath::displayed(runtimeFolder) + QStringLiteral(": belongs to another user");
+    else if (openFolder(folder, inFallback ? fallback_ : folder, reason))
+        return true;
     if (!fallback_.isEmpty() && !inFallback) {
         const QString instead = fallback_ + QLatin1Char('/') + QLatin1String(kFolderName);
         qCWarning(lcInstance, "Cannot use %s for the single-instance lock (%s); using %s instead",

@@ -204,6 +204,12 @@ TEST(SingleInstance, AFolderThatCannotBeUsedFallsBackAndTheFallbackIsNeverAnothe
              ASSERT_EQ(::chown(QFile::encodeName(ours).constData(), nobody->pw_uid, nobody->pw_gid), 0);
          },
          Then::fallback, true},
+        {"runtime folder another user's",
+         [&](const QString& ours, auto&, auto&) {
+             const QString runtime = QFileInfo(ours).path();
+             ASSERT_EQ(::chown(QFile::encodeName(runtime).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+         },
+         Then::fallback, true},
         {"fallback loose",
          [](const QString& ours, const QString& fallback, auto&) {
              ASSERT_TRUE(QFile(ours).open(QIODevice::WriteOnly));
@@ -248,6 +254,11 @@ TEST(SingleInstance, AFolderThatCannotBeUsedFallsBackAndTheFallbackIsNeverAnothe
         const SingleInstance::Claim claim = first.claim();
         const QString used = (row.then == Then::runtime ? runtime : fallback) + "/com.pelwick.Quorvin";
         EXPECT_TRUE(QDir(elsewhere).isEmpty());
+        // Where the runtime folder is not ours, nothing is made in it.
+        if (row.then != Then::runtime && !QFileInfo(runtime + "/com.pelwick.Quorvin").isSymLink()) {
+            EXPECT_EQ(QFileInfo(runtime + "/com.pelwick.Quorvin").isDir(),
+                      row.name == std::string("runtime's folder another user's"));
+        }
         EXPECT_EQ(modeOf(elsewhere), mode_t(0755));
         if (row.then == Then::unavailable) {
             EXPECT_EQ(claim, SingleInstance::Claim::unavailable);
