@@ -161,21 +161,30 @@ Window shownWindowManagerMenu() {
     return None;
 }
 
+// Like the bar strip (managed, at the top right, brought back by the root's reports) and the pet
+// (unmanaged, brought back as it moves), not shown yet.
+struct StripAndPet {
+    QWidget strip{nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus};
+    QWidget pet{nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                             Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint};
+    StaysOnTop* stripKeeper = nullptr;
+
+    explicit StripAndPet(const QRect& screen) {
+        strip.setGeometry(screen.right() - 300, 0, 300, 24);
+        strip.winId();
+        stripKeeper = new StaysOnTop(strip.windowHandle(), StaysOnTop::Watch::covering);
+        pet.setGeometry(screen.right() - 400, 0, 44, 24);
+    }
+};
+
 }  // namespace
 
 TEST_P(StaysOnTopX11, RisesOnlyAboveOrdinaryWindows) {
     const Neighbourhood hood = GetParam();
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    // Like the bar strip: managed, at the top right, brought back by the root's reports.
-    QWidget strip(nullptr,
-                  Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
-    strip.setGeometry(screen.right() - 300, 0, 300, 24);
-    strip.winId();
-    auto* stripKeeper = new StaysOnTop(strip.windowHandle(), StaysOnTop::Watch::covering);
-    // Like the pet: unmanaged, brought back as it moves.
-    QWidget pet(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                             Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint);
-    pet.setGeometry(screen.right() - 400, 0, 44, 24);
+    StripAndPet ours(screen);
+    QWidget &strip = ours.strip, &pet = ours.pet;
+    StaysOnTop* stripKeeper = ours.stripKeeper;
     strip.show();
     pet.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
@@ -301,14 +310,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_P(StaysOnTopCeilingX11, EachKeepsItsOwnCeiling) {
     const Crowd crowd = GetParam();
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    QWidget strip(nullptr,
-                  Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
-    strip.setGeometry(screen.right() - 300, 0, 300, 24);
-    strip.winId();
-    auto* stripKeeper = new StaysOnTop(strip.windowHandle(), StaysOnTop::Watch::covering);
-    QWidget pet(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                             Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint);
-    pet.setGeometry(screen.right() - 400, 0, 44, 24);
+    StripAndPet ours(screen);
+    QWidget &strip = ours.strip, &pet = ours.pet;
+    StaysOnTop* stripKeeper = ours.stripKeeper;
     for (QWidget* w : crowd.stripOverPet ? std::vector<QWidget*>{&pet, &strip} : std::vector<QWidget*>{&strip, &pet}) {
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
