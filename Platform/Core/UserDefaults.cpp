@@ -90,7 +90,10 @@ UserDefaults::UserDefaults(QString filePath, Access access, QObject* parent)
     connect(watcher_, &QFileSystemWatcher::directoryChanged, settle, [settle] {
         if (!settle->isActive()) settle->start();
     });
-    connect(settle, &QTimer::timeout, this, &UserDefaults::takeInOthersSave);
+    connect(settle, &QTimer::timeout, this, [this] {
+        watch();  // the user may have made or changed the link meanwhile
+        takeInOthersSave();
+    });
     watch();
 }
 
@@ -111,7 +114,8 @@ void UserDefaults::watch() {
 
 void UserDefaults::takeInOthersSave() {
     if (path_.isEmpty() || access_ == Access::readOnly) return;
-    if (watcher_) watch();  // the user may have made or changed the link meanwhile
+    // No folder was there to watch: the first write may have made it since.
+    if (watcher_ && watcher_->directories().isEmpty()) watch();
     QStringList adopted;
     {
         std::lock_guard lock(mutex_);
