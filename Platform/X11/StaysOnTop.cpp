@@ -222,12 +222,16 @@ std::optional<Move> placeAmong(const std::vector<Other>& others, size_t self) {
     return std::nullopt;
 }
 
-// Whether the window's _NET_WM_WINDOW_TYPE names a kind that is override-redirect as a rule.
-bool typedAsOverriding(const xcb_get_property_reply_t* reply) {
+// The _NET_WM_WINDOW_TYPE kinds that are override-redirect as a rule.
+std::vector<xcb_atom_t> overridingKinds() {
+    return XServer::atoms({"_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
+                           "_NET_WM_WINDOW_TYPE_TOOLTIP", "_NET_WM_WINDOW_TYPE_NOTIFICATION",
+                           "_NET_WM_WINDOW_TYPE_COMBO", "_NET_WM_WINDOW_TYPE_DND"});
+}
+
+// Whether the window's _NET_WM_WINDOW_TYPE names one of `kinds`.
+bool typedAsOverriding(const xcb_get_property_reply_t* reply, const std::vector<xcb_atom_t>& kinds) {
     if (!reply || reply->format != 32) return false;
-    const std::vector<xcb_atom_t> kinds = XServer::atoms(
-        {"_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_WINDOW_TYPE_TOOLTIP",
-         "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_WINDOW_TYPE_COMBO", "_NET_WM_WINDOW_TYPE_DND"});
     const auto* types = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
     const int count = xcb_get_property_value_length(reply) / 4;
     return std::any_of(types, types + count, [&](xcb_atom_t t) {
@@ -395,12 +399,13 @@ StaysOnTop::Outcome StaysOnTop::restack(xcb_query_tree_reply_t* stack) {
         o.overrides = shown->override_redirect;
         if (!o.overrides) o.type = xcb_get_property(c, 0, o.window, windowType, XCB_ATOM_ATOM, 0, 16);
     }
+    const std::vector<xcb_atom_t> kinds = overridingKinds();
     for (Other& o : others) {
         if (o.place.isEmpty() || o.overrides) continue;
         xcb_generic_error_t* error = nullptr;
         XcbReply<xcb_get_property_reply_t> type(xcb_get_property_reply(c, o.type, &error));
         std::free(error);
-        o.overrides = typedAsOverriding(type.p);
+        o.overrides = typedAsOverriding(type.p, kinds);
     }
     classify(c, others, area, nativeScreen());
     const std::optional<Move> move = placeAmong(others, self);
