@@ -3,7 +3,6 @@
 #include "Platform/Core/JsonText.h"
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/FolderLock.h"
-#include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Platform/Files/UserFolders.h"
 
@@ -19,8 +18,6 @@
 
 #include <chrono>
 #include <cmath>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -255,10 +252,9 @@ bool UserDefaults::keepDamagedAside(const QByteArray& bytes, bool linked) {
     }
     qWarning("Settings file %s is damaged; kept it as %s and started empty", qPrintable(path_), qPrintable(aside));
     // The file that replaces it is made with the mode the user gave it.
-    struct stat st {};
-    if (!linked && ::lstat(NativePath::encode(aside).constData(), &st) == 0) {
+    if (const std::optional<mode_t> mode = linked ? std::nullopt : SafeFile::regularFileMode(aside)) {
         std::lock_guard lock(mutex_);
-        newFileMode_ = st.st_mode & 0777;
+        newFileMode_ = *mode;
     }
     return true;
 }

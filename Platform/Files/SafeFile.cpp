@@ -39,6 +39,12 @@ bool isRegular(const QString& path) {
     return ::lstat(encoded(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::optional<mode_t> regularFileMode(const QString& path) {
+    struct stat st {};
+    if (::lstat(encoded(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return st.st_mode & 0777;
+}
+
 QByteArray stamp(const QString& path) {
     struct stat st {};
     if (::lstat(encoded(path).constData(), &st) != 0) return {};

@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 
+#include <sys/types.h>
+
 // Reading and removing files in our own folders without following a link at the final
 // component and without ever opening a FIFO or a device (which could block or never end).
 namespace SafeFile {
@@ -19,6 +21,8 @@ namespace SafeFile {
 bool exists(const QString& path);
 // Whether a regular file (not a link to one) is at the path.
 bool isRegular(const QString& path);
+// The permission bits of the regular file (not a link to one) at the path; absent for anything else.
+std::optional<mode_t> regularFileMode(const QString& path);
 // What tells one version of a file from another: its device, inode, size and modification time
 // (each atomic write makes a new inode); empty when there is none.
 QByteArray stamp(const QString& path);

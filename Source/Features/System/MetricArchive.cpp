@@ -3,7 +3,6 @@
 #include "Platform/Core/Clock.h"
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Files/FileWriter.h"
-#include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 
@@ -11,8 +10,6 @@
 #include <QLoggingCategory>
 
 #include <cmath>
-
-#include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcMetrics, "com.pelwick.Quorvin.Metrics", QtInfoMsg)
 
@@ -154,8 +151,7 @@ void MetricArchive::trimOnQueue() {
         }
         qCWarning(lcMetrics, "Metric log %s is damaged; kept it as %s and kept the lines that can be read",
                   qPrintable(path), qPrintable(aside));
-        struct stat st {};
-        if (::lstat(NativePath::encode(aside).constData(), &st) == 0) mode = st.st_mode & 0777;
+        mode = SafeFile::regularFileMode(aside).value_or(mode);
     }
     if (const auto failure = FileWriter::shared().write(path, kept, mode)) {
         reportFailure(*failure);

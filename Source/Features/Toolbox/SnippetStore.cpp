@@ -4,7 +4,6 @@
 #include "Platform/Core/JsonText.h"
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/FolderLock.h"
-#include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 
@@ -22,8 +21,6 @@
 
 #include <chrono>
 #include <cstring>
-
-#include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcSnippets, "com.pelwick.Quorvin.Snippets", QtInfoMsg)
 
@@ -293,9 +290,7 @@ void SnippetStore::load() {
 bool SnippetStore::keepAside(const Place& where, const std::optional<QByteArray>& bytes, bool move) {
     const QString name = where.folder + QStringLiteral("/snippets.json");
     // The file that takes a moved one's place is made with the mode the user gave it.
-    struct stat st {};
-    if (move && ::lstat(NativePath::encode(name).constData(), &st) == 0 && S_ISREG(st.st_mode))
-        newFileMode_ = st.st_mode & 0777;
+    if (const std::optional<mode_t> mode = move ? SafeFile::regularFileMode(name) : std::nullopt) newFileMode_ = *mode;
     // One copy per damaged content: a file that is still the same at the next start is kept already.
     if (bytes) {
         const QString prefix = QStringLiteral("snippets.json.damaged-");
