@@ -98,8 +98,39 @@ std::optional<qint64> X11Workspace::pidOfWindow(uint32_t window) {
 std::optional<uint32_t> X11Workspace::activeWindow() {
     if (!rootListsCurrent()) return std::nullopt;
     const auto active = cardinals(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
-    if (active.empty() || active.front() == 0) return std::nullopt;
-    return active.front();
+    if (!active.empty() && active.front() != 0) return active.front();
+    if (!active.empty() || hasWindowManager()) return std::nullopt;
+    // No window manager names it: the window with the keyboard focus, up to its top-level window.
+    auto* c = static_cast<xcb_connection_t*>(connection_);
+    XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    if (!focus) return std::nullopt;
+    xcb_window_t window = focus->focus;
+    while (window != XCB_NONE && window != XCB_INPUT_FOCUS_POINTER_ROOT && window != root_) {
+        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+        if (!tree) return std::nullopt;
+        if (tree->parent == root_) return window;
+        window = tree->parent;
+    }
+    return std::nullopt;
+}
+
+std::vector<uint32_t> X11Workspace::viewableTopLevelWindows() {
+    std::vector<uint32_t> windows;
+    auto* c = static_cast<xcb_connection_t*>(connection_);
+    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root_), nullptr));
+    if (!tree) return windows;
+    const xcb_window_t* children = xcb_query_tree_children(tree.p);
+    const int count = xcb_query_tree_children_length(tree.p);
+    std::vector<xcb_get_window_attributes_cookie_t> asked;
+    asked.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) asked.push_back(xcb_get_window_attributes(c, children[i]));
+    for (int i = 0; i < count; ++i) {
+        XcbReply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(c, asked[size_t(i)], nullptr));
+        if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE && !attributes->override_redirect)
+            windows.push_back(children[i]);
+    }
+    return windows;  // bottom to top
 }
 
 bool X11Workspace::rootListsCurrent() {
@@ -163,7 +194,10 @@ std::vector<RunningApplication> X11Workspace::runningApplications() {
 std::vector<uint32_t> X11Workspace::windowsOf(qint64 pid) {
     std::vector<uint32_t> windows;
     if (!connected() || pid <= 0) return windows;
-    for (uint32_t window : clientWindows(true)) {
+    std::vector<uint32_t> candidates = clientWindows(true);
+    // Without a window manager and its lists, the windows on screen.
+    if (candidates.empty() && !hasWindowManager()) candidates = viewableTopLevelWindows();
+    for (uint32_t window : candidates) {
         if (pidOfWindow(window) == pid) windows.push_back(window);
     }
     return windows;

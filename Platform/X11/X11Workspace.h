@@ -41,6 +41,8 @@ private:
     std::optional<qint64> pidOfWindow(uint32_t window);
     bool rootListsCurrent();
     std::optional<uint32_t> activeWindow();
+    // The root's mapped children that the window manager would manage, bottom to top.
+    std::vector<uint32_t> viewableTopLevelWindows();
     std::vector<uint32_t> clientWindows(bool stacking);
     void sendToRoot(uint32_t window, const char* messageType, const std::vector<uint32_t>& data);
 

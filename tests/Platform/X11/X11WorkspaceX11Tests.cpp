@@ -2,6 +2,7 @@
 // manager's part by setting the EWMH root properties itself.
 #include "Platform/Desktop/DesktopEntries.h"
 #include "Platform/X11/X11Workspace.h"
+#include "Platform/X11/XcbReply.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -206,6 +207,45 @@ TEST_F(X11WorkspaceTest, WithoutAWindowManagerQuitIsAskedOfTheWindowsAndActivate
     ASSERT_NE(focus, nullptr);
     EXPECT_EQ(focus->focus, ownWindow);
     std::free(focus);
+}
+
+// With no window manager and so no lists on the root, the program in front is the one whose window
+// has the keyboard, and activating it gives the keyboard back to its window on screen (a paste from
+// the clipboard popup goes there).
+TEST_F(X11WorkspaceTest, WithoutAWindowManagerOrItsListsTheFocusedProgramIsInFrontAndGetsTheFocusBack) {
+    Desk desk;
+    X11Workspace workspace;
+    ASSERT_FALSE(workspace.hasWindowManager());
+    const qint64 pid = sleeper.processId();
+    const xcb_window_t hidden = desk.window(uint32_t(pid), false);  // never mapped: not one to focus
+    const xcb_window_t shown = desk.window(uint32_t(pid), false);
+    const xcb_window_t inner = xcb_generate_id(desk.c);  // the focus may sit on a child window
+    xcb_create_window(desk.c, XCB_COPY_FROM_PARENT, inner, shown, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(desk.c, inner);
+    xcb_map_window(desk.c, shown);
+    desk.syncServer();
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        XcbReply<xcb_get_window_attributes_reply_t> a(
+            xcb_get_window_attributes_reply(desk.c, xcb_get_window_attributes(desk.c, inner), nullptr));
+        return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    }));
+    xcb_set_input_focus(desk.c, XCB_INPUT_FOCUS_POINTER_ROOT, inner, XCB_CURRENT_TIME);
+    desk.syncServer();
+    const auto front = workspace.frontmostApplication();
+    ASSERT_TRUE(front.has_value());
+    EXPECT_EQ(front->pid, pid);
+
+    // The focus falls to the root (our popup closed): activating the program gives it back.
+    xcb_set_input_focus(desk.c, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME);
+    desk.syncServer();
+    EXPECT_FALSE(workspace.frontmostApplication().has_value());
+    EXPECT_TRUE(workspace.activate(*front));
+    XcbReply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(desk.c, xcb_get_input_focus(desk.c), nullptr));
+    ASSERT_TRUE(focus);
+    EXPECT_EQ(focus->focus, shown);
+    EXPECT_NE(focus->focus, hidden);
 }
 
 TEST_F(X11WorkspaceTest, WithAWindowManagerRequestsGoThroughTheRoot) {
