@@ -4,10 +4,13 @@
 
 void ReplyBody::read(QNetworkReply* reply) {
     if (!inflater_) inflater_ = std::make_unique<BodyInflater>(reply->rawHeader("Content-Encoding"), limit_);
-    if (sent_ > limit_ || !inflater_->problem().isEmpty()) return;
-    const QByteArray raw = reply->readAll();
-    sent_ += raw.size();
-    if (sent_ > limit_ || !inflater_->add(raw, body_)) reply->abort();
+    if (sent_ <= limit_ && inflater_->problem().isEmpty()) {
+        const QByteArray raw = reply->readAll();
+        sent_ += raw.size();
+        if (sent_ <= limit_ && inflater_->add(raw, body_)) return;
+    }
+    // Refused, from its first bytes on when its encoding is not one we read: nothing would read the rest.
+    if (!reply->isFinished()) reply->abort();
 }
 
 QString ReplyBody::end(QNetworkReply* reply, bool whole) {

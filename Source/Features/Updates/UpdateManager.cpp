@@ -332,13 +332,13 @@ void UpdateManager::readDownload(QNetworkReply* reply, const std::shared_ptr<Dow
     while (!download.failed() && chunk.size() + most <= turnOutput && reply->bytesAvailable() > 0) {
         const QByteArray raw = reply->read(piece);
         download.sent += raw.size();
-        const bool read = inflater.add(raw, chunk);
+        inflater.add(raw, chunk);
         // An encoding adds a little to what it wraps; far more is padding that decodes to nothing.
-        if (inflater.isTooLong() || download.sent > download.build.length + downloadBuffer)
-            download.stop(reply);
-        else if (!read)
-            reply->abort();
+        if (inflater.isTooLong() || download.sent > download.build.length + downloadBuffer) download.stop(reply);
     }
+    // A refused body is not read on, nor left to the transfer's time-out: refused from its first bytes on
+    // when its encoding is not one we read.
+    if (download.failed() && !reply->isFinished()) reply->abort();
     if (!download.failed() && !chunk.isEmpty()) writeDownload(reply, shared, std::move(chunk));
     if (!download.failed() && reply->bytesAvailable() > 0) {
         // Past the bound, the next turn is due when a write is done.
