@@ -50,7 +50,13 @@ bool startPrimary(Child& child, const QString& path) {
     child.process.setProcessEnvironment(env);
     child.process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SingleInstanceHelper.RunAsPrimary"});
     return child.process.waitForStarted(5000) &&
-           TestSupport::waitFor([&] { return child.process.peek(4096).contains("primary"); }, 10000);
+           TestSupport::waitFor([&] { return child.process.peek(4096).contains("claim: "); }, 10000) &&
+           child.process.peek(4096).contains("claim: primary\n");
+}
+
+// The sockets in a folder.
+QStringList socketsIn(const QString& folder) {
+    return QDir(folder).entryList({"*.socket"}, QDir::System | QDir::Files);
 }
 
 mode_t modeOf(const QString& path) {
@@ -105,37 +111,65 @@ TEST(SingleInstanceHelper, RunAsPrimary) {
     TestSupport::spin(30000);
 }
 
+// With a name short enough to keep, and ones too long for a socket's address (a long host in DISPLAY),
+// beyond the longest file name too: the socket was cut to fit but removed by its whole name, so a start
+// after a quit could not listen, and the start after that found the lock held and nobody answering.
 TEST(SingleInstance, ASecondStartAsksTheRunningOne) {
+    for (const QString& name : {QStringLiteral("instance-me-_0"), "instance-me-" + QString(100, 'h') + "_0",
+                                "instance-me-" + QString(300, 'h') + "_0"}) {
+        SCOPED_TRACE(name.size());
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/runtime/com.pelwick.Quorvin/" + name;
+        const QString folder = QFileInfo(path).absolutePath();
+        Child primary;
+        ASSERT_TRUE(startPrimary(primary, path)) << primary.process.readAll().toStdString();
+        EXPECT_EQ(modeOf(folder), mode_t(0700));
+
+        SingleInstance second(path);
+        EXPECT_EQ(second.claim(), SingleInstance::Claim::activatedRunning);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return primary.process.peek(4096).contains("activated"); }, 5000));
+
+        // A frozen instance: the answer does not come, and the wait ends at the time given (300 ms), not
+        // at the default second nor after each step's own wait.
+        ::kill(pid_t(primary.process.processId()), SIGSTOP);
+        const double start = TestSupport::threadOwnMs();
+        SingleInstance third(path);
+        EXPECT_EQ(third.claim(300), SingleInstance::Claim::runningButSilent);
+        const double waited = TestSupport::threadOwnMs() - start;
+        EXPECT_LT(waited, 600) << "a third start waited " << waited << " ms";
+        ::kill(pid_t(primary.process.processId()), SIGCONT);
+
+        // Once it is gone, its socket left behind does not stop the next start.
+        primary.process.kill();
+        primary.process.waitForFinished(5000);
+        EXPECT_EQ(socketsIn(folder).size(), 1);
+        // A name that fits is kept as it is.
+        EXPECT_EQ(QFileInfo::exists(path + ".socket"), name.size() < 60);
+        auto next = std::make_unique<SingleInstance>(path);
+        EXPECT_EQ(next->claim(), SingleInstance::Claim::primary);
+        // ... and an instance that ends removes its socket and lets the next one start.
+        next.reset();
+        EXPECT_TRUE(socketsIn(folder).isEmpty()) << qPrintable(socketsIn(folder).join(", "));
+        auto after = std::make_unique<SingleInstance>(path);
+        EXPECT_EQ(after->claim(), SingleInstance::Claim::primary);
+        after.reset();
+        SingleInstance last(path);
+        EXPECT_EQ(last.claim(), SingleInstance::Claim::primary);
+    }
+}
+
+// Two displays whose long names differ only at the end are two instances, each reached by its own.
+TEST(SingleInstance, LongNamesThatDifferOnlyAtTheEndAreNotOneInstance) {
     QTemporaryDir dir;
-    const QString path = dir.path() + "/runtime/com.pelwick.Quorvin/instance-me-_0";
-    Child primary;
-    ASSERT_TRUE(startPrimary(primary, path));
-    EXPECT_EQ(modeOf(QFileInfo(path).absolutePath()), mode_t(0700));
-
-    SingleInstance second(path);
-    EXPECT_EQ(second.claim(), SingleInstance::Claim::activatedRunning);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return primary.process.peek(4096).contains("activated"); }, 5000));
-
-    // A frozen instance: the answer does not come, and the wait ends at the time given (300 ms), not
-    // at the default second nor after each step's own wait.
-    ::kill(pid_t(primary.process.processId()), SIGSTOP);
-    const double start = TestSupport::threadOwnMs();
-    SingleInstance third(path);
-    EXPECT_EQ(third.claim(300), SingleInstance::Claim::runningButSilent);
-    const double waited = TestSupport::threadOwnMs() - start;
-    EXPECT_LT(waited, 600) << "a third start waited " << waited << " ms";
-    ::kill(pid_t(primary.process.processId()), SIGCONT);
-
-    // Once it is gone, its socket left behind does not stop the next start.
-    primary.process.kill();
-    primary.process.waitForFinished(5000);
-    ASSERT_TRUE(QFileInfo::exists(path + ".socket"));
-    auto next = std::make_unique<SingleInstance>(path);
-    EXPECT_EQ(next->claim(), SingleInstance::Claim::primary);
-    // ... and an instance that ends lets the next one start.
-    next.reset();
-    SingleInstance after(path);
-    EXPECT_EQ(after.claim(), SingleInstance::Claim::primary);
+    const QString start = dir.path() + "/runtime/com.pelwick.Quorvin/instance-me-" + QString(120, 'h');
+    Child first, second;
+    ASSERT_TRUE(startPrimary(first, start + "_1")) << first.process.readAll().toStdString();
+    ASSERT_TRUE(startPrimary(second, start + "_2")) << second.process.readAll().toStdString();
+    EXPECT_EQ(socketsIn(QFileInfo(start).absolutePath()).size(), 2);
+    SingleInstance again(start + "_2");
+    EXPECT_EQ(again.claim(), SingleInstance::Claim::activatedRunning);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return second.process.peek(4096).contains("activated\n"); }, 2000));
+    EXPECT_FALSE(first.process.peek(4096).contains("activated\n"));
 }
 
 TEST(SingleInstance, AFolderThatIsALinkIsNotUsedAndOursIsMadePrivate) {
