@@ -43,14 +43,20 @@ struct Child {
     QProcess process;
 };
 
+// Until the helper has said what its claim gave, or has ended.
+bool saidItsClaim(Child& child) {
+    return TestSupport::waitFor([&] {
+        return child.process.peek(4096).contains("claim: ") || child.process.state() == QProcess::NotRunning;
+    }, 10000);
+}
+
 bool startPrimary(Child& child, const QString& path) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // Percent-encoded: the environment would pass a name that is not UTF-8 as its look-alike.
     env.insert(kPathVariable, QString::fromLatin1(NativePath::encode(path).toPercentEncoding("/")));
     child.process.setProcessEnvironment(env);
     child.process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SingleInstanceHelper.RunAsPrimary"});
-    return child.process.waitForStarted(5000) &&
-           TestSupport::waitFor([&] { return child.process.peek(4096).contains("claim: "); }, 10000) &&
+    return child.process.waitForStarted(5000) && saidItsClaim(child) &&
            child.process.peek(4096).contains("claim: primary\n");
 }
 
@@ -69,9 +75,20 @@ uid_t ownerOf(const QString& path) {
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_uid : uid_t(-1);
 }
 
-// This program run as the helper with the default place, as another user when `user` is given, in an
-// environment whose runtime and temporary folders are those given.
-void startAs(Child& child, const passwd* user, const QString& runtime, const QString& temporary) {
+// Whether `user` may pass through every folder above `path`.
+bool reachableBy(const passwd& user, const QString& path) {
+    for (QString folder = QFileInfo(path).path();; folder = QFileInfo(folder).path()) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(folder).constData(), &st) != 0) return false;
+        if (!(st.st_mode & S_IXOTH) && !(st.st_uid == user.pw_uid && (st.st_mode & S_IXUSR))) return false;
+        if (folder == "/") return true;
+    }
+}
+
+// `program` (a copy of this one) run as the helper with the default place, as `user`, from the folder
+// it lies in, in an environment whose runtime and temporary folders are those given.
+void startAs(Child& child, const passwd& user, const QString& program, const QString& runtime,
+             const QString& temporary) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(kDefaultVariable, "1");
     env.insert("XDG_RUNTIME_DIR", runtime);
@@ -79,14 +96,13 @@ void startAs(Child& child, const passwd* user, const QString& runtime, const QSt
     env.insert("DISPLAY", ":77");
     env.insert("QT_QPA_PLATFORM", "offscreen");
     child.process.setProcessEnvironment(env);
-    if (user) {
-        const uid_t uid = user->pw_uid;
-        const gid_t gid = user->pw_gid;
-        child.process.setChildProcessModifier([uid, gid] {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(127);
-        });
-    }
-    child.process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SingleInstanceHelper.RunAsPrimary"});
+    child.process.setWorkingDirectory(QFileInfo(program).path());
+    const uid_t uid = user.pw_uid;
+    const gid_t gid = user.pw_gid;
+    child.process.setChildProcessModifier([uid, gid] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(127);
+    });
+    child.process.start(program, {"--gtest_filter=SingleInstanceHelper.RunAsPrimary"});
 }
 
 }  // namespace
@@ -325,6 +341,14 @@ TEST(SingleInstance, TwoUsersEachRunOnceWhateverTheRuntimeFolder) {
     const passwd other = *found;
     QTemporaryDir dir;
     ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    // The other user's starts run a copy of this program from here: the one built may lie in a folder
+    // only its owner can enter (a checkout in a private home). Its libraries are the system's.
+    const QString program = dir.path() + "/helper";
+    if (!reachableBy(other, program))
+        GTEST_SKIP() << "the temporary folder " << qPrintable(dir.path()) << " cannot be reached by " << other.pw_name
+                     << ": set TMPDIR to one it can reach";
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), program));
+    ASSERT_EQ(::chmod(QFile::encodeName(program).constData(), 0755), 0);
     const QString shared = dir.path() + "/tmp", rootsRuntime = dir.path() + "/run-root";
     const QString sharedRuntime = dir.path() + "/run-shared";
     for (const QString& folder : {shared, rootsRuntime, sharedRuntime}) ASSERT_TRUE(QDir().mkpath(folder));
@@ -336,11 +360,12 @@ TEST(SingleInstance, TwoUsersEachRunOnceWhateverTheRuntimeFolder) {
     // Root's runtime folder, which the other user cannot write into.
     {
         Child first, second;
-        startAs(first, &other, rootsRuntime, shared);
-        ASSERT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("claim: "); }, 10000));
+        startAs(first, other, program, rootsRuntime, shared);
+        ASSERT_TRUE(saidItsClaim(first));
         ASSERT_TRUE(first.process.peek(4096).contains("claim: primary\n"))
-            << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString();
-        startAs(second, &other, rootsRuntime, shared);
+            << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString()
+            << first.process.errorString().toStdString();
+        startAs(second, other, program, rootsRuntime, shared);
         ASSERT_TRUE(second.process.waitForFinished(10000));
         EXPECT_TRUE(second.process.readAllStandardOutput().contains("claim: activated running\n"));
         EXPECT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("activated\n"); }, 5000));
@@ -363,11 +388,12 @@ TEST(SingleInstance, TwoUsersEachRunOnceWhateverTheRuntimeFolder) {
     ASSERT_TRUE(rootsPath.startsWith(sharedRuntime + "/com.pelwick.Quorvin/"));
     {
         Child first, second;
-        startAs(first, &other, sharedRuntime, shared);
-        ASSERT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("claim: "); }, 10000));
+        startAs(first, other, program, sharedRuntime, shared);
+        ASSERT_TRUE(saidItsClaim(first));
         ASSERT_TRUE(first.process.peek(4096).contains("claim: primary\n"))
-            << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString();
-        startAs(second, &other, sharedRuntime, shared);
+            << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString()
+            << first.process.errorString().toStdString();
+        startAs(second, other, program, sharedRuntime, shared);
         ASSERT_TRUE(second.process.waitForFinished(10000));
         EXPECT_TRUE(second.process.readAllStandardOutput().contains("claim: activated running\n"));
         EXPECT_TRUE(QDir(othersFolder).exists());
