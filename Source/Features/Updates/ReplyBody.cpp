@@ -2,6 +2,15 @@
 
 #include <QNetworkReply>
 
+void ReplyBody::stopOnUnreadEncoding(QNetworkReply* reply) {
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply] {
+        // A redirect's own headers say nothing of the answer it leads to.
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status >= 300 && status < 400) return;
+        if (!BodyInflater::reads(reply->rawHeader("Content-Encoding")) && !reply->isFinished()) reply->abort();
+    });
+}
+
 void ReplyBody::read(QNetworkReply* reply) {
     if (!inflater_) inflater_ = std::make_unique<BodyInflater>(reply->rawHeader("Content-Encoding"), limit_);
     if (sent_ <= limit_ && inflater_->problem().isEmpty()) {

@@ -209,6 +209,7 @@ void UpdateManager::check(bool install) {
     // Read as it comes, a piece at a time, and stopped as soon as it is longer than a feed can be.
     reply->setReadBufferSize(feedPiece);
     auto feed = std::make_shared<ReplyBody>(largestFeed);
+    ReplyBody::stopOnUnreadEncoding(reply);
     connect(reply, &QNetworkReply::readyRead, reply, [reply, feed] { feed->read(reply); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, install, feed] { feedArrived(reply, *feed, install); });
@@ -295,6 +296,7 @@ void UpdateManager::installPending() {
     // Read as it comes: the network does not run ahead of the length check.
     reply->setReadBufferSize(downloadBuffer);
     auto download = std::make_shared<Download>(Download{build, temp, nullptr});
+    ReplyBody::stopOnUnreadEncoding(reply);
     // The download stops as soon as it says or shows it is longer than announced.
     connect(reply, &QNetworkReply::metaDataChanged, this, [reply, download] {
         bool ok = false;
