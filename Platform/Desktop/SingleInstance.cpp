@@ -5,6 +5,7 @@
 #include "Platform/Files/UniqueFd.h"
 #include "Platform/Files/UserFolders.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QLocalSocket>
 #include <QLoggingCategory>
@@ -34,19 +35,39 @@ const QByteArray kAnswer = "ok\n";
 
 constexpr const char* kFolderName = "com.pelwick.Quorvin";
 
+constexpr char kFolderByFd[] = "/proc/self/fd/";
+constexpr char kSocketSuffix[] = ".socket";
+// The longest name whose socket address fits whatever the folder's descriptor (ten digits at most).
+constexpr qsizetype kLongestName =
+    qsizetype(sizeof(sockaddr_un::sun_path)) - (sizeof kFolderByFd - 1) - 10 - 1 - (sizeof kSocketSuffix - 1) - 1;
+
+// The lock's and the socket's name for `name`: as it is when the socket's address can hold it, else
+// its start and a hash of the whole, always kLongestName long, so that no two names share one and a
+// shortened name is never one kept as it was.
+QByteArray fittedName(const QByteArray& name) {
+    if (name.size() < kLongestName) return name;
+    const QByteArray hash = QCryptographicHash::hash(name, QCryptographicHash::Sha256).toHex().left(32);
+    return name.left(kLongestName - 1 - hash.size()) + '-' + hash;
+}
+
 // The socket's address in a folder held open, by its descriptor: short whatever the folder's path,
-// and nothing put in the folder's place meanwhile is used.
-sockaddr_un socketAddress(int folder, const QByteArray& name) {
-    const QByteArray path = "/proc/self/fd/" + QByteArray::number(folder) + '/' + name + ".socket";
-    sockaddr_un address{};
+// and nothing put in the folder's place meanwhile is used. False when it cannot hold the name.
+bool socketAddress(int folder, const QByteArray& name, sockaddr_un& address) {
+    const QByteArray path = kFolderByFd + QByteArray::number(folder) + '/' + name + kSocketSuffix;
+    address = {};
     address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.constData(), std::min(size_t(path.size()), sizeof address.sun_path - 1));
-    return address;
+    if (size_t(path.size()) >= sizeof address.sun_path) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    return true;
 }
 
 // A socket listening in the folder, or -1.
 int listeningSocket(int folder, const QByteArray& name) {
-    const sockaddr_un address = socketAddress(folder, name);
+    sockaddr_un address;
+    if (!socketAddress(folder, name, address)) return -1;
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (fd.get() < 0 || ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return -1;
     ::chmod(address.sun_path, 0600);
@@ -56,7 +77,8 @@ int listeningSocket(int folder, const QByteArray& name) {
 
 // A socket connected to the one listening in the folder, or -1. Never blocks, even on a full backlog.
 int connectedSocket(int folder, const QByteArray& name) {
-    const sockaddr_un address = socketAddress(folder, name);
+    sockaddr_un address;
+    if (!socketAddress(folder, name, address)) return -1;
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (fd.get() < 0 || ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         return -1;
@@ -93,13 +115,14 @@ QString SingleInstance::defaultPath() {
 }
 
 SingleInstance::SingleInstance(const QString& path, const QString& fallback, QObject* parent)
-    : QObject(parent), path_(path), fallback_(fallback), name_(NativePath::encode(path.section(u'/', -1))) {}
+    : QObject(parent), path_(path), fallback_(fallback),
+      name_(fittedName(NativePath::encode(path.section(u'/', -1)))) {}
 
 SingleInstance::~SingleInstance() {
     delete notifier_;
     if (listenFd_ >= 0) {
         ::close(listenFd_);
-        ::unlinkat(folderFd_, (name_ + ".socket").constData(), 0);
+        ::unlinkat(folderFd_, (name_ + kSocketSuffix).constData(), 0);
     }
     if (lockFd_ >= 0) ::close(lockFd_);
     if (folderFd_ >= 0) ::close(folderFd_);
@@ -202,11 +225,12 @@ SingleInstance::Claim SingleInstance::claim(int timeoutMs) {
 
 bool SingleInstance::listen() {
     // Holding the lock, a socket left there is a dead instance's.
-    ::unlinkat(folderFd_, (name_ + ".socket").constData(), 0);
+    ::unlinkat(folderFd_, (name_ + kSocketSuffix).constData(), 0);
     listenFd_ = listeningSocket(folderFd_, name_);
     if (listenFd_ < 0) {
-        qCWarning(lcInstance, "Cannot listen on %s: %s",
-                  qPrintable(NativePath::displayed(path_ + QStringLiteral(".socket"))), std::strerror(errno));
+        const QString socket = folderOf(path_) + QLatin1Char('/') + NativePath::decode(name_ + kSocketSuffix);
+        qCWarning(lcInstance, "Cannot listen on %s: %s", qPrintable(NativePath::displayed(socket)),
+                  std::strerror(errno));
         return false;
     }
     notifier_ = new QSocketNotifier(listenFd_, QSocketNotifier::Read, this);

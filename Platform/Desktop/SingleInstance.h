@@ -24,7 +24,8 @@ public:
     static QString defaultPath();
     // "$TMPDIR/quorvin-<uid>": the user's own folder in the shared temporary one.
     static QString fallbackFolder();
-    // `path` names the lock (".lock") and the socket (".socket"); its folder is made 0700. Where that
+    // `path` names the lock (".lock") and the socket (".socket"); its folder is made 0700. A name too
+    // long for a socket's address keeps its start and ends in a hash of the whole. Where that
     // folder cannot be used, and a `fallback` folder is given, the same names go in its
     // "com.pelwick.Quorvin", both folders made 0700.
     explicit SingleInstance(const QString& path, const QString& fallback = QString(), QObject* parent = nullptr);
@@ -49,7 +50,7 @@ private:
 
     QString path_;
     QString fallback_;
-    QByteArray name_;  // the lock's and the socket's name without suffix
+    QByteArray name_;  // the lock's and the socket's name without suffix, as bound
     int folderFd_ = -1;  // the folder they are in, held open: nothing put in its place is used
     int lockFd_ = -1;
     int listenFd_ = -1;

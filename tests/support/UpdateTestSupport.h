@@ -72,6 +72,7 @@ public:
         qint64 piece = 0;
         QByteArray location;  // a redirect's target
         QByteArray headers;  // more header lines, each ending in CR LF
+        bool headersOnly = false;  // the body never follows its headers, and the connection is held open
     };
 
     TestHttpsServer() {
@@ -139,6 +140,7 @@ private:
         if (!response.location.isEmpty()) head += "Location: " + response.location + "\r\n";
         head += response.headers;
         socket->write(head + "\r\n");
+        if (response.headersOnly) return;
         if (response.piece <= 0) {
             socket->write(response.body);
             sent_[path] += response.body.size();

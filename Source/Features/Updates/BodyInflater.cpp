@@ -32,6 +32,10 @@ BodyInflater::BodyInflater(const QByteArray& contentEncoding, qint64 limit) : li
 
 BodyInflater::~BodyInflater() = default;
 
+bool BodyInflater::reads(const QByteArray& contentEncoding) {
+    return BodyInflater(contentEncoding, 0).problem().isEmpty();
+}
+
 bool BodyInflater::fail(QString problem) {
     problem_ = std::move(problem);
     stream_.reset();

@@ -13,6 +13,8 @@
 class BodyInflater {
 public:
     static QByteArray acceptedEncodings() { return QByteArrayLiteral("gzip, deflate"); }
+    // Whether a body sent with this Content-Encoding header can be read at all.
+    static bool reads(const QByteArray& contentEncoding);
 
     // `contentEncoding` is the answer's Content-Encoding header, empty when it has none.
     BodyInflater(const QByteArray& contentEncoding, qint64 limit);

@@ -81,6 +81,7 @@ void ReleaseImageLoader::load(const QUrl& url) {
     QNetworkReply* reply = network()->get(request);
     reply->setReadBufferSize(256 * 1024);
     auto body = std::make_shared<ReplyBody>(largestImage);
+    ReplyBody::stopOnUnreadEncoding(reply);
     auto announced = std::make_shared<qint64>(-1);
     connect(reply, &QNetworkReply::metaDataChanged, this, [reply, announced] {
         bool ok = false;

@@ -15,6 +15,10 @@ class ReplyBody {
 public:
     explicit ReplyBody(qint64 limit) : limit_(limit) {}
 
+    // Stops `reply`, any reply whose body a BodyInflater reads, as soon as the headers of its final
+    // answer name an encoding that is not read: its body would be refused, and none need arrive.
+    static void stopOnUnreadEncoding(QNetworkReply* reply);
+
     // Reads what has arrived; aborts the reply once the body is refused.
     void read(QNetworkReply* reply);
     // When the reply has finished: reads the rest and says why the body is refused, empty when it

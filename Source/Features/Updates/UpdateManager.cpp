@@ -209,6 +209,7 @@ void UpdateManager::check(bool install) {
     // Read as it comes, a piece at a time, and stopped as soon as it is longer than a feed can be.
     reply->setReadBufferSize(feedPiece);
     auto feed = std::make_shared<ReplyBody>(largestFeed);
+    ReplyBody::stopOnUnreadEncoding(reply);
     connect(reply, &QNetworkReply::readyRead, reply, [reply, feed] { feed->read(reply); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, install, feed] { feedArrived(reply, *feed, install); });
@@ -295,6 +296,7 @@ void UpdateManager::installPending() {
     // Read as it comes: the network does not run ahead of the length check.
     reply->setReadBufferSize(downloadBuffer);
     auto download = std::make_shared<Download>(Download{build, temp, nullptr});
+    ReplyBody::stopOnUnreadEncoding(reply);
     // The download stops as soon as it says or shows it is longer than announced.
     connect(reply, &QNetworkReply::metaDataChanged, this, [reply, download] {
         bool ok = false;
@@ -332,13 +334,13 @@ void UpdateManager::readDownload(QNetworkReply* reply, const std::shared_ptr<Dow
     while (!download.failed() && chunk.size() + most <= turnOutput && reply->bytesAvailable() > 0) {
         const QByteArray raw = reply->read(piece);
         download.sent += raw.size();
-        const bool read = inflater.add(raw, chunk);
+        inflater.add(raw, chunk);
         // An encoding adds a little to what it wraps; far more is padding that decodes to nothing.
-        if (inflater.isTooLong() || download.sent > download.build.length + downloadBuffer)
-            download.stop(reply);
-        else if (!read)
-            reply->abort();
+        if (inflater.isTooLong() || download.sent > download.build.length + downloadBuffer) download.stop(reply);
     }
+    // A refused body is not read on, nor left to the transfer's time-out: refused from its first bytes on
+    // when its encoding is not one we read.
+    if (download.failed() && !reply->isFinished()) reply->abort();
     if (!download.failed() && !chunk.isEmpty()) writeDownload(reply, shared, std::move(chunk));
     if (!download.failed() && reply->bytesAvailable() > 0) {
         // Past the bound, the next turn is due when a write is done.

@@ -119,3 +119,25 @@ TEST_F(ReleaseImages, TheGuiThreadAnswersWhileAPictureThatInflatesWithoutEndIsRe
     ASSERT_TRUE(loader.image(server.url("/packed.png")));
     EXPECT_EQ(loader.image(server.url("/packed.png"))->size(), QSize(64, 32));
 }
+
+// A picture in an encoding that is not read held its request until the transfer timed out, and so did
+// one whose body never came after headers that named such an encoding.
+TEST_F(ReleaseImages, APictureInAnEncodingNotReadIsRefusedAtOnce) {
+    TestHttpsServer::Response sent{gzip(png(64, 32)) + QByteArray(32 << 20, '\0'), 200, false, 64 * 1024};
+    int n = 0;
+    for (const bool headersOnly : {false, true})
+        for (const char* encoding : {"br", "zstd", "compress", "gzip, gzip"}) {
+            SCOPED_TRACE(std::string(encoding) + (headersOnly ? ", headers only" : ""));
+            sent.headers = "Content-Encoding: " + QByteArray(encoding) + "\r\n";
+            sent.headersOnly = headersOnly;
+            const QString path = QStringLiteral("/encoded-%1.png").arg(++n);
+            server.serve(path, sent);
+            const LogCapture log;
+            QSignalSpy bad(&loader, &ReleaseImageLoader::failed);
+            loader.load(server.url(path));
+            EXPECT_TRUE(TestSupport::waitFor([&] { return bad.count() > 0; }, 3000));
+            const QString why = QStringLiteral("its %1 encoding is not one Quorvin reads").arg(encoding);
+            EXPECT_EQ(log.matching({"not shown", why}).size(), 1) << qPrintable(log.all().join('\n'));
+            EXPECT_FALSE(loader.image(server.url(path)));
+        }
+}

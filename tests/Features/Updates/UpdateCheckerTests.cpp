@@ -221,6 +221,28 @@ TEST_F(UpdateChecker, AFeedSentCompressedIsReadAsGzipReadsItAndOneThatStopsShort
     EXPECT_EQ(readFile(dir.filePath("feed.json")), feedJson(20));
 }
 
+// A feed in an encoding that is not read held the check until the transfer timed out, a minute later,
+// and so did one whose body never came after headers that named such an encoding.
+TEST_F(UpdateChecker, AFeedInAnEncodingNotReadIsRefusedAtOnce) {
+    TestHttpsServer::Response sent{gzip(gzip(feedJson(20))) + QByteArray(32 << 20, ' '), 200, true, 64 * 1024};
+    auto m = make("/encoded.json");
+    for (const bool headersOnly : {false, true})
+        for (const char* encoding : {"br", "zstd", "compress", "gzip, gzip"}) {
+            SCOPED_TRACE(std::string(encoding) + (headersOnly ? ", headers only" : ""));
+            sent.headers = "Content-Encoding: " + QByteArray(encoding) + "\r\n";
+            sent.headersOnly = headersOnly;
+            server.serve("/encoded.json", sent);
+            const LogCapture log;
+            m->check(false);
+            EXPECT_TRUE(TestSupport::waitFor([&] { return m->state().kind() == Kind::failed; }, 3000))
+                << qPrintable(m->state().text());
+            EXPECT_EQ(m->state(), UpdateManager::State::failed("Couldn’t reach the update server."));
+            const QString why = QStringLiteral("its %1 encoding is not one Quorvin reads").arg(encoding);
+            EXPECT_EQ(log.matching({"can't read", why}).size(), 1) << qPrintable(log.all().join('\n'));
+        }
+    EXPECT_FALSE(QFile::exists(dir.filePath("feed.json")));
+}
+
 // What a server's encodings decode to, and where they stop.
 TEST(BodyInflater, DecodesWhatServersSendAndStopsJustPastTheLimit) {
     const QByteArray text = QByteArray("{\"latest\":1}").repeated(50);
@@ -258,6 +280,9 @@ TEST(BodyInflater, DecodesWhatServersSendAndStopsJustPastTheLimit) {
         {"deflate junk after", "deflate", zlibbed + "x", 1000, false, false, text},
         {"not gzip", "gzip", text, 1000, false, false, ""},
         {"unknown", "br", text, 1000, false, false, ""},
+        {"zstd", "zstd", text, 1000, false, false, ""},
+        {"compress", "compress", text, 1000, false, false, ""},
+        {"gzip twice", "gzip, gzip", gzip(gz), 1000, false, false, ""},
     };
     for (const Case& c : cases) {
         for (const int piece : {1, 7, 100000}) {  // as it arrives, in pieces of any size

@@ -262,6 +262,52 @@ TEST_F(UpdateDownload, ACompressedDownloadThatStopsShortIsRefusedAndOnePaddedWit
     EXPECT_EQ(runningBuild(), "20");
 }
 
+// An archive in an encoding that is not read sat in "Installing…" until the transfer timed out, a
+// minute later: nothing read the reply once its encoding was refused, nor refused it while its body
+// held back after headers that named such an encoding.
+TEST_F(UpdateDownload, AnArchiveInAnEncodingNotReadStopsAtOnceAndLeavesTheBundle) {
+    // Far more than the read buffer and the loopback's socket buffers hold.
+    const QByteArray body = gzip(gzip(zip)) + QByteArray(32 << 20, 'x');
+    serveFeed(body.size(), keys.sign(zip));
+    auto m = make();
+    m->check(false);
+    ASSERT_TRUE(settle(*m));
+    ASSERT_EQ(m->state().kind(), Kind::available);
+    for (const bool headersOnly : {false, true})
+        for (const char* encoding : {"br", "zstd", "compress", "gzip, gzip"}) {
+            SCOPED_TRACE(std::string(encoding) + (headersOnly ? ", headers only" : ""));
+            TestHttpsServer::Response sent{body, 200, true, 64 * 1024};
+            sent.headers = "Content-Encoding: " + QByteArray(encoding) + "\r\n";
+            sent.headersOnly = headersOnly;
+            server.serve("/q.zip", sent);
+            const LogCapture log;
+            m->installPending();
+            ASSERT_EQ(m->state().kind(), Kind::installing);
+            EXPECT_TRUE(TestSupport::waitFor([&] { return m->state().kind() == Kind::failed; }, 3000))
+                << qPrintable(m->state().text());
+            EXPECT_EQ(m->state().text(), UpdateInstaller::signatureFailure());
+            const QString why = QStringLiteral("its %1 encoding is not one Quorvin reads").arg(encoding);
+            EXPECT_EQ(log.matching({"can't be read", why}).size(), 1) << qPrintable(log.all().join('\n'));
+            EXPECT_EQ(runningBuild(), "10");
+            EXPECT_EQ(besideRunning(), QStringList{"Quorvin.app"});
+            EXPECT_TRUE(TestSupport::waitFor([&] { return leftInTmp().isEmpty(); }, 2000));
+            ASSERT_TRUE(m->pending());
+        }
+    EXPECT_EQ(terminated, 0);
+
+    // What a redirect's own headers name is not the archive's encoding.
+    serveFeed(zip.size(), keys.sign(zip));
+    TestHttpsServer::Response redirect{"", 302};
+    redirect.location = server.url("/moved.zip").toEncoded();
+    redirect.headers = "Content-Encoding: br\r\n";
+    server.serve("/q.zip", redirect);
+    server.serve("/moved.zip", {zip});
+    m->check(true);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return terminated == 1 || m->state().kind() == Kind::failed; }, 20000));
+    EXPECT_EQ(terminated, 1) << qPrintable(m->state().text());
+    EXPECT_EQ(runningBuild(), "20");
+}
+
 TEST_F(UpdateDownload, AnArchiveNotOfferedOverHttpsOrTooLargeIsNotFetched) {
     serveFeed(zip.size(), keys.sign(zip), "http://127.0.0.1:1/q.zip");
     auto m = make();

@@ -43,14 +43,26 @@ struct Child {
     QProcess process;
 };
 
+// Until the helper has said what its claim gave, or has ended.
+bool saidItsClaim(Child& child) {
+    return TestSupport::waitFor([&] {
+        return child.process.peek(4096).contains("claim: ") || child.process.state() == QProcess::NotRunning;
+    }, 10000);
+}
+
 bool startPrimary(Child& child, const QString& path) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // Percent-encoded: the environment would pass a name that is not UTF-8 as its look-alike.
     env.insert(kPathVariable, QString::fromLatin1(NativePath::encode(path).toPercentEncoding("/")));
     child.process.setProcessEnvironment(env);
     child.process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SingleInstanceHelper.RunAsPrimary"});
-    return child.process.waitForStarted(5000) &&
-           TestSupport::waitFor([&] { return child.process.peek(4096).contains("primary"); }, 10000);
+    return child.process.waitForStarted(5000) && saidItsClaim(child) &&
+           child.process.peek(4096).contains("claim: primary\n");
+}
+
+// The sockets in a folder.
+QStringList socketsIn(const QString& folder) {
+    return QDir(folder).entryList({"*.socket"}, QDir::System | QDir::Files);
 }
 
 mode_t modeOf(const QString& path) {
@@ -63,9 +75,20 @@ uid_t ownerOf(const QString& path) {
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_uid : uid_t(-1);
 }
 
-// This program run as the helper with the default place, as another user when `user` is given, in an
-// environment whose runtime and temporary folders are those given.
-void startAs(Child& child, const passwd* user, const QString& runtime, const QString& temporary) {
+// Whether `user` may pass through every folder above `path`.
+bool reachableBy(const passwd& user, const QString& path) {
+    for (QString folder = QFileInfo(path).path();; folder = QFileInfo(folder).path()) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(folder).constData(), &st) != 0) return false;
+        if (!(st.st_mode & S_IXOTH) && !(st.st_uid == user.pw_uid && (st.st_mode & S_IXUSR))) return false;
+        if (folder == "/") return true;
+    }
+}
+
+// `program` (a copy of this one) run as the helper with the default place, as `user`, from the folder
+// it lies in, in an environment whose runtime and temporary folders are those given.
+void startAs(Child& child, const passwd& user, const QString& program, const QString& runtime,
+             const QString& temporary) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(kDefaultVariable, "1");
     env.insert("XDG_RUNTIME_DIR", runtime);
@@ -73,14 +96,13 @@ void startAs(Child& child, const passwd* user, const QString& runtime, const QSt
     env.insert("DISPLAY", ":77");
     env.insert("QT_QPA_PLATFORM", "offscreen");
     child.process.setProcessEnvironment(env);
-    if (user) {
-        const uid_t uid = user->pw_uid;
-        const gid_t gid = user->pw_gid;
-        child.process.setChildProcessModifier([uid, gid] {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(127);
-        });
-    }
-    child.process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SingleInstanceHelper.RunAsPrimary"});
+    child.process.setWorkingDirectory(QFileInfo(program).path());
+    const uid_t uid = user.pw_uid;
+    const gid_t gid = user.pw_gid;
+    child.process.setChildProcessModifier([uid, gid] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(127);
+    });
+    child.process.start(program, {"--gtest_filter=SingleInstanceHelper.RunAsPrimary"});
 }
 
 }  // namespace
@@ -105,37 +127,65 @@ TEST(SingleInstanceHelper, RunAsPrimary) {
     TestSupport::spin(30000);
 }
 
+// With a name short enough to keep, and ones too long for a socket's address (a long host in DISPLAY),
+// beyond the longest file name too: the socket was cut to fit but removed by its whole name, so a start
+// after a quit could not listen, and the start after that found the lock held and nobody answering.
 TEST(SingleInstance, ASecondStartAsksTheRunningOne) {
+    for (const QString& name : {QStringLiteral("instance-me-_0"), "instance-me-" + QString(100, 'h') + "_0",
+                                "instance-me-" + QString(300, 'h') + "_0"}) {
+        SCOPED_TRACE(name.size());
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/runtime/com.pelwick.Quorvin/" + name;
+        const QString folder = QFileInfo(path).absolutePath();
+        Child primary;
+        ASSERT_TRUE(startPrimary(primary, path)) << primary.process.readAll().toStdString();
+        EXPECT_EQ(modeOf(folder), mode_t(0700));
+
+        SingleInstance second(path);
+        EXPECT_EQ(second.claim(), SingleInstance::Claim::activatedRunning);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return primary.process.peek(4096).contains("activated"); }, 5000));
+
+        // A frozen instance: the answer does not come, and the wait ends at the time given (300 ms), not
+        // at the default second nor after each step's own wait.
+        ::kill(pid_t(primary.process.processId()), SIGSTOP);
+        const double start = TestSupport::threadOwnMs();
+        SingleInstance third(path);
+        EXPECT_EQ(third.claim(300), SingleInstance::Claim::runningButSilent);
+        const double waited = TestSupport::threadOwnMs() - start;
+        EXPECT_LT(waited, 600) << "a third start waited " << waited << " ms";
+        ::kill(pid_t(primary.process.processId()), SIGCONT);
+
+        // Once it is gone, its socket left behind does not stop the next start.
+        primary.process.kill();
+        primary.process.waitForFinished(5000);
+        EXPECT_EQ(socketsIn(folder).size(), 1);
+        // A name that fits is kept as it is.
+        EXPECT_EQ(QFileInfo::exists(path + ".socket"), name.size() < 60);
+        auto next = std::make_unique<SingleInstance>(path);
+        EXPECT_EQ(next->claim(), SingleInstance::Claim::primary);
+        // ... and an instance that ends removes its socket and lets the next one start.
+        next.reset();
+        EXPECT_TRUE(socketsIn(folder).isEmpty()) << qPrintable(socketsIn(folder).join(", "));
+        auto after = std::make_unique<SingleInstance>(path);
+        EXPECT_EQ(after->claim(), SingleInstance::Claim::primary);
+        after.reset();
+        SingleInstance last(path);
+        EXPECT_EQ(last.claim(), SingleInstance::Claim::primary);
+    }
+}
+
+// Two displays whose long names differ only at the end are two instances, each reached by its own.
+TEST(SingleInstance, LongNamesThatDifferOnlyAtTheEndAreNotOneInstance) {
     QTemporaryDir dir;
-    const QString path = dir.path() + "/runtime/com.pelwick.Quorvin/instance-me-_0";
-    Child primary;
-    ASSERT_TRUE(startPrimary(primary, path));
-    EXPECT_EQ(modeOf(QFileInfo(path).absolutePath()), mode_t(0700));
-
-    SingleInstance second(path);
-    EXPECT_EQ(second.claim(), SingleInstance::Claim::activatedRunning);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return primary.process.peek(4096).contains("activated"); }, 5000));
-
-    // A frozen instance: the answer does not come, and the wait ends at the time given (300 ms), not
-    // at the default second nor after each step's own wait.
-    ::kill(pid_t(primary.process.processId()), SIGSTOP);
-    const double start = TestSupport::threadOwnMs();
-    SingleInstance third(path);
-    EXPECT_EQ(third.claim(300), SingleInstance::Claim::runningButSilent);
-    const double waited = TestSupport::threadOwnMs() - start;
-    EXPECT_LT(waited, 600) << "a third start waited " << waited << " ms";
-    ::kill(pid_t(primary.process.processId()), SIGCONT);
-
-    // Once it is gone, its socket left behind does not stop the next start.
-    primary.process.kill();
-    primary.process.waitForFinished(5000);
-    ASSERT_TRUE(QFileInfo::exists(path + ".socket"));
-    auto next = std::make_unique<SingleInstance>(path);
-    EXPECT_EQ(next->claim(), SingleInstance::Claim::primary);
-    // ... and an instance that ends lets the next one start.
-    next.reset();
-    SingleInstance after(path);
-    EXPECT_EQ(after.claim(), SingleInstance::Claim::primary);
+    const QString start = dir.path() + "/runtime/com.pelwick.Quorvin/instance-me-" + QString(120, 'h');
+    Child first, second;
+    ASSERT_TRUE(startPrimary(first, start + "_1")) << first.process.readAll().toStdString();
+    ASSERT_TRUE(startPrimary(second, start + "_2")) << second.process.readAll().toStdString();
+    EXPECT_EQ(socketsIn(QFileInfo(start).absolutePath()).size(), 2);
+    SingleInstance again(start + "_2");
+    EXPECT_EQ(again.claim(), SingleInstance::Claim::activatedRunning);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return second.process.peek(4096).contains("activated\n"); }, 2000));
+    EXPECT_FALSE(first.process.peek(4096).contains("activated\n"));
 }
 
 TEST(SingleInstance, AFolderThatIsALinkIsNotUsedAndOursIsMadePrivate) {
@@ -291,6 +341,14 @@ TEST(SingleInstance, TwoUsersEachRunOnceWhateverTheRuntimeFolder) {
     const passwd other = *found;
     QTemporaryDir dir;
     ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    // The other user's starts run a copy of this program from here: the one built may lie in a folder
+    // only its owner can enter (a checkout in a private home). Its libraries are the system's.
+    const QString program = dir.path() + "/helper";
+    if (!reachableBy(other, program))
+        GTEST_SKIP() << "the temporary folder " << qPrintable(dir.path()) << " cannot be reached by " << other.pw_name
+                     << ": set TMPDIR to one it can reach";
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), program));
+    ASSERT_EQ(::chmod(QFile::encodeName(program).constData(), 0755), 0);
     const QString shared = dir.path() + "/tmp", rootsRuntime = dir.path() + "/run-root";
     const QString sharedRuntime = dir.path() + "/run-shared";
     for (const QString& folder : {shared, rootsRuntime, sharedRuntime}) ASSERT_TRUE(QDir().mkpath(folder));
@@ -302,11 +360,12 @@ TEST(SingleInstance, TwoUsersEachRunOnceWhateverTheRuntimeFolder) {
     // Root's runtime folder, which the other user cannot write into.
     {
         Child first, second;
-        startAs(first, &other, rootsRuntime, shared);
-        ASSERT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("claim: "); }, 10000));
+        startAs(first, other, program, rootsRuntime, shared);
+        ASSERT_TRUE(saidItsClaim(first));
         ASSERT_TRUE(first.process.peek(4096).contains("claim: primary\n"))
-            << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString();
-        startAs(second, &other, rootsRuntime, shared);
+            << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString()
+            << first.process.errorString().toStdString();
+        startAs(second, other, program, rootsRuntime, shared);
         ASSERT_TRUE(second.process.waitForFinished(10000));
         EXPECT_TRUE(second.process.readAllStandardOutput().contains("claim: activated running\n"));
         EXPECT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("activated\n"); }, 5000));
@@ -329,11 +388,12 @@ TEST(SingleInstance, TwoUsersEachRunOnceWhateverTheRuntimeFolder) {
     ASSERT_TRUE(rootsPath.startsWith(sharedRuntime + "/com.pelwick.Quorvin/"));
     {
         Child first, second;
-        startAs(first, &other, sharedRuntime, shared);
-        ASSERT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("claim: "); }, 10000));
+        startAs(first, other, program, sharedRuntime, shared);
+        ASSERT_TRUE(saidItsClaim(first));
         ASSERT_TRUE(first.process.peek(4096).contains("claim: primary\n"))
-            << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString();
-        startAs(second, &other, sharedRuntime, shared);
+            << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString()
+            << first.process.errorString().toStdString();
+        startAs(second, other, program, sharedRuntime, shared);
         ASSERT_TRUE(second.process.waitForFinished(10000));
         EXPECT_TRUE(second.process.readAllStandardOutput().contains("claim: activated running\n"));
         EXPECT_TRUE(QDir(othersFolder).exists());
