@@ -1,5 +1,6 @@
 #include "ClipboardTestSupport.h"
 #include "LogCapture.h"
+#include "NoLocksFolder.h"
 #include "Platform/Files/FolderLock.h"
 #include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 #include "Source/Features/Clipboard/ClipboardSettings.h"
@@ -303,13 +304,14 @@ TEST_F(ClipboardTwoInstances, SavesAndAClearWaitForTheOthersLock) {
     // Only where the file system keeps no locks is the file written without one; what was written
     // so is not taken for what both agreed on, so a save of the other's that did not see it takes
     // nothing away.
-    FolderLock::simulateNoLocks(folder, true);
-    const QByteArray seenByOther = readFile(historyFile());
-    copyOnFirst("g");
-    ASSERT_EQ(fileTexts(historyFile()), (std::vector<QString>{"g", "f", "e"}));
-    ASSERT_TRUE(writeFile(historyFile(), seenByOther));
-    copyOnFirst("h");
-    FolderLock::simulateNoLocks(folder, false);
+    {
+        const NoLocksFolder noLocks(folder, EOPNOTSUPP);
+        const QByteArray seenByOther = readFile(historyFile());
+        copyOnFirst("g");
+        ASSERT_EQ(fileTexts(historyFile()), (std::vector<QString>{"g", "f", "e"}));
+        ASSERT_TRUE(writeFile(historyFile(), seenByOther));
+        copyOnFirst("h");
+    }
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"h", "g", "f", "e"}));
 
     // Quitting while another instance holds on waits a bounded time and says what was not saved.

@@ -1,6 +1,7 @@
 #include "FailingFileWriter.h"
 #include "FileTreeSupport.h"
 #include "LogCapture.h"
+#include "NoLocksFolder.h"
 #include "Platform/Core/Clock.h"
 #include "Platform/Files/FolderLock.h"
 #include "Platform/Files/NativePath.h"
@@ -513,13 +514,14 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
     // Only where the file system keeps no locks is the file written without one, said once; what
     // was written so is not taken for what both agreed on, so a save of the other's that did not
     // see it takes nothing away.
-    FolderLock::simulateNoLocks(folder_.path(), true);
-    const QByteArray seenByOther = readFile();
-    first.add(make(kIdP, "Z"));
-    EXPECT_FALSE(first.savePending());
-    writeFile(seenByOther);
-    first.update(make(kIdQ, "Q4"));
-    FolderLock::simulateNoLocks(folder_.path(), false);
+    {
+        const NoLocksFolder noLocks(folder_.path(), ENOLCK);
+        const QByteArray seenByOther = readFile();
+        first.add(make(kIdP, "Z"));
+        EXPECT_FALSE(first.savePending());
+        writeFile(seenByOther);
+        first.update(make(kIdQ, "Q4"));
+    }
     EXPECT_TRUE(onDisk().contains("Z")) << qPrintable(onDisk().join(','));
     EXPECT_TRUE(onDisk().contains("Q4"));
     EXPECT_EQ(log.matching({"Snippets", "without a lock"}).size(), 1) << qPrintable(log.all().join('\n'));

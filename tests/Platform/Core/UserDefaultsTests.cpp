@@ -1,6 +1,7 @@
 #include "FailingFileWriter.h"
 #include "FileTreeSupport.h"
 #include "LogCapture.h"
+#include "NoLocksFolder.h"
 #include "Platform/Core/Setting.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Files/FolderLock.h"
@@ -461,6 +462,17 @@ TEST(UserDefaults, TwoInstancesOverOneFileKeepEachOthersChanges) {
     first.finishPendingWrite(5000);
     EXPECT_EQ(UserDefaults(path).string("tone"), QString("white"));
     EXPECT_TRUE(log.matching({"without a lock"}).isEmpty());
+
+    // Only where the file system keeps no locks is the file written without one, said once.
+    {
+        const NoLocksFolder noLocks(QFileInfo(path).absolutePath(), EOPNOTSUPP);
+        first.setString("tone", "grey");
+        first.setBool("ticked", false);
+        EXPECT_FALSE(first.writePending());
+    }
+    EXPECT_EQ(UserDefaults(path).string("tone"), QString("grey"));
+    EXPECT_EQ(UserDefaults(path).boolValue("ticked"), false);
+    EXPECT_EQ(log.matching({"Settings file", path, "without a lock"}).size(), 1) << qPrintable(log.all().join('\n'));
 }
 
 // What one instance writes shows in the other a moment later, with its change signals, without a
