@@ -13,6 +13,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTimer>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
 
 using namespace ClipboardTest;
 
@@ -507,4 +512,71 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
     EXPECT_EQ(snippetTitles(folder), QStringList({"SA", "SB"}));
     b.reset();
     a.reset();
+}
+
+namespace {
+
+// Where the quitting helper keeps its settings, snippets and history, each in a folder of its own.
+const char* kQuitFolderVariable = "QUORVIN_TEST_QUIT_FOLDER";
+
+}  // namespace
+
+// Not a test of its own: an instance that, once told, changes its settings, snippets and history
+// while another holds each folder's lock, quits, and says how long quitting took.
+class ClipboardQuitHelper : public ClipboardStoreTest {};
+
+TEST_F(ClipboardQuitHelper, QuitsWithASaveOfEachStorePending) {
+    const QString root = qEnvironmentVariable(kQuitFolderVariable);
+    if (root.isEmpty()) GTEST_SKIP() << "helper for ClipboardTwoInstances.QuittingSharesOneWaitForTheOthersLocks";
+    UserDefaults settings(root + "/Settings/settings.json");
+    SnippetStore snippets(root + "/Snippets");
+    manager = std::make_unique<ClipboardManager>(pasteboard, settings, root + "/History");
+    manager->waitForPendingWrites();
+    printf("ready\n");
+    fflush(stdout);
+    std::string go;
+    std::getline(std::cin, go);
+    settings.setBool("ticked", true);
+    snippets.add({QUuid::createUuid(), "S", "", clock->now()});
+    copyText("late");
+    ASSERT_TRUE(settings.writePending() && snippets.savePending());
+    QElapsedTimer quitting;
+    quitting.start();
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    printf("quit in %lld ms\n", quitting.elapsed());
+    fflush(stdout);
+}
+
+// Quitting while another instance holds the locks of the settings', snippets' and history's
+// folders: the saves still pending share one wait of three seconds, then say what they did not save.
+TEST_F(ClipboardTwoInstances, QuittingSharesOneWaitForTheOthersLocks) {
+    const QString root = dir.path() + "/quitting";
+    for (const char* name : {"Settings", "Snippets", "History"}) ASSERT_TRUE(QDir().mkpath(root + "/" + name));
+    QProcess helper;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kQuitFolderVariable, root);
+    helper.setProcessEnvironment(env);
+    helper.setProcessChannelMode(QProcess::MergedChannels);
+    helper.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ClipboardQuitHelper.*"});
+    QString output;
+    const auto said = [&] { return output += QString::fromUtf8(helper.readAll()); };
+    ASSERT_TRUE(TestSupport::waitFor([&] { return said().contains("ready\n"); }, 5000)) << qPrintable(output);
+    {
+        const FolderLock settings(root + "/Settings"), snippets(root + "/Snippets"), history(root + "/History");
+        ASSERT_TRUE(settings.held() && snippets.held() && history.held());
+        helper.write("go\n");
+        const bool ended = TestSupport::waitFor([&] { return helper.state() == QProcess::NotRunning; },
+                                                FolderLock::quitWaitMs + 2000);
+        said();
+        if (!ended) helper.kill();
+        ASSERT_TRUE(ended) << "quitting went on past the wait for the locks\n" << qPrintable(output);
+    }
+    const QRegularExpressionMatch quit = QRegularExpression("quit in (\\d+) ms").match(output);
+    ASSERT_TRUE(quit.hasMatch()) << qPrintable(output);
+    EXPECT_GE(quit.captured(1).toInt(), FolderLock::quitWaitMs - 100) << qPrintable(output);
+    EXPECT_LE(quit.captured(1).toInt(), FolderLock::quitWaitMs + 200) << qPrintable(output);
+    for (const char* notSaved : {"Settings file .* is not saved \\(ticked\\)", "snippets are not saved",
+                                 "history is not saved \\(1 entries\\)"})
+        EXPECT_TRUE(output.contains(QRegularExpression(notSaved))) << notSaved << "\n" << qPrintable(output);
 }
