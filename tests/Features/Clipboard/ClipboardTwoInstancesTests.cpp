@@ -126,10 +126,10 @@ TEST_F(ClipboardTwoInstances, NeitherLosesNorUndoesWhatTheOtherSaved) {
         [&] {
             return secondTexts() == std::vector<QString>{"i", "h", "g"};
         },
-        30000))
+        2000))
         << qPrintable(QStringList(secondTexts().begin(), secondTexts().end()).join(','));
     manager->removeItem(idOf(*manager, "h"));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return secondTexts() == std::vector<QString>{"i", "g"}; }, 30000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return secondTexts() == std::vector<QString>{"i", "g"}; }, 2000));
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"i", "g"}));
 }
 
@@ -165,7 +165,7 @@ TEST_F(ClipboardTwoInstances, AClearOnOneEmptiesTheOthersList) {
     startSecond();
     ASSERT_EQ(secondTexts(), (std::vector<QString>{"b", "a"}));
     manager->clear();
-    EXPECT_TRUE(TestSupport::waitFor([&] { return second->history().empty(); }, 30000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return second->history().empty(); }, 2000));
     copyOnSecond("c");
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"c"}));
 }
@@ -228,9 +228,9 @@ TEST_F(ClipboardTwoInstances, ALimitRaisedOnOneHoldsOnTheOther) {
     ASSERT_EQ(second->history().size(), 8u);
 
     const ClipboardSettings firstLimit(*firstSettings);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return firstLimit.maxItems.value() == 10 && texts().size() >= 5; }, 30000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return firstLimit.maxItems.value() == 10 && texts().size() >= 5; }, 2000));
     copyOnFirst("i");
-    EXPECT_TRUE(TestSupport::waitFor([&] { return second->history().size() == 9; }, 30000)) << second->history().size();
+    EXPECT_TRUE(TestSupport::waitFor([&] { return second->history().size() == 9; }, 2000)) << second->history().size();
     EXPECT_EQ(texts().size(), 9u);
     EXPECT_EQ(fileTexts(historyFile()).size(), 9u);
     EXPECT_EQ(UserDefaults(settingsFile).integerValue("maxClipboardItems"), 10);
@@ -290,7 +290,7 @@ TEST_F(ClipboardTwoInstances, SavesAndAClearWaitForTheOthersLock) {
     }
     settleBoth();
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"d", "c", "b"}));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return texts() == std::vector<QString>{"d", "c", "b"}; }, 30000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return texts() == std::vector<QString>{"d", "c", "b"}; }, 2000));
 
     const QByteArray beforeClear = readFile(historyFile());
     {
@@ -359,12 +359,12 @@ public:
         }
     }
     bool waitUntilHeld() {
-        return TestSupport::waitFor([&] { return output().contains("held\n"); }, 30000);
+        return TestSupport::waitFor([&] { return output().contains("held\n"); }, 5000);
     }
     // Writes back what it read and lets go; what it saw is in output().
     bool writeBackAndLetGo() {
         process_.write("go\n");
-        return TestSupport::waitFor([&] { return process_.state() == QProcess::NotRunning; }, 30000) &&
+        return TestSupport::waitFor([&] { return process_.state() == QProcess::NotRunning; }, 5000) &&
                process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
     }
     QString output() {
@@ -431,7 +431,7 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
     settingsA.setBool("fromA", true);
     settle();
     ASSERT_EQ(fileList(), QStringList({"b0", "a0"}));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return historyTexts(*a) == fileList(); }, 30000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return historyTexts(*a) == fileList(); }, 2000));
     double longestStall = 0;
 
     // The third holds the lock while both go on copying, ticking and adding.
@@ -451,8 +451,9 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         a->removeItem(idOf(*a, "b0"));
         copyOn("B", secondPasteboard, *b, "b2");
         copyOn("A", pasteboard, *a, "a2");
-        // Held for seconds, longer than any wait a save once had before going on without the lock.
-        EXPECT_TRUE(TestSupport::waitFor([&] { return holding.elapsed() > 2500; }, 30000));
+        // Held for seconds, longer than any wait a save once had before going on without the lock,
+        // and long enough that tries a quarter second apart at most are told from slower ones.
+        EXPECT_TRUE(TestSupport::waitFor([&] { return holding.elapsed() > 3000; }, 4000));
         EXPECT_TRUE(settingsA.writePending() && settingsB.writePending() && snippetsA.savePending() &&
                     snippetsB.savePending());
         longestStall = meter.longestMs();
@@ -460,11 +461,13 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         EXPECT_FALSE(third.output().contains("written meanwhile")) << qPrintable(third.output());
     }
     EXPECT_LT(longestStall, 100);
-    ASSERT_TRUE(TestSupport::waitFor(allWritten, 30000));
+    // Each tried again a quarter second after the last try at most.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return allWritten() && fileList().contains("a2") && fileList().contains("b2"); },
+                                     1500));
     settle();
     EXPECT_EQ(fileList().join(",").toStdString(), "a2,b2,b1,a1,a0")
         << qPrintable(did.join('\n') + "\nA: " + historyTexts(*a).join(',') + "\nB: " + historyTexts(*b).join(','));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return historyTexts(*b) == fileList(); }, 30000))
+    EXPECT_TRUE(TestSupport::waitFor([&] { return historyTexts(*b) == fileList(); }, 2000))
         << qPrintable(historyTexts(*b).join(','));
     const UserDefaults settingsOnDisk(settingsPath);
     for (const char* key : {"fromA", "tickedOnA", "tickedOnB"})
@@ -486,13 +489,13 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         settingsB.remove("tickedOnA");
         for (const Snippet& snippet : snippetsA.snippets())
             if (snippet.title == "old") snippetsA.remove(snippet);
-        EXPECT_TRUE(TestSupport::waitFor([&] { return holding.elapsed() > 2500; }, 30000));
+        EXPECT_TRUE(TestSupport::waitFor([&] { return holding.elapsed() > 3000; }, 4000));
         longestStall = meter.longestMs();
         ASSERT_TRUE(third.writeBackAndLetGo()) << qPrintable(third.output());
         EXPECT_FALSE(third.output().contains("written meanwhile")) << qPrintable(third.output());
     }
     EXPECT_LT(longestStall, 100);
-    ASSERT_TRUE(TestSupport::waitFor(allWritten, 30000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return allWritten() && !QFile::exists(historyFile()); }, 1500));
     settle();
     EXPECT_FALSE(QFile::exists(historyFile()));
     copyOn("B", secondPasteboard, *b, "b3");
@@ -504,7 +507,7 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         [&] {
             return historyTexts(*b) == QStringList({"a3", "b3"});
         },
-        30000))
+        2000))
         << qPrintable(historyTexts(*b).join(','));
     const UserDefaults settingsAfter(settingsPath);
     EXPECT_FALSE(settingsAfter.contains("tickedOnA"));
