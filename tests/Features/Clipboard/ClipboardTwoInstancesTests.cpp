@@ -127,7 +127,10 @@ TEST_F(ClipboardTwoInstances, NeitherLosesNorUndoesWhatTheOtherSaved) {
             return secondTexts() == std::vector<QString>{"i", "h", "g"};
         },
         2000))
-        << qPrintable(QStringList(secondTexts().begin(), secondTexts().end()).join(','));
+        << [&] {
+               const std::vector<QString> shown = secondTexts();
+               return QStringList(shown.begin(), shown.end()).join(',').toStdString();
+           }();
     manager->removeItem(idOf(*manager, "h"));
     EXPECT_TRUE(TestSupport::waitFor([&] { return secondTexts() == std::vector<QString>{"i", "g"}; }, 2000));
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"i", "g"}));
