@@ -50,7 +50,7 @@ bool startPrimary(Child& child, const QString& path) {
     child.process.setProcessEnvironment(env);
     child.process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SingleInstanceHelper.RunAsPrimary"});
     return child.process.waitForStarted(5000) &&
-           TestSupport::waitFor([&] { return child.process.peek(4096).contains("primary"); }, 10000);
+           TestSupport::waitFor([&] { return child.process.peek(4096).contains("primary"); }, 5000);
 }
 
 mode_t modeOf(const QString& path) {
@@ -303,11 +303,11 @@ TEST(SingleInstance, TwoUsersEachRunOnceWhateverTheRuntimeFolder) {
     {
         Child first, second;
         startAs(first, &other, rootsRuntime, shared);
-        ASSERT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("claim: "); }, 10000));
+        ASSERT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("claim: "); }, 5000));
         ASSERT_TRUE(first.process.peek(4096).contains("claim: primary\n"))
             << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString();
         startAs(second, &other, rootsRuntime, shared);
-        ASSERT_TRUE(second.process.waitForFinished(10000));
+        ASSERT_TRUE(second.process.waitForFinished(5000));
         EXPECT_TRUE(second.process.readAllStandardOutput().contains("claim: activated running\n"));
         EXPECT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("activated\n"); }, 5000));
         EXPECT_EQ(ownerOf(othersFolder), other.pw_uid);
@@ -330,11 +330,11 @@ TEST(SingleInstance, TwoUsersEachRunOnceWhateverTheRuntimeFolder) {
     {
         Child first, second;
         startAs(first, &other, sharedRuntime, shared);
-        ASSERT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("claim: "); }, 10000));
+        ASSERT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("claim: "); }, 5000));
         ASSERT_TRUE(first.process.peek(4096).contains("claim: primary\n"))
             << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString();
         startAs(second, &other, sharedRuntime, shared);
-        ASSERT_TRUE(second.process.waitForFinished(10000));
+        ASSERT_TRUE(second.process.waitForFinished(5000));
         EXPECT_TRUE(second.process.readAllStandardOutput().contains("claim: activated running\n"));
         EXPECT_TRUE(QDir(othersFolder).exists());
     }
