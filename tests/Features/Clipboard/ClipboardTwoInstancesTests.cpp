@@ -581,7 +581,7 @@ TEST_F(ClipboardTwoInstances, QuittingSharesOneWaitForTheOthersLocks) {
     const QRegularExpressionMatch quit = QRegularExpression("quit in (\\d+) ms").match(output);
     ASSERT_TRUE(quit.hasMatch()) << qPrintable(output);
     EXPECT_GE(quit.captured(1).toInt(), FolderLock::quitWaitMs - 100) << qPrintable(output);
-    EXPECT_LE(quit.captured(1).toInt(), FolderLock::quitWaitMs + 200) << qPrintable(output);
+    EXPECT_LE(quit.captured(1).toInt(), FolderLock::quitWaitMs + 250) << qPrintable(output);
     for (const char* notSaved : {"Settings file .* is not saved \\(ticked\\)", "snippets are not saved",
                                  "history is not saved \\(1 entries\\)"})
         EXPECT_TRUE(output.contains(QRegularExpression(notSaved))) << notSaved << "\n" << qPrintable(output);
