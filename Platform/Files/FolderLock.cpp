@@ -28,8 +28,7 @@ void FolderLock::Deadline::sleep(int ms) const {
     const TimePoint end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     std::unique_lock lock(mutex_);
     // Brought forward meanwhile: the wait goes on to the new end.
-    for (TimePoint now = std::chrono::steady_clock::now(); now < std::min(end, at_); now = std::chrono::steady_clock::now())
-        changed_.wait_until(lock, std::min(end, at_));
+    while (std::chrono::steady_clock::now() < std::min(end, at_)) changed_.wait_until(lock, std::min(end, at_));
 }
 
 FolderLock::FolderLock(const QString& folder) {

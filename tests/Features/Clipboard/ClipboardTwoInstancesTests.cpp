@@ -465,8 +465,8 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
     }
     EXPECT_LT(longestStall, 100);
     // Each tried again a quarter second after the last try at most.
-    ASSERT_TRUE(TestSupport::waitFor([&] { return allWritten() && fileList().contains("a2") && fileList().contains("b2"); },
-                                     1500));
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return allWritten() && fileList().contains("a2") && fileList().contains("b2"); }, 1500));
     settle();
     EXPECT_EQ(fileList().join(",").toStdString(), "a2,b2,b1,a1,a0")
         << qPrintable(did.join('\n') + "\nA: " + historyTexts(*a).join(',') + "\nB: " + historyTexts(*b).join(','));
@@ -572,8 +572,8 @@ TEST_F(ClipboardTwoInstances, QuittingSharesOneWaitForTheOthersLocks) {
         const FolderLock settings(root + "/Settings"), snippets(root + "/Snippets"), history(root + "/History");
         ASSERT_TRUE(settings.held() && snippets.held() && history.held());
         helper.write("go\n");
-        const bool ended = TestSupport::waitFor([&] { return helper.state() == QProcess::NotRunning; },
-                                                FolderLock::quitWaitMs + 2000);
+        const bool ended =
+            TestSupport::waitFor([&] { return helper.state() == QProcess::NotRunning; }, FolderLock::quitWaitMs + 2000);
         said();
         if (!ended) helper.kill();
         ASSERT_TRUE(ended) << "quitting went on past the wait for the locks\n" << qPrintable(output);
