@@ -152,9 +152,8 @@ void UserDefaults::finishPendingWrite(int waitMs) {
         std::lock_guard lock(mutex_);
         if (!pending_) return;
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    FolderLock folderLock = FolderLock::waitFor(QFileInfo(path_).absolutePath(),
-                                                [&] { return std::chrono::steady_clock::now() >= deadline; });
+    const FolderLock::Deadline deadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs));
+    FolderLock folderLock = FolderLock::waitFor(QFileInfo(path_).absolutePath(), deadline);
     QStringList adopted;
     {
         std::lock_guard lock(mutex_);

@@ -2,36 +2,36 @@
 
 #include "Platform/Files/NativePath.h"
 
-#include <QSet>
-
 #include <algorithm>
 #include <chrono>
-#include <mutex>
-#include <thread>
 #include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-namespace {
-
-std::mutex noLocksMutex;
-QSet<QString> noLocksFolders;
-
-bool simulatedNoLocks(const QString& folder) {
-    std::lock_guard lock(noLocksMutex);
-    return noLocksFolders.contains(folder);
+void FolderLock::Deadline::bringTo(TimePoint at) {
+    {
+        std::lock_guard lock(mutex_);
+        if (at >= at_) return;
+        at_ = at;
+    }
+    changed_.notify_all();
 }
 
-}  // namespace
+bool FolderLock::Deadline::passed() const {
+    std::lock_guard lock(mutex_);
+    return std::chrono::steady_clock::now() >= at_;
+}
+
+void FolderLock::Deadline::sleep(int ms) const {
+    const TimePoint end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    std::unique_lock lock(mutex_);
+    // Brought forward meanwhile: the wait goes on to the new end.
+    while (std::chrono::steady_clock::now() < std::min(end, at_)) changed_.wait_until(lock, std::min(end, at_));
+}
 
 FolderLock::FolderLock(const QString& folder) {
-    if (simulatedNoLocks(folder)) {
-        state_ = State::noLocks;
-        failure_ = FileError::fromErrno(folder, ENOLCK);
-        return;
-    }
     const int fd = ::open(NativePath::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         failure_ = FileError::fromErrno(folder, errno);
@@ -56,11 +56,11 @@ FolderLock::FolderLock(const QString& folder) {
     }
 }
 
-FolderLock FolderLock::waitFor(const QString& folder, const std::function<bool()>& giveUp) {
+FolderLock FolderLock::waitFor(const QString& folder, const Deadline& deadline, const std::function<bool()>& giveUp) {
     for (int attempt = 0;; ++attempt) {
         FolderLock lock(folder);
-        if (!lock.busy() || giveUp()) return lock;
-        std::this_thread::sleep_for(std::chrono::milliseconds(retryDelayMs(attempt)));
+        if (!lock.busy() || deadline.passed() || (giveUp && giveUp())) return lock;
+        deadline.sleep(retryDelayMs(attempt));
     }
 }
 
@@ -79,11 +79,3 @@ int FolderLock::quitWaitLeftMs() {
 }
 
 int FolderLock::retryDelayMs(int attempt) { return std::min(5 << std::min(attempt, 6), 250); }
-
-void FolderLock::simulateNoLocks(const QString& folder, bool on) {
-    std::lock_guard lock(noLocksMutex);
-    if (on)
-        noLocksFolders.insert(folder);
-    else
-        noLocksFolders.remove(folder);
-}

@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 // An advisory lock on a folder (flock on the folder itself, so no file is made for it), taken by
@@ -22,11 +25,32 @@ public:
         failed,  // the folder cannot be opened
     };
 
+    // When a wait for the lock ends: never, until it is brought forward (at quit). It may be
+    // brought forward from another thread while a wait sleeps between tries; that wakes it.
+    class Deadline {
+    public:
+        using TimePoint = std::chrono::steady_clock::time_point;
+        Deadline() = default;
+        explicit Deadline(TimePoint at) : at_(at) {}
+        // Brings it to `at`, unless it comes sooner already.
+        void bringTo(TimePoint at);
+        bool passed() const;
+        // Sleeps `ms`, or until it passes when that comes first.
+        void sleep(int ms) const;
+
+    private:
+        mutable std::mutex mutex_;
+        mutable std::condition_variable changed_;
+        TimePoint at_ = TimePoint::max();
+    };
+
     // Tries once, at once.
     explicit FolderLock(const QString& folder);
-    // Tries until the lock is not busy, or until `giveUp` says so (then it is busy). Off the GUI
-    // thread only, or for a bounded time at quit.
-    static FolderLock waitFor(const QString& folder, const std::function<bool()>& giveUp);
+    // Tries until the lock is not busy, or until `deadline` passes or `giveUp` says so (then it is
+    // busy); a sleep between tries never runs past the deadline. Off the GUI thread only, or for a
+    // bounded time at quit.
+    static FolderLock waitFor(const QString& folder, const Deadline& deadline,
+                              const std::function<bool()>& giveUp = {});
     ~FolderLock();
     FolderLock(FolderLock&& other) noexcept;
     FolderLock& operator=(FolderLock&&) = delete;
@@ -45,9 +69,6 @@ public:
     static int quitWaitLeftMs();
     // How long to wait before trying a busy lock again: short at first, at most a quarter second.
     static int retryDelayMs(int attempt);
-
-    // Tests: the folder behaves as one on a file system that keeps no locks.
-    static void simulateNoLocks(const QString& folder, bool on);
 
 private:
     int fd_ = -1;

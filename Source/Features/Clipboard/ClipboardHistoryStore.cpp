@@ -34,10 +34,12 @@ namespace {
 const QString kAsideInfix = QStringLiteral(".damaged-");
 
 // The history folder's lock, waited for on the image queue while another instance holds it, until
-// `giveUp` says so. Written without it only where the file system keeps no locks, said once.
+// `deadline` passes or `giveUp` says so. Written without it only where the file system keeps no
+// locks, said once.
 struct HistoryLock {
-    HistoryLock(const QString& fileInFolder, const std::function<bool()>& giveUp)
-        : lock(FolderLock::waitFor(QFileInfo(fileInFolder).absolutePath(), giveUp)) {
+    HistoryLock(const QString& fileInFolder, const FolderLock::Deadline& deadline,
+                const std::function<bool()>& giveUp = {})
+        : lock(FolderLock::waitFor(QFileInfo(fileInFolder).absolutePath(), deadline, giveUp)) {
         static std::atomic<bool> said{false};
         if (lock.state() == FolderLock::State::noLocks && !said.exchange(true))
             qCWarning(lcClipboard, "The history folder is written without a lock: %s",
@@ -136,11 +138,6 @@ bool writePrivateFile(const QString& path, const QByteArray& bytes, const QStrin
         return false;
     }
     return true;
-}
-
-qint64 steadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 bool isPng(const QByteArray& bytes) { return bytes.startsWith("\x89PNG\r\n\x1a\n"); }
@@ -244,8 +241,7 @@ ClipboardHistoryStore::~ClipboardHistoryStore() {
 }
 
 void ClipboardHistoryStore::stopWaitingAfter(int ms) {
-    const qint64 at = steadyMs() + ms;
-    if (at < giveUpAt_->load()) giveUpAt_->store(at);
+    giveUpAt_->bringTo(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
 }
 
 bool ClipboardHistoryStore::historyFileIsAbsent() const {
@@ -437,7 +433,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
             if (!ClipboardHistoryStore::makePrivateFolder(folder)) return;
         // Pending while another instance holds the lock; what it saved meanwhile is read back
         // under the lock and merged in.
-        const HistoryLock lock(path, [&] { return latest->load() != sequence || steadyMs() >= giveUpAt->load(); });
+        const HistoryLock lock(path, *giveUpAt, [&] { return latest->load() != sequence; });
         if (latest->load() != sequence) return;  // the newer save writes what this one held
         if (!lock.mayWrite()) {
             if (lock.lock.busy())
@@ -515,7 +511,7 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
         const QString fingerprint = ClipboardImageReference::fingerprintFor(png);
         {
             // Held while the file is written, so another instance's sweep spares it.
-            const HistoryLock lock(images, [&] { return steadyMs() >= giveUpAt->load(); });
+            const HistoryLock lock(images, *giveUpAt);
             if (!lock.mayWrite()) {
                 if (lock.lock.busy())
                     qCWarning(lcClipboard, "A copied image is not kept: %s",
@@ -535,7 +531,7 @@ void ClipboardHistoryStore::sweep(QSet<QString> named) {
          merge = merge_, giveUpAt = giveUpAt_] {
             // Another instance's images are named in the file it saved, perhaps since this one read it;
             // a file as this one read or wrote it names none that `named` lacks.
-            const HistoryLock lock(file, [&] { return steadyMs() >= giveUpAt->load(); });
+            const HistoryLock lock(file, *giveUpAt);
             if (!lock.mayWrite()) return;  // left to the next sweep
             sweepImages(named, file, images, linked, !merge->isAsWritten(SafeFile::stamp(file)));
         });
@@ -545,7 +541,7 @@ void ClipboardHistoryStore::removeAll() {
     ++*saveSequence_;
     if (refused_) return;
     queue_->async([file = historyFile_, images = imagesDirectory_, merge = merge_, giveUpAt = giveUpAt_] {
-        const HistoryLock lock(file, [&] { return steadyMs() >= giveUpAt->load(); });
+        const HistoryLock lock(file, *giveUpAt);
         if (!lock.mayWrite()) {
             if (lock.lock.busy())
                 qCWarning(lcClipboard, "The history is not cleared: %s", qPrintable(lock.lock.failure()->message()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Files/FolderLock.h"
 #include "Source/Features/Clipboard/ClipboardItem.h"
 
 #include <QDateTime>
@@ -126,7 +127,6 @@ private:
     bool refused_ = false;
     // Raised by every save and by removeAll(); a queued write older than the latest is skipped.
     std::shared_ptr<std::atomic<quint64>> saveSequence_ = std::make_shared<std::atomic<quint64>>(0);
-    // When work waiting for the folder's lock gives up (steady clock, ms): never, until quit.
-    std::shared_ptr<std::atomic<qint64>> giveUpAt_ =
-        std::make_shared<std::atomic<qint64>>(std::numeric_limits<qint64>::max());
+    // When work waiting for the folder's lock gives up: never, until quit.
+    std::shared_ptr<FolderLock::Deadline> giveUpAt_ = std::make_shared<FolderLock::Deadline>();
 };

@@ -137,9 +137,8 @@ void SnippetStore::finishPendingSave(int waitMs) {
     FileError refusal;
     const std::optional<Place> where = place(&refusal);
     if (!where) return;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    const FolderLock lock =
-        FolderLock::waitFor(where->folder, [&] { return std::chrono::steady_clock::now() >= deadline; });
+    const FolderLock::Deadline deadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs));
+    const FolderLock lock = FolderLock::waitFor(where->folder, deadline);
     if (lock.busy()) {
         qCWarning(lcSnippets, "The snippets are not saved (%lld snippets): %s", qlonglong(snippets_.size()),
                   qPrintable(lock.failure()->message()));

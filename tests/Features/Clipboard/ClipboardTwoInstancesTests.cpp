@@ -1,5 +1,6 @@
 #include "ClipboardTestSupport.h"
 #include "LogCapture.h"
+#include "NoLocksFolder.h"
 #include "Platform/Files/FolderLock.h"
 #include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 #include "Source/Features/Clipboard/ClipboardSettings.h"
@@ -12,6 +13,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTimer>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
 
 using namespace ClipboardTest;
 
@@ -120,10 +126,13 @@ TEST_F(ClipboardTwoInstances, NeitherLosesNorUndoesWhatTheOtherSaved) {
         [&] {
             return secondTexts() == std::vector<QString>{"i", "h", "g"};
         },
-        30000))
-        << qPrintable(QStringList(secondTexts().begin(), secondTexts().end()).join(','));
+        2000))
+        << [&] {
+               const std::vector<QString> shown = secondTexts();
+               return QStringList(shown.begin(), shown.end()).join(',').toStdString();
+           }();
     manager->removeItem(idOf(*manager, "h"));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return secondTexts() == std::vector<QString>{"i", "g"}; }, 30000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return secondTexts() == std::vector<QString>{"i", "g"}; }, 2000));
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"i", "g"}));
 }
 
@@ -159,7 +168,7 @@ TEST_F(ClipboardTwoInstances, AClearOnOneEmptiesTheOthersList) {
     startSecond();
     ASSERT_EQ(secondTexts(), (std::vector<QString>{"b", "a"}));
     manager->clear();
-    EXPECT_TRUE(TestSupport::waitFor([&] { return second->history().empty(); }, 30000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return second->history().empty(); }, 2000));
     copyOnSecond("c");
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"c"}));
 }
@@ -222,9 +231,9 @@ TEST_F(ClipboardTwoInstances, ALimitRaisedOnOneHoldsOnTheOther) {
     ASSERT_EQ(second->history().size(), 8u);
 
     const ClipboardSettings firstLimit(*firstSettings);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return firstLimit.maxItems.value() == 10 && texts().size() >= 5; }, 30000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return firstLimit.maxItems.value() == 10 && texts().size() >= 5; }, 2000));
     copyOnFirst("i");
-    EXPECT_TRUE(TestSupport::waitFor([&] { return second->history().size() == 9; }, 30000)) << second->history().size();
+    EXPECT_TRUE(TestSupport::waitFor([&] { return second->history().size() == 9; }, 2000)) << second->history().size();
     EXPECT_EQ(texts().size(), 9u);
     EXPECT_EQ(fileTexts(historyFile()).size(), 9u);
     EXPECT_EQ(UserDefaults(settingsFile).integerValue("maxClipboardItems"), 10);
@@ -284,7 +293,7 @@ TEST_F(ClipboardTwoInstances, SavesAndAClearWaitForTheOthersLock) {
     }
     settleBoth();
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"d", "c", "b"}));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return texts() == std::vector<QString>{"d", "c", "b"}; }, 30000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return texts() == std::vector<QString>{"d", "c", "b"}; }, 2000));
 
     const QByteArray beforeClear = readFile(historyFile());
     {
@@ -303,13 +312,14 @@ TEST_F(ClipboardTwoInstances, SavesAndAClearWaitForTheOthersLock) {
     // Only where the file system keeps no locks is the file written without one; what was written
     // so is not taken for what both agreed on, so a save of the other's that did not see it takes
     // nothing away.
-    FolderLock::simulateNoLocks(folder, true);
-    const QByteArray seenByOther = readFile(historyFile());
-    copyOnFirst("g");
-    ASSERT_EQ(fileTexts(historyFile()), (std::vector<QString>{"g", "f", "e"}));
-    ASSERT_TRUE(writeFile(historyFile(), seenByOther));
-    copyOnFirst("h");
-    FolderLock::simulateNoLocks(folder, false);
+    {
+        const NoLocksFolder noLocks(folder, EOPNOTSUPP);
+        const QByteArray seenByOther = readFile(historyFile());
+        copyOnFirst("g");
+        ASSERT_EQ(fileTexts(historyFile()), (std::vector<QString>{"g", "f", "e"}));
+        ASSERT_TRUE(writeFile(historyFile(), seenByOther));
+        copyOnFirst("h");
+    }
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"h", "g", "f", "e"}));
 
     // Quitting while another instance holds on waits a bounded time and says what was not saved.
@@ -352,12 +362,12 @@ public:
         }
     }
     bool waitUntilHeld() {
-        return TestSupport::waitFor([&] { return output().contains("held\n"); }, 30000);
+        return TestSupport::waitFor([&] { return output().contains("held\n"); }, 5000);
     }
     // Writes back what it read and lets go; what it saw is in output().
     bool writeBackAndLetGo() {
         process_.write("go\n");
-        return TestSupport::waitFor([&] { return process_.state() == QProcess::NotRunning; }, 30000) &&
+        return TestSupport::waitFor([&] { return process_.state() == QProcess::NotRunning; }, 5000) &&
                process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
     }
     QString output() {
@@ -424,7 +434,7 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
     settingsA.setBool("fromA", true);
     settle();
     ASSERT_EQ(fileList(), QStringList({"b0", "a0"}));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return historyTexts(*a) == fileList(); }, 30000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return historyTexts(*a) == fileList(); }, 2000));
     double longestStall = 0;
 
     // The third holds the lock while both go on copying, ticking and adding.
@@ -444,8 +454,9 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         a->removeItem(idOf(*a, "b0"));
         copyOn("B", secondPasteboard, *b, "b2");
         copyOn("A", pasteboard, *a, "a2");
-        // Held for seconds, longer than any wait a save once had before going on without the lock.
-        EXPECT_TRUE(TestSupport::waitFor([&] { return holding.elapsed() > 2500; }, 30000));
+        // Held for seconds, longer than any wait a save once had before going on without the lock,
+        // and long enough that tries a quarter second apart at most are told from slower ones.
+        EXPECT_TRUE(TestSupport::waitFor([&] { return holding.elapsed() > 3000; }, 4000));
         EXPECT_TRUE(settingsA.writePending() && settingsB.writePending() && snippetsA.savePending() &&
                     snippetsB.savePending());
         longestStall = meter.longestMs();
@@ -453,11 +464,13 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         EXPECT_FALSE(third.output().contains("written meanwhile")) << qPrintable(third.output());
     }
     EXPECT_LT(longestStall, 100);
-    ASSERT_TRUE(TestSupport::waitFor(allWritten, 30000));
+    // Each tried again a quarter second after the last try at most.
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return allWritten() && fileList().contains("a2") && fileList().contains("b2"); }, 1500));
     settle();
     EXPECT_EQ(fileList().join(",").toStdString(), "a2,b2,b1,a1,a0")
         << qPrintable(did.join('\n') + "\nA: " + historyTexts(*a).join(',') + "\nB: " + historyTexts(*b).join(','));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return historyTexts(*b) == fileList(); }, 30000))
+    EXPECT_TRUE(TestSupport::waitFor([&] { return historyTexts(*b) == fileList(); }, 2000))
         << qPrintable(historyTexts(*b).join(','));
     const UserDefaults settingsOnDisk(settingsPath);
     for (const char* key : {"fromA", "tickedOnA", "tickedOnB"})
@@ -479,13 +492,13 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         settingsB.remove("tickedOnA");
         for (const Snippet& snippet : snippetsA.snippets())
             if (snippet.title == "old") snippetsA.remove(snippet);
-        EXPECT_TRUE(TestSupport::waitFor([&] { return holding.elapsed() > 2500; }, 30000));
+        EXPECT_TRUE(TestSupport::waitFor([&] { return holding.elapsed() > 3000; }, 4000));
         longestStall = meter.longestMs();
         ASSERT_TRUE(third.writeBackAndLetGo()) << qPrintable(third.output());
         EXPECT_FALSE(third.output().contains("written meanwhile")) << qPrintable(third.output());
     }
     EXPECT_LT(longestStall, 100);
-    ASSERT_TRUE(TestSupport::waitFor(allWritten, 30000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return allWritten() && !QFile::exists(historyFile()); }, 1500));
     settle();
     EXPECT_FALSE(QFile::exists(historyFile()));
     copyOn("B", secondPasteboard, *b, "b3");
@@ -497,7 +510,7 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         [&] {
             return historyTexts(*b) == QStringList({"a3", "b3"});
         },
-        30000))
+        2000))
         << qPrintable(historyTexts(*b).join(','));
     const UserDefaults settingsAfter(settingsPath);
     EXPECT_FALSE(settingsAfter.contains("tickedOnA"));
@@ -505,4 +518,71 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
     EXPECT_EQ(snippetTitles(folder), QStringList({"SA", "SB"}));
     b.reset();
     a.reset();
+}
+
+namespace {
+
+// Where the quitting helper keeps its settings, snippets and history, each in a folder of its own.
+const char* kQuitFolderVariable = "QUORVIN_TEST_QUIT_FOLDER";
+
+}  // namespace
+
+// Not a test of its own: an instance that, once told, changes its settings, snippets and history
+// while another holds each folder's lock, quits, and says how long quitting took.
+class ClipboardQuitHelper : public ClipboardStoreTest {};
+
+TEST_F(ClipboardQuitHelper, QuitsWithASaveOfEachStorePending) {
+    const QString root = qEnvironmentVariable(kQuitFolderVariable);
+    if (root.isEmpty()) GTEST_SKIP() << "helper for ClipboardTwoInstances.QuittingSharesOneWaitForTheOthersLocks";
+    UserDefaults settings(root + "/Settings/settings.json");
+    SnippetStore snippets(root + "/Snippets");
+    manager = std::make_unique<ClipboardManager>(pasteboard, settings, root + "/History");
+    manager->waitForPendingWrites();
+    printf("ready\n");
+    fflush(stdout);
+    std::string go;
+    std::getline(std::cin, go);
+    settings.setBool("ticked", true);
+    snippets.add({QUuid::createUuid(), "S", "", clock->now()});
+    copyText("late");
+    ASSERT_TRUE(settings.writePending() && snippets.savePending());
+    QElapsedTimer quitting;
+    quitting.start();
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    printf("quit in %lld ms\n", quitting.elapsed());
+    fflush(stdout);
+}
+
+// Quitting while another instance holds the locks of the settings', snippets' and history's
+// folders: the saves still pending share one wait of three seconds, then say what they did not save.
+TEST_F(ClipboardTwoInstances, QuittingSharesOneWaitForTheOthersLocks) {
+    const QString root = dir.path() + "/quitting";
+    for (const char* name : {"Settings", "Snippets", "History"}) ASSERT_TRUE(QDir().mkpath(root + "/" + name));
+    QProcess helper;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kQuitFolderVariable, root);
+    helper.setProcessEnvironment(env);
+    helper.setProcessChannelMode(QProcess::MergedChannels);
+    helper.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ClipboardQuitHelper.*"});
+    QString output;
+    const auto said = [&] { return output += QString::fromUtf8(helper.readAll()); };
+    ASSERT_TRUE(TestSupport::waitFor([&] { return said().contains("ready\n"); }, 5000)) << qPrintable(output);
+    {
+        const FolderLock settings(root + "/Settings"), snippets(root + "/Snippets"), history(root + "/History");
+        ASSERT_TRUE(settings.held() && snippets.held() && history.held());
+        helper.write("go\n");
+        const bool ended =
+            TestSupport::waitFor([&] { return helper.state() == QProcess::NotRunning; }, FolderLock::quitWaitMs + 2000);
+        said();
+        if (!ended) helper.kill();
+        ASSERT_TRUE(ended) << "quitting went on past the wait for the locks\n" << qPrintable(output);
+    }
+    const QRegularExpressionMatch quit = QRegularExpression("quit in (\\d+) ms").match(output);
+    ASSERT_TRUE(quit.hasMatch()) << qPrintable(output);
+    EXPECT_GE(quit.captured(1).toInt(), FolderLock::quitWaitMs - 100) << qPrintable(output);
+    EXPECT_LE(quit.captured(1).toInt(), FolderLock::quitWaitMs + 250) << qPrintable(output);
+    for (const char* notSaved : {"Settings file .* is not saved \\(ticked\\)", "snippets are not saved",
+                                 "history is not saved \\(1 entries\\)"})
+        EXPECT_TRUE(output.contains(QRegularExpression(notSaved))) << notSaved << "\n" << qPrintable(output);
 }

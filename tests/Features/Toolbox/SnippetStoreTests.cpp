@@ -1,6 +1,7 @@
 #include "FailingFileWriter.h"
 #include "FileTreeSupport.h"
 #include "LogCapture.h"
+#include "NoLocksFolder.h"
 #include "Platform/Core/Clock.h"
 #include "Platform/Files/FolderLock.h"
 #include "Platform/Files/NativePath.h"
@@ -462,15 +463,15 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
 
     // Each shows the other's saves a moment after, without saving itself.
     first.remove(make(kIdB, "Y"));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == QStringList({"X1", "R1"}); }, 30000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == QStringList({"X1", "R1"}); }, 2000));
     second.update(make(kIdA, "X2"));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first) == QStringList({"X2", "R1"}); }, 30000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first) == QStringList({"X2", "R1"}); }, 2000));
     EXPECT_EQ(onDisk(), QStringList({"X2", "R1"}));
     // What the other added and then edited shows here, and a save here keeps the edit.
     first.add(make(kIdB, "Z"));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == QStringList({"Z", "X2", "R1"}); }, 30000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == QStringList({"Z", "X2", "R1"}); }, 2000));
     first.update(make(kIdB, "Z1"));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == QStringList({"Z1", "X2", "R1"}); }, 30000))
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == QStringList({"Z1", "X2", "R1"}); }, 2000))
         << qPrintable(titles(second).join(", "));
     second.remove(make(kIdA, "X2"));
     EXPECT_EQ(onDisk(), QStringList({"Z1", "R1"}));
@@ -486,15 +487,15 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
         // Tried again meanwhile, and still nothing written.
         EXPECT_FALSE(TestSupport::waitFor([&] { return onDisk() != QStringList({"Z1", "R1"}); }, 600));
     }
-    ASSERT_TRUE(TestSupport::waitFor([&] { return !first.savePending() && !second.savePending(); }, 30000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !first.savePending() && !second.savePending(); }, 2000));
     QStringList saved = onDisk();
     saved.sort();
     EXPECT_EQ(saved, QStringList({"Q2", "R1", "Y2", "Z1"}));
 
     // Every snippet removed on one: the other shows what a start shows, the starters.
-    ASSERT_TRUE(TestSupport::waitFor([&] { return titles(first).size() == 4; }, 30000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return titles(first).size() == 4; }, 2000));
     for (const Snippet& snippet : QList<Snippet>(first.snippets())) first.remove(snippet);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == kStarterTitles; }, 30000))
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == kStarterTitles; }, 2000))
         << qPrintable(titles(second).join(", "));
     EXPECT_EQ(onDisk(), kStarterTitles);
 
@@ -513,13 +514,14 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
     // Only where the file system keeps no locks is the file written without one, said once; what
     // was written so is not taken for what both agreed on, so a save of the other's that did not
     // see it takes nothing away.
-    FolderLock::simulateNoLocks(folder_.path(), true);
-    const QByteArray seenByOther = readFile();
-    first.add(make(kIdP, "Z"));
-    EXPECT_FALSE(first.savePending());
-    writeFile(seenByOther);
-    first.update(make(kIdQ, "Q4"));
-    FolderLock::simulateNoLocks(folder_.path(), false);
+    {
+        const NoLocksFolder noLocks(folder_.path(), ENOLCK);
+        const QByteArray seenByOther = readFile();
+        first.add(make(kIdP, "Z"));
+        EXPECT_FALSE(first.savePending());
+        writeFile(seenByOther);
+        first.update(make(kIdQ, "Q4"));
+    }
     EXPECT_TRUE(onDisk().contains("Z")) << qPrintable(onDisk().join(','));
     EXPECT_TRUE(onDisk().contains("Q4"));
     EXPECT_EQ(log.matching({"Snippets", "without a lock"}).size(), 1) << qPrintable(log.all().join('\n'));
@@ -572,6 +574,6 @@ TEST_F(SnippetStoreTest, StartersStandingInGiveWayToTheOthersSave) {
     const QString folder = parent.filePath("Snippets");
     SnippetStore here(folder), there(folder);
     there.add(make(kIdA, "X"));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(here) == QStringList({"X"}) + kStarterTitles; }, 30000))
+    EXPECT_TRUE(TestSupport::waitFor([&] { return titles(here) == QStringList({"X"}) + kStarterTitles; }, 2000))
         << qPrintable(titles(here).join(", "));
 }

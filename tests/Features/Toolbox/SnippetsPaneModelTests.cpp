@@ -117,7 +117,7 @@ TEST_F(SnippetsPaneModelTest, EditsAreStoredAtOnce) {
     // Its removal of the selected snippet, taken in: the first one left is selected, as for a
     // removal here, and takes the next edit.
     SnippetStore(folder.path()).remove(stored(0));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return titles() == QStringList{kStarterAnswer}; }, 30000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return titles() == QStringList{kStarterAnswer}; }, 2000));
     EXPECT_EQ(model.selection(), stored(0).id);
     model.setBody(QStringLiteral("{{time}}"));
     EXPECT_EQ(stored(0).body, QStringLiteral("{{time}}"));

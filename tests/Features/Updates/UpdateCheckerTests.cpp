@@ -261,6 +261,7 @@ TEST(BodyInflater, DecodesWhatServersSendAndStopsJustPastTheLimit) {
         {"none, past the limit", "identity", text, 10, false, true, text.left(11)},
         {"gzip", "GZip", gz, 1000, true, false, text},
         {"two gzip members", "x-gzip", gz + gz, 2000, true, false, text + text},
+        {"two gzip members, each within the limit", "gzip", gz + gz, 900, false, true, (text + text).left(901)},
         {"gzip past the limit", "gzip", gzipOfZeros(1 << 20), 4096, false, true, QByteArray(4097, '\0')},
         {"gzip cut short", "gzip", gz.chopped(5), 1000, false, false, text},
         {"gzip junk after", "gzip", gz + "junk", 1000, false, false, text},

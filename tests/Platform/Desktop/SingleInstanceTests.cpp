@@ -47,7 +47,7 @@ struct Child {
 bool saidItsClaim(Child& child) {
     return TestSupport::waitFor([&] {
         return child.process.peek(4096).contains("claim: ") || child.process.state() == QProcess::NotRunning;
-    }, 10000);
+    }, 5000);
 }
 
 bool startPrimary(Child& child, const QString& path) {
@@ -366,7 +366,7 @@ TEST(SingleInstance, TwoUsersEachRunOnceWhateverTheRuntimeFolder) {
             << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString()
             << first.process.errorString().toStdString();
         startAs(second, other, program, rootsRuntime, shared);
-        ASSERT_TRUE(second.process.waitForFinished(10000));
+        ASSERT_TRUE(second.process.waitForFinished(5000));
         EXPECT_TRUE(second.process.readAllStandardOutput().contains("claim: activated running\n"));
         EXPECT_TRUE(TestSupport::waitFor([&] { return first.process.peek(4096).contains("activated\n"); }, 5000));
         EXPECT_EQ(ownerOf(othersFolder), other.pw_uid);
@@ -394,7 +394,7 @@ TEST(SingleInstance, TwoUsersEachRunOnceWhateverTheRuntimeFolder) {
             << first.process.peek(4096).toStdString() << first.process.readAllStandardError().toStdString()
             << first.process.errorString().toStdString();
         startAs(second, other, program, sharedRuntime, shared);
-        ASSERT_TRUE(second.process.waitForFinished(10000));
+        ASSERT_TRUE(second.process.waitForFinished(5000));
         EXPECT_TRUE(second.process.readAllStandardOutput().contains("claim: activated running\n"));
         EXPECT_TRUE(QDir(othersFolder).exists());
     }

@@ -275,7 +275,7 @@ TEST_F(ClipboardPopupViews, TheCardsFollowRemovalsAndPinsWhileOpen) {
     ASSERT_FALSE(b.isNull());
     other.removeItem(b);
     other.waitForPendingWrites();
-    ASSERT_TRUE(TestSupport::waitFor([&] { return texts() == std::vector<QString>{"d"}; }, 30000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return texts() == std::vector<QString>{"d"}; }, 2000));
     expectFitted({"d"}, 0, "removed on the other display");
 }
 
