@@ -27,10 +27,10 @@ class FolderLock;
 // Another instance of the program (the same user on another display) may write the same file:
 // each write re-reads it under the folder's lock and lays only the keys changed here over it, so
 // neither sets back what the other changed; what the other changed is taken in (and signalled),
-// and a moment after the other saves (what its path names now is watched, also after its folder was
-// moved away or made again), changes made here and not yet written laid over it. While the other holds the lock a write stays pending and is made,
-// never waited for, on this object's thread as soon as the lock is free; quitting waits for it a
-// bounded time.
+// and a moment after the other saves (what its path names now is watched, also after its folder
+// was moved away or made again), changes made here and not yet written laid over it. While the
+// other holds the lock a write stays pending and is made, never waited for, on this object's
+// thread as soon as the lock is free; quitting waits for it a bounded time.
 // A getter of the wrong type reads as absent. Safe to use from any thread; the change
 // signal is emitted on the thread that changed the value (the store's own for another instance's).
 class UserDefaults : public QObject {

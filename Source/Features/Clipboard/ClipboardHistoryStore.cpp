@@ -391,18 +391,16 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
 
 ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(int limit, const QDateTime& now) const {
     Loaded loaded = read(historyFile_, imagesDirectory_, limit, now);
-    if (!loaded.stamp.isEmpty()) fileFolder_->heldFile(historyFile_);
     merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut, loaded.damaged ? QByteArray() : loaded.stamp);
+    if (!loaded.stamp.isEmpty()) fileFolder_->heldFile(historyFile_);
     return loaded;
 }
 
 void ClipboardHistoryStore::startLoad(int limit, const QDateTime& now, std::function<void()> ready) {
     pendingLoad_ = std::make_shared<PendingLoad>();
     queue_->async(
-        [pending = pendingLoad_, file = historyFile_, images = imagesDirectory_, folder = fileFolder_, limit, now,
-         ready = std::move(ready)] {
+        [pending = pendingLoad_, file = historyFile_, images = imagesDirectory_, limit, now, ready = std::move(ready)] {
             Loaded loaded = read(file, images, limit, now, &pending->stop);
-            if (!loaded.stamp.isEmpty()) folder->heldFile(file);
             {
                 std::lock_guard lock(pending->mutex);
                 if (pending->discarded || loaded.stopped) return;
@@ -422,6 +420,7 @@ std::optional<ClipboardHistoryStore::Loaded> ClipboardHistoryStore::takeLoad() {
     if (!loaded) return loaded;
     pendingLoad_.reset();
     merge_->loaded(loaded->items, loaded->idsInFile, loaded->leftOut, loaded->damaged ? QByteArray() : loaded->stamp);
+    if (!loaded->stamp.isEmpty()) fileFolder_->heldFile(historyFile_);
     return loaded;
 }
 
@@ -447,8 +446,9 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
     const quint64 sequence = ++*saveSequence_;
     // Encoded and written on the image queue, in order; a save overtaken by a newer one is skipped.
     queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
-                   images = imagesDirectory_, folders = privateFolders_, merge = merge_, fileFolder = fileFolder_, limit,
-                   giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(), merged = std::move(merged)]() mutable {
+                   images = imagesDirectory_, folders = privateFolders_, merge = merge_, fileFolder = fileFolder_,
+                   limit, giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(),
+                   merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a newer save or a clear follows
         for (const QString& folder : folders)
             if (!ClipboardHistoryStore::makePrivateFolder(folder)) return;

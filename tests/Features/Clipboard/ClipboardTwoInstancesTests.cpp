@@ -182,27 +182,36 @@ TEST_F(ClipboardTwoInstances, AMissingFileIsAnEmptyListOnlyWhenItWasCleared) {
     const std::vector<Row> rows = {
         {"cleared", true, [](const QString& f) { QFile::remove(f + "/history.json"); }, true, {"y"}},
         {"never saved", false, [](const QString&) {}, false, {"y", "x"}},
-        {"unreadable", true, [](const QString& f) { QFile::setPermissions(f + "/history.json", {}); }, false,
+        {"unreadable",
+         true,
+         [](const QString& f) { QFile::setPermissions(f + "/history.json", {}); },
+         false,
          {"y", "x"}},
         {"folder gone", true, moveAway, false, {"y", "x"}},
-        {"folder made again", true,
+        {"folder made again",
+         true,
          [&](const QString& f) {
              moveAway(f);
              QDir().mkdir(f);
          },
-         false, {"y", "x"}},
-        {"folder removed and made again", true,
+         false,
+         {"y", "x"}},
+        {"folder removed and made again",
+         true,
          [](const QString& f) {
              QDir(f).removeRecursively();
              QDir().mkdir(f);
          },
-         false, {"y", "x"}},
-        {"folder linked to nowhere", true,
+         false,
+         {"y", "x"}},
+        {"folder linked to nowhere",
+         true,
          [&](const QString& f) {
              moveAway(f);
              QFile::link(f + "-nowhere", f);
          },
-         false, {}},
+         false,
+         {}},
     };
     for (const Row& row : rows) {
         if (row.name == std::string("unreadable") && ::geteuid() == 0) continue;
@@ -242,8 +251,7 @@ TEST_F(ClipboardTwoInstances, AFolderMovedAwayOrRemovedIsNoClear) {
     ASSERT_EQ(secondTexts(), (std::vector<QString>{"a"}));
     // Both lists, a moment after the save that the other takes in.
     const auto bothShow = [&](const std::vector<QString>& list) {
-        const bool shown =
-            TestSupport::waitFor([&] { return texts() == list && secondTexts() == list; }, 2000);
+        const bool shown = TestSupport::waitFor([&] { return texts() == list && secondTexts() == list; }, 2000);
         const std::vector<QString> first = texts(), second = secondTexts();
         if (!shown)
             ADD_FAILURE() << "here " << qPrintable(QStringList(first.begin(), first.end()).join(',')) << ", there "
