@@ -3,6 +3,7 @@
 #include "Platform/Core/JsonText.h"
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/FolderLock.h"
+#include "Platform/Files/PathWatcher.h"
 #include "Platform/Files/SafeFile.h"
 #include "Platform/Files/UserFolders.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QJsonDocument>
 #include <QTimer>
 #include <QtDebug>
@@ -79,40 +79,20 @@ UserDefaults::UserDefaults(QString filePath, Access access, QObject* parent)
         connect(app, &QCoreApplication::aboutToQuit, this,
                 [this] { finishPendingWrite(FolderLock::quitWaitLeftMs()); });
     if (path_.isEmpty() || access_ == Access::readOnly) return;
-    // Another instance's writes are taken in soon after, not only at this one's next write.
-    watcher_ = new QFileSystemWatcher(this);
-    auto* settle = new QTimer(this);  // a write is a few changes of the folder, which other programs share
-    settle->setSingleShot(true);
-    settle->setInterval(250);
-    connect(watcher_, &QFileSystemWatcher::directoryChanged, settle, [settle] {
-        if (!settle->isActive()) settle->start();
-    });
-    connect(settle, &QTimer::timeout, this, [this] {
-        watch();  // the user may have made or changed the link meanwhile
-        takeInOthersSave();
-    });
-    watch();
-}
-
-void UserDefaults::watch() {
-    // Written by renaming a new file into place: the folder shows it, a watch on the file would not.
-    QStringList folders{QFileInfo(path_).absolutePath()};
-    if (const std::optional<QString> target = SafeFile::followUsersLink(path_, false))
-        folders << QFileInfo(*target).absolutePath();
-    for (QString& folder : folders)
-        if (!QFileInfo(folder).isDir()) folder = QFileInfo(folder).absolutePath();  // made by the first write
-    folders.removeIf([](const QString& folder) { return !QFileInfo(folder).isDir(); });
-    folders.removeDuplicates();
-    for (const QString& watched : watcher_->directories())
-        if (!folders.contains(watched)) watcher_->removePath(watched);
-    for (const QString& folder : std::as_const(folders))
-        if (!watcher_->directories().contains(folder)) watcher_->addPath(folder);
+    // Another instance's writes are taken in soon after, not only at this one's next write: the
+    // file is watched, and the one a link leads to (the user may make or change the link meanwhile).
+    auto* watcher = new PathWatcher(
+        [this] {
+            QStringList files{path_};
+            if (const std::optional<QString> target = SafeFile::followUsersLink(path_, false)) files << *target;
+            return files;
+        },
+        this);
+    connect(watcher, &PathWatcher::changed, this, &UserDefaults::takeInOthersSave);
 }
 
 void UserDefaults::takeInOthersSave() {
     if (path_.isEmpty() || access_ == Access::readOnly) return;
-    // No folder was there to watch: the first write may have made it since.
-    if (watcher_ && watcher_->directories().isEmpty()) watch();
     QStringList adopted;
     {
         std::lock_guard lock(mutex_);

@@ -16,7 +16,6 @@
 
 #include <sys/types.h>
 
-class QFileSystemWatcher;
 class FolderLock;
 
 // A settings domain kept as one typed JSON file, written atomically on every change.
@@ -28,10 +27,10 @@ class FolderLock;
 // Another instance of the program (the same user on another display) may write the same file:
 // each write re-reads it under the folder's lock and lays only the keys changed here over it, so
 // neither sets back what the other changed; what the other changed is taken in (and signalled),
-// and a moment after the other saves (the file's folder is watched), changes made here and not
-// yet written laid over it. While the other holds the lock a write stays pending and is made,
-// never waited for, on this object's thread as soon as the lock is free; quitting waits for it a
-// bounded time.
+// and a moment after the other saves (what its path names now is watched, also after its folder
+// was moved away or made again), changes made here and not yet written laid over it. While the
+// other holds the lock a write stays pending and is made, never waited for, on this object's
+// thread as soon as the lock is free; quitting waits for it a bounded time.
 // A getter of the wrong type reads as absent. Safe to use from any thread; the change
 // signal is emitted on the thread that changed the value (the store's own for another instance's).
 class UserDefaults : public QObject {
@@ -87,7 +86,7 @@ public:
     void reload();
     // Takes in what another instance saved since this one last read or wrote the file, a signal
     // per key that changed; a file gone, damaged or unreadable leaves the values as they are.
-    // Runs a moment after the watched folder changes.
+    // Runs a moment after the file changes.
     void takeInOthersSave();
     // Whether the last write reached the disk.
     bool lastWriteSucceeded() const;
@@ -112,8 +111,6 @@ signals:
 
 private:
     void load();
-    // Watches the file's folder, and the folder of the file a link leads to.
-    void watch();
     // Writes the file under the folder's lock (`waited`, else tried now); `adopted` gets the keys
     // another instance changed, now taken in. False also when the write is left pending.
     bool writeLocked(QStringList& adopted, const FolderLock* waited = nullptr);
@@ -136,7 +133,6 @@ private:
     int retryAttempt_ = 0;
     QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     QByteArray seenStamp_;  // the file as read last
-    QFileSystemWatcher* watcher_ = nullptr;
     bool lastWriteOk_ = true;
     bool damaged_ = false;
     std::optional<FileError> readFailure_;

@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace SafeFile {
@@ -51,6 +52,20 @@ QByteArray stamp(const QString& path) {
     return QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino)) + ':' +
            QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
            QByteArray::number(qint64(st.st_mtim.tv_nsec));
+}
+
+QByteArray identity(const QString& path, bool followLink) {
+    struct statx st {};
+    if (::statx(AT_FDCWD, encoded(path).constData(), followLink ? 0 : AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME,
+                &st) != 0)
+        return {};
+    // The inode of a folder removed is given to the next one made (ext4): its birth tells them apart.
+    QByteArray identity = QByteArray::number(quint64(makedev(st.stx_dev_major, st.stx_dev_minor))) + ':' +
+                          QByteArray::number(quint64(st.stx_ino));
+    if (st.stx_mask & STATX_BTIME)
+        identity += ':' + QByteArray::number(qint64(st.stx_btime.tv_sec)) + '.' +
+                    QByteArray::number(quint64(st.stx_btime.tv_nsec));
+    return identity;
 }
 
 QString asidePath(const QString& file, const QDateTime& now) {

@@ -26,6 +26,10 @@ std::optional<mode_t> regularFileMode(const QString& path);
 // What tells one version of a file from another: its device, inode, size and modification time
 // (each atomic write makes a new inode); empty when there is none.
 QByteArray stamp(const QString& path);
+// Which file or folder is at the path: its device, inode and, where the file system keeps it, its
+// birth time (a link's own, unless `followLink`); empty when there is none. A file replaced by a
+// rename, or a folder removed and made again, is another one.
+QByteArray identity(const QString& path, bool followLink = false);
 // A free name beside a damaged file to keep it under: "<file>.damaged-<UTC time>", with "-2", "-3"...
 // after it when a file was kept in the same second.
 QString asidePath(const QString& file, const QDateTime& now);

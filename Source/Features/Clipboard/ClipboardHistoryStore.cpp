@@ -51,6 +51,9 @@ struct HistoryLock {
     FolderLock lock;
 };
 
+// Which folder holds the file now.
+QByteArray folderOf(const QString& file) { return SafeFile::identity(QFileInfo(file).absolutePath()); }
+
 // The largest history file read: the most entries kept, each the longest text kept with every byte
 // written as an escape ("\u0001"), and room for the rest of its record.
 constexpr qint64 largestHistoryFile =
@@ -100,13 +103,17 @@ struct HistorySource {
     }
 };
 
-// The entries the history file holds now that carry their ids, for a merge; none when it is
-// missing (cleared by another instance), absent when it cannot be read.
+// The entries the history file holds now that carry their ids, for a merge; absent when it cannot
+// be read. A file missing from `folder`, the one this instance last read or wrote it in, was cleared
+// there and holds none; one missing from another folder tells nothing (that folder was moved away
+// or removed, and perhaps made again, or is a link now).
 std::optional<std::vector<ClipboardItem>> itemsOnDisk(const QString& file, const QString& imagesDirectory,
-                                                      const QDateTime& now) {
+                                                      const QDateTime& now, const QByteArray& folder) {
     FileError error;
     const std::optional<QByteArray> bytes = SafeFile::readRegular(file, largestHistoryFile, &error);
-    if (!bytes) return error.isMissing() ? std::make_optional(std::vector<ClipboardItem>()) : std::nullopt;
+    if (!bytes && error.isMissing() && !folder.isEmpty() && folderOf(file) == folder)
+        return std::vector<ClipboardItem>();
+    if (!bytes) return std::nullopt;
     const auto records = ClipboardItemCodable::decodeFile(*bytes);
     if (!records) return std::nullopt;
     std::vector<ClipboardItem> items;
@@ -116,16 +123,6 @@ std::optional<std::vector<ClipboardItem>> itemsOnDisk(const QString& file, const
         if (auto item = record.toClipboardItem(now, imagesDirectory)) items.push_back(std::move(*item));
     }
     return items;
-}
-
-// No entries when the file is missing from its folder (cleared by another instance); absent when
-// the folder is gone or not ours (a link), or the file cannot be looked at.
-std::optional<std::vector<ClipboardItem>> clearedFile(const QString& file) {
-    struct stat st {};
-    if (::lstat(NativePath::encode(QFileInfo(file).absolutePath()).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return std::nullopt;
-    if (::lstat(NativePath::encode(file).constData(), &st) == 0 || errno != ENOENT) return std::nullopt;
-    return std::vector<ClipboardItem>();
 }
 
 // Writes the file atomically, readable by the user only, into our folders (made private in
@@ -215,6 +212,22 @@ struct ClipboardHistoryStore::PendingLoad {
     std::atomic<bool> stop{false};
 };
 
+// The folder this instance last read or wrote the history file in (its identity). Any queue.
+struct ClipboardHistoryStore::FileFolder {
+    void heldFile(const QString& file) {
+        const QByteArray identity = folderOf(file);
+        std::lock_guard lock(mutex);
+        this->identity = identity;
+    }
+    QByteArray held() const {
+        std::lock_guard lock(mutex);
+        return identity;
+    }
+
+    mutable std::mutex mutex;
+    QByteArray identity;
+};
+
 ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
     const QString folder = QDir::cleanPath(historyFolder);
     // A link the user made to a folder of their own is followed, as for the settings and snippets;
@@ -232,6 +245,7 @@ ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
     }
     queue_ = std::make_unique<SerialQueue>("com.merovane.clipboard-images", QueuePriority::utility);
     merge_ = std::make_shared<ClipboardHistoryMerge>();
+    fileFolder_ = std::make_shared<FileFolder>();
 }
 
 ClipboardHistoryStore::~ClipboardHistoryStore() {
@@ -374,6 +388,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
 ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(int limit, const QDateTime& now) const {
     Loaded loaded = read(historyFile_, imagesDirectory_, limit, now);
     merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut, loaded.damaged ? QByteArray() : loaded.stamp);
+    if (!loaded.stamp.isEmpty()) fileFolder_->heldFile(historyFile_);
     return loaded;
 }
 
@@ -401,6 +416,7 @@ std::optional<ClipboardHistoryStore::Loaded> ClipboardHistoryStore::takeLoad() {
     if (!loaded) return loaded;
     pendingLoad_.reset();
     merge_->loaded(loaded->items, loaded->idsInFile, loaded->leftOut, loaded->damaged ? QByteArray() : loaded->stamp);
+    if (!loaded->stamp.isEmpty()) fileFolder_->heldFile(historyFile_);
     return loaded;
 }
 
@@ -426,8 +442,9 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
     const quint64 sequence = ++*saveSequence_;
     // Encoded and written on the image queue, in order; a save overtaken by a newer one is skipped.
     queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
-                   images = imagesDirectory_, folders = privateFolders_, merge = merge_, limit, giveUpAt = giveUpAt_,
-                   now = QDateTime::currentDateTimeUtc(), merged = std::move(merged)]() mutable {
+                   images = imagesDirectory_, folders = privateFolders_, merge = merge_, fileFolder = fileFolder_,
+                   limit, giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(),
+                   merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a newer save or a clear follows
         for (const QString& folder : folders)
             if (!ClipboardHistoryStore::makePrivateFolder(folder)) return;
@@ -442,14 +459,16 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
             return;
         }
         bool changed = false;
-        // A file as this instance wrote it last holds nothing new: it need not be read.
+        // A file as this instance wrote it last holds nothing new: it need not be read. One missing
+        // from a folder made since (by this save, say) was not cleared: the entries are written whole.
         if (!merge->isAsWritten(SafeFile::stamp(path)))
-            if (const auto onDisk = itemsOnDisk(path, images, now))
+            if (const auto onDisk = itemsOnDisk(path, images, now, fileFolder->held()))
                 items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
         std::vector<ClipboardItemCodable> records;
         records.reserve(items.size());
         for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
         if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), folders)) return;
+        fileFolder->heldFile(path);
         // Only a file written under the lock is what both last agreed on. It is read again at the
         // next save when the entries here lack what was merged in (until they take it in).
         if (lock.lock.held()) merge->written(items, changed ? QByteArray() : SafeFile::stamp(path));
@@ -465,15 +484,15 @@ void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
     if (refused_) return;
     const quint64 sequence = saveSequence_->load();
     queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
-                   images = imagesDirectory_, merge = merge_, limit, now = QDateTime::currentDateTimeUtc(),
-                   merged = std::move(merged)]() mutable {
+                   images = imagesDirectory_, merge = merge_, fileFolder = fileFolder_, limit,
+                   now = QDateTime::currentDateTimeUtc(), merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a save follows, and merges
         const QByteArray stamp = SafeFile::stamp(path);
         if (merge->isKnown(stamp)) return;
-        // A file gone from a folder that is there was cleared there: it holds nothing. One that
-        // cannot be looked at leaves the entries here as they are.
-        const auto onDisk = stamp.isEmpty() ? clearedFile(path) : itemsOnDisk(path, images, now);
+        // One that cannot be looked at, or is gone with its folder, leaves the entries here as they are.
+        const auto onDisk = itemsOnDisk(path, images, now, fileFolder->held());
         if (!onDisk) return;
+        if (!stamp.isEmpty()) fileFolder->heldFile(path);
         bool changed = false;
         items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
         merge->seen(*onDisk, stamp);

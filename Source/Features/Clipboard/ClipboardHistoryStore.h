@@ -99,8 +99,10 @@ public:
               std::function<void(std::vector<ClipboardItem>)> merged = {});
     // Reads the history file when another instance has written it since this one last read or
     // wrote it, and hands `merged` what the entries become with its changes merged in (as save()
-    // does, but writing nothing), unless a save is asked for meanwhile. A file gone from its folder
-    // was cleared there and holds nothing; one that cannot be read leaves the entries as they are.
+    // does, but writing nothing), unless a save is asked for meanwhile. A file gone from the folder
+    // this instance last read or wrote it in was cleared there and holds nothing; one that cannot be
+    // read, or is missing from a folder made since (one moved away and made again), leaves the
+    // entries as they are, and a save writes them whole.
     void refresh(std::vector<ClipboardItem> items, int limit, std::function<void(std::vector<ClipboardItem>)> merged);
     // Entries removed here, which a save must not take in again from another instance's file.
     void noteRemoved(const std::vector<QUuid>& ids);
@@ -117,12 +119,14 @@ public:
 
 private:
     struct PendingLoad;
+    struct FileFolder;
 
     QString imagesDirectory_;
     QString historyFile_;
     std::unique_ptr<SerialQueue> queue_;
     std::shared_ptr<PendingLoad> pendingLoad_;
     std::shared_ptr<ClipboardHistoryMerge> merge_;
+    std::shared_ptr<FileFolder> fileFolder_;
     QStringList privateFolders_;  // made private before a write: the history folder, unless linked
     bool refused_ = false;
     // Raised by every save and by removeAll(); a queued write older than the latest is skipped.

@@ -4,6 +4,7 @@
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Desktop/Workspace.h"
 #include "Platform/Files/FolderLock.h"
+#include "Platform/Files/PathWatcher.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 #include "Source/Features/Clipboard/ClipboardFullImageCache.h"
@@ -13,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QSet>
 
 #include <algorithm>
@@ -60,12 +60,8 @@ ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& default
     // Another instance (the same user on another display) may save the same history: what it saved
     // is taken in soon after, not only at this one's next save.
     if (!files_->folderRefused()) {
-        auto* watcher = new QFileSystemWatcher({QFileInfo(files_->historyFile()).absolutePath()}, this);
-        auto* settle = new QTimer(this);  // a save is a few changes of the folder
-        settle->setSingleShot(true);
-        settle->setInterval(250);
-        connect(watcher, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
-        connect(settle, &QTimer::timeout, this, [this] { refreshFromDisk(); });
+        auto* watcher = new PathWatcher([file = files_->historyFile()] { return QStringList{file}; }, this);
+        connect(watcher, &PathWatcher::changed, this, [this] { refreshFromDisk(); });
     }
 
     connect(&settings_.maxItems, &SettingBase::changed, this, [this] {

@@ -4,16 +4,15 @@
 #include "Platform/Core/JsonText.h"
 #include "Platform/Files/FileWriter.h"
 #include "Platform/Files/FolderLock.h"
+#include "Platform/Files/PathWatcher.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ApplicationSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QLoggingCategory>
 #include <QSet>
-#include <QTimer>
 
 #include <unicode/locid.h>
 #include <unicode/normalizer2.h>
@@ -115,15 +114,16 @@ SnippetStore& SnippetStore::shared() {
 SnippetStore::SnippetStore(const QString& folder, QObject* parent)
     : QObject(parent), folder_(QDir::cleanPath(folder)), fileURL_(folder_ + QStringLiteral("/snippets.json")) {
     load();
-    // Another instance's saves are taken in soon after, not only at this one's next save.
-    watcher_ = new QFileSystemWatcher(this);
-    auto* settle = new QTimer(this);  // a save is a few changes of the folder
-    settle->setSingleShot(true);
-    settle->setInterval(250);
-    connect(watcher_, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
-    connect(settle, &QTimer::timeout, this, &SnippetStore::takeInOthersSave);
-    FileError error;
-    if (const std::optional<Place> where = place(&error)) watch(*where);
+    // Another instance's saves are taken in soon after, not only at this one's next save: the file
+    // is watched, and the one the user's links lead to.
+    auto* watcher = new PathWatcher(
+        [this] {
+            FileError error;
+            const std::optional<Place> where = place(&error);
+            return where ? QStringList{fileURL_, where->file} : QStringList{fileURL_};
+        },
+        this);
+    connect(watcher, &PathWatcher::changed, this, &SnippetStore::takeInOthersSave);
     // A save waiting for another instance's lock waits a bounded time more.
     if (QCoreApplication* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { finishPendingSave(FolderLock::quitWaitLeftMs()); });
@@ -148,20 +148,9 @@ void SnippetStore::finishPendingSave(int waitMs) {
     saveWith(&lock);
 }
 
-void SnippetStore::watch(const Place& where) {
-    if (!watcher_ || watcher_->directories().contains(where.folder)) return;
-    // Until the folder is made (by either instance's first save) the folder it goes in is watched.
-    const QString parent = QFileInfo(folder_).absolutePath();
-    const QString watched = QFileInfo(where.folder).isDir() ? where.folder : parent;
-    if (watcher_->directories().contains(watched) || !QFileInfo(watched).isDir()) return;
-    if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
-    watcher_->addPath(watched);
-}
-
 void SnippetStore::takeInOthersSave() {
     FileError error;
     const std::optional<Place> where = savesBlocked_ ? std::nullopt : place(&error);
-    if (where) watch(*where);
     // This instance's own save is not read back.
     if (!where || (!writtenStamp_.isEmpty() && SafeFile::stamp(where->file) == writtenStamp_)) return;
     const std::optional<QByteArray> bytes = SafeFile::readRegular(where->file, largestFile);
@@ -391,7 +380,6 @@ void SnippetStore::saveWith(const FolderLock* waited) {
         }
     }
     const bool takenIn = writeMerged(*where, waited);
-    watch(*where);
     if (!takenIn) return;
     emit snippetsChanged();  // after the lock is let go
     emit othersSaveTakenIn();

@@ -12,7 +12,6 @@
 #include <optional>
 
 class FolderLock;
-class QFileSystemWatcher;
 
 // The user's text snippets, newest additions first, kept in "Snippets/snippets.json" and
 // rewritten whole, atomically, on every change. Three starters stand in while there is nothing
@@ -22,7 +21,8 @@ class QFileSystemWatcher;
 // link. Another instance of the program (the same user on another display) may keep the same
 // file: each save takes the folder's lock, reads the file again and keeps what the other saved
 // since this one last read or wrote it, and the other's saves are taken in a moment after they
-// are made (the folder is watched). While the other holds the lock a save stays pending and is
+// are made (what the file's path names now is watched, also after its folder was moved away or made
+// again). While the other holds the lock a save stays pending and is
 // made as soon as it is free; quitting waits for it a bounded time. GUI thread only.
 class SnippetStore : public QObject {
     Q_OBJECT
@@ -86,8 +86,6 @@ private:
     // The file's snippets; absent when it is missing or damaged (kept aside, or saves blocked).
     std::optional<Decoded> read(const Place& where);
     void load();
-    // Watches the folder, or the one it goes in while it is missing.
-    void watch(const Place& where);
     // Takes in what another instance saved, without writing.
     void takeInOthersSave();
     void migrateStarterExamples();
@@ -113,7 +111,6 @@ private:
     bool pending_ = false;  // a save waits for the lock
     int retryAttempt_ = 0;
     WorkItem retry_;
-    QFileSystemWatcher* watcher_ = nullptr;
     bool savesBlocked_ = false;  // the file's place holds something we must not write over
     unsigned newFileMode_ = 0600;  // a new file's: a damaged one's it replaces, kept aside
     bool blockedReported_ = false;

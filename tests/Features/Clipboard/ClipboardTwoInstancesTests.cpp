@@ -173,28 +173,54 @@ TEST_F(ClipboardTwoInstances, AClearOnOneEmptiesTheOthersList) {
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"c"}));
 }
 
-// What a look at the history file finds when it is not there: a file cleared there holds nothing;
-// one never saved, one that cannot be read or a folder gone or linked away leaves the entries here.
+// What a look at the history file finds when it is not there, and what a save then writes: a
+// file cleared there holds nothing; one never saved, one that cannot be read, or a folder gone,
+// made again or linked away leaves the entries here, and a save writes them whole.
 TEST_F(ClipboardTwoInstances, AMissingFileIsAnEmptyListOnlyWhenItWasCleared) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const ClipboardItem x = ClipboardItem::make(ClipboardContent::text("x"), now);
+    const ClipboardItem y = ClipboardItem::make(ClipboardContent::text("y"), now.addSecs(1));
     struct Row {
         const char* name;
         bool saved;
         std::function<void(const QString& folder)> change;
         bool emptied;
+        std::vector<QString> savedThen;  // the file after a copy here, saved
     };
+    const auto moveAway = [](const QString& f) { QDir().rename(f, f + "-moved"); };
     const std::vector<Row> rows = {
-        {"cleared", true, [](const QString& f) { QFile::remove(f + "/history.json"); }, true},
-        {"never saved", false, [](const QString&) {}, false},
-        {"unreadable", true, [](const QString& f) { QFile::setPermissions(f + "/history.json", {}); }, false},
-        {"folder gone", true, [](const QString& f) { QDir().rename(f, f + "-moved"); }, false},
-        {"folder linked to nowhere", true,
+        {"cleared", true, [](const QString& f) { QFile::remove(f + "/history.json"); }, true, {"y"}},
+        {"never saved", false, [](const QString&) {}, false, {"y", "x"}},
+        {"unreadable",
+         true,
+         [](const QString& f) { QFile::setPermissions(f + "/history.json", {}); },
+         false,
+         {"y", "x"}},
+        {"folder gone", true, moveAway, false, {"y", "x"}},
+        {"folder made again",
+         true,
+         [&](const QString& f) {
+             moveAway(f);
+             QDir().mkdir(f);
+         },
+         false,
+         {"y", "x"}},
+        {"folder removed and made again",
+         true,
          [](const QString& f) {
-             QDir().rename(f, f + "-moved");
+             QDir(f).removeRecursively();
+             QDir().mkdir(f);
+         },
+         false,
+         {"y", "x"}},
+        {"folder linked to nowhere",
+         true,
+         [&](const QString& f) {
+             moveAway(f);
              QFile::link(f + "-nowhere", f);
          },
-         false},
+         false,
+         {}},
     };
     for (const Row& row : rows) {
         if (row.name == std::string("unreadable") && ::geteuid() == 0) continue;
@@ -209,13 +235,56 @@ TEST_F(ClipboardTwoInstances, AMissingFileIsAnEmptyListOnlyWhenItWasCleared) {
             row.change(rowFolder);
             here.refresh({x}, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); });
             here.waitUntilIdle();
+            QCoreApplication::processEvents();
+            std::vector<ClipboardItem> list = merged.value_or(std::vector<ClipboardItem>{x});
+            list.insert(list.begin(), y);
+            here.save(list, 200, {});
+            here.waitUntilIdle();
         }
         QCoreApplication::processEvents();
         EXPECT_EQ(merged.has_value(), row.emptied);
         if (merged) {
             EXPECT_TRUE(merged->empty());
         }
+        EXPECT_EQ(fileTexts(rowFolder + "/history.json"), row.savedThen);
     }
+}
+
+// The history folder moved away (a backup) or removed while both displays run: a copy on either
+// keeps the whole list in the folder made again, and each takes in what the other saves there a
+// moment after.
+TEST_F(ClipboardTwoInstances, AFolderMovedAwayOrRemovedIsNoClear) {
+    start();
+    copyOnFirst("a");
+    startSecond();
+    ASSERT_EQ(secondTexts(), (std::vector<QString>{"a"}));
+    // Both lists, a moment after the save that the other takes in.
+    const auto bothShow = [&](const std::vector<QString>& list) {
+        const bool shown = TestSupport::waitFor([&] { return texts() == list && secondTexts() == list; }, 2000);
+        const std::vector<QString> first = texts(), second = secondTexts();
+        if (!shown)
+            ADD_FAILURE() << "here " << qPrintable(QStringList(first.begin(), first.end()).join(',')) << ", there "
+                          << qPrintable(QStringList(second.begin(), second.end()).join(','));
+        return shown;
+    };
+
+    ASSERT_TRUE(QDir().rename(folder, folder + "-moved"));
+    copyOnSecond("b");
+    EXPECT_EQ(secondTexts(), (std::vector<QString>{"b", "a"}));
+    EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"b", "a"}));
+    bothShow({"b", "a"});
+    copyOnFirst("c");
+    bothShow({"c", "b", "a"});
+
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    copyOnFirst("d");
+    bothShow({"d", "c", "b", "a"});
+    // Moved away and made again by hand: empty, it was not cleared.
+    ASSERT_TRUE(QDir().rename(folder, folder + "-moved-again"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    copyOnSecond("e");
+    bothShow({"e", "d", "c", "b", "a"});
+    EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"e", "d", "c", "b", "a"}));
 }
 
 // A limit raised on one display is the one the other keeps its history to at its next copy.

@@ -525,6 +525,40 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
     EXPECT_TRUE(onDisk().contains("Z")) << qPrintable(onDisk().join(','));
     EXPECT_TRUE(onDisk().contains("Q4"));
     EXPECT_EQ(log.matching({"Snippets", "without a lock"}).size(), 1) << qPrintable(log.all().join('\n'));
+
+    // The folder moved away (a backup) or removed, and made again by the next save here or by hand:
+    // that save keeps every snippet, and each shows what the other saves there a moment after; so
+    // it does what an editor rewrote in place.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return titles(second) == titles(first); }, 2000));
+    const QString moved = folder_.path() + "-moved";
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"moved away", [&] { ASSERT_TRUE(QDir().rename(folder_.path(), moved)); }},
+        {"removed", [&] { ASSERT_TRUE(QDir(folder_.path()).removeRecursively()); }},
+        {"moved away and made again",
+         [&] {
+             ASSERT_TRUE(QDir(moved).removeRecursively());
+             ASSERT_TRUE(QDir().rename(folder_.path(), moved));
+             ASSERT_TRUE(QDir().mkdir(folder_.path()));
+         }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        change();
+        const QStringList before = titles(first);
+        first.add({QUuid::createUuid(), name, {}, ReferenceDate::date(0)});
+        EXPECT_EQ(onDisk(), QStringList(name) + before);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second) == onDisk(); }, 2000))
+            << qPrintable(titles(second).join(", "));
+        second.remove(second.snippets().first());
+        EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first) == before; }, 2000))
+            << qPrintable(titles(first).join(", "));
+        QList<Snippet> edited = first.snippets();
+        edited.first().title = QStringLiteral("edited");
+        writeFile(SnippetStore::encode(edited));
+        EXPECT_TRUE(TestSupport::waitFor(
+            [&] { return titles(first).first() == "edited" && titles(second).first() == "edited"; }, 2000));
+    }
+    QDir(moved).removeRecursively();
 }
 
 // The starters shown for a missing file, while another instance saved its own list meanwhile:

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -531,6 +532,37 @@ TEST(UserDefaults, TwoInstancesTakeInEachOthersWritesAMomentAfter) {
     ASSERT_TRUE(TestSupport::waitFor([&] { return second.string("tone") == QString("red"); }, 2000));
     EXPECT_EQ(UserDefaults(path).string("tone"), QString("red"));
 
+    // The folder moved away (a backup) or removed, and made again by the next write here or by
+    // hand: that write keeps every value, and each takes in what the other writes there a moment
+    // after; so it does what an editor rewrote in place.
+    const QString folder = QFileInfo(path).absolutePath();
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"moved away", [&] { ASSERT_TRUE(QDir().rename(folder, folder + "-moved")); }},
+        {"removed", [&] { ASSERT_TRUE(QDir(folder).removeRecursively()); }},
+        {"moved away and made again",
+         [&] {
+             ASSERT_TRUE(QDir(folder + "-moved").removeRecursively());
+             ASSERT_TRUE(QDir().rename(folder, folder + "-moved"));
+             ASSERT_TRUE(QDir().mkdir(folder));
+         }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        change();
+        first.setString("species", name);
+        EXPECT_EQ(UserDefaults(path).keys(), first.keys());
+        EXPECT_TRUE(TestSupport::waitFor([&] { return second.string("species") == QString(name); }, 2000));
+        second.setString("tone", name);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return first.string("tone") == QString(name); }, 2000));
+        QJsonObject edited = QJsonDocument::fromJson(readBytes(path)).object();
+        edited.insert("tone", "amber");
+        ASSERT_TRUE(writeBytes(path, QJsonDocument(edited).toJson()));
+        EXPECT_TRUE(TestSupport::waitFor(
+            [&] { return first.string("tone") == QString("amber") && second.string("tone") == QString("amber"); },
+            2000));
+    }
+    QDir(folder + "-moved").removeRecursively();
+
     // A file damaged or unreadable meanwhile leaves the values as they are.
     signalled();
     const QStringList keys = second.keys();
@@ -545,7 +577,7 @@ TEST(UserDefaults, TwoInstancesTakeInEachOthersWritesAMomentAfter) {
     ASSERT_TRUE(QFile::remove(path));
     second.takeInOthersSave();
     EXPECT_EQ(second.keys(), keys);
-    EXPECT_EQ(second.string("tone"), QString("red"));
+    EXPECT_EQ(second.string("tone"), QString("amber"));
     EXPECT_EQ(signalled(), QStringList());
 }
 
