@@ -3,6 +3,8 @@
 // Include after the Qt and GoogleTest headers: Xlib defines macros that clash with them.
 
 #include "Platform/X11/Compositing.h"
+#include "Platform/X11/WindowManagerCheck.h"
+#include "Platform/X11/XServer.h"
 #include "TestSupport.h"
 
 #include <QAbstractNativeEventFilter>
@@ -80,10 +82,9 @@ inline std::vector<unsigned long> propertyValues(::Window window, const char* na
     return values;
 }
 
-// Whether a window manager has said it is there (_NET_SUPPORTING_WM_CHECK on the root).
-inline bool windowManagerRuns() {
-    return !propertyValues(DefaultRootWindow(display()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
-}
+// Whether a window manager says it is there: its _NET_SUPPORTING_WM_CHECK on the root names a
+// window that names itself (one that has gone leaves the root's behind).
+inline bool windowManagerRuns() { return WindowManagerCheck::runs(XServer::connection(), XServer::root()); }
 
 // Leaves the root as a window manager that has gone does: naming, in its _NET_SUPPORTING_WM_CHECK,
 // a check window that is no more.
