@@ -13,6 +13,7 @@
 
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -148,6 +149,50 @@ TEST(AppWindowsX11, TheKeyboardGoesBackToTheWindowThatHadItBefore) {
     EXPECT_TRUE(TestSupport::waitFor([&] { return !toolbox->isVisible(); }));
     settings->hide();
     toolbox->hide();
+}
+
+// Nor where a window along the way is gone: destroyed, or closed while another had the keyboard.
+TEST(AppWindowsX11, TheKeyboardGoesBackPastAWindowThatIsGone) {
+    ASSERT_NE(X11Test::display(), nullptr);
+    ASSERT_FALSE(X11Test::windowManagerRuns());
+    auto focused = [] {
+        ::Window window = None;
+        int revert = 0;
+        XGetInputFocus(X11Test::display(), &window, &revert);
+        return window;
+    };
+    auto make = [](const char* name, int x) {
+        auto* window = new QWidget;
+        AppWindow::prepare(window, QString::fromLatin1(name));
+        new QLineEdit(window);
+        window->setGeometry(x, 200, 240, 80);
+        return window;
+    };
+    for (const char* gone : {"destroyed", "closed", "closed and deleted"}) {
+        SCOPED_TRACE(gone);
+        std::unique_ptr<QWidget> a(make("a", 40)), c(make("c", 640));
+        QPointer<QWidget> b = make("b", 340);
+        for (QWidget* window : {a.get(), b.data(), c.get()}) {
+            AppWindow::bringToFront(window);
+            ASSERT_TRUE(TestSupport::waitFor([&] {
+                return focused() == ::Window(window->winId()) &&
+                       QGuiApplication::focusWindow() == window->windowHandle();
+            }));
+        }
+        if (std::string(gone) == "destroyed") {
+            delete b;
+        } else {
+            b->setAttribute(Qt::WA_DeleteOnClose, std::string(gone) == "closed and deleted");
+            b->close();
+        }
+        X11Test::pressKeys({XK_Control_L}, XK_w);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !c->isVisible(); }));
+        EXPECT_TRUE(TestSupport::waitFor([&] { return focused() == ::Window(a->winId()); }));
+        auto* field = a->findChild<QLineEdit*>();
+        X11Test::pressKeys({}, XK_x);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return field->text() == QLatin1String("x"); }));
+        delete b;
+    }
 }
 
 // A window manager that has quit leaves its check on the root, one killed its lists besides (which
