@@ -2,6 +2,7 @@
 // close keys, pressed on the keyboard, close each of them, wherever the focus is inside; and the
 // keyboard, which nobody else gives on, after a window manager has left.
 #include "Platform/Ui/AppWindow.h"
+#include "Platform/X11/KeyboardFocus.h"
 #include "Platform/X11/X11Workspace.h"
 #include "Source/Features/Onboarding/ChangelogWindowController.h"
 #include "Source/Features/Onboarding/WelcomeWindowController.h"
@@ -11,6 +12,7 @@
 #include "Views/Shared/KeyablePopupPanel.h"
 #include "Views/Toolbox/CodeTextView.h"
 
+#include <QDialog>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPointer>
@@ -261,24 +263,34 @@ TEST_P(AppWindowsWindowManagerLeftX11, TheKeyboardGoesWhereTheUserMeantIt) {
     EXPECT_EQ(front->pid, otherPid);
 
     KeyablePopupPanel popup(QRect(100, 100, 240, 120));
-    auto* field = new QLineEdit(&popup);
-    field->setGeometry(10, 10, 200, 30);
-    auto typeIntoPopup = [&](const char* when) {
+    new QLineEdit(&popup);
+    QDialog dialog;  // modal: Qt asks for the keyboard for it as it shows
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setGeometry(100, 300, 240, 80);
+    new QLineEdit(&dialog);
+    KeyboardFocus::install();
+    auto typeInto = [&](QWidget* window, const char* when) {
         SCOPED_TRACE(when);
+        auto* field = window->findChild<QLineEdit*>();
         field->clear();
-        popup.makeKeyAndOrderFront();
+        if (window == &popup) {
+            popup.makeKeyAndOrderFront();
+        } else {
+            dialog.open();
+        }
         field->setFocus();
-        // The server's word: Qt may still take the popup for active from when it was open before.
-        ASSERT_TRUE(TestSupport::waitFor([&] { return other.focus() == ::Window(popup.winId()); }));
+        // The server's word: Qt may still take the window for active from when it was open before.
+        ASSERT_TRUE(TestSupport::waitFor([&] { return other.focus() == ::Window(window->winId()); }));
         const int heard = other.keysHeard();
         X11Test::pressKeys({}, XK_w);
         X11Test::pressKeys({}, XK_m);
         EXPECT_TRUE(TestSupport::waitFor([&] { return field->text() == QLatin1String("wm"); }))
             << field->text().toStdString();
         EXPECT_EQ(other.keysHeard(), heard);
-        popup.hide();
+        window->hide();
     };
-    typeIntoPopup("the popup opened");
+    typeInto(&popup, "the popup opened");
+    typeInto(&dialog, "a modal window opened");
 
     // Closed, a paste goes back to the program: activated, its window has the keyboard.
     ASSERT_TRUE(workspace.activate(*front));
@@ -291,7 +303,7 @@ TEST_P(AppWindowsWindowManagerLeftX11, TheKeyboardGoesWhereTheUserMeantIt) {
         manager = X11Test::startWindowManager(openbox);
         ASSERT_TRUE(manager);
         ASSERT_TRUE(other.activatedByTheWindowManager());
-        typeIntoPopup("a window manager started again");
+        typeInto(&popup, "a window manager started again");
     }
     X11Test::endProcess(*manager);
 }
