@@ -210,11 +210,7 @@ protected:
             manager->waitForFinished(3000);
         }
         // The next test starts from a root without a window manager.
-        Display* d = X11Test::display();
-        for (const char* name : {"_NET_SUPPORTING_WM_CHECK", "_NET_SUPPORTED", "_NET_ACTIVE_WINDOW",
-                                 "_NET_CLIENT_LIST", "_NET_CLIENT_LIST_STACKING"})
-            XDeleteProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False));
-        XSync(d, False);
+        X11Test::clearWindowManagerLeftovers();
     }
 
     std::unique_ptr<QProcess> manager;

@@ -99,6 +99,15 @@ inline void leaveGoneWindowManagerCheck() {
     XSync(d, False);
 }
 
+// Takes off the root what a window manager that has gone leaves there: its check and lists.
+inline void clearWindowManagerLeftovers() {
+    Display* d = display();
+    for (const char* name : {"_NET_SUPPORTING_WM_CHECK", "_NET_SUPPORTED", "_NET_ACTIVE_WINDOW", "_NET_CLIENT_LIST",
+                             "_NET_CLIENT_LIST_STACKING"})
+        XDeleteProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False));
+    XSync(d, False);
+}
+
 // The window's place and size as the X server has them, in root coordinates.
 inline QRect serverGeometry(WId id) {
     Display* d = display();

@@ -63,19 +63,13 @@ TEST(GlassX11, AsksForBlurUnderItsCardsWhereTheCompositorOffersIt) {
     const ::Window root = DefaultRootWindow(d);
     const Atom blur = XInternAtom(d, "_KDE_NET_WM_BLUR_BEHIND_REGION", False);
     const Atom supported = XInternAtom(d, "_NET_SUPPORTED", False);
-    XChangeProperty(d, root, supported, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&blur),
-                    1);
+    XChangeProperty(d, root, supported, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&blur), 1);
     X11Test::leaveGoneWindowManagerCheck();
-    const auto forget = [&] {
-        for (const char* name : {"_NET_SUPPORTED", "_NET_SUPPORTING_WM_CHECK"})
-            XDeleteProperty(d, root, XInternAtom(d, name, False));
-        XSync(d, False);
-    };
-    auto forgotten = qScopeGuard(forget);
+    auto forget = qScopeGuard(X11Test::clearWindowManagerLeftovers);
     show();
     EXPECT_FALSE(blurAskedFor(window)) << "asked for blur where none is offered";
     window.hide();
-    forget();
+    X11Test::clearWindowManagerLeftovers();
     XChangeProperty(d, root, blur, XA_CARDINAL, 32, PropModeReplace, nullptr, 0);
     XSync(d, False);
     auto unannounce = qScopeGuard([&] {
