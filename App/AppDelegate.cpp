@@ -6,6 +6,7 @@
 #include "Platform/Core/Dispatch.h"
 #include "Platform/X11/GlobalMouseMonitor.h"
 #include "Platform/X11/KeyCodes.h"
+#include "Platform/X11/KeyboardFocus.h"
 #include "Platform/Core/NotificationCenter.h"
 #include "Platform/Ui/StatusBar.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
@@ -60,8 +61,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     SystemSampler::shared().start();
     ProcessMonitor::shared().startHistories();
 
-    // 4. Global hot keys, the pet as its setting says, and the updater: the toast after an update,
-    // the launch check and the six-hour timer.
+    // 4. Our modal windows take the keyboard where no window manager gives it; global hot keys, the
+    // pet as its setting says, and the updater: the toast after an update, the launch check and the
+    // six-hour timer.
+    KeyboardFocus::install();
     GlobalHotkeyMonitor::startMonitoring();
     ClipboardPopupController::install();
     MenuBarPetController::shared().applySetting();

@@ -3,6 +3,7 @@
 #include "Platform/Gui/Screens.h"
 #include "Platform/Ui/WindowFit.h"
 #include "Platform/X11/FocusHandBack.h"
+#include "Platform/X11/KeyboardFocus.h"
 
 #include <QGuiApplication>
 #include <QLayout>
@@ -45,7 +46,7 @@ void bringToFront(QWidget* window) {
     WindowFit::fitToWorkArea(window);
     window->show();
     window->raise();
-    window->activateWindow();
+    KeyboardFocus::activate(window->windowHandle());
 }
 
 }  // namespace AppWindow

@@ -1,5 +1,6 @@
 #include "Platform/X11/BlurBehind.h"
 
+#include "Platform/X11/WindowManagerCheck.h"
 #include "Platform/X11/XServer.h"
 #include "Platform/X11/XcbReply.h"
 
@@ -21,13 +22,18 @@ bool BlurBehind::isOffered() {
     const auto both = XServer::atoms({kBlur, "_NET_SUPPORTED"});
     const xcb_atom_t blur = both[0], supported = both[1];
     if (blur == XCB_ATOM_NONE) return false;
-    const auto supportedCookie = xcb_get_property(connection, 0, root, supported, XCB_ATOM_ATOM, 0, 4096);
+    // The window manager's list, unless one that has gone left it behind.
+    const bool current = WindowManagerCheck::rootListsCurrent(connection, root);
     const auto listCookie = xcb_list_properties(connection, root);
     bool found = false;
-    if (XcbReply listed(xcb_get_property_reply(connection, supportedCookie, nullptr)); listed && listed->format == 32) {
-        const auto* list = static_cast<const xcb_atom_t*>(xcb_get_property_value(listed.p));
-        const int count = xcb_get_property_value_length(listed.p) / 4;
-        found = std::find(list, list + count, blur) != list + count;
+    if (current) {
+        XcbReply listed(xcb_get_property_reply(
+            connection, xcb_get_property(connection, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr));
+        if (listed && listed->format == 32) {
+            const auto* list = static_cast<const xcb_atom_t*>(xcb_get_property_value(listed.p));
+            const int count = xcb_get_property_value_length(listed.p) / 4;
+            found = std::find(list, list + count, blur) != list + count;
+        }
     }
     if (XcbReply properties(xcb_list_properties_reply(connection, listCookie, nullptr)); properties && !found) {
         const xcb_atom_t* list = xcb_list_properties_atoms(properties.p);

@@ -5,8 +5,9 @@
 class QWindow;
 
 // Blur behind a translucent window, where the compositor offers it: one that announces
-// _KDE_NET_WM_BLUR_BEHIND_REGION (listed in the root's _NET_SUPPORTED, or set on the root as the
-// compositor's own announcement) blurs what lies behind the given region of the window.
+// _KDE_NET_WM_BLUR_BEHIND_REGION (listed in the root's _NET_SUPPORTED by a window manager that runs,
+// or set on the root as the compositor's own announcement) blurs what lies behind the given region
+// of the window.
 namespace BlurBehind {
 
 // Whether the running compositor announces blur behind windows.

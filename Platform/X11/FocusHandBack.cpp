@@ -1,5 +1,6 @@
 #include "Platform/X11/FocusHandBack.h"
 
+#include "Platform/X11/KeyboardFocus.h"
 #include "Platform/X11/WindowManagerCheck.h"
 #include "Platform/X11/XServer.h"
 #include "Platform/X11/XcbReply.h"
@@ -29,14 +30,14 @@ public:
     }
 
 private:
+    // Both ours, and `before` had the focus just before `window` took it; a window destroyed leaves
+    // the chain, the one after it going back to the one before it.
     struct Link {
-        QPointer<QWindow> window;
-        QPointer<QWindow> before;  // ours, and it had the focus just before `window` took it
+        const QWindow* window;
+        QWindow* before;
     };
 
     void focusChanged(QWindow* now) {
-        links_.erase(std::remove_if(links_.begin(), links_.end(), [](const Link& l) { return !l.window; }),
-                     links_.end());
         if (now && now != focus_) {
             // Focus that went by way of nobody (Qt says so only once no window of ours takes it
             // at once) came from another program's window: nothing of ours to go back to.
@@ -44,6 +45,7 @@ private:
             if (!link) {
                 links_.push_back({now, focus_});
                 now->installEventFilter(this);
+                connect(now, &QObject::destroyed, this, &Watcher::destroyed);
             } else if (now != handedBack_) {
                 // Given back by a window that closed, it still goes back where it came from.
                 link->before = focus_;
@@ -51,6 +53,16 @@ private:
         }
         if (now) handedBack_ = nullptr;
         focus_ = now;
+    }
+
+    void destroyed(QObject* gone) {
+        const auto it = std::find_if(links_.begin(), links_.end(),
+                                     [gone](const Link& l) { return static_cast<const QObject*>(l.window) == gone; });
+        if (it == links_.end()) return;
+        QWindow* before = it->before;
+        links_.erase(it);
+        for (Link& link : links_)
+            if (static_cast<QObject*>(link.before) == gone) link.before = before == link.window ? nullptr : before;
     }
 
     Link* find(const QWindow* window) {
@@ -68,7 +80,8 @@ private:
             QWindow* candidate = link->before;
             if (std::find(seen.begin(), seen.end(), candidate) != seen.end()) break;
             seen.push_back(candidate);
-            if (candidate->isVisible() && !(candidate->flags() & Qt::WindowDoesNotAcceptFocus)) {
+            // One hidden, or whose native window is gone, is passed over.
+            if (candidate->isVisible() && candidate->handle() && !(candidate->flags() & Qt::WindowDoesNotAcceptFocus)) {
                 next = candidate;
                 break;
             }
@@ -81,7 +94,7 @@ private:
                        focus->focus != XServer::root() && focus->focus != xcb_window_t(closed->winId())))
             return;
         handedBack_ = next;
-        next->requestActivate();
+        KeyboardFocus::activate(next);
     }
 
     std::vector<Link> links_;

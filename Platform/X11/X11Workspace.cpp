@@ -96,15 +96,23 @@ std::optional<qint64> X11Workspace::pidOfWindow(uint32_t window) {
 }
 
 std::optional<uint32_t> X11Workspace::activeWindow() {
-    if (!rootListsCurrent()) return std::nullopt;
-    const auto active = cardinals(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
-    if (!active.empty() && active.front() != 0) return active.front();
-    if (!active.empty() || hasWindowManager()) return std::nullopt;
+    // What a window manager that has gone left on the root is not read.
+    if (rootListsCurrent()) {
+        const auto active = cardinals(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
+        if (!active.empty() && active.front() != 0) return active.front();
+        if (!active.empty() || hasWindowManager()) return std::nullopt;
+    }
     // No window manager names it: the window with the keyboard focus, up to its top-level window.
     auto* c = static_cast<xcb_connection_t*>(connection_);
     XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     if (!focus) return std::nullopt;
     xcb_window_t window = focus->focus;
+    if (window == XCB_INPUT_FOCUS_POINTER_ROOT || window == root_) {
+        // The keys go to the window under the pointer (where a window manager that left put them).
+        XcbReply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(c, xcb_query_pointer(c, root_), nullptr));
+        if (!pointer || !pointer->same_screen || pointer->child == XCB_NONE) return std::nullopt;
+        return pointer->child;
+    }
     while (window != XCB_NONE && window != XCB_INPUT_FOCUS_POINTER_ROOT && window != root_) {
         XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
         if (!tree) return std::nullopt;

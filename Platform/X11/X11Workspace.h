@@ -40,6 +40,8 @@ private:
     std::vector<uint32_t> cardinals(uint32_t window, const char* property, uint32_t type);
     std::optional<qint64> pidOfWindow(uint32_t window);
     bool rootListsCurrent();
+    // The root's _NET_ACTIVE_WINDOW; without a window manager or its lists, the top-level window with
+    // the keyboard focus, or the one under the pointer where the focus follows it.
     std::optional<uint32_t> activeWindow();
     // The root's mapped children that the window manager would manage, bottom to top.
     std::vector<uint32_t> viewableTopLevelWindows();

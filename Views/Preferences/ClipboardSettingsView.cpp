@@ -3,6 +3,7 @@
 #include "Platform/Desktop/DesktopEntries.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
+#include "Platform/X11/KeyboardFocus.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Views/Preferences/SettingsForm.h"
 
@@ -244,7 +245,7 @@ void ClipboardSettingsView::refreshList() {
 void ClipboardSettingsView::addIgnoredApp() {
     if (chooser_) {
         chooser_->raise();
-        chooser_->activateWindow();
+        KeyboardFocus::activate(chooser_->windowHandle());
         return;
     }
     auto* dialog = new ApplicationChooser(entries_.all(), {}, QStringLiteral("Add App"),

@@ -1,5 +1,7 @@
 #include "Views/Shared/KeyablePopupPanel.h"
 
+#include "Platform/X11/KeyboardFocus.h"
+
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -34,7 +36,7 @@ void KeyablePopupPanel::setDragsFromAnywhere(bool enabled) {
 void KeyablePopupPanel::makeKeyAndOrderFront() {
     show();
     raise();
-    activateWindow();
+    KeyboardFocus::activate(windowHandle());
 }
 
 bool KeyablePopupPanel::isKeyWindow() const { return isActiveWindow(); }

@@ -1,19 +1,29 @@
 // The program's own windows on an X server without a window manager: no title bar, so the standard
-// close keys, pressed on the keyboard, close each of them, wherever the focus is inside.
+// close keys, pressed on the keyboard, close each of them, wherever the focus is inside; and the
+// keyboard, which nobody else gives on, after a window manager has left.
+#include "Platform/Ui/AppWindow.h"
+#include "Platform/X11/KeyboardFocus.h"
+#include "Platform/X11/X11Workspace.h"
 #include "Source/Features/Onboarding/ChangelogWindowController.h"
 #include "Source/Features/Onboarding/WelcomeWindowController.h"
 #include "Source/Features/Preferences/PreferencesWindowController.h"
 #include "Source/Features/Toolbox/ToolboxWindowController.h"
 #include "TestSupport.h"
+#include "Views/Shared/KeyablePopupPanel.h"
 #include "Views/Toolbox/CodeTextView.h"
 
+#include <QDialog>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 // Xlib's macros clash with names in the headers above: include it last.
@@ -27,6 +37,64 @@ QWidget* shown(Controller& controller) {
     controller.show();
     return controller.window();
 }
+
+// Another program's window, on a connection of its own, that counts the keys it gets.
+struct OtherProgram {
+    QProcess process;  // the program whose window it is
+    Display* d = XOpenDisplay(nullptr);
+    ::Window window = 0;
+    int keys = 0;
+
+    OtherProgram() {
+        process.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        process.waitForStarted();
+        window = XCreateSimpleWindow(d, DefaultRootWindow(d), 600, 300, 400, 300, 0, 0, 0x884422);
+        const long pid = long(process.processId());
+        XChangeProperty(d, window, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pid), 1);
+        XSelectInput(d, window, KeyPressMask);
+        XMapRaised(d, window);
+        XSync(d, False);
+    }
+    ~OtherProgram() {
+        XDestroyWindow(d, window);
+        XCloseDisplay(d);
+        process.kill();
+        process.waitForFinished();
+    }
+    // The keys it has got so far.
+    int keysHeard() {
+        XSync(d, False);
+        XEvent event;
+        while (XCheckTypedWindowEvent(d, window, KeyPress, &event)) ++keys;
+        return keys;
+    }
+    ::Window focus() {
+        ::Window focused = None;
+        int revert = 0;
+        XGetInputFocus(d, &focused, &revert);
+        return focused;
+    }
+    // Asks the window manager to activate it, as a pager does, until it has the keyboard: openbox
+    // gives the keyboard to nobody as it ends its start.
+    bool activatedByTheWindowManager() {
+        return TestSupport::waitFor([&] {
+            if (focus() == window) return true;
+            askToActivate();
+            return false;
+        });
+    }
+    void askToActivate() {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2;  // from a pager
+        XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSync(d, False);
+    }
+};
 }  // namespace
 
 TEST(AppWindowsX11, TheStandardCloseKeysCloseEachWindow) {
@@ -84,3 +152,167 @@ TEST(AppWindowsX11, TheKeyboardGoesBackToTheWindowThatHadItBefore) {
     settings->hide();
     toolbox->hide();
 }
+
+// Nor where a window along the way is gone: destroyed, or closed while another had the keyboard.
+TEST(AppWindowsX11, TheKeyboardGoesBackPastAWindowThatIsGone) {
+    ASSERT_NE(X11Test::display(), nullptr);
+    ASSERT_FALSE(X11Test::windowManagerRuns());
+    auto focused = [] {
+        ::Window window = None;
+        int revert = 0;
+        XGetInputFocus(X11Test::display(), &window, &revert);
+        return window;
+    };
+    auto make = [](const char* name, int x) {
+        auto* window = new QWidget;
+        AppWindow::prepare(window, QString::fromLatin1(name));
+        new QLineEdit(window);
+        window->setGeometry(x, 200, 240, 80);
+        return window;
+    };
+    // How the window before the one with the keyboard goes meanwhile, and whether that one is then
+    // closed with the keys or destroyed.
+    const struct {
+        std::string before;
+        bool destroyed;
+    } cases[] = {{"destroyed", false}, {"closed", false}, {"closed and deleted", false}, {"destroyed", true}};
+    for (const auto& gone : cases) {
+        SCOPED_TRACE(gone.before + (gone.destroyed ? ", the last destroyed" : ", the last closed"));
+        std::unique_ptr<QWidget> a(make("a", 40)), c(make("c", 640));
+        QPointer<QWidget> b = make("b", 340);
+        for (QWidget* window : {a.get(), b.data(), c.get()}) {
+            AppWindow::bringToFront(window);
+            ASSERT_TRUE(TestSupport::waitFor([&] {
+                return focused() == ::Window(window->winId()) &&
+                       QGuiApplication::focusWindow() == window->windowHandle();
+            }));
+        }
+        if (gone.before == "destroyed") {
+            delete b;
+        } else {
+            b->setAttribute(Qt::WA_DeleteOnClose, gone.before == "closed and deleted");
+            b->close();
+        }
+        if (gone.destroyed) {
+            c.reset();
+        } else {
+            X11Test::pressKeys({XK_Control_L}, XK_w);
+            ASSERT_TRUE(TestSupport::waitFor([&] { return !c->isVisible(); }));
+        }
+        EXPECT_TRUE(TestSupport::waitFor([&] { return focused() == ::Window(a->winId()); }));
+        auto* field = a->findChild<QLineEdit*>();
+        X11Test::pressKeys({}, XK_x);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return field->text() == QLatin1String("x"); }));
+        delete b;
+    }
+}
+
+// A window manager that has quit leaves its check on the root, one killed its lists besides (which
+// Qt reads to ask it for the keyboard): the program goes on as without one. The program in front is
+// the one whose window has the keyboard, activating it gives its window the keyboard, and a popup of
+// ours takes the keyboard itself: what is typed into it reaches it, not the window under it. The
+// same holds through a window manager that replaced another, and one that starts again.
+class AppWindowsWindowManagerLeftX11 : public ::testing::TestWithParam<std::string> {
+protected:
+    void TearDown() override {
+        if (manager) {
+            manager->kill();
+            manager->waitForFinished(3000);
+        }
+        // The next test starts from a root without a window manager.
+        X11Test::clearWindowManagerLeftovers();
+    }
+
+    std::unique_ptr<QProcess> manager;
+};
+
+TEST_P(AppWindowsWindowManagerLeftX11, TheKeyboardGoesWhereTheUserMeantIt) {
+    Display* d = X11Test::display();
+    ASSERT_NE(d, nullptr);
+    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (openbox.isEmpty()) GTEST_SKIP() << "openbox is not installed";
+    const std::string how = GetParam();
+    OtherProgram other;
+    const qint64 otherPid = other.process.processId();
+    X11Workspace workspace;
+    manager = X11Test::startWindowManager(openbox);
+    ASSERT_TRUE(manager);
+    ASSERT_TRUE(other.activatedByTheWindowManager());
+
+    if (how == "replaced") {
+        std::unique_ptr<QProcess> next = X11Test::startWindowManager(openbox, {QStringLiteral("--replace")});
+        ASSERT_TRUE(next);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return manager->state() == QProcess::NotRunning; }, 10000));
+        manager = std::move(next);
+        ASSERT_TRUE(other.activatedByTheWindowManager());
+    } else {
+        if (how == "killed") {
+            manager->kill();
+        } else {
+            QProcess::execute(openbox, {QStringLiteral("--exit")});
+        }
+        ASSERT_TRUE(TestSupport::waitFor([&] { return manager->state() == QProcess::NotRunning; }, 10000));
+        const ::Window root = DefaultRootWindow(d);
+        ASSERT_FALSE(X11Test::propertyValues(root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty())
+            << "openbox no longer leaves its check behind";
+        if (how == "killed")
+            ASSERT_FALSE(X11Test::propertyValues(root, "_NET_SUPPORTED", XA_ATOM).empty())
+                << "openbox killed no longer leaves its list behind";
+        ASSERT_FALSE(X11Test::windowManagerRuns());
+        // The keyboard follows the pointer now: over the other program's window.
+        const QPoint middle = X11Test::serverGeometry(other.window).center();
+        XTestFakeMotionEvent(d, -1, middle.x(), middle.y(), CurrentTime);
+        XSync(d, False);
+    }
+    const auto front = workspace.frontmostApplication();
+    ASSERT_TRUE(front.has_value());
+    EXPECT_EQ(front->pid, otherPid);
+
+    KeyablePopupPanel popup(QRect(100, 100, 240, 120));
+    new QLineEdit(&popup);
+    QDialog dialog;  // modal: Qt asks for the keyboard for it as it shows
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setGeometry(100, 300, 240, 80);
+    new QLineEdit(&dialog);
+    KeyboardFocus::install();
+    auto typeInto = [&](QWidget* window, const char* when) {
+        SCOPED_TRACE(when);
+        auto* field = window->findChild<QLineEdit*>();
+        field->clear();
+        if (window == &popup) {
+            popup.makeKeyAndOrderFront();
+        } else {
+            dialog.open();
+        }
+        field->setFocus();
+        // The server's word: Qt may still take the window for active from when it was open before.
+        ASSERT_TRUE(TestSupport::waitFor([&] { return other.focus() == ::Window(window->winId()); }));
+        const int heard = other.keysHeard();
+        X11Test::pressKeys({}, XK_w);
+        X11Test::pressKeys({}, XK_m);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return field->text() == QLatin1String("wm"); }))
+            << field->text().toStdString();
+        EXPECT_EQ(other.keysHeard(), heard);
+        window->hide();
+    };
+    typeInto(&popup, "the popup opened");
+    typeInto(&dialog, "a modal window opened");
+
+    // Closed, a paste goes back to the program: activated, its window has the keyboard.
+    ASSERT_TRUE(workspace.activate(*front));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return other.focus() == other.window; }));
+    const int heard = other.keysHeard();
+    X11Test::pressKeys({}, XK_Return);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return other.keysHeard() > heard; }));
+
+    if (how != "replaced") {
+        manager = X11Test::startWindowManager(openbox);
+        ASSERT_TRUE(manager);
+        ASSERT_TRUE(other.activatedByTheWindowManager());
+        typeInto(&popup, "a window manager started again");
+    }
+    X11Test::endProcess(*manager);
+}
+
+INSTANTIATE_TEST_SUITE_P(, AppWindowsWindowManagerLeftX11, ::testing::Values("quit", "killed", "replaced"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });

@@ -3,6 +3,8 @@
 // Include after the Qt and GoogleTest headers: Xlib defines macros that clash with them.
 
 #include "Platform/X11/Compositing.h"
+#include "Platform/X11/WindowManagerCheck.h"
+#include "Platform/X11/XServer.h"
 #include "TestSupport.h"
 
 #include <QAbstractNativeEventFilter>
@@ -80,10 +82,9 @@ inline std::vector<unsigned long> propertyValues(::Window window, const char* na
     return values;
 }
 
-// Whether a window manager has said it is there (_NET_SUPPORTING_WM_CHECK on the root).
-inline bool windowManagerRuns() {
-    return !propertyValues(DefaultRootWindow(display()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
-}
+// Whether a window manager says it is there: its _NET_SUPPORTING_WM_CHECK on the root names a
+// window that names itself (one that has gone leaves the root's behind).
+inline bool windowManagerRuns() { return WindowManagerCheck::runs(XServer::connection(), XServer::root()); }
 
 // Leaves the root as a window manager that has gone does: naming, in its _NET_SUPPORTING_WM_CHECK,
 // a check window that is no more.
@@ -95,6 +96,15 @@ inline void leaveGoneWindowManagerCheck() {
     XChangeProperty(d, DefaultRootWindow(d), atom, XA_WINDOW, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&check), 1);
     XDestroyWindow(d, check);
+    XSync(d, False);
+}
+
+// Takes off the root what a window manager that has gone leaves there: its check and lists.
+inline void clearWindowManagerLeftovers() {
+    Display* d = display();
+    for (const char* name : {"_NET_SUPPORTING_WM_CHECK", "_NET_SUPPORTED", "_NET_ACTIVE_WINDOW", "_NET_CLIENT_LIST",
+                             "_NET_CLIENT_LIST_STACKING"})
+        XDeleteProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False));
     XSync(d, False);
 }
 

@@ -3,6 +3,7 @@
 #include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
 #include "Platform/Core/Bundle.h"
 #include "Platform/X11/Compositing.h"
+#include "Platform/X11/KeyboardFocus.h"
 #include "Platform/Gui/Screens.h"
 #include "Platform/Ui/WindowFit.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
@@ -316,7 +317,7 @@ void ClipboardPopupController::showAbout() {
         QMessageBox* box = makeAboutBox();
         box->show();
         box->raise();
-        box->activateWindow();
+        KeyboardFocus::activate(box->windowHandle());
     });
 }
 
@@ -456,7 +457,7 @@ void ClipboardPopupController::activateThenRun(std::function<void()> paste, cons
             nextTurn();
             return;
         }
-        if (attempt == 0) window->requestActivate();
+        if (attempt == 0) KeyboardFocus::activate(window);
         again();
         return;
     }

@@ -209,9 +209,9 @@ TEST_F(X11WorkspaceTest, WithoutAWindowManagerQuitIsAskedOfTheWindowsAndActivate
     std::free(focus);
 }
 
-// With no window manager and so no lists on the root, the program in front is the one whose window
-// has the keyboard, and activating it gives the keyboard back to its window on screen (a paste from
-// the clipboard popup goes there).
+// With no window manager and so no lists on the root (or none current), the program in front is the
+// one whose window has the keyboard, and activating it gives the keyboard back to its window on
+// screen (a paste from the clipboard popup goes there).
 TEST_F(X11WorkspaceTest, WithoutAWindowManagerOrItsListsTheFocusedProgramIsInFrontAndGetsTheFocusBack) {
     Desk desk;
     X11Workspace workspace;
@@ -236,10 +236,38 @@ TEST_F(X11WorkspaceTest, WithoutAWindowManagerOrItsListsTheFocusedProgramIsInFro
     ASSERT_TRUE(front.has_value());
     EXPECT_EQ(front->pid, pid);
 
-    // The focus falls to the root (our popup closed): activating the program gives it back.
+    // A window manager that has gone left its lists, naming another window active: not read.
+    const xcb_window_t wm = desk.window(0, false);
+    desk.set(wm, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {wm});
+    desk.set(desk.root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {wm});
+    desk.set(desk.root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {ownWindow});
+    desk.set(desk.root, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW, {ownWindow});
+    xcb_destroy_window(desk.c, wm);
+    desk.syncServer();
+    ASSERT_TRUE(workspace.frontmostApplication().has_value());
+    EXPECT_EQ(workspace.frontmostApplication()->pid, pid);
+
+    // The focus falls to the root (our popup closed, or the window manager left): the keys go to
+    // the window under the pointer, none or the program's.
     xcb_set_input_focus(desk.c, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(desk.c)).data;
+    const auto corner = [&] {  // under no window
+        xcb_warp_pointer(desk.c, XCB_NONE, desk.root, 0, 0, 0, 0, int16_t(screen->width_in_pixels - 1),
+                         int16_t(screen->height_in_pixels - 1));
+    };
+    corner();
     desk.syncServer();
     EXPECT_FALSE(workspace.frontmostApplication().has_value());
+    for (const xcb_window_t focus : {xcb_window_t(XCB_INPUT_FOCUS_POINTER_ROOT), desk.root}) {
+        xcb_set_input_focus(desk.c, XCB_INPUT_FOCUS_POINTER_ROOT, focus, XCB_CURRENT_TIME);
+        xcb_warp_pointer(desk.c, XCB_NONE, shown, 0, 0, 0, 0, 40, 40);
+        desk.syncServer();
+        ASSERT_TRUE(workspace.frontmostApplication().has_value());
+        EXPECT_EQ(workspace.frontmostApplication()->pid, pid);
+    }
+    xcb_set_input_focus(desk.c, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME);
+    corner();
+    desk.syncServer();
     EXPECT_TRUE(workspace.activate(*front));
     XcbReply<xcb_get_input_focus_reply_t> focus(
         xcb_get_input_focus_reply(desk.c, xcb_get_input_focus(desk.c), nullptr));

@@ -1,6 +1,6 @@
 // The glass on a real X server: where the compositor announces blur behind windows (as one does,
 // with a property of that name on the root), a translucent window asks for it under its visible
-// cards and nowhere else; where none does, it asks for nothing.
+// cards and nowhere else; where none does (nor a window manager that has gone), it asks for nothing.
 #include "Platform/Desktop/AccessibilityDisplayOptions.h"
 #include "TestSupport.h"
 #include "Views/Shared/GlassCard.h"
@@ -58,13 +58,18 @@ TEST(GlassX11, AsksForBlurUnderItsCardsWhereTheCompositorOffersIt) {
         XSync(X11Test::display(), False);
     };
 
-    show();
-    EXPECT_FALSE(blurAskedFor(window)) << "asked for blur where none is offered";
-    window.hide();
-
+    // Nor where only a window manager that has gone listed it among what it supports.
     Display* d = X11Test::display();
     const ::Window root = DefaultRootWindow(d);
     const Atom blur = XInternAtom(d, "_KDE_NET_WM_BLUR_BEHIND_REGION", False);
+    const Atom supported = XInternAtom(d, "_NET_SUPPORTED", False);
+    XChangeProperty(d, root, supported, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&blur), 1);
+    X11Test::leaveGoneWindowManagerCheck();
+    auto forget = qScopeGuard(X11Test::clearWindowManagerLeftovers);
+    show();
+    EXPECT_FALSE(blurAskedFor(window)) << "asked for blur where none is offered";
+    window.hide();
+    X11Test::clearWindowManagerLeftovers();
     XChangeProperty(d, root, blur, XA_CARDINAL, 32, PropModeReplace, nullptr, 0);
     XSync(d, False);
     auto unannounce = qScopeGuard([&] {
