@@ -400,39 +400,35 @@ TEST(ClipboardX11Helper, QtTextField) {
     TestSupport::waitFor([] { return false; }, 30000);  // killed by the test
 }
 
-// Terminals paste the PRIMARY selection with Shift+Insert and type ^V for Control+V; text fields
-// paste the CLIPBOARD with either. Real programs of each kind take the paste.
-TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
-    const QString text = QStringLiteral("typed by the paste");
-    const QString pasted = dir.path() + "/pasted";
-    const QString ready = dir.path() + "/ready";
-    const QString script =
-        QString("stty raw -echo; : > '%1'; head -c %2 > '%3'").arg(ready).arg(text.toUtf8().size()).arg(pasted);
-    enum class Reads { file, stdoutOnReturn, stdout };  // where what was pasted shows
-    struct Target {
-        QString program;
-        QStringList arguments;  // %T stands for the window title
-        Reads reads;
-    };
-    const Target targets[] = {
-        {"xterm", {"-title", "%T", "-e", "sh", "-c", script}, Reads::file},
-        {"lxterminal", {"--no-remote", "-t", "%T", "-e", "sh -c \"" + script + "\""}, Reads::file},  // VTE
-        {"yad", {"--entry", "--title", "%T"}, Reads::stdoutOnReturn},  // GTK
-        {QCoreApplication::applicationFilePath(), {"--gtest_filter=ClipboardX11Helper.QtTextField"}, Reads::stdout},
-    };
-    ASSERT_FALSE(QStandardPaths::findExecutable("xdotool").isEmpty());
-    start();
-    int index = 0;
-    for (const Target& target : targets) {
-        const QString name = QFileInfo(target.program).fileName();
-        SCOPED_TRACE(name.toStdString());
+namespace {
+
+enum class Reads { file, stdoutOnReturn, stdout };  // where what was pasted shows
+struct Target {
+    QString program;
+    QStringList arguments;  // %T stands for the window title
+    Reads reads;
+};
+
+// The GTK entry of yad, which prints its text on Return.
+Target gtkEntry() { return {"yad", {"--entry", "--title", "%T"}, Reads::stdoutOnReturn}; }
+// A Qt line edit of another process, which prints its text as it changes.
+Target qtField() {
+    return {QCoreApplication::applicationFilePath(), {"--gtest_filter=ClipboardX11Helper.QtTextField"}, Reads::stdout};
+}
+
+// A program taking a paste: started with its window titled `title` and given the keyboard.
+struct TargetProgram {
+    Child child;
+    QString window;
+    QByteArray output;
+
+    // Starts it and waits until it is ready for keys: a terminal's shell has made its line raw (and
+    // touched `ready`), a Qt field has its focus.
+    void start(const Target& target, const QString& title, const QString& ready = {}) {
+        ASSERT_FALSE(QStandardPaths::findExecutable("xdotool").isEmpty());
         ASSERT_FALSE(QStandardPaths::findExecutable(target.program).isEmpty()) << "scripts/deps.sh --test installs it";
-        QFile::remove(pasted);
-        QFile::remove(ready);
-        const QString title = QString("Paste target %1").arg(++index);
         QStringList arguments = target.arguments;
         arguments.replaceInStrings("%T", title);
-        Child child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("NO_AT_BRIDGE", "1");
         env.insert(kTextFieldVariable, title);
@@ -443,26 +439,84 @@ TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
         QProcess search;
         search.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^" + title});
         ASSERT_TRUE(TestSupport::waitFor([&] { return search.state() == QProcess::NotRunning; }, 20000));
-        const QString window = QString::fromUtf8(search.readAllStandardOutput()).split('\n').value(0);
+        window = QString::fromUtf8(search.readAllStandardOutput()).split('\n').value(0);
         ASSERT_FALSE(window.isEmpty());
         QProcess focus;
         focus.start("xdotool", {"windowfocus", "--sync", window});
         ASSERT_TRUE(TestSupport::waitFor([&] { return focus.state() == QProcess::NotRunning; }, 10000));
-        // Ready for the keys: the terminal's shell has made its line raw; our field has its focus.
-        QByteArray output;
         if (target.reads == Reads::file) {
             ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo::exists(ready); }, 10000));
         }
         if (target.reads == Reads::stdout) {
-            ASSERT_TRUE(TestSupport::waitFor(
-                [&] {
-                    output += child.process.readAllStandardOutput();
-                    return output.contains("focused\n");
-                },
-                10000));
+            ASSERT_TRUE(waitForOutput("focused\n"));
         }
+    }
+    bool waitForOutput(const QByteArray& line) {
+        return TestSupport::waitFor(
+            [&] {
+                output += child.process.readAllStandardOutput();
+                return output.contains(line);
+            },
+            10000);
+    }
+    // Waits until a field shows the paste: a GTK entry has asked for the text and drawn it (far more
+    // of its window changed than a blinking cursor does), a Qt field has printed it.
+    bool waitUntilShown(const Target& target, const SelectionRequests& requests, const QString& text) {
+        if (target.reads == Reads::stdout) return waitForOutput(text.toUtf8() + "\n");
+        auto shot = [&] { return QGuiApplication::primaryScreen()->grabWindow(window.toULongLong()).toImage(); };
+        if (!TestSupport::waitFor([&] { return requests.forData > 0; }, 10000)) return false;
+        const QImage asked = shot();
+        return TestSupport::waitFor([&] { return pixelsDiffering(asked, shot()) > 200; }, 10000);
+    }
+    // A field's text, once it shows the paste: a GTK entry prints it on Return.
+    void expectText(const Target& target, const QString& text) {
+        if (target.reads == Reads::stdoutOnReturn) X11Test::pressKeys({}, XK_Return);
+        EXPECT_TRUE(waitForOutput(text.toUtf8() + "\n")) << output.toStdString();
+    }
+};
 
-        SelectionRequests requests(window.toUInt());
+// Whether the key of that symbol is down on the X server.
+bool keyIsDown(KeySym symbol) {
+    Display* d = X11Test::display();
+    XSync(d, False);
+    char keys[32] = {};
+    XQueryKeymap(d, keys);
+    const KeyCode code = XKeysymToKeycode(d, symbol);
+    return code && (keys[code / 8] & (1 << (code % 8)));
+}
+
+void pressKey(KeySym symbol, bool down) {
+    Display* d = X11Test::display();
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, symbol), down ? True : False, CurrentTime);
+    XSync(d, False);
+}
+
+}  // namespace
+
+// Terminals paste the PRIMARY selection with Shift+Insert and type ^V for Control+V; text fields
+// paste the CLIPBOARD with either. Real programs of each kind take the paste.
+TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
+    const QString text = QStringLiteral("typed by the paste");
+    const QString pasted = dir.path() + "/pasted";
+    const QString ready = dir.path() + "/ready";
+    const QString script =
+        QString("stty raw -echo; : > '%1'; head -c %2 > '%3'").arg(ready).arg(text.toUtf8().size()).arg(pasted);
+    const Target targets[] = {
+        {"xterm", {"-title", "%T", "-e", "sh", "-c", script}, Reads::file},
+        {"lxterminal", {"--no-remote", "-t", "%T", "-e", "sh -c \"" + script + "\""}, Reads::file},  // VTE
+        gtkEntry(),
+        qtField(),
+    };
+    start();
+    int index = 0;
+    for (const Target& target : targets) {
+        SCOPED_TRACE(QFileInfo(target.program).fileName().toStdString());
+        QFile::remove(pasted);
+        QFile::remove(ready);
+        TargetProgram program;
+        ASSERT_NO_FATAL_FAILURE(program.start(target, QString("Paste target %1").arg(++index), ready));
+
+        SelectionRequests requests(program.window.toUInt());
         manager->paste(ClipboardItem::make(ClipboardContent::text(text), QDateTime::currentDateTimeUtc()));
         if (target.reads == Reads::file) {
             const bool arrived = TestSupport::waitFor(
@@ -476,26 +530,48 @@ TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
             EXPECT_TRUE(arrived) << "typed: " << file.readAll().toHex().toStdString();
             EXPECT_EQ(file.readAll(), text.toUtf8());
         } else {
-            if (target.reads == Reads::stdoutOnReturn) {
-                // Return once the field has asked us for the text and shows it: far more of its
-                // window changed than a blinking cursor does.
-                auto shot = [&] {
-                    return QGuiApplication::primaryScreen()->grabWindow(window.toULongLong()).toImage();
-                };
-                ASSERT_TRUE(TestSupport::waitFor([&] { return requests.forData > 0; }, 10000));
-                const QImage asked = shot();
-                ASSERT_TRUE(TestSupport::waitFor([&] { return pixelsDiffering(asked, shot()) > 200; }, 10000));
-                X11Test::pressKeys({}, XK_Return);
-            }
-            EXPECT_TRUE(TestSupport::waitFor(
-                [&] {
-                    output += child.process.readAllStandardOutput();
-                    return output.contains(text.toUtf8() + "\n");
-                },
-                10000))
-                << output.toStdString();
+            ASSERT_TRUE(program.waitUntilShown(target, requests, text)) << program.output.toStdString();
+            program.expectText(target, text);
         }
         ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));
+    }
+}
+
+// A paste chosen with a modifier still held (⌘1 in the popup, Super held through the digit) reaches
+// GTK and Qt fields as the bare paste keystroke, and the keyboard is left as the user has it: a
+// modifier still held is down after the paste, one let go before it is not pressed again.
+TEST_F(ClipboardX11, APasteWhileTheUserHoldsAModifierCarriesOnlyItsOwn) {
+    const QString text = QStringLiteral("pasted amid held keys");
+    struct Row {
+        KeySym modifier;
+        bool stillHeld;
+    };
+    const Row rows[] = {
+        {XK_Super_L, true}, {XK_Shift_L, true}, {XK_Control_L, true}, {XK_Alt_L, true},
+        {XK_ISO_Level3_Shift, true},  // AltGr
+        {XK_Super_L, false},
+    };
+    start();
+    int index = 0;
+    for (const Target& target : {gtkEntry(), qtField()}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(QFileInfo(target.program).fileName().toStdString() + " " + XKeysymToString(row.modifier) +
+                         (row.stillHeld ? " held" : " let go"));
+            ASSERT_NE(XKeysymToKeycode(X11Test::display(), row.modifier), 0) << "no key of the server's map has it";
+            TargetProgram program;
+            ASSERT_NO_FATAL_FAILURE(program.start(target, QString("Held paste target %1").arg(++index)));
+
+            pressKey(row.modifier, true);
+            if (!row.stillHeld) pressKey(row.modifier, false);
+            SelectionRequests requests(program.window.toUInt());
+            manager->paste(ClipboardItem::make(ClipboardContent::text(text), QDateTime::currentDateTimeUtc()));
+            const bool shown = program.waitUntilShown(target, requests, text);
+            EXPECT_EQ(keyIsDown(row.modifier), row.stillHeld);
+            if (row.stillHeld) pressKey(row.modifier, false);
+            EXPECT_TRUE(shown) << "nothing pasted; the field has: " << program.output.toStdString();
+            if (shown) program.expectText(target, text);
+            ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));
+        }
     }
 }
 
