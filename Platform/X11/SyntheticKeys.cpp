@@ -33,27 +33,24 @@ bool isLockKey(KeySym symbol) {
     case XK_Scroll_Lock:
     case XK_ISO_Lock:
     case XK_ISO_Level3_Lock:
-    case XK_ISO_Level5_Lock:
-        return true;
+    case XK_ISO_Level5_Lock: return true;
     default: return false;
     }
 }
 
-// The modifier keys that are down, lock keys aside, in the order of the modifier map.
-std::vector<KeyCode> heldModifierKeys(Display* display) {
-    std::vector<KeyCode> held;
-    char keys[32] = {};
-    XQueryKeymap(display, keys);
+// The keys of the modifier map, lock keys aside.
+std::vector<KeyCode> modifierKeys(Display* display) {
+    std::vector<KeyCode> keys;
     XModifierKeymap* map = XGetModifierMapping(display);
-    if (!map) return held;
+    if (!map) return keys;
     for (int i = 0; i < 8 * map->max_keypermod; ++i) {
         const KeyCode code = map->modifiermap[i];
-        if (!code || !(keys[code / 8] & (1 << (code % 8)))) continue;
-        if (i / map->max_keypermod == LockMapIndex || isLockKey(XkbKeycodeToKeysym(display, code, 0, 0))) continue;
-        if (std::find(held.begin(), held.end(), code) == held.end()) held.push_back(code);
+        if (!code || i / map->max_keypermod == LockMapIndex) continue;
+        if (isLockKey(XkbKeycodeToKeysym(display, code, 0, 0))) continue;
+        if (std::find(keys.begin(), keys.end(), code) == keys.end()) keys.push_back(code);
     }
     XFreeModifiermap(map);
-    return held;
+    return keys;
 }
 
 }  // namespace
@@ -82,13 +79,18 @@ bool XTestSyntheticKeys::post(const QList<SyntheticKeyEvent>& keystroke) {
         if (!keyCode) return false;
         events.emplace_back(KeyCode(*keyCode), event.keyDown);
     }
-    // The modifiers the user holds are let go for the keystroke and pressed again after it. They
-    // are read just before, and everything goes out at once, so that a key the user lets go
+    // The modifiers the user holds are let go for the keystroke and pressed again after it. Which
+    // are down is asked last and everything goes out at once, so that a key the user lets go
     // meanwhile is hardly ever pressed again.
-    const std::vector<KeyCode> held = heldModifierKeys(display);
+    std::vector<KeyCode> held = modifierKeys(display);
+    char pressed[32] = {};
+    XQueryKeymap(display, pressed);
+    std::erase_if(held, [&](KeyCode key) { return !(pressed[key / 8] & (1 << (key % 8))); });
     bool sent = true;
-    for (auto key = held.rbegin(); key != held.rend(); ++key) sent = XTestFakeKeyEvent(display, *key, False, CurrentTime) && sent;
-    for (const auto& [key, down] : events) sent = XTestFakeKeyEvent(display, key, down ? True : False, CurrentTime) && sent;
+    for (auto key = held.rbegin(); key != held.rend(); ++key)
+        sent = XTestFakeKeyEvent(display, *key, False, CurrentTime) && sent;
+    for (const auto& [key, down] : events)
+        sent = XTestFakeKeyEvent(display, key, down ? True : False, CurrentTime) && sent;
     for (KeyCode key : held) sent = XTestFakeKeyEvent(display, key, True, CurrentTime) && sent;
     XFlush(display);
     return sent;

@@ -24,24 +24,31 @@ namespace PasteTargets {
 inline const char* kTitleVariable = "QUORVIN_TEST_CLIPBOARD_TEXT_FIELD";
 
 // Counts the requests the program that made `window` makes for the content of the selections this
-// program owns (not for their list of types or their time), from the moment it is made. A program's
-// windows share the top bits of their ids, which the server gives each connection.
+// program owns (not for their list of types or their time), from the moment it is made, and takes a
+// picture of the window when the first comes, before it is answered. A program's windows share the
+// top bits of their ids, which the server gives each connection.
 struct SelectionRequests : QAbstractNativeEventFilter {
     int forData = 0;
+    QImage asked;
     const uint32_t clientBits =
         ~xcb_get_setup(qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection())->resource_id_mask;
+    const uint32_t window;
     const uint32_t client;
     const Atom targets = XInternAtom(X11Test::display(), "TARGETS", False);
     const Atom timestamp = XInternAtom(X11Test::display(), "TIMESTAMP", False);
-    explicit SelectionRequests(uint32_t window) : client(window & clientBits) { qApp->installNativeEventFilter(this); }
+    explicit SelectionRequests(uint32_t window) : window(window), client(window & clientBits) {
+        qApp->installNativeEventFilter(this);
+    }
     ~SelectionRequests() override { qApp->removeNativeEventFilter(this); }
+    QImage shot() const { return QGuiApplication::primaryScreen()->grabWindow(window).toImage(); }
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         if (type != "xcb_generic_event_t") return false;
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
         if ((event->response_type & ~0x80) != XCB_SELECTION_REQUEST) return false;
         const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
-        if ((request->requestor & clientBits) == client && request->target != targets && request->target != timestamp)
-            ++forData;
+        if ((request->requestor & clientBits) == client && request->target != targets && request->target != timestamp) {
+            if (forData++ == 0) asked = shot();
+        }
         return false;
     }
 };
@@ -121,13 +128,11 @@ struct TargetProgram {
             10000);
     }
     // Waits until a field shows the paste: a GTK entry has asked for the text and drawn it (far more
-    // of its window changed than a blinking cursor does), a Qt field has printed it.
+    // of its window changed since it asked than a blinking cursor does), a Qt field has printed it.
     bool waitUntilShown(const Target& target, const SelectionRequests& requests, const QString& text) {
         if (target.reads == Reads::stdout) return waitForOutput(text.toUtf8() + "\n");
-        auto shot = [&] { return QGuiApplication::primaryScreen()->grabWindow(window.toULongLong()).toImage(); };
         if (!TestSupport::waitFor([&] { return requests.forData > 0; }, 10000)) return false;
-        const QImage asked = shot();
-        return TestSupport::waitFor([&] { return pixelsDiffering(asked, shot()) > 200; }, 10000);
+        return TestSupport::waitFor([&] { return pixelsDiffering(requests.asked, requests.shot()) > 200; }, 10000);
     }
     // A field's text, once it shows the paste: a GTK entry prints it on Return.
     void expectText(const Target& target, const QString& text) {

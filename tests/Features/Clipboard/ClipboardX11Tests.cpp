@@ -414,31 +414,41 @@ TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
 TEST_F(ClipboardX11, APasteWhileTheUserHoldsAModifierCarriesOnlyItsOwn) {
     const QString text = QStringLiteral("pasted amid held keys");
     struct Row {
-        KeySym modifier;
+        std::vector<KeySym> modifiers;
         bool stillHeld;
     };
     const Row rows[] = {
-        {XK_Super_L, true}, {XK_Shift_L, true}, {XK_Control_L, true}, {XK_Alt_L, true},
-        {XK_ISO_Level3_Shift, true},  // AltGr
-        {XK_Super_L, false},
+        {{XK_Super_L}, true},
+        {{XK_Shift_L}, true},
+        {{XK_Control_L}, true},
+        {{XK_Alt_L}, true},
+        {{XK_ISO_Level3_Shift}, true},  // AltGr
+        {{XK_Super_L, XK_Shift_L}, true},  // still down from the hot key
+        {{XK_Super_L}, false},
     };
     start();
     int index = 0;
     for (const Target& target : {gtkEntry(), qtField()}) {
         for (const Row& row : rows) {
-            SCOPED_TRACE(QFileInfo(target.program).fileName().toStdString() + " " + XKeysymToString(row.modifier) +
-                         (row.stillHeld ? " held" : " let go"));
-            ASSERT_NE(XKeysymToKeycode(X11Test::display(), row.modifier), 0) << "no key of the server's map has it";
+            std::string held;
+            for (KeySym modifier : row.modifiers) held += std::string(XKeysymToString(modifier)) + " ";
+            SCOPED_TRACE(QFileInfo(target.program).fileName().toStdString() + " " + held +
+                         (row.stillHeld ? "held" : "let go"));
+            for (KeySym modifier : row.modifiers)
+                ASSERT_NE(XKeysymToKeycode(X11Test::display(), modifier), 0) << "no key of the server's map has it";
             TargetProgram program;
             ASSERT_NO_FATAL_FAILURE(program.start(target, QString("Held paste target %1").arg(++index)));
 
-            pressKey(row.modifier, true);
-            if (!row.stillHeld) pressKey(row.modifier, false);
+            for (KeySym modifier : row.modifiers) pressKey(modifier, true);
+            if (!row.stillHeld)
+                for (KeySym modifier : row.modifiers) pressKey(modifier, false);
             SelectionRequests requests(program.window.toUInt());
             manager->paste(ClipboardItem::make(ClipboardContent::text(text), QDateTime::currentDateTimeUtc()));
             const bool shown = program.waitUntilShown(target, requests, text);
-            EXPECT_EQ(keyIsDown(row.modifier), row.stillHeld);
-            if (row.stillHeld) pressKey(row.modifier, false);
+            for (KeySym modifier : row.modifiers) {
+                EXPECT_EQ(keyIsDown(modifier), row.stillHeld) << XKeysymToString(modifier);
+                pressKey(modifier, false);
+            }
             EXPECT_TRUE(shown) << "nothing pasted; the field has: " << program.output.toStdString();
             if (shown) program.expectText(target, text);
             ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));

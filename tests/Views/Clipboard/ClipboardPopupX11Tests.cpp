@@ -161,7 +161,8 @@ TEST(ClipboardPopupX11, APasteChosenWithSuperHeldReachesTheFieldThatHadTheKeyboa
             editor.resize(300, 40);
             editor.show();
             editor.activateWindow();
-            ASSERT_TRUE(TestSupport::waitFor([&] { return QGuiApplication::focusWindow() == editor.windowHandle(); }, 3000));
+            ASSERT_TRUE(
+                TestSupport::waitFor([&] { return QGuiApplication::focusWindow() == editor.windowHandle(); }, 3000));
         }
 
         X11Test::pressKeys({XK_Super_L, XK_Shift_L}, XK_v);
