@@ -4,6 +4,7 @@
 // keys held around the paste. Include after the Qt and GoogleTest headers, as X11TestSupport.h.
 
 #include <QAbstractNativeEventFilter>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -128,11 +129,24 @@ struct TargetProgram {
             10000);
     }
     // Waits until a field shows the paste: a GTK entry has asked for the text and drawn it (far more
-    // of its window changed since it asked than a blinking cursor does), a Qt field has printed it.
+    // of its window changed since it asked than a blinking cursor does, and its picture holds still:
+    // a change of focus is drawn as a transition), a Qt field has printed it.
     bool waitUntilShown(const Target& target, const SelectionRequests& requests, const QString& text) {
         if (target.reads == Reads::stdout) return waitForOutput(text.toUtf8() + "\n");
         if (!TestSupport::waitFor([&] { return requests.forData > 0; }, 10000)) return false;
-        return TestSupport::waitFor([&] { return pixelsDiffering(requests.asked, requests.shot()) > 200; }, 10000);
+        QImage last = requests.shot();
+        QElapsedTimer still;
+        still.start();
+        return TestSupport::waitFor(
+            [&] {
+                const QImage now = requests.shot();
+                if (pixelsDiffering(last, now) > 50) {
+                    last = now;
+                    still.restart();
+                }
+                return still.elapsed() >= 400 && pixelsDiffering(requests.asked, last) > 200;
+            },
+            10000);
     }
     // A field's text, once it shows the paste: a GTK entry prints it on Return.
     void expectText(const Target& target, const QString& text) {

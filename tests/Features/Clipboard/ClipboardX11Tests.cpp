@@ -336,11 +336,11 @@ TEST_F(ClipboardX11, APasteArrivesInTheFocusedWindowAndIsNotRecorded) {
     EXPECT_EQ(xclipRead("UTF8_STRING"), QByteArray("typed by the paste"));
 }
 
-// Not a test of its own: the paste test runs this program again with the variable set to a window
+// Not a test of its own: the paste tests run this program again with the variable set to a window
 // title, so that a Qt text field of another process takes the paste. Its text goes to stdout.
 TEST(ClipboardX11Helper, QtTextField) {
     const QString title = qEnvironmentVariable(kTextFieldVariable);
-    if (title.isEmpty()) GTEST_SKIP() << "helper for ClipboardX11.APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms";
+    if (title.isEmpty()) GTEST_SKIP() << "helper for the ClipboardX11.APaste… tests";
     QLineEdit edit;
     edit.setWindowTitle(title);
     edit.resize(320, 40);
