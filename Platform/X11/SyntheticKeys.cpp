@@ -4,9 +4,15 @@
 
 #include <QGuiApplication>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 // X11 headers last: their macros clash with Qt's names.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 namespace {
 
@@ -16,6 +22,35 @@ Display* x11Display() {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->display() : nullptr;
+}
+
+// A lock key toggles when pressed: it is never let go and pressed again.
+bool isLockKey(KeySym symbol) {
+    switch (symbol) {
+    case XK_Caps_Lock:
+    case XK_Shift_Lock:
+    case XK_Num_Lock:
+    case XK_Scroll_Lock:
+    case XK_ISO_Lock:
+    case XK_ISO_Level3_Lock:
+    case XK_ISO_Level5_Lock: return true;
+    default: return false;
+    }
+}
+
+// The keys of the modifier map, lock keys aside.
+std::vector<KeyCode> modifierKeys(Display* display) {
+    std::vector<KeyCode> keys;
+    XModifierKeymap* map = XGetModifierMapping(display);
+    if (!map) return keys;
+    for (int i = 0; i < 8 * map->max_keypermod; ++i) {
+        const KeyCode code = map->modifiermap[i];
+        if (!code || i / map->max_keypermod == LockMapIndex) continue;
+        if (isLockKey(XkbKeycodeToKeysym(display, code, 0, 0))) continue;
+        if (std::find(keys.begin(), keys.end(), code) == keys.end()) keys.push_back(code);
+    }
+    XFreeModifiermap(map);
+    return keys;
 }
 
 }  // namespace
@@ -35,12 +70,28 @@ bool XTestSyntheticKeys::isAvailable() const {
     return XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor);
 }
 
-bool XTestSyntheticKeys::post(const SyntheticKeyEvent& event) {
+bool XTestSyntheticKeys::post(const QList<SyntheticKeyEvent>& keystroke) {
     Display* display = x11Display();
     if (!display) return false;
-    const auto keyCode = KeyCodes::toX11KeyCode(event.keyCode);
-    if (!keyCode) return false;
-    const bool sent = XTestFakeKeyEvent(display, *keyCode, event.keyDown ? True : False, CurrentTime);
+    std::vector<std::pair<KeyCode, bool>> events;
+    for (const SyntheticKeyEvent& event : keystroke) {
+        const auto keyCode = KeyCodes::toX11KeyCode(event.keyCode);
+        if (!keyCode) return false;
+        events.emplace_back(KeyCode(*keyCode), event.keyDown);
+    }
+    // The modifiers the user holds are let go for the keystroke and pressed again after it. Which
+    // are down is asked last and everything goes out at once, so that a key the user lets go
+    // meanwhile is hardly ever pressed again.
+    std::vector<KeyCode> held = modifierKeys(display);
+    char pressed[32] = {};
+    XQueryKeymap(display, pressed);
+    std::erase_if(held, [&](KeyCode key) { return !(pressed[key / 8] & (1 << (key % 8))); });
+    bool sent = true;
+    for (auto key = held.rbegin(); key != held.rend(); ++key)
+        sent = XTestFakeKeyEvent(display, *key, False, CurrentTime) && sent;
+    for (const auto& [key, down] : events)
+        sent = XTestFakeKeyEvent(display, key, down ? True : False, CurrentTime) && sent;
+    for (KeyCode key : held) sent = XTestFakeKeyEvent(display, key, True, CurrentTime) && sent;
     XFlush(display);
     return sent;
 }

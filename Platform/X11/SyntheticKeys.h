@@ -12,7 +12,7 @@ struct SyntheticKeyEvent {
     bool operator==(const SyntheticKeyEvent&) const = default;
 };
 
-// Posts key events as if typed, to whatever window has the keyboard focus. GUI thread only.
+// Posts keystrokes as if typed, to whatever window has the keyboard focus. GUI thread only.
 class SyntheticKeys {
 public:
     virtual ~SyntheticKeys() = default;
@@ -24,8 +24,10 @@ public:
 
     // False when events cannot be posted (no X display or no XTest extension).
     virtual bool isAvailable() const = 0;
-    // Posts one event; false when it could not be made or posted.
-    virtual bool post(const SyntheticKeyEvent& event) = 0;
+    // Posts the events of one keystroke in order. They carry only the modifiers they press
+    // themselves: modifier keys the user holds are let go for the keystroke and pressed again after
+    // it. False when an event could not be made or posted.
+    virtual bool post(const QList<SyntheticKeyEvent>& keystroke) = 0;
 };
 
 // Key events through the XTest extension. Modifier flags are carried by the modifier keys the
@@ -33,7 +35,7 @@ public:
 class XTestSyntheticKeys final : public SyntheticKeys {
 public:
     bool isAvailable() const override;
-    bool post(const SyntheticKeyEvent& event) override;
+    bool post(const QList<SyntheticKeyEvent>& keystroke) override;
 };
 
 // Records the posted events (tests).
@@ -42,9 +44,9 @@ public:
     bool available = true;
     QList<SyntheticKeyEvent> events;
     bool isAvailable() const override { return available; }
-    bool post(const SyntheticKeyEvent& event) override {
+    bool post(const QList<SyntheticKeyEvent>& keystroke) override {
         if (!available) return false;
-        events.append(event);
+        events.append(keystroke);
         return true;
     }
 };

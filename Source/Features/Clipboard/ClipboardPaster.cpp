@@ -130,8 +130,8 @@ void ClipboardPaster::simulateCmdV() {
     if (!keys.isAvailable()) return;
     // Control+V types ^V in a terminal; Shift+Insert pastes in terminals and text fields alike.
     // Insert is the Help key in the key vocabulary; its events carry the Shift flag.
-    keys.post({KeyCodes::kVK_Shift, true, 0});
-    keys.post({KeyCodes::kVK_Help, true, KeyCodes::maskShift});
-    keys.post({KeyCodes::kVK_Help, false, KeyCodes::maskShift});
-    keys.post({KeyCodes::kVK_Shift, false, 0});
+    keys.post({{KeyCodes::kVK_Shift, true, 0},
+               {KeyCodes::kVK_Help, true, KeyCodes::maskShift},
+               {KeyCodes::kVK_Help, false, KeyCodes::maskShift},
+               {KeyCodes::kVK_Shift, false, 0}});
 }

@@ -36,7 +36,8 @@ public:
     // holds a control character (a line break would end the line early, and in a terminal run
     // what follows) is given as its percent-encoded URL, as is any URL of another scheme.
     static QString filesText(const QList<QUrl>& urls);
-    // Posts Shift+Insert (down, Insert down, Insert up, up).
+    // Posts Shift+Insert (down, Insert down, Insert up, up) as one keystroke, without the
+    // modifiers the user still holds.
     static void simulateCmdV();
 
     bool isPasting() const { return isPasting_; }

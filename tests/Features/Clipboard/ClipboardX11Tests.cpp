@@ -25,18 +25,19 @@
 #include <unistd.h>
 
 // X11 headers last: their macros clash with Qt's names.
-#include "X11TestSupport.h"
+#include "PasteTargetSupport.h"
 
 #include <X11/keysym.h>
 
 using namespace ClipboardTest;
+using namespace PasteTargets;
 
 namespace {
 
 const char* kServeVariable = "QUORVIN_TEST_CLIPBOARD_SERVE";
 const char* kSilentVariable = "QUORVIN_TEST_CLIPBOARD_SILENT";
 const char* kSequenceVariable = "QUORVIN_TEST_CLIPBOARD_SEQUENCE";
-const char* kTextFieldVariable = "QUORVIN_TEST_CLIPBOARD_TEXT_FIELD";
+const char* kTextFieldVariable = PasteTargets::kTitleVariable;
 
 qint64 microsecondsNow() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -44,50 +45,6 @@ qint64 microsecondsNow() {
 }
 
 bool haveXclip() { return !QStandardPaths::findExecutable("xclip").isEmpty(); }
-
-// Counts the requests the program that made `window` makes for the content of the selections this
-// program owns (not for their list of types or their time), from the moment it is made. A program's
-// windows share the top bits of their ids, which the server gives each connection.
-struct SelectionRequests : QAbstractNativeEventFilter {
-    int forData = 0;
-    const uint32_t clientBits =
-        ~xcb_get_setup(qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection())->resource_id_mask;
-    const uint32_t client;
-    const Atom targets = XInternAtom(X11Test::display(), "TARGETS", False);
-    const Atom timestamp = XInternAtom(X11Test::display(), "TIMESTAMP", False);
-    explicit SelectionRequests(uint32_t window) : client(window & clientBits) { qApp->installNativeEventFilter(this); }
-    ~SelectionRequests() override { qApp->removeNativeEventFilter(this); }
-    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-        if (type != "xcb_generic_event_t") return false;
-        const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        if ((event->response_type & ~0x80) != XCB_SELECTION_REQUEST) return false;
-        const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
-        if ((request->requestor & clientBits) == client && request->target != targets && request->target != timestamp)
-            ++forData;
-        return false;
-    }
-};
-
-// How many pixels two pictures of the same size differ in.
-int pixelsDiffering(const QImage& a, const QImage& b) {
-    if (a.size() != b.size()) return a.width() * a.height();
-    int count = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) count += a.pixel(x, y) != b.pixel(x, y);
-    return count;
-}
-
-// A child process of ours, killed by its id when the test ends.
-class Child {
-public:
-    ~Child() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(2000);
-        }
-    }
-    QProcess process;
-};
 
 // Another process takes the CLIPBOARD selection through xclip and serves it until it loses it.
 std::unique_ptr<Child> xclipCopy(const QStringList& arguments, const QByteArray& input = {}) {
@@ -379,11 +336,11 @@ TEST_F(ClipboardX11, APasteArrivesInTheFocusedWindowAndIsNotRecorded) {
     EXPECT_EQ(xclipRead("UTF8_STRING"), QByteArray("typed by the paste"));
 }
 
-// Not a test of its own: the paste test runs this program again with the variable set to a window
+// Not a test of its own: the paste tests run this program again with the variable set to a window
 // title, so that a Qt text field of another process takes the paste. Its text goes to stdout.
 TEST(ClipboardX11Helper, QtTextField) {
     const QString title = qEnvironmentVariable(kTextFieldVariable);
-    if (title.isEmpty()) GTEST_SKIP() << "helper for ClipboardX11.APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms";
+    if (title.isEmpty()) GTEST_SKIP() << "helper for the ClipboardX11.APaste… tests";
     QLineEdit edit;
     edit.setWindowTitle(title);
     edit.resize(320, 40);
@@ -400,6 +357,13 @@ TEST(ClipboardX11Helper, QtTextField) {
     TestSupport::waitFor([] { return false; }, 30000);  // killed by the test
 }
 
+namespace {
+// A Qt line edit of another process, which prints its text as it changes.
+Target qtField() {
+    return {QCoreApplication::applicationFilePath(), {"--gtest_filter=ClipboardX11Helper.QtTextField"}, Reads::stdout};
+}
+}  // namespace
+
 // Terminals paste the PRIMARY selection with Shift+Insert and type ^V for Control+V; text fields
 // paste the CLIPBOARD with either. Real programs of each kind take the paste.
 TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
@@ -408,61 +372,22 @@ TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
     const QString ready = dir.path() + "/ready";
     const QString script =
         QString("stty raw -echo; : > '%1'; head -c %2 > '%3'").arg(ready).arg(text.toUtf8().size()).arg(pasted);
-    enum class Reads { file, stdoutOnReturn, stdout };  // where what was pasted shows
-    struct Target {
-        QString program;
-        QStringList arguments;  // %T stands for the window title
-        Reads reads;
-    };
     const Target targets[] = {
         {"xterm", {"-title", "%T", "-e", "sh", "-c", script}, Reads::file},
         {"lxterminal", {"--no-remote", "-t", "%T", "-e", "sh -c \"" + script + "\""}, Reads::file},  // VTE
-        {"yad", {"--entry", "--title", "%T"}, Reads::stdoutOnReturn},  // GTK
-        {QCoreApplication::applicationFilePath(), {"--gtest_filter=ClipboardX11Helper.QtTextField"}, Reads::stdout},
+        gtkEntry(),
+        qtField(),
     };
-    ASSERT_FALSE(QStandardPaths::findExecutable("xdotool").isEmpty());
     start();
     int index = 0;
     for (const Target& target : targets) {
-        const QString name = QFileInfo(target.program).fileName();
-        SCOPED_TRACE(name.toStdString());
-        ASSERT_FALSE(QStandardPaths::findExecutable(target.program).isEmpty()) << "scripts/deps.sh --test installs it";
+        SCOPED_TRACE(QFileInfo(target.program).fileName().toStdString());
         QFile::remove(pasted);
         QFile::remove(ready);
-        const QString title = QString("Paste target %1").arg(++index);
-        QStringList arguments = target.arguments;
-        arguments.replaceInStrings("%T", title);
-        Child child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("NO_AT_BRIDGE", "1");
-        env.insert(kTextFieldVariable, title);
-        child.process.setProcessEnvironment(env);
-        child.process.start(target.program, arguments);
-        ASSERT_TRUE(child.process.waitForStarted(5000));
+        TargetProgram program;
+        ASSERT_NO_FATAL_FAILURE(program.start(target, QString("Paste target %1").arg(++index), ready));
 
-        QProcess search;
-        search.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^" + title});
-        ASSERT_TRUE(TestSupport::waitFor([&] { return search.state() == QProcess::NotRunning; }, 20000));
-        const QString window = QString::fromUtf8(search.readAllStandardOutput()).split('\n').value(0);
-        ASSERT_FALSE(window.isEmpty());
-        QProcess focus;
-        focus.start("xdotool", {"windowfocus", "--sync", window});
-        ASSERT_TRUE(TestSupport::waitFor([&] { return focus.state() == QProcess::NotRunning; }, 10000));
-        // Ready for the keys: the terminal's shell has made its line raw; our field has its focus.
-        QByteArray output;
-        if (target.reads == Reads::file) {
-            ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo::exists(ready); }, 10000));
-        }
-        if (target.reads == Reads::stdout) {
-            ASSERT_TRUE(TestSupport::waitFor(
-                [&] {
-                    output += child.process.readAllStandardOutput();
-                    return output.contains("focused\n");
-                },
-                10000));
-        }
-
-        SelectionRequests requests(window.toUInt());
+        SelectionRequests requests(program.window.toUInt());
         manager->paste(ClipboardItem::make(ClipboardContent::text(text), QDateTime::currentDateTimeUtc()));
         if (target.reads == Reads::file) {
             const bool arrived = TestSupport::waitFor(
@@ -476,26 +401,58 @@ TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
             EXPECT_TRUE(arrived) << "typed: " << file.readAll().toHex().toStdString();
             EXPECT_EQ(file.readAll(), text.toUtf8());
         } else {
-            if (target.reads == Reads::stdoutOnReturn) {
-                // Return once the field has asked us for the text and shows it: far more of its
-                // window changed than a blinking cursor does.
-                auto shot = [&] {
-                    return QGuiApplication::primaryScreen()->grabWindow(window.toULongLong()).toImage();
-                };
-                ASSERT_TRUE(TestSupport::waitFor([&] { return requests.forData > 0; }, 10000));
-                const QImage asked = shot();
-                ASSERT_TRUE(TestSupport::waitFor([&] { return pixelsDiffering(asked, shot()) > 200; }, 10000));
-                X11Test::pressKeys({}, XK_Return);
-            }
-            EXPECT_TRUE(TestSupport::waitFor(
-                [&] {
-                    output += child.process.readAllStandardOutput();
-                    return output.contains(text.toUtf8() + "\n");
-                },
-                10000))
-                << output.toStdString();
+            ASSERT_TRUE(program.waitUntilShown(target, requests, text)) << program.output.toStdString();
+            program.expectText(target, text);
         }
         ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));
+    }
+}
+
+// A paste chosen with a modifier still held (⌘1 in the popup, Super held through the digit) reaches
+// GTK and Qt fields as the bare paste keystroke, and the keyboard is left as the user has it: a
+// modifier still held is down after the paste, one let go before it is not pressed again.
+TEST_F(ClipboardX11, APasteWhileTheUserHoldsAModifierCarriesOnlyItsOwn) {
+    const QString text = QStringLiteral("pasted amid held keys");
+    struct Row {
+        std::vector<KeySym> modifiers;
+        bool stillHeld;
+    };
+    const Row rows[] = {
+        {{XK_Super_L}, true},
+        {{XK_Shift_L}, true},
+        {{XK_Control_L}, true},
+        {{XK_Alt_L}, true},
+        {{XK_ISO_Level3_Shift}, true},  // AltGr
+        {{XK_Super_L, XK_Shift_L}, true},  // still down from the hot key
+        {{XK_Super_L}, false},
+    };
+    start();
+    int index = 0;
+    for (const Target& target : {gtkEntry(), qtField()}) {
+        for (const Row& row : rows) {
+            std::string held;
+            for (KeySym modifier : row.modifiers) held += std::string(XKeysymToString(modifier)) + " ";
+            SCOPED_TRACE(QFileInfo(target.program).fileName().toStdString() + " " + held +
+                         (row.stillHeld ? "held" : "let go"));
+            for (KeySym modifier : row.modifiers)
+                ASSERT_NE(XKeysymToKeycode(X11Test::display(), modifier), 0) << "no key of the server's map has it";
+            TargetProgram program;
+            ASSERT_NO_FATAL_FAILURE(program.start(target, QString("Held paste target %1").arg(++index)));
+
+            for (KeySym modifier : row.modifiers) pressKey(modifier, true);
+            if (!row.stillHeld)
+                for (KeySym modifier : row.modifiers) pressKey(modifier, false);
+            SelectionRequests requests(program.window.toUInt());
+            manager->paste(ClipboardItem::make(ClipboardContent::text(text), QDateTime::currentDateTimeUtc()));
+            const bool shown = program.waitUntilShown(target, requests, text);
+            for (KeySym modifier : row.modifiers) {
+                EXPECT_EQ(keyIsDown(modifier), row.stillHeld) << XKeysymToString(modifier);
+                pressKey(modifier, false);
+            }
+            EXPECT_TRUE(shown) << "nothing pasted; the field has: " << program.output.toStdString();
+            if (shown) program.expectText(target, text);
+            ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 3000));
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 // The clipboard popup on a real X server: the hot key through a passive grab, keys typed into
-// the panel, and a paste into a window that had the focus before the popup opened.
+// the panel, and a paste into a window that had the focus before the popup opened, ours or another
+// program's.
 #include "Source/Features/Preferences/GlobalHotkeyMonitor.h"
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Gui/Screens.h"
@@ -24,7 +25,7 @@
 
 #include <vector>
 
-#include "X11TestSupport.h"
+#include "PasteTargetSupport.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -119,6 +120,74 @@ TEST(ClipboardPopupX11, TheHotKeyOpensAtThePointerTypingFiltersAndReturnPastes) 
     ASSERT_TRUE(TestSupport::waitFor([&] { return popup.isOpen(); }, 3000));
     X11Test::pressKeys({XK_Super_L, XK_Shift_L}, XK_v);
     EXPECT_TRUE(TestSupport::waitFor([&] { return !popup.isOpen(); }, 3000));
+    GlobalHotkeyMonitor::stopMonitoring();
+}
+
+// ⌘1 and ⌘↩ are pressed with Super held through the digit or Return: the paste reaches the field
+// that had the keyboard all the same, a GTK entry of another program or a Qt field of ours, and
+// Super is left as the user has it: down while held, up once let go.
+TEST(ClipboardPopupX11, APasteChosenWithSuperHeldReachesTheFieldThatHadTheKeyboard) {
+    using namespace PasteTargets;
+    ASSERT_NE(X11Test::display(), nullptr) << "This test needs an X server (QT_QPA_PLATFORM=xcb).";
+    ClipboardManager& store = ClipboardManager::shared();
+    store.clear();
+    copyText("older text");
+    copyText("chosen text");
+    ClipboardPopupController::install();
+    GlobalHotkeyMonitor::startMonitoring();
+    ASSERT_TRUE(GlobalHotkeyMonitor::isMonitoring());
+    ClipboardPopupController& popup = ClipboardPopupController::shared();
+
+    struct Row {
+        bool gtk;  // else a Qt field of ours
+        KeySym key;  // 1: ⌘1 pastes the first row; Return: ⌘↩ pastes the highlighted one as plain text
+        bool stillHeld;  // else Super is let go right after the key, before the paste
+    };
+    const Row rows[] = {
+        {true, XK_1, true}, {true, XK_Return, true}, {true, XK_1, false},
+        {false, XK_1, true}, {false, XK_Return, true}, {false, XK_1, false},
+    };
+    int index = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.gtk ? "yad " : "Qt field ") + XKeysymToString(row.key) +
+                     (row.stillHeld ? " held" : " let go"));
+        const QString title = QStringLiteral("Super held target %1").arg(++index);
+        TargetProgram program;
+        QLineEdit editor;
+        if (row.gtk) {
+            ASSERT_NO_FATAL_FAILURE(program.start(gtkEntry(), title));
+        } else {
+            editor.setWindowTitle(title);
+            editor.resize(300, 40);
+            editor.show();
+            editor.activateWindow();
+            ASSERT_TRUE(
+                TestSupport::waitFor([&] { return QGuiApplication::focusWindow() == editor.windowHandle(); }, 3000));
+        }
+
+        X11Test::pressKeys({XK_Super_L, XK_Shift_L}, XK_v);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return popup.isOpen() && popup.panel()->isActiveWindow(); }, 3000));
+        ASSERT_FALSE(popup.model().history().empty());
+        const QString chosen = popup.model().history()[0].content.textValue();
+        if (row.key == XK_Return) {
+            X11Test::pressKeys({}, XK_Down);
+            ASSERT_TRUE(TestSupport::waitFor([&] { return popup.model().highlightedRow() == 0; }, 3000));
+        }
+        SelectionRequests requests(row.gtk ? program.window.toUInt() : uint32_t(editor.winId()));
+        pressKey(XK_Super_L, true);
+        X11Test::pressKeys({}, row.key);
+        if (!row.stillHeld) pressKey(XK_Super_L, false);
+        const bool closed = TestSupport::waitFor([&] { return !popup.isOpen(); }, 3000);
+        const bool shown = closed && (row.gtk ? program.waitUntilShown(gtkEntry(), requests, chosen)
+                                              : TestSupport::waitFor([&] { return editor.text() == chosen; }, 5000));
+        EXPECT_EQ(keyIsDown(XK_Super_L), row.stillHeld);
+        pressKey(XK_Super_L, false);
+        EXPECT_TRUE(closed);
+        EXPECT_TRUE(shown) << "nothing pasted" << (row.gtk ? "" : "; the field has: " + editor.text().toStdString());
+        if (shown && row.gtk) program.expectText(gtkEntry(), chosen);
+        if (!closed) popup.toggle();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !store.isPasting(); }, 3000));
+    }
     GlobalHotkeyMonitor::stopMonitoring();
 }
 

@@ -1,0 +1,174 @@
+#pragma once
+
+// Programs of other processes that take a paste, on the real X server: their text fields, and the
+// keys held around the paste. Include after the Qt and GoogleTest headers, as X11TestSupport.h.
+
+#include <QAbstractNativeEventFilter>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QScreen>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+// X11 headers last: their macros clash with Qt's names.
+#include "X11TestSupport.h"
+
+#include <X11/keysym.h>
+
+namespace PasteTargets {
+
+// Set to the window title in a program started as a target (a helper test reads it).
+inline const char* kTitleVariable = "QUORVIN_TEST_CLIPBOARD_TEXT_FIELD";
+
+// Counts the requests the program that made `window` makes for the content of the selections this
+// program owns (not for their list of types or their time), from the moment it is made, and takes a
+// picture of the window when the first comes, before it is answered. A program's windows share the
+// top bits of their ids, which the server gives each connection.
+struct SelectionRequests : QAbstractNativeEventFilter {
+    int forData = 0;
+    QImage asked;
+    const uint32_t clientBits =
+        ~xcb_get_setup(qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection())->resource_id_mask;
+    const uint32_t window;
+    const uint32_t client;
+    const Atom targets = XInternAtom(X11Test::display(), "TARGETS", False);
+    const Atom timestamp = XInternAtom(X11Test::display(), "TIMESTAMP", False);
+    explicit SelectionRequests(uint32_t window) : window(window), client(window & clientBits) {
+        qApp->installNativeEventFilter(this);
+    }
+    ~SelectionRequests() override { qApp->removeNativeEventFilter(this); }
+    QImage shot() const { return QGuiApplication::primaryScreen()->grabWindow(window).toImage(); }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & ~0x80) != XCB_SELECTION_REQUEST) return false;
+        const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
+        if ((request->requestor & clientBits) == client && request->target != targets && request->target != timestamp) {
+            if (forData++ == 0) asked = shot();
+        }
+        return false;
+    }
+};
+
+// How many pixels two pictures of the same size differ in.
+inline int pixelsDiffering(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return a.width() * a.height();
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) count += a.pixel(x, y) != b.pixel(x, y);
+    return count;
+}
+
+// A child process of ours, killed by its id when the test ends.
+class Child {
+public:
+    ~Child() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(2000);
+        }
+    }
+    QProcess process;
+};
+
+enum class Reads { file, stdoutOnReturn, stdout };  // where what was pasted shows
+struct Target {
+    QString program;
+    QStringList arguments;  // %T stands for the window title
+    Reads reads;
+};
+
+// The GTK entry of yad, which prints its text on Return.
+inline Target gtkEntry() { return {"yad", {"--entry", "--title", "%T"}, Reads::stdoutOnReturn}; }
+
+// A program taking a paste: started with its window titled `title` and given the keyboard.
+struct TargetProgram {
+    Child child;
+    QString window;
+    QByteArray output;
+
+    // Starts it and waits until it is ready for keys: a terminal's shell has made its line raw (and
+    // touched `ready`), a Qt field has its focus.
+    void start(const Target& target, const QString& title, const QString& ready = {}) {
+        ASSERT_FALSE(QStandardPaths::findExecutable("xdotool").isEmpty());
+        ASSERT_FALSE(QStandardPaths::findExecutable(target.program).isEmpty()) << "scripts/deps.sh --test installs it";
+        QStringList arguments = target.arguments;
+        arguments.replaceInStrings("%T", title);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("NO_AT_BRIDGE", "1");
+        env.insert(kTitleVariable, title);
+        child.process.setProcessEnvironment(env);
+        child.process.start(target.program, arguments);
+        ASSERT_TRUE(child.process.waitForStarted(5000));
+
+        QProcess search;
+        search.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^" + title});
+        ASSERT_TRUE(TestSupport::waitFor([&] { return search.state() == QProcess::NotRunning; }, 20000));
+        window = QString::fromUtf8(search.readAllStandardOutput()).split('\n').value(0);
+        ASSERT_FALSE(window.isEmpty());
+        QProcess focus;
+        focus.start("xdotool", {"windowfocus", "--sync", window});
+        ASSERT_TRUE(TestSupport::waitFor([&] { return focus.state() == QProcess::NotRunning; }, 10000));
+        if (target.reads == Reads::file) {
+            ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo::exists(ready); }, 10000));
+        }
+        if (target.reads == Reads::stdout) {
+            ASSERT_TRUE(waitForOutput("focused\n"));
+        }
+    }
+    bool waitForOutput(const QByteArray& line) {
+        return TestSupport::waitFor(
+            [&] {
+                output += child.process.readAllStandardOutput();
+                return output.contains(line);
+            },
+            10000);
+    }
+    // Waits until a field shows the paste: a GTK entry has asked for the text and drawn it (far more
+    // of its window changed since it asked than a blinking cursor does, and its picture holds still:
+    // a change of focus is drawn as a transition), a Qt field has printed it.
+    bool waitUntilShown(const Target& target, const SelectionRequests& requests, const QString& text) {
+        if (target.reads == Reads::stdout) return waitForOutput(text.toUtf8() + "\n");
+        if (!TestSupport::waitFor([&] { return requests.forData > 0; }, 10000)) return false;
+        QImage last = requests.shot();
+        QElapsedTimer still;
+        still.start();
+        return TestSupport::waitFor(
+            [&] {
+                const QImage now = requests.shot();
+                if (pixelsDiffering(last, now) > 50) {
+                    last = now;
+                    still.restart();
+                }
+                return still.elapsed() >= 400 && pixelsDiffering(requests.asked, last) > 200;
+            },
+            10000);
+    }
+    // A field's text, once it shows the paste: a GTK entry prints it on Return.
+    void expectText(const Target& target, const QString& text) {
+        if (target.reads == Reads::stdoutOnReturn) X11Test::pressKeys({}, XK_Return);
+        EXPECT_TRUE(waitForOutput(text.toUtf8() + "\n")) << output.toStdString();
+    }
+};
+
+// Whether the key of that symbol is down on the X server.
+inline bool keyIsDown(KeySym symbol) {
+    Display* d = X11Test::display();
+    XSync(d, False);
+    char keys[32] = {};
+    XQueryKeymap(d, keys);
+    const KeyCode code = XKeysymToKeycode(d, symbol);
+    return code && (keys[code / 8] & (1 << (code % 8)));
+}
+
+inline void pressKey(KeySym symbol, bool down) {
+    Display* d = X11Test::display();
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, symbol), down ? True : False, CurrentTime);
+    XSync(d, False);
+}
+
+}  // namespace PasteTargets
