@@ -255,9 +255,10 @@ TEST_P(AppWindowsWindowManagerLeftX11, TheKeyboardGoesWhereTheUserMeantIt) {
         const ::Window root = DefaultRootWindow(d);
         ASSERT_FALSE(X11Test::propertyValues(root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty())
             << "openbox no longer leaves its check behind";
-        if (how == "killed")
+        if (how == "killed") {
             ASSERT_FALSE(X11Test::propertyValues(root, "_NET_SUPPORTED", XA_ATOM).empty())
                 << "openbox killed no longer leaves its list behind";
+        }
         ASSERT_FALSE(X11Test::windowManagerRuns());
         // The keyboard follows the pointer now: over the other program's window.
         const QPoint middle = X11Test::serverGeometry(other.window).center();
