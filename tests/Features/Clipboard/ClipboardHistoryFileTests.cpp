@@ -57,7 +57,7 @@ public:
     explicit LoadGate(qint64 from = 0) : state_(std::make_shared<State>()) {
         state_->from = from;
         ClipboardHistoryStore::setLoadCheckpointForTesting(
-            [state = state_](qint64 bytesRead, const std::atomic<bool>& stop) { state->look(bytesRead, stop); });
+            [state = state_](qint64 bytesRead, const std::function<bool()>& stop) { state->look(bytesRead, stop); });
     }
     ~LoadGate() {
         release();
@@ -83,16 +83,16 @@ private:
         qint64 from = 0, heldAt = -1, lastBytesRead = -1;
         bool held = false, used = false, released = false, stoppedWhileHeld = false;
 
-        void look(qint64 bytesRead, const std::atomic<bool>& stop) {
+        void look(qint64 bytesRead, const std::function<bool()>& stop) {
             std::unique_lock lock(mutex);
             lastBytesRead = bytesRead;
             if (used || bytesRead < from) return;
             used = held = true;
             heldAt = bytesRead;
             const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-            while (!released && !stop && std::chrono::steady_clock::now() < giveUp)
+            while (!released && !stop() && std::chrono::steady_clock::now() < giveUp)
                 wake.wait_for(lock, std::chrono::milliseconds(5));
-            stoppedWhileHeld = stop;
+            stoppedWhileHeld = stop();
             held = false;
         }
     };
