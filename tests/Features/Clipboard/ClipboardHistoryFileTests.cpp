@@ -716,3 +716,37 @@ TEST_F(ClipboardHistoryFile, AQuitWhileTheHistoryIsReadStopsTheReadInsideARecord
     EXPECT_EQ(readFile(historyFile()), bytes);
     EXPECT_TRUE(QDir(folder).entryList({"history.json.damaged-*"}).isEmpty());
 }
+
+// A quit while another instance's save far past the limit is read stops the read where it is: a
+// take-in at once, a save once the quit's time to wait is spent (saying what it did not save).
+// Nothing is handed on or written, and the file stays as the other left it.
+TEST_F(ClipboardHistoryFile, AQuitWhileAnotherInstancesSaveIsReadStopsTheRead) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const ClipboardItem ours = ClipboardItem::make(ClipboardContent::text("ours"), now.addSecs(-5));
+    const QByteArray theirs = othersSaveFarPastTheLimit(20000, now);
+    for (const bool saving : {false, true}) {
+        SCOPED_TRACE(saving ? "a save" : "a take-in");
+        LogCapture log;
+        std::optional<std::vector<ClipboardItem>> merged;
+        auto store = std::make_unique<ClipboardHistoryStore>(folder);
+        store->read(200, now);
+        store->save({ours}, 200);
+        store->waitUntilIdle();
+        ASSERT_TRUE(replaceFile(historyFile(), theirs));
+        LoadGate gate(1);
+        if (saving)
+            store->save({ClipboardItem::make(ClipboardContent::text("late"), now), ours}, 200);
+        else
+            store->refresh({ours}, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); });
+        ASSERT_TRUE(gate.waitUntilHeld());
+        if (saving) store->stopWaitingAfter(0);
+        store.reset();
+        EXPECT_TRUE(gate.stoppedWhileHeld());
+        EXPECT_EQ(gate.lastBytesRead(), gate.heldAt());
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(merged.has_value());
+        EXPECT_EQ(readFile(historyFile()), theirs);
+        EXPECT_EQ(log.matching({"history is not saved", "2 entries"}).size(), saving ? 1 : 0)
+            << qPrintable(log.all().join('\n'));
+    }
+}
