@@ -739,6 +739,7 @@ TEST_F(ClipboardHistoryFile, AQuitWhileAnotherInstancesSaveIsReadStopsTheRead) {
         else
             store->refresh({ours}, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); });
         ASSERT_TRUE(gate.waitUntilHeld());
+        ASSERT_LT(gate.heldAt(), theirs.size());
         if (saving) store->stopWaitingAfter(0);
         store.reset();
         EXPECT_TRUE(gate.stoppedWhileHeld());
