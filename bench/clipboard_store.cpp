@@ -337,7 +337,8 @@ std::vector<ClipboardItem> ourEntries(ClipboardHistoryStore& store) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     std::vector<ClipboardItem> ours;
     for (int i = 0; i < 200; ++i)
-        ours.push_back(ClipboardItem::make(ClipboardContent::text(QString::asprintf("our copy %d", i)), now.addSecs(-i)));
+        ours.push_back(
+            ClipboardItem::make(ClipboardContent::text(QString::asprintf("our copy %d", i)), now.addSecs(-i)));
     store.read(200, now);
     store.save(ours, 200);
     store.waitUntilIdle();

@@ -108,7 +108,8 @@ struct HistorySource {
 std::vector<const ClipboardItemCodable*> keptRecords(const std::vector<ClipboardItemCodable>& records, int limit,
                                                      std::vector<QUuid>* leftOut = nullptr) {
     std::vector<const ClipboardItemCodable*> kept, others;
-    for (const ClipboardItemCodable& record : records) (record.isPinned.value_or(false) ? kept : others).push_back(&record);
+    for (const ClipboardItemCodable& record : records)
+        (record.isPinned.value_or(false) ? kept : others).push_back(&record);
     const size_t keepOthers = size_t(std::max(limit - int(kept.size()), 0));
     for (size_t i = keepOthers; leftOut && i < others.size(); ++i)
         if (others[i]->itemID && !QUuid(*others[i]->itemID).isNull()) leftOut->push_back(QUuid(*others[i]->itemID));
@@ -323,9 +324,9 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
         return loaded;
     }
     // Parsed as it is read: the file is never held whole beside the entries it makes.
-    const std::function<bool()> stopped = stop ? std::function<bool()>([stop] { return stop->load(); }) : nullptr;
+    const std::function<bool()> stopAsked = stop ? std::function<bool()>([stop] { return stop->load(); }) : nullptr;
     std::optional<HistorySource> source;
-    if (in) source.emplace(*in, stopped);
+    if (in) source.emplace(*in, stopAsked);
     int skipped = 0;
     const auto records = source ? ClipboardItemCodable::decodeStream(std::ref(*source), &skipped) : std::nullopt;
     if (source && source->stopped) {
@@ -372,7 +373,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
     QSet<QUuid> ids;
     loaded.items.reserve(kept.size());
     for (const ClipboardItemCodable* record : kept) {
-        if (stopRequested(stopped, source->bytesRead)) {
+        if (stopRequested(stopAsked, source->bytesRead)) {
             loaded = Loaded();
             loaded.stopped = true;
             return loaded;
