@@ -1,11 +1,12 @@
 // The clipboard store's hot paths: loading and saving a history file of 10,000 entries, one
 // capture with the history full, start-up over the largest history (its time and peak memory),
-// and the memory that 1,000 image entries hold.
+// another instance's save of 100,000 entries taken in, and the memory that 1,000 image entries hold.
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Core/UserDefaults.h"
 #include "Platform/Desktop/Workspace.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Features/Clipboard/ClipboardFullImageCache.h"
+#include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPreviewImageCache.h"
 #include "Source/Features/Clipboard/ClipboardThumbnailCache.h"
@@ -310,6 +311,119 @@ void BM_StartUpLargestHistory(benchmark::State& state) {
     state.counters["file_MiB"] = double(QFileInfo(folder + "/history.json").size()) / 1048576.0;
 }
 BENCHMARK(BM_StartUpLargestHistory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Another instance's save far past the limit (a restored backup, a synced copy, an older build):
+// `count` short texts, the newest first, every tenth a repeat of one of the 200 entries here and
+// the first five pinned.
+QByteArray othersSave(int count, const std::vector<ClipboardItem>& ours) {
+    std::vector<ClipboardItemCodable> records;
+    records.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        ClipboardItemCodable r;
+        r.value = i % 10 == 9 ? ours[size_t(i / 10) % ours.size()].content.textValue()
+                              : QString::asprintf("their copy %d", i);
+        r.copiedAt = 790000000.0 - i;
+        r.firstCopiedAt = r.copiedAt;
+        r.itemID = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        r.copyCount = 1;
+        r.isPinned = i < 5;
+        records.push_back(std::move(r));
+    }
+    return ClipboardItemCodable::encodeFile(records);
+}
+
+// The 200 entries here, saved.
+std::vector<ClipboardItem> ourEntries(ClipboardHistoryStore& store) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    std::vector<ClipboardItem> ours;
+    for (int i = 0; i < 200; ++i)
+        ours.push_back(
+            ClipboardItem::make(ClipboardContent::text(QString::asprintf("our copy %d", i)), now.addSecs(-i)));
+    store.read(200, now);
+    store.save(ours, 200);
+    store.waitUntilIdle();
+    return ours;
+}
+
+// The other instance's save of 100,000 entries, put in place by a rename, taken in with 200
+// entries here (limit 200): read, held to the limit, merged. The program's folder watcher asks
+// for this take-in soon after the other's save.
+void BM_TakeInOthersSave(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/ClipboardHistory";
+    ClipboardHistoryStore store(folder);
+    const std::vector<ClipboardItem> ours = ourEntries(store);
+    const QByteArray theirs = othersSave(int(state.range(0)), ours);
+    size_t entries = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ClipboardBench::writeFile(store.historyFile(), theirs);
+        std::optional<std::vector<ClipboardItem>> merged;
+        state.ResumeTiming();
+        store.refresh(ours, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); });
+        store.waitUntilIdle();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        if (!merged) state.SkipWithError("nothing taken in");
+        entries = merged ? merged->size() : 0;
+        state.ResumeTiming();
+    }
+    state.counters["entries_after"] = double(entries);
+    state.counters["file_MiB"] = double(theirs.size()) / 1048576.0;
+}
+BENCHMARK(BM_TakeInOthersSave)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The next copy's save over that file: read, merged and written.
+void BM_SaveOverOthersSave(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/ClipboardHistory";
+    ClipboardHistoryStore store(folder);
+    std::vector<ClipboardItem> ours = ourEntries(store);
+    const QByteArray theirs = othersSave(int(state.range(0)), ours);
+    ours.insert(ours.begin(), ClipboardItem::make(ClipboardContent::text("a copy"), QDateTime::currentDateTimeUtc()));
+    qint64 written = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ClipboardBench::writeFile(store.historyFile(), theirs);
+        state.ResumeTiming();
+        store.save(ours, 200);
+        store.waitUntilIdle();
+        state.PauseTiming();
+        written = QFileInfo(store.historyFile()).size();
+        if (written >= theirs.size()) state.SkipWithError("the other's save was not held to the limit");
+        state.ResumeTiming();
+    }
+    state.counters["file_KiB_after"] = double(written) / 1024.0;
+}
+BENCHMARK(BM_SaveOverOthersSave)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Start-up over the same file: until the entries are in and the file is held to the limit.
+void BM_StartUpOthersSave(benchmark::State& state) {
+    QTemporaryDir dir;
+    FakePasteboard pasteboard;
+    UserDefaults defaults{QString()};
+    defaults.setInteger("maxClipboardItems", 200);
+    const QString folder = dir.path() + "/ClipboardHistory";
+    std::vector<ClipboardItem> ours;
+    for (int i = 0; i < 200; ++i)
+        ours.push_back(ClipboardItem::make(ClipboardContent::text(QString::asprintf("our copy %d", i)), {}));
+    QDir().mkpath(folder);
+    const QByteArray theirs = othersSave(int(state.range(0)), ours);
+    size_t entries = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ClipboardBench::writeFile(folder + "/history.json", theirs);
+        state.ResumeTiming();
+        auto manager = std::make_unique<ClipboardManager>(pasteboard, defaults, folder);
+        manager->waitForPendingWrites();
+        state.PauseTiming();
+        entries = manager->history().size();
+        manager.reset();
+        state.ResumeTiming();
+    }
+    state.counters["entries_after"] = double(entries);
+}
+BENCHMARK(BM_StartUpOthersSave)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // 1,000 image entries of 1280 x 800 pixels (3.9 MiB each when decoded), each looked up through
 // all three caches as rows, previews and pastes would: the memory held stays at the caches' limits.

@@ -24,6 +24,11 @@ bool FolderLock::Deadline::passed() const {
     return std::chrono::steady_clock::now() >= at_;
 }
 
+bool FolderLock::Deadline::isSet() const {
+    std::lock_guard lock(mutex_);
+    return at_ != TimePoint::max();
+}
+
 void FolderLock::Deadline::sleep(int ms) const {
     const TimePoint end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     std::unique_lock lock(mutex_);

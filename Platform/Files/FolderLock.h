@@ -35,6 +35,8 @@ public:
         // Brings it to `at`, unless it comes sooner already.
         void bringTo(TimePoint at);
         bool passed() const;
+        // Whether it was brought to a time at all.
+        bool isSet() const;
         // Sleeps `ms`, or until it passes when that comes first.
         void sleep(int ms) const;
 

@@ -4,6 +4,7 @@
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/X11/SyntheticKeys.h"
 #include "Platform/Core/UserDefaults.h"
+#include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "FakeWorkspace.h"
 #include "TestSupport.h"
@@ -16,6 +17,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -54,6 +56,34 @@ inline bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     return file.write(bytes) == bytes.size();
+}
+
+// Puts the bytes in place by a rename, as any writer does.
+inline bool replaceFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+// Another instance's save far past the limit (a restored backup, an older build): `count` texts
+// newest first, copied a second apart from `newest`, each twice in a row ("theirs 0" twice, then
+// "theirs 1" …), with "pin 0" to "pin 5" pinned among them, one every count / 6 records.
+inline QByteArray othersSaveFarPastTheLimit(int count, const QDateTime& newest) {
+    std::vector<ClipboardItemCodable> records;
+    const auto add = [&records, &newest](const QString& text, bool pinned) {
+        ClipboardItemCodable r;
+        r.value = text;
+        r.copiedAt = ReferenceDate::seconds(newest) - double(records.size());
+        r.firstCopiedAt = r.copiedAt;
+        r.itemID = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        r.copyCount = 1;
+        r.isPinned = pinned;
+        records.push_back(std::move(r));
+    };
+    for (int i = 0; i < count; ++i) {
+        if (i % (count / 6) == count / 12) add(QStringLiteral("pin %1").arg(i / (count / 6)), true);
+        add(QStringLiteral("theirs %1").arg(i / 2), false);
+    }
+    return ClipboardItemCodable::encodeFile(records);
 }
 
 inline QByteArray readFile(const QString& path) {

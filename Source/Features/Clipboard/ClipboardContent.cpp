@@ -98,3 +98,19 @@ bool ClipboardContent::operator==(const ClipboardContent& other) const {
     }
     return false;
 }
+
+size_t qHash(const ClipboardContent& content, size_t seed) {
+    switch (content.kind()) {
+    case ClipboardContent::Kind::text:
+        return qHashMulti(seed, 0, std::get<ClipboardContent::Text>(content.payload_).key);
+    case ClipboardContent::Kind::image: {
+        const ClipboardImageReference& image = std::get<ClipboardImageReference>(content.payload_);
+        return qHashMulti(seed, 1, image.pixelSize.width(), image.pixelSize.height(), image.fingerprint);
+    }
+    case ClipboardContent::Kind::files: {
+        const QList<QUrl>& urls = std::get<ClipboardContent::Files>(content.payload_).urls;
+        return qHashMulti(seed, 2, qHashRange(urls.begin(), urls.end()));
+    }
+    }
+    return seed;
+}

@@ -37,6 +37,7 @@ public:
     // Texts compare under canonical equivalence; images by pixel size and fingerprint; file lists
     // element by element.
     bool operator==(const ClipboardContent& other) const;
+    friend size_t qHash(const ClipboardContent& content, size_t seed);
 
 private:
     struct Text {
@@ -51,3 +52,6 @@ private:
 
     std::variant<Text, ClipboardImageReference, Files> payload_;
 };
+
+// Equal contents hash alike, so that a set of contents finds a repeat at once.
+size_t qHash(const ClipboardContent& content, size_t seed = 0);

@@ -1,6 +1,54 @@
 #include "Source/Features/Clipboard/ClipboardHistoryMerge.h"
 
 #include <algorithm>
+#include <iterator>
+
+namespace {
+
+int pinCount(const std::vector<ClipboardItem>& items) {
+    return int(std::find_if(items.begin(), items.end(), [](const ClipboardItem& i) { return !i.isPinned; }) -
+               items.begin());
+}
+
+// Their entries laid in, in their order, where a copy would go: a pin at the end of the pins while
+// there is room, any other entry before the first one copied earlier. Each lands in the gap before
+// the first entry here copied earlier than it, after those of theirs there copied as late or later.
+std::vector<ClipboardItem> placed(std::vector<ClipboardItem> result, std::vector<ClipboardItem> theirs,
+                                  int maxPinned) {
+    const size_t pins = size_t(pinCount(result));
+    // earliest[i]: the earliest copy among the entries after the pins up to the i-th.
+    std::vector<QDateTime> earliest;
+    earliest.reserve(result.size() - pins);
+    for (size_t i = pins; i < result.size(); ++i)
+        earliest.push_back(earliest.empty() ? result[i].copiedAt : std::min(earliest.back(), result[i].copiedAt));
+    std::vector<ClipboardItem> pinned;
+    std::vector<std::pair<size_t, ClipboardItem>> others;  // the gap each goes in
+    for (ClipboardItem& item : theirs) {
+        if (item.isPinned && int(pins + pinned.size()) >= maxPinned) item.isPinned = false;
+        if (item.isPinned) {
+            pinned.push_back(std::move(item));
+            continue;
+        }
+        const auto gap = std::partition_point(earliest.begin(), earliest.end(),
+                                              [&item](const QDateTime& at) { return !(at < item.copiedAt); });
+        others.emplace_back(size_t(gap - earliest.begin()), std::move(item));
+    }
+    std::stable_sort(others.begin(), others.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : b.second.copiedAt < a.second.copiedAt;
+    });
+    std::vector<ClipboardItem> merged;
+    merged.reserve(result.size() + pinned.size() + others.size());
+    std::move(result.begin(), result.begin() + ptrdiff_t(pins), std::back_inserter(merged));
+    std::move(pinned.begin(), pinned.end(), std::back_inserter(merged));
+    auto next = others.begin();
+    for (size_t gap = 0; gap <= result.size() - pins; ++gap) {
+        for (; next != others.end() && next->first == gap; ++next) merged.push_back(std::move(next->second));
+        if (gap < result.size() - pins) merged.push_back(std::move(result[pins + gap]));
+    }
+    return merged;
+}
+
+}  // namespace
 
 ClipboardHistoryMerge::Version ClipboardHistoryMerge::Version::of(const ClipboardItem& item) {
     return {item.copiedAt.toMSecsSinceEpoch(), item.copyCount, item.isPinned};
@@ -80,30 +128,20 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
     }
     // An entry the list here no longer holds is not given back by a later one.
     oursBefore_.removeIf([&ourIds](QHash<QUuid, Version>::iterator it) { return !ourIds.contains(it.key()); });
+    // The same content copied on both displays is kept once.
+    QSet<ClipboardContent> contents;
+    contents.reserve(qsizetype(result.size() + theirs.size()));
+    for (const auto* list : {&result, &theirs})
+        for (const ClipboardItem& item : *list) contents.insert(item.content);
     for (const ClipboardItem& item : onDisk) {
-        if (ourIds.contains(item.id) || removedHere.contains(item.id)) continue;
-        const auto same = [&item](const ClipboardItem& other) { return other.content == item.content; };
-        // The same content copied on both displays is kept once.
-        if (std::any_of(result.begin(), result.end(), same) || std::any_of(theirs.begin(), theirs.end(), same))
-            continue;
+        if (ourIds.contains(item.id) || removedHere.contains(item.id) || contents.contains(item.content)) continue;
+        contents.insert(item.content);
         theirs.push_back(item);
         changed = true;
     }
-
-    // Their entries go where a copy would: a pin at the end of the pins while there is room, any
-    // other entry before the first one copied earlier.
-    auto pins = [&result] {
-        return int(std::find_if(result.begin(), result.end(), [](const ClipboardItem& i) { return !i.isPinned; }) -
-                   result.begin());
-    };
-    for (ClipboardItem& item : theirs) {
-        if (item.isPinned && pins() >= maxPinned) item.isPinned = false;
-        auto at = result.begin() + pins();
-        if (!item.isPinned)
-            at = std::find_if(at, result.end(), [&item](const ClipboardItem& i) { return i.copiedAt < item.copiedAt; });
-        result.insert(at, std::move(item));
-    }
-    const size_t keep = size_t(pins()) + size_t(std::max(limit - pins(), 0));
+    result = placed(std::move(result), std::move(theirs), maxPinned);
+    const size_t pins = size_t(pinCount(result));
+    const size_t keep = pins + size_t(std::max(limit - int(pins), 0));
     if (changed && result.size() > keep) result.erase(result.begin() + ptrdiff_t(keep), result.end());
     return result;
 }

@@ -62,28 +62,33 @@ constexpr qint64 largestHistoryFile =
 std::mutex checkpointMutex;
 ClipboardHistoryStore::LoadCheckpoint loadCheckpoint;
 
-// Whether the start-up read is to end now.
-bool stopRequested(const std::atomic<bool>* stop, qint64 bytesRead) {
+// Whether a read of the history file is to end now.
+bool stopRequested(const std::function<bool()>& stop, qint64 bytesRead) {
     if (!stop) return false;
     ClipboardHistoryStore::LoadCheckpoint checkpoint;
     {
         std::lock_guard lock(checkpointMutex);
         checkpoint = loadCheckpoint;
     }
-    if (checkpoint) checkpoint(bytesRead, *stop);
-    return stop->load();
+    if (checkpoint) checkpoint(bytesRead, stop);
+    return stop();
 }
 
 // The history file's bytes for the decoder, a chunk at a time, held to the largest history file.
 struct HistorySource {
-    HistorySource(QFile& file, const std::atomic<bool>* stop) : file(file), stop(stop) {}
+    HistorySource(QFile& file, std::function<bool()> stop) : file(file), stop(std::move(stop)) {
+        if (file.size() > largestHistoryFile)
+            failure =
+                FileError{file.fileName(), QStringLiteral("is larger than %1 bytes").arg(largestHistoryFile), EFBIG};
+    }
     QFile& file;
-    const std::atomic<bool>* stop;
+    std::function<bool()> stop;
     qint64 bytesRead = 0;
     bool stopped = false;
     std::optional<FileError> failure;
 
     qint64 operator()(char* buffer, qint64 capacity) {
+        if (failure) return -1;
         if (stopRequested(stop, bytesRead)) {
             stopped = true;
             return -1;
@@ -103,24 +108,43 @@ struct HistorySource {
     }
 };
 
-// The entries the history file holds now that carry their ids, for a merge; absent when it cannot
-// be read. A file missing from `folder`, the one this instance last read or wrote it in, was cleared
-// there and holds none; one missing from another folder tells nothing (that folder was moved away
-// or removed, and perhaps made again, or is a link now).
+// The records a start keeps, in order: every pin, then the others in file order up to `limit`
+// entries in all. The ids of the others left out go in `leftOut`.
+std::vector<const ClipboardItemCodable*> keptRecords(const std::vector<ClipboardItemCodable>& records, int limit,
+                                                     std::vector<QUuid>* leftOut = nullptr) {
+    std::vector<const ClipboardItemCodable*> kept, others;
+    for (const ClipboardItemCodable& record : records)
+        (record.isPinned.value_or(false) ? kept : others).push_back(&record);
+    const size_t keepOthers = size_t(std::max(limit - int(kept.size()), 0));
+    for (size_t i = keepOthers; leftOut && i < others.size(); ++i)
+        if (others[i]->itemID && !QUuid(*others[i]->itemID).isNull()) leftOut->push_back(QUuid(*others[i]->itemID));
+    kept.insert(kept.end(), others.begin(), others.begin() + ptrdiff_t(std::min(keepOthers, others.size())));
+    return kept;
+}
+
+// What another instance saved, taken in as a start reads it: the entries the history file holds
+// now that carry their ids, held to `limit` the same way; absent when it cannot be read, or when
+// `stop` ended the read (`stopped`). A file missing from `folder`, the one this instance last read
+// or wrote it in, was cleared there and holds none; one missing from another folder tells nothing
+// (that folder was moved away or removed, and perhaps made again, or is a link now).
 std::optional<std::vector<ClipboardItem>> itemsOnDisk(const QString& file, const QString& imagesDirectory,
-                                                      const QDateTime& now, const QByteArray& folder) {
+                                                      const QDateTime& now, const QByteArray& folder, int limit,
+                                                      const std::function<bool()>& stop, bool& stopped) {
+    stopped = false;
     FileError error;
-    const std::optional<QByteArray> bytes = SafeFile::readRegular(file, largestHistoryFile, &error);
-    if (!bytes && error.isMissing() && !folder.isEmpty() && folderOf(file) == folder)
+    const std::unique_ptr<QFile> in = SafeFile::openRegular(file, &error);
+    if (!in && error.isMissing() && !folder.isEmpty() && folderOf(file) == folder)
         return std::vector<ClipboardItem>();
-    if (!bytes) return std::nullopt;
-    const auto records = ClipboardItemCodable::decodeFile(*bytes);
+    if (!in) return std::nullopt;
+    HistorySource source(*in, stop);
+    const auto records = ClipboardItemCodable::decodeStream(std::ref(source));
+    stopped = source.stopped;
     if (!records) return std::nullopt;
     std::vector<ClipboardItem> items;
-    for (const ClipboardItemCodable& record : *records) {
+    for (const ClipboardItemCodable* record : keptRecords(*records, limit)) {
         // A record without an id would be a new entry at every read: only a file of an older version has one.
-        if (!record.itemID || QUuid(*record.itemID).isNull()) continue;
-        if (auto item = record.toClipboardItem(now, imagesDirectory)) items.push_back(std::move(*item));
+        if (!record->itemID || QUuid(*record->itemID).isNull()) continue;
+        if (auto item = record->toClipboardItem(now, imagesDirectory)) items.push_back(std::move(*item));
     }
     return items;
 }
@@ -307,11 +331,9 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
         return loaded;
     }
     // Parsed as it is read: the file is never held whole beside the entries it makes.
+    const std::function<bool()> stopAsked = stop ? std::function<bool()>([stop] { return stop->load(); }) : nullptr;
     std::optional<HistorySource> source;
-    if (in && in->size() > largestHistoryFile)
-        error = FileError{file, QStringLiteral("is larger than %1 bytes").arg(largestHistoryFile), EFBIG};
-    else if (in)
-        source.emplace(*in, stop);
+    if (in) source.emplace(*in, stopAsked);
     int skipped = 0;
     const auto records = source ? ClipboardItemCodable::decodeStream(std::ref(*source), &skipped) : std::nullopt;
     if (source && source->stopped) {
@@ -354,33 +376,23 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
         }
     }
 
-    std::vector<const ClipboardItemCodable*> pinned, others;
-    for (const ClipboardItemCodable& record : *records)
-        (record.isPinned.value_or(false) ? pinned : others).push_back(&record);
-    const size_t keepOthers = size_t(std::max(limit - int(pinned.size()), 0));
-    for (size_t i = keepOthers; i < others.size(); ++i)
-        if (others[i]->itemID && !QUuid(*others[i]->itemID).isNull())
-            loaded.leftOut.push_back(QUuid(*others[i]->itemID));
-    if (others.size() > keepOthers) others.resize(keepOthers);
-
+    const std::vector<const ClipboardItemCodable*> kept = keptRecords(*records, limit, &loaded.leftOut);
     QSet<QUuid> ids;
-    loaded.items.reserve(pinned.size() + others.size());
-    for (const auto* list : {&pinned, &others}) {
-        for (const ClipboardItemCodable* record : *list) {
-            if (stopRequested(stop, source->bytesRead)) {
-                loaded = Loaded();
-                loaded.stopped = true;
-                return loaded;
-            }
-            auto item = record->toClipboardItem(now, imagesDirectory);
-            if (!item) continue;
-            // One id per entry: removing one must not remove another.
-            const bool fromFile = record->itemID && QUuid(*record->itemID) == item->id && !ids.contains(item->id);
-            while (ids.contains(item->id)) item->id = QUuid::createUuid();
-            ids.insert(item->id);
-            if (fromFile) loaded.idsInFile.insert(item->id);
-            loaded.items.push_back(std::move(*item));
+    loaded.items.reserve(kept.size());
+    for (const ClipboardItemCodable* record : kept) {
+        if (stopRequested(stopAsked, source->bytesRead)) {
+            loaded = Loaded();
+            loaded.stopped = true;
+            return loaded;
         }
+        auto item = record->toClipboardItem(now, imagesDirectory);
+        if (!item) continue;
+        // One id per entry: removing one must not remove another.
+        const bool fromFile = record->itemID && QUuid(*record->itemID) == item->id && !ids.contains(item->id);
+        while (ids.contains(item->id)) item->id = QUuid::createUuid();
+        ids.insert(item->id);
+        if (fromFile) loaded.idsInFile.insert(item->id);
+        loaded.items.push_back(std::move(*item));
     }
     return loaded;
 }
@@ -449,8 +461,9 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         for (const QString& folder : folders)
             if (!ClipboardHistoryStore::makePrivateFolder(folder)) return;
         // Pending while another instance holds the lock; what it saved meanwhile is read back
-        // under the lock and merged in.
-        const HistoryLock lock(path, *giveUpAt, [&] { return latest->load() != sequence; });
+        // under the lock and merged in, given up as the wait is.
+        const auto giveUp = [&] { return latest->load() != sequence; };
+        const HistoryLock lock(path, *giveUpAt, giveUp);
         if (latest->load() != sequence) return;  // the newer save writes what this one held
         if (!lock.mayWrite()) {
             if (lock.lock.busy())
@@ -461,9 +474,18 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         bool changed = false;
         // A file as this instance wrote it last holds nothing new: it need not be read. One missing
         // from a folder made since (by this save, say) was not cleared: the entries are written whole.
-        if (!merge->isAsWritten(SafeFile::stamp(path)))
-            if (const auto onDisk = itemsOnDisk(path, images, now, fileFolder->held()))
-                items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
+        if (!merge->isAsWritten(SafeFile::stamp(path))) {
+            bool stopped = false;
+            const auto onDisk = itemsOnDisk(path, images, now, fileFolder->held(), limit,
+                                            [&] { return giveUp() || giveUpAt->passed(); }, stopped);
+            if (stopped) {
+                if (latest->load() == sequence)
+                    qCWarning(lcClipboard, "The history is not saved (%zu entries): quitting while %s was read",
+                              items.size(), qPrintable(path));
+                return;
+            }
+            if (onDisk) items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
+        }
         std::vector<ClipboardItemCodable> records;
         records.reserve(items.size());
         for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
@@ -484,13 +506,16 @@ void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
     if (refused_) return;
     const quint64 sequence = saveSequence_->load();
     queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
-                   images = imagesDirectory_, merge = merge_, fileFolder = fileFolder_, limit,
+                   images = imagesDirectory_, merge = merge_, fileFolder = fileFolder_, limit, giveUpAt = giveUpAt_,
                    now = QDateTime::currentDateTimeUtc(), merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a save follows, and merges
         const QByteArray stamp = SafeFile::stamp(path);
         if (merge->isKnown(stamp)) return;
-        // One that cannot be looked at, or is gone with its folder, leaves the entries here as they are.
-        const auto onDisk = itemsOnDisk(path, images, now, fileFolder->held());
+        // One that cannot be looked at, or is gone with its folder, leaves the entries here as they
+        // are. The read ends at once when a save follows (it merges) or at quit.
+        const auto stop = [&] { return latest->load() != sequence || giveUpAt->isSet(); };
+        bool stopped = false;
+        const auto onDisk = itemsOnDisk(path, images, now, fileFolder->held(), limit, stop, stopped);
         if (!onDisk) return;
         if (!stamp.isEmpty()) fileFolder->heldFile(path);
         bool changed = false;

@@ -52,8 +52,9 @@ public:
     explicit ClipboardHistoryStore(const QString& historyFolder);
     ~ClipboardHistoryStore();  // finishes the queued work, waiting a bounded time for a lock
 
-    // From now on, work waiting for another instance's lock gives up `ms` from now, and says in
-    // the log what it did not do: at quit.
+    // From now on, work waiting for another instance's lock, or reading what it saved, gives up
+    // `ms` from now, and says in the log what it did not do; a take-in that would write nothing
+    // ends at once: at quit.
     void stopWaitingAfter(int ms);
 
     // Where the files are: in the folder a link leads to, when it was followed.
@@ -86,23 +87,24 @@ public:
     std::optional<Loaded> takeLoad();
     // Drops the read started by startLoad(), done or not: one under way stops at its next look.
     void discardLoad();
-    // Tests only: runs on the image queue each time the start-up read looks at its stop flag, with
-    // how many bytes of the file it has read, so that a test can hold the read there.
-    using LoadCheckpoint = std::function<void(qint64 bytesRead, const std::atomic<bool>& stop)>;
+    // Tests only: runs on the image queue each time a read of the history file (at start-up, or of
+    // another instance's save) looks whether to stop, with how many bytes of the file it has read
+    // and what tells it to stop, so that a test can hold the read there.
+    using LoadCheckpoint = std::function<void(qint64 bytesRead, const std::function<bool()>& stop)>;
     static void setLoadCheckpointForTesting(LoadCheckpoint checkpoint);
 
-    // Writes the entries as the history file, with what another instance saved meanwhile merged in
-    // (the others held to `limit`); a save overtaken by a newer one (or by removeAll()) is skipped.
-    // When the merge changed the entries and no newer save follows, `merged` gets what was written,
-    // on the GUI thread.
+    // Writes the entries as the history file, with what another instance saved meanwhile taken in
+    // as a start reads it and merged in (the others held to `limit`); a save overtaken by a newer
+    // one (or by removeAll()) is skipped. When the merge changed the entries and no newer save
+    // follows, `merged` gets what was written, on the GUI thread.
     void save(std::vector<ClipboardItem> items, int limit = std::numeric_limits<int>::max(),
               std::function<void(std::vector<ClipboardItem>)> merged = {});
     // Reads the history file when another instance has written it since this one last read or
     // wrote it, and hands `merged` what the entries become with its changes merged in (as save()
-    // does, but writing nothing), unless a save is asked for meanwhile. A file gone from the folder
-    // this instance last read or wrote it in was cleared there and holds nothing; one that cannot be
-    // read, or is missing from a folder made since (one moved away and made again), leaves the
-    // entries as they are, and a save writes them whole.
+    // does, but writing nothing), unless a save is asked for meanwhile or the quit begins. A file
+    // gone from the folder this instance last read or wrote it in was cleared there and holds
+    // nothing; one that cannot be read, or is missing from a folder made since (one moved away and
+    // made again), leaves the entries as they are, and a save writes them whole.
     void refresh(std::vector<ClipboardItem> items, int limit, std::function<void(std::vector<ClipboardItem>)> merged);
     // Entries removed here, which a save must not take in again from another instance's file.
     void noteRemoved(const std::vector<QUuid>& ids);

@@ -57,7 +57,7 @@ public:
     explicit LoadGate(qint64 from = 0) : state_(std::make_shared<State>()) {
         state_->from = from;
         ClipboardHistoryStore::setLoadCheckpointForTesting(
-            [state = state_](qint64 bytesRead, const std::atomic<bool>& stop) { state->look(bytesRead, stop); });
+            [state = state_](qint64 bytesRead, const std::function<bool()>& stop) { state->look(bytesRead, stop); });
     }
     ~LoadGate() {
         release();
@@ -83,16 +83,16 @@ private:
         qint64 from = 0, heldAt = -1, lastBytesRead = -1;
         bool held = false, used = false, released = false, stoppedWhileHeld = false;
 
-        void look(qint64 bytesRead, const std::atomic<bool>& stop) {
+        void look(qint64 bytesRead, const std::function<bool()>& stop) {
             std::unique_lock lock(mutex);
             lastBytesRead = bytesRead;
             if (used || bytesRead < from) return;
             used = held = true;
             heldAt = bytesRead;
             const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-            while (!released && !stop && std::chrono::steady_clock::now() < giveUp)
+            while (!released && !stop() && std::chrono::steady_clock::now() < giveUp)
                 wake.wait_for(lock, std::chrono::milliseconds(5));
-            stoppedWhileHeld = stop;
+            stoppedWhileHeld = stop();
             held = false;
         }
     };
@@ -715,4 +715,39 @@ TEST_F(ClipboardHistoryFile, AQuitWhileTheHistoryIsReadStopsTheReadInsideARecord
     manager->waitForPendingWrites();
     EXPECT_EQ(readFile(historyFile()), bytes);
     EXPECT_TRUE(QDir(folder).entryList({"history.json.damaged-*"}).isEmpty());
+}
+
+// A quit while another instance's save far past the limit is read stops the read where it is: a
+// take-in at once, a save once the quit's time to wait is spent (saying what it did not save).
+// Nothing is handed on or written, and the file stays as the other left it.
+TEST_F(ClipboardHistoryFile, AQuitWhileAnotherInstancesSaveIsReadStopsTheRead) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const ClipboardItem ours = ClipboardItem::make(ClipboardContent::text("ours"), now.addSecs(-5));
+    const QByteArray theirs = othersSaveFarPastTheLimit(20000, now);
+    for (const bool saving : {false, true}) {
+        SCOPED_TRACE(saving ? "a save" : "a take-in");
+        LogCapture log;
+        std::optional<std::vector<ClipboardItem>> merged;
+        auto store = std::make_unique<ClipboardHistoryStore>(folder);
+        store->read(200, now);
+        store->save({ours}, 200);
+        store->waitUntilIdle();
+        ASSERT_TRUE(replaceFile(historyFile(), theirs));
+        LoadGate gate(1);
+        if (saving)
+            store->save({ClipboardItem::make(ClipboardContent::text("late"), now), ours}, 200);
+        else
+            store->refresh({ours}, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); });
+        ASSERT_TRUE(gate.waitUntilHeld());
+        ASSERT_LT(gate.heldAt(), theirs.size());
+        if (saving) store->stopWaitingAfter(0);
+        store.reset();
+        EXPECT_TRUE(gate.stoppedWhileHeld());
+        EXPECT_EQ(gate.lastBytesRead(), gate.heldAt());
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(merged.has_value());
+        EXPECT_EQ(readFile(historyFile()), theirs);
+        EXPECT_EQ(log.matching({"history is not saved", "2 entries"}).size(), saving ? 1 : 0)
+            << qPrintable(log.all().join('\n'));
+    }
 }

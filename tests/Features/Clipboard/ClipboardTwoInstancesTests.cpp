@@ -655,3 +655,41 @@ TEST_F(ClipboardTwoInstances, QuittingSharesOneWaitForTheOthersLocks) {
                                  "history is not saved \\(1 entries\\)"})
         EXPECT_TRUE(output.contains(QRegularExpression(notSaved))) << notSaved << "\n" << qPrintable(output);
 }
+
+// Another instance's save far past the limit (a restored backup, an older build), put in place by
+// a rename, is taken in as a start reads it: held to the limit, with the pins a start keeps and
+// each content once. The copies, removals and clears made after it reach the file a moment later.
+TEST_F(ClipboardTwoInstances, ASaveFarPastTheLimitIsTakenInAsAStartReadsItAndLaterSavesGoOn) {
+    defaults.setInteger("maxClipboardItems", 10);
+    start();
+    copyOnFirst("ours");
+    const auto fileHolds = [&](const QString& text) {
+        if (QFileInfo(historyFile()).size() > 64 * 1024) return false;  // not parsed at each look
+        const std::vector<QString> saved = fileTexts(historyFile());
+        return saved.size() <= 10 && std::find(saved.begin(), saved.end(), text) != saved.end();
+    };
+
+    // Taken in with no save here: the five first pins, then the other records a start keeps.
+    ASSERT_TRUE(replaceFile(historyFile(), othersSaveFarPastTheLimit(2000, clock->now())));
+    const std::vector<QString> takenIn = {"pin 0", "pin 1", "pin 2", "pin 3", "pin 4", "theirs 0", "theirs 1", "pin 5"};
+    EXPECT_TRUE(TestSupport::waitFor([&] { return texts() == takenIn; }, 2000)) << texts().size() << " entries";
+    EXPECT_EQ(manager->pinnedCount(), 5);
+
+    copyText("mine");
+    EXPECT_TRUE(TestSupport::waitFor([&] { return fileHolds("mine"); }, 2000));
+    manager->removeItem(idOf(*manager, "theirs 0"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return !fileHolds("theirs 0") && fileHolds("mine"); }, 2000));
+    const std::vector<QString> saved = fileTexts(historyFile());
+    EXPECT_EQ(QStringList(saved.begin(), saved.end()).join(',').toStdString(),
+              "pin 0*,pin 1*,pin 2*,pin 3*,pin 4*,mine,theirs 1,pin 5");
+
+    // Saved over again by the other, and copied here at once: the copy's save takes it in.
+    ASSERT_TRUE(replaceFile(historyFile(), othersSaveFarPastTheLimit(2000, clock->now())));
+    copyText("after");
+    EXPECT_TRUE(TestSupport::waitFor([&] { return fileHolds("after") && fileHolds("pin 4*"); }, 2000))
+        << fileTexts(historyFile()).size();
+    manager->clear();
+    EXPECT_TRUE(TestSupport::waitFor([&] { return !QFile::exists(historyFile()); }, 2000));
+    settleBoth();
+    EXPECT_TRUE(manager->history().empty());
+}
