@@ -4,11 +4,16 @@
 #include "Platform/Ui/WindowFit.h"
 #include "Platform/X11/FocusHandBack.h"
 
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
+#include <QSpacerItem>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace AppWindow {
 
@@ -38,6 +43,14 @@ void layOutAhead(QWidget* window) {
     window->ensurePolished();
     for (QWidget* child : window->findChildren<QWidget*>()) child->ensurePolished();
     for (QLayout* inner : window->findChildren<QLayout*>()) inner->activate();
+}
+
+void makeRoomForTitle(QMessageBox* box) {
+    auto* grid = qobject_cast<QGridLayout*>(box->layout());
+    if (!grid) return;
+    const int titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
+    grid->addItem(new QSpacerItem(std::max(260, titleWidth + 140), 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 void bringToFront(QWidget* window) {

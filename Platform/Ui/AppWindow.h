@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QMessageBox;
+
 // What the program's own top-level windows (settings, toolbox, welcome, what's new) share: how one
 // is made, placed when built, laid out ahead of use and brought to the front. GUI thread only.
 namespace AppWindow {
@@ -31,6 +33,10 @@ void centre(QWidget* window, const QSize& size);
 
 // Polishes the whole tree and activates every layout, so that the first show has nothing left to build.
 void layOutAhead(QWidget* window);
+
+// A message box is as narrow as its text: this gives it room for its title bar's text as well,
+// beside the title bar's buttons.
+void makeRoomForTitle(QMessageBox* box);
 
 // Restores the window when minimised, fits it into its screen's work area, shows it, raises it and
 // activates it.

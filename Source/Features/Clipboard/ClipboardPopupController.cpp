@@ -4,6 +4,7 @@
 #include "Platform/Core/Bundle.h"
 #include "Platform/X11/Compositing.h"
 #include "Platform/Gui/Screens.h"
+#include "Platform/Ui/AppWindow.h"
 #include "Platform/Ui/WindowFit.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupInputController.h"
@@ -19,11 +20,9 @@
 #include "Views/Shared/PopupTransition.h"
 
 #include <QApplication>
-#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSpacerItem>
 #include <QTimer>
 #include <QWindow>
 
@@ -300,12 +299,7 @@ QMessageBox* ClipboardPopupController::makeAboutBox() {
                                     bundle.build() + QStringLiteral(")"),
                                 QMessageBox::Ok);
     box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
-    // A message box is as narrow as its text: room for the title bar's text as well.
-    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
-        const int titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
-        grid->addItem(new QSpacerItem(std::max(260, titleWidth + 140), 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
-                      grid->rowCount(), 0, 1, grid->columnCount());
-    }
+    AppWindow::makeRoomForTitle(box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     return box;
 }
