@@ -31,6 +31,8 @@ void prepare(QWidget* window, const QString& objectName) {
     QObject::connect(close, &QShortcut::activated, window, &QWidget::close);
     // Nor a window manager to give the keyboard on once it has closed.
     FocusHandBack::install();
+    // Where a change of the screens cuts it, it is put back on a screen.
+    WindowFit::followScreens(window);
 }
 
 void centre(QWidget* window, const QSize& size) {

@@ -15,7 +15,8 @@ namespace AppWindow {
 enum class Frame { fixed, resizable };
 
 // Names the window and makes closing it only hide it, never quit: the program lives in the tray.
-// The standard close keys (Ctrl+W, Ctrl+F4) close it, with a window manager or without one.
+// The standard close keys (Ctrl+W, Ctrl+F4) close it, with a window manager or without one. A
+// change of the screens that cuts it fits it into the work area of its screen again.
 void prepare(QWidget* window, const QString& objectName);
 
 // A window titled and closable but never minimisable, with a maximise button when resizable.

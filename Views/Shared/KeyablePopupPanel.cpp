@@ -1,13 +1,22 @@
 #include "Views/Shared/KeyablePopupPanel.h"
 
+#include "Platform/X11/WindowManagerCheck.h"
+#include "Platform/X11/XServer.h"
+#include "Platform/X11/XcbReply.h"
+
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWindow>
+
+#include <cstdlib>
+#include <utility>
 
 KeyablePopupPanel::KeyablePopupPanel(const QRect& contentRect, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
@@ -31,7 +40,24 @@ void KeyablePopupPanel::setDragsFromAnywhere(bool enabled) {
     }
 }
 
+namespace {
+// The window that has the keyboard, where it is not one of ours; none where nobody has it.
+xcb_window_t othersKeyboardWindow() {
+    xcb_connection_t* c = XServer::connection();
+    if (!c) return XCB_NONE;
+    XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT ||
+        focus->focus == XServer::root())
+        return XCB_NONE;
+    for (QWindow* window : QGuiApplication::allWindows())
+        if (window->handle() && xcb_window_t(window->winId()) == focus->focus) return XCB_NONE;
+    return focus->focus;
+}
+}  // namespace
+
 void KeyablePopupPanel::makeKeyAndOrderFront() {
+    if (!isActiveWindow())
+        if (const xcb_window_t before = othersKeyboardWindow(); before != XCB_NONE) keyboardBefore_ = before;
     show();
     raise();
     activateWindow();
@@ -133,4 +159,25 @@ bool KeyablePopupPanel::eventFilter(QObject* watched, QEvent* event) {
         return false;
     default: return false;
     }
+}
+
+void KeyablePopupPanel::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    const xcb_window_t before = std::exchange(keyboardBefore_, 0);
+    xcb_connection_t* c = XServer::connection();
+    if (!before || !c) return;
+    // Once the panel is unmapped and the server has let the keyboard fall back: to nobody, unless a
+    // window manager gives it on or a window took it meanwhile.
+    QTimer::singleShot(0, qApp, [before] {
+        xcb_connection_t* c = XServer::connection();
+        if (!c || WindowManagerCheck::runs(c, XServer::root())) return;
+        XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        if (!focus || (focus->focus != XCB_NONE && focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT &&
+                       focus->focus != XServer::root()))
+            return;
+        // The window may have gone meanwhile: its error is taken here.
+        xcb_generic_error_t* error =
+            xcb_request_check(c, xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_PARENT, before, XCB_CURRENT_TIME));
+        std::free(error);
+    });
 }

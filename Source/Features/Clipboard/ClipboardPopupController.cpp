@@ -177,6 +177,10 @@ void ClipboardPopupController::show() {
     const bool composed = Compositing::isActive();
     if (composed) panel->setAttribute(Qt::WA_TranslucentBackground);
     WindowFit::fitToWorkArea(panel);
+    // A change of the screens that cuts it closes it at once: nobody sees it go.
+    WindowFit::whenCutByScreens(panel, [this, panel] {
+        if (panel_ == panel) dismiss(true);
+    });
     layoutFrame_ = panel->geometry();
     panel_ = panel;
 
