@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QShowEvent>
 #include <QTextEdit>
 #include <QTimer>
 #include <QWindow>
@@ -93,11 +94,8 @@ void openOverFullScreen(QWidget* panel, xcb_window_t keyboardBefore) {
 }  // namespace
 
 void KeyablePopupPanel::makeKeyAndOrderFront() {
-    const bool taking = !isActiveWindow();
-    if (taking)
-        if (const xcb_window_t before = othersKeyboardWindow(); before != XCB_NONE) keyboardBefore_ = before;
     show();
-    if (taking) openOverFullScreen(this, keyboardBefore_);
+    if (!isActiveWindow()) openOverFullScreen(this, keyboardBefore_);
     raise();
     activateWindow();
 }
@@ -198,6 +196,12 @@ bool KeyablePopupPanel::eventFilter(QObject* watched, QEvent* event) {
         return false;
     default: return false;
     }
+}
+
+void KeyablePopupPanel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Before the window is mapped: a window manager may give it the keyboard at once.
+    if (!event->spontaneous()) keyboardBefore_ = othersKeyboardWindow();
 }
 
 void KeyablePopupPanel::hideEvent(QHideEvent* event) {

@@ -40,6 +40,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
@@ -56,7 +57,7 @@ private:
     QPoint startPos_;
     QPointer<QWidget> pressTarget_;
     QList<QPointer<QWidget>> keyHolders_;
-    // Another program's window that had the keyboard when the panel took it (X11): without a window
+    // Another program's window that had the keyboard when the panel showed (X11): without a window
     // manager nobody else gives it back once the panel closes.
     uint32_t keyboardBefore_ = 0;
 };
