@@ -128,9 +128,8 @@ void MenuPanelController::show(const QRect& statusItemRect, StatusItem* item) {
     QRect itemRect = statusItemRect;
     if (!itemRect.isValid()) itemRect = QRect(QCursor::pos(), QSize(1, 1));
     place(itemRect);
+    forgetAnchor();
     anchor_ = item;
-    for (const QMetaObject::Connection& c : std::as_const(anchorMoves_)) disconnect(c);
-    anchorMoves_.clear();
     if (item && item->bar()) {
         // The item moves, or the screen's work area it is kept in changes (after the item, at times).
         anchorMoves_ << connect(item->bar(), &StatusBar::placeChanged, this, &MenuPanelController::followAnchor)
@@ -175,14 +174,18 @@ void MenuPanelController::followAnchor() {
     if (!itemRect.isEmpty()) place(itemRect);
 }
 
+void MenuPanelController::forgetAnchor() {
+    for (const QMetaObject::Connection& c : std::as_const(anchorMoves_)) disconnect(c);
+    anchorMoves_.clear();
+    anchor_.clear();
+}
+
 void MenuPanelController::close() {
     if (!isVisible()) return;
     // An entrance still running ends here: the next show starts its own.
     if (PopupEntrance::of(view_)) view_->setGraphicsEffect(nullptr);
     panel_->hide();
-    for (const QMetaObject::Connection& c : std::as_const(anchorMoves_)) disconnect(c);
-    anchorMoves_.clear();
-    anchor_.clear();
+    forgetAnchor();
     NotificationCenter::defaultCenter().post(Notification::menuPanelDidHide);
 }
 

@@ -60,6 +60,7 @@ private:
     void place(const QRect& itemRect);
     // Follows the item the panel opened from to its place now; closes where it has none.
     void followAnchor();
+    void forgetAnchor();
 
     std::function<MonitorView*()> makeView_;
     QPointer<StatusItem> anchor_;
