@@ -80,7 +80,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     updateStatusIcon();
     // Every item of ours opens the menu panel: the widgets too.
     connect(&StatusBar::system(), &StatusBar::itemClicked, this,
-            [this](StatusItem*, const QRect& rect, Qt::MouseButton button) { statusItemClicked(rect, button); });
+            [this](StatusItem* item, const QRect& rect, Qt::MouseButton button) { statusItemClicked(item, rect, button); });
     connect(&StatusBar::system(), &StatusBar::appearanceChanged, this, &AppDelegate::updateStatusIcon);
     // The pet walks around the strip, which grows and shrinks with the widgets.
     MenuBarPetController::shared().followBar(StatusBar::system());
@@ -129,13 +129,13 @@ void AppDelegate::updateStatusIcon() {
 void AppDelegate::openMenuPanel() {
     if (!statusItem_) return;
     MenuPanelController& panel = MenuPanelController::shared();
-    if (!panel.isVisible()) panel.show(statusItem_->screenRect());
+    if (!panel.isVisible()) panel.show(statusItem_->screenRect(), statusItem_);
     if (panel.isVisible()) qCInfo(lcApp, "Opened the menu panel for another start");
 }
 
-void AppDelegate::statusItemClicked(const QRect& rect, Qt::MouseButton button) {
+void AppDelegate::statusItemClicked(StatusItem* item, const QRect& rect, Qt::MouseButton button) {
     if (button != Qt::LeftButton && button != Qt::RightButton) return;
-    MenuPanelController::shared().toggle(rect);
+    MenuPanelController::shared().toggle(rect, item);
 }
 
 void AppDelegate::installEventMonitors() {

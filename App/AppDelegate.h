@@ -35,7 +35,7 @@ protected:
 
 private:
     AppDelegate() = default;
-    void statusItemClicked(const QRect& rect, Qt::MouseButton button);
+    void statusItemClicked(StatusItem* item, const QRect& rect, Qt::MouseButton button);
 
     StatusItem* statusItem_ = nullptr;
     bool launched_ = false;

@@ -2,6 +2,7 @@
 
 #include "Platform/X11/Compositing.h"
 #include "Platform/Core/NotificationCenter.h"
+#include "Platform/Gui/Displays.h"
 #include "Platform/Gui/Screens.h"
 #include "Platform/Ui/StatusBar.h"
 #include "Platform/Ui/WindowFit.h"
@@ -86,13 +87,13 @@ void MenuPanelController::prewarm() {
 
 bool MenuPanelController::isVisible() const { return panel_ && panel_->isVisible(); }
 
-void MenuPanelController::toggle(const QRect& statusItemRect) {
+void MenuPanelController::toggle(const QRect& statusItemRect, StatusItem* item) {
     if (isVisible()) {
         close();
         return;
     }
     if (outsideClose_.isValid() && outsideClose_.elapsed() < reopenGuardMs) return;
-    show(statusItemRect);
+    show(statusItemRect, item);
 }
 
 QRectF MenuPanelController::panelFrame(const QRectF& item, const QSizeF& size, const QRectF& visible) {
@@ -119,13 +120,39 @@ QRectF MenuPanelController::panelFrame(const QRectF& item, const QSizeF& size, c
     return QRectF(x, y, w, h);
 }
 
-void MenuPanelController::show(const QRect& statusItemRect) {
+void MenuPanelController::show(const QRect& statusItemRect, StatusItem* item) {
     prewarm();
     if (isVisible()) return;
     NotificationCenter::defaultCenter().post(Notification::menuPanelWillShow);
 
     QRect itemRect = statusItemRect;
     if (!itemRect.isValid()) itemRect = QRect(QCursor::pos(), QSize(1, 1));
+    place(itemRect);
+    forgetAnchor();
+    anchor_ = item;
+    if (item && item->bar()) {
+        // The item moves, or the screen's work area it is kept in changes (after the item, at times).
+        anchorMoves_ << connect(item->bar(), &StatusBar::placeChanged, this, &MenuPanelController::followAnchor)
+                     << connect(&Displays::shared(), &Displays::changed, this, &MenuPanelController::followAnchor);
+    }
+    // A change of the screens that cuts the panel: it goes with its item, or closes.
+    WindowFit::whenCutByScreens(panel_, [this] {
+        if (anchor_) followAnchor();
+        else close();
+    });
+
+    view_->refresh();
+    panel_->winId();
+    Compositing::leaveUnshadowed(panel_->windowHandle(), Compositing::WindowRole::dropdownMenu);
+    panel_->makeKeyAndOrderFront();
+    // The panel grows out of the point nearest the status item.
+    const QRect frame = panel_->geometry();
+    const double anchorX = (itemRect.center().x() - frame.x()) / std::max(1.0, double(frame.width()));
+    const double anchorY = frame.y() >= itemRect.center().y() ? 0.0 : 1.0;
+    PopupEntrance::run(view_, QPointF(anchorX, anchorY), kEntranceScale, kEntranceResponse, kEntranceDamping);
+}
+
+void MenuPanelController::place(const QRect& itemRect) {
     QScreen* screen = QGuiApplication::screenAt(itemRect.center());
     if (!screen) screen = QGuiApplication::primaryScreen();
     const QSizeF size(panel_->size());
@@ -134,15 +161,23 @@ void MenuPanelController::show(const QRect& statusItemRect) {
     const QRectF frame = Screens::toQt(upward);
     panel_->move(QPoint(int(std::lround(frame.x())), int(std::lround(frame.y()))));
     WindowFit::fitToWorkArea(panel_);
+}
 
-    view_->refresh();
-    panel_->winId();
-    Compositing::leaveUnshadowed(panel_->windowHandle(), Compositing::WindowRole::dropdownMenu);
-    panel_->makeKeyAndOrderFront();
-    // The panel grows out of the point nearest the status item.
-    const double anchorX = (itemRect.center().x() - frame.x()) / std::max(1.0, frame.width());
-    const double anchorY = frame.y() >= itemRect.center().y() ? 0.0 : 1.0;
-    PopupEntrance::run(view_, QPointF(anchorX, anchorY), kEntranceScale, kEntranceResponse, kEntranceDamping);
+void MenuPanelController::followAnchor() {
+    if (!isVisible()) return;
+    if (!anchor_ || !anchor_->isVisible()) {
+        close();
+        return;
+    }
+    // Between tray and strip the item has no place for a moment: the panel waits for it.
+    const QRect itemRect = anchor_->screenRect();
+    if (!itemRect.isEmpty()) place(itemRect);
+}
+
+void MenuPanelController::forgetAnchor() {
+    for (const QMetaObject::Connection& c : std::as_const(anchorMoves_)) disconnect(c);
+    anchorMoves_.clear();
+    anchor_.clear();
 }
 
 void MenuPanelController::close() {
@@ -150,6 +185,7 @@ void MenuPanelController::close() {
     // An entrance still running ends here: the next show starts its own.
     if (PopupEntrance::of(view_)) view_->setGraphicsEffect(nullptr);
     panel_->hide();
+    forgetAnchor();
     NotificationCenter::defaultCenter().post(Notification::menuPanelDidHide);
 }
 

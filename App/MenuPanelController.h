@@ -4,12 +4,15 @@
 #include "Views/Shared/KeyablePopupPanel.h"
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
 #include <QRectF>
 
 #include <functional>
+
+class StatusItem;
 
 // The menu panel under the status item: built once (ahead of use by prewarm()), then shown and
 // hidden. Showing posts menuPanelWillShow, hiding posts menuPanelDidHide. GUI thread only.
@@ -34,9 +37,11 @@ public:
 
     // Builds the panel and its content, lays them out and creates the window, without showing it.
     void prewarm();
-    // Shows the panel under the status item's rectangle (Qt's screen space), or closes it.
-    void toggle(const QRect& statusItemRect);
-    void show(const QRect& statusItemRect);
+    // Shows the panel under the status item's rectangle (Qt's screen space), or closes it. Given
+    // the item, the open panel follows it where it moves (between strip and tray, or with the
+    // screen) and closes when it goes.
+    void toggle(const QRect& statusItemRect, StatusItem* item = nullptr);
+    void show(const QRect& statusItemRect, StatusItem* item = nullptr);
     void close();
     // A mouse-down somewhere: closes the panel unless the point lies on the panel or on a
     // status-bar window (whose own click handling decides).
@@ -51,7 +56,15 @@ public:
     static QRectF panelFrame(const QRectF& item, const QSizeF& size, const QRectF& visibleFrame);
 
 private:
+    // Places the panel under the item's rectangle on that rectangle's screen.
+    void place(const QRect& itemRect);
+    // Follows the item the panel opened from to its place now; closes where it has none.
+    void followAnchor();
+    void forgetAnchor();
+
     std::function<MonitorView*()> makeView_;
+    QPointer<StatusItem> anchor_;
+    QList<QMetaObject::Connection> anchorMoves_;
     QPointer<KeyablePopupPanel> panel_;
     MonitorView* view_ = nullptr;
     QElapsedTimer outsideClose_;

@@ -5,11 +5,16 @@
 #include "Platform/X11/FocusHandBack.h"
 #include "Platform/X11/KeyboardFocus.h"
 
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
+#include <QSpacerItem>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace AppWindow {
 
@@ -27,6 +32,8 @@ void prepare(QWidget* window, const QString& objectName) {
     QObject::connect(close, &QShortcut::activated, window, &QWidget::close);
     // Nor a window manager to give the keyboard on once it has closed.
     FocusHandBack::install();
+    // Where a change of the screens cuts it, it is put back on a screen.
+    WindowFit::followScreens(window);
 }
 
 void centre(QWidget* window, const QSize& size) {
@@ -39,6 +46,14 @@ void layOutAhead(QWidget* window) {
     window->ensurePolished();
     for (QWidget* child : window->findChildren<QWidget*>()) child->ensurePolished();
     for (QLayout* inner : window->findChildren<QLayout*>()) inner->activate();
+}
+
+void makeRoomForTitle(QMessageBox* box) {
+    auto* grid = qobject_cast<QGridLayout*>(box->layout());
+    if (!grid) return;
+    const int titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
+    grid->addItem(new QSpacerItem(std::max(260, titleWidth + 140), 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 void bringToFront(QWidget* window) {

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QMessageBox;
+
 // What the program's own top-level windows (settings, toolbox, welcome, what's new) share: how one
 // is made, placed when built, laid out ahead of use and brought to the front. GUI thread only.
 namespace AppWindow {
@@ -13,7 +15,8 @@ namespace AppWindow {
 enum class Frame { fixed, resizable };
 
 // Names the window and makes closing it only hide it, never quit: the program lives in the tray.
-// The standard close keys (Ctrl+W, Ctrl+F4) close it, with a window manager or without one.
+// The standard close keys (Ctrl+W, Ctrl+F4) close it, with a window manager or without one. A
+// change of the screens that cuts it fits it into the work area of its screen again.
 void prepare(QWidget* window, const QString& objectName);
 
 // A window titled and closable but never minimisable, with a maximise button when resizable.
@@ -31,6 +34,10 @@ void centre(QWidget* window, const QSize& size);
 
 // Polishes the whole tree and activates every layout, so that the first show has nothing left to build.
 void layOutAhead(QWidget* window);
+
+// A message box is as narrow as its text: this gives it room for its title bar's text as well,
+// beside the title bar's buttons.
+void makeRoomForTitle(QMessageBox* box);
 
 // Restores the window when minimised, fits it into its screen's work area, shows it, raises it and
 // activates it.

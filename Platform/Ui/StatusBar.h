@@ -42,6 +42,8 @@ public:
     bool isVisible() const { return visible_; }
     // Where the item is on screen now; empty while hidden or not yet placed.
     QRect screenRect() const;
+    // The bar the item is on.
+    StatusBar* bar() const { return bar_; }
 
 signals:
     void clicked(const QRect& screenRect, Qt::MouseButton button);

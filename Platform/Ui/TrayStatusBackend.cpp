@@ -1,12 +1,16 @@
 #include "Platform/Ui/TrayStatusBackend.h"
 
 #include "Platform/Ui/StatusBar.h"
+#include "Platform/X11/XServer.h"
+#include "Platform/X11/XcbReply.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QIconEngine>
 #include <QPainter>
+#include <QPointer>
+#include <QSet>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -72,10 +76,24 @@ void releaseIcon(QSystemTrayIcon* icon)
 }  // namespace
 
 namespace {
-// Reports the moves and resizes of the windows Qt docks in the tray for our icons.
+// Reports the moves and resizes of the windows Qt docks in the tray for our icons, and of the
+// tray's windows that hold them: the tray moves its sockets, not our windows in them.
 class IconWindowWatcher : public QObject {
 public:
-    explicit IconWindowWatcher(std::function<void()> moved) : moved_(std::move(moved)) {}
+    explicit IconWindowWatcher(std::function<void()> moved) : moved_(std::move(moved))
+    {
+        XServer::subscribe(this, [this](const xcb_generic_event_t* event) {
+            heard(event);
+            return false;
+        });
+    }
+
+    void watch(QWidget* icon)
+    {
+        icon->installEventFilter(this);
+        icons_.append(icon);
+        followHolders();
+    }
 
     bool eventFilter(QObject*, QEvent* event) override
     {
@@ -84,8 +102,7 @@ public:
         case QEvent::Resize:
         case QEvent::Show:
         case QEvent::Hide:
-            if (moved_)
-                moved_();
+            report();
             break;
         default:
             break;
@@ -94,7 +111,101 @@ public:
     }
 
 private:
+    void report()
+    {
+        if (moved_)
+            moved_();
+    }
+
+    bool isIcon(xcb_window_t window) const
+    {
+        return std::any_of(icons_.begin(), icons_.end(), [window](const QPointer<QWidget>& icon) {
+            return icon && icon->testAttribute(Qt::WA_WState_Created) && xcb_window_t(icon->winId()) == window;
+        });
+    }
+
+    // Once Qt has taken in the event too: it tells where a docked icon is only once it knows it
+    // is docked (XEMBED_EMBEDDED_NOTIFY).
+    void reportSoon()
+    {
+        if (reportPending_)
+            return;
+        reportPending_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                reportPending_ = false;
+                report();
+            },
+            Qt::QueuedConnection);
+    }
+
+    void heard(const xcb_generic_event_t* event)
+    {
+        switch (event->response_type & ~0x80) {
+        case XCB_REPARENT_NOTIFY: {
+            // Docked, or taken out, or a holder put in another: other windows hold it now.
+            const xcb_window_t window = reinterpret_cast<const xcb_reparent_notify_event_t*>(event)->window;
+            if (holders_.contains(window) || isIcon(window)) {
+                followHolders();
+                reportSoon();
+            }
+            break;
+        }
+        case XCB_CONFIGURE_NOTIFY: {
+            // A holder moved, or the tray moved our window inside it (which Qt does not report).
+            const xcb_window_t window = reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window;
+            if (holders_.contains(window) || isIcon(window))
+                reportSoon();
+            break;
+        }
+        case XCB_CLIENT_MESSAGE:
+            // The tray's word that it has docked the icon (XEmbed).
+            if (isIcon(reinterpret_cast<const xcb_client_message_event_t*>(event)->window))
+                reportSoon();
+            break;
+        case XCB_DESTROY_NOTIFY:
+            holders_.remove(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window);
+            break;
+        default:
+            break;
+        }
+    }
+
+    // Hears of the moves of every window between our icons and the root.
+    void followHolders()
+    {
+        xcb_connection_t* c = XServer::connection();
+        if (!c)
+            return;
+        icons_.removeAll(nullptr);
+        const xcb_window_t root = XServer::root();
+        QSet<xcb_window_t> holders;
+        for (const QPointer<QWidget>& icon : std::as_const(icons_)) {
+            if (!icon->testAttribute(Qt::WA_WState_Created))
+                continue;
+            xcb_window_t window = xcb_window_t(icon->winId());
+            for (int depth = 0; depth < 8; ++depth) {
+                XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+                if (!tree || tree->parent == XCB_NONE || tree->parent == root)
+                    break;
+                window = tree->parent;
+                holders.insert(window);
+            }
+        }
+        for (const xcb_window_t window : std::as_const(holders_))
+            if (!holders.contains(window))
+                XServer::hear(window, XCB_EVENT_MASK_STRUCTURE_NOTIFY, false);
+        for (const xcb_window_t window : std::as_const(holders))
+            if (!holders_.contains(window))
+                XServer::hear(window, XCB_EVENT_MASK_STRUCTURE_NOTIFY, true);
+        holders_ = holders;
+    }
+
     std::function<void()> moved_;
+    bool reportPending_ = false;
+    QList<QPointer<QWidget>> icons_;
+    QSet<xcb_window_t> holders_;  // other programs' windows, which go when they like
 };
 }  // namespace
 
@@ -239,7 +350,7 @@ void TrayStatusBackend::watchIconWindows()
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->objectName() == QLatin1String("QSystemTrayIconSys") && !widget->property(watched).toBool()) {
             widget->setProperty(watched, true);
-            widget->installEventFilter(iconWatcher_.get());
+            static_cast<IconWindowWatcher*>(iconWatcher_.get())->watch(widget);
         }
     }
 }

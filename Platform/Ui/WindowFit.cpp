@@ -1,7 +1,9 @@
 #include "Platform/Ui/WindowFit.h"
 
+#include "Platform/Gui/Displays.h"
 #include "Platform/Gui/Screens.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
@@ -94,6 +96,63 @@ void fit(QWidget* window, const QMargins& frame, QRect wanted) {
     if (client != window->geometry()) window->setGeometry(client);
 }
 
+// Looks again at a window when a change of the screens cuts it: fits it, or calls its cut.
+class ScreenFollower final : public QObject {
+public:
+    static void attach(QWidget* window, std::function<void()> cut) {
+        ScreenFollower* follower = nullptr;
+        for (QObject* child : window->children())
+            if ((follower = dynamic_cast<ScreenFollower*>(child))) break;
+        if (!follower) follower = new ScreenFollower(window);
+        follower->cut_ = std::move(cut);
+        static const bool connected = [] {
+            known() = screens();
+            QObject::connect(&Displays::shared(), &Displays::changed, qApp, &ScreenFollower::screensChanged);
+            return true;
+        }();
+        Q_UNUSED(connected);
+    }
+    ~ScreenFollower() override { followers().removeAll(this); }
+
+private:
+    explicit ScreenFollower(QWidget* window) : QObject(window), window_(window) { followers().append(this); }
+
+    static QList<ScreenFollower*>& followers() {
+        static QList<ScreenFollower*> list;
+        return list;
+    }
+    // The screens as last seen.
+    static QList<QRect>& known() {
+        static QList<QRect> list;
+        return list;
+    }
+    static QList<QRect> screens() {
+        QList<QRect> list;
+        for (QScreen* screen : QGuiApplication::screens()) list.append(screen->geometry());
+        return list;
+    }
+
+    static void screensChanged() {
+        const QList<QRect> before = known();
+        known() = screens();
+        if (before == known()) return;
+        // A cut may close and delete windows, its own and others.
+        QList<QPointer<ScreenFollower>> all;
+        for (ScreenFollower* follower : std::as_const(followers())) all.append(follower);
+        for (const QPointer<ScreenFollower>& follower : all) {
+            if (!follower || !follower->window_->isVisible()) continue;
+            if (!WindowFit::cutByChange(follower->window_->frameGeometry(), before, known())) continue;
+            if (follower->cut_)
+                follower->cut_();
+            else
+                WindowFit::fitToWorkArea(follower->window_);
+        }
+    }
+
+    QWidget* window_;  // owns this
+    std::function<void()> cut_;
+};
+
 }  // namespace
 
 namespace WindowFit {
@@ -121,6 +180,21 @@ QRect workArea(const QRect& client) {
     }
     if (!best) best = QGuiApplication::primaryScreen();
     return Screens::workArea(best);
+}
+
+bool cutByChange(const QRect& frame, const QList<QRect>& screensBefore, const QList<QRect>& screensNow) {
+    auto onOne = [&frame](const QList<QRect>& screens) {
+        return std::any_of(screens.begin(), screens.end(), [&frame](const QRect& s) { return s.contains(frame); });
+    };
+    return onOne(screensBefore) && !onOne(screensNow);
+}
+
+void followScreens(QWidget* window) {
+    if (window) ScreenFollower::attach(window, {});
+}
+
+void whenCutByScreens(QWidget* window, std::function<void()> cut) {
+    if (window) ScreenFollower::attach(window, std::move(cut));
 }
 
 void fitToWorkArea(QWidget* window) {

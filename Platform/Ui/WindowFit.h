@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QMargins>
 #include <QRect>
+
+#include <functional>
 
 class QScreen;
 class QWidget;
@@ -24,5 +27,16 @@ QRect workArea(const QRect& client);
 // on one of ours (or a usual title bar), and once more with its own frame when the window manager
 // has framed it.
 void fitToWorkArea(QWidget* window);
+
+// Whether a change of the screens (one removed, or one's geometry changed) cut the window: before
+// the change it lay wholly on a screen, after it on none.
+bool cutByChange(const QRect& frame, const QList<QRect>& screensBefore, const QList<QRect>& screensNow);
+
+// From now on, whenever a change of the screens cuts the window while it is shown, it is fitted
+// into the work area of the screen it is now on (fitToWorkArea).
+void followScreens(QWidget* window);
+// From now on, whenever a change of the screens cuts the window while it is shown, `cut` is called
+// instead: a popup closes.
+void whenCutByScreens(QWidget* window, std::function<void()> cut);
 
 }  // namespace WindowFit

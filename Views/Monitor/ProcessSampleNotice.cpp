@@ -1,5 +1,6 @@
 #include "Views/Monitor/ProcessSampleNotice.h"
 
+#include "Platform/Ui/AppWindow.h"
 #include "Views/Shared/UnshownNote.h"
 
 #include <QMessageBox>
@@ -16,6 +17,7 @@ QMessageBox* ProcessSampleNotice::open(const QString& path, bool succeeded, QWid
     notice->setWindowModality(Qt::ApplicationModal);  // the popup stays open behind it
     notice->setInformativeText(QStringLiteral("It may have quit, or it belongs to another user."));
     notice->setEscapeButton(notice->addButton(QMessageBox::Ok));  // Escape and the close box dismiss it
+    AppWindow::makeRoomForTitle(notice);
     notice->open();
     return notice;
 }

@@ -3,6 +3,7 @@
 #include "Platform/Desktop/DesktopEntries.h"
 #include "Platform/Gui/Symbols.h"
 #include "Platform/Gui/SystemColors.h"
+#include "Platform/Ui/AppWindow.h"
 #include "Platform/X11/KeyboardFocus.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Views/Preferences/SettingsForm.h"
@@ -288,6 +289,7 @@ void ClipboardSettingsView::confirmClear() {
     alert->setEscapeButton(cancel);
     alert->setDefaultButton(cancel);
     alert->setWindowModality(Qt::ApplicationModal);
+    AppWindow::makeRoomForTitle(alert);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     connect(alert, &QMessageBox::buttonClicked, this, [this, clear](QAbstractButton* button) {
         if (button == clear) clipboard_.clear();

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <cstdint>
+
 // The window of every popup: a frameless top-level that takes keyboard focus (it can become
 // the key window) without being an application main window. The caller sets every other window
 // property: stacking (Qt::WindowStaysOnTopHint), translucency, shadows.
@@ -24,7 +26,8 @@ public:
     // True while such a drag is in progress.
     bool isDraggingWindow() const { return dragging_; }
 
-    // Shows the panel in front and gives it keyboard focus.
+    // Shows the panel in front and gives it keyboard focus. Without a window manager, the window of
+    // another program that had the keyboard gets it back when the panel closes.
     void makeKeyAndOrderFront();
     // Whether the panel is the application's active (key) window.
     bool isKeyWindow() const;
@@ -37,6 +40,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     bool ownsWidget(QObject* object) const;
@@ -52,4 +57,7 @@ private:
     QPoint startPos_;
     QPointer<QWidget> pressTarget_;
     QList<QPointer<QWidget>> keyHolders_;
+    // Another program's window that had the keyboard when the panel showed (X11): without a window
+    // manager nobody else gives it back once the panel closes.
+    uint32_t keyboardBefore_ = 0;
 };

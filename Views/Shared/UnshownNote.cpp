@@ -1,6 +1,7 @@
 #include "Views/Shared/UnshownNote.h"
 
 #include "Platform/Desktop/Pasteboard.h"
+#include "Platform/Ui/AppWindow.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -24,6 +25,7 @@ QMessageBox* show(QWidget* near, const QString& title, const QString& text, cons
         Pasteboard::general().writeObjects({item});
     });
     note->setEscapeButton(note->addButton(QMessageBox::Ok));  // Escape and the close box dismiss it
+    AppWindow::makeRoomForTitle(note);
     note->open();
     return note;
 }

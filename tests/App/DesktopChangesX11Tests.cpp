@@ -2,14 +2,25 @@
 // window manager quits and another starts, a compositor comes and goes, the screen changes size.
 // After each the program runs on with its items in the tray or on its strip, the pet on its band
 // clear of them, both above another program's window over the band, and no other window of ours
-// on the screen. It runs on an X server of its own (this program again), which it may change.
+// on the screen; an open menu panel goes with its item. The screen shrinks under each open window
+// and popup: a window is fitted on it again, a popup closes and hands the keyboard back. Each runs
+// on an X server of its own (this program again), which it may change.
 #include "App/AppDelegate.h"
+#include "App/MenuPanelController.h"
+#include "Platform/Gui/Screens.h"
 #include "Platform/Core/UserDefaults.h"
+#include "Source/Features/System/MonitorTab.h"
 #include "Platform/Ui/BarStripWindow.h"
 #include "Platform/Ui/StatusBar.h"
 #include "Platform/X11/Compositing.h"
 #include "Source/Features/MenuBarPet/MenuBarPetController.h"
 #include "Source/Features/MenuBarPet/PetSettings.h"
+#include "Source/Features/Clipboard/ClipboardPopupController.h"
+#include "Source/Features/Onboarding/WelcomeWindowController.h"
+#include "Source/Features/Preferences/PreferencesWindowController.h"
+#include "Source/Features/System/SystemMonitorPopupController.h"
+#include "Views/Shared/KeyablePopupPanel.h"
+#include "Views/Shared/PopupEntrance.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -24,6 +35,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 // Xlib's macros clash with names in the headers above: include it last.
@@ -32,6 +44,7 @@
 namespace {
 
 const char* kHelperVariable = "QUORVIN_TEST_DESKTOP_CHANGES";
+const char* kShrinkVariable = "QUORVIN_TEST_SCREEN_SHRINKS";
 
 QString describe(const QRect& r) { return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
 
@@ -54,6 +67,21 @@ bool drawnIn(const QRect& rect, const QColor& color) {
             if (distance < 30) ++near;
         }
     return near * 5 > shot.width() * shot.height();
+}
+
+// What is wrong with the open menu panel, or empty when it lies just under its item, over the
+// item's middle, wholly on the screen.
+QString panelOutOfPlace() {
+    MenuPanelController& controller = MenuPanelController::shared();
+    if (!controller.isVisible()) return "the panel closed";
+    const QRect item = AppDelegate::shared().statusItem()->screenRect();
+    if (item.isEmpty()) return "the item has no place";
+    const QRect panel = X11Test::serverGeometry(X11Test::topLevel(::Window(controller.panel()->winId())));
+    if (!QGuiApplication::primaryScreen()->geometry().contains(panel)) return "the panel off the screen at " + describe(panel);
+    if (panel.top() != item.bottom() + 1 + int(MenuPanelController::gap) || panel.left() > item.center().x() ||
+        panel.right() < item.center().x())
+        return "the panel at " + describe(panel) + " for an item at " + describe(item);
+    return {};
 }
 
 // What is out of place, or empty when the items are where `kind` says, the pet on the primary
@@ -212,6 +240,38 @@ TEST(DesktopChangesX11Helper, TheProgramFollowsTheDesktop) {
     ASSERT_TRUE(tray);
     expectInPlace("a tray started on the changed screen", StatusBar::Kind::tray);
     X11Test::endProcess(*tray);
+    expectInPlace("the tray quit once more", StatusBar::Kind::strip);
+
+    // The menu panel open while a tray at the other end of the band comes, and while it goes: it
+    // goes with its item.
+    auto openPanel = [&] {
+        AppDelegate::shared().openMenuPanel();
+        QString wrong;
+        EXPECT_TRUE(TestSupport::waitFor([&] { return (wrong = panelOutOfPlace()).isEmpty(); }, 5000))
+            << "at opening: " << wrong.toStdString();
+    };
+    auto expectPanelFollowed = [&](const char* after, StatusBar::Kind kind) {
+        QString wrong;
+        EXPECT_TRUE(TestSupport::waitFor(
+            [&] {
+                wrong = StatusBar::system().kind() != kind ? "the items are not where they belong" : panelOutOfPlace();
+                return wrong.isEmpty();
+            },
+            10000))
+            << after << ": " << wrong.toStdString();
+        EXPECT_TRUE(TestSupport::waitFor([] { return !PopupEntrance::of(MenuPanelController::shared().view()); }));
+        const QString shot = QString(QUORVIN_TEST_OUTPUT "/desktop-changes-%1-panel.png").arg(++step);
+        if (QGuiApplication::primaryScreen()->grabWindow(0).save(shot))
+            std::printf("screenshot after %s: %s\n", after, qPrintable(shot));
+        MenuPanelController::shared().close();
+    };
+    openPanel();
+    tray = X11Test::startTrayer("left");
+    ASSERT_TRUE(tray);
+    expectPanelFollowed("a tray at the left started with the panel open", StatusBar::Kind::tray);
+    openPanel();
+    X11Test::endProcess(*tray);
+    expectPanelFollowed("the tray at the left quit with the panel open", StatusBar::Kind::strip);
     XDestroyWindow(other, cover);
     XCloseDisplay(other);
 }
@@ -235,4 +295,175 @@ TEST(DesktopChangesX11, TheProgramFollowsATrayAWindowManagerACompositorAndAScree
     const QByteArray output = helper.readAll();
     EXPECT_TRUE(ended && helper.exitStatus() == QProcess::NormalExit && helper.exitCode() == 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+// Not a test of its own: the shrinking-screen test runs this program again on an X server of its own.
+TEST(DesktopChangesX11Helper, WindowsAndPopupsFollowAScreenThatShrinks) {
+    if (qEnvironmentVariableIsEmpty(kShrinkVariable)) GTEST_SKIP() << "helper for DesktopChangesX11";
+    const bool framed = qEnvironmentVariable(kShrinkVariable) == "wm";
+    if (framed) ASSERT_TRUE(X11Test::waitUntilWindowManagerReady(10000));
+    Display* d = X11Test::display();
+    ASSERT_NE(d, nullptr);
+    const ::Window root = DefaultRootWindow(d);
+
+    // Another program's window, which has the keyboard before each opening.
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    const ::Window field = XCreateSimpleWindow(other, DefaultRootWindow(other), 60, 300, 400, 200, 0, 0, 0x808080);
+    XMapRaised(other, field);
+    XSync(other, False);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return viewable(field); }, 5000));
+    auto keyboardWith = [&] {
+        ::Window focus = None;
+        int revert = 0;
+        XGetInputFocus(d, &focus, &revert);
+        return focus;
+    };
+
+    UserDefaults::standard().setBool(QStringLiteral("welcomeShown"), true);
+    AppDelegate::shared().applicationDidFinishLaunching();
+    ASSERT_TRUE(TestSupport::waitFor(
+        [] { return StatusBar::system().stripWindow() && StatusBar::system().stripWindow()->isVisible(); }, 10000));
+
+    auto resize = [](int width, int height) {
+        if (!X11Test::resizeScreen(width, height)) return false;
+        return TestSupport::waitFor(
+            [&] {
+                // The work area too, which a window manager gives later.
+                QScreen* screen = QGuiApplication::primaryScreen();
+                return screen && screen->geometry().size() == QSize(width, height) &&
+                       screen->availableGeometry().width() == width;
+            },
+            10000);
+    };
+    // Where a window of ours is wrong, or empty: an app window wholly in the work area; a popup
+    // closed, the keyboard back with the window that had it; the menu panel under its item.
+    enum class Kind { window, popup, panel };
+    auto wrong = [&](Kind kind, const QPointer<QWidget>& window) -> QString {
+        switch (kind) {
+        case Kind::window: {
+            if (!window || !window->isVisible()) return "the window closed";
+            const QRect area = Screens::workArea(QGuiApplication::primaryScreen());
+            const QRect frame = X11Test::serverGeometry(X11Test::topLevel(::Window(window->winId())));
+            return area.contains(frame) ? QString() : "the window at " + describe(frame) + " on " + describe(area);
+        }
+        case Kind::popup:
+            if (window && window->isVisible())
+                return "the popup at " + describe(X11Test::serverGeometry(X11Test::topLevel(::Window(window->winId())))) +
+                       " is open";
+            if (keyboardWith() != field) return QString::asprintf("the keyboard with 0x%lx", keyboardWith());
+            return {};
+        case Kind::panel: return panelOutOfPlace();
+        }
+        return {};
+    };
+
+    struct Row {
+        const char* name;
+        Kind kind;
+        std::function<QWidget*()> open;
+    };
+    const Row rows[] = {
+        {"welcome window", Kind::window,
+         [] {
+             WelcomeWindowController::shared().show();
+             return WelcomeWindowController::shared().window();
+         }},
+        {"settings window", Kind::window,
+         [] {
+             PreferencesWindowController::shared().show();
+             return PreferencesWindowController::shared().window();
+         }},
+        {"monitor popup", Kind::popup,
+         [] {
+             SystemMonitorPopupController::shared().show(MonitorTab::cpu);
+             return static_cast<QWidget*>(SystemMonitorPopupController::shared().panel());
+         }},
+        {"clipboard popup", Kind::popup,
+         [] {
+             ClipboardPopupController::shared().show();
+             return static_cast<QWidget*>(ClipboardPopupController::shared().panel());
+         }},
+        {"menu panel", Kind::panel,
+         [] {
+             AppDelegate::shared().openMenuPanel();
+             return static_cast<QWidget*>(MenuPanelController::shared().panel());
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        // Opened from another program's window, with the pointer near the screen's far corner.
+        XSetInputFocus(other, field, RevertToParent, CurrentTime);
+        XSync(other, False);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return keyboardWith() == field; }, 5000));
+        XWarpPointer(d, None, root, 0, 0, 0, 0, 1450, 1050);
+        XSync(d, False);
+        const QPointer<QWidget> window = row.open();
+        ASSERT_TRUE(window);
+        ASSERT_TRUE(X11Test::waitUntilPlaced(window));
+        const QRect opened = X11Test::serverGeometry(X11Test::topLevel(::Window(window->winId())));
+        ASSERT_FALSE(QRect(0, 0, 1024, 768).contains(opened)) << "opened at " << describe(opened).toStdString();
+
+        ASSERT_TRUE(resize(1024, 768));
+        QString what;
+        EXPECT_TRUE(TestSupport::waitFor([&] { return (what = wrong(row.kind, window)).isEmpty(); }, 5000))
+            << "on the smaller screen: " << what.toStdString();
+        // The picture once what the change exposed is drawn again.
+        if (window && window->isVisible()) {
+            if (row.kind == Kind::panel)
+                EXPECT_TRUE(TestSupport::waitFor([] { return !PopupEntrance::of(MenuPanelController::shared().view()); }));
+            X11Test::waitForServerEvents(window->winId());
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+            X11Test::waitForServerEvents(window->winId());
+        }
+        const QString shot = QString(QUORVIN_TEST_OUTPUT "/screen-shrinks-%1%2.png")
+                                 .arg(QString::fromLatin1(row.name).replace(' ', '-'))
+                                 .arg(framed ? "-framed" : "");
+        if (QGuiApplication::primaryScreen()->grabWindow(0).save(shot)) std::printf("screenshot: %s\n", qPrintable(shot));
+
+        // Grown again: a window stays where it was put, the panel goes with its item again.
+        ASSERT_TRUE(resize(1600, 1200));
+        if (row.kind != Kind::popup) {
+            EXPECT_TRUE(TestSupport::waitFor([&] { return (what = wrong(row.kind, window)).isEmpty(); }, 5000))
+                << "on the larger screen again: " << what.toStdString();
+        }
+        if (row.kind == Kind::panel) MenuPanelController::shared().close();
+        else if (window) window->close();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !window || !window->isVisible(); }, 5000));
+    }
+    XDestroyWindow(other, field);
+    XCloseDisplay(other);
+}
+
+TEST(DesktopChangesX11, OpenWindowsAndPopupsFollowAScreenThatShrinks) {
+    if (QStandardPaths::findExecutable("xvfb-run").isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
+    const bool haveWindowManager = !QStandardPaths::findExecutable("openbox").isEmpty();
+    for (const bool framed : {false, true}) {
+        if (framed && !haveWindowManager) continue;
+        SCOPED_TRACE(framed ? "with a window manager" : "without a window manager");
+        QProcess helper;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(kShrinkVariable, framed ? "wm" : "1");
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        helper.setProcessEnvironment(env);
+        helper.setProcessChannelMode(QProcess::MergedChannels);
+        const QString self = QCoreApplication::applicationFilePath();
+        const QString filter = "--gtest_filter=DesktopChangesX11Helper.WindowsAndPopupsFollowAScreenThatShrinks";
+        QStringList command{"-a", "-s", "-screen 0 1600x1200x24 -nolisten tcp"};
+        if (framed)
+            command << "sh"
+                    << "-c"
+                    << "openbox & \"$0\" \"$1\"; s=$?; kill $!; exit $s" << self << filter;
+        else
+            command << self << filter;
+        helper.start("xvfb-run", command);
+        ASSERT_TRUE(helper.waitForStarted(5000));
+        const bool ended = TestSupport::waitFor([&] { return helper.state() == QProcess::NotRunning; }, 180000);
+        if (!ended) helper.kill();
+        helper.waitForFinished(2000);
+        const QByteArray output = helper.readAll();
+        EXPECT_TRUE(ended && helper.exitStatus() == QProcess::NormalExit && helper.exitCode() == 0)
+            << output.toStdString();
+        EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    }
 }

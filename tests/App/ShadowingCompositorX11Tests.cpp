@@ -418,6 +418,52 @@ const auto kFramedCompositors = ::testing::Values(
 std::string compositorName(const ::testing::TestParamInfo<Compositor>& info) { return info.param.name; }
 }  // namespace
 
+// Another program's window full screen, with the keyboard: our strip stays under it, also while the
+// clipboard popup opened over it is open, and after it closes.
+TEST_P(ShadowingCompositorX11, TheStripStaysUnderAFullScreenWindowWhileAPopupIsOpenOverIt) {
+    QWidget* strip = StatusBar::system().stripWindow();
+    ASSERT_TRUE(strip);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return strip->isVisible(); }, 3000));
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = 0x3366cc;
+    const ::Window full = XCreateWindow(other, DefaultRootWindow(other), 0, 0, unsigned(screen.width()),
+                                        unsigned(screen.height()), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                        CWBackPixel, &attributes);
+    const Atom fullScreen = XInternAtom(other, "_NET_WM_STATE_FULLSCREEN", False);
+    XChangeProperty(other, full, XInternAtom(other, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&fullScreen), 1);
+    XMapRaised(other, full);
+    XSync(other, False);
+    XSetInputFocus(other, full, RevertToParent, CurrentTime);
+    XSync(other, False);
+    auto stripUnder = [&] {
+        const ::Window fullTop = X11Test::topLevel(full);
+        return X11Test::serverGeometry(fullTop) == screen &&
+               X11Test::stackedBelow(X11Test::topLevel(::Window(strip->winId())), fullTop);
+    };
+    EXPECT_TRUE(TestSupport::waitFor(stripUnder, 5000)) << "at the start";
+
+    ClipboardPopupController& clipboard = ClipboardPopupController::shared();
+    clipboard.show();
+    ASSERT_TRUE(clipboard.panel());
+    ASSERT_TRUE(X11Test::waitUntilPlaced(clipboard.panel()));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return clipboard.panel() && clipboard.panel()->isActiveWindow(); }, 5000));
+    // The popup over the full-screen window, the strip still under it, once the desktop has settled.
+    const QImage open = settledScreenShot(petRegion());
+    open.save(QStringLiteral(QUORVIN_TEST_OUTPUT "/shadows-") + GetParam().name + "-full-screen-popup.png");
+    EXPECT_TRUE(X11Test::stackedBelow(X11Test::topLevel(full), X11Test::topLevel(::Window(clipboard.panel()->winId()))))
+        << "the popup under the full-screen window";
+    EXPECT_TRUE(stripUnder()) << "while the popup is open";
+    clipboard.dismiss(true);
+    settledScreenShot(petRegion());
+    EXPECT_TRUE(TestSupport::waitFor(stripUnder, 5000)) << "after the popup closed";
+    XDestroyWindow(other, full);
+    XCloseDisplay(other);
+}
+
 INSTANTIATE_TEST_SUITE_P(Compositors, ShadowingCompositorX11, kCompositors, compositorName);
 INSTANTIATE_TEST_SUITE_P(Framed, ShadowingCompositorX11, kFramedCompositors, compositorName);
 INSTANTIATE_TEST_SUITE_P(Compositors, ShadowingCompositorPetAtLaunchX11, kCompositors, compositorName);

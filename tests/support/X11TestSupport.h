@@ -253,11 +253,11 @@ inline bool trayRuns() {
     return XGetSelectionOwner(d, XInternAtom(d, name.c_str(), False)) != None;
 }
 
-// Starts trayer along the top of the screen, at its right, and waits until it holds the tray's
-// selection; null when it does not.
-inline std::unique_ptr<QProcess> startTrayer() {
+// Starts trayer along the top of the screen, at its right (or `align`), and waits until it holds
+// the tray's selection; null when it does not.
+inline std::unique_ptr<QProcess> startTrayer(const QString& align = QStringLiteral("right")) {
     auto tray = std::make_unique<QProcess>();
-    tray->start(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"});
+    tray->start(QStringLiteral("trayer"), {"--edge", "top", "--align", align, "--widthtype", "request", "--height", "24"});
     if (!tray->waitForStarted(3000) || !TestSupport::waitFor([] { return trayRuns(); }, 10000)) return nullptr;
     return tray;
 }

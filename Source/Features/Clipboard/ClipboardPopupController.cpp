@@ -5,6 +5,7 @@
 #include "Platform/X11/Compositing.h"
 #include "Platform/X11/KeyboardFocus.h"
 #include "Platform/Gui/Screens.h"
+#include "Platform/Ui/AppWindow.h"
 #include "Platform/Ui/WindowFit.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/ClipboardPopupInputController.h"
@@ -20,11 +21,9 @@
 #include "Views/Shared/PopupTransition.h"
 
 #include <QApplication>
-#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSpacerItem>
 #include <QTimer>
 #include <QWindow>
 
@@ -179,6 +178,10 @@ void ClipboardPopupController::show() {
     const bool composed = Compositing::isActive();
     if (composed) panel->setAttribute(Qt::WA_TranslucentBackground);
     WindowFit::fitToWorkArea(panel);
+    // A change of the screens that cuts it closes it at once: nobody sees it go.
+    WindowFit::whenCutByScreens(panel, [this, panel] {
+        if (panel_ == panel) dismiss(true);
+    });
     layoutFrame_ = panel->geometry();
     panel_ = panel;
 
@@ -301,12 +304,7 @@ QMessageBox* ClipboardPopupController::makeAboutBox() {
                                     bundle.build() + QStringLiteral(")"),
                                 QMessageBox::Ok);
     box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
-    // A message box is as narrow as its text: room for the title bar's text as well.
-    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
-        const int titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
-        grid->addItem(new QSpacerItem(std::max(260, titleWidth + 140), 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
-                      grid->rowCount(), 0, 1, grid->columnCount());
-    }
+    AppWindow::makeRoomForTitle(box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     return box;
 }

@@ -54,7 +54,7 @@ void SamplingPass::run(Readings& out) {
 
     const auto memory = memory_.read();
     out.memory = memory ? memory->percentInUse() : -1;
-    out.disk = SystemStats::diskUsage(root_);
+    out.disk = diskUsage_ ? diskUsage_() : SystemStats::diskUsage(root_);
 
     out.gpu = gpu_.read().value_or(-1);
 

@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -40,6 +41,9 @@ public:
     // Fills out, reusing its storage.
     void run(Readings& out);
     const CpuTopologyReader::Topology& topology() const { return topology_; }
+    // Where the disk's usage comes from instead of the volume under root (tests: a volume that
+    // other programs fill and empty meanwhile). Set before the first run.
+    void setDiskUsageSource(std::function<double()> source) { diskUsage_ = std::move(source); }
 
 private:
     QString root_;
@@ -53,4 +57,5 @@ private:
     GpuLoadReader gpu_;
     std::vector<std::pair<int, double>> usages_;
     unsigned passes_ = 0;
+    std::function<double()> diskUsage_;
 };

@@ -78,6 +78,10 @@ void SystemMonitorPopupController::show(MonitorTab tab) {
     // A screen lower than the popup gets it shorter than its usual minimum.
     WindowFit::fitToWorkArea(panel);
     view->setMinimumHeight(std::min(view->minimumHeight(), panel->height()));
+    // A change of the screens that cuts it closes it.
+    WindowFit::whenCutByScreens(panel, [this, panel] {
+        if (panel_ == panel) dismiss();
+    });
     panel->installEventFilter(this);
     panel->winId();
     Compositing::leaveUnshadowed(panel->windowHandle(), Compositing::WindowRole::popupMenu);

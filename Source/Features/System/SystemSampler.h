@@ -46,6 +46,9 @@ public:
     // is not dropped but runs as soon as that pass has been published (at most one waits).
     void sample(bool force = false);
 
+    // The disk's usage from source instead of the volume under root; before the first pass.
+    void setDiskUsageSourceForTesting(std::function<double()> source) { pass_->setDiskUsageSource(std::move(source)); }
+
     bool isRunning() const { return timer_.isActive(); }
     int timerInterval() const { return timer_.interval(); }  // milliseconds
     int passCount() const { return passCount_; }            // passes published so far

@@ -209,6 +209,9 @@ TEST_F(ClipboardSettingsPane, ClearingAsksFirst) {
     ASSERT_TRUE(view->confirmation());
     EXPECT_TRUE(view->confirmingClear());
     EXPECT_EQ(view->confirmation()->text(), "Clear clipboard history?");
+    // Wide enough for its whole title beside the title bar's buttons.
+    const int title = view->confirmation()->fontMetrics().horizontalAdvance(view->confirmation()->windowTitle());
+    EXPECT_GE(view->confirmation()->width(), title + 120);
     QAbstractButton* cancel = view->confirmation()->escapeButton();
     ASSERT_TRUE(cancel);
     EXPECT_EQ(cancel->text(), "Cancel");
