@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 class QWindow;
 
 // Our windows ask for the keyboard through here. A window manager gives it. Without one Qt takes it
@@ -13,5 +15,18 @@ void activate(QWindow* window);
 
 // Once per process: a modal window of ours shown takes the keyboard as Qt asks for it.
 void install();
+
+// Another program's window that has the keyboard now; 0 where one of ours or nobody has it.
+uint32_t othersHolder();
+
+// A popup taking the keyboard from `before` (othersHolder() as it was shown): where that is a
+// full-screen window under a window manager, the popup goes over it as one of its own, as the window
+// manager keeps a full-screen window above the rest (our strip too) only while it or one of its own
+// has the keyboard.
+void openOver(QWindow* popup, uint32_t before);
+
+// Once a popup that took the keyboard from `before` has closed: without a window manager the
+// keyboard goes back to `before`, unless a window took it meanwhile.
+void giveBackAfterClose(uint32_t before);
 
 }  // namespace KeyboardFocus

@@ -301,7 +301,9 @@ TEST(DesktopChangesX11, TheProgramFollowsATrayAWindowManagerACompositorAndAScree
 TEST(DesktopChangesX11Helper, WindowsAndPopupsFollowAScreenThatShrinks) {
     if (qEnvironmentVariableIsEmpty(kShrinkVariable)) GTEST_SKIP() << "helper for DesktopChangesX11";
     const bool framed = qEnvironmentVariable(kShrinkVariable) == "wm";
-    if (framed) ASSERT_TRUE(X11Test::waitUntilWindowManagerReady(10000));
+    if (framed) {
+        ASSERT_TRUE(X11Test::waitUntilWindowManagerReady(10000));
+    }
     Display* d = X11Test::display();
     ASSERT_NE(d, nullptr);
     const ::Window root = DefaultRootWindow(d);
@@ -410,8 +412,9 @@ TEST(DesktopChangesX11Helper, WindowsAndPopupsFollowAScreenThatShrinks) {
             << "on the smaller screen: " << what.toStdString();
         // The picture once what the change exposed is drawn again.
         if (window && window->isVisible()) {
-            if (row.kind == Kind::panel)
+            if (row.kind == Kind::panel) {
                 EXPECT_TRUE(TestSupport::waitFor([] { return !PopupEntrance::of(MenuPanelController::shared().view()); }));
+            }
             X11Test::waitForServerEvents(window->winId());
             QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
             X11Test::waitForServerEvents(window->winId());
@@ -446,24 +449,7 @@ TEST(DesktopChangesX11, OpenWindowsAndPopupsFollowAScreenThatShrinks) {
         env.insert(kShrinkVariable, framed ? "wm" : "1");
         env.insert("QT_QPA_PLATFORM", "xcb");
         helper.setProcessEnvironment(env);
-        helper.setProcessChannelMode(QProcess::MergedChannels);
-        const QString self = QCoreApplication::applicationFilePath();
-        const QString filter = "--gtest_filter=DesktopChangesX11Helper.WindowsAndPopupsFollowAScreenThatShrinks";
-        QStringList command{"-a", "-s", "-screen 0 1600x1200x24 -nolisten tcp"};
-        if (framed)
-            command << "sh"
-                    << "-c"
-                    << "openbox & \"$0\" \"$1\"; s=$?; kill $!; exit $s" << self << filter;
-        else
-            command << self << filter;
-        helper.start("xvfb-run", command);
-        ASSERT_TRUE(helper.waitForStarted(5000));
-        const bool ended = TestSupport::waitFor([&] { return helper.state() == QProcess::NotRunning; }, 180000);
-        if (!ended) helper.kill();
-        helper.waitForFinished(2000);
-        const QByteArray output = helper.readAll();
-        EXPECT_TRUE(ended && helper.exitStatus() == QProcess::NormalExit && helper.exitCode() == 0)
-            << output.toStdString();
-        EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+        X11Test::runOnAServerOfItsOwn(helper, "1600x1200", framed,
+                                      "DesktopChangesX11Helper.WindowsAndPopupsFollowAScreenThatShrinks", 180000);
     }
 }

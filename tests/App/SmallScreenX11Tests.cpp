@@ -129,24 +129,7 @@ TEST(SmallScreenX11, WindowsAndPopupsFitTheWorkAreaOfSmallScreens) {
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("QT_SCALE_FACTOR", QString::number(run.scale));
         helper.setProcessEnvironment(env);
-        helper.setProcessChannelMode(QProcess::MergedChannels);
-        const QString self = QCoreApplication::applicationFilePath();
-        const QString filter = "--gtest_filter=SmallScreenX11Helper.EveryWindowAndPopupFits";
-        QStringList command{"-a", "-s", QString("-screen 0 %1x24 -nolisten tcp").arg(run.size)};
-        if (run.framed)
-            command << "sh"
-                    << "-c"
-                    << "openbox & \"$0\" \"$1\"; s=$?; kill $!; exit $s" << self << filter;
-        else
-            command << self << filter;
-        helper.start("xvfb-run", command);
-        ASSERT_TRUE(helper.waitForStarted(5000));
-        const bool ended = TestSupport::waitFor([&] { return helper.state() == QProcess::NotRunning; }, 120000);
-        if (!ended) helper.kill();
-        helper.waitForFinished(2000);
-        const QByteArray output = helper.readAll();
-        EXPECT_TRUE(ended && helper.exitStatus() == QProcess::NormalExit && helper.exitCode() == 0)
-            << output.toStdString();
-        EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+        X11Test::runOnAServerOfItsOwn(helper, run.size, run.framed, "SmallScreenX11Helper.EveryWindowAndPopupFits",
+                                      120000);
     }
 }

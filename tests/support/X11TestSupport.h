@@ -265,6 +265,29 @@ inline std::unique_ptr<QProcess> startTrayer(const QString& align = QStringLiter
 // Gives the screen another size as a change of display does (RandR), on a connection of its own:
 // its output goes off, the screen takes the size, and the output comes back in a mode of that
 // size. No larger than the size the server started with. False when the server refuses.
+// Runs this program's test `filter` on an X server of its own with a screen of `size` ("1600x1200"),
+// beside openbox where `framed`, with `helper`'s environment; passes when that one test passed.
+inline void runOnAServerOfItsOwn(QProcess& helper, const QString& size, bool framed, const QString& filter,
+                                 int timeoutMs) {
+    helper.setProcessChannelMode(QProcess::MergedChannels);
+    const QString self = QCoreApplication::applicationFilePath();
+    const QString test = "--gtest_filter=" + filter;
+    QStringList command{"-a", "-s", QString("-screen 0 %1x24 -nolisten tcp").arg(size)};
+    if (framed)
+        command << "sh" << "-c" << "openbox & \"$0\" \"$1\"; s=$?; kill $!; exit $s" << self << test;
+    else
+        command << self << test;
+    helper.start("xvfb-run", command);
+    ASSERT_TRUE(helper.waitForStarted(5000));
+    const bool ended = TestSupport::waitFor([&] { return helper.state() == QProcess::NotRunning; }, timeoutMs);
+    if (!ended) helper.kill();
+    helper.waitForFinished(2000);
+    const QByteArray output = helper.readAll();
+    EXPECT_TRUE(ended && helper.exitStatus() == QProcess::NormalExit && helper.exitCode() == 0)
+        << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
 inline bool resizeScreen(int width, int height) {
     Display* d = XOpenDisplay(nullptr);
     if (!d) return false;

@@ -9,6 +9,7 @@
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Extensions/PngData.h"
 #include "Source/Features/Clipboard/ClipboardHistoryMerge.h"
+#include "Source/Features/Clipboard/ClipboardHistoryReader.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 
 #include <QBuffer>
@@ -54,74 +55,6 @@ struct HistoryLock {
 // Which folder holds the file now.
 QByteArray folderOf(const QString& file) { return SafeFile::identity(QFileInfo(file).absolutePath()); }
 
-// The largest history file read: the most entries kept, each the longest text kept with every byte
-// written as an escape ("\u0001"), and room for the rest of its record.
-constexpr qint64 largestHistoryFile =
-    qint64(ClipboardSettings::mostItems + ClipboardManager::maxPinned) * (6 * ClipboardManager::maxTextBytes + 4096);
-
-std::mutex checkpointMutex;
-ClipboardHistoryStore::LoadCheckpoint loadCheckpoint;
-
-// Whether a read of the history file is to end now.
-bool stopRequested(const std::function<bool()>& stop, qint64 bytesRead) {
-    if (!stop) return false;
-    ClipboardHistoryStore::LoadCheckpoint checkpoint;
-    {
-        std::lock_guard lock(checkpointMutex);
-        checkpoint = loadCheckpoint;
-    }
-    if (checkpoint) checkpoint(bytesRead, stop);
-    return stop();
-}
-
-// The history file's bytes for the decoder, a chunk at a time, held to the largest history file.
-struct HistorySource {
-    HistorySource(QFile& file, std::function<bool()> stop) : file(file), stop(std::move(stop)) {
-        if (file.size() > largestHistoryFile)
-            failure =
-                FileError{file.fileName(), QStringLiteral("is larger than %1 bytes").arg(largestHistoryFile), EFBIG};
-    }
-    QFile& file;
-    std::function<bool()> stop;
-    qint64 bytesRead = 0;
-    bool stopped = false;
-    std::optional<FileError> failure;
-
-    qint64 operator()(char* buffer, qint64 capacity) {
-        if (failure) return -1;
-        if (stopRequested(stop, bytesRead)) {
-            stopped = true;
-            return -1;
-        }
-        const qint64 count = file.read(buffer, std::min(capacity, largestHistoryFile + 1 - bytesRead));
-        if (count < 0) {
-            failure = FileError{file.fileName(), file.errorString(), EIO};
-            return -1;
-        }
-        bytesRead += count;
-        if (bytesRead > largestHistoryFile) {
-            failure =
-                FileError{file.fileName(), QStringLiteral("is larger than %1 bytes").arg(largestHistoryFile), EFBIG};
-            return -1;
-        }
-        return count;
-    }
-};
-
-// The records a start keeps, in order: every pin, then the others in file order up to `limit`
-// entries in all. The ids of the others left out go in `leftOut`.
-std::vector<const ClipboardItemCodable*> keptRecords(const std::vector<ClipboardItemCodable>& records, int limit,
-                                                     std::vector<QUuid>* leftOut = nullptr) {
-    std::vector<const ClipboardItemCodable*> kept, others;
-    for (const ClipboardItemCodable& record : records)
-        (record.isPinned.value_or(false) ? kept : others).push_back(&record);
-    const size_t keepOthers = size_t(std::max(limit - int(kept.size()), 0));
-    for (size_t i = keepOthers; leftOut && i < others.size(); ++i)
-        if (others[i]->itemID && !QUuid(*others[i]->itemID).isNull()) leftOut->push_back(QUuid(*others[i]->itemID));
-    kept.insert(kept.end(), others.begin(), others.begin() + ptrdiff_t(std::min(keepOthers, others.size())));
-    return kept;
-}
-
 // What another instance saved, taken in as a start reads it: the entries the history file holds
 // now that carry their ids, held to `limit` the same way; absent when it cannot be read, or when
 // `stop` ended the read (`stopped`). A file missing from `folder`, the one this instance last read
@@ -133,15 +66,14 @@ std::optional<std::vector<ClipboardItem>> itemsOnDisk(const QString& file, const
     stopped = false;
     FileError error;
     const std::unique_ptr<QFile> in = SafeFile::openRegular(file, &error);
-    if (!in && error.isMissing() && !folder.isEmpty() && folderOf(file) == folder)
-        return std::vector<ClipboardItem>();
+    if (!in && error.isMissing() && !folder.isEmpty() && folderOf(file) == folder) return std::vector<ClipboardItem>();
     if (!in) return std::nullopt;
-    HistorySource source(*in, stop);
+    ClipboardHistoryReader source(*in, stop);
     const auto records = ClipboardItemCodable::decodeStream(std::ref(source));
     stopped = source.stopped;
     if (!records) return std::nullopt;
     std::vector<ClipboardItem> items;
-    for (const ClipboardItemCodable* record : keptRecords(*records, limit)) {
+    for (const ClipboardItemCodable* record : ClipboardHistoryReader::keptRecords(*records, limit)) {
         // A record without an id would be a new entry at every read: only a file of an older version has one.
         if (!record->itemID || QUuid(*record->itemID).isNull()) continue;
         if (auto item = record->toClipboardItem(now, imagesDirectory)) items.push_back(std::move(*item));
@@ -206,7 +138,8 @@ void sweepImages(QSet<QString> named, const QString& historyFile, const QString&
         const bool aside = name.startsWith(asidePrefix);
         if (!aside && !(readHistoryFile && name == QFileInfo(historyFile).fileName())) continue;
         FileError error;
-        if (const auto bytes = SafeFile::readRegular(folder + QLatin1Char('/') + name, largestHistoryFile, &error)) {
+        if (const auto bytes =
+                SafeFile::readRegular(folder + QLatin1Char('/') + name, ClipboardHistoryReader::largestFile, &error)) {
             collectImageNames(*bytes, named);
         } else if (!error.isMissing()) {
             // The images it may name are not known: all stay.
@@ -332,7 +265,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
     }
     // Parsed as it is read: the file is never held whole beside the entries it makes.
     const std::function<bool()> stopAsked = stop ? std::function<bool()>([stop] { return stop->load(); }) : nullptr;
-    std::optional<HistorySource> source;
+    std::optional<ClipboardHistoryReader> source;
     if (in) source.emplace(*in, stopAsked);
     int skipped = 0;
     const auto records = source ? ClipboardItemCodable::decodeStream(std::ref(*source), &skipped) : std::nullopt;
@@ -362,7 +295,8 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
         // Records this version cannot read (a newer version's, say) are not lost by the rewrite.
         const QString aside = SafeFile::asidePath(file, QDateTime::currentDateTimeUtc());
         FileError readError;
-        const std::optional<QByteArray> bytes = SafeFile::readRegular(file, largestHistoryFile, &readError);
+        const std::optional<QByteArray> bytes =
+            SafeFile::readRegular(file, ClipboardHistoryReader::largestFile, &readError);
         const auto copyError = bytes ? FileWriter::shared().writePrivate(aside, *bytes) : std::make_optional(readError);
         if (copyError) {
             qCWarning(lcClipboard,
@@ -376,11 +310,12 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
         }
     }
 
-    const std::vector<const ClipboardItemCodable*> kept = keptRecords(*records, limit, &loaded.leftOut);
+    const std::vector<const ClipboardItemCodable*> kept =
+        ClipboardHistoryReader::keptRecords(*records, limit, &loaded.leftOut);
     QSet<QUuid> ids;
     loaded.items.reserve(kept.size());
     for (const ClipboardItemCodable* record : kept) {
-        if (stopRequested(stopAsked, source->bytesRead)) {
+        if (source->stopRequested()) {
             loaded = Loaded();
             loaded.stopped = true;
             return loaded;
@@ -443,8 +378,7 @@ void ClipboardHistoryStore::discardLoad() {
 }
 
 void ClipboardHistoryStore::setLoadCheckpointForTesting(LoadCheckpoint checkpoint) {
-    std::lock_guard lock(checkpointMutex);
-    loadCheckpoint = std::move(checkpoint);
+    ClipboardHistoryReader::setCheckpointForTesting(std::move(checkpoint));
 }
 
 // MARK: Writing
@@ -476,8 +410,8 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         // from a folder made since (by this save, say) was not cleared: the entries are written whole.
         if (!merge->isAsWritten(SafeFile::stamp(path))) {
             bool stopped = false;
-            const auto onDisk = itemsOnDisk(path, images, now, fileFolder->held(), limit,
-                                            [&] { return giveUp() || giveUpAt->passed(); }, stopped);
+            const auto onDisk = itemsOnDisk(
+                path, images, now, fileFolder->held(), limit, [&] { return giveUp() || giveUpAt->passed(); }, stopped);
             if (stopped) {
                 if (latest->load() == sequence)
                     qCWarning(lcClipboard, "The history is not saved (%zu entries): quitting while %s was read",
@@ -570,15 +504,14 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
 
 void ClipboardHistoryStore::sweep(QSet<QString> named) {
     if (refused_) return;
-    queue_->async(
-        [named = std::move(named), file = historyFile_, images = imagesDirectory_, linked = privateFolders_.isEmpty(),
-         merge = merge_, giveUpAt = giveUpAt_] {
-            // Another instance's images are named in the file it saved, perhaps since this one read it;
-            // a file as this one read or wrote it names none that `named` lacks.
-            const HistoryLock lock(file, *giveUpAt);
-            if (!lock.mayWrite()) return;  // left to the next sweep
-            sweepImages(named, file, images, linked, !merge->isAsWritten(SafeFile::stamp(file)));
-        });
+    queue_->async([named = std::move(named), file = historyFile_, images = imagesDirectory_,
+                   linked = privateFolders_.isEmpty(), merge = merge_, giveUpAt = giveUpAt_] {
+        // Another instance's images are named in the file it saved, perhaps since this one read it;
+        // a file as this one read or wrote it names none that `named` lacks.
+        const HistoryLock lock(file, *giveUpAt);
+        if (!lock.mayWrite()) return;  // left to the next sweep
+        sweepImages(named, file, images, linked, !merge->isAsWritten(SafeFile::stamp(file)));
+    });
 }
 
 void ClipboardHistoryStore::removeAll() {
