@@ -29,7 +29,7 @@ QRectF visibleFrame(const QScreen* screen) { return screen ? fromQt(QRectF(workA
 
 QRect workArea(const QScreen* screen) {
     if (!screen) return {};
-    QRect area = screen->availableGeometry();
+    QRect area = windowManagerArea(screen);
     for (const QRect& band : reservedBands()) {
         // A band the window manager already left out no longer overlaps the area.
         if (band.top() <= screen->geometry().top() && band.intersects(area))

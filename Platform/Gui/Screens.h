@@ -27,6 +27,9 @@ QRectF visibleFrame(const QScreen* screen);
 // (Platform/X11/Struts), which define this: the window manager leaves them out of the work area
 // where it reads them; without one, workArea() does.
 QList<QRect> reservedBands();
+// What the window manager leaves of the screen (Qt space): the whole screen where none runs, also
+// where one that has gone left its work area on the root. Defined with the struts.
+QRect windowManagerArea(const QScreen* screen);
 // The screen's work area in Qt space: what the window manager leaves, less our own bands.
 QRect workArea(const QScreen* screen);
 // The pointer position in upward space.

@@ -1,6 +1,7 @@
 #include "Platform/X11/Struts.h"
 
 #include "Platform/Gui/Screens.h"
+#include "Platform/X11/WindowManagerCheck.h"
 #include "Platform/X11/XServer.h"
 
 #include <QHash>
@@ -42,6 +43,14 @@ QList<QRect> Screens::reservedBands() {
     QList<QRect> rects;
     for (const Band& band : std::as_const(bands())) rects.append(band.rect);
     return rects;
+}
+
+QRect Screens::windowManagerArea(const QScreen* screen) {
+    if (!screen) return {};
+    // Qt reads the root's _NET_WORKAREA, which a window manager that has gone leaves behind.
+    xcb_connection_t* c = XServer::connection();
+    if (c && !WindowManagerCheck::rootListsCurrent(c, XServer::root())) return screen->geometry();
+    return screen->availableGeometry();
 }
 
 bool Struts::reserveTop(QWindow* window, const QRect& band) {

@@ -1,6 +1,7 @@
 // The X11 workspace on a real X server without a window manager: the test plays the window
 // manager's part by setting the EWMH root properties itself.
 #include "Platform/Desktop/DesktopEntries.h"
+#include "Platform/Gui/Screens.h"
 #include "Platform/X11/X11Workspace.h"
 #include "Platform/X11/XcbReply.h"
 #include "TestSupport.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QWidget>
 #include <QWindow>
@@ -38,7 +40,7 @@ public:
     }
     void clearRoot() {
         for (const char* name : {"_NET_CLIENT_LIST", "_NET_CLIENT_LIST_STACKING", "_NET_ACTIVE_WINDOW",
-                                 "_NET_SUPPORTING_WM_CHECK"}) {
+                                 "_NET_SUPPORTING_WM_CHECK", "_NET_WORKAREA"}) {
             xcb_delete_property(c, root, atom(name));
         }
         syncServer();
@@ -236,6 +238,16 @@ TEST_F(X11WorkspaceTest, WithoutAWindowManagerOrItsListsTheFocusedProgramIsInFro
     ASSERT_TRUE(front.has_value());
     EXPECT_EQ(front->pid, pid);
 
+    // The work area the root names is the window manager's, while one runs or stands in for one.
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QRect full = primary->geometry();
+    const QRect panelLeft(full.x(), full.y() + 40, full.width(), full.height() - 40);
+    desk.set(desk.root, "_NET_WORKAREA", XCB_ATOM_CARDINAL,
+             {uint32_t(panelLeft.x()), uint32_t(panelLeft.y()), uint32_t(panelLeft.width()),
+              uint32_t(panelLeft.height())});
+    ASSERT_TRUE(TestSupport::waitFor([&] { return primary->availableGeometry() == panelLeft; }, 2000));
+    EXPECT_EQ(Screens::workArea(primary), panelLeft);
+
     // A window manager that has gone left its lists, naming another window active: not read.
     const xcb_window_t wm = desk.window(0, false);
     desk.set(wm, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {wm});
@@ -246,6 +258,9 @@ TEST_F(X11WorkspaceTest, WithoutAWindowManagerOrItsListsTheFocusedProgramIsInFro
     desk.syncServer();
     ASSERT_TRUE(workspace.frontmostApplication().has_value());
     EXPECT_EQ(workspace.frontmostApplication()->pid, pid);
+    // Nor the work area it left: the whole screen is there for windows.
+    EXPECT_EQ(primary->availableGeometry(), panelLeft);
+    EXPECT_EQ(Screens::workArea(primary), full);
 
     // The focus falls to the root (our popup closed, or the window manager left): the keys go to
     // the window under the pointer, none or the program's.
