@@ -10,7 +10,6 @@
 #include <QTimer>
 #include <QWindow>
 
-#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -109,14 +108,7 @@ xcb_window_t fullScreenClientHolding(xcb_connection_t* c, xcb_window_t window) {
     for (int depth = 0; depth < 8 && window != XCB_NONE && window != root; ++depth) {
         XcbReply<xcb_get_property_reply_t> state(
             xcb_get_property_reply(c, xcb_get_property(c, 0, window, atoms[0], atoms[0], 0, 0), nullptr));
-        if (state && state->type == atoms[0]) {
-            XcbReply<xcb_get_property_reply_t> wmState(
-                xcb_get_property_reply(c, xcb_get_property(c, 0, window, atoms[1], XCB_ATOM_ATOM, 0, 32), nullptr));
-            if (!wmState || wmState->format != 32) return XCB_NONE;
-            const auto* names = static_cast<const xcb_atom_t*>(xcb_get_property_value(wmState.p));
-            const int count = xcb_get_property_value_length(wmState.p) / 4;
-            return std::find(names, names + count, atoms[2]) != names + count ? window : XCB_NONE;
-        }
+        if (state && state->type == atoms[0]) return XServer::listsAtom(window, atoms[1], atoms[2]) ? window : XCB_NONE;
         XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
         window = tree ? tree->parent : XCB_NONE;
     }
