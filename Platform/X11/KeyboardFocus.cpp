@@ -86,16 +86,21 @@ void install() {
     watcher = new ModalWatcher;
 }
 
-uint32_t othersHolder() {
+std::optional<uint32_t> holder() {
     xcb_connection_t* c = XServer::connection();
-    if (!c) return XCB_NONE;
+    if (!c) return std::nullopt;
     XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-    if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT ||
-        focus->focus == XServer::root())
-        return XCB_NONE;
-    for (QWindow* window : QGuiApplication::allWindows())
-        if (window->handle() && xcb_window_t(window->winId()) == focus->focus) return XCB_NONE;
+    if (!focus) return std::nullopt;
+    if (focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus->focus == XServer::root()) return XCB_NONE;
     return focus->focus;
+}
+
+uint32_t othersHolder() {
+    const uint32_t held = holder().value_or(XCB_NONE);
+    if (held == XCB_NONE) return XCB_NONE;
+    for (QWindow* window : QGuiApplication::allWindows())
+        if (window->handle() && xcb_window_t(window->winId()) == held) return XCB_NONE;
+    return held;
 }
 
 namespace {
@@ -135,10 +140,7 @@ void giveBackAfterClose(uint32_t before) {
     QTimer::singleShot(0, qGuiApp, [before] {
         xcb_connection_t* c = XServer::connection();
         if (!c || WindowManagerCheck::runs(c, XServer::root())) return;
-        XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-        if (!focus || (focus->focus != XCB_NONE && focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT &&
-                       focus->focus != XServer::root()))
-            return;
+        if (holder() != XCB_NONE) return;
         // The window may have gone meanwhile: its error is taken here.
         xcb_generic_error_t* error =
             xcb_request_check(c, xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_PARENT, before, XCB_CURRENT_TIME));
