@@ -7,6 +7,8 @@
 #include <QFileSystemWatcher>
 #include <QTimer>
 
+#include <utility>
+
 PathWatcher::PathWatcher(std::function<QStringList()> files, QObject* parent)
     : QObject(parent), files_(std::move(files)), watcher_(new QFileSystemWatcher(this)), settle_(new QTimer(this)) {
     settle_->setSingleShot(true);
@@ -14,15 +16,23 @@ PathWatcher::PathWatcher(std::function<QStringList()> files, QObject* parent)
     // Not put off by later changes: a folder other programs share may change all the time.
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &PathWatcher::noticed);
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, &PathWatcher::noticed);
-    connect(settle_, &QTimer::timeout, this, &PathWatcher::changed);
+    connect(settle_, &QTimer::timeout, this, &PathWatcher::settled);
     rearm();
 }
 
 PathWatcher::~PathWatcher() = default;
 
 void PathWatcher::noticed(const QString& path) {
-    // A folder above the file changes often (the home folder, say): only one that moved counts.
-    if ((rearm() || near_.contains(path)) && !settle_->isActive()) settle_->start();
+    // The path is looked at once the changes settle: a folder above the file may change all the
+    // time (the home folder, say), and a burst of its changes costs one look.
+    nearChanged_ = nearChanged_ || near_.contains(path);
+    if (!settle_->isActive()) settle_->start();
+}
+
+void PathWatcher::settled() {
+    // Of a folder above the file, only one that moved counts.
+    const bool moved = rearm();
+    if (std::exchange(nearChanged_, false) || moved) emit changed();
 }
 
 bool PathWatcher::rearm() {

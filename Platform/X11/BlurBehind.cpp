@@ -25,16 +25,7 @@ bool BlurBehind::isOffered() {
     // The window manager's list, unless one that has gone left it behind.
     const bool current = WindowManagerCheck::rootListsCurrent(connection, root);
     const auto listCookie = xcb_list_properties(connection, root);
-    bool found = false;
-    if (current) {
-        XcbReply listed(xcb_get_property_reply(
-            connection, xcb_get_property(connection, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr));
-        if (listed && listed->format == 32) {
-            const auto* list = static_cast<const xcb_atom_t*>(xcb_get_property_value(listed.p));
-            const int count = xcb_get_property_value_length(listed.p) / 4;
-            found = std::find(list, list + count, blur) != list + count;
-        }
-    }
+    bool found = current && XServer::listsAtom(root, supported, blur);
     if (XcbReply properties(xcb_list_properties_reply(connection, listCookie, nullptr)); properties && !found) {
         const xcb_atom_t* list = xcb_list_properties_atoms(properties.p);
         const int count = xcb_list_properties_atoms_length(properties.p);

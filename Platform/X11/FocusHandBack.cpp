@@ -3,7 +3,6 @@
 #include "Platform/X11/KeyboardFocus.h"
 #include "Platform/X11/WindowManagerCheck.h"
 #include "Platform/X11/XServer.h"
-#include "Platform/X11/XcbReply.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -11,6 +10,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include <xcb/xcb.h>
@@ -89,10 +89,8 @@ private:
         if (!next) return;
         // The window is unmapped by now: the server has let the focus fall back, unless another
         // program has just taken it.
-        XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-        if (!focus || (focus->focus != XCB_NONE && focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT &&
-                       focus->focus != XServer::root() && focus->focus != xcb_window_t(closed->winId())))
-            return;
+        const std::optional<uint32_t> held = KeyboardFocus::holder();
+        if (!held || (*held != XCB_NONE && *held != xcb_window_t(closed->winId()))) return;
         handedBack_ = next;
         KeyboardFocus::activate(next);
     }

@@ -10,7 +10,6 @@
 #include <QTimer>
 #include <QWindow>
 
-#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -87,16 +86,21 @@ void install() {
     watcher = new ModalWatcher;
 }
 
-uint32_t othersHolder() {
+std::optional<uint32_t> holder() {
     xcb_connection_t* c = XServer::connection();
-    if (!c) return XCB_NONE;
+    if (!c) return std::nullopt;
     XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-    if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT ||
-        focus->focus == XServer::root())
-        return XCB_NONE;
-    for (QWindow* window : QGuiApplication::allWindows())
-        if (window->handle() && xcb_window_t(window->winId()) == focus->focus) return XCB_NONE;
+    if (!focus) return std::nullopt;
+    if (focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus->focus == XServer::root()) return XCB_NONE;
     return focus->focus;
+}
+
+uint32_t othersHolder() {
+    const uint32_t held = holder().value_or(XCB_NONE);
+    if (held == XCB_NONE) return XCB_NONE;
+    for (QWindow* window : QGuiApplication::allWindows())
+        if (window->handle() && xcb_window_t(window->winId()) == held) return XCB_NONE;
+    return held;
 }
 
 namespace {
@@ -109,14 +113,7 @@ xcb_window_t fullScreenClientHolding(xcb_connection_t* c, xcb_window_t window) {
     for (int depth = 0; depth < 8 && window != XCB_NONE && window != root; ++depth) {
         XcbReply<xcb_get_property_reply_t> state(
             xcb_get_property_reply(c, xcb_get_property(c, 0, window, atoms[0], atoms[0], 0, 0), nullptr));
-        if (state && state->type == atoms[0]) {
-            XcbReply<xcb_get_property_reply_t> wmState(
-                xcb_get_property_reply(c, xcb_get_property(c, 0, window, atoms[1], XCB_ATOM_ATOM, 0, 32), nullptr));
-            if (!wmState || wmState->format != 32) return XCB_NONE;
-            const auto* names = static_cast<const xcb_atom_t*>(xcb_get_property_value(wmState.p));
-            const int count = xcb_get_property_value_length(wmState.p) / 4;
-            return std::find(names, names + count, atoms[2]) != names + count ? window : XCB_NONE;
-        }
+        if (state && state->type == atoms[0]) return XServer::listsAtom(window, atoms[1], atoms[2]) ? window : XCB_NONE;
         XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
         window = tree ? tree->parent : XCB_NONE;
     }
@@ -143,10 +140,7 @@ void giveBackAfterClose(uint32_t before) {
     QTimer::singleShot(0, qGuiApp, [before] {
         xcb_connection_t* c = XServer::connection();
         if (!c || WindowManagerCheck::runs(c, XServer::root())) return;
-        XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-        if (!focus || (focus->focus != XCB_NONE && focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT &&
-                       focus->focus != XServer::root()))
-            return;
+        if (holder() != XCB_NONE) return;
         // The window may have gone meanwhile: its error is taken here.
         xcb_generic_error_t* error =
             xcb_request_check(c, xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_PARENT, before, XCB_CURRENT_TIME));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 class QWindow;
 
@@ -15,6 +16,10 @@ void activate(QWindow* window);
 
 // Once per process: a modal window of ours shown takes the keyboard as Qt asks for it.
 void install();
+
+// The window that has the keyboard now; 0 where nobody has it (none, the pointer's or the root);
+// none where the server does not answer.
+std::optional<uint32_t> holder();
 
 // Another program's window that has the keyboard now; 0 where one of ours or nobody has it.
 uint32_t othersHolder();

@@ -268,13 +268,7 @@ xcb_window_t clientIn(xcb_connection_t* c, xcb_window_t window, int depth = 2) {
 // Whether the program asked for its window full-screen (EWMH).
 bool askedFullScreen(xcb_connection_t* c, xcb_window_t window) {
     const std::vector<xcb_atom_t> names = XServer::atoms({"_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"});
-    const xcb_atom_t state = names[0], full = names[1];
-    XcbReply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, clientIn(c, window), state, XCB_ATOM_ATOM, 0, 32), nullptr));
-    if (!reply || reply->format != 32) return false;
-    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.p));
-    const int count = xcb_get_property_value_length(reply.p) / 4;
-    return std::find(atoms, atoms + count, full) != atoms + count;
+    return XServer::listsAtom(clientIn(c, window), names[0], names[1]);
 }
 
 // A window's place with its border.

@@ -9,6 +9,7 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <X11/Xlib.h>
 
@@ -105,6 +106,20 @@ std::vector<xcb_atom_t> XServer::atoms(std::initializer_list<QByteArray> names) 
 }
 
 xcb_atom_t XServer::atom(const QByteArray& name) { return atoms({name}).front(); }
+
+bool XServer::listsAtom(xcb_window_t window, xcb_atom_t property, xcb_atom_t value) {
+    xcb_connection_t* c = connection();
+    if (!c || property == XCB_ATOM_NONE || value == XCB_ATOM_NONE) return false;
+    // A window may vanish at any moment: its error is taken here, not left for the event loop.
+    xcb_generic_error_t* error = nullptr;
+    XcbReply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_ATOM_ATOM, 0, 4096), &error));
+    std::free(error);
+    if (!reply || reply->format != 32) return false;
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.p));
+    const int count = xcb_get_property_value_length(reply.p) / 4;
+    return std::find(atoms, atoms + count, value) != atoms + count;
+}
 
 void XServer::hear(xcb_window_t window, uint32_t events, bool on) {
     xcb_connection_t* c = connection();

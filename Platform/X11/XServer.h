@@ -25,6 +25,10 @@ xcb_atom_t atom(const QByteArray& name);
 // Several at once: one round trip for those not known yet.
 std::vector<xcb_atom_t> atoms(std::initializer_list<QByteArray> names);
 
+// Whether the window's list of atoms `property` (_NET_WM_STATE, say) holds `value`; false where it
+// has none or the window is gone. One round trip.
+bool listsAtom(xcb_window_t window, xcb_atom_t property, xcb_atom_t value);
+
 // Adds `events` to (or takes them from) what this program hears about a window.
 void hear(xcb_window_t window, uint32_t events, bool on);
 
