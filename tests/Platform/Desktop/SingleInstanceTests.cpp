@@ -143,7 +143,7 @@ TEST(SingleInstance, ASecondStartAsksTheRunningOne) {
 
         SingleInstance second(path);
         EXPECT_EQ(second.claim(), SingleInstance::Claim::activatedRunning);
-        EXPECT_TRUE(TestSupport::waitFor([&] { return primary.process.peek(4096).contains("activated"); }, 5000));
+        EXPECT_TRUE(TestSupport::waitFor([&] { return primary.process.peek(4096).contains("activated"); }, 2000));
 
         // A frozen instance: the answer does not come, and the wait ends at the time given (300 ms), not
         // at the default second nor after each step's own wait.

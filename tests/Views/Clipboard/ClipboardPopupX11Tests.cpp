@@ -179,7 +179,7 @@ TEST(ClipboardPopupX11, APasteChosenWithSuperHeldReachesTheFieldThatHadTheKeyboa
         if (!row.stillHeld) pressKey(XK_Super_L, false);
         const bool closed = TestSupport::waitFor([&] { return !popup.isOpen(); }, 3000);
         const bool shown = closed && (row.gtk ? program.waitUntilShown(gtkEntry(), requests, chosen)
-                                              : TestSupport::waitFor([&] { return editor.text() == chosen; }, 5000));
+                                              : TestSupport::waitFor([&] { return editor.text() == chosen; }, 3000));
         EXPECT_EQ(keyIsDown(XK_Super_L), row.stillHeld);
         pressKey(XK_Super_L, false);
         EXPECT_TRUE(closed);
