@@ -11,6 +11,7 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QThread>
 
 #include <algorithm>
@@ -247,6 +248,8 @@ void SingleInstance::serve() {
             continue;
         }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // A peer that never asks is not kept open.
+        QTimer::singleShot(askWithinMs, socket, [socket] { socket->abort(); });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (!socket->canReadLine()) {
                 if (socket->bytesAvailable() > 64) socket->abort();

@@ -34,6 +34,8 @@ public:
     // Becomes the running instance or asks the running one to show itself, waiting at most
     // `timeoutMs` for its answer.
     Claim claim(int timeoutMs = 1000);
+    // How long a start that connected may take to ask before it is let go.
+    static constexpr int askWithinMs = 2000;
 
 signals:
     // Another start asked this running instance to show itself.

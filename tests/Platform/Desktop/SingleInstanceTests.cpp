@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QLocalSocket>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -144,6 +145,17 @@ TEST(SingleInstance, ASecondStartAsksTheRunningOne) {
         SingleInstance second(path);
         EXPECT_EQ(second.claim(), SingleInstance::Claim::activatedRunning);
         EXPECT_TRUE(TestSupport::waitFor([&] { return primary.process.peek(4096).contains("activated"); }, 2000));
+
+        // A peer that connects and never asks is let go, and the next start is still answered.
+        if (name.size() < 60) {
+            QLocalSocket silent;
+            silent.connectToServer(folder + "/" + socketsIn(folder).value(0));
+            ASSERT_TRUE(silent.waitForConnected(2000)) << qPrintable(silent.errorString());
+            EXPECT_TRUE(TestSupport::waitFor([&] { return silent.state() == QLocalSocket::UnconnectedState; },
+                                             SingleInstance::askWithinMs + 1000));
+            SingleInstance again(path);
+            EXPECT_EQ(again.claim(), SingleInstance::Claim::activatedRunning);
+        }
 
         // A frozen instance: the answer does not come, and the wait ends at the time given (300 ms), not
         // at the default second nor after each step's own wait.
