@@ -61,6 +61,8 @@ private:
     // Follows the item the panel opened from to its place now; closes where it has none.
     void followAnchor();
     void forgetAnchor();
+    // Cuts the panel to its cards where no compositor draws its translucency.
+    void fitToCompositor();
 
     std::function<MonitorView*()> makeView_;
     QPointer<StatusItem> anchor_;
