@@ -1,6 +1,7 @@
 #include "App/MenuPanelController.h"
 
 #include "Platform/X11/Compositing.h"
+#include "Platform/X11/SelectionOwnerWatcher.h"
 #include "Platform/Core/NotificationCenter.h"
 #include "Platform/Gui/Displays.h"
 #include "Platform/Gui/Screens.h"
@@ -74,6 +75,13 @@ void MenuPanelController::prewarm() {
     panel_->setFixedSize(size);
     if (QLayout* layout = view_->layout()) layout->activate();
     fitToCompositor();
+    if (!compositor_) {
+        // A compositor that quits or starts while the panel is open.
+        compositor_ = new SelectionOwnerWatcher(SelectionOwnerWatcher::forDefaultScreen("_NET_WM_CM_S"), this);
+        connect(compositor_, &SelectionOwnerWatcher::ownerChanged, this, [this] {
+            if (panel_) fitToCompositor();
+        });
+    }
     // Draw once off screen so that fonts, glyphs and layouts are ready for the first show.
     QPixmap scratch(size);
     scratch.fill(Qt::transparent);

@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class SelectionOwnerWatcher;
 class StatusItem;
 
 // The menu panel under the status item: built once (ahead of use by prewarm()), then shown and
@@ -69,5 +70,6 @@ private:
     QList<QMetaObject::Connection> anchorMoves_;
     QPointer<KeyablePopupPanel> panel_;
     MonitorView* view_ = nullptr;
+    SelectionOwnerWatcher* compositor_ = nullptr;
     QElapsedTimer outsideClose_;
 };
