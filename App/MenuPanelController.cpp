@@ -1,6 +1,7 @@
 #include "App/MenuPanelController.h"
 
 #include "Platform/X11/Compositing.h"
+#include "Platform/X11/SelectionOwnerWatcher.h"
 #include "Platform/Core/NotificationCenter.h"
 #include "Platform/Gui/Displays.h"
 #include "Platform/Gui/Screens.h"
@@ -67,22 +68,33 @@ void MenuPanelController::prewarm() {
     panel_->setObjectName(QStringLiteral("MenuPanel"));
     panel_->setWindowTitle(QStringLiteral("Quorvin"));
     panel_->setWindowFlags(panel_->windowFlags() | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
-    const bool composed = Compositing::isActive();
-    if (composed) {
-        panel_->setAttribute(Qt::WA_TranslucentBackground);
-    } else {
-        panel_->setAutoFillBackground(false);
-        view_->setOpaqueBacking(true);
-    }
+    if (Compositing::isActive()) panel_->setAttribute(Qt::WA_TranslucentBackground);
+    else panel_->setAutoFillBackground(false);
     view_->setParent(panel_);
     view_->move(0, 0);
     panel_->setFixedSize(size);
     if (QLayout* layout = view_->layout()) layout->activate();
-    if (!composed) panel_->setMask(view_->cardsRegion());
+    fitToCompositor();
+    if (!compositor_) {
+        // A compositor that quits or starts while the panel is open.
+        compositor_ = new SelectionOwnerWatcher(SelectionOwnerWatcher::forDefaultScreen("_NET_WM_CM_S"), this);
+        connect(compositor_, &SelectionOwnerWatcher::ownerChanged, this, [this] {
+            if (panel_) fitToCompositor();
+        });
+    }
     // Draw once off screen so that fonts, glyphs and layouts are ready for the first show.
     QPixmap scratch(size);
     scratch.fill(Qt::transparent);
     view_->render(&scratch, QPoint(), QRegion(), QWidget::DrawChildren);
+}
+
+// The panel lives as long as the program, the compositor may not: a translucent window that no
+// compositor draws shows black around its cards, so it is cut to them and backed as an opaque one.
+void MenuPanelController::fitToCompositor() {
+    const bool cut = !panel_->testAttribute(Qt::WA_TranslucentBackground) || !Compositing::isActive();
+    view_->setOpaqueBacking(cut);
+    if (cut) panel_->setMask(view_->cardsRegion());
+    else panel_->clearMask();
 }
 
 bool MenuPanelController::isVisible() const { return panel_ && panel_->isVisible(); }
@@ -141,6 +153,7 @@ void MenuPanelController::show(const QRect& statusItemRect, StatusItem* item) {
         else close();
     });
 
+    fitToCompositor();
     view_->refresh();
     panel_->winId();
     Compositing::leaveUnshadowed(panel_->windowHandle(), Compositing::WindowRole::dropdownMenu);

@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class SelectionOwnerWatcher;
 class StatusItem;
 
 // The menu panel under the status item: built once (ahead of use by prewarm()), then shown and
@@ -61,11 +62,14 @@ private:
     // Follows the item the panel opened from to its place now; closes where it has none.
     void followAnchor();
     void forgetAnchor();
+    // Cuts the panel to its cards where no compositor draws its translucency.
+    void fitToCompositor();
 
     std::function<MonitorView*()> makeView_;
     QPointer<StatusItem> anchor_;
     QList<QMetaObject::Connection> anchorMoves_;
     QPointer<KeyablePopupPanel> panel_;
     MonitorView* view_ = nullptr;
+    SelectionOwnerWatcher* compositor_ = nullptr;
     QElapsedTimer outsideClose_;
 };

@@ -403,6 +403,42 @@ TEST_P(ShadowingCompositorLaterX11, ACompositorStartedWhileThePetShows) {
     checkPetWalkingAndAsleep("pet-compositor-later");
 }
 
+// The menu panel is built once, here while a compositor runs, and kept: when the compositor quits
+// while it is open, and when it opens after that, the desk shows around its cards, not the black
+// of a translucent window that nothing draws any more.
+TEST_P(ShadowingCompositorX11, TheMenuPanelShowsTheDeskAroundItsCardsOnceTheCompositorHasQuit) {
+    MenuPanelController& menu = MenuPanelController::shared();
+    ASSERT_TRUE(menu.panel()->testAttribute(Qt::WA_TranslucentBackground)) << "the panel was built before the compositor ran";
+    auto expectDeskAround = [&](const char* when) {
+        SCOPED_TRACE(when);
+        ASSERT_TRUE(X11Test::waitUntilPlaced(menu.panel()));
+        const QImage shot = settledScreenShot(petRegion() | barRegion());
+        const QRect frame(menu.panel()->mapToGlobal(QPoint()), menu.panel()->size());
+        shot.copy(frame.adjusted(-20, -20, 20, 20))
+            .save(QStringLiteral(QUORVIN_TEST_OUTPUT "/shadows-") + GetParam().name + "-menu-panel-" + when + ".png");
+        // Around the cards, clear of their smoothed edges, the desk as it was.
+        const QRegion cards = menu.view()->cardsRegion();
+        int dark = 0, around = 0;
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x) {
+                if (cards.intersects(QRect(x - 3, y - 3, 7, 7))) continue;
+                ++around;
+                if (differs(shot.pixel(frame.topLeft() + QPoint(x, y)), kDesk.rgb())) ++dark;
+            }
+        EXPECT_GT(around, 0);
+        EXPECT_EQ(dark, 0) << dark << " of the " << around << " pixels around the cards are not the desk";
+    };
+    menu.show(QRect(QPoint(600, 40), QSize(1, 1)));
+    compositor_->terminate();
+    ASSERT_TRUE(compositor_->waitForFinished(3000));
+    ASSERT_TRUE(TestSupport::waitFor([] { return !Compositing::isActive(); }, 3000));
+    expectDeskAround("compositor-quit-while-open");
+    menu.close();
+    menu.show(QRect(QPoint(600, 40), QSize(1, 1)));
+    expectDeskAround("opened-after-compositor-quit");
+    menu.close();
+}
+
 namespace {
 const auto kCompositors = ::testing::Values(
     Compositor{"xcompmgr", {"xcompmgr", "-c"}, 4},
