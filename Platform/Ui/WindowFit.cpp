@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QRegion>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
@@ -183,10 +184,13 @@ QRect workArea(const QRect& client) {
 }
 
 bool cutByChange(const QRect& frame, const QList<QRect>& screensBefore, const QList<QRect>& screensNow) {
-    auto onOne = [&frame](const QList<QRect>& screens) {
-        return std::any_of(screens.begin(), screens.end(), [&frame](const QRect& s) { return s.contains(frame); });
+    // Across two screens side by side counts as on them; a window the user left partly off stays.
+    auto partlyOff = [&frame](const QList<QRect>& screens) {
+        QRegion off(frame);
+        for (const QRect& s : screens) off -= s;
+        return !off.isEmpty();
     };
-    return onOne(screensBefore) && !onOne(screensNow);
+    return !frame.isEmpty() && !partlyOff(screensBefore) && partlyOff(screensNow);
 }
 
 void followScreens(QWidget* window) {

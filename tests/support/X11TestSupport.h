@@ -328,4 +328,31 @@ inline bool resizeScreen(int width, int height) {
     return done;
 }
 
+// Declares a RandR monitor `name` over `rect` of the root (as a second display gives), or takes it
+// away; the primary one holds the first output. Qt makes a screen of each.
+inline void setMonitor(const char* name, const QRect& rect, bool primary) {
+    Display* d = display();
+    const Window root = DefaultRootWindow(d);
+    XRRScreenResources* resources = XRRGetScreenResources(d, root);
+    if (!resources || resources->noutput == 0) {
+        if (resources) XRRFreeScreenResources(resources);
+        return;
+    }
+    XRRMonitorInfo* m = XRRAllocateMonitor(d, primary ? 1 : 0);
+    m->name = XInternAtom(d, name, False);
+    m->x = rect.x(), m->y = rect.y(), m->width = rect.width(), m->height = rect.height();
+    m->mwidth = rect.width() / 4, m->mheight = rect.height() / 4;
+    m->primary = primary;
+    if (primary) m->outputs[0] = resources->outputs[0];
+    XRRSetMonitor(d, root, m);
+    XRRFreeMonitors(m);
+    XRRFreeScreenResources(resources);
+    XSync(d, False);
+}
+inline void removeMonitor(const char* name) {
+    Display* d = display();
+    XRRDeleteMonitor(d, DefaultRootWindow(d), XInternAtom(d, name, False));
+    XSync(d, False);
+}
+
 }  // namespace X11Test

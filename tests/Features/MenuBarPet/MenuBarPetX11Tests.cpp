@@ -348,32 +348,14 @@ TEST(PetWindowX11, ScreensThatComeAndGoAreFollowed) {
     // Two monitors on the one output, as a second display would give, then back to one.
     QtDisplays displays;
     QSignalSpy changed(&displays, &Displays::changed);
-    Display* d = X11Test::display();
-    const Window root = DefaultRootWindow(d);
-    XRRScreenResources* resources = XRRGetScreenResources(d, root);
-    ASSERT_NE(resources, nullptr);
-    ASSERT_GT(resources->noutput, 0);
     const QRect whole = QGuiApplication::primaryScreen()->geometry();
-    const Atom left = XInternAtom(d, "PETLEFT", False), right = XInternAtom(d, "PETRIGHT", False);
-    auto add = [&](Atom name, int x, int w, bool withOutput) {
-        XRRMonitorInfo* m = XRRAllocateMonitor(d, withOutput ? 1 : 0);
-        m->name = name;
-        m->x = x, m->y = 0, m->width = w, m->height = whole.height();
-        m->mwidth = w / 4, m->mheight = whole.height() / 4;
-        m->primary = withOutput;
-        if (withOutput) m->outputs[0] = resources->outputs[0];
-        XRRSetMonitor(d, root, m);
-        XRRFreeMonitors(m);
-    };
-    add(left, 0, whole.width() / 2, true);
-    add(right, whole.width() / 2, whole.width() - whole.width() / 2, false);
-    XSync(d, False);
+    X11Test::setMonitor("PETLEFT", QRect(0, 0, whole.width() / 2, whole.height()), true);
+    X11Test::setMonitor("PETRIGHT", QRect(whole.width() / 2, 0, whole.width() - whole.width() / 2, whole.height()),
+                        false);
     // The list is read live; the signal follows once the server's notice arrives.
     const bool split = TestSupport::waitFor([&] { return displays.screens().size() == 2 && changed.count() >= 1; }, 3000);
-    XRRDeleteMonitor(d, root, right);
-    XRRDeleteMonitor(d, root, left);
-    XRRFreeScreenResources(resources);
-    XSync(d, False);
+    X11Test::removeMonitor("PETRIGHT");
+    X11Test::removeMonitor("PETLEFT");
     ASSERT_TRUE(split) << displays.screens().size() << " screens, " << changed.count() << " changes";
     ASSERT_TRUE(TestSupport::waitFor([&] { return displays.screens().size() == 1; }, 3000));
     EXPECT_EQ(displays.screens().front().frame, whole);
