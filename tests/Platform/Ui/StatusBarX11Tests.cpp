@@ -295,6 +295,7 @@ TEST(StatusBarX11, AnAutomaticBarMovesToTheTrayAndBackAsTheTrayComesAndGoes)
     ASSERT_TRUE(TestSupport::waitFor([&] { return tray.icons().size() == 2; }, 3000));
 
     // The tray moves the window that holds our icons, not our icons in it: that says so too.
+    TestSupport::spin(300);  // the notices of the undocking
     const QRect firstPlace = first->screenRect();
     QSignalSpy moves(&bar, &StatusBar::placeChanged);
     XMoveWindow(X11Test::display(), tray.panelWindow(), tray.panelScreenRect().x() - 200, 100);
@@ -306,12 +307,10 @@ TEST(StatusBarX11, AnAutomaticBarMovesToTheTrayAndBackAsTheTrayComesAndGoes)
     // it then, not only at the strip's own later moves.
     int stripNotices = 0, stripNoticesAtSwitch = -1;
     QObject::connect(&bar, &StatusBar::placeChanged, &reader, [&] {
-        if (bar.kind() == StatusBar::Kind::strip)
-            ++stripNotices;
+        if (bar.kind() == StatusBar::Kind::strip) ++stripNotices;
     });
     QObject::connect(&bar, &StatusBar::appearanceChanged, &reader, [&] {
-        if (bar.kind() == StatusBar::Kind::strip && stripNoticesAtSwitch < 0)
-            stripNoticesAtSwitch = stripNotices;
+        if (bar.kind() == StatusBar::Kind::strip && stripNoticesAtSwitch < 0) stripNoticesAtSwitch = stripNotices;
     });
     tray.stop();
     ASSERT_TRUE(TestSupport::waitFor([&] { return bar.kind() == StatusBar::Kind::strip; }, 3000));

@@ -29,7 +29,15 @@ namespace {
 // from), no barrier then; fullScreenAskedOnly: the ordinary window asks for full screen but does not
 // cover the screen, no barrier either; dragIcon: a window typed as a drag-and-drop icon that is not
 // override-redirect.
-enum class Barrier { none, menu, fullScreenOverride, fullScreenManaged, fullScreenBehind, fullScreenAskedOnly, dragIcon };
+enum class Barrier {
+    none,
+    menu,
+    fullScreenOverride,
+    fullScreenManaged,
+    fullScreenBehind,
+    fullScreenAskedOnly,
+    dragIcon
+};
 
 struct Neighbourhood {
     const char* name;
@@ -215,7 +223,7 @@ TEST_P(StaysOnTopX11, RisesOnlyAboveOrdinaryWindows) {
     case Barrier::fullScreenOverride: barrier = program.map(screen, true); break;
     case Barrier::fullScreenManaged: barrier = program.map(screen, false, true); break;
     case Barrier::dragIcon:
-        barrier = program.map(QRect(screen.right() - 420, 10, 64, 64), false, false, "_NET_WM_WINDOW_TYPE_DND");
+        barrier = program.map(QRect(screen.right() - 420, 10, 200, 150), false, false, "_NET_WM_WINDOW_TYPE_DND");
         break;
     }
     ASSERT_TRUE(TestSupport::waitFor([&] {
