@@ -364,8 +364,8 @@ TEST(PetWindowX11, ScreensThatComeAndGoAreFollowed) {
     EXPECT_EQ(displays.screens().front().frame, whole);
 }
 
-// xfwm4's own compositor leaves out the unmanaged windows it finds when it starts: the pet, shown
-// while xfwm4 replaces itself, stayed hidden under whatever lay beneath it (xfce4-panel).
+// xfwm4's own compositor draws the unmanaged windows it finds when it starts under the windows it
+// frames: the pet, shown while xfwm4 replaced itself, stayed hidden under xfce4-panel.
 TEST(PetWindowX11, ThePetShowsAfterACompositingWindowManagerReplacesItself) {
     const QString xfwm4 = QStandardPaths::findExecutable(QStringLiteral("xfwm4"));
     if (xfwm4.isEmpty()) GTEST_SKIP() << "xfwm4 is not installed";
