@@ -46,7 +46,7 @@ void PetWindow::setComposited(bool composited) {
     update();
 }
 
-void PetWindow::compositorStarted() {
+void PetWindow::compositingChanged() {
     QWindow* handle = windowHandle();
     if (!isVisible() || !handle || !UnmanagedWindow::arriveAgain(handle)) return;
     // Unmapped on the way, it may have lost its pixels; Qt hears of it only while it hears the

@@ -83,7 +83,7 @@ void MenuBarPetController::runningChanged(bool running) {
             connect(compositor_.get(), &SelectionOwnerWatcher::ownerChanged, this, [this](quint32 owner) {
                 if (!window_) return;
                 window_->setComposited(owner != 0);
-                if (owner != 0) window_->compositorStarted();
+                window_->compositingChanged();
             });
         }
         PetWindow* w = window_;

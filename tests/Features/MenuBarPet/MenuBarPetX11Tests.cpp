@@ -365,8 +365,9 @@ TEST(PetWindowX11, ScreensThatComeAndGoAreFollowed) {
 }
 
 // xfwm4's own compositor draws the unmanaged windows it finds when it starts under the windows it
-// frames: the pet, shown while xfwm4 replaced itself, stayed hidden under xfce4-panel.
-TEST(PetWindowX11, ThePetShowsAfterACompositingWindowManagerReplacesItself) {
+// frames: the pet, shown while xfwm4 replaced itself or started again, stayed hidden under
+// xfce4-panel.
+TEST(PetWindowX11, ThePetShowsAfterACompositingWindowManagerIsReplacedOrRestarted) {
     const QString xfwm4 = QStandardPaths::findExecutable(QStringLiteral("xfwm4"));
     if (xfwm4.isEmpty()) GTEST_SKIP() << "xfwm4 is not installed";
     Display* d = X11Test::display();
@@ -428,4 +429,14 @@ TEST(PetWindowX11, ThePetShowsAfterACompositingWindowManagerReplacesItself) {
     ASSERT_TRUE(X11Test::waitUntilWindowManagerReady());
     ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000)) << "xfwm4 does not composite";
     EXPECT_TRUE(TestSupport::waitFor(shows, 5000)) << "hidden once xfwm4 has replaced itself";
+
+    // Quit, then started again.
+    ASSERT_TRUE(X11Test::endProcess(second));
+    ASSERT_TRUE(TestSupport::waitFor([] { return !Compositing::isActive(); }, 5000));
+    EXPECT_TRUE(TestSupport::waitFor(shows, 5000)) << "hidden without a window manager";
+    std::unique_ptr<QProcess> third = X11Test::startWindowManager(xfwm4, {QStringLiteral("--compositor=on")});
+    ASSERT_TRUE(third);
+    auto endThird = qScopeGuard([&] { X11Test::endProcess(*third); });
+    ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000)) << "xfwm4 does not composite";
+    EXPECT_TRUE(TestSupport::waitFor(shows, 5000)) << "hidden once xfwm4 has started again";
 }
