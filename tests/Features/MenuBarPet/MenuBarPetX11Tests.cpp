@@ -366,8 +366,8 @@ TEST(PetWindowX11, ScreensThatComeAndGoAreFollowed) {
 
 // xfwm4's own compositor draws the unmanaged windows it finds when it starts under the windows it
 // frames: the pet, shown while xfwm4 replaced itself or started again, stayed hidden under
-// xfce4-panel.
-TEST(PetWindowX11, ThePetShowsAfterACompositingWindowManagerIsReplacedOrRestarted) {
+// xfce4-panel. It shows whatever happens to the window manager: replaced, quit, started, killed.
+TEST(PetWindowX11, ThePetShowsWhateverBecomesOfACompositingWindowManager) {
     const QString xfwm4 = QStandardPaths::findExecutable(QStringLiteral("xfwm4"));
     if (xfwm4.isEmpty()) GTEST_SKIP() << "xfwm4 is not installed";
     Display* d = X11Test::display();
@@ -439,4 +439,10 @@ TEST(PetWindowX11, ThePetShowsAfterACompositingWindowManagerIsReplacedOrRestarte
     auto endThird = qScopeGuard([&] { X11Test::endProcess(*third); });
     ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000)) << "xfwm4 does not composite";
     EXPECT_TRUE(TestSupport::waitFor(shows, 5000)) << "hidden once xfwm4 has started again";
+
+    // Killed.
+    third->kill();
+    ASSERT_TRUE(third->waitForFinished(5000));
+    ASSERT_TRUE(TestSupport::waitFor([] { return !Compositing::isActive(); }, 5000));
+    EXPECT_TRUE(TestSupport::waitFor(shows, 5000)) << "hidden once xfwm4 was killed";
 }
