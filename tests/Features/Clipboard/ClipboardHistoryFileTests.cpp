@@ -288,6 +288,47 @@ TEST_F(ClipboardHistoryFile, PinsAreKeptAndTheLimitCountsTheOthersInFileOrder) {
                                              "other 4", "other 5", "other 6"}));
 }
 
+// A read keeps every pin, wherever it stands, and the others in file order up to the limit; each
+// other record with an id is noted as left out, the first one past the limit included, so that
+// another display's next save does not bring it back.
+TEST_F(ClipboardHistoryFile, EveryRecordPastTheLimitIsNotedAsLeftOut) {
+    struct Case {
+        const char* name;
+        int limit;
+        QString layout;  // one letter a record: o another, p a pin, n another without an id
+        QString kept, leftOut;  // the records' places in the file
+    };
+    const Case cases[] = {
+        {"no pins", 3, "oooooo", "012", "345"},
+        {"pins first", 4, "ppooooo", "0123", "456"},
+        {"a pin after the limit", 3, "ooooop", "501", "234"},
+        {"pins past the limit", 2, "opppoo", "123", "045"},
+        {"none past it", 4, "opoo", "1023", ""},
+        {"a record without an id", 2, "oonoo", "01", "34"},
+        {"a limit of one", 1, "oo", "0", "1"},
+    };
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QJsonArray array;
+        QStringList ids;
+        for (int i = 0; i < c.layout.size(); ++i) {
+            QJsonObject record = textRecord(QString::number(i), c.layout[i] == 'p');
+            ids << QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+            if (c.layout[i] != 'n') record["itemID"] = ids.back();
+            array.append(record);
+        }
+        ASSERT_TRUE(writeFile(historyFile(), json(array)));
+        const ClipboardHistoryStore::Loaded loaded =
+            ClipboardHistoryStore::read(historyFile(), folder + "/Images", c.limit, now);
+        QString kept, leftOut;
+        for (const ClipboardItem& item : loaded.items) kept += item.content.textValue();
+        for (const QUuid& id : loaded.leftOut) leftOut += QString::number(ids.indexOf(id.toString(QUuid::WithoutBraces).toUpper()));
+        EXPECT_EQ(kept, c.kept);
+        EXPECT_EQ(leftOut, c.leftOut);
+    }
+}
+
 TEST_F(ClipboardHistoryFile, PinsBeyondFiveAreUnpinnedAndTrimmedAtStartUp) {
     defaults.setInteger("maxClipboardItems", 5);
     QJsonArray array;
