@@ -296,7 +296,7 @@ TEST_F(ClipboardHistoryFile, EveryRecordPastTheLimitIsNotedAsLeftOut) {
         const char* name;
         int limit;
         QString layout;  // one letter a record: o another, p a pin, n another without an id
-        QString kept, leftOut;  // the records' places in the file
+        std::string kept, leftOut;  // the records' places in the file
     };
     const Case cases[] = {
         {"no pins", 3, "oooooo", "012", "345"},
@@ -321,9 +321,10 @@ TEST_F(ClipboardHistoryFile, EveryRecordPastTheLimitIsNotedAsLeftOut) {
         ASSERT_TRUE(writeFile(historyFile(), json(array)));
         const ClipboardHistoryStore::Loaded loaded =
             ClipboardHistoryStore::read(historyFile(), folder + "/Images", c.limit, now);
-        QString kept, leftOut;
-        for (const ClipboardItem& item : loaded.items) kept += item.content.textValue();
-        for (const QUuid& id : loaded.leftOut) leftOut += QString::number(ids.indexOf(id.toString(QUuid::WithoutBraces).toUpper()));
+        std::string kept, leftOut;
+        for (const ClipboardItem& item : loaded.items) kept += item.content.textValue().toStdString();
+        for (const QUuid& id : loaded.leftOut)
+            leftOut += std::to_string(ids.indexOf(id.toString(QUuid::WithoutBraces).toUpper()));
         EXPECT_EQ(kept, c.kept);
         EXPECT_EQ(leftOut, c.leftOut);
     }
