@@ -457,7 +457,8 @@ std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeFil
 }
 
 std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeStream(const ByteSource& source,
-                                                                                    int* skipped, const Wanted& wanted) {
+                                                                                    int* skipped,
+                                                                                    const Wanted& wanted) {
     ChunkBuffer buffer(source);
     std::istream stream(&buffer);
     std::vector<ClipboardItemCodable> records;

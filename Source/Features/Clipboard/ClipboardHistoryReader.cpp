@@ -28,8 +28,8 @@ void ClipboardHistoryReader::setCheckpointForTesting(Checkpoint checkpoint) {
 }
 
 std::optional<std::vector<ClipboardItemCodable>> ClipboardHistoryReader::keptRecords(int limit,
-                                                                                  std::vector<QUuid>* leftOut,
-                                                                                  int* skipped) {
+                                                                                     std::vector<QUuid>* leftOut,
+                                                                                     int* skipped) {
     // The pins are known only at the end: the first `limit` others are built, the rest read past.
     std::vector<QUuid> pastLimit;
     int others = 0;
@@ -47,8 +47,10 @@ std::optional<std::vector<ClipboardItemCodable>> ClipboardHistoryReader::keptRec
     std::vector<ClipboardItemCodable> kept;
     std::vector<ClipboardItemCodable*> unpinned;
     for (ClipboardItemCodable& record : *records)
-        if (record.isPinned.value_or(false)) kept.push_back(std::move(record));
-        else unpinned.push_back(&record);
+        if (record.isPinned.value_or(false))
+            kept.push_back(std::move(record));
+        else
+            unpinned.push_back(&record);
     const size_t keepOthers = std::min(size_t(std::max(limit - int(kept.size()), 0)), unpinned.size());
     for (size_t i = 0; i < unpinned.size(); ++i) {
         if (i < keepOthers) {

@@ -219,6 +219,29 @@ TEST_F(ClipboardHistoryFile, AnUnreadableFileIsKeptAsideAndNoImageIsSweptThatLau
     EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}).size(), 1);
 }
 
+// A kept copy is looked through a megabyte at a time: a name cut by a chunk's end still counts.
+TEST_F(ClipboardHistoryFile, AnImageNamedAcrossTheChunksOfAKeptCopyStays) {
+    const QString images = folder + "/Images";
+    ASSERT_TRUE(QDir().mkpath(images));
+    QByteArray copy;
+    QStringList named;
+    for (const int before : {1, 20, 39, 40}) {
+        named << QString::asprintf("%08X-0000-4000-8000-000000000000.png", before);
+        copy += QByteArray((qsizetype(named.size()) << 20) - copy.size() - before, 'x') + named.back().toLatin1();
+        ASSERT_TRUE(writeOldFile(images + "/" + named.back(), pngBytes(2, 2)));
+    }
+    const QString orphan = "0B0B0B0B-0000-4000-8000-00000000000B.png";
+    ASSERT_TRUE(writeOldFile(images + "/" + orphan, pngBytes(2, 2)));
+    ASSERT_TRUE(writeFile(historyFile() + ".damaged-20250101-000000", copy));
+    start();
+    settle();
+    manager->waitForPendingWrites();
+    QStringList left = imageFiles(folder);
+    left.sort();
+    named.sort();
+    EXPECT_EQ(left.join(' ').toStdString(), named.join(' ').toStdString());
+}
+
 TEST_F(ClipboardHistoryFile, AHugeKeptCopyOrImageIsNeverReadWhole) {
     const qint64 huge = qint64(64) << 30;
     auto grow = [huge](const QString& path) { return ::truncate(QFile::encodeName(path).constData(), huge) == 0; };
