@@ -28,21 +28,7 @@
 
 namespace {
 
-long statusKiB(const char* field) {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field)) return line.mid(qsizetype(strlen(field))).trimmed().split(' ').first().toLong();
-    return 0;
-}
-
 double mib(long kib) { return double(kib) / 1024.0; }
-
-// Starts the peak resident size (VmHWM) afresh from the current size.
-void resetPeakResident() {
-    QFile clearRefs("/proc/self/clear_refs");
-    if (clearRefs.open(QIODevice::WriteOnly)) clearRefs.write("5");
-}
 
 // Another program's history file of about `megabytes`: texts of about 1 KB, the newest first and
 // newer than anything here, three of them pinned (the first, one a third in, one near the end).
