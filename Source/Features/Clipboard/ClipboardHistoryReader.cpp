@@ -20,6 +20,13 @@ FileError tooLarge(const QFile& file) {
                      QStringLiteral("is larger than %1 bytes").arg(ClipboardHistoryReader::largestFile), EFBIG};
 }
 
+// A record's id, where it has one.
+void noteID(std::vector<QUuid>& ids, const std::optional<QString>& itemID) {
+    if (!itemID) return;
+    const QUuid id(*itemID);
+    if (!id.isNull()) ids.push_back(id);
+}
+
 }  // namespace
 
 void ClipboardHistoryReader::setCheckpointForTesting(Checkpoint checkpoint) {
@@ -39,7 +46,7 @@ std::optional<std::vector<ClipboardItemCodable>> ClipboardHistoryReader::keptRec
             ++others;
             return true;
         }
-        if (leftOut && itemID && !QUuid(*itemID).isNull()) pastLimit.push_back(QUuid(*itemID));
+        if (leftOut) noteID(pastLimit, itemID);
         return false;
     };
     auto records = ClipboardItemCodable::decodeStream(std::ref(*this), skipped, wanted);
@@ -57,8 +64,7 @@ std::optional<std::vector<ClipboardItemCodable>> ClipboardHistoryReader::keptRec
             kept.push_back(std::move(*unpinned[i]));
             continue;
         }
-        const std::optional<QString>& itemID = unpinned[i]->itemID;
-        if (leftOut && itemID && !QUuid(*itemID).isNull()) leftOut->push_back(QUuid(*itemID));
+        if (leftOut) noteID(*leftOut, unpinned[i]->itemID);
     }
     if (leftOut) leftOut->insert(leftOut->end(), pastLimit.begin(), pastLimit.end());
     return kept;
