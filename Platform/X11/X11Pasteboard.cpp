@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
+#include <QtGui/private/qtx11extras_p.h>
 
 #include <xcb/xcb.h>
 
@@ -128,9 +129,21 @@ void X11Pasteboard::clearAll() {
     countOwnChange();
 }
 
+namespace {
+
+// A selection is taken with the time Qt last heard from the server. Another program that took it
+// since (a script's xclip, a clipboard tool) would keep it, and a paste would deliver what that
+// program holds: the selection is taken with the server's time now.
+void takeServerTime() {
+    if (QX11Info::isPlatformX11()) QX11Info::setAppTime(QX11Info::getTimestamp());
+}
+
+}  // namespace
+
 void X11Pasteboard::setRepresentations(const QList<PasteboardItem>&,
                                        const PasteboardRepresentations& representations) {
     if (!clipboard_) return;
+    takeServerTime();
     auto* mime = new QMimeData();
     for (const auto& [type, bytes] : representations) mime->setData(type, bytes);
     writing_ = true;
@@ -141,6 +154,7 @@ void X11Pasteboard::setRepresentations(const QList<PasteboardItem>&,
 
 void X11Pasteboard::setPrimaryRepresentations(const PasteboardRepresentations& representations) {
     if (!clipboard_ || !clipboard_->supportsSelection()) return;
+    takeServerTime();
     auto* mime = new QMimeData();
     for (const auto& [type, bytes] : representations) mime->setData(type, bytes);
     clipboard_->setMimeData(mime, QClipboard::Selection);  // the clipboard takes ownership
