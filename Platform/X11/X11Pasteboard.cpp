@@ -122,13 +122,6 @@ void X11Pasteboard::countOwnChange() {
     emit changed();
 }
 
-void X11Pasteboard::clearAll() {
-    writing_ = true;
-    if (clipboard_) clipboard_->clear(QClipboard::Clipboard);
-    writing_ = false;
-    countOwnChange();
-}
-
 namespace {
 
 // A selection is taken with the time Qt last heard from the server. Another program that took it
@@ -139,6 +132,14 @@ void takeServerTime() {
 }
 
 }  // namespace
+
+void X11Pasteboard::clearAll() {
+    takeServerTime();
+    writing_ = true;
+    if (clipboard_) clipboard_->clear(QClipboard::Clipboard);
+    writing_ = false;
+    countOwnChange();
+}
 
 void X11Pasteboard::setRepresentations(const QList<PasteboardItem>&,
                                        const PasteboardRepresentations& representations) {

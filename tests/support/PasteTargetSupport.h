@@ -225,13 +225,13 @@ struct Keyboards {
         return names;
     }
     // What each keyboard has down, the core keyboard's view included: "user: …; xtest: …; core: …".
-    QString allDown() const {
+    std::string allDown() const {
         char keys[32] = {};
         XQueryKeymap(X11Test::display(), keys);
-        return "user: " + down(user).join(' ') + "; xtest: " + down(xtest).join(' ') +
-               "; core: " + namesDown(keys).join(' ');
+        return ("user: " + down(user).join(' ') + "; xtest: " + down(xtest).join(' ') + "; core: " + namesDown(keys).join(' '))
+            .toStdString();
     }
-    static QString nothingDown() { return "user: ; xtest: ; core: "; }
+    static std::string nothingDown() { return "user: ; xtest: ; core: "; }
 };
 
 // A window of another client that has the keyboard and writes down every key it is sent, in order:
@@ -294,16 +294,16 @@ struct KeyRecorder {
         keys.clear();
     }
     // Waits until `count` keys have come, then a little longer for any that should not.
-    QString waitForKeys(int count) {
+    std::string waitForKeys(int count) {
         TestSupport::waitFor([&] { return take().size() >= count; }, 5000);
         TestSupport::spin(200);
-        return take().join(", ");
+        return take().join(", ").toStdString();
     }
 };
 
 // The keys of one paste, as the window in front is sent them.
 inline QStringList pasteKeystroke() { return {"+Shift_L", "+Insert Shift", "-Insert", "-Shift_L"}; }
-inline QString pasteKeys() { return pasteKeystroke().join(", "); }
+inline std::string pasteKeys() { return pasteKeystroke().join(", ").toStdString(); }
 
 inline void pressKey(KeySym symbol, bool down) {
     Display* d = X11Test::display();
