@@ -3,11 +3,11 @@
 #include "Platform/Core/BackgroundThreads.h"
 #include "Platform/X11/X11SelectionReader.h"
 
+#include <QtGui/private/qtx11extras_p.h>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
-#include <QtGui/private/qtx11extras_p.h>
 
 #include <xcb/xcb.h>
 

@@ -228,7 +228,8 @@ struct Keyboards {
     std::string allDown() const {
         char keys[32] = {};
         XQueryKeymap(X11Test::display(), keys);
-        return ("user: " + down(user).join(' ') + "; xtest: " + down(xtest).join(' ') + "; core: " + namesDown(keys).join(' '))
+        return ("user: " + down(user).join(' ') + "; xtest: " + down(xtest).join(' ') +
+                "; core: " + namesDown(keys).join(' '))
             .toStdString();
     }
     static std::string nothingDown() { return "user: ; xtest: ; core: "; }
@@ -278,8 +279,11 @@ struct KeyRecorder {
             const KeySym symbol = XkbKeycodeToKeysym(display, KeyCode(event.xkey.keycode), 0, 0);
             QString key = (event.type == KeyPress ? "+" : "-") + QString::fromLatin1(XKeysymToString(symbol));
             if (event.type == KeyPress && symbol == XK_Insert) {
-                const std::pair<unsigned, const char*> masks[] = {
-                    {ShiftMask, "Shift"}, {ControlMask, "Control"}, {Mod1Mask, "Mod1"}, {Mod4Mask, "Mod4"}, {Mod5Mask, "Mod5"}};
+                const std::pair<unsigned, const char*> masks[] = {{ShiftMask, "Shift"},
+                                                                  {ControlMask, "Control"},
+                                                                  {Mod1Mask, "Mod1"},
+                                                                  {Mod4Mask, "Mod4"},
+                                                                  {Mod5Mask, "Mod5"}};
                 for (const auto& [mask, name] : masks)
                     if (event.xkey.state & mask) key += QString(" ") + name;
             }

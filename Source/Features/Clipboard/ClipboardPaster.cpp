@@ -109,7 +109,8 @@ bool ClipboardPaster::postKeystrokeIfFree() {
     SyntheticKeys& keys = SyntheticKeys::shared();
     if (keys.isAvailable() && keys.modifiersHeld()) {
         if (Clock::shared().monotonic() - heldKeysSince_ < heldKeysWait) return false;
-        qCWarning(lcClipboard, "Modifier keys still held %.1f s after a paste: it stays on the clipboard, nothing typed",
+        qCWarning(lcClipboard,
+                  "Modifier keys still held %.1f s after a paste: it stays on the clipboard, nothing typed",
                   heldKeysWait);
     } else {
         simulateCmdV();

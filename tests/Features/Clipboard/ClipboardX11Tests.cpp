@@ -300,7 +300,8 @@ TEST_F(ClipboardX11, TextsFileListsAndPicturesTakeThePrimarySelection) {
     const auto targets = xclipRead("TARGETS", "primary");
     ASSERT_TRUE(targets);
     EXPECT_TRUE(targets->contains("image/png"));
-    EXPECT_FALSE(targets->contains("STRING") || targets->contains("TEXT") || targets->contains("text")) << targets->toStdString();
+    EXPECT_FALSE(targets->contains("STRING") || targets->contains("TEXT") || targets->contains("text"))
+        << targets->toStdString();
     EXPECT_EQ(xclipRead("image/png", "primary"), png);
     EXPECT_TRUE(TestSupport::waitFor([&] { return terminal.process.state() == QProcess::NotRunning; }, 5000));
 
@@ -507,7 +508,8 @@ TEST_F(ClipboardX11, APasteWaitsUntilTheModifiersAreLetGoAndLeavesEveryKeyboardA
         window.clear();
         QStringList expected;
         std::vector<Held> order = row.held;
-        std::stable_sort(order.begin(), order.end(), [](const Held& a, const Held& b) { return a.letGoMs < b.letGoMs; });
+        std::stable_sort(order.begin(), order.end(),
+                         [](const Held& a, const Held& b) { return a.letGoMs < b.letGoMs; });
         for (const Held& held : row.held) {
             keyboards.press(held.key, true);
             expected << "+" + QString::fromLatin1(XKeysymToString(held.key));
