@@ -88,6 +88,18 @@ protected:
         manager->startMonitoring();
         return *manager;
     }
+    // Another program copies a picture; true once the history holds `count` entries.
+    bool copyPicture(const QByteArray& png, size_t count) {
+        const QString path = dir.path() + "/copied.png";
+        if (!writeFile(path, png)) return false;
+        const auto owner = xclipCopy({"-t", "image/png", "-i", path});
+        return owner && TestSupport::waitFor(
+                            [&] {
+                                manager->waitForPendingWrites();
+                                return manager->history().size() == count;
+                            },
+                            8000);
+    }
 
     QTemporaryDir dir;
     QString folder;
@@ -266,17 +278,8 @@ TEST_F(ClipboardX11, OurWritesAreReadByOtherProcesses) {
 // asking for text gets none, never another program's.
 TEST_F(ClipboardX11, TextsFileListsAndPicturesTakeThePrimarySelection) {
     start();
-    const QString pngPath = dir.path() + "/pasted.png";
     const QByteArray png = pngBytes(12, 8);
-    ASSERT_TRUE(writeFile(pngPath, png));
-    auto image = xclipCopy({"-t", "image/png", "-i", pngPath});
-    ASSERT_TRUE(image);
-    ASSERT_TRUE(TestSupport::waitFor(
-        [&] {
-            manager->waitForPendingWrites();
-            return manager->history().size() == 1;
-        },
-        8000));
+    ASSERT_TRUE(copyPicture(png, 1));
     auto files = xclipCopy({"-t", "text/uri-list"}, "file:///tmp/one.txt\r\nfile:///tmp/junk-%E9\r\n");
     ASSERT_TRUE(files);
     ASSERT_TRUE(TestSupport::waitFor([&] { return manager->history().size() == 2; }, 5000));
@@ -391,6 +394,11 @@ namespace {
 Target qtField() {
     return {QCoreApplication::applicationFilePath(), {"--gtest_filter=ClipboardX11Helper.QtTextField"}, Reads::stdout};
 }
+// What a terminal target runs: its line made raw, it touches `ready` and writes the first keys typed,
+// as many bytes as `text` has, to `pasted`.
+QString terminalScript(const QString& ready, const QString& pasted, const QString& text) {
+    return QString("stty raw -echo; : > '%1'; head -c %2 > '%3'").arg(ready).arg(text.toUtf8().size()).arg(pasted);
+}
 }  // namespace
 
 // Terminals paste the PRIMARY selection with Shift+Insert and type ^V for Control+V; text fields
@@ -400,8 +408,7 @@ TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
     const QString text = QStringLiteral("typed by the paste");
     const QString pasted = dir.path() + "/pasted";
     const QString ready = dir.path() + "/ready";
-    const QString script =
-        QString("stty raw -echo; : > '%1'; head -c %2 > '%3'").arg(ready).arg(text.toUtf8().size()).arg(pasted);
+    const QString script = terminalScript(ready, pasted, text);
     const Target targets[] = {
         {"xterm", {"-title", "%T", "-e", "sh", "-c", script}, Reads::file},
         {"lxterminal", {"--no-remote", "-t", "%T", "-e", "sh -c \"" + script + "\""}, Reads::file},  // VTE
@@ -409,16 +416,7 @@ TEST_F(ClipboardX11, APasteArrivesInTerminalsAndTextFieldsOfOtherPrograms) {
         qtField(),
     };
     start();
-    const QString pngPath = dir.path() + "/picture.png";
-    ASSERT_TRUE(writeFile(pngPath, pngBytes(6, 6)));
-    auto copied = xclipCopy({"-t", "image/png", "-i", pngPath});
-    ASSERT_TRUE(copied);
-    ASSERT_TRUE(TestSupport::waitFor(
-        [&] {
-            manager->waitForPendingWrites();
-            return manager->history().size() == 1;
-        },
-        8000));
+    ASSERT_TRUE(copyPicture(pngBytes(6, 6), 1));
     const ClipboardItem picture = manager->history()[0];
     ASSERT_TRUE(picture.content.isImage());
     int index = 0;
@@ -594,8 +592,7 @@ TEST_F(ClipboardX11, APasteChosenWithKeysHeldLandsInFieldsAndTerminals) {
     const QString text = QStringLiteral("pasted amid held keys");
     const QString pasted = dir.path() + "/pasted";
     const QString ready = dir.path() + "/ready";
-    const QString script =
-        QString("stty raw -echo; : > '%1'; head -c %2 > '%3'").arg(ready).arg(text.toUtf8().size()).arg(pasted);
+    const QString script = terminalScript(ready, pasted, text);
     const Target xterm{"xterm", {"-title", "%T", "-e", "sh", "-c", script}, Reads::file};
     Keyboards keyboards;
     ASSERT_TRUE(keyboards.user && keyboards.xtest);
