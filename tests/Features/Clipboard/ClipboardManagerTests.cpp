@@ -523,7 +523,7 @@ TEST_F(ClipboardPaste, TheKeystrokeWaitsUntilTheModifiersAreLetGo) {
     clock->advance(ClipboardPaster::heldKeysWait - 0.1);
     manager->paste(second);  // the bound starts again
     clock->advance(0.5);
-    TestSupport::spin(100);
+    TestSupport::spin(int(ClipboardManager::pasteRelease * 1000) + 100);  // past a release after a keystroke
     EXPECT_TRUE(keys.events.isEmpty());
     EXPECT_TRUE(manager->isPasting());
     manager->checkClipboard();
