@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include <set>
+
 #include <gtest/gtest.h>
 
 // X11 headers last: their macros clash with Qt's names.
@@ -183,10 +185,13 @@ inline QStringList namesDown(const char* keys) {
 struct Keyboards {
     XDevice* user = open("Xvfb keyboard");
     XDevice* xtest = open("Virtual core XTEST keyboard");
+    std::set<KeySym> held;
 
     Keyboards() = default;
     Keyboards(const Keyboards&) = delete;
     ~Keyboards() {
+        // A test that stopped half-way leaves no key held for the next.
+        for (KeySym symbol : std::vector<KeySym>(held.begin(), held.end())) press(symbol, false);
         for (XDevice* device : {user, xtest})
             if (device) XCloseDevice(X11Test::display(), device);
     }
@@ -201,12 +206,16 @@ struct Keyboards {
         return device;
     }
     // The user presses or lets go of a key.
-    void press(KeySym symbol, bool down) const {
+    void press(KeySym symbol, bool down) {
+        if (down)
+            held.insert(symbol);
+        else
+            held.erase(symbol);
         Display* d = X11Test::display();
         XTestFakeDeviceKeyEvent(d, user, XKeysymToKeycode(d, symbol), down ? True : False, nullptr, 0, CurrentTime);
         XSync(d, False);
     }
-    void tap(KeySym symbol) const {
+    void tap(KeySym symbol) {
         press(symbol, true);
         press(symbol, false);
     }
