@@ -475,7 +475,7 @@ TEST_F(ClipboardX11, APasteWaitsUntilTheModifiersAreLetGoAndLeavesEveryKeyboardA
         std::vector<Held> held;
         bool typed = true;  // else held past the bound
     };
-    const int pastBound = int(ClipboardPaster::heldKeysWait * 1000) + 500;
+    const int pastBound = int(ClipboardPaster::heldKeysWait * 1000) + 1000;
     const Row rows[] = {
         {"Super held 0.4 s", {{XK_Super_L, 400}}},
         {"Shift pressed during the paste", {{XK_Shift_L, 150}}},
