@@ -49,8 +49,6 @@ public:
     static constexpr double heldKeysWait = 2.0;  // seconds, on the shared clock's monotonic time
 
     bool isPasting() const { return isPasting_; }
-    // True while the keystroke waits for the user to let go of the modifiers.
-    bool isKeystrokePending() const { return heldKeysPoll_.isActive(); }
     const std::optional<ClipboardContent>& lastPastedContent() const { return lastPastedContent_; }
     void forgetLastPasted() { lastPastedContent_.reset(); }
 
