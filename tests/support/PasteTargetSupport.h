@@ -159,16 +159,6 @@ struct TargetProgram {
     }
 };
 
-// Whether the key of that symbol is down on the X server.
-inline bool keyIsDown(KeySym symbol) {
-    Display* d = X11Test::display();
-    XSync(d, False);
-    char keys[32] = {};
-    XQueryKeymap(d, keys);
-    const KeyCode code = XKeysymToKeycode(d, symbol);
-    return code && (keys[code / 8] & (1 << (code % 8)));
-}
-
 // The names of the keys down in a key bitmap.
 inline QStringList namesDown(const char* keys) {
     QStringList names;
@@ -318,10 +308,5 @@ struct KeyRecorder {
 inline QStringList pasteKeystroke() { return {"+Shift_L", "+Insert Shift", "-Insert", "-Shift_L"}; }
 inline std::string pasteKeys() { return pasteKeystroke().join(", ").toStdString(); }
 
-inline void pressKey(KeySym symbol, bool down) {
-    Display* d = X11Test::display();
-    XTestFakeKeyEvent(d, XKeysymToKeycode(d, symbol), down ? True : False, CurrentTime);
-    XSync(d, False);
-}
 
 }  // namespace PasteTargets
