@@ -308,5 +308,4 @@ struct KeyRecorder {
 inline QStringList pasteKeystroke() { return {"+Shift_L", "+Insert Shift", "-Insert", "-Shift_L"}; }
 inline std::string pasteKeys() { return pasteKeystroke().join(", ").toStdString(); }
 
-
 }  // namespace PasteTargets
