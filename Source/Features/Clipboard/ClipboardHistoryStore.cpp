@@ -69,14 +69,14 @@ std::optional<std::vector<ClipboardItem>> itemsOnDisk(const QString& file, const
     if (!in && error.isMissing() && !folder.isEmpty() && folderOf(file) == folder) return std::vector<ClipboardItem>();
     if (!in) return std::nullopt;
     ClipboardHistoryReader source(*in, stop);
-    const auto records = ClipboardItemCodable::decodeStream(std::ref(source));
+    const auto records = source.keptRecords(limit);
     stopped = source.stopped;
     if (!records) return std::nullopt;
     std::vector<ClipboardItem> items;
-    for (const ClipboardItemCodable* record : ClipboardHistoryReader::keptRecords(*records, limit)) {
+    for (const ClipboardItemCodable& record : *records) {
         // A record without an id would be a new entry at every read: only a file of an older version has one.
-        if (!record->itemID || QUuid(*record->itemID).isNull()) continue;
-        if (auto item = record->toClipboardItem(now, imagesDirectory)) items.push_back(std::move(*item));
+        if (!record.itemID || QUuid(*record.itemID).isNull()) continue;
+        if (auto item = record.toClipboardItem(now, imagesDirectory)) items.push_back(std::move(*item));
     }
     return items;
 }
@@ -114,6 +114,23 @@ void collectImageNames(const QByteArray& bytes, QSet<QString>& names) {
     }
 }
 
+// The stored image names in the file, read a chunk at a time (a huge one is never held whole);
+// false with the reason when it cannot be read to its end.
+bool collectImageNamesIn(const QString& path, QSet<QString>& names, FileError& error) {
+    const std::unique_ptr<QFile> file = SafeFile::openRegular(path, &error);
+    if (!file) return false;
+    ClipboardHistoryReader source(*file, {});
+    std::vector<char> chunk(1 << 20);
+    QByteArray window;
+    for (qint64 count; (count = source(chunk.data(), qint64(chunk.size()))) > 0;) {
+        window = window.right(39);  // a name cut by the chunk's end
+        window.append(chunk.data(), count);
+        collectImageNames(window, names);
+    }
+    if (source.failure) error = *source.failure;
+    return !source.failure;
+}
+
 // Whether the file was changed less than a minute ago: an image another instance stored then
 // may not be named in the history file yet.
 bool isRecent(const QString& path) {
@@ -138,10 +155,7 @@ void sweepImages(QSet<QString> named, const QString& historyFile, const QString&
         const bool aside = name.startsWith(asidePrefix);
         if (!aside && !(readHistoryFile && name == QFileInfo(historyFile).fileName())) continue;
         FileError error;
-        if (const auto bytes =
-                SafeFile::readRegular(folder + QLatin1Char('/') + name, ClipboardHistoryReader::largestFile, &error)) {
-            collectImageNames(*bytes, named);
-        } else if (!error.isMissing()) {
+        if (!collectImageNamesIn(folder + QLatin1Char('/') + name, named, error) && !error.isMissing()) {
             // The images it may name are not known: all stay.
             qCWarning(lcClipboard, "History file %s; no stored image is removed", qPrintable(error.message()));
             return;
@@ -268,7 +282,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
     std::optional<ClipboardHistoryReader> source;
     if (in) source.emplace(*in, stopAsked);
     int skipped = 0;
-    const auto records = source ? ClipboardItemCodable::decodeStream(std::ref(*source), &skipped) : std::nullopt;
+    const auto records = source ? source->keptRecords(limit, &loaded.leftOut, &skipped) : std::nullopt;
     if (source && source->stopped) {
         loaded.stopped = true;
         return loaded;
@@ -310,20 +324,18 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
         }
     }
 
-    const std::vector<const ClipboardItemCodable*> kept =
-        ClipboardHistoryReader::keptRecords(*records, limit, &loaded.leftOut);
     QSet<QUuid> ids;
-    loaded.items.reserve(kept.size());
-    for (const ClipboardItemCodable* record : kept) {
+    loaded.items.reserve(records->size());
+    for (const ClipboardItemCodable& record : *records) {
         if (source->stopRequested()) {
             loaded = Loaded();
             loaded.stopped = true;
             return loaded;
         }
-        auto item = record->toClipboardItem(now, imagesDirectory);
+        auto item = record.toClipboardItem(now, imagesDirectory);
         if (!item) continue;
         // One id per entry: removing one must not remove another.
-        const bool fromFile = record->itemID && QUuid(*record->itemID) == item->id && !ids.contains(item->id);
+        const bool fromFile = record.itemID && QUuid(*record.itemID) == item->id && !ids.contains(item->id);
         while (ids.contains(item->id)) item->id = QUuid::createUuid();
         ids.insert(item->id);
         if (fromFile) loaded.idsInFile.insert(item->id);

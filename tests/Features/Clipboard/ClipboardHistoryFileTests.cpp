@@ -219,6 +219,29 @@ TEST_F(ClipboardHistoryFile, AnUnreadableFileIsKeptAsideAndNoImageIsSweptThatLau
     EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}).size(), 1);
 }
 
+// A kept copy is looked through a megabyte at a time: a name cut by a chunk's end still counts.
+TEST_F(ClipboardHistoryFile, AnImageNamedAcrossTheChunksOfAKeptCopyStays) {
+    const QString images = folder + "/Images";
+    ASSERT_TRUE(QDir().mkpath(images));
+    QByteArray copy;
+    QStringList named;
+    for (const int before : {1, 20, 39, 40}) {
+        named << QString::asprintf("%08X-0000-4000-8000-000000000000.png", before);
+        copy += QByteArray((qsizetype(named.size()) << 20) - copy.size() - before, 'x') + named.back().toLatin1();
+        ASSERT_TRUE(writeOldFile(images + "/" + named.back(), pngBytes(2, 2)));
+    }
+    const QString orphan = "0B0B0B0B-0000-4000-8000-00000000000B.png";
+    ASSERT_TRUE(writeOldFile(images + "/" + orphan, pngBytes(2, 2)));
+    ASSERT_TRUE(writeFile(historyFile() + ".damaged-20250101-000000", copy));
+    start();
+    settle();
+    manager->waitForPendingWrites();
+    QStringList left = imageFiles(folder);
+    left.sort();
+    named.sort();
+    EXPECT_EQ(left.join(' ').toStdString(), named.join(' ').toStdString());
+}
+
 TEST_F(ClipboardHistoryFile, AHugeKeptCopyOrImageIsNeverReadWhole) {
     const qint64 huge = qint64(64) << 30;
     auto grow = [huge](const QString& path) { return ::truncate(QFile::encodeName(path).constData(), huge) == 0; };
@@ -286,6 +309,48 @@ TEST_F(ClipboardHistoryFile, PinsAreKeptAndTheLimitCountsTheOthersInFileOrder) {
     start();
     EXPECT_EQ(texts(), (std::vector<QString>{"pin 3", "pin 10", "pin 17", "other 0", "other 1", "other 2", "other 3",
                                              "other 4", "other 5", "other 6"}));
+}
+
+// A read keeps every pin, wherever it stands, and the others in file order up to the limit; each
+// other record with an id is noted as left out, the first one past the limit included, so that
+// another display's next save does not bring it back.
+TEST_F(ClipboardHistoryFile, EveryRecordPastTheLimitIsNotedAsLeftOut) {
+    struct Case {
+        const char* name;
+        int limit;
+        QString layout;  // one letter a record: o another, p a pin, n another without an id
+        std::string kept, leftOut;  // the records' places in the file
+    };
+    const Case cases[] = {
+        {"no pins", 3, "oooooo", "012", "345"},
+        {"pins first", 4, "ppooooo", "0123", "456"},
+        {"a pin after the limit", 3, "ooooop", "501", "234"},
+        {"pins past the limit", 2, "opppoo", "123", "045"},
+        {"none past it", 4, "opoo", "1023", ""},
+        {"a record without an id", 2, "oonoo", "01", "34"},
+        {"a limit of one", 1, "oo", "0", "1"},
+    };
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QJsonArray array;
+        QStringList ids;
+        for (int i = 0; i < c.layout.size(); ++i) {
+            QJsonObject record = textRecord(QString::number(i), c.layout[i] == 'p');
+            ids << QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+            if (c.layout[i] != 'n') record["itemID"] = ids.back();
+            array.append(record);
+        }
+        ASSERT_TRUE(writeFile(historyFile(), json(array)));
+        const ClipboardHistoryStore::Loaded loaded =
+            ClipboardHistoryStore::read(historyFile(), folder + "/Images", c.limit, now);
+        std::string kept, leftOut;
+        for (const ClipboardItem& item : loaded.items) kept += item.content.textValue().toStdString();
+        for (const QUuid& id : loaded.leftOut)
+            leftOut += std::to_string(ids.indexOf(id.toString(QUuid::WithoutBraces).toUpper()));
+        EXPECT_EQ(kept, c.kept);
+        EXPECT_EQ(leftOut, c.leftOut);
+    }
 }
 
 TEST_F(ClipboardHistoryFile, PinsBeyondFiveAreUnpinnedAndTrimmedAtStartUp) {
