@@ -1,5 +1,8 @@
 #include "Source/Features/Clipboard/ClipboardHistoryMerge.h"
 
+#include <QCryptographicHash>
+#include <QRandomGenerator>
+
 #include <algorithm>
 #include <iterator>
 
@@ -50,15 +53,44 @@ std::vector<ClipboardItem> placed(std::vector<ClipboardItem> result, std::vector
 
 }  // namespace
 
+ClipboardHistoryLineage ClipboardHistoryLineage::of(const std::optional<QString>& saves, const QByteArray& stamp) {
+    ClipboardHistoryLineage lineage;
+    if (saves) {
+        for (const QString& save : saves->split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (lineage.saves.size() == length) break;
+            if (save.size() <= 32) lineage.saves.append(save.toLatin1());
+        }
+    }
+    lineage.named = !lineage.saves.isEmpty();
+    // Every instance that reads this version of the file names it alike.
+    if (!lineage.named && !stamp.isEmpty())
+        lineage.saves.append('~' + QCryptographicHash::hash(stamp, QCryptographicHash::Sha256).toHex().left(16));
+    return lineage;
+}
+
+ClipboardHistoryLineage ClipboardHistoryLineage::next() const {
+    ClipboardHistoryLineage lineage;
+    lineage.named = true;
+    lineage.saves.append(QByteArray::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0'));
+    for (const QByteArray& save : saves) {
+        if (lineage.saves.size() == length) break;
+        lineage.saves.append(save);
+    }
+    return lineage;
+}
+
+QString ClipboardHistoryLineage::text() const { return QString::fromLatin1(saves.join(' ')); }
+
 ClipboardHistoryMerge::Version ClipboardHistoryMerge::Version::of(const ClipboardItem& item) {
     return {item.copiedAt.toMSecsSinceEpoch(), item.copyCount, item.isPinned};
 }
 
 void ClipboardHistoryMerge::loaded(const std::vector<ClipboardItem>& items, const QSet<QUuid>& inFile,
-                                   const std::vector<QUuid>& leftOut, const QByteArray& stamp) {
+                                   const std::vector<QUuid>& leftOut, const QByteArray& stamp, const Lineage& lineage) {
     {
         std::lock_guard lock(mutex_);
         writtenStamp_ = stamp;
+        baseLineage_ = lineage;
         seenStamp_.clear();
         base_.clear();
         oursBefore_.clear();
@@ -73,9 +105,10 @@ void ClipboardHistoryMerge::removed(const std::vector<QUuid>& ids) {
     for (const QUuid& id : ids) removed_.insert(id);
 }
 
-void ClipboardHistoryMerge::cleared() {
+void ClipboardHistoryMerge::cleared(const Lineage& lineage) {
     {
         std::lock_guard lock(mutex_);
+        baseLineage_ = lineage;
         writtenStamp_.clear();
         seenStamp_.clear();
         base_.clear();
@@ -87,7 +120,7 @@ void ClipboardHistoryMerge::cleared() {
 
 std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardItem> ours,
                                                         const std::vector<ClipboardItem>& onDisk, int limit,
-                                                        int maxPinned, bool& changed) {
+                                                        int maxPinned, bool& changed, const Lineage& lineage) {
     QSet<QUuid> removedHere;
     {
         std::lock_guard lock(removedMutex_);
@@ -95,6 +128,9 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
     }
     std::lock_guard lock(mutex_);
     changed = false;
+    // Built on what this instance last read or wrote, by writers that each merged with the file before.
+    const bool descends =
+        !lineage.named || (!baseLineage_.saves.isEmpty() && lineage.saves.contains(baseLineage_.saves.first()));
     QHash<QUuid, const ClipboardItem*> disk;
     for (const ClipboardItem& item : onDisk)
         if (!disk.contains(item.id)) disk.insert(item.id, &item);
@@ -113,7 +149,8 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
         const auto there = disk.constFind(item.id);
         if (there == disk.constEnd()) {
             // Saved once and gone from the file: removed or cleared there, unless copied again here.
-            if (unchangedHere) {
+            // A file written by one that never took it in removed nothing.
+            if (unchangedHere && descends) {
                 oursBefore_.insert(item.id, version);
                 changed = true;
                 continue;
@@ -146,23 +183,30 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
     return result;
 }
 
-void ClipboardHistoryMerge::written(const std::vector<ClipboardItem>& items, const QByteArray& stamp) {
+void ClipboardHistoryMerge::written(const std::vector<ClipboardItem>& items, const QByteArray& stamp,
+                                    const Lineage& lineage, bool mergedFile) {
     std::lock_guard lock(mutex_);
     writtenStamp_ = stamp;
+    baseLineage_ = lineage;
     base_.clear();
     QSet<QUuid> ids;
     for (const ClipboardItem& item : items) {
         base_.insert(item.id, Version::of(item));
         ids.insert(item.id);
     }
-    // What is gone from the file needs no more removing; what a save not yet run still held stays.
+    // What is gone from the file needs no more removing; what a save not yet run still held stays,
+    // and so does all of it while the other display may still hold a list from before (a save
+    // that found no file to merge with).
+    if (!mergedFile) return;
     std::lock_guard removedLock(removedMutex_);
     removed_.intersect(ids);
 }
 
-void ClipboardHistoryMerge::seen(const std::vector<ClipboardItem>& onDisk, const QByteArray& stamp) {
+void ClipboardHistoryMerge::seen(const std::vector<ClipboardItem>& onDisk, const QByteArray& stamp,
+                                 const Lineage& lineage) {
     std::lock_guard lock(mutex_);
     seenStamp_ = stamp;
+    baseLineage_ = lineage;
     base_.clear();
     for (const ClipboardItem& item : onDisk) base_.insert(item.id, Version::of(item));
 }
@@ -175,4 +219,9 @@ bool ClipboardHistoryMerge::isAsWritten(const QByteArray& stamp) {
 bool ClipboardHistoryMerge::isKnown(const QByteArray& stamp) {
     std::lock_guard lock(mutex_);
     return !stamp.isEmpty() && (stamp == writtenStamp_ || stamp == seenStamp_);
+}
+
+ClipboardHistoryMerge::Lineage ClipboardHistoryMerge::base() {
+    std::lock_guard lock(mutex_);
+    return baseLineage_;
 }

@@ -25,6 +25,8 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -52,33 +54,93 @@ struct HistoryLock {
     FolderLock lock;
 };
 
-// Which folder holds the file now.
-QByteArray folderOf(const QString& file) { return SafeFile::identity(QFileInfo(file).absolutePath()); }
+// How many times a file that changed while it was read is read again, once it holds still.
+constexpr int kRereads = 3;
 
-// What another instance saved, taken in as a start reads it: the entries the history file holds
-// now that carry their ids, held to `limit` the same way; absent when it cannot be read, or when
-// `stop` ended the read (`stopped`). A file missing from `folder`, the one this instance last read
-// or wrote it in, was cleared there and holds none; one missing from another folder tells nothing
-// (that folder was moved away or removed, and perhaps made again, or is a link now).
-std::optional<std::vector<ClipboardItem>> itemsOnDisk(const QString& file, const QString& imagesDirectory,
-                                                      const QDateTime& now, const QByteArray& folder, int limit,
-                                                      const std::function<bool()>& stop, bool& stopped) {
-    stopped = false;
-    FileError error;
-    const std::unique_ptr<QFile> in = SafeFile::openRegular(file, &error);
-    if (!in && error.isMissing() && !folder.isEmpty() && folderOf(file) == folder) return std::vector<ClipboardItem>();
-    if (!in) return std::nullopt;
+// Waits until the file holds still (another program rewriting it in place, say): the same version
+// twice, a moment apart. False when `stop` says so first; after some seconds it is taken as it is.
+bool waitUntilStill(const QString& file, const std::function<bool()>& stop) {
+    QByteArray before = SafeFile::stamp(file);
+    for (int look = 0; look < 50; ++look) {
+        for (int slice = 0; slice < 4; ++slice) {
+            if (stop && stop()) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        const QByteArray now = SafeFile::stamp(file);
+        if (now == before) return true;
+        before = now;
+    }
+    return true;
+}
+
+// What a look at the history file found.
+struct OnDisk {
+    enum class State { read, missing, unreadable, refused, stopped };
+    State state = State::missing;
+    std::vector<ClipboardItem> items;  // the entries that carry their ids, held to the limit
+    ClipboardHistoryLineage lineage;
+    QByteArray stamp;  // the version read
+    FileError error;  // why it could not be read
+};
+
+OnDisk readOnDisk(const QString& file, const QString& imagesDirectory, const QDateTime& now, int limit,
+                  const std::function<bool()>& stop) {
+    OnDisk found;
+    found.stamp = SafeFile::stamp(file);
+    const std::unique_ptr<QFile> in = SafeFile::openRegular(file, &found.error);
+    if (!in) {
+        // A link or a device in the file's place is neither read nor replaced.
+        found.state = found.error.isMissing() ? OnDisk::State::missing
+                      : found.error.code == 0 ? OnDisk::State::refused
+                                              : OnDisk::State::unreadable;
+        return found;
+    }
     ClipboardHistoryReader source(*in, stop);
     const auto records = ClipboardItemCodable::decodeStream(std::ref(source));
-    stopped = source.stopped;
-    if (!records) return std::nullopt;
-    std::vector<ClipboardItem> items;
+    if (source.stopped) {
+        found.state = OnDisk::State::stopped;
+        return found;
+    }
+    if (!records) {
+        if (source.failure) found.error = *source.failure;
+        else found.error = FileError{file, QStringLiteral("is damaged"), EINVAL};
+        found.state = OnDisk::State::unreadable;
+        return found;
+    }
+    found.state = OnDisk::State::read;
+    found.lineage = ClipboardHistoryLineage::of(records->empty() ? std::nullopt : records->front().saves, found.stamp);
     for (const ClipboardItemCodable* record : ClipboardHistoryReader::keptRecords(*records, limit)) {
         // A record without an id would be a new entry at every read: only a file of an older version has one.
         if (!record->itemID || QUuid(*record->itemID).isNull()) continue;
-        if (auto item = record->toClipboardItem(now, imagesDirectory)) items.push_back(std::move(*item));
+        if (auto item = record->toClipboardItem(now, imagesDirectory)) found.items.push_back(std::move(*item));
     }
-    return items;
+    return found;
+}
+
+// What another instance saved, taken in as a start reads it: the entries the history file holds
+// now that carry their ids, held to `limit` the same way. A missing file tells nothing (it is
+// cleared by writing it empty): its folder was moved away or removed, and perhaps made again. A
+// file that changed while it was read is read again once it holds still.
+OnDisk itemsOnDisk(const QString& file, const QString& imagesDirectory, const QDateTime& now, int limit,
+                   const std::function<bool()>& stop) {
+    for (int look = 0;; ++look) {
+        OnDisk found = readOnDisk(file, imagesDirectory, now, limit, stop);
+        if (found.state == OnDisk::State::stopped || found.state == OnDisk::State::missing) return found;
+        if (look == kRereads || SafeFile::stamp(file) == found.stamp) return found;
+        if (!waitUntilStill(file, stop)) {
+            found.state = OnDisk::State::stopped;
+            return found;
+        }
+    }
+}
+
+// What a file written empty descends from: it names no saves, so it is known by its stamp, and a
+// save built on it goes on from `before`.
+ClipboardHistoryLineage emptyLineage(const QByteArray& stamp, const ClipboardHistoryLineage& before) {
+    ClipboardHistoryLineage lineage = ClipboardHistoryLineage::of(std::nullopt, stamp);
+    for (const QByteArray& save : before.saves)
+        if (lineage.saves.size() < ClipboardHistoryLineage::length) lineage.saves.append(save);
+    return lineage;
 }
 
 // Writes the file atomically, readable by the user only, into our folders (made private in
@@ -169,40 +231,74 @@ struct ClipboardHistoryStore::PendingLoad {
     std::atomic<bool> stop{false};
 };
 
-// The folder this instance last read or wrote the history file in (its identity). Any queue.
-struct ClipboardHistoryStore::FileFolder {
-    void heldFile(const QString& file) {
-        const QByteArray identity = folderOf(file);
+// Where the history folder leads now, looked at before each piece of work as at start: a link the
+// user made to a folder of their own is followed (and may lead elsewhere now), one to anything else
+// is refused. Also what could not be saved, said again at quit. On the image queue, but the start.
+struct ClipboardHistoryStore::Place {
+    struct Now {
+        QString historyFile, imagesDirectory;
+        QStringList privateFolders;  // made private before a write: the history folder, unless linked
+        bool refused = false;
+        QString why;  // why it is refused
+        bool linked() const { return privateFolders.isEmpty(); }
+    };
+
+    Now now() {
+        FileError error;
+        const std::optional<QString> place = SafeFile::followUsersLink(folder, true, &error);
+        Now found;
         std::lock_guard lock(mutex);
-        this->identity = identity;
+        if (!place) {
+            found.refused = true;
+            found.why = error.message();
+            if (std::exchange(refusal, found.why) != found.why)
+                qCWarning(lcClipboard, "History folder %s; the history is kept in memory only",
+                          qPrintable(refusal));
+            return found;
+        }
+        refusal.clear();
+        found.historyFile = *place + QStringLiteral("/history.json");
+        found.imagesDirectory = *place + QStringLiteral("/Images");
+        if (*place == folder) found.privateFolders << folder;
+        return found;
     }
-    QByteArray held() const {
+    // A save that could not be made: said when its reason is new, and again at quit.
+    void notSaved(size_t entries, const QString& why) {
         std::lock_guard lock(mutex);
-        return identity;
+        unsavedEntries = entries;
+        if (std::exchange(unsaved, why) != why)
+            qCWarning(lcClipboard, "The history is not saved (%zu entries): %s", entries, qPrintable(why));
+    }
+    void saved() {
+        std::lock_guard lock(mutex);
+        unsaved.clear();
+    }
+    void tellAtQuit() {
+        std::lock_guard lock(mutex);
+        if (!unsaved.isEmpty() && !std::exchange(told, true))
+            qCWarning(lcClipboard, "The history is not saved (%zu entries): %s", unsavedEntries, qPrintable(unsaved));
     }
 
-    mutable std::mutex mutex;
-    QByteArray identity;
+    QString folder;  // as it was given
+    std::mutex mutex;
+    QString refusal;  // said last
+    QString unsaved;  // why the last save was not made
+    size_t unsavedEntries = 0;
+    bool told = false;
 };
 
 ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
-    const QString folder = QDir::cleanPath(historyFolder);
+    place_ = std::make_shared<Place>();
+    place_->folder = QDir::cleanPath(historyFolder);
     // A link the user made to a folder of their own is followed, as for the settings and snippets;
     // the folder it leads to keeps its mode. A link to anything else is refused, and said once.
-    FileError error;
-    const std::optional<QString> place = SafeFile::followUsersLink(folder, true, &error);
-    imagesDirectory_ = place.value_or(folder) + QStringLiteral("/Images");
-    historyFile_ = place.value_or(folder) + QStringLiteral("/history.json");
-    if (!place) {
-        qCWarning(lcClipboard, "History folder %s; the history is kept in memory only", qPrintable(error.message()));
-        refused_ = true;
-    } else {
-        if (*place == folder) privateFolders_ << folder;
-        if (*place != folder || makePrivateFolder(folder)) makePrivateFolder(imagesDirectory_);
-    }
+    const Place::Now place = place_->now();
+    imagesDirectory_ = place.refused ? place_->folder + QStringLiteral("/Images") : place.imagesDirectory;
+    historyFile_ = place.refused ? place_->folder + QStringLiteral("/history.json") : place.historyFile;
+    refused_ = place.refused;
+    if (!refused_ && (place.linked() || makePrivateFolder(place_->folder))) makePrivateFolder(imagesDirectory_);
     queue_ = std::make_unique<SerialQueue>("com.merovane.clipboard-images", QueuePriority::utility);
     merge_ = std::make_shared<ClipboardHistoryMerge>();
-    fileFolder_ = std::make_shared<FileFolder>();
 }
 
 ClipboardHistoryStore::~ClipboardHistoryStore() {
@@ -213,6 +309,8 @@ ClipboardHistoryStore::~ClipboardHistoryStore() {
 
 void ClipboardHistoryStore::stopWaitingAfter(int ms) {
     giveUpAt_->bringTo(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+    // After the saves already asked for.
+    queue_->async([place = place_] { place->tellAtQuit(); });
 }
 
 bool ClipboardHistoryStore::historyFileIsAbsent() const {
@@ -251,28 +349,43 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
                                                           const std::atomic<bool>* stop) {
     Loaded loaded;
     loaded.limit = limit;
-    loaded.stamp = SafeFile::stamp(file);
-    FileError error;
-    const std::unique_ptr<QFile> in = SafeFile::openRegular(file, &error);
-    if (!in && error.isMissing()) return loaded;  // first launch
-    if (!in && error.code == 0) {
-        // A link or a device in the file's place is neither read nor replaced.
-        qCWarning(lcClipboard,
-                  "History file %s: it is neither read nor written, and the history is kept in memory only",
-                  qPrintable(error.message()));
-        loaded.savesBlocked = true;
-        return loaded;
-    }
-    // Parsed as it is read: the file is never held whole beside the entries it makes.
     const std::function<bool()> stopAsked = stop ? std::function<bool()>([stop] { return stop->load(); }) : nullptr;
+    FileError error;
+    std::unique_ptr<QFile> in;
     std::optional<ClipboardHistoryReader> source;
-    if (in) source.emplace(*in, stopAsked);
     int skipped = 0;
-    const auto records = source ? ClipboardItemCodable::decodeStream(std::ref(*source), &skipped) : std::nullopt;
-    if (source && source->stopped) {
-        loaded.stopped = true;
-        return loaded;
+    std::optional<std::vector<ClipboardItemCodable>> records;
+    // A file another program rewrites in place meanwhile is read again once it holds still.
+    for (int look = 0;; ++look) {
+        loaded.stamp = SafeFile::stamp(file);
+        error = FileError();
+        source.reset();
+        in = SafeFile::openRegular(file, &error);
+        if (!in && error.isMissing()) return loaded;  // first launch
+        if (!in && error.code == 0) {
+            // A link or a device in the file's place is neither read nor replaced.
+            qCWarning(lcClipboard,
+                      "History file %s: it is neither read nor written, and the history is kept in memory only",
+                      qPrintable(error.message()));
+            loaded.savesBlocked = true;
+            return loaded;
+        }
+        // Parsed as it is read: the file is never held whole beside the entries it makes.
+        if (in) source.emplace(*in, stopAsked);
+        skipped = 0;
+        records = source ? ClipboardItemCodable::decodeStream(std::ref(*source), &skipped) : std::nullopt;
+        if (source && source->stopped) {
+            loaded.stopped = true;
+            return loaded;
+        }
+        if (look == kRereads || SafeFile::stamp(file) == loaded.stamp) break;
+        records.reset();
+        if (!waitUntilStill(file, stopAsked)) {
+            loaded.stopped = true;
+            return loaded;
+        }
     }
+    if (records && !records->empty()) loaded.saves = records->front().saves;
     if (source && source->failure) error = *source->failure;
     const bool unreadable = !source || source->failure;
     if (!records) {
@@ -334,8 +447,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
 
 ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(int limit, const QDateTime& now) const {
     Loaded loaded = read(historyFile_, imagesDirectory_, limit, now);
-    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut, loaded.damaged ? QByteArray() : loaded.stamp);
-    if (!loaded.stamp.isEmpty()) fileFolder_->heldFile(historyFile_);
+    noteLoaded(loaded);
     return loaded;
 }
 
@@ -362,9 +474,15 @@ std::optional<ClipboardHistoryStore::Loaded> ClipboardHistoryStore::takeLoad() {
     }
     if (!loaded) return loaded;
     pendingLoad_.reset();
-    merge_->loaded(loaded->items, loaded->idsInFile, loaded->leftOut, loaded->damaged ? QByteArray() : loaded->stamp);
-    if (!loaded->stamp.isEmpty()) fileFolder_->heldFile(historyFile_);
+    noteLoaded(*loaded);
     return loaded;
+}
+
+void ClipboardHistoryStore::noteLoaded(const Loaded& loaded) const {
+    // A damaged file was moved aside: nothing of it is known.
+    const QByteArray stamp = loaded.damaged ? QByteArray() : loaded.stamp;
+    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut, stamp,
+                   ClipboardHistoryLineage::of(loaded.saves, stamp));
 }
 
 void ClipboardHistoryStore::discardLoad() {
@@ -387,13 +505,16 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
                                  std::function<void(std::vector<ClipboardItem>)> merged) {
     const quint64 sequence = ++*saveSequence_;
     // Encoded and written on the image queue, in order; a save overtaken by a newer one is skipped.
-    queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
-                   images = imagesDirectory_, folders = privateFolders_, merge = merge_, fileFolder = fileFolder_,
-                   limit, giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(),
+    queue_->async([items = std::move(items), sequence, latest = saveSequence_, place = place_, merge = merge_, limit,
+                   giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(),
                    merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a newer save or a clear follows
-        for (const QString& folder : folders)
-            if (!ClipboardHistoryStore::makePrivateFolder(folder)) return;
+        const Place::Now where = place->now();
+        if (where.refused) return place->notSaved(items.size(), where.why);
+        const QString& path = where.historyFile;
+        for (const QString& folder : where.privateFolders)
+            if (!ClipboardHistoryStore::makePrivateFolder(folder))
+                return place->notSaved(items.size(), folder + QStringLiteral(" cannot be used"));
         // Pending while another instance holds the lock; what it saved meanwhile is read back
         // under the lock and merged in, given up as the wait is.
         const auto giveUp = [&] { return latest->load() != sequence; };
@@ -405,29 +526,56 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
                           qPrintable(lock.lock.failure()->message()));
             return;
         }
-        bool changed = false;
-        // A file as this instance wrote it last holds nothing new: it need not be read. One missing
-        // from a folder made since (by this save, say) was not cleared: the entries are written whole.
-        if (!merge->isAsWritten(SafeFile::stamp(path))) {
-            bool stopped = false;
-            const auto onDisk = itemsOnDisk(
-                path, images, now, fileFolder->held(), limit, [&] { return giveUp() || giveUpAt->passed(); }, stopped);
-            if (stopped) {
+        bool changed = false, mergedFile = true;
+        ClipboardHistoryLineage lineage;
+        // A file as this instance wrote it last holds nothing new: it need not be read.
+        if (merge->isAsWritten(SafeFile::stamp(path))) {
+            lineage = merge->base().next();
+        } else {
+            const OnDisk found = itemsOnDisk(path, where.imagesDirectory, now, limit,
+                                             [&] { return giveUp() || giveUpAt->passed(); });
+            switch (found.state) {
+            case OnDisk::State::stopped:
                 if (latest->load() == sequence)
                     qCWarning(lcClipboard, "The history is not saved (%zu entries): quitting while %s was read",
                               items.size(), qPrintable(path));
                 return;
+            case OnDisk::State::refused:
+                return place->notSaved(items.size(), found.error.message());
+            case OnDisk::State::read:
+                items = merge->merge(std::move(items), found.items, limit, maxPinned, changed, found.lineage);
+                lineage = found.lineage.next();
+                break;
+            case OnDisk::State::unreadable: {
+                // Kept for the user, as at a start: never written over.
+                const QString aside = SafeFile::asidePath(path, QDateTime::currentDateTimeUtc());
+                if (const auto moveError = FileWriter::shared().moveAside(path, aside))
+                    return place->notSaved(items.size(), QStringLiteral("%1, and it cannot be moved aside (%2)")
+                                                             .arg(found.error.message(), moveError->reason));
+                qCWarning(lcClipboard, "History file %s; moved it to %s", qPrintable(found.error.message()),
+                          qPrintable(aside));
+                [[fallthrough]];
             }
-            if (onDisk) items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
+            case OnDisk::State::missing:
+                // Built on no file: the other display unites its list with this one, losing nothing.
+                if (items.empty()) return place->saved();
+                lineage = ClipboardHistoryLineage().next();
+                mergedFile = false;
+                break;
+            }
         }
         std::vector<ClipboardItemCodable> records;
         records.reserve(items.size());
         for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
-        if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), folders)) return;
-        fileFolder->heldFile(path);
+        if (!records.empty()) records.front().saves = lineage.text();
+        if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), where.privateFolders))
+            return place->notSaved(items.size(), path + QStringLiteral(" cannot be written"));
+        place->saved();
         // Only a file written under the lock is what both last agreed on. It is read again at the
         // next save when the entries here lack what was merged in (until they take it in).
-        if (lock.lock.held()) merge->written(items, changed ? QByteArray() : SafeFile::stamp(path));
+        const QByteArray stamp = SafeFile::stamp(path);
+        if (records.empty()) lineage = emptyLineage(stamp, lineage);
+        if (lock.lock.held()) merge->written(items, changed ? QByteArray() : stamp, lineage, mergedFile);
         if (!changed || !merged) return;
         Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
             if (latest->load() == sequence) merged(std::move(items));
@@ -439,22 +587,20 @@ void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
                                     std::function<void(std::vector<ClipboardItem>)> merged) {
     if (refused_) return;
     const quint64 sequence = saveSequence_->load();
-    queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
-                   images = imagesDirectory_, merge = merge_, fileFolder = fileFolder_, limit, giveUpAt = giveUpAt_,
-                   now = QDateTime::currentDateTimeUtc(), merged = std::move(merged)]() mutable {
+    queue_->async([items = std::move(items), sequence, latest = saveSequence_, place = place_, merge = merge_, limit,
+                   giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(),
+                   merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a save follows, and merges
-        const QByteArray stamp = SafeFile::stamp(path);
-        if (merge->isKnown(stamp)) return;
+        const Place::Now where = place->now();
+        if (where.refused || merge->isKnown(SafeFile::stamp(where.historyFile))) return;
         // One that cannot be looked at, or is gone with its folder, leaves the entries here as they
         // are. The read ends at once when a save follows (it merges) or at quit.
         const auto stop = [&] { return latest->load() != sequence || giveUpAt->isSet(); };
-        bool stopped = false;
-        const auto onDisk = itemsOnDisk(path, images, now, fileFolder->held(), limit, stop, stopped);
-        if (!onDisk) return;
-        if (!stamp.isEmpty()) fileFolder->heldFile(path);
+        const OnDisk found = itemsOnDisk(where.historyFile, where.imagesDirectory, now, limit, stop);
+        if (found.state != OnDisk::State::read) return;
         bool changed = false;
-        items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
-        merge->seen(*onDisk, stamp);
+        items = merge->merge(std::move(items), found.items, limit, maxPinned, changed, found.lineage);
+        merge->seen(found.items, found.stamp, found.lineage);
         if (!changed) return;
         Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
             if (latest->load() == sequence) merged(std::move(items));
@@ -466,11 +612,9 @@ void ClipboardHistoryStore::noteRemoved(const std::vector<QUuid>& ids) { merge_-
 
 void ClipboardHistoryStore::storeImage(const QByteArray& data,
                                        std::function<void(const ClipboardImageReference&)> stored) {
-    const QString path = imagesDirectory_ + QLatin1Char('/') +
-                         QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".png");
+    const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".png");
     if (refused_) return;  // said once
-    queue_->async([data, path, images = imagesDirectory_, folders = privateFolders_ + QStringList{imagesDirectory_},
-                   giveUpAt = giveUpAt_, stored = std::move(stored)] {
+    queue_->async([data, name, place = place_, giveUpAt = giveUpAt_, stored = std::move(stored)] {
         QImage decoded;
         if (!decoded.loadFromData(data) || decoded.isNull()) return;
         // A PNG is kept byte for byte, so that pasting it back is recognised as our own.
@@ -487,16 +631,19 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
         if (!size) return;
         if (png.size() > ClipboardImageReference::largestFile) return;  // it would not be read back
         const QString fingerprint = ClipboardImageReference::fingerprintFor(png);
+        const Place::Now where = place->now();
+        if (where.refused) return;
+        const QString path = where.imagesDirectory + QLatin1Char('/') + name;
         {
             // Held while the file is written, so another instance's sweep spares it.
-            const HistoryLock lock(images, *giveUpAt);
+            const HistoryLock lock(where.imagesDirectory, *giveUpAt);
             if (!lock.mayWrite()) {
                 if (lock.lock.busy())
                     qCWarning(lcClipboard, "A copied image is not kept: %s",
                               qPrintable(lock.lock.failure()->message()));
                 return;
             }
-            if (!writePrivateFile(path, png, folders)) return;
+            if (!writePrivateFile(path, png, where.privateFolders + QStringList{where.imagesDirectory})) return;
         }
         Dispatch::main([stored, reference = ClipboardImageReference{path, *size, fingerprint}] { stored(reference); });
     });
@@ -504,28 +651,51 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
 
 void ClipboardHistoryStore::sweep(QSet<QString> named) {
     if (refused_) return;
-    queue_->async([named = std::move(named), file = historyFile_, images = imagesDirectory_,
-                   linked = privateFolders_.isEmpty(), merge = merge_, giveUpAt = giveUpAt_] {
+    queue_->async([named = std::move(named), place = place_, merge = merge_, giveUpAt = giveUpAt_] {
+        const Place::Now where = place->now();
+        if (where.refused) return;
         // Another instance's images are named in the file it saved, perhaps since this one read it;
         // a file as this one read or wrote it names none that `named` lacks.
-        const HistoryLock lock(file, *giveUpAt);
+        const HistoryLock lock(where.historyFile, *giveUpAt);
         if (!lock.mayWrite()) return;  // left to the next sweep
-        sweepImages(named, file, images, linked, !merge->isAsWritten(SafeFile::stamp(file)));
+        sweepImages(named, where.historyFile, where.imagesDirectory, where.linked(),
+                    !merge->isAsWritten(SafeFile::stamp(where.historyFile)));
     });
 }
 
 void ClipboardHistoryStore::removeAll() {
     ++*saveSequence_;
     if (refused_) return;
-    queue_->async([file = historyFile_, images = imagesDirectory_, merge = merge_, giveUpAt = giveUpAt_] {
+    queue_->async([place = place_, merge = merge_, giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc()] {
+        const Place::Now where = place->now();
+        if (where.refused) {
+            qCWarning(lcClipboard, "The history is not cleared: %s", qPrintable(where.why));
+            return;
+        }
+        const QString& file = where.historyFile;
+        const QString& images = where.imagesDirectory;
         const HistoryLock lock(file, *giveUpAt);
         if (!lock.mayWrite()) {
             if (lock.lock.busy())
                 qCWarning(lcClipboard, "The history is not cleared: %s", qPrintable(lock.lock.failure()->message()));
             return;
         }
+        // Cleared by writing it empty, so that a file gone with its folder is never taken for a clear.
+        // A save built on the clear goes on from what the file descended from, so that the other
+        // display drops what it had even when it never saw the empty file.
+        ClipboardHistoryLineage before = merge->base();
+        if (!merge->isKnown(SafeFile::stamp(file))) {
+            const OnDisk found = itemsOnDisk(file, images, now, 0, [&] { return giveUpAt->passed(); });
+            if (found.state == OnDisk::State::read) before = found.lineage;
+        }
         merge->cleared();
-        removeFile(file);
+        if (writePrivateFile(file, QByteArrayLiteral("[]"), where.privateFolders)) {
+            const QByteArray stamp = SafeFile::stamp(file);
+            merge->written({}, stamp, emptyLineage(stamp, before));
+            place->saved();
+        } else {
+            qCWarning(lcClipboard, "The history is not cleared: %s cannot be written", qPrintable(file));
+        }
         const QString folder = QFileInfo(file).absolutePath();
         const QString asidePrefix = QFileInfo(file).fileName() + kAsideInfix;
         for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList()))

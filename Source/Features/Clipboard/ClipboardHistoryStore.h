@@ -43,6 +43,7 @@ public:
         QSet<QUuid> idsInFile;  // the entries whose ids the file gave
         std::vector<QUuid> leftOut;  // ids of the records left out by the limit
         QByteArray stamp;  // the file's version, taken before it was read
+        std::optional<QString> saves;  // the saves the file descends from, as its first record names them
         bool stopped = false;  // the read was stopped before its end: nothing is known of the file
     };
 
@@ -121,15 +122,17 @@ public:
 
 private:
     struct PendingLoad;
-    struct FileFolder;
+    struct Place;
+
+    // What this instance knows of the file from a start's read.
+    void noteLoaded(const Loaded& loaded) const;
 
     QString imagesDirectory_;
     QString historyFile_;
     std::unique_ptr<SerialQueue> queue_;
     std::shared_ptr<PendingLoad> pendingLoad_;
     std::shared_ptr<ClipboardHistoryMerge> merge_;
-    std::shared_ptr<FileFolder> fileFolder_;
-    QStringList privateFolders_;  // made private before a write: the history folder, unless linked
+    std::shared_ptr<Place> place_;
     bool refused_ = false;
     // Raised by every save and by removeAll(); a queued write older than the latest is skipped.
     std::shared_ptr<std::atomic<quint64>> saveSequence_ = std::make_shared<std::atomic<quint64>>(0);

@@ -2,6 +2,7 @@
 #include "LogCapture.h"
 #include "NoLocksFolder.h"
 #include "Platform/Files/FolderLock.h"
+#include "Source/Features/Clipboard/ClipboardHistoryReader.h"
 #include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 #include "Source/Features/Clipboard/ClipboardSettings.h"
 
@@ -30,6 +31,9 @@ std::vector<QString> fileTexts(const QString& path) {
         list.push_back(element.toObject()["value"].toString() + (element.toObject()["isPinned"].toBool() ? "*" : ""));
     return list;
 }
+
+// A history cleared: the file is there, empty, so that the other display tells it from a folder gone.
+bool isCleared(const QString& path) { return readFile(path) == "[]"; }
 
 QUuid idOf(const ClipboardManager& store, const QString& text) {
     for (const ClipboardItem& item : store.history())
@@ -173,10 +177,11 @@ TEST_F(ClipboardTwoInstances, AClearOnOneEmptiesTheOthersList) {
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"c"}));
 }
 
-// What a look at the history file finds when it is not there, and what a save then writes: a
-// file cleared there holds nothing; one never saved, one that cannot be read, or a folder gone,
-// made again or linked away leaves the entries here, and a save writes them whole.
-TEST_F(ClipboardTwoInstances, AMissingFileIsAnEmptyListOnlyWhenItWasCleared) {
+// What a look at the history file finds when it is not as this display saved it, and what a save
+// then writes: a file cleared there holds nothing; a file removed, one never saved, or a folder
+// gone, made again or linked away leaves the entries here, and a save writes them whole. A file
+// that cannot be read (unreadable, beyond the largest history) is set aside first, never written over.
+TEST_F(ClipboardTwoInstances, OnlyAClearEmptiesTheListAndAFileThatCannotBeReadIsSetAside) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const ClipboardItem x = ClipboardItem::make(ClipboardContent::text("x"), now);
     const ClipboardItem y = ClipboardItem::make(ClipboardContent::text("y"), now.addSecs(1));
@@ -186,16 +191,36 @@ TEST_F(ClipboardTwoInstances, AMissingFileIsAnEmptyListOnlyWhenItWasCleared) {
         std::function<void(const QString& folder)> change;
         bool emptied;
         std::vector<QString> savedThen;  // the file after a copy here, saved
+        bool setAside = false;
     };
     const auto moveAway = [](const QString& f) { QDir().rename(f, f + "-moved"); };
     const std::vector<Row> rows = {
-        {"cleared", true, [](const QString& f) { QFile::remove(f + "/history.json"); }, true, {"y"}},
+        {"cleared",
+         true,
+         [](const QString& f) {
+             ClipboardHistoryStore there(f);
+             there.removeAll();
+         },
+         true,
+         {"y"}},
+        {"file removed", true, [](const QString& f) { QFile::remove(f + "/history.json"); }, false, {"y", "x"}},
         {"never saved", false, [](const QString&) {}, false, {"y", "x"}},
         {"unreadable",
          true,
          [](const QString& f) { QFile::setPermissions(f + "/history.json", {}); },
          false,
-         {"y", "x"}},
+         {"y", "x"},
+         true},
+        {"beyond the largest history",
+         true,
+         [](const QString& f) {
+             QFile file(f + "/history.json");
+             file.open(QIODevice::ReadWrite | QIODevice::Truncate);
+             file.resize(ClipboardHistoryReader::largestFile + 1);
+         },
+         false,
+         {"y", "x"},
+         true},
         {"folder gone", true, moveAway, false, {"y", "x"}},
         {"folder made again",
          true,
@@ -247,6 +272,11 @@ TEST_F(ClipboardTwoInstances, AMissingFileIsAnEmptyListOnlyWhenItWasCleared) {
             EXPECT_TRUE(merged->empty());
         }
         EXPECT_EQ(fileTexts(rowFolder + "/history.json"), row.savedThen);
+        const QStringList aside = QDir(rowFolder).entryList({"history.json.damaged-*"}, QDir::Files | QDir::Hidden);
+        EXPECT_EQ(aside.size(), row.setAside ? 1 : 0);
+        if (row.setAside && !aside.isEmpty()) {
+            EXPECT_GT(QFileInfo(rowFolder + "/" + aside[0]).size(), 0);
+        }
     }
 }
 
@@ -368,12 +398,12 @@ TEST_F(ClipboardTwoInstances, SavesAndAClearWaitForTheOthersLock) {
     {
         const FolderLock other(folder);
         manager->clear();
-        EXPECT_FALSE(TestSupport::waitFor([&] { return !QFile::exists(historyFile()); }, 600));
+        EXPECT_FALSE(TestSupport::waitFor([&] { return isCleared(historyFile()); }, 600));
         // The other's save, slow to end, writes back the list it read before the clear.
         ASSERT_TRUE(writeFile(historyFile(), beforeClear));
     }
     settleBoth();
-    EXPECT_FALSE(QFile::exists(historyFile()));
+    EXPECT_TRUE(isCleared(historyFile()));
     copyOnSecond("e");
     copyOnFirst("f");
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"f", "e"}));
@@ -567,9 +597,9 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         EXPECT_FALSE(third.output().contains("written meanwhile")) << qPrintable(third.output());
     }
     EXPECT_LT(longestStall, 100);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return allWritten() && !QFile::exists(historyFile()); }, 1500));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return allWritten() && isCleared(historyFile()); }, 1500));
     settle();
-    EXPECT_FALSE(QFile::exists(historyFile()));
+    EXPECT_TRUE(isCleared(historyFile()));
     copyOn("B", secondPasteboard, *b, "b3");
     settle();
     copyOn("A", pasteboard, *a, "a3");
@@ -689,7 +719,7 @@ TEST_F(ClipboardTwoInstances, ASaveFarPastTheLimitIsTakenInAsAStartReadsItAndLat
     EXPECT_TRUE(TestSupport::waitFor([&] { return fileHolds("after") && fileHolds("pin 4*"); }, 2000))
         << fileTexts(historyFile()).size();
     manager->clear();
-    EXPECT_TRUE(TestSupport::waitFor([&] { return !QFile::exists(historyFile()); }, 2000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return isCleared(historyFile()); }, 2000));
     settleBoth();
     EXPECT_TRUE(manager->history().empty());
 }
