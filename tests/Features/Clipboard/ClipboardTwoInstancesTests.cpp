@@ -2,6 +2,7 @@
 #include "LogCapture.h"
 #include "NoLocksFolder.h"
 #include "Platform/Files/FolderLock.h"
+#include "Source/Features/Clipboard/ClipboardHistoryMerge.h"
 #include "Source/Features/Clipboard/ClipboardHistoryReader.h"
 #include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 #include "Source/Features/Clipboard/ClipboardSettings.h"
@@ -161,6 +162,94 @@ TEST_F(ClipboardTwoInstances, AnOlderListSavedAfterAMergeGivesNothingBack) {
     here.save({w, z, x, y}, 200, {});
     here.waitUntilIdle();
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"w", "z", "y"}));
+}
+
+// The merge against a file that lacks entries here: what counts as removed there. Nothing a writer
+// never had is removed: a file built on no file this display read or wrote (saved where the file
+// was missing, or over one it could not read) is united with the list here; a file built on this
+// display's last save, one that names no saves (an older version's, another program's) and an
+// empty one (a clear) remove what they lack.
+TEST(ClipboardHistoryMergeRule, NothingAWriterNeverHadIsRemoved) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    auto item = [&](const char* text, int seconds) {
+        return ClipboardItem::make(ClipboardContent::text(text), now.addSecs(seconds));
+    };
+    const ClipboardItem a = item("a", 1), b = item("b", 0), c = item("c", 2);
+    ClipboardItem aAgain = a;
+    aAgain.copiedAt = now.addSecs(5);
+    ++aAgain.copyCount;
+    using Lineage = ClipboardHistoryLineage;
+    enum class Writer { builtOnOurs, builtOnNone, namesNone };
+    struct Row {
+        const char* name;
+        Writer writer;
+        std::vector<ClipboardItem> ours, onDisk;
+        std::vector<QUuid> removedHere;
+        std::vector<QString> merged;
+    };
+    const std::vector<Row> rows = {
+        {"removed there", Writer::builtOnOurs, {a, b}, {b}, {}, {"b"}},
+        {"removed there, copied again here", Writer::builtOnOurs, {aAgain, b}, {b}, {}, {"a", "b"}},
+        {"cleared there", Writer::namesNone, {a, b}, {}, {}, {}},
+        {"an older version's save without it", Writer::namesNone, {a, b}, {c, b}, {}, {"c", "b"}},
+        {"a writer that never had them", Writer::builtOnNone, {a, b}, {c}, {}, {"c", "a", "b"}},
+        {"a writer that never had one", Writer::builtOnNone, {a, b}, {c, b}, {}, {"c", "a", "b"}},
+        {"a writer that never had them, one removed here", Writer::builtOnNone, {b}, {c, a}, {a.id}, {"c", "b"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ClipboardHistoryMerge merge;
+        const Lineage ours = Lineage().next();
+        merge.written({a, b}, "saved here", ours);
+        merge.removed(row.removedHere);
+        const Lineage theirs = row.writer == Writer::builtOnOurs ? ours.next()
+                               : row.writer == Writer::builtOnNone ? Lineage().next()
+                                                                   : Lineage::of(std::nullopt, "written there");
+        bool changed = false;
+        std::vector<QString> texts;
+        for (const ClipboardItem& kept : merge.merge(row.ours, row.onDisk, 200, 5, changed, theirs))
+            texts.push_back(kept.content.textValue());
+        EXPECT_EQ(texts, row.merged);
+    }
+}
+
+// The history folder removed or moved away while one display is behind (stopped, or just before
+// it took in the other's last save): its next save finds no file and writes its list whole, and
+// the other's next save keeps what the first never saw.
+TEST_F(ClipboardTwoInstances, AListSavedWhereTheFileWasGoneTakesNothingAwayFromTheOther) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    auto item = [&](const char* text, int seconds) {
+        return ClipboardItem::make(ClipboardContent::text(text), now.addSecs(seconds));
+    };
+    const ClipboardItem w = item("w", 0), x = item("x", 1), y = item("y", 2), z = item("z", 3), v = item("v", 4);
+    for (const char* move : {"removed", "moved away"}) {
+        SCOPED_TRACE(move);
+        QDir(folder).removeRecursively();
+        ClipboardHistoryStore behind(folder), other(folder);
+        behind.read(200, now);
+        behind.save({w}, 200, {});
+        behind.waitUntilIdle();
+        other.read(200, now);
+        other.save({x, w}, 200, {});
+        other.waitUntilIdle();
+        if (move == std::string("removed")) ASSERT_TRUE(QDir(folder).removeRecursively());
+        else ASSERT_TRUE(QDir().rename(folder, folder + "-" + move));
+        behind.save({y, w}, 200, {});
+        behind.waitUntilIdle();
+        other.save({z, x, w}, 200, {});
+        other.waitUntilIdle();
+        EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"z", "y", "x", "w"}));
+        // And the one behind takes in what it never saw, removing nothing.
+        std::optional<std::vector<ClipboardItem>> merged;
+        behind.refresh({y, w}, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); });
+        behind.waitUntilIdle();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(merged.has_value());
+        behind.save({v, z, y, x, w}, 200, {});
+        behind.waitUntilIdle();
+        EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"v", "z", "y", "x", "w"}));
+        QDir(folder + "-" + move).removeRecursively();
+    }
 }
 
 // A clear on one display empties the other's list a moment after, and nothing cleared comes back
