@@ -406,6 +406,99 @@ TEST_F(ClipboardTwoInstances, AFolderMovedAwayOrRemovedIsNoClear) {
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"e", "d", "c", "b", "a"}));
 }
 
+// A display started while another program rewrites the history file in place (a backup restored
+// with rsync --inplace, an editor): the file that changes under the read is read again once it
+// holds still, not set aside as damaged, and the start's first copy takes nothing from the other.
+TEST_F(ClipboardTwoInstances, AStartWhileTheFileIsRewrittenInPlaceReadsItAgainOnceItHoldsStill) {
+    start();
+    for (int i = 0; i < 12; ++i) copyOnFirst(QString::asprintf("entry %d", i));
+    pin("entry 3");
+    pin("entry 7");
+    settleBoth();
+    const std::vector<QString> before = fileTexts(historyFile());
+    ASSERT_EQ(before.size(), 12u);
+    const QByteArray whole = readFile(historyFile());
+    // Half of it written over the file when the start's read begins, the rest when it reads again.
+    QFile inPlace(historyFile());
+    int reads = 0;
+    ClipboardHistoryStore::setLoadCheckpointForTesting([&](qint64 bytesRead, const std::function<bool()>&) {
+        if (bytesRead != 0) return;
+        if (++reads == 1) {
+            ASSERT_TRUE(inPlace.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            inPlace.write(whole.left(whole.size() / 2));
+            inPlace.flush();
+        } else if (reads == 2) {
+            inPlace.write(whole.mid(whole.size() / 2));
+            inPlace.close();
+        }
+    });
+    startSecond();
+    ClipboardHistoryStore::setLoadCheckpointForTesting({});
+    EXPECT_GE(reads, 2);
+    EXPECT_TRUE(QDir(folder).entryList({"history.json.damaged-*"}, QDir::Files).isEmpty());
+    EXPECT_FALSE(second->historyFileWasDamaged());
+    EXPECT_EQ(secondTexts().size(), 12u);
+    copyOnSecond("new");
+    std::vector<QString> expected = before;
+    expected.insert(expected.begin() + 2, "new");
+    EXPECT_EQ(fileTexts(historyFile()), expected);
+    copyOnFirst("after");
+    expected.insert(expected.begin() + 2, "after");
+    EXPECT_EQ(fileTexts(historyFile()), expected);
+}
+
+// The history folder made a link to a folder of the user's own while both run, then the link
+// pointed at another such folder: each save follows it where it leads now, and each display takes
+// in the other's saves there. A link to nothing keeps the copies in memory, says so (again at
+// quit), and the next save where the link leads somewhere of the user's again writes them.
+TEST_F(ClipboardTwoInstances, AHistoryFolderMadeALinkWhileRunningIsFollowedWhereverItLeadsNow) {
+    start();
+    copyOnFirst("a");
+    startSecond();
+    const auto bothShow = [&](const std::vector<QString>& list) {
+        const bool shown = TestSupport::waitFor([&] { return texts() == list && secondTexts() == list; }, 3000);
+        const std::vector<QString> first = texts(), second = secondTexts();
+        if (!shown)
+            ADD_FAILURE() << "here " << qPrintable(QStringList(first.begin(), first.end()).join(',')) << ", there "
+                          << qPrintable(QStringList(second.begin(), second.end()).join(','));
+    };
+    const auto linkTo = [&](const QString& target) {
+        // Put in place by a rename, as `ln -sfn` does.
+        QFile::remove(folder + "-link");
+        ASSERT_TRUE(QFile::link(target, folder + "-link"));
+        ASSERT_EQ(::rename(QFile::encodeName(folder + "-link").constData(), QFile::encodeName(folder).constData()), 0);
+    };
+    const QString mine = dir.path() + "/MyHistory", other = dir.path() + "/OtherHistory";
+    ASSERT_TRUE(QDir().rename(folder, mine));
+    linkTo(mine);
+    copyOnFirst("b");
+    EXPECT_EQ(fileTexts(mine + "/history.json"), (std::vector<QString>{"b", "a"}));
+    bothShow({"b", "a"});
+
+    ASSERT_TRUE(QDir().mkdir(other));
+    linkTo(other);
+    copyOnSecond("c");
+    EXPECT_EQ(fileTexts(other + "/history.json"), (std::vector<QString>{"c", "b", "a"}));
+    bothShow({"c", "b", "a"});
+    copyOnFirst("d");
+    EXPECT_EQ(fileTexts(other + "/history.json"), (std::vector<QString>{"d", "c", "b", "a"}));
+    EXPECT_EQ(fileTexts(mine + "/history.json"), (std::vector<QString>{"b", "a"}));
+
+    LogCapture log;
+    linkTo(dir.path() + "/nowhere");
+    copyOnFirst("e");
+    EXPECT_EQ(log.matching({"The history is not saved", "is a link to nothing"}).size(), 1)
+        << qPrintable(log.all().join('\n'));
+    linkTo(other);
+    copyOnFirst("f");
+    EXPECT_EQ(fileTexts(other + "/history.json"), (std::vector<QString>{"f", "e", "d", "c", "b", "a"}));
+    linkTo(dir.path() + "/nowhere");
+    copyOnFirst("g");
+    manager.reset();
+    EXPECT_EQ(log.matching({"The history is not saved (7 entries)", "is a link to nothing"}).size(), 2)
+        << qPrintable(log.all().join('\n'));
+}
+
 // A limit raised on one display is the one the other keeps its history to at its next copy.
 TEST_F(ClipboardTwoInstances, ALimitRaisedOnOneHoldsOnTheOther) {
     const QString settingsFile = dir.path() + "/settings.json";
