@@ -111,31 +111,47 @@ void ClipboardHistoryMerge::cleared(const Lineage& lineage) {
         baseLineage_ = lineage;
         writtenStamp_.clear();
         seenStamp_.clear();
+        std::lock_guard removedLock(removedMutex_);
+        for (auto it = base_.cbegin(); it != base_.cend(); ++it) noteGone(it.key());
         base_.clear();
         oursBefore_.clear();
     }
     std::lock_guard lock(removedMutex_);
+    for (const QUuid& id : std::as_const(removed_)) noteGone(id);
     removed_.clear();
+}
+
+void ClipboardHistoryMerge::noteGone(const QUuid& id) {
+    if (gone_.contains(id)) return;
+    gone_.insert(id);
+    goneOrder_.push_back(id);
+    if (goneOrder_.size() > maxGone) {
+        gone_.remove(goneOrder_.front());
+        goneOrder_.pop_front();
+    }
 }
 
 std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardItem> ours,
                                                         const std::vector<ClipboardItem>& onDisk, int limit,
                                                         int maxPinned, bool& changed, const Lineage& lineage) {
-    QSet<QUuid> removedHere;
-    {
-        std::lock_guard lock(removedMutex_);
-        removedHere = removed_;
-    }
     std::lock_guard lock(mutex_);
-    changed = false;
     // Built on what this instance last read or wrote, by writers that each merged with the file before.
     const bool descends =
         !lineage.named || (!baseLineage_.saves.isEmpty() && lineage.saves.contains(baseLineage_.saves.first()));
+    QSet<QUuid> removedHere;
+    {
+        std::lock_guard removedLock(removedMutex_);
+        removedHere = removed_;
+        // A writer that never took in a removal made here or there may still hold the entry.
+        if (!descends) removedHere.unite(gone_);
+    }
+    changed = false;
     QHash<QUuid, const ClipboardItem*> disk;
     for (const ClipboardItem& item : onDisk)
         if (!disk.contains(item.id)) disk.insert(item.id, &item);
 
     std::vector<ClipboardItem> result, theirs;  // theirs: entries the other instance added or changed
+    std::vector<QUuid> droppedHere;  // removed there
     QSet<QUuid> ourIds;
     for (ClipboardItem& item : ours) {
         ourIds.insert(item.id);
@@ -151,6 +167,7 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
             // Saved once and gone from the file: removed or cleared there, unless copied again here.
             // A file written by one that never took it in removed nothing.
             if (unchangedHere && descends) {
+                droppedHere.push_back(item.id);
                 oursBefore_.insert(item.id, version);
                 changed = true;
                 continue;
@@ -176,6 +193,10 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
         theirs.push_back(item);
         changed = true;
     }
+    {
+        std::lock_guard removedLock(removedMutex_);
+        for (const QUuid& id : droppedHere) noteGone(id);
+    }
     result = placed(std::move(result), std::move(theirs), maxPinned);
     const size_t pins = size_t(pinCount(result));
     const size_t keep = pins + size_t(std::max(limit - int(pins), 0));
@@ -199,6 +220,8 @@ void ClipboardHistoryMerge::written(const std::vector<ClipboardItem>& items, con
     // that found no file to merge with).
     if (!mergedFile) return;
     std::lock_guard removedLock(removedMutex_);
+    for (const QUuid& id : std::as_const(removed_))
+        if (!ids.contains(id)) noteGone(id);
     removed_.intersect(ids);
 }
 

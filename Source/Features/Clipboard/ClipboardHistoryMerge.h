@@ -9,6 +9,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -59,7 +60,8 @@ public:
     // changed in `onDisk` (the file's entries now, of `lineage`) laid in, pins held to `maxPinned`
     // and the others to `limit`. `changed` tells whether it differs from `ours`. An entry here
     // that the file lacks counts as removed there only when the file descends from the one this
-    // instance last read or wrote (or names no saves): a writer that never had it removed nothing.
+    // instance last read or wrote (or names no saves): a writer that never had it removed nothing,
+    // and what was removed or cleared since is not taken back from it.
     std::vector<ClipboardItem> merge(std::vector<ClipboardItem> ours, const std::vector<ClipboardItem>& onDisk,
                                      int limit, int maxPinned, bool& changed, const Lineage& lineage = {});
     // The file now holds `items`, saved as `lineage`; `stamp` tells that version of the file,
@@ -85,5 +87,11 @@ private:
     QHash<QUuid, Version> oursBefore_;
     std::mutex removedMutex_;  // apart, so that noting a removal never waits for a merge
     QSet<QUuid> removed_;  // removed here, perhaps still in the file
+    // Removed here or there and gone from the file, the latest `maxGone`: not taken back from a
+    // file whose writer never took in the removal.
+    static constexpr size_t maxGone = 10000;
+    QSet<QUuid> gone_;
+    std::deque<QUuid> goneOrder_;
+    void noteGone(const QUuid& id);  // with removedMutex_ held
     QByteArray writtenStamp_, seenStamp_;
 };

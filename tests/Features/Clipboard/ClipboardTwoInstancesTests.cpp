@@ -168,7 +168,8 @@ TEST_F(ClipboardTwoInstances, AnOlderListSavedAfterAMergeGivesNothingBack) {
 // never had is removed: a file built on no file this display read or wrote (saved where the file
 // was missing, or over one it could not read) is united with the list here; a file built on this
 // display's last save, one that names no saves (an older version's, another program's) and an
-// empty one (a clear) remove what they lack.
+// empty one (a clear) remove what they lack. What was removed or cleared here is not taken back
+// from a writer that never took in the removal, even after this display saved it.
 TEST(ClipboardHistoryMergeRule, NothingAWriterNeverHadIsRemoved) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     auto item = [&](const char* text, int seconds) {
@@ -180,12 +181,14 @@ TEST(ClipboardHistoryMergeRule, NothingAWriterNeverHadIsRemoved) {
     ++aAgain.copyCount;
     using Lineage = ClipboardHistoryLineage;
     enum class Writer { builtOnOurs, builtOnNone, namesNone };
+    enum class Here { saved, removedAndSaved, cleared };
     struct Row {
         const char* name;
         Writer writer;
         std::vector<ClipboardItem> ours, onDisk;
         std::vector<QUuid> removedHere;
         std::vector<QString> merged;
+        Here here = Here::saved;
     };
     const std::vector<Row> rows = {
         {"removed there", Writer::builtOnOurs, {a, b}, {b}, {}, {"b"}},
@@ -195,6 +198,14 @@ TEST(ClipboardHistoryMergeRule, NothingAWriterNeverHadIsRemoved) {
         {"a writer that never had them", Writer::builtOnNone, {a, b}, {c}, {}, {"c", "a", "b"}},
         {"a writer that never had one", Writer::builtOnNone, {a, b}, {c, b}, {}, {"c", "a", "b"}},
         {"a writer that never had them, one removed here", Writer::builtOnNone, {b}, {c, a}, {a.id}, {"c", "b"}},
+        {"a writer that never took in a removal saved here",
+         Writer::builtOnNone,
+         {b},
+         {c, a, b},
+         {a.id},
+         {"c", "b"},
+         Here::removedAndSaved},
+        {"a writer that never took in a clear here", Writer::builtOnNone, {}, {c, a, b}, {}, {"c"}, Here::cleared},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -202,6 +213,8 @@ TEST(ClipboardHistoryMergeRule, NothingAWriterNeverHadIsRemoved) {
         const Lineage ours = Lineage().next();
         merge.written({a, b}, "saved here", ours);
         merge.removed(row.removedHere);
+        if (row.here == Here::removedAndSaved) merge.written(row.ours, "saved again", ours.next());
+        if (row.here == Here::cleared) merge.cleared(ours.next());
         const Lineage theirs = row.writer == Writer::builtOnOurs ? ours.next()
                                : row.writer == Writer::builtOnNone ? Lineage().next()
                                                                    : Lineage::of(std::nullopt, "written there");
