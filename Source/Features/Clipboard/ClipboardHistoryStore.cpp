@@ -56,9 +56,30 @@ struct HistoryLock {
 
 // How many times a file that changed while it was read is read again, once it holds still.
 constexpr int kRereads = 3;
+// A file changed less than this ago may still be being written (another program rewriting it in
+// place, paused between two writes): one that cannot be read is read again once it is older.
+constexpr qint64 kQuietMs = 1500;
 
-// Waits until the file holds still (another program rewriting it in place, say): the same version
-// twice, a moment apart. False when `stop` says so first; after some seconds it is taken as it is.
+// When the file was last changed, in milliseconds since the epoch; absent when there is none.
+std::optional<qint64> changedAt(const QString& file) {
+    struct stat st {};
+    if (::lstat(NativePath::encode(file).constData(), &st) != 0) return std::nullopt;
+    return qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+}
+
+bool isBeingWritten(const QString& file) {
+    const std::optional<qint64> at = changedAt(file);
+    return at && std::abs(QDateTime::currentMSecsSinceEpoch() - *at) < kQuietMs;
+}
+
+// Whether to read the file again: it changed while it was read (a read begun at `stamp`), or could
+// not be read and was changed a moment ago.
+bool readAgain(const QString& file, const QByteArray& stamp, bool failed) {
+    return SafeFile::stamp(file) != stamp || (failed && isBeingWritten(file));
+}
+
+// Waits until the file holds still: the same version twice, a moment apart, last changed a while
+// ago. False when `stop` says so first; after some seconds it is taken as it is.
 bool waitUntilStill(const QString& file, const std::function<bool()>& stop) {
     QByteArray before = SafeFile::stamp(file);
     for (int look = 0; look < 50; ++look) {
@@ -67,7 +88,7 @@ bool waitUntilStill(const QString& file, const std::function<bool()>& stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         const QByteArray now = SafeFile::stamp(file);
-        if (now == before) return true;
+        if (now == before && !isBeingWritten(file)) return true;
         before = now;
     }
     return true;
@@ -126,7 +147,7 @@ OnDisk itemsOnDisk(const QString& file, const QString& imagesDirectory, const QD
     for (int look = 0;; ++look) {
         OnDisk found = readOnDisk(file, imagesDirectory, now, limit, stop);
         if (found.state == OnDisk::State::stopped || found.state == OnDisk::State::missing) return found;
-        if (look == kRereads || SafeFile::stamp(file) == found.stamp) return found;
+        if (look == kRereads || !readAgain(file, found.stamp, found.state != OnDisk::State::read)) return found;
         if (!waitUntilStill(file, stop)) {
             found.state = OnDisk::State::stopped;
             return found;
@@ -378,7 +399,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
             loaded.stopped = true;
             return loaded;
         }
-        if (look == kRereads || SafeFile::stamp(file) == loaded.stamp) break;
+        if (look == kRereads || !readAgain(file, loaded.stamp, !records || (source && source->failure))) break;
         records.reset();
         if (!waitUntilStill(file, stopAsked)) {
             loaded.stopped = true;

@@ -420,44 +420,53 @@ TEST_F(ClipboardTwoInstances, AFolderMovedAwayOrRemovedIsNoClear) {
 }
 
 // A display started while another program rewrites the history file in place (a backup restored
-// with rsync --inplace, an editor): the file that changes under the read is read again once it
-// holds still, not set aside as damaged, and the start's first copy takes nothing from the other.
+// with rsync --inplace, an editor): a file that changes under the read, or that cannot be read and
+// was changed a moment ago (the writer paused), is read again once it holds still, not set aside as
+// damaged, and the start's first copy takes nothing from the other.
 TEST_F(ClipboardTwoInstances, AStartWhileTheFileIsRewrittenInPlaceReadsItAgainOnceItHoldsStill) {
     start();
     for (int i = 0; i < 12; ++i) copyOnFirst(QString::asprintf("entry %d", i));
     pin("entry 3");
     pin("entry 7");
     settleBoth();
-    const std::vector<QString> before = fileTexts(historyFile());
-    ASSERT_EQ(before.size(), 12u);
-    const QByteArray whole = readFile(historyFile());
-    // Half of it written over the file when the start's read begins, the rest when it reads again.
-    QFile inPlace(historyFile());
-    int reads = 0;
-    ClipboardHistoryStore::setLoadCheckpointForTesting([&](qint64 bytesRead, const std::function<bool()>&) {
-        if (bytesRead != 0) return;
-        if (++reads == 1) {
+    std::vector<QString> expected = fileTexts(historyFile());
+    ASSERT_EQ(expected.size(), 12u);
+    for (const bool pausedBeforeTheRead : {false, true}) {
+        SCOPED_TRACE(pausedBeforeTheRead ? "paused before the read" : "changed under the read");
+        const QByteArray whole = readFile(historyFile());
+        // Half of it written over the file, the rest when the start reads it again.
+        QFile inPlace(historyFile());
+        const auto writeHalf = [&] {
             ASSERT_TRUE(inPlace.open(QIODevice::ReadWrite | QIODevice::Truncate));
             inPlace.write(whole.left(whole.size() / 2));
             inPlace.flush();
-        } else if (reads == 2) {
-            inPlace.write(whole.mid(whole.size() / 2));
-            inPlace.close();
-        }
-    });
-    startSecond();
-    ClipboardHistoryStore::setLoadCheckpointForTesting({});
-    EXPECT_GE(reads, 2);
-    EXPECT_TRUE(QDir(folder).entryList({"history.json.damaged-*"}, QDir::Files).isEmpty());
-    EXPECT_FALSE(second->historyFileWasDamaged());
-    EXPECT_EQ(secondTexts().size(), 12u);
-    copyOnSecond("new");
-    std::vector<QString> expected = before;
-    expected.insert(expected.begin() + 2, "new");
-    EXPECT_EQ(fileTexts(historyFile()), expected);
-    copyOnFirst("after");
-    expected.insert(expected.begin() + 2, "after");
-    EXPECT_EQ(fileTexts(historyFile()), expected);
+        };
+        int reads = 0;
+        if (pausedBeforeTheRead) writeHalf();
+        ClipboardHistoryStore::setLoadCheckpointForTesting([&](qint64 bytesRead, const std::function<bool()>&) {
+            if (bytesRead != 0) return;
+            if (++reads == 1) {
+                if (!pausedBeforeTheRead) writeHalf();
+            } else if (inPlace.isOpen()) {
+                inPlace.write(whole.mid(whole.size() / 2));
+                inPlace.close();
+            }
+        });
+        second.reset();
+        startSecond();
+        ClipboardHistoryStore::setLoadCheckpointForTesting({});
+        EXPECT_GE(reads, 2);
+        EXPECT_TRUE(QDir(folder).entryList({"history.json.damaged-*"}, QDir::Files).isEmpty());
+        EXPECT_FALSE(second->historyFileWasDamaged());
+        EXPECT_EQ(secondTexts().size(), expected.size());
+        const QString copied = pausedBeforeTheRead ? "second" : "first";
+        copyOnSecond(copied);
+        expected.insert(expected.begin() + 2, copied);
+        EXPECT_EQ(fileTexts(historyFile()), expected);
+        copyOnFirst(copied + " here");
+        expected.insert(expected.begin() + 2, copied + " here");
+        EXPECT_EQ(fileTexts(historyFile()), expected);
+    }
 }
 
 // The history folder made a link to a folder of the user's own while both run, then the link
