@@ -605,12 +605,13 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
 }
 
 void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
-                                    std::function<void(std::vector<ClipboardItem>)> merged) {
+                                    std::function<void(std::vector<ClipboardItem>)> merged,
+                                    std::function<void()> saveNeeded) {
     if (refused_) return;
     const quint64 sequence = saveSequence_->load();
     queue_->async([items = std::move(items), sequence, latest = saveSequence_, place = place_, merge = merge_, limit,
-                   giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(),
-                   merged = std::move(merged)]() mutable {
+                   giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(), merged = std::move(merged),
+                   saveNeeded = std::move(saveNeeded)]() mutable {
         if (latest->load() != sequence) return;  // a save follows, and merges
         const Place::Now where = place->now();
         if (where.refused || merge->isKnown(SafeFile::stamp(where.historyFile))) return;
@@ -622,9 +623,18 @@ void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
         bool changed = false;
         items = merge->merge(std::move(items), found.items, limit, maxPinned, changed, found.lineage);
         merge->seen(found.items, found.stamp, found.lineage);
-        if (!changed) return;
-        Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
-            if (latest->load() == sequence) merged(std::move(items));
+        // Saved by one that never had some of the entries here (where the file was gone, say): a
+        // save gives them back to the file at once.
+        QSet<QUuid> inFile;
+        for (const ClipboardItem& item : found.items) inFile.insert(item.id);
+        const bool fileLacks = std::any_of(items.begin(), items.end(),
+                                           [&inFile](const ClipboardItem& item) { return !inFile.contains(item.id); });
+        if (!changed && !fileLacks) return;
+        Dispatch::main([items = std::move(items), sequence, latest, changed, merged = std::move(merged),
+                        saveNeeded = fileLacks ? std::move(saveNeeded) : nullptr]() mutable {
+            if (latest->load() != sequence) return;
+            if (changed) merged(std::move(items));
+            if (saveNeeded) saveNeeded();
         });
     });
 }

@@ -103,10 +103,10 @@ public:
     // Reads the history file when another instance has written it since this one last read or
     // wrote it, and hands `merged` what the entries become with its changes merged in (as save()
     // does, but writing nothing), unless a save is asked for meanwhile or the quit begins. A file
-    // gone from the folder this instance last read or wrote it in was cleared there and holds
-    // nothing; one that cannot be read, or is missing from a folder made since (one moved away and
-    // made again), leaves the entries as they are, and a save writes them whole.
-    void refresh(std::vector<ClipboardItem> items, int limit, std::function<void(std::vector<ClipboardItem>)> merged);
+    // that is missing or cannot be read leaves the entries as they are. When the entries keep what
+    // the file lacks (its writer never had them), `saveNeeded` runs after `merged`, on the GUI thread.
+    void refresh(std::vector<ClipboardItem> items, int limit, std::function<void(std::vector<ClipboardItem>)> merged,
+                 std::function<void()> saveNeeded = {});
     // Entries removed here, which a save must not take in again from another instance's file.
     void noteRemoved(const std::vector<QUuid>& ids);
     // Keeps a copied image as a PNG under a new name (a PNG byte for byte), then hands its

@@ -228,7 +228,7 @@ TEST(ClipboardHistoryMergeRule, NothingAWriterNeverHadIsRemoved) {
 
 // The history folder removed or moved away while one display is behind (stopped, or just before
 // it took in the other's last save): its next save finds no file and writes its list whole, and
-// the other's next save keeps what the first never saw.
+// the other keeps what the first never saw, and saves it again at once.
 TEST_F(ClipboardTwoInstances, AListSavedWhereTheFileWasGoneTakesNothingAwayFromTheOther) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     auto item = [&](const char* text, int seconds) {
@@ -249,6 +249,12 @@ TEST_F(ClipboardTwoInstances, AListSavedWhereTheFileWasGoneTakesNothingAwayFromT
         else ASSERT_TRUE(QDir().rename(folder, folder + "-" + move));
         behind.save({y, w}, 200, {});
         behind.waitUntilIdle();
+        // The other takes it in, and asks for a save to give the file back what it lacks.
+        bool saveAsked = false;
+        other.refresh({x, w}, 200, [](std::vector<ClipboardItem>) {}, [&saveAsked] { saveAsked = true; });
+        other.waitUntilIdle();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(saveAsked);
         other.save({z, x, w}, 200, {});
         other.waitUntilIdle();
         EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"z", "y", "x", "w"}));
