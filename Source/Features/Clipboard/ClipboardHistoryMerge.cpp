@@ -79,6 +79,14 @@ ClipboardHistoryLineage ClipboardHistoryLineage::next() const {
     return lineage;
 }
 
+ClipboardHistoryLineage ClipboardHistoryLineage::ofEmpty(const QByteArray& stamp,
+                                                         const ClipboardHistoryLineage& before) {
+    ClipboardHistoryLineage lineage = of(std::nullopt, stamp);
+    for (const QByteArray& save : before.saves)
+        if (lineage.saves.size() < length) lineage.saves.append(save);
+    return lineage;
+}
+
 QString ClipboardHistoryLineage::text() const { return QString::fromLatin1(saves.join(' ')); }
 
 ClipboardHistoryMerge::Version ClipboardHistoryMerge::Version::of(const ClipboardItem& item) {

@@ -24,6 +24,9 @@ struct ClipboardHistoryLineage {
     static ClipboardHistoryLineage of(const std::optional<QString>& saves, const QByteArray& stamp);
     // The lineage of a new save built on this one.
     ClipboardHistoryLineage next() const;
+    // What a file written empty (at `stamp`) descends from: it names no saves, so it is known by
+    // its stamp, and a save built on it goes on from `before`.
+    static ClipboardHistoryLineage ofEmpty(const QByteArray& stamp, const ClipboardHistoryLineage& before);
     QString text() const;
     // How many saves a lineage names: a display that fell further behind has its list united.
     static constexpr int length = 64;

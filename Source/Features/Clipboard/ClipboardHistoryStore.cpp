@@ -9,6 +9,8 @@
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Extensions/PngData.h"
 #include "Source/Features/Clipboard/ClipboardHistoryMerge.h"
+#include "Source/Features/Clipboard/ClipboardHistoryOnDisk.h"
+#include "Source/Features/Clipboard/ClipboardHistoryPlace.h"
 #include "Source/Features/Clipboard/ClipboardHistoryReader.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 
@@ -25,12 +27,13 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
-#include <thread>
-#include <utility>
 
 #include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcClipboard, "com.pelwick.Quorvin.Clipboard", QtInfoMsg)
+
+using OnDisk = ClipboardHistoryOnDisk;
+using Place = ClipboardHistoryPlace;
 
 namespace {
 
@@ -53,116 +56,6 @@ struct HistoryLock {
     bool mayWrite() const { return lock.held() || lock.state() == FolderLock::State::noLocks; }
     FolderLock lock;
 };
-
-// How many times a file that changed while it was read is read again, once it holds still.
-constexpr int kRereads = 3;
-// A file changed less than this ago may still be being written (another program rewriting it in
-// place, paused between two writes): one that cannot be read is read again once it is older.
-constexpr qint64 kQuietMs = 1500;
-
-// When the file was last changed, in milliseconds since the epoch; absent when there is none.
-std::optional<qint64> changedAt(const QString& file) {
-    struct stat st {};
-    if (::lstat(NativePath::encode(file).constData(), &st) != 0) return std::nullopt;
-    return qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-}
-
-bool isBeingWritten(const QString& file) {
-    const std::optional<qint64> at = changedAt(file);
-    return at && std::abs(QDateTime::currentMSecsSinceEpoch() - *at) < kQuietMs;
-}
-
-// Whether to read the file again: it changed while it was read (a read begun at `stamp`), or could
-// not be read and was changed a moment ago.
-bool readAgain(const QString& file, const QByteArray& stamp, bool failed) {
-    return SafeFile::stamp(file) != stamp || (failed && isBeingWritten(file));
-}
-
-// Waits until the file holds still: the same version twice, a moment apart, last changed a while
-// ago. False when `stop` says so first; after some seconds it is taken as it is.
-bool waitUntilStill(const QString& file, const std::function<bool()>& stop) {
-    QByteArray before = SafeFile::stamp(file);
-    for (int look = 0; look < 50; ++look) {
-        for (int slice = 0; slice < 4; ++slice) {
-            if (stop && stop()) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        const QByteArray now = SafeFile::stamp(file);
-        if (now == before && !isBeingWritten(file)) return true;
-        before = now;
-    }
-    return true;
-}
-
-// What a look at the history file found.
-struct OnDisk {
-    enum class State { read, missing, unreadable, refused, stopped };
-    State state = State::missing;
-    std::vector<ClipboardItem> items;  // the entries that carry their ids, held to the limit
-    ClipboardHistoryLineage lineage;
-    QByteArray stamp;  // the version read
-    FileError error;  // why it could not be read
-};
-
-OnDisk readOnDisk(const QString& file, const QString& imagesDirectory, const QDateTime& now, int limit,
-                  const std::function<bool()>& stop) {
-    OnDisk found;
-    found.stamp = SafeFile::stamp(file);
-    const std::unique_ptr<QFile> in = SafeFile::openRegular(file, &found.error);
-    if (!in) {
-        // A link or a device in the file's place is neither read nor replaced.
-        found.state = found.error.isMissing() ? OnDisk::State::missing
-                      : found.error.code == 0 ? OnDisk::State::refused
-                                              : OnDisk::State::unreadable;
-        return found;
-    }
-    ClipboardHistoryReader source(*in, stop);
-    const auto records = ClipboardItemCodable::decodeStream(std::ref(source));
-    if (source.stopped) {
-        found.state = OnDisk::State::stopped;
-        return found;
-    }
-    if (!records) {
-        if (source.failure) found.error = *source.failure;
-        else found.error = FileError{file, QStringLiteral("is damaged"), EINVAL};
-        found.state = OnDisk::State::unreadable;
-        return found;
-    }
-    found.state = OnDisk::State::read;
-    found.lineage = ClipboardHistoryLineage::of(records->empty() ? std::nullopt : records->front().saves, found.stamp);
-    for (const ClipboardItemCodable* record : ClipboardHistoryReader::keptRecords(*records, limit)) {
-        // A record without an id would be a new entry at every read: only a file of an older version has one.
-        if (!record->itemID || QUuid(*record->itemID).isNull()) continue;
-        if (auto item = record->toClipboardItem(now, imagesDirectory)) found.items.push_back(std::move(*item));
-    }
-    return found;
-}
-
-// What another instance saved, taken in as a start reads it: the entries the history file holds
-// now that carry their ids, held to `limit` the same way. A missing file tells nothing (it is
-// cleared by writing it empty): its folder was moved away or removed, and perhaps made again. A
-// file that changed while it was read is read again once it holds still.
-OnDisk itemsOnDisk(const QString& file, const QString& imagesDirectory, const QDateTime& now, int limit,
-                   const std::function<bool()>& stop) {
-    for (int look = 0;; ++look) {
-        OnDisk found = readOnDisk(file, imagesDirectory, now, limit, stop);
-        if (found.state == OnDisk::State::stopped || found.state == OnDisk::State::missing) return found;
-        if (look == kRereads || !readAgain(file, found.stamp, found.state != OnDisk::State::read)) return found;
-        if (!waitUntilStill(file, stop)) {
-            found.state = OnDisk::State::stopped;
-            return found;
-        }
-    }
-}
-
-// What a file written empty descends from: it names no saves, so it is known by its stamp, and a
-// save built on it goes on from `before`.
-ClipboardHistoryLineage emptyLineage(const QByteArray& stamp, const ClipboardHistoryLineage& before) {
-    ClipboardHistoryLineage lineage = ClipboardHistoryLineage::of(std::nullopt, stamp);
-    for (const QByteArray& save : before.saves)
-        if (lineage.saves.size() < ClipboardHistoryLineage::length) lineage.saves.append(save);
-    return lineage;
-}
 
 // Writes the file atomically, readable by the user only, into our folders (made private in
 // order, from the history folder down, so that a linked one is never written below). Any queue.
@@ -252,72 +145,15 @@ struct ClipboardHistoryStore::PendingLoad {
     std::atomic<bool> stop{false};
 };
 
-// Where the history folder leads now, looked at before each piece of work as at start: a link the
-// user made to a folder of their own is followed (and may lead elsewhere now), one to anything else
-// is refused. Also what could not be saved, said again at quit. On the image queue, but the start.
-struct ClipboardHistoryStore::Place {
-    struct Now {
-        QString historyFile, imagesDirectory;
-        QStringList privateFolders;  // made private before a write: the history folder, unless linked
-        bool refused = false;
-        QString why;  // why it is refused
-        bool linked() const { return privateFolders.isEmpty(); }
-    };
-
-    Now now() {
-        FileError error;
-        const std::optional<QString> place = SafeFile::followUsersLink(folder, true, &error);
-        Now found;
-        std::lock_guard lock(mutex);
-        if (!place) {
-            found.refused = true;
-            found.why = error.message();
-            if (std::exchange(refusal, found.why) != found.why)
-                qCWarning(lcClipboard, "History folder %s; the history is kept in memory only",
-                          qPrintable(refusal));
-            return found;
-        }
-        refusal.clear();
-        found.historyFile = *place + QStringLiteral("/history.json");
-        found.imagesDirectory = *place + QStringLiteral("/Images");
-        if (*place == folder) found.privateFolders << folder;
-        return found;
-    }
-    // A save that could not be made: said when its reason is new, and again at quit.
-    void notSaved(size_t entries, const QString& why) {
-        std::lock_guard lock(mutex);
-        unsavedEntries = entries;
-        if (std::exchange(unsaved, why) != why)
-            qCWarning(lcClipboard, "The history is not saved (%zu entries): %s", entries, qPrintable(why));
-    }
-    void saved() {
-        std::lock_guard lock(mutex);
-        unsaved.clear();
-    }
-    void tellAtQuit() {
-        std::lock_guard lock(mutex);
-        if (!unsaved.isEmpty() && !std::exchange(told, true))
-            qCWarning(lcClipboard, "The history is not saved (%zu entries): %s", unsavedEntries, qPrintable(unsaved));
-    }
-
-    QString folder;  // as it was given
-    std::mutex mutex;
-    QString refusal;  // said last
-    QString unsaved;  // why the last save was not made
-    size_t unsavedEntries = 0;
-    bool told = false;
-};
-
 ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
-    place_ = std::make_shared<Place>();
-    place_->folder = QDir::cleanPath(historyFolder);
+    place_ = std::make_shared<Place>(historyFolder);
     // A link the user made to a folder of their own is followed, as for the settings and snippets;
     // the folder it leads to keeps its mode. A link to anything else is refused, and said once.
     const Place::Now place = place_->now();
-    imagesDirectory_ = place.refused ? place_->folder + QStringLiteral("/Images") : place.imagesDirectory;
-    historyFile_ = place.refused ? place_->folder + QStringLiteral("/history.json") : place.historyFile;
+    imagesDirectory_ = place.refused ? place_->folder() + QStringLiteral("/Images") : place.imagesDirectory;
+    historyFile_ = place.refused ? place_->folder() + QStringLiteral("/history.json") : place.historyFile;
     refused_ = place.refused;
-    if (!refused_ && (place.linked() || makePrivateFolder(place_->folder))) makePrivateFolder(imagesDirectory_);
+    if (!refused_ && (place.linked() || makePrivateFolder(place_->folder()))) makePrivateFolder(imagesDirectory_);
     queue_ = std::make_unique<SerialQueue>("com.merovane.clipboard-images", QueuePriority::utility);
     merge_ = std::make_shared<ClipboardHistoryMerge>();
 }
@@ -399,9 +235,9 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
             loaded.stopped = true;
             return loaded;
         }
-        if (look == kRereads || !readAgain(file, loaded.stamp, !records || (source && source->failure))) break;
+        if (look == OnDisk::rereads || !OnDisk::readAgain(file, loaded.stamp, !records || (source && source->failure))) break;
         records.reset();
-        if (!waitUntilStill(file, stopAsked)) {
+        if (!OnDisk::waitUntilStill(file, stopAsked)) {
             loaded.stopped = true;
             return loaded;
         }
@@ -553,7 +389,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         if (merge->isAsWritten(SafeFile::stamp(path))) {
             lineage = merge->base().next();
         } else {
-            const OnDisk found = itemsOnDisk(path, where.imagesDirectory, now, limit,
+            const OnDisk found = OnDisk::read(path, where.imagesDirectory, now, limit,
                                              [&] { return giveUp() || giveUpAt->passed(); });
             switch (found.state) {
             case OnDisk::State::stopped:
@@ -595,7 +431,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         // Only a file written under the lock is what both last agreed on. It is read again at the
         // next save when the entries here lack what was merged in (until they take it in).
         const QByteArray stamp = SafeFile::stamp(path);
-        if (records.empty()) lineage = emptyLineage(stamp, lineage);
+        if (records.empty()) lineage = ClipboardHistoryLineage::ofEmpty(stamp, lineage);
         if (lock.lock.held()) merge->written(items, changed ? QByteArray() : stamp, lineage, mergedFile);
         if (!changed || !merged) return;
         Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
@@ -618,7 +454,7 @@ void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
         // One that cannot be looked at, or is gone with its folder, leaves the entries here as they
         // are. The read ends at once when a save follows (it merges) or at quit.
         const auto stop = [&] { return latest->load() != sequence || giveUpAt->isSet(); };
-        const OnDisk found = itemsOnDisk(where.historyFile, where.imagesDirectory, now, limit, stop);
+        const OnDisk found = OnDisk::read(where.historyFile, where.imagesDirectory, now, limit, stop);
         if (found.state != OnDisk::State::read) return;
         bool changed = false;
         items = merge->merge(std::move(items), found.items, limit, maxPinned, changed, found.lineage);
@@ -716,13 +552,13 @@ void ClipboardHistoryStore::removeAll() {
         // display drops what it had even when it never saw the empty file.
         ClipboardHistoryLineage before = merge->base();
         if (!merge->isKnown(SafeFile::stamp(file))) {
-            const OnDisk found = itemsOnDisk(file, images, now, 0, [&] { return giveUpAt->passed(); });
+            const OnDisk found = OnDisk::read(file, images, now, 0, [&] { return giveUpAt->passed(); });
             if (found.state == OnDisk::State::read) before = found.lineage;
         }
         merge->cleared();
         if (writePrivateFile(file, QByteArrayLiteral("[]"), where.privateFolders)) {
             const QByteArray stamp = SafeFile::stamp(file);
-            merge->written({}, stamp, emptyLineage(stamp, before));
+            merge->written({}, stamp, ClipboardHistoryLineage::ofEmpty(stamp, before));
             place->saved();
         } else {
             qCWarning(lcClipboard, "The history is not cleared: %s cannot be written", qPrintable(file));

@@ -18,6 +18,7 @@
 #include <vector>
 
 class ClipboardHistoryMerge;
+class ClipboardHistoryPlace;
 class SerialQueue;
 
 Q_DECLARE_LOGGING_CATEGORY(lcClipboard)
@@ -122,7 +123,6 @@ public:
 
 private:
     struct PendingLoad;
-    struct Place;
 
     // What this instance knows of the file from a start's read.
     void noteLoaded(const Loaded& loaded) const;
@@ -132,7 +132,7 @@ private:
     std::unique_ptr<SerialQueue> queue_;
     std::shared_ptr<PendingLoad> pendingLoad_;
     std::shared_ptr<ClipboardHistoryMerge> merge_;
-    std::shared_ptr<Place> place_;
+    std::shared_ptr<ClipboardHistoryPlace> place_;
     bool refused_ = false;
     // Raised by every save and by removeAll(); a queued write older than the latest is skipped.
     std::shared_ptr<std::atomic<quint64>> saveSequence_ = std::make_shared<std::atomic<quint64>>(0);
