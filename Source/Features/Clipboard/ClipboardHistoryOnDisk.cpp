@@ -36,7 +36,7 @@ ClipboardHistoryOnDisk readOnce(const QString& file, const QString& imagesDirect
     found.stamp = SafeFile::stamp(file);
     const std::unique_ptr<QFile> in = SafeFile::openRegular(file, &found.error);
     if (!in) {
-        found.state = found.error.isMissing()  ? State::missing
+        found.state = found.error.isMissing() ? State::missing
                       : found.error.code == 0 ? State::refused
                                               : State::unreadable;
         return found;

@@ -235,7 +235,8 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
             loaded.stopped = true;
             return loaded;
         }
-        if (look == OnDisk::rereads || !OnDisk::readAgain(file, loaded.stamp, !records || (source && source->failure))) break;
+        if (look == OnDisk::rereads || !OnDisk::readAgain(file, loaded.stamp, !records || (source && source->failure)))
+            break;
         records.reset();
         if (!OnDisk::waitUntilStill(file, stopAsked)) {
             loaded.stopped = true;
@@ -363,8 +364,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
     const quint64 sequence = ++*saveSequence_;
     // Encoded and written on the image queue, in order; a save overtaken by a newer one is skipped.
     queue_->async([items = std::move(items), sequence, latest = saveSequence_, place = place_, merge = merge_, limit,
-                   giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(),
-                   merged = std::move(merged)]() mutable {
+                   giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(), merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a newer save or a clear follows
         const Place::Now where = place->now();
         if (where.refused) return place->notSaved(items.size(), where.why);
@@ -389,16 +389,15 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         if (merge->isAsWritten(SafeFile::stamp(path))) {
             lineage = merge->base().next();
         } else {
-            const OnDisk found = OnDisk::read(path, where.imagesDirectory, now, limit,
-                                             [&] { return giveUp() || giveUpAt->passed(); });
+            const OnDisk found =
+                OnDisk::read(path, where.imagesDirectory, now, limit, [&] { return giveUp() || giveUpAt->passed(); });
             switch (found.state) {
             case OnDisk::State::stopped:
                 if (latest->load() == sequence)
                     qCWarning(lcClipboard, "The history is not saved (%zu entries): quitting while %s was read",
                               items.size(), qPrintable(path));
                 return;
-            case OnDisk::State::refused:
-                return place->notSaved(items.size(), found.error.message());
+            case OnDisk::State::refused: return place->notSaved(items.size(), found.error.message());
             case OnDisk::State::read:
                 items = merge->merge(std::move(items), found.items, limit, maxPinned, changed, found.lineage);
                 lineage = found.lineage.next();

@@ -215,7 +215,7 @@ TEST(ClipboardHistoryMergeRule, NothingAWriterNeverHadIsRemoved) {
         merge.removed(row.removedHere);
         if (row.here == Here::removedAndSaved) merge.written(row.ours, "saved again", ours.next());
         if (row.here == Here::cleared) merge.cleared(ours.next());
-        const Lineage theirs = row.writer == Writer::builtOnOurs ? ours.next()
+        const Lineage theirs = row.writer == Writer::builtOnOurs   ? ours.next()
                                : row.writer == Writer::builtOnNone ? Lineage().next()
                                                                    : Lineage::of(std::nullopt, "written there");
         bool changed = false;
@@ -245,13 +245,16 @@ TEST_F(ClipboardTwoInstances, AListSavedWhereTheFileWasGoneTakesNothingAwayFromT
         other.read(200, now);
         other.save({x, w}, 200, {});
         other.waitUntilIdle();
-        if (move == std::string("removed")) ASSERT_TRUE(QDir(folder).removeRecursively());
-        else ASSERT_TRUE(QDir().rename(folder, folder + "-" + move));
+        if (move == std::string("removed"))
+            ASSERT_TRUE(QDir(folder).removeRecursively());
+        else
+            ASSERT_TRUE(QDir().rename(folder, folder + "-" + move));
         behind.save({y, w}, 200, {});
         behind.waitUntilIdle();
         // The other takes it in, and asks for a save to give the file back what it lacks.
         bool saveAsked = false;
-        other.refresh({x, w}, 200, [](std::vector<ClipboardItem>) {}, [&saveAsked] { saveAsked = true; });
+        other.refresh(
+            {x, w}, 200, [](std::vector<ClipboardItem>) {}, [&saveAsked] { saveAsked = true; });
         other.waitUntilIdle();
         QCoreApplication::processEvents();
         EXPECT_TRUE(saveAsked);
