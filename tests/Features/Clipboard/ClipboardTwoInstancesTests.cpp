@@ -69,6 +69,15 @@ protected:
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
     }
+    // Both lists, a moment after the save that the other takes in.
+    bool bothShow(const std::vector<QString>& list) {
+        const bool shown = TestSupport::waitFor([&] { return texts() == list && secondTexts() == list; }, 2000);
+        const std::vector<QString> first = texts(), there = secondTexts();
+        if (!shown)
+            ADD_FAILURE() << "here " << qPrintable(QStringList(first.begin(), first.end()).join(',')) << ", there "
+                          << qPrintable(QStringList(there.begin(), there.end()).join(','));
+        return shown;
+    }
     std::vector<QString> secondTexts() const {
         std::vector<QString> list;
         for (const auto& item : second->history()) list.push_back(item.content.textValue());
@@ -399,15 +408,6 @@ TEST_F(ClipboardTwoInstances, AFolderMovedAwayOrRemovedIsNoClear) {
     copyOnFirst("a");
     startSecond();
     ASSERT_EQ(secondTexts(), (std::vector<QString>{"a"}));
-    // Both lists, a moment after the save that the other takes in.
-    const auto bothShow = [&](const std::vector<QString>& list) {
-        const bool shown = TestSupport::waitFor([&] { return texts() == list && secondTexts() == list; }, 2000);
-        const std::vector<QString> first = texts(), second = secondTexts();
-        if (!shown)
-            ADD_FAILURE() << "here " << qPrintable(QStringList(first.begin(), first.end()).join(',')) << ", there "
-                          << qPrintable(QStringList(second.begin(), second.end()).join(','));
-        return shown;
-    };
 
     ASSERT_TRUE(QDir().rename(folder, folder + "-moved"));
     copyOnSecond("b");
@@ -486,13 +486,6 @@ TEST_F(ClipboardTwoInstances, AHistoryFolderMadeALinkWhileRunningIsFollowedWhere
     start();
     copyOnFirst("a");
     startSecond();
-    const auto bothShow = [&](const std::vector<QString>& list) {
-        const bool shown = TestSupport::waitFor([&] { return texts() == list && secondTexts() == list; }, 3000);
-        const std::vector<QString> first = texts(), second = secondTexts();
-        if (!shown)
-            ADD_FAILURE() << "here " << qPrintable(QStringList(first.begin(), first.end()).join(',')) << ", there "
-                          << qPrintable(QStringList(second.begin(), second.end()).join(','));
-    };
     const auto linkTo = [&](const QString& target) {
         // Put in place by a rename, as `ln -sfn` does.
         QFile::remove(folder + "-link");
