@@ -468,7 +468,7 @@ void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
         Dispatch::main([items = std::move(items), sequence, latest, changed, merged = std::move(merged),
                         saveNeeded = fileLacks ? std::move(saveNeeded) : nullptr]() mutable {
             if (latest->load() != sequence) return;
-            if (changed) merged(std::move(items));
+            if (changed && merged) merged(std::move(items));
             if (saveNeeded) saveNeeded();
         });
     });
