@@ -150,8 +150,14 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
     {
         std::lock_guard removedLock(removedMutex_);
         removedHere = removed_;
-        // A writer that never took in a removal made here or there may still hold the entry.
-        if (!descends) removedHere.unite(gone_);
+        // A writer that never took in a removal made here or there may still hold the entry: it is
+        // removed here again, and stays so until a save leaves it out of the file.
+        if (!descends)
+            for (const ClipboardItem& item : onDisk)
+                if (gone_.contains(item.id)) {
+                    removed_.insert(item.id);
+                    removedHere.insert(item.id);
+                }
     }
     changed = false;
     QHash<QUuid, const ClipboardItem*> disk;

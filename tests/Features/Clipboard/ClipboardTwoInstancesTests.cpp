@@ -243,39 +243,49 @@ TEST_F(ClipboardTwoInstances, AListSavedWhereTheFileWasGoneTakesNothingAwayFromT
     auto item = [&](const char* text, int seconds) {
         return ClipboardItem::make(ClipboardContent::text(text), now.addSecs(seconds));
     };
-    const ClipboardItem w = item("w", 0), x = item("x", 1), y = item("y", 2), z = item("z", 3), v = item("v", 4);
+    const ClipboardItem r = item("r", -1), w = item("w", 0), x = item("x", 1), y = item("y", 2), z = item("z", 3),
+                        v = item("v", 4);
     for (const char* move : {"removed", "moved away"}) {
         SCOPED_TRACE(move);
         QDir(folder).removeRecursively();
         ClipboardHistoryStore behind(folder), other(folder);
         behind.read(200, now);
-        behind.save({w}, 200, {});
+        behind.save({w, r}, 200, {});
         behind.waitUntilIdle();
         other.read(200, now);
+        other.save({x, w, r}, 200, {});
+        other.noteRemoved({r.id});
         other.save({x, w}, 200, {});
         other.waitUntilIdle();
         if (move == std::string("removed"))
             ASSERT_TRUE(QDir(folder).removeRecursively());
         else
             ASSERT_TRUE(QDir().rename(folder, folder + "-" + move));
-        behind.save({y, w}, 200, {});
+        behind.save({y, w, r}, 200, {});
         behind.waitUntilIdle();
-        // The other takes it in, and asks for a save to give the file back what it lacks.
+        // The other takes it in, leaving out what it removed, and asks for a save to give the file
+        // back what it lacks.
         bool saveAsked = false;
+        std::optional<std::vector<ClipboardItem>> merged;
         other.refresh(
-            {x, w}, 200, [](std::vector<ClipboardItem>) {}, [&saveAsked] { saveAsked = true; });
+            {x, w}, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); },
+            [&saveAsked] { saveAsked = true; });
         other.waitUntilIdle();
         QCoreApplication::processEvents();
         EXPECT_TRUE(saveAsked);
+        ASSERT_TRUE(merged.has_value());
+        EXPECT_EQ(merged->size(), 3u);
+        other.save(*merged, 200, {});
         other.save({z, x, w}, 200, {});
         other.waitUntilIdle();
         EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"z", "y", "x", "w"}));
-        // And the one behind takes in what it never saw, removing nothing.
-        std::optional<std::vector<ClipboardItem>> merged;
-        behind.refresh({y, w}, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); });
+        // And the one behind takes in what it never saw, and the removal it missed.
+        merged.reset();
+        behind.refresh({y, w, r}, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); });
         behind.waitUntilIdle();
         QCoreApplication::processEvents();
         ASSERT_TRUE(merged.has_value());
+        EXPECT_EQ(merged->size(), 4u);
         behind.save({v, z, y, x, w}, 200, {});
         behind.waitUntilIdle();
         EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"v", "z", "y", "x", "w"}));
