@@ -135,6 +135,7 @@ public:
             else if (key_ == "sourceApp") record_.sourceApp = text;
             else if (key_ == "imageFingerprint") record_.imageFingerprint = text;
             else if (key_ == "fileURL") record_.fileURL = text;
+            else if (key_ == "saves") record_.saves = text;
             else wrongKindUnlessUnknown();
         }
         return scalarAtTop();
@@ -426,6 +427,10 @@ void ClipboardItemCodable::encode(QByteArray& out) const {
     if (fileURL) {
         out += ",\"fileURL\":";
         appendString(out, *fileURL);
+    }
+    if (saves) {
+        out += ",\"saves\":";
+        appendString(out, *saves);
     }
     out += '}';
 }

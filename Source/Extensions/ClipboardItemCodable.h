@@ -29,6 +29,9 @@ struct ClipboardItemCodable {
     // The first file's URL, percent-encoded, where its path alone would name another file (a name
     // that is not UTF-8 reads back as its look-alike). Used only while it agrees with `value`.
     std::optional<QString> fileURL;
+    // On a history file's first record: the saves the file descends from, newest first, as
+    // space-separated ids. Another kind of value is ignored.
+    std::optional<QString> saves;
 
     // The record of an entry. A file list keeps only its first file. Dates read from a file are
     // written back to the digit while the entry's date is unchanged.

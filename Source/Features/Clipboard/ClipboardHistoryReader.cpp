@@ -36,7 +36,8 @@ void ClipboardHistoryReader::setCheckpointForTesting(Checkpoint checkpoint) {
 
 std::optional<std::vector<ClipboardItemCodable>> ClipboardHistoryReader::keptRecords(int limit,
                                                                                      std::vector<QUuid>* leftOut,
-                                                                                     int* skipped) {
+                                                                                     int* skipped,
+                                                                                     std::optional<QString>* firstSaves) {
     // The pins are known only at the end: the first `limit` others are built, the rest read past.
     std::vector<QUuid> pastLimit;
     int others = 0;
@@ -51,6 +52,8 @@ std::optional<std::vector<ClipboardItemCodable>> ClipboardHistoryReader::keptRec
     };
     auto records = ClipboardItemCodable::decodeStream(std::ref(*this), skipped, wanted);
     if (!records) return records;
+    // Still in file order: the first record (always built, or the limit is none) names the saves.
+    if (firstSaves) *firstSaves = records->empty() ? std::nullopt : records->front().saves;
     std::vector<ClipboardItemCodable> kept;
     std::vector<ClipboardItemCodable*> unpinned;
     for (ClipboardItemCodable& record : *records)

@@ -24,9 +24,11 @@ struct ClipboardHistoryReader {
     ClipboardHistoryReader(QFile& file, std::function<bool()> stop);
     // Reads the file's records a start keeps, in order: every pin, then the others in file order up
     // to `limit` entries in all. The others are never built: their ids go in `leftOut`, in file
-    // order. Absent when the file cannot be read whole (see decodeStream()).
+    // order. `firstSaves` gets the saves the file's first record names. Absent when the file cannot be
+    // read whole (see decodeStream()).
     std::optional<std::vector<ClipboardItemCodable>> keptRecords(int limit, std::vector<QUuid>* leftOut = nullptr,
-                                                                 int* skipped = nullptr);
+                                                                 int* skipped = nullptr,
+                                                                 std::optional<QString>* firstSaves = nullptr);
     qint64 operator()(char* buffer, qint64 capacity);
     // Whether the read is to end now; also asked between the entries made of what was read.
     bool stopRequested() const;

@@ -407,9 +407,14 @@ void ClipboardManager::saveHistory() {
 void ClipboardManager::refreshFromDisk() {
     if (loading_ || savesBlocked_) return;
     QPointer<ClipboardManager> self(this);
-    files_->refresh(savedItems(), historyLimit(), [self](std::vector<ClipboardItem> merged) {
-        if (self) self->adoptMerged(std::move(merged));
-    });
+    files_->refresh(
+        savedItems(), historyLimit(),
+        [self](std::vector<ClipboardItem> merged) {
+            if (self) self->adoptMerged(std::move(merged));
+        },
+        [self] {
+            if (self) self->saveHistory();
+        });
 }
 
 // What another instance (the same user on another display) saved, merged in by a save.

@@ -175,7 +175,9 @@ TEST_F(ClipboardDataFolder, AHistoryFolderLinkedToAFolderOfTheUsersOwnIsFollowed
     EXPECT_TRUE(log.matching({"warning"}).isEmpty()) << qPrintable(log.all().join('\n'));
     manager->clear();
     manager->waitForPendingWrites();
-    EXPECT_EQ(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"Images"});
+    EXPECT_EQ(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{"history.json", "Images"}));
+    EXPECT_EQ(readFile(elsewhere + "/history.json"), "[]");
     EXPECT_TRUE(SafeFile::isRegular(unfinished));
     EXPECT_TRUE(imageFiles(elsewhere).isEmpty());
 

@@ -578,7 +578,8 @@ TEST_F(ClipboardHistoryFile, ADamagedFileIsLoggedAndTheImagesItNamesStayUntilIts
     // Clear removes the kept copy with everything else, and the image with it.
     manager->clear();
     manager->waitForPendingWrites();
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"history.json"});
+    EXPECT_EQ(readFile(historyFile()), "[]");
     EXPECT_TRUE(imageFiles(folder).isEmpty());
 }
 
