@@ -339,6 +339,7 @@ TEST_F(ClipboardHistoryFile, EveryRecordPastTheLimitIsNotedAsLeftOut) {
             QJsonObject record = textRecord(QString::number(i), c.layout[i] == 'p');
             ids << QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
             if (c.layout[i] != 'n') record["itemID"] = ids.back();
+            if (i == 0) record["saves"] = "0123456789ABCDEF";
             array.append(record);
         }
         ASSERT_TRUE(writeFile(historyFile(), json(array)));
@@ -350,6 +351,8 @@ TEST_F(ClipboardHistoryFile, EveryRecordPastTheLimitIsNotedAsLeftOut) {
             leftOut += std::to_string(ids.indexOf(id.toString(QUuid::WithoutBraces).toUpper()));
         EXPECT_EQ(kept, c.kept);
         EXPECT_EQ(leftOut, c.leftOut);
+        // The saves the file descends from are the first record's, wherever the pins are.
+        EXPECT_EQ(loaded.saves, std::optional<QString>("0123456789ABCDEF"));
     }
 }
 
