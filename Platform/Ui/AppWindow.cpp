@@ -10,6 +10,7 @@
 #include <QLayout>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QSpacerItem>
 #include <QStyle>
@@ -40,6 +41,19 @@ void centre(QWidget* window, const QSize& size) {
     QRect area(QPoint(0, 0), size);
     if (QScreen* screen = QGuiApplication::primaryScreen()) area = Screens::workArea(screen);
     window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
+}
+
+QScrollArea* scrollingWhenSmall(QWidget* content) {
+    auto* area = new QScrollArea;
+    area->setObjectName(QStringLiteral("WindowScrollArea"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus);
+    area->setWidgetResizable(true);
+    area->viewport()->setAutoFillBackground(false);
+    const bool filled = content->autoFillBackground();
+    area->setWidget(content);  // turns the content's fill on
+    content->setAutoFillBackground(filled);
+    return area;
 }
 
 void layOutAhead(QWidget* window) {
