@@ -151,6 +151,11 @@ void expectWhole(QWidget* window, const char* name, const QSize& made) {
     if (framed.width() > area.width())
         EXPECT_EQ(frame.width(), area.width())
             << name << " at " << describe(frame).toStdString() << " on " << describe(area).toStdString();
+    // With the room it was made for, nothing scrolls.
+    if (window->size().expandedTo(made) == window->size())
+        for (QScrollArea* area : window->findChildren<QScrollArea*>(QStringLiteral("WindowScrollArea")))
+            EXPECT_TRUE(area->horizontalScrollBar()->maximum() == 0 && area->verticalScrollBar()->maximum() == 0)
+                << name << " at " << describe(window->geometry()).toStdString() << " scrolls";
     const QStringList found = crowded(window);
     EXPECT_TRUE(found.isEmpty()) << name << " at " << describe(window->geometry()).toStdString() << ":\n"
                                  << found.join('\n').toStdString();
