@@ -38,7 +38,6 @@
 namespace {
 
 const char* kHelperVariable = "QUORVIN_TEST_SMALL_SCREEN";
-const char* kChangeVariable = "QUORVIN_TEST_SCREEN_SHRINKS";
 
 QString describe(const QRect& r) { return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
 std::string describe(const QSize& s) { return QString("%1x%2").arg(s.width()).arg(s.height()).toStdString(); }
@@ -64,6 +63,24 @@ void expectFits(QWidget* window, const char* name) {
     EXPECT_FALSE(window->frameGeometry().intersects(g_strip))
         << name << ": " << describe(window->frameGeometry()).toStdString() << " under the strip at "
         << describe(g_strip).toStdString();
+}
+
+// Shows our strip, as at start without a tray, as wide as every widget with its label makes it;
+// checks that the work area leaves it out.
+void showStrip(StatusBar& bar) {
+    QImage widgets(560, 16, QImage::Format_ARGB32_Premultiplied);
+    widgets.fill(Qt::gray);
+    bar.addItem()->setImage(widgets);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return bar.stripWindow()->isVisible(); }, 5000));
+    g_strip = bar.stripWindow()->geometry();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    // A window manager leaves it out of the work area itself.
+    if (qEnvironmentVariable(kHelperVariable) == "wm") {
+        EXPECT_TRUE(
+            TestSupport::waitFor([&] { return screen->availableGeometry().top() == g_strip.bottom() + 1; }, 5000))
+            << describe(screen->availableGeometry()).toStdString();
+    }
+    EXPECT_EQ(Screens::workArea(screen).top(), g_strip.bottom() + 1);
 }
 
 QString nameOf(const QWidget* w) {
@@ -145,17 +162,21 @@ void expectWhole(QWidget* window, const char* name, const QSize& made) {
     const QRect area = Screens::workArea(window->screen());
     const QRect frame = window->frameGeometry();
     const QSize framed = made + frame.size() - window->size();
-    if (framed.height() > area.height())
+    if (framed.height() > area.height()) {
         EXPECT_EQ(frame.height(), area.height())
             << name << " at " << describe(frame).toStdString() << " on " << describe(area).toStdString();
-    if (framed.width() > area.width())
+    }
+    if (framed.width() > area.width()) {
         EXPECT_EQ(frame.width(), area.width())
             << name << " at " << describe(frame).toStdString() << " on " << describe(area).toStdString();
+    }
     // With the room it was made for, nothing scrolls.
-    if (window->size().expandedTo(made) == window->size())
-        for (QScrollArea* area : window->findChildren<QScrollArea*>(QStringLiteral("WindowScrollArea")))
-            EXPECT_TRUE(area->horizontalScrollBar()->maximum() == 0 && area->verticalScrollBar()->maximum() == 0)
+    if (window->size().expandedTo(made) == window->size()) {
+        for (QScrollArea* scroll : window->findChildren<QScrollArea*>(QStringLiteral("WindowScrollArea"))) {
+            EXPECT_TRUE(scroll->horizontalScrollBar()->maximum() == 0 && scroll->verticalScrollBar()->maximum() == 0)
                 << name << " at " << describe(window->geometry()).toStdString() << " scrolls";
+        }
+    }
     const QStringList found = crowded(window);
     EXPECT_TRUE(found.isEmpty()) << name << " at " << describe(window->geometry()).toStdString() << ":\n"
                                  << found.join('\n').toStdString();
@@ -163,12 +184,9 @@ void expectWhole(QWidget* window, const char* name, const QSize& made) {
 
 // Grabs the window alone, as it looks now.
 void shoot(QWidget* window, const QString& what) {
-    const QString shot =
-        QString(QUORVIN_TEST_OUTPUT "/%1%2.png")
-            .arg(what)
-            .arg(qEnvironmentVariable(kChangeVariable) == "wm" || qEnvironmentVariable(kHelperVariable) == "wm"
-                     ? "-framed"
-                     : "");
+    const QString shot = QString(QUORVIN_TEST_OUTPUT "/%1%2.png")
+                             .arg(what)
+                             .arg(qEnvironmentVariable(kHelperVariable) == "wm" ? "-framed" : "");
     if (window->grab().save(shot)) std::printf("screenshot: %s\n", qPrintable(shot));
 }
 
@@ -180,21 +198,9 @@ TEST(SmallScreenX11Helper, EveryWindowAndPopupFits) {
     if (qEnvironmentVariable(kHelperVariable) == "wm") {
         ASSERT_TRUE(X11Test::waitUntilWindowManagerReady(10000));
     }
-    // A strip as wide as every widget with its label makes it.
     StatusBar bar(StatusBar::Kind::strip);
-    QImage widgets(560, 16, QImage::Format_ARGB32_Premultiplied);
-    widgets.fill(Qt::gray);
-    bar.addItem()->setImage(widgets);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return bar.stripWindow()->isVisible(); }, 5000));
-    g_strip = bar.stripWindow()->geometry();
+    ASSERT_NO_FATAL_FAILURE(showStrip(bar));
     QScreen* screen = QGuiApplication::primaryScreen();
-    // A window manager leaves it out of the work area itself.
-    if (qEnvironmentVariable(kHelperVariable) == "wm") {
-        EXPECT_TRUE(
-            TestSupport::waitFor([&] { return screen->availableGeometry().top() == g_strip.bottom() + 1; }, 5000))
-            << describe(screen->availableGeometry()).toStdString();
-    }
-    EXPECT_EQ(Screens::workArea(screen).top(), g_strip.bottom() + 1);
     UserDefaults defaults{QString()};
     ToolboxWindowController toolbox(defaults);
     const QString size = QString("%1x%2").arg(screen->geometry().width()).arg(screen->geometry().height());
@@ -241,52 +247,15 @@ TEST(SmallScreenX11Helper, EveryWindowAndPopupFits) {
     monitor.dismiss();
 }
 
-TEST(SmallScreenX11, WindowsAndPopupsFitTheWorkAreaOfSmallScreens) {
-    if (QStandardPaths::findExecutable("xvfb-run").isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
-    // With a window manager where one is installed: its frame has to fit too.
-    const bool haveWindowManager = !QStandardPaths::findExecutable("openbox").isEmpty();
-    struct Run {
-        const char* size;
-        bool framed;
-        int scale = 1;  // a screen of twice the pixels that Qt scales to the same size
-    };
-    for (const Run run : {Run{"1024x768", false}, Run{"800x600", false}, Run{"1024x600", false}, Run{"1024x768", true},
-                          Run{"1024x600", true}, Run{"1366x768", true}, Run{"2732x1536", true, 2}}) {
-        if (run.framed && !haveWindowManager) continue;
-        SCOPED_TRACE(std::string(run.size) + (run.framed ? " with a window manager" : "") +
-                     (run.scale != 1 ? " at twice the scale" : ""));
-        QProcess helper;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(kHelperVariable, run.framed ? "wm" : "1");
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert("QT_SCALE_FACTOR", QString::number(run.scale));
-        helper.setProcessEnvironment(env);
-        X11Test::runOnAServerOfItsOwn(helper, run.size, run.framed, "SmallScreenX11Helper.EveryWindowAndPopupFits",
-                                      120000);
-    }
-}
-
-// Not a test of its own: the next test runs this program again on an X server of its own.
+// Not a test of its own: the small-screen test runs this program again on an X server of its own,
+// with a large screen that shrinks under the open windows and grows again.
 TEST(SmallScreenX11Helper, OpenWindowsShrinkWithTheScreenAndGrowBack) {
-    if (qEnvironmentVariableIsEmpty(kChangeVariable)) GTEST_SKIP() << "helper for SmallScreenX11";
-    if (qEnvironmentVariable(kChangeVariable) == "wm") {
+    if (qEnvironmentVariableIsEmpty(kHelperVariable)) GTEST_SKIP() << "helper for SmallScreenX11";
+    if (qEnvironmentVariable(kHelperVariable) == "wm") {
         ASSERT_TRUE(X11Test::waitUntilWindowManagerReady(10000));
     }
     StatusBar bar(StatusBar::Kind::strip);
-    QImage widgets(300, 16, QImage::Format_ARGB32_Premultiplied);
-    widgets.fill(Qt::gray);
-    bar.addItem()->setImage(widgets);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return bar.stripWindow()->isVisible(); }, 5000));
-    auto resize = [](int width, int height) {
-        if (!X11Test::resizeScreen(width, height)) return false;
-        return TestSupport::waitFor(
-            [&] {
-                QScreen* screen = QGuiApplication::primaryScreen();
-                return screen && screen->geometry().size() == QSize(width, height) &&
-                       screen->availableGeometry().width() == width;
-            },
-            10000);
-    };
+    ASSERT_NO_FATAL_FAILURE(showStrip(bar));
 
     UserDefaults defaults{QString()};
     ToolboxWindowController toolbox(defaults);
@@ -318,7 +287,7 @@ TEST(SmallScreenX11Helper, OpenWindowsShrinkWithTheScreenAndGrowBack) {
         ASSERT_TRUE(X11Test::waitUntilPlaced(window));
         const QSize size = window->size(), minimum = window->minimumSize(), maximum = window->maximumSize();
 
-        ASSERT_TRUE(resize(1024, 600));
+        ASSERT_TRUE(X11Test::resizeScreenAndWait(1024, 600));
         const QRect area = Screens::workArea(QGuiApplication::primaryScreen());
         EXPECT_TRUE(TestSupport::waitFor([&] { return area.contains(window->frameGeometry()); }, 5000))
             << describe(window->frameGeometry()).toStdString() << " on " << describe(area).toStdString();
@@ -327,7 +296,7 @@ TEST(SmallScreenX11Helper, OpenWindowsShrinkWithTheScreenAndGrowBack) {
         shoot(window, QString("screen-shrinks-to-1024x600-%1-window").arg(row.name));
 
         // The room back: the size it had, and the limits its owner gave it.
-        ASSERT_TRUE(resize(1920, 1080));
+        ASSERT_TRUE(X11Test::resizeScreenAndWait(1920, 1080));
         EXPECT_TRUE(TestSupport::waitFor([&] { return window->size() == size; }, 5000))
             << describe(window->geometry()).toStdString() << " after " << describe(size);
         EXPECT_EQ(describe(window->minimumSize()), describe(minimum));
@@ -338,18 +307,30 @@ TEST(SmallScreenX11Helper, OpenWindowsShrinkWithTheScreenAndGrowBack) {
     }
 }
 
-TEST(SmallScreenX11, OpenWindowsShrinkWithTheScreenAndGrowBack) {
+TEST(SmallScreenX11, WindowsAndPopupsFitTheWorkAreaOfSmallScreens) {
     if (QStandardPaths::findExecutable("xvfb-run").isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
+    // With a window manager where one is installed: its frame has to fit too.
     const bool haveWindowManager = !QStandardPaths::findExecutable("openbox").isEmpty();
-    for (const bool framed : {false, true}) {
-        if (framed && !haveWindowManager) continue;
-        SCOPED_TRACE(framed ? "with a window manager" : "without a window manager");
+    struct Run {
+        const char* size;
+        bool framed;
+        int scale = 1;  // a screen of twice the pixels that Qt scales to the same size
+        const char* helper = "EveryWindowAndPopupFits";
+    };
+    const char* shrinks = "OpenWindowsShrinkWithTheScreenAndGrowBack";
+    for (const Run run : {Run{"1024x768", false}, Run{"800x600", false}, Run{"1024x600", false}, Run{"1024x768", true},
+                          Run{"1024x600", true}, Run{"1366x768", true}, Run{"2732x1536", true, 2},
+                          Run{"1920x1080", false, 1, shrinks}, Run{"1920x1080", true, 1, shrinks}}) {
+        if (run.framed && !haveWindowManager) continue;
+        SCOPED_TRACE(std::string(run.size) + (run.framed ? " with a window manager" : "") +
+                     (run.scale != 1 ? " at twice the scale" : "") + " " + run.helper);
         QProcess helper;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(kChangeVariable, framed ? "wm" : "1");
+        env.insert(kHelperVariable, run.framed ? "wm" : "1");
         env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("QT_SCALE_FACTOR", QString::number(run.scale));
         helper.setProcessEnvironment(env);
-        X11Test::runOnAServerOfItsOwn(helper, "1920x1080", framed,
-                                      "SmallScreenX11Helper.OpenWindowsShrinkWithTheScreenAndGrowBack", 120000);
+        X11Test::runOnAServerOfItsOwn(helper, run.size, run.framed, QString("SmallScreenX11Helper.") + run.helper,
+                                      120000);
     }
 }

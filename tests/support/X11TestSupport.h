@@ -13,6 +13,7 @@
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -326,6 +327,19 @@ inline bool resizeScreen(int width, int height) {
     XSync(d, False);
     XCloseDisplay(d);
     return done;
+}
+
+// resizeScreen(), then waits until Qt has the new size, and the work area too, which a window
+// manager gives later.
+inline bool resizeScreenAndWait(int width, int height) {
+    if (!resizeScreen(width, height)) return false;
+    return TestSupport::waitFor(
+        [&] {
+            QScreen* screen = QGuiApplication::primaryScreen();
+            return screen && screen->geometry().size() == QSize(width, height) &&
+                   screen->availableGeometry().width() == width;
+        },
+        10000);
 }
 
 }  // namespace X11Test
