@@ -187,6 +187,7 @@ void shoot(QWidget* window, const QString& what) {
     const QString shot = QString(QUORVIN_TEST_OUTPUT "/%1%2.png")
                              .arg(what)
                              .arg(qEnvironmentVariable(kHelperVariable) == "wm" ? "-framed" : "");
+    QCoreApplication::sendPostedEvents();  // scroll bars show or hide once their ranges are known
     if (window->grab().save(shot)) std::printf("screenshot: %s\n", qPrintable(shot));
 }
 
