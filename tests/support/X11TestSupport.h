@@ -13,6 +13,7 @@
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -353,6 +354,19 @@ inline void removeMonitor(const char* name) {
     Display* d = display();
     XRRDeleteMonitor(d, DefaultRootWindow(d), XInternAtom(d, name, False));
     XSync(d, False);
+}
+
+// resizeScreen(), then waits until Qt has the new size, and the work area too, which a window
+// manager gives later.
+inline bool resizeScreenAndWait(int width, int height) {
+    if (!resizeScreen(width, height)) return false;
+    return TestSupport::waitFor(
+        [&] {
+            QScreen* screen = QGuiApplication::primaryScreen();
+            return screen && screen->geometry().size() == QSize(width, height) &&
+                   screen->availableGeometry().width() == width;
+        },
+        10000);
 }
 
 }  // namespace X11Test
