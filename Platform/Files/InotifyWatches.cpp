@@ -65,6 +65,8 @@ QList<const QObject*> InotifyWatches::rewatch() {
         notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, &InotifyWatches::readEvents);
     }
+    // What the watches saw so far is told first: a watch ended below must not take its events along.
+    readEvents();
     // One watch for each file or folder, whichever paths name it, for what any client wants of it.
     struct Inode {
         QByteArray path;
@@ -89,7 +91,9 @@ QList<const QObject*> InotifyWatches::rewatch() {
     for (auto& [key, inode] : inodes) {
         const int wd = addWatch(fd_, inode.path.constData(), inode.mask);
         if (wd < 0) {
-            if (errno == ENOENT || errno == ENOTDIR) continue;  // gone meanwhile, as above
+            // Gone meanwhile (as above), or not readable: only a watch refused for want of room
+            // is asked for again.
+            if (errno != ENOSPC && errno != ENOMEM) continue;
             for (const Target& target : inode.targets)
                 if (!refused.contains(target.client)) refused << target.client;
             continue;

@@ -32,8 +32,9 @@ public:
     static InotifyWatches* forThisThread();
 
     // Watches what `watches` name now for the client (in place of what it watched before); false
-    // when one of them is refused (the user's watches or inotify instances used up, the folder not
-    // readable): what was not refused is still watched, and the client asks again later.
+    // when one of them is refused for want of room (the user's watches or inotify instances used
+    // up): what was not refused is still watched, and the client asks again later. What cannot be
+    // read is left unwatched.
     bool watch(const QObject* client, std::vector<Watch> watches, Notify notify);
     void drop(const QObject* client);
 
