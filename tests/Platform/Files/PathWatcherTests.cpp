@@ -9,7 +9,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <utility>
@@ -17,6 +17,7 @@
 
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,22 +70,58 @@ void churn(const QString& folder, int count) {
     QDir(folder).rmdir("churn-folder");
 }
 
-// Refuses new watches as the kernel does once the user's are used up, while it stands.
-class RefusedWatches {
+// Refuses what inotify refuses once the user's watches are used up (through a stand-in for the
+// call), or once the process has no descriptor left for an instance (for real), while it stands;
+// counts the watches asked for.
+class Refusal {
 public:
-    RefusedWatches() {
+    enum class Kind { watchesUsedUp, noInstanceLeft };
+    explicit Refusal(Kind kind) : kind_(kind) {
         InotifyWatches::setAddWatchForTesting([this](int fd, const char* path, uint32_t mask) {
             ++tries;
-            if (refusing) {
+            if (kind_ == Kind::watchesUsedUp && refusing_) {
                 errno = ENOSPC;
                 return -1;
             }
             return ::inotify_add_watch(fd, path, mask);
         });
+        if (kind_ == Kind::noInstanceLeft) {
+            ::getrlimit(RLIMIT_NOFILE, &saved_);
+            rlimit low = saved_;
+            low.rlim_cur = std::min<rlim_t>(saved_.rlim_cur, 1024);
+            ::setrlimit(RLIMIT_NOFILE, &low);
+            fill();
+        }
     }
-    ~RefusedWatches() { InotifyWatches::setAddWatchForTesting({}); }
-    bool refusing = true;
+    ~Refusal() {
+        allow();
+        InotifyWatches::setAddWatchForTesting({});
+    }
+    void allow() {
+        if (!std::exchange(refusing_, false) || kind_ != Kind::noInstanceLeft) return;
+        for (const int fd : fillers_) ::close(fd);
+        fillers_.clear();
+        ::setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+    // Runs `step` with a descriptor to spare.
+    void withDescriptor(const std::function<void()>& step) {
+        if (!fillers_.empty()) {
+            ::close(fillers_.back());
+            fillers_.pop_back();
+        }
+        step();
+        if (refusing_ && kind_ == Kind::noInstanceLeft) fill();
+    }
     int tries = 0;
+
+private:
+    void fill() {
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers_.push_back(fd);
+    }
+    Kind kind_;
+    bool refusing_ = true;
+    rlimit saved_{};
+    std::vector<int> fillers_;
 };
 
 }  // namespace
@@ -181,38 +218,43 @@ TEST(PathWatcher, ChurnBesideTheWatchedPathsWakesNothing) {
     EXPECT_GT(PathWatcher::looksSoFar(), looks);
 }
 
-// A watch refused because the user's watches are used up is tried again; meanwhile a change of the
-// file's stamp is still told of, and once the watch stands, a change no stamp shows is too.
+// A watch refused because the user's watches are used up, or an instance refused because no
+// descriptor is left, is tried again; meanwhile a change of the file's stamp is still told of (and
+// no folder is read), and once the watch stands, a change no stamp shows is too.
 TEST(PathWatcher, ARefusedWatchIsTriedAgainAndTheFileLookedAtMeanwhile) {
-    Home home;
-    RefusedWatches refused;
-    PathWatcher watcher([file = home.file] { return QStringList{file}; });
-    QSignalSpy changes(&watcher, &PathWatcher::changed);
-    ASSERT_GT(refused.tries, 0);
+    for (const Refusal::Kind kind : {Refusal::Kind::watchesUsedUp, Refusal::Kind::noInstanceLeft}) {
+        SCOPED_TRACE(kind == Refusal::Kind::watchesUsedUp ? "watches used up" : "no instance left");
+        Home home;
+        // No other watcher holds an instance already.
+        if (kind == Refusal::Kind::noInstanceLeft) {
+            ASSERT_EQ(inotifyInstances(), 0);
+        }
+        Refusal refusal(kind);
+        PathWatcher watcher([file = home.file] { return QStringList{file}; });
+        QSignalSpy changes(&watcher, &PathWatcher::changed);
 
-    const int tries = refused.tries;
-    // Rewritten in place, as an editor may: the same file with another stamp.
-    ASSERT_TRUE(writeBytes(home.file, "{\"saved\": 1}"));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return changes.size() == 1; }, 3 * PathWatcher::retryMs));
-    EXPECT_GT(refused.tries, tries);
+        // Rewritten in place, as an editor may: the same file with another stamp.
+        refusal.withDescriptor([&] { EXPECT_TRUE(writeBytes(home.file, "{\"saved\": 1}")); });
+        EXPECT_TRUE(TestSupport::waitFor([&] { return changes.size() == 1; }, 3 * PathWatcher::retryMs));
 
-    refused.refusing = false;
-    const int triesAllowed = refused.tries;
-    ASSERT_TRUE(TestSupport::waitFor([&] { return refused.tries > triesAllowed; }, 3 * PathWatcher::retryMs));
-    changes.clear();
-    // Rewritten in place with its size and time kept: only a watch sees it.
-    struct stat before {};
-    ASSERT_EQ(::stat(native(home.file).constData(), &before), 0);
-    {
-        QFile file(home.file);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_EQ(file.write("{\"saved\": 2}"), 12);
+        refusal.allow();
+        const int triesAllowed = refusal.tries;
+        ASSERT_TRUE(TestSupport::waitFor([&] { return refusal.tries > triesAllowed; }, 3 * PathWatcher::retryMs));
+        changes.clear();
+        // Rewritten in place with its size and time kept: only a watch sees it.
+        struct stat before {};
+        ASSERT_EQ(::stat(native(home.file).constData(), &before), 0);
+        {
+            QFile file(home.file);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_EQ(file.write("{\"saved\": 2}"), 12);
+        }
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, native(home.file).constData(), times, 0), 0);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return !changes.isEmpty(); }, 3000));
+        // Nothing is tried again once the watches stand.
+        const int triesWatched = refusal.tries;
+        TestSupport::spin(2 * PathWatcher::retryMs);
+        EXPECT_EQ(refusal.tries, triesWatched);
     }
-    const timespec times[2] = {before.st_atim, before.st_mtim};
-    ASSERT_EQ(::utimensat(AT_FDCWD, native(home.file).constData(), times, 0), 0);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return !changes.isEmpty(); }, 3000));
-    // Nothing is tried again once the watches stand.
-    const int triesWatched = refused.tries;
-    TestSupport::spin(2 * PathWatcher::retryMs);
-    EXPECT_EQ(refused.tries, triesWatched);
 }
