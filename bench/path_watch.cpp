@@ -64,7 +64,8 @@ public:
                       if (fd >= 0) ::close(fd);
                       ::unlink(name.constData());
                   }
-                  std::this_thread::sleep_until(start + std::chrono::milliseconds((round + 1) * 1000 / batchesPerSecond));
+                  std::this_thread::sleep_until(start +
+                                                std::chrono::milliseconds((round + 1) * 1000 / batchesPerSecond));
               }
               cpuMs_ = threadCpuMs();
           }) {}

@@ -20,7 +20,7 @@ class InotifyWatches : public QObject {
     Q_OBJECT
 public:
     struct Watch {
-        QString path;       // followed where it is a link, as the kernel's watch follows it
+        QString path;  // followed where it is a link, as the kernel's watch follows it
         uint32_t mask = 0;  // IN_* events
         // The entry of the folder at `path` whose events count; empty: events of `path` itself.
         QByteArray name;

@@ -34,15 +34,12 @@ bool isLink(const QString& path) {
 
 struct PathWatcher::Look {
     QByteArrayList identities;  // of each file and folder on the paths, followed as a watch follows a link
-    QByteArrayList stamps;      // of the files
+    QByteArrayList stamps;  // of the files
     std::vector<InotifyWatches::Watch> watches;
 };
 
 PathWatcher::PathWatcher(std::function<QStringList()> files, QObject* parent)
-    : QObject(parent),
-      files_(std::move(files)),
-      watches_(InotifyWatches::forThisThread()),
-      settle_(new QTimer(this)),
+    : QObject(parent), files_(std::move(files)), watches_(InotifyWatches::forThisThread()), settle_(new QTimer(this)),
       retry_(new QTimer(this)) {
     settle_->setSingleShot(true);
     settle_->setInterval(settleMs);
@@ -97,7 +94,7 @@ PathWatcher::Look PathWatcher::look() const {
             // Its next name where that is the file, missing, or a link (which may be made to lead
             // elsewhere): the only entry of the folder whose changes count.
             const QString& next = chain[i + 1];
-            if (i + 2 == chain.size() || i + 1 == identities.size() || identities[i + 1].isEmpty() || isLink(next))
+            if (i + 2 == chain.size() || identities[i + 1].isEmpty() || isLink(next))
                 look.watches.push_back({chain[i], entryEvents, QFile::encodeName(QFileInfo(next).fileName())});
         }
     }

@@ -58,6 +58,6 @@ private:
     QTimer* settle_;
     QTimer* retry_;
     QByteArrayList identities_;  // of what the paths named when last looked at
-    QByteArrayList stamps_;      // of the files then
+    QByteArrayList stamps_;  // of the files then
     bool changedMeanwhile_ = false;
 };
