@@ -31,8 +31,8 @@ public:
     // How often a refused watch is tried again, and the files looked at meanwhile.
     static constexpr int retryMs = 1000;
 
-    // How many times the watchers of this process have looked at their paths again after a change
-    // (what a change beside them would cost).
+    // How many times the watchers of this process have looked at their paths (at start, after a
+    // change, while a watch is refused): what a change beside them would cost.
     static int looksSoFar();
 
 signals:
