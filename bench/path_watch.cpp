@@ -1,7 +1,7 @@
 // The three stores' files watched under a home folder while another thread makes and removes 2,000
-// files a second, in the home folder or in a folder on no watched path: the CPU time the watching
-// costs the process over a fixed span (the churning thread's own time left out), and how often a
-// watcher said its file changed (never: the files stay as they are).
+// files a second, in the home folder, in the settings file's folder, or in a folder on no watched
+// path: the CPU time the watching costs the process over a fixed span (the churning thread's own
+// time left out), and how often a watcher said its file changed (never: the files stay as they are).
 #include "BenchSupport.h"
 
 #include "Platform/Files/PathWatcher.h"
@@ -81,7 +81,8 @@ private:
     std::thread thread_;
 };
 
-// Arg 0: the churn in a folder on no watched path; 1: in the home folder.
+// Arg 0: the churn in a folder on no watched path; 1: in the home folder; 2: in the settings file's
+// folder.
 void WatchWhileHomeChurns(benchmark::State& state) {
     const int seconds = std::getenv("PATH_WATCH_SECONDS") ? std::atoi(std::getenv("PATH_WATCH_SECONDS")) : 5;
     QTemporaryDir root(QDir::tempPath() + "/quorvin-watch-XXXXXX");
@@ -101,7 +102,7 @@ void WatchWhileHomeChurns(benchmark::State& state) {
 
     double cpuMs = 0;
     for (auto _ : state) {
-        Churn churn(state.range(0) ? home : unused, 2000);
+        Churn churn(QStringList{unused, home, home + "/.config"}.at(state.range(0)), 2000);
         const double before = processCpuMs();
         QEventLoop loop;
         QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
@@ -113,7 +114,7 @@ void WatchWhileHomeChurns(benchmark::State& state) {
     state.counters["cpu_pct"] = cpuMs / double(state.iterations()) / (seconds * 10.0);
     state.counters["changed"] = changes;
 }
-BENCHMARK(WatchWhileHomeChurns)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(WatchWhileHomeChurns)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,13 +23,15 @@ std::atomic<int> looks{0};
 constexpr uint32_t selfEvents = IN_DELETE_SELF | IN_MOVE_SELF;
 // An entry of a folder made, removed or replaced.
 constexpr uint32_t entryEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM;
-// A file written in place, or its modes changed.
+// A file written in place, its modes changed, or a link to it gone (replaced by a rename, removed).
 constexpr uint32_t fileEvents = IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | selfEvents;
 
 bool isLink(const QString& path) {
     struct stat status {};
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISLNK(status.st_mode);
 }
+
+bool isReadable(const QString& path) { return ::access(QFile::encodeName(path).constData(), R_OK) == 0; }
 
 }  // namespace
 
@@ -91,10 +94,11 @@ PathWatcher::Look PathWatcher::look() const {
             const bool isFile = i + 1 == chain.size();
             look.watches.push_back({chain[i], isFile ? fileEvents : selfEvents, {}});
             if (isFile) continue;
-            // Its next name where that is the file, missing, or a link (which may be made to lead
-            // elsewhere): the only entry of the folder whose changes count.
+            // Its next name where that is missing, a link (which may be made to lead elsewhere) or
+            // a file that cannot be watched itself: the only entry of the folder whose changes
+            // count. A file watched itself tells of its own replacement (its links counted down).
             const QString& next = chain[i + 1];
-            if (i + 2 == chain.size() || identities[i + 1].isEmpty() || isLink(next))
+            if (identities[i + 1].isEmpty() || isLink(next) || (i + 2 == chain.size() && !isReadable(next)))
                 look.watches.push_back({chain[i], entryEvents, QFile::encodeName(QFileInfo(next).fileName())});
         }
     }

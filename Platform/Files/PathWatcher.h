@@ -12,13 +12,14 @@ class QTimer;
 
 // Tells a moment after a file changes, however it changed: rewritten in place, replaced by a
 // rename or removed, or a folder on its path moved away, removed, made again or made a link. What
-// each path names now is watched, never a folder that was moved elsewhere: the file, its folder
-// for the file's name, and each folder above for its own move or removal (and for the next name
-// on the path where that is missing or a link). A change there is waited out, then the paths are
-// asked for again (a link may lead elsewhere now) and watched anew. Nothing else in those folders
-// wakes it: a busy home folder costs nothing. Where a watch is refused (the user's inotify watches
-// used up), it is tried again every `retryMs`, and the files' stamps are looked at meanwhile.
-// Lives on its thread's event loop; the watchers of a thread share one inotify instance.
+// each path names now is watched, never a folder that was moved elsewhere: the file (which tells
+// of its own replacement too), and each folder above for its own move or removal, and for the
+// next name on the path where that is missing or a link. A change there is waited out, then the
+// paths are asked for again (a link may lead elsewhere now) and watched anew. Nothing else in
+// those folders wakes it: a busy home folder costs nothing. Where a watch is refused (the user's
+// inotify watches or instances used up), it is tried again every `retryMs`, and the files' stamps
+// are looked at meanwhile. Lives on its thread's event loop; the watchers of a thread share one
+// inotify instance.
 class PathWatcher : public QObject {
     Q_OBJECT
 public:
