@@ -698,7 +698,8 @@ private:
 
 QStringList snippetTitles(const QString& folder) {
     QStringList titles;
-    for (const Snippet& snippet : SnippetStore(folder).snippets()) titles << snippet.title;
+    const SnippetStore store(folder);
+    for (const Snippet& snippet : store.snippets()) titles << snippet.title;
     titles.sort();
     return titles;
 }
