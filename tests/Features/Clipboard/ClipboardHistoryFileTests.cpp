@@ -411,6 +411,7 @@ std::vector<QByteArray> trickyTexts() {
     for (const char* after : {" \r\n\t", " x", ",", "]", "[]", "\x0B", "\xC2\xA0"}) texts.push_back(good + after);
     texts.push_back("\xEF\xBB\xBF" + good);
     texts.push_back("\xEF\xBB" + good);
+    texts.push_back("\xEF\xBA\xBF" + good);
     texts.push_back(" \xEF\xBB\xBF" + good);
     for (const char* folder : {"/json/accept", "/json/reject"}) {
         const QString path = QStringLiteral(QUORVIN_FIXTURES) + folder;
@@ -488,7 +489,7 @@ TEST(ClipboardHistoryJson, ARecordPastTheLimitIsJudgedAsOneWithinIt) {
         {"a short \\u escape", R"({"type":"text","value":"\u12"})", true, 0},
         {"invalid UTF-8", "{\"type\":\"text\",\"value\":\"\xC0\x80\"}", true, 0},
         {"an encoded surrogate", "{\"type\":\"text\",\"value\":\"\xED\xA0\x80\"}", true, 0},
-        {"a control character", "{\"type\":\"text\",\"value\":\"a\tb\"}", true, 0},
+        {"a control character", "{\"type\":\"text\",\"value\":\"a long text\twith a tab\"}", true, 0},
         {"a NUL byte", R"({"type":"text","value":"a)" + QByteArray(1, '\0') + R"(b"})", true, 0},
         {"a number past a double", R"({"type":"text","value":"x","more":1e400})", true, 0},
         {"a trailing comma", R"({"type":"text","value":"x",})", true, 0},
