@@ -328,7 +328,7 @@ private:
 
 // Reads one JSON value from `source` and nothing after it but whitespace, handing it to `handler`
 // (nlohmann::json_sax's events); false when the text is not JSON, the source fails or stops, or
-// the handler returns false.
+// the handler returns false. Nesting is the handler's to limit, by refusing a start too deep.
 template <typename Handler>
 bool parse(const Source& source, Handler& handler) {
     detail::Reader<Handler> reader(source, handler);
