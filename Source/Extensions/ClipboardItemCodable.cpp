@@ -1,6 +1,7 @@
 #include "Source/Extensions/ClipboardItemCodable.h"
 
 #include "Platform/Core/Clock.h"
+#include "Platform/Core/JsonSax.h"
 #include "Platform/Core/JsonText.h"
 #include "Platform/Core/RawValues.h"
 
@@ -11,9 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <istream>
 #include <limits>
-#include <streambuf>
 
 namespace {
 
@@ -258,39 +257,6 @@ private:
     bool ok_ = true;
 };
 
-// The parser's input, taken from a byte source a chunk at a time. A NUL byte, which the parser
-// would take for the end of the text, ends the input and makes the text unreadable.
-class ChunkBuffer final : public std::streambuf {
-public:
-    explicit ChunkBuffer(const ClipboardItemCodable::ByteSource& source) : source_(source), chunk_(1 << 20) {}
-    bool failed() const { return failed_; }
-
-protected:
-    int_type underflow() override {
-        if (done_) return traits_type::eof();
-        const qint64 count = source_(chunk_.data(), qint64(chunk_.size()));
-        if (count <= 0) {
-            done_ = true;
-            failed_ = count < 0;
-            return traits_type::eof();
-        }
-        char* end = chunk_.data() + count;
-        if (char* nul = static_cast<char*>(std::memchr(chunk_.data(), 0, size_t(count)))) {
-            end = nul;
-            done_ = failed_ = true;
-            if (end == chunk_.data()) return traits_type::eof();
-        }
-        setg(chunk_.data(), chunk_.data(), end);
-        return traits_type::to_int_type(*gptr());
-    }
-
-private:
-    const ClipboardItemCodable::ByteSource& source_;
-    std::vector<char> chunk_;
-    bool done_ = false;
-    bool failed_ = false;
-};
-
 }  // namespace
 
 namespace {
@@ -464,13 +430,11 @@ std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeFil
 std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeStream(const ByteSource& source,
                                                                                     int* skipped,
                                                                                     const Wanted& wanted) {
-    ChunkBuffer buffer(source);
-    std::istream stream(&buffer);
     std::vector<ClipboardItemCodable> records;
     RecordReader reader(records, wanted);
-    // Strict: anything but whitespace after the array makes the text unreadable.
-    const bool parsed = nlohmann::json::sax_parse(stream, &reader);
-    if (!parsed || buffer.failed() || !reader.sawArray()) return std::nullopt;
+    // Strict: anything but whitespace after the array, or a NUL byte, makes the text unreadable.
+    const bool parsed = JsonSax::parse(source, reader);
+    if (!parsed || !reader.sawArray()) return std::nullopt;
     if (skipped) *skipped = reader.skipped();
     return records;
 }
