@@ -1,9 +1,11 @@
 #include "Source/Features/Clipboard/ClipboardHistoryOnDisk.h"
 
+#include "Platform/Files/FileWriter.h"
 #include "Platform/Files/NativePath.h"
 #include "Platform/Files/SafeFile.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Features/Clipboard/ClipboardHistoryReader.h"
+#include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 
 #include <QFile>
 #include <QUuid>
@@ -43,7 +45,7 @@ ClipboardHistoryOnDisk readOnce(const QString& file, const QString& imagesDirect
     }
     ClipboardHistoryReader source(*in, stop);
     std::optional<QString> saves;
-    const auto records = source.keptRecords(limit, nullptr, nullptr, &saves);
+    const auto records = source.keptRecords(limit, nullptr, &found.skipped, &saves);
     if (source.stopped) {
         found.state = State::stopped;
         return found;
@@ -95,4 +97,21 @@ bool ClipboardHistoryOnDisk::waitUntilStill(const QString& file, const std::func
         before = now;
     }
     return true;
+}
+
+std::optional<FileError> ClipboardHistoryOnDisk::keepCopyAside(const QString& file, int skipped) {
+    FileError readError;
+    const std::optional<QByteArray> bytes =
+        SafeFile::readRegular(file, ClipboardHistoryReader::largestFile, &readError);
+    if (!bytes) return readError;
+    if (const std::optional<QString> kept = SafeFile::keptAsideAlready(file, *bytes)) {
+        qCInfo(lcClipboard, "History file %s: what it holds that cannot be read is kept as %s already",
+               qPrintable(file), qPrintable(*kept));
+        return std::nullopt;
+    }
+    const QString aside = SafeFile::asidePath(file, QDateTime::currentDateTimeUtc());
+    if (auto error = FileWriter::shared().writePrivate(aside, *bytes)) return error;
+    qCWarning(lcClipboard, "History file %s holds %d records that cannot be read; kept a copy as %s", qPrintable(file),
+              skipped, qPrintable(aside));
+    return std::nullopt;
 }

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 // What a look at the history file found: what another instance saved, taken in as a start reads
@@ -20,6 +21,7 @@ struct ClipboardHistoryOnDisk {
     ClipboardHistoryLineage lineage;
     QByteArray stamp;  // the version read
     FileError error;  // why it could not be read
+    int skipped = 0;  // records read past that this version cannot read (a newer one's, say)
 
     // How many times a file that changed while it was read is read again, once it holds still.
     static constexpr int rereads = 3;
@@ -37,4 +39,7 @@ struct ClipboardHistoryOnDisk {
     // Waits until the file holds still: the same version twice, a moment apart, last changed a
     // while ago. False when `stop` says so first; after some seconds it is taken as it is.
     static bool waitUntilStill(const QString& file, const std::function<bool()>& stop);
+    // Keeps a copy of the file, which holds `skipped` records this version cannot read, beside it
+    // before it is written over, once per distinct content; the failure when none can be kept.
+    static std::optional<FileError> keepCopyAside(const QString& file, int skipped);
 };

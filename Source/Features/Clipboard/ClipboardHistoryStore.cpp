@@ -206,11 +206,15 @@ bool ClipboardHistoryStore::isStoredImageName(const QString& name) {
     return name.size() == 40 && isStoredImageNameAt(name.toLatin1().constData()) && name.toLatin1() == name.toUtf8();
 }
 
-// Images are ours when they carry a name we give, inside our images folder; they are told apart
-// by that name alone, however the folder was reached.
+// Images are ours when they carry a name we give, inside the images folder of the place the
+// history is kept in now (a linked folder may lead elsewhere since the start), and that folder is
+// our private one, not a link.
 bool ClipboardHistoryStore::isOwnImageFile(const QString& path) const {
     const QFileInfo info(QDir::cleanPath(path));
-    return !path.isEmpty() && info.absolutePath() == imagesDirectory_ && isStoredImageName(info.fileName());
+    if (path.isEmpty() || !isStoredImageName(info.fileName())) return false;
+    const Place::Now where = place_->now();
+    return !where.refused && info.absolutePath() == where.imagesDirectory &&
+           SafeFile::isPrivateFolder(where.imagesDirectory);
 }
 
 // MARK: Reading
@@ -277,23 +281,13 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
         }
         return loaded;
     }
-    if (skipped > 0) {
-        // Records this version cannot read (a newer version's, say) are not lost by the rewrite.
-        const QString aside = SafeFile::asidePath(file, QDateTime::currentDateTimeUtc());
-        FileError readError;
-        const std::optional<QByteArray> bytes =
-            SafeFile::readRegular(file, ClipboardHistoryReader::largestFile, &readError);
-        const auto copyError = bytes ? FileWriter::shared().writePrivate(aside, *bytes) : std::make_optional(readError);
-        if (copyError) {
-            qCWarning(lcClipboard,
-                      "History file %s holds %d records that cannot be read and no copy of it can be kept (%s); it is "
-                      "left as it is and the history is kept in memory only",
-                      qPrintable(file), skipped, qPrintable(copyError->reason));
-            loaded.savesBlocked = true;
-        } else {
-            qCWarning(lcClipboard, "History file %s holds %d records that cannot be read; kept a copy as %s",
-                      qPrintable(file), skipped, qPrintable(aside));
-        }
+    // Records this version cannot read (a newer version's, say) are not lost by the rewrite.
+    if (const auto copyError = skipped > 0 ? OnDisk::keepCopyAside(file, skipped) : std::nullopt) {
+        qCWarning(lcClipboard,
+                  "History file %s holds %d records that cannot be read and no copy of it can be kept (%s); it is "
+                  "left as it is and the history is kept in memory only",
+                  qPrintable(file), skipped, qPrintable(copyError->reason));
+        loaded.savesBlocked = true;
     }
 
     QSet<QUuid> ids;
@@ -412,6 +406,13 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
                 return;
             case OnDisk::State::refused: return place->notSaved(items.size(), found.error.message());
             case OnDisk::State::read:
+                // Records this version cannot read (a newer build's, say) are kept in a copy, as at a start.
+                if (const auto copyError =
+                        found.skipped > 0 ? OnDisk::keepCopyAside(path, found.skipped) : std::nullopt)
+                    return place->notSaved(
+                        items.size(),
+                        QStringLiteral("%1 holds %2 records that cannot be read and no copy of it can be kept (%3)")
+                            .arg(path, QString::number(found.skipped), copyError->reason));
                 items = merge->merge(std::move(items), found.items, limit, maxPinned, changed, found.lineage);
                 lineage = found.lineage.next();
                 break;

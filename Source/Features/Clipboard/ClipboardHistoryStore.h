@@ -73,7 +73,7 @@ public:
     static void removeFile(const QString& path);
     // An upper-case UUID plus ".png".
     static bool isStoredImageName(const QString& name);
-    // A stored image name inside our images folder, however the folder was reached.
+    // A stored image name inside our images folder where the history is kept now. Any queue.
     bool isOwnImageFile(const QString& path) const;
 
     // Reads the history file on the calling thread: pins first, then the others up to `limit`.

@@ -36,7 +36,8 @@ ClipboardManager& ClipboardManager::shared() {
 ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& defaults, const QString& historyFolder,
                                    QObject* parent)
     : QObject(parent), settings_(defaults), files_(std::make_unique<ClipboardHistoryStore>(historyFolder)),
-      paster_(std::make_unique<ClipboardPaster>(pasteboard, files_->imagesDirectory())),
+      paster_(std::make_unique<ClipboardPaster>(pasteboard,
+                                                [this](const QString& path) { return files_->isOwnImageFile(path); })),
       watcher_(std::make_unique<ClipboardWatcher>(
           pasteboard, [this] { return paster_->isPasting(); },
           [this](const PasteboardContents& contents) { handleChange(contents); })) {

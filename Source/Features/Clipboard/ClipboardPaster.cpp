@@ -11,13 +11,10 @@
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/RichTextReader.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <algorithm>
 
-ClipboardPaster::ClipboardPaster(Pasteboard& pasteboard, const QString& imagesDirectory)
-    : pasteboard_(pasteboard), imagesDirectory_(imagesDirectory) {
+ClipboardPaster::ClipboardPaster(Pasteboard& pasteboard, std::function<bool(const QString& path)> isOwnImage)
+    : pasteboard_(pasteboard), isOwnImage_(std::move(isOwnImage)) {
     heldKeysPoll_.setInterval(heldKeysPollMs);
     connect(&heldKeysPoll_, &QTimer::timeout, this, [this] { postKeystrokeIfFree(); });
 }
@@ -48,8 +45,7 @@ void ClipboardPaster::paste(const ClipboardItem& item) {
         const ClipboardImageReference* ref = item.content.imageReference();
         QByteArray png;
         // Only images stored by us are pasted, never a file a record names elsewhere.
-        if (QFileInfo(QDir::cleanPath(ref->path)).absolutePath() == imagesDirectory_ &&
-            !ClipboardFullImageCache::image(*ref).isNull())
+        if (isOwnImage_(ref->path) && !ClipboardFullImageCache::image(*ref).isNull())
             png = SafeFile::readRegular(ref->path, ClipboardImageReference::largestFile).value_or(QByteArray());
         if (png.isEmpty()) {
             heldKeysPoll_.stop();  // nor is an earlier choice typed in its place

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 class Pasteboard;
@@ -22,8 +23,8 @@ struct PasteboardItem;
 // comes back, the change this makes is known as our own. GUI thread only.
 class ClipboardPaster : public QObject {
 public:
-    // Images are pasted only from `imagesDirectory`, where the history keeps them.
-    ClipboardPaster(Pasteboard& pasteboard, const QString& imagesDirectory);
+    // Images are pasted only where `isOwnImage` says the history keeps them.
+    ClipboardPaster(Pasteboard& pasteboard, std::function<bool(const QString& path)> isOwnImage);
 
     void paste(const ClipboardItem& item);
     // Pastes the pasteboard's text without formatting.
@@ -58,7 +59,7 @@ private:
     bool postKeystrokeIfFree();
 
     Pasteboard& pasteboard_;
-    QString imagesDirectory_;
+    std::function<bool(const QString& path)> isOwnImage_;
     bool isPasting_ = false;
     QTimer heldKeysPoll_;
     double heldKeysSince_ = 0;

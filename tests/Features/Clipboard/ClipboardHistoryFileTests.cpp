@@ -848,23 +848,52 @@ TEST_F(ClipboardHistoryFile, RecordsThisVersionCannotReadAreKeptAsideBeforeTheRe
     EXPECT_EQ(log.matching({historyFile(), "holds 3 records that cannot be read", aside[0]}).size(), 1);
     EXPECT_EQ(readArray(historyFile()).size(), 2);  // rewritten, now that a copy is safe
 
-    // A copy that cannot be kept means no rewrite at all.
+    // Copied once per distinct content: the same file again at the next start is kept already.
     manager.reset();
     ASSERT_TRUE(writeFile(historyFile(), original));
+    start();
+    EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}), aside);
+
+    // Put in its place while running (another display's newer build saved it): the next save keeps
+    // a copy first, as a start does, and one that cannot be kept means no write.
+    const QByteArray newer = R"([{"type":"text","value":"newer","itemID":"0C0C0C0C-0000-4000-8000-00000000000C"},)"
+                             R"({"type":"video","value":"a newer kind"}])";
+    ASSERT_TRUE(replaceFile(historyFile(), newer));
+    copyText("here");
+    manager->waitForPendingWrites();
+    const QStringList kept = QDir(folder).entryList({"history.json.damaged-*"});
+    ASSERT_EQ(kept.size(), 2);
+    EXPECT_TRUE(readFile(folder + "/" + kept[0]) == newer || readFile(folder + "/" + kept[1]) == newer);
+    EXPECT_TRUE(readFile(historyFile()).contains("\"here\"") && readFile(historyFile()).contains("\"newer\""));
+    const QByteArray newerStill = QByteArray(newer).replace("a newer kind", "newer still");
+    ASSERT_TRUE(replaceFile(historyFile(), newerStill));
     FailingFileWriter failing;
     failing.failPathsContaining(".damaged-");
+    copyText("not saved");
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readFile(historyFile()), newerStill);
+    EXPECT_EQ(log.matching({"The history is not saved", historyFile(), "holds 1 records that cannot be read",
+                            "no copy of it can be kept"})
+                  .size(),
+              1)
+        << qPrintable(log.all().join('\n'));
+
+    // A copy that cannot be kept at a start means no rewrite at all.
+    manager.reset();
+    const QByteArray another = QByteArray(original).replace("known too", "known again");
+    ASSERT_TRUE(writeFile(historyFile(), another));
     start();
     EXPECT_TRUE(manager->savesBlocked());
     copyText("new");
     manager->waitForPendingWrites();
-    EXPECT_EQ(readFile(historyFile()), original);
+    EXPECT_EQ(readFile(historyFile()), another);
 
     // A file that reads whole is never copied.
     manager.reset();
     failing.succeedAgain();
     ASSERT_TRUE(writeFile(historyFile(), R"([{"type":"text","value":"fine"}])"));
     start();
-    EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}).size(), 1);
+    EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}).size(), 2);
 }
 
 TEST_F(ClipboardHistoryFile, DuplicateIdsAreMadeUniqueSoThatRemovingOneRemovesOne) {

@@ -517,6 +517,19 @@ TEST_F(ClipboardTwoInstances, AHistoryFolderMadeALinkWhileRunningIsFollowedWhere
     copyOnFirst("d");
     EXPECT_EQ(fileTexts(other + "/history.json"), (std::vector<QString>{"d", "c", "b", "a"}));
     EXPECT_EQ(fileTexts(mine + "/history.json"), (std::vector<QString>{"b", "a"}));
+    // An image stored where the link leads now is our own: it is pasted, and removed with its entry.
+    const QByteArray png = pngBytes(6, 6);
+    copyImage(png);
+    settleBoth();
+    const ClipboardItem image = manager->history()[0];
+    ASSERT_TRUE(image.imagePath && image.imagePath->startsWith(other + "/Images/"));
+    pasteboard.simulateCopyText("the user's clipboard");
+    manager->paste(image);
+    EXPECT_EQ(pasteboard.data(PasteboardType::png), std::optional<QByteArray>(png));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 2000));
+    manager->removeItem(image.id);
+    bothShow({"d", "c", "b", "a"});
+    EXPECT_TRUE(imageFiles(other).isEmpty());
 
     LogCapture log;
     linkTo(dir.path() + "/nowhere");
