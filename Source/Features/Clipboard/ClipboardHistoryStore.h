@@ -97,8 +97,9 @@ public:
 
     // Writes the entries as the history file, with what another instance saved meanwhile taken in
     // as a start reads it and merged in (the others held to `limit`); a save overtaken by a newer
-    // one (or by removeAll()) is skipped. When the merge changed the entries and no newer save
-    // follows, `merged` gets what was written, on the GUI thread.
+    // one (or by removeAll()) is skipped. A file holding records this version cannot read is copied
+    // aside first, as at a start; where no copy can be kept, nothing is written. When the merge
+    // changed the entries and no newer save follows, `merged` gets what was written, on the GUI thread.
     void save(std::vector<ClipboardItem> items, int limit = std::numeric_limits<int>::max(),
               std::function<void(std::vector<ClipboardItem>)> merged = {});
     // Reads the history file when another instance has written it since this one last read or
