@@ -17,7 +17,7 @@ struct ClipboardHistoryOnDisk {
     enum class State { read, missing, unreadable, refused, stopped };
     State state = State::missing;
     std::vector<ClipboardItem> items;  // the entries that carry their ids, held to the limit
-    ClipboardHistoryLineage lineage;
+    SaveLineage lineage;
     QByteArray stamp;  // the version read
     FileError error;  // why it could not be read
 

@@ -561,6 +561,22 @@ TEST(UserDefaults, TwoInstancesTakeInEachOthersWritesAMomentAfter) {
             [&] { return first.string("tone") == QString("amber") && second.string("tone") == QString("amber"); },
             2000));
     }
+    // One behind (stopped, or before its watch fired) when the folder goes: its write there, of
+    // values that never had the key the other wrote last, takes it away from neither.
+    for (const auto& [name, change] : {changes[0], changes[1]}) {
+        SCOPED_TRACE(name);
+        QDir(folder + "-moved").removeRecursively();
+        second.setString("unseen", name);
+        change();
+        first.setString("species", QString(name) + " behind");
+        EXPECT_FALSE(UserDefaults(path).contains("unseen"));
+        EXPECT_TRUE(TestSupport::waitFor([&] { return second.string("species") == QString(name) + " behind"; }, 2000));
+        EXPECT_EQ(second.string("unseen"), QString(name));
+        second.setString("after", name);
+        EXPECT_EQ(UserDefaults(path).string("unseen"), QString(name));
+        EXPECT_TRUE(TestSupport::waitFor([&] { return first.string("after") == QString(name); }, 2000));
+        EXPECT_EQ(first.string("unseen"), QString(name));
+    }
     QDir(folder + "-moved").removeRecursively();
 
     // A file damaged or unreadable meanwhile leaves the values as they are.
