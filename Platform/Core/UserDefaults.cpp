@@ -127,25 +127,50 @@ void UserDefaults::takeInOthersSave() {
         if (!onDisk) return;  // damaged or unreadable: what is here stays
         seenStamp_ = stamp;
         QJsonObject merged = std::move(onDisk->values);
-        layOver(merged, onDisk->lineage);  // a change made here and not written yet stays as it is here
+        // A change made here and not written yet stays as it is here.
+        const bool fileLacksKeys = layOver(merged, onDisk->lineage);
         adopted = keysThatDiffer(values_, merged);
         values_ = std::move(merged);
+        if (fileLacksKeys) {
+            QStringList more;
+            lastWriteOk_ = writeLocked(more);
+            adopted += more;
+        }
     }
     for (const QString& key : std::as_const(adopted)) emit valueChanged(key);
 }
 
-void UserDefaults::layOver(QJsonObject& values, const SaveLineage& lineage) {
+bool UserDefaults::layOver(QJsonObject& values, const SaveLineage& lineage) {
     for (const QString& key : std::as_const(changed_)) {
         if (const auto it = values_.constFind(key); it != values_.constEnd())
             values.insert(key, *it);
         else
             values.remove(key);
     }
-    // A writer that never took in a key saved here removed nothing.
-    if (!lineage.descendsFrom(baseLineage_))
-        for (auto it = values_.constBegin(); it != values_.constEnd(); ++it)
-            if (!values.contains(it.key())) values.insert(it.key(), *it);
+    // A writer that never took in this instance's last save removed no key it lacks, and set back
+    // none saved here in a save it never had: what is here is written again.
+    bool kept = false;
+    if (!lineage.descendsFrom(baseLineage_)) {
+        QStringList keys = values_.keys() + values.keys();
+        keys.removeDuplicates();
+        for (const QString& key : std::as_const(keys)) {
+            const auto ours = values_.constFind(key);
+            const auto there = values.constFind(key);
+            const auto save = writtenIn_.constFind(key);
+            const bool unseen = save != writtenIn_.constEnd() && !lineage.saves.contains(*save);
+            if (changed_.contains(key) || (there != values.constEnd() && !unseen)) continue;
+            if (ours == values_.constEnd() ? there == values.constEnd() : there != values.constEnd() && *there == *ours)
+                continue;
+            if (ours != values_.constEnd())
+                values.insert(key, *ours);
+            else
+                values.remove(key);
+            changed_.insert(key);
+            kept = true;
+        }
+    }
     baseLineage_ = lineage;
+    return kept;
 }
 
 UserDefaults::~UserDefaults() { finishPendingWrite(0); }
@@ -210,6 +235,7 @@ void UserDefaults::reload() {
         writtenStamp_.clear();
         seenStamp_.clear();
         baseLineage_ = {};
+        writtenIn_.clear();
         damaged_ = false;
         readFailure_.reset();
     }
@@ -303,8 +329,7 @@ bool UserDefaults::writeLocked(QStringList& adopted, const FolderLock* waited) {
     retryAttempt_ = 0;
     QJsonObject merged = values_;
     // A file as this instance wrote it last holds nothing new: it need not be read. One gone or
-    // damaged is written from the values here, built on no save: the other instance then keeps
-    // the keys this one never had.
+    // damaged is written from the values here, which hold the file last read or written.
     SaveLineage lineage;
     const QByteArray stamp = SafeFile::stamp(*target);
     const bool asWritten = !writtenStamp_.isEmpty() && stamp == writtenStamp_;
@@ -315,7 +340,7 @@ bool UserDefaults::writeLocked(QStringList& adopted, const FolderLock* waited) {
         layOver(merged, onDisk->lineage);
         lineage = onDisk->lineage.next();
     } else {
-        lineage = SaveLineage().next();
+        lineage = baseLineage_.next();
     }
     bool named = true;
     const QByteArray bytes = fileBytes(merged, lineage, named);
@@ -333,6 +358,12 @@ bool UserDefaults::writeLocked(QStringList& adopted, const FolderLock* waited) {
     const QByteArray written = SafeFile::stamp(*target);
     writtenStamp_ = folderLock.held() ? written : QByteArray();
     baseLineage_ = named ? lineage : SaveLineage::ofEmpty(written, lineage);
+    for (const QString& key : std::as_const(changed_)) {
+        if (named)
+            writtenIn_.insert(key, lineage.saves.first());
+        else
+            writtenIn_.remove(key);
+    }
     changed_.clear();
     adopted = keysThatDiffer(values_, merged);
     values_ = std::move(merged);

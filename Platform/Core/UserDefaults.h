@@ -4,6 +4,7 @@
 #include "Platform/Files/FileError.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -34,7 +35,8 @@ class FolderLock;
 // thread as soon as the lock is free; quitting waits for it a bounded time. Each write names the
 // saves the file descends from under `savesKey`: a key the file lacks counts as removed there only
 // when the file descends from the version this instance last read or wrote; one written by an
-// instance that never took in this one's last save (its folder moved away meanwhile) takes no key away.
+// instance that never took in this one's last save (its folder moved away meanwhile) takes no key
+// away and sets back none this one saved in a save it never had.
 // A getter of the wrong type reads as absent. Safe to use from any thread; the change
 // signal is emitted on the thread that changed the value (the store's own for another instance's).
 class UserDefaults : public QObject {
@@ -121,9 +123,10 @@ private:
     // another instance changed, now taken in. False also when the write is left pending.
     bool writeLocked(QStringList& adopted, const FolderLock* waited = nullptr);
     // Lays the keys set or removed here and not yet written over `values`, the file's of
-    // `lineage`, and the keys here it lacks where its writer never had them; `lineage` is then
-    // the version known.
-    void layOver(QJsonObject& values, const SaveLineage& lineage);
+    // `lineage`; where its writer never took in this instance's last save, also the keys here it
+    // lacks and those saved here in a save it never had (true then: they are to be written
+    // again). `lineage` is then the version known.
+    bool layOver(QJsonObject& values, const SaveLineage& lineage);
     void scheduleRetry();
     void retryPendingWrite();
     // Keeps a damaged file's bytes beside the settings file; false when they could not be kept.
@@ -142,6 +145,7 @@ private:
     QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     QByteArray seenStamp_;  // the file as read last
     SaveLineage baseLineage_;  // the saves the file descended from when last read or written
+    QHash<QString, QByteArray> writtenIn_;  // the save that last wrote each key set or removed here
     bool lastWriteOk_ = true;
     bool damaged_ = false;
     std::optional<FileError> readFailure_;

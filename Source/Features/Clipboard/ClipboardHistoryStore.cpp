@@ -352,8 +352,7 @@ std::optional<ClipboardHistoryStore::Loaded> ClipboardHistoryStore::takeLoad() {
 void ClipboardHistoryStore::noteLoaded(const Loaded& loaded) const {
     // A damaged file was moved aside: nothing of it is known.
     const QByteArray stamp = loaded.damaged ? QByteArray() : loaded.stamp;
-    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut, stamp,
-                   SaveLineage::of(loaded.saves, stamp));
+    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut, stamp, SaveLineage::of(loaded.saves, stamp));
 }
 
 void ClipboardHistoryStore::discardLoad() {

@@ -18,6 +18,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -164,8 +165,12 @@ void SnippetStore::takeInOthersSave() {
     QHash<QUuid, Snippet> now;
     for (const Snippet& snippet : onDisk->snippets) now.insert(snippet.id, snippet);
     const SaveLineage lineage = SaveLineage::of(onDisk->saves, stamp);
-    QList<Snippet> list = merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>(),
-                                 lineage.descendsFrom(baseLineage_));
+    const bool descends = lineage.descendsFrom(baseLineage_);
+    QList<Snippet> list =
+        merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>(), descends);
+    // What a writer that never had it left out is written again.
+    const bool fileLacks =
+        !descends && std::any_of(list.begin(), list.end(), [&now](const Snippet& s) { return !now.contains(s.id); });
     base_ = std::move(now);
     baseLineage_ = lineage;
     if (!onDisk->snippets.isEmpty()) startersStandIn_ = false;
@@ -173,10 +178,12 @@ void SnippetStore::takeInOthersSave() {
         list = starters();  // as a start shows a file that holds none
         startersStandIn_ = true;
     }
-    if (list == snippets_) return;
-    snippets_ = std::move(list);
-    emit snippetsChanged();
-    emit othersSaveTakenIn();
+    if (list != snippets_) {
+        snippets_ = std::move(list);
+        emit snippetsChanged();
+        emit othersSaveTakenIn();
+    }
+    if (fileLacks) save();
 }
 
 const QList<Snippet>& SnippetStore::starters() {
@@ -427,8 +434,9 @@ bool SnippetStore::writeMerged(const Place& where, const FolderLock* waited) {
     if (asWritten) {
         lineage = baseLineage_.next();
     } else if (const std::optional<Decoded> onDisk = read(where, &lineage)) {
-        QList<Snippet> list = merged(snippets_, base_, onDisk->snippets,
-                                     startersStandIn_ ? starters() : QList<Snippet>(), lineage.descendsFrom(baseLineage_));
+        QList<Snippet> list =
+            merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>(),
+                   lineage.descendsFrom(baseLineage_));
         takenIn = list != snippets_;
         snippets_ = std::move(list);
         lineage = lineage.next();

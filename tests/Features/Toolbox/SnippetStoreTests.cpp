@@ -574,6 +574,10 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
         EXPECT_FALSE(onDisk().contains(unseen));
         EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second).contains(name); }, 2000));
         EXPECT_TRUE(titles(second).contains(unseen)) << qPrintable(titles(second).join(", "));
+        // Written back at once, and taken in by the one behind; a later save keeps it.
+        EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first).contains(unseen); }, 2000))
+            << qPrintable(titles(first).join(", "));
+        EXPECT_EQ(onDisk(), titles(second));
         second.add({QUuid::createUuid(), QStringLiteral("after ") + name, {}, ReferenceDate::date(0)});
         EXPECT_TRUE(onDisk().contains(unseen) && onDisk().contains(name)) << qPrintable(onDisk().join(", "));
         EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first) == onDisk(); }, 2000))
