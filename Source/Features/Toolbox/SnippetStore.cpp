@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 
 Q_LOGGING_CATEGORY(lcSnippets, "com.pelwick.Quorvin.Snippets", QtInfoMsg)
 
@@ -49,11 +50,12 @@ QString caseFolded(const QString& text) {
 // What a save writes: `ours` with what another instance changed in the file since it held `base`
 // (as this instance last read or wrote it) laid in: its additions and edits, and its removals of
 // snippets unchanged here, unless the file `descends` not from `base`: a writer that never had a
-// snippet removed nothing. Where both changed a snippet, or one removed it, ours win. `standIns`:
+// snippet removed nothing, and one that never had the save here that last changed or removed a
+// snippet (`unseen`) sets back neither. Where both changed a snippet, or one removed it, ours win. `standIns`:
 // starters shown here for a file that held none; unchanged, they give way to a file that holds
 // snippets now, and one changed or removed here replaces the file's untouched copy of it.
 QList<Snippet> merged(const QList<Snippet>& ours, const QHash<QUuid, Snippet>& base, const QList<Snippet>& onDisk,
-                      const QList<Snippet>& standIns, bool descends) {
+                      const QList<Snippet>& standIns, bool descends, const std::function<bool(const QUuid&)>& unseen) {
     QHash<QUuid, const Snippet*> disk;
     for (const Snippet& snippet : onDisk)
         if (!disk.contains(snippet.id)) disk.insert(snippet.id, &snippet);
@@ -75,7 +77,7 @@ QList<Snippet> merged(const QList<Snippet>& ours, const QHash<QUuid, Snippet>& b
         if (known == base.constEnd() || *known != snippet)
             result.append(snippet);
         else if (there != disk.constEnd())
-            result.append(**there);  // perhaps edited there
+            result.append(!descends && unseen(snippet.id) ? snippet : **there);  // perhaps edited there
         else if (!descends)
             result.append(snippet);
         else
@@ -90,7 +92,7 @@ QList<Snippet> merged(const QList<Snippet>& ours, const QHash<QUuid, Snippet>& b
     for (const Snippet& snippet : onDisk) {
         if (kept.contains(snippet.id)) previous = snippet.id;
         if (ourIds.contains(snippet.id) || base.contains(snippet.id) || skipped.contains(snippet.id) ||
-            disk.value(snippet.id) != &snippet)
+            disk.value(snippet.id) != &snippet || (!descends && unseen(snippet.id)))
             continue;
         (previous ? after[*previous] : first).append(snippet);
     }
@@ -166,11 +168,10 @@ void SnippetStore::takeInOthersSave() {
     for (const Snippet& snippet : onDisk->snippets) now.insert(snippet.id, snippet);
     const SaveLineage lineage = SaveLineage::of(onDisk->saves, stamp);
     const bool descends = lineage.descendsFrom(baseLineage_);
-    QList<Snippet> list =
-        merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>(), descends);
-    // What a writer that never had it left out is written again.
-    const bool fileLacks =
-        !descends && std::any_of(list.begin(), list.end(), [&now](const Snippet& s) { return !now.contains(s.id); });
+    QList<Snippet> list = merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>(),
+                                 descends, unseenBy(lineage));
+    // What a writer that never had it left out or set back is written again.
+    const bool fileLacks = !descends && list != onDisk->snippets;
     base_ = std::move(now);
     baseLineage_ = lineage;
     if (!onDisk->snippets.isEmpty()) startersStandIn_ = false;
@@ -184,6 +185,13 @@ void SnippetStore::takeInOthersSave() {
         emit othersSaveTakenIn();
     }
     if (fileLacks) save();
+}
+
+std::function<bool(const QUuid&)> SnippetStore::unseenBy(const SaveLineage& lineage) const {
+    return [this, &lineage](const QUuid& id) {
+        const auto save = writtenIn_.constFind(id);
+        return save != writtenIn_.constEnd() && !lineage.saves.contains(*save);
+    };
 }
 
 const QList<Snippet>& SnippetStore::starters() {
@@ -430,20 +438,29 @@ bool SnippetStore::writeMerged(const Place& where, const FolderLock* waited) {
     // damaged meanwhile takes this instance's list as it is, built on no save: the other instance
     // then unites its list with it, losing nothing.
     SaveLineage lineage;
+    // What this save changes or removes, against the file last read or written.
+    QSet<QUuid> changedHere;
+    for (const Snippet& snippet : std::as_const(snippets_))
+        if (const auto known = base_.constFind(snippet.id); known == base_.constEnd() || *known != snippet)
+            changedHere.insert(snippet.id);
+    for (auto it = base_.constBegin(); it != base_.constEnd(); ++it)
+        if (!std::any_of(snippets_.begin(), snippets_.end(), [&it](const Snippet& s) { return s.id == it.key(); }))
+            changedHere.insert(it.key());
     const bool asWritten = !writtenStamp_.isEmpty() && SafeFile::stamp(where.file) == writtenStamp_;
     if (asWritten) {
         lineage = baseLineage_.next();
     } else if (const std::optional<Decoded> onDisk = read(where, &lineage)) {
         QList<Snippet> list =
             merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>(),
-                   lineage.descendsFrom(baseLineage_));
+                   lineage.descendsFrom(baseLineage_), unseenBy(lineage));
         takenIn = list != snippets_;
         snippets_ = std::move(list);
         lineage = lineage.next();
     } else if (!savesBlocked_) {
-        // An empty file would be taken for every snippet removed.
+        // An empty file would be taken for every snippet removed. The list here holds the file
+        // last read or written, and goes on from it.
         if (snippets_.isEmpty()) return takenIn;
-        lineage = SaveLineage().next();
+        lineage = baseLineage_.next();
     }
     if (savesBlocked_) {
         qCWarning(lcSnippets, "Snippets are not written: %s is left as it is", qPrintable(fileURL_));
@@ -470,6 +487,12 @@ bool SnippetStore::writeMerged(const Place& where, const FolderLock* waited) {
     writtenStamp_ = lock.held() ? SafeFile::stamp(where.file) : QByteArray();
     if (!lock.held()) return takenIn;
     baseLineage_ = named ? lineage : SaveLineage::ofEmpty(writtenStamp_, lineage);
+    for (const QUuid& id : std::as_const(changedHere)) {
+        if (named)
+            writtenIn_.insert(id, lineage.saves.first());
+        else
+            writtenIn_.remove(id);
+    }
     base_.clear();
     for (const Snippet& snippet : std::as_const(snippets_)) base_.insert(snippet.id, snippet);
     return takenIn;

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class FolderLock;
@@ -90,8 +91,11 @@ private:
     // `lineage` gets the version read.
     std::optional<Decoded> read(const Place& where, SaveLineage* lineage = nullptr);
     void load();
-    // Takes in what another instance saved, without writing.
+    // Takes in what another instance saved; writes only what a writer that never had it left out.
     void takeInOthersSave();
+    // Whether the writer of a file of `lineage` never had this instance's save that last changed
+    // or removed a snippet.
+    std::function<bool(const QUuid&)> unseenBy(const SaveLineage& lineage) const;
     void migrateStarterExamples();
     // Keeps the file's present bytes beside it: moved when `move`, else copied; nothing is done
     // for bytes kept before. False when it failed.
@@ -110,6 +114,7 @@ private:
     QList<Snippet> snippets_;
     QHash<QUuid, Snippet> base_;  // the file's snippets at this instance's last read or write
     SaveLineage baseLineage_;  // and the saves that file descends from
+    QHash<QUuid, QByteArray> writtenIn_;  // the save that last wrote each snippet changed or removed here
     QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     bool startersStandIn_ = false;  // the starters are shown for a file that held none
     bool lockFailureSaid_ = false;

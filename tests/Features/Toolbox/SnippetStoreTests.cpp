@@ -562,24 +562,34 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
             [&] { return titles(first).first() == "edited" && titles(second).first() == "edited"; }, 2000));
     }
     // One behind (stopped, or before its watch fired) when the folder goes: its save there, of a
-    // list that never had the other's last snippet, takes nothing away from the other.
+    // list that never had the other's last saves, neither takes away nor sets back what they
+    // added or edited, and its own edit of what the other saved before holds.
     for (const auto& [name, change] : {changes[0], changes[1]}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(TestSupport::waitFor([&] { return titles(second) == titles(first); }, 2000));
         QDir(moved).removeRecursively();
+        Snippet seen = second.snippets()[0], edited = second.snippets()[1];
+        seen.title = QStringLiteral("seen ") + name;
+        second.update(seen);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return titles(first) == titles(second); }, 2000));
         const QString unseen = QStringLiteral("unseen ") + name;
         second.add({QUuid::createUuid(), unseen, {}, ReferenceDate::date(0)});
+        edited.title = QStringLiteral("edited ") + name;
+        second.update(edited);
         change();
-        first.add({QUuid::createUuid(), name, {}, ReferenceDate::date(0)});
+        seen.title = name;
+        first.update(seen);
         EXPECT_FALSE(onDisk().contains(unseen));
         EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second).contains(name); }, 2000));
-        EXPECT_TRUE(titles(second).contains(unseen)) << qPrintable(titles(second).join(", "));
+        EXPECT_TRUE(titles(second).contains(unseen) && titles(second).contains(edited.title))
+            << qPrintable(titles(second).join(", "));
         // Written back at once, and taken in by the one behind; a later save keeps it.
         EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first).contains(unseen); }, 2000))
             << qPrintable(titles(first).join(", "));
         EXPECT_EQ(onDisk(), titles(second));
         second.add({QUuid::createUuid(), QStringLiteral("after ") + name, {}, ReferenceDate::date(0)});
-        EXPECT_TRUE(onDisk().contains(unseen) && onDisk().contains(name)) << qPrintable(onDisk().join(", "));
+        EXPECT_TRUE(onDisk().contains(unseen) && onDisk().contains(name) && onDisk().contains(edited.title))
+            << qPrintable(onDisk().join(", "));
         EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first) == onDisk(); }, 2000))
             << qPrintable(titles(first).join(", "));
     }
