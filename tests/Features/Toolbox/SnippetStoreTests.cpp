@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -568,7 +569,12 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(TestSupport::waitFor([&] { return titles(second) == titles(first); }, 2000));
         QDir(moved).removeRecursively();
-        Snippet seen = second.snippets()[0], edited = second.snippets()[1];
+        second.add({QUuid::createUuid(), QStringLiteral("to remove ") + name, {}, ReferenceDate::date(0)});
+        const Snippet removed = second.snippets()[0];
+        Snippet seen = second.snippets()[1], edited = second.snippets()[2];
+        const auto holds = [&removed](const QList<Snippet>& list) {
+            return std::any_of(list.begin(), list.end(), [&removed](const Snippet& s) { return s.id == removed.id; });
+        };
         seen.title = QStringLiteral("seen ") + name;
         second.update(seen);
         ASSERT_TRUE(TestSupport::waitFor([&] { return titles(first) == titles(second); }, 2000));
@@ -576,6 +582,7 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
         second.add({QUuid::createUuid(), unseen, {}, ReferenceDate::date(0)});
         edited.title = QStringLiteral("edited ") + name;
         second.update(edited);
+        second.remove(removed);
         change();
         seen.title = name;
         first.update(seen);
@@ -583,6 +590,7 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
         EXPECT_TRUE(TestSupport::waitFor([&] { return titles(second).contains(name); }, 2000));
         EXPECT_TRUE(titles(second).contains(unseen) && titles(second).contains(edited.title))
             << qPrintable(titles(second).join(", "));
+        EXPECT_FALSE(holds(second.snippets()));
         // Written back at once, and taken in by the one behind; a later save keeps it.
         EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first).contains(unseen); }, 2000))
             << qPrintable(titles(first).join(", "));
@@ -592,6 +600,7 @@ TEST_F(SnippetStoreTest, TwoInstancesKeepWhatEachSaved) {
             << qPrintable(onDisk().join(", "));
         EXPECT_TRUE(TestSupport::waitFor([&] { return titles(first) == onDisk(); }, 2000))
             << qPrintable(titles(first).join(", "));
+        EXPECT_FALSE(holds(first.snippets()));
     }
     QDir(moved).removeRecursively();
 }
