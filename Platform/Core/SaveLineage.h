@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QHash>
 #include <QString>
 
 #include <optional>
@@ -27,4 +28,31 @@ struct SaveLineage {
     QString text() const;
     // How many saves a lineage names: a display that fell further behind has its list united.
     static constexpr int length = 64;
+};
+
+// The save of this instance that last wrote each entry (a key, a snippet) changed or removed here:
+// a file whose writer never had that save sets back neither.
+template <typename Entry>
+class SavesWritten {
+public:
+    // `entries` were written in a save of `lineage`; a file that names no saves (`named` false)
+    // tells nothing of them.
+    template <typename Entries>
+    void wrote(const Entries& entries, const SaveLineage& lineage, bool named) {
+        for (const Entry& entry : entries) {
+            if (named)
+                saves_.insert(entry, lineage.saves.first());
+            else
+                saves_.remove(entry);
+        }
+    }
+    // Whether the writer of a file of `lineage` never had the save here that last wrote `entry`.
+    bool unseenBy(const Entry& entry, const SaveLineage& lineage) const {
+        const auto save = saves_.constFind(entry);
+        return save != saves_.constEnd() && !lineage.saves.contains(*save);
+    }
+    void clear() { saves_.clear(); }
+
+private:
+    QHash<Entry, QByteArray> saves_;
 };

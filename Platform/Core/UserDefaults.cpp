@@ -156,8 +156,7 @@ bool UserDefaults::layOver(QJsonObject& values, const SaveLineage& lineage) {
         for (const QString& key : std::as_const(keys)) {
             const auto ours = values_.constFind(key);
             const auto there = values.constFind(key);
-            const auto save = writtenIn_.constFind(key);
-            const bool unseen = save != writtenIn_.constEnd() && !lineage.saves.contains(*save);
+            const bool unseen = written_.unseenBy(key, lineage);
             if (changed_.contains(key) || (there != values.constEnd() && !unseen)) continue;
             if (ours == values_.constEnd() ? there == values.constEnd() : there != values.constEnd() && *there == *ours)
                 continue;
@@ -235,7 +234,7 @@ void UserDefaults::reload() {
         writtenStamp_.clear();
         seenStamp_.clear();
         baseLineage_ = {};
-        writtenIn_.clear();
+        written_.clear();
         damaged_ = false;
         readFailure_.reset();
     }
@@ -358,12 +357,7 @@ bool UserDefaults::writeLocked(QStringList& adopted, const FolderLock* waited) {
     const QByteArray written = SafeFile::stamp(*target);
     writtenStamp_ = folderLock.held() ? written : QByteArray();
     baseLineage_ = named ? lineage : SaveLineage::ofEmpty(written, lineage);
-    for (const QString& key : std::as_const(changed_)) {
-        if (named)
-            writtenIn_.insert(key, lineage.saves.first());
-        else
-            writtenIn_.remove(key);
-    }
+    written_.wrote(changed_, lineage, named);
     changed_.clear();
     adopted = keysThatDiffer(values_, merged);
     values_ = std::move(merged);

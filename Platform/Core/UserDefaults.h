@@ -4,7 +4,6 @@
 #include "Platform/Files/FileError.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -145,7 +144,7 @@ private:
     QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     QByteArray seenStamp_;  // the file as read last
     SaveLineage baseLineage_;  // the saves the file descended from when last read or written
-    QHash<QString, QByteArray> writtenIn_;  // the save that last wrote each key set or removed here
+    SavesWritten<QString> written_;  // of the keys set or removed here
     bool lastWriteOk_ = true;
     bool damaged_ = false;
     std::optional<FileError> readFailure_;

@@ -188,10 +188,7 @@ void SnippetStore::takeInOthersSave() {
 }
 
 std::function<bool(const QUuid&)> SnippetStore::unseenBy(const SaveLineage& lineage) const {
-    return [this, &lineage](const QUuid& id) {
-        const auto save = writtenIn_.constFind(id);
-        return save != writtenIn_.constEnd() && !lineage.saves.contains(*save);
-    };
+    return [this, &lineage](const QUuid& id) { return written_.unseenBy(id, lineage); };
 }
 
 const QList<Snippet>& SnippetStore::starters() {
@@ -487,12 +484,7 @@ bool SnippetStore::writeMerged(const Place& where, const FolderLock* waited) {
     writtenStamp_ = lock.held() ? SafeFile::stamp(where.file) : QByteArray();
     if (!lock.held()) return takenIn;
     baseLineage_ = named ? lineage : SaveLineage::ofEmpty(writtenStamp_, lineage);
-    for (const QUuid& id : std::as_const(changedHere)) {
-        if (named)
-            writtenIn_.insert(id, lineage.saves.first());
-        else
-            writtenIn_.remove(id);
-    }
+    written_.wrote(changedHere, lineage, named);
     base_.clear();
     for (const Snippet& snippet : std::as_const(snippets_)) base_.insert(snippet.id, snippet);
     return takenIn;

@@ -114,7 +114,7 @@ private:
     QList<Snippet> snippets_;
     QHash<QUuid, Snippet> base_;  // the file's snippets at this instance's last read or write
     SaveLineage baseLineage_;  // and the saves that file descends from
-    QHash<QUuid, QByteArray> writtenIn_;  // the save that last wrote each snippet changed or removed here
+    SavesWritten<QUuid> written_;  // of the snippets changed or removed here
     QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     bool startersStandIn_ = false;  // the starters are shown for a file that held none
     bool lockFailureSaid_ = false;
