@@ -4,7 +4,6 @@
 #include "Source/Features/Clipboard/ClipboardItem.h"
 
 #include <QByteArray>
-#include <QByteArrayList>
 #include <QHash>
 #include <QSet>
 #include <QString>

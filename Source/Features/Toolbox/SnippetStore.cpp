@@ -51,9 +51,10 @@ QString caseFolded(const QString& text) {
 // (as this instance last read or wrote it) laid in: its additions and edits, and its removals of
 // snippets unchanged here, unless the file `descends` not from `base`: a writer that never had a
 // snippet removed nothing, and one that never had the save here that last changed or removed a
-// snippet (`unseen`) sets back neither. Where both changed a snippet, or one removed it, ours win. `standIns`:
-// starters shown here for a file that held none; unchanged, they give way to a file that holds
-// snippets now, and one changed or removed here replaces the file's untouched copy of it.
+// snippet (`unseen`) sets back neither. Where both changed a snippet, or one removed it, ours
+// win. `standIns`: starters shown here for a file that held none; unchanged, they give way to a
+// file that holds snippets now, and one changed or removed here replaces the file's untouched
+// copy of it.
 QList<Snippet> merged(const QList<Snippet>& ours, const QHash<QUuid, Snippet>& base, const QList<Snippet>& onDisk,
                       const QList<Snippet>& standIns, bool descends, const std::function<bool(const QUuid&)>& unseen) {
     QHash<QUuid, const Snippet*> disk;
@@ -432,17 +433,17 @@ bool SnippetStore::writeMerged(const Place& where, const FolderLock* waited) {
     }
     bool takenIn = false;
     // A file as this instance wrote it last holds nothing new: it need not be read. One gone or
-    // damaged meanwhile takes this instance's list as it is, built on no save: the other instance
-    // then unites its list with it, losing nothing.
+    // damaged meanwhile takes this instance's list as it is: it holds the file last read or
+    // written, and goes on from it.
     SaveLineage lineage;
-    // What this save changes or removes, against the file last read or written.
-    QSet<QUuid> changedHere;
-    for (const Snippet& snippet : std::as_const(snippets_))
-        if (const auto known = base_.constFind(snippet.id); known == base_.constEnd() || *known != snippet)
+    // What this save adds, changes or removes, against the file last read or written.
+    QSet<QUuid> changedHere(base_.keyBegin(), base_.keyEnd());
+    for (const Snippet& snippet : std::as_const(snippets_)) {
+        if (const auto known = base_.constFind(snippet.id); known != base_.constEnd() && *known == snippet)
+            changedHere.remove(snippet.id);
+        else
             changedHere.insert(snippet.id);
-    for (auto it = base_.constBegin(); it != base_.constEnd(); ++it)
-        if (!std::any_of(snippets_.begin(), snippets_.end(), [&it](const Snippet& s) { return s.id == it.key(); }))
-            changedHere.insert(it.key());
+    }
     const bool asWritten = !writtenStamp_.isEmpty() && SafeFile::stamp(where.file) == writtenStamp_;
     if (asWritten) {
         lineage = baseLineage_.next();
@@ -454,8 +455,7 @@ bool SnippetStore::writeMerged(const Place& where, const FolderLock* waited) {
         snippets_ = std::move(list);
         lineage = lineage.next();
     } else if (!savesBlocked_) {
-        // An empty file would be taken for every snippet removed. The list here holds the file
-        // last read or written, and goes on from it.
+        // An empty file would be taken for every snippet removed.
         if (snippets_.isEmpty()) return takenIn;
         lineage = baseLineage_.next();
     }
