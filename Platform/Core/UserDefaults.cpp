@@ -21,23 +21,45 @@
 
 namespace {
 
-// The file's text: indented, or compact where indented would pass the size that is read, so that
-// what was read reads again.
-QByteArray fileBytes(const QJsonObject& values) {
-    const QJsonDocument document(values);
-    QByteArray bytes = document.toJson(QJsonDocument::Indented);
-    if (bytes.size() > UserDefaults::maxFileSize) bytes = document.toJson(QJsonDocument::Compact);
-    return bytes;
+// The file's text, naming the saves it descends from: indented, or compact where indented would
+// pass the size that is read, so that what was read reads again; where even that would pass it,
+// the file names no saves (`named` false).
+QByteArray fileBytes(const QJsonObject& values, const SaveLineage& lineage, bool& named) {
+    QJsonObject withSaves = values;
+    withSaves.insert(QLatin1String(UserDefaults::savesKey), lineage.text());
+    named = true;
+    for (const QJsonDocument::JsonFormat format : {QJsonDocument::Indented, QJsonDocument::Compact})
+        if (QByteArray bytes = QJsonDocument(withSaves).toJson(format); bytes.size() <= UserDefaults::maxFileSize)
+            return bytes;
+    named = false;
+    return QJsonDocument(values).toJson(QJsonDocument::Compact);
 }
 
-// The values in the file as it is now; absent when it is missing, unreadable or damaged.
-std::optional<QJsonObject> valuesOnDisk(const QString& file) {
+// Takes the saves a file's values name out of them: the lineage of that version (at `stamp`).
+SaveLineage takeLineage(QJsonObject& values, const QByteArray& stamp) {
+    std::optional<QString> saves;
+    if (const auto it = values.constFind(QLatin1String(UserDefaults::savesKey)); it != values.constEnd()) {
+        if (it->isString()) saves = it->toString();
+        values.remove(QLatin1String(UserDefaults::savesKey));
+    }
+    return SaveLineage::of(saves, stamp);
+}
+
+struct OnDisk {
+    QJsonObject values;
+    SaveLineage lineage;
+};
+
+// The values in the file as it is now (at `stamp`); absent when it is missing, unreadable or damaged.
+std::optional<OnDisk> valuesOnDisk(const QString& file, const QByteArray& stamp) {
     const std::optional<QByteArray> bytes = SafeFile::readRegular(file, UserDefaults::maxFileSize);
     if (!bytes || !JsonText::isOneValue(*bytes)) return std::nullopt;
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(*bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
-    return doc.object();
+    OnDisk onDisk{doc.object(), {}};
+    onDisk.lineage = takeLineage(onDisk.values, stamp);
+    return onDisk;
 }
 
 // The keys whose values differ between the two.
@@ -101,23 +123,53 @@ void UserDefaults::takeInOthersSave() {
         const QByteArray stamp = target ? SafeFile::stamp(*target) : QByteArray();
         // This instance's own write is not read back; a file gone is written whole by the next write.
         if (stamp.isEmpty() || stamp == writtenStamp_ || stamp == seenStamp_) return;
-        std::optional<QJsonObject> merged = valuesOnDisk(*target);
-        if (!merged) return;  // damaged or unreadable: what is here stays
+        std::optional<OnDisk> onDisk = valuesOnDisk(*target, stamp);
+        if (!onDisk) return;  // damaged or unreadable: what is here stays
         seenStamp_ = stamp;
-        layChangesOver(*merged);  // a change made here and not written yet stays as it is here
-        adopted = keysThatDiffer(values_, *merged);
-        values_ = std::move(*merged);
+        QJsonObject merged = std::move(onDisk->values);
+        // A change made here and not written yet stays as it is here.
+        const bool fileLacksKeys = layOver(merged, onDisk->lineage);
+        adopted = keysThatDiffer(values_, merged);
+        values_ = std::move(merged);
+        if (fileLacksKeys) {
+            QStringList more;
+            lastWriteOk_ = writeLocked(more);
+            adopted += more;
+        }
     }
     for (const QString& key : std::as_const(adopted)) emit valueChanged(key);
 }
 
-void UserDefaults::layChangesOver(QJsonObject& values) const {
+bool UserDefaults::layOver(QJsonObject& values, const SaveLineage& lineage) {
     for (const QString& key : std::as_const(changed_)) {
         if (const auto it = values_.constFind(key); it != values_.constEnd())
             values.insert(key, *it);
         else
             values.remove(key);
     }
+    // A writer that never took in this instance's last save removed no key it lacks, and set back
+    // none saved here in a save it never had: what is here is written again.
+    bool kept = false;
+    if (!lineage.descendsFrom(baseLineage_)) {
+        QStringList keys = values_.keys() + values.keys();
+        keys.removeDuplicates();
+        for (const QString& key : std::as_const(keys)) {
+            const auto ours = values_.constFind(key);
+            const auto there = values.constFind(key);
+            const bool unseen = written_.unseenBy(key, lineage);
+            if (changed_.contains(key) || (there != values.constEnd() && !unseen)) continue;
+            if (ours == values_.constEnd() ? there == values.constEnd() : there != values.constEnd() && *there == *ours)
+                continue;
+            if (ours != values_.constEnd())
+                values.insert(key, *ours);
+            else
+                values.remove(key);
+            changed_.insert(key);
+            kept = true;
+        }
+    }
+    baseLineage_ = lineage;
+    return kept;
 }
 
 UserDefaults::~UserDefaults() { finishPendingWrite(0); }
@@ -181,6 +233,8 @@ void UserDefaults::reload() {
         changed_.clear();
         writtenStamp_.clear();
         seenStamp_.clear();
+        baseLineage_ = {};
+        written_.clear();
         damaged_ = false;
         readFailure_.reset();
     }
@@ -209,6 +263,7 @@ void UserDefaults::load() {
     if (parseError.error == QJsonParseError::NoError && doc.isObject() && JsonText::isOneValue(*bytes)) {
         std::lock_guard lock(mutex_);
         values_ = doc.object();
+        baseLineage_ = takeLineage(values_, stamp);
         seenStamp_ = stamp;
         return;
     }
@@ -272,13 +327,22 @@ bool UserDefaults::writeLocked(QStringList& adopted, const FolderLock* waited) {
     pending_ = false;
     retryAttempt_ = 0;
     QJsonObject merged = values_;
-    // A file as this instance wrote it last holds nothing new: it need not be read.
-    const bool asWritten = !writtenStamp_.isEmpty() && SafeFile::stamp(*target) == writtenStamp_;
-    if (std::optional<QJsonObject> onDisk = asWritten ? std::nullopt : valuesOnDisk(*target)) {
-        merged = std::move(*onDisk);
-        layChangesOver(merged);
+    // A file as this instance wrote it last holds nothing new: it need not be read. One gone or
+    // damaged is written from the values here, which hold the file last read or written.
+    SaveLineage lineage;
+    const QByteArray stamp = SafeFile::stamp(*target);
+    const bool asWritten = !writtenStamp_.isEmpty() && stamp == writtenStamp_;
+    if (asWritten) {
+        lineage = baseLineage_.next();
+    } else if (std::optional<OnDisk> onDisk = valuesOnDisk(*target, stamp)) {
+        merged = std::move(onDisk->values);
+        layOver(merged, onDisk->lineage);
+        lineage = onDisk->lineage.next();
+    } else {
+        lineage = baseLineage_.next();
     }
-    const QByteArray bytes = fileBytes(merged);
+    bool named = true;
+    const QByteArray bytes = fileBytes(merged, lineage, named);
     if (bytes.size() > maxFileSize) {
         // Written, it would not be read at the next start: the file there is kept instead.
         qWarning("Settings file %s cannot be written: it would be larger than %lld bytes", qPrintable(path_),
@@ -290,7 +354,10 @@ bool UserDefaults::writeLocked(QStringList& adopted, const FolderLock* waited) {
         return false;
     }
     // Without locks another instance may write meanwhile: the file is then read again.
-    writtenStamp_ = folderLock.held() ? SafeFile::stamp(*target) : QByteArray();
+    const QByteArray written = SafeFile::stamp(*target);
+    writtenStamp_ = folderLock.held() ? written : QByteArray();
+    baseLineage_ = named ? lineage : SaveLineage::ofEmpty(written, lineage);
+    written_.wrote(changed_, lineage, named);
     changed_.clear();
     adopted = keysThatDiffer(values_, merged);
     values_ = std::move(merged);
@@ -369,6 +436,7 @@ std::optional<QByteArray> UserDefaults::data(const QString& key) const {
 }
 
 void UserDefaults::set(const QString& key, const QJsonValue& newValue) {
+    if (key == QLatin1String(savesKey)) return;
     if (newValue.isUndefined() || newValue.isNull()) {
         remove(key);
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Core/SaveLineage.h"
 #include "Platform/Files/FileError.h"
 
 #include <QByteArray>
@@ -30,7 +31,11 @@ class FolderLock;
 // and a moment after the other saves (what its path names now is watched, also after its folder
 // was moved away or made again), changes made here and not yet written laid over it. While the
 // other holds the lock a write stays pending and is made, never waited for, on this object's
-// thread as soon as the lock is free; quitting waits for it a bounded time.
+// thread as soon as the lock is free; quitting waits for it a bounded time. Each write names the
+// saves the file descends from under `savesKey`: a key the file lacks counts as removed there only
+// when the file descends from the version this instance last read or wrote; one written by an
+// instance that never took in this one's last save (its folder moved away meanwhile) takes no key
+// away and sets back none this one saved in a save it never had.
 // A getter of the wrong type reads as absent. Safe to use from any thread; the change
 // signal is emitted on the thread that changed the value (the store's own for another instance's).
 class UserDefaults : public QObject {
@@ -43,6 +48,8 @@ public:
 
     static constexpr const char* standardDomain = "com.pelwick.Quorvin";
     static constexpr const char* legacyDomain = "com.pelwick.Merovane";
+    // Where the file names the saves it descends from; no setting's name, and never a value here.
+    static constexpr const char* savesKey = "~saves";
     // $XDG_CONFIG_HOME/<domain>.json
     static QString pathForDomain(const QString& domain);
 
@@ -114,8 +121,11 @@ private:
     // Writes the file under the folder's lock (`waited`, else tried now); `adopted` gets the keys
     // another instance changed, now taken in. False also when the write is left pending.
     bool writeLocked(QStringList& adopted, const FolderLock* waited = nullptr);
-    // Lays the keys set or removed here and not yet written over `values`.
-    void layChangesOver(QJsonObject& values) const;
+    // Lays the keys set or removed here and not yet written over `values`, the file's of
+    // `lineage`; where its writer never took in this instance's last save, also the keys here it
+    // lacks and those saved here in a save it never had (true then: they are to be written
+    // again). `lineage` is then the version known.
+    bool layOver(QJsonObject& values, const SaveLineage& lineage);
     void scheduleRetry();
     void retryPendingWrite();
     // Keeps a damaged file's bytes beside the settings file; false when they could not be kept.
@@ -133,6 +143,8 @@ private:
     int retryAttempt_ = 0;
     QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     QByteArray seenStamp_;  // the file as read last
+    SaveLineage baseLineage_;  // the saves the file descended from when last read or written
+    SavesWritten<QString> written_;  // of the keys set or removed here
     bool lastWriteOk_ = true;
     bool damaged_ = false;
     std::optional<FileError> readFailure_;

@@ -1,8 +1,5 @@
 #include "Source/Features/Clipboard/ClipboardHistoryMerge.h"
 
-#include <QCryptographicHash>
-#include <QRandomGenerator>
-
 #include <algorithm>
 #include <iterator>
 
@@ -52,42 +49,6 @@ std::vector<ClipboardItem> placed(std::vector<ClipboardItem> result, std::vector
 }
 
 }  // namespace
-
-ClipboardHistoryLineage ClipboardHistoryLineage::of(const std::optional<QString>& saves, const QByteArray& stamp) {
-    ClipboardHistoryLineage lineage;
-    if (saves) {
-        for (const QString& save : saves->split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            if (lineage.saves.size() == length) break;
-            if (save.size() <= 32) lineage.saves.append(save.toLatin1());
-        }
-    }
-    lineage.named = !lineage.saves.isEmpty();
-    // Every instance that reads this version of the file names it alike.
-    if (!lineage.named && !stamp.isEmpty())
-        lineage.saves.append('~' + QCryptographicHash::hash(stamp, QCryptographicHash::Sha256).toHex().left(16));
-    return lineage;
-}
-
-ClipboardHistoryLineage ClipboardHistoryLineage::next() const {
-    ClipboardHistoryLineage lineage;
-    lineage.named = true;
-    lineage.saves.append(QByteArray::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0'));
-    for (const QByteArray& save : saves) {
-        if (lineage.saves.size() == length) break;
-        lineage.saves.append(save);
-    }
-    return lineage;
-}
-
-ClipboardHistoryLineage ClipboardHistoryLineage::ofEmpty(const QByteArray& stamp,
-                                                         const ClipboardHistoryLineage& before) {
-    ClipboardHistoryLineage lineage = of(std::nullopt, stamp);
-    for (const QByteArray& save : before.saves)
-        if (lineage.saves.size() < length) lineage.saves.append(save);
-    return lineage;
-}
-
-QString ClipboardHistoryLineage::text() const { return QString::fromLatin1(saves.join(' ')); }
 
 ClipboardHistoryMerge::Version ClipboardHistoryMerge::Version::of(const ClipboardItem& item) {
     return {item.copiedAt.toMSecsSinceEpoch(), item.copyCount, item.isPinned};
@@ -144,8 +105,7 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
                                                         int maxPinned, bool& changed, const Lineage& lineage) {
     std::lock_guard lock(mutex_);
     // Built on what this instance last read or wrote, by writers that each merged with the file before.
-    const bool descends =
-        !lineage.named || (!baseLineage_.saves.isEmpty() && lineage.saves.contains(baseLineage_.saves.first()));
+    const bool descends = lineage.descendsFrom(baseLineage_);
     QSet<QUuid> removedHere;
     {
         std::lock_guard removedLock(removedMutex_);

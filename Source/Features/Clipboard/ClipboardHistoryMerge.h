@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Platform/Core/SaveLineage.h"
 #include "Source/Features/Clipboard/ClipboardItem.h"
 
 #include <QByteArray>
-#include <QByteArrayList>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -13,24 +13,6 @@
 #include <mutex>
 #include <optional>
 #include <vector>
-
-// Which saves a version of the file descends from, newest first: each save names itself and
-// the saves of the file it merged with. A file that names none (written by an older version or
-// another program, or cleared) is known by its stamp alone, and `named` is false.
-struct ClipboardHistoryLineage {
-    QByteArrayList saves;
-    bool named = false;
-    // The lineage a file's first record gives, or its stamp's.
-    static ClipboardHistoryLineage of(const std::optional<QString>& saves, const QByteArray& stamp);
-    // The lineage of a new save built on this one.
-    ClipboardHistoryLineage next() const;
-    // What a file written empty (at `stamp`) descends from: it names no saves, so it is known by
-    // its stamp, and a save built on it goes on from `before`.
-    static ClipboardHistoryLineage ofEmpty(const QByteArray& stamp, const ClipboardHistoryLineage& before);
-    QString text() const;
-    // How many saves a lineage names: a display that fell further behind has its list united.
-    static constexpr int length = 64;
-};
 
 // Two instances of the program (one user on two displays) keep one history file. Before each
 // write the file is read again, and what the other instance saved since this one last read or
@@ -47,7 +29,7 @@ public:
         static Version of(const ClipboardItem& item);
     };
 
-    using Lineage = ClipboardHistoryLineage;
+    using Lineage = SaveLineage;
 
     // The entries the file held when read (`inFile`: those whose ids it gave), and the ids of
     // records left out by the limit, which are removed from the file here; `stamp` tells the version

@@ -56,7 +56,7 @@ ClipboardHistoryOnDisk readOnce(const QString& file, const QString& imagesDirect
         return found;
     }
     found.state = State::read;
-    found.lineage = ClipboardHistoryLineage::of(saves, found.stamp);
+    found.lineage = SaveLineage::of(saves, found.stamp);
     for (const ClipboardItemCodable& record : *records) {
         // A record without an id would be a new entry at every read: only a file of an older version has one.
         if (!record.itemID || QUuid(*record.itemID).isNull()) continue;

@@ -18,7 +18,7 @@ struct ClipboardHistoryOnDisk {
     enum class State { read, missing, unreadable, refused, stopped };
     State state = State::missing;
     std::vector<ClipboardItem> items;  // the entries that carry their ids, held to the limit
-    ClipboardHistoryLineage lineage;
+    SaveLineage lineage;
     QByteArray stamp;  // the version read
     FileError error;  // why it could not be read
     int skipped = 0;  // records read past that this version cannot read (a newer one's, say)

@@ -346,8 +346,7 @@ std::optional<ClipboardHistoryStore::Loaded> ClipboardHistoryStore::takeLoad() {
 void ClipboardHistoryStore::noteLoaded(const Loaded& loaded) const {
     // A damaged file was moved aside: nothing of it is known.
     const QByteArray stamp = loaded.damaged ? QByteArray() : loaded.stamp;
-    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut, stamp,
-                   ClipboardHistoryLineage::of(loaded.saves, stamp));
+    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut, stamp, SaveLineage::of(loaded.saves, stamp));
 }
 
 void ClipboardHistoryStore::discardLoad() {
@@ -391,7 +390,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
             return;
         }
         bool changed = false, mergedFile = true;
-        ClipboardHistoryLineage lineage;
+        SaveLineage lineage;
         // A file as this instance wrote it last holds nothing new: it need not be read.
         if (merge->isAsWritten(SafeFile::stamp(path))) {
             lineage = merge->base().next();
@@ -429,7 +428,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
             case OnDisk::State::missing:
                 // Built on no file: the other display unites its list with this one, losing nothing.
                 if (items.empty()) return place->saved();
-                lineage = ClipboardHistoryLineage().next();
+                lineage = SaveLineage().next();
                 mergedFile = false;
                 break;
             }
@@ -444,7 +443,7 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
         // Only a file written under the lock is what both last agreed on. It is read again at the
         // next save when the entries here lack what was merged in (until they take it in).
         const QByteArray stamp = SafeFile::stamp(path);
-        if (records.empty()) lineage = ClipboardHistoryLineage::ofEmpty(stamp, lineage);
+        if (records.empty()) lineage = SaveLineage::ofEmpty(stamp, lineage);
         if (lock.lock.held()) merge->written(items, changed ? QByteArray() : stamp, lineage, mergedFile);
         if (!changed || !merged) return;
         Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
@@ -563,7 +562,7 @@ void ClipboardHistoryStore::removeAll() {
         // Cleared by writing it empty, so that a file gone with its folder is never taken for a clear.
         // A save built on the clear goes on from what the file descended from, so that the other
         // display drops what it had even when it never saw the empty file.
-        ClipboardHistoryLineage before = merge->base();
+        SaveLineage before = merge->base();
         if (!merge->isKnown(SafeFile::stamp(file))) {
             const OnDisk found = OnDisk::read(file, images, now, 0, [&] { return giveUpAt->passed(); });
             if (found.state == OnDisk::State::read) before = found.lineage;
@@ -571,7 +570,7 @@ void ClipboardHistoryStore::removeAll() {
         merge->cleared();
         if (writePrivateFile(file, QByteArrayLiteral("[]"), where.privateFolders)) {
             const QByteArray stamp = SafeFile::stamp(file);
-            merge->written({}, stamp, ClipboardHistoryLineage::ofEmpty(stamp, before));
+            merge->written({}, stamp, SaveLineage::ofEmpty(stamp, before));
             place->saved();
         } else {
             qCWarning(lcClipboard, "The history is not cleared: %s cannot be written", qPrintable(file));

@@ -18,8 +18,10 @@
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 
 Q_LOGGING_CATEGORY(lcSnippets, "com.pelwick.Quorvin.Snippets", QtInfoMsg)
 
@@ -47,11 +49,14 @@ QString caseFolded(const QString& text) {
 
 // What a save writes: `ours` with what another instance changed in the file since it held `base`
 // (as this instance last read or wrote it) laid in: its additions and edits, and its removals of
-// snippets unchanged here. Where both changed a snippet, or one removed it, ours win. `standIns`:
-// starters shown here for a file that held none; unchanged, they give way to a file that holds
-// snippets now, and one changed or removed here replaces the file's untouched copy of it.
+// snippets unchanged here, unless the file `descends` not from `base`: a writer that never had a
+// snippet removed nothing, and one that never had the save here that last changed or removed a
+// snippet (`unseen`) sets back neither. Where both changed a snippet, or one removed it, ours
+// win. `standIns`: starters shown here for a file that held none; unchanged, they give way to a
+// file that holds snippets now, and one changed or removed here replaces the file's untouched
+// copy of it.
 QList<Snippet> merged(const QList<Snippet>& ours, const QHash<QUuid, Snippet>& base, const QList<Snippet>& onDisk,
-                      const QList<Snippet>& standIns) {
+                      const QList<Snippet>& standIns, bool descends, const std::function<bool(const QUuid&)>& unseen) {
     QHash<QUuid, const Snippet*> disk;
     for (const Snippet& snippet : onDisk)
         if (!disk.contains(snippet.id)) disk.insert(snippet.id, &snippet);
@@ -73,7 +78,9 @@ QList<Snippet> merged(const QList<Snippet>& ours, const QHash<QUuid, Snippet>& b
         if (known == base.constEnd() || *known != snippet)
             result.append(snippet);
         else if (there != disk.constEnd())
-            result.append(**there);  // perhaps edited there
+            result.append(!descends && unseen(snippet.id) ? snippet : **there);  // perhaps edited there
+        else if (!descends)
+            result.append(snippet);
         else
             continue;  // removed there
         kept.insert(snippet.id);
@@ -86,7 +93,7 @@ QList<Snippet> merged(const QList<Snippet>& ours, const QHash<QUuid, Snippet>& b
     for (const Snippet& snippet : onDisk) {
         if (kept.contains(snippet.id)) previous = snippet.id;
         if (ourIds.contains(snippet.id) || base.contains(snippet.id) || skipped.contains(snippet.id) ||
-            disk.value(snippet.id) != &snippet)
+            disk.value(snippet.id) != &snippet || (!descends && unseen(snippet.id)))
             continue;
         (previous ? after[*previous] : first).append(snippet);
     }
@@ -151,25 +158,38 @@ void SnippetStore::finishPendingSave(int waitMs) {
 void SnippetStore::takeInOthersSave() {
     FileError error;
     const std::optional<Place> where = savesBlocked_ ? std::nullopt : place(&error);
+    const QByteArray stamp = where ? SafeFile::stamp(where->file) : QByteArray();
     // This instance's own save is not read back.
-    if (!where || (!writtenStamp_.isEmpty() && SafeFile::stamp(where->file) == writtenStamp_)) return;
+    if (!where || (!writtenStamp_.isEmpty() && stamp == writtenStamp_)) return;
     const std::optional<QByteArray> bytes = SafeFile::readRegular(where->file, largestFile);
     const std::optional<Decoded> onDisk = bytes ? decode(*bytes) : std::nullopt;
     // A file gone or damaged is left to the next save.
     if (!onDisk || onDisk->skipped > 0) return;
     QHash<QUuid, Snippet> now;
     for (const Snippet& snippet : onDisk->snippets) now.insert(snippet.id, snippet);
-    QList<Snippet> list = merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>());
+    const SaveLineage lineage = SaveLineage::of(onDisk->saves, stamp);
+    const bool descends = lineage.descendsFrom(baseLineage_);
+    QList<Snippet> list = merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>(),
+                                 descends, unseenBy(lineage));
+    // What a writer that never had it left out or set back is written again.
+    const bool fileLacks = !descends && list != onDisk->snippets;
     base_ = std::move(now);
+    baseLineage_ = lineage;
     if (!onDisk->snippets.isEmpty()) startersStandIn_ = false;
     if (list.isEmpty()) {
         list = starters();  // as a start shows a file that holds none
         startersStandIn_ = true;
     }
-    if (list == snippets_) return;
-    snippets_ = std::move(list);
-    emit snippetsChanged();
-    emit othersSaveTakenIn();
+    if (list != snippets_) {
+        snippets_ = std::move(list);
+        emit snippetsChanged();
+        emit othersSaveTakenIn();
+    }
+    if (fileLacks) save();
+}
+
+std::function<bool(const QUuid&)> SnippetStore::unseenBy(const SaveLineage& lineage) const {
+    return [this, &lineage](const QUuid& id) { return written_.unseenBy(id, lineage); };
 }
 
 const QList<Snippet>& SnippetStore::starters() {
@@ -187,9 +207,10 @@ const QList<Snippet>& SnippetStore::starters() {
     return list;
 }
 
-QByteArray SnippetStore::encode(const QList<Snippet>& snippets) {
+QByteArray SnippetStore::encode(const QList<Snippet>& snippets, const QString& saves) {
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
     for (const Snippet& snippet : snippets) array.push_back(snippet.toJson());
+    if (!array.empty() && !saves.isEmpty()) array.front()["saves"] = saves.toStdString();
     // Invalid UTF-16 (a lone surrogate) becomes U+FFFD rather than failing the write.
     return QByteArray::fromStdString(array.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
@@ -200,6 +221,11 @@ std::optional<SnippetStore::Decoded> SnippetStore::decode(const QByteArray& byte
     if (array.is_discarded() || !array.is_array()) return std::nullopt;
     Decoded decoded;
     for (const nlohmann::json& record : array) {
+        if (&record == &array.front() && record.is_object()) {
+            const auto saves = record.find("saves");
+            if (saves != record.end() && saves->is_string())
+                decoded.saves = QString::fromStdString(saves->get_ref<const std::string&>());
+        }
         if (auto snippet = Snippet::fromJson(record))
             decoded.snippets.append(*snippet);
         else
@@ -217,11 +243,13 @@ std::optional<SnippetStore::Place> SnippetStore::place(FileError* error) const {
     return Place{*folder, *file, *folder != folder_, *file != name};
 }
 
-std::optional<SnippetStore::Decoded> SnippetStore::read(const Place& where) {
+std::optional<SnippetStore::Decoded> SnippetStore::read(const Place& where, SaveLineage* lineage) {
     FileError error;
+    const QByteArray stamp = SafeFile::stamp(where.file);
     const std::optional<QByteArray> bytes = SafeFile::readRegular(where.file, largestFile, &error);
     if (bytes) {
         std::optional<Decoded> decoded = decode(*bytes);
+        if (decoded && lineage) *lineage = SaveLineage::of(decoded->saves, stamp);
         if (!decoded) {
             qCWarning(lcSnippets, "Snippets file %s cannot be read as snippets", qPrintable(fileURL_));
             // A linked file stays where the user keeps it; a copy goes aside and the next save replaces it.
@@ -261,7 +289,7 @@ void SnippetStore::load() {
         qCWarning(lcSnippets, "Snippets file %s; the snippets are kept in memory only", qPrintable(error.message()));
         savesBlocked_ = true;
     } else {
-        decoded = read(*where);
+        decoded = read(*where, &baseLineage_);
     }
 
     if (decoded)
@@ -399,20 +427,41 @@ bool SnippetStore::writeMerged(const Place& where, const FolderLock* waited) {
     }
     bool takenIn = false;
     // A file as this instance wrote it last holds nothing new: it need not be read. One gone or
-    // damaged meanwhile takes this instance's list as it is.
+    // damaged meanwhile takes this instance's list as it is: it holds the file last read or
+    // written, and goes on from it.
+    SaveLineage lineage;
+    // What this save adds, changes or removes, against the file last read or written.
+    QSet<QUuid> changedHere(base_.keyBegin(), base_.keyEnd());
+    for (const Snippet& snippet : std::as_const(snippets_)) {
+        if (const auto known = base_.constFind(snippet.id); known != base_.constEnd() && *known == snippet)
+            changedHere.remove(snippet.id);
+        else
+            changedHere.insert(snippet.id);
+    }
     const bool asWritten = !writtenStamp_.isEmpty() && SafeFile::stamp(where.file) == writtenStamp_;
-    if (const std::optional<Decoded> onDisk = asWritten ? std::nullopt : read(where)) {
+    if (asWritten) {
+        lineage = baseLineage_.next();
+    } else if (const std::optional<Decoded> onDisk = read(where, &lineage)) {
         QList<Snippet> list =
-            merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>());
+            merged(snippets_, base_, onDisk->snippets, startersStandIn_ ? starters() : QList<Snippet>(),
+                   lineage.descendsFrom(baseLineage_), unseenBy(lineage));
         takenIn = list != snippets_;
         snippets_ = std::move(list);
+        lineage = lineage.next();
+    } else if (!savesBlocked_) {
+        // An empty file would be taken for every snippet removed.
+        if (snippets_.isEmpty()) return takenIn;
+        lineage = baseLineage_.next();
     }
     if (savesBlocked_) {
         qCWarning(lcSnippets, "Snippets are not written: %s is left as it is", qPrintable(fileURL_));
         blockedReported_ = true;
         return takenIn;
     }
-    const QByteArray bytes = encode(snippets_);
+    QByteArray bytes = encode(snippets_, lineage.text());
+    // A file that would pass the size read names no saves.
+    const bool named = !snippets_.isEmpty() && bytes.size() <= largestFile;
+    if (!named) bytes = encode(snippets_);
     if (bytes.size() > largestFile) {
         qCWarning(lcSnippets,
                   "Cannot save the snippets: they would be larger than %lld bytes; the file keeps what it had",
@@ -428,6 +477,8 @@ bool SnippetStore::writeMerged(const Place& where, const FolderLock* waited) {
     // instance may write meanwhile, and the file is read again.
     writtenStamp_ = lock.held() ? SafeFile::stamp(where.file) : QByteArray();
     if (!lock.held()) return takenIn;
+    baseLineage_ = named ? lineage : SaveLineage::ofEmpty(writtenStamp_, lineage);
+    written_.wrote(changedHere, lineage, named);
     base_.clear();
     for (const Snippet& snippet : std::as_const(snippets_)) base_.insert(snippet.id, snippet);
     return takenIn;

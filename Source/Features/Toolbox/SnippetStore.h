@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Core/Dispatch.h"
+#include "Platform/Core/SaveLineage.h"
 #include "Platform/Files/FileError.h"
 #include "Source/Features/Toolbox/Snippet.h"
 
@@ -9,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class FolderLock;
@@ -60,11 +62,13 @@ public:
 
     // The largest file read, and written: anything larger is not read back.
     static constexpr qint64 largestFile = qint64(32) << 20;
-    // The file's bytes for a list: a compact JSON array.
-    static QByteArray encode(const QList<Snippet>& snippets);
+    // The file's bytes for a list: a compact JSON array. The first record names the saves the
+    // file descends from (`saves`, when given), under a key older versions pass over.
+    static QByteArray encode(const QList<Snippet>& snippets, const QString& saves = {});
     struct Decoded {
         QList<Snippet> snippets;
         int skipped = 0;  // records that could not be read
+        std::optional<QString> saves;  // what the first record names
     };
     // Absent when the bytes are no JSON array.
     static std::optional<Decoded> decode(const QByteArray& bytes);
@@ -84,10 +88,14 @@ private:
     };
     std::optional<Place> place(FileError* error) const;
     // The file's snippets; absent when it is missing or damaged (kept aside, or saves blocked).
-    std::optional<Decoded> read(const Place& where);
+    // `lineage` gets the version read.
+    std::optional<Decoded> read(const Place& where, SaveLineage* lineage = nullptr);
     void load();
-    // Takes in what another instance saved, without writing.
+    // Takes in what another instance saved; writes only what a writer that never had it left out.
     void takeInOthersSave();
+    // Whether the writer of a file of `lineage` never had this instance's save that last changed
+    // or removed a snippet.
+    std::function<bool(const QUuid&)> unseenBy(const SaveLineage& lineage) const;
     void migrateStarterExamples();
     // Keeps the file's present bytes beside it: moved when `move`, else copied; nothing is done
     // for bytes kept before. False when it failed.
@@ -105,6 +113,8 @@ private:
     QString fileURL_;
     QList<Snippet> snippets_;
     QHash<QUuid, Snippet> base_;  // the file's snippets at this instance's last read or write
+    SaveLineage baseLineage_;  // and the saves that file descends from
+    SavesWritten<QUuid> written_;  // of the snippets changed or removed here
     QByteArray writtenStamp_;  // the file as written last under the lock; empty when not known
     bool startersStandIn_ = false;  // the starters are shown for a file that held none
     bool lockFailureSaid_ = false;

@@ -188,7 +188,7 @@ TEST(ClipboardHistoryMergeRule, NothingAWriterNeverHadIsRemoved) {
     ClipboardItem aAgain = a;
     aAgain.copiedAt = now.addSecs(5);
     ++aAgain.copyCount;
-    using Lineage = ClipboardHistoryLineage;
+    using Lineage = SaveLineage;
     enum class Writer { builtOnOurs, builtOnNone, namesNone };
     enum class Here { saved, removedAndSaved, cleared };
     struct Row {

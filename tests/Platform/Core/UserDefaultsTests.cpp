@@ -561,6 +561,32 @@ TEST(UserDefaults, TwoInstancesTakeInEachOthersWritesAMomentAfter) {
             [&] { return first.string("tone") == QString("amber") && second.string("tone") == QString("amber"); },
             2000));
     }
+    // One behind (stopped, or before its watch fired) when the folder goes: its write there, of
+    // values that never had what the other wrote last, neither takes that away (a new key, or
+    // one set anew) nor brings back a key removed there, and what the one behind changed of a
+    // key the other saved before holds.
+    for (const auto& [name, change] : {changes[0], changes[1]}) {
+        SCOPED_TRACE(name);
+        QDir(folder + "-moved").removeRecursively();
+        second.setString("seen", name);
+        second.setString("gone", name);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return first.string("gone") == QString(name); }, 2000));
+        second.setString("unseen", name);
+        second.remove("gone");
+        change();
+        first.setString("seen", QString(name) + " behind");
+        EXPECT_NE(UserDefaults(path).string("unseen"), QString(name));
+        EXPECT_TRUE(TestSupport::waitFor([&] { return second.string("seen") == QString(name) + " behind"; }, 2000));
+        EXPECT_EQ(second.string("unseen"), QString(name));
+        EXPECT_FALSE(second.contains("gone"));
+        // Written back at once, and taken in by the one behind; a later write keeps it.
+        EXPECT_TRUE(TestSupport::waitFor([&] { return first.string("unseen") == QString(name); }, 2000));
+        EXPECT_EQ(UserDefaults(path).string("unseen"), QString(name));
+        EXPECT_FALSE(first.contains("gone") || UserDefaults(path).contains("gone"));
+        second.setString("after", name);
+        EXPECT_EQ(UserDefaults(path).string("unseen"), QString(name));
+        EXPECT_TRUE(TestSupport::waitFor([&] { return first.string("after") == QString(name); }, 2000));
+    }
     QDir(folder + "-moved").removeRecursively();
 
     // A file damaged or unreadable meanwhile leaves the values as they are.
