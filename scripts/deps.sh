@@ -13,7 +13,7 @@ packages=(
   xvfb xauth x11-utils dbus dbus-x11 elfutils
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(xclip xdotool locales xcompmgr openbox zbar-tools libglib2.0-bin gvfs xterm lxterminal yad picom trayer)
+  packages+=(xclip xdotool locales xcompmgr openbox zbar-tools libglib2.0-bin gvfs xterm lxterminal yad picom trayer xfwm4)
 fi
 
 missing=()
