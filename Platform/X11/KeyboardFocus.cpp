@@ -163,7 +163,7 @@ void askManagerFor(xcb_connection_t* c, xcb_window_t window) {
 class KeptThroughManagers : public QObject {
 public:
     explicit KeptThroughManagers(QWindow* window)
-        : QObject(window), window_(window), manager_(SelectionOwnerWatcher::forDefaultScreen("WM_S"), this) {
+        : QObject(window), window_(window), manager_(new SelectionOwnerWatcher(SelectionOwnerWatcher::forDefaultScreen("WM_S"), this)) {
         XServer::subscribe(this, [this](const xcb_generic_event_t* event) {
             if ((event->response_type & 0x7f) == XCB_REPARENT_NOTIFY) {
                 const auto* reparent = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
@@ -171,7 +171,7 @@ public:
             }
             return false;
         });
-        connect(&manager_, &SelectionOwnerWatcher::ownerChanged, this, [this](quint32 owner) {
+        connect(manager_, &SelectionOwnerWatcher::ownerChanged, this, [this](quint32 owner) {
             if (owner == XCB_NONE) takeOnceNoManager();
         });
     }
@@ -187,7 +187,7 @@ private:
             // Let go by its window manager, which took the keyboard with it. An open popup is there
             // to be typed into: it gets the keyboard back.
             wanted_ = true;
-            if (!manager_.hasOwner()) takeOnceNoManager();
+            if (!manager_->hasOwner()) takeOnceNoManager();
             return;
         }
         // Framed by the one that took over: it reads the request once it has started, after it has
@@ -205,7 +205,7 @@ private:
     }
 
     QPointer<QWindow> window_;
-    SelectionOwnerWatcher manager_;
+    SelectionOwnerWatcher* manager_;
     bool wanted_ = false;  // let go while it showed, and not given the keyboard back yet
 };
 
