@@ -103,7 +103,7 @@ inline void leaveGoneWindowManagerCheck() {
 inline void clearWindowManagerLeftovers() {
     Display* d = display();
     for (const char* name : {"_NET_SUPPORTING_WM_CHECK", "_NET_SUPPORTED", "_NET_ACTIVE_WINDOW", "_NET_CLIENT_LIST",
-                             "_NET_CLIENT_LIST_STACKING"})
+                             "_NET_CLIENT_LIST_STACKING", "_NET_WORKAREA"})
         XDeleteProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False));
     XSync(d, False);
 }
