@@ -251,7 +251,10 @@ bool Compositing::leaveUnshadowed(QWindow* window, WindowRole role) {
     // No window manager frames a window it is told to leave alone.
     if (window->flags().testFlag(Qt::BypassWindowManagerHint)) return true;
     const xcb_window_t compositor = compositorWindow(connection, atoms[3]);
-    auto* mend = window->findChild<FrameShadowMend*>(QString(), Qt::FindDirectChildrenOnly);
+    // Not findChild: without Q_OBJECT it would take any child of the window for one.
+    FrameShadowMend* mend = nullptr;
+    for (QObject* child : window->children())
+        if (!mend) mend = dynamic_cast<FrameShadowMend*>(child);
     if (compositor == XCB_NONE && !mend) return true;
     if (!mend) mend = new FrameShadowMend(window);
     mend->prepare(connection, XServer::root(), shadow,

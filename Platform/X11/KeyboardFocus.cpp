@@ -19,6 +19,14 @@
 
 namespace {
 
+// A direct child of that type (findChild would take any QObject for a type without Q_OBJECT).
+template <typename T>
+T* childOfType(QObject* parent) {
+    for (QObject* child : parent->children())
+        if (auto* found = dynamic_cast<T*>(child)) return found;
+    return nullptr;
+}
+
 // Gives the window the keyboard on the server; false where it is not viewable yet.
 bool focus(xcb_connection_t* c, QWindow* window) {
     const xcb_void_cookie_t cookie =
@@ -55,7 +63,7 @@ void takeItself(QWindow* window) {
     xcb_connection_t* c = XServer::connection();
     if (!c || !window->isVisible() || WindowManagerCheck::runs(c, XServer::root())) return;
     if (focus(c, window)) return;
-    if (!window->findChild<OnceExposed*>(QString(), Qt::FindDirectChildrenOnly)) new OnceExposed(window);
+    if (!childOfType<OnceExposed>(window)) new OnceExposed(window);
 }
 
 class ModalWatcher : public QObject {
@@ -212,9 +220,7 @@ private:
 }  // namespace
 
 void keepThroughWindowManagerChanges(QWindow* popup) {
-    if (!popup || !XServer::connection() ||
-        popup->findChild<KeptThroughManagers*>(QString(), Qt::FindDirectChildrenOnly))
-        return;
+    if (!popup || !XServer::connection() || childOfType<KeptThroughManagers>(popup)) return;
     new KeptThroughManagers(popup);
 }
 

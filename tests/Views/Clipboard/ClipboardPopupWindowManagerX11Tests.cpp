@@ -38,8 +38,8 @@ std::unique_ptr<QProcess> startManager(const QString& program, const QString& ho
     QString command = program;
     if (program.endsWith("xfwm4")) {
         command = QStringLiteral("dbus-run-session");
-        arguments << "--" << program << "--compositor=off"
-                  << "--sm-client-disable";
+        // With its compositor, as XFCE runs it: the popup's window then carries more of ours.
+        arguments << "--" << program << "--sm-client-disable";
     }
     if (replacing) arguments << "--replace";
     manager->start(command, arguments);
