@@ -3,12 +3,18 @@
 // reaches it and none of it the program under it, Escape closes it, and it stays out of the task
 // list.
 #include "ClipboardPopupTestSupport.h"
+#include "LogCapture.h"
 #include "TestSupport.h"
+#include "Views/Clipboard/ClipboardCompositeRootView.h"
+#include "Views/Clipboard/ClipboardCompositeState.h"
+#include "Views/Clipboard/ClipboardPopupRootView.h"
+#include "Views/Shared/GlassCard.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -166,3 +172,51 @@ INSTANTIATE_TEST_SUITE_P(Managers, ClipboardPopupWindowManagerX11,
                                            Change{"openbox_quit", "openbox", Change::quit},
                                            Change{"openbox_killed", "openbox", Change::killed}),
                          [](const ::testing::TestParamInfo<Change>& info) { return std::string(info.param.name); });
+
+namespace {
+// Grows the list card the first time the main column is painted while the popup is open: the popup's
+// drawing changes while its window is being painted, as it may while an animation runs.
+class GrowWhilePainted : public QObject {
+public:
+    GrowWhilePainted(ClipboardCompositeState& state, QWidget* column) : state_(state), column_(column) {
+        column->installEventFilter(this);
+    }
+    bool grown = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == column_ && event->type() == QEvent::Paint && !grown) {
+            grown = true;
+            state_.setListHeight(state_.listHeight() + 120);
+        }
+        return false;
+    }
+
+private:
+    ClipboardCompositeState& state_;
+    QWidget* column_;
+};
+}  // namespace
+
+using ClipboardPopupX11Painting = PopupTestBase;
+
+// A drawing that grows while the popup's window is being painted is painted once the painting in
+// progress is done: never by a second painter on the window at the same time ("QPainter::begin: A
+// paint device can only be painted by one painter at a time" and the entrance's drawing lost).
+TEST_F(ClipboardPopupX11Painting, ADrawingThatGrowsWhilePaintedIsPaintedAfterwards) {
+    ASSERT_NE(X11Test::display(), nullptr) << "This test needs an X server (QT_QPA_PLATFORM=xcb).";
+    for (int i = 0; i < 3; ++i) copyText(QString::asprintf("entry %d", i));
+    LogCapture log;
+    controller->show();
+    auto* root = qobject_cast<ClipboardCompositeRootView*>(controller->containerView());
+    ASSERT_TRUE(root);
+    // While the entrance runs.
+    GrowWhilePainted grow(controller->compositeState(), root->mainColumn());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return grow.grown; }));
+    TestSupport::spin(200);
+    EXPECT_TRUE(log.matching({"QPainter"}).isEmpty()) << log.matching({"QPainter"}).join("\n").toStdString();
+    // The window covers the grown card.
+    QWidget* card = root->mainColumn()->mainCard();
+    EXPECT_TRUE(TestSupport::waitFor(
+        [&] { return controller->panel()->geometry().contains(QRect(card->mapToGlobal(QPoint()), card->size())); }));
+}
