@@ -1,7 +1,8 @@
 // The clipboard popup open while another window manager takes over (openbox, xfwm4 --replace), or
 // while its window manager quits or is killed: the popup keeps the keyboard, so that what is typed
 // reaches it and none of it the program under it, Escape closes it, and it stays out of the task
-// list.
+// list. And the popup's window while it is painted: a drawing that changes meanwhile waits for the
+// painting under way.
 #include "ClipboardPopupTestSupport.h"
 #include "LogCapture.h"
 #include "TestSupport.h"
