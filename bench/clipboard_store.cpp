@@ -239,21 +239,7 @@ void BM_CaptureLargeHistoryGuiThread(benchmark::State& state) {
 }
 BENCHMARK(BM_CaptureLargeHistoryGuiThread)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-long statusKiB(const char* field) {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field)) return line.mid(qsizetype(strlen(field))).trimmed().split(' ').first().toLong();
-    return 0;
-}
-
 long residentKiB() { return statusKiB("VmRSS:"); }
-
-// Starts the peak resident size (VmHWM) afresh from the current size.
-void resetPeakResident() {
-    QFile clearRefs("/proc/self/clear_refs");
-    if (clearRefs.open(QIODevice::WriteOnly)) clearRefs.write("5");
-}
 
 // The largest history the program writes: 200 texts of 1 MB of control characters, each byte of
 // which the file holds as a six-byte escape (1.2 GB).

@@ -6,14 +6,14 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-private-dev qt6-base-dev-tools qt6-svg-dev
   nlohmann-json3-dev libicu-dev libqrencode-dev libssl-dev libarchive-dev zlib1g-dev openssl python3
-  libx11-dev libx11-xcb-dev libxtst-dev libxrandr-dev libxcb1-dev libxcb-xtest0-dev libxcb-xfixes0-dev libxcb-shape0-dev
+  libx11-dev libx11-xcb-dev libxtst-dev libxi-dev libxrandr-dev libxcb1-dev libxcb-xtest0-dev libxcb-xfixes0-dev libxcb-shape0-dev
   fonts-material-design-icons-iconfont fonts-dejavu-core fonts-noto-color-emoji
   adwaita-icon-theme hicolor-icon-theme
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils dbus dbus-x11 elfutils
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(xclip xdotool locales xcompmgr openbox zbar-tools libglib2.0-bin gvfs xterm lxterminal yad picom trayer xfwm4)
+  packages+=(xclip xdotool locales xcompmgr openbox zbar-tools libglib2.0-bin gvfs xterm lxterminal yad picom trayer xcape xfwm4)
 fi
 
 missing=()

@@ -1,83 +1,126 @@
 #include "Platform/Files/PathWatcher.h"
 
+#include "Platform/Files/InotifyWatches.h"
 #include "Platform/Files/SafeFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QTimer>
 
+#include <atomic>
 #include <utility>
 
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<int> looks{0};
+
+// A file or folder itself moved away or removed.
+constexpr uint32_t selfEvents = IN_DELETE_SELF | IN_MOVE_SELF;
+// An entry of a folder made, removed or replaced.
+constexpr uint32_t entryEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM;
+// A file written in place, its modes changed, or a link to it gone (replaced by a rename, removed).
+constexpr uint32_t fileEvents = IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | selfEvents;
+
+bool isLink(const QString& path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+bool isReadable(const QString& path) { return ::access(QFile::encodeName(path).constData(), R_OK) == 0; }
+
+}  // namespace
+
+struct PathWatcher::Look {
+    QByteArrayList identities;  // of each file and folder on the paths, followed as a watch follows a link
+    QByteArrayList stamps;  // of the files
+    std::vector<InotifyWatches::Watch> watches;
+};
+
 PathWatcher::PathWatcher(std::function<QStringList()> files, QObject* parent)
-    : QObject(parent), files_(std::move(files)), watcher_(new QFileSystemWatcher(this)), settle_(new QTimer(this)) {
+    : QObject(parent), files_(std::move(files)), watches_(InotifyWatches::forThisThread()), settle_(new QTimer(this)),
+      retry_(new QTimer(this)) {
     settle_->setSingleShot(true);
     settle_->setInterval(settleMs);
-    // Not put off by later changes: a folder other programs share may change all the time.
-    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &PathWatcher::noticed);
-    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &PathWatcher::noticed);
+    retry_->setInterval(retryMs);
+    // Not put off by later changes: a file another program writes bit by bit is looked at meanwhile.
     connect(settle_, &QTimer::timeout, this, &PathWatcher::settled);
+    connect(retry_, &QTimer::timeout, this, &PathWatcher::retry);
     rearm();
 }
 
-PathWatcher::~PathWatcher() = default;
+PathWatcher::~PathWatcher() { watches_->drop(this); }
 
-void PathWatcher::noticed(const QString& path) {
-    // The path is looked at once the changes settle: a folder above the file may change all the
-    // time (the home folder, say), and a burst of its changes costs one look.
-    nearChanged_ = nearChanged_ || near_.contains(path);
+int PathWatcher::looksSoFar() { return looks; }
+
+void PathWatcher::noticed() {
+    changedMeanwhile_ = true;
     if (!settle_->isActive()) settle_->start();
 }
 
 void PathWatcher::settled() {
-    // Of a folder above the file, only one that moved counts.
     const bool moved = rearm();
-    if (std::exchange(nearChanged_, false) || moved) emit changed();
+    if (std::exchange(changedMeanwhile_, false) || moved) emit changed();
+}
+
+void PathWatcher::retry() {
+    const QByteArrayList before = stamps_;
+    const bool moved = rearm();
+    if (moved || stamps_ != before) emit changed();
+}
+
+PathWatcher::Look PathWatcher::look() const {
+    Look look;
+    for (const QString& given : files_()) {
+        const QString file = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
+        look.stamps << SafeFile::stamp(file);
+        // The folders from the root down, then the file.
+        QStringList chain{file};
+        for (QString up = QFileInfo(file).absolutePath();; up = QFileInfo(up).absolutePath()) {
+            chain.prepend(up);
+            if (QDir(up).isRoot()) break;
+        }
+        QByteArrayList identities;
+        for (const QString& path : std::as_const(chain)) {
+            identities << SafeFile::identity(path, true);
+            if (identities.last().isEmpty()) break;  // what lies below is missing too
+        }
+        look.identities << identities << QByteArray("/");
+        for (qsizetype i = 0; i < identities.size() && !identities[i].isEmpty(); ++i) {
+            const bool isFile = i + 1 == chain.size();
+            look.watches.push_back({chain[i], isFile ? fileEvents : selfEvents, {}});
+            if (isFile) continue;
+            // Its next name where that is missing, a link (which may be made to lead elsewhere) or
+            // a file that cannot be watched itself: the only entry of the folder whose changes
+            // count. A file watched itself tells of its own replacement (its links counted down).
+            const QString& next = chain[i + 1];
+            if (identities[i + 1].isEmpty() || isLink(next) || (i + 2 == chain.size() && !isReadable(next)))
+                look.watches.push_back({chain[i], entryEvents, QFile::encodeName(QFileInfo(next).fileName())});
+        }
+    }
+    return look;
 }
 
 bool PathWatcher::rearm() {
-    bool moved = false;
-    // A folder made meanwhile is watched in turn, and what was made in it is looked at again.
+    ++looks;
+    Look now = look();
+    bool refused = false;
     for (int round = 0; round < 8; ++round) {
-        QStringList wanted;
-        near_.clear();
-        for (const QString& given : files_()) {
-            const QString file = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
-            const QString folder = QFileInfo(file).absolutePath();
-            near_ << file << folder;
-            wanted << file;
-            for (QString up = folder;; up = QFileInfo(up).absolutePath()) {
-                wanted << up;
-                if (QDir(up).isRoot()) break;
-            }
-        }
-        wanted.removeDuplicates();
-
-        const QStringList files = watcher_->files(), folders = watcher_->directories();
-        const auto armed = [&](const QString& path) { return files.contains(path) || folders.contains(path); };
-        bool changedNow = false;
-        for (auto it = watched_.begin(); it != watched_.end();) {
-            if (wanted.contains(it.key())) {
-                ++it;
-                continue;
-            }
-            if (armed(it.key())) watcher_->removePath(it.key());
-            it = watched_.erase(it);
-        }
-        for (const QString& path : std::as_const(wanted)) {
-            // Followed as the watch follows a link.
-            const QByteArray identity = SafeFile::identity(path, true);
-            Watched& watched = watched_[path];
-            // The watch of a file or folder removed is dropped; one moved away stays on it.
-            if (watched.identity == identity && (!watched.armed || armed(path))) continue;
-            changedNow = changedNow || watched.identity != identity;
-            if (armed(path)) watcher_->removePath(path);
-            watched.identity = identity;
-            // One that cannot be watched (no longer there, not readable) is tried again when it changes.
-            watched.armed = !identity.isEmpty() && watcher_->addPath(path);
-        }
-        if (!changedNow) break;
-        moved = true;
+        refused = !watches_->watch(this, now.watches, [this] { noticed(); });
+        // What changed while the watches were placed is watched in turn, and counts as a change.
+        Look after = look();
+        const bool same = after.identities == now.identities;
+        now = std::move(after);
+        if (same) break;
     }
+    const bool moved = now.identities != identities_;
+    identities_ = std::move(now.identities);
+    stamps_ = std::move(now.stamps);
+    if (refused && !retry_->isActive()) retry_->start();
+    if (!refused) retry_->stop();
     return moved;
 }

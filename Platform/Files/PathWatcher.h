@@ -1,22 +1,25 @@
 #pragma once
 
-#include <QHash>
+#include <QByteArrayList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
-class QFileSystemWatcher;
+class InotifyWatches;
 class QTimer;
 
 // Tells a moment after a file changes, however it changed: rewritten in place, replaced by a
-// rename or removed, or a folder on its path moved away, removed or made again. What each path
-// names now is watched, never a folder that was moved elsewhere: the file, and every folder from
-// it up to the root, are looked at again once a change (or a burst of them) has settled. The paths
-// themselves are asked for again then too (a link may lead elsewhere now). Lives on its thread's
-// event loop.
+// rename or removed, or a folder on its path moved away, removed, made again or made a link. What
+// each path names now is watched, never a folder that was moved elsewhere: the file (which tells
+// of its own replacement too), and each folder above for its own move or removal, and for the
+// next name on the path where that is missing or a link. A change there is waited out, then the
+// paths are asked for again (a link may lead elsewhere now) and watched anew. Nothing else in
+// those folders wakes it: a busy home folder costs nothing. Where a watch is refused (the user's
+// inotify watches or instances used up), it is tried again every `retryMs`, and the files' stamps
+// are looked at meanwhile. Lives on its thread's event loop; the watchers of a thread share one
+// inotify instance.
 class PathWatcher : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +29,12 @@ public:
 
     // How long after a change `changed` comes: a save is a few changes, which it waits out.
     static constexpr int settleMs = 250;
+    // How often a refused watch is tried again, and the files looked at meanwhile.
+    static constexpr int retryMs = 1000;
+
+    // How many times the watchers of this process have looked at their paths (at start, after a
+    // change, while a watch is refused): what a change beside them would cost.
+    static int looksSoFar();
 
 signals:
     // Once for the changes made within `settleMs` of the first.
@@ -35,18 +44,21 @@ private:
     // Watches what the paths name now; true when any of them names another file or folder than
     // before (or none).
     bool rearm();
-    void noticed(const QString& path);
+    void noticed();
     // The changes settled: looks at the paths again, and tells of a change of the files.
     void settled();
+    // While a watch is refused: tries it again, and tells of a change of the files' stamps.
+    void retry();
 
-    struct Watched {
-        QByteArray identity;  // of what the path named when looked at; empty when nothing
-        bool armed = false;
-    };
+    struct Look;
+    // What the paths name now, and what of it to watch.
+    Look look() const;
+
     std::function<QStringList()> files_;
-    QFileSystemWatcher* watcher_;
+    InotifyWatches* watches_;
     QTimer* settle_;
-    QHash<QString, Watched> watched_;
-    QSet<QString> near_;  // the files and their folders: a change there is a change of a file
-    bool nearChanged_ = false;  // one of them changed since the last look
+    QTimer* retry_;
+    QByteArrayList identities_;  // of what the paths named when last looked at
+    QByteArrayList stamps_;  // of the files then
+    bool changedMeanwhile_ = false;
 };

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -38,6 +40,12 @@ bool exists(const QString& path) {
 bool isRegular(const QString& path) {
     struct stat st {};
     return ::lstat(encoded(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isPrivateFolder(const QString& path) {
+    struct stat st {};
+    return ::lstat(encoded(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0;
 }
 
 std::optional<mode_t> regularFileMode(const QString& path) {
@@ -73,6 +81,25 @@ QString asidePath(const QString& file, const QDateTime& now) {
     QString path = base;
     for (int n = 2; exists(path); ++n) path = base + QString::asprintf("-%d", n);
     return path;
+}
+
+std::optional<QString> keptAsideAlready(const QString& file, const QByteArray& bytes) {
+    const QFileInfo info(file);
+    const QString folder = info.absolutePath(), prefix = info.fileName() + QStringLiteral(".damaged-");
+    for (const QString& name : regularFileNames(folder).value_or(QStringList())) {
+        if (!name.startsWith(prefix)) continue;
+        const QString path = folder + QLatin1Char('/') + name;
+        const std::unique_ptr<QFile> copy = openRegular(path);
+        if (!copy || copy->size() != bytes.size()) continue;
+        // Compared a chunk at a time: a large copy is never held beside the bytes.
+        std::vector<char> chunk(1 << 20);
+        qint64 at = 0;
+        for (qint64 count; (count = copy->read(chunk.data(), qint64(chunk.size()))) > 0; at += count)
+            if (at + count > bytes.size() || std::memcmp(chunk.data(), bytes.constData() + at, size_t(count)) != 0)
+                break;
+        if (at == bytes.size() && copy->atEnd()) return path;
+    }
+    return std::nullopt;
 }
 
 std::unique_ptr<QFile> openRegular(const QString& path, FileError* error) {

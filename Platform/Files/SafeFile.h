@@ -21,6 +21,8 @@ namespace SafeFile {
 bool exists(const QString& path);
 // Whether a regular file (not a link to one) is at the path.
 bool isRegular(const QString& path);
+// Whether a folder (not a link to one) of the user's that only the user can enter is at the path.
+bool isPrivateFolder(const QString& path);
 // The permission bits of the regular file (not a link to one) at the path; absent for anything else.
 std::optional<mode_t> regularFileMode(const QString& path);
 // What tells one version of a file from another: its device, inode, size and modification time
@@ -33,6 +35,9 @@ QByteArray identity(const QString& path, bool followLink = false);
 // A free name beside a damaged file to keep it under: "<file>.damaged-<UTC time>", with "-2", "-3"...
 // after it when a file was kept in the same second.
 QString asidePath(const QString& file, const QDateTime& now);
+// The copy kept aside of `file` (a regular "<file>.damaged-…" beside it) that holds exactly `bytes`,
+// if there is one: a damaged file is kept once per distinct content, not at every look.
+std::optional<QString> keptAsideAlready(const QString& file, const QByteArray& bytes);
 
 // The regular file at the path, open for reading; null with the reason when it is missing, a
 // link, or anything but a regular file. Opening never blocks.

@@ -9,7 +9,10 @@
 #include <QGuiApplication>
 #include <QLayout>
 #include <QMessageBox>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSpacerItem>
 #include <QStyle>
@@ -41,6 +44,66 @@ void centre(QWidget* window, const QSize& size) {
     if (QScreen* screen = QGuiApplication::primaryScreen()) area = Screens::workArea(screen);
     window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
 }
+
+namespace {
+
+// Gives its content the viewport's size, or what the content needs where that is more: its
+// minimum width, and the least height its layout takes at that width (a wrapping text counts all
+// its lines), so that its scroll bars show only then.
+class WindowScrollArea final : public QScrollArea {
+public:
+    explicit WindowScrollArea(QWidget* content) {
+        setObjectName(QStringLiteral("WindowScrollArea"));
+        setFrameShape(QFrame::NoFrame);
+        setFocusPolicy(Qt::NoFocus);
+        viewport()->setAutoFillBackground(false);
+        const bool filled = content->autoFillBackground();
+        setWidget(content);  // turns the content's fill on
+        content->setAutoFillBackground(filled);
+        content->installEventFilter(this);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QScrollArea::resizeEvent(event);
+        sizeContent();
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == widget() && event->type() == QEvent::LayoutRequest) sizeContent();
+        return QScrollArea::eventFilter(watched, event);
+    }
+
+private:
+    int neededHeight(int width) const {
+        const QWidget* content = widget();
+        const QLayout* layout = content->layout();
+        int height = content->minimumHeight();
+        if (layout)
+            height = std::max(height, layout->hasHeightForWidth() ? layout->totalMinimumHeightForWidth(width)
+                                                                  : layout->totalMinimumSize().height());
+        return height;
+    }
+
+    void sizeContent() {
+        QWidget* content = widget();
+        if (!content) return;
+        const QSize room = maximumViewportSize();
+        int width = std::max(room.width(), content->minimumWidth());
+        if (const QLayout* layout = content->layout()) width = std::max(width, layout->totalMinimumSize().width());
+        int height = room.height();
+        if (width > room.width()) height -= horizontalScrollBar()->sizeHint().height();
+        if (neededHeight(width) > height && width == room.width()) {
+            width = std::max(width - verticalScrollBar()->sizeHint().width(), content->minimumWidth());
+            if (const QLayout* layout = content->layout()) width = std::max(width, layout->totalMinimumSize().width());
+        }
+        const QSize size(width, std::max(height, neededHeight(width)));
+        if (size != content->size()) content->resize(size);
+    }
+};
+
+}  // namespace
+
+QScrollArea* scrollingWhenSmall(QWidget* content) { return new WindowScrollArea(content); }
 
 void layOutAhead(QWidget* window) {
     window->ensurePolished();

@@ -7,6 +7,7 @@
 #include <memory>
 
 class QMessageBox;
+class QScrollArea;
 
 // What the program's own top-level windows (settings, toolbox, welcome, what's new) share: how one
 // is made, placed when built, laid out ahead of use and brought to the front. GUI thread only.
@@ -31,6 +32,12 @@ std::unique_ptr<Window> make(const QString& objectName, Frame frame) {
 
 // Gives the window that size, centred on the primary screen's work area.
 void centre(QWidget* window, const QSize& size);
+
+// The window's content in a frameless scroll area that scrolls only where the window is smaller than
+// what the content needs (a screen too small for the window): the content is laid out at the
+// window's size, never below its own minimum, so no line is squeezed onto another and no control
+// is cut off. The content keeps its own background.
+QScrollArea* scrollingWhenSmall(QWidget* content);
 
 // Polishes the whole tree and activates every layout, so that the first show has nothing left to build.
 void layOutAhead(QWidget* window);

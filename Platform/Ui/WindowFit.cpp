@@ -2,17 +2,21 @@
 
 #include "Platform/Gui/Displays.h"
 #include "Platform/Gui/Screens.h"
+#include "Platform/X11/WindowManagerCheck.h"
+#include "Platform/X11/XServer.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QRegion>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -28,10 +32,10 @@ bool isDecorated(const QWidget* window) {
 
 void fit(QWidget* window, const QMargins& frame, QRect wanted = {});
 
-// What fitting keeps for a window, owned by the window: the minimum its owner gave it, and the
-// refit that waits for the window manager's frame. A fit on a small screen lowers the window's
-// minimum and one on a larger screen gives the rest of it back; a minimum other than the one the
-// last fit set is the owner's new one.
+// What fitting keeps for a window, owned by the window: the minimum and maximum its owner gave it,
+// the size a fit took from it, and the refit that waits for the window manager's frame. A fit on a
+// small screen lowers the window's limits and size, and one on a larger screen gives them back; a
+// minimum or maximum other than the one the last fit set is the owner's new one.
 class Fitting final : public QObject {
 public:
     static Fitting& of(QWidget* window) {
@@ -41,13 +45,41 @@ public:
     }
 
     QSize designedMinimum() {
-        const QSize minimum = window_->minimumSize();
-        if (!set_ || minimum != *set_) designed_ = minimum;
+        const QSize minimum = window_->minimumSize(), maximum = window_->maximumSize();
+        if (!set_ || minimum != set_->first || maximum != set_->second) {
+            designed_ = minimum;
+            designedMaximum_ = maximum;
+        }
         return designed_;
     }
     void setMinimum(const QSize& minimum) {
-        set_ = minimum;
+        // A window made one size stays one size: a window manager frames a resizable one otherwise,
+        // with handles the fit left no room for.
+        const QSize maximum = designedMaximum_ == designed_ ? minimum : designedMaximum_;
+        set_ = std::pair(minimum, maximum);
         window_->setMinimumSize(minimum);
+        window_->setMaximumSize(maximum);
+    }
+
+    // The size a fit on a small screen took from the window, given back by a later fit where it
+    // has room, unless the window was resized since.
+    QSize sizeBeforeShrink(const QSize& wanted) const {
+        return shrunk_ && window_->size() == shrunk_->second ? wanted.expandedTo(shrunk_->first) : wanted;
+    }
+    // While a fit has taken size or minimum from the window, a change of the screens fits it again
+    // where it shows, to give them back.
+    void noteFit(const QSize& wanted, const QSize& given) {
+        if (given.width() < wanted.width() || given.height() < wanted.height())
+            shrunk_ = std::pair(wanted, given);
+        else
+            shrunk_.reset();
+        const bool waits = shrunk_ || (set_ && set_->first != designed_);
+        if (waits && !screens_)
+            screens_ = connect(&Displays::shared(), &Displays::changed, this, [this] {
+                if (window_->isVisible()) WindowFit::fitToWorkArea(window_);
+            });
+        else if (!waits && screens_)
+            disconnect(std::exchange(screens_, {}));
     }
 
     // Fits the window again once the window manager has put its frame around it: its first
@@ -75,10 +107,12 @@ public:
 private:
     explicit Fitting(QWidget* window) : QObject(window), window_(window) {}
     QWidget* window_;  // owns this
-    QSize designed_;
-    std::optional<QSize> set_;
+    QSize designed_, designedMaximum_;
+    std::optional<std::pair<QSize, QSize>> set_;  // the minimum and maximum the last fit set
     QPointer<QWindow> handle_;
     QRect wanted_;
+    std::optional<std::pair<QSize, QSize>> shrunk_;  // the size wanted, the size given
+    QMetaObject::Connection screens_;
 };
 
 // Fits `wanted` (the window's geometry unless given), at least its designed minimum where the
@@ -89,10 +123,11 @@ void fit(QWidget* window, const QMargins& frame, QRect wanted) {
     if (area.isEmpty()) return;
     Fitting& fitting = Fitting::of(window);
     const QSize minimum = fitting.designedMinimum();
-    // Grown back towards that minimum where a smaller screen shrank it before.
-    wanted.setSize(wanted.size().expandedTo(minimum.boundedTo(area.marginsRemoved(frame).size())));
+    // Grown back towards that minimum, and the size it had, where a smaller screen shrank it before.
+    wanted.setSize(fitting.sizeBeforeShrink(wanted.size()).expandedTo(minimum));
     const QRect client = WindowFit::fitted(wanted, frame, area);
     fitting.setMinimum(minimum.boundedTo(client.size()));
+    fitting.noteFit(wanted.size(), client.size());
     if (client != window->geometry()) window->setGeometry(client);
 }
 
@@ -183,10 +218,13 @@ QRect workArea(const QRect& client) {
 }
 
 bool cutByChange(const QRect& frame, const QList<QRect>& screensBefore, const QList<QRect>& screensNow) {
-    auto onOne = [&frame](const QList<QRect>& screens) {
-        return std::any_of(screens.begin(), screens.end(), [&frame](const QRect& s) { return s.contains(frame); });
+    // Across two screens side by side counts as on them; a window the user left partly off stays.
+    auto partlyOff = [&frame](const QList<QRect>& screens) {
+        QRegion off(frame);
+        for (const QRect& s : screens) off -= s;
+        return !off.isEmpty();
     };
-    return onOne(screensBefore) && !onOne(screensNow);
+    return !frame.isEmpty() && !partlyOff(screensBefore) && partlyOff(screensNow);
 }
 
 void followScreens(QWidget* window) {
@@ -211,7 +249,9 @@ void fitToWorkArea(QWidget* window) {
         return;
     }
     const QRect wanted = window->geometry();
-    fit(window, g_lastFrame);
+    // Without a window manager no frame will come.
+    xcb_connection_t* c = XServer::connection();
+    fit(window, c && !WindowManagerCheck::runs(c, XServer::root()) ? QMargins() : g_lastFrame);
     window->winId();  // the native window, whose exposure the refit waits for
     Fitting::of(window).refitWhenFramed(wanted);
 }

@@ -29,7 +29,7 @@ QRect workArea(const QRect& client);
 void fitToWorkArea(QWidget* window);
 
 // Whether a change of the screens (one removed, or one's geometry changed) cut the window: before
-// the change it lay wholly on a screen, after it on none.
+// the change every part of it lay on a screen (one or several), after it some part lies on none.
 bool cutByChange(const QRect& frame, const QList<QRect>& screensBefore, const QList<QRect>& screensNow);
 
 // From now on, whenever a change of the screens cuts the window while it is shown, it is fitted

@@ -24,7 +24,7 @@ Display* x11Display() {
     return x11 ? x11->display() : nullptr;
 }
 
-// A lock key toggles when pressed: it is never let go and pressed again.
+// A lock key toggles when pressed: holding it is no modifier held.
 bool isLockKey(KeySym symbol) {
     switch (symbol) {
     case XK_Caps_Lock:
@@ -70,6 +70,16 @@ bool XTestSyntheticKeys::isAvailable() const {
     return XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor);
 }
 
+bool XTestSyntheticKeys::modifiersHeld() const {
+    Display* display = x11Display();
+    if (!display) return false;
+    // The core keyboard's keys: what any of the keyboards holds.
+    char pressed[32] = {};
+    XQueryKeymap(display, pressed);
+    const std::vector<KeyCode> keys = modifierKeys(display);
+    return std::any_of(keys.begin(), keys.end(), [&](KeyCode key) { return pressed[key / 8] & (1 << (key % 8)); });
+}
+
 bool XTestSyntheticKeys::post(const QList<SyntheticKeyEvent>& keystroke) {
     Display* display = x11Display();
     if (!display) return false;
@@ -79,19 +89,9 @@ bool XTestSyntheticKeys::post(const QList<SyntheticKeyEvent>& keystroke) {
         if (!keyCode) return false;
         events.emplace_back(KeyCode(*keyCode), event.keyDown);
     }
-    // The modifiers the user holds are let go for the keystroke and pressed again after it. Which
-    // are down is asked last and everything goes out at once, so that a key the user lets go
-    // meanwhile is hardly ever pressed again.
-    std::vector<KeyCode> held = modifierKeys(display);
-    char pressed[32] = {};
-    XQueryKeymap(display, pressed);
-    std::erase_if(held, [&](KeyCode key) { return !(pressed[key / 8] & (1 << (key % 8))); });
     bool sent = true;
-    for (auto key = held.rbegin(); key != held.rend(); ++key)
-        sent = XTestFakeKeyEvent(display, *key, False, CurrentTime) && sent;
     for (const auto& [key, down] : events)
         sent = XTestFakeKeyEvent(display, key, down ? True : False, CurrentTime) && sent;
-    for (KeyCode key : held) sent = XTestFakeKeyEvent(display, key, True, CurrentTime) && sent;
     XFlush(display);
     return sent;
 }

@@ -24,9 +24,11 @@ public:
 
     // False when events cannot be posted (no X display or no XTest extension).
     virtual bool isAvailable() const = 0;
-    // Posts the events of one keystroke in order. They carry only the modifiers they press
-    // themselves: modifier keys the user holds are let go for the keystroke and pressed again after
-    // it. False when an event could not be made or posted.
+    // Whether a modifier key (lock keys aside) is down on any keyboard: a keystroke posted now
+    // would carry it.
+    virtual bool modifiersHeld() const = 0;
+    // Posts the events of one keystroke in order, and nothing else: keys the user holds are never
+    // let go or pressed. False when an event could not be made or posted.
     virtual bool post(const QList<SyntheticKeyEvent>& keystroke) = 0;
 };
 
@@ -35,6 +37,7 @@ public:
 class XTestSyntheticKeys final : public SyntheticKeys {
 public:
     bool isAvailable() const override;
+    bool modifiersHeld() const override;
     bool post(const QList<SyntheticKeyEvent>& keystroke) override;
 };
 
@@ -42,8 +45,10 @@ public:
 class RecordingSyntheticKeys final : public SyntheticKeys {
 public:
     bool available = true;
+    bool held = false;  // what modifiersHeld() answers
     QList<SyntheticKeyEvent> events;
     bool isAvailable() const override { return available; }
+    bool modifiersHeld() const override { return held; }
     bool post(const QList<SyntheticKeyEvent>& keystroke) override {
         if (!available) return false;
         events.append(keystroke);

@@ -1,6 +1,7 @@
 #include "Platform/X11/UnmanagedWindow.h"
 
 #include "Platform/X11/XServer.h"
+#include "Platform/X11/XcbReply.h"
 
 #include <qpa/qplatformwindow.h>
 #include <qpa/qwindowsysteminterface.h>
@@ -145,6 +146,19 @@ bool UnmanagedWindow::declareNoFrame(QWindow* window) {
     const uint32_t none[4] = {0, 0, 0, 0};
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), extents, XCB_ATOM_CARDINAL, 32, 4,
                         none);
+    xcb_flush(c);
+    return true;
+}
+
+bool UnmanagedWindow::arriveAgain(QWindow* window) {
+    xcb_connection_t* c = connectionFor(window);
+    if (!c) return false;
+    const auto id = xcb_window_t(window->winId());
+    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, id), nullptr));
+    XcbReply<xcb_get_geometry_reply_t> place(xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr));
+    // Only a window on the root: one in a frame would leave it.
+    if (!tree || !place || tree->parent != tree->root) return false;
+    xcb_reparent_window(c, id, tree->root, place->x, place->y);
     xcb_flush(c);
     return true;
 }

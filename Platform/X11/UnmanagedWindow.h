@@ -34,6 +34,12 @@ bool coverExposures(QWindow* window);
 // its pixels (it is always redirected), and a new shape exposes only what the next repaint, sent
 // with it, covers anyway.
 bool reportChanges(QWindow* window, bool report);
+// Puts the shown window back on the root where it stands: it is unmapped, arrives and is mapped
+// again, as a new window would. Where compositing changed hands since it was mapped, the screen
+// may not show it until then: xfwm4's compositor draws the unmanaged windows it finds under those
+// it frames, and once a compositor it arrived under has quit, the server may not draw it again.
+// Qt learns of it only while the window reports its changes: its pixels are to be drawn again.
+bool arriveAgain(QWindow* window);
 // Says the window has no frame (_NET_FRAME_EXTENTS of zeros), so that Qt, which looks for a frame
 // after every move, reads one property instead of walking the window tree.
 bool declareNoFrame(QWindow* window);

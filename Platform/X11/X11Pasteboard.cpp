@@ -3,6 +3,7 @@
 #include "Platform/Core/BackgroundThreads.h"
 #include "Platform/X11/X11SelectionReader.h"
 
+#include <QtGui/private/qtx11extras_p.h>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -121,7 +122,19 @@ void X11Pasteboard::countOwnChange() {
     emit changed();
 }
 
+namespace {
+
+// A selection is taken with the time Qt last heard from the server. Another program that took it
+// since (a script's xclip, a clipboard tool) would keep it, and a paste would deliver what that
+// program holds: the selection is taken with the server's time now.
+void takeServerTime() {
+    if (QX11Info::isPlatformX11()) QX11Info::setAppTime(QX11Info::getTimestamp());
+}
+
+}  // namespace
+
 void X11Pasteboard::clearAll() {
+    takeServerTime();
     writing_ = true;
     if (clipboard_) clipboard_->clear(QClipboard::Clipboard);
     writing_ = false;
@@ -131,6 +144,7 @@ void X11Pasteboard::clearAll() {
 void X11Pasteboard::setRepresentations(const QList<PasteboardItem>&,
                                        const PasteboardRepresentations& representations) {
     if (!clipboard_) return;
+    takeServerTime();
     auto* mime = new QMimeData();
     for (const auto& [type, bytes] : representations) mime->setData(type, bytes);
     writing_ = true;
@@ -141,6 +155,7 @@ void X11Pasteboard::setRepresentations(const QList<PasteboardItem>&,
 
 void X11Pasteboard::setPrimaryRepresentations(const PasteboardRepresentations& representations) {
     if (!clipboard_ || !clipboard_->supportsSelection()) return;
+    takeServerTime();
     auto* mime = new QMimeData();
     for (const auto& [type, bytes] : representations) mime->setData(type, bytes);
     clipboard_->setMimeData(mime, QClipboard::Selection);  // the clipboard takes ownership

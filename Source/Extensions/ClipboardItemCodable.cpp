@@ -1,6 +1,7 @@
 #include "Source/Extensions/ClipboardItemCodable.h"
 
 #include "Platform/Core/Clock.h"
+#include "Platform/Core/JsonSax.h"
 #include "Platform/Core/JsonText.h"
 #include "Platform/Core/RawValues.h"
 
@@ -11,9 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <istream>
 #include <limits>
-#include <streambuf>
 
 namespace {
 
@@ -89,7 +88,8 @@ void appendNumber(QByteArray& out, double value) {
 // Reads the array of records as the parser goes, without building a document.
 class RecordReader final : public nlohmann::json_sax<nlohmann::json> {
 public:
-    explicit RecordReader(std::vector<ClipboardItemCodable>& out) : out_(out) {}
+    explicit RecordReader(std::vector<ClipboardItemCodable>& out, ClipboardItemCodable::Wanted wanted = {})
+        : out_(out), wanted_(std::move(wanted)) {}
     bool sawArray() const { return sawArray_; }
     int skipped() const { return skipped_; }
 
@@ -122,13 +122,19 @@ public:
     }
     bool string(string_t& v) override {
         if (inRecordValue()) {
+            // The text stays in the parser's bytes until the record is known to be wanted.
+            if (key_ == "value") {
+                value_.swap(v);
+                hasValue_ = true;
+                return scalarAtTop();
+            }
             const QString text = QString::fromUtf8(v.data(), qsizetype(v.size()));
-            if (key_ == "type") strings_.type = text;
-            else if (key_ == "value") strings_.value = text;
+            if (key_ == "type") type_ = text;
             else if (key_ == "itemID") record_.itemID = text;
             else if (key_ == "sourceApp") record_.sourceApp = text;
             else if (key_ == "imageFingerprint") record_.imageFingerprint = text;
             else if (key_ == "fileURL") record_.fileURL = text;
+            else if (key_ == "saves") record_.saves = text;
             else wrongKindUnlessUnknown();
         }
         return scalarAtTop();
@@ -164,9 +170,6 @@ public:
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
 
 private:
-    struct Strings {
-        std::optional<QString> type, value;
-    };
     struct Bools {
         std::optional<bool> isPinned;
     };
@@ -181,7 +184,8 @@ private:
 
     void beginRecord() {
         record_ = ClipboardItemCodable();
-        strings_ = Strings();
+        type_.reset();
+        hasValue_ = false;
         bools_ = Bools();
         ok_ = true;
         key_.clear();
@@ -194,8 +198,8 @@ private:
             if (key_ == name) ok_ = false;
     }
     void assignNull() {
-        if (key_ == "type") strings_.type.reset();
-        else if (key_ == "value") strings_.value.reset();
+        if (key_ == "type") type_.reset();
+        else if (key_ == "value") hasValue_ = false;
         else if (key_ == "copiedAt") record_.copiedAt.reset();
         else if (key_ == "itemID") record_.itemID.reset();
         else if (key_ == "firstCopiedAt") record_.firstCopiedAt.reset();
@@ -226,60 +230,31 @@ private:
         return scalarAtTop();
     }
     bool finishRecord() {
-        if (!ok_ || !strings_.type || !strings_.value) return false;
-        const auto type = ClipboardItemCodable::fromRawValue(*strings_.type);
+        if (!ok_ || !type_ || !hasValue_) return false;
+        const auto type = ClipboardItemCodable::fromRawValue(*type_);
         if (!type) return false;
-        record_.type = *type;
-        record_.value = *strings_.value;
-        record_.isPinned = bools_.isPinned;
         // A file record names a file: without a path there is nothing to restore.
-        if (record_.type == ClipboardItemCodable::ItemType::file && record_.value.isEmpty()) return false;
+        if (*type == ClipboardItemCodable::ItemType::file && value_.empty()) return false;
+        if (wanted_ && !wanted_(bools_.isPinned.value_or(false), record_.itemID)) return true;
+        record_.type = *type;
+        record_.value = QString::fromUtf8(value_.data(), qsizetype(value_.size()));
+        record_.isPinned = bools_.isPinned;
         out_.push_back(std::move(record_));
         return true;
     }
 
     std::vector<ClipboardItemCodable>& out_;
+    const ClipboardItemCodable::Wanted wanted_;
     int depth_ = 0;
     bool sawArray_ = false;
     int skipped_ = 0;
     std::string key_;
     ClipboardItemCodable record_;
-    Strings strings_;
+    std::optional<QString> type_;
+    std::string value_;  // swapped with the parser's own buffer: neither is made afresh per record
+    bool hasValue_ = false;
     Bools bools_;
     bool ok_ = true;
-};
-
-// The parser's input, taken from a byte source a chunk at a time. A NUL byte, which the parser
-// would take for the end of the text, ends the input and makes the text unreadable.
-class ChunkBuffer final : public std::streambuf {
-public:
-    explicit ChunkBuffer(const ClipboardItemCodable::ByteSource& source) : source_(source), chunk_(1 << 20) {}
-    bool failed() const { return failed_; }
-
-protected:
-    int_type underflow() override {
-        if (done_) return traits_type::eof();
-        const qint64 count = source_(chunk_.data(), qint64(chunk_.size()));
-        if (count <= 0) {
-            done_ = true;
-            failed_ = count < 0;
-            return traits_type::eof();
-        }
-        char* end = chunk_.data() + count;
-        if (char* nul = static_cast<char*>(std::memchr(chunk_.data(), 0, size_t(count)))) {
-            end = nul;
-            done_ = failed_ = true;
-            if (end == chunk_.data()) return traits_type::eof();
-        }
-        setg(chunk_.data(), chunk_.data(), end);
-        return traits_type::to_int_type(*gptr());
-    }
-
-private:
-    const ClipboardItemCodable::ByteSource& source_;
-    std::vector<char> chunk_;
-    bool done_ = false;
-    bool failed_ = false;
 };
 
 }  // namespace
@@ -419,6 +394,10 @@ void ClipboardItemCodable::encode(QByteArray& out) const {
         out += ",\"fileURL\":";
         appendString(out, *fileURL);
     }
+    if (saves) {
+        out += ",\"saves\":";
+        appendString(out, *saves);
+    }
     out += '}';
 }
 
@@ -449,14 +428,13 @@ std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeFil
 }
 
 std::optional<std::vector<ClipboardItemCodable>> ClipboardItemCodable::decodeStream(const ByteSource& source,
-                                                                                    int* skipped) {
-    ChunkBuffer buffer(source);
-    std::istream stream(&buffer);
+                                                                                    int* skipped,
+                                                                                    const Wanted& wanted) {
     std::vector<ClipboardItemCodable> records;
-    RecordReader reader(records);
-    // Strict: anything but whitespace after the array makes the text unreadable.
-    const bool parsed = nlohmann::json::sax_parse(stream, &reader);
-    if (!parsed || buffer.failed() || !reader.sawArray()) return std::nullopt;
+    RecordReader reader(records, wanted);
+    // Strict: anything but whitespace after the array, or a NUL byte, makes the text unreadable.
+    const bool parsed = JsonSax::parse(source, reader);
+    if (!parsed || !reader.sawArray()) return std::nullopt;
     if (skipped) *skipped = reader.skipped();
     return records;
 }

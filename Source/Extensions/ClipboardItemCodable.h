@@ -29,6 +29,9 @@ struct ClipboardItemCodable {
     // The first file's URL, percent-encoded, where its path alone would name another file (a name
     // that is not UTF-8 reads back as its look-alike). Used only while it agrees with `value`.
     std::optional<QString> fileURL;
+    // On a history file's first record: the saves the file descends from, newest first, as
+    // space-separated ids. Another kind of value is ignored.
+    std::optional<QString> saves;
 
     // The record of an entry. A file list keeps only its first file. Dates read from a file are
     // written back to the digit while the entry's date is unchanged.
@@ -56,10 +59,14 @@ struct ClipboardItemCodable {
     // Where decodeStream() takes the file's bytes from: fills `buffer` with up to `capacity` bytes
     // and gives how many, 0 at the end, -1 when reading must stop (a failure, or a stop asked for).
     using ByteSource = std::function<qint64(char* buffer, qint64 capacity)>;
+    // Asked of each readable record before it is built, with its pin and id: a record not wanted
+    // is read past, its text never made.
+    using Wanted = std::function<bool(bool isPinned, const std::optional<QString>& itemID)>;
     // As decodeFile(), reading the bytes a chunk at a time as the parser goes: the file is never
-    // held whole. Absent also when the source stops.
+    // held whole. Absent also when the source stops. Only the records `wanted` (when given) are kept.
     static std::optional<std::vector<ClipboardItemCodable>> decodeStream(const ByteSource& source,
-                                                                         int* skipped = nullptr);
+                                                                         int* skipped = nullptr,
+                                                                         const Wanted& wanted = Wanted());
 
     static constexpr int maxNestingDepth = 16;
 };

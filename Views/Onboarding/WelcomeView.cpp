@@ -53,7 +53,12 @@ QLabel* textLabel(const QString& text, double pixelSize, QFont::Weight weight, c
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
     label->setWordWrap(wraps);
-    if (wraps) label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    if (wraps) {
+        // As tall as its lines at the width it gets.
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+        policy.setHeightForWidth(true);
+        label->setSizePolicy(policy);
+    }
     return label;
 }
 

@@ -46,6 +46,14 @@ void PetWindow::setComposited(bool composited) {
     update();
 }
 
+void PetWindow::compositingChanged() {
+    QWindow* handle = windowHandle();
+    if (!isVisible() || !handle || !UnmanagedWindow::arriveAgain(handle)) return;
+    // Unmapped on the way, it may have lost its pixels; Qt hears of it only while it hears the
+    // window's changes.
+    update();
+}
+
 void PetWindow::present(const MenuBarPet::Look& look) {
     const QRect frame = frameFor(look);
     const bool resized = frame.size() != size();

@@ -27,6 +27,9 @@ public:
     // Transparency drawn by a compositor; without one the window shape is cut from the picture.
     void setComposited(bool composited);
     bool isComposited() const { return composited_; }
+    // A compositor has started or quit: the window arrives again where it is
+    // (UnmanagedWindow::arriveAgain), and is drawn again.
+    void compositingChanged();
     // Whether the window goes back on top of the windows mapped after it, at most once a second
     // while it moves or changes its picture (StaysOnTop; off while a menu of ours opens over it).
     void setKeepsOnTop(bool keeps);

@@ -2,6 +2,7 @@
 // close keys, pressed on the keyboard, close each of them, wherever the focus is inside; and the
 // keyboard, which nobody else gives on, after a window manager has left.
 #include "Platform/Ui/AppWindow.h"
+#include "Platform/X11/FocusHandBack.h"
 #include "Platform/X11/KeyboardFocus.h"
 #include "Platform/X11/X11Workspace.h"
 #include "Source/Features/Onboarding/ChangelogWindowController.h"
@@ -146,6 +147,74 @@ TEST(AppWindowsX11, TheKeyboardGoesBackPastAWindowThatIsGone) {
         X11Test::pressKeys({}, XK_x);
         EXPECT_TRUE(TestSupport::waitFor([&] { return field->text() == QLatin1String("x"); }));
         delete b;
+    }
+}
+
+// Without a window manager, the keyboard stays with the program that took it: a window of ours that
+// shows without asking for it, the give-back after a popup and a window of ours that closes leave it.
+TEST(AppWindowsX11, TheKeyboardStaysWithTheProgramThatTookIt) {
+    ASSERT_NE(X11Test::display(), nullptr);
+    ASSERT_FALSE(X11Test::windowManagerRuns());
+    KeyboardFocus::install();
+    FocusHandBack::install();
+    OtherProgram other, taker;
+    auto give = [&](OtherProgram& program) {
+        XSetInputFocus(program.d, program.window, RevertToPointerRoot, CurrentTime);
+        XSync(program.d, False);
+        return other.focus() == program.window;
+    };
+    auto settle = [] {
+        for (int turn = 0; turn < 3; ++turn) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+        XSync(X11Test::display(), False);
+    };
+    auto hears = [&](OtherProgram& program) {
+        const int heard = program.keysHeard();
+        X11Test::pressKeys({}, XK_x);
+        return TestSupport::waitFor([&] { return program.keysHeard() > heard; });
+    };
+
+    ASSERT_TRUE(give(other));
+    {
+        SCOPED_TRACE("a tooltip of ours shown");
+        QWidget tip(nullptr, Qt::ToolTip);
+        tip.setGeometry(40, 40, 160, 30);
+        tip.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&tip));
+        settle();
+        EXPECT_EQ(other.focus(), other.window);
+        EXPECT_TRUE(hears(other));
+    }
+    {
+        SCOPED_TRACE("the give-back after a popup, another program having taken the keyboard meanwhile");
+        ASSERT_TRUE(give(taker));
+        KeyboardFocus::giveBackAfterClose(uint32_t(other.window));
+        settle();
+        EXPECT_EQ(other.focus(), taker.window);
+        EXPECT_TRUE(hears(taker));
+    }
+    {
+        SCOPED_TRACE("a window of ours closing just after another program took the keyboard from it");
+        QWidget a, c;
+        AppWindow::prepare(&a, QStringLiteral("a"));
+        AppWindow::prepare(&c, QStringLiteral("c"));
+        a.setGeometry(40, 200, 240, 80);
+        c.setGeometry(340, 200, 240, 80);
+        for (QWidget* window : {&a, &c}) {
+            AppWindow::bringToFront(window);
+            ASSERT_TRUE(TestSupport::waitFor([&] {
+                return other.focus() == ::Window(window->winId()) &&
+                       QGuiApplication::focusWindow() == window->windowHandle();
+            }));
+        }
+        // Closed before Qt has heard that it lost the keyboard.
+        ASSERT_TRUE(give(taker));
+        c.hide();
+        settle();
+        EXPECT_EQ(other.focus(), taker.window);
+        EXPECT_TRUE(hears(taker));
     }
 }
 

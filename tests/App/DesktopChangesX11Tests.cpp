@@ -327,17 +327,7 @@ TEST(DesktopChangesX11Helper, WindowsAndPopupsFollowAScreenThatShrinks) {
     ASSERT_TRUE(TestSupport::waitFor(
         [] { return StatusBar::system().stripWindow() && StatusBar::system().stripWindow()->isVisible(); }, 10000));
 
-    auto resize = [](int width, int height) {
-        if (!X11Test::resizeScreen(width, height)) return false;
-        return TestSupport::waitFor(
-            [&] {
-                // The work area too, which a window manager gives later.
-                QScreen* screen = QGuiApplication::primaryScreen();
-                return screen && screen->geometry().size() == QSize(width, height) &&
-                       screen->availableGeometry().width() == width;
-            },
-            10000);
-    };
+    auto resize = X11Test::resizeScreenAndWait;
     // Where a window of ours is wrong, or empty: an app window wholly in the work area; a popup
     // closed, the keyboard back with the window that had it; the menu panel under its item.
     enum class Kind { window, popup, panel };

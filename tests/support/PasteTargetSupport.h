@@ -12,11 +12,15 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include <set>
+
 #include <gtest/gtest.h>
 
 // X11 headers last: their macros clash with Qt's names.
 #include "X11TestSupport.h"
 
+#include <X11/XKBlib.h>
+#include <X11/extensions/XInput.h>
 #include <X11/keysym.h>
 
 namespace PasteTargets {
@@ -155,20 +159,153 @@ struct TargetProgram {
     }
 };
 
-// Whether the key of that symbol is down on the X server.
-inline bool keyIsDown(KeySym symbol) {
-    Display* d = X11Test::display();
-    XSync(d, False);
-    char keys[32] = {};
-    XQueryKeymap(d, keys);
-    const KeyCode code = XKeysymToKeycode(d, symbol);
-    return code && (keys[code / 8] & (1 << (code % 8)));
+// The names of the keys down in a key bitmap.
+inline QStringList namesDown(const char* keys) {
+    QStringList names;
+    for (int code = 8; code < 256; ++code)
+        if (keys[code / 8] & (1 << (code % 8)))
+            names << QString::fromLatin1(XKeysymToString(XkbKeycodeToKeysym(X11Test::display(), KeyCode(code), 0, 0)));
+    return names;
 }
 
-inline void pressKey(KeySym symbol, bool down) {
-    Display* d = X11Test::display();
-    XTestFakeKeyEvent(d, XKeysymToKeycode(d, symbol), down ? True : False, CurrentTime);
-    XSync(d, False);
-}
+// The keyboards of the X server: the one the user holds keys on, the server's own ("Xvfb keyboard"),
+// driven through XTest's device events, and the XTEST keyboard that synthetic keys (a paste's, or
+// pressKeys') go through. A key pressed on one is down on that one only: what one keyboard holds
+// is no proof of what another does.
+struct Keyboards {
+    XDevice* user = open("Xvfb keyboard");
+    XDevice* xtest = open("Virtual core XTEST keyboard");
+    std::set<KeySym> held;
+
+    Keyboards() = default;
+    Keyboards(const Keyboards&) = delete;
+    ~Keyboards() {
+        // A test that stopped half-way leaves no key held for the next.
+        for (KeySym symbol : std::vector<KeySym>(held.begin(), held.end())) press(symbol, false);
+        for (XDevice* device : {user, xtest})
+            if (device) XCloseDevice(X11Test::display(), device);
+    }
+    static XDevice* open(const char* name) {
+        Display* d = X11Test::display();
+        int count = 0;
+        XDeviceInfo* list = XListInputDevices(d, &count);
+        XDevice* device = nullptr;
+        for (int i = 0; i < count && !device; ++i)
+            if (QByteArray(list[i].name) == name) device = XOpenDevice(d, list[i].id);
+        if (list) XFreeDeviceList(list);
+        return device;
+    }
+    // The user presses or lets go of a key.
+    void press(KeySym symbol, bool down) {
+        if (down)
+            held.insert(symbol);
+        else
+            held.erase(symbol);
+        Display* d = X11Test::display();
+        XTestFakeDeviceKeyEvent(d, user, XKeysymToKeycode(d, symbol), down ? True : False, nullptr, 0, CurrentTime);
+        XSync(d, False);
+    }
+    void tap(KeySym symbol) {
+        press(symbol, true);
+        press(symbol, false);
+    }
+    // The keys a keyboard has down.
+    static QStringList down(XDevice* device) {
+        Display* d = X11Test::display();
+        QStringList names;
+        XDeviceState* state = XQueryDeviceState(d, device);
+        if (!state) return {"(unreadable)"};
+        auto* item = state->data;
+        for (int i = 0; i < state->num_classes; ++i) {
+            if (item->c_class == KeyClass) names = namesDown(reinterpret_cast<XKeyState*>(item)->keys);
+            item = reinterpret_cast<XInputClass*>(reinterpret_cast<char*>(item) + item->length);
+        }
+        XFreeDeviceState(state);
+        return names;
+    }
+    // What each keyboard has down, the core keyboard's view included: "user: …; xtest: …; core: …".
+    std::string allDown() const {
+        char keys[32] = {};
+        XQueryKeymap(X11Test::display(), keys);
+        return ("user: " + down(user).join(' ') + "; xtest: " + down(xtest).join(' ') +
+                "; core: " + namesDown(keys).join(' '))
+            .toStdString();
+    }
+    static std::string nothingDown() { return "user: ; xtest: ; core: "; }
+};
+
+// A window of another client that has the keyboard and writes down every key it is sent, in order:
+// "+Super_L" pressed, "-Super_L" let go; a press of Insert also gives the modifiers it carries
+// ("+Insert Shift"), lock modifiers aside.
+struct KeyRecorder {
+    Display* display = XOpenDisplay(nullptr);
+    Window window = 0;
+    QStringList keys;
+
+    KeyRecorder() {
+        if (!display) return;
+        XSetWindowAttributes attributes{};
+        attributes.event_mask = KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+        window = XCreateWindow(display, DefaultRootWindow(display), 50, 50, 200, 100, 0, CopyFromParent, InputOutput,
+                               CopyFromParent, CWEventMask, &attributes);
+        XStoreName(display, window, "Key recorder");
+        XMapRaised(display, window);
+        XSync(display, False);
+        TestSupport::waitFor(
+            [&] {
+                XEvent event;
+                return XCheckTypedWindowEvent(display, window, MapNotify, &event);
+            },
+            5000);
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+        XSync(display, False);
+    }
+    KeyRecorder(const KeyRecorder&) = delete;
+    ~KeyRecorder() {
+        if (display) XCloseDisplay(display);
+    }
+    bool hasFocus() const {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        return focus == window;
+    }
+    const QStringList& take() {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type != KeyPress && event.type != KeyRelease) continue;
+            const KeySym symbol = XkbKeycodeToKeysym(display, KeyCode(event.xkey.keycode), 0, 0);
+            QString key = (event.type == KeyPress ? "+" : "-") + QString::fromLatin1(XKeysymToString(symbol));
+            if (event.type == KeyPress && symbol == XK_Insert) {
+                const std::pair<unsigned, const char*> masks[] = {{ShiftMask, "Shift"},
+                                                                  {ControlMask, "Control"},
+                                                                  {Mod1Mask, "Mod1"},
+                                                                  {Mod4Mask, "Mod4"},
+                                                                  {Mod5Mask, "Mod5"}};
+                for (const auto& [mask, name] : masks)
+                    if (event.xkey.state & mask) key += QString(" ") + name;
+            }
+            keys << key;
+        }
+        return keys;
+    }
+    // Forgets the keys sent so far.
+    void clear() {
+        XSync(display, False);
+        take();
+        keys.clear();
+    }
+    // Waits until `count` keys have come, then a little longer for any that should not.
+    std::string waitForKeys(int count) {
+        TestSupport::waitFor([&] { return take().size() >= count; }, 5000);
+        TestSupport::spin(200);
+        return take().join(", ").toStdString();
+    }
+};
+
+// The keys of one paste, as the window in front is sent them.
+inline QStringList pasteKeystroke() { return {"+Shift_L", "+Insert Shift", "-Insert", "-Shift_L"}; }
+inline std::string pasteKeys() { return pasteKeystroke().join(", ").toStdString(); }
 
 }  // namespace PasteTargets

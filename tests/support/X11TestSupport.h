@@ -13,6 +13,7 @@
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -335,6 +336,46 @@ inline bool resizeScreen(int width, int height) {
     XSync(d, False);
     XCloseDisplay(d);
     return done;
+}
+
+// Declares a RandR monitor `name` over `rect` of the root (as a second display gives), or takes it
+// away; the primary one holds the first output. Qt makes a screen of each.
+inline void setMonitor(const char* name, const QRect& rect, bool primary) {
+    Display* d = display();
+    const Window root = DefaultRootWindow(d);
+    XRRScreenResources* resources = XRRGetScreenResources(d, root);
+    if (!resources || resources->noutput == 0) {
+        if (resources) XRRFreeScreenResources(resources);
+        return;
+    }
+    XRRMonitorInfo* m = XRRAllocateMonitor(d, primary ? 1 : 0);
+    m->name = XInternAtom(d, name, False);
+    m->x = rect.x(), m->y = rect.y(), m->width = rect.width(), m->height = rect.height();
+    m->mwidth = rect.width() / 4, m->mheight = rect.height() / 4;
+    m->primary = primary;
+    if (primary) m->outputs[0] = resources->outputs[0];
+    XRRSetMonitor(d, root, m);
+    XRRFreeMonitors(m);
+    XRRFreeScreenResources(resources);
+    XSync(d, False);
+}
+inline void removeMonitor(const char* name) {
+    Display* d = display();
+    XRRDeleteMonitor(d, DefaultRootWindow(d), XInternAtom(d, name, False));
+    XSync(d, False);
+}
+
+// resizeScreen(), then waits until Qt has the new size, and the work area too, which a window
+// manager gives later.
+inline bool resizeScreenAndWait(int width, int height) {
+    if (!resizeScreen(width, height)) return false;
+    return TestSupport::waitFor(
+        [&] {
+            QScreen* screen = QGuiApplication::primaryScreen();
+            return screen && screen->geometry().size() == QSize(width, height) &&
+                   screen->availableGeometry().width() == width;
+        },
+        10000);
 }
 
 // Another program's window, on a connection of its own, that counts the keys it gets.

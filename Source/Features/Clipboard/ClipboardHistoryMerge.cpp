@@ -1,5 +1,8 @@
 #include "Source/Features/Clipboard/ClipboardHistoryMerge.h"
 
+#include <QCryptographicHash>
+#include <QRandomGenerator>
+
 #include <algorithm>
 #include <iterator>
 
@@ -50,15 +53,52 @@ std::vector<ClipboardItem> placed(std::vector<ClipboardItem> result, std::vector
 
 }  // namespace
 
+ClipboardHistoryLineage ClipboardHistoryLineage::of(const std::optional<QString>& saves, const QByteArray& stamp) {
+    ClipboardHistoryLineage lineage;
+    if (saves) {
+        for (const QString& save : saves->split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (lineage.saves.size() == length) break;
+            if (save.size() <= 32) lineage.saves.append(save.toLatin1());
+        }
+    }
+    lineage.named = !lineage.saves.isEmpty();
+    // Every instance that reads this version of the file names it alike.
+    if (!lineage.named && !stamp.isEmpty())
+        lineage.saves.append('~' + QCryptographicHash::hash(stamp, QCryptographicHash::Sha256).toHex().left(16));
+    return lineage;
+}
+
+ClipboardHistoryLineage ClipboardHistoryLineage::next() const {
+    ClipboardHistoryLineage lineage;
+    lineage.named = true;
+    lineage.saves.append(QByteArray::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0'));
+    for (const QByteArray& save : saves) {
+        if (lineage.saves.size() == length) break;
+        lineage.saves.append(save);
+    }
+    return lineage;
+}
+
+ClipboardHistoryLineage ClipboardHistoryLineage::ofEmpty(const QByteArray& stamp,
+                                                         const ClipboardHistoryLineage& before) {
+    ClipboardHistoryLineage lineage = of(std::nullopt, stamp);
+    for (const QByteArray& save : before.saves)
+        if (lineage.saves.size() < length) lineage.saves.append(save);
+    return lineage;
+}
+
+QString ClipboardHistoryLineage::text() const { return QString::fromLatin1(saves.join(' ')); }
+
 ClipboardHistoryMerge::Version ClipboardHistoryMerge::Version::of(const ClipboardItem& item) {
     return {item.copiedAt.toMSecsSinceEpoch(), item.copyCount, item.isPinned};
 }
 
 void ClipboardHistoryMerge::loaded(const std::vector<ClipboardItem>& items, const QSet<QUuid>& inFile,
-                                   const std::vector<QUuid>& leftOut, const QByteArray& stamp) {
+                                   const std::vector<QUuid>& leftOut, const QByteArray& stamp, const Lineage& lineage) {
     {
         std::lock_guard lock(mutex_);
         writtenStamp_ = stamp;
+        baseLineage_ = lineage;
         seenStamp_.clear();
         base_.clear();
         oursBefore_.clear();
@@ -73,33 +113,59 @@ void ClipboardHistoryMerge::removed(const std::vector<QUuid>& ids) {
     for (const QUuid& id : ids) removed_.insert(id);
 }
 
-void ClipboardHistoryMerge::cleared() {
+void ClipboardHistoryMerge::cleared(const Lineage& lineage) {
     {
         std::lock_guard lock(mutex_);
+        baseLineage_ = lineage;
         writtenStamp_.clear();
         seenStamp_.clear();
+        std::lock_guard removedLock(removedMutex_);
+        for (auto it = base_.cbegin(); it != base_.cend(); ++it) noteGone(it.key());
         base_.clear();
         oursBefore_.clear();
     }
     std::lock_guard lock(removedMutex_);
+    for (const QUuid& id : std::as_const(removed_)) noteGone(id);
     removed_.clear();
+}
+
+void ClipboardHistoryMerge::noteGone(const QUuid& id) {
+    if (gone_.contains(id)) return;
+    gone_.insert(id);
+    goneOrder_.push_back(id);
+    if (goneOrder_.size() > maxGone) {
+        gone_.remove(goneOrder_.front());
+        goneOrder_.pop_front();
+    }
 }
 
 std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardItem> ours,
                                                         const std::vector<ClipboardItem>& onDisk, int limit,
-                                                        int maxPinned, bool& changed) {
+                                                        int maxPinned, bool& changed, const Lineage& lineage) {
+    std::lock_guard lock(mutex_);
+    // Built on what this instance last read or wrote, by writers that each merged with the file before.
+    const bool descends =
+        !lineage.named || (!baseLineage_.saves.isEmpty() && lineage.saves.contains(baseLineage_.saves.first()));
     QSet<QUuid> removedHere;
     {
-        std::lock_guard lock(removedMutex_);
+        std::lock_guard removedLock(removedMutex_);
         removedHere = removed_;
+        // A writer that never took in a removal made here or there may still hold the entry: it is
+        // removed here again, and stays so until a save leaves it out of the file.
+        if (!descends)
+            for (const ClipboardItem& item : onDisk)
+                if (gone_.contains(item.id)) {
+                    removed_.insert(item.id);
+                    removedHere.insert(item.id);
+                }
     }
-    std::lock_guard lock(mutex_);
     changed = false;
     QHash<QUuid, const ClipboardItem*> disk;
     for (const ClipboardItem& item : onDisk)
         if (!disk.contains(item.id)) disk.insert(item.id, &item);
 
     std::vector<ClipboardItem> result, theirs;  // theirs: entries the other instance added or changed
+    std::vector<QUuid> droppedHere;  // removed there
     QSet<QUuid> ourIds;
     for (ClipboardItem& item : ours) {
         ourIds.insert(item.id);
@@ -113,7 +179,9 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
         const auto there = disk.constFind(item.id);
         if (there == disk.constEnd()) {
             // Saved once and gone from the file: removed or cleared there, unless copied again here.
-            if (unchangedHere) {
+            // A file written by one that never took it in removed nothing.
+            if (unchangedHere && descends) {
+                droppedHere.push_back(item.id);
                 oursBefore_.insert(item.id, version);
                 changed = true;
                 continue;
@@ -139,6 +207,10 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
         theirs.push_back(item);
         changed = true;
     }
+    {
+        std::lock_guard removedLock(removedMutex_);
+        for (const QUuid& id : droppedHere) noteGone(id);
+    }
     result = placed(std::move(result), std::move(theirs), maxPinned);
     const size_t pins = size_t(pinCount(result));
     const size_t keep = pins + size_t(std::max(limit - int(pins), 0));
@@ -146,23 +218,32 @@ std::vector<ClipboardItem> ClipboardHistoryMerge::merge(std::vector<ClipboardIte
     return result;
 }
 
-void ClipboardHistoryMerge::written(const std::vector<ClipboardItem>& items, const QByteArray& stamp) {
+void ClipboardHistoryMerge::written(const std::vector<ClipboardItem>& items, const QByteArray& stamp,
+                                    const Lineage& lineage, bool mergedFile) {
     std::lock_guard lock(mutex_);
     writtenStamp_ = stamp;
+    baseLineage_ = lineage;
     base_.clear();
     QSet<QUuid> ids;
     for (const ClipboardItem& item : items) {
         base_.insert(item.id, Version::of(item));
         ids.insert(item.id);
     }
-    // What is gone from the file needs no more removing; what a save not yet run still held stays.
+    // What is gone from the file needs no more removing; what a save not yet run still held stays,
+    // and so does all of it while the other display may still hold a list from before (a save
+    // that found no file to merge with).
+    if (!mergedFile) return;
     std::lock_guard removedLock(removedMutex_);
+    for (const QUuid& id : std::as_const(removed_))
+        if (!ids.contains(id)) noteGone(id);
     removed_.intersect(ids);
 }
 
-void ClipboardHistoryMerge::seen(const std::vector<ClipboardItem>& onDisk, const QByteArray& stamp) {
+void ClipboardHistoryMerge::seen(const std::vector<ClipboardItem>& onDisk, const QByteArray& stamp,
+                                 const Lineage& lineage) {
     std::lock_guard lock(mutex_);
     seenStamp_ = stamp;
+    baseLineage_ = lineage;
     base_.clear();
     for (const ClipboardItem& item : onDisk) base_.insert(item.id, Version::of(item));
 }
@@ -175,4 +256,9 @@ bool ClipboardHistoryMerge::isAsWritten(const QByteArray& stamp) {
 bool ClipboardHistoryMerge::isKnown(const QByteArray& stamp) {
     std::lock_guard lock(mutex_);
     return !stamp.isEmpty() && (stamp == writtenStamp_ || stamp == seenStamp_);
+}
+
+ClipboardHistoryMerge::Lineage ClipboardHistoryMerge::base() {
+    std::lock_guard lock(mutex_);
+    return baseLineage_;
 }

@@ -20,6 +20,13 @@ FileError tooLarge(const QFile& file) {
                      QStringLiteral("is larger than %1 bytes").arg(ClipboardHistoryReader::largestFile), EFBIG};
 }
 
+// A record's id, where it has one.
+void noteID(std::vector<QUuid>& ids, const std::optional<QString>& itemID) {
+    if (!itemID) return;
+    const QUuid id(*itemID);
+    if (!id.isNull()) ids.push_back(id);
+}
+
 }  // namespace
 
 void ClipboardHistoryReader::setCheckpointForTesting(Checkpoint checkpoint) {
@@ -27,15 +34,42 @@ void ClipboardHistoryReader::setCheckpointForTesting(Checkpoint checkpoint) {
     checkpointForTesting = std::move(checkpoint);
 }
 
-std::vector<const ClipboardItemCodable*> ClipboardHistoryReader::keptRecords(
-    const std::vector<ClipboardItemCodable>& records, int limit, std::vector<QUuid>* leftOut) {
-    std::vector<const ClipboardItemCodable*> kept, others;
-    for (const ClipboardItemCodable& record : records)
-        (record.isPinned.value_or(false) ? kept : others).push_back(&record);
-    const size_t keepOthers = size_t(std::max(limit - int(kept.size()), 0));
-    for (size_t i = keepOthers; leftOut && i < others.size(); ++i)
-        if (others[i]->itemID && !QUuid(*others[i]->itemID).isNull()) leftOut->push_back(QUuid(*others[i]->itemID));
-    kept.insert(kept.end(), others.begin(), others.begin() + ptrdiff_t(std::min(keepOthers, others.size())));
+std::optional<std::vector<ClipboardItemCodable>> ClipboardHistoryReader::keptRecords(int limit,
+                                                                                     std::vector<QUuid>* leftOut,
+                                                                                     int* skipped,
+                                                                                     std::optional<QString>* firstSaves) {
+    // The pins are known only at the end: the first `limit` others are built, the rest read past.
+    std::vector<QUuid> pastLimit;
+    int others = 0;
+    const auto wanted = [&](bool isPinned, const std::optional<QString>& itemID) {
+        if (isPinned) return true;
+        if (others < limit) {
+            ++others;
+            return true;
+        }
+        if (leftOut) noteID(pastLimit, itemID);
+        return false;
+    };
+    auto records = ClipboardItemCodable::decodeStream(std::ref(*this), skipped, wanted);
+    if (!records) return records;
+    // Still in file order: the first record (always built, or the limit is none) names the saves.
+    if (firstSaves) *firstSaves = records->empty() ? std::nullopt : records->front().saves;
+    std::vector<ClipboardItemCodable> kept;
+    std::vector<ClipboardItemCodable*> unpinned;
+    for (ClipboardItemCodable& record : *records)
+        if (record.isPinned.value_or(false))
+            kept.push_back(std::move(record));
+        else
+            unpinned.push_back(&record);
+    const size_t keepOthers = std::min(size_t(std::max(limit - int(kept.size()), 0)), unpinned.size());
+    for (size_t i = 0; i < unpinned.size(); ++i) {
+        if (i < keepOthers) {
+            kept.push_back(std::move(*unpinned[i]));
+            continue;
+        }
+        if (leftOut) noteID(*leftOut, unpinned[i]->itemID);
+    }
+    if (leftOut) leftOut->insert(leftOut->end(), pastLimit.begin(), pastLimit.end());
     return kept;
 }
 

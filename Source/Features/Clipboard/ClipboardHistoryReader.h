@@ -21,12 +21,14 @@ struct ClipboardHistoryReader {
     using Checkpoint = std::function<void(qint64 bytesRead, const std::function<bool()>& stop)>;
     static void setCheckpointForTesting(Checkpoint checkpoint);
 
-    // The records a start keeps, in order: every pin, then the others in file order up to `limit`
-    // entries in all. The ids of the others left out go in `leftOut`.
-    static std::vector<const ClipboardItemCodable*> keptRecords(const std::vector<ClipboardItemCodable>& records,
-                                                                int limit, std::vector<QUuid>* leftOut = nullptr);
-
     ClipboardHistoryReader(QFile& file, std::function<bool()> stop);
+    // Reads the file's records a start keeps, in order: every pin, then the others in file order up
+    // to `limit` entries in all. The others are never built: their ids go in `leftOut`, in file
+    // order. `firstSaves` gets the saves the file's first record names. Absent when the file cannot be
+    // read whole (see decodeStream()).
+    std::optional<std::vector<ClipboardItemCodable>> keptRecords(int limit, std::vector<QUuid>* leftOut = nullptr,
+                                                                 int* skipped = nullptr,
+                                                                 std::optional<QString>* firstSaves = nullptr);
     qint64 operator()(char* buffer, qint64 capacity);
     // Whether the read is to end now; also asked between the entries made of what was read.
     bool stopRequested() const;

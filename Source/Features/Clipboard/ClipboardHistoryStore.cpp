@@ -9,6 +9,8 @@
 #include "Source/Extensions/ClipboardItemCodable.h"
 #include "Source/Extensions/PngData.h"
 #include "Source/Features/Clipboard/ClipboardHistoryMerge.h"
+#include "Source/Features/Clipboard/ClipboardHistoryOnDisk.h"
+#include "Source/Features/Clipboard/ClipboardHistoryPlace.h"
 #include "Source/Features/Clipboard/ClipboardHistoryReader.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 
@@ -29,6 +31,9 @@
 #include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcClipboard, "com.pelwick.Quorvin.Clipboard", QtInfoMsg)
+
+using OnDisk = ClipboardHistoryOnDisk;
+using Place = ClipboardHistoryPlace;
 
 namespace {
 
@@ -51,35 +56,6 @@ struct HistoryLock {
     bool mayWrite() const { return lock.held() || lock.state() == FolderLock::State::noLocks; }
     FolderLock lock;
 };
-
-// Which folder holds the file now.
-QByteArray folderOf(const QString& file) { return SafeFile::identity(QFileInfo(file).absolutePath()); }
-
-// What another instance saved, taken in as a start reads it: the entries the history file holds
-// now that carry their ids, held to `limit` the same way; absent when it cannot be read, or when
-// `stop` ended the read (`stopped`). A file missing from `folder`, the one this instance last read
-// or wrote it in, was cleared there and holds none; one missing from another folder tells nothing
-// (that folder was moved away or removed, and perhaps made again, or is a link now).
-std::optional<std::vector<ClipboardItem>> itemsOnDisk(const QString& file, const QString& imagesDirectory,
-                                                      const QDateTime& now, const QByteArray& folder, int limit,
-                                                      const std::function<bool()>& stop, bool& stopped) {
-    stopped = false;
-    FileError error;
-    const std::unique_ptr<QFile> in = SafeFile::openRegular(file, &error);
-    if (!in && error.isMissing() && !folder.isEmpty() && folderOf(file) == folder) return std::vector<ClipboardItem>();
-    if (!in) return std::nullopt;
-    ClipboardHistoryReader source(*in, stop);
-    const auto records = ClipboardItemCodable::decodeStream(std::ref(source));
-    stopped = source.stopped;
-    if (!records) return std::nullopt;
-    std::vector<ClipboardItem> items;
-    for (const ClipboardItemCodable* record : ClipboardHistoryReader::keptRecords(*records, limit)) {
-        // A record without an id would be a new entry at every read: only a file of an older version has one.
-        if (!record->itemID || QUuid(*record->itemID).isNull()) continue;
-        if (auto item = record->toClipboardItem(now, imagesDirectory)) items.push_back(std::move(*item));
-    }
-    return items;
-}
 
 // Writes the file atomically, readable by the user only, into our folders (made private in
 // order, from the history folder down, so that a linked one is never written below). Any queue.
@@ -114,6 +90,23 @@ void collectImageNames(const QByteArray& bytes, QSet<QString>& names) {
     }
 }
 
+// The stored image names in the file, read a chunk at a time (a huge one is never held whole);
+// false with the reason when it cannot be read to its end.
+bool collectImageNamesIn(const QString& path, QSet<QString>& names, FileError& error) {
+    const std::unique_ptr<QFile> file = SafeFile::openRegular(path, &error);
+    if (!file) return false;
+    ClipboardHistoryReader source(*file, {});
+    std::vector<char> chunk(1 << 20);
+    QByteArray window;
+    for (qint64 count; (count = source(chunk.data(), qint64(chunk.size()))) > 0;) {
+        window = window.right(39);  // a name cut by the chunk's end
+        window.append(chunk.data(), count);
+        collectImageNames(window, names);
+    }
+    if (source.failure) error = *source.failure;
+    return !source.failure;
+}
+
 // Whether the file was changed less than a minute ago: an image another instance stored then
 // may not be named in the history file yet.
 bool isRecent(const QString& path) {
@@ -138,10 +131,7 @@ void sweepImages(QSet<QString> named, const QString& historyFile, const QString&
         const bool aside = name.startsWith(asidePrefix);
         if (!aside && !(readHistoryFile && name == QFileInfo(historyFile).fileName())) continue;
         FileError error;
-        if (const auto bytes =
-                SafeFile::readRegular(folder + QLatin1Char('/') + name, ClipboardHistoryReader::largestFile, &error)) {
-            collectImageNames(*bytes, named);
-        } else if (!error.isMissing()) {
+        if (!collectImageNamesIn(folder + QLatin1Char('/') + name, named, error) && !error.isMissing()) {
             // The images it may name are not known: all stay.
             qCWarning(lcClipboard, "History file %s; no stored image is removed", qPrintable(error.message()));
             return;
@@ -169,40 +159,17 @@ struct ClipboardHistoryStore::PendingLoad {
     std::atomic<bool> stop{false};
 };
 
-// The folder this instance last read or wrote the history file in (its identity). Any queue.
-struct ClipboardHistoryStore::FileFolder {
-    void heldFile(const QString& file) {
-        const QByteArray identity = folderOf(file);
-        std::lock_guard lock(mutex);
-        this->identity = identity;
-    }
-    QByteArray held() const {
-        std::lock_guard lock(mutex);
-        return identity;
-    }
-
-    mutable std::mutex mutex;
-    QByteArray identity;
-};
-
 ClipboardHistoryStore::ClipboardHistoryStore(const QString& historyFolder) {
-    const QString folder = QDir::cleanPath(historyFolder);
+    place_ = std::make_shared<Place>(historyFolder);
     // A link the user made to a folder of their own is followed, as for the settings and snippets;
     // the folder it leads to keeps its mode. A link to anything else is refused, and said once.
-    FileError error;
-    const std::optional<QString> place = SafeFile::followUsersLink(folder, true, &error);
-    imagesDirectory_ = place.value_or(folder) + QStringLiteral("/Images");
-    historyFile_ = place.value_or(folder) + QStringLiteral("/history.json");
-    if (!place) {
-        qCWarning(lcClipboard, "History folder %s; the history is kept in memory only", qPrintable(error.message()));
-        refused_ = true;
-    } else {
-        if (*place == folder) privateFolders_ << folder;
-        if (*place != folder || makePrivateFolder(folder)) makePrivateFolder(imagesDirectory_);
-    }
+    const Place::Now place = place_->now();
+    imagesDirectory_ = place.refused ? place_->folder() + QStringLiteral("/Images") : place.imagesDirectory;
+    historyFile_ = place.refused ? place_->folder() + QStringLiteral("/history.json") : place.historyFile;
+    refused_ = place.refused;
+    if (!refused_ && (place.linked() || makePrivateFolder(place_->folder()))) makePrivateFolder(imagesDirectory_);
     queue_ = std::make_unique<SerialQueue>("com.merovane.clipboard-images", QueuePriority::utility);
     merge_ = std::make_shared<ClipboardHistoryMerge>();
-    fileFolder_ = std::make_shared<FileFolder>();
 }
 
 ClipboardHistoryStore::~ClipboardHistoryStore() {
@@ -213,6 +180,8 @@ ClipboardHistoryStore::~ClipboardHistoryStore() {
 
 void ClipboardHistoryStore::stopWaitingAfter(int ms) {
     giveUpAt_->bringTo(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+    // After the saves already asked for.
+    queue_->async([place = place_] { place->tellAtQuit(); });
 }
 
 bool ClipboardHistoryStore::historyFileIsAbsent() const {
@@ -237,11 +206,15 @@ bool ClipboardHistoryStore::isStoredImageName(const QString& name) {
     return name.size() == 40 && isStoredImageNameAt(name.toLatin1().constData()) && name.toLatin1() == name.toUtf8();
 }
 
-// Images are ours when they carry a name we give, inside our images folder; they are told apart
-// by that name alone, however the folder was reached.
+// Images are ours when they carry a name we give, inside the images folder of the place the
+// history is kept in now (a linked folder may lead elsewhere since the start), and that folder is
+// our private one, not a link.
 bool ClipboardHistoryStore::isOwnImageFile(const QString& path) const {
     const QFileInfo info(QDir::cleanPath(path));
-    return !path.isEmpty() && info.absolutePath() == imagesDirectory_ && isStoredImageName(info.fileName());
+    if (path.isEmpty() || !isStoredImageName(info.fileName())) return false;
+    const Place::Now where = place_->now();
+    return !where.refused && info.absolutePath() == where.imagesDirectory &&
+           SafeFile::isPrivateFolder(where.imagesDirectory);
 }
 
 // MARK: Reading
@@ -251,27 +224,44 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
                                                           const std::atomic<bool>* stop) {
     Loaded loaded;
     loaded.limit = limit;
-    loaded.stamp = SafeFile::stamp(file);
-    FileError error;
-    const std::unique_ptr<QFile> in = SafeFile::openRegular(file, &error);
-    if (!in && error.isMissing()) return loaded;  // first launch
-    if (!in && error.code == 0) {
-        // A link or a device in the file's place is neither read nor replaced.
-        qCWarning(lcClipboard,
-                  "History file %s: it is neither read nor written, and the history is kept in memory only",
-                  qPrintable(error.message()));
-        loaded.savesBlocked = true;
-        return loaded;
-    }
-    // Parsed as it is read: the file is never held whole beside the entries it makes.
     const std::function<bool()> stopAsked = stop ? std::function<bool()>([stop] { return stop->load(); }) : nullptr;
+    FileError error;
+    std::unique_ptr<QFile> in;
     std::optional<ClipboardHistoryReader> source;
-    if (in) source.emplace(*in, stopAsked);
     int skipped = 0;
-    const auto records = source ? ClipboardItemCodable::decodeStream(std::ref(*source), &skipped) : std::nullopt;
-    if (source && source->stopped) {
-        loaded.stopped = true;
-        return loaded;
+    std::optional<std::vector<ClipboardItemCodable>> records;
+    // A file another program rewrites in place meanwhile is read again once it holds still.
+    for (int look = 0;; ++look) {
+        loaded.stamp = SafeFile::stamp(file);
+        error = FileError();
+        source.reset();
+        in = SafeFile::openRegular(file, &error);
+        if (!in && error.isMissing()) return loaded;  // first launch
+        if (!in && error.code == 0) {
+            // A link or a device in the file's place is neither read nor replaced.
+            qCWarning(lcClipboard,
+                      "History file %s: it is neither read nor written, and the history is kept in memory only",
+                      qPrintable(error.message()));
+            loaded.savesBlocked = true;
+            return loaded;
+        }
+        // Parsed as it is read: the file is never held whole beside the entries it makes.
+        if (in) source.emplace(*in, stopAsked);
+        skipped = 0;
+        loaded.leftOut.clear();
+        loaded.saves.reset();
+        records = source ? source->keptRecords(limit, &loaded.leftOut, &skipped, &loaded.saves) : std::nullopt;
+        if (source && source->stopped) {
+            loaded.stopped = true;
+            return loaded;
+        }
+        if (look == OnDisk::rereads || !OnDisk::readAgain(file, loaded.stamp, !records || (source && source->failure)))
+            break;
+        records.reset();
+        if (!OnDisk::waitUntilStill(file, stopAsked)) {
+            loaded.stopped = true;
+            return loaded;
+        }
     }
     if (source && source->failure) error = *source->failure;
     const bool unreadable = !source || source->failure;
@@ -291,39 +281,27 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
         }
         return loaded;
     }
-    if (skipped > 0) {
-        // Records this version cannot read (a newer version's, say) are not lost by the rewrite.
-        const QString aside = SafeFile::asidePath(file, QDateTime::currentDateTimeUtc());
-        FileError readError;
-        const std::optional<QByteArray> bytes =
-            SafeFile::readRegular(file, ClipboardHistoryReader::largestFile, &readError);
-        const auto copyError = bytes ? FileWriter::shared().writePrivate(aside, *bytes) : std::make_optional(readError);
-        if (copyError) {
-            qCWarning(lcClipboard,
-                      "History file %s holds %d records that cannot be read and no copy of it can be kept (%s); it is "
-                      "left as it is and the history is kept in memory only",
-                      qPrintable(file), skipped, qPrintable(copyError->reason));
-            loaded.savesBlocked = true;
-        } else {
-            qCWarning(lcClipboard, "History file %s holds %d records that cannot be read; kept a copy as %s",
-                      qPrintable(file), skipped, qPrintable(aside));
-        }
+    // Records this version cannot read (a newer version's, say) are not lost by the rewrite.
+    if (const auto copyError = skipped > 0 ? OnDisk::keepCopyAside(file, skipped) : std::nullopt) {
+        qCWarning(lcClipboard,
+                  "History file %s holds %d records that cannot be read and no copy of it can be kept (%s); it is "
+                  "left as it is and the history is kept in memory only",
+                  qPrintable(file), skipped, qPrintable(copyError->reason));
+        loaded.savesBlocked = true;
     }
 
-    const std::vector<const ClipboardItemCodable*> kept =
-        ClipboardHistoryReader::keptRecords(*records, limit, &loaded.leftOut);
     QSet<QUuid> ids;
-    loaded.items.reserve(kept.size());
-    for (const ClipboardItemCodable* record : kept) {
+    loaded.items.reserve(records->size());
+    for (const ClipboardItemCodable& record : *records) {
         if (source->stopRequested()) {
             loaded = Loaded();
             loaded.stopped = true;
             return loaded;
         }
-        auto item = record->toClipboardItem(now, imagesDirectory);
+        auto item = record.toClipboardItem(now, imagesDirectory);
         if (!item) continue;
         // One id per entry: removing one must not remove another.
-        const bool fromFile = record->itemID && QUuid(*record->itemID) == item->id && !ids.contains(item->id);
+        const bool fromFile = record.itemID && QUuid(*record.itemID) == item->id && !ids.contains(item->id);
         while (ids.contains(item->id)) item->id = QUuid::createUuid();
         ids.insert(item->id);
         if (fromFile) loaded.idsInFile.insert(item->id);
@@ -334,8 +312,7 @@ ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(const QString& file, c
 
 ClipboardHistoryStore::Loaded ClipboardHistoryStore::read(int limit, const QDateTime& now) const {
     Loaded loaded = read(historyFile_, imagesDirectory_, limit, now);
-    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut, loaded.damaged ? QByteArray() : loaded.stamp);
-    if (!loaded.stamp.isEmpty()) fileFolder_->heldFile(historyFile_);
+    noteLoaded(loaded);
     return loaded;
 }
 
@@ -362,9 +339,15 @@ std::optional<ClipboardHistoryStore::Loaded> ClipboardHistoryStore::takeLoad() {
     }
     if (!loaded) return loaded;
     pendingLoad_.reset();
-    merge_->loaded(loaded->items, loaded->idsInFile, loaded->leftOut, loaded->damaged ? QByteArray() : loaded->stamp);
-    if (!loaded->stamp.isEmpty()) fileFolder_->heldFile(historyFile_);
+    noteLoaded(*loaded);
     return loaded;
+}
+
+void ClipboardHistoryStore::noteLoaded(const Loaded& loaded) const {
+    // A damaged file was moved aside: nothing of it is known.
+    const QByteArray stamp = loaded.damaged ? QByteArray() : loaded.stamp;
+    merge_->loaded(loaded.items, loaded.idsInFile, loaded.leftOut, stamp,
+                   ClipboardHistoryLineage::of(loaded.saves, stamp));
 }
 
 void ClipboardHistoryStore::discardLoad() {
@@ -387,13 +370,15 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
                                  std::function<void(std::vector<ClipboardItem>)> merged) {
     const quint64 sequence = ++*saveSequence_;
     // Encoded and written on the image queue, in order; a save overtaken by a newer one is skipped.
-    queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
-                   images = imagesDirectory_, folders = privateFolders_, merge = merge_, fileFolder = fileFolder_,
-                   limit, giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(),
-                   merged = std::move(merged)]() mutable {
+    queue_->async([items = std::move(items), sequence, latest = saveSequence_, place = place_, merge = merge_, limit,
+                   giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(), merged = std::move(merged)]() mutable {
         if (latest->load() != sequence) return;  // a newer save or a clear follows
-        for (const QString& folder : folders)
-            if (!ClipboardHistoryStore::makePrivateFolder(folder)) return;
+        const Place::Now where = place->now();
+        if (where.refused) return place->notSaved(items.size(), where.why);
+        const QString& path = where.historyFile;
+        for (const QString& folder : where.privateFolders)
+            if (!ClipboardHistoryStore::makePrivateFolder(folder))
+                return place->notSaved(items.size(), folder + QStringLiteral(" cannot be used"));
         // Pending while another instance holds the lock; what it saved meanwhile is read back
         // under the lock and merged in, given up as the wait is.
         const auto giveUp = [&] { return latest->load() != sequence; };
@@ -405,29 +390,62 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
                           qPrintable(lock.lock.failure()->message()));
             return;
         }
-        bool changed = false;
-        // A file as this instance wrote it last holds nothing new: it need not be read. One missing
-        // from a folder made since (by this save, say) was not cleared: the entries are written whole.
-        if (!merge->isAsWritten(SafeFile::stamp(path))) {
-            bool stopped = false;
-            const auto onDisk = itemsOnDisk(
-                path, images, now, fileFolder->held(), limit, [&] { return giveUp() || giveUpAt->passed(); }, stopped);
-            if (stopped) {
+        bool changed = false, mergedFile = true;
+        ClipboardHistoryLineage lineage;
+        // A file as this instance wrote it last holds nothing new: it need not be read.
+        if (merge->isAsWritten(SafeFile::stamp(path))) {
+            lineage = merge->base().next();
+        } else {
+            const OnDisk found =
+                OnDisk::read(path, where.imagesDirectory, now, limit, [&] { return giveUp() || giveUpAt->passed(); });
+            switch (found.state) {
+            case OnDisk::State::stopped:
                 if (latest->load() == sequence)
                     qCWarning(lcClipboard, "The history is not saved (%zu entries): quitting while %s was read",
                               items.size(), qPrintable(path));
                 return;
+            case OnDisk::State::refused: return place->notSaved(items.size(), found.error.message());
+            case OnDisk::State::read:
+                // Records this version cannot read (a newer build's, say) are kept in a copy, as at a start.
+                if (const auto copyError =
+                        found.skipped > 0 ? OnDisk::keepCopyAside(path, found.skipped) : std::nullopt)
+                    return place->notSaved(
+                        items.size(),
+                        QStringLiteral("%1 holds %2 records that cannot be read and no copy of it can be kept (%3)")
+                            .arg(path, QString::number(found.skipped), copyError->reason));
+                items = merge->merge(std::move(items), found.items, limit, maxPinned, changed, found.lineage);
+                lineage = found.lineage.next();
+                break;
+            case OnDisk::State::unreadable: {
+                // Kept for the user, as at a start: never written over.
+                const QString aside = SafeFile::asidePath(path, QDateTime::currentDateTimeUtc());
+                if (const auto moveError = FileWriter::shared().moveAside(path, aside))
+                    return place->notSaved(items.size(), QStringLiteral("%1, and it cannot be moved aside (%2)")
+                                                             .arg(found.error.message(), moveError->reason));
+                qCWarning(lcClipboard, "History file %s; moved it to %s", qPrintable(found.error.message()),
+                          qPrintable(aside));
+                [[fallthrough]];
             }
-            if (onDisk) items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
+            case OnDisk::State::missing:
+                // Built on no file: the other display unites its list with this one, losing nothing.
+                if (items.empty()) return place->saved();
+                lineage = ClipboardHistoryLineage().next();
+                mergedFile = false;
+                break;
+            }
         }
         std::vector<ClipboardItemCodable> records;
         records.reserve(items.size());
         for (const ClipboardItem& item : items) records.push_back(ClipboardItemCodable::fromItem(item));
-        if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), folders)) return;
-        fileFolder->heldFile(path);
+        if (!records.empty()) records.front().saves = lineage.text();
+        if (!writePrivateFile(path, ClipboardItemCodable::encodeFile(records), where.privateFolders))
+            return place->notSaved(items.size(), path + QStringLiteral(" cannot be written"));
+        place->saved();
         // Only a file written under the lock is what both last agreed on. It is read again at the
         // next save when the entries here lack what was merged in (until they take it in).
-        if (lock.lock.held()) merge->written(items, changed ? QByteArray() : SafeFile::stamp(path));
+        const QByteArray stamp = SafeFile::stamp(path);
+        if (records.empty()) lineage = ClipboardHistoryLineage::ofEmpty(stamp, lineage);
+        if (lock.lock.held()) merge->written(items, changed ? QByteArray() : stamp, lineage, mergedFile);
         if (!changed || !merged) return;
         Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
             if (latest->load() == sequence) merged(std::move(items));
@@ -436,28 +454,36 @@ void ClipboardHistoryStore::save(std::vector<ClipboardItem> items, int limit,
 }
 
 void ClipboardHistoryStore::refresh(std::vector<ClipboardItem> items, int limit,
-                                    std::function<void(std::vector<ClipboardItem>)> merged) {
+                                    std::function<void(std::vector<ClipboardItem>)> merged,
+                                    std::function<void()> saveNeeded) {
     if (refused_) return;
     const quint64 sequence = saveSequence_->load();
-    queue_->async([items = std::move(items), sequence, latest = saveSequence_, path = historyFile_,
-                   images = imagesDirectory_, merge = merge_, fileFolder = fileFolder_, limit, giveUpAt = giveUpAt_,
-                   now = QDateTime::currentDateTimeUtc(), merged = std::move(merged)]() mutable {
+    queue_->async([items = std::move(items), sequence, latest = saveSequence_, place = place_, merge = merge_, limit,
+                   giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc(), merged = std::move(merged),
+                   saveNeeded = std::move(saveNeeded)]() mutable {
         if (latest->load() != sequence) return;  // a save follows, and merges
-        const QByteArray stamp = SafeFile::stamp(path);
-        if (merge->isKnown(stamp)) return;
+        const Place::Now where = place->now();
+        if (where.refused || merge->isKnown(SafeFile::stamp(where.historyFile))) return;
         // One that cannot be looked at, or is gone with its folder, leaves the entries here as they
         // are. The read ends at once when a save follows (it merges) or at quit.
         const auto stop = [&] { return latest->load() != sequence || giveUpAt->isSet(); };
-        bool stopped = false;
-        const auto onDisk = itemsOnDisk(path, images, now, fileFolder->held(), limit, stop, stopped);
-        if (!onDisk) return;
-        if (!stamp.isEmpty()) fileFolder->heldFile(path);
+        const OnDisk found = OnDisk::read(where.historyFile, where.imagesDirectory, now, limit, stop);
+        if (found.state != OnDisk::State::read) return;
         bool changed = false;
-        items = merge->merge(std::move(items), *onDisk, limit, maxPinned, changed);
-        merge->seen(*onDisk, stamp);
-        if (!changed) return;
-        Dispatch::main([items = std::move(items), sequence, latest, merged = std::move(merged)]() mutable {
-            if (latest->load() == sequence) merged(std::move(items));
+        items = merge->merge(std::move(items), found.items, limit, maxPinned, changed, found.lineage);
+        merge->seen(found.items, found.stamp, found.lineage);
+        // Saved by one that never had some of the entries here (where the file was gone, say): a
+        // save gives them back to the file at once.
+        QSet<QUuid> inFile;
+        for (const ClipboardItem& item : found.items) inFile.insert(item.id);
+        const bool fileLacks = std::any_of(items.begin(), items.end(),
+                                           [&inFile](const ClipboardItem& item) { return !inFile.contains(item.id); });
+        if (!changed && !fileLacks) return;
+        Dispatch::main([items = std::move(items), sequence, latest, changed, merged = std::move(merged),
+                        saveNeeded = fileLacks ? std::move(saveNeeded) : nullptr]() mutable {
+            if (latest->load() != sequence) return;
+            if (changed && merged) merged(std::move(items));
+            if (saveNeeded) saveNeeded();
         });
     });
 }
@@ -466,11 +492,9 @@ void ClipboardHistoryStore::noteRemoved(const std::vector<QUuid>& ids) { merge_-
 
 void ClipboardHistoryStore::storeImage(const QByteArray& data,
                                        std::function<void(const ClipboardImageReference&)> stored) {
-    const QString path = imagesDirectory_ + QLatin1Char('/') +
-                         QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".png");
+    const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".png");
     if (refused_) return;  // said once
-    queue_->async([data, path, images = imagesDirectory_, folders = privateFolders_ + QStringList{imagesDirectory_},
-                   giveUpAt = giveUpAt_, stored = std::move(stored)] {
+    queue_->async([data, name, place = place_, giveUpAt = giveUpAt_, stored = std::move(stored)] {
         QImage decoded;
         if (!decoded.loadFromData(data) || decoded.isNull()) return;
         // A PNG is kept byte for byte, so that pasting it back is recognised as our own.
@@ -487,16 +511,19 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
         if (!size) return;
         if (png.size() > ClipboardImageReference::largestFile) return;  // it would not be read back
         const QString fingerprint = ClipboardImageReference::fingerprintFor(png);
+        const Place::Now where = place->now();
+        if (where.refused) return;
+        const QString path = where.imagesDirectory + QLatin1Char('/') + name;
         {
             // Held while the file is written, so another instance's sweep spares it.
-            const HistoryLock lock(images, *giveUpAt);
+            const HistoryLock lock(where.imagesDirectory, *giveUpAt);
             if (!lock.mayWrite()) {
                 if (lock.lock.busy())
                     qCWarning(lcClipboard, "A copied image is not kept: %s",
                               qPrintable(lock.lock.failure()->message()));
                 return;
             }
-            if (!writePrivateFile(path, png, folders)) return;
+            if (!writePrivateFile(path, png, where.privateFolders + QStringList{where.imagesDirectory})) return;
         }
         Dispatch::main([stored, reference = ClipboardImageReference{path, *size, fingerprint}] { stored(reference); });
     });
@@ -504,28 +531,51 @@ void ClipboardHistoryStore::storeImage(const QByteArray& data,
 
 void ClipboardHistoryStore::sweep(QSet<QString> named) {
     if (refused_) return;
-    queue_->async([named = std::move(named), file = historyFile_, images = imagesDirectory_,
-                   linked = privateFolders_.isEmpty(), merge = merge_, giveUpAt = giveUpAt_] {
+    queue_->async([named = std::move(named), place = place_, merge = merge_, giveUpAt = giveUpAt_] {
+        const Place::Now where = place->now();
+        if (where.refused) return;
         // Another instance's images are named in the file it saved, perhaps since this one read it;
         // a file as this one read or wrote it names none that `named` lacks.
-        const HistoryLock lock(file, *giveUpAt);
+        const HistoryLock lock(where.historyFile, *giveUpAt);
         if (!lock.mayWrite()) return;  // left to the next sweep
-        sweepImages(named, file, images, linked, !merge->isAsWritten(SafeFile::stamp(file)));
+        sweepImages(named, where.historyFile, where.imagesDirectory, where.linked(),
+                    !merge->isAsWritten(SafeFile::stamp(where.historyFile)));
     });
 }
 
 void ClipboardHistoryStore::removeAll() {
     ++*saveSequence_;
     if (refused_) return;
-    queue_->async([file = historyFile_, images = imagesDirectory_, merge = merge_, giveUpAt = giveUpAt_] {
+    queue_->async([place = place_, merge = merge_, giveUpAt = giveUpAt_, now = QDateTime::currentDateTimeUtc()] {
+        const Place::Now where = place->now();
+        if (where.refused) {
+            qCWarning(lcClipboard, "The history is not cleared: %s", qPrintable(where.why));
+            return;
+        }
+        const QString& file = where.historyFile;
+        const QString& images = where.imagesDirectory;
         const HistoryLock lock(file, *giveUpAt);
         if (!lock.mayWrite()) {
             if (lock.lock.busy())
                 qCWarning(lcClipboard, "The history is not cleared: %s", qPrintable(lock.lock.failure()->message()));
             return;
         }
+        // Cleared by writing it empty, so that a file gone with its folder is never taken for a clear.
+        // A save built on the clear goes on from what the file descended from, so that the other
+        // display drops what it had even when it never saw the empty file.
+        ClipboardHistoryLineage before = merge->base();
+        if (!merge->isKnown(SafeFile::stamp(file))) {
+            const OnDisk found = OnDisk::read(file, images, now, 0, [&] { return giveUpAt->passed(); });
+            if (found.state == OnDisk::State::read) before = found.lineage;
+        }
         merge->cleared();
-        removeFile(file);
+        if (writePrivateFile(file, QByteArrayLiteral("[]"), where.privateFolders)) {
+            const QByteArray stamp = SafeFile::stamp(file);
+            merge->written({}, stamp, ClipboardHistoryLineage::ofEmpty(stamp, before));
+            place->saved();
+        } else {
+            qCWarning(lcClipboard, "The history is not cleared: %s cannot be written", qPrintable(file));
+        }
         const QString folder = QFileInfo(file).absolutePath();
         const QString asidePrefix = QFileInfo(file).fileName() + kAsideInfix;
         for (const QString& name : SafeFile::regularFileNames(folder).value_or(QStringList()))

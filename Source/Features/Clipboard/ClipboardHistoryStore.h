@@ -18,6 +18,7 @@
 #include <vector>
 
 class ClipboardHistoryMerge;
+class ClipboardHistoryPlace;
 class SerialQueue;
 
 Q_DECLARE_LOGGING_CATEGORY(lcClipboard)
@@ -43,6 +44,7 @@ public:
         QSet<QUuid> idsInFile;  // the entries whose ids the file gave
         std::vector<QUuid> leftOut;  // ids of the records left out by the limit
         QByteArray stamp;  // the file's version, taken before it was read
+        std::optional<QString> saves;  // the saves the file descends from, as its first record names them
         bool stopped = false;  // the read was stopped before its end: nothing is known of the file
     };
 
@@ -71,7 +73,7 @@ public:
     static void removeFile(const QString& path);
     // An upper-case UUID plus ".png".
     static bool isStoredImageName(const QString& name);
-    // A stored image name inside our images folder, however the folder was reached.
+    // A stored image name inside our images folder where the history is kept now. Any queue.
     bool isOwnImageFile(const QString& path) const;
 
     // Reads the history file on the calling thread: pins first, then the others up to `limit`.
@@ -95,17 +97,18 @@ public:
 
     // Writes the entries as the history file, with what another instance saved meanwhile taken in
     // as a start reads it and merged in (the others held to `limit`); a save overtaken by a newer
-    // one (or by removeAll()) is skipped. When the merge changed the entries and no newer save
-    // follows, `merged` gets what was written, on the GUI thread.
+    // one (or by removeAll()) is skipped. A file holding records this version cannot read is copied
+    // aside first, as at a start; where no copy can be kept, nothing is written. When the merge
+    // changed the entries and no newer save follows, `merged` gets what was written, on the GUI thread.
     void save(std::vector<ClipboardItem> items, int limit = std::numeric_limits<int>::max(),
               std::function<void(std::vector<ClipboardItem>)> merged = {});
     // Reads the history file when another instance has written it since this one last read or
     // wrote it, and hands `merged` what the entries become with its changes merged in (as save()
     // does, but writing nothing), unless a save is asked for meanwhile or the quit begins. A file
-    // gone from the folder this instance last read or wrote it in was cleared there and holds
-    // nothing; one that cannot be read, or is missing from a folder made since (one moved away and
-    // made again), leaves the entries as they are, and a save writes them whole.
-    void refresh(std::vector<ClipboardItem> items, int limit, std::function<void(std::vector<ClipboardItem>)> merged);
+    // that is missing or cannot be read leaves the entries as they are. When the entries keep what
+    // the file lacks (its writer never had them), `saveNeeded` runs after `merged`, on the GUI thread.
+    void refresh(std::vector<ClipboardItem> items, int limit, std::function<void(std::vector<ClipboardItem>)> merged,
+                 std::function<void()> saveNeeded = {});
     // Entries removed here, which a save must not take in again from another instance's file.
     void noteRemoved(const std::vector<QUuid>& ids);
     // Keeps a copied image as a PNG under a new name (a PNG byte for byte), then hands its
@@ -121,15 +124,16 @@ public:
 
 private:
     struct PendingLoad;
-    struct FileFolder;
+
+    // What this instance knows of the file from a start's read.
+    void noteLoaded(const Loaded& loaded) const;
 
     QString imagesDirectory_;
     QString historyFile_;
     std::unique_ptr<SerialQueue> queue_;
     std::shared_ptr<PendingLoad> pendingLoad_;
     std::shared_ptr<ClipboardHistoryMerge> merge_;
-    std::shared_ptr<FileFolder> fileFolder_;
-    QStringList privateFolders_;  // made private before a write: the history folder, unless linked
+    std::shared_ptr<ClipboardHistoryPlace> place_;
     bool refused_ = false;
     // Raised by every save and by removeAll(); a queued write older than the latest is skipped.
     std::shared_ptr<std::atomic<quint64>> saveSequence_ = std::make_shared<std::atomic<quint64>>(0);

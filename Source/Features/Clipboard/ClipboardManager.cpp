@@ -36,7 +36,8 @@ ClipboardManager& ClipboardManager::shared() {
 ClipboardManager::ClipboardManager(Pasteboard& pasteboard, UserDefaults& defaults, const QString& historyFolder,
                                    QObject* parent)
     : QObject(parent), settings_(defaults), files_(std::make_unique<ClipboardHistoryStore>(historyFolder)),
-      paster_(std::make_unique<ClipboardPaster>(pasteboard, files_->imagesDirectory())),
+      paster_(std::make_unique<ClipboardPaster>(pasteboard,
+                                                [this](const QString& path) { return files_->isOwnImageFile(path); })),
       watcher_(std::make_unique<ClipboardWatcher>(
           pasteboard, [this] { return paster_->isPasting(); },
           [this](const PasteboardContents& contents) { handleChange(contents); })) {
@@ -407,9 +408,14 @@ void ClipboardManager::saveHistory() {
 void ClipboardManager::refreshFromDisk() {
     if (loading_ || savesBlocked_) return;
     QPointer<ClipboardManager> self(this);
-    files_->refresh(savedItems(), historyLimit(), [self](std::vector<ClipboardItem> merged) {
-        if (self) self->adoptMerged(std::move(merged));
-    });
+    files_->refresh(
+        savedItems(), historyLimit(),
+        [self](std::vector<ClipboardItem> merged) {
+            if (self) self->adoptMerged(std::move(merged));
+        },
+        [self] {
+            if (self) self->saveHistory();
+        });
 }
 
 // What another instance (the same user on another display) saved, merged in by a save.

@@ -74,7 +74,8 @@ public:
     ClipboardSettings& settings() { return settings_; }
 
     // Puts the entry on the pasteboard and posts the paste chord (Shift+Insert) to the focused
-    // window. The pasteboard change this makes is not recorded.
+    // window once the user holds no modifier key (see ClipboardPaster). The pasteboard change this
+    // makes is not recorded.
     void paste(const ClipboardItem& item);
     // Pastes the pasteboard's text without formatting.
     void pastePlainText();

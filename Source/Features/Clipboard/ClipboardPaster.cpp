@@ -1,21 +1,23 @@
 #include "Source/Features/Clipboard/ClipboardPaster.h"
 
+#include "Platform/Core/Clock.h"
 #include "Platform/Core/Dispatch.h"
 #include "Platform/Desktop/Pasteboard.h"
 #include "Platform/Files/SafeFile.h"
 #include "Platform/X11/KeyCodes.h"
 #include "Platform/X11/SyntheticKeys.h"
 #include "Source/Features/Clipboard/ClipboardFullImageCache.h"
+#include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 #include "Source/Features/Clipboard/ClipboardManager.h"
 #include "Source/Features/Clipboard/RichTextReader.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <algorithm>
 
-ClipboardPaster::ClipboardPaster(Pasteboard& pasteboard, const QString& imagesDirectory)
-    : pasteboard_(pasteboard), imagesDirectory_(imagesDirectory) {}
+ClipboardPaster::ClipboardPaster(Pasteboard& pasteboard, std::function<bool(const QString& path)> isOwnImage)
+    : pasteboard_(pasteboard), isOwnImage_(std::move(isOwnImage)) {
+    heldKeysPoll_.setInterval(heldKeysPollMs);
+    connect(&heldKeysPoll_, &QTimer::timeout, this, [this] { postKeystrokeIfFree(); });
+}
 
 void ClipboardPaster::paste(const ClipboardItem& item) {
     QList<PasteboardItem> items;
@@ -43,10 +45,11 @@ void ClipboardPaster::paste(const ClipboardItem& item) {
         const ClipboardImageReference* ref = item.content.imageReference();
         QByteArray png;
         // Only images stored by us are pasted, never a file a record names elsewhere.
-        if (QFileInfo(QDir::cleanPath(ref->path)).absolutePath() == imagesDirectory_ &&
-            !ClipboardFullImageCache::image(*ref).isNull())
+        if (isOwnImage_(ref->path) && !ClipboardFullImageCache::image(*ref).isNull())
             png = SafeFile::readRegular(ref->path, ClipboardImageReference::largestFile).value_or(QByteArray());
         if (png.isEmpty()) {
+            heldKeysPoll_.stop();  // nor is an earlier choice typed in its place
+            release_.cancel();
             isPasting_ = false;
             lastPastedContent_.reset();
             return;
@@ -78,19 +81,39 @@ void ClipboardPaster::pastePlainText() {
 
 void ClipboardPaster::beginPaste(const ClipboardContent& content, const QList<PasteboardItem>& items) {
     isPasting_ = true;
+    release_.cancel();
     lastPastedContent_ = content;
     pasteboard_.clearContents();
     pasteboard_.writeObjects(items);
     // Terminals paste PRIMARY with Shift+Insert, and only text: it gets the entry's text (the
-    // selection's, the first item's), and a picture, which has none, leaves what the user last
-    // highlighted.
+    // selection's, the first item's). A picture, which has none, is offered there as itself, so that
+    // a terminal gets nothing rather than what another program last highlighted.
     if (const auto text = items.first().data(PasteboardType::string)) {
         PasteboardItem only;
         only.setData(PasteboardType::string, *text);
         pasteboard_.writePrimarySelection({only});
+    } else {
+        pasteboard_.writePrimarySelection(items);
     }
-    simulateCmdV();
-    Dispatch::mainAfter(ClipboardManager::pasteRelease, this, [this] { isPasting_ = false; });
+    // A newer paste takes the place of one still waiting for the keys.
+    heldKeysPoll_.stop();
+    heldKeysSince_ = Clock::shared().monotonic();
+    if (!postKeystrokeIfFree()) heldKeysPoll_.start();
+}
+
+bool ClipboardPaster::postKeystrokeIfFree() {
+    SyntheticKeys& keys = SyntheticKeys::shared();
+    if (keys.isAvailable() && keys.modifiersHeld()) {
+        if (Clock::shared().monotonic() - heldKeysSince_ < heldKeysWait) return false;
+        qCWarning(lcClipboard,
+                  "Modifier keys still held %.1f s after a paste: it stays on the clipboard, nothing typed",
+                  heldKeysWait);
+    } else {
+        simulateCmdV();
+    }
+    heldKeysPoll_.stop();
+    release_.schedule(this, ClipboardManager::pasteRelease, [this] { isPasting_ = false; });
+    return true;
 }
 
 QString ClipboardPaster::filesText(const QList<QUrl>& urls) {

@@ -81,7 +81,9 @@ void MenuBarPetController::runningChanged(bool running) {
         if (!compositor_ && qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
             compositor_ = std::make_unique<SelectionOwnerWatcher>(SelectionOwnerWatcher::forDefaultScreen("_NET_WM_CM_S"));
             connect(compositor_.get(), &SelectionOwnerWatcher::ownerChanged, this, [this](quint32 owner) {
-                if (window_) window_->setComposited(owner != 0);
+                if (!window_) return;
+                window_->setComposited(owner != 0);
+                window_->compositingChanged();
             });
         }
         PetWindow* w = window_;

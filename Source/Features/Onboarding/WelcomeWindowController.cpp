@@ -5,6 +5,7 @@
 #include "Views/Onboarding/WelcomeView.h"
 
 #include <QPointer>
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -39,7 +40,8 @@ void WelcomeWindowController::build() {
             if (target) target->close();
         },
         access_);
-    layout->addWidget(view_);
+    // A screen shorter than the window scrolls the view rather than squeezing its lines.
+    layout->addWidget(AppWindow::scrollingWhenSmall(view_));
 
     AppWindow::centre(window.get(), QSize(width, height));
     window_ = std::move(window);

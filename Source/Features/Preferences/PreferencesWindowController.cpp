@@ -6,6 +6,7 @@
 #include "Views/Preferences/PreferencesView.h"
 #include "Views/Shared/ScrollPositionKeeper.h"
 
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -38,7 +39,8 @@ void PreferencesWindowController::build() {
     PreferencesView::Actions actions;
     actions.showChangelog = [] { ChangelogWindowController::shared().show(); };
     view_ = new PreferencesView(router_, actions);
-    layout->addWidget(view_);
+    // Below its minimum (a small screen) the content scrolls rather than being cut.
+    layout->addWidget(AppWindow::scrollingWhenSmall(view_));
     window->setMinimumSize(minimumWidth, minimumHeight);
 
     // Centred on the primary screen's work area.

@@ -280,22 +280,16 @@ bool SnippetStore::keepAside(const Place& where, const std::optional<QByteArray>
     // The file that takes a moved one's place is made with the mode the user gave it.
     if (const std::optional<mode_t> mode = move ? SafeFile::regularFileMode(name) : std::nullopt) newFileMode_ = *mode;
     // One copy per damaged content: a file that is still the same at the next start is kept already.
-    if (bytes) {
-        const QString prefix = QStringLiteral("snippets.json.damaged-");
-        for (const QString& kept : SafeFile::regularFileNames(where.folder).value_or(QStringList())) {
-            const QString path = where.folder + QLatin1Char('/') + kept;
-            // A larger file is refused unread.
-            if (!kept.startsWith(prefix) || SafeFile::readRegular(path, bytes->size()) != *bytes) continue;
-            if (move) {
-                if (const auto error = SafeFile::removeRegular(name)) {
-                    qCWarning(lcSnippets, "Cannot remove the snippets file kept as %s (%s); it is not written over",
-                              qPrintable(path), qPrintable(error->reason));
-                    return false;
-                }
+    if (const std::optional<QString> path = bytes ? SafeFile::keptAsideAlready(name, *bytes) : std::nullopt) {
+        if (move) {
+            if (const auto error = SafeFile::removeRegular(name)) {
+                qCWarning(lcSnippets, "Cannot remove the snippets file kept as %s (%s); it is not written over",
+                          qPrintable(*path), qPrintable(error->reason));
+                return false;
             }
-            qCInfo(lcSnippets, "The snippets file is kept as %s already", qPrintable(path));
-            return true;
         }
+        qCInfo(lcSnippets, "The snippets file is kept as %s already", qPrintable(*path));
+        return true;
     }
     const QString aside = SafeFile::asidePath(name, Clock::shared().now());
     const auto error = move ? FileWriter::shared().moveAside(name, aside)

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QScreen>
+#include <QScrollArea>
 #include <QToolBar>
 
 #include <algorithm>
@@ -115,7 +116,8 @@ void ToolboxWindowController::build() {
     window->setWindowTitle(QStringLiteral("Инструменты"));
 
     view_ = new ToolboxView(*model_);
-    window->setCentralWidget(view_);
+    // Below its minimum (a small screen) the content scrolls rather than being cut.
+    window->setCentralWidget(AppWindow::scrollingWhenSmall(view_));
 
     // The toolbar: back and forward, then the selected tool's title.
     auto* toolbar = new QToolBar(window.get());

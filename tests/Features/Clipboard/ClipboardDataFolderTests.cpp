@@ -80,6 +80,15 @@ TEST_F(ClipboardDataFolder, AnImagesFolderLinkedElsewhereIsNeitherSweptNorChange
     manager->clear();
     manager->waitForPendingWrites();
     EXPECT_EQ(pictures.names(), (QStringList{kStoredName, "holiday.png"}));
+
+    // An entry naming a file there is no image of ours: removing it removes no picture.
+    manager.reset();
+    ASSERT_TRUE(writeFile(historyFile(), json({imageRecord(kStoredName, "0A0A0A0A-0000-4000-8000-0000000000A1")})));
+    start();
+    ASSERT_EQ(manager->history().size(), 1u);
+    manager->removeItem(manager->history()[0].id);
+    manager->waitForPendingWrites();
+    EXPECT_EQ(pictures.names(), (QStringList{kStoredName, "holiday.png"}));
 }
 
 TEST_F(ClipboardDataFolder, AHistoryFileLinkedToAnotherFileIsNeitherReadNorOverwritten) {
@@ -175,7 +184,9 @@ TEST_F(ClipboardDataFolder, AHistoryFolderLinkedToAFolderOfTheUsersOwnIsFollowed
     EXPECT_TRUE(log.matching({"warning"}).isEmpty()) << qPrintable(log.all().join('\n'));
     manager->clear();
     manager->waitForPendingWrites();
-    EXPECT_EQ(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"Images"});
+    EXPECT_EQ(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{"history.json", "Images"}));
+    EXPECT_EQ(readFile(elsewhere + "/history.json"), "[]");
     EXPECT_TRUE(SafeFile::isRegular(unfinished));
     EXPECT_TRUE(imageFiles(elsewhere).isEmpty());
 

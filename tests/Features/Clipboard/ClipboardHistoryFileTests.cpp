@@ -2,17 +2,23 @@
 #include "FailingFileWriter.h"
 #include "LogCapture.h"
 
+#include "Platform/Core/JsonSax.h"
 #include "Source/Extensions/ClipboardItemCodable.h"
+#include "Source/Features/Clipboard/ClipboardHistoryReader.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <random>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -219,6 +225,29 @@ TEST_F(ClipboardHistoryFile, AnUnreadableFileIsKeptAsideAndNoImageIsSweptThatLau
     EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}).size(), 1);
 }
 
+// A kept copy is looked through a megabyte at a time: a name cut by a chunk's end still counts.
+TEST_F(ClipboardHistoryFile, AnImageNamedAcrossTheChunksOfAKeptCopyStays) {
+    const QString images = folder + "/Images";
+    ASSERT_TRUE(QDir().mkpath(images));
+    QByteArray copy;
+    QStringList named;
+    for (const int before : {1, 20, 39, 40}) {
+        named << QString::asprintf("%08X-0000-4000-8000-000000000000.png", before);
+        copy += QByteArray((qsizetype(named.size()) << 20) - copy.size() - before, 'x') + named.back().toLatin1();
+        ASSERT_TRUE(writeOldFile(images + "/" + named.back(), pngBytes(2, 2)));
+    }
+    const QString orphan = "0B0B0B0B-0000-4000-8000-00000000000B.png";
+    ASSERT_TRUE(writeOldFile(images + "/" + orphan, pngBytes(2, 2)));
+    ASSERT_TRUE(writeFile(historyFile() + ".damaged-20250101-000000", copy));
+    start();
+    settle();
+    manager->waitForPendingWrites();
+    QStringList left = imageFiles(folder);
+    left.sort();
+    named.sort();
+    EXPECT_EQ(left.join(' ').toStdString(), named.join(' ').toStdString());
+}
+
 TEST_F(ClipboardHistoryFile, AHugeKeptCopyOrImageIsNeverReadWhole) {
     const qint64 huge = qint64(64) << 30;
     auto grow = [huge](const QString& path) { return ::truncate(QFile::encodeName(path).constData(), huge) == 0; };
@@ -275,6 +304,223 @@ TEST_F(ClipboardHistoryFile, ATextThatIsNotOneArrayOrNestsTooDeepIsUnreadableWho
     EXPECT_EQ(inChunks(one)->front().value, QString::fromUtf8("a \x01 \xF0\x9F\x98\x80 \xC3\xA9"));
 }
 
+namespace {
+
+// Every event a JSON reader hands on, written out.
+class EventLog final : public nlohmann::json_sax<nlohmann::json> {
+public:
+    std::string log;
+    bool null() override { return add("n"); }
+    bool boolean(bool v) override { return add(v ? "t" : "f"); }
+    bool number_integer(number_integer_t v) override { return add("i" + std::to_string(v)); }
+    bool number_unsigned(number_unsigned_t v) override { return add("u" + std::to_string(v)); }
+    bool number_float(number_float_t v, const string_t&) override {
+        char text[40];
+        std::snprintf(text, sizeof text, "d%.17g", v);
+        return add(text);
+    }
+    bool string(string_t& v) override { return add("s" + std::to_string(v.size()) + ":" + v); }
+    bool binary(binary_t&) override { return false; }
+    bool start_object(std::size_t) override { return add("{"); }
+    bool key(string_t& v) override { return add("k" + std::to_string(v.size()) + ":" + v); }
+    bool end_object() override { return add("}"); }
+    bool start_array(std::size_t) override { return add("["); }
+    bool end_array() override { return add("]"); }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+private:
+    bool add(const std::string& event) {
+        log += event;
+        log += ';';
+        return true;
+    }
+};
+
+// Texts that trip JSON readers: escapes, surrogates, UTF-8 good and bad, control characters,
+// numbers at and past their limits, broken literals; records of them, mangled at random.
+std::vector<QByteArray> trickyTexts() {
+    // Each kind twice: what is good JSON, and what is not.
+    const std::vector<QByteArray> pieces[2] = {
+        {"plain", R"(\")", R"(\\)", R"(\/)", R"(\b\f\n\r\t)", R"(\u0000)", R"(\u001f)", R"(\u00e9)", R"(\u20AC)",
+         R"(\ud83d\ude00)", R"(\uD83D\uDE00)", R"(\udbff\udfff)", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+         "\xF4\x8F\xBF\xBF", "\xEF\xBF\xBF", "\xED\x9F\xBF", "\x7F"},
+        {R"(\ud83d)",
+         R"(\ude00)",
+         R"(\ud83dx)",
+         R"(\ud83d\u0041)",
+         R"(\ud83d\n)",
+         R"(\u12)",
+         R"(\u12g4)",
+         R"(\x)",
+         R"(\')",
+         "\\",
+         "\xC0\x80",
+         "\xC1\xBF",
+         "\xE0\x80\x80",
+         "\xE0\x9F\xBF",
+         "\xED\xA0\x80",
+         "\xF0\x80\x80\x80",
+         "\xF4\x90\x80\x80",
+         "\xF5\x80\x80\x80",
+         "\x80",
+         "\xBF",
+         "\xC3",
+         "\xE2\x82",
+         "\xF0\x9F\x98",
+         "\xFF",
+         "\x01",
+         "\x1F",
+         "\t",
+         "\n",
+         QByteArray("\0", 1)}};
+    const std::vector<QByteArray> numbers[2] = {
+        {"0", "-0", "1E-2", "1.5e+3", "1e-400", "18446744073709551615", "18446744073709551616", "9223372036854775807",
+         "-9223372036854775808", "-9223372036854775809", "123456789012345678901234567890", "800000000.125", "0.1e1"},
+        {"01", "-01", "1.", ".5", "1e", "1e+", "-", "+1", "1e400", "-1e400", "2.", "0x10", "1 2"}};
+    const std::vector<QByteArray> literals[2] = {{"true", "false", "null"}, {"tru", "nul", "falsey", "TRUE", "nulll"}};
+    std::mt19937 random(61);
+    auto pick = [&](const std::vector<QByteArray>(&from)[2]) {
+        const std::vector<QByteArray>& kind = from[random() % 12 == 0];
+        return kind[random() % kind.size()];
+    };
+    std::vector<QByteArray> texts;
+    for (int i = 0; i < 3000; ++i) {
+        QByteArray text = "[";
+        const int records = 1 + int(random() % 3);
+        for (int r = 0; r < records; ++r) {
+            if (r > 0) text += ',';
+            // Padding moves each piece across eight-byte words and the readers' chunk ends.
+            text += R"({"type":"text","value":")" + QByteArray(int(random() % 12), 'a');
+            for (int n = 1 + int(random() % 4); n > 0; --n) text += pick(pieces) + QByteArray(int(random() % 9), 'b');
+            text += R"(","copiedAt":)" + pick(numbers) + R"(,"isPinned":)" + pick(literals) + R"(,"x":[{"y":)" +
+                    pick(numbers) + "}]}";
+        }
+        text += "]";
+        switch (random() % 8) {
+        case 0: text.remove(int(random() % text.size()), 1); break;
+        case 1: text.insert(int(random() % text.size()), "\"[]{},: x"[random() % 9]); break;
+        case 2: text = text.left(int(random() % text.size())); break;
+        }
+        texts.push_back(text);
+    }
+    // Every prefix of a text of good pieces, and the whole text with what may follow it.
+    QByteArray good =
+        R"( [{"k\u00e9y":"\ud83d\ude00 )" + QByteArray("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80") +
+        R"(\"\\\/\b\f\n\r\t","n":[-0,1.5e+3,18446744073709551616,-9223372036854775809,1e-400]},true,null])";
+    for (int i = 0; i <= good.size(); ++i) texts.push_back(good.left(i));
+    for (const char* after : {" \r\n\t", " x", ",", "]", "[]", "\x0B", "\xC2\xA0"}) texts.push_back(good + after);
+    texts.push_back("\xEF\xBB\xBF" + good);
+    texts.push_back("\xEF\xBB" + good);
+    texts.push_back("\xEF\xBA\xBF" + good);
+    texts.push_back(" \xEF\xBB\xBF" + good);
+    for (const char* folder : {"/json/accept", "/json/reject"}) {
+        const QString path = QStringLiteral(QUORVIN_FIXTURES) + folder;
+        for (const QString& name : QDir(path).entryList({"*.json"}, QDir::Files))
+            texts.push_back(readFile(path + "/" + name));
+    }
+    return texts;
+}
+
+}  // namespace
+
+// The start-up read takes and refuses what nlohmann's reader does, with the same events, however
+// its chunks cut the text; a NUL byte, which that reader takes for the end, is refused anywhere.
+TEST(ClipboardHistoryJson, TheStartUpReaderAgreesWithNlohmannWhereverItsChunksEnd) {
+    const std::vector<QByteArray> texts = trickyTexts();
+    int accepted = 0;
+    for (const QByteArray& text : texts) {
+        EventLog expected;
+        const bool expectedOk = !text.contains('\0') && nlohmann::json::sax_parse(text.begin(), text.end(), &expected);
+        accepted += expectedOk;
+        for (const qint64 chunk : {qint64(1), qint64(2), qint64(3), qint64(7), qint64(1) << 20}) {
+            qint64 at = 0;
+            EventLog actual;
+            const bool ok = JsonSax::parse(
+                [&](char* buffer, long long capacity) -> long long {
+                    const qint64 count = std::min({qint64(capacity), chunk, qint64(text.size()) - at});
+                    std::memcpy(buffer, text.constData() + at, size_t(count));
+                    at += count;
+                    return count;
+                },
+                actual);
+            ASSERT_EQ(ok, expectedOk) << "chunks of " << chunk << ": " << text.toPercentEncoding().constData();
+            if (ok) {
+                ASSERT_EQ(actual.log, expected.log) << text.toPercentEncoding().constData();
+            }
+        }
+    }
+    // Both verdicts are well represented.
+    EXPECT_GT(accepted, 300);
+    EXPECT_GT(int(texts.size()) - accepted, 1500);
+}
+
+// A record is judged the same whether it is built (within the limit) or read past (beyond it):
+// the same damage makes the whole file unreadable, the same faults skip it.
+TEST(ClipboardHistoryJson, ARecordPastTheLimitIsJudgedAsOneWithinIt) {
+    struct Row {
+        const char* name;
+        QByteArray record;
+        bool damaged;
+        int skipped;
+    };
+    const QByteArray deep = QByteArray(14, '[') + QByteArray(14, ']');
+    const Row rows[] = {
+        {"a good record", R"({"type":"text","value":"x","copiedAt":1.5,"copyCount":2})", false, 0},
+        {"an unknown key of any kind", R"({"type":"text","value":"x","more":{"a":[1,{"b":null}]}})", false, 0},
+        {"nested to the limit", R"({"type":"text","value":"x","more":)" + deep + "}", false, 0},
+        {"nested past it", R"({"type":"text","value":"x","more":[)" + deep + "]}", true, 0},
+        {"a pin taken back", R"({"type":"text","value":"x","isPinned":true,"isPinned":null})", false, 0},
+        {"escaped keys and type", R"({"t\u0079pe":"t\u0065xt","\u0076alue":"\ud83d\ude00"})", false, 0},
+        {"no value", R"({"type":"text"})", false, 1},
+        {"no type", R"({"value":"x"})", false, 1},
+        {"an unknown type", R"({"type":"video","value":"x"})", false, 1},
+        {"a file without a path", R"({"type":"file","value":""})", false, 1},
+        {"a pin of the wrong kind", R"({"type":"text","value":"x","isPinned":1})", false, 1},
+        {"a wrong kind put right", R"({"type":"text","value":"x","isPinned":1,"isPinned":false})", false, 1},
+        {"an id of the wrong kind", R"({"type":"text","value":"x","itemID":{}})", false, 1},
+        {"a date out of range", R"({"type":"text","value":"x","copiedAt":1e12})", false, 1},
+        {"a broken copy count", R"({"type":"text","value":"x","copyCount":1.5})", false, 1},
+        {"a value of the wrong kind", R"({"type":"text","value":["x"]})", false, 1},
+        {"not an object", R"("text")", false, 1},
+        {"an array", R"([{"type":"text","value":"x"}])", false, 1},
+        {"a bad escape", R"({"type":"text","value":"\x"})", true, 0},
+        {"a lone high surrogate", R"({"type":"text","value":"\ud83d"})", true, 0},
+        {"a lone low surrogate", R"({"type":"text","value":"\ude00"})", true, 0},
+        {"a short \\u escape", R"({"type":"text","value":"\u12"})", true, 0},
+        {"invalid UTF-8", "{\"type\":\"text\",\"value\":\"\xC0\x80\"}", true, 0},
+        {"an encoded surrogate", "{\"type\":\"text\",\"value\":\"\xED\xA0\x80\"}", true, 0},
+        {"a control character", "{\"type\":\"text\",\"value\":\"a long text\twith a tab\"}", true, 0},
+        {"a NUL byte", R"({"type":"text","value":"a)" + QByteArray(1, '\0') + R"(b"})", true, 0},
+        {"a number past a double", R"({"type":"text","value":"x","more":1e400})", true, 0},
+        {"a trailing comma", R"({"type":"text","value":"x",})", true, 0},
+        {"a missing colon", R"({"type":"text","value" "x"})", true, 0},
+        {"a broken literal", R"({"type":"text","value":"x","isPinned":tru})", true, 0},
+        {"a leading zero", R"({"type":"text","value":"x","copyCount":01})", true, 0},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("history.json");
+    const QByteArray other = R"({"type":"text","value":"other","itemID":"0A1B2C3D-0000-4000-8000-000000000001"})";
+    for (const Row& row : rows) {
+        // The record first, within a limit of 3, and last, past a limit of 1.
+        for (const bool past : {false, true}) {
+            const QByteArray text = past ? "[" + other + "," + other + "," + row.record + "]"
+                                         : "[" + row.record + "," + other + "," + other + "]";
+            ASSERT_TRUE(writeFile(path, text));
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            ClipboardHistoryReader reader(file, [] { return false; });
+            std::vector<QUuid> leftOut;
+            int skipped = -1;
+            const auto kept = reader.keptRecords(past ? 1 : 3, &leftOut, &skipped);
+            const std::string where = std::string(row.name) + (past ? ", past the limit" : ", within it");
+            ASSERT_EQ(!kept.has_value(), row.damaged) << where;
+            if (kept) {
+                EXPECT_EQ(skipped, row.skipped) << where;
+            }
+        }
+    }
+}
+
 TEST_F(ClipboardHistoryFile, PinsAreKeptAndTheLimitCountsTheOthersInFileOrder) {
     defaults.setInteger("maxClipboardItems", 10);
     QJsonArray array;
@@ -286,6 +532,51 @@ TEST_F(ClipboardHistoryFile, PinsAreKeptAndTheLimitCountsTheOthersInFileOrder) {
     start();
     EXPECT_EQ(texts(), (std::vector<QString>{"pin 3", "pin 10", "pin 17", "other 0", "other 1", "other 2", "other 3",
                                              "other 4", "other 5", "other 6"}));
+}
+
+// A read keeps every pin, wherever it stands, and the others in file order up to the limit; each
+// other record with an id is noted as left out, the first one past the limit included, so that
+// another display's next save does not bring it back.
+TEST_F(ClipboardHistoryFile, EveryRecordPastTheLimitIsNotedAsLeftOut) {
+    struct Case {
+        const char* name;
+        int limit;
+        QString layout;  // one letter a record: o another, p a pin, n another without an id
+        std::string kept, leftOut;  // the records' places in the file
+    };
+    const Case cases[] = {
+        {"no pins", 3, "oooooo", "012", "345"},
+        {"pins first", 4, "ppooooo", "0123", "456"},
+        {"a pin after the limit", 3, "ooooop", "501", "234"},
+        {"pins past the limit", 2, "opppoo", "123", "045"},
+        {"none past it", 4, "opoo", "1023", ""},
+        {"a record without an id", 2, "oonoo", "01", "34"},
+        {"a limit of one", 1, "oo", "0", "1"},
+    };
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QJsonArray array;
+        QStringList ids;
+        for (int i = 0; i < c.layout.size(); ++i) {
+            QJsonObject record = textRecord(QString::number(i), c.layout[i] == 'p');
+            ids << QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+            if (c.layout[i] != 'n') record["itemID"] = ids.back();
+            if (i == 0) record["saves"] = "0123456789ABCDEF";
+            array.append(record);
+        }
+        ASSERT_TRUE(writeFile(historyFile(), json(array)));
+        const ClipboardHistoryStore::Loaded loaded =
+            ClipboardHistoryStore::read(historyFile(), folder + "/Images", c.limit, now);
+        std::string kept, leftOut;
+        for (const ClipboardItem& item : loaded.items) kept += item.content.textValue().toStdString();
+        for (const QUuid& id : loaded.leftOut)
+            leftOut += std::to_string(ids.indexOf(id.toString(QUuid::WithoutBraces).toUpper()));
+        EXPECT_EQ(kept, c.kept);
+        EXPECT_EQ(leftOut, c.leftOut);
+        // The saves the file descends from are the first record's, wherever the pins are.
+        EXPECT_EQ(loaded.saves, std::optional<QString>("0123456789ABCDEF"));
+    }
 }
 
 TEST_F(ClipboardHistoryFile, PinsBeyondFiveAreUnpinnedAndTrimmedAtStartUp) {
@@ -513,7 +804,8 @@ TEST_F(ClipboardHistoryFile, ADamagedFileIsLoggedAndTheImagesItNamesStayUntilIts
     // Clear removes the kept copy with everything else, and the image with it.
     manager->clear();
     manager->waitForPendingWrites();
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"history.json"});
+    EXPECT_EQ(readFile(historyFile()), "[]");
     EXPECT_TRUE(imageFiles(folder).isEmpty());
 }
 
@@ -556,23 +848,52 @@ TEST_F(ClipboardHistoryFile, RecordsThisVersionCannotReadAreKeptAsideBeforeTheRe
     EXPECT_EQ(log.matching({historyFile(), "holds 3 records that cannot be read", aside[0]}).size(), 1);
     EXPECT_EQ(readArray(historyFile()).size(), 2);  // rewritten, now that a copy is safe
 
-    // A copy that cannot be kept means no rewrite at all.
+    // Copied once per distinct content: the same file again at the next start is kept already.
     manager.reset();
     ASSERT_TRUE(writeFile(historyFile(), original));
+    start();
+    EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}), aside);
+
+    // Put in its place while running (another display's newer build saved it): the next save keeps
+    // a copy first, as a start does, and one that cannot be kept means no write.
+    const QByteArray newer = R"([{"type":"text","value":"newer","itemID":"0C0C0C0C-0000-4000-8000-00000000000C"},)"
+                             R"({"type":"video","value":"a newer kind"}])";
+    ASSERT_TRUE(replaceFile(historyFile(), newer));
+    copyText("here");
+    manager->waitForPendingWrites();
+    const QStringList kept = QDir(folder).entryList({"history.json.damaged-*"});
+    ASSERT_EQ(kept.size(), 2);
+    EXPECT_TRUE(readFile(folder + "/" + kept[0]) == newer || readFile(folder + "/" + kept[1]) == newer);
+    EXPECT_TRUE(readFile(historyFile()).contains("\"here\"") && readFile(historyFile()).contains("\"newer\""));
+    const QByteArray newerStill = QByteArray(newer).replace("a newer kind", "newer still");
+    ASSERT_TRUE(replaceFile(historyFile(), newerStill));
     FailingFileWriter failing;
     failing.failPathsContaining(".damaged-");
+    copyText("not saved");
+    manager->waitForPendingWrites();
+    EXPECT_EQ(readFile(historyFile()), newerStill);
+    EXPECT_EQ(log.matching({"The history is not saved", historyFile(), "holds 1 records that cannot be read",
+                            "no copy of it can be kept"})
+                  .size(),
+              1)
+        << qPrintable(log.all().join('\n'));
+
+    // A copy that cannot be kept at a start means no rewrite at all.
+    manager.reset();
+    const QByteArray another = QByteArray(original).replace("known too", "known again");
+    ASSERT_TRUE(writeFile(historyFile(), another));
     start();
     EXPECT_TRUE(manager->savesBlocked());
     copyText("new");
     manager->waitForPendingWrites();
-    EXPECT_EQ(readFile(historyFile()), original);
+    EXPECT_EQ(readFile(historyFile()), another);
 
     // A file that reads whole is never copied.
     manager.reset();
     failing.succeedAgain();
     ASSERT_TRUE(writeFile(historyFile(), R"([{"type":"text","value":"fine"}])"));
     start();
-    EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}).size(), 1);
+    EXPECT_EQ(QDir(folder).entryList({"history.json.damaged-*"}).size(), 2);
 }
 
 TEST_F(ClipboardHistoryFile, DuplicateIdsAreMadeUniqueSoThatRemovingOneRemovesOne) {

@@ -7,6 +7,8 @@
 #include "Source/Features/Clipboard/ClipboardPreviewImageCache.h"
 #include "Source/Features/Clipboard/ClipboardThumbnailCache.h"
 
+#include <QSet>
+
 using namespace ClipboardTest;
 
 namespace {
@@ -73,6 +75,9 @@ TEST(ClipboardContentEquality, FollowsContentNotIdentity) {
     const QString composed = QString("caf") + QChar(0x00E9);
     const QString decomposed = QString("cafe") + QChar(0x0301);
     EXPECT_EQ(ClipboardContent::text(composed), ClipboardContent::text(decomposed));
+    // Sets of contents (the merge of two displays' saves) hash them alike too.
+    EXPECT_EQ(qHash(ClipboardContent::text(composed)), qHash(ClipboardContent::text(decomposed)));
+    EXPECT_EQ(QSet<ClipboardContent>({ClipboardContent::text(composed), ClipboardContent::text(decomposed)}).size(), 1);
     EXPECT_NE(ClipboardContent::text("cafe"), ClipboardContent::text(composed));
     EXPECT_NE(ClipboardContent::text("a"), ClipboardContent::text("a "));
 

@@ -1,7 +1,9 @@
 #include "ClipboardTestSupport.h"
+#include "LogCapture.h"
 
 #include "Platform/X11/KeyCodes.h"
 #include "Source/Features/Clipboard/ClipboardFullImageCache.h"
+#include "Source/Features/Clipboard/ClipboardPaster.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -457,7 +459,7 @@ TEST_F(ClipboardPins, ClearRemovesEverythingAndDiscardsImagesInFlight) {
     manager->waitForPendingWrites();
     EXPECT_TRUE(manager->history().empty());
     EXPECT_TRUE(imageFiles(folder).isEmpty());
-    EXPECT_FALSE(QFile::exists(historyFile()));
+    EXPECT_EQ(readFile(historyFile()), "[]");
     start();
     EXPECT_TRUE(manager->history().empty());
 }
@@ -499,6 +501,56 @@ TEST_F(ClipboardPaste, PastingATextPutsOneStringInBothSelectionsAndPostsShiftIns
     EXPECT_EQ(manager->history()[0].copyCount, 2);
 }
 
+// The keystroke waits while the user holds a modifier (Super through ⌘1): it would carry it, and
+// letting it go for the user would change the keyboard under the user's hand. A newer paste takes
+// the place of a waiting one; past the bound nothing is typed, ever, and the entry stays on the
+// clipboard. Until the release after the keystroke the paste's own change is not recorded.
+TEST_F(ClipboardPaste, TheKeystrokeWaitsUntilTheModifiersAreLetGo) {
+    using namespace KeyCodes;
+    const QList<SyntheticKeyEvent> keystroke{
+        {kVK_Shift, true, 0}, {kVK_Help, true, maskShift}, {kVK_Help, false, maskShift}, {kVK_Shift, false, 0}};
+    start();
+    copyText("first");
+    copyText("second");
+    copyText("third");
+    const ClipboardItem first = manager->history()[2], second = manager->history()[1];
+
+    keys.held = true;
+    manager->paste(first);
+    EXPECT_EQ(pasteboard.string(), QString("first"));
+    TestSupport::spin(100);
+    EXPECT_TRUE(keys.events.isEmpty());
+    clock->advance(ClipboardPaster::heldKeysWait - 0.1);
+    manager->paste(second);  // the bound starts again
+    clock->advance(0.5);
+    TestSupport::spin(int(ClipboardManager::pasteRelease * 1000) + 100);  // past a release after a keystroke
+    EXPECT_TRUE(keys.events.isEmpty());
+    EXPECT_TRUE(manager->isPasting());
+    manager->checkClipboard();
+    keys.held = false;
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !keys.events.isEmpty(); }, 2000));
+    EXPECT_EQ(keys.events, keystroke);  // once, for the newer paste
+    EXPECT_EQ(pasteboard.string(), QString("second"));
+    EXPECT_TRUE(manager->isPasting());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 2000));
+    manager->checkClipboard();
+    EXPECT_EQ(texts(), (std::vector<QString>{"third", "second", "first"}));
+
+    // Held past the bound: one line in the log, the entry on the clipboard, no keystroke even once
+    // the keys are let go.
+    keys.events.clear();
+    keys.held = true;
+    LogCapture log;
+    manager->paste(first);
+    clock->advance(ClipboardPaster::heldKeysWait + 0.1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 2000));
+    keys.held = false;
+    TestSupport::spin(100);
+    EXPECT_TRUE(keys.events.isEmpty());
+    EXPECT_EQ(pasteboard.string(), QString("first"));
+    EXPECT_EQ(log.matching({"warning", "Modifier keys still held"}).size(), 1) << log.all().join('\n').toStdString();
+}
+
 TEST_F(ClipboardPaste, PastingFilesWritesOneItemPerUrlAndTheirPathsAsText) {
     start();
     copy({{PasteboardType::fileURLs, "file:///a/one.txt\r\nfile:///b/two\r\n"}});
@@ -531,7 +583,8 @@ TEST_F(ClipboardPaste, PastingAnImageWritesItsPngAndItsEchoIsRecognised) {
     copyText("on top");
     manager->paste(manager->history()[1]);
     EXPECT_EQ(pasteboard.data(PasteboardType::png), png);
-    EXPECT_TRUE(pasteboard.primaryRepresentations().isEmpty());
+    // PRIMARY offers the picture alone: a terminal asking it for text gets none.
+    EXPECT_EQ(pasteboard.primaryRepresentations(), (PasteboardRepresentations{{PasteboardType::png, png}}));
     EXPECT_EQ(keys.events.size(), 4);
     ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 2000));
     manager->checkClipboard();

@@ -2,6 +2,8 @@
 #include "LogCapture.h"
 #include "NoLocksFolder.h"
 #include "Platform/Files/FolderLock.h"
+#include "Source/Features/Clipboard/ClipboardHistoryMerge.h"
+#include "Source/Features/Clipboard/ClipboardHistoryReader.h"
 #include "Source/Features/Clipboard/ClipboardHistoryStore.h"
 #include "Source/Features/Clipboard/ClipboardSettings.h"
 
@@ -30,6 +32,9 @@ std::vector<QString> fileTexts(const QString& path) {
         list.push_back(element.toObject()["value"].toString() + (element.toObject()["isPinned"].toBool() ? "*" : ""));
     return list;
 }
+
+// A history cleared: the file is there, empty, so that the other display tells it from a folder gone.
+bool isCleared(const QString& path) { return readFile(path) == "[]"; }
 
 QUuid idOf(const ClipboardManager& store, const QString& text) {
     for (const ClipboardItem& item : store.history())
@@ -63,6 +68,15 @@ protected:
             if (store) store->waitForPendingWrites();
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
+    }
+    // Both lists, a moment after the save that the other takes in.
+    bool bothShow(const std::vector<QString>& list) {
+        const bool shown = TestSupport::waitFor([&] { return texts() == list && secondTexts() == list; }, 2000);
+        const std::vector<QString> first = texts(), there = secondTexts();
+        if (!shown)
+            ADD_FAILURE() << "here " << qPrintable(QStringList(first.begin(), first.end()).join(',')) << ", there "
+                          << qPrintable(QStringList(there.begin(), there.end()).join(','));
+        return shown;
     }
     std::vector<QString> secondTexts() const {
         std::vector<QString> list;
@@ -159,6 +173,126 @@ TEST_F(ClipboardTwoInstances, AnOlderListSavedAfterAMergeGivesNothingBack) {
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"w", "z", "y"}));
 }
 
+// The merge against a file that lacks entries here: what counts as removed there. Nothing a writer
+// never had is removed: a file built on no file this display read or wrote (saved where the file
+// was missing, or over one it could not read) is united with the list here; a file built on this
+// display's last save, one that names no saves (an older version's, another program's) and an
+// empty one (a clear) remove what they lack. What was removed or cleared here is not taken back
+// from a writer that never took in the removal, even after this display saved it.
+TEST(ClipboardHistoryMergeRule, NothingAWriterNeverHadIsRemoved) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    auto item = [&](const char* text, int seconds) {
+        return ClipboardItem::make(ClipboardContent::text(text), now.addSecs(seconds));
+    };
+    const ClipboardItem a = item("a", 1), b = item("b", 0), c = item("c", 2);
+    ClipboardItem aAgain = a;
+    aAgain.copiedAt = now.addSecs(5);
+    ++aAgain.copyCount;
+    using Lineage = ClipboardHistoryLineage;
+    enum class Writer { builtOnOurs, builtOnNone, namesNone };
+    enum class Here { saved, removedAndSaved, cleared };
+    struct Row {
+        const char* name;
+        Writer writer;
+        std::vector<ClipboardItem> ours, onDisk;
+        std::vector<QUuid> removedHere;
+        std::vector<QString> merged;
+        Here here = Here::saved;
+    };
+    const std::vector<Row> rows = {
+        {"removed there", Writer::builtOnOurs, {a, b}, {b}, {}, {"b"}},
+        {"removed there, copied again here", Writer::builtOnOurs, {aAgain, b}, {b}, {}, {"a", "b"}},
+        {"cleared there", Writer::namesNone, {a, b}, {}, {}, {}},
+        {"an older version's save without it", Writer::namesNone, {a, b}, {c, b}, {}, {"c", "b"}},
+        {"a writer that never had them", Writer::builtOnNone, {a, b}, {c}, {}, {"c", "a", "b"}},
+        {"a writer that never had one", Writer::builtOnNone, {a, b}, {c, b}, {}, {"c", "a", "b"}},
+        {"a writer that never had them, one removed here", Writer::builtOnNone, {b}, {c, a}, {a.id}, {"c", "b"}},
+        {"a writer that never took in a removal saved here",
+         Writer::builtOnNone,
+         {b},
+         {c, a, b},
+         {a.id},
+         {"c", "b"},
+         Here::removedAndSaved},
+        {"a writer that never took in a clear here", Writer::builtOnNone, {}, {c, a, b}, {}, {"c"}, Here::cleared},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ClipboardHistoryMerge merge;
+        const Lineage ours = Lineage().next();
+        merge.written({a, b}, "saved here", ours);
+        merge.removed(row.removedHere);
+        if (row.here == Here::removedAndSaved) merge.written(row.ours, "saved again", ours.next());
+        if (row.here == Here::cleared) merge.cleared(ours.next());
+        const Lineage theirs = row.writer == Writer::builtOnOurs   ? ours.next()
+                               : row.writer == Writer::builtOnNone ? Lineage().next()
+                                                                   : Lineage::of(std::nullopt, "written there");
+        bool changed = false;
+        std::vector<QString> texts;
+        for (const ClipboardItem& kept : merge.merge(row.ours, row.onDisk, 200, 5, changed, theirs))
+            texts.push_back(kept.content.textValue());
+        EXPECT_EQ(texts, row.merged);
+    }
+}
+
+// The history folder removed or moved away while one display is behind (stopped, or just before
+// it took in the other's last save): its next save finds no file and writes its list whole, and
+// the other keeps what the first never saw, and saves it again at once.
+TEST_F(ClipboardTwoInstances, AListSavedWhereTheFileWasGoneTakesNothingAwayFromTheOther) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    auto item = [&](const char* text, int seconds) {
+        return ClipboardItem::make(ClipboardContent::text(text), now.addSecs(seconds));
+    };
+    const ClipboardItem r = item("r", -1), w = item("w", 0), x = item("x", 1), y = item("y", 2), z = item("z", 3),
+                        v = item("v", 4);
+    for (const char* move : {"removed", "moved away"}) {
+        SCOPED_TRACE(move);
+        QDir(folder).removeRecursively();
+        ClipboardHistoryStore behind(folder), other(folder);
+        behind.read(200, now);
+        behind.save({w, r}, 200, {});
+        behind.waitUntilIdle();
+        other.read(200, now);
+        other.save({x, w, r}, 200, {});
+        other.noteRemoved({r.id});
+        other.save({x, w}, 200, {});
+        other.waitUntilIdle();
+        if (move == std::string("removed"))
+            ASSERT_TRUE(QDir(folder).removeRecursively());
+        else
+            ASSERT_TRUE(QDir().rename(folder, folder + "-" + move));
+        behind.save({y, w, r}, 200, {});
+        behind.waitUntilIdle();
+        // The other takes it in, leaving out what it removed, and asks for a save to give the file
+        // back what it lacks.
+        bool saveAsked = false;
+        std::optional<std::vector<ClipboardItem>> merged;
+        other.refresh(
+            {x, w}, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); },
+            [&saveAsked] { saveAsked = true; });
+        other.waitUntilIdle();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(saveAsked);
+        ASSERT_TRUE(merged.has_value());
+        EXPECT_EQ(merged->size(), 3u);
+        other.save(*merged, 200, {});
+        other.save({z, x, w}, 200, {});
+        other.waitUntilIdle();
+        EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"z", "y", "x", "w"}));
+        // And the one behind takes in what it never saw, and the removal it missed.
+        merged.reset();
+        behind.refresh({y, w, r}, 200, [&merged](std::vector<ClipboardItem> items) { merged = std::move(items); });
+        behind.waitUntilIdle();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(merged.has_value());
+        EXPECT_EQ(merged->size(), 4u);
+        behind.save({v, z, y, x, w}, 200, {});
+        behind.waitUntilIdle();
+        EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"v", "z", "y", "x", "w"}));
+        QDir(folder + "-" + move).removeRecursively();
+    }
+}
+
 // A clear on one display empties the other's list a moment after, and nothing cleared comes back
 // through the other's next save.
 TEST_F(ClipboardTwoInstances, AClearOnOneEmptiesTheOthersList) {
@@ -173,10 +307,11 @@ TEST_F(ClipboardTwoInstances, AClearOnOneEmptiesTheOthersList) {
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"c"}));
 }
 
-// What a look at the history file finds when it is not there, and what a save then writes: a
-// file cleared there holds nothing; one never saved, one that cannot be read, or a folder gone,
-// made again or linked away leaves the entries here, and a save writes them whole.
-TEST_F(ClipboardTwoInstances, AMissingFileIsAnEmptyListOnlyWhenItWasCleared) {
+// What a look at the history file finds when it is not as this display saved it, and what a save
+// then writes: a file cleared there holds nothing; a file removed, one never saved, or a folder
+// gone, made again or linked away leaves the entries here, and a save writes them whole. A file
+// that cannot be read (unreadable, beyond the largest history) is set aside first, never written over.
+TEST_F(ClipboardTwoInstances, OnlyAClearEmptiesTheListAndAFileThatCannotBeReadIsSetAside) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const ClipboardItem x = ClipboardItem::make(ClipboardContent::text("x"), now);
     const ClipboardItem y = ClipboardItem::make(ClipboardContent::text("y"), now.addSecs(1));
@@ -186,16 +321,36 @@ TEST_F(ClipboardTwoInstances, AMissingFileIsAnEmptyListOnlyWhenItWasCleared) {
         std::function<void(const QString& folder)> change;
         bool emptied;
         std::vector<QString> savedThen;  // the file after a copy here, saved
+        bool setAside = false;
     };
     const auto moveAway = [](const QString& f) { QDir().rename(f, f + "-moved"); };
     const std::vector<Row> rows = {
-        {"cleared", true, [](const QString& f) { QFile::remove(f + "/history.json"); }, true, {"y"}},
+        {"cleared",
+         true,
+         [](const QString& f) {
+             ClipboardHistoryStore there(f);
+             there.removeAll();
+         },
+         true,
+         {"y"}},
+        {"file removed", true, [](const QString& f) { QFile::remove(f + "/history.json"); }, false, {"y", "x"}},
         {"never saved", false, [](const QString&) {}, false, {"y", "x"}},
         {"unreadable",
          true,
          [](const QString& f) { QFile::setPermissions(f + "/history.json", {}); },
          false,
-         {"y", "x"}},
+         {"y", "x"},
+         true},
+        {"beyond the largest history",
+         true,
+         [](const QString& f) {
+             QFile file(f + "/history.json");
+             file.open(QIODevice::ReadWrite | QIODevice::Truncate);
+             file.resize(ClipboardHistoryReader::largestFile + 1);
+         },
+         false,
+         {"y", "x"},
+         true},
         {"folder gone", true, moveAway, false, {"y", "x"}},
         {"folder made again",
          true,
@@ -247,6 +402,11 @@ TEST_F(ClipboardTwoInstances, AMissingFileIsAnEmptyListOnlyWhenItWasCleared) {
             EXPECT_TRUE(merged->empty());
         }
         EXPECT_EQ(fileTexts(rowFolder + "/history.json"), row.savedThen);
+        const QStringList aside = QDir(rowFolder).entryList({"history.json.damaged-*"}, QDir::Files | QDir::Hidden);
+        EXPECT_EQ(aside.size(), row.setAside ? 1 : 0);
+        if (row.setAside && !aside.isEmpty()) {
+            EXPECT_GT(QFileInfo(rowFolder + "/" + aside[0]).size(), 0);
+        }
     }
 }
 
@@ -258,15 +418,6 @@ TEST_F(ClipboardTwoInstances, AFolderMovedAwayOrRemovedIsNoClear) {
     copyOnFirst("a");
     startSecond();
     ASSERT_EQ(secondTexts(), (std::vector<QString>{"a"}));
-    // Both lists, a moment after the save that the other takes in.
-    const auto bothShow = [&](const std::vector<QString>& list) {
-        const bool shown = TestSupport::waitFor([&] { return texts() == list && secondTexts() == list; }, 2000);
-        const std::vector<QString> first = texts(), second = secondTexts();
-        if (!shown)
-            ADD_FAILURE() << "here " << qPrintable(QStringList(first.begin(), first.end()).join(',')) << ", there "
-                          << qPrintable(QStringList(second.begin(), second.end()).join(','));
-        return shown;
-    };
 
     ASSERT_TRUE(QDir().rename(folder, folder + "-moved"));
     copyOnSecond("b");
@@ -285,6 +436,114 @@ TEST_F(ClipboardTwoInstances, AFolderMovedAwayOrRemovedIsNoClear) {
     copyOnSecond("e");
     bothShow({"e", "d", "c", "b", "a"});
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"e", "d", "c", "b", "a"}));
+}
+
+// A display started while another program rewrites the history file in place (a backup restored
+// with rsync --inplace, an editor): a file that changes under the read, or that cannot be read and
+// was changed a moment ago (the writer paused), is read again once it holds still, not set aside as
+// damaged, and the start's first copy takes nothing from the other.
+TEST_F(ClipboardTwoInstances, AStartWhileTheFileIsRewrittenInPlaceReadsItAgainOnceItHoldsStill) {
+    start();
+    for (int i = 0; i < 12; ++i) copyOnFirst(QString::asprintf("entry %d", i));
+    pin("entry 3");
+    pin("entry 7");
+    settleBoth();
+    std::vector<QString> expected = fileTexts(historyFile());
+    ASSERT_EQ(expected.size(), 12u);
+    for (const bool pausedBeforeTheRead : {false, true}) {
+        SCOPED_TRACE(pausedBeforeTheRead ? "paused before the read" : "changed under the read");
+        const QByteArray whole = readFile(historyFile());
+        // Half of it written over the file, the rest when the start reads it again.
+        QFile inPlace(historyFile());
+        const auto writeHalf = [&] {
+            ASSERT_TRUE(inPlace.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            inPlace.write(whole.left(whole.size() / 2));
+            inPlace.flush();
+        };
+        int reads = 0;
+        if (pausedBeforeTheRead) writeHalf();
+        ClipboardHistoryStore::setLoadCheckpointForTesting([&](qint64 bytesRead, const std::function<bool()>&) {
+            if (bytesRead != 0) return;
+            if (++reads == 1) {
+                if (!pausedBeforeTheRead) writeHalf();
+            } else if (inPlace.isOpen()) {
+                inPlace.write(whole.mid(whole.size() / 2));
+                inPlace.close();
+            }
+        });
+        second.reset();
+        startSecond();
+        ClipboardHistoryStore::setLoadCheckpointForTesting({});
+        EXPECT_GE(reads, 2);
+        EXPECT_TRUE(QDir(folder).entryList({"history.json.damaged-*"}, QDir::Files).isEmpty());
+        EXPECT_FALSE(second->historyFileWasDamaged());
+        EXPECT_EQ(secondTexts().size(), expected.size());
+        const QString copied = pausedBeforeTheRead ? "second" : "first";
+        copyOnSecond(copied);
+        expected.insert(expected.begin() + 2, copied);
+        EXPECT_EQ(fileTexts(historyFile()), expected);
+        copyOnFirst(copied + " here");
+        expected.insert(expected.begin() + 2, copied + " here");
+        EXPECT_EQ(fileTexts(historyFile()), expected);
+    }
+}
+
+// The history folder made a link to a folder of the user's own while both run, then the link
+// pointed at another such folder: each save follows it where it leads now, and each display takes
+// in the other's saves there. A link to nothing keeps the copies in memory, says so (again at
+// quit), and the next save where the link leads somewhere of the user's again writes them.
+TEST_F(ClipboardTwoInstances, AHistoryFolderMadeALinkWhileRunningIsFollowedWhereverItLeadsNow) {
+    start();
+    copyOnFirst("a");
+    startSecond();
+    const auto linkTo = [&](const QString& target) {
+        // Put in place by a rename, as `ln -sfn` does.
+        QFile::remove(folder + "-link");
+        ASSERT_TRUE(QFile::link(target, folder + "-link"));
+        ASSERT_EQ(::rename(QFile::encodeName(folder + "-link").constData(), QFile::encodeName(folder).constData()), 0);
+    };
+    const QString mine = dir.path() + "/MyHistory", other = dir.path() + "/OtherHistory";
+    ASSERT_TRUE(QDir().rename(folder, mine));
+    linkTo(mine);
+    copyOnFirst("b");
+    EXPECT_EQ(fileTexts(mine + "/history.json"), (std::vector<QString>{"b", "a"}));
+    bothShow({"b", "a"});
+
+    ASSERT_TRUE(QDir().mkdir(other));
+    linkTo(other);
+    copyOnSecond("c");
+    EXPECT_EQ(fileTexts(other + "/history.json"), (std::vector<QString>{"c", "b", "a"}));
+    bothShow({"c", "b", "a"});
+    copyOnFirst("d");
+    EXPECT_EQ(fileTexts(other + "/history.json"), (std::vector<QString>{"d", "c", "b", "a"}));
+    EXPECT_EQ(fileTexts(mine + "/history.json"), (std::vector<QString>{"b", "a"}));
+    // An image stored where the link leads now is our own: it is pasted, and removed with its entry.
+    const QByteArray png = pngBytes(6, 6);
+    copyImage(png);
+    settleBoth();
+    const ClipboardItem image = manager->history()[0];
+    ASSERT_TRUE(image.imagePath && image.imagePath->startsWith(other + "/Images/"));
+    pasteboard.simulateCopyText("the user's clipboard");
+    manager->paste(image);
+    EXPECT_EQ(pasteboard.data(PasteboardType::png), std::optional<QByteArray>(png));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !manager->isPasting(); }, 2000));
+    manager->removeItem(image.id);
+    bothShow({"d", "c", "b", "a"});
+    EXPECT_TRUE(imageFiles(other).isEmpty());
+
+    LogCapture log;
+    linkTo(dir.path() + "/nowhere");
+    copyOnFirst("e");
+    EXPECT_EQ(log.matching({"The history is not saved", "is a link to nothing"}).size(), 1)
+        << qPrintable(log.all().join('\n'));
+    linkTo(other);
+    copyOnFirst("f");
+    EXPECT_EQ(fileTexts(other + "/history.json"), (std::vector<QString>{"f", "e", "d", "c", "b", "a"}));
+    linkTo(dir.path() + "/nowhere");
+    copyOnFirst("g");
+    manager.reset();
+    EXPECT_EQ(log.matching({"The history is not saved (7 entries)", "is a link to nothing"}).size(), 2)
+        << qPrintable(log.all().join('\n'));
 }
 
 // A limit raised on one display is the one the other keeps its history to at its next copy.
@@ -368,12 +627,12 @@ TEST_F(ClipboardTwoInstances, SavesAndAClearWaitForTheOthersLock) {
     {
         const FolderLock other(folder);
         manager->clear();
-        EXPECT_FALSE(TestSupport::waitFor([&] { return !QFile::exists(historyFile()); }, 600));
+        EXPECT_FALSE(TestSupport::waitFor([&] { return isCleared(historyFile()); }, 600));
         // The other's save, slow to end, writes back the list it read before the clear.
         ASSERT_TRUE(writeFile(historyFile(), beforeClear));
     }
     settleBoth();
-    EXPECT_FALSE(QFile::exists(historyFile()));
+    EXPECT_TRUE(isCleared(historyFile()));
     copyOnSecond("e");
     copyOnFirst("f");
     EXPECT_EQ(fileTexts(historyFile()), (std::vector<QString>{"f", "e"}));
@@ -452,7 +711,8 @@ private:
 
 QStringList snippetTitles(const QString& folder) {
     QStringList titles;
-    for (const Snippet& snippet : SnippetStore(folder).snippets()) titles << snippet.title;
+    const SnippetStore store(folder);
+    for (const Snippet& snippet : store.snippets()) titles << snippet.title;
     titles.sort();
     return titles;
 }
@@ -567,9 +827,9 @@ TEST_F(ClipboardTwoInstances, GuiThreadAnswersWhileAThirdHoldsTheLockAndNothingI
         EXPECT_FALSE(third.output().contains("written meanwhile")) << qPrintable(third.output());
     }
     EXPECT_LT(longestStall, 100);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return allWritten() && !QFile::exists(historyFile()); }, 1500));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return allWritten() && isCleared(historyFile()); }, 1500));
     settle();
-    EXPECT_FALSE(QFile::exists(historyFile()));
+    EXPECT_TRUE(isCleared(historyFile()));
     copyOn("B", secondPasteboard, *b, "b3");
     settle();
     copyOn("A", pasteboard, *a, "a3");
@@ -689,7 +949,7 @@ TEST_F(ClipboardTwoInstances, ASaveFarPastTheLimitIsTakenInAsAStartReadsItAndLat
     EXPECT_TRUE(TestSupport::waitFor([&] { return fileHolds("after") && fileHolds("pin 4*"); }, 2000))
         << fileTexts(historyFile()).size();
     manager->clear();
-    EXPECT_TRUE(TestSupport::waitFor([&] { return !QFile::exists(historyFile()); }, 2000));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return isCleared(historyFile()); }, 2000));
     settleBoth();
     EXPECT_TRUE(manager->history().empty());
 }

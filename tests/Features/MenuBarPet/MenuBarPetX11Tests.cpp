@@ -8,8 +8,11 @@
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QMouseEvent>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QWidget>
 
@@ -348,33 +351,98 @@ TEST(PetWindowX11, ScreensThatComeAndGoAreFollowed) {
     // Two monitors on the one output, as a second display would give, then back to one.
     QtDisplays displays;
     QSignalSpy changed(&displays, &Displays::changed);
-    Display* d = X11Test::display();
-    const Window root = DefaultRootWindow(d);
-    XRRScreenResources* resources = XRRGetScreenResources(d, root);
-    ASSERT_NE(resources, nullptr);
-    ASSERT_GT(resources->noutput, 0);
     const QRect whole = QGuiApplication::primaryScreen()->geometry();
-    const Atom left = XInternAtom(d, "PETLEFT", False), right = XInternAtom(d, "PETRIGHT", False);
-    auto add = [&](Atom name, int x, int w, bool withOutput) {
-        XRRMonitorInfo* m = XRRAllocateMonitor(d, withOutput ? 1 : 0);
-        m->name = name;
-        m->x = x, m->y = 0, m->width = w, m->height = whole.height();
-        m->mwidth = w / 4, m->mheight = whole.height() / 4;
-        m->primary = withOutput;
-        if (withOutput) m->outputs[0] = resources->outputs[0];
-        XRRSetMonitor(d, root, m);
-        XRRFreeMonitors(m);
-    };
-    add(left, 0, whole.width() / 2, true);
-    add(right, whole.width() / 2, whole.width() - whole.width() / 2, false);
-    XSync(d, False);
+    X11Test::setMonitor("PETLEFT", QRect(0, 0, whole.width() / 2, whole.height()), true);
+    X11Test::setMonitor("PETRIGHT", QRect(whole.width() / 2, 0, whole.width() - whole.width() / 2, whole.height()),
+                        false);
     // The list is read live; the signal follows once the server's notice arrives.
     const bool split = TestSupport::waitFor([&] { return displays.screens().size() == 2 && changed.count() >= 1; }, 3000);
-    XRRDeleteMonitor(d, root, right);
-    XRRDeleteMonitor(d, root, left);
-    XRRFreeScreenResources(resources);
-    XSync(d, False);
+    X11Test::removeMonitor("PETRIGHT");
+    X11Test::removeMonitor("PETLEFT");
     ASSERT_TRUE(split) << displays.screens().size() << " screens, " << changed.count() << " changes";
     ASSERT_TRUE(TestSupport::waitFor([&] { return displays.screens().size() == 1; }, 3000));
     EXPECT_EQ(displays.screens().front().frame, whole);
+}
+
+// xfwm4's own compositor draws the unmanaged windows it finds when it starts under the windows it
+// frames: the pet, shown while xfwm4 replaced itself or started again, stayed hidden under
+// xfce4-panel. It shows whatever happens to the window manager: replaced, quit, started, killed.
+TEST(PetWindowX11, ThePetShowsWhateverBecomesOfACompositingWindowManager) {
+    const QString xfwm4 = QStandardPaths::findExecutable(QStringLiteral("xfwm4"));
+    if (xfwm4.isEmpty()) GTEST_SKIP() << "xfwm4 is not installed";
+    Display* d = X11Test::display();
+    ASSERT_NE(d, nullptr);
+    // xfwm4 also leaves its work area behind, without the panel's band given back.
+    auto clear = qScopeGuard([d] {
+        X11Test::clearWindowManagerLeftovers();
+        XDeleteProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_WORKAREA", False));
+        XSync(d, False);
+    });
+    std::unique_ptr<QProcess> first = X11Test::startWindowManager(xfwm4, {QStringLiteral("--compositor=on")});
+    ASSERT_TRUE(first);
+    auto end = qScopeGuard([&] { X11Test::endProcess(*first); });
+    ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000)) << "xfwm4 does not composite";
+
+    // A panel on the top band, as xfce4-panel is, kept there by the window manager.
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    auto close = qScopeGuard([&] { XCloseDisplay(other); });
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const Window panel =
+        XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, unsigned(screen.width()), 30, 0, 0, 0x3c6e71);
+    const Atom dock = XInternAtom(other, "_NET_WM_WINDOW_TYPE_DOCK", False);
+    XChangeProperty(other, panel, XInternAtom(other, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&dock), 1);
+    const long strut[12] = {0, 0, 30, 0, 0, 0, 0, 0, 0, screen.width() - 1, 0, 0};
+    XChangeProperty(other, panel, XInternAtom(other, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(strut), 12);
+    XMapWindow(other, panel);
+    XSync(other, False);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return X11Test::topLevel(panel) != panel; }, 5000)) << "not framed";
+
+    RealRig rig;
+    PetWindow* window = rig.controller->window();
+    // Every fully drawn pixel of the pet is on the screen.
+    auto shows = [&] {
+        const QImage pet = window->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QRect at(window->mapToGlobal(QPoint(0, 0)), pet.size());
+        const QImage shot = QGuiApplication::primaryScreen()
+                                ->grabWindow(0, at.x(), at.y(), at.width(), at.height())
+                                .toImage()
+                                .convertToFormat(QImage::Format_RGB32);
+        int drawn = 0, shown = 0;
+        for (int y = 0; y < pet.height() && y < shot.height(); ++y) {
+            for (int x = 0; x < pet.width() && x < shot.width(); ++x) {
+                if (qAlpha(pet.pixel(x, y)) < 255) continue;
+                ++drawn;
+                if ((pet.pixel(x, y) & 0xffffff) == (shot.pixel(x, y) & 0xffffff)) ++shown;
+            }
+        }
+        return drawn > 20 && shown == drawn;
+    };
+    ASSERT_TRUE(TestSupport::waitFor(shows, 5000)) << "not shown under the first xfwm4";
+
+    QProcess second;
+    second.start(xfwm4, {QStringLiteral("--replace"), QStringLiteral("--compositor=on")});
+    auto endSecond = qScopeGuard([&] { X11Test::endProcess(second); });
+    ASSERT_TRUE(TestSupport::waitFor([&] { return first->state() == QProcess::NotRunning; }, 10000));
+    ASSERT_TRUE(X11Test::waitUntilWindowManagerReady());
+    ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000)) << "xfwm4 does not composite";
+    EXPECT_TRUE(TestSupport::waitFor(shows, 5000)) << "hidden once xfwm4 has replaced itself";
+
+    // Quit, then started again.
+    ASSERT_TRUE(X11Test::endProcess(second));
+    ASSERT_TRUE(TestSupport::waitFor([] { return !Compositing::isActive(); }, 5000));
+    EXPECT_TRUE(TestSupport::waitFor(shows, 5000)) << "hidden without a window manager";
+    std::unique_ptr<QProcess> third = X11Test::startWindowManager(xfwm4, {QStringLiteral("--compositor=on")});
+    ASSERT_TRUE(third);
+    auto endThird = qScopeGuard([&] { X11Test::endProcess(*third); });
+    ASSERT_TRUE(TestSupport::waitFor([] { return Compositing::isActive(); }, 5000)) << "xfwm4 does not composite";
+    EXPECT_TRUE(TestSupport::waitFor(shows, 5000)) << "hidden once xfwm4 has started again";
+
+    // Killed.
+    third->kill();
+    ASSERT_TRUE(third->waitForFinished(5000));
+    ASSERT_TRUE(TestSupport::waitFor([] { return !Compositing::isActive(); }, 5000));
+    EXPECT_TRUE(TestSupport::waitFor(shows, 5000)) << "hidden once xfwm4 was killed";
 }

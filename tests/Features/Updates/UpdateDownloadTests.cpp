@@ -262,6 +262,32 @@ TEST_F(UpdateDownload, ACompressedDownloadThatStopsShortIsRefusedAndOnePaddedWit
     EXPECT_EQ(runningBuild(), "20");
 }
 
+// A compressed archive damaged part-way is refused as soon as the damage is read: the rest of a long
+// transfer is not waited for.
+TEST_F(UpdateDownload, ACompressedDownloadDamagedPartWayStopsAsTheDamageIsRead) {
+    // Random letters: coded blocks, where damage shows at once (stored blocks would show it only at the end).
+    QByteArray noise(64 << 20, Qt::Uninitialized);
+    QRandomGenerator random(7);
+    for (char& c : noise) c = char('a' + random.bounded(26));
+    QByteArray body = gzip(zip + noise);
+    for (qsizetype at = 1 << 20; at < (1 << 20) + 256; ++at) body[at] = char(~body[at]);
+    TestHttpsServer::Response damaged{body, 200, true, 64 * 1024};
+    damaged.headers = "Content-Encoding: gzip\r\n";
+    server.serve("/q.zip", damaged);
+    serveFeed(body.size(), keys.sign(zip));  // never passed once decoded: only the damage stops it
+    auto m = make();
+    const LogCapture log;
+    m->check(true);
+    ASSERT_TRUE(settle(*m));
+    EXPECT_EQ(m->state().text(), UpdateInstaller::signatureFailure());
+    EXPECT_EQ(log.matching({"can't be read", "its gzip encoding is damaged"}).size(), 1)
+        << qPrintable(log.all().join('\n'));
+    EXPECT_LT(server.bodyBytesSent("/q.zip"), 16 << 20);
+    EXPECT_EQ(runningBuild(), "10");
+    EXPECT_TRUE(TestSupport::waitFor([&] { return leftInTmp().isEmpty(); }, 2000));
+    EXPECT_EQ(terminated, 0);
+}
+
 // An archive in an encoding that is not read sat in "Installing…" until the transfer timed out, a
 // minute later: nothing read the reply once its encoding was refused, nor refused it while its body
 // held back after headers that named such an encoding.

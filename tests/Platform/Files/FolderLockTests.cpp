@@ -31,6 +31,12 @@ TEST(FolderLock, AWaitEndsAtItsDeadline) {
     EXPECT_TRUE(never.passed());
     EXPECT_LT(steady_clock::now() - broughtAt, seconds(2));
 
+    // Brought forward once, a later time never puts it off again.
+    FolderLock::Deadline quit;
+    quit.bringTo(steady_clock::now() - milliseconds(1));
+    quit.bringTo(steady_clock::now() + hours(1));
+    EXPECT_TRUE(quit.passed());
+
     const auto waitedAt = steady_clock::now();
     const FolderLock::Deadline waited(waitedAt + milliseconds(100));
     const FolderLock lock = FolderLock::waitFor(dir.path(), waited);

@@ -294,10 +294,28 @@ TEST(StatusBarX11, AnAutomaticBarMovesToTheTrayAndBackAsTheTrayComesAndGoes)
     hidden->setVisible(false);
     ASSERT_TRUE(TestSupport::waitFor([&] { return tray.icons().size() == 2; }, 3000));
 
-    // The tray goes: the items are back on our strip at once.
+    // The tray moves the window that holds our icons, not our icons in it: that says so too.
+    TestSupport::spin(300);  // the notices of the undocking
+    const QRect firstPlace = first->screenRect();
+    QSignalSpy moves(&bar, &StatusBar::placeChanged);
+    XMoveWindow(X11Test::display(), tray.panelWindow(), tray.panelScreenRect().x() - 200, 100);
+    XSync(X11Test::display(), False);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return moves.count() > 0; }, 3000));
+    EXPECT_EQ(first->screenRect(), firstPlace.translated(-200, 100));
+
+    // The tray goes: the items are back on our strip at once, and whoever follows the bar hears of
+    // it then, not only at the strip's own later moves.
+    int stripNotices = 0, stripNoticesAtSwitch = -1;
+    QObject::connect(&bar, &StatusBar::placeChanged, &reader, [&] {
+        if (bar.kind() == StatusBar::Kind::strip) ++stripNotices;
+    });
+    QObject::connect(&bar, &StatusBar::appearanceChanged, &reader, [&] {
+        if (bar.kind() == StatusBar::Kind::strip && stripNoticesAtSwitch < 0) stripNoticesAtSwitch = stripNotices;
+    });
     tray.stop();
     ASSERT_TRUE(TestSupport::waitFor([&] { return bar.kind() == StatusBar::Kind::strip; }, 3000));
     EXPECT_EQ(changes.count(), 3);
+    EXPECT_GT(stripNoticesAtSwitch, 0);
     EXPECT_EQ(bar.ink(), QColor(Qt::white));
     ASSERT_NE(bar.stripWindow(), nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(bar.stripWindow()));

@@ -90,3 +90,29 @@ TEST(WindowFit, WindowsFitBelowOurStripWhileItShows) {
     EXPECT_EQ(Screens::workArea(QGuiApplication::primaryScreen()),
               QGuiApplication::primaryScreen()->availableGeometry());
 }
+
+// Only a change of the screens that leaves part of a window off every screen, where before it lay
+// on them (on one or across several), moves it: a window the user left partly off stays put.
+TEST(WindowFit, OnlyAChangeThatCutsAWindowMovesIt) {
+    const QRect left(0, 0, 800, 600), right(800, 0, 800, 600), bottom(0, 600, 800, 600);
+    const QList<QRect> two{left, right}, leftOnly{left}, shrunk{QRect(0, 0, 640, 480)};
+    struct Case {
+        const char* what;
+        QRect frame;
+        QList<QRect> before, now;
+        bool cut;
+    } cases[] = {
+        {"across both, the right one goes", QRect(500, 300, 500, 200), two, leftOnly, true},
+        {"wholly on the right one, which goes", QRect(900, 100, 300, 200), two, leftOnly, true},
+        {"wholly on the left one, the right one goes", QRect(100, 100, 300, 200), two, leftOnly, false},
+        {"on the screen, which shrinks under it", QRect(500, 300, 200, 100), leftOnly, shrunk, true},
+        {"on the screen, which shrinks beside it", QRect(10, 10, 200, 100), leftOnly, shrunk, false},
+        {"across both, a third one is added", QRect(500, 300, 500, 200), two, {left, right, bottom}, false},
+        {"across one above the other, the lower goes", QRect(100, 500, 300, 200), {left, bottom}, leftOnly, true},
+        {"partly off the left edge, the right one goes", QRect(-100, 100, 300, 200), two, leftOnly, false},
+        {"partly off the bottom, across both, the right one goes", QRect(700, 500, 200, 200), two, leftOnly, false},
+        {"partly off, the screen shrinks under it", QRect(600, 500, 300, 200), leftOnly, shrunk, false},
+        {"across both, nothing changes", QRect(500, 300, 500, 200), two, two, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(WindowFit::cutByChange(c.frame, c.before, c.now), c.cut) << c.what;
+}

@@ -27,8 +27,17 @@ namespace {
 
 // fullScreenBehind: a full-screen window with an ordinary window mapped over it (one switched away
 // from), no barrier then; fullScreenAskedOnly: the ordinary window asks for full screen but does not
-// cover the screen, no barrier either.
-enum class Barrier { none, menu, fullScreenOverride, fullScreenManaged, fullScreenBehind, fullScreenAskedOnly };
+// cover the screen, no barrier either; dragIcon: a window typed as a drag-and-drop icon that is not
+// override-redirect.
+enum class Barrier {
+    none,
+    menu,
+    fullScreenOverride,
+    fullScreenManaged,
+    fullScreenBehind,
+    fullScreenAskedOnly,
+    dragIcon
+};
 
 struct Neighbourhood {
     const char* name;
@@ -63,7 +72,7 @@ public:
     }
     Display* display() const { return display_; }
 
-    Window map(const QRect& r, bool overrideRedirect, bool fullScreen = false) {
+    Window map(const QRect& r, bool overrideRedirect, bool fullScreen = false, const char* type = nullptr) {
         XSetWindowAttributes attributes{};
         attributes.override_redirect = overrideRedirect;
         attributes.background_pixel = 0x3366cc;
@@ -82,6 +91,11 @@ public:
             const Atom state = XInternAtom(display_, "_NET_WM_STATE_FULLSCREEN", False);
             XChangeProperty(display_, w, XInternAtom(display_, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(&state), 1);
+        }
+        if (type) {
+            const Atom kind = XInternAtom(display_, type, False);
+            XChangeProperty(display_, w, XInternAtom(display_, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                            PropModeReplace, reinterpret_cast<const unsigned char*>(&kind), 1);
         }
         XMapRaised(display_, w);
         XSync(display_, False);
@@ -208,6 +222,9 @@ TEST_P(StaysOnTopX11, RisesOnlyAboveOrdinaryWindows) {
     case Barrier::menu: barrier = program.map(QRect(screen.right() - 420, 10, 200, 150), true); break;
     case Barrier::fullScreenOverride: barrier = program.map(screen, true); break;
     case Barrier::fullScreenManaged: barrier = program.map(screen, false, true); break;
+    case Barrier::dragIcon:
+        barrier = program.map(QRect(screen.right() - 420, 10, 200, 150), false, false, "_NET_WM_WINDOW_TYPE_DND");
+        break;
     }
     ASSERT_TRUE(TestSupport::waitFor([&] {
         return shown(ordinary, hood.windowManager) && (barrier == None || shown(barrier, hood.windowManager)) &&
@@ -296,6 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Neighbourhood{"FullScreenManaged", false, Barrier::fullScreenManaged},
                       Neighbourhood{"FullScreenBehindOrdinary", false, Barrier::fullScreenBehind},
                       Neighbourhood{"AsksFullScreenWithoutCoveringIt", false, Barrier::fullScreenAskedOnly},
+                      Neighbourhood{"DragIcon", false, Barrier::dragIcon},
                       Neighbourhood{"OrdinaryAfterWindowManagerGone", false, Barrier::none, true},
                       Neighbourhood{"MenuAfterWindowManagerGone", false, Barrier::menu, true},
                       Neighbourhood{"OrdinaryUnderOpenbox", true, Barrier::none},

@@ -1,6 +1,7 @@
 // The About box the clipboard popup's menu opens.
 #include "Platform/Core/Bundle.h"
 #include "Platform/Gui/AssetImages.h"
+#include "Platform/Ui/AppWindow.h"
 #include "Source/Features/Clipboard/ClipboardPopupController.h"
 #include "TestSupport.h"
 
@@ -24,4 +25,14 @@ TEST(AboutBox, ShowsTheProgramsIconAndIsWideEnoughForItsTitle) {
     EXPECT_GE(box->width(), 260);
     box->close();  // deletes itself
     TestSupport::spin(10);
+
+    // A title too long for the least width gets its room beside the buttons as well.
+    QMessageBox note(QMessageBox::Information,
+                     QStringLiteral("Quorvin could not keep this item in the clipboard history"),
+                     QStringLiteral("Short."), QMessageBox::Ok);
+    AppWindow::makeRoomForTitle(&note);
+    note.show();
+    const int longTitle = note.fontMetrics().horizontalAdvance(note.windowTitle());
+    ASSERT_GT(longTitle, 260);
+    EXPECT_GE(note.width(), longTitle + 120);
 }
