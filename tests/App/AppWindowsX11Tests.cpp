@@ -157,8 +157,8 @@ TEST(AppWindowsX11, TheKeyboardStaysWithTheProgramThatTookIt) {
     ASSERT_FALSE(X11Test::windowManagerRuns());
     KeyboardFocus::install();
     FocusHandBack::install();
-    OtherProgram other, taker;
-    auto give = [&](OtherProgram& program) {
+    X11Test::OtherProgram other, taker;
+    auto give = [&](X11Test::OtherProgram& program) {
         XSetInputFocus(program.d, program.window, RevertToPointerRoot, CurrentTime);
         XSync(program.d, False);
         return other.focus() == program.window;
@@ -170,7 +170,7 @@ TEST(AppWindowsX11, TheKeyboardStaysWithTheProgramThatTookIt) {
         }
         XSync(X11Test::display(), False);
     };
-    auto hears = [&](OtherProgram& program) {
+    auto hears = [&](X11Test::OtherProgram& program) {
         const int heard = program.keysHeard();
         X11Test::pressKeys({}, XK_x);
         return TestSupport::waitFor([&] { return program.keysHeard() > heard; });
