@@ -176,6 +176,9 @@ public:
             if ((event->response_type & 0x7f) == XCB_REPARENT_NOTIFY) {
                 const auto* reparent = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
                 reparented(reparent->window, reparent->parent);
+            } else if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+                const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+                if (change->atom == XServer::atom("WM_STATE")) managed(change->window);
             }
             return false;
         });
@@ -200,8 +203,17 @@ private:
         }
         // Framed by the one that took over: it reads the request once it has started, after it has
         // given the keyboard where it gives it as it starts.
-        if (std::exchange(wanted_, false))
-            if (xcb_connection_t* c = XServer::connection()) askManagerFor(c, window);
+        if (!std::exchange(wanted_, false)) return;
+        if (xcb_connection_t* c = XServer::connection()) askManagerFor(c, window);
+        framedAgain_ = true;
+    }
+
+    // Asked again once the one that took over says it manages the window (WM_STATE): openbox,
+    // just started, passes over a request that comes while it is still putting the window in place.
+    void managed(xcb_window_t window) {
+        if (!framedAgain_ || !window_ || !window_->handle() || xcb_window_t(window_->winId()) != window) return;
+        framedAgain_ = false;
+        if (xcb_connection_t* c = XServer::connection(); c && window_->isVisible()) askManagerFor(c, window);
     }
 
     // The one that went may leave its check behind it for a moment: the window takes the keyboard
@@ -215,6 +227,7 @@ private:
     QPointer<QWindow> window_;
     SelectionOwnerWatcher* manager_;
     bool wanted_ = false;  // let go while it showed, and not given the keyboard back yet
+    bool framedAgain_ = false;  // framed by the one that took over, which has not said it manages it yet
 };
 
 }  // namespace
