@@ -213,6 +213,16 @@ private:
     int minimumBefore_ = 0;
     int loweredTo_ = -1;
 };
+
+// None of them is a window of its own to the user: task lists and pagers leave it out. Qt keeps what
+// the window's state holds as it shows it, and a window manager that takes over reads it there.
+void keepOutOfTaskLists(xcb_connection_t* c, xcb_window_t id) {
+    const std::vector<xcb_atom_t> atoms =
+        XServer::atoms({"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"});
+    for (size_t i = 1; i < atoms.size(); ++i)
+        if (atoms[i] != XCB_ATOM_NONE && !XServer::listsAtom(id, atoms[0], atoms[i]))
+            xcb_change_property(c, XCB_PROP_MODE_APPEND, id, atoms[0], XCB_ATOM_ATOM, 32, 1, &atoms[i]);
+}
 }  // namespace
 
 bool Compositing::leaveUnshadowed(QWindow* window, WindowRole role) {
@@ -234,13 +244,17 @@ bool Compositing::leaveUnshadowed(QWindow* window, WindowRole role) {
     const xcb_atom_t windowType = atoms[0], type = atoms[1], shadow = atoms[2];
     if (windowType == XCB_ATOM_NONE || type == XCB_ATOM_NONE || shadow == XCB_ATOM_NONE) return false;
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, windowType, XCB_ATOM_ATOM, 32, 1, &type);
+    keepOutOfTaskLists(connection, id);
     const uint32_t none = 0;
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, shadow, XCB_ATOM_CARDINAL, 32, 1, &none);
     xcb_flush(connection);
     // No window manager frames a window it is told to leave alone.
     if (window->flags().testFlag(Qt::BypassWindowManagerHint)) return true;
     const xcb_window_t compositor = compositorWindow(connection, atoms[3]);
-    auto* mend = window->findChild<FrameShadowMend*>(QString(), Qt::FindDirectChildrenOnly);
+    // Not findChild: without Q_OBJECT it would take any child of the window for one.
+    FrameShadowMend* mend = nullptr;
+    for (QObject* child : window->children())
+        if (!mend) mend = dynamic_cast<FrameShadowMend*>(child);
     if (compositor == XCB_NONE && !mend) return true;
     if (!mend) mend = new FrameShadowMend(window);
     mend->prepare(connection, XServer::root(), shadow,

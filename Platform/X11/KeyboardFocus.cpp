@@ -1,5 +1,6 @@
 #include "Platform/X11/KeyboardFocus.h"
 
+#include "Platform/X11/SelectionOwnerWatcher.h"
 #include "Platform/X11/WindowManagerCheck.h"
 #include "Platform/X11/XServer.h"
 #include "Platform/X11/XcbReply.h"
@@ -11,11 +12,20 @@
 #include <QWindow>
 
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include <xcb/xcb.h>
 
 namespace {
+
+// A direct child of that type (findChild would take any QObject for a type without Q_OBJECT).
+template <typename T>
+T* childOfType(QObject* parent) {
+    for (QObject* child : parent->children())
+        if (auto* found = dynamic_cast<T*>(child)) return found;
+    return nullptr;
+}
 
 // Gives the window the keyboard on the server; false where it is not viewable yet.
 bool focus(xcb_connection_t* c, QWindow* window) {
@@ -53,7 +63,7 @@ void takeItself(QWindow* window) {
     xcb_connection_t* c = XServer::connection();
     if (!c || !window->isVisible() || WindowManagerCheck::runs(c, XServer::root())) return;
     if (focus(c, window)) return;
-    if (!window->findChild<OnceExposed*>(QString(), Qt::FindDirectChildrenOnly)) new OnceExposed(window);
+    if (!childOfType<OnceExposed>(window)) new OnceExposed(window);
 }
 
 class ModalWatcher : public QObject {
@@ -131,6 +141,100 @@ void openOver(QWindow* popup, uint32_t before) {
     const auto id = xcb_window_t(popup->winId());
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &client);
     xcb_flush(c);
+}
+
+namespace {
+
+// Asks the window manager to give the window the keyboard; where it takes no such request, takes it.
+// No timestamp: one of ours would be older than the window manager's own change of the keyboard as
+// it started, and the server would refuse the change.
+void askManagerFor(xcb_connection_t* c, xcb_window_t window) {
+    const std::vector<xcb_atom_t> atoms = XServer::atoms({"_NET_SUPPORTED", "_NET_ACTIVE_WINDOW"});
+    const xcb_window_t root = XServer::root();
+    if (!XServer::listsAtom(root, atoms[0], atoms[1])) {
+        xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        return;
+    }
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atoms[1];
+    message.data.data32[0] = 1;  // from an application
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(c);
+}
+
+class KeptThroughManagers : public QObject {
+public:
+    explicit KeptThroughManagers(QWindow* window)
+        : QObject(window), window_(window), manager_(new SelectionOwnerWatcher(SelectionOwnerWatcher::forDefaultScreen("WM_S"), this)) {
+        XServer::subscribe(this, [this](const xcb_generic_event_t* event) {
+            if ((event->response_type & 0x7f) == XCB_REPARENT_NOTIFY) {
+                const auto* reparent = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+                reparented(reparent->window, reparent->parent);
+            } else if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+                const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+                if (change->atom == XServer::atom("WM_STATE")) managed(change->window);
+            }
+            return false;
+        });
+        connect(manager_, &SelectionOwnerWatcher::ownerChanged, this, [this](quint32 owner) {
+            if (owner == XCB_NONE) takeOnceNoManager();
+        });
+    }
+
+private:
+    void reparented(xcb_window_t window, xcb_window_t parent) {
+        if (!window_ || !window_->handle() || xcb_window_t(window_->winId()) != window) return;
+        if (!window_->isVisible()) {
+            wanted_ = false;
+            return;
+        }
+        if (parent == XServer::root()) {
+            // Let go by its window manager, which took the keyboard with it. An open popup is there
+            // to be typed into: it gets the keyboard back.
+            wanted_ = true;
+            if (!manager_->hasOwner()) takeOnceNoManager();
+            return;
+        }
+        // Framed by the one that took over: it reads the request once it has started, after it has
+        // given the keyboard where it gives it as it starts.
+        if (!std::exchange(wanted_, false)) return;
+        if (xcb_connection_t* c = XServer::connection()) askManagerFor(c, window);
+        framedAgain_ = true;
+    }
+
+    // Asked again once the one that took over says it manages the window (WM_STATE): openbox,
+    // just started, passes over a request that comes while it is still putting the window in place.
+    void managed(xcb_window_t window) {
+        if (!framedAgain_ || !window_ || !window_->handle() || xcb_window_t(window_->winId()) != window) return;
+        framedAgain_ = false;
+        if (xcb_connection_t* c = XServer::connection(); c && window_->isVisible()) askManagerFor(c, window);
+    }
+
+    // The one that went may leave its check behind it for a moment: the window takes the keyboard
+    // whatever the check says, or once it is exposed again.
+    void takeOnceNoManager() {
+        if (!std::exchange(wanted_, false) || !window_ || !window_->isVisible()) return;
+        xcb_connection_t* c = XServer::connection();
+        if (c && !focus(c, window_)) takeItself(window_);
+    }
+
+    QPointer<QWindow> window_;
+    SelectionOwnerWatcher* manager_;
+    bool wanted_ = false;  // let go while it showed, and not given the keyboard back yet
+    bool framedAgain_ = false;  // framed by the one that took over, which has not said it manages it yet
+};
+
+}  // namespace
+
+void keepThroughWindowManagerChanges(QWindow* popup) {
+    if (!popup || !XServer::connection() || childOfType<KeptThroughManagers>(popup)) return;
+    new KeptThroughManagers(popup);
 }
 
 void giveBackAfterClose(uint32_t before) {

@@ -30,6 +30,12 @@ uint32_t othersHolder();
 // has the keyboard.
 void openOver(QWindow* popup, uint32_t before);
 
+// While the popup shows, a change of window manager leaves it with the keyboard, which the one that
+// went took with it: another that takes over is asked for it once it has framed the popup (as it
+// starts it gives the keyboard to nobody or to another window), and where none takes over the popup
+// takes it itself. Once per window; it holds while the window lives.
+void keepThroughWindowManagerChanges(QWindow* popup);
+
 // Once a popup that took the keyboard from `before` has closed: without a window manager the
 // keyboard goes back to `before`, unless a window took it meanwhile.
 void giveBackAfterClose(uint32_t before);

@@ -4,6 +4,7 @@
 #include "Views/Clipboard/ClipboardPopupRootView.h"
 
 #include <QAbstractScrollArea>
+#include <QBackingStore>
 #include <QPainterPath>
 #include <QRegion>
 #include <QTimer>
@@ -114,8 +115,15 @@ void ClipboardPopupHostingController::cover(const QRect& area) {
     move(-area.topLeft());
     panel_->setGeometry(QRect(layoutFrame_.topLeft() + area.topLeft(), area.size()));
     // Painted now, together with the new geometry: the server keeps the old picture at the old
-    // corner until then.
-    if (isPanelMapped()) panel_->repaint();
+    // corner until then. Not while the window is being painted (a drawing that changes as the
+    // entrance renders it): a second painter on it fails, and the one under way with it; the
+    // painting under way is followed by one of the new area.
+    if (!isPanelMapped()) return;
+    QBackingStore* store = panel_->backingStore();
+    if (store && store->paintDevice() && store->paintDevice()->paintingActive())
+        panel_->update();
+    else
+        panel_->repaint();
 }
 
 void ClipboardPopupHostingController::shrinkToDrawing() {

@@ -43,6 +43,7 @@ void KeyablePopupPanel::makeKeyAndOrderFront() {
     if (!isActiveWindow()) KeyboardFocus::openOver(windowHandle(), keyboardBefore_);
     raise();
     KeyboardFocus::activate(windowHandle());
+    KeyboardFocus::keepThroughWindowManagerChanges(windowHandle());
 }
 
 bool KeyablePopupPanel::isKeyWindow() const { return isActiveWindow(); }

@@ -38,64 +38,6 @@ QWidget* shown(Controller& controller) {
     controller.show();
     return controller.window();
 }
-
-// Another program's window, on a connection of its own, that counts the keys it gets.
-struct OtherProgram {
-    QProcess process;  // the program whose window it is
-    Display* d = XOpenDisplay(nullptr);
-    ::Window window = 0;
-    int keys = 0;
-
-    OtherProgram() {
-        process.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-        process.waitForStarted();
-        window = XCreateSimpleWindow(d, DefaultRootWindow(d), 600, 300, 400, 300, 0, 0, 0x884422);
-        const long pid = long(process.processId());
-        XChangeProperty(d, window, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&pid), 1);
-        XSelectInput(d, window, KeyPressMask);
-        XMapRaised(d, window);
-        XSync(d, False);
-    }
-    ~OtherProgram() {
-        XDestroyWindow(d, window);
-        XCloseDisplay(d);
-        process.kill();
-        process.waitForFinished();
-    }
-    // The keys it has got so far.
-    int keysHeard() {
-        XSync(d, False);
-        XEvent event;
-        while (XCheckTypedWindowEvent(d, window, KeyPress, &event)) ++keys;
-        return keys;
-    }
-    ::Window focus() {
-        ::Window focused = None;
-        int revert = 0;
-        XGetInputFocus(d, &focused, &revert);
-        return focused;
-    }
-    // Asks the window manager to activate it, as a pager does, until it has the keyboard: openbox
-    // gives the keyboard to nobody as it ends its start.
-    bool activatedByTheWindowManager() {
-        return TestSupport::waitFor([&] {
-            if (focus() == window) return true;
-            askToActivate();
-            return false;
-        });
-    }
-    void askToActivate() {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = 2;  // from a pager
-        XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-        XSync(d, False);
-    }
-};
 }  // namespace
 
 TEST(AppWindowsX11, TheStandardCloseKeysCloseEachWindow) {
@@ -215,8 +157,8 @@ TEST(AppWindowsX11, TheKeyboardStaysWithTheProgramThatTookIt) {
     ASSERT_FALSE(X11Test::windowManagerRuns());
     KeyboardFocus::install();
     FocusHandBack::install();
-    OtherProgram other, taker;
-    auto give = [&](OtherProgram& program) {
+    X11Test::OtherProgram other, taker;
+    auto give = [&](X11Test::OtherProgram& program) {
         XSetInputFocus(program.d, program.window, RevertToPointerRoot, CurrentTime);
         XSync(program.d, False);
         return other.focus() == program.window;
@@ -228,7 +170,7 @@ TEST(AppWindowsX11, TheKeyboardStaysWithTheProgramThatTookIt) {
         }
         XSync(X11Test::display(), False);
     };
-    auto hears = [&](OtherProgram& program) {
+    auto hears = [&](X11Test::OtherProgram& program) {
         const int heard = program.keysHeard();
         X11Test::pressKeys({}, XK_x);
         return TestSupport::waitFor([&] { return program.keysHeard() > heard; });
@@ -301,7 +243,7 @@ TEST_P(AppWindowsWindowManagerLeftX11, TheKeyboardGoesWhereTheUserMeantIt) {
     const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
     if (openbox.isEmpty()) GTEST_SKIP() << "openbox is not installed";
     const std::string how = GetParam();
-    OtherProgram other;
+    X11Test::OtherProgram other;
     const qint64 otherPid = other.process.processId();
     X11Workspace workspace;
     manager = X11Test::startWindowManager(openbox);

@@ -130,6 +130,13 @@ protected:
     void SetUp() override {
         ASSERT_NE(X11Test::display(), nullptr);
         Display* d = X11Test::display();
+        // An earlier test on this server may leave a compositor or a window manager on its way out,
+        // and a window manager's lists on the root; and the pointer where a popup opens (its hover
+        // and tooltips would change the screen).
+        ASSERT_TRUE(TestSupport::waitFor([] { return !Compositing::isActive() && !X11Test::windowManagerRuns(); }, 15000))
+            << "an earlier compositor or window manager is still running";
+        X11Test::clearWindowManagerLeftovers();
+        XTestFakeMotionEvent(d, -1, 1, QGuiApplication::primaryScreen()->geometry().height() - 2, CurrentTime);
         XSetWindowBackground(d, DefaultRootWindow(d), (kDesk.red() << 16) | (kDesk.green() << 8) | kDesk.blue());
         XClearWindow(d, DefaultRootWindow(d));
         XFlush(d);
@@ -156,9 +163,11 @@ protected:
         ASSERT_TRUE(compositor_);
     }
     void TearDown() override {
+        // Gone before the next test on this server starts, however busy the machine.
         for (QProcess* process : {compositor_.get(), windowManager_.get()}) {
             if (!process) continue;
             process->terminate();
+            if (!process->waitForFinished(10000)) process->kill();
             process->waitForFinished(3000);
         }
     }
@@ -473,8 +482,20 @@ TEST_P(ShadowingCompositorX11, TheStripStaysUnderAFullScreenWindowWhileAPopupIsO
                     reinterpret_cast<const unsigned char*>(&fullScreen), 1);
     XMapRaised(other, full);
     XSync(other, False);
-    XSetInputFocus(other, full, RevertToParent, CurrentTime);
-    XSync(other, False);
+    // The keyboard goes to it once it shows (a window manager maps it in its own time), and the
+    // popup opens only then: over the window that has the keyboard.
+    const bool focused = TestSupport::waitFor([&] {
+        ::Window holder = None;
+        int revert = 0;
+        XGetInputFocus(other, &holder, &revert);
+        if (holder == full) return true;
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(other, full, &attributes) && attributes.map_state == IsViewable)
+            XSetInputFocus(other, full, RevertToParent, CurrentTime);
+        XSync(other, False);
+        return false;
+    });
+    ASSERT_TRUE(focused) << "the full-screen window never had the keyboard";
     auto stripUnder = [&] {
         const ::Window fullTop = X11Test::topLevel(full);
         return X11Test::serverGeometry(fullTop) == screen &&
@@ -490,8 +511,15 @@ TEST_P(ShadowingCompositorX11, TheStripStaysUnderAFullScreenWindowWhileAPopupIsO
     // The popup over the full-screen window, the strip still under it, once the desktop has settled.
     const QImage open = settledScreenShot(petRegion());
     open.save(QStringLiteral(QUORVIN_TEST_OUTPUT "/shadows-") + GetParam().name + "-full-screen-popup.png");
-    EXPECT_TRUE(X11Test::stackedBelow(X11Test::topLevel(full), X11Test::topLevel(::Window(clipboard.panel()->winId()))))
-        << "the popup under the full-screen window";
+    EXPECT_TRUE(TestSupport::waitFor([&] {
+        return X11Test::stackedBelow(X11Test::topLevel(full), X11Test::topLevel(::Window(clipboard.panel()->winId())));
+    })) << "the popup under the full-screen window";
+    if (GetParam().framed) {
+        // One of the full-screen window's own, for the window manager that keeps it above the rest.
+        const std::vector<unsigned long> transient =
+            X11Test::propertyValues(::Window(clipboard.panel()->winId()), "WM_TRANSIENT_FOR", XA_WINDOW);
+        EXPECT_EQ(transient, std::vector<unsigned long>{full});
+    }
     EXPECT_TRUE(stripUnder()) << "while the popup is open";
     clipboard.dismiss(true);
     settledScreenShot(petRegion());

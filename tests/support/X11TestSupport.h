@@ -104,7 +104,7 @@ inline void leaveGoneWindowManagerCheck() {
 inline void clearWindowManagerLeftovers() {
     Display* d = display();
     for (const char* name : {"_NET_SUPPORTING_WM_CHECK", "_NET_SUPPORTED", "_NET_ACTIVE_WINDOW", "_NET_CLIENT_LIST",
-                             "_NET_CLIENT_LIST_STACKING"})
+                             "_NET_CLIENT_LIST_STACKING", "_NET_WORKAREA"})
         XDeleteProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False));
     XSync(d, False);
 }
@@ -211,11 +211,20 @@ inline bool waitForServerEvents(WId id, int timeoutMs = 5000) {
 
 // Waits until a window manager says it runs (_NET_SUPPORTING_WM_CHECK on the root) and manages
 // windows: it says so before it is done starting, and openbox leaves alone a window mapped
-// meanwhile, so a probe window is mapped again until the window manager has put it in a frame.
+// meanwhile, so a probe window is mapped again until the window manager has put it in a frame. The
+// probe never takes the keyboard (it says so, and asks not to get it as it shows): a window manager
+// would give the keyboard to another window once it has gone.
 inline bool waitUntilWindowManagerReady(int timeoutMs = 5000) {
     if (!TestSupport::waitFor([] { return windowManagerRuns(); }, timeoutMs)) return false;
     Display* d = display();
     const Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
+    XWMHints hints{};
+    hints.flags = InputHint;
+    hints.input = False;
+    XSetWMHints(d, probe, &hints);
+    const long never = 0;
+    XChangeProperty(d, probe, XInternAtom(d, "_NET_WM_USER_TIME", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&never), 1);
     const bool framed = TestSupport::waitFor(
         [&] {
             Window root = None, parent = None, *children = nullptr;
@@ -368,5 +377,63 @@ inline bool resizeScreenAndWait(int width, int height) {
         },
         10000);
 }
+
+// Another program's window, on a connection of its own, that counts the keys it gets.
+struct OtherProgram {
+    QProcess process;  // the program whose window it is
+    Display* d = XOpenDisplay(nullptr);
+    ::Window window = 0;
+    int keys = 0;
+
+    OtherProgram() {
+        process.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        process.waitForStarted();
+        window = XCreateSimpleWindow(d, DefaultRootWindow(d), 600, 300, 400, 300, 0, 0, 0x884422);
+        const long pid = long(process.processId());
+        XChangeProperty(d, window, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pid), 1);
+        XSelectInput(d, window, KeyPressMask);
+        XMapRaised(d, window);
+        XSync(d, False);
+    }
+    ~OtherProgram() {
+        XDestroyWindow(d, window);
+        XCloseDisplay(d);
+        process.kill();
+        process.waitForFinished();
+    }
+    // The keys it has got so far.
+    int keysHeard() {
+        XSync(d, False);
+        XEvent event;
+        while (XCheckTypedWindowEvent(d, window, KeyPress, &event)) ++keys;
+        return keys;
+    }
+    ::Window focus() {
+        ::Window focused = None;
+        int revert = 0;
+        XGetInputFocus(d, &focused, &revert);
+        return focused;
+    }
+    // Asks the window manager to activate it, as a pager does, until it has the keyboard: openbox
+    // gives the keyboard to nobody as it ends its start.
+    bool activatedByTheWindowManager() {
+        return TestSupport::waitFor([&] {
+            if (focus() == window) return true;
+            askToActivate();
+            return false;
+        });
+    }
+    void askToActivate() {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2;  // from a pager
+        XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSync(d, False);
+    }
+};
 
 }  // namespace X11Test
