@@ -115,6 +115,10 @@ TEST_P(ClipboardPopupWindowManagerX11, ThePopupKeepsTheKeyboardThroughAChangeOfW
     ASSERT_TRUE(panel);
     const auto popup = ::Window(panel->winId());
     ASSERT_TRUE(TestSupport::waitFor([&] { return other.focus() == popup; })) << "the popup never had the keyboard";
+    // Over a window that is not full screen the popup is none of its own: closing it or moving it
+    // would take the popup along.
+    const std::vector<unsigned long> transient = X11Test::propertyValues(popup, "WM_TRANSIENT_FOR", XA_WINDOW);
+    EXPECT_EQ(std::find(transient.begin(), transient.end(), other.window), transient.end());
     const QRect popupPlace = X11Test::serverGeometry(popup);
     QPoint rest;
     for (const QPoint corner : {under.topLeft(), under.topRight(), under.bottomLeft(), under.bottomRight()}) {
