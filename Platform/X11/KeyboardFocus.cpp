@@ -185,6 +185,8 @@ public:
         connect(manager_, &SelectionOwnerWatcher::ownerChanged, this, [this](quint32 owner) {
             if (owner == XCB_NONE) takeOnceNoManager();
         });
+        askAgain_.setInterval(askAgainMs);
+        connect(&askAgain_, &QTimer::timeout, this, [this] { askUntilHeld(); });
     }
 
 private:
@@ -206,6 +208,20 @@ private:
         if (!std::exchange(wanted_, false)) return;
         if (xcb_connection_t* c = XServer::connection()) askManagerFor(c, window);
         framedAgain_ = true;
+        asksLeft_ = askAgainTimes;
+        askAgain_.start();
+    }
+
+    // openbox, just started, may leave a request it read while starting unanswered until something
+    // else reaches it: asked again, a few times, until the window has the keyboard.
+    void askUntilHeld() {
+        xcb_connection_t* c = XServer::connection();
+        if (!c || !window_ || !window_->handle() || !window_->isVisible() || asksLeft_-- <= 0 ||
+            holder() == xcb_window_t(window_->winId())) {
+            askAgain_.stop();
+            return;
+        }
+        askManagerFor(c, xcb_window_t(window_->winId()));
     }
 
     // Asked again once the one that took over says it manages the window (WM_STATE): openbox,
@@ -228,6 +244,10 @@ private:
     SelectionOwnerWatcher* manager_;
     bool wanted_ = false;  // let go while it showed, and not given the keyboard back yet
     bool framedAgain_ = false;  // framed by the one that took over, which has not said it manages it yet
+    static constexpr int askAgainMs = 150;
+    static constexpr int askAgainTimes = 20;  // three seconds in all
+    QTimer askAgain_;
+    int asksLeft_ = 0;
 };
 
 }  // namespace
